@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+// What the core needs from whoever shows it: the GUI answers with windows and dialogs, the
+// CLI with standard output and flags, a test with a recorder.
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+
+    // Appends one entry to the report window.
+    virtual void Report(const std::string& text) = 0;
+    // A failure the user must see (a message box in the GUI, standard error in the CLI).
+    virtual void Error(const std::string& text) = 0;
+
+    // Long operations: Begin, then Step per unit of work, then End. Cancelled() lets a
+    // long run stop between units.
+    virtual void BeginProgress(const std::string& /*title*/, int /*total*/) {}
+    virtual void StepProgress(int /*done*/) {}
+    virtual void EndProgress() {}
+    virtual bool Cancelled() { return false; }
+};
+
+// A frontend that drops everything; for callers that need none.
+class SilentFrontend : public Frontend {
+public:
+    void Report(const std::string&) override {}
+    void Error(const std::string&) override {}
+};
+
+}  // namespace orvane

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+
+// Imports a sensor definition file (type 0 Gaussian, 1 ratio), reports
+// "<name> sensor added to database" and adds the sensor, loaded back from the database, to
+// the session's list. Returns the new sensor id; throws OrvaneError and stores nothing when
+// the file is missing or malformed.
+int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::string& path,
+                 int type_index);
+
+}  // namespace orvane

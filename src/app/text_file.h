@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+// A line-oriented text file with a comment character, used for the configuration, sensor
+// definitions and every result file. Key lookups walk repeated keys: asking for the same key
+// again continues after the previous match instead of starting over.
+class TextFile {
+public:
+    TextFile(std::string path, char comment);
+    virtual ~TextFile();
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool IsOpen() const { return stream_ != nullptr; }
+
+    // Opens with mode "r+"; throws FileNotFoundError when the file cannot be opened.
+    void OpenForUpdate();
+    // Opens for reading only; throws FileNotFoundError when the file cannot be opened.
+    void OpenForReading();
+    // Creates or truncates the file; false when it cannot be created.
+    bool OpenForWriting();
+    // Closes the stream; false when anything written could not reach the disk.
+    virtual bool Close();
+
+    void MeasureLines();
+    int CountLines();
+    int LineWidth() const { return line_width_; }
+
+    bool GetValue(const std::string& key, std::string& dest);
+    bool GetString(const std::string& key, std::string& dest);
+    bool GetValueWithSeparator(const std::string& key, const std::string& separator,
+                               std::string& dest);
+    bool GetInteger(const std::string& key, int& value);
+    bool GetDouble(const std::string& key, double& value);
+    bool GetBoolean(const std::string& key, bool& flag);
+
+    bool NextLine(std::string& dest);
+    bool NextLineStripped(std::string& dest);
+    bool NextDouble(double& value);
+    // One line as fgets reads it with the current line width, comment or not; false at the end.
+    bool ReadLine(std::string& dest);
+
+    virtual void WriteInt(int value);
+    virtual void WriteDouble(double value);
+    virtual void WriteString(const std::string& text);
+    virtual void WriteEol();
+    virtual void WriteIntLn(int value);
+    virtual void WriteDoubleLn(double value);
+    virtual void WriteStringLn(const std::string& text);
+    virtual void WriteDelimiter();
+    void WriteChar(char c);
+
+    void SetDelimiter(const std::string& delimiter);
+    const std::string& Delimiter() const { return delimiter_; }
+
+    static void StripLineEnd(std::string& text);
+
+protected:
+    void SetSequential(bool sequential) { sequential_ = sequential; }
+    std::FILE* Stream() { return stream_; }
+
+private:
+    std::FILE* stream_ = nullptr;
+    std::string path_;
+    char comment_;
+    std::string delimiter_;
+    std::string last_key_;
+    int line_width_ = 80;
+    bool sequential_ = true;
+    bool write_failed_ = false;
+    std::vector<char> buffer_;
+};
+
+}  // namespace orvane

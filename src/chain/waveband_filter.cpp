@@ -1,0 +1,74 @@
+#include "chain/waveband_filter.h"
+
+#include "app/orvane_error.h"
+#include "store/database.h"
+
+namespace orvane {
+
+void WavebandFilter::CheckRoom() const {
+    if (Count() >= kMaxEntries)
+        throw OrvaneError("A waveband filter holds at most 100 entries; this one is full.");
+}
+
+void WavebandFilter::AddBand(int wavelength) {
+    CheckRoom();
+    Entry e;
+    e.kind = 0;
+    e.band = wavelength;
+    e.lower = wavelength;
+    e.upper = wavelength;
+    entries_.push_back(e);
+}
+
+void WavebandFilter::AddRange(int lower, int upper) {
+    CheckRoom();
+    Entry e;
+    e.kind = 1;
+    e.lower = lower;
+    e.upper = upper;
+    entries_.push_back(e);
+}
+
+bool WavebandFilter::Excludes(int wavelength) const {
+    for (const Entry& e : entries_) {
+        if (e.kind == 1) {
+            if (e.lower <= wavelength && wavelength <= e.upper) return true;
+        } else if (e.band == wavelength) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void WavebandFilter::Remove(int index) {
+    if (index < 0 || index >= Count()) return;
+    entries_.erase(entries_.begin() + index);
+}
+
+void WavebandFilter::CopyFrom(const WavebandFilter& other) {
+    entries_ = other.entries_;
+    filter_id_ = 0;
+}
+
+void WavebandFilter::Load(Database& db, int study_id) {
+    std::vector<Entry> loaded;
+    int filter_id = 0;
+    db.QueryInt(Sql("select waveband_filter_id from waveband_filter where study_id = %i", study_id),
+                filter_id);
+    ResultSet rows = db.Query(Sql(
+        "select lower_wavelength, upper_wavelength from waveband_filter_range where study_id = %i",
+        study_id));
+    while (rows.Next()) {
+        if (static_cast<int>(loaded.size()) >= kMaxEntries)
+            throw OrvaneError("The study's waveband filter has more than 100 ranges.");
+        Entry e;
+        e.kind = 1;
+        e.lower = rows.Int(0);
+        e.upper = rows.Int(1);
+        loaded.push_back(e);
+    }
+    entries_ = std::move(loaded);
+    filter_id_ = filter_id;
+}
+
+}  // namespace orvane

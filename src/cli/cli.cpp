@@ -1,0 +1,202 @@
+#include "cli/cli.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/config_file.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "cli/cli_frontend.h"
+
+namespace orvane {
+
+namespace {
+
+// Options that take no value; every other "--name" takes the next word as its value.
+const std::set<std::string> kFlags = {"help", "yes", "include-filtered", "transpose",
+                                      "sort-numerically"};
+
+struct Args {
+    std::vector<std::string> positional;
+    std::multimap<std::string, std::string> options;
+
+    bool Has(const std::string& name) const { return options.count(name) > 0; }
+    std::string Get(const std::string& name, const std::string& fallback = "") const {
+        auto range = options.equal_range(name);
+        if (range.first == range.second) return fallback;
+        return std::prev(range.second)->second;
+    }
+};
+
+class UsageError : public OrvaneError {
+public:
+    using OrvaneError::OrvaneError;
+};
+
+struct Context {
+    Args args;
+    std::ostream& out;
+    std::ostream& err;
+    CliFrontend& frontend;
+    std::string config_path;
+    std::unique_ptr<ConfigFile> config;
+    std::unique_ptr<ProcessingSession> session;
+};
+
+struct Command {
+    std::string name;
+    std::string usage;
+    std::string summary;
+    std::function<int(Context&)> run;
+};
+
+int CmdSensors(Context& ctx) {
+    for (const auto& sensor : ctx.session->Sensors()) {
+        ctx.out << sensor->SensorId() << '\t' << sensor->Name() << '\t' << sensor->ResponseType()
+                << '\t' << sensor->ElementCount() << '\n';
+    }
+    return 0;
+}
+
+int CmdSensorImport(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
+    const std::string type = ctx.args.Get("type", "gaussian");
+    int index;
+    if (type == "gaussian") index = 0;
+    else if (type == "ratio") index = 1;
+    else throw UsageError("--type must be gaussian or ratio, not \"" + type + "\"");
+    ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
+    return 0;
+}
+
+int CmdStudies(Context& ctx) {
+    ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
+    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
+    return 0;
+}
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"sensors", "sensors", "List the sensors: id, name, response type, number of elements.",
+         CmdSensors},
+        {"sensor import", "sensor import FILE [--type gaussian|ratio]",
+         "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
+        {"studies", "studies", "List the studies: id and name.", CmdStudies},
+    };
+    return commands;
+}
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
+           "Global options:\n"
+           "  --config FILE   configuration file (default ./spectra_config.txt)\n"
+           "  --help          this text; COMMAND --help describes one command\n\n"
+           "Commands:\n";
+    for (const Command& c : Commands()) {
+        out << "  " << c.usage << "\n      " << c.summary << '\n';
+    }
+}
+
+Args Parse(const std::vector<std::string>& words) {
+    Args args;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w.size() > 2 && w.compare(0, 2, "--") == 0) {
+            std::string name = w.substr(2);
+            const size_t eq = name.find('=');
+            if (eq != std::string::npos) {
+                args.options.emplace(name.substr(0, eq), name.substr(eq + 1));
+            } else if (kFlags.count(name)) {
+                args.options.emplace(name, "");
+            } else {
+                if (i + 1 >= words.size()) throw UsageError("option --" + name + " needs a value");
+                args.options.emplace(name, words[++i]);
+            }
+        } else {
+            args.positional.push_back(w);
+        }
+    }
+    return args;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    CliFrontend frontend(out, err, isatty(STDERR_FILENO) != 0);
+    std::vector<std::string> words(argv + 1, argv + argc);
+    Args global;
+    try {
+        global = Parse(words);
+    } catch (const UsageError& e) {
+        frontend.Error(e.what());
+        return 2;
+    }
+    if (global.positional.empty()) {
+        PrintUsage(global.Has("help") ? out : err);
+        return global.Has("help") ? 0 : 2;
+    }
+    // The command is the longest known name made of the first positional words.
+    const Command* command = nullptr;
+    size_t used = 0;
+    for (const Command& c : Commands()) {
+        std::string joined;
+        for (size_t n = 1; n <= global.positional.size() && n <= 2; ++n) {
+            joined += (n > 1 ? " " : "") + global.positional[n - 1];
+            if (joined == c.name && n > used) {
+                command = &c;
+                used = n;
+            }
+        }
+    }
+    if (!command) {
+        frontend.Error("unknown command \"" + global.positional[0] + "\"; see orvane-cli --help");
+        return 2;
+    }
+    Context ctx{global, out, err, frontend, global.Get("config", ConfigFile::kDefaultName),
+                nullptr, nullptr};
+    ctx.args.positional.erase(ctx.args.positional.begin(),
+                              ctx.args.positional.begin() + static_cast<long>(used));
+    if (ctx.args.Has("help")) {
+        out << "usage: orvane-cli [--config FILE] " << command->usage << "\n  "
+            << command->summary << '\n';
+        return 0;
+    }
+    try {
+        ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
+        try {
+            ctx.config->Open();
+        } catch (const FileNotFoundError& e) {
+            // The program's own start-up message goes to standard output.
+            out << e.what();
+            out.flush();
+            return 1;
+        }
+        try {
+            ctx.session = std::make_unique<ProcessingSession>(*ctx.config);
+        } catch (const ConnectError& e) {
+            frontend.Error(std::string("could not connect to the database: ") + e.what());
+            return 1;
+        }
+        for (const std::string& w : ctx.session->Warnings()) frontend.Error(w);
+        const int rc = command->run(ctx);
+        out.flush();
+        return rc;
+    } catch (const UsageError& e) {
+        frontend.Error(std::string(e.what()) + "\nusage: orvane-cli " + command->usage);
+        return 2;
+    } catch (const std::exception& e) {
+        frontend.Error(e.what());
+        return 1;
+    }
+}
+
+}  // namespace orvane

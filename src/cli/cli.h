@@ -1,0 +1,11 @@
+#pragma once
+
+#include <iosfwd>
+
+namespace orvane {
+
+// The whole command-line program, with its streams given so that tests can run it in-process.
+// Returns the exit status.
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace orvane

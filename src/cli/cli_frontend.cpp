@@ -1,0 +1,44 @@
+#include "cli/cli_frontend.h"
+
+namespace orvane {
+
+CliFrontend::CliFrontend(std::ostream& out, std::ostream& err, bool show_progress)
+    : out_(out), err_(err), show_progress_(show_progress) {}
+
+void CliFrontend::Report(const std::string& text) {
+    out_ << text;
+    if (text.empty() || text.back() != '\n') out_ << '\n';
+    out_.flush();
+}
+
+void CliFrontend::Error(const std::string& text) {
+    err_ << "orvane-cli: " << text;
+    if (text.empty() || text.back() != '\n') err_ << '\n';
+    err_.flush();
+}
+
+void CliFrontend::BeginProgress(const std::string& title, int total) {
+    title_ = title;
+    total_ = total;
+    shown_ = -1;
+    StepProgress(0);
+}
+
+void CliFrontend::StepProgress(int done) {
+    if (!show_progress_ || total_ <= 0) return;
+    const int percent = static_cast<int>(100LL * done / total_);
+    if (percent == shown_) return;
+    shown_ = percent;
+    const int width = 30;
+    const int filled = percent * width / 100;
+    err_ << '\r' << title_ << " [" << std::string(static_cast<size_t>(filled), '#')
+         << std::string(static_cast<size_t>(width - filled), ' ') << "] " << percent << '%';
+    err_.flush();
+}
+
+void CliFrontend::EndProgress() {
+    if (show_progress_ && total_ > 0) err_ << '\n';
+    total_ = 0;
+}
+
+}  // namespace orvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace orvane {
+
+class ProcessingSession;
+
+// The value that marks a band without a value (excluded, outside a window, not computable).
+constexpr double kNoValue = -1.0;
+
+struct BandEntry {
+    int index = 0;
+    double value = 0.0;
+    double x = 0.0;  // the band's wavelength in nm
+};
+
+// One row of numbers over a band axis: the 1 nm grid (first index 350, index = wavelength) or
+// the current sensor's elements (index = element number, x = centre wavelength).
+class BandVector {
+public:
+    BandVector(int first, int count, const ProcessingSession* session = nullptr);
+
+    int First() const { return first_; }
+    int Last() const { return first_ + count_ - 1; }
+    int Count() const { return count_; }
+    int ValidCount() const { return valid_count_; }
+    void SetValidCount(int n) { valid_count_ = n; }
+    const ProcessingSession* Session() const { return session_; }
+
+    bool InRange(int index) const { return index >= first_ && index <= Last(); }
+    double Value(int index) const { return InRange(index) ? At(index).value : kNoValue; }
+    double X(int index) const { return At(index).x; }
+    const BandEntry* EntryAt(int index) const { return InRange(index) ? &At(index) : nullptr; }
+    BandEntry* EntryAt(int index) { return InRange(index) ? &At(index) : nullptr; }
+
+    void SetValue(int index, double v) { At(index).value = v; }
+    void Set(int index, double v, double x) {
+        BandEntry& e = At(index);
+        e.value = v;
+        e.x = x;
+    }
+    void FillValues(double v);
+    void Add(int index, double d) { At(index).value += d; }
+    void Divide(int index, double d) { At(index).value /= d; }
+    void OffsetValues(double d);
+    void DivideAll(double d);
+    void MultiplyAll(double d);
+
+    // Searches for the next entry with a value. Unless ignore_filter is set, a band that the
+    // study's waveband filter excludes ends the search.
+    const BandEntry* NextValidUp(int index, bool ignore_filter) const;
+    const BandEntry* NextValidDown(int index, bool ignore_filter) const;
+    // The entry nearest to a wavelength (ties go to the higher index), or the next valid one
+    // from it in the given direction (0 up, 1 down) when it is not a kept mask band.
+    const BandEntry* Nearest(double wavelength, int direction, bool ignore_filter) const;
+
+    const std::vector<BandEntry>& Entries() const { return entries_; }
+
+private:
+    BandEntry& At(int index) { return entries_[static_cast<std::size_t>(index - first_)]; }
+    const BandEntry& At(int index) const { return entries_[static_cast<std::size_t>(index - first_)]; }
+    bool Excluded(const BandEntry& e) const;
+
+    int first_;
+    int count_;
+    int valid_count_ = 0;
+    std::vector<BandEntry> entries_;
+    const ProcessingSession* session_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,311 @@
+#include "spectra/sensor.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/orvane_error.h"
+#include "app/text_file.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+struct DefinitionLine {
+    int line_no = 0;
+    std::vector<std::string> tokens;
+};
+
+struct Definition {
+    std::string name;
+    std::string description;
+    std::vector<DefinitionLine> lines;
+};
+
+std::vector<std::string> Tokenize(const std::string& line) {
+    std::vector<std::string> tokens;
+    size_t pos = 0;
+    while (pos < line.size()) {
+        const size_t end = line.find_first_of(",\t\n\r", pos);
+        const size_t stop = end == std::string::npos ? line.size() : end;
+        if (stop > pos) tokens.push_back(line.substr(pos, stop - pos));
+        pos = stop + 1;
+    }
+    return tokens;
+}
+
+[[noreturn]] void Malformed(const std::string& path, int line_no, const std::string& why) {
+    throw OrvaneError("Sensor file " + path + ", line " + std::to_string(line_no) + ": " + why +
+                      ". Nothing was stored.");
+}
+
+// The name, description and element lines of a definition file: three header lines, then
+// one element per line; blank lines and "#" comments after the header do not count.
+Definition ReadDefinition(const std::string& path) {
+    TextFile file(path, '#');
+    file.OpenForReading();
+    file.MeasureLines();
+    Definition def;
+    std::string raw;
+    int line_no = 0;
+    int header = 0;
+    while (file.ReadLine(raw)) {
+        ++line_no;
+        TextFile::StripLineEnd(raw);
+        if (!raw.empty() && raw[0] == '#') continue;
+        if (header < 3) {
+            if (header == 0) def.name = raw;
+            if (header == 1) def.description = raw;
+            ++header;
+            continue;
+        }
+        if (raw.find_first_not_of(" \t") == std::string::npos) continue;
+        DefinitionLine dl;
+        dl.line_no = line_no;
+        dl.tokens = Tokenize(raw);
+        def.lines.push_back(std::move(dl));
+    }
+    if (header < 3)
+        throw OrvaneError("Sensor file " + path +
+                          " is too short: it needs a name, a description and a column header "
+                          "line before the bands. Nothing was stored.");
+    if (def.lines.empty())
+        throw OrvaneError("Sensor file " + path + " defines no bands. Nothing was stored.");
+    return def;
+}
+
+int ParseInt(const std::string& path, int line_no, const std::string& token, const char* what) {
+    const char* s = token.c_str();
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    while (end && (*end == ' ' || *end == '\t')) ++end;
+    if (end == s || *end != '\0') Malformed(path, line_no, std::string(what) + " \"" + token +
+                                                             "\" is not a whole number");
+    return static_cast<int>(v);
+}
+
+double ParseReal(const std::string& path, int line_no, const std::string& token, const char* what) {
+    const char* s = token.c_str();
+    char* end = nullptr;
+    const double v = std::strtod(s, &end);
+    while (end && (*end == ' ' || *end == '\t')) ++end;
+    if (end == s || *end != '\0' || !std::isfinite(v))
+        Malformed(path, line_no, std::string(what) + " \"" + token + "\" is not a number");
+    return v;
+}
+
+}  // namespace
+
+int Sensor::RoundCentre(double wavelength) { return static_cast<int>(std::ceil(wavelength - 0.5)); }
+
+void Sensor::LoadHeader(Database& db, int sensor_id) {
+    ResultSet rows = db.Query(
+        Sql("SELECT s.name, description, type FROM sensor s, sensor_response_type srt where "
+            "sensor_id = %i and s.sensor_response_type_id = srt.sensor_response_type_id",
+            sensor_id));
+    bool found = false;
+    while (rows.Next()) {
+        name_ = rows.String(0);
+        description_ = rows.String(1);
+        response_type_ = rows.Int(2);
+        found = true;
+    }
+    if (!found) throw OrvaneError("There is no sensor with id " + std::to_string(sensor_id) + ".");
+    sensor_id_ = sensor_id;
+}
+
+void Sensor::Load(Database& db, int sensor_id) { LoadHeader(db, sensor_id); }
+
+int Sensor::InsertSensorRow(Database& db, int type) {
+    int type_id = 0;
+    if (!db.QueryInt(Sql("SELECT sensor_response_type_id FROM sensor_response_type where type = %i",
+                         type),
+                     type_id))
+        throw OrvaneError("The database has no sensor response type " + std::to_string(type) +
+                          "; was the schema loaded?");
+    db.Execute(Sql("INSERT into sensor (name, description, sensor_response_type_id) values ('%s', "
+                   "'%s', %i)",
+                   db.Escape(name_).c_str(), db.Escape(description_).c_str(), type_id));
+    sensor_id_ = static_cast<int>(db.InsertId());
+    response_type_ = type;
+    return sensor_id_;
+}
+
+const SensorElement* Sensor::FirstElement() {
+    cursor_ = 0;
+    return NextElement();
+}
+
+const SensorElement* Sensor::NextElement() {
+    if (cursor_ >= ElementCount()) return nullptr;
+    return &elements_[static_cast<size_t>(cursor_++)];
+}
+
+const SensorElement* Sensor::NearestElement(double wavelength) const {
+    if (elements_.empty()) return nullptr;
+    const SensorElement* best = &elements_.front();
+    double best_distance = 2150.0;
+    bool found = false;
+    for (const SensorElement& e : elements_) {
+        const double d = std::fabs(e.avg_wavelength - wavelength);
+        if (d < best_distance || (found && d == best_distance)) {
+            best_distance = d;
+            best = &e;
+            found = true;
+        }
+    }
+    return best;
+}
+
+int Sensor::ElementByWavelength(double wavelength) const {
+    const int w = static_cast<int>(wavelength);
+    for (size_t i = 0; i < elements_.size(); ++i)
+        if (static_cast<int>(elements_[i].avg_wavelength) == w) return static_cast<int>(i);
+    return -1;
+}
+
+void GaussianSensor::Load(Database& db, int sensor_id) {
+    LoadHeader(db, sensor_id);
+    // Ordered by insertion, so the elements keep the order of the definition file.
+    ResultSet rows = db.Query(
+        Sql("SELECT band_no, avg_wavelength, fwhm, calibrated FROM sensor_element where "
+            "sensor_id = %i and calibrated = 1 order by sensor_element_id",
+            sensor_id));
+    std::vector<SensorElement> loaded;
+    loaded.reserve(rows.RowCount());
+    while (rows.Next()) {
+        SensorElement e;
+        e.number = static_cast<int>(loaded.size()) + 1;
+        e.band_no = rows.Int(0);
+        e.avg_wavelength = rows.Real(1);
+        e.fwhm = rows.Real(2);
+        e.calibrated = rows.Int(3) != 0;
+        e.usable = e.calibrated;
+        const int centre = RoundCentre(e.avg_wavelength);
+        if (centre < 350 || centre > 2499) e.usable = false;
+        loaded.push_back(std::move(e));
+    }
+    elements_ = std::move(loaded);
+    cursor_ = 0;
+}
+
+void GaussianSensor::ReadFile(const std::string& path) {
+    Definition def = ReadDefinition(path);
+    std::vector<SensorElement> read;
+    for (const DefinitionLine& line : def.lines) {
+        if (line.tokens.size() < 4)
+            Malformed(path, line.line_no,
+                      "expected band, centre wavelength, FWHM and mark, found " +
+                          std::to_string(line.tokens.size()) + " value(s)");
+        SensorElement e;
+        e.number = static_cast<int>(read.size()) + 1;
+        e.band_no = ParseInt(path, line.line_no, line.tokens[0], "band number");
+        e.avg_wavelength = ParseReal(path, line.line_no, line.tokens[1], "centre wavelength");
+        e.fwhm = ParseReal(path, line.line_no, line.tokens[2], "FWHM");
+        e.calibrated = line.tokens[3][0] != 'X';
+        e.usable = e.calibrated;
+        read.push_back(std::move(e));
+    }
+    name_ = def.name;
+    description_ = def.description;
+    elements_ = std::move(read);
+    response_type_ = kResponseGaussian;
+}
+
+void GaussianSensor::Store(Database& db) {
+    Transaction tx(db);
+    const int id = InsertSensorRow(db, kResponseGaussian);
+    for (const SensorElement& e : elements_) {
+        db.Execute(Sql("INSERT into sensor_element (band_no, avg_wavelength, fwhm, calibrated, "
+                       "sensor_id) values (%i, %f, %f, %i, %i)",
+                       e.band_no, e.avg_wavelength, e.fwhm, e.calibrated ? 1 : 0, id));
+    }
+    tx.Commit();
+}
+
+void GaussianSensor::Import(Database& db, const std::string& path) {
+    ReadFile(path);
+    Store(db);
+}
+
+void RatioSensor::Load(Database& db, int sensor_id) {
+    LoadHeader(db, sensor_id);
+    std::vector<std::string> bands;
+    {
+        ResultSet rows = db.Query(
+            Sql("SELECT band_no FROM sensor_element where sensor_id = %i group by band_no "
+                "order by min(sensor_element_id)",
+                sensor_id));
+        while (rows.Next()) bands.push_back(rows.String(0));
+    }
+    std::vector<SensorElement> loaded;
+    for (const std::string& band : bands) {
+        SensorElement e;
+        e.number = static_cast<int>(loaded.size()) + 1;
+        e.band_no = std::atoi(band.c_str());
+        e.usable = true;
+        ResultSet rows = db.Query(
+            Sql("SELECT avg_wavelength, ratio FROM sensor_element where sensor_id = %i and "
+                "band_no = %s order by sensor_element_id",
+                sensor_id, band.c_str()));
+        int lowest = 0;
+        int highest = 0;
+        while (rows.Next()) {
+            // Wavelengths are whole nanometres; responses keep their fractions, since
+            // truncating responses below 1 would zero the band's weights.
+            const int w = std::atoi(rows.Text(0));
+            if (e.ratios.empty() || w < lowest) lowest = w;
+            if (e.ratios.empty() || w > highest) highest = w;
+            e.ratios.emplace_back(static_cast<double>(w), rows.Real(1));
+        }
+        e.avg_wavelength = static_cast<double>((lowest + highest) / 2);
+        if (e.avg_wavelength < 350.0 || !(e.avg_wavelength < 2500.0)) e.usable = false;
+        loaded.push_back(std::move(e));
+    }
+    elements_ = std::move(loaded);
+    cursor_ = 0;
+}
+
+void RatioSensor::Import(Database& db, const std::string& path) {
+    Definition def = ReadDefinition(path);
+    struct Sample {
+        int band;
+        double wavelength;
+        double ratio;
+    };
+    std::vector<Sample> samples;
+    for (const DefinitionLine& line : def.lines) {
+        if (line.tokens.size() < 3)
+            Malformed(path, line.line_no,
+                      "expected band, wavelength and ratio, found " +
+                          std::to_string(line.tokens.size()) + " value(s)");
+        samples.push_back({ParseInt(path, line.line_no, line.tokens[0], "band number"),
+                           ParseReal(path, line.line_no, line.tokens[1], "wavelength"),
+                           ParseReal(path, line.line_no, line.tokens[2], "ratio")});
+    }
+    name_ = def.name;
+    description_ = def.description;
+    Transaction tx(db);
+    const int id = InsertSensorRow(db, kResponseRatio);
+    for (const Sample& s : samples) {
+        db.Execute(Sql("INSERT into sensor_element (band_no, avg_wavelength, ratio, sensor_id) "
+                       "values (%i, %f, %f, %i)",
+                       s.band, s.wavelength, s.ratio, id));
+    }
+    tx.Commit();
+}
+
+std::unique_ptr<Sensor> MakeSensor(int response_type) {
+    switch (response_type) {
+        case kResponseGaussian:
+        case kResponseCentre:
+            return std::make_unique<GaussianSensor>();
+        case kResponseRatio:
+            return std::make_unique<RatioSensor>();
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace orvane

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+
+class Database;
+
+struct SensorElement {
+    int number = 0;  // 1-based position in the sensor
+    int band_no = 0;
+    double fwhm = 0.0;
+    double avg_wavelength = 0.0;
+    bool usable = true;
+    bool calibrated = true;  // the file's mark; uncalibrated elements are stored, not loaded
+    std::vector<std::pair<double, double>> ratios;  // {wavelength, ratio}, ratio sensors only
+};
+
+// Response types as stored in sensor_response_type.type.
+enum SensorResponseType { kResponseGaussian = 0, kResponseRatio = 1, kResponseCentre = 2 };
+
+// The bands of an instrument whose measurements are synthesised from field spectra.
+class Sensor {
+public:
+    virtual ~Sensor() = default;
+
+    // Loads the header and the elements of a stored sensor; throws OrvaneError when it has
+    // no row.
+    virtual void Load(Database& db, int sensor_id);
+    // Reads a definition file and stores it as a new sensor in one transaction; a malformed
+    // file throws OrvaneError naming the file and line and stores nothing.
+    virtual void Import(Database& db, const std::string& path) = 0;
+
+    const std::string& Name() const { return name_; }
+    const std::string& Description() const { return description_; }
+    int ElementCount() const { return static_cast<int>(elements_.size()); }
+    int SensorId() const { return sensor_id_; }
+    int ResponseType() const { return response_type_; }
+    bool Usable(int i) const { return elements_.at(static_cast<size_t>(i)).usable; }
+    const SensorElement& Element(int i) const { return elements_.at(static_cast<size_t>(i)); }
+    const std::vector<SensorElement>& Elements() const { return elements_; }
+
+    const SensorElement* FirstElement();
+    const SensorElement* NextElement();
+    // Nearest centre to w; ties go to the later element; none within 2150 nm gives the first.
+    const SensorElement* NearestElement(double wavelength) const;
+    // Position of the first element whose truncated centre equals w truncated; -1 when none.
+    int ElementByWavelength(double wavelength) const;
+
+    // Centre wavelengths round a fraction above .5 up and exactly .5 down.
+    static int RoundCentre(double wavelength);
+
+protected:
+    void LoadHeader(Database& db, int sensor_id);
+    int InsertSensorRow(Database& db, int type);
+
+    std::vector<SensorElement> elements_;
+    std::string name_;
+    std::string description_;
+    int cursor_ = 0;
+    int sensor_id_ = 0;
+    int response_type_ = 0;
+};
+
+class GaussianSensor : public Sensor {
+public:
+    void Load(Database& db, int sensor_id) override;
+    void Import(Database& db, const std::string& path) override;
+    // Reads the file into this object without storing it.
+    void ReadFile(const std::string& path);
+    void Store(Database& db);
+};
+
+class RatioSensor : public Sensor {
+public:
+    void Load(Database& db, int sensor_id) override;
+    void Import(Database& db, const std::string& path) override;
+};
+
+// Creates the sensor object for a stored response type (0 and 2 Gaussian, 1 ratio); nullptr
+// for an unknown type.
+std::unique_ptr<Sensor> MakeSensor(int response_type);
+
+}  // namespace orvane

@@ -1,0 +1,59 @@
+#include "spectra/species.h"
+
+#include "stats/matrix_stats.h"
+
+namespace orvane {
+
+Species::Species(const ProcessingSession* session, int site_capacity) : Site(session) {
+    if (site_capacity > 0) sites_.reserve(static_cast<size_t>(site_capacity));
+}
+
+Species::~Species() {
+    // The gathered list only borrows the sites' spectra; the sites delete them.
+    members_.clear();
+}
+
+void Species::AddSite(std::unique_ptr<Site> site) {
+    site->parent_species_ = this;
+    sites_.push_back(std::move(site));
+}
+
+Site* Species::SiteWithNumber(int n) const {
+    for (const auto& site : sites_)
+        if (site->SiteNumber() == n) return site.get();
+    return nullptr;
+}
+
+int Species::TotalSpectra() const {
+    int total = 0;
+    for (const auto& site : sites_) total += site->MemberCount();
+    return total;
+}
+
+void Species::GatherSpectra() {
+    members_.clear();
+    members_.reserve(static_cast<size_t>(TotalSpectra()));
+    for (const auto& site : sites_) {
+        for (int i = 0; i < site->MemberCount(); ++i) {
+            Spectrum* s = site->Member(i);
+            s->parent_species_ = this;
+            members_.push_back(s);
+        }
+    }
+}
+
+const Matrix& Species::Covariance(int type) {
+    covariance_ = std::make_unique<Matrix>(CovarianceOfColumns(FeatureMatrix(type)));
+    return *covariance_;
+}
+
+const std::string& Species::NameOfType(int name_type) const {
+    switch (name_type) {
+        case 0: return common_name_;
+        case 1: return maori_name_;
+        case 2: return latin_name_;
+        default: return folder_name_;
+    }
+}
+
+}  // namespace orvane

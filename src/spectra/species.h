@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "spectra/site.h"
+
+namespace orvane {
+
+// The sites of one species; after GatherSpectra its member list (not owning) holds every
+// spectrum of every site, so the group operations work on the whole species.
+class Species : public Site {
+public:
+    Species(const ProcessingSession* session, int site_capacity);
+    ~Species() override;
+
+    void AddSite(std::unique_ptr<Site> site);
+    Site* SiteAt(int i) const { return sites_.at(static_cast<size_t>(i)).get(); }
+    int SiteCount() const { return static_cast<int>(sites_.size()); }
+    Site* SiteWithNumber(int n) const;
+    int TotalSpectra() const;
+    void GatherSpectra();
+    const Matrix& Covariance(int type);
+    const Matrix* StoredCovariance() const { return covariance_.get(); }
+
+    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder.
+    const std::string& NameOfType(int name_type) const;
+
+    std::string folder_name_;
+    std::string common_name_;
+    std::string maori_name_;
+    std::string latin_name_;
+    int64_t species_id_ = 0;
+
+private:
+    std::vector<std::unique_ptr<Site>> sites_;
+    std::unique_ptr<Matrix> covariance_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,277 @@
+#include "store/database.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace orvane {
+
+std::string Sql(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    const int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string text(needed > 0 ? static_cast<size_t>(needed) : 0, '\0');
+    if (needed > 0) std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+Database::Database(const ConnectionParams& params) : host_(params.host), name_(params.database) {
+    mysql_ = mysql_init(nullptr);
+    if (!mysql_) throw DbError("Could not initialise the database client library");
+    unsigned timeout = 10;
+    mysql_options(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
+                            params.password.c_str(), params.database.c_str(), params.port,
+                            nullptr, 0)) {
+        std::string text = mysql_error(mysql_);
+        mysql_close(mysql_);
+        mysql_ = nullptr;
+        throw ConnectError(text);
+    }
+}
+
+Database::~Database() {
+    if (mysql_) mysql_close(mysql_);
+}
+
+void Database::Fail(const std::string& what) {
+    throw DbError(std::string(mysql_error(mysql_)) + "\n(while running: " + what.substr(0, 300) +
+                  ")");
+}
+
+std::string Database::Escape(std::string_view text) {
+    std::string out(text.size() * 2 + 1, '\0');
+    const unsigned long n = mysql_real_escape_string(mysql_, out.data(), text.data(),
+                                                     static_cast<unsigned long>(text.size()));
+    out.resize(n);
+    return out;
+}
+
+void Database::Execute(const std::string& sql) {
+    if (mysql_real_query(mysql_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+        Fail(sql);
+    // A statement that unexpectedly returns rows must still be drained before the next one.
+    if (MYSQL_RES* result = mysql_store_result(mysql_)) mysql_free_result(result);
+    else if (mysql_field_count(mysql_) != 0) Fail(sql);
+}
+
+ResultSet Database::Query(const std::string& sql) {
+    if (mysql_real_query(mysql_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+        Fail(sql);
+    MYSQL_RES* result = mysql_store_result(mysql_);
+    if (!result) Fail(sql);
+    return ResultSet(result);
+}
+
+bool Database::QueryInt(const std::string& sql, int& value) {
+    ResultSet rows = Query(sql);
+    bool found = false;
+    while (rows.Next()) {
+        if (rows.IsNull(0)) continue;
+        value = rows.Int(0);
+        found = true;
+    }
+    return found;
+}
+
+bool Database::QueryInt64(const std::string& sql, int64_t& value) {
+    ResultSet rows = Query(sql);
+    bool found = false;
+    while (rows.Next()) {
+        if (rows.IsNull(0)) continue;
+        value = std::strtoll(rows.Text(0), nullptr, 10);
+        found = true;
+    }
+    return found;
+}
+
+bool Database::QueryText(const std::string& sql, std::string& value) {
+    ResultSet rows = Query(sql);
+    bool found = false;
+    while (rows.Next()) {
+        if (rows.IsNull(0)) continue;
+        value = rows.String(0);
+        found = true;
+    }
+    return found;
+}
+
+int64_t Database::InsertId() { return static_cast<int64_t>(mysql_insert_id(mysql_)); }
+
+uint64_t Database::AffectedRows() { return mysql_affected_rows(mysql_); }
+
+void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes) {
+    MYSQL_STMT* stmt = mysql_stmt_init(mysql_);
+    if (!stmt) Fail(sql);
+    auto fail = [&]() {
+        std::string text = mysql_stmt_error(stmt);
+        mysql_stmt_close(stmt);
+        throw DbError(text + "\n(while running: " + sql.substr(0, 300) + ")");
+    };
+    if (mysql_stmt_prepare(stmt, sql.data(), static_cast<unsigned long>(sql.size())) != 0) fail();
+    MYSQL_BIND bind;
+    std::memset(&bind, 0, sizeof bind);
+    bind.buffer_type = MYSQL_TYPE_BLOB;
+    if (mysql_stmt_bind_param(stmt, &bind) != 0) fail();
+    if (mysql_stmt_send_long_data(stmt, 0, static_cast<const char*>(data),
+                                  static_cast<unsigned long>(bytes)) != 0)
+        fail();
+    if (mysql_stmt_execute(stmt) != 0) fail();
+    mysql_stmt_close(stmt);
+}
+
+void Database::Begin() {
+    if (mysql_autocommit(mysql_, 0) != 0) Fail("begin transaction");
+}
+
+void Database::Commit() {
+    if (mysql_commit(mysql_) != 0) Fail("commit");
+    mysql_autocommit(mysql_, 1);
+}
+
+void Database::Rollback() noexcept {
+    mysql_rollback(mysql_);
+    mysql_autocommit(mysql_, 1);
+}
+
+ResultSet::~ResultSet() {
+    if (result_) mysql_free_result(result_);
+}
+
+ResultSet::ResultSet(ResultSet&& other) noexcept
+    : result_(other.result_), row_(other.row_), lengths_(other.lengths_), fields_(other.fields_) {
+    other.result_ = nullptr;
+}
+
+uint64_t ResultSet::RowCount() const { return result_ ? mysql_num_rows(result_) : 0; }
+
+bool ResultSet::Next() {
+    if (!result_) return false;
+    row_ = mysql_fetch_row(result_);
+    if (!row_) return false;
+    lengths_ = mysql_fetch_lengths(result_);
+    fields_ = mysql_num_fields(result_);
+    return true;
+}
+
+bool ResultSet::IsNull(unsigned column) const {
+    return !row_ || column >= fields_ || row_[column] == nullptr;
+}
+
+const char* ResultSet::Text(unsigned column) const {
+    return IsNull(column) ? "" : row_[column];
+}
+
+std::string ResultSet::String(unsigned column) const {
+    if (IsNull(column)) return std::string();
+    return std::string(row_[column], lengths_[column]);
+}
+
+int ResultSet::Int(unsigned column) const { return std::atoi(Text(column)); }
+
+double ResultSet::Real(unsigned column) const { return std::atof(Text(column)); }
+
+unsigned long ResultSet::Length(unsigned column) const {
+    return IsNull(column) ? 0 : lengths_[column];
+}
+
+Transaction::Transaction(Database& db) : db_(db) { db_.Begin(); }
+
+Transaction::~Transaction() {
+    if (!done_) db_.Rollback();
+}
+
+void Transaction::Commit() {
+    db_.Commit();
+    done_ = true;
+}
+
+Statement::Statement(Database& db, const std::string& sql) : db_(db), sql_(sql) {
+    stmt_ = mysql_stmt_init(db.Handle());
+    if (!stmt_) db.Fail(sql);
+    if (mysql_stmt_prepare(stmt_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+        Fail("prepare");
+    const unsigned count = mysql_stmt_field_count(stmt_);
+    results_.resize(count);
+    columns_.resize(count);
+    for (auto& bind : results_) std::memset(&bind, 0, sizeof bind);
+}
+
+Statement::~Statement() {
+    if (stmt_) mysql_stmt_close(stmt_);
+}
+
+void Statement::Fail(const std::string& what) {
+    throw DbError(std::string(mysql_stmt_error(stmt_)) + "\n(while trying to " + what + ": " +
+                  sql_.substr(0, 300) + ")");
+}
+
+void Statement::BindIntParams(const std::vector<int>& values) {
+    param_values_ = values;
+    params_.assign(values.size(), MYSQL_BIND{});
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::memset(&params_[i], 0, sizeof(MYSQL_BIND));
+        params_[i].buffer_type = MYSQL_TYPE_LONG;
+        params_[i].buffer = &param_values_[i];
+    }
+    if (mysql_stmt_bind_param(stmt_, params_.data()) != 0) Fail("bind parameters");
+}
+
+void Statement::BindResultBlob(unsigned column, void* buffer, unsigned long capacity) {
+    MYSQL_BIND& bind = results_.at(column);
+    bind.buffer_type = MYSQL_TYPE_BLOB;
+    bind.buffer = buffer;
+    bind.buffer_length = capacity;
+    bind.length = &columns_[column].length;
+    bind.is_null = &columns_[column].is_null;
+    bind.error = &columns_[column].error;
+    results_bound_ = false;
+}
+
+void Statement::BindResultInt(unsigned column, int* value) {
+    MYSQL_BIND& bind = results_.at(column);
+    bind.buffer_type = MYSQL_TYPE_LONG;
+    bind.buffer = value;
+    bind.length = &columns_[column].length;
+    bind.is_null = &columns_[column].is_null;
+    bind.error = &columns_[column].error;
+    results_bound_ = false;
+}
+
+void Statement::BindResultDouble(unsigned column, double* value) {
+    MYSQL_BIND& bind = results_.at(column);
+    bind.buffer_type = MYSQL_TYPE_DOUBLE;
+    bind.buffer = value;
+    bind.length = &columns_[column].length;
+    bind.is_null = &columns_[column].is_null;
+    bind.error = &columns_[column].error;
+    results_bound_ = false;
+}
+
+void Statement::Execute() {
+    if (!param_values_.empty() && mysql_stmt_bind_param(stmt_, params_.data()) != 0)
+        Fail("bind parameters");
+    mysql_stmt_free_result(stmt_);
+    if (mysql_stmt_execute(stmt_) != 0) Fail("execute");
+    if (!results_.empty()) {
+        if (mysql_stmt_bind_result(stmt_, results_.data()) != 0) Fail("bind results");
+        results_bound_ = true;
+        if (mysql_stmt_store_result(stmt_) != 0) Fail("store the result");
+    }
+}
+
+bool Statement::Fetch() {
+    for (auto& column : columns_) column = Column{};
+    const int rc = mysql_stmt_fetch(stmt_);
+    if (rc == MYSQL_NO_DATA) return false;
+    if (rc == 1) Fail("fetch");
+    // MYSQL_DATA_TRUNCATED: a value longer than its buffer; the caller sees it in Length().
+    return true;
+}
+
+}  // namespace orvane

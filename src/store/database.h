@@ -1,0 +1,159 @@
+#pragma once
+
+#include <mysql.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/orvane_error.h"
+
+namespace orvane {
+
+struct ConnectionParams {
+    std::string host;
+    std::string user;
+    std::string password;
+    std::string database;
+    unsigned port = 3306;
+};
+
+// A statement or connection failed; the text is the server's own message.
+class DbError : public OrvaneError {
+public:
+    using OrvaneError::OrvaneError;
+};
+
+// printf-style formatting of a statement text; every text value must come through
+// Database::Escape first.
+std::string Sql(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The server could not be reached or refused the login.
+class ConnectError : public DbError {
+public:
+    using DbError::DbError;
+};
+
+class ResultSet;
+class Statement;
+
+// The one connection of a run. Every statement is checked: a failure throws DbError with the
+// server's text, so no caller ever walks a result that could not be obtained.
+class Database {
+public:
+    explicit Database(const ConnectionParams& params);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    MYSQL* Handle() { return mysql_; }
+    const std::string& Host() const { return host_; }
+    const std::string& Name() const { return name_; }
+
+    std::string Escape(std::string_view text);
+
+    void Execute(const std::string& sql);
+    ResultSet Query(const std::string& sql);
+
+    // Single-value queries: the last row wins; no row (or a NULL) leaves the value unchanged.
+    bool QueryInt(const std::string& sql, int& value);
+    bool QueryInt64(const std::string& sql, int64_t& value);
+    bool QueryText(const std::string& sql, std::string& value);
+
+    int64_t InsertId();
+    uint64_t AffectedRows();
+
+    // One binary value into an existing row: the statement holds a single "?".
+    void WriteBlob(const std::string& sql, const void* data, size_t bytes);
+
+    void Begin();
+    void Commit();
+    void Rollback() noexcept;
+
+    [[noreturn]] void Fail(const std::string& what);
+
+private:
+    MYSQL* mysql_ = nullptr;
+    std::string host_;
+    std::string name_;
+};
+
+// A stored result, freed when it goes out of scope.
+class ResultSet {
+public:
+    explicit ResultSet(MYSQL_RES* result) : result_(result) {}
+    ~ResultSet();
+    ResultSet(ResultSet&& other) noexcept;
+    ResultSet& operator=(ResultSet&&) = delete;
+    ResultSet(const ResultSet&) = delete;
+
+    uint64_t RowCount() const;
+    bool Next();
+    bool IsNull(unsigned column) const;
+    const char* Text(unsigned column) const;  // "" for NULL
+    std::string String(unsigned column) const;
+    int Int(unsigned column) const;
+    double Real(unsigned column) const;
+    unsigned long Length(unsigned column) const;
+
+private:
+    MYSQL_RES* result_;
+    MYSQL_ROW row_ = nullptr;
+    unsigned long* lengths_ = nullptr;
+    unsigned fields_ = 0;
+};
+
+// Undoes everything since its construction unless committed, so a unit of writes either
+// lands whole or not at all.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    void Commit();
+
+private:
+    Database& db_;
+    bool done_ = false;
+};
+
+// A server-side prepared statement with integer parameters and results bound straight into
+// the caller's storage. Binary results report their stored length so the caller can reject
+// a row whose length does not match what it expects.
+class Statement {
+public:
+    Statement(Database& db, const std::string& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void BindIntParams(const std::vector<int>& values);
+    void BindResultBlob(unsigned column, void* buffer, unsigned long capacity);
+    void BindResultInt(unsigned column, int* value);
+    void BindResultDouble(unsigned column, double* value);
+
+    void Execute();
+    bool Fetch();  // false at the end of the data
+    unsigned long Length(unsigned column) const { return columns_[column].length; }
+    bool IsNull(unsigned column) const { return columns_[column].is_null != 0; }
+
+private:
+    struct Column {
+        unsigned long length = 0;
+        my_bool is_null = 0;
+        my_bool error = 0;
+    };
+    [[noreturn]] void Fail(const std::string& what);
+
+    Database& db_;
+    std::string sql_;
+    MYSQL_STMT* stmt_ = nullptr;
+    std::vector<MYSQL_BIND> params_;
+    std::vector<int> param_values_;
+    std::vector<MYSQL_BIND> results_;
+    std::vector<Column> columns_;
+    bool results_bound_ = false;
+};
+
+}  // namespace orvane

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "app/text_file.h"
+TEST(Placeholder, Builds) { SUCCEED(); }

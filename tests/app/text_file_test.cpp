@@ -1,3 +1,0 @@
-#include <gtest/gtest.h>
-#include "app/text_file.h"
-TEST(Placeholder, Builds) { SUCCEED(); }

@@ -1,0 +1,120 @@
+#include "support/scratch_database.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/config_file.h"
+
+namespace orvane::test {
+
+namespace {
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    const size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+}  // namespace
+
+std::string SourcePath(const std::string& relative) {
+    return std::string(ORVANE_SOURCE_DIR) + "/" + relative;
+}
+
+std::string TestData(const std::string& relative) {
+    return std::string(ORVANE_TEST_DATA) + "/" + relative;
+}
+
+ConnectionParams TestServer() {
+    const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
+    ConfigFile config(home + "/spectra_config.txt");
+    config.Open();
+    return config.Connection();
+}
+
+void RunSqlScript(Database& db, const std::string& path) {
+    std::istringstream in(ReadAll(path));
+    std::string line;
+    std::string statement;
+    while (std::getline(in, line)) {
+        const std::string t = Trim(line);
+        if (t.empty() || t.compare(0, 2, "--") == 0) continue;
+        statement += line + "\n";
+        if (t.back() == ';') {
+            db.Execute(statement);
+            statement.clear();
+        }
+    }
+    if (!Trim(statement).empty()) db.Execute(statement);
+}
+
+ScratchDatabase::ScratchDatabase(const std::string& tag) {
+    static std::atomic<int> counter{0};
+    name_ = "orvane_t_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    ConnectionParams params = TestServer();
+    params.database = "";
+    admin_ = std::make_unique<Database>(params);
+    admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
+    admin_->Execute("USE `" + name_ + "`");
+    RunSqlScript(*admin_, SourcePath("db/schema.sql"));
+}
+
+ScratchDatabase::~ScratchDatabase() {
+    try {
+        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    } catch (...) {
+        // A test that stopped the server leaves its database behind with the server's folder.
+    }
+}
+
+ConnectionParams ScratchDatabase::Params() const {
+    ConnectionParams params = TestServer();
+    params.database = name_;
+    return params;
+}
+
+std::unique_ptr<Database> ScratchDatabase::Connect() const {
+    return std::make_unique<Database>(Params());
+}
+
+std::string ScratchDatabase::WriteConfig(const std::string& dir, const std::string& extra) const {
+    const ConnectionParams p = Params();
+    const std::string path = dir + "/spectra_config.txt";
+    std::ofstream out(path);
+    out << "# test configuration\n"
+        << "server " << p.host << "\n"
+        << "port " << p.port << "\n"
+        << "user " << p.user << "\n"
+        << "password " << p.password << "\n"
+        << "database " << p.database << "\n"
+        << "output_dir " << dir << "/output\n"
+        << extra;
+    return path;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvane-t-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace orvane::test

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "store/database.h"
+
+namespace orvane::test {
+
+// Connection values of the throwaway server that the test fixture started.
+ConnectionParams TestServer();
+
+// A fresh database on the throwaway server with db/schema.sql loaded (lookup rows included,
+// no sensors, no feature spaces), dropped again when the object goes.
+class ScratchDatabase {
+public:
+    explicit ScratchDatabase(const std::string& tag);
+    ~ScratchDatabase();
+
+    const std::string& Name() const { return name_; }
+    ConnectionParams Params() const;
+    std::unique_ptr<Database> Connect() const;
+    // The admin connection, for arranging rows.
+    Database& Admin() { return *admin_; }
+
+    // Writes a spectra_config.txt for this database (output_dir inside `dir`) and returns its
+    // path; `extra` lines are appended as they are.
+    std::string WriteConfig(const std::string& dir, const std::string& extra = "") const;
+
+private:
+    std::string name_;
+    std::unique_ptr<Database> admin_;
+};
+
+// Runs every statement of an SQL script (statements end with ";" at a line end).
+void RunSqlScript(Database& db, const std::string& path);
+
+// A fresh empty folder under the system's temporary folder, removed in the destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string SourcePath(const std::string& relative);  // a path inside the repository
+std::string TestData(const std::string& relative);    // a path inside tests/data
+
+}  // namespace orvane::test

@@ -1,6 +1,7 @@
 #include "chain/waveband_filter.h"
 
 #include "app/orvane_error.h"
+#include "spectra/band_vector.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -48,6 +49,38 @@ void WavebandFilter::Remove(int index) {
 void WavebandFilter::CopyFrom(const WavebandFilter& other) {
     entries_ = other.entries_;
     filter_id_ = 0;
+}
+
+void WavebandFilter::Widen(int nl, int nr, const BandVector& mask) {
+    if (mask.Count() == 0) return;
+    // The axis ends are internal entries, not the user's, so they do not count against the
+    // limit of the list.
+    if (nl > 0) {
+        const int w = static_cast<int>(mask.X(mask.First()));
+        entries_.push_back(Entry{1, w, w, 0});
+    }
+    if (nr > 0) {
+        const int w = static_cast<int>(mask.X(mask.Last()));
+        entries_.push_back(Entry{1, w, w, 0});
+    }
+    for (Entry& e : entries_) {
+        if (e.kind == 0) {
+            e.kind = 1;
+            e.lower = e.upper = e.band;
+        }
+        if (nl > 0) {
+            if (const BandEntry* near = mask.Nearest(e.upper, 0, true)) {
+                if (const BandEntry* to = mask.EntryAt(near->index + nl - 1))
+                    e.upper = static_cast<int>(to->x);
+            }
+        }
+        if (nr > 0) {
+            if (const BandEntry* near = mask.Nearest(e.lower, 1, true)) {
+                if (const BandEntry* to = mask.EntryAt(near->index - (nr - 1)))
+                    e.lower = static_cast<int>(to->x);
+            }
+        }
+    }
 }
 
 void WavebandFilter::Load(Database& db, int study_id) {

@@ -30,6 +30,11 @@ public:
     void CopyFrom(const WavebandFilter& other);
     void Clear() { entries_.clear(); }
 
+    // Extends every range by nl bands upwards and nr bands downwards on the mask's axis, and
+    // excludes the first nl and last nr bands of the axis, so that a window filter also
+    // drops the bands whose window would reach an excluded band or leave the axis.
+    void Widen(int nl, int nr, const BandVector& mask);
+
     // Replaces the entries by the study's stored ranges.
     void Load(Database& db, int study_id);
 

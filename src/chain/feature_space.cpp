@@ -1,0 +1,168 @@
+#include "chain/feature_space.h"
+
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "spectra/sensor.h"
+#include "store/array_codec.h"
+#include "store/database.h"
+
+namespace orvane {
+
+void FeatureSpace::Define(int type, int dimension, std::vector<BandRange> ranges) {
+    type_ = type;
+    dimension_ = dimension;
+    ranges_ = std::move(ranges);
+}
+
+void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feature_space_id) {
+    ResultSet rows = db.Query(
+        Sql("select type, dimension, fs.name, fs.description, fst.name from feature_space fs, "
+            "feature_space_type fst where feature_space_id = %i and fs.fs_type_id = fst.fs_type_id",
+            feature_space_id));
+    bool found = false;
+    while (rows.Next()) {
+        type_ = rows.Int(0);
+        dimension_ = rows.Int(1);
+        name_ = rows.String(2);
+        description_ = rows.String(3);
+        type_name_ = rows.String(4);
+        found = true;
+    }
+    if (!found)
+        throw OrvaneError("There is no feature space with id " + std::to_string(feature_space_id) +
+                          ".");
+    id_ = feature_space_id;
+    if (type_ == 0 || type_ == 1) LoadBandRanges(db);
+    else if (type_ == 2) LoadPcaTransform(db, session);
+}
+
+void FeatureSpace::LoadBandRanges(Database& db) {
+    std::vector<BandRange> loaded;
+    ResultSet rows = db.Query(
+        Sql("select band1, band2, band_range_id from band_range where feature_space_id = %i", id_));
+    while (rows.Next()) {
+        if (static_cast<int>(loaded.size()) >= kMaxRanges)
+            throw OrvaneError("Feature space " + name_ + " has more than 100 band ranges.");
+        BandRange r;
+        r.wavelength1 = rows.Int(0);
+        r.wavelength2 = rows.Int(1);
+        r.band_range_id = rows.Int(2);
+        loaded.push_back(r);
+    }
+    ranges_ = std::move(loaded);
+}
+
+void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& session) {
+    if (!session.CurrentSensor())
+        throw OrvaneError("A PCT feature space needs a current sensor.");
+    int n = 0;
+    int pca_id = 0;
+    {
+        ResultSet rows = db.Query(Sql(
+            "select dim, pca_data_id FROM pca_data where sensor_id = %i and study_id = %i and "
+            "smoothing_filter_id = %i and derivative_id = %i",
+            session.CurrentSensor()->SensorId(), session.StudyId(), session.SmoothingFilterId(),
+            session.DerivativeId()));
+        while (rows.Next()) {
+            n = rows.Int(0);
+            pca_id = rows.Int(1);
+        }
+    }
+    if (pca_id == 0 || n <= 0)
+        throw OrvaneError("Feature space " + name_ +
+                          " needs principal component data of the current study and chain "
+                          "settings; run the principal component analysis first.");
+    if (dimension_ > n)
+        throw OrvaneError("Feature space " + name_ + " asks for " + std::to_string(dimension_) +
+                          " components but the analysis has only " + std::to_string(n) + ".");
+    ColumnVector values(n);
+    Matrix vectors(n, n);
+    {
+        ResultSet rows = db.Query(
+            Sql("SELECT eigenvalues, eigenvectors FROM pca_data where pca_data_id = %i", pca_id));
+        bool found = false;
+        while (rows.Next()) {
+            DecodeMatrix(rows.String(0), values, "eigenvalues of PCA data " + std::to_string(pca_id));
+            DecodeMatrix(rows.String(1), vectors,
+                         "eigenvectors of PCA data " + std::to_string(pca_id));
+            found = true;
+        }
+        if (!found) throw OrvaneError("PCA data " + std::to_string(pca_id) + " has vanished.");
+    }
+    // The stored columns are in ascending eigenvalue order, so the components are taken from
+    // the last column backwards.
+    Matrix transform(dimension_, n);
+    for (int i = 1; i <= dimension_; ++i)
+        for (int j = 1; j <= n; ++j) transform(i, j) = vectors(j, n - i + 1);
+    eigenvalues_ = values;
+    eigenvectors_ = vectors;
+    transform_ = transform;
+    pca_data_id_ = pca_id;
+}
+
+void FeatureSpace::MapToSensor(const Sensor& sensor) {
+    for (BandRange& r : ranges_) {
+        const SensorElement* e = sensor.NearestElement(r.wavelength1);
+        r.start_band = e ? e->number : 0;
+    }
+}
+
+void FeatureSpace::DIFeatures(const BandVector& d, Matrix& out) const {
+    const int n = static_cast<int>(ranges_.size());
+    if (out.Nrows() != n || out.Ncols() != 1) out.ReSize(n, 1);
+    for (int i = 0; i < n; ++i) {
+        const BandRange& r = ranges_[static_cast<size_t>(i)];
+        double sum = 0.0;
+        double current = r.wavelength1;
+        int start = r.start_band;
+        // Each step moves forward by at least one band, so the walk ends at the axis end.
+        while (current <= r.wavelength2 && start <= d.Last()) {
+            const BandEntry* e1 = d.NextValidUp(start, false);
+            const BandEntry* e2 = e1 ? d.NextValidUp(e1->index + 1, false) : nullptr;
+            const BandEntry* e3 = e2 ? d.NextValidUp(e2->index + 1, false) : nullptr;
+            if (e1 && e2 && e3) {
+                sum += ((e2->value - e1->value) / (e2->x - e1->x) -
+                        (e3->value - e2->value) / (e3->x - e2->x)) /
+                       (e3->x - e1->x);
+                start = e2->index;
+                current = e2->x;
+            } else {
+                start += 1;
+                if (!d.InRange(start)) break;
+                current = d.X(start);
+            }
+        }
+        out(i + 1, 1) = sum;
+    }
+}
+
+void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
+    const int n = static_cast<int>(ranges_.size());
+    if (out.Nrows() != n || out.Ncols() != 1) out.ReSize(n, 1);
+    for (int i = 0; i < n; ++i) {
+        const BandRange& r = ranges_[static_cast<size_t>(i)];
+        const double b1 = d.Value(r.start_band);
+        const BandEntry* e2 = d.Nearest(r.wavelength2, 0, false);
+        const double b2 = e2 ? e2->value : kNoValue;
+        out(i + 1, 1) = (b2 - b1) / (b1 + b2);
+    }
+}
+
+void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
+    ColumnVector x(d.ValidCount());
+    int k = 0;
+    for (const BandEntry& e : d.Entries()) {
+        if (e.value > kNoValue) {
+            if (k >= x.Nrows())
+                throw OrvaneError("The derived stage has more valid bands than its valid count.");
+            x(++k) = e.value;
+        }
+    }
+    if (k != transform_.Ncols())
+        throw OrvaneError("The PCT feature space expects " + std::to_string(transform_.Ncols()) +
+                          " bands but the spectrum has " + std::to_string(k) +
+                          " valid bands; recompute the principal components.");
+    out = transform_ * x;
+}
+
+}  // namespace orvane

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "spectra/band_vector.h"
+#include "store/matrix.h"
+
+namespace orvane {
+
+class Database;
+class ProcessingSession;
+class Sensor;
+
+// A stored feature-space definition: DI (curvature over wavelength ranges), NTBI (normalised
+// differences of band pairs) or PCT (principal components of the derived stage).
+class FeatureSpace {
+public:
+    static constexpr int kMaxRanges = 100;
+
+    struct BandRange {
+        int wavelength1 = 0;
+        int wavelength2 = 0;
+        int start_band = 0;  // element number of the sensor element nearest to wavelength 1
+        int band_range_id = 0;
+        int state = -4;      // working copies: -4 stored, -1 to insert, -3 to update
+    };
+
+    // Loads the definition; a PCT space also loads the stored PCA transform of the session's
+    // current configuration. Throws OrvaneError when the id has no row.
+    void Load(Database& db, const ProcessingSession& session, int feature_space_id);
+    void LoadBandRanges(Database& db);
+    void LoadPcaTransform(Database& db, const ProcessingSession& session);
+    void MapToSensor(const Sensor& sensor);
+
+    // Feature vectors (dimension x 1, or one row per range) from a derived stage.
+    void DIFeatures(const BandVector& derived, Matrix& out) const;
+    void NTBIFeatures(const BandVector& derived, Matrix& out) const;
+    void PCTFeatures(const BandVector& derived, Matrix& out) const;
+
+    int Id() const { return id_; }
+    int Type() const { return type_; }
+    int Dimension() const { return dimension_; }
+    int PcaDataId() const { return pca_data_id_; }
+    const std::string& Name() const { return name_; }
+    const std::string& TypeName() const { return type_name_; }
+    const std::string& Description() const { return description_; }
+    const std::vector<BandRange>& Ranges() const { return ranges_; }
+    const Matrix& Transform() const { return transform_; }
+
+    // For definitions built in memory.
+    void Define(int type, int dimension, std::vector<BandRange> ranges);
+
+private:
+    std::vector<BandRange> ranges_;
+    int dimension_ = 0;
+    int id_ = 0;
+    int pca_data_id_ = 0;
+    std::string name_;
+    std::string type_name_;
+    std::string description_;
+    int type_ = 0;
+    ColumnVector eigenvalues_;
+    Matrix eigenvectors_;
+    Matrix transform_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,86 @@
+#include "chain/savitzky_golay_filter.h"
+
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "chain/savitzky_golay.h"
+#include "store/database.h"
+
+namespace orvane {
+
+SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& db, int filter_id)
+    : SmoothingFilter(session, 1, filter_id, kContextSmoothing) {
+    int size = 31;
+    int order = 4;
+    int type = 1;
+    bool found = false;
+    ResultSet rows = db.Query(
+        Sql("select filter_size, polynomial_order, type from smoothing_filter sf, "
+            "smoothing_filter_type sft where sf.sf_type_id = sft.sf_type_id and "
+            "smoothing_filter_id = %i",
+            filter_id));
+    while (rows.Next()) {
+        size = rows.Int(0);
+        order = rows.Int(1);
+        type = rows.Int(2);
+        found = true;
+    }
+    if (!found)
+        throw OrvaneError("There is no smoothing filter with id " + std::to_string(filter_id) + ".");
+    type_ = type;
+    SetSize(size, order, 0);
+}
+
+SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, int nl, int nr, int order,
+                                         int derivative)
+    : SmoothingFilter(session, 1, 0, kContextDerivative) {
+    SetWindow(nl, nr, order, derivative);
+}
+
+SavitzkyGolayFilter::~SavitzkyGolayFilter() = default;
+
+void SavitzkyGolayFilter::SetSize(int size, int order, int derivative) {
+    if (size < 1) throw OrvaneError("The filter size must be at least 1.");
+    SetWindow((size - 1) / 2, (size - 1) / 2, order, derivative);
+}
+
+void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
+    // Build the new kernel first, so that refused settings leave the filter as it was.
+    auto kernel = std::make_unique<SavitzkyGolayKernel>(
+        nl, nr, order, derivative,
+        context_ == kContextDerivative ? SavitzkyGolayKernel::Context::kDerivative
+                                       : SavitzkyGolayKernel::Context::kSmoothing);
+    if (type_ == 2) kernel->PrepareFft();
+    kernel_ = std::move(kernel);
+    nl_ = nl;
+    nr_ = nr;
+    order_ = order;
+    derivative_ = derivative;
+    Refresh();
+}
+
+void SavitzkyGolayFilter::Store(Database& db) const {
+    db.Execute(Sql("UPDATE smoothing_filter set filter_size = %i, polynomial_order = %i, "
+                   "changed_at = CURRENT_TIMESTAMP() where smoothing_filter_id = %i",
+                   Size(), order_, filter_id_));
+}
+
+void SavitzkyGolayFilter::Apply(const BandVector& in, BandVector& out) {
+    if (type_ == 2) kernel_->ApplyFft(in, out, widened_);
+    else if (type_ == 1) kernel_->ApplyMovingWindow(in, out, widened_);
+}
+
+void SavitzkyGolayFilter::Refresh() {
+    WavebandFilter widened;
+    if (context_ == kContextDerivative) {
+        if (session_.SmoothingAdjustedFilter())
+            widened.CopyFrom(*session_.SmoothingAdjustedFilter());
+        if (session_.SensorMask()) widened.Widen(nl_, nr_, *session_.SensorMask());
+    } else {
+        if (session_.StudyFilter()) widened.CopyFrom(*session_.StudyFilter());
+        widened.Widen(nl_, nr_, session_.FilterMask());
+    }
+    widened_ = std::move(widened);
+    session_.RegisterAdjustedFilter(context_, &widened_);
+}
+
+}  // namespace orvane

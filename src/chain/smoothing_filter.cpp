@@ -1,0 +1,25 @@
+#include "chain/smoothing_filter.h"
+
+#include "app/processing_session.h"
+
+namespace orvane {
+
+SmoothingFilter::SmoothingFilter(ProcessingSession& session, int type, int filter_id, int context)
+    : session_(session), type_(type), filter_id_(filter_id), context_(context) {}
+
+PassThroughFilter::PassThroughFilter(ProcessingSession& session, int filter_id)
+    : SmoothingFilter(session, 0, filter_id, kContextSmoothing) {
+    Refresh();
+}
+
+void PassThroughFilter::Apply(const BandVector& in, BandVector& out) {
+    for (const BandEntry& e : in.Entries())
+        if (out.InRange(e.index)) out.Set(e.index, e.value, e.x);
+    out.SetValidCount(in.ValidCount());
+}
+
+void PassThroughFilter::Refresh() {
+    session_.RegisterAdjustedFilter(kContextSmoothing, session_.StudyFilter());
+}
+
+}  // namespace orvane

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/chain_selection.h"
+#include "app/frontend.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "app/waveband_filter_setup.h"
+#include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/smoothing_filter.h"
+#include "spectra/spectrum.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+// A study as study creation leaves it: the study row and its initial chain rows.
+int MakeStudy(Database& db, const std::string& name) {
+    db.Execute(Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+                   "values ('%s', '', '/data', 3)",
+                   db.Escape(name).c_str()));
+    const int id = static_cast<int>(db.InsertId());
+    db.Execute(Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
+                   "(select sf_type_id from smoothing_filter_type where type = 0), "
+                   "current_timestamp())",
+                   id));
+    db.Execute(Sql("insert into derivative (study_id, deriv_calc_method_id, changed_at) values "
+                   "(%i, (select deriv_calc_method_id from derivative_calc_method where type = 2), "
+                   "current_timestamp())",
+                   id));
+    db.Execute(Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
+                   "current_timestamp())",
+                   id));
+    return id;
+}
+
+// A smooth vegetation-like curve: a red edge around 720 nm and water dips.
+void FillSmooth(Spectrum& s) {
+    std::array<float, kSpectrumBands> v{};
+    for (int i = 0; i < kSpectrumBands; ++i) {
+        const double w = 350.0 + i;
+        const double edge = 0.05 + 0.4 / (1.0 + std::exp(-(w - 720.0) / 15.0));
+        const double water = 0.15 * std::exp(-std::pow((w - 1450.0) / 60.0, 2)) +
+                             0.2 * std::exp(-std::pow((w - 1940.0) / 70.0, 2));
+        v[static_cast<size_t>(i)] = static_cast<float>(edge - water * edge);
+    }
+    s.SetReflectances(v.data());
+}
+
+class ChainTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        study_ = MakeStudy(scratch_.Admin(), "chain");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
+        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/enmap.txt"), 0);
+        session_->SetStudy(study_);
+    }
+
+    int SmoothingRows(int type) {
+        int n = -1;
+        scratch_.Admin().QueryInt(
+            Sql("select count(*) from smoothing_filter sf, smoothing_filter_type t where "
+                "sf.sf_type_id = t.sf_type_id and t.type = %i and study_id = %i",
+                type, study_),
+            n);
+        return n;
+    }
+
+    test::ScratchDatabase scratch_{"chain"};
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+};
+
+TEST_F(ChainTest, SavitzkyGolayRowsAreCreatedOnceWithDefaults) {
+    ChainSelection sel;
+    sel.smoothing_type = 1;
+    ApplyChainSelection(*session_, sel);
+    ApplyChainSelection(*session_, sel);
+    EXPECT_EQ(SmoothingRows(1), 1);
+    int size = 0, order = 0;
+    scratch_.Admin().QueryInt(Sql("select filter_size from smoothing_filter where study_id = %i "
+                                  "and filter_size is not null",
+                                  study_),
+                              size);
+    scratch_.Admin().QueryInt(Sql("select polynomial_order from smoothing_filter where study_id "
+                                  "= %i and polynomial_order is not null",
+                                  study_),
+                              order);
+    EXPECT_EQ(size, 31);
+    EXPECT_EQ(order, 4);
+}
+
+TEST_F(ChainTest, DerivativeRowsGetTheDefaultsOfTheirOrder) {
+    struct Case {
+        int order, poly, size;
+    } cases[] = {{1, 4, 5}, {3, 4, 5}, {6, 6, 7}};
+    for (const Case& c : cases) {
+        session_->SetDerivativeOrder(c.order);
+        int poly = 0, size = 0;
+        scratch_.Admin().QueryInt(Sql("select polynomial_order from derivative where study_id = "
+                                      "%i and derivative_order = %i",
+                                      study_, c.order),
+                                  poly);
+        scratch_.Admin().QueryInt(Sql("select filter_size from derivative where study_id = %i and "
+                                      "derivative_order = %i",
+                                      study_, c.order),
+                                  size);
+        EXPECT_EQ(poly, c.poly) << "order " << c.order;
+        EXPECT_EQ(size, c.size) << "order " << c.order;
+        ASSERT_NE(session_->Derivative(), nullptr);
+        EXPECT_EQ(session_->Derivative()->Method(), kDerivativeIterative);
+    }
+}
+
+TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
+    WavebandFilterSetup setup(*session_);
+    setup.Show();
+    setup.New(1350, 1450);
+    setup.Ok();
+    for (int type : {1, 2}) {
+        session_->SetSmoothingType(type);
+        Spectrum s(session_.get());
+        FillSmooth(s);
+        const BandVector& out = *s.StageVector(kStageSmoothed);
+        for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
+            EXPECT_EQ(out.Value(w), kNoValue) << "type " << type << " at " << w;
+        for (int w : {365, 1334, 1466, 2484})
+            EXPECT_GT(out.Value(w), 0.0) << "type " << type << " at " << w;
+    }
+}
+
+TEST_F(ChainTest, MovingWindowAndFftAgreeOnASmoothSpectrum) {
+    Spectrum s(session_.get());
+    FillSmooth(s);
+    session_->SetSmoothingType(1);
+    std::vector<double> mw;
+    for (const BandEntry& e : s.StageVector(kStageSmoothed)->Entries()) mw.push_back(e.value);
+    session_->SetSmoothingType(2);
+    const BandVector& fft = *s.StageVector(kStageSmoothed);
+    for (int w = 400; w <= 2400; ++w)
+        EXPECT_NEAR(fft.Value(w), mw[static_cast<size_t>(w - 350)], 1e-9) << w;
+}
+
+TEST_F(ChainTest, NoSmoothingAndNoDerivativeCopyStages) {
+    Spectrum s(session_.get());
+    FillSmooth(s);
+    const BandVector filtered = *s.StageVector(kStageFiltered);
+    const BandVector& smoothed = *s.StageVector(kStageSmoothed);
+    for (const BandEntry& e : filtered.Entries()) EXPECT_EQ(smoothed.Value(e.index), e.value);
+    const BandVector synth = *s.StageVector(kStageSynthesized);
+    const BandVector& derived = *s.StageVector(kStageDerived);
+    EXPECT_EQ(derived.ValidCount(), synth.ValidCount());
+    for (const BandEntry& e : synth.Entries()) EXPECT_EQ(derived.Value(e.index), e.value);
+    EXPECT_EQ(s.StageVector(kStageFeatures), nullptr);
+}
+
+TEST_F(ChainTest, ChangingTheSensorMovesTheSynthesizedAxis) {
+    Spectrum s(session_.get());
+    FillSmooth(s);
+    EXPECT_EQ(s.StageVector(kStageSynthesized)->Count(), 7);
+    session_->SetSensor(session_->Sensors()[1]->SensorId());
+    EXPECT_EQ(s.StageVector(kStageSynthesized)->Count(), 242);
+    EXPECT_NEAR(s.StageVector(kStageSynthesized)->X(1), 423.03, 1e-9);
+}
+
+TEST_F(ChainTest, FeaturesOfEveryTypeAndDerivativeMethodAreFinite) {
+    scratch_.Admin().Execute(
+        "insert into feature_space (name, description, dimension, fs_type_id) values ('di', '', "
+        "2, (select fs_type_id from feature_space_type where type = 0)), ('nt', '', 1, (select "
+        "fs_type_id from feature_space_type where type = 1))");
+    scratch_.Admin().Execute(
+        "insert into band_range (feature_space_id, band1, band2) values (1, 400, 900), "
+        "(1, 900, 2300), (2, 650, 860)");
+    for (int method : {0, 1}) {
+        for (int type : {0, 1}) {
+            ChainSelection sel;
+            sel.smoothing_type = 1;
+            sel.derivative_order = type == 0 ? 0 : 1;
+            sel.derivative_method = method;
+            sel.feature_space_type = type;
+            sel.sensor = "EnMAP HSI";
+            ApplyChainSelection(*session_, sel);
+            ASSERT_NE(session_->CurrentFeatureSpace(), nullptr);
+            Spectrum s(session_.get());
+            FillSmooth(s);
+            const Matrix* f = s.FeatureVector(type);
+            ASSERT_NE(f, nullptr);
+            EXPECT_EQ(f->Nrows(), type == 0 ? 2 : 1);
+            for (int r = 1; r <= f->Nrows(); ++r) EXPECT_TRUE(std::isfinite((*f)(r, 1)));
+        }
+    }
+}
+
+TEST_F(ChainTest, RefusedSettingsChangeNothing) {
+    session_->SetDerivativeOrder(2);
+    session_->Derivative()->SetMethod(kDerivativeSavGol);
+    const int size = session_->Derivative()->FilterSize();
+    EXPECT_THROW(session_->Derivative()->SetSizeAndOrder(3, 4), OrvaneError);
+    EXPECT_EQ(session_->Derivative()->FilterSize(), size);
+    WavebandFilterSetup setup(*session_);
+    setup.Show();
+    for (int i = 0; i < 100; ++i) setup.New(400 + i, 400 + i);
+    EXPECT_THROW(setup.New(1000, 1001), OrvaneError);
+    EXPECT_EQ(setup.Lines().size(), 100u);
+}
+
+TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
+    test::ScratchDatabase scratch("nosensor");
+    MakeStudy(scratch.Admin(), "empty");
+    ProcessingSession session(scratch.Connect(), nullptr);
+    EXPECT_FALSE(session.HasSensor());
+    ChainSelection sel;
+    ApplyChainSelection(session, sel);
+    Spectrum s(&session);
+    FillSmooth(s);
+    EXPECT_NE(s.StageVector(kStageSmoothed), nullptr);
+    try {
+        s.StageVector(kStageSynthesized);
+        FAIL() << "synthesis without a sensor must be refused";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("no sensor"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace orvane

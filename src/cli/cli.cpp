@@ -11,7 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "app/chain_selection.h"
 #include "app/config_file.h"
+#include "app/filter_details.h"
+#include "app/waveband_filter_setup.h"
+#include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/savitzky_golay_filter.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
@@ -59,6 +65,115 @@ struct Command {
     std::function<int(Context&)> run;
 };
 
+int IntOption(const Args& args, const std::string& name, int fallback) {
+    if (!args.Has(name)) return fallback;
+    const std::string text = args.Get(name);
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0') throw UsageError("--" + name + " needs a whole number");
+    return static_cast<int>(v);
+}
+
+// The chain options act like the form's controls, in the form's order, through the session.
+void ApplyChainOptions(Context& ctx) {
+    const Args& a = ctx.args;
+    ChainSelection sel;
+    if (a.Has("study")) sel.study = a.Get("study");
+    if (a.Has("sensor")) sel.sensor = a.Get("sensor");
+    if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
+    if (a.Has("derivative")) sel.derivative_order = IntOption(a, "derivative", 0);
+    if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
+    if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
+    if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
+    if (a.Has("classifier")) sel.classifier = ParseClassifier(a.Get("classifier"));
+    ApplyChainSelection(*ctx.session, sel);
+}
+
+std::pair<int, int> ParseRange(const std::string& text) {
+    int lower = 0, upper = 0;
+    char dash = 0;
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%d %c %d %c", &lower, &dash, &upper, &extra) != 3 || dash != '-')
+        throw UsageError("a range is written LOWER-UPPER, e.g. 1350-1450; \"" + text +
+                         "\" is not one");
+    return {lower, upper};
+}
+
+int CmdFilterShow(Context& ctx) {
+    ApplyChainOptions(ctx);
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdFilterSet(Context& ctx) {
+    ApplyChainOptions(ctx);
+    std::vector<std::pair<int, int>> ranges;
+    for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    while (!setup.Lines().empty()) setup.Delete(0);
+    for (const auto& [lower, upper] : ranges) setup.New(lower, upper);
+    setup.Ok();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdFilterAddDefaults(Context& ctx) {
+    ApplyChainOptions(ctx);
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    setup.AddDefaultRanges();
+    setup.Ok();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdSmoothingSet(Context& ctx) {
+    if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
+    ApplyChainOptions(ctx);
+    auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
+    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31);
+    const int order = IntOption(ctx.args, "order", filter ? filter->Order() : 4);
+    ApplySmoothingDetails(*ctx.session, size, order);
+    ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
+    return 0;
+}
+
+int CmdDerivativeSet(Context& ctx) {
+    if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
+    if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
+    ApplyChainOptions(ctx);
+    DerivativeSettings* d = ctx.session->Derivative();
+    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5);
+    const int order = IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4);
+    ApplyDerivativeDetails(*ctx.session, size, order);
+    ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
+                            ctx.session->DerivativeOrder(), size, order));
+    return 0;
+}
+
+int CmdFeatureSpaceList(Context& ctx) {
+    ApplyChainOptions(ctx);
+    const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(*ctx.session);
+    if (items.empty()) ctx.out << "No feature spaces of this type\n";
+    for (const FeatureSpaceItem& item : items) ctx.out << item.id << '\t' << item.name << '\n';
+    return 0;
+}
+
+int CmdFeatureSpaceShow(Context& ctx) {
+    ApplyChainOptions(ctx);
+    const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
+    if (!fs) throw OrvaneError("No feature space is selected.");
+    ctx.out << "id\t" << fs->Id() << "\nname\t" << fs->Name() << "\ntype\t" << fs->TypeName()
+            << "\ndimension\t" << fs->Dimension() << "\ndescription\t" << fs->Description()
+            << '\n';
+    for (const auto& r : fs->Ranges())
+        ctx.out << Sql("%i - %i nm", r.wavelength1, r.wavelength2) << '\n';
+    return 0;
+}
+
 int CmdSensors(Context& ctx) {
     for (const auto& sensor : ctx.session->Sensors()) {
         ctx.out << sensor->SensorId() << '\t' << sensor->Name() << '\t' << sensor->ResponseType()
@@ -91,6 +206,21 @@ const std::vector<Command>& Commands() {
         {"sensor import", "sensor import FILE [--type gaussian|ratio]",
          "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
         {"studies", "studies", "List the studies: id and name.", CmdStudies},
+        {"filter show", "filter show", "Show the study's waveband filter ranges.", CmdFilterShow},
+        {"filter set", "filter set LOWER-UPPER ...",
+         "Replace the study's waveband filter ranges (none given: no ranges).", CmdFilterSet},
+        {"filter add-defaults", "filter add-defaults",
+         "Add the configured default ranges (filter_b, filter_br) to the study's filter.",
+         CmdFilterAddDefaults},
+        {"smoothing set", "smoothing set [--smoothing sg-mw|sg-fft] --size W --order M",
+         "Set and store the study's Savitzky-Golay smoothing window.", CmdSmoothingSet},
+        {"derivative set", "derivative set [--derivative N] --size W --order M",
+         "Set and store the Savitzky-Golay derivative window of an order (method savgol).",
+         CmdDerivativeSet},
+        {"feature-space list", "feature-space list [--fs-type DI|NTBI|PCT]",
+         "List the feature spaces of a type that fit the sensor.", CmdFeatureSpaceList},
+        {"feature-space show", "feature-space show [--feature-space NAME|ID]",
+         "Show a feature space's definition.", CmdFeatureSpaceShow},
     };
     return commands;
 }
@@ -99,7 +229,12 @@ void PrintUsage(std::ostream& out) {
     out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
            "Global options:\n"
            "  --config FILE   configuration file (default ./spectra_config.txt)\n"
-           "  --help          this text; COMMAND --help describes one command\n\n"
+           "  --help          this text; COMMAND --help describes one command\n"
+           "Chain options (for commands that process spectra), applied in this order:\n"
+           "  --study NAME|ID  --sensor NAME|ID  --smoothing none|sg-mw|sg-fft\n"
+           "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
+           "  --feature-space NAME|ID\n"
+           "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';

@@ -1,0 +1,322 @@
+#include "chain/savitzky_golay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/orvane_error.h"
+#include "chain/waveband_filter.h"
+#include "spectra/band_vector.h"
+
+namespace orvane {
+
+namespace {
+
+void CheckWindow(int nl, int nr, int order, int derivative) {
+    if (nl < 0 || nr < 0)
+        throw OrvaneError("A Savitzky-Golay window cannot have a negative width.");
+    if (order < 0 || derivative < 0) throw OrvaneError("Savitzky-Golay orders cannot be negative.");
+    const int size = nl + nr + 1;
+    if (order >= size)
+        throw OrvaneError("The polynomial order " + std::to_string(order) +
+                          " is too high for a window of " + std::to_string(size) +
+                          " bands; it must be below the window size.");
+    if (derivative > order)
+        throw OrvaneError("The derivative order " + std::to_string(derivative) +
+                          " is higher than the polynomial order " + std::to_string(order) + ".");
+}
+
+double Dot(const double* a, const double* b, int n) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += a[i] * b[i];
+    return s;
+}
+
+bool OnlyFactors235(int n) {
+    for (int f : {2, 3, 5})
+        while (n % f == 0) n /= f;
+    return n == 1;
+}
+
+}  // namespace
+
+ColumnVector SavitzkyGolayCoefficients(int nl, int nr, int order, int derivative,
+                                       bool times_factorial) {
+    CheckWindow(nl, nr, order, derivative);
+    const int size = nl + nr + 1;
+    const int m = order;
+    const int d = derivative;
+
+    std::vector<double> t(static_cast<size_t>(size));
+    for (int i = 0; i < size; ++i) t[static_cast<size_t>(i)] = i - nl;
+
+    // Orthonormal vectors q_0..q_m on the window's points, the values of the discrete
+    // orthogonal polynomials; the three-term recurrence alone loses orthogonality for high
+    // orders, so every new vector is orthogonalised once more against all earlier ones.
+    std::vector<double> q(static_cast<size_t>((m + 1) * size));
+    std::vector<double> alpha(static_cast<size_t>(m + 1), 0.0);
+    std::vector<double> beta(static_cast<size_t>(m + 1), 0.0);
+    const auto row = [&q, size](int k) { return q.data() + static_cast<size_t>(k) * size; };
+    std::fill(row(0), row(0) + size, 1.0 / std::sqrt(static_cast<double>(size)));
+    for (int k = 0; k < m; ++k) {
+        const double* qk = row(k);
+        double* v = row(k + 1);
+        for (int i = 0; i < size; ++i) v[i] = t[static_cast<size_t>(i)] * qk[i];
+        const double a = Dot(v, qk, size);
+        const double b = beta[static_cast<size_t>(k)];
+        for (int i = 0; i < size; ++i) v[i] -= a * qk[i] + (k > 0 ? b * row(k - 1)[i] : 0.0);
+        for (int j = 0; j <= k; ++j) {
+            const double* qj = row(j);
+            const double h = Dot(v, qj, size);
+            for (int i = 0; i < size; ++i) v[i] -= h * qj[i];
+        }
+        const double norm = std::sqrt(Dot(v, v, size));
+        if (!(norm > 0.0)) throw OrvaneError("The polynomial order is too high for the window.");
+        for (int i = 0; i < size; ++i) v[i] /= norm;
+        alpha[static_cast<size_t>(k)] = a;
+        beta[static_cast<size_t>(k + 1)] = norm;
+    }
+
+    // r-th derivatives of the same polynomials at the centre (t = 0), from the differentiated
+    // recurrence: q_{k+1} = ((t - a_k) q_k - b_k q_{k-1}) / b_{k+1}.
+    std::vector<double> der(static_cast<size_t>((m + 1) * (d + 1)), 0.0);
+    const auto at = [&der, d](int k, int r) -> double& {
+        return der[static_cast<size_t>(k * (d + 1) + r)];
+    };
+    at(0, 0) = 1.0 / std::sqrt(static_cast<double>(size));
+    for (int k = 0; k < m; ++k) {
+        const double a = alpha[static_cast<size_t>(k)];
+        const double b = beta[static_cast<size_t>(k)];
+        const double next = beta[static_cast<size_t>(k + 1)];
+        for (int r = 0; r <= d; ++r) {
+            double v = -a * at(k, r);
+            if (r > 0) v += r * at(k, r - 1);
+            if (k > 0) v -= b * at(k - 1, r);
+            at(k + 1, r) = v / next;
+        }
+    }
+
+    // The least-squares fit is the orthogonal projection onto q_0..q_m, so the weight of
+    // point i in the fit's d-th derivative at the centre is sum_k q_k(i) q_k^(d)(0).
+    double scale = 1.0;
+    if (!times_factorial)
+        for (int r = 2; r <= d; ++r) scale /= r;
+    ColumnVector c(size);
+    for (int i = 0; i < size; ++i) {
+        double s = 0.0;
+        for (int k = d; k <= m; ++k) s += row(k)[i] * at(k, d);
+        c.element(i) = s * scale;
+    }
+    return c;
+}
+
+SavitzkyGolayKernel::SavitzkyGolayKernel(int nl, int nr, int order, int derivative, Context context)
+    : nl_(nl),
+      nr_(nr),
+      order_(order),
+      derivative_(derivative),
+      context_(context),
+      c_(SavitzkyGolayCoefficients(nl, nr, order, derivative, context == Context::kDerivative)) {}
+
+SavitzkyGolayKernel SavitzkyGolayKernel::ForSmoothing(int size, int order) {
+    if (size < 1) throw OrvaneError("A Savitzky-Golay window holds at least one band.");
+    // The window is centred, so an even size loses its last band.
+    const int half = (size - 1) / 2;
+    return SavitzkyGolayKernel(half, half, order, 0, Context::kSmoothing);
+}
+
+SavitzkyGolayKernel SavitzkyGolayKernel::ForDerivative(int size, int order, int derivative) {
+    if (size < 1) throw OrvaneError("A Savitzky-Golay window holds at least one band.");
+    const int nr = size / 2;
+    return SavitzkyGolayKernel(size - 1 - nr, nr, order, derivative, Context::kDerivative);
+}
+
+int SavitzkyGolayKernel::FastFftLength(int minimum) {
+    int n = std::max(minimum, 2);
+    if (n % 2 != 0) ++n;
+    while (!OnlyFactors235(n)) n += 2;
+    return n;
+}
+
+void SavitzkyGolayKernel::CheckAxes(const BandVector& x, const BandVector& y) const {
+    if (x.First() != y.First() || x.Count() != y.Count())
+        throw OrvaneError("Savitzky-Golay input and output must share their band axis.");
+}
+
+void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter& widened) {
+    const std::vector<BandEntry>& in = x.Entries();
+    const int n = x.Count();
+    excluded_.assign(static_cast<size_t>(n), 0);
+    const auto band = [&in](int k) { return static_cast<int>(in[static_cast<size_t>(k)].x); };
+    bool ascending = true;
+    for (int k = 1, previous = n > 0 ? band(0) : 0; k < n && ascending; ++k) {
+        const int current = band(k);
+        ascending = previous <= current;
+        previous = current;
+    }
+    if (!ascending) {
+        for (int k = 0; k < n; ++k) excluded_[static_cast<size_t>(k)] = widened.Excludes(band(k));
+        return;
+    }
+    // On an ascending axis each entry covers one run of bands, found by bisection; asking the
+    // filter band by band costs as much as the smoothing itself.
+    for (int e = 0; e < widened.Count(); ++e) {
+        const WavebandFilter::Entry& entry = widened.At(e);
+        const int lower = entry.kind == 1 ? entry.lower : entry.band;
+        const int upper = entry.kind == 1 ? entry.upper : entry.band;
+        int lo = 0;
+        int hi = n;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (band(mid) < lower)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        for (int k = lo; k < n && band(k) <= upper; ++k) excluded_[static_cast<size_t>(k)] = 1;
+    }
+}
+
+void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
+                               const double* sums) {
+    MarkExcluded(x, widened);
+    const std::vector<BandEntry>& in = x.Entries();
+    const int n = x.Count();
+    const int first = x.First();
+    // A running count of bands without value in the window keeps a band that would mix one
+    // into its sum out, whatever the filter says.
+    const auto marker = [&in](int k) { return in[static_cast<size_t>(k)].value == kNoValue; };
+    int markers = 0;
+    for (int j = 0; j < Size() - 1 && j < n; ++j) markers += marker(j);
+    const bool per_spacing = context_ == Context::kDerivative;
+    int valid = 0;
+    for (int k = 0; k < n; ++k) {
+        const double w = in[static_cast<size_t>(k)].x;
+        double v = kNoValue;
+        if (k >= nl_ && k + nr_ < n) {
+            markers += marker(k + nr_);
+            if (k - nl_ - 1 >= 0) markers -= marker(k - nl_ - 1);
+            v = sums[k];
+            if (markers > 0 || excluded_[static_cast<size_t>(k)]) {
+                v = kNoValue;
+            } else if (per_spacing) {
+                // The last band has no following band to measure the spacing against.
+                const double h = k + 1 < n ? in[static_cast<size_t>(k + 1)].x - w : 0.0;
+                v = h == 0.0 ? kNoValue : v / h;
+            }
+        }
+        y.Set(first + k, v, w);
+        valid += v != kNoValue;
+    }
+    y.SetValidCount(valid);
+}
+
+void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
+                                            const WavebandFilter& widened) {
+    CheckAxes(x, y);
+    const int n = x.Count();
+    if (static_cast<int>(values_.size()) != n) {
+        values_.assign(static_cast<size_t>(n), 0.0);
+        sums_.assign(static_cast<size_t>(n), 0.0);
+    }
+    const std::vector<BandEntry>& in = x.Entries();
+    for (int k = 0; k < n; ++k) values_[static_cast<size_t>(k)] = in[static_cast<size_t>(k)].value;
+
+    // Eight bands at a time with their sums in registers: the compiler vectorises across the
+    // bands, and each band still adds its products in the order c(1)..c(W).
+    const int begin = nl_;
+    const int end = n - nr_;
+    const int size = Size();
+    double* sums = sums_.data();
+    const double* c = c_.Store();
+    constexpr int kBlock = 8;
+    int k = begin;
+    for (; k + kBlock <= end; k += kBlock) {
+        double acc[kBlock] = {};
+        const double* v = values_.data() + (k - nl_);
+        for (int i = 0; i < size; ++i)
+            for (int j = 0; j < kBlock; ++j) acc[j] += c[i] * v[i + j];
+        for (int j = 0; j < kBlock; ++j) sums[k + j] = acc[j];
+    }
+    for (; k < end; ++k) {
+        double acc = 0.0;
+        const double* v = values_.data() + (k - nl_);
+        for (int i = 0; i < size; ++i) acc += c[i] * v[i];
+        sums[k] = acc;
+    }
+    Fill(x, y, widened, sums);
+}
+
+void SavitzkyGolayKernel::PrepareFft() {
+    const int length = FastFftLength(Size() + kGridCount);
+    // Laid out so that the circular convolution computes the same sum as the moving window:
+    // c(i) sits at position (nl + 1 - i) modulo the length. For the symmetric smoothing
+    // coefficients this is the usual wrap-around order.
+    ColumnVector kernel(length);
+    kernel = 0.0;
+    for (int i = 1; i <= Size(); ++i) {
+        const int pos = ((nl_ + 1 - i) % length + length) % length;
+        kernel.element(pos) = c_(i);
+    }
+    NEWMAT::RealFFT(kernel, kernel_re_, kernel_im_);
+    signal_.ReSize(length);
+    signal_re_.ReSize(length / 2 + 1);
+    signal_im_.ReSize(length / 2 + 1);
+    result_.ReSize(length);
+    fft_length_ = length;
+}
+
+void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
+                                   const WavebandFilter& widened) {
+    if (!FftPrepared()) throw OrvaneError("The Savitzky-Golay FFT kernel has not been prepared.");
+    CheckAxes(x, y);
+    if (x.First() != kGridFirst || x.Count() != kGridCount)
+        throw OrvaneError("FFT smoothing works on the 1 nm grid from 350 to 2499 nm only.");
+
+    const BandEntry* in = x.Entries().data();
+    double* s = signal_.Store();
+    for (int k = 0; k < kGridCount; ++k) s[k] = in[k].value == kNoValue ? 0.0 : in[k].value;
+    std::fill(s + kGridCount, s + fft_length_, 0.0);
+
+    NEWMAT::RealFFT(signal_, signal_re_, signal_im_);
+    double* re = signal_re_.Store();
+    double* im = signal_im_.Store();
+    const double* kre = kernel_re_.Store();
+    const double* kim = kernel_im_.Store();
+    for (int j = 0; j <= fft_length_ / 2; ++j) {
+        const double r = re[j] * kre[j] - im[j] * kim[j];
+        im[j] = re[j] * kim[j] + im[j] * kre[j];
+        re[j] = r;
+    }
+    NEWMAT::RealFFTI(signal_re_, signal_im_, result_);
+
+    Fill(x, y, widened, result_.Store());
+}
+
+void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {
+    if (order < 0) throw OrvaneError("The derivative order cannot be negative.");
+    const int first = d.First();
+    const int last = d.Last();
+    // An intermediate difference of exactly -1.0 is taken for the marker; with reflectances
+    // per nanometre that value does not occur in practice.
+    for (int pass = 1; pass <= order; ++pass) {
+        for (int k = first; k <= last - pass; ++k) {
+            const double a = d.Value(k);
+            const double b = d.Value(k + 1);
+            const double h = d.X(k + 1) - d.X(k);
+            const bool missing = a == kNoValue || b == kNoValue || h == 0.0;
+            d.SetValue(k, missing ? kNoValue : (b - a) / h);
+        }
+    }
+    int valid = 0;
+    for (int k = first; k <= last; ++k) {
+        // The last bands keep lower-order differences from earlier passes; they have no n-th
+        // difference of their own.
+        if (k > last - order || widened.Excludes(static_cast<int>(d.X(k)))) d.SetValue(k, kNoValue);
+        if (d.Value(k) != kNoValue) ++valid;
+    }
+    d.SetValidCount(valid);
+}
+
+}  // namespace orvane

@@ -16,7 +16,7 @@ class Site;
 class Species;
 
 struct CaptureTime {
-    int year = 0;
+    int year = 0;   // calendar year, for example 2018
     int month = 0;  // 1..12
     int day = 0;
     int hour = 0;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "spectra/spectrum.h"
+
+namespace orvane {
+
+class ProcessingSession;
+class Sensor;
+class WavebandFilter;
+
+// Reads a Z profile (wavelength/value pairs of one image pixel, three header lines) into the
+// synthesized stage of a new spectrum on the session's current sensor. Throws OrvaneError when
+// the file cannot be opened or no sensor is selected.
+std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const ProcessingSession* session);
+
+// The same on a given sensor and waveband filter (the filter may be null).
+std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& sensor,
+                                       const WavebandFilter* filter,
+                                       const ProcessingSession* session);
+
+}  // namespace orvane

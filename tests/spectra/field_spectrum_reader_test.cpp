@@ -1,0 +1,335 @@
+#include "spectra/field_spectrum_reader.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <type_traits>
+
+#include "app/orvane_error.h"
+
+namespace orvane {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+std::string RealFile(const std::string& name) {
+    return std::string(ORVANE_TEST_DATA) + "/asd/" + name;
+}
+
+// Stores v little-endian whatever the host's order.
+template <typename T>
+void Put(Bytes& b, std::size_t at, T v) {
+    using U = std::conditional_t<sizeof(T) == 2, std::uint16_t,
+                                 std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>;
+    U bits;
+    std::memcpy(&bits, &v, sizeof v);
+    for (std::size_t i = 0; i < sizeof v; ++i)
+        b[at + i] = static_cast<unsigned char>(bits >> (8 * i));
+}
+
+// A header of the oldest layout: only comment, time and position are written, so the channel
+// count stays 0; 2150 floats follow it.
+struct OldLayoutFile {
+    std::string comment = "leaf, sunny";
+    std::int16_t time[9] = {28, 3, 10, 8, 6, 109, 0, 0, 0};
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;
+    std::vector<float> values = std::vector<float>(2150, 0.25f);
+
+    Bytes Build() const {
+        Bytes b(484 + 4 * values.size(), 0);
+        std::memcpy(b.data() + 3, comment.data(), std::min<std::size_t>(comment.size(), 157));
+        for (std::size_t i = 0; i < 9; ++i) Put(b, 160 + 2 * i, time[i]);
+        Put(b, 350, latitude);
+        Put(b, 358, longitude);
+        Put(b, 366, altitude);
+        for (std::size_t i = 0; i < values.size(); ++i) Put(b, 484 + 4 * i, values[i]);
+        return b;
+    }
+};
+
+// A header that describes its data, optionally followed by a white reference.
+struct DescribedFile {
+    std::string version = "as7";
+    unsigned char type = 0;
+    unsigned char format = 2;
+    float first = 350.0f;
+    float step = 1.0f;
+    std::vector<double> spectrum;
+    std::vector<double> reference;  // empty: no reference block
+    std::string description;
+
+    Bytes Build() const {
+        const std::size_t width = format == 0 ? 4 : 8;
+        Bytes b(484, 0);
+        std::memcpy(b.data(), version.data(), 3);
+        b[186] = type;
+        Put(b, 191, first);
+        Put(b, 195, step);
+        b[199] = format;
+        Put(b, 204, static_cast<std::uint16_t>(spectrum.size()));
+        auto append = [&](const std::vector<double>& block) {
+            const std::size_t at = b.size();
+            b.resize(at + width * block.size());
+            for (std::size_t i = 0; i < block.size(); ++i) {
+                if (width == 4)
+                    Put(b, at + 4 * i, static_cast<float>(block[i]));
+                else
+                    Put(b, at + 8 * i, block[i]);
+            }
+        };
+        append(spectrum);
+        if (!reference.empty()) {
+            const std::size_t at = b.size();
+            b.resize(at + 20, 0);
+            Put(b, at, static_cast<std::int16_t>(-1));
+            Put(b, at + 18, static_cast<std::uint16_t>(description.size()));
+            b.insert(b.end(), description.begin(), description.end());
+            append(reference);
+        }
+        return b;
+    }
+};
+
+// Channel k holds k, the white reference 1000 everywhere: reflectance at channel k is k / 1000,
+// so a block read from the wrong place shows.
+DescribedFile Ramp(std::size_t channels) {
+    DescribedFile f;
+    for (std::size_t k = 0; k < channels; ++k) f.spectrum.push_back(static_cast<double>(k));
+    f.reference.assign(channels, 1000.0);
+    return f;
+}
+
+class FieldSpectrumReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orvane-asd-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const Bytes& bytes) {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        return path;
+    }
+
+    std::string dir_;
+};
+
+// Wavelength and value of each line of the maker's export ("350; 0.98").
+std::vector<std::pair<int, double>> ReadExport(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    std::vector<std::pair<int, double>> rows;
+    while (std::getline(in, line)) {
+        const std::size_t sep = line.find(';');
+        rows.emplace_back(std::atoi(line.c_str()), std::strtod(line.c_str() + sep + 1, nullptr));
+    }
+    return rows;
+}
+
+std::string RefusalOf(const std::string& path) {
+    try {
+        ReadFieldSpectrumValues(path);
+    } catch (const OrvaneError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
+    for (const char* name : {"ribb00001", "ribb00002", "ribb00003", "ribb00004", "ribb00005"}) {
+        SCOPED_TRACE(name);
+        const std::string path = RealFile(std::string("vendor-export/") + name + ".asd");
+        const FieldSpectrumContents contents = ReadFieldSpectrumValues(path);
+        const auto expected = ReadExport(path + ".txt");
+        ASSERT_EQ(contents.reflectances.size(), 2150u);
+        ASSERT_GE(expected.size(), 2150u);
+        for (std::size_t i = 0; i < 2150; ++i) {
+            ASSERT_EQ(expected[i].first, 350 + static_cast<int>(i));
+            const double v = expected[i].second;
+            ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
+        }
+        const auto spectrum = ReadFieldSpectrumFile(path, nullptr);
+        for (std::size_t i = 0; i < 2150; i += 307) {
+            EXPECT_EQ(spectrum->reflectances_[i], static_cast<float>(contents.reflectances[i]));
+            EXPECT_EQ(spectrum->raw_->Value(350 + static_cast<int>(i)),
+                      static_cast<double>(spectrum->reflectances_[i]));
+        }
+    }
+}
+
+TEST_F(FieldSpectrumReaderTest, EveryFileVersionGivesPlausibleReflectance) {
+    for (const char* name : {"as6/v6sample00000.asd", "as7/v7sample00003.asd", "as8/soil.asd"}) {
+        SCOPED_TRACE(name);
+        const auto values = ReadFieldSpectrumValues(RealFile(name)).reflectances;
+        ASSERT_EQ(values.size(), 2150u);
+        // Raw counts run into the thousands; a reflectance of a field target stays below 1.5.
+        for (double v : values) ASSERT_TRUE(v > 0.0 && v < 1.5) << v;
+    }
+}
+
+TEST_F(FieldSpectrumReaderTest, RealFileSetsNameNumberTimeAndMark) {
+    const std::string path = RealFile("vendor-export/ribb00003.asd");
+    const auto spectrum = ReadFieldSpectrumFile(path, nullptr);
+    EXPECT_EQ(spectrum->path_, path);
+    EXPECT_EQ(spectrum->DisplayName(), "ribb00003.asd");
+    EXPECT_EQ(spectrum->number_, 3);
+    const CaptureTime& t = spectrum->capture_time_;
+    EXPECT_EQ(t.year, 2018);
+    EXPECT_EQ(t.month, 8);
+    EXPECT_EQ(t.day, 8);
+    EXPECT_EQ(t.hour, 10);
+    EXPECT_EQ(t.minute, 5);
+    EXPECT_EQ(t.second, 48);
+}
+
+TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
+    OldLayoutFile file;
+    for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
+    file.time[4] = 11;
+    const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()), nullptr);
+    for (std::size_t i = 0; i < 2150; ++i) {
+        ASSERT_EQ(spectrum->reflectances_[i], file.values[i]);
+        const BandEntry* e = spectrum->raw_->EntryAt(350 + static_cast<int>(i));
+        ASSERT_EQ(e->value, static_cast<double>(file.values[i]));
+        ASSERT_EQ(e->x, 350.0 + static_cast<double>(i));
+    }
+    EXPECT_EQ(spectrum->comment_, "leaf, sunny");
+    EXPECT_EQ(spectrum->capture_time_.month, 12);
+    EXPECT_EQ(spectrum->capture_time_.year, 2009);
+    EXPECT_EQ(spectrum->number_, 12);
+    EXPECT_EQ(spectrum->DisplayName(), "leaf.012");
+}
+
+TEST_F(FieldSpectrumReaderTest, PositionsConvertFromDegreesAndMinutes) {
+    struct Case {
+        double stored_lat, stored_lon, lat, lon;
+    };
+    const Case cases[] = {
+        {0.0, 0.0, 0.0, 0.0},
+        {4130.5, 17445.0, 41.508333333333333, 174.75},
+        {-4130.5, -17445.0, -41.508333333333333, -174.75},
+        {-3659.9994, 10.5, -36.99999, 0.175},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored_lat);
+        OldLayoutFile file;
+        file.latitude = c.stored_lat;
+        file.longitude = c.stored_lon;
+        file.altitude = 123.25;
+        const auto contents = ReadFieldSpectrumValues(Write("pos.001", file.Build()));
+        EXPECT_NEAR(contents.latitude, c.lat, 1e-12);
+        EXPECT_NEAR(contents.longitude, c.lon, 1e-12);
+        EXPECT_EQ(contents.altitude, 123.25);
+    }
+}
+
+TEST_F(FieldSpectrumReaderTest, CommentStopsAtItsFieldEvenWithoutTerminator) {
+    OldLayoutFile file;
+    file.comment = std::string(157, 'c');
+    EXPECT_EQ(ReadFieldSpectrumValues(Write("c.001", file.Build())).comment, file.comment);
+}
+
+TEST(SpectrumFileName, NumbersComeFromExtensionOrTrailingDigits) {
+    const std::pair<const char*, int> cases[] = {
+        {"/data/site1/leaf.012", 12},         {"/data/site1/leaf.003", 3},
+        {"/data/site1/leaf.asd", 0},          {"/data/site1/leaf00012.asd", 12},
+        {"/data/v1.20/leaf.asd", 0},          {"/data/site1/leaf7", 7},
+        {"C:\\data\\leaf00042.asd", 42},      {"/data/site1/leaf.12b", 12},
+        {"/d/x1234567890123.asd", 567890123},
+    };
+    for (const auto& [path, number] : cases) {
+        Spectrum spectrum(nullptr);
+        SetSpectrumFileIdentity(spectrum, path);
+        EXPECT_EQ(spectrum.number_, number) << path;
+        EXPECT_EQ(spectrum.dummy_, 0);
+    }
+    Spectrum spectrum(nullptr);
+    SetSpectrumFileIdentity(spectrum, "C:\\data\\leaf00042.asd");
+    EXPECT_EQ(spectrum.name_, "leaf00042.asd");
+}
+
+TEST_F(FieldSpectrumReaderTest, DescribedLayoutsAreReadByTheirHeader) {
+    DescribedFile skip_one = Ramp(2152);  // starts at 349 nm: 350 nm is channel 1
+    skip_one.first = 349.0f;
+    skip_one.format = 0;
+    skip_one.description = "white panel 3";
+    DescribedFile stored_reflectance;  // an older version keeps reflectance without reference
+    stored_reflectance.version = "as5";
+    stored_reflectance.type = 1;
+    for (int k = 0; k < 2151; ++k) stored_reflectance.spectrum.push_back(k / 1000.0);
+    struct Case {
+        const char* name;
+        const DescribedFile* file;
+        int first_channel;  // the channel that holds 350 nm
+    };
+    const Case cases[] = {{"skip.asd", &skip_one, 1}, {"stored.asd", &stored_reflectance, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto values = ReadFieldSpectrumValues(Write(c.name, c.file->Build())).reflectances;
+        for (int i : {0, 1, 1000, 2149})
+            EXPECT_DOUBLE_EQ(values[static_cast<std::size_t>(i)], (i + c.first_channel) / 1000.0);
+    }
+}
+
+TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
+    OldLayoutFile old;
+    Bytes truncated_old = old.Build();
+    truncated_old.pop_back();
+    old.values[700] = std::numeric_limits<float>::quiet_NaN();
+    DescribedFile unknown_format = Ramp(2151);
+    unknown_format.format = 3;
+    DescribedFile wide_step = Ramp(2151);
+    wide_step.step = 2.0f;
+    DescribedFile short_range = Ramp(2000);
+    DescribedFile zero_white = Ramp(2151);
+    zero_white.reference[50] = 0.0;
+    DescribedFile raw_without_white = Ramp(2151);
+    raw_without_white.version = "as5";
+    raw_without_white.reference.clear();
+    Bytes cut_in_white = Ramp(2151).Build();
+    cut_in_white.resize(cut_in_white.size() - 8);
+    Bytes garbage(9084);
+    std::mt19937 random(5);
+    for (auto& byte : garbage) byte = static_cast<unsigned char>(random());
+    std::filesystem::create_directory(dir_ + "/folder.asd");
+
+    const std::pair<std::string, std::string> cases[] = {
+        {Write("empty.asd", {}), "shorter than the 484-byte header"},
+        {Write("text.asd", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}), "shorter than the 484-byte"},
+        {Write("garbage.asd", garbage), "was not read"},
+        {Write("truncated.001", truncated_old), "ends after 9083 bytes"},
+        {Write("nan.001", old.Build()), "at 1050 nm is not a finite"},
+        {Write("format.asd", unknown_format.Build()), "data format code 3"},
+        {Write("step.asd", wide_step.Build()), "do not cover 350 to 2499 nm"},
+        {Write("short.asd", short_range.Build()), "2000 channels from 350 nm"},
+        {Write("zero.asd", zero_white.Build()), "white reference is 0 at 400 nm"},
+        {Write("raw.asd", raw_without_white.Build()), "no white reference"},
+        {Write("cut.asd", cut_in_white), "inside its white reference"},
+        {RealFile("other-instrument/raw.asd"), "751 channels from 325 nm"},
+        {RealFile("other-instrument/sample.asd"), "751 channels from 325 nm"},
+        {dir_ + "/missing.asd", "cannot be opened"},
+        {dir_ + "/folder.asd", "cannot be read"},
+    };
+    for (const auto& [path, reason] : cases) {
+        const std::string message = RefusalOf(path);
+        EXPECT_NE(message.find(path), std::string::npos) << path << ": " << message;
+        EXPECT_NE(message.find(reason), std::string::npos) << path << ": " << message;
+    }
+}
+
+}  // namespace
+}  // namespace orvane

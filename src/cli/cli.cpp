@@ -18,6 +18,9 @@
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay_filter.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum_summary.h"
+#include "spectra/z_profile_reader.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
@@ -162,6 +165,35 @@ int CmdFeatureSpaceList(Context& ctx) {
     return 0;
 }
 
+int CmdOpen(Context& ctx) {
+    if (ctx.args.positional.empty()) throw UsageError("open needs at least one FILE");
+    int failures = 0;
+    for (const std::string& path : ctx.args.positional) {
+        try {
+            ctx.out << SpectrumSummary(*ReadFieldSpectrumFile(path, ctx.session.get())) << '\n';
+        } catch (const OrvaneError& e) {
+            ctx.frontend.Error(e.what());
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
+
+int CmdZProfile(Context& ctx) {
+    if (ctx.args.positional.empty()) throw UsageError("zprofile needs at least one FILE");
+    ApplyChainOptions(ctx);
+    int failures = 0;
+    for (const std::string& path : ctx.args.positional) {
+        try {
+            ctx.out << SpectrumSummary(*ReadZProfile(path, ctx.session.get())) << '\n';
+        } catch (const OrvaneError& e) {
+            ctx.frontend.Error(e.what());
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
+
 int CmdFeatureSpaceShow(Context& ctx) {
     ApplyChainOptions(ctx);
     const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
@@ -217,6 +249,12 @@ const std::vector<Command>& Commands() {
         {"derivative set", "derivative set [--derivative N] --size W --order M",
          "Set and store the Savitzky-Golay derivative window of an order (method savgol).",
          CmdDerivativeSet},
+        {"open", "open FILE...",
+         "Read instrument files: name, number, capture time, position, comment.", CmdOpen},
+        {"zprofile", "zprofile FILE... [--sensor NAME|ID]",
+         "Read ENVI Z profiles onto the sensor's bands: name, number, capture time, position, "
+         "comment.",
+         CmdZProfile},
         {"feature-space list", "feature-space list [--fs-type DI|NTBI|PCT]",
          "List the feature spaces of a type that fit the sensor.", CmdFeatureSpaceList},
         {"feature-space show", "feature-space show [--feature-space NAME|ID]",

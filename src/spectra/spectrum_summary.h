@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+class Spectrum;
+
+// One line describing a spectrum read from a file: name, number, capture time, position and
+// comment, tab-separated.
+std::string SpectrumSummary(const Spectrum& spectrum);
+
+}  // namespace orvane

@@ -113,6 +113,28 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     EXPECT_EQ(site->Member(1)->number_, 3);
 }
 
+// A spectrum without a stored position keeps the position it was created with, not the one
+// of the spectrum read before it.
+TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "Kauri");
+    const int site = test::InsertSite(Db(), study, species, 3);
+    AddSpectrum(study, species, site, 1);
+    const int bare = AddSpectrum(study, species, site, 2);
+    Db().Execute(Sql("update spectrum set latitude = NULL, longitude = NULL, altitude = NULL "
+                     "where spectrum_id = %i",
+                     bare));
+    auto loaded = factory_.LoadSite(site);
+    ASSERT_EQ(loaded->MemberCount(), 2);
+    EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
+    for (const Spectrum* s : {loaded->Member(1), factory_.LoadSpectrum(bare).get()}) {
+        EXPECT_EQ(s->number_, 2);
+        EXPECT_EQ(s->latitude_, 0.0);
+        EXPECT_EQ(s->longitude_, 0.0);
+        EXPECT_EQ(s->altitude_, 0.0);
+    }
+}
+
 TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     const int study = test::InsertStudy(Db(), "s");
     const int species = test::InsertSpecies(Db(), study, "Gone");
@@ -124,7 +146,10 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     test::InsertSite(Db(), study, species, 4);  // a site without any spectrum row
     auto loaded = factory_.LoadSpecies(species);
     ASSERT_EQ(loaded->SiteCount(), 4);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(loaded->SiteAt(i)->MemberCount(), 0) << i;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(loaded->SiteAt(i)->MemberCount(), 0) << i;
+        EXPECT_EQ(loaded->SiteAt(i)->SiteNumber(), 0) << i;  // no enabled row gives no number
+    }
     EXPECT_EQ(loaded->TotalSpectra(), 0);
     EXPECT_EQ(loaded->MemberCount(), 0);
     EXPECT_THROW(loaded->StageMean(kStageRaw), OrvaneError);

@@ -44,7 +44,12 @@ std::vector<std::string> Tokenize(const std::string& line) {
 // one element per line; blank lines and "#" comments after the header do not count.
 Definition ReadDefinition(const std::string& path) {
     TextFile file(path, '#');
-    file.OpenForReading();
+    // The start-up text of a missing file says the program quits, which an import does not.
+    try {
+        file.OpenForReading();
+    } catch (const FileNotFoundError&) {
+        throw OrvaneError("Sensor file " + path + " not found. Nothing was stored.");
+    }
     file.MeasureLines();
     Definition def;
     std::string raw;

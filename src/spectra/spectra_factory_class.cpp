@@ -21,6 +21,7 @@ struct SpectrumRow {
     double latitude = 0.0;
     double longitude = 0.0;
     double altitude = 0.0;
+    int site_no = 0;
 };
 
 void CheckBlob(const Statement& stmt, unsigned column, int spectrum_id) {
@@ -82,27 +83,17 @@ std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) 
 std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
     Database& db = session_.Db();
     const int id = Low32(site_id);
-    int count = 0;
-    int site_no = 0;
-    {
-        ResultSet rows = db.Query(
-            Sql("SELECT count(*), site.site_no FROM site site, spectrum s where site.site_id = %i "
-                "and site.site_id = s.site_id and disabled = 0 group by site.site_id",
-                id));
-        while (rows.Next()) {
-            count = rows.Int(0);
-            site_no = rows.Int(1);
-        }
-    }
-    auto site = std::make_unique<Site>(&session_, site_no, count);
-    // One prepared statement reads every enabled spectrum of the site in one round trip; the
-    // rows are what one LoadSpectrum per id would give, in the same order.
+    // One prepared statement reads every enabled spectrum of the site with the site's number
+    // in one round trip. The rows are what one LoadSpectrum per id would give, in id order; a
+    // site without enabled spectra gives no row and so, as its count query would, number 0.
     if (!site_spectra_) {
         site_spectra_ = std::make_unique<Statement>(
             db,
-            "SELECT spectrum_id, reflectances, spectrum_no, latitude, longitude, altitude FROM "
-            "spectrum where site_id = ? and disabled = 0");
+            "SELECT s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, s.longitude, "
+            "s.altitude, site.site_no FROM spectrum s, site site where s.site_id = ? and "
+            "s.disabled = 0 and site.site_id = s.site_id order by s.spectrum_id");
     }
+    auto site = std::make_unique<Site>(&session_, 0, 0);
     Statement& stmt = *site_spectra_;
     SpectrumRow row;
     std::array<float, kSpectrumBands> buffer{};
@@ -113,14 +104,17 @@ std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
     stmt.BindResultDouble(3, &row.latitude);
     stmt.BindResultDouble(4, &row.longitude);
     stmt.BindResultDouble(5, &row.altitude);
+    stmt.BindResultInt(6, &row.site_no);
     stmt.Execute();
     while (stmt.Fetch()) {
         CheckBlob(stmt, 1, row.spectrum_id);
+        site->SetSiteNumber(row.site_no);
         auto spectrum = std::make_unique<Spectrum>(&session_);
         spectrum->number_ = row.spectrum_no;
-        spectrum->latitude_ = row.latitude;
-        spectrum->longitude_ = row.longitude;
-        spectrum->altitude_ = row.altitude;
+        // A NULL leaves the bound buffer as the previous row filled it.
+        if (!stmt.IsNull(3)) spectrum->latitude_ = row.latitude;
+        if (!stmt.IsNull(4)) spectrum->longitude_ = row.longitude;
+        if (!stmt.IsNull(5)) spectrum->altitude_ = row.altitude;
         spectrum->SetReflectances(buffer.data());
         site->AddMember(std::move(spectrum));
     }

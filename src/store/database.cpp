@@ -105,6 +105,13 @@ int64_t Database::InsertId() { return static_cast<int64_t>(mysql_insert_id(mysql
 
 uint64_t Database::AffectedRows() { return mysql_affected_rows(mysql_); }
 
+int64_t Database::FindOrInsert(const std::string& select_sql, const std::string& insert_sql) {
+    int64_t id = 0;
+    if (QueryInt64(select_sql, id)) return id;
+    Execute(insert_sql);
+    return InsertId();
+}
+
 void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes) {
     MYSQL_STMT* stmt = mysql_stmt_init(mysql_);
     if (!stmt) Fail(sql);
@@ -194,8 +201,16 @@ void Transaction::Commit() {
 Statement::Statement(Database& db, const std::string& sql) : db_(db), sql_(sql) {
     stmt_ = mysql_stmt_init(db.Handle());
     if (!stmt_) db.Fail(sql);
-    if (mysql_stmt_prepare(stmt_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
-        Fail("prepare");
+    if (mysql_stmt_prepare(stmt_, sql.data(), static_cast<unsigned long>(sql.size())) != 0) {
+        // The destructor does not run for a constructor that throws, so close it here.
+        try {
+            Fail("prepare");
+        } catch (...) {
+            mysql_stmt_close(stmt_);
+            stmt_ = nullptr;
+            throw;
+        }
+    }
     const unsigned count = mysql_stmt_field_count(stmt_);
     results_.resize(count);
     columns_.resize(count);

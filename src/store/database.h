@@ -65,6 +65,10 @@ public:
     int64_t InsertId();
     uint64_t AffectedRows();
 
+    // Insert-if-missing: the id of the last row `select_sql` returns (its first column), or
+    // else runs `insert_sql` and returns the new row's id.
+    int64_t FindOrInsert(const std::string& select_sql, const std::string& insert_sql);
+
     // One binary value into an existing row: the statement holds a single "?".
     void WriteBlob(const std::string& sql, const void* data, size_t bytes);
 

@@ -1,9 +1,22 @@
+#include "store/database.h"
+
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
+
+int CountRows(Database& db, const std::string& table) {
+    int n = -1;
+    db.QueryInt("select count(*) from " + table, n);
+    return n;
+}
 
 TEST(Database, SingleValueQueryKeepsTheLastRow) {
     test::ScratchDatabase scratch("db");
@@ -15,6 +28,276 @@ TEST(Database, SingleValueQueryKeepsTheLastRow) {
     int id = 77;
     EXPECT_FALSE(db->QueryInt("select study_id from study where name = 'none'", id));
     EXPECT_EQ(id, 77);
+}
+
+TEST(Database, SingleValueVariants) {
+    test::ScratchDatabase scratch("dbsingle");
+    auto db = scratch.Connect();
+    db->Execute(
+        "insert into study (name, description, min_no_of_spec_per_endmember) values "
+        "('a', 'x', 5), ('b', NULL, 9), ('c', 'z', -3)");
+    struct Case {
+        const char* sql;
+        bool found;
+        int64_t value;
+    };
+    const Case cases[] = {
+        {"select min_no_of_spec_per_endmember from study order by study_id", true, -3},
+        {"select min_no_of_spec_per_endmember from study order by study_id desc", true, 5},
+        {"select count(*) from study", true, 3},
+        {"select count(*) from study where name = 'none'", true, 0},
+        {"select study_id from study where name = 'none'", false, 1234},
+        {"select 4294967296 + 5", true, 4294967301LL},
+    };
+    for (const Case& c : cases) {
+        int64_t value = 1234;
+        EXPECT_EQ(db->QueryInt64(c.sql, value), c.found) << c.sql;
+        EXPECT_EQ(value, c.value) << c.sql;
+        if (c.value == static_cast<int>(c.value)) {
+            int small = 1234;
+            EXPECT_EQ(db->QueryInt(c.sql, small), c.found) << c.sql;
+            EXPECT_EQ(small, static_cast<int>(c.value)) << c.sql;
+        }
+    }
+    // A NULL in the last row does not wipe the value of the row before it.
+    std::string description = "unchanged";
+    EXPECT_TRUE(db->QueryText("select description from study order by study_id limit 2",
+                              description));
+    EXPECT_EQ(description, "x");
+}
+
+TEST(Database, StoredListWalksEveryRowInOrder) {
+    test::ScratchDatabase scratch("dblist");
+    auto db = scratch.Connect();
+    db->Execute(
+        "insert into site (site_no, species_id, study_id, latitude, longitude) values "
+        "(3, 1, 1, -41.25, NULL), (1, 1, 1, 0.5, 174.75), (2, 2, 1, NULL, NULL)");
+    ResultSet rows =
+        db->Query("select site_no, latitude, longitude from site where species_id = 1 "
+                  "order by site_no");
+    EXPECT_EQ(rows.RowCount(), 2u);
+    struct Row {
+        int site_no;
+        double latitude;
+        bool longitude_null;
+    };
+    std::vector<Row> seen;
+    while (rows.Next())
+        seen.push_back({rows.Int(0), rows.Real(1), rows.IsNull(2)});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].site_no, 1);
+    EXPECT_DOUBLE_EQ(seen[0].latitude, 0.5);
+    EXPECT_FALSE(seen[0].longitude_null);
+    EXPECT_EQ(seen[1].site_no, 3);
+    EXPECT_DOUBLE_EQ(seen[1].latitude, -41.25);
+    EXPECT_TRUE(seen[1].longitude_null);
+    EXPECT_FALSE(rows.Next());
+
+    ResultSet none = db->Query("select site_no from site where species_id = 99");
+    EXPECT_EQ(none.RowCount(), 0u);
+    EXPECT_FALSE(none.Next());
+}
+
+TEST(Database, InsertIfMissingReturnsTheExistingId) {
+    test::ScratchDatabase scratch("dbinsert");
+    auto db = scratch.Connect();
+    const std::string select =
+        "select species_id from species where study_id = 1 and folder_name = 'Kauri'";
+    const std::string insert = "insert into species (study_id, folder_name) values (1, 'Kauri')";
+    db->Execute("insert into species (study_id, folder_name) values (1, 'Rimu'), (2, 'Kauri')");
+
+    const int64_t first = db->FindOrInsert(select, insert);
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(CountRows(*db, "species"), 3);
+    const int64_t again = db->FindOrInsert(select, insert);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(CountRows(*db, "species"), 3);
+
+    // Two matching rows: the last one read is the one used.
+    db->Execute(insert);
+    const int64_t newest = db->InsertId();
+    EXPECT_EQ(db->FindOrInsert(select + " order by species_id", insert), newest);
+    EXPECT_EQ(CountRows(*db, "species"), 4);
+}
+
+TEST(Database, TextsAreStoredVerbatim) {
+    test::ScratchDatabase scratch("dbescape");
+    auto db = scratch.Connect();
+    const std::vector<std::string> texts = {
+        "O'Neill's \"best\" site",
+        "x'); DROP TABLE study; --",
+        "C:\\data\\O'Brien\\site 1\\spec.001",
+        "ends with a backslash\\",
+        "\\'",
+        "K\xC5\x8Dwhai \xE2\x80\x94 M\xC4\x81nuka",  // UTF-8 with macrons and a dash
+        "tab\tand\nline",
+        "",
+    };
+    for (const std::string& text : texts) {
+        db->Execute(Sql("insert into study (name, datapath) values ('%s', '%s')",
+                        db->Escape(text).c_str(), db->Escape(text).c_str()));
+        const int64_t id = db->InsertId();
+        std::string name = "?";
+        std::string path = "?";
+        ASSERT_TRUE(db->QueryText(Sql("select name from study where study_id = %i",
+                                      static_cast<int>(id)),
+                                  name));
+        ASSERT_TRUE(db->QueryText(Sql("select datapath from study where study_id = %i",
+                                      static_cast<int>(id)),
+                                  path));
+        EXPECT_EQ(name, text);
+        EXPECT_EQ(path, text);
+    }
+    EXPECT_EQ(CountRows(*db, "study"), static_cast<int>(texts.size()));
+}
+
+TEST(Database, FailingStatementThrowsTheServersText) {
+    test::ScratchDatabase scratch("dbfail");
+    auto db = scratch.Connect();
+    db->Execute("insert into study (name) values ('kept')");
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+        const char* server_text;
+    };
+    int value = 42;
+    std::string text = "unchanged";
+    const char blob[4] = {1, 2, 3, 4};
+    const Case cases[] = {
+        {"execute, unknown table", [&] { db->Execute("delete from no_such_table"); },
+         "no_such_table' doesn't exist"},
+        {"execute, syntax", [&] { db->Execute("insert into study (name) values ('a'b')"); },
+         "You have an error in your SQL syntax"},
+        {"query, unknown column", [&] { db->Query("select nothing from study"); },
+         "Unknown column 'nothing'"},
+        {"single int", [&] { db->QueryInt("select count(*) from nowhere", value); },
+         "nowhere' doesn't exist"},
+        {"single text", [&] { db->QueryText("select name from study where", text); },
+         "You have an error in your SQL syntax"},
+        {"blob write", [&] {
+             db->WriteBlob("UPDATE nowhere SET reflectances = ? WHERE spectrum_id = 1", blob, 4);
+         },
+         "nowhere' doesn't exist"},
+        {"prepared statement", [&] { Statement s(*db, "SELECT x FROM nowhere where id = ?"); },
+         "nowhere' doesn't exist"},
+        {"insert if missing", [&] {
+             db->FindOrInsert("select study_id from study where name = 'new'",
+                              "insert into study (nam) values ('new')");
+         },
+         "Unknown column 'nam'"},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.run();
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const DbError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.server_text), std::string::npos)
+                << c.name << ": " << e.what();
+        }
+    }
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(text, "unchanged");
+    // The connection is still usable and nothing half-done was stored.
+    EXPECT_EQ(CountRows(*db, "study"), 1);
+}
+
+TEST(Database, ConnectFailureCarriesTheServersText) {
+    test::ScratchDatabase scratch("dbconnect");
+    ConnectionParams wrong_password = scratch.Params();
+    wrong_password.password += "-wrong";
+    ConnectionParams no_database = scratch.Params();
+    no_database.database = "orvane_no_such_database";
+    struct Case {
+        ConnectionParams params;
+        const char* server_text;
+    };
+    for (const Case& c : {Case{wrong_password, "Access denied"},
+                          Case{no_database, "orvane_no_such_database"}}) {
+        try {
+            Database db(c.params);
+            ADD_FAILURE() << "connected";
+        } catch (const ConnectError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.server_text), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(Database, TransactionRollbackLeavesNothing) {
+    test::ScratchDatabase scratch("dbtx");
+    auto db = scratch.Connect();
+    auto observer = scratch.Connect();
+    {
+        Transaction tx(*db);
+        db->Execute("insert into study (name) values ('a')");
+        db->Execute("insert into species (study_id, folder_name) values (1, 'f')");
+        EXPECT_EQ(CountRows(*observer, "study"), 0);  // not visible before commit
+    }
+    EXPECT_EQ(CountRows(*db, "study"), 0);
+    EXPECT_EQ(CountRows(*db, "species"), 0);
+
+    // A unit interrupted by a failing statement is undone whole.
+    try {
+        Transaction tx(*db);
+        db->Execute("insert into study (name) values ('b')");
+        db->Execute("insert into no_such_table values (1)");
+        tx.Commit();
+        ADD_FAILURE() << "the bad statement ran";
+    } catch (const DbError&) {
+    }
+    EXPECT_EQ(CountRows(*db, "study"), 0);
+
+    {
+        Transaction tx(*db);
+        db->Execute("insert into study (name) values ('c')");
+        tx.Commit();
+    }
+    EXPECT_EQ(CountRows(*observer, "study"), 1);
+
+    // After a unit, statements commit on their own again.
+    db->Execute("insert into study (name) values ('d')");
+    EXPECT_EQ(CountRows(*observer, "study"), 2);
+}
+
+TEST(Database, BinaryValueReadReportsItsStoredLength) {
+    test::ScratchDatabase scratch("dbblob");
+    auto db = scratch.Connect();
+    db->Execute("insert into statistic (library_id, species_id) values (1, 1), (1, 2), (1, 3)");
+    std::vector<char> exact(8600);
+    for (size_t i = 0; i < exact.size(); ++i) exact[i] = static_cast<char>(i * 7 + 1);
+    const std::vector<char> longer(8608, 'L');
+    db->WriteBlob("UPDATE statistic SET mean = ? WHERE statistic_id = 1", exact.data(),
+                  exact.size());
+    db->WriteBlob("UPDATE statistic SET mean = ? WHERE statistic_id = 2", longer.data(),
+                  longer.size());
+    // Row 3 keeps a NULL mean.
+
+    Statement stmt(*db, "SELECT mean, no_of_samples FROM statistic where statistic_id = ?");
+    struct Case {
+        int id;
+        bool is_null;
+        unsigned long length;
+    };
+    for (const Case& c : {Case{1, false, 8600}, Case{2, false, 8608}, Case{3, true, 0}}) {
+        std::vector<char> buffer(8600, 0);
+        int samples = -1;
+        stmt.BindIntParams({c.id});
+        stmt.BindResultBlob(0, buffer.data(), static_cast<unsigned long>(buffer.size()));
+        stmt.BindResultInt(1, &samples);
+        stmt.Execute();
+        int rows = 0;
+        while (stmt.Fetch()) {
+            ++rows;
+            EXPECT_EQ(stmt.IsNull(0), c.is_null) << c.id;
+            if (!c.is_null) {
+                EXPECT_EQ(stmt.Length(0), c.length) << c.id;
+            }
+            EXPECT_EQ(samples, 0);
+        }
+        EXPECT_EQ(rows, 1) << c.id;
+        if (c.id == 1) {
+            EXPECT_EQ(std::memcmp(buffer.data(), exact.data(), exact.size()), 0);
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,238 @@
+#include "cli/cli.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+struct Outcome {
+    int rc;
+    std::string out;
+    std::string err;
+};
+
+Outcome RunOrvaneCli(const std::vector<std::string>& args) {
+    std::vector<const char*> argv = {"orvane-cli"};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out;
+    std::ostringstream err;
+    const int rc = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {rc, out.str(), err.str()};
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A TCP port on 127.0.0.1 that nothing listens on: bound once by us and released.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
+    test::TempDir dir;
+    const std::string path = dir.File("spectra_config.txt");
+    for (const char* command : {"sensors", "studies"}) {
+        const Outcome r = RunOrvaneCli({"--config", path, command});
+        EXPECT_EQ(r.rc, 1);
+        EXPECT_EQ(r.out, "File " + path + "  not found! About to quit! \n");
+        EXPECT_EQ(r.err, "");
+    }
+    // Without --config the file is looked for in the working directory.
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    const Outcome r = RunOrvaneCli({"sensors"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.out, "File spectra_config.txt  not found! About to quit! \n");
+}
+
+TEST(Cli, ConnectionFailureShowsTheServersText) {
+    test::ScratchDatabase scratch("cliconnect");
+    const ConnectionParams good = scratch.Params();
+    struct Case {
+        const char* name;
+        std::string config;
+        const char* server_text;
+    };
+    const Case cases[] = {
+        {"closed port",
+         "server 127.0.0.1\nport " + std::to_string(ClosedPort()) +
+             "\nuser orvane\npassword x\ndatabase orvane\n",
+         "Can't connect"},
+        {"wrong password",
+         "server " + good.host + "\nport " + std::to_string(good.port) + "\nuser " + good.user +
+             "\npassword wrong-" + good.password + "\ndatabase " + good.database + "\n",
+         "Access denied"},
+        {"unknown database",
+         "server " + good.host + "\nport " + std::to_string(good.port) + "\nuser " + good.user +
+             "\npassword " + good.password + "\ndatabase orvane_absent_db\n",
+         "orvane_absent_db"},
+        {"empty configuration", "# nothing\n", "Can't connect"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.File("spectra_config.txt");
+        std::ofstream(path) << c.config;
+        const Outcome r = RunOrvaneCli({"--config", path, "sensors"});
+        EXPECT_NE(r.rc, 0) << c.name;
+        EXPECT_EQ(r.out, "") << c.name;
+        EXPECT_TRUE(Contains(r.err, c.server_text)) << c.name << ": " << r.err;
+    }
+}
+
+class CliOnDatabase : public ::testing::Test {
+protected:
+    CliOnDatabase() : scratch_("cli"), config_(scratch_.WriteConfig(dir_.Path())) {}
+
+    Outcome Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config_});
+        return RunOrvaneCli(args);
+    }
+    int Count(const std::string& table) {
+        int n = -1;
+        scratch_.Admin().QueryInt("select count(*) from " + table, n);
+        return n;
+    }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_;
+    std::string config_;
+};
+
+TEST_F(CliOnDatabase, SensorImportThenList) {
+    Outcome r = Cli({"sensors"});
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.out, "");
+
+    r = Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt"), "--type",
+             "gaussian"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Landsat 8 OLI sensor added to database\n");
+    EXPECT_EQ(r.err, "");
+    r = Cli({"sensor", "import", "--type=ratio", test::TestData("sensors/landsat8_oli_ratio.txt")});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    r = Cli({"sensor", "import", test::TestData("sensors/modis_land.txt")});  // gaussian default
+    EXPECT_EQ(r.rc, 0) << r.err;
+
+    int first = 0;
+    scratch_.Admin().QueryInt("select min(sensor_id) from sensor", first);
+    r = Cli({"sensors"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, std::to_string(first) + "\tLandsat 8 OLI\t0\t7\n" +
+                         std::to_string(first + 1) + "\tLandsat 8 OLI (response table)\t1\t7\n" +
+                         std::to_string(first + 2) + "\tMODIS land bands\t0\t7\n");
+}
+
+TEST_F(CliOnDatabase, SensorImportRefusals) {
+    test::TempDir files;
+    const std::string broken = files.File("broken.txt");
+    std::ofstream(broken) << "Broken\nd\nh\n1,480,20,C\n2,560\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int rc;
+        std::string in_err;
+    };
+    const Case cases[] = {
+        {"unknown type", {"sensor", "import", broken, "--type", "triangle"}, 2, "--type"},
+        {"no file", {"sensor", "import"}, 2, "usage: orvane-cli sensor import"},
+        {"two files", {"sensor", "import", broken, broken}, 2, "one FILE"},
+        {"type without value", {"sensor", "import", broken, "--type"}, 2, "needs a value"},
+        {"malformed", {"sensor", "import", broken}, 1, broken + ", line 5"},
+        {"missing", {"sensor", "import", files.File("absent.txt")}, 1, "absent.txt"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = Cli(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.name;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+    EXPECT_EQ(Count("sensor"), 0);
+    EXPECT_EQ(Count("sensor_element"), 0);
+}
+
+TEST_F(CliOnDatabase, StudiesListsIdAndName) {
+    Database& db = scratch_.Admin();
+    db.Execute("insert into study (name) values ('Waitakere 2004'), ('O''Brien''s bush')");
+    int first = 0;
+    db.QueryInt("select min(study_id) from study", first);
+    const Outcome r = Cli({"studies"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, std::to_string(first) + "\tWaitakere 2004\n" + std::to_string(first + 1) +
+                         "\tO'Brien's bush\n");
+}
+
+TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
+    test::TempDir dir;
+    const std::string missing = dir.File("none.txt");
+    struct Case {
+        std::vector<std::string> command;
+        std::string usage;
+    };
+    const Case cases[] = {
+        {{"sensors"}, "usage: orvane-cli [--config FILE] sensors\n"},
+        {{"sensor", "import"}, "usage: orvane-cli [--config FILE] sensor import FILE"},
+        {{"studies"}, "usage: orvane-cli [--config FILE] studies\n"},
+    };
+    for (const Case& c : cases) {
+        for (bool help_first : {false, true}) {
+            std::vector<std::string> args = {"--config", missing};
+            if (help_first) args.push_back("--help");
+            args.insert(args.end(), c.command.begin(), c.command.end());
+            if (!help_first) args.push_back("--help");
+            const Outcome r = RunOrvaneCli(args);
+            EXPECT_EQ(r.rc, 0) << c.usage;
+            EXPECT_EQ(r.out.rfind(c.usage, 0), 0u) << r.out;
+            EXPECT_EQ(r.err, "");
+        }
+    }
+    const Outcome all = RunOrvaneCli({"--help"});
+    EXPECT_EQ(all.rc, 0);
+    for (const char* name : {"sensors", "sensor import FILE", "studies", "--config FILE"})
+        EXPECT_TRUE(Contains(all.out, name)) << name;
+}
+
+TEST(Cli, UsageErrorsExitWith2) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string in_err;
+    };
+    const Case cases[] = {
+        {"unknown command", {"frobnicate"}, "unknown command \"frobnicate\""},
+        {"unknown command with help", {"frobnicate", "--help"}, "unknown command"},
+        {"no command", {}, "usage: orvane-cli"},
+        {"config without value", {"sensors", "--config"}, "--config needs a value"},
+    };
+    for (const Case& c : cases) {
+        const Outcome r = RunOrvaneCli(c.args);
+        EXPECT_EQ(r.rc, 2) << c.name;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace orvane

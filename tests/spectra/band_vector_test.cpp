@@ -1,0 +1,214 @@
+#include "spectra/band_vector.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/processing_session.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+// A session whose current study excludes the given wavelength ranges.
+class StudyFilterSession : public ::testing::Test {
+protected:
+    void UseFilter(const std::vector<std::pair<int, int>>& ranges) {
+        auto db = scratch_.Connect();
+        const int study = test::InsertStudy(*db, "filter study");
+        test::InsertWavebandFilter(*db, study, ranges);
+        session_ = std::make_unique<ProcessingSession>(std::move(db), nullptr);
+        session_->SetStudy(study);
+    }
+
+    test::ScratchDatabase scratch_{"bandvector"};
+    std::unique_ptr<ProcessingSession> session_;
+};
+
+// A grid piece from `first` with x = index and the given values.
+BandVector Grid(int first, const std::vector<double>& values, const ProcessingSession* session) {
+    BandVector v(first, static_cast<int>(values.size()), session);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const int index = first + static_cast<int>(i);
+        v.Set(index, values[i], static_cast<double>(index));
+    }
+    return v;
+}
+
+TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
+    BandVector grid(350, 2150);
+    grid.FillValues(0.5);
+    EXPECT_EQ(grid.First(), 350);
+    EXPECT_EQ(grid.Last(), 2499);
+    EXPECT_EQ(grid.Count(), 2150);
+    struct Case {
+        int index;
+        double value;
+    };
+    for (const Case& c : {Case{349, kNoValue}, Case{350, 0.5}, Case{2499, 0.5},
+                          Case{2500, kNoValue}, Case{-2147483647, kNoValue}, Case{0, kNoValue}}) {
+        EXPECT_EQ(grid.Value(c.index), c.value) << c.index;
+        EXPECT_EQ(grid.EntryAt(c.index) != nullptr, c.value != kNoValue) << c.index;
+    }
+    BandVector sensor(1, 7);
+    sensor.FillValues(2.0);
+    EXPECT_EQ(sensor.Value(0), kNoValue);
+    EXPECT_EQ(sensor.Value(1), 2.0);
+    EXPECT_EQ(sensor.Value(7), 2.0);
+    EXPECT_EQ(sensor.Value(8), kNoValue);
+    EXPECT_EQ(sensor.EntryAt(3)->index, 3);
+}
+
+TEST(BandVector, WholeVectorArithmetic) {
+    BandVector v = Grid(10, {kNoValue, -1.5, 0.0, 2.0}, nullptr);
+    v.OffsetValues(0.25);  // only values above the marker move
+    EXPECT_EQ(v.Value(10), kNoValue);
+    EXPECT_EQ(v.Value(11), -1.5);
+    EXPECT_EQ(v.Value(12), 0.25);
+    EXPECT_EQ(v.Value(13), 2.25);
+    v.MultiplyAll(2.0);  // markers included
+    EXPECT_EQ(v.Value(10), -2.0);
+    v.DivideAll(4.0);
+    EXPECT_EQ(v.Value(10), -0.5);
+    EXPECT_EQ(v.Value(13), 1.125);
+    v.Add(12, 1.0);
+    v.Divide(12, 0.5);
+    EXPECT_EQ(v.Value(12), 2.25);  // (0.25 * 2 / 4 + 1) / 0.5
+}
+
+struct ScanCase {
+    const char* name;
+    bool up;
+    int from;
+    bool ignore_filter;
+    std::optional<int> found;
+};
+
+// Values of bands 500..519 (x = index): two islands of values in a sea of markers, and band
+// 512 excluded by the study's filter although it carries a value.
+const std::vector<double> kIslands = {
+    kNoValue, kNoValue, kNoValue, kNoValue, kNoValue, 0.5,      kNoValue,  // 500..506
+    kNoValue, kNoValue, kNoValue, 0.7,      kNoValue, 0.3,      kNoValue,  // 507..513
+    kNoValue, 0.9,      kNoValue, kNoValue, kNoValue, kNoValue,            // 514..519
+};
+
+class NextValid : public StudyFilterSession, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(NextValid, ScansAsSpecified) {
+    UseFilter({{507, 508}, {512, 512}, {517, 517}});
+    const ScanCase& c = GetParam();
+    const BandVector v = Grid(500, kIslands, session_.get());
+    const BandEntry* e =
+        c.up ? v.NextValidUp(c.from, c.ignore_filter) : v.NextValidDown(c.from, c.ignore_filter);
+    ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
+    if (e) {
+        EXPECT_EQ(e->index, *c.found);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BandVector, NextValid,
+    ::testing::Values(
+        ScanCase{"UpToFirstValue", true, 500, false, 505},
+        ScanCase{"UpFromAValueIsItself", true, 505, false, 505},
+        ScanCase{"UpAcrossExcludedIgnoringFilter", true, 506, true, 510},
+        ScanCase{"UpStopsAtExcludedBand", true, 506, false, std::nullopt},
+        ScanCase{"UpExcludedBandWithValueIsTaken", true, 511, false, 512},
+        ScanCase{"UpRunsPastTheEnd", true, 516, true, std::nullopt},
+        ScanCase{"UpFromBeyondTheEnd", true, 520, true, std::nullopt},
+        ScanCase{"UpStopsAtExcludedNearTheEnd", true, 516, false, std::nullopt},
+        ScanCase{"UpSkipsMarkers", true, 513, false, 515},
+        ScanCase{"DownAcrossExcludedIgnoringFilter", false, 509, true, 505},
+        ScanCase{"DownStopsAtExcludedBand", false, 509, false, std::nullopt},
+        ScanCase{"DownRunsPastTheStart", false, 504, true, std::nullopt},
+        ScanCase{"DownFromTheLast", false, 519, true, 515},
+        ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
+    [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
+
+TEST(BandVector, WithoutASessionNoBandIsExcluded) {
+    const BandVector v = Grid(500, kIslands, nullptr);
+    EXPECT_EQ(v.NextValidUp(506, false)->index, 510);
+    EXPECT_EQ(v.NextValidDown(509, false)->index, 505);
+}
+
+struct NearestCase {
+    const char* name;
+    double wavelength;
+    int direction;
+    bool ignore_filter;
+    std::optional<int> found;
+};
+
+// A mask over 590..620: kept bands 1.0, bands 600..610 marked; the study excludes 603.
+class Nearest : public StudyFilterSession, public ::testing::WithParamInterface<NearestCase> {};
+
+TEST_P(Nearest, FindsAsSpecified) {
+    UseFilter({{603, 603}});
+    const NearestCase& c = GetParam();
+    std::vector<double> mask(31, 1.0);
+    for (int w = 600; w <= 610; ++w) mask[static_cast<size_t>(w - 590)] = kNoValue;
+    const BandVector v = Grid(590, mask, session_.get());
+    const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
+    ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
+    if (e) {
+        EXPECT_EQ(e->index, *c.found);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BandVector, Nearest,
+    ::testing::Values(NearestCase{"KeptBandItself", 595.4, 0, false, 595},
+                      NearestCase{"TieGoesToTheHigherIndex", 595.5, 1, false, 596},
+                      NearestCase{"JustBelowTheTie", 595.49, 1, false, 595},
+                      NearestCase{"MarkedUpwards", 605.0, 0, true, 611},
+                      NearestCase{"MarkedDownwards", 605.0, 1, true, 599},
+                      NearestCase{"MarkedOtherDirection", 605.0, 2, true, std::nullopt},
+                      NearestCase{"MarkedUpwardsWithFilter", 605.0, 0, false, 611},
+                      NearestCase{"MarkedDownwardsStopsAtExcluded", 605.0, 1, false,
+                                  std::nullopt},
+                      NearestCase{"BelowTheAxis", 100.0, 0, false, 590},
+                      NearestCase{"AboveTheAxis", 2000.0, 1, false, 620}),
+    [](const ::testing::TestParamInfo<NearestCase>& info) { return info.param.name; });
+
+// Only entries closer than 2150 nm are taken; when none is, the first entry is the candidate.
+TEST(BandVector, NearestIgnoresEntries2150nmAway) {
+    BandVector grid(350, 2150);
+    for (int w = 350; w <= 2499; ++w) grid.Set(w, 1.0, w);
+    struct Case {
+        double wavelength;
+        int found;
+    };
+    for (const Case& c : {Case{4648.9, 2499}, Case{4649.0, 350}, Case{9999.0, 350},
+                          Case{-1799.9, 350}, Case{-1800.0, 350}, Case{-1799.0, 350}}) {
+        const BandEntry* e = grid.Nearest(c.wavelength, 0, true);
+        ASSERT_NE(e, nullptr) << c.wavelength;
+        EXPECT_EQ(e->index, c.found) << c.wavelength;
+    }
+
+    // A sensor axis whose centres are all far away: the first element is the candidate, and
+    // a marked candidate continues as the direction says.
+    BandVector far(1, 3);
+    far.Set(1, kNoValue, 3000.0);
+    far.Set(2, 0.4, 3100.0);
+    far.Set(3, 0.6, 3200.0);
+    EXPECT_EQ(far.Nearest(500.0, 0, true)->index, 2);
+    EXPECT_EQ(far.Nearest(500.0, 1, true), nullptr);
+    EXPECT_EQ(far.Nearest(3190.0, 1, true)->index, 3);
+}
+
+TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
+    BandVector sensor(1, 4);
+    sensor.Set(1, 1.0, 450.0);
+    sensor.Set(2, 1.0, 650.0);
+    sensor.Set(3, 1.0, 650.0);
+    sensor.Set(4, 1.0, 850.0);
+    EXPECT_EQ(sensor.Nearest(640.0, 0, true)->index, 3);
+    EXPECT_EQ(sensor.Nearest(750.0, 0, true)->index, 4);  // 650 and 850 tie: the higher index
+    EXPECT_EQ(sensor.Nearest(550.0, 0, true)->index, 3);  // 450 and both 650s tie: the last
+}
+
+}  // namespace
+}  // namespace orvane

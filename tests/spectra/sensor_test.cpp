@@ -1,0 +1,386 @@
+#include "spectra/sensor.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+class RecordingFrontend : public Frontend {
+public:
+    void Report(const std::string& text) override { reports.push_back(text); }
+    void Error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> reports;
+    std::vector<std::string> errors;
+};
+
+class Sensors : public ::testing::Test {
+protected:
+    Sensors() : scratch_("sensor"), db_(scratch_.Connect()) {}
+
+    int Count(const std::string& table) {
+        int n = -1;
+        db_->QueryInt("select count(*) from " + table, n);
+        return n;
+    }
+
+    std::string Write(const std::string& name, const std::string& content) {
+        const std::string path = dir_.File(name);
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Imports with the given object, then loads the stored sensor as start-up would.
+    std::unique_ptr<Sensor> ImportAndLoad(const std::string& path, int type) {
+        std::unique_ptr<Sensor> importer;
+        if (type == kResponseRatio) importer = std::make_unique<RatioSensor>();
+        else importer = std::make_unique<GaussianSensor>();
+        importer->Import(*db_, path);
+        std::unique_ptr<Sensor> loaded = MakeSensor(type);
+        loaded->Load(*db_, importer->SensorId());
+        return loaded;
+    }
+
+    static std::vector<int> Bands(const Sensor& s) {
+        std::vector<int> bands;
+        for (const SensorElement& e : s.Elements()) bands.push_back(e.band_no);
+        return bands;
+    }
+
+    test::ScratchDatabase scratch_;
+    std::unique_ptr<Database> db_;
+    test::TempDir dir_;
+};
+
+struct RealFile {
+    const char* file;
+    int type;
+    const char* name;
+    int stored_rows;
+    std::vector<int> bands;
+    std::vector<double> centres;
+};
+
+TEST_F(Sensors, RealFilesImportThenLoad) {
+    const RealFile files[] = {
+        {"landsat8_oli.txt", kResponseGaussian, "Landsat 8 OLI", 8, {1, 2, 3, 4, 5, 6, 7},
+         {442.98, 482.59, 561.33, 654.61, 864.57, 1609.09, 2201.25}},
+        {"landsat5_tm.txt", kResponseGaussian, "Landsat 5 TM", 6, {1, 2, 3, 4, 5, 7},
+         {486.29, 570.67, 658.01, 838.15, 1676.7, 2217.88}},
+        {"modis_land.txt", kResponseGaussian, "MODIS land bands", 7, {3, 4, 1, 2, 5, 6, 7},
+         {469.0, 555.0, 645.0, 858.5, 1240.0, 1640.0, 2130.0}},
+        {"landsat8_oli_ratio.txt", kResponseRatio, "Landsat 8 OLI (response table)", 675,
+         {1, 2, 3, 4, 5, 6, 7}, {443, 481, 560, 654, 864, 1606, 2197}},
+    };
+    int rows_before = 0;
+    for (const RealFile& f : files) {
+        auto sensor = ImportAndLoad(test::TestData(std::string("sensors/") + f.file), f.type);
+        EXPECT_EQ(sensor->Name(), f.name) << f.file;
+        EXPECT_EQ(sensor->ResponseType(), f.type) << f.file;
+        EXPECT_EQ(Count("sensor_element") - rows_before, f.stored_rows) << f.file;
+        rows_before = Count("sensor_element");
+        EXPECT_EQ(Bands(*sensor), f.bands) << f.file;
+        ASSERT_EQ(sensor->ElementCount(), static_cast<int>(f.centres.size())) << f.file;
+        for (int i = 0; i < sensor->ElementCount(); ++i) {
+            const SensorElement& e = sensor->Element(i);
+            EXPECT_EQ(e.number, i + 1) << f.file;
+            EXPECT_DOUBLE_EQ(e.avg_wavelength, f.centres[static_cast<size_t>(i)]) << f.file;
+            EXPECT_TRUE(sensor->Usable(i)) << f.file << " element " << i + 1;
+        }
+    }
+    EXPECT_EQ(Count("sensor"), 4);
+}
+
+TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
+    auto sensor = ImportAndLoad(test::TestData("sensors/landsat8_oli.txt"), kResponseGaussian);
+    ResultSet rows = db_->Query(
+        Sql("select band_no, calibrated, avg_wavelength, fwhm from sensor_element where "
+            "sensor_id = %i order by sensor_element_id",
+            sensor->SensorId()));
+    std::vector<std::pair<int, int>> stored;
+    while (rows.Next()) {
+        stored.emplace_back(rows.Int(0), rows.Int(1));
+        if (rows.Int(0) == 9) {
+            EXPECT_DOUBLE_EQ(rows.Real(2), 1373.48);
+            EXPECT_DOUBLE_EQ(rows.Real(3), 20.38);
+        }
+    }
+    const std::vector<std::pair<int, int>> expected = {{1, 1}, {2, 1}, {3, 1}, {4, 1},
+                                                       {5, 1}, {9, 0}, {6, 1}, {7, 1}};
+    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(sensor->ElementByWavelength(1373.48), -1);
+    EXPECT_DOUBLE_EQ(sensor->Element(0).fwhm, 15.96);
+}
+
+TEST_F(Sensors, GaussianUsableFlagEdges) {
+    const std::string path = Write("edges.txt",
+                                   "Edges\nEdge cases of the usable flag\nband,centre,fwhm,mark\n"
+                                   "1,2499.5,10,C\n"
+                                   "2,2499.6,10,C\n"
+                                   "3,349.5,10,C\n"
+                                   "4,349.51,10,C\n"
+                                   "5,350,10,C\n"
+                                   "6,1000,10,X\n"
+                                   "7,1000,10,Xtra\n"
+                                   "8,1000,10,x\n"
+                                   "9,2600,10,C\n"
+                                   "10,-5,10,C\n");
+    auto sensor = ImportAndLoad(path, kResponseGaussian);
+    struct Expect {
+        int band;
+        bool usable;
+    };
+    const std::vector<Expect> expected = {{1, true}, {2, false}, {3, false}, {4, true},
+                                          {5, true}, {8, true},  {9, false}, {10, false}};
+    ASSERT_EQ(sensor->ElementCount(), static_cast<int>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const SensorElement& e = sensor->Element(static_cast<int>(i));
+        EXPECT_EQ(e.band_no, expected[i].band);
+        EXPECT_EQ(e.usable, expected[i].usable) << "band " << e.band_no;
+        EXPECT_EQ(e.number, static_cast<int>(i) + 1);
+    }
+    EXPECT_EQ(Count("sensor_element"), 10);
+}
+
+TEST_F(Sensors, RatioCentresAndResponses) {
+    const std::string path = Write("ratio.txt",
+                                   "Ratio test\nCentres by integer division\nband,wl,ratio\n"
+                                   "1,450,0.25\n"
+                                   "2,600,0.5\n"
+                                   "1,460,0.5\n"
+                                   "3,340,1\n"
+                                   "1,471.9,0.75\n"
+                                   "2,611,0.125\n"
+                                   "3,358,1\n"
+                                   "4,2498,1\n"
+                                   "4,2501,1\n"
+                                   "5,2499,1\n"
+                                   "5,2502,1\n");
+    auto sensor = ImportAndLoad(path, kResponseRatio);
+    EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3, 4, 5}));
+    struct Expect {
+        double centre;
+        bool usable;
+        size_t samples;
+    };
+    const Expect expected[] = {{460, true, 3},    // (450 + 471) / 2, 471.9 truncated
+                               {605, true, 2},    // lines of one band need not be adjacent
+                               {349, false, 2},   // below 350
+                               {2499, true, 2},   // (2498 + 2501) / 2
+                               {2500, false, 2}};  // not below 2500
+    ASSERT_EQ(sensor->ElementCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const SensorElement& e = sensor->Element(i);
+        EXPECT_EQ(e.avg_wavelength, expected[i].centre) << "band " << e.band_no;
+        EXPECT_EQ(e.usable, expected[i].usable) << "band " << e.band_no;
+        EXPECT_EQ(e.ratios.size(), expected[i].samples) << "band " << e.band_no;
+    }
+    // Responses below 1 keep their value; wavelengths are whole nanometres.
+    const auto& band1 = sensor->Element(0).ratios;
+    ASSERT_EQ(band1.size(), 3u);
+    EXPECT_EQ(band1[0], std::make_pair(450.0, 0.25));
+    EXPECT_EQ(band1[1], std::make_pair(460.0, 0.5));
+    EXPECT_EQ(band1[2], std::make_pair(471.0, 0.75));
+    EXPECT_EQ(sensor->Element(1).ratios[1], std::make_pair(611.0, 0.125));
+}
+
+TEST_F(Sensors, CommentsAndBlankLinesAfterTheHeaderAreNotElements) {
+    const std::string path = Write("commented.txt",
+                                   "Commented\nWith notes\nband,centre,fwhm,mark\n"
+                                   "# visible\n"
+                                   "1,480,20,C\n"
+                                   "\n"
+                                   "2,560,20,C\n"
+                                   "   \n"
+                                   "# infrared\n"
+                                   "3,860,30,C\n"
+                                   "\n");
+    auto sensor = ImportAndLoad(path, kResponseGaussian);
+    EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(Count("sensor_element"), 3);
+}
+
+TEST_F(Sensors, NameWithQuotesIsStoredVerbatim) {
+    const std::string name = "O'Brien's \"field\" sensor \\ v2";
+    const std::string description = "It's got commas, tabs\tand 'quotes'";
+    const std::string path =
+        Write("quoted.txt", name + "\n" + description + "\nband,c,f,m\n1,500,10,C\n");
+    auto sensor = ImportAndLoad(path, kResponseGaussian);
+    EXPECT_EQ(sensor->Name(), name);
+    EXPECT_EQ(sensor->Description(), description);
+    std::string stored;
+    db_->QueryText(Sql("select name from sensor where sensor_id = %i", sensor->SensorId()),
+                   stored);
+    EXPECT_EQ(stored, name);
+
+    auto ratio = ImportAndLoad(Write("quoted_ratio.txt", name + "\n" + description +
+                                                             "\nband,wl,ratio\n1,500,1\n"),
+                               kResponseRatio);
+    EXPECT_EQ(ratio->Name(), name);
+    EXPECT_EQ(ratio->Description(), description);
+}
+
+struct MalformedCase {
+    const char* name;
+    int type;
+    std::string content;  // written as the file; nullptr-like "<missing>" writes nothing
+    const char* in_message;
+};
+
+class MalformedFile : public Sensors, public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedFile, IsRefusedAndStoresNothing) {
+    const MalformedCase& c = GetParam();
+    const std::string path =
+        c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);
+    std::unique_ptr<Sensor> sensor;
+    if (c.type == kResponseRatio) sensor = std::make_unique<RatioSensor>();
+    else sensor = std::make_unique<GaussianSensor>();
+    try {
+        sensor->Import(*db_, path);
+        ADD_FAILURE() << "the file was accepted";
+    } catch (const OrvaneError& e) {
+        const std::string what = e.what();
+        EXPECT_NE(what.find(path), std::string::npos) << what;
+        EXPECT_NE(what.find(c.in_message), std::string::npos) << what;
+        EXPECT_EQ(what.find("About to quit"), std::string::npos) << what;
+    }
+    EXPECT_EQ(Count("sensor"), 0);
+    EXPECT_EQ(Count("sensor_element"), 0);
+}
+
+const char kHeader[] = "Broken\nA broken sensor\nband,centre,fwhm,mark\n";
+const char kRatioHeader[] = "Broken\nA broken sensor\nband,wl,ratio\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Sensors, MalformedFile,
+    ::testing::Values(
+        MalformedCase{"GaussianTooFewTokens", kResponseGaussian,
+                      std::string(kHeader) + "1,480,20,C\n2,560,20\n3,660,20,C\n", "line 5"},
+        MalformedCase{"GaussianEmptyMark", kResponseGaussian,
+                      std::string(kHeader) + "1,480,20,C\n2,560,20,\n", "line 5"},
+        MalformedCase{"GaussianCentreNotANumber", kResponseGaussian,
+                      std::string(kHeader) + "1,480,20,C\n# note\n2,5x0,20,C\n", "line 6"},
+        MalformedCase{"GaussianBandNotANumber", kResponseGaussian,
+                      std::string(kHeader) + "B1,480,20,C\n", "line 4"},
+        MalformedCase{"GaussianFwhmNotANumber", kResponseGaussian,
+                      std::string(kHeader) + "1,480,wide,C\n", "line 4"},
+        MalformedCase{"GaussianEmptyFile", kResponseGaussian, "", "bad.txt"},
+        MalformedCase{"GaussianHeaderOnly", kResponseGaussian, kHeader, "no bands"},
+        MalformedCase{"GaussianMissingFile", kResponseGaussian, "<missing>", "absent.txt"},
+        MalformedCase{"RatioTooFewTokens", kResponseRatio,
+                      std::string(kRatioHeader) + "1,450,1\n1,460\n", "line 5"},
+        MalformedCase{"RatioNotANumber", kResponseRatio,
+                      std::string(kRatioHeader) + "1,450,1\n1,460,high\n", "line 5"},
+        MalformedCase{"RatioEmptyFile", kResponseRatio, "", "bad.txt"},
+        MalformedCase{"RatioTwoLines", kResponseRatio, "Broken\nA broken sensor\n", "bad.txt"},
+        MalformedCase{"RatioMissingFile", kResponseRatio, "<missing>", "absent.txt"}),
+    [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
+
+TEST_F(Sensors, ImportAddsTheStoredSensorToTheSession) {
+    ProcessingSession session(scratch_.Connect(), nullptr);
+    EXPECT_FALSE(session.HasSensor());
+    RecordingFrontend frontend;
+    const int id =
+        ImportSensor(session, frontend, test::TestData("sensors/landsat8_oli.txt"), 0);
+    ASSERT_EQ(frontend.reports.size(), 1u);
+    EXPECT_EQ(frontend.reports[0], "Landsat 8 OLI sensor added to database");
+    ASSERT_EQ(session.Sensors().size(), 1u);
+    EXPECT_EQ(session.CurrentSensor()->SensorId(), id);
+    EXPECT_EQ(session.CurrentSensor()->ElementCount(), 7);  // as loaded, band 9 left out
+
+    const int ratio_id =
+        ImportSensor(session, frontend, test::TestData("sensors/landsat8_oli_ratio.txt"), 1);
+    ASSERT_EQ(session.Sensors().size(), 2u);
+    EXPECT_EQ(session.Sensors()[1]->ResponseType(), kResponseRatio);
+    EXPECT_EQ(session.Sensors()[1]->ElementCount(), 7);
+    EXPECT_EQ(session.CurrentSensor()->SensorId(), id);  // the first stays current
+
+    EXPECT_THROW(ImportSensor(session, frontend, dir_.File("absent.txt"), 0), OrvaneError);
+    EXPECT_THROW(ImportSensor(session, frontend, test::TestData("sensors/modis_land.txt"), 2),
+                 OrvaneError);
+    EXPECT_EQ(session.Sensors().size(), 2u);
+    EXPECT_EQ(frontend.reports.size(), 2u);
+    EXPECT_EQ(Count("sensor"), 2);
+
+    // At the next start the list comes from the database, in the same order.
+    ProcessingSession restarted(scratch_.Connect(), nullptr);
+    ASSERT_EQ(restarted.Sensors().size(), 2u);
+    EXPECT_EQ(restarted.CurrentSensor()->SensorId(), id);
+    EXPECT_EQ(restarted.Sensors()[1]->SensorId(), ratio_id);
+}
+
+TEST_F(Sensors, StoredResponseTypesChooseTheClass) {
+    auto add = [&](int type, const char* name) {
+        db_->Execute(Sql("insert into sensor (name, sensor_response_type_id) values ('%s', "
+                         "(select sensor_response_type_id from sensor_response_type where "
+                         "type = %i))",
+                         name, type));
+        const int id = static_cast<int>(db_->InsertId());
+        db_->Execute(Sql("insert into sensor_element (sensor_id, band_no, avg_wavelength, fwhm, "
+                         "calibrated, ratio) values (%i, 1, 500, 10, 1, 1), (%i, 2, 600, 10, 1, 1)",
+                         id, id));
+        return id;
+    };
+    db_->Execute("insert into sensor_response_type (type, name) values (7, 'Unknown')");
+    add(2, "centre sampling");
+    const int unknown = add(7, "from the future");
+    add(0, "gaussian");
+    ProcessingSession session(scratch_.Connect(), nullptr);
+    ASSERT_EQ(session.Sensors().size(), 2u);
+    EXPECT_EQ(session.Sensors()[0]->ResponseType(), kResponseCentre);
+    EXPECT_NE(dynamic_cast<GaussianSensor*>(session.Sensors()[0].get()), nullptr);
+    EXPECT_EQ(session.Sensors()[0]->ElementCount(), 2);
+    EXPECT_EQ(session.Sensors()[1]->Name(), "gaussian");
+    ASSERT_EQ(session.Warnings().size(), 1u);
+    EXPECT_NE(session.Warnings()[0].find(std::to_string(unknown)), std::string::npos);
+
+    GaussianSensor missing;
+    EXPECT_THROW(missing.Load(*db_, 424242), OrvaneError);
+}
+
+TEST(SensorElements, NearestAndLookup) {
+    struct Probe : GaussianSensor {
+        explicit Probe(const std::vector<double>& centres) {
+            for (double c : centres) {
+                SensorElement e;
+                e.number = static_cast<int>(elements_.size()) + 1;
+                e.avg_wavelength = c;
+                elements_.push_back(e);
+            }
+        }
+    };
+    Probe s({480.5, 560.25, 560.75, 660.0});
+    struct Case {
+        double wavelength;
+        int number;
+    };
+    // Ties go to the later element; none within 2150 nm gives the first.
+    for (const Case& c : {Case{400, 1}, Case{520.375, 2}, Case{560.5, 3}, Case{610.25, 3},
+                          Case{610.375, 4}, Case{2809.5, 4}, Case{2810.0, 1}, Case{5000, 1}}) {
+        EXPECT_EQ(s.NearestElement(c.wavelength)->number, c.number) << c.wavelength;
+    }
+    EXPECT_EQ(s.ElementByWavelength(560.99), 1);  // the first element with centre 560.x
+    EXPECT_EQ(s.ElementByWavelength(480.0), 0);
+    EXPECT_EQ(s.ElementByWavelength(481.0), -1);
+    std::vector<int> walked;
+    for (const SensorElement* e = s.FirstElement(); e; e = s.NextElement())
+        walked.push_back(e->number);
+    EXPECT_EQ(walked, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(s.NextElement(), nullptr);
+    EXPECT_EQ(s.FirstElement()->number, 1);
+    EXPECT_EQ(Probe({}).NearestElement(500), nullptr);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,244 @@
+#include "store/array_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "spectra/spectra_factory_class.h"
+#include "store/database.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+double DoubleAt(const std::string& block, size_t offset) {
+    double v;
+    std::memcpy(&v, block.data() + offset, sizeof v);
+    return v;
+}
+
+std::string ReadColumn(Database& db, const std::string& sql) {
+    ResultSet rows = db.Query(sql);
+    std::string block;
+    while (rows.Next()) block = rows.String(0);
+    return block;
+}
+
+// The BLOB as the prepared-statement path reads it into the matrix's own storage.
+void ReadInto(Database& db, const std::string& sql, NEWMAT::GeneralMatrix& m) {
+    Statement stmt(db, sql);
+    const unsigned long capacity = static_cast<unsigned long>(m.Storage()) * sizeof(double);
+    stmt.BindResultBlob(0, m.Store(), capacity);
+    stmt.Execute();
+    ASSERT_TRUE(stmt.Fetch());
+    EXPECT_EQ(stmt.Length(0), capacity);
+}
+
+class ArrayCodec : public ::testing::Test {
+protected:
+    ArrayCodec() : scratch_("codec"), session_(scratch_.Connect(), nullptr) {}
+    Database& Db() { return session_.Db(); }
+
+    test::ScratchDatabase scratch_;
+    ProcessingSession session_;
+};
+
+TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
+    std::vector<float> values = test::DistinctReflectances(5);
+    // Values whose bits a conversion through text or double arithmetic would change.
+    values[0] = -0.0f;
+    values[1] = std::numeric_limits<float>::denorm_min();
+    values[2] = std::numeric_limits<float>::max();
+    values[3] = -1.0f;
+    values[4] = std::nextafter(0.1f, 1.0f);
+    values[2149] = std::numeric_limits<float>::quiet_NaN();
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "sp");
+    const int site = test::InsertSite(Db(), study, species, 1);
+    const int id = test::InsertSpectrum(Db(), study, species, site, {}, test::Blob(values));
+
+    const std::string stored =
+        ReadColumn(Db(), Sql("select reflectances from spectrum where spectrum_id = %i", id));
+    ASSERT_EQ(stored.size(), 8600u);
+    EXPECT_EQ(std::memcmp(stored.data(), values.data(), 8600), 0);
+
+    Spectra_factory_class factory("", "", session_);
+    auto spectrum = factory.LoadSpectrum(id);
+    EXPECT_EQ(std::memcmp(spectrum->reflectances_.data(), values.data(), 8600), 0);
+    const BandVector& raw = *spectrum->raw_;
+    ASSERT_EQ(raw.First(), 350);
+    ASSERT_EQ(raw.Last(), 2499);
+    for (int i = 0; i < 2149; ++i) {
+        const int w = 350 + i;
+        const double expected = static_cast<double>(values[static_cast<size_t>(i)]);
+        ASSERT_EQ(std::memcmp(&raw.EntryAt(w)->value, &expected, sizeof expected), 0) << w;
+        ASSERT_EQ(raw.X(w), static_cast<double>(w));
+    }
+    EXPECT_TRUE(std::isnan(raw.Value(2499)));
+    EXPECT_TRUE(std::signbit(raw.Value(350)));
+}
+
+TEST_F(ArrayCodec, CovarianceIsStoredRowByRow) {
+    Matrix cov(3, 3);
+    cov << 1.0 << 0.12 << 0.13    // row 1
+        << 0.21 << 2.0 << 0.23    // row 2
+        << 0.31 << 0.32 << 3.0;  // row 3
+    const std::string block = EncodeMatrix(cov);
+    ASSERT_EQ(block.size(), 72u);
+    EXPECT_EQ(DoubleAt(block, 16), 0.13);  // element (0, 2)
+    EXPECT_EQ(DoubleAt(block, 48), 0.31);  // element (2, 0)
+    EXPECT_EQ(DoubleAt(block, 8), 0.12);
+    EXPECT_EQ(DoubleAt(block, 24), 0.21);
+
+    ColumnVector mean(3);
+    mean << -1.5 << 0.0 << 1e-300;
+    Db().Execute("insert into statistic (library_id, species_id, no_of_samples) values (1, 1, 4)");
+    const int id = static_cast<int>(Db().InsertId());
+    const std::string mean_block = EncodeMatrix(mean);
+    Db().WriteBlob(Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", id),
+                   mean_block.data(), mean_block.size());
+    Db().WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", id), block.data(),
+                   block.size());
+
+    const std::string stored =
+        ReadColumn(Db(), Sql("select cov from statistic where statistic_id = %i", id));
+    EXPECT_EQ(stored, block);
+
+    Matrix back(3, 3);
+    back = 0.0;
+    ReadInto(Db(), Sql("SELECT cov FROM statistic where statistic_id = %i", id), back);
+    Matrix decoded(3, 3);
+    DecodeMatrix(stored, decoded, "covariance");
+    ColumnVector mean_back(3);
+    ReadInto(Db(), Sql("SELECT mean FROM statistic where statistic_id = %i", id), mean_back);
+    for (int r = 1; r <= 3; ++r) {
+        EXPECT_EQ(mean_back(r), mean(r));
+        for (int c = 1; c <= 3; ++c) {
+            EXPECT_EQ(back(r, c), cov(r, c)) << r << "," << c;
+            EXPECT_EQ(decoded(r, c), cov(r, c)) << r << "," << c;
+        }
+    }
+}
+
+TEST_F(ArrayCodec, EigenvectorsAreStoredAsColumnsInterleaved) {
+    const double a = 0.6, b = 0.8, c = -0.8, d = 0.6;
+    Matrix vectors(2, 2);
+    vectors(1, 1) = a;  // first column (a, b)
+    vectors(2, 1) = b;
+    vectors(1, 2) = c;  // second column (c, d)
+    vectors(2, 2) = d;
+    DiagonalMatrix values(2);
+    values(1, 1) = 0.25;
+    values(2, 2) = 4.5;
+
+    Db().Execute("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
+                 "dim) values (1, 1, 1, 1, 2)");
+    const int id = static_cast<int>(Db().InsertId());
+    const std::string vectors_block = EncodeMatrix(vectors);
+    const std::string values_block = EncodeMatrix(values);
+    Db().WriteBlob(Sql("UPDATE pca_data SET eigenvectors = ? WHERE pca_data_id = %i", id),
+                   vectors_block.data(), vectors_block.size());
+    Db().WriteBlob(Sql("UPDATE pca_data SET eigenvalues = ? WHERE pca_data_id = %i", id),
+                   values_block.data(), values_block.size());
+
+    const std::string stored =
+        ReadColumn(Db(), Sql("select eigenvectors from pca_data where pca_data_id = %i", id));
+    ASSERT_EQ(stored.size(), 32u);
+    const double expected[] = {a, c, b, d};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(DoubleAt(stored, 8 * static_cast<size_t>(i)), expected[i]);
+    const std::string stored_values =
+        ReadColumn(Db(), Sql("select eigenvalues from pca_data where pca_data_id = %i", id));
+    ASSERT_EQ(stored_values.size(), 16u);
+    EXPECT_EQ(DoubleAt(stored_values, 0), 0.25);
+    EXPECT_EQ(DoubleAt(stored_values, 8), 4.5);
+
+    Matrix back(2, 2);
+    DecodeMatrix(stored, back, "eigenvectors");
+    EXPECT_EQ(back(1, 1), a);
+    EXPECT_EQ(back(2, 1), b);
+    EXPECT_EQ(back(1, 2), c);
+    EXPECT_EQ(back(2, 2), d);
+    DiagonalMatrix values_back(2);
+    DecodeMatrix(stored_values, values_back, "eigenvalues");
+    EXPECT_EQ(values_back(2, 2), 4.5);
+}
+
+TEST(ArrayCodecLength, DecodeRejectsABlockOfTheWrongLength) {
+    struct Case {
+        size_t bytes;
+        bool accepted;
+    };
+    for (const Case& c : {Case{72, true}, Case{64, false}, Case{80, false}, Case{0, false},
+                          Case{71, false}}) {
+        Matrix m(3, 3);
+        m = 7.0;
+        const std::string block(c.bytes, '\0');
+        if (c.accepted) {
+            EXPECT_NO_THROW(DecodeMatrix(block, m, "covariance of species 4"));
+            continue;
+        }
+        try {
+            DecodeMatrix(block, m, "covariance of species 4");
+            ADD_FAILURE() << c.bytes << " bytes accepted";
+        } catch (const OrvaneError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find("covariance of species 4"), std::string::npos) << what;
+            EXPECT_NE(what.find(std::to_string(c.bytes) + " bytes"), std::string::npos) << what;
+            EXPECT_NE(what.find("72"), std::string::npos) << what;
+        }
+        EXPECT_EQ(m(1, 3), 7.0) << "the destination was changed";
+    }
+}
+
+// A stored reflectance block of any length but 8600 bytes is refused by every reader.
+TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "sp");
+    const std::vector<float> good = test::DistinctReflectances(1);
+    struct Case {
+        const char* name;
+        std::string block;  // empty: the column stays NULL
+        const char* bytes_in_message;
+    };
+    const Case cases[] = {
+        {"one float short", test::Blob(good).substr(0, 8596), "8596 bytes"},
+        {"one float long", test::Blob(good) + std::string(4, '\x01'), "8604 bytes"},
+        {"doubles instead of floats", std::string(17200, '\0'), "17200 bytes"},
+        {"NULL", "", "0 bytes"},
+    };
+    Spectra_factory_class factory("", "", session_);
+    int site_no = 0;
+    for (const Case& c : cases) {
+        const int site = test::InsertSite(Db(), study, species, ++site_no);
+        test::InsertSpectrum(Db(), study, species, site, {1}, test::Blob(good));
+        const int bad = test::InsertSpectrum(Db(), study, species, site, {2}, c.block);
+        for (int reader = 0; reader < 2; ++reader) {
+            try {
+                if (reader == 0) factory.LoadSpectrum(bad);
+                else factory.LoadSite(site);
+                ADD_FAILURE() << c.name << ": accepted by reader " << reader;
+            } catch (const OrvaneError& e) {
+                const std::string what = e.what();
+                EXPECT_NE(what.find("Spectrum " + std::to_string(bad)), std::string::npos)
+                    << what;
+                EXPECT_NE(what.find(c.bytes_in_message), std::string::npos) << what;
+                EXPECT_NE(what.find("8600"), std::string::npos) << what;
+            }
+        }
+    }
+    // A rejected row does not disturb the next load.
+    const int site = test::InsertSite(Db(), study, species, 99);
+    const int ok = test::InsertSpectrum(Db(), study, species, site, {7}, test::Blob(good));
+    EXPECT_EQ(factory.LoadSpectrum(ok)->number_, 7);
+    EXPECT_EQ(factory.LoadSite(site)->MemberCount(), 1);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,162 @@
+// The server stopping under the program: every kind of statement reports a clear DbError and
+// nothing crashes. This runs its own private server, never the shared throwaway one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "app/config_file.h"
+#include "app/frontend.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "cli/cli.h"
+#include "spectra/spectra_factory_class.h"
+#include "store/database.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+// scripts/orvane-db in a folder of its own: initialised, started and stopped by the test.
+class PrivateServer {
+public:
+    PrivateServer() {
+        running_ = Script("init --port auto --no-seed") == 0;
+    }
+    ~PrivateServer() {
+        if (running_) Stop();
+    }
+    bool Running() const { return running_; }
+    std::string Config() const { return home_.File("spectra_config.txt"); }
+    std::string Log() const {
+        std::ifstream in(home_.File("script.log"));
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    bool Stop() {
+        running_ = false;
+        return Script("stop") == 0;
+    }
+
+private:
+    int Script(const std::string& args) const {
+        const std::string command = "ORVANE_HOME='" + home_.Path() + "' '" +
+                                    test::SourcePath("scripts/orvane-db") + "' " + args +
+                                    " >>'" + home_.File("script.log") + "' 2>&1";
+        return std::system(command.c_str());
+    }
+
+    test::TempDir home_;
+    bool running_ = false;
+};
+
+bool SaysServerOrConnection(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text.find("server") != std::string::npos ||
+           text.find("connection") != std::string::npos;
+}
+
+TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
+    PrivateServer server;
+    ASSERT_TRUE(server.Running()) << server.Log();
+
+    ConfigFile config(server.Config());
+    config.Open();
+    ProcessingSession session(config);
+    Database& db = session.Db();
+    const int study = test::InsertStudy(db, "before the stop");
+    const int species = test::InsertSpecies(db, study, "Kauri");
+    const int site = test::InsertSite(db, study, species, 1);
+    const int spectrum = test::InsertSpectrum(db, study, species, site, {1},
+                                              test::Blob(test::DistinctReflectances(1)));
+    Spectra_factory_class factory("", "", session);
+    ASSERT_EQ(factory.LoadSpecies(species)->MemberCount(), 1);  // prepares its statements
+
+    // A command that is running when the server goes: a query the server is still working on.
+    const ConnectionParams params = config.Connection();
+    auto running = std::async(std::launch::async, [&params]() -> std::string {
+        Database busy(params);
+        int value = 0;
+        try {
+            busy.QueryInt("select sleep(60)", value);
+        } catch (const DbError& e) {
+            return e.what();
+        }
+        return "the query finished without an error";
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(server.Stop()) << server.Log();
+    ASSERT_EQ(running.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    const std::string interrupted = running.get();
+    EXPECT_TRUE(SaysServerOrConnection(interrupted)) << interrupted;
+
+    // Statements on the connection opened before the stop.
+    int value = 42;
+    std::string text = "unchanged";
+    const float blob[4] = {};
+    SilentFrontend frontend;
+    struct Case {
+        const char* name;
+        std::function<void()> run;
+    };
+    const Case cases[] = {
+        {"execute", [&] { db.Execute("insert into study (name) values ('after')"); }},
+        {"list", [&] { db.Query("select study_id from study"); }},
+        {"single value", [&] { db.QueryInt("select count(*) from study", value); }},
+        {"single text", [&] { db.QueryText("select name from study", text); }},
+        {"insert if missing",
+         [&] { db.FindOrInsert("select 1 from study", "insert into study (name) values ('x')"); }},
+        {"blob write",
+         [&] {
+             db.WriteBlob("UPDATE spectrum SET reflectances = ? WHERE spectrum_id = 1", blob,
+                          sizeof blob);
+         }},
+        {"new prepared statement", [&] { Statement s(db, "SELECT 1 FROM study where 1 = ?"); }},
+        {"load species", [&] { factory.LoadSpecies(species); }},
+        {"load spectrum with a prepared statement", [&] { factory.LoadSpectrum(spectrum); }},
+        {"set study", [&] { factory.SetStudy(study); }},
+        {"session study", [&] { session.SetStudy(study); }},
+        {"sensor import",
+         [&] {
+             ImportSensor(session, frontend, test::TestData("sensors/landsat5_tm.txt"), 0);
+         }},
+        {"transaction",
+         [&] {
+             Transaction tx(db);
+             db.Execute("insert into study (name) values ('in a unit')");
+             tx.Commit();
+         }},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.run();
+            ADD_FAILURE() << c.name << ": no error";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(SaysServerOrConnection(e.what())) << c.name << ": " << e.what();
+        }
+    }
+    EXPECT_EQ(value, 42);
+    EXPECT_EQ(text, "unchanged");
+
+    // A program started now cannot connect and says so.
+    const std::string path = server.Config();
+    const char* argv[] = {"orvane-cli", "--config", path.c_str(), "sensors"};
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunCli(4, argv, out, err), 1);
+    EXPECT_TRUE(SaysServerOrConnection(err.str())) << err.str();
+}
+
+}  // namespace
+}  // namespace orvane

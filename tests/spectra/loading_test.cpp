@@ -127,7 +127,8 @@ TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
     auto loaded = factory_.LoadSite(site);
     ASSERT_EQ(loaded->MemberCount(), 2);
     EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
-    for (const Spectrum* s : {loaded->Member(1), factory_.LoadSpectrum(bare).get()}) {
+    const auto alone = factory_.LoadSpectrum(bare);
+    for (const Spectrum* s : {loaded->Member(1), alone.get()}) {
         EXPECT_EQ(s->number_, 2);
         EXPECT_EQ(s->latitude_, 0.0);
         EXPECT_EQ(s->longitude_, 0.0);

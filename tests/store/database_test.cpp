@@ -222,6 +222,19 @@ TEST(Database, ConnectFailureCarriesTheServersText) {
     }
 }
 
+// The configured port is used whatever the host is called: the client library would otherwise
+// take "localhost" to mean the default socket and ignore the port.
+TEST(Database, LocalhostConnectsOnTheConfiguredPort) {
+    test::ScratchDatabase scratch("dblocalhost");
+    ConnectionParams params = scratch.Params();
+    params.host = "localhost";
+    std::unique_ptr<Database> db;
+    ASSERT_NO_THROW(db = std::make_unique<Database>(params));
+    int port = 0;
+    db->QueryInt("select @@port", port);
+    EXPECT_EQ(port, static_cast<int>(params.port));
+}
+
 TEST(Database, TransactionRollbackLeavesNothing) {
     test::ScratchDatabase scratch("dbtx");
     auto db = scratch.Connect();

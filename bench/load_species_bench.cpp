@@ -54,7 +54,7 @@ std::string Hex(const std::string& bytes) {
 
 // A scratch database with the study, dropped at the end of the run.
 class BenchStudy {
-public:
+  public:
     explicit BenchStudy(const std::string& config_path) {
         ConfigFile config(config_path);
         config.Open();
@@ -87,23 +87,26 @@ public:
     Spectra_factory_class& Factory() { return *factory_; }
     const std::vector<int>& Species() const { return species_; }
 
-private:
+  private:
     static void Fill(Database& db) {
-        db.Execute("insert into study (name, datapath, min_no_of_spec_per_endmember) values "
-                   "('bench', '/bench', 3)");
+        db.Execute(
+            "insert into study (name, datapath, min_no_of_spec_per_endmember) values "
+            "('bench', '/bench', 3)");
         const int study = static_cast<int>(db.InsertId());
         std::vector<float> values(kSpectrumBands);
         int spectrum_no = 0;
         Transaction tx(db);
         for (int sp = 0; sp < kSpecies; ++sp) {
-            db.Execute(Sql("insert into species (study_id, folder_name, common_name) values "
-                           "(%i, 'species_%03i', 'Species %i')",
-                           study, sp, sp));
+            db.Execute(
+                Sql("insert into species (study_id, folder_name, common_name) values "
+                    "(%i, 'species_%03i', 'Species %i')",
+                    study, sp, sp));
             const int species = static_cast<int>(db.InsertId());
             for (int si = 1; si <= kSitesPerSpecies; ++si) {
-                db.Execute(Sql("insert into site (site_no, species_id, study_id) values "
-                               "(%i, %i, %i)",
-                               si, species, study));
+                db.Execute(
+                    Sql("insert into site (site_no, species_id, study_id) values "
+                        "(%i, %i, %i)",
+                        si, species, study));
                 const int site = static_cast<int>(db.InsertId());
                 std::string sql =
                     Sql("insert into spectrum (species_id, site_id, study_id, spectrum_no, "

@@ -25,6 +25,10 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     unsigned timeout = 10;
     mysql_options(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_options(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // The server is reached on its TCP port; without this "localhost" means the default socket
+    // and the configured port is silently ignored.
+    unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_options(mysql_, MYSQL_OPT_PROTOCOL, &protocol);
     if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
                             params.password.c_str(), params.database.c_str(), params.port,
                             nullptr, 0)) {

@@ -19,11 +19,10 @@ TEST(WavebandFilter, RangeBoundsAreIncluded) {
         int wavelength;
         bool excluded;
     };
-    for (const Case& c :
-         {Case{1349, false}, Case{1350, true}, Case{1400, true}, Case{1450, true},
-          Case{1451, false}, Case{1799, false}, Case{1800, true}, Case{1950, true},
-          Case{1951, false}, Case{999, false}, Case{1000, true}, Case{1001, false},
-          Case{600, false}, Case{650, false}, Case{700, false}}) {
+    for (const Case& c : {Case{1349, false}, Case{1350, true}, Case{1400, true}, Case{1450, true},
+                          Case{1451, false}, Case{1799, false}, Case{1800, true}, Case{1950, true},
+                          Case{1951, false}, Case{999, false}, Case{1000, true}, Case{1001, false},
+                          Case{600, false}, Case{650, false}, Case{700, false}}) {
         EXPECT_EQ(f.Excludes(c.wavelength), c.excluded) << c.wavelength;
     }
     EXPECT_FALSE(WavebandFilter().Excludes(1400));

@@ -103,7 +103,7 @@ TEST(Cli, ConnectionFailureShowsTheServersText) {
 }
 
 class CliOnDatabase : public ::testing::Test {
-protected:
+  protected:
     CliOnDatabase() : scratch_("cli"), config_(scratch_.WriteConfig(dir_.Path())) {}
 
     Outcome Cli(std::vector<std::string> args) {
@@ -126,8 +126,7 @@ TEST_F(CliOnDatabase, SensorImportThenList) {
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "");
 
-    r = Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt"), "--type",
-             "gaussian"});
+    r = Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt"), "--type", "gaussian"});
     EXPECT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Landsat 8 OLI sensor added to database\n");
     EXPECT_EQ(r.err, "");
@@ -140,9 +139,9 @@ TEST_F(CliOnDatabase, SensorImportThenList) {
     scratch_.Admin().QueryInt("select min(sensor_id) from sensor", first);
     r = Cli({"sensors"});
     EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, std::to_string(first) + "\tLandsat 8 OLI\t0\t7\n" +
-                         std::to_string(first + 1) + "\tLandsat 8 OLI (response table)\t1\t7\n" +
-                         std::to_string(first + 2) + "\tMODIS land bands\t0\t7\n");
+    EXPECT_EQ(r.out, std::to_string(first) + "\tLandsat 8 OLI\t0\t7\n" + std::to_string(first + 1) +
+                         "\tLandsat 8 OLI (response table)\t1\t7\n" + std::to_string(first + 2) +
+                         "\tMODIS land bands\t0\t7\n");
 }
 
 TEST_F(CliOnDatabase, SensorImportRefusals) {

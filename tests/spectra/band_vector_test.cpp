@@ -15,7 +15,7 @@ namespace {
 
 // A session whose current study excludes the given wavelength ranges.
 class StudyFilterSession : public ::testing::Test {
-protected:
+  protected:
     void UseFilter(const std::vector<std::pair<int, int>>& ranges) {
         auto db = scratch_.Connect();
         const int study = test::InsertStudy(*db, "filter study");
@@ -111,21 +111,20 @@ TEST_P(NextValid, ScansAsSpecified) {
 
 INSTANTIATE_TEST_SUITE_P(
     BandVector, NextValid,
-    ::testing::Values(
-        ScanCase{"UpToFirstValue", true, 500, false, 505},
-        ScanCase{"UpFromAValueIsItself", true, 505, false, 505},
-        ScanCase{"UpAcrossExcludedIgnoringFilter", true, 506, true, 510},
-        ScanCase{"UpStopsAtExcludedBand", true, 506, false, std::nullopt},
-        ScanCase{"UpExcludedBandWithValueIsTaken", true, 511, false, 512},
-        ScanCase{"UpRunsPastTheEnd", true, 516, true, std::nullopt},
-        ScanCase{"UpFromBeyondTheEnd", true, 520, true, std::nullopt},
-        ScanCase{"UpStopsAtExcludedNearTheEnd", true, 516, false, std::nullopt},
-        ScanCase{"UpSkipsMarkers", true, 513, false, 515},
-        ScanCase{"DownAcrossExcludedIgnoringFilter", false, 509, true, 505},
-        ScanCase{"DownStopsAtExcludedBand", false, 509, false, std::nullopt},
-        ScanCase{"DownRunsPastTheStart", false, 504, true, std::nullopt},
-        ScanCase{"DownFromTheLast", false, 519, true, 515},
-        ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
+    ::testing::Values(ScanCase{"UpToFirstValue", true, 500, false, 505},
+                      ScanCase{"UpFromAValueIsItself", true, 505, false, 505},
+                      ScanCase{"UpAcrossExcludedIgnoringFilter", true, 506, true, 510},
+                      ScanCase{"UpStopsAtExcludedBand", true, 506, false, std::nullopt},
+                      ScanCase{"UpExcludedBandWithValueIsTaken", true, 511, false, 512},
+                      ScanCase{"UpRunsPastTheEnd", true, 516, true, std::nullopt},
+                      ScanCase{"UpFromBeyondTheEnd", true, 520, true, std::nullopt},
+                      ScanCase{"UpStopsAtExcludedNearTheEnd", true, 516, false, std::nullopt},
+                      ScanCase{"UpSkipsMarkers", true, 513, false, 515},
+                      ScanCase{"DownAcrossExcludedIgnoringFilter", false, 509, true, 505},
+                      ScanCase{"DownStopsAtExcludedBand", false, 509, false, std::nullopt},
+                      ScanCase{"DownRunsPastTheStart", false, 504, true, std::nullopt},
+                      ScanCase{"DownFromTheLast", false, 519, true, 515},
+                      ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
 
 TEST(BandVector, WithoutASessionNoBandIsExcluded) {
@@ -167,8 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NearestCase{"MarkedDownwards", 605.0, 1, true, 599},
                       NearestCase{"MarkedOtherDirection", 605.0, 2, true, std::nullopt},
                       NearestCase{"MarkedUpwardsWithFilter", 605.0, 0, false, 611},
-                      NearestCase{"MarkedDownwardsStopsAtExcluded", 605.0, 1, false,
-                                  std::nullopt},
+                      NearestCase{"MarkedDownwardsStopsAtExcluded", 605.0, 1, false, std::nullopt},
                       NearestCase{"BelowTheAxis", 100.0, 0, false, 590},
                       NearestCase{"AboveTheAxis", 2000.0, 1, false, 620}),
     [](const ::testing::TestParamInfo<NearestCase>& info) { return info.param.name; });

@@ -1,5 +1,3 @@
-#include "spectra/spectra_factory_class.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include "app/config_file.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
+#include "spectra/spectra_factory_class.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -20,7 +19,7 @@ namespace orvane {
 namespace {
 
 class Loading : public ::testing::Test {
-protected:
+  protected:
     Loading()
         : scratch_("loading"),
           session_(scratch_.Connect(), nullptr),
@@ -70,8 +69,7 @@ TEST_F(Loading, SpectrumFillsEveryBandAndItsPosition) {
 TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     const int study = test::InsertStudy(Db(), "s");
     const int species = test::InsertSpecies(Db(), study, "AGAU", std::string("Kauri"),
-                                            std::string("Agathis australis"),
-                                            std::string("kauri"));
+                                            std::string("Agathis australis"), std::string("kauri"));
     const int other = test::InsertSpecies(Db(), study, "Other");
     const int site1 = test::InsertSite(Db(), study, species, 1);
     const int site2 = test::InsertSite(Db(), study, species, 2);
@@ -121,13 +119,15 @@ TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
     const int site = test::InsertSite(Db(), study, species, 3);
     AddSpectrum(study, species, site, 1);
     const int bare = AddSpectrum(study, species, site, 2);
-    Db().Execute(Sql("update spectrum set latitude = NULL, longitude = NULL, altitude = NULL "
-                     "where spectrum_id = %i",
-                     bare));
+    Db().Execute(
+        Sql("update spectrum set latitude = NULL, longitude = NULL, altitude = NULL "
+            "where spectrum_id = %i",
+            bare));
     auto loaded = factory_.LoadSite(site);
     ASSERT_EQ(loaded->MemberCount(), 2);
     EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
-    for (const Spectrum* s : {loaded->Member(1), factory_.LoadSpectrum(bare).get()}) {
+    const auto alone = factory_.LoadSpectrum(bare);
+    for (const Spectrum* s : {loaded->Member(1), alone.get()}) {
         EXPECT_EQ(s->number_, 2);
         EXPECT_EQ(s->latitude_, 0.0);
         EXPECT_EQ(s->longitude_, 0.0);

@@ -17,7 +17,7 @@ namespace orvane {
 namespace {
 
 class RecordingFrontend : public Frontend {
-public:
+  public:
     void Report(const std::string& text) override { reports.push_back(text); }
     void Error(const std::string& text) override { errors.push_back(text); }
     std::vector<std::string> reports;
@@ -25,7 +25,7 @@ public:
 };
 
 class Sensors : public ::testing::Test {
-protected:
+  protected:
     Sensors() : scratch_("sensor"), db_(scratch_.Connect()) {}
 
     int Count(const std::string& table) {
@@ -43,8 +43,10 @@ protected:
     // Imports with the given object, then loads the stored sensor as start-up would.
     std::unique_ptr<Sensor> ImportAndLoad(const std::string& path, int type) {
         std::unique_ptr<Sensor> importer;
-        if (type == kResponseRatio) importer = std::make_unique<RatioSensor>();
-        else importer = std::make_unique<GaussianSensor>();
+        if (type == kResponseRatio)
+            importer = std::make_unique<RatioSensor>();
+        else
+            importer = std::make_unique<GaussianSensor>();
         importer->Import(*db_, path);
         std::unique_ptr<Sensor> loaded = MakeSensor(type);
         loaded->Load(*db_, importer->SensorId());
@@ -73,14 +75,30 @@ struct RealFile {
 
 TEST_F(Sensors, RealFilesImportThenLoad) {
     const RealFile files[] = {
-        {"landsat8_oli.txt", kResponseGaussian, "Landsat 8 OLI", 8, {1, 2, 3, 4, 5, 6, 7},
+        {"landsat8_oli.txt",
+         kResponseGaussian,
+         "Landsat 8 OLI",
+         8,
+         {1, 2, 3, 4, 5, 6, 7},
          {442.98, 482.59, 561.33, 654.61, 864.57, 1609.09, 2201.25}},
-        {"landsat5_tm.txt", kResponseGaussian, "Landsat 5 TM", 6, {1, 2, 3, 4, 5, 7},
+        {"landsat5_tm.txt",
+         kResponseGaussian,
+         "Landsat 5 TM",
+         6,
+         {1, 2, 3, 4, 5, 7},
          {486.29, 570.67, 658.01, 838.15, 1676.7, 2217.88}},
-        {"modis_land.txt", kResponseGaussian, "MODIS land bands", 7, {3, 4, 1, 2, 5, 6, 7},
+        {"modis_land.txt",
+         kResponseGaussian,
+         "MODIS land bands",
+         7,
+         {3, 4, 1, 2, 5, 6, 7},
          {469.0, 555.0, 645.0, 858.5, 1240.0, 1640.0, 2130.0}},
-        {"landsat8_oli_ratio.txt", kResponseRatio, "Landsat 8 OLI (response table)", 675,
-         {1, 2, 3, 4, 5, 6, 7}, {443, 481, 560, 654, 864, 1606, 2197}},
+        {"landsat8_oli_ratio.txt",
+         kResponseRatio,
+         "Landsat 8 OLI (response table)",
+         675,
+         {1, 2, 3, 4, 5, 6, 7},
+         {443, 481, 560, 654, 864, 1606, 2197}},
     };
     int rows_before = 0;
     for (const RealFile& f : files) {
@@ -103,10 +121,10 @@ TEST_F(Sensors, RealFilesImportThenLoad) {
 
 TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
     auto sensor = ImportAndLoad(test::TestData("sensors/landsat8_oli.txt"), kResponseGaussian);
-    ResultSet rows = db_->Query(
-        Sql("select band_no, calibrated, avg_wavelength, fwhm from sensor_element where "
-            "sensor_id = %i order by sensor_element_id",
-            sensor->SensorId()));
+    ResultSet rows =
+        db_->Query(Sql("select band_no, calibrated, avg_wavelength, fwhm from sensor_element where "
+                       "sensor_id = %i order by sensor_element_id",
+                       sensor->SensorId()));
     std::vector<std::pair<int, int>> stored;
     while (rows.Next()) {
         stored.emplace_back(rows.Int(0), rows.Int(1));
@@ -173,10 +191,10 @@ TEST_F(Sensors, RatioCentresAndResponses) {
         bool usable;
         size_t samples;
     };
-    const Expect expected[] = {{460, true, 3},    // (450 + 471) / 2, 471.9 truncated
-                               {605, true, 2},    // lines of one band need not be adjacent
-                               {349, false, 2},   // below 350
-                               {2499, true, 2},   // (2498 + 2501) / 2
+    const Expect expected[] = {{460, true, 3},     // (450 + 471) / 2, 471.9 truncated
+                               {605, true, 2},     // lines of one band need not be adjacent
+                               {349, false, 2},    // below 350
+                               {2499, true, 2},    // (2498 + 2501) / 2
                                {2500, false, 2}};  // not below 2500
     ASSERT_EQ(sensor->ElementCount(), 5);
     for (int i = 0; i < 5; ++i) {
@@ -219,13 +237,12 @@ TEST_F(Sensors, NameWithQuotesIsStoredVerbatim) {
     EXPECT_EQ(sensor->Name(), name);
     EXPECT_EQ(sensor->Description(), description);
     std::string stored;
-    db_->QueryText(Sql("select name from sensor where sensor_id = %i", sensor->SensorId()),
-                   stored);
+    db_->QueryText(Sql("select name from sensor where sensor_id = %i", sensor->SensorId()), stored);
     EXPECT_EQ(stored, name);
 
-    auto ratio = ImportAndLoad(Write("quoted_ratio.txt", name + "\n" + description +
-                                                             "\nband,wl,ratio\n1,500,1\n"),
-                               kResponseRatio);
+    auto ratio = ImportAndLoad(
+        Write("quoted_ratio.txt", name + "\n" + description + "\nband,wl,ratio\n1,500,1\n"),
+        kResponseRatio);
     EXPECT_EQ(ratio->Name(), name);
     EXPECT_EQ(ratio->Description(), description);
 }
@@ -244,8 +261,10 @@ TEST_P(MalformedFile, IsRefusedAndStoresNothing) {
     const std::string path =
         c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);
     std::unique_ptr<Sensor> sensor;
-    if (c.type == kResponseRatio) sensor = std::make_unique<RatioSensor>();
-    else sensor = std::make_unique<GaussianSensor>();
+    if (c.type == kResponseRatio)
+        sensor = std::make_unique<RatioSensor>();
+    else
+        sensor = std::make_unique<GaussianSensor>();
     try {
         sensor->Import(*db_, path);
         ADD_FAILURE() << "the file was accepted";
@@ -291,8 +310,7 @@ TEST_F(Sensors, ImportAddsTheStoredSensorToTheSession) {
     ProcessingSession session(scratch_.Connect(), nullptr);
     EXPECT_FALSE(session.HasSensor());
     RecordingFrontend frontend;
-    const int id =
-        ImportSensor(session, frontend, test::TestData("sensors/landsat8_oli.txt"), 0);
+    const int id = ImportSensor(session, frontend, test::TestData("sensors/landsat8_oli.txt"), 0);
     ASSERT_EQ(frontend.reports.size(), 1u);
     EXPECT_EQ(frontend.reports[0], "Landsat 8 OLI sensor added to database");
     ASSERT_EQ(session.Sensors().size(), 1u);
@@ -322,14 +340,16 @@ TEST_F(Sensors, ImportAddsTheStoredSensorToTheSession) {
 
 TEST_F(Sensors, StoredResponseTypesChooseTheClass) {
     auto add = [&](int type, const char* name) {
-        db_->Execute(Sql("insert into sensor (name, sensor_response_type_id) values ('%s', "
-                         "(select sensor_response_type_id from sensor_response_type where "
-                         "type = %i))",
-                         name, type));
+        db_->Execute(
+            Sql("insert into sensor (name, sensor_response_type_id) values ('%s', "
+                "(select sensor_response_type_id from sensor_response_type where "
+                "type = %i))",
+                name, type));
         const int id = static_cast<int>(db_->InsertId());
-        db_->Execute(Sql("insert into sensor_element (sensor_id, band_no, avg_wavelength, fwhm, "
-                         "calibrated, ratio) values (%i, 1, 500, 10, 1, 1), (%i, 2, 600, 10, 1, 1)",
-                         id, id));
+        db_->Execute(
+            Sql("insert into sensor_element (sensor_id, band_no, avg_wavelength, fwhm, "
+                "calibrated, ratio) values (%i, 1, 500, 10, 1, 1), (%i, 2, 600, 10, 1, 1)",
+                id, id));
         return id;
     };
     db_->Execute("insert into sensor_response_type (type, name) values (7, 'Unknown')");

@@ -64,7 +64,7 @@ TEST(Site, RawStageMean) {
 }
 
 class FilteredMean : public ::testing::Test {
-protected:
+  protected:
     FilteredMean() {
         auto db = scratch_.Connect();
         const int study = test::InsertStudy(*db, "s");
@@ -166,13 +166,13 @@ TEST(Species, NamesByNameType) {
 std::map<const void*, int>* g_destroyed = nullptr;
 
 class CountedSpectrum : public Spectrum {
-public:
+  public:
     CountedSpectrum() : Spectrum(nullptr) {}
     ~CountedSpectrum() override { ++(*g_destroyed)[this]; }
 };
 
 class CountedSite : public Site {
-public:
+  public:
     CountedSite(int n, int capacity) : Site(nullptr, n, capacity) {}
     ~CountedSite() override { ++(*g_destroyed)[this]; }
 };

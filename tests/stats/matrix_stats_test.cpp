@@ -8,7 +8,7 @@ namespace {
 // Features in rows, observations in columns; values worked out by hand.
 TEST(MatrixStats, RowMeansAndSampleCovariance) {
     Matrix data(2, 3);
-    data << 1.0 << 2.0 << 3.0  // feature 1
+    data << 1.0 << 2.0 << 3.0   // feature 1
          << 2.0 << 4.0 << 7.0;  // feature 2
     const Matrix mean = RowMeans(data);
     ASSERT_EQ(mean.Nrows(), 2);

@@ -42,7 +42,7 @@ void ReadInto(Database& db, const std::string& sql, NEWMAT::GeneralMatrix& m) {
 }
 
 class ArrayCodec : public ::testing::Test {
-protected:
+  protected:
     ArrayCodec() : scratch_("codec"), session_(scratch_.Connect(), nullptr) {}
     Database& Db() { return session_.Db(); }
 
@@ -87,8 +87,8 @@ TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
 
 TEST_F(ArrayCodec, CovarianceIsStoredRowByRow) {
     Matrix cov(3, 3);
-    cov << 1.0 << 0.12 << 0.13    // row 1
-        << 0.21 << 2.0 << 0.23    // row 2
+    cov << 1.0 << 0.12 << 0.13   // row 1
+        << 0.21 << 2.0 << 0.23   // row 2
         << 0.31 << 0.32 << 3.0;  // row 3
     const std::string block = EncodeMatrix(cov);
     ASSERT_EQ(block.size(), 72u);
@@ -138,8 +138,9 @@ TEST_F(ArrayCodec, EigenvectorsAreStoredAsColumnsInterleaved) {
     values(1, 1) = 0.25;
     values(2, 2) = 4.5;
 
-    Db().Execute("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
-                 "dim) values (1, 1, 1, 1, 2)");
+    Db().Execute(
+        "insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
+        "dim) values (1, 1, 1, 1, 2)");
     const int id = static_cast<int>(Db().InsertId());
     const std::string vectors_block = EncodeMatrix(vectors);
     const std::string values_block = EncodeMatrix(values);
@@ -152,7 +153,8 @@ TEST_F(ArrayCodec, EigenvectorsAreStoredAsColumnsInterleaved) {
         ReadColumn(Db(), Sql("select eigenvectors from pca_data where pca_data_id = %i", id));
     ASSERT_EQ(stored.size(), 32u);
     const double expected[] = {a, c, b, d};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(DoubleAt(stored, 8 * static_cast<size_t>(i)), expected[i]);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(DoubleAt(stored, 8 * static_cast<size_t>(i)), expected[i]);
     const std::string stored_values =
         ReadColumn(Db(), Sql("select eigenvalues from pca_data where pca_data_id = %i", id));
     ASSERT_EQ(stored_values.size(), 16u);
@@ -175,8 +177,8 @@ TEST(ArrayCodecLength, DecodeRejectsABlockOfTheWrongLength) {
         size_t bytes;
         bool accepted;
     };
-    for (const Case& c : {Case{72, true}, Case{64, false}, Case{80, false}, Case{0, false},
-                          Case{71, false}}) {
+    for (const Case& c :
+         {Case{72, true}, Case{64, false}, Case{80, false}, Case{0, false}, Case{71, false}}) {
         Matrix m(3, 3);
         m = 7.0;
         const std::string block(c.bytes, '\0');
@@ -221,13 +223,14 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
         const int bad = test::InsertSpectrum(Db(), study, species, site, {2}, c.block);
         for (int reader = 0; reader < 2; ++reader) {
             try {
-                if (reader == 0) factory.LoadSpectrum(bad);
-                else factory.LoadSite(site);
+                if (reader == 0)
+                    factory.LoadSpectrum(bad);
+                else
+                    factory.LoadSite(site);
                 ADD_FAILURE() << c.name << ": accepted by reader " << reader;
             } catch (const OrvaneError& e) {
                 const std::string what = e.what();
-                EXPECT_NE(what.find("Spectrum " + std::to_string(bad)), std::string::npos)
-                    << what;
+                EXPECT_NE(what.find("Spectrum " + std::to_string(bad)), std::string::npos) << what;
                 EXPECT_NE(what.find(c.bytes_in_message), std::string::npos) << what;
                 EXPECT_NE(what.find("8600"), std::string::npos) << what;
             }

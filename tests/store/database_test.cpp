@@ -61,8 +61,8 @@ TEST(Database, SingleValueVariants) {
     }
     // A NULL in the last row does not wipe the value of the row before it.
     std::string description = "unchanged";
-    EXPECT_TRUE(db->QueryText("select description from study order by study_id limit 2",
-                              description));
+    EXPECT_TRUE(
+        db->QueryText("select description from study order by study_id limit 2", description));
     EXPECT_EQ(description, "x");
 }
 
@@ -72,9 +72,9 @@ TEST(Database, StoredListWalksEveryRowInOrder) {
     db->Execute(
         "insert into site (site_no, species_id, study_id, latitude, longitude) values "
         "(3, 1, 1, -41.25, NULL), (1, 1, 1, 0.5, 174.75), (2, 2, 1, NULL, NULL)");
-    ResultSet rows =
-        db->Query("select site_no, latitude, longitude from site where species_id = 1 "
-                  "order by site_no");
+    ResultSet rows = db->Query(
+        "select site_no, latitude, longitude from site where species_id = 1 "
+        "order by site_no");
     EXPECT_EQ(rows.RowCount(), 2u);
     struct Row {
         int site_no;
@@ -82,8 +82,7 @@ TEST(Database, StoredListWalksEveryRowInOrder) {
         bool longitude_null;
     };
     std::vector<Row> seen;
-    while (rows.Next())
-        seen.push_back({rows.Int(0), rows.Real(1), rows.IsNull(2)});
+    while (rows.Next()) seen.push_back({rows.Int(0), rows.Real(1), rows.IsNull(2)});
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].site_no, 1);
     EXPECT_DOUBLE_EQ(seen[0].latitude, 0.5);
@@ -139,12 +138,10 @@ TEST(Database, TextsAreStoredVerbatim) {
         const int64_t id = db->InsertId();
         std::string name = "?";
         std::string path = "?";
-        ASSERT_TRUE(db->QueryText(Sql("select name from study where study_id = %i",
-                                      static_cast<int>(id)),
-                                  name));
-        ASSERT_TRUE(db->QueryText(Sql("select datapath from study where study_id = %i",
-                                      static_cast<int>(id)),
-                                  path));
+        ASSERT_TRUE(db->QueryText(
+            Sql("select name from study where study_id = %i", static_cast<int>(id)), name));
+        ASSERT_TRUE(db->QueryText(
+            Sql("select datapath from study where study_id = %i", static_cast<int>(id)), path));
         EXPECT_EQ(name, text);
         EXPECT_EQ(path, text);
     }
@@ -174,13 +171,15 @@ TEST(Database, FailingStatementThrowsTheServersText) {
          "nowhere' doesn't exist"},
         {"single text", [&] { db->QueryText("select name from study where", text); },
          "You have an error in your SQL syntax"},
-        {"blob write", [&] {
+        {"blob write",
+         [&] {
              db->WriteBlob("UPDATE nowhere SET reflectances = ? WHERE spectrum_id = 1", blob, 4);
          },
          "nowhere' doesn't exist"},
         {"prepared statement", [&] { Statement s(*db, "SELECT x FROM nowhere where id = ?"); },
          "nowhere' doesn't exist"},
-        {"insert if missing", [&] {
+        {"insert if missing",
+         [&] {
              db->FindOrInsert("select study_id from study where name = 'new'",
                               "insert into study (nam) values ('new')");
          },
@@ -211,8 +210,8 @@ TEST(Database, ConnectFailureCarriesTheServersText) {
         ConnectionParams params;
         const char* server_text;
     };
-    for (const Case& c : {Case{wrong_password, "Access denied"},
-                          Case{no_database, "orvane_no_such_database"}}) {
+    for (const Case& c :
+         {Case{wrong_password, "Access denied"}, Case{no_database, "orvane_no_such_database"}}) {
         try {
             Database db(c.params);
             ADD_FAILURE() << "connected";
@@ -220,6 +219,19 @@ TEST(Database, ConnectFailureCarriesTheServersText) {
             EXPECT_NE(std::string(e.what()).find(c.server_text), std::string::npos) << e.what();
         }
     }
+}
+
+// The configured port is used whatever the host is called: the client library would otherwise
+// take "localhost" to mean the default socket and ignore the port.
+TEST(Database, LocalhostConnectsOnTheConfiguredPort) {
+    test::ScratchDatabase scratch("dblocalhost");
+    ConnectionParams params = scratch.Params();
+    params.host = "localhost";
+    std::unique_ptr<Database> db;
+    ASSERT_NO_THROW(db = std::make_unique<Database>(params));
+    int port = 0;
+    db->QueryInt("select @@port", port);
+    EXPECT_EQ(port, static_cast<int>(params.port));
 }
 
 TEST(Database, TransactionRollbackLeavesNothing) {

@@ -28,10 +28,8 @@ namespace {
 
 // scripts/orvane-db in a folder of its own: initialised, started and stopped by the test.
 class PrivateServer {
-public:
-    PrivateServer() {
-        running_ = Script("init --port auto --no-seed") == 0;
-    }
+  public:
+    PrivateServer() { running_ = Script("init --port auto --no-seed") == 0; }
     ~PrivateServer() {
         if (running_) Stop();
     }
@@ -48,11 +46,11 @@ public:
         return Script("stop") == 0;
     }
 
-private:
+  private:
     int Script(const std::string& args) const {
         const std::string command = "ORVANE_HOME='" + home_.Path() + "' '" +
-                                    test::SourcePath("scripts/orvane-db") + "' " + args +
-                                    " >>'" + home_.File("script.log") + "' 2>&1";
+                                    test::SourcePath("scripts/orvane-db") + "' " + args + " >>'" +
+                                    home_.File("script.log") + "' 2>&1";
         return std::system(command.c_str());
     }
 
@@ -63,8 +61,7 @@ private:
 bool SaysServerOrConnection(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text.find("server") != std::string::npos ||
-           text.find("connection") != std::string::npos;
+    return text.find("server") != std::string::npos || text.find("connection") != std::string::npos;
 }
 
 TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
@@ -128,9 +125,7 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
         {"set study", [&] { factory.SetStudy(study); }},
         {"session study", [&] { session.SetStudy(study); }},
         {"sensor import",
-         [&] {
-             ImportSensor(session, frontend, test::TestData("sensors/landsat5_tm.txt"), 0);
-         }},
+         [&] { ImportSensor(session, frontend, test::TestData("sensors/landsat5_tm.txt"), 0); }},
         {"transaction",
          [&] {
              Transaction tx(db);

@@ -11,20 +11,21 @@ std::string Quoted(Database& db, const std::optional<std::string>& text) {
 }  // namespace
 
 int InsertStudy(Database& db, const std::string& name, const std::string& datapath) {
-    db.Execute(Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
-                   "values ('%s', '', '%s', 3)",
-                   db.Escape(name).c_str(), db.Escape(datapath).c_str()));
+    db.Execute(
+        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+            "values ('%s', '', '%s', 3)",
+            db.Escape(name).c_str(), db.Escape(datapath).c_str()));
     return static_cast<int>(db.InsertId());
 }
 
 int InsertSpecies(Database& db, int study_id, const std::string& folder,
-                  const std::optional<std::string>& common,
-                  const std::optional<std::string>& latin,
+                  const std::optional<std::string>& common, const std::optional<std::string>& latin,
                   const std::optional<std::string>& maori) {
-    db.Execute(Sql("insert into species (study_id, folder_name, common_name, latin_name, "
-                   "maori_name) values (%i, '%s', %s, %s, %s)",
-                   study_id, db.Escape(folder).c_str(), Quoted(db, common).c_str(),
-                   Quoted(db, latin).c_str(), Quoted(db, maori).c_str()));
+    db.Execute(
+        Sql("insert into species (study_id, folder_name, common_name, latin_name, "
+            "maori_name) values (%i, '%s', %s, %s, %s)",
+            study_id, db.Escape(folder).c_str(), Quoted(db, common).c_str(),
+            Quoted(db, latin).c_str(), Quoted(db, maori).c_str()));
     return static_cast<int>(db.InsertId());
 }
 
@@ -39,19 +40,21 @@ int InsertWavebandFilter(Database& db, int study_id,
     db.Execute(Sql("insert into waveband_filter (study_id) values (%i)", study_id));
     const int filter_id = static_cast<int>(db.InsertId());
     for (const auto& [lower, upper] : ranges)
-        db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
-                       "lower_wavelength, upper_wavelength) values (%i, %i, %i, %i)",
-                       study_id, filter_id, lower, upper));
+        db.Execute(
+            Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
+                "lower_wavelength, upper_wavelength) values (%i, %i, %i, %i)",
+                study_id, filter_id, lower, upper));
     return filter_id;
 }
 
-int InsertSpectrum(Database& db, int study_id, int species_id, int site_id,
-                   const SpectrumValues& v, const std::string& reflectances) {
-    db.Execute(Sql("insert into spectrum (species_id, site_id, study_id, spectrum_no, latitude, "
-                   "longitude, altitude, asd_comment, pathname, disabled) values (%i, %i, %i, "
-                   "%i, %.17g, %.17g, %.17g, '', '', %i)",
-                   species_id, site_id, study_id, v.spectrum_no, v.latitude, v.longitude,
-                   v.altitude, v.disabled));
+int InsertSpectrum(Database& db, int study_id, int species_id, int site_id, const SpectrumValues& v,
+                   const std::string& reflectances) {
+    db.Execute(
+        Sql("insert into spectrum (species_id, site_id, study_id, spectrum_no, latitude, "
+            "longitude, altitude, asd_comment, pathname, disabled) values (%i, %i, %i, "
+            "%i, %.17g, %.17g, %.17g, '', '', %i)",
+            species_id, site_id, study_id, v.spectrum_no, v.latitude, v.longitude, v.altitude,
+            v.disabled));
     const int id = static_cast<int>(db.InsertId());
     if (!reflectances.empty())
         db.WriteBlob(Sql("UPDATE spectrum SET reflectances = ? WHERE spectrum_id = %d", id),
@@ -62,7 +65,8 @@ int InsertSpectrum(Database& db, int study_id, int species_id, int site_id,
 std::vector<float> DistinctReflectances(int seed) {
     std::vector<float> values(kSpectrumBands);
     for (int i = 0; i < kSpectrumBands; ++i)
-        values[static_cast<size_t>(i)] = 0.01f * static_cast<float>(seed) + 1e-4f * static_cast<float>(i) +
+        values[static_cast<size_t>(i)] = 0.01f * static_cast<float>(seed) +
+                                         1e-4f * static_cast<float>(i) +
                                          1.0f / static_cast<float>(3 + i);
     return values;
 }

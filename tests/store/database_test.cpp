@@ -125,7 +125,7 @@ TEST(Database, TextsAreStoredVerbatim) {
     const std::vector<std::string> texts = {
         "O'Neill's \"best\" site",
         "x'); DROP TABLE study; --",
-        "C:\\data\\O'Brien\\site 1\\spec.001",
+        "C:\\data\\O'Brien\\site 1\\leaf.001",
         "ends with a backslash\\",
         "\\'",
         "K\xC5\x8Dwhai \xE2\x80\x94 M\xC4\x81nuka",  // UTF-8 with macrons and a dash

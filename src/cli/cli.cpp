@@ -19,6 +19,7 @@
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay_filter.h"
 #include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum.h"
 #include "spectra/spectrum_summary.h"
 #include "spectra/z_profile_reader.h"
 #include "app/orvane_error.h"
@@ -165,12 +166,16 @@ int CmdFeatureSpaceList(Context& ctx) {
     return 0;
 }
 
-int CmdOpen(Context& ctx) {
-    if (ctx.args.positional.empty()) throw UsageError("open needs at least one FILE");
+// Reads each file with `read` and prints its summary; a file that cannot be read is reported
+// and the others are still read.
+int SummariseFiles(Context& ctx, const char* command,
+                   const std::function<std::unique_ptr<Spectrum>(const std::string&)>& read) {
+    if (ctx.args.positional.empty())
+        throw UsageError(std::string(command) + " needs at least one FILE");
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            ctx.out << SpectrumSummary(*ReadFieldSpectrumFile(path, ctx.session.get())) << '\n';
+            ctx.out << SpectrumSummary(*read(path)) << '\n';
         } catch (const OrvaneError& e) {
             ctx.frontend.Error(e.what());
             ++failures;
@@ -179,19 +184,17 @@ int CmdOpen(Context& ctx) {
     return failures ? 1 : 0;
 }
 
+int CmdOpen(Context& ctx) {
+    return SummariseFiles(ctx, "open", [&](const std::string& path) {
+        return ReadFieldSpectrumFile(path, ctx.session.get());
+    });
+}
+
 int CmdZProfile(Context& ctx) {
-    if (ctx.args.positional.empty()) throw UsageError("zprofile needs at least one FILE");
-    ApplyChainOptions(ctx);
-    int failures = 0;
-    for (const std::string& path : ctx.args.positional) {
-        try {
-            ctx.out << SpectrumSummary(*ReadZProfile(path, ctx.session.get())) << '\n';
-        } catch (const OrvaneError& e) {
-            ctx.frontend.Error(e.what());
-            ++failures;
-        }
-    }
-    return failures ? 1 : 0;
+    if (!ctx.args.positional.empty()) ApplyChainOptions(ctx);
+    return SummariseFiles(ctx, "zprofile", [&](const std::string& path) {
+        return ReadZProfile(path, ctx.session.get());
+    });
 }
 
 int CmdFeatureSpaceShow(Context& ctx) {

@@ -1,3 +1,5 @@
+-- Timestamps keep microseconds: a change and a library build within one second must
+-- still be ordered, or a fresh library would show as out of date.
 -- Orvane database schema (MariaDB / MySQL). References between tables are kept by the program,
 -- which deletes child rows first, so no foreign keys are declared.
 SET NAMES utf8mb4;
@@ -73,7 +75,7 @@ CREATE TABLE smoothing_filter (
     sf_type_id INT NOT NULL,
     filter_size INT NULL,
     polynomial_order INT NULL,
-    changed_at TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    changed_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY smoothing_filter_study (study_id, sf_type_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -91,14 +93,14 @@ CREATE TABLE derivative (
     derivative_order INT NOT NULL DEFAULT 0,
     polynomial_order INT NOT NULL DEFAULT 4,
     filter_size INT NOT NULL DEFAULT 5,
-    changed_at TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    changed_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY derivative_study_order (study_id, derivative_order)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE waveband_filter (
     waveband_filter_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
     study_id INT NOT NULL,
-    changed_at TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    changed_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY waveband_filter_study (study_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -149,7 +151,7 @@ CREATE TABLE feature_space (
     description VARCHAR(255) NOT NULL DEFAULT '',
     dimension INT NOT NULL DEFAULT 0,
     fs_type_id INT NOT NULL,
-    build_date TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    build_date TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY feature_space_type_dim (fs_type_id, dimension)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -169,7 +171,7 @@ CREATE TABLE library (
     derivative_id INT NOT NULL,
     sensor_id INT NOT NULL,
     waveband_filter_id INT NOT NULL DEFAULT 0,
-    build_date TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    build_date TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY library_config (feature_space_id, smoothing_filter_id, derivative_id, sensor_id, study_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -191,7 +193,7 @@ CREATE TABLE pca_data (
     derivative_id INT NOT NULL,
     waveband_filter_id INT NOT NULL DEFAULT 0,
     dim INT NOT NULL DEFAULT 0,
-    build_date TIMESTAMP NOT NULL DEFAULT CURRENT_TIMESTAMP,
+    build_date TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     eigenvalues MEDIUMBLOB,
     eigenvectors LONGBLOB,
     KEY pca_data_config (sensor_id, study_id, smoothing_filter_id, derivative_id)

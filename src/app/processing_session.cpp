@@ -205,7 +205,7 @@ int ProcessingSession::SmoothingFilterIdForType(int type) {
     if (type == 1 || type == 2) {
         db_->Execute(
             Sql("INSERT INTO smoothing_filter (filter_size, polynomial_order, changed_at, "
-                "sf_type_id, study_id) values (31, 4, CURRENT_TIMESTAMP(), (select sf_type_id id "
+                "sf_type_id, study_id) values (31, 4, CURRENT_TIMESTAMP(6), (select sf_type_id id "
                 "from smoothing_filter_type where type = %i), %i)",
                 type, study_id_));
         return static_cast<int>(db_->InsertId());
@@ -248,7 +248,7 @@ int ProcessingSession::DerivativeIdForOrder(int order) {
     const int m = std::max(4, order);
     db_->Execute(Sql("INSERT INTO derivative (polynomial_order, filter_size, derivative_order, "
                      "changed_at, deriv_calc_method_id, study_id) values (%i, %i, %i, "
-                     "CURRENT_TIMESTAMP(), (select deriv_calc_method_id from "
+                     "CURRENT_TIMESTAMP(6), (select deriv_calc_method_id from "
                      "derivative_calc_method where type = %i), %i)",
                      m, m + 1, order, 0, study_id_));
     return static_cast<int>(db_->InsertId());

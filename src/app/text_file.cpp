@@ -189,7 +189,9 @@ void Put(std::FILE* stream, bool& failed, const char* format, ...) {
 
 void TextFile::WriteInt(int value) { Put(stream_, write_failed_, "%i", value); }
 void TextFile::WriteDouble(double value) { Put(stream_, write_failed_, "%.14E", value); }
-void TextFile::WriteString(const std::string& text) { Put(stream_, write_failed_, "%s", text.c_str()); }
+void TextFile::WriteString(const std::string& text) {
+    Put(stream_, write_failed_, "%s", text.c_str());
+}
 void TextFile::WriteEol() { Put(stream_, write_failed_, "\n"); }
 void TextFile::WriteIntLn(int value) { Put(stream_, write_failed_, "%i\n", value); }
 void TextFile::WriteDoubleLn(double value) { Put(stream_, write_failed_, "%.14E\n", value); }
@@ -200,5 +202,15 @@ void TextFile::WriteDelimiter() { Put(stream_, write_failed_, "%s", delimiter_.c
 void TextFile::WriteChar(char c) { Put(stream_, write_failed_, "%c", c); }
 
 void TextFile::SetDelimiter(const std::string& delimiter) { delimiter_ = delimiter.substr(0, 20); }
+
+std::string CsvQuoted(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
 
 }  // namespace orvane

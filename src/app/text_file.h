@@ -10,7 +10,7 @@ namespace orvane {
 // definitions and every result file. Key lookups walk repeated keys: asking for the same key
 // again continues after the previous match instead of starting over.
 class TextFile {
-public:
+  public:
     TextFile(std::string path, char comment);
     virtual ~TextFile();
     TextFile(const TextFile&) = delete;
@@ -63,11 +63,11 @@ public:
 
     static void StripLineEnd(std::string& text);
 
-protected:
+  protected:
     void SetSequential(bool sequential) { sequential_ = sequential; }
     std::FILE* Stream() { return stream_; }
 
-private:
+  private:
     std::FILE* stream_ = nullptr;
     std::string path_;
     char comment_;
@@ -78,5 +78,9 @@ private:
     bool write_failed_ = false;
     std::vector<char> buffer_;
 };
+
+// A comma-separated field: quoted, with quotes doubled, when it holds a comma, a quote or a
+// line end, so that a name cannot shift the columns after it.
+std::string CsvQuoted(const std::string& text);
 
 }  // namespace orvane

@@ -63,7 +63,7 @@ void WavebandFilterSetup::Ok() {
                            "waveband_filter_id from waveband_filter where study_id = %i), %i, %i)",
                            study, study, working_.At(i).lower, working_.At(i).upper));
         }
-        db.Execute(Sql("update waveband_filter set changed_at = current_timestamp() where "
+        db.Execute(Sql("update waveband_filter set changed_at = current_timestamp(6) where "
                        "study_id = %i",
                        study));
         tx.Commit();

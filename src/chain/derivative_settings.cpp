@@ -71,7 +71,7 @@ void DerivativeSettings::SetMethod(int method) {
     }
     session_.Db().Execute(
         Sql("UPDATE derivative set deriv_calc_method_id = (select deriv_calc_method_id from "
-            "derivative_calc_method where type = %i), changed_at = CURRENT_TIMESTAMP() where "
+            "derivative_calc_method where type = %i), changed_at = CURRENT_TIMESTAMP(6) where "
             "derivative_id = %i",
             method, id_));
 }
@@ -88,7 +88,7 @@ void DerivativeSettings::SetSizeAndOrder(int size, int polynomial_order) {
         filter_->SetWindow(size - 1 - nr, nr, polynomial_order, order_);
     }
     session_.Db().Execute(Sql("UPDATE derivative set polynomial_order = %i, filter_size = %i, "
-                              "changed_at = CURRENT_TIMESTAMP() where derivative_id = %i",
+                              "changed_at = CURRENT_TIMESTAMP(6) where derivative_id = %i",
                               polynomial_order, size, id_));
 }
 

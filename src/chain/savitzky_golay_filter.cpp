@@ -60,7 +60,7 @@ void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
 
 void SavitzkyGolayFilter::Store(Database& db) const {
     db.Execute(Sql("UPDATE smoothing_filter set filter_size = %i, polynomial_order = %i, "
-                   "changed_at = CURRENT_TIMESTAMP() where smoothing_filter_id = %i",
+                   "changed_at = CURRENT_TIMESTAMP(6) where smoothing_filter_id = %i",
                    Size(), order_, filter_id_));
 }
 

@@ -31,17 +31,6 @@ std::string FilePart(std::string text) {
     return text;
 }
 
-// csv fields that hold the delimiter, a quote or a line end are quoted, quotes doubled.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
 // ARFF values are quoted with single quotes and backslash escapes when they would otherwise
 // not read back as one value.
 std::string ArffQuoted(const std::string& text) {
@@ -139,7 +128,7 @@ class SpeciesWriter {
             return;
         }
         const std::string& name = species.NameOfType(settings_.name_type);
-        file_.WriteString(arff ? ArffQuoted(name) : CsvField(name));
+        file_.WriteString(arff ? ArffQuoted(name) : CsvQuoted(name));
     }
 
     // One field per column of the header; a band without a value is an empty field (csv) or
@@ -182,7 +171,7 @@ class SpeciesWriter {
             const FeatureSpace& fs = *session_.CurrentFeatureSpace();
             for (int i = 1; i <= fs.Dimension(); ++i) {
                 file_.WriteDelimiter();
-                file_.WriteString(CsvField(fs.Name() + "_" + std::to_string(i)));
+                file_.WriteString(CsvQuoted(fs.Name() + "_" + std::to_string(i)));
             }
         } else {
             for (const Column& c : columns) {

@@ -23,7 +23,8 @@ Matrix CovarianceOfColumns(const Matrix& data) {
     for (int i = 1; i <= n; ++i) {
         for (int j = i; j <= n; ++j) {
             double sum = 0.0;
-            for (int c = 1; c <= m; ++c) sum += (data(i, c) - mean(i, 1)) * (data(j, c) - mean(j, 1));
+            for (int c = 1; c <= m; ++c)
+                sum += (data(i, c) - mean(i, 1)) * (data(j, c) - mean(j, 1));
             const double v = m > 1 ? sum / (m - 1) : 0.0;
             cov(i, j) = v;
             cov(j, i) = v;

@@ -25,14 +25,14 @@ int MakeStudy(Database& db, const std::string& name) {
     const int id = static_cast<int>(db.InsertId());
     db.Execute(Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
                    "(select sf_type_id from smoothing_filter_type where type = 0), "
-                   "current_timestamp())",
+                   "current_timestamp(6))",
                    id));
     db.Execute(Sql("insert into derivative (study_id, deriv_calc_method_id, changed_at) values "
                    "(%i, (select deriv_calc_method_id from derivative_calc_method where type = 2), "
-                   "current_timestamp())",
+                   "current_timestamp(6))",
                    id));
     db.Execute(Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
-                   "current_timestamp())",
+                   "current_timestamp(6))",
                    id));
     return id;
 }

@@ -248,7 +248,7 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
     db.Execute(
         "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
         "values ('pair test', '', 2, (select fs_type_id from feature_space_type where type = "
-        "1), current_timestamp())");
+        "1), current_timestamp(6))");
     const int fs = static_cast<int>(db.InsertId());
     db.Execute(
         Sql("insert into band_range (band1, band2, feature_space_id) values (483, 865, "

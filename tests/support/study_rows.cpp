@@ -18,6 +18,27 @@ int InsertStudy(Database& db, const std::string& name, const std::string& datapa
     return static_cast<int>(db.InsertId());
 }
 
+int InsertStudyWithChainRows(Database& db, const std::string& name, int min_spectra) {
+    const int id = InsertStudy(db, name);
+    db.Execute(Sql("update study set min_no_of_spec_per_endmember = %i where study_id = %i",
+                   min_spectra, id));
+    db.Execute(
+        Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
+            "(select sf_type_id from smoothing_filter_type where type = 0), "
+            "current_timestamp(6))",
+            id));
+    db.Execute(
+        Sql("insert into derivative (study_id, deriv_calc_method_id, changed_at) values "
+            "(%i, (select deriv_calc_method_id from derivative_calc_method where type = 2), "
+            "current_timestamp(6))",
+            id));
+    db.Execute(
+        Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
+            "current_timestamp(6))",
+            id));
+    return id;
+}
+
 int InsertSpecies(Database& db, int study_id, const std::string& folder,
                   const std::optional<std::string>& common, const std::optional<std::string>& latin,
                   const std::optional<std::string>& maori) {

@@ -12,6 +12,9 @@ namespace orvane::test {
 // Rows of a study arranged directly in a scratch database, for tests of the readers.
 
 int InsertStudy(Database& db, const std::string& name, const std::string& datapath = "");
+// A study as study creation leaves it: with its "none" smoothing row, its derivative row and
+// its waveband filter row, so that libraries can be built and found current.
+int InsertStudyWithChainRows(Database& db, const std::string& name, int min_spectra = 3);
 int InsertSpecies(Database& db, int study_id, const std::string& folder,
                   const std::optional<std::string>& common = std::nullopt,
                   const std::optional<std::string>& latin = std::nullopt,

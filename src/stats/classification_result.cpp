@@ -1,0 +1,42 @@
+#include "stats/classification_result.h"
+
+#include <algorithm>
+
+#include "stats/spectral_statistics.h"
+#include "store/database.h"
+
+namespace orvane {
+
+ClassificationResult::ClassificationResult(const SpectralStatistics& library) {
+    entries.reserve(static_cast<size_t>(library.ClassCount()));
+    for (int c = 0; c < library.ClassCount(); ++c) {
+        ClassScore s;
+        s.name = library.Class(c).folder_name;
+        s.class_index = c;
+        entries.push_back(s);
+    }
+}
+
+void ClassificationResult::SortByDistance() {
+    std::stable_sort(entries.begin(), entries.end(), [](const ClassScore& a, const ClassScore& b) {
+        return a.distance < b.distance;
+    });
+}
+
+void ClassificationResult::SortByShare() {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const ClassScore& a, const ClassScore& b) { return a.share < b.share; });
+}
+
+std::string ClassificationResult::Format(int mode) const {
+    std::string text;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ClassScore& e = entries[i];
+        const int position = static_cast<int>(i) + 1;
+        text += mode == 0 ? Sql("%i.  %s  -> %.2f  \n", position, e.name.c_str(), e.share)
+                          : Sql("%i.  %.2f  ->  %s \n", position, e.distance, e.name.c_str());
+    }
+    return text;
+}
+
+}  // namespace orvane

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+class SpectralStatistics;
+
+// One class in a classification result.
+struct ClassScore {
+    std::string name;  // the class's folder name
+    int class_index = 0;
+    int regular = 1;  // 0: a Mahalanobis value without its log-determinant term
+    double distance = 0.0;
+    double share = 0.0;  // percent of the votes (set classifications)
+    int spectra_count = 0;
+    int votes = 0;
+};
+
+// The classes ranked for one spectrum, or the vote counts of a group of spectra.
+class ClassificationResult {
+  public:
+    ClassificationResult() = default;
+    // One entry per library class in library order, everything else zero: the start of a
+    // vote count.
+    explicit ClassificationResult(const SpectralStatistics& library);
+
+    std::vector<ClassScore> entries;
+
+    // Ties keep library order, so the same input always gives the same ranking.
+    void SortByDistance();
+    void SortByShare();
+    // Mode 0: "%i.  %s  -> %.2f  \n" (position, name, share); mode 1: "%i.  %.2f  ->  %s \n"
+    // (position, distance, name).
+    std::string Format(int mode) const;
+    const ClassScore& Winner() const { return entries.front(); }
+};
+
+}  // namespace orvane

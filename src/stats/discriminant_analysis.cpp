@@ -1,0 +1,239 @@
+#include "stats/discriminant_analysis.h"
+
+#include <cmath>
+#include <memory>
+
+#include "app/frontend.h"
+#include "app/processing_session.h"
+#include "app/text_file.h"
+#include "spectra/species.h"
+#include "spectra/spectra_factory_class.h"
+#include "stats/spectral_statistics.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+struct ProgressScope {
+    ProgressScope(Frontend& f, const std::string& title, int total) : frontend(f) {
+        frontend.BeginProgress(title, total);
+    }
+    ~ProgressScope() { frontend.EndProgress(); }
+    Frontend& frontend;
+};
+
+void RequireLibrary(const SpectralStatistics& library) {
+    if (library.ClassCount() == 0)
+        throw OrvaneError(
+            "No spectral library is loaded for the current settings; build it first (Library > "
+            "Build).");
+}
+
+Matrix EmptyErrorMatrix(int k) {
+    Matrix e(k + 2, k + 2);
+    e = 0.0;
+    return e;
+}
+
+void CompleteErrorMatrix(Matrix& e, int k) {
+    for (int r = 1; r <= k + 1; ++r) {
+        double row = 0.0;
+        double column = 0.0;
+        for (int c = 1; c <= k; ++c) {
+            row += e(r, c);
+            column += e(c, r);
+        }
+        e(r, k + 1) = row;
+        e(k + 1, r) = column;
+    }
+    double trace = 0.0;
+    for (int i = 1; i <= k + 1; ++i) {
+        e(k + 2, i) = e(i, i) / e(k + 1, i) * 100.0;
+        e(i, k + 2) = e(i, i) / e(i, k + 1) * 100.0;
+        if (i <= k) trace += e(i, i);
+    }
+    e(k + 2, k + 2) = trace / e(k + 1, k + 1) * 100.0;
+}
+
+void WriteSummaryLine(TextFile& file, const char* label, double value) {
+    file.WriteString(label);
+    file.WriteDoubleLn(value);
+}
+
+// Minimum, maximum and mean over the finite values; the minimum starts at 100 and the maximum
+// at 0 as accuracies are percentages.
+void WriteSummary(TextFile& file, const std::vector<double>& values, const char* min_label,
+                  const char* max_label, const char* mean_label) {
+    double low = 100.0;
+    double high = 0.0;
+    double sum = 0.0;
+    int n = 0;
+    for (double v : values) {
+        if (!std::isfinite(v)) continue;
+        low = std::min(low, v);
+        high = std::max(high, v);
+        sum += v;
+        ++n;
+    }
+    WriteSummaryLine(file, min_label, low);
+    WriteSummaryLine(file, max_label, high);
+    WriteSummaryLine(file, mean_label, sum / n);
+}
+
+void ReportOverall(Frontend& frontend, const Matrix& e, int k) {
+    frontend.Report(Sql("Overall Accuracy: %.5f", e(k + 2, k + 2)));
+}
+
+}  // namespace
+
+std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
+                             const Spectra_factory_class& factory, Frontend& frontend) {
+    const int k = library.ClassCount();
+    // The accuracies are computed even when the file cannot be written, so the overall
+    // accuracy reported afterwards is the real one.
+    CompleteErrorMatrix(e, k);
+    const std::string path = factory.MakeOutputPath("Error Matrix", "csv");
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error("Could not open file:\n" + path +
+                       "\nCheck if file is open in another application and close it first before "
+                       "exporting data.");
+        return "";
+    }
+    file.WriteString(",");
+    for (int c = 0; c < k; ++c)
+        file.WriteString(CsvQuoted(library.Class(c).NameOfType(name_type)) + ",");
+    file.WriteString("Row Total,");
+    file.WriteString("User Accuracy");
+    file.WriteEol();
+    const int n = k + 2;
+    for (int r = 1; r <= n; ++r) {
+        if (r <= k)
+            file.WriteString(CsvQuoted(library.Class(r - 1).NameOfType(name_type)) + ",");
+        else
+            file.WriteString(r == k + 1 ? "Column Total," : "Producer Accuracy,");
+        for (int j = 1; j <= n; ++j) {
+            const bool empty = (r == k + 2 && j == k + 1) || (r == k + 1 && j == k + 2);
+            if (!empty) {
+                if (j == k + 2 || r == k + 2) {
+                    if (std::isfinite(e(r, j))) file.WriteDouble(e(r, j));
+                } else {
+                    file.WriteInt(static_cast<int>(e(r, j)));
+                }
+            }
+            if (j <= k + 1) file.WriteString(",");
+        }
+        file.WriteEol();
+    }
+    file.WriteEol();
+    std::vector<double> producer;
+    std::vector<double> user;
+    for (int i = 1; i <= k; ++i) {
+        producer.push_back(e(k + 2, i));
+        user.push_back(e(i, k + 2));
+    }
+    WriteSummary(file, producer, "Prod. Acc. Min,", "Prod. Acc. Max,", "Prod. Acc. Mean,");
+    WriteSummary(file, user, "User Acc. Min,", "User Acc. Max,", "User Acc. Mean,");
+    if (!file.Close()) {
+        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        return "";
+    }
+    frontend.Report("Error matrix written to file:\n" + path);
+    return path;
+}
+
+AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_factory_class& factory,
+                                       Frontend& frontend, int name_type) {
+    RequireLibrary(library);
+    const int k = library.ClassCount();
+    Matrix e = EmptyErrorMatrix(k);
+    {
+        ProgressScope progress(frontend, "Performing Discriminant Analysis", k);
+        for (int c = 0; c < k; ++c) {
+            if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+            // The species is read in one go; its enabled spectra are those the per-spectrum
+            // query of the study would give.
+            std::unique_ptr<Species> species = factory.LoadSpecies(library.Class(c).species_id);
+            for (int i = 0; i < species->MemberCount(); ++i) {
+                const ClassificationResult r = library.Classify(*species->Member(i));
+                e(r.Winner().class_index + 1, c + 1) += 1.0;
+            }
+            frontend.StepProgress(c + 1);
+        }
+    }
+    frontend.Report("Discriminant Analysis");
+    AccuracyResult result;
+    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
+    result.overall_accuracy = e(k + 2, k + 2);
+    ReportOverall(frontend, e, k);
+    return result;
+}
+
+std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
+    std::vector<StudyItem> items;
+    ResultSet rows = session.Db().Query(
+        Sql("SELECT name, study_id FROM study where study_id <> %i;", session.StudyId()));
+    while (rows.Next()) items.push_back({rows.String(0), rows.Int(1)});
+    if (items.empty()) items.push_back({"No other studies found!", -1});
+    return items;
+}
+
+AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_factory_class& factory,
+                                      ProcessingSession& session, Frontend& frontend, int study_id,
+                                      int name_type) {
+    RequireLibrary(library);
+    if (study_id == session.StudyId())
+        throw OrvaneError("The independent set must be another study than the current one.");
+    struct Item {
+        int species_id;
+        std::string folder;
+    };
+    std::vector<Item> species_list;
+    {
+        ResultSet rows = session.Db().Query(
+            Sql("SELECT species_id, folder_name from species where study_id = %i", study_id));
+        while (rows.Next()) species_list.push_back({rows.Int(0), rows.String(1)});
+    }
+    const int k = library.ClassCount();
+    Matrix e = EmptyErrorMatrix(k);
+    {
+        ProgressScope progress(frontend, "Performing classification of indep dataset",
+                               static_cast<int>(species_list.size()));
+        for (size_t s = 0; s < species_list.size(); ++s) {
+            if (frontend.Cancelled()) throw OrvaneError("Classification cancelled.");
+            const int c = library.ClassIndexOf(species_list[s].folder);
+            if (c < 0) {
+                // Without a library class of its name the species has no column to count in.
+                frontend.Report("Skipped species " + species_list[s].folder +
+                                ": the library has no class of that folder name");
+            } else {
+                std::unique_ptr<Species> species = factory.LoadSpecies(species_list[s].species_id);
+                const ClassificationResult r = library.ClassifySpecies(*species);
+                for (const ClassScore& entry : r.entries)
+                    e(entry.class_index + 1, c + 1) += entry.votes;
+            }
+            frontend.StepProgress(static_cast<int>(s) + 1);
+        }
+    }
+    frontend.Report("Library Accuracy Check");
+    AccuracyResult result;
+    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
+    result.overall_accuracy = e(k + 2, k + 2);
+    ReportOverall(frontend, e, k);
+    return result;
+}
+
+void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,
+                       Frontend& frontend, int species_id) {
+    RequireLibrary(library);
+    std::unique_ptr<Species> species = factory.LoadSpecies(species_id);
+    frontend.Report("Site Accuracy Check for " + species->folder_name_);
+    for (int s = 0; s < species->SiteCount(); ++s) {
+        ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
+        r.SortByShare();
+        frontend.Report(r.Format(0));
+    }
+}
+
+}  // namespace orvane

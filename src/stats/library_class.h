@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+#include "store/matrix.h"
+
+namespace orvane {
+
+// One species of the loaded spectral library: its names, how many spectra its statistics came
+// from, and its mean feature vector and covariance.
+struct LibraryClass {
+    std::string folder_name;  // also the class name shown in results
+    std::string common_name;
+    std::string maori_name;
+    std::string latin_name;
+    int index = 0;  // position in the loaded library, from 0
+    int species_id = 0;
+    int dimension = 0;
+    int no_of_samples = 0;
+    Matrix mean;   // dimension x 1
+    Matrix cov;    // dimension x dimension
+    Matrix score;  // 1 x 1: the value the last classification computed for this class
+
+    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder.
+    const std::string& NameOfType(int name_type) const {
+        switch (name_type) {
+            case 0:
+                return common_name;
+            case 1:
+                return maori_name;
+            case 2:
+                return latin_name;
+            default:
+                return folder_name;
+        }
+    }
+};
+
+}  // namespace orvane

@@ -1,0 +1,362 @@
+#include "stats/spectral_statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "app/frontend.h"
+#include "app/processing_session.h"
+#include "chain/feature_space.h"
+#include "spectra/species.h"
+#include "spectra/spectra_factory_class.h"
+#include "stats/matrix_stats.h"
+#include "store/array_codec.h"
+#include "store/database.h"
+
+namespace orvane {
+
+SingularCovarianceError::SingularCovarianceError()
+    : OrvaneError(
+          "Error:\nClassification is not possible because of a singular covariance matrix.\nThe "
+          "chosen feature space may not be suitable for the data of this study.") {}
+
+struct SpectralStatistics::Inverses {
+    Matrix pooled;                    // P, the inverse of the pooled covariance
+    std::vector<Matrix> classes;      // Q_c, the inverse of each class covariance
+    std::vector<double> log_det;      // ln(det(Q_c)), possibly not finite
+    std::vector<double> mean_p_mean;  // m_c' P m_c
+};
+
+namespace {
+
+// x' A y for column vectors of the matrix's size, summed row by row.
+double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
+    const double* row = a.Store();
+    double total = 0.0;
+    for (int i = 0; i < n; ++i, row += n) {
+        double r = 0.0;
+        for (int j = 0; j < n; ++j) r += row[j] * y[j];
+        total += x[i] * r;
+    }
+    return total;
+}
+
+double Dot(const double* a, const double* b, int n) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += a[i] * b[i];
+    return s;
+}
+
+// Newmat reports through its own exception types, which are not std::exception.
+[[noreturn]] void RethrowMatrixError(const NEWMAT::BaseException&) {
+    throw OrvaneError(std::string("Matrix computation failed: ") + NEWMAT::BaseException::what());
+}
+
+}  // namespace
+
+SpectralStatistics::SpectralStatistics(ProcessingSession& session, Spectra_factory_class& factory)
+    : session_(session), factory_(factory) {}
+
+SpectralStatistics::~SpectralStatistics() = default;
+
+int SpectralStatistics::ClassIndexOf(const std::string& folder_name) const {
+    for (const LibraryClass& c : classes_)
+        if (c.folder_name == folder_name) return c.index;
+    return -1;
+}
+
+bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
+    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!fs) return false;
+    session_.RequireSensor();
+    Database& db = session_.Db();
+    const int study = session_.StudyId();
+    const int type = fs->Type();
+    {
+        Transaction tx(db);
+        int library_id = 0;
+        const std::string find =
+            Sql("select library_id from library l where l.feature_space_id = %i and "
+                "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
+                "l.study_id = %i",
+                fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
+                session_.CurrentSensor()->SensorId(), study);
+        if (!db.QueryInt(find, library_id)) {
+            db.Execute(
+                Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
+                    "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
+                    "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
+                    fs->Id(), study, session_.SmoothingFilterId(), session_.DerivativeId(),
+                    session_.CurrentSensor()->SensorId(), session_.WavebandFilterId()));
+            library_id = static_cast<int>(db.InsertId());
+        } else {
+            db.Execute(
+                Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",
+                    library_id));
+        }
+        std::vector<int> species_ids;
+        {
+            ResultSet rows =
+                db.Query(Sql("SELECT species_id FROM species WHERE study_id = %i", study));
+            while (rows.Next()) species_ids.push_back(rows.Int(0));
+        }
+        frontend.BeginProgress("Building Library", static_cast<int>(species_ids.size()));
+        struct ProgressEnd {
+            Frontend& frontend;
+            ~ProgressEnd() { frontend.EndProgress(); }
+        } progress_end{frontend};
+        for (size_t i = 0; i < species_ids.size(); ++i) {
+            if (frontend.Cancelled())
+                throw OrvaneError("Library build cancelled; the previous library is unchanged.");
+            std::unique_ptr<Species> species = factory_.LoadSpecies(species_ids[i]);
+            const int n = species->MemberCount();
+            if (n >= session_.MinSpectraPerSpecies() && n > 0) {
+                Matrix mean;
+                Matrix cov;
+                try {
+                    const Matrix x = species->FeatureMatrix(type);
+                    mean = RowMeans(x);
+                    cov = CovarianceOfColumns(x);
+                } catch (const NEWMAT::BaseException& e) {
+                    RethrowMatrixError(e);
+                }
+                dimension_ = mean.Nrows();
+                const int statistic_id = static_cast<int>(db.FindOrInsert(
+                    Sql("SELECT statistic_id FROM statistic where library_id = %i and "
+                        "species_id = %i",
+                        library_id, species_ids[i]),
+                    Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES "
+                        "(%i, %i, %i)",
+                        library_id, species_ids[i], n)));
+                const std::string mean_bytes = EncodeMatrix(mean);
+                const std::string cov_bytes = EncodeMatrix(cov);
+                db.WriteBlob(
+                    Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
+                    mean_bytes.data(), mean_bytes.size());
+                db.WriteBlob(
+                    Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
+                    cov_bytes.data(), cov_bytes.size());
+            }
+            frontend.StepProgress(static_cast<int>(i) + 1);
+        }
+        tx.Commit();
+    }
+    LoadLibrary();
+    frontend.Report("New library built and reloaded");
+    return true;
+}
+
+bool SpectralStatistics::IsLibraryValid() {
+    valid_ = false;
+    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!fs || !session_.CurrentSensor()) return false;
+    std::string sql = Sql(
+        "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
+        "waveband_filter wf where l.feature_space_id = fs.feature_space_id and l.build_date > "
+        "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
+        "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
+        "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
+        "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
+        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i",
+        fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
+        session_.CurrentSensor()->SensorId(), session_.StudyId(), session_.WavebandFilterId());
+    if (fs->Type() == kFeaturePCT)
+        sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
+                   fs->PcaDataId());
+    int id = 0;
+    valid_ = session_.Db().QueryInt(sql, id);
+    if (valid_) library_id_ = id;
+    return valid_;
+}
+
+void SpectralStatistics::LoadLibrary() {
+    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!IsLibraryValid()) return;
+    Database& db = session_.Db();
+    const int dimension = fs->Dimension();
+    int count = 0;
+    db.QueryInt(Sql("SELECT count(*) FROM statistic s, library l WHERE s.library_id = "
+                    "l.library_id AND l.library_id = %i",
+                    library_id_),
+                count);
+    if (count < 1) return;
+    std::vector<LibraryClass> loaded;
+    loaded.reserve(static_cast<size_t>(count));
+    std::vector<int> statistic_ids;
+    {
+        ResultSet rows = db.Query(
+            Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
+                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
+                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
+                library_id_));
+        while (rows.Next()) {
+            LibraryClass c;
+            statistic_ids.push_back(rows.Int(0));
+            if (!rows.IsNull(1)) c.common_name = rows.String(1);
+            if (!rows.IsNull(2)) c.latin_name = rows.String(2);
+            if (!rows.IsNull(3)) c.maori_name = rows.String(3);
+            c.folder_name = rows.String(4);
+            c.species_id = rows.Int(5);
+            c.no_of_samples = rows.Int(6);
+            c.index = static_cast<int>(loaded.size());
+            c.dimension = dimension;
+            c.mean.ReSize(dimension, 1);
+            c.cov.ReSize(dimension, dimension);
+            c.score.ReSize(1, 1);
+            c.score = 0.0;
+            loaded.push_back(std::move(c));
+        }
+    }
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        ResultSet rows = db.Query(
+            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", statistic_ids[i]));
+        const std::string what = "the statistics of species " + loaded[i].folder_name;
+        while (rows.Next()) {
+            DecodeMatrix(rows.String(0), loaded[i].mean, "mean of " + what);
+            DecodeMatrix(rows.String(1), loaded[i].cov, "covariance of " + what);
+        }
+    }
+    classes_ = std::move(loaded);
+    dimension_ = dimension;
+    fs_type_ = fs->Type();
+    inverses_.reset();
+}
+
+const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
+    if (inverses_) return *inverses_;
+    auto inv = std::make_unique<Inverses>();
+    const int n = dimension_;
+    try {
+        Matrix pooled(n, n);
+        pooled = 0.0;
+        double total = 0.0;
+        for (const LibraryClass& c : classes_) {
+            pooled += (c.no_of_samples - 1.0) * c.cov;
+            total += c.no_of_samples;
+        }
+        pooled /= total;
+        inv->pooled = pooled.i();
+        for (const LibraryClass& c : classes_) {
+            Matrix q = c.cov.i();
+            inv->log_det.push_back(std::log(q.Determinant()));
+            inv->mean_p_mean.push_back(
+                QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
+            inv->classes.push_back(std::move(q));
+        }
+    } catch (const NEWMAT::SingularException&) {
+        throw SingularCovarianceError();
+    } catch (const NEWMAT::BaseException& e) {
+        RethrowMatrixError(e);
+    }
+    inverses_ = std::move(inv);
+    return *inverses_;
+}
+
+ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
+    if (classes_.empty())
+        throw OrvaneError(
+            "No spectral library is loaded; build the library first (Library > Build).");
+    const Inverses& inv = ClassInverses();
+    const Matrix* features = nullptr;
+    try {
+        features = spectrum.FeatureVector(fs_type_);
+    } catch (const NEWMAT::BaseException& e) {
+        RethrowMatrixError(e);
+    }
+    const int n = dimension_;
+    if (!features || features->Nrows() != n || features->Ncols() != 1)
+        throw OrvaneError("The spectrum has " + std::to_string(features ? features->Nrows() : 0) +
+                          " features but the library has " + std::to_string(n) +
+                          "; rebuild the library for the current feature space.");
+    const double* x = features->Store();
+    const int classifier = session_.Classifier();
+    std::vector<double> d(static_cast<size_t>(n));
+    double x_p_x = 0.0;
+    std::vector<double> p_x(static_cast<size_t>(n));
+    if (classifier == 2) {
+        const double* row = inv.pooled.Store();
+        for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
+        x_p_x = Dot(x, p_x.data(), n);
+    }
+    const double x_norm = std::sqrt(Dot(x, x, n));
+
+    ClassificationResult result;
+    result.entries.resize(classes_.size());
+    double maximum = 0.0;
+    for (size_t c = 0; c < classes_.size(); ++c) {
+        LibraryClass& cls = classes_[c];
+        const double* m = cls.mean.Store();
+        for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
+        double v = 0.0;
+        int regular = 1;
+        switch (classifier) {
+            case 0: {
+                const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
+                if (std::isfinite(inv.log_det[c])) {
+                    v = inv.log_det[c] + q;
+                } else {
+                    v = q;
+                    regular = 0;
+                }
+                break;
+            }
+            case 1:
+                v = inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
+                break;
+            case 2:
+                v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
+                break;
+            default: {
+                // Rounding can put the cosine of two equal vectors a step above 1.
+                const double cosine = Dot(x, m, n) / (x_norm * std::sqrt(Dot(m, m, n)));
+                v = std::acos(std::clamp(cosine, -1.0, 1.0));
+                break;
+            }
+        }
+        cls.score(1, 1) = v;
+        maximum = std::max(maximum, v);
+        ClassScore& e = result.entries[c];
+        e.name = cls.folder_name;
+        e.class_index = static_cast<int>(c);
+        e.regular = regular;
+        e.distance = std::fabs(v);
+    }
+    for (ClassScore& e : result.entries)
+        if (!e.regular) e.distance += maximum;
+    // A value that is not a number ranks last instead of breaking the ordering.
+    for (ClassScore& e : result.entries)
+        if (std::isnan(e.distance)) e.distance = std::numeric_limits<double>::infinity();
+    result.SortByDistance();
+    return result;
+}
+
+ClassificationResult SpectralStatistics::ClassifySite(Site& site) {
+    ClassificationResult votes(*this);
+    const int n = site.MemberCount();
+    for (int i = 0; i < n; ++i) {
+        const ClassificationResult r = Classify(*site.Member(i));
+        ++votes.entries[static_cast<size_t>(r.Winner().class_index)].votes;
+    }
+    for (ClassScore& e : votes.entries) {
+        e.share = n > 0 ? 100.0 * e.votes / n : 0.0;
+        e.spectra_count = n;
+    }
+    return votes;
+}
+
+ClassificationResult SpectralStatistics::ClassifySpecies(Species& species) {
+    ClassificationResult votes(*this);
+    for (int s = 0; s < species.SiteCount(); ++s) {
+        const ClassificationResult r = ClassifySite(*species.SiteAt(s));
+        for (const ClassScore& e : r.entries)
+            votes.entries[static_cast<size_t>(e.class_index)].votes += e.votes;
+    }
+    const int n = species.TotalSpectra();
+    for (ClassScore& e : votes.entries) {
+        e.share = n > 0 ? 100.0 * e.votes / n : 0.0;
+        e.spectra_count = n;
+    }
+    return votes;
+}
+
+}  // namespace orvane

@@ -24,8 +24,7 @@ bool IsNumber(const std::string& s) {
     return true;
 }
 
-int Choose(const std::string& word, const char* what,
-           std::initializer_list<const char*> choices) {
+int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
     int i = 0;
     std::string list;
     for (const char* c : choices) {
@@ -94,10 +93,14 @@ std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
     return items;
 }
 
+int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
+    return ResolveByNameOrId(session.Db(), "study", "study_id", name_or_id, "study");
+}
+
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
     Database& db = session.Db();
-    const int study =
-        sel.study ? ResolveByNameOrId(db, "study", "study_id", *sel.study, "study") : session.StudyId();
+    const int study = sel.study ? ResolveByNameOrId(db, "study", "study_id", *sel.study, "study")
+                                : session.StudyId();
     if (study == 0)
         throw OrvaneError("There is no study in the database; create or import one first.");
     session.SetStudy(study);

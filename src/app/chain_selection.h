@@ -1,8 +1,8 @@
 #pragma once
 
 #include <optional>
-#include <vector>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -11,9 +11,9 @@ class ProcessingSession;
 // The chain a batch command runs with, as a user names it: each field left empty keeps the
 // session's current choice. Applied in the order of the main form's controls.
 struct ChainSelection {
-    std::optional<std::string> study;          // name or id
-    std::optional<std::string> sensor;         // name or id
-    std::optional<int> smoothing_type;         // 0 none, 1 moving window, 2 FFT
+    std::optional<std::string> study;   // name or id
+    std::optional<std::string> sensor;  // name or id
+    std::optional<int> smoothing_type;  // 0 none, 1 moving window, 2 FFT
     std::optional<int> derivative_order;
     std::optional<int> derivative_method;      // 0 iterative, 1 Savitzky-Golay
     std::optional<int> feature_space_type;     // 0 DI, 1 NTBI, 2 PCT
@@ -22,15 +22,18 @@ struct ChainSelection {
 };
 
 // Parses the user's words for the enumerated settings; throws OrvaneError naming the choices.
-int ParseSmoothingType(const std::string& word);        // none|sg-mw|sg-fft
-int ParseDerivativeMethod(const std::string& word);     // iterative|savgol
-int ParseFeatureSpaceType(const std::string& word);     // DI|NTBI|PCT
-int ParseClassifier(const std::string& word);           // mahalanobis|modified-mahalanobis|gsd|sam
+int ParseSmoothingType(const std::string& word);     // none|sg-mw|sg-fft
+int ParseDerivativeMethod(const std::string& word);  // iterative|savgol
+int ParseFeatureSpaceType(const std::string& word);  // DI|NTBI|PCT
+int ParseClassifier(const std::string& word);        // mahalanobis|modified-mahalanobis|gsd|sam
 
 // Makes the selection current through the session, exactly as the form's controls would:
 // study, sensor, smoothing, derivative order and method, feature-space type, feature space,
 // classifier. Names that match nothing throw OrvaneError. Without an explicit feature space
 // the first of the current type (fewest dimensions first) that fits the sensor is taken.
+// The id of a study given by name or id; throws OrvaneError when there is none.
+int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);
+
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& selection);
 
 // The feature spaces offered for the current type and sensor: "fs.name, feature_space_id",

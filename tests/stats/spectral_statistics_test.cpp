@@ -16,6 +16,7 @@
 #include "spectra/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
 #include "store/array_codec.h"
+#include "support/feature_study.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -30,21 +31,8 @@ class Recorder : public Frontend {
     std::vector<std::string> errors;
 };
 
-// A spectrum whose two normalised band differences, between narrow bands at 400, 1000 and
-// 2000 nm, are f1 and f2: constant 0.25 up to 700 nm, b up to 1500 nm, c above.
-std::string FeatureSpectrum(double f1, double f2) {
-    const float a = 0.25f;
-    const float b = static_cast<float>(0.25 * (1 + f1) / (1 - f1));
-    const float c = static_cast<float>(static_cast<double>(b) * (1 + f2) / (1 - f2));
-    std::vector<float> v(kSpectrumBands);
-    for (int i = 0; i < kSpectrumBands; ++i) {
-        const int w = 350 + i;
-        v[static_cast<size_t>(i)] = w <= 700 ? a : w <= 1500 ? b : c;
-    }
-    return test::Blob(v);
-}
-
-using Points = std::vector<std::pair<double, double>>;
+using test::FeatureSpectrum;
+using Points = test::FeaturePoints;
 
 // Three species whose features are known: the means, covariances and classifier values below
 // were worked out independently (numpy, from the same float reflectances).
@@ -59,19 +47,10 @@ class LibraryTest : public ::testing::Test {
                    {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
         AddSpecies(study_, "beta",
                    {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
-        db.Execute(
-            "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
-            "values ('pairs', '', 2, (select fs_type_id from feature_space_type where type = 1), "
-            "current_timestamp(6))");
-        fs_ = static_cast<int>(db.InsertId());
-        db.Execute(
-            Sql("insert into band_range (band1, band2, feature_space_id) values (400, 1000, "
-                "%i), (1000, 2000, %i)",
-                fs_, fs_));
+        fs_ = test::InsertPairFeatureSpace(db);
 
         const std::string sensor = dir_.File("three_bands.txt");
-        std::ofstream(sensor) << "Three test bands\nNarrow bands\nband,avg_wavelength,fwhm,mark\n"
-                                 "1,400,2,C\n2,1000,2,C\n3,2000,2,C\n";
+        test::WriteThreeBandSensor(sensor);
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, sensor, 0);
@@ -88,18 +67,7 @@ class LibraryTest : public ::testing::Test {
 
     int AddSpecies(int study, const std::string& folder,
                    const std::vector<std::pair<int, Points>>& sites) {
-        Database& db = scratch_.Admin();
-        const int species = test::InsertSpecies(db, study, folder);
-        int number = 1;
-        for (const auto& [site_no, points] : sites) {
-            const int site = test::InsertSite(db, study, species, site_no);
-            for (const auto& [f1, f2] : points) {
-                test::SpectrumValues row;
-                row.spectrum_no = number++;
-                test::InsertSpectrum(db, study, species, site, row, FeatureSpectrum(f1, f2));
-            }
-        }
-        return species;
+        return test::InsertFeatureSpecies(scratch_.Admin(), study, folder, sites);
     }
 
     // The classifier's ranking of the test spectrum with features (0.12, 0.18).

@@ -1,0 +1,55 @@
+#include "support/feature_study.h"
+
+#include <fstream>
+
+#include "store/array_codec.h"
+#include "support/study_rows.h"
+
+namespace orvane::test {
+
+std::string FeatureSpectrum(double f1, double f2) {
+    const float a = 0.25f;
+    const float b = static_cast<float>(0.25 * (1 + f1) / (1 - f1));
+    const float c = static_cast<float>(static_cast<double>(b) * (1 + f2) / (1 - f2));
+    std::vector<float> v(kSpectrumBands);
+    for (int i = 0; i < kSpectrumBands; ++i) {
+        const int w = kFirstWavelength + i;
+        v[static_cast<size_t>(i)] = w <= 700 ? a : w <= 1500 ? b : c;
+    }
+    return Blob(v);
+}
+
+void WriteThreeBandSensor(const std::string& path) {
+    std::ofstream(path) << "Three test bands\nNarrow bands\nband,avg_wavelength,fwhm,mark\n"
+                           "1,400,2,C\n2,1000,2,C\n3,2000,2,C\n";
+}
+
+int InsertPairFeatureSpace(Database& db) {
+    db.Execute(
+        "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
+        "values ('pairs', '', 2, (select fs_type_id from feature_space_type where type = 1), "
+        "current_timestamp(6))");
+    const int fs = static_cast<int>(db.InsertId());
+    db.Execute(
+        Sql("insert into band_range (band1, band2, feature_space_id) values (400, 1000, "
+            "%i), (1000, 2000, %i)",
+            fs, fs));
+    return fs;
+}
+
+int InsertFeatureSpecies(Database& db, int study, const std::string& folder,
+                         const std::vector<std::pair<int, FeaturePoints>>& sites) {
+    const int species = InsertSpecies(db, study, folder);
+    int number = 1;
+    for (const auto& [site_no, points] : sites) {
+        const int site = InsertSite(db, study, species, site_no);
+        for (const auto& [f1, f2] : points) {
+            SpectrumValues row;
+            row.spectrum_no = number++;
+            InsertSpectrum(db, study, species, site, row, FeatureSpectrum(f1, f2));
+        }
+    }
+    return species;
+}
+
+}  // namespace orvane::test

@@ -37,7 +37,9 @@ Spectra_factory_class::Spectra_factory_class(ConfigFile& config, ProcessingSessi
 
 Spectra_factory_class::Spectra_factory_class(std::string output_drive, std::string output_dir,
                                              ProcessingSession& session)
-    : session_(session), output_drive_(std::move(output_drive)), output_dir_(std::move(output_dir)) {}
+    : session_(session),
+      output_drive_(std::move(output_drive)),
+      output_dir_(std::move(output_dir)) {}
 
 Spectra_factory_class::~Spectra_factory_class() = default;
 
@@ -45,6 +47,10 @@ void Spectra_factory_class::SetStudy(int study_id) {
     study_id_ = study_id;
     session_.Db().QueryText(Sql("SELECT datapath FROM study where study_id = %i", study_id),
                             data_path_);
+}
+
+ImportCounts Spectra_factory_class::ImportStudySpectra(Frontend& frontend) {
+    return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
 }
 
 std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) {

@@ -22,7 +22,7 @@ struct ConnectionParams {
 
 // A statement or connection failed; the text is the server's own message.
 class DbError : public OrvaneError {
-public:
+  public:
     using OrvaneError::OrvaneError;
 };
 
@@ -32,7 +32,7 @@ std::string Sql(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The server could not be reached or refused the login.
 class ConnectError : public DbError {
-public:
+  public:
     using DbError::DbError;
 };
 
@@ -42,7 +42,7 @@ class Statement;
 // The one connection of a run. Every statement is checked: a failure throws DbError with the
 // server's text, so no caller ever walks a result that could not be obtained.
 class Database {
-public:
+  public:
     explicit Database(const ConnectionParams& params);
     ~Database();
     Database(const Database&) = delete;
@@ -78,7 +78,7 @@ public:
 
     [[noreturn]] void Fail(const std::string& what);
 
-private:
+  private:
     MYSQL* mysql_ = nullptr;
     std::string host_;
     std::string name_;
@@ -86,7 +86,7 @@ private:
 
 // A stored result, freed when it goes out of scope.
 class ResultSet {
-public:
+  public:
     explicit ResultSet(MYSQL_RES* result) : result_(result) {}
     ~ResultSet();
     ResultSet(ResultSet&& other) noexcept;
@@ -102,7 +102,7 @@ public:
     double Real(unsigned column) const;
     unsigned long Length(unsigned column) const;
 
-private:
+  private:
     MYSQL_RES* result_;
     MYSQL_ROW row_ = nullptr;
     unsigned long* lengths_ = nullptr;
@@ -112,27 +112,38 @@ private:
 // Undoes everything since its construction unless committed, so a unit of writes either
 // lands whole or not at all.
 class Transaction {
-public:
+  public:
     explicit Transaction(Database& db);
     ~Transaction();
     void Commit();
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };
 
-// A server-side prepared statement with integer parameters and results bound straight into
-// the caller's storage. Binary results report their stored length so the caller can reject
-// a row whose length does not match what it expects.
+// A server-side prepared statement with parameters and results bound straight into the
+// caller's storage. Text and binary parameters travel apart from the statement text, so they
+// need no escaping. Binary results report their stored length so the caller can reject a row
+// whose length does not match what it expects.
 class Statement {
-public:
+  public:
     Statement(Database& db, const std::string& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     void BindIntParams(const std::vector<int>& values);
+    // One parameter at a time (0-based), kept until it is set again. A NULL text leaves the
+    // column NULL. The blob's bytes are not copied: they must stay in place until Execute.
+    void SetInt(unsigned index, int value);
+    void SetDouble(unsigned index, double value);
+    void SetText(unsigned index, const std::string& text);
+    void SetNull(unsigned index);
+    void SetBlob(unsigned index, const void* data, unsigned long bytes);
+    // Rows changed by the last execution, and the id it generated.
+    uint64_t AffectedRows() const;
+    int64_t InsertId() const;
     void BindResultBlob(unsigned column, void* buffer, unsigned long capacity);
     void BindResultInt(unsigned column, int* value);
     void BindResultDouble(unsigned column, double* value);
@@ -142,19 +153,30 @@ public:
     unsigned long Length(unsigned column) const { return columns_[column].length; }
     bool IsNull(unsigned column) const { return columns_[column].is_null != 0; }
 
-private:
+  private:
     struct Column {
         unsigned long length = 0;
         my_bool is_null = 0;
         my_bool error = 0;
     };
+    struct Param {
+        enum Kind { kUnset, kInt, kDouble, kText, kNull, kBlob } kind = kUnset;
+        int int_value = 0;
+        double double_value = 0.0;
+        std::string text;
+        const void* blob = nullptr;
+        unsigned long length = 0;
+        my_bool is_null = 0;
+    };
+    Param& ParamAt(unsigned index);
+    void BindParams();
     [[noreturn]] void Fail(const std::string& what);
 
     Database& db_;
     std::string sql_;
     MYSQL_STMT* stmt_ = nullptr;
     std::vector<MYSQL_BIND> params_;
-    std::vector<int> param_values_;
+    std::vector<Param> param_values_;
     std::vector<MYSQL_BIND> results_;
     std::vector<Column> columns_;
     bool results_bound_ = false;

@@ -7,7 +7,7 @@ namespace orvane {
 // What the core needs from whoever shows it: the GUI answers with windows and dialogs, the
 // CLI with standard output and flags, a test with a recorder.
 class Frontend {
-  public:
+public:
     virtual ~Frontend() = default;
 
     // Appends one entry to the report window.
@@ -30,13 +30,13 @@ class Frontend {
 // A frontend that drops everything and answers every question as it was constructed to; for
 // callers that need none.
 class SilentFrontend : public Frontend {
-  public:
+public:
     explicit SilentFrontend(bool confirm = false) : confirm_(confirm) {}
     void Report(const std::string&) override {}
     void Error(const std::string&) override {}
     bool Confirm(const std::string&) override { return confirm_; }
 
-  private:
+private:
     bool confirm_;
 };
 

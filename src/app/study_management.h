@@ -18,7 +18,7 @@ struct StudyFields {
 // Creating, deleting and reporting on studies: the rows every study starts with, the removal
 // of everything that belongs to one, and its summary in the report.
 class StudyManagement {
-  public:
+public:
     StudyManagement(ProcessingSession& session, Frontend& frontend);
 
     // Stores the study with its initial chain rows (smoothing type 0, derivative method 2, a
@@ -35,7 +35,7 @@ class StudyManagement {
     // timeframe as one report entry; the text is also returned.
     std::string StudyReport();
 
-  private:
+private:
     ProcessingSession& session_;
     Frontend& frontend_;
 };

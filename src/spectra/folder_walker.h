@@ -9,7 +9,7 @@ namespace orvane {
 // positions (and the site numbers taken from them) do not depend on the file system. Entries
 // whose name begins with "." are never listed.
 class FolderWalker {
-  public:
+public:
     // Sub-folders (real folders, not links to them) of `folder`.
     static std::vector<std::string> SubFolders(const std::string& folder);
     // Every other entry of `folder`: files of any extension, links, devices.

@@ -37,9 +37,7 @@ Spectra_factory_class::Spectra_factory_class(ConfigFile& config, ProcessingSessi
 
 Spectra_factory_class::Spectra_factory_class(std::string output_drive, std::string output_dir,
                                              ProcessingSession& session)
-    : session_(session),
-      output_drive_(std::move(output_drive)),
-      output_dir_(std::move(output_dir)) {}
+    : session_(session), output_drive_(std::move(output_drive)), output_dir_(std::move(output_dir)) {}
 
 Spectra_factory_class::~Spectra_factory_class() = default;
 

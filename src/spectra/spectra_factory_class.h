@@ -17,7 +17,7 @@ class Statement;
 // Reads a study's species, sites and enabled spectra back from the database into the spectra
 // model, and builds the paths of the files the program writes.
 class Spectra_factory_class {
-  public:
+public:
     Spectra_factory_class(ConfigFile& config, ProcessingSession& session);
     Spectra_factory_class(std::string output_drive, std::string output_dir,
                           ProcessingSession& session);
@@ -39,7 +39,7 @@ class Spectra_factory_class {
     std::string MakeOutputPath(const std::string& name, const std::string& extension) const;
     const std::string& OutputDir() const { return output_dir_; }
 
-  private:
+private:
     ProcessingSession& session_;
     std::string output_drive_;
     std::string output_dir_;

@@ -27,7 +27,7 @@ struct ImportCounts {
 // as it is, so an import can be repeated. Each species is written in one transaction: when a
 // statement fails, that species is absent afterwards and the import stops with the error.
 class SpectraImport {
-  public:
+public:
     SpectraImport(ProcessingSession& session, Frontend& frontend);
     ~SpectraImport();
     SpectraImport(const SpectraImport&) = delete;
@@ -40,7 +40,7 @@ class SpectraImport {
     std::unique_ptr<Species> ReadSpeciesFolder(const std::string& path);
     std::unique_ptr<Site> ReadSiteFolder(const std::string& path, int position);
 
-  private:
+private:
     struct Statements;
     struct StoredNumber {
         std::string path;

@@ -30,8 +30,8 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_options(mysql_, MYSQL_OPT_PROTOCOL, &protocol);
     if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
-                            params.password.c_str(), params.database.c_str(), params.port, nullptr,
-                            0)) {
+                            params.password.c_str(), params.database.c_str(), params.port,
+                            nullptr, 0)) {
         std::string text = mysql_error(mysql_);
         mysql_close(mysql_);
         mysql_ = nullptr;
@@ -60,10 +60,8 @@ void Database::Execute(const std::string& sql) {
     if (mysql_real_query(mysql_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
         Fail(sql);
     // A statement that unexpectedly returns rows must still be drained before the next one.
-    if (MYSQL_RES* result = mysql_store_result(mysql_))
-        mysql_free_result(result);
-    else if (mysql_field_count(mysql_) != 0)
-        Fail(sql);
+    if (MYSQL_RES* result = mysql_store_result(mysql_)) mysql_free_result(result);
+    else if (mysql_field_count(mysql_) != 0) Fail(sql);
 }
 
 ResultSet Database::Query(const std::string& sql) {
@@ -176,7 +174,9 @@ bool ResultSet::IsNull(unsigned column) const {
     return !row_ || column >= fields_ || row_[column] == nullptr;
 }
 
-const char* ResultSet::Text(unsigned column) const { return IsNull(column) ? "" : row_[column]; }
+const char* ResultSet::Text(unsigned column) const {
+    return IsNull(column) ? "" : row_[column];
+}
 
 std::string ResultSet::String(unsigned column) const {
     if (IsNull(column)) return std::string();

@@ -22,7 +22,7 @@ struct ConnectionParams {
 
 // A statement or connection failed; the text is the server's own message.
 class DbError : public OrvaneError {
-  public:
+public:
     using OrvaneError::OrvaneError;
 };
 
@@ -32,7 +32,7 @@ std::string Sql(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The server could not be reached or refused the login.
 class ConnectError : public DbError {
-  public:
+public:
     using DbError::DbError;
 };
 
@@ -42,7 +42,7 @@ class Statement;
 // The one connection of a run. Every statement is checked: a failure throws DbError with the
 // server's text, so no caller ever walks a result that could not be obtained.
 class Database {
-  public:
+public:
     explicit Database(const ConnectionParams& params);
     ~Database();
     Database(const Database&) = delete;
@@ -78,7 +78,7 @@ class Database {
 
     [[noreturn]] void Fail(const std::string& what);
 
-  private:
+private:
     MYSQL* mysql_ = nullptr;
     std::string host_;
     std::string name_;
@@ -86,7 +86,7 @@ class Database {
 
 // A stored result, freed when it goes out of scope.
 class ResultSet {
-  public:
+public:
     explicit ResultSet(MYSQL_RES* result) : result_(result) {}
     ~ResultSet();
     ResultSet(ResultSet&& other) noexcept;
@@ -102,7 +102,7 @@ class ResultSet {
     double Real(unsigned column) const;
     unsigned long Length(unsigned column) const;
 
-  private:
+private:
     MYSQL_RES* result_;
     MYSQL_ROW row_ = nullptr;
     unsigned long* lengths_ = nullptr;
@@ -112,12 +112,12 @@ class ResultSet {
 // Undoes everything since its construction unless committed, so a unit of writes either
 // lands whole or not at all.
 class Transaction {
-  public:
+public:
     explicit Transaction(Database& db);
     ~Transaction();
     void Commit();
 
-  private:
+private:
     Database& db_;
     bool done_ = false;
 };
@@ -127,7 +127,7 @@ class Transaction {
 // need no escaping. Binary results report their stored length so the caller can reject a row
 // whose length does not match what it expects.
 class Statement {
-  public:
+public:
     Statement(Database& db, const std::string& sql);
     ~Statement();
     Statement(const Statement&) = delete;
@@ -153,7 +153,7 @@ class Statement {
     unsigned long Length(unsigned column) const { return columns_[column].length; }
     bool IsNull(unsigned column) const { return columns_[column].is_null != 0; }
 
-  private:
+private:
     struct Column {
         unsigned long length = 0;
         my_bool is_null = 0;

@@ -94,6 +94,10 @@ std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
     return items;
 }
 
+int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
+    return ResolveByNameOrId(session.Db(), "study", "study_id", name_or_id, "study");
+}
+
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
     Database& db = session.Db();
     const int study =

@@ -49,9 +49,9 @@ std::vector<std::string> FolderWalker::Files(const std::string& folder) {
 
 std::string LastPathPart(const std::string& path) {
     std::string trimmed = path;
-    while (trimmed.size() > 1 && (trimmed.back() == '/' || trimmed.back() == '\\'))
-        trimmed.pop_back();
-    const size_t slash = trimmed.find_last_of("/\\");
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    // A backslash is an ordinary character of a name here.
+    const size_t slash = trimmed.rfind('/');
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 

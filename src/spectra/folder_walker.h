@@ -16,7 +16,7 @@ public:
     static std::vector<std::string> Files(const std::string& folder);
 };
 
-// The text after the last path separator.
+// The text after the last "/" (trailing ones aside).
 std::string LastPathPart(const std::string& path);
 
 // A site folder's number: a name longer than four characters that begins with "site" gives

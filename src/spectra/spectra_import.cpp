@@ -50,7 +50,7 @@ class ProgressScope {
 std::string TreePath(const std::string& path) {
     size_t start = path.size();
     for (int parts = 0; parts < 3 && start != std::string::npos && start > 0; ++parts)
-        start = path.find_last_of("/\\", start - 1);
+        start = path.rfind('/', start - 1);
     return start == std::string::npos ? path : path.substr(start + 1);
 }
 

@@ -129,10 +129,6 @@ struct SpectraImport::Statements {
           site_numbers(db,
                        "SELECT spectrum_no, pathname FROM spectrum where species_id = ? AND "
                        "site_id = ? AND study_id = ?"),
-          insert_spectrum(db,
-                          "INSERT into spectrum(species_id, site_id, spectrum_no, latitude, "
-                          "longitude, altitude, study_id, asd_comment, pathname, reflectances) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
           site_position(db,
                         "UPDATE site set longitude = (SELECT avg(longitude) FROM spectrum where "
                         "site_id = ?), latitude = (SELECT avg(latitude) FROM spectrum where "
@@ -144,8 +140,23 @@ struct SpectraImport::Statements {
     Statement find_site;
     Statement insert_site;
     Statement site_numbers;
-    Statement insert_spectrum;
     Statement site_position;
+
+    // Spectra go in several rows per statement, since the round trip costs more than the
+    // row; one statement per row count, prepared when first needed.
+    Statement& InsertSpectra(Database& db, size_t rows) {
+        std::unique_ptr<Statement>& stmt = insert_spectra[rows];
+        if (!stmt) {
+            std::string sql =
+                "INSERT into spectrum(species_id, site_id, spectrum_no, latitude, longitude, "
+                "altitude, study_id, asd_comment, pathname, reflectances) VALUES ";
+            for (size_t i = 0; i < rows; ++i)
+                sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+            stmt = std::make_unique<Statement>(db, sql);
+        }
+        return *stmt;
+    }
+    std::map<size_t, std::unique_ptr<Statement>> insert_spectra;
 };
 
 SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
@@ -310,16 +321,17 @@ void SpectraImport::InsertSite(Site& site, int64_t species_id) {
                                false};
     }
 
-    bool added = false;
+    pending_.clear();
     for (int i = 0; i < site.MemberCount(); ++i)
-        added = InsertSpectrum(*site.Member(i), species_id, site_id, site.SiteNumber()) || added;
-    if (!added) return;
+        InsertSpectrum(*site.Member(i), species_id, site_id, site.SiteNumber());
+    if (pending_.empty()) return;
+    WritePendingSpectra(species_id, site_id);
     Statement& position = statements_->site_position;
     for (unsigned k = 0; k < 4; ++k) position.SetInt(k, Low32(site_id));
     position.Execute();
 }
 
-bool SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id,
+void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, int64_t site_id,
                                    int site_no) {
     const std::string path = AsUtf8(spectrum.path_);
     std::map<int, StoredNumber>& numbers = site_numbers_[site_id];
@@ -332,25 +344,41 @@ bool SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64
         if (!same_file)
             Skip(spectrum.path_, Sql("spectrum number %i of site %i is already taken by %s",
                                      spectrum.number_, site_no, taken->second.path.c_str()));
-        return false;
+        return;
     }
-    Statement& insert = statements_->insert_spectrum;
-    insert.SetInt(0, Low32(species_id));
-    insert.SetInt(1, Low32(site_id));
-    insert.SetInt(2, spectrum.number_);
-    insert.SetDouble(3, spectrum.latitude_);
-    insert.SetDouble(4, spectrum.longitude_);
-    insert.SetDouble(5, spectrum.altitude_);
-    insert.SetInt(6, study_id_);
-    insert.SetText(7, AsUtf8(spectrum.comment_));
-    insert.SetText(8, path);
-    // The row and its reflectances go in one statement, so they can never land apart.
-    const std::string blob = EncodeFloats(spectrum.reflectances_.data(), kSpectrumBands);
-    insert.SetBlob(9, blob.data(), static_cast<unsigned long>(blob.size()));
-    insert.Execute();
     numbers[spectrum.number_] = {path, true};
-    ++counts_.spectra;
-    return true;
+    pending_.push_back(&spectrum);
+}
+
+void SpectraImport::WritePendingSpectra(int64_t species_id, int64_t site_id) {
+    constexpr size_t kBatch = 16;
+    Database& db = session_.Db();
+    std::vector<std::string> texts;
+    for (size_t first = 0; first < pending_.size(); first += kBatch) {
+        const size_t rows = std::min(kBatch, pending_.size() - first);
+        Statement& insert = statements_->InsertSpectra(db, rows);
+        // Texts and blobs are held here until the statement has run.
+        texts.assign(rows, std::string());
+        for (size_t r = 0; r < rows; ++r) {
+            const Spectrum& spectrum = *pending_[first + r];
+            const unsigned at = static_cast<unsigned>(r * 10);
+            insert.SetInt(at, Low32(species_id));
+            insert.SetInt(at + 1, Low32(site_id));
+            insert.SetInt(at + 2, spectrum.number_);
+            insert.SetDouble(at + 3, spectrum.latitude_);
+            insert.SetDouble(at + 4, spectrum.longitude_);
+            insert.SetDouble(at + 5, spectrum.altitude_);
+            insert.SetInt(at + 6, study_id_);
+            insert.SetText(at + 7, AsUtf8(spectrum.comment_));
+            insert.SetText(at + 8, AsUtf8(spectrum.path_));
+            // The row and its reflectances go in one statement, so they can never land apart.
+            texts[r] = EncodeFloats(spectrum.reflectances_.data(), kSpectrumBands);
+            insert.SetBlob(at + 9, texts[r].data(), static_cast<unsigned long>(texts[r].size()));
+        }
+        insert.Execute();
+        counts_.spectra += static_cast<int>(rows);
+    }
+    pending_.clear();
 }
 
 }  // namespace orvane

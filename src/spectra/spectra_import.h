@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "spectra/species.h"
 
@@ -49,7 +50,9 @@ private:
 
     void InsertSpecies(Species& species);
     void InsertSite(Site& site, int64_t species_id);
-    bool InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);
+    // Checks the spectrum's number and queues it; WritePendingSpectra stores the queue.
+    void InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);
+    void WritePendingSpectra(int64_t species_id, int64_t site_id);
     void Skip(const std::string& what, const std::string& reason);
 
     ProcessingSession& session_;
@@ -60,6 +63,7 @@ private:
     // twice and a file that takes a stored number is reported.
     std::map<int64_t, std::map<int, StoredNumber>> site_numbers_;
     ImportCounts counts_;
+    std::vector<Spectrum*> pending_;
 };
 
 // Text the database can store as utf8mb4: valid UTF-8 sequences are kept, any other byte is

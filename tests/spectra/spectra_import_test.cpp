@@ -231,7 +231,13 @@ TEST_F(Import, FolderNamesAreStoredAsTheyAre) {
     const std::vector<std::string> names = {"O'Brien's weed", "Grass",        "grass",
                                             "back\\slash",    "caf\xC3\xA9 ", "quote\"d"};
     for (const std::string& name : names) File(name + "/site1/a.001");
+    // Longer than its column: reported, and the others still go in.
+    const std::string long_name(81, 'x');
+    File(long_name + "/site1/a.001");
     ASSERT_EQ(Run().species, static_cast<int>(names.size()));
+    EXPECT_EQ(SkipLines(frontend_),
+              std::vector<std::string>{"Skipped " + Path(long_name) +
+                                       ": a species folder name holds at most 80 characters\n"});
     EXPECT_EQ(Run().species, 0);
     EXPECT_EQ(Count("species"), static_cast<int>(names.size()));
     for (const std::string& name : names) {

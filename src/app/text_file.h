@@ -54,6 +54,8 @@ public:
     virtual void WriteDoubleLn(double value);
     virtual void WriteStringLn(const std::string& text);
     virtual void WriteDelimiter();
+    // A field without a value; in a plain file the surrounding delimiters already say so.
+    virtual void WriteEmptyField() {}
     void WriteChar(char c);
 
     void SetDelimiter(const std::string& delimiter);

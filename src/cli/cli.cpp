@@ -14,20 +14,21 @@
 #include "app/chain_selection.h"
 #include "app/config_file.h"
 #include "app/filter_details.h"
-#include "app/waveband_filter_setup.h"
-#include "chain/derivative_settings.h"
-#include "chain/feature_space.h"
-#include "chain/savitzky_golay_filter.h"
-#include "spectra/field_spectrum_reader.h"
-#include "spectra/spectrum.h"
-#include "spectra/spectrum_summary.h"
-#include "spectra/z_profile_reader.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
 #include "app/study_management.h"
-#include "spectra/spectra_factory_class.h"
+#include "app/waveband_filter_setup.h"
+#include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/savitzky_golay_filter.h"
 #include "cli/cli_frontend.h"
+#include "export/export_spectra.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/spectra_factory_class.h"
+#include "spectra/spectrum.h"
+#include "spectra/spectrum_summary.h"
+#include "spectra/z_profile_reader.h"
 
 namespace orvane {
 
@@ -50,7 +51,7 @@ struct Args {
 };
 
 class UsageError : public OrvaneError {
-public:
+  public:
     using OrvaneError::OrvaneError;
 };
 
@@ -204,10 +205,49 @@ int CmdFeatureSpaceShow(Context& ctx) {
     const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
     if (!fs) throw OrvaneError("No feature space is selected.");
     ctx.out << "id\t" << fs->Id() << "\nname\t" << fs->Name() << "\ntype\t" << fs->TypeName()
-            << "\ndimension\t" << fs->Dimension() << "\ndescription\t" << fs->Description()
-            << '\n';
+            << "\ndimension\t" << fs->Dimension() << "\ndescription\t" << fs->Description() << '\n';
     for (const auto& r : fs->Ranges())
         ctx.out << Sql("%i - %i nm", r.wavelength1, r.wavelength2) << '\n';
+    return 0;
+}
+
+// The position of a word in a list of choices; the option's usage error names them all.
+int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
+           int fallback) {
+    if (!args.Has(name)) return fallback;
+    const std::string value = args.Get(name);
+    std::string all;
+    for (size_t i = 0; i < choices.size(); ++i) {
+        if (choices[i] == value) return static_cast<int>(i);
+        all += (i ? "|" : "") + choices[i];
+    }
+    throw UsageError("--" + name + " must be " + all + ", not \"" + value + "\"");
+}
+
+int CmdExport(Context& ctx) {
+    ApplyChainOptions(ctx);
+    const Args& a = ctx.args;
+    ExportSettings settings;
+    static const std::vector<std::string> kStages = {
+        "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
+    settings.stage = Choice(a, "stage", kStages, settings.stage);
+    settings.format = Choice(a, "format", {"arff", "csv", "envi"}, settings.format);
+    settings.species_restriction = Choice(
+        a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
+    settings.data_details =
+        Choice(a, "details", {"spectra", "site-mean", "species-mean"}, settings.data_details);
+    settings.name_type =
+        Choice(a, "names", {"common", "maori", "latin", "folder", "number"}, settings.name_type);
+    settings.include_filtered = a.Has("include-filtered");
+    settings.transpose = a.Has("transpose");
+    settings.sort_numerically = a.Has("sort-numerically");
+    settings.offset_percent = IntOption(a, "offset", 0);
+    if (settings.offset_percent < 0 || settings.offset_percent > 100)
+        throw UsageError("--offset must be a whole number from 0 to 100");
+    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    factory.SetStudy(ctx.session->StudyId());
+    const ExportResult result = ExportSpectra(factory, *ctx.session, ctx.frontend, settings);
+    if (!result.path.empty()) ctx.out << result.path << '\n';
     return 0;
 }
 
@@ -223,9 +263,12 @@ int CmdSensorImport(Context& ctx) {
     if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
     const std::string type = ctx.args.Get("type", "gaussian");
     int index;
-    if (type == "gaussian") index = 0;
-    else if (type == "ratio") index = 1;
-    else throw UsageError("--type must be gaussian or ratio, not \"" + type + "\"");
+    if (type == "gaussian")
+        index = 0;
+    else if (type == "ratio")
+        index = 1;
+    else
+        throw UsageError("--type must be gaussian or ratio, not \"" + type + "\"");
     ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
     return 0;
 }
@@ -326,6 +369,14 @@ const std::vector<Command>& Commands() {
          "List the feature spaces of a type that fit the sensor.", CmdFeatureSpaceList},
         {"feature-space show", "feature-space show [--feature-space NAME|ID]",
          "Show a feature space's definition.", CmdFeatureSpaceShow},
+        {"export",
+         "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
+         "[--format csv|arff|envi] [--species all|library|endmembers|mixtures] "
+         "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
+         "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",
+         "Export the study's spectra at one stage of the chain to the output folder and print "
+         "the file's path (defaults: synth, csv, library, spectra, folder).",
+         CmdExport},
     };
     return commands;
 }
@@ -401,13 +452,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         frontend.Error("unknown command \"" + global.positional[0] + "\"; see orvane-cli --help");
         return 2;
     }
-    Context ctx{global, out, err, frontend, global.Get("config", ConfigFile::kDefaultName),
+    Context ctx{global,  out,    err, frontend, global.Get("config", ConfigFile::kDefaultName),
                 nullptr, nullptr};
     ctx.args.positional.erase(ctx.args.positional.begin(),
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) {
-        out << "usage: orvane-cli [--config FILE] " << command->usage << "\n  "
-            << command->summary << '\n';
+        out << "usage: orvane-cli [--config FILE] " << command->usage << "\n  " << command->summary
+            << '\n';
         return 0;
     }
     try {

@@ -1,0 +1,130 @@
+#include "support/bench_study.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/config_file.h"
+#include "app/orvane_error.h"
+#include "store/array_codec.h"
+
+namespace orvane::bench {
+
+namespace {
+
+void RunSchema(Database& db, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw OrvaneError("cannot read " + path);
+    std::string line;
+    std::string statement;
+    while (std::getline(in, line)) {
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
+        statement += line + "\n";
+        const size_t end = line.find_last_not_of(" \t\r");
+        if (line[end] == ';') {
+            db.Execute(statement);
+            statement.clear();
+        }
+    }
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+BenchStudy::BenchStudy(const std::string& config_path, const std::string& output_dir) {
+    ConfigFile config(config_path);
+    config.Open();
+    ConnectionParams params = config.Connection();
+    name_ = "orvane_bench_" + std::to_string(getpid());
+    params.database = "";
+    admin_ = std::make_unique<Database>(params);
+    admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
+    admin_->Execute("USE `" + name_ + "`");
+    RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
+    Fill(*admin_);
+    params.database = name_;
+    session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+    session_->SetStudy(study_id_);
+    factory_ = std::make_unique<Spectra_factory_class>("", output_dir, *session_);
+    factory_->SetStudy(study_id_);
+    ResultSet rows = session_->Db().Query("select species_id from species order by species_id");
+    while (rows.Next()) species_.push_back(rows.Int(0));
+}
+
+BenchStudy::~BenchStudy() {
+    factory_.reset();
+    session_.reset();
+    try {
+        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
+    }
+}
+
+void BenchStudy::Fill(Database& db) {
+    db.Execute(
+        "insert into study (name, datapath, min_no_of_spec_per_endmember) values "
+        "('bench', '/bench', 3)");
+    study_id_ = static_cast<int>(db.InsertId());
+    const int study = study_id_;
+    std::vector<float> values(kSpectrumBands);
+    int spectrum_no = 0;
+    Transaction tx(db);
+    for (int sp = 0; sp < kSpecies; ++sp) {
+        db.Execute(
+            Sql("insert into species (study_id, folder_name, common_name) values "
+                "(%i, 'species_%03i', 'Species %i')",
+                study, sp, sp));
+        const int species = static_cast<int>(db.InsertId());
+        for (int si = 1; si <= kSitesPerSpecies; ++si) {
+            db.Execute(
+                Sql("insert into site (site_no, species_id, study_id) values "
+                    "(%i, %i, %i)",
+                    si, species, study));
+            const int site = static_cast<int>(db.InsertId());
+            std::string sql =
+                Sql("insert into spectrum (species_id, site_id, study_id, spectrum_no, "
+                    "latitude, longitude, altitude, asd_comment, pathname, reflectances) "
+                    "values ");
+            for (int k = 0; k < kSpectraPerSite; ++k) {
+                ++spectrum_no;
+                for (int i = 0; i < kSpectrumBands; ++i)
+                    values[static_cast<size_t>(i)] = 0.05f +
+                                                     0.4f * static_cast<float>(i) / kSpectrumBands +
+                                                     0.001f * static_cast<float>(spectrum_no % 97);
+                sql += Sql("%s(%i, %i, %i, %i, -36.9, 174.7, 12.0, '', '', X'", k ? ", " : "",
+                           species, site, study, spectrum_no);
+                sql += Hex(EncodeFloats(values.data(), values.size()));
+                sql += "')";
+            }
+            db.Execute(sql);
+        }
+    }
+    tx.Commit();
+}
+
+std::string BenchConfigPath(const char* program) {
+    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
+    if (config && *config) return config;
+    std::fprintf(stderr,
+                 "%s: ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
+                 "(see bench/README.md).\n",
+                 program);
+    return "";
+}
+
+}  // namespace orvane::bench

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/processing_session.h"
+#include "spectra/spectra_factory_class.h"
+#include "store/database.h"
+
+namespace orvane::bench {
+
+constexpr int kSpecies = 100;
+constexpr int kSitesPerSpecies = 10;
+constexpr int kSpectraPerSite = 10;
+
+// A scratch database `orvane_bench_<pid>` on the server of a configuration file, holding one
+// study of 10,000 stored spectra (100 species x 10 sites x 10 spectra); dropped at the end.
+class BenchStudy {
+  public:
+    explicit BenchStudy(const std::string& config_path, const std::string& output_dir = "");
+    ~BenchStudy();
+    BenchStudy(const BenchStudy&) = delete;
+    BenchStudy& operator=(const BenchStudy&) = delete;
+
+    ProcessingSession& Session() { return *session_; }
+    Spectra_factory_class& Factory() { return *factory_; }
+    const std::vector<int>& Species() const { return species_; }
+    int StudyId() const { return study_id_; }
+
+  private:
+    void Fill(Database& db);
+
+    std::string name_;
+    std::unique_ptr<Database> admin_;
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<Spectra_factory_class> factory_;
+    std::vector<int> species_;
+    int study_id_ = 0;
+};
+
+// The configuration named by ORVANE_BENCH_CONFIG; prints how to set it and returns "" when
+// it is not set.
+std::string BenchConfigPath(const char* program);
+
+}  // namespace orvane::bench

@@ -1,0 +1,433 @@
+#include "export/export_spectra.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/text_file.h"
+#include "chain/feature_space.h"
+#include "export/transposing_text_file.h"
+#include "spectra/species.h"
+#include "spectra/spectra_factory_class.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+const char* const kExtensions[] = {"arff", "csv", "txt"};
+const char* const kRestrictionNames[] = {"all_species", "lib_species", "endmembers", "mixtures"};
+const char* const kDetailsSuffixes[] = {"", "_site_mean", "_species_mean"};
+
+// A name becomes part of a path: a separator in it must not lead into another folder.
+std::string FilePart(std::string text) {
+    for (char& c : text)
+        if (c == '/' || c == '\0') c = '_';
+    return text;
+}
+
+// csv fields that hold the delimiter, a quote or a line end are quoted, quotes doubled.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+// ARFF values are quoted with single quotes and backslash escapes when they would otherwise
+// not read back as one value.
+std::string ArffQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'' || c == '\\') quoted += '\\';
+        if (c == '\n') {
+            quoted += "\\n";
+            continue;
+        }
+        quoted += c;
+    }
+    return quoted + '\'';
+}
+
+std::string ArffValue(const std::string& text) {
+    if (text.empty() || text == "?" || text.find_first_of(" \t,'\"{}%\\\r\n") != std::string::npos)
+        return ArffQuoted(text);
+    return text;
+}
+
+// One band column of the file: the index in the stage's vector and its header wavelength.
+struct Column {
+    int index;
+    double x;
+};
+
+class SpeciesWriter {
+  public:
+    SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings)
+        : session_(session), file_(file), settings_(settings) {}
+
+    std::vector<Column> columns;
+
+    void WriteHeader(const std::vector<std::string>& species_values) {
+        if (settings_.format == ExportSettings::kArff)
+            WriteArffHeader(species_values);
+        else
+            WriteTableHeader();
+    }
+
+    void SpeciesRows(Species& species, double offset, int auto_number) {
+        if (settings_.data_details != ExportSettings::kSpeciesMean) {
+            for (int i = 0; i < species.SiteCount(); ++i)
+                SiteRows(*species.SiteAt(i), species, offset, auto_number);
+            return;
+        }
+        // A species without enabled spectra has no mean to write.
+        if (species.MemberCount() == 0) return;
+        WriteName(species, auto_number);
+        GroupValues(species, offset);
+    }
+
+  private:
+    void SiteRows(Site& site, const Species& species, double offset, int auto_number) {
+        if (settings_.data_details == ExportSettings::kAllSpectra) {
+            for (int i = 0; i < site.MemberCount(); ++i) {
+                Spectrum& spectrum = *site.Member(i);
+                WriteName(species, auto_number);
+                if (settings_.stage == kStageFeatures) {
+                    WriteFeatures(*spectrum.FeatureVector(FeatureType()));
+                } else {
+                    WriteBandValues(*spectrum.StageVector(settings_.stage), offset);
+                }
+            }
+            return;
+        }
+        if (site.MemberCount() == 0) return;
+        WriteName(species, auto_number);
+        file_.WriteDelimiter();
+        file_.WriteInt(site.SiteNumber());
+        GroupValues(site, offset);
+    }
+
+    void GroupValues(Site& group, double offset) {
+        if (settings_.stage == kStageFeatures) {
+            WriteFeatures(group.MeanFeature(FeatureType()));
+        } else {
+            std::unique_ptr<BandVector> mean = group.StageMean(settings_.stage);
+            WriteBandValues(*mean, offset);
+        }
+    }
+
+    int FeatureType() const { return session_.CurrentFeatureSpace()->Type(); }
+
+    // ARFF rows quote every species value as the attribute line does: readers that guess
+    // the quoting from the first row then read every row alike.
+    void WriteName(const Species& species, int auto_number) {
+        const bool arff = settings_.format == ExportSettings::kArff;
+        if (settings_.name_type == ExportSettings::kAutoNumber) {
+            if (arff)
+                file_.WriteString(ArffQuoted(std::to_string(auto_number)));
+            else
+                file_.WriteInt(auto_number);
+            return;
+        }
+        const std::string& name = species.NameOfType(settings_.name_type);
+        file_.WriteString(arff ? ArffQuoted(name) : CsvField(name));
+    }
+
+    // One field per column of the header; a band without a value is an empty field (csv) or
+    // the ARFF missing value, so every value stays under its own column.
+    void WriteBandValues(const BandVector& values, double offset) {
+        const bool arff = settings_.format == ExportSettings::kArff;
+        for (const Column& c : columns) {
+            file_.WriteDelimiter();
+            const double v = values.Value(c.index);
+            if (v > kNoValue) {
+                file_.WriteDouble(offset > 0.0 ? v + offset : v);
+            } else if (arff) {
+                file_.WriteString("?");
+            } else {
+                file_.WriteEmptyField();
+            }
+        }
+        file_.WriteEol();
+    }
+
+    void WriteFeatures(const Matrix& features) {
+        for (int r = 1; r <= features.Nrows(); ++r) {
+            file_.WriteDelimiter();
+            file_.WriteDouble(features(r, 1));
+        }
+        file_.WriteEol();
+    }
+
+    bool WholeWavelengthHeader() const {
+        return settings_.stage != kStageSynthesized && settings_.stage != kStageDerived;
+    }
+
+    void WriteTableHeader() {
+        file_.WriteString("species");
+        if (settings_.data_details == ExportSettings::kSiteMean) {
+            file_.WriteDelimiter();
+            file_.WriteString("site");
+        }
+        if (settings_.stage == kStageFeatures) {
+            const FeatureSpace& fs = *session_.CurrentFeatureSpace();
+            for (int i = 1; i <= fs.Dimension(); ++i) {
+                file_.WriteDelimiter();
+                file_.WriteString(CsvField(fs.Name() + "_" + std::to_string(i)));
+            }
+        } else {
+            for (const Column& c : columns) {
+                file_.WriteDelimiter();
+                if (WholeWavelengthHeader())
+                    file_.WriteInt(c.index);
+                else
+                    file_.WriteDouble(c.x);
+            }
+        }
+        file_.WriteEol();
+    }
+
+    void WriteArffHeader(const std::vector<std::string>& species_values) {
+        file_.WriteString("@relation ");
+        file_.WriteString("relation_name");
+        file_.WriteEol();
+        file_.WriteEol();
+        std::string line = "@attribute species {";
+        for (size_t i = 0; i < species_values.size(); ++i) {
+            if (i) line += ",";
+            line += ArffQuoted(species_values[i]);
+        }
+        file_.WriteStringLn(line + "}");
+        if (settings_.data_details == ExportSettings::kSiteMean)
+            file_.WriteStringLn("@attribute site numeric");
+        if (settings_.stage == kStageFeatures) {
+            const FeatureSpace& fs = *session_.CurrentFeatureSpace();
+            for (int i = 1; i <= fs.Dimension(); ++i)
+                file_.WriteStringLn("@attribute " + ArffValue(fs.Name() + "_" + std::to_string(i)) +
+                                    " numeric");
+        } else {
+            char name[48];
+            for (const Column& c : columns) {
+                if (WholeWavelengthHeader())
+                    std::snprintf(name, sizeof name, "b%i", c.index);
+                else
+                    std::snprintf(name, sizeof name, "b%.14E", c.x);
+                file_.WriteStringLn(std::string("@attribute ") + name + " numeric");
+            }
+        }
+        file_.WriteEol();
+        file_.WriteString("@data");
+        file_.WriteEol();
+    }
+
+    ProcessingSession& session_;
+    TextFile& file_;
+    const ExportSettings& settings_;
+};
+
+// The band columns of a stage: every band the stage's mask keeps (all of them with "include
+// filtered bands"), and for sensor stages only the usable elements.
+std::vector<Column> BandColumns(const ProcessingSession& session, int stage,
+                                bool include_filtered) {
+    std::vector<Column> columns;
+    const BandVector* mask = nullptr;
+    switch (stage) {
+        case kStageRaw:
+            for (int w = kFirstWavelength; w < kFirstWavelength + kSpectrumBands; ++w)
+                columns.push_back({w, static_cast<double>(w)});
+            return columns;
+        case kStageFiltered:
+            mask = &session.FilterMask();
+            break;
+        case kStageSmoothed:
+        case kStageInterpolated:
+            mask = &session.SmoothingMask();
+            break;
+        case kStageSynthesized:
+            mask = session.SensorMask();
+            break;
+        case kStageDerived:
+            mask = session.DerivativeMask();
+            break;
+        default:
+            return columns;
+    }
+    if (!mask) return columns;
+    const bool sensor_stage = stage == kStageSynthesized || stage == kStageDerived;
+    const Sensor* sensor = session.CurrentSensor();
+    for (const BandEntry& e : mask->Entries()) {
+        if (sensor_stage) {
+            const int element = e.index - mask->First();
+            if (!sensor || element >= sensor->ElementCount() || !sensor->Usable(element)) continue;
+        }
+        if (include_filtered || e.value == 1.0) columns.push_back({e.index, e.x});
+    }
+    return columns;
+}
+
+std::string StageName(const ProcessingSession& session, int stage) {
+    switch (stage) {
+        case kStageRaw:
+            return "raw";
+        case kStageFiltered:
+            return "filtered";
+        case kStageSmoothed:
+            return "smoothed";
+        case kStageSynthesized:
+            return session.CurrentSensor()->Name() + "_synth";
+        case kStageInterpolated:
+            return session.CurrentSensor()->Name() + "_synth_interpol";
+        case kStageDerived:
+            return std::to_string(session.DerivativeOrder()) + "_derivative";
+        default:
+            return session.CurrentFeatureSpace()->Name();
+    }
+}
+
+// The values of the species attribute: the chosen names of every species of the study, in
+// folder order, each once; 1..N for auto numbers.
+std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type, int exported) {
+    std::vector<std::string> values;
+    if (name_type == ExportSettings::kAutoNumber) {
+        for (int i = 1; i <= exported; ++i) values.push_back(std::to_string(i));
+        return values;
+    }
+    static const char* const kColumns[] = {"common_name", "maori_name", "latin_name",
+                                           "folder_name"};
+    std::set<std::string> seen;
+    ResultSet rows = db.Query(Sql("SELECT %s FROM species WHERE study_id = %i ORDER BY folder_name",
+                                  kColumns[name_type], study_id));
+    while (rows.Next()) {
+        std::string name = rows.IsNull(0) ? std::string() : rows.String(0);
+        if (seen.insert(name).second) values.push_back(std::move(name));
+    }
+    return values;
+}
+
+}  // namespace
+
+void ExportSettings::Validate() const {
+    auto check = [](bool ok, const char* what) {
+        if (!ok) throw OrvaneError(std::string("Export: ") + what);
+    };
+    check(stage >= kStageRaw && stage <= kStageInterpolated, "unknown processing stage");
+    check(format >= kArff && format <= kEnvi, "unknown format");
+    check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
+          "unknown species restriction");
+    check(data_details >= kAllSpectra && data_details <= kSpeciesMean, "unknown data details");
+    check(offset_percent >= 0 && offset_percent <= 100,
+          "the offset must be a whole number from 0 to 100 percent");
+    check(name_type >= kCommon && name_type <= kAutoNumber, "unknown name type");
+}
+
+std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,
+                           const ExportSettings& settings) {
+    return FilePart(study_name) + "_" + FilePart(StageName(session, settings.stage)) + "_" +
+           kRestrictionNames[settings.species_restriction] +
+           kDetailsSuffixes[settings.data_details];
+}
+
+ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
+                           Frontend& frontend, const ExportSettings& requested) {
+    requested.Validate();
+    ExportSettings settings = requested;
+    if (settings.stage == kStageRaw) settings.include_filtered = true;
+    if (settings.format == ExportSettings::kEnvi) settings.transpose = true;
+    if (settings.stage >= kStageSynthesized) session.RequireSensor();
+    if (settings.stage == kStageFeatures && !session.CurrentFeatureSpace())
+        throw OrvaneError("No feature space is selected; choose one before exporting features.");
+
+    Database& db = session.Db();
+    std::string study_name;
+    db.QueryText(Sql("SELECT name FROM study WHERE study_id = %i", session.StudyId()), study_name);
+
+    std::string query =
+        Sql("select count(spectrum_id), sp.species_id from spectrum s, species sp where "
+            "sp.species_id = s.species_id and sp.study_id = %i ",
+            session.StudyId());
+    if (settings.species_restriction == ExportSettings::kEndmembers)
+        query += "and endmember = 'Y' ";
+    if (settings.species_restriction == ExportSettings::kMixtures) query += "and endmember = 'N' ";
+    query += "group by folder_name, sp.species_id ORDER BY folder_name";
+    if (settings.sort_numerically) query += " + 0";
+    std::vector<int64_t> species_ids;
+    {
+        ResultSet rows = db.Query(query);
+        while (rows.Next()) {
+            const int count = rows.Int(0);
+            if (settings.species_restriction == ExportSettings::kLibrarySpecies &&
+                count < session.MinSpectraPerSpecies())
+                continue;
+            species_ids.push_back(std::strtoll(rows.Text(1), nullptr, 10));
+        }
+    }
+    const int n = static_cast<int>(species_ids.size());
+    ExportResult result;
+    if (n == 0) {
+        frontend.Report("Exported 0 species\n");
+        return result;
+    }
+
+    const std::string path = factory.MakeOutputPath(ExportFileName(session, study_name, settings),
+                                                    kExtensions[settings.format]);
+    std::unique_ptr<TextFile> file = settings.transpose
+                                         ? std::make_unique<TransposingTextFile>(path, '#')
+                                         : std::make_unique<TextFile>(path, '#');
+    file->SetDelimiter(",");
+    if (!file->OpenForWriting())
+        throw OrvaneError("Could not open file:\n" + path +
+                          "\nCheck if file is open in another application and close it first "
+                          "before exporting data.");
+    // Whatever stops the export half way, no partial file is left to be taken for a whole one.
+    struct PartialFile {
+        TextFile* file;
+        std::string path;
+        ~PartialFile() {
+            if (!file) return;
+            file->TextFile::Close();
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    } partial{file.get(), path};
+
+    SpeciesWriter writer(session, *file, settings);
+    writer.columns = BandColumns(session, settings.stage, settings.include_filtered);
+    writer.WriteHeader(settings.format == ExportSettings::kArff
+                           ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
+                           : std::vector<std::string>());
+
+    frontend.BeginProgress("Exporting file", n);
+    struct ProgressEnd {
+        Frontend& frontend;
+        ~ProgressEnd() { frontend.EndProgress(); }
+    } progress_end{frontend};
+    for (int i = 0; i < n; ++i) {
+        frontend.StepProgress(i + 1);
+        if (frontend.Cancelled()) throw OrvaneError("Export cancelled; no file was written.");
+        const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
+        std::unique_ptr<Species> species = factory.LoadSpecies(species_ids[static_cast<size_t>(i)]);
+        writer.SpeciesRows(*species, offset, i + 1);
+    }
+    partial.file = nullptr;
+    if (!file->Close()) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+        throw OrvaneError("Could not write " + path +
+                          " completely (is the disk full?); the incomplete file was removed.");
+    }
+    frontend.Report("Exported " + std::to_string(n) + " species\n");
+    result.path = path;
+    result.species = n;
+    return result;
+}
+
+}  // namespace orvane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class Spectra_factory_class;
+
+// What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
+struct ExportSettings {
+    enum Format { kArff = 0, kCsv = 1, kEnvi = 2 };
+    enum Restriction { kAllSpecies = 0, kLibrarySpecies = 1, kEndmembers = 2, kMixtures = 3 };
+    enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
+    enum NameType { kCommon = 0, kMaori = 1, kLatin = 2, kFolder = 3, kAutoNumber = 4 };
+
+    int stage = 3;  // ProcessingStage; 6 is the synthesized stage interpolated to 1 nm
+    int format = kCsv;
+    int species_restriction = kLibrarySpecies;
+    int data_details = kAllSpectra;
+    bool include_filtered = false;
+    bool transpose = false;
+    int offset_percent = 0;  // 0..100; the first species is raised most, the last not at all
+    int name_type = kFolder;
+    bool sort_numerically = false;
+
+    // Throws OrvaneError naming the first setting out of range.
+    void Validate() const;
+};
+
+struct ExportResult {
+    std::string path;  // empty when no species was selected and so no file was made
+    int species = 0;
+};
+
+// Writes the current study's spectra at one stage of the chain to one file in the output
+// folder, one species in memory at a time. Reports "Exported %i species". Throws OrvaneError
+// (and leaves no partial file) when the file cannot be written.
+ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
+                           Frontend& frontend, const ExportSettings& settings);
+
+// The file name without folder and extension: study, stage, restriction and details parts.
+std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,
+                           const ExportSettings& settings);
+
+}  // namespace orvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/matrix.h"
+
+namespace orvane {
+
+struct PlotPoint {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct PixelLine {
+    int x1, y1, x2, y2;
+};
+
+struct PixelText {
+    int left, top;
+    std::string text;
+};
+
+// Everything a plot window paints, in device pixels of its drawing surface.
+struct PlotScene {
+    int width = 0;
+    int height = 0;
+    std::vector<PixelLine> axes;    // the x axis, then the y axis
+    std::vector<PixelLine> ticks;   // five on x, then five on y
+    std::vector<PixelText> labels;  // one per tick, in the same order
+    std::vector<PlotPoint> points;  // top-left corners of the 5-pixel markers (whole pixels)
+    std::string note;               // said instead of the data when there is nothing to scale
+
+    // The ranges behind the layout, for callers that annotate the plot.
+    double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
+    double x_range = 0.0, y_range = 0.0;
+    double x_start = 0.0, y_start = 0.0, x_step = 0.0, y_step = 0.0;
+};
+
+// The arithmetic of a two-dimensional scatter plot with five labelled ticks per axis: data
+// ranges padded by 5 % on each side, axes inside a 5 % margin, tick values formatted "%.3E",
+// each point a 5-pixel marker whose top-left corner is the point. The mapping puts the axis
+// start value exactly at the origin and every tick value exactly on its tick.
+class PlotLayout {
+  public:
+    static constexpr double kOuterMargin = 0.05;
+    static constexpr double kInnerPadding = 0.05;
+    static constexpr double kTickLength = 0.01;
+    static constexpr int kTicks = 5;
+    static constexpr int kMarkerSize = 5;
+
+    // One item per call; row i of the matrix is a point (column 1 x, column 2 y; further
+    // columns are ignored).
+    void AddItem(const Matrix& rows);
+    void AddItem(std::vector<PlotPoint> points);
+    int ItemCount() const { return static_cast<int>(items_.size()); }
+
+    void SetTitle(std::string title) { title_ = std::move(title); }
+    const std::string& Title() const { return title_; }
+
+    // Lays the plot out on a surface of width x height pixels whose label font has the given
+    // character height and average character width. Points are placed only when `with_points`
+    // is set (a plain plot window draws axes only). Without items, or when every point shares
+    // one x or one y value, the axes come with a note and no ticks, labels or points.
+    PlotScene Layout(int width, int height, int char_height, int char_width,
+                     bool with_points) const;
+
+  private:
+    std::vector<std::vector<PlotPoint>> items_;
+    std::string title_;
+};
+
+}  // namespace orvane

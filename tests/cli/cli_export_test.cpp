@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/cli_runner.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+class CliExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        const int study = test::InsertStudy(db, "cli study");
+        const int species = test::InsertSpecies(db, study, "GS");
+        const int site = test::InsertSite(db, study, species, 1);
+        for (int i = 1; i <= 3; ++i) {
+            test::SpectrumValues row;
+            row.spectrum_no = i;
+            test::InsertSpectrum(db, study, species, site, row,
+                                 test::Blob(test::DistinctReflectances(i)));
+        }
+        ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
+    }
+
+    test::CliOutcome Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config_});
+        return test::RunCliWords(args);
+    }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_{"cliexport"};
+    std::string config_ = scratch_.WriteConfig(dir_.Path());
+};
+
+TEST_F(CliExport, PrintsThePathOfTheFileItWrote) {
+    test::CliOutcome r = Cli({"export"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("Exported 1 species"), std::string::npos) << r.out;
+    const std::string path = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+    EXPECT_EQ(std::filesystem::path(path.substr(0, path.size() - 1)).filename(),
+              "cli study_Landsat 8 OLI_synth_lib_species.csv");
+    EXPECT_TRUE(std::filesystem::exists(path.substr(0, path.size() - 1)));
+
+    r = Cli({"export", "--stage", "raw", "--format", "envi", "--details", "site-mean", "--names",
+             "number", "--offset", "5"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("cli study_raw_lib_species_site_mean.txt"), std::string::npos) << r.out;
+}
+
+TEST_F(CliExport, BadChoicesAreUsageErrors) {
+    const struct {
+        std::vector<std::string> args;
+        const char* in_err;
+    } cases[] = {
+        {{"export", "--stage", "cooked"}, "--stage must be raw|filtered|smoothed|synth"},
+        {{"export", "--format", "xls"}, "--format must be arff|csv|envi"},
+        {{"export", "--offset", "150"}, "--offset must be a whole number from 0 to 100"},
+        {{"export", "--names", "nick"}, "--names must be"},
+    };
+    for (const auto& c : cases) {
+        const test::CliOutcome r = Cli(c.args);
+        EXPECT_EQ(r.rc, 2) << c.in_err;
+        EXPECT_NE(r.err.find(c.in_err), std::string::npos) << r.err;
+    }
+    // Features without a feature space: a clear failure, no file.
+    const test::CliOutcome r = Cli({"export", "--stage", "features"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("No feature space is selected"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace orvane

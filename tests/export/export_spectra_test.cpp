@@ -1,0 +1,358 @@
+#include "export/export_spectra.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "spectra/spectra_factory_class.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+class RecordingFrontend : public Frontend {
+  public:
+    void Report(const std::string& text) override { reports.push_back(text); }
+    void Error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> reports;
+    std::vector<std::string> errors;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadAll(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Splits at commas outside double quotes; quoted fields keep their quotes.
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted)
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
+std::string D(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.14E", v);
+    return text;
+}
+
+std::string Constant(float value) { return test::Blob(std::vector<float>(kSpectrumBands, value)); }
+
+// A study of four species whose spectra are constant, so that every exported value is known
+// exactly: folders "2" (3 spectra, endmember), "10" (3), "100" (2, below the study's minimum
+// of 3) and "o'neil" (3, two sites).
+class ExportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        study_ = test::InsertStudy(db, "field 2026");
+        AddSpecies("2", {{1, {0.25f, 0.75f}}, {2, {0.5f}}}, "Two", "Endmember");
+        db.Execute("update species set endmember = 'Y' where folder_name = '2'");
+        AddSpecies("10", {{1, {0.125f, 0.125f, 0.125f}}}, "Ten", "");
+        AddSpecies("100", {{1, {0.5f, 0.5f}}}, "Hundred", "");
+        AddSpecies("o'neil", {{3, {0.0625f}}, {5, {0.1875f, 0.3125f}}}, "Neil common", "");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
+        session_->SetStudy(study_);
+        factory_ = std::make_unique<Spectra_factory_class>("", out_.Path() + "/out", *session_);
+        factory_->SetStudy(study_);
+    }
+
+    void AddSpecies(const std::string& folder,
+                    const std::vector<std::pair<int, std::vector<float>>>& sites,
+                    const std::string& common, const std::string& latin) {
+        Database& db = scratch_.Admin();
+        const int species = test::InsertSpecies(db, study_, folder, common, latin);
+        int number = 1;
+        for (const auto& [site_no, values] : sites) {
+            const int site = test::InsertSite(db, study_, species, site_no);
+            for (float v : values) {
+                test::SpectrumValues row;
+                row.spectrum_no = number++;
+                test::InsertSpectrum(db, study_, species, site, row, Constant(v));
+            }
+        }
+    }
+
+    ExportResult Run(const ExportSettings& settings) {
+        return ExportSpectra(*factory_, *session_, frontend_, settings);
+    }
+
+    test::ScratchDatabase scratch_{"export"};
+    test::TempDir out_;
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<Spectra_factory_class> factory_;
+    RecordingFrontend frontend_;
+};
+
+TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
+    const ExportResult r = Run(ExportSettings());
+    EXPECT_EQ(r.path, out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv");
+    EXPECT_EQ(r.species, 3);
+    ASSERT_EQ(frontend_.reports.size(), 1u);
+    EXPECT_EQ(frontend_.reports[0], "Exported 3 species\n");
+
+    const std::vector<std::string> lines = Lines(r.path);
+    ASSERT_EQ(lines.size(), 1u + 3 + 3 + 3);
+    const std::vector<std::string> header = Fields(lines[0]);
+    ASSERT_EQ(header.size(), 8u);  // species and the seven calibrated bands
+    EXPECT_EQ(header[0], "species");
+    EXPECT_EQ(header[1], D(442.98));
+    EXPECT_EQ(header[7], D(2201.25));
+    // Text order of folders, one row per spectrum; "100" has too few spectra.
+    EXPECT_EQ(Fields(lines[1])[0], "10");
+    EXPECT_EQ(Fields(lines[4])[0], "2");
+    EXPECT_EQ(Fields(lines[7])[0], "o'neil");
+    // A flat spectrum synthesizes to the same flat value in every band.
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), header.size()) << lines[i];
+        for (size_t k = 2; k < f.size(); ++k)
+            EXPECT_NEAR(std::atof(f[k].c_str()), std::atof(f[1].c_str()), 1e-6);
+    }
+    EXPECT_NEAR(std::atof(Fields(lines[1])[1].c_str()), 0.125, 1e-6);
+}
+
+TEST_F(ExportTest, HeaderAndRowsStayAlignedAroundExcludedBands) {
+    test::InsertWavebandFilter(scratch_.Admin(), study_, {{1350, 1449}, {2400, 2499}});
+    session_->SetStudy(study_);
+    ExportSettings s;
+    s.stage = kStageFiltered;
+    s.species_restriction = ExportSettings::kEndmembers;
+
+    const std::string path = Run(s).path;
+    EXPECT_EQ(std::filesystem::path(path).filename(), "field 2026_filtered_endmembers.csv");
+    std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(lines.size(), 4u);
+    std::string header = "species";
+    std::string row = "2";
+    for (int w = 350; w <= 2399; ++w) {
+        if (w >= 1350 && w <= 1449) continue;
+        header += "," + std::to_string(w);
+        row += "," + D(0.25);
+    }
+    EXPECT_EQ(lines[0], header);
+    EXPECT_EQ(lines[1], row);
+
+    // With the filtered bands every band has a column and the excluded ones are empty.
+    s.include_filtered = true;
+    lines = Lines(Run(s).path);
+    const std::vector<std::string> h = Fields(lines[0]);
+    const std::vector<std::string> f = Fields(lines[3]);
+    ASSERT_EQ(h.size(), 2151u);
+    ASSERT_EQ(f.size(), 2151u);
+    EXPECT_EQ(h[1400 - 349], "1400");
+    EXPECT_EQ(f[1400 - 349], "");
+    EXPECT_EQ(f[1349 - 349], D(0.5));
+    EXPECT_EQ(f[2150], "");
+}
+
+TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
+    test::InsertWavebandFilter(scratch_.Admin(), study_, {{1350, 1449}});
+    session_->SetStudy(study_);
+    ExportSettings s;
+    s.stage = kStageRaw;
+    s.species_restriction = ExportSettings::kAllSpecies;
+    s.data_details = ExportSettings::kSpeciesMean;
+    s.offset_percent = 10;
+    s.sort_numerically = true;
+    s.name_type = ExportSettings::kCommon;
+
+    const std::vector<std::string> lines = Lines(Run(s).path);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(Fields(lines[0]).size(), 2151u);
+    // "o'neil" counts as 0 and so comes first; offsets 0.3, 0.2, 0.1 and 0 in that order.
+    const struct {
+        const char* name;
+        double value;
+    } expected[] = {{"Neil common", (0.0625 + 0.1875 + 0.3125) / 3 + 0.3},
+                    {"Two", 0.5 + 0.2},
+                    {"Ten", 0.125 + 0.1},
+                    {"Hundred", 0.5}};
+    for (size_t i = 0; i < 4; ++i) {
+        const std::vector<std::string> f = Fields(lines[i + 1]);
+        ASSERT_EQ(f.size(), 2151u);
+        EXPECT_EQ(f[0], expected[i].name);
+        EXPECT_NEAR(std::atof(f[1].c_str()), expected[i].value, 1e-12) << f[0];
+        EXPECT_EQ(f[1400 - 349], f[1]) << "raw values ignore the filter";
+    }
+}
+
+TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
+    ExportSettings s;
+    s.stage = kStageFiltered;
+    s.format = ExportSettings::kEnvi;
+    s.data_details = ExportSettings::kSiteMean;
+    s.name_type = ExportSettings::kAutoNumber;
+    s.species_restriction = ExportSettings::kAllSpecies;
+
+    const ExportResult r = Run(s);
+    EXPECT_EQ(std::filesystem::path(r.path).filename(),
+              "field 2026_filtered_all_species_site_mean.txt");
+    const std::vector<std::string> lines = Lines(r.path);
+    ASSERT_EQ(lines.size(), 2u + 2150);
+    // Species in folder order 10, 100, 2, o'neil; sites 1 | 1 | 1, 2 | 3, 5.
+    EXPECT_EQ(lines[0], "species,1,2,3,3,4,4");
+    EXPECT_EQ(lines[1], "site,1,1,1,2,3,5");
+    EXPECT_EQ(lines[2], "350," + D(0.125) + "," + D(0.5) + "," + D(0.5) + "," + D(0.5) + "," +
+                            D(0.0625) + "," + D(0.25));
+}
+
+TEST_F(ExportTest, TransposedFileKeepsEmptyFieldsInPlace) {
+    test::InsertWavebandFilter(scratch_.Admin(), study_, {{351, 352}});
+    session_->SetStudy(study_);
+    ExportSettings s;
+    s.stage = kStageFiltered;
+    s.transpose = true;
+    s.include_filtered = true;
+    s.species_restriction = ExportSettings::kEndmembers;
+    const std::vector<std::string> lines = Lines(Run(s).path);
+    ASSERT_EQ(lines.size(), 2151u);
+    EXPECT_EQ(lines[0], "species,2,2,2");
+    EXPECT_EQ(lines[1], "350," + D(0.25) + "," + D(0.75) + "," + D(0.5));
+    EXPECT_EQ(lines[2], "351,,,");
+    EXPECT_EQ(lines[4], "353," + D(0.25) + "," + D(0.75) + "," + D(0.5));
+}
+
+TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
+    Database& db = scratch_.Admin();
+    db.Execute(
+        "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
+        "values ('pair test', '', 2, (select fs_type_id from feature_space_type where type = "
+        "1), current_timestamp())");
+    const int fs = static_cast<int>(db.InsertId());
+    db.Execute(
+        Sql("insert into band_range (band1, band2, feature_space_id) values (483, 865, "
+            "%i), (443, 655, %i)",
+            fs, fs));
+    session_->SetFeatureSpaceType(1);
+    session_->SetFeatureSpace(fs);
+    ExportSettings s;
+    s.stage = kStageFeatures;
+    s.data_details = ExportSettings::kSpeciesMean;
+    const ExportResult r = Run(s);
+    EXPECT_EQ(std::filesystem::path(r.path).filename(),
+              "field 2026_pair test_lib_species_species_mean.csv");
+    const std::vector<std::string> lines = Lines(r.path);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "species,pair test_1,pair test_2");
+    for (size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> f = Fields(lines[i]);
+        ASSERT_EQ(f.size(), 3u);
+        // A flat spectrum has a normalised difference of zero.
+        EXPECT_NEAR(std::atof(f[1].c_str()), 0.0, 1e-6);
+    }
+
+    session_->SetFeatureSpace(0);
+    EXPECT_THROW(Run(s), OrvaneError);
+}
+
+TEST_F(ExportTest, NothingSelectedWritesNoFile) {
+    scratch_.Admin().Execute("update species set endmember = 'Y'");
+    ExportSettings s;
+    s.species_restriction = ExportSettings::kMixtures;
+    const ExportResult r = Run(s);
+    EXPECT_EQ(r.path, "");
+    EXPECT_EQ(frontend_.reports, std::vector<std::string>{"Exported 0 species\n"});
+    EXPECT_FALSE(std::filesystem::exists(out_.Path() + "/out") &&
+                 !std::filesystem::is_empty(out_.Path() + "/out"));
+}
+
+TEST_F(ExportTest, UnwritableFileIsReportedAndLeavesNothing) {
+    ExportSettings s;
+    const std::string path = out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv";
+    std::filesystem::create_directories(path);  // a folder where the file should go
+    try {
+        Run(s);
+        FAIL() << "a file that cannot be opened must be an error";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("Could not open file:\n" + path), std::string::npos);
+    }
+    EXPECT_TRUE(frontend_.reports.empty());
+
+    s.offset_percent = 101;
+    EXPECT_THROW(Run(s), OrvaneError);
+}
+
+TEST_F(ExportTest, SlashInAStudyNameStaysInTheOutputFolder) {
+    scratch_.Admin().Execute(
+        Sql("update study set name = '../up/over' where study_id = %i", study_));
+    const ExportResult r = Run(ExportSettings());
+    EXPECT_EQ(std::filesystem::path(r.path).parent_path(), out_.Path() + "/out");
+    EXPECT_EQ(std::filesystem::path(r.path).filename(),
+              ".._up_over_Landsat 8 OLI_synth_lib_species.csv");
+}
+
+// The ARFF file must load in a real ARFF reader with every value under its attribute.
+TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
+    ASSERT_EQ(std::system("/usr/bin/python3 -c 'import scipy.io.arff' 2>/dev/null"), 0)
+        << "the ARFF check needs python3-scipy (scripts/setup installs it)";
+    test::InsertWavebandFilter(scratch_.Admin(), study_, {{400, 2450}});
+    session_->SetStudy(study_);
+    ExportSettings s;
+    s.format = ExportSettings::kArff;
+    s.stage = kStageFiltered;
+    s.data_details = ExportSettings::kSiteMean;
+    s.include_filtered = true;
+    s.name_type = ExportSettings::kCommon;
+    const ExportResult r = Run(s);
+    const std::vector<std::string> lines = Lines(r.path);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "@relation relation_name");
+    EXPECT_EQ(lines[2], "@attribute species {'Ten','Hundred','Two','Neil common'}");
+    EXPECT_EQ(lines[3], "@attribute site numeric");
+    EXPECT_EQ(lines[4], "@attribute b350 numeric");
+
+    const std::string script = out_.File("check.py");
+    std::ofstream(script) << "import sys\n"
+                             "from scipy.io import arff\n"
+                             "data, meta = arff.loadarff(sys.argv[1])\n"
+                             "print(len(meta.names()), len(data))\n"
+                             "for row in data:\n"
+                             "    print(row['species'].decode(), int(row['site']), row['b350'],\n"
+                             "          row['b1000'] == row['b1000'], row['b2499'])\n";
+    const std::string output = out_.File("check.txt");
+    ASSERT_EQ(
+        std::system(
+            ("/usr/bin/python3 '" + script + "' '" + r.path + "' > '" + output + "'").c_str()),
+        0);
+    EXPECT_EQ(ReadAll(output),
+              "2152 5\n"
+              "Ten 1 0.125 False 0.125\n"
+              "Two 1 0.5 False 0.5\n"
+              "Two 2 0.5 False 0.5\n"
+              "Neil common 3 0.0625 False 0.0625\n"
+              "Neil common 5 0.25 False 0.25\n");
+}
+
+}  // namespace
+}  // namespace orvane

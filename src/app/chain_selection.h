@@ -27,6 +27,9 @@ int ParseDerivativeMethod(const std::string& word);  // iterative|savgol
 int ParseFeatureSpaceType(const std::string& word);  // DI|NTBI|PCT
 int ParseClassifier(const std::string& word);        // mahalanobis|modified-mahalanobis|gsd|sam
 
+// The id of a study given by id or name; throws OrvaneError when none matches.
+int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);
+
 // Makes the selection current through the session, exactly as the form's controls would:
 // study, sensor, smoothing, derivative order and method, feature-space type, feature space,
 // classifier. Names that match nothing throw OrvaneError. Without an explicit feature space

@@ -21,13 +21,23 @@ public:
     virtual void StepProgress(int /*done*/) {}
     virtual void EndProgress() {}
     virtual bool Cancelled() { return false; }
+
+    // An OK / Cancel question; true for OK. A frontend that cannot ask answers Cancel, so
+    // nothing destructive happens unasked.
+    virtual bool Confirm(const std::string& /*question*/) { return false; }
 };
 
-// A frontend that drops everything; for callers that need none.
+// A frontend that drops everything and answers every question as it was constructed to; for
+// callers that need none.
 class SilentFrontend : public Frontend {
 public:
+    explicit SilentFrontend(bool confirm = false) : confirm_(confirm) {}
     void Report(const std::string&) override {}
     void Error(const std::string&) override {}
+    bool Confirm(const std::string&) override { return confirm_; }
+
+private:
+    bool confirm_;
 };
 
 }  // namespace orvane

@@ -17,6 +17,7 @@
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
+#include "app/study_management.h"
 #include "app/waveband_filter_setup.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
@@ -365,6 +366,53 @@ int CmdStudies(Context& ctx) {
     return 0;
 }
 
+// The global --study option, or else the session's first study.
+void SelectStudy(Context& ctx) {
+    if (ctx.args.Has("study"))
+        ctx.session->SetStudy(ResolveStudy(*ctx.session, ctx.args.Get("study")));
+    if (ctx.session->StudyId() == 0)
+        throw OrvaneError("There is no study in the database; create one with \"study create\".");
+}
+
+int CmdStudyCreate(Context& ctx) {
+    if (!ctx.args.Has("name")) throw UsageError("study create needs --name NAME");
+    if (!ctx.args.Has("path")) throw UsageError("study create needs --path DIR");
+    StudyFields fields;
+    fields.name = ctx.args.Get("name");
+    fields.data_path = ctx.args.Get("path");
+    fields.description = ctx.args.Get("description");
+    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples);
+    const int id = StudyManagement(*ctx.session, ctx.frontend).CreateStudy(fields);
+    ctx.out << id << '\t' << fields.name << '\n';
+    return 0;
+}
+
+int CmdStudyDelete(Context& ctx) {
+    SelectStudy(ctx);
+    ctx.frontend.SetAnswer(ctx.args.Has("yes"));
+    if (!StudyManagement(*ctx.session, ctx.frontend).DeleteCurrentStudy()) {
+        ctx.frontend.Error("Nothing was deleted; add --yes to delete the study.");
+        return 1;
+    }
+    return 0;
+}
+
+int CmdStudyReport(Context& ctx) {
+    SelectStudy(ctx);
+    StudyManagement(*ctx.session, ctx.frontend).StudyReport();
+    return 0;
+}
+
+int CmdImport(Context& ctx) {
+    SelectStudy(ctx);
+    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    factory.SetStudy(ctx.session->StudyId());
+    const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
+    ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
+                   added.sites, added.spectra, added.skipped);
+    return 0;
+}
+
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"sensors", "sensors", "List the sensors: id, name, response type, number of elements.",
@@ -372,6 +420,21 @@ const std::vector<Command>& Commands() {
         {"sensor import", "sensor import FILE [--type gaussian|ratio]",
          "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
         {"studies", "studies", "List the studies: id and name.", CmdStudies},
+        {"study create",
+         "study create --name NAME --path DIR [--description TEXT] [--min-samples N]",
+         "Create a study of the species folders under DIR (minimum samples per species 0-10000, "
+         "default 15) and print its id.",
+         CmdStudyCreate},
+        {"study delete", "study delete [--study NAME|ID] --yes",
+         "Delete the study with all its species, sites, spectra, settings and results.",
+         CmdStudyDelete},
+        {"study report", "study report [--study NAME|ID]",
+         "Report the study's description, data path, counts and capture timeframe.",
+         CmdStudyReport},
+        {"import", "import [--study NAME|ID]",
+         "Import the study's folder tree: species folders, site folders, instrument files; what "
+         "is stored already is kept.",
+         CmdImport},
         {"filter show", "filter show", "Show the study's waveband filter ranges.", CmdFilterShow},
         {"filter set", "filter set LOWER-UPPER ...",
          "Replace the study's waveband filter ranges (none given: no ranges).", CmdFilterSet},

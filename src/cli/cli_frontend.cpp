@@ -41,4 +41,11 @@ void CliFrontend::EndProgress() {
     total_ = 0;
 }
 
+bool CliFrontend::Confirm(const std::string& question) {
+    err_ << question;
+    if (question.empty() || question.back() != '\n') err_ << '\n';
+    err_.flush();
+    return answer_;
+}
+
 }  // namespace orvane

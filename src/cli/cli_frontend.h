@@ -16,6 +16,9 @@ public:
     void BeginProgress(const std::string& title, int total) override;
     void StepProgress(int done) override;
     void EndProgress() override;
+    // The question goes to standard error; the answer is the one the command line gave.
+    bool Confirm(const std::string& question) override;
+    void SetAnswer(bool yes) { answer_ = yes; }
 
 private:
     std::ostream& out_;
@@ -24,6 +27,7 @@ private:
     std::string title_;
     int total_ = 0;
     int shown_ = -1;
+    bool answer_ = false;
 };
 
 }  // namespace orvane

@@ -47,6 +47,10 @@ void Spectra_factory_class::SetStudy(int study_id) {
                             data_path_);
 }
 
+ImportCounts Spectra_factory_class::ImportStudySpectra(Frontend& frontend) {
+    return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
+}
+
 std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) {
     Database& db = session_.Db();
     const int id = Low32(species_id);

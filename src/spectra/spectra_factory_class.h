@@ -5,10 +5,12 @@
 #include <string>
 
 #include "spectra/species.h"
+#include "spectra/spectra_import.h"
 
 namespace orvane {
 
 class ConfigFile;
+class Frontend;
 class ProcessingSession;
 class Statement;
 
@@ -24,6 +26,9 @@ public:
     void SetStudy(int study_id);
     int StudyId() const { return study_id_; }
     const std::string& DataPath() const { return data_path_; }
+
+    // Stores the current study's folder tree (see SpectraImport).
+    ImportCounts ImportStudySpectra(Frontend& frontend);
 
     std::unique_ptr<Species> LoadSpecies(int64_t species_id);
     std::unique_ptr<Site> LoadSite(int64_t site_id);

@@ -215,6 +215,8 @@ Statement::Statement(Database& db, const std::string& sql) : db_(db), sql_(sql) 
             throw;
         }
     }
+    params_.resize(mysql_stmt_param_count(stmt_));
+    param_values_.resize(params_.size());
     const unsigned count = mysql_stmt_field_count(stmt_);
     results_.resize(count);
     columns_.resize(count);
@@ -231,15 +233,90 @@ void Statement::Fail(const std::string& what) {
 }
 
 void Statement::BindIntParams(const std::vector<int>& values) {
-    param_values_ = values;
-    params_.assign(values.size(), MYSQL_BIND{});
-    for (size_t i = 0; i < values.size(); ++i) {
-        std::memset(&params_[i], 0, sizeof(MYSQL_BIND));
-        params_[i].buffer_type = MYSQL_TYPE_LONG;
-        params_[i].buffer = &param_values_[i];
-    }
-    if (mysql_stmt_bind_param(stmt_, params_.data()) != 0) Fail("bind parameters");
+    for (size_t i = 0; i < values.size(); ++i) SetInt(static_cast<unsigned>(i), values[i]);
+    BindParams();
 }
+
+Statement::Param& Statement::ParamAt(unsigned index) {
+    if (index >= param_values_.size())
+        throw DbError("Parameter " + std::to_string(index + 1) + " of a statement with " +
+                      std::to_string(param_values_.size()) + " parameters: " + sql_.substr(0, 300));
+    return param_values_[index];
+}
+
+void Statement::SetInt(unsigned index, int value) {
+    Param& p = ParamAt(index);
+    p.kind = Param::kInt;
+    p.int_value = value;
+}
+
+void Statement::SetDouble(unsigned index, double value) {
+    Param& p = ParamAt(index);
+    p.kind = Param::kDouble;
+    p.double_value = value;
+}
+
+void Statement::SetText(unsigned index, const std::string& text) {
+    Param& p = ParamAt(index);
+    p.kind = Param::kText;
+    p.text = text;
+}
+
+void Statement::SetNull(unsigned index) { ParamAt(index).kind = Param::kNull; }
+
+void Statement::SetBlob(unsigned index, const void* data, unsigned long bytes) {
+    Param& p = ParamAt(index);
+    p.kind = Param::kBlob;
+    p.blob = data;
+    p.length = bytes;
+}
+
+// The bind array points into the parameter values, so it is rebuilt just before each run: a
+// text may have moved since it was set.
+void Statement::BindParams() {
+    for (size_t i = 0; i < param_values_.size(); ++i) {
+        Param& p = param_values_[i];
+        MYSQL_BIND& bind = params_[i];
+        std::memset(&bind, 0, sizeof bind);
+        switch (p.kind) {
+            case Param::kUnset:
+                throw DbError("Parameter " + std::to_string(i + 1) +
+                              " was not set: " + sql_.substr(0, 300));
+            case Param::kInt:
+                bind.buffer_type = MYSQL_TYPE_LONG;
+                bind.buffer = &p.int_value;
+                break;
+            case Param::kDouble:
+                bind.buffer_type = MYSQL_TYPE_DOUBLE;
+                bind.buffer = &p.double_value;
+                break;
+            case Param::kText:
+                p.length = static_cast<unsigned long>(p.text.size());
+                bind.buffer_type = MYSQL_TYPE_STRING;
+                bind.buffer = p.text.data();
+                bind.buffer_length = p.length;
+                bind.length = &p.length;
+                break;
+            case Param::kNull:
+                p.is_null = 1;
+                bind.buffer_type = MYSQL_TYPE_NULL;
+                bind.is_null = &p.is_null;
+                break;
+            case Param::kBlob:
+                bind.buffer_type = MYSQL_TYPE_BLOB;
+                bind.buffer = const_cast<void*>(p.blob);
+                bind.buffer_length = p.length;
+                bind.length = &p.length;
+                break;
+        }
+    }
+    if (!params_.empty() && mysql_stmt_bind_param(stmt_, params_.data()) != 0)
+        Fail("bind parameters");
+}
+
+uint64_t Statement::AffectedRows() const { return mysql_stmt_affected_rows(stmt_); }
+
+int64_t Statement::InsertId() const { return static_cast<int64_t>(mysql_stmt_insert_id(stmt_)); }
 
 void Statement::BindResultBlob(unsigned column, void* buffer, unsigned long capacity) {
     MYSQL_BIND& bind = results_.at(column);
@@ -273,8 +350,7 @@ void Statement::BindResultDouble(unsigned column, double* value) {
 }
 
 void Statement::Execute() {
-    if (!param_values_.empty() && mysql_stmt_bind_param(stmt_, params_.data()) != 0)
-        Fail("bind parameters");
+    BindParams();
     mysql_stmt_free_result(stmt_);
     if (mysql_stmt_execute(stmt_) != 0) Fail("execute");
     if (!results_.empty()) {

@@ -122,9 +122,10 @@ private:
     bool done_ = false;
 };
 
-// A server-side prepared statement with integer parameters and results bound straight into
-// the caller's storage. Binary results report their stored length so the caller can reject
-// a row whose length does not match what it expects.
+// A server-side prepared statement with parameters and results bound straight into the
+// caller's storage. Text and binary parameters travel apart from the statement text, so they
+// need no escaping. Binary results report their stored length so the caller can reject a row
+// whose length does not match what it expects.
 class Statement {
 public:
     Statement(Database& db, const std::string& sql);
@@ -133,6 +134,16 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     void BindIntParams(const std::vector<int>& values);
+    // One parameter at a time (0-based), kept until it is set again. A NULL text leaves the
+    // column NULL. The blob's bytes are not copied: they must stay in place until Execute.
+    void SetInt(unsigned index, int value);
+    void SetDouble(unsigned index, double value);
+    void SetText(unsigned index, const std::string& text);
+    void SetNull(unsigned index);
+    void SetBlob(unsigned index, const void* data, unsigned long bytes);
+    // Rows changed by the last execution, and the id it generated.
+    uint64_t AffectedRows() const;
+    int64_t InsertId() const;
     void BindResultBlob(unsigned column, void* buffer, unsigned long capacity);
     void BindResultInt(unsigned column, int* value);
     void BindResultDouble(unsigned column, double* value);
@@ -148,13 +159,24 @@ private:
         my_bool is_null = 0;
         my_bool error = 0;
     };
+    struct Param {
+        enum Kind { kUnset, kInt, kDouble, kText, kNull, kBlob } kind = kUnset;
+        int int_value = 0;
+        double double_value = 0.0;
+        std::string text;
+        const void* blob = nullptr;
+        unsigned long length = 0;
+        my_bool is_null = 0;
+    };
+    Param& ParamAt(unsigned index);
+    void BindParams();
     [[noreturn]] void Fail(const std::string& what);
 
     Database& db_;
     std::string sql_;
     MYSQL_STMT* stmt_ = nullptr;
     std::vector<MYSQL_BIND> params_;
-    std::vector<int> param_values_;
+    std::vector<Param> param_values_;
     std::vector<MYSQL_BIND> results_;
     std::vector<Column> columns_;
     bool results_bound_ = false;

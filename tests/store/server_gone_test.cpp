@@ -20,43 +20,14 @@
 #include "cli/cli.h"
 #include "spectra/spectra_factory_class.h"
 #include "store/database.h"
+#include "support/private_server.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-// scripts/orvane-db in a folder of its own: initialised, started and stopped by the test.
-class PrivateServer {
-  public:
-    PrivateServer() { running_ = Script("init --port auto --no-seed") == 0; }
-    ~PrivateServer() {
-        if (running_) Stop();
-    }
-    bool Running() const { return running_; }
-    std::string Config() const { return home_.File("spectra_config.txt"); }
-    std::string Log() const {
-        std::ifstream in(home_.File("script.log"));
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
-    bool Stop() {
-        running_ = false;
-        return Script("stop") == 0;
-    }
-
-  private:
-    int Script(const std::string& args) const {
-        const std::string command = "ORVANE_HOME='" + home_.Path() + "' '" +
-                                    test::SourcePath("scripts/orvane-db") + "' " + args + " >>'" +
-                                    home_.File("script.log") + "' 2>&1";
-        return std::system(command.c_str());
-    }
-
-    test::TempDir home_;
-    bool running_ = false;
-};
+using test::PrivateServer;
 
 bool SaysServerOrConnection(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

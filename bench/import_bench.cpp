@@ -1,0 +1,166 @@
+// SpectraImport over a folder tree of 10,000 instrument files (100 species x 10 sites x 10
+// files). Needs a MariaDB server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see
+// README.md).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/config_file.h"
+#include "app/frontend.h"
+#include "app/processing_session.h"
+#include "spectra/spectra_import.h"
+#include "store/array_codec.h"
+#include "store/database.h"
+
+namespace orvane {
+namespace {
+
+constexpr int kSpecies = 100;
+constexpr int kSitesPerSpecies = 10;
+constexpr int kFilesPerSite = 10;
+constexpr int kFiles = kSpecies * kSitesPerSpecies * kFilesPerSite;
+
+void RunSchema(Database& db, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw OrvaneError("cannot read " + path);
+    std::string line;
+    std::string statement;
+    while (std::getline(in, line)) {
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
+        statement += line + "\n";
+        const size_t end = line.find_last_not_of(" \t\r");
+        if (line[end] == ';') {
+            db.Execute(statement);
+            statement.clear();
+        }
+    }
+}
+
+// One file of the oldest layout: a header with capture time and position, then 2150 floats.
+void WriteFile(const std::string& path, int number) {
+    std::string bytes(484, '\0');
+    std::memcpy(&bytes[0], "as1", 3);
+    const short time[6] = {12, 11, 10, 4, 2, 119};  // 2019-03-04 10:11:12
+    std::memcpy(&bytes[160], time, sizeof time);
+    bytes[186] = 1;
+    const double position[3] = {-3654.0 - number % 7, 17442.0 + number % 5, 12.0};
+    std::memcpy(&bytes[350], position, sizeof position);
+    std::vector<float> values(kSpectrumBands);
+    for (int i = 0; i < kSpectrumBands; ++i)
+        values[static_cast<size_t>(i)] = 0.05f + 0.4f * static_cast<float>(i) / kSpectrumBands +
+                                         0.001f * static_cast<float>(number % 97);
+    bytes += EncodeFloats(values.data(), values.size());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The folder tree and a scratch database, both removed at the end of the run.
+class BenchTree {
+public:
+    explicit BenchTree(const std::string& config_path) {
+        char pattern[] = "/tmp/orvane-import-bench-XXXXXX";
+        if (!mkdtemp(pattern)) throw OrvaneError("cannot create a temporary folder");
+        root_ = pattern;
+        int number = 0;
+        for (int sp = 0; sp < kSpecies; ++sp) {
+            for (int si = 1; si <= kSitesPerSpecies; ++si) {
+                const std::string site = root_ + Sql("/species_%03i/site%02i", sp, si);
+                std::filesystem::create_directories(site);
+                for (int k = 1; k <= kFilesPerSite; ++k)
+                    WriteFile(site + Sql("/spec%05i.asd", k), ++number);
+            }
+        }
+        ConfigFile config(config_path);
+        config.Open();
+        ConnectionParams params = config.Connection();
+        name_ = "orvane_bench_import_" + std::to_string(getpid());
+        params.database = "";
+        admin_ = std::make_unique<Database>(params);
+        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+        admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
+        admin_->Execute("USE `" + name_ + "`");
+        RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
+        params.database = name_;
+        session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+    }
+
+    ~BenchTree() {
+        session_.reset();
+        try {
+            admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
+        }
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+
+    // A fresh study on the tree, so that every pass stores all files.
+    int NewStudy() {
+        Database& db = session_->Db();
+        db.Execute(Sql("insert into study (name, datapath) values ('bench %i', '%s')", ++studies_,
+                       db.Escape(root_).c_str()));
+        return static_cast<int>(db.InsertId());
+    }
+    ProcessingSession& Session() { return *session_; }
+    const std::string& Root() const { return root_; }
+
+private:
+    std::string root_;
+    std::string name_;
+    std::unique_ptr<Database> admin_;
+    std::unique_ptr<ProcessingSession> session_;
+    int studies_ = 0;
+};
+
+BenchTree* g_tree = nullptr;
+
+void BM_ImportStudySpectra(benchmark::State& state) {
+    SilentFrontend frontend;
+    int64_t spectra = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const int study = g_tree->NewStudy();
+        state.ResumeTiming();
+        const ImportCounts added =
+            SpectraImport(g_tree->Session(), frontend).ImportStudySpectra(study, g_tree->Root());
+        if (added.spectra != kFiles) state.SkipWithError("not every file was stored");
+        spectra += added.spectra;
+    }
+    state.counters["spectra_per_second"] =
+        benchmark::Counter(static_cast<double>(spectra), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ImportStudySpectra)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+}  // namespace orvane
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
+    if (!config || !*config) {
+        std::fprintf(stderr,
+                     "ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
+                     "(see bench/README.md).\n");
+        return 2;
+    }
+    try {
+        orvane::BenchTree tree(config);
+        orvane::g_tree = &tree;
+        benchmark::RunSpecifiedBenchmarks();
+        orvane::g_tree = nullptr;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "import_bench: %s\n", e.what());
+        return 1;
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "spectra/species.h"
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class Statement;
+
+// What one import added, and how many entries it reported as skipped.
+struct ImportCounts {
+    int species = 0;
+    int sites = 0;
+    int spectra = 0;
+    int skipped = 0;
+};
+
+// Stores a study's folder tree in the database: one folder per species under the data path,
+// one folder per site inside it, one instrument file per measurement inside that. What the
+// database already holds (species by folder name, site by number, spectrum by number) is kept
+// as it is, so an import can be repeated. Each species is written in one transaction: when a
+// statement fails, that species is absent afterwards and the import stops with the error.
+class SpectraImport {
+public:
+    SpectraImport(ProcessingSession& session, Frontend& frontend);
+    ~SpectraImport();
+    SpectraImport(const SpectraImport&) = delete;
+    SpectraImport& operator=(const SpectraImport&) = delete;
+
+    ImportCounts ImportStudySpectra(int study_id, const std::string& data_path);
+
+    // The species folder as read from disk: its sites (those that hold no readable file
+    // included, empty) and their spectra. Files that cannot be read are reported and left out.
+    std::unique_ptr<Species> ReadSpeciesFolder(const std::string& path);
+    std::unique_ptr<Site> ReadSiteFolder(const std::string& path, int position);
+
+private:
+    struct Statements;
+    struct StoredNumber {
+        std::string path;
+        bool this_import = false;
+    };
+
+    void InsertSpecies(Species& species);
+    void InsertSite(Site& site, int64_t species_id);
+    // Checks the spectrum's number and queues it; WritePendingSpectra stores the queue.
+    void InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);
+    void WritePendingSpectra(int64_t species_id, int64_t site_id);
+    void Skip(const std::string& what, const std::string& reason);
+
+    ProcessingSession& session_;
+    Frontend& frontend_;
+    int study_id_ = 0;
+    std::unique_ptr<Statements> statements_;
+    // The spectrum numbers a site already holds, by site id, so that a number is never stored
+    // twice and a file that takes a stored number is reported.
+    std::map<int64_t, std::map<int, StoredNumber>> site_numbers_;
+    ImportCounts counts_;
+    std::vector<Spectrum*> pending_;
+};
+
+// Text the database can store as utf8mb4: valid UTF-8 sequences are kept, any other byte is
+// taken as Latin-1, as instrument comments and old file names often are.
+std::string AsUtf8(const std::string& bytes);
+
+// The capture time as "yyyymmddhhmmss", or empty when it is not a date and time the database
+// can hold.
+std::string CaptureDateText(const CaptureTime& time);
+
+}  // namespace orvane

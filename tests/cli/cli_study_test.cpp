@@ -1,0 +1,129 @@
+// The study commands and the import, run in-process on the demo study.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+struct Outcome {
+    int rc;
+    std::string out;
+    std::string err;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class CliStudy : public ::testing::Test {
+  protected:
+    CliStudy() : scratch_("clistudy"), config_(scratch_.WriteConfig(dir_.Path())) {}
+
+    Outcome Cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config_});
+        std::vector<const char*> argv = {"orvane-cli"};
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        std::ostringstream out;
+        std::ostringstream err;
+        const int rc = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+        return {rc, out.str(), err.str()};
+    }
+    int Count(const std::string& table) {
+        int n = -1;
+        scratch_.Admin().QueryInt("select count(*) from " + table, n);
+        return n;
+    }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_;
+    std::string config_;
+};
+
+TEST_F(CliStudy, CreateImportReportDelete) {
+    const std::string demo = test::SourcePath("examples/demo-study");
+    Outcome r = Cli({"study", "create", "--name", "Demo", "--path", demo, "--description",
+                     "four classes", "--min-samples", "8"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    int id = 0;
+    scratch_.Admin().QueryInt("select study_id from study", id);
+    EXPECT_EQ(r.out, std::to_string(id) + "\tDemo\n");
+
+    r = Cli({"--study", "Demo", "import"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Processing AT\nProcessing GS\nProcessing OPS\nProcessing PH\n"
+              "Added 4 species, 17 sites and 149 spectra; 0 skipped\n");
+    r = Cli({"import", "--study", std::to_string(id)});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Added 0 species, 0 sites and 0 spectra; 0 skipped")) << r.out;
+    EXPECT_EQ(Count("spectrum"), 149);
+
+    r = Cli({"study", "report"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Report about study 'Demo':\n\nDescription:\nfour classes\n\nDatapath:\n" +
+                         demo +
+                         "\n\nNumber of minimum spectra per endmember:\n8\n\nNumber of species:\n4"
+                         "\n\nNumber of spectra:\n149\n\nSpectra capturing timeframe:\n"
+                         "2019-03-05 09:00:00 - 2019-03-11 09:00:00\n");
+
+    // Without --yes nothing goes, and the user is told how to confirm.
+    r = Cli({"study", "delete", "--study", "Demo"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "The study 'Demo' including all spectral data will be deleted"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, "add --yes")) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(Count("spectrum"), 149);
+
+    r = Cli({"study", "delete", "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Study 'Demo' has been removed from the database\n")) << r.out;
+    for (const char* table : {"study", "species", "site", "spectrum", "smoothing_filter",
+                              "derivative", "waveband_filter"})
+        EXPECT_EQ(Count(table), 0) << table;
+}
+
+TEST_F(CliStudy, Refusals) {
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* says;
+    } cases[] = {
+        {{"study", "create", "--path", "/d"}, 2, "--name"},
+        {{"study", "create", "--name", "A"}, 2, "--path"},
+        {{"study", "create", "--name", "A", "--path", "/d", "--min-samples", "x"},
+         2,
+         "whole number"},
+        {{"study", "create", "--name", "A", "--path", "/d", "--min-samples", "10001"},
+         1,
+         "between 0 and 10000"},
+        {{"study", "create", "--name", "", "--path", "/d"}, 1, "name"},
+        {{"import"}, 1, "no study"},
+        {{"study", "report"}, 1, "no study"},
+        {{"study", "delete", "--yes"}, 1, "no study"},
+        {{"import", "--study", "absent"}, 1, "There is no study \"absent\""},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = Cli(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.args[1] << " " << c.says << ": " << r.err;
+        EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
+    }
+    EXPECT_EQ(Count("study"), 0);
+
+    // A study whose folder has gone: the import says so and stores nothing.
+    Outcome r = Cli({"study", "create", "--name", "Gone", "--path", dir_.File("absent")});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    r = Cli({"import"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "is not a folder")) << r.err;
+    EXPECT_EQ(Count("species"), 0);
+}
+
+}  // namespace
+}  // namespace orvane

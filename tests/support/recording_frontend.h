@@ -1,0 +1,33 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/frontend.h"
+
+namespace orvane::test {
+
+// Keeps everything the core shows and answers questions from a script (Cancel when the script
+// has run out).
+class RecordingFrontend : public Frontend {
+  public:
+    void Report(const std::string& text) override { reports.push_back(text); }
+    void Error(const std::string& text) override { errors.push_back(text); }
+    void StepProgress(int done) override { steps.push_back(done); }
+    bool Confirm(const std::string& question) override {
+        questions.push_back(question);
+        if (answers.empty()) return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<std::string> reports;
+    std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    std::vector<int> steps;
+    std::deque<bool> answers;
+};
+
+}  // namespace orvane::test

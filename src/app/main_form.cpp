@@ -179,9 +179,10 @@ void MainForm::DeleteFeatureSpace() {
     {
         // The libraries, ranges and the feature space go together or not at all.
         Transaction tx(db);
-        db.Execute(Sql("delete from statistic where library_id in (select library_id from "
-                       "library where feature_space_id = %i)",
-                       id));
+        db.Execute(
+            Sql("delete from statistic where library_id in (select library_id from "
+                "library where feature_space_id = %i)",
+                id));
         db.Execute(Sql("delete from library where feature_space_id = %i", id));
         db.Execute(Sql("delete from band_range where feature_space_id = %i", id));
         db.Execute(Sql("delete from feature_space where feature_space_id = %i", id));
@@ -221,12 +222,12 @@ bool MainForm::CommandEnabled(int command_id) const {
     if (!command || !command->built) return false;
     if (command->needs_sensor && !HasSensor()) return false;
     switch (command_id) {
-    case kCmdFeatureSpaceDelete:
-        return doc_.Session().FeatureSpaceId() != 0;
-    case kCmdWavebandFilterSetup:
-        return HasStudy();
-    default:
-        return true;
+        case kCmdFeatureSpaceDelete:
+            return doc_.Session().FeatureSpaceId() != 0;
+        case kCmdWavebandFilterSetup:
+            return HasStudy();
+        default:
+            return true;
     }
 }
 

@@ -33,7 +33,7 @@ struct FormList {
 // the cascade that keeps the session in step with the selections. The window only mirrors
 // it and forwards the user's actions.
 class MainForm : public DocumentListener {
-public:
+  public:
     static constexpr int kMaxDerivativeOrder = 30;
     static constexpr const char* kNoFeatureSpace = "No feature spaces of this type";
 
@@ -95,14 +95,16 @@ public:
     bool CommandEnabled(int command_id) const;
 
     // Called whenever the report text changed, so the window can show the newest text.
-    void SetReportListener(std::function<void()> listener) { report_listener_ = std::move(listener); }
+    void SetReportListener(std::function<void()> listener) {
+        report_listener_ = std::move(listener);
+    }
 
     // DocumentListener
     void SpectrumLoaded() override;
     void ReportChanged() override;
     void LoadedSpectraRemoved() override;
 
-private:
+  private:
     void FillSensorList();
     void ApplyChainControls();
     void ShowDerivativeMethod();

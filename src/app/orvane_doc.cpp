@@ -2,8 +2,8 @@
 
 #include "app/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
-#include "spectra/spectra_factory_class.h"
 #include "spectra/species.h"
+#include "spectra/spectra_factory_class.h"
 #include "spectra/z_profile_reader.h"
 
 namespace orvane {

@@ -17,7 +17,7 @@ class Spectrum;
 
 // What the document tells the form it serves: the three notifications the form acts on.
 class DocumentListener {
-public:
+  public:
     virtual ~DocumentListener() = default;
     virtual void SpectrumLoaded() {}
     virtual void ReportChanged() {}
@@ -27,7 +27,7 @@ public:
 // The one document of a run: it owns the session, the import component, the report buffer
 // and the spectra lists from start-up to the end.
 class COrvaneDoc {
-public:
+  public:
     // Reads the configuration once (FileNotFoundError when it is missing) and connects
     // (ConnectError with the server's text); the configuration is not kept open.
     explicit COrvaneDoc(const std::string& config_path = ConfigFile::kDefaultName);
@@ -71,7 +71,7 @@ public:
     // Saves the report there and returns the path; throws OrvaneError when it cannot.
     std::string SaveReport() const;
 
-private:
+  private:
     void AddLoaded(std::unique_ptr<Spectrum> spectrum);
 
     std::unique_ptr<ProcessingSession> session_;

@@ -8,9 +8,10 @@ namespace orvane {
 // The rolling text of the report window: every entry is followed by a separator line and the
 // oldest text goes first when the buffer is full, so the newest output is always kept.
 class ReportBuffer {
-public:
+  public:
     static constexpr size_t kDefaultCapacity = 30000;
-    static constexpr const char* kSeparator = "\n---------------------------------------------------\n";
+    static constexpr const char* kSeparator =
+        "\n---------------------------------------------------\n";
 
     explicit ReportBuffer(size_t capacity = kDefaultCapacity);
 
@@ -26,7 +27,7 @@ public:
     // cannot be created or the text does not reach the disk.
     void Save(const std::string& path) const;
 
-private:
+  private:
     size_t capacity_;
     std::string separator_;
     std::string text_;

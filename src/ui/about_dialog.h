@@ -13,7 +13,7 @@ QIcon OrvaneIcon();
 class AboutDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit AboutDialog(QWidget* parent);
 };
 

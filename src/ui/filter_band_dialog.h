@@ -11,7 +11,7 @@ namespace orvane {
 class FilterBandDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit FilterBandDialog(QWidget* parent);
 
     void SetValues(int lower, int upper);
@@ -20,7 +20,7 @@ public:
     QSpinBox* LowerField() const { return lower_; }
     QSpinBox* UpperField() const { return upper_; }
 
-private:
+  private:
     QSpinBox* lower_;
     QSpinBox* upper_;
 };

@@ -37,14 +37,16 @@ void FilterDetailsDialog::Open(Target target) {
         if (target == Target::kSmoothing) {
             auto* filter = dynamic_cast<SavitzkyGolayFilter*>(session_.Smoothing());
             if (!filter)
-                throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
+                throw OrvaneError(
+                    "Choose a Savitzky-Golay smoothing type before setting its window.");
             size = filter->Size();
             order = filter->Order();
             derivative_order_ = 0;
         } else {
             const DerivativeSettings* d = session_.Derivative();
             if (!d || session_.DerivativeOrder() < 1)
-                throw OrvaneError("Choose a derivative order of 1 or more before setting its window.");
+                throw OrvaneError(
+                    "Choose a derivative order of 1 or more before setting its window.");
             size = d->FilterSize();
             order = d->PolynomialOrder();
             derivative_order_ = d->Order();
@@ -83,8 +85,10 @@ void FilterDetailsDialog::accept() {
     const int size = size_->value();
     const int order = order_->value();
     const bool done = run_([&] {
-        if (target_ == Target::kSmoothing) ApplySmoothingDetails(session_, size, order);
-        else ApplyDerivativeDetails(session_, size, order);
+        if (target_ == Target::kSmoothing)
+            ApplySmoothingDetails(session_, size, order);
+        else
+            ApplyDerivativeDetails(session_, size, order);
     });
     if (done) QDialog::accept();
 }

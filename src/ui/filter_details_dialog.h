@@ -16,7 +16,7 @@ class ProcessingSession;
 class FilterDetailsDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     enum class Target { kSmoothing, kDerivative };
 
     FilterDetailsDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
@@ -28,7 +28,7 @@ public:
     QSpinBox* SizeField() const { return size_; }
     QSpinBox* OrderField() const { return order_; }
 
-private:
+  private:
     void ApplyRanges();
 
     ProcessingSession& session_;

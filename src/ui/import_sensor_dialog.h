@@ -17,7 +17,7 @@ class ProcessingSession;
 class ImportSensorDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     ImportSensorDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
                        ActionRunner run, QWidget* parent);
 
@@ -26,7 +26,7 @@ public:
 
     void accept() override;
 
-private:
+  private:
     ProcessingSession& session_;
     MainForm& form_;
     QtFrontend& frontend_;

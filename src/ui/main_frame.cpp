@@ -20,11 +20,14 @@
 namespace orvane {
 
 CMainFrame::CMainFrame(COrvaneDoc& doc, QWidget* parent)
-    : QMainWindow(parent), doc_(doc), frontend_(std::make_unique<QtFrontend>(doc, this)),
+    : QMainWindow(parent),
+      doc_(doc),
+      frontend_(std::make_unique<QtFrontend>(doc, this)),
       form_(std::make_unique<MainForm>(doc)) {
     setWindowTitle(QString::fromStdString(doc_.Title()));
     setWindowIcon(OrvaneIcon());
-    view_ = new COrvaneView(*form_, [this](const std::function<void()>& a) { return Run(a); }, this);
+    view_ = new COrvaneView(
+        *form_, [this](const std::function<void()>& a) { return Run(a); }, this);
     setCentralWidget(view_);
     form_->SetReportListener([this] { view_->ShowReport(); });
     connect(view_, &COrvaneView::smoothingEditRequested, this,
@@ -107,44 +110,44 @@ bool CMainFrame::Run(const std::function<void()>& action) {
 void CMainFrame::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
     switch (id) {
-    case kCmdOpen: {
-        const std::string path = frontend_->ChooseOpenFile(
-            "Open", "Field spectra (*.asd *.[0-9]*);;All files (*)");
-        if (!path.empty()) Run([&] { doc_.LoadSpectrumFile(path); });
-        break;
-    }
-    case kCmdLoadZProfile: {
-        const std::string path = frontend_->ChooseOpenFile(
-            "Load ENVI Z Profile", "Text files (*.txt);;All files (*)");
-        if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
-        break;
-    }
-    case kCmdSaveReport:
-        Run([&] {
-            const std::string path = form_->SaveReport();
-            statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
-        });
-        break;
-    case kCmdExit:
-        close();
-        break;
-    case kCmdImportSensor:
-        ImportSensor()->show();
-        ImportSensor()->raise();
-        break;
-    case kCmdWavebandFilterSetup:
-        WavebandFilter()->Open();
-        break;
-    case kCmdFeatureSpaceDelete:
-        Run([&] { form_->DeleteFeatureSpace(); });
-        break;
-    case kCmdAbout: {
-        AboutDialog about(this);
-        about.exec();
-        break;
-    }
-    default:
-        break;
+        case kCmdOpen: {
+            const std::string path =
+                frontend_->ChooseOpenFile("Open", "Field spectra (*.asd *.[0-9]*);;All files (*)");
+            if (!path.empty()) Run([&] { doc_.LoadSpectrumFile(path); });
+            break;
+        }
+        case kCmdLoadZProfile: {
+            const std::string path = frontend_->ChooseOpenFile("Load ENVI Z Profile",
+                                                               "Text files (*.txt);;All files (*)");
+            if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
+            break;
+        }
+        case kCmdSaveReport:
+            Run([&] {
+                const std::string path = form_->SaveReport();
+                statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
+            });
+            break;
+        case kCmdExit:
+            close();
+            break;
+        case kCmdImportSensor:
+            ImportSensor()->show();
+            ImportSensor()->raise();
+            break;
+        case kCmdWavebandFilterSetup:
+            WavebandFilter()->Open();
+            break;
+        case kCmdFeatureSpaceDelete:
+            Run([&] { form_->DeleteFeatureSpace(); });
+            break;
+        case kCmdAbout: {
+            AboutDialog about(this);
+            about.exec();
+            break;
+        }
+        default:
+            break;
     }
 }
 

@@ -22,7 +22,7 @@ class WavebandFilterDialog;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit CMainFrame(COrvaneDoc& doc, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -41,7 +41,7 @@ public:
     WavebandFilterDialog* WavebandFilter();
     FilterDetailsDialog* FilterDetails();
 
-private:
+  private:
     void BuildMenus();
     void UpdateCommands();
     void Refresh();

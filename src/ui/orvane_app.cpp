@@ -66,7 +66,8 @@ std::unique_ptr<COrvaneDoc> COrvaneApp::OpenDocument(std::string config_path, in
             }
             config_path = path.toStdString();
         } catch (const std::exception& e) {
-            QMessageBox::critical(nullptr, QStringLiteral("Orvane"), QString::fromStdString(e.what()));
+            QMessageBox::critical(nullptr, QStringLiteral("Orvane"),
+                                  QString::fromStdString(e.what()));
             status = 1;
             return nullptr;
         }
@@ -80,7 +81,8 @@ int COrvaneApp::Run() {
     parser.addVersionOption();
     QCommandLineOption config({QStringLiteral("c"), QStringLiteral("config")},
                               QStringLiteral("Configuration file (default ./spectra_config.txt)."),
-                              QStringLiteral("file"), QString::fromLatin1(ConfigFile::kDefaultName));
+                              QStringLiteral("file"),
+                              QString::fromLatin1(ConfigFile::kDefaultName));
     parser.addOption(config);
     parser.process(*this);
 

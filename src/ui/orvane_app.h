@@ -13,14 +13,14 @@ class COrvaneDoc;
 class COrvaneApp : public QApplication {
     Q_OBJECT
 
-public:
+  public:
     COrvaneApp(int& argc, char** argv);
     ~COrvaneApp() override;
 
     // Start-up and the event loop; the exit status.
     int Run();
 
-private:
+  private:
     // Opens the document, letting the user choose another configuration file after a failed
     // connection. Null when the user quits (exit status in `status`).
     std::unique_ptr<COrvaneDoc> OpenDocument(std::string config_path, int& status);

@@ -36,7 +36,8 @@ void ShowList(QComboBox* combo, const FormList& list) {
     bool same = combo->count() == list.Count();
     for (int i = 0; same && i < list.Count(); ++i) {
         const FormItem& item = list.items[static_cast<size_t>(i)];
-        same = combo->itemText(i).toStdString() == item.text && combo->itemData(i).toInt() == item.data;
+        same = combo->itemText(i).toStdString() == item.text &&
+               combo->itemData(i).toInt() == item.data;
     }
     if (!same) {
         combo->clear();
@@ -117,7 +118,8 @@ COrvaneView::COrvaneView(MainForm& form, ActionRunner run, QWidget* parent)
     grid->addWidget(Label("Current S&ensor", sensor_), row, 0);
     grid->addWidget(sensor_, row++, 1, 1, 2);
     grid->addWidget(Label("&Derivative order", derivative_order_), row, 0);
-    grid->addWidget(derivative_order_, row++, 1);
+    derivative_order_->setMinimumWidth(70);
+    grid->addWidget(derivative_order_, row++, 1, Qt::AlignLeft);
     grid->addWidget(method_box, row++, 0, 1, 3);
     grid->addWidget(type_box, row++, 0, 1, 3);
     grid->addWidget(Label("&Feature Spaces", feature_space_), row, 0);
@@ -178,7 +180,8 @@ void COrvaneView::Mirror() {
     for (QWidget* w : {static_cast<QWidget*>(smoothing_), static_cast<QWidget*>(derivative_order_)})
         w->setEnabled(chain);
     smoothing_edit_->setEnabled(form_.SmoothingEditEnabled());
-    for (QAbstractButton* b : method_group_->buttons()) b->setEnabled(form_.DerivativeMethodEnabled());
+    for (QAbstractButton* b : method_group_->buttons())
+        b->setEnabled(form_.DerivativeMethodEnabled());
     method_group_->button(form_.DerivativeMethod())->setChecked(true);
     derivative_edit_->setEnabled(form_.DerivativeEditEnabled());
     type_group_->button(form_.FeatureSpaceType())->setChecked(true);

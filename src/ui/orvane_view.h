@@ -21,7 +21,7 @@ class MainForm;
 class COrvaneView : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     COrvaneView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
 
     void Mirror();
@@ -42,11 +42,11 @@ public:
     QListWidget* LoadedSpectra() const { return loaded_; }
     QPlainTextEdit* ReportWindow() const { return report_; }
 
-signals:
+  signals:
     void smoothingEditRequested();
     void derivativeEditRequested();
 
-private:
+  private:
     MainForm& form_;
     ActionRunner run_;
     QComboBox* study_;

@@ -16,7 +16,7 @@ class COrvaneDoc;
 // The desktop face of the core: report entries go to the document's report window, errors
 // to a message box (and the report), long operations to the shared "Progress" dialog.
 class QtFrontend : public Frontend {
-public:
+  public:
     QtFrontend(COrvaneDoc& doc, QWidget* parent);
     ~QtFrontend() override;
 
@@ -36,7 +36,7 @@ public:
     const std::string& LastError() const { return last_error_; }
     QProgressDialog* Progress() const { return progress_; }
 
-private:
+  private:
     COrvaneDoc& doc_;
     QWidget* parent_;
     bool message_boxes_ = true;

@@ -17,7 +17,7 @@ class FilterBandDialog;
 class WavebandFilterDialog : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     WavebandFilterDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
 
     // Loads the current study's ranges and shows the dialog.
@@ -32,7 +32,7 @@ public:
     QListWidget* List() const { return list_; }
     const WavebandFilterSetup& Model() const { return model_; }
 
-private:
+  private:
     void Refill();
     void New();
     void Modify();

@@ -13,9 +13,9 @@
 #include "app/sensor_import.h"
 #include "chain/derivative_settings.h"
 #include "spectra/spectra_factory_class.h"
+#include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "store/matrix.h"
-#include "spectra/spectrum.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
@@ -34,7 +34,7 @@ bool Contains(const std::string& text, const std::string& part) {
 // A workbench on a scratch database: sensors, starter feature spaces and studies as given,
 // then the document and the form as start-up creates them.
 class Workbench {
-public:
+  public:
     Workbench(const std::string& tag, const std::vector<std::string>& sensors,
               const std::vector<std::string>& studies)
         : scratch_(tag) {
@@ -61,7 +61,7 @@ public:
 };
 
 class MainFormTest : public ::testing::Test {
-protected:
+  protected:
     Workbench bench_{"form", {"landsat8_oli", "enmap"}, {"Kaimai ridge", "Coastal dunes"}};
     COrvaneDoc& doc_ = *bench_.doc_;
     MainForm& form_ = *bench_.form_;
@@ -83,8 +83,8 @@ TEST_F(MainFormTest, StartUpFillsTheSelectorsAndMakesTheFirstStudyCurrent) {
               (std::vector<std::string>{"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"}));
     EXPECT_EQ(form_.Smoothing().selected, 0);
     EXPECT_EQ(Texts(form_.Classifiers()),
-              (std::vector<std::string>{"Mahalanobis", "Modified Mahalanobis",
-                                        "Gen. Squared Dist", "SAM"}));
+              (std::vector<std::string>{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist",
+                                        "SAM"}));
     EXPECT_EQ(form_.Classifiers().selected, 0);
 
     // DI feature spaces that the sensor serves, fewest dimensions first; the first is current.
@@ -98,8 +98,8 @@ TEST_F(MainFormTest, StartUpFillsTheSelectorsAndMakesTheFirstStudyCurrent) {
     EXPECT_FALSE(form_.DerivativeMethodEnabled());
     EXPECT_FALSE(form_.DerivativeEditEnabled());
     EXPECT_FALSE(form_.SmoothingEditEnabled());
-    EXPECT_EQ(doc_.Title(), "Connected to " + bench_.scratch_.Name() + " on " +
-                                bench_.scratch_.Params().host);
+    EXPECT_EQ(doc_.Title(),
+              "Connected to " + bench_.scratch_.Name() + " on " + bench_.scratch_.Params().host);
     EXPECT_EQ(doc_.ReportText().Text(), "");
     // The first study has its chain rows from the start, not only after a control changes.
     EXPECT_EQ(session_.DerivativeId(),
@@ -109,11 +109,11 @@ TEST_F(MainFormTest, StartUpFillsTheSelectorsAndMakesTheFirstStudyCurrent) {
 }
 
 TEST_F(MainFormTest, SavitzkyGolaySelectionCreatesTheStudysRowOnce) {
-    const std::string rows = Sql(
-        "select count(*) from smoothing_filter sf, smoothing_filter_type t where sf.sf_type_id "
-        "= t.sf_type_id and t.type = 1 and sf.study_id = %i and sf.filter_size = 31 and "
-        "sf.polynomial_order = 4",
-        bench_.study_ids_[0]);
+    const std::string rows =
+        Sql("select count(*) from smoothing_filter sf, smoothing_filter_type t where sf.sf_type_id "
+            "= t.sf_type_id and t.type = 1 and sf.study_id = %i and sf.filter_size = 31 and "
+            "sf.polynomial_order = 4",
+            bench_.study_ids_[0]);
     EXPECT_EQ(bench_.Count(rows), 0);
     form_.SelectSmoothing(1);
     EXPECT_EQ(bench_.Count(rows), 1);
@@ -148,8 +148,10 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
     };
     for (const Step& s : steps) {
         bool accepted = true;
-        if (s.is_method) form_.SetDerivativeMethod(s.value);
-        else accepted = form_.SetDerivativeOrder(s.value);
+        if (s.is_method)
+            form_.SetDerivativeMethod(s.value);
+        else
+            accepted = form_.SetDerivativeOrder(s.value);
         EXPECT_EQ(accepted, s.accepted) << s.what;
         EXPECT_EQ(form_.DerivativeOrder(), s.order) << s.what;
         EXPECT_EQ(session_.DerivativeOrder(), s.order) << s.what;
@@ -160,7 +162,8 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
 
 TEST_F(MainFormTest, PctListsFeatureSpacesOnlyWhileCurrentPcaDataExists) {
     form_.SetFeatureSpaceType(2);
-    EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"No feature spaces of this type"}));
+    EXPECT_EQ(Texts(form_.FeatureSpaces()),
+              (std::vector<std::string>{"No feature spaces of this type"}));
     EXPECT_EQ(form_.FeatureSpaces().SelectedData(), 0);
     EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
     EXPECT_FALSE(form_.CommandEnabled(kCmdFeatureSpaceDelete));
@@ -172,12 +175,12 @@ TEST_F(MainFormTest, PctListsFeatureSpacesOnlyWhileCurrentPcaDataExists) {
     EXPECT_EQ(doc_.ReportText().Text(), report) << "the current type again reports nothing";
 
     // PCA data built after the chain settings last changed makes the PCT spaces available.
-    bench_.Admin().Execute(Sql(
-        "insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
-        "waveband_filter_id, dim, build_date) values (%i, %i, %i, %i, %i, 8, "
-        "current_timestamp() + interval 1 minute)",
-        session_.StudyId(), session_.CurrentSensor()->SensorId(), session_.SmoothingFilterId(),
-        session_.DerivativeId(), session_.WavebandFilterId()));
+    bench_.Admin().Execute(
+        Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
+            "waveband_filter_id, dim, build_date) values (%i, %i, %i, %i, %i, 8, "
+            "current_timestamp() + interval 1 minute)",
+            session_.StudyId(), session_.CurrentSensor()->SensorId(), session_.SmoothingFilterId(),
+            session_.DerivativeId(), session_.WavebandFilterId()));
     const int pca = static_cast<int>(bench_.Admin().InsertId());
     ColumnVector values(8);
     Matrix vectors(8, 8);
@@ -234,13 +237,15 @@ TEST_F(MainFormTest, DeletingTheFeatureSpaceTakesItsLibrariesAlong) {
     const int doomed = bench_.FeatureSpaceId("Full range curvature");
     const int kept = bench_.FeatureSpaceId("VNIR-SWIR curvature");
     for (int fs : {doomed, kept}) {
-        bench_.Admin().Execute(Sql("insert into library (study_id, feature_space_id, "
-                                   "smoothing_filter_id, derivative_id, sensor_id) values (1, "
-                                   "%i, 1, 1, 1)",
-                                   fs));
-        bench_.Admin().Execute(Sql("insert into statistic (library_id, species_id) values "
-                                   "(%i, 1)",
-                                   static_cast<int>(bench_.Admin().InsertId())));
+        bench_.Admin().Execute(
+            Sql("insert into library (study_id, feature_space_id, "
+                "smoothing_filter_id, derivative_id, sensor_id) values (1, "
+                "%i, 1, 1, 1)",
+                fs));
+        bench_.Admin().Execute(
+            Sql("insert into statistic (library_id, species_id) values "
+                "(%i, 1)",
+                static_cast<int>(bench_.Admin().InsertId())));
     }
     ASSERT_TRUE(form_.CommandEnabled(kCmdFeatureSpaceDelete));
     form_.DeleteFeatureSpace();
@@ -305,7 +310,8 @@ TEST(MainFormStartUp, WithoutSensorsProcessingWaitsForAnImport) {
     MainForm& form = *bench.form_;
     EXPECT_EQ(form.Sensors().Count(), 0);
     EXPECT_TRUE(Contains(bench.doc_->ReportText().Text(), "There is no sensor in the database"));
-    EXPECT_EQ(Texts(form.FeatureSpaces()), (std::vector<std::string>{"No feature spaces of this type"}));
+    EXPECT_EQ(Texts(form.FeatureSpaces()),
+              (std::vector<std::string>{"No feature spaces of this type"}));
     EXPECT_FALSE(form.CommandEnabled(kCmdLoadZProfile));
     EXPECT_TRUE(form.CommandEnabled(kCmdOpen));
     EXPECT_TRUE(form.CommandEnabled(kCmdImportSensor));

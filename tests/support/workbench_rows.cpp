@@ -7,17 +7,20 @@
 namespace orvane::test {
 
 int MakeStudy(Database& db, const std::string& name) {
-    db.Execute(Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
-                   "values ('%s', '', '/data', 3)",
-                   db.Escape(name).c_str()));
+    db.Execute(
+        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+            "values ('%s', '', '/data', 3)",
+            db.Escape(name).c_str()));
     const int id = static_cast<int>(db.InsertId());
-    db.Execute(Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
-                   "(select sf_type_id from smoothing_filter_type where type = 0), "
-                   "current_timestamp())",
-                   id));
-    db.Execute(Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
-                   "current_timestamp())",
-                   id));
+    db.Execute(
+        Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
+            "(select sf_type_id from smoothing_filter_type where type = 0), "
+            "current_timestamp())",
+            id));
+    db.Execute(
+        Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
+            "current_timestamp())",
+            id));
     return id;
 }
 

@@ -6,10 +6,7 @@
 #include <QSpinBox>
 
 #include "app/filter_details.h"
-#include "app/orvane_error.h"
 #include "app/processing_session.h"
-#include "chain/derivative_settings.h"
-#include "chain/savitzky_golay_filter.h"
 
 namespace orvane {
 
@@ -32,34 +29,20 @@ FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, ActionRunne
 
 void FilterDetailsDialog::Open(Target target) {
     target_ = target;
-    int size = 0, order = 0;
+    FilterDetailValues current;
     const bool ready = run_([&] {
-        if (target == Target::kSmoothing) {
-            auto* filter = dynamic_cast<SavitzkyGolayFilter*>(session_.Smoothing());
-            if (!filter)
-                throw OrvaneError(
-                    "Choose a Savitzky-Golay smoothing type before setting its window.");
-            size = filter->Size();
-            order = filter->Order();
-            derivative_order_ = 0;
-        } else {
-            const DerivativeSettings* d = session_.Derivative();
-            if (!d || session_.DerivativeOrder() < 1)
-                throw OrvaneError(
-                    "Choose a derivative order of 1 or more before setting its window.");
-            size = d->FilterSize();
-            order = d->PolynomialOrder();
-            derivative_order_ = d->Order();
-        }
+        current = target == Target::kSmoothing ? CurrentSmoothingDetails(session_)
+                                               : CurrentDerivativeDetails(session_);
     });
     if (!ready) return;
+    derivative_order_ = current.derivative_order;
+    const int size = current.size;
+    const int order = current.order;
     setWindowTitle(target == Target::kSmoothing ? QStringLiteral("Smoothing Filter Details")
                                                 : QStringLiteral("Derivative Filter Details"));
     {
         const QSignalBlocker block(order_);
-        const FilterDetailRanges r = target == Target::kSmoothing
-                                         ? SmoothingDetailRanges(order)
-                                         : DerivativeDetailRanges(order, derivative_order_);
+        const FilterDetailRanges r = Ranges(order);
         order_->setRange(r.min_order, r.max_order);
         order_->setValue(order);
     }
@@ -71,11 +54,13 @@ void FilterDetailsDialog::Open(Target target) {
     activateWindow();
 }
 
+FilterDetailRanges FilterDetailsDialog::Ranges(int order) const {
+    return target_ == Target::kSmoothing ? SmoothingDetailRanges(order)
+                                         : DerivativeDetailRanges(order, derivative_order_);
+}
+
 void FilterDetailsDialog::ApplyRanges() {
-    const int order = order_->value();
-    const FilterDetailRanges r = target_ == Target::kSmoothing
-                                     ? SmoothingDetailRanges(order)
-                                     : DerivativeDetailRanges(order, derivative_order_);
+    const FilterDetailRanges r = Ranges(order_->value());
     size_->setSingleStep(r.size_step);
     // A size below the new minimum is raised to it; QSpinBox clamps on its own.
     size_->setRange(r.min_size, r.max_size);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include "app/filter_details.h"
 #include "ui/qt_frontend.h"
 
 class QSpinBox;
@@ -29,6 +30,7 @@ class FilterDetailsDialog : public QDialog {
     QSpinBox* OrderField() const { return order_; }
 
   private:
+    FilterDetailRanges Ranges(int order) const;
     void ApplyRanges();
 
     ProcessingSession& session_;

@@ -19,7 +19,6 @@
 #include "app/orvane_doc.h"
 #include "app/processing_session.h"
 #include "support/workbench_rows.h"
-#include "ui/about_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/main_frame.h"
@@ -285,15 +284,6 @@ class MainWindowTest : public QObject {
         QFile file(QString::fromStdString(w.dir.Path() + "/output/report_window_output.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
-    }
-
-    void aboutBoxNamesTheVersion() {
-        AboutDialog about(nullptr);
-        QCOMPARE(about.windowTitle(), QStringLiteral("About Orvane"));
-        bool found = false;
-        for (QLabel* label : about.findChildren<QLabel*>())
-            found = found || label->text().contains(QStringLiteral("Version 1.1"));
-        QVERIFY(found);
     }
 
     // Not a check: the picture of the window after start-up that the README shows.

@@ -34,9 +34,6 @@ int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);
 // study, sensor, smoothing, derivative order and method, feature-space type, feature space,
 // classifier. Names that match nothing throw OrvaneError. Without an explicit feature space
 // the first of the current type (fewest dimensions first) that fits the sensor is taken.
-// The id of a study given by name or id; throws OrvaneError when there is none.
-int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);
-
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& selection);
 
 // The feature spaces offered for the current type and sensor: "fs.name, feature_space_id",

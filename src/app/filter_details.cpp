@@ -13,9 +13,8 @@ namespace orvane {
 namespace {
 void Check(int value, int low, int high, const char* what) {
     if (value < low || value > high)
-        throw OrvaneError(std::string(what) + " must lie between " + std::to_string(low) +
-                          " and " + std::to_string(high) + "; " + std::to_string(value) +
-                          " was given.");
+        throw OrvaneError(std::string(what) + " must lie between " + std::to_string(low) + " and " +
+                          std::to_string(high) + "; " + std::to_string(value) + " was given.");
 }
 }  // namespace
 
@@ -35,10 +34,34 @@ FilterDetailRanges DerivativeDetailRanges(int order, int derivative_order) {
     return r;
 }
 
-void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
+namespace {
+SavitzkyGolayFilter& RequireSmoothingWindow(const ProcessingSession& session) {
     auto* filter = dynamic_cast<SavitzkyGolayFilter*>(session.Smoothing());
     if (!filter)
         throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
+    return *filter;
+}
+
+DerivativeSettings& RequireDerivativeWindow(const ProcessingSession& session) {
+    DerivativeSettings* d = session.Derivative();
+    if (!d || session.DerivativeOrder() < 1)
+        throw OrvaneError("Choose a derivative order of 1 or more before setting its window.");
+    return *d;
+}
+}  // namespace
+
+FilterDetailValues CurrentSmoothingDetails(const ProcessingSession& session) {
+    const SavitzkyGolayFilter& filter = RequireSmoothingWindow(session);
+    return {filter.Size(), filter.Order(), 0};
+}
+
+FilterDetailValues CurrentDerivativeDetails(const ProcessingSession& session) {
+    const DerivativeSettings& d = RequireDerivativeWindow(session);
+    return {d.FilterSize(), d.PolynomialOrder(), d.Order()};
+}
+
+void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
+    SavitzkyGolayFilter* filter = &RequireSmoothingWindow(session);
     const FilterDetailRanges r = SmoothingDetailRanges(order);
     Check(order, r.min_order, r.max_order, "The polynomial order");
     Check(size, r.min_size, r.max_size, "The filter size");
@@ -49,9 +72,7 @@ void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
 }
 
 void ApplyDerivativeDetails(ProcessingSession& session, int size, int order) {
-    DerivativeSettings* d = session.Derivative();
-    if (!d || session.DerivativeOrder() < 1)
-        throw OrvaneError("Choose a derivative order of 1 or more before setting its window.");
+    DerivativeSettings* d = &RequireDerivativeWindow(session);
     if (d->Method() != kDerivativeSavGol)
         throw OrvaneError("The derivative window is used by the SavGol method only.");
     const FilterDetailRanges r = DerivativeDetailRanges(order, d->Order());

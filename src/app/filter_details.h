@@ -18,6 +18,16 @@ FilterDetailRanges SmoothingDetailRanges(int order);
 // Derivative of order d: polynomial order d..33, size from max(m + 1, d + 1) up to 333.
 FilterDetailRanges DerivativeDetailRanges(int order, int derivative_order);
 
+// What the details dialogs open with: the current window and the derivative order it serves
+// (0 for smoothing). Throw OrvaneError, as the OK operations do, when there is no window.
+struct FilterDetailValues {
+    int size = 0;
+    int order = 0;
+    int derivative_order = 0;
+};
+FilterDetailValues CurrentSmoothingDetails(const ProcessingSession& session);
+FilterDetailValues CurrentDerivativeDetails(const ProcessingSession& session);
+
 // OK of the smoothing dialog: checks the ranges, sets and stores the current Savitzky-Golay
 // filter. Throws OrvaneError (changing nothing) when the values are outside the ranges or the
 // current smoothing type has no window.

@@ -1,0 +1,255 @@
+#include "app/main_form.h"
+
+#include "app/chain_selection.h"
+#include "app/menu_command.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "chain/derivative_settings.h"
+#include "spectra/species.h"
+#include "spectra/spectrum.h"
+#include "store/database.h"
+
+namespace orvane {
+
+void FormList::Clear() {
+    items.clear();
+    selected = -1;
+}
+
+void FormList::Add(std::string text, int data) { items.push_back({std::move(text), data}); }
+
+int FormList::SelectedData() const {
+    if (selected < 0 || selected >= Count()) return 0;
+    return items[static_cast<size_t>(selected)].data;
+}
+
+int FormList::IndexOf(int data) const {
+    for (int i = 0; i < Count(); ++i)
+        if (items[static_cast<size_t>(i)].data == data) return i;
+    return -1;
+}
+
+MainForm::MainForm(COrvaneDoc& doc) : doc_(doc) {
+    int position = 0;
+    for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
+        smoothing_.Add(name, position++);
+    position = 0;
+    for (const char* name : {"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"})
+        classifiers_.Add(name, position++);
+    doc_.SetListener(this);
+    doc_.Session().SetChainChangedListener([this] { OnChainChanged(); });
+}
+
+MainForm::~MainForm() {
+    doc_.Session().SetChainChangedListener(nullptr);
+    doc_.SetListener(nullptr);
+}
+
+void MainForm::InitialUpdate() {
+    RefreshStudyList();
+    FillSensorList();
+    RefreshFeatureSpaceList();
+    sensors_.selected = sensors_.Count() > 0 ? 0 : -1;
+    classifiers_.selected = 0;
+    smoothing_.selected = 0;
+    derivative_order_ = 0;
+    derivative_method_ = 0;
+    // The first study gets the form's chain settings at once, so that its smoothing type and
+    // derivative row are defined before the first command runs.
+    if (HasStudy()) {
+        ApplyChainControls();
+    } else {
+        doc_.Report("There is no study in the database; create or import one first.");
+    }
+    for (const std::string& warning : doc_.Session().Warnings()) doc_.Report(warning);
+    if (!HasSensor()) {
+        try {
+            doc_.Session().RequireSensor();
+        } catch (const OrvaneError& e) {
+            doc_.Report(e.what());
+        }
+    }
+}
+
+void MainForm::RefreshStudyList() {
+    studies_.Clear();
+    ResultSet rows = doc_.Session().Db().Query("SELECT name, study_id FROM study");
+    while (rows.Next()) studies_.Add(rows.String(0), rows.Int(1));
+    if (studies_.Count() == 0) return;
+    studies_.selected = 0;
+    doc_.StudyChange(studies_.SelectedData());
+}
+
+void MainForm::FillSensorList() {
+    sensors_.Clear();
+    ResultSet rows = doc_.Session().Db().Query("SELECT name, sensor_id FROM sensor");
+    while (rows.Next()) sensors_.Add(rows.String(0), rows.Int(1));
+}
+
+void MainForm::ApplyChainControls() {
+    ProcessingSession& session = doc_.Session();
+    session.SetSmoothingType(smoothing_.selected < 0 ? 0 : smoothing_.selected);
+    session.SetDerivativeOrder(derivative_order_);
+}
+
+void MainForm::SelectStudy(int index) {
+    if (index < 0 || index >= studies_.Count()) return;
+    studies_.selected = index;
+    doc_.StudyChange(studies_.SelectedData());
+    RefreshFeatureSpaceList();
+    ApplyChainControls();
+}
+
+bool MainForm::MakeStudyCurrent(int study_id) {
+    const int index = studies_.IndexOf(study_id);
+    if (index < 0) return false;
+    SelectStudy(index);
+    return true;
+}
+
+void MainForm::SelectSensor(int index) {
+    if (index < 0 || index >= sensors_.Count()) return;
+    sensors_.selected = index;
+    doc_.Session().SetSensor(sensors_.SelectedData());
+    // Feature vectors were computed on the previous sensor's bands.
+    for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SelectSmoothing(int index) {
+    if (index < 0 || index >= smoothing_.Count()) return;
+    smoothing_.selected = index;
+    if (HasStudy()) doc_.Session().SetSmoothingType(index);
+}
+
+bool MainForm::SetDerivativeOrder(int order) {
+    if (order < 0 || order > kMaxDerivativeOrder) return false;
+    derivative_order_ = order;
+    if (HasStudy()) doc_.Session().SetDerivativeOrder(order);
+    ShowDerivativeMethod();
+    return true;
+}
+
+void MainForm::SetDerivativeMethod(int method) {
+    DerivativeSettings* settings = doc_.Session().Derivative();
+    if (derivative_order_ < 1 || !settings) return;
+    if (settings->Method() != method) settings->SetMethod(method);
+    derivative_method_ = settings->Method();
+    doc_.Session().NotifyChainChanged();
+}
+
+void MainForm::SetFeatureSpaceType(int type) {
+    if (type < 0 || type > 2) return;
+    doc_.ChangeFeatureSpaceType(type);
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SelectFeatureSpace(int index) {
+    if (index < 0 || index >= feature_spaces_.Count()) return;
+    feature_spaces_.selected = index;
+    doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
+    RefreshLibraryStatus();
+}
+
+void MainForm::SelectClassifier(int index) {
+    if (index < 0 || index >= classifiers_.Count()) return;
+    classifiers_.selected = index;
+    doc_.Session().SetClassifier(index);
+}
+
+void MainForm::RefreshFeatureSpaceList() {
+    feature_spaces_.Clear();
+    for (const FeatureSpaceItem& item : ListFeatureSpaces(doc_.Session()))
+        feature_spaces_.Add(item.name, item.id);
+    if (feature_spaces_.Count() == 0) feature_spaces_.Add(kNoFeatureSpace, 0);
+    feature_spaces_.selected = 0;
+    doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
+    RefreshLibraryStatus();
+}
+
+void MainForm::RefreshLibraryStatus() {
+    doc_.LoadLibrary();
+    library_status_ = doc_.IsLibraryValid() ? "Ready" : "Not Ready";
+}
+
+void MainForm::DeleteFeatureSpace() {
+    const int id = doc_.Session().FeatureSpaceId();
+    if (id == 0) return;
+    Database& db = doc_.Session().Db();
+    {
+        // The libraries, ranges and the feature space go together or not at all.
+        Transaction tx(db);
+        db.Execute(
+            Sql("delete from statistic where library_id in (select library_id from "
+                "library where feature_space_id = %i)",
+                id));
+        db.Execute(Sql("delete from library where feature_space_id = %i", id));
+        db.Execute(Sql("delete from band_range where feature_space_id = %i", id));
+        db.Execute(Sql("delete from feature_space where feature_space_id = %i", id));
+        tx.Commit();
+    }
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::AddSensor(int sensor_id) {
+    const bool first = sensors_.Count() == 0;
+    for (const auto& sensor : doc_.Session().Sensors()) {
+        if (sensor->SensorId() == sensor_id) sensors_.Add(sensor->Name(), sensor_id);
+    }
+    if (first && sensors_.Count() > 0) {
+        sensors_.selected = 0;
+        doc_.Session().SetSensor(sensors_.SelectedData());
+        RefreshFeatureSpaceList();
+    }
+}
+
+std::string MainForm::SaveReport() { return doc_.SaveReport(); }
+
+bool MainForm::HasSensor() const { return doc_.Session().HasSensor(); }
+
+bool MainForm::SmoothingEditEnabled() const {
+    return HasStudy() && (smoothing_.selected == 1 || smoothing_.selected == 2);
+}
+
+bool MainForm::DerivativeMethodEnabled() const { return HasStudy() && derivative_order_ >= 1; }
+
+bool MainForm::DerivativeEditEnabled() const {
+    return DerivativeMethodEnabled() && derivative_method_ == kDerivativeSavGol;
+}
+
+bool MainForm::CommandEnabled(int command_id) const {
+    const MenuCommand* command = FindMenuCommand(command_id);
+    if (!command || !command->built) return false;
+    if (command->needs_sensor && !HasSensor()) return false;
+    switch (command_id) {
+        case kCmdFeatureSpaceDelete:
+            return doc_.Session().FeatureSpaceId() != 0;
+        case kCmdWavebandFilterSetup:
+            return HasStudy();
+        default:
+            return true;
+    }
+}
+
+void MainForm::ShowDerivativeMethod() {
+    const DerivativeSettings* settings = doc_.Session().Derivative();
+    if (derivative_order_ >= 1 && settings) derivative_method_ = settings->Method();
+}
+
+void MainForm::OnChainChanged() {
+    ShowDerivativeMethod();
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SpectrumLoaded() {
+    if (!doc_.LoadedSpectra().empty())
+        loaded_spectra_.push_back(doc_.LoadedSpectra().back()->DisplayName());
+}
+
+void MainForm::ReportChanged() {
+    if (report_listener_) report_listener_();
+}
+
+void MainForm::LoadedSpectraRemoved() { loaded_spectra_.clear(); }
+
+}  // namespace orvane

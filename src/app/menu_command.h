@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+// Command identifiers as the menu, accelerators and tool bar know them.
+enum CommandId {
+    kCmdLoadZProfile = 32779,
+    kCmdOpen = 57601,
+    kCmdSaveReport = 57603,
+    kCmdExport = 32781,
+    kCmdExit = 57665,
+    kCmdBuildLibrary = 32772,
+    kCmdCreateStudy = 32786,
+    kCmdDeleteStudy = 32792,
+    kCmdStudyReport = 32794,
+    kCmdImportSpectra = 32793,
+    kCmdImportSensor = 32780,
+    kCmdWavebandFilterSetup = 32787,
+    kCmdFeatureSpaceEdit = 32788,
+    kCmdFeatureSpaceCopyEdit = 32789,
+    kCmdFeatureSpaceNew = 32790,
+    kCmdFeatureSpaceDelete = 32791,
+    kCmdDiscriminantAnalysis = 32777,
+    kCmdIndependentSet = 32771,
+    kCmdSeparability = 32773,
+    kCmdSiteAccuracy = 32778,
+    kCmdPca = 32785,
+    kCmdEndmemberSelection = 32782,
+    kCmdAbundanceSettings = 32783,
+    kCmdUnmix = 32784,
+    kCmdAbout = 57664,
+};
+
+// One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").
+// `built` says whether the command's feature exists in this build; an unbuilt command is
+// shown disabled. `needs_sensor` marks commands that process spectra.
+struct MenuCommand {
+    CommandId id;
+    std::string menu;
+    std::string text;
+    bool built;
+    bool needs_sensor;
+};
+
+// Every menu command in menu order.
+const std::vector<MenuCommand>& MenuCommands();
+const MenuCommand* FindMenuCommand(int id);
+
+// The menu path of a command split at the comma: {"Chain Settings", "Feature Space"}.
+std::vector<std::string> MenuPath(const MenuCommand& command);
+
+}  // namespace orvane

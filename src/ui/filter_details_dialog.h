@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+#include "app/filter_details.h"
+#include "ui/qt_frontend.h"
+
+class QSpinBox;
+
+namespace orvane {
+
+class ProcessingSession;
+
+// "Smoothing Filter Details" / "Derivative Filter Details": the Savitzky-Golay window of the
+// smoothing filter or of the current derivative order, kept within the ranges the filter
+// allows while the user steps through them.
+class FilterDetailsDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    enum class Target { kSmoothing, kDerivative };
+
+    FilterDetailsDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+
+    // Takes the current values of the target and shows the dialog.
+    void Open(Target target);
+    void accept() override;
+
+    QSpinBox* SizeField() const { return size_; }
+    QSpinBox* OrderField() const { return order_; }
+
+  private:
+    FilterDetailRanges Ranges(int order) const;
+    void ApplyRanges();
+
+    ProcessingSession& session_;
+    ActionRunner run_;
+    Target target_ = Target::kSmoothing;
+    int derivative_order_ = 0;
+    QSpinBox* size_;
+    QSpinBox* order_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,176 @@
+#include "ui/main_frame.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <exception>
+
+#include "app/menu_command.h"
+#include "app/orvane_doc.h"
+#include "ui/about_dialog.h"
+#include "ui/filter_details_dialog.h"
+#include "ui/import_sensor_dialog.h"
+#include "ui/orvane_view.h"
+#include "ui/waveband_filter_dialog.h"
+
+namespace orvane {
+
+CMainFrame::CMainFrame(COrvaneDoc& doc, QWidget* parent)
+    : QMainWindow(parent),
+      doc_(doc),
+      frontend_(std::make_unique<QtFrontend>(doc, this)),
+      form_(std::make_unique<MainForm>(doc)) {
+    setWindowTitle(QString::fromStdString(doc_.Title()));
+    setWindowIcon(OrvaneIcon());
+    view_ = new COrvaneView(
+        *form_, [this](const std::function<void()>& a) { return Run(a); }, this);
+    setCentralWidget(view_);
+    form_->SetReportListener([this] { view_->ShowReport(); });
+    connect(view_, &COrvaneView::smoothingEditRequested, this,
+            [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kSmoothing); });
+    connect(view_, &COrvaneView::derivativeEditRequested, this,
+            [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kDerivative); });
+    BuildMenus();
+    statusBar()->showMessage(QStringLiteral("Ready"));
+}
+
+CMainFrame::~CMainFrame() {
+    // The form stops listening to the document before the widgets go.
+    form_->SetReportListener(nullptr);
+}
+
+void CMainFrame::BuildMenus() {
+    std::map<std::string, QMenu*> menus;
+    for (const MenuCommand& command : MenuCommands()) {
+        const std::vector<std::string> path = MenuPath(command);
+        QMenu*& top = menus[path.front()];
+        if (!top) top = menuBar()->addMenu(QString::fromStdString(path.front()));
+        QMenu* menu = top;
+        if (path.size() > 1) {
+            QMenu*& sub = menus[command.menu];
+            if (!sub) sub = top->addMenu(QString::fromStdString(path[1]));
+            menu = sub;
+        }
+        // "&Open...\tCtrl+O": the part after the tab is the shortcut.
+        const QString text = QString::fromStdString(command.text);
+        const QStringList parts = text.split(QLatin1Char('\t'));
+        QAction* action = menu->addAction(parts.front());
+        if (parts.size() > 1) action->setShortcut(QKeySequence(parts[1]));
+        const int id = command.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        actions_[id] = action;
+        if (id == kCmdExit) action->setMenuRole(QAction::QuitRole);
+        if (id == kCmdAbout) action->setMenuRole(QAction::AboutRole);
+    }
+    actions_[kCmdOpen]->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+    actions_[kCmdSaveReport]->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    QToolBar* tools = addToolBar(QStringLiteral("Standard"));
+    tools->setObjectName(QStringLiteral("standardToolBar"));
+    tools->addAction(actions_[kCmdOpen]);
+    tools->addAction(actions_[kCmdSaveReport]);
+    UpdateCommands();
+}
+
+QAction* CMainFrame::Action(int command_id) const {
+    auto it = actions_.find(command_id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::UpdateCommands() {
+    for (const auto& [id, action] : actions_) action->setEnabled(form_->CommandEnabled(id));
+}
+
+void CMainFrame::Refresh() {
+    view_->Mirror();
+    UpdateCommands();
+}
+
+void CMainFrame::InitialUpdate() {
+    Run([&] { form_->InitialUpdate(); });
+    view_->ShowReport();
+    adjustSize();
+}
+
+bool CMainFrame::Run(const std::function<void()>& action) {
+    bool ok = false;
+    try {
+        action();
+        ok = true;
+    } catch (const std::exception& e) {
+        frontend_->Error(e.what());
+    }
+    Refresh();
+    return ok;
+}
+
+void CMainFrame::RunCommand(int id) {
+    if (!form_->CommandEnabled(id)) return;
+    switch (id) {
+        case kCmdOpen: {
+            const std::string path =
+                frontend_->ChooseOpenFile("Open", "Field spectra (*.asd *.[0-9]*);;All files (*)");
+            if (!path.empty()) Run([&] { doc_.LoadSpectrumFile(path); });
+            break;
+        }
+        case kCmdLoadZProfile: {
+            const std::string path = frontend_->ChooseOpenFile("Load ENVI Z Profile",
+                                                               "Text files (*.txt);;All files (*)");
+            if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
+            break;
+        }
+        case kCmdSaveReport:
+            Run([&] {
+                const std::string path = form_->SaveReport();
+                statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
+            });
+            break;
+        case kCmdExit:
+            close();
+            break;
+        case kCmdImportSensor:
+            ImportSensor()->show();
+            ImportSensor()->raise();
+            break;
+        case kCmdWavebandFilterSetup:
+            WavebandFilter()->Open();
+            break;
+        case kCmdFeatureSpaceDelete:
+            Run([&] { form_->DeleteFeatureSpace(); });
+            break;
+        case kCmdAbout: {
+            AboutDialog about(this);
+            about.exec();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+ImportSensorDialog* CMainFrame::ImportSensor() {
+    if (!import_sensor_)
+        import_sensor_ = new ImportSensorDialog(
+            doc_.Session(), *form_, *frontend_,
+            [this](const std::function<void()>& a) { return Run(a); }, this);
+    return import_sensor_;
+}
+
+WavebandFilterDialog* CMainFrame::WavebandFilter() {
+    if (!waveband_filter_)
+        waveband_filter_ = new WavebandFilterDialog(
+            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
+    return waveband_filter_;
+}
+
+FilterDetailsDialog* CMainFrame::FilterDetails() {
+    if (!filter_details_)
+        filter_details_ = new FilterDetailsDialog(
+            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
+    return filter_details_;
+}
+
+}  // namespace orvane

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QMainWindow>
+#include <map>
+#include <memory>
+
+#include "app/main_form.h"
+#include "ui/qt_frontend.h"
+
+class QAction;
+
+namespace orvane {
+
+class COrvaneDoc;
+class COrvaneView;
+class FilterDetailsDialog;
+class ImportSensorDialog;
+class WavebandFilterDialog;
+
+// The main window: menu bar from the command table, tool bar, status bar and the form. Every
+// user action runs through Run(), the one place where failures become messages.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    explicit CMainFrame(COrvaneDoc& doc, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Fills the form from the database; call once the window exists.
+    void InitialUpdate();
+
+    bool Run(const std::function<void()>& action);
+    void RunCommand(int command_id);
+
+    MainForm& Form() { return *form_; }
+    COrvaneView* View() const { return view_; }
+    QtFrontend& Frontend() { return *frontend_; }
+    QAction* Action(int command_id) const;
+    // The modeless dialogs, created on first use.
+    ImportSensorDialog* ImportSensor();
+    WavebandFilterDialog* WavebandFilter();
+    FilterDetailsDialog* FilterDetails();
+
+  private:
+    void BuildMenus();
+    void UpdateCommands();
+    void Refresh();
+
+    COrvaneDoc& doc_;
+    std::unique_ptr<QtFrontend> frontend_;
+    std::unique_ptr<MainForm> form_;
+    COrvaneView* view_;
+    std::map<int, QAction*> actions_;
+    ImportSensorDialog* import_sensor_ = nullptr;
+    WavebandFilterDialog* waveband_filter_ = nullptr;
+    FilterDetailsDialog* filter_details_ = nullptr;
+};
+
+}  // namespace orvane

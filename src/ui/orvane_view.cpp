@@ -1,0 +1,203 @@
+#include "ui/orvane_view.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/main_form.h"
+
+namespace orvane {
+
+namespace {
+
+QComboBox* MakeList(QWidget* parent, const char* name) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(24);
+    return combo;
+}
+
+// Refills a combo box only when its entries differ, so an open popup is not disturbed.
+void ShowList(QComboBox* combo, const FormList& list) {
+    const QSignalBlocker block(combo);
+    bool same = combo->count() == list.Count();
+    for (int i = 0; same && i < list.Count(); ++i) {
+        const FormItem& item = list.items[static_cast<size_t>(i)];
+        same = combo->itemText(i).toStdString() == item.text &&
+               combo->itemData(i).toInt() == item.data;
+    }
+    if (!same) {
+        combo->clear();
+        for (const FormItem& item : list.items)
+            combo->addItem(QString::fromStdString(item.text), item.data);
+    }
+    combo->setCurrentIndex(list.selected);
+}
+
+QLabel* Label(const char* text, QWidget* buddy) {
+    auto* label = new QLabel(QString::fromLatin1(text));
+    label->setBuddy(buddy);
+    return label;
+}
+
+}  // namespace
+
+COrvaneView::COrvaneView(MainForm& form, ActionRunner run, QWidget* parent)
+    : QWidget(parent), form_(form), run_(std::move(run)) {
+    setObjectName(QStringLiteral("form"));
+    study_ = MakeList(this, "study");
+    smoothing_ = MakeList(this, "smoothing");
+    smoothing_edit_ = new QPushButton(QStringLiteral("Edit"), this);
+    smoothing_edit_->setObjectName(QStringLiteral("smoothingEdit"));
+    sensor_ = MakeList(this, "sensor");
+    derivative_order_ = new QSpinBox(this);
+    derivative_order_->setObjectName(QStringLiteral("derivativeOrder"));
+    derivative_order_->setRange(0, MainForm::kMaxDerivativeOrder);
+    // Typing "12" must not create the rows of order 1 on the way.
+    derivative_order_->setKeyboardTracking(false);
+    derivative_edit_ = new QPushButton(QStringLiteral("Edit"), this);
+    derivative_edit_->setObjectName(QStringLiteral("derivativeEdit"));
+    feature_space_ = MakeList(this, "featureSpace");
+    classifier_ = MakeList(this, "classifier");
+    loaded_ = new QListWidget(this);
+    loaded_->setObjectName(QStringLiteral("loadedSpectra"));
+    loaded_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    classify_ = new QPushButton(QStringLiteral("Indiv. Classify"), this);
+    classify_->setObjectName(QStringLiteral("indivClassify"));
+    library_status_ = new QLabel(this);
+    library_status_->setObjectName(QStringLiteral("libraryStatus"));
+    report_ = new QPlainTextEdit(this);
+    report_->setObjectName(QStringLiteral("report"));
+    report_->setReadOnly(true);
+    report_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    report_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* method_box = new QGroupBox(QStringLiteral("Calculation method"), this);
+    method_group_ = new QButtonGroup(this);
+    auto* method_layout = new QHBoxLayout(method_box);
+    int id = 0;
+    for (const char* text : {"Iterative", "SavGol"}) {
+        auto* button = new QRadioButton(QString::fromLatin1(text), method_box);
+        method_group_->addButton(button, id++);
+        method_layout->addWidget(button);
+    }
+    method_layout->addWidget(derivative_edit_);
+
+    auto* type_box = new QGroupBox(QStringLiteral("Feature Space Types"), this);
+    type_group_ = new QButtonGroup(this);
+    auto* type_layout = new QHBoxLayout(type_box);
+    id = 0;
+    for (const char* text : {"DI", "NTBI", "PCT"}) {
+        auto* button = new QRadioButton(QString::fromLatin1(text), type_box);
+        type_group_->addButton(button, id++);
+        type_layout->addWidget(button);
+    }
+    type_layout->addStretch();
+
+    auto* chain = new QGroupBox(QStringLiteral("Processing"), this);
+    auto* grid = new QGridLayout(chain);
+    int row = 0;
+    grid->addWidget(Label("Current &Study", study_), row, 0);
+    grid->addWidget(study_, row++, 1, 1, 2);
+    grid->addWidget(Label("S&moothing Filter", smoothing_), row, 0);
+    grid->addWidget(smoothing_, row, 1);
+    grid->addWidget(smoothing_edit_, row++, 2);
+    grid->addWidget(Label("Current S&ensor", sensor_), row, 0);
+    grid->addWidget(sensor_, row++, 1, 1, 2);
+    grid->addWidget(Label("&Derivative order", derivative_order_), row, 0);
+    derivative_order_->setMinimumWidth(70);
+    grid->addWidget(derivative_order_, row++, 1, Qt::AlignLeft);
+    grid->addWidget(method_box, row++, 0, 1, 3);
+    grid->addWidget(type_box, row++, 0, 1, 3);
+    grid->addWidget(Label("&Feature Spaces", feature_space_), row, 0);
+    grid->addWidget(feature_space_, row++, 1, 1, 2);
+    grid->addWidget(Label("&Classifier", classifier_), row, 0);
+    grid->addWidget(classifier_, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Library Status")), row, 0);
+    grid->addWidget(library_status_, row++, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* spectra = new QGroupBox(QStringLiteral("Loaded Spectra"), this);
+    auto* spectra_layout = new QVBoxLayout(spectra);
+    spectra_layout->addWidget(loaded_);
+    spectra_layout->addWidget(classify_);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(chain);
+    left->addWidget(spectra, 1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(Label("&Report", report_));
+    right->addWidget(report_, 1);
+    auto* top = new QHBoxLayout(this);
+    top->addLayout(left);
+    top->addLayout(right, 1);
+
+    // `activated` fires only for the user's choice, never for Mirror()'s own updates.
+    connect(study_, &QComboBox::activated, this,
+            [this](int i) { run_([&] { form_.SelectStudy(i); }); });
+    connect(smoothing_, &QComboBox::activated, this,
+            [this](int i) { run_([&] { form_.SelectSmoothing(i); }); });
+    connect(sensor_, &QComboBox::activated, this,
+            [this](int i) { run_([&] { form_.SelectSensor(i); }); });
+    connect(feature_space_, &QComboBox::activated, this,
+            [this](int i) { run_([&] { form_.SelectFeatureSpace(i); }); });
+    connect(classifier_, &QComboBox::activated, this,
+            [this](int i) { run_([&] { form_.SelectClassifier(i); }); });
+    connect(derivative_order_, &QSpinBox::valueChanged, this,
+            [this](int order) { run_([&] { form_.SetDerivativeOrder(order); }); });
+    connect(method_group_, &QButtonGroup::idClicked, this,
+            [this](int method) { run_([&] { form_.SetDerivativeMethod(method); }); });
+    connect(type_group_, &QButtonGroup::idClicked, this,
+            [this](int type) { run_([&] { form_.SetFeatureSpaceType(type); }); });
+    connect(smoothing_edit_, &QPushButton::clicked, this, &COrvaneView::smoothingEditRequested);
+    connect(derivative_edit_, &QPushButton::clicked, this, &COrvaneView::derivativeEditRequested);
+}
+
+void COrvaneView::Mirror() {
+    ShowList(study_, form_.Studies());
+    ShowList(smoothing_, form_.Smoothing());
+    ShowList(sensor_, form_.Sensors());
+    ShowList(feature_space_, form_.FeatureSpaces());
+    ShowList(classifier_, form_.Classifiers());
+    {
+        const QSignalBlocker block(derivative_order_);
+        derivative_order_->setValue(form_.DerivativeOrder());
+    }
+    const bool chain = form_.ChainControlsEnabled();
+    for (QWidget* w : {static_cast<QWidget*>(smoothing_), static_cast<QWidget*>(derivative_order_)})
+        w->setEnabled(chain);
+    smoothing_edit_->setEnabled(form_.SmoothingEditEnabled());
+    for (QAbstractButton* b : method_group_->buttons())
+        b->setEnabled(form_.DerivativeMethodEnabled());
+    method_group_->button(form_.DerivativeMethod())->setChecked(true);
+    derivative_edit_->setEnabled(form_.DerivativeEditEnabled());
+    type_group_->button(form_.FeatureSpaceType())->setChecked(true);
+    classify_->setEnabled(form_.IndivClassifyEnabled());
+    library_status_->setText(QString::fromStdString(form_.LibraryStatus()));
+
+    const std::vector<std::string>& names = form_.LoadedSpectra();
+    if (loaded_->count() > static_cast<int>(names.size())) loaded_->clear();
+    for (int i = loaded_->count(); i < static_cast<int>(names.size()); ++i)
+        loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
+}
+
+void COrvaneView::ShowReport() {
+    report_->setPlainText(QString::fromStdString(form_.ReportText()));
+    QScrollBar* bar = report_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+}  // namespace orvane

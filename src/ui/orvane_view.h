@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QWidget>
+
+#include "ui/qt_frontend.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace orvane {
+
+class MainForm;
+
+// The main form's widgets. It holds no state of its own: Mirror() shows what MainForm holds,
+// and every control forwards the user's action to MainForm through the frame's runner.
+class COrvaneView : public QWidget {
+    Q_OBJECT
+
+  public:
+    COrvaneView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
+
+    void Mirror();
+    // Replaces the report text and scrolls so that the newest entry is in view.
+    void ShowReport();
+
+    QComboBox* StudyList() const { return study_; }
+    QComboBox* SmoothingList() const { return smoothing_; }
+    QComboBox* SensorList() const { return sensor_; }
+    QComboBox* FeatureSpaceList() const { return feature_space_; }
+    QComboBox* ClassifierList() const { return classifier_; }
+    QSpinBox* DerivativeOrder() const { return derivative_order_; }
+    QPushButton* SmoothingEdit() const { return smoothing_edit_; }
+    QPushButton* DerivativeEdit() const { return derivative_edit_; }
+    QButtonGroup* MethodGroup() const { return method_group_; }
+    QButtonGroup* TypeGroup() const { return type_group_; }
+    QLabel* LibraryStatus() const { return library_status_; }
+    QListWidget* LoadedSpectra() const { return loaded_; }
+    QPlainTextEdit* ReportWindow() const { return report_; }
+
+  signals:
+    void smoothingEditRequested();
+    void derivativeEditRequested();
+
+  private:
+    MainForm& form_;
+    ActionRunner run_;
+    QComboBox* study_;
+    QComboBox* smoothing_;
+    QPushButton* smoothing_edit_;
+    QComboBox* sensor_;
+    QSpinBox* derivative_order_;
+    QButtonGroup* method_group_;
+    QPushButton* derivative_edit_;
+    QButtonGroup* type_group_;
+    QComboBox* feature_space_;
+    QComboBox* classifier_;
+    QListWidget* loaded_;
+    QPushButton* classify_;
+    QLabel* library_status_;
+    QPlainTextEdit* report_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,62 @@
+#include "ui/qt_frontend.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/orvane_doc.h"
+
+namespace orvane {
+
+QtFrontend::QtFrontend(COrvaneDoc& doc, QWidget* parent) : doc_(doc), parent_(parent) {}
+
+QtFrontend::~QtFrontend() { delete progress_; }
+
+void QtFrontend::Report(const std::string& text) { doc_.Report(text); }
+
+void QtFrontend::Error(const std::string& text) {
+    last_error_ = text;
+    doc_.Report(text);
+    if (message_boxes_)
+        QMessageBox::warning(parent_, QStringLiteral("Orvane"), QString::fromStdString(text));
+}
+
+void QtFrontend::BeginProgress(const std::string& title, int total) {
+    if (!progress_) {
+        progress_ = new QProgressDialog(parent_);
+        progress_->setWindowTitle(QStringLiteral("Progress"));
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setMinimumDuration(0);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+    }
+    progress_->setLabelText(QString::fromStdString(title));
+    progress_->setRange(0, total > 0 ? total : 0);
+    progress_->setValue(0);
+    progress_->show();
+    QApplication::processEvents();
+}
+
+void QtFrontend::StepProgress(int done) {
+    if (!progress_) return;
+    progress_->setValue(done);
+    // Commands run on the one thread; letting events through keeps the dialog painted and its
+    // Cancel button alive.
+    QApplication::processEvents();
+}
+
+void QtFrontend::EndProgress() {
+    if (progress_) progress_->hide();
+}
+
+bool QtFrontend::Cancelled() { return progress_ && progress_->wasCanceled(); }
+
+std::string QtFrontend::ChooseOpenFile(const std::string& title, const std::string& filter) {
+    const QString path =
+        QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), QDir::currentPath(),
+                                     QString::fromStdString(filter));
+    return path.toStdString();
+}
+
+}  // namespace orvane

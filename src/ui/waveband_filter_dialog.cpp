@@ -1,0 +1,101 @@
+#include "ui/waveband_filter_dialog.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ui/filter_band_dialog.h"
+
+namespace orvane {
+
+WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRunner run,
+                                           QWidget* parent)
+    : QDialog(parent), model_(session), run_(std::move(run)) {
+    setWindowTitle(QStringLiteral("Waveband Filter Setup"));
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("ranges"));
+    band_ = new FilterBandDialog(this);
+    band_editor_ = [this](int& lower, int& upper) {
+        band_->SetValues(lower, upper);
+        if (band_->exec() != QDialog::Accepted) return false;
+        lower = band_->Lower();
+        upper = band_->Upper();
+        return true;
+    };
+
+    auto* caption = new QLabel(QStringLiteral("Waveband filter [nm]"), this);
+    caption->setBuddy(list_);
+    auto* buttons = new QVBoxLayout;
+    auto add = [&](const char* text, const char* name, void (WavebandFilterDialog::*slot)()) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(QString::fromLatin1(name));
+        connect(b, &QPushButton::clicked, this, slot);
+        buttons->addWidget(b);
+        return b;
+    };
+    add("New", "new", &WavebandFilterDialog::New);
+    add("Modify", "modify", &WavebandFilterDialog::Modify);
+    add("Delete", "delete", &WavebandFilterDialog::Delete);
+    auto* defaults = new QPushButton(QStringLiteral("Add default ranges"), this);
+    defaults->setObjectName(QStringLiteral("addDefaults"));
+    connect(defaults, &QPushButton::clicked, this, [this] {
+        model_.AddDefaultRanges();
+        Refill();
+    });
+    buttons->addWidget(defaults);
+    buttons->addStretch();
+    QPushButton* ok = add("OK", "ok", &WavebandFilterDialog::accept);
+    ok->setDefault(true);
+    add("Cancel", "cancel", &WavebandFilterDialog::reject);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(caption);
+    left->addWidget(list_);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+}
+
+void WavebandFilterDialog::Open() {
+    if (run_([&] { model_.Show(); })) Refill();
+    show();
+    raise();
+    activateWindow();
+}
+
+void WavebandFilterDialog::Refill() {
+    list_->clear();
+    for (const std::string& line : model_.Lines()) list_->addItem(QString::fromStdString(line));
+}
+
+void WavebandFilterDialog::New() {
+    int lower = last_lower_, upper = last_upper_;
+    if (!band_editor_(lower, upper)) return;
+    last_lower_ = lower;
+    last_upper_ = upper;
+    model_.New(lower, upper);
+    Refill();
+}
+
+void WavebandFilterDialog::Modify() {
+    const int index = list_->currentRow();
+    if (index < 0 || index >= model_.Working().Count()) return;
+    int lower = model_.Working().At(index).lower;
+    int upper = model_.Working().At(index).upper;
+    if (!band_editor_(lower, upper)) return;
+    model_.Modify(index, lower, upper);
+    Refill();
+    list_->setCurrentRow(index);
+}
+
+void WavebandFilterDialog::Delete() {
+    if (model_.Delete(list_->currentRow())) Refill();
+}
+
+void WavebandFilterDialog::accept() {
+    if (run_([&] { model_.Ok(); })) QDialog::accept();
+}
+
+}  // namespace orvane

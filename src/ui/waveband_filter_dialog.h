@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "app/waveband_filter_setup.h"
+#include "ui/qt_frontend.h"
+
+class QListWidget;
+
+namespace orvane {
+
+class FilterBandDialog;
+
+// "Waveband Filter Setup": edits a working copy of the current study's excluded ranges; OK
+// stores them and the chain follows.
+class WavebandFilterDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    WavebandFilterDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+
+    // Loads the current study's ranges and shows the dialog.
+    void Open();
+    void accept() override;
+
+    // Asks for one range, pre-filled; false when the user cancels. Replaceable so that the
+    // band definition can be answered without a modal loop.
+    using BandEditor = std::function<bool(int& lower, int& upper)>;
+    void SetBandEditor(BandEditor editor) { band_editor_ = std::move(editor); }
+
+    QListWidget* List() const { return list_; }
+    const WavebandFilterSetup& Model() const { return model_; }
+
+  private:
+    void Refill();
+    void New();
+    void Modify();
+    void Delete();
+
+    WavebandFilterSetup model_;
+    ActionRunner run_;
+    QListWidget* list_;
+    FilterBandDialog* band_;
+    BandEditor band_editor_;
+    int last_lower_ = 0;
+    int last_upper_ = 0;
+};
+
+}  // namespace orvane

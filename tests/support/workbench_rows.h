@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/scratch_database.h"
+
+namespace orvane::test {
+
+// A study as study creation leaves it: the study row and its initial chain rows.
+int MakeStudy(Database& db, const std::string& name);
+
+// Imports Gaussian sensor files of data/sensors through the program's own import, in order.
+void ImportSensors(const ScratchDatabase& scratch, const std::vector<std::string>& names);
+
+// The starter feature spaces a new database gets.
+void LoadSeedFeatureSpaces(Database& db);
+
+// Number of rows a query counts.
+int Count(Database& db, const std::string& sql);
+
+}  // namespace orvane::test

@@ -1,0 +1,307 @@
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QtTest>
+#include <memory>
+
+#include "app/menu_command.h"
+#include "app/orvane_doc.h"
+#include "app/processing_session.h"
+#include "support/workbench_rows.h"
+#include "ui/filter_details_dialog.h"
+#include "ui/import_sensor_dialog.h"
+#include "ui/main_frame.h"
+#include "ui/orvane_view.h"
+#include "ui/waveband_filter_dialog.h"
+
+namespace orvane {
+namespace {
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    return items;
+}
+
+// Clicks on the indicator: a radio button stretched by its layout does not take clicks beyond
+// its text.
+void ClickRadio(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// A scratch database with the given sensors, the starter feature spaces and two studies, and
+// the main window on it after start-up.
+struct Window {
+    explicit Window(const std::string& tag,
+                    std::vector<std::string> sensors = {"landsat8_oli", "sentinel2a_msi"})
+        : scratch(tag) {
+        test::ImportSensors(scratch, sensors);
+        test::LoadSeedFeatureSpaces(scratch.Admin());
+        studies = {test::MakeStudy(scratch.Admin(), "Kaimai ridge"),
+                   test::MakeStudy(scratch.Admin(), "Coastal dunes")};
+        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
+        frame = std::make_unique<CMainFrame>(*doc);
+        frame->Frontend().SetMessageBoxes(false);
+        frame->show();
+        frame->InitialUpdate();
+    }
+
+    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
+    COrvaneView& View() { return *frame->View(); }
+    QString Report() { return View().ReportWindow()->toPlainText(); }
+
+    test::ScratchDatabase scratch;
+    test::TempDir dir;
+    std::vector<int> studies;
+    std::unique_ptr<COrvaneDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+std::string SmoothingRows(int type, int study) {
+    return Sql(
+        "select count(*) from smoothing_filter sf, smoothing_filter_type t where "
+        "sf.sf_type_id = t.sf_type_id and t.type = %i and sf.study_id = %i",
+        type, study);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void startUpFillsTheSelectorsAndTheMenus() {
+        Window w("uistart");
+        COrvaneView& v = w.View();
+        QCOMPARE(Items(v.StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
+        QCOMPARE(v.SensorList()->count(), 2);
+        QCOMPARE(v.SensorList()->currentIndex(), 0);
+        QCOMPARE(Items(v.SmoothingList()),
+                 (QStringList{"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"}));
+        QCOMPARE(Items(v.ClassifierList()),
+                 (QStringList{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"}));
+        QCOMPARE(Items(v.FeatureSpaceList()),
+                 (QStringList{"Full range curvature", "VNIR-SWIR curvature"}));
+        QCOMPARE(v.LibraryStatus()->text(), QStringLiteral("Not Ready"));
+        QCOMPARE(v.DerivativeOrder()->value(), 0);
+        QCOMPARE(v.DerivativeOrder()->maximum(), 30);
+        for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
+        QVERIFY(!v.SmoothingEdit()->isEnabled());
+        QVERIFY(v.TypeGroup()->button(0)->isChecked());
+        QCOMPARE(w.frame->windowTitle(), QString::fromStdString("Connected to " + w.scratch.Name() +
+                                                                " on " + w.scratch.Params().host));
+
+        QStringList menus;
+        for (QAction* a : w.frame->menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, (QStringList{"&File", "Library", "Database", "Chain Settings", "Statistics",
+                                     "Spectral Mixing", "&Help"}));
+        for (const MenuCommand& c : MenuCommands()) {
+            QAction* action = w.frame->Action(c.id);
+            QVERIFY(action);
+            QCOMPARE(action->isEnabled(), c.built);
+        }
+        QCOMPARE(w.frame->Action(kCmdOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+        QCOMPARE(w.frame->Action(kCmdSaveReport)->shortcut(),
+                 QKeySequence(QStringLiteral("Ctrl+S")));
+        auto* tools = w.frame->findChild<QToolBar*>(QStringLiteral("standardToolBar"));
+        QVERIFY(tools);
+        QCOMPARE(tools->actions(),
+                 (QList<QAction*>{w.frame->Action(kCmdOpen), w.frame->Action(kCmdSaveReport)}));
+    }
+
+    void choosingASmoothingEntryCreatesTheRowOnce() {
+        Window w("uismooth");
+        QComboBox* smoothing = w.View().SmoothingList();
+        smoothing->setFocus();
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
+        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
+        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
+                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
+                             "and t.type = 1 and sf.study_id = %i",
+                             w.studies[0])),
+                 3104);
+        QVERIFY(w.View().SmoothingEdit()->isEnabled());
+        QTest::keyClick(smoothing, Qt::Key_Up);
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
+        QCOMPARE(w.doc->Session().SmoothingType(), 1);
+    }
+
+    void derivativeControlsFollowTheOrderAndMethod() {
+        Window w("uideriv");
+        COrvaneView& v = w.View();
+        v.DerivativeOrder()->setValue(2);
+        QCOMPARE(w.doc->Session().DerivativeOrder(), 2);
+        for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(b->isEnabled());
+        QVERIFY(!v.DerivativeEdit()->isEnabled());
+        ClickRadio(v.MethodGroup()->button(1));
+        QVERIFY2(v.DerivativeEdit()->isEnabled(), w.frame->Frontend().LastError().c_str());
+        v.DerivativeOrder()->setValue(0);
+        for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
+        QVERIFY(!v.DerivativeEdit()->isEnabled());
+    }
+
+    void pctWithoutPcaDataShowsNoFeatureSpace() {
+        Window w("uipct");
+        COrvaneView& v = w.View();
+        ClickRadio(v.TypeGroup()->button(2));
+        QCOMPARE(Items(v.FeatureSpaceList()), QStringList{"No feature spaces of this type"});
+        QVERIFY(!w.frame->Action(kCmdFeatureSpaceDelete)->isEnabled());
+        const QString report = w.Report();
+        QVERIFY(report.contains(QStringLiteral("Changed Feature Space to PCT")));
+        ClickRadio(v.TypeGroup()->button(2));
+        QCOMPARE(w.Report(), report);
+    }
+
+    void importSensorOkAddsTheSensorToTheForm() {
+        Window w("uisensor");
+        w.frame->RunCommand(kCmdImportSensor);
+        ImportSensorDialog* dialog = w.frame->ImportSensor();
+        QVERIFY(dialog->isVisible());
+        dialog->InputFile()->setText(
+            QString::fromStdString(test::SourcePath("data/sensors/landsat5_tm.txt")));
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.View().SensorList()->count(), 3);
+        QCOMPARE(w.View().SensorList()->itemText(2), QStringLiteral("Landsat 5 TM"));
+        QVERIFY(w.Report().contains(QStringLiteral("Landsat 5 TM sensor added to database")));
+        QCOMPARE(w.View().ReportWindow()->verticalScrollBar()->value(),
+                 w.View().ReportWindow()->verticalScrollBar()->maximum());
+
+        // A file that is not a sensor definition is reported and stores nothing.
+        w.frame->RunCommand(kCmdImportSensor);
+        dialog->InputFile()->setText(QString::fromStdString(w.dir.File("missing.txt")));
+        dialog->accept();
+        QVERIFY(!w.frame->Frontend().LastError().empty());
+        QCOMPARE(w.View().SensorList()->count(), 3);
+        QCOMPARE(w.Count("select count(*) from sensor"), 3);
+    }
+
+    void wavebandFilterOkStoresTheRangesAndRefreshesTheChain() {
+        Window w("uiwaveband");
+        w.frame->RunCommand(kCmdWavebandFilterSetup);
+        WavebandFilterDialog* dialog = w.frame->WavebandFilter();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Waveband Filter Setup"));
+        QList<std::pair<int, int>> answers{{1350, 1450}, {1800, 1950}, {1790, 1960}};
+        dialog->SetBandEditor([&](int& lower, int& upper) {
+            std::tie(lower, upper) = answers.takeFirst();
+            return true;
+        });
+        auto click = [&](const char* name) {
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
+                              Qt::LeftButton);
+        };
+        click("new");
+        click("new");
+        dialog->List()->setCurrentRow(1);
+        click("modify");
+        QCOMPARE(dialog->List()->item(1)->text(), QStringLiteral("1790 - 1960 nm"));
+        click("ok");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
+                             w.studies[0])),
+                 2);
+        QCOMPARE(w.doc->Session().StudyFilter()->Count(), 2);
+        QVERIFY(w.doc->Session().FilterMask().Value(1400) < 0);
+
+        // Cancel leaves the stored ranges alone.
+        w.frame->RunCommand(kCmdWavebandFilterSetup);
+        dialog->List()->setCurrentRow(0);
+        click("delete");
+        QCOMPARE(dialog->List()->count(), 1);
+        click("cancel");
+        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
+                             w.studies[0])),
+                 2);
+    }
+
+    void smoothingDetailsOkStoresTheWindow() {
+        Window w("uidetails");
+        QComboBox* smoothing = w.View().SmoothingList();
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
+        FilterDetailsDialog* dialog = w.frame->FilterDetails();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Smoothing Filter Details"));
+        QCOMPARE(dialog->SizeField()->value(), 31);
+        QCOMPARE(dialog->OrderField()->value(), 4);
+        QCOMPARE(dialog->SizeField()->singleStep(), 2);
+
+        // Raising the order raises the smallest size to the next odd number above it.
+        dialog->SizeField()->setValue(5);
+        dialog->OrderField()->setValue(6);
+        QCOMPARE(dialog->SizeField()->minimum(), 7);
+        QCOMPARE(dialog->SizeField()->value(), 7);
+
+        dialog->SizeField()->setValue(20);
+        dialog->accept();
+        QVERIFY2(dialog->isVisible(), "an even size is refused and the dialog stays open");
+        QVERIFY(!w.frame->Frontend().LastError().empty());
+
+        dialog->SizeField()->setValue(21);
+        dialog->OrderField()->setValue(2);
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
+                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
+                             "and t.type = 1 and sf.study_id = %i",
+                             w.studies[0])),
+                 2102);
+    }
+
+    void withoutSensorsProcessingWaitsForAnImport() {
+        Window w("uinosensor", {});
+        QVERIFY(w.Report().contains(QStringLiteral("There is no sensor in the database")));
+        QVERIFY(!w.frame->Action(kCmdLoadZProfile)->isEnabled());
+        QVERIFY(w.frame->Action(kCmdImportSensor)->isEnabled());
+        QCOMPARE(Items(w.View().FeatureSpaceList()), QStringList{"No feature spaces of this type"});
+        w.frame->RunCommand(kCmdImportSensor);
+        w.frame->ImportSensor()->InputFile()->setText(
+            QString::fromStdString(test::SourcePath("data/sensors/landsat8_oli.txt")));
+        w.frame->ImportSensor()->accept();
+        QVERIFY(w.frame->Action(kCmdLoadZProfile)->isEnabled());
+        QCOMPARE(w.View().SensorList()->currentText(), QStringLiteral("Landsat 8 OLI"));
+        QCOMPARE(w.View().FeatureSpaceList()->count(), 2);
+    }
+
+    void saveReportWritesTheReportFile() {
+        Window w("uisave");
+        w.doc->Report("Saved from the window");
+        w.frame->Action(kCmdSaveReport)->trigger();
+        QFile file(QString::fromStdString(w.dir.Path() + "/output/report_window_output.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
+    }
+
+    // Not a check: the picture of the window after start-up that the README shows.
+    void screenshotOfTheMainWindow() {
+        Window w("uishot");
+        w.doc->LoadSpectrumFile(test::TestData("asd/as6/v6sample00000.asd"));
+        w.frame->Form().SetFeatureSpaceType(1);
+        w.frame->Run([] {});
+        w.frame->resize(1100, 620);
+        QTest::qWait(50);
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        const QString path = QStringLiteral(ORVANE_ARTIFACTS "/main-window.png");
+        QVERIFY(w.frame->grab().save(path));
+        QVERIFY(QFileInfo(path).size() > 1000);
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::MainWindowTest)
+#include "main_window_test.moc"

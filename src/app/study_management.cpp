@@ -74,17 +74,17 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     const int study_id = static_cast<int>(db.InsertId());
     db.Execute(
         Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
-            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(), "
+            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
             "%i)",
             0, study_id));
     db.Execute(
         Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
             "values((select deriv_calc_method_id from derivative_calc_method where type = "
-            "%i), current_timestamp(), %i)",
+            "%i), current_timestamp(6), %i)",
             2, study_id));
     db.Execute(
         Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
-            "current_timestamp())",
+            "current_timestamp(6))",
             study_id));
     transaction.Commit();
     session_.SetStudy(study_id);

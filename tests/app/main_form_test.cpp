@@ -178,7 +178,7 @@ TEST_F(MainFormTest, PctListsFeatureSpacesOnlyWhileCurrentPcaDataExists) {
     bench_.Admin().Execute(
         Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
             "waveband_filter_id, dim, build_date) values (%i, %i, %i, %i, %i, 8, "
-            "current_timestamp() + interval 1 minute)",
+            "current_timestamp(6) + interval 1 minute)",
             session_.StudyId(), session_.CurrentSensor()->SensorId(), session_.SmoothingFilterId(),
             session_.DerivativeId(), session_.WavebandFilterId()));
     const int pca = static_cast<int>(bench_.Admin().InsertId());

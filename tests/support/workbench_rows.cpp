@@ -15,11 +15,11 @@ int MakeStudy(Database& db, const std::string& name) {
     db.Execute(
         Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
             "(select sf_type_id from smoothing_filter_type where type = 0), "
-            "current_timestamp())",
+            "current_timestamp(6))",
             id));
     db.Execute(
         Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
-            "current_timestamp())",
+            "current_timestamp(6))",
             id));
     return id;
 }

@@ -64,7 +64,7 @@ void WriteFile(const std::string& path, int number) {
 
 // The folder tree and a scratch database, both removed at the end of the run.
 class BenchTree {
-public:
+  public:
     explicit BenchTree(const std::string& config_path) {
         char pattern[] = "/tmp/orvane-import-bench-XXXXXX";
         if (!mkdtemp(pattern)) throw OrvaneError("cannot create a temporary folder");
@@ -113,7 +113,7 @@ public:
     ProcessingSession& Session() { return *session_; }
     const std::string& Root() const { return root_; }
 
-private:
+  private:
     std::string root_;
     std::string name_;
     std::unique_ptr<Database> admin_;

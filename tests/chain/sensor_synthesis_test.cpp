@@ -44,7 +44,7 @@ BandVector Smoothed(const std::set<int>& missing = {}) {
 
 double SynthesizeOne(int type, const SensorElement& e, const std::set<int>& missing = {}) {
     const MemorySensor sensor(type, {e});
-    return SynthesizeSensorBands(Smoothed(missing), sensor, nullptr)->Value(1);
+    return SynthesizeSensorBands(Smoothed(missing), sensor, nullptr)->Value(e.number);
 }
 
 // Expected values come from an independent evaluation of the weighted mean (python, double
@@ -148,6 +148,32 @@ TEST(SensorSynthesis, FlatSpectrumAxisAndValidCount) {
         EXPECT_EQ(out->X(4), 700.7) << type;
         EXPECT_EQ(out->X(5), 900.0) << type;  // a band without value keeps its wavelength
     }
+}
+
+// A sensor synthesizes its elements together; each must get exactly the value it gets alone,
+// whatever windows its neighbours use.
+TEST(SensorSynthesis, ElementsOfOneSensorMatchTheirSingleSyntheses) {
+    const std::set<int> missing = {705, 706, 1000, 1400, 1401, 1402};
+    std::vector<SensorElement> elements;
+    const double centres[] = {355.0, 420.3,  500.5,  640.0,  700.2,  712.0,  800.0,
+                              995.7, 1003.0, 1200.0, 1401.0, 1500.0, 2300.0, 2497.5};
+    const double widths[] = {10.0, 10.0, 30.0, 7.0,  10.0, 25.0, 10.0,
+                             12.0, 10.0, 60.0, 10.0, 10.0, 20.0, 10.0};
+    for (int i = 0; i < 14; ++i) elements.push_back(Element(i + 1, centres[i], widths[i]));
+    elements[6].usable = false;
+    const MemorySensor sensor(kResponseGaussian, elements);
+    const auto together = SynthesizeSensorBands(Smoothed(missing), sensor, nullptr);
+    int valid = 0;
+    for (int i = 0; i < 14; ++i) {
+        const double alone =
+            elements[static_cast<size_t>(i)].usable
+                ? SynthesizeOne(kResponseGaussian, elements[static_cast<size_t>(i)], missing)
+                : kNoValue;
+        EXPECT_EQ(together->Value(i + 1), alone) << "element " << i + 1;
+        valid += alone != kNoValue;
+    }
+    EXPECT_EQ(together->Value(11), kNoValue);  // its centre has no value
+    EXPECT_EQ(together->ValidCount(), valid);
 }
 
 TEST(SensorSynthesis, InterpolationOntoTheGrid) {

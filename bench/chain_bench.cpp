@@ -22,6 +22,7 @@
 #include "chain/feature_space.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
+#include "support/bench_database.h"
 
 // Counts heap allocations so that the benchmark can report how many one spectrum makes. GCC
 // cannot see that the replaced operator new pairs with the free below.
@@ -43,40 +44,13 @@ constexpr int kSpectra = 64;
 constexpr int kSensorBands = 200;
 constexpr int kRanges = 10;
 
-void RunSchema(Database& db, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw OrvaneError("cannot read " + path);
-    std::string line;
-    std::string statement;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
-        statement += line + "\n";
-        const size_t end = line.find_last_not_of(" \t\r");
-        if (line[end] == ';') {
-            db.Execute(statement);
-            statement.clear();
-        }
-    }
-}
-
 // A study with its chain settings in a scratch database, and spectra in memory.
 class BenchChain {
   public:
-    explicit BenchChain(const std::string& config_path) {
-        ConfigFile config(config_path);
-        config.Open();
-        ConnectionParams params = config.Connection();
-        name_ = "orvane_bench_chain_" + std::to_string(getpid());
-        params.database = "";
-        admin_ = std::make_unique<Database>(params);
-        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-        admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
-        admin_->Execute("USE `" + name_ + "`");
-        RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
-        const int study = Fill(*admin_);
-        params.database = name_;
-        session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+    explicit BenchChain(const std::string& config_path) : database_(config_path, "chain_") {
+        const int study = Fill(database_.Admin());
+        session_ = std::make_unique<ProcessingSession>(
+            std::make_unique<Database>(database_.Params()), nullptr);
         SilentFrontend quiet;
         const std::string sensor_file = WriteSensorFile();
         ImportSensor(*session_, quiet, sensor_file, 0);
@@ -86,7 +60,7 @@ class BenchChain {
         session_->SetDerivativeOrder(1);
         session_->SetFeatureSpaceType(0);
         int fs = 0;
-        admin_->QueryInt("select max(feature_space_id) from feature_space", fs);
+        database_.Admin().QueryInt("select max(feature_space_id) from feature_space", fs);
         session_->SetFeatureSpace(fs);
         for (int i = 0; i < kSpectra; ++i) spectra_.push_back(MakeSpectrum(i));
     }
@@ -94,11 +68,6 @@ class BenchChain {
     ~BenchChain() {
         spectra_.clear();
         session_.reset();
-        try {
-            admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
-        }
     }
 
     ProcessingSession& Session() { return *session_; }
@@ -154,8 +123,7 @@ class BenchChain {
         return s;
     }
 
-    std::string name_;
-    std::unique_ptr<Database> admin_;
+    bench::BenchDatabase database_;
     std::unique_ptr<ProcessingSession> session_;
     std::vector<std::unique_ptr<Spectrum>> spectra_;
 };
@@ -225,13 +193,8 @@ void Dump(BenchChain& chain, const char* path) {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
-    if (!config || !*config) {
-        std::fprintf(stderr,
-                     "ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
-                     "(see bench/README.md).\n");
-        return 2;
-    }
+    const std::string config = orvane::bench::BenchConfigPath("chain_bench");
+    if (config.empty()) return 2;
     try {
         orvane::BenchChain chain(config);
         if (!chain.Session().CurrentFeatureSpace() ||

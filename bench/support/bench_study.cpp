@@ -1,36 +1,15 @@
 #include "support/bench_study.h"
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
-#include "app/config_file.h"
 #include "app/orvane_error.h"
 #include "store/array_codec.h"
 
 namespace orvane::bench {
 
 namespace {
-
-void RunSchema(Database& db, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw OrvaneError("cannot read " + path);
-    std::string line;
-    std::string statement;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
-        statement += line + "\n";
-        const size_t end = line.find_last_not_of(" \t\r");
-        if (line[end] == ';') {
-            db.Execute(statement);
-            statement.clear();
-        }
-    }
-}
 
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -47,20 +26,10 @@ std::string Hex(const std::string& bytes) {
 
 BenchStudy::BenchStudy(const std::string& config_path, const std::string& output_dir,
                        BenchLayout layout)
-    : layout_(layout) {
-    ConfigFile config(config_path);
-    config.Open();
-    ConnectionParams params = config.Connection();
-    name_ = "orvane_bench_" + std::to_string(getpid());
-    params.database = "";
-    admin_ = std::make_unique<Database>(params);
-    admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-    admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
-    admin_->Execute("USE `" + name_ + "`");
-    RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
-    Fill(*admin_);
-    params.database = name_;
-    session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+    : database_(config_path, ""), layout_(layout) {
+    Fill(database_.Admin());
+    session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(database_.Params()),
+                                                   nullptr);
     session_->SetStudy(study_id_);
     factory_ = std::make_unique<Spectra_factory_class>("", output_dir, *session_);
     factory_->SetStudy(study_id_);
@@ -71,11 +40,6 @@ BenchStudy::BenchStudy(const std::string& config_path, const std::string& output
 BenchStudy::~BenchStudy() {
     factory_.reset();
     session_.reset();
-    try {
-        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
-    }
 }
 
 void BenchStudy::Fill(Database& db) {
@@ -139,16 +103,6 @@ void BenchStudy::Fill(Database& db) {
         }
     }
     tx.Commit();
-}
-
-std::string BenchConfigPath(const char* program) {
-    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
-    if (config && *config) return config;
-    std::fprintf(stderr,
-                 "%s: ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
-                 "(see bench/README.md).\n",
-                 program);
-    return "";
 }
 
 }  // namespace orvane::bench

@@ -7,6 +7,7 @@
 #include "app/processing_session.h"
 #include "spectra/spectra_factory_class.h"
 #include "store/database.h"
+#include "support/bench_database.h"
 
 namespace orvane::bench {
 
@@ -41,17 +42,12 @@ class BenchStudy {
   private:
     void Fill(Database& db);
 
-    std::string name_;
-    std::unique_ptr<Database> admin_;
+    BenchDatabase database_;
     std::unique_ptr<ProcessingSession> session_;
     std::unique_ptr<Spectra_factory_class> factory_;
     std::vector<int> species_;
     int study_id_ = 0;
     BenchLayout layout_;
 };
-
-// The configuration named by ORVANE_BENCH_CONFIG; prints how to set it and returns "" when
-// it is not set.
-std::string BenchConfigPath(const char* program);
 
 }  // namespace orvane::bench

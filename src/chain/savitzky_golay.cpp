@@ -1,6 +1,7 @@
 #include "chain/savitzky_golay.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -184,6 +185,18 @@ void SavitzkyGolayKernel::CheckAxes(const BandVector& x, const BandVector& y) co
 void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter& widened) {
     const std::vector<BandEntry>& in = x.Entries();
     const int n = x.Count();
+    // An axis is the 1 nm grid or one sensor's element centres, so its first and last
+    // wavelengths and its length tell axes apart; a kernel is rebuilt when the sensor changes.
+    const std::array<double, 4> axis = {static_cast<double>(x.First()), static_cast<double>(n),
+                                        n > 0 ? in.front().x : 0.0, n > 0 ? in.back().x : 0.0};
+    bool same = marked_axis_ == axis && static_cast<int>(marked_filter_.size()) == widened.Count();
+    for (int e = 0; same && e < widened.Count(); ++e) {
+        const WavebandFilter::Entry& a = widened.At(e);
+        const WavebandFilter::Entry& b = marked_filter_[static_cast<size_t>(e)];
+        same = a.kind == b.kind && a.lower == b.lower && a.upper == b.upper && a.band == b.band;
+    }
+    if (same) return;
+
     excluded_.assign(static_cast<size_t>(n), 0);
     const auto band = [&in](int k) { return static_cast<int>(in[static_cast<size_t>(k)].x); };
     bool ascending = true;
@@ -194,57 +207,69 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
     }
     if (!ascending) {
         for (int k = 0; k < n; ++k) excluded_[static_cast<size_t>(k)] = widened.Excludes(band(k));
-        return;
-    }
-    // On an ascending axis each entry covers one run of bands, found by bisection; asking the
-    // filter band by band costs as much as the smoothing itself.
-    for (int e = 0; e < widened.Count(); ++e) {
-        const WavebandFilter::Entry& entry = widened.At(e);
-        const int lower = entry.kind == 1 ? entry.lower : entry.band;
-        const int upper = entry.kind == 1 ? entry.upper : entry.band;
-        int lo = 0;
-        int hi = n;
-        while (lo < hi) {
-            const int mid = lo + (hi - lo) / 2;
-            if (band(mid) < lower)
-                lo = mid + 1;
-            else
-                hi = mid;
+    } else {
+        // On an ascending axis each entry covers one run of bands, found by bisection; asking
+        // the filter band by band costs as much as the smoothing itself.
+        for (int e = 0; e < widened.Count(); ++e) {
+            const WavebandFilter::Entry& entry = widened.At(e);
+            const int lower = entry.kind == 1 ? entry.lower : entry.band;
+            const int upper = entry.kind == 1 ? entry.upper : entry.band;
+            int lo = 0;
+            int hi = n;
+            while (lo < hi) {
+                const int mid = lo + (hi - lo) / 2;
+                if (band(mid) < lower)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            for (int k = lo; k < n && band(k) <= upper; ++k) excluded_[static_cast<size_t>(k)] = 1;
         }
-        for (int k = lo; k < n && band(k) <= upper; ++k) excluded_[static_cast<size_t>(k)] = 1;
     }
+    marked_filter_.clear();
+    for (int e = 0; e < widened.Count(); ++e) marked_filter_.push_back(widened.At(e));
+    marked_axis_ = axis;
 }
 
 void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
                                const double* sums) {
     MarkExcluded(x, widened);
-    const std::vector<BandEntry>& in = x.Entries();
     const int n = x.Count();
-    const int first = x.First();
+    const BandEntry* in = x.Entries().data();
+    BandEntry* out = y.EntryAt(y.First());
+    const unsigned char* excluded = excluded_.data();
     // A running count of bands without value in the window keeps a band that would mix one
     // into its sum out, whatever the filter says.
-    const auto marker = [&in](int k) { return in[static_cast<size_t>(k)].value == kNoValue; };
+    const auto marker = [in](int k) { return in[k].value == kNoValue ? 1 : 0; };
     int markers = 0;
     for (int j = 0; j < Size() - 1 && j < n; ++j) markers += marker(j);
     const bool per_spacing = context_ == Context::kDerivative;
+    const int begin = std::min(nl_, n);
+    const int end = std::max(begin, n - nr_);
     int valid = 0;
-    for (int k = 0; k < n; ++k) {
-        const double w = in[static_cast<size_t>(k)].x;
-        double v = kNoValue;
-        if (k >= nl_ && k + nr_ < n) {
-            markers += marker(k + nr_);
-            if (k - nl_ - 1 >= 0) markers -= marker(k - nl_ - 1);
-            v = sums[k];
-            if (markers > 0 || excluded_[static_cast<size_t>(k)]) {
-                v = kNoValue;
-            } else if (per_spacing) {
-                // The last band has no following band to measure the spacing against.
-                const double h = k + 1 < n ? in[static_cast<size_t>(k + 1)].x - w : 0.0;
-                v = h == 0.0 ? kNoValue : v / h;
-            }
+    for (int k = 0; k < begin; ++k) {
+        out[k].x = in[k].x;
+        out[k].value = kNoValue;
+    }
+    for (int k = begin; k < end; ++k) {
+        markers += marker(k + nr_);
+        if (k - nl_ - 1 >= 0) markers -= marker(k - nl_ - 1);
+        const double w = in[k].x;
+        double v = sums[k];
+        if (markers > 0 || excluded[k]) {
+            v = kNoValue;
+        } else if (per_spacing) {
+            // The last band has no following band to measure the spacing against.
+            const double h = k + 1 < n ? in[k + 1].x - w : 0.0;
+            v = h == 0.0 ? kNoValue : v / h;
         }
-        y.Set(first + k, v, w);
+        out[k].x = w;
+        out[k].value = v;
         valid += v != kNoValue;
+    }
+    for (int k = end; k < n; ++k) {
+        out[k].x = in[k].x;
+        out[k].value = kNoValue;
     }
     y.SetValidCount(valid);
 }

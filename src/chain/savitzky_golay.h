@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <vector>
 
+#include "chain/waveband_filter.h"
 #include "store/matrix.h"
 
 namespace orvane {
@@ -81,6 +83,10 @@ class SavitzkyGolayKernel {
     ColumnVector c_;
     std::vector<double> values_, sums_;
     std::vector<unsigned char> excluded_;
+    // What the exclusion flags were computed for: they depend only on the filter and the axis,
+    // which change with the settings, not from spectrum to spectrum.
+    std::vector<WavebandFilter::Entry> marked_filter_;
+    std::array<double, 4> marked_axis_{};
 
     int fft_length_ = 0;
     ColumnVector kernel_re_, kernel_im_;

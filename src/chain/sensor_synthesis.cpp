@@ -60,11 +60,19 @@ bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
         return w >= lo && w <= hi && values[w - lo].value != kNoValue;
     };
     const int c = window.centre;
-    // The window grows while both sides still have values, up to three standard deviations.
     int h = -1;
-    for (int j = 0; j <= window.radius; ++j) {
-        if (!has_value(c - j) || !has_value(c + j)) break;
-        h = j;
+    const int r = window.radius;
+    if (c - r >= lo && c + r <= hi &&
+        missing_before_[static_cast<size_t>(c + r + 1 - lo)] ==
+            missing_before_[static_cast<size_t>(c - r - lo)]) {
+        h = r;  // the usual case: every band of the full window has a value
+    } else {
+        // The window grows while both sides still have values, up to three standard
+        // deviations.
+        for (int j = 0; j <= r; ++j) {
+            if (!has_value(c - j) || !has_value(c + j)) break;
+            h = j;
+        }
     }
     if (h < 0) return false;
     use.centre = c - h - lo;  // position of the window's first band in the smoothed stage
@@ -77,6 +85,11 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
     const std::vector<SensorElement>& elements = sensor_.Elements();
     const BandEntry* values = smoothed.EntryAt(smoothed.First());
     const size_t n = elements.size();
+    missing_before_.resize(static_cast<size_t>(smoothed.Count()) + 1);
+    missing_before_[0] = 0;
+    for (int k = 0; k < smoothed.Count(); ++k)
+        missing_before_[static_cast<size_t>(k) + 1] =
+            missing_before_[static_cast<size_t>(k)] + (values[k].value == kNoValue);
     // Each element's sums are sequential chains of additions; four elements at a time keep
     // four independent chains in flight. Every element still adds its terms in window order.
     constexpr size_t kLanes = 4;

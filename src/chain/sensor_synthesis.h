@@ -41,6 +41,9 @@ class SensorSynthesis {
     int first_ = 1;
     std::vector<Window> windows_;
     std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)
+    // Bands without value before each position of the smoothed stage, so that a whole window
+    // is checked in one step; scratch space of the spectrum being synthesized.
+    mutable std::vector<int> missing_before_;
 };
 
 // One-off synthesis into a new vector on the sensor axis.

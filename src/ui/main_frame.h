@@ -13,8 +13,12 @@ namespace orvane {
 
 class COrvaneDoc;
 class COrvaneView;
+class CreateStudyDialog;
+class ExportDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
+class IndependentSetDialog;
+class SiteAccuracyDialog;
 class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
@@ -40,8 +44,13 @@ class CMainFrame : public QMainWindow {
     ImportSensorDialog* ImportSensor();
     WavebandFilterDialog* WavebandFilter();
     FilterDetailsDialog* FilterDetails();
+    ExportDialog* Export();
+    CreateStudyDialog* CreateStudy();
+    IndependentSetDialog* IndependentSet();
+    SiteAccuracyDialog* SiteAccuracy();
 
   private:
+    ActionRunner Runner();
     void BuildMenus();
     void UpdateCommands();
     void Refresh();
@@ -54,6 +63,10 @@ class CMainFrame : public QMainWindow {
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;
     FilterDetailsDialog* filter_details_ = nullptr;
+    ExportDialog* export_ = nullptr;
+    CreateStudyDialog* create_study_ = nullptr;
+    IndependentSetDialog* independent_set_ = nullptr;
+    SiteAccuracyDialog* site_accuracy_ = nullptr;
 };
 
 }  // namespace orvane

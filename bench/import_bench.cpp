@@ -19,6 +19,7 @@
 #include "spectra/spectra_import.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "support/bench_database.h"
 
 namespace orvane {
 namespace {
@@ -27,23 +28,6 @@ constexpr int kSpecies = 100;
 constexpr int kSitesPerSpecies = 10;
 constexpr int kFilesPerSite = 10;
 constexpr int kFiles = kSpecies * kSitesPerSpecies * kFilesPerSite;
-
-void RunSchema(Database& db, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw OrvaneError("cannot read " + path);
-    std::string line;
-    std::string statement;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
-        statement += line + "\n";
-        const size_t end = line.find_last_not_of(" \t\r");
-        if (line[end] == ';') {
-            db.Execute(statement);
-            statement.clear();
-        }
-    }
-}
 
 // One file of the oldest layout: a header with capture time and position, then 2150 floats.
 void WriteFile(const std::string& path, int number) {
@@ -64,8 +48,8 @@ void WriteFile(const std::string& path, int number) {
 
 // The folder tree and a scratch database, both removed at the end of the run.
 class BenchTree {
-public:
-    explicit BenchTree(const std::string& config_path) {
+  public:
+    explicit BenchTree(const std::string& config_path) : database_(config_path, "import_") {
         char pattern[] = "/tmp/orvane-import-bench-XXXXXX";
         if (!mkdtemp(pattern)) throw OrvaneError("cannot create a temporary folder");
         root_ = pattern;
@@ -78,27 +62,12 @@ public:
                     WriteFile(site + Sql("/spec%05i.asd", k), ++number);
             }
         }
-        ConfigFile config(config_path);
-        config.Open();
-        ConnectionParams params = config.Connection();
-        name_ = "orvane_bench_import_" + std::to_string(getpid());
-        params.database = "";
-        admin_ = std::make_unique<Database>(params);
-        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-        admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
-        admin_->Execute("USE `" + name_ + "`");
-        RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
-        params.database = name_;
-        session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+        session_ = std::make_unique<ProcessingSession>(
+            std::make_unique<Database>(database_.Params()), nullptr);
     }
 
     ~BenchTree() {
         session_.reset();
-        try {
-            admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
-        }
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }
@@ -113,10 +82,9 @@ public:
     ProcessingSession& Session() { return *session_; }
     const std::string& Root() const { return root_; }
 
-private:
+  private:
     std::string root_;
-    std::string name_;
-    std::unique_ptr<Database> admin_;
+    bench::BenchDatabase database_;
     std::unique_ptr<ProcessingSession> session_;
     int studies_ = 0;
 };
@@ -145,13 +113,8 @@ BENCHMARK(BM_ImportStudySpectra)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
-    if (!config || !*config) {
-        std::fprintf(stderr,
-                     "ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
-                     "(see bench/README.md).\n");
-        return 2;
-    }
+    const std::string config = orvane::bench::BenchConfigPath("import_bench");
+    if (config.empty()) return 2;
     try {
         orvane::BenchTree tree(config);
         orvane::g_tree = &tree;

@@ -1,35 +1,15 @@
 #include "support/bench_study.h"
 
-#include <unistd.h>
-
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
-#include "app/config_file.h"
 #include "app/orvane_error.h"
 #include "store/array_codec.h"
 
 namespace orvane::bench {
 
 namespace {
-
-void RunSchema(Database& db, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw OrvaneError("cannot read " + path);
-    std::string line;
-    std::string statement;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
-        statement += line + "\n";
-        const size_t end = line.find_last_not_of(" \t\r");
-        if (line[end] == ';') {
-            db.Execute(statement);
-            statement.clear();
-        }
-    }
-}
 
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789ABCDEF";
@@ -44,20 +24,12 @@ std::string Hex(const std::string& bytes) {
 
 }  // namespace
 
-BenchStudy::BenchStudy(const std::string& config_path, const std::string& output_dir) {
-    ConfigFile config(config_path);
-    config.Open();
-    ConnectionParams params = config.Connection();
-    name_ = "orvane_bench_" + std::to_string(getpid());
-    params.database = "";
-    admin_ = std::make_unique<Database>(params);
-    admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-    admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
-    admin_->Execute("USE `" + name_ + "`");
-    RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
-    Fill(*admin_);
-    params.database = name_;
-    session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(params), nullptr);
+BenchStudy::BenchStudy(const std::string& config_path, const std::string& output_dir,
+                       BenchLayout layout)
+    : database_(config_path, ""), layout_(layout) {
+    Fill(database_.Admin());
+    session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(database_.Params()),
+                                                   nullptr);
     session_->SetStudy(study_id_);
     factory_ = std::make_unique<Spectra_factory_class>("", output_dir, *session_);
     factory_->SetStudy(study_id_);
@@ -68,11 +40,6 @@ BenchStudy::BenchStudy(const std::string& config_path, const std::string& output
 BenchStudy::~BenchStudy() {
     factory_.reset();
     session_.reset();
-    try {
-        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
-    }
 }
 
 void BenchStudy::Fill(Database& db) {
@@ -81,16 +48,26 @@ void BenchStudy::Fill(Database& db) {
         "('bench', '/bench', 3)");
     study_id_ = static_cast<int>(db.InsertId());
     const int study = study_id_;
+    db.Execute(
+        Sql("insert into smoothing_filter (study_id, sf_type_id) values (%i, (select "
+            "sf_type_id from smoothing_filter_type where type = 0))",
+            study));
+    db.Execute(
+        Sql("insert into derivative (study_id, deriv_calc_method_id) values (%i, (select "
+            "deriv_calc_method_id from derivative_calc_method where type = 2))",
+            study));
+    db.Execute(Sql("insert into waveband_filter (study_id) values (%i)", study));
     std::vector<float> values(kSpectrumBands);
     int spectrum_no = 0;
+    unsigned long long seed = 12345;
     Transaction tx(db);
-    for (int sp = 0; sp < kSpecies; ++sp) {
+    for (int sp = 0; sp < layout_.species; ++sp) {
         db.Execute(
             Sql("insert into species (study_id, folder_name, common_name) values "
                 "(%i, 'species_%03i', 'Species %i')",
                 study, sp, sp));
         const int species = static_cast<int>(db.InsertId());
-        for (int si = 1; si <= kSitesPerSpecies; ++si) {
+        for (int si = 1; si <= layout_.sites_per_species; ++si) {
             db.Execute(
                 Sql("insert into site (site_no, species_id, study_id) values "
                     "(%i, %i, %i)",
@@ -100,12 +77,23 @@ void BenchStudy::Fill(Database& db) {
                 Sql("insert into spectrum (species_id, site_id, study_id, spectrum_no, "
                     "latitude, longitude, altitude, asd_comment, pathname, reflectances) "
                     "values ");
-            for (int k = 0; k < kSpectraPerSite; ++k) {
+            for (int k = 0; k < layout_.spectra_per_site; ++k) {
                 ++spectrum_no;
-                for (int i = 0; i < kSpectrumBands; ++i)
-                    values[static_cast<size_t>(i)] = 0.05f +
-                                                     0.4f * static_cast<float>(i) / kSpectrumBands +
-                                                     0.001f * static_cast<float>(spectrum_no % 97);
+                const double shape = 1.0 + 0.1 * (sp % 13);
+                // Four ripples of pseudo-random amplitude and phase per spectrum.
+                double amplitude[4];
+                double phase[4];
+                for (int r = 0; r < 4; ++r) {
+                    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+                    amplitude[r] = 0.004 * static_cast<double>(seed >> 40) / 16777216.0;
+                    phase[r] = 6.28 * static_cast<double>((seed >> 16) & 0xffffff) / 16777216.0;
+                }
+                for (int i = 0; i < kSpectrumBands; ++i) {
+                    double v = 0.05 + 0.4 * i / kSpectrumBands + 0.05 * std::sin(shape * i / 300.0);
+                    for (int r = 0; r < 4; ++r)
+                        v += amplitude[r] * std::sin(i / (25.0 + 30.0 * r) + phase[r]);
+                    values[static_cast<size_t>(i)] = static_cast<float>(v);
+                }
                 sql += Sql("%s(%i, %i, %i, %i, -36.9, 174.7, 12.0, '', '', X'", k ? ", " : "",
                            species, site, study, spectrum_no);
                 sql += Hex(EncodeFloats(values.data(), values.size()));
@@ -115,16 +103,6 @@ void BenchStudy::Fill(Database& db) {
         }
     }
     tx.Commit();
-}
-
-std::string BenchConfigPath(const char* program) {
-    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
-    if (config && *config) return config;
-    std::fprintf(stderr,
-                 "%s: ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
-                 "(see bench/README.md).\n",
-                 program);
-    return "";
 }
 
 }  // namespace orvane::bench

@@ -7,6 +7,7 @@
 #include "app/processing_session.h"
 #include "spectra/spectra_factory_class.h"
 #include "store/database.h"
+#include "support/bench_database.h"
 
 namespace orvane::bench {
 
@@ -14,11 +15,21 @@ constexpr int kSpecies = 100;
 constexpr int kSitesPerSpecies = 10;
 constexpr int kSpectraPerSite = 10;
 
+struct BenchLayout {
+    int species = kSpecies;
+    int sites_per_species = kSitesPerSpecies;
+    int spectra_per_site = kSpectraPerSite;
+    int Total() const { return species * sites_per_species * spectra_per_site; }
+};
+
 // A scratch database `orvane_bench_<pid>` on the server of a configuration file, holding one
-// study of 10,000 stored spectra (100 species x 10 sites x 10 spectra); dropped at the end.
+// study (by default 10,000 stored spectra: 100 species x 10 sites x 10 spectra) with the chain
+// rows study creation makes; dropped at the end. Each species has its own curve shape and
+// each spectrum its own small ripple, so features vary within and between species.
 class BenchStudy {
   public:
-    explicit BenchStudy(const std::string& config_path, const std::string& output_dir = "");
+    explicit BenchStudy(const std::string& config_path, const std::string& output_dir = "",
+                        BenchLayout layout = BenchLayout());
     ~BenchStudy();
     BenchStudy(const BenchStudy&) = delete;
     BenchStudy& operator=(const BenchStudy&) = delete;
@@ -31,16 +42,12 @@ class BenchStudy {
   private:
     void Fill(Database& db);
 
-    std::string name_;
-    std::unique_ptr<Database> admin_;
+    BenchDatabase database_;
     std::unique_ptr<ProcessingSession> session_;
     std::unique_ptr<Spectra_factory_class> factory_;
     std::vector<int> species_;
     int study_id_ = 0;
+    BenchLayout layout_;
 };
-
-// The configuration named by ORVANE_BENCH_CONFIG; prints how to set it and returns "" when
-// it is not set.
-std::string BenchConfigPath(const char* program);
 
 }  // namespace orvane::bench

@@ -9,6 +9,7 @@
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay_filter.h"
+#include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "store/array_codec.h"
 
@@ -158,8 +159,13 @@ void ProcessingSession::LoadSensors() {
     }
     sensors_ = std::move(loaded);
     warnings_ = std::move(warnings);
-    current_sensor_ = sensors_.empty() ? nullptr : sensors_.front().get();
+    UseSensor(sensors_.empty() ? nullptr : sensors_.front().get());
     ComputeSensorMask();
+}
+
+void ProcessingSession::UseSensor(Sensor* sensor) {
+    current_sensor_ = sensor;
+    synthesis_ = sensor ? std::make_unique<SensorSynthesis>(*sensor) : nullptr;
 }
 
 void ProcessingSession::RequireSensor() const {
@@ -178,7 +184,7 @@ void ProcessingSession::SetSensor(int sensor_id) {
             break;
         }
     }
-    current_sensor_ = chosen;
+    UseSensor(chosen);
     sensor_mask_.reset();
     ComputeSensorMask();
     RefreshDerivative();
@@ -187,7 +193,7 @@ void ProcessingSession::SetSensor(int sensor_id) {
 void ProcessingSession::AddSensor(std::unique_ptr<Sensor> sensor) {
     sensors_.push_back(std::move(sensor));
     if (!current_sensor_) {
-        current_sensor_ = sensors_.back().get();
+        UseSensor(sensors_.back().get());
         ComputeSensorMask();
     }
 }

@@ -15,6 +15,7 @@ namespace orvane {
 class ConfigFile;
 class DerivativeSettings;
 class FeatureSpace;
+class SensorSynthesis;
 class SmoothingFilter;
 
 // What the user is working on: the connection, the current study, the sensors and every
@@ -61,6 +62,8 @@ public:
     Sensor* CurrentSensor() const { return current_sensor_; }
     const std::vector<std::unique_ptr<Sensor>>& Sensors() const { return sensors_; }
     bool HasSensor() const { return current_sensor_ != nullptr; }
+    // The synthesis onto the current sensor's bands, prepared once per sensor change.
+    const SensorSynthesis* Synthesis() const { return synthesis_.get(); }
     // Throws OrvaneError with a clear message when there is no sensor to process with.
     void RequireSensor() const;
 
@@ -106,6 +109,7 @@ private:
     void Initialise(ConfigFile* config);
     void ReadDefaultFilter(ConfigFile& config);
     void RebuildSmoothingFilter();
+    void UseSensor(Sensor* sensor);
     void ComputeFilterMask();
     void ComputeSmoothingMask();
     void ComputeSensorMask();
@@ -118,6 +122,7 @@ private:
     const WavebandFilter* derivative_adjusted_ = nullptr;
     std::vector<std::unique_ptr<Sensor>> sensors_;
     Sensor* current_sensor_ = nullptr;
+    std::unique_ptr<SensorSynthesis> synthesis_;
     std::unique_ptr<SmoothingFilter> smoothing_filter_;
     std::unique_ptr<FeatureSpace> feature_space_;
     std::unique_ptr<BandVector> filter_mask_;

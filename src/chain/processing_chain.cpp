@@ -21,6 +21,15 @@ const ProcessingSession& SessionOf(const Spectrum& spectrum) {
     return *spectrum.Session();
 }
 
+// A stage on the sensor axis is written whole by its step, so the previous request's vector
+// serves again while the axis is the same; only a changed axis needs a new one.
+void Reuse(std::unique_ptr<BandVector>& stage, int first, int count,
+           const ProcessingSession& session) {
+    if (!stage || stage->First() != first || stage->Count() != count ||
+        stage->Session() != &session)
+        stage = std::make_unique<BandVector>(first, count, &session);
+}
+
 void Smooth(Spectrum& spectrum) {
     ApplyWavebandFilter(spectrum);
     const ProcessingSession& session = SessionOf(spectrum);
@@ -30,8 +39,10 @@ void Smooth(Spectrum& spectrum) {
                           std::to_string(session.SmoothingType()) + ".");
     session.Smoothing()->Apply(*spectrum.filtered_, out);
     // Small negative values are noise around zero reflectance; the marker -1.0 stays.
-    for (const BandEntry& e : out.Entries()) {
-        if (e.value > kNoValue && e.value < 0.0) out.Set(e.index, 0.0, e.x);
+    BandEntry* e = out.EntryAt(out.First());
+    for (int k = 0; k < out.Count(); ++k) {
+        const double v = e[k].value;
+        e[k].value = v > kNoValue && v < 0.0 ? 0.0 : v;
     }
 }
 
@@ -39,15 +50,16 @@ void Synthesize(Spectrum& spectrum) {
     Smooth(spectrum);
     const ProcessingSession& session = SessionOf(spectrum);
     session.RequireSensor();
-    spectrum.synthesized_ =
-        SynthesizeSensorBands(*spectrum.smoothed_, *session.CurrentSensor(), &session);
+    const SensorSynthesis& synthesis = *session.Synthesis();
+    Reuse(spectrum.synthesized_, synthesis.First(), synthesis.Count(), session);
+    synthesis.Apply(*spectrum.smoothed_, *spectrum.synthesized_);
 }
 
 void Derive(Spectrum& spectrum) {
     Synthesize(spectrum);
     const ProcessingSession& session = SessionOf(spectrum);
     const BandVector& synth = *spectrum.synthesized_;
-    spectrum.derived_ = std::make_unique<BandVector>(synth.First(), synth.Count(), &session);
+    Reuse(spectrum.derived_, synth.First(), synth.Count(), session);
     if (session.DerivativeOrder() < 1 || !session.Derivative()) {
         for (const BandEntry& e : synth.Entries()) spectrum.derived_->Set(e.index, e.value, e.x);
         spectrum.derived_->SetValidCount(synth.ValidCount());
@@ -60,13 +72,32 @@ void Derive(Spectrum& spectrum) {
 
 void ApplyWavebandFilter(Spectrum& spectrum) {
     const ProcessingSession* session = spectrum.Session();
-    const WavebandFilter* filter = session ? session->StudyFilter() : nullptr;
+    const BandVector& raw = *spectrum.raw_;
     BandVector& out = *spectrum.filtered_;
+    const int n = raw.Count();
+    const BandEntry* in = raw.EntryAt(raw.First());
+    BandEntry* o = out.EntryAt(out.First());
+    // The filter mask holds the study filter's verdict for every grid band already; one pass
+    // over three arrays is the whole step.
+    const BandVector* mask = session ? &session->FilterMask() : nullptr;
+    const bool same_axis = mask && mask->First() == raw.First() && mask->Count() == n &&
+                           out.First() == raw.First() && out.Count() == n;
     int valid = 0;
-    for (const BandEntry& e : spectrum.raw_->Entries()) {
-        const bool excluded = filter && filter->Excludes(e.index);
-        out.Set(e.index, excluded ? kNoValue : e.value, e.x);
-        if (!excluded) ++valid;
+    if (same_axis) {
+        const BandEntry* m = mask->EntryAt(mask->First());
+        for (int k = 0; k < n; ++k) {
+            const bool excluded = m[k].value == kNoValue;
+            o[k].value = excluded ? kNoValue : in[k].value;
+            o[k].x = in[k].x;
+            valid += !excluded;
+        }
+    } else {
+        const WavebandFilter* filter = session ? session->StudyFilter() : nullptr;
+        for (const BandEntry& e : raw.Entries()) {
+            const bool excluded = filter && filter->Excludes(e.index);
+            out.Set(e.index, excluded ? kNoValue : e.value, e.x);
+            valid += !excluded;
+        }
     }
     out.SetValidCount(valid);
 }

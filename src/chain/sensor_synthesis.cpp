@@ -1,35 +1,14 @@
 #include "chain/sensor_synthesis.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "app/orvane_error.h"
 #include "spectra/sensor.h"
 
 namespace orvane {
 
 namespace {
-
-double Gaussian(const BandVector& smoothed, const SensorElement& e) {
-    const int c = Sensor::RoundCentre(e.avg_wavelength);
-    const double sigma = e.fwhm / 2.0 * 0.8493218003;
-    const int r = Sensor::RoundCentre(3.0 * sigma);
-    // The window grows while both sides still have values, up to three standard deviations.
-    int h = -1;
-    for (int j = 0; j <= r; ++j) {
-        if (smoothed.Value(c - j) == kNoValue || smoothed.Value(c + j) == kNoValue) break;
-        h = j;
-    }
-    if (h < 0 || !(sigma > 0.0)) return kNoValue;
-    const double norm = 1.0 / (std::sqrt(2.0 * 3.1415926535) * sigma);
-    double numerator = 0.0;
-    double denominator = 0.0;
-    for (int w = c - h; w <= c + h; ++w) {
-        const double z = (w - e.avg_wavelength) / sigma;
-        const double g = norm * std::exp(-0.5 * z * z);
-        numerator += smoothed.Value(w) * g;
-        denominator += g;
-    }
-    return denominator > 0.0 ? numerator / denominator : kNoValue;
-}
 
 double Ratio(const BandVector& smoothed, const SensorElement& e) {
     double numerator = 0.0;
@@ -50,34 +29,143 @@ double Ratio(const BandVector& smoothed, const SensorElement& e) {
 
 }  // namespace
 
-std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
-                                                  const ProcessingSession* session) {
-    const int first = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
-    auto out = std::make_unique<BandVector>(first, sensor.ElementCount(), session);
-    int k = first;
-    int valid = 0;
-    for (const SensorElement& e : sensor.Elements()) {
-        double value = kNoValue;
-        if (e.usable) {
-            switch (sensor.ResponseType()) {
-                case kResponseGaussian:
-                    value = Gaussian(smoothed, e);
-                    break;
-                case kResponseRatio:
-                    value = Ratio(smoothed, e);
-                    break;
-                case kResponseCentre:
-                    value = smoothed.Value(static_cast<int>(e.avg_wavelength));
-                    break;
-                default:
-                    break;
+SensorSynthesis::SensorSynthesis(const Sensor& sensor)
+    : sensor_(sensor), windows_(static_cast<size_t>(sensor.ElementCount())) {
+    first_ = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
+    if (sensor.ResponseType() != kResponseGaussian) return;
+    for (size_t i = 0; i < windows_.size(); ++i) {
+        const SensorElement& e = sensor.Elements()[i];
+        const double sigma = e.fwhm / 2.0 * 0.8493218003;
+        if (!e.usable || !(sigma > 0.0)) continue;
+        Window& window = windows_[i];
+        window.centre = Sensor::RoundCentre(e.avg_wavelength);
+        window.radius = Sensor::RoundCentre(3.0 * sigma);
+        window.offset = weights_.size();
+        const double norm = 1.0 / (std::sqrt(2.0 * 3.1415926535) * sigma);
+        for (int w = window.centre - window.radius; w <= window.centre + window.radius; ++w) {
+            const double z = (w - e.avg_wavelength) / sigma;
+            weights_.push_back(norm * std::exp(-0.5 * z * z));
+        }
+    }
+}
+
+bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
+                                     Window& use) const {
+    const Window& window = windows_[element];
+    if (window.radius < 0) return false;
+    const BandEntry* values = smoothed.EntryAt(smoothed.First());
+    const int lo = smoothed.First();
+    const int hi = smoothed.Last();
+    const auto has_value = [&](int w) {
+        return w >= lo && w <= hi && values[w - lo].value != kNoValue;
+    };
+    const int c = window.centre;
+    // The window grows while both sides still have values, up to three standard deviations.
+    int h = -1;
+    for (int j = 0; j <= window.radius; ++j) {
+        if (!has_value(c - j) || !has_value(c + j)) break;
+        h = j;
+    }
+    if (h < 0) return false;
+    use.centre = c - h - lo;  // position of the window's first band in the smoothed stage
+    use.radius = h;
+    use.offset = window.offset + static_cast<size_t>(window.radius - h);
+    return true;
+}
+
+void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const {
+    const std::vector<SensorElement>& elements = sensor_.Elements();
+    const BandEntry* values = smoothed.EntryAt(smoothed.First());
+    const size_t n = elements.size();
+    // Each element's sums are sequential chains of additions; four elements at a time keep
+    // four independent chains in flight. Every element still adds its terms in window order.
+    constexpr size_t kLanes = 4;
+    for (size_t i0 = 0; i0 < n; i0 += kLanes) {
+        const BandEntry* v[kLanes];
+        const double* g[kLanes];
+        int length[kLanes];
+        size_t element[kLanes];
+        size_t lanes = 0;
+        for (size_t i = i0; i < n && i < i0 + kLanes; ++i) {
+            Window use;
+            if (elements[i].usable && GaussianWindow(smoothed, i, use)) {
+                v[lanes] = values + use.centre;
+                g[lanes] = weights_.data() + use.offset;
+                length[lanes] = 2 * use.radius + 1;
+                element[lanes] = i;
+                ++lanes;
+            } else {
+                out.Set(first_ + static_cast<int>(i), kNoValue, elements[i].avg_wavelength);
             }
         }
-        if (value != kNoValue) ++valid;
-        out->Set(k, value, e.avg_wavelength);
-        ++k;
+        double numerator[kLanes] = {};
+        double denominator[kLanes] = {};
+        int done = 0;
+        if (lanes == kLanes) {
+            const int common =
+                std::min(std::min(length[0], length[1]), std::min(length[2], length[3]));
+            double n0 = 0.0, n1 = 0.0, n2 = 0.0, n3 = 0.0;
+            double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+            for (int k = 0; k < common; ++k) {
+                n0 += v[0][k].value * g[0][k];
+                d0 += g[0][k];
+                n1 += v[1][k].value * g[1][k];
+                d1 += g[1][k];
+                n2 += v[2][k].value * g[2][k];
+                d2 += g[2][k];
+                n3 += v[3][k].value * g[3][k];
+                d3 += g[3][k];
+            }
+            numerator[0] = n0, numerator[1] = n1, numerator[2] = n2, numerator[3] = n3;
+            denominator[0] = d0, denominator[1] = d1, denominator[2] = d2, denominator[3] = d3;
+            done = common;
+        }
+        for (size_t l = 0; l < lanes; ++l) {
+            double num = numerator[l];
+            double den = denominator[l];
+            for (int k = done; k < length[l]; ++k) {
+                num += v[l][k].value * g[l][k];
+                den += g[l][k];
+            }
+            const double value = den > 0.0 ? num / den : kNoValue;
+            valid += value != kNoValue;
+            out.Set(first_ + static_cast<int>(element[l]), value,
+                    elements[element[l]].avg_wavelength);
+        }
     }
-    out->SetValidCount(valid);
+}
+
+void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
+    if (out.First() != first_ || out.Count() != Count())
+        throw OrvaneError("The synthesized stage does not lie on the sensor's axis.");
+    const std::vector<SensorElement>& elements = sensor_.Elements();
+    const int type = sensor_.ResponseType();
+    int valid = 0;
+    if (type == kResponseGaussian) {
+        ApplyGaussian(smoothed, out, valid);
+        out.SetValidCount(valid);
+        return;
+    }
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const SensorElement& e = elements[i];
+        double value = kNoValue;
+        if (e.usable) {
+            if (type == kResponseRatio)
+                value = Ratio(smoothed, e);
+            else if (type == kResponseCentre)
+                value = smoothed.Value(static_cast<int>(e.avg_wavelength));
+        }
+        valid += value != kNoValue;
+        out.Set(first_ + static_cast<int>(i), value, e.avg_wavelength);
+    }
+    out.SetValidCount(valid);
+}
+
+std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
+                                                  const ProcessingSession* session) {
+    const SensorSynthesis synthesis(sensor);
+    auto out = std::make_unique<BandVector>(synthesis.First(), synthesis.Count(), session);
+    synthesis.Apply(smoothed, *out);
     return out;
 }
 

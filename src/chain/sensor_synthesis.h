@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "spectra/band_vector.h"
 
@@ -9,8 +11,39 @@ namespace orvane {
 class Sensor;
 class ProcessingSession;
 
-// Resamples a smoothed spectrum (1 nm grid) to the sensor's bands, one value per element, by
-// the element's response. Returns a new vector on the sensor axis.
+// Resamples smoothed spectra (1 nm grid) to one sensor's bands, one value per element, by the
+// element's response. The Gaussian weights of every element's widest window are computed once
+// here, since they depend only on the sensor; each spectrum then only sums.
+class SensorSynthesis {
+  public:
+    explicit SensorSynthesis(const Sensor& sensor);
+
+    const Sensor& Source() const { return sensor_; }
+    int First() const { return first_; }
+    int Count() const { return static_cast<int>(windows_.size()); }
+
+    // Fills `out`, which must lie on the sensor's axis (First(), Count()); every entry is
+    // written, so a vector from an earlier spectrum can be reused.
+    void Apply(const BandVector& smoothed, BandVector& out) const;
+
+  private:
+    struct Window {
+        int centre = 0;
+        int radius = -1;  // -1: no Gaussian window (not usable, or no width)
+        std::size_t offset = 0;
+    };
+    // The window actually used for one spectrum: cut at three standard deviations or at the
+    // nearest band without value on either side. False when even the centre has no value.
+    bool GaussianWindow(const BandVector& smoothed, std::size_t element, Window& use) const;
+    void ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const;
+
+    const Sensor& sensor_;
+    int first_ = 1;
+    std::vector<Window> windows_;
+    std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)
+};
+
+// One-off synthesis into a new vector on the sensor axis.
 std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
                                                   const ProcessingSession* session);
 

@@ -183,6 +183,96 @@ TEST_F(CliOnDatabase, StudiesListsIdAndName) {
                          "\tO'Brien's bush\n");
 }
 
+TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
+    scratch_.Admin().Execute("insert into study (name) values ('fs')");
+    ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
+    auto id_of = [&](const std::string& name) {
+        int id = 0;
+        scratch_.Admin().QueryInt("select feature_space_id from feature_space where name = '" +
+                                      scratch_.Admin().Escape(name) + "'",
+                                  id);
+        return std::to_string(id);
+    };
+    auto bands = [&](const std::string& id) {
+        std::string text;
+        scratch_.Admin().QueryText(
+            "select group_concat(band1, '-', band2 order by band_range_id) "
+            "from band_range where feature_space_id = " +
+                id,
+            text);
+        return text;
+    };
+
+    Outcome r = Cli({"feature-space", "new", "--fs-type", "DI", "--name", "O'Neil edge", "--range",
+                     "650-700", "--range", "860-900", "--description", "two"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string di = id_of("O'Neil edge");
+    EXPECT_EQ(r.out, "Feature space " + di + " saved: O'Neil edge\n");
+    EXPECT_EQ(bands(di), "650-700,860-900");
+
+    r = Cli(
+        {"feature-space", "copy", "--fs-type", "DI", "--feature-space", di, "--range", "500-600"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string copy = id_of("O'Neil edge_copy");
+    EXPECT_EQ(r.out, "Feature space " + copy + " saved: O'Neil edge_copy\n");
+    EXPECT_EQ(bands(copy), "500-600");
+    EXPECT_EQ(bands(di), "650-700,860-900");
+
+    r = Cli({"feature-space", "edit", "--fs-type", "DI", "--feature-space", di, "--name", "edge",
+             "--range", "700-750", "--range", "750-800", "--range", "800-850"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Feature space " + di + " saved: edge\n");
+    EXPECT_EQ(bands(di), "700-750,750-800,800-850");
+    r = Cli({"feature-space", "show", "--fs-type", "DI", "--feature-space", di});
+    EXPECT_TRUE(Contains(r.out, "dimension\t3\ndescription\ttwo\n")) << r.out;
+
+    r = Cli({"feature-space", "new", "--fs-type", "PCT", "--name", "pc", "--dimension", "3"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Count("feature_space"), 3);
+
+    struct Refusal {
+        const char* name;
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    };
+    const Refusal refusals[] = {
+        {"delete without --yes", {"feature-space", "delete", "--feature-space", di}, 2, "--yes"},
+        {"dimension for DI",
+         {"feature-space", "new", "--name", "x", "--dimension", "2"},
+         2,
+         "--dimension applies to PCT only"},
+        {"range for PCT",
+         {"feature-space", "new", "--fs-type", "PCT", "--name", "x", "--range", "1-2"},
+         2,
+         "no --range"},
+        {"no name", {"feature-space", "new", "--range", "400-500"}, 1, "needs a name"},
+        {"malformed range",
+         {"feature-space", "new", "--name", "x", "--range", "400"},
+         2,
+         "LOWER-UPPER"},
+        {"PCT dimension 0",
+         {"feature-space", "new", "--fs-type", "PCT", "--name", "x", "--dimension", "0"},
+         1,
+         "at least 1"},
+    };
+    for (const Refusal& c : refusals) {
+        r = Cli(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.name;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, "") << c.name;
+    }
+    EXPECT_EQ(Count("feature_space"), 3);
+    EXPECT_EQ(Count("band_range"), 4);
+
+    r = Cli({"feature-space", "delete", "--fs-type", "DI", "--feature-space", di, "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Feature space " + di + " deleted: edge\n");
+    EXPECT_EQ(Count("feature_space"), 2);
+    EXPECT_EQ(bands(copy), "500-600");
+    EXPECT_EQ(bands(di), "");
+}
+
 TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
     test::TempDir dir;
     const std::string missing = dir.File("none.txt");
@@ -194,6 +284,9 @@ TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
         {{"sensors"}, "usage: orvane-cli [--config FILE] sensors\n"},
         {{"sensor", "import"}, "usage: orvane-cli [--config FILE] sensor import FILE"},
         {{"studies"}, "usage: orvane-cli [--config FILE] studies\n"},
+        {{"feature-space", "new"}, "usage: orvane-cli [--config FILE] feature-space new --fs-type"},
+        {{"feature-space", "delete"},
+         "usage: orvane-cli [--config FILE] feature-space delete [--feature-space NAME|ID] --yes"},
     };
     for (const Case& c : cases) {
         for (bool help_first : {false, true}) {

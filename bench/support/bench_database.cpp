@@ -1,0 +1,67 @@
+#include "support/bench_database.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/config_file.h"
+#include "app/orvane_error.h"
+
+namespace orvane::bench {
+
+namespace {
+
+void RunSchema(Database& db, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw OrvaneError("cannot read " + path);
+    std::string line;
+    std::string statement;
+    while (std::getline(in, line)) {
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
+        statement += line + "\n";
+        const size_t end = line.find_last_not_of(" \t\r");
+        if (line[end] == ';') {
+            db.Execute(statement);
+            statement.clear();
+        }
+    }
+}
+
+}  // namespace
+
+BenchDatabase::BenchDatabase(const std::string& config_path, const std::string& tag) {
+    ConfigFile config(config_path);
+    config.Open();
+    params_ = config.Connection();
+    name_ = "orvane_bench_" + tag + std::to_string(getpid());
+    params_.database = "";
+    admin_ = std::make_unique<Database>(params_);
+    admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
+    admin_->Execute("USE `" + name_ + "`");
+    RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
+    params_.database = name_;
+}
+
+BenchDatabase::~BenchDatabase() {
+    try {
+        admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "could not drop %s: %s\n", name_.c_str(), e.what());
+    }
+}
+
+std::string BenchConfigPath(const char* program) {
+    const char* config = std::getenv("ORVANE_BENCH_CONFIG");
+    if (config && *config) return config;
+    std::fprintf(stderr,
+                 "%s: ORVANE_BENCH_CONFIG must name the spectra_config.txt of a MariaDB server "
+                 "(see bench/README.md).\n",
+                 program);
+    return "";
+}
+
+}  // namespace orvane::bench

@@ -1,0 +1,233 @@
+#include "chain/feature_space.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/frontend.h"
+#include "app/orvane_error.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "spectra/sensor.h"
+#include "store/array_codec.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+class MemorySensor : public Sensor {
+  public:
+    explicit MemorySensor(const std::vector<double>& centres) {
+        for (size_t i = 0; i < centres.size(); ++i) {
+            SensorElement e;
+            e.number = static_cast<int>(i) + 1;
+            e.avg_wavelength = centres[i];
+            e.fwhm = 10.0;
+            elements_.push_back(e);
+        }
+    }
+    void Import(Database&, const std::string&) override {}
+};
+
+// A derived stage on a sensor axis with uneven spacing; kNoValue marks a band without value.
+BandVector Derived(const std::vector<double>& x, const std::vector<double>& v) {
+    BandVector d(1, static_cast<int>(x.size()));
+    int valid = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        d.Set(static_cast<int>(i) + 1, v[i], x[i]);
+        if (v[i] != kNoValue) ++valid;
+    }
+    d.SetValidCount(valid);
+    return d;
+}
+
+FeatureSpace::BandRange Range(int w1, int w2) {
+    FeatureSpace::BandRange r;
+    r.wavelength1 = w1;
+    r.wavelength2 = w2;
+    return r;
+}
+
+// For f(x) = A x^2 + B x^3 the term of a triple is minus its second divided difference,
+// -(A + B (x1 + x2 + x3)), whatever the spacing; the sums below add those by hand.
+TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
+    const std::vector<double> x = {400, 410, 430, 460, 500, 550};
+    const double a = 1e-5, b = 1e-8;
+    auto f = [&](double w) { return a * w * w + b * w * w * w; };
+    std::vector<double> all;
+    for (double w : x) all.push_back(f(w));
+    std::vector<double> gap = all;
+    gap[2] = kNoValue;  // the band at 430 nm
+
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        FeatureSpace::BandRange range;
+        double expected;
+    } cases[] = {
+        // Triples starting at 400, 410, 430, 460: x sums 1240, 1300, 1390, 1510.
+        {"all valid, 403-460", all, Range(403, 460), -(4 * a + b * 5440)},
+        // 431 is nearest 430: triples at 430 and 460 only (x sums 1390, 1510).
+        {"all valid, 431-470", all, Range(431, 470), -(2 * a + b * 2900)},
+        // Ranges of one triple: the loop always takes the first.
+        {"all valid, 403-403", all, Range(403, 403), -(a + b * 1240)},
+        // 430 has no value: (400, 410, 460), (410, 460, 500), (460, 500, 550).
+        {"gap at 430, 403-460", gap, Range(403, 460), -(3 * a + b * 4150)},
+        {"start at the last but one band", all, Range(499, 600), 0.0},
+        {"start at the last band", all, Range(549, 600), 0.0},
+    };
+    const MemorySensor sensor(x);
+    for (const Case& c : cases) {
+        FeatureSpace fs;
+        fs.Define(0, 1, {c.range});
+        fs.MapToSensor(sensor);
+        Matrix out;
+        fs.DIFeatures(Derived(x, c.values), out);
+        ASSERT_EQ(out.Nrows(), 1) << c.name;
+        EXPECT_NEAR(out(1, 1), c.expected, 1e-13) << c.name;
+    }
+}
+
+TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
+    const std::vector<double> x = {450, 550, 650, 750, 850};
+    struct Case {
+        const char* name;
+        std::vector<double> values;
+        FeatureSpace::BandRange range;
+        double expected;
+    } cases[] = {
+        {"b1 0.2, b2 0.6", {0.1, 0.2, 0.3, 0.4, 0.6}, Range(560, 840), 0.5},
+        {"b2 equal to b1", {0.1, 0.2, 0.3, 0.2, 0.6}, Range(540, 760), 0.0},
+        // 750 has no value: the search goes up to 850.
+        {"b2 without value takes the next band up",
+         {0.1, 0.2, 0.3, kNoValue, 0.6},
+         Range(540, 760),
+         (0.6 - 0.2) / 0.8},
+    };
+    const MemorySensor sensor(x);
+    for (const Case& c : cases) {
+        FeatureSpace fs;
+        fs.Define(1, 2, {c.range, Range(440, 660)});
+        fs.MapToSensor(sensor);
+        Matrix out;
+        fs.NTBIFeatures(Derived(x, c.values), out);
+        ASSERT_EQ(out.Nrows(), 2) << c.name;
+        EXPECT_NEAR(out(1, 1), c.expected, 1e-15) << c.name;
+        EXPECT_NEAR(out(2, 1), (c.values[2] - 0.1) / (c.values[2] + 0.1), 1e-15) << c.name;
+    }
+}
+
+class FeatureSpacePCT : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        study_ = test::InsertStudy(db(), "pct");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::TestData("sensors/landsat8_oli.txt"), 0);
+        session_->SetStudy(study_);
+        session_->SetSmoothingType(0);
+        session_->SetDerivativeOrder(0);
+    }
+
+    Database& db() { return scratch_.Admin(); }
+
+    int InsertPca(int dim, const Matrix& vectors, int study) {
+        db().Execute(
+            Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, "
+                "derivative_id, dim) values (%i, %i, %i, %i, %i)",
+                study, session_->CurrentSensor()->SensorId(), session_->SmoothingFilterId(),
+                session_->DerivativeId(), dim));
+        const int id = static_cast<int>(db().InsertId());
+        ColumnVector values(dim);
+        for (int i = 1; i <= dim; ++i) values(i) = i;
+        const std::string v = EncodeMatrix(values);
+        const std::string m = EncodeMatrix(vectors);
+        db().WriteBlob(Sql("update pca_data set eigenvalues = ? where pca_data_id = %i", id),
+                       v.data(), v.size());
+        db().WriteBlob(Sql("update pca_data set eigenvectors = ? where pca_data_id = %i", id),
+                       m.data(), m.size());
+        return id;
+    }
+
+    int InsertPct(int dimension) {
+        db().Execute(
+            Sql("insert into feature_space (name, dimension, fs_type_id) values ('pc', "
+                "%i, (select fs_type_id from feature_space_type where type = 2))",
+                dimension));
+        return static_cast<int>(db().InsertId());
+    }
+
+    static Matrix Counting(int n) {
+        Matrix m(n, n);
+        for (int r = 1; r <= n; ++r)
+            for (int c = 1; c <= n; ++c) m(r, c) = (r - 1) * n + c;
+        return m;
+    }
+
+    test::ScratchDatabase scratch_{"pct"};
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+};
+
+TEST_F(FeatureSpacePCT, TransformTakesTheStoredColumnsFromTheLastBackwards) {
+    // Stored eigenvectors [[1 2 3] [4 5 6] [7 8 9]]: rows of the transform are columns 3, 2.
+    InsertPca(3, Counting(3), study_);
+    FeatureSpace fs;
+    fs.Load(session_->Db(), *session_, InsertPct(2));
+    const Matrix& t = fs.Transform();
+    ASSERT_EQ(t.Nrows(), 2);
+    ASSERT_EQ(t.Ncols(), 3);
+    const double expected[2][3] = {{3, 6, 9}, {2, 5, 8}};
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(t(r + 1, c + 1), expected[r][c]);
+
+    // Valid values (1, 0, 2): (3, 6, 9).(1, 0, 2) = 21 and (2, 5, 8).(1, 0, 2) = 18.
+    Matrix out;
+    fs.PCTFeatures(Derived({450, 550, 650, 750}, {1.0, kNoValue, 0.0, 2.0}), out);
+    ASSERT_EQ(out.Nrows(), 2);
+    EXPECT_EQ(out(1, 1), 21.0);
+    EXPECT_EQ(out(2, 1), 18.0);
+
+    try {
+        fs.PCTFeatures(Derived({450, 550, 650, 750}, {1.0, 0.5, 0.0, 2.0}), out);
+        FAIL() << "four valid bands against a transform of three must be refused";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("expects 3 bands"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
+    struct Case {
+        const char* name;
+        int pca_dim;    // 0: no analysis row
+        int pca_study;  // another study's analysis does not count
+        int blob_size;  // size of the stored eigenvector matrix
+        int dimension;
+        const char* in_message;
+    } cases[] = {
+        {"no analysis", 0, 0, 0, 2, "run the principal component analysis first"},
+        {"analysis of another study", 3, -1, 3, 2, "run the principal component analysis first"},
+        {"more components than the analysis", 3, 0, 3, 4, "has only 3"},
+        {"more components than the sensor has bands", 3, 0, 3, 8, "has only 3"},
+        {"stored matrix of the wrong size", 3, 0, 2, 2, "eigenvectors of PCA data"},
+    };
+    for (const Case& c : cases) {
+        db().Execute("delete from pca_data");
+        if (c.pca_dim > 0)
+            InsertPca(c.pca_dim, Counting(c.blob_size), c.pca_study < 0 ? study_ + 1 : study_);
+        FeatureSpace fs;
+        try {
+            fs.Load(session_->Db(), *session_, InsertPct(c.dimension));
+            ADD_FAILURE() << c.name << ": not refused";
+        } catch (const OrvaneError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.in_message), std::string::npos)
+                << c.name << ": " << e.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -16,6 +16,7 @@
 #include "ui/about_dialog.h"
 #include "ui/create_study_dialog.h"
 #include "ui/export_dialog.h"
+#include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
@@ -180,6 +181,15 @@ void CMainFrame::RunCommand(int id) {
         case kCmdSiteAccuracy:
             SiteAccuracy()->Open();
             break;
+        case kCmdFeatureSpaceEdit:
+            FeatureSpace()->Open(FeatureSpaceActions::kEdit);
+            break;
+        case kCmdFeatureSpaceCopyEdit:
+            FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit);
+            break;
+        case kCmdFeatureSpaceNew:
+            FeatureSpace()->Open(FeatureSpaceActions::kNew);
+            break;
         case kCmdAbout: {
             AboutDialog about(this);
             about.exec();
@@ -232,6 +242,12 @@ SiteAccuracyDialog* CMainFrame::SiteAccuracy() {
     if (!site_accuracy_)
         site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), this);
     return site_accuracy_;
+}
+
+FeatureSpaceDialog* CMainFrame::FeatureSpace() {
+    if (!feature_space_)
+        feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
+    return feature_space_;
 }
 
 ActionRunner CMainFrame::Runner() {

@@ -15,6 +15,7 @@ class COrvaneDoc;
 class COrvaneView;
 class CreateStudyDialog;
 class ExportDialog;
+class FeatureSpaceDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
@@ -48,6 +49,7 @@ class CMainFrame : public QMainWindow {
     CreateStudyDialog* CreateStudy();
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
+    FeatureSpaceDialog* FeatureSpace();
 
   private:
     ActionRunner Runner();
@@ -67,6 +69,7 @@ class CMainFrame : public QMainWindow {
     CreateStudyDialog* create_study_ = nullptr;
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
+    FeatureSpaceDialog* feature_space_ = nullptr;
 };
 
 }  // namespace orvane

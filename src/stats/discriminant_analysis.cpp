@@ -81,8 +81,17 @@ void WriteSummary(TextFile& file, const std::vector<double>& values, const char*
     WriteSummaryLine(file, mean_label, sum / n);
 }
 
-void ReportOverall(Frontend& frontend, const Matrix& e, int k) {
-    frontend.Report(Sql("Overall Accuracy: %.5f", e(k + 2, k + 2)));
+// The heading, the error-matrix file and the overall accuracy, in the order users read them.
+AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
+                              const SpectralStatistics& library,
+                              const Spectra_factory_class& factory, Frontend& frontend) {
+    const int k = library.ClassCount();
+    frontend.Report(heading);
+    AccuracyResult result;
+    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
+    result.overall_accuracy = e(k + 2, k + 2);
+    frontend.Report(Sql("Overall Accuracy: %.5f", result.overall_accuracy));
+    return result;
 }
 
 }  // namespace
@@ -162,12 +171,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_fact
             frontend.StepProgress(c + 1);
         }
     }
-    frontend.Report("Discriminant Analysis");
-    AccuracyResult result;
-    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
-    result.overall_accuracy = e(k + 2, k + 2);
-    ReportOverall(frontend, e, k);
-    return result;
+    return ReportAccuracy("Discriminant Analysis", e, name_type, library, factory, frontend);
 }
 
 std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
@@ -216,12 +220,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_facto
             frontend.StepProgress(static_cast<int>(s) + 1);
         }
     }
-    frontend.Report("Library Accuracy Check");
-    AccuracyResult result;
-    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
-    result.overall_accuracy = e(k + 2, k + 2);
-    ReportOverall(frontend, e, k);
-    return result;
+    return ReportAccuracy("Library Accuracy Check", e, name_type, library, factory, frontend);
 }
 
 void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,

@@ -13,28 +13,13 @@
 #include "chain/smoothing_filter.h"
 #include "spectra/spectrum.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-// A study as study creation leaves it: the study row and its initial chain rows.
 int MakeStudy(Database& db, const std::string& name) {
-    db.Execute(Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
-                   "values ('%s', '', '/data', 3)",
-                   db.Escape(name).c_str()));
-    const int id = static_cast<int>(db.InsertId());
-    db.Execute(Sql("insert into smoothing_filter (study_id, sf_type_id, changed_at) values (%i, "
-                   "(select sf_type_id from smoothing_filter_type where type = 0), "
-                   "current_timestamp(6))",
-                   id));
-    db.Execute(Sql("insert into derivative (study_id, deriv_calc_method_id, changed_at) values "
-                   "(%i, (select deriv_calc_method_id from derivative_calc_method where type = 2), "
-                   "current_timestamp(6))",
-                   id));
-    db.Execute(Sql("insert into waveband_filter (study_id, changed_at) values (%i, "
-                   "current_timestamp(6))",
-                   id));
-    return id;
+    return test::InsertStudyWithChainRows(db, name);
 }
 
 // A smooth vegetation-like curve: a red edge around 720 nm and water dips.
@@ -51,7 +36,7 @@ void FillSmooth(Spectrum& s) {
 }
 
 class ChainTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         study_ = MakeStudy(scratch_.Admin(), "chain");
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);

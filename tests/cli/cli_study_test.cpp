@@ -6,16 +6,13 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "support/cli_runner.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
 
-struct Outcome {
-    int rc;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -27,12 +24,7 @@ class CliStudy : public ::testing::Test {
 
     Outcome Cli(std::vector<std::string> args) {
         args.insert(args.begin(), {"--config", config_});
-        std::vector<const char*> argv = {"orvane-cli"};
-        for (const std::string& a : args) argv.push_back(a.c_str());
-        std::ostringstream out;
-        std::ostringstream err;
-        const int rc = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-        return {rc, out.str(), err.str()};
+        return test::RunCliWords(args);
     }
     int Count(const std::string& table) {
         int n = -1;

@@ -12,25 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
 
-struct Outcome {
-    int rc;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::CliOutcome;
 
-Outcome RunOrvaneCli(const std::vector<std::string>& args) {
-    std::vector<const char*> argv = {"orvane-cli"};
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int rc = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {rc, out.str(), err.str()};
-}
+Outcome RunOrvaneCli(const std::vector<std::string>& args) { return test::RunCliWords(args); }
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

@@ -15,19 +15,14 @@
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
 #include "spectra/spectra_factory_class.h"
+#include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-class RecordingFrontend : public Frontend {
-  public:
-    void Report(const std::string& text) override { reports.push_back(text); }
-    void Error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> reports;
-    std::vector<std::string> errors;
-};
+using RecordingFrontend = test::RecordingFrontend;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

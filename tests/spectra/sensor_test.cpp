@@ -11,18 +11,13 @@
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
 #include "app/sensor_import.h"
+#include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
 
-class RecordingFrontend : public Frontend {
-  public:
-    void Report(const std::string& text) override { reports.push_back(text); }
-    void Error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> reports;
-    std::vector<std::string> errors;
-};
+using test::RecordingFrontend;
 
 class Sensors : public ::testing::Test {
   protected:

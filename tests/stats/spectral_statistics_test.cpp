@@ -17,19 +17,14 @@
 #include "stats/discriminant_analysis.h"
 #include "store/array_codec.h"
 #include "support/feature_study.h"
+#include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-class Recorder : public Frontend {
-  public:
-    void Report(const std::string& text) override { reports.push_back(text); }
-    void Error(const std::string& text) override { errors.push_back(text); }
-    std::vector<std::string> reports;
-    std::vector<std::string> errors;
-};
+using Recorder = test::RecordingFrontend;
 
 using test::FeatureSpectrum;
 using Points = test::FeaturePoints;

@@ -13,7 +13,7 @@ ConnectionParams TestServer();
 // A fresh database on the throwaway server with db/schema.sql loaded (lookup rows included,
 // no sensors, no feature spaces), dropped again when the object goes.
 class ScratchDatabase {
-public:
+  public:
     explicit ScratchDatabase(const std::string& tag);
     ~ScratchDatabase();
 
@@ -27,7 +27,7 @@ public:
     // path; `extra` lines are appended as they are.
     std::string WriteConfig(const std::string& dir, const std::string& extra = "") const;
 
-private:
+  private:
     std::string name_;
     std::unique_ptr<Database> admin_;
 };
@@ -37,13 +37,13 @@ void RunSqlScript(Database& db, const std::string& path);
 
 // A fresh empty folder under the system's temporary folder, removed in the destructor.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& Path() const { return path_; }
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

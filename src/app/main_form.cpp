@@ -1,12 +1,17 @@
 #include "app/main_form.h"
 
+#include <algorithm>
+
 #include "app/chain_selection.h"
 #include "app/menu_command.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
+#include "app/study_management.h"
 #include "chain/derivative_settings.h"
 #include "spectra/species.h"
+#include "spectra/spectra_factory_class.h"
 #include "spectra/spectrum.h"
+#include "stats/spectral_statistics.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -71,13 +76,51 @@ void MainForm::InitialUpdate() {
     }
 }
 
-void MainForm::RefreshStudyList() {
+void MainForm::FillStudyList() {
     studies_.Clear();
     ResultSet rows = doc_.Session().Db().Query("SELECT name, study_id FROM study");
     while (rows.Next()) studies_.Add(rows.String(0), rows.Int(1));
+}
+
+void MainForm::RefreshStudyList() {
+    FillStudyList();
     if (studies_.Count() == 0) return;
     studies_.selected = 0;
     doc_.StudyChange(studies_.SelectedData());
+}
+
+void MainForm::ReloadStudies(int study_id) {
+    FillStudyList();
+    if (studies_.Count() == 0) {
+        // Nothing may keep working on the study that is gone.
+        doc_.StudyChange(0);
+        RefreshFeatureSpaceList();
+        return;
+    }
+    const int index = studies_.IndexOf(study_id);
+    SelectStudy(index < 0 ? 0 : index);
+}
+
+int MainForm::CreateStudy(const StudyFields& fields, Frontend& frontend) {
+    const int study_id = StudyManagement(doc_.Session(), frontend).CreateStudy(fields);
+    ReloadStudies(study_id);
+    return study_id;
+}
+
+bool MainForm::DeleteCurrentStudy(Frontend& frontend) {
+    if (!StudyManagement(doc_.Session(), frontend).DeleteCurrentStudy()) return false;
+    ReloadStudies(0);
+    return true;
+}
+
+void MainForm::StudyReport(Frontend& frontend) {
+    StudyManagement(doc_.Session(), frontend).StudyReport();
+}
+
+void MainForm::ImportSpectra(Frontend& frontend) {
+    doc_.Factory().ImportStudySpectra(frontend);
+    // New spectra make no stored library stale, but the status is worth a fresh look.
+    RefreshLibraryStatus();
 }
 
 void MainForm::FillSensorList() {
@@ -157,19 +200,46 @@ void MainForm::SelectClassifier(int index) {
     doc_.Session().SetClassifier(index);
 }
 
-void MainForm::RefreshFeatureSpaceList() {
+void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }
+
+void MainForm::ShowFeatureSpace(int feature_space_id) { FillFeatureSpaceList(feature_space_id); }
+
+void MainForm::FillFeatureSpaceList(int preferred_id) {
     feature_spaces_.Clear();
     for (const FeatureSpaceItem& item : ListFeatureSpaces(doc_.Session()))
         feature_spaces_.Add(item.name, item.id);
     if (feature_spaces_.Count() == 0) feature_spaces_.Add(kNoFeatureSpace, 0);
-    feature_spaces_.selected = 0;
+    const int preferred = preferred_id == 0 ? -1 : feature_spaces_.IndexOf(preferred_id);
+    feature_spaces_.selected = preferred < 0 ? 0 : preferred;
     doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
     RefreshLibraryStatus();
 }
 
-void MainForm::RefreshLibraryStatus() {
-    doc_.LoadLibrary();
-    library_status_ = doc_.IsLibraryValid() ? "Ready" : "Not Ready";
+void MainForm::RefreshLibraryStatus() { doc_.LoadLibrary(); }
+
+bool MainForm::BuildLibrary(Frontend& frontend) { return doc_.BuildLibrary(frontend); }
+
+void MainForm::IndivClassify(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    const auto& loaded = doc_.LoadedSpectra();
+    for (int row : rows) {
+        if (row < 0 || row >= static_cast<int>(loaded.size())) continue;
+        const ClassificationResult result =
+            doc_.Statistics().Classify(*loaded[static_cast<size_t>(row)]);
+        doc_.Report(result.Format(1));
+    }
+}
+
+FormList MainForm::LibraryClasses() const {
+    FormList list;
+    const SpectralStatistics& library = doc_.Statistics();
+    for (int i = 0; i < library.ClassCount(); ++i)
+        list.Add(library.Class(i).folder_name, library.Class(i).species_id);
+    return list;
+}
+
+bool MainForm::IndivClassifyEnabled() const {
+    return !loaded_spectra_.empty() && doc_.Statistics().ClassCount() > 0;
 }
 
 void MainForm::DeleteFeatureSpace() {
@@ -223,8 +293,19 @@ bool MainForm::CommandEnabled(int command_id) const {
     if (command->needs_sensor && !HasSensor()) return false;
     switch (command_id) {
         case kCmdFeatureSpaceDelete:
+        case kCmdFeatureSpaceEdit:
+        case kCmdFeatureSpaceCopyEdit:
             return doc_.Session().FeatureSpaceId() != 0;
+        case kCmdBuildLibrary:
+            return HasStudy() && doc_.Session().FeatureSpaceId() != 0;
         case kCmdWavebandFilterSetup:
+        case kCmdExport:
+        case kCmdDeleteStudy:
+        case kCmdStudyReport:
+        case kCmdImportSpectra:
+        case kCmdDiscriminantAnalysis:
+        case kCmdIndependentSet:
+        case kCmdSiteAccuracy:
             return HasStudy();
         default:
             return true;

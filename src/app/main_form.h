@@ -8,6 +8,9 @@
 
 namespace orvane {
 
+class Frontend;
+struct StudyFields;
+
 // One entry of a drop-down list: its text and the identifier it stands for.
 struct FormItem {
     std::string text;
@@ -52,6 +55,15 @@ class MainForm : public DocumentListener {
     bool MakeStudyCurrent(int study_id);
     // Refills the study list and makes its first study current.
     void RefreshStudyList();
+    // Stores a new study and makes it current with the form's chain controls; returns its id.
+    // Throws OrvaneError (nothing stored, the form unchanged) when a field is refused.
+    int CreateStudy(const StudyFields& fields, Frontend& frontend);
+    // Asks first; false when the user cancelled. Afterwards the first remaining study is
+    // current with the form's chain controls.
+    bool DeleteCurrentStudy(Frontend& frontend);
+    void StudyReport(Frontend& frontend);
+    // Imports the current study's folder tree.
+    void ImportSpectra(Frontend& frontend);
     void SelectSensor(int index);
     void SelectSmoothing(int index);
     // 0..30; a value outside keeps the previous order and returns false.
@@ -66,9 +78,19 @@ class MainForm : public DocumentListener {
     void AddSensor(int sensor_id);
     // Saves the report; the path on success. A failure is reported and rethrown.
     std::string SaveReport();
+    // Builds the library of the current configuration; false without a feature space.
+    bool BuildLibrary(Frontend& frontend);
+    // Classifies the loaded spectra at the given rows (in ascending row order) with the
+    // loaded library and reports each ranking. Rows outside the list are skipped.
+    void IndivClassify(std::vector<int> rows);
 
     void RefreshFeatureSpaceList();
+    // After a feature space was saved: the list is refilled with that one selected when it
+    // is offered, else the first.
+    void ShowFeatureSpace(int feature_space_id);
     void RefreshLibraryStatus();
+    // The loaded library's classes: folder names with their species ids, in library order.
+    FormList LibraryClasses() const;
 
     // --- what the form shows -----------------------------------------------------------------
     const FormList& Studies() const { return studies_; }
@@ -79,7 +101,7 @@ class MainForm : public DocumentListener {
     int DerivativeOrder() const { return derivative_order_; }
     int DerivativeMethod() const { return derivative_method_; }
     int FeatureSpaceType() const { return doc_.FeatureSpaceType(); }
-    const std::string& LibraryStatus() const { return library_status_; }
+    std::string LibraryStatus() const { return doc_.LibraryStatus(); }
     const std::vector<std::string>& LoadedSpectra() const { return loaded_spectra_; }
     const std::string& ReportText() const { return doc_.ReportText().Text(); }
 
@@ -90,8 +112,8 @@ class MainForm : public DocumentListener {
     bool SmoothingEditEnabled() const;
     bool DerivativeMethodEnabled() const;
     bool DerivativeEditEnabled() const;
-    // Classifying needs a library, which this version does not build.
-    bool IndivClassifyEnabled() const { return false; }
+    // Classifying needs loaded spectra and a loaded library.
+    bool IndivClassifyEnabled() const;
     bool CommandEnabled(int command_id) const;
 
     // Called whenever the report text changed, so the window can show the newest text.
@@ -105,6 +127,11 @@ class MainForm : public DocumentListener {
     void LoadedSpectraRemoved() override;
 
   private:
+    void FillStudyList();
+    // Refills the study list and runs the form study change for `study_id`, or for the first
+    // study when the list does not hold it.
+    void ReloadStudies(int study_id);
+    void FillFeatureSpaceList(int preferred_id);
     void FillSensorList();
     void ApplyChainControls();
     void ShowDerivativeMethod();
@@ -118,7 +145,6 @@ class MainForm : public DocumentListener {
     FormList classifiers_;
     int derivative_order_ = 0;
     int derivative_method_ = 0;
-    std::string library_status_ = "Not Ready";
     std::vector<std::string> loaded_spectra_;
     std::function<void()> report_listener_;
 };

@@ -5,6 +5,7 @@
 #include "spectra/species.h"
 #include "spectra/spectra_factory_class.h"
 #include "spectra/z_profile_reader.h"
+#include "stats/spectral_statistics.h"
 
 namespace orvane {
 
@@ -15,6 +16,7 @@ COrvaneDoc::COrvaneDoc(const std::string& config_path) : report_(ReportBuffer::k
     session_->SetFeatureSpaceType(fs_type_);
     session_->SetClassifier(0);
     factory_ = std::make_unique<Spectra_factory_class>(config, *session_);
+    statistics_ = std::make_unique<SpectralStatistics>(*session_, *factory_);
 }
 
 COrvaneDoc::~COrvaneDoc() {
@@ -35,7 +37,9 @@ void COrvaneDoc::Report(const std::string& text) {
 
 void COrvaneDoc::StudyChange(int study_id) {
     factory_->SetStudy(study_id);
+    statistics_->SetStudy(study_id);
     session_->SetStudy(study_id);
+    LoadLibrary();
 }
 
 bool COrvaneDoc::ChangeFeatureSpaceType(int type) {
@@ -46,11 +50,13 @@ bool COrvaneDoc::ChangeFeatureSpaceType(int type) {
     return true;
 }
 
-void COrvaneDoc::LoadLibrary() {
-    // Libraries are not built in this version, so there is nothing to load.
-}
+void COrvaneDoc::LoadLibrary() { statistics_->LoadLibrary(); }
 
-bool COrvaneDoc::IsLibraryValid() const { return false; }
+bool COrvaneDoc::IsLibraryValid() const { return statistics_->Valid(); }
+
+std::string COrvaneDoc::LibraryStatus() const { return statistics_->StatusText(); }
+
+bool COrvaneDoc::BuildLibrary(Frontend& frontend) { return statistics_->BuildLibrary(frontend); }
 
 void COrvaneDoc::AddLoaded(std::unique_ptr<Spectrum> spectrum) {
     loaded_.push_back(std::move(spectrum));

@@ -9,10 +9,12 @@
 
 namespace orvane {
 
+class Frontend;
 class ProcessingSession;
 class Site;
 class Species;
 class Spectra_factory_class;
+class SpectralStatistics;
 class Spectrum;
 
 // What the document tells the form it serves: the three notifications the form acts on.
@@ -40,13 +42,16 @@ class COrvaneDoc {
 
     ProcessingSession& Session() { return *session_; }
     Spectra_factory_class& Factory() { return *factory_; }
+    SpectralStatistics& Statistics() { return *statistics_; }
+    const SpectralStatistics& Statistics() const { return *statistics_; }
     const ReportBuffer& ReportText() const { return report_; }
 
     // Appends an entry to the report and tells the listener.
     void Report(const std::string& text);
     void SetListener(DocumentListener* listener) { listener_ = listener; }
 
-    // The study change every component must see: the import component, then the session.
+    // The study change every component must see: the import component, the statistics object,
+    // then the session; the library of the new study's configuration is loaded after it.
     void StudyChange(int study_id);
 
     // The type the DI / NTBI / PCT buttons choose. A new type is recorded, its name loaded
@@ -54,9 +59,15 @@ class COrvaneDoc {
     bool ChangeFeatureSpaceType(int type);
     int FeatureSpaceType() const { return fs_type_; }
 
-    // Reloads the library of the current configuration, and whether one is current for it.
+    // Reloads the library of the current configuration, and whether one is current for it
+    // (as the last load or build found).
     void LoadLibrary();
     bool IsLibraryValid() const;
+    // "Ready" or "Not Ready", from the last load or build.
+    std::string LibraryStatus() const;
+    // Builds the library of the current configuration and reloads it; false without a
+    // current feature space.
+    bool BuildLibrary(Frontend& frontend);
 
     // Reads a file into the loaded-spectra list and tells the listener.
     void LoadSpectrumFile(const std::string& path);
@@ -76,6 +87,8 @@ class COrvaneDoc {
 
     std::unique_ptr<ProcessingSession> session_;
     std::unique_ptr<Spectra_factory_class> factory_;
+    // After the factory, which it uses, so that it goes first.
+    std::unique_ptr<SpectralStatistics> statistics_;
     ReportBuffer report_;
     int fs_type_ = 0;
     DocumentListener* listener_ = nullptr;

@@ -11,10 +11,17 @@
 
 #include "app/menu_command.h"
 #include "app/orvane_doc.h"
+#include "spectra/spectra_factory_class.h"
+#include "stats/discriminant_analysis.h"
 #include "ui/about_dialog.h"
+#include "ui/create_study_dialog.h"
+#include "ui/export_dialog.h"
+#include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
+#include "ui/independent_set_dialog.h"
 #include "ui/orvane_view.h"
+#include "ui/site_accuracy_dialog.h"
 #include "ui/waveband_filter_dialog.h"
 
 namespace orvane {
@@ -101,6 +108,7 @@ bool CMainFrame::Run(const std::function<void()>& action) {
         action();
         ok = true;
     } catch (const std::exception& e) {
+        frontend_->EndProgress();
         frontend_->Error(e.what());
     }
     Refresh();
@@ -141,6 +149,47 @@ void CMainFrame::RunCommand(int id) {
         case kCmdFeatureSpaceDelete:
             Run([&] { form_->DeleteFeatureSpace(); });
             break;
+        case kCmdExport:
+            Export()->Open();
+            break;
+        case kCmdBuildLibrary:
+            Run([&] { form_->BuildLibrary(*frontend_); });
+            break;
+        case kCmdCreateStudy:
+            CreateStudy()->Open();
+            break;
+        case kCmdDeleteStudy:
+            Run([&] { form_->DeleteCurrentStudy(*frontend_); });
+            break;
+        case kCmdStudyReport:
+            Run([&] { form_->StudyReport(*frontend_); });
+            break;
+        case kCmdImportSpectra:
+            Run([&] { form_->ImportSpectra(*frontend_); });
+            break;
+        case kCmdDiscriminantAnalysis: {
+            int name_type = 0;
+            if (!frontend_->ChooseNameType(name_type)) break;
+            Run([&] {
+                RunDiscriminantAnalysis(doc_.Statistics(), doc_.Factory(), *frontend_, name_type);
+            });
+            break;
+        }
+        case kCmdIndependentSet:
+            IndependentSet()->Open();
+            break;
+        case kCmdSiteAccuracy:
+            SiteAccuracy()->Open();
+            break;
+        case kCmdFeatureSpaceEdit:
+            FeatureSpace()->Open(FeatureSpaceActions::kEdit);
+            break;
+        case kCmdFeatureSpaceCopyEdit:
+            FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit);
+            break;
+        case kCmdFeatureSpaceNew:
+            FeatureSpace()->Open(FeatureSpaceActions::kNew);
+            break;
         case kCmdAbout: {
             AboutDialog about(this);
             about.exec();
@@ -171,6 +220,38 @@ FilterDetailsDialog* CMainFrame::FilterDetails() {
         filter_details_ = new FilterDetailsDialog(
             doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
     return filter_details_;
+}
+
+ExportDialog* CMainFrame::Export() {
+    if (!export_) export_ = new ExportDialog(doc_, *frontend_, Runner(), this);
+    return export_;
+}
+
+CreateStudyDialog* CMainFrame::CreateStudy() {
+    if (!create_study_) create_study_ = new CreateStudyDialog(*form_, *frontend_, Runner(), this);
+    return create_study_;
+}
+
+IndependentSetDialog* CMainFrame::IndependentSet() {
+    if (!independent_set_)
+        independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), this);
+    return independent_set_;
+}
+
+SiteAccuracyDialog* CMainFrame::SiteAccuracy() {
+    if (!site_accuracy_)
+        site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), this);
+    return site_accuracy_;
+}
+
+FeatureSpaceDialog* CMainFrame::FeatureSpace() {
+    if (!feature_space_)
+        feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
+    return feature_space_;
+}
+
+ActionRunner CMainFrame::Runner() {
+    return [this](const std::function<void()>& a) { return Run(a); };
 }
 
 }  // namespace orvane

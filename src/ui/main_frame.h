@@ -13,8 +13,13 @@ namespace orvane {
 
 class COrvaneDoc;
 class COrvaneView;
+class CreateStudyDialog;
+class ExportDialog;
+class FeatureSpaceDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
+class IndependentSetDialog;
+class SiteAccuracyDialog;
 class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
@@ -40,8 +45,14 @@ class CMainFrame : public QMainWindow {
     ImportSensorDialog* ImportSensor();
     WavebandFilterDialog* WavebandFilter();
     FilterDetailsDialog* FilterDetails();
+    ExportDialog* Export();
+    CreateStudyDialog* CreateStudy();
+    IndependentSetDialog* IndependentSet();
+    SiteAccuracyDialog* SiteAccuracy();
+    FeatureSpaceDialog* FeatureSpace();
 
   private:
+    ActionRunner Runner();
     void BuildMenus();
     void UpdateCommands();
     void Refresh();
@@ -54,6 +65,11 @@ class CMainFrame : public QMainWindow {
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;
     FilterDetailsDialog* filter_details_ = nullptr;
+    ExportDialog* export_ = nullptr;
+    CreateStudyDialog* create_study_ = nullptr;
+    IndependentSetDialog* independent_set_ = nullptr;
+    SiteAccuracyDialog* site_accuracy_ = nullptr;
+    FeatureSpaceDialog* feature_space_ = nullptr;
 };
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -162,6 +163,12 @@ COrvaneView::COrvaneView(MainForm& form, ActionRunner run, QWidget* parent)
             [this](int method) { run_([&] { form_.SetDerivativeMethod(method); }); });
     connect(type_group_, &QButtonGroup::idClicked, this,
             [this](int type) { run_([&] { form_.SetFeatureSpaceType(type); }); });
+    connect(classify_, &QPushButton::clicked, this, [this] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : loaded_->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        run_([&] { form_.IndivClassify(rows); });
+    });
     connect(smoothing_edit_, &QPushButton::clicked, this, &COrvaneView::smoothingEditRequested);
     connect(derivative_edit_, &QPushButton::clicked, this, &COrvaneView::derivativeEditRequested);
 }

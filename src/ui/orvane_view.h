@@ -40,6 +40,7 @@ class COrvaneView : public QWidget {
     QButtonGroup* TypeGroup() const { return type_group_; }
     QLabel* LibraryStatus() const { return library_status_; }
     QListWidget* LoadedSpectra() const { return loaded_; }
+    QPushButton* IndivClassify() const { return classify_; }
     QPlainTextEdit* ReportWindow() const { return report_; }
 
   signals:

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/orvane_doc.h"
+#include "ui/name_type_dialog.h"
 
 namespace orvane {
 
@@ -31,6 +32,8 @@ void QtFrontend::BeginProgress(const std::string& title, int total) {
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
     }
+    // A Cancel of the previous run must not cancel this one.
+    progress_->reset();
     progress_->setLabelText(QString::fromStdString(title));
     progress_->setRange(0, total > 0 ? total : 0);
     progress_->setValue(0);
@@ -51,6 +54,28 @@ void QtFrontend::EndProgress() {
 }
 
 bool QtFrontend::Cancelled() { return progress_ && progress_->wasCanceled(); }
+
+bool QtFrontend::Confirm(const std::string& question) {
+    if (confirm_answer_) return confirm_answer_(question);
+    return QMessageBox::question(
+               parent_, QStringLiteral("Orvane"), QString::fromStdString(question),
+               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+std::string QtFrontend::ChooseFolder(const std::string& title, const std::string& start) {
+    const QString path = QFileDialog::getExistingDirectory(
+        parent_, QString::fromStdString(title),
+        start.empty() ? QDir::currentPath() : QString::fromStdString(start));
+    return path.toStdString();
+}
+
+bool QtFrontend::ChooseNameType(int& name_type) {
+    if (name_type_answer_) return name_type_answer_(name_type);
+    NameTypeDialog dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    name_type = dialog.NameType();
+    return true;
+}
 
 std::string QtFrontend::ChooseOpenFile(const std::string& title, const std::string& filter) {
     const QString path =

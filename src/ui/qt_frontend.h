@@ -26,9 +26,22 @@ class QtFrontend : public Frontend {
     void StepProgress(int done) override;
     void EndProgress() override;
     bool Cancelled() override;
+    // A message box with OK and Cancel.
+    bool Confirm(const std::string& question) override;
 
     // An existing file the user picks; empty when cancelled.
     std::string ChooseOpenFile(const std::string& title, const std::string& filter);
+    // An existing folder, starting at `start`; empty when cancelled.
+    std::string ChooseFolder(const std::string& title, const std::string& start);
+    // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
+    bool ChooseNameType(int& name_type);
+
+    // Answers to the modal questions for runs without a user (the tests): while set, they
+    // are asked instead of opening a modal window.
+    using ConfirmAnswer = std::function<bool(const std::string& question)>;
+    using NameTypeAnswer = std::function<bool(int& name_type)>;
+    void SetConfirmAnswer(ConfirmAnswer answer) { confirm_answer_ = std::move(answer); }
+    void SetNameTypeAnswer(NameTypeAnswer answer) { name_type_answer_ = std::move(answer); }
 
     // Without message boxes errors only reach the report and LastError(); for runs that no
     // one watches, such as the tests.
@@ -42,6 +55,8 @@ class QtFrontend : public Frontend {
     bool message_boxes_ = true;
     std::string last_error_;
     QPointer<QProgressDialog> progress_;
+    ConfirmAnswer confirm_answer_;
+    NameTypeAnswer name_type_answer_;
 };
 
 // Runs one user action at the single catch point: a failure becomes a message, and the

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "export/export_spectra.h"
+
+namespace orvane {
+
+// The "File Export" dialog without its widgets: the choices it shows, the rule that ties
+// "Interpolate (Synth. stage only)" to the synthesized stage and the offset edit to its check
+// box, and the settings its OK passes on. It keeps its state for the whole run.
+class ExportForm {
+  public:
+    static constexpr int kSynthesized = 3;
+    static constexpr int kInterpolated = 6;
+    static constexpr int kInitialOffset = 10;
+
+    // The shown choices; `settings.stage` is one of the six stage buttons (0..5) and
+    // `settings.offset_percent` is unused here (see the offset fields).
+    ExportSettings settings;
+    bool offset_checked = false;
+    int offset_value = kInitialOffset;
+
+    // Choosing a stage other than "Synthesized" unchecks "Interpolate".
+    void ChooseStage(int stage);
+    bool InterpolateEnabled() const { return settings.stage == kSynthesized; }
+    // Ignored while the check box is disabled.
+    void SetInterpolate(bool on);
+    bool Interpolate() const { return interpolate_; }
+    bool OffsetEditEnabled() const { return offset_checked; }
+    // One file per species is not offered.
+    static constexpr bool SpeciesLevelEnabled() { return false; }
+
+    // What OK hands to the export: stage 6 when "Interpolate" is checked, the offset only
+    // while its box is checked. Throws OrvaneError for a setting out of range.
+    ExportSettings RunSettings() const;
+
+  private:
+    bool interpolate_ = false;
+};
+
+}  // namespace orvane

@@ -1,0 +1,164 @@
+#include "ui/feature_space_dialog.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "app/main_form.h"
+#include "app/processing_session.h"
+#include "ui/waveband_definition_dialog.h"
+
+namespace orvane {
+
+FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& form,
+                                       QtFrontend& frontend, ActionRunner run, QWidget* parent)
+    : QDialog(parent),
+      model_(session),
+      session_(session),
+      form_(form),
+      frontend_(frontend),
+      run_(std::move(run)) {
+    setWindowTitle(QStringLiteral("Feature Space Actions"));
+    name_ = new QLineEdit(this);
+    name_->setObjectName(QStringLiteral("name"));
+    name_->setMaxLength(FeatureSpaceActions::kMaxNameLength);
+    description_ = new QLineEdit(this);
+    description_->setObjectName(QStringLiteral("description"));
+    description_->setMaxLength(FeatureSpaceActions::kMaxDescriptionLength);
+    dimension_ = new QSpinBox(this);
+    dimension_->setObjectName(QStringLiteral("dimension"));
+    dimension_->setRange(0, std::numeric_limits<int>::max());
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("ranges"));
+    band_ = new WavebandDefinitionDialog(this);
+    band_editor_ = [this](int& wavelength1, int& wavelength2) {
+        band_->SetValues(wavelength1, wavelength2);
+        if (band_->exec() != QDialog::Accepted) return false;
+        wavelength1 = band_->Wavelength1();
+        wavelength2 = band_->Wavelength2();
+        return true;
+    };
+
+    auto button = [this](const char* text, const char* name) {
+        auto* b = new QPushButton(QString::fromLatin1(text), this);
+        b->setObjectName(QString::fromLatin1(name));
+        return b;
+    };
+    new_ = button("New", "new");
+    modify_ = button("Modify", "modify");
+    delete_ = button("Delete", "delete");
+    QPushButton* ok = button("OK", "ok");
+    ok->setDefault(true);
+    QPushButton* cancel = button("Cancel", "cancel");
+
+    auto* fields = new QFormLayout;
+    fields->addRow(QStringLiteral("Feature Space Name"), name_);
+    fields->addRow(QStringLiteral("Description"), description_);
+    fields->addRow(QStringLiteral("Dimension"), dimension_);
+
+    list_box_ = new QGroupBox(this);
+    auto* list_buttons = new QVBoxLayout;
+    list_buttons->addWidget(new_);
+    list_buttons->addWidget(modify_);
+    list_buttons->addWidget(delete_);
+    list_buttons->addStretch();
+    auto* list_layout = new QHBoxLayout(list_box_);
+    list_layout->addWidget(list_, 1);
+    list_layout->addLayout(list_buttons);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(ok);
+    bottom->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addWidget(list_box_, 1);
+    layout->addLayout(bottom);
+
+    connect(new_, &QPushButton::clicked, this, &FeatureSpaceDialog::New);
+    connect(modify_, &QPushButton::clicked, this, &FeatureSpaceDialog::Modify);
+    connect(delete_, &QPushButton::clicked, this, &FeatureSpaceDialog::Delete);
+    connect(ok, &QPushButton::clicked, this, &FeatureSpaceDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &FeatureSpaceDialog::reject);
+    connect(name_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_.SetName(text.toStdString()); });
+    connect(description_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_.SetDescription(text.toStdString()); });
+    connect(dimension_, &QSpinBox::valueChanged, this, [this](int value) {
+        if (model_.DimensionEnabled()) model_.SetDimension(value);
+    });
+}
+
+void FeatureSpaceDialog::Open(int mode) {
+    if (!run_([&] { model_.Show(mode); })) return;
+    Mirror();
+    show();
+    raise();
+    activateWindow();
+}
+
+void FeatureSpaceDialog::Mirror() {
+    setWindowTitle(QString::fromStdString(model_.Title()));
+    list_box_->setTitle(QString::fromStdString(model_.ListTitle()));
+    {
+        const QSignalBlocker b1(name_), b2(description_);
+        name_->setText(QString::fromStdString(model_.Name()));
+        description_->setText(QString::fromStdString(model_.Description()));
+    }
+    dimension_->setEnabled(model_.DimensionEnabled());
+    for (QWidget* w : {static_cast<QWidget*>(list_), static_cast<QWidget*>(new_),
+                       static_cast<QWidget*>(modify_), static_cast<QWidget*>(delete_)})
+        w->setEnabled(model_.ListEnabled());
+    MirrorList();
+}
+
+void FeatureSpaceDialog::MirrorList() {
+    const int row = list_->currentRow();
+    list_->clear();
+    for (const std::string& line : model_.Lines()) list_->addItem(QString::fromStdString(line));
+    if (row >= 0 && row < list_->count()) list_->setCurrentRow(row);
+    const QSignalBlocker block(dimension_);
+    dimension_->setValue(model_.Dimension());
+}
+
+void FeatureSpaceDialog::New() {
+    int wavelength1 = model_.LastWavelength1(), wavelength2 = model_.LastWavelength2();
+    if (!band_editor_(wavelength1, wavelength2)) return;
+    if (run_([&] { model_.New(wavelength1, wavelength2); })) MirrorList();
+}
+
+void FeatureSpaceDialog::Modify() {
+    const int index = list_->currentRow();
+    if (index < 0 || index >= static_cast<int>(model_.Entries().size())) return;
+    int wavelength1 = model_.Entries()[static_cast<size_t>(index)].wavelength1;
+    int wavelength2 = model_.Entries()[static_cast<size_t>(index)].wavelength2;
+    if (!band_editor_(wavelength1, wavelength2)) return;
+    model_.Modify(index, wavelength1, wavelength2);
+    MirrorList();
+}
+
+void FeatureSpaceDialog::Delete() {
+    if (model_.Delete(list_->currentRow())) MirrorList();
+}
+
+void FeatureSpaceDialog::accept() {
+    // Once stored the working copy is spent, so the dialog closes even if the form's refresh
+    // fails afterwards.
+    bool stored = false;
+    run_([&] {
+        model_.Ok();
+        stored = true;
+        if (!model_.Notice().empty()) frontend_.Report(model_.Notice());
+        form_.ShowFeatureSpace(session_.FeatureSpaceId());
+    });
+    if (stored) QDialog::accept();
+}
+
+}  // namespace orvane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "app/feature_space_actions.h"
+#include "ui/qt_frontend.h"
+
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+
+namespace orvane {
+
+class MainForm;
+class WavebandDefinitionDialog;
+
+// "Feature Space Actions": edits a working copy of a feature space (the current one, a copy
+// of it, or a new one of the current type); OK stores it and the form's list follows.
+class FeatureSpaceDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    FeatureSpaceDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
+                       ActionRunner run, QWidget* parent);
+
+    // Fills the working copy for mode 0 (edit), 1 (copy and edit) or 2 (new) and shows the
+    // dialog; a mode that needs a current feature space without one shows nothing.
+    void Open(int mode);
+    void accept() override;
+
+    // Asks for one range, pre-filled; false when the user cancels. Replaceable so that the
+    // waveband definition can be answered without a modal loop.
+    using BandEditor = std::function<bool(int& wavelength1, int& wavelength2)>;
+    void SetBandEditor(BandEditor editor) { band_editor_ = std::move(editor); }
+
+    const FeatureSpaceActions& Model() const { return model_; }
+    QLineEdit* Name() const { return name_; }
+    QLineEdit* Description() const { return description_; }
+    QSpinBox* Dimension() const { return dimension_; }
+    QGroupBox* ListBox() const { return list_box_; }
+    QListWidget* List() const { return list_; }
+
+  private:
+    void Mirror();
+    void MirrorList();
+    void New();
+    void Modify();
+    void Delete();
+
+    FeatureSpaceActions model_;
+    ProcessingSession& session_;
+    MainForm& form_;
+    QtFrontend& frontend_;
+    ActionRunner run_;
+    QLineEdit* name_;
+    QLineEdit* description_;
+    QSpinBox* dimension_;
+    QGroupBox* list_box_;
+    QListWidget* list_;
+    QPushButton* new_;
+    QPushButton* modify_;
+    QPushButton* delete_;
+    WavebandDefinitionDialog* band_;
+    BandEditor band_editor_;
+};
+
+}  // namespace orvane

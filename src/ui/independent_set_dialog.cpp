@@ -1,0 +1,58 @@
+#include "ui/independent_set_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "app/orvane_doc.h"
+#include "stats/discriminant_analysis.h"
+
+namespace orvane {
+
+IndependentSetDialog::IndependentSetDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run,
+                                           QWidget* parent)
+    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
+    setWindowTitle(QStringLiteral("Discriminant Analysis using independent Dataset"));
+    list_ = new QListWidget(this);
+    list_->setObjectName(QStringLiteral("studies"));
+    auto* label =
+        new QLabel(QStringLiteral("Select study to be used as independent dataset"), this);
+    label->setBuddy(list_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    layout->addWidget(list_);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void IndependentSetDialog::Open() {
+    run_([&] {
+        list_->clear();
+        for (const StudyItem& study : IndependentStudies(doc_.Session())) {
+            auto* item = new QListWidgetItem(QString::fromStdString(study.name), list_);
+            item->setData(Qt::UserRole, study.study_id);
+        }
+    });
+    show();
+    raise();
+    activateWindow();
+}
+
+void IndependentSetDialog::accept() {
+    const QListWidgetItem* item = list_->currentItem();
+    if (!item || !item->isSelected()) return;
+    const int study_id = item->data(Qt::UserRole).toInt();
+    if (study_id < 0) return;
+    QDialog::accept();
+    int name_type = 0;
+    if (!frontend_.ChooseNameType(name_type)) return;
+    run_([&] {
+        ClassifyIndependentSet(doc_.Statistics(), doc_.Factory(), doc_.Session(), frontend_,
+                               study_id, name_type);
+    });
+}
+
+}  // namespace orvane

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+#include "ui/qt_frontend.h"
+
+class QListWidget;
+
+namespace orvane {
+
+class COrvaneDoc;
+
+// "Discriminant Analysis using independent Dataset": another study whose species are
+// classified against the current library. OK without a study keeps the dialog open.
+class IndependentSetDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    IndependentSetDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
+
+    // Lists the studies other than the current one and shows the dialog. The list is filled
+    // at every showing: a study created, deleted or made current since the last one would
+    // otherwise be offered wrongly.
+    void Open();
+    void accept() override;
+
+    QListWidget* List() const { return list_; }
+
+  private:
+    COrvaneDoc& doc_;
+    QtFrontend& frontend_;
+    ActionRunner run_;
+    QListWidget* list_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+#include "ui/qt_frontend.h"
+
+class QListWidget;
+
+namespace orvane {
+
+class COrvaneDoc;
+class MainForm;
+
+// "Site Accuracy": one class of the loaded library whose sites are classified one by one.
+// OK closes the dialog whether or not a class was chosen.
+class SiteAccuracyDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    SiteAccuracyDialog(COrvaneDoc& doc, MainForm& form, QtFrontend& frontend, ActionRunner run,
+                       QWidget* parent);
+
+    // Lists the loaded library's classes and shows the dialog. The list follows the library
+    // loaded at each showing, and each line keeps its species, so a reload can never make a
+    // line stand for another class.
+    void Open();
+    void accept() override;
+
+    QListWidget* List() const { return list_; }
+
+  private:
+    COrvaneDoc& doc_;
+    MainForm& form_;
+    QtFrontend& frontend_;
+    ActionRunner run_;
+    QListWidget* list_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,324 @@
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+#include <memory>
+
+#include "app/frontend.h"
+#include "app/menu_command.h"
+#include "app/orvane_doc.h"
+#include "app/processing_session.h"
+#include "app/sensor_import.h"
+#include "export/export_spectra.h"
+#include "support/feature_study.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+#include "support/workbench_rows.h"
+#include "ui/export_dialog.h"
+#include "ui/independent_set_dialog.h"
+#include "ui/main_frame.h"
+#include "ui/name_type_dialog.h"
+#include "ui/orvane_view.h"
+#include "ui/site_accuracy_dialog.h"
+
+namespace orvane {
+namespace {
+
+using Points = test::FeaturePoints;
+
+QStringList Items(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+    return items;
+}
+
+QString ReadFile(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+// Three species of known features in "Library study" (and the same folders, classified alike,
+// in "Independent study"), the three-band sensor and the NTBI feature space over them, and
+// the main window on it with the NTBI type chosen. With `singular` every spectrum of gamma has
+// the same features, so its covariance cannot be inverted.
+struct LibraryWindow {
+    explicit LibraryWindow(const std::string& tag, bool singular = false) : scratch(tag) {
+        Database& db = scratch.Admin();
+        study = test::InsertStudyWithChainRows(db, "Library study");
+        other = test::InsertStudyWithChainRows(db, "Independent study");
+        const Points gamma = singular ? Points{{0.5, -0.3}, {0.5, -0.3}, {0.5, -0.3}}
+                                      : Points{{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}};
+        for (int s : {study, other}) {
+            test::InsertFeatureSpecies(
+                db, s, "alpha",
+                {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
+            test::InsertFeatureSpecies(
+                db, s, "beta",
+                {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
+            test::InsertFeatureSpecies(db, s, "gamma", {{1, gamma}});
+        }
+        test::InsertPairFeatureSpace(db);
+        const std::string sensor = dir.File("three_bands.txt");
+        test::WriteThreeBandSensor(sensor);
+        {
+            ProcessingSession session(scratch.Connect(), nullptr);
+            SilentFrontend quiet;
+            ImportSensor(session, quiet, sensor, 0);
+        }
+        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
+        frame = std::make_unique<CMainFrame>(*doc);
+        frame->Frontend().SetMessageBoxes(false);
+        frame->Frontend().SetNameTypeAnswer([this](int& name_type) {
+            ++name_type_questions;
+            name_type = NameTypeDialog::kFolder;
+            return answer_name_type;
+        });
+        frame->show();
+        frame->InitialUpdate();
+        frame->Run([&] { frame->Form().SetFeatureSpaceType(1); });
+    }
+
+    QString Status() { return frame->View()->LibraryStatus()->text(); }
+    QString Report() { return frame->View()->ReportWindow()->toPlainText(); }
+    std::string Output(const std::string& name) { return dir.Path() + "/output/" + name; }
+    void Build() { frame->Action(kCmdBuildLibrary)->trigger(); }
+
+    test::ScratchDatabase scratch;
+    test::TempDir dir;
+    int study = 0;
+    int other = 0;
+    bool answer_name_type = true;
+    int name_type_questions = 0;
+    std::unique_ptr<COrvaneDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+}  // namespace
+
+class AnalysisWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void buildingTheLibraryMakesItReadyForThisConfigurationOnly() {
+        LibraryWindow w("uilibrary");
+        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(), QStringLiteral("pairs"));
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QVERIFY(w.frame->Action(kCmdBuildLibrary)->isEnabled());
+        w.Build();
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        QVERIFY(w.Report().contains(QStringLiteral("New library built and reloaded")));
+        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
+
+        // The status follows every reload: another feature-space type has no library, the
+        // other study neither, and coming back finds the built one again.
+        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(0); });
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(1); });
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        w.frame->Run([&] { w.frame->Form().SelectStudy(0); });
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+    }
+
+    void indivClassifyRanksTheSelectedSpectraInListOrder() {
+        LibraryWindow w("uiclassify");
+        const std::string file = test::TestData("asd/as6/v6sample00000.asd");
+        for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(file);
+        w.frame->Run([] {});
+        COrvaneView& v = *w.frame->View();
+        QCOMPARE(v.LoadedSpectra()->count(), 3);
+        QVERIFY2(!v.IndivClassify()->isEnabled(), "no library is loaded yet");
+        w.Build();
+        QVERIFY(v.IndivClassify()->isEnabled());
+
+        const int before = w.Report().count(QStringLiteral("->"));
+        v.LoadedSpectra()->item(2)->setSelected(true);
+        v.LoadedSpectra()->item(0)->setSelected(true);
+        QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        // Two rankings of the three classes each.
+        QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);
+    }
+
+    void discriminantAnalysisAsksForTheNameTypeAndWritesTheErrorMatrix() {
+        LibraryWindow w("uida");
+        w.Build();
+        const std::string matrix = w.Output("Error Matrix.csv");
+
+        w.answer_name_type = false;
+        const QString before = w.Report();
+        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
+        QCOMPARE(w.name_type_questions, 1);
+        QVERIFY2(!QFile::exists(QString::fromStdString(matrix)), "Cancel runs nothing");
+        QCOMPARE(w.Report(), before);
+
+        w.answer_name_type = true;
+        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        const QStringList lines = ReadFile(matrix).split(QLatin1Char('\n'));
+        QCOMPARE(lines.value(0), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
+        QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
+        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
+    }
+
+    void aSingularCovarianceIsReportedAndWritesNoFile() {
+        LibraryWindow w("uisingular", true);
+        w.Build();
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
+        QVERIFY(w.frame->Frontend().LastError().rfind(
+                    "Error:\nClassification is not possible because of a singular covariance", 0) ==
+                0);
+        QVERIFY(w.Report().contains(QStringLiteral("singular covariance matrix")));
+        QVERIFY(!QFile::exists(QString::fromStdString(w.Output("Error Matrix.csv"))));
+        QVERIFY2(!w.frame->Frontend().Progress()->isVisible(), "the progress window is closed");
+    }
+
+    void independentSetDialogRunsOnlyForAChosenStudy() {
+        LibraryWindow w("uiindep");
+        w.Build();
+        w.frame->RunCommand(kCmdIndependentSet);
+        IndependentSetDialog* dialog = w.frame->IndependentSet();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(),
+                 QStringLiteral("Discriminant Analysis using independent Dataset"));
+        QCOMPARE(Items(dialog->List()), QStringList{"Independent study"});
+
+        dialog->accept();
+        QVERIFY2(dialog->isVisible(), "OK without a study keeps the dialog open");
+        QCOMPARE(w.name_type_questions, 0);
+
+        dialog->List()->setCurrentRow(0);
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.name_type_questions, 1);
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        QVERIFY(w.Report().contains(QStringLiteral("Library Accuracy Check")));
+        QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix.csv"))));
+
+        // Without another study the placeholder is offered, and choosing it does nothing.
+        w.scratch.Admin().Execute(Sql("delete from study where study_id = %i", w.other));
+        w.frame->RunCommand(kCmdIndependentSet);
+        QCOMPARE(Items(dialog->List()), QStringList{"No other studies found!"});
+        dialog->List()->setCurrentRow(0);
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(w.name_type_questions, 1);
+    }
+
+    void siteAccuracyDialogChecksTheChosenClassAndClosesInAnyCase() {
+        LibraryWindow w("uisite");
+        w.Build();
+        w.frame->RunCommand(kCmdSiteAccuracy);
+        SiteAccuracyDialog* dialog = w.frame->SiteAccuracy();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Site Accuracy"));
+        QCOMPARE(Items(dialog->List()), (QStringList{"alpha", "beta", "gamma"}));
+
+        dialog->List()->setCurrentRow(1);
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        QVERIFY(w.Report().contains(QStringLiteral("Site Accuracy Check for beta")));
+
+        const QString before = w.Report();
+        w.frame->RunCommand(kCmdSiteAccuracy);
+        dialog->List()->clearSelection();
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.Report(), before);
+    }
+
+    void exportDialogStartsWithTheDefaultsAndWritesTheirFile() {
+        LibraryWindow w("uiexport");
+        w.frame->RunCommand(kCmdExport);
+        ExportDialog* dialog = w.frame->Export();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("File Export"));
+        QCOMPARE(dialog->StageGroup()->checkedId(), 3);
+        QVERIFY(dialog->Interpolate()->isEnabled());
+        QVERIFY(!dialog->Interpolate()->isChecked());
+        QCOMPARE(dialog->LevelGroup()->checkedId(), 0);
+        QVERIFY(!dialog->LevelGroup()->button(1)->isEnabled());
+        QCOMPARE(dialog->Format()->currentText(), QStringLiteral("csv"));
+        QCOMPARE(dialog->RestrictionGroup()->checkedId(), 1);
+        QCOMPARE(dialog->DetailsGroup()->checkedId(), 0);
+        QCOMPARE(dialog->NamesGroup()->checkedId(), 3);
+        QVERIFY(!dialog->Offset()->isChecked());
+        QVERIFY(!dialog->OffsetValue()->isEnabled());
+        QCOMPARE(dialog->OffsetValue()->value(), 10);
+
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        const std::string name =
+            ExportFileName(w.doc->Session(), "Library study", ExportSettings());
+        const QStringList lines =
+            ReadFile(w.Output(name + ".csv")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 1 + 4 + 4 + 3);
+        QVERIFY(lines[0].startsWith(QStringLiteral("species,")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("alpha,")));
+        QVERIFY(w.Report().contains(QStringLiteral("Exported 3 species")));
+    }
+
+    void interpolateFollowsTheSynthesizedStageAndTheOffsetEditItsBox() {
+        LibraryWindow w("uiexportrule");
+        w.frame->RunCommand(kCmdExport);
+        ExportDialog* d = w.frame->Export();
+        auto click = [](QAbstractButton* b) { b->click(); };
+        click(d->Interpolate());
+        QVERIFY(d->Interpolate()->isChecked());
+        for (int stage : {0, 1, 2, 4, 5}) {
+            click(d->StageGroup()->button(stage));
+            QVERIFY2(!d->Interpolate()->isEnabled(), qPrintable(QString::number(stage)));
+            QVERIFY2(!d->Interpolate()->isChecked(), qPrintable(QString::number(stage)));
+            click(d->StageGroup()->button(3));
+            QVERIFY(d->Interpolate()->isEnabled());
+            QVERIFY2(!d->Interpolate()->isChecked(), "coming back does not check it again");
+            click(d->Interpolate());
+        }
+        QCOMPARE(d->Model().RunSettings().stage, 6);
+
+        click(d->Offset());
+        QVERIFY(d->OffsetValue()->isEnabled());
+        d->OffsetValue()->setValue(25);
+        QCOMPARE(d->Model().RunSettings().offset_percent, 25);
+        click(d->Offset());
+        QVERIFY(!d->OffsetValue()->isEnabled());
+        QCOMPARE(d->Model().RunSettings().offset_percent, 0);
+
+        // OK only hides the dialog: the next showing has the same choices.
+        d->Format()->setCurrentIndex(0);
+        d->accept();
+        w.frame->RunCommand(kCmdExport);
+        QVERIFY(d->Interpolate()->isChecked());
+        QCOMPARE(d->Format()->currentText(), QStringLiteral("arff"));
+        QCOMPARE(d->OffsetValue()->value(), 25);
+    }
+
+    void nameTypeDialogOffersTheFourNamesWithFolderChosen() {
+        NameTypeDialog dialog(nullptr);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Discriminant Analysis"));
+        QStringList texts;
+        for (QAbstractButton* b : dialog.Group()->buttons()) texts << b->text();
+        QCOMPARE(texts, (QStringList{"Common", "Maori", "Latin", "Folder"}));
+        QCOMPARE(dialog.NameType(), 3);
+        QVERIFY(dialog.isModal());
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::AnalysisWindowTest)
+#include "analysis_window_test.moc"

@@ -1,0 +1,158 @@
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "app/menu_command.h"
+#include "app/orvane_doc.h"
+#include "app/processing_session.h"
+#include "support/scratch_database.h"
+#include "support/workbench_rows.h"
+#include "ui/create_study_dialog.h"
+#include "ui/main_frame.h"
+#include "ui/orvane_view.h"
+
+namespace orvane {
+namespace {
+
+QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    return items;
+}
+
+// A scratch database with one sensor, the starter feature spaces and one study, and the main
+// window on it; Confirm questions are recorded and answered from `confirm`.
+struct Window {
+    explicit Window(const std::string& tag) : scratch(tag) {
+        test::ImportSensors(scratch, {"landsat8_oli"});
+        test::LoadSeedFeatureSpaces(scratch.Admin());
+        test::MakeStudy(scratch.Admin(), "Kaimai ridge");
+        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
+        frame = std::make_unique<CMainFrame>(*doc);
+        frame->Frontend().SetMessageBoxes(false);
+        frame->Frontend().SetConfirmAnswer([this](const std::string& question) {
+            questions << QString::fromStdString(question);
+            return confirm;
+        });
+        frame->show();
+        frame->InitialUpdate();
+    }
+
+    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
+    COrvaneView& View() { return *frame->View(); }
+    QString Report() { return View().ReportWindow()->toPlainText(); }
+    const std::string& LastError() { return frame->Frontend().LastError(); }
+
+    test::ScratchDatabase scratch;
+    test::TempDir dir;
+    bool confirm = false;
+    QStringList questions;
+    std::unique_ptr<COrvaneDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+// A species folder with one site holding one field spectrum file.
+void WriteStudyFolder(const std::string& root) {
+    namespace fs = std::filesystem;
+    fs::create_directories(root + "/kauri/site1");
+    fs::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
+                  root + "/kauri/site1/v6sample00000.asd");
+}
+
+}  // namespace
+
+class StudyWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void createdStudyBecomesCurrentAndImportsItsFolder() {
+        Window w("uicreate");
+        w.frame->RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* dialog = w.frame->CreateStudy();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Create a new study"));
+        QCOMPARE(dialog->MinSamples()->value(), 15);
+        QCOMPARE(dialog->MinSamples()->maximum(), 10000);
+
+        // A refused field keeps the dialog and what was typed, and stores nothing.
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!w.LastError().empty());
+        QCOMPARE(w.Count("select count(*) from study"), 1);
+
+        const std::string root = w.dir.File("field data of the tussock grassland plots");
+        WriteStudyFolder(root);
+        dialog->Name()->setText(QStringLiteral("Tussock 'upper' plots"));
+        dialog->Description()->setText(QStringLiteral("Spring survey"));
+        dialog->DataPath()->setText(QString::fromStdString(root));
+        QCOMPARE(dialog->PathStatus()->text(), QString::fromStdString(root.substr(0, 35) + "..."));
+        dialog->MinSamples()->setValue(1);
+        dialog->accept();
+        QVERIFY2(!dialog->isVisible(), w.LastError().c_str());
+        QCOMPARE(Items(w.View().StudyList()),
+                 (QStringList{"Kaimai ridge", "Tussock 'upper' plots"}));
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
+        const int id = w.doc->Session().StudyId();
+        QVERIFY(id > 0);
+        for (const char* table : {"smoothing_filter", "derivative", "waveband_filter"})
+            QCOMPARE(w.Count(Sql("select count(*) from %s where study_id = %i", table, id)), 1);
+
+        w.frame->Action(kCmdImportSpectra)->trigger();
+        QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
+        QVERIFY(!w.frame->Frontend().Progress() || !w.frame->Frontend().Progress()->isVisible());
+
+        w.frame->Action(kCmdStudyReport)->trigger();
+        QVERIFY(w.Report().contains(QStringLiteral("Report about study 'Tussock 'upper' plots'")));
+        QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
+    }
+
+    void deletingAStudyAsksFirstAndMovesToTheRemainingOne() {
+        Window w("uidelete");
+        w.frame->RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* dialog = w.frame->CreateStudy();
+        dialog->Name()->setText(QStringLiteral("Doomed"));
+        dialog->accept();
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Doomed"));
+        const int doomed = w.doc->Session().StudyId();
+
+        w.confirm = false;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.questions.size(), 1);
+        QVERIFY(w.questions[0].contains(QStringLiteral("The study 'Doomed' including all")));
+        QCOMPARE(w.Count("select count(*) from study"), 2);
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Doomed"));
+
+        w.confirm = true;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QVERIFY2(w.LastError().empty(), w.LastError().c_str());
+        QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", doomed)), 0);
+        QCOMPARE(w.Count(Sql("select count(*) from smoothing_filter where study_id = %i", doomed)),
+                 0);
+        QCOMPARE(Items(w.View().StudyList()), QStringList{"Kaimai ridge"});
+        QVERIFY(w.Report().contains(QStringLiteral("Study 'Doomed' has been removed")));
+        // The remaining study is current in every component, chain controls included.
+        const int kept = w.View().StudyList()->currentData().toInt();
+        QCOMPARE(w.doc->Session().StudyId(), kept);
+        QVERIFY(w.doc->Session().SmoothingFilterId() > 0);
+
+        // The last study too: the form is left without one and its commands disabled.
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.View().StudyList()->count(), 0);
+        QCOMPARE(w.doc->Session().StudyId(), 0);
+        for (int id : {kCmdDeleteStudy, kCmdStudyReport, kCmdImportSpectra, kCmdExport})
+            QVERIFY(!w.frame->Action(id)->isEnabled());
+        QVERIFY(w.frame->Action(kCmdCreateStudy)->isEnabled());
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::StudyWindowTest)
+#include "study_window_test.moc"

@@ -34,8 +34,7 @@ void ProcessingSession::Initialise(ConfigFile* config) {
     LoadStudyFilter();
     LoadSensors();
     db_->QueryInt("SELECT study_id FROM study LIMIT 1", study_id_);
-    smoothing_filter_ =
-        std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
+    smoothing_filter_ = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
 }
 
 void ProcessingSession::ReadDefaultFilter(ConfigFile& config) {
@@ -90,8 +89,12 @@ void ProcessingSession::RegisterAdjustedFilter(int context, const WavebandFilter
 }
 
 void ProcessingSession::ComputeFilterMask() {
-    for (int w = filter_mask_->First(); w <= filter_mask_->Last(); ++w)
-        filter_mask_->Set(w, study_filter_ && study_filter_->Excludes(w) ? kNoValue : 1.0, w);
+    filter_excluded_.assign(static_cast<size_t>(filter_mask_->Count()), 0);
+    for (int w = filter_mask_->First(); w <= filter_mask_->Last(); ++w) {
+        const bool excluded = study_filter_ && study_filter_->Excludes(w);
+        filter_mask_->Set(w, excluded ? kNoValue : 1.0, w);
+        filter_excluded_[static_cast<size_t>(w - filter_mask_->First())] = excluded;
+    }
 }
 
 void ProcessingSession::ComputeSmoothingMask() {
@@ -108,12 +111,14 @@ void ProcessingSession::ComputeSensorMask() {
     }
     const Sensor& s = *current_sensor_;
     const int first = s.ElementCount() > 0 ? s.Element(0).number : 1;
-    if (!sensor_mask_ || sensor_mask_->First() != first || sensor_mask_->Count() != s.ElementCount())
+    if (!sensor_mask_ || sensor_mask_->First() != first ||
+        sensor_mask_->Count() != s.ElementCount())
         sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount(), this);
     for (int i = 0; i < s.ElementCount(); ++i) {
         const SensorElement& e = s.Element(i);
-        const bool kept = e.usable && !(smoothing_adjusted_ &&
-                                        smoothing_adjusted_->Excludes(static_cast<int>(e.avg_wavelength)));
+        const bool kept =
+            e.usable && !(smoothing_adjusted_ &&
+                          smoothing_adjusted_->Excludes(static_cast<int>(e.avg_wavelength)));
         sensor_mask_->Set(first + i, kept ? 1.0 : kNoValue, e.avg_wavelength);
     }
     ComputeDerivativeMask();
@@ -129,8 +134,9 @@ void ProcessingSession::ComputeDerivativeMask() {
         derivative_mask_ =
             std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count(), this);
     for (const BandEntry& e : sensor_mask_->Entries()) {
-        const bool kept = e.value != kNoValue &&
-                          !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(e.x)));
+        const bool kept =
+            e.value != kNoValue &&
+            !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(e.x)));
         derivative_mask_->Set(e.index, kept ? 1.0 : kNoValue, e.x);
     }
 }
@@ -252,11 +258,12 @@ int ProcessingSession::DerivativeIdForOrder(int order) {
                       id))
         return id;
     const int m = std::max(4, order);
-    db_->Execute(Sql("INSERT INTO derivative (polynomial_order, filter_size, derivative_order, "
-                     "changed_at, deriv_calc_method_id, study_id) values (%i, %i, %i, "
-                     "CURRENT_TIMESTAMP(6), (select deriv_calc_method_id from "
-                     "derivative_calc_method where type = %i), %i)",
-                     m, m + 1, order, 0, study_id_));
+    db_->Execute(
+        Sql("INSERT INTO derivative (polynomial_order, filter_size, derivative_order, "
+            "changed_at, deriv_calc_method_id, study_id) values (%i, %i, %i, "
+            "CURRENT_TIMESTAMP(6), (select deriv_calc_method_id from "
+            "derivative_calc_method where type = %i), %i)",
+            m, m + 1, order, 0, study_id_));
     return static_cast<int>(db_->InsertId());
 }
 

@@ -22,7 +22,7 @@ class SmoothingFilter;
 // setting of the processing chain, with the masks the chain derives from them. Every
 // component reads its selections from here at the moment it works.
 class ProcessingSession {
-public:
+  public:
     // Connects with the configuration's values (throws ConnectError with the server's text),
     // reads the configured default filter, loads the sensors and the first study's id.
     explicit ProcessingSession(ConfigFile& config);
@@ -51,6 +51,8 @@ public:
     // Context 2: the smoothing-adjusted filter; context 4: the derivative-adjusted filter.
     void RegisterAdjustedFilter(int context, const WavebandFilter* filter);
     const BandVector& FilterMask() const { return *filter_mask_; }
+    // The same verdicts as one byte per grid band (1 excluded), for the per-spectrum pass.
+    const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
     const BandVector& SmoothingMask() const { return *smoothing_mask_; }
     const BandVector* SensorMask() const { return sensor_mask_.get(); }
     const BandVector* DerivativeMask() const { return derivative_mask_.get(); }
@@ -105,7 +107,7 @@ public:
     // Problems met while loading (for example a sensor of an unknown response type).
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
-private:
+  private:
     void Initialise(ConfigFile* config);
     void ReadDefaultFilter(ConfigFile& config);
     void RebuildSmoothingFilter();
@@ -126,6 +128,7 @@ private:
     std::unique_ptr<SmoothingFilter> smoothing_filter_;
     std::unique_ptr<FeatureSpace> feature_space_;
     std::unique_ptr<BandVector> filter_mask_;
+    std::vector<unsigned char> filter_excluded_;
     std::unique_ptr<BandVector> smoothing_mask_;
     std::unique_ptr<BandVector> sensor_mask_;
     std::unique_ptr<BandVector> derivative_mask_;

@@ -33,15 +33,16 @@ void DerivativeSettings::SetUp() {
     if (method_ == kDerivativeIterative) {
         filter_.reset();
         auto widened = std::make_unique<WavebandFilter>();
-        if (session_.SmoothingAdjustedFilter()) widened->CopyFrom(*session_.SmoothingAdjustedFilter());
+        if (session_.SmoothingAdjustedFilter())
+            widened->CopyFrom(*session_.SmoothingAdjustedFilter());
         if (session_.SensorMask()) widened->Widen(0, order_, *session_.SensorMask());
         widened_ = std::move(widened);
         session_.RegisterAdjustedFilter(kContextDerivative, widened_.get());
     } else {
         const int nr = size_ / 2;
         const int nl = size_ - 1 - nr;
-        auto filter = std::make_unique<SavitzkyGolayFilter>(session_, nl, nr, polynomial_order_,
-                                                            order_);
+        auto filter =
+            std::make_unique<SavitzkyGolayFilter>(session_, nl, nr, polynomial_order_, order_);
         filter_ = std::move(filter);
         widened_.reset();
     }
@@ -87,9 +88,10 @@ void DerivativeSettings::SetSizeAndOrder(int size, int polynomial_order) {
         const int nr = size / 2;
         filter_->SetWindow(size - 1 - nr, nr, polynomial_order, order_);
     }
-    session_.Db().Execute(Sql("UPDATE derivative set polynomial_order = %i, filter_size = %i, "
-                              "changed_at = CURRENT_TIMESTAMP(6) where derivative_id = %i",
-                              polynomial_order, size, id_));
+    session_.Db().Execute(
+        Sql("UPDATE derivative set polynomial_order = %i, filter_size = %i, "
+            "changed_at = CURRENT_TIMESTAMP(6) where derivative_id = %i",
+            polynomial_order, size, id_));
 }
 
 }  // namespace orvane

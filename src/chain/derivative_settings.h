@@ -15,7 +15,7 @@ enum DerivativeMethod { kDerivativeIterative = 0, kDerivativeSavGol = 1 };
 // The settings of one derivative order of a study: the method and, for Savitzky-Golay, the
 // window and polynomial order.
 class DerivativeSettings {
-public:
+  public:
     DerivativeSettings(ProcessingSession& session, int derivative_id);
     ~DerivativeSettings();
 
@@ -31,7 +31,7 @@ public:
     int FilterSize() const { return size_; }
     int PolynomialOrder() const { return polynomial_order_; }
 
-private:
+  private:
     ProcessingSession& session_;
     int id_;
     int order_ = 0;

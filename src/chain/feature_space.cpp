@@ -32,8 +32,10 @@ void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feat
         throw OrvaneError("There is no feature space with id " + std::to_string(feature_space_id) +
                           ".");
     id_ = feature_space_id;
-    if (type_ == 0 || type_ == 1) LoadBandRanges(db);
-    else if (type_ == 2) LoadPcaTransform(db, session);
+    if (type_ == 0 || type_ == 1)
+        LoadBandRanges(db);
+    else if (type_ == 2)
+        LoadPcaTransform(db, session);
 }
 
 void FeatureSpace::LoadBandRanges(Database& db) {
@@ -53,16 +55,15 @@ void FeatureSpace::LoadBandRanges(Database& db) {
 }
 
 void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& session) {
-    if (!session.CurrentSensor())
-        throw OrvaneError("A PCT feature space needs a current sensor.");
+    if (!session.CurrentSensor()) throw OrvaneError("A PCT feature space needs a current sensor.");
     int n = 0;
     int pca_id = 0;
     {
-        ResultSet rows = db.Query(Sql(
-            "select dim, pca_data_id FROM pca_data where sensor_id = %i and study_id = %i and "
-            "smoothing_filter_id = %i and derivative_id = %i",
-            session.CurrentSensor()->SensorId(), session.StudyId(), session.SmoothingFilterId(),
-            session.DerivativeId()));
+        ResultSet rows = db.Query(
+            Sql("select dim, pca_data_id FROM pca_data where sensor_id = %i and study_id = %i and "
+                "smoothing_filter_id = %i and derivative_id = %i",
+                session.CurrentSensor()->SensorId(), session.StudyId(), session.SmoothingFilterId(),
+                session.DerivativeId()));
         while (rows.Next()) {
             n = rows.Int(0);
             pca_id = rows.Int(1);
@@ -82,7 +83,8 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& sessi
             Sql("SELECT eigenvalues, eigenvectors FROM pca_data where pca_data_id = %i", pca_id));
         bool found = false;
         while (rows.Next()) {
-            DecodeMatrix(rows.String(0), values, "eigenvalues of PCA data " + std::to_string(pca_id));
+            DecodeMatrix(rows.String(0), values,
+                         "eigenvalues of PCA data " + std::to_string(pca_id));
             DecodeMatrix(rows.String(1), vectors,
                          "eigenvectors of PCA data " + std::to_string(pca_id));
             found = true;

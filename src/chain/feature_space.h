@@ -16,7 +16,7 @@ class Sensor;
 // A stored feature-space definition: DI (curvature over wavelength ranges), NTBI (normalised
 // differences of band pairs) or PCT (principal components of the derived stage).
 class FeatureSpace {
-public:
+  public:
     static constexpr int kMaxRanges = 100;
 
     struct BandRange {
@@ -24,7 +24,7 @@ public:
         int wavelength2 = 0;
         int start_band = 0;  // element number of the sensor element nearest to wavelength 1
         int band_range_id = 0;
-        int state = -4;      // working copies: -4 stored, -1 to insert, -3 to update
+        int state = -4;  // working copies: -4 stored, -1 to insert, -3 to update
     };
 
     // Loads the definition; a PCT space also loads the stored PCA transform of the session's
@@ -52,7 +52,7 @@ public:
     // For definitions built in memory.
     void Define(int type, int dimension, std::vector<BandRange> ranges);
 
-private:
+  private:
     std::vector<BandRange> ranges_;
     int dimension_ = 0;
     int id_ = 0;

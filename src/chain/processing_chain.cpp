@@ -38,6 +38,7 @@ void Smooth(Spectrum& spectrum) {
         throw OrvaneError("The session has no smoothing filter for smoothing type " +
                           std::to_string(session.SmoothingType()) + ".");
     session.Smoothing()->Apply(*spectrum.filtered_, out);
+    if (session.Smoothing()->ClampsNegatives()) return;
     // Small negative values are noise around zero reflectance; the marker -1.0 stays.
     BandEntry* e = out.EntryAt(out.First());
     for (int k = 0; k < out.Count(); ++k) {
@@ -81,12 +82,13 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
     // over three arrays is the whole step.
     const BandVector* mask = session ? &session->FilterMask() : nullptr;
     const bool same_axis = mask && mask->First() == raw.First() && mask->Count() == n &&
+                           static_cast<int>(session->FilterExcluded().size()) == n &&
                            out.First() == raw.First() && out.Count() == n;
     int valid = 0;
     if (same_axis) {
-        const BandEntry* m = mask->EntryAt(mask->First());
+        const unsigned char* m = session->FilterExcluded().data();
         for (int k = 0; k < n; ++k) {
-            const bool excluded = m[k].value == kNoValue;
+            const bool excluded = m[k] != 0;
             o[k].value = excluded ? kNoValue : in[k].value;
             o[k].x = in[k].x;
             valid += !excluded;

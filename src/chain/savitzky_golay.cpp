@@ -258,6 +258,8 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
         double v = sums[k];
         if (markers > 0 || excluded[k]) {
             v = kNoValue;
+        } else if (clamp_negatives_) {
+            v = v > kNoValue && v < 0.0 ? 0.0 : v;
         } else if (per_spacing) {
             // The last band has no following band to measure the spacing against.
             const double h = k + 1 < n ? in[k + 1].x - w : 0.0;

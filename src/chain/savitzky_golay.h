@@ -66,6 +66,10 @@ class SavitzkyGolayKernel {
     // transform is many times slower when the length has a large prime factor.
     static int FastFftLength(int minimum);
 
+    // Smoothed reflectances between -1 and 0 are noise around zero: with this set, Apply
+    // writes them as 0 (the marker -1 stays).
+    void SetClampNegatives(bool clamp) { clamp_negatives_ = clamp; }
+
   private:
     void CheckAxes(const BandVector& x, const BandVector& y) const;
     // Flags, per band, whether the widened filter excludes its x value truncated.
@@ -80,6 +84,7 @@ class SavitzkyGolayKernel {
     int order_;
     int derivative_;
     Context context_;
+    bool clamp_negatives_ = false;
     ColumnVector c_;
     std::vector<double> values_, sums_;
     std::vector<unsigned char> excluded_;

@@ -13,11 +13,11 @@ SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& d
     int order = 4;
     int type = 1;
     bool found = false;
-    ResultSet rows = db.Query(
-        Sql("select filter_size, polynomial_order, type from smoothing_filter sf, "
-            "smoothing_filter_type sft where sf.sf_type_id = sft.sf_type_id and "
-            "smoothing_filter_id = %i",
-            filter_id));
+    ResultSet rows =
+        db.Query(Sql("select filter_size, polynomial_order, type from smoothing_filter sf, "
+                     "smoothing_filter_type sft where sf.sf_type_id = sft.sf_type_id and "
+                     "smoothing_filter_id = %i",
+                     filter_id));
     while (rows.Next()) {
         size = rows.Int(0);
         order = rows.Int(1);
@@ -25,7 +25,8 @@ SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& d
         found = true;
     }
     if (!found)
-        throw OrvaneError("There is no smoothing filter with id " + std::to_string(filter_id) + ".");
+        throw OrvaneError("There is no smoothing filter with id " + std::to_string(filter_id) +
+                          ".");
     type_ = type;
     SetSize(size, order, 0);
 }
@@ -50,6 +51,7 @@ void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
         context_ == kContextDerivative ? SavitzkyGolayKernel::Context::kDerivative
                                        : SavitzkyGolayKernel::Context::kSmoothing);
     if (type_ == 2) kernel->PrepareFft();
+    kernel->SetClampNegatives(context_ != kContextDerivative);
     kernel_ = std::move(kernel);
     nl_ = nl;
     nr_ = nr;
@@ -59,14 +61,17 @@ void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
 }
 
 void SavitzkyGolayFilter::Store(Database& db) const {
-    db.Execute(Sql("UPDATE smoothing_filter set filter_size = %i, polynomial_order = %i, "
-                   "changed_at = CURRENT_TIMESTAMP(6) where smoothing_filter_id = %i",
-                   Size(), order_, filter_id_));
+    db.Execute(
+        Sql("UPDATE smoothing_filter set filter_size = %i, polynomial_order = %i, "
+            "changed_at = CURRENT_TIMESTAMP(6) where smoothing_filter_id = %i",
+            Size(), order_, filter_id_));
 }
 
 void SavitzkyGolayFilter::Apply(const BandVector& in, BandVector& out) {
-    if (type_ == 2) kernel_->ApplyFft(in, out, widened_);
-    else if (type_ == 1) kernel_->ApplyMovingWindow(in, out, widened_);
+    if (type_ == 2)
+        kernel_->ApplyFft(in, out, widened_);
+    else if (type_ == 1)
+        kernel_->ApplyMovingWindow(in, out, widened_);
 }
 
 void SavitzkyGolayFilter::Refresh() {

@@ -13,7 +13,7 @@ class SavitzkyGolayKernel;
 // derivative context, the Savitzky-Golay derivative on the sensor axis. Coefficients and the
 // FFT kernel are computed once per settings change; Apply only convolves.
 class SavitzkyGolayFilter : public SmoothingFilter {
-public:
+  public:
     // Smoothing with the settings of a stored smoothing_filter row.
     SavitzkyGolayFilter(ProcessingSession& session, Database& db, int filter_id);
     // A derivative filter (type 1, derivative context).
@@ -32,8 +32,9 @@ public:
 
     void Apply(const BandVector& in, BandVector& out) override;
     void Refresh() override;
+    bool ClampsNegatives() const override { return context_ != kContextDerivative; }
 
-private:
+  private:
     int nl_ = 0;
     int nr_ = 0;
     int order_ = 0;

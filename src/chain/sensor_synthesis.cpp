@@ -45,6 +45,7 @@ SensorSynthesis::SensorSynthesis(const Sensor& sensor)
         for (int w = window.centre - window.radius; w <= window.centre + window.radius; ++w) {
             const double z = (w - e.avg_wavelength) / sigma;
             weights_.push_back(norm * std::exp(-0.5 * z * z));
+            window.weight_sum += weights_.back();
         }
     }
 }
@@ -78,6 +79,10 @@ bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
     use.centre = c - h - lo;  // position of the window's first band in the smoothed stage
     use.radius = h;
     use.offset = window.offset + static_cast<size_t>(window.radius - h);
+    // A cut window sums its own weights; the full one has its sum ready, added in the same
+    // order.
+    use.weight_sum = -1.0;
+    if (h == r) use.weight_sum = window.weight_sum;
     return true;
 }
 
@@ -98,6 +103,7 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
         const double* g[kLanes];
         int length[kLanes];
         size_t element[kLanes];
+        double weight_sum[kLanes];
         size_t lanes = 0;
         for (size_t i = i0; i < n && i < i0 + kLanes; ++i) {
             Window use;
@@ -106,39 +112,34 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
                 g[lanes] = weights_.data() + use.offset;
                 length[lanes] = 2 * use.radius + 1;
                 element[lanes] = i;
+                weight_sum[lanes] = use.weight_sum;
                 ++lanes;
             } else {
                 out.Set(first_ + static_cast<int>(i), kNoValue, elements[i].avg_wavelength);
             }
         }
         double numerator[kLanes] = {};
-        double denominator[kLanes] = {};
         int done = 0;
         if (lanes == kLanes) {
             const int common =
                 std::min(std::min(length[0], length[1]), std::min(length[2], length[3]));
             double n0 = 0.0, n1 = 0.0, n2 = 0.0, n3 = 0.0;
-            double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
             for (int k = 0; k < common; ++k) {
                 n0 += v[0][k].value * g[0][k];
-                d0 += g[0][k];
                 n1 += v[1][k].value * g[1][k];
-                d1 += g[1][k];
                 n2 += v[2][k].value * g[2][k];
-                d2 += g[2][k];
                 n3 += v[3][k].value * g[3][k];
-                d3 += g[3][k];
             }
             numerator[0] = n0, numerator[1] = n1, numerator[2] = n2, numerator[3] = n3;
-            denominator[0] = d0, denominator[1] = d1, denominator[2] = d2, denominator[3] = d3;
             done = common;
         }
         for (size_t l = 0; l < lanes; ++l) {
             double num = numerator[l];
-            double den = denominator[l];
-            for (int k = done; k < length[l]; ++k) {
-                num += v[l][k].value * g[l][k];
-                den += g[l][k];
+            for (int k = done; k < length[l]; ++k) num += v[l][k].value * g[l][k];
+            double den = weight_sum[l];
+            if (den < 0.0) {
+                den = 0.0;
+                for (int k = 0; k < length[l]; ++k) den += g[l][k];
             }
             const double value = den > 0.0 ? num / den : kNoValue;
             valid += value != kNoValue;

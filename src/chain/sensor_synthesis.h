@@ -31,6 +31,7 @@ class SensorSynthesis {
         int centre = 0;
         int radius = -1;  // -1: no Gaussian window (not usable, or no width)
         std::size_t offset = 0;
+        double weight_sum = 0.0;  // the full window's weights added in window order
     };
     // The window actually used for one spectrum: cut at three standard deviations or at the
     // nearest band without value on either side. False when even the centre has no value.

@@ -15,7 +15,7 @@ enum FilterContext { kContextSmoothing = 2, kContextDerivative = 4 };
 // The smoothing step's filter. Each filter keeps a widened copy of the waveband filter that
 // also excludes the bands its window cannot reach, and registers it with the session.
 class SmoothingFilter {
-public:
+  public:
     SmoothingFilter(ProcessingSession& session, int type, int filter_id, int context);
     virtual ~SmoothingFilter() = default;
     SmoothingFilter(const SmoothingFilter&) = delete;
@@ -23,12 +23,15 @@ public:
 
     virtual void Apply(const BandVector& /*in*/, BandVector& /*out*/) {}
     virtual void Refresh() {}
+    // Whether Apply already sets values between -1 and 0 to 0, so the chain need not pass
+    // over the stage again.
+    virtual bool ClampsNegatives() const { return false; }
 
     int Type() const { return type_; }
     int FilterId() const { return filter_id_; }
     int Context() const { return context_; }
 
-protected:
+  protected:
     ProcessingSession& session_;
     int type_;
     int filter_id_;
@@ -39,7 +42,7 @@ protected:
 // Smoothing type "none": the output is the input, and the study's own waveband filter is the
 // smoothing-adjusted filter.
 class PassThroughFilter : public SmoothingFilter {
-public:
+  public:
     PassThroughFilter(ProcessingSession& session, int filter_id);
     void Apply(const BandVector& in, BandVector& out) override;
     void Refresh() override;

@@ -12,7 +12,7 @@ class BandVector;
 // study's filter comes from the database; the smoothing and derivative steps keep widened
 // copies that also exclude bands whose window would reach into an excluded range.
 class WavebandFilter {
-public:
+  public:
     static constexpr int kMaxEntries = 100;
 
     struct Entry {
@@ -43,7 +43,7 @@ public:
     Entry& At(int index) { return entries_.at(static_cast<std::size_t>(index)); }
     int FilterId() const { return filter_id_; }
 
-private:
+  private:
     void CheckRoom() const;
 
     std::vector<Entry> entries_;

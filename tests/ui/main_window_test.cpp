@@ -18,6 +18,7 @@
 #include "app/menu_command.h"
 #include "app/orvane_doc.h"
 #include "app/processing_session.h"
+#include "store/database.h"
 #include "support/workbench_rows.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
@@ -286,12 +287,28 @@ class MainWindowTest : public QObject {
         QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
     }
 
-    // Not a check: the picture of the window after start-up that the README shows.
+    // Not a check: the picture the README shows, the demo study after its library was built
+    // and analysed from the window.
     void screenshotOfTheMainWindow() {
-        Window w("uishot");
-        w.doc->LoadSpectrumFile(test::TestData("asd/as6/v6sample00000.asd"));
+        Window w("uishot", {"landsat8_oli", "sentinel2a_msi", "enmap"});
+        w.scratch.Admin().Execute(
+            Sql("update study set name = 'Demo study', datapath = '%s', "
+                "min_no_of_spec_per_endmember = 15 where study_id = %i",
+                w.scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(),
+                w.studies[0]));
+        w.frame->Form().RefreshStudyList();
+        w.frame->Run([&] { w.frame->Form().ImportSpectra(w.frame->Frontend()); });
         w.frame->Form().SetFeatureSpaceType(1);
-        w.frame->Run([] {});
+        w.frame->Action(kCmdBuildLibrary)->trigger();
+        w.frame->Frontend().SetNameTypeAnswer([](int& name_type) {
+            name_type = 3;
+            return true;
+        });
+        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
+        w.frame->Run([&] {
+            w.doc->LoadSpectrumFile(test::SourcePath("examples/demo-study/GS/site01/gs00001.asd"));
+            w.frame->Form().IndivClassify({0});
+        });
         w.frame->resize(1100, 620);
         QTest::qWait(50);
         QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));

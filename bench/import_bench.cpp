@@ -59,7 +59,7 @@ class BenchTree {
                 const std::string site = root_ + Sql("/species_%03i/site%02i", sp, si);
                 std::filesystem::create_directories(site);
                 for (int k = 1; k <= kFilesPerSite; ++k)
-                    WriteFile(site + Sql("/spec%05i.asd", k), ++number);
+                    WriteFile(site + Sql("/file%05i.asd", k), ++number);
             }
         }
         session_ = std::make_unique<ProcessingSession>(

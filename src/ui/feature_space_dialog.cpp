@@ -13,7 +13,7 @@
 
 #include "app/main_form.h"
 #include "app/processing_session.h"
-#include "ui/waveband_definition_dialog.h"
+#include "ui/wavelength_pair_dialog.h"
 
 namespace orvane {
 
@@ -37,12 +37,14 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
     dimension_->setRange(0, std::numeric_limits<int>::max());
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ranges"));
-    band_ = new WavebandDefinitionDialog(this);
+    band_ =
+        new WavelengthPairDialog(this, QStringLiteral("Waveband Definition"),
+                                 QStringLiteral("Wavelength 1"), QStringLiteral("Wavelength 2"));
     band_editor_ = [this](int& wavelength1, int& wavelength2) {
         band_->SetValues(wavelength1, wavelength2);
         if (band_->exec() != QDialog::Accepted) return false;
-        wavelength1 = band_->Wavelength1();
-        wavelength2 = band_->Wavelength2();
+        wavelength1 = band_->First();
+        wavelength2 = band_->Second();
         return true;
     };
 

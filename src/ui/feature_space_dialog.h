@@ -15,7 +15,7 @@ class QSpinBox;
 namespace orvane {
 
 class MainForm;
-class WavebandDefinitionDialog;
+class WavelengthPairDialog;
 
 // "Feature Space Actions": edits a working copy of a feature space (the current one, a copy
 // of it, or a new one of the current type); OK stores it and the form's list follows.
@@ -63,7 +63,7 @@ class FeatureSpaceDialog : public QDialog {
     QPushButton* new_;
     QPushButton* modify_;
     QPushButton* delete_;
-    WavebandDefinitionDialog* band_;
+    WavelengthPairDialog* band_;
     BandEditor band_editor_;
 };
 

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "ui/filter_band_dialog.h"
+#include "ui/wavelength_pair_dialog.h"
 
 namespace orvane {
 
@@ -16,12 +16,14 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     setWindowTitle(QStringLiteral("Waveband Filter Setup"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ranges"));
-    band_ = new FilterBandDialog(this);
+    band_ = new WavelengthPairDialog(this, QStringLiteral("Filter band definition"),
+                                     QStringLiteral("Lower wavelength"),
+                                     QStringLiteral("Upper wavelength"));
     band_editor_ = [this](int& lower, int& upper) {
         band_->SetValues(lower, upper);
         if (band_->exec() != QDialog::Accepted) return false;
-        lower = band_->Lower();
-        upper = band_->Upper();
+        lower = band_->First();
+        upper = band_->Second();
         return true;
     };
 

@@ -10,7 +10,7 @@ class QListWidget;
 
 namespace orvane {
 
-class FilterBandDialog;
+class WavelengthPairDialog;
 
 // "Waveband Filter Setup": edits a working copy of the current study's excluded ranges; OK
 // stores them and the chain follows.
@@ -41,7 +41,7 @@ class WavebandFilterDialog : public QDialog {
     WavebandFilterSetup model_;
     ActionRunner run_;
     QListWidget* list_;
-    FilterBandDialog* band_;
+    WavelengthPairDialog* band_;
     BandEditor band_editor_;
     int last_lower_ = 0;
     int last_upper_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/chain_selection.h"
+#include "app/feature_space_actions.h"
 #include "app/menu_command.h"
 #include "app/orvane_error.h"
 #include "app/processing_session.h"
@@ -245,19 +246,7 @@ bool MainForm::IndivClassifyEnabled() const {
 void MainForm::DeleteFeatureSpace() {
     const int id = doc_.Session().FeatureSpaceId();
     if (id == 0) return;
-    Database& db = doc_.Session().Db();
-    {
-        // The libraries, ranges and the feature space go together or not at all.
-        Transaction tx(db);
-        db.Execute(
-            Sql("delete from statistic where library_id in (select library_id from "
-                "library where feature_space_id = %i)",
-                id));
-        db.Execute(Sql("delete from library where feature_space_id = %i", id));
-        db.Execute(Sql("delete from band_range where feature_space_id = %i", id));
-        db.Execute(Sql("delete from feature_space where feature_space_id = %i", id));
-        tx.Commit();
-    }
+    orvane::DeleteFeatureSpace(doc_.Session(), id);
     RefreshFeatureSpaceList();
 }
 

@@ -28,17 +28,14 @@
 #include "ui/name_type_dialog.h"
 #include "ui/orvane_view.h"
 #include "ui/site_accuracy_dialog.h"
+#include "ui/workbench.h"
 
 namespace orvane {
 namespace {
 
-using Points = test::FeaturePoints;
+using test::Items;
 
-QStringList Items(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-    return items;
-}
+using Points = test::FeaturePoints;
 
 QString ReadFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -50,8 +47,8 @@ QString ReadFile(const std::string& path) {
 // in "Independent study"), the three-band sensor and the NTBI feature space over them, and
 // the main window on it with the NTBI type chosen. With `singular` every spectrum of gamma has
 // the same features, so its covariance cannot be inverted.
-struct LibraryWindow {
-    explicit LibraryWindow(const std::string& tag, bool singular = false) : scratch(tag) {
+struct LibraryWindow : test::Workbench {
+    explicit LibraryWindow(const std::string& tag, bool singular = false) : Workbench(tag) {
         Database& db = scratch.Admin();
         study = test::InsertStudyWithChainRows(db, "Library study");
         other = test::InsertStudyWithChainRows(db, "Independent study");
@@ -74,32 +71,23 @@ struct LibraryWindow {
             SilentFrontend quiet;
             ImportSensor(session, quiet, sensor, 0);
         }
-        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
-        frame = std::make_unique<CMainFrame>(*doc);
-        frame->Frontend().SetMessageBoxes(false);
+        Connect();
         frame->Frontend().SetNameTypeAnswer([this](int& name_type) {
             ++name_type_questions;
             name_type = NameTypeDialog::kFolder;
             return answer_name_type;
         });
-        frame->show();
-        frame->InitialUpdate();
+        Show();
         frame->Run([&] { frame->Form().SetFeatureSpaceType(1); });
     }
 
     QString Status() { return frame->View()->LibraryStatus()->text(); }
-    QString Report() { return frame->View()->ReportWindow()->toPlainText(); }
-    std::string Output(const std::string& name) { return dir.Path() + "/output/" + name; }
     void Build() { frame->Action(kCmdBuildLibrary)->trigger(); }
 
-    test::ScratchDatabase scratch;
-    test::TempDir dir;
     int study = 0;
     int other = 0;
     bool answer_name_type = true;
     int name_type_questions = 0;
-    std::unique_ptr<COrvaneDoc> doc;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 }  // namespace

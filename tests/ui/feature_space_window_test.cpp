@@ -16,34 +16,20 @@
 #include "ui/feature_space_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/orvane_view.h"
+#include "ui/workbench.h"
 
 namespace orvane {
 namespace {
 
-QStringList Items(const QComboBox* combo) {
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
-    return items;
-}
-
-QStringList Items(const QListWidget* list) {
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
-    return items;
-}
+using test::Items;
 
 // One sensor, the starter feature spaces and one study, the main window on it, and the
 // waveband definition answered from `answers` (the values it was opened with are kept).
-struct Window {
-    explicit Window(const std::string& tag) : scratch(tag) {
-        test::ImportSensors(scratch, {"landsat8_oli"});
-        test::LoadSeedFeatureSpaces(scratch.Admin());
-        test::MakeStudy(scratch.Admin(), "Kaimai ridge");
-        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
-        frame = std::make_unique<CMainFrame>(*doc);
-        frame->Frontend().SetMessageBoxes(false);
-        frame->show();
-        frame->InitialUpdate();
+struct Window : test::Workbench {
+    explicit Window(const std::string& tag) : Workbench(tag) {
+        ArrangeStudies({"landsat8_oli"}, {"Kaimai ridge"});
+        Connect();
+        Show();
     }
 
     FeatureSpaceDialog* Open(int command) {
@@ -61,15 +47,10 @@ struct Window {
         QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
                           Qt::LeftButton);
     }
-    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
     QComboBox* List() { return frame->View()->FeatureSpaceList(); }
 
-    test::ScratchDatabase scratch;
-    test::TempDir dir;
     QList<std::pair<int, int>> answers;
     QList<std::pair<int, int>> offered;
-    std::unique_ptr<COrvaneDoc> doc;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 }  // namespace

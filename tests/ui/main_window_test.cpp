@@ -25,48 +25,26 @@
 #include "ui/main_frame.h"
 #include "ui/orvane_view.h"
 #include "ui/waveband_filter_dialog.h"
+#include "ui/workbench.h"
 
 namespace orvane {
 namespace {
 
-QStringList Items(const QComboBox* combo) {
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
-    return items;
-}
-
-// Clicks on the indicator: a radio button stretched by its layout does not take clicks beyond
-// its text.
-void ClickRadio(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
+using test::ClickRadio;
+using test::Items;
 
 // A scratch database with the given sensors, the starter feature spaces and two studies, and
 // the main window on it after start-up.
-struct Window {
+struct Window : test::Workbench {
     explicit Window(const std::string& tag,
                     std::vector<std::string> sensors = {"landsat8_oli", "sentinel2a_msi"})
-        : scratch(tag) {
-        test::ImportSensors(scratch, sensors);
-        test::LoadSeedFeatureSpaces(scratch.Admin());
-        studies = {test::MakeStudy(scratch.Admin(), "Kaimai ridge"),
-                   test::MakeStudy(scratch.Admin(), "Coastal dunes")};
-        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
-        frame = std::make_unique<CMainFrame>(*doc);
-        frame->Frontend().SetMessageBoxes(false);
-        frame->show();
-        frame->InitialUpdate();
+        : Workbench(tag) {
+        studies = ArrangeStudies(sensors, {"Kaimai ridge", "Coastal dunes"});
+        Connect();
+        Show();
     }
 
-    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
-    COrvaneView& View() { return *frame->View(); }
-    QString Report() { return View().ReportWindow()->toPlainText(); }
-
-    test::ScratchDatabase scratch;
-    test::TempDir dir;
     std::vector<int> studies;
-    std::unique_ptr<COrvaneDoc> doc;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 std::string SmoothingRows(int type, int study) {

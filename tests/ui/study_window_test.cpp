@@ -17,45 +17,30 @@
 #include "ui/create_study_dialog.h"
 #include "ui/main_frame.h"
 #include "ui/orvane_view.h"
+#include "ui/workbench.h"
 
 namespace orvane {
 namespace {
 
-QStringList Items(const QComboBox* combo) {
-    QStringList items;
-    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
-    return items;
-}
+using test::Items;
 
 // A scratch database with one sensor, the starter feature spaces and one study, and the main
 // window on it; Confirm questions are recorded and answered from `confirm`.
-struct Window {
-    explicit Window(const std::string& tag) : scratch(tag) {
-        test::ImportSensors(scratch, {"landsat8_oli"});
-        test::LoadSeedFeatureSpaces(scratch.Admin());
-        test::MakeStudy(scratch.Admin(), "Kaimai ridge");
-        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
-        frame = std::make_unique<CMainFrame>(*doc);
-        frame->Frontend().SetMessageBoxes(false);
+struct Window : test::Workbench {
+    explicit Window(const std::string& tag) : Workbench(tag) {
+        ArrangeStudies({"landsat8_oli"}, {"Kaimai ridge"});
+        Connect();
         frame->Frontend().SetConfirmAnswer([this](const std::string& question) {
             questions << QString::fromStdString(question);
             return confirm;
         });
-        frame->show();
-        frame->InitialUpdate();
+        Show();
     }
 
-    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
-    COrvaneView& View() { return *frame->View(); }
-    QString Report() { return View().ReportWindow()->toPlainText(); }
     const std::string& LastError() { return frame->Frontend().LastError(); }
 
-    test::ScratchDatabase scratch;
-    test::TempDir dir;
     bool confirm = false;
     QStringList questions;
-    std::unique_ptr<COrvaneDoc> doc;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 // A species folder with one site holding one field spectrum file.

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QtTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/orvane_doc.h"
+#include "support/scratch_database.h"
+#include "support/workbench_rows.h"
+#include "ui/main_frame.h"
+#include "ui/orvane_view.h"
+
+namespace orvane::test {
+
+inline QStringList Items(const QComboBox* combo) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    return items;
+}
+
+inline QStringList Items(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
+    return items;
+}
+
+// Clicks on the indicator: a radio button stretched by its layout does not take clicks beyond
+// its text.
+inline void ClickRadio(QAbstractButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// The main window on a scratch database. The test arranges rows, calls Open (the document
+// connects and the frame is built, message boxes off), may script the frame's questions, then
+// Show runs the start-up of the form.
+struct Workbench {
+    explicit Workbench(const std::string& tag) : scratch(tag) {}
+
+    // Sensors of data/sensors, the starter feature spaces and one study per name.
+    std::vector<int> ArrangeStudies(const std::vector<std::string>& sensors,
+                                    const std::vector<std::string>& names) {
+        ImportSensors(scratch, sensors);
+        LoadSeedFeatureSpaces(scratch.Admin());
+        std::vector<int> ids;
+        for (const std::string& name : names) ids.push_back(MakeStudy(scratch.Admin(), name));
+        return ids;
+    }
+    void Connect() {
+        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
+        frame = std::make_unique<CMainFrame>(*doc);
+        frame->Frontend().SetMessageBoxes(false);
+    }
+    void Show() {
+        frame->show();
+        frame->InitialUpdate();
+    }
+
+    int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
+    COrvaneView& View() { return *frame->View(); }
+    QString Report() { return View().ReportWindow()->toPlainText(); }
+    std::string Output(const std::string& name) { return dir.Path() + "/output/" + name; }
+
+    ScratchDatabase scratch;
+    TempDir dir;
+    std::unique_ptr<COrvaneDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+}  // namespace orvane::test

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,13 +20,6 @@ std::string WriteFile(const test::TempDir& dir, const std::string& name,
     std::ofstream out(path, std::ios::binary);
     out << content;
     return path;
-}
-
-std::string ReadBack(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 // One lookup and what it must give: found or not, and the value when found.
@@ -269,7 +261,7 @@ TEST(TextFile, WriteFormats) {
     file.SetDelimiter(std::string(30, ';'));
     file.WriteDelimiter();
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadBack(path),
+    EXPECT_EQ(test::FileText(path),
               "-42,1.00000000000000E-01,name\n"
               "7\n"
               "-1.00000000000000E+00\n"
@@ -286,7 +278,7 @@ TEST(TextFile, OpenForWritingTruncatesAndReportsFailure) {
     ASSERT_TRUE(file.OpenForWriting());
     file.WriteString("new");
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadBack(path), "new");
+    EXPECT_EQ(test::FileText(path), "new");
 
     TextFile nowhere(dir.File("no/such/folder/file.txt"), '#');
     EXPECT_FALSE(nowhere.OpenForWriting());

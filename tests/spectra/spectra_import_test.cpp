@@ -26,9 +26,7 @@ namespace {
 using test::InstrumentFile;
 using test::WriteInstrumentFile;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 std::vector<std::string> SkipLines(const test::RecordingFrontend& frontend) {
     std::vector<std::string> lines;

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/chain_selection.h"
 #include "app/frontend.h"
@@ -275,20 +273,13 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() + "/out/Error Matrix.csv"));
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
     const AccuracyResult r = RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
     EXPECT_EQ(r.path, dir_.Path() + "/out/Error Matrix.csv");
     const std::string hundred = "1.00000000000000E+02";
-    EXPECT_EQ(ReadAll(r.path),
+    EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,4,0,0,4," +
                   hundred +
@@ -328,7 +319,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     frontend_.reports.clear();
     const AccuracyResult r =
         ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, other, 3);
-    EXPECT_EQ(ReadAll(r.path),
+    EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,2,0,0,2,1.00000000000000E+02\n"
               "beta,1,0,0,1,0.00000000000000E+00\n"

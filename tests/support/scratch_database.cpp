@@ -38,6 +38,13 @@ std::string TestData(const std::string& relative) {
     return std::string(ORVANE_TEST_DATA) + "/" + relative;
 }
 
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
 ConnectionParams TestServer() {
     const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
     ConfigFile config(home + "/spectra_config.txt");

@@ -209,9 +209,9 @@ TEST_F(MainFormTest, DeletingTheFeatureSpaceMovesTheFormToTheNextOne) {
     const int kept = bench_.FeatureSpaceId("VNIR-SWIR curvature");
     ASSERT_TRUE(form_.CommandEnabled(kCmdFeatureSpaceDelete));
     form_.DeleteFeatureSpace();
-    EXPECT_EQ(bench_.Count(Sql("select count(*) from feature_space where feature_space_id = %i",
-                               doomed)),
-              0);
+    EXPECT_EQ(
+        bench_.Count(Sql("select count(*) from feature_space where feature_space_id = %i", doomed)),
+        0);
     EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"VNIR-SWIR curvature"}));
     EXPECT_EQ(session_.FeatureSpaceId(), kept);
 }

@@ -352,7 +352,7 @@ TEST(ConfigFile, MissingKeysLeaveValuesEmptyAndPortDefault) {
 }
 
 // The configured default filter: every "filter_b" first, in file order, then every
-// "filter_br", whatever order the lines stand in.
+// "filter_br", whatever order the lines stand in; none without either key.
 TEST(ConfigFile, DefaultFilterBandsFirstThenRanges) {
     test::ScratchDatabase scratch("cfgfilter");
     struct Case {
@@ -383,15 +383,10 @@ TEST(ConfigFile, DefaultFilterBandsFirstThenRanges) {
         EXPECT_TRUE(f.Excludes(1900)) << c.name;
         EXPECT_FALSE(f.Excludes(1901)) << c.name;
     }
-}
-
-TEST(ConfigFile, NoFilterKeysGiveAnEmptyDefaultFilter) {
-    test::ScratchDatabase scratch("cfgnofilter");
     test::TempDir dir;
     ConfigFile config(scratch.WriteConfig(dir.Path()));
     config.Open();
-    ProcessingSession session(config);
-    EXPECT_EQ(session.DefaultFilter().Count(), 0);
+    EXPECT_EQ(ProcessingSession(config).DefaultFilter().Count(), 0);
 }
 
 }  // namespace

@@ -108,7 +108,7 @@ DescribedFile Ramp(std::size_t channels) {
 }
 
 class FieldSpectrumReaderTest : public ::testing::Test {
-protected:
+  protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
         const std::string path = dir_.File(name);
         std::ofstream(path, std::ios::binary)

@@ -14,7 +14,7 @@ namespace orvane {
 namespace {
 
 class ZProfileReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Elements 2 and 3 both truncate to 500 nm; element 4 is not usable; the profile
         // holds a value for element 6 only in its header.

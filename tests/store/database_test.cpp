@@ -13,9 +13,7 @@ namespace orvane {
 namespace {
 
 int CountRows(Database& db, const std::string& table) {
-    int n = -1;
-    db.QueryInt("select count(*) from " + table, n);
-    return n;
+    return test::Count(db, "select count(*) from " + table);
 }
 
 TEST(Database, SingleValueVariants) {

@@ -24,9 +24,7 @@ class CliFixture : public ::testing::Test {
         return RunCliWords(args);
     }
     int Count(const std::string& table) {
-        int n = -1;
-        scratch_.Admin().QueryInt("select count(*) from " + table, n);
-        return n;
+        return test::Count(scratch_.Admin(), "select count(*) from " + table);
     }
 
     TempDir dir_;

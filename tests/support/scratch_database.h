@@ -50,6 +50,9 @@ class TempDir {
 std::string SourcePath(const std::string& relative);  // a path inside the repository
 std::string TestData(const std::string& relative);    // a path inside tests/data
 
+// Number of rows a query counts; -1 when it gives none.
+int Count(Database& db, const std::string& sql);
+
 // The whole content of a file; empty when it cannot be read.
 std::string FileText(const std::string& path);
 

@@ -146,6 +146,7 @@ TEST_F(CliOnDatabase, StudiesListsIdAndName) {
                          "\tO'Brien's bush\n");
 }
 
+// What each action stores and leaves is FeatureSpaceActionsTest's; here the commands are wired.
 TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     scratch_.Admin().Execute("insert into study (name) values ('fs')");
     ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
@@ -179,7 +180,6 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     const std::string copy = id_of("O'Neil edge_copy");
     EXPECT_EQ(r.out, "Feature space " + copy + " saved: O'Neil edge_copy\n");
     EXPECT_EQ(bands(copy), "500-600");
-    EXPECT_EQ(bands(di), "650-700,860-900");
 
     r = Cli({"feature-space", "edit", "--fs-type", "DI", "--feature-space", di, "--name", "edge",
              "--range", "700-750", "--range", "750-800", "--range", "800-850"});
@@ -228,8 +228,6 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Feature space " + di + " deleted: edge\n");
     EXPECT_EQ(Count("feature_space"), 2);
-    EXPECT_EQ(bands(copy), "500-600");
-    EXPECT_EQ(bands(di), "");
 }
 
 TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {

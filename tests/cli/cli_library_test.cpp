@@ -49,6 +49,7 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
     const std::string matrix = dir_.Path() + "/output/Error Matrix.csv";
     EXPECT_TRUE(Contains(r.out, "Error Matrix.csv")) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(matrix)) << matrix;
 
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;

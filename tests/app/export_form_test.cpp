@@ -48,20 +48,5 @@ TEST(ExportForm, OffsetPassesOnlyWhileChecked) {
     EXPECT_NO_THROW(form.RunSettings());
 }
 
-TEST(ExportForm, StartsWithTheExportDefaults) {
-    const ExportForm form;
-    const ExportSettings run = form.RunSettings();
-    const ExportSettings defaults;
-    EXPECT_EQ(run.stage, 3);
-    EXPECT_EQ(run.format, defaults.format);
-    EXPECT_EQ(run.species_restriction, defaults.species_restriction);
-    EXPECT_EQ(run.data_details, defaults.data_details);
-    EXPECT_EQ(run.name_type, defaults.name_type);
-    EXPECT_EQ(run.offset_percent, 0);
-    EXPECT_EQ(form.offset_value, 10);
-    EXPECT_FALSE(form.Interpolate());
-    EXPECT_FALSE(ExportForm::SpeciesLevelEnabled());
-}
-
 }  // namespace
 }  // namespace orvane

@@ -36,9 +36,7 @@ class Studies : public ::testing::Test {
 
     StudyManagement Management() { return StudyManagement(session_, frontend_); }
     int Count(const std::string& table, const std::string& where = "1") {
-        int n = -1;
-        session_.Db().QueryInt("select count(*) from " + table + " where " + where, n);
-        return n;
+        return test::Count(session_.Db(), "select count(*) from " + table + " where " + where);
     }
     // Every row a study can own, so that a deletion can be checked table by table.
     void FillStudy(int study) {

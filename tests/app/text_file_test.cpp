@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,13 +20,6 @@ std::string WriteFile(const test::TempDir& dir, const std::string& name,
     std::ofstream out(path, std::ios::binary);
     out << content;
     return path;
-}
-
-std::string ReadBack(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
 }
 
 // One lookup and what it must give: found or not, and the value when found.
@@ -79,10 +71,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {"filter_b", true, "2400"},
                     {"filter_b", false, ""},
                     {"filter_b", false, ""}}},
-        LookupCase{"UserTwiceGivesValueThenFalse",
-                   true,
-                   "server h\nuser alice\npassword pw\n",
-                   {{"user", true, "alice"}, {"user", false, ""}}},
         LookupCase{"ConfigRewindsForAnotherKey",
                    true,
                    "server h\nuser alice\npassword pw\ndatabase d\n",
@@ -269,7 +257,7 @@ TEST(TextFile, WriteFormats) {
     file.SetDelimiter(std::string(30, ';'));
     file.WriteDelimiter();
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadBack(path),
+    EXPECT_EQ(test::FileText(path),
               "-42,1.00000000000000E-01,name\n"
               "7\n"
               "-1.00000000000000E+00\n"
@@ -286,7 +274,7 @@ TEST(TextFile, OpenForWritingTruncatesAndReportsFailure) {
     ASSERT_TRUE(file.OpenForWriting());
     file.WriteString("new");
     ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadBack(path), "new");
+    EXPECT_EQ(test::FileText(path), "new");
 
     TextFile nowhere(dir.File("no/such/folder/file.txt"), '#');
     EXPECT_FALSE(nowhere.OpenForWriting());
@@ -360,7 +348,7 @@ TEST(ConfigFile, MissingKeysLeaveValuesEmptyAndPortDefault) {
 }
 
 // The configured default filter: every "filter_b" first, in file order, then every
-// "filter_br", whatever order the lines stand in.
+// "filter_br", whatever order the lines stand in; none without either key.
 TEST(ConfigFile, DefaultFilterBandsFirstThenRanges) {
     test::ScratchDatabase scratch("cfgfilter");
     struct Case {
@@ -391,15 +379,10 @@ TEST(ConfigFile, DefaultFilterBandsFirstThenRanges) {
         EXPECT_TRUE(f.Excludes(1900)) << c.name;
         EXPECT_FALSE(f.Excludes(1901)) << c.name;
     }
-}
-
-TEST(ConfigFile, NoFilterKeysGiveAnEmptyDefaultFilter) {
-    test::ScratchDatabase scratch("cfgnofilter");
     test::TempDir dir;
     ConfigFile config(scratch.WriteConfig(dir.Path()));
     config.Open();
-    ProcessingSession session(config);
-    EXPECT_EQ(session.DefaultFilter().Count(), 0);
+    EXPECT_EQ(ProcessingSession(config).DefaultFilter().Count(), 0);
 }
 
 }  // namespace

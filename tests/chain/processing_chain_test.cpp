@@ -18,10 +18,6 @@
 namespace orvane {
 namespace {
 
-int MakeStudy(Database& db, const std::string& name) {
-    return test::InsertStudyWithChainRows(db, name);
-}
-
 // A smooth vegetation-like curve: a red edge around 720 nm and water dips.
 void FillSmooth(Spectrum& s) {
     std::array<float, kSpectrumBands> v{};
@@ -38,7 +34,7 @@ void FillSmooth(Spectrum& s) {
 class ChainTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        study_ = MakeStudy(scratch_.Admin(), "chain");
+        study_ = test::InsertStudyWithChainRows(scratch_.Admin(), "chain");
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
@@ -46,39 +42,10 @@ class ChainTest : public ::testing::Test {
         session_->SetStudy(study_);
     }
 
-    int SmoothingRows(int type) {
-        int n = -1;
-        scratch_.Admin().QueryInt(
-            Sql("select count(*) from smoothing_filter sf, smoothing_filter_type t where "
-                "sf.sf_type_id = t.sf_type_id and t.type = %i and study_id = %i",
-                type, study_),
-            n);
-        return n;
-    }
-
     test::ScratchDatabase scratch_{"chain"};
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
 };
-
-TEST_F(ChainTest, SavitzkyGolayRowsAreCreatedOnceWithDefaults) {
-    ChainSelection sel;
-    sel.smoothing_type = 1;
-    ApplyChainSelection(*session_, sel);
-    ApplyChainSelection(*session_, sel);
-    EXPECT_EQ(SmoothingRows(1), 1);
-    int size = 0, order = 0;
-    scratch_.Admin().QueryInt(Sql("select filter_size from smoothing_filter where study_id = %i "
-                                  "and filter_size is not null",
-                                  study_),
-                              size);
-    scratch_.Admin().QueryInt(Sql("select polynomial_order from smoothing_filter where study_id "
-                                  "= %i and polynomial_order is not null",
-                                  study_),
-                              order);
-    EXPECT_EQ(size, 31);
-    EXPECT_EQ(order, 4);
-}
 
 TEST_F(ChainTest, DerivativeRowsGetTheDefaultsOfTheirOrder) {
     struct Case {
@@ -117,18 +84,6 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
         for (int w : {365, 1334, 1466, 2484})
             EXPECT_GT(out.Value(w), 0.0) << "type " << type << " at " << w;
     }
-}
-
-TEST_F(ChainTest, MovingWindowAndFftAgreeOnASmoothSpectrum) {
-    Spectrum s(session_.get());
-    FillSmooth(s);
-    session_->SetSmoothingType(1);
-    std::vector<double> mw;
-    for (const BandEntry& e : s.StageVector(kStageSmoothed)->Entries()) mw.push_back(e.value);
-    session_->SetSmoothingType(2);
-    const BandVector& fft = *s.StageVector(kStageSmoothed);
-    for (int w = 400; w <= 2400; ++w)
-        EXPECT_NEAR(fft.Value(w), mw[static_cast<size_t>(w - 350)], 1e-9) << w;
 }
 
 TEST_F(ChainTest, NoSmoothingAndNoDerivativeCopyStages) {
@@ -196,7 +151,7 @@ TEST_F(ChainTest, RefusedSettingsChangeNothing) {
 
 TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     test::ScratchDatabase scratch("nosensor");
-    MakeStudy(scratch.Admin(), "empty");
+    test::InsertStudyWithChainRows(scratch.Admin(), "empty");
     ProcessingSession session(scratch.Connect(), nullptr);
     EXPECT_FALSE(session.HasSensor());
     ChainSelection sel;

@@ -2,15 +2,16 @@
 
 #include <filesystem>
 
-#include "support/cli_runner.h"
-#include "support/scratch_database.h"
+#include "support/cli_fixture.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-class CliExport : public ::testing::Test {
+class CliExport : public test::CliFixture {
   protected:
+    CliExport() : CliFixture("cliexport") {}
+
     void SetUp() override {
         Database& db = scratch_.Admin();
         const int study = test::InsertStudy(db, "cli study");
@@ -24,15 +25,6 @@ class CliExport : public ::testing::Test {
         }
         ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
     }
-
-    test::CliOutcome Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", config_});
-        return test::RunCliWords(args);
-    }
-
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_{"cliexport"};
-    std::string config_ = scratch_.WriteConfig(dir_.Path());
 };
 
 TEST_F(CliExport, PrintsThePathOfTheFileItWrote) {

@@ -2,20 +2,19 @@
 
 #include <filesystem>
 
-#include "support/cli_runner.h"
+#include "support/cli_fixture.h"
 #include "support/feature_study.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
-class CliLibrary : public ::testing::Test {
+class CliLibrary : public test::CliFixture {
   protected:
+    CliLibrary() : CliFixture("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
+
     void SetUp() override {
         Database& db = scratch_.Admin();
         const int study = test::InsertStudyWithChainRows(db, "field");
@@ -31,15 +30,6 @@ class CliLibrary : public ::testing::Test {
         test::WriteThreeBandSensor(dir_.File("bands.txt"));
         ASSERT_EQ(Cli({"sensor", "import", dir_.File("bands.txt")}).rc, 0);
     }
-
-    test::CliOutcome Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", config_, "--study", "field", "--fs-type", "NTBI"});
-        return test::RunCliWords(args);
-    }
-
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_{"clilibrary"};
-    std::string config_ = scratch_.WriteConfig(dir_.Path());
 };
 
 TEST_F(CliLibrary, BuildThenAnalyse) {
@@ -59,6 +49,7 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
     const std::string matrix = dir_.Path() + "/output/Error Matrix.csv";
     EXPECT_TRUE(Contains(r.out, "Error Matrix.csv")) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(matrix)) << matrix;
 
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;

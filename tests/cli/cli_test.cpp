@@ -12,19 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_runner.h"
+#include "support/cli_fixture.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
 
 using Outcome = test::CliOutcome;
+using test::Contains;
 
 Outcome RunOrvaneCli(const std::vector<std::string>& args) { return test::RunCliWords(args); }
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // A TCP port on 127.0.0.1 that nothing listens on: bound once by us and released.
 int ClosedPort() {
@@ -58,9 +55,8 @@ TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
     EXPECT_EQ(r.out, "File spectra_config.txt  not found! About to quit! \n");
 }
 
+// The server's own texts for a wrong password or database are the Database tests'.
 TEST(Cli, ConnectionFailureShowsTheServersText) {
-    test::ScratchDatabase scratch("cliconnect");
-    const ConnectionParams good = scratch.Params();
     struct Case {
         const char* name;
         std::string config;
@@ -71,14 +67,6 @@ TEST(Cli, ConnectionFailureShowsTheServersText) {
          "server 127.0.0.1\nport " + std::to_string(ClosedPort()) +
              "\nuser orvane\npassword x\ndatabase orvane\n",
          "Can't connect"},
-        {"wrong password",
-         "server " + good.host + "\nport " + std::to_string(good.port) + "\nuser " + good.user +
-             "\npassword wrong-" + good.password + "\ndatabase " + good.database + "\n",
-         "Access denied"},
-        {"unknown database",
-         "server " + good.host + "\nport " + std::to_string(good.port) + "\nuser " + good.user +
-             "\npassword " + good.password + "\ndatabase orvane_absent_db\n",
-         "orvane_absent_db"},
         {"empty configuration", "# nothing\n", "Can't connect"},
     };
     for (const Case& c : cases) {
@@ -92,23 +80,9 @@ TEST(Cli, ConnectionFailureShowsTheServersText) {
     }
 }
 
-class CliOnDatabase : public ::testing::Test {
+class CliOnDatabase : public test::CliFixture {
   protected:
-    CliOnDatabase() : scratch_("cli"), config_(scratch_.WriteConfig(dir_.Path())) {}
-
-    Outcome Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", config_});
-        return RunOrvaneCli(args);
-    }
-    int Count(const std::string& table) {
-        int n = -1;
-        scratch_.Admin().QueryInt("select count(*) from " + table, n);
-        return n;
-    }
-
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_;
-    std::string config_;
+    CliOnDatabase() : CliFixture("cli") {}
 };
 
 TEST_F(CliOnDatabase, SensorImportThenList) {
@@ -150,7 +124,6 @@ TEST_F(CliOnDatabase, SensorImportRefusals) {
         {"two files", {"sensor", "import", broken, broken}, 2, "one FILE"},
         {"type without value", {"sensor", "import", broken, "--type"}, 2, "needs a value"},
         {"malformed", {"sensor", "import", broken}, 1, broken + ", line 5"},
-        {"missing", {"sensor", "import", files.File("absent.txt")}, 1, "absent.txt"},
     };
     for (const Case& c : cases) {
         const Outcome r = Cli(c.args);
@@ -173,6 +146,7 @@ TEST_F(CliOnDatabase, StudiesListsIdAndName) {
                          "\tO'Brien's bush\n");
 }
 
+// What each action stores and leaves is FeatureSpaceActionsTest's; here the commands are wired.
 TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     scratch_.Admin().Execute("insert into study (name) values ('fs')");
     ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
@@ -206,7 +180,6 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     const std::string copy = id_of("O'Neil edge_copy");
     EXPECT_EQ(r.out, "Feature space " + copy + " saved: O'Neil edge_copy\n");
     EXPECT_EQ(bands(copy), "500-600");
-    EXPECT_EQ(bands(di), "650-700,860-900");
 
     r = Cli({"feature-space", "edit", "--fs-type", "DI", "--feature-space", di, "--name", "edge",
              "--range", "700-750", "--range", "750-800", "--range", "800-850"});
@@ -241,10 +214,6 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
          {"feature-space", "new", "--name", "x", "--range", "400"},
          2,
          "LOWER-UPPER"},
-        {"PCT dimension 0",
-         {"feature-space", "new", "--fs-type", "PCT", "--name", "x", "--dimension", "0"},
-         1,
-         "at least 1"},
     };
     for (const Refusal& c : refusals) {
         r = Cli(c.args);
@@ -259,8 +228,6 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Feature space " + di + " deleted: edge\n");
     EXPECT_EQ(Count("feature_space"), 2);
-    EXPECT_EQ(bands(copy), "500-600");
-    EXPECT_EQ(bands(di), "");
 }
 
 TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {

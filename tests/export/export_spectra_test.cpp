@@ -23,17 +23,11 @@ namespace orvane {
 namespace {
 
 using RecordingFrontend = test::RecordingFrontend;
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using test::FileText;
 
 std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
-    std::istringstream in(ReadAll(path));
+    std::istringstream in(FileText(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -340,7 +334,7 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
         std::system(
             ("/usr/bin/python3 '" + script + "' '" + r.path + "' > '" + output + "'").c_str()),
         0);
-    EXPECT_EQ(ReadAll(output),
+    EXPECT_EQ(FileText(output),
               "2152 5\n"
               "Ten 1 0.125 False 0.125\n"
               "Two 1 0.5 False 0.5\n"

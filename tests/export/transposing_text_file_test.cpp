@@ -2,20 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(TransposingTextFile, RowsBecomeLinesAndEmptyItemsKeepTheirPlace) {
     test::TempDir dir;
@@ -38,10 +28,10 @@ TEST(TransposingTextFile, RowsBecomeLinesAndEmptyItemsKeepTheirPlace) {
         file.WriteEol();
         file.WriteStringLn("short");
         EXPECT_EQ(file.ColumnCount(), 3);
-        EXPECT_EQ(ReadAll(path), "") << "nothing reaches the disk before Close";
+        EXPECT_EQ(test::FileText(path), "") << "nothing reaches the disk before Close";
         ASSERT_TRUE(file.Close());
     }
-    EXPECT_EQ(ReadAll(path), "species,a,short\n350,\n351,5.00000000000000E-01\n");
+    EXPECT_EQ(test::FileText(path), "species,a,short\n350,\n351,5.00000000000000E-01\n");
 }
 
 TEST(TransposingTextFile, CloseReportsADiskThatRefusesTheTable) {

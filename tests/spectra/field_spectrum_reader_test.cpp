@@ -1,7 +1,6 @@
 #include "spectra/field_spectrum_reader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include <type_traits>
 
 #include "app/orvane_error.h"
+#include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
@@ -108,23 +108,15 @@ DescribedFile Ramp(std::size_t channels) {
 }
 
 class FieldSpectrumReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvane-asd-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
+  protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir_.File(name);
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
         return path;
     }
 
-    std::string dir_;
+    test::TempDir dir_;
 };
 
 // Wavelength and value of each line of the maker's export ("350; 0.98").
@@ -305,7 +297,7 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
     Bytes garbage(9084);
     std::mt19937 random(5);
     for (auto& byte : garbage) byte = static_cast<unsigned char>(random());
-    std::filesystem::create_directory(dir_ + "/folder.asd");
+    std::filesystem::create_directory(dir_.File("folder.asd"));
 
     const std::pair<std::string, std::string> cases[] = {
         {Write("empty.asd", {}), "shorter than the 484-byte header"},
@@ -321,8 +313,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         {Write("cut.asd", cut_in_white), "inside its white reference"},
         {RealFile("other-instrument/raw.asd"), "751 channels from 325 nm"},
         {RealFile("other-instrument/sample.asd"), "751 channels from 325 nm"},
-        {dir_ + "/missing.asd", "cannot be opened"},
-        {dir_ + "/folder.asd", "cannot be read"},
+        {dir_.File("missing.asd"), "cannot be opened"},
+        {dir_.File("folder.asd"), "cannot be read"},
     };
     for (const auto& [path, reason] : cases) {
         const std::string message = RefusalOf(path);

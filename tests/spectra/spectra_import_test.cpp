@@ -26,9 +26,7 @@ namespace {
 using test::InstrumentFile;
 using test::WriteInstrumentFile;
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 std::vector<std::string> SkipLines(const test::RecordingFrontend& frontend) {
     std::vector<std::string> lines;
@@ -89,9 +87,7 @@ class Import : public ::testing::Test {
         WriteInstrumentFile(Path(relative), f);
     }
     int Count(const std::string& table, const std::string& where = "1") {
-        int n = -1;
-        session_.Db().QueryInt("select count(*) from " + table + " where " + where, n);
-        return n;
+        return test::Count(session_.Db(), "select count(*) from " + table + " where " + where);
     }
     // Site numbers of a species with the number of spectra each holds.
     std::map<int, int> Sites(const std::string& folder) {

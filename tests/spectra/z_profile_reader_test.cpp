@@ -1,26 +1,21 @@
 #include "spectra/z_profile_reader.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "app/orvane_error.h"
 #include "chain/waveband_filter.h"
 #include "spectra/sensor.h"
+#include "support/scratch_database.h"
 
 namespace orvane {
 
 namespace {
 
 class ZProfileReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "orvane-zp-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
         // Elements 2 and 3 both truncate to 500 nm; element 4 is not usable; the profile
         // holds a value for element 6 only in its header.
         sensor_.ReadFile(Write("sensor.txt",
@@ -28,15 +23,13 @@ protected:
                                "1,450.2,20,C\n2,500.7,20,C\n3,500.1,20,C\n4,650.0,20,X\n"
                                "5,800.5,20,C\n6,1200.0,20,C\n"));
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = dir_ + "/" + name;
+        const std::string path = dir_.File(name);
         std::ofstream(path) << text;
         return path;
     }
 
-    std::string dir_;
+    test::TempDir dir_;
     GaussianSensor sensor_;
 };
 
@@ -86,7 +79,7 @@ TEST_F(ZProfileReaderTest, LongLinesAreReadWhole) {
 }
 
 TEST_F(ZProfileReaderTest, MissingFileOrSensorIsAnErrorNotAnExit) {
-    const std::string missing = dir_ + "/missing.txt";
+    const std::string missing = dir_.File("missing.txt");
     const std::pair<std::string, std::string> cases[] = {
         {missing, "does not exist"},
         {Write("p.txt", kProfile), "no sensor is selected"},

@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/chain_selection.h"
 #include "app/frontend.h"
@@ -65,22 +63,23 @@ class LibraryTest : public ::testing::Test {
         return test::InsertFeatureSpecies(scratch_.Admin(), study, folder, sites);
     }
 
-    // The classifier's ranking of the test spectrum with features (0.12, 0.18).
-    ClassificationResult ClassifyProbe(int classifier) {
-        session_->SetClassifier(classifier);
-        Spectrum probe(session_.get());
+    // The test spectrum with features (0.12, 0.18).
+    std::unique_ptr<Spectrum> Probe() {
+        auto probe = std::make_unique<Spectrum>(session_.get());
         std::vector<float> v(kSpectrumBands);
         const std::string blob = FeatureSpectrum(0.12, 0.18);
         std::memcpy(v.data(), blob.data(), blob.size());
-        probe.SetReflectances(v.data());
-        return library_->Classify(probe);
+        probe->SetReflectances(v.data());
+        return probe;
     }
 
-    int Count(const std::string& sql) {
-        int n = -1;
-        scratch_.Admin().QueryInt(sql, n);
-        return n;
+    // The classifier's ranking of the test spectrum.
+    ClassificationResult ClassifyProbe(int classifier) {
+        session_->SetClassifier(classifier);
+        return library_->Classify(*Probe());
     }
+
+    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
 
     test::TempDir dir_;
     test::ScratchDatabase scratch_{"library"};
@@ -177,12 +176,7 @@ TEST_F(LibraryTest, NonFiniteLogDeterminantRanksBehindTheRegularClasses) {
 TEST_F(LibraryTest, SpectralAngleOfAClassMeanIsZero) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     // Make alpha's mean the probe's own feature vector.
-    Spectrum probe(session_.get());
-    std::vector<float> v(kSpectrumBands);
-    const std::string blob = FeatureSpectrum(0.12, 0.18);
-    std::memcpy(v.data(), blob.data(), blob.size());
-    probe.SetReflectances(v.data());
-    const std::string bytes = EncodeMatrix(*probe.FeatureVector(1));
+    const std::string bytes = EncodeMatrix(*Probe()->FeatureVector(1));
     scratch_.Admin().WriteBlob(
         Sql("update statistic st, species sp set st.mean = ? where st.species_id = "
             "sp.species_id and sp.folder_name = 'alpha'"),
@@ -275,20 +269,13 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() + "/out/Error Matrix.csv"));
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
     const AccuracyResult r = RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
     EXPECT_EQ(r.path, dir_.Path() + "/out/Error Matrix.csv");
     const std::string hundred = "1.00000000000000E+02";
-    EXPECT_EQ(ReadAll(r.path),
+    EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,4,0,0,4," +
                   hundred +
@@ -328,7 +315,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     frontend_.reports.clear();
     const AccuracyResult r =
         ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, other, 3);
-    EXPECT_EQ(ReadAll(r.path),
+    EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,2,0,0,2,1.00000000000000E+02\n"
               "beta,1,0,0,1,0.00000000000000E+00\n"

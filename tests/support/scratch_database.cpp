@@ -38,6 +38,19 @@ std::string TestData(const std::string& relative) {
     return std::string(ORVANE_TEST_DATA) + "/" + relative;
 }
 
+int Count(Database& db, const std::string& sql) {
+    int n = -1;
+    db.QueryInt(sql, n);
+    return n;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
 ConnectionParams TestServer() {
     const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
     ConfigFile config(home + "/spectra_config.txt");

@@ -50,4 +50,14 @@ class TempDir {
 std::string SourcePath(const std::string& relative);  // a path inside the repository
 std::string TestData(const std::string& relative);    // a path inside tests/data
 
+// Number of rows a query counts; -1 when it gives none.
+int Count(Database& db, const std::string& sql);
+
+// The whole content of a file; empty when it cannot be read.
+std::string FileText(const std::string& path);
+
+inline bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 }  // namespace orvane::test

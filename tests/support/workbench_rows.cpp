@@ -18,10 +18,4 @@ void ImportSensors(const ScratchDatabase& scratch, const std::vector<std::string
 
 void LoadSeedFeatureSpaces(Database& db) { RunSqlScript(db, SourcePath("db/seed.sql")); }
 
-int Count(Database& db, const std::string& sql) {
-    int n = -1;
-    db.QueryInt(sql, n);
-    return n;
-}
-
 }  // namespace orvane::test

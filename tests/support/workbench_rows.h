@@ -16,7 +16,4 @@ void ImportSensors(const ScratchDatabase& scratch, const std::vector<std::string
 // The starter feature spaces a new database gets.
 void LoadSeedFeatureSpaces(Database& db);
 
-// Number of rows a query counts.
-int Count(Database& db, const std::string& sql);
-
 }  // namespace orvane::test

@@ -85,7 +85,18 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
                            static_cast<int>(session->FilterExcluded().size()) == n &&
                            out.First() == raw.First() && out.Count() == n;
     int valid = 0;
-    if (same_axis) {
+    if (same_axis && raw.First() == kFirstWavelength && n == kSpectrumBands) {
+        // The raw stage is the stored reflectances widened to double on the 1 nm grid; reading
+        // the floats moves a sixth of the bytes of the stage's entries.
+        const unsigned char* m = session->FilterExcluded().data();
+        const float* r = spectrum.reflectances_.data();
+        for (int k = 0; k < n; ++k) {
+            const bool excluded = m[k] != 0;
+            o[k].value = excluded ? kNoValue : static_cast<double>(r[k]);
+            o[k].x = static_cast<double>(kFirstWavelength + k);
+            valid += !excluded;
+        }
+    } else if (same_axis) {
         const unsigned char* m = session->FilterExcluded().data();
         for (int k = 0; k < n; ++k) {
             const bool excluded = m[k] != 0;

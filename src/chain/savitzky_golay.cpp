@@ -44,9 +44,8 @@ typedef double Lanes4 __attribute__((vector_size(32)));
 // take the wider clone; FMA stays off, so a product is rounded before it is added, as in the
 // plain build.
 __attribute__((target_clones("avx2", "default"))) void Convolve(const double* values,
-                                                                const double* c, int size,
+                                                                const double* c, int size, int nl,
                                                                 int begin, int end, double* sums) {
-    const int nl = begin;
     constexpr int kVectors = 4;
     constexpr int kBlock = 4 * kVectors;
     int k = begin;
@@ -229,6 +228,15 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
     marked_filter_.clear();
     for (int e = 0; e < widened.Count(); ++e) marked_filter_.push_back(widened.At(e));
     marked_axis_ = axis;
+    kept_runs_.clear();
+    const int end = n - nr_;
+    for (int k = std::max(nl_, 0); k < end;) {
+        while (k < end && excluded_[static_cast<size_t>(k)]) ++k;
+        int run_end = k;
+        while (run_end < end && !excluded_[static_cast<size_t>(run_end)]) ++run_end;
+        if (k < run_end) kept_runs_.emplace_back(k, run_end);
+        k = run_end;
+    }
 }
 
 void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
@@ -287,7 +295,11 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
     const std::vector<BandEntry>& in = x.Entries();
     for (int k = 0; k < n; ++k) values_[static_cast<size_t>(k)] = in[static_cast<size_t>(k)].value;
 
-    Convolve(values_.data(), c_.Store(), Size(), nl_, n - nr_, sums_.data());
+    // Bands the widened filter excludes never show their sums, so only the runs between them
+    // are convolved.
+    MarkExcluded(x, widened);
+    for (const auto& [begin, end] : kept_runs_)
+        Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
     Fill(x, y, widened, sums_.data());
 }
 

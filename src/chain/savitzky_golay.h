@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "chain/waveband_filter.h"
@@ -92,6 +93,8 @@ class SavitzkyGolayKernel {
     // which change with the settings, not from spectrum to spectrum.
     std::vector<WavebandFilter::Entry> marked_filter_;
     std::array<double, 4> marked_axis_{};
+    // The runs [begin, end) of window centres the filter keeps, for the convolution.
+    std::vector<std::pair<int, int>> kept_runs_;
 
     int fft_length_ = 0;
     ColumnVector kernel_re_, kernel_im_;

@@ -45,6 +45,7 @@ class SensorSynthesis {
     // Bands without value before each position of the smoothed stage, so that a whole window
     // is checked in one step; scratch space of the spectrum being synthesized.
     mutable std::vector<int> missing_before_;
+    mutable std::vector<double> flat_;
 };
 
 // One-off synthesis into a new vector on the sensor axis.

@@ -30,6 +30,7 @@ DerivativeSettings::DerivativeSettings(ProcessingSession& session, int derivativ
 DerivativeSettings::~DerivativeSettings() = default;
 
 void DerivativeSettings::SetUp() {
+    excluded_.clear();
     if (method_ == kDerivativeIterative) {
         filter_.reset();
         auto widened = std::make_unique<WavebandFilter>();
@@ -54,8 +55,23 @@ void DerivativeSettings::Apply(const BandVector& synthesized, BandVector& derive
         return;
     }
     for (const BandEntry& e : synthesized.Entries()) derived.Set(e.index, e.value, e.x);
-    static const WavebandFilter kNone;
-    IterativeDerivative(derived, order_, widened_ ? *widened_ : kNone);
+    // The filter's verdicts depend only on the axis while these settings live, so they are
+    // taken once per axis instead of for every spectrum.
+    const int n = derived.Count();
+    const bool same_axis = static_cast<int>(excluded_.size()) == n &&
+                           axis_first_ == derived.First() &&
+                           (n == 0 || (axis_x_front_ == derived.X(derived.First()) &&
+                                       axis_x_back_ == derived.X(derived.Last())));
+    if (!same_axis) {
+        excluded_.assign(static_cast<size_t>(n), 0);
+        for (int k = 0; k < n; ++k)
+            excluded_[static_cast<size_t>(k)] =
+                widened_ && widened_->Excludes(static_cast<int>(derived.X(derived.First() + k)));
+        axis_first_ = derived.First();
+        axis_x_front_ = n ? derived.X(derived.First()) : 0.0;
+        axis_x_back_ = n ? derived.X(derived.Last()) : 0.0;
+    }
+    IterativeDerivative(derived, order_, excluded_.data());
 }
 
 void DerivativeSettings::SetMethod(int method) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "chain/waveband_filter.h"
 #include "spectra/band_vector.h"
@@ -40,6 +41,11 @@ class DerivativeSettings {
     int method_ = kDerivativeIterative;
     std::unique_ptr<SavitzkyGolayFilter> filter_;
     std::unique_ptr<WavebandFilter> widened_;
+    // The widened filter's verdict per band of the axis last seen (sensor element order).
+    std::vector<unsigned char> excluded_;
+    int axis_first_ = 0;
+    double axis_x_front_ = 0.0;
+    double axis_x_back_ = 0.0;
 };
 
 }  // namespace orvane

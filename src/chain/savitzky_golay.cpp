@@ -70,6 +70,47 @@ __attribute__((target_clones("avx2", "default"))) void Convolve(const double* va
     }
 }
 
+// The same sums for a window with mirror-equal weights (smoothing with nl = nr): the two bands
+// at equal distance from the centre are added first and weighed once, which halves the
+// products. The weight of the left band serves both; the computed weights agree to the last
+// bit or two, far below what the data carry.
+__attribute__((target_clones("avx2", "default"))) void ConvolveSymmetric(const double* values,
+                                                                         const double* c, int size,
+                                                                         int nl, int begin, int end,
+                                                                         double* sums) {
+    constexpr int kVectors = 4;
+    constexpr int kBlock = 4 * kVectors;
+    const int half = size / 2;
+    int k = begin;
+    for (; k + kBlock <= end; k += kBlock) {
+        Lanes4 acc[kVectors] = {};
+        const double* v = values + (k - nl);
+        for (int i = 0; i < half; ++i) {
+            const Lanes4 ci = {c[i], c[i], c[i], c[i]};
+            for (int q = 0; q < kVectors; ++q) {
+                Lanes4 left;
+                Lanes4 right;
+                std::memcpy(&left, v + i + 4 * q, sizeof left);
+                std::memcpy(&right, v + size - 1 - i + 4 * q, sizeof right);
+                acc[q] += ci * (left + right);
+            }
+        }
+        const Lanes4 centre = {c[half], c[half], c[half], c[half]};
+        for (int q = 0; q < kVectors; ++q) {
+            Lanes4 x;
+            std::memcpy(&x, v + half + 4 * q, sizeof x);
+            acc[q] += centre * x;
+        }
+        std::memcpy(sums + k, acc, sizeof acc);
+    }
+    for (; k < end; ++k) {
+        double acc = 0.0;
+        const double* v = values + (k - nl);
+        for (int i = 0; i < half; ++i) acc += c[i] * (v[i] + v[size - 1 - i]);
+        sums[k] = acc + c[half] * v[half];
+    }
+}
+
 bool OnlyFactors235(int n) {
     for (int f : {2, 3, 5})
         while (n % f == 0) n /= f;
@@ -239,6 +280,17 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
     }
 }
 
+void SavitzkyGolayKernel::CountMissing(const BandEntry* in, int n, double* copy) {
+    missing_before_.resize(static_cast<size_t>(n) + 1);
+    int* m = missing_before_.data();
+    m[0] = 0;
+    for (int k = 0; k < n; ++k) {
+        const double v = in[k].value;
+        if (copy) copy[k] = v;
+        m[k + 1] = m[k] + (v == kNoValue);
+    }
+}
+
 void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
                                const double* sums) {
     MarkExcluded(x, widened);
@@ -246,12 +298,9 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     const BandEntry* in = x.Entries().data();
     BandEntry* out = y.EntryAt(y.First());
     const unsigned char* excluded = excluded_.data();
-    // A running count of bands without value in the window keeps a band that would mix one
-    // into its sum out, whatever the filter says.
-    const auto marker = [in](int k) { return in[k].value == kNoValue ? 1 : 0; };
-    int markers = 0;
-    for (int j = 0; j < Size() - 1 && j < n; ++j) markers += marker(j);
-    const bool per_spacing = context_ == Context::kDerivative;
+    // A band keeps its sum only when no band of its window is without value (counted with the
+    // running totals of CountMissing), whatever the filter says, and the filter keeps it.
+    const int* m = missing_before_.data();
     const int begin = std::min(nl_, n);
     const int end = std::max(begin, n - nr_);
     int valid = 0;
@@ -259,23 +308,30 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
         out[k].x = in[k].x;
         out[k].value = kNoValue;
     }
-    for (int k = begin; k < end; ++k) {
-        markers += marker(k + nr_);
-        if (k - nl_ - 1 >= 0) markers -= marker(k - nl_ - 1);
-        const double w = in[k].x;
-        double v = sums[k];
-        if (markers > 0 || excluded[k]) {
-            v = kNoValue;
-        } else if (clamp_negatives_) {
-            v = v > kNoValue && v < 0.0 ? 0.0 : v;
-        } else if (per_spacing) {
-            // The last band has no following band to measure the spacing against.
-            const double h = k + 1 < n ? in[k + 1].x - w : 0.0;
-            v = h == 0.0 ? kNoValue : v / h;
+    if (context_ == Context::kDerivative) {
+        for (int k = begin; k < end; ++k) {
+            const double w = in[k].x;
+            double v = kNoValue;
+            if (m[k + nr_ + 1] == m[k - nl_] && !excluded[k]) {
+                // The last band has no following band to measure the spacing against.
+                const double h = k + 1 < n ? in[k + 1].x - w : 0.0;
+                v = h == 0.0 ? kNoValue : sums[k] / h;
+            }
+            out[k].x = w;
+            out[k].value = v;
+            valid += v != kNoValue;
         }
-        out[k].x = w;
-        out[k].value = v;
-        valid += v != kNoValue;
+    } else {
+        const bool clamp = clamp_negatives_;
+        for (int k = begin; k < end; ++k) {
+            const bool keep = m[k + nr_ + 1] == m[k - nl_] && !excluded[k];
+            double v = sums[k];
+            if (clamp) v = v > kNoValue && v < 0.0 ? 0.0 : v;
+            v = keep ? v : kNoValue;
+            out[k].x = in[k].x;
+            out[k].value = v;
+            valid += v != kNoValue;
+        }
     }
     for (int k = end; k < n; ++k) {
         out[k].x = in[k].x;
@@ -292,14 +348,18 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
         values_.assign(static_cast<size_t>(n), 0.0);
         sums_.assign(static_cast<size_t>(n), 0.0);
     }
-    const std::vector<BandEntry>& in = x.Entries();
-    for (int k = 0; k < n; ++k) values_[static_cast<size_t>(k)] = in[static_cast<size_t>(k)].value;
+    CountMissing(x.Entries().data(), n, values_.data());
 
     // Bands the widened filter excludes never show their sums, so only the runs between them
     // are convolved.
     MarkExcluded(x, widened);
-    for (const auto& [begin, end] : kept_runs_)
-        Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+    const bool symmetric = nl_ == nr_ && derivative_ == 0;
+    for (const auto& [begin, end] : kept_runs_) {
+        if (symmetric)
+            ConvolveSymmetric(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+        else
+            Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+    }
     Fill(x, y, widened, sums_.data());
 }
 
@@ -332,6 +392,7 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     const BandEntry* in = x.Entries().data();
     double* s = signal_.Store();
     for (int k = 0; k < kGridCount; ++k) s[k] = in[k].value == kNoValue ? 0.0 : in[k].value;
+    CountMissing(in, kGridCount, nullptr);
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
     NEWMAT::RealFFT(signal_, signal_re_, signal_im_);
@@ -350,26 +411,36 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
 }
 
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {
+    std::vector<unsigned char> excluded(static_cast<size_t>(d.Count()));
+    for (int k = d.First(); k <= d.Last(); ++k)
+        excluded[static_cast<size_t>(k - d.First())] = widened.Excludes(static_cast<int>(d.X(k)));
+    IterativeDerivative(d, order, excluded.data());
+}
+
+void IterativeDerivative(BandVector& d, int order, const unsigned char* excluded) {
     if (order < 0) throw OrvaneError("The derivative order cannot be negative.");
     const int first = d.First();
     const int last = d.Last();
+    if (d.Count() == 0) return;
+    BandEntry* e = d.EntryAt(first);
+    const int n = d.Count();
     // An intermediate difference of exactly -1.0 is taken for the marker; with reflectances
     // per nanometre that value does not occur in practice.
     for (int pass = 1; pass <= order; ++pass) {
-        for (int k = first; k <= last - pass; ++k) {
-            const double a = d.Value(k);
-            const double b = d.Value(k + 1);
-            const double h = d.X(k + 1) - d.X(k);
+        for (int k = 0; k < n - pass; ++k) {
+            const double a = e[k].value;
+            const double b = e[k + 1].value;
+            const double h = e[k + 1].x - e[k].x;
             const bool missing = a == kNoValue || b == kNoValue || h == 0.0;
-            d.SetValue(k, missing ? kNoValue : (b - a) / h);
+            e[k].value = missing ? kNoValue : (b - a) / h;
         }
     }
     int valid = 0;
-    for (int k = first; k <= last; ++k) {
+    for (int k = 0; k < n; ++k) {
         // The last bands keep lower-order differences from earlier passes; they have no n-th
         // difference of their own.
-        if (k > last - order || widened.Excludes(static_cast<int>(d.X(k)))) d.SetValue(k, kNoValue);
-        if (d.Value(k) != kNoValue) ++valid;
+        if (first + k > last - order || excluded[k]) e[k].value = kNoValue;
+        if (e[k].value != kNoValue) ++valid;
     }
     d.SetValidCount(valid);
 }

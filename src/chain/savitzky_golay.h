@@ -10,6 +10,7 @@
 namespace orvane {
 
 class BandVector;
+struct BandEntry;
 class WavebandFilter;
 
 // The numbers behind Savitzky-Golay smoothing and derivatives, free of the database and the
@@ -79,6 +80,9 @@ class SavitzkyGolayKernel {
     // value, and the marker everywhere else.
     void Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
               const double* sums);
+    // Running totals of bands without value (missing_before_[k] counts bands 0..k-1), and a
+    // copy of the values when `copy` is given.
+    void CountMissing(const BandEntry* in, int n, double* copy);
 
     int nl_;
     int nr_;
@@ -95,6 +99,7 @@ class SavitzkyGolayKernel {
     std::array<double, 4> marked_axis_{};
     // The runs [begin, end) of window centres the filter keeps, for the convolution.
     std::vector<std::pair<int, int>> kept_runs_;
+    std::vector<int> missing_before_;
 
     int fft_length_ = 0;
     ColumnVector kernel_re_, kernel_im_;
@@ -115,5 +120,7 @@ ColumnVector SavitzkyGolayCoefficients(int nl, int nr, int order, int derivative
 // value, or two bands at the same wavelength, has no value; so do the last n bands and every
 // band the widened filter excludes. Sets d's valid count.
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened);
+// The same with the filter's verdict already taken, one flag per band of d (1 excluded).
+void IterativeDerivative(BandVector& d, int order, const unsigned char* excluded);
 
 }  // namespace orvane

@@ -22,20 +22,8 @@
 #include "chain/feature_space.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
+#include "support/allocation_counter.h"
 #include "support/bench_database.h"
-
-// Counts heap allocations so that the benchmark can report how many one spectrum makes. GCC
-// cannot see that the replaced operator new pairs with the free below.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static long g_allocations = 0;
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace orvane {
 namespace {
@@ -140,15 +128,15 @@ void BM_Chain(benchmark::State& state) {
     size_t i = 0;
     // The first request creates each spectrum's vectors; only the repeated ones are timed.
     for (int k = 0; k < kSpectra; ++k) g_chain->At(static_cast<size_t>(k)).FeatureVector(0);
-    const long before = g_allocations;
+    const long before = bench::AllocationCount();
     for (auto _ : state) {
         const Matrix* f = g_chain->At(i++ % rotation).FeatureVector(kFeatureDI);
         benchmark::DoNotOptimize(f->Store());
     }
     state.counters["spectra/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["allocs/spectrum"] =
-        static_cast<double>(g_allocations - before) / static_cast<double>(state.iterations());
+    state.counters["allocs/spectrum"] = static_cast<double>(bench::AllocationCount() - before) /
+                                        static_cast<double>(state.iterations());
 }
 // 64 spectra in turn, as a library build meets them (their stages no longer in the nearest
 // caches), and one spectrum again and again, the chain's arithmetic alone.

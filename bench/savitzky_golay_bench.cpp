@@ -8,19 +8,7 @@
 #include "chain/savitzky_golay.h"
 #include "chain/waveband_filter.h"
 #include "spectra/band_vector.h"
-
-// Counts heap allocations so that each benchmark can report how many one Apply makes. GCC
-// cannot see that the replaced operator new pairs with the free below.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static long g_allocations = 0;
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace orvane {
 namespace {
@@ -58,12 +46,12 @@ void BM_MovingWindow(benchmark::State& state) {
     // A window of one band measures the fixed cost per spectrum.
     const int size = static_cast<int>(state.range(0));
     SavitzkyGolayKernel kernel = SavitzkyGolayKernel::ForSmoothing(size, std::min(4, size - 1));
-    const long before = g_allocations;
+    const long before = bench::AllocationCount();
     for (auto _ : state) {
         kernel.ApplyMovingWindow(x, y, filter);
         benchmark::DoNotOptimize(y.ValidCount());
     }
-    SetCounters(state, g_allocations - before);
+    SetCounters(state, bench::AllocationCount() - before);
 }
 BENCHMARK(BM_MovingWindow)->Arg(1)->Arg(31)->Arg(101);
 
@@ -75,12 +63,12 @@ void BM_Fft(benchmark::State& state) {
     SavitzkyGolayKernel kernel = SavitzkyGolayKernel::ForSmoothing(size, std::min(4, size - 1));
     kernel.PrepareFft();
     state.SetLabel("length " + std::to_string(kernel.FftLength()));
-    const long before = g_allocations;
+    const long before = bench::AllocationCount();
     for (auto _ : state) {
         kernel.ApplyFft(x, y, filter);
         benchmark::DoNotOptimize(y.ValidCount());
     }
-    SetCounters(state, g_allocations - before);
+    SetCounters(state, bench::AllocationCount() - before);
 }
 BENCHMARK(BM_Fft)->Arg(31)->Arg(101);
 

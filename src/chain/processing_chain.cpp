@@ -6,6 +6,8 @@
 #include "app/processing_session.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
+#include "chain/savitzky_golay.h"
+#include "chain/savitzky_golay_filter.h"
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "chain/waveband_filter.h"
@@ -30,15 +32,70 @@ void Reuse(std::unique_ptr<BandVector>& stage, int first, int count,
         stage = std::make_unique<BandVector>(first, count, &session);
 }
 
+// The filter step from the stored floats on the 1 nm grid, with the filter's verdicts as one
+// byte per band; with `input` it also lays the filtered values out for the moving-window
+// kernel and counts the bands without value in the same pass. False when the spectrum or the
+// session is not on that grid, and nothing was done.
+bool FilterStoredValues(Spectrum& spectrum, const SavitzkyGolayKernel::Input* input) {
+    const ProcessingSession* session = spectrum.Session();
+    const BandVector& raw = *spectrum.raw_;
+    BandVector& out = *spectrum.filtered_;
+    const int n = kSpectrumBands;
+    if (!session || raw.First() != kFirstWavelength || raw.Count() != n ||
+        out.First() != kFirstWavelength || out.Count() != n ||
+        session->FilterMask().First() != kFirstWavelength || session->FilterMask().Count() != n ||
+        static_cast<int>(session->FilterExcluded().size()) != n)
+        return false;
+    const unsigned char* m = session->FilterExcluded().data();
+    const float* r = spectrum.reflectances_.data();
+    BandEntry* o = out.EntryAt(out.First());
+    int valid = 0;
+    if (input) {
+        double* values = input->values;
+        int* missing = input->missing_before;
+        missing[0] = 0;
+        for (int k = 0; k < n; ++k) {
+            const bool excluded = m[k] != 0;
+            const double v = excluded ? kNoValue : static_cast<double>(r[k]);
+            o[k].value = v;
+            o[k].x = static_cast<double>(kFirstWavelength + k);
+            values[k] = v;
+            missing[k + 1] = missing[k] + (v == kNoValue);
+            valid += !excluded;
+        }
+    } else {
+        for (int k = 0; k < n; ++k) {
+            const bool excluded = m[k] != 0;
+            o[k].value = excluded ? kNoValue : static_cast<double>(r[k]);
+            o[k].x = static_cast<double>(kFirstWavelength + k);
+            valid += !excluded;
+        }
+    }
+    out.SetValidCount(valid);
+    return true;
+}
+
 void Smooth(Spectrum& spectrum) {
-    ApplyWavebandFilter(spectrum);
     const ProcessingSession& session = SessionOf(spectrum);
-    BandVector& out = *spectrum.smoothed_;
-    if (!session.Smoothing())
+    SmoothingFilter* smoothing = session.Smoothing();
+    if (!smoothing)
         throw OrvaneError("The session has no smoothing filter for smoothing type " +
                           std::to_string(session.SmoothingType()) + ".");
-    session.Smoothing()->Apply(*spectrum.filtered_, out);
-    if (session.Smoothing()->ClampsNegatives()) return;
+    // The moving window's input is made while filtering: one pass over the grid less.
+    auto* savitzky_golay = dynamic_cast<SavitzkyGolayFilter*>(smoothing);
+    if (SavitzkyGolayKernel* kernel =
+            savitzky_golay ? savitzky_golay->MovingWindowKernel() : nullptr) {
+        const SavitzkyGolayKernel::Input input = kernel->PrepareInput(kSpectrumBands);
+        if (FilterStoredValues(spectrum, &input)) {
+            kernel->ApplyMovingWindowPrepared(*spectrum.filtered_, *spectrum.smoothed_,
+                                              savitzky_golay->Widened());
+            return;
+        }
+    }
+    ApplyWavebandFilter(spectrum);
+    BandVector& out = *spectrum.smoothed_;
+    smoothing->Apply(*spectrum.filtered_, out);
+    if (smoothing->ClampsNegatives()) return;
     // Small negative values are noise around zero reflectance; the marker -1.0 stays.
     BandEntry* e = out.EntryAt(out.First());
     for (int k = 0; k < out.Count(); ++k) {
@@ -85,18 +142,8 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
                            static_cast<int>(session->FilterExcluded().size()) == n &&
                            out.First() == raw.First() && out.Count() == n;
     int valid = 0;
-    if (same_axis && raw.First() == kFirstWavelength && n == kSpectrumBands) {
-        // The raw stage is the stored reflectances widened to double on the 1 nm grid; reading
-        // the floats moves a sixth of the bytes of the stage's entries.
-        const unsigned char* m = session->FilterExcluded().data();
-        const float* r = spectrum.reflectances_.data();
-        for (int k = 0; k < n; ++k) {
-            const bool excluded = m[k] != 0;
-            o[k].value = excluded ? kNoValue : static_cast<double>(r[k]);
-            o[k].x = static_cast<double>(kFirstWavelength + k);
-            valid += !excluded;
-        }
-    } else if (same_axis) {
+    if (FilterStoredValues(spectrum, nullptr)) return;
+    if (same_axis) {
         const unsigned char* m = session->FilterExcluded().data();
         for (int k = 0; k < n; ++k) {
             const bool excluded = m[k] != 0;

@@ -340,16 +340,27 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     y.SetValidCount(valid);
 }
 
-void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
-                                            const WavebandFilter& widened) {
-    CheckAxes(x, y);
-    const int n = x.Count();
+SavitzkyGolayKernel::Input SavitzkyGolayKernel::PrepareInput(int n) {
     if (static_cast<int>(values_.size()) != n) {
         values_.assign(static_cast<size_t>(n), 0.0);
         sums_.assign(static_cast<size_t>(n), 0.0);
     }
-    CountMissing(x.Entries().data(), n, values_.data());
+    missing_before_.resize(static_cast<size_t>(n) + 1);
+    return {values_.data(), missing_before_.data()};
+}
 
+void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
+                                            const WavebandFilter& widened) {
+    CheckAxes(x, y);
+    const int n = x.Count();
+    PrepareInput(n);
+    CountMissing(x.Entries().data(), n, values_.data());
+    ApplyMovingWindowPrepared(x, y, widened);
+}
+
+void SavitzkyGolayKernel::ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
+                                                    const WavebandFilter& widened) {
+    CheckAxes(x, y);
     // Bands the widened filter excludes never show their sums, so only the runs between them
     // are convolved.
     MarkExcluded(x, widened);

@@ -68,6 +68,18 @@ class SavitzkyGolayKernel {
     // transform is many times slower when the length has a large prime factor.
     static int FastFftLength(int minimum);
 
+    // For a caller that produces the input values anyway: PrepareInput gives the buffers for
+    // the n values of x and the running count of bands without value (count[k] for bands
+    // 0..k-1, count[0] = 0), and ApplyMovingWindowPrepared then works from them as
+    // ApplyMovingWindow would from x.
+    struct Input {
+        double* values;
+        int* missing_before;
+    };
+    Input PrepareInput(int n);
+    void ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
+                                   const WavebandFilter& widened);
+
     // Smoothed reflectances between -1 and 0 are noise around zero: with this set, Apply
     // writes them as 0 (the marker -1 stays).
     void SetClampNegatives(bool clamp) { clamp_negatives_ = clamp; }

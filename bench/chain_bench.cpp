@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/config_file.h"
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
+#include "base/config_file.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "chain/feature_space.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"

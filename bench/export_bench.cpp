@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/frontend.h"
-#include "app/sensor_import.h"
+#include "base/frontend.h"
+#include "study/sensor_import.h"
 #include "export/export_spectra.h"
 #include "support/bench_study.h"
 

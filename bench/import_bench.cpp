@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/config_file.h"
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "spectra/spectra_import.h"
+#include "base/config_file.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "study/spectra_import.h"
 #include "store/array_codec.h"
 #include "store/database.h"
 #include "support/bench_database.h"

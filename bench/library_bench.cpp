@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <string>
 
-#include "app/chain_selection.h"
-#include "app/frontend.h"
-#include "app/sensor_import.h"
-#include "spectra/spectra_factory_class.h"
+#include "forms/chain_selection.h"
+#include "base/frontend.h"
+#include "study/sensor_import.h"
+#include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
 #include "support/bench_study.h"

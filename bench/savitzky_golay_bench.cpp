@@ -6,7 +6,7 @@
 #include <new>
 
 #include "chain/savitzky_golay.h"
-#include "chain/waveband_filter.h"
+#include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "support/allocation_counter.h"
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "app/config_file.h"
-#include "app/orvane_error.h"
+#include "base/config_file.h"
+#include "base/orvane_error.h"
 
 namespace orvane::bench {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 #include "store/array_codec.h"
 
 namespace orvane::bench {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/processing_session.h"
-#include "spectra/spectra_factory_class.h"
+#include "chain/processing_session.h"
+#include "study/spectra_factory_class.h"
 #include "store/database.h"
 #include "support/bench_database.h"
 

@@ -1,7 +1,7 @@
 #include "chain/derivative_settings.h"
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
 #include "chain/savitzky_golay.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/smoothing_filter.h"

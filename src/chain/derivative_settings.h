@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "chain/waveband_filter.h"
+#include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 
 namespace orvane {

@@ -1,7 +1,7 @@
 #include "chain/feature_space.h"
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "store/array_codec.h"
 #include "store/database.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "spectra/band_vector.h"
-#include "store/matrix.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

@@ -2,15 +2,15 @@
 
 #include <string>
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
-#include "chain/waveband_filter.h"
+#include "spectra/waveband_filter.h"
 #include "spectra/spectrum.h"
 
 namespace orvane {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "spectra/band_vector.h"
-#include "store/matrix.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

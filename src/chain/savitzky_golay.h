@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "chain/waveband_filter.h"
-#include "store/matrix.h"
+#include "spectra/waveband_filter.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

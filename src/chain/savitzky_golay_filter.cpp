@@ -1,7 +1,7 @@
 #include "chain/savitzky_golay_filter.h"
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
 #include "chain/savitzky_golay.h"
 #include "store/database.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 #include "spectra/sensor.h"
 
 namespace orvane {

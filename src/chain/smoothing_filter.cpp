@@ -1,6 +1,6 @@
 #include "chain/smoothing_filter.h"
 
-#include "app/processing_session.h"
+#include "chain/processing_session.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "chain/waveband_filter.h"
+#include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 
 namespace orvane {

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "app/frontend.h"
+#include "base/frontend.h"
 
 namespace orvane {
 

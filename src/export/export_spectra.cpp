@@ -6,14 +6,14 @@
 #include <set>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
-#include "app/text_file.h"
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "base/text_file.h"
 #include "chain/feature_space.h"
 #include "export/transposing_text_file.h"
 #include "spectra/species.h"
-#include "spectra/spectra_factory_class.h"
+#include "study/spectra_factory_class.h"
 #include "store/database.h"
 
 namespace orvane {

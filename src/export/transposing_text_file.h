@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/text_file.h"
+#include "base/text_file.h"
 
 namespace orvane {
 

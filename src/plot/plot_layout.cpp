@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 
 namespace orvane {
 

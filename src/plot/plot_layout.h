@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "store/matrix.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

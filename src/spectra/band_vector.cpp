@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/processing_session.h"
-#include "chain/waveband_filter.h"
+#include "chain/processing_session.h"
+#include "spectra/waveband_filter.h"
 
 namespace orvane {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 
 namespace orvane {
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/orvane_error.h"
-#include "app/text_file.h"
+#include "base/orvane_error.h"
+#include "base/text_file.h"
 #include "store/database.h"
 
 namespace orvane {

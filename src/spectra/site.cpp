@@ -1,7 +1,7 @@
 #include "spectra/site.h"
 
-#include "app/orvane_error.h"
-#include "stats/matrix_stats.h"
+#include "base/orvane_error.h"
+#include "base/matrix_stats.h"
 
 namespace orvane {
 

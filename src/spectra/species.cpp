@@ -1,6 +1,6 @@
 #include "spectra/species.h"
 
-#include "stats/matrix_stats.h"
+#include "base/matrix_stats.h"
 
 namespace orvane {
 

@@ -6,7 +6,7 @@
 
 #include "spectra/band_vector.h"
 #include "store/array_codec.h"
-#include "store/matrix.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

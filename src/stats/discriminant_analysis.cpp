@@ -3,11 +3,11 @@
 #include <cmath>
 #include <memory>
 
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "app/text_file.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "base/text_file.h"
 #include "spectra/species.h"
-#include "spectra/spectra_factory_class.h"
+#include "study/spectra_factory_class.h"
 #include "stats/spectral_statistics.h"
 #include "store/database.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "store/matrix.h"
+#include "base/matrix.h"
 
 namespace orvane {
 

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <limits>
 
-#include "app/frontend.h"
-#include "app/processing_session.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
 #include "chain/feature_space.h"
 #include "spectra/species.h"
-#include "spectra/spectra_factory_class.h"
-#include "stats/matrix_stats.h"
+#include "study/spectra_factory_class.h"
+#include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
 

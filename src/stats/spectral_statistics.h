@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 #include "stats/classification_result.h"
 #include "stats/library_class.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 
 namespace orvane {
 

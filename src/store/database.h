@@ -8,17 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/orvane_error.h"
+#include "base/connection_params.h"
+#include "base/orvane_error.h"
 
 namespace orvane {
-
-struct ConnectionParams {
-    std::string host;
-    std::string user;
-    std::string password;
-    std::string database;
-    unsigned port = 3306;
-};
 
 // A statement or connection failed; the text is the server's own message.
 class DbError : public OrvaneError {

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/main_form.h"
-#include "app/study_management.h"
+#include "forms/main_form.h"
+#include "study/study_management.h"
 
 namespace orvane {
 

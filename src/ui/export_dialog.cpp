@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
-#include "app/orvane_doc.h"
-#include "spectra/spectra_factory_class.h"
+#include "forms/orvane_doc.h"
+#include "study/spectra_factory_class.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "app/export_form.h"
+#include "forms/export_form.h"
 #include "ui/qt_frontend.h"
 
 class QButtonGroup;

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "app/main_form.h"
-#include "app/processing_session.h"
+#include "forms/main_form.h"
+#include "chain/processing_session.h"
 #include "ui/wavelength_pair_dialog.h"
 
 namespace orvane {

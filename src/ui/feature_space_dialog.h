@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/feature_space_actions.h"
+#include "forms/feature_space_actions.h"
 #include "ui/qt_frontend.h"
 
 class QGroupBox;

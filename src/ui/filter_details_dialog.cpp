@@ -5,8 +5,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "app/filter_details.h"
-#include "app/processing_session.h"
+#include "forms/filter_details.h"
+#include "chain/processing_session.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "app/filter_details.h"
+#include "forms/filter_details.h"
 #include "ui/qt_frontend.h"
 
 class QSpinBox;

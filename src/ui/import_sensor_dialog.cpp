@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/main_form.h"
-#include "app/sensor_import.h"
+#include "forms/main_form.h"
+#include "study/sensor_import.h"
 
 namespace orvane {
 

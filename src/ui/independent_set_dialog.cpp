@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "app/orvane_doc.h"
+#include "forms/orvane_doc.h"
 #include "stats/discriminant_analysis.h"
 
 namespace orvane {

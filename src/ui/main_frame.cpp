@@ -9,9 +9,9 @@
 #include <QToolBar>
 #include <exception>
 
-#include "app/menu_command.h"
-#include "app/orvane_doc.h"
-#include "spectra/spectra_factory_class.h"
+#include "forms/menu_command.h"
+#include "forms/orvane_doc.h"
+#include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
 #include "ui/about_dialog.h"
 #include "ui/create_study_dialog.h"

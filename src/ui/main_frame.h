@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "app/main_form.h"
+#include "forms/main_form.h"
 #include "ui/qt_frontend.h"
 
 class QAction;

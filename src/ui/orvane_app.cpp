@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "app/config_file.h"
-#include "app/orvane_doc.h"
-#include "app/orvane_error.h"
+#include "base/config_file.h"
+#include "forms/orvane_doc.h"
+#include "base/orvane_error.h"
 #include "store/database.h"
 #include "ui/about_dialog.h"
 #include "ui/main_frame.h"

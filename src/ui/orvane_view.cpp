@@ -17,7 +17,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/main_form.h"
+#include "forms/main_form.h"
 
 namespace orvane {
 

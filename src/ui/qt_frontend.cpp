@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/orvane_doc.h"
+#include "forms/orvane_doc.h"
 #include "ui/name_type_dialog.h"
 
 namespace orvane {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/frontend.h"
+#include "base/frontend.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "app/main_form.h"
+#include "forms/main_form.h"
 #include "stats/discriminant_analysis.h"
 
 namespace orvane {

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/waveband_filter_setup.h"
+#include "forms/waveband_filter_setup.h"
 #include "ui/qt_frontend.h"
 
 class QListWidget;

@@ -2,12 +2,12 @@
 
 #include <cmath>
 
-#include "app/chain_selection.h"
-#include "app/frontend.h"
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
-#include "app/waveband_filter_setup.h"
+#include "forms/chain_selection.h"
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
+#include "forms/waveband_filter_setup.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/smoothing_filter.h"

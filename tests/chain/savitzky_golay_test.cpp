@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/orvane_error.h"
-#include "chain/waveband_filter.h"
+#include "base/orvane_error.h"
+#include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 
 namespace orvane {

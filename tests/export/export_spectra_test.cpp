@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
-#include "spectra/spectra_factory_class.h"
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
+#include "study/spectra_factory_class.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/processing_session.h"
+#include "chain/processing_session.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

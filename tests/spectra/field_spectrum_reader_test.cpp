@@ -10,7 +10,7 @@
 #include <random>
 #include <type_traits>
 
-#include "app/orvane_error.h"
+#include "base/orvane_error.h"
 #include "support/scratch_database.h"
 
 namespace orvane {

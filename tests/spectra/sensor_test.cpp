@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 

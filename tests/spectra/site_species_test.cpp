@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
 #include "spectra/site.h"
 #include "spectra/species.h"
 #include "support/scratch_database.h"

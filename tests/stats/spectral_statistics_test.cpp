@@ -6,12 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/chain_selection.h"
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
-#include "app/waveband_filter_setup.h"
-#include "spectra/spectra_factory_class.h"
+#include "forms/chain_selection.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
+#include "forms/waveband_filter_setup.h"
+#include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
 #include "store/array_codec.h"
 #include "support/feature_study.h"

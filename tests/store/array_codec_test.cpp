@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/orvane_error.h"
-#include "app/processing_session.h"
-#include "spectra/spectra_factory_class.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/spectra_factory_class.h"
 #include "store/database.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"

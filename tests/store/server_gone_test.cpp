@@ -13,12 +13,12 @@
 #include <string>
 #include <thread>
 
-#include "app/config_file.h"
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
+#include "base/config_file.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "cli/cli.h"
-#include "spectra/spectra_factory_class.h"
+#include "study/spectra_factory_class.h"
 #include "store/database.h"
 #include "support/private_server.h"
 #include "support/scratch_database.h"

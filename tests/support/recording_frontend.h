@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frontend.h"
+#include "base/frontend.h"
 
 namespace orvane::test {
 

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/config_file.h"
+#include "base/config_file.h"
 
 namespace orvane::test {
 

@@ -1,8 +1,8 @@
 #include "support/workbench_rows.h"
 
-#include "app/frontend.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
+#include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "support/study_rows.h"
 
 namespace orvane::test {

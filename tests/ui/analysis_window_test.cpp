@@ -12,11 +12,11 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/frontend.h"
-#include "app/menu_command.h"
-#include "app/orvane_doc.h"
-#include "app/processing_session.h"
-#include "app/sensor_import.h"
+#include "base/frontend.h"
+#include "forms/menu_command.h"
+#include "forms/orvane_doc.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "export/export_spectra.h"
 #include "support/feature_study.h"
 #include "support/scratch_database.h"

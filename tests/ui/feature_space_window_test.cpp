@@ -8,9 +8,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/menu_command.h"
-#include "app/orvane_doc.h"
-#include "app/processing_session.h"
+#include "forms/menu_command.h"
+#include "forms/orvane_doc.h"
+#include "chain/processing_session.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/feature_space_dialog.h"

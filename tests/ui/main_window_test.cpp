@@ -15,9 +15,9 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/menu_command.h"
-#include "app/orvane_doc.h"
-#include "app/processing_session.h"
+#include "forms/menu_command.h"
+#include "forms/orvane_doc.h"
+#include "chain/processing_session.h"
 #include "store/database.h"
 #include "support/workbench_rows.h"
 #include "ui/filter_details_dialog.h"

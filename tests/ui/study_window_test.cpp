@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/menu_command.h"
-#include "app/orvane_doc.h"
-#include "app/processing_session.h"
+#include "forms/menu_command.h"
+#include "forms/orvane_doc.h"
+#include "chain/processing_session.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/create_study_dialog.h"

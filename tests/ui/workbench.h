@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/orvane_doc.h"
+#include "forms/orvane_doc.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/main_frame.h"

@@ -1,8 +1,0 @@
-#include "app/orvane_error.h"
-
-namespace orvane {
-
-FileNotFoundError::FileNotFoundError(const std::string& path)
-    : OrvaneError("File " + path + "  not found! About to quit! \n"), path_(path) {}
-
-}  // namespace orvane

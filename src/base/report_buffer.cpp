@@ -1,0 +1,37 @@
+#include "base/report_buffer.h"
+
+#include <algorithm>
+
+#include "base/orvane_error.h"
+#include "base/text_file.h"
+
+namespace orvane {
+
+ReportBuffer::ReportBuffer(size_t capacity) : capacity_(capacity), separator_(kSeparator) {
+    if (capacity_ <= separator_.size() + 1)
+        throw OrvaneError("The report buffer must hold more than one separator.");
+    text_.reserve(capacity_);
+}
+
+void ReportBuffer::Append(const std::string& text) {
+    std::string entry = text;
+    // An entry that cannot fit even into an empty buffer keeps its newest part.
+    const size_t room_for_text = Limit() - separator_.size();
+    if (entry.size() > room_for_text) entry.erase(0, entry.size() - room_for_text);
+    const size_t n = entry.size() + separator_.size();
+    if (n > Limit() - text_.size()) text_.erase(0, std::min(n, text_.size()));
+    text_ += entry;
+    text_ += separator_;
+}
+
+void ReportBuffer::Save(const std::string& path) const {
+    TextFile file(path, '#');
+    if (!file.OpenForWriting())
+        throw OrvaneError("Could not open file:\n" + path +
+                          "\nCheck if file is open in another application and close it first "
+                          "before exporting data.");
+    file.WriteString(text_);
+    if (!file.Close()) throw OrvaneError("The report could not be written completely to " + path);
+}
+
+}  // namespace orvane

@@ -1,0 +1,315 @@
+#include "chain/processing_session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/config_file.h"
+#include "base/orvane_error.h"
+#include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/savitzky_golay_filter.h"
+#include "chain/sensor_synthesis.h"
+#include "chain/smoothing_filter.h"
+#include "store/array_codec.h"
+
+namespace orvane {
+
+ProcessingSession::ProcessingSession(ConfigFile& config)
+    : db_(std::make_unique<Database>(config.Connection())) {
+    Initialise(&config);
+}
+
+ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* config)
+    : db_(std::move(db)) {
+    Initialise(config);
+}
+
+ProcessingSession::~ProcessingSession() = default;
+
+void ProcessingSession::Initialise(ConfigFile* config) {
+    filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
+    smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
+    if (config) ReadDefaultFilter(*config);
+    LoadStudyFilter();
+    LoadSensors();
+    db_->QueryInt("SELECT study_id FROM study LIMIT 1", study_id_);
+    smoothing_filter_ = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
+}
+
+void ProcessingSession::ReadDefaultFilter(ConfigFile& config) {
+    default_filter_.Clear();
+    int band = 0;
+    while (config.GetInteger("filter_b", band)) default_filter_.AddBand(band);
+    std::string range;
+    while (config.GetString("filter_br", range)) {
+        int lower = 0;
+        int upper = 0;
+        if (std::sscanf(range.c_str(), "%d %d", &lower, &upper) == 2)
+            default_filter_.AddRange(lower, std::abs(upper));
+    }
+}
+
+// --- study and filters ------------------------------------------------------------------------
+
+void ProcessingSession::SetStudy(int study_id) {
+    study_id_ = study_id;
+    ResultSet rows = db_->Query(
+        Sql("select min_no_of_spec_per_endmember, name from study where study_id = %i", study_id));
+    while (rows.Next()) {
+        min_spectra_ = rows.Int(0);
+        study_name_ = rows.String(1);
+    }
+    LoadStudyFilter();
+}
+
+void ProcessingSession::LoadStudyFilter() {
+    auto filter = std::make_unique<WavebandFilter>();
+    filter->Load(*db_, study_id_);
+    // Adjusted filters may point at the old study filter until the smoothing filter refreshes.
+    if (smoothing_adjusted_ == study_filter_.get()) smoothing_adjusted_ = filter.get();
+    if (derivative_adjusted_ == study_filter_.get()) derivative_adjusted_ = filter.get();
+    study_filter_ = std::move(filter);
+    ComputeFilterMask();
+    if (smoothing_filter_) smoothing_filter_->Refresh();
+}
+
+void ProcessingSession::RegisterAdjustedFilter(int context, const WavebandFilter* filter) {
+    if (context == 2) {
+        // With no derivative the derivative-adjusted filter is the smoothing one; follow it
+        // so that it never points at a filter that is about to be replaced.
+        if (derivative_adjusted_ == smoothing_adjusted_) derivative_adjusted_ = filter;
+        smoothing_adjusted_ = filter;
+        ComputeSmoothingMask();
+        ComputeSensorMask();
+    } else if (context == 4) {
+        derivative_adjusted_ = filter;
+        ComputeDerivativeMask();
+    }
+}
+
+void ProcessingSession::ComputeFilterMask() {
+    filter_excluded_.assign(static_cast<size_t>(filter_mask_->Count()), 0);
+    for (int w = filter_mask_->First(); w <= filter_mask_->Last(); ++w) {
+        const bool excluded = study_filter_ && study_filter_->Excludes(w);
+        filter_mask_->Set(w, excluded ? kNoValue : 1.0, w);
+        filter_excluded_[static_cast<size_t>(w - filter_mask_->First())] = excluded;
+    }
+}
+
+void ProcessingSession::ComputeSmoothingMask() {
+    for (int w = smoothing_mask_->First(); w <= smoothing_mask_->Last(); ++w) {
+        const bool excluded = smoothing_adjusted_ && smoothing_adjusted_->Excludes(w);
+        smoothing_mask_->Set(w, excluded ? kNoValue : 1.0, w);
+    }
+}
+
+void ProcessingSession::ComputeSensorMask() {
+    if (!current_sensor_) {
+        sensor_mask_.reset();
+        return;
+    }
+    const Sensor& s = *current_sensor_;
+    const int first = s.ElementCount() > 0 ? s.Element(0).number : 1;
+    if (!sensor_mask_ || sensor_mask_->First() != first ||
+        sensor_mask_->Count() != s.ElementCount())
+        sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount(), this);
+    for (int i = 0; i < s.ElementCount(); ++i) {
+        const SensorElement& e = s.Element(i);
+        const bool kept =
+            e.usable && !(smoothing_adjusted_ &&
+                          smoothing_adjusted_->Excludes(static_cast<int>(e.avg_wavelength)));
+        sensor_mask_->Set(first + i, kept ? 1.0 : kNoValue, e.avg_wavelength);
+    }
+    ComputeDerivativeMask();
+}
+
+void ProcessingSession::ComputeDerivativeMask() {
+    if (!sensor_mask_) {
+        derivative_mask_.reset();
+        return;
+    }
+    if (!derivative_mask_ || derivative_mask_->First() != sensor_mask_->First() ||
+        derivative_mask_->Count() != sensor_mask_->Count())
+        derivative_mask_ =
+            std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count(), this);
+    for (const BandEntry& e : sensor_mask_->Entries()) {
+        const bool kept =
+            e.value != kNoValue &&
+            !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(e.x)));
+        derivative_mask_->Set(e.index, kept ? 1.0 : kNoValue, e.x);
+    }
+}
+
+// --- sensors ----------------------------------------------------------------------------------
+
+void ProcessingSession::LoadSensors() {
+    std::vector<std::unique_ptr<Sensor>> loaded;
+    std::vector<std::string> warnings;
+    std::vector<std::pair<int, int>> ids;
+    {
+        ResultSet rows = db_->Query(
+            "SELECT sensor_id, type FROM sensor s, sensor_response_type srt where "
+            "s.sensor_response_type_id = srt.sensor_response_type_id");
+        while (rows.Next()) ids.emplace_back(rows.Int(0), rows.Int(1));
+    }
+    for (const auto& [id, type] : ids) {
+        std::unique_ptr<Sensor> sensor = MakeSensor(type);
+        if (!sensor) {
+            warnings.push_back("Sensor " + std::to_string(id) + " has the unknown response type " +
+                               std::to_string(type) + " and was not loaded.");
+            continue;
+        }
+        sensor->Load(*db_, id);
+        loaded.push_back(std::move(sensor));
+    }
+    sensors_ = std::move(loaded);
+    warnings_ = std::move(warnings);
+    UseSensor(sensors_.empty() ? nullptr : sensors_.front().get());
+    ComputeSensorMask();
+}
+
+void ProcessingSession::UseSensor(Sensor* sensor) {
+    current_sensor_ = sensor;
+    synthesis_ = sensor ? std::make_unique<SensorSynthesis>(*sensor) : nullptr;
+}
+
+void ProcessingSession::RequireSensor() const {
+    if (!current_sensor_)
+        throw OrvaneError(
+            "There is no sensor in the database. Import a sensor (Database > Import Sensor, or "
+            "orvane-cli sensor import) before processing spectra.");
+}
+
+void ProcessingSession::SetSensor(int sensor_id) {
+    if (sensors_.empty()) return;
+    Sensor* chosen = sensors_.back().get();
+    for (const auto& s : sensors_) {
+        if (s->SensorId() == sensor_id) {
+            chosen = s.get();
+            break;
+        }
+    }
+    UseSensor(chosen);
+    sensor_mask_.reset();
+    ComputeSensorMask();
+    RefreshDerivative();
+}
+
+void ProcessingSession::AddSensor(std::unique_ptr<Sensor> sensor) {
+    sensors_.push_back(std::move(sensor));
+    if (!current_sensor_) {
+        UseSensor(sensors_.back().get());
+        ComputeSensorMask();
+    }
+}
+
+// --- smoothing --------------------------------------------------------------------------------
+
+int ProcessingSession::SmoothingFilterIdForType(int type) {
+    int id = 0;
+    const bool found = db_->QueryInt(
+        Sql("SELECT smoothing_filter_id FROM smoothing_filter sf, smoothing_filter_type sft "
+            "where study_id = %i and sf.sf_type_id = sft.sf_type_id and sft.type = %i",
+            study_id_, type),
+        id);
+    if (found) return id;
+    if (type == 1 || type == 2) {
+        db_->Execute(
+            Sql("INSERT INTO smoothing_filter (filter_size, polynomial_order, changed_at, "
+                "sf_type_id, study_id) values (31, 4, CURRENT_TIMESTAMP(6), (select sf_type_id id "
+                "from smoothing_filter_type where type = %i), %i)",
+                type, study_id_));
+        return static_cast<int>(db_->InsertId());
+    }
+    return 0;
+}
+
+int ProcessingSession::SmoothingFilterId() const {
+    return smoothing_filter_ ? smoothing_filter_->FilterId() : 0;
+}
+
+void ProcessingSession::RebuildSmoothingFilter() {
+    std::unique_ptr<SmoothingFilter> next;
+    if (smoothing_type_ == 0) {
+        smoothing_filter_.reset();
+        next = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
+    } else if (smoothing_type_ == 1 || smoothing_type_ == 2) {
+        next = std::make_unique<SavitzkyGolayFilter>(*this, *db_,
+                                                     SmoothingFilterIdForType(smoothing_type_));
+    }
+    smoothing_filter_ = std::move(next);
+}
+
+void ProcessingSession::SetSmoothingType(int type) {
+    smoothing_type_ = type;
+    RebuildSmoothingFilter();
+    ComputeSensorMask();
+    RefreshDerivative();
+}
+
+// --- derivative -------------------------------------------------------------------------------
+
+int ProcessingSession::DerivativeIdForOrder(int order) {
+    int id = 0;
+    if (db_->QueryInt(Sql("SELECT derivative_id FROM derivative where study_id = %i and "
+                          "derivative_order = %i",
+                          study_id_, order),
+                      id))
+        return id;
+    const int m = std::max(4, order);
+    db_->Execute(
+        Sql("INSERT INTO derivative (polynomial_order, filter_size, derivative_order, "
+            "changed_at, deriv_calc_method_id, study_id) values (%i, %i, %i, "
+            "CURRENT_TIMESTAMP(6), (select deriv_calc_method_id from "
+            "derivative_calc_method where type = %i), %i)",
+            m, m + 1, order, 0, study_id_));
+    return static_cast<int>(db_->InsertId());
+}
+
+void ProcessingSession::SetDerivativeOrder(int order) {
+    if (order < 0 || order > 30)
+        throw OrvaneError("The derivative order must lie between 0 and 30.");
+    derivative_order_ = order;
+    RefreshDerivative();
+}
+
+void ProcessingSession::RefreshDerivative() {
+    derivative_id_ = DerivativeIdForOrder(derivative_order_);
+    if (derivative_order_ >= 1) {
+        derivative_adjusted_ = smoothing_adjusted_;
+        derivative_settings_.reset();
+        derivative_settings_ = std::make_unique<DerivativeSettings>(*this, derivative_id_);
+    } else {
+        RegisterAdjustedFilter(kContextDerivative, smoothing_adjusted_);
+    }
+    NotifyChainChanged();
+}
+
+void ProcessingSession::NotifyChainChanged() {
+    if (feature_space_ && feature_space_->Type() != 2 && current_sensor_)
+        feature_space_->MapToSensor(*current_sensor_);
+    if (chain_changed_) chain_changed_();
+}
+
+// --- feature space ----------------------------------------------------------------------------
+
+void ProcessingSession::SetFeatureSpaceType(int type) {
+    fs_type_ = type;
+    db_->QueryText(Sql("select name from feature_space_type where type = %i", type), fs_type_name_);
+}
+
+void ProcessingSession::SetFeatureSpace(int feature_space_id) {
+    if (feature_space_id == 0) {
+        feature_space_.reset();
+        return;
+    }
+    auto fs = std::make_unique<FeatureSpace>();
+    fs->Load(*db_, *this, feature_space_id);
+    if (fs_type_ != 2 && current_sensor_) fs->MapToSensor(*current_sensor_);
+    feature_space_ = std::move(fs);
+}
+
+int ProcessingSession::FeatureSpaceId() const { return feature_space_ ? feature_space_->Id() : 0; }
+
+}  // namespace orvane

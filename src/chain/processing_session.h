@@ -1,0 +1,149 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "spectra/waveband_filter.h"
+#include "spectra/band_vector.h"
+#include "spectra/sensor.h"
+#include "store/database.h"
+
+namespace orvane {
+
+class ConfigFile;
+class DerivativeSettings;
+class FeatureSpace;
+class SensorSynthesis;
+class SmoothingFilter;
+
+// What the user is working on: the connection, the current study, the sensors and every
+// setting of the processing chain, with the masks the chain derives from them. Every
+// component reads its selections from here at the moment it works.
+class ProcessingSession {
+  public:
+    // Connects with the configuration's values (throws ConnectError with the server's text),
+    // reads the configured default filter, loads the sensors and the first study's id.
+    explicit ProcessingSession(ConfigFile& config);
+    // For an already open connection; `config` may be null (no default filter).
+    ProcessingSession(std::unique_ptr<Database> db, ConfigFile* config);
+    ~ProcessingSession();
+    ProcessingSession(const ProcessingSession&) = delete;
+    ProcessingSession& operator=(const ProcessingSession&) = delete;
+
+    Database& Db() { return *db_; }
+    const Database& Db() const { return *db_; }
+
+    // --- study -----------------------------------------------------------------------------
+    void SetStudy(int study_id);
+    int StudyId() const { return study_id_; }
+    const std::string& StudyName() const { return study_name_; }
+    int MinSpectraPerSpecies() const { return min_spectra_; }
+
+    // --- waveband filters and masks --------------------------------------------------------
+    void LoadStudyFilter();
+    const WavebandFilter* StudyFilter() const { return study_filter_.get(); }
+    int WavebandFilterId() const { return study_filter_ ? study_filter_->FilterId() : 0; }
+    const WavebandFilter& DefaultFilter() const { return default_filter_; }
+    const WavebandFilter* SmoothingAdjustedFilter() const { return smoothing_adjusted_; }
+    const WavebandFilter* DerivativeAdjustedFilter() const { return derivative_adjusted_; }
+    // Context 2: the smoothing-adjusted filter; context 4: the derivative-adjusted filter.
+    void RegisterAdjustedFilter(int context, const WavebandFilter* filter);
+    const BandVector& FilterMask() const { return *filter_mask_; }
+    // The same verdicts as one byte per grid band (1 excluded), for the per-spectrum pass.
+    const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
+    const BandVector& SmoothingMask() const { return *smoothing_mask_; }
+    const BandVector* SensorMask() const { return sensor_mask_.get(); }
+    const BandVector* DerivativeMask() const { return derivative_mask_.get(); }
+
+    // --- sensors ---------------------------------------------------------------------------
+    void LoadSensors();
+    void SetSensor(int sensor_id);
+    void AddSensor(std::unique_ptr<Sensor> sensor);
+    Sensor* CurrentSensor() const { return current_sensor_; }
+    const std::vector<std::unique_ptr<Sensor>>& Sensors() const { return sensors_; }
+    bool HasSensor() const { return current_sensor_ != nullptr; }
+    // The synthesis onto the current sensor's bands, prepared once per sensor change.
+    const SensorSynthesis* Synthesis() const { return synthesis_.get(); }
+    // Throws OrvaneError with a clear message when there is no sensor to process with.
+    void RequireSensor() const;
+
+    // --- smoothing -------------------------------------------------------------------------
+    void SetSmoothingType(int type);
+    int SmoothingType() const { return smoothing_type_; }
+    SmoothingFilter* Smoothing() const { return smoothing_filter_.get(); }
+    int SmoothingFilterId() const;
+    // The study's smoothing_filter row of a type, created with size 31 and order 4 for the
+    // Savitzky-Golay types when missing; 0 for type 0 without a row.
+    int SmoothingFilterIdForType(int type);
+
+    // --- derivative ------------------------------------------------------------------------
+    void SetDerivativeOrder(int order);
+    int DerivativeOrder() const { return derivative_order_; }
+    int DerivativeId() const { return derivative_id_; }
+    int DerivativeIdForOrder(int order);
+    DerivativeSettings* Derivative() const { return derivative_settings_.get(); }
+    void RefreshDerivative();
+
+    // --- feature space and classifier ------------------------------------------------------
+    void SetFeatureSpaceType(int type);
+    int FeatureSpaceType() const { return fs_type_; }
+    const std::string& FeatureSpaceTypeName() const { return fs_type_name_; }
+    // 0 leaves no feature space; another id loads it (and maps DI/NTBI to the sensor).
+    void SetFeatureSpace(int feature_space_id);
+    FeatureSpace* CurrentFeatureSpace() const { return feature_space_.get(); }
+    int FeatureSpaceId() const;
+    void SetClassifier(int index) { classifier_ = index; }
+    int Classifier() const { return classifier_; }
+
+    // Called after every change that alters what the chain computes (sensor, smoothing,
+    // derivative, waveband filter), so a form can refresh its feature-space list and library.
+    void SetChainChangedListener(std::function<void()> listener) {
+        chain_changed_ = std::move(listener);
+    }
+    void NotifyChainChanged();
+
+    // Problems met while loading (for example a sensor of an unknown response type).
+    const std::vector<std::string>& Warnings() const { return warnings_; }
+
+  private:
+    void Initialise(ConfigFile* config);
+    void ReadDefaultFilter(ConfigFile& config);
+    void RebuildSmoothingFilter();
+    void UseSensor(Sensor* sensor);
+    void ComputeFilterMask();
+    void ComputeSmoothingMask();
+    void ComputeSensorMask();
+    void ComputeDerivativeMask();
+
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<WavebandFilter> study_filter_;
+    WavebandFilter default_filter_;
+    const WavebandFilter* smoothing_adjusted_ = nullptr;
+    const WavebandFilter* derivative_adjusted_ = nullptr;
+    std::vector<std::unique_ptr<Sensor>> sensors_;
+    Sensor* current_sensor_ = nullptr;
+    std::unique_ptr<SensorSynthesis> synthesis_;
+    std::unique_ptr<SmoothingFilter> smoothing_filter_;
+    std::unique_ptr<FeatureSpace> feature_space_;
+    std::unique_ptr<BandVector> filter_mask_;
+    std::vector<unsigned char> filter_excluded_;
+    std::unique_ptr<BandVector> smoothing_mask_;
+    std::unique_ptr<BandVector> sensor_mask_;
+    std::unique_ptr<BandVector> derivative_mask_;
+    int smoothing_type_ = 0;
+    std::unique_ptr<DerivativeSettings> derivative_settings_;
+    int fs_type_ = 0;
+    std::string fs_type_name_;
+    int classifier_ = 0;
+    int study_id_ = 0;
+    std::string study_name_;
+    int min_spectra_ = 0;
+    int derivative_order_ = 0;
+    int derivative_id_ = 0;
+    std::function<void()> chain_changed_;
+    std::vector<std::string> warnings_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,128 @@
+#include "forms/chain_selection.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "chain/derivative_settings.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsNumber(const std::string& s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
+    int i = 0;
+    std::string list;
+    for (const char* c : choices) {
+        if (Lower(word) == Lower(c)) return i;
+        list += (i ? ", " : "") + std::string(c);
+        ++i;
+    }
+    throw OrvaneError("Unknown " + std::string(what) + " \"" + word + "\"; choose one of " + list +
+                      ".");
+}
+
+// An id given as digits, or the last row whose name matches exactly.
+int ResolveByNameOrId(Database& db, const std::string& table, const std::string& key,
+                      const std::string& value, const char* what) {
+    int id = 0;
+    const std::string where =
+        IsNumber(value) ? key + " = " + value : "name = '" + db.Escape(value) + "'";
+    if (!db.QueryInt("select " + key + " from " + table + " where " + where, id))
+        throw OrvaneError(std::string("There is no ") + what + " \"" + value + "\".");
+    return id;
+}
+
+}  // namespace
+
+int ParseSmoothingType(const std::string& word) {
+    return Choose(word, "smoothing type", {"none", "sg-mw", "sg-fft"});
+}
+
+int ParseDerivativeMethod(const std::string& word) {
+    return Choose(word, "derivative method", {"iterative", "savgol"});
+}
+
+int ParseFeatureSpaceType(const std::string& word) {
+    return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
+}
+
+int ParseClassifier(const std::string& word) {
+    return Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"});
+}
+
+std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
+    std::vector<FeatureSpaceItem> items;
+    Database& db = session.Db();
+    const int elements = session.CurrentSensor() ? session.CurrentSensor()->ElementCount() : 0;
+    if (session.FeatureSpaceType() == 2) {
+        if (!session.CurrentSensor()) return items;
+        int pca = 0;
+        db.QueryInt(
+            Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
+                "waveband_filter wf where pca.study_id = %i and pca.smoothing_filter_id = "
+                "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
+                "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
+                "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
+                "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i",
+                session.StudyId(), session.SmoothingFilterId(), session.DerivativeId(),
+                session.CurrentSensor()->SensorId(), session.WavebandFilterId()),
+            pca);
+        if (pca == 0) return items;
+    }
+    ResultSet rows = db.Query(
+        Sql("SELECT fs.name, feature_space_id FROM feature_space fs, feature_space_type fst "
+            "where fs.fs_type_id = fst.fs_type_id and type = %i and dimension <= %i order by "
+            "dimension",
+            session.FeatureSpaceType(), elements));
+    while (rows.Next()) items.push_back({rows.String(0), rows.Int(1)});
+    return items;
+}
+
+int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
+    return ResolveByNameOrId(session.Db(), "study", "study_id", name_or_id, "study");
+}
+
+void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
+    Database& db = session.Db();
+    const int study = sel.study ? ResolveByNameOrId(db, "study", "study_id", *sel.study, "study")
+                                : session.StudyId();
+    if (study == 0)
+        throw OrvaneError("There is no study in the database; create or import one first.");
+    session.SetStudy(study);
+    if (sel.sensor) {
+        const int id = ResolveByNameOrId(db, "sensor", "sensor_id", *sel.sensor, "sensor");
+        session.SetSensor(id);
+    }
+    session.SetSmoothingType(sel.smoothing_type.value_or(session.SmoothingType()));
+    session.SetDerivativeOrder(sel.derivative_order.value_or(session.DerivativeOrder()));
+    if (sel.derivative_method && session.Derivative() &&
+        session.Derivative()->Method() != *sel.derivative_method)
+        session.Derivative()->SetMethod(*sel.derivative_method);
+    session.SetFeatureSpaceType(sel.feature_space_type.value_or(session.FeatureSpaceType()));
+    if (sel.feature_space) {
+        const int id = ResolveByNameOrId(db, "feature_space", "feature_space_id",
+                                         *sel.feature_space, "feature space");
+        session.SetFeatureSpace(id);
+    } else {
+        const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(session);
+        session.SetFeatureSpace(items.empty() ? 0 : items.front().id);
+    }
+    if (sel.classifier) session.SetClassifier(*sel.classifier);
+}
+
+}  // namespace orvane

@@ -1,0 +1,325 @@
+#include "forms/main_form.h"
+
+#include <algorithm>
+
+#include "forms/chain_selection.h"
+#include "forms/feature_space_actions.h"
+#include "forms/menu_command.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/study_management.h"
+#include "chain/derivative_settings.h"
+#include "spectra/species.h"
+#include "study/spectra_factory_class.h"
+#include "spectra/spectrum.h"
+#include "stats/spectral_statistics.h"
+#include "store/database.h"
+
+namespace orvane {
+
+void FormList::Clear() {
+    items.clear();
+    selected = -1;
+}
+
+void FormList::Add(std::string text, int data) { items.push_back({std::move(text), data}); }
+
+int FormList::SelectedData() const {
+    if (selected < 0 || selected >= Count()) return 0;
+    return items[static_cast<size_t>(selected)].data;
+}
+
+int FormList::IndexOf(int data) const {
+    for (int i = 0; i < Count(); ++i)
+        if (items[static_cast<size_t>(i)].data == data) return i;
+    return -1;
+}
+
+MainForm::MainForm(COrvaneDoc& doc) : doc_(doc) {
+    int position = 0;
+    for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
+        smoothing_.Add(name, position++);
+    position = 0;
+    for (const char* name : {"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"})
+        classifiers_.Add(name, position++);
+    doc_.SetListener(this);
+    doc_.Session().SetChainChangedListener([this] { OnChainChanged(); });
+}
+
+MainForm::~MainForm() {
+    doc_.Session().SetChainChangedListener(nullptr);
+    doc_.SetListener(nullptr);
+}
+
+void MainForm::InitialUpdate() {
+    RefreshStudyList();
+    FillSensorList();
+    RefreshFeatureSpaceList();
+    sensors_.selected = sensors_.Count() > 0 ? 0 : -1;
+    classifiers_.selected = 0;
+    smoothing_.selected = 0;
+    derivative_order_ = 0;
+    derivative_method_ = 0;
+    // The first study gets the form's chain settings at once, so that its smoothing type and
+    // derivative row are defined before the first command runs.
+    if (HasStudy()) {
+        ApplyChainControls();
+    } else {
+        doc_.Report("There is no study in the database; create or import one first.");
+    }
+    for (const std::string& warning : doc_.Session().Warnings()) doc_.Report(warning);
+    if (!HasSensor()) {
+        try {
+            doc_.Session().RequireSensor();
+        } catch (const OrvaneError& e) {
+            doc_.Report(e.what());
+        }
+    }
+}
+
+void MainForm::FillStudyList() {
+    studies_.Clear();
+    ResultSet rows = doc_.Session().Db().Query("SELECT name, study_id FROM study");
+    while (rows.Next()) studies_.Add(rows.String(0), rows.Int(1));
+}
+
+void MainForm::RefreshStudyList() {
+    FillStudyList();
+    if (studies_.Count() == 0) return;
+    studies_.selected = 0;
+    doc_.StudyChange(studies_.SelectedData());
+}
+
+void MainForm::ReloadStudies(int study_id) {
+    FillStudyList();
+    if (studies_.Count() == 0) {
+        // Nothing may keep working on the study that is gone.
+        doc_.StudyChange(0);
+        RefreshFeatureSpaceList();
+        return;
+    }
+    const int index = studies_.IndexOf(study_id);
+    SelectStudy(index < 0 ? 0 : index);
+}
+
+int MainForm::CreateStudy(const StudyFields& fields, Frontend& frontend) {
+    const int study_id = StudyManagement(doc_.Session(), frontend).CreateStudy(fields);
+    ReloadStudies(study_id);
+    return study_id;
+}
+
+bool MainForm::DeleteCurrentStudy(Frontend& frontend) {
+    if (!StudyManagement(doc_.Session(), frontend).DeleteCurrentStudy()) return false;
+    ReloadStudies(0);
+    return true;
+}
+
+void MainForm::StudyReport(Frontend& frontend) {
+    StudyManagement(doc_.Session(), frontend).StudyReport();
+}
+
+void MainForm::ImportSpectra(Frontend& frontend) {
+    doc_.Factory().ImportStudySpectra(frontend);
+    // New spectra make no stored library stale, but the status is worth a fresh look.
+    RefreshLibraryStatus();
+}
+
+void MainForm::FillSensorList() {
+    sensors_.Clear();
+    ResultSet rows = doc_.Session().Db().Query("SELECT name, sensor_id FROM sensor");
+    while (rows.Next()) sensors_.Add(rows.String(0), rows.Int(1));
+}
+
+void MainForm::ApplyChainControls() {
+    ProcessingSession& session = doc_.Session();
+    session.SetSmoothingType(smoothing_.selected < 0 ? 0 : smoothing_.selected);
+    session.SetDerivativeOrder(derivative_order_);
+}
+
+void MainForm::SelectStudy(int index) {
+    if (index < 0 || index >= studies_.Count()) return;
+    studies_.selected = index;
+    doc_.StudyChange(studies_.SelectedData());
+    RefreshFeatureSpaceList();
+    ApplyChainControls();
+}
+
+bool MainForm::MakeStudyCurrent(int study_id) {
+    const int index = studies_.IndexOf(study_id);
+    if (index < 0) return false;
+    SelectStudy(index);
+    return true;
+}
+
+void MainForm::SelectSensor(int index) {
+    if (index < 0 || index >= sensors_.Count()) return;
+    sensors_.selected = index;
+    doc_.Session().SetSensor(sensors_.SelectedData());
+    // Feature vectors were computed on the previous sensor's bands.
+    for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SelectSmoothing(int index) {
+    if (index < 0 || index >= smoothing_.Count()) return;
+    smoothing_.selected = index;
+    if (HasStudy()) doc_.Session().SetSmoothingType(index);
+}
+
+bool MainForm::SetDerivativeOrder(int order) {
+    if (order < 0 || order > kMaxDerivativeOrder) return false;
+    derivative_order_ = order;
+    if (HasStudy()) doc_.Session().SetDerivativeOrder(order);
+    ShowDerivativeMethod();
+    return true;
+}
+
+void MainForm::SetDerivativeMethod(int method) {
+    DerivativeSettings* settings = doc_.Session().Derivative();
+    if (derivative_order_ < 1 || !settings) return;
+    if (settings->Method() != method) settings->SetMethod(method);
+    derivative_method_ = settings->Method();
+    doc_.Session().NotifyChainChanged();
+}
+
+void MainForm::SetFeatureSpaceType(int type) {
+    if (type < 0 || type > 2) return;
+    doc_.ChangeFeatureSpaceType(type);
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SelectFeatureSpace(int index) {
+    if (index < 0 || index >= feature_spaces_.Count()) return;
+    feature_spaces_.selected = index;
+    doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
+    RefreshLibraryStatus();
+}
+
+void MainForm::SelectClassifier(int index) {
+    if (index < 0 || index >= classifiers_.Count()) return;
+    classifiers_.selected = index;
+    doc_.Session().SetClassifier(index);
+}
+
+void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }
+
+void MainForm::ShowFeatureSpace(int feature_space_id) { FillFeatureSpaceList(feature_space_id); }
+
+void MainForm::FillFeatureSpaceList(int preferred_id) {
+    feature_spaces_.Clear();
+    for (const FeatureSpaceItem& item : ListFeatureSpaces(doc_.Session()))
+        feature_spaces_.Add(item.name, item.id);
+    if (feature_spaces_.Count() == 0) feature_spaces_.Add(kNoFeatureSpace, 0);
+    const int preferred = preferred_id == 0 ? -1 : feature_spaces_.IndexOf(preferred_id);
+    feature_spaces_.selected = preferred < 0 ? 0 : preferred;
+    doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
+    RefreshLibraryStatus();
+}
+
+void MainForm::RefreshLibraryStatus() { doc_.LoadLibrary(); }
+
+bool MainForm::BuildLibrary(Frontend& frontend) { return doc_.BuildLibrary(frontend); }
+
+void MainForm::IndivClassify(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    const auto& loaded = doc_.LoadedSpectra();
+    for (int row : rows) {
+        if (row < 0 || row >= static_cast<int>(loaded.size())) continue;
+        const ClassificationResult result =
+            doc_.Statistics().Classify(*loaded[static_cast<size_t>(row)]);
+        doc_.Report(result.Format(1));
+    }
+}
+
+FormList MainForm::LibraryClasses() const {
+    FormList list;
+    const SpectralStatistics& library = doc_.Statistics();
+    for (int i = 0; i < library.ClassCount(); ++i)
+        list.Add(library.Class(i).folder_name, library.Class(i).species_id);
+    return list;
+}
+
+bool MainForm::IndivClassifyEnabled() const {
+    return !loaded_spectra_.empty() && doc_.Statistics().ClassCount() > 0;
+}
+
+void MainForm::DeleteFeatureSpace() {
+    const int id = doc_.Session().FeatureSpaceId();
+    if (id == 0) return;
+    orvane::DeleteFeatureSpace(doc_.Session(), id);
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::AddSensor(int sensor_id) {
+    const bool first = sensors_.Count() == 0;
+    for (const auto& sensor : doc_.Session().Sensors()) {
+        if (sensor->SensorId() == sensor_id) sensors_.Add(sensor->Name(), sensor_id);
+    }
+    if (first && sensors_.Count() > 0) {
+        sensors_.selected = 0;
+        doc_.Session().SetSensor(sensors_.SelectedData());
+        RefreshFeatureSpaceList();
+    }
+}
+
+std::string MainForm::SaveReport() { return doc_.SaveReport(); }
+
+bool MainForm::HasSensor() const { return doc_.Session().HasSensor(); }
+
+bool MainForm::SmoothingEditEnabled() const {
+    return HasStudy() && (smoothing_.selected == 1 || smoothing_.selected == 2);
+}
+
+bool MainForm::DerivativeMethodEnabled() const { return HasStudy() && derivative_order_ >= 1; }
+
+bool MainForm::DerivativeEditEnabled() const {
+    return DerivativeMethodEnabled() && derivative_method_ == kDerivativeSavGol;
+}
+
+bool MainForm::CommandEnabled(int command_id) const {
+    const MenuCommand* command = FindMenuCommand(command_id);
+    if (!command || !command->built) return false;
+    if (command->needs_sensor && !HasSensor()) return false;
+    switch (command_id) {
+        case kCmdFeatureSpaceDelete:
+        case kCmdFeatureSpaceEdit:
+        case kCmdFeatureSpaceCopyEdit:
+            return doc_.Session().FeatureSpaceId() != 0;
+        case kCmdBuildLibrary:
+            return HasStudy() && doc_.Session().FeatureSpaceId() != 0;
+        case kCmdWavebandFilterSetup:
+        case kCmdExport:
+        case kCmdDeleteStudy:
+        case kCmdStudyReport:
+        case kCmdImportSpectra:
+        case kCmdDiscriminantAnalysis:
+        case kCmdIndependentSet:
+        case kCmdSiteAccuracy:
+            return HasStudy();
+        default:
+            return true;
+    }
+}
+
+void MainForm::ShowDerivativeMethod() {
+    const DerivativeSettings* settings = doc_.Session().Derivative();
+    if (derivative_order_ >= 1 && settings) derivative_method_ = settings->Method();
+}
+
+void MainForm::OnChainChanged() {
+    ShowDerivativeMethod();
+    RefreshFeatureSpaceList();
+}
+
+void MainForm::SpectrumLoaded() {
+    if (!doc_.LoadedSpectra().empty())
+        loaded_spectra_.push_back(doc_.LoadedSpectra().back()->DisplayName());
+}
+
+void MainForm::ReportChanged() {
+    if (report_listener_) report_listener_();
+}
+
+void MainForm::LoadedSpectraRemoved() { loaded_spectra_.clear(); }
+
+}  // namespace orvane

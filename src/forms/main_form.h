@@ -1,0 +1,152 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "forms/orvane_doc.h"
+
+namespace orvane {
+
+class Frontend;
+struct StudyFields;
+
+// One entry of a drop-down list: its text and the identifier it stands for.
+struct FormItem {
+    std::string text;
+    int data = 0;
+};
+
+// A drop-down list as the form shows it. Items are always appended, so a position is the
+// order in which the item was added.
+struct FormList {
+    std::vector<FormItem> items;
+    int selected = -1;
+
+    void Clear();
+    void Add(std::string text, int data);
+    int Count() const { return static_cast<int>(items.size()); }
+    // The item data of the selected entry; 0 when none is selected.
+    int SelectedData() const;
+    // The position of the first entry with that item data; -1 when none has it.
+    int IndexOf(int data) const;
+};
+
+// The main form without its widgets: what each control holds, which controls are enabled and
+// the cascade that keeps the session in step with the selections. The window only mirrors
+// it and forwards the user's actions.
+class MainForm : public DocumentListener {
+  public:
+    static constexpr int kMaxDerivativeOrder = 30;
+    static constexpr const char* kNoFeatureSpace = "No feature spaces of this type";
+
+    explicit MainForm(COrvaneDoc& doc);
+    ~MainForm() override;
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+
+    // Fills the selectors and makes the first study current with the form's chain controls.
+    void InitialUpdate();
+
+    // --- the user's actions ------------------------------------------------------------------
+    void SelectStudy(int index);
+    // After a study was created: select its entry and make it current. An identifier the
+    // list does not hold changes nothing and returns false.
+    bool MakeStudyCurrent(int study_id);
+    // Refills the study list and makes its first study current.
+    void RefreshStudyList();
+    // Stores a new study and makes it current with the form's chain controls; returns its id.
+    // Throws OrvaneError (nothing stored, the form unchanged) when a field is refused.
+    int CreateStudy(const StudyFields& fields, Frontend& frontend);
+    // Asks first; false when the user cancelled. Afterwards the first remaining study is
+    // current with the form's chain controls.
+    bool DeleteCurrentStudy(Frontend& frontend);
+    void StudyReport(Frontend& frontend);
+    // Imports the current study's folder tree.
+    void ImportSpectra(Frontend& frontend);
+    void SelectSensor(int index);
+    void SelectSmoothing(int index);
+    // 0..30; a value outside keeps the previous order and returns false.
+    bool SetDerivativeOrder(int order);
+    void SetDerivativeMethod(int method);
+    void SetFeatureSpaceType(int type);
+    void SelectFeatureSpace(int index);
+    void SelectClassifier(int index);
+    // Deletes the current feature space with its libraries; nothing when there is none.
+    void DeleteFeatureSpace();
+    // After a sensor import: the new sensor joins the sensor list.
+    void AddSensor(int sensor_id);
+    // Saves the report; the path on success. A failure is reported and rethrown.
+    std::string SaveReport();
+    // Builds the library of the current configuration; false without a feature space.
+    bool BuildLibrary(Frontend& frontend);
+    // Classifies the loaded spectra at the given rows (in ascending row order) with the
+    // loaded library and reports each ranking. Rows outside the list are skipped.
+    void IndivClassify(std::vector<int> rows);
+
+    void RefreshFeatureSpaceList();
+    // After a feature space was saved: the list is refilled with that one selected when it
+    // is offered, else the first.
+    void ShowFeatureSpace(int feature_space_id);
+    void RefreshLibraryStatus();
+    // The loaded library's classes: folder names with their species ids, in library order.
+    FormList LibraryClasses() const;
+
+    // --- what the form shows -----------------------------------------------------------------
+    const FormList& Studies() const { return studies_; }
+    const FormList& Smoothing() const { return smoothing_; }
+    const FormList& Sensors() const { return sensors_; }
+    const FormList& FeatureSpaces() const { return feature_spaces_; }
+    const FormList& Classifiers() const { return classifiers_; }
+    int DerivativeOrder() const { return derivative_order_; }
+    int DerivativeMethod() const { return derivative_method_; }
+    int FeatureSpaceType() const { return doc_.FeatureSpaceType(); }
+    std::string LibraryStatus() const { return doc_.LibraryStatus(); }
+    const std::vector<std::string>& LoadedSpectra() const { return loaded_spectra_; }
+    const std::string& ReportText() const { return doc_.ReportText().Text(); }
+
+    bool HasStudy() const { return studies_.selected >= 0; }
+    bool HasSensor() const;
+    // The chain controls change the current study's rows, so they need a study.
+    bool ChainControlsEnabled() const { return HasStudy(); }
+    bool SmoothingEditEnabled() const;
+    bool DerivativeMethodEnabled() const;
+    bool DerivativeEditEnabled() const;
+    // Classifying needs loaded spectra and a loaded library.
+    bool IndivClassifyEnabled() const;
+    bool CommandEnabled(int command_id) const;
+
+    // Called whenever the report text changed, so the window can show the newest text.
+    void SetReportListener(std::function<void()> listener) {
+        report_listener_ = std::move(listener);
+    }
+
+    // DocumentListener
+    void SpectrumLoaded() override;
+    void ReportChanged() override;
+    void LoadedSpectraRemoved() override;
+
+  private:
+    void FillStudyList();
+    // Refills the study list and runs the form study change for `study_id`, or for the first
+    // study when the list does not hold it.
+    void ReloadStudies(int study_id);
+    void FillFeatureSpaceList(int preferred_id);
+    void FillSensorList();
+    void ApplyChainControls();
+    void ShowDerivativeMethod();
+    void OnChainChanged();
+
+    COrvaneDoc& doc_;
+    FormList studies_;
+    FormList smoothing_;
+    FormList sensors_;
+    FormList feature_spaces_;
+    FormList classifiers_;
+    int derivative_order_ = 0;
+    int derivative_method_ = 0;
+    std::vector<std::string> loaded_spectra_;
+    std::function<void()> report_listener_;
+};
+
+}  // namespace orvane

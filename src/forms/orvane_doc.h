@@ -1,0 +1,101 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/config_file.h"
+#include "base/report_buffer.h"
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class Site;
+class Species;
+class Spectra_factory_class;
+class SpectralStatistics;
+class Spectrum;
+
+// What the document tells the form it serves: the three notifications the form acts on.
+class DocumentListener {
+  public:
+    virtual ~DocumentListener() = default;
+    virtual void SpectrumLoaded() {}
+    virtual void ReportChanged() {}
+    virtual void LoadedSpectraRemoved() {}
+};
+
+// The one document of a run: it owns the session, the import component, the report buffer
+// and the spectra lists from start-up to the end.
+class COrvaneDoc {
+  public:
+    // Reads the configuration once (FileNotFoundError when it is missing) and connects
+    // (ConnectError with the server's text); the configuration is not kept open.
+    explicit COrvaneDoc(const std::string& config_path = ConfigFile::kDefaultName);
+    ~COrvaneDoc();
+    COrvaneDoc(const COrvaneDoc&) = delete;
+    COrvaneDoc& operator=(const COrvaneDoc&) = delete;
+
+    // "Connected to <database> on <server>".
+    std::string Title() const;
+
+    ProcessingSession& Session() { return *session_; }
+    Spectra_factory_class& Factory() { return *factory_; }
+    SpectralStatistics& Statistics() { return *statistics_; }
+    const SpectralStatistics& Statistics() const { return *statistics_; }
+    const ReportBuffer& ReportText() const { return report_; }
+
+    // Appends an entry to the report and tells the listener.
+    void Report(const std::string& text);
+    void SetListener(DocumentListener* listener) { listener_ = listener; }
+
+    // The study change every component must see: the import component, the statistics object,
+    // then the session; the library of the new study's configuration is loaded after it.
+    void StudyChange(int study_id);
+
+    // The type the DI / NTBI / PCT buttons choose. A new type is recorded, its name loaded
+    // and reported; the current type again does nothing. Returns whether it changed.
+    bool ChangeFeatureSpaceType(int type);
+    int FeatureSpaceType() const { return fs_type_; }
+
+    // Reloads the library of the current configuration, and whether one is current for it
+    // (as the last load or build found).
+    void LoadLibrary();
+    bool IsLibraryValid() const;
+    // "Ready" or "Not Ready", from the last load or build.
+    std::string LibraryStatus() const;
+    // Builds the library of the current configuration and reloads it; false without a
+    // current feature space.
+    bool BuildLibrary(Frontend& frontend);
+
+    // Reads a file into the loaded-spectra list and tells the listener.
+    void LoadSpectrumFile(const std::string& path);
+    void LoadZProfile(const std::string& path);
+    void RemoveLoadedSpectra();
+    const std::vector<std::unique_ptr<Spectrum>>& LoadedSpectra() const { return loaded_; }
+    std::vector<Site*>& Sites() { return sites_; }
+    std::vector<std::unique_ptr<Species>>& SpeciesList() { return species_; }
+
+    // Where the report is saved: output folder, "report_window_output", "txt".
+    std::string ReportPath() const;
+    // Saves the report there and returns the path; throws OrvaneError when it cannot.
+    std::string SaveReport() const;
+
+  private:
+    void AddLoaded(std::unique_ptr<Spectrum> spectrum);
+
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<Spectra_factory_class> factory_;
+    // After the factory, which it uses, so that it goes first.
+    std::unique_ptr<SpectralStatistics> statistics_;
+    ReportBuffer report_;
+    int fs_type_ = 0;
+    DocumentListener* listener_ = nullptr;
+    // Declared last so that spectra go before the session they refer to.
+    std::vector<std::unique_ptr<Spectrum>> loaded_;
+    std::vector<Site*> sites_;
+    std::vector<std::unique_ptr<Species>> species_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,107 @@
+#include "spectra/waveband_filter.h"
+
+#include "base/orvane_error.h"
+#include "spectra/band_vector.h"
+#include "store/database.h"
+
+namespace orvane {
+
+void WavebandFilter::CheckRoom() const {
+    if (Count() >= kMaxEntries)
+        throw OrvaneError("A waveband filter holds at most 100 entries; this one is full.");
+}
+
+void WavebandFilter::AddBand(int wavelength) {
+    CheckRoom();
+    Entry e;
+    e.kind = 0;
+    e.band = wavelength;
+    e.lower = wavelength;
+    e.upper = wavelength;
+    entries_.push_back(e);
+}
+
+void WavebandFilter::AddRange(int lower, int upper) {
+    CheckRoom();
+    Entry e;
+    e.kind = 1;
+    e.lower = lower;
+    e.upper = upper;
+    entries_.push_back(e);
+}
+
+bool WavebandFilter::Excludes(int wavelength) const {
+    for (const Entry& e : entries_) {
+        if (e.kind == 1) {
+            if (e.lower <= wavelength && wavelength <= e.upper) return true;
+        } else if (e.band == wavelength) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void WavebandFilter::Remove(int index) {
+    if (index < 0 || index >= Count()) return;
+    entries_.erase(entries_.begin() + index);
+}
+
+void WavebandFilter::CopyFrom(const WavebandFilter& other) {
+    entries_ = other.entries_;
+    filter_id_ = 0;
+}
+
+void WavebandFilter::Widen(int nl, int nr, const BandVector& mask) {
+    if (mask.Count() == 0) return;
+    // The axis ends are internal entries, not the user's, so they do not count against the
+    // limit of the list.
+    if (nl > 0) {
+        const int w = static_cast<int>(mask.X(mask.First()));
+        entries_.push_back(Entry{1, w, w, 0});
+    }
+    if (nr > 0) {
+        const int w = static_cast<int>(mask.X(mask.Last()));
+        entries_.push_back(Entry{1, w, w, 0});
+    }
+    for (Entry& e : entries_) {
+        if (e.kind == 0) {
+            e.kind = 1;
+            e.lower = e.upper = e.band;
+        }
+        if (nl > 0) {
+            if (const BandEntry* near = mask.Nearest(e.upper, 0, true)) {
+                if (const BandEntry* to = mask.EntryAt(near->index + nl - 1))
+                    e.upper = static_cast<int>(to->x);
+            }
+        }
+        if (nr > 0) {
+            if (const BandEntry* near = mask.Nearest(e.lower, 1, true)) {
+                if (const BandEntry* to = mask.EntryAt(near->index - (nr - 1)))
+                    e.lower = static_cast<int>(to->x);
+            }
+        }
+    }
+}
+
+void WavebandFilter::Load(Database& db, int study_id) {
+    std::vector<Entry> loaded;
+    int filter_id = 0;
+    db.QueryInt(Sql("select waveband_filter_id from waveband_filter where study_id = %i", study_id),
+                filter_id);
+    ResultSet rows = db.Query(Sql(
+        "select lower_wavelength, upper_wavelength from waveband_filter_range where study_id = %i",
+        study_id));
+    while (rows.Next()) {
+        if (static_cast<int>(loaded.size()) >= kMaxEntries)
+            throw OrvaneError("The study's waveband filter has more than 100 ranges.");
+        Entry e;
+        e.kind = 1;
+        e.lower = rows.Int(0);
+        e.upper = rows.Int(1);
+        loaded.push_back(e);
+    }
+    entries_ = std::move(loaded);
+    filter_id_ = filter_id;
+}
+
+}  // namespace orvane

@@ -1,0 +1,67 @@
+#include "study/folder_walker.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "base/orvane_error.h"
+
+namespace orvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> List(const std::string& folder, bool folders) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
+    std::vector<std::string> names;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code status_ec;
+        const bool is_folder = it->symlink_status(status_ec).type() == fs::file_type::directory;
+        if (is_folder == folders) names.push_back(name);
+    }
+    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
+    // std::string compares as unsigned bytes through char_traits, which is UTF-8 code order.
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    const bool has_separator = !folder.empty() && folder.back() == '/';
+    for (const std::string& name : names)
+        paths.push_back(folder + (has_separator ? "" : "/") + name);
+    return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> FolderWalker::SubFolders(const std::string& folder) {
+    return List(folder, true);
+}
+
+std::vector<std::string> FolderWalker::Files(const std::string& folder) {
+    return List(folder, false);
+}
+
+std::string LastPathPart(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    // A backslash is an ordinary character of a name here.
+    const size_t slash = trimmed.rfind('/');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+int SiteFolderNumber(const std::string& folder_name, int position) {
+    if (folder_name.size() <= 4 || folder_name.compare(0, 4, "site") != 0) return position;
+    // The number is read as the C library reads an integer (blanks, a sign, then digits), so
+    // "site-1" and "site-2" stay two sites; values beyond an int are clamped.
+    const long long value = std::strtoll(folder_name.c_str() + 4, nullptr, 10);
+    return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
+                                                  std::numeric_limits<int>::max()));
+}
+
+}  // namespace orvane

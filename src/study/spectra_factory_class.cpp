@@ -1,0 +1,179 @@
+#include "study/spectra_factory_class.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+#include "base/config_file.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+// Statement ids are formatted with their low 32 bits.
+int Low32(int64_t id) { return static_cast<int>(static_cast<uint32_t>(id)); }
+
+struct SpectrumRow {
+    int spectrum_id = 0;
+    int spectrum_no = 0;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;
+    int site_no = 0;
+};
+
+void CheckBlob(const Statement& stmt, unsigned column, int spectrum_id) {
+    if (stmt.IsNull(column) || stmt.Length(column) != kSpectrumBlobBytes)
+        throw OrvaneError("Spectrum " + std::to_string(spectrum_id) + " has " +
+                          std::to_string(stmt.IsNull(column) ? 0 : stmt.Length(column)) +
+                          " bytes of reflectances where 8600 were expected; the row is rejected.");
+}
+}  // namespace
+
+Spectra_factory_class::Spectra_factory_class(ConfigFile& config, ProcessingSession& session)
+    : Spectra_factory_class(config.OutputDrive(), config.OutputDir(), session) {}
+
+Spectra_factory_class::Spectra_factory_class(std::string output_drive, std::string output_dir,
+                                             ProcessingSession& session)
+    : session_(session), output_drive_(std::move(output_drive)), output_dir_(std::move(output_dir)) {}
+
+Spectra_factory_class::~Spectra_factory_class() = default;
+
+void Spectra_factory_class::SetStudy(int study_id) {
+    study_id_ = study_id;
+    session_.Db().QueryText(Sql("SELECT datapath FROM study where study_id = %i", study_id),
+                            data_path_);
+}
+
+ImportCounts Spectra_factory_class::ImportStudySpectra(Frontend& frontend) {
+    return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
+}
+
+std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) {
+    Database& db = session_.Db();
+    const int id = Low32(species_id);
+    int site_count = 0;
+    db.QueryInt(Sql("SELECT count(*) FROM species s, site site where s.species_id = %i and "
+                    "site.species_id = s.species_id",
+                    id),
+                site_count);
+    auto species = std::make_unique<Species>(&session_, site_count);
+    species->species_id_ = species_id;
+    species->connection_ = &db;
+    {
+        ResultSet rows = db.Query(
+            Sql("SELECT common_name, latin_name, maori_name, folder_name FROM species where "
+                "species_id = %i",
+                id));
+        while (rows.Next()) {
+            if (!rows.IsNull(0)) species->common_name_ = rows.String(0);
+            if (!rows.IsNull(1)) species->latin_name_ = rows.String(1);
+            if (!rows.IsNull(2)) species->maori_name_ = rows.String(2);
+            species->folder_name_ = rows.String(3);
+        }
+    }
+    std::vector<int64_t> site_ids;
+    {
+        ResultSet rows = db.Query(Sql("SELECT site_id FROM site where species_id = %i", id));
+        while (rows.Next()) site_ids.push_back(std::strtoll(rows.Text(0), nullptr, 10));
+    }
+    for (int64_t site_id : site_ids) species->AddSite(LoadSite(site_id));
+    species->GatherSpectra();
+    return species;
+}
+
+std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
+    Database& db = session_.Db();
+    const int id = Low32(site_id);
+    // One prepared statement reads every enabled spectrum of the site with the site's number
+    // in one round trip. The rows are what one LoadSpectrum per id would give, in id order; a
+    // site without enabled spectra gives no row and so, as its count query would, number 0.
+    if (!site_spectra_) {
+        site_spectra_ = std::make_unique<Statement>(
+            db,
+            "SELECT s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, s.longitude, "
+            "s.altitude, site.site_no FROM spectrum s, site site where s.site_id = ? and "
+            "s.disabled = 0 and site.site_id = s.site_id order by s.spectrum_id");
+    }
+    auto site = std::make_unique<Site>(&session_, 0, 0);
+    Statement& stmt = *site_spectra_;
+    SpectrumRow row;
+    std::array<float, kSpectrumBands> buffer{};
+    stmt.BindIntParams({id});
+    stmt.BindResultInt(0, &row.spectrum_id);
+    stmt.BindResultBlob(1, buffer.data(), kSpectrumBlobBytes);
+    stmt.BindResultInt(2, &row.spectrum_no);
+    stmt.BindResultDouble(3, &row.latitude);
+    stmt.BindResultDouble(4, &row.longitude);
+    stmt.BindResultDouble(5, &row.altitude);
+    stmt.BindResultInt(6, &row.site_no);
+    stmt.Execute();
+    while (stmt.Fetch()) {
+        CheckBlob(stmt, 1, row.spectrum_id);
+        site->SetSiteNumber(row.site_no);
+        auto spectrum = std::make_unique<Spectrum>(&session_);
+        spectrum->number_ = row.spectrum_no;
+        // A NULL leaves the bound buffer as the previous row filled it.
+        if (!stmt.IsNull(3)) spectrum->latitude_ = row.latitude;
+        if (!stmt.IsNull(4)) spectrum->longitude_ = row.longitude;
+        if (!stmt.IsNull(5)) spectrum->altitude_ = row.altitude;
+        spectrum->SetReflectances(buffer.data());
+        site->AddMember(std::move(spectrum));
+    }
+    return site;
+}
+
+std::unique_ptr<Spectrum> Spectra_factory_class::LoadSpectrum(int64_t spectrum_id) {
+    Database& db = session_.Db();
+    const int id = Low32(spectrum_id);
+    if (!one_spectrum_) {
+        one_spectrum_ = std::make_unique<Statement>(
+            db,
+            "SELECT reflectances, spectrum_no, latitude, longitude, altitude FROM spectrum "
+            "where spectrum_id = ?");
+    }
+    Statement& stmt = *one_spectrum_;
+    auto spectrum = std::make_unique<Spectrum>(&session_);
+    std::array<float, kSpectrumBands> buffer{};
+    int number = 0;
+    double lat = 0.0, lon = 0.0, alt = 0.0;
+    stmt.BindIntParams({id});
+    stmt.BindResultBlob(0, buffer.data(), kSpectrumBlobBytes);
+    stmt.BindResultInt(1, &number);
+    stmt.BindResultDouble(2, &lat);
+    stmt.BindResultDouble(3, &lon);
+    stmt.BindResultDouble(4, &alt);
+    stmt.Execute();
+    bool found = false;
+    while (stmt.Fetch()) {
+        CheckBlob(stmt, 0, id);
+        found = true;
+        spectrum->number_ = number;
+        spectrum->latitude_ = lat;
+        spectrum->longitude_ = lon;
+        spectrum->altitude_ = alt;
+        spectrum->SetReflectances(buffer.data());
+    }
+    if (!found)
+        throw OrvaneError("There is no spectrum with id " + std::to_string(spectrum_id) + ".");
+    return spectrum;
+}
+
+std::string Spectra_factory_class::MakeOutputPath(const std::string& name,
+                                                  const std::string& extension) const {
+    std::string dir = output_drive_ + output_dir_;
+    if (!dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(dir, ec);
+        if (ec && !std::filesystem::is_directory(dir))
+            throw OrvaneError("Could not create the output folder " + dir + ": " + ec.message());
+        if (dir.back() != '/' && dir.back() != '\\') dir += '/';
+    }
+    std::string path = dir + name;
+    if (!extension.empty()) path += (extension[0] == '.' ? "" : ".") + extension;
+    return path;
+}
+
+}  // namespace orvane

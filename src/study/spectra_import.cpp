@@ -1,0 +1,384 @@
+#include "study/spectra_import.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "spectra/field_spectrum_reader.h"
+#include "study/folder_walker.h"
+#include "store/array_codec.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+// Column sizes of the schema, in characters.
+constexpr size_t kFolderNameChars = 80;
+constexpr size_t kPathChars = 1024;
+// A stored path name in bytes: up to four per character.
+constexpr unsigned long kPathBytes = 4 * kPathChars;
+
+int Low32(int64_t id) { return static_cast<int>(static_cast<uint32_t>(id)); }
+
+size_t Utf8Length(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// Ends the progress display however the import ends.
+class ProgressScope {
+  public:
+    ProgressScope(Frontend& frontend, const std::string& title, int total) : frontend_(frontend) {
+        frontend_.BeginProgress(title, total);
+    }
+    ~ProgressScope() { frontend_.EndProgress(); }
+
+  private:
+    Frontend& frontend_;
+};
+
+// Species folder, site folder and file name: what identifies a measurement even when the
+// study's folder tree has been moved since it was imported.
+std::string TreePath(const std::string& path) {
+    size_t start = path.size();
+    for (int parts = 0; parts < 3 && start != std::string::npos && start > 0; ++parts)
+        start = path.rfind('/', start - 1);
+    return start == std::string::npos ? path : path.substr(start + 1);
+}
+
+// The reader names the file in its message; the skip line names it already.
+std::string ReasonOf(const OrvaneError& e, const std::string& path) {
+    const std::string prefix = "Field spectrum file " + path + " was not read: ";
+    std::string text = e.what();
+    if (text.compare(0, prefix.size(), prefix) == 0) text = text.substr(prefix.size());
+    if (!text.empty() && text.back() == '.') text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string AsUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        size_t length = c < 0x80           ? 1
+                        : (c >> 5) == 0x6  ? 2
+                        : (c >> 4) == 0xE  ? 3
+                        : (c >> 3) == 0x1E ? 4
+                                           : 0;
+        bool valid = length > 0 && i + length <= bytes.size();
+        for (size_t k = 1; valid && k < length; ++k)
+            valid = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+        if (valid && length > 1) {
+            // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8 either.
+            unsigned cp = c & (0x7F >> length);
+            for (size_t k = 1; k < length; ++k)
+                cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+            const unsigned minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+            valid = cp >= minimum && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+        }
+        if (valid) {
+            out.append(bytes, i, length);
+            i += length;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string CaptureDateText(const CaptureTime& t) {
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 1000 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > kDays[t.month - 1] || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
+        t.second < 0 || t.second > 59)
+        return "";
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    if (t.month == 2 && t.day == 29 && !leap) return "";
+    char text[32];
+    std::snprintf(text, sizeof text, "%i%02i%02i%02i%02i%02i", t.year, t.month, t.day, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+// Prepared once per import and used for every row.
+struct SpectraImport::Statements {
+    explicit Statements(Database& db)
+        : find_species(db,
+                       "SELECT species_id, folder_name FROM species where folder_name = ? AND "
+                       "study_id = ?"),
+          insert_species(db, "INSERT into species (folder_name, study_id) VALUES (?, ?)"),
+          find_site(db,
+                    "SELECT site_id FROM site where species_id = ? AND site_no = ? AND study_id "
+                    "= ?"),
+          insert_site(db,
+                      "INSERT into site (site_no, species_id, capture_date, study_id) VALUES (?, "
+                      "?, ?, ?)"),
+          site_numbers(db,
+                       "SELECT spectrum_no, pathname FROM spectrum where species_id = ? AND "
+                       "site_id = ? AND study_id = ?"),
+          site_position(db,
+                        "UPDATE site set longitude = (SELECT avg(longitude) FROM spectrum where "
+                        "site_id = ?), latitude = (SELECT avg(latitude) FROM spectrum where "
+                        "site_id = ?), altitude = (SELECT avg(altitude) FROM spectrum where "
+                        "site_id = ?) where site_id = ?") {}
+
+    Statement find_species;
+    Statement insert_species;
+    Statement find_site;
+    Statement insert_site;
+    Statement site_numbers;
+    Statement site_position;
+
+    // Spectra go in several rows per statement, since the round trip costs more than the
+    // row; one statement per row count, prepared when first needed.
+    Statement& InsertSpectra(Database& db, size_t rows) {
+        std::unique_ptr<Statement>& stmt = insert_spectra[rows];
+        if (!stmt) {
+            std::string sql =
+                "INSERT into spectrum(species_id, site_id, spectrum_no, latitude, longitude, "
+                "altitude, study_id, asd_comment, pathname, reflectances) VALUES ";
+            for (size_t i = 0; i < rows; ++i)
+                sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+            stmt = std::make_unique<Statement>(db, sql);
+        }
+        return *stmt;
+    }
+    std::map<size_t, std::unique_ptr<Statement>> insert_spectra;
+};
+
+SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
+    : session_(session), frontend_(frontend) {}
+
+SpectraImport::~SpectraImport() = default;
+
+void SpectraImport::Skip(const std::string& what, const std::string& reason) {
+    frontend_.Report("Skipped " + what + ": " + reason + "\n");
+    ++counts_.skipped;
+}
+
+ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& data_path) {
+    study_id_ = study_id;
+    counts_ = ImportCounts{};
+    site_numbers_.clear();
+    if (study_id == 0) throw OrvaneError("There is no current study to import into.");
+    std::error_code ec;
+    if (data_path.empty() || !std::filesystem::is_directory(data_path, ec))
+        throw OrvaneError("The study's data path \"" + data_path + "\" is not a folder.");
+    const std::vector<std::string> folders = FolderWalker::SubFolders(data_path);
+    if (!statements_) statements_ = std::make_unique<Statements>(session_.Db());
+
+    const int total = static_cast<int>(folders.size());
+    ProgressScope progress(frontend_, "Loading spectra to database", total);
+    for (int i = 0; i < total; ++i) {
+        if (frontend_.Cancelled()) {
+            frontend_.Report(Sql("Import cancelled after %i of %i species folders\n", i, total));
+            break;
+        }
+        const std::string folder_name = LastPathPart(folders[i]);
+        if (Utf8Length(AsUtf8(folder_name)) > kFolderNameChars) {
+            Skip(folders[i], "a species folder name holds at most 80 characters");
+            frontend_.StepProgress(i + 1);
+            continue;
+        }
+        std::unique_ptr<Species> species = ReadSpeciesFolder(folders[i]);
+        frontend_.Report("Processing " + species->folder_name_ + "\n");
+        try {
+            Transaction transaction(session_.Db());
+            InsertSpecies(*species);
+            transaction.Commit();
+        } catch (const DbError& e) {
+            throw DbError("The import stopped at species folder '" + species->folder_name_ +
+                          "'; nothing of it was stored, species stored before it are kept.\n" +
+                          e.what());
+        }
+        site_numbers_.clear();
+        frontend_.StepProgress(i + 1);
+    }
+    return counts_;
+}
+
+std::unique_ptr<Species> SpectraImport::ReadSpeciesFolder(const std::string& path) {
+    std::vector<std::string> folders;
+    try {
+        folders = FolderWalker::SubFolders(path);
+    } catch (const OrvaneError& e) {
+        Skip(path, e.what());
+    }
+    auto species = std::make_unique<Species>(&session_, static_cast<int>(folders.size()));
+    species->folder_name_ = LastPathPart(path);
+    species->path_ = path;
+    for (size_t j = 0; j < folders.size(); ++j)
+        species->AddSite(ReadSiteFolder(folders[j], static_cast<int>(j + 1)));
+    species->GatherSpectra();
+    return species;
+}
+
+std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int position) {
+    const int site_no = SiteFolderNumber(LastPathPart(path), position);
+    std::vector<std::string> files;
+    try {
+        files = FolderWalker::Files(path);
+    } catch (const OrvaneError& e) {
+        Skip(path, e.what());
+    }
+    auto site = std::make_unique<Site>(&session_, site_no, static_cast<int>(files.size()));
+    site->path_ = path;
+    for (const std::string& file : files) {
+        if (Utf8Length(AsUtf8(file)) > kPathChars) {
+            Skip(file, "a path holds at most 1024 characters");
+            continue;
+        }
+        try {
+            site->AddMember(ReadFieldSpectrumFile(file, &session_));
+        } catch (const OrvaneError& e) {
+            Skip(file, ReasonOf(e, file));
+        }
+    }
+    return site;
+}
+
+void SpectraImport::InsertSpecies(Species& species) {
+    const std::string folder_name = AsUtf8(species.folder_name_);
+    Statement& find = statements_->find_species;
+    int id = 0;
+    std::array<char, 4 * kFolderNameChars> name{};
+    find.SetText(0, folder_name);
+    find.SetInt(1, study_id_);
+    find.BindResultInt(0, &id);
+    find.BindResultBlob(1, name.data(), static_cast<unsigned long>(name.size()));
+    find.Execute();
+    // The server compares names without regard to case or trailing blanks; folders that
+    // differ only so are different species here, as they are on disk.
+    int64_t species_id = 0;
+    while (find.Fetch()) {
+        const std::string stored(name.data(), std::min<size_t>(find.Length(1), name.size()));
+        if (stored == folder_name) species_id = id;
+    }
+    if (species_id == 0) {
+        Statement& insert = statements_->insert_species;
+        insert.SetText(0, folder_name);
+        insert.SetInt(1, study_id_);
+        insert.Execute();
+        species_id = insert.InsertId();
+        ++counts_.species;
+    }
+    species.species_id_ = species_id;
+    for (int i = 0; i < species.SiteCount(); ++i) InsertSite(*species.SiteAt(i), species_id);
+}
+
+void SpectraImport::InsertSite(Site& site, int64_t species_id) {
+    if (site.MemberCount() == 0) return;
+    Statement& find = statements_->find_site;
+    int id = 0;
+    find.SetInt(0, Low32(species_id));
+    find.SetInt(1, site.SiteNumber());
+    find.SetInt(2, study_id_);
+    find.BindResultInt(0, &id);
+    find.Execute();
+    int64_t site_id = 0;
+    while (find.Fetch()) site_id = id;
+
+    if (site_id == 0) {
+        Statement& insert = statements_->insert_site;
+        const std::string date = CaptureDateText(site.Member(0)->capture_time_);
+        insert.SetInt(0, site.SiteNumber());
+        insert.SetInt(1, Low32(species_id));
+        if (date.empty())
+            insert.SetNull(2);
+        else
+            insert.SetText(2, date);
+        insert.SetInt(3, study_id_);
+        insert.Execute();
+        site_id = insert.InsertId();
+        site_numbers_[site_id];
+        ++counts_.sites;
+    } else if (!site_numbers_.count(site_id)) {
+        std::map<int, StoredNumber>& numbers = site_numbers_[site_id];
+        Statement& stored = statements_->site_numbers;
+        int number = 0;
+        std::vector<char> path(kPathBytes);
+        stored.SetInt(0, Low32(species_id));
+        stored.SetInt(1, Low32(site_id));
+        stored.SetInt(2, study_id_);
+        stored.BindResultInt(0, &number);
+        stored.BindResultBlob(1, path.data(), kPathBytes);
+        stored.Execute();
+        while (stored.Fetch())
+            numbers[number] = {std::string(path.data(), std::min(stored.Length(1), kPathBytes)),
+                               false};
+    }
+
+    pending_.clear();
+    for (int i = 0; i < site.MemberCount(); ++i)
+        InsertSpectrum(*site.Member(i), species_id, site_id, site.SiteNumber());
+    if (pending_.empty()) return;
+    WritePendingSpectra(species_id, site_id);
+    Statement& position = statements_->site_position;
+    for (unsigned k = 0; k < 4; ++k) position.SetInt(k, Low32(site_id));
+    position.Execute();
+}
+
+void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, int64_t site_id,
+                                   int site_no) {
+    const std::string path = AsUtf8(spectrum.path_);
+    std::map<int, StoredNumber>& numbers = site_numbers_[site_id];
+    auto taken = numbers.find(spectrum.number_);
+    if (taken != numbers.end()) {
+        // The same file found again is simply already stored; another file with its number
+        // would be lost without a word.
+        const bool same_file =
+            !taken->second.this_import && TreePath(taken->second.path) == TreePath(path);
+        if (!same_file)
+            Skip(spectrum.path_, Sql("spectrum number %i of site %i is already taken by %s",
+                                     spectrum.number_, site_no, taken->second.path.c_str()));
+        return;
+    }
+    numbers[spectrum.number_] = {path, true};
+    pending_.push_back(&spectrum);
+}
+
+void SpectraImport::WritePendingSpectra(int64_t species_id, int64_t site_id) {
+    constexpr size_t kBatch = 16;
+    Database& db = session_.Db();
+    std::vector<std::string> texts;
+    for (size_t first = 0; first < pending_.size(); first += kBatch) {
+        const size_t rows = std::min(kBatch, pending_.size() - first);
+        Statement& insert = statements_->InsertSpectra(db, rows);
+        // Texts and blobs are held here until the statement has run.
+        texts.assign(rows, std::string());
+        for (size_t r = 0; r < rows; ++r) {
+            const Spectrum& spectrum = *pending_[first + r];
+            const unsigned at = static_cast<unsigned>(r * 10);
+            insert.SetInt(at, Low32(species_id));
+            insert.SetInt(at + 1, Low32(site_id));
+            insert.SetInt(at + 2, spectrum.number_);
+            insert.SetDouble(at + 3, spectrum.latitude_);
+            insert.SetDouble(at + 4, spectrum.longitude_);
+            insert.SetDouble(at + 5, spectrum.altitude_);
+            insert.SetInt(at + 6, study_id_);
+            insert.SetText(at + 7, AsUtf8(spectrum.comment_));
+            insert.SetText(at + 8, AsUtf8(spectrum.path_));
+            // The row and its reflectances go in one statement, so they can never land apart.
+            texts[r] = EncodeFloats(spectrum.reflectances_.data(), kSpectrumBands);
+            insert.SetBlob(at + 9, texts[r].data(), static_cast<unsigned long>(texts[r].size()));
+        }
+        insert.Execute();
+        counts_.spectra += static_cast<int>(rows);
+    }
+    pending_.clear();
+}
+
+}  // namespace orvane

@@ -1,0 +1,160 @@
+#include "study/study_management.h"
+
+#include <array>
+
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kMaxSamples = 10000;
+
+// Every child table before the study row; statistics and mixtures while the species that
+// select them still exist.
+struct DeleteStep {
+    const char* statement;
+    const char* reported;
+};
+const std::array<DeleteStep, 12> kDeleteSteps = {{
+    {"delete from statistic where species_id in (select species_id from species where study_id "
+     "= %i)",
+     "  Deleted statistic rows\n"},
+    {"delete from mixture where species_id in (select species_id from species where study_id = "
+     "%i)",
+     "  Deleted mixture rows\n"},
+    {"delete from library where study_id = %i", "  Deleted library rows\n"},
+    {"delete from pca_data where study_id = %i", "  Deleted pca_data rows\n"},
+    {"delete from spectrum where study_id = %i", "  Deleted spectrum rows\n"},
+    {"delete from site where study_id = %i", "  Deleted site rows\n"},
+    {"delete from species where study_id = %i", "  Deleted species rows\n"},
+    {"delete from waveband_filter_range where study_id = %i",
+     "  Deleted waveband_filter_range rows\n"},
+    {"delete from waveband_filter where study_id = %i", "  Deleted waveband_filter rows\n"},
+    {"delete from derivative where study_id = %i", "  Deleted derivative rows\n"},
+    {"delete from smoothing_filter where study_id = %i", "  Deleted smoothing_filter rows\n"},
+    {"delete from study where study_id = %i", "  Deleted study rows\n"},
+}};
+
+// Characters, not bytes, so that a name is never cut inside a UTF-8 sequence.
+std::string FirstCharacters(const std::string& text, size_t count, bool& cut) {
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (chars == count) {
+            cut = true;
+            return text.substr(0, i);
+        }
+        ++chars;
+    }
+    cut = false;
+    return text;
+}
+
+}  // namespace
+
+StudyManagement::StudyManagement(ProcessingSession& session, Frontend& frontend)
+    : session_(session), frontend_(frontend) {}
+
+int StudyManagement::CreateStudy(const StudyFields& f) {
+    if (f.min_samples < 0 || f.min_samples > kMaxSamples)
+        throw OrvaneError("Please enter an integer between 0 and 10000.");
+    if (f.name.find_first_not_of(" \t") == std::string::npos)
+        throw OrvaneError("Please enter a name for the study.");
+    Database& db = session_.Db();
+    Transaction transaction(db);
+    db.Execute(
+        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+            "values('%s', '%s', '%s', %i)",
+            db.Escape(f.name).c_str(), db.Escape(f.description).c_str(),
+            db.Escape(f.data_path).c_str(), f.min_samples));
+    const int study_id = static_cast<int>(db.InsertId());
+    db.Execute(
+        Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
+            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
+            "%i)",
+            0, study_id));
+    db.Execute(
+        Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
+            "values((select deriv_calc_method_id from derivative_calc_method where type = "
+            "%i), current_timestamp(6), %i)",
+            2, study_id));
+    db.Execute(
+        Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
+            "current_timestamp(6))",
+            study_id));
+    transaction.Commit();
+    session_.SetStudy(study_id);
+    return study_id;
+}
+
+bool StudyManagement::DeleteCurrentStudy() {
+    Database& db = session_.Db();
+    const int study_id = session_.StudyId();
+    std::string name;
+    if (study_id == 0 ||
+        !db.QueryText(Sql("select name from study where study_id = %i", study_id), name))
+        throw OrvaneError("There is no current study to delete.");
+    if (!frontend_.Confirm(Sql("Warning: \nThe study '%s' including all spectral data will be "
+                               "deleted!\nClick OK if you want to delete this study.",
+                               name.c_str())))
+        return false;
+    frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
+    // The step lines follow the commit, so that none claims a deletion that was undone.
+    {
+        Transaction transaction(db);
+        for (const DeleteStep& step : kDeleteSteps) db.Execute(Sql(step.statement, study_id));
+        transaction.Commit();
+    }
+    for (const DeleteStep& step : kDeleteSteps) frontend_.Report(step.reported);
+    frontend_.Report(Sql("Study '%s' has been removed from the database\n", name.c_str()));
+    int first = 0;
+    db.QueryInt("SELECT study_id FROM study LIMIT 1", first);
+    session_.SetStudy(first);
+    return true;
+}
+
+std::string StudyManagement::StudyReport() {
+    Database& db = session_.Db();
+    const int study_id = session_.StudyId();
+    std::string text;
+    {
+        ResultSet rows =
+            db.Query(Sql("select name, description, datapath, "
+                         "min_no_of_spec_per_endmember from study where study_id = %i",
+                         study_id));
+        bool found = false;
+        while (rows.Next()) {
+            found = true;
+            text = "Report about study '" + rows.String(0) + "':\n\nDescription:\n" +
+                   rows.String(1) + "\n\nDatapath:\n" + rows.String(2) +
+                   "\n\nNumber of minimum spectra per endmember:\n" + rows.Text(3);
+        }
+        if (!found) throw OrvaneError(Sql("There is no study with id %i.", study_id));
+    }
+    int species = 0;
+    db.QueryInt(Sql("select count(*) from species where study_id = %i", study_id), species);
+    text += Sql("\n\nNumber of species:\n%i", species);
+    int spectra = 0;
+    db.QueryInt(Sql("select count(*) from spectrum where study_id = %i", study_id), spectra);
+    text += Sql("\n\nNumber of spectra:\n%i", spectra);
+    if (spectra > 0) {
+        ResultSet rows = db.Query(Sql(
+            "select min(capture_date), max(capture_date) from site where study_id = %i", study_id));
+        while (rows.Next())
+            text += "\n\nSpectra capturing timeframe:\n" + rows.String(0) + " - " + rows.String(1);
+    }
+    frontend_.Report(text);
+    return text;
+}
+
+std::string FolderBrowserStatusText(const std::string& path) {
+    bool cut = false;
+    const std::string head = FirstCharacters(path, 35, cut);
+    return cut ? head + "..." : path;
+}
+
+}  // namespace orvane

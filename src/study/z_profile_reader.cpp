@@ -1,0 +1,97 @@
+#include "study/z_profile_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "base/text_file.h"
+#include "spectra/waveband_filter.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/sensor.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kHeaderLines = 3;
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
+    throw OrvaneError("Z profile " + path + " was not read: " + reason + ".");
+}
+
+// The first two tokens as wavelength and value; false when the line does not start with two
+// finite numbers.
+bool ParsePair(const std::string& line, double& wavelength, double& value) {
+    double numbers[2];
+    std::size_t pos = 0;
+    for (double& number : numbers) {
+        pos = line.find_first_not_of(" ,\t\r\n", pos);
+        if (pos == std::string::npos) return false;
+        const std::size_t end = std::min(line.find_first_of(" ,\t\r\n", pos), line.size());
+        const std::string token = line.substr(pos, end - pos);
+        char* stop = nullptr;
+        number = std::strtod(token.c_str(), &stop);
+        if (stop != token.c_str() + token.size() || !std::isfinite(number)) return false;
+        pos = end;
+    }
+    wavelength = numbers[0];
+    value = numbers[1];
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const ProcessingSession* session) {
+    const Sensor* sensor = session ? session->CurrentSensor() : nullptr;
+    if (!sensor) Refuse(path, "no sensor is selected to place its values on");
+    return ReadZProfile(path, *sensor, session->StudyFilter(), session);
+}
+
+std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& sensor,
+                                       const WavebandFilter* filter,
+                                       const ProcessingSession* session) {
+    TextFile file(path, '#');
+    try {
+        // Read-only access is enough, so a profile on a write-protected medium still opens.
+        file.OpenForReading();
+    } catch (const FileNotFoundError&) {
+        Refuse(path, "it does not exist or cannot be opened");
+    }
+    // Lines are read whole whatever their length, so a long line is never split in two.
+    file.MeasureLines();
+
+    auto spectrum = std::make_unique<Spectrum>(session);
+    SetSpectrumFileIdentity(*spectrum, path);
+    auto stage = std::make_unique<BandVector>(1, sensor.ElementCount(), session);
+    for (const SensorElement& e : sensor.Elements())
+        if (stage->InRange(e.number)) stage->Set(e.number, kNoValue, e.avg_wavelength);
+
+    std::string line;
+    for (int i = 0; i < kHeaderLines; ++i)
+        if (!file.NextLine(line)) break;
+    while (file.NextLine(line)) {
+        double wavelength = 0.0;
+        double value = 0.0;
+        // A line without a wavelength and a value (blank, a note) carries nothing to place;
+        // wavelengths no sensor could have are skipped before they are truncated.
+        if (!ParsePair(line, wavelength, value) || std::fabs(wavelength) > 1e6) continue;
+        if (value < 0.0) value = 0.0;
+        const int position = sensor.ElementByWavelength(wavelength);
+        if (position < 0) continue;
+        const SensorElement& element = sensor.Element(position);
+        if (!element.usable || !stage->InRange(element.number)) continue;
+        const bool excluded = filter && filter->Excludes(static_cast<int>(wavelength));
+        stage->Set(element.number, excluded ? kNoValue : value, wavelength);
+    }
+
+    int valid = 0;
+    for (const BandEntry& e : stage->Entries())
+        if (e.value != kNoValue) ++valid;
+    stage->SetValidCount(valid);
+    spectrum->synthesized_ = std::move(stage);
+    return spectrum;
+}
+
+}  // namespace orvane

@@ -1,0 +1,96 @@
+#include "base/report_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "base/orvane_error.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+const std::string kSep = ReportBuffer::kSeparator;
+
+TEST(ReportBuffer, ManySmallEntriesKeepOnlyTheNewestText) {
+    ReportBuffer buffer;
+    std::string everything;
+    size_t appended = 0;
+    for (int i = 0; appended < 40000; ++i) {
+        const std::string piece = "entry " + std::to_string(i);
+        buffer.Append(piece);
+        everything += piece + kSep;
+        appended += piece.size();
+    }
+    const std::string& kept = buffer.Text();
+    EXPECT_LE(kept.size(), ReportBuffer::kDefaultCapacity - 1);
+    EXPECT_GT(kept.size(), ReportBuffer::kDefaultCapacity - 200);
+    // The rolling rule only ever cuts at the front: what is kept is the end of the stream.
+    ASSERT_LT(kept.size(), everything.size());
+    EXPECT_EQ(kept, everything.substr(everything.size() - kept.size()));
+}
+
+TEST(ReportBuffer, DropsTheOldestTextOnlyWhenTheEntryDoesNotFit) {
+    // Each entry takes 99 characters with its separator; 199 characters fit in 200.
+    const size_t n = 99 - kSep.size();
+    const std::string a(n, 'a'), b(n, 'b'), c(n, 'c'), d(n + 1, 'd');
+    struct Case {
+        const char* name;
+        std::vector<std::string> entries;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"two fill it exactly", {a, b}, a + kSep + b + kSep},
+        {"a third pushes out the first", {a, b, c}, b + kSep + c + kSep},
+        {"one longer cuts 100 from the front",
+         {a, b, d},
+         (a + kSep + b + kSep).substr(100) + d + kSep},
+    };
+    for (const Case& c : cases) {
+        ReportBuffer buffer(200);
+        for (const std::string& e : c.entries) buffer.Append(e);
+        EXPECT_EQ(buffer.Text(), c.expected) << c.name;
+        EXPECT_LE(buffer.Text().size(), 199u) << c.name;
+    }
+}
+
+TEST(ReportBuffer, AnEntryLongerThanTheBufferKeepsItsEnd) {
+    ReportBuffer buffer(200);
+    buffer.Append("old");
+    std::string huge;
+    for (int i = 0; i < 100; ++i) huge += std::to_string(i) + ",";
+    buffer.Append(huge);
+    const std::string& kept = buffer.Text();
+    EXPECT_EQ(kept.size(), 199u);
+    EXPECT_EQ(kept, huge.substr(huge.size() - (199 - kSep.size())) + kSep);
+}
+
+TEST(ReportBuffer, SaveWritesTheWholeTextAndReportsAFileItCannotCreate) {
+    test::TempDir dir;
+    ReportBuffer buffer;
+    buffer.Append("first line\nsecond line");
+    buffer.Append("Changed Feature Space to NTBI");
+    const std::string path = dir.File("report_window_output.txt");
+    {
+        std::ofstream old(path);
+        old << "an earlier, much longer report that must not survive in the new file\n";
+    }
+    buffer.Save(path);
+    std::ifstream in(path);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(), buffer.Text());
+
+    const std::string unwritable = dir.File("no-such-folder/report_window_output.txt");
+    try {
+        buffer.Save(unwritable);
+        FAIL() << "saving into a missing folder succeeded";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("Could not open file:\n" + unwritable),
+                  std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,3 @@
+#pragma once
+
+#include "stats/spectral_statistics.h"

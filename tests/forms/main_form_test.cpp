@@ -1,0 +1,251 @@
+#include "forms/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "forms/menu_command.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "chain/derivative_settings.h"
+#include "study/spectra_factory_class.h"
+#include "spectra/spectrum.h"
+#include "store/array_codec.h"
+#include "base/matrix.h"
+#include "support/workbench_rows.h"
+
+namespace orvane {
+namespace {
+
+std::vector<std::string> Texts(const FormList& list) {
+    std::vector<std::string> texts;
+    for (const FormItem& item : list.items) texts.push_back(item.text);
+    return texts;
+}
+
+using test::Contains;
+
+// A workbench on a scratch database: sensors, starter feature spaces and studies as given,
+// then the document and the form as start-up creates them.
+class Workbench {
+  public:
+    Workbench(const std::string& tag, const std::vector<std::string>& sensors,
+              const std::vector<std::string>& studies)
+        : scratch_(tag) {
+        test::ImportSensors(scratch_, sensors);
+        test::LoadSeedFeatureSpaces(scratch_.Admin());
+        for (const std::string& name : studies)
+            study_ids_.push_back(test::MakeStudy(scratch_.Admin(), name));
+        doc_ = std::make_unique<COrvaneDoc>(scratch_.WriteConfig(dir_.Path()));
+        form_ = std::make_unique<MainForm>(*doc_);
+        form_->InitialUpdate();
+    }
+
+    Database& Admin() { return scratch_.Admin(); }
+    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
+    int FeatureSpaceId(const std::string& name) {
+        return Count("select feature_space_id from feature_space where name = '" + name + "'");
+    }
+
+    test::ScratchDatabase scratch_;
+    test::TempDir dir_;
+    std::vector<int> study_ids_;
+    std::unique_ptr<COrvaneDoc> doc_;
+    std::unique_ptr<MainForm> form_;
+};
+
+class MainFormTest : public ::testing::Test {
+  protected:
+    Workbench bench_{"form", {"landsat8_oli", "enmap"}, {"Kaimai ridge", "Coastal dunes"}};
+    COrvaneDoc& doc_ = *bench_.doc_;
+    MainForm& form_ = *bench_.form_;
+    ProcessingSession& session_ = bench_.doc_->Session();
+};
+
+TEST_F(MainFormTest, StartUpFillsTheSelectorsAndMakesTheFirstStudyCurrent) {
+    EXPECT_EQ(Texts(form_.Studies()), (std::vector<std::string>{"Kaimai ridge", "Coastal dunes"}));
+    EXPECT_EQ(form_.Studies().selected, 0);
+    EXPECT_EQ(session_.StudyId(), bench_.study_ids_[0]);
+    EXPECT_EQ(session_.StudyName(), "Kaimai ridge");
+
+    ASSERT_EQ(form_.Sensors().Count(), 2);
+    EXPECT_EQ(form_.Sensors().selected, 0);
+    EXPECT_EQ(form_.Sensors().SelectedData(), session_.CurrentSensor()->SensorId());
+    EXPECT_EQ(form_.Sensors().items[0].text, session_.CurrentSensor()->Name());
+
+    // DI feature spaces that the sensor serves, fewest dimensions first; the first is current.
+    EXPECT_EQ(Texts(form_.FeatureSpaces()),
+              (std::vector<std::string>{"Full range curvature", "VNIR-SWIR curvature"}));
+    EXPECT_EQ(form_.FeatureSpaces().selected, 0);
+    EXPECT_EQ(session_.FeatureSpaceId(), bench_.FeatureSpaceId("Full range curvature"));
+
+    EXPECT_EQ(form_.LibraryStatus(), "Not Ready");
+    EXPECT_EQ(form_.DerivativeOrder(), 0);
+    EXPECT_FALSE(form_.DerivativeMethodEnabled());
+    EXPECT_FALSE(form_.DerivativeEditEnabled());
+    EXPECT_FALSE(form_.SmoothingEditEnabled());
+    EXPECT_EQ(doc_.Title(),
+              "Connected to " + bench_.scratch_.Name() + " on " + bench_.scratch_.Params().host);
+    EXPECT_EQ(doc_.ReportText().Text(), "");
+    // The first study has its chain rows from the start, not only after a control changes.
+    EXPECT_EQ(session_.DerivativeId(),
+              bench_.Count(Sql("select derivative_id from derivative where study_id = %i and "
+                               "derivative_order = 0",
+                               bench_.study_ids_[0])));
+}
+
+TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
+    struct Step {
+        const char* what;
+        bool is_method;  // otherwise an order
+        int value;
+        bool accepted;
+        int order;
+        bool method_enabled;
+        bool edit_enabled;
+    };
+    const Step steps[] = {
+        {"order 2", false, 2, true, 2, true, false},
+        {"SavGol", true, 1, true, 2, true, true},
+        {"back to order 0", false, 0, true, 0, false, false},
+        // Order 2's row keeps SavGol, so the form shows it again.
+        {"order 2 again", false, 2, true, 2, true, true},
+        {"order 3 is new: iterative", false, 3, true, 3, true, false},
+        {"order 31 is refused", false, 31, false, 3, true, false},
+        {"order -1 is refused", false, -1, false, 3, true, false},
+    };
+    for (const Step& s : steps) {
+        bool accepted = true;
+        if (s.is_method)
+            form_.SetDerivativeMethod(s.value);
+        else
+            accepted = form_.SetDerivativeOrder(s.value);
+        EXPECT_EQ(accepted, s.accepted) << s.what;
+        EXPECT_EQ(form_.DerivativeOrder(), s.order) << s.what;
+        EXPECT_EQ(session_.DerivativeOrder(), s.order) << s.what;
+        EXPECT_EQ(form_.DerivativeMethodEnabled(), s.method_enabled) << s.what;
+        EXPECT_EQ(form_.DerivativeEditEnabled(), s.edit_enabled) << s.what;
+    }
+}
+
+TEST_F(MainFormTest, PctListsFeatureSpacesOnlyWhileCurrentPcaDataExists) {
+    // The placeholder, the disabled delete and the report lines are the window test's.
+    form_.SetFeatureSpaceType(2);
+    EXPECT_EQ(form_.FeatureSpaces().SelectedData(), 0);
+    EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
+
+    // PCA data built after the chain settings last changed makes the PCT spaces available.
+    bench_.Admin().Execute(
+        Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
+            "waveband_filter_id, dim, build_date) values (%i, %i, %i, %i, %i, 8, "
+            "current_timestamp(6) + interval 1 minute)",
+            session_.StudyId(), session_.CurrentSensor()->SensorId(), session_.SmoothingFilterId(),
+            session_.DerivativeId(), session_.WavebandFilterId()));
+    const int pca = static_cast<int>(bench_.Admin().InsertId());
+    ColumnVector values(8);
+    Matrix vectors(8, 8);
+    for (int i = 1; i <= 8; ++i) {
+        values(i) = i;
+        for (int j = 1; j <= 8; ++j) vectors(i, j) = i == j ? 1.0 : 0.0;
+    }
+    for (const auto& [column, block] : {std::pair{"eigenvalues", EncodeMatrix(values)},
+                                        std::pair{"eigenvectors", EncodeMatrix(vectors)}})
+        bench_.Admin().WriteBlob(
+            Sql("update pca_data set %s = ? where pca_data_id = %i", column, pca), block.data(),
+            block.size());
+    form_.SetFeatureSpaceType(1);
+    form_.SetFeatureSpaceType(2);
+    EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"PCT 2", "PCT 3", "PCT 5"}));
+    EXPECT_EQ(session_.FeatureSpaceId(), bench_.FeatureSpaceId("PCT 2"));
+    EXPECT_TRUE(Contains(doc_.ReportText().Text(), "Changed Feature Space to NTBI"));
+}
+
+TEST_F(MainFormTest, StudyChangeBringsTheChainControlsToTheNewStudy) {
+    form_.SelectSmoothing(1);
+    ASSERT_TRUE(form_.SetDerivativeOrder(2));
+    form_.SelectStudy(1);
+    const int second = bench_.study_ids_[1];
+    EXPECT_EQ(session_.StudyId(), second);
+    EXPECT_EQ(doc_.Factory().StudyId(), second);
+    EXPECT_EQ(bench_.Count(Sql("select count(*) from smoothing_filter sf, smoothing_filter_type "
+                               "t where sf.sf_type_id = t.sf_type_id and t.type = 1 and "
+                               "sf.study_id = %i",
+                               second)),
+              1);
+    EXPECT_EQ(bench_.Count(Sql("select derivative_id from derivative where study_id = %i and "
+                               "derivative_order = 2",
+                               second)),
+              session_.DerivativeId());
+
+    EXPECT_TRUE(form_.MakeStudyCurrent(bench_.study_ids_[0]));
+    EXPECT_EQ(form_.Studies().selected, 0);
+    EXPECT_EQ(session_.StudyId(), bench_.study_ids_[0]);
+    EXPECT_FALSE(form_.MakeStudyCurrent(99999));
+    EXPECT_EQ(form_.Studies().selected, 0);
+    EXPECT_EQ(session_.StudyId(), bench_.study_ids_[0]);
+}
+
+TEST_F(MainFormTest, SensorChangeMovesTheSession) {
+    form_.SelectSensor(1);
+    EXPECT_EQ(session_.CurrentSensor()->SensorId(), form_.Sensors().items[1].data);
+    EXPECT_EQ(session_.SensorMask()->Count(), session_.CurrentSensor()->ElementCount());
+    EXPECT_EQ(form_.FeatureSpaces().selected, 0);
+    EXPECT_EQ(session_.FeatureSpaceId(), form_.FeatureSpaces().items[0].data);
+}
+
+// The rows that go with a feature space are FeatureSpaceActionsTest's; here the form follows.
+TEST_F(MainFormTest, DeletingTheFeatureSpaceMovesTheFormToTheNextOne) {
+    const int doomed = bench_.FeatureSpaceId("Full range curvature");
+    const int kept = bench_.FeatureSpaceId("VNIR-SWIR curvature");
+    ASSERT_TRUE(form_.CommandEnabled(kCmdFeatureSpaceDelete));
+    form_.DeleteFeatureSpace();
+    EXPECT_EQ(
+        bench_.Count(Sql("select count(*) from feature_space where feature_space_id = %i", doomed)),
+        0);
+    EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"VNIR-SWIR curvature"}));
+    EXPECT_EQ(session_.FeatureSpaceId(), kept);
+}
+
+// Which commands are enabled and the menu bar's order are the window test's to check.
+TEST_F(MainFormTest, CommandIdsAreUniqueAndSubmenusNested) {
+    std::set<int> ids;
+    for (const MenuCommand& c : MenuCommands())
+        EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id " << c.id;
+    EXPECT_EQ(MenuPath(*FindMenuCommand(kCmdFeatureSpaceNew)),
+              (std::vector<std::string>{"Chain Settings", "Feature Space"}));
+    EXPECT_FALSE(form_.IndivClassifyEnabled());
+}
+
+TEST_F(MainFormTest, LoadedSpectraAndTheReportFollowTheDocument) {
+    const std::string file = test::TestData("asd/as6/v6sample00000.asd");
+    doc_.LoadSpectrumFile(file);
+    doc_.LoadSpectrumFile(file);
+    EXPECT_EQ(form_.LoadedSpectra(),
+              (std::vector<std::string>{"v6sample00000.asd", "v6sample00000.asd"}));
+    EXPECT_THROW(doc_.LoadSpectrumFile(bench_.dir_.File("missing.asd")), OrvaneError);
+    EXPECT_EQ(form_.LoadedSpectra().size(), 2u);
+    doc_.RemoveLoadedSpectra();
+    EXPECT_TRUE(form_.LoadedSpectra().empty());
+
+    int changes = 0;
+    form_.SetReportListener([&] { ++changes; });
+    doc_.Report("one");
+    doc_.Report("two");
+    EXPECT_EQ(changes, 2);
+}
+
+TEST(MainFormStartUp, WithoutStudiesTheChainControlsWriteNothing) {
+    Workbench bench("formnostudy", {"landsat8_oli"}, {});
+    MainForm& form = *bench.form_;
+    EXPECT_EQ(form.Studies().Count(), 0);
+    EXPECT_TRUE(Contains(bench.doc_->ReportText().Text(), "There is no study in the database"));
+    EXPECT_FALSE(form.ChainControlsEnabled());
+    EXPECT_FALSE(form.CommandEnabled(kCmdWavebandFilterSetup));
+    form.SelectSmoothing(1);
+    form.SetDerivativeOrder(2);
+    EXPECT_EQ(bench.Count("select count(*) from smoothing_filter"), 0);
+    EXPECT_EQ(bench.Count("select count(*) from derivative"), 0);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/config_file.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/spectra_factory_class.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+class Loading : public ::testing::Test {
+  protected:
+    Loading()
+        : scratch_("loading"),
+          session_(scratch_.Connect(), nullptr),
+          factory_("", dir_.File("out"), session_) {}
+
+    Database& Db() { return session_.Db(); }
+
+    // A spectrum row with reflectances that identify it (seed = its spectrum number).
+    int AddSpectrum(int study, int species, int site, int no, int disabled = 0) {
+        test::SpectrumValues v;
+        v.spectrum_no = no;
+        v.latitude = -36.0 - no / 1000.0;
+        v.longitude = 174.0 + no / 1000.0;
+        v.altitude = 10.0 * no;
+        v.disabled = disabled;
+        return test::InsertSpectrum(Db(), study, species, site, v,
+                                    test::Blob(test::DistinctReflectances(no)));
+    }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_;
+    ProcessingSession session_;
+    Spectra_factory_class factory_;
+};
+
+TEST_F(Loading, SpectrumFillsItsBandsAndItsPosition) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "Kauri");
+    const int site = test::InsertSite(Db(), study, species, 1);
+    const int id = AddSpectrum(study, species, site, 17);
+    // Every band, bit for bit, is ArrayCodec.SpectrumRoundTripIsBitExact's.
+    auto spectrum = factory_.LoadSpectrum(id);
+    EXPECT_EQ(spectrum->raw_->Value(1000), test::DistinctReflectances(17)[650]);
+    EXPECT_EQ(spectrum->number_, 17);
+    EXPECT_DOUBLE_EQ(spectrum->latitude_, -36.017);
+    EXPECT_DOUBLE_EQ(spectrum->longitude_, 174.017);
+    EXPECT_DOUBLE_EQ(spectrum->altitude_, 170.0);
+    EXPECT_EQ(spectrum->Session(), &session_);
+    EXPECT_THROW(factory_.LoadSpectrum(id + 1000), OrvaneError);
+}
+
+TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "AGAU");
+    const int other = test::InsertSpecies(Db(), study, "Other");
+    const int site1 = test::InsertSite(Db(), study, species, 1);
+    const int site2 = test::InsertSite(Db(), study, species, 2);
+    const int other_site = test::InsertSite(Db(), study, other, 1);
+    AddSpectrum(study, species, site1, 1);
+    AddSpectrum(study, species, site1, 2, /*disabled=*/1);
+    AddSpectrum(study, species, site1, 3);
+    AddSpectrum(study, species, site2, 4, /*disabled=*/2);
+    AddSpectrum(study, species, site2, 5);
+    AddSpectrum(study, other, other_site, 6);
+
+    auto loaded = factory_.LoadSpecies(species);
+    EXPECT_EQ(loaded->species_id_, species);
+    EXPECT_EQ(loaded->folder_name_, "AGAU");
+    EXPECT_EQ(loaded->connection_, &Db());
+    ASSERT_EQ(loaded->SiteCount(), 2);
+    EXPECT_EQ(loaded->SiteAt(0)->SiteNumber(), 1);
+    EXPECT_EQ(loaded->SiteAt(1)->SiteNumber(), 2);
+    EXPECT_EQ(loaded->SiteAt(0)->MemberCount(), 2);
+    EXPECT_EQ(loaded->SiteAt(1)->MemberCount(), 1);
+    ASSERT_EQ(loaded->MemberCount(), 3);  // gathered, the disabled ones never loaded
+    std::vector<int> numbers;
+    for (int i = 0; i < loaded->MemberCount(); ++i) {
+        const Spectrum* s = loaded->Member(i);
+        numbers.push_back(s->number_);
+        EXPECT_EQ(s->parent_species_, loaded.get());
+        EXPECT_EQ(s->raw_->Value(350), test::DistinctReflectances(s->number_)[0]);
+    }
+    EXPECT_EQ(numbers, (std::vector<int>{1, 3, 5}));
+    EXPECT_EQ(loaded->Member(2)->parent_site_, loaded->SiteAt(1));
+    EXPECT_EQ(loaded->SiteAt(0)->parent_species_, loaded.get());
+
+    auto site = factory_.LoadSite(site1);
+    EXPECT_EQ(site->SiteNumber(), 1);
+    ASSERT_EQ(site->MemberCount(), 2);
+    EXPECT_EQ(site->Member(1)->number_, 3);
+}
+
+// A spectrum without a stored position keeps the position it was created with, not the one
+// of the spectrum read before it.
+TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "Kauri");
+    const int site = test::InsertSite(Db(), study, species, 3);
+    AddSpectrum(study, species, site, 1);
+    const int bare = AddSpectrum(study, species, site, 2);
+    Db().Execute(
+        Sql("update spectrum set latitude = NULL, longitude = NULL, altitude = NULL "
+            "where spectrum_id = %i",
+            bare));
+    auto loaded = factory_.LoadSite(site);
+    ASSERT_EQ(loaded->MemberCount(), 2);
+    EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
+    const auto alone = factory_.LoadSpectrum(bare);
+    for (const Spectrum* s : {loaded->Member(1), alone.get()}) {
+        EXPECT_EQ(s->number_, 2);
+        EXPECT_EQ(s->latitude_, 0.0);
+        EXPECT_EQ(s->longitude_, 0.0);
+        EXPECT_EQ(s->altitude_, 0.0);
+    }
+}
+
+TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "Gone");
+    for (int n = 1; n <= 3; ++n) {
+        const int site = test::InsertSite(Db(), study, species, n);
+        AddSpectrum(study, species, site, 10 * n, 1);
+        AddSpectrum(study, species, site, 10 * n + 1, 1);
+    }
+    test::InsertSite(Db(), study, species, 4);  // a site without any spectrum row
+    auto loaded = factory_.LoadSpecies(species);
+    ASSERT_EQ(loaded->SiteCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(loaded->SiteAt(i)->MemberCount(), 0) << i;
+        EXPECT_EQ(loaded->SiteAt(i)->SiteNumber(), 0) << i;  // no enabled row gives no number
+    }
+    EXPECT_EQ(loaded->TotalSpectra(), 0);
+    EXPECT_EQ(loaded->MemberCount(), 0);
+    EXPECT_THROW(loaded->StageMean(kStageRaw), OrvaneError);
+}
+
+TEST_F(Loading, NullNamesStayEmpty) {
+    const int study = test::InsertStudy(Db(), "s");
+    struct Case {
+        std::optional<std::string> common, latin, maori;
+    };
+    const Case cases[] = {
+        {std::nullopt, std::nullopt, std::nullopt},
+        {std::string("Rimu"), std::nullopt, std::nullopt},
+        {std::nullopt, std::string("Dacrydium cupressinum"), std::nullopt},
+        {std::nullopt, std::nullopt, std::string("rimu")},
+        {std::string(""), std::string("D. c."), std::string("")},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string folder = "folder " + std::to_string(++n) + " O'Neill";
+        const int id = test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori);
+        auto loaded = factory_.LoadSpecies(id);
+        EXPECT_EQ(loaded->folder_name_, folder);
+        EXPECT_EQ(loaded->common_name_, c.common.value_or("")) << n;
+        EXPECT_EQ(loaded->latin_name_, c.latin.value_or("")) << n;
+        EXPECT_EQ(loaded->maori_name_, c.maori.value_or("")) << n;
+        EXPECT_EQ(loaded->SiteCount(), 0);
+    }
+    // A species id without a row gives an empty species.
+    auto none = factory_.LoadSpecies(987654);
+    EXPECT_EQ(none->folder_name_, "");
+    EXPECT_EQ(none->SiteCount(), 0);
+}
+
+TEST_F(Loading, SetStudyKeepsThePreviousPathForAMissingStudy) {
+    const int a = test::InsertStudy(Db(), "a", "/data/field/2004");
+    const int b = test::InsertStudy(Db(), "b", "C:\\Spectra\\O'Hara's study");
+    factory_.SetStudy(a);
+    EXPECT_EQ(factory_.StudyId(), a);
+    EXPECT_EQ(factory_.DataPath(), "/data/field/2004");
+    factory_.SetStudy(b);
+    EXPECT_EQ(factory_.DataPath(), "C:\\Spectra\\O'Hara's study");
+    factory_.SetStudy(b + 100);
+    EXPECT_EQ(factory_.StudyId(), b + 100);
+    EXPECT_EQ(factory_.DataPath(), "C:\\Spectra\\O'Hara's study");
+}
+
+TEST_F(Loading, MakeOutputPathCreatesTheFolder) {
+    const std::string out = dir_.File("out");
+    ASSERT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(factory_.MakeOutputPath("report_window_output", "txt"),
+              out + "/report_window_output.txt");
+    EXPECT_TRUE(std::filesystem::is_directory(out));
+    EXPECT_EQ(factory_.MakeOutputPath("result", ""), out + "/result");
+
+    struct Case {
+        std::string drive, dir, expected_folder;
+    };
+    const Case cases[] = {
+        {"", dir_.File("a/b/c/"), dir_.File("a/b/c")},
+        {dir_.Path(), "/split/by/drive", dir_.File("split/by/drive")},
+    };
+    for (const Case& c : cases) {
+        Spectra_factory_class factory(c.drive, c.dir, session_);
+        EXPECT_EQ(factory.MakeOutputPath("x", "csv"), c.expected_folder + "/x.csv");
+        EXPECT_TRUE(std::filesystem::is_directory(c.expected_folder)) << c.expected_folder;
+    }
+    // A folder that cannot be made is an error, not a path into nowhere.
+    const std::string blocker = dir_.File("file");
+    { std::ofstream(blocker) << "x"; }
+    Spectra_factory_class blocked("", blocker + "/sub", session_);
+    EXPECT_THROW(blocked.MakeOutputPath("x", "csv"), OrvaneError);
+}
+
+TEST_F(Loading, OutputFolderComesFromTheConfiguration) {
+    const std::string path = dir_.File("spectra_config.txt");
+    { std::ofstream(path) << "output_drive \noutput_dir " << dir_.File("results") << "\n"; }
+    ConfigFile config(path);
+    config.Open();
+    Spectra_factory_class factory(config, session_);
+    EXPECT_EQ(factory.MakeOutputPath("pca", "csv"), dir_.File("results") + "/pca.csv");
+}
+
+}  // namespace
+}  // namespace orvane

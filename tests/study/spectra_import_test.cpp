@@ -1,0 +1,311 @@
+#include "study/spectra_import.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/config_file.h"
+#include "chain/processing_session.h"
+#include "study/folder_walker.h"
+#include "study/spectra_factory_class.h"
+#include "store/database.h"
+#include "support/instrument_file.h"
+#include "support/private_server.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+using test::InstrumentFile;
+using test::WriteInstrumentFile;
+
+using test::Contains;
+
+std::vector<std::string> SkipLines(const test::RecordingFrontend& frontend) {
+    std::vector<std::string> lines;
+    for (const std::string& r : frontend.reports)
+        if (r.compare(0, 8, "Skipped ") == 0) lines.push_back(r);
+    return lines;
+}
+
+TEST(SiteFolderNumber, NameOrPosition) {
+    const struct {
+        const char* name;
+        int position;
+        int expected;
+    } cases[] = {
+        {"site07", 2, 7}, {"site12x", 1, 12}, {"site", 3, 3},    {"sitex", 4, 0},
+        {"plot3", 5, 5},  {"Site07", 6, 6},   {"site-2", 1, -2}, {"site 9", 1, 9},
+        {"sites", 2, 0},  {"site0", 8, 0},    {"asite5", 3, 3},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SiteFolderNumber(c.name, c.position), c.expected) << c.name;
+}
+
+TEST(CaptureDateText, OnlyDatesTheServerCanHold) {
+    const struct {
+        CaptureTime time;
+        const char* expected;
+    } cases[] = {
+        {{2019, 3, 4, 10, 11, 12}, "20190304101112"},
+        {{2020, 2, 29, 0, 0, 0}, "20200229000000"},
+        {{2019, 2, 29, 0, 0, 0}, ""},  // not a leap year
+        {{1900, 0, 0, 0, 0, 0}, ""},   // a header that was never filled in
+        {{2019, 13, 1, 0, 0, 0}, ""},
+        {{2019, 4, 31, 0, 0, 0}, ""},
+        {{2019, 4, 30, 24, 0, 0}, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CaptureDateText(c.time), c.expected) << c.expected;
+}
+
+TEST(AsUtf8, KeepsUtf8AndReadsOtherBytesAsLatin1) {
+    EXPECT_EQ(AsUtf8("Kauri \xC3\xA9t\xC3\xA9"), "Kauri \xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(AsUtf8("caf\xE9"), "caf\xC3\xA9");
+    EXPECT_EQ(AsUtf8("\xC0\xAF"), "\xC3\x80\xC2\xAF");  // an overlong "/"
+}
+
+class Import : public ::testing::Test {
+  protected:
+    Import()
+        : scratch_("import"),
+          session_(scratch_.Connect(), nullptr),
+          study_(test::InsertStudy(session_.Db(), "field", root_.Path())) {}
+
+    ImportCounts Run() {
+        frontend_ = test::RecordingFrontend();
+        return SpectraImport(session_, frontend_).ImportStudySpectra(study_, root_.Path());
+    }
+    std::string Path(const std::string& relative) const { return root_.File(relative); }
+    void File(const std::string& relative, const InstrumentFile& f = {}) {
+        WriteInstrumentFile(Path(relative), f);
+    }
+    int Count(const std::string& table, const std::string& where = "1") {
+        return test::Count(session_.Db(), "select count(*) from " + table + " where " + where);
+    }
+    // Site numbers of a species with the number of spectra each holds.
+    std::map<int, int> Sites(const std::string& folder) {
+        std::map<int, int> sites;
+        ResultSet rows = session_.Db().Query(
+            "select site.site_no, count(s.spectrum_id) from species sp join site on "
+            "site.species_id = sp.species_id left join spectrum s on s.site_id = site.site_id "
+            "where binary sp.folder_name = '" +
+            session_.Db().Escape(folder) + "' group by site.site_id");
+        while (rows.Next()) sites[rows.Int(0)] += rows.Int(1);
+        return sites;
+    }
+
+    test::TempDir root_;
+    test::ScratchDatabase scratch_;
+    ProcessingSession session_;
+    int study_;
+    test::RecordingFrontend frontend_;
+};
+
+TEST_F(Import, FolderTreeRules) {
+    File("Kauri/alpha/k.001");
+    File("Kauri/plot3/k.001");
+    File("Kauri/plot3/k.002");
+    File("Kauri/site/k.001");
+    File("Kauri/site07/k.001");
+    File("Kauri/site12x/k.004");
+    File("Kauri/sitex/k.001");
+    std::filesystem::create_directories(Path("Kauri/zempty"));
+    File("Kauri/.hidden/k.001");  // would take position 1
+    File("Kauri/alpha/.k.009");
+    File("Kauri/loose.001");  // straight in the species folder
+    File("notes.001");        // straight in the data path
+    File(".cache/site1/k.001");
+    std::filesystem::create_directories(Path("Empty"));
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(added.species, 2);
+    EXPECT_EQ(added.sites, 6);
+    EXPECT_EQ(added.spectra, 7);
+    EXPECT_EQ(added.skipped, 0);
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{"Processing Empty\n", "Processing Kauri\n"}));
+    EXPECT_EQ(frontend_.steps, (std::vector<int>{1, 2}));
+    EXPECT_EQ(Sites("Kauri"),
+              (std::map<int, int>{{1, 1}, {2, 2}, {3, 1}, {7, 1}, {12, 1}, {0, 1}}));
+    EXPECT_EQ(Sites("Empty"), (std::map<int, int>{}));
+    EXPECT_EQ(Count("species", "folder_name = 'Empty'"), 1);
+    EXPECT_EQ(Count("spectrum",
+                    "pathname like '%loose%' or pathname like '%notes%' or "
+                    "pathname like '%.k.009' or pathname like '%.hidden%'"),
+              0);
+}
+
+TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
+    File("Rimu/site1/r.001", {1, {2018, 11, 5, 9, 30, 0}, -3600.0, 17430.0, 100.0, "first"});
+    File("Rimu/site1/r.002", {2, {2018, 11, 6, 9, 30, 0}, -3630.0, 17460.0, 200.0, "second"});
+    File("Rimu/site2/r.001", {3});
+    ASSERT_EQ(Run().spectra, 3);
+
+    const ImportCounts again = Run();
+    EXPECT_EQ(again.species + again.sites + again.spectra + again.skipped, 0);
+    EXPECT_EQ(Count("species"), 1);
+    EXPECT_EQ(Count("site"), 2);
+    EXPECT_EQ(Count("spectrum"), 3);
+
+    File("Rimu/site1/r.003", {4, {2020, 1, 1, 0, 0, 0}, -3700.0, 17500.0, 600.0, "third"});
+    const ImportCounts added = Run();
+    EXPECT_EQ(added.spectra, 1);
+    EXPECT_EQ(added.sites, 0);
+    EXPECT_EQ(Count("spectrum"), 4);
+
+    // The site keeps its capture date (its first file's) and its position is the mean of all
+    // three spectra.
+    ResultSet rows = session_.Db().Query(
+        "select capture_date, latitude, longitude, altitude from site where site_no = 1");
+    ASSERT_TRUE(rows.Next());
+    EXPECT_EQ(rows.String(0), "2018-11-05 09:30:00");
+    EXPECT_NEAR(rows.Real(1), -(36.0 + 36.5 + 37.0) / 3.0, 1e-9);
+    EXPECT_NEAR(rows.Real(2), (174.5 + 175.0 + 175.0) / 3.0, 1e-9);
+    EXPECT_NEAR(rows.Real(3), 300.0, 1e-9);
+
+    // What was stored reads back as it was written.
+    int species_id = 0;
+    session_.Db().QueryInt("select species_id from species", species_id);
+    Spectra_factory_class factory("", "", session_);
+    const std::unique_ptr<Species> species = factory.LoadSpecies(species_id);
+    ASSERT_EQ(species->TotalSpectra(), 4);
+    const std::vector<float> expected = test::DistinctReflectances(4);
+    Site* site1 = species->SiteWithNumber(1);
+    ASSERT_NE(site1, nullptr);
+    const Spectrum* third = site1->Member(2);
+    EXPECT_EQ(third->number_, 3);
+    for (int i = 0; i < kSpectrumBands; ++i)
+        ASSERT_EQ(third->reflectances_[static_cast<size_t>(i)], expected[static_cast<size_t>(i)]);
+    std::string comment;
+    session_.Db().QueryText("select asd_comment from spectrum where spectrum_no = 3", comment);
+    EXPECT_EQ(comment, "third");
+}
+
+TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
+    File("Totara/alpha/t.001");
+    File("Totara/alpha/t.002");
+    File("Totara/alpha/u.001");  // the same number in the same folder
+    File("Totara/site1/t.002");  // another folder that is site 1 too
+    File("Totara/site1/t.003");
+    File("Totara/site2/x.asd");  // no digits: number 0
+    File("Totara/site2/y.asd");
+    std::ofstream(Path("Totara/site2/broken.004"), std::ios::binary) << "too short";
+    File("Totara/site2/z.005");
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(added.spectra, 5);
+    EXPECT_EQ(added.skipped, 4);
+    const std::vector<std::string> skipped = SkipLines(frontend_);
+    ASSERT_EQ(skipped.size(), 4u);
+    EXPECT_EQ(skipped[0], "Skipped " + Path("Totara/site2/broken.004") +
+                              ": it is 9 bytes long, shorter than the 484-byte header\n");
+    EXPECT_EQ(skipped[1], "Skipped " + Path("Totara/alpha/u.001") +
+                              ": spectrum number 1 of site 1 is already taken by " +
+                              Path("Totara/alpha/t.001") + "\n");
+    EXPECT_EQ(skipped[2], "Skipped " + Path("Totara/site1/t.002") +
+                              ": spectrum number 2 of site 1 is already taken by " +
+                              Path("Totara/alpha/t.002") + "\n");
+    EXPECT_TRUE(Contains(skipped[3], "y.asd: spectrum number 0 of site 2 is already taken by"))
+        << skipped[3];
+    EXPECT_EQ(Sites("Totara"), (std::map<int, int>{{1, 3}, {2, 2}}));
+
+    // A second run still names the files it does not store, and stores nothing new.
+    const ImportCounts again = Run();
+    EXPECT_EQ(again.spectra, 0);
+    EXPECT_EQ(SkipLines(frontend_).size(), 4u);
+    EXPECT_EQ(Count("spectrum"), 5);
+}
+
+TEST_F(Import, FolderNamesAreStoredAsTheyAre) {
+    const std::vector<std::string> names = {"O'Brien's weed", "Grass",        "grass",
+                                            "back\\slash",    "caf\xC3\xA9 ", "quote\"d"};
+    for (const std::string& name : names) File(name + "/site1/a.001");
+    // Longer than its column: reported, and the others still go in.
+    const std::string long_name(81, 'x');
+    File(long_name + "/site1/a.001");
+    ASSERT_EQ(Run().species, static_cast<int>(names.size()));
+    EXPECT_EQ(SkipLines(frontend_),
+              std::vector<std::string>{"Skipped " + Path(long_name) +
+                                       ": a species folder name holds at most 80 characters\n"});
+    EXPECT_EQ(Run().species, 0);
+    EXPECT_EQ(Count("species"), static_cast<int>(names.size()));
+    for (const std::string& name : names) {
+        EXPECT_EQ(Count("species", "binary folder_name = '" + session_.Db().Escape(name) + "'"), 1)
+            << name;
+        EXPECT_EQ(Sites(name), (std::map<int, int>{{1, 1}})) << name;
+    }
+}
+
+TEST_F(Import, MissingDataPathIsAnError) {
+    EXPECT_THROW(SpectraImport(session_, frontend_).ImportStudySpectra(study_, Path("absent")),
+                 OrvaneError);
+    EXPECT_EQ(Count("species"), 0);
+}
+
+// Stops the server when the first clashing number of the species is reported: by then that
+// species' site and first spectra have been written inside its transaction.
+class StopServerOnClash : public test::RecordingFrontend {
+  public:
+    explicit StopServerOnClash(test::PrivateServer& server) : server_(server) {}
+    void Report(const std::string& text) override {
+        RecordingFrontend::Report(text);
+        if (Contains(text, "already taken") && server_.Running()) stopped = server_.Stop();
+    }
+    bool stopped = false;
+
+  private:
+    test::PrivateServer& server_;
+};
+
+TEST(ImportServerGone, TheSpeciesBeingWrittenIsAbsentAfterwards) {
+    test::PrivateServer server;
+    ASSERT_TRUE(server.Running()) << server.Log();
+    test::TempDir root;
+    for (int i = 1; i <= 3; ++i)
+        WriteInstrumentFile(root.File("Akeake/site1/a.00" + std::to_string(i)), {i});
+    for (int i = 1; i <= 5; ++i)
+        WriteInstrumentFile(root.File("Beech/alpha/b.00" + std::to_string(i)), {i});
+    WriteInstrumentFile(root.File("Beech/site1/b.003"));  // clashes: the server goes here
+    WriteInstrumentFile(root.File("Beech/site1/b.006"));
+    WriteInstrumentFile(root.File("Coprosma/site1/c.001"));
+
+    ConfigFile config(server.Config());
+    config.Open();
+    int study = 0;
+    {
+        ProcessingSession session(config);
+        study = test::InsertStudy(session.Db(), "lost", root.Path());
+        StopServerOnClash frontend(server);
+        try {
+            SpectraImport(session, frontend).ImportStudySpectra(study, root.Path());
+            ADD_FAILURE() << "the import went on without its server";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(Contains(e.what(), "species folder 'Beech'")) << e.what();
+            // "Server has gone away" or "Lost connection to server", by when it went.
+            EXPECT_TRUE(Contains(e.what(), "erver")) << e.what();
+        }
+        ASSERT_TRUE(frontend.stopped) << server.Log();
+    }
+    ASSERT_TRUE(server.Start()) << server.Log();
+    Database db(config.Connection());
+    int n = -1;
+    db.QueryInt("select count(*) from species", n);
+    EXPECT_EQ(n, 1);
+    std::string name;
+    db.QueryText("select folder_name from species", name);
+    EXPECT_EQ(name, "Akeake");
+    db.QueryInt("select count(*) from site", n);
+    EXPECT_EQ(n, 1);
+    db.QueryInt("select count(*) from spectrum", n);
+    EXPECT_EQ(n, 3);
+}
+
+}  // namespace
+}  // namespace orvane

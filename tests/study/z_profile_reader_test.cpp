@@ -1,0 +1,105 @@
+#include "study/z_profile_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/orvane_error.h"
+#include "spectra/waveband_filter.h"
+#include "spectra/sensor.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+
+namespace {
+
+class ZProfileReaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Elements 2 and 3 both truncate to 500 nm; element 4 is not usable; the profile
+        // holds a value for element 6 only in its header.
+        sensor_.ReadFile(Write("sensor.txt",
+                               "Test sensor\nfive bands\nband,avg_wavelength,fwhm,calibrated\n"
+                               "1,450.2,20,C\n2,500.7,20,C\n3,500.1,20,C\n4,650.0,20,X\n"
+                               "5,800.5,20,C\n6,1200.0,20,C\n"));
+    }
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = dir_.File(name);
+        std::ofstream(path) << text;
+        return path;
+    }
+
+    test::TempDir dir_;
+    GaussianSensor sensor_;
+};
+
+// The first three lines are a header even when one of them looks like data.
+const char* const kProfile =
+    "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\n"
+    "Column 1: Wavelength\n"
+    "1200.4 9.0\n"
+    "450.9 0.25\n"
+    "500.0,-0.01\n"
+    "650.0 0.4\n"
+    "700.0\t0.3\n"
+    "# a note\n"
+    "just text\n"
+    "1000\n"
+    "800.2 0.6\n";
+
+TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
+    WavebandFilter keep_all;
+    WavebandFilter drop_800;
+    drop_800.AddRange(790, 810);
+    struct Case {
+        const WavebandFilter* filter;
+        double element5;
+    };
+    for (const Case& c : {Case{nullptr, 0.6}, Case{&keep_all, 0.6}, Case{&drop_800, -1.0}}) {
+        const auto spectrum =
+            ReadZProfile(Write("profile00007.txt", kProfile), sensor_, c.filter, nullptr);
+        const BandVector& stage = *spectrum->synthesized_;
+        ASSERT_EQ(stage.First(), 1);
+        ASSERT_EQ(stage.Count(), 6);
+        const double expected[] = {0.25, 0.0, -1.0, -1.0, c.element5, -1.0};
+        for (int n = 1; n <= 6; ++n) EXPECT_EQ(stage.Value(n), expected[n - 1]) << "element " << n;
+        EXPECT_EQ(stage.ValidCount(), c.element5 < 0 ? 2 : 3);
+        EXPECT_EQ(stage.X(1), 450.9);  // the profile's wavelength where it placed a value
+        EXPECT_EQ(stage.X(3), 500.1);  // the element's centre where it did not
+        EXPECT_EQ(spectrum->number_, 7);
+        EXPECT_EQ(spectrum->DisplayName(), "profile00007.txt");
+    }
+}
+
+TEST_F(ZProfileReaderTest, LongLinesAreReadWhole) {
+    const std::string line = "450.9" + std::string(100, ' ') + "0.125\n";
+    const auto spectrum =
+        ReadZProfile(Write("long.txt", "h1\nh2\nh3\n" + line), sensor_, nullptr, nullptr);
+    EXPECT_EQ(spectrum->synthesized_->Value(1), 0.125);
+}
+
+TEST_F(ZProfileReaderTest, MissingFileOrSensorIsAnErrorNotAnExit) {
+    const std::string missing = dir_.File("missing.txt");
+    const std::pair<std::string, std::string> cases[] = {
+        {missing, "does not exist"},
+        {Write("p.txt", kProfile), "no sensor is selected"},
+    };
+    for (const auto& [path, reason] : cases) {
+        try {
+            if (path == missing)
+                ReadZProfile(path, sensor_, nullptr, nullptr);
+            else
+                ReadZProfile(path, nullptr);
+            ADD_FAILURE() << "accepted " << path;
+        } catch (const FileNotFoundError& e) {
+            ADD_FAILURE() << "ends the program: " << e.what();
+        } catch (const OrvaneError& e) {
+            const std::string message = e.what();
+            EXPECT_NE(message.find(path), std::string::npos) << message;
+            EXPECT_NE(message.find(reason), std::string::npos) << message;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -23,6 +23,7 @@
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay_filter.h"
+#include "cli/analysis_commands.h"
 #include "cli/cli_frontend.h"
 #include "export/export_spectra.h"
 #include "spectra/field_spectrum_reader.h"
@@ -339,6 +340,17 @@ int CmdSiteCheck(Context& ctx) {
     return 0;
 }
 
+int CmdSeparability(Context& ctx) {
+    ApplyChainOptions(ctx);
+    return SeparabilityCommand(*ctx.config, *ctx.session, ctx.frontend, NameTypeOption(ctx.args),
+                               Choice(ctx.args, "distance", {"jm", "b", "both"}, 2));
+}
+
+int CmdPca(Context& ctx) {
+    ApplyChainOptions(ctx);
+    return PcaCommand(*ctx.config, *ctx.session, ctx.frontend, ctx.out);
+}
+
 // The edit fields of the "Feature Space Actions" dialog as options; --range replaces the list.
 int SaveFeatureSpace(Context& ctx, int mode) {
     ApplyChainOptions(ctx);
@@ -542,6 +554,13 @@ const std::vector<Command>& Commands() {
          CmdDiscriminantIndependent},
         {"site-check", "site-check --species FOLDER",
          "Share of each site's spectra that each library class wins.", CmdSiteCheck},
+        {"separability", "separability [--names common|maori|latin|folder] [--distance jm|b|both]",
+         "JM and B distances of every pair of library classes; writes \"<distance> output.csv\".",
+         CmdSeparability},
+        {"pca", "pca",
+         "Principal components of the study at the derived stage; writes pca_output.csv and the "
+         "score plot pca_score_plot.svg and prints both paths.",
+         CmdPca},
         {"export",
          "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
          "[--format csv|arff|envi] [--species all|library|endmembers|mixtures] "

@@ -5,6 +5,7 @@
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
+#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/study_management.h"
@@ -231,6 +232,33 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
+                                         Frontend& frontend) {
+    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Factory(), frontend, settings);
+}
+
+ScorePlotData MainForm::RunPca(Frontend& frontend) {
+    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Factory(), frontend);
+    ScorePlotData plot;
+    if (result.pca_data_id == 0) {
+        plot.reason = "No score plot: the PCA stored nothing.";
+        return plot;
+    }
+    const int kept = doc_.FeatureSpaceType() == kFeaturePCT ? doc_.Session().FeatureSpaceId() : 0;
+    try {
+        doc_.ChangeFeatureSpaceType(kFeaturePCT);
+        FillFeatureSpaceList(kept);
+    } catch (const OrvaneError& e) {
+        // The analysis is stored; only the projection of the chosen feature space failed.
+        plot.reason = std::string("No score plot: ") + e.what();
+        frontend.Report(plot.reason);
+        return plot;
+    }
+    plot = PcaScorePlot(doc_.Session(), result.data);
+    if (!plot.Ready()) frontend.Report(plot.reason);
+    return plot;
+}
+
 FormList MainForm::LibraryClasses() const {
     FormList list;
     const SpectralStatistics& library = doc_.Statistics();
@@ -295,6 +323,8 @@ bool MainForm::CommandEnabled(int command_id) const {
         case kCmdDiscriminantAnalysis:
         case kCmdIndependentSet:
         case kCmdSiteAccuracy:
+        case kCmdSeparability:
+        case kCmdPca:
             return HasStudy();
         default:
             return true;

@@ -53,8 +53,17 @@ class SpectralStatistics {
     int Dimension() const { return dimension_; }
 
     // Ranks the library classes for one spectrum with the session's classifier, smallest value
-    // first. Throws SingularCovarianceError when a covariance cannot be inverted and
-    // OrvaneError when the library is empty or does not fit the spectrum's features.
+    // first. With d = x - m_c and C_c the class covariance:
+    //   0 Mahalanobis: ln det(C_c) + d'C_c^-1 d, the Gaussian maximum-likelihood discriminant
+    //     up to constants, ranked by its signed value; a class whose determinant is not
+    //     positive is ranked by d'C_c^-1 d behind the others (regular 0);
+    //   1 Modified Mahalanobis: -ln det(C_c) * d'C_c^-1 d, ranked by magnitude;
+    //   2 Gen. Squared Dist: d'P^-1 d with the pooled covariance P (divisor N);
+    //   3 SAM: the angle between x and m_c in radians.
+    // Log-determinants are sums of the logs of the LU pivots, so they hold where the
+    // determinant itself under- or overflows. Throws SingularCovarianceError when a covariance
+    // cannot be inverted and OrvaneError when the library is empty or does not fit the
+    // spectrum's features.
     ClassificationResult Classify(Spectrum& spectrum);
     // Votes of the library classes over a site's or a species' spectra (library order).
     ClassificationResult ClassifySite(Site& site);

@@ -13,6 +13,7 @@ constexpr int kCharHeight = 14;
 constexpr int kCharWidth = 7;
 constexpr int kAscent = 11;
 
+// Element text: only markup characters need escaping (no user text goes into attributes).
 std::string Escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -25,12 +26,6 @@ std::string Escaped(const std::string& text) {
                 break;
             case '>':
                 out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&apos;";
                 break;
             default:
                 out += c;

@@ -456,6 +456,9 @@ int CmdStudyReport(Context& ctx) {
     return 0;
 }
 
+// An import that went to its end but left files or folders out, each named in the report.
+constexpr int kExitSkipped = 3;
+
 int CmdImport(Context& ctx) {
     SelectStudy(ctx);
     Spectra_factory_class factory(*ctx.config, *ctx.session);
@@ -463,7 +466,7 @@ int CmdImport(Context& ctx) {
     const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
     ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
                    added.sites, added.spectra, added.skipped);
-    return 0;
+    return added.skipped > 0 ? kExitSkipped : 0;
 }
 
 const std::vector<Command>& Commands() {
@@ -486,7 +489,8 @@ const std::vector<Command>& Commands() {
          CmdStudyReport},
         {"import", "import [--study NAME|ID]",
          "Import the study's folder tree: species folders, site folders, instrument files; what "
-         "is stored already is kept.",
+         "is stored already is kept. Exits with status 3 when it skipped files or folders "
+         "(each named in the report), 0 only when everything was stored.",
          CmdImport},
         {"filter show", "filter show", "Show the study's waveband filter ranges.", CmdFilterShow},
         {"filter set", "filter set LOWER-UPPER ...",
@@ -564,6 +568,7 @@ void PrintUsage(std::ostream& out) {
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
            "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
+           "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';

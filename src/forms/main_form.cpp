@@ -5,6 +5,7 @@
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
+#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/study_management.h"
@@ -119,9 +120,13 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    doc_.Factory().ImportStudySpectra(frontend);
-    // New spectra make no stored library stale, but the status is worth a fresh look.
+    const ImportCounts added = doc_.Factory().ImportStudySpectra(frontend);
+    // New spectra leave the study's libraries out of date.
     RefreshLibraryStatus();
+    if (added.skipped > 0)
+        frontend.Error(Sql("The import left out %i files or folders; the report names each and "
+                           "the reason.",
+                           added.skipped));
 }
 
 void MainForm::FillSensorList() {

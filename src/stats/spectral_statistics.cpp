@@ -12,6 +12,7 @@
 #include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -73,6 +74,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     const int study = session_.StudyId();
     const int type = fs->Type();
     {
+        StudyLock lock(db, frontend, study);
         Transaction tx(db);
         int library_id = 0;
         const std::string find =
@@ -128,6 +130,10 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                     Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES "
                         "(%i, %i, %i)",
                         library_id, species_ids[i], n)));
+                // The pooled covariance weighs each class by this count: it must be the one
+                // the statistics come from, also when the row is from an earlier build.
+                db.Execute(Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i",
+                               n, statistic_id));
                 const std::string mean_bytes = EncodeMatrix(mean);
                 const std::string cov_bytes = EncodeMatrix(cov);
                 db.WriteBlob(
@@ -150,14 +156,18 @@ bool SpectralStatistics::IsLibraryValid() {
     valid_ = false;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs || !session_.CurrentSensor()) return false;
+    // Beside the chain settings, the study's spectra: an import or a disabled spectrum after
+    // the build leaves the library out of date.
     std::string sql = Sql(
         "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
-        "waveband_filter wf where l.feature_space_id = fs.feature_space_id and l.build_date > "
+        "waveband_filter wf, study st where l.feature_space_id = fs.feature_space_id and l.build_date > "
         "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
         "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
         "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
         "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
-        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i",
+        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
+        "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
+        "st.spectra_changed_at)",
         fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
         session_.CurrentSensor()->SensorId(), session_.StudyId(), session_.WavebandFilterId());
     if (fs->Type() == kFeaturePCT)

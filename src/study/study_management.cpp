@@ -6,6 +6,8 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
+#include "store/name_lookup.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -65,6 +67,11 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     if (f.name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("Please enter a name for the study.");
     Database& db = session_.Db();
+    const auto similar = SimilarNames(db, kStudyNames, f.name);
+    if (!similar.empty())
+        throw OrvaneError(Sql("There is a study \"%s\" (id %i) already; give the new study a name "
+                              "that differs by more than case or trailing blanks.",
+                              similar.front().second.c_str(), similar.front().first));
     Transaction transaction(db);
     db.Execute(
         Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
@@ -102,9 +109,10 @@ bool StudyManagement::DeleteCurrentStudy() {
                                "deleted!\nClick OK if you want to delete this study.",
                                name.c_str())))
         return false;
-    frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
     // The step lines follow the commit, so that none claims a deletion that was undone.
     {
+        StudyLock lock(db, frontend_, study_id);
+        frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
         Transaction transaction(db);
         for (const DeleteStep& step : kDeleteSteps) db.Execute(Sql(step.statement, study_id));
         transaction.Commit();

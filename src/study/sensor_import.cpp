@@ -3,6 +3,7 @@
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "store/database.h"
 
 namespace orvane {
 
@@ -22,6 +23,37 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
     const int id = stored->SensorId();
     session.AddSensor(std::move(stored));
     return id;
+}
+
+bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id) {
+    Database& db = session.Db();
+    std::string name;
+    if (!db.QueryText(Sql("SELECT name FROM sensor where sensor_id = %i", sensor_id), name))
+        throw OrvaneError(Sql("There is no sensor with id %i to delete.", sensor_id));
+    int libraries = 0;
+    db.QueryInt(Sql("select count(*) from library where sensor_id = %i", sensor_id), libraries);
+    int analyses = 0;
+    db.QueryInt(Sql("select count(*) from pca_data where sensor_id = %i", sensor_id), analyses);
+    if (!frontend.Confirm(Sql("Delete the sensor \"%s\" with its %i spectral libraries and %i "
+                              "principal component analyses?",
+                              name.c_str(), libraries, analyses)))
+        return false;
+    {
+        Transaction tx(db);
+        db.Execute(Sql("delete from statistic where library_id in (select library_id from library "
+                       "where sensor_id = %i)",
+                       sensor_id));
+        db.Execute(Sql("delete from library where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from pca_data where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from sensor_element where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from sensor where sensor_id = %i", sensor_id));
+        tx.Commit();
+    }
+    session.RemoveSensor(sensor_id);
+    frontend.Report(Sql("Sensor \"%s\" deleted with %i spectral libraries and %i principal "
+                        "component analyses",
+                        name.c_str(), libraries, analyses));
+    return true;
 }
 
 }  // namespace orvane

@@ -117,6 +117,10 @@ void FeatureSpaceActions::Show(int mode) {
     shown_ = true;
 }
 
+int FeatureSpaceActions::MaxDimension() const {
+    return session_.CurrentSensor() ? session_.CurrentSensor()->ElementCount() : 0;
+}
+
 void FeatureSpaceActions::SetDimension(int dimension) {
     if (type_ != 2)
         throw OrvaneError("The dimension of a " + std::string(type_ == 0 ? "DI" : "NTBI") +

@@ -5,6 +5,7 @@
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
+#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"

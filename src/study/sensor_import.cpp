@@ -25,6 +25,12 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
     return id;
 }
 
+namespace {
+std::string Counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+}  // namespace
+
 bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id) {
     Database& db = session.Db();
     std::string name;
@@ -34,9 +40,10 @@ bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id)
     db.QueryInt(Sql("select count(*) from library where sensor_id = %i", sensor_id), libraries);
     int analyses = 0;
     db.QueryInt(Sql("select count(*) from pca_data where sensor_id = %i", sensor_id), analyses);
-    if (!frontend.Confirm(Sql("Delete the sensor \"%s\" with its %i spectral libraries and %i "
-                              "principal component analyses?",
-                              name.c_str(), libraries, analyses)))
+    const std::string what =
+        Counted(libraries, "spectral library", "spectral libraries") + " and " +
+        Counted(analyses, "principal component analysis", "principal component analyses");
+    if (!frontend.Confirm("Delete the sensor \"" + name + "\" with its " + what + "?"))
         return false;
     {
         Transaction tx(db);
@@ -50,9 +57,7 @@ bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id)
         tx.Commit();
     }
     session.RemoveSensor(sensor_id);
-    frontend.Report(Sql("Sensor \"%s\" deleted with %i spectral libraries and %i principal "
-                        "component analyses",
-                        name.c_str(), libraries, analyses));
+    frontend.Report("Sensor \"" + name + "\" deleted with " + what);
     return true;
 }
 

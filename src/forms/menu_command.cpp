@@ -23,6 +23,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdStudyReport, "Database", "Study Report", kBuilt, kAny},
         {kCmdImportSpectra, "Database", "Import Spectra into current Study", kBuilt, kAny},
         {kCmdImportSensor, "Database", "Import Sensor", kBuilt, kAny},
+        {kCmdDeleteSensor, "Database", "Delete Current Sensor", kBuilt, kSensor},
         {kCmdWavebandFilterSetup, "Chain Settings", "Waveband Filter Setup", kBuilt, kAny},
         {kCmdFeatureSpaceEdit, "Chain Settings, Feature Space", "Edit", kBuilt, kSensor},
         {kCmdFeatureSpaceCopyEdit, "Chain Settings, Feature Space", "Copy and Edit", kBuilt,

@@ -55,11 +55,18 @@ void CMainFrame::BuildMenus() {
     for (const MenuCommand& command : MenuCommands()) {
         const std::vector<std::string> path = MenuPath(command);
         QMenu*& top = menus[path.front()];
-        if (!top) top = menuBar()->addMenu(QString::fromStdString(path.front()));
+        if (!top) {
+            top = menuBar()->addMenu(QString::fromStdString(path.front()));
+            // A disabled command says why in its tooltip.
+            top->setToolTipsVisible(true);
+        }
         QMenu* menu = top;
         if (path.size() > 1) {
             QMenu*& sub = menus[command.menu];
-            if (!sub) sub = top->addMenu(QString::fromStdString(path[1]));
+            if (!sub) {
+                sub = top->addMenu(QString::fromStdString(path[1]));
+                sub->setToolTipsVisible(true);
+            }
             menu = sub;
         }
         // "&Open...\tCtrl+O": the part after the tab is the shortcut.
@@ -88,7 +95,12 @@ QAction* CMainFrame::Action(int command_id) const {
 }
 
 void CMainFrame::UpdateCommands() {
-    for (const auto& [id, action] : actions_) action->setEnabled(form_->CommandEnabled(id));
+    for (const auto& [id, action] : actions_) {
+        const std::string reason = form_->CommandDisabledReason(id);
+        action->setEnabled(reason.empty());
+        action->setToolTip(reason.empty() ? action->text().remove(QLatin1Char('&'))
+                                          : QString::fromStdString(reason));
+    }
 }
 
 void CMainFrame::Refresh() {
@@ -147,7 +159,10 @@ void CMainFrame::RunCommand(int id) {
             WavebandFilter()->Open();
             break;
         case kCmdFeatureSpaceDelete:
-            Run([&] { form_->DeleteFeatureSpace(); });
+            Run([&] { form_->DeleteFeatureSpace(*frontend_); });
+            break;
+        case kCmdDeleteSensor:
+            Run([&] { form_->DeleteCurrentSensor(*frontend_); });
             break;
         case kCmdExport:
             Export()->Open();

@@ -295,6 +295,9 @@ bool MainForm::CommandEnabled(int command_id) const {
         case kCmdDiscriminantAnalysis:
         case kCmdIndependentSet:
         case kCmdSiteAccuracy:
+        case kCmdEndmemberSelection:
+        case kCmdAbundanceSettings:
+        case kCmdUnmix:
             return HasStudy();
         default:
             return true;

@@ -76,8 +76,10 @@ std::vector<double> MeanAtElements(Spectra_factory_class& factory, const Species
     return values;
 }
 
-// Whether E (4 x q, q <= 4) has full column rank, judged by its singular values with the
-// usual tolerance: largest singular value x larger dimension x machine epsilon.
+// Whether E (4 x q, q <= 4) has full column rank, judged by its singular values: the smallest
+// must exceed the largest x 4 x the single-precision epsilon. The reflectances are stored in
+// single precision, so a column that is a combination of the others up to that precision
+// is one in fact, and its estimates would be made of rounding.
 bool FullColumnRank(const Matrix& e) {
     DiagonalMatrix s;
     NEWMAT::SVD(e, s);
@@ -86,7 +88,7 @@ bool FullColumnRank(const Matrix& e) {
         largest = std::max(largest, s(i));
         smallest = std::min(smallest, s(i));
     }
-    return largest > 0.0 && smallest > largest * kBands * DBL_EPSILON;
+    return largest > 0.0 && smallest > largest * kBands * FLT_EPSILON;
 }
 
 std::string SingularMessage(int q) {
@@ -98,6 +100,14 @@ std::string SingularMessage(int q) {
     return "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
            "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
            "there.";
+}
+
+// "%.2f" of a value, without the sign of one that rounds to zero: rounding noise of an
+// exact 0 would otherwise print as "-0.00".
+std::string Fraction(double v) {
+    std::string text = Sql("%.2f", v);
+    if (text == "-0.00") text = "0.00";
+    return text;
 }
 
 }  // namespace
@@ -161,7 +171,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
             double a = 0.0;
             for (int b = 0; b < kBands; ++b) a += solve(j, b + 1) * y[static_cast<size_t>(b)];
             out.estimates.push_back(a);
-            out.text += Sql("%.2f  %s\n", a, result.endmembers[static_cast<size_t>(j - 1)].c_str());
+            out.text += Fraction(a) + "  " + result.endmembers[static_cast<size_t>(j - 1)] + "\n";
         }
         // One query for the recorded rows; they are then walked in endmember order.
         struct Recorded {
@@ -185,17 +195,16 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
             for (const Recorded& r : recorded) {
                 if (r.endmember_id != endmembers[static_cast<size_t>(j)].species_id) continue;
                 const double t = std::atof(r.abundance.c_str());
-                out.text += Sql("%.2f %s\n", t, r.folder_name.c_str());
+                out.text += Fraction(t) + " " + r.folder_name + "\n";
                 out.recorded_values[static_cast<size_t>(j)] = t;
             }
         }
         if (out.recorded) {
             out.text += "\nabsolute errors:\n";
             for (int j = 0; j < q; ++j)
-                out.text += Sql("%.2f  %s\n",
-                                std::fabs(out.recorded_values[static_cast<size_t>(j)] -
-                                          out.estimates[static_cast<size_t>(j)]),
-                                result.endmembers[static_cast<size_t>(j)].c_str());
+                out.text += Fraction(std::fabs(out.recorded_values[static_cast<size_t>(j)] -
+                                               out.estimates[static_cast<size_t>(j)])) +
+                            "  " + result.endmembers[static_cast<size_t>(j)] + "\n";
         }
         frontend.Report(out.name);
         frontend.Report(out.text);

@@ -11,22 +11,19 @@
 
 namespace orvane {
 
-namespace {
+AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
 
-// The whole text, blanks around it aside, as a finite decimal number.
-bool ParseAbundance(const std::string& text, double& value) {
+double AbundanceSettings::ParseAbundance(const std::string& text) {
     const char* start = text.c_str();
     char* end = nullptr;
     errno = 0;
-    value = std::strtod(start, &end);
-    if (end == start || errno == ERANGE || !std::isfinite(value)) return false;
-    while (*end == ' ' || *end == '\t') ++end;
-    return *end == '\0';
+    const double value = std::strtod(start, &end);
+    bool ok = end != start && errno != ERANGE && std::isfinite(value);
+    while (ok && (*end == ' ' || *end == '\t')) ++end;
+    if (!ok || *end != '\0')
+        throw OrvaneError("The abundance \"" + text + "\" is not a number; nothing was saved.");
+    return value;
 }
-
-}  // namespace
-
-AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
 
 void AbundanceSettings::Show() {
     MixtureStore store(session_.Db(), session_.StudyId());
@@ -80,10 +77,11 @@ bool AbundanceSettings::Save(int selected_index) {
     bool saved = false;
     if (item) {
         double value = 0.0;
-        if (!ParseAbundance(abundance_, value)) {
+        try {
+            value = ParseAbundance(abundance_);
+        } catch (const OrvaneError&) {
             total_ = store.Total(mixture_);
-            throw OrvaneError("The abundance \"" + abundance_ +
-                              "\" is not a number; nothing was saved.");
+            throw;
         }
         store.SetAbundance(mixture_, item->data, value);
         saved = true;

@@ -53,4 +53,10 @@ int SpeciesListBox::IndexOf(int data) const {
     return -1;
 }
 
+int SpeciesListBox::IndexOfText(const std::string& text) const {
+    for (int i = 0; i < Count(); ++i)
+        if (items_[static_cast<size_t>(i)].text == text) return i;
+    return -1;
+}
+
 }  // namespace orvane

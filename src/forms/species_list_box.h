@@ -23,6 +23,8 @@ class SpeciesListBox {
     const FormItem* At(int index) const;
     void RemoveAt(int index);
     int IndexOf(int data) const;
+    // The position of the first entry with exactly this text; -1 when none has it.
+    int IndexOfText(const std::string& text) const;
     int Count() const { return static_cast<int>(items_.size()); }
     bool Empty() const { return items_.empty(); }
     const std::vector<FormItem>& Items() const { return items_; }

@@ -345,6 +345,10 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
             const std::string reason = doc_.Statistics().NotReadyReason();
             return reason.empty() ? "" : "Library Not Ready: " + reason;
         }
+        case kCmdEndmemberSelection:
+        case kCmdAbundanceSettings:
+        case kCmdUnmix:
+            return HasStudy() ? "" : no_study;
         default:
             return "";
     }

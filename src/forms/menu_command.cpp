@@ -36,9 +36,9 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdSeparability, "Statistics", "Separability Report", kNotYet, kSensor},
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
         {kCmdPca, "Statistics", "PCA", kNotYet, kSensor},
-        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kNotYet, kSensor},
-        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kNotYet, kSensor},
-        {kCmdUnmix, "Spectral Mixing", "Unmix", kNotYet, kSensor},
+        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
+        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
+        {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

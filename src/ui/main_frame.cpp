@@ -13,8 +13,11 @@
 #include "forms/orvane_doc.h"
 #include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
+#include "stats/linear_unmixing.h"
+#include "ui/abundance_settings_dialog.h"
 #include "ui/about_dialog.h"
 #include "ui/create_study_dialog.h"
+#include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
@@ -205,6 +208,15 @@ void CMainFrame::RunCommand(int id) {
         case kCmdFeatureSpaceNew:
             FeatureSpace()->Open(FeatureSpaceActions::kNew);
             break;
+        case kCmdEndmemberSelection:
+            EndmemberSelection()->Open();
+            break;
+        case kCmdAbundanceSettings:
+            AbundanceSettings()->Open();
+            break;
+        case kCmdUnmix:
+            Run([&] { Unmix(doc_.Factory(), doc_.Session(), *frontend_); });
+            break;
         case kCmdAbout: {
             AboutDialog about(this);
             about.exec();
@@ -263,6 +275,18 @@ FeatureSpaceDialog* CMainFrame::FeatureSpace() {
     if (!feature_space_)
         feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
     return feature_space_;
+}
+
+EndmemberSelectionDialog* CMainFrame::EndmemberSelection() {
+    if (!endmember_selection_)
+        endmember_selection_ = new EndmemberSelectionDialog(doc_.Session(), Runner(), this);
+    return endmember_selection_;
+}
+
+AbundanceSettingsDialog* CMainFrame::AbundanceSettings() {
+    if (!abundance_settings_)
+        abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Runner(), this);
+    return abundance_settings_;
 }
 
 ActionRunner CMainFrame::Runner() {

@@ -11,9 +11,11 @@ class QAction;
 
 namespace orvane {
 
+class AbundanceSettingsDialog;
 class COrvaneDoc;
 class COrvaneView;
 class CreateStudyDialog;
+class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
 class FilterDetailsDialog;
@@ -50,6 +52,8 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
     FeatureSpaceDialog* FeatureSpace();
+    EndmemberSelectionDialog* EndmemberSelection();
+    AbundanceSettingsDialog* AbundanceSettings();
 
   private:
     ActionRunner Runner();
@@ -70,6 +74,8 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    EndmemberSelectionDialog* endmember_selection_ = nullptr;
+    AbundanceSettingsDialog* abundance_settings_ = nullptr;
 };
 
 }  // namespace orvane

@@ -36,7 +36,7 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = [] {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
-                           LibraryCommands, ExportCommands, MixingCommands}) {
+                           LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }

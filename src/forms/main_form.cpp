@@ -238,6 +238,33 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
+                                         Frontend& frontend) {
+    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Factory(), frontend, settings);
+}
+
+ScorePlotData MainForm::RunPca(Frontend& frontend) {
+    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Factory(), frontend);
+    ScorePlotData plot;
+    if (result.pca_data_id == 0) {
+        plot.reason = "No score plot: the PCA stored nothing.";
+        return plot;
+    }
+    const int kept = doc_.FeatureSpaceType() == kFeaturePCT ? doc_.Session().FeatureSpaceId() : 0;
+    try {
+        doc_.ChangeFeatureSpaceType(kFeaturePCT);
+        FillFeatureSpaceList(kept);
+    } catch (const OrvaneError& e) {
+        // The analysis is stored; only the projection of the chosen feature space failed.
+        plot.reason = std::string("No score plot: ") + e.what();
+        frontend.Report(plot.reason);
+        return plot;
+    }
+    plot = PcaScorePlot(doc_.Session(), result.data);
+    if (!plot.Ready()) frontend.Report(plot.reason);
+    return plot;
+}
+
 FormList MainForm::LibraryClasses() const {
     FormList list;
     const SpectralStatistics& library = doc_.Statistics();
@@ -348,6 +375,8 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
         case kCmdEndmemberSelection:
         case kCmdAbundanceSettings:
         case kCmdUnmix:
+            return HasStudy() ? "" : no_study;
+        case kCmdPca:
             return HasStudy() ? "" : no_study;
         default:
             return "";

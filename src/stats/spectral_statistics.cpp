@@ -24,7 +24,7 @@ SingularCovarianceError::SingularCovarianceError()
 struct SpectralStatistics::Inverses {
     Matrix pooled;                    // P, the inverse of the pooled covariance
     std::vector<Matrix> classes;      // Q_c, the inverse of each class covariance
-    std::vector<double> log_det;      // ln(det(Q_c)), possibly not finite
+    std::vector<double> log_det;      // ln det(C_c), NaN when not positive
     std::vector<double> mean_p_mean;  // m_c' P m_c
 };
 
@@ -330,7 +330,7 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
         inv->pooled = pooled.i();
         for (const LibraryClass& c : classes_) {
             Matrix q = c.cov.i();
-            inv->log_det.push_back(std::log(q.Determinant()));
+            inv->log_det.push_back(LogDeterminant(c.cov));
             inv->mean_p_mean.push_back(
                 QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
             inv->classes.push_back(std::move(q));
@@ -388,6 +388,8 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         int regular = 1;
         switch (classifier) {
             case 0: {
+                // The Gaussian log-likelihood up to constants: the log-determinant term keeps
+                // a broad class from winning spectra that lie far from its mean.
                 const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 if (std::isfinite(inv.log_det[c])) {
                     v = inv.log_det[c] + q;
@@ -398,7 +400,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                 break;
             }
             case 1:
-                v = inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
+                v = -inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 break;
             case 2:
                 v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
@@ -416,7 +418,9 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         e.name = cls.folder_name;
         e.class_index = static_cast<int>(c);
         e.regular = regular;
-        e.distance = std::fabs(v);
+        // Mahalanobis ranks by the signed likelihood value, which is negative for tight
+        // classes; the other measures rank by magnitude.
+        e.distance = classifier == 0 && regular ? v : std::fabs(v);
     }
     for (ClassScore& e : result.entries)
         if (!e.regular) e.distance += maximum;

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+#include <algorithm>
 #include <exception>
 
 #include "forms/menu_command.h"
@@ -24,6 +25,7 @@
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/orvane_view.h"
+#include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/waveband_filter_dialog.h"
 
@@ -196,6 +198,18 @@ void CMainFrame::RunCommand(int id) {
         case kCmdIndependentSet:
             IndependentSet()->Open();
             break;
+        case kCmdSeparability: {
+            SeparabilitySettings settings;
+            if (!frontend_->ChooseSeparability(settings)) break;
+            Run([&] { form_->SeparabilityReport(settings, *frontend_); });
+            break;
+        }
+        case kCmdPca: {
+            ScorePlotData plot;
+            if (Run([&] { plot = form_->RunPca(*frontend_); }) && plot.Ready())
+                ShowScorePlot(plot);
+            break;
+        }
         case kCmdSiteAccuracy:
             SiteAccuracy()->Open();
             break;
@@ -287,6 +301,29 @@ AbundanceSettingsDialog* CMainFrame::AbundanceSettings() {
     if (!abundance_settings_)
         abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Runner(), this);
     return abundance_settings_;
+}
+
+ScorePlotWindow* CMainFrame::NewPlotWindow() {
+    auto* window = new ScorePlotWindow(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    plot_windows_.push_back(window);
+    // A closed plot leaves the list, and the main window comes back to the front.
+    connect(window, &QDialog::finished, this, [this, window] {
+        plot_windows_.erase(std::remove(plot_windows_.begin(), plot_windows_.end(), window),
+                            plot_windows_.end());
+        raise();
+        activateWindow();
+    });
+    return window;
+}
+
+void CMainFrame::ShowScorePlot(const ScorePlotData& plot) {
+    ScorePlotWindow* window = NewPlotWindow();
+    window->show();
+    window->SetTitle(plot.title);
+    window->AddItem(plot.points);
+    window->SetDataReady(true);
+    window->raise();
 }
 
 ActionRunner CMainFrame::Runner() {

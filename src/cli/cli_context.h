@@ -70,5 +70,6 @@ std::vector<Command> FeatureSpaceCommands();
 std::vector<Command> LibraryCommands();
 std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
+std::vector<Command> MixingCommands();
 
 }  // namespace orvane

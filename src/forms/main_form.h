@@ -74,10 +74,14 @@ class MainForm : public DocumentListener {
     void SetFeatureSpaceType(int type);
     void SelectFeatureSpace(int index);
     void SelectClassifier(int index);
-    // Deletes the current feature space with its libraries; nothing when there is none.
-    void DeleteFeatureSpace();
+    // Asks first, then deletes the current feature space with its libraries; false when the
+    // user cancelled or there is none.
+    bool DeleteFeatureSpace(Frontend& frontend);
     // After a sensor import: the new sensor joins the sensor list.
     void AddSensor(int sensor_id);
+    // Asks first, then deletes the current sensor with its libraries and analyses; the first
+    // remaining sensor becomes current. False when the user cancelled.
+    bool DeleteCurrentSensor(Frontend& frontend);
     // Saves the report; the path on success. A failure is reported and rethrown.
     std::string SaveReport();
     // Builds the library of the current configuration; false without a feature space.
@@ -122,9 +126,12 @@ class MainForm : public DocumentListener {
     bool SmoothingEditEnabled() const;
     bool DerivativeMethodEnabled() const;
     bool DerivativeEditEnabled() const;
-    // Classifying needs loaded spectra and a loaded library.
+    // Classifying needs loaded spectra and a Ready library.
     bool IndivClassifyEnabled() const;
+    std::string IndivClassifyDisabledReason() const;
     bool CommandEnabled(int command_id) const;
+    // Why a command is disabled (the window's tooltip); empty when it is enabled.
+    std::string CommandDisabledReason(int command_id) const;
 
     // Called whenever the report text changed, so the window can show the newest text.
     void SetReportListener(std::function<void()> listener) {

@@ -23,6 +23,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdStudyReport, "Database", "Study Report", kBuilt, kAny},
         {kCmdImportSpectra, "Database", "Import Spectra into current Study", kBuilt, kAny},
         {kCmdImportSensor, "Database", "Import Sensor", kBuilt, kAny},
+        {kCmdDeleteSensor, "Database", "Delete Current Sensor", kBuilt, kSensor},
         {kCmdWavebandFilterSetup, "Chain Settings", "Waveband Filter Setup", kBuilt, kAny},
         {kCmdFeatureSpaceEdit, "Chain Settings, Feature Space", "Edit", kBuilt, kSensor},
         {kCmdFeatureSpaceCopyEdit, "Chain Settings, Feature Space", "Copy and Edit", kBuilt,
@@ -35,9 +36,9 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdSeparability, "Statistics", "Separability Report", kBuilt, kSensor},
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
         {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
-        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kNotYet, kSensor},
-        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kNotYet, kSensor},
-        {kCmdUnmix, "Spectral Mixing", "Unmix", kNotYet, kSensor},
+        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
+        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
+        {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

@@ -12,9 +12,11 @@ class QAction;
 
 namespace orvane {
 
+class AbundanceSettingsDialog;
 class COrvaneDoc;
 class COrvaneView;
 class CreateStudyDialog;
+class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
 class FilterDetailsDialog;
@@ -53,6 +55,8 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
     FeatureSpaceDialog* FeatureSpace();
+    EndmemberSelectionDialog* EndmemberSelection();
+    AbundanceSettingsDialog* AbundanceSettings();
     // A new score plot window, kept in the list of open plot windows until it is closed.
     ScorePlotWindow* NewPlotWindow();
     const std::vector<PlotWindow*>& PlotWindows() const { return plot_windows_; }
@@ -77,6 +81,8 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    EndmemberSelectionDialog* endmember_selection_ = nullptr;
+    AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;
 };
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "forms/chain_selection.h"
@@ -13,6 +14,7 @@
 #include "study/sensor_import.h"
 #include "forms/waveband_filter_setup.h"
 #include "study/spectra_factory_class.h"
+#include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
 #include "store/array_codec.h"
@@ -220,10 +222,14 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
         {"feature space", Sql("update feature_space set build_date = current_timestamp(6) where "
                               "feature_space_id = %i",
                               fs_)},
+        {"spectra", ""},
     };
     for (const auto& c : changes) {
         ASSERT_TRUE(library_->IsLibraryValid()) << c.what;
-        scratch_.Admin().Execute(c.sql);
+        if (c.sql.empty())
+            MarkStudySpectraChanged(scratch_.Admin(), study_);
+        else
+            scratch_.Admin().Execute(c.sql);
         EXPECT_FALSE(library_->IsLibraryValid()) << c.what;
         // Rebuilding right away, within the same second, must count as newer.
         ASSERT_TRUE(library_->BuildLibrary(frontend_));
@@ -239,32 +245,114 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
     EXPECT_FALSE(library_->IsLibraryValid());
 }
 
-TEST_F(LibraryTest, RebuildKeepsSampleCountButUpdatesStatistics) {
+TEST_F(LibraryTest, RebuildWritesTheSampleCountItUsed) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     const double before = library_->Class(0).mean(1, 1);
     scratch_.Admin().Execute(
         "update spectrum s, species sp set s.disabled = 1 where s.species_id = sp.species_id and "
         "sp.folder_name = 'alpha' and s.spectrum_no = 2");
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    EXPECT_EQ(library_->Class(0).no_of_samples, 4);
+    EXPECT_EQ(library_->Class(0).no_of_samples, 3);
     EXPECT_NEAR(library_->Class(0).mean(1, 1), (0.10 + 0.20 + 0.15) / 3, 1e-7);
     EXPECT_NE(library_->Class(0).mean(1, 1), before);
 }
 
-TEST_F(LibraryTest, TooFewSpectraWriteNoStatisticsAndKeepTheLoadedClasses) {
+TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
     scratch_.Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 10 where study_id = %i", study_));
     ApplyChainSelection(*session_, ChainSelection());
     session_->SetFeatureSpace(fs_);
-    ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    EXPECT_EQ(Count("select count(*) from library"), 1);
-    EXPECT_EQ(Count("select count(*) from statistic"), 0);
+    scratch_.Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
+                                 "where feature_space_id = %i",
+                                 fs_));
+    try {
+        library_->BuildLibrary(frontend_);
+        ADD_FAILURE() << "built a library without species";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("at least 10 enabled spectra"), std::string::npos)
+            << e.what();
+    }
+    // The earlier build is untouched, and stale, so nothing answers.
+    EXPECT_EQ(Count("select count(*) from statistic"), 3);
+    library_->LoadLibrary();
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
     EXPECT_EQ(library_->ClassCount(), 0);
-    EXPECT_THROW(ClassifyProbe(0), OrvaneError);
+    EXPECT_THROW(ClassifyProbe(0), LibraryNotReadyError);
 
     session_->SetFeatureSpace(0);
     EXPECT_FALSE(library_->BuildLibrary(frontend_));
     EXPECT_FALSE(library_->IsLibraryValid());
+}
+
+// A library answers only for the study and chain settings it was built for: every command
+// that classifies is refused, with the reason, as soon as they change.
+TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
+    const int empty = test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
+    const auto use = [&](int study, int derivative_order) {
+        ChainSelection chain;
+        chain.study = std::to_string(study);
+        chain.derivative_order = derivative_order;
+        chain.feature_space = std::to_string(fs_);
+        ApplyChainSelection(*session_, chain);
+    };
+    // As the commands run them: "Indiv. Classify" checks readiness once, then classifies.
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"classify",
+         [&] {
+             library_->RequireReady();
+             ClassifyProbe(0);
+         }},
+        {"discriminant analysis",
+         [&] { RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3); }},
+        {"independent set",
+         [&] { ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, empty, 3); }},
+        {"site check", [&] { SiteAccuracyCheck(*library_, *factory_, frontend_, 1); }},
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* reason;
+    } cases[] = {
+        {"other study", [&] { use(empty, 0); }, "No library has been built for study 'empty'"},
+        {"derivative order 1", [&] { use(study_, 1); }, "No library has been built for study"},
+        {"waveband filter changed",
+         [&] {
+             scratch_.Admin().Execute(Sql("update waveband_filter set changed_at = "
+                                          "current_timestamp(6) where study_id = %i",
+                                          study_));
+         },
+         "older than the current settings"},
+    };
+    for (const auto& c : cases) {
+        use(study_, 0);
+        ASSERT_TRUE(library_->BuildLibrary(frontend_)) << c.what;
+        ASSERT_STREQ(library_->StatusText(), "Ready") << c.what;
+        c.change();
+        for (const auto& [name, run] : commands) {
+            try {
+                run();
+                ADD_FAILURE() << c.what << ": " << name << " ran";
+            } catch (const LibraryNotReadyError& e) {
+                EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos)
+                    << c.what << ": " << name << ": " << e.what();
+            }
+        }
+        EXPECT_STREQ(library_->StatusText(), "Not Ready") << c.what;
+    }
+
+    // Loaded classes of the previous study never answer, even before anything reloads them.
+    use(study_, 0);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    session_->SetStudy(empty);
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
+    EXPECT_THROW(ClassifyProbe(0), LibraryNotReadyError);
+
+    // Building in the empty study is refused and leaves it Not Ready.
+    use(empty, 0);
+    EXPECT_THROW(library_->BuildLibrary(frontend_), OrvaneError);
+    EXPECT_EQ(Count(Sql("select count(*) from library where study_id = %i", empty)), 0);
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
 }
 
 TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
@@ -309,10 +397,24 @@ TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
                   hundred + "\nProd. Acc. Max," + hundred + "\nProd. Acc. Mean," + hundred +
                   "\nUser Acc. Min," + hundred + "\nUser Acc. Max," + hundred +
                   "\nUser Acc. Mean," + hundred + "\n");
+    const std::string accuracy = "100.00 %";
     EXPECT_EQ(frontend_.reports,
-              (std::vector<std::string>{"Discriminant Analysis",
-                                        "Error matrix written to file:\n" + r.path,
-                                        "Overall Accuracy: 100.00000"}));
+              (std::vector<std::string>{
+                  "Discriminant Analysis",
+                  "Error matrix (rows: classified as, columns: reference class)\n"
+                  "              alpha  beta  gamma  Row Total\n"
+                  "alpha             4     0      0          4\n"
+                  "beta              0     4      0          4\n"
+                  "gamma             0     0      3          3\n"
+                  "Column Total      4     4      3         11\n",
+                  "Error matrix written to file:\n" + r.path,
+                  "Class  Producer's accuracy  User's accuracy\n"
+                  "alpha             100.00 %         100.00 %\n"
+                  "beta              100.00 %         100.00 %\n"
+                  "gamma             100.00 %         100.00 %\n"
+                  "Cohen's kappa: 1.00000",
+                  "Overall Accuracy: 100.00000"}));
+    EXPECT_EQ(r.kappa, 1.0);
 }
 
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
@@ -343,11 +445,12 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
               "User Acc. Min,0.00000000000000E+00\n"
               "User Acc. Max,1.00000000000000E+02\n"
               "User Acc. Mean,5.00000000000000E+01\n");
-    ASSERT_EQ(frontend_.reports.size(), 4u);
+    ASSERT_EQ(frontend_.reports.size(), 6u);
     EXPECT_EQ(frontend_.reports[0],
               "Skipped species omega: the library has no class of that folder name");
     EXPECT_EQ(frontend_.reports[1], "Library Accuracy Check");
-    EXPECT_EQ(frontend_.reports[3], "Overall Accuracy: 66.66667");
+    EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667");
+    EXPECT_EQ(r.kappa, 0.0);
 
     db.Execute(Sql("delete from study where study_id = %i", other));
     EXPECT_EQ(IndependentStudies(*session_)[0].study_id, -1);
@@ -359,10 +462,10 @@ TEST_F(LibraryTest, SiteCheckRanksTheWinningClassLast) {
     SiteAccuracyCheck(*library_, *factory_, frontend_, library_->Class(0).species_id);
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Site Accuracy Check for alpha",
-                                        "1.  beta  -> 0.00  \n2.  gamma  -> 0.00  \n3.  alpha  "
-                                        "-> 100.00  \n",
-                                        "1.  beta  -> 0.00  \n2.  gamma  -> 0.00  \n3.  alpha  "
-                                        "-> 100.00  \n"}));
+                                        "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
+                                        "-> 0.00  \n3.  alpha  -> 100.00  \n",
+                                        "Site 2 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
+                                        "-> 0.00  \n3.  alpha  -> 100.00  \n"}));
 }
 
 // The cells of a comma-separated line, empty ones included.

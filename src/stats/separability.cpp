@@ -16,13 +16,13 @@ namespace {
 
 constexpr double kInfinite = std::numeric_limits<double>::infinity();
 
-// The classes the report compares: those the library holds now, as classification uses them.
-// Which libraries qualify (current, of the current study) is decided here and only here.
-void RequireSeparabilityLibrary(const SpectralStatistics& library) {
+// The classes the report compares: those of the Ready library of the current study and
+// settings, as classification reads them. Which libraries qualify is decided here only.
+void RequireSeparabilityLibrary(SpectralStatistics& library) {
+    library.RequireReady();
     if (library.ClassCount() == 0)
-        throw OrvaneError(
-            "No spectral library is loaded for the current settings; build it first (Library > "
-            "Build).");
+        throw OrvaneError("The spectral library holds no classes; build it first (Library > "
+                          "Build).");
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
     }
 }
 
-std::string SeparabilityReport(const SpectralStatistics& library,
+std::string SeparabilityReport(SpectralStatistics& library,
                                const Spectra_factory_class& factory, Frontend& frontend,
                                const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);

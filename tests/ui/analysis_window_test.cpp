@@ -315,8 +315,9 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(dialog.Settings().distance, 2);
 
         LibraryWindow w("uiseparability");
-        QVERIFY(w.frame->Action(kCmdSeparability)->isEnabled());
+        QVERIFY2(!w.frame->Action(kCmdSeparability)->isEnabled(), "a library must be Ready");
         w.Build();
+        QVERIFY(w.frame->Action(kCmdSeparability)->isEnabled());
         bool answer = false;
         int questions = 0;
         w.frame->Frontend().SetSeparabilityAnswer([&](SeparabilitySettings& settings) {

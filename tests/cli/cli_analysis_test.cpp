@@ -44,7 +44,7 @@ class CliAnalysis : public test::CliFixture {
 };
 
 TEST_F(CliAnalysis, SeparabilityTableOfTheBuiltLibrary) {
-    test::CliOutcome r = Cli({"separability"});
+    test::CliOutcome r = Cli({"--fs-type", "NTBI", "separability"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "Library Not Ready: No library has been built")) << r.err;
     r = Cli({"separability", "--distance", "jb"});

@@ -192,7 +192,7 @@ int SummariseFiles(Context& ctx, const char* command,
 
 int CmdOpen(Context& ctx) {
     return SummariseFiles(ctx, "open", [&](const std::string& path) {
-        return ReadFieldSpectrumFile(path, ctx.session.get());
+        return ReadFieldSpectrumFile(path);
     });
 }
 
@@ -295,7 +295,7 @@ int CmdClassify(Context& ctx) {
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path, ctx.session.get());
+            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path);
             const std::string ranking = lib.library.Classify(*spectrum).Format(1);
             ctx.frontend.Report(spectrum->DisplayName() + "\n" + ranking);
         } catch (const SingularCovarianceError&) {

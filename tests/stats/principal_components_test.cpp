@@ -135,7 +135,8 @@ class PcaTest : public ::testing::Test {
 };
 
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
-    AddPctSpace("PCT 2", 2);
+    AddPctSpace("PCT 1", 1);
+    const int two = AddPctSpace("PCT 2", 2);
     const PcaResult r = RunPca(*session_, *factory_, frontend_);
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(r.bands, 3);
@@ -168,21 +169,24 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
     ColumnVector values(3);
     Matrix vectors(3, 3);
-    ResultSet rows = scratch_.Admin().Query(
-        Sql("select eigenvalues, eigenvectors from pca_data where pca_data_id = %i",
-            r.pca_data_id));
+    ResultSet rows = scratch_.Admin().Query("select eigenvalues, eigenvectors from pca_data");
     ASSERT_TRUE(rows.Next());
     DecodeMatrix(rows.String(0), values, "eigenvalues");
     DecodeMatrix(rows.String(1), vectors, "eigenvectors");
     for (int c = 1; c <= 3; ++c) {
         EXPECT_NEAR(values(c), kEigenvalues[3 - c], 1e-15) << c;
-        std::vector<double> column;
-        for (int i = 1; i <= 3; ++i) column.push_back(vectors(i, c));
-        ExpectSameUpToSign(column, kEigenvectors[3 - c], 3, 1e-12, "stored column ");
+        const Matrix column = vectors.Column(c).t();
+        ExpectSameUpToSign({column.Store(), column.Store() + 3}, kEigenvectors[3 - c], 3, 1e-12,
+                           "stored column ");
     }
 
-    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    // The first PCT feature space offered has one component: no plot, and why.
     SwitchToPct();
+    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
+              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
+              "two.");
+    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    session_->SetFeatureSpace(two);
     const ScorePlotData plot = PcaScorePlot(*session_, r.data);
     ASSERT_TRUE(plot.Ready()) << plot.reason;
     EXPECT_EQ(plot.title, "PCA Score Plot of study 'pca study'");
@@ -289,19 +293,6 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
     one.sensor = "One band";
     ApplyChainSelection(*session_, one);
     EXPECT_THROW(RunPca(*session_, *factory_, frontend_), OrvaneError);
-}
-
-TEST_F(PcaTest, NoScorePlotWithoutTwoComponents) {
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: there is no PCT feature space for this sensor; define one with at "
-              "least two dimensions and rerun PCA.");
-    AddPctSpace("PCT 1", 1);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
-              "two.");
 }
 
 }  // namespace

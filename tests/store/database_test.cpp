@@ -91,23 +91,24 @@ TEST(Database, StoredListWalksEveryRowInOrder) {
 TEST(Database, InsertIfMissingReturnsTheExistingId) {
     test::ScratchDatabase scratch("dbinsert");
     auto db = scratch.Connect();
+    // A table without a unique key on what is looked up, so that two matches can exist.
     const std::string select =
-        "select species_id from species where study_id = 1 and folder_name = 'Kauri'";
-    const std::string insert = "insert into species (study_id, folder_name) values (1, 'Kauri')";
-    db->Execute("insert into species (study_id, folder_name) values (1, 'Rimu'), (2, 'Kauri')");
+        "select mixture_id from mixture where species_id = 1 and endmember_id = 2";
+    const std::string insert = "insert into mixture (species_id, endmember_id) values (1, 2)";
+    db->Execute("insert into mixture (species_id, endmember_id) values (1, 3), (2, 2)");
 
     const int64_t first = db->FindOrInsert(select, insert);
     EXPECT_GT(first, 0);
-    EXPECT_EQ(CountRows(*db, "species"), 3);
+    EXPECT_EQ(CountRows(*db, "mixture"), 3);
     const int64_t again = db->FindOrInsert(select, insert);
     EXPECT_EQ(again, first);
-    EXPECT_EQ(CountRows(*db, "species"), 3);
+    EXPECT_EQ(CountRows(*db, "mixture"), 3);
 
     // Two matching rows: the last one read is the one used.
     db->Execute(insert);
     const int64_t newest = db->InsertId();
-    EXPECT_EQ(db->FindOrInsert(select + " order by species_id", insert), newest);
-    EXPECT_EQ(CountRows(*db, "species"), 4);
+    EXPECT_EQ(db->FindOrInsert(select + " order by mixture_id", insert), newest);
+    EXPECT_EQ(CountRows(*db, "mixture"), 4);
 }
 
 TEST(Database, TextsAreStoredVerbatim) {

@@ -206,6 +206,27 @@ void ProcessingSession::AddSensor(std::unique_ptr<Sensor> sensor) {
     }
 }
 
+void ProcessingSession::RemoveSensor(int sensor_id) {
+    const bool was_current = current_sensor_ && current_sensor_->SensorId() == sensor_id;
+    if (was_current) UseSensor(nullptr);
+    for (auto it = sensors_.begin(); it != sensors_.end(); ++it) {
+        if ((*it)->SensorId() == sensor_id) {
+            sensors_.erase(it);
+            break;
+        }
+    }
+    if (!was_current) return;
+    if (!sensors_.empty()) {
+        SetSensor(sensors_.front()->SensorId());
+        return;
+    }
+    // Nothing is left to synthesise onto; the feature space was mapped to the removed bands.
+    feature_space_.reset();
+    ComputeSensorMask();
+    ComputeDerivativeMask();
+    NotifyChainChanged();
+}
+
 // --- smoothing --------------------------------------------------------------------------------
 
 int ProcessingSession::SmoothingFilterIdForType(int type) {

@@ -33,6 +33,17 @@ int CmdSensorImport(Context& ctx) {
     return 0;
 }
 
+int CmdSensorDelete(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("sensor delete needs one NAME|ID");
+    const int id = ResolveSensor(*ctx.session, ctx.args.positional[0]);
+    ctx.frontend.SetAnswer(ctx.args.Has("yes"));
+    if (!DeleteSensor(*ctx.session, ctx.frontend, id)) {
+        ctx.frontend.Error("Nothing was deleted; add --yes to delete the sensor.");
+        return 1;
+    }
+    return 0;
+}
+
 int CmdStudies(Context& ctx) {
     ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
     while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
@@ -89,6 +100,9 @@ std::vector<Command> StudyCommands() {
          CmdSensors},
         {"sensor import", "sensor import FILE [--type gaussian|ratio]",
          "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
+        {"sensor delete", "sensor delete NAME|ID --yes",
+         "Delete a sensor with the libraries and analyses computed on its bands.",
+         CmdSensorDelete},
         {"studies", "studies", "List the studies: id and name.", CmdStudies},
         {"study create",
          "study create --name NAME --path DIR [--description TEXT] [--min-samples N]",

@@ -80,6 +80,36 @@ int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
     return ResolveByNameOrId(session.Db(), kStudyNames, name_or_id);
 }
 
+int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
+    return ResolveByNameOrId(session.Db(), "sensor", "sensor_id", name_or_id, "sensor");
+}
+
+int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
+                           std::optional<int> type) {
+    Database& db = session.Db();
+    std::string sql =
+        "select feature_space_id from feature_space fs, feature_space_type fst where "
+        "fs.fs_type_id = fst.fs_type_id and " +
+        (IsNumber(name_or_id) ? "feature_space_id = " + name_or_id
+                              : "BINARY fs.name = '" + db.Escape(name_or_id) + "'");
+    if (type) sql += Sql(" and fst.type = %i", *type);
+    std::vector<int> ids;
+    {
+        ResultSet rows = db.Query(sql);
+        while (rows.Next()) ids.push_back(rows.Int(0));
+    }
+    if (ids.empty())
+        throw OrvaneError("There is no feature space \"" + name_or_id + "\"" +
+                          (type ? " of that type." : "."));
+    if (ids.size() > 1) {
+        std::string list;
+        for (int id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
+        throw OrvaneError("Feature spaces of different types are named \"" + name_or_id +
+                          "\" (ids " + list + "); give the type or the id.");
+    }
+    return ids.front();
+}
+
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
     Database& db = session.Db();
     const int study = sel.study ? ResolveByNameOrId(db, kStudyNames, *sel.study)

@@ -182,18 +182,9 @@ TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
     EXPECT_EQ(session_.StudyId(), keep);
     const std::vector<std::string> expected = {
         "Deleting all data of study 'Gone's' .... \n",
-        "  Deleted statistic rows\n",
-        "  Deleted mixture rows\n",
-        "  Deleted library rows\n",
-        "  Deleted pca_data rows\n",
-        "  Deleted spectrum rows\n",
-        "  Deleted site rows\n",
-        "  Deleted species rows\n",
-        "  Deleted waveband_filter_range rows\n",
-        "  Deleted waveband_filter rows\n",
-        "  Deleted derivative rows\n",
-        "  Deleted smoothing_filter rows\n",
-        "  Deleted study rows\n",
+        "  Deleted 1 species, 1 site and 1 spectrum\n",
+        "  Deleted 1 spectral library and 1 principal component analysis\n",
+        "  Deleted the study's waveband filter, smoothing and derivative settings\n",
         "Study 'Gone's' has been removed from the database\n",
     };
     EXPECT_EQ(frontend_.reports, expected);

@@ -18,6 +18,13 @@ std::string Lower(std::string s) {
     return s;
 }
 
+bool IsNumber(const std::string& s) {
+    if (s.empty() || s.size() > 9) return false;
+    for (char c : s)
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
 int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
     int i = 0;
     std::string list;
@@ -81,7 +88,7 @@ int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
 }
 
 int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
-    return ResolveByNameOrId(session.Db(), "sensor", "sensor_id", name_or_id, "sensor");
+    return ResolveByNameOrId(session.Db(), kSensorNames, name_or_id);
 }
 
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,

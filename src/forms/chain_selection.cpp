@@ -18,13 +18,6 @@ std::string Lower(std::string s) {
     return s;
 }
 
-bool IsNumber(const std::string& s) {
-    if (s.empty() || s.size() > 9) return false;
-    for (char c : s)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
 int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
     int i = 0;
     std::string list;

@@ -91,24 +91,27 @@ TEST(Database, StoredListWalksEveryRowInOrder) {
 TEST(Database, InsertIfMissingReturnsTheExistingId) {
     test::ScratchDatabase scratch("dbinsert");
     auto db = scratch.Connect();
-    // A table without a unique key on what is looked up, so that two matches can exist.
     const std::string select =
-        "select mixture_id from mixture where species_id = 1 and endmember_id = 2";
-    const std::string insert = "insert into mixture (species_id, endmember_id) values (1, 2)";
-    db->Execute("insert into mixture (species_id, endmember_id) values (1, 3), (2, 2)");
+        "select species_id from species where study_id = 1 and folder_name = 'Kauri'";
+    const std::string insert = "insert into species (study_id, folder_name) values (1, 'Kauri')";
+    db->Execute("insert into species (study_id, folder_name) values (1, 'Rimu'), (2, 'Kauri')");
 
     const int64_t first = db->FindOrInsert(select, insert);
     EXPECT_GT(first, 0);
-    EXPECT_EQ(CountRows(*db, "mixture"), 3);
+    EXPECT_EQ(CountRows(*db, "species"), 3);
     const int64_t again = db->FindOrInsert(select, insert);
     EXPECT_EQ(again, first);
-    EXPECT_EQ(CountRows(*db, "mixture"), 3);
+    EXPECT_EQ(CountRows(*db, "species"), 3);
 
-    // Two matching rows: the last one read is the one used.
-    db->Execute(insert);
+    // Two matching rows (in a table without a unique key): the last one read is the one used.
+    db->Execute("create table pair (id int auto_increment primary key, name varchar(20))");
+    db->Execute("insert into pair (name) values ('Kauri')");
+    db->Execute("insert into pair (name) values ('Kauri')");
     const int64_t newest = db->InsertId();
-    EXPECT_EQ(db->FindOrInsert(select + " order by mixture_id", insert), newest);
-    EXPECT_EQ(CountRows(*db, "mixture"), 4);
+    EXPECT_EQ(db->FindOrInsert("select id from pair where name = 'Kauri' order by id",
+                               "insert into pair (name) values ('Kauri')"),
+              newest);
+    EXPECT_EQ(CountRows(*db, "pair"), 2);
 }
 
 TEST(Database, TextsAreStoredVerbatim) {

@@ -21,8 +21,9 @@ constexpr double kInfinite = std::numeric_limits<double>::infinity();
 void RequireSeparabilityLibrary(SpectralStatistics& library) {
     library.RequireReady();
     if (library.ClassCount() == 0)
-        throw OrvaneError("The spectral library holds no classes; build it first (Library > "
-                          "Build).");
+        throw OrvaneError(
+            "The spectral library holds no classes; build it first (Library > "
+            "Build).");
 }
 
 }  // namespace
@@ -83,9 +84,8 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
     }
 }
 
-std::string SeparabilityReport(SpectralStatistics& library,
-                               const Spectra_factory_class& factory, Frontend& frontend,
-                               const SeparabilitySettings& settings) {
+std::string SeparabilityReport(SpectralStatistics& library, const Spectra_factory_class& factory,
+                               Frontend& frontend, const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);
     const std::string name = DistanceName(settings.distance);
     const bool jm = settings.distance != SeparabilitySettings::kB;

@@ -39,12 +39,10 @@ std::string LevelSpectrum(const std::array<float, 3>& level) {
 }
 
 // Expected values from numpy (eigh of np.cov of the float levels of alpha and beta).
-const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105,
-                               0.00014370614388257278};
-const double kEigenvectors[3][3] = {
-    {-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
-    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
-    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
+const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105, 0.00014370614388257278};
+const double kEigenvectors[3][3] = {{-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
+                                    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
+                                    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
 const double kScores[2][7] = {
     {-0.05984410521949232, -0.0597701382239427, -0.11373311472605793, -0.03474572268798087,
      -0.2803673465800434, -0.26079860918343023, -0.33865898652805787},
@@ -141,16 +139,18 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.data.Ncols(), 7);
-    EXPECT_EQ(frontend_.reports, (std::vector<std::string>{"Principal Component Analysis",
-                                                           "PCA output written to file:\n" +
-                                                               r.path}));
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{"Principal Component Analysis",
+                                        "PCA output written to file:\n" + r.path}));
 
     std::istringstream file(test::FileText(r.path));
     std::string line;
     const char* head[] = {"PC#,Eigenvalue,Proportion,Cumulative",
                           "1,0.01572714,0.89722880,0.89722880",
                           "2,0.00165773,0.09457280,0.99180161",
-                          "3,0.00014371,0.00819839,1.00000000", "", "Eigenvectors"};
+                          "3,0.00014371,0.00819839,1.00000000",
+                          "",
+                          "Eigenvectors"};
     for (const char* want : head) {
         std::getline(file, line);
         EXPECT_EQ(line, want);
@@ -244,9 +244,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
          "current sensor",
          false},
         {"no species with enough spectra",
-         [&] {
-             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5");
-         },
+         [&] { scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5"); },
          "No data found for PCA!\nPossibly no species with enough spectra for statistical "
          "analysis.",
          true},

@@ -12,6 +12,7 @@
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "store/array_codec.h"
+#include "store/schema_version.h"
 
 namespace orvane {
 
@@ -28,6 +29,7 @@ ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* c
 ProcessingSession::~ProcessingSession() = default;
 
 void ProcessingSession::Initialise(ConfigFile* config) {
+    RequireSchemaVersion(*db_);
     filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
     smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
     if (config) ReadDefaultFilter(*config);

@@ -36,7 +36,7 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = [] {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
-                           LibraryCommands, ExportCommands}) {
+                           LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }
@@ -58,6 +58,7 @@ void PrintUsage(std::ostream& out) {
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
            "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
+           "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';

@@ -68,6 +68,8 @@ std::vector<Command> ChainCommands();
 std::vector<Command> SpectraCommands();
 std::vector<Command> FeatureSpaceCommands();
 std::vector<Command> LibraryCommands();
+std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
+std::vector<Command> MixingCommands();
 
 }  // namespace orvane

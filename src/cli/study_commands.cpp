@@ -79,6 +79,9 @@ int CmdStudyReport(Context& ctx) {
     return 0;
 }
 
+// An import that went to its end but left files or folders out, each named in the report.
+constexpr int kExitSkipped = 3;
+
 int CmdImport(Context& ctx) {
     SelectStudy(ctx);
     Spectra_factory_class factory(*ctx.config, *ctx.session);
@@ -86,7 +89,7 @@ int CmdImport(Context& ctx) {
     const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
     ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
                    added.sites, added.spectra, added.skipped);
-    return 0;
+    return added.skipped > 0 ? kExitSkipped : 0;
 }
 
 }  // namespace
@@ -114,7 +117,8 @@ std::vector<Command> StudyCommands() {
          CmdStudyReport},
         {"import", "import [--study NAME|ID]",
          "Import the study's folder tree: species folders, site folders, instrument files; what "
-         "is stored already is kept.",
+         "is stored already is kept. Exits with status 3 when it skipped files or folders "
+         "(each named in the report), 0 only when everything was stored.",
          CmdImport},
     };
 }

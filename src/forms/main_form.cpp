@@ -122,9 +122,13 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    doc_.Factory().ImportStudySpectra(frontend);
-    // New spectra make no stored library stale, but the status is worth a fresh look.
+    const ImportCounts added = doc_.Factory().ImportStudySpectra(frontend);
+    // New spectra leave the study's libraries out of date.
     RefreshLibraryStatus();
+    if (added.skipped > 0)
+        frontend.Error(Sql("The import left out %i files or folders; the report names each and "
+                           "the reason.",
+                           added.skipped));
 }
 
 void MainForm::FillSensorList() {
@@ -234,6 +238,33 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
+                                         Frontend& frontend) {
+    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Factory(), frontend, settings);
+}
+
+ScorePlotData MainForm::RunPca(Frontend& frontend) {
+    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Factory(), frontend);
+    ScorePlotData plot;
+    if (result.pca_data_id == 0) {
+        plot.reason = "No score plot: the PCA stored nothing.";
+        return plot;
+    }
+    const int kept = doc_.FeatureSpaceType() == kFeaturePCT ? doc_.Session().FeatureSpaceId() : 0;
+    try {
+        doc_.ChangeFeatureSpaceType(kFeaturePCT);
+        FillFeatureSpaceList(kept);
+    } catch (const OrvaneError& e) {
+        // The analysis is stored; only the projection of the chosen feature space failed.
+        plot.reason = std::string("No score plot: ") + e.what();
+        frontend.Report(plot.reason);
+        return plot;
+    }
+    plot = PcaScorePlot(doc_.Session(), result.data);
+    if (!plot.Ready()) frontend.Report(plot.reason);
+    return plot;
+}
+
 FormList MainForm::LibraryClasses() const {
     FormList list;
     const SpectralStatistics& library = doc_.Statistics();
@@ -341,6 +372,12 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
             const std::string reason = doc_.Statistics().NotReadyReason();
             return reason.empty() ? "" : "Library Not Ready: " + reason;
         }
+        case kCmdEndmemberSelection:
+        case kCmdAbundanceSettings:
+        case kCmdUnmix:
+            return HasStudy() ? "" : no_study;
+        case kCmdPca:
+            return HasStudy() ? "" : no_study;
         default:
             return "";
     }

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "forms/orvane_doc.h"
+#include "stats/principal_components.h"
+#include "stats/separability.h"
 
 namespace orvane {
 
@@ -87,6 +89,14 @@ class MainForm : public DocumentListener {
     // Classifies the loaded spectra at the given rows (in ascending row order) with the
     // loaded library and reports each ranking. Rows outside the list are skipped.
     void IndivClassify(std::vector<int> rows);
+
+    // The separability table of the loaded library; its path (empty when not written).
+    std::string SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend);
+    // Runs the principal component analysis, switches to the PCT feature-space type (keeping
+    // the current PCT feature space when there is one) and returns the score plot of the
+    // current PCT feature space, or why there is none (also reported). No plot data when the
+    // analysis stored nothing.
+    ScorePlotData RunPca(Frontend& frontend);
 
     void RefreshFeatureSpaceList();
     // After a feature space was saved: the list is refilled with that one selected when it

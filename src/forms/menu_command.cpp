@@ -33,12 +33,12 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdDiscriminantAnalysis, "Statistics", "Discriminant Analysis", kBuilt, kSensor},
         {kCmdIndependentSet, "Statistics", "Discr. Analysis using independent Set", kBuilt,
          kSensor},
-        {kCmdSeparability, "Statistics", "Separability Report", kNotYet, kSensor},
+        {kCmdSeparability, "Statistics", "Separability Report", kBuilt, kSensor},
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
-        {kCmdPca, "Statistics", "PCA", kNotYet, kSensor},
-        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kNotYet, kSensor},
-        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kNotYet, kSensor},
-        {kCmdUnmix, "Spectral Mixing", "Unmix", kNotYet, kSensor},
+        {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
+        {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
+        {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
+        {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

@@ -12,6 +12,7 @@
 #include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -23,7 +24,7 @@ SingularCovarianceError::SingularCovarianceError()
 struct SpectralStatistics::Inverses {
     Matrix pooled;                    // P, the inverse of the pooled covariance
     std::vector<Matrix> classes;      // Q_c, the inverse of each class covariance
-    std::vector<double> log_det;      // ln(det(Q_c)), possibly not finite
+    std::vector<double> log_det;      // ln det(C_c), NaN when not positive
     std::vector<double> mean_p_mean;  // m_c' P m_c
 };
 
@@ -73,6 +74,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     const int study = session_.StudyId();
     const int type = fs->Type();
     {
+        StudyLock lock(db, frontend, study);
         Transaction tx(db);
         int library_id = 0;
         const std::string find =
@@ -130,6 +132,10 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                     Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES "
                         "(%i, %i, %i)",
                         library_id, species_ids[i], n)));
+                // The pooled covariance weighs each class by this count: it must be the one
+                // the statistics come from, also when the row is from an earlier build.
+                db.Execute(Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i",
+                               n, statistic_id));
                 const std::string mean_bytes = EncodeMatrix(mean);
                 const std::string cov_bytes = EncodeMatrix(cov);
                 db.WriteBlob(
@@ -159,14 +165,18 @@ bool SpectralStatistics::IsLibraryValid() {
     valid_ = false;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs || !session_.CurrentSensor()) return false;
+    // Beside the chain settings, the study's spectra: an import or a disabled spectrum after
+    // the build leaves the library out of date.
     std::string sql = Sql(
         "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
-        "waveband_filter wf where l.feature_space_id = fs.feature_space_id and l.build_date > "
+        "waveband_filter wf, study st where l.feature_space_id = fs.feature_space_id and l.build_date > "
         "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
         "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
         "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
         "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
-        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i",
+        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
+        "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
+        "st.spectra_changed_at)",
         fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
         session_.CurrentSensor()->SensorId(), session_.StudyId(), session_.WavebandFilterId());
     if (fs->Type() == kFeaturePCT)
@@ -320,7 +330,7 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
         inv->pooled = pooled.i();
         for (const LibraryClass& c : classes_) {
             Matrix q = c.cov.i();
-            inv->log_det.push_back(std::log(q.Determinant()));
+            inv->log_det.push_back(LogDeterminant(c.cov));
             inv->mean_p_mean.push_back(
                 QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
             inv->classes.push_back(std::move(q));
@@ -378,6 +388,8 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         int regular = 1;
         switch (classifier) {
             case 0: {
+                // The Gaussian log-likelihood up to constants: the log-determinant term keeps
+                // a broad class from winning spectra that lie far from its mean.
                 const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 if (std::isfinite(inv.log_det[c])) {
                     v = inv.log_det[c] + q;
@@ -388,7 +400,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                 break;
             }
             case 1:
-                v = inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
+                v = -inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 break;
             case 2:
                 v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
@@ -406,7 +418,9 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         e.name = cls.folder_name;
         e.class_index = static_cast<int>(c);
         e.regular = regular;
-        e.distance = std::fabs(v);
+        // Mahalanobis ranks by the signed likelihood value, which is negative for tight
+        // classes; the other measures rank by magnitude.
+        e.distance = classifier == 0 && regular ? v : std::fabs(v);
     }
     for (ClassScore& e : result.entries)
         if (!e.regular) e.distance += maximum;

@@ -71,9 +71,17 @@ class SpectralStatistics {
     int Dimension() const { return dimension_; }
 
     // Ranks the library classes for one spectrum with the session's classifier, smallest value
-    // first. Throws SingularCovarianceError when a covariance cannot be inverted,
-    // LibraryNotReadyError when the library is not Ready, and OrvaneError when the spectrum's
-    // features do not fit the library or are not all finite numbers.
+    // first. With d = x - m_c and C_c the class covariance:
+    //   0 Mahalanobis: ln det(C_c) + d'C_c^-1 d, the Gaussian maximum-likelihood discriminant
+    //     up to constants, ranked by its signed value; a class whose determinant is not
+    //     positive is ranked by d'C_c^-1 d behind the others (regular 0);
+    //   1 Modified Mahalanobis: -ln det(C_c) * d'C_c^-1 d, ranked by magnitude;
+    //   2 Gen. Squared Dist: d'P^-1 d with the pooled covariance P (divisor N);
+    //   3 SAM: the angle between x and m_c in radians.
+    // Log-determinants are sums of the logs of the LU pivots, so they hold where the
+    // determinant itself under- or overflows. Throws SingularCovarianceError when a covariance
+    // cannot be inverted, LibraryNotReadyError when the library is not Ready, and OrvaneError
+    // when the spectrum's features do not fit the library or are not all finite numbers.
     ClassificationResult Classify(Spectrum& spectrum);
     // One "Indiv. Classify" block: the spectrum's name, then its ranking (distance, class).
     std::string ClassifyToText(Spectrum& spectrum);

@@ -6,6 +6,8 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
+#include "store/name_lookup.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -63,6 +65,11 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     if (f.name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("Please enter a name for the study.");
     Database& db = session_.Db();
+    const auto similar = SimilarNames(db, kStudyNames, f.name);
+    if (!similar.empty())
+        throw OrvaneError(Sql("There is a study \"%s\" (id %i) already; give the new study a name "
+                              "that differs by more than case or trailing blanks.",
+                              similar.front().second.c_str(), similar.front().first));
     Transaction transaction(db);
     db.Execute(
         Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
@@ -105,15 +112,17 @@ bool StudyManagement::DeleteCurrentStudy() {
         db.QueryInt(Sql(sql, study_id), n);
         return n;
     };
-    const int species = count("select count(*) from species where study_id = %i");
-    const int sites = count("select count(*) from site where study_id = %i");
-    const int spectra = count("select count(*) from spectrum where study_id = %i");
-    const int libraries = count("select count(*) from library where study_id = %i");
-    const int analyses = count("select count(*) from pca_data where study_id = %i");
-    frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
     // The lines of what was deleted follow the commit, so that none claims a deletion that
     // was undone.
+    int species = 0, sites = 0, spectra = 0, libraries = 0, analyses = 0;
     {
+        StudyLock lock(db, frontend_, study_id);
+        frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
+        species = count("select count(*) from species where study_id = %i");
+        sites = count("select count(*) from site where study_id = %i");
+        spectra = count("select count(*) from spectrum where study_id = %i");
+        libraries = count("select count(*) from library where study_id = %i");
+        analyses = count("select count(*) from pca_data where study_id = %i");
         Transaction transaction(db);
         for (const char* step : kDeleteSteps) db.Execute(Sql(step, study_id));
         transaction.Commit();

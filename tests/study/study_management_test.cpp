@@ -135,6 +135,30 @@ TEST_F(Studies, CreateRefusesBadFieldsAndStoresNothing) {
     EXPECT_EQ(Management().CreateStudy({"zero is allowed", "", "", 0}) > 0, true);
 }
 
+TEST_F(Studies, CreateRefusesANameThatDiffersOnlyInCaseOrTrailingBlanks) {
+    const int first = Management().CreateStudy({"Field 2024", "", "/d", 15});
+    const struct {
+        const char* name;
+        bool refused;
+    } cases[] = {
+        {"field 2024", true}, {"FIELD 2024  ", true}, {"Field 2024 ", true},
+        {"Field  2024", false}, {"Field 2025", false},
+    };
+    for (const auto& c : cases) {
+        try {
+            Management().CreateStudy({c.name, "", "/d", 15});
+            EXPECT_FALSE(c.refused) << c.name;
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(c.refused) << c.name;
+            EXPECT_EQ(std::string(e.what()),
+                      Sql("There is a study \"Field 2024\" (id %i) already; give the new study a "
+                          "name that differs by more than case or trailing blanks.",
+                          first));
+        }
+    }
+    EXPECT_EQ(Count("study"), 3);
+}
+
 TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
     const int keep = Management().CreateStudy({"Keep", "", "/keep", 15});
     FillStudy(keep);
@@ -184,8 +208,9 @@ TEST_F(Studies, Report) {
     const int full = Management().CreateStudy({"Full", "", "/data/full", 15});
     db.Execute(Sql("update study set description = NULL where study_id = %i", full));
     const int species = test::InsertSpecies(db, full, "Kauri");
+    int site_no = 0;
     for (const char* date : {"2019-03-05 10:00:00", "2018-11-30 08:15:00"}) {
-        const int site = test::InsertSite(db, full, species, 1);
+        const int site = test::InsertSite(db, full, species, ++site_no);
         db.Execute(Sql("update site set capture_date = '%s' where site_id = %i", date, site));
         test::InsertSpectrum(db, full, species, site, {1, 0, 0, 0, 1}, "");
     }

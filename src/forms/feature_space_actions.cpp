@@ -5,8 +5,8 @@
 #include "forms/chain_selection.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "store/database.h"
 #include "store/name_lookup.h"
+#include "store/database.h"
 
 namespace orvane {
 
@@ -213,10 +213,11 @@ int FeatureSpaceActions::Ok() {
     int id = 0;
     {
         Transaction tx(db);
-        // Feature spaces are chosen by name, so two of one type must never look alike.
+        // Names are chosen by users, so two of one type must never look alike, not even
+        // apart from case or trailing blanks.
         const auto similar = SimilarNames(
             db, kFeatureSpaceNames, name_,
-            Sql("fs_type_id = (select fs_type_id from feature_space_type where type = %i) and "
+            Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i) and "
                 "feature_space_id <> %i",
                 type_, mode_ == kEdit ? source_id_ : 0));
         if (!similar.empty())

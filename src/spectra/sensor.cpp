@@ -6,8 +6,8 @@
 
 #include "base/orvane_error.h"
 #include "base/text_file.h"
-#include "store/database.h"
 #include "store/name_lookup.h"
+#include "store/database.h"
 
 namespace orvane {
 
@@ -130,7 +130,8 @@ int Sensor::InsertSensorRow(Database& db, int type) {
                      type_id))
         throw OrvaneError("The database has no sensor response type " + std::to_string(type) +
                           "; was the schema loaded?");
-    // Sensors are chosen by name, so a second one of a like name could never be told apart.
+    // Sensors are chosen by name, so a second one that only case or trailing blanks set apart
+    // could never be told apart.
     const auto similar = SimilarNames(db, kSensorNames, name_);
     if (!similar.empty())
         throw OrvaneError(Sql("There is already a sensor named \"%s\" (id %i); nothing was "

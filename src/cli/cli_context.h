@@ -68,6 +68,7 @@ std::vector<Command> ChainCommands();
 std::vector<Command> SpectraCommands();
 std::vector<Command> FeatureSpaceCommands();
 std::vector<Command> LibraryCommands();
+std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
 std::vector<Command> MixingCommands();
 

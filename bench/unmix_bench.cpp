@@ -28,9 +28,9 @@ void BM_Unmix(benchmark::State& state) {
     for (auto _ : state)
         mixtures = Unmix(g_study->Factory(), g_study->Session(), quiet).mixtures.size();
     if (mixtures != 100) state.SkipWithError("expected 100 mixture species");
-    state.counters["mixtures_per_second"] = benchmark::Counter(
-        static_cast<double>(mixtures) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate);
+    state.counters["mixtures_per_second"] =
+        benchmark::Counter(static_cast<double>(mixtures) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Unmix)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 
@@ -54,9 +54,10 @@ int main(int argc, char** argv) {
                            species[static_cast<size_t>(j)]));
         for (size_t k = kEndmembers; k < species.size(); ++k)
             for (int j = 0; j < kEndmembers; ++j)
-                db.Execute(Sql("insert into mixture (species_id, endmember_id, abundance) "
-                               "values (%i, %i, 0.25)",
-                               species[k], species[static_cast<size_t>(j)]));
+                db.Execute(
+                    Sql("insert into mixture (species_id, endmember_id, abundance) "
+                        "values (%i, %i, 0.25)",
+                        species[k], species[static_cast<size_t>(j)]));
         SilentFrontend quiet;
         ImportSensor(study.Session(), quiet,
                      std::string(ORVANE_SOURCE_DIR) + "/data/sensors/sentinel2a_msi.txt", 0);

@@ -28,14 +28,9 @@ struct SpeciesRow {
 
 std::vector<SpeciesRow> SpeciesOfKind(Database& db, int study_id, char endmember) {
     std::vector<SpeciesRow> rows;
-    ResultSet r =
-        db.Query(endmember == 'Y'
-                     ? Sql("select species_id, folder_name from species where endmember = 'Y' and "
-                           "study_id = %i",
-                           study_id)
-                     : Sql("select species_id, folder_name from species where endmember = 'N' and "
-                           "study_id = %i",
-                           study_id));
+    ResultSet r = db.Query(
+        Sql("select species_id, folder_name from species where endmember = '%c' and study_id = %i",
+            endmember, study_id));
     while (r.Next()) rows.push_back({r.Int(0), r.String(1)});
     return rows;
 }

@@ -9,6 +9,7 @@
 #include "base/frontend.h"
 #include "base/matrix.h"
 #include "base/orvane_error.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "spectra/species.h"
@@ -50,15 +51,15 @@ void CheckUnmixElements(const Sensor& sensor) {
 }
 
 // The species' synthesized-stage mean at the four elements.
-std::vector<double> MeanAtElements(Spectra_factory_class& factory, const SpeciesRow& row,
-                                   const char* kind) {
+std::vector<double> MeanAtElements(Spectra_factory_class& factory, const ProcessingSession& session,
+                                   const SpeciesRow& row, const char* kind) {
     std::unique_ptr<Species> species = factory.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
         throw OrvaneError(
             Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
                 "spectra.",
                 kind, row.folder_name.c_str()));
-    const std::unique_ptr<BandVector> mean = species->StageMean(kStageSynthesized);
+    const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
     std::vector<double> values;
     for (int number : kUnmixElements) {
         const double v = mean->Value(number);
@@ -134,7 +135,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
         const std::vector<double> column =
-            MeanAtElements(factory, endmembers[static_cast<size_t>(j)], "endmember");
+            MeanAtElements(factory, session, endmembers[static_cast<size_t>(j)], "endmember");
         for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
@@ -155,7 +156,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
-        means.push_back(MeanAtElements(factory, m, "mixture"));
+        means.push_back(MeanAtElements(factory, session, m, "mixture"));
         frontend.StepProgress(++done);
     }
 

@@ -324,6 +324,8 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
                                           study_));
          },
          "older than the current settings"},
+        {"spectra changed", [&] { MarkStudySpectraChanged(scratch_.Admin(), study_); },
+         "older than its spectra"},
     };
     for (const auto& c : cases) {
         use(study_, 0);

@@ -81,7 +81,7 @@ int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
 }
 
 int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
-    return ResolveByNameOrId(session.Db(), "sensor", "sensor_id", name_or_id, "sensor");
+    return ResolveByNameOrId(session.Db(), kSensorNames, name_or_id);
 }
 
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,

@@ -6,7 +6,8 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 
 // What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
 struct ExportSettings {
@@ -37,8 +38,9 @@ struct ExportResult {
 // Writes the current study's spectra at one stage of the chain to one file in the output
 // folder, one species in memory at a time. Reports "Exported %i species". Throws OrvaneError
 // (and leaves no partial file) when the file cannot be written.
-ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
-                           Frontend& frontend, const ExportSettings& settings);
+ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
+                           ProcessingSession& session, Frontend& frontend,
+                           const ExportSettings& settings);
 
 // The file name without folder and extension: study, stage, restriction and details parts.
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,

@@ -8,7 +8,7 @@
 namespace orvane {
 
 class Frontend;
-class Spectra_factory_class;
+class OutputFolder;
 class SpectralStatistics;
 
 // What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
@@ -48,7 +48,8 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
 // was not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
 // file that cannot be opened is reported and gives an empty path. Throws LibraryNotReadyError
 // unless the library of the current study and settings is Ready.
-std::string SeparabilityReport(SpectralStatistics& library, const Spectra_factory_class& factory,
-                               Frontend& frontend, const SeparabilitySettings& settings);
+std::string SeparabilityReport(const SpectralStatistics& library,
+                               const OutputFolder& output, Frontend& frontend,
+                               const SeparabilitySettings& settings);
 
 }  // namespace orvane

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study's waveband filter and the Savitzky-Golay windows of the chain.
 #include "chain/derivative_settings.h"
 #include "chain/processing_session.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/waveband_filter_setup.h"
 
 #include "base/orvane_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/workbench_document.h"
 
 #include "base/output_folder.h"

@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+#include "base/version.h"
+
 namespace orvane {
 
 QIcon OrvaneIcon() {
@@ -47,8 +49,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Orvane"));
     auto* picture = new QLabel(this);
     picture->setPixmap(OrvaneIcon().pixmap(64, 64));
-    auto* text = new QLabel(QStringLiteral("<b>Orvane</b> Version 1.1<br>"
-                                           "Field spectroscopy workbench"),
+    auto* text = new QLabel(QStringLiteral("<b>Orvane</b> Version %1<br>"
+                                           "Field spectroscopy workbench")
+                                .arg(QString::fromLatin1(kOrvaneVersion)),
                             this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     auto* row = new QHBoxLayout;

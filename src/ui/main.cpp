@@ -5,7 +5,7 @@
 
 #include "base/version.h"
 
-#include "ui/orvane_app.h"
+#include "ui/orvane_application.h"
 
 namespace {
 bool Set(const char* name) {
@@ -30,6 +30,6 @@ int main(int argc, char** argv) {
                      "window: see orvane-cli --help.\n");
         return 1;
     }
-    orvane::COrvaneApp app(argc, argv);
+    orvane::OrvaneApplication app(argc, argv);
     return app.Run();
 }

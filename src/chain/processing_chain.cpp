@@ -57,7 +57,7 @@ bool FilterStoredValues(const ProcessingSession& session, Spectrum& spectrum,
             o[k].value = v;
             o[k].x = static_cast<double>(kFirstWavelength + k);
             values[k] = v;
-            missing[k + 1] = missing[k] + (v == kNoValue);
+            missing[k + 1] = missing[k] + !HasValue(v);
             valid += !excluded;
         }
     } else {

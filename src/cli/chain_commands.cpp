@@ -3,6 +3,7 @@
 #include "chain/derivative_settings.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
+#include "chain/study_filter.h"
 #include "cli/cli_context.h"
 #include "forms/filter_details.h"
 #include "forms/waveband_filter_setup.h"
@@ -24,12 +25,10 @@ int CmdFilterSet(Context& ctx) {
     ApplyChainOptions(ctx);
     std::vector<std::pair<int, int>> ranges;
     for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    while (!setup.Lines().empty()) setup.Delete(0);
-    for (const auto& [lower, upper] : ranges) setup.New(lower, upper);
-    setup.Ok();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    WavebandFilter filter;
+    for (const auto& [lower, upper] : ranges) filter.AddRange(lower, upper);
+    ReplaceStudyFilter(*ctx.session, filter);
+    for (const auto& [lower, upper] : ranges) ctx.out << FilterRangeText(lower, upper) << '\n';
     return 0;
 }
 

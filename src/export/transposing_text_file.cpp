@@ -34,11 +34,6 @@ void TransposingTextFile::WriteString(const std::string& text) { AddItem(text); 
 
 void TransposingTextFile::WriteEol() { line_start_ = true; }
 
-void TransposingTextFile::WriteIntLn(int value) {
-    WriteInt(value);
-    WriteEol();
-}
-
 void TransposingTextFile::WriteDoubleLn(double value) {
     WriteDouble(value);
     WriteEol();

@@ -83,7 +83,7 @@ class LibraryTest : public ::testing::Test {
 
     // The classifier's ranking of the test spectrum.
     ClassificationResult ClassifyProbe(int classifier) {
-        session_->SetClassifier(classifier);
+        session_->SetClassifier(static_cast<Classifier>(classifier));
         return library_->Classify(*Probe());
     }
 

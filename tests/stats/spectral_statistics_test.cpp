@@ -369,7 +369,7 @@ TEST_F(LibraryTest, ASpectrumWithoutFiniteFeaturesIsNotClassified) {
     std::vector<float> zeros(kSpectrumBands, 0.0f);
     dark.SetReflectances(zeros.data());
     for (int classifier = 0; classifier < 4; ++classifier) {
-        session_->SetClassifier(classifier);
+        session_->SetClassifier(static_cast<Classifier>(classifier));
         try {
             library_->Classify(dark);
             ADD_FAILURE() << "classified with classifier " << classifier;

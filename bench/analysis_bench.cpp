@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The principal component analysis of 10,000 stored spectra (50 species x 10 sites x 20
 // spectra) at the derived stage of EnMAP's 242 bands, its two eigen-decompositions side by
 // side, and the separability table of 50 library classes with 20 DI features. Needs a MariaDB

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole chain for one spectrum held in memory, up to its DI feature vector: two excluded
 // ranges, Savitzky-Golay smoothing (moving window or FFT, 31 bands, order 4), Gaussian
 // synthesis onto 200 bands of FWHM 10 nm, the iterative first derivative and DI on 10 ranges.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ExportSpectra end to end: the synthesized stage (Landsat 8 OLI) of a study of 10,000 stored
 // spectra to csv, from the species query to the closed file. Needs a MariaDB server:
 // ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SpectraImport over a folder tree of 10,000 instrument files (100 species x 10 sites x 10
 // files). Needs a MariaDB server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see
 // README.md).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library build and discriminant analysis over a study of 10,000 stored spectra (50 species x
 // 10 sites x 20 spectra) with DI features of dimension 6 on Sentinel-2A's bands. Needs a
 // MariaDB server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LoadSpecies over a study of 10,000 stored spectra (100 species x 10 sites x 10 spectra).
 // Needs a MariaDB server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).
 #include <benchmark/benchmark.h>

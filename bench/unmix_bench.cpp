@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linear unmixing of 100 mixture species against 4 endmember species (10 spectra each: 2 sites
 // of 5) on Sentinel-2A's bands, with the recorded fractions of every mixture. Needs a MariaDB
 // server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).

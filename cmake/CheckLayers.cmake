@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source file includes a folder that its own folder may not use, so that the
 # layers of src/ only ever point down. Run as: cmake -DROOT=<src folder> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.22)

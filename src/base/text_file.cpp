@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/text_file.h"
 
 #include <cstdarg>
@@ -12,12 +13,6 @@ TextFile::TextFile(std::string path, char comment) : path_(std::move(path)), com
 
 TextFile::~TextFile() {
     if (stream_) std::fclose(stream_);
-}
-
-void TextFile::OpenForUpdate() {
-    if (stream_) std::fclose(stream_);
-    stream_ = std::fopen(path_.c_str(), "r+");
-    if (!stream_) throw FileNotFoundError(path_);
 }
 
 void TextFile::OpenForReading() {
@@ -57,24 +52,6 @@ void TextFile::MeasureLines() {
     if (current > longest) longest = current;
     line_width_ = longest + 1 < 81 ? 81 : longest + 1;
     std::rewind(stream_);
-}
-
-int TextFile::CountLines() {
-    if (!stream_) return 0;
-    std::rewind(stream_);
-    int lines = 0;
-    bool pending = false;
-    int c;
-    while ((c = std::fgetc(stream_)) != EOF) {
-        pending = true;
-        if (c == '\n') {
-            ++lines;
-            pending = false;
-        }
-    }
-    if (pending) ++lines;
-    std::rewind(stream_);
-    return lines;
 }
 
 bool TextFile::ReadLine(std::string& dest) {
@@ -128,27 +105,6 @@ bool TextFile::GetInteger(const std::string& key, int& value) {
     return true;
 }
 
-bool TextFile::GetDouble(const std::string& key, double& value) {
-    std::string text;
-    if (!GetValue(key, text)) return false;
-    value = std::atof(text.c_str());
-    return true;
-}
-
-bool TextFile::GetBoolean(const std::string& key, bool& flag) {
-    std::string text;
-    if (!GetString(key, text)) return false;
-    if (text == "true") {
-        flag = true;
-        return true;
-    }
-    if (text == "false") {
-        flag = false;
-        return true;
-    }
-    return false;
-}
-
 bool TextFile::NextLine(std::string& dest) {
     std::string line;
     while (ReadLine(line)) {
@@ -157,19 +113,6 @@ bool TextFile::NextLine(std::string& dest) {
         return true;
     }
     return false;
-}
-
-bool TextFile::NextLineStripped(std::string& dest) {
-    if (!NextLine(dest)) return false;
-    StripLineEnd(dest);
-    return true;
-}
-
-bool TextFile::NextDouble(double& value) {
-    std::string line;
-    if (!NextLine(line)) return false;
-    value = std::atof(line.c_str());
-    return true;
 }
 
 namespace {
@@ -193,13 +136,11 @@ void TextFile::WriteString(const std::string& text) {
     Put(stream_, write_failed_, "%s", text.c_str());
 }
 void TextFile::WriteEol() { Put(stream_, write_failed_, "\n"); }
-void TextFile::WriteIntLn(int value) { Put(stream_, write_failed_, "%i\n", value); }
 void TextFile::WriteDoubleLn(double value) { Put(stream_, write_failed_, "%.14E\n", value); }
 void TextFile::WriteStringLn(const std::string& text) {
     Put(stream_, write_failed_, "%s\n", text.c_str());
 }
 void TextFile::WriteDelimiter() { Put(stream_, write_failed_, "%s", delimiter_.c_str()); }
-void TextFile::WriteChar(char c) { Put(stream_, write_failed_, "%c", c); }
 
 void TextFile::SetDelimiter(const std::string& delimiter) { delimiter_ = delimiter.substr(0, 20); }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstdio>
@@ -19,8 +20,6 @@ class TextFile {
     const std::string& Path() const { return path_; }
     bool IsOpen() const { return stream_ != nullptr; }
 
-    // Opens with mode "r+"; throws FileNotFoundError when the file cannot be opened.
-    void OpenForUpdate();
     // Opens for reading only; throws FileNotFoundError when the file cannot be opened.
     void OpenForReading();
     // Creates or truncates the file; false when it cannot be created.
@@ -29,7 +28,6 @@ class TextFile {
     virtual bool Close();
 
     void MeasureLines();
-    int CountLines();
     int LineWidth() const { return line_width_; }
 
     bool GetValue(const std::string& key, std::string& dest);
@@ -37,12 +35,8 @@ class TextFile {
     bool GetValueWithSeparator(const std::string& key, const std::string& separator,
                                std::string& dest);
     bool GetInteger(const std::string& key, int& value);
-    bool GetDouble(const std::string& key, double& value);
-    bool GetBoolean(const std::string& key, bool& flag);
 
     bool NextLine(std::string& dest);
-    bool NextLineStripped(std::string& dest);
-    bool NextDouble(double& value);
     // One line as fgets reads it with the current line width, comment or not; false at the end.
     bool ReadLine(std::string& dest);
 
@@ -50,13 +44,11 @@ class TextFile {
     virtual void WriteDouble(double value);
     virtual void WriteString(const std::string& text);
     virtual void WriteEol();
-    virtual void WriteIntLn(int value);
     virtual void WriteDoubleLn(double value);
     virtual void WriteStringLn(const std::string& text);
     virtual void WriteDelimiter();
     // A field without a value; in a plain file the surrounding delimiters already say so.
     virtual void WriteEmptyField() {}
-    void WriteChar(char c);
 
     void SetDelimiter(const std::string& delimiter);
     const std::string& Delimiter() const { return delimiter_; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/derivative_settings.h"
 
 #include "base/orvane_error.h"
@@ -38,7 +39,7 @@ void DerivativeSettings::SetUp() {
             widened->CopyFrom(*session_.SmoothingAdjustedFilter());
         if (session_.SensorMask()) widened->Widen(0, order_, *session_.SensorMask());
         widened_ = std::move(widened);
-        session_.RegisterAdjustedFilter(kContextDerivative, widened_.get());
+        session_.RegisterAdjustedFilter(FilterContext::kDerivative, widened_.get());
     } else {
         const int nr = size_ / 2;
         const int nl = size_ - 1 - nr;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/processing_chain.h"
 
 #include <string>
@@ -56,7 +57,7 @@ bool FilterStoredValues(const ProcessingSession& session, Spectrum& spectrum,
             o[k].value = v;
             o[k].x = static_cast<double>(kFirstWavelength + k);
             values[k] = v;
-            missing[k + 1] = missing[k] + (v == kNoValue);
+            missing[k + 1] = missing[k] + !HasValue(v);
             valid += !excluded;
         }
     } else {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/processing_session.h"
 
 #include <algorithm>
@@ -76,15 +77,16 @@ void ProcessingSession::LoadStudyFilter() {
     if (smoothing_filter_) smoothing_filter_->Refresh();
 }
 
-void ProcessingSession::RegisterAdjustedFilter(int context, const WavebandFilter* filter) {
-    if (context == 2) {
+void ProcessingSession::RegisterAdjustedFilter(FilterContext context,
+                                               const WavebandFilter* filter) {
+    if (context == FilterContext::kSmoothing) {
         // With no derivative the derivative-adjusted filter is the smoothing one; follow it
         // so that it never points at a filter that is about to be replaced.
         if (derivative_adjusted_ == smoothing_adjusted_) derivative_adjusted_ = filter;
         smoothing_adjusted_ = filter;
         ComputeSmoothingMask();
         ComputeSensorMask();
-    } else if (context == 4) {
+    } else if (context == FilterContext::kDerivative) {
         derivative_adjusted_ = filter;
         ComputeDerivativeMask();
     }
@@ -137,7 +139,7 @@ void ProcessingSession::ComputeDerivativeMask() {
             std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count());
     for (const BandEntry& e : sensor_mask_->Entries()) {
         const bool kept =
-            e.value != kNoValue &&
+            HasValue(e.value) &&
             !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(e.x)));
         derivative_mask_->Set(e.index, kept ? 1.0 : kNoValue, e.x);
     }
@@ -304,7 +306,7 @@ void ProcessingSession::RefreshDerivative() {
         derivative_settings_.reset();
         derivative_settings_ = std::make_unique<DerivativeSettings>(*this, derivative_id_);
     } else {
-        RegisterAdjustedFilter(kContextDerivative, smoothing_adjusted_);
+        RegisterAdjustedFilter(FilterContext::kDerivative, smoothing_adjusted_);
     }
     NotifyChainChanged();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <functional>
@@ -13,6 +14,14 @@
 namespace orvane {
 
 class ConfigFile;
+
+// The measures a spectrum is classified by, in the order the window lists them.
+enum class Classifier {
+    kMahalanobis = 0,
+    kModifiedMahalanobis = 1,
+    kGeneralSquaredDistance = 2,
+    kSpectralAngle = 3,
+};
 class DerivativeSettings;
 class FeatureSpace;
 class SensorSynthesis;
@@ -48,8 +57,7 @@ class ProcessingSession {
     const WavebandFilter& DefaultFilter() const { return default_filter_; }
     const WavebandFilter* SmoothingAdjustedFilter() const { return smoothing_adjusted_; }
     const WavebandFilter* DerivativeAdjustedFilter() const { return derivative_adjusted_; }
-    // Context 2: the smoothing-adjusted filter; context 4: the derivative-adjusted filter.
-    void RegisterAdjustedFilter(int context, const WavebandFilter* filter);
+    void RegisterAdjustedFilter(FilterContext context, const WavebandFilter* filter);
     const BandVector& FilterMask() const { return *filter_mask_; }
     // The same verdicts as one byte per grid band (1 excluded), for the per-spectrum pass.
     const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
@@ -97,8 +105,8 @@ class ProcessingSession {
     void SetFeatureSpace(int feature_space_id);
     FeatureSpace* CurrentFeatureSpace() const { return feature_space_.get(); }
     int FeatureSpaceId() const;
-    void SetClassifier(int index) { classifier_ = index; }
-    int Classifier() const { return classifier_; }
+    void SetClassifier(Classifier classifier) { classifier_ = classifier; }
+    Classifier ClassifierInUse() const { return classifier_; }
 
     // Called after every change that alters what the chain computes (sensor, smoothing,
     // derivative, waveband filter), so a form can refresh its feature-space list and library.
@@ -139,7 +147,7 @@ class ProcessingSession {
     std::unique_ptr<DerivativeSettings> derivative_settings_;
     int fs_type_ = 0;
     std::string fs_type_name_;
-    int classifier_ = 0;
+    Classifier classifier_ = Classifier::kMahalanobis;
     int study_id_ = 0;
     std::string study_name_;
     int min_spectra_ = 0;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/savitzky_golay.h"
 
 #include <algorithm>
@@ -287,7 +288,7 @@ void SavitzkyGolayKernel::CountMissing(const BandEntry* in, int n, double* copy)
     for (int k = 0; k < n; ++k) {
         const double v = in[k].value;
         if (copy) copy[k] = v;
-        m[k + 1] = m[k] + (v == kNoValue);
+        m[k + 1] = m[k] + !HasValue(v);
     }
 }
 
@@ -319,7 +320,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
             }
             out[k].x = w;
             out[k].value = v;
-            valid += v != kNoValue;
+            valid += HasValue(v);
         }
     } else {
         const bool clamp = clamp_negatives_;
@@ -330,7 +331,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
             v = keep ? v : kNoValue;
             out[k].x = in[k].x;
             out[k].value = v;
-            valid += v != kNoValue;
+            valid += HasValue(v);
         }
     }
     for (int k = end; k < n; ++k) {
@@ -402,7 +403,7 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
 
     const BandEntry* in = x.Entries().data();
     double* s = signal_.Store();
-    for (int k = 0; k < kGridCount; ++k) s[k] = in[k].value == kNoValue ? 0.0 : in[k].value;
+    for (int k = 0; k < kGridCount; ++k) s[k] = HasValue(in[k].value) ? in[k].value : 0.0;
     CountMissing(in, kGridCount, nullptr);
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
@@ -442,7 +443,7 @@ void IterativeDerivative(BandVector& d, int order, const unsigned char* excluded
             const double a = e[k].value;
             const double b = e[k + 1].value;
             const double h = e[k + 1].x - e[k].x;
-            const bool missing = a == kNoValue || b == kNoValue || h == 0.0;
+            const bool missing = !HasValue(a) || !HasValue(b) || h == 0.0;
             e[k].value = missing ? kNoValue : (b - a) / h;
         }
     }
@@ -451,7 +452,7 @@ void IterativeDerivative(BandVector& d, int order, const unsigned char* excluded
         // The last bands keep lower-order differences from earlier passes; they have no n-th
         // difference of their own.
         if (first + k > last - order || excluded[k]) e[k].value = kNoValue;
-        if (e[k].value != kNoValue) ++valid;
+        if (HasValue(e[k].value)) ++valid;
     }
     d.SetValidCount(valid);
 }

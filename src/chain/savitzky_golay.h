@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
 #include <utility>
 #include <vector>
 
+#include "base/band_grid.h"
 #include "spectra/waveband_filter.h"
 #include "base/matrix.h"
 
@@ -28,8 +30,8 @@ class SavitzkyGolayKernel {
     enum class Context { kSmoothing, kDerivative };
 
     // The 1 nm grid the FFT variant works on.
-    static constexpr int kGridFirst = 350;
-    static constexpr int kGridCount = 2150;
+    static constexpr int kGridFirst = kFirstWavelength;
+    static constexpr int kGridCount = kSpectrumBands;
 
     // Throws OrvaneError for negative widths or orders, a derivative order above the polynomial
     // order, and a polynomial order the window cannot support (m >= W: the fit is singular).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/savitzky_golay_filter.h"
 
 #include "base/orvane_error.h"
@@ -8,7 +9,7 @@
 namespace orvane {
 
 SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& db, int filter_id)
-    : SmoothingFilter(session, 1, filter_id, kContextSmoothing) {
+    : SmoothingFilter(session, 1, filter_id, FilterContext::kSmoothing) {
     int size = 31;
     int order = 4;
     int type = 1;
@@ -33,7 +34,7 @@ SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& d
 
 SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, int nl, int nr, int order,
                                          int derivative)
-    : SmoothingFilter(session, 1, 0, kContextDerivative) {
+    : SmoothingFilter(session, 1, 0, FilterContext::kDerivative) {
     SetWindow(nl, nr, order, derivative);
 }
 
@@ -48,10 +49,10 @@ void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
     // Build the new kernel first, so that refused settings leave the filter as it was.
     auto kernel = std::make_unique<SavitzkyGolayKernel>(
         nl, nr, order, derivative,
-        context_ == kContextDerivative ? SavitzkyGolayKernel::Context::kDerivative
+        context_ == FilterContext::kDerivative ? SavitzkyGolayKernel::Context::kDerivative
                                        : SavitzkyGolayKernel::Context::kSmoothing);
     if (type_ == 2) kernel->PrepareFft();
-    kernel->SetClampNegatives(context_ != kContextDerivative);
+    kernel->SetClampNegatives(context_ != FilterContext::kDerivative);
     kernel_ = std::move(kernel);
     nl_ = nl;
     nr_ = nr;
@@ -76,7 +77,7 @@ void SavitzkyGolayFilter::Apply(const BandVector& in, BandVector& out) {
 
 void SavitzkyGolayFilter::Refresh() {
     WavebandFilter widened;
-    if (context_ == kContextDerivative) {
+    if (context_ == FilterContext::kDerivative) {
         if (session_.SmoothingAdjustedFilter())
             widened.CopyFrom(*session_.SmoothingAdjustedFilter());
         if (session_.SensorMask()) widened.Widen(nl_, nr_, *session_.SensorMask());

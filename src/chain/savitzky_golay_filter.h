@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
@@ -32,7 +33,7 @@ class SavitzkyGolayFilter : public SmoothingFilter {
 
     void Apply(const BandVector& in, BandVector& out) override;
     void Refresh() override;
-    bool ClampsNegatives() const override { return context_ != kContextDerivative; }
+    bool ClampsNegatives() const override { return context_ != FilterContext::kDerivative; }
     // The moving-window kernel and its widened filter, for the chain's one-pass route; nullptr
     // for the FFT variant.
     SavitzkyGolayKernel* MovingWindowKernel() const { return type_ == 1 ? kernel_.get() : nullptr; }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/sensor_synthesis.h"
 
 #include <algorithm>
@@ -58,7 +59,7 @@ bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
     const int lo = smoothed.First();
     const int hi = smoothed.Last();
     const auto has_value = [&](int w) {
-        return w >= lo && w <= hi && values[w - lo].value != kNoValue;
+        return w >= lo && w <= hi && HasValue(values[w - lo].value);
     };
     const int c = window.centre;
     int h = -1;
@@ -100,7 +101,7 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
         const double v = values[k].value;
         flat_[static_cast<size_t>(k)] = v;
         missing_before_[static_cast<size_t>(k) + 1] =
-            missing_before_[static_cast<size_t>(k)] + (v == kNoValue);
+            missing_before_[static_cast<size_t>(k)] + !HasValue(v);
     }
     // Each element's sums are sequential chains of additions; four elements at a time keep
     // four independent chains in flight. Every element still adds its terms in window order.
@@ -149,7 +150,7 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
                 for (int k = 0; k < length[l]; ++k) den += g[l][k];
             }
             const double value = den > 0.0 ? num / den : kNoValue;
-            valid += value != kNoValue;
+            valid += HasValue(value);
             out.Set(first_ + static_cast<int>(element[l]), value,
                     elements[element[l]].avg_wavelength);
         }
@@ -176,7 +177,7 @@ void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
             else if (type == kResponseCentre)
                 value = smoothed.Value(static_cast<int>(e.avg_wavelength));
         }
-        valid += value != kNoValue;
+        valid += HasValue(value);
         out.Set(first_ + static_cast<int>(i), value, e.avg_wavelength);
     }
     out.SetValidCount(valid);

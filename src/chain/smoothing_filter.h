@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <memory>
@@ -10,13 +11,12 @@ namespace orvane {
 class ProcessingSession;
 
 // Where a window filter registers its widened waveband filter with the session.
-enum FilterContext { kContextSmoothing = 2, kContextDerivative = 4 };
 
 // The smoothing step's filter. Each filter keeps a widened copy of the waveband filter that
 // also excludes the bands its window cannot reach, and registers it with the session.
 class SmoothingFilter {
   public:
-    SmoothingFilter(ProcessingSession& session, int type, int filter_id, int context);
+    SmoothingFilter(ProcessingSession& session, int type, int filter_id, FilterContext context);
     virtual ~SmoothingFilter() = default;
     SmoothingFilter(const SmoothingFilter&) = delete;
     SmoothingFilter& operator=(const SmoothingFilter&) = delete;
@@ -29,13 +29,13 @@ class SmoothingFilter {
 
     int Type() const { return type_; }
     int FilterId() const { return filter_id_; }
-    int Context() const { return context_; }
+    FilterContext Context() const { return context_; }
 
   protected:
     ProcessingSession& session_;
     int type_;
     int filter_id_;
-    int context_;
+    FilterContext context_;
     WavebandFilter widened_;
 };
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyses of the library and of the study's spectra: separability and principal
 // components.
 #include <ostream>

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study's waveband filter and the Savitzky-Golay windows of the chain.
 #include "chain/derivative_settings.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
+#include "chain/study_filter.h"
 #include "cli/cli_context.h"
 #include "forms/filter_details.h"
 #include "forms/waveband_filter_setup.h"
@@ -23,12 +25,10 @@ int CmdFilterSet(Context& ctx) {
     ApplyChainOptions(ctx);
     std::vector<std::pair<int, int>> ranges;
     for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    while (!setup.Lines().empty()) setup.Delete(0);
-    for (const auto& [lower, upper] : ranges) setup.New(lower, upper);
-    setup.Ok();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    WavebandFilter filter;
+    for (const auto& [lower, upper] : ranges) filter.AddRange(lower, upper);
+    ReplaceStudyFilter(*ctx.session, filter);
+    for (const auto& [lower, upper] : ranges) ctx.out << FilterRangeText(lower, upper) << '\n';
     return 0;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting a study's spectra at one stage of the chain.
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feature spaces: listing, showing, storing and deleting.
 #include <optional>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectral library and the classifications that use it.
 #include <memory>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Endmembers, mixture abundances and linear unmixing.
 #include "cli/cli_context.h"
 #include "forms/abundance_settings.h"

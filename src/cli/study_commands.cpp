@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sensors, studies and importing a study's folder tree.
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/transposing_text_file.h"
 
 #include <cstdio>
@@ -32,11 +33,6 @@ void TransposingTextFile::WriteDouble(double value) {
 void TransposingTextFile::WriteString(const std::string& text) { AddItem(text); }
 
 void TransposingTextFile::WriteEol() { line_start_ = true; }
-
-void TransposingTextFile::WriteIntLn(int value) {
-    WriteInt(value);
-    WriteEol();
-}
 
 void TransposingTextFile::WriteDoubleLn(double value) {
     WriteDouble(value);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
@@ -18,7 +19,6 @@ class TransposingTextFile : public TextFile {
     void WriteDouble(double value) override;
     void WriteString(const std::string& text) override;
     void WriteEol() override;
-    void WriteIntLn(int value) override;
     void WriteDoubleLn(double value) override;
     void WriteStringLn(const std::string& text) override;
     // Delimiters are placed when the columns are written out.

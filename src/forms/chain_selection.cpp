@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/chain_selection.h"
 
 #include <cctype>
@@ -44,8 +45,8 @@ int ParseFeatureSpaceType(const std::string& word) {
     return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
 }
 
-int ParseClassifier(const std::string& word) {
-    return Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"});
+Classifier ParseClassifier(const std::string& word) {
+    return static_cast<Classifier>(Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "chain/processing_session.h"
 
 namespace orvane {
 
@@ -18,14 +21,14 @@ struct ChainSelection {
     std::optional<int> derivative_method;      // 0 iterative, 1 Savitzky-Golay
     std::optional<int> feature_space_type;     // 0 DI, 1 NTBI, 2 PCT
     std::optional<std::string> feature_space;  // name or id
-    std::optional<int> classifier;
+    std::optional<Classifier> classifier;
 };
 
 // Parses the user's words for the enumerated settings; throws OrvaneError naming the choices.
 int ParseSmoothingType(const std::string& word);     // none|sg-mw|sg-fft
 int ParseDerivativeMethod(const std::string& word);  // iterative|savgol
 int ParseFeatureSpaceType(const std::string& word);  // DI|NTBI|PCT
-int ParseClassifier(const std::string& word);        // mahalanobis|modified-mahalanobis|gsd|sam
+Classifier ParseClassifier(const std::string& word);        // mahalanobis|modified-mahalanobis|gsd|sam
 
 // The id of a study given by id or name; throws OrvaneError when none matches.
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);

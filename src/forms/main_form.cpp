@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/main_form.h"
 
 #include <algorithm>
@@ -205,7 +206,7 @@ void MainForm::SelectFeatureSpace(int index) {
 void MainForm::SelectClassifier(int index) {
     if (index < 0 || index >= classifiers_.Count()) return;
     classifiers_.selected = index;
-    doc_.Session().SetClassifier(index);
+    doc_.Session().SetClassifier(static_cast<Classifier>(index));
 }
 
 void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/waveband_filter_setup.h"
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "chain/study_filter.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -9,7 +11,7 @@ namespace orvane {
 WavebandFilterSetup::WavebandFilterSetup(ProcessingSession& session) : session_(session) {}
 
 std::string WavebandFilterSetup::Line(int lower, int upper) {
-    return Sql("%i - %i nm", lower, upper);
+    return FilterRangeText(lower, upper);
 }
 
 void WavebandFilterSetup::Refill() {
@@ -19,18 +21,12 @@ void WavebandFilterSetup::Refill() {
 }
 
 void WavebandFilterSetup::Show() {
-    WavebandFilter loaded;
-    loaded.Load(session_.Db(), session_.StudyId());
-    working_.CopyFrom(loaded);
+    working_.CopyFrom(StoredStudyFilter(session_));
     Refill();
 }
 
 std::string WavebandFilterSetup::RangeProblem(int lower, int upper) {
-    if (lower < kLowest || upper > kHighest || lower > upper)
-        return Sql("A waveband filter range needs %i <= lower <= upper <= %i nm; %i - %i nm is not "
-                   "one.",
-                   kLowest, kHighest, lower, upper);
-    return "";
+    return FilterRangeProblem(lower, upper);
 }
 
 void WavebandFilterSetup::New(int lower, int upper) {
@@ -82,25 +78,6 @@ std::string WavebandFilterSetup::AddDefaultRanges() {
     return text;
 }
 
-void WavebandFilterSetup::Ok() {
-    Database& db = session_.Db();
-    const int study = session_.StudyId();
-    {
-        Transaction tx(db);
-        db.Execute(Sql("delete from waveband_filter_range where study_id = %i", study));
-        for (int i = 0; i < working_.Count(); ++i) {
-            db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
-                           "lower_wavelength, upper_wavelength) values (%i, (select "
-                           "waveband_filter_id from waveband_filter where study_id = %i), %i, %i)",
-                           study, study, working_.At(i).lower, working_.At(i).upper));
-        }
-        db.Execute(Sql("update waveband_filter set changed_at = current_timestamp(6) where "
-                       "study_id = %i",
-                       study));
-        tx.Commit();
-    }
-    session_.LoadStudyFilter();
-    session_.SetSmoothingType(session_.SmoothingType());
-}
+void WavebandFilterSetup::Ok() { ReplaceStudyFilter(session_, working_); }
 
 }  // namespace orvane

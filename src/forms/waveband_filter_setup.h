@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "base/band_grid.h"
 #include "spectra/waveband_filter.h"
 
 namespace orvane {
@@ -21,8 +23,8 @@ public:
     const WavebandFilter& Working() const { return working_; }
 
     // Ranges lie within the measured grid and run upwards.
-    static constexpr int kLowest = 350;
-    static constexpr int kHighest = 2500;
+    static constexpr int kLowest = kFirstWavelength;
+    static constexpr int kHighest = kGridEdge;
     // Why a range cannot be stored; empty when it can.
     static std::string RangeProblem(int lower, int upper);
 

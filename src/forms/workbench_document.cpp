@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/workbench_document.h"
 
 #include "base/output_folder.h"
@@ -15,7 +16,7 @@ WorkbenchDocument::WorkbenchDocument(const std::string& config_path) : report_(R
     config.Open();
     session_ = std::make_unique<ProcessingSession>(config);
     session_->SetFeatureSpaceType(fs_type_);
-    session_->SetClassifier(0);
+    session_->SetClassifier(Classifier::kMahalanobis);
     loader_ = std::make_unique<StudyLoader>(*session_);
     output_ = std::make_unique<OutputFolder>(config);
     statistics_ = std::make_unique<SpectralStatistics>(*session_, *loader_);

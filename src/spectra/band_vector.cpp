@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectra/band_vector.h"
 
 #include <cmath>
@@ -16,19 +17,6 @@ void BandVector::FillValues(double v) {
     for (BandEntry& e : entries_) e.value = v;
 }
 
-void BandVector::OffsetValues(double d) {
-    for (BandEntry& e : entries_)
-        if (e.value > kNoValue) e.value += d;
-}
-
-void BandVector::DivideAll(double d) {
-    for (BandEntry& e : entries_) e.value /= d;
-}
-
-void BandVector::MultiplyAll(double d) {
-    for (BandEntry& e : entries_) e.value *= d;
-}
-
 bool BandVector::Excluded(const BandEntry& e) const {
     return filter_ && filter_->Excludes(static_cast<int>(e.x));
 }
@@ -38,10 +26,10 @@ const BandEntry* BandVector::NextValidUp(int index, bool ignore_filter) const {
     int j = index < first_ ? first_ : index;
     for (; j <= Last(); ++j) {
         const BandEntry& e = At(j);
-        if (e.value != kNoValue) break;
+        if (HasValue(e.value)) break;
         if (!ignore_filter && Excluded(e)) break;
     }
-    if (j > Last() || At(j).value == kNoValue) return nullptr;
+    if (j > Last() || !HasValue(At(j).value)) return nullptr;
     return &At(j);
 }
 
@@ -50,10 +38,10 @@ const BandEntry* BandVector::NextValidDown(int index, bool ignore_filter) const 
     int j = index > Last() ? Last() : index;
     for (; j >= first_; --j) {
         const BandEntry& e = At(j);
-        if (e.value != kNoValue) break;
+        if (HasValue(e.value)) break;
         if (!ignore_filter && Excluded(e)) break;
     }
-    if (j < first_ || At(j).value == kNoValue) return nullptr;
+    if (j < first_ || !HasValue(At(j).value)) return nullptr;
     return &At(j);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -49,10 +50,6 @@ public:
     }
     void FillValues(double v);
     void Add(int index, double d) { At(index).value += d; }
-    void Divide(int index, double d) { At(index).value /= d; }
-    void OffsetValues(double d);
-    void DivideAll(double d);
-    void MultiplyAll(double d);
 
     // Searches for the next entry with a value. Unless ignore_filter is set, a band that the
     // vector's waveband filter excludes ends the search.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,9 @@ namespace orvane {
 
 class Database;
 class BandVector;
+
+// Which step a widened copy of the study's filter serves (the numbers are the stored ones).
+enum class FilterContext { kSmoothing = 2, kDerivative = 4 };
 
 // A list of excluded wavelengths (single bands or inclusive ranges, whole nanometres). The
 // study's filter comes from the database; the smoothing and derivative steps keep widened

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/linear_unmixing.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "base/frontend.h"
 #include "base/matrix.h"
+#include "base/matrix_errors.h"
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -142,16 +144,15 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     }
     // (E'E)^-1 E' once for every mixture.
     Matrix solve;
-    try {
-        if (!FullColumnRank(e)) throw OrvaneError(SingularMessage(q));
-        const Matrix inverse = (e.t() * e).i();
-        solve = inverse * e.t();
-    } catch (const NEWMAT::SingularException&) {
-        throw OrvaneError(SingularMessage(q));
-    } catch (const NEWMAT::BaseException&) {
-        throw OrvaneError(std::string("Matrix computation failed: ") +
-                          NEWMAT::BaseException::what());
-    }
+    WithMatrixErrors("Matrix computation failed: ", [&] {
+        try {
+            if (!FullColumnRank(e)) throw OrvaneError(SingularMessage(q));
+            const Matrix inverse = (e.t() * e).i();
+            solve = inverse * e.t();
+        } catch (const NEWMAT::SingularException&) {
+            throw OrvaneError(SingularMessage(q));
+        }
+    });
 
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());

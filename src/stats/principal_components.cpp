@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/principal_components.h"
 
 #include <memory>
 #include <vector>
 
 #include "base/frontend.h"
+#include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
 #include "base/text_file.h"
@@ -217,20 +219,22 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
 
     DiagonalMatrix d;
     Matrix v;
-    try {
-        SymmetricMatrix c(result.bands);
-        c << CovarianceOfColumns(result.data);
-        ProgressScope progress(frontend, "PCA: Performing eigenanalysis", 2);
-        NEWMAT::EigenValues(c, d, v);
-        frontend.StepProgress(2);
-    } catch (const NEWMAT::ConvergenceException&) {
-        throw OrvaneError(
-            "PCA failed: the eigen-analysis of the covariance matrix did not converge. Nothing "
-            "was stored.");
-    } catch (const NEWMAT::BaseException& e) {
-        throw OrvaneError(std::string("PCA failed: ") + NEWMAT::BaseException::what() +
-                          " Nothing was stored.");
-    }
+    WithMatrixErrors(
+        "PCA failed: ",
+        [&] {
+            try {
+                SymmetricMatrix c(result.bands);
+                c << CovarianceOfColumns(result.data);
+                ProgressScope progress(frontend, "PCA: Performing eigenanalysis", 2);
+                NEWMAT::EigenValues(c, d, v);
+                frontend.StepProgress(2);
+            } catch (const NEWMAT::ConvergenceException&) {
+                throw OrvaneError(
+                    "PCA failed: the eigen-analysis of the covariance matrix did not converge. "
+                    "Nothing was stored.");
+            }
+        },
+        " Nothing was stored.");
     WriteOutput(file, d, v, frontend);
     if (!file.Close()) {
         frontend.Error("Could not write " + path + " completely (is the disk full?).");

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/separability.h"
 
 #include <cmath>
 #include <limits>
 
 #include "base/frontend.h"
+#include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
 #include "base/text_file.h"
@@ -59,26 +61,23 @@ double JeffriesMatusita(double b) { return 2.0 * (1.0 - std::exp(-b)); }
 Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
     const int k = library.ClassCount();
     std::vector<GaussianClass> classes(static_cast<size_t>(k));
-    try {
-        for (int c = 0; c < k; ++c) {
-            const LibraryClass& lc = library.Class(c);
-            classes[static_cast<size_t>(c)] = {&lc.mean, &lc.cov, LogDeterminant(lc.cov)};
-        }
-        Matrix b(k, k);
-        b = 0.0;
-        for (int r = 0; r < k; ++r) {
-            for (int c = r + 1; c < k; ++c) {
-                const double v = BhattacharyyaDistance(classes[static_cast<size_t>(r)],
-                                                       classes[static_cast<size_t>(c)]);
-                b(r + 1, c + 1) = v;
-                b(c + 1, r + 1) = v;
+    return WithMatrixErrors("Separability analysis failed: ", [&] {
+            for (int c = 0; c < k; ++c) {
+                const LibraryClass& lc = library.Class(c);
+                classes[static_cast<size_t>(c)] = {&lc.mean, &lc.cov, LogDeterminant(lc.cov)};
             }
-        }
-        return b;
-    } catch (const NEWMAT::BaseException&) {
-        throw OrvaneError(std::string("Separability analysis failed: ") +
-                          NEWMAT::BaseException::what());
-    }
+            Matrix b(k, k);
+            b = 0.0;
+            for (int r = 0; r < k; ++r) {
+                for (int c = r + 1; c < k; ++c) {
+                    const double v = BhattacharyyaDistance(classes[static_cast<size_t>(r)],
+                                                           classes[static_cast<size_t>(c)]);
+                    b(r + 1, c + 1) = v;
+                    b(c + 1, r + 1) = v;
+                }
+            }
+            return b;
+    });
 }
 
 std::string SeparabilityReport(const SpectralStatistics& library,

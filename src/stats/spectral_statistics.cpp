@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/spectral_statistics.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "chain/feature_space.h"
 #include "spectra/species.h"
 #include "study/study_loader.h"
+#include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
@@ -49,10 +51,7 @@ double Dot(const double* a, const double* b, int n) {
     return s;
 }
 
-// Newmat reports through its own exception types, which are not std::exception.
-[[noreturn]] void RethrowMatrixError(const NEWMAT::BaseException&) {
-    throw OrvaneError(std::string("Matrix computation failed: ") + NEWMAT::BaseException::what());
-}
+constexpr const char* kMatrixFailed = "Matrix computation failed: ";
 
 }  // namespace
 
@@ -118,13 +117,11 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 ++qualified;
                 Matrix mean;
                 Matrix cov;
-                try {
+                WithMatrixErrors(kMatrixFailed, [&] {
                     const Matrix x = FeatureMatrix(session_, *species, type);
                     mean = RowMeans(x);
                     cov = CovarianceOfColumns(x);
-                } catch (const NEWMAT::BaseException& e) {
-                    RethrowMatrixError(e);
-                }
+                });
                 dimension_ = mean.Nrows();
                 const int statistic_id = static_cast<int>(db.FindOrInsert(
                     Sql("SELECT statistic_id FROM statistic where library_id = %i and "
@@ -329,28 +326,28 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
     if (inverses_) return *inverses_;
     auto inv = std::make_unique<Inverses>();
     const int n = dimension_;
-    try {
-        Matrix pooled(n, n);
-        pooled = 0.0;
-        double total = 0.0;
-        for (const LibraryClass& c : classes_) {
-            pooled += (c.no_of_samples - 1.0) * c.cov;
-            total += c.no_of_samples;
+    WithMatrixErrors(kMatrixFailed, [&] {
+        try {
+            Matrix pooled(n, n);
+            pooled = 0.0;
+            double total = 0.0;
+            for (const LibraryClass& c : classes_) {
+                pooled += (c.no_of_samples - 1.0) * c.cov;
+                total += c.no_of_samples;
+            }
+            pooled /= total;
+            inv->pooled = pooled.i();
+            for (const LibraryClass& c : classes_) {
+                Matrix q = c.cov.i();
+                inv->log_det.push_back(LogDeterminant(c.cov));
+                inv->mean_p_mean.push_back(
+                    QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
+                inv->classes.push_back(std::move(q));
+            }
+        } catch (const NEWMAT::SingularException&) {
+            throw SingularCovarianceError();
         }
-        pooled /= total;
-        inv->pooled = pooled.i();
-        for (const LibraryClass& c : classes_) {
-            Matrix q = c.cov.i();
-            inv->log_det.push_back(LogDeterminant(c.cov));
-            inv->mean_p_mean.push_back(
-                QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
-            inv->classes.push_back(std::move(q));
-        }
-    } catch (const NEWMAT::SingularException&) {
-        throw SingularCovarianceError();
-    } catch (const NEWMAT::BaseException& e) {
-        RethrowMatrixError(e);
-    }
+    });
     inverses_ = std::move(inv);
     return *inverses_;
 }
@@ -360,11 +357,8 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
     const Inverses& inv = ClassInverses();
     const Matrix* features = nullptr;
-    try {
-        features = FeatureVector(session_, spectrum, fs_type_);
-    } catch (const NEWMAT::BaseException& e) {
-        RethrowMatrixError(e);
-    }
+    WithMatrixErrors(kMatrixFailed,
+                     [&] { features = FeatureVector(session_, spectrum, fs_type_); });
     const int n = dimension_;
     if (!features || features->Nrows() != n || features->Ncols() != 1)
         throw OrvaneError("The spectrum has " + std::to_string(features ? features->Nrows() : 0) +
@@ -377,11 +371,11 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                                   "number (the spectrum has no usable values where the feature "
                                   "space needs them).",
                                   spectrum.DisplayName().c_str(), i + 1));
-    const int classifier = session_.Classifier();
+    const Classifier classifier = session_.ClassifierInUse();
     std::vector<double> d(static_cast<size_t>(n));
     double x_p_x = 0.0;
     std::vector<double> p_x(static_cast<size_t>(n));
-    if (classifier == 2) {
+    if (classifier == Classifier::kGeneralSquaredDistance) {
         const double* row = inv.pooled.Store();
         for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
         x_p_x = Dot(x, p_x.data(), n);
@@ -398,7 +392,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         double v = 0.0;
         int regular = 1;
         switch (classifier) {
-            case 0: {
+            case Classifier::kMahalanobis: {
                 // The Gaussian log-likelihood up to constants: the log-determinant term keeps
                 // a broad class from winning spectra that lie far from its mean.
                 const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
@@ -410,13 +404,13 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                 }
                 break;
             }
-            case 1:
+            case Classifier::kModifiedMahalanobis:
                 v = -inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 break;
-            case 2:
+            case Classifier::kGeneralSquaredDistance:
                 v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
                 break;
-            default: {
+            case Classifier::kSpectralAngle: {
                 // Rounding can put the cosine of two equal vectors a step above 1.
                 const double cosine = Dot(x, m, n) / (x_norm * std::sqrt(Dot(m, m, n)));
                 v = std::acos(std::clamp(cosine, -1.0, 1.0));
@@ -431,7 +425,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         e.regular = regular;
         // Mahalanobis ranks by the signed likelihood value, which is negative for tight
         // classes; the other measures rank by magnitude.
-        e.distance = classifier == 0 && regular ? v : std::fabs(v);
+        e.distance = classifier == Classifier::kMahalanobis && regular ? v : std::fabs(v);
     }
     for (ClassScore& e : result.entries)
         if (!e.regular) e.distance += maximum;

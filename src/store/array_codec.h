@@ -1,15 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
 
+#include "base/band_grid.h"
 #include "base/matrix.h"
 
 namespace orvane {
 
 // Byte layouts of the stored arrays: IEEE values, little-endian, packed, no header. A reader
 // knows the dimension from elsewhere and refuses a block of any other length.
-constexpr int kSpectrumBands = 2150;
-constexpr int kFirstWavelength = 350;
 constexpr unsigned long kSpectrumBlobBytes = kSpectrumBands * 4;
 
 std::string EncodeFloats(const float* values, size_t count);

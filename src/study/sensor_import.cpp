@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/sensor_import.h"
 
 #include "base/frontend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/study_spectra_changes.h"
 
 #include "store/database.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/z_profile_reader.h"
 
 #include <algorithm>
@@ -115,7 +116,7 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
 
     int valid = 0;
     for (const BandEntry& e : stage->Entries())
-        if (e.value != kNoValue) ++valid;
+        if (HasValue(e.value)) ++valid;
     stage->SetValidCount(valid);
     spectrum->synthesized_ = std::move(stage);
     return spectrum;

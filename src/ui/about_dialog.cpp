@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/about_dialog.h"
 
 #include <QDialogButtonBox>
@@ -7,6 +8,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QVBoxLayout>
+
+#include "base/version.h"
 
 namespace orvane {
 
@@ -46,8 +49,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Orvane"));
     auto* picture = new QLabel(this);
     picture->setPixmap(OrvaneIcon().pixmap(64, 64));
-    auto* text = new QLabel(QStringLiteral("<b>Orvane</b> Version 1.1<br>"
-                                           "Field spectroscopy workbench"),
+    auto* text = new QLabel(QStringLiteral("<b>Orvane</b> Version %1<br>"
+                                           "Field spectroscopy workbench")
+                                .arg(QString::fromLatin1(kOrvaneVersion)),
                             this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     auto* row = new QHBoxLayout;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/abundance_settings_dialog.h"
 
 #include <QGridLayout>

@@ -1,10 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/version.h"
 
-#include "ui/orvane_app.h"
+#include "ui/orvane_application.h"
 
 namespace {
 bool Set(const char* name) {
@@ -29,6 +30,6 @@ int main(int argc, char** argv) {
                      "window: see orvane-cli --help.\n");
         return 1;
     }
-    orvane::COrvaneApp app(argc, argv);
+    orvane::OrvaneApplication app(argc, argv);
     return app.Run();
 }

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Exact Savitzky-Golay coefficients for the large-window reference table of
 savitzky_golay_test.cpp.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The study commands and the import, run in-process on the demo study.
 #include <gtest/gtest.h>
 #include <sys/wait.h>

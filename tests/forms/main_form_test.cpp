@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/main_form.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
 
 #include "forms/menu_command.h"
 #include "base/orvane_error.h"
@@ -229,16 +229,6 @@ TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
     EXPECT_FALSE(form_.HasSensor());
     EXPECT_FALSE(form_.CommandEnabled(kCmdDeleteSensor));
     EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
-}
-
-// Which commands are enabled and the menu bar's order are the window test's to check.
-TEST_F(MainFormTest, CommandIdsAreUniqueAndSubmenusNested) {
-    std::set<int> ids;
-    for (const MenuCommand& c : MenuCommands())
-        EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id " << c.id;
-    EXPECT_EQ(MenuPath(*FindMenuCommand(kCmdFeatureSpaceNew)),
-              (std::vector<std::string>{"Chain Settings", "Feature Space"}));
-    EXPECT_FALSE(form_.IndivClassifyEnabled());
 }
 
 TEST_F(MainFormTest, LoadedSpectraAndTheReportFollowTheDocument) {

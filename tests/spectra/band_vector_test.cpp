@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectra/band_vector.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <vector>
 
@@ -55,23 +57,6 @@ TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
     EXPECT_EQ(sensor.EntryAt(3)->index, 3);
 }
 
-TEST(BandVector, WholeVectorArithmetic) {
-    BandVector v = Grid(10, {kNoValue, -1.5, 0.0, 2.0}, nullptr);
-    v.OffsetValues(0.25);  // only values above the marker move
-    EXPECT_EQ(v.Value(10), kNoValue);
-    EXPECT_EQ(v.Value(11), -1.5);
-    EXPECT_EQ(v.Value(12), 0.25);
-    EXPECT_EQ(v.Value(13), 2.25);
-    v.MultiplyAll(2.0);  // markers included
-    EXPECT_EQ(v.Value(10), -2.0);
-    v.DivideAll(4.0);
-    EXPECT_EQ(v.Value(10), -0.5);
-    EXPECT_EQ(v.Value(13), 1.125);
-    v.Add(12, 1.0);
-    v.Divide(12, 0.5);
-    EXPECT_EQ(v.Value(12), 2.25);  // (0.25 * 2 / 4 + 1) / 0.5
-}
-
 struct ScanCase {
     const char* name;
     bool up;
@@ -79,6 +64,9 @@ struct ScanCase {
     bool ignore_filter;
     std::optional<int> found;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 
 // Values of bands 500..519 (x = index): two islands of values in a sea of markers, and band
 // 512 excluded by the study's filter although it carries a value.
@@ -133,6 +121,9 @@ struct NearestCase {
     bool ignore_filter;
     std::optional<int> found;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const NearestCase& c, std::ostream* os) { *os << c.name; }
 
 // A mask over 590..620: kept bands 1.0, bands 600..610 marked; the study excludes 603.
 class Nearest : public StudyFilter, public ::testing::WithParamInterface<NearestCase> {};

@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectra/sensor.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -250,6 +252,9 @@ struct MalformedCase {
     std::string content;  // written as the file; nullptr-like "<missing>" writes nothing
     const char* in_message;
 };
+
+// Names the case in failure messages instead of dumping its bytes.
+void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.name; }
 
 class MalformedFile : public Sensors, public ::testing::WithParamInterface<MalformedCase> {};
 

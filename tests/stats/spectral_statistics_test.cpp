@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/spectral_statistics.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,7 @@ class LibraryTest : public ::testing::Test {
 
     // The classifier's ranking of the test spectrum.
     ClassificationResult ClassifyProbe(int classifier) {
-        session_->SetClassifier(classifier);
+        session_->SetClassifier(static_cast<Classifier>(classifier));
         return library_->Classify(*Probe());
     }
 
@@ -368,7 +369,7 @@ TEST_F(LibraryTest, ASpectrumWithoutFiniteFeaturesIsNotClassified) {
     std::vector<float> zeros(kSpectrumBands, 0.0f);
     dark.SetReflectances(zeros.data());
     for (int classifier = 0; classifier < 4; ++classifier) {
-        session_->SetClassifier(classifier);
+        session_->SetClassifier(static_cast<Classifier>(classifier));
         try {
             library_->Classify(dark);
             ADD_FAILURE() << "classified with classifier " << classifier;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The server stopping under the program: every kind of statement reports a clear DbError and
 // nothing crashes. This runs its own private server, never the shared throwaway one.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/study_rows.h"
 
 #include "store/array_codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,11 +25,11 @@
 #include "support/workbench_rows.h"
 #include "ui/export_dialog.h"
 #include "ui/independent_set_dialog.h"
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 #include "ui/name_type_dialog.h"
-#include "ui/orvane_view.h"
 #include "ui/plot_window.h"
 #include "ui/separability_dialog.h"
+#include "ui/workbench_view.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/workbench.h"
 
@@ -133,7 +134,7 @@ class AnalysisWindowTest : public QObject {
         const std::string file = test::TestData("asd/as6/v6sample00000.asd");
         for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(file);
         w.frame->Run([] {});
-        COrvaneView& v = *w.frame->View();
+        WorkbenchView& v = *w.frame->View();
         QCOMPARE(v.LoadedSpectra()->count(), 3);
         QVERIFY2(!v.IndivClassify()->isEnabled(), "no library is loaded yet");
         w.Build();

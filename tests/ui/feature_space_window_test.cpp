@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,8 +15,8 @@
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/feature_space_dialog.h"
-#include "ui/main_frame.h"
-#include "ui/orvane_view.h"
+#include "ui/main_window.h"
+#include "ui/workbench_view.h"
 #include "ui/workbench.h"
 
 namespace orvane {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -23,8 +24,8 @@
 #include "support/workbench_rows.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
-#include "ui/main_frame.h"
-#include "ui/orvane_view.h"
+#include "ui/main_window.h"
+#include "ui/workbench_view.h"
 #include "ui/waveband_filter_dialog.h"
 #include "ui/workbench.h"
 
@@ -63,7 +64,7 @@ class MainWindowTest : public QObject {
   private slots:
     void startUpFillsTheSelectorsAndTheMenus() {
         Window w("uistart");
-        COrvaneView& v = w.View();
+        WorkbenchView& v = w.View();
         QCOMPARE(Items(v.StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         QCOMPARE(v.SensorList()->count(), 2);
         QCOMPARE(v.SensorList()->currentIndex(), 0);
@@ -127,7 +128,7 @@ class MainWindowTest : public QObject {
 
     void derivativeControlsFollowTheOrderAndMethod() {
         Window w("uideriv");
-        COrvaneView& v = w.View();
+        WorkbenchView& v = w.View();
         v.DerivativeOrder()->setValue(2);
         QCOMPARE(w.doc->Session().DerivativeOrder(), 2);
         for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(b->isEnabled());
@@ -141,7 +142,7 @@ class MainWindowTest : public QObject {
 
     void pctWithoutPcaDataShowsNoFeatureSpace() {
         Window w("uipct");
-        COrvaneView& v = w.View();
+        WorkbenchView& v = w.View();
         ClickRadio(v.TypeGroup()->button(2));
         QCOMPARE(Items(v.FeatureSpaceList()), QStringList{"No feature spaces of this type"});
         QVERIFY(!w.frame->Action(kCmdFeatureSpaceDelete)->isEnabled());

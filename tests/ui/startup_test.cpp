@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up without a configuration file: the user is asked (here by a scripted answer) and
 // declining ends the program with status 1 before any window opens.
 #include <unistd.h>
@@ -7,13 +8,13 @@
 #include <string>
 
 #include "support/scratch_database.h"
-#include "ui/orvane_app.h"
+#include "ui/orvane_application.h"
 
 int main(int argc, char** argv) {
     orvane::test::TempDir dir;
     setenv("ORVANE_HOME", dir.Path().c_str(), 1);
     if (chdir(dir.Path().c_str()) != 0) return 2;
-    orvane::COrvaneApp app(argc, argv);
+    orvane::OrvaneApplication app(argc, argv);
     std::string asked;
     app.SetConfigAnswer([&](const std::string& message) {
         asked = message;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -15,8 +16,8 @@
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/create_study_dialog.h"
-#include "ui/main_frame.h"
-#include "ui/orvane_view.h"
+#include "ui/main_window.h"
+#include "ui/workbench_view.h"
 #include "ui/workbench.h"
 
 namespace orvane {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QAbstractButton>
@@ -12,8 +13,8 @@
 #include "forms/workbench_document.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
-#include "ui/main_frame.h"
-#include "ui/orvane_view.h"
+#include "ui/main_window.h"
+#include "ui/workbench_view.h"
 
 namespace orvane::test {
 
@@ -52,7 +53,7 @@ struct Workbench {
     }
     void Connect() {
         doc = std::make_unique<WorkbenchDocument>(scratch.WriteConfig(dir.Path()));
-        frame = std::make_unique<CMainFrame>(*doc);
+        frame = std::make_unique<MainWindow>(*doc);
         frame->Frontend().SetMessageBoxes(false);
     }
     void Show() {
@@ -61,14 +62,14 @@ struct Workbench {
     }
 
     int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
-    COrvaneView& View() { return *frame->View(); }
+    WorkbenchView& View() { return *frame->View(); }
     QString Report() { return View().ReportWindow()->toPlainText(); }
     std::string Output(const std::string& name) { return dir.Path() + "/output/" + name; }
 
     ScratchDatabase scratch;
     TempDir dir;
     std::unique_ptr<WorkbenchDocument> doc;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
 };
 
 }  // namespace orvane::test

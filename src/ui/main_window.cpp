@@ -1,4 +1,5 @@
-#include "ui/main_frame.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/main_window.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -24,38 +25,38 @@
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
-#include "ui/orvane_view.h"
+#include "ui/workbench_view.h"
 #include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/waveband_filter_dialog.h"
 
 namespace orvane {
 
-CMainFrame::CMainFrame(WorkbenchDocument& doc, QWidget* parent)
+MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     : QMainWindow(parent),
       doc_(doc),
       frontend_(std::make_unique<QtFrontend>(doc, this)),
       form_(std::make_unique<MainForm>(doc)) {
     setWindowTitle(QString::fromStdString(doc_.Title()));
     setWindowIcon(OrvaneIcon());
-    view_ = new COrvaneView(
+    view_ = new WorkbenchView(
         *form_, [this](const std::function<void()>& a) { return Run(a); }, this);
     setCentralWidget(view_);
     form_->SetReportListener([this] { view_->ShowReport(); });
-    connect(view_, &COrvaneView::smoothingEditRequested, this,
+    connect(view_, &WorkbenchView::smoothingEditRequested, this,
             [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kSmoothing); });
-    connect(view_, &COrvaneView::derivativeEditRequested, this,
+    connect(view_, &WorkbenchView::derivativeEditRequested, this,
             [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kDerivative); });
     BuildMenus();
     statusBar()->showMessage(QStringLiteral("Ready"));
 }
 
-CMainFrame::~CMainFrame() {
+MainWindow::~MainWindow() {
     // The form stops listening to the document before the widgets go.
     form_->SetReportListener(nullptr);
 }
 
-void CMainFrame::BuildMenus() {
+void MainWindow::BuildMenus() {
     std::map<std::string, QMenu*> menus;
     for (const MenuCommand& command : MenuCommands()) {
         const std::vector<std::string> path = MenuPath(command);
@@ -94,12 +95,12 @@ void CMainFrame::BuildMenus() {
     UpdateCommands();
 }
 
-QAction* CMainFrame::Action(int command_id) const {
+QAction* MainWindow::Action(int command_id) const {
     auto it = actions_.find(command_id);
     return it == actions_.end() ? nullptr : it->second;
 }
 
-void CMainFrame::UpdateCommands() {
+void MainWindow::UpdateCommands() {
     for (const auto& [id, action] : actions_) {
         const std::string reason = form_->CommandDisabledReason(id);
         action->setEnabled(reason.empty());
@@ -108,18 +109,18 @@ void CMainFrame::UpdateCommands() {
     }
 }
 
-void CMainFrame::Refresh() {
+void MainWindow::Refresh() {
     view_->Mirror();
     UpdateCommands();
 }
 
-void CMainFrame::InitialUpdate() {
+void MainWindow::InitialUpdate() {
     Run([&] { form_->InitialUpdate(); });
     view_->ShowReport();
     adjustSize();
 }
 
-bool CMainFrame::Run(const std::function<void()>& action) {
+bool MainWindow::Run(const std::function<void()>& action) {
     bool ok = false;
     try {
         action();
@@ -132,7 +133,7 @@ bool CMainFrame::Run(const std::function<void()>& action) {
     return ok;
 }
 
-void CMainFrame::RunCommand(int id) {
+void MainWindow::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
     switch (id) {
         case kCmdOpen: {
@@ -242,7 +243,7 @@ void CMainFrame::RunCommand(int id) {
     }
 }
 
-ImportSensorDialog* CMainFrame::ImportSensor() {
+ImportSensorDialog* MainWindow::ImportSensor() {
     if (!import_sensor_)
         import_sensor_ = new ImportSensorDialog(
             doc_.Session(), *form_, *frontend_,
@@ -250,61 +251,61 @@ ImportSensorDialog* CMainFrame::ImportSensor() {
     return import_sensor_;
 }
 
-WavebandFilterDialog* CMainFrame::WavebandFilter() {
+WavebandFilterDialog* MainWindow::WavebandFilter() {
     if (!waveband_filter_)
         waveband_filter_ = new WavebandFilterDialog(
             doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
     return waveband_filter_;
 }
 
-FilterDetailsDialog* CMainFrame::FilterDetails() {
+FilterDetailsDialog* MainWindow::FilterDetails() {
     if (!filter_details_)
         filter_details_ = new FilterDetailsDialog(
             doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
     return filter_details_;
 }
 
-ExportDialog* CMainFrame::Export() {
+ExportDialog* MainWindow::Export() {
     if (!export_) export_ = new ExportDialog(doc_, *frontend_, Runner(), this);
     return export_;
 }
 
-CreateStudyDialog* CMainFrame::CreateStudy() {
+CreateStudyDialog* MainWindow::CreateStudy() {
     if (!create_study_) create_study_ = new CreateStudyDialog(*form_, *frontend_, Runner(), this);
     return create_study_;
 }
 
-IndependentSetDialog* CMainFrame::IndependentSet() {
+IndependentSetDialog* MainWindow::IndependentSet() {
     if (!independent_set_)
         independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), this);
     return independent_set_;
 }
 
-SiteAccuracyDialog* CMainFrame::SiteAccuracy() {
+SiteAccuracyDialog* MainWindow::SiteAccuracy() {
     if (!site_accuracy_)
         site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), this);
     return site_accuracy_;
 }
 
-FeatureSpaceDialog* CMainFrame::FeatureSpace() {
+FeatureSpaceDialog* MainWindow::FeatureSpace() {
     if (!feature_space_)
         feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
     return feature_space_;
 }
 
-EndmemberSelectionDialog* CMainFrame::EndmemberSelection() {
+EndmemberSelectionDialog* MainWindow::EndmemberSelection() {
     if (!endmember_selection_)
         endmember_selection_ = new EndmemberSelectionDialog(doc_.Session(), Runner(), this);
     return endmember_selection_;
 }
 
-AbundanceSettingsDialog* CMainFrame::AbundanceSettings() {
+AbundanceSettingsDialog* MainWindow::AbundanceSettings() {
     if (!abundance_settings_)
         abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Runner(), this);
     return abundance_settings_;
 }
 
-ScorePlotWindow* CMainFrame::NewPlotWindow() {
+ScorePlotWindow* MainWindow::NewPlotWindow() {
     auto* window = new ScorePlotWindow(this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     plot_windows_.push_back(window);
@@ -318,7 +319,7 @@ ScorePlotWindow* CMainFrame::NewPlotWindow() {
     return window;
 }
 
-void CMainFrame::ShowScorePlot(const ScorePlotData& plot) {
+void MainWindow::ShowScorePlot(const ScorePlotData& plot) {
     ScorePlotWindow* window = NewPlotWindow();
     window->show();
     window->SetTitle(plot.title);
@@ -327,7 +328,7 @@ void CMainFrame::ShowScorePlot(const ScorePlotData& plot) {
     window->raise();
 }
 
-ActionRunner CMainFrame::Runner() {
+ActionRunner MainWindow::Runner() {
     return [this](const std::function<void()>& a) { return Run(a); };
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QMainWindow>
@@ -14,7 +15,7 @@ namespace orvane {
 
 class AbundanceSettingsDialog;
 class WorkbenchDocument;
-class COrvaneView;
+class WorkbenchView;
 class CreateStudyDialog;
 class EndmemberSelectionDialog;
 class ExportDialog;
@@ -29,12 +30,12 @@ class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
 // user action runs through Run(), the one place where failures become messages.
-class CMainFrame : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit CMainFrame(WorkbenchDocument& doc, QWidget* parent = nullptr);
-    ~CMainFrame() override;
+    explicit MainWindow(WorkbenchDocument& doc, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Fills the form from the database; call once the window exists.
     void InitialUpdate();
@@ -43,7 +44,7 @@ class CMainFrame : public QMainWindow {
     void RunCommand(int command_id);
 
     MainForm& Form() { return *form_; }
-    COrvaneView* View() const { return view_; }
+    WorkbenchView* View() const { return view_; }
     QtFrontend& Frontend() { return *frontend_; }
     QAction* Action(int command_id) const;
     // The modeless dialogs, created on first use.
@@ -71,7 +72,7 @@ class CMainFrame : public QMainWindow {
     WorkbenchDocument& doc_;
     std::unique_ptr<QtFrontend> frontend_;
     std::unique_ptr<MainForm> form_;
-    COrvaneView* view_;
+    WorkbenchView* view_;
     std::map<int, QAction*> actions_;
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QWidget>
@@ -18,11 +19,11 @@ class MainForm;
 
 // The main form's widgets. It holds no state of its own: Mirror() shows what MainForm holds,
 // and every control forwards the user's action to MainForm through the frame's runner.
-class COrvaneView : public QWidget {
+class WorkbenchView : public QWidget {
     Q_OBJECT
 
   public:
-    COrvaneView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
+    WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
 
     void Mirror();
     // Replaces the report text and scrolls so that the newest entry is in view.

@@ -1,4 +1,5 @@
-#include "ui/orvane_view.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/workbench_view.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -56,7 +57,7 @@ QLabel* Label(const char* text, QWidget* buddy) {
 
 }  // namespace
 
-COrvaneView::COrvaneView(MainForm& form, ActionRunner run, QWidget* parent)
+WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     : QWidget(parent), form_(form), run_(std::move(run)) {
     setObjectName(QStringLiteral("form"));
     study_ = MakeList(this, "study");
@@ -169,11 +170,11 @@ COrvaneView::COrvaneView(MainForm& form, ActionRunner run, QWidget* parent)
             rows.push_back(index.row());
         run_([&] { form_.IndivClassify(rows); });
     });
-    connect(smoothing_edit_, &QPushButton::clicked, this, &COrvaneView::smoothingEditRequested);
-    connect(derivative_edit_, &QPushButton::clicked, this, &COrvaneView::derivativeEditRequested);
+    connect(smoothing_edit_, &QPushButton::clicked, this, &WorkbenchView::smoothingEditRequested);
+    connect(derivative_edit_, &QPushButton::clicked, this, &WorkbenchView::derivativeEditRequested);
 }
 
-void COrvaneView::Mirror() {
+void WorkbenchView::Mirror() {
     ShowList(study_, form_.Studies());
     ShowList(smoothing_, form_.Smoothing());
     ShowList(sensor_, form_.Sensors());
@@ -205,7 +206,7 @@ void COrvaneView::Mirror() {
         loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
 }
 
-void COrvaneView::ShowReport() {
+void WorkbenchView::ShowReport() {
     report_->setPlainText(QString::fromStdString(form_.ReportText()));
     QScrollBar* bar = report_->verticalScrollBar();
     bar->setValue(bar->maximum());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QApplication>
@@ -7,16 +8,16 @@
 
 namespace orvane {
 
-class CMainFrame;
+class MainWindow;
 class WorkbenchDocument;
 
 // The application: reads the configuration, connects, and shows the main window.
-class COrvaneApp : public QApplication {
+class OrvaneApplication : public QApplication {
     Q_OBJECT
 
   public:
-    COrvaneApp(int& argc, char** argv);
-    ~COrvaneApp() override;
+    OrvaneApplication(int& argc, char** argv);
+    ~OrvaneApplication() override;
 
     // Start-up and the event loop; the exit status.
     int Run();
@@ -34,7 +35,7 @@ class COrvaneApp : public QApplication {
     bool ChooseConfiguration(const std::string& message, std::string& config_path);
 
     std::unique_ptr<WorkbenchDocument> doc_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<MainWindow> frame_;
     ConfigAnswer config_answer_;
 };
 

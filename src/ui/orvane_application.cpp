@@ -1,4 +1,5 @@
-#include "ui/orvane_app.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/orvane_application.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -14,11 +15,11 @@
 #include "base/orvane_error.h"
 #include "store/database.h"
 #include "ui/about_dialog.h"
-#include "ui/main_frame.h"
+#include "ui/main_window.h"
 
 namespace orvane {
 
-COrvaneApp::COrvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
+OrvaneApplication::OrvaneApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Orvane"));
     setApplicationVersion(QString::fromLatin1(kOrvaneVersion));
     setOrganizationName(QStringLiteral("Orvane"));
@@ -26,13 +27,13 @@ COrvaneApp::COrvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     setWindowIcon(OrvaneIcon());
 }
 
-COrvaneApp::~COrvaneApp() {
+OrvaneApplication::~OrvaneApplication() {
     // The window goes before the document it shows.
     frame_.reset();
     doc_.reset();
 }
 
-bool COrvaneApp::ChooseConfiguration(const std::string& message, std::string& config_path) {
+bool OrvaneApplication::ChooseConfiguration(const std::string& message, std::string& config_path) {
     if (config_answer_) {
         const std::string chosen = config_answer_(message);
         if (chosen.empty()) return false;
@@ -59,7 +60,7 @@ bool COrvaneApp::ChooseConfiguration(const std::string& message, std::string& co
     return true;
 }
 
-std::unique_ptr<WorkbenchDocument> COrvaneApp::OpenDocument(std::string config_path, int& status) {
+std::unique_ptr<WorkbenchDocument> OrvaneApplication::OpenDocument(std::string config_path, int& status) {
     while (true) {
         try {
             return std::make_unique<WorkbenchDocument>(config_path);
@@ -105,7 +106,7 @@ std::unique_ptr<WorkbenchDocument> COrvaneApp::OpenDocument(std::string config_p
     }
 }
 
-int COrvaneApp::Run() {
+int OrvaneApplication::Run() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Field spectroscopy workbench"));
     parser.addHelpOption();
@@ -124,7 +125,7 @@ int COrvaneApp::Run() {
     int status = 0;
     doc_ = OpenDocument(config_path, status);
     if (!doc_) return status;
-    frame_ = std::make_unique<CMainFrame>(*doc_);
+    frame_ = std::make_unique<MainWindow>(*doc_);
     frame_->show();
     frame_->InitialUpdate();
     return exec();

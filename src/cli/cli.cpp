@@ -13,6 +13,8 @@
 
 #include "forms/chain_selection.h"
 #include "base/config_file.h"
+#include "base/number_text.h"
+#include "forms/main_form.h"
 #include "forms/feature_space_actions.h"
 #include "forms/filter_details.h"
 #include "base/orvane_error.h"
@@ -75,13 +77,14 @@ struct Command {
     std::function<int(Context&)> run;
 };
 
-int IntOption(const Args& args, const std::string& name, int fallback) {
+// A whole number option within [low, high]; anything else is refused, never wrapped.
+int IntOption(const Args& args, const std::string& name, int fallback, int low, int high) {
     if (!args.Has(name)) return fallback;
-    const std::string text = args.Get(name);
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0') throw UsageError("--" + name + " needs a whole number");
-    return static_cast<int>(v);
+    try {
+        return ParseInt(args.Get(name), low, high, "--" + name);
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 // The chain options act like the form's controls, in the form's order, through the session.
@@ -91,7 +94,8 @@ void ApplyChainOptions(Context& ctx) {
     if (a.Has("study")) sel.study = a.Get("study");
     if (a.Has("sensor")) sel.sensor = a.Get("sensor");
     if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
-    if (a.Has("derivative")) sel.derivative_order = IntOption(a, "derivative", 0);
+    if (a.Has("derivative"))
+        sel.derivative_order = IntOption(a, "derivative", 0, 0, MainForm::kMaxDerivativeOrder);
     if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
     if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
     if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
@@ -99,14 +103,13 @@ void ApplyChainOptions(Context& ctx) {
     ApplyChainSelection(*ctx.session, sel);
 }
 
-std::pair<int, int> ParseRange(const std::string& text) {
-    int lower = 0, upper = 0;
-    char dash = 0;
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%d %c %d %c", &lower, &dash, &upper, &extra) != 3 || dash != '-')
-        throw UsageError("a range is written LOWER-UPPER, e.g. 1350-1450; \"" + text +
-                         "\" is not one");
-    return {lower, upper};
+std::pair<int, int> ParseRange(const std::string& text, const std::string& what) {
+    try {
+        const NumberPair pair = ParseIntRange(text, 0, kMaxTypedWavelength, what);
+        return {pair.first, pair.second};
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 int CmdFilterShow(Context& ctx) {
@@ -120,7 +123,8 @@ int CmdFilterShow(Context& ctx) {
 int CmdFilterSet(Context& ctx) {
     ApplyChainOptions(ctx);
     std::vector<std::pair<int, int>> ranges;
-    for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
+    for (const std::string& word : ctx.args.positional)
+        ranges.push_back(ParseRange(word, "A filter range"));
     WavebandFilterSetup setup(*ctx.session);
     setup.Show();
     while (!setup.Lines().empty()) setup.Delete(0);
@@ -144,8 +148,10 @@ int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
     ApplyChainOptions(ctx);
     auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
-    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31);
-    const int order = IntOption(ctx.args, "order", filter ? filter->Order() : 4);
+    const FilterDetailRanges limits;
+    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31, 1, limits.max_size);
+    const int order =
+        IntOption(ctx.args, "order", filter ? filter->Order() : 4, 1, limits.max_order);
     ApplySmoothingDetails(*ctx.session, size, order);
     ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
     return 0;
@@ -156,8 +162,10 @@ int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
     ApplyChainOptions(ctx);
     DerivativeSettings* d = ctx.session->Derivative();
-    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5);
-    const int order = IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4);
+    const FilterDetailRanges limits;
+    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5, 1, limits.max_size);
+    const int order =
+        IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4, 1, limits.max_order);
     ApplyDerivativeDetails(*ctx.session, size, order);
     ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
                             ctx.session->DerivativeOrder(), size, order));
@@ -168,7 +176,8 @@ int CmdFeatureSpaceList(Context& ctx) {
     ApplyChainOptions(ctx);
     const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(*ctx.session);
     if (items.empty()) ctx.out << "No feature spaces of this type\n";
-    for (const FeatureSpaceItem& item : items) ctx.out << item.id << '\t' << item.name << '\n';
+    for (const FeatureSpaceItem& item : items)
+        ctx.out << item.id << '\t' << EscapeControls(item.name) << '\n';
     return 0;
 }
 
@@ -181,7 +190,10 @@ int SummariseFiles(Context& ctx, const char* command,
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            ctx.out << SpectrumSummary(*read(path)) << '\n';
+            const std::unique_ptr<Spectrum> spectrum = read(path);
+            ctx.out << SpectrumSummary(*spectrum) << '\n';
+            for (const std::string& note : spectrum->read_notes_)
+                ctx.frontend.Error("Note on " + path + ": " + note);
         } catch (const OrvaneError& e) {
             ctx.frontend.Error(e.what());
             ++failures;
@@ -207,8 +219,9 @@ int CmdFeatureSpaceShow(Context& ctx) {
     ApplyChainOptions(ctx);
     const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
     if (!fs) throw OrvaneError("No feature space is selected.");
-    ctx.out << "id\t" << fs->Id() << "\nname\t" << fs->Name() << "\ntype\t" << fs->TypeName()
-            << "\ndimension\t" << fs->Dimension() << "\ndescription\t" << fs->Description() << '\n';
+    ctx.out << "id\t" << fs->Id() << "\nname\t" << EscapeControls(fs->Name()) << "\ntype\t"
+            << fs->TypeName() << "\ndimension\t" << fs->Dimension() << "\ndescription\t"
+            << EscapeControls(fs->Description()) << '\n';
     for (const auto& r : fs->Ranges())
         ctx.out << Sql("%i - %i nm", r.wavelength1, r.wavelength2) << '\n';
     return 0;
@@ -244,13 +257,11 @@ int CmdExport(Context& ctx) {
     settings.include_filtered = a.Has("include-filtered");
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
-    settings.offset_percent = IntOption(a, "offset", 0);
-    if (settings.offset_percent < 0 || settings.offset_percent > 100)
-        throw UsageError("--offset must be a whole number from 0 to 100");
+    settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
     Spectra_factory_class factory(*ctx.config, *ctx.session);
     factory.SetStudy(ctx.session->StudyId());
     const ExportResult result = ExportSpectra(factory, *ctx.session, ctx.frontend, settings);
-    if (!result.path.empty()) ctx.out << result.path << '\n';
+    if (!result.path.empty()) ctx.out << EscapeControls(result.path) << '\n';
     return 0;
 }
 
@@ -353,14 +364,14 @@ int SaveFeatureSpace(Context& ctx, int mode) {
             throw UsageError(
                 "--dimension applies to PCT only; DI and NTBI have one feature per "
                 "--range");
-        actions.SetDimension(IntOption(ctx.args, "dimension", 0));
+        actions.SetDimension(IntOption(ctx.args, "dimension", 0, 1, kSpectrumBands));
     }
     if (ctx.args.Has("range")) {
         if (actions.Type() == 2) throw UsageError("a PCT feature space takes no --range");
         while (!actions.Entries().empty()) actions.Delete(0);
         auto given = ctx.args.options.equal_range("range");
         for (auto it = given.first; it != given.second; ++it) {
-            const auto [w1, w2] = ParseRange(it->second);
+            const auto [w1, w2] = ParseRange(it->second, "--range");
             actions.New(w1, w2);
         }
     }
@@ -393,7 +404,8 @@ int CmdFeatureSpaceDelete(Context& ctx) {
 
 int CmdSensors(Context& ctx) {
     for (const auto& sensor : ctx.session->Sensors()) {
-        ctx.out << sensor->SensorId() << '\t' << sensor->Name() << '\t' << sensor->ResponseType()
+        ctx.out << sensor->SensorId() << '\t' << EscapeControls(sensor->Name()) << '\t'
+                << sensor->ResponseType()
                 << '\t' << sensor->ElementCount() << '\n';
     }
     return 0;
@@ -415,7 +427,7 @@ int CmdSensorImport(Context& ctx) {
 
 int CmdStudies(Context& ctx) {
     ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
-    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
+    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << EscapeControls(rows.String(1)) << '\n';
     return 0;
 }
 
@@ -434,9 +446,9 @@ int CmdStudyCreate(Context& ctx) {
     fields.name = ctx.args.Get("name");
     fields.data_path = ctx.args.Get("path");
     fields.description = ctx.args.Get("description");
-    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples);
+    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples, 0, 10000);
     const int id = StudyManagement(*ctx.session, ctx.frontend).CreateStudy(fields);
-    ctx.out << id << '\t' << fields.name << '\n';
+    ctx.out << id << '\t' << EscapeControls(fields.name) << '\n';
     return 0;
 }
 

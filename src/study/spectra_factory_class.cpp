@@ -6,6 +6,7 @@
 
 #include "base/config_file.h"
 #include "base/orvane_error.h"
+#include "base/regular_file.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
 
@@ -171,9 +172,10 @@ std::string Spectra_factory_class::MakeOutputPath(const std::string& name,
             throw OrvaneError("Could not create the output folder " + dir + ": " + ec.message());
         if (dir.back() != '/' && dir.back() != '\\') dir += '/';
     }
-    std::string path = dir + name;
-    if (!extension.empty()) path += (extension[0] == '.' ? "" : ".") + extension;
-    return path;
+    // A name made of a long study name may exceed what the file system takes.
+    return dir + FitFileName(dir.empty() ? "." : dir, name,
+                             !extension.empty() && extension[0] == '.' ? extension.substr(1)
+                                                                       : extension);
 }
 
 }  // namespace orvane

@@ -46,10 +46,27 @@ bool TextFile::OpenForWriting() {
     Discard();
     write_failed_ = false;
     failure_reason_.clear();
-    const size_t slash = path_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash + 1);
+    struct stat st {};
+    // A device or pipe is written in place: it cannot be replaced, and must not be.
+    if (::stat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        stream_ = std::fopen(path_.c_str(), "w");
+        if (!stream_) NoteFailure(errno);
+        return stream_ != nullptr;
+    }
+    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    // Through a link the file it points at is replaced, not the link.
+    std::string target = path_;
+    if (exists) {
+        if (char* real = ::realpath(path_.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    const size_t slash = target.rfind('/');
     // A short name of its own, so that a target name at the length limit still has a partner.
-    std::string temp = folder + (slash == std::string::npos ? "/" : "") + ".orvane-XXXXXX";
+    std::string temp =
+        (slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1)) +
+        ".orvane-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         NoteFailure(errno);
@@ -57,9 +74,8 @@ bool TextFile::OpenForWriting() {
     }
     // mkstemp makes the file private; the finished file gets the mode a new file would get,
     // or the mode of the file it replaces.
-    struct stat st {};
     mode_t mode;
-    if (::stat(path_.c_str(), &st) == 0) {
+    if (exists) {
         mode = st.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
@@ -75,23 +91,24 @@ bool TextFile::OpenForWriting() {
         return false;
     }
     temp_path_ = temp;
+    target_path_ = target;
     return true;
 }
 
 bool TextFile::Close() {
     if (!stream_) return true;
-    if (temp_path_.empty()) {
-        const bool ok = std::fclose(stream_) == 0;
-        stream_ = nullptr;
-        return ok;
-    }
     errno = 0;
     if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) NoteFailure(errno);
+    if (temp_path_.empty()) {
+        if (std::fclose(stream_) != 0) NoteFailure(errno);
+        stream_ = nullptr;
+        return !write_failed_;
+    }
     // The data must be on the disk before the name points at it.
     if (!write_failed_ && ::fsync(::fileno(stream_)) != 0) NoteFailure(errno);
     if (std::fclose(stream_) != 0) NoteFailure(errno);
     stream_ = nullptr;
-    if (!write_failed_ && std::rename(temp_path_.c_str(), path_.c_str()) != 0)
+    if (!write_failed_ && std::rename(temp_path_.c_str(), target_path_.c_str()) != 0)
         NoteFailure(errno);
     if (write_failed_) ::unlink(temp_path_.c_str());
     temp_path_.clear();

@@ -82,7 +82,8 @@ class TextFile {
     void Discard();
 
     std::FILE* stream_ = nullptr;
-    std::string temp_path_;  // set while a new version is being written
+    std::string temp_path_;    // set while a new version is being written
+    std::string target_path_;  // the regular file it replaces (links resolved)
     std::string failure_reason_;
     std::string path_;
     char comment_;

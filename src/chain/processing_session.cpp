@@ -12,6 +12,7 @@
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "store/array_codec.h"
+#include "store/schema_version.h"
 
 namespace orvane {
 
@@ -28,8 +29,9 @@ ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* c
 ProcessingSession::~ProcessingSession() = default;
 
 void ProcessingSession::Initialise(ConfigFile* config) {
-    filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
-    smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
+    RequireSchemaVersion(*db_);
+    filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands);
+    smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands);
     if (config) ReadDefaultFilter(*config);
     LoadStudyFilter();
     LoadSensors();
@@ -110,7 +112,7 @@ void ProcessingSession::ComputeSensorMask() {
     const int first = s.ElementCount() > 0 ? s.Element(0).number : 1;
     if (!sensor_mask_ || sensor_mask_->First() != first ||
         sensor_mask_->Count() != s.ElementCount())
-        sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount(), this);
+        sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount());
     for (int i = 0; i < s.ElementCount(); ++i) {
         const SensorElement& e = s.Element(i);
         const bool kept =
@@ -129,7 +131,7 @@ void ProcessingSession::ComputeDerivativeMask() {
     if (!derivative_mask_ || derivative_mask_->First() != sensor_mask_->First() ||
         derivative_mask_->Count() != sensor_mask_->Count())
         derivative_mask_ =
-            std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count(), this);
+            std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count());
     for (const BandEntry& e : sensor_mask_->Entries()) {
         const bool kept =
             e.value != kNoValue &&
@@ -199,6 +201,27 @@ void ProcessingSession::AddSensor(std::unique_ptr<Sensor> sensor) {
         UseSensor(sensors_.back().get());
         ComputeSensorMask();
     }
+}
+
+void ProcessingSession::RemoveSensor(int sensor_id) {
+    const bool was_current = current_sensor_ && current_sensor_->SensorId() == sensor_id;
+    if (was_current) UseSensor(nullptr);
+    for (auto it = sensors_.begin(); it != sensors_.end(); ++it) {
+        if ((*it)->SensorId() == sensor_id) {
+            sensors_.erase(it);
+            break;
+        }
+    }
+    if (!was_current) return;
+    if (!sensors_.empty()) {
+        SetSensor(sensors_.front()->SensorId());
+        return;
+    }
+    // Nothing is left to synthesise onto; the feature space was mapped to the removed bands.
+    feature_space_.reset();
+    ComputeSensorMask();
+    ComputeDerivativeMask();
+    NotifyChainChanged();
 }
 
 // --- smoothing --------------------------------------------------------------------------------

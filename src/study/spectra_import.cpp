@@ -14,6 +14,8 @@
 #include "study/folder_walker.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/study_lock.h"
+#include "study/study_spectra_changes.h"
 
 namespace orvane {
 
@@ -173,6 +175,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     if (data_path.empty() || !std::filesystem::is_directory(data_path, ec))
         throw OrvaneError("The study's data path \"" + data_path + "\" is not a folder.");
     const std::vector<std::string> folders = FolderWalker::SubFolders(data_path);
+    StudyLock lock(session_.Db(), frontend_, study_id);
     if (!statements_) statements_ = std::make_unique<Statements>(session_.Db());
 
     const int total = static_cast<int>(folders.size());
@@ -189,11 +192,19 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
             continue;
         }
         std::unique_ptr<Species> species = ReadSpeciesFolder(folders[i]);
+        if (species->TotalSpectra() == 0) {
+            // A species row without spectra would only be an empty class everywhere.
+            Skip(folders[i], "no site folder in it holds a readable spectrum file");
+            frontend_.StepProgress(i + 1);
+            continue;
+        }
         frontend_.Report("Processing " + species->folder_name_ + "\n");
         const ImportCounts before = counts_;
         try {
             Transaction transaction(session_.Db());
+            const int stored_before = counts_.spectra;
             InsertSpecies(*species);
+            if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id);
             transaction.Commit();
         } catch (const DbError& e) {
             // Without its server the import cannot go on; a species the server refuses is
@@ -212,6 +223,9 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
         site_numbers_.clear();
         frontend_.StepProgress(i + 1);
     }
+    // Again once everything is in, so that a library built while the import ran (by a
+    // program that did not wait for the study) is out of date afterwards.
+    if (counts_.spectra > 0) MarkStudySpectraChanged(session_.Db(), study_id);
     return counts_;
 }
 
@@ -222,7 +236,7 @@ std::unique_ptr<Species> SpectraImport::ReadSpeciesFolder(const std::string& pat
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto species = std::make_unique<Species>(&session_, static_cast<int>(folders.size()));
+    auto species = std::make_unique<Species>(static_cast<int>(folders.size()));
     species->folder_name_ = LastPathPart(path);
     species->path_ = path;
     for (size_t j = 0; j < folders.size(); ++j)
@@ -239,7 +253,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto site = std::make_unique<Site>(&session_, site_no, static_cast<int>(files.size()));
+    auto site = std::make_unique<Site>(site_no, static_cast<int>(files.size()));
     site->path_ = path;
     for (const std::string& file : files) {
         if (Utf8Length(AsUtf8(file)) > kPathChars) {
@@ -247,7 +261,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
             continue;
         }
         try {
-            site->AddMember(ReadFieldSpectrumFile(file, &session_));
+            site->AddMember(ReadFieldSpectrumFile(file));
         } catch (const OrvaneError& e) {
             Skip(file, ReasonOf(e, file));
         }

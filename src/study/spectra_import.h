@@ -28,6 +28,8 @@ struct ImportCounts {
 // as it is, so an import can be repeated. Each species is written in one transaction: when the
 // server refuses it, that species is absent afterwards, the refusal is reported and the import
 // goes on with the next; only a lost connection stops it.
+// The study is locked for the whole import (a second import, a library build or a deletion
+// waits), and once spectra were added the study's libraries are out of date.
 class SpectraImport {
 public:
     SpectraImport(ProcessingSession& session, Frontend& frontend);

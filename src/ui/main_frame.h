@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "forms/main_form.h"
 #include "ui/qt_frontend.h"
@@ -11,14 +12,18 @@ class QAction;
 
 namespace orvane {
 
+class AbundanceSettingsDialog;
 class COrvaneDoc;
 class COrvaneView;
 class CreateStudyDialog;
+class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
+class PlotWindow;
+class ScorePlotWindow;
 class SiteAccuracyDialog;
 class WavebandFilterDialog;
 
@@ -50,12 +55,18 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
     FeatureSpaceDialog* FeatureSpace();
+    EndmemberSelectionDialog* EndmemberSelection();
+    AbundanceSettingsDialog* AbundanceSettings();
+    // A new score plot window, kept in the list of open plot windows until it is closed.
+    ScorePlotWindow* NewPlotWindow();
+    const std::vector<PlotWindow*>& PlotWindows() const { return plot_windows_; }
 
   private:
     ActionRunner Runner();
     void BuildMenus();
     void UpdateCommands();
     void Refresh();
+    void ShowScorePlot(const ScorePlotData& plot);
 
     COrvaneDoc& doc_;
     std::unique_ptr<QtFrontend> frontend_;
@@ -70,6 +81,9 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    EndmemberSelectionDialog* endmember_selection_ = nullptr;
+    AbundanceSettingsDialog* abundance_settings_ = nullptr;
+    std::vector<PlotWindow*> plot_windows_;
 };
 
 }  // namespace orvane

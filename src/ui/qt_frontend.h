@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/frontend.h"
+#include "stats/separability.h"
 
 class QWidget;
 
@@ -35,6 +36,8 @@ class QtFrontend : public Frontend {
     std::string ChooseFolder(const std::string& title, const std::string& start);
     // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
     bool ChooseNameType(int& name_type);
+    // The modal "JM/B Distance" dialog; false when cancelled.
+    bool ChooseSeparability(SeparabilitySettings& settings);
 
     // Answers to the modal questions for runs without a user (the tests): while set, they
     // are asked instead of opening a modal window.
@@ -42,6 +45,10 @@ class QtFrontend : public Frontend {
     using NameTypeAnswer = std::function<bool(int& name_type)>;
     void SetConfirmAnswer(ConfirmAnswer answer) { confirm_answer_ = std::move(answer); }
     void SetNameTypeAnswer(NameTypeAnswer answer) { name_type_answer_ = std::move(answer); }
+    using SeparabilityAnswer = std::function<bool(SeparabilitySettings& settings)>;
+    void SetSeparabilityAnswer(SeparabilityAnswer answer) {
+        separability_answer_ = std::move(answer);
+    }
 
     // Without message boxes errors only reach the report and LastError(); for runs that no
     // one watches, such as the tests.
@@ -57,6 +64,7 @@ class QtFrontend : public Frontend {
     QPointer<QProgressDialog> progress_;
     ConfirmAnswer confirm_answer_;
     NameTypeAnswer name_type_answer_;
+    SeparabilityAnswer separability_answer_;
 };
 
 // Runs one user action at the single catch point: a failure becomes a message, and the

@@ -7,7 +7,6 @@
 #include "cli/cli_context.h"
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
-#include "store/array_codec.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -56,7 +55,7 @@ int SaveFeatureSpace(Context& ctx, int mode) {
             throw UsageError(
                 "--dimension applies to PCT only; DI and NTBI have one feature per "
                 "--range");
-        actions.SetDimension(IntOption(ctx.args, "dimension", 0, 1, orvane::kSpectrumBands));
+        actions.SetDimension(IntOption(ctx.args, "dimension", 0, 1, 1000000));
     }
     if (ctx.args.Has("range")) {
         if (actions.Type() == 2) throw UsageError("a PCT feature space takes no --range");

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return f;
     }();
     try {
-        orvane::ReadZProfile(TheFuzzFile().Write(data, size), sensor, &filter, nullptr);
+        orvane::ReadZProfile(TheFuzzFile().Write(data, size), sensor, &filter);
     } catch (const orvane::OrvaneError&) {
     }
     return 0;

@@ -3,7 +3,8 @@
 #include "base/number_text.h"
 #include "cli/cli_context.h"
 #include "export/export_spectra.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -27,9 +28,10 @@ int CmdExport(Context& ctx) {
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
     settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
-    const ExportResult result = ExportSpectra(factory, *ctx.session, ctx.frontend, settings);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    const ExportResult result =
+        ExportSpectra(loader, OutputFolder(*ctx.config), *ctx.session, ctx.frontend, settings);
     if (!result.path.empty()) ctx.out << EscapeControls(result.path) << '\n';
     return 0;
 }

@@ -6,7 +6,8 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 
 // What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
 struct ExportSettings {
@@ -38,8 +39,9 @@ struct ExportResult {
 // folder, one species in memory at a time. Reports "Exported %i species". Throws OrvaneError
 // with the system's reason when the file cannot be written; a previous file of the same name
 // is then kept as it was, and no partial file is left.
-ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
-                           Frontend& frontend, const ExportSettings& settings);
+ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
+                           ProcessingSession& session, Frontend& frontend,
+                           const ExportSettings& settings);
 
 // The file name without folder and extension: study, stage, restriction and details parts.
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,

@@ -13,7 +13,8 @@
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "store/database.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -62,7 +63,7 @@ Selection SelectSpecies(ProcessingSession& session) {
 // Fills X column by column with the valid derived values of each spectrum. The first
 // spectrum fixes the number of values; a spectrum with another number cannot share the
 // bands and is counted as skipped.
-void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend,
+void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& frontend,
                  const Selection& selection, PcaResult& result) {
     std::vector<int> ids;
     {
@@ -80,7 +81,7 @@ void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Fro
     Matrix& x = result.data;
     for (int j = 0; j < columns; ++j) {
         if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
-        std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(ids[static_cast<size_t>(j)]);
+        std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(ids[static_cast<size_t>(j)]);
         const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
         values.clear();
         if (derived)
@@ -173,7 +174,8 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
 
 }  // namespace
 
-PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend) {
+PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
+                 Frontend& frontend) {
     session.RequireSensor();
     const int m = MinimumPctDimension(session.Db());
     if (session.CurrentSensor()->ElementCount() < m)
@@ -182,7 +184,7 @@ PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Fro
             "alternatively define a new PCT feature space with dimensions <= number of bands of "
             "current sensor");
     PcaResult result;
-    const std::string path = factory.MakeOutputPath("pca_output", "csv");
+    const std::string path = output.PathFor("pca_output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()));
@@ -197,7 +199,7 @@ PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Fro
         throw OrvaneError(
             "No data found for PCA!\nPossibly no species with enough spectra for statistical "
             "analysis.");
-    CollectData(session, factory, frontend, selection, result);
+    CollectData(session, loader, frontend, selection, result);
     const int n = result.data.Ncols();
     if (result.skipped > 0)
         frontend.Report(Sql("PCA: %i of %i spectra skipped: their derived stage has another "

@@ -8,7 +8,8 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 
 // What a principal component analysis leaves behind.
 struct PcaResult {
@@ -33,7 +34,8 @@ struct PcaResult {
 // feature space (2 when there is none), no species with enough spectra, fewer than two usable
 // spectra, an eigen-analysis that does not converge. A file that cannot be opened is reported
 // and gives a result with an empty path.
-PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend);
+PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
+                 Frontend& frontend);
 
 // The score plot of a PCA: the first two principal components of every spectrum (S = P X
 // with P the projection of the session's current PCT feature space and X uncentred), one row

@@ -8,7 +8,7 @@
 #include "base/orvane_error.h"
 #include "base/text_file.h"
 #include "stats/spectral_statistics.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
 
 namespace orvane {
 
@@ -19,10 +19,8 @@ constexpr double kInfinite = std::numeric_limits<double>::infinity();
 // The classes the report compares: those the library holds now, as classification uses them.
 // Which libraries qualify (current, of the current study) is decided here and only here.
 void RequireSeparabilityLibrary(const SpectralStatistics& library) {
-    if (library.ClassCount() == 0)
-        throw OrvaneError(
-            "No spectral library is loaded for the current settings; build it first (Library > "
-            "Build).");
+    const std::string reason = library.NotReadyReason();
+    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
 }
 
 }  // namespace
@@ -84,14 +82,14 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
 }
 
 std::string SeparabilityReport(const SpectralStatistics& library,
-                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);
     const std::string name = DistanceName(settings.distance);
     const bool jm = settings.distance != SeparabilitySettings::kB;
     const bool b = settings.distance != SeparabilitySettings::kJM;
     const Matrix distances = PairwiseBhattacharyya(library);
-    const std::string path = factory.MakeOutputPath(name + " output", "csv");
+    const std::string path = output.PathFor(name + " output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()));

@@ -8,7 +8,7 @@
 namespace orvane {
 
 class Frontend;
-class Spectra_factory_class;
+class OutputFolder;
 class SpectralStatistics;
 
 // What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
@@ -49,7 +49,7 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
 // file that cannot be opened is reported and gives an empty path. Throws OrvaneError when no
 // library is loaded.
 std::string SeparabilityReport(const SpectralStatistics& library,
-                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings);
 
 }  // namespace orvane

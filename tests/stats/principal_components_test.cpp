@@ -16,7 +16,8 @@
 #include "stats/spectral_statistics.h"
 #include "store/array_codec.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
@@ -86,8 +87,9 @@ class PcaTest : public ::testing::Test {
         ChainSelection chain;
         chain.study = std::to_string(study_);
         ApplyChainSelection(*session_, chain);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
-        factory_->SetStudy(study_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
+        loader_->SetStudy(study_);
     }
 
     void AddSpecies(const std::string& folder, const Levels& levels) {
@@ -130,13 +132,14 @@ class PcaTest : public ::testing::Test {
     test::ScratchDatabase scratch_{"pca"};
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
     test::RecordingFrontend frontend_;
 };
 
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     AddPctSpace("PCT 2", 2);
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.data.Ncols(), 7);
@@ -198,15 +201,15 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
 
 TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     AddPctSpace("PCT 2", 2);
-    const int first = RunPca(*session_, *factory_, frontend_).pca_data_id;
+    const int first = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
     const std::string date = BuildDate();
     SwitchToPct();
-    SpectralStatistics library(*session_, *factory_);
+    SpectralStatistics library(*session_, *loader_);
     ASSERT_TRUE(library.BuildLibrary(frontend_));
     EXPECT_STREQ(library.StatusText(), "Ready");
     EXPECT_EQ(library.ClassCount(), 2);
 
-    EXPECT_EQ(RunPca(*session_, *factory_, frontend_).pca_data_id, first);
+    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 1);
     EXPECT_GT(BuildDate(), date);
     SwitchToPct();
@@ -218,7 +221,7 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
 TEST_F(PcaTest, SpectraOfAnotherBandCountAreSkippedAndCounted) {
     // No value at 400 nm: two derived values where the others have three.
     AddSpecies("delta", {{-1.0f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     EXPECT_EQ(r.skipped, 1);
     EXPECT_EQ(r.data.Ncols(), 9);
     ASSERT_EQ(frontend_.reports.size(), 3u);
@@ -271,7 +274,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         c.arrange();
         ApplyChainSelection(*session_, ChainSelection());
         try {
-            RunPca(*session_, *factory_, frontend_);
+            RunPca(*session_, *loader_, *output_, frontend_);
             ADD_FAILURE() << "refused";
         } catch (const OrvaneError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
@@ -288,11 +291,11 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
     ChainSelection one;
     one.sensor = "One band";
     ApplyChainSelection(*session_, one);
-    EXPECT_THROW(RunPca(*session_, *factory_, frontend_), OrvaneError);
+    EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
 }
 
 TEST_F(PcaTest, NoScorePlotWithoutTwoComponents) {
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     SwitchToPct();
     EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
               "No score plot: there is no PCT feature space for this sensor; define one with at "

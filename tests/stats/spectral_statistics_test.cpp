@@ -14,7 +14,8 @@
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "forms/waveband_filter_setup.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
@@ -58,9 +59,10 @@ class LibraryTest : public ::testing::Test {
         chain.feature_space_type = 1;
         chain.feature_space = std::to_string(fs_);
         ApplyChainSelection(*session_, chain);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
-        factory_->SetStudy(study_);
-        library_ = std::make_unique<SpectralStatistics>(*session_, *factory_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
+        loader_->SetStudy(study_);
+        library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
     }
 
     int AddSpecies(int study, const std::string& folder,
@@ -91,7 +93,8 @@ class LibraryTest : public ::testing::Test {
     int study_ = 0;
     int fs_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
     std::unique_ptr<SpectralStatistics> library_;
     Recorder frontend_;
 };
@@ -305,10 +308,10 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
              ClassifyProbe(0);
          }},
         {"discriminant analysis",
-         [&] { RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3); }},
+         [&] { RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3); }},
         {"independent set",
-         [&] { ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, empty, 3); }},
-        {"site check", [&] { SiteAccuracyCheck(*library_, *factory_, frontend_, 1); }},
+         [&] { ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, empty, 3); }},
+        {"site check", [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, 1); }},
     };
     const struct {
         const char* what;
@@ -324,6 +327,8 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
                                           study_));
          },
          "older than the current settings"},
+        {"spectra changed", [&] { MarkStudySpectraChanged(scratch_.Admin(), study_); },
+         "older than its spectra"},
     };
     for (const auto& c : cases) {
         use(study_, 0);
@@ -356,13 +361,31 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
     EXPECT_STREQ(library_->StatusText(), "Not Ready");
 }
 
+TEST_F(LibraryTest, ASpectrumWithoutFiniteFeaturesIsNotClassified) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    // All zero: every normalised difference is 0 / 0.
+    Spectrum dark;
+    std::vector<float> zeros(kSpectrumBands, 0.0f);
+    dark.SetReflectances(zeros.data());
+    for (int classifier = 0; classifier < 4; ++classifier) {
+        session_->SetClassifier(classifier);
+        try {
+            library_->Classify(dark);
+            ADD_FAILURE() << "classified with classifier " << classifier;
+        } catch (const OrvaneError& e) {
+            EXPECT_NE(std::string(e.what()).find("not a finite number"), std::string::npos)
+                << e.what();
+        }
+    }
+}
+
 TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     AddSpecies(study_, "delta", {{1, {{0.3, 0.3}, {0.3, 0.3}, {0.3, 0.3}}}});
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     for (int classifier = 0; classifier < 4; ++classifier)
         EXPECT_THROW(ClassifyProbe(classifier), SingularCovarianceError) << classifier;
     try {
-        RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
+        RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
         FAIL() << "a singular covariance must stop the analysis";
     } catch (const SingularCovarianceError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -376,7 +399,7 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
 TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
-    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
+    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
     EXPECT_EQ(r.path, dir_.Path() + "/out/Error Matrix.csv");
     const std::string hundred = "1.00000000000000E+02";
     EXPECT_EQ(test::FileText(r.path),
@@ -432,7 +455,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 
     frontend_.reports.clear();
     const AccuracyResult r =
-        ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, other, 3);
+        ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, other, 3);
     EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,2,0,0,2,1.00000000000000E+02\n"
@@ -460,7 +483,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 TEST_F(LibraryTest, SiteCheckRanksTheWinningClassLast) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
-    SiteAccuracyCheck(*library_, *factory_, frontend_, library_->Class(0).species_id);
+    SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id);
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Site Accuracy Check for alpha",
                                         "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
@@ -509,7 +532,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
         frontend_.reports.clear();
         SeparabilitySettings settings;
         settings.distance = c.distance;
-        const std::string path = SeparabilityReport(*library_, *factory_, frontend_, settings);
+        const std::string path = SeparabilityReport(*library_, *output_, frontend_, settings);
         ASSERT_EQ(path, dir_.Path() + "/out/" + c.file);
         const std::string name = DistanceName(c.distance);
         EXPECT_EQ(frontend_.reports,
@@ -548,7 +571,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     Recorder frontend;
-    EXPECT_THROW(SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings()),
+    EXPECT_THROW(SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings()),
                  OrvaneError);
     scratch_.Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
@@ -560,7 +583,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings())),
+                  SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings())),
               ",alpha,\nalpha,-\n");
 }
 

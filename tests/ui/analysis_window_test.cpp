@@ -14,7 +14,7 @@
 
 #include "base/frontend.h"
 #include "forms/menu_command.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "export/export_spectra.h"

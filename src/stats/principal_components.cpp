@@ -144,11 +144,11 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
     const int sensor = session.CurrentSensor()->SensorId();
     Transaction tx(db);
     int id = 0;
-    if (!db.QueryInt(Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
-                         "%i and smoothing_filter_id = %i and derivative_id = %i",
-                         sensor, session.StudyId(), session.SmoothingFilterId(),
-                         session.DerivativeId()),
-                     id)) {
+    if (!db.QueryInt(
+            Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
+                "%i and smoothing_filter_id = %i and derivative_id = %i",
+                sensor, session.StudyId(), session.SmoothingFilterId(), session.DerivativeId()),
+            id)) {
         // Microseconds, so that a library built in the same second as the PCA is ordered.
         db.Execute(
             Sql("insert into pca_data (study_id, dim, sensor_id, smoothing_filter_id, "
@@ -158,9 +158,10 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
                 session.WavebandFilterId()));
         id = static_cast<int>(db.InsertId());
     } else {
-        db.Execute(Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
-                       "pca_data_id = %i",
-                       b, id));
+        db.Execute(
+            Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
+                "pca_data_id = %i",
+                b, id));
     }
     const std::string vectors = EncodeMatrix(v);
     const std::string values = EncodeMatrix(d);
@@ -202,13 +203,15 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     CollectData(session, loader, frontend, selection, result);
     const int n = result.data.Ncols();
     if (result.skipped > 0)
-        frontend.Report(Sql("PCA: %i of %i spectra skipped: their derived stage has another "
-                            "number of values than the first spectrum's %i.",
-                            result.skipped, n + result.skipped, result.bands));
+        frontend.Report(
+            Sql("PCA: %i of %i spectra skipped: their derived stage has another "
+                "number of values than the first spectrum's %i.",
+                result.skipped, n + result.skipped, result.bands));
     if (n < 2)
-        throw OrvaneError(Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
-                              "least two spectra; %i could be used. Nothing was stored.",
-                              n));
+        throw OrvaneError(
+            Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
+                "least two spectra; %i could be used. Nothing was stored.",
+                n));
 
     DiagonalMatrix d;
     Matrix v;
@@ -249,16 +252,18 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data)
         return plot;
     }
     if (fs->Dimension() < 2) {
-        plot.reason = Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
-                          "plot needs two.",
-                          fs->Name().c_str(), fs->Dimension());
+        plot.reason =
+            Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
+                "plot needs two.",
+                fs->Name().c_str(), fs->Dimension());
         return plot;
     }
     const Matrix& p = fs->Transform();
     if (p.Ncols() != data.Nrows() || p.Nrows() < 2) {
-        plot.reason = Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
-                          "the analysis has %i.",
-                          fs->Name().c_str(), p.Ncols(), data.Nrows());
+        plot.reason =
+            Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
+                "the analysis has %i.",
+                fs->Name().c_str(), p.Ncols(), data.Nrows());
         return plot;
     }
     const Matrix s = p.Rows(1, 2) * data;

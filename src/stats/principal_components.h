@@ -13,11 +13,11 @@ class StudyLoader;
 
 // What a principal component analysis leaves behind.
 struct PcaResult {
-    std::string path;   // pca_output.csv; empty when the file could not be opened
+    std::string path;  // pca_output.csv; empty when the file could not be opened
     int pca_data_id = 0;
-    int bands = 0;      // b: the valid derived-stage values of every spectrum used
-    int skipped = 0;    // spectra left out for another number of valid values
-    Matrix data;        // X, b x n: one uncentred column per spectrum used
+    int bands = 0;    // b: the valid derived-stage values of every spectrum used
+    int skipped = 0;  // spectra left out for another number of valid values
+    Matrix data;      // X, b x n: one uncentred column per spectrum used
 };
 
 // Principal components of the current study's enabled spectra (species with at least the

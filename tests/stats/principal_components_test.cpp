@@ -40,12 +40,10 @@ std::string LevelSpectrum(const std::array<float, 3>& level) {
 }
 
 // Expected values from numpy (eigh of np.cov of the float levels of alpha and beta).
-const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105,
-                               0.00014370614388257278};
-const double kEigenvectors[3][3] = {
-    {-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
-    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
-    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
+const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105, 0.00014370614388257278};
+const double kEigenvectors[3][3] = {{-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
+                                    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
+                                    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
 const double kScores[2][7] = {
     {-0.05984410521949232, -0.0597701382239427, -0.11373311472605793, -0.03474572268798087,
      -0.2803673465800434, -0.26079860918343023, -0.33865898652805787},
@@ -138,21 +136,24 @@ class PcaTest : public ::testing::Test {
 };
 
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
-    AddPctSpace("PCT 2", 2);
+    AddPctSpace("PCT 1", 1);
+    const int two = AddPctSpace("PCT 2", 2);
     const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.data.Ncols(), 7);
-    EXPECT_EQ(frontend_.reports, (std::vector<std::string>{"Principal Component Analysis",
-                                                           "PCA output written to file:\n" +
-                                                               r.path}));
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{"Principal Component Analysis",
+                                        "PCA output written to file:\n" + r.path}));
 
     std::istringstream file(test::FileText(r.path));
     std::string line;
     const char* head[] = {"PC#,Eigenvalue,Proportion,Cumulative",
                           "1,0.01572714,0.89722880,0.89722880",
                           "2,0.00165773,0.09457280,0.99180161",
-                          "3,0.00014371,0.00819839,1.00000000", "", "Eigenvectors"};
+                          "3,0.00014371,0.00819839,1.00000000",
+                          "",
+                          "Eigenvectors"};
     for (const char* want : head) {
         std::getline(file, line);
         EXPECT_EQ(line, want);
@@ -171,21 +172,24 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
     ColumnVector values(3);
     Matrix vectors(3, 3);
-    ResultSet rows = scratch_.Admin().Query(
-        Sql("select eigenvalues, eigenvectors from pca_data where pca_data_id = %i",
-            r.pca_data_id));
+    ResultSet rows = scratch_.Admin().Query("select eigenvalues, eigenvectors from pca_data");
     ASSERT_TRUE(rows.Next());
     DecodeMatrix(rows.String(0), values, "eigenvalues");
     DecodeMatrix(rows.String(1), vectors, "eigenvectors");
     for (int c = 1; c <= 3; ++c) {
         EXPECT_NEAR(values(c), kEigenvalues[3 - c], 1e-15) << c;
-        std::vector<double> column;
-        for (int i = 1; i <= 3; ++i) column.push_back(vectors(i, c));
-        ExpectSameUpToSign(column, kEigenvectors[3 - c], 3, 1e-12, "stored column ");
+        const Matrix column = vectors.Column(c).t();
+        ExpectSameUpToSign({column.Store(), column.Store() + 3}, kEigenvectors[3 - c], 3, 1e-12,
+                           "stored column ");
     }
 
-    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    // The first PCT feature space offered has one component: no plot, and why.
     SwitchToPct();
+    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
+              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
+              "two.");
+    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    session_->SetFeatureSpace(two);
     const ScorePlotData plot = PcaScorePlot(*session_, r.data);
     ASSERT_TRUE(plot.Ready()) << plot.reason;
     EXPECT_EQ(plot.title, "PCA Score Plot of study 'pca study'");
@@ -243,9 +247,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
          "current sensor",
          false},
         {"no species with enough spectra",
-         [&] {
-             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5");
-         },
+         [&] { scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5"); },
          "No data found for PCA!\nPossibly no species with enough spectra for statistical "
          "analysis.",
          true},
@@ -292,19 +294,6 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
     one.sensor = "One band";
     ApplyChainSelection(*session_, one);
     EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
-}
-
-TEST_F(PcaTest, NoScorePlotWithoutTwoComponents) {
-    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: there is no PCT feature space for this sensor; define one with at "
-              "least two dimensions and rerun PCA.");
-    AddPctSpace("PCT 1", 1);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
-              "two.");
 }
 
 }  // namespace

@@ -4,7 +4,26 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/number_text.h"
+#include "base/orvane_error.h"
+
 namespace orvane {
+
+namespace {
+std::string KeyName(const std::string& key) { return "The configuration key \"" + key + "\""; }
+
+// A number or flag may be followed by a comment ("port 3306  # private server").
+std::string WithoutComment(std::string text) {
+    for (size_t i = 1; i < text.size(); ++i)
+        if (text[i] == '#' && (text[i - 1] == ' ' || text[i - 1] == '\t')) {
+            text.erase(i);
+            break;
+        }
+    const size_t end = text.find_last_not_of(" \t");
+    text.erase(end == std::string::npos ? 0 : end + 1);
+    return text;
+}
+}  // namespace
 
 ConfigFile::ConfigFile(std::string path) : TextFile(std::move(path), '#') { SetSequential(false); }
 
@@ -51,8 +70,23 @@ ConnectionParams ConfigFile::Connection() {
     GetString("user", params.user);
     GetString("password", params.password);
     GetString("database", params.database);
-    int port = 0;
-    if (GetInteger("port", port) && port > 0) params.port = static_cast<unsigned>(port);
+    std::string text;
+    if (GetString("port", text))
+        params.port =
+            static_cast<unsigned>(ParseInt(WithoutComment(text), 1, 65535, KeyName("port")));
+    GetString("ssl_ca", params.ssl_ca);
+    GetString("ssl_cert", params.ssl_cert);
+    GetString("ssl_key", params.ssl_key);
+    if (GetString("ssl_verify", text)) {
+        text = WithoutComment(text);
+        if (text == "true" || text == "1" || text == "yes")
+            params.ssl_verify = true;
+        else if (text == "false" || text == "0" || text == "no")
+            params.ssl_verify = false;
+        else
+            throw OrvaneError(KeyName("ssl_verify") + " must be true or false; \"" +
+                              EscapeControls(text) + "\" is neither.");
+    }
     return params;
 }
 
@@ -66,6 +100,34 @@ std::string ConfigFile::OutputDir() {
     std::string dir;
     GetString("output_dir", dir);
     return dir;
+}
+
+std::vector<ConfigFile::FilterEntry> ConfigFile::DefaultFilter() {
+    std::vector<FilterEntry> entries;
+    std::string text;
+    while (GetString("filter_b", text)) {
+        text = WithoutComment(text);
+        const int band = ParseInt(text, 0, kMaxTypedWavelength, KeyName("filter_b"));
+        entries.push_back({true, band, band});
+    }
+    while (GetString("filter_br", text)) {
+        text = WithoutComment(text);
+        // Two numbers, "1800 1950"; written "1800-1950" the dash reads as the upper number's
+        // sign, which is why that sign is dropped.
+        size_t gap = text.find_first_not_of(" \t");
+        if (gap != std::string::npos && (text[gap] == '-' || text[gap] == '+')) ++gap;
+        while (gap != std::string::npos && gap < text.size() && text[gap] >= '0' && text[gap] <= '9')
+            ++gap;
+        if (gap == std::string::npos || gap >= text.size())
+            throw OrvaneError(KeyName("filter_br") + " needs two wavelengths, \"LOWER UPPER\"; \"" +
+                              EscapeControls(text) + "\" is not that.");
+        const int lower =
+            ParseInt(text.substr(0, gap), 0, kMaxTypedWavelength, KeyName("filter_br") + " (lower)");
+        const int upper = ParseInt(text.substr(gap), -kMaxTypedWavelength, kMaxTypedWavelength,
+                                   KeyName("filter_br") + " (upper)");
+        entries.push_back({false, lower, std::abs(upper)});
+    }
+    return entries;
 }
 
 }  // namespace orvane

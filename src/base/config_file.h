@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "base/text_file.h"
 #include "base/connection_params.h"
+#include "base/text_file.h"
 
 namespace orvane {
 
 // The configuration file "spectra_config.txt": read once at start-up. Unlike other text
 // files it rewinds whenever a different key is asked for, so keys may stand in any order.
+// A number or flag that is not a whole valid value throws OrvaneError naming its key.
 class ConfigFile : public TextFile {
 public:
     static constexpr const char* kDefaultName = "spectra_config.txt";
@@ -32,6 +33,16 @@ public:
     ConnectionParams Connection();
     std::string OutputDrive();
     std::string OutputDir();
+
+    // The configured default waveband filter: every "filter_b" band (as a range of one band),
+    // in file order, then every "filter_br" range; the upper bound is taken as its absolute
+    // value.
+    struct FilterEntry {
+        bool single = false;
+        int lower = 0;
+        int upper = 0;
+    };
+    std::vector<FilterEntry> DefaultFilter();
 };
 
 }  // namespace orvane

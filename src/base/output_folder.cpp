@@ -6,6 +6,7 @@
 
 #include "base/config_file.h"
 #include "base/orvane_error.h"
+#include "base/regular_file.h"
 
 namespace orvane {
 
@@ -24,9 +25,10 @@ std::string OutputFolder::PathFor(const std::string& name, const std::string& ex
             throw OrvaneError("Could not create the output folder " + dir + ": " + ec.message());
         if (dir.back() != '/' && dir.back() != '\\') dir += '/';
     }
-    std::string path = dir + name;
-    if (!extension.empty()) path += (extension[0] == '.' ? "" : ".") + extension;
-    return path;
+    // A name made of a long study name may exceed what the file system takes.
+    return dir + FitFileName(dir.empty() ? "." : dir, name,
+                             !extension.empty() && extension[0] == '.' ? extension.substr(1)
+                                                                       : extension);
 }
 
 }  // namespace orvane

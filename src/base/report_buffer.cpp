@@ -28,11 +28,11 @@ void ReportBuffer::Append(const std::string& text) {
 void ReportBuffer::Save(const std::string& path) const {
     TextFile file(path, '#');
     if (!file.OpenForWriting())
-        throw OrvaneError("Could not open file:\n" + path +
-                          "\nCheck if file is open in another application and close it first "
-                          "before exporting data.");
+        throw OrvaneError(CannotWriteMessage(path, file.FailureReason()));
     file.WriteString(text_);
-    if (!file.Close()) throw OrvaneError("The report could not be written completely to " + path);
+    if (!file.Close())
+        throw OrvaneError(CannotWriteMessage(path, file.FailureReason()) +
+                          "\nThe previous file, if any, is kept as it was.");
 }
 
 }  // namespace orvane

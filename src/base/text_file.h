@@ -20,12 +20,19 @@ class TextFile {
     const std::string& Path() const { return path_; }
     bool IsOpen() const { return stream_ != nullptr; }
 
-    // Opens for reading only; throws FileNotFoundError when the file cannot be opened.
+    // Opens for reading only; throws FileNotFoundError when the file cannot be opened and
+    // NotRegularFileError when it is not a regular file (a named pipe would never end).
     void OpenForReading();
-    // Creates or truncates the file; false when it cannot be created.
+    // Starts a new version of the file: the text goes to a temporary file in the same folder,
+    // which replaces the file only when Close succeeds, so a failed or interrupted write
+    // never destroys the previous good file nor leaves a cut-off one under its name. False
+    // when the temporary file cannot be created (FailureReason says why).
     bool OpenForWriting();
-    // Closes the stream; false when anything written could not reach the disk.
+    // Closes the stream; after writing, moves the finished file into place. False when
+    // anything written could not reach the disk; the previous file is then kept as it was.
     virtual bool Close();
+    // The system's reason for the first failure to create, write or close the file.
+    const std::string& FailureReason() const { return failure_reason_; }
 
     void MeasureLines();
     int LineWidth() const { return line_width_; }
@@ -60,7 +67,16 @@ class TextFile {
     std::FILE* Stream() { return stream_; }
 
   private:
+    void NoteFailure(int error);
+    void Check(int error) {
+        if (error) NoteFailure(error);
+    }
+    void Discard();
+
     std::FILE* stream_ = nullptr;
+    std::string temp_path_;    // set while a new version is being written
+    std::string target_path_;  // the regular file it replaces (links resolved)
+    std::string failure_reason_;
     std::string path_;
     char comment_;
     std::string delimiter_;
@@ -74,5 +90,9 @@ class TextFile {
 // A comma-separated field: quoted, with quotes doubled, when it holds a comma, a quote or a
 // line end, so that a name cannot shift the columns after it.
 std::string CsvQuoted(const std::string& text);
+
+// The message of a result file that could not be written: the program's own text, then the
+// system's reason (disk full, read-only, name too long).
+std::string CannotWriteMessage(const std::string& path, const std::string& reason);
 
 }  // namespace orvane

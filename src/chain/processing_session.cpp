@@ -42,14 +42,11 @@ void ProcessingSession::Initialise(ConfigFile* config) {
 
 void ProcessingSession::ReadDefaultFilter(ConfigFile& config) {
     default_filter_.Clear();
-    int band = 0;
-    while (config.GetInteger("filter_b", band)) default_filter_.AddBand(band);
-    std::string range;
-    while (config.GetString("filter_br", range)) {
-        int lower = 0;
-        int upper = 0;
-        if (std::sscanf(range.c_str(), "%d %d", &lower, &upper) == 2)
-            default_filter_.AddRange(lower, std::abs(upper));
+    for (const ConfigFile::FilterEntry& e : config.DefaultFilter()) {
+        if (e.single)
+            default_filter_.AddBand(e.lower);
+        else
+            default_filter_.AddRange(e.lower, e.upper);
     }
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The study's waveband filter and the Savitzky-Golay windows of the chain.
+#include "base/number_text.h"
 #include "chain/derivative_settings.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
@@ -24,7 +25,8 @@ int CmdFilterShow(Context& ctx) {
 int CmdFilterSet(Context& ctx) {
     ApplyChainOptions(ctx);
     std::vector<std::pair<int, int>> ranges;
-    for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
+    for (const std::string& word : ctx.args.positional)
+        ranges.push_back(ParseRange(word, "A filter range"));
     WavebandFilter filter;
     for (const auto& [lower, upper] : ranges) filter.AddRange(lower, upper);
     ReplaceStudyFilter(*ctx.session, filter);
@@ -48,8 +50,10 @@ int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
     ApplyChainOptions(ctx);
     auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
-    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31);
-    const int order = IntOption(ctx.args, "order", filter ? filter->Order() : 4);
+    const FilterDetailRanges limits;
+    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31, 1, limits.max_size);
+    const int order =
+        IntOption(ctx.args, "order", filter ? filter->Order() : 4, 1, limits.max_order);
     ApplySmoothingDetails(*ctx.session, size, order);
     ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
     return 0;
@@ -60,8 +64,10 @@ int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
     ApplyChainOptions(ctx);
     DerivativeSettings* d = ctx.session->Derivative();
-    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5);
-    const int order = IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4);
+    const FilterDetailRanges limits;
+    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5, 1, limits.max_size);
+    const int order =
+        IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4, 1, limits.max_order);
     ApplyDerivativeDetails(*ctx.session, size, order);
     ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
                             ctx.session->DerivativeOrder(), size, order));

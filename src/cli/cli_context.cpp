@@ -4,17 +4,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/number_text.h"
 #include "forms/chain_selection.h"
+#include "forms/main_form.h"
 
 namespace orvane {
 
-int IntOption(const Args& args, const std::string& name, int fallback) {
+int IntOption(const Args& args, const std::string& name, int fallback, int low, int high) {
     if (!args.Has(name)) return fallback;
-    const std::string text = args.Get(name);
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0') throw UsageError("--" + name + " needs a whole number");
-    return static_cast<int>(v);
+    try {
+        return ParseInt(args.Get(name), low, high, "--" + name);
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 // The chain options act like the form's controls, in the form's order, through the session.
@@ -24,7 +26,8 @@ void ApplyChainOptions(Context& ctx) {
     if (a.Has("study")) sel.study = a.Get("study");
     if (a.Has("sensor")) sel.sensor = a.Get("sensor");
     if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
-    if (a.Has("derivative")) sel.derivative_order = IntOption(a, "derivative", 0);
+    if (a.Has("derivative"))
+        sel.derivative_order = IntOption(a, "derivative", 0, 0, MainForm::kMaxDerivativeOrder);
     if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
     if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
     if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
@@ -32,14 +35,13 @@ void ApplyChainOptions(Context& ctx) {
     ApplyChainSelection(*ctx.session, sel);
 }
 
-std::pair<int, int> ParseRange(const std::string& text) {
-    int lower = 0, upper = 0;
-    char dash = 0;
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%d %c %d %c", &lower, &dash, &upper, &extra) != 3 || dash != '-')
-        throw UsageError("a range is written LOWER-UPPER, e.g. 1350-1450; \"" + text +
-                         "\" is not one");
-    return {lower, upper};
+std::pair<int, int> ParseRange(const std::string& text, const std::string& what) {
+    try {
+        const NumberPair pair = ParseIntRange(text, 0, kMaxTypedWavelength, what);
+        return {pair.first, pair.second};
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
 }
 
 int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,

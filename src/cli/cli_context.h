@@ -49,12 +49,13 @@ struct Command {
     std::function<int(Context&)> run;
 };
 
-// Parses a whole-number option; a missing option gives the fallback.
-int IntOption(const Args& args, const std::string& name, int fallback);
+// A whole-number option within [low, high]; a missing option gives the fallback. Anything
+// else (not a whole number, out of range) is a usage error naming the option, never wrapped.
+int IntOption(const Args& args, const std::string& name, int fallback, int low, int high);
 // The chain options act like the form's controls, in the form's order, through the session.
 void ApplyChainOptions(Context& ctx);
-// A wavelength range written LOWER-UPPER.
-std::pair<int, int> ParseRange(const std::string& text);
+// A wavelength range written LOWER-UPPER, each 0..100000 nm; `what` names it in a refusal.
+std::pair<int, int> ParseRange(const std::string& text, const std::string& what);
 // The position of a word in a list of choices; the option's usage error names them all.
 int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
            int fallback);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting a study's spectra at one stage of the chain.
 #include "chain/processing_session.h"
+#include "base/number_text.h"
 #include "cli/cli_context.h"
 #include "export/export_spectra.h"
 #include "base/output_folder.h"
@@ -27,14 +28,12 @@ int CmdExport(Context& ctx) {
     settings.include_filtered = a.Has("include-filtered");
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
-    settings.offset_percent = IntOption(a, "offset", 0);
-    if (settings.offset_percent < 0 || settings.offset_percent > 100)
-        throw UsageError("--offset must be a whole number from 0 to 100");
+    settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
     StudyLoader loader(*ctx.session);
     loader.SetStudy(ctx.session->StudyId());
     const ExportResult result =
         ExportSpectra(loader, OutputFolder(*ctx.config), *ctx.session, ctx.frontend, settings);
-    if (!result.path.empty()) ctx.out << result.path << '\n';
+    if (!result.path.empty()) ctx.out << EscapeControls(result.path) << '\n';
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "chain/feature_space.h"
 #include "chain/processing_session.h"
+#include "base/number_text.h"
 #include "cli/cli_context.h"
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
@@ -24,7 +25,8 @@ int CmdFeatureSpaceList(Context& ctx) {
     ApplyChainOptions(ctx);
     const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(*ctx.session);
     if (items.empty()) ctx.out << "No feature spaces of this type\n";
-    for (const FeatureSpaceItem& item : items) ctx.out << item.id << '\t' << item.name << '\n';
+    for (const FeatureSpaceItem& item : items)
+        ctx.out << item.id << '\t' << EscapeControls(item.name) << '\n';
     return 0;
 }
 
@@ -32,8 +34,9 @@ int CmdFeatureSpaceShow(Context& ctx) {
     ApplyChainOptions(ctx);
     const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
     if (!fs) throw OrvaneError("No feature space is selected.");
-    ctx.out << "id\t" << fs->Id() << "\nname\t" << fs->Name() << "\ntype\t" << fs->TypeName()
-            << "\ndimension\t" << fs->Dimension() << "\ndescription\t" << fs->Description() << '\n';
+    ctx.out << "id\t" << fs->Id() << "\nname\t" << EscapeControls(fs->Name()) << "\ntype\t"
+            << fs->TypeName() << "\ndimension\t" << fs->Dimension() << "\ndescription\t"
+            << EscapeControls(fs->Description()) << '\n';
     for (const auto& r : fs->Ranges())
         ctx.out << Sql("%i - %i nm", r.wavelength1, r.wavelength2) << '\n';
     return 0;
@@ -53,14 +56,14 @@ int SaveFeatureSpace(Context& ctx, int mode) {
             throw UsageError(
                 "--dimension applies to PCT only; DI and NTBI have one feature per "
                 "--range");
-        actions.SetDimension(IntOption(ctx.args, "dimension", 0));
+        actions.SetDimension(IntOption(ctx.args, "dimension", 0, 1, 1000000));
     }
     if (ctx.args.Has("range")) {
         if (actions.Type() == 2) throw UsageError("a PCT feature space takes no --range");
         while (!actions.Entries().empty()) actions.Delete(0);
         auto given = ctx.args.options.equal_range("range");
         for (auto it = given.first; it != given.second; ++it) {
-            const auto [w1, w2] = ParseRange(it->second);
+            const auto [w1, w2] = ParseRange(it->second, "--range");
             actions.New(w1, w2);
         }
     }

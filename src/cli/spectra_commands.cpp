@@ -22,7 +22,10 @@ int SummariseFiles(Context& ctx, const char* command,
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            ctx.out << SpectrumSummary(*read(path)) << '\n';
+            const std::unique_ptr<Spectrum> spectrum = read(path);
+            ctx.out << SpectrumSummary(*spectrum) << '\n';
+            for (const std::string& note : spectrum->read_notes_)
+                ctx.frontend.Error("Note on " + path + ": " + note);
         } catch (const OrvaneError& e) {
             ctx.frontend.Error(e.what());
             ++failures;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sensors, studies and importing a study's folder tree.
 #include "chain/processing_session.h"
+#include "base/number_text.h"
 #include "cli/cli_context.h"
 #include "forms/chain_selection.h"
 #include "store/database.h"
@@ -14,7 +15,8 @@ namespace {
 
 int CmdSensors(Context& ctx) {
     for (const auto& sensor : ctx.session->Sensors()) {
-        ctx.out << sensor->SensorId() << '\t' << sensor->Name() << '\t' << sensor->ResponseType()
+        ctx.out << sensor->SensorId() << '\t' << EscapeControls(sensor->Name()) << '\t'
+                << sensor->ResponseType()
                 << '\t' << sensor->ElementCount() << '\n';
     }
     return 0;
@@ -47,7 +49,7 @@ int CmdSensorDelete(Context& ctx) {
 
 int CmdStudies(Context& ctx) {
     ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
-    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
+    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << EscapeControls(rows.String(1)) << '\n';
     return 0;
 }
 
@@ -58,9 +60,9 @@ int CmdStudyCreate(Context& ctx) {
     fields.name = ctx.args.Get("name");
     fields.data_path = ctx.args.Get("path");
     fields.description = ctx.args.Get("description");
-    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples);
+    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples, 0, 10000);
     const int id = StudyManagement(*ctx.session, ctx.frontend).CreateStudy(fields);
-    ctx.out << id << '\t' << fields.name << '\n';
+    ctx.out << id << '\t' << EscapeControls(fields.name) << '\n';
     return 0;
 }
 

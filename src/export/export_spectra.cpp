@@ -2,9 +2,9 @@
 #include "export/export_spectra.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "base/frontend.h"
@@ -34,26 +34,65 @@ std::string FilePart(std::string text) {
     return text;
 }
 
-// ARFF values are quoted with single quotes and backslash escapes when they would otherwise
-// not read back as one value.
-std::string ArffQuoted(const std::string& text) {
-    std::string quoted = "'";
+// An ARFF name needs quotes when it would otherwise not read back as one token.
+bool ArffNeedsQuotes(const std::string& text) {
+    if (text.empty() || text == "?") return true;
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
+            std::string_view(" ,'\"{}%").find(c) != std::string_view::npos)
+            return true;
+    return false;
+}
+
+// Quoted as the ARFF grammar reads it: the quote character, backslash and line ends escaped
+// with a backslash. A name holding one kind of quote takes the other kind around it, so that
+// it needs no escape at all (readers that skip escapes then read it unaltered too).
+std::string ArffQuoted(const std::string& text, char quote) {
+    std::string quoted(1, quote);
     for (char c : text) {
-        if (c == '\'' || c == '\\') quoted += '\\';
-        if (c == '\n') {
-            quoted += "\\n";
-            continue;
+        switch (c) {
+            case '\n': quoted += "\\n"; break;
+            case '\r': quoted += "\\r"; break;
+            case '\t': quoted += "\\t"; break;
+            case '\\': quoted += "\\\\"; break;
+            default:
+                if (c == quote) quoted += '\\';
+                quoted += c;
         }
-        quoted += c;
     }
-    return quoted + '\'';
+    return quoted + quote;
+}
+
+char ArffQuoteFor(const std::vector<std::string>& names) {
+    bool single = false;
+    bool dbl = false;
+    for (const std::string& n : names) {
+        single = single || n.find('\'') != std::string::npos;
+        dbl = dbl || n.find('"') != std::string::npos;
+    }
+    return single && !dbl ? '"' : '\'';
 }
 
 std::string ArffValue(const std::string& text) {
-    if (text.empty() || text == "?" || text.find_first_of(" \t,'\"{}%\\\r\n") != std::string::npos)
-        return ArffQuoted(text);
-    return text;
+    return ArffNeedsQuotes(text) ? ArffQuoted(text, ArffQuoteFor({text})) : text;
 }
+
+// The species values of one file are written alike in the attribute line and in every row:
+// readers that guess the quoting from the first data row then read every row the same way.
+// Plain names stay bare when no name of the file needs quotes.
+class ArffSpeciesNames {
+  public:
+    explicit ArffSpeciesNames(const std::vector<std::string>& names) : quote_(ArffQuoteFor(names)) {
+        for (const std::string& n : names) quote_all_ = quote_all_ || ArffNeedsQuotes(n);
+    }
+    std::string Value(const std::string& name) const {
+        return quote_all_ || ArffNeedsQuotes(name) ? ArffQuoted(name, quote_) : name;
+    }
+
+  private:
+    char quote_;
+    bool quote_all_ = false;
+};
 
 // One band column of the file: the index in the stage's vector and its header wavelength.
 struct Column {
@@ -63,14 +102,15 @@ struct Column {
 
 class SpeciesWriter {
   public:
-    SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings)
-        : session_(session), file_(file), settings_(settings) {}
+    SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings,
+                  const std::vector<std::string>& species_values)
+        : session_(session), file_(file), settings_(settings), arff_names_(species_values) {}
 
     std::vector<Column> columns;
 
-    void WriteHeader(const std::vector<std::string>& species_values) {
+    void WriteHeader(const std::string& relation, const std::vector<std::string>& species_values) {
         if (settings_.format == ExportSettings::kArff)
-            WriteArffHeader(species_values);
+            WriteArffHeader(relation, species_values);
         else
             WriteTableHeader();
     }
@@ -119,19 +159,17 @@ class SpeciesWriter {
 
     int FeatureType() const { return session_.CurrentFeatureSpace()->Type(); }
 
-    // ARFF rows quote every species value as the attribute line does: readers that guess
-    // the quoting from the first row then read every row alike.
     void WriteName(const Species& species, int auto_number) {
         const bool arff = settings_.format == ExportSettings::kArff;
         if (settings_.name_type == ExportSettings::kAutoNumber) {
             if (arff)
-                file_.WriteString(ArffQuoted(std::to_string(auto_number)));
+                file_.WriteString(arff_names_.Value(std::to_string(auto_number)));
             else
                 file_.WriteInt(auto_number);
             return;
         }
         const std::string& name = species.NameOfType(settings_.name_type);
-        file_.WriteString(arff ? ArffQuoted(name) : CsvQuoted(name));
+        file_.WriteString(arff ? arff_names_.Value(name) : CsvQuoted(name));
     }
 
     // One field per column of the header; a band without a value is an empty field (csv) or
@@ -188,15 +226,16 @@ class SpeciesWriter {
         file_.WriteEol();
     }
 
-    void WriteArffHeader(const std::vector<std::string>& species_values) {
+    void WriteArffHeader(const std::string& relation,
+                         const std::vector<std::string>& species_values) {
         file_.WriteString("@relation ");
-        file_.WriteString("relation_name");
+        file_.WriteString(ArffValue(relation));
         file_.WriteEol();
         file_.WriteEol();
         std::string line = "@attribute species {";
         for (size_t i = 0; i < species_values.size(); ++i) {
             if (i) line += ",";
-            line += ArffQuoted(species_values[i]);
+            line += arff_names_.Value(species_values[i]);
         }
         file_.WriteStringLn(line + "}");
         if (settings_.data_details == ExportSettings::kSiteMean)
@@ -224,6 +263,7 @@ class SpeciesWriter {
     ProcessingSession& session_;
     TextFile& file_;
     const ExportSettings& settings_;
+    ArffSpeciesNames arff_names_;
 };
 
 // The band columns of a stage: every band the stage's mask keeps (all of them with "include
@@ -319,6 +359,9 @@ void ExportSettings::Validate() const {
     check(offset_percent >= 0 && offset_percent <= 100,
           "the offset must be a whole number from 0 to 100 percent");
     check(name_type >= kCommon && name_type <= kAutoNumber, "unknown name type");
+    // ARFF holds one instance per row; a transposed table would not be ARFF.
+    check(!(transpose && format == kArff),
+          "an ARFF file cannot be transposed (one row per spectrum is its grammar)");
 }
 
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,
@@ -376,27 +419,18 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
                                          ? std::make_unique<TransposingTextFile>(path, '#')
                                          : std::make_unique<TextFile>(path, '#');
     file->SetDelimiter(",");
-    if (!file->OpenForWriting())
-        throw OrvaneError("Could not open file:\n" + path +
-                          "\nCheck if file is open in another application and close it first "
-                          "before exporting data.");
-    // Whatever stops the export half way, no partial file is left to be taken for a whole one.
-    struct PartialFile {
-        TextFile* file;
-        std::string path;
-        ~PartialFile() {
-            if (!file) return;
-            file->TextFile::Close();
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
-        }
-    } partial{file.get(), path};
+    // The file is written beside the old one and replaces it only when complete; whatever
+    // stops the export half way leaves the previous file as it was.
+    if (!file->OpenForWriting()) throw OrvaneError(CannotWriteMessage(path, file->FailureReason()));
 
-    SpeciesWriter writer(session, *file, settings);
+    const std::vector<std::string> species_values =
+        settings.format == ExportSettings::kArff
+            ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
+            : std::vector<std::string>();
+    SpeciesWriter writer(session, *file, settings, species_values);
     writer.columns = BandColumns(session, settings.stage, settings.include_filtered);
-    writer.WriteHeader(settings.format == ExportSettings::kArff
-                           ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
-                           : std::vector<std::string>());
+    // The relation is named after what the file holds: the study and the stage.
+    writer.WriteHeader(study_name + "_" + StageName(session, settings.stage), species_values);
 
     frontend.BeginProgress("Exporting file", n);
     struct ProgressEnd {
@@ -410,13 +444,9 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
         writer.SpeciesRows(*species, offset, i + 1);
     }
-    partial.file = nullptr;
-    if (!file->Close()) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-        throw OrvaneError("Could not write " + path +
-                          " completely (is the disk full?); the incomplete file was removed.");
-    }
+    if (!file->Close())
+        throw OrvaneError(CannotWriteMessage(path, file->FailureReason()) +
+                          "\nThe previous file, if any, is kept as it was.");
     frontend.Report("Exported " + std::to_string(n) + " species\n");
     result.path = path;
     result.species = n;

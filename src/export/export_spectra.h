@@ -38,7 +38,8 @@ struct ExportResult {
 
 // Writes the current study's spectra at one stage of the chain to one file in the output
 // folder, one species in memory at a time. Reports "Exported %i species". Throws OrvaneError
-// (and leaves no partial file) when the file cannot be written.
+// with the system's reason when the file cannot be written; a previous file of the same name
+// is then kept as it was, and no partial file is left.
 ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
                            ProcessingSession& session, Frontend& frontend,
                            const ExportSettings& settings);

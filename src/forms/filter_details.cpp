@@ -21,6 +21,7 @@ void Check(int value, int low, int high, const char* what) {
 
 FilterDetailRanges SmoothingDetailRanges(int order) {
     FilterDetailRanges r;
+    order = std::clamp(order, 0, r.max_order);
     r.min_size = order + 1;
     if (r.min_size % 2 == 0) r.min_size += 1;
     r.size_step = 2;
@@ -29,6 +30,8 @@ FilterDetailRanges SmoothingDetailRanges(int order) {
 
 FilterDetailRanges DerivativeDetailRanges(int order, int derivative_order) {
     FilterDetailRanges r;
+    order = std::clamp(order, 0, r.max_order);
+    derivative_order = std::clamp(derivative_order, 0, r.max_order);
     r.min_order = std::max(1, derivative_order);
     r.min_size = std::max(order + 1, derivative_order + 1);
     r.size_step = 1;
@@ -63,8 +66,10 @@ FilterDetailValues CurrentDerivativeDetails(const ProcessingSession& session) {
 
 void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
     SavitzkyGolayFilter* filter = &RequireSmoothingWindow(session);
+    // The order bounds the size range, so it is checked before that range is worked out.
+    Check(order, FilterDetailRanges().min_order, FilterDetailRanges().max_order,
+          "The polynomial order");
     const FilterDetailRanges r = SmoothingDetailRanges(order);
-    Check(order, r.min_order, r.max_order, "The polynomial order");
     Check(size, r.min_size, r.max_size, "The filter size");
     if (size % 2 == 0) throw OrvaneError("The smoothing filter size must be odd.");
     filter->SetSize(size, order, 0);
@@ -76,8 +81,8 @@ void ApplyDerivativeDetails(ProcessingSession& session, int size, int order) {
     DerivativeSettings* d = &RequireDerivativeWindow(session);
     if (d->Method() != kDerivativeSavGol)
         throw OrvaneError("The derivative window is used by the SavGol method only.");
+    Check(order, std::max(1, d->Order()), FilterDetailRanges().max_order, "The polynomial order");
     const FilterDetailRanges r = DerivativeDetailRanges(order, d->Order());
-    Check(order, r.min_order, r.max_order, "The polynomial order");
     Check(size, r.min_size, r.max_size, "The filter size");
     d->SetSizeAndOrder(size, order);
     session.NotifyChainChanged();

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "base/orvane_error.h"
+#include "base/regular_file.h"
 
 namespace orvane {
 
@@ -79,9 +80,15 @@ private:
 
 std::vector<unsigned char> ReadPrefix(const std::string& path) {
     errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) Refuse(path, std::string("it cannot be opened (") + std::strerror(errno) + ")");
+    std::FILE* opened = nullptr;
+    try {
+        opened = OpenRegularFile(path);
+    } catch (const NotRegularFileError& e) {
+        Refuse(path, "it is " + e.Kind() + ", not a regular file");
+    } catch (const FileNotFoundError&) {
+        Refuse(path, std::string("it cannot be opened (") + std::strerror(errno) + ")");
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(opened, &std::fclose);
     // Sized to the file, so that an import of many small files allocates little.
     std::size_t length = kMaxUsefulBytes;
     if (std::fseek(file.get(), 0, SEEK_END) == 0) {
@@ -103,6 +110,16 @@ double DegreesFromDegreesMinutes(double v) {
     return degrees + (v - 100.0 * degrees) / 60.0;
 }
 
+// A position the database can hold and a map can show, or NaN with a note naming the value.
+double Position(double degrees_minutes, double limit, const char* what,
+                std::vector<std::string>& notes) {
+    const double v = DegreesFromDegreesMinutes(degrees_minutes);
+    if (std::isfinite(v) && std::fabs(v) <= limit) return v;
+    notes.push_back(std::string("its ") + what + " " + Number(degrees_minutes) +
+                    " is not a position on the globe; no " + what + " is kept");
+    return std::nan("");
+}
+
 void ReadHeaderFields(const LittleEndian& in, const std::vector<unsigned char>& bytes,
                       FieldSpectrumContents& out) {
     const char* comment = reinterpret_cast<const char*>(bytes.data() + kCommentOffset);
@@ -115,9 +132,19 @@ void ReadHeaderFields(const LittleEndian& in, const std::vector<unsigned char>& 
     t.day = in.I16(kTimeOffset + 6);
     t.month = in.I16(kTimeOffset + 8) + 1;
     t.year = in.I16(kTimeOffset + 10) + 1900;
-    out.latitude = DegreesFromDegreesMinutes(in.F64(kLatitudeOffset));
-    out.longitude = DegreesFromDegreesMinutes(in.F64(kLongitudeOffset));
+    if (!ValidCaptureTime(t))
+        out.notes.push_back("its capture time " + std::to_string(t.year) + "-" +
+                            std::to_string(t.month) + "-" + std::to_string(t.day) + " " +
+                            std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+                            std::to_string(t.second) + " is not a date and time; no date is kept");
+    out.latitude = Position(in.F64(kLatitudeOffset), 90.0, "latitude", out.notes);
+    out.longitude = Position(in.F64(kLongitudeOffset), 180.0, "longitude", out.notes);
     out.altitude = in.F64(kAltitudeOffset);
+    if (!std::isfinite(out.altitude)) {
+        out.notes.push_back("its altitude " + Number(out.altitude) +
+                            " is not a number; no altitude is kept");
+        out.altitude = std::nan("");
+    }
 }
 
 std::string EndsEarly(std::size_t size, std::size_t needed, const char* inside) {
@@ -250,11 +277,22 @@ std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path) {
     spectrum->latitude_ = contents.latitude;
     spectrum->longitude_ = contents.longitude;
     spectrum->altitude_ = contents.altitude;
+    spectrum->read_notes_ = contents.notes;
     std::array<float, kSpectrumBands> narrowed{};
     for (std::size_t i = 0; i < kSpectrumBands; ++i)
         narrowed[i] = static_cast<float>(contents.reflectances[i]);
     spectrum->SetReflectances(narrowed.data());
     return spectrum;
+}
+
+bool ValidCaptureTime(const CaptureTime& t) {
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.year < 1000 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > kDays[t.month - 1] || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
+        t.second < 0 || t.second > 59)
+        return false;
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    return !(t.month == 2 && t.day == 29 && !leap);
 }
 
 std::string FileNameOfPath(const std::string& path) {

@@ -14,17 +14,23 @@ namespace orvane {
 struct FieldSpectrumContents {
     std::string comment;
     CaptureTime capture_time;
-    double latitude = 0.0;  // decimal degrees
+    // Decimal degrees and metres; NaN where the header holds no possible value (not finite,
+    // or beyond 90 degrees of latitude or 180 of longitude), with a note saying so.
+    double latitude = 0.0;
     double longitude = 0.0;
     double altitude = 0.0;
     std::vector<double> reflectances;  // kSpectrumBands values, 350..2499 nm
+    std::vector<std::string> notes;
 };
+
+// True when the time is a calendar date and time of day (years 1000..9999).
+bool ValidCaptureTime(const CaptureTime& time);
 
 // Reads a field spectroradiometer file. A header that describes its data (channel count set)
 // is read by that description, and a white reference stored after the spectrum turns the
 // counts into reflectance; a header without a channel count holds 2150 floats from 350 nm
 // straight after it. Throws OrvaneError naming the file and the reason when the file cannot
-// give 2150 values at 350..2499 nm.
+// give 2150 values at 350..2499 nm, or when the path is not a regular file.
 FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path);
 
 // The same file as a new spectrum with its name, number, path, header fields and raw stage.

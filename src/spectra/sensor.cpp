@@ -4,8 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <map>
 
+#include "base/number_text.h"
 #include "base/orvane_error.h"
+#include "base/regular_file.h"
 #include "base/text_file.h"
 #include "store/name_lookup.h"
 #include "store/database.h"
@@ -49,6 +53,9 @@ Definition ReadDefinition(const std::string& path) {
     // The start-up text of a missing file says the program quits, which an import does not.
     try {
         file.OpenForReading();
+    } catch (const NotRegularFileError& e) {
+        throw OrvaneError("Sensor file " + path + " is " + e.Kind() +
+                          ", not a regular file. Nothing was stored.");
     } catch (const FileNotFoundError&) {
         throw OrvaneError("Sensor file " + path + " not found. Nothing was stored.");
     }
@@ -82,29 +89,64 @@ Definition ReadDefinition(const std::string& path) {
     return def;
 }
 
-int ParseInt(const std::string& path, int line_no, const std::string& token, const char* what) {
-    const char* s = token.c_str();
-    char* end = nullptr;
-    const long v = std::strtol(s, &end, 10);
-    while (end && (*end == ' ' || *end == '\t')) ++end;
-    if (end == s || *end != '\0') Malformed(path, line_no, std::string(what) + " \"" + token +
-                                                             "\" is not a whole number");
-    return static_cast<int>(v);
+// Band numbers and wavelengths a sensor file may give; anything else is a typing error or a
+// file of another kind, and would overflow or mislead synthesis after it was stored.
+constexpr int kMaxBandNumber = 99999;
+constexpr double kLowestWavelength = 300.0;
+constexpr double kHighestWavelength = 2600.0;
+constexpr double kMaxFwhm = 1000.0;
+// Column sizes of the sensor table, in characters.
+constexpr size_t kNameChars = 255;
+constexpr size_t kDescriptionChars = 1024;
+
+int BandNumber(const std::string& path, int line_no, const std::string& token) {
+    try {
+        return ParseInt(token, 0, kMaxBandNumber, "the band number");
+    } catch (const OrvaneError& e) {
+        Malformed(path, line_no, e.what());
+    }
 }
 
-double ParseReal(const std::string& path, int line_no, const std::string& token, const char* what) {
-    const char* s = token.c_str();
-    char* end = nullptr;
-    const double v = std::strtod(s, &end);
-    while (end && (*end == ' ' || *end == '\t')) ++end;
-    if (end == s || *end != '\0' || !std::isfinite(v))
-        Malformed(path, line_no, std::string(what) + " \"" + token + "\" is not a number");
-    return v;
+double Real(const std::string& path, int line_no, const std::string& token, double low,
+            double high, const char* what) {
+    try {
+        return ParseReal(token, low, high, what);
+    } catch (const OrvaneError& e) {
+        Malformed(path, line_no, e.what());
+    }
+}
+
+size_t Utf8Chars(const std::string& text) {
+    size_t n = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+void CheckHeader(const std::string& path, const Definition& def) {
+    if (def.name.find_first_not_of(" \t") == std::string::npos)
+        throw OrvaneError("Sensor file " + path +
+                          ": its first line, the sensor's name, is empty. Nothing was stored.");
+    if (Utf8Chars(def.name) > kNameChars)
+        throw OrvaneError("Sensor file " + path + ": the sensor's name holds more than " +
+                          std::to_string(kNameChars) + " characters. Nothing was stored.");
+    if (Utf8Chars(def.description) > kDescriptionChars)
+        throw OrvaneError("Sensor file " + path + ": the description holds more than " +
+                          std::to_string(kDescriptionChars) + " characters. Nothing was stored.");
+}
+
+// Whole nanometres of a stored wavelength, kept within what an int holds whatever the row says.
+int TruncatedNm(double wavelength) {
+    if (!(wavelength > -1e9)) return -1000000000;
+    if (!(wavelength < 1e9)) return 1000000000;
+    return static_cast<int>(wavelength);
 }
 
 }  // namespace
 
-int Sensor::RoundCentre(double wavelength) { return static_cast<int>(std::ceil(wavelength - 0.5)); }
+int Sensor::RoundCentre(double wavelength) {
+    return TruncatedNm(std::ceil(wavelength - 0.5));
+}
 
 void Sensor::LoadHeader(Database& db, int sensor_id) {
     ResultSet rows = db.Query(
@@ -139,12 +181,22 @@ int Sensor::InsertSensorRow(Database& db, int type) {
                               "imported. Delete that sensor first, or rename the new one in "
                               "the first line of its file.",
                               similar.front().second.c_str(), similar.front().first));
-    db.Execute(Sql("INSERT into sensor (name, description, sensor_response_type_id) values ('%s', "
-                   "'%s', %i)",
-                   db.Escape(name_).c_str(), db.Escape(description_).c_str(), type_id));
-    sensor_id_ = static_cast<int>(db.InsertId());
+    Statement insert(
+        db, "INSERT into sensor (name, description, sensor_response_type_id) values (?, ?, ?)");
+    insert.SetText(0, name_);
+    insert.SetText(1, description_);
+    insert.SetInt(2, type_id);
+    insert.Execute();
+    sensor_id_ = static_cast<int>(insert.InsertId());
     response_type_ = type;
     return sensor_id_;
+}
+
+void Sensor::Import(Database& db, const std::string& path) {
+    ReadFile(path);
+    Transaction tx(db);
+    Store(db);
+    tx.Commit();
 }
 
 const SensorElement* Sensor::FirstElement() {
@@ -174,9 +226,9 @@ const SensorElement* Sensor::NearestElement(double wavelength) const {
 }
 
 int Sensor::ElementByWavelength(double wavelength) const {
-    const int w = static_cast<int>(wavelength);
+    const int w = TruncatedNm(wavelength);
     for (size_t i = 0; i < elements_.size(); ++i)
-        if (static_cast<int>(elements_[i].avg_wavelength) == w) return static_cast<int>(i);
+        if (TruncatedNm(elements_[i].avg_wavelength) == w) return static_cast<int>(i);
     return -1;
 }
 
@@ -207,6 +259,7 @@ void GaussianSensor::Load(Database& db, int sensor_id) {
 
 void GaussianSensor::ReadFile(const std::string& path) {
     Definition def = ReadDefinition(path);
+    CheckHeader(path, def);
     std::vector<SensorElement> read;
     for (const DefinitionLine& line : def.lines) {
         if (line.tokens.size() < 4)
@@ -215,9 +268,11 @@ void GaussianSensor::ReadFile(const std::string& path) {
                           std::to_string(line.tokens.size()) + " value(s)");
         SensorElement e;
         e.number = static_cast<int>(read.size()) + 1;
-        e.band_no = ParseInt(path, line.line_no, line.tokens[0], "band number");
-        e.avg_wavelength = ParseReal(path, line.line_no, line.tokens[1], "centre wavelength");
-        e.fwhm = ParseReal(path, line.line_no, line.tokens[2], "FWHM");
+        e.band_no = BandNumber(path, line.line_no, line.tokens[0]);
+        e.avg_wavelength = Real(path, line.line_no, line.tokens[1], kLowestWavelength,
+                                kHighestWavelength, "the centre wavelength");
+        e.fwhm = Real(path, line.line_no, line.tokens[2], 0.0, kMaxFwhm, "the FWHM");
+        if (!(e.fwhm > 0.0)) Malformed(path, line.line_no, "the FWHM must be more than 0");
         e.calibrated = line.tokens[3][0] != 'X';
         e.usable = e.calibrated;
         read.push_back(std::move(e));
@@ -228,20 +283,20 @@ void GaussianSensor::ReadFile(const std::string& path) {
     response_type_ = kResponseGaussian;
 }
 
+// Numbers are bound as they are, so a stored value is the file's value to the last bit.
 void GaussianSensor::Store(Database& db) {
-    Transaction tx(db);
     const int id = InsertSensorRow(db, kResponseGaussian);
+    Statement insert(db,
+                     "INSERT into sensor_element (band_no, avg_wavelength, fwhm, calibrated, "
+                     "sensor_id) values (?, ?, ?, ?, ?)");
     for (const SensorElement& e : elements_) {
-        db.Execute(Sql("INSERT into sensor_element (band_no, avg_wavelength, fwhm, calibrated, "
-                       "sensor_id) values (%i, %f, %f, %i, %i)",
-                       e.band_no, e.avg_wavelength, e.fwhm, e.calibrated ? 1 : 0, id));
+        insert.SetInt(0, e.band_no);
+        insert.SetDouble(1, e.avg_wavelength);
+        insert.SetDouble(2, e.fwhm);
+        insert.SetInt(3, e.calibrated ? 1 : 0);
+        insert.SetInt(4, id);
+        insert.Execute();
     }
-    tx.Commit();
-}
-
-void GaussianSensor::Import(Database& db, const std::string& path) {
-    ReadFile(path);
-    Store(db);
 }
 
 void RatioSensor::Load(Database& db, int sensor_id) {
@@ -269,12 +324,12 @@ void RatioSensor::Load(Database& db, int sensor_id) {
         while (rows.Next()) {
             // Wavelengths are whole nanometres; responses keep their fractions, since
             // truncating responses below 1 would zero the band's weights.
-            const int w = std::atoi(rows.Text(0));
+            const int w = TruncatedNm(rows.Real(0));
             if (e.ratios.empty() || w < lowest) lowest = w;
             if (e.ratios.empty() || w > highest) highest = w;
             e.ratios.emplace_back(static_cast<double>(w), rows.Real(1));
         }
-        e.avg_wavelength = static_cast<double>((lowest + highest) / 2);
+        e.avg_wavelength = static_cast<double>((static_cast<long long>(lowest) + highest) / 2);
         if (e.avg_wavelength < 350.0 || !(e.avg_wavelength < 2500.0)) e.usable = false;
         loaded.push_back(std::move(e));
     }
@@ -282,33 +337,51 @@ void RatioSensor::Load(Database& db, int sensor_id) {
     cursor_ = 0;
 }
 
-void RatioSensor::Import(Database& db, const std::string& path) {
+void RatioSensor::ReadFile(const std::string& path) {
     Definition def = ReadDefinition(path);
-    struct Sample {
-        int band;
-        double wavelength;
-        double ratio;
-    };
+    CheckHeader(path, def);
     std::vector<Sample> samples;
+    std::map<int, std::pair<double, int>> band_sums;  // band -> sum of ratios, first line
     for (const DefinitionLine& line : def.lines) {
         if (line.tokens.size() < 3)
             Malformed(path, line.line_no,
                       "expected band, wavelength and ratio, found " +
                           std::to_string(line.tokens.size()) + " value(s)");
-        samples.push_back({ParseInt(path, line.line_no, line.tokens[0], "band number"),
-                           ParseReal(path, line.line_no, line.tokens[1], "wavelength"),
-                           ParseReal(path, line.line_no, line.tokens[2], "ratio")});
+        Sample s;
+        s.band = BandNumber(path, line.line_no, line.tokens[0]);
+        s.wavelength = Real(path, line.line_no, line.tokens[1], kLowestWavelength,
+                            kHighestWavelength, "the wavelength");
+        s.ratio = Real(path, line.line_no, line.tokens[2], 0.0,
+                       std::numeric_limits<double>::max(), "the ratio");
+        auto& sum = band_sums.emplace(s.band, std::make_pair(0.0, line.line_no)).first->second;
+        sum.first += s.ratio;
+        samples.push_back(s);
     }
+    // Synthesis divides by a band's total response.
+    for (const auto& [band, sum] : band_sums)
+        if (!(sum.first > 0.0) || !std::isfinite(sum.first))
+            Malformed(path, sum.second,
+                      "the ratios of band " + std::to_string(band) +
+                          " must add up to a finite number above 0");
     name_ = def.name;
     description_ = def.description;
-    Transaction tx(db);
+    samples_ = std::move(samples);
+    elements_.clear();
+    response_type_ = kResponseRatio;
+}
+
+void RatioSensor::Store(Database& db) {
     const int id = InsertSensorRow(db, kResponseRatio);
-    for (const Sample& s : samples) {
-        db.Execute(Sql("INSERT into sensor_element (band_no, avg_wavelength, ratio, sensor_id) "
-                       "values (%i, %f, %f, %i)",
-                       s.band, s.wavelength, s.ratio, id));
+    Statement insert(db,
+                     "INSERT into sensor_element (band_no, avg_wavelength, ratio, sensor_id) "
+                     "values (?, ?, ?, ?)");
+    for (const Sample& s : samples_) {
+        insert.SetInt(0, s.band);
+        insert.SetDouble(1, s.wavelength);
+        insert.SetDouble(2, s.ratio);
+        insert.SetInt(3, id);
+        insert.Execute();
     }
-    tx.Commit();
 }
 
 std::unique_ptr<Sensor> MakeSensor(int response_type) {

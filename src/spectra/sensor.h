@@ -31,9 +31,14 @@ public:
     // Loads the header and the elements of a stored sensor; throws OrvaneError when it has
     // no row.
     virtual void Load(Database& db, int sensor_id);
-    // Reads a definition file and stores it as a new sensor in one transaction; a malformed
-    // file throws OrvaneError naming the file and line and stores nothing.
-    virtual void Import(Database& db, const std::string& path) = 0;
+    // Reads and checks a definition file without storing it: a malformed file, or a value
+    // out of range (wavelengths 300..2600 nm, band numbers 0..99999, finite positive widths
+    // and responses, a name), throws OrvaneError naming the file and line.
+    virtual void ReadFile(const std::string& /*path*/) {}
+    // Stores what ReadFile read as a new sensor, inside the caller's transaction.
+    virtual void Store(Database& /*db*/) {}
+    // Both, in one transaction.
+    virtual void Import(Database& db, const std::string& path);
 
     const std::string& Name() const { return name_; }
     const std::string& Description() const { return description_; }
@@ -69,16 +74,26 @@ protected:
 class GaussianSensor : public Sensor {
 public:
     void Load(Database& db, int sensor_id) override;
-    void Import(Database& db, const std::string& path) override;
-    // Reads the file into this object without storing it.
-    void ReadFile(const std::string& path);
-    void Store(Database& db);
+    void ReadFile(const std::string& path) override;
+    void Store(Database& db) override;
 };
 
 class RatioSensor : public Sensor {
 public:
+    struct Sample {
+        int band = 0;
+        double wavelength = 0.0;
+        double ratio = 0.0;
+    };
+
     void Load(Database& db, int sensor_id) override;
-    void Import(Database& db, const std::string& path) override;
+    // The response samples as read, in file order; the elements come from Load.
+    void ReadFile(const std::string& path) override;
+    void Store(Database& db) override;
+    const std::vector<Sample>& Samples() const { return samples_; }
+
+private:
+    std::vector<Sample> samples_;
 };
 
 // Creates the sensor object for a stored response type (0 and 2 Gaussian, 1 ratio); nullptr

@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "spectra/band_vector.h"
 #include "store/array_codec.h"
@@ -69,6 +70,9 @@ public:
     double altitude_ = 0.0;
     CaptureTime capture_time_;
     std::string comment_;
+    // What the reader found impossible in the file's header and left out (a position off the
+    // globe, a time that is no time), one sentence each.
+    std::vector<std::string> read_notes_;
     std::string path_;
     int dummy_ = 1;
     Database* connection_ = nullptr;

@@ -221,9 +221,7 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     const std::string path = output.PathFor("Error Matrix", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
-        frontend.Error("Could not open file:\n" + path +
-                       "\nCheck if file is open in another application and close it first before "
-                       "exporting data.");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
         return "";
     }
     file.WriteString(",");
@@ -261,7 +259,8 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     WriteSummary(file, producer, "Prod. Acc. Min,", "Prod. Acc. Max,", "Prod. Acc. Mean,");
     WriteSummary(file, user, "User Acc. Min,", "User Acc. Max,", "User Acc. Mean,");
     if (!file.Close()) {
-        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
         return "";
     }
     frontend.Report("Error matrix written to file:\n" + path);

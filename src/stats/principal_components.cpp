@@ -190,9 +190,7 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     const std::string path = output.PathFor("pca_output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
-        frontend.Error("Could not open file:\n" + path +
-                       "\nCheck if file is open in another application and close it first before "
-                       "exporting data.");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
         return result;
     }
     file.SetDelimiter(",");
@@ -237,7 +235,8 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
         " Nothing was stored.");
     WriteOutput(file, d, v, frontend);
     if (!file.Close()) {
-        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
         return result;
     }
     frontend.Report("PCA output written to file:\n" + path);

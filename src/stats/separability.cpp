@@ -91,9 +91,7 @@ std::string SeparabilityReport(const SpectralStatistics& library,
     const std::string path = output.PathFor(name + " output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
-        frontend.Error("Could not open file:\n" + path +
-                       "\nCheck if file is open in another application and close it first before "
-                       "exporting data.");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
         return "";
     }
     const int k = library.ClassCount();
@@ -121,7 +119,8 @@ std::string SeparabilityReport(const SpectralStatistics& library,
         file.WriteEol();
     }
     if (!file.Close()) {
-        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
         return "";
     }
     frontend.Report("Separability Analysis\nUsing " + name + " distance\n\n" + name +

@@ -66,6 +66,9 @@ public:
     // One binary value into an existing row: the statement holds a single "?".
     void WriteBlob(const std::string& sql, const void* data, size_t bytes);
 
+    // False when the server can no longer be reached on this connection.
+    bool Alive();
+
     void Begin();
     void Commit();
     void Rollback() noexcept;

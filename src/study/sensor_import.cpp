@@ -15,11 +15,17 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
     std::unique_ptr<Sensor> imported;
     if (type_index == 0) imported = std::make_unique<GaussianSensor>();
     else imported = std::make_unique<RatioSensor>();
-    imported->Import(session.Db(), path);
+    imported->ReadFile(path);
     // The list holds the sensor as it is stored, so synthesis sees the same usable flags and
-    // elements as after the next start.
+    // elements as after the next start; it is loaded back before the import commits, so a
+    // sensor that cannot be loaded is never left behind to fail every later start-up.
     std::unique_ptr<Sensor> stored = MakeSensor(imported->ResponseType());
-    stored->Load(session.Db(), imported->SensorId());
+    {
+        Transaction tx(session.Db());
+        imported->Store(session.Db());
+        stored->Load(session.Db(), imported->SensorId());
+        tx.Commit();
+    }
     frontend.Report(stored->Name() + " sensor added to database");
     const int id = stored->SensorId();
     session.AddSensor(std::move(stored));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -103,13 +104,7 @@ std::string AsUtf8(const std::string& bytes) {
 }
 
 std::string CaptureDateText(const CaptureTime& t) {
-    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.year < 1000 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
-        t.day > kDays[t.month - 1] || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 ||
-        t.second < 0 || t.second > 59)
-        return "";
-    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
-    if (t.month == 2 && t.day == 29 && !leap) return "";
+    if (!ValidCaptureTime(t)) return "";
     char text[32];
     std::snprintf(text, sizeof text, "%i%02i%02i%02i%02i%02i", t.year, t.month, t.day, t.hour,
                   t.minute, t.second);
@@ -205,6 +200,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
             continue;
         }
         frontend_.Report("Processing " + species->folder_name_ + "\n");
+        const ImportCounts before = counts_;
         try {
             Transaction transaction(session_.Db());
             const int stored_before = counts_.spectra;
@@ -212,9 +208,18 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
             if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id);
             transaction.Commit();
         } catch (const DbError& e) {
-            throw DbError("The import stopped at species folder '" + species->folder_name_ +
-                          "'; nothing of it was stored, species stored before it are kept.\n" +
-                          e.what());
+            // Without its server the import cannot go on; a species the server refuses is
+            // left out whole, and the next one is tried.
+            if (!session_.Db().Alive())
+                throw DbError("The import stopped at species folder '" + species->folder_name_ +
+                              "'; nothing of it was stored, species stored before it are "
+                              "kept.\n" +
+                              e.what());
+            const int skipped = counts_.skipped;
+            counts_ = before;
+            counts_.skipped = skipped;
+            Skip(folders[i], std::string("the database refused it, so nothing of it was stored (") +
+                                 e.what() + ")");
         }
         site_numbers_.clear();
         frontend_.StepProgress(i + 1);
@@ -362,6 +367,8 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
         return;
     }
     numbers[spectrum.number_] = {path, true};
+    for (const std::string& note : spectrum.read_notes_)
+        frontend_.Report("Note on " + spectrum.path_ + ": " + note + "\n");
     pending_.push_back(&spectrum);
 }
 
@@ -380,9 +387,15 @@ void SpectraImport::WritePendingSpectra(int64_t species_id, int64_t site_id) {
             insert.SetInt(at, Low32(species_id));
             insert.SetInt(at + 1, Low32(site_id));
             insert.SetInt(at + 2, spectrum.number_);
-            insert.SetDouble(at + 3, spectrum.latitude_);
-            insert.SetDouble(at + 4, spectrum.longitude_);
-            insert.SetDouble(at + 5, spectrum.altitude_);
+            // A position the reader could not take from the file is stored as NULL.
+            const double position[] = {spectrum.latitude_, spectrum.longitude_,
+                                       spectrum.altitude_};
+            for (unsigned k = 0; k < 3; ++k) {
+                if (std::isfinite(position[k]))
+                    insert.SetDouble(at + 3 + k, position[k]);
+                else
+                    insert.SetNull(at + 3 + k);
+            }
             insert.SetInt(at + 6, study_id_);
             insert.SetText(at + 7, AsUtf8(spectrum.comment_));
             insert.SetText(at + 8, AsUtf8(spectrum.path_));

@@ -26,8 +26,9 @@ struct ImportCounts {
 // Stores a study's folder tree in the database: one folder per species under the data path,
 // one folder per site inside it, one instrument file per measurement inside that. What the
 // database already holds (species by folder name, site by number, spectrum by number) is kept
-// as it is, so an import can be repeated. Each species is written in one transaction: when a
-// statement fails, that species is absent afterwards and the import stops with the error.
+// as it is, so an import can be repeated. Each species is written in one transaction: when the
+// server refuses it, that species is absent afterwards, the refusal is reported and the import
+// goes on with the next; only a lost connection stops it.
 // The study is locked for the whole import (a second import, a library build or a deletion
 // waits), and once spectra were added the study's libraries are out of date.
 class SpectraImport {

@@ -7,6 +7,7 @@
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "base/regular_file.h"
 #include "base/text_file.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/field_spectrum_reader.h"
@@ -56,6 +57,8 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
     try {
         // Read-only access is enough, so a profile on a write-protected medium still opens.
         file.OpenForReading();
+    } catch (const NotRegularFileError& e) {
+        Refuse(path, "it is " + e.Kind() + ", not a regular file");
     } catch (const FileNotFoundError&) {
         Refuse(path, "it does not exist or cannot be opened");
     }

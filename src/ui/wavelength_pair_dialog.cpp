@@ -4,14 +4,15 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QSpinBox>
-#include <limits>
+
+#include "base/number_text.h"
 
 namespace orvane {
 
 namespace {
 QSpinBox* WavelengthField(QWidget* parent) {
     auto* field = new QSpinBox(parent);
-    field->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    field->setRange(0, kMaxTypedWavelength);
     return field;
 }
 }  // namespace

@@ -2,6 +2,10 @@
 #include "export/export_spectra.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -320,7 +324,7 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     const ExportResult r = Run(s);
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "@relation relation_name");
+    EXPECT_EQ(lines[0], "@relation 'field 2026_filtered'");
     EXPECT_EQ(lines[2], "@attribute species {'Ten','Hundred','Two','Neil common'}");
     EXPECT_EQ(lines[3], "@attribute site numeric");
     EXPECT_EQ(lines[4], "@attribute b350 numeric");
@@ -345,6 +349,83 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
               "Two 2 0.5 False 0.5\n"
               "Neil common 3 0.0625 False 0.0625\n"
               "Neil common 5 0.25 False 0.25\n");
+}
+
+}  // namespace
+}  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// A re-export that the file system refuses half way (here a file-size limit, as a full disk
+// would) keeps the earlier file byte for byte and says why.
+TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
+    ExportSettings s;
+    s.species_restriction = ExportSettings::kAllSpecies;
+    const ExportResult first = Run(s);
+    const std::string earlier = FileText(first.path);
+    ASSERT_GT(earlier.size(), 1024u);
+    const std::string message = out_.File("message.txt");
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        int rc = 0;
+        try {
+            Run(s);
+        } catch (const OrvaneError& e) {
+            std::ofstream(message) << e.what();
+            rc = 3;
+        }
+        _exit(rc);  // the parent's connection is left alone
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed export must be an error";
+    EXPECT_EQ(FileText(first.path), earlier);
+    EXPECT_NE(FileText(message).find("before exporting data.\nFile too large"), std::string::npos)
+        << FileText(message);
+    const auto entries = std::distance(std::filesystem::directory_iterator(out_.Path() + "/out"),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1) << "no temporary file is left behind";
+}
+
+// Names with quotes, backslashes and line ends read back from an ARFF reader; a transposed
+// table is refused since it would not be ARFF.
+TEST_F(ExportTest, ArffNamesAreQuotedAsTheGrammarReadsThem) {
+    Database& db = scratch_.Admin();
+    db.Execute("update species set common_name = 'O\\'Brien' where folder_name = '2'");
+    db.Execute("update species set common_name = 'line\\rend' where folder_name = '10'");
+    ExportSettings s;
+    s.format = ExportSettings::kArff;
+    s.name_type = ExportSettings::kCommon;
+    s.species_restriction = ExportSettings::kAllSpecies;
+    s.data_details = ExportSettings::kSpeciesMean;
+    const ExportResult r = Run(s);
+    const std::vector<std::string> lines = Lines(r.path);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2],
+              "@attribute species {\"line\\rend\",\"Hundred\",\"O'Brien\",\"Neil common\"}");
+
+    const std::string script = out_.File("names.py");
+    std::ofstream(script) << "import sys\n"
+                             "from scipy.io import arff\n"
+                             "data, meta = arff.loadarff(sys.argv[1])\n"
+                             "print([row['species'].decode() for row in data])\n";
+    const std::string output = out_.File("names.txt");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + r.path + "' > '" + output +
+                           "' 2>&1")
+                              .c_str()),
+              0)
+        << FileText(output);
+    EXPECT_EQ(FileText(output), "['line\\\\rend', 'Hundred', \"O'Brien\", 'Neil common']\n");
+
+    s.transpose = true;
+    EXPECT_THROW(Run(s), OrvaneError);
 }
 
 }  // namespace

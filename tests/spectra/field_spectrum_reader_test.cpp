@@ -2,6 +2,7 @@
 #include "spectra/field_spectrum_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -299,6 +300,7 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
     std::mt19937 random(5);
     for (auto& byte : garbage) byte = static_cast<unsigned char>(random());
     std::filesystem::create_directory(dir_.File("folder.asd"));
+    ASSERT_EQ(::mkfifo(dir_.File("pipe.asd").c_str(), 0600), 0);  // opening it would wait forever
 
     const std::pair<std::string, std::string> cases[] = {
         {Write("empty.asd", {}), "shorter than the 484-byte header"},
@@ -315,7 +317,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         {RealFile("other-instrument/raw.asd"), "751 channels from 325 nm"},
         {RealFile("other-instrument/sample.asd"), "751 channels from 325 nm"},
         {dir_.File("missing.asd"), "cannot be opened"},
-        {dir_.File("folder.asd"), "cannot be read"},
+        {dir_.File("folder.asd"), "it is a folder, not a regular file"},
+        {dir_.File("pipe.asd"), "it is a named pipe, not a regular file"},
     };
     for (const auto& [path, reason] : cases) {
         const std::string message = RefusalOf(path);

@@ -148,7 +148,7 @@ TEST_F(Sensors, GaussianUsableFlagEdges) {
                                    "7,1000,10,Xtra\n"
                                    "8,1000,10,x\n"
                                    "9,2600,10,C\n"
-                                   "10,-5,10,C\n");
+                                   "10,300,10,C\n");
     auto sensor = ImportAndLoad(path, kResponseGaussian);
     struct Expect {
         int band;
@@ -301,8 +301,50 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string(kRatioHeader) + "1,450,1\n1,460,high\n", "line 5"},
         MalformedCase{"RatioEmptyFile", kResponseRatio, "", "bad.txt"},
         MalformedCase{"RatioTwoLines", kResponseRatio, "Broken\nA broken sensor\n", "bad.txt"},
-        MalformedCase{"RatioMissingFile", kResponseRatio, "<missing>", "absent.txt"}),
+        MalformedCase{"RatioMissingFile", kResponseRatio, "<missing>", "absent.txt"},
+        // Values that would overflow or mislead once stored are refused before anything is.
+        MalformedCase{"RatioWavelengthBeyondInt", kResponseRatio,
+                      std::string(kRatioHeader) + "1,450,1\n1,-2147483649,1\n", "line 5"},
+        MalformedCase{"RatioWavelengthOutOfRange", kResponseRatio,
+                      std::string(kRatioHeader) + "1,2601,1\n", "from 300 to 2600"},
+        MalformedCase{"RatioNegative", kResponseRatio, std::string(kRatioHeader) + "1,450,-0.5\n",
+                      "the ratio"},
+        MalformedCase{"RatioInfinite", kResponseRatio, std::string(kRatioHeader) + "1,450,inf\n",
+                      "the ratio"},
+        MalformedCase{"RatioBandWithoutResponse", kResponseRatio,
+                      std::string(kRatioHeader) + "1,450,1\n2,460,0\n2,470,0\n", "band 2"},
+        MalformedCase{"RatioEmptyName", kResponseRatio, " \nA sensor\nband,wl,ratio\n1,450,1\n",
+                      "name"},
+        MalformedCase{"GaussianBandBeyondInt", kResponseGaussian,
+                      std::string(kHeader) + "4294967297,480,20,C\n", "band number"},
+        MalformedCase{"GaussianCentreNan", kResponseGaussian,
+                      std::string(kHeader) + "1,nan,20,C\n", "centre wavelength"},
+        MalformedCase{"GaussianCentreOutOfRange", kResponseGaussian,
+                      std::string(kHeader) + "1,299.9,20,C\n", "centre wavelength"},
+        MalformedCase{"GaussianZeroWidth", kResponseGaussian, std::string(kHeader) + "1,480,0,C\n",
+                      "FWHM"},
+        MalformedCase{"GaussianEmptyName", kResponseGaussian,
+                      "\nA sensor\nband,centre,fwhm,mark\n1,480,20,C\n", "name"}),
     [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
+
+// Values reach the database bit for bit, however small or large.
+TEST_F(Sensors, NumbersAreStoredAsGiven) {
+    const std::string gaussian =
+        Write("g.txt", "Exact\nexact values\nband,centre,fwhm,mark\n1,480.123456789,0.0000004,C\n");
+    const std::string ratio =
+        Write("r.txt", "Exact ratio\nexact values\nband,wl,ratio\n1,450,4e-7\n1,460,1e300\n");
+    Importer(kResponseGaussian)->Import(*db_, gaussian);
+    Importer(kResponseRatio)->Import(*db_, ratio);
+    std::vector<double> stored;
+    ResultSet rows = db_->Query(
+        "select avg_wavelength, coalesce(fwhm, ratio) from sensor_element order by "
+        "sensor_element_id");
+    while (rows.Next()) {
+        stored.push_back(std::strtod(rows.Text(0), nullptr));
+        stored.push_back(std::strtod(rows.Text(1), nullptr));
+    }
+    EXPECT_EQ(stored, (std::vector<double>{480.123456789, 0.0000004, 450, 4e-7, 460, 1e300}));
+}
 
 TEST_F(Sensors, ImportAddsTheStoredSensorToTheSession) {
     ProcessingSession session(scratch_.Connect(), nullptr);

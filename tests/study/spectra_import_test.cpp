@@ -2,6 +2,10 @@
 #include "study/spectra_import.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <limits>
 
 #include <filesystem>
 #include <fstream>
@@ -263,6 +267,35 @@ TEST_F(Import, FolderNamesAreStoredAsTheyAre) {
             << name;
         EXPECT_EQ(Sites(name), (std::map<int, int>{{1, 1}})) << name;
     }
+}
+
+// A header with no possible position or time, and a named pipe among the files, are reported
+// for that file; the import stores what it can and goes on to the last species.
+TEST_F(Import, ImpossibleHeadersAndPipesDoNotStopTheImport) {
+    InstrumentFile impossible;
+    impossible.longitude = std::numeric_limits<double>::infinity();
+    impossible.latitude = 9999.0;  // 100.65 degrees
+    impossible.altitude = std::nan("");
+    impossible.time.month = 13;
+    File("Akeake/site1/a.001", impossible);
+    File("Akeake/site1/a.002");
+    ASSERT_EQ(::mkfifo(Path("Akeake/site1/a.003").c_str(), 0600), 0);
+    File("Beech/site1/b.001");
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(added.species, 2);
+    EXPECT_EQ(added.spectra, 3);
+    EXPECT_EQ(added.skipped, 1);
+    EXPECT_EQ(Count("spectrum", "latitude is null and longitude is null and altitude is null"), 1);
+    EXPECT_EQ(Count("spectrum", "pathname like '%a.001' and latitude is null"), 1);
+    EXPECT_EQ(Count("site", "capture_date is null"), 1);
+    std::string reports;
+    for (const std::string& r : frontend_.reports) reports += r;
+    for (const char* part : {"a.001: its longitude inf is not a position",
+                             "its latitude 9999 is not a position", "capture time 2019-13-4",
+                             "a.003: it is a named pipe, not a regular file"})
+        EXPECT_TRUE(Contains(reports, part)) << part << "\n" << reports;
+    EXPECT_EQ(Run().spectra, 0) << "a second import adds nothing and still finishes";
 }
 
 TEST_F(Import, SiteFoldersWithoutANumberAreNumberedByPositionAndTheImportGoesOn) {

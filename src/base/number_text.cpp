@@ -1,0 +1,106 @@
+#include "base/number_text.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "base/orvane_error.h"
+
+namespace orvane {
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return "";
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string Shown(const std::string& text) { return "\"" + EscapeControls(text) + "\""; }
+
+std::string RealText(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+}  // namespace
+
+long long ParseWholeNumber(const std::string& text, long long low, long long high,
+                           const std::string& what) {
+    const std::string t = Trimmed(text);
+    const std::string range = std::to_string(low) + " to " + std::to_string(high);
+    bool digits = !t.empty();
+    for (size_t i = 0; i < t.size(); ++i)
+        if (!(t[i] >= '0' && t[i] <= '9') && !(i == 0 && (t[i] == '-' || t[i] == '+')))
+            digits = false;
+    if (!digits || t == "-" || t == "+")
+        throw OrvaneError(what + " must be a whole number from " + range + "; " + Shown(text) +
+                          " is not one.");
+    errno = 0;
+    const long long v = std::strtoll(t.c_str(), nullptr, 10);
+    if (errno == ERANGE || v < low || v > high)
+        throw OrvaneError(what + " must be a whole number from " + range + "; " + Shown(text) +
+                          " is out of range.");
+    return v;
+}
+
+int ParseInt(const std::string& text, int low, int high, const std::string& what) {
+    return static_cast<int>(ParseWholeNumber(text, low, high, what));
+}
+
+double ParseReal(const std::string& text, double low, double high, const std::string& what) {
+    const std::string t = Trimmed(text);
+    const std::string range = RealText(low) + " to " + RealText(high);
+    char* end = nullptr;
+    const double v = t.empty() ? 0.0 : std::strtod(t.c_str(), &end);
+    // Hexadecimal, "inf" and "nan" spellings are not numbers a person types into a field.
+    const bool plain = !t.empty() && t.find_first_of("xXnN") == std::string::npos;
+    if (!plain || end != t.c_str() + t.size() || !std::isfinite(v))
+        throw OrvaneError(what + " must be a number from " + range + "; " + Shown(text) +
+                          " is not one.");
+    if (v < low || v > high)
+        throw OrvaneError(what + " must be a number from " + range + "; " + Shown(text) +
+                          " is out of range.");
+    return v;
+}
+
+NumberPair ParseIntRange(const std::string& text, int low, int high, const std::string& what) {
+    // The dash after the first character, so that a leading minus sign stays the number's.
+    const size_t start = text.find_first_not_of(" \t");
+    const size_t dash = start == std::string::npos ? std::string::npos : text.find('-', start + 1);
+    if (dash == std::string::npos)
+        throw OrvaneError(what + " is written LOWER-UPPER, e.g. 1350-1450; " + Shown(text) +
+                          " is not one.");
+    NumberPair pair;
+    pair.first = ParseInt(text.substr(0, dash), low, high, what + " (lower)");
+    pair.second = ParseInt(text.substr(dash + 1), low, high, what + " (upper)");
+    return pair;
+}
+
+std::string EscapeControls(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (u < 0x20 || u == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace orvane

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace orvane {
+
+// The largest wavelength, in nanometres, that a user may type where the program takes one
+// (filter ranges, feature-space ranges, configured filter entries).
+constexpr int kMaxTypedWavelength = 100000;
+
+// Every number a user types (an option, a dialog field, a configuration value) is read here:
+// the whole text must be the number, and it must lie in [low, high]. A refusal throws
+// OrvaneError naming `what` (the option or key), the text and the allowed range, so that a
+// value is never wrapped, truncated or silently replaced by a default.
+long long ParseWholeNumber(const std::string& text, long long low, long long high,
+                           const std::string& what);
+int ParseInt(const std::string& text, int low, int high, const std::string& what);
+double ParseReal(const std::string& text, double low, double high, const std::string& what);
+
+// "LOWER-UPPER" (blanks allowed around the dash), each part a whole number in [low, high].
+struct NumberPair {
+    int first = 0;
+    int second = 0;
+};
+NumberPair ParseIntRange(const std::string& text, int low, int high, const std::string& what);
+
+// Control characters written as escapes (\t, \n, \r, \xHH), so that a name printed on one line
+// of a listing stays on it.
+std::string EscapeControls(const std::string& text);
+
+}  // namespace orvane

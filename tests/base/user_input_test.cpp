@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "base/config_file.h"
+#include "base/number_text.h"
+#include "base/orvane_error.h"
+#include "base/regular_file.h"
+#include "base/text_file.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+using test::Contains;
+
+TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
+    struct Case {
+        const char* text;
+        int low, high;
+        bool ok;
+        int value;
+    };
+    const Case cases[] = {
+        {"15", 0, 10000, true, 15},     {" -7 ", -10, 10, true, -7},
+        {"+3", 0, 5, true, 3},          {"4294967306", 0, 10000, false, 0},  // was stored as 10
+        {"99999999999", 0, 100000, false, 0}, {"2147483648", -5, 2147483647, false, 0},
+        {"12abc", 0, 100, false, 0},   {"", 0, 100, false, 0},
+        {"-", 0, 100, false, 0},       {"1e3", 0, 10000, false, 0},
+        {"0x10", 0, 100, false, 0},    {"101", 0, 100, false, 0},
+    };
+    for (const Case& c : cases) {
+        if (c.ok) {
+            EXPECT_EQ(ParseInt(c.text, c.low, c.high, "--n"), c.value) << c.text;
+            continue;
+        }
+        try {
+            ParseInt(c.text, c.low, c.high, "--n");
+            ADD_FAILURE() << c.text << " was accepted";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(Contains(e.what(), "--n must be a whole number from")) << e.what();
+            EXPECT_TRUE(Contains(e.what(), std::string("\"") + c.text + "\"")) << e.what();
+        }
+    }
+    EXPECT_THROW(ParseReal("nan", 0, 1, "x"), OrvaneError);
+    EXPECT_THROW(ParseReal("inf", 0, 1e300, "x"), OrvaneError);
+    EXPECT_DOUBLE_EQ(ParseReal(" 4e-7", 0, 1, "x"), 4e-7);
+    const NumberPair pair = ParseIntRange("1350 - 1450", 0, 100000, "range");
+    EXPECT_EQ(pair.first, 1350);
+    EXPECT_EQ(pair.second, 1450);
+    EXPECT_THROW(ParseIntRange("99999999999-5", 0, 100000, "range"), OrvaneError);
+    EXPECT_EQ(EscapeControls("a\tb\nc\rd\x01" "e\\f"), "a\\tb\\nc\\rd\\x01e\\f");
+}
+
+class Configuration : public ::testing::Test {
+  protected:
+    std::unique_ptr<ConfigFile> Open(const std::string& text) {
+        const std::string path = dir_.File("spectra_config.txt");
+        std::ofstream(path) << text;
+        auto config = std::make_unique<ConfigFile>(path);
+        config->Open();
+        return config;
+    }
+    test::TempDir dir_;
+};
+
+TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
+    struct Case {
+        const char* line;
+        const char* key;
+    };
+    const Case refused[] = {
+        {"port abc", "\"port\""},       {"port 70000", "\"port\""},
+        {"port 0", "\"port\""},         {"port 3306x", "\"port\""},
+        {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
+        {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
+        {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""},
+    };
+    for (const Case& c : refused) {
+        std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + c.line + "\n");
+        try {
+            config->Connection();
+            config->DefaultFilter();
+            ADD_FAILURE() << c.line << " was accepted";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(Contains(e.what(), c.key)) << c.line << ": " << e.what();
+        }
+    }
+}
+
+TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
+    std::unique_ptr<ConfigFile> config = Open(
+        "server db.lab.example\nuser u\nssl_ca /etc/lab/ca.pem\nssl_cert /home/u/c.pem\n"
+        "ssl_key /home/u/k.pem\nssl_verify true  # check the host\nfilter_b 1400 # water\n"
+        "filter_br 1800-1950\nfilter_br 2400 2499\n");
+    const ConnectionParams p = config->Connection();
+    EXPECT_EQ(p.port, 3306u);
+    EXPECT_EQ(p.ssl_ca, "/etc/lab/ca.pem");
+    EXPECT_EQ(p.ssl_cert, "/home/u/c.pem");
+    EXPECT_EQ(p.ssl_key, "/home/u/k.pem");
+    EXPECT_TRUE(p.ssl_verify);
+    const std::vector<ConfigFile::FilterEntry> filter = config->DefaultFilter();
+    ASSERT_EQ(filter.size(), 3u);
+    EXPECT_TRUE(filter[0].single && filter[0].lower == 1400);
+    EXPECT_TRUE(!filter[1].single && filter[1].lower == 1800 && filter[1].upper == 1950);
+    EXPECT_TRUE(!filter[2].single && filter[2].lower == 2400 && filter[2].upper == 2499);
+    EXPECT_EQ(Open("port 3307 # private\n")->Connection().port, 3307u);
+}
+
+// A named pipe would keep any reader waiting for a writer that never comes.
+TEST(RegularFiles, PipesAndFoldersAreRefusedAtOnce) {
+    test::TempDir dir;
+    const std::string pipe = dir.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& path : {pipe, dir.Path()}) {
+        TextFile file(path, '#');
+        EXPECT_THROW(file.OpenForReading(), NotRegularFileError) << path;
+        ConfigFile config(path);
+        EXPECT_THROW(config.Open(), NotRegularFileError) << path;
+    }
+    try {
+        OpenRegularFile(pipe);
+        ADD_FAILURE();
+    } catch (const NotRegularFileError& e) {
+        EXPECT_EQ(e.Kind(), "a named pipe");
+        EXPECT_TRUE(Contains(e.what(), pipe));
+    }
+}
+
+// The earlier file stays byte for byte until the new one is complete.
+TEST(TextFileVersions, AnAbandonedOrFailedWriteKeepsTheEarlierFile) {
+    test::TempDir dir;
+    const std::string path = dir.File("result.csv");
+    std::ofstream(path) << "earlier,good\n";
+    {
+        TextFile file(path, '#');
+        ASSERT_TRUE(file.OpenForWriting());
+        file.WriteStringLn("half");
+        EXPECT_EQ(test::FileText(path), "earlier,good\n");
+    }  // destroyed without Close, as when an export stops half way
+    EXPECT_EQ(test::FileText(path), "earlier,good\n");
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.Path()),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1) << "no temporary file is left behind";
+
+    TextFile file(path, '#');
+    ASSERT_TRUE(file.OpenForWriting());
+    file.WriteStringLn("new");
+    ASSERT_TRUE(file.Close());
+    EXPECT_EQ(test::FileText(path), "new\n");
+
+    TextFile nowhere(dir.File("absent/folder/x.csv"), '#');
+    EXPECT_FALSE(nowhere.OpenForWriting());
+    EXPECT_EQ(nowhere.FailureReason(), "No such file or directory");
+    EXPECT_TRUE(Contains(CannotWriteMessage("x.csv", nowhere.FailureReason()),
+                         "before exporting data.\nNo such file or directory"));
+}
+
+TEST(FitFileName, LongNamesAreCutAtACharacterBoundary) {
+    test::TempDir dir;
+    std::string emoji;
+    for (int i = 0; i < 70; ++i) emoji += "\xF0\x9F\x8C\xBF";  // 280 bytes, 70 characters
+    const std::string name = FitFileName(dir.Path(), emoji + "_smoothed_all_species", "csv");
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(name.substr(name.size() - 4), ".csv");
+    EXPECT_EQ((name.size() - 4) % 4, 0u) << "a character was cut in two";
+    std::ofstream(dir.File(name)) << "x";
+    EXPECT_TRUE(std::filesystem::exists(dir.File(name)));
+    EXPECT_EQ(FitFileName(dir.Path(), "short", "csv"), "short.csv");
+}
+
+}  // namespace
+}  // namespace orvane

@@ -9,7 +9,10 @@ CREATE TABLE study (
     name VARCHAR(255) NOT NULL DEFAULT '',
     description TEXT,
     datapath VARCHAR(255) NOT NULL DEFAULT '',
-    min_no_of_spec_per_endmember INT NOT NULL DEFAULT 0
+    min_no_of_spec_per_endmember INT NOT NULL DEFAULT 0,
+    -- When a spectrum of the study was last enabled, disabled or added: libraries built
+    -- before it are out of date.
+    spectra_changed_at TIMESTAMP(6) NULL
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE species (

@@ -11,6 +11,7 @@
 #include "chain/processing_session.h"
 #include "base/text_file.h"
 #include "chain/feature_space.h"
+#include "export/envi_library_file.h"
 #include "export/transposing_text_file.h"
 #include "spectra/species.h"
 #include "study/spectra_factory_class.h"
@@ -20,7 +21,7 @@ namespace orvane {
 
 namespace {
 
-const char* const kExtensions[] = {"arff", "csv", "txt"};
+const char* const kExtensions[] = {"arff", "csv", "txt", "sli"};
 const char* const kRestrictionNames[] = {"all_species", "lib_species", "endmembers", "mixtures"};
 const char* const kDetailsSuffixes[] = {"", "_site_mean", "_species_mean"};
 
@@ -64,6 +65,7 @@ class SpeciesWriter {
         : session_(session), file_(file), settings_(settings) {}
 
     std::vector<Column> columns;
+    int rows = 0;
 
     void WriteHeader(const std::vector<std::string>& species_values) {
         if (settings_.format == ExportSettings::kArff)
@@ -89,6 +91,11 @@ class SpeciesWriter {
         if (settings_.data_details == ExportSettings::kAllSpectra) {
             for (int i = 0; i < site.MemberCount(); ++i) {
                 Spectrum& spectrum = *site.Member(i);
+                // A binary library names each spectrum apart; the table's rows need not.
+                if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
+                    library->SetNextRowName(NameOf(species, auto_number) + " site " +
+                                            std::to_string(site.SiteNumber()) + " spectrum " +
+                                            std::to_string(spectrum.number_));
                 WriteName(species, auto_number);
                 if (settings_.stage == kStageFeatures) {
                     WriteFeatures(*spectrum.FeatureVector(FeatureType()));
@@ -118,7 +125,14 @@ class SpeciesWriter {
 
     // ARFF rows quote every species value as the attribute line does: readers that guess
     // the quoting from the first row then read every row alike.
+    std::string NameOf(const Species& species, int auto_number) const {
+        return settings_.name_type == ExportSettings::kAutoNumber
+                   ? std::to_string(auto_number)
+                   : species.NameOfType(settings_.name_type);
+    }
+
     void WriteName(const Species& species, int auto_number) {
+        ++rows;
         const bool arff = settings_.format == ExportSettings::kArff;
         if (settings_.name_type == ExportSettings::kAutoNumber) {
             if (arff)
@@ -304,12 +318,27 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
 
 }  // namespace
 
+std::string ExportSummary(const ExportResult& result, const ExportSettings& settings) {
+    const bool transposed =
+        settings.format == ExportSettings::kEnvi ||
+        (settings.transpose && settings.format != ExportSettings::kEnviSli);
+    const int rows = transposed ? result.columns : result.rows;
+    const int columns = transposed ? result.rows : result.columns;
+    std::string text = "Wrote " + result.path;
+    if (settings.format == ExportSettings::kEnviSli)
+        text += " and " + std::filesystem::path(result.path).replace_extension(".hdr").string();
+    return text + "\n" + std::to_string(rows) + " rows, " + std::to_string(columns) +
+           " columns of values (" + std::to_string(result.rows) + " spectra or means, " +
+           std::to_string(result.columns) + (settings.stage == kStageFeatures ? " features" : " bands") +
+           ")\n";
+}
+
 void ExportSettings::Validate() const {
     auto check = [](bool ok, const char* what) {
         if (!ok) throw OrvaneError(std::string("Export: ") + what);
     };
     check(stage >= kStageRaw && stage <= kStageInterpolated, "unknown processing stage");
-    check(format >= kArff && format <= kEnvi, "unknown format");
+    check(format >= kArff && format <= kEnviSli, "unknown format");
     check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
           "unknown species restriction");
     check(data_details >= kAllSpectra && data_details <= kSpeciesMean, "unknown data details");
@@ -331,6 +360,7 @@ ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& se
     ExportSettings settings = requested;
     if (settings.stage == kStageRaw) settings.include_filtered = true;
     if (settings.format == ExportSettings::kEnvi) settings.transpose = true;
+    if (settings.format == ExportSettings::kEnviSli) settings.transpose = false;
     if (settings.stage >= kStageSynthesized) session.RequireSensor();
     if (settings.stage == kStageFeatures && !session.CurrentFeatureSpace())
         throw OrvaneError("No feature space is selected; choose one before exporting features.");
@@ -368,9 +398,15 @@ ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& se
 
     const std::string path = factory.MakeOutputPath(ExportFileName(session, study_name, settings),
                                                     kExtensions[settings.format]);
-    std::unique_ptr<TextFile> file = settings.transpose
-                                         ? std::make_unique<TransposingTextFile>(path, '#')
-                                         : std::make_unique<TextFile>(path, '#');
+    std::unique_ptr<TextFile> file;
+    if (settings.format == ExportSettings::kEnviSli)
+        file = std::make_unique<EnviLibraryFile>(
+            path, settings.data_details == ExportSettings::kSiteMean,
+            study_name + ", " + StageName(session, settings.stage) + " stage");
+    else if (settings.transpose)
+        file = std::make_unique<TransposingTextFile>(path, '#');
+    else
+        file = std::make_unique<TextFile>(path, '#');
     file->SetDelimiter(",");
     if (!file->OpenForWriting())
         throw OrvaneError("Could not open file:\n" + path +
@@ -416,6 +452,11 @@ ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& se
     frontend.Report("Exported " + std::to_string(n) + " species\n");
     result.path = path;
     result.species = n;
+    result.rows = writer.rows;
+    result.columns = settings.stage == kStageFeatures
+                         ? session.CurrentFeatureSpace()->Dimension()
+                         : static_cast<int>(writer.columns.size());
+    frontend.Report(ExportSummary(result, settings));
     return result;
 }
 

@@ -163,6 +163,9 @@ bool SpectralStatistics::IsLibraryValid() {
     if (fs->Type() == kFeaturePCT)
         sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
                    fs->PcaDataId());
+    // Enabling, disabling or adding a spectrum changes what the library would be built from.
+    sql += " and not exists (select 1 from study st where st.study_id = l.study_id and "
+           "st.spectra_changed_at >= l.build_date)";
     int id = 0;
     valid_ = session_.Db().QueryInt(sql, id);
     if (valid_) library_id_ = id;

@@ -9,7 +9,7 @@ namespace orvane {
 // Report entries go to standard output, errors to standard error; progress shows as a bar
 // only on a terminal.
 class CliFrontend : public Frontend {
-public:
+  public:
     CliFrontend(std::ostream& out, std::ostream& err, bool show_progress);
     void Report(const std::string& text) override;
     void Error(const std::string& text) override;
@@ -20,7 +20,7 @@ public:
     bool Confirm(const std::string& question) override;
     void SetAnswer(bool yes) { answer_ = yes; }
 
-private:
+  private:
     std::ostream& out_;
     std::ostream& err_;
     bool show_progress_;

@@ -1,0 +1,87 @@
+// The study's waveband filter and the Savitzky-Golay windows of the chain.
+#include "chain/derivative_settings.h"
+#include "chain/processing_session.h"
+#include "chain/savitzky_golay_filter.h"
+#include "cli/cli_context.h"
+#include "forms/filter_details.h"
+#include "forms/waveband_filter_setup.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+int CmdFilterShow(Context& ctx) {
+    ApplyChainOptions(ctx);
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdFilterSet(Context& ctx) {
+    ApplyChainOptions(ctx);
+    std::vector<std::pair<int, int>> ranges;
+    for (const std::string& word : ctx.args.positional) ranges.push_back(ParseRange(word));
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    while (!setup.Lines().empty()) setup.Delete(0);
+    for (const auto& [lower, upper] : ranges) setup.New(lower, upper);
+    setup.Ok();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdFilterAddDefaults(Context& ctx) {
+    ApplyChainOptions(ctx);
+    WavebandFilterSetup setup(*ctx.session);
+    setup.Show();
+    setup.AddDefaultRanges();
+    setup.Ok();
+    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    return 0;
+}
+
+int CmdSmoothingSet(Context& ctx) {
+    if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
+    ApplyChainOptions(ctx);
+    auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
+    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31);
+    const int order = IntOption(ctx.args, "order", filter ? filter->Order() : 4);
+    ApplySmoothingDetails(*ctx.session, size, order);
+    ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
+    return 0;
+}
+
+int CmdDerivativeSet(Context& ctx) {
+    if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
+    if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
+    ApplyChainOptions(ctx);
+    DerivativeSettings* d = ctx.session->Derivative();
+    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5);
+    const int order = IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4);
+    ApplyDerivativeDetails(*ctx.session, size, order);
+    ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
+                            ctx.session->DerivativeOrder(), size, order));
+    return 0;
+}
+
+}  // namespace
+
+std::vector<Command> ChainCommands() {
+    return {
+        {"filter show", "filter show", "Show the study's waveband filter ranges.", CmdFilterShow},
+        {"filter set", "filter set LOWER-UPPER ...",
+         "Replace the study's waveband filter ranges (none given: no ranges).", CmdFilterSet},
+        {"filter add-defaults", "filter add-defaults",
+         "Add the configured default ranges (filter_b, filter_br) to the study's filter.",
+         CmdFilterAddDefaults},
+        {"smoothing set", "smoothing set [--smoothing sg-mw|sg-fft] --size W --order M",
+         "Set and store the study's Savitzky-Golay smoothing window.", CmdSmoothingSet},
+        {"derivative set", "derivative set [--derivative N] --size W --order M",
+         "Set and store the Savitzky-Golay derivative window of an order (method savgol).",
+         CmdDerivativeSet},
+    };
+}
+
+}  // namespace orvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "base/config_file.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "cli/cli_frontend.h"
+
+namespace orvane {
+
+struct Args {
+    std::vector<std::string> positional;
+    std::multimap<std::string, std::string> options;
+
+    bool Has(const std::string& name) const { return options.count(name) > 0; }
+    std::string Get(const std::string& name, const std::string& fallback = "") const {
+        auto range = options.equal_range(name);
+        if (range.first == range.second) return fallback;
+        return std::prev(range.second)->second;
+    }
+};
+
+class UsageError : public OrvaneError {
+  public:
+    using OrvaneError::OrvaneError;
+};
+
+struct Context {
+    Args args;
+    std::ostream& out;
+    std::ostream& err;
+    CliFrontend& frontend;
+    std::string config_path;
+    std::unique_ptr<ConfigFile> config;
+    std::unique_ptr<ProcessingSession> session;
+};
+
+struct Command {
+    std::string name;
+    std::string usage;
+    std::string summary;
+    std::function<int(Context&)> run;
+};
+
+// Parses a whole-number option; a missing option gives the fallback.
+int IntOption(const Args& args, const std::string& name, int fallback);
+// The chain options act like the form's controls, in the form's order, through the session.
+void ApplyChainOptions(Context& ctx);
+// A wavelength range written LOWER-UPPER.
+std::pair<int, int> ParseRange(const std::string& text);
+// The position of a word in a list of choices; the option's usage error names them all.
+int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
+           int fallback);
+// The --names option of the analyses (default: folder names).
+int NameTypeOption(const Args& args);
+// The global --study option, or else the session's first study.
+void SelectStudy(Context& ctx);
+
+// The command groups, in the order --help lists them.
+std::vector<Command> StudyCommands();
+std::vector<Command> ChainCommands();
+std::vector<Command> SpectraCommands();
+std::vector<Command> FeatureSpaceCommands();
+std::vector<Command> LibraryCommands();
+std::vector<Command> ExportCommands();
+
+}  // namespace orvane

@@ -1,0 +1,53 @@
+// Exporting a study's spectra at one stage of the chain.
+#include "chain/processing_session.h"
+#include "cli/cli_context.h"
+#include "export/export_spectra.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+int CmdExport(Context& ctx) {
+    ApplyChainOptions(ctx);
+    const Args& a = ctx.args;
+    ExportSettings settings;
+    static const std::vector<std::string> kStages = {
+        "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
+    settings.stage = Choice(a, "stage", kStages, settings.stage);
+    settings.format = Choice(a, "format", {"arff", "csv", "envi"}, settings.format);
+    settings.species_restriction = Choice(
+        a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
+    settings.data_details =
+        Choice(a, "details", {"spectra", "site-mean", "species-mean"}, settings.data_details);
+    settings.name_type =
+        Choice(a, "names", {"common", "maori", "latin", "folder", "number"}, settings.name_type);
+    settings.include_filtered = a.Has("include-filtered");
+    settings.transpose = a.Has("transpose");
+    settings.sort_numerically = a.Has("sort-numerically");
+    settings.offset_percent = IntOption(a, "offset", 0);
+    if (settings.offset_percent < 0 || settings.offset_percent > 100)
+        throw UsageError("--offset must be a whole number from 0 to 100");
+    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    factory.SetStudy(ctx.session->StudyId());
+    const ExportResult result = ExportSpectra(factory, *ctx.session, ctx.frontend, settings);
+    if (!result.path.empty()) ctx.out << result.path << '\n';
+    return 0;
+}
+
+}  // namespace
+
+std::vector<Command> ExportCommands() {
+    return {
+        {"export",
+         "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
+         "[--format csv|arff|envi] [--species all|library|endmembers|mixtures] "
+         "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
+         "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",
+         "Export the study's spectra at one stage of the chain to the output folder and print "
+         "the file's path (defaults: synth, csv, library, spectra, folder).",
+         CmdExport},
+    };
+}
+
+}  // namespace orvane

@@ -1,0 +1,122 @@
+// The spectral library and the classifications that use it.
+#include <memory>
+
+#include "chain/processing_session.h"
+#include "cli/cli_context.h"
+#include "forms/chain_selection.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum.h"
+#include "stats/discriminant_analysis.h"
+#include "stats/spectral_statistics.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+// The chain options applied, then the library of that configuration loaded, as the form does
+// after every change of the chain.
+struct LibraryContext {
+    explicit LibraryContext(Context& ctx)
+        : factory(*ctx.config, *ctx.session), library(*ctx.session, factory) {
+        factory.SetStudy(ctx.session->StudyId());
+        library.LoadLibrary();
+    }
+    Spectra_factory_class factory;
+    SpectralStatistics library;
+};
+
+int CmdLibraryBuild(Context& ctx) {
+    ApplyChainOptions(ctx);
+    LibraryContext lib(ctx);
+    if (!lib.library.BuildLibrary(ctx.frontend))
+        throw OrvaneError(
+            "No feature space is selected; choose one (--fs-type, --feature-space) "
+            "before building the library.");
+    ctx.out << lib.library.StatusText() << '\n';
+    return 0;
+}
+
+int CmdLibraryStatus(Context& ctx) {
+    ApplyChainOptions(ctx);
+    LibraryContext lib(ctx);
+    ctx.out << lib.library.StatusText() << '\n';
+    return 0;
+}
+
+int CmdClassify(Context& ctx) {
+    ApplyChainOptions(ctx);
+    LibraryContext lib(ctx);
+    if (ctx.args.positional.empty()) throw UsageError("classify needs at least one FILE");
+    int failures = 0;
+    for (const std::string& path : ctx.args.positional) {
+        try {
+            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path, ctx.session.get());
+            const std::string ranking = lib.library.Classify(*spectrum).Format(1);
+            ctx.frontend.Report(spectrum->DisplayName() + "\n" + ranking);
+        } catch (const SingularCovarianceError&) {
+            throw;
+        } catch (const OrvaneError& e) {
+            // One unreadable file does not stop the others.
+            ctx.frontend.Error(e.what());
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
+
+int AccuracyExit(const AccuracyResult& result) { return result.path.empty() ? 1 : 0; }
+
+int CmdDiscriminantAnalysis(Context& ctx) {
+    ApplyChainOptions(ctx);
+    LibraryContext lib(ctx);
+    return AccuracyExit(
+        RunDiscriminantAnalysis(lib.library, lib.factory, ctx.frontend, NameTypeOption(ctx.args)));
+}
+
+int CmdDiscriminantIndependent(Context& ctx) {
+    ApplyChainOptions(ctx);
+    if (!ctx.args.Has("with")) throw UsageError("da-independent needs --with STUDY");
+    const int study = ResolveStudy(*ctx.session, ctx.args.Get("with"));
+    LibraryContext lib(ctx);
+    return AccuracyExit(ClassifyIndependentSet(lib.library, lib.factory, *ctx.session, ctx.frontend,
+                                               study, NameTypeOption(ctx.args)));
+}
+
+int CmdSiteCheck(Context& ctx) {
+    ApplyChainOptions(ctx);
+    if (!ctx.args.Has("species")) throw UsageError("site-check needs --species FOLDER");
+    LibraryContext lib(ctx);
+    const int index = lib.library.ClassIndexOf(ctx.args.Get("species"));
+    if (index < 0)
+        throw OrvaneError("The library has no class \"" + ctx.args.Get("species") +
+                          "\"; its classes are the species folders it was built from.");
+    SiteAccuracyCheck(lib.library, lib.factory, ctx.frontend, lib.library.Class(index).species_id);
+    return 0;
+}
+
+}  // namespace
+
+std::vector<Command> LibraryCommands() {
+    return {
+        {"library build", "library build",
+         "Build the spectral library of the current chain settings and print its status.",
+         CmdLibraryBuild},
+        {"library status", "library status",
+         "Print \"Ready\" when the library of the current chain settings is up to date, else "
+         "\"Not Ready\".",
+         CmdLibraryStatus},
+        {"classify", "classify FILE...",
+         "Classify instrument files against the library; prints each ranked result.", CmdClassify},
+        {"da", "da [--names common|maori|latin|folder]",
+         "Discriminant analysis of the library species; writes \"Error Matrix.csv\".",
+         CmdDiscriminantAnalysis},
+        {"da-independent", "da-independent --with STUDY [--names common|maori|latin|folder]",
+         "Classify another study's species against the library; writes \"Error Matrix.csv\".",
+         CmdDiscriminantIndependent},
+        {"site-check", "site-check --species FOLDER",
+         "Share of each site's spectra that each library class wins.", CmdSiteCheck},
+    };
+}
+
+}  // namespace orvane

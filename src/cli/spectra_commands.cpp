@@ -1,0 +1,59 @@
+// Reading instrument files and Z-profiles.
+#include <functional>
+#include <memory>
+
+#include "cli/cli_context.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum.h"
+#include "spectra/spectrum_summary.h"
+#include "study/z_profile_reader.h"
+
+namespace orvane {
+
+namespace {
+
+// Reads each file with `read` and prints its summary; a file that cannot be read is reported
+// and the others are still read.
+int SummariseFiles(Context& ctx, const char* command,
+                   const std::function<std::unique_ptr<Spectrum>(const std::string&)>& read) {
+    if (ctx.args.positional.empty())
+        throw UsageError(std::string(command) + " needs at least one FILE");
+    int failures = 0;
+    for (const std::string& path : ctx.args.positional) {
+        try {
+            ctx.out << SpectrumSummary(*read(path)) << '\n';
+        } catch (const OrvaneError& e) {
+            ctx.frontend.Error(e.what());
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
+
+int CmdOpen(Context& ctx) {
+    return SummariseFiles(ctx, "open", [&](const std::string& path) {
+        return ReadFieldSpectrumFile(path, ctx.session.get());
+    });
+}
+
+int CmdZProfile(Context& ctx) {
+    if (!ctx.args.positional.empty()) ApplyChainOptions(ctx);
+    return SummariseFiles(ctx, "zprofile", [&](const std::string& path) {
+        return ReadZProfile(path, ctx.session.get());
+    });
+}
+
+}  // namespace
+
+std::vector<Command> SpectraCommands() {
+    return {
+        {"open", "open FILE...",
+         "Read instrument files: name, number, capture time, position, comment.", CmdOpen},
+        {"zprofile", "zprofile FILE... [--sensor NAME|ID]",
+         "Read ENVI Z profiles onto the sensor's bands: name, number, capture time, position, "
+         "comment.",
+         CmdZProfile},
+    };
+}
+
+}  // namespace orvane

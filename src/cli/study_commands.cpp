@@ -1,0 +1,108 @@
+// Sensors, studies and importing a study's folder tree.
+#include "chain/processing_session.h"
+#include "cli/cli_context.h"
+#include "forms/chain_selection.h"
+#include "store/database.h"
+#include "study/sensor_import.h"
+#include "study/spectra_factory_class.h"
+#include "study/study_management.h"
+
+namespace orvane {
+
+namespace {
+
+int CmdSensors(Context& ctx) {
+    for (const auto& sensor : ctx.session->Sensors()) {
+        ctx.out << sensor->SensorId() << '\t' << sensor->Name() << '\t' << sensor->ResponseType()
+                << '\t' << sensor->ElementCount() << '\n';
+    }
+    return 0;
+}
+
+int CmdSensorImport(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
+    const std::string type = ctx.args.Get("type", "gaussian");
+    int index;
+    if (type == "gaussian")
+        index = 0;
+    else if (type == "ratio")
+        index = 1;
+    else
+        throw UsageError("--type must be gaussian or ratio, not \"" + type + "\"");
+    ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
+    return 0;
+}
+
+int CmdStudies(Context& ctx) {
+    ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
+    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
+    return 0;
+}
+
+int CmdStudyCreate(Context& ctx) {
+    if (!ctx.args.Has("name")) throw UsageError("study create needs --name NAME");
+    if (!ctx.args.Has("path")) throw UsageError("study create needs --path DIR");
+    StudyFields fields;
+    fields.name = ctx.args.Get("name");
+    fields.data_path = ctx.args.Get("path");
+    fields.description = ctx.args.Get("description");
+    fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples);
+    const int id = StudyManagement(*ctx.session, ctx.frontend).CreateStudy(fields);
+    ctx.out << id << '\t' << fields.name << '\n';
+    return 0;
+}
+
+int CmdStudyDelete(Context& ctx) {
+    SelectStudy(ctx);
+    ctx.frontend.SetAnswer(ctx.args.Has("yes"));
+    if (!StudyManagement(*ctx.session, ctx.frontend).DeleteCurrentStudy()) {
+        ctx.frontend.Error("Nothing was deleted; add --yes to delete the study.");
+        return 1;
+    }
+    return 0;
+}
+
+int CmdStudyReport(Context& ctx) {
+    SelectStudy(ctx);
+    StudyManagement(*ctx.session, ctx.frontend).StudyReport();
+    return 0;
+}
+
+int CmdImport(Context& ctx) {
+    SelectStudy(ctx);
+    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    factory.SetStudy(ctx.session->StudyId());
+    const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
+    ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
+                   added.sites, added.spectra, added.skipped);
+    return 0;
+}
+
+}  // namespace
+
+std::vector<Command> StudyCommands() {
+    return {
+        {"sensors", "sensors", "List the sensors: id, name, response type, number of elements.",
+         CmdSensors},
+        {"sensor import", "sensor import FILE [--type gaussian|ratio]",
+         "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
+        {"studies", "studies", "List the studies: id and name.", CmdStudies},
+        {"study create",
+         "study create --name NAME --path DIR [--description TEXT] [--min-samples N]",
+         "Create a study of the species folders under DIR (minimum samples per species 0-10000, "
+         "default 15) and print its id.",
+         CmdStudyCreate},
+        {"study delete", "study delete [--study NAME|ID] --yes",
+         "Delete the study with all its species, sites, spectra, settings and results.",
+         CmdStudyDelete},
+        {"study report", "study report [--study NAME|ID]",
+         "Report the study's description, data path, counts and capture timeframe.",
+         CmdStudyReport},
+        {"import", "import [--study NAME|ID]",
+         "Import the study's folder tree: species folders, site folders, instrument files; what "
+         "is stored already is kept.",
+         CmdImport},
+    };
+}
+
+}  // namespace orvane

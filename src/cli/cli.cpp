@@ -30,7 +30,7 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = [] {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
-                           LibraryCommands, ExportCommands}) {
+                           LibraryCommands, ExportCommands, StoredSpectraCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }

@@ -69,5 +69,6 @@ std::vector<Command> SpectraCommands();
 std::vector<Command> FeatureSpaceCommands();
 std::vector<Command> LibraryCommands();
 std::vector<Command> ExportCommands();
+std::vector<Command> StoredSpectraCommands();
 
 }  // namespace orvane

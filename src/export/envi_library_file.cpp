@@ -59,7 +59,9 @@ EnviLibraryFile::EnviLibraryFile(std::string path, bool site_column, std::string
 
 void EnviLibraryFile::Add(Field field) { row_.push_back(std::move(field)); }
 
-void EnviLibraryFile::WriteInt(int value) { Add({std::to_string(value), value, true}); }
+void EnviLibraryFile::WriteInt(int value) {
+    Add({std::to_string(value), static_cast<double>(value), true});
+}
 void EnviLibraryFile::WriteDouble(double value) { Add({Number(value), value, true}); }
 void EnviLibraryFile::WriteString(const std::string& text) { Add({text, 0.0, false}); }
 void EnviLibraryFile::WriteEmptyField() {

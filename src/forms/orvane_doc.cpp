@@ -77,6 +77,14 @@ void COrvaneDoc::RemoveLoadedSpectra() {
     if (listener_) listener_->LoadedSpectraRemoved();
 }
 
+void COrvaneDoc::RemoveLoadedSpectraAt(const std::vector<size_t>& indices) {
+    for (size_t i : indices)
+        if (i < loaded_.size()) loaded_.erase(loaded_.begin() + static_cast<long>(i));
+    if (listener_) listener_->LoadedSpectraRemoved();
+}
+
+void COrvaneDoc::SaveReportTo(const std::string& path) const { report_.Save(path); }
+
 std::string COrvaneDoc::ReportPath() const {
     return factory_->MakeOutputPath("report_window_output", "txt");
 }

@@ -99,18 +99,16 @@ std::vector<double> NiceTicks(double lo, double hi, int target) {
     if (!(hi > lo) || target < 1) return ticks;
     const double raw = (hi - lo) / target;
     const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    // The round step nearest to the wanted one on a log scale.
     double step = power;
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * power >= raw * 0.999) {
-            step = m * power;
-            break;
-        }
+    for (double m : {2.0, 5.0, 10.0})
+        if (std::fabs(std::log(m * power / raw)) < std::fabs(std::log(step / raw))) step = m * power;
     for (double t = std::ceil(lo / step - 1e-9) * step; t <= hi + step * 1e-9; t += step)
         ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
     return ticks;
 }
 
-std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height) {
+std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const PlotView* view) {
     Frame f{80.0, 50.0, width - 80.0 - 210.0, height - 50.0 - 60.0, 0, 1, 0, 1};
     if (plot.Bounds(f.xmin, f.xmax, f.ymin, f.ymax)) {
         if (f.xmax - f.xmin <= 0) {
@@ -120,6 +118,12 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height) {
         const double pad = f.ymax - f.ymin > 0 ? 0.05 * (f.ymax - f.ymin) : 0.5;
         f.ymin -= pad;
         f.ymax += pad;
+    }
+    if (view && view->xmax > view->xmin && view->ymax > view->ymin) {
+        f.xmin = view->xmin;
+        f.xmax = view->xmax;
+        f.ymin = view->ymin;
+        f.ymax = view->ymax;
     }
     std::string svg =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -200,8 +204,9 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height) {
     return svg;
 }
 
-void WriteSpectraPlotSvg(const SpectraPlot& plot, const std::string& path) {
-    const std::string svg = SpectraPlotSvg(plot);
+void WriteSpectraPlotSvg(const SpectraPlot& plot, const std::string& path,
+                         const PlotView* view) {
+    const std::string svg = SpectraPlotSvg(plot, 960, 600, view);
     const std::string partial = path + ".partial";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);

@@ -43,6 +43,21 @@ std::vector<StoredSpectrum> ListStudySpectra(Database& db, int study_id,
     return list;
 }
 
+std::string StudyName(Database& db, int study_id) {
+    std::string name;
+    db.QueryText(Sql("SELECT name FROM study WHERE study_id = %i", study_id), name);
+    return name;
+}
+
+std::vector<std::string> StudySpeciesFolders(Database& db, int study_id) {
+    std::vector<std::string> folders;
+    ResultSet rows = db.Query(Sql(
+        "SELECT folder_name FROM species WHERE study_id = %i ORDER BY folder_name, species_id",
+        study_id));
+    while (rows.Next()) folders.push_back(rows.String(0));
+    return folders;
+}
+
 int SetSpectraDisabled(Database& db, int study_id, const std::vector<int>& spectrum_ids,
                        bool disabled) {
     const std::set<int> ids(spectrum_ids.begin(), spectrum_ids.end());

@@ -31,6 +31,12 @@ std::vector<StoredSpectrum> ListStudySpectra(Database& db, int study_id,
                                              const std::optional<std::string>& species = {},
                                              const std::optional<int>& site_no = {});
 
+// The study's name; empty when there is no such study.
+std::string StudyName(Database& db, int study_id);
+
+// The study's species folders in folder order.
+std::vector<std::string> StudySpeciesFolders(Database& db, int study_id);
+
 // Disables or enables the spectra with these ids in one transaction and, when any of them
 // changed, records that the study's spectra changed so its libraries are out of date.
 // Throws OrvaneError, changing nothing, when an id is not a spectrum of the study. Returns

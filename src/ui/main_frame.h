@@ -20,6 +20,8 @@ class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
 class SiteAccuracyDialog;
+class SpectraPlotWindow;
+class StudyBrowserWindow;
 class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
@@ -50,6 +52,17 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
     FeatureSpaceDialog* FeatureSpace();
+    // The dockable windows, created on first use.
+    SpectraPlotWindow* SpectraPlotDock();
+    StudyBrowserWindow* StudyBrowserDock();
+
+    // Takes back the window's geometry, docks, splitter and the form's selections of the
+    // last run, and from now on keeps them when the window closes.
+    void RestoreSettings();
+    void SaveSettings();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     ActionRunner Runner();
@@ -70,6 +83,10 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    SpectraPlotWindow* spectra_plot_ = nullptr;
+    StudyBrowserWindow* study_browser_ = nullptr;
+    int shown_study_ = -1;
+    bool remember_ = false;
 };
 
 }  // namespace orvane

@@ -92,6 +92,7 @@ int COrvaneApp::Run() {
     frame_ = std::make_unique<CMainFrame>(*doc_);
     frame_->show();
     frame_->InitialUpdate();
+    frame_->RestoreSettings();
     return exec();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 
 #include "ui/qt_frontend.h"
@@ -11,6 +12,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 
 namespace orvane {
 
@@ -42,6 +44,10 @@ class COrvaneView : public QWidget {
     QListWidget* LoadedSpectra() const { return loaded_; }
     QPushButton* IndivClassify() const { return classify_; }
     QPlainTextEdit* ReportWindow() const { return report_; }
+    QPushButton* RemoveLoaded() const { return remove_; }
+    QSplitter* Splitter() const { return splitter_; }
+    QByteArray SplitterState() const;
+    void RestoreSplitter(const QByteArray& state);
 
   signals:
     void smoothingEditRequested();
@@ -62,6 +68,8 @@ class COrvaneView : public QWidget {
     QComboBox* classifier_;
     QListWidget* loaded_;
     QPushButton* classify_;
+    QPushButton* remove_;
+    QSplitter* splitter_;
     QLabel* library_status_;
     QPlainTextEdit* report_;
 };

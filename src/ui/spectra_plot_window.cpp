@@ -169,26 +169,30 @@ void SpectraPlotWindow::Draw() {
             if (!c.lower.empty()) return true;
         return false;
     }();
+    auto colour_of = [&](const PlotCurve& c) {
+        return QColor(QString::fromStdString(plot_.groups.at(static_cast<size_t>(c.group)).colour));
+    };
+    // Every band first, so that no species' band veils another species' curve.
     for (const PlotCurve& c : plot_.curves) {
-        const QColor colour(QString::fromStdString(plot_.groups.at(static_cast<size_t>(c.group)).colour));
+        if (c.lower.empty() || c.lower.size() != c.x.size()) continue;
         const QVector<double> x = Values(c.x);
-        if (!c.lower.empty() && c.lower.size() == c.x.size()) {
-            QCPGraph* lower = canvas_->addGraph();
-            lower->setData(x, Values(c.lower), true);
-            lower->setPen(Qt::NoPen);
-            lower->removeFromLegend();
-            QCPGraph* upper = canvas_->addGraph();
-            upper->setData(x, Values(c.upper), true);
-            upper->setPen(Qt::NoPen);
-            QColor fill = colour;
-            fill.setAlpha(55);
-            upper->setBrush(fill);
-            upper->setChannelFillGraph(lower);
-            upper->removeFromLegend();
-        }
+        QCPGraph* lower = canvas_->addGraph();
+        lower->setData(x, Values(c.lower), true);
+        lower->setPen(Qt::NoPen);
+        lower->removeFromLegend();
+        QCPGraph* upper = canvas_->addGraph();
+        upper->setData(x, Values(c.upper), true);
+        upper->setPen(Qt::NoPen);
+        QColor fill = colour_of(c);
+        fill.setAlpha(55);
+        upper->setBrush(fill);
+        upper->setChannelFillGraph(lower);
+        upper->removeFromLegend();
+    }
+    for (const PlotCurve& c : plot_.curves) {
         QCPGraph* graph = canvas_->addGraph();
-        graph->setData(x, Values(c.y), true);
-        graph->setPen(QPen(colour, bands || plot_.curves.size() < 40 ? 1.6 : 1.0));
+        graph->setData(Values(c.x), Values(c.y), true);
+        graph->setPen(QPen(colour_of(c), bands || plot_.curves.size() < 40 ? 1.6 : 1.0));
         if (plot_.markers) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 5));
         graph->setName(QString::fromStdString(plot_.groups[static_cast<size_t>(c.group)].name));
         // One legend entry per species, not one per curve.

@@ -4,26 +4,36 @@
 -- which deletes child rows first, so no foreign keys are declared.
 SET NAMES utf8mb4;
 
+-- The schema's version: db/migrations/NNN-*.sql bring an older database up to it, and the
+-- program refuses a database whose version it does not know.
+CREATE TABLE schema_version (
+    version INT NOT NULL PRIMARY KEY,
+    applied_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+INSERT INTO schema_version (version) VALUES (2);
+
 CREATE TABLE study (
     study_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
     name VARCHAR(255) NOT NULL DEFAULT '',
     description TEXT,
     datapath VARCHAR(255) NOT NULL DEFAULT '',
     min_no_of_spec_per_endmember INT NOT NULL DEFAULT 0,
-    -- When a spectrum of the study was last enabled, disabled or added: libraries built
-    -- before it are out of date.
-    spectra_changed_at TIMESTAMP(6) NULL
+    -- The last import, deletion or disabling of the study's spectra: results built before it
+    -- are out of date.
+    spectra_changed_at TIMESTAMP(6) NULL DEFAULT NULL
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE species (
     species_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
     study_id INT NOT NULL,
-    folder_name VARCHAR(80) NOT NULL,
+    -- Folder names match byte for byte, as they do on disk: "Grass", "grass" and "grass "
+    -- are three species.
+    folder_name VARCHAR(80) CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin NOT NULL,
     common_name VARCHAR(80) NULL,
     latin_name VARCHAR(80) NULL,
     maori_name VARCHAR(80) NULL,
     endmember CHAR(1) NOT NULL DEFAULT 'N',
-    KEY species_study_folder (study_id, folder_name)
+    UNIQUE KEY species_study_folder (study_id, folder_name)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
 CREATE TABLE site (
@@ -35,7 +45,7 @@ CREATE TABLE site (
     longitude DOUBLE NULL,
     latitude DOUBLE NULL,
     altitude DOUBLE NULL,
-    KEY site_species_no (species_id, site_no, study_id),
+    UNIQUE KEY site_species_no (species_id, site_no),
     KEY site_study (study_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
@@ -52,6 +62,7 @@ CREATE TABLE spectrum (
     pathname VARCHAR(1024) NOT NULL DEFAULT '',
     reflectances MEDIUMBLOB,
     disabled INT NOT NULL DEFAULT 0,
+    UNIQUE KEY spectrum_site_no (site_id, spectrum_no),
     KEY spectrum_natural (species_id, site_id, spectrum_no, study_id),
     KEY spectrum_site (site_id, disabled),
     KEY spectrum_study (study_id)

@@ -66,4 +66,14 @@ class FeatureSpace {
     Matrix transform_;
 };
 
+// One stored feature space as a listing shows it, whatever sensor it fits.
+struct FeatureSpaceSummary {
+    int id = 0;
+    std::string type_name;
+    int dimension = 0;
+    std::string name;
+};
+// Every stored feature space, by type, then dimension, then id.
+std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db);
+
 }  // namespace orvane

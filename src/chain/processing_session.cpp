@@ -12,6 +12,7 @@
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "store/array_codec.h"
+#include "store/schema_version.h"
 
 namespace orvane {
 
@@ -28,6 +29,7 @@ ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* c
 ProcessingSession::~ProcessingSession() = default;
 
 void ProcessingSession::Initialise(ConfigFile* config) {
+    RequireSchemaVersion(*db_);
     filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
     smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
     if (config) ReadDefaultFilter(*config);
@@ -202,6 +204,27 @@ void ProcessingSession::AddSensor(std::unique_ptr<Sensor> sensor) {
         UseSensor(sensors_.back().get());
         ComputeSensorMask();
     }
+}
+
+void ProcessingSession::RemoveSensor(int sensor_id) {
+    const bool was_current = current_sensor_ && current_sensor_->SensorId() == sensor_id;
+    if (was_current) UseSensor(nullptr);
+    for (auto it = sensors_.begin(); it != sensors_.end(); ++it) {
+        if ((*it)->SensorId() == sensor_id) {
+            sensors_.erase(it);
+            break;
+        }
+    }
+    if (!was_current) return;
+    if (!sensors_.empty()) {
+        SetSensor(sensors_.front()->SensorId());
+        return;
+    }
+    // Nothing is left to synthesise onto; the feature space was mapped to the removed bands.
+    feature_space_.reset();
+    ComputeSensorMask();
+    ComputeDerivativeMask();
+    NotifyChainChanged();
 }
 
 // --- smoothing --------------------------------------------------------------------------------

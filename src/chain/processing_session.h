@@ -61,6 +61,9 @@ class ProcessingSession {
     void LoadSensors();
     void SetSensor(int sensor_id);
     void AddSensor(std::unique_ptr<Sensor> sensor);
+    // Drops a deleted sensor from the list; when it was current the first remaining one
+    // becomes current (none when the list is empty).
+    void RemoveSensor(int sensor_id);
     Sensor* CurrentSensor() const { return current_sensor_; }
     const std::vector<std::unique_ptr<Sensor>>& Sensors() const { return sensors_; }
     bool HasSensor() const { return current_sensor_ != nullptr; }

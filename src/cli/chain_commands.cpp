@@ -36,8 +36,10 @@ int CmdFilterAddDefaults(Context& ctx) {
     ApplyChainOptions(ctx);
     WavebandFilterSetup setup(*ctx.session);
     setup.Show();
-    setup.AddDefaultRanges();
-    setup.Ok();
+    const int before = setup.Working().Count();
+    ctx.frontend.Report(setup.AddDefaultRanges());
+    // Storing an unchanged list would still make every library of the study stale.
+    if (setup.Working().Count() != before) setup.Ok();
     for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/version.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
@@ -23,14 +25,19 @@ namespace orvane {
 namespace {
 
 // Options that take no value; every other "--name" takes the next word as its value.
-const std::set<std::string> kFlags = {"help", "yes", "include-filtered", "transpose",
-                                      "sort-numerically"};
+const std::set<std::string> kFlags = {"help", "version", "yes", "all", "include-filtered",
+                                      "transpose", "sort-numerically"};
+// The global and chain options; a command's own options are those its usage line names.
+const std::set<std::string> kGlobalOptions = {
+    "config", "study",  "sensor",        "smoothing", "derivative",
+    "method", "fs-type", "feature-space", "classifier"};
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = [] {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
-                           LibraryCommands, ExportCommands, StoredSpectraCommands}) {
+                           LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands,
+                           StoredSpectraCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }
@@ -42,17 +49,43 @@ const std::vector<Command>& Commands() {
 void PrintUsage(std::ostream& out) {
     out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
            "Global options:\n"
-           "  --config FILE   configuration file (default ./spectra_config.txt)\n"
+           "  --config FILE   configuration file (default: ./spectra_config.txt, else\n"
+           "                  $ORVANE_HOME/spectra_config.txt, ORVANE_HOME defaulting to\n"
+           "                  ~/.local/share/orvane)\n"
            "  --help          this text; COMMAND --help describes one command\n"
+           "  --version       the program's version\n"
            "Chain options (for commands that process spectra), applied in this order:\n"
            "  --study NAME|ID  --sensor NAME|ID  --smoothing none|sg-mw|sg-fft\n"
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
            "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
+           "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';
     }
+}
+
+// Every option any command knows: the global ones, the flags, and each "--name" that a usage
+// line shows.
+const std::set<std::string>& KnownOptions() {
+    static const std::set<std::string> known = [] {
+        std::set<std::string> all = kGlobalOptions;
+        all.insert(kFlags.begin(), kFlags.end());
+        for (const Command& c : Commands()) {
+            for (size_t at = c.usage.find("--"); at != std::string::npos;
+                 at = c.usage.find("--", at + 2)) {
+                size_t end = at + 2;
+                while (end < c.usage.size() &&
+                       (std::isalnum(static_cast<unsigned char>(c.usage[end])) ||
+                        c.usage[end] == '-'))
+                    ++end;
+                if (end > at + 2) all.insert(c.usage.substr(at + 2, end - at - 2));
+            }
+        }
+        return all;
+    }();
+    return known;
 }
 
 Args Parse(const std::vector<std::string>& words) {
@@ -62,6 +95,9 @@ Args Parse(const std::vector<std::string>& words) {
         if (w.size() > 2 && w.compare(0, 2, "--") == 0) {
             std::string name = w.substr(2);
             const size_t eq = name.find('=');
+            const std::string bare = eq == std::string::npos ? name : name.substr(0, eq);
+            if (!KnownOptions().count(bare))
+                throw UsageError("unknown option --" + bare + "; see orvane-cli --help");
             if (eq != std::string::npos) {
                 args.options.emplace(name.substr(0, eq), name.substr(eq + 1));
             } else if (kFlags.count(name)) {
@@ -89,6 +125,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         frontend.Error(e.what());
         return 2;
     }
+    if (global.Has("version")) {
+        out << "orvane-cli " << kOrvaneVersion << '\n';
+        return 0;
+    }
     if (global.positional.empty()) {
         PrintUsage(global.Has("help") ? out : err);
         return global.Has("help") ? 0 : 2;
@@ -110,8 +150,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         frontend.Error("unknown command \"" + global.positional[0] + "\"; see orvane-cli --help");
         return 2;
     }
-    Context ctx{global,  out,    err, frontend, global.Get("config", ConfigFile::kDefaultName),
-                nullptr, nullptr};
+    // Without --config: the working directory's file, else the one in $ORVANE_HOME.
+    std::string config_path = global.Get("config");
+    const bool searched = config_path.empty();
+    if (searched) {
+        config_path = ConfigFile::Locate();
+        if (config_path.empty()) config_path = ConfigFile::kDefaultName;
+    }
+    Context ctx{global, out, err, frontend, config_path, nullptr, nullptr};
     ctx.args.positional.erase(ctx.args.positional.begin(),
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) {
@@ -127,6 +173,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             // The program's own start-up message goes to standard output.
             out << e.what();
             out.flush();
+            if (searched) err << ConfigFile::NotFoundMessage() << '\n';
             return 1;
         }
         try {

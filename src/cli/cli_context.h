@@ -68,7 +68,9 @@ std::vector<Command> ChainCommands();
 std::vector<Command> SpectraCommands();
 std::vector<Command> FeatureSpaceCommands();
 std::vector<Command> LibraryCommands();
+std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
+std::vector<Command> MixingCommands();
 std::vector<Command> StoredSpectraCommands();
 
 }  // namespace orvane

@@ -1,4 +1,6 @@
 // Feature spaces: listing, showing, storing and deleting.
+#include <optional>
+
 #include "chain/feature_space.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
@@ -11,6 +13,13 @@ namespace orvane {
 namespace {
 
 int CmdFeatureSpaceList(Context& ctx) {
+    if (ctx.args.Has("all")) {
+        // Every stored one, also those no sensor at hand can serve, so each can be found.
+        for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
+            ctx.out << fs.id << '\t' << fs.type_name << '\t' << fs.dimension << '\t' << fs.name
+                    << '\n';
+        return 0;
+    }
     ApplyChainOptions(ctx);
     const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(*ctx.session);
     if (items.empty()) ctx.out << "No feature spaces of this type\n";
@@ -71,11 +80,23 @@ int CmdFeatureSpaceDelete(Context& ctx) {
         throw UsageError(
             "feature-space delete also deletes the libraries built on the feature "
             "space and their statistics; add --yes to confirm");
-    ApplyChainOptions(ctx);
-    const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
-    if (!fs) throw OrvaneError("No feature space is selected.");
-    const int id = fs->Id();
-    const std::string name = fs->Name();
+    int id = 0;
+    std::string name;
+    if (ctx.args.Has("feature-space")) {
+        // Found among all stored ones: a feature space the sensor cannot serve is never made
+        // current, yet it must be deletable.
+        std::optional<int> type;
+        if (ctx.args.Has("fs-type")) type = ParseFeatureSpaceType(ctx.args.Get("fs-type"));
+        id = ResolveAnyFeatureSpace(*ctx.session, ctx.args.Get("feature-space"), type);
+        for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
+            if (fs.id == id) name = fs.name;
+    } else {
+        ApplyChainOptions(ctx);
+        const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
+        if (!fs) throw OrvaneError("No feature space is selected.");
+        id = fs->Id();
+        name = fs->Name();
+    }
     DeleteFeatureSpace(*ctx.session, id);
     ctx.frontend.Report(Sql("Feature space %i deleted: %s", id, name.c_str()));
     return 0;
@@ -85,8 +106,10 @@ int CmdFeatureSpaceDelete(Context& ctx) {
 
 std::vector<Command> FeatureSpaceCommands() {
     return {
-        {"feature-space list", "feature-space list [--fs-type DI|NTBI|PCT]",
-         "List the feature spaces of a type that fit the sensor.", CmdFeatureSpaceList},
+        {"feature-space list", "feature-space list [--fs-type DI|NTBI|PCT] [--all]",
+         "List the feature spaces of a type that fit the sensor; --all lists every one: id, "
+         "type, dimension, name.",
+         CmdFeatureSpaceList},
         {"feature-space show", "feature-space show [--feature-space NAME|ID]",
          "Show a feature space's definition.", CmdFeatureSpaceShow},
         {"feature-space new",
@@ -103,8 +126,10 @@ std::vector<Command> FeatureSpaceCommands() {
          "[--range W1-W2 ... | --dimension N]",
          "Store a copy of a feature space (default name: its name and \"_copy\").",
          CmdFeatureSpaceCopy},
-        {"feature-space delete", "feature-space delete [--feature-space NAME|ID] --yes",
-         "Delete a feature space with its libraries and their statistics.", CmdFeatureSpaceDelete},
+        {"feature-space delete",
+         "feature-space delete [--feature-space NAME|ID [--fs-type DI|NTBI|PCT]] --yes",
+         "Delete a feature space (any stored one) with its libraries and their statistics.",
+         CmdFeatureSpaceDelete},
     };
 }
 

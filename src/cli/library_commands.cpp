@@ -41,6 +41,8 @@ int CmdLibraryStatus(Context& ctx) {
     ApplyChainOptions(ctx);
     LibraryContext lib(ctx);
     ctx.out << lib.library.StatusText() << '\n';
+    const std::string reason = lib.library.NotReadyReason();
+    if (!reason.empty()) ctx.err << reason << '\n';
     return 0;
 }
 
@@ -48,13 +50,15 @@ int CmdClassify(Context& ctx) {
     ApplyChainOptions(ctx);
     LibraryContext lib(ctx);
     if (ctx.args.positional.empty()) throw UsageError("classify needs at least one FILE");
+    lib.library.RequireReady();
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
             std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path, ctx.session.get());
-            const std::string ranking = lib.library.Classify(*spectrum).Format(1);
-            ctx.frontend.Report(spectrum->DisplayName() + "\n" + ranking);
+            ctx.frontend.Report(lib.library.ClassifyToText(*spectrum));
         } catch (const SingularCovarianceError&) {
+            throw;
+        } catch (const LibraryNotReadyError&) {
             throw;
         } catch (const OrvaneError& e) {
             // One unreadable file does not stop the others.
@@ -87,6 +91,7 @@ int CmdSiteCheck(Context& ctx) {
     ApplyChainOptions(ctx);
     if (!ctx.args.Has("species")) throw UsageError("site-check needs --species FOLDER");
     LibraryContext lib(ctx);
+    lib.library.RequireReady();
     const int index = lib.library.ClassIndexOf(ctx.args.Get("species"));
     if (index < 0)
         throw OrvaneError("The library has no class \"" + ctx.args.Get("species") +

@@ -33,6 +33,17 @@ int CmdSensorImport(Context& ctx) {
     return 0;
 }
 
+int CmdSensorDelete(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("sensor delete needs one NAME|ID");
+    const int id = ResolveSensor(*ctx.session, ctx.args.positional[0]);
+    ctx.frontend.SetAnswer(ctx.args.Has("yes"));
+    if (!DeleteSensor(*ctx.session, ctx.frontend, id)) {
+        ctx.frontend.Error("Nothing was deleted; add --yes to delete the sensor.");
+        return 1;
+    }
+    return 0;
+}
+
 int CmdStudies(Context& ctx) {
     ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
     while (rows.Next()) ctx.out << rows.Text(0) << '\t' << rows.String(1) << '\n';
@@ -68,6 +79,9 @@ int CmdStudyReport(Context& ctx) {
     return 0;
 }
 
+// An import that went to its end but left files or folders out, each named in the report.
+constexpr int kExitSkipped = 3;
+
 int CmdImport(Context& ctx) {
     SelectStudy(ctx);
     Spectra_factory_class factory(*ctx.config, *ctx.session);
@@ -75,7 +89,7 @@ int CmdImport(Context& ctx) {
     const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
     ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
                    added.sites, added.spectra, added.skipped);
-    return 0;
+    return added.skipped > 0 ? kExitSkipped : 0;
 }
 
 }  // namespace
@@ -86,6 +100,9 @@ std::vector<Command> StudyCommands() {
          CmdSensors},
         {"sensor import", "sensor import FILE [--type gaussian|ratio]",
          "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
+        {"sensor delete", "sensor delete NAME|ID --yes",
+         "Delete a sensor with the libraries and analyses computed on its bands.",
+         CmdSensorDelete},
         {"studies", "studies", "List the studies: id and name.", CmdStudies},
         {"study create",
          "study create --name NAME --path DIR [--description TEXT] [--min-samples N]",
@@ -100,7 +117,8 @@ std::vector<Command> StudyCommands() {
          CmdStudyReport},
         {"import", "import [--study NAME|ID]",
          "Import the study's folder tree: species folders, site folders, instrument files; what "
-         "is stored already is kept.",
+         "is stored already is kept. Exits with status 3 when it skipped files or folders "
+         "(each named in the report), 0 only when everything was stored.",
          CmdImport},
     };
 }

@@ -7,6 +7,7 @@
 #include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
 #include "store/database.h"
+#include "store/name_lookup.h"
 
 namespace orvane {
 
@@ -15,13 +16,6 @@ namespace {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-bool IsNumber(const std::string& s) {
-    if (s.empty()) return false;
-    for (char c : s)
-        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    return true;
 }
 
 int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
@@ -34,17 +28,6 @@ int Choose(const std::string& word, const char* what, std::initializer_list<cons
     }
     throw OrvaneError("Unknown " + std::string(what) + " \"" + word + "\"; choose one of " + list +
                       ".");
-}
-
-// An id given as digits, or the last row whose name matches exactly.
-int ResolveByNameOrId(Database& db, const std::string& table, const std::string& key,
-                      const std::string& value, const char* what) {
-    int id = 0;
-    const std::string where =
-        IsNumber(value) ? key + " = " + value : "name = '" + db.Escape(value) + "'";
-    if (!db.QueryInt("select " + key + " from " + table + " where " + where, id))
-        throw OrvaneError(std::string("There is no ") + what + " \"" + value + "\".");
-    return id;
 }
 
 }  // namespace
@@ -94,18 +77,49 @@ std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
 }
 
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
-    return ResolveByNameOrId(session.Db(), "study", "study_id", name_or_id, "study");
+    return ResolveByNameOrId(session.Db(), kStudyNames, name_or_id);
+}
+
+int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
+    return ResolveByNameOrId(session.Db(), kSensorNames, name_or_id);
+}
+
+int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
+                           std::optional<int> type) {
+    Database& db = session.Db();
+    std::string sql =
+        "select feature_space_id from feature_space fs, feature_space_type fst where "
+        "fs.fs_type_id = fst.fs_type_id and " +
+        (!name_or_id.empty() && name_or_id.find_first_not_of("0123456789") == std::string::npos
+             ? "feature_space_id = " + name_or_id
+                              : "BINARY fs.name = '" + db.Escape(name_or_id) + "'");
+    if (type) sql += Sql(" and fst.type = %i", *type);
+    std::vector<int> ids;
+    {
+        ResultSet rows = db.Query(sql);
+        while (rows.Next()) ids.push_back(rows.Int(0));
+    }
+    if (ids.empty())
+        throw OrvaneError("There is no feature space \"" + name_or_id + "\"" +
+                          (type ? " of that type." : "."));
+    if (ids.size() > 1) {
+        std::string list;
+        for (int id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
+        throw OrvaneError("Feature spaces of different types are named \"" + name_or_id +
+                          "\" (ids " + list + "); give the type or the id.");
+    }
+    return ids.front();
 }
 
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
     Database& db = session.Db();
-    const int study = sel.study ? ResolveByNameOrId(db, "study", "study_id", *sel.study, "study")
+    const int study = sel.study ? ResolveByNameOrId(db, kStudyNames, *sel.study)
                                 : session.StudyId();
     if (study == 0)
         throw OrvaneError("There is no study in the database; create or import one first.");
     session.SetStudy(study);
     if (sel.sensor) {
-        const int id = ResolveByNameOrId(db, "sensor", "sensor_id", *sel.sensor, "sensor");
+        const int id = ResolveByNameOrId(db, kSensorNames, *sel.sensor);
         session.SetSensor(id);
     }
     session.SetSmoothingType(sel.smoothing_type.value_or(session.SmoothingType()));
@@ -115,8 +129,7 @@ void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) 
         session.Derivative()->SetMethod(*sel.derivative_method);
     session.SetFeatureSpaceType(sel.feature_space_type.value_or(session.FeatureSpaceType()));
     if (sel.feature_space) {
-        const int id = ResolveByNameOrId(db, "feature_space", "feature_space_id",
-                                         *sel.feature_space, "feature space");
+        const int id = ResolveByNameOrId(db, kFeatureSpaceNames, *sel.feature_space);
         session.SetFeatureSpace(id);
     } else {
         const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(session);

@@ -29,6 +29,13 @@ int ParseClassifier(const std::string& word);        // mahalanobis|modified-mah
 
 // The id of a study given by id or name; throws OrvaneError when none matches.
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);
+// The same for a sensor.
+int ResolveSensor(ProcessingSession& session, const std::string& name_or_id);
+// Any stored feature space by id or exact name, whatever sensor it fits; `type` narrows a
+// name that feature spaces of several types share. Throws OrvaneError when none or several
+// match.
+int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
+                           std::optional<int> type);
 
 // Makes the selection current through the session, exactly as the form's controls would:
 // study, sensor, smoothing, derivative order and method, feature-space type, feature space,

@@ -29,6 +29,17 @@ size_t CharacterCount(const std::string& text) {
     }));
 }
 
+const char* TypeLabel(int type) {
+    switch (type) {
+        case 0:
+            return "DI";
+        case 1:
+            return "NTBI";
+        default:
+            return "PCT";
+    }
+}
+
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
@@ -106,6 +117,10 @@ void FeatureSpaceActions::Show(int mode) {
     shown_ = true;
 }
 
+int FeatureSpaceActions::MaxDimension() const {
+    return session_.CurrentSensor() ? session_.CurrentSensor()->ElementCount() : 0;
+}
+
 void FeatureSpaceActions::SetDimension(int dimension) {
     if (type_ != 2)
         throw OrvaneError("The dimension of a " + std::string(type_ == 0 ? "DI" : "NTBI") +
@@ -168,6 +183,23 @@ void FeatureSpaceActions::Validate() const {
     if (type_ != 2 && entries_.empty())
         throw OrvaneError(std::string("A ") + (type_ == 0 ? "DI" : "NTBI") +
                           " feature space needs at least one band range.");
+    // A feature space with more features than the sensor has bands is never offered, so it
+    // could neither be used nor chosen for deletion.
+    const Sensor* sensor = session_.CurrentSensor();
+    if (!sensor)
+        throw OrvaneError("No sensor is selected; a feature space's dimension is limited by the "
+                          "sensor's number of bands.");
+    const int dimension = type_ == 2 ? dimension_ : static_cast<int>(entries_.size());
+    if (dimension > sensor->ElementCount()) {
+        if (type_ == 2)
+            throw OrvaneError(Sql("A PCT feature space needs a dimension from 1 to %i, the number "
+                                  "of bands of sensor %s; %i is not.",
+                                  sensor->ElementCount(), sensor->Name().c_str(), dimension));
+        throw OrvaneError(Sql("A %s feature space has one feature per band range: at most %i, "
+                              "the number of bands of sensor %s, not %i.",
+                              type_ == 0 ? "DI" : "NTBI", sensor->ElementCount(),
+                              sensor->Name().c_str(), dimension));
+    }
 }
 
 int FeatureSpaceActions::Ok() {
@@ -180,6 +212,16 @@ int FeatureSpaceActions::Ok() {
     int id = 0;
     {
         Transaction tx(db);
+        // Names are chosen by users, so two of one type must never look alike.
+        int other = 0;
+        if (db.QueryInt(Sql("select feature_space_id from feature_space fs, feature_space_type fst "
+                            "where fs.fs_type_id = fst.fs_type_id and fst.type = %i and "
+                            "BINARY fs.name = '%s' and feature_space_id <> %i",
+                            type_, name.c_str(), mode_ == kEdit ? source_id_ : 0),
+                        other))
+            throw OrvaneError(Sql("There is already a %s feature space named \"%s\" (id %i); "
+                                  "choose another name.",
+                                  TypeLabel(type_), name_.c_str(), other));
         if (mode_ == kEdit) {
             if (!Exists(db, source_id_))
                 throw OrvaneError("The feature space \"" + name_ +

@@ -39,6 +39,9 @@ class FeatureSpaceActions {
     bool DimensionEnabled() const { return type_ == 2; }
     bool ListEnabled() const { return type_ != 2; }
 
+    // The largest dimension OK accepts: the current sensor's number of bands (0 without one).
+    int MaxDimension() const;
+
     const std::string& Name() const { return name_; }
     const std::string& Description() const { return description_; }
     int Dimension() const { return dimension_; }

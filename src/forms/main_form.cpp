@@ -5,9 +5,12 @@
 #include "forms/chain_selection.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
+#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "study/sensor_import.h"
 #include "study/study_management.h"
+#include "chain/feature_space.h"
 #include "chain/derivative_settings.h"
 #include "spectra/species.h"
 #include "study/spectra_factory_class.h"
@@ -119,9 +122,13 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    doc_.Factory().ImportStudySpectra(frontend);
-    // New spectra make no stored library stale, but the status is worth a fresh look.
+    const ImportCounts added = doc_.Factory().ImportStudySpectra(frontend);
+    // New spectra leave the study's libraries out of date.
     RefreshLibraryStatus();
+    if (added.skipped > 0)
+        frontend.Error(Sql("The import left out %i files or folders; the report names each and "
+                           "the reason.",
+                           added.skipped));
 }
 
 void MainForm::FillSensorList() {
@@ -222,13 +229,40 @@ bool MainForm::BuildLibrary(Frontend& frontend) { return doc_.BuildLibrary(front
 
 void MainForm::IndivClassify(std::vector<int> rows) {
     std::sort(rows.begin(), rows.end());
+    SpectralStatistics& library = doc_.Statistics();
+    library.RequireReady();
     const auto& loaded = doc_.LoadedSpectra();
     for (int row : rows) {
         if (row < 0 || row >= static_cast<int>(loaded.size())) continue;
-        const ClassificationResult result =
-            doc_.Statistics().Classify(*loaded[static_cast<size_t>(row)]);
-        doc_.Report(result.Format(1));
+        doc_.Report(library.ClassifyToText(*loaded[static_cast<size_t>(row)]));
     }
+}
+
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
+                                         Frontend& frontend) {
+    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Factory(), frontend, settings);
+}
+
+ScorePlotData MainForm::RunPca(Frontend& frontend) {
+    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Factory(), frontend);
+    ScorePlotData plot;
+    if (result.pca_data_id == 0) {
+        plot.reason = "No score plot: the PCA stored nothing.";
+        return plot;
+    }
+    const int kept = doc_.FeatureSpaceType() == kFeaturePCT ? doc_.Session().FeatureSpaceId() : 0;
+    try {
+        doc_.ChangeFeatureSpaceType(kFeaturePCT);
+        FillFeatureSpaceList(kept);
+    } catch (const OrvaneError& e) {
+        // The analysis is stored; only the projection of the chosen feature space failed.
+        plot.reason = std::string("No score plot: ") + e.what();
+        frontend.Report(plot.reason);
+        return plot;
+    }
+    plot = PcaScorePlot(doc_.Session(), result.data);
+    if (!plot.Ready()) frontend.Report(plot.reason);
+    return plot;
 }
 
 FormList MainForm::LibraryClasses() const {
@@ -239,15 +273,40 @@ FormList MainForm::LibraryClasses() const {
     return list;
 }
 
-bool MainForm::IndivClassifyEnabled() const {
-    return !loaded_spectra_.empty() && doc_.Statistics().ClassCount() > 0;
+bool MainForm::IndivClassifyEnabled() const { return IndivClassifyDisabledReason().empty(); }
+
+std::string MainForm::IndivClassifyDisabledReason() const {
+    if (loaded_spectra_.empty())
+        return "No spectra are loaded; load them with File > Open or Load ENVI Z Profile.";
+    const std::string reason = doc_.Statistics().NotReadyReason();
+    return reason.empty() ? "" : "Library Not Ready: " + reason;
 }
 
-void MainForm::DeleteFeatureSpace() {
-    const int id = doc_.Session().FeatureSpaceId();
-    if (id == 0) return;
+bool MainForm::DeleteFeatureSpace(Frontend& frontend) {
+    const FeatureSpace* fs = doc_.Session().CurrentFeatureSpace();
+    if (!fs) return false;
+    const int id = fs->Id();
+    const std::string name = fs->Name();
+    if (!frontend.Confirm("Delete the " + fs->TypeName() + " feature space \"" + name +
+                          "\" with every spectral library built on it?"))
+        return false;
     orvane::DeleteFeatureSpace(doc_.Session(), id);
+    frontend.Report("Feature space \"" + name + "\" deleted with its libraries");
     RefreshFeatureSpaceList();
+    return true;
+}
+
+bool MainForm::DeleteCurrentSensor(Frontend& frontend) {
+    const Sensor* sensor = doc_.Session().CurrentSensor();
+    if (!sensor) return false;
+    if (!DeleteSensor(doc_.Session(), frontend, sensor->SensorId())) return false;
+    FillSensorList();
+    const Sensor* now = doc_.Session().CurrentSensor();
+    sensors_.selected = now ? sensors_.IndexOf(now->SensorId()) : -1;
+    // Feature vectors were computed on the deleted sensor's bands.
+    for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
+    RefreshFeatureSpaceList();
+    return true;
 }
 
 void MainForm::AddSensor(int sensor_id) {
@@ -277,27 +336,50 @@ bool MainForm::DerivativeEditEnabled() const {
 }
 
 bool MainForm::CommandEnabled(int command_id) const {
+    return CommandDisabledReason(command_id).empty();
+}
+
+std::string MainForm::CommandDisabledReason(int command_id) const {
     const MenuCommand* command = FindMenuCommand(command_id);
-    if (!command || !command->built) return false;
-    if (command->needs_sensor && !HasSensor()) return false;
+    if (!command) return "Unknown command.";
+    if (!command->built) return "Not available in this version.";
+    if (command->needs_sensor && !HasSensor())
+        return "No sensor is selected; import one (Database > Import Sensor).";
+    const char* no_study = "No study is selected; create one (Database > Create New Study).";
     switch (command_id) {
         case kCmdFeatureSpaceDelete:
         case kCmdFeatureSpaceEdit:
         case kCmdFeatureSpaceCopyEdit:
-            return doc_.Session().FeatureSpaceId() != 0;
+            return doc_.Session().FeatureSpaceId() != 0 ? "" : "No feature space is selected.";
         case kCmdBuildLibrary:
-            return HasStudy() && doc_.Session().FeatureSpaceId() != 0;
+            if (!HasStudy()) return no_study;
+            return doc_.Session().FeatureSpaceId() != 0
+                       ? ""
+                       : "No feature space is selected; choose or create one of this type.";
         case kCmdWavebandFilterSetup:
         case kCmdExport:
         case kCmdDeleteStudy:
         case kCmdStudyReport:
         case kCmdImportSpectra:
+            return HasStudy() ? "" : no_study;
+        // Everything that classifies works only on the library of the current study and
+        // chain settings.
         case kCmdDiscriminantAnalysis:
         case kCmdIndependentSet:
         case kCmdSiteAccuracy:
-            return HasStudy();
+        case kCmdSeparability: {
+            if (!HasStudy()) return no_study;
+            const std::string reason = doc_.Statistics().NotReadyReason();
+            return reason.empty() ? "" : "Library Not Ready: " + reason;
+        }
+        case kCmdEndmemberSelection:
+        case kCmdAbundanceSettings:
+        case kCmdUnmix:
+            return HasStudy() ? "" : no_study;
+        case kCmdPca:
+            return HasStudy() ? "" : no_study;
         default:
-            return true;
+            return "";
     }
 }
 

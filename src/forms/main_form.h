@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "forms/orvane_doc.h"
+#include "stats/principal_components.h"
+#include "stats/separability.h"
 
 namespace orvane {
 
@@ -85,10 +87,14 @@ class MainForm : public DocumentListener {
     void SetFeatureSpaceType(int type);
     void SelectFeatureSpace(int index);
     void SelectClassifier(int index);
-    // Deletes the current feature space with its libraries; nothing when there is none.
-    void DeleteFeatureSpace();
+    // Asks first, then deletes the current feature space with its libraries; false when the
+    // user cancelled or there is none.
+    bool DeleteFeatureSpace(Frontend& frontend);
     // After a sensor import: the new sensor joins the sensor list.
     void AddSensor(int sensor_id);
+    // Asks first, then deletes the current sensor with its libraries and analyses; the first
+    // remaining sensor becomes current. False when the user cancelled.
+    bool DeleteCurrentSensor(Frontend& frontend);
     // Saves the report; the path on success. A failure is reported and rethrown.
     std::string SaveReport();
     // Saves the report to a path the user chose.
@@ -105,6 +111,14 @@ class MainForm : public DocumentListener {
     // Classifies the loaded spectra at the given rows (in ascending row order) with the
     // loaded library and reports each ranking. Rows outside the list are skipped.
     void IndivClassify(std::vector<int> rows);
+
+    // The separability table of the loaded library; its path (empty when not written).
+    std::string SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend);
+    // Runs the principal component analysis, switches to the PCT feature-space type (keeping
+    // the current PCT feature space when there is one) and returns the score plot of the
+    // current PCT feature space, or why there is none (also reported). No plot data when the
+    // analysis stored nothing.
+    ScorePlotData RunPca(Frontend& frontend);
 
     void RefreshFeatureSpaceList();
     // After a feature space was saved: the list is refilled with that one selected when it
@@ -134,9 +148,12 @@ class MainForm : public DocumentListener {
     bool SmoothingEditEnabled() const;
     bool DerivativeMethodEnabled() const;
     bool DerivativeEditEnabled() const;
-    // Classifying needs loaded spectra and a loaded library.
+    // Classifying needs loaded spectra and a Ready library.
     bool IndivClassifyEnabled() const;
+    std::string IndivClassifyDisabledReason() const;
     bool CommandEnabled(int command_id) const;
+    // Why a command is disabled (the window's tooltip); empty when it is enabled.
+    std::string CommandDisabledReason(int command_id) const;
 
     // Called whenever the report text changed, so the window can show the newest text.
     void SetReportListener(std::function<void()> listener) {

@@ -18,6 +18,7 @@ enum CommandId {
     kCmdStudyReport = 32794,
     kCmdImportSpectra = 32793,
     kCmdImportSensor = 32780,
+    kCmdDeleteSensor = 32811,
     kCmdWavebandFilterSetup = 32787,
     kCmdFeatureSpaceEdit = 32788,
     kCmdFeatureSpaceCopyEdit = 32789,

@@ -1,5 +1,6 @@
 #include "forms/waveband_filter_setup.h"
 
+#include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
 
@@ -24,13 +25,25 @@ void WavebandFilterSetup::Show() {
     Refill();
 }
 
+std::string WavebandFilterSetup::RangeProblem(int lower, int upper) {
+    if (lower < kLowest || upper > kHighest || lower > upper)
+        return Sql("A waveband filter range needs %i <= lower <= upper <= %i nm; %i - %i nm is not "
+                   "one.",
+                   kLowest, kHighest, lower, upper);
+    return "";
+}
+
 void WavebandFilterSetup::New(int lower, int upper) {
+    const std::string problem = RangeProblem(lower, upper);
+    if (!problem.empty()) throw OrvaneError(problem);
     working_.AddRange(lower, upper);
     lines_.push_back(Line(lower, upper));
 }
 
 bool WavebandFilterSetup::Modify(int index, int lower, int upper) {
     if (index < 0 || index >= working_.Count()) return false;
+    const std::string problem = RangeProblem(lower, upper);
+    if (!problem.empty()) throw OrvaneError(problem);
     working_.At(index).lower = lower;
     working_.At(index).upper = upper;
     lines_[static_cast<size_t>(index)] = Line(lower, upper);
@@ -44,11 +57,29 @@ bool WavebandFilterSetup::Delete(int index) {
     return true;
 }
 
-void WavebandFilterSetup::AddDefaultRanges() {
+std::string WavebandFilterSetup::AddDefaultRanges() {
     const WavebandFilter& defaults = session_.DefaultFilter();
-    for (int i = 0; i < defaults.Count(); ++i)
-        working_.AddRange(defaults.At(i).lower, defaults.At(i).upper);
+    if (defaults.Count() == 0)
+        return "The configuration file has no default ranges (filter_b, filter_br); nothing "
+               "was added.";
+    std::string added;
+    std::string skipped;
+    for (int i = 0; i < defaults.Count(); ++i) {
+        const int lower = defaults.At(i).lower;
+        const int upper = defaults.At(i).upper;
+        if (!RangeProblem(lower, upper).empty()) {
+            skipped += "\n  " + Line(lower, upper);
+            continue;
+        }
+        working_.AddRange(lower, upper);
+        added += "\n  " + Line(lower, upper);
+    }
     Refill();
+    std::string text = added.empty() ? "No default range was added."
+                                     : "Added the configured default ranges:" + added;
+    if (!skipped.empty())
+        text += Sql("\nSkipped, as outside %i - %i nm or reversed:", kLowest, kHighest) + skipped;
+    return text;
 }
 
 void WavebandFilterSetup::Ok() {

@@ -48,6 +48,9 @@ class PlotLayout {
     static constexpr double kTickLength = 0.01;
     static constexpr int kTicks = 5;
     static constexpr int kMarkerSize = 5;
+    // The drawing surface of a plot window, in pixels.
+    static constexpr int kSurfaceWidth = 598;
+    static constexpr int kSurfaceHeight = 306;
 
     // One item per call; row i of the matrix is a point (column 1 x, column 2 y; further
     // columns are ignored).

@@ -129,6 +129,15 @@ int Sensor::InsertSensorRow(Database& db, int type) {
                      type_id))
         throw OrvaneError("The database has no sensor response type " + std::to_string(type) +
                           "; was the schema loaded?");
+    // Sensors are chosen by name, so a second one of the same name could never be told apart.
+    int existing = 0;
+    if (db.QueryInt(Sql("SELECT sensor_id FROM sensor where BINARY name = '%s'",
+                        db.Escape(name_).c_str()),
+                    existing))
+        throw OrvaneError(Sql("There is already a sensor named \"%s\" (id %i); nothing was "
+                              "imported. Delete that sensor first, or rename the new one in "
+                              "the first line of its file.",
+                              name_.c_str(), existing));
     db.Execute(Sql("INSERT into sensor (name, description, sensor_response_type_id) values ('%s', "
                    "'%s', %i)",
                    db.Escape(name_).c_str(), db.Escape(description_).c_str(), type_id));

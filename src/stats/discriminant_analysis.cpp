@@ -1,11 +1,13 @@
 #include "stats/discriminant_analysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 #include "base/frontend.h"
 #include "chain/processing_session.h"
 #include "base/text_file.h"
+#include "spectra/site.h"
 #include "spectra/species.h"
 #include "study/spectra_factory_class.h"
 #include "stats/spectral_statistics.h"
@@ -22,13 +24,6 @@ struct ProgressScope {
     ~ProgressScope() { frontend.EndProgress(); }
     Frontend& frontend;
 };
-
-void RequireLibrary(const SpectralStatistics& library) {
-    if (library.ClassCount() == 0)
-        throw OrvaneError(
-            "No spectral library is loaded for the current settings; build it first (Library > "
-            "Build).");
-}
 
 Matrix EmptyErrorMatrix(int k) {
     Matrix e(k + 2, k + 2);
@@ -81,20 +76,139 @@ void WriteSummary(TextFile& file, const std::vector<double>& values, const char*
     WriteSummaryLine(file, mean_label, sum / n);
 }
 
-// The heading, the error-matrix file and the overall accuracy, in the order users read them.
+// Characters, not bytes, so that names with accents still line up.
+size_t Width(const std::string& text) {
+    size_t n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+std::string PadLeft(const std::string& text, size_t width) {
+    const size_t w = Width(text);
+    return w >= width ? text : std::string(width - w, ' ') + text;
+}
+
+std::string PadRight(const std::string& text, size_t width) {
+    const size_t w = Width(text);
+    return w >= width ? text : text + std::string(width - w, ' ');
+}
+
+// The report names a class by the chosen name, or by its folder when that name is empty.
+std::vector<std::string> ReportNames(const SpectralStatistics& library, int name_type) {
+    std::vector<std::string> names;
+    for (int c = 0; c < library.ClassCount(); ++c) {
+        std::string name = library.Class(c).NameOfType(name_type);
+        names.push_back(name.empty() ? library.Class(c).folder_name : name);
+    }
+    return names;
+}
+
+std::string Percent(double value) {
+    return std::isfinite(value) ? Sql("%.2f %%", value) : std::string("n/a");
+}
+
+// The heading, the error matrix as a table, its file, the class accuracies with kappa and the
+// overall accuracy, in the order users read them.
 AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
                               const SpectralStatistics& library,
                               const Spectra_factory_class& factory, Frontend& frontend) {
     const int k = library.ClassCount();
     frontend.Report(heading);
+    const std::vector<std::string> names = ReportNames(library, name_type);
+    frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
     result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
+    result.kappa = CohensKappa(e, k);
+    std::string accuracies = FormatClassAccuracies(e, names);
+    accuracies += "Cohen's kappa: " +
+                  (std::isfinite(result.kappa) ? Sql("%.5f", result.kappa) : std::string("n/a"));
+    frontend.Report(accuracies);
     result.overall_accuracy = e(k + 2, k + 2);
     frontend.Report(Sql("Overall Accuracy: %.5f", result.overall_accuracy));
     return result;
 }
 
 }  // namespace
+
+double CohensKappa(const Matrix& e, int k) {
+    double n = 0.0;
+    double agreed = 0.0;
+    double chance = 0.0;
+    for (int i = 1; i <= k; ++i) {
+        double row = 0.0;
+        double column = 0.0;
+        for (int j = 1; j <= k; ++j) {
+            row += e(i, j);
+            column += e(j, i);
+            n += e(i, j);
+        }
+        agreed += e(i, i);
+        chance += row * column;
+    }
+    // kappa = (N * sum x_ii - sum x_i+ x_+i) / (N^2 - sum x_i+ x_+i); undefined (NaN) when the
+    // chance agreement is total.
+    const double denominator = n * n - chance;
+    if (denominator == 0.0) return std::nan("");
+    return (n * agreed - chance) / denominator;
+}
+
+std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& names) {
+    const int k = static_cast<int>(names.size());
+    std::vector<std::vector<std::string>> cells;
+    std::vector<std::string> header = {""};
+    for (const std::string& name : names) header.push_back(name);
+    header.push_back("Row Total");
+    cells.push_back(header);
+    for (int r = 1; r <= k + 1; ++r) {
+        std::vector<std::string> row = {r <= k ? names[static_cast<size_t>(r - 1)]
+                                               : std::string("Column Total")};
+        double total = 0.0;
+        for (int c = 1; c <= k; ++c) {
+            double count = 0.0;
+            if (r <= k) {
+                count = e(r, c);
+            } else {
+                for (int i = 1; i <= k; ++i) count += e(i, c);
+            }
+            total += count;
+            row.push_back(Sql("%.0f", count));
+        }
+        row.push_back(Sql("%.0f", total));
+        cells.push_back(row);
+    }
+    std::vector<size_t> widths(static_cast<size_t>(k + 2), 0);
+    for (const auto& row : cells)
+        for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
+    std::string text = "Error matrix (rows: classified as, columns: reference class)\n";
+    for (const auto& row : cells) {
+        std::string line = PadRight(row[0], widths[0]);
+        for (size_t c = 1; c < row.size(); ++c) line += "  " + PadLeft(row[c], widths[c]);
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string>& names) {
+    const int k = static_cast<int>(names.size());
+    const std::string producer = "Producer's accuracy";
+    const std::string user = "User's accuracy";
+    size_t width = Width("Class");
+    for (const std::string& name : names) width = std::max(width, Width(name));
+    std::string text = PadRight("Class", width) + "  " + producer + "  " + user + "\n";
+    for (int i = 1; i <= k; ++i) {
+        double row = 0.0;
+        double column = 0.0;
+        for (int j = 1; j <= k; ++j) {
+            row += e(i, j);
+            column += e(j, i);
+        }
+        text += PadRight(names[static_cast<size_t>(i - 1)], width) + "  " +
+                PadLeft(Percent(e(i, i) / column * 100.0), producer.size()) + "  " +
+                PadLeft(Percent(e(i, i) / row * 100.0), user.size()) + "\n";
+    }
+    return text;
+}
 
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
                              const Spectra_factory_class& factory, Frontend& frontend) {
@@ -154,7 +268,7 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
 
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_factory_class& factory,
                                        Frontend& frontend, int name_type) {
-    RequireLibrary(library);
+    library.RequireReady();
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
     {
@@ -186,7 +300,7 @@ std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
 AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_factory_class& factory,
                                       ProcessingSession& session, Frontend& frontend, int study_id,
                                       int name_type) {
-    RequireLibrary(library);
+    library.RequireReady();
     if (study_id == session.StudyId())
         throw OrvaneError("The independent set must be another study than the current one.");
     struct Item {
@@ -225,13 +339,15 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_facto
 
 void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,
                        Frontend& frontend, int species_id) {
-    RequireLibrary(library);
+    library.RequireReady();
     std::unique_ptr<Species> species = factory.LoadSpecies(species_id);
     frontend.Report("Site Accuracy Check for " + species->folder_name_);
     for (int s = 0; s < species->SiteCount(); ++s) {
+        const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
         r.SortByShare();
-        frontend.Report(r.Format(0));
+        frontend.Report(Sql("Site %i (%i spectra)\n", site.SiteNumber(), site.MemberCount()) +
+                        r.Format(0));
     }
 }
 

@@ -17,7 +17,18 @@ class SpectralStatistics;
 struct AccuracyResult {
     std::string path;
     double overall_accuracy = 0.0;
+    double kappa = 0.0;  // Cohen's kappa; NaN when chance agreement is total
 };
+
+// Cohen's kappa of the k x k counts in the top left of E (rows predicted, columns actual):
+// (N sum x_ii - sum x_i+ x_+i) / (N^2 - sum x_i+ x_+i); NaN when the denominator is 0.
+double CohensKappa(const Matrix& e, int k);
+// The k x k counts of E with row and column totals as an aligned table of whole numbers,
+// classes labelled by `names`, under a line saying which way it reads.
+std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& names);
+// One line per class: its producer's accuracy (correct / column total) and user's accuracy
+// (correct / row total) in percent, "n/a" where the total is 0.
+std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string>& names);
 
 // Completes the error matrix E ((k + 2) x (k + 2): counts of predicted row class against
 // actual column class) with totals and accuracies, then writes "Error Matrix.csv" to the
@@ -27,8 +38,9 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
                              const Spectra_factory_class& factory, Frontend& frontend);
 
 // Classifies every enabled spectrum of every library species against the library
-// (resubstitution) and writes the error matrix. Throws SingularCovarianceError, writing
-// nothing, when a covariance cannot be inverted.
+// (resubstitution), writes the error matrix and reports it with the class accuracies and
+// kappa. Throws LibraryNotReadyError unless the library is Ready, and SingularCovarianceError,
+// writing nothing, when a covariance cannot be inverted.
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_factory_class& factory,
                                        Frontend& frontend, int name_type);
 
@@ -47,8 +59,8 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_facto
                                       ProcessingSession& session, Frontend& frontend, int study_id,
                                       int name_type);
 
-// Reports, for each site of a species, the share of its spectra that each library class wins,
-// the winning class last.
+// Reports, for each site of a species under "Site N (k spectra)", the share of its spectra
+// that each library class wins, the winning class last.
 void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,
                        Frontend& frontend, int species_id);
 

@@ -12,6 +12,7 @@
 #include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -23,7 +24,7 @@ SingularCovarianceError::SingularCovarianceError()
 struct SpectralStatistics::Inverses {
     Matrix pooled;                    // P, the inverse of the pooled covariance
     std::vector<Matrix> classes;      // Q_c, the inverse of each class covariance
-    std::vector<double> log_det;      // ln(det(Q_c)), possibly not finite
+    std::vector<double> log_det;      // ln det(C_c), NaN when not positive
     std::vector<double> mean_p_mean;  // m_c' P m_c
 };
 
@@ -73,6 +74,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     const int study = session_.StudyId();
     const int type = fs->Type();
     {
+        StudyLock lock(db, frontend, study);
         Transaction tx(db);
         int library_id = 0;
         const std::string find =
@@ -105,12 +107,14 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             Frontend& frontend;
             ~ProgressEnd() { frontend.EndProgress(); }
         } progress_end{frontend};
+        int qualified = 0;
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw OrvaneError("Library build cancelled; the previous library is unchanged.");
             std::unique_ptr<Species> species = factory_.LoadSpecies(species_ids[i]);
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
+                ++qualified;
                 Matrix mean;
                 Matrix cov;
                 try {
@@ -128,6 +132,10 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                     Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES "
                         "(%i, %i, %i)",
                         library_id, species_ids[i], n)));
+                // The pooled covariance weighs each class by this count: it must be the one
+                // the statistics come from, also when the row is from an earlier build.
+                db.Execute(Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i",
+                               n, statistic_id));
                 const std::string mean_bytes = EncodeMatrix(mean);
                 const std::string cov_bytes = EncodeMatrix(cov);
                 db.WriteBlob(
@@ -139,6 +147,13 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
+        // A library without species would be "Ready" and classify nothing; the transaction
+        // is left uncommitted, so an earlier build stays as it was.
+        if (qualified == 0)
+            throw OrvaneError(Sql("No library was built: no species of study '%s' has at least "
+                                  "%i enabled spectra, the study's minimum per species.",
+                                  session_.StudyName().c_str(),
+                                  std::max(session_.MinSpectraPerSpecies(), 1)));
         tx.Commit();
     }
     LoadLibrary();
@@ -150,31 +165,99 @@ bool SpectralStatistics::IsLibraryValid() {
     valid_ = false;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs || !session_.CurrentSensor()) return false;
+    // Beside the chain settings, the study's spectra: an import or a disabled spectrum after
+    // the build leaves the library out of date.
     std::string sql = Sql(
         "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
-        "waveband_filter wf where l.feature_space_id = fs.feature_space_id and l.build_date > "
+        "waveband_filter wf, study st where l.feature_space_id = fs.feature_space_id and l.build_date > "
         "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
         "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
         "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
         "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
-        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i",
+        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
+        "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
+        "st.spectra_changed_at)",
         fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
         session_.CurrentSensor()->SensorId(), session_.StudyId(), session_.WavebandFilterId());
     if (fs->Type() == kFeaturePCT)
         sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
                    fs->PcaDataId());
-    // Enabling, disabling or adding a spectrum changes what the library would be built from.
-    sql += " and not exists (select 1 from study st where st.study_id = l.study_id and "
-           "st.spectra_changed_at >= l.build_date)";
     int id = 0;
     valid_ = session_.Db().QueryInt(sql, id);
     if (valid_) library_id_ = id;
     return valid_;
 }
 
-void SpectralStatistics::LoadLibrary() {
+bool SpectralStatistics::Key::operator==(const Key& o) const {
+    return study == o.study && sensor == o.sensor && feature_space == o.feature_space &&
+           fs_type == o.fs_type && smoothing_filter == o.smoothing_filter &&
+           derivative == o.derivative && waveband_filter == o.waveband_filter;
+}
+
+SpectralStatistics::Key SpectralStatistics::CurrentKey() const {
+    Key key;
+    key.study = session_.StudyId();
+    key.sensor = session_.CurrentSensor() ? session_.CurrentSensor()->SensorId() : 0;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
-    if (!IsLibraryValid()) return;
+    key.feature_space = fs ? fs->Id() : 0;
+    key.fs_type = fs ? fs->Type() : 0;
+    key.smoothing_filter = session_.SmoothingFilterId();
+    key.derivative = session_.DerivativeId();
+    key.waveband_filter = session_.WavebandFilterId();
+    return key;
+}
+
+std::string SpectralStatistics::InvalidReason() {
+    if (session_.StudyId() == 0) return "No study is selected.";
+    if (!session_.CurrentSensor()) return "No sensor is selected.";
+    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!fs) return "No feature space is selected; choose or create one of this type.";
+    const std::string study = "study '" + session_.StudyName() + "'";
+    int id = 0;
+    const bool built = session_.Db().QueryInt(
+        Sql("select library_id from library l where l.feature_space_id = %i and "
+            "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
+            "l.study_id = %i",
+            fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
+            session_.CurrentSensor()->SensorId(), session_.StudyId()),
+        id);
+    if (!built)
+        return "No library has been built for " + study +
+               " with the current sensor, smoothing, derivative and feature space; build it "
+               "(Library > Build).";
+    return "The library of " + study +
+           " is older than the current settings (the feature space, smoothing, derivative or "
+           "waveband filter changed after it was built); build it again (Library > Build).";
+}
+
+std::string SpectralStatistics::NotReadyReason() const {
+    if (!not_ready_.empty()) return not_ready_;
+    if (!loaded_)
+        return "No library is loaded for the current study and chain settings; build it "
+               "(Library > Build).";
+    if (!(loaded_key_ == CurrentKey()))
+        return "The loaded library belongs to another study or other chain settings; build or "
+               "reload the library of the current ones (Library > Build).";
+    return "";
+}
+
+void SpectralStatistics::RequireReady() {
+    LoadLibrary();
+    const std::string reason = NotReadyReason();
+    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+}
+
+void SpectralStatistics::LoadLibrary() {
+    // Whatever was loaded before belongs to settings that may no longer hold.
+    classes_.clear();
+    inverses_.reset();
+    loaded_ = false;
+    not_ready_.clear();
+    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!IsLibraryValid()) {
+        not_ready_ = InvalidReason();
+        return;
+    }
     Database& db = session_.Db();
     const int dimension = fs->Dimension();
     int count = 0;
@@ -182,7 +265,12 @@ void SpectralStatistics::LoadLibrary() {
                     "l.library_id AND l.library_id = %i",
                     library_id_),
                 count);
-    if (count < 1) return;
+    if (count < 1) {
+        not_ready_ = Sql("The library of study '%s' holds no species: none had the study's "
+                         "minimum of %i spectra when it was built.",
+                         session_.StudyName().c_str(), session_.MinSpectraPerSpecies());
+        return;
+    }
     std::vector<LibraryClass> loaded;
     loaded.reserve(static_cast<size_t>(count));
     std::vector<int> statistic_ids;
@@ -222,7 +310,8 @@ void SpectralStatistics::LoadLibrary() {
     classes_ = std::move(loaded);
     dimension_ = dimension;
     fs_type_ = fs->Type();
-    inverses_.reset();
+    loaded_key_ = CurrentKey();
+    loaded_ = true;
 }
 
 const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
@@ -241,7 +330,7 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
         inv->pooled = pooled.i();
         for (const LibraryClass& c : classes_) {
             Matrix q = c.cov.i();
-            inv->log_det.push_back(std::log(q.Determinant()));
+            inv->log_det.push_back(LogDeterminant(c.cov));
             inv->mean_p_mean.push_back(
                 QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
             inv->classes.push_back(std::move(q));
@@ -256,9 +345,8 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
 }
 
 ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
-    if (classes_.empty())
-        throw OrvaneError(
-            "No spectral library is loaded; build the library first (Library > Build).");
+    const std::string reason = NotReadyReason();
+    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
     const Inverses& inv = ClassInverses();
     const Matrix* features = nullptr;
     try {
@@ -272,6 +360,12 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                           " features but the library has " + std::to_string(n) +
                           "; rebuild the library for the current feature space.");
     const double* x = features->Store();
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(x[i]))
+            throw OrvaneError(Sql("%s was not classified: its feature %i is not a finite "
+                                  "number (the spectrum has no usable values where the feature "
+                                  "space needs them).",
+                                  spectrum.DisplayName().c_str(), i + 1));
     const int classifier = session_.Classifier();
     std::vector<double> d(static_cast<size_t>(n));
     double x_p_x = 0.0;
@@ -294,6 +388,8 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         int regular = 1;
         switch (classifier) {
             case 0: {
+                // The Gaussian log-likelihood up to constants: the log-determinant term keeps
+                // a broad class from winning spectra that lie far from its mean.
                 const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 if (std::isfinite(inv.log_det[c])) {
                     v = inv.log_det[c] + q;
@@ -304,7 +400,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
                 break;
             }
             case 1:
-                v = inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
+                v = -inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
                 break;
             case 2:
                 v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
@@ -322,7 +418,9 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         e.name = cls.folder_name;
         e.class_index = static_cast<int>(c);
         e.regular = regular;
-        e.distance = std::fabs(v);
+        // Mahalanobis ranks by the signed likelihood value, which is negative for tight
+        // classes; the other measures rank by magnitude.
+        e.distance = classifier == 0 && regular ? v : std::fabs(v);
     }
     for (ClassScore& e : result.entries)
         if (!e.regular) e.distance += maximum;
@@ -331,6 +429,10 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         if (std::isnan(e.distance)) e.distance = std::numeric_limits<double>::infinity();
     result.SortByDistance();
     return result;
+}
+
+std::string SpectralStatistics::ClassifyToText(Spectrum& spectrum) {
+    return spectrum.DisplayName() + "\n" + Classify(spectrum).Format(1);
 }
 
 ClassificationResult SpectralStatistics::ClassifySite(Site& site) {

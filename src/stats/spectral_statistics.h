@@ -23,6 +23,13 @@ class SingularCovarianceError : public OrvaneError {
     SingularCovarianceError();
 };
 
+// A command that needs the library of the current study and chain settings found it "Not
+// Ready"; the text says why.
+class LibraryNotReadyError : public OrvaneError {
+  public:
+    using OrvaneError::OrvaneError;
+};
+
 // The spectral library of the current study and chain configuration: building it into the
 // database, deciding whether the stored one is current, loading it, and classifying spectra
 // against it.
@@ -34,15 +41,26 @@ class SpectralStatistics {
     void SetStudy(int study_id) { study_id_ = study_id; }
 
     // Builds or rebuilds the library of the current configuration in one transaction and
-    // reloads it; false (and nothing done) without a current feature space.
+    // reloads it; false (and nothing done) without a current feature space. A study in which
+    // no species reaches its minimum number of spectra is refused (OrvaneError naming the
+    // minimum) and nothing is stored.
     bool BuildLibrary(Frontend& frontend);
     // True when a library newer than every part of the current configuration exists.
     bool IsLibraryValid();
-    // Replaces the loaded classes by those of the valid library; without one (or without
-    // statistic rows) the classes loaded before stay.
+    // Replaces the loaded classes by those of the valid library. Without one, or when it holds
+    // no species, no classes stay loaded: a library of other settings must never answer.
     void LoadLibrary();
-    // "Ready" or "Not Ready", from the last validity check.
-    const char* StatusText() const { return valid_ ? "Ready" : "Not Ready"; }
+
+    // The one readiness rule. Empty when the loaded library is the current one of the current
+    // study and chain settings ("Ready"); otherwise why it is "Not Ready". Costs no query, so
+    // a window may ask it whenever it enables its commands.
+    std::string NotReadyReason() const;
+    // Checks the database again (a setting may have changed since the last load), reloads,
+    // and throws LibraryNotReadyError with the reason unless the library is Ready. Every
+    // command that classifies or analyses the library calls it first.
+    void RequireReady();
+    // "Ready" or "Not Ready", by the rule above.
+    const char* StatusText() const { return NotReadyReason().empty() ? "Ready" : "Not Ready"; }
     bool Valid() const { return valid_; }
     int LibraryId() const { return library_id_; }
 
@@ -53,9 +71,20 @@ class SpectralStatistics {
     int Dimension() const { return dimension_; }
 
     // Ranks the library classes for one spectrum with the session's classifier, smallest value
-    // first. Throws SingularCovarianceError when a covariance cannot be inverted and
-    // OrvaneError when the library is empty or does not fit the spectrum's features.
+    // first. With d = x - m_c and C_c the class covariance:
+    //   0 Mahalanobis: ln det(C_c) + d'C_c^-1 d, the Gaussian maximum-likelihood discriminant
+    //     up to constants, ranked by its signed value; a class whose determinant is not
+    //     positive is ranked by d'C_c^-1 d behind the others (regular 0);
+    //   1 Modified Mahalanobis: -ln det(C_c) * d'C_c^-1 d, ranked by magnitude;
+    //   2 Gen. Squared Dist: d'P^-1 d with the pooled covariance P (divisor N);
+    //   3 SAM: the angle between x and m_c in radians.
+    // Log-determinants are sums of the logs of the LU pivots, so they hold where the
+    // determinant itself under- or overflows. Throws SingularCovarianceError when a covariance
+    // cannot be inverted, LibraryNotReadyError when the library is not Ready, and OrvaneError
+    // when the spectrum's features do not fit the library or are not all finite numbers.
     ClassificationResult Classify(Spectrum& spectrum);
+    // One "Indiv. Classify" block: the spectrum's name, then its ranking (distance, class).
+    std::string ClassifyToText(Spectrum& spectrum);
     // Votes of the library classes over a site's or a species' spectra (library order).
     ClassificationResult ClassifySite(Site& site);
     ClassificationResult ClassifySpecies(Species& species);
@@ -63,6 +92,23 @@ class SpectralStatistics {
   private:
     struct Inverses;
     const Inverses& ClassInverses();
+
+    // What a library is looked up by; the loaded classes answer only for the key they were
+    // loaded under.
+    struct Key {
+        int study = 0;
+        int sensor = 0;
+        int feature_space = 0;
+        int fs_type = 0;
+        int smoothing_filter = 0;
+        int derivative = 0;
+        int waveband_filter = 0;
+        bool operator==(const Key& o) const;
+    };
+    Key CurrentKey() const;
+    // Why IsLibraryValid() found nothing: no study, sensor or feature space, or no library
+    // built, or one older than the settings.
+    std::string InvalidReason();
 
     ProcessingSession& session_;
     Spectra_factory_class& factory_;
@@ -72,6 +118,9 @@ class SpectralStatistics {
     int study_id_ = 0;
     int library_id_ = 0;
     bool valid_ = false;
+    Key loaded_key_;
+    bool loaded_ = false;
+    std::string not_ready_;  // the reason found by the last load; empty when it found one
     // The inverses depend only on the loaded classes, so they are computed once per load.
     std::unique_ptr<Inverses> inverses_;
 };

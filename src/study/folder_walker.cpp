@@ -58,8 +58,13 @@ std::string LastPathPart(const std::string& path) {
 int SiteFolderNumber(const std::string& folder_name, int position) {
     if (folder_name.size() <= 4 || folder_name.compare(0, 4, "site") != 0) return position;
     // The number is read as the C library reads an integer (blanks, a sign, then digits), so
-    // "site-1" and "site-2" stay two sites; values beyond an int are clamped.
-    const long long value = std::strtoll(folder_name.c_str() + 4, nullptr, 10);
+    // "site-1" and "site-2" stay two sites; values beyond an int are clamped. A name with no
+    // number there is numbered like any other name: "site'2" and "site;3" as site 0 would
+    // share one site and lose each other's spectra.
+    const char* text = folder_name.c_str() + 4;
+    char* end = nullptr;
+    const long long value = std::strtoll(text, &end, 10);
+    if (end == text) return position;
     return static_cast<int>(std::clamp<long long>(value, std::numeric_limits<int>::min(),
                                                   std::numeric_limits<int>::max()));
 }

@@ -20,8 +20,8 @@ public:
 std::string LastPathPart(const std::string& path);
 
 // A site folder's number: a name longer than four characters that begins with "site" gives
-// the integer value of the text after those four (0 when it holds no number); any other name gives
-// the folder's 1-based position among its species folder's sub-folders.
+// the integer value of the number that begins the text after those four; any other name
+// gives the folder's 1-based position among its species folder's sub-folders.
 int SiteFolderNumber(const std::string& folder_name, int position);
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "store/database.h"
 
 namespace orvane {
 
@@ -22,6 +23,42 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
     const int id = stored->SensorId();
     session.AddSensor(std::move(stored));
     return id;
+}
+
+namespace {
+std::string Counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+}  // namespace
+
+bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id) {
+    Database& db = session.Db();
+    std::string name;
+    if (!db.QueryText(Sql("SELECT name FROM sensor where sensor_id = %i", sensor_id), name))
+        throw OrvaneError(Sql("There is no sensor with id %i to delete.", sensor_id));
+    int libraries = 0;
+    db.QueryInt(Sql("select count(*) from library where sensor_id = %i", sensor_id), libraries);
+    int analyses = 0;
+    db.QueryInt(Sql("select count(*) from pca_data where sensor_id = %i", sensor_id), analyses);
+    const std::string what =
+        Counted(libraries, "spectral library", "spectral libraries") + " and " +
+        Counted(analyses, "principal component analysis", "principal component analyses");
+    if (!frontend.Confirm("Delete the sensor \"" + name + "\" with its " + what + "?"))
+        return false;
+    {
+        Transaction tx(db);
+        db.Execute(Sql("delete from statistic where library_id in (select library_id from library "
+                       "where sensor_id = %i)",
+                       sensor_id));
+        db.Execute(Sql("delete from library where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from pca_data where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from sensor_element where sensor_id = %i", sensor_id));
+        db.Execute(Sql("delete from sensor where sensor_id = %i", sensor_id));
+        tx.Commit();
+    }
+    session.RemoveSensor(sensor_id);
+    frontend.Report("Sensor \"" + name + "\" deleted with " + what);
+    return true;
 }
 
 }  // namespace orvane

@@ -14,4 +14,10 @@ class ProcessingSession;
 int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::string& path,
                  int type_index);
 
+// Deletes a sensor with its elements and everything computed on its bands (libraries with
+// their statistics, principal component analyses) in one transaction, after asking the
+// frontend. False when the user cancelled. Reports what was deleted and drops the sensor from
+// the session's list. Throws OrvaneError when there is no sensor of that id.
+bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id);
+
 }  // namespace orvane

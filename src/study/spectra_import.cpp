@@ -13,6 +13,8 @@
 #include "study/folder_walker.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/study_lock.h"
+#include "study/study_spectra_changes.h"
 
 namespace orvane {
 
@@ -178,6 +180,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     if (data_path.empty() || !std::filesystem::is_directory(data_path, ec))
         throw OrvaneError("The study's data path \"" + data_path + "\" is not a folder.");
     const std::vector<std::string> folders = FolderWalker::SubFolders(data_path);
+    StudyLock lock(session_.Db(), frontend_, study_id);
     if (!statements_) statements_ = std::make_unique<Statements>(session_.Db());
 
     const int total = static_cast<int>(folders.size());
@@ -194,10 +197,18 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
             continue;
         }
         std::unique_ptr<Species> species = ReadSpeciesFolder(folders[i]);
+        if (species->TotalSpectra() == 0) {
+            // A species row without spectra would only be an empty class everywhere.
+            Skip(folders[i], "no site folder in it holds a readable spectrum file");
+            frontend_.StepProgress(i + 1);
+            continue;
+        }
         frontend_.Report("Processing " + species->folder_name_ + "\n");
         try {
             Transaction transaction(session_.Db());
+            const int stored_before = counts_.spectra;
             InsertSpecies(*species);
+            if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id);
             transaction.Commit();
         } catch (const DbError& e) {
             throw DbError("The import stopped at species folder '" + species->folder_name_ +
@@ -207,6 +218,9 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
         site_numbers_.clear();
         frontend_.StepProgress(i + 1);
     }
+    // Again once everything is in, so that a library built while the import ran (by a
+    // program that did not wait for the study) is out of date afterwards.
+    if (counts_.spectra > 0) MarkStudySpectraChanged(session_.Db(), study_id);
     return counts_;
 }
 

@@ -27,6 +27,8 @@ struct ImportCounts {
 // database already holds (species by folder name, site by number, spectrum by number) is kept
 // as it is, so an import can be repeated. Each species is written in one transaction: when a
 // statement fails, that species is absent afterwards and the import stops with the error.
+// The study is locked for the whole import (a second import, a library build or a deletion
+// waits), and once spectra were added the study's libraries are out of date.
 class SpectraImport {
 public:
     SpectraImport(ProcessingSession& session, Frontend& frontend);

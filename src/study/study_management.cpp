@@ -6,6 +6,8 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
+#include "store/name_lookup.h"
+#include "store/study_lock.h"
 
 namespace orvane {
 
@@ -15,29 +17,27 @@ constexpr int kMaxSamples = 10000;
 
 // Every child table before the study row; statistics and mixtures while the species that
 // select them still exist.
-struct DeleteStep {
-    const char* statement;
-    const char* reported;
-};
-const std::array<DeleteStep, 12> kDeleteSteps = {{
-    {"delete from statistic where species_id in (select species_id from species where study_id "
-     "= %i)",
-     "  Deleted statistic rows\n"},
-    {"delete from mixture where species_id in (select species_id from species where study_id = "
-     "%i)",
-     "  Deleted mixture rows\n"},
-    {"delete from library where study_id = %i", "  Deleted library rows\n"},
-    {"delete from pca_data where study_id = %i", "  Deleted pca_data rows\n"},
-    {"delete from spectrum where study_id = %i", "  Deleted spectrum rows\n"},
-    {"delete from site where study_id = %i", "  Deleted site rows\n"},
-    {"delete from species where study_id = %i", "  Deleted species rows\n"},
-    {"delete from waveband_filter_range where study_id = %i",
-     "  Deleted waveband_filter_range rows\n"},
-    {"delete from waveband_filter where study_id = %i", "  Deleted waveband_filter rows\n"},
-    {"delete from derivative where study_id = %i", "  Deleted derivative rows\n"},
-    {"delete from smoothing_filter where study_id = %i", "  Deleted smoothing_filter rows\n"},
-    {"delete from study where study_id = %i", "  Deleted study rows\n"},
+const std::array<const char*, 12> kDeleteSteps = {{
+    "delete from statistic where species_id in (select species_id from species where study_id "
+    "= %i)",
+    "delete from mixture where species_id in (select species_id from species where study_id = "
+    "%i)",
+    "delete from library where study_id = %i",
+    "delete from pca_data where study_id = %i",
+    "delete from spectrum where study_id = %i",
+    "delete from site where study_id = %i",
+    "delete from species where study_id = %i",
+    "delete from waveband_filter_range where study_id = %i",
+    "delete from waveband_filter where study_id = %i",
+    "delete from derivative where study_id = %i",
+    "delete from smoothing_filter where study_id = %i",
+    "delete from study where study_id = %i",
 }};
+
+// "1 species", "12 sites": the report speaks of what the user collected.
+std::string Counted(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 // Characters, not bytes, so that a name is never cut inside a UTF-8 sequence.
 std::string FirstCharacters(const std::string& text, size_t count, bool& cut) {
@@ -65,6 +65,11 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     if (f.name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("Please enter a name for the study.");
     Database& db = session_.Db();
+    const auto similar = SimilarNames(db, kStudyNames, f.name);
+    if (!similar.empty())
+        throw OrvaneError(Sql("There is a study \"%s\" (id %i) already; give the new study a name "
+                              "that differs by more than case or trailing blanks.",
+                              similar.front().second.c_str(), similar.front().first));
     Transaction transaction(db);
     db.Execute(
         Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
@@ -102,14 +107,35 @@ bool StudyManagement::DeleteCurrentStudy() {
                                "deleted!\nClick OK if you want to delete this study.",
                                name.c_str())))
         return false;
-    frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
-    // The step lines follow the commit, so that none claims a deletion that was undone.
+    const auto count = [&](const char* sql) {
+        int n = 0;
+        db.QueryInt(Sql(sql, study_id), n);
+        return n;
+    };
+    // The lines of what was deleted follow the commit, so that none claims a deletion that
+    // was undone.
+    int species = 0, sites = 0, spectra = 0, libraries = 0, analyses = 0;
     {
+        StudyLock lock(db, frontend_, study_id);
+        frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
+        species = count("select count(*) from species where study_id = %i");
+        sites = count("select count(*) from site where study_id = %i");
+        spectra = count("select count(*) from spectrum where study_id = %i");
+        libraries = count("select count(*) from library where study_id = %i");
+        analyses = count("select count(*) from pca_data where study_id = %i");
         Transaction transaction(db);
-        for (const DeleteStep& step : kDeleteSteps) db.Execute(Sql(step.statement, study_id));
+        for (const char* step : kDeleteSteps) db.Execute(Sql(step, study_id));
         transaction.Commit();
     }
-    for (const DeleteStep& step : kDeleteSteps) frontend_.Report(step.reported);
+    frontend_.Report("  Deleted " + Counted(species, "species", "species") + ", " +
+                     Counted(sites, "site", "sites") + " and " +
+                     Counted(spectra, "spectrum", "spectra") + "\n");
+    frontend_.Report("  Deleted " + Counted(libraries, "spectral library", "spectral libraries") +
+                     " and " +
+                     Counted(analyses, "principal component analysis",
+                             "principal component analyses") +
+                     "\n");
+    frontend_.Report("  Deleted the study's waveband filter, smoothing and derivative settings\n");
     frontend_.Report(Sql("Study '%s' has been removed from the database\n", name.c_str()));
     int first = 0;
     db.QueryInt("SELECT study_id FROM study LIMIT 1", first);

@@ -5,7 +5,7 @@
 namespace orvane {
 
 void MarkStudySpectraChanged(Database& db, int study_id) {
-    db.Execute(Sql("update study set spectra_changed_at = CURRENT_TIMESTAMP(6) where study_id = %i",
+    db.Execute(Sql("update study set spectra_changed_at = current_timestamp(6) where study_id = %i",
                    study_id));
 }
 

@@ -4,8 +4,8 @@ namespace orvane {
 
 class Database;
 
-// Records that the set of spectra a study's results are built from has changed (a spectrum
-// was enabled, disabled or added), so that every library built before now is out of date.
+// Records that the study's spectra changed now (an import, a deletion, a spectrum disabled
+// or enabled): libraries built before this moment show as out of date.
 void MarkStudySpectraChanged(Database& db, int study_id);
 
 }  // namespace orvane

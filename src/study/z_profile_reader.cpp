@@ -68,15 +68,36 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
     for (const SensorElement& e : sensor.Elements())
         if (stage->InRange(e.number)) stage->Set(e.number, kNoValue, e.avg_wavelength);
 
+    // Lines are counted as the file has them, comments included, so a refusal names the line
+    // an editor shows.
     std::string line;
+    int line_number = 0;
+    const auto next = [&] {
+        while (file.ReadLine(line)) {
+            ++line_number;
+            if (line.empty() || line[0] != '#') return true;
+        }
+        return false;
+    };
     for (int i = 0; i < kHeaderLines; ++i)
-        if (!file.NextLine(line)) break;
-    while (file.NextLine(line)) {
+        if (!next()) break;
+    int data_lines = 0;
+    int placed = 0;
+    while (next()) {
+        // Blank lines carry nothing; any other line must be a wavelength and a value, or the
+        // file is not a Z profile (a spectrum made of it would hold no real values).
+        if (line.find_first_not_of(" ,\t\r\n") == std::string::npos) continue;
         double wavelength = 0.0;
         double value = 0.0;
-        // A line without a wavelength and a value (blank, a note) carries nothing to place;
-        // wavelengths no sensor could have are skipped before they are truncated.
-        if (!ParsePair(line, wavelength, value) || std::fabs(wavelength) > 1e6) continue;
+        if (!ParsePair(line, wavelength, value)) {
+            std::string shown = line.substr(0, line.find_last_not_of("\r\n") + 1);
+            if (shown.size() > 60) shown = shown.substr(0, 60) + "...";
+            Refuse(path, "line " + std::to_string(line_number) +
+                             " is not a wavelength and a value (\"" + shown + "\")");
+        }
+        ++data_lines;
+        // Wavelengths no sensor could have are skipped before they are truncated.
+        if (std::fabs(wavelength) > 1e6) continue;
         if (value < 0.0) value = 0.0;
         const int position = sensor.ElementByWavelength(wavelength);
         if (position < 0) continue;
@@ -84,7 +105,14 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
         if (!element.usable || !stage->InRange(element.number)) continue;
         const bool excluded = filter && filter->Excludes(static_cast<int>(wavelength));
         stage->Set(element.number, excluded ? kNoValue : value, wavelength);
+        ++placed;
     }
+    if (data_lines == 0)
+        Refuse(path, "it holds no wavelength and value lines after its " +
+                         std::to_string(kHeaderLines) + " header lines");
+    if (placed == 0)
+        Refuse(path, "none of its wavelengths is the centre of a usable band of sensor " +
+                         sensor.Name());
 
     int valid = 0;
     for (const BandEntry& e : stage->Entries())

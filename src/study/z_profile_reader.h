@@ -12,8 +12,10 @@ class Sensor;
 class WavebandFilter;
 
 // Reads a Z profile (wavelength/value pairs of one image pixel, three header lines) into the
-// synthesized stage of a new spectrum on the session's current sensor. Throws OrvaneError when
-// the file cannot be opened or no sensor is selected.
+// synthesized stage of a new spectrum on the session's current sensor. Throws OrvaneError,
+// naming the file (and the line), when the file cannot be opened, no sensor is selected, a
+// line after the header is neither blank nor a wavelength and a value, or no value falls on a
+// usable band of the sensor.
 std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const ProcessingSession* session);
 
 // The same on a given sensor and waveband filter (the filter may be null).

@@ -1,5 +1,6 @@
 #include "ui/feature_space_dialog.h"
 
+#include <algorithm>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -115,6 +116,13 @@ void FeatureSpaceDialog::Mirror() {
         description_->setText(QString::fromStdString(model_.Description()));
     }
     dimension_->setEnabled(model_.DimensionEnabled());
+    {
+        // A stored dimension above the limit still shows, so that OK can say what is wrong.
+        const QSignalBlocker block(dimension_);
+        dimension_->setRange(0, std::max(model_.MaxDimension(), model_.Dimension()));
+        dimension_->setToolTip(QStringLiteral("1 to %1, the number of bands of the current sensor")
+                                   .arg(model_.MaxDimension()));
+    }
     for (QWidget* w : {static_cast<QWidget*>(list_), static_cast<QWidget*>(new_),
                        static_cast<QWidget*>(modify_), static_cast<QWidget*>(delete_)})
         w->setEnabled(model_.ListEnabled());

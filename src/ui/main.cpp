@@ -1,5 +1,8 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "base/version.h"
 
 #include "ui/orvane_app.h"
 
@@ -11,6 +14,13 @@ bool Set(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The version needs no window, so it is answered before anything asks for a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-v") == 0) {
+            std::printf("orvane %s\n", orvane::kOrvaneVersion);
+            return 0;
+        }
+    }
     // Without a display Qt aborts with a message about platform plugins; say what it means.
     if (!Set("QT_QPA_PLATFORM") && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         std::fprintf(stderr,

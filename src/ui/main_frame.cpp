@@ -18,14 +18,18 @@
 #include "chain/processing_session.h"
 #include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
+#include "stats/linear_unmixing.h"
+#include "ui/abundance_settings_dialog.h"
 #include "ui/about_dialog.h"
 #include "ui/create_study_dialog.h"
+#include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/orvane_view.h"
+#include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/spectra_plot_window.h"
 #include "ui/study_browser_window.h"
@@ -73,11 +77,16 @@ void CMainFrame::BuildMenus() {
             const size_t at = static_cast<size_t>(
                 std::find(tops.begin(), tops.end(), path.front()) - tops.begin());
             top = menuBar()->addMenu(QString::fromStdString(titles[at]));
+            // A disabled command says why in its tooltip.
+            top->setToolTipsVisible(true);
         }
         QMenu* menu = top;
         if (path.size() > 1) {
             QMenu*& sub = menus[command.menu];
-            if (!sub) sub = top->addMenu(QString::fromStdString(path[1]));
+            if (!sub) {
+                sub = top->addMenu(QString::fromStdString(path[1]));
+                sub->setToolTipsVisible(true);
+            }
             menu = sub;
         }
         // "&Open...\tCtrl+O": the part after the tab is the shortcut.
@@ -109,7 +118,12 @@ QAction* CMainFrame::Action(int command_id) const {
 }
 
 void CMainFrame::UpdateCommands() {
-    for (const auto& [id, action] : actions_) action->setEnabled(form_->CommandEnabled(id));
+    for (const auto& [id, action] : actions_) {
+        const std::string reason = form_->CommandDisabledReason(id);
+        action->setEnabled(reason.empty());
+        action->setToolTip(reason.empty() ? action->text().remove(QLatin1Char('&'))
+                                          : QString::fromStdString(reason));
+    }
 }
 
 void CMainFrame::Refresh() {
@@ -243,7 +257,10 @@ void CMainFrame::RunCommand(int id) {
             WavebandFilter()->Open();
             break;
         case kCmdFeatureSpaceDelete:
-            Run([&] { form_->DeleteFeatureSpace(); });
+            Run([&] { form_->DeleteFeatureSpace(*frontend_); });
+            break;
+        case kCmdDeleteSensor:
+            Run([&] { form_->DeleteCurrentSensor(*frontend_); });
             break;
         case kCmdExport:
             Export()->Open();
@@ -274,6 +291,18 @@ void CMainFrame::RunCommand(int id) {
         case kCmdIndependentSet:
             IndependentSet()->Open();
             break;
+        case kCmdSeparability: {
+            SeparabilitySettings settings;
+            if (!frontend_->ChooseSeparability(settings)) break;
+            Run([&] { form_->SeparabilityReport(settings, *frontend_); });
+            break;
+        }
+        case kCmdPca: {
+            ScorePlotData plot;
+            if (Run([&] { plot = form_->RunPca(*frontend_); }) && plot.Ready())
+                ShowScorePlot(plot);
+            break;
+        }
         case kCmdSiteAccuracy:
             SiteAccuracy()->Open();
             break;
@@ -285,6 +314,15 @@ void CMainFrame::RunCommand(int id) {
             break;
         case kCmdFeatureSpaceNew:
             FeatureSpace()->Open(FeatureSpaceActions::kNew);
+            break;
+        case kCmdEndmemberSelection:
+            EndmemberSelection()->Open();
+            break;
+        case kCmdAbundanceSettings:
+            AbundanceSettings()->Open();
+            break;
+        case kCmdUnmix:
+            Run([&] { Unmix(doc_.Factory(), doc_.Session(), *frontend_); });
             break;
         case kCmdAbout: {
             AboutDialog about(this);
@@ -367,6 +405,41 @@ StudyBrowserWindow* CMainFrame::StudyBrowserDock() {
         study_browser_->Refresh();
     }
     return study_browser_;
+}
+
+EndmemberSelectionDialog* CMainFrame::EndmemberSelection() {
+    if (!endmember_selection_)
+        endmember_selection_ = new EndmemberSelectionDialog(doc_.Session(), Runner(), this);
+    return endmember_selection_;
+}
+
+AbundanceSettingsDialog* CMainFrame::AbundanceSettings() {
+    if (!abundance_settings_)
+        abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Runner(), this);
+    return abundance_settings_;
+}
+
+ScorePlotWindow* CMainFrame::NewPlotWindow() {
+    auto* window = new ScorePlotWindow(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    plot_windows_.push_back(window);
+    // A closed plot leaves the list, and the main window comes back to the front.
+    connect(window, &QDialog::finished, this, [this, window] {
+        plot_windows_.erase(std::remove(plot_windows_.begin(), plot_windows_.end(), window),
+                            plot_windows_.end());
+        raise();
+        activateWindow();
+    });
+    return window;
+}
+
+void CMainFrame::ShowScorePlot(const ScorePlotData& plot) {
+    ScorePlotWindow* window = NewPlotWindow();
+    window->show();
+    window->SetTitle(plot.title);
+    window->AddItem(plot.points);
+    window->SetDataReady(true);
+    window->raise();
 }
 
 ActionRunner CMainFrame::Runner() {

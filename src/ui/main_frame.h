@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "forms/main_form.h"
 #include "ui/qt_frontend.h"
@@ -11,14 +12,18 @@ class QAction;
 
 namespace orvane {
 
+class AbundanceSettingsDialog;
 class COrvaneDoc;
 class COrvaneView;
 class CreateStudyDialog;
+class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
+class PlotWindow;
+class ScorePlotWindow;
 class SiteAccuracyDialog;
 class SpectraPlotWindow;
 class StudyBrowserWindow;
@@ -52,6 +57,11 @@ class CMainFrame : public QMainWindow {
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
     FeatureSpaceDialog* FeatureSpace();
+    EndmemberSelectionDialog* EndmemberSelection();
+    AbundanceSettingsDialog* AbundanceSettings();
+    // A new score plot window, kept in the list of open plot windows until it is closed.
+    ScorePlotWindow* NewPlotWindow();
+    const std::vector<PlotWindow*>& PlotWindows() const { return plot_windows_; }
     // The dockable windows, created on first use.
     SpectraPlotWindow* SpectraPlotDock();
     StudyBrowserWindow* StudyBrowserDock();
@@ -69,6 +79,7 @@ class CMainFrame : public QMainWindow {
     void BuildMenus();
     void UpdateCommands();
     void Refresh();
+    void ShowScorePlot(const ScorePlotData& plot);
 
     COrvaneDoc& doc_;
     std::unique_ptr<QtFrontend> frontend_;
@@ -87,6 +98,9 @@ class CMainFrame : public QMainWindow {
     StudyBrowserWindow* study_browser_ = nullptr;
     int shown_study_ = -1;
     bool remember_ = false;
+    EndmemberSelectionDialog* endmember_selection_ = nullptr;
+    AbundanceSettingsDialog* abundance_settings_ = nullptr;
+    std::vector<PlotWindow*> plot_windows_;
 };
 
 }  // namespace orvane

@@ -1,6 +1,7 @@
 #include "ui/orvane_app.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -8,6 +9,7 @@
 #include <cstdio>
 
 #include "base/config_file.h"
+#include "base/version.h"
 #include "forms/orvane_doc.h"
 #include "base/orvane_error.h"
 #include "store/database.h"
@@ -18,7 +20,7 @@ namespace orvane {
 
 COrvaneApp::COrvaneApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Orvane"));
-    setApplicationVersion(QStringLiteral("1.1"));
+    setApplicationVersion(QString::fromLatin1(kOrvaneVersion));
     setOrganizationName(QStringLiteral("Orvane"));
     setDesktopFileName(QStringLiteral("orvane"));
     setWindowIcon(OrvaneIcon());
@@ -30,17 +32,46 @@ COrvaneApp::~COrvaneApp() {
     doc_.reset();
 }
 
+bool COrvaneApp::ChooseConfiguration(const std::string& message, std::string& config_path) {
+    if (config_answer_) {
+        const std::string chosen = config_answer_(message);
+        if (chosen.empty()) return false;
+        config_path = chosen;
+        return true;
+    }
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvane"),
+                    QStringLiteral("Orvane needs its configuration file (database connection and "
+                                   "output folder) to start."));
+    box.setInformativeText(QString::fromStdString(message) +
+                           QStringLiteral("\n\nChoose a configuration file, or quit."));
+    QPushButton* choose =
+        box.addButton(QStringLiteral("Choose Configuration..."), QMessageBox::AcceptRole);
+    QPushButton* quit = box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
+    box.setDefaultButton(choose);
+    box.setEscapeButton(quit);
+    box.exec();
+    if (box.clickedButton() != choose) return false;
+    const QString path = QFileDialog::getOpenFileName(
+        nullptr, QStringLiteral("Configuration file"), QDir::homePath(),
+        QStringLiteral("Configuration (*.txt);;All files (*)"));
+    if (path.isEmpty()) return false;
+    config_path = path.toStdString();
+    return true;
+}
+
 std::unique_ptr<COrvaneDoc> COrvaneApp::OpenDocument(std::string config_path, int& status) {
     while (true) {
         try {
             return std::make_unique<COrvaneDoc>(config_path);
         } catch (const FileNotFoundError& e) {
-            // The start-up message goes to standard output before any window, as the command
-            // line does.
+            // Started from a desktop launcher nobody reads standard output, so the message
+            // goes to a dialog that lets the user pick the file.
             std::fputs(e.what(), stdout);
             std::fflush(stdout);
-            status = 1;
-            return nullptr;
+            if (!ChooseConfiguration(ConfigFile::NotFoundMessage(), config_path)) {
+                status = 1;
+                return nullptr;
+            }
         } catch (const ConnectError& e) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("Orvane"),
                             QString::fromStdString(e.what()));
@@ -80,14 +111,18 @@ int COrvaneApp::Run() {
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption config({QStringLiteral("c"), QStringLiteral("config")},
-                              QStringLiteral("Configuration file (default ./spectra_config.txt)."),
-                              QStringLiteral("file"),
-                              QString::fromLatin1(ConfigFile::kDefaultName));
+                              QStringLiteral("Configuration file (default ./spectra_config.txt, "
+                                             "else $ORVANE_HOME/spectra_config.txt)."),
+                              QStringLiteral("file"));
     parser.addOption(config);
     parser.process(*this);
 
+    // Without --config: the working directory's file, else the one in $ORVANE_HOME.
+    std::string config_path = parser.value(config).toStdString();
+    if (config_path.empty()) config_path = ConfigFile::Locate();
+    if (config_path.empty()) config_path = ConfigFile::kDefaultName;
     int status = 0;
-    doc_ = OpenDocument(parser.value(config).toStdString(), status);
+    doc_ = OpenDocument(config_path, status);
     if (!doc_) return status;
     frame_ = std::make_unique<CMainFrame>(*doc_);
     frame_->show();

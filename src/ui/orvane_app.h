@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,13 +21,21 @@ class COrvaneApp : public QApplication {
     // Start-up and the event loop; the exit status.
     int Run();
 
+    // Answers the "choose a configuration file" question without a dialog (for tests): the
+    // chosen path, or empty to quit.
+    using ConfigAnswer = std::function<std::string(const std::string& message)>;
+    void SetConfigAnswer(ConfigAnswer answer) { config_answer_ = std::move(answer); }
+
   private:
     // Opens the document, letting the user choose another configuration file after a failed
     // connection. Null when the user quits (exit status in `status`).
     std::unique_ptr<COrvaneDoc> OpenDocument(std::string config_path, int& status);
+    // Shows why there is no configuration and lets the user pick one; false when declined.
+    bool ChooseConfiguration(const std::string& message, std::string& config_path);
 
     std::unique_ptr<COrvaneDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
+    ConfigAnswer config_answer_;
 };
 
 }  // namespace orvane

@@ -255,7 +255,11 @@ void COrvaneView::Mirror() {
     method_group_->button(form_.DerivativeMethod())->setChecked(true);
     derivative_edit_->setEnabled(form_.DerivativeEditEnabled());
     type_group_->button(form_.FeatureSpaceType())->setChecked(true);
-    classify_->setEnabled(form_.IndivClassifyEnabled());
+    const std::string classify_reason = form_.IndivClassifyDisabledReason();
+    classify_->setEnabled(classify_reason.empty());
+    classify_->setToolTip(QString::fromStdString(
+        classify_reason.empty() ? "Classify the selected spectra with the library"
+                                : classify_reason));
     remove_->setEnabled(!form_.LoadedSpectra().empty());
     library_status_->setText(QString::fromStdString(form_.LibraryStatus()));
 

@@ -11,7 +11,7 @@ class PlotSurface : public QWidget {
   public:
     explicit PlotSurface(PlotWindow* window) : QWidget(window), window_(window) {
         setObjectName(QStringLiteral("plotSurface"));
-        setMinimumSize(598, 306);
+        setMinimumSize(PlotLayout::kSurfaceWidth, PlotLayout::kSurfaceHeight);
     }
 
   protected:

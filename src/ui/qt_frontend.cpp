@@ -8,6 +8,7 @@
 
 #include "forms/orvane_doc.h"
 #include "ui/name_type_dialog.h"
+#include "ui/separability_dialog.h"
 
 namespace orvane {
 
@@ -75,6 +76,14 @@ bool QtFrontend::ChooseNameType(int& name_type) {
     NameTypeDialog dialog(parent_);
     if (dialog.exec() != QDialog::Accepted) return false;
     name_type = dialog.NameType();
+    return true;
+}
+
+bool QtFrontend::ChooseSeparability(SeparabilitySettings& settings) {
+    if (separability_answer_) return separability_answer_(settings);
+    SeparabilityDialog dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    settings = dialog.Settings();
     return true;
 }
 

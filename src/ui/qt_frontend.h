@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/frontend.h"
+#include "stats/separability.h"
 
 class QWidget;
 
@@ -43,6 +44,8 @@ class QtFrontend : public Frontend {
     std::string ChooseFolder(const std::string& title, const std::string& start);
     // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
     bool ChooseNameType(int& name_type);
+    // The modal "JM/B Distance" dialog; false when cancelled.
+    bool ChooseSeparability(SeparabilitySettings& settings);
 
     // Answers to the modal questions for runs without a user (the tests): while set, they
     // are asked instead of opening a modal window.
@@ -54,6 +57,10 @@ class QtFrontend : public Frontend {
     void SetSaveFileAnswer(FileAnswer answer) { save_file_answer_ = std::move(answer); }
     using FilesAnswer = std::function<std::vector<std::string>()>;
     void SetOpenFilesAnswer(FilesAnswer answer) { open_files_answer_ = std::move(answer); }
+    using SeparabilityAnswer = std::function<bool(SeparabilitySettings& settings)>;
+    void SetSeparabilityAnswer(SeparabilityAnswer answer) {
+        separability_answer_ = std::move(answer);
+    }
 
     // Without message boxes errors only reach the report and LastError(); for runs that no
     // one watches, such as the tests.
@@ -71,6 +78,7 @@ class QtFrontend : public Frontend {
     NameTypeAnswer name_type_answer_;
     FileAnswer save_file_answer_;
     FilesAnswer open_files_answer_;
+    SeparabilityAnswer separability_answer_;
 };
 
 // The settings the windows keep between runs (window geometry, last folders, selections).

@@ -43,7 +43,9 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     auto* defaults = new QPushButton(QStringLiteral("Add default ranges"), this);
     defaults->setObjectName(QStringLiteral("addDefaults"));
     connect(defaults, &QPushButton::clicked, this, [this] {
-        model_.AddDefaultRanges();
+        std::string said;
+        run_([&] { said = model_.AddDefaultRanges(); });
+        note_->setText(QString::fromStdString(said));
         Refill();
     });
     buttons->addWidget(defaults);
@@ -52,15 +54,20 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     ok->setDefault(true);
     add("Cancel", "cancel", &WavebandFilterDialog::reject);
 
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("note"));
+    note_->setWordWrap(true);
     auto* left = new QVBoxLayout;
     left->addWidget(caption);
     left->addWidget(list_);
+    left->addWidget(note_);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addLayout(buttons);
 }
 
 void WavebandFilterDialog::Open() {
+    note_->clear();
     if (run_([&] { model_.Show(); })) Refill();
     show();
     raise();
@@ -77,8 +84,7 @@ void WavebandFilterDialog::New() {
     if (!band_editor_(lower, upper)) return;
     last_lower_ = lower;
     last_upper_ = upper;
-    model_.New(lower, upper);
-    Refill();
+    if (run_([&] { model_.New(lower, upper); })) Refill();
 }
 
 void WavebandFilterDialog::Modify() {
@@ -87,7 +93,7 @@ void WavebandFilterDialog::Modify() {
     int lower = model_.Working().At(index).lower;
     int upper = model_.Working().At(index).upper;
     if (!band_editor_(lower, upper)) return;
-    model_.Modify(index, lower, upper);
+    if (!run_([&] { model_.Modify(index, lower, upper); })) return;
     Refill();
     list_->setCurrentRow(index);
 }

@@ -6,6 +6,7 @@
 #include "forms/waveband_filter_setup.h"
 #include "ui/qt_frontend.h"
 
+class QLabel;
 class QListWidget;
 
 namespace orvane {
@@ -41,6 +42,7 @@ class WavebandFilterDialog : public QDialog {
     WavebandFilterSetup model_;
     ActionRunner run_;
     QListWidget* list_;
+    QLabel* note_;  // what "Add default ranges" added, or why nothing
     WavelengthPairDialog* band_;
     BandEditor band_editor_;
     int last_lower_ = 0;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "forms/chain_selection.h"
+#include "base/config_file.h"
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
@@ -147,6 +149,34 @@ TEST_F(ChainTest, RefusedSettingsChangeNothing) {
     for (int i = 0; i < 100; ++i) setup.New(400 + i, 400 + i);
     EXPECT_THROW(setup.New(1000, 1001), OrvaneError);
     EXPECT_EQ(setup.Lines().size(), 100u);
+}
+
+TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
+    WavebandFilterSetup setup(*session_);
+    setup.Show();
+    setup.New(350, 2500);
+    setup.New(1400, 1400);
+    const std::pair<int, int> refused[] = {{1950, 1800}, {-5, 400}, {400, 99999}, {349, 400}};
+    for (const auto& [lower, upper] : refused) {
+        EXPECT_THROW(setup.New(lower, upper), OrvaneError) << lower << "-" << upper;
+        EXPECT_THROW(setup.Modify(0, lower, upper), OrvaneError) << lower << "-" << upper;
+    }
+    EXPECT_EQ(setup.Lines(), (std::vector<std::string>{"350 - 2500 nm", "1400 - 1400 nm"}));
+    EXPECT_NE(setup.AddDefaultRanges().find("has no default ranges"), std::string::npos);
+
+    test::TempDir dir;
+    const std::string path = dir.File("config.txt");
+    std::ofstream(path) << "filter_b 1000\nfilter_br 1800 1950\nfilter_br 2400 2600\n";
+    ConfigFile config(path);
+    config.Open();
+    ProcessingSession configured(scratch_.Connect(), &config);
+    configured.SetStudy(study_);
+    WavebandFilterSetup with_defaults(configured);
+    with_defaults.Show();
+    EXPECT_EQ(with_defaults.AddDefaultRanges(),
+              "Added the configured default ranges:\n  1000 - 1000 nm\n  1800 - 1950 nm\n"
+              "Skipped, as outside 350 - 2500 nm or reversed:\n  2400 - 2600 nm");
+    EXPECT_EQ(with_defaults.Lines().size(), 2u);
 }
 
 TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {

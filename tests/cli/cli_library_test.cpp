@@ -46,6 +46,7 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Discriminant Analysis")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Cohen's kappa: 1.00000")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
     const std::string matrix = dir_.Path() + "/output/Error Matrix.csv";
     EXPECT_TRUE(Contains(r.out, "Error Matrix.csv")) << r.out;
@@ -59,12 +60,19 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     r = Cli({"site-check", "--species", "alpha"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Site Accuracy Check for alpha\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
+        << r.out;
 
     r = Cli({"classify", test::TestData("asd/as7/v7sample00003.asd"), dir_.File("missing.asd")});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.out, "1.  ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "v7sample00003.asd\n1.  ")) << r.out;
     EXPECT_TRUE(Contains(r.err, "missing.asd")) << r.err;
+
+    // Another derivative is another chain: its library was never built.
+    r = Cli({"da", "--derivative", "1"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "Library Not Ready")) << r.err;
+    EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
 }
 
 TEST_F(CliLibrary, RefusalsAreClear) {
@@ -73,7 +81,9 @@ TEST_F(CliLibrary, RefusalsAreClear) {
         int rc;
         const char* in_err;
     } cases[] = {
-        {{"da"}, 1, "No spectral library is loaded"},
+        {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
+        {{"classify", "x.asd"}, 1, "Library Not Ready"},
+        {{"site-check", "--species", "alpha"}, 1, "Library Not Ready"},
         {{"site-check"}, 2, "site-check needs --species FOLDER"},
         {{"da-independent"}, 2, "da-independent needs --with STUDY"},
         {{"da-independent", "--with", "nowhere"}, 1, "There is no study \"nowhere\""},

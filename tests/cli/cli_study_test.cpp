@@ -1,10 +1,14 @@
 // The study commands and the import, run in-process on the demo study.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "support/cli_fixture.h"
+#include "support/instrument_file.h"
 
 namespace orvane {
 namespace {
@@ -92,6 +96,74 @@ TEST_F(CliStudy, Refusals) {
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "is not a folder")) << r.err;
     EXPECT_EQ(Count("species"), 0);
+}
+
+// Both runs of the real program end well and the second adds nothing: each species, site and
+// spectrum is stored once.
+TEST_F(CliStudy, TwoImportsOfOneStudyAtOnceStoreEachSpectrumOnce) {
+    const std::string demo = test::SourcePath("examples/demo-study");
+    for (int round = 1; round <= 3; ++round) {
+        const std::string name = "Demo" + std::to_string(round);
+        ASSERT_EQ(Cli({"study", "create", "--name", name, "--path", demo}).rc, 0);
+        const std::string command = std::string(ORVANE_CLI_PATH) + " --config " + config_ +
+                                    " --study " + name + " import 2>&1";
+        FILE* runs[2] = {popen(command.c_str(), "r"), popen(command.c_str(), "r")};
+        for (FILE* run : runs) {
+            ASSERT_NE(run, nullptr);
+            std::string output;
+            char buffer[4096];
+            while (size_t n = fread(buffer, 1, sizeof buffer, run)) output.append(buffer, n);
+            const int status = pclose(run);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+        }
+        const std::string study = "(select study_id from study where name = '" + name + "')";
+        EXPECT_EQ(test::Count(scratch_.Admin(),
+                              "select count(*) from spectrum where study_id = " + study),
+                  149);
+        EXPECT_EQ(test::Count(scratch_.Admin(),
+                              "select count(*) from species where study_id = " + study),
+                  4);
+    }
+}
+
+// Names are matched byte for byte; a name several studies share is refused with their ids.
+TEST_F(CliStudy, StudiesAreFoundByTheirExactName) {
+    scratch_.Admin().Execute(
+        "insert into study (study_id, name) values (1, 'Field 2024'), (2, 'field 2024 '), "
+        "(3, 'Twice'), (4, 'Twice')");
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } refusals[] = {
+        {{"--study", "Twice", "study", "delete", "--yes"},
+         "The study name \"Twice\" is ambiguous: studies 3 and 4 have it; give the id instead."},
+        {{"--study", "field 2024", "study", "delete", "--yes"},
+         "There is no study \"field 2024\"; did you mean \"Field 2024\" (id 1)?"},
+        {{"study", "create", "--name", "FIELD 2024", "--path", "/d"},
+         "There is a study \"Field 2024\" (id 1) already"},
+    };
+    for (const auto& c : refusals) {
+        const Outcome r = Cli(c.args);
+        EXPECT_EQ(r.rc, 1) << c.says;
+        EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
+    }
+    EXPECT_EQ(Count("study"), 4);
+
+    const Outcome r = Cli({"--study", "Field 2024", "study", "delete", "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(test::Count(scratch_.Admin(), "select count(*) from study where study_id = 1"), 0);
+    EXPECT_EQ(Count("study"), 3);
+}
+
+TEST_F(CliStudy, AnImportThatSkippedFilesEndsWithStatus3) {
+    test::WriteInstrumentFile(dir_.File("tree/Kauri/site1/k.001"));
+    std::ofstream(dir_.File("tree/Kauri/site1/k.002"), std::ios::binary) << "short";
+    ASSERT_EQ(Cli({"study", "create", "--name", "Tree", "--path", dir_.File("tree")}).rc, 0);
+    Outcome r = Cli({"import"});
+    EXPECT_EQ(r.rc, 3) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Added 1 species, 1 sites and 1 spectra; 1 skipped")) << r.out;
+    r = Cli({"import", "--help"});
+    EXPECT_TRUE(Contains(r.out, "Exits with status 3 when it skipped files")) << r.out;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,13 +47,29 @@ TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
         EXPECT_EQ(r.out, "File " + path + "  not found! About to quit! \n");
         EXPECT_EQ(r.err, "");
     }
-    // Without --config the file is looked for in the working directory.
+    // Without --config the file is looked for in the working directory, then in
+    // $ORVANE_HOME; stderr names both places when neither has it.
+    test::TempDir home;
+    const char* before = std::getenv("ORVANE_HOME");
+    const std::string saved = before ? before : "";
+    setenv("ORVANE_HOME", home.Path().c_str(), 1);
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.Path());
-    const Outcome r = RunOrvaneCli({"sensors"});
-    std::filesystem::current_path(previous);
+    Outcome r = RunOrvaneCli({"sensors"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, "File spectra_config.txt  not found! About to quit! \n");
+    EXPECT_TRUE(Contains(r.err, home.Path() + "/spectra_config.txt")) << r.err;
+    // Found in $ORVANE_HOME: the program goes on to connect with it.
+    std::ofstream(home.File("spectra_config.txt"))
+        << "server 127.0.0.1\nport " << ClosedPort() << "\nuser u\npassword p\ndatabase d\n";
+    r = RunOrvaneCli({"sensors"});
+    std::filesystem::current_path(previous);
+    if (before)
+        setenv("ORVANE_HOME", saved.c_str(), 1);
+    else
+        unsetenv("ORVANE_HOME");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "could not connect")) << r.err;
 }
 
 // The server's own texts for a wrong password or database are the Database tests'.
@@ -106,6 +123,33 @@ TEST_F(CliOnDatabase, SensorImportThenList) {
     EXPECT_EQ(r.out, std::to_string(first) + "\tLandsat 8 OLI\t0\t7\n" + std::to_string(first + 1) +
                          "\tLandsat 8 OLI (response table)\t1\t7\n" + std::to_string(first + 2) +
                          "\tMODIS land bands\t0\t7\n");
+
+    // The same file again is refused by its name; deleting asks for --yes and takes the
+    // sensor's libraries along.
+    r = Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "already a sensor named \"Landsat 8 OLI\"")) << r.err;
+    EXPECT_EQ(Count("sensor"), 3);
+    scratch_.Admin().Execute(
+        Sql("insert into library (study_id, feature_space_id, smoothing_filter_id, derivative_id, "
+            "sensor_id) values (1, 1, 1, 1, %i)",
+            first));
+    scratch_.Admin().Execute(Sql(
+        "insert into statistic (library_id, species_id) values (%i, 1)",
+        static_cast<int>(scratch_.Admin().InsertId())));
+    r = Cli({"sensor", "delete", "Landsat 8 OLI"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "add --yes")) << r.err;
+    r = Cli({"sensor", "delete", "Landsat 8 OLI", "--yes"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Sensor \"Landsat 8 OLI\" deleted with 1 spectral library and 0 principal "
+              "component analyses\n");
+    EXPECT_EQ(Count("sensor"), 2);
+    EXPECT_EQ(Count("library"), 0);
+    EXPECT_EQ(Count("statistic"), 0);
+    EXPECT_EQ(Count("sensor_element") > 0, true);
+    EXPECT_EQ(Cli({"sensor", "delete", "Landsat 8 OLI", "--yes"}).rc, 1);
 }
 
 TEST_F(CliOnDatabase, SensorImportRefusals) {
@@ -228,6 +272,24 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Feature space " + di + " deleted: edge\n");
     EXPECT_EQ(Count("feature_space"), 2);
+
+    // A feature space the sensor cannot serve (stored before dimensions were checked) is
+    // listed with --all and can be deleted by name.
+    r = Cli({"feature-space", "new", "--fs-type", "PCT", "--name", "big", "--dimension", "9999"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "from 1 to 7")) << r.err;
+    scratch_.Admin().Execute(
+        "insert into feature_space (name, dimension, fs_type_id) values ('big', 9999, (select "
+        "fs_type_id from feature_space_type where type = 2))");
+    r = Cli({"feature-space", "list", "--fs-type", "PCT"});
+    EXPECT_FALSE(Contains(r.out, "big")) << r.out;
+    r = Cli({"feature-space", "list", "--all"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "\tDI\t1\tO'Neil edge_copy\n")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\tPCT\t9999\tbig\n")) << r.out;
+    r = Cli({"feature-space", "delete", "--feature-space", "big", "--yes"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Count("feature_space"), 2);
 }
 
 TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
@@ -243,7 +305,7 @@ TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
         {{"studies"}, "usage: orvane-cli [--config FILE] studies\n"},
         {{"feature-space", "new"}, "usage: orvane-cli [--config FILE] feature-space new --fs-type"},
         {{"feature-space", "delete"},
-         "usage: orvane-cli [--config FILE] feature-space delete [--feature-space NAME|ID] --yes"},
+         "usage: orvane-cli [--config FILE] feature-space delete [--feature-space NAME|ID"},
     };
     for (const Case& c : cases) {
         for (bool help_first : {false, true}) {
@@ -263,6 +325,16 @@ TEST(Cli, HelpForEveryCommandNeedsNoConfiguration) {
         EXPECT_TRUE(Contains(all.out, name)) << name;
 }
 
+TEST(Cli, VersionNeedsNoConfiguration) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, {"sensors", "--version"}}) {
+        const Outcome r = RunOrvaneCli(args);
+        EXPECT_EQ(r.rc, 0);
+        EXPECT_EQ(r.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");
+        EXPECT_EQ(r.err, "");
+    }
+}
+
 TEST(Cli, UsageErrorsExitWith2) {
     struct Case {
         const char* name;
@@ -274,6 +346,8 @@ TEST(Cli, UsageErrorsExitWith2) {
         {"unknown command with help", {"frobnicate", "--help"}, "unknown command"},
         {"no command", {}, "usage: orvane-cli"},
         {"config without value", {"sensors", "--config"}, "--config needs a value"},
+        {"unknown option", {"sensors", "--badflag"}, "unknown option --badflag;"},
+        {"unknown option with a value", {"--colour=red", "sensors"}, "unknown option --colour;"},
     };
     for (const Case& c : cases) {
         const Outcome r = RunOrvaneCli(c.args);

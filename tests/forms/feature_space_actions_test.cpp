@@ -339,6 +339,38 @@ TEST_F(FeatureSpaceActionsTest, RefusedSettingsChangeNothing) {
              a.Ok();
          },
          "at least 1"},
+        {"PCT dimension beyond the sensor's bands",
+         [this](FeatureSpaceActions& a) {
+             Select(2, 0);
+             a.Show(2);
+             a.SetName("pc");
+             a.SetDimension(9999);
+             a.Ok();
+         },
+         "from 1 to"},
+        {"more DI ranges than the sensor has bands",
+         [](FeatureSpaceActions& a) {
+             a.Show(2);
+             a.SetName("wide");
+             for (int i = 0; i < 20; ++i) a.New(400 + 10 * i, 405 + 10 * i);
+             a.Ok();
+         },
+         "at most"},
+        {"a name another DI feature space has",
+         [](FeatureSpaceActions& a) {
+             a.Show(2);
+             a.SetName("red edge");
+             a.New(400, 500);
+             a.Ok();
+         },
+         "already a DI feature space named \"red edge\""},
+        {"a copy renamed to its source's name",
+         [](FeatureSpaceActions& a) {
+             a.Show(1);
+             a.SetName("red edge");
+             a.Ok();
+         },
+         "already a DI"},
         {"edit without a current feature space",
          [this](FeatureSpaceActions& a) {
              session_->SetFeatureSpace(0);
@@ -387,6 +419,19 @@ TEST_F(FeatureSpaceActionsTest, RefusedSettingsChangeNothing) {
             EXPECT_EQ(Snapshot(), before) << c.name;
         }
     }
+}
+
+TEST_F(FeatureSpaceActionsTest, NamesAreUniqueWithinATypeOnly) {
+    // The NTBI "ndvi" does not stop a DI of that name, and an edit may keep its own name.
+    FeatureSpaceActions actions(*session_);
+    actions.Show(2);
+    actions.SetName("ndvi");
+    actions.New(400, 500);
+    EXPECT_NE(actions.Ok(), 0);
+    Select(0, di_);
+    actions.Show(0);
+    actions.SetDescription("renamed nothing");
+    EXPECT_EQ(actions.Ok(), di_);
 }
 
 TEST_F(FeatureSpaceActionsTest, DeleteRemovesLibrariesAndTheirStatistics) {

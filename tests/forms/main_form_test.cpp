@@ -12,6 +12,7 @@
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "base/matrix.h"
+#include "support/recording_frontend.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
@@ -198,12 +199,36 @@ TEST_F(MainFormTest, DeletingTheFeatureSpaceMovesTheFormToTheNextOne) {
     const int doomed = bench_.FeatureSpaceId("Full range curvature");
     const int kept = bench_.FeatureSpaceId("VNIR-SWIR curvature");
     ASSERT_TRUE(form_.CommandEnabled(kCmdFeatureSpaceDelete));
-    form_.DeleteFeatureSpace();
+    test::RecordingFrontend asked;
+    asked.answers = {false, true};
+    EXPECT_FALSE(form_.DeleteFeatureSpace(asked));
+    EXPECT_EQ(session_.FeatureSpaceId(), doomed);
+    EXPECT_TRUE(form_.DeleteFeatureSpace(asked));
+    ASSERT_EQ(asked.questions.size(), 2u);
+    EXPECT_TRUE(Contains(asked.questions[0], "\"Full range curvature\"")) << asked.questions[0];
     EXPECT_EQ(
         bench_.Count(Sql("select count(*) from feature_space where feature_space_id = %i", doomed)),
         0);
     EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"VNIR-SWIR curvature"}));
     EXPECT_EQ(session_.FeatureSpaceId(), kept);
+}
+
+TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
+    const int doomed = session_.CurrentSensor()->SensorId();
+    const int next = form_.Sensors().items[1].data;
+    test::RecordingFrontend asked;
+    asked.answers = {true};
+    EXPECT_TRUE(form_.DeleteCurrentSensor(asked));
+    EXPECT_EQ(form_.Sensors().Count(), 1);
+    EXPECT_EQ(form_.Sensors().SelectedData(), next);
+    EXPECT_EQ(session_.CurrentSensor()->SensorId(), next);
+    EXPECT_EQ(bench_.Count(Sql("select count(*) from sensor_element where sensor_id = %i", doomed)),
+              0);
+    asked.answers = {true};
+    EXPECT_TRUE(form_.DeleteCurrentSensor(asked));
+    EXPECT_FALSE(form_.HasSensor());
+    EXPECT_FALSE(form_.CommandEnabled(kCmdDeleteSensor));
+    EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
 }
 
 // Which commands are enabled and the menu bar's order are the window test's to check.

@@ -234,10 +234,13 @@ TEST_F(Sensors, NameWithQuotesIsStoredVerbatim) {
     db_->QueryText(Sql("select name from sensor where sensor_id = %i", sensor->SensorId()), stored);
     EXPECT_EQ(stored, name);
 
-    auto ratio = ImportAndLoad(
-        Write("quoted_ratio.txt", name + "\n" + description + "\nband,wl,ratio\n1,500,1\n"),
-        kResponseRatio);
-    EXPECT_EQ(ratio->Name(), name);
+    // A second sensor of that name could not be told apart: refused, whatever its type.
+    const std::string ratio_text = "\n" + description + "\nband,wl,ratio\n1,500,1\n";
+    EXPECT_THROW(ImportAndLoad(Write("same.txt", name + ratio_text), kResponseRatio), OrvaneError);
+    EXPECT_THROW(ImportAndLoad(path, kResponseGaussian), OrvaneError);
+    auto ratio = ImportAndLoad(Write("quoted_ratio.txt", name + " ratio" + ratio_text),
+                               kResponseRatio);
+    EXPECT_EQ(ratio->Name(), name + " ratio");
     EXPECT_EQ(ratio->Description(), description);
 }
 

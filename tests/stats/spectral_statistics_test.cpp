@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <sstream>
 
 #include "forms/chain_selection.h"
 #include "base/frontend.h"
@@ -12,7 +14,9 @@
 #include "study/sensor_import.h"
 #include "forms/waveband_filter_setup.h"
 #include "study/spectra_factory_class.h"
+#include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
+#include "stats/separability.h"
 #include "store/array_codec.h"
 #include "study/study_spectra.h"
 #include "support/feature_study.h"
@@ -133,7 +137,8 @@ TEST_F(LibraryTest, ClassifiersOnIndependentlyComputedValues) {
         int classifier;
         double alpha, beta, gamma;
     } cases[] = {
-        {"Mahalanobis", 0, 10.4076428859095, 31.2195552907418, 325.06862098723},
+        // ln det(C) + d'C^-1 d, signed: alpha's tight covariance makes its value negative.
+        {"Mahalanobis", 0, -7.985451115822957, 11.987943822167574, 301.67812714949815},
         {"Modified Mahalanobis", 1, 11.1379002293563, 207.73745886706, 3664.9789875277},
         {"Gen. Squared Dist", 2, 1.9434951174335, 23.2540869013483, 52.1046741514003},
         {"SAM", 3, 0.080286813224905, 2.77904839838238, 1.45848894442668},
@@ -144,34 +149,46 @@ TEST_F(LibraryTest, ClassifiersOnIndependentlyComputedValues) {
         EXPECT_EQ(r.Winner().name, "alpha") << c.name;
         for (const ClassScore& e : r.entries) {
             const double want = e.name == "alpha" ? c.alpha : e.name == "beta" ? c.beta : c.gamma;
-            EXPECT_NEAR(e.distance, want, 1e-6 * want) << c.name << " " << e.name;
+            EXPECT_NEAR(e.distance, want, 1e-6 * std::fabs(want)) << c.name << " " << e.name;
             EXPECT_EQ(e.regular, 1);
         }
     }
     EXPECT_EQ(ClassifyProbe(3).Format(1).substr(0, 19), "1.  0.08  ->  alpha");
 }
 
-TEST_F(LibraryTest, NonFiniteLogDeterminantRanksBehindTheRegularClasses) {
+TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    // A class covariance so large that det(inverse) underflows to 0: ln is not finite.
-    Matrix huge(2, 2);
-    huge = 0.0;
-    huge(1, 1) = huge(2, 2) = 1e200;
-    const std::string bytes = EncodeMatrix(huge);
-    scratch_.Admin().WriteBlob(
-        Sql("update statistic st, species sp set st.cov = ? where st.species_id = sp.species_id "
-            "and sp.folder_name = 'alpha'"),
-        bytes.data(), bytes.size());
-    library_->LoadLibrary();
-    const ClassificationResult r = ClassifyProbe(0);
-    // Alpha's distance is the largest value (gamma's) plus its own vanishing quadratic form, so
-    // it ties with gamma and the tie keeps library order.
-    ASSERT_EQ(r.entries.size(), 3u);
-    EXPECT_EQ(r.entries[0].name, "beta");
-    EXPECT_EQ(r.entries[1].name, "alpha");
-    EXPECT_EQ(r.entries[1].regular, 0);
-    EXPECT_NEAR(r.entries[1].distance, 325.06862098723, 1e-6);
-    EXPECT_EQ(r.entries[2].name, "gamma");
+    // det(C) = 1e400 is beyond a double, its logarithm is not; a "covariance" whose
+    // determinant is negative has no logarithm and ranks behind the regular classes with the
+    // largest value (gamma's) plus its own quadratic form.
+    const struct {
+        const char* name;
+        double variance1, variance2;
+        int regular;
+        double distance;
+    } cases[] = {
+        {"huge covariance", 1e200, 1e200, 1, 921.0340371976183},
+        {"negative determinant", 1e-2, -1e-2, 0, 301.67812714949815 + 0.12499996289656712},
+    };
+    for (const auto& c : cases) {
+        Matrix cov(2, 2);
+        cov = 0.0;
+        cov(1, 1) = c.variance1;
+        cov(2, 2) = c.variance2;
+        const std::string bytes = EncodeMatrix(cov);
+        scratch_.Admin().WriteBlob(
+            Sql("update statistic st, species sp set st.cov = ? where st.species_id = "
+                "sp.species_id and sp.folder_name = 'alpha'"),
+            bytes.data(), bytes.size());
+        library_->LoadLibrary();
+        const ClassificationResult r = ClassifyProbe(0);
+        ASSERT_EQ(r.entries.size(), 3u);
+        EXPECT_EQ(r.entries[0].name, "beta") << c.name;
+        EXPECT_EQ(r.entries[1].name, "gamma") << c.name;
+        EXPECT_EQ(r.entries[2].name, "alpha") << c.name;
+        EXPECT_EQ(r.entries[2].regular, c.regular) << c.name;
+        EXPECT_NEAR(r.entries[2].distance, c.distance, 1e-6) << c.name;
+    }
 }
 
 TEST_F(LibraryTest, SpectralAngleOfAClassMeanIsZero) {
@@ -206,10 +223,14 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
         {"feature space", Sql("update feature_space set build_date = current_timestamp(6) where "
                               "feature_space_id = %i",
                               fs_)},
+        {"spectra", ""},
     };
     for (const auto& c : changes) {
         ASSERT_TRUE(library_->IsLibraryValid()) << c.what;
-        scratch_.Admin().Execute(c.sql);
+        if (c.sql.empty())
+            MarkStudySpectraChanged(scratch_.Admin(), study_);
+        else
+            scratch_.Admin().Execute(c.sql);
         EXPECT_FALSE(library_->IsLibraryValid()) << c.what;
         // Rebuilding right away, within the same second, must count as newer.
         ASSERT_TRUE(library_->BuildLibrary(frontend_));
@@ -242,32 +263,114 @@ TEST_F(LibraryTest, DisablingOrEnablingASpectrumMakesTheLibraryStale) {
     EXPECT_TRUE(library_->IsLibraryValid());
 }
 
-TEST_F(LibraryTest, RebuildKeepsSampleCountButUpdatesStatistics) {
+TEST_F(LibraryTest, RebuildWritesTheSampleCountItUsed) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     const double before = library_->Class(0).mean(1, 1);
     scratch_.Admin().Execute(
         "update spectrum s, species sp set s.disabled = 1 where s.species_id = sp.species_id and "
         "sp.folder_name = 'alpha' and s.spectrum_no = 2");
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    EXPECT_EQ(library_->Class(0).no_of_samples, 4);
+    EXPECT_EQ(library_->Class(0).no_of_samples, 3);
     EXPECT_NEAR(library_->Class(0).mean(1, 1), (0.10 + 0.20 + 0.15) / 3, 1e-7);
     EXPECT_NE(library_->Class(0).mean(1, 1), before);
 }
 
-TEST_F(LibraryTest, TooFewSpectraWriteNoStatisticsAndKeepTheLoadedClasses) {
+TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
     scratch_.Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 10 where study_id = %i", study_));
     ApplyChainSelection(*session_, ChainSelection());
     session_->SetFeatureSpace(fs_);
-    ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    EXPECT_EQ(Count("select count(*) from library"), 1);
-    EXPECT_EQ(Count("select count(*) from statistic"), 0);
+    scratch_.Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
+                                 "where feature_space_id = %i",
+                                 fs_));
+    try {
+        library_->BuildLibrary(frontend_);
+        ADD_FAILURE() << "built a library without species";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("at least 10 enabled spectra"), std::string::npos)
+            << e.what();
+    }
+    // The earlier build is untouched, and stale, so nothing answers.
+    EXPECT_EQ(Count("select count(*) from statistic"), 3);
+    library_->LoadLibrary();
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
     EXPECT_EQ(library_->ClassCount(), 0);
-    EXPECT_THROW(ClassifyProbe(0), OrvaneError);
+    EXPECT_THROW(ClassifyProbe(0), LibraryNotReadyError);
 
     session_->SetFeatureSpace(0);
     EXPECT_FALSE(library_->BuildLibrary(frontend_));
     EXPECT_FALSE(library_->IsLibraryValid());
+}
+
+// A library answers only for the study and chain settings it was built for: every command
+// that classifies is refused, with the reason, as soon as they change.
+TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
+    const int empty = test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
+    const auto use = [&](int study, int derivative_order) {
+        ChainSelection chain;
+        chain.study = std::to_string(study);
+        chain.derivative_order = derivative_order;
+        chain.feature_space = std::to_string(fs_);
+        ApplyChainSelection(*session_, chain);
+    };
+    // As the commands run them: "Indiv. Classify" checks readiness once, then classifies.
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"classify",
+         [&] {
+             library_->RequireReady();
+             ClassifyProbe(0);
+         }},
+        {"discriminant analysis",
+         [&] { RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3); }},
+        {"independent set",
+         [&] { ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, empty, 3); }},
+        {"site check", [&] { SiteAccuracyCheck(*library_, *factory_, frontend_, 1); }},
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* reason;
+    } cases[] = {
+        {"other study", [&] { use(empty, 0); }, "No library has been built for study 'empty'"},
+        {"derivative order 1", [&] { use(study_, 1); }, "No library has been built for study"},
+        {"waveband filter changed",
+         [&] {
+             scratch_.Admin().Execute(Sql("update waveband_filter set changed_at = "
+                                          "current_timestamp(6) where study_id = %i",
+                                          study_));
+         },
+         "older than the current settings"},
+    };
+    for (const auto& c : cases) {
+        use(study_, 0);
+        ASSERT_TRUE(library_->BuildLibrary(frontend_)) << c.what;
+        ASSERT_STREQ(library_->StatusText(), "Ready") << c.what;
+        c.change();
+        for (const auto& [name, run] : commands) {
+            try {
+                run();
+                ADD_FAILURE() << c.what << ": " << name << " ran";
+            } catch (const LibraryNotReadyError& e) {
+                EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos)
+                    << c.what << ": " << name << ": " << e.what();
+            }
+        }
+        EXPECT_STREQ(library_->StatusText(), "Not Ready") << c.what;
+    }
+
+    // Loaded classes of the previous study never answer, even before anything reloads them.
+    use(study_, 0);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    session_->SetStudy(empty);
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
+    EXPECT_THROW(ClassifyProbe(0), LibraryNotReadyError);
+
+    // Building in the empty study is refused and leaves it Not Ready.
+    use(empty, 0);
+    EXPECT_THROW(library_->BuildLibrary(frontend_), OrvaneError);
+    EXPECT_EQ(Count(Sql("select count(*) from library where study_id = %i", empty)), 0);
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
 }
 
 TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
@@ -312,10 +415,24 @@ TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
                   hundred + "\nProd. Acc. Max," + hundred + "\nProd. Acc. Mean," + hundred +
                   "\nUser Acc. Min," + hundred + "\nUser Acc. Max," + hundred +
                   "\nUser Acc. Mean," + hundred + "\n");
+    const std::string accuracy = "100.00 %";
     EXPECT_EQ(frontend_.reports,
-              (std::vector<std::string>{"Discriminant Analysis",
-                                        "Error matrix written to file:\n" + r.path,
-                                        "Overall Accuracy: 100.00000"}));
+              (std::vector<std::string>{
+                  "Discriminant Analysis",
+                  "Error matrix (rows: classified as, columns: reference class)\n"
+                  "              alpha  beta  gamma  Row Total\n"
+                  "alpha             4     0      0          4\n"
+                  "beta              0     4      0          4\n"
+                  "gamma             0     0      3          3\n"
+                  "Column Total      4     4      3         11\n",
+                  "Error matrix written to file:\n" + r.path,
+                  "Class  Producer's accuracy  User's accuracy\n"
+                  "alpha             100.00 %         100.00 %\n"
+                  "beta              100.00 %         100.00 %\n"
+                  "gamma             100.00 %         100.00 %\n"
+                  "Cohen's kappa: 1.00000",
+                  "Overall Accuracy: 100.00000"}));
+    EXPECT_EQ(r.kappa, 1.0);
 }
 
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
@@ -346,11 +463,12 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
               "User Acc. Min,0.00000000000000E+00\n"
               "User Acc. Max,1.00000000000000E+02\n"
               "User Acc. Mean,5.00000000000000E+01\n");
-    ASSERT_EQ(frontend_.reports.size(), 4u);
+    ASSERT_EQ(frontend_.reports.size(), 6u);
     EXPECT_EQ(frontend_.reports[0],
               "Skipped species omega: the library has no class of that folder name");
     EXPECT_EQ(frontend_.reports[1], "Library Accuracy Check");
-    EXPECT_EQ(frontend_.reports[3], "Overall Accuracy: 66.66667");
+    EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667");
+    EXPECT_EQ(r.kappa, 0.0);
 
     db.Execute(Sql("delete from study where study_id = %i", other));
     EXPECT_EQ(IndependentStudies(*session_)[0].study_id, -1);
@@ -362,10 +480,105 @@ TEST_F(LibraryTest, SiteCheckRanksTheWinningClassLast) {
     SiteAccuracyCheck(*library_, *factory_, frontend_, library_->Class(0).species_id);
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Site Accuracy Check for alpha",
-                                        "1.  beta  -> 0.00  \n2.  gamma  -> 0.00  \n3.  alpha  "
-                                        "-> 100.00  \n",
-                                        "1.  beta  -> 0.00  \n2.  gamma  -> 0.00  \n3.  alpha  "
-                                        "-> 100.00  \n"}));
+                                        "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
+                                        "-> 0.00  \n3.  alpha  -> 100.00  \n",
+                                        "Site 2 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
+                                        "-> 0.00  \n3.  alpha  -> 100.00  \n"}));
+}
+
+// The cells of a comma-separated line, empty ones included.
+std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells(1);
+    for (char c : line) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back() += c;
+    }
+    return cells;
+}
+
+// A "%.14E" cell holding `value` to nine significant digits.
+void ExpectNumberCell(const std::string& cell, double value, const std::string& where) {
+    EXPECT_EQ(cell.size(), value < 0 ? 21u : 20u) << where << ": " << cell;
+    EXPECT_EQ(cell[cell.size() - 4], 'E') << where << ": " << cell;
+    EXPECT_NEAR(std::strtod(cell.c_str(), nullptr), value, 1e-9 * std::fabs(value))
+        << where << ": " << cell;
+}
+
+TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
+    // Delta's spectra are all alike, so its covariance is singular.
+    AddSpecies(study_, "delta", {{1, {{0.3, 0.3}, {0.3, 0.3}, {0.3, 0.3}}}});
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    // B and JM of alpha, beta and gamma from numpy (slogdet, solve) on the same features.
+    const double b_ab = 3.56598868945813, b_ag = 6.372114626241826, b_bg = 10.750515302966303;
+    const double inf = INFINITY;
+    const double b[4][4] = {{0, b_ab, inf, b_ag}, {b_ab, 0, inf, b_bg},
+                            {inf, inf, 0, inf}, {b_ag, b_bg, inf, 0}};
+    const char* names[] = {"alpha", "beta", "delta", "gamma"};
+    const struct {
+        int distance;
+        const char* file;
+    } cases[] = {{SeparabilitySettings::kBoth, "JM and B output.csv"},
+                 {SeparabilitySettings::kJM, "JM output.csv"},
+                 {SeparabilitySettings::kB, "B output.csv"}};
+    for (const auto& c : cases) {
+        frontend_.reports.clear();
+        SeparabilitySettings settings;
+        settings.distance = c.distance;
+        const std::string path = SeparabilityReport(*library_, *factory_, frontend_, settings);
+        ASSERT_EQ(path, dir_.Path() + "/out/" + c.file);
+        const std::string name = DistanceName(c.distance);
+        EXPECT_EQ(frontend_.reports,
+                  std::vector<std::string>{"Separability Analysis\nUsing " + name +
+                                           " distance\n\n" + name +
+                                           " output written to file:\n" + path});
+        std::istringstream text(test::FileText(path));
+        std::string line;
+        std::getline(text, line);
+        EXPECT_EQ(line, ",alpha,beta,delta,gamma,");
+        for (int r = 0; r < 4; ++r) {
+            ASSERT_TRUE(std::getline(text, line)) << name;
+            const std::vector<std::string> cells = Cells(line);
+            ASSERT_EQ(cells.size(), 5u) << line;
+            EXPECT_EQ(cells[0], names[r]);
+            for (int j = 0; j < 4; ++j) {
+                const std::string& cell = cells[static_cast<size_t>(j) + 1];
+                const std::string where = name + " " + names[r] + "/" + names[j];
+                const bool shown = j > r ? c.distance != SeparabilitySettings::kB
+                                         : c.distance != SeparabilitySettings::kJM;
+                if (j == r)
+                    EXPECT_EQ(cell, "-") << where;
+                else if (!shown)
+                    EXPECT_EQ(cell, "") << where;
+                else if (j < r && std::isinf(b[r][j]))
+                    EXPECT_EQ(cell, "Inf.") << where;
+                else if (j < r)
+                    ExpectNumberCell(cell, b[r][j], where);
+                else
+                    ExpectNumberCell(cell, 2.0 * (1.0 - std::exp(-b[r][j])), where);
+            }
+        }
+        EXPECT_FALSE(std::getline(text, line)) << line;
+    }
+}
+
+TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
+    Recorder frontend;
+    EXPECT_THROW(SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings()),
+                 OrvaneError);
+    scratch_.Admin().Execute(
+        Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
+    scratch_.Admin().Execute(
+        "update spectrum s, species sp set s.disabled = 1 where s.species_id = sp.species_id and "
+        "sp.folder_name = 'beta' and s.spectrum_no = 1");
+    ApplyChainSelection(*session_, ChainSelection());
+    session_->SetFeatureSpace(fs_);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    ASSERT_EQ(library_->ClassCount(), 1);
+    EXPECT_EQ(test::FileText(
+                  SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings())),
+              ",alpha,\nalpha,-\n");
 }
 
 }  // namespace

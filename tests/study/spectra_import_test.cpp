@@ -41,9 +41,10 @@ TEST(SiteFolderNumber, NameOrPosition) {
         int position;
         int expected;
     } cases[] = {
-        {"site07", 2, 7}, {"site12x", 1, 12}, {"site", 3, 3},    {"sitex", 4, 0},
-        {"plot3", 5, 5},  {"Site07", 6, 6},   {"site-2", 1, -2}, {"site 9", 1, 9},
-        {"sites", 2, 0},  {"site0", 8, 0},    {"asite5", 3, 3},
+        {"site07", 2, 7},  {"site12x", 1, 12}, {"site", 3, 3},    {"sitex", 4, 4},
+        {"plot3", 5, 5},   {"Site07", 6, 6},   {"site-2", 1, -2}, {"site 9", 1, 9},
+        {"sites", 2, 2},   {"site0", 8, 0},    {"asite5", 3, 3},  {"site'2", 4, 4},
+        {"site;3", 5, 5},  {"site\xff" "7", 6, 6},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SiteFolderNumber(c.name, c.position), c.expected) << c.name;
@@ -124,18 +125,28 @@ TEST_F(Import, FolderTreeRules) {
     File(".cache/site1/k.001");
     std::filesystem::create_directories(Path("Empty"));
 
+    // A species folder without a readable file is reported and not stored.
+    std::filesystem::create_directories(Path("Unread/site1"));
+    std::ofstream(Path("Unread/site1/broken.001"), std::ios::binary) << "x";
+
     const ImportCounts added = Run();
-    EXPECT_EQ(added.species, 2);
+    EXPECT_EQ(added.species, 1);
     EXPECT_EQ(added.sites, 6);
     EXPECT_EQ(added.spectra, 7);
-    EXPECT_EQ(added.skipped, 0);
+    EXPECT_EQ(added.skipped, 3);
     EXPECT_EQ(frontend_.reports,
-              (std::vector<std::string>{"Processing Empty\n", "Processing Kauri\n"}));
-    EXPECT_EQ(frontend_.steps, (std::vector<int>{1, 2}));
-    EXPECT_EQ(Sites("Kauri"),
-              (std::map<int, int>{{1, 1}, {2, 2}, {3, 1}, {7, 1}, {12, 1}, {0, 1}}));
-    EXPECT_EQ(Sites("Empty"), (std::map<int, int>{}));
-    EXPECT_EQ(Count("species", "folder_name = 'Empty'"), 1);
+              (std::vector<std::string>{
+                  "Skipped " + Path("Empty") +
+                      ": no site folder in it holds a readable spectrum file\n",
+                  "Processing Kauri\n",
+                  "Skipped " + Path("Unread/site1/broken.001") +
+                      ": it is 1 bytes long, shorter than the 484-byte header\n",
+                  "Skipped " + Path("Unread") +
+                      ": no site folder in it holds a readable spectrum file\n"}));
+    EXPECT_EQ(frontend_.steps, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(Sites("Kauri"), (std::map<int, int>{
+                                  {1, 1}, {2, 2}, {3, 1}, {7, 1}, {12, 1}, {6, 1}}));
+    EXPECT_EQ(Count("species", "folder_name in ('Empty', 'Unread')"), 0);
     EXPECT_EQ(Count("spectrum",
                     "pathname like '%loose%' or pathname like '%notes%' or "
                     "pathname like '%.k.009' or pathname like '%.hidden%'"),
@@ -147,9 +158,17 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
     File("Rimu/site1/r.002", {2, {2018, 11, 6, 9, 30, 0}, -3630.0, 17460.0, 200.0, "second"});
     File("Rimu/site2/r.001", {3});
     ASSERT_EQ(Run().spectra, 3);
+    // The study's libraries go out of date when spectra come in, and only then.
+    const std::string changed_sql =
+        Sql("select spectra_changed_at from study where study_id = %i", study_);
+    std::string first_change;
+    ASSERT_TRUE(session_.Db().QueryText(changed_sql, first_change));
 
     const ImportCounts again = Run();
     EXPECT_EQ(again.species + again.sites + again.spectra + again.skipped, 0);
+    std::string change;
+    session_.Db().QueryText(changed_sql, change);
+    EXPECT_EQ(change, first_change);
     EXPECT_EQ(Count("species"), 1);
     EXPECT_EQ(Count("site"), 2);
     EXPECT_EQ(Count("spectrum"), 3);
@@ -159,6 +178,8 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
     EXPECT_EQ(added.spectra, 1);
     EXPECT_EQ(added.sites, 0);
     EXPECT_EQ(Count("spectrum"), 4);
+    session_.Db().QueryText(changed_sql, change);
+    EXPECT_GT(change, first_change);
 
     // The site keeps its capture date (its first file's) and its position is the mean of all
     // three spectra.
@@ -241,6 +262,17 @@ TEST_F(Import, FolderNamesAreStoredAsTheyAre) {
             << name;
         EXPECT_EQ(Sites(name), (std::map<int, int>{{1, 1}})) << name;
     }
+}
+
+TEST_F(Import, SiteFoldersWithoutANumberAreNumberedByPositionAndTheImportGoesOn) {
+    for (const std::string site : {"site'2", "site;3", "site\xff" "7"})
+        for (int i = 1; i <= 3; ++i) File("Kanuka/" + site + "/k.00" + std::to_string(i), {i});
+    File("Manuka/site1/m.001");
+    const ImportCounts added = Run();
+    EXPECT_EQ(added.spectra, 10);
+    EXPECT_EQ(added.skipped, 0);
+    EXPECT_EQ(Sites("Kanuka"), (std::map<int, int>{{1, 3}, {2, 3}, {3, 3}}));
+    EXPECT_EQ(Sites("Manuka"), (std::map<int, int>{{1, 1}}));
 }
 
 TEST_F(Import, MissingDataPathIsAnError) {

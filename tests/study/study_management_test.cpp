@@ -135,6 +135,30 @@ TEST_F(Studies, CreateRefusesBadFieldsAndStoresNothing) {
     EXPECT_EQ(Management().CreateStudy({"zero is allowed", "", "", 0}) > 0, true);
 }
 
+TEST_F(Studies, CreateRefusesANameThatDiffersOnlyInCaseOrTrailingBlanks) {
+    const int first = Management().CreateStudy({"Field 2024", "", "/d", 15});
+    const struct {
+        const char* name;
+        bool refused;
+    } cases[] = {
+        {"field 2024", true}, {"FIELD 2024  ", true}, {"Field 2024 ", true},
+        {"Field  2024", false}, {"Field 2025", false},
+    };
+    for (const auto& c : cases) {
+        try {
+            Management().CreateStudy({c.name, "", "/d", 15});
+            EXPECT_FALSE(c.refused) << c.name;
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(c.refused) << c.name;
+            EXPECT_EQ(std::string(e.what()),
+                      Sql("There is a study \"Field 2024\" (id %i) already; give the new study a "
+                          "name that differs by more than case or trailing blanks.",
+                          first));
+        }
+    }
+    EXPECT_EQ(Count("study"), 3);
+}
+
 TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
     const int keep = Management().CreateStudy({"Keep", "", "/keep", 15});
     FillStudy(keep);
@@ -158,18 +182,9 @@ TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
     EXPECT_EQ(session_.StudyId(), keep);
     const std::vector<std::string> expected = {
         "Deleting all data of study 'Gone's' .... \n",
-        "  Deleted statistic rows\n",
-        "  Deleted mixture rows\n",
-        "  Deleted library rows\n",
-        "  Deleted pca_data rows\n",
-        "  Deleted spectrum rows\n",
-        "  Deleted site rows\n",
-        "  Deleted species rows\n",
-        "  Deleted waveband_filter_range rows\n",
-        "  Deleted waveband_filter rows\n",
-        "  Deleted derivative rows\n",
-        "  Deleted smoothing_filter rows\n",
-        "  Deleted study rows\n",
+        "  Deleted 1 species, 1 site and 1 spectrum\n",
+        "  Deleted 1 spectral library and 1 principal component analysis\n",
+        "  Deleted the study's waveband filter, smoothing and derivative settings\n",
         "Study 'Gone's' has been removed from the database\n",
     };
     EXPECT_EQ(frontend_.reports, expected);
@@ -193,8 +208,9 @@ TEST_F(Studies, Report) {
     const int full = Management().CreateStudy({"Full", "", "/data/full", 15});
     db.Execute(Sql("update study set description = NULL where study_id = %i", full));
     const int species = test::InsertSpecies(db, full, "Kauri");
+    int site_no = 0;
     for (const char* date : {"2019-03-05 10:00:00", "2018-11-30 08:15:00"}) {
-        const int site = test::InsertSite(db, full, species, 1);
+        const int site = test::InsertSite(db, full, species, ++site_no);
         db.Execute(Sql("update site set capture_date = '%s' where site_id = %i", date, site));
         test::InsertSpectrum(db, full, species, site, {1, 0, 0, 0, 1}, "");
     }

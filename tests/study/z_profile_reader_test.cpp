@@ -43,8 +43,7 @@ const char* const kProfile =
     "650.0 0.4\n"
     "700.0\t0.3\n"
     "# a note\n"
-    "just text\n"
-    "1000\n"
+    "\n"
     "800.2 0.6\n";
 
 TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
@@ -78,18 +77,24 @@ TEST_F(ZProfileReaderTest, LongLinesAreReadWhole) {
     EXPECT_EQ(spectrum->synthesized_->Value(1), 0.125);
 }
 
-TEST_F(ZProfileReaderTest, MissingFileOrSensorIsAnErrorNotAnExit) {
+TEST_F(ZProfileReaderTest, RefusesFilesThatAreNotProfilesNamingFileAndLine) {
     const std::string missing = dir_.File("missing.txt");
+    const std::string header = "h1\n# note\nh2\nh3\n";
     const std::pair<std::string, std::string> cases[] = {
         {missing, "does not exist"},
         {Write("p.txt", kProfile), "no sensor is selected"},
+        {Write("text.txt", header + "450.9 0.25\nsome words here\n"), "line 6 is not"},
+        {Write("one.txt", header + "1000\n"), "line 5 is not"},
+        {Write("nan.txt", header + "450.9 nan\n"), "line 5 is not"},
+        {Write("empty.txt", header + "\n"), "no wavelength and value lines"},
+        {Write("elsewhere.txt", header + "2300 0.5\n"), "none of its wavelengths"},
     };
     for (const auto& [path, reason] : cases) {
         try {
-            if (path == missing)
-                ReadZProfile(path, sensor_, nullptr, nullptr);
-            else
+            if (reason == "no sensor is selected")
                 ReadZProfile(path, nullptr);
+            else
+                ReadZProfile(path, sensor_, nullptr, nullptr);
             ADD_FAILURE() << "accepted " << path;
         } catch (const FileNotFoundError& e) {
             ADD_FAILURE() << "ends the program: " << e.what();

@@ -115,8 +115,15 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
         w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        // Whatever classifies is disabled and says why.
+        for (int id : {kCmdDiscriminantAnalysis, kCmdIndependentSet, kCmdSiteAccuracy}) {
+            QVERIFY(!w.frame->Action(id)->isEnabled());
+            QVERIFY(w.frame->Action(id)->toolTip().startsWith(QStringLiteral("Library Not Ready")));
+        }
+        QVERIFY(w.frame->View()->IndivClassify()->toolTip().contains(QStringLiteral("No spectra")));
         w.frame->Run([&] { w.frame->Form().SelectStudy(0); });
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        QVERIFY(w.frame->Action(kCmdDiscriminantAnalysis)->isEnabled());
     }
 
     void indivClassifyRanksTheSelectedSpectraInListOrder() {

@@ -1,0 +1,87 @@
+// The analyses of the library and of the study's spectra: separability and principal
+// components.
+#include <ostream>
+#include <string>
+
+#include "chain/processing_session.h"
+#include "cli/cli_context.h"
+#include "forms/chain_selection.h"
+#include "plot/plot_svg.h"
+#include "spectra/spectrum.h"
+#include "stats/principal_components.h"
+#include "stats/separability.h"
+#include "stats/spectral_statistics.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+int CmdSeparability(Context& ctx) {
+    ApplyChainOptions(ctx);
+    SeparabilitySettings settings;
+    settings.name_type = NameTypeOption(ctx.args);
+    settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
+    // The library of the chain options, loaded as the form loads it after every change.
+    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    factory.SetStudy(ctx.session->StudyId());
+    SpectralStatistics library(*ctx.session, factory);
+    library.LoadLibrary();
+    return SeparabilityReport(library, factory, ctx.frontend, settings).empty() ? 1 : 0;
+}
+
+int CmdPca(Context& ctx) {
+    ApplyChainOptions(ctx);
+    ProcessingSession& session = *ctx.session;
+    Spectra_factory_class factory(*ctx.config, session);
+    factory.SetStudy(session.StudyId());
+    const PcaResult result = RunPca(session, factory, ctx.frontend);
+    if (result.path.empty()) return 1;
+    // As the form's PCT button: the PCT feature space chosen on the command line stays, else
+    // the first one offered.
+    ChainSelection pct;
+    pct.feature_space_type = kFeaturePCT;
+    if (session.FeatureSpaceType() == kFeaturePCT && session.FeatureSpaceId() != 0)
+        pct.feature_space = std::to_string(session.FeatureSpaceId());
+    ScorePlotData plot;
+    try {
+        ApplyChainSelection(session, pct);
+        plot = PcaScorePlot(session, result.data);
+    } catch (const OrvaneError& e) {
+        plot.reason = std::string("No score plot: ") + e.what();
+    }
+    if (!plot.Ready()) {
+        ctx.out << result.path << '\n';
+        ctx.frontend.Error(plot.reason);
+        return 1;
+    }
+    PlotLayout layout;
+    layout.SetTitle(plot.title);
+    layout.AddItem(plot.points);
+    const std::string svg = factory.MakeOutputPath("pca_score_plot", "svg");
+    if (!WritePlotSvg(layout, true, svg)) {
+        ctx.frontend.Error("Could not write the score plot to " + svg);
+        return 1;
+    }
+    ctx.frontend.Report(plot.title + " written to file:\n" + svg);
+    // The two paths last, one a line, for scripts.
+    ctx.out << result.path << '\n' << svg << '\n';
+    return 0;
+}
+
+}  // namespace
+
+std::vector<Command> AnalysisCommands() {
+    return {
+        {"separability", "separability [--names common|maori|latin|folder] [--distance jm|b|both]",
+         "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
+         "(\"JM output.csv\", \"B output.csv\").",
+         CmdSeparability},
+        {"pca", "pca",
+         "Principal components of the study's spectra at the derived stage; writes "
+         "pca_output.csv and the score plot pca_score_plot.svg and prints both paths.",
+         CmdPca},
+    };
+}
+
+}  // namespace orvane

@@ -1,0 +1,97 @@
+#include "forms/abundance_settings.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "stats/mixture_store.h"
+#include "store/database.h"
+
+namespace orvane {
+
+AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
+
+double AbundanceSettings::ParseAbundance(const std::string& text) {
+    const char* start = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(start, &end);
+    bool ok = end != start && errno != ERANGE && std::isfinite(value);
+    while (ok && (*end == ' ' || *end == '\t')) ++end;
+    if (!ok || *end != '\0')
+        throw OrvaneError("The abundance \"" + text + "\" is not a number; nothing was saved.");
+    return value;
+}
+
+void AbundanceSettings::Show() {
+    MixtureStore store(session_.Db(), session_.StudyId());
+    classes_.Fill(store.Species(false));
+    if (classes_.Empty()) classes_.Add(kNoSpecies, SpeciesListBox::kPlaceholder);
+    available_.Clear();
+    selected_.Clear();
+}
+
+bool AbundanceSettings::SelectClass(int class_index) {
+    const FormItem* item = classes_.At(class_index);
+    if (!item || item->data == SpeciesListBox::kPlaceholder) return false;
+    mixture_ = item->data;
+    Refresh();
+    abundance_.clear();
+    return true;
+}
+
+void AbundanceSettings::Refresh() {
+    MixtureStore store(session_.Db(), session_.StudyId());
+    available_.Fill(store.AvailableEndmembers(mixture_));
+    selected_.Fill(store.SelectedEndmembers(mixture_));
+    total_ = store.Total(mixture_);
+}
+
+bool AbundanceSettings::Add(int available_index) {
+    const FormItem* item = available_.At(available_index);
+    if (!item || mixture_ == 0) return false;
+    MixtureStore(session_.Db(), session_.StudyId()).AddEndmember(mixture_, item->data);
+    Refresh();
+    return true;
+}
+
+bool AbundanceSettings::Remove(int selected_index) {
+    const FormItem* item = selected_.At(selected_index);
+    if (!item || mixture_ == 0) return false;
+    MixtureStore(session_.Db(), session_.StudyId()).RemoveEndmember(mixture_, item->data);
+    Refresh();
+    return true;
+}
+
+void AbundanceSettings::SelectEndmember(int selected_index) {
+    const FormItem* item = selected_.At(selected_index);
+    if (!item) return;
+    abundance_ = MixtureStore(session_.Db(), session_.StudyId()).Abundance(mixture_, item->data);
+}
+
+bool AbundanceSettings::Save(int selected_index) {
+    MixtureStore store(session_.Db(), session_.StudyId());
+    const FormItem* item = selected_.At(selected_index);
+    bool saved = false;
+    if (item) {
+        double value = 0.0;
+        try {
+            value = ParseAbundance(abundance_);
+        } catch (const OrvaneError&) {
+            total_ = store.Total(mixture_);
+            throw;
+        }
+        store.SetAbundance(mixture_, item->data, value);
+        saved = true;
+    }
+    total_ = store.Total(mixture_);
+    return saved;
+}
+
+void AbundanceSettings::Complement() {
+    abundance_ = Sql("%f", 1.0 - std::atof(total_.c_str()));
+}
+
+}  // namespace orvane

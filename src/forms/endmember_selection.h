@@ -1,0 +1,34 @@
+#pragma once
+
+#include "forms/species_list_box.h"
+
+namespace orvane {
+
+class ProcessingSession;
+
+// The "Endmember Selection" dialog without its widgets: the study's mixture species
+// ("Classes") and its endmembers, and the two moves between them, each stored at once.
+class EndmemberSelection {
+  public:
+    static constexpr const char* kNoSpecies = "No species found!";
+
+    explicit EndmemberSelection(ProcessingSession& session);
+
+    // Refills both lists from the current study.
+    void Show();
+
+    const SpeciesListBox& Classes() const { return classes_; }
+    const SpeciesListBox& Endmembers() const { return endmembers_; }
+
+    // "------>" and "<------": move the entry at a position of one list to the other and
+    // store its flag. No entry there, or the placeholder, stores nothing and returns false.
+    bool ToEndmembers(int class_index);
+    bool ToClasses(int endmember_index);
+
+  private:
+    ProcessingSession& session_;
+    SpeciesListBox classes_;
+    SpeciesListBox endmembers_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,88 @@
+#include "plot/plot_svg.h"
+
+#include <cstdio>
+#include <fstream>
+
+namespace orvane {
+
+namespace {
+
+// The label font as a 12-pixel sans font measures: line height, average character width and
+// the baseline's distance below the top of a line.
+constexpr int kCharHeight = 14;
+constexpr int kCharWidth = 7;
+constexpr int kAscent = 11;
+
+// Element text: only markup characters need escaping (no user text goes into attributes).
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string Format(const char* format, double a, double b, double c = 0, double d = 0) {
+    char text[128];
+    std::snprintf(text, sizeof text, format, a, b, c, d);
+    return text;
+}
+
+}  // namespace
+
+std::string PlotSvg(const PlotLayout& layout, bool with_points) {
+    const int w = PlotLayout::kSurfaceWidth;
+    const int h = PlotLayout::kSurfaceHeight;
+    const PlotScene scene = layout.Layout(w, h, kCharHeight, kCharWidth, with_points);
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += Format(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+        "viewBox=\"0 0 %.0f %.0f\">\n",
+        w, h, w, h);
+    svg += "<title>" + Escaped(layout.Title()) + "</title>\n";
+    // Half-pixel offsets put one-pixel lines on the pixels the window paints.
+    svg += Format(
+        "<rect x=\"0.5\" y=\"0.5\" width=\"%.0f\" height=\"%.0f\" fill=\"white\" "
+        "stroke=\"black\"/>\n",
+        w - 1, h - 1);
+    svg += "<g stroke=\"black\" stroke-width=\"1\">\n";
+    for (const auto* lines : {&scene.axes, &scene.ticks})
+        for (const PixelLine& l : *lines)
+            svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", l.x1 + 0.5,
+                          l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
+    svg += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
+    for (const PixelText& t : scene.labels)
+        svg += Format("<text x=\"%.0f\" y=\"%.0f\">", t.left, t.top + kAscent) +
+               Escaped(t.text) + "</text>\n";
+    if (!scene.note.empty())
+        svg += Format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">", w / 2.0, h / 2.0) +
+               Escaped(scene.note) + "</text>\n";
+    svg += "</g>\n<g fill=\"black\">\n";
+    const double r = PlotLayout::kMarkerSize / 2.0;
+    for (const PlotPoint& p : scene.points)
+        svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n", p.x + r, p.y + r, r);
+    svg += "</g>\n</svg>\n";
+    return svg;
+}
+
+bool WritePlotSvg(const PlotLayout& layout, bool with_points, const std::string& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) return false;
+    file << PlotSvg(layout, with_points);
+    file.close();
+    return static_cast<bool>(file);
+}
+
+}  // namespace orvane

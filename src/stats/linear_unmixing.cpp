@@ -1,0 +1,216 @@
+#include "stats/linear_unmixing.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "base/frontend.h"
+#include "base/matrix.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "spectra/sensor.h"
+#include "spectra/species.h"
+#include "store/database.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr int kBands = 4;
+
+struct SpeciesRow {
+    int species_id = 0;
+    std::string folder_name;
+};
+
+std::vector<SpeciesRow> SpeciesOfKind(Database& db, int study_id, char endmember) {
+    std::vector<SpeciesRow> rows;
+    ResultSet r = db.Query(
+        endmember == 'Y'
+            ? Sql("select species_id, folder_name from species where endmember = 'Y' and "
+                  "study_id = %i",
+                  study_id)
+            : Sql("select species_id, folder_name from species where endmember = 'N' and "
+                  "study_id = %i",
+                  study_id));
+    while (r.Next()) rows.push_back({r.Int(0), r.String(1)});
+    return rows;
+}
+
+// The positions in the sensor's element list of the elements numbered 1, 2, 3 and 6.
+std::vector<int> UnmixElementNumbers(const Sensor& sensor) {
+    std::vector<int> numbers;
+    for (int wanted : kUnmixElements) {
+        bool found = false;
+        for (const SensorElement& e : sensor.Elements()) found = found || e.number == wanted;
+        if (!found)
+            throw OrvaneError(Sql("Unmixing is not possible: the sensor \"%s\" has no element %i. "
+                                  "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
+                                  "with at least six elements.",
+                                  sensor.Name().c_str(), wanted));
+        numbers.push_back(wanted);
+    }
+    return numbers;
+}
+
+// The species' synthesized-stage mean at the four elements.
+std::vector<double> MeanAtElements(Spectra_factory_class& factory, const SpeciesRow& row,
+                                   const std::vector<int>& numbers, const char* kind) {
+    std::unique_ptr<Species> species = factory.LoadSpecies(row.species_id);
+    if (species->MemberCount() == 0)
+        throw OrvaneError(Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
+                              "spectra.",
+                              kind, row.folder_name.c_str()));
+    const std::unique_ptr<BandVector> mean = species->StageMean(kStageSynthesized);
+    std::vector<double> values;
+    for (int number : numbers) {
+        const double v = mean->Value(number);
+        if (!(v > kNoValue) || !std::isfinite(v))
+            throw OrvaneError(Sql("Unmixing is not possible: the mean of the %s species \"%s\" "
+                                  "has no value at sensor element %i.",
+                                  kind, row.folder_name.c_str(), number));
+        values.push_back(v);
+    }
+    return values;
+}
+
+// Whether E (4 x q, q <= 4) has full column rank, judged by its singular values: the smallest
+// must exceed the largest x 4 x the single-precision epsilon. The reflectances are stored in
+// single precision, so a column that is a combination of the others up to that precision
+// is one in fact, and its estimates would be made of rounding.
+bool FullColumnRank(const Matrix& e) {
+    DiagonalMatrix s;
+    NEWMAT::SVD(e, s);
+    double largest = 0.0, smallest = INFINITY;
+    for (int i = 1; i <= s.Nrows(); ++i) {
+        largest = std::max(largest, s(i));
+        smallest = std::min(smallest, s(i));
+    }
+    return largest > 0.0 && smallest > largest * kBands * FLT_EPSILON;
+}
+
+std::string SingularMessage(int q) {
+    if (q > kBands)
+        return Sql("Unmixing is not possible with %i endmembers: the four sensor elements "
+                   "1, 2, 3 and 6 determine at most four. Return some endmembers to the "
+                   "classes (Spectral Mixing > Endmember Selection).",
+                   q);
+    return "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
+           "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
+           "there.";
+}
+
+// "%.2f" of a value, without the sign of one that rounds to zero: rounding noise of an
+// exact 0 would otherwise print as "-0.00".
+std::string Fraction(double v) {
+    std::string text = Sql("%.2f", v);
+    if (text == "-0.00") text = "0.00";
+    return text;
+}
+
+}  // namespace
+
+UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Frontend& frontend) {
+    Database& db = session.Db();
+    const int study = session.StudyId();
+    const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
+    if (endmembers.empty())
+        throw OrvaneError(
+            "Unmixing needs endmembers: mark species of the study as endmembers first "
+            "(Spectral Mixing > Endmember Selection).");
+    const int q = static_cast<int>(endmembers.size());
+    if (q > kBands) throw OrvaneError(SingularMessage(q));
+    session.RequireSensor();
+    const std::vector<int> numbers = UnmixElementNumbers(*session.CurrentSensor());
+    const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
+
+    frontend.BeginProgress("Spectral Unmixing", q + static_cast<int>(mixtures.size()));
+    struct ProgressEnd {
+        Frontend& frontend;
+        ~ProgressEnd() { frontend.EndProgress(); }
+    } progress_end{frontend};
+    int done = 0;
+
+    UnmixResult result;
+    Matrix e(kBands, q);
+    for (int j = 0; j < q; ++j) {
+        const std::vector<double> column =
+            MeanAtElements(factory, endmembers[static_cast<size_t>(j)], numbers, "endmember");
+        for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
+        result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
+        frontend.StepProgress(++done);
+    }
+    // (E'E)^-1 E' once for every mixture.
+    Matrix solve;
+    try {
+        if (!FullColumnRank(e)) throw OrvaneError(SingularMessage(q));
+        const Matrix inverse = (e.t() * e).i();
+        solve = inverse * e.t();
+    } catch (const NEWMAT::SingularException&) {
+        throw OrvaneError(SingularMessage(q));
+    } catch (const NEWMAT::BaseException&) {
+        throw OrvaneError(std::string("Matrix computation failed: ") +
+                          NEWMAT::BaseException::what());
+    }
+
+    std::vector<std::vector<double>> means;
+    means.reserve(mixtures.size());
+    for (const SpeciesRow& m : mixtures) {
+        means.push_back(MeanAtElements(factory, m, numbers, "mixture"));
+        frontend.StepProgress(++done);
+    }
+
+    frontend.Report("Spectral Unmixing");
+    for (size_t k = 0; k < mixtures.size(); ++k) {
+        UnmixedMixture out;
+        out.name = mixtures[k].folder_name;
+        const std::vector<double>& y = means[k];
+        for (int j = 1; j <= q; ++j) {
+            double a = 0.0;
+            for (int b = 0; b < kBands; ++b) a += solve(j, b + 1) * y[static_cast<size_t>(b)];
+            out.estimates.push_back(a);
+            out.text += Fraction(a) + "  " + result.endmembers[static_cast<size_t>(j - 1)] + "\n";
+        }
+        // One query for the recorded rows; they are then walked in endmember order.
+        struct Recorded {
+            std::string abundance;
+            std::string folder_name;
+            int endmember_id;
+        };
+        std::vector<Recorded> recorded;
+        {
+            ResultSet rows = db.Query(
+                Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
+                    "where m.species_id = %i and s.species_id = m.endmember_id order by "
+                    "folder_name",
+                    mixtures[k].species_id));
+            while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
+        }
+        out.recorded = !recorded.empty();
+        if (out.recorded) out.text += "\nsimulated mixture abundances from database:\n";
+        out.recorded_values.assign(static_cast<size_t>(q), 0.0);
+        for (int j = 0; j < q; ++j) {
+            for (const Recorded& r : recorded) {
+                if (r.endmember_id != endmembers[static_cast<size_t>(j)].species_id) continue;
+                const double t = std::atof(r.abundance.c_str());
+                out.text += Fraction(t) + " " + r.folder_name + "\n";
+                out.recorded_values[static_cast<size_t>(j)] = t;
+            }
+        }
+        if (out.recorded) {
+            out.text += "\nabsolute errors:\n";
+            for (int j = 0; j < q; ++j)
+                out.text += Fraction(std::fabs(out.recorded_values[static_cast<size_t>(j)] -
+                                               out.estimates[static_cast<size_t>(j)])) +
+                            "  " + result.endmembers[static_cast<size_t>(j)] + "\n";
+        }
+        frontend.Report(out.name);
+        frontend.Report(out.text);
+        result.mixtures.push_back(std::move(out));
+    }
+    return result;
+}
+
+}  // namespace orvane

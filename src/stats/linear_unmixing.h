@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class Spectra_factory_class;
+
+// The sensor elements whose values are unmixed, by element number.
+inline constexpr int kUnmixElements[4] = {1, 2, 3, 6};
+
+// One mixture species as unmixing reports it.
+struct UnmixedMixture {
+    std::string name;                     // its folder name
+    std::vector<double> estimates;        // a, in endmember order
+    bool recorded = false;                // whether the mixture table records its make-up
+    std::vector<double> recorded_values;  // t: recorded fractions, 0 where none is recorded
+    std::string text;                     // its report entry after the name
+};
+
+struct UnmixResult {
+    std::vector<std::string> endmembers;  // folder names, in the order of the estimates
+    std::vector<UnmixedMixture> mixtures;
+};
+
+// Estimates, for every mixture species of the session's study, the fractions of the
+// endmember species that make up its mean spectrum at the synthesized stage. The model is
+// y = E a on the sensor elements 1, 2, 3 and 6, with E's columns the endmember means, solved
+// by unconstrained least squares, a = (E'E)^-1 E' y: fractions may be negative or exceed 1 and
+// need not sum to 1. The inverse is formed once for all mixtures.
+//
+// Reports "Spectral Unmixing", then per mixture its name and the estimates ("%.2f  name"),
+// followed, when the mixture table records the mixture, by the recorded fractions and the
+// absolute errors. Everything is checked before anything is reported: OrvaneError (nothing
+// reported) when the study has no endmembers, when the sensor lacks one of the four elements,
+// when a species has no spectra or no value at one of them, or when E has not full column rank
+// (more than four endmembers, or endmember means linearly dependent on the four bands).
+UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Frontend& frontend);
+
+}  // namespace orvane

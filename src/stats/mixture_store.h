@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+class Database;
+
+// A species as the mixing lists show it: its folder name and id.
+struct SpeciesEntry {
+    std::string folder_name;
+    int species_id = 0;
+};
+
+// The study's endmember flags (species.endmember 'Y' or 'N') and the recorded make-up of its
+// mixture species (table mixture), read and written with the statements the mixing dialogs
+// use. Rows come back in the order the server returns them; the lists sort them.
+class MixtureStore {
+  public:
+    MixtureStore(Database& db, int study_id) : db_(db), study_id_(study_id) {}
+
+    // The study's endmember species, or its other (mixture) species.
+    std::vector<SpeciesEntry> Species(bool endmembers);
+    // Stores the flag of one species.
+    void SetEndmember(int species_id, bool endmember);
+
+    // The study's endmembers that a mixture does not record yet, and those it records.
+    std::vector<SpeciesEntry> AvailableEndmembers(int mixture_id);
+    std::vector<SpeciesEntry> SelectedEndmembers(int mixture_id);
+    // Records an endmember in a mixture (abundance 0 until one is saved), or removes it.
+    void AddEndmember(int mixture_id, int endmember_id);
+    void RemoveEndmember(int mixture_id, int endmember_id);
+    // The recorded abundance as the server writes it; empty when the pair is not recorded.
+    std::string Abundance(int mixture_id, int endmember_id);
+    void SetAbundance(int mixture_id, int endmember_id, double abundance);
+    // The sum of a mixture's abundances as the server writes it; empty without rows.
+    std::string Total(int mixture_id);
+
+    // The species of this study with a folder name; 0 when there is none.
+    int SpeciesIdOf(const std::string& folder_name);
+    // Whether the species belongs to this study and has the given flag.
+    bool IsOfKind(int species_id, bool endmember);
+
+  private:
+    std::vector<SpeciesEntry> List(const std::string& sql);
+
+    Database& db_;
+    int study_id_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,273 @@
+#include "stats/principal_components.h"
+
+#include <memory>
+#include <vector>
+
+#include "base/frontend.h"
+#include "base/matrix_stats.h"
+#include "base/orvane_error.h"
+#include "base/text_file.h"
+#include "chain/feature_space.h"
+#include "chain/processing_session.h"
+#include "spectra/spectrum.h"
+#include "store/array_codec.h"
+#include "store/database.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+struct ProgressScope {
+    ProgressScope(Frontend& f, const std::string& title, int total) : frontend(f) {
+        frontend.BeginProgress(title, total);
+    }
+    ~ProgressScope() { frontend.EndProgress(); }
+    Frontend& frontend;
+};
+
+// The smallest PCT feature space must fit the sensor; without any, the score plot's two
+// components are the least a PCA has to give.
+int MinimumPctDimension(Database& db) {
+    int m = 2;
+    db.QueryInt(
+        "select min(dimension) from feature_space fs, feature_space_type fst where "
+        "fs.fs_type_id = fst.fs_type_id and fst.name = 'PCT'",
+        m);
+    return m;
+}
+
+struct Selection {
+    std::string species_ids;
+    int spectra = 0;
+};
+
+Selection SelectSpecies(ProcessingSession& session) {
+    Selection s;
+    ResultSet rows = session.Db().Query(
+        Sql("select count(spectrum_id), sp.species_id from spectrum s, species sp where "
+            "sp.species_id = s.species_id and sp.study_id = %i and disabled = 0 group by "
+            "sp.species_id",
+            session.StudyId()));
+    while (rows.Next()) {
+        const int count = rows.Int(0);
+        if (count < session.MinSpectraPerSpecies()) continue;
+        s.species_ids += (s.species_ids.empty() ? "" : ", ") + std::string(rows.Text(1));
+        s.spectra += count;
+    }
+    return s;
+}
+
+// Fills X column by column with the valid derived values of each spectrum. The first
+// spectrum fixes the number of values; a spectrum with another number cannot share the
+// bands and is counted as skipped.
+void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend,
+                 const Selection& selection, PcaResult& result) {
+    std::vector<int> ids;
+    {
+        ResultSet rows = session.Db().Query(
+            Sql("select spectrum_id from spectrum where study_id = %i and species_id in (%s) and "
+                "disabled = 0",
+                session.StudyId(), selection.species_ids.c_str()));
+        while (rows.Next()) ids.push_back(rows.Int(0));
+    }
+    ProgressScope progress(frontend, "PCA: Preprocessing Data", static_cast<int>(ids.size()));
+    const int columns = static_cast<int>(ids.size());
+    std::vector<double> values;
+    int used = 0;
+    int b = 0;
+    Matrix& x = result.data;
+    for (int j = 0; j < columns; ++j) {
+        if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
+        std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(ids[static_cast<size_t>(j)]);
+        const BandVector* derived = spectrum->StageVector(kStageDerived);
+        values.clear();
+        if (derived)
+            for (const BandEntry& e : derived->Entries())
+                if (e.value > kNoValue) values.push_back(e.value);
+        if (j == 0) {
+            b = static_cast<int>(values.size());
+            if (b == 0)
+                throw OrvaneError(
+                    "No data found for PCA!\nThe derived stage of the first spectrum has no "
+                    "values; check the waveband filter, the sensor and the derivative.");
+            x.ReSize(b, columns);
+        }
+        if (static_cast<int>(values.size()) != b) {
+            ++result.skipped;
+        } else {
+            double* store = x.Store();
+            for (int r = 0; r < b; ++r)
+                store[static_cast<size_t>(r) * columns + used] = values[static_cast<size_t>(r)];
+            ++used;
+        }
+        frontend.StepProgress(j + 1);
+    }
+    result.bands = b;
+    // The first spectrum is always used, so at least one column stays.
+    if (used < columns) {
+        const Matrix kept = x.Columns(1, used);
+        x = kept;
+    }
+}
+
+void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Frontend& frontend) {
+    const int b = d.Nrows();
+    const double total = d.Trace();
+    {
+        ProgressScope progress(frontend, "PCA: Reporting eigenvalues", b);
+        double cumulative = 0.0;
+        for (int p = 1; p <= b; ++p) {
+            const double lambda = d(b - p + 1);
+            const double proportion = lambda / total;
+            cumulative += proportion;
+            file.WriteString(Sql("%i,%.08f,%.08f,%.08f\n", p, lambda, proportion, cumulative));
+            frontend.StepProgress(p);
+        }
+    }
+    ProgressScope progress(frontend, "PCA: Reporting eigenvectors", b);
+    file.WriteString("\nEigenvectors");
+    file.WriteEol();
+    for (int p = 1; p <= b; ++p) {
+        const int column = b - p + 1;
+        for (int r = 1; r <= b; ++r) file.WriteString(Sql("%.14E,", v(r, column)));
+        file.WriteEol();
+        frontend.StepProgress(p);
+    }
+}
+
+int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) {
+    Database& db = session.Db();
+    const int b = d.Nrows();
+    const int sensor = session.CurrentSensor()->SensorId();
+    Transaction tx(db);
+    int id = 0;
+    if (!db.QueryInt(Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
+                         "%i and smoothing_filter_id = %i and derivative_id = %i",
+                         sensor, session.StudyId(), session.SmoothingFilterId(),
+                         session.DerivativeId()),
+                     id)) {
+        // Microseconds, so that a library built in the same second as the PCA is ordered.
+        db.Execute(
+            Sql("insert into pca_data (study_id, dim, sensor_id, smoothing_filter_id, "
+                "derivative_id, waveband_filter_id, build_date) values (%i, %i, %i, %i, %i, %i, "
+                "current_timestamp(6))",
+                session.StudyId(), b, sensor, session.SmoothingFilterId(), session.DerivativeId(),
+                session.WavebandFilterId()));
+        id = static_cast<int>(db.InsertId());
+    } else {
+        db.Execute(Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
+                       "pca_data_id = %i",
+                       b, id));
+    }
+    const std::string vectors = EncodeMatrix(v);
+    const std::string values = EncodeMatrix(d);
+    db.WriteBlob(Sql("UPDATE pca_data SET eigenvectors = ? WHERE pca_data_id = %i", id),
+                 vectors.data(), vectors.size());
+    db.WriteBlob(Sql("UPDATE pca_data SET eigenvalues = ? WHERE pca_data_id = %i", id),
+                 values.data(), values.size());
+    tx.Commit();
+    return id;
+}
+
+}  // namespace
+
+PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend) {
+    session.RequireSensor();
+    const int m = MinimumPctDimension(session.Db());
+    if (session.CurrentSensor()->ElementCount() < m)
+        throw OrvaneError(
+            "Not enough bands for PCA!\nSelect another sensor with more bands and rerun PCA.\nOr "
+            "alternatively define a new PCT feature space with dimensions <= number of bands of "
+            "current sensor");
+    PcaResult result;
+    const std::string path = factory.MakeOutputPath("pca_output", "csv");
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error("Could not open file:\n" + path +
+                       "\nCheck if file is open in another application and close it first before "
+                       "exporting data.");
+        return result;
+    }
+    file.SetDelimiter(",");
+    frontend.Report("Principal Component Analysis");
+    file.WriteString("PC#,Eigenvalue,Proportion,Cumulative\n");
+
+    const Selection selection = SelectSpecies(session);
+    if (selection.spectra == 0)
+        throw OrvaneError(
+            "No data found for PCA!\nPossibly no species with enough spectra for statistical "
+            "analysis.");
+    CollectData(session, factory, frontend, selection, result);
+    const int n = result.data.Ncols();
+    if (result.skipped > 0)
+        frontend.Report(Sql("PCA: %i of %i spectra skipped: their derived stage has another "
+                            "number of values than the first spectrum's %i.",
+                            result.skipped, n + result.skipped, result.bands));
+    if (n < 2)
+        throw OrvaneError(Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
+                              "least two spectra; %i could be used. Nothing was stored.",
+                              n));
+
+    DiagonalMatrix d;
+    Matrix v;
+    try {
+        SymmetricMatrix c(result.bands);
+        c << CovarianceOfColumns(result.data);
+        ProgressScope progress(frontend, "PCA: Performing eigenanalysis", 2);
+        NEWMAT::EigenValues(c, d, v);
+        frontend.StepProgress(2);
+    } catch (const NEWMAT::ConvergenceException&) {
+        throw OrvaneError(
+            "PCA failed: the eigen-analysis of the covariance matrix did not converge. Nothing "
+            "was stored.");
+    } catch (const NEWMAT::BaseException& e) {
+        throw OrvaneError(std::string("PCA failed: ") + NEWMAT::BaseException::what() +
+                          " Nothing was stored.");
+    }
+    WriteOutput(file, d, v, frontend);
+    if (!file.Close()) {
+        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        return result;
+    }
+    frontend.Report("PCA output written to file:\n" + path);
+    result.pca_data_id = Store(session, d, v);
+    result.path = path;
+    return result;
+}
+
+ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data) {
+    ScorePlotData plot;
+    plot.title = "PCA Score Plot of study '" + session.StudyName() + "'";
+    const FeatureSpace* fs = session.CurrentFeatureSpace();
+    if (!fs || fs->Type() != kFeaturePCT) {
+        plot.reason =
+            "No score plot: there is no PCT feature space for this sensor; define one with at "
+            "least two dimensions and rerun PCA.";
+        return plot;
+    }
+    if (fs->Dimension() < 2) {
+        plot.reason = Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
+                          "plot needs two.",
+                          fs->Name().c_str(), fs->Dimension());
+        return plot;
+    }
+    const Matrix& p = fs->Transform();
+    if (p.Ncols() != data.Nrows() || p.Nrows() < 2) {
+        plot.reason = Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
+                          "the analysis has %i.",
+                          fs->Name().c_str(), p.Ncols(), data.Nrows());
+        return plot;
+    }
+    const Matrix s = p.Rows(1, 2) * data;
+    const int n = data.Ncols();
+    plot.points.ReSize(n, 3);
+    for (int r = 1; r <= n; ++r) {
+        plot.points(r, 1) = s(1, r);
+        plot.points(r, 2) = s(2, r);
+        plot.points(r, 3) = 1.0;
+    }
+    return plot;
+}
+
+}  // namespace orvane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+
+#include "base/matrix.h"
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class Spectra_factory_class;
+
+// What a principal component analysis leaves behind.
+struct PcaResult {
+    std::string path;   // pca_output.csv; empty when the file could not be opened
+    int pca_data_id = 0;
+    int bands = 0;      // b: the valid derived-stage values of every spectrum used
+    int skipped = 0;    // spectra left out for another number of valid values
+    Matrix data;        // X, b x n: one uncentred column per spectrum used
+};
+
+// Principal components of the current study's enabled spectra (species with at least the
+// study's minimum number) at the derived stage of the current chain. The analysis is on the
+// sample covariance of the bands (divisor n - 1, unscaled), decomposed by Householder
+// tridiagonalisation and QL iterations (Newmat's EigenValues, the same decomposition as its
+// Jacobi at a fraction of the time for hundreds of bands). Writes pca_output.csv (eigenvalues
+// from the largest down with their proportions and cumulative proportions, then the
+// eigenvectors in the same order) and stores the eigenvalues (ascending) and eigenvectors
+// (columns in ascending eigenvalue order) in the pca_data row of the sensor, study, smoothing
+// filter and derivative, inserted or updated in one transaction with a new build_date.
+//
+// Refusals throw OrvaneError and store nothing: too few sensor bands for the smallest PCT
+// feature space (2 when there is none), no species with enough spectra, fewer than two usable
+// spectra, an eigen-analysis that does not converge. A file that cannot be opened is reported
+// and gives a result with an empty path.
+PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend);
+
+// The score plot of a PCA: the first two principal components of every spectrum (S = P X
+// with P the projection of the session's current PCT feature space and X uncentred), one row
+// per spectrum with columns x, y and 1.0. Without a current PCT feature space of at least two
+// components (or one of another number of bands) there is no plot and `reason` says why.
+struct ScorePlotData {
+    Matrix points;  // n x 3
+    std::string title;
+    std::string reason;
+    bool Ready() const { return reason.empty(); }
+};
+ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data);
+
+}  // namespace orvane

@@ -1,0 +1,135 @@
+#include "stats/separability.h"
+
+#include <cmath>
+#include <limits>
+
+#include "base/frontend.h"
+#include "base/matrix_stats.h"
+#include "base/orvane_error.h"
+#include "base/text_file.h"
+#include "stats/spectral_statistics.h"
+#include "study/spectra_factory_class.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kInfinite = std::numeric_limits<double>::infinity();
+
+// The classes the report compares: those the library holds now, as classification uses them.
+// Which libraries qualify (current, of the current study) is decided here and only here.
+void RequireSeparabilityLibrary(const SpectralStatistics& library) {
+    if (library.ClassCount() == 0)
+        throw OrvaneError(
+            "No spectral library is loaded for the current settings; build it first (Library > "
+            "Build).");
+}
+
+}  // namespace
+
+const char* DistanceName(int distance) {
+    switch (distance) {
+        case SeparabilitySettings::kJM:
+            return "JM";
+        case SeparabilitySettings::kB:
+            return "B";
+        default:
+            return "JM and B";
+    }
+}
+
+double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j) {
+    if (!std::isfinite(i.log_det) || !std::isfinite(j.log_det)) return kInfinite;
+    const Matrix a = (*i.cov + *j.cov) / 2.0;
+    const Matrix d = *i.mean - *j.mean;
+    try {
+        // One LU decomposition gives both the log-determinant and the solve.
+        const NEWMAT::CroutMatrix lu(a);
+        const NEWMAT::LogAndSign ld = lu.LogDeterminant();
+        if (ld.Sign() <= 0) return kInfinite;
+        const Matrix solved = lu.i() * d;
+        double quad = 0.0;
+        for (int r = 1; r <= d.Nrows(); ++r) quad += d(r, 1) * solved(r, 1);
+        return quad / 8.0 + 0.5 * (ld.LogValue() - 0.5 * i.log_det - 0.5 * j.log_det);
+    } catch (const NEWMAT::SingularException&) {
+        return kInfinite;
+    }
+}
+
+double JeffriesMatusita(double b) { return 2.0 * (1.0 - std::exp(-b)); }
+
+Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
+    const int k = library.ClassCount();
+    std::vector<GaussianClass> classes(static_cast<size_t>(k));
+    try {
+        for (int c = 0; c < k; ++c) {
+            const LibraryClass& lc = library.Class(c);
+            classes[static_cast<size_t>(c)] = {&lc.mean, &lc.cov, LogDeterminant(lc.cov)};
+        }
+        Matrix b(k, k);
+        b = 0.0;
+        for (int r = 0; r < k; ++r) {
+            for (int c = r + 1; c < k; ++c) {
+                const double v = BhattacharyyaDistance(classes[static_cast<size_t>(r)],
+                                                       classes[static_cast<size_t>(c)]);
+                b(r + 1, c + 1) = v;
+                b(c + 1, r + 1) = v;
+            }
+        }
+        return b;
+    } catch (const NEWMAT::BaseException&) {
+        throw OrvaneError(std::string("Separability analysis failed: ") +
+                          NEWMAT::BaseException::what());
+    }
+}
+
+std::string SeparabilityReport(const SpectralStatistics& library,
+                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const SeparabilitySettings& settings) {
+    RequireSeparabilityLibrary(library);
+    const std::string name = DistanceName(settings.distance);
+    const bool jm = settings.distance != SeparabilitySettings::kB;
+    const bool b = settings.distance != SeparabilitySettings::kJM;
+    const Matrix distances = PairwiseBhattacharyya(library);
+    const std::string path = factory.MakeOutputPath(name + " output", "csv");
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error("Could not open file:\n" + path +
+                       "\nCheck if file is open in another application and close it first before "
+                       "exporting data.");
+        return "";
+    }
+    const int k = library.ClassCount();
+    file.WriteString(",");
+    for (int c = 0; c < k; ++c)
+        file.WriteString(CsvQuoted(library.Class(c).NameOfType(settings.name_type)) + ",");
+    file.WriteEol();
+    for (int r = 1; r <= k; ++r) {
+        file.WriteString(CsvQuoted(library.Class(r - 1).NameOfType(settings.name_type)));
+        for (int c = 1; c <= k; ++c) {
+            if (c == r) {
+                file.WriteString(",-");
+                continue;
+            }
+            file.WriteString(",");
+            const double v = distances(r, c);
+            if (c > r && jm) file.WriteDouble(JeffriesMatusita(v));
+            if (c < r && b) {
+                if (std::isinf(v))
+                    file.WriteString("Inf.");
+                else
+                    file.WriteDouble(v);
+            }
+        }
+        file.WriteEol();
+    }
+    if (!file.Close()) {
+        frontend.Error("Could not write " + path + " completely (is the disk full?).");
+        return "";
+    }
+    frontend.Report("Separability Analysis\nUsing " + name + " distance\n\n" + name +
+                    " output written to file:\n" + path);
+    return path;
+}
+
+}  // namespace orvane

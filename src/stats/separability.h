@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/matrix.h"
+
+namespace orvane {
+
+class Frontend;
+class Spectra_factory_class;
+class SpectralStatistics;
+
+// What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
+struct SeparabilitySettings {
+    enum Distance { kJM = 0, kB = 1, kBoth = 2 };
+    int name_type = 3;  // 0 common, 1 Maori, 2 Latin, 3 folder
+    int distance = kBoth;
+};
+
+// "JM", "B" or "JM and B": the label of the distance type, which also names the file.
+const char* DistanceName(int distance);
+
+// A Gaussian class model as the separability measures read it.
+struct GaussianClass {
+    const Matrix* mean = nullptr;  // n x 1
+    const Matrix* cov = nullptr;   // n x n
+    double log_det = 0.0;          // ln det(cov); NaN when not positive
+};
+
+// Bhattacharyya distance between two Gaussian classes,
+//   B = d'A^-1 d / 8 + (ln det A - ln det C_i / 2 - ln det C_j / 2) / 2,
+// with d = m_i - m_j and A = (C_i + C_j) / 2, from log-determinants (sums of the logs of the LU
+// pivots): the determinants themselves underflow for a dozen small derivative features.
+// Infinite when either class or A has no positive determinant (singular or indefinite): such
+// a pair cannot be modelled, and its JM is 2.
+double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j);
+// Jeffries-Matusita distance from B: 2 (1 - e^-B), from 0 for identical classes towards 2.
+double JeffriesMatusita(double b);
+
+// B of every pair of the library's classes (k x k, symmetric, 0 on the diagonal; infinity
+// where the pair cannot be modelled).
+Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
+
+// Writes the pairwise table of the loaded library's classes to "<distance name> output.csv"
+// in the output folder: a header of class names, then one row per class with "-" on the
+// diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B); a distance that
+// was not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
+// file that cannot be opened is reported and gives an empty path. Throws OrvaneError when no
+// library is loaded.
+std::string SeparabilityReport(const SpectralStatistics& library,
+                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const SeparabilitySettings& settings);
+
+}  // namespace orvane

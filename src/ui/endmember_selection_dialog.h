@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+
+#include "forms/endmember_selection.h"
+#include "ui/qt_frontend.h"
+
+class QListWidget;
+
+namespace orvane {
+
+class SpeciesListBox;
+
+// Fills a list widget with a model list, the species id as item data.
+void MirrorSpeciesList(QListWidget* widget, const SpeciesListBox& list);
+
+// "Endmember Selection": moves species of the current study between the mixture species
+// ("Classes") and the endmembers; every move is stored at once. Modeless, kept between uses.
+class EndmemberSelectionDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+
+    // Refills both lists from the current study and shows the dialog.
+    void Open();
+
+    const EndmemberSelection& Model() const { return model_; }
+    QListWidget* Classes() const { return classes_; }
+    QListWidget* Endmembers() const { return endmembers_; }
+    void ToEndmembers();
+    void ToClasses();
+
+  private:
+    void Mirror();
+
+    EndmemberSelection model_;
+    ActionRunner run_;
+    QListWidget* classes_;
+    QListWidget* endmembers_;
+};
+
+}  // namespace orvane

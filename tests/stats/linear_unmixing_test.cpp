@@ -1,0 +1,210 @@
+#include "stats/linear_unmixing.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "chain/processing_session.h"
+#include "forms/chain_selection.h"
+#include "store/database.h"
+#include "study/sensor_import.h"
+#include "study/spectra_factory_class.h"
+#include "support/mixing_study.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+using test::BandValues;
+
+// Endmember values at the six sensor elements; elements 4 and 5 are far off to show that
+// they take no part.
+const BandValues kGrass = {0.05, 0.10, 0.04, 0.9, 0.9, 0.30};
+const BandValues kSoil = {0.15, 0.20, 0.25, 0.1, 0.1, 0.35};
+const BandValues kWater = {0.08, 0.06, 0.03, 0.5, 0.5, 0.01};
+
+BandValues Scaled(const BandValues& v, double s) {
+    BandValues out{};
+    for (size_t k = 0; k < v.size(); ++k) out[k] = v[k] * s;
+    return out;
+}
+
+BandValues Mix(double g, double s, double w) {
+    BandValues out{};
+    for (size_t k = 0; k < out.size(); ++k) out[k] = g * kGrass[k] + s * kSoil[k] + w * kWater[k];
+    return out;
+}
+
+class UnmixTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::WriteMixingSensor(dir_.File("six.txt"));
+        test::WriteMixingSensor(dir_.File("five.txt"), 5);
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, dir_.File("six.txt"), 0);
+        ImportSensor(*session_, quiet, dir_.File("five.txt"), 0);
+        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
+    }
+
+    // A study whose endmembers are grass, soil and water, each the mean of two spectra.
+    int EndmemberStudy(const std::string& name) {
+        Database& db = scratch_.Admin();
+        const int study = test::InsertStudyWithChainRows(db, name);
+        for (const auto& [folder, values] :
+             {std::pair{"grass", kGrass}, std::pair{"soil", kSoil}, std::pair{"water", kWater}})
+            ids_[folder] = test::InsertMixingSpecies(
+                db, study, folder, true, {Scaled(values, 1.5), Scaled(values, 0.5)});
+        return study;
+    }
+
+    UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands") {
+        ChainSelection chain;
+        chain.study = std::to_string(study);
+        chain.sensor = sensor;
+        ApplyChainSelection(*session_, chain);
+        factory_->SetStudy(study);
+        return Unmix(*factory_, *session_, frontend_);
+    }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_{"unmix"};
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<Spectra_factory_class> factory_;
+    std::map<std::string, int> ids_;
+    test::RecordingFrontend frontend_;
+};
+
+TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
+    Database& db = scratch_.Admin();
+    const int study = EndmemberStudy("mixed");
+    const int mix = test::InsertMixingSpecies(db, study, "mix", false, {Mix(0.6, 0.3, 0.1)});
+    // Off the endmembers' span: the least-squares values below are numpy's lstsq on the same
+    // float reflectances.
+    const int noisy = test::InsertMixingSpecies(db, study, "noisy", false,
+                                                {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
+    test::InsertMixingSpecies(db, study, "odd", false, {Mix(1.2, -0.2, 0.1)});
+    test::InsertMixingSpecies(db, study, "pure", false,
+                              {Scaled(kSoil, 1.5), Scaled(kSoil, 0.5)});
+    // The water fraction of "mix" is not recorded: no line, and 0 in the errors.
+    test::InsertMixtureRow(db, mix, ids_["grass"], 0.6);
+    test::InsertMixtureRow(db, mix, ids_["soil"], 0.3);
+    test::InsertMixtureRow(db, noisy, ids_["water"], 0.3);
+    test::InsertMixtureRow(db, noisy, ids_["grass"], 0.2);
+    test::InsertMixtureRow(db, noisy, ids_["soil"], 0.5);
+
+    const UnmixResult r = Run(study);
+    EXPECT_EQ(r.endmembers, (std::vector<std::string>{"grass", "soil", "water"}));
+    ASSERT_EQ(r.mixtures.size(), 4u);
+    const struct {
+        const char* name;
+        double a[3];
+        double tolerance;
+    } expected[] = {
+        {"mix", {0.6, 0.3, 0.1}, 1e-6},
+        {"noisy", {0.246072802379, 0.34763211361, 0.439876554026}, 1e-9},
+        {"odd", {1.2, -0.2, 0.1}, 1e-6},
+        {"pure", {0.0, 1.0, 0.0}, 1e-9},
+    };
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(r.mixtures[k].name, expected[k].name);
+        ASSERT_EQ(r.mixtures[k].estimates.size(), 3u);
+        for (size_t j = 0; j < 3; ++j)
+            EXPECT_NEAR(r.mixtures[k].estimates[j], expected[k].a[j], expected[k].tolerance)
+                << expected[k].name << " " << j;
+    }
+
+    const std::vector<std::string> reports = {
+        "Spectral Unmixing",
+        "mix",
+        "0.60  grass\n0.30  soil\n0.10  water\n\nsimulated mixture abundances from database:\n"
+        "0.60 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  soil\n0.10  water\n",
+        "noisy",
+        "0.25  grass\n0.35  soil\n0.44  water\n\nsimulated mixture abundances from database:\n"
+        "0.20 grass\n0.50 soil\n0.30 water\n\nabsolute errors:\n0.05  grass\n0.15  soil\n"
+        "0.14  water\n",
+        "odd",
+        "1.20  grass\n-0.20  soil\n0.10  water\n",
+        "pure",
+        "0.00  grass\n1.00  soil\n0.00  water\n",
+    };
+    EXPECT_EQ(frontend_.reports, reports);
+}
+
+TEST_F(UnmixTest, WithoutMixturesOnlyTheHeading) {
+    Run(EndmemberStudy("pure only"));
+    EXPECT_EQ(frontend_.reports, std::vector<std::string>{"Spectral Unmixing"});
+}
+
+// Every refusal says why, reports nothing and gives no estimates.
+TEST_F(UnmixTest, RefusalsNameTheCause) {
+    Database& db = scratch_.Admin();
+    const struct {
+        const char* what;
+        std::function<int()> arrange;
+        const char* sensor;
+        const char* message;
+    } cases[] = {
+        {"no endmembers",
+         [&] {
+             const int s = test::InsertStudyWithChainRows(db, "none marked");
+             test::InsertMixingSpecies(db, s, "mix", false, {kGrass});
+             return s;
+         },
+         "Mixing 6 bands", "mark species of the study as endmembers first"},
+        {"five elements", [&] { return EndmemberStudy("five"); }, "Mixing 5 bands",
+         "has no element 6"},
+        {"five endmembers",
+         [&] {
+             const int s = EndmemberStudy("crowded");
+             test::InsertMixingSpecies(db, s, "moss", true, {Mix(0.5, 0.5, 0)});
+             test::InsertMixingSpecies(db, s, "rock", true, {Mix(0, 0.5, 0.5)});
+             return s;
+         },
+         "Mixing 6 bands", "with 5 endmembers"},
+        {"dependent endmembers",
+         [&] {
+             const int s = EndmemberStudy("dependent");
+             test::InsertMixingSpecies(db, s, "twin", true, {Mix(0.5, 0.5, 0)});
+             return s;
+         },
+         "Mixing 6 bands", "linearly dependent"},
+        {"no value at an element",
+         [&] {
+             const int s = EndmemberStudy("filtered");
+             int filter = 0;
+             db.QueryInt(
+                 Sql("select waveband_filter_id from waveband_filter where study_id = %i", s),
+                 filter);
+             db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
+                            "lower_wavelength, upper_wavelength) values (%i, %i, 640, 660)",
+                            s, filter));
+             return s;
+         },
+         "Mixing 6 bands", "\"grass\" has no value at sensor element 3"},
+        {"mixture without spectra",
+         [&] {
+             const int s = EndmemberStudy("empty mixture");
+             test::InsertMixingSpecies(db, s, "bare", false, {});
+             return s;
+         },
+         "Mixing 6 bands", "mixture species \"bare\" has no enabled spectra"},
+    };
+    for (const auto& c : cases) {
+        frontend_.reports.clear();
+        const int study = c.arrange();
+        try {
+            Run(study, c.sensor);
+            ADD_FAILURE() << c.what << ": no refusal";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(test::Contains(e.what(), c.message)) << c.what << ": " << e.what();
+        }
+        EXPECT_TRUE(frontend_.reports.empty()) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,308 @@
+#include "stats/principal_components.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+
+#include "chain/processing_session.h"
+#include "forms/chain_selection.h"
+#include "spectra/spectrum.h"
+#include "stats/spectral_statistics.h"
+#include "store/array_codec.h"
+#include "study/sensor_import.h"
+#include "study/spectra_factory_class.h"
+#include "support/feature_study.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+using Levels = std::vector<std::array<float, 3>>;
+
+// A spectrum flat at a up to 700 nm, b up to 1500 nm and c above: the three narrow bands at
+// 400, 1000 and 2000 nm read (a, b, c). A level of -1 is the no-value marker there.
+std::string LevelSpectrum(const std::array<float, 3>& level) {
+    std::vector<float> v(kSpectrumBands);
+    for (int i = 0; i < kSpectrumBands; ++i) {
+        const int w = kFirstWavelength + i;
+        v[static_cast<size_t>(i)] = w <= 700 ? level[0] : w <= 1500 ? level[1] : level[2];
+    }
+    return test::Blob(v);
+}
+
+// Expected values from numpy (eigh of np.cov of the float levels of alpha and beta).
+const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105,
+                               0.00014370614388257278};
+const double kEigenvectors[3][3] = {
+    {-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
+    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
+    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
+const double kScores[2][7] = {
+    {-0.05984410521949232, -0.0597701382239427, -0.11373311472605793, -0.03474572268798087,
+     -0.2803673465800434, -0.26079860918343023, -0.33865898652805787},
+    {0.33081380051054954, 0.38536050751065554, 0.33132173703643153, 0.4340210716673898,
+     0.3924103657602318, 0.4160331052778798, 0.3515980397878118}};
+
+// Values equal up to one common sign, as eigenvectors are.
+void ExpectSameUpToSign(const std::vector<double>& got, const double* want, size_t n,
+                        double tolerance, const std::string& what) {
+    const double sign = got[0] * want[0] < 0 ? -1.0 : 1.0;
+    for (size_t i = 0; i < n; ++i) EXPECT_NEAR(sign * got[i], want[i], tolerance) << what << i;
+}
+
+std::vector<double> Parse(const std::string& line) {
+    std::vector<double> values;
+    std::istringstream in(line);
+    std::string cell;
+    while (std::getline(in, cell, ',')) values.push_back(std::strtod(cell.c_str(), nullptr));
+    return values;
+}
+
+// A study of three species on the three-band sensor, no smoothing, no derivative: alpha (4
+// spectra) and beta (3) reach the study's minimum of 3, gamma (2) does not.
+class PcaTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        study_ = test::InsertStudyWithChainRows(db, "pca study");
+        AddSpecies("alpha", {{0.10f, 0.30f, 0.20f},
+                             {0.12f, 0.35f, 0.22f},
+                             {0.11f, 0.28f, 0.25f},
+                             {0.14f, 0.40f, 0.21f}});
+        AddSpecies("beta", {{0.20f, 0.25f, 0.40f}, {0.22f, 0.27f, 0.38f}, {0.18f, 0.20f, 0.45f}});
+        AddSpecies("gamma", {{0.3f, 0.3f, 0.3f}, {0.31f, 0.29f, 0.33f}});
+        test::WriteThreeBandSensor(dir_.File("three.txt"));
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, dir_.File("three.txt"), 0);
+        ChainSelection chain;
+        chain.study = std::to_string(study_);
+        ApplyChainSelection(*session_, chain);
+        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
+        factory_->SetStudy(study_);
+    }
+
+    void AddSpecies(const std::string& folder, const Levels& levels) {
+        Database& db = scratch_.Admin();
+        const int species = test::InsertSpecies(db, study_, folder);
+        const int site = test::InsertSite(db, study_, species, 1);
+        int number = 1;
+        for (const auto& level : levels) {
+            test::SpectrumValues row;
+            row.spectrum_no = number++;
+            test::InsertSpectrum(db, study_, species, site, row, LevelSpectrum(level));
+        }
+    }
+
+    int AddPctSpace(const std::string& name, int dimension) {
+        scratch_.Admin().Execute(
+            Sql("insert into feature_space (name, description, dimension, fs_type_id, build_date) "
+                "values ('%s', '', %i, (select fs_type_id from feature_space_type where type = "
+                "2), current_timestamp(6))",
+                name.c_str(), dimension));
+        return static_cast<int>(scratch_.Admin().InsertId());
+    }
+
+    // As the form's PCT button does after the analysis.
+    void SwitchToPct() {
+        ChainSelection pct;
+        pct.feature_space_type = kFeaturePCT;
+        ApplyChainSelection(*session_, pct);
+    }
+
+    std::string BuildDate() {
+        std::string date;
+        scratch_.Admin().QueryText("select build_date from pca_data", date);
+        return date;
+    }
+    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
+    std::string Output() const { return dir_.Path() + "/out/pca_output.csv"; }
+
+    test::TempDir dir_;
+    test::ScratchDatabase scratch_{"pca"};
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<Spectra_factory_class> factory_;
+    test::RecordingFrontend frontend_;
+};
+
+TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
+    AddPctSpace("PCT 2", 2);
+    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    ASSERT_EQ(r.path, Output());
+    EXPECT_EQ(r.bands, 3);
+    EXPECT_EQ(r.data.Ncols(), 7);
+    EXPECT_EQ(frontend_.reports, (std::vector<std::string>{"Principal Component Analysis",
+                                                           "PCA output written to file:\n" +
+                                                               r.path}));
+
+    std::istringstream file(test::FileText(r.path));
+    std::string line;
+    const char* head[] = {"PC#,Eigenvalue,Proportion,Cumulative",
+                          "1,0.01572714,0.89722880,0.89722880",
+                          "2,0.00165773,0.09457280,0.99180161",
+                          "3,0.00014371,0.00819839,1.00000000", "", "Eigenvectors"};
+    for (const char* want : head) {
+        std::getline(file, line);
+        EXPECT_EQ(line, want);
+    }
+    for (int p = 0; p < 3; ++p) {
+        ASSERT_TRUE(std::getline(file, line));
+        EXPECT_TRUE(std::regex_match(line, std::regex("(-?[0-9]\\.[0-9]{14}E[-+][0-9]{2},){3}")))
+            << line;
+        const std::vector<double> v = Parse(line);
+        ASSERT_EQ(v.size(), 3u) << line;
+        ExpectSameUpToSign(v, kEigenvectors[p], 3, 1e-9, "eigenvector line " + line);
+    }
+    EXPECT_FALSE(std::getline(file, line));
+
+    // The stored row: eigenvalues ascending, eigenvector columns in the same order.
+    EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
+    ColumnVector values(3);
+    Matrix vectors(3, 3);
+    ResultSet rows = scratch_.Admin().Query(
+        Sql("select eigenvalues, eigenvectors from pca_data where pca_data_id = %i",
+            r.pca_data_id));
+    ASSERT_TRUE(rows.Next());
+    DecodeMatrix(rows.String(0), values, "eigenvalues");
+    DecodeMatrix(rows.String(1), vectors, "eigenvectors");
+    for (int c = 1; c <= 3; ++c) {
+        EXPECT_NEAR(values(c), kEigenvalues[3 - c], 1e-15) << c;
+        std::vector<double> column;
+        for (int i = 1; i <= 3; ++i) column.push_back(vectors(i, c));
+        ExpectSameUpToSign(column, kEigenvectors[3 - c], 3, 1e-12, "stored column ");
+    }
+
+    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    SwitchToPct();
+    const ScorePlotData plot = PcaScorePlot(*session_, r.data);
+    ASSERT_TRUE(plot.Ready()) << plot.reason;
+    EXPECT_EQ(plot.title, "PCA Score Plot of study 'pca study'");
+    ASSERT_EQ(plot.points.Nrows(), 7);
+    ASSERT_EQ(plot.points.Ncols(), 3);
+    for (int k = 0; k < 2; ++k) {
+        std::vector<double> scores;
+        for (int i = 1; i <= 7; ++i) scores.push_back(plot.points(i, k + 1));
+        ExpectSameUpToSign(scores, kScores[k], 7, 1e-12, "score ");
+    }
+    for (int i = 1; i <= 7; ++i) EXPECT_EQ(plot.points(i, 3), 1.0);
+}
+
+TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
+    AddPctSpace("PCT 2", 2);
+    const int first = RunPca(*session_, *factory_, frontend_).pca_data_id;
+    const std::string date = BuildDate();
+    SwitchToPct();
+    SpectralStatistics library(*session_, *factory_);
+    ASSERT_TRUE(library.BuildLibrary(frontend_));
+    EXPECT_STREQ(library.StatusText(), "Ready");
+    EXPECT_EQ(library.ClassCount(), 2);
+
+    EXPECT_EQ(RunPca(*session_, *factory_, frontend_).pca_data_id, first);
+    EXPECT_EQ(Count("select count(*) from pca_data"), 1);
+    EXPECT_GT(BuildDate(), date);
+    SwitchToPct();
+    EXPECT_FALSE(library.IsLibraryValid());
+    ASSERT_TRUE(library.BuildLibrary(frontend_));
+    EXPECT_TRUE(library.IsLibraryValid());
+}
+
+TEST_F(PcaTest, SpectraOfAnotherBandCountAreSkippedAndCounted) {
+    // No value at 400 nm: two derived values where the others have three.
+    AddSpecies("delta", {{-1.0f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
+    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(r.data.Ncols(), 9);
+    ASSERT_EQ(frontend_.reports.size(), 3u);
+    EXPECT_EQ(frontend_.reports[1],
+              "PCA: 1 of 10 spectra skipped: their derived stage has another number of values "
+              "than the first spectrum's 3.");
+}
+
+TEST_F(PcaTest, RefusalsStoreNothing) {
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        const char* message;
+        bool file_with_header;
+    } cases[] = {
+        {"a PCT feature space wider than the sensor", [&] { AddPctSpace("PCT 4", 4); },
+         "Not enough bands for PCA!\nSelect another sensor with more bands and rerun PCA.\nOr "
+         "alternatively define a new PCT feature space with dimensions <= number of bands of "
+         "current sensor",
+         false},
+        {"no species with enough spectra",
+         [&] {
+             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5");
+         },
+         "No data found for PCA!\nPossibly no species with enough spectra for statistical "
+         "analysis.",
+         true},
+        {"a single spectrum",
+         [&] {
+             scratch_.Admin().Execute("update spectrum set disabled = 1 where spectrum_id > 1");
+             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 1");
+         },
+         "Not enough spectra for PCA!\nThe covariance of the bands needs at least two spectra; 1 "
+         "could be used. Nothing was stored.",
+         true},
+        {"an eigen-analysis that does not converge",
+         [&] {
+             AddSpecies("inf", {{0.2f, INFINITY, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}});
+         },
+         "PCA failed: the eigen-analysis of the covariance matrix did not converge. Nothing was "
+         "stored.",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scratch_.Admin().Execute("delete from feature_space");
+        scratch_.Admin().Execute("update spectrum set disabled = 0");
+        scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 3");
+        std::filesystem::remove(Output());
+        c.arrange();
+        ApplyChainSelection(*session_, ChainSelection());
+        try {
+            RunPca(*session_, *factory_, frontend_);
+            ADD_FAILURE() << "refused";
+        } catch (const OrvaneError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+        EXPECT_EQ(Count("select count(*) from pca_data"), 0);
+        EXPECT_EQ(test::FileText(Output()),
+                  c.file_with_header ? "PC#,Eigenvalue,Proportion,Cumulative\n" : "");
+    }
+
+    // Without any PCT feature space a sensor needs two bands, for the plot's two components.
+    std::ofstream(dir_.File("one.txt")) << "One band\nA single band\nband,avg_wavelength,fwhm,"
+                                           "mark\n1,1000,2,C\n";
+    ImportSensor(*session_, frontend_, dir_.File("one.txt"), 0);
+    ChainSelection one;
+    one.sensor = "One band";
+    ApplyChainSelection(*session_, one);
+    EXPECT_THROW(RunPca(*session_, *factory_, frontend_), OrvaneError);
+}
+
+TEST_F(PcaTest, NoScorePlotWithoutTwoComponents) {
+    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    SwitchToPct();
+    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
+              "No score plot: there is no PCT feature space for this sensor; define one with at "
+              "least two dimensions and rerun PCA.");
+    AddPctSpace("PCT 1", 1);
+    SwitchToPct();
+    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
+              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
+              "two.");
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,152 @@
+#include "store/schema_version.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/orvane_error.h"
+#include "support/scratch_database.h"
+
+namespace orvane {
+namespace {
+
+using test::Contains;
+
+class SchemaVersion : public ::testing::Test {
+  protected:
+    SchemaVersion() : scratch_("schema") {}
+    Database& Db() { return scratch_.Admin(); }
+    int Count(const std::string& sql) { return test::Count(Db(), sql); }
+
+    // The database as the program left it before versions were recorded.
+    void MakeVersion1() {
+        for (const char* sql : {
+                 "drop table schema_version",
+                 "alter table study drop column spectra_changed_at",
+                 "alter table species drop index species_study_folder, modify folder_name "
+                 "varchar(80) not null, add key species_study_folder (study_id, folder_name)",
+                 "alter table site drop index site_species_no, add key site_species_no "
+                 "(species_id, site_no, study_id)",
+                 "alter table spectrum drop index spectrum_site_no",
+             })
+            Db().Execute(sql);
+    }
+    void Migrate() { test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql")); }
+    void Spectrum(int id, int species, int site, int no, const char* path, const char* bytes,
+                  int study = 1, double latitude = 0.0) {
+        Db().Execute(Sql("insert into spectrum (spectrum_id, study_id, species_id, site_id, "
+                         "spectrum_no, pathname, reflectances, latitude) values (%i, %i, %i, %i, "
+                         "%i, '%s', '%s', %f)",
+                         id, study, species, site, no, path, bytes, latitude));
+    }
+
+    test::ScratchDatabase scratch_;
+};
+
+TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_NO_THROW(RequireSchemaVersion(Db()));
+    const struct {
+        const char* change;
+        const char* says;
+    } cases[] = {
+        {"insert into schema_version (version) values (3)",
+         "has schema version 3, newer than this program knows (2)"},
+        {"drop table schema_version",
+         "has schema version 1, older than this program needs (2); bring it up to date with "
+         "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"},
+    };
+    for (const auto& c : cases) {
+        Db().Execute(c.change);
+        try {
+            RequireSchemaVersion(Db());
+            ADD_FAILURE() << c.change;
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(Contains(e.what(), c.says)) << e.what();
+            EXPECT_TRUE(Contains(e.what(), "\"" + scratch_.Name() + "\"")) << e.what();
+        }
+    }
+}
+
+TEST_F(SchemaVersion, NaturalKeysRefuseCopiesAndFolderNamesMatchExactly) {
+    Db().Execute("insert into species (species_id, study_id, folder_name) values (1, 1, 'Grass'), "
+                 "(2, 1, 'grass'), (3, 1, 'grass '), (4, 2, 'Grass')");
+    Db().Execute("insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
+                 "(2, 2, 1, 1)");
+    Spectrum(1, 1, 1, 1, "a", "x");
+    Spectrum(2, 2, 2, 1, "a", "x");
+    const char* copies[] = {
+        "insert into species (study_id, folder_name) values (1, 'grass ')",
+        "insert into site (species_id, study_id, site_no) values (1, 1, 1)",
+        "insert into spectrum (study_id, species_id, site_id, spectrum_no) values (1, 1, 1, 1)",
+    };
+    for (const char* sql : copies) EXPECT_THROW(Db().Execute(sql), DbError) << sql;
+    EXPECT_EQ(Count("select count(*) from species where folder_name = 'grass'"), 1);
+}
+
+TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
+    MakeVersion1();
+    EXPECT_EQ(StoredSchemaVersion(Db()), 1);
+    Db().Execute("insert into study (study_id, name) values (1, 'A'), (2, 'B')");
+    // Species 2 is a second copy of species 1 from imports that ran at once, with a spectrum
+    // the first lacks; "kauri" and study 2's "Kauri" are species of their own.
+    Db().Execute("insert into species (species_id, study_id, folder_name, common_name) values "
+                 "(1, 1, 'Kauri', NULL), (2, 1, 'Kauri', 'Kauri tree'), (3, 1, 'kauri', NULL), "
+                 "(4, 2, 'Kauri', NULL)");
+    Db().Execute("insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
+                 "(2, 2, 1, 1), (3, 3, 1, 1), (4, 4, 2, 1), (5, 1, 1, 1)");
+    Spectrum(1, 1, 1, 1, "/d/Kauri/site1/k.001", "r1", 1, 10.0);
+    Spectrum(2, 1, 1, 2, "/d/Kauri/site1/k.002", "r2", 1, 20.0);
+    Spectrum(3, 2, 2, 1, "/d/Kauri/site1/k.001", "r1", 1, 10.0);
+    Spectrum(4, 2, 2, 2, "/moved/Kauri/site1/k.002", "r2", 1, 20.0);  // same reflectances
+    Spectrum(5, 2, 2, 3, "/d/Kauri/site1/k.003", "r3", 1, 60.0);
+    Spectrum(6, 3, 3, 1, "/d/kauri/site1/k.001", "r1");
+    Spectrum(7, 4, 4, 1, "/d/Kauri/site1/k.001", "r1", 2);
+    Spectrum(8, 1, 5, 1, "/d/Kauri/site1/k.001", "r1", 1, 10.0);  // a third copy of site 1
+    Db().Execute("insert into statistic (library_id, species_id) values (1, 1), (1, 2), (1, 3)");
+    Db().Execute("insert into mixture (species_id, endmember_id) values (3, 2)");
+
+    Migrate();
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_NO_THROW(RequireSchemaVersion(Db()));
+    const struct {
+        const char* sql;
+        int expected;
+    } checks[] = {
+        {"select count(*) from species where species_id = 1 and common_name = 'Kauri tree'", 1},
+        {"select count(*) from site", 3},
+        {"select count(*) from spectrum where species_id = 1 and site_id = 1", 3},
+        {"select count(*) from spectrum", 5},
+        {"select count(*) from statistic where species_id = 2", 0},
+        {"select count(*) from statistic", 2},
+        {"select endmember_id from mixture", 1},
+        {"select count(*) from site where site_id = 1 and latitude = 30", 1},
+        {"select count(*) from study where spectra_changed_at is not null", 1},
+        {"select count(*) from study where study_id = 1 and spectra_changed_at is not null", 1},
+    };
+    std::string ids;
+    Db().QueryText("select group_concat(species_id order by species_id) from species", ids);
+    EXPECT_EQ(ids, "1,3,4");
+    for (const auto& c : checks) EXPECT_EQ(Count(c.sql), c.expected) << c.sql;
+    EXPECT_THROW(Db().Execute("insert into species (study_id, folder_name) values (1, 'Kauri')"),
+                 DbError);
+}
+
+TEST_F(SchemaVersion, MigrationStopsOnTwoFilesWithOneNumberAndCanRunAgain) {
+    MakeVersion1();
+    Db().Execute("insert into study (study_id, name) values (1, 'A')");
+    Db().Execute("insert into species (species_id, study_id, folder_name) values (1, 1, 'Rimu')");
+    Db().Execute("insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1)");
+    Spectrum(1, 1, 1, 7, "/d/Rimu/site1/r.007", "r1");
+    Spectrum(2, 1, 1, 7, "/d/Rimu/site1/s.007", "r2");
+    EXPECT_THROW(Migrate(), DbError);
+    EXPECT_EQ(StoredSchemaVersion(Db()), 1);
+    EXPECT_EQ(Count("select count(*) from spectrum"), 2);
+
+    Db().Execute("update spectrum set spectrum_no = 8 where spectrum_id = 2");
+    Migrate();
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -65,9 +65,11 @@ bool QtFrontend::Confirm(const std::string& question) {
 }
 
 std::string QtFrontend::ChooseFolder(const std::string& title, const std::string& start) {
+    QSettings settings = OrvaneSettings();
+    const QString last = settings.value(QStringLiteral("folders/study"), QDir::currentPath()).toString();
     const QString path = QFileDialog::getExistingDirectory(
-        parent_, QString::fromStdString(title),
-        start.empty() ? QDir::currentPath() : QString::fromStdString(start));
+        parent_, QString::fromStdString(title), start.empty() ? last : QString::fromStdString(start));
+    if (!path.isEmpty()) settings.setValue(QStringLiteral("folders/study"), path);
     return path.toStdString();
 }
 
@@ -88,9 +90,12 @@ bool QtFrontend::ChooseSeparability(SeparabilitySettings& settings) {
 }
 
 std::string QtFrontend::ChooseOpenFile(const std::string& title, const std::string& filter) {
-    const QString path =
-        QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), QDir::currentPath(),
-                                     QString::fromStdString(filter));
+    QSettings settings = OrvaneSettings();
+    const QString start = settings.value(QStringLiteral("folders/open"), QDir::currentPath()).toString();
+    const QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), start,
+                                                      QString::fromStdString(filter));
+    if (!path.isEmpty())
+        settings.setValue(QStringLiteral("folders/open"), QFileInfo(path).absolutePath());
     return path.toStdString();
 }
 

@@ -89,7 +89,12 @@ class MainWindowTest : public QObject {
         for (const MenuCommand& c : MenuCommands()) {
             QAction* action = w.frame->Action(c.id);
             QVERIFY(action);
-            QCOMPARE(action->isEnabled(), c.built);
+            if (!c.built) QVERIFY(!action->isEnabled());
+        }
+        // With the library "Not Ready" the commands that classify are off and say why.
+        for (int id : {kCmdDiscriminantAnalysis, kCmdSiteAccuracy, kCmdSeparability}) {
+            QVERIFY(!w.frame->Action(id)->isEnabled());
+            QVERIFY(w.frame->Action(id)->toolTip().contains(QStringLiteral("Not Ready")));
         }
         QCOMPARE(w.frame->Action(kCmdOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(w.frame->Action(kCmdSaveReport)->shortcut(),

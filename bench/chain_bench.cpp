@@ -17,6 +17,7 @@
 
 #include "base/config_file.h"
 #include "base/frontend.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "chain/feature_space.h"
@@ -99,7 +100,7 @@ class BenchChain {
     }
 
     std::unique_ptr<Spectrum> MakeSpectrum(int seed) const {
-        auto s = std::make_unique<Spectrum>(session_.get());
+        auto s = std::make_unique<Spectrum>();
         std::vector<float> v(kSpectrumBands);
         for (int i = 0; i < kSpectrumBands; ++i) {
             const double w = 350.0 + i;
@@ -127,10 +128,12 @@ void BM_Chain(benchmark::State& state) {
                    (rotation == 1 ? ", one spectrum" : ", 64 spectra in turn"));
     size_t i = 0;
     // The first request creates each spectrum's vectors; only the repeated ones are timed.
-    for (int k = 0; k < kSpectra; ++k) g_chain->At(static_cast<size_t>(k)).FeatureVector(0);
+    for (int k = 0; k < kSpectra; ++k)
+        FeatureVector(g_chain->Session(), g_chain->At(static_cast<size_t>(k)), kFeatureDI);
     const long before = bench::AllocationCount();
     for (auto _ : state) {
-        const Matrix* f = g_chain->At(i++ % rotation).FeatureVector(kFeatureDI);
+        const Matrix* f =
+            FeatureVector(g_chain->Session(), g_chain->At(i++ % rotation), kFeatureDI);
         benchmark::DoNotOptimize(f->Store());
     }
     state.counters["spectra/s"] =
@@ -159,14 +162,14 @@ void Dump(BenchChain& chain, const char* path) {
             for (size_t i = 0; i < kSpectra; ++i) {
                 Spectrum& s = chain.At(i);
                 for (int stage : {kStageSynthesized, kStageDerived, kStageInterpolated}) {
-                    const BandVector& v = *s.StageVector(stage);
+                    const BandVector& v = *StageVector(chain.Session(), s, stage);
                     std::fprintf(out, "%i %i %zu stage %i valid %i:", smoothing, order, i, stage,
                                  v.ValidCount());
                     for (const BandEntry& e : v.Entries())
                         std::fprintf(out, " %a@%a", e.value, e.x);
                     std::fputc('\n', out);
                 }
-                const Matrix& f = *s.FeatureVector(kFeatureDI);
+                const Matrix& f = *FeatureVector(chain.Session(), s, kFeatureDI);
                 std::fprintf(out, "%i %i %zu features:", smoothing, order, i);
                 for (int r = 1; r <= f.Nrows(); ++r) std::fprintf(out, " %a", f(r, 1));
                 std::fputc('\n', out);

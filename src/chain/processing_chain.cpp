@@ -11,42 +11,38 @@
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "spectra/waveband_filter.h"
-#include "spectra/spectrum.h"
+#include "base/matrix_stats.h"
+#include "spectra/site.h"
 
 namespace orvane {
 
 namespace {
 
-const ProcessingSession& SessionOf(const Spectrum& spectrum) {
-    if (!spectrum.Session())
-        throw OrvaneError("A spectrum without a processing session cannot be processed.");
-    return *spectrum.Session();
-}
-
 // A stage on the sensor axis is written whole by its step, so the previous request's vector
 // serves again while the axis is the same; only a changed axis needs a new one.
 void Reuse(std::unique_ptr<BandVector>& stage, int first, int count,
            const ProcessingSession& session) {
-    if (!stage || stage->First() != first || stage->Count() != count ||
-        stage->Session() != &session)
-        stage = std::make_unique<BandVector>(first, count, &session);
+    if (!stage || stage->First() != first || stage->Count() != count)
+        stage = std::make_unique<BandVector>(first, count, session.StudyFilter());
+    else
+        stage->SetFilter(session.StudyFilter());
 }
 
 // The filter step from the stored floats on the 1 nm grid, with the filter's verdicts as one
 // byte per band; with `input` it also lays the filtered values out for the moving-window
 // kernel and counts the bands without value in the same pass. False when the spectrum or the
 // session is not on that grid, and nothing was done.
-bool FilterStoredValues(Spectrum& spectrum, const SavitzkyGolayKernel::Input* input) {
-    const ProcessingSession* session = spectrum.Session();
+bool FilterStoredValues(const ProcessingSession& session, Spectrum& spectrum,
+                        const SavitzkyGolayKernel::Input* input) {
     const BandVector& raw = *spectrum.raw_;
     BandVector& out = *spectrum.filtered_;
     const int n = kSpectrumBands;
-    if (!session || raw.First() != kFirstWavelength || raw.Count() != n ||
+    if (raw.First() != kFirstWavelength || raw.Count() != n ||
         out.First() != kFirstWavelength || out.Count() != n ||
-        session->FilterMask().First() != kFirstWavelength || session->FilterMask().Count() != n ||
-        static_cast<int>(session->FilterExcluded().size()) != n)
+        session.FilterMask().First() != kFirstWavelength || session.FilterMask().Count() != n ||
+        static_cast<int>(session.FilterExcluded().size()) != n)
         return false;
-    const unsigned char* m = session->FilterExcluded().data();
+    const unsigned char* m = session.FilterExcluded().data();
     const float* r = spectrum.reflectances_.data();
     BandEntry* o = out.EntryAt(out.First());
     int valid = 0;
@@ -75,8 +71,7 @@ bool FilterStoredValues(Spectrum& spectrum, const SavitzkyGolayKernel::Input* in
     return true;
 }
 
-void Smooth(Spectrum& spectrum) {
-    const ProcessingSession& session = SessionOf(spectrum);
+void Smooth(const ProcessingSession& session, Spectrum& spectrum) {
     SmoothingFilter* smoothing = session.Smoothing();
     if (!smoothing)
         throw OrvaneError("The session has no smoothing filter for smoothing type " +
@@ -86,13 +81,13 @@ void Smooth(Spectrum& spectrum) {
     if (SavitzkyGolayKernel* kernel =
             savitzky_golay ? savitzky_golay->MovingWindowKernel() : nullptr) {
         const SavitzkyGolayKernel::Input input = kernel->PrepareInput(kSpectrumBands);
-        if (FilterStoredValues(spectrum, &input)) {
+        if (FilterStoredValues(session, spectrum, &input)) {
             kernel->ApplyMovingWindowPrepared(*spectrum.filtered_, *spectrum.smoothed_,
                                               savitzky_golay->Widened());
             return;
         }
     }
-    ApplyWavebandFilter(spectrum);
+    ApplyWavebandFilter(session, spectrum);
     BandVector& out = *spectrum.smoothed_;
     smoothing->Apply(*spectrum.filtered_, out);
     if (smoothing->ClampsNegatives()) return;
@@ -104,18 +99,16 @@ void Smooth(Spectrum& spectrum) {
     }
 }
 
-void Synthesize(Spectrum& spectrum) {
-    Smooth(spectrum);
-    const ProcessingSession& session = SessionOf(spectrum);
+void Synthesize(const ProcessingSession& session, Spectrum& spectrum) {
+    Smooth(session, spectrum);
     session.RequireSensor();
     const SensorSynthesis& synthesis = *session.Synthesis();
     Reuse(spectrum.synthesized_, synthesis.First(), synthesis.Count(), session);
     synthesis.Apply(*spectrum.smoothed_, *spectrum.synthesized_);
 }
 
-void Derive(Spectrum& spectrum) {
-    Synthesize(spectrum);
-    const ProcessingSession& session = SessionOf(spectrum);
+void Derive(const ProcessingSession& session, Spectrum& spectrum) {
+    Synthesize(session, spectrum);
     const BandVector& synth = *spectrum.synthesized_;
     Reuse(spectrum.derived_, synth.First(), synth.Count(), session);
     if (session.DerivativeOrder() < 1 || !session.Derivative()) {
@@ -128,8 +121,7 @@ void Derive(Spectrum& spectrum) {
 
 }  // namespace
 
-void ApplyWavebandFilter(Spectrum& spectrum) {
-    const ProcessingSession* session = spectrum.Session();
+void ApplyWavebandFilter(const ProcessingSession& session, Spectrum& spectrum) {
     const BandVector& raw = *spectrum.raw_;
     BandVector& out = *spectrum.filtered_;
     const int n = raw.Count();
@@ -137,14 +129,14 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
     BandEntry* o = out.EntryAt(out.First());
     // The filter mask holds the study filter's verdict for every grid band already; one pass
     // over three arrays is the whole step.
-    const BandVector* mask = session ? &session->FilterMask() : nullptr;
-    const bool same_axis = mask && mask->First() == raw.First() && mask->Count() == n &&
-                           static_cast<int>(session->FilterExcluded().size()) == n &&
+    const BandVector& mask = session.FilterMask();
+    const bool same_axis = mask.First() == raw.First() && mask.Count() == n &&
+                           static_cast<int>(session.FilterExcluded().size()) == n &&
                            out.First() == raw.First() && out.Count() == n;
     int valid = 0;
-    if (FilterStoredValues(spectrum, nullptr)) return;
+    if (FilterStoredValues(session, spectrum, nullptr)) return;
     if (same_axis) {
-        const unsigned char* m = session->FilterExcluded().data();
+        const unsigned char* m = session.FilterExcluded().data();
         for (int k = 0; k < n; ++k) {
             const bool excluded = m[k] != 0;
             o[k].value = excluded ? kNoValue : in[k].value;
@@ -152,7 +144,7 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
             valid += !excluded;
         }
     } else {
-        const WavebandFilter* filter = session ? session->StudyFilter() : nullptr;
+        const WavebandFilter* filter = session.StudyFilter();
         for (const BandEntry& e : raw.Entries()) {
             const bool excluded = filter && filter->Excludes(e.index);
             out.Set(e.index, excluded ? kNoValue : e.value, e.x);
@@ -162,24 +154,24 @@ void ApplyWavebandFilter(Spectrum& spectrum) {
     out.SetValidCount(valid);
 }
 
-BandVector* RunChainStage(Spectrum& spectrum, int stage) {
+BandVector* StageVector(const ProcessingSession& session, Spectrum& spectrum, int stage) {
     switch (stage) {
         case kStageRaw:
             return spectrum.raw_.get();
         case kStageFiltered:
-            ApplyWavebandFilter(spectrum);
+            ApplyWavebandFilter(session, spectrum);
             return spectrum.filtered_.get();
         case kStageSmoothed:
-            Smooth(spectrum);
+            Smooth(session, spectrum);
             return spectrum.smoothed_.get();
         case kStageSynthesized:
-            Synthesize(spectrum);
+            Synthesize(session, spectrum);
             return spectrum.synthesized_.get();
         case kStageDerived:
-            Derive(spectrum);
+            Derive(session, spectrum);
             return spectrum.derived_.get();
         case kStageInterpolated:
-            Synthesize(spectrum);
+            Synthesize(session, spectrum);
             InterpolateToGrid(*spectrum.synthesized_, *spectrum.interpolated_);
             return spectrum.interpolated_.get();
         default:
@@ -187,12 +179,11 @@ BandVector* RunChainStage(Spectrum& spectrum, int stage) {
     }
 }
 
-Matrix* RunChainFeatures(Spectrum& spectrum, int type) {
+Matrix* FeatureVector(const ProcessingSession& session, Spectrum& spectrum, int type) {
     if (type < kFeatureDI || type > kFeaturePCT) return nullptr;
-    const ProcessingSession& session = SessionOf(spectrum);
     const FeatureSpace* fs = session.CurrentFeatureSpace();
     if (!fs) throw OrvaneError("No feature space is selected.");
-    Derive(spectrum);
+    Derive(session, spectrum);
     auto& slot = spectrum.features_[static_cast<size_t>(type)];
     if (!slot) slot = std::make_unique<Matrix>();
     switch (type) {
@@ -207,6 +198,38 @@ Matrix* RunChainFeatures(Spectrum& spectrum, int type) {
             break;
     }
     return slot.get();
+}
+
+std::unique_ptr<BandVector> StageMean(const ProcessingSession& session, Site& group, int stage) {
+    if (group.MemberCount() == 0)
+        throw OrvaneError("Cannot average a group without spectra (site " +
+                          std::to_string(group.SiteNumber()) + ").");
+    BandMean mean;
+    for (int i = 0; i < group.MemberCount(); ++i) {
+        const BandVector* v = StageVector(session, *group.Member(i), stage);
+        if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
+        mean.Add(*v);
+    }
+    return mean.Result();
+}
+
+Matrix FeatureMatrix(const ProcessingSession& session, Site& group, int type) {
+    const int n = group.MemberCount();
+    if (n == 0) throw OrvaneError("Cannot build the feature matrix of a group without spectra.");
+    Matrix result;
+    for (int i = 0; i < n; ++i) {
+        const Matrix* f = FeatureVector(session, *group.Member(i), type);
+        if (!f) throw OrvaneError("Unknown feature type " + std::to_string(type) + ".");
+        if (i == 0) result.ReSize(f->Nrows(), n);
+        if (f->Nrows() != result.Nrows())
+            throw OrvaneError("Feature vectors of one group differ in length.");
+        result.Column(i + 1) = *f;
+    }
+    return result;
+}
+
+Matrix MeanFeature(const ProcessingSession& session, Site& group, int type) {
+    return RowMeans(FeatureMatrix(session, group, type));
 }
 
 }  // namespace orvane

@@ -30,8 +30,8 @@ ProcessingSession::~ProcessingSession() = default;
 
 void ProcessingSession::Initialise(ConfigFile* config) {
     RequireSchemaVersion(*db_);
-    filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
-    smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, this);
+    filter_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands);
+    smoothing_mask_ = std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands);
     if (config) ReadDefaultFilter(*config);
     LoadStudyFilter();
     LoadSensors();
@@ -115,7 +115,7 @@ void ProcessingSession::ComputeSensorMask() {
     const int first = s.ElementCount() > 0 ? s.Element(0).number : 1;
     if (!sensor_mask_ || sensor_mask_->First() != first ||
         sensor_mask_->Count() != s.ElementCount())
-        sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount(), this);
+        sensor_mask_ = std::make_unique<BandVector>(first, s.ElementCount());
     for (int i = 0; i < s.ElementCount(); ++i) {
         const SensorElement& e = s.Element(i);
         const bool kept =
@@ -134,7 +134,7 @@ void ProcessingSession::ComputeDerivativeMask() {
     if (!derivative_mask_ || derivative_mask_->First() != sensor_mask_->First() ||
         derivative_mask_->Count() != sensor_mask_->Count())
         derivative_mask_ =
-            std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count(), this);
+            std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count());
     for (const BandEntry& e : sensor_mask_->Entries()) {
         const bool kept =
             e.value != kNoValue &&

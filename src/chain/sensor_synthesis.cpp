@@ -183,9 +183,9 @@ void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
 }
 
 std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
-                                                  const ProcessingSession* session) {
+                                                  const WavebandFilter* filter) {
     const SensorSynthesis synthesis(sensor);
-    auto out = std::make_unique<BandVector>(synthesis.First(), synthesis.Count(), session);
+    auto out = std::make_unique<BandVector>(synthesis.First(), synthesis.Count(), filter);
     synthesis.Apply(smoothed, *out);
     return out;
 }

@@ -9,7 +9,7 @@
 namespace orvane {
 
 class Sensor;
-class ProcessingSession;
+class WavebandFilter;
 
 // Resamples smoothed spectra (1 nm grid) to one sensor's bands, one value per element, by the
 // element's response. The Gaussian weights of every element's widest window are computed once
@@ -50,7 +50,7 @@ class SensorSynthesis {
 
 // One-off synthesis into a new vector on the sensor axis.
 std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
-                                                  const ProcessingSession* session);
+                                                  const WavebandFilter* filter = nullptr);
 
 // Linear interpolation of a synthesized stage back onto the 1 nm grid; wavelengths outside
 // the sensor's valid neighbouring bands stay without value.

@@ -54,7 +54,7 @@ int CmdClassify(Context& ctx) {
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path, ctx.session.get());
+            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path);
             ctx.frontend.Report(lib.library.ClassifyToText(*spectrum));
         } catch (const SingularCovarianceError&) {
             throw;

@@ -32,7 +32,7 @@ int SummariseFiles(Context& ctx, const char* command,
 
 int CmdOpen(Context& ctx) {
     return SummariseFiles(ctx, "open", [&](const std::string& path) {
-        return ReadFieldSpectrumFile(path, ctx.session.get());
+        return ReadFieldSpectrumFile(path);
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "base/text_file.h"
 #include "chain/feature_space.h"
@@ -98,9 +99,9 @@ class SpeciesWriter {
                                             std::to_string(spectrum.number_));
                 WriteName(species, auto_number);
                 if (settings_.stage == kStageFeatures) {
-                    WriteFeatures(*spectrum.FeatureVector(FeatureType()));
+                    WriteFeatures(*FeatureVector(session_, spectrum, FeatureType()));
                 } else {
-                    WriteBandValues(*spectrum.StageVector(settings_.stage), offset);
+                    WriteBandValues(*StageVector(session_, spectrum, settings_.stage), offset);
                 }
             }
             return;
@@ -114,9 +115,9 @@ class SpeciesWriter {
 
     void GroupValues(Site& group, double offset) {
         if (settings_.stage == kStageFeatures) {
-            WriteFeatures(group.MeanFeature(FeatureType()));
+            WriteFeatures(MeanFeature(session_, group, FeatureType()));
         } else {
-            std::unique_ptr<BandVector> mean = group.StageMean(settings_.stage);
+            std::unique_ptr<BandVector> mean = StageMean(session_, group, settings_.stage);
             WriteBandValues(*mean, offset);
         }
     }

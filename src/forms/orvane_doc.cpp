@@ -64,7 +64,7 @@ void COrvaneDoc::AddLoaded(std::unique_ptr<Spectrum> spectrum) {
 }
 
 void COrvaneDoc::LoadSpectrumFile(const std::string& path) {
-    AddLoaded(ReadFieldSpectrumFile(path, session_.get()));
+    AddLoaded(ReadFieldSpectrumFile(path));
 }
 
 void COrvaneDoc::LoadZProfile(const std::string& path) {

@@ -2,14 +2,13 @@
 
 #include <cmath>
 
-#include "chain/processing_session.h"
 #include "spectra/waveband_filter.h"
 
 namespace orvane {
 
-BandVector::BandVector(int first, int count, const ProcessingSession* session)
+BandVector::BandVector(int first, int count, const WavebandFilter* filter)
     : first_(first), count_(count < 0 ? 0 : count), entries_(static_cast<size_t>(count_)),
-      session_(session) {
+      filter_(filter) {
     for (int i = 0; i < count_; ++i) entries_[static_cast<size_t>(i)].index = first + i;
 }
 
@@ -31,9 +30,7 @@ void BandVector::MultiplyAll(double d) {
 }
 
 bool BandVector::Excluded(const BandEntry& e) const {
-    if (!session_) return false;
-    const WavebandFilter* filter = session_->StudyFilter();
-    return filter && filter->Excludes(static_cast<int>(e.x));
+    return filter_ && filter_->Excludes(static_cast<int>(e.x));
 }
 
 const BandEntry* BandVector::NextValidUp(int index, bool ignore_filter) const {
@@ -75,6 +72,33 @@ const BandEntry* BandVector::Nearest(double wavelength, int direction, bool igno
     if (direction == 0) return NextValidUp(candidate->index, ignore_filter);
     if (direction == 1) return NextValidDown(candidate->index, ignore_filter);
     return nullptr;
+}
+
+void BandMean::Add(const BandVector& v) {
+    if (!sum_) {
+        sum_ = std::make_unique<BandVector>(v.First(), v.Count(), v.Filter());
+        for (const BandEntry& e : v.Entries()) sum_->Set(e.index, 0.0, e.x);
+        counts_.assign(static_cast<size_t>(v.Count()), 0);
+    }
+    for (const BandEntry& e : v.Entries()) {
+        if (!sum_->InRange(e.index) || !HasValue(e.value)) continue;
+        sum_->Add(e.index, e.value);
+        ++counts_[static_cast<size_t>(e.index - sum_->First())];
+    }
+    ++added_;
+}
+
+std::unique_ptr<BandVector> BandMean::Result() const {
+    if (!sum_) return nullptr;
+    auto mean = std::make_unique<BandVector>(sum_->First(), sum_->Count(), sum_->Filter());
+    int valid = 0;
+    for (const BandEntry& e : sum_->Entries()) {
+        const int n = counts_[static_cast<size_t>(e.index - sum_->First())];
+        mean->Set(e.index, n > 0 ? e.value / static_cast<double>(n) : kNoValue, e.x);
+        valid += n > 0;
+    }
+    mean->SetValidCount(valid);
+    return mean;
 }
 
 }  // namespace orvane

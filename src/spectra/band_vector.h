@@ -1,14 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace orvane {
 
-class ProcessingSession;
+class WavebandFilter;
 
 // The value that marks a band without a value (excluded, outside a window, not computable).
 constexpr double kNoValue = -1.0;
+
+// Whether a number is a value and not the marker; every test for "no value" goes through here.
+inline bool HasValue(double v) { return v != kNoValue; }
 
 struct BandEntry {
     int index = 0;
@@ -17,17 +21,19 @@ struct BandEntry {
 };
 
 // One row of numbers over a band axis: the 1 nm grid (first index 350, index = wavelength) or
-// the current sensor's elements (index = element number, x = centre wavelength).
+// the current sensor's elements (index = element number, x = centre wavelength). The waveband
+// filter, when given, is the one whose excluded bands end a search for the next value.
 class BandVector {
 public:
-    BandVector(int first, int count, const ProcessingSession* session = nullptr);
+    BandVector(int first, int count, const WavebandFilter* filter = nullptr);
 
     int First() const { return first_; }
     int Last() const { return first_ + count_ - 1; }
     int Count() const { return count_; }
     int ValidCount() const { return valid_count_; }
     void SetValidCount(int n) { valid_count_ = n; }
-    const ProcessingSession* Session() const { return session_; }
+    const WavebandFilter* Filter() const { return filter_; }
+    void SetFilter(const WavebandFilter* filter) { filter_ = filter; }
 
     bool InRange(int index) const { return index >= first_ && index <= Last(); }
     double Value(int index) const { return InRange(index) ? At(index).value : kNoValue; }
@@ -49,7 +55,7 @@ public:
     void MultiplyAll(double d);
 
     // Searches for the next entry with a value. Unless ignore_filter is set, a band that the
-    // study's waveband filter excludes ends the search.
+    // vector's waveband filter excludes ends the search.
     const BandEntry* NextValidUp(int index, bool ignore_filter) const;
     const BandEntry* NextValidDown(int index, bool ignore_filter) const;
     // The entry nearest to a wavelength (ties go to the higher index), or the next valid one
@@ -67,7 +73,23 @@ private:
     int count_;
     int valid_count_ = 0;
     std::vector<BandEntry> entries_;
-    const ProcessingSession* session_;
+    const WavebandFilter* filter_;
+};
+
+// The band-by-band mean of vectors on one axis (the first vector's), each band over the vectors
+// that have a value there, so that members with different masks do not mix markers into a
+// sum. A band without value in every vector stays without value.
+class BandMean {
+public:
+    void Add(const BandVector& v);
+    int Added() const { return added_; }
+    // The mean so far; nullptr before the first vector.
+    std::unique_ptr<BandVector> Result() const;
+
+private:
+    std::unique_ptr<BandVector> sum_;
+    std::vector<int> counts_;
+    int added_ = 0;
 };
 
 }  // namespace orvane

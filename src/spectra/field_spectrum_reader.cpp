@@ -240,10 +240,9 @@ FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path) {
     return out;
 }
 
-std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path,
-                                                const ProcessingSession* session) {
+std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path) {
     const FieldSpectrumContents contents = ReadFieldSpectrumValues(path);
-    auto spectrum = std::make_unique<Spectrum>(session);
+    auto spectrum = std::make_unique<Spectrum>();
     SetSpectrumFileIdentity(*spectrum, path);
     spectrum->comment_ = contents.comment;
     spectrum->capture_time_ = contents.capture_time;

@@ -8,7 +8,6 @@
 
 namespace orvane {
 
-class ProcessingSession;
 
 // What one instrument file holds, before the reflectances are narrowed to the stored floats.
 struct FieldSpectrumContents {
@@ -28,8 +27,7 @@ struct FieldSpectrumContents {
 FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path);
 
 // The same file as a new spectrum with its name, number, path, header fields and raw stage.
-std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path,
-                                                const ProcessingSession* session);
+std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path);
 
 // The file name (base name and extension) of a path.
 std::string FileNameOfPath(const std::string& path);

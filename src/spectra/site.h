@@ -11,8 +11,8 @@ namespace orvane {
 // wherever one spectrum can.
 class Site : public Spectrum {
 public:
-    Site(const ProcessingSession* session, int site_number, int capacity);
-    explicit Site(const ProcessingSession* session);
+    Site(int site_number, int capacity);
+    Site();
     ~Site() override;
 
     // Takes ownership and points the spectrum at this site.
@@ -22,17 +22,8 @@ public:
     int SiteNumber() const { return site_number_; }
     void SetSiteNumber(int n) { site_number_ = n; }
 
-    // Mean of the members' vectors of a stage; a band without value in every member stays
-    // without value. Throws OrvaneError for a group without members.
-    std::unique_ptr<BandVector> StageMean(int stage);
-    // Feature vectors of all members as columns (dimension x members).
-    Matrix FeatureMatrix(int type);
-    // Row means of the feature matrix; also kept as the group's mean feature vector.
-    const Matrix& MeanFeature(int type);
-
 protected:
     std::vector<Spectrum*> members_;
-    std::unique_ptr<Matrix> mean_feature_;
 
 private:
     std::vector<std::unique_ptr<Spectrum>> owned_;

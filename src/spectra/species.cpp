@@ -1,10 +1,8 @@
 #include "spectra/species.h"
 
-#include "base/matrix_stats.h"
-
 namespace orvane {
 
-Species::Species(const ProcessingSession* session, int site_capacity) : Site(session) {
+Species::Species(int site_capacity) {
     if (site_capacity > 0) sites_.reserve(static_cast<size_t>(site_capacity));
 }
 
@@ -40,11 +38,6 @@ void Species::GatherSpectra() {
             members_.push_back(s);
         }
     }
-}
-
-const Matrix& Species::Covariance(int type) {
-    covariance_ = std::make_unique<Matrix>(CovarianceOfColumns(FeatureMatrix(type)));
-    return *covariance_;
 }
 
 const std::string& Species::NameOfType(int name_type) const {

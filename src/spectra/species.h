@@ -13,7 +13,7 @@ namespace orvane {
 // spectrum of every site, so the group operations work on the whole species.
 class Species : public Site {
 public:
-    Species(const ProcessingSession* session, int site_capacity);
+    explicit Species(int site_capacity);
     ~Species() override;
 
     void AddSite(std::unique_ptr<Site> site);
@@ -22,8 +22,6 @@ public:
     Site* SiteWithNumber(int n) const;
     int TotalSpectra() const;
     void GatherSpectra();
-    const Matrix& Covariance(int type);
-    const Matrix* StoredCovariance() const { return covariance_.get(); }
 
     // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder.
     const std::string& NameOfType(int name_type) const;
@@ -36,7 +34,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<Site>> sites_;
-    std::unique_ptr<Matrix> covariance_;
 };
 
 }  // namespace orvane

@@ -1,15 +1,14 @@
 #include "spectra/spectrum.h"
 
-#include "chain/processing_chain.h"
+#include <algorithm>
 
 namespace orvane {
 
-Spectrum::Spectrum(const ProcessingSession* session)
-    : raw_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, session)),
-      filtered_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, session)),
-      smoothed_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, session)),
-      interpolated_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands, session)),
-      session_(session) {}
+Spectrum::Spectrum()
+    : raw_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands)),
+      filtered_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands)),
+      smoothed_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands)),
+      interpolated_(std::make_unique<BandVector>(kFirstWavelength, kSpectrumBands)) {}
 
 Spectrum::~Spectrum() = default;
 
@@ -25,10 +24,6 @@ void Spectrum::UpdateRawStage() {
                   static_cast<double>(w));
     }
 }
-
-BandVector* Spectrum::StageVector(int stage) { return RunChainStage(*this, stage); }
-
-Matrix* Spectrum::FeatureVector(int type) { return RunChainFeatures(*this, type); }
 
 void Spectrum::ResetFeatures() {
     for (auto& f : features_) f.reset();

@@ -11,7 +11,6 @@
 namespace orvane {
 
 class Database;
-class ProcessingSession;
 class Site;
 class Species;
 
@@ -38,10 +37,11 @@ enum ProcessingStage {
 enum FeatureType { kFeatureDI = 0, kFeatureNTBI = 1, kFeaturePCT = 2 };
 
 // One field measurement: its metadata, the stored reflectances and one vector per stage of
-// the chain. Stages are recomputed from the raw values on every request.
+// the chain. The chain (chain/processing_chain.h) fills the stages from the raw values on every
+// request.
 class Spectrum {
 public:
-    explicit Spectrum(const ProcessingSession* session);
+    Spectrum();
     virtual ~Spectrum();
     Spectrum(const Spectrum&) = delete;
     Spectrum& operator=(const Spectrum&) = delete;
@@ -52,14 +52,7 @@ public:
     void SetReflectances(const float* values);
     void UpdateRawStage();
 
-    // Runs the chain up to the stage and returns the spectrum's own vector of it; nullptr for
-    // a stage number the chain does not know.
-    BandVector* StageVector(int stage);
-    // Runs the whole chain and returns the feature vector of that type (n x 1).
-    Matrix* FeatureVector(int type);
     void ResetFeatures();
-
-    const ProcessingSession* Session() const { return session_; }
 
     std::string name_;
     int number_ = 0;
@@ -81,9 +74,6 @@ public:
     Site* parent_site_ = nullptr;
     Species* parent_species_ = nullptr;
     std::array<std::unique_ptr<Matrix>, 3> features_;
-
-protected:
-    const ProcessingSession* session_;
 };
 
 }  // namespace orvane

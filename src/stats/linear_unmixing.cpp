@@ -8,6 +8,7 @@
 #include "base/frontend.h"
 #include "base/matrix.h"
 #include "base/orvane_error.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "spectra/species.h"
@@ -56,14 +57,15 @@ std::vector<int> UnmixElementNumbers(const Sensor& sensor) {
 }
 
 // The species' synthesized-stage mean at the four elements.
-std::vector<double> MeanAtElements(Spectra_factory_class& factory, const SpeciesRow& row,
+std::vector<double> MeanAtElements(Spectra_factory_class& factory,
+                                   const ProcessingSession& session, const SpeciesRow& row,
                                    const std::vector<int>& numbers, const char* kind) {
     std::unique_ptr<Species> species = factory.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
         throw OrvaneError(Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
                               "spectra.",
                               kind, row.folder_name.c_str()));
-    const std::unique_ptr<BandVector> mean = species->StageMean(kStageSynthesized);
+    const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
     std::vector<double> values;
     for (int number : numbers) {
         const double v = mean->Value(number);
@@ -137,7 +139,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
         const std::vector<double> column =
-            MeanAtElements(factory, endmembers[static_cast<size_t>(j)], numbers, "endmember");
+            MeanAtElements(factory, session, endmembers[static_cast<size_t>(j)], numbers, "endmember");
         for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
@@ -158,7 +160,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
-        means.push_back(MeanAtElements(factory, m, numbers, "mixture"));
+        means.push_back(MeanAtElements(factory, session, m, numbers, "mixture"));
         frontend.StepProgress(++done);
     }
 

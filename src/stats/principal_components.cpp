@@ -8,6 +8,7 @@
 #include "base/orvane_error.h"
 #include "base/text_file.h"
 #include "chain/feature_space.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
@@ -80,7 +81,7 @@ void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Fro
     for (int j = 0; j < columns; ++j) {
         if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
         std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(ids[static_cast<size_t>(j)]);
-        const BandVector* derived = spectrum->StageVector(kStageDerived);
+        const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
         values.clear();
         if (derived)
             for (const BandEntry& e : derived->Entries())

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/frontend.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "chain/feature_space.h"
 #include "spectra/species.h"
@@ -118,7 +119,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 Matrix mean;
                 Matrix cov;
                 try {
-                    const Matrix x = species->FeatureMatrix(type);
+                    const Matrix x = FeatureMatrix(session_, *species, type);
                     mean = RowMeans(x);
                     cov = CovarianceOfColumns(x);
                 } catch (const NEWMAT::BaseException& e) {
@@ -350,7 +351,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     const Inverses& inv = ClassInverses();
     const Matrix* features = nullptr;
     try {
-        features = spectrum.FeatureVector(fs_type_);
+        features = FeatureVector(session_, spectrum, fs_type_);
     } catch (const NEWMAT::BaseException& e) {
         RethrowMatrixError(e);
     }

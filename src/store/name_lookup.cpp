@@ -14,14 +14,14 @@ const NamedTable kSensorNames = {"sensor", "sensor_id", "sensor", "sensors"};
 const NamedTable kFeatureSpaceNames = {"feature_space", "feature_space_id", "feature space",
                                        "feature spaces"};
 
-namespace {
-
 bool IsNumber(const std::string& s) {
     if (s.empty() || s.size() > 9) return false;
     for (char c : s)
         if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     return true;
 }
+
+namespace {
 
 std::string IdList(const std::vector<int>& ids) {
     std::string text;

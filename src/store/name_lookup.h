@@ -20,6 +20,9 @@ extern const NamedTable kStudyNames;
 extern const NamedTable kSensorNames;
 extern const NamedTable kFeatureSpaceNames;
 
+// True for an id as users write it: one to nine digits, nothing else.
+bool IsNumber(const std::string& s);
+
 // An id given as digits, or else the one row whose name is `value` byte for byte (the
 // server's own comparison ignores case and trailing blanks, which picked the wrong study).
 // Throws OrvaneError when no row matches (naming a near match, if any) and when several do,

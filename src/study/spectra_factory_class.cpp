@@ -59,7 +59,7 @@ std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) 
                     "site.species_id = s.species_id",
                     id),
                 site_count);
-    auto species = std::make_unique<Species>(&session_, site_count);
+    auto species = std::make_unique<Species>(site_count);
     species->species_id_ = species_id;
     species->connection_ = &db;
     {
@@ -97,7 +97,7 @@ std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
             "s.altitude, site.site_no FROM spectrum s, site site where s.site_id = ? and "
             "s.disabled = 0 and site.site_id = s.site_id order by s.spectrum_id");
     }
-    auto site = std::make_unique<Site>(&session_, 0, 0);
+    auto site = std::make_unique<Site>(0, 0);
     Statement& stmt = *site_spectra_;
     SpectrumRow row;
     std::array<float, kSpectrumBands> buffer{};
@@ -113,7 +113,7 @@ std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
     while (stmt.Fetch()) {
         CheckBlob(stmt, 1, row.spectrum_id);
         site->SetSiteNumber(row.site_no);
-        auto spectrum = std::make_unique<Spectrum>(&session_);
+        auto spectrum = std::make_unique<Spectrum>();
         spectrum->number_ = row.spectrum_no;
         // A NULL leaves the bound buffer as the previous row filled it.
         if (!stmt.IsNull(3)) spectrum->latitude_ = row.latitude;
@@ -135,7 +135,7 @@ std::unique_ptr<Spectrum> Spectra_factory_class::LoadSpectrum(int64_t spectrum_i
             "where spectrum_id = ?");
     }
     Statement& stmt = *one_spectrum_;
-    auto spectrum = std::make_unique<Spectrum>(&session_);
+    auto spectrum = std::make_unique<Spectrum>();
     std::array<float, kSpectrumBands> buffer{};
     int number = 0;
     double lat = 0.0, lon = 0.0, alt = 0.0;

@@ -231,7 +231,7 @@ std::unique_ptr<Species> SpectraImport::ReadSpeciesFolder(const std::string& pat
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto species = std::make_unique<Species>(&session_, static_cast<int>(folders.size()));
+    auto species = std::make_unique<Species>(static_cast<int>(folders.size()));
     species->folder_name_ = LastPathPart(path);
     species->path_ = path;
     for (size_t j = 0; j < folders.size(); ++j)
@@ -248,7 +248,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto site = std::make_unique<Site>(&session_, site_no, static_cast<int>(files.size()));
+    auto site = std::make_unique<Site>(site_no, static_cast<int>(files.size()));
     site->path_ = path;
     for (const std::string& file : files) {
         if (Utf8Length(AsUtf8(file)) > kPathChars) {
@@ -256,7 +256,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
             continue;
         }
         try {
-            site->AddMember(ReadFieldSpectrumFile(file, &session_));
+            site->AddMember(ReadFieldSpectrumFile(file));
         } catch (const OrvaneError& e) {
             Skip(file, ReasonOf(e, file));
         }

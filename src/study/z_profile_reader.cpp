@@ -46,12 +46,11 @@ bool ParsePair(const std::string& line, double& wavelength, double& value) {
 std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const ProcessingSession* session) {
     const Sensor* sensor = session ? session->CurrentSensor() : nullptr;
     if (!sensor) Refuse(path, "no sensor is selected to place its values on");
-    return ReadZProfile(path, *sensor, session->StudyFilter(), session);
+    return ReadZProfile(path, *sensor, session->StudyFilter());
 }
 
 std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& sensor,
-                                       const WavebandFilter* filter,
-                                       const ProcessingSession* session) {
+                                       const WavebandFilter* filter) {
     TextFile file(path, '#');
     try {
         // Read-only access is enough, so a profile on a write-protected medium still opens.
@@ -62,9 +61,9 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
     // Lines are read whole whatever their length, so a long line is never split in two.
     file.MeasureLines();
 
-    auto spectrum = std::make_unique<Spectrum>(session);
+    auto spectrum = std::make_unique<Spectrum>();
     SetSpectrumFileIdentity(*spectrum, path);
-    auto stage = std::make_unique<BandVector>(1, sensor.ElementCount(), session);
+    auto stage = std::make_unique<BandVector>(1, sensor.ElementCount(), filter);
     for (const SensorElement& e : sensor.Elements())
         if (stage->InRange(e.number)) stage->Set(e.number, kNoValue, e.avg_wavelength);
 

@@ -20,7 +20,6 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Processing
 
 // The same on a given sensor and waveband filter (the filter may be null).
 std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& sensor,
-                                       const WavebandFilter* filter,
-                                       const ProcessingSession* session);
+                                       const WavebandFilter* filter);
 
 }  // namespace orvane

@@ -12,8 +12,9 @@
 #include "forms/waveband_filter_setup.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
+#include "chain/processing_chain.h"
 #include "chain/smoothing_filter.h"
-#include "spectra/spectrum.h"
+#include "spectra/species.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -78,9 +79,9 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
     setup.Ok();
     for (int type : {1, 2}) {
         session_->SetSmoothingType(type);
-        Spectrum s(session_.get());
+        Spectrum s;
         FillSmooth(s);
-        const BandVector& out = *s.StageVector(kStageSmoothed);
+        const BandVector& out = *StageVector(*session_, s, kStageSmoothed);
         for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
             EXPECT_EQ(out.Value(w), kNoValue) << "type " << type << " at " << w;
         for (int w : {365, 1334, 1466, 2484})
@@ -89,25 +90,25 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
 }
 
 TEST_F(ChainTest, NoSmoothingAndNoDerivativeCopyStages) {
-    Spectrum s(session_.get());
+    Spectrum s;
     FillSmooth(s);
-    const BandVector filtered = *s.StageVector(kStageFiltered);
-    const BandVector& smoothed = *s.StageVector(kStageSmoothed);
+    const BandVector filtered = *StageVector(*session_, s, kStageFiltered);
+    const BandVector& smoothed = *StageVector(*session_, s, kStageSmoothed);
     for (const BandEntry& e : filtered.Entries()) EXPECT_EQ(smoothed.Value(e.index), e.value);
-    const BandVector synth = *s.StageVector(kStageSynthesized);
-    const BandVector& derived = *s.StageVector(kStageDerived);
+    const BandVector synth = *StageVector(*session_, s, kStageSynthesized);
+    const BandVector& derived = *StageVector(*session_, s, kStageDerived);
     EXPECT_EQ(derived.ValidCount(), synth.ValidCount());
     for (const BandEntry& e : synth.Entries()) EXPECT_EQ(derived.Value(e.index), e.value);
-    EXPECT_EQ(s.StageVector(kStageFeatures), nullptr);
+    EXPECT_EQ(StageVector(*session_, s, kStageFeatures), nullptr);
 }
 
 TEST_F(ChainTest, ChangingTheSensorMovesTheSynthesizedAxis) {
-    Spectrum s(session_.get());
+    Spectrum s;
     FillSmooth(s);
-    EXPECT_EQ(s.StageVector(kStageSynthesized)->Count(), 7);
+    EXPECT_EQ(StageVector(*session_, s, kStageSynthesized)->Count(), 7);
     session_->SetSensor(session_->Sensors()[1]->SensorId());
-    EXPECT_EQ(s.StageVector(kStageSynthesized)->Count(), 242);
-    EXPECT_NEAR(s.StageVector(kStageSynthesized)->X(1), 423.03, 1e-9);
+    EXPECT_EQ(StageVector(*session_, s, kStageSynthesized)->Count(), 242);
+    EXPECT_NEAR(StageVector(*session_, s, kStageSynthesized)->X(1), 423.03, 1e-9);
 }
 
 TEST_F(ChainTest, FeaturesOfEveryTypeAndDerivativeMethodAreFinite) {
@@ -128,9 +129,9 @@ TEST_F(ChainTest, FeaturesOfEveryTypeAndDerivativeMethodAreFinite) {
             sel.sensor = "EnMAP HSI";
             ApplyChainSelection(*session_, sel);
             ASSERT_NE(session_->CurrentFeatureSpace(), nullptr);
-            Spectrum s(session_.get());
+            Spectrum s;
             FillSmooth(s);
-            const Matrix* f = s.FeatureVector(type);
+            const Matrix* f = FeatureVector(*session_, s, type);
             ASSERT_NE(f, nullptr);
             EXPECT_EQ(f->Nrows(), type == 0 ? 2 : 1);
             for (int r = 1; r <= f->Nrows(); ++r) EXPECT_TRUE(std::isfinite((*f)(r, 1)));
@@ -179,6 +180,50 @@ TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
     EXPECT_EQ(with_defaults.Lines().size(), 2u);
 }
 
+// A spectrum whose raw values are one constant.
+std::unique_ptr<Spectrum> Constant(float value) {
+    auto s = std::make_unique<Spectrum>();
+    std::vector<float> values(kSpectrumBands, value);
+    s->SetReflectances(values.data());
+    return s;
+}
+
+TEST_F(ChainTest, GroupMeansFollowTheStage) {
+    WavebandFilterSetup setup(*session_);
+    setup.Show();
+    setup.New(1350, 1450);
+    setup.New(1800, 1950);
+    setup.Ok();
+    Site site(1, 2);
+    site.AddMember(Constant(0.25f));
+    site.AddMember(Constant(0.75f));
+    const auto mean = StageMean(*session_, site, kStageFiltered);
+    struct Case {
+        int wavelength;
+        double mean;
+    };
+    for (const Case& k : {Case{1349, 0.5}, Case{1350, kNoValue}, Case{1450, kNoValue},
+                          Case{1451, 0.5}, Case{1800, kNoValue}, Case{1950, kNoValue},
+                          Case{350, 0.5}}) {
+        EXPECT_EQ(mean->Value(k.wavelength), k.mean) << k.wavelength;
+    }
+    // The raw stage of the same group knows nothing of the filter.
+    EXPECT_EQ(StageMean(*session_, site, kStageRaw)->Value(1400), 0.5);
+    EXPECT_THROW(StageMean(*session_, site, 99), OrvaneError);
+}
+
+TEST_F(ChainTest, GroupsWithoutMembersRaiseAnError) {
+    Site empty_site(3, 0);
+    EXPECT_THROW(StageMean(*session_, empty_site, kStageRaw), OrvaneError);
+    EXPECT_THROW(FeatureMatrix(*session_, empty_site, kFeatureDI), OrvaneError);
+    EXPECT_THROW(MeanFeature(*session_, empty_site, kFeatureDI), OrvaneError);
+    Species species(2);
+    species.AddSite(std::make_unique<Site>(1, 0));
+    species.AddSite(std::make_unique<Site>(2, 0));
+    species.GatherSpectra();
+    EXPECT_THROW(StageMean(*session_, species, kStageRaw), OrvaneError);
+}
+
 TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     test::ScratchDatabase scratch("nosensor");
     test::InsertStudyWithChainRows(scratch.Admin(), "empty");
@@ -186,11 +231,11 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     EXPECT_FALSE(session.HasSensor());
     ChainSelection sel;
     ApplyChainSelection(session, sel);
-    Spectrum s(&session);
+    Spectrum s;
     FillSmooth(s);
-    EXPECT_NE(s.StageVector(kStageSmoothed), nullptr);
+    EXPECT_NE(StageVector(session, s, kStageSmoothed), nullptr);
     try {
-        s.StageVector(kStageSynthesized);
+        StageVector(session, s, kStageSynthesized);
         FAIL() << "synthesis without a sensor must be refused";
     } catch (const OrvaneError& e) {
         EXPECT_NE(std::string(e.what()).find("no sensor"), std::string::npos);

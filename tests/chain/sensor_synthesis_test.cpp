@@ -44,7 +44,7 @@ BandVector Smoothed(const std::set<int>& missing = {}) {
 
 double SynthesizeOne(int type, const SensorElement& e, const std::set<int>& missing = {}) {
     const MemorySensor sensor(type, {e});
-    return SynthesizeSensorBands(Smoothed(missing), sensor, nullptr)->Value(e.number);
+    return SynthesizeSensorBands(Smoothed(missing), sensor)->Value(e.number);
 }
 
 // Expected values come from an independent evaluation of the weighted mean (python, double
@@ -137,7 +137,7 @@ TEST(SensorSynthesis, FlatSpectrumAxisAndValidCount) {
         };
         elements[2].usable = false;
         const MemorySensor sensor(type, elements);
-        const auto out = SynthesizeSensorBands(flat, sensor, nullptr);
+        const auto out = SynthesizeSensorBands(flat, sensor);
         EXPECT_EQ(out->First(), 3) << type;
         EXPECT_EQ(out->Count(), 4) << type;
         EXPECT_EQ(out->ValidCount(), 3) << type;
@@ -162,7 +162,7 @@ TEST(SensorSynthesis, ElementsOfOneSensorMatchTheirSingleSyntheses) {
     for (int i = 0; i < 14; ++i) elements.push_back(Element(i + 1, centres[i], widths[i]));
     elements[6].usable = false;
     const MemorySensor sensor(kResponseGaussian, elements);
-    const auto together = SynthesizeSensorBands(Smoothed(missing), sensor, nullptr);
+    const auto together = SynthesizeSensorBands(Smoothed(missing), sensor);
     int valid = 0;
     for (int i = 0; i < 14; ++i) {
         const double alone =

@@ -6,31 +6,24 @@
 #include <optional>
 #include <vector>
 
-#include "chain/processing_session.h"
-#include "support/scratch_database.h"
-#include "support/study_rows.h"
+#include "spectra/waveband_filter.h"
 
 namespace orvane {
 namespace {
 
-// A session whose current study excludes the given wavelength ranges.
-class StudyFilterSession : public ::testing::Test {
+// A study filter excluding the given wavelength ranges.
+class StudyFilter : public ::testing::Test {
   protected:
     void UseFilter(const std::vector<std::pair<int, int>>& ranges) {
-        auto db = scratch_.Connect();
-        const int study = test::InsertStudy(*db, "filter study");
-        test::InsertWavebandFilter(*db, study, ranges);
-        session_ = std::make_unique<ProcessingSession>(std::move(db), nullptr);
-        session_->SetStudy(study);
+        for (const auto& [lower, upper] : ranges) filter_.AddRange(lower, upper);
     }
 
-    test::ScratchDatabase scratch_{"bandvector"};
-    std::unique_ptr<ProcessingSession> session_;
+    WavebandFilter filter_;
 };
 
 // A grid piece from `first` with x = index and the given values.
-BandVector Grid(int first, const std::vector<double>& values, const ProcessingSession* session) {
-    BandVector v(first, static_cast<int>(values.size()), session);
+BandVector Grid(int first, const std::vector<double>& values, const WavebandFilter* filter) {
+    BandVector v(first, static_cast<int>(values.size()), filter);
     for (size_t i = 0; i < values.size(); ++i) {
         const int index = first + static_cast<int>(i);
         v.Set(index, values[i], static_cast<double>(index));
@@ -95,12 +88,12 @@ const std::vector<double> kIslands = {
     kNoValue, 0.9,      kNoValue, kNoValue, kNoValue, kNoValue,            // 514..519
 };
 
-class NextValid : public StudyFilterSession, public ::testing::WithParamInterface<ScanCase> {};
+class NextValid : public StudyFilter, public ::testing::WithParamInterface<ScanCase> {};
 
 TEST_P(NextValid, ScansAsSpecified) {
     UseFilter({{507, 508}, {512, 512}, {517, 517}});
     const ScanCase& c = GetParam();
-    const BandVector v = Grid(500, kIslands, session_.get());
+    const BandVector v = Grid(500, kIslands, &filter_);
     const BandEntry* e =
         c.up ? v.NextValidUp(c.from, c.ignore_filter) : v.NextValidDown(c.from, c.ignore_filter);
     ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
@@ -127,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
 
-TEST(BandVector, WithoutASessionNoBandIsExcluded) {
+TEST(BandVector, WithoutAFilterNoBandIsExcluded) {
     const BandVector v = Grid(500, kIslands, nullptr);
     EXPECT_EQ(v.NextValidUp(506, false)->index, 510);
     EXPECT_EQ(v.NextValidDown(509, false)->index, 505);
@@ -142,14 +135,14 @@ struct NearestCase {
 };
 
 // A mask over 590..620: kept bands 1.0, bands 600..610 marked; the study excludes 603.
-class Nearest : public StudyFilterSession, public ::testing::WithParamInterface<NearestCase> {};
+class Nearest : public StudyFilter, public ::testing::WithParamInterface<NearestCase> {};
 
 TEST_P(Nearest, FindsAsSpecified) {
     UseFilter({{603, 603}});
     const NearestCase& c = GetParam();
     std::vector<double> mask(31, 1.0);
     for (int w = 600; w <= 610; ++w) mask[static_cast<size_t>(w - 590)] = kNoValue;
-    const BandVector v = Grid(590, mask, session_.get());
+    const BandVector v = Grid(590, mask, &filter_);
     const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
     ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
     if (e) {

@@ -154,7 +154,7 @@ TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
             const double v = expected[i].second;
             ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
         }
-        const auto spectrum = ReadFieldSpectrumFile(path, nullptr);
+        const auto spectrum = ReadFieldSpectrumFile(path);
         for (std::size_t i = 0; i < 2150; i += 307) {
             EXPECT_EQ(spectrum->reflectances_[i], static_cast<float>(contents.reflectances[i]));
             EXPECT_EQ(spectrum->raw_->Value(350 + static_cast<int>(i)),
@@ -175,7 +175,7 @@ TEST_F(FieldSpectrumReaderTest, EveryFileVersionGivesPlausibleReflectance) {
 
 TEST_F(FieldSpectrumReaderTest, RealFileSetsNameNumberTimeAndMark) {
     const std::string path = RealFile("vendor-export/ribb00003.asd");
-    const auto spectrum = ReadFieldSpectrumFile(path, nullptr);
+    const auto spectrum = ReadFieldSpectrumFile(path);
     EXPECT_EQ(spectrum->path_, path);
     EXPECT_EQ(spectrum->DisplayName(), "ribb00003.asd");
     EXPECT_EQ(spectrum->number_, 3);
@@ -192,7 +192,7 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     OldLayoutFile file;
     for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
     file.time[4] = 11;
-    const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()), nullptr);
+    const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()));
     for (std::size_t i = 0; i < 2150; ++i) {
         ASSERT_EQ(spectrum->reflectances_[i], file.values[i]);
         const BandEntry* e = spectrum->raw_->EntryAt(350 + static_cast<int>(i));
@@ -244,12 +244,12 @@ TEST(SpectrumFileName, NumbersComeFromExtensionOrTrailingDigits) {
         {"/d/x1234567890123.asd", 567890123},
     };
     for (const auto& [path, number] : cases) {
-        Spectrum spectrum(nullptr);
+        Spectrum spectrum;
         SetSpectrumFileIdentity(spectrum, path);
         EXPECT_EQ(spectrum.number_, number) << path;
         EXPECT_EQ(spectrum.dummy_, 0);
     }
-    Spectrum spectrum(nullptr);
+    Spectrum spectrum;
     SetSpectrumFileIdentity(spectrum, "C:\\data\\leaf00042.asd");
     EXPECT_EQ(spectrum.name_, "leaf00042.asd");
 }

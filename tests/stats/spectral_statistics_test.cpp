@@ -10,6 +10,7 @@
 
 #include "forms/chain_selection.h"
 #include "base/frontend.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "forms/waveband_filter_setup.h"
@@ -70,7 +71,7 @@ class LibraryTest : public ::testing::Test {
 
     // The test spectrum with features (0.12, 0.18).
     std::unique_ptr<Spectrum> Probe() {
-        auto probe = std::make_unique<Spectrum>(session_.get());
+        auto probe = std::make_unique<Spectrum>();
         std::vector<float> v(kSpectrumBands);
         const std::string blob = FeatureSpectrum(0.12, 0.18);
         std::memcpy(v.data(), blob.data(), blob.size());
@@ -194,7 +195,7 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
 TEST_F(LibraryTest, SpectralAngleOfAClassMeanIsZero) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     // Make alpha's mean the probe's own feature vector.
-    const std::string bytes = EncodeMatrix(*Probe()->FeatureVector(1));
+    const std::string bytes = EncodeMatrix(*FeatureVector(*session_, *Probe(), 1));
     scratch_.Admin().WriteBlob(
         Sql("update statistic st, species sp set st.mean = ? where st.species_id = "
             "sp.species_id and sp.folder_name = 'alpha'"),

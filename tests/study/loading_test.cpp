@@ -10,6 +10,7 @@
 
 #include "base/config_file.h"
 #include "base/orvane_error.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "study/spectra_factory_class.h"
 #include "support/scratch_database.h"
@@ -57,7 +58,6 @@ TEST_F(Loading, SpectrumFillsItsBandsAndItsPosition) {
     EXPECT_DOUBLE_EQ(spectrum->latitude_, -36.017);
     EXPECT_DOUBLE_EQ(spectrum->longitude_, 174.017);
     EXPECT_DOUBLE_EQ(spectrum->altitude_, 170.0);
-    EXPECT_EQ(spectrum->Session(), &session_);
     EXPECT_THROW(factory_.LoadSpectrum(id + 1000), OrvaneError);
 }
 
@@ -143,7 +143,7 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     }
     EXPECT_EQ(loaded->TotalSpectra(), 0);
     EXPECT_EQ(loaded->MemberCount(), 0);
-    EXPECT_THROW(loaded->StageMean(kStageRaw), OrvaneError);
+    EXPECT_THROW(StageMean(session_, *loaded, kStageRaw), OrvaneError);
 }
 
 TEST_F(Loading, NullNamesStayEmpty) {

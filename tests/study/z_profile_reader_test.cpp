@@ -56,7 +56,7 @@ TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
     };
     for (const Case& c : {Case{nullptr, 0.6}, Case{&keep_all, 0.6}, Case{&drop_800, -1.0}}) {
         const auto spectrum =
-            ReadZProfile(Write("profile00007.txt", kProfile), sensor_, c.filter, nullptr);
+            ReadZProfile(Write("profile00007.txt", kProfile), sensor_, c.filter);
         const BandVector& stage = *spectrum->synthesized_;
         ASSERT_EQ(stage.First(), 1);
         ASSERT_EQ(stage.Count(), 6);
@@ -73,7 +73,7 @@ TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
 TEST_F(ZProfileReaderTest, LongLinesAreReadWhole) {
     const std::string line = "450.9" + std::string(100, ' ') + "0.125\n";
     const auto spectrum =
-        ReadZProfile(Write("long.txt", "h1\nh2\nh3\n" + line), sensor_, nullptr, nullptr);
+        ReadZProfile(Write("long.txt", "h1\nh2\nh3\n" + line), sensor_, nullptr);
     EXPECT_EQ(spectrum->synthesized_->Value(1), 0.125);
 }
 
@@ -94,7 +94,7 @@ TEST_F(ZProfileReaderTest, RefusesFilesThatAreNotProfilesNamingFileAndLine) {
             if (reason == "no sensor is selected")
                 ReadZProfile(path, nullptr);
             else
-                ReadZProfile(path, sensor_, nullptr, nullptr);
+                ReadZProfile(path, sensor_, nullptr);
             ADD_FAILURE() << "accepted " << path;
         } catch (const FileNotFoundError& e) {
             ADD_FAILURE() << "ends the program: " << e.what();

@@ -90,8 +90,7 @@ int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_o
     std::string sql =
         "select feature_space_id from feature_space fs, feature_space_type fst where "
         "fs.fs_type_id = fst.fs_type_id and " +
-        (!name_or_id.empty() && name_or_id.find_first_not_of("0123456789") == std::string::npos
-             ? "feature_space_id = " + name_or_id
+        (IsNumber(name_or_id) ? "feature_space_id = " + name_or_id
                               : "BINARY fs.name = '" + db.Escape(name_or_id) + "'");
     if (type) sql += Sql(" and fst.type = %i", *type);
     std::vector<int> ids;

@@ -7,6 +7,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "spectra/species.h"
@@ -50,7 +51,7 @@ std::vector<size_t> Bands(const ProcessingSession& session, const BandVector& v,
 }
 
 PlotCurve SpectrumCurve(const ProcessingSession& session, Spectrum& spectrum, int stage) {
-    const BandVector* v = spectrum.StageVector(stage);
+    const BandVector* v = StageVector(session, spectrum, stage);
     if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
     PlotCurve curve;
     for (size_t i : Bands(session, *v, stage)) {
@@ -65,7 +66,7 @@ PlotCurve MeanCurve(const ProcessingSession& session, Site& group, int stage) {
     std::vector<const BandVector*> members;
     // Each member's stage vector is its own, so they stay valid side by side.
     for (int i = 0; i < group.MemberCount(); ++i) {
-        const BandVector* v = group.Member(i)->StageVector(stage);
+        const BandVector* v = StageVector(session, *group.Member(i), stage);
         if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
         members.push_back(v);
     }

@@ -34,15 +34,13 @@ int MoveSpecies(Context& ctx, bool to_endmembers) {
     const SpeciesListBox& to = to_endmembers ? selection.Endmembers() : selection.Classes();
     for (const std::string& folder : ctx.args.positional) {
         if (from.IndexOfText(folder) < 0 && to.IndexOfText(folder) < 0)
-            throw OrvaneError("The study has no species \"" + folder +
-                              "\"; nothing was changed.");
+            throw OrvaneError("The study has no species \"" + folder + "\"; nothing was changed.");
     }
     for (const std::string& folder : ctx.args.positional) {
         const int index = from.IndexOfText(folder);
         if (index < 0) {
             ctx.frontend.Report("\"" + folder + "\" is " +
-                                (to_endmembers ? "an endmember" : "not an endmember") +
-                                " already");
+                                (to_endmembers ? "an endmember" : "not an endmember") + " already");
             continue;
         }
         if (to_endmembers)
@@ -113,8 +111,8 @@ int CmdMixtureRemove(Context& ctx) {
     AbundanceSettings settings(*ctx.session);
     ChooseMixture(ctx, settings, "mixture remove");
     if (!settings.Remove(settings.Selected().IndexOfText(endmember)))
-        throw OrvaneError("The mixture \"" + ctx.args.positional[0] +
-                          "\" records no endmember \"" + endmember + "\".");
+        throw OrvaneError("The mixture \"" + ctx.args.positional[0] + "\" records no endmember \"" +
+                          endmember + "\".");
     PrintMixture(ctx, settings);
     return 0;
 }
@@ -131,8 +129,8 @@ int CmdUnmix(Context& ctx) {
 
 std::vector<Command> MixingCommands() {
     return {
-        {"endmember list", "endmember list",
-         "List the study's endmember species (folder names).", CmdEndmemberList},
+        {"endmember list", "endmember list", "List the study's endmember species (folder names).",
+         CmdEndmemberList},
         {"endmember add", "endmember add FOLDER...",
          "Mark species of the study as endmembers; they stop being mixture species.",
          CmdEndmemberAdd},

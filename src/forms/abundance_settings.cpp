@@ -90,8 +90,6 @@ bool AbundanceSettings::Save(int selected_index) {
     return saved;
 }
 
-void AbundanceSettings::Complement() {
-    abundance_ = Sql("%f", 1.0 - std::atof(total_.c_str()));
-}
+void AbundanceSettings::Complement() { abundance_ = Sql("%f", 1.0 - std::atof(total_.c_str())); }
 
 }  // namespace orvane

@@ -87,27 +87,26 @@ int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
                            std::optional<int> type) {
     Database& db = session.Db();
-    std::string sql =
-        "select feature_space_id from feature_space fs, feature_space_type fst where "
-        "fs.fs_type_id = fst.fs_type_id and " +
-        (IsNumber(name_or_id) ? "feature_space_id = " + name_or_id
-                              : "BINARY fs.name = '" + db.Escape(name_or_id) + "'");
-    if (type) sql += Sql(" and fst.type = %i", *type);
-    std::vector<int> ids;
+    const bool digits = !name_or_id.empty() &&
+                        name_or_id.find_first_not_of("0123456789") == std::string::npos;
+    if (!type || digits) return ResolveByNameOrId(db, kFeatureSpaceNames, name_or_id);
+    // Names are unique within a type only, so the type picks among feature spaces of one name.
+    std::vector<int> exact;
     {
-        ResultSet rows = db.Query(sql);
-        while (rows.Next()) ids.push_back(rows.Int(0));
+        ResultSet rows = db.Query(
+            Sql("select feature_space_id, fs.name from feature_space fs, feature_space_type fst "
+                "where fs.fs_type_id = fst.fs_type_id and fst.type = %i and fs.name = '%s' "
+                "order by feature_space_id",
+                *type, db.Escape(name_or_id).c_str()));
+        while (rows.Next())
+            if (rows.String(1) == name_or_id) exact.push_back(rows.Int(0));
     }
-    if (ids.empty())
-        throw OrvaneError("There is no feature space \"" + name_or_id + "\"" +
-                          (type ? " of that type." : "."));
-    if (ids.size() > 1) {
-        std::string list;
-        for (int id : ids) list += (list.empty() ? "" : ", ") + std::to_string(id);
-        throw OrvaneError("Feature spaces of different types are named \"" + name_or_id +
-                          "\" (ids " + list + "); give the type or the id.");
-    }
-    return ids.front();
+    if (exact.empty())
+        throw OrvaneError("There is no feature space \"" + name_or_id + "\" of that type.");
+    if (exact.size() > 1)
+        throw OrvaneError("The feature space name \"" + name_or_id +
+                          "\" is ambiguous within its type; give the id instead.");
+    return exact.front();
 }
 
 void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {

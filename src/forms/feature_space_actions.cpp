@@ -5,6 +5,7 @@
 #include "forms/chain_selection.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "store/name_lookup.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -212,16 +213,18 @@ int FeatureSpaceActions::Ok() {
     int id = 0;
     {
         Transaction tx(db);
-        // Names are chosen by users, so two of one type must never look alike.
-        int other = 0;
-        if (db.QueryInt(Sql("select feature_space_id from feature_space fs, feature_space_type fst "
-                            "where fs.fs_type_id = fst.fs_type_id and fst.type = %i and "
-                            "BINARY fs.name = '%s' and feature_space_id <> %i",
-                            type_, name.c_str(), mode_ == kEdit ? source_id_ : 0),
-                        other))
+        // Names are chosen by users, so two of one type must never look alike, not even
+        // apart from case or trailing blanks.
+        const auto similar = SimilarNames(
+            db, kFeatureSpaceNames, name_,
+            Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i) and "
+                "feature_space_id <> %i",
+                type_, mode_ == kEdit ? source_id_ : 0));
+        if (!similar.empty())
             throw OrvaneError(Sql("There is already a %s feature space named \"%s\" (id %i); "
                                   "choose another name.",
-                                  TypeLabel(type_), name_.c_str(), other));
+                                  TypeLabel(type_), similar.front().second.c_str(),
+                                  similar.front().first));
         if (mode_ == kEdit) {
             if (!Exists(db, source_id_))
                 throw OrvaneError("The feature space \"" + name_ +

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 #include "stats/mixture_store.h"
 
@@ -9,27 +10,24 @@ namespace orvane {
 
 namespace {
 
+std::string Lower(const std::string& text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// Letters compared without case; names equal but for case keep a fixed order.
 bool TextBefore(const std::string& a, const std::string& b) {
-    const auto lower = [](unsigned char c) { return std::tolower(c); };
-    const bool less = std::lexicographical_compare(
-        a.begin(), a.end(), b.begin(), b.end(),
-        [&](char x, char y) { return lower(static_cast<unsigned char>(x)) <
-                                     lower(static_cast<unsigned char>(y)); });
-    const bool greater = std::lexicographical_compare(
-        b.begin(), b.end(), a.begin(), a.end(),
-        [&](char x, char y) { return lower(static_cast<unsigned char>(x)) <
-                                     lower(static_cast<unsigned char>(y)); });
-    // Names equal but for case keep a fixed order.
-    return less || (!greater && a < b);
+    const std::string la = Lower(a), lb = Lower(b);
+    return la != lb ? la < lb : a < b;
 }
 
 }  // namespace
 
 void SpeciesListBox::Add(const std::string& text, int data) {
-    auto at = std::upper_bound(items_.begin(), items_.end(), text,
-                               [](const std::string& t, const FormItem& item) {
-                                   return TextBefore(t, item.text);
-                               });
+    auto at = std::upper_bound(
+        items_.begin(), items_.end(), text,
+        [](const std::string& t, const FormItem& item) { return TextBefore(t, item.text); });
     items_.insert(at, FormItem{text, data});
 }
 

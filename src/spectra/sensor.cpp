@@ -6,6 +6,7 @@
 
 #include "base/orvane_error.h"
 #include "base/text_file.h"
+#include "store/name_lookup.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -129,15 +130,14 @@ int Sensor::InsertSensorRow(Database& db, int type) {
                      type_id))
         throw OrvaneError("The database has no sensor response type " + std::to_string(type) +
                           "; was the schema loaded?");
-    // Sensors are chosen by name, so a second one of the same name could never be told apart.
-    int existing = 0;
-    if (db.QueryInt(Sql("SELECT sensor_id FROM sensor where BINARY name = '%s'",
-                        db.Escape(name_).c_str()),
-                    existing))
+    // Sensors are chosen by name, so a second one that only case or trailing blanks set apart
+    // could never be told apart.
+    const auto similar = SimilarNames(db, kSensorNames, name_);
+    if (!similar.empty())
         throw OrvaneError(Sql("There is already a sensor named \"%s\" (id %i); nothing was "
                               "imported. Delete that sensor first, or rename the new one in "
                               "the first line of its file.",
-                              name_.c_str(), existing));
+                              similar.front().second.c_str(), similar.front().first));
     db.Execute(Sql("INSERT into sensor (name, description, sensor_response_type_id) values ('%s', "
                    "'%s', %i)",
                    db.Escape(name_).c_str(), db.Escape(description_).c_str(), type_id));

@@ -1,5 +1,6 @@
 #include "stats/linear_unmixing.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -29,50 +30,44 @@ struct SpeciesRow {
 std::vector<SpeciesRow> SpeciesOfKind(Database& db, int study_id, char endmember) {
     std::vector<SpeciesRow> rows;
     ResultSet r = db.Query(
-        endmember == 'Y'
-            ? Sql("select species_id, folder_name from species where endmember = 'Y' and "
-                  "study_id = %i",
-                  study_id)
-            : Sql("select species_id, folder_name from species where endmember = 'N' and "
-                  "study_id = %i",
-                  study_id));
+        Sql("select species_id, folder_name from species where endmember = '%c' and study_id = %i",
+            endmember, study_id));
     while (r.Next()) rows.push_back({r.Int(0), r.String(1)});
     return rows;
 }
 
-// The positions in the sensor's element list of the elements numbered 1, 2, 3 and 6.
-std::vector<int> UnmixElementNumbers(const Sensor& sensor) {
-    std::vector<int> numbers;
+// Refuses a sensor that lacks one of the unmixed elements.
+void CheckUnmixElements(const Sensor& sensor) {
     for (int wanted : kUnmixElements) {
         bool found = false;
         for (const SensorElement& e : sensor.Elements()) found = found || e.number == wanted;
         if (!found)
-            throw OrvaneError(Sql("Unmixing is not possible: the sensor \"%s\" has no element %i. "
-                                  "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
-                                  "with at least six elements.",
-                                  sensor.Name().c_str(), wanted));
-        numbers.push_back(wanted);
+            throw OrvaneError(
+                Sql("Unmixing is not possible: the sensor \"%s\" has no element %i. "
+                    "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
+                    "with at least six elements.",
+                    sensor.Name().c_str(), wanted));
     }
-    return numbers;
 }
 
 // The species' synthesized-stage mean at the four elements.
-std::vector<double> MeanAtElements(Spectra_factory_class& factory,
-                                   const ProcessingSession& session, const SpeciesRow& row,
-                                   const std::vector<int>& numbers, const char* kind) {
+std::vector<double> MeanAtElements(Spectra_factory_class& factory, const ProcessingSession& session,
+                                   const SpeciesRow& row, const char* kind) {
     std::unique_ptr<Species> species = factory.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
-        throw OrvaneError(Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
-                              "spectra.",
-                              kind, row.folder_name.c_str()));
+        throw OrvaneError(
+            Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
+                "spectra.",
+                kind, row.folder_name.c_str()));
     const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
     std::vector<double> values;
-    for (int number : numbers) {
+    for (int number : kUnmixElements) {
         const double v = mean->Value(number);
         if (!(v > kNoValue) || !std::isfinite(v))
-            throw OrvaneError(Sql("Unmixing is not possible: the mean of the %s species \"%s\" "
-                                  "has no value at sensor element %i.",
-                                  kind, row.folder_name.c_str(), number));
+            throw OrvaneError(
+                Sql("Unmixing is not possible: the mean of the %s species \"%s\" "
+                    "has no value at sensor element %i.",
+                    kind, row.folder_name.c_str(), number));
         values.push_back(v);
     }
     return values;
@@ -95,10 +90,11 @@ bool FullColumnRank(const Matrix& e) {
 
 std::string SingularMessage(int q) {
     if (q > kBands)
-        return Sql("Unmixing is not possible with %i endmembers: the four sensor elements "
-                   "1, 2, 3 and 6 determine at most four. Return some endmembers to the "
-                   "classes (Spectral Mixing > Endmember Selection).",
-                   q);
+        return Sql(
+            "Unmixing is not possible with %i endmembers: the four sensor elements "
+            "1, 2, 3 and 6 determine at most four. Return some endmembers to the "
+            "classes (Spectral Mixing > Endmember Selection).",
+            q);
     return "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
            "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
            "there.";
@@ -125,7 +121,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     const int q = static_cast<int>(endmembers.size());
     if (q > kBands) throw OrvaneError(SingularMessage(q));
     session.RequireSensor();
-    const std::vector<int> numbers = UnmixElementNumbers(*session.CurrentSensor());
+    CheckUnmixElements(*session.CurrentSensor());
     const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
 
     frontend.BeginProgress("Spectral Unmixing", q + static_cast<int>(mixtures.size()));
@@ -139,7 +135,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
         const std::vector<double> column =
-            MeanAtElements(factory, session, endmembers[static_cast<size_t>(j)], numbers, "endmember");
+            MeanAtElements(factory, session, endmembers[static_cast<size_t>(j)], "endmember");
         for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
@@ -160,7 +156,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
-        means.push_back(MeanAtElements(factory, session, m, numbers, "mixture"));
+        means.push_back(MeanAtElements(factory, session, m, "mixture"));
         frontend.StepProgress(++done);
     }
 

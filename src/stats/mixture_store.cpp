@@ -12,9 +12,10 @@ std::vector<SpeciesEntry> MixtureStore::List(const std::string& sql) {
 }
 
 std::vector<SpeciesEntry> MixtureStore::Species(bool endmembers) {
-    return List(Sql("SELECT folder_name, species_id FROM species where study_id = %i and "
-                    "endmember = '%c'",
-                    study_id_, endmembers ? 'Y' : 'N'));
+    return List(
+        Sql("SELECT folder_name, species_id FROM species where study_id = %i and "
+            "endmember = '%c'",
+            study_id_, endmembers ? 'Y' : 'N'));
 }
 
 void MixtureStore::SetEndmember(int species_id, bool endmember) {
@@ -23,17 +24,19 @@ void MixtureStore::SetEndmember(int species_id, bool endmember) {
 }
 
 std::vector<SpeciesEntry> MixtureStore::AvailableEndmembers(int mixture_id) {
-    return List(Sql("SELECT folder_name, species_id FROM species where endmember = 'Y' and "
-                    "study_id = %i and species_id not in (select endmember_id from mixture where "
-                    "species_id = %i) ",
-                    study_id_, mixture_id));
+    return List(
+        Sql("SELECT folder_name, species_id FROM species where endmember = 'Y' and "
+            "study_id = %i and species_id not in (select endmember_id from mixture where "
+            "species_id = %i) ",
+            study_id_, mixture_id));
 }
 
 std::vector<SpeciesEntry> MixtureStore::SelectedEndmembers(int mixture_id) {
-    return List(Sql("SELECT folder_name, species_id FROM species where endmember = 'Y' and "
-                    "study_id = %i and species_id in (select endmember_id from mixture where "
-                    "species_id = %i)",
-                    study_id_, mixture_id));
+    return List(
+        Sql("SELECT folder_name, species_id FROM species where endmember = 'Y' and "
+            "study_id = %i and species_id in (select endmember_id from mixture where "
+            "species_id = %i)",
+            study_id_, mixture_id));
 }
 
 void MixtureStore::AddEndmember(int mixture_id, int endmember_id) {
@@ -55,9 +58,8 @@ std::string MixtureStore::Abundance(int mixture_id, int endmember_id) {
 }
 
 void MixtureStore::SetAbundance(int mixture_id, int endmember_id, double abundance) {
-    db_.Execute(
-        Sql("update mixture set abundance = %f where species_id = %i and endmember_id = %i",
-            abundance, mixture_id, endmember_id));
+    db_.Execute(Sql("update mixture set abundance = %f where species_id = %i and endmember_id = %i",
+                    abundance, mixture_id, endmember_id));
 }
 
 std::string MixtureStore::Total(int mixture_id) {
@@ -65,23 +67,6 @@ std::string MixtureStore::Total(int mixture_id) {
     db_.QueryText(Sql("select sum(abundance) from mixture where species_id = %i", mixture_id),
                   text);
     return text;
-}
-
-int MixtureStore::SpeciesIdOf(const std::string& folder_name) {
-    int id = 0;
-    db_.QueryInt(Sql("select species_id from species where study_id = %i and folder_name = '%s'",
-                     study_id_, db_.Escape(folder_name).c_str()),
-                 id);
-    return id;
-}
-
-bool MixtureStore::IsOfKind(int species_id, bool endmember) {
-    int n = 0;
-    db_.QueryInt(Sql("select count(*) from species where species_id = %i and study_id = %i and "
-                     "endmember = '%c'",
-                     species_id, study_id_, endmember ? 'Y' : 'N'),
-                 n);
-    return n > 0;
 }
 
 }  // namespace orvane

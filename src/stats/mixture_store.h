@@ -37,11 +37,6 @@ class MixtureStore {
     // The sum of a mixture's abundances as the server writes it; empty without rows.
     std::string Total(int mixture_id);
 
-    // The species of this study with a folder name; 0 when there is none.
-    int SpeciesIdOf(const std::string& folder_name);
-    // Whether the species belongs to this study and has the given flag.
-    bool IsOfKind(int species_id, bool endmember);
-
   private:
     std::vector<SpeciesEntry> List(const std::string& sql);
 

@@ -19,10 +19,8 @@ constexpr double kInfinite = std::numeric_limits<double>::infinity();
 // The classes the report compares: those the library holds now, as classification uses them.
 // Which libraries qualify (current, of the current study) is decided here and only here.
 void RequireSeparabilityLibrary(const SpectralStatistics& library) {
-    if (library.ClassCount() == 0)
-        throw OrvaneError(
-            "No spectral library is loaded for the current settings; build it first (Library > "
-            "Build).");
+    const std::string reason = library.NotReadyReason();
+    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
 }
 
 }  // namespace

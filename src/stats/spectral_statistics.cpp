@@ -226,6 +226,16 @@ std::string SpectralStatistics::InvalidReason() {
         return "No library has been built for " + study +
                " with the current sensor, smoothing, derivative and feature space; build it "
                "(Library > Build).";
+    int spectra_changed = 0;
+    session_.Db().QueryInt(Sql("select count(*) from library l, study st where l.library_id = %i "
+                               "and st.study_id = l.study_id and l.build_date <= "
+                               "st.spectra_changed_at",
+                               id),
+                           spectra_changed);
+    if (spectra_changed > 0)
+        return "The library of " + study +
+               " is older than its spectra (spectra were imported, deleted, disabled or enabled "
+               "after it was built); build it again (Library > Build).";
     return "The library of " + study +
            " is older than the current settings (the feature space, smoothing, derivative or "
            "waveband filter changed after it was built); build it again (Library > Build).";

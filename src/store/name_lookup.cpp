@@ -36,9 +36,8 @@ int ResolveByNameOrId(Database& db, const NamedTable& t, const std::string& valu
     const std::string missing = std::string("There is no ") + t.what + " \"" + value + "\"";
     if (IsNumber(value)) {
         int id = 0;
-        if (!db.QueryInt(Sql("select %s from %s where %s = %s", t.key, t.table, t.key,
-                             value.c_str()),
-                         id))
+        if (!db.QueryInt(
+                Sql("select %s from %s where %s = %s", t.key, t.table, t.key, value.c_str()), id))
             throw OrvaneError(missing + ".");
         return id;
     }
@@ -55,9 +54,10 @@ int ResolveByNameOrId(Database& db, const NamedTable& t, const std::string& valu
     }
     if (exact.empty()) throw OrvaneError(missing + (near.empty() ? "." : near));
     if (exact.size() > 1)
-        throw OrvaneError(Sql("The %s name \"%s\" is ambiguous: %s %s have it; give the id "
-                              "instead.",
-                              t.what, value.c_str(), t.whats, IdList(exact).c_str()));
+        throw OrvaneError(
+            Sql("The %s name \"%s\" is ambiguous: %s %s have it; give the id "
+                "instead.",
+                t.what, value.c_str(), t.whats, IdList(exact).c_str()));
     return exact.front();
 }
 
@@ -66,11 +66,11 @@ std::vector<std::pair<int, std::string>> SimilarNames(Database& db, const NamedT
                                                       const std::string& condition) {
     // utf8mb4_bin pads with blanks, so lower-cased names compare without case and trailing
     // blanks, and without the accent folding of the columns' own collation.
-    ResultSet rows = db.Query(Sql("select %s, name from %s where (%s) and lower(name) collate "
-                                  "utf8mb4_bin = lower(_utf8mb4'%s') collate utf8mb4_bin order "
-                                  "by %s",
-                                  t.key, t.table, condition.c_str(), db.Escape(name).c_str(),
-                                  t.key));
+    ResultSet rows =
+        db.Query(Sql("select %s, name from %s where (%s) and lower(name) collate "
+                     "utf8mb4_bin = lower(_utf8mb4'%s') collate utf8mb4_bin order "
+                     "by %s",
+                     t.key, t.table, condition.c_str(), db.Escape(name).c_str(), t.key));
     std::vector<std::pair<int, std::string>> found;
     while (rows.Next()) found.emplace_back(rows.Int(0), rows.String(1));
     return found;

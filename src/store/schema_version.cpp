@@ -19,16 +19,18 @@ void RequireSchemaVersion(Database& db) {
     std::string name = db.Name();
     db.QueryText("select database()", name);
     if (stored > kSchemaVersion)
-        throw OrvaneError(Sql("The database \"%s\" has schema version %i, newer than this "
-                              "program knows (%i); use the newer version of Orvane that "
-                              "changed it.",
-                              name.c_str(), stored, kSchemaVersion));
+        throw OrvaneError(
+            Sql("The database \"%s\" has schema version %i, newer than this "
+                "program knows (%i); use the newer version of Orvane that "
+                "changed it.",
+                name.c_str(), stored, kSchemaVersion));
     if (stored < kSchemaVersion)
-        throw OrvaneError(Sql("The database \"%s\" has schema version %i, older than this "
-                              "program needs (%i); bring it up to date with \"scripts/orvane-db "
-                              "migrate\" (private server) or by applying db/migrations/%03i-*.sql "
-                              "and the later files in order.",
-                              name.c_str(), stored, kSchemaVersion, stored + 1));
+        throw OrvaneError(
+            Sql("The database \"%s\" has schema version %i, older than this "
+                "program needs (%i); bring it up to date with \"scripts/orvane-db "
+                "migrate\" (private server) or by applying db/migrations/%03i-*.sql "
+                "and the later files in order.",
+                name.c_str(), stored, kSchemaVersion, stored + 1));
 }
 
 }  // namespace orvane

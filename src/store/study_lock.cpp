@@ -27,19 +27,21 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
     if (TryLock(db_, name_sql_, 0) == 1) return;
     std::string name;
     db_.QueryText(Sql("select name from study where study_id = %i", study_id), name);
-    frontend.Report(Sql("Study '%s' is busy with another import, library build or deletion; "
-                        "waiting for it to end.\n",
-                        name.c_str()));
+    frontend.Report(
+        Sql("Study '%s' is busy with another import, library build or deletion; "
+            "waiting for it to end.\n",
+            name.c_str()));
     for (int waited = 0; waited < wait_seconds; ++waited) {
         if (frontend.Cancelled())
-            throw OrvaneError(Sql("Cancelled while waiting for study '%s'; nothing was changed.",
-                                  name.c_str()));
+            throw OrvaneError(
+                Sql("Cancelled while waiting for study '%s'; nothing was changed.", name.c_str()));
         if (TryLock(db_, name_sql_, 1) == 1) return;
     }
-    throw OrvaneError(Sql("Study '%s' is still busy after waiting %i s for another import, "
-                          "library build or deletion; nothing was changed. Try again when it "
-                          "has ended.",
-                          name.c_str(), wait_seconds));
+    throw OrvaneError(
+        Sql("Study '%s' is still busy after waiting %i s for another import, "
+            "library build or deletion; nothing was changed. Try again when it "
+            "has ended.",
+            name.c_str(), wait_seconds));
 }
 
 StudyLock::~StudyLock() {

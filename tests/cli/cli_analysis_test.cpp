@@ -46,7 +46,7 @@ class CliAnalysis : public test::CliFixture {
 TEST_F(CliAnalysis, SeparabilityTableOfTheBuiltLibrary) {
     test::CliOutcome r = Cli({"separability"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.err, "No spectral library is loaded")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Library Not Ready")) << r.err;
     r = Cli({"separability", "--distance", "jb"});
     EXPECT_EQ(r.rc, 2);
     EXPECT_TRUE(Contains(r.err, "--distance must be jm|b|both")) << r.err;

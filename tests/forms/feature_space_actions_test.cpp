@@ -364,6 +364,14 @@ TEST_F(FeatureSpaceActionsTest, RefusedSettingsChangeNothing) {
              a.Ok();
          },
          "already a DI feature space named \"red edge\""},
+        {"a name another DI feature space has, but for case and trailing blanks",
+         [](FeatureSpaceActions& a) {
+             a.Show(2);
+             a.SetName("Red Edge  ");
+             a.New(400, 500);
+             a.Ok();
+         },
+         "already a DI feature space named \"red edge\""},
         {"a copy renamed to its source's name",
          [](FeatureSpaceActions& a) {
              a.Show(1);

@@ -56,8 +56,8 @@ class UnmixTest : public ::testing::Test {
         const int study = test::InsertStudyWithChainRows(db, name);
         for (const auto& [folder, values] :
              {std::pair{"grass", kGrass}, std::pair{"soil", kSoil}, std::pair{"water", kWater}})
-            ids_[folder] = test::InsertMixingSpecies(
-                db, study, folder, true, {Scaled(values, 1.5), Scaled(values, 0.5)});
+            ids_[folder] = test::InsertMixingSpecies(db, study, folder, true,
+                                                     {Scaled(values, 1.5), Scaled(values, 0.5)});
         return study;
     }
 
@@ -84,11 +84,10 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     const int mix = test::InsertMixingSpecies(db, study, "mix", false, {Mix(0.6, 0.3, 0.1)});
     // Off the endmembers' span: the least-squares values below are numpy's lstsq on the same
     // float reflectances.
-    const int noisy = test::InsertMixingSpecies(db, study, "noisy", false,
-                                                {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
+    const int noisy =
+        test::InsertMixingSpecies(db, study, "noisy", false, {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
     test::InsertMixingSpecies(db, study, "odd", false, {Mix(1.2, -0.2, 0.1)});
-    test::InsertMixingSpecies(db, study, "pure", false,
-                              {Scaled(kSoil, 1.5), Scaled(kSoil, 0.5)});
+    test::InsertMixingSpecies(db, study, "pure", false, {Scaled(kSoil, 1.5), Scaled(kSoil, 0.5)});
     // The water fraction of "mix" is not recorded: no line, and 0 in the errors.
     test::InsertMixtureRow(db, mix, ids_["grass"], 0.6);
     test::InsertMixtureRow(db, mix, ids_["soil"], 0.3);
@@ -179,9 +178,10 @@ TEST_F(UnmixTest, RefusalsNameTheCause) {
              db.QueryInt(
                  Sql("select waveband_filter_id from waveband_filter where study_id = %i", s),
                  filter);
-             db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
-                            "lower_wavelength, upper_wavelength) values (%i, %i, 640, 660)",
-                            s, filter));
+             db.Execute(
+                 Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
+                     "lower_wavelength, upper_wavelength) values (%i, %i, 640, 660)",
+                     s, filter));
              return s;
          },
          "Mixing 6 bands", "\"grass\" has no value at sensor element 3"},

@@ -341,6 +341,8 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
                                           study_));
          },
          "older than the current settings"},
+        {"spectra changed", [&] { MarkStudySpectraChanged(scratch_.Admin(), study_); },
+         "older than its spectra"},
     };
     for (const auto& c : cases) {
         use(study_, 0);
@@ -371,6 +373,24 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
     EXPECT_THROW(library_->BuildLibrary(frontend_), OrvaneError);
     EXPECT_EQ(Count(Sql("select count(*) from library where study_id = %i", empty)), 0);
     EXPECT_STREQ(library_->StatusText(), "Not Ready");
+}
+
+TEST_F(LibraryTest, ASpectrumWithoutFiniteFeaturesIsNotClassified) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    // All zero: every normalised difference is 0 / 0.
+    Spectrum dark;
+    std::vector<float> zeros(kSpectrumBands, 0.0f);
+    dark.SetReflectances(zeros.data());
+    for (int classifier = 0; classifier < 4; ++classifier) {
+        session_->SetClassifier(classifier);
+        try {
+            library_->Classify(dark);
+            ADD_FAILURE() << "classified with classifier " << classifier;
+        } catch (const OrvaneError& e) {
+            EXPECT_NE(std::string(e.what()).find("not a finite number"), std::string::npos)
+                << e.what();
+        }
+    }
 }
 
 TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {

@@ -31,13 +31,16 @@ class SchemaVersion : public ::testing::Test {
              })
             Db().Execute(sql);
     }
-    void Migrate() { test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql")); }
+    void Migrate() {
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql"));
+    }
     void Spectrum(int id, int species, int site, int no, const char* path, const char* bytes,
                   int study = 1, double latitude = 0.0) {
-        Db().Execute(Sql("insert into spectrum (spectrum_id, study_id, species_id, site_id, "
-                         "spectrum_no, pathname, reflectances, latitude) values (%i, %i, %i, %i, "
-                         "%i, '%s', '%s', %f)",
-                         id, study, species, site, no, path, bytes, latitude));
+        Db().Execute(
+            Sql("insert into spectrum (spectrum_id, study_id, species_id, site_id, "
+                "spectrum_no, pathname, reflectances, latitude) values (%i, %i, %i, %i, "
+                "%i, '%s', '%s', %f)",
+                id, study, species, site, no, path, bytes, latitude));
     }
 
     test::ScratchDatabase scratch_;
@@ -69,10 +72,12 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
 }
 
 TEST_F(SchemaVersion, NaturalKeysRefuseCopiesAndFolderNamesMatchExactly) {
-    Db().Execute("insert into species (species_id, study_id, folder_name) values (1, 1, 'Grass'), "
-                 "(2, 1, 'grass'), (3, 1, 'grass '), (4, 2, 'Grass')");
-    Db().Execute("insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
-                 "(2, 2, 1, 1)");
+    Db().Execute(
+        "insert into species (species_id, study_id, folder_name) values (1, 1, 'Grass'), "
+        "(2, 1, 'grass'), (3, 1, 'grass '), (4, 2, 'Grass')");
+    Db().Execute(
+        "insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
+        "(2, 2, 1, 1)");
     Spectrum(1, 1, 1, 1, "a", "x");
     Spectrum(2, 2, 2, 1, "a", "x");
     const char* copies[] = {
@@ -90,11 +95,13 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     Db().Execute("insert into study (study_id, name) values (1, 'A'), (2, 'B')");
     // Species 2 is a second copy of species 1 from imports that ran at once, with a spectrum
     // the first lacks; "kauri" and study 2's "Kauri" are species of their own.
-    Db().Execute("insert into species (species_id, study_id, folder_name, common_name) values "
-                 "(1, 1, 'Kauri', NULL), (2, 1, 'Kauri', 'Kauri tree'), (3, 1, 'kauri', NULL), "
-                 "(4, 2, 'Kauri', NULL)");
-    Db().Execute("insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
-                 "(2, 2, 1, 1), (3, 3, 1, 1), (4, 4, 2, 1), (5, 1, 1, 1)");
+    Db().Execute(
+        "insert into species (species_id, study_id, folder_name, common_name) values "
+        "(1, 1, 'Kauri', NULL), (2, 1, 'Kauri', 'Kauri tree'), (3, 1, 'kauri', NULL), "
+        "(4, 2, 'Kauri', NULL)");
+    Db().Execute(
+        "insert into site (site_id, species_id, study_id, site_no) values (1, 1, 1, 1), "
+        "(2, 2, 1, 1), (3, 3, 1, 1), (4, 4, 2, 1), (5, 1, 1, 1)");
     Spectrum(1, 1, 1, 1, "/d/Kauri/site1/k.001", "r1", 1, 10.0);
     Spectrum(2, 1, 1, 2, "/d/Kauri/site1/k.002", "r2", 1, 20.0);
     Spectrum(3, 2, 2, 1, "/d/Kauri/site1/k.001", "r1", 1, 10.0);

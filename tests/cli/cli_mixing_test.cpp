@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+#include "support/cli_fixture.h"
+#include "support/mixing_study.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+using test::Contains;
+
+// Two endmember candidates and a mixture of them (0.7 grass, 0.3 soil) on the six-band sensor.
+class CliMixing : public test::CliFixture {
+  protected:
+    CliMixing() : CliFixture("climixing", {"--study", "field"}) {}
+
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        const int study = test::InsertStudyWithChainRows(db, "field");
+        const test::BandValues grass = {0.05, 0.10, 0.04, 0.9, 0.9, 0.30};
+        const test::BandValues soil = {0.15, 0.20, 0.25, 0.1, 0.1, 0.35};
+        test::BandValues mix{};
+        for (size_t k = 0; k < mix.size(); ++k) mix[k] = 0.7 * grass[k] + 0.3 * soil[k];
+        test::InsertMixingSpecies(db, study, "grass", false, {grass});
+        test::InsertMixingSpecies(db, study, "soil", false, {soil});
+        test::InsertMixingSpecies(db, study, "mix", false, {mix});
+        test::WriteMixingSensor(dir_.File("six.txt"));
+        ASSERT_EQ(Cli({"sensor", "import", dir_.File("six.txt")}).rc, 0);
+    }
+};
+
+TEST_F(CliMixing, MarkRecordAndUnmix) {
+    test::CliOutcome r = Cli({"endmember", "add", "grass", "soil"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Endmember: grass\nEndmember: soil\n");
+    EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\nsoil\n");
+    // Export's species restriction reads the same flag.
+    for (const auto& [restriction, present, absent] :
+         {std::tuple{"endmembers", "soil", "mix"}, std::tuple{"mixtures", "mix", "soil"}}) {
+        r = Cli({"export", "--species", restriction, "--details", "species-mean"});
+        ASSERT_EQ(r.rc, 0) << r.err;
+        const std::string path = r.out.substr(0, r.out.size() - 1);
+        const std::string file = test::FileText(path.substr(path.rfind('\n') + 1));
+        EXPECT_TRUE(Contains(file, present)) << restriction << file;
+        EXPECT_FALSE(Contains(file, absent)) << restriction << file;
+    }
+
+    r = Cli({"mixture", "set", "mix", "--endmember", "grass", "--abundance", "0.7"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");
+    ASSERT_EQ(Cli({"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.25"}).rc, 0);
+    r = Cli({"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.3"});
+    EXPECT_EQ(r.out, "grass\t0.7\nsoil\t0.3\ntotal\t1\n");
+    EXPECT_EQ(Count("mixture"), 2);
+
+    r = Cli({"unmix"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Spectral Unmixing\nmix\n0.70  grass\n0.30  soil\n\nsimulated mixture abundances "
+              "from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  "
+              "soil\n");
+
+    r = Cli({"mixture", "remove", "mix", "--endmember", "soil"});
+    EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");
+    EXPECT_EQ(Cli({"mixture", "show", "mix"}).out, "grass\t0.7\ntotal\t0.7\n");
+    r = Cli({"endmember", "remove", "soil"});
+    EXPECT_EQ(r.out, "Mixture species: soil\n");
+    EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\n");
+}
+
+// Each refusal exits non-zero with its reason on standard error and changes nothing.
+TEST_F(CliMixing, RefusalsChangeNothing) {
+    ASSERT_EQ(Cli({"endmember", "add", "grass"}).rc, 0);
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } cases[] = {
+        {{"endmember", "add", "soil", "sand"}, 1, "no species \"sand\"; nothing was changed"},
+        {{"endmember", "add"}, 2, "endmember add needs at least one FOLDER"},
+        {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "lots"},
+         1,
+         "The abundance \"lots\" is not a number; nothing was saved."},
+        {{"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.3"},
+         1,
+         "\"soil\" is not an endmember of the study"},
+        {{"mixture", "set", "grass", "--endmember", "grass", "--abundance", "0.3"},
+         1,
+         "\"grass\" is not a mixture species"},
+        {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
+        {{"mixture", "remove", "mix", "--endmember", "grass"}, 1, "records no endmember"},
+        {{"unmix", "--study", "empty"}, 1, "mark species of the study as endmembers first"},
+    };
+    test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
+    for (const auto& c : cases) {
+        const test::CliOutcome r = Cli(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
+    }
+    EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\n");
+    EXPECT_EQ(Count("mixture"), 0);
+}
+
+}  // namespace
+}  // namespace orvane

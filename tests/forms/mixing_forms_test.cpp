@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "chain/processing_session.h"
+#include "forms/abundance_settings.h"
+#include "forms/endmember_selection.h"
+#include "support/mixing_study.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+std::vector<std::string> Texts(const SpeciesListBox& list) {
+    std::vector<std::string> texts;
+    for (const FormItem& item : list.Items()) texts.push_back(item.text);
+    return texts;
+}
+
+using Names = std::vector<std::string>;
+
+// A study with mixture species out of order and in mixed case, two endmembers, and a second
+// study whose species must never show.
+class MixingFormsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        study_ = test::InsertStudyWithChainRows(db, "mixing");
+        for (const char* folder : {"mixB", "Mixa", "mixc"})
+            ids_[folder] = test::InsertMixingSpecies(db, study_, folder, false, {});
+        for (const char* folder : {"soil", "grass"})
+            ids_[folder] = test::InsertMixingSpecies(db, study_, folder, true, {});
+        const int other = test::InsertStudyWithChainRows(db, "elsewhere");
+        test::InsertMixingSpecies(db, other, "stranger", false, {});
+        test::InsertMixingSpecies(db, other, "rock", true, {});
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        session_->SetStudy(study_);
+    }
+
+    std::string Flag(const std::string& folder) {
+        std::string flag;
+        scratch_.Admin().QueryText(
+            Sql("select endmember from species where species_id = %i", ids_[folder]), flag);
+        return flag;
+    }
+    int MixtureRows() { return test::Count(scratch_.Admin(), "select count(*) from mixture"); }
+
+    test::ScratchDatabase scratch_{"mixingforms"};
+    int study_ = 0;
+    std::map<std::string, int> ids_;
+    std::unique_ptr<ProcessingSession> session_;
+};
+
+TEST_F(MixingFormsTest, EndmemberSelectionMovesAndStoresFlags) {
+    EndmemberSelection s(*session_);
+    s.Show();
+    EXPECT_EQ(Texts(s.Classes()), (Names{"Mixa", "mixB", "mixc"}));
+    EXPECT_EQ(Texts(s.Endmembers()), (Names{"grass", "soil"}));
+    EXPECT_EQ(s.Classes().Items()[1].data, ids_["mixB"]);
+
+    // No selection stores nothing.
+    EXPECT_FALSE(s.ToEndmembers(-1));
+    EXPECT_FALSE(s.ToClasses(5));
+
+    ASSERT_TRUE(s.ToEndmembers(1));
+    EXPECT_EQ(Flag("mixB"), "Y");
+    EXPECT_EQ(Texts(s.Classes()), (Names{"Mixa", "mixc"}));
+    EXPECT_EQ(Texts(s.Endmembers()), (Names{"grass", "mixB", "soil"}));
+    ASSERT_TRUE(s.ToClasses(0));
+    EXPECT_EQ(Flag("grass"), "N");
+    EXPECT_EQ(Texts(s.Classes()), (Names{"grass", "Mixa", "mixc"}));
+
+    // Emptied, the class list holds the placeholder, which does not move; a species moved
+    // back replaces it.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(s.ToEndmembers(0));
+    EXPECT_EQ(Texts(s.Classes()), Names{EndmemberSelection::kNoSpecies});
+    EXPECT_FALSE(s.ToEndmembers(0));
+    ASSERT_TRUE(s.ToClasses(s.Endmembers().IndexOfText("soil")));
+    EXPECT_EQ(Texts(s.Classes()), Names{"soil"});
+
+    // Showing again reads what is stored.
+    EndmemberSelection fresh(*session_);
+    fresh.Show();
+    EXPECT_EQ(Texts(fresh.Classes()), Names{"soil"});
+    EXPECT_EQ(Texts(fresh.Endmembers()), (Names{"grass", "Mixa", "mixB", "mixc"}));
+}
+
+TEST_F(MixingFormsTest, AbundanceSettingsRecordsFractions) {
+    AbundanceSettings a(*session_);
+    a.Show();
+    EXPECT_EQ(Texts(a.Classes()), (Names{"Mixa", "mixB", "mixc"}));
+    EXPECT_EQ(a.CurrentMixture(), 0);
+    EXPECT_FALSE(a.Add(0));
+
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixB")));
+    EXPECT_EQ(a.CurrentMixture(), ids_["mixB"]);
+    EXPECT_EQ(Texts(a.Available()), (Names{"grass", "soil"}));
+    EXPECT_TRUE(a.Selected().Empty());
+    EXPECT_EQ(a.TotalText(), "");
+
+    // An endmember is in one list or the other, never both.
+    ASSERT_TRUE(a.Add(1));
+    EXPECT_EQ(Texts(a.Available()), Names{"grass"});
+    EXPECT_EQ(Texts(a.Selected()), Names{"soil"});
+    ASSERT_TRUE(a.Add(0));
+    EXPECT_TRUE(a.Available().Empty());
+    EXPECT_EQ(Texts(a.Selected()), (Names{"grass", "soil"}));
+    EXPECT_EQ(MixtureRows(), 2);
+
+    a.SetAbundanceText(" 0.25 ");
+    EXPECT_TRUE(a.Save(0));
+    a.SetAbundanceText("0.5");
+    EXPECT_TRUE(a.Save(1));
+    EXPECT_EQ(a.TotalText(), "0.75");
+    a.Complement();
+    EXPECT_EQ(a.AbundanceText(), "0.250000");
+    a.SelectEndmember(1);
+    EXPECT_EQ(a.AbundanceText(), "0.5");
+
+    // A text that is not a number stores nothing and says so; without a selected endmember
+    // nothing is stored at all.
+    for (const char* text : {"abc", "", "0.3x", "0,3", "nan", "inf", "1e999"}) {
+        a.SetAbundanceText(text);
+        EXPECT_THROW(a.Save(0), OrvaneError) << text;
+    }
+    a.SetAbundanceText("0.9");
+    EXPECT_FALSE(a.Save(-1));
+    a.SelectEndmember(0);
+    EXPECT_EQ(a.AbundanceText(), "0.25");
+    EXPECT_EQ(a.TotalText(), "0.75");
+
+    ASSERT_TRUE(a.Remove(0));
+    EXPECT_EQ(Texts(a.Available()), Names{"grass"});
+    EXPECT_EQ(a.TotalText(), "0.5");
+    EXPECT_FALSE(a.Remove(3));
+
+    // The placeholder is no mixture; a species made an endmember leaves the class list the
+    // next time the dialog is shown.
+    EndmemberSelection s(*session_);
+    s.Show();
+    ASSERT_TRUE(s.ToEndmembers(s.Classes().IndexOfText("Mixa")));
+    a.Show();
+    EXPECT_EQ(Texts(a.Classes()), (Names{"mixB", "mixc"}));
+    EXPECT_TRUE(a.Available().Empty());
+    EXPECT_TRUE(a.Selected().Empty());
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(s.ToEndmembers(0));
+    a.Show();
+    EXPECT_EQ(Texts(a.Classes()), Names{AbundanceSettings::kNoSpecies});
+    EXPECT_FALSE(a.SelectClass(0));
+}
+
+}  // namespace
+}  // namespace orvane

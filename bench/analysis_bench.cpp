@@ -17,7 +17,7 @@
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "support/bench_study.h"
 
 namespace orvane::bench {
@@ -32,7 +32,7 @@ SymmetricMatrix* g_covariance = nullptr;
 void BM_Pca(benchmark::State& state) {
     SilentFrontend quiet;
     int bands = 0;
-    for (auto _ : state) bands = RunPca(g_study->Session(), g_study->Factory(), quiet).bands;
+    for (auto _ : state) bands = RunPca(g_study->Session(), g_study->Loader(), g_study->Output(), quiet).bands;
     state.counters["bands"] = bands;
     state.counters["spectra_per_second"] = benchmark::Counter(
         static_cast<double>(kLayout.Total()) * static_cast<double>(state.iterations()),
@@ -67,7 +67,7 @@ BENCHMARK(BM_Jacobi)->Unit(benchmark::kMillisecond);
 void BM_SeparabilityReport(benchmark::State& state) {
     SilentFrontend quiet;
     for (auto _ : state) {
-        if (SeparabilityReport(*g_library, g_study->Factory(), quiet, SeparabilitySettings())
+        if (SeparabilityReport(*g_library, g_study->Output(), quiet, SeparabilitySettings())
                 .empty())
             state.SkipWithError("no table written");
     }
@@ -110,10 +110,10 @@ int main(int argc, char** argv) {
         chain.feature_space = std::to_string(fs);
         ApplyChainSelection(study.Session(), chain);
 
-        const PcaResult pca = RunPca(study.Session(), study.Factory(), quiet);
+        const PcaResult pca = RunPca(study.Session(), study.Loader(), study.Output(), quiet);
         SymmetricMatrix covariance(pca.bands);
         covariance << CovarianceOfColumns(pca.data);
-        SpectralStatistics library(study.Session(), study.Factory());
+        SpectralStatistics library(study.Session(), study.Loader());
         if (!library.BuildLibrary(quiet)) throw OrvaneError("no DI feature space for the library");
         g_study = &study;
         g_library = &library;

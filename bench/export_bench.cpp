@@ -22,7 +22,8 @@ void BM_ExportSynthesizedCsv(benchmark::State& state) {
     int64_t spectra = 0;
     for (auto _ : state) {
         const ExportResult r =
-            ExportSpectra(g_study->Factory(), g_study->Session(), quiet, ExportSettings());
+            ExportSpectra(g_study->Loader(), g_study->Output(), g_study->Session(), quiet,
+                          ExportSettings());
         if (r.species != kSpecies) state.SkipWithError("not every species was exported");
         spectra += kSpecies * kSitesPerSpecies * kSpectraPerSite;
     }

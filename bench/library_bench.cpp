@@ -10,7 +10,7 @@
 #include "forms/chain_selection.h"
 #include "base/frontend.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
 #include "support/bench_study.h"
@@ -40,7 +40,7 @@ void BM_DiscriminantAnalysis(benchmark::State& state) {
     double accuracy = 0.0;
     for (auto _ : state) {
         accuracy =
-            RunDiscriminantAnalysis(*g_library, g_study->Factory(), quiet, 3).overall_accuracy;
+            RunDiscriminantAnalysis(*g_library, g_study->Loader(), g_study->Output(), quiet, 3).overall_accuracy;
     }
     state.counters["spectra_per_second"] = benchmark::Counter(
         static_cast<double>(kLayout.Total()) * static_cast<double>(state.iterations()),
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
         chain.feature_space_type = 0;
         chain.feature_space = std::to_string(fs);
         ApplyChainSelection(study.Session(), chain);
-        SpectralStatistics library(study.Session(), study.Factory());
+        SpectralStatistics library(study.Session(), study.Loader());
         g_study = &study;
         g_library = &library;
         benchmark::RunSpecifiedBenchmarks();

@@ -18,7 +18,7 @@ void BM_LoadSpecies(benchmark::State& state) {
     int64_t spectra = 0;
     for (auto _ : state) {
         for (int id : g_study->Species()) {
-            std::unique_ptr<Species> species = g_study->Factory().LoadSpecies(id);
+            std::unique_ptr<Species> species = g_study->Loader().LoadSpecies(id);
             spectra += species->MemberCount();
             benchmark::DoNotOptimize(species.get());
         }
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         const std::vector<int>& species = study.Species();
         const int expected = kSitesPerSpecies * kSpectraPerSite;
         if (species.size() != static_cast<size_t>(kSpecies) ||
-            study.Factory().LoadSpecies(species.front())->MemberCount() != expected) {
+            study.Loader().LoadSpecies(species.front())->MemberCount() != expected) {
             std::fprintf(stderr, "the bench study was not built as expected\n");
             return 1;
         }

@@ -26,7 +26,7 @@ void BM_Unmix(benchmark::State& state) {
     SilentFrontend quiet;
     size_t mixtures = 0;
     for (auto _ : state)
-        mixtures = Unmix(g_study->Factory(), g_study->Session(), quiet).mixtures.size();
+        mixtures = Unmix(g_study->Loader(), g_study->Session(), quiet).mixtures.size();
     if (mixtures != 100) state.SkipWithError("expected 100 mixture species");
     state.counters["mixtures_per_second"] =
         benchmark::Counter(static_cast<double>(mixtures) * static_cast<double>(state.iterations()),

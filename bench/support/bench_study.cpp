@@ -26,19 +26,19 @@ std::string Hex(const std::string& bytes) {
 
 BenchStudy::BenchStudy(const std::string& config_path, const std::string& output_dir,
                        BenchLayout layout)
-    : database_(config_path, ""), layout_(layout) {
+    : database_(config_path, ""), output_("", output_dir), layout_(layout) {
     Fill(database_.Admin());
     session_ = std::make_unique<ProcessingSession>(std::make_unique<Database>(database_.Params()),
                                                    nullptr);
     session_->SetStudy(study_id_);
-    factory_ = std::make_unique<Spectra_factory_class>("", output_dir, *session_);
-    factory_->SetStudy(study_id_);
+    loader_ = std::make_unique<StudyLoader>(*session_);
+    loader_->SetStudy(study_id_);
     ResultSet rows = session_->Db().Query("select species_id from species order by species_id");
     while (rows.Next()) species_.push_back(rows.Int(0));
 }
 
 BenchStudy::~BenchStudy() {
-    factory_.reset();
+    loader_.reset();
     session_.reset();
 }
 

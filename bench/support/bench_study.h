@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "chain/processing_session.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "store/database.h"
 #include "support/bench_database.h"
 
@@ -35,7 +36,8 @@ class BenchStudy {
     BenchStudy& operator=(const BenchStudy&) = delete;
 
     ProcessingSession& Session() { return *session_; }
-    Spectra_factory_class& Factory() { return *factory_; }
+    StudyLoader& Loader() { return *loader_; }
+    const OutputFolder& Output() const { return output_; }
     const std::vector<int>& Species() const { return species_; }
     int StudyId() const { return study_id_; }
 
@@ -43,8 +45,9 @@ class BenchStudy {
     void Fill(Database& db);
 
     BenchDatabase database_;
+    OutputFolder output_;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
     std::vector<int> species_;
     int study_id_ = 0;
     BenchLayout layout_;

@@ -11,7 +11,8 @@
 #include "stats/principal_components.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -23,19 +24,22 @@ int CmdSeparability(Context& ctx) {
     settings.name_type = NameTypeOption(ctx.args);
     settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
     // The library of the chain options, loaded as the form loads it after every change.
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
-    SpectralStatistics library(*ctx.session, factory);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    SpectralStatistics library(*ctx.session, loader);
     library.LoadLibrary();
-    return SeparabilityReport(library, factory, ctx.frontend, settings).empty() ? 1 : 0;
+    return SeparabilityReport(library, OutputFolder(*ctx.config), ctx.frontend, settings).empty()
+               ? 1
+               : 0;
 }
 
 int CmdPca(Context& ctx) {
     ApplyChainOptions(ctx);
     ProcessingSession& session = *ctx.session;
-    Spectra_factory_class factory(*ctx.config, session);
-    factory.SetStudy(session.StudyId());
-    const PcaResult result = RunPca(session, factory, ctx.frontend);
+    StudyLoader loader(session);
+    loader.SetStudy(session.StudyId());
+    const OutputFolder output(*ctx.config);
+    const PcaResult result = RunPca(session, loader, output, ctx.frontend);
     if (result.path.empty()) return 1;
     // As the form's PCT button: the PCT feature space chosen on the command line stays, else
     // the first one offered.
@@ -58,7 +62,7 @@ int CmdPca(Context& ctx) {
     PlotLayout layout;
     layout.SetTitle(plot.title);
     layout.AddItem(plot.points);
-    const std::string svg = factory.MakeOutputPath("pca_score_plot", "svg");
+    const std::string svg = output.PathFor("pca_score_plot", "svg");
     if (!WritePlotSvg(layout, true, svg)) {
         ctx.frontend.Error("Could not write the score plot to " + svg);
         return 1;

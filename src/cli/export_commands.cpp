@@ -2,7 +2,8 @@
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "export/export_spectra.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -28,9 +29,10 @@ int CmdExport(Context& ctx) {
     settings.offset_percent = IntOption(a, "offset", 0);
     if (settings.offset_percent < 0 || settings.offset_percent > 100)
         throw UsageError("--offset must be a whole number from 0 to 100");
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
-    const ExportResult result = ExportSpectra(factory, *ctx.session, ctx.frontend, settings);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    const ExportResult result =
+        ExportSpectra(loader, OutputFolder(*ctx.config), *ctx.session, ctx.frontend, settings);
     if (!result.path.empty()) ctx.out << result.path << '\n';
     return 0;
 }

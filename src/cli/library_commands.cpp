@@ -8,7 +8,8 @@
 #include "spectra/spectrum.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -18,11 +19,12 @@ namespace {
 // after every change of the chain.
 struct LibraryContext {
     explicit LibraryContext(Context& ctx)
-        : factory(*ctx.config, *ctx.session), library(*ctx.session, factory) {
-        factory.SetStudy(ctx.session->StudyId());
+        : loader(*ctx.session), output(*ctx.config), library(*ctx.session, loader) {
+        loader.SetStudy(ctx.session->StudyId());
         library.LoadLibrary();
     }
-    Spectra_factory_class factory;
+    StudyLoader loader;
+    OutputFolder output;
     SpectralStatistics library;
 };
 
@@ -75,7 +77,8 @@ int CmdDiscriminantAnalysis(Context& ctx) {
     ApplyChainOptions(ctx);
     LibraryContext lib(ctx);
     return AccuracyExit(
-        RunDiscriminantAnalysis(lib.library, lib.factory, ctx.frontend, NameTypeOption(ctx.args)));
+        RunDiscriminantAnalysis(lib.library, lib.loader, lib.output, ctx.frontend,
+                                NameTypeOption(ctx.args)));
 }
 
 int CmdDiscriminantIndependent(Context& ctx) {
@@ -83,7 +86,7 @@ int CmdDiscriminantIndependent(Context& ctx) {
     if (!ctx.args.Has("with")) throw UsageError("da-independent needs --with STUDY");
     const int study = ResolveStudy(*ctx.session, ctx.args.Get("with"));
     LibraryContext lib(ctx);
-    return AccuracyExit(ClassifyIndependentSet(lib.library, lib.factory, *ctx.session, ctx.frontend,
+    return AccuracyExit(ClassifyIndependentSet(lib.library, lib.loader, lib.output, *ctx.session, ctx.frontend,
                                                study, NameTypeOption(ctx.args)));
 }
 
@@ -96,7 +99,7 @@ int CmdSiteCheck(Context& ctx) {
     if (index < 0)
         throw OrvaneError("The library has no class \"" + ctx.args.Get("species") +
                           "\"; its classes are the species folders it was built from.");
-    SiteAccuracyCheck(lib.library, lib.factory, ctx.frontend, lib.library.Class(index).species_id);
+    SiteAccuracyCheck(lib.library, lib.loader, ctx.frontend, lib.library.Class(index).species_id);
     return 0;
 }
 

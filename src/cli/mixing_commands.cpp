@@ -3,7 +3,7 @@
 #include "forms/abundance_settings.h"
 #include "forms/endmember_selection.h"
 #include "stats/linear_unmixing.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -119,9 +119,9 @@ int CmdMixtureRemove(Context& ctx) {
 
 int CmdUnmix(Context& ctx) {
     ApplyChainOptions(ctx);
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
-    Unmix(factory, *ctx.session, ctx.frontend);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    Unmix(loader, *ctx.session, ctx.frontend);
     return 0;
 }
 

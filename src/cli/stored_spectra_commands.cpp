@@ -6,7 +6,7 @@
 #include "cli/cli_context.h"
 #include "plot/spectra_plot.h"
 #include "plot/spectra_plot_svg.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "study/study_spectra.h"
 
 namespace orvane {
@@ -75,7 +75,7 @@ int CmdPlot(Context& ctx) {
         request.selection = SpectraPlotRequest::kFolders;
     }
     ApplyChainOptions(ctx);
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
+    StudyLoader factory(*ctx.session);
     factory.SetStudy(ctx.session->StudyId());
     const SpectraPlot plot = StudySpectraPlot(factory, *ctx.session, request, ctx.frontend);
     WriteSpectraPlotSvg(plot, a.Get("output"));

@@ -4,7 +4,7 @@
 #include "forms/chain_selection.h"
 #include "store/database.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "study/study_management.h"
 
 namespace orvane {
@@ -84,9 +84,9 @@ constexpr int kExitSkipped = 3;
 
 int CmdImport(Context& ctx) {
     SelectStudy(ctx);
-    Spectra_factory_class factory(*ctx.config, *ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
-    const ImportCounts added = factory.ImportStudySpectra(ctx.frontend);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    const ImportCounts added = loader.ImportStudySpectra(ctx.frontend);
     ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
                    added.sites, added.spectra, added.skipped);
     return added.skipped > 0 ? kExitSkipped : 0;

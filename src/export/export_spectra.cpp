@@ -15,7 +15,8 @@
 #include "export/envi_library_file.h"
 #include "export/transposing_text_file.h"
 #include "spectra/species.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -355,8 +356,9 @@ std::string ExportFileName(const ProcessingSession& session, const std::string& 
            kDetailsSuffixes[settings.data_details];
 }
 
-ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
-                           Frontend& frontend, const ExportSettings& requested) {
+ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
+                           ProcessingSession& session, Frontend& frontend,
+                           const ExportSettings& requested) {
     requested.Validate();
     ExportSettings settings = requested;
     if (settings.stage == kStageRaw) settings.include_filtered = true;
@@ -397,7 +399,7 @@ ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& se
         return result;
     }
 
-    const std::string path = factory.MakeOutputPath(ExportFileName(session, study_name, settings),
+    const std::string path = output.PathFor(ExportFileName(session, study_name, settings),
                                                     kExtensions[settings.format]);
     std::unique_ptr<TextFile> file;
     if (settings.format == ExportSettings::kEnviSli)
@@ -440,7 +442,7 @@ ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& se
         frontend.StepProgress(i + 1);
         if (frontend.Cancelled()) throw OrvaneError("Export cancelled; no file was written.");
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
-        std::unique_ptr<Species> species = factory.LoadSpecies(species_ids[static_cast<size_t>(i)]);
+        std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
         writer.SpeciesRows(*species, offset, i + 1);
     }
     partial.file = nullptr;

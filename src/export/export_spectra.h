@@ -6,7 +6,8 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 
 // What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
 struct ExportSettings {
@@ -41,8 +42,9 @@ struct ExportResult {
 // folder, one species in memory at a time. Reports "Exported %i species" and the file's path
 // with its rows and columns as laid out in the file. Throws OrvaneError
 // (and leaves no partial file) when the file cannot be written.
-ExportResult ExportSpectra(Spectra_factory_class& factory, ProcessingSession& session,
-                           Frontend& frontend, const ExportSettings& settings);
+ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
+                           ProcessingSession& session, Frontend& frontend,
+                           const ExportSettings& settings);
 
 // The report line of a finished export: the path, then its rows and columns of values as the
 // file lays them out (a transposed file has one row per band).

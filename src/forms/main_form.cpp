@@ -13,7 +13,7 @@
 #include "chain/feature_space.h"
 #include "chain/derivative_settings.h"
 #include "spectra/species.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
 #include "store/database.h"
@@ -38,7 +38,7 @@ int FormList::IndexOf(int data) const {
     return -1;
 }
 
-MainForm::MainForm(COrvaneDoc& doc) : doc_(doc) {
+MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
     int position = 0;
     for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
         smoothing_.Add(name, position++);
@@ -122,7 +122,7 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    const ImportCounts added = doc_.Factory().ImportStudySpectra(frontend);
+    const ImportCounts added = doc_.Loader().ImportStudySpectra(frontend);
     // New spectra leave the study's libraries out of date.
     RefreshLibraryStatus();
     if (added.skipped > 0)
@@ -242,11 +242,11 @@ std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
                                          Frontend& frontend) {
     // The database may have moved on since the library was loaded.
     doc_.Statistics().RequireReady();
-    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Factory(), frontend, settings);
+    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Output(), frontend, settings);
 }
 
 ScorePlotData MainForm::RunPca(Frontend& frontend) {
-    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Factory(), frontend);
+    const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Loader(), doc_.Output(), frontend);
     ScorePlotData plot;
     if (result.pca_data_id == 0) {
         plot.reason = "No score plot: the PCA stored nothing.";

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "stats/principal_components.h"
 #include "stats/separability.h"
 
@@ -55,7 +55,7 @@ class MainForm : public DocumentListener {
     static constexpr int kMaxDerivativeOrder = 30;
     static constexpr const char* kNoFeatureSpace = "No feature spaces of this type";
 
-    explicit MainForm(COrvaneDoc& doc);
+    explicit MainForm(WorkbenchDocument& doc);
     ~MainForm() override;
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;
@@ -176,7 +176,7 @@ class MainForm : public DocumentListener {
     void ShowDerivativeMethod();
     void OnChainChanged();
 
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     FormList studies_;
     FormList smoothing_;
     FormList sensors_;

@@ -1,15 +1,16 @@
 #include "forms/spectra_plot_form.h"
 
 #include "base/orvane_error.h"
+#include "base/output_folder.h"
 #include "chain/processing_session.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "spectra/spectrum.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "study/study_spectra.h"
 
 namespace orvane {
 
-SpectraPlotForm::SpectraPlotForm(COrvaneDoc& doc) : doc_(doc) {}
+SpectraPlotForm::SpectraPlotForm(WorkbenchDocument& doc) : doc_(doc) {}
 
 std::vector<std::string> SpectraPlotForm::StageLabels() {
     std::vector<std::string> labels;
@@ -59,7 +60,7 @@ SpectraPlot SpectraPlotForm::Compute(Frontend& frontend) {
         if (chosen_.empty())
             throw OrvaneError("No spectra are chosen; select them in the study browser and "
                               "press \"Plot\".");
-        return StoredSpectraPlot(doc_.Factory(), session, chosen_, Stage());
+        return StoredSpectraPlot(doc_.Loader(), session, chosen_, Stage());
     }
     SpectraPlotRequest request;
     request.stage = Stage();
@@ -68,7 +69,7 @@ SpectraPlot SpectraPlotForm::Compute(Frontend& frontend) {
     request.details = details;
     if (selection == SpectraPlotRequest::kFolders && folders.empty())
         throw OrvaneError("No species are checked.");
-    return StudySpectraPlot(doc_.Factory(), session, request, frontend);
+    return StudySpectraPlot(doc_.Loader(), session, request, frontend);
 }
 
 std::string SpectraPlotForm::ProposedPath(const std::string& extension) const {
@@ -80,7 +81,7 @@ std::string SpectraPlotForm::ProposedPath(const std::string& extension) const {
                        (source == kStudy ? kDetails[details] : kSources[source]);
     for (char& c : name)
         if (c == '/') c = '_';
-    return doc_.Factory().MakeOutputPath(name, extension);
+    return doc_.Output().PathFor(name, extension);
 }
 
 }  // namespace orvane

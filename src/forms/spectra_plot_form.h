@@ -7,7 +7,7 @@
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 class Frontend;
 
 // The spectra plot window without its widgets: which spectra it shows (the current study's,
@@ -17,7 +17,7 @@ class SpectraPlotForm {
   public:
     enum Source { kStudy = 0, kLoaded = 1, kChosen = 2 };
 
-    explicit SpectraPlotForm(COrvaneDoc& doc);
+    explicit SpectraPlotForm(WorkbenchDocument& doc);
 
     int stage_index = 0;  // position in PlotStages()
     int source = kStudy;
@@ -48,7 +48,7 @@ class SpectraPlotForm {
     std::string ProposedPath(const std::string& extension) const;
 
   private:
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     std::vector<int> chosen_;
 };
 

@@ -2,11 +2,11 @@
 
 #include "chain/processing_session.h"
 #include "forms/main_form.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 
 namespace orvane {
 
-StudyBrowser::StudyBrowser(COrvaneDoc& doc, MainForm& form) : doc_(doc), form_(form) {}
+StudyBrowser::StudyBrowser(WorkbenchDocument& doc, MainForm& form) : doc_(doc), form_(form) {}
 
 void StudyBrowser::Refresh() {
     study_id_ = doc_.Session().StudyId();

@@ -8,7 +8,7 @@
 namespace orvane {
 
 class MainForm;
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // The study browser without its widgets: the current study's spectra as a tree of species,
 // sites and spectra, and the enabling and disabling of spectra, after which the form shows
@@ -28,7 +28,7 @@ class StudyBrowser {
         int total = 0;
     };
 
-    StudyBrowser(COrvaneDoc& doc, MainForm& form);
+    StudyBrowser(WorkbenchDocument& doc, MainForm& form);
 
     // Reads the current study's spectra again.
     void Refresh();
@@ -45,7 +45,7 @@ class StudyBrowser {
     std::vector<int> IdsOfSite(size_t species, size_t site) const;
 
   private:
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     MainForm& form_;
     int study_id_ = 0;
     std::vector<StoredSpectrum> spectra_;

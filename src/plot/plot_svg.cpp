@@ -64,8 +64,8 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points) {
                           l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
     svg += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
     for (const PixelText& t : scene.labels)
-        svg += Format("<text x=\"%.0f\" y=\"%.0f\">", t.left, t.top + kAscent) +
-               Escaped(t.text) + "</text>\n";
+        svg += Format("<text x=\"%.0f\" y=\"%.0f\">", t.left, t.top + kAscent) + Escaped(t.text) +
+               "</text>\n";
     if (!scene.note.empty())
         svg += Format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">", w / 2.0, h / 2.0) +
                Escaped(scene.note) + "</text>\n";

@@ -13,7 +13,7 @@
 #include "spectra/species.h"
 #include "stats/band_statistics.h"
 #include "store/database.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -152,7 +152,7 @@ int SpectraPlot::Group(const std::string& name) {
     return static_cast<int>(groups.size() - 1);
 }
 
-SpectraPlot StudySpectraPlot(Spectra_factory_class& factory, ProcessingSession& session,
+SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend) {
     CheckStage(session, request.stage);
     Database& db = session.Db();
@@ -228,7 +228,7 @@ SpectraPlot StudySpectraPlot(Spectra_factory_class& factory, ProcessingSession& 
     return plot;
 }
 
-SpectraPlot StoredSpectraPlot(Spectra_factory_class& factory, ProcessingSession& session,
+SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
                               const std::vector<int>& spectrum_ids, int stage) {
     CheckStage(session, stage);
     SpectraPlot plot = EmptyPlot(session, stage, StudyName(session) + ": chosen spectra");

@@ -8,7 +8,7 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class StudyLoader;
 class Spectrum;
 
 // One legend entry: a species (or a loaded spectrum) and the colour of its curves.
@@ -70,12 +70,12 @@ const std::vector<PlotStage>& PlotStages();
 // build loads them. Library species are those with at least the study's minimum number of
 // enabled spectra. Throws OrvaneError for an unknown stage, a folder the study lacks, or a
 // sensor stage without a sensor.
-SpectraPlot StudySpectraPlot(Spectra_factory_class& factory, ProcessingSession& session,
+SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend);
 
 // Stored spectra chosen one by one (for example in the study browser), disabled ones too,
 // each a curve in the colour of its species.
-SpectraPlot StoredSpectraPlot(Spectra_factory_class& factory, ProcessingSession& session,
+SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
                               const std::vector<int>& spectrum_ids, int stage);
 
 // Spectra read from files, each its own legend entry.

@@ -9,7 +9,8 @@
 #include "base/text_file.h"
 #include "spectra/site.h"
 #include "spectra/species.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "stats/spectral_statistics.h"
 #include "store/database.h"
 
@@ -111,14 +112,14 @@ std::string Percent(double value) {
 // The heading, the error matrix as a table, its file, the class accuracies with kappa and the
 // overall accuracy, in the order users read them.
 AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
-                              const SpectralStatistics& library,
-                              const Spectra_factory_class& factory, Frontend& frontend) {
+                              const SpectralStatistics& library, const OutputFolder& output,
+                              Frontend& frontend) {
     const int k = library.ClassCount();
     frontend.Report(heading);
     const std::vector<std::string> names = ReportNames(library, name_type);
     frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
-    result.path = WriteErrorMatrix(e, name_type, library, factory, frontend);
+    result.path = WriteErrorMatrix(e, name_type, library, output, frontend);
     result.kappa = CohensKappa(e, k);
     std::string accuracies = FormatClassAccuracies(e, names);
     accuracies += "Cohen's kappa: " +
@@ -211,12 +212,12 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
 }
 
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
-                             const Spectra_factory_class& factory, Frontend& frontend) {
+                             const OutputFolder& output, Frontend& frontend) {
     const int k = library.ClassCount();
     // The accuracies are computed even when the file cannot be written, so the overall
     // accuracy reported afterwards is the real one.
     CompleteErrorMatrix(e, k);
-    const std::string path = factory.MakeOutputPath("Error Matrix", "csv");
+    const std::string path = output.PathFor("Error Matrix", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error("Could not open file:\n" + path +
@@ -266,8 +267,9 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     return path;
 }
 
-AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_factory_class& factory,
-                                       Frontend& frontend, int name_type) {
+AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
+                                       const OutputFolder& output, Frontend& frontend,
+                                       int name_type) {
     library.RequireReady();
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
@@ -277,7 +279,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_fact
             if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
             // The species is read in one go; its enabled spectra are those the per-spectrum
             // query of the study would give.
-            std::unique_ptr<Species> species = factory.LoadSpecies(library.Class(c).species_id);
+            std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
             for (int i = 0; i < species->MemberCount(); ++i) {
                 const ClassificationResult r = library.Classify(*species->Member(i));
                 e(r.Winner().class_index + 1, c + 1) += 1.0;
@@ -285,7 +287,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_fact
             frontend.StepProgress(c + 1);
         }
     }
-    return ReportAccuracy("Discriminant Analysis", e, name_type, library, factory, frontend);
+    return ReportAccuracy("Discriminant Analysis", e, name_type, library, output, frontend);
 }
 
 std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
@@ -297,8 +299,8 @@ std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
     return items;
 }
 
-AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_factory_class& factory,
-                                      ProcessingSession& session, Frontend& frontend, int study_id,
+AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& loader,
+                                      const OutputFolder& output, ProcessingSession& session, Frontend& frontend, int study_id,
                                       int name_type) {
     library.RequireReady();
     if (study_id == session.StudyId())
@@ -326,7 +328,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_facto
                 frontend.Report("Skipped species " + species_list[s].folder +
                                 ": the library has no class of that folder name");
             } else {
-                std::unique_ptr<Species> species = factory.LoadSpecies(species_list[s].species_id);
+                std::unique_ptr<Species> species = loader.LoadSpecies(species_list[s].species_id);
                 const ClassificationResult r = library.ClassifySpecies(*species);
                 for (const ClassScore& entry : r.entries)
                     e(entry.class_index + 1, c + 1) += entry.votes;
@@ -334,13 +336,13 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_facto
             frontend.StepProgress(static_cast<int>(s) + 1);
         }
     }
-    return ReportAccuracy("Library Accuracy Check", e, name_type, library, factory, frontend);
+    return ReportAccuracy("Library Accuracy Check", e, name_type, library, output, frontend);
 }
 
-void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,
+void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
                        Frontend& frontend, int species_id) {
     library.RequireReady();
-    std::unique_ptr<Species> species = factory.LoadSpecies(species_id);
+    std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
     frontend.Report("Site Accuracy Check for " + species->folder_name_);
     for (int s = 0; s < species->SiteCount(); ++s) {
         const Site& site = *species->SiteAt(s);

@@ -9,7 +9,8 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 class SpectralStatistics;
 
 // What an accuracy run leaves behind: the error-matrix file (empty when it could not be
@@ -35,14 +36,15 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
 // output folder with the class names of the given type (0 common, 1 Maori, 2 Latin, 3 folder).
 // A file that cannot be opened is reported and gives an empty path.
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
-                             const Spectra_factory_class& factory, Frontend& frontend);
+                             const OutputFolder& output, Frontend& frontend);
 
 // Classifies every enabled spectrum of every library species against the library
 // (resubstitution), writes the error matrix and reports it with the class accuracies and
 // kappa. Throws LibraryNotReadyError unless the library is Ready, and SingularCovarianceError,
 // writing nothing, when a covariance cannot be inverted.
-AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, Spectra_factory_class& factory,
-                                       Frontend& frontend, int name_type);
+AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
+                                       const OutputFolder& output, Frontend& frontend,
+                                       int name_type);
 
 struct StudyItem {
     std::string name;
@@ -55,13 +57,13 @@ std::vector<StudyItem> IndependentStudies(ProcessingSession& session);
 // Classifies the species of another study, matched to library classes by folder name, and
 // writes the error matrix under the heading "Library Accuracy Check". Species without a
 // library class of their folder name are reported and skipped.
-AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, Spectra_factory_class& factory,
-                                      ProcessingSession& session, Frontend& frontend, int study_id,
+AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& loader,
+                                      const OutputFolder& output, ProcessingSession& session, Frontend& frontend, int study_id,
                                       int name_type);
 
 // Reports, for each site of a species under "Site N (k spectra)", the share of its spectra
 // that each library class wins, the winning class last.
-void SiteAccuracyCheck(SpectralStatistics& library, Spectra_factory_class& factory,
+void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
                        Frontend& frontend, int species_id);
 
 }  // namespace orvane

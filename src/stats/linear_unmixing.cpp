@@ -14,7 +14,7 @@
 #include "spectra/sensor.h"
 #include "spectra/species.h"
 #include "store/database.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -51,9 +51,9 @@ void CheckUnmixElements(const Sensor& sensor) {
 }
 
 // The species' synthesized-stage mean at the four elements.
-std::vector<double> MeanAtElements(Spectra_factory_class& factory, const ProcessingSession& session,
+std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession& session,
                                    const SpeciesRow& row, const char* kind) {
-    std::unique_ptr<Species> species = factory.LoadSpecies(row.species_id);
+    std::unique_ptr<Species> species = loader.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
         throw OrvaneError(
             Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
@@ -110,7 +110,7 @@ std::string Fraction(double v) {
 
 }  // namespace
 
-UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Frontend& frontend) {
+UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend) {
     Database& db = session.Db();
     const int study = session.StudyId();
     const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
@@ -135,7 +135,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
         const std::vector<double> column =
-            MeanAtElements(factory, session, endmembers[static_cast<size_t>(j)], "endmember");
+            MeanAtElements(loader, session, endmembers[static_cast<size_t>(j)], "endmember");
         for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
@@ -156,7 +156,7 @@ UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Fr
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
-        means.push_back(MeanAtElements(factory, session, m, "mixture"));
+        means.push_back(MeanAtElements(loader, session, m, "mixture"));
         frontend.StepProgress(++done);
     }
 

@@ -7,7 +7,7 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class StudyLoader;
 
 // The sensor elements whose values are unmixed, by element number.
 inline constexpr int kUnmixElements[4] = {1, 2, 3, 6};
@@ -38,6 +38,6 @@ struct UnmixResult {
 // reported) when the study has no endmembers, when the sensor lacks one of the four elements,
 // when a species has no spectra or no value at one of them, or when E has not full column rank
 // (more than four endmembers, or endmember means linearly dependent on the four bands).
-UnmixResult Unmix(Spectra_factory_class& factory, ProcessingSession& session, Frontend& frontend);
+UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend);
 
 }  // namespace orvane

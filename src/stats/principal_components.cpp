@@ -13,7 +13,8 @@
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "store/database.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -62,7 +63,7 @@ Selection SelectSpecies(ProcessingSession& session) {
 // Fills X column by column with the valid derived values of each spectrum. The first
 // spectrum fixes the number of values; a spectrum with another number cannot share the
 // bands and is counted as skipped.
-void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend,
+void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& frontend,
                  const Selection& selection, PcaResult& result) {
     std::vector<int> ids;
     {
@@ -80,7 +81,7 @@ void CollectData(ProcessingSession& session, Spectra_factory_class& factory, Fro
     Matrix& x = result.data;
     for (int j = 0; j < columns; ++j) {
         if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
-        std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(ids[static_cast<size_t>(j)]);
+        std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(ids[static_cast<size_t>(j)]);
         const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
         values.clear();
         if (derived)
@@ -143,11 +144,11 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
     const int sensor = session.CurrentSensor()->SensorId();
     Transaction tx(db);
     int id = 0;
-    if (!db.QueryInt(Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
-                         "%i and smoothing_filter_id = %i and derivative_id = %i",
-                         sensor, session.StudyId(), session.SmoothingFilterId(),
-                         session.DerivativeId()),
-                     id)) {
+    if (!db.QueryInt(
+            Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
+                "%i and smoothing_filter_id = %i and derivative_id = %i",
+                sensor, session.StudyId(), session.SmoothingFilterId(), session.DerivativeId()),
+            id)) {
         // Microseconds, so that a library built in the same second as the PCA is ordered.
         db.Execute(
             Sql("insert into pca_data (study_id, dim, sensor_id, smoothing_filter_id, "
@@ -157,9 +158,10 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
                 session.WavebandFilterId()));
         id = static_cast<int>(db.InsertId());
     } else {
-        db.Execute(Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
-                       "pca_data_id = %i",
-                       b, id));
+        db.Execute(
+            Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
+                "pca_data_id = %i",
+                b, id));
     }
     const std::string vectors = EncodeMatrix(v);
     const std::string values = EncodeMatrix(d);
@@ -173,7 +175,8 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
 
 }  // namespace
 
-PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend) {
+PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
+                 Frontend& frontend) {
     session.RequireSensor();
     const int m = MinimumPctDimension(session.Db());
     if (session.CurrentSensor()->ElementCount() < m)
@@ -182,7 +185,7 @@ PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Fro
             "alternatively define a new PCT feature space with dimensions <= number of bands of "
             "current sensor");
     PcaResult result;
-    const std::string path = factory.MakeOutputPath("pca_output", "csv");
+    const std::string path = output.PathFor("pca_output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error("Could not open file:\n" + path +
@@ -199,16 +202,18 @@ PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Fro
         throw OrvaneError(
             "No data found for PCA!\nPossibly no species with enough spectra for statistical "
             "analysis.");
-    CollectData(session, factory, frontend, selection, result);
+    CollectData(session, loader, frontend, selection, result);
     const int n = result.data.Ncols();
     if (result.skipped > 0)
-        frontend.Report(Sql("PCA: %i of %i spectra skipped: their derived stage has another "
-                            "number of values than the first spectrum's %i.",
-                            result.skipped, n + result.skipped, result.bands));
+        frontend.Report(
+            Sql("PCA: %i of %i spectra skipped: their derived stage has another "
+                "number of values than the first spectrum's %i.",
+                result.skipped, n + result.skipped, result.bands));
     if (n < 2)
-        throw OrvaneError(Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
-                              "least two spectra; %i could be used. Nothing was stored.",
-                              n));
+        throw OrvaneError(
+            Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
+                "least two spectra; %i could be used. Nothing was stored.",
+                n));
 
     DiagonalMatrix d;
     Matrix v;
@@ -248,16 +253,18 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data)
         return plot;
     }
     if (fs->Dimension() < 2) {
-        plot.reason = Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
-                          "plot needs two.",
-                          fs->Name().c_str(), fs->Dimension());
+        plot.reason =
+            Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
+                "plot needs two.",
+                fs->Name().c_str(), fs->Dimension());
         return plot;
     }
     const Matrix& p = fs->Transform();
     if (p.Ncols() != data.Nrows() || p.Nrows() < 2) {
-        plot.reason = Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
-                          "the analysis has %i.",
-                          fs->Name().c_str(), p.Ncols(), data.Nrows());
+        plot.reason =
+            Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
+                "the analysis has %i.",
+                fs->Name().c_str(), p.Ncols(), data.Nrows());
         return plot;
     }
     const Matrix s = p.Rows(1, 2) * data;

@@ -8,15 +8,16 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Spectra_factory_class;
+class OutputFolder;
+class StudyLoader;
 
 // What a principal component analysis leaves behind.
 struct PcaResult {
-    std::string path;   // pca_output.csv; empty when the file could not be opened
+    std::string path;  // pca_output.csv; empty when the file could not be opened
     int pca_data_id = 0;
-    int bands = 0;      // b: the valid derived-stage values of every spectrum used
-    int skipped = 0;    // spectra left out for another number of valid values
-    Matrix data;        // X, b x n: one uncentred column per spectrum used
+    int bands = 0;    // b: the valid derived-stage values of every spectrum used
+    int skipped = 0;  // spectra left out for another number of valid values
+    Matrix data;      // X, b x n: one uncentred column per spectrum used
 };
 
 // Principal components of the current study's enabled spectra (species with at least the
@@ -33,7 +34,8 @@ struct PcaResult {
 // feature space (2 when there is none), no species with enough spectra, fewer than two usable
 // spectra, an eigen-analysis that does not converge. A file that cannot be opened is reported
 // and gives a result with an empty path.
-PcaResult RunPca(ProcessingSession& session, Spectra_factory_class& factory, Frontend& frontend);
+PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
+                 Frontend& frontend);
 
 // The score plot of a PCA: the first two principal components of every spectrum (S = P X
 // with P the projection of the session's current PCT feature space and X uncentred), one row

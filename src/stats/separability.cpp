@@ -8,7 +8,7 @@
 #include "base/orvane_error.h"
 #include "base/text_file.h"
 #include "stats/spectral_statistics.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
 
 namespace orvane {
 
@@ -82,14 +82,14 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
 }
 
 std::string SeparabilityReport(const SpectralStatistics& library,
-                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);
     const std::string name = DistanceName(settings.distance);
     const bool jm = settings.distance != SeparabilitySettings::kB;
     const bool b = settings.distance != SeparabilitySettings::kJM;
     const Matrix distances = PairwiseBhattacharyya(library);
-    const std::string path = factory.MakeOutputPath(name + " output", "csv");
+    const std::string path = output.PathFor(name + " output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error("Could not open file:\n" + path +

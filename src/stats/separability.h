@@ -8,7 +8,7 @@
 namespace orvane {
 
 class Frontend;
-class Spectra_factory_class;
+class OutputFolder;
 class SpectralStatistics;
 
 // What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
@@ -46,10 +46,10 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
 // in the output folder: a header of class names, then one row per class with "-" on the
 // diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B); a distance that
 // was not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
-// file that cannot be opened is reported and gives an empty path. Throws OrvaneError when no
-// library is loaded.
+// file that cannot be opened is reported and gives an empty path. Throws LibraryNotReadyError
+// unless the library of the current study and settings is Ready.
 std::string SeparabilityReport(const SpectralStatistics& library,
-                               const Spectra_factory_class& factory, Frontend& frontend,
+                               const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings);
 
 }  // namespace orvane

@@ -9,7 +9,7 @@
 #include "chain/processing_session.h"
 #include "chain/feature_space.h"
 #include "spectra/species.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "base/matrix_stats.h"
 #include "store/array_codec.h"
 #include "store/database.h"
@@ -56,8 +56,8 @@ double Dot(const double* a, const double* b, int n) {
 
 }  // namespace
 
-SpectralStatistics::SpectralStatistics(ProcessingSession& session, Spectra_factory_class& factory)
-    : session_(session), factory_(factory) {}
+SpectralStatistics::SpectralStatistics(ProcessingSession& session, StudyLoader& loader)
+    : session_(session), loader_(loader) {}
 
 SpectralStatistics::~SpectralStatistics() = default;
 
@@ -112,7 +112,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw OrvaneError("Library build cancelled; the previous library is unchanged.");
-            std::unique_ptr<Species> species = factory_.LoadSpecies(species_ids[i]);
+            std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
                 ++qualified;

@@ -14,7 +14,7 @@ class Frontend;
 class ProcessingSession;
 class Site;
 class Species;
-class Spectra_factory_class;
+class StudyLoader;
 class Spectrum;
 
 // A covariance matrix of the library cannot be inverted; the text is the one users see.
@@ -35,7 +35,7 @@ class LibraryNotReadyError : public OrvaneError {
 // against it.
 class SpectralStatistics {
   public:
-    SpectralStatistics(ProcessingSession& session, Spectra_factory_class& factory);
+    SpectralStatistics(ProcessingSession& session, StudyLoader& loader);
     ~SpectralStatistics();
 
     void SetStudy(int study_id) { study_id_ = study_id; }
@@ -111,7 +111,7 @@ class SpectralStatistics {
     std::string InvalidReason();
 
     ProcessingSession& session_;
-    Spectra_factory_class& factory_;
+    StudyLoader& loader_;
     std::vector<LibraryClass> classes_;
     int dimension_ = 0;
     int fs_type_ = 0;

@@ -14,8 +14,8 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
-#include "forms/orvane_doc.h"
-#include "study/spectra_factory_class.h"
+#include "forms/workbench_document.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
@@ -42,7 +42,7 @@ QCheckBox* Check(QWidget* parent, const char* text) {
 
 }  // namespace
 
-ExportDialog::ExportDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent)
+ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent)
     : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
     setWindowTitle(QStringLiteral("File Export"));
     QGroupBox *stage_box, *level_box, *restriction_box, *details_box, *names_box;
@@ -158,7 +158,8 @@ void ExportDialog::Open() {
 
 void ExportDialog::accept() {
     QDialog::accept();
-    run_([&] { ExportSpectra(doc_.Factory(), doc_.Session(), frontend_, model_.RunSettings()); });
+    run_([&] { ExportSpectra(doc_.Loader(), doc_.Output(), doc_.Session(), frontend_,
+                      model_.RunSettings()); });
 }
 
 }  // namespace orvane

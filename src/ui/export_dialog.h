@@ -12,7 +12,7 @@ class QSpinBox;
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // "File Export": shows an ExportForm and runs the export on OK. OK only hides the dialog, so
 // every choice stays for the next export of the run.
@@ -20,7 +20,7 @@ class ExportDialog : public QDialog {
     Q_OBJECT
 
   public:
-    ExportDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
+    ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
 
     void Open();
     void accept() override;
@@ -42,7 +42,7 @@ class ExportDialog : public QDialog {
   private:
     void Mirror();
 
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
     ExportForm model_;

@@ -5,12 +5,12 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "stats/discriminant_analysis.h"
 
 namespace orvane {
 
-IndependentSetDialog::IndependentSetDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run,
+IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                                            QWidget* parent)
     : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
     setWindowTitle(QStringLiteral("Discriminant Analysis using independent Dataset"));
@@ -50,7 +50,7 @@ void IndependentSetDialog::accept() {
     int name_type = 0;
     if (!frontend_.ChooseNameType(name_type)) return;
     run_([&] {
-        ClassifyIndependentSet(doc_.Statistics(), doc_.Factory(), doc_.Session(), frontend_,
+        ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(), doc_.Session(), frontend_,
                                study_id, name_type);
     });
 }

@@ -8,7 +8,7 @@ class QListWidget;
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // "Discriminant Analysis using independent Dataset": another study whose species are
 // classified against the current library. OK without a study keeps the dialog open.
@@ -16,7 +16,7 @@ class IndependentSetDialog : public QDialog {
     Q_OBJECT
 
   public:
-    IndependentSetDialog(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
+    IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
 
     // Lists the studies other than the current one and shows the dialog. The list is filled
     // at every showing: a study created, deleted or made current since the last one would
@@ -27,7 +27,7 @@ class IndependentSetDialog : public QDialog {
     QListWidget* List() const { return list_; }
 
   private:
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
     QListWidget* list_;

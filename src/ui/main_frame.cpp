@@ -14,9 +14,9 @@
 #include <exception>
 
 #include "forms/menu_command.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
+#include "study/study_loader.h"
 #include "chain/processing_session.h"
-#include "study/spectra_factory_class.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
 #include "ui/abundance_settings_dialog.h"
@@ -37,7 +37,7 @@
 
 namespace orvane {
 
-CMainFrame::CMainFrame(COrvaneDoc& doc, QWidget* parent)
+CMainFrame::CMainFrame(WorkbenchDocument& doc, QWidget* parent)
     : QMainWindow(parent),
       doc_(doc),
       frontend_(std::make_unique<QtFrontend>(doc, this)),
@@ -284,7 +284,8 @@ void CMainFrame::RunCommand(int id) {
             int name_type = 0;
             if (!frontend_->ChooseNameType(name_type)) break;
             Run([&] {
-                RunDiscriminantAnalysis(doc_.Statistics(), doc_.Factory(), *frontend_, name_type);
+                RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                        *frontend_, name_type);
             });
             break;
         }
@@ -322,7 +323,7 @@ void CMainFrame::RunCommand(int id) {
             AbundanceSettings()->Open();
             break;
         case kCmdUnmix:
-            Run([&] { Unmix(doc_.Factory(), doc_.Session(), *frontend_); });
+            Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_); });
             break;
         case kCmdAbout: {
             AboutDialog about(this);

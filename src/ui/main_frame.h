@@ -13,7 +13,7 @@ class QAction;
 namespace orvane {
 
 class AbundanceSettingsDialog;
-class COrvaneDoc;
+class WorkbenchDocument;
 class COrvaneView;
 class CreateStudyDialog;
 class EndmemberSelectionDialog;
@@ -35,7 +35,7 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit CMainFrame(COrvaneDoc& doc, QWidget* parent = nullptr);
+    explicit CMainFrame(WorkbenchDocument& doc, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Fills the form from the database; call once the window exists.
@@ -81,7 +81,7 @@ class CMainFrame : public QMainWindow {
     void Refresh();
     void ShowScorePlot(const ScorePlotData& plot);
 
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     std::unique_ptr<QtFrontend> frontend_;
     std::unique_ptr<MainForm> form_;
     COrvaneView* view_;

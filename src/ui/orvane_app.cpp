@@ -10,7 +10,7 @@
 
 #include "base/config_file.h"
 #include "base/version.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "base/orvane_error.h"
 #include "store/database.h"
 #include "ui/about_dialog.h"
@@ -59,10 +59,10 @@ bool COrvaneApp::ChooseConfiguration(const std::string& message, std::string& co
     return true;
 }
 
-std::unique_ptr<COrvaneDoc> COrvaneApp::OpenDocument(std::string config_path, int& status) {
+std::unique_ptr<WorkbenchDocument> COrvaneApp::OpenDocument(std::string config_path, int& status) {
     while (true) {
         try {
-            return std::make_unique<COrvaneDoc>(config_path);
+            return std::make_unique<WorkbenchDocument>(config_path);
         } catch (const FileNotFoundError& e) {
             // Started from a desktop launcher nobody reads standard output, so the message
             // goes to a dialog that lets the user pick the file.

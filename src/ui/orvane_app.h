@@ -8,7 +8,7 @@
 namespace orvane {
 
 class CMainFrame;
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // The application: reads the configuration, connects, and shows the main window.
 class COrvaneApp : public QApplication {
@@ -29,11 +29,11 @@ class COrvaneApp : public QApplication {
   private:
     // Opens the document, letting the user choose another configuration file after a failed
     // connection. Null when the user quits (exit status in `status`).
-    std::unique_ptr<COrvaneDoc> OpenDocument(std::string config_path, int& status);
+    std::unique_ptr<WorkbenchDocument> OpenDocument(std::string config_path, int& status);
     // Shows why there is no configuration and lets the user pick one; false when declined.
     bool ChooseConfiguration(const std::string& message, std::string& config_path);
 
-    std::unique_ptr<COrvaneDoc> doc_;
+    std::unique_ptr<WorkbenchDocument> doc_;
     std::unique_ptr<CMainFrame> frame_;
     ConfigAnswer config_answer_;
 };

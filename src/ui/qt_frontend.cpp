@@ -6,13 +6,13 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "ui/name_type_dialog.h"
 #include "ui/separability_dialog.h"
 
 namespace orvane {
 
-QtFrontend::QtFrontend(COrvaneDoc& doc, QWidget* parent) : doc_(doc), parent_(parent) {}
+QtFrontend::QtFrontend(WorkbenchDocument& doc, QWidget* parent) : doc_(doc), parent_(parent) {}
 
 QtFrontend::~QtFrontend() { delete progress_; }
 

@@ -14,13 +14,13 @@ class QWidget;
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // The desktop face of the core: report entries go to the document's report window, errors
 // to a message box (and the report), long operations to the shared "Progress" dialog.
 class QtFrontend : public Frontend {
   public:
-    QtFrontend(COrvaneDoc& doc, QWidget* parent);
+    QtFrontend(WorkbenchDocument& doc, QWidget* parent);
     ~QtFrontend() override;
 
     void Report(const std::string& text) override;
@@ -69,7 +69,7 @@ class QtFrontend : public Frontend {
     QProgressDialog* Progress() const { return progress_; }
 
   private:
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     QWidget* parent_;
     bool message_boxes_ = true;
     std::string last_error_;

@@ -9,7 +9,7 @@
 
 namespace orvane {
 
-SiteAccuracyDialog::SiteAccuracyDialog(COrvaneDoc& doc, MainForm& form, QtFrontend& frontend,
+SiteAccuracyDialog::SiteAccuracyDialog(WorkbenchDocument& doc, MainForm& form, QtFrontend& frontend,
                                        ActionRunner run, QWidget* parent)
     : QDialog(parent), doc_(doc), form_(form), frontend_(frontend), run_(std::move(run)) {
     setWindowTitle(QStringLiteral("Site Accuracy"));
@@ -39,7 +39,7 @@ void SiteAccuracyDialog::accept() {
     const int species_id = item && item->isSelected() ? item->data(Qt::UserRole).toInt() : 0;
     QDialog::accept();
     if (species_id == 0) return;
-    run_([&] { SiteAccuracyCheck(doc_.Statistics(), doc_.Factory(), frontend_, species_id); });
+    run_([&] { SiteAccuracyCheck(doc_.Statistics(), doc_.Loader(), frontend_, species_id); });
 }
 
 }  // namespace orvane

@@ -8,7 +8,7 @@ class QListWidget;
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 class MainForm;
 
 // "Site Accuracy": one class of the loaded library whose sites are classified one by one.
@@ -17,7 +17,7 @@ class SiteAccuracyDialog : public QDialog {
     Q_OBJECT
 
   public:
-    SiteAccuracyDialog(COrvaneDoc& doc, MainForm& form, QtFrontend& frontend, ActionRunner run,
+    SiteAccuracyDialog(WorkbenchDocument& doc, MainForm& form, QtFrontend& frontend, ActionRunner run,
                        QWidget* parent);
 
     // Lists the loaded library's classes and shows the dialog. The list follows the library
@@ -29,7 +29,7 @@ class SiteAccuracyDialog : public QDialog {
     QListWidget* List() const { return list_; }
 
   private:
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     MainForm& form_;
     QtFrontend& frontend_;
     ActionRunner run_;

@@ -11,7 +11,7 @@
 #include <cmath>
 #include <qcustomplot.h>
 
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "plot/spectra_plot_svg.h"
 
 namespace orvane {
@@ -31,7 +31,7 @@ QVector<double> Values(const std::vector<double>& v) { return QVector<double>(v.
 
 }  // namespace
 
-SpectraPlotWindow::SpectraPlotWindow(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run,
+SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                                      QWidget* parent)
     : QDockWidget(QStringLiteral("Spectra Plot"), parent),
       doc_(doc),

@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace orvane {
 
-class COrvaneDoc;
+class WorkbenchDocument;
 
 // The dockable spectra plot: the choices of SpectraPlotForm above a QCustomPlot that draws
 // the core's curves (gaps where the chain has no value, shaded mean +/- 1 sd bands), with
@@ -24,7 +24,7 @@ class SpectraPlotWindow : public QDockWidget {
     Q_OBJECT
 
   public:
-    SpectraPlotWindow(COrvaneDoc& doc, QtFrontend& frontend, ActionRunner run,
+    SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                       QWidget* parent = nullptr);
     ~SpectraPlotWindow() override;
 
@@ -54,7 +54,7 @@ class SpectraPlotWindow : public QDockWidget {
     void Mirror();
     void AskAndSave(bool svg);
 
-    COrvaneDoc& doc_;
+    WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
     SpectraPlotForm form_;

@@ -17,7 +17,7 @@ constexpr int kIdRole = Qt::UserRole + 3;
 enum Kind { kSpeciesRow = 0, kSiteRow = 1, kSpectrumRow = 2 };
 }  // namespace
 
-StudyBrowserWindow::StudyBrowserWindow(COrvaneDoc& doc, MainForm& form, ActionRunner run,
+StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, ActionRunner run,
                                        QWidget* parent)
     : QDockWidget(QStringLiteral("Study Browser"), parent), browser_(doc, form), run_(std::move(run)) {
     setObjectName(QStringLiteral("studyBrowser"));

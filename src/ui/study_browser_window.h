@@ -19,7 +19,7 @@ class StudyBrowserWindow : public QDockWidget {
     Q_OBJECT
 
   public:
-    StudyBrowserWindow(COrvaneDoc& doc, MainForm& form, ActionRunner run,
+    StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, ActionRunner run,
                        QWidget* parent = nullptr);
 
     StudyBrowser& Browser() { return browser_; }

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -38,6 +40,22 @@ int ClosedPort() {
     return ntohs(addr.sin_port);
 }
 
+// Runs the orvane-cli program with its working directory and $ORVANE_HOME set for it alone, so
+// that this process's working directory and environment stay as they are.
+Outcome RunProgramIn(const std::string& dir, const std::string& home, const std::string& words) {
+    test::TempDir scratch;
+    const std::string err = scratch.File("stderr.txt");
+    const std::string line = "cd '" + dir + "' && ORVANE_HOME='" + home + "' '" +
+                             std::string(ORVANE_CLI_PATH) + "' " + words + " 2>'" + err + "'";
+    FILE* pipe = popen(line.c_str(), "r");
+    if (!pipe) return {-1, "", "popen failed"};
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, test::FileText(err)};
+}
+
 TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
     test::TempDir dir;
     const std::string path = dir.File("spectra_config.txt");
@@ -50,24 +68,14 @@ TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
     // Without --config the file is looked for in the working directory, then in
     // $ORVANE_HOME; stderr names both places when neither has it.
     test::TempDir home;
-    const char* before = std::getenv("ORVANE_HOME");
-    const std::string saved = before ? before : "";
-    setenv("ORVANE_HOME", home.Path().c_str(), 1);
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    Outcome r = RunOrvaneCli({"sensors"});
+    Outcome r = RunProgramIn(dir.Path(), home.Path(), "sensors");
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, "File spectra_config.txt  not found! About to quit! \n");
     EXPECT_TRUE(Contains(r.err, home.Path() + "/spectra_config.txt")) << r.err;
     // Found in $ORVANE_HOME: the program goes on to connect with it.
     std::ofstream(home.File("spectra_config.txt"))
         << "server 127.0.0.1\nport " << ClosedPort() << "\nuser u\npassword p\ndatabase d\n";
-    r = RunOrvaneCli({"sensors"});
-    std::filesystem::current_path(previous);
-    if (before)
-        setenv("ORVANE_HOME", saved.c_str(), 1);
-    else
-        unsetenv("ORVANE_HOME");
+    r = RunProgramIn(dir.Path(), home.Path(), "sensors");
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "could not connect")) << r.err;
 }
@@ -84,7 +92,10 @@ TEST(Cli, ConnectionFailureShowsTheServersText) {
          "server 127.0.0.1\nport " + std::to_string(ClosedPort()) +
              "\nuser orvane\npassword x\ndatabase orvane\n",
          "Can't connect"},
-        {"empty configuration", "# nothing\n", "Can't connect"},
+        // The other entries missing take their defaults; the address is one nothing listens
+        // on, so that a server on the default port or socket cannot let the connection succeed.
+        {"only the address",
+         "server 127.0.0.1\nport " + std::to_string(ClosedPort()) + "\n", "Can't connect"},
     };
     for (const Case& c : cases) {
         test::TempDir dir;

@@ -14,7 +14,8 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -71,8 +72,9 @@ class ExportTest : public ::testing::Test {
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
         session_->SetStudy(study_);
-        factory_ = std::make_unique<Spectra_factory_class>("", out_.Path() + "/out", *session_);
-        factory_->SetStudy(study_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        output_ = std::make_unique<OutputFolder>("", out_.Path() + "/out");
+        loader_->SetStudy(study_);
     }
 
     void AddSpecies(const std::string& folder,
@@ -92,14 +94,15 @@ class ExportTest : public ::testing::Test {
     }
 
     ExportResult Run(const ExportSettings& settings) {
-        return ExportSpectra(*factory_, *session_, frontend_, settings);
+        return ExportSpectra(*loader_, *output_, *session_, frontend_, settings);
     }
 
     test::ScratchDatabase scratch_{"export"};
     test::TempDir out_;
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
     RecordingFrontend frontend_;
 };
 

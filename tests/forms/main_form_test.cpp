@@ -8,7 +8,7 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "base/matrix.h"
@@ -37,7 +37,7 @@ class Workbench {
         test::LoadSeedFeatureSpaces(scratch_.Admin());
         for (const std::string& name : studies)
             study_ids_.push_back(test::MakeStudy(scratch_.Admin(), name));
-        doc_ = std::make_unique<COrvaneDoc>(scratch_.WriteConfig(dir_.Path()));
+        doc_ = std::make_unique<WorkbenchDocument>(scratch_.WriteConfig(dir_.Path()));
         form_ = std::make_unique<MainForm>(*doc_);
         form_->InitialUpdate();
     }
@@ -51,14 +51,14 @@ class Workbench {
     test::ScratchDatabase scratch_;
     test::TempDir dir_;
     std::vector<int> study_ids_;
-    std::unique_ptr<COrvaneDoc> doc_;
+    std::unique_ptr<WorkbenchDocument> doc_;
     std::unique_ptr<MainForm> form_;
 };
 
 class MainFormTest : public ::testing::Test {
   protected:
     Workbench bench_{"form", {"landsat8_oli", "enmap"}, {"Kaimai ridge", "Coastal dunes"}};
-    COrvaneDoc& doc_ = *bench_.doc_;
+    WorkbenchDocument& doc_ = *bench_.doc_;
     MainForm& form_ = *bench_.form_;
     ProcessingSession& session_ = bench_.doc_->Session();
 };
@@ -167,7 +167,7 @@ TEST_F(MainFormTest, StudyChangeBringsTheChainControlsToTheNewStudy) {
     form_.SelectStudy(1);
     const int second = bench_.study_ids_[1];
     EXPECT_EQ(session_.StudyId(), second);
-    EXPECT_EQ(doc_.Factory().StudyId(), second);
+    EXPECT_EQ(doc_.Loader().StudyId(), second);
     EXPECT_EQ(bench_.Count(Sql("select count(*) from smoothing_filter sf, smoothing_filter_type "
                                "t where sf.sf_type_id = t.sf_type_id and t.type = 1 and "
                                "sf.study_id = %i",

@@ -10,7 +10,7 @@
 #include "spectra/band_vector.h"
 #include "stats/band_statistics.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -76,7 +76,7 @@ class SpectraPlotTest : public ::testing::Test {
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
         session_->SetStudy(study_);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path(), *session_);
+        factory_ = std::make_unique<StudyLoader>(*session_);
         factory_->SetStudy(study_);
     }
 
@@ -110,7 +110,7 @@ class SpectraPlotTest : public ::testing::Test {
     test::TempDir dir_;
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> factory_;
     test::RecordingFrontend frontend_;
 };
 

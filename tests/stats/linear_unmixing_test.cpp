@@ -9,7 +9,7 @@
 #include "forms/chain_selection.h"
 #include "store/database.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "support/mixing_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
@@ -47,7 +47,7 @@ class UnmixTest : public ::testing::Test {
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, dir_.File("six.txt"), 0);
         ImportSensor(*session_, quiet, dir_.File("five.txt"), 0);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
     }
 
     // A study whose endmembers are grass, soil and water, each the mean of two spectra.
@@ -66,14 +66,14 @@ class UnmixTest : public ::testing::Test {
         chain.study = std::to_string(study);
         chain.sensor = sensor;
         ApplyChainSelection(*session_, chain);
-        factory_->SetStudy(study);
-        return Unmix(*factory_, *session_, frontend_);
+        loader_->SetStudy(study);
+        return Unmix(*loader_, *session_, frontend_);
     }
 
     test::TempDir dir_;
     test::ScratchDatabase scratch_{"unmix"};
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
     std::map<std::string, int> ids_;
     test::RecordingFrontend frontend_;
 };

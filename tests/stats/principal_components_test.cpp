@@ -16,7 +16,8 @@
 #include "stats/spectral_statistics.h"
 #include "store/array_codec.h"
 #include "study/sensor_import.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
@@ -39,12 +40,10 @@ std::string LevelSpectrum(const std::array<float, 3>& level) {
 }
 
 // Expected values from numpy (eigh of np.cov of the float levels of alpha and beta).
-const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105,
-                               0.00014370614388257278};
-const double kEigenvectors[3][3] = {
-    {-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
-    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
-    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
+const double kEigenvalues[] = {0.01572713886114763, 0.0016577260781182105, 0.00014370614388257278};
+const double kEigenvectors[3][3] = {{-0.3123283090659201, 0.45908321484474846, -0.8316812064750733},
+                                    {0.6081504158389768, 0.769192048348285, 0.19620566880864698},
+                                    {0.729797299988772, -0.44450668679512517, -0.5194320998200996}};
 const double kScores[2][7] = {
     {-0.05984410521949232, -0.0597701382239427, -0.11373311472605793, -0.03474572268798087,
      -0.2803673465800434, -0.26079860918343023, -0.33865898652805787},
@@ -86,8 +85,9 @@ class PcaTest : public ::testing::Test {
         ChainSelection chain;
         chain.study = std::to_string(study_);
         ApplyChainSelection(*session_, chain);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
-        factory_->SetStudy(study_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
+        loader_->SetStudy(study_);
     }
 
     void AddSpecies(const std::string& folder, const Levels& levels) {
@@ -130,26 +130,30 @@ class PcaTest : public ::testing::Test {
     test::ScratchDatabase scratch_{"pca"};
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
     test::RecordingFrontend frontend_;
 };
 
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
-    AddPctSpace("PCT 2", 2);
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    AddPctSpace("PCT 1", 1);
+    const int two = AddPctSpace("PCT 2", 2);
+    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.data.Ncols(), 7);
-    EXPECT_EQ(frontend_.reports, (std::vector<std::string>{"Principal Component Analysis",
-                                                           "PCA output written to file:\n" +
-                                                               r.path}));
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{"Principal Component Analysis",
+                                        "PCA output written to file:\n" + r.path}));
 
     std::istringstream file(test::FileText(r.path));
     std::string line;
     const char* head[] = {"PC#,Eigenvalue,Proportion,Cumulative",
                           "1,0.01572714,0.89722880,0.89722880",
                           "2,0.00165773,0.09457280,0.99180161",
-                          "3,0.00014371,0.00819839,1.00000000", "", "Eigenvectors"};
+                          "3,0.00014371,0.00819839,1.00000000",
+                          "",
+                          "Eigenvectors"};
     for (const char* want : head) {
         std::getline(file, line);
         EXPECT_EQ(line, want);
@@ -168,21 +172,24 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
     ColumnVector values(3);
     Matrix vectors(3, 3);
-    ResultSet rows = scratch_.Admin().Query(
-        Sql("select eigenvalues, eigenvectors from pca_data where pca_data_id = %i",
-            r.pca_data_id));
+    ResultSet rows = scratch_.Admin().Query("select eigenvalues, eigenvectors from pca_data");
     ASSERT_TRUE(rows.Next());
     DecodeMatrix(rows.String(0), values, "eigenvalues");
     DecodeMatrix(rows.String(1), vectors, "eigenvectors");
     for (int c = 1; c <= 3; ++c) {
         EXPECT_NEAR(values(c), kEigenvalues[3 - c], 1e-15) << c;
-        std::vector<double> column;
-        for (int i = 1; i <= 3; ++i) column.push_back(vectors(i, c));
-        ExpectSameUpToSign(column, kEigenvectors[3 - c], 3, 1e-12, "stored column ");
+        const Matrix column = vectors.Column(c).t();
+        ExpectSameUpToSign({column.Store(), column.Store() + 3}, kEigenvectors[3 - c], 3, 1e-12,
+                           "stored column ");
     }
 
-    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    // The first PCT feature space offered has one component: no plot, and why.
     SwitchToPct();
+    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
+              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
+              "two.");
+    // The score plot of "PCT 2": the first two components of the uncentred spectra.
+    session_->SetFeatureSpace(two);
     const ScorePlotData plot = PcaScorePlot(*session_, r.data);
     ASSERT_TRUE(plot.Ready()) << plot.reason;
     EXPECT_EQ(plot.title, "PCA Score Plot of study 'pca study'");
@@ -198,15 +205,15 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
 
 TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     AddPctSpace("PCT 2", 2);
-    const int first = RunPca(*session_, *factory_, frontend_).pca_data_id;
+    const int first = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
     const std::string date = BuildDate();
     SwitchToPct();
-    SpectralStatistics library(*session_, *factory_);
+    SpectralStatistics library(*session_, *loader_);
     ASSERT_TRUE(library.BuildLibrary(frontend_));
     EXPECT_STREQ(library.StatusText(), "Ready");
     EXPECT_EQ(library.ClassCount(), 2);
 
-    EXPECT_EQ(RunPca(*session_, *factory_, frontend_).pca_data_id, first);
+    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 1);
     EXPECT_GT(BuildDate(), date);
     SwitchToPct();
@@ -218,7 +225,7 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
 TEST_F(PcaTest, SpectraOfAnotherBandCountAreSkippedAndCounted) {
     // No value at 400 nm: two derived values where the others have three.
     AddSpecies("delta", {{-1.0f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
     EXPECT_EQ(r.skipped, 1);
     EXPECT_EQ(r.data.Ncols(), 9);
     ASSERT_EQ(frontend_.reports.size(), 3u);
@@ -240,9 +247,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
          "current sensor",
          false},
         {"no species with enough spectra",
-         [&] {
-             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5");
-         },
+         [&] { scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5"); },
          "No data found for PCA!\nPossibly no species with enough spectra for statistical "
          "analysis.",
          true},
@@ -271,7 +276,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         c.arrange();
         ApplyChainSelection(*session_, ChainSelection());
         try {
-            RunPca(*session_, *factory_, frontend_);
+            RunPca(*session_, *loader_, *output_, frontend_);
             ADD_FAILURE() << "refused";
         } catch (const OrvaneError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
@@ -288,20 +293,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
     ChainSelection one;
     one.sensor = "One band";
     ApplyChainSelection(*session_, one);
-    EXPECT_THROW(RunPca(*session_, *factory_, frontend_), OrvaneError);
-}
-
-TEST_F(PcaTest, NoScorePlotWithoutTwoComponents) {
-    const PcaResult r = RunPca(*session_, *factory_, frontend_);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: there is no PCT feature space for this sensor; define one with at "
-              "least two dimensions and rerun PCA.");
-    AddPctSpace("PCT 1", 1);
-    SwitchToPct();
-    EXPECT_EQ(PcaScorePlot(*session_, r.data).reason,
-              "No score plot: the PCT feature space \"PCT 1\" has 1 component; the plot needs "
-              "two.");
+    EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
 }
 
 }  // namespace

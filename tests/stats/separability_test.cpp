@@ -81,7 +81,8 @@ TEST(Separability, IdenticalSingularAndUnmodelledPairs) {
         EXPECT_EQ(JeffriesMatusita(b), std::isinf(c.expected_b) ? 2.0 : 0.0) << c.name;
     }
     // Far apart classes come close to 2 but never pass it.
-    const double far = BhattacharyyaDistance(regular.View(), Diagonal({60.0, 2.0}, {0.5, 0.25}).View());
+    const double far =
+        BhattacharyyaDistance(regular.View(), Diagonal({60.0, 2.0}, {0.5, 0.25}).View());
     EXPECT_NEAR(far, 59.0 * 59.0 / 0.5 / 8.0, 1e-9);
     EXPECT_LE(JeffriesMatusita(far), 2.0);
     EXPECT_GT(JeffriesMatusita(far), 1.999999);

@@ -14,7 +14,8 @@
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "forms/waveband_filter_setup.h"
-#include "study/spectra_factory_class.h"
+#include "base/output_folder.h"
+#include "study/study_loader.h"
 #include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
@@ -59,9 +60,10 @@ class LibraryTest : public ::testing::Test {
         chain.feature_space_type = 1;
         chain.feature_space = std::to_string(fs_);
         ApplyChainSelection(*session_, chain);
-        factory_ = std::make_unique<Spectra_factory_class>("", dir_.Path() + "/out", *session_);
-        factory_->SetStudy(study_);
-        library_ = std::make_unique<SpectralStatistics>(*session_, *factory_);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
+        loader_->SetStudy(study_);
+        library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
     }
 
     int AddSpecies(int study, const std::string& folder,
@@ -92,7 +94,8 @@ class LibraryTest : public ::testing::Test {
     int study_ = 0;
     int fs_ = 0;
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
     std::unique_ptr<SpectralStatistics> library_;
     Recorder frontend_;
 };
@@ -322,10 +325,10 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
              ClassifyProbe(0);
          }},
         {"discriminant analysis",
-         [&] { RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3); }},
+         [&] { RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3); }},
         {"independent set",
-         [&] { ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, empty, 3); }},
-        {"site check", [&] { SiteAccuracyCheck(*library_, *factory_, frontend_, 1); }},
+         [&] { ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, empty, 3); }},
+        {"site check", [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, 1); }},
     };
     const struct {
         const char* what;
@@ -399,7 +402,7 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     for (int classifier = 0; classifier < 4; ++classifier)
         EXPECT_THROW(ClassifyProbe(classifier), SingularCovarianceError) << classifier;
     try {
-        RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
+        RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
         FAIL() << "a singular covariance must stop the analysis";
     } catch (const SingularCovarianceError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -413,7 +416,7 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
 TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
-    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *factory_, frontend_, 3);
+    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
     EXPECT_EQ(r.path, dir_.Path() + "/out/Error Matrix.csv");
     const std::string hundred = "1.00000000000000E+02";
     EXPECT_EQ(test::FileText(r.path),
@@ -469,7 +472,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 
     frontend_.reports.clear();
     const AccuracyResult r =
-        ClassifyIndependentSet(*library_, *factory_, *session_, frontend_, other, 3);
+        ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, other, 3);
     EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,2,0,0,2,1.00000000000000E+02\n"
@@ -497,7 +500,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 TEST_F(LibraryTest, SiteCheckRanksTheWinningClassLast) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     frontend_.reports.clear();
-    SiteAccuracyCheck(*library_, *factory_, frontend_, library_->Class(0).species_id);
+    SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id);
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Site Accuracy Check for alpha",
                                         "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
@@ -546,7 +549,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
         frontend_.reports.clear();
         SeparabilitySettings settings;
         settings.distance = c.distance;
-        const std::string path = SeparabilityReport(*library_, *factory_, frontend_, settings);
+        const std::string path = SeparabilityReport(*library_, *output_, frontend_, settings);
         ASSERT_EQ(path, dir_.Path() + "/out/" + c.file);
         const std::string name = DistanceName(c.distance);
         EXPECT_EQ(frontend_.reports,
@@ -585,7 +588,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     Recorder frontend;
-    EXPECT_THROW(SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings()),
+    EXPECT_THROW(SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings()),
                  OrvaneError);
     scratch_.Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
@@ -597,7 +600,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, *factory_, frontend, SeparabilitySettings())),
+                  SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings())),
               ",alpha,\nalpha,-\n");
 }
 

@@ -10,7 +10,7 @@
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "store/database.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -69,8 +69,8 @@ TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
     ASSERT_EQ(stored.size(), 8600u);
     EXPECT_EQ(std::memcmp(stored.data(), values.data(), 8600), 0);
 
-    Spectra_factory_class factory("", "", session_);
-    auto spectrum = factory.LoadSpectrum(id);
+    StudyLoader loader(session_);
+    auto spectrum = loader.LoadSpectrum(id);
     EXPECT_EQ(std::memcmp(spectrum->reflectances_.data(), values.data(), 8600), 0);
     const BandVector& raw = *spectrum->raw_;
     ASSERT_EQ(raw.First(), 350);
@@ -215,7 +215,7 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
         {"doubles instead of floats", std::string(17200, '\0'), "17200 bytes"},
         {"NULL", "", "0 bytes"},
     };
-    Spectra_factory_class factory("", "", session_);
+    StudyLoader loader(session_);
     int site_no = 0;
     for (const Case& c : cases) {
         const int site = test::InsertSite(Db(), study, species, ++site_no);
@@ -224,9 +224,9 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
         for (int reader = 0; reader < 2; ++reader) {
             try {
                 if (reader == 0)
-                    factory.LoadSpectrum(bad);
+                    loader.LoadSpectrum(bad);
                 else
-                    factory.LoadSite(site);
+                    loader.LoadSite(site);
                 ADD_FAILURE() << c.name << ": accepted by reader " << reader;
             } catch (const OrvaneError& e) {
                 const std::string what = e.what();
@@ -239,8 +239,8 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
     // A rejected row does not disturb the next load.
     const int site = test::InsertSite(Db(), study, species, 99);
     const int ok = test::InsertSpectrum(Db(), study, species, site, {7}, test::Blob(good));
-    EXPECT_EQ(factory.LoadSpectrum(ok)->number_, 7);
-    EXPECT_EQ(factory.LoadSite(site)->MemberCount(), 1);
+    EXPECT_EQ(loader.LoadSpectrum(ok)->number_, 7);
+    EXPECT_EQ(loader.LoadSite(site)->MemberCount(), 1);
 }
 
 }  // namespace

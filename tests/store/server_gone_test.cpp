@@ -18,7 +18,7 @@
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "cli/cli.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "store/database.h"
 #include "support/private_server.h"
 #include "support/scratch_database.h"
@@ -48,8 +48,8 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
     const int site = test::InsertSite(db, study, species, 1);
     const int spectrum = test::InsertSpectrum(db, study, species, site, {1},
                                               test::Blob(test::DistinctReflectances(1)));
-    Spectra_factory_class factory("", "", session);
-    ASSERT_EQ(factory.LoadSpecies(species)->MemberCount(), 1);  // prepares its statements
+    StudyLoader loader(session);
+    ASSERT_EQ(loader.LoadSpecies(species)->MemberCount(), 1);  // prepares its statements
 
     // A command that is running when the server goes: a query the server is still working on.
     const ConnectionParams params = config.Connection();
@@ -63,7 +63,16 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
         }
         return "the query finished without an error";
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // The stop must come while the query runs: wait until the server lists it as running.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    int listed = 0;
+    while (listed == 0 && std::chrono::steady_clock::now() < deadline) {
+        db.QueryInt("select count(*) from information_schema.processlist where info = "
+                    "'select sleep(60)'",
+                    listed);
+        if (listed == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(listed, 1) << "the query never started";
     ASSERT_TRUE(server.Stop()) << server.Log();
     ASSERT_EQ(running.wait_for(std::chrono::seconds(30)), std::future_status::ready);
     const std::string interrupted = running.get();
@@ -91,9 +100,9 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
                           sizeof blob);
          }},
         {"new prepared statement", [&] { Statement s(db, "SELECT 1 FROM study where 1 = ?"); }},
-        {"load species", [&] { factory.LoadSpecies(species); }},
-        {"load spectrum with a prepared statement", [&] { factory.LoadSpectrum(spectrum); }},
-        {"set study", [&] { factory.SetStudy(study); }},
+        {"load species", [&] { loader.LoadSpecies(species); }},
+        {"load spectrum with a prepared statement", [&] { loader.LoadSpectrum(spectrum); }},
+        {"set study", [&] { loader.SetStudy(study); }},
         {"session study", [&] { session.SetStudy(study); }},
         {"sensor import",
          [&] { ImportSensor(session, frontend, test::TestData("sensors/landsat5_tm.txt"), 0); }},

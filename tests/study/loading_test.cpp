@@ -12,7 +12,7 @@
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -24,7 +24,7 @@ class Loading : public ::testing::Test {
     Loading()
         : scratch_("loading"),
           session_(scratch_.Connect(), nullptr),
-          factory_("", dir_.File("out"), session_) {}
+          loader_(session_) {}
 
     Database& Db() { return session_.Db(); }
 
@@ -40,10 +40,9 @@ class Loading : public ::testing::Test {
                                     test::Blob(test::DistinctReflectances(no)));
     }
 
-    test::TempDir dir_;
     test::ScratchDatabase scratch_;
     ProcessingSession session_;
-    Spectra_factory_class factory_;
+    StudyLoader loader_;
 };
 
 TEST_F(Loading, SpectrumFillsItsBandsAndItsPosition) {
@@ -52,13 +51,13 @@ TEST_F(Loading, SpectrumFillsItsBandsAndItsPosition) {
     const int site = test::InsertSite(Db(), study, species, 1);
     const int id = AddSpectrum(study, species, site, 17);
     // Every band, bit for bit, is ArrayCodec.SpectrumRoundTripIsBitExact's.
-    auto spectrum = factory_.LoadSpectrum(id);
+    auto spectrum = loader_.LoadSpectrum(id);
     EXPECT_EQ(spectrum->raw_->Value(1000), test::DistinctReflectances(17)[650]);
     EXPECT_EQ(spectrum->number_, 17);
     EXPECT_DOUBLE_EQ(spectrum->latitude_, -36.017);
     EXPECT_DOUBLE_EQ(spectrum->longitude_, 174.017);
     EXPECT_DOUBLE_EQ(spectrum->altitude_, 170.0);
-    EXPECT_THROW(factory_.LoadSpectrum(id + 1000), OrvaneError);
+    EXPECT_THROW(loader_.LoadSpectrum(id + 1000), OrvaneError);
 }
 
 TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
@@ -75,7 +74,7 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     AddSpectrum(study, species, site2, 5);
     AddSpectrum(study, other, other_site, 6);
 
-    auto loaded = factory_.LoadSpecies(species);
+    auto loaded = loader_.LoadSpecies(species);
     EXPECT_EQ(loaded->species_id_, species);
     EXPECT_EQ(loaded->folder_name_, "AGAU");
     EXPECT_EQ(loaded->connection_, &Db());
@@ -96,7 +95,7 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     EXPECT_EQ(loaded->Member(2)->parent_site_, loaded->SiteAt(1));
     EXPECT_EQ(loaded->SiteAt(0)->parent_species_, loaded.get());
 
-    auto site = factory_.LoadSite(site1);
+    auto site = loader_.LoadSite(site1);
     EXPECT_EQ(site->SiteNumber(), 1);
     ASSERT_EQ(site->MemberCount(), 2);
     EXPECT_EQ(site->Member(1)->number_, 3);
@@ -114,10 +113,10 @@ TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
         Sql("update spectrum set latitude = NULL, longitude = NULL, altitude = NULL "
             "where spectrum_id = %i",
             bare));
-    auto loaded = factory_.LoadSite(site);
+    auto loaded = loader_.LoadSite(site);
     ASSERT_EQ(loaded->MemberCount(), 2);
     EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
-    const auto alone = factory_.LoadSpectrum(bare);
+    const auto alone = loader_.LoadSpectrum(bare);
     for (const Spectrum* s : {loaded->Member(1), alone.get()}) {
         EXPECT_EQ(s->number_, 2);
         EXPECT_EQ(s->latitude_, 0.0);
@@ -135,7 +134,7 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
         AddSpectrum(study, species, site, 10 * n + 1, 1);
     }
     test::InsertSite(Db(), study, species, 4);  // a site without any spectrum row
-    auto loaded = factory_.LoadSpecies(species);
+    auto loaded = loader_.LoadSpecies(species);
     ASSERT_EQ(loaded->SiteCount(), 4);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(loaded->SiteAt(i)->MemberCount(), 0) << i;
@@ -162,7 +161,7 @@ TEST_F(Loading, NullNamesStayEmpty) {
     for (const Case& c : cases) {
         const std::string folder = "folder " + std::to_string(++n) + " O'Neill";
         const int id = test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori);
-        auto loaded = factory_.LoadSpecies(id);
+        auto loaded = loader_.LoadSpecies(id);
         EXPECT_EQ(loaded->folder_name_, folder);
         EXPECT_EQ(loaded->common_name_, c.common.value_or("")) << n;
         EXPECT_EQ(loaded->latin_name_, c.latin.value_or("")) << n;
@@ -170,7 +169,7 @@ TEST_F(Loading, NullNamesStayEmpty) {
         EXPECT_EQ(loaded->SiteCount(), 0);
     }
     // A species id without a row gives an empty species.
-    auto none = factory_.LoadSpecies(987654);
+    auto none = loader_.LoadSpecies(987654);
     EXPECT_EQ(none->folder_name_, "");
     EXPECT_EQ(none->SiteCount(), 0);
 }
@@ -178,50 +177,14 @@ TEST_F(Loading, NullNamesStayEmpty) {
 TEST_F(Loading, SetStudyKeepsThePreviousPathForAMissingStudy) {
     const int a = test::InsertStudy(Db(), "a", "/data/field/2004");
     const int b = test::InsertStudy(Db(), "b", "C:\\Spectra\\O'Hara's study");
-    factory_.SetStudy(a);
-    EXPECT_EQ(factory_.StudyId(), a);
-    EXPECT_EQ(factory_.DataPath(), "/data/field/2004");
-    factory_.SetStudy(b);
-    EXPECT_EQ(factory_.DataPath(), "C:\\Spectra\\O'Hara's study");
-    factory_.SetStudy(b + 100);
-    EXPECT_EQ(factory_.StudyId(), b + 100);
-    EXPECT_EQ(factory_.DataPath(), "C:\\Spectra\\O'Hara's study");
-}
-
-TEST_F(Loading, MakeOutputPathCreatesTheFolder) {
-    const std::string out = dir_.File("out");
-    ASSERT_FALSE(std::filesystem::exists(out));
-    EXPECT_EQ(factory_.MakeOutputPath("report_window_output", "txt"),
-              out + "/report_window_output.txt");
-    EXPECT_TRUE(std::filesystem::is_directory(out));
-    EXPECT_EQ(factory_.MakeOutputPath("result", ""), out + "/result");
-
-    struct Case {
-        std::string drive, dir, expected_folder;
-    };
-    const Case cases[] = {
-        {"", dir_.File("a/b/c/"), dir_.File("a/b/c")},
-        {dir_.Path(), "/split/by/drive", dir_.File("split/by/drive")},
-    };
-    for (const Case& c : cases) {
-        Spectra_factory_class factory(c.drive, c.dir, session_);
-        EXPECT_EQ(factory.MakeOutputPath("x", "csv"), c.expected_folder + "/x.csv");
-        EXPECT_TRUE(std::filesystem::is_directory(c.expected_folder)) << c.expected_folder;
-    }
-    // A folder that cannot be made is an error, not a path into nowhere.
-    const std::string blocker = dir_.File("file");
-    { std::ofstream(blocker) << "x"; }
-    Spectra_factory_class blocked("", blocker + "/sub", session_);
-    EXPECT_THROW(blocked.MakeOutputPath("x", "csv"), OrvaneError);
-}
-
-TEST_F(Loading, OutputFolderComesFromTheConfiguration) {
-    const std::string path = dir_.File("spectra_config.txt");
-    { std::ofstream(path) << "output_drive \noutput_dir " << dir_.File("results") << "\n"; }
-    ConfigFile config(path);
-    config.Open();
-    Spectra_factory_class factory(config, session_);
-    EXPECT_EQ(factory.MakeOutputPath("pca", "csv"), dir_.File("results") + "/pca.csv");
+    loader_.SetStudy(a);
+    EXPECT_EQ(loader_.StudyId(), a);
+    EXPECT_EQ(loader_.DataPath(), "/data/field/2004");
+    loader_.SetStudy(b);
+    EXPECT_EQ(loader_.DataPath(), "C:\\Spectra\\O'Hara's study");
+    loader_.SetStudy(b + 100);
+    EXPECT_EQ(loader_.StudyId(), b + 100);
+    EXPECT_EQ(loader_.DataPath(), "C:\\Spectra\\O'Hara's study");
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "base/config_file.h"
 #include "chain/processing_session.h"
 #include "study/folder_walker.h"
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 #include "store/database.h"
 #include "support/instrument_file.h"
 #include "support/private_server.h"
@@ -194,8 +194,8 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
     // What was stored reads back as it was written.
     int species_id = 0;
     session_.Db().QueryInt("select species_id from species", species_id);
-    Spectra_factory_class factory("", "", session_);
-    const std::unique_ptr<Species> species = factory.LoadSpecies(species_id);
+    StudyLoader loader(session_);
+    const std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
     ASSERT_EQ(species->TotalSpectra(), 4);
     const std::vector<float> expected = test::DistinctReflectances(4);
     Site* site1 = species->SiteWithNumber(1);

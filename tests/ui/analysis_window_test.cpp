@@ -14,7 +14,7 @@
 
 #include "base/frontend.h"
 #include "forms/menu_command.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "export/export_spectra.h"
@@ -27,6 +27,8 @@
 #include "ui/main_frame.h"
 #include "ui/name_type_dialog.h"
 #include "ui/orvane_view.h"
+#include "ui/plot_window.h"
+#include "ui/separability_dialog.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/workbench.h"
 
@@ -300,6 +302,63 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(d->Interpolate()->isChecked());
         QCOMPARE(d->Format()->currentText(), QStringLiteral("arff"));
         QCOMPARE(d->OffsetValue()->value(), 25);
+    }
+
+    void separabilityAsksForNamesAndDistancesAndWritesItsTable() {
+        SeparabilityDialog dialog(nullptr);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("JM/B Distance"));
+        QCOMPARE(dialog.Distances()->checkedButton()->text(), QStringLiteral("JM and B"));
+        QCOMPARE(dialog.Names()->checkedButton()->text(), QStringLiteral("Folder"));
+
+        LibraryWindow w("uiseparability");
+        QVERIFY2(!w.frame->Action(kCmdSeparability)->isEnabled(), "a library must be Ready");
+        w.Build();
+        QVERIFY(w.frame->Action(kCmdSeparability)->isEnabled());
+        bool answer = false;
+        int questions = 0;
+        w.frame->Frontend().SetSeparabilityAnswer([&](SeparabilitySettings& settings) {
+            ++questions;
+            settings.distance = SeparabilitySettings::kB;
+            return answer;
+        });
+        w.frame->Action(kCmdSeparability)->trigger();
+        QCOMPARE(questions, 1);
+        QVERIFY2(!QFile::exists(QString::fromStdString(w.Output("B output.csv"))),
+                 "Cancel runs nothing");
+        answer = true;
+        w.frame->Action(kCmdSeparability)->trigger();
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        QCOMPARE(ReadFile(w.Output("B output.csv")).section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral(",alpha,beta,gamma,"));
+        QVERIFY(w.Report().contains(QStringLiteral("Using B distance")));
+    }
+
+    void pcaOpensTheScorePlotAndOffersThePctFeatureSpaces() {
+        LibraryWindow w("uipca");
+        w.scratch.Admin().Execute(
+            "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
+            "values ('PCT 2', '', 2, (select fs_type_id from feature_space_type where type = 2), "
+            "current_timestamp(6))");
+        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(2); });
+        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(),
+                 QString::fromLatin1(MainForm::kNoFeatureSpace));
+
+        w.frame->Action(kCmdPca)->trigger();
+        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        QVERIFY(w.Report().contains(QStringLiteral("PCA output written to file:")));
+        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(), QStringLiteral("PCT 2"));
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
+        PlotWindow* plot = w.frame->PlotWindows().front();
+        QVERIFY(plot->isVisible());
+        QCOMPARE(plot->windowTitle(), QStringLiteral("PCA Score Plot of study 'Library study'"));
+        QCOMPARE(plot->Scene().points.size(), size_t{11});
+
+        // A rerun opens a second window; a closed one leaves the list.
+        w.frame->Action(kCmdPca)->trigger();
+        QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
+        plot->close();
+        QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
     }
 
     void nameTypeDialogOffersTheFourNamesWithFolderChosen() {

@@ -17,7 +17,7 @@
 #include <set>
 
 #include "forms/menu_command.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
 #include "support/workbench_rows.h"

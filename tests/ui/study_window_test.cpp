@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "forms/menu_command.h"
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "chain/processing_session.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"

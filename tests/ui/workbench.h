@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "forms/orvane_doc.h"
+#include "forms/workbench_document.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"
 #include "ui/main_frame.h"
@@ -51,7 +51,7 @@ struct Workbench {
         return ids;
     }
     void Connect() {
-        doc = std::make_unique<COrvaneDoc>(scratch.WriteConfig(dir.Path()));
+        doc = std::make_unique<WorkbenchDocument>(scratch.WriteConfig(dir.Path()));
         frame = std::make_unique<CMainFrame>(*doc);
         frame->Frontend().SetMessageBoxes(false);
     }
@@ -67,7 +67,7 @@ struct Workbench {
 
     ScratchDatabase scratch;
     TempDir dir;
-    std::unique_ptr<COrvaneDoc> doc;
+    std::unique_ptr<WorkbenchDocument> doc;
     std::unique_ptr<CMainFrame> frame;
 };
 

@@ -10,10 +10,11 @@
 namespace orvane {
 
 class Frontend;
+class OutputFolder;
 class ProcessingSession;
 class Site;
 class Species;
-class Spectra_factory_class;
+class StudyLoader;
 class SpectralStatistics;
 class Spectrum;
 
@@ -28,20 +29,21 @@ class DocumentListener {
 
 // The one document of a run: it owns the session, the import component, the report buffer
 // and the spectra lists from start-up to the end.
-class COrvaneDoc {
+class WorkbenchDocument {
   public:
     // Reads the configuration once (FileNotFoundError when it is missing) and connects
     // (ConnectError with the server's text); the configuration is not kept open.
-    explicit COrvaneDoc(const std::string& config_path = ConfigFile::kDefaultName);
-    ~COrvaneDoc();
-    COrvaneDoc(const COrvaneDoc&) = delete;
-    COrvaneDoc& operator=(const COrvaneDoc&) = delete;
+    explicit WorkbenchDocument(const std::string& config_path = ConfigFile::kDefaultName);
+    ~WorkbenchDocument();
+    WorkbenchDocument(const WorkbenchDocument&) = delete;
+    WorkbenchDocument& operator=(const WorkbenchDocument&) = delete;
 
     // "Connected to <database> on <server>".
     std::string Title() const;
 
     ProcessingSession& Session() { return *session_; }
-    Spectra_factory_class& Factory() { return *factory_; }
+    StudyLoader& Loader() { return *loader_; }
+    const OutputFolder& Output() const { return *output_; }
     SpectralStatistics& Statistics() { return *statistics_; }
     const SpectralStatistics& Statistics() const { return *statistics_; }
     const ReportBuffer& ReportText() const { return report_; }
@@ -90,8 +92,9 @@ class COrvaneDoc {
     void AddLoaded(std::unique_ptr<Spectrum> spectrum);
 
     std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<Spectra_factory_class> factory_;
-    // After the factory, which it uses, so that it goes first.
+    std::unique_ptr<StudyLoader> loader_;
+    std::unique_ptr<OutputFolder> output_;
+    // After the loader, which it uses, so that it goes first.
     std::unique_ptr<SpectralStatistics> statistics_;
     ReportBuffer report_;
     int fs_type_ = 0;

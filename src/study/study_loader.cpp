@@ -1,10 +1,7 @@
-#include "study/spectra_factory_class.h"
+#include "study/study_loader.h"
 
 #include <array>
-#include <filesystem>
-#include <system_error>
 
-#include "base/config_file.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
@@ -32,26 +29,21 @@ void CheckBlob(const Statement& stmt, unsigned column, int spectrum_id) {
 }
 }  // namespace
 
-Spectra_factory_class::Spectra_factory_class(ConfigFile& config, ProcessingSession& session)
-    : Spectra_factory_class(config.OutputDrive(), config.OutputDir(), session) {}
+StudyLoader::StudyLoader(ProcessingSession& session) : session_(session) {}
 
-Spectra_factory_class::Spectra_factory_class(std::string output_drive, std::string output_dir,
-                                             ProcessingSession& session)
-    : session_(session), output_drive_(std::move(output_drive)), output_dir_(std::move(output_dir)) {}
+StudyLoader::~StudyLoader() = default;
 
-Spectra_factory_class::~Spectra_factory_class() = default;
-
-void Spectra_factory_class::SetStudy(int study_id) {
+void StudyLoader::SetStudy(int study_id) {
     study_id_ = study_id;
     session_.Db().QueryText(Sql("SELECT datapath FROM study where study_id = %i", study_id),
                             data_path_);
 }
 
-ImportCounts Spectra_factory_class::ImportStudySpectra(Frontend& frontend) {
+ImportCounts StudyLoader::ImportStudySpectra(Frontend& frontend) {
     return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
 }
 
-std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) {
+std::unique_ptr<Species> StudyLoader::LoadSpecies(int64_t species_id) {
     Database& db = session_.Db();
     const int id = Low32(species_id);
     int site_count = 0;
@@ -84,7 +76,7 @@ std::unique_ptr<Species> Spectra_factory_class::LoadSpecies(int64_t species_id) 
     return species;
 }
 
-std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
+std::unique_ptr<Site> StudyLoader::LoadSite(int64_t site_id) {
     Database& db = session_.Db();
     const int id = Low32(site_id);
     // One prepared statement reads every enabled spectrum of the site with the site's number
@@ -125,7 +117,7 @@ std::unique_ptr<Site> Spectra_factory_class::LoadSite(int64_t site_id) {
     return site;
 }
 
-std::unique_ptr<Spectrum> Spectra_factory_class::LoadSpectrum(int64_t spectrum_id) {
+std::unique_ptr<Spectrum> StudyLoader::LoadSpectrum(int64_t spectrum_id) {
     Database& db = session_.Db();
     const int id = Low32(spectrum_id);
     if (!one_spectrum_) {
@@ -159,21 +151,6 @@ std::unique_ptr<Spectrum> Spectra_factory_class::LoadSpectrum(int64_t spectrum_i
     if (!found)
         throw OrvaneError("There is no spectrum with id " + std::to_string(spectrum_id) + ".");
     return spectrum;
-}
-
-std::string Spectra_factory_class::MakeOutputPath(const std::string& name,
-                                                  const std::string& extension) const {
-    std::string dir = output_drive_ + output_dir_;
-    if (!dir.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        if (ec && !std::filesystem::is_directory(dir))
-            throw OrvaneError("Could not create the output folder " + dir + ": " + ec.message());
-        if (dir.back() != '/' && dir.back() != '\\') dir += '/';
-    }
-    std::string path = dir + name;
-    if (!extension.empty()) path += (extension[0] == '.' ? "" : ".") + extension;
-    return path;
 }
 
 }  // namespace orvane

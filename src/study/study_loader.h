@@ -9,19 +9,16 @@
 
 namespace orvane {
 
-class ConfigFile;
 class Frontend;
 class ProcessingSession;
 class Statement;
 
 // Reads a study's species, sites and enabled spectra back from the database into the spectra
-// model, and builds the paths of the files the program writes.
-class Spectra_factory_class {
+// model.
+class StudyLoader {
 public:
-    Spectra_factory_class(ConfigFile& config, ProcessingSession& session);
-    Spectra_factory_class(std::string output_drive, std::string output_dir,
-                          ProcessingSession& session);
-    ~Spectra_factory_class();
+    explicit StudyLoader(ProcessingSession& session);
+    ~StudyLoader();
 
     void SetStudy(int study_id);
     int StudyId() const { return study_id_; }
@@ -34,15 +31,8 @@ public:
     std::unique_ptr<Site> LoadSite(int64_t site_id);
     std::unique_ptr<Spectrum> LoadSpectrum(int64_t spectrum_id);
 
-    // Output drive + directory + name + "." + extension. The folder is created when missing;
-    // throws OrvaneError when it cannot be.
-    std::string MakeOutputPath(const std::string& name, const std::string& extension) const;
-    const std::string& OutputDir() const { return output_dir_; }
-
 private:
     ProcessingSession& session_;
-    std::string output_drive_;
-    std::string output_dir_;
     int study_id_ = 0;
     std::string data_path_;
     std::unique_ptr<Statement> site_spectra_;

@@ -1,0 +1,100 @@
+#include "forms/workbench_document.h"
+
+#include "base/output_folder.h"
+#include "chain/processing_session.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/species.h"
+#include "study/study_loader.h"
+#include "study/z_profile_reader.h"
+#include "stats/spectral_statistics.h"
+
+namespace orvane {
+
+WorkbenchDocument::WorkbenchDocument(const std::string& config_path) : report_(ReportBuffer::kDefaultCapacity) {
+    ConfigFile config(config_path);
+    config.Open();
+    session_ = std::make_unique<ProcessingSession>(config);
+    session_->SetFeatureSpaceType(fs_type_);
+    session_->SetClassifier(0);
+    loader_ = std::make_unique<StudyLoader>(*session_);
+    output_ = std::make_unique<OutputFolder>(config);
+    statistics_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
+}
+
+WorkbenchDocument::~WorkbenchDocument() {
+    // Spectra refer to the session; they go first.
+    species_.clear();
+    sites_.clear();
+    loaded_.clear();
+}
+
+std::string WorkbenchDocument::Title() const {
+    return "Connected to " + session_->Db().Name() + " on " + session_->Db().Host();
+}
+
+void WorkbenchDocument::Report(const std::string& text) {
+    report_.Append(text);
+    if (listener_) listener_->ReportChanged();
+}
+
+void WorkbenchDocument::StudyChange(int study_id) {
+    loader_->SetStudy(study_id);
+    statistics_->SetStudy(study_id);
+    session_->SetStudy(study_id);
+    LoadLibrary();
+}
+
+bool WorkbenchDocument::ChangeFeatureSpaceType(int type) {
+    if (type == fs_type_) return false;
+    fs_type_ = type;
+    session_->SetFeatureSpaceType(type);
+    Report("Changed Feature Space to " + session_->FeatureSpaceTypeName());
+    return true;
+}
+
+void WorkbenchDocument::LoadLibrary() { statistics_->LoadLibrary(); }
+
+bool WorkbenchDocument::IsLibraryValid() const { return statistics_->Valid(); }
+
+std::string WorkbenchDocument::LibraryStatus() const { return statistics_->StatusText(); }
+
+bool WorkbenchDocument::BuildLibrary(Frontend& frontend) { return statistics_->BuildLibrary(frontend); }
+
+void WorkbenchDocument::AddLoaded(std::unique_ptr<Spectrum> spectrum) {
+    loaded_.push_back(std::move(spectrum));
+    if (listener_) listener_->SpectrumLoaded();
+}
+
+void WorkbenchDocument::LoadSpectrumFile(const std::string& path) {
+    AddLoaded(ReadFieldSpectrumFile(path));
+}
+
+void WorkbenchDocument::LoadZProfile(const std::string& path) {
+    session_->RequireSensor();
+    AddLoaded(ReadZProfile(path, session_.get()));
+}
+
+void WorkbenchDocument::RemoveLoadedSpectra() {
+    loaded_.clear();
+    if (listener_) listener_->LoadedSpectraRemoved();
+}
+
+void WorkbenchDocument::RemoveLoadedSpectraAt(const std::vector<size_t>& indices) {
+    for (size_t i : indices)
+        if (i < loaded_.size()) loaded_.erase(loaded_.begin() + static_cast<long>(i));
+    if (listener_) listener_->LoadedSpectraRemoved();
+}
+
+void WorkbenchDocument::SaveReportTo(const std::string& path) const { report_.Save(path); }
+
+std::string WorkbenchDocument::ReportPath() const {
+    return output_->PathFor("report_window_output", "txt");
+}
+
+std::string WorkbenchDocument::SaveReport() const {
+    const std::string path = ReportPath();
+    report_.Save(path);
+    return path;
+}
+
+}  // namespace orvane

@@ -37,7 +37,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = [] {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
-                           LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands}) {
+                           LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands,
+                           StoredSpectraCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }

@@ -73,5 +73,6 @@ std::vector<Command> LibraryCommands();
 std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
 std::vector<Command> MixingCommands();
+std::vector<Command> StoredSpectraCommands();
 
 }  // namespace orvane

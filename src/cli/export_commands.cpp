@@ -18,7 +18,7 @@ int CmdExport(Context& ctx) {
     static const std::vector<std::string> kStages = {
         "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
     settings.stage = Choice(a, "stage", kStages, settings.stage);
-    settings.format = Choice(a, "format", {"arff", "csv", "envi"}, settings.format);
+    settings.format = Choice(a, "format", {"arff", "csv", "envi", "envi-sli"}, settings.format);
     settings.species_restriction = Choice(
         a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
     settings.data_details =
@@ -43,7 +43,7 @@ std::vector<Command> ExportCommands() {
     return {
         {"export",
          "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
-         "[--format csv|arff|envi] [--species all|library|endmembers|mixtures] "
+         "[--format csv|arff|envi|envi-sli] [--species all|library|endmembers|mixtures] "
          "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
          "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",
          "Export the study's spectra at one stage of the chain to the output folder and print "

@@ -13,6 +13,7 @@
 #include "chain/processing_session.h"
 #include "base/text_file.h"
 #include "chain/feature_space.h"
+#include "export/envi_library_file.h"
 #include "export/transposing_text_file.h"
 #include "spectra/species.h"
 #include "base/output_folder.h"
@@ -23,7 +24,7 @@ namespace orvane {
 
 namespace {
 
-const char* const kExtensions[] = {"arff", "csv", "txt"};
+const char* const kExtensions[] = {"arff", "csv", "txt", "sli"};
 const char* const kRestrictionNames[] = {"all_species", "lib_species", "endmembers", "mixtures"};
 const char* const kDetailsSuffixes[] = {"", "_site_mean", "_species_mean"};
 
@@ -107,6 +108,7 @@ class SpeciesWriter {
         : session_(session), file_(file), settings_(settings), arff_names_(species_values) {}
 
     std::vector<Column> columns;
+    int rows = 0;
 
     void WriteHeader(const std::string& relation, const std::vector<std::string>& species_values) {
         if (settings_.format == ExportSettings::kArff)
@@ -132,6 +134,11 @@ class SpeciesWriter {
         if (settings_.data_details == ExportSettings::kAllSpectra) {
             for (int i = 0; i < site.MemberCount(); ++i) {
                 Spectrum& spectrum = *site.Member(i);
+                // A binary library names each spectrum apart; the table's rows need not.
+                if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
+                    library->SetNextRowName(NameOf(species, auto_number) + " site " +
+                                            std::to_string(site.SiteNumber()) + " spectrum " +
+                                            std::to_string(spectrum.number_));
                 WriteName(species, auto_number);
                 if (settings_.stage == kStageFeatures) {
                     WriteFeatures(*FeatureVector(session_, spectrum, FeatureType()));
@@ -159,7 +166,15 @@ class SpeciesWriter {
 
     int FeatureType() const { return session_.CurrentFeatureSpace()->Type(); }
 
+    // The species' name as its rows give it: a number for "Auto number".
+    std::string NameOf(const Species& species, int auto_number) const {
+        return settings_.name_type == ExportSettings::kAutoNumber
+                   ? std::to_string(auto_number)
+                   : species.NameOfType(settings_.name_type);
+    }
+
     void WriteName(const Species& species, int auto_number) {
+        ++rows;
         const bool arff = settings_.format == ExportSettings::kArff;
         if (settings_.name_type == ExportSettings::kAutoNumber) {
             if (arff)
@@ -347,12 +362,27 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
 
 }  // namespace
 
+std::string ExportSummary(const ExportResult& result, const ExportSettings& settings) {
+    const bool transposed =
+        settings.format == ExportSettings::kEnvi ||
+        (settings.transpose && settings.format != ExportSettings::kEnviSli);
+    const int rows = transposed ? result.columns : result.rows;
+    const int columns = transposed ? result.rows : result.columns;
+    std::string text = "Wrote " + result.path;
+    if (settings.format == ExportSettings::kEnviSli)
+        text += " and " + std::filesystem::path(result.path).replace_extension(".hdr").string();
+    return text + "\n" + std::to_string(rows) + " rows, " + std::to_string(columns) +
+           " columns of values (" + std::to_string(result.rows) + " spectra or means, " +
+           std::to_string(result.columns) + (settings.stage == kStageFeatures ? " features" : " bands") +
+           ")\n";
+}
+
 void ExportSettings::Validate() const {
     auto check = [](bool ok, const char* what) {
         if (!ok) throw OrvaneError(std::string("Export: ") + what);
     };
     check(stage >= kStageRaw && stage <= kStageInterpolated, "unknown processing stage");
-    check(format >= kArff && format <= kEnvi, "unknown format");
+    check(format >= kArff && format <= kEnviSli, "unknown format");
     check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
           "unknown species restriction");
     check(data_details >= kAllSpectra && data_details <= kSpeciesMean, "unknown data details");
@@ -378,6 +408,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     ExportSettings settings = requested;
     if (settings.stage == kStageRaw) settings.include_filtered = true;
     if (settings.format == ExportSettings::kEnvi) settings.transpose = true;
+    if (settings.format == ExportSettings::kEnviSli) settings.transpose = false;
     if (settings.stage >= kStageSynthesized) session.RequireSensor();
     if (settings.stage == kStageFeatures && !session.CurrentFeatureSpace())
         throw OrvaneError("No feature space is selected; choose one before exporting features.");
@@ -415,9 +446,15 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
 
     const std::string path = output.PathFor(ExportFileName(session, study_name, settings),
                                                     kExtensions[settings.format]);
-    std::unique_ptr<TextFile> file = settings.transpose
-                                         ? std::make_unique<TransposingTextFile>(path, '#')
-                                         : std::make_unique<TextFile>(path, '#');
+    std::unique_ptr<TextFile> file;
+    if (settings.format == ExportSettings::kEnviSli)
+        file = std::make_unique<EnviLibraryFile>(
+            path, settings.data_details == ExportSettings::kSiteMean,
+            study_name + ", " + StageName(session, settings.stage) + " stage");
+    else if (settings.transpose)
+        file = std::make_unique<TransposingTextFile>(path, '#');
+    else
+        file = std::make_unique<TextFile>(path, '#');
     file->SetDelimiter(",");
     // The file is written beside the old one and replaces it only when complete; whatever
     // stops the export half way leaves the previous file as it was.
@@ -450,6 +487,11 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     frontend.Report("Exported " + std::to_string(n) + " species\n");
     result.path = path;
     result.species = n;
+    result.rows = writer.rows;
+    result.columns = settings.stage == kStageFeatures
+                         ? session.CurrentFeatureSpace()->Dimension()
+                         : static_cast<int>(writer.columns.size());
+    frontend.Report(ExportSummary(result, settings));
     return result;
 }
 

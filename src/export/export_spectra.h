@@ -12,7 +12,8 @@ class StudyLoader;
 
 // What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
 struct ExportSettings {
-    enum Format { kArff = 0, kCsv = 1, kEnvi = 2 };
+    // kEnvi is the transposed text table; kEnviSli the binary library with its .hdr.
+    enum Format { kArff = 0, kCsv = 1, kEnvi = 2, kEnviSli = 3 };
     enum Restriction { kAllSpecies = 0, kLibrarySpecies = 1, kEndmembers = 2, kMixtures = 3 };
     enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
     enum NameType { kCommon = 0, kMaori = 1, kLatin = 2, kFolder = 3, kAutoNumber = 4 };
@@ -34,15 +35,22 @@ struct ExportSettings {
 struct ExportResult {
     std::string path;  // empty when no species was selected and so no file was made
     int species = 0;
+    int rows = 0;     // spectra or means written
+    int columns = 0;  // bands or features of each
 };
 
 // Writes the current study's spectra at one stage of the chain to one file in the output
-// folder, one species in memory at a time. Reports "Exported %i species". Throws OrvaneError
-// with the system's reason when the file cannot be written; a previous file of the same name
-// is then kept as it was, and no partial file is left.
+// folder, one species in memory at a time. Reports "Exported %i species" and the file's path
+// with its rows and columns as laid out in the file. Throws OrvaneError with the system's
+// reason when the file cannot be written; a previous file of the same name is then kept as it
+// was, and no partial file is left.
 ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
                            ProcessingSession& session, Frontend& frontend,
                            const ExportSettings& settings);
+
+// The report line of a finished export: the path, then its rows and columns of values as the
+// file lays them out (a transposed file has one row per band).
+std::string ExportSummary(const ExportResult& result, const ExportSettings& settings);
 
 // The file name without folder and extension: study, stage, restriction and details parts.
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,

@@ -405,6 +405,52 @@ void MainForm::ReportChanged() {
     if (report_listener_) report_listener_();
 }
 
-void MainForm::LoadedSpectraRemoved() { loaded_spectra_.clear(); }
+void MainForm::LoadedSpectraRemoved() {
+    loaded_spectra_.clear();
+    for (const auto& spectrum : doc_.LoadedSpectra())
+        loaded_spectra_.push_back(spectrum->DisplayName());
+}
+
+void MainForm::SaveReport(const std::string& path) { doc_.SaveReportTo(path); }
+
+void MainForm::RemoveLoadedSpectra(const std::vector<int>& rows) {
+    std::vector<int> sorted = rows;
+    // From the last row up, so the rows still to remove keep their positions.
+    std::sort(sorted.rbegin(), sorted.rend());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<size_t> indices;
+    for (int row : sorted)
+        if (row >= 0 && row < static_cast<int>(doc_.LoadedSpectra().size()))
+            indices.push_back(static_cast<size_t>(row));
+    doc_.RemoveLoadedSpectraAt(indices);
+}
+
+FormSelections MainForm::Selections() const {
+    FormSelections s;
+    s.study_id = studies_.SelectedData();
+    s.sensor_id = sensors_.SelectedData();
+    s.smoothing = smoothing_.selected < 0 ? 0 : smoothing_.selected;
+    s.derivative_order = derivative_order_;
+    s.derivative_method = derivative_method_;
+    s.feature_space_type = doc_.FeatureSpaceType();
+    s.feature_space_id = feature_spaces_.SelectedData();
+    s.classifier = classifiers_.selected < 0 ? 0 : classifiers_.selected;
+    return s;
+}
+
+void MainForm::RestoreSelections(const FormSelections& s) {
+    const int study = studies_.IndexOf(s.study_id);
+    if (study >= 0 && study != studies_.selected) SelectStudy(study);
+    const int sensor = sensors_.IndexOf(s.sensor_id);
+    if (sensor >= 0 && sensor != sensors_.selected) SelectSensor(sensor);
+    if (s.smoothing != smoothing_.selected) SelectSmoothing(s.smoothing);
+    if (s.derivative_order != derivative_order_) SetDerivativeOrder(s.derivative_order);
+    if (s.derivative_order > 0 && s.derivative_method != derivative_method_)
+        SetDerivativeMethod(s.derivative_method);
+    if (s.feature_space_type != doc_.FeatureSpaceType()) SetFeatureSpaceType(s.feature_space_type);
+    const int fs = feature_spaces_.IndexOf(s.feature_space_id);
+    if (fs >= 0 && fs != feature_spaces_.selected) SelectFeatureSpace(fs);
+    if (s.classifier != classifiers_.selected) SelectClassifier(s.classifier);
+}
 
 }  // namespace orvane

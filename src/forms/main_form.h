@@ -35,6 +35,19 @@ struct FormList {
     int IndexOf(int data) const;
 };
 
+// The form's selections as a window keeps them between runs: identifiers where the lists
+// hold database rows, positions where they hold fixed entries.
+struct FormSelections {
+    int study_id = 0;
+    int sensor_id = 0;
+    int smoothing = 0;
+    int derivative_order = 0;
+    int derivative_method = 0;
+    int feature_space_type = 0;
+    int feature_space_id = 0;
+    int classifier = 0;
+};
+
 // The main form without its widgets: what each control holds, which controls are enabled and
 // the cascade that keeps the session in step with the selections. The window only mirrors
 // it and forwards the user's actions.
@@ -85,6 +98,15 @@ class MainForm : public DocumentListener {
     bool DeleteCurrentSensor(Frontend& frontend);
     // Saves the report; the path on success. A failure is reported and rethrown.
     std::string SaveReport();
+    // Saves the report to a path the user chose.
+    void SaveReport(const std::string& path);
+    // Removes the loaded spectra at these rows; rows outside the list are skipped.
+    void RemoveLoadedSpectra(const std::vector<int>& rows);
+    // What the form shows selected now, and the same made current again through the form's
+    // own cascade (after start-up); a study, sensor or feature space that no longer exists
+    // keeps the current choice.
+    FormSelections Selections() const;
+    void RestoreSelections(const FormSelections& selections);
     // Builds the library of the current configuration; false without a feature space.
     bool BuildLibrary(Frontend& frontend);
     // Classifies the loaded spectra at the given rows (in ascending row order) with the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/menu_command.h"
 
+#include <cctype>
+
 namespace orvane {
 
 namespace {
@@ -40,6 +42,8 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
         {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
+        {kCmdSpectraPlot, "&View", "Spectra &Plot", kBuilt, kAny},
+        {kCmdStudyBrowser, "&View", "Study &Browser", kBuilt, kAny},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;
@@ -49,6 +53,39 @@ const MenuCommand* FindMenuCommand(int id) {
     for (const MenuCommand& c : MenuCommands())
         if (c.id == id) return &c;
     return nullptr;
+}
+
+std::vector<std::string> WithMnemonics(const std::vector<std::string>& titles) {
+    std::string used;
+    auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
+    for (const std::string& t : titles) {
+        const auto amp = t.find('&');
+        if (amp != std::string::npos && amp + 1 < t.size()) used += lower(t[amp + 1]);
+    }
+    std::vector<std::string> result;
+    for (const std::string& t : titles) {
+        if (t.find('&') != std::string::npos) {
+            result.push_back(t);
+            continue;
+        }
+        size_t pick = std::string::npos;
+        for (int pass = 0; pass < 2 && pick == std::string::npos; ++pass)
+            for (size_t i = 0; i < t.size(); ++i) {
+                const bool initial = i == 0 || t[i - 1] == ' ';
+                if ((pass == 1 || initial) && std::isalpha(static_cast<unsigned char>(t[i])) &&
+                    used.find(lower(t[i])) == std::string::npos) {
+                    pick = i;
+                    break;
+                }
+            }
+        if (pick == std::string::npos) {
+            result.push_back(t);
+            continue;
+        }
+        used += lower(t[pick]);
+        result.push_back(t.substr(0, pick) + "&" + t.substr(pick));
+    }
+    return result;
 }
 
 std::vector<std::string> MenuPath(const MenuCommand& command) {

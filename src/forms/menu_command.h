@@ -34,6 +34,8 @@ enum CommandId {
     kCmdAbundanceSettings = 32783,
     kCmdUnmix = 32784,
     kCmdAbout = 57664,
+    kCmdSpectraPlot = 32850,
+    kCmdStudyBrowser = 32851,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").
@@ -50,6 +52,10 @@ struct MenuCommand {
 // Every menu command in menu order.
 const std::vector<MenuCommand>& MenuCommands();
 const MenuCommand* FindMenuCommand(int id);
+
+// The top-level menu titles, each given an Alt letter: a title that marks one with "&"
+// keeps it, the others take the first free initial of a word, else the first free letter.
+std::vector<std::string> WithMnemonics(const std::vector<std::string>& titles);
 
 // The menu path of a command split at the comma: {"Chain Settings", "Feature Space"}.
 std::vector<std::string> MenuPath(const MenuCommand& command);

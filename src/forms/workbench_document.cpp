@@ -80,6 +80,14 @@ void WorkbenchDocument::RemoveLoadedSpectra() {
     if (listener_) listener_->LoadedSpectraRemoved();
 }
 
+void WorkbenchDocument::RemoveLoadedSpectraAt(const std::vector<size_t>& indices) {
+    for (size_t i : indices)
+        if (i < loaded_.size()) loaded_.erase(loaded_.begin() + static_cast<long>(i));
+    if (listener_) listener_->LoadedSpectraRemoved();
+}
+
+void WorkbenchDocument::SaveReportTo(const std::string& path) const { report_.Save(path); }
+
 std::string WorkbenchDocument::ReportPath() const {
     return output_->PathFor("report_window_output", "txt");
 }

@@ -76,6 +76,9 @@ class WorkbenchDocument {
     void LoadSpectrumFile(const std::string& path);
     void LoadZProfile(const std::string& path);
     void RemoveLoadedSpectra();
+    // Removes the loaded spectra at these positions (given from the last one up) and tells
+    // the listener.
+    void RemoveLoadedSpectraAt(const std::vector<size_t>& indices);
     const std::vector<std::unique_ptr<Spectrum>>& LoadedSpectra() const { return loaded_; }
     std::vector<Site*>& Sites() { return sites_; }
     std::vector<std::unique_ptr<Species>>& SpeciesList() { return species_; }
@@ -84,6 +87,7 @@ class WorkbenchDocument {
     std::string ReportPath() const;
     // Saves the report there and returns the path; throws OrvaneError when it cannot.
     std::string SaveReport() const;
+    void SaveReportTo(const std::string& path) const;
 
   private:
     void AddLoaded(std::unique_ptr<Spectrum> spectrum);

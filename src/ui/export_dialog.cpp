@@ -64,7 +64,14 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     format_ = new QComboBox(this);
     format_->setObjectName(QStringLiteral("format"));
     format_->addItems(
-        {QStringLiteral("arff"), QStringLiteral("csv"), QStringLiteral("ENVI spectral library")});
+        {QStringLiteral("arff"), QStringLiteral("csv"), QStringLiteral("ENVI spectral library"),
+         QStringLiteral("ENVI spectral library, binary (.sli)")});
+    format_->setItemData(2, QStringLiteral("A text table with the spectra as columns."),
+                         Qt::ToolTipRole);
+    format_->setItemData(3,
+                         QStringLiteral("A binary library with its .hdr, as ENVI and other "
+                                        "spectral tools open it."),
+                         Qt::ToolTipRole);
     include_filtered_ = Check(this, "Include filtered bands");
     transpose_ = Check(this, "Transpose (Observations as columns)");
     offset_ = Check(this, "Offset by [%]");

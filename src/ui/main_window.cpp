@@ -2,6 +2,9 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QSplitter>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +17,7 @@
 #include "forms/menu_command.h"
 #include "forms/workbench_document.h"
 #include "study/study_loader.h"
+#include "chain/processing_session.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
 #include "ui/abundance_settings_dialog.h"
@@ -28,6 +32,8 @@
 #include "ui/workbench_view.h"
 #include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
+#include "ui/spectra_plot_window.h"
+#include "ui/study_browser_window.h"
 #include "ui/waveband_filter_dialog.h"
 
 namespace orvane {
@@ -58,11 +64,20 @@ MainWindow::~MainWindow() {
 
 void MainWindow::BuildMenus() {
     std::map<std::string, QMenu*> menus;
+    // Every top-level menu gets an Alt letter.
+    std::vector<std::string> tops;
+    for (const MenuCommand& command : MenuCommands()) {
+        const std::string top = MenuPath(command).front();
+        if (std::find(tops.begin(), tops.end(), top) == tops.end()) tops.push_back(top);
+    }
+    const std::vector<std::string> titles = WithMnemonics(tops);
     for (const MenuCommand& command : MenuCommands()) {
         const std::vector<std::string> path = MenuPath(command);
         QMenu*& top = menus[path.front()];
         if (!top) {
-            top = menuBar()->addMenu(QString::fromStdString(path.front()));
+            const size_t at = static_cast<size_t>(
+                std::find(tops.begin(), tops.end(), path.front()) - tops.begin());
+            top = menuBar()->addMenu(QString::fromStdString(titles[at]));
             // A disabled command says why in its tooltip.
             top->setToolTipsVisible(true);
         }
@@ -83,7 +98,10 @@ void MainWindow::BuildMenus() {
         const int id = command.id;
         connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
         actions_[id] = action;
-        if (id == kCmdExit) action->setMenuRole(QAction::QuitRole);
+        if (id == kCmdExit) {
+            action->setMenuRole(QAction::QuitRole);
+            action->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+        }
         if (id == kCmdAbout) action->setMenuRole(QAction::AboutRole);
     }
     actions_[kCmdOpen]->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
@@ -112,12 +130,71 @@ void MainWindow::UpdateCommands() {
 void MainWindow::Refresh() {
     view_->Mirror();
     UpdateCommands();
+    // The docks follow the current study.
+    const int study = doc_.Session().StudyId();
+    if (study != shown_study_) {
+        shown_study_ = study;
+        if (study_browser_) study_browser_->Refresh();
+        if (spectra_plot_) spectra_plot_->RefreshSpecies();
+    }
 }
 
 void MainWindow::InitialUpdate() {
     Run([&] { form_->InitialUpdate(); });
     view_->ShowReport();
     adjustSize();
+    // A usable size from the start, as far as the screen allows.
+    const QSize room = screen() ? screen()->availableGeometry().size() : QSize(1200, 760);
+    resize(std::max(width(), std::min(1200, room.width())),
+           std::max(height(), std::min(760, room.height())));
+}
+
+void CMainFrame::RestoreSettings() {
+    QSettings settings = OrvaneSettings();
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    view_->RestoreSplitter(settings.value(QStringLiteral("window/splitter")).toByteArray());
+    const QStringList docks = settings.value(QStringLiteral("window/docks")).toStringList();
+    if (docks.contains(QStringLiteral("plot"))) SpectraPlotDock();
+    if (docks.contains(QStringLiteral("browser"))) StudyBrowserDock();
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+    if (settings.contains(QStringLiteral("form/study"))) {
+        FormSelections sel;
+        sel.study_id = settings.value(QStringLiteral("form/study")).toInt();
+        sel.sensor_id = settings.value(QStringLiteral("form/sensor")).toInt();
+        sel.smoothing = settings.value(QStringLiteral("form/smoothing")).toInt();
+        sel.derivative_order = settings.value(QStringLiteral("form/derivativeOrder")).toInt();
+        sel.derivative_method = settings.value(QStringLiteral("form/derivativeMethod")).toInt();
+        sel.feature_space_type = settings.value(QStringLiteral("form/featureSpaceType")).toInt();
+        sel.feature_space_id = settings.value(QStringLiteral("form/featureSpace")).toInt();
+        sel.classifier = settings.value(QStringLiteral("form/classifier")).toInt();
+        Run([&] { form_->RestoreSelections(sel); });
+    }
+    remember_ = true;
+}
+
+void CMainFrame::SaveSettings() {
+    QSettings settings = OrvaneSettings();
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/state"), saveState());
+    settings.setValue(QStringLiteral("window/splitter"), view_->SplitterState());
+    QStringList docks;
+    if (spectra_plot_) docks << QStringLiteral("plot");
+    if (study_browser_) docks << QStringLiteral("browser");
+    settings.setValue(QStringLiteral("window/docks"), docks);
+    const FormSelections sel = form_->Selections();
+    settings.setValue(QStringLiteral("form/study"), sel.study_id);
+    settings.setValue(QStringLiteral("form/sensor"), sel.sensor_id);
+    settings.setValue(QStringLiteral("form/smoothing"), sel.smoothing);
+    settings.setValue(QStringLiteral("form/derivativeOrder"), sel.derivative_order);
+    settings.setValue(QStringLiteral("form/derivativeMethod"), sel.derivative_method);
+    settings.setValue(QStringLiteral("form/featureSpaceType"), sel.feature_space_type);
+    settings.setValue(QStringLiteral("form/featureSpace"), sel.feature_space_id);
+    settings.setValue(QStringLiteral("form/classifier"), sel.classifier);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (remember_) SaveSettings();
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::Run(const std::function<void()>& action) {
@@ -136,23 +213,39 @@ bool MainWindow::Run(const std::function<void()>& action) {
 void MainWindow::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
     switch (id) {
-        case kCmdOpen: {
-            const std::string path =
-                frontend_->ChooseOpenFile("Open", "Field spectra (*.asd *.[0-9]*);;All files (*)");
-            if (!path.empty()) Run([&] { doc_.LoadSpectrumFile(path); });
+        case kCmdOpen:
+            // Each file on its own, so one that cannot be read does not keep out the others.
+            for (const std::string& path : frontend_->ChooseOpenFiles(
+                     "Open", "Field spectra (*.asd *.[0-9]*);;All files (*)"))
+                Run([&] { doc_.LoadSpectrumFile(path); });
             break;
-        }
         case kCmdLoadZProfile: {
             const std::string path = frontend_->ChooseOpenFile("Load ENVI Z Profile",
                                                                "Text files (*.txt);;All files (*)");
             if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
             break;
         }
-        case kCmdSaveReport:
+        case kCmdSaveReport: {
+            std::string proposed;
+            if (!Run([&] { proposed = doc_.ReportPath(); })) break;
+            const std::string path = frontend_->ChooseSaveFile("Save Report Window Content", proposed,
+                                                               "Text files (*.txt);;All files (*)");
+            if (path.empty()) break;
             Run([&] {
-                const std::string path = form_->SaveReport();
+                form_->SaveReport(path);
                 statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
             });
+            break;
+        }
+        case kCmdSpectraPlot:
+            SpectraPlotDock()->show();
+            SpectraPlotDock()->raise();
+            SpectraPlotDock()->Replot();
+            break;
+        case kCmdStudyBrowser:
+            StudyBrowserDock()->show();
+            StudyBrowserDock()->raise();
+            StudyBrowserDock()->Refresh();
             break;
         case kCmdExit:
             close();
@@ -291,6 +384,29 @@ FeatureSpaceDialog* MainWindow::FeatureSpace() {
     if (!feature_space_)
         feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
     return feature_space_;
+}
+
+SpectraPlotWindow* MainWindow::SpectraPlotDock() {
+    if (!spectra_plot_) {
+        spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), this);
+        addDockWidget(Qt::BottomDockWidgetArea, spectra_plot_);
+        spectra_plot_->RefreshSpecies();
+    }
+    return spectra_plot_;
+}
+
+StudyBrowserWindow* MainWindow::StudyBrowserDock() {
+    if (!study_browser_) {
+        study_browser_ = new StudyBrowserWindow(doc_, *form_, Runner(), this);
+        addDockWidget(Qt::RightDockWidgetArea, study_browser_);
+        study_browser_->SetPlotRequest([this](const std::vector<int>& ids) {
+            SpectraPlotDock()->show();
+            SpectraPlotDock()->raise();
+            SpectraPlotDock()->ShowChosen(ids);
+        });
+        study_browser_->Refresh();
+    }
+    return study_browser_;
 }
 
 EndmemberSelectionDialog* MainWindow::EndmemberSelection() {

@@ -26,6 +26,8 @@ class IndependentSetDialog;
 class PlotWindow;
 class ScorePlotWindow;
 class SiteAccuracyDialog;
+class SpectraPlotWindow;
+class StudyBrowserWindow;
 class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
@@ -61,6 +63,17 @@ class MainWindow : public QMainWindow {
     // A new score plot window, kept in the list of open plot windows until it is closed.
     ScorePlotWindow* NewPlotWindow();
     const std::vector<PlotWindow*>& PlotWindows() const { return plot_windows_; }
+    // The dockable windows, created on first use.
+    SpectraPlotWindow* SpectraPlotDock();
+    StudyBrowserWindow* StudyBrowserDock();
+
+    // Takes back the window's geometry, docks, splitter and the form's selections of the
+    // last run, and from now on keeps them when the window closes.
+    void RestoreSettings();
+    void SaveSettings();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     ActionRunner Runner();
@@ -82,6 +95,10 @@ class MainWindow : public QMainWindow {
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    SpectraPlotWindow* spectra_plot_ = nullptr;
+    StudyBrowserWindow* study_browser_ = nullptr;
+    int shown_study_ = -1;
+    bool remember_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;

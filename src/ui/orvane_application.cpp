@@ -128,6 +128,7 @@ int OrvaneApplication::Run() {
     frame_ = std::make_unique<MainWindow>(*doc_);
     frame_->show();
     frame_->InitialUpdate();
+    frame_->RestoreSettings();
     return exec();
 }
 

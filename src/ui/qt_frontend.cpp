@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "forms/workbench_document.h"
@@ -65,9 +66,11 @@ bool QtFrontend::Confirm(const std::string& question) {
 }
 
 std::string QtFrontend::ChooseFolder(const std::string& title, const std::string& start) {
+    QSettings settings = OrvaneSettings();
+    const QString last = settings.value(QStringLiteral("folders/study"), QDir::currentPath()).toString();
     const QString path = QFileDialog::getExistingDirectory(
-        parent_, QString::fromStdString(title),
-        start.empty() ? QDir::currentPath() : QString::fromStdString(start));
+        parent_, QString::fromStdString(title), start.empty() ? last : QString::fromStdString(start));
+    if (!path.isEmpty()) settings.setValue(QStringLiteral("folders/study"), path);
     return path.toStdString();
 }
 
@@ -88,10 +91,41 @@ bool QtFrontend::ChooseSeparability(SeparabilitySettings& settings) {
 }
 
 std::string QtFrontend::ChooseOpenFile(const std::string& title, const std::string& filter) {
-    const QString path =
-        QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), QDir::currentPath(),
-                                     QString::fromStdString(filter));
+    QSettings settings = OrvaneSettings();
+    const QString start = settings.value(QStringLiteral("folders/open"), QDir::currentPath()).toString();
+    const QString path = QFileDialog::getOpenFileName(parent_, QString::fromStdString(title), start,
+                                                      QString::fromStdString(filter));
+    if (!path.isEmpty())
+        settings.setValue(QStringLiteral("folders/open"), QFileInfo(path).absolutePath());
     return path.toStdString();
+}
+
+std::vector<std::string> QtFrontend::ChooseOpenFiles(const std::string& title,
+                                                     const std::string& filter) {
+    if (open_files_answer_) return open_files_answer_();
+    QSettings settings = OrvaneSettings();
+    const QString start = settings.value(QStringLiteral("folders/open"), QDir::currentPath()).toString();
+    const QStringList paths = QFileDialog::getOpenFileNames(
+        parent_, QString::fromStdString(title), start, QString::fromStdString(filter));
+    std::vector<std::string> chosen;
+    for (const QString& path : paths) chosen.push_back(path.toStdString());
+    if (!paths.isEmpty())
+        settings.setValue(QStringLiteral("folders/open"), QFileInfo(paths.front()).absolutePath());
+    return chosen;
+}
+
+std::string QtFrontend::ChooseSaveFile(const std::string& title, const std::string& proposed,
+                                       const std::string& filter) {
+    if (save_file_answer_) return save_file_answer_(proposed);
+    const QString path =
+        QFileDialog::getSaveFileName(parent_, QString::fromStdString(title),
+                                     QString::fromStdString(proposed), QString::fromStdString(filter));
+    return path.toStdString();
+}
+
+QSettings OrvaneSettings() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Orvane"),
+                     QStringLiteral("Orvane"));
 }
 
 }  // namespace orvane

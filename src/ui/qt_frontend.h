@@ -3,8 +3,10 @@
 
 #include <QPointer>
 #include <QProgressDialog>
+#include <QSettings>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/frontend.h"
 #include "stats/separability.h"
@@ -33,6 +35,12 @@ class QtFrontend : public Frontend {
 
     // An existing file the user picks; empty when cancelled.
     std::string ChooseOpenFile(const std::string& title, const std::string& filter);
+    // Several existing files at once, starting in the folder last used for opening; empty
+    // when cancelled.
+    std::vector<std::string> ChooseOpenFiles(const std::string& title, const std::string& filter);
+    // A file to write, proposing `proposed` (folder and name); empty when cancelled.
+    std::string ChooseSaveFile(const std::string& title, const std::string& proposed,
+                               const std::string& filter);
     // An existing folder, starting at `start`; empty when cancelled.
     std::string ChooseFolder(const std::string& title, const std::string& start);
     // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
@@ -46,6 +54,10 @@ class QtFrontend : public Frontend {
     using NameTypeAnswer = std::function<bool(int& name_type)>;
     void SetConfirmAnswer(ConfirmAnswer answer) { confirm_answer_ = std::move(answer); }
     void SetNameTypeAnswer(NameTypeAnswer answer) { name_type_answer_ = std::move(answer); }
+    using FileAnswer = std::function<std::string(const std::string& proposed)>;
+    void SetSaveFileAnswer(FileAnswer answer) { save_file_answer_ = std::move(answer); }
+    using FilesAnswer = std::function<std::vector<std::string>()>;
+    void SetOpenFilesAnswer(FilesAnswer answer) { open_files_answer_ = std::move(answer); }
     using SeparabilityAnswer = std::function<bool(SeparabilitySettings& settings)>;
     void SetSeparabilityAnswer(SeparabilityAnswer answer) {
         separability_answer_ = std::move(answer);
@@ -65,8 +77,13 @@ class QtFrontend : public Frontend {
     QPointer<QProgressDialog> progress_;
     ConfirmAnswer confirm_answer_;
     NameTypeAnswer name_type_answer_;
+    FileAnswer save_file_answer_;
+    FilesAnswer open_files_answer_;
     SeparabilityAnswer separability_answer_;
 };
+
+// The settings the windows keep between runs (window geometry, last folders, selections).
+QSettings OrvaneSettings();
 
 // Runs one user action at the single catch point: a failure becomes a message, and the
 // window is brought up to date either way. True when the action completed.

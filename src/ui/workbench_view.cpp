@@ -15,7 +15,9 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QShortcut>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include "forms/main_form.h"
@@ -79,6 +81,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     loaded_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     classify_ = new QPushButton(QStringLiteral("Indiv. Classify"), this);
     classify_->setObjectName(QStringLiteral("indivClassify"));
+    remove_ = new QPushButton(QStringLiteral("Remo&ve"), this);
+    remove_->setObjectName(QStringLiteral("removeLoaded"));
+    remove_->setToolTip(QStringLiteral("Take the selected spectra off the list (Delete)."));
     library_status_ = new QLabel(this);
     library_status_->setObjectName(QStringLiteral("libraryStatus"));
     report_ = new QPlainTextEdit(this);
@@ -135,17 +140,65 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     auto* spectra = new QGroupBox(QStringLiteral("Loaded Spectra"), this);
     auto* spectra_layout = new QVBoxLayout(spectra);
     spectra_layout->addWidget(loaded_);
-    spectra_layout->addWidget(classify_);
+    auto* spectra_buttons = new QHBoxLayout;
+    spectra_buttons->addWidget(classify_);
+    spectra_buttons->addWidget(remove_);
+    spectra_layout->addLayout(spectra_buttons);
 
-    auto* left = new QVBoxLayout;
+    // The form and the report share the width as the user drags the splitter between them.
+    auto* left_side = new QWidget(this);
+    auto* left = new QVBoxLayout(left_side);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addWidget(chain);
     left->addWidget(spectra, 1);
-    auto* right = new QVBoxLayout;
+    auto* right_side = new QWidget(this);
+    auto* right = new QVBoxLayout(right_side);
+    right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(Label("&Report", report_));
     right->addWidget(report_, 1);
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("formReportSplitter"));
+    splitter_->addWidget(left_side);
+    splitter_->addWidget(right_side);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setChildrenCollapsible(false);
     auto* top = new QHBoxLayout(this);
-    top->addLayout(left);
-    top->addLayout(right, 1);
+    top->addWidget(splitter_);
+
+    // What each chain setting does, where the user looks for it.
+    study_->setToolTip(QStringLiteral(
+        "The study whose spectra, chain settings and libraries the commands work on."));
+    smoothing_->setToolTip(QStringLiteral(
+        "Smoothing of the filtered spectra: none, or a Savitzky-Golay filter computed as a moving "
+        "window or by FFT. \"Edit\" sets its window size and polynomial order."));
+    smoothing_edit_->setToolTip(QStringLiteral("Window size and polynomial order of the smoothing."));
+    sensor_->setToolTip(QStringLiteral(
+        "The sensor whose bands the smoothed spectra are synthesized on; libraries and analyses "
+        "work on its bands."));
+    derivative_order_->setToolTip(QStringLiteral(
+        "Order of the derivative taken of the synthesized spectra (0: none). Derivatives bring "
+        "out the shape of absorption features."));
+    derivative_edit_->setToolTip(
+        QStringLiteral("Window size and polynomial order of the Savitzky-Golay derivative."));
+    method_group_->button(0)->setToolTip(
+        QStringLiteral("The derivative as repeated differences of neighbouring bands."));
+    method_group_->button(1)->setToolTip(
+        QStringLiteral("The derivative of a local polynomial fit (Savitzky-Golay)."));
+    type_group_->button(0)->setToolTip(
+        QStringLiteral("Feature spaces of band values or band-range means (DI)."));
+    type_group_->button(1)->setToolTip(
+        QStringLiteral("Feature spaces of normalised differences of two bands (NTBI)."));
+    type_group_->button(2)->setToolTip(QStringLiteral(
+        "Feature spaces of principal components (PCT); offered after a PCA of the current chain."));
+    feature_space_->setToolTip(QStringLiteral(
+        "The features a library is built on and spectra are classified by."));
+    classifier_->setToolTip(QStringLiteral(
+        "How a spectrum's distance to each library class is measured when classifying."));
+    library_status_->setToolTip(QStringLiteral(
+        "\"Ready\" when a library of the current chain is built and newer than every setting "
+        "and spectrum it depends on."));
+    loaded_->setToolTip(QStringLiteral("Spectra opened from files (File, Open)."));
+    classify_->setToolTip(QStringLiteral("Classify the selected loaded spectra with the library."));
 
     // `activated` fires only for the user's choice, never for Mirror()'s own updates.
     connect(study_, &QComboBox::activated, this,
@@ -170,6 +223,16 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
             rows.push_back(index.row());
         run_([&] { form_.IndivClassify(rows); });
     });
+    auto remove = [this] {
+        std::vector<int> rows;
+        for (const QModelIndex& index : loaded_->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        run_([&] { form_.RemoveLoadedSpectra(rows); });
+    };
+    connect(remove_, &QPushButton::clicked, this, remove);
+    auto* del = new QShortcut(QKeySequence::Delete, loaded_);
+    del->setContext(Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, this, remove);
     connect(smoothing_edit_, &QPushButton::clicked, this, &WorkbenchView::smoothingEditRequested);
     connect(derivative_edit_, &QPushButton::clicked, this, &WorkbenchView::derivativeEditRequested);
 }
@@ -198,12 +261,19 @@ void WorkbenchView::Mirror() {
     classify_->setToolTip(QString::fromStdString(
         classify_reason.empty() ? "Classify the selected spectra with the library"
                                 : classify_reason));
+    remove_->setEnabled(!form_.LoadedSpectra().empty());
     library_status_->setText(QString::fromStdString(form_.LibraryStatus()));
 
     const std::vector<std::string>& names = form_.LoadedSpectra();
     if (loaded_->count() > static_cast<int>(names.size())) loaded_->clear();
     for (int i = loaded_->count(); i < static_cast<int>(names.size()); ++i)
         loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
+}
+
+QByteArray WorkbenchView::SplitterState() const { return splitter_->saveState(); }
+
+void WorkbenchView::RestoreSplitter(const QByteArray& state) {
+    if (!state.isEmpty()) splitter_->restoreState(state);
 }
 
 void WorkbenchView::ShowReport() {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QWidget>
 
 #include "ui/qt_frontend.h"
@@ -12,6 +13,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
+class QSplitter;
 
 namespace orvane {
 
@@ -43,6 +45,10 @@ class WorkbenchView : public QWidget {
     QListWidget* LoadedSpectra() const { return loaded_; }
     QPushButton* IndivClassify() const { return classify_; }
     QPlainTextEdit* ReportWindow() const { return report_; }
+    QPushButton* RemoveLoaded() const { return remove_; }
+    QSplitter* Splitter() const { return splitter_; }
+    QByteArray SplitterState() const;
+    void RestoreSplitter(const QByteArray& state);
 
   signals:
     void smoothingEditRequested();
@@ -63,6 +69,8 @@ class WorkbenchView : public QWidget {
     QComboBox* classifier_;
     QListWidget* loaded_;
     QPushButton* classify_;
+    QPushButton* remove_;
+    QSplitter* splitter_;
     QLabel* library_status_;
     QPlainTextEdit* report_;
 };

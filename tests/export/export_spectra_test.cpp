@@ -115,8 +115,11 @@ TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
     const ExportResult r = Run(ExportSettings());
     EXPECT_EQ(r.path, out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv");
     EXPECT_EQ(r.species, 3);
-    ASSERT_EQ(frontend_.reports.size(), 1u);
+    ASSERT_EQ(frontend_.reports.size(), 2u);
     EXPECT_EQ(frontend_.reports[0], "Exported 3 species\n");
+    EXPECT_EQ(frontend_.reports[1], "Wrote " + r.path +
+                                        "\n9 rows, 7 columns of values (9 spectra or means, 7 "
+                                        "bands)\n");
 
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_EQ(lines.size(), 1u + 3 + 3 + 3);
@@ -426,6 +429,78 @@ TEST_F(ExportTest, ArffNamesAreQuotedAsTheGrammarReadsThem) {
 
     s.transpose = true;
     EXPECT_THROW(Run(s), OrvaneError);
+
+// The binary library must open in an independent ENVI reader with every value (and every
+// missing value) where the csv export of the same settings has it.
+TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
+    ASSERT_EQ(std::system("/usr/bin/python3 -c 'import spectral' 2>/dev/null"), 0)
+        << "the ENVI check needs python3-spectral (scripts/setup installs it)";
+    // The transposed text table reports its rows as the bands they are.
+    ExportSettings table;
+    table.format = ExportSettings::kEnvi;
+    const ExportResult text = Run(table);
+    EXPECT_NE(frontend_.reports.back().find("\n7 rows, " + std::to_string(text.rows) + " columns"),
+              std::string::npos)
+        << frontend_.reports.back();
+    const std::string script = out_.File("check.py");
+    std::ofstream(script)
+        << "import sys, csv, math\n"
+           "from spectral import envi\n"
+           "lib = envi.open(sys.argv[1])\n"
+           "rows = list(csv.reader(open(sys.argv[2])))\n"
+           "skip = 2 if rows[0][1] == 'site' else 1\n"
+           "assert [float(h) for h in rows[0][skip:]] == lib.bands.centers\n"
+           "bad = 0\n"
+           "for i, row in enumerate(rows[1:]):\n"
+           "    for j, f in enumerate(row[skip:]):\n"
+           "        v = lib.spectra[i, j]\n"
+           "        bad += not (math.isnan(v) if f == '' else abs(float(f) - v) <= 1e-13 * abs(v))\n"
+           "print(lib.spectra.shape, len(rows) - 1, bad, lib.names[0], '|', lib.names[-1])\n";
+    const struct {
+        int stage;
+        int details;
+        bool include_filtered;
+        const char* expected;
+    } cases[] = {
+        {kStageSynthesized, ExportSettings::kAllSpectra, false,
+         "(11, 7) 11 0 Ten site 1 spectrum 1 | Neil common site 5 spectrum 3"},
+        // With a filter: the excluded bands are missing values in both files.
+        {kStageFiltered, ExportSettings::kSiteMean, true,
+         "(6, 2150) 6 0 Ten site 1 | Neil common site 5"},
+    };
+    for (const auto& c : cases) {
+        if (c.stage == kStageFiltered) {
+            test::InsertWavebandFilter(scratch_.Admin(), study_, {{400, 2450}});
+            session_->SetStudy(study_);
+        }
+        ExportSettings s;
+        s.stage = c.stage;
+        s.data_details = c.details;
+        s.include_filtered = c.include_filtered;
+        s.species_restriction = ExportSettings::kAllSpecies;
+        s.name_type = ExportSettings::kCommon;
+        const ExportResult csv = Run(s);
+        s.format = ExportSettings::kEnviSli;
+        s.transpose = true;  // has no meaning for a binary library
+        const ExportResult sli = Run(s);
+        ASSERT_EQ(std::filesystem::path(sli.path).extension(), ".sli");
+        EXPECT_EQ(sli.rows, csv.rows);
+        EXPECT_EQ(sli.columns, csv.columns);
+        EXPECT_EQ(std::filesystem::file_size(sli.path),
+                  static_cast<uintmax_t>(sli.rows) * sli.columns * 8);
+        const std::string hdr = std::filesystem::path(sli.path).replace_extension(".hdr");
+        EXPECT_EQ(frontend_.reports.back(),
+                  "Wrote " + sli.path + " and " + hdr + "\n" + std::to_string(sli.rows) +
+                      " rows, " + std::to_string(sli.columns) + " columns of values (" +
+                      std::to_string(sli.rows) + " spectra or means, " +
+                      std::to_string(sli.columns) + " bands)\n");
+        const std::string output = out_.File("check.txt");
+        ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + hdr + "' '" + csv.path +
+                               "' > '" + output + "'")
+                                  .c_str()),
+                  0);
+        EXPECT_EQ(FileText(output), std::string(c.expected) + "\n");
+    }
 }
 
 }  // namespace

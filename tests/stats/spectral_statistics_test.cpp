@@ -21,6 +21,7 @@
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
 #include "store/array_codec.h"
+#include "study/study_spectra.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
@@ -248,6 +249,22 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
     setup.New(1340, 1460);
     setup.Ok();
     EXPECT_FALSE(library_->IsLibraryValid());
+}
+
+TEST_F(LibraryTest, DisablingOrEnablingASpectrumMakesTheLibraryStale) {
+    Database& db = scratch_.Admin();
+    const int spectrum =
+        test::Count(db, Sql("select min(spectrum_id) from spectrum where study_id = %i", study_));
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    for (const bool disable : {true, false}) {
+        ASSERT_EQ(SetSpectraDisabled(db, study_, {spectrum}, disable), 1);
+        EXPECT_FALSE(library_->IsLibraryValid()) << disable;
+        ASSERT_TRUE(library_->BuildLibrary(frontend_));
+        EXPECT_TRUE(library_->IsLibraryValid()) << disable;
+    }
+    // Asking for the state a spectrum already has is no change.
+    ASSERT_EQ(SetSpectraDisabled(db, study_, {spectrum}, false), 0);
+    EXPECT_TRUE(library_->IsLibraryValid());
 }
 
 TEST_F(LibraryTest, RebuildWritesTheSampleCountItUsed) {

@@ -85,8 +85,9 @@ class MainWindowTest : public QObject {
 
         QStringList menus;
         for (QAction* a : w.frame->menuBar()->actions()) menus << a->text();
-        QCOMPARE(menus, (QStringList{"&File", "Library", "Database", "Chain Settings", "Statistics",
-                                     "Spectral Mixing", "&Help"}));
+        // Every top-level menu has its Alt letter.
+        QCOMPARE(menus, (QStringList{"&File", "&Library", "&Database", "&Chain Settings",
+                                     "&Statistics", "Spectral &Mixing", "&View", "&Help"}));
         // Nothing that classifies runs before a library is built; the tooltip says so.
         const std::set<int> needs_library = {kCmdDiscriminantAnalysis, kCmdIndependentSet,
                                              kCmdSiteAccuracy, kCmdSeparability};
@@ -101,6 +102,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.frame->Action(kCmdOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
         QCOMPARE(w.frame->Action(kCmdSaveReport)->shortcut(),
                  QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(w.frame->Action(kCmdExit)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
         auto* tools = w.frame->findChild<QToolBar*>(QStringLiteral("standardToolBar"));
         QVERIFY(tools);
         QCOMPARE(tools->actions(),
@@ -267,8 +269,16 @@ class MainWindowTest : public QObject {
     void saveReportWritesTheReportFile() {
         Window w("uisave");
         w.doc->Report("Saved from the window");
+        // The window asks where, proposing the output folder.
+        std::string proposed;
+        const std::string chosen = w.dir.Path() + "/chosen report.txt";
+        w.frame->Frontend().SetSaveFileAnswer([&](const std::string& p) {
+            proposed = p;
+            return chosen;
+        });
         w.frame->Action(kCmdSaveReport)->trigger();
-        QFile file(QString::fromStdString(w.dir.Path() + "/output/report_window_output.txt"));
+        QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
+        QFile file(QString::fromStdString(chosen));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
     }

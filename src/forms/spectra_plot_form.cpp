@@ -1,0 +1,87 @@
+#include "forms/spectra_plot_form.h"
+
+#include "base/orvane_error.h"
+#include "base/output_folder.h"
+#include "chain/processing_session.h"
+#include "forms/workbench_document.h"
+#include "spectra/spectrum.h"
+#include "study/study_loader.h"
+#include "study/study_spectra.h"
+
+namespace orvane {
+
+SpectraPlotForm::SpectraPlotForm(WorkbenchDocument& doc) : doc_(doc) {}
+
+std::vector<std::string> SpectraPlotForm::StageLabels() {
+    std::vector<std::string> labels;
+    for (const PlotStage& s : PlotStages()) labels.push_back(s.label);
+    return labels;
+}
+
+std::vector<std::string> SpectraPlotForm::SourceLabels() {
+    return {"Study spectra", "Loaded spectra", "Chosen in the study browser"};
+}
+
+std::vector<std::string> SpectraPlotForm::SelectionLabels() {
+    return {"All species", "Library species", "Checked species"};
+}
+
+std::vector<std::string> SpectraPlotForm::DetailsLabels() {
+    return {"Every spectrum", "Site mean \u00b1 1 sd", "Species mean \u00b1 1 sd"};
+}
+
+int SpectraPlotForm::Stage() const {
+    const auto& stages = PlotStages();
+    if (stage_index < 0 || stage_index >= static_cast<int>(stages.size())) return kStageRaw;
+    return stages[static_cast<size_t>(stage_index)].stage;
+}
+
+std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {
+    const int study = doc_.Session().StudyId();
+    return study ? StudySpeciesFolders(doc_.Session().Db(), study) : std::vector<std::string>();
+}
+
+void SpectraPlotForm::Choose(std::vector<int> spectrum_ids) {
+    chosen_ = std::move(spectrum_ids);
+    source = kChosen;
+}
+
+SpectraPlot SpectraPlotForm::Compute(Frontend& frontend) {
+    ProcessingSession& session = doc_.Session();
+    if (source == kLoaded) {
+        if (doc_.LoadedSpectra().empty())
+            throw OrvaneError("No spectra are loaded; open field spectrum files first.");
+        std::vector<Spectrum*> spectra;
+        for (const auto& s : doc_.LoadedSpectra()) spectra.push_back(s.get());
+        return LoadedSpectraPlot(session, spectra, Stage());
+    }
+    if (session.StudyId() == 0) throw OrvaneError("There is no current study to plot.");
+    if (source == kChosen) {
+        if (chosen_.empty())
+            throw OrvaneError("No spectra are chosen; select them in the study browser and "
+                              "press \"Plot\".");
+        return StoredSpectraPlot(doc_.Loader(), session, chosen_, Stage());
+    }
+    SpectraPlotRequest request;
+    request.stage = Stage();
+    request.selection = selection;
+    request.folders = folders;
+    request.details = details;
+    if (selection == SpectraPlotRequest::kFolders && folders.empty())
+        throw OrvaneError("No species are checked.");
+    return StudySpectraPlot(doc_.Loader(), session, request, frontend);
+}
+
+std::string SpectraPlotForm::ProposedPath(const std::string& extension) const {
+    const std::string study = StudyName(doc_.Session().Db(), doc_.Session().StudyId());
+    static const char* const kDetails[] = {"spectra", "site_mean", "species_mean"};
+    static const char* const kSources[] = {"", "loaded", "chosen"};
+    std::string name = (study.empty() ? "spectra" : study) + "_" +
+                       PlotStages().at(static_cast<size_t>(stage_index)).word + "_" +
+                       (source == kStudy ? kDetails[details] : kSources[source]);
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return doc_.Output().PathFor(name, extension);
+}
+
+}  // namespace orvane

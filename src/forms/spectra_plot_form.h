@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "plot/spectra_plot.h"
+
+namespace orvane {
+
+class WorkbenchDocument;
+class Frontend;
+
+// The spectra plot window without its widgets: which spectra it shows (the current study's,
+// the loaded ones or those chosen in the study browser), at which stage and in what detail,
+// and the picture the core computes for that.
+class SpectraPlotForm {
+  public:
+    enum Source { kStudy = 0, kLoaded = 1, kChosen = 2 };
+
+    explicit SpectraPlotForm(WorkbenchDocument& doc);
+
+    int stage_index = 0;  // position in PlotStages()
+    int source = kStudy;
+    int selection = SpectraPlotRequest::kAllSpecies;
+    std::vector<std::string> folders;  // with SpectraPlotRequest::kFolders
+    int details = SpectraPlotRequest::kSpectra;
+
+    static std::vector<std::string> StageLabels();
+    static std::vector<std::string> SourceLabels();
+    static std::vector<std::string> SelectionLabels();
+    static std::vector<std::string> DetailsLabels();
+
+    int Stage() const;
+    // The species folders of the current study, for the choice of folders.
+    std::vector<std::string> SpeciesFolders() const;
+    // Species and details apply to the study's spectra only.
+    bool StudyChoicesEnabled() const { return source == kStudy; }
+    // Spectra chosen elsewhere become the source.
+    void Choose(std::vector<int> spectrum_ids);
+    const std::vector<int>& Chosen() const { return chosen_; }
+
+    // Runs the chain for the chosen spectra. Throws OrvaneError when the choice cannot be
+    // plotted (no sensor for a sensor stage, no spectra loaded or chosen, ...).
+    SpectraPlot Compute(Frontend& frontend);
+
+    // Where a picture of the plot is proposed to go: the output folder, a name from the
+    // study, stage and details, and the extension.
+    std::string ProposedPath(const std::string& extension) const;
+
+  private:
+    WorkbenchDocument& doc_;
+    std::vector<int> chosen_;
+};
+
+}  // namespace orvane

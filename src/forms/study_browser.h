@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "study/study_spectra.h"
+
+namespace orvane {
+
+class MainForm;
+class WorkbenchDocument;
+
+// The study browser without its widgets: the current study's spectra as a tree of species,
+// sites and spectra, and the enabling and disabling of spectra, after which the form shows
+// the library status anew.
+class StudyBrowser {
+  public:
+    struct SiteNode {
+        int site_no = 0;
+        std::string capture_time;
+        std::vector<size_t> spectra;  // positions in Spectra()
+        int enabled = 0;
+    };
+    struct SpeciesNode {
+        std::string folder;
+        std::vector<SiteNode> sites;
+        int enabled = 0;
+        int total = 0;
+    };
+
+    StudyBrowser(WorkbenchDocument& doc, MainForm& form);
+
+    // Reads the current study's spectra again.
+    void Refresh();
+    const std::vector<StoredSpectrum>& Spectra() const { return spectra_; }
+    const std::vector<SpeciesNode>& Tree() const { return tree_; }
+    int StudyId() const { return study_id_; }
+
+    // Disables or enables spectra of the study, then refreshes the tree and the form's
+    // library status. Returns how many changed.
+    int SetDisabled(const std::vector<int>& spectrum_ids, bool disabled);
+
+    // The spectrum ids under a tree position: a whole species, a site, or one spectrum.
+    std::vector<int> IdsOfSpecies(size_t species) const;
+    std::vector<int> IdsOfSite(size_t species, size_t site) const;
+
+  private:
+    WorkbenchDocument& doc_;
+    MainForm& form_;
+    int study_id_ = 0;
+    std::vector<StoredSpectrum> spectra_;
+    std::vector<SpeciesNode> tree_;
+};
+
+}  // namespace orvane

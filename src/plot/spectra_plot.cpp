@@ -1,0 +1,274 @@
+#include "plot/spectra_plot.h"
+
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <set>
+
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_chain.h"
+#include "chain/processing_session.h"
+#include "spectra/sensor.h"
+#include "spectra/species.h"
+#include "stats/band_statistics.h"
+#include "store/database.h"
+#include "study/study_loader.h"
+
+namespace orvane {
+
+namespace {
+
+// Colours that stay apart for the first ten species, also for common colour blindness.
+const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#9467bd",
+                                "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22", "#17becf"};
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool SensorStage(int stage) { return stage == kStageSynthesized || stage == kStageDerived; }
+
+void CheckStage(ProcessingSession& session, int stage) {
+    bool known = false;
+    for (const PlotStage& s : PlotStages()) known = known || s.stage == stage;
+    if (!known)
+        throw OrvaneError("A spectra plot shows the raw, filtered, smoothed, synthesized or derived "
+                          "stage, not stage " +
+                          std::to_string(stage) + ".");
+    if (stage >= kStageSynthesized) session.RequireSensor();
+}
+
+// The positions of the bands a curve has: every band, except on the sensor stages the
+// elements the sensor does not use (they are not bands of the sensor, so they are no gap).
+std::vector<size_t> Bands(const ProcessingSession& session, const BandVector& v, int stage) {
+    std::vector<size_t> bands;
+    const Sensor* sensor = SensorStage(stage) ? session.CurrentSensor() : nullptr;
+    for (size_t i = 0; i < v.Entries().size(); ++i) {
+        const int element = static_cast<int>(i);
+        if (sensor && (element >= sensor->ElementCount() || !sensor->Usable(element))) continue;
+        bands.push_back(i);
+    }
+    return bands;
+}
+
+PlotCurve SpectrumCurve(const ProcessingSession& session, Spectrum& spectrum, int stage) {
+    const BandVector* v = StageVector(session, spectrum, stage);
+    if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
+    PlotCurve curve;
+    for (size_t i : Bands(session, *v, stage)) {
+        const BandEntry& e = v->Entries()[i];
+        curve.x.push_back(e.x);
+        curve.y.push_back(e.value > kNoValue ? e.value : kNaN);
+    }
+    return curve;
+}
+
+PlotCurve MeanCurve(const ProcessingSession& session, Site& group, int stage) {
+    std::vector<const BandVector*> members;
+    // Each member's stage vector is its own, so they stay valid side by side.
+    for (int i = 0; i < group.MemberCount(); ++i) {
+        const BandVector* v = StageVector(session, *group.Member(i), stage);
+        if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
+        members.push_back(v);
+    }
+    const BandStatistics stats = MeanAndDeviation(members);
+    PlotCurve curve;
+    for (size_t i : Bands(session, *members.front(), stage)) {
+        curve.x.push_back(stats.x[i]);
+        curve.y.push_back(stats.mean[i]);
+        curve.lower.push_back(stats.mean[i] - stats.deviation[i]);
+        curve.upper.push_back(stats.mean[i] + stats.deviation[i]);
+    }
+    return curve;
+}
+
+std::string StageLabel(int stage) {
+    for (const PlotStage& s : PlotStages())
+        if (s.stage == stage) return s.label;
+    return "";
+}
+
+SpectraPlot EmptyPlot(const ProcessingSession& session, int stage, const std::string& what) {
+    SpectraPlot plot;
+    plot.markers = SensorStage(stage);
+    std::string stage_text = StageLabel(stage);
+    if (stage >= kStageSynthesized && session.CurrentSensor())
+        stage_text += " (" + session.CurrentSensor()->Name() + ")";
+    plot.title = what + " - " + stage_text;
+    if (stage == kStageDerived && session.DerivativeOrder() > 0)
+        plot.y_label = "Derivative of order " + std::to_string(session.DerivativeOrder());
+    return plot;
+}
+
+std::string StudyName(ProcessingSession& session) {
+    std::string name;
+    session.Db().QueryText(Sql("SELECT name FROM study WHERE study_id = %i", session.StudyId()),
+                           name);
+    return name;
+}
+
+}  // namespace
+
+const std::vector<PlotStage>& PlotStages() {
+    static const std::vector<PlotStage> stages = {
+        {kStageRaw, "raw", "Raw"},
+        {kStageFiltered, "filtered", "Filtered"},
+        {kStageSmoothed, "smoothed", "Smoothed"},
+        {kStageSynthesized, "synth", "Synthesized"},
+        {kStageInterpolated, "synth-interpolated", "Synthesized, interpolated"},
+        {kStageDerived, "derived", "Derived"},
+    };
+    return stages;
+}
+
+bool SpectraPlot::Bounds(double& xmin, double& xmax, double& ymin, double& ymax) const {
+    bool any = false;
+    auto take = [&](double x, double y) {
+        if (!std::isfinite(x) || !std::isfinite(y)) return;
+        if (!any) {
+            xmin = xmax = x;
+            ymin = ymax = y;
+            any = true;
+            return;
+        }
+        xmin = std::min(xmin, x);
+        xmax = std::max(xmax, x);
+        ymin = std::min(ymin, y);
+        ymax = std::max(ymax, y);
+    };
+    for (const PlotCurve& c : curves)
+        for (size_t i = 0; i < c.x.size(); ++i) {
+            take(c.x[i], c.y[i]);
+            if (i < c.lower.size()) take(c.x[i], c.lower[i]);
+            if (i < c.upper.size()) take(c.x[i], c.upper[i]);
+        }
+    return any;
+}
+
+int SpectraPlot::Group(const std::string& name) {
+    for (size_t i = 0; i < groups.size(); ++i)
+        if (groups[i].name == name) return static_cast<int>(i);
+    const size_t n = sizeof kPalette / sizeof kPalette[0];
+    groups.push_back({name, kPalette[groups.size() % n]});
+    return static_cast<int>(groups.size() - 1);
+}
+
+SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
+                             const SpectraPlotRequest& request, Frontend& frontend) {
+    CheckStage(session, request.stage);
+    Database& db = session.Db();
+    std::vector<std::pair<int, std::string>> species;  // id, folder
+    {
+        ResultSet rows = db.Query(Sql(
+            "SELECT species_id, folder_name FROM species WHERE study_id = %i ORDER BY folder_name, "
+            "species_id",
+            session.StudyId()));
+        while (rows.Next()) species.emplace_back(rows.Int(0), rows.String(1));
+    }
+    if (request.selection == SpectraPlotRequest::kFolders) {
+        std::vector<std::pair<int, std::string>> chosen;
+        for (const std::string& folder : request.folders) {
+            bool found = false;
+            for (const auto& s : species)
+                if (s.second == folder) {
+                    chosen.push_back(s);
+                    found = true;
+                }
+            if (!found)
+                throw OrvaneError("The current study has no species folder \"" + folder + "\".");
+        }
+        species = std::move(chosen);
+    }
+    static const char* const kDetails[] = {"spectra", "site means \u00b1 1 sd",
+                                           "species means \u00b1 1 sd"};
+    SpectraPlot plot = EmptyPlot(session, request.stage,
+                                 StudyName(session) + ": " + kDetails[request.details]);
+    frontend.BeginProgress("Plotting spectra", static_cast<int>(species.size()));
+    struct ProgressEnd {
+        Frontend& frontend;
+        ~ProgressEnd() { frontend.EndProgress(); }
+    } progress_end{frontend};
+    for (size_t i = 0; i < species.size(); ++i) {
+        frontend.StepProgress(static_cast<int>(i) + 1);
+        if (frontend.Cancelled()) throw OrvaneError("Plot cancelled.");
+        std::unique_ptr<Species> sp = factory.LoadSpecies(species[i].first);
+        const int n = sp->MemberCount();
+        if (n == 0) continue;
+        if (request.selection == SpectraPlotRequest::kLibrarySpecies &&
+            n < session.MinSpectraPerSpecies())
+            continue;
+        const std::string& folder = species[i].second;
+        const int group = plot.Group(folder);
+        if (request.details == SpectraPlotRequest::kSpeciesMean) {
+            PlotCurve curve = MeanCurve(session, *sp, request.stage);
+            curve.label = folder + " mean";
+            curve.group = group;
+            plot.curves.push_back(std::move(curve));
+            continue;
+        }
+        for (int s = 0; s < sp->SiteCount(); ++s) {
+            Site& site = *sp->SiteAt(s);
+            if (site.MemberCount() == 0) continue;
+            const std::string site_text = folder + " site " + std::to_string(site.SiteNumber());
+            if (request.details == SpectraPlotRequest::kSiteMean) {
+                PlotCurve curve = MeanCurve(session, site, request.stage);
+                curve.label = site_text + " mean";
+                curve.group = group;
+                plot.curves.push_back(std::move(curve));
+                continue;
+            }
+            for (int m = 0; m < site.MemberCount(); ++m) {
+                Spectrum& spectrum = *site.Member(m);
+                PlotCurve curve = SpectrumCurve(session, spectrum, request.stage);
+                curve.label = site_text + " spectrum " + std::to_string(spectrum.number_);
+                curve.group = group;
+                plot.curves.push_back(std::move(curve));
+            }
+        }
+    }
+    return plot;
+}
+
+SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
+                              const std::vector<int>& spectrum_ids, int stage) {
+    CheckStage(session, stage);
+    SpectraPlot plot = EmptyPlot(session, stage, StudyName(session) + ": chosen spectra");
+    for (int id : std::set<int>(spectrum_ids.begin(), spectrum_ids.end())) {
+        std::string folder;
+        int site_no = 0;
+        int number = 0;
+        {
+            ResultSet rows = session.Db().Query(
+                Sql("select sp.folder_name, si.site_no, s.spectrum_no from spectrum s, species sp, "
+                    "site si where s.spectrum_id = %i and sp.species_id = s.species_id and "
+                    "si.site_id = s.site_id",
+                    id));
+            while (rows.Next()) {
+                folder = rows.String(0);
+                site_no = rows.Int(1);
+                number = rows.Int(2);
+            }
+        }
+        std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(id);
+        PlotCurve curve = SpectrumCurve(session, *spectrum, stage);
+        curve.label = folder + " site " + std::to_string(site_no) + " spectrum " +
+                      std::to_string(number);
+        curve.group = plot.Group(folder);
+        plot.curves.push_back(std::move(curve));
+    }
+    return plot;
+}
+
+SpectraPlot LoadedSpectraPlot(ProcessingSession& session, const std::vector<Spectrum*>& spectra,
+                              int stage) {
+    CheckStage(session, stage);
+    SpectraPlot plot = EmptyPlot(session, stage, "Loaded spectra");
+    for (Spectrum* spectrum : spectra) {
+        PlotCurve curve = SpectrumCurve(session, *spectrum, stage);
+        curve.label = spectrum->DisplayName();
+        curve.group = plot.Group(curve.label);
+        plot.curves.push_back(std::move(curve));
+    }
+    return plot;
+}
+
+}  // namespace orvane

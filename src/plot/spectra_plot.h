@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvane {
+
+class Frontend;
+class ProcessingSession;
+class StudyLoader;
+class Spectrum;
+
+// One legend entry: a species (or a loaded spectrum) and the colour of its curves.
+struct PlotGroup {
+    std::string name;
+    std::string colour;  // "#rrggbb"
+};
+
+// One curve over wavelength. A NaN in y (and in the band) is a gap: a band the chain
+// excluded or could not compute. `lower` and `upper` are the mean -/+ one standard deviation
+// when the curve is a mean, else empty.
+struct PlotCurve {
+    std::string label;
+    int group = 0;
+    std::vector<double> x;
+    std::vector<double> y;
+    std::vector<double> lower;
+    std::vector<double> upper;
+};
+
+// The spectra plot as both faces draw it: the window with its plotting widget, the command
+// line as SVG. Everything drawn (which spectra, the stage, means, bands, gaps) is decided here.
+struct SpectraPlot {
+    std::string title;
+    std::string x_label = "Wavelength (nm)";
+    std::string y_label = "Reflectance";
+    // Sensor stages have one point per band centre, which the faces mark.
+    bool markers = false;
+    std::vector<PlotGroup> groups;
+    std::vector<PlotCurve> curves;
+
+    // The extent of every finite value, bands included; false when there is none.
+    bool Bounds(double& xmin, double& xmax, double& ymin, double& ymax) const;
+    // The group of that name, added with the next palette colour when new.
+    int Group(const std::string& name);
+};
+
+// What to plot of the current study.
+struct SpectraPlotRequest {
+    enum Selection { kAllSpecies = 0, kLibrarySpecies = 1, kFolders = 2 };
+    enum Details { kSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
+
+    int stage = 0;  // ProcessingStage 0..4, or 6; the feature stage is not a spectrum
+    int selection = kAllSpecies;
+    std::vector<std::string> folders;  // with kFolders
+    int details = kSpectra;
+};
+
+// The stages a spectra plot offers, with their names as the command line and the window's
+// list show them: {"raw", "Raw"}, ...
+struct PlotStage {
+    int stage;
+    const char* word;
+    const char* label;
+};
+const std::vector<PlotStage>& PlotStages();
+
+// The study's enabled spectra at a stage of the chain, species by species as the library
+// build loads them. Library species are those with at least the study's minimum number of
+// enabled spectra. Throws OrvaneError for an unknown stage, a folder the study lacks, or a
+// sensor stage without a sensor.
+SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
+                             const SpectraPlotRequest& request, Frontend& frontend);
+
+// Stored spectra chosen one by one (for example in the study browser), disabled ones too,
+// each a curve in the colour of its species.
+SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
+                              const std::vector<int>& spectrum_ids, int stage);
+
+// Spectra read from files, each its own legend entry.
+SpectraPlot LoadedSpectraPlot(ProcessingSession& session, const std::vector<Spectrum*>& spectra,
+                              int stage);
+
+}  // namespace orvane

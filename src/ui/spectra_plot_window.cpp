@@ -1,0 +1,250 @@
+#include "ui/spectra_plot_window.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <cmath>
+#include <qcustomplot.h>
+
+#include "forms/workbench_document.h"
+#include "plot/spectra_plot_svg.h"
+
+namespace orvane {
+
+namespace {
+
+QComboBox* Choices(QWidget* parent, const char* name, const std::vector<std::string>& labels,
+                   const char* tip) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    for (const std::string& label : labels) combo->addItem(QString::fromStdString(label));
+    combo->setToolTip(QString::fromUtf8(tip));
+    return combo;
+}
+
+QVector<double> Values(const std::vector<double>& v) { return QVector<double>(v.begin(), v.end()); }
+
+}  // namespace
+
+SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+                                     QWidget* parent)
+    : QDockWidget(QStringLiteral("Spectra Plot"), parent),
+      doc_(doc),
+      frontend_(frontend),
+      run_(std::move(run)),
+      form_(doc) {
+    setObjectName(QStringLiteral("spectraPlot"));
+    auto* body = new QWidget(this);
+    stage_ = Choices(body, "plotStage", SpectraPlotForm::StageLabels(),
+                     "The stage of the processing chain the spectra are shown at.");
+    source_ = Choices(body, "plotSource", SpectraPlotForm::SourceLabels(),
+                      "Which spectra: the current study's enabled spectra, the spectra opened "
+                      "from files, or those chosen in the study browser.");
+    selection_ = Choices(body, "plotSelection", SpectraPlotForm::SelectionLabels(),
+                         "Which species of the study: all, those with enough spectra for the "
+                         "library, or those checked in the list.");
+    details_ = Choices(body, "plotDetails", SpectraPlotForm::DetailsLabels(),
+                       "Every spectrum as its own curve, or the mean of each site or species "
+                       "with a shaded band of one standard deviation.");
+    auto* reset = new QPushButton(QStringLiteral("&Reset Zoom"), body);
+    reset->setToolTip(QStringLiteral("Show all data again (the wheel zooms, dragging pans)."));
+    auto* png = new QPushButton(QStringLiteral("Save &PNG..."), body);
+    auto* svg = new QPushButton(QStringLiteral("Save S&VG..."), body);
+    png->setObjectName(QStringLiteral("savePng"));
+    svg->setObjectName(QStringLiteral("saveSvg"));
+
+    species_ = new QListWidget(body);
+    species_->setObjectName(QStringLiteral("plotSpecies"));
+    species_->setToolTip(QStringLiteral("The species shown with \"Checked species\"."));
+    species_->setMaximumWidth(180);
+
+    canvas_ = new QCustomPlot(body);
+    canvas_->setObjectName(QStringLiteral("plotCanvas"));
+    canvas_->setMinimumSize(480, 320);
+    canvas_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    canvas_->plotLayout()->insertRow(0);
+    canvas_->plotLayout()->addElement(0, 0, new QCPTextElement(canvas_, QString(),
+                                                               QFont(font().family(), 11)));
+    canvas_->legend->setVisible(true);
+    canvas_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+
+    auto* choices = new QHBoxLayout;
+    for (QWidget* w : {static_cast<QWidget*>(stage_), static_cast<QWidget*>(source_),
+                       static_cast<QWidget*>(selection_), static_cast<QWidget*>(details_)})
+        choices->addWidget(w);
+    choices->addStretch();
+    choices->addWidget(reset);
+    choices->addWidget(png);
+    choices->addWidget(svg);
+    auto* split = new QSplitter(body);
+    split->addWidget(species_);
+    split->addWidget(canvas_);
+    split->setStretchFactor(1, 1);
+    auto* layout = new QVBoxLayout(body);
+    layout->addLayout(choices);
+    layout->addWidget(split, 1);
+    setWidget(body);
+
+    connect(stage_, &QComboBox::activated, this, [this](int i) {
+        form_.stage_index = i;
+        Replot();
+    });
+    connect(source_, &QComboBox::activated, this, [this](int i) {
+        form_.source = i;
+        Replot();
+    });
+    connect(selection_, &QComboBox::activated, this, [this](int i) {
+        form_.selection = i;
+        Replot();
+    });
+    connect(details_, &QComboBox::activated, this, [this](int i) {
+        form_.details = i;
+        Replot();
+    });
+    connect(species_, &QListWidget::itemChanged, this, [this] {
+        form_.folders.clear();
+        for (int i = 0; i < species_->count(); ++i)
+            if (species_->item(i)->checkState() == Qt::Checked)
+                form_.folders.push_back(species_->item(i)->text().toStdString());
+        if (form_.selection == SpectraPlotRequest::kFolders) Replot();
+    });
+    connect(reset, &QPushButton::clicked, this, &SpectraPlotWindow::ResetZoom);
+    connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
+    connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
+    Mirror();
+}
+
+SpectraPlotWindow::~SpectraPlotWindow() = default;
+
+void SpectraPlotWindow::Mirror() {
+    const QSignalBlocker b1(stage_), b2(source_), b3(selection_), b4(details_);
+    stage_->setCurrentIndex(form_.stage_index);
+    source_->setCurrentIndex(form_.source);
+    selection_->setCurrentIndex(form_.selection);
+    details_->setCurrentIndex(form_.details);
+    selection_->setEnabled(form_.StudyChoicesEnabled());
+    details_->setEnabled(form_.StudyChoicesEnabled());
+    species_->setEnabled(form_.StudyChoicesEnabled() &&
+                         form_.selection == SpectraPlotRequest::kFolders);
+}
+
+void SpectraPlotWindow::RefreshSpecies() {
+    const QSignalBlocker block(species_);
+    species_->clear();
+    for (const std::string& folder : form_.SpeciesFolders()) {
+        auto* item = new QListWidgetItem(QString::fromStdString(folder), species_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        bool checked = false;
+        for (const std::string& f : form_.folders) checked = checked || f == folder;
+        item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+bool SpectraPlotWindow::Replot() {
+    Mirror();
+    SpectraPlot computed;
+    const bool ok = run_([&] { computed = form_.Compute(frontend_); });
+    plot_ = ok ? std::move(computed) : SpectraPlot();
+    Draw();
+    return ok;
+}
+
+void SpectraPlotWindow::ShowChosen(const std::vector<int>& spectrum_ids) {
+    form_.Choose(spectrum_ids);
+    Replot();
+}
+
+void SpectraPlotWindow::Draw() {
+    canvas_->clearPlottables();
+    // Hundreds of long curves redraw much faster without antialiasing.
+    canvas_->setNotAntialiasedElements(plot_.curves.size() > 60 ? QCP::aePlottables : QCP::aeNone);
+    std::vector<bool> in_legend(plot_.groups.size(), false);
+    const bool bands = [&] {
+        for (const PlotCurve& c : plot_.curves)
+            if (!c.lower.empty()) return true;
+        return false;
+    }();
+    auto colour_of = [&](const PlotCurve& c) {
+        return QColor(QString::fromStdString(plot_.groups.at(static_cast<size_t>(c.group)).colour));
+    };
+    // Every band first, so that no species' band veils another species' curve.
+    for (const PlotCurve& c : plot_.curves) {
+        if (c.lower.empty() || c.lower.size() != c.x.size()) continue;
+        const QVector<double> x = Values(c.x);
+        QCPGraph* lower = canvas_->addGraph();
+        lower->setData(x, Values(c.lower), true);
+        lower->setPen(Qt::NoPen);
+        lower->removeFromLegend();
+        QCPGraph* upper = canvas_->addGraph();
+        upper->setData(x, Values(c.upper), true);
+        upper->setPen(Qt::NoPen);
+        QColor fill = colour_of(c);
+        fill.setAlpha(55);
+        upper->setBrush(fill);
+        upper->setChannelFillGraph(lower);
+        upper->removeFromLegend();
+    }
+    for (const PlotCurve& c : plot_.curves) {
+        QCPGraph* graph = canvas_->addGraph();
+        graph->setData(Values(c.x), Values(c.y), true);
+        graph->setPen(QPen(colour_of(c), bands || plot_.curves.size() < 40 ? 1.6 : 1.0));
+        if (plot_.markers) graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 5));
+        graph->setName(QString::fromStdString(plot_.groups[static_cast<size_t>(c.group)].name));
+        // One legend entry per species, not one per curve.
+        if (in_legend[static_cast<size_t>(c.group)]) graph->removeFromLegend();
+        in_legend[static_cast<size_t>(c.group)] = true;
+    }
+    if (auto* title = qobject_cast<QCPTextElement*>(canvas_->plotLayout()->element(0, 0)))
+        title->setText(QString::fromStdString(plot_.title));
+    canvas_->xAxis->setLabel(QString::fromStdString(plot_.x_label));
+    canvas_->yAxis->setLabel(QString::fromStdString(plot_.y_label));
+    canvas_->legend->setVisible(!plot_.groups.empty() && plot_.groups.size() <= 30);
+    ResetZoom();
+}
+
+void SpectraPlotWindow::ResetZoom() {
+    double xmin = 350, xmax = 2500, ymin = 0, ymax = 1;
+    if (plot_.Bounds(xmin, xmax, ymin, ymax)) {
+        if (xmax <= xmin) {
+            xmin -= 1;
+            xmax += 1;
+        }
+        const double pad = ymax > ymin ? 0.05 * (ymax - ymin) : 0.5;
+        ymin -= pad;
+        ymax += pad;
+    }
+    canvas_->xAxis->setRange(xmin, xmax);
+    canvas_->yAxis->setRange(ymin, ymax);
+    canvas_->replot();
+}
+
+bool SpectraPlotWindow::SavePng(const std::string& path) {
+    return canvas_->savePng(QString::fromStdString(path), canvas_->width(), canvas_->height());
+}
+
+bool SpectraPlotWindow::SaveSvg(const std::string& path) {
+    const PlotView view{canvas_->xAxis->range().lower, canvas_->xAxis->range().upper,
+                        canvas_->yAxis->range().lower, canvas_->yAxis->range().upper};
+    return run_([&] { WriteSpectraPlotSvg(plot_, path, &view); });
+}
+
+void SpectraPlotWindow::AskAndSave(bool svg) {
+    std::string proposed;
+    if (!run_([&] { proposed = form_.ProposedPath(svg ? "svg" : "png"); })) return;
+    const std::string path =
+        frontend_.ChooseSaveFile(svg ? "Save Plot as SVG" : "Save Plot as PNG", proposed,
+                                 svg ? "SVG pictures (*.svg)" : "PNG pictures (*.png)");
+    if (path.empty()) return;
+    const bool ok = svg ? SaveSvg(path) : SavePng(path);
+    if (ok)
+        doc_.Report("Plot saved to " + path);
+    else if (!svg)
+        frontend_.Error("Could not write " + path + ".");
+}
+
+}  // namespace orvane

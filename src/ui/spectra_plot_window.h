@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QDockWidget>
+#include <memory>
+
+#include "forms/spectra_plot_form.h"
+#include "plot/spectra_plot.h"
+#include "ui/qt_frontend.h"
+
+class QCheckBox;
+class QComboBox;
+class QCustomPlot;
+class QListWidget;
+class QPushButton;
+
+namespace orvane {
+
+class WorkbenchDocument;
+
+// The dockable spectra plot: the choices of SpectraPlotForm above a QCustomPlot that draws
+// the core's curves (gaps where the chain has no value, shaded mean +/- 1 sd bands), with
+// zoom and pan by mouse, and pictures saved as PNG or SVG.
+class SpectraPlotWindow : public QDockWidget {
+    Q_OBJECT
+
+  public:
+    SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+                      QWidget* parent = nullptr);
+    ~SpectraPlotWindow() override;
+
+    SpectraPlotForm& Form() { return form_; }
+    const SpectraPlot& Plot() const { return plot_; }
+    QCustomPlot* Canvas() const { return canvas_; }
+    QComboBox* StageList() const { return stage_; }
+    QComboBox* SourceList() const { return source_; }
+    QComboBox* SelectionList() const { return selection_; }
+    QComboBox* DetailsList() const { return details_; }
+    QListWidget* SpeciesList() const { return species_; }
+
+    // Computes the plot for the current choices and draws it; false when it failed (the
+    // failure is shown as every command's is).
+    bool Replot();
+    // Shows spectra chosen elsewhere (the study browser) and plots them.
+    void ShowChosen(const std::vector<int>& spectrum_ids);
+    // Reads the current study's species into the list of checkable species.
+    void RefreshSpecies();
+    // Pictures of what is shown, at the current zoom; false when nothing was written.
+    bool SavePng(const std::string& path);
+    bool SaveSvg(const std::string& path);
+    void ResetZoom();
+
+  private:
+    void Draw();
+    void Mirror();
+    void AskAndSave(bool svg);
+
+    WorkbenchDocument& doc_;
+    QtFrontend& frontend_;
+    ActionRunner run_;
+    SpectraPlotForm form_;
+    SpectraPlot plot_;
+    QComboBox* stage_;
+    QComboBox* source_;
+    QComboBox* selection_;
+    QComboBox* details_;
+    QListWidget* species_;
+    QCustomPlot* canvas_;
+};
+
+}  // namespace orvane

@@ -1,0 +1,140 @@
+#include "ui/study_browser_window.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace orvane {
+
+namespace {
+// Where each row keeps what it stands for.
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kSpeciesRole = Qt::UserRole + 1;
+constexpr int kSiteRole = Qt::UserRole + 2;
+constexpr int kIdRole = Qt::UserRole + 3;
+enum Kind { kSpeciesRow = 0, kSiteRow = 1, kSpectrumRow = 2 };
+}  // namespace
+
+StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, ActionRunner run,
+                                       QWidget* parent)
+    : QDockWidget(QStringLiteral("Study Browser"), parent), browser_(doc, form), run_(std::move(run)) {
+    setObjectName(QStringLiteral("studyBrowser"));
+    auto* body = new QWidget(this);
+    tree_ = new QTreeWidget(body);
+    tree_->setObjectName(QStringLiteral("studyTree"));
+    tree_->setHeaderLabels({QStringLiteral("Spectrum"), QStringLiteral("Id"),
+                            QStringLiteral("Captured"), QStringLiteral("Latitude"),
+                            QStringLiteral("Longitude"), QStringLiteral("Altitude"),
+                            QStringLiteral("File")});
+    tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree_->setToolTip(QStringLiteral(
+        "Unchecking a spectrum disables it: libraries, analyses and plots leave it out, and the "
+        "study's libraries must be built again."));
+    auto* plot = new QPushButton(QStringLiteral("&Plot"), body);
+    plot->setObjectName(QStringLiteral("browserPlot"));
+    plot->setToolTip(QStringLiteral("Plot the selected spectra, or all under a selected species or site."));
+    auto* disable = new QPushButton(QStringLiteral("&Disable"), body);
+    auto* enable = new QPushButton(QStringLiteral("&Enable"), body);
+    auto* refresh = new QPushButton(QStringLiteral("Re&fresh"), body);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {plot, disable, enable, refresh}) buttons->addWidget(b);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(body);
+    layout->addWidget(tree_, 1);
+    layout->addLayout(buttons);
+    setWidget(body);
+
+    connect(tree_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (rebuilding_ || column != 0 || item->data(0, kKindRole).toInt() != kSpectrumRow) return;
+        const bool disabled = item->checkState(0) != Qt::Checked;
+        const int id = item->data(0, kIdRole).toInt();
+        run_([&] { browser_.SetDisabled({id}, disabled); });
+        // The item that signalled must outlive its signal, so the tree is rebuilt afterwards.
+        QMetaObject::invokeMethod(this, [this] { Rebuild(); }, Qt::QueuedConnection);
+    });
+    connect(plot, &QPushButton::clicked, this, [this] {
+        if (plot_request_) plot_request_(SelectedIds());
+    });
+    connect(disable, &QPushButton::clicked, this, [this] { DisableSelected(true); });
+    connect(enable, &QPushButton::clicked, this, [this] { DisableSelected(false); });
+    connect(refresh, &QPushButton::clicked, this, &StudyBrowserWindow::Refresh);
+}
+
+void StudyBrowserWindow::Refresh() {
+    run_([&] { browser_.Refresh(); });
+    Rebuild();
+}
+
+void StudyBrowserWindow::Rebuild() {
+    rebuilding_ = true;
+    // Keep the rows the user had open.
+    QSet<QString> open;
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i)
+        if (tree_->topLevelItem(i)->isExpanded()) open.insert(tree_->topLevelItem(i)->text(0));
+    tree_->clear();
+    const auto& spectra = browser_.Spectra();
+    const auto& tree = browser_.Tree();
+    for (size_t s = 0; s < tree.size(); ++s) {
+        auto* species = new QTreeWidgetItem(tree_);
+        species->setText(0, QString::fromStdString(tree[s].folder));
+        species->setText(1, QStringLiteral("%1 of %2 enabled").arg(tree[s].enabled).arg(tree[s].total));
+        species->setData(0, kKindRole, kSpeciesRow);
+        species->setData(0, kSpeciesRole, static_cast<int>(s));
+        species->setExpanded(open.contains(species->text(0)));
+        for (size_t t = 0; t < tree[s].sites.size(); ++t) {
+            const StudyBrowser::SiteNode& node = tree[s].sites[t];
+            auto* site = new QTreeWidgetItem(species);
+            site->setText(0, QStringLiteral("site %1").arg(node.site_no));
+            site->setText(1, QStringLiteral("%1 of %2 enabled").arg(node.enabled).arg(node.spectra.size()));
+            site->setText(2, QString::fromStdString(node.capture_time));
+            site->setData(0, kKindRole, kSiteRow);
+            site->setData(0, kSpeciesRole, static_cast<int>(s));
+            site->setData(0, kSiteRole, static_cast<int>(t));
+            for (size_t i : node.spectra) {
+                const StoredSpectrum& sp = spectra[i];
+                auto* row = new QTreeWidgetItem(site);
+                row->setText(0, QStringLiteral("spectrum %1").arg(sp.spectrum_no));
+                row->setText(1, QString::number(sp.spectrum_id));
+                row->setText(2, QString::fromStdString(sp.capture_time));
+                row->setText(3, QString::number(sp.latitude, 'f', 6));
+                row->setText(4, QString::number(sp.longitude, 'f', 6));
+                row->setText(5, QString::number(sp.altitude, 'f', 1));
+                row->setText(6, QString::fromStdString(sp.file));
+                row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+                row->setCheckState(0, sp.disabled ? Qt::Unchecked : Qt::Checked);
+                row->setData(0, kKindRole, kSpectrumRow);
+                row->setData(0, kIdRole, sp.spectrum_id);
+            }
+        }
+    }
+    tree_->header()->resizeSections(QHeaderView::ResizeToContents);
+    rebuilding_ = false;
+}
+
+std::vector<int> StudyBrowserWindow::SelectedIds() const {
+    std::vector<int> ids;
+    for (QTreeWidgetItem* item : tree_->selectedItems()) {
+        const int kind = item->data(0, kKindRole).toInt();
+        const size_t s = static_cast<size_t>(item->data(0, kSpeciesRole).toInt());
+        std::vector<int> more;
+        if (kind == kSpectrumRow)
+            more = {item->data(0, kIdRole).toInt()};
+        else if (kind == kSiteRow)
+            more = browser_.IdsOfSite(s, static_cast<size_t>(item->data(0, kSiteRole).toInt()));
+        else
+            more = browser_.IdsOfSpecies(s);
+        ids.insert(ids.end(), more.begin(), more.end());
+    }
+    return ids;
+}
+
+void StudyBrowserWindow::DisableSelected(bool disabled) {
+    const std::vector<int> ids = SelectedIds();
+    if (ids.empty()) return;
+    run_([&] { browser_.SetDisabled(ids, disabled); });
+    Rebuild();
+}
+
+}  // namespace orvane

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "support/cli_fixture.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+// Two species, "GS" with three spectra on site 1 and "PH" with two on site 2.
+class CliStoredSpectra : public test::CliFixture {
+  protected:
+    CliStoredSpectra() : CliFixture("clistored") {}
+
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        const int study = test::InsertStudy(db, "stored");
+        int seed = 1;
+        for (const auto& [folder, site_no, count] :
+             {std::tuple<const char*, int, int>{"GS", 1, 3}, {"PH", 2, 2}}) {
+            const int species = test::InsertSpecies(db, study, folder);
+            const int site = test::InsertSite(db, study, species, site_no);
+            for (int i = 1; i <= count; ++i) {
+                test::SpectrumValues row;
+                row.spectrum_no = i;
+                ids_.push_back(test::InsertSpectrum(db, study, species, site, row,
+                                                    test::Blob(test::DistinctReflectances(seed++))));
+            }
+        }
+    }
+
+    std::vector<int> ids_;
+};
+
+TEST_F(CliStoredSpectra, ListDisableAndEnable) {
+    test::CliOutcome r = Cli({"spectra", "list", "--species", "PH"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "id\tspecies\tsite\tnumber\tcaptured\tlatitude\tlongitude\taltitude\tstate");
+    EXPECT_NE(r.out.find(std::to_string(ids_[3]) + "\tPH\t2\t1\t-\t"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("GS"), std::string::npos);
+
+    r = Cli({"spectra", "disable", std::to_string(ids_[0]), std::to_string(ids_[4])});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(r.out.find("2 spectra disabled"), std::string::npos) << r.out;
+    r = Cli({"spectra", "list", "--site", "1"});
+    EXPECT_NE(r.out.find("\tGS\t1\t1\t-\t0.000000\t0.000000\t0.0\tdisabled\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Count("spectrum where disabled = 1"), 2);
+
+    r = Cli({"spectra", "enable", std::to_string(ids_[0])});
+    EXPECT_NE(r.out.find("1 spectra enabled"), std::string::npos) << r.out;
+    EXPECT_EQ(Count("spectrum where disabled = 1"), 1);
+
+    EXPECT_EQ(Cli({"spectra", "disable", "x1"}).rc, 2);
+    EXPECT_EQ(Cli({"spectra", "enable"}).rc, 2);
+    r = Cli({"spectra", "enable", std::to_string(ids_[4]), "999999"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("no spectrum with id 999999"), std::string::npos) << r.err;
+    EXPECT_EQ(Count("spectrum where disabled = 1"), 1);
+}
+
+// The SVG is checked by an XML parser of its own: one path per curve, the species in the legend.
+TEST_F(CliStoredSpectra, PlotWritesAnSvgThatParses) {
+    ASSERT_EQ(std::system("/usr/bin/python3 -c 'import xml.etree.ElementTree' 2>/dev/null"), 0);
+    const std::string script = dir_.File("svg.py");
+    std::ofstream(script) << "import sys, xml.etree.ElementTree as ET\n"
+                             "ns = {'s': 'http://www.w3.org/2000/svg'}\n"
+                             "root = ET.parse(sys.argv[1]).getroot()\n"
+                             "curves = root.findall(\".//s:path[@class='curve']\", ns)\n"
+                             "bands = root.findall(\".//s:path[@class='band']\", ns)\n"
+                             "legend = [t.text for t in root.findall(\".//s:g[@class='legend']/s:text\", ns)]\n"
+                             "print(len(curves), len(bands), ','.join(legend))\n";
+    const struct {
+        std::vector<std::string> args;
+        const char* summary;
+    } cases[] = {
+        {{"--stage", "raw"}, "5 0 GS,PH"},
+        {{"--stage", "smoothed", "--details", "species-mean"}, "2 2 GS,PH"},
+        {{"--stage", "filtered", "--species", "PH", "--details", "site-mean"}, "1 1 PH"},
+        {{"--stage", "raw", "--species", "PH", "GS"}, "5 0 PH,GS"},
+    };
+    for (const auto& c : cases) {
+        const std::string svg = dir_.File("plot.svg");
+        std::vector<std::string> args = {"plot", "--output", svg};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const test::CliOutcome r = Cli(args);
+        ASSERT_EQ(r.rc, 0) << r.err;
+        const std::string out = dir_.File("svg.txt");
+        ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + svg + "' > '" + out + "'")
+                                  .c_str()),
+                  0);
+        EXPECT_EQ(test::FileText(out), std::string(c.summary) + "\n") << c.args[1];
+    }
+    EXPECT_EQ(Cli({"plot", "--stage", "features", "--output", dir_.File("x.svg")}).rc, 2);
+    EXPECT_EQ(Cli({"plot", "--stage", "raw"}).rc, 2);
+    EXPECT_EQ(Cli({"plot", "--stage", "raw", "--species", "XX", "--output", dir_.File("x.svg")}).rc,
+              1);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,176 @@
+#include "plot/spectra_plot.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "plot/spectra_plot_svg.h"
+#include "spectra/band_vector.h"
+#include "stats/band_statistics.h"
+#include "study/sensor_import.h"
+#include "study/study_loader.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+TEST(BandStatisticsTest, MeanAndSampleDeviationOverTheMembersWithAValue) {
+    // Band 1: 1, 2, 4 (mean 7/3, sd sqrt(7/3)); band 2: one member without value; band 3: none.
+    BandVector a(1, 3), b(1, 3), c(1, 3);
+    const double rows[3][3] = {{1, 0.5, kNoValue}, {2, kNoValue, kNoValue}, {4, 1.5, kNoValue}};
+    BandVector* v[] = {&a, &b, &c};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 3; ++i) v[m]->Set(i + 1, rows[m][i], 400.0 + i);
+    const BandStatistics s = MeanAndDeviation({&a, &b, &c});
+    EXPECT_EQ(s.x, (std::vector<double>{400, 401, 402}));
+    EXPECT_DOUBLE_EQ(s.mean[0], 7.0 / 3.0);
+    EXPECT_DOUBLE_EQ(s.deviation[0], std::sqrt(7.0 / 3.0));
+    EXPECT_DOUBLE_EQ(s.mean[1], 1.0);
+    EXPECT_DOUBLE_EQ(s.deviation[1], std::sqrt(0.5));
+    EXPECT_EQ(s.count, (std::vector<int>{3, 2, 0}));
+    EXPECT_TRUE(std::isnan(s.mean[2]) && std::isnan(s.deviation[2]));
+    // One member: no spread.
+    EXPECT_EQ(MeanAndDeviation({&a}).deviation[0], 0.0);
+    BandVector other(2, 3);
+    EXPECT_THROW(MeanAndDeviation({&a, &other}), OrvaneError);
+}
+
+TEST(NiceTicksTest, RoundStepsInsideTheRange) {
+    const struct {
+        double lo, hi;
+        int target;
+        std::vector<double> ticks;
+    } cases[] = {
+        {350, 2499, 8, {400, 600, 800, 1000, 1200, 1400, 1600, 1800, 2000, 2200, 2400}},
+        {-0.05, 0.62, 6, {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6}},
+        {-1, 1, 4, {-1, -0.5, 0, 0.5, 1}},
+        {3, 3, 5, {}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<double> t = NiceTicks(c.lo, c.hi, c.target);
+        ASSERT_EQ(t.size(), c.ticks.size()) << c.lo << ".." << c.hi;
+        for (size_t i = 0; i < t.size(); ++i) EXPECT_NEAR(t[i], c.ticks[i], 1e-12);
+    }
+}
+
+// Three species of constant spectra (values known exactly): "a" 0.2, 0.4 on site 1 and 0.9 on
+// site 2; "b" 0.5 (below the study's minimum of 2); "c" 0.1, 0.3 and a disabled 0.7.
+class SpectraPlotTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        study_ = test::InsertStudy(db, "plots");
+        db.Execute(
+            Sql("update study set min_no_of_spec_per_endmember = 2 where study_id = %i", study_));
+        Add("a", {{1, {0.2f, 0.4f}}, {2, {0.9f}}});
+        Add("b", {{1, {0.5f}}});
+        Add("c", {{4, {0.1f, 0.3f, 0.7f}}});
+        db.Execute(Sql("update spectrum s, species sp set s.disabled = 1 where s.species_id = "
+                       "sp.species_id and sp.folder_name = 'c' and s.spectrum_no = 3"));
+        test::InsertWavebandFilter(db, study_, {{1000, 1099}});
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
+        session_->SetStudy(study_);
+        factory_ = std::make_unique<StudyLoader>(*session_);
+        factory_->SetStudy(study_);
+    }
+
+    void Add(const std::string& folder,
+             const std::vector<std::pair<int, std::vector<float>>>& sites) {
+        Database& db = scratch_.Admin();
+        const int species = test::InsertSpecies(db, study_, folder);
+        int number = 1;
+        for (const auto& [site_no, values] : sites) {
+            const int site = test::InsertSite(db, study_, species, site_no);
+            for (float v : values) {
+                test::SpectrumValues row;
+                row.spectrum_no = number++;
+                test::InsertSpectrum(db, study_, species, site, row,
+                                     test::Blob(std::vector<float>(kSpectrumBands, v)));
+            }
+        }
+    }
+
+    SpectraPlot Plot(int stage, int selection, int details,
+                     std::vector<std::string> folders = {}) {
+        SpectraPlotRequest r;
+        r.stage = stage;
+        r.selection = selection;
+        r.details = details;
+        r.folders = std::move(folders);
+        return StudySpectraPlot(*factory_, *session_, r, frontend_);
+    }
+
+    test::ScratchDatabase scratch_{"plots"};
+    test::TempDir dir_;
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<StudyLoader> factory_;
+    test::RecordingFrontend frontend_;
+};
+
+TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
+    using R = SpectraPlotRequest;
+    const SpectraPlot spectra = Plot(kStageFiltered, R::kAllSpecies, R::kSpectra);
+    ASSERT_EQ(spectra.groups.size(), 3u);
+    EXPECT_EQ(spectra.groups[0].name, "a");
+    EXPECT_NE(spectra.groups[0].colour, spectra.groups[1].colour);
+    ASSERT_EQ(spectra.curves.size(), 6u);  // the disabled spectrum is left out
+    EXPECT_EQ(spectra.curves[2].label, "a site 2 spectrum 3");
+    EXPECT_EQ(spectra.curves[5].group, 2);
+    const PlotCurve& first = spectra.curves[0];
+    ASSERT_EQ(first.x.size(), static_cast<size_t>(kSpectrumBands));
+    EXPECT_EQ(first.x[999 - 350], 999.0);
+    EXPECT_FLOAT_EQ(first.y[999 - 350], 0.2f);
+    EXPECT_TRUE(std::isnan(first.y[1000 - 350]) && std::isnan(first.y[1099 - 350]));
+    EXPECT_FLOAT_EQ(first.y[1100 - 350], 0.2f);
+    EXPECT_TRUE(first.lower.empty());
+
+    // Species means of the library species: "a" (0.2, 0.4, 0.9), "c" (0.1, 0.3).
+    const SpectraPlot species = Plot(kStageFiltered, R::kLibrarySpecies, R::kSpeciesMean);
+    ASSERT_EQ(species.curves.size(), 2u);
+    EXPECT_EQ(species.groups[1].name, "c");
+    const double sd_a = std::sqrt(((0.2 - 0.5) * (0.2 - 0.5) + 0.01 + 0.16) / 2);
+    EXPECT_NEAR(species.curves[0].y[0], 0.5, 1e-7);
+    EXPECT_NEAR(species.curves[0].upper[0], 0.5 + sd_a, 1e-7);
+    EXPECT_NEAR(species.curves[1].lower[0], 0.2 - std::sqrt(0.02), 1e-7);
+    EXPECT_TRUE(std::isnan(species.curves[1].upper[1050 - 350]));
+
+    // Site means of chosen folders, in the order asked for.
+    const SpectraPlot sites = Plot(kStageRaw, R::kFolders, R::kSiteMean, {"c", "a"});
+    ASSERT_EQ(sites.curves.size(), 3u);
+    EXPECT_EQ(sites.curves[0].label, "c site 4 mean");
+    EXPECT_NEAR(sites.curves[2].y[0], 0.9, 1e-7);
+    EXPECT_EQ(sites.curves[2].upper[0], sites.curves[2].y[0]);
+    EXPECT_FALSE(std::isnan(sites.curves[0].y[1050 - 350]));  // raw has no gaps
+
+    EXPECT_THROW(Plot(kStageRaw, R::kFolders, R::kSpectra, {"nope"}), OrvaneError);
+    EXPECT_THROW(Plot(kStageFeatures, R::kAllSpecies, R::kSpectra), OrvaneError);
+}
+
+TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
+    const SpectraPlot synth =
+        Plot(kStageSynthesized, SpectraPlotRequest::kAllSpecies, SpectraPlotRequest::kSpeciesMean);
+    EXPECT_TRUE(synth.markers);
+    ASSERT_FALSE(synth.curves.empty());
+    // Landsat 8 OLI: seven calibrated bands, the first centred at 442.98 nm.
+    ASSERT_EQ(synth.curves[0].x.size(), 7u);
+    EXPECT_DOUBLE_EQ(synth.curves[0].x[0], 442.98);
+    EXPECT_NE(synth.title.find("Landsat 8 OLI"), std::string::npos);
+
+    // Chosen one by one, a disabled spectrum is plotted too, in its species' colour.
+    const int disabled = test::Count(scratch_.Admin(), "select spectrum_id from spectrum where "
+                                                       "disabled = 1");
+    const SpectraPlot chosen = StoredSpectraPlot(*factory_, *session_, {disabled}, kStageRaw);
+    ASSERT_EQ(chosen.curves.size(), 1u);
+    EXPECT_EQ(chosen.curves[0].label, "c site 4 spectrum 3");
+    EXPECT_FLOAT_EQ(chosen.curves[0].y[0], 0.7f);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -1,0 +1,199 @@
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+#include <qcustomplot.h>
+
+#include "chain/processing_session.h"
+#include "forms/menu_command.h"
+#include "forms/waveband_filter_setup.h"
+#include "store/database.h"
+#include "ui/spectra_plot_window.h"
+#include "ui/study_browser_window.h"
+#include "ui/workbench.h"
+
+namespace orvane {
+
+// Pixels of a colour (within a small tolerance) in a picture.
+int CountColour(const QImage& image, const QColor& colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) < 12 && std::abs(c.green() - colour.green()) < 12 &&
+                std::abs(c.blue() - colour.blue()) < 12)
+                ++n;
+        }
+    return n;
+}
+
+// One window on the demo study for every case: importing its 149 spectra is the slow part.
+class SpectraWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::Workbench> w;
+    test::TempDir settings_dir;
+
+  private slots:
+    void initTestCase() {
+        // The remembered settings go to a folder of the test's own.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(settings_dir.Path()));
+        w = std::make_unique<test::Workbench>("uispectra");
+        const std::vector<int> ids = w->ArrangeStudies({"landsat8_oli"}, {"Demo study"});
+        w->scratch.Admin().Execute(
+            Sql("update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
+                "study_id = %i",
+                w->scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        w->Connect();
+        w->Show();
+        WavebandFilterSetup filter(w->doc->Session());
+        filter.Show();
+        filter.New(1350, 1450);
+        filter.New(1800, 1950);
+        filter.New(2400, 2499);
+        filter.Ok();
+        QVERIFY(w->frame->Run([&] { w->frame->Form().ImportSpectra(w->frame->Frontend()); }));
+        QCOMPARE(w->Count("select count(*) from spectrum"), 149);
+    }
+
+    void cleanupTestCase() { w.reset(); }
+
+    void plotDrawsMeanBandsWithGapsAndSavesPictures() {
+        w->frame->Action(kCmdSpectraPlot)->trigger();
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(plot->isVisible());
+        plot->StageList()->setCurrentIndex(1);  // filtered
+        emit plot->StageList()->activated(1);
+        plot->DetailsList()->setCurrentIndex(2);
+        emit plot->DetailsList()->activated(2);
+
+        // Four species, each a mean curve over a shaded band between two graphs.
+        QCustomPlot* canvas = plot->Canvas();
+        QCOMPARE(plot->Plot().groups.size(), size_t{4});
+        QCOMPARE(canvas->graphCount(), 12);
+        QCOMPARE(canvas->legend->itemCount(), 4);
+        QCPGraph* upper = canvas->graph(1);
+        QCOMPARE(upper->channelFillGraph(), canvas->graph(0));
+        QVERIFY(upper->brush().style() != Qt::NoBrush);
+        QCPGraph* mean = canvas->graph(8);  // the curves come after all bands
+        QCOMPARE(mean->data()->size(), 2150);
+        QVERIFY(std::isnan(mean->data()->at(1400 - 350)->value));  // an excluded band is a gap
+        QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
+
+        // The first species' colour is drawn: its curve and its lighter band.
+        const QImage image = canvas->toPixmap(900, 500).toImage();
+        QVERIFY(CountColour(image, QColor(QString::fromStdString(plot->Plot().groups[0].colour))) > 200);
+
+        plot->setFloating(true);
+        plot->resize(1000, 620);
+        QTest::qWait(50);
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        const QString shot = QStringLiteral(ORVANE_ARTIFACTS "/spectra-plot.png");
+        QVERIFY(plot->grab().save(shot));
+
+        // Saving asks where, proposing the output folder.
+        std::string proposed;
+        w->frame->Frontend().SetSaveFileAnswer([&](const std::string& p) {
+            proposed = p;
+            return w->dir.Path() + "/picture" + p.substr(p.size() - 4);
+        });
+        plot->findChild<QPushButton*>(QStringLiteral("savePng"))->click();
+        QCOMPARE(proposed, w->Output("Demo study_filtered_species_mean.png"));
+        plot->findChild<QPushButton*>(QStringLiteral("saveSvg"))->click();
+        QVERIFY(QFileInfo(QString::fromStdString(w->dir.Path() + "/picture.png")).size() > 1000);
+        QVERIFY(test::FileText(w->dir.Path() + "/picture.svg").find("<path class=\"band\"") !=
+                std::string::npos);
+        plot->setFloating(false);
+    }
+
+    void browserToggleDisablesAndPlotsTheChosenSpectra() {
+        w->frame->Form().SetFeatureSpaceType(1);
+        w->frame->Action(kCmdBuildLibrary)->trigger();
+        w->frame->Form().RefreshLibraryStatus();
+        QCOMPARE(w->View().LibraryStatus()->text(), QStringLiteral("Ready"));
+
+        w->frame->Action(kCmdStudyBrowser)->trigger();
+        StudyBrowserWindow* browser = w->frame->StudyBrowserDock();
+        QTreeWidget* tree = browser->Tree();
+        QCOMPARE(tree->topLevelItemCount(), 4);
+        QTreeWidgetItem* site = tree->topLevelItem(0)->child(0);
+        QTreeWidgetItem* spectrum = site->child(0);
+        const int id = spectrum->text(1).toInt();
+        QCOMPARE(spectrum->checkState(0), Qt::Checked);
+        spectrum->setCheckState(0, Qt::Unchecked);
+        QTest::qWait(10);
+        QCOMPARE(w->Count(Sql("select disabled from spectrum where spectrum_id = %i", id)), 1);
+        QCOMPARE(w->View().LibraryStatus()->text(), QStringLiteral("Not Ready"));
+        spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
+        QCOMPARE(spectrum->checkState(0), Qt::Unchecked);
+
+        // "Plot" with a site selected shows its spectra, the disabled one too.
+        const int in_site = browser->Tree()->topLevelItem(0)->child(0)->childCount();
+        browser->Tree()->topLevelItem(0)->child(0)->setSelected(true);
+        browser->findChild<QPushButton*>(QStringLiteral("browserPlot"))->click();
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QCOMPARE(plot->SourceList()->currentIndex(), static_cast<int>(SpectraPlotForm::kChosen));
+        QCOMPARE(static_cast<int>(plot->Plot().curves.size()), in_site);
+        QCOMPARE(plot->Canvas()->graphCount(), in_site);
+
+        spectrum->setCheckState(0, Qt::Checked);
+        QTest::qWait(10);
+        QCOMPARE(w->Count("select count(*) from spectrum where disabled = 1"), 0);
+    }
+
+    void windowRemembersAndOpensSeveralFiles() {
+        QVERIFY(w->frame->width() >= std::min(1200, w->frame->screen()->availableGeometry().width()));
+        w->frame->RestoreSettings();  // nothing stored yet; from now on it is kept
+        w->frame->Run([&] {
+            w->frame->Form().SetDerivativeOrder(2);
+            w->frame->Form().SelectClassifier(2);
+        });
+        const FormSelections before = w->frame->Form().Selections();
+        w->frame->close();
+
+        CMainFrame again(*w->doc);
+        again.Frontend().SetMessageBoxes(false);
+        again.show();
+        again.InitialUpdate();
+        QCOMPARE(again.Form().DerivativeOrder(), 0);
+        again.RestoreSettings();
+        const FormSelections after = again.Form().Selections();
+        QCOMPARE(after.derivative_order, 2);
+        QCOMPARE(after.classifier, 2);
+        QCOMPARE(after.study_id, before.study_id);
+        QCOMPARE(after.feature_space_type, before.feature_space_type);
+        QCOMPARE(after.feature_space_id, before.feature_space_id);
+        QVERIFY(again.SpectraPlotDock());  // the docks open again as they were
+
+        // Several files at once; one that cannot be read does not keep out the others.
+        again.Frontend().SetOpenFilesAnswer([] {
+            return std::vector<std::string>{
+                test::SourcePath("examples/demo-study/GS/site01/gs00001.asd"),
+                test::SourcePath("examples/demo-study/no-such-file.asd"),
+                test::SourcePath("examples/demo-study/GS/site01/gs00002.asd")};
+        });
+        again.Action(kCmdOpen)->trigger();
+        QListWidget* loaded = again.View()->LoadedSpectra();
+        QCOMPARE(loaded->count(), 2);
+        QVERIFY(!again.Frontend().LastError().empty());
+        const QString second = loaded->item(1)->text();
+        loaded->item(0)->setSelected(true);
+        again.View()->RemoveLoaded()->click();
+        QCOMPARE(test::Items(loaded), QStringList{second});
+        QCOMPARE(w->doc->LoadedSpectra().size(), size_t{1});
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::SpectraWindowTest)
+#include "spectra_window_test.moc"

@@ -18,7 +18,7 @@ int CmdSpectraList(Context& ctx) {
     std::optional<std::string> species;
     std::optional<int> site;
     if (ctx.args.Has("species")) species = ctx.args.Get("species");
-    if (ctx.args.Has("site")) site = IntOption(ctx.args, "site", 0);
+    if (ctx.args.Has("site")) site = IntOption(ctx.args, "site", 0, 0, 99999);
     ctx.out << "id\tspecies\tsite\tnumber\tcaptured\tlatitude\tlongitude\taltitude\tstate\n";
     for (const StoredSpectrum& s :
          ListStudySpectra(ctx.session->Db(), ctx.session->StudyId(), species, site))

@@ -67,10 +67,6 @@ void EnviLibraryFile::WriteString(const std::string& text) { Add({text, 0.0, fal
 void EnviLibraryFile::WriteEmptyField() {
     Add({"", std::numeric_limits<double>::quiet_NaN(), true});
 }
-void EnviLibraryFile::WriteIntLn(int value) {
-    WriteInt(value);
-    WriteEol();
-}
 void EnviLibraryFile::WriteDoubleLn(double value) {
     WriteDouble(value);
     WriteEol();

@@ -22,7 +22,6 @@ class EnviLibraryFile : public TextFile {
     void WriteDouble(double value) override;
     void WriteString(const std::string& text) override;
     void WriteEol() override;
-    void WriteIntLn(int value) override;
     void WriteDoubleLn(double value) override;
     void WriteStringLn(const std::string& text) override;
     void WriteDelimiter() override {}

@@ -2,6 +2,7 @@
 #include "export/export_spectra.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <set>
 #include <string_view>

@@ -149,7 +149,7 @@ void MainWindow::InitialUpdate() {
            std::max(height(), std::min(760, room.height())));
 }
 
-void CMainFrame::RestoreSettings() {
+void MainWindow::RestoreSettings() {
     QSettings settings = OrvaneSettings();
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
     view_->RestoreSplitter(settings.value(QStringLiteral("window/splitter")).toByteArray());
@@ -172,7 +172,7 @@ void CMainFrame::RestoreSettings() {
     remember_ = true;
 }
 
-void CMainFrame::SaveSettings() {
+void MainWindow::SaveSettings() {
     QSettings settings = OrvaneSettings();
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
     settings.setValue(QStringLiteral("window/state"), saveState());
@@ -192,7 +192,7 @@ void CMainFrame::SaveSettings() {
     settings.setValue(QStringLiteral("form/classifier"), sel.classifier);
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (remember_) SaveSettings();
     QMainWindow::closeEvent(event);
 }

@@ -429,6 +429,7 @@ TEST_F(ExportTest, ArffNamesAreQuotedAsTheGrammarReadsThem) {
 
     s.transpose = true;
     EXPECT_THROW(Run(s), OrvaneError);
+}
 
 // The binary library must open in an independent ENVI reader with every value (and every
 // missing value) where the csv export of the same settings has it.

@@ -160,7 +160,7 @@ class SpectraWindowTest : public QObject {
         const FormSelections before = w->frame->Form().Selections();
         w->frame->close();
 
-        CMainFrame again(*w->doc);
+        MainWindow again(*w->doc);
         again.Frontend().SetMessageBoxes(false);
         again.show();
         again.InitialUpdate();

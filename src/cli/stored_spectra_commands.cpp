@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A study's stored spectra: listing, enabling and disabling them, and plotting them.
 #include <cstdlib>
 #include <optional>

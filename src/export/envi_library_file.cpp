@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/envi_library_file.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/spectra_plot_form.h"
 
 #include "base/orvane_error.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/config_file.h"
 #include "base/orvane_error.h"
 #include "fuzz_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/orvane_error.h"
 #include "fuzz_file.h"
 #include "spectra/sensor.h"

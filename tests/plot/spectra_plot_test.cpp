@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/spectra_plot.h"
 
 #include <gtest/gtest.h>

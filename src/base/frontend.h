@@ -28,6 +28,21 @@ public:
     virtual bool Confirm(const std::string& /*question*/) { return false; }
 };
 
+// Shows a progress display for as long as it lives, so that every way out of a long operation
+// ends the display.
+class ProgressScope {
+public:
+    ProgressScope(Frontend& frontend, const std::string& title, int total) : frontend_(frontend) {
+        frontend_.BeginProgress(title, total);
+    }
+    ~ProgressScope() { frontend_.EndProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    Frontend& frontend_;
+};
+
 // A frontend that drops everything and answers every question as it was constructed to; for
 // callers that need none.
 class SilentFrontend : public Frontend {

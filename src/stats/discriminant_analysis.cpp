@@ -6,26 +6,18 @@
 #include <memory>
 
 #include "base/frontend.h"
-#include "chain/processing_session.h"
+#include "base/output_folder.h"
 #include "base/text_file.h"
+#include "chain/processing_session.h"
 #include "spectra/site.h"
 #include "spectra/species.h"
-#include "base/output_folder.h"
-#include "study/study_loader.h"
 #include "stats/spectral_statistics.h"
 #include "store/database.h"
+#include "study/study_loader.h"
 
 namespace orvane {
 
 namespace {
-
-struct ProgressScope {
-    ProgressScope(Frontend& f, const std::string& title, int total) : frontend(f) {
-        frontend.BeginProgress(title, total);
-    }
-    ~ProgressScope() { frontend.EndProgress(); }
-    Frontend& frontend;
-};
 
 Matrix EmptyErrorMatrix(int k) {
     Matrix e(k + 2, k + 2);
@@ -300,8 +292,8 @@ std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
 }
 
 AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& loader,
-                                      const OutputFolder& output, ProcessingSession& session, Frontend& frontend, int study_id,
-                                      int name_type) {
+                                      const OutputFolder& output, ProcessingSession& session,
+                                      Frontend& frontend, int study_id, int name_type) {
     library.RequireReady();
     if (study_id == session.StudyId())
         throw OrvaneError("The independent set must be another study than the current one.");
@@ -339,8 +331,8 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
     return ReportAccuracy("Library Accuracy Check", e, name_type, library, output, frontend);
 }
 
-void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
-                       Frontend& frontend, int species_id) {
+void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
+                       int species_id) {
     library.RequireReady();
     std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
     frontend.Report("Site Accuracy Check for " + species->folder_name_);

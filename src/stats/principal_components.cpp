@@ -8,6 +8,7 @@
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
+#include "base/output_folder.h"
 #include "base/text_file.h"
 #include "chain/feature_space.h"
 #include "chain/processing_chain.h"
@@ -15,20 +16,11 @@
 #include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "store/database.h"
-#include "base/output_folder.h"
 #include "study/study_loader.h"
 
 namespace orvane {
 
 namespace {
-
-struct ProgressScope {
-    ProgressScope(Frontend& f, const std::string& title, int total) : frontend(f) {
-        frontend.BeginProgress(title, total);
-    }
-    ~ProgressScope() { frontend.EndProgress(); }
-    Frontend& frontend;
-};
 
 // The smallest PCT feature space must fit the sensor; without any, the score plot's two
 // components are the least a PCA has to give.

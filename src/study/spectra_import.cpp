@@ -37,18 +37,6 @@ size_t Utf8Length(const std::string& text) {
     return n;
 }
 
-// Ends the progress display however the import ends.
-class ProgressScope {
-  public:
-    ProgressScope(Frontend& frontend, const std::string& title, int total) : frontend_(frontend) {
-        frontend_.BeginProgress(title, total);
-    }
-    ~ProgressScope() { frontend_.EndProgress(); }
-
-  private:
-    Frontend& frontend_;
-};
-
 // Species folder, site folder and file name: what identifies a measurement even when the
 // study's folder tree has been moved since it was imported.
 std::string TreePath(const std::string& path) {

@@ -33,7 +33,8 @@ SymmetricMatrix* g_covariance = nullptr;
 void BM_Pca(benchmark::State& state) {
     SilentFrontend quiet;
     int bands = 0;
-    for (auto _ : state) bands = RunPca(g_study->Session(), g_study->Loader(), g_study->Output(), quiet).bands;
+    for (auto _ : state)
+        bands = RunPca(g_study->Session(), g_study->Loader(), g_study->Output(), quiet).bands;
     state.counters["bands"] = bands;
     state.counters["spectra_per_second"] = benchmark::Counter(
         static_cast<double>(kLayout.Total()) * static_cast<double>(state.iterations()),
@@ -83,13 +84,7 @@ BENCHMARK(BM_SeparabilityReport)->Unit(benchmark::kMillisecond)->UseRealTime();
 int main(int argc, char** argv) {
     using namespace orvane;
     using namespace orvane::bench;
-    benchmark::Initialize(&argc, argv);
-    const std::string config = BenchConfigPath("analysis_bench");
-    if (config.empty()) return 2;
-    const std::string out =
-        (std::filesystem::temp_directory_path() / "orvane_analysis_bench").string();
-    try {
-        BenchStudy study(config, out, kLayout);
+    return RunOnBenchStudy(argc, argv, "analysis_bench", kLayout, [](BenchStudy& study) {
         Database& db = study.Session().Db();
         db.Execute(
             "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
@@ -123,12 +118,5 @@ int main(int argc, char** argv) {
         g_covariance = nullptr;
         g_library = nullptr;
         g_study = nullptr;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "analysis_bench: %s\n", e.what());
-        return 1;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(out, ec);
-    benchmark::Shutdown();
-    return 0;
+    });
 }

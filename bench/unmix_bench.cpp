@@ -41,13 +41,7 @@ BENCHMARK(BM_Unmix)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5.0);
 int main(int argc, char** argv) {
     using namespace orvane;
     using namespace orvane::bench;
-    benchmark::Initialize(&argc, argv);
-    const std::string config = BenchConfigPath("unmix_bench");
-    if (config.empty()) return 2;
-    const std::string out =
-        (std::filesystem::temp_directory_path() / "orvane_unmix_bench").string();
-    try {
-        BenchStudy study(config, out, kLayout);
+    return RunOnBenchStudy(argc, argv, "unmix_bench", kLayout, [](BenchStudy& study) {
         Database& db = study.Session().Db();
         const std::vector<int>& species = study.Species();
         for (int j = 0; j < kEndmembers; ++j)
@@ -68,12 +62,5 @@ int main(int argc, char** argv) {
         g_study = &study;
         benchmark::RunSpecifiedBenchmarks();
         g_study = nullptr;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "unmix_bench: %s\n", e.what());
-        return 1;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(out, ec);
-    benchmark::Shutdown();
-    return 0;
+    });
 }

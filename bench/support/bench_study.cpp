@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/bench_study.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
@@ -104,6 +107,26 @@ void BenchStudy::Fill(Database& db) {
         }
     }
     tx.Commit();
+}
+
+int RunOnBenchStudy(int argc, char** argv, const char* program, const BenchLayout& layout,
+                    const std::function<void(BenchStudy&)>& run) {
+    benchmark::Initialize(&argc, argv);
+    const std::string config = BenchConfigPath(program);
+    if (config.empty()) return 2;
+    const std::string out =
+        (std::filesystem::temp_directory_path() / ("orvane_" + std::string(program))).string();
+    try {
+        BenchStudy study(config, out, layout);
+        run(study);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program, e.what());
+        return 1;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(out, ec);
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace orvane::bench

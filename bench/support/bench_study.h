@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "chain/processing_session.h"
 #include "base/output_folder.h"
-#include "study/study_loader.h"
+#include "chain/processing_session.h"
 #include "store/database.h"
+#include "study/study_loader.h"
 #include "support/bench_database.h"
 
 namespace orvane::bench {
@@ -53,5 +54,11 @@ class BenchStudy {
     int study_id_ = 0;
     BenchLayout layout_;
 };
+
+// The whole main() of a benchmark on a scratch study: reads ORVANE_BENCH_CONFIG, builds the
+// study in a temporary output folder, lets `run` prepare it and run the benchmarks, then
+// removes the folder. Returns the process's exit status.
+int RunOnBenchStudy(int argc, char** argv, const char* program, const BenchLayout& layout,
+                    const std::function<void(BenchStudy&)>& run);
 
 }  // namespace orvane::bench

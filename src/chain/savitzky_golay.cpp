@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/matrix_errors.h"
 #include "base/orvane_error.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
@@ -386,7 +387,8 @@ void SavitzkyGolayKernel::PrepareFft() {
         const int pos = ((nl_ + 1 - i) % length + length) % length;
         kernel.element(pos) = c_(i);
     }
-    NEWMAT::RealFFT(kernel, kernel_re_, kernel_im_);
+    WithMatrixErrors("Savitzky-Golay FFT kernel: ",
+                     [&] { NEWMAT::RealFFT(kernel, kernel_re_, kernel_im_); });
     signal_.ReSize(length);
     signal_re_.ReSize(length / 2 + 1);
     signal_im_.ReSize(length / 2 + 1);
@@ -407,7 +409,7 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     CountMissing(in, kGridCount, nullptr);
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
-    NEWMAT::RealFFT(signal_, signal_re_, signal_im_);
+    WithMatrixErrors("FFT smoothing: ", [&] { NEWMAT::RealFFT(signal_, signal_re_, signal_im_); });
     double* re = signal_re_.Store();
     double* im = signal_im_.Store();
     const double* kre = kernel_re_.Store();
@@ -417,7 +419,8 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
         im[j] = re[j] * kim[j] + im[j] * kre[j];
         re[j] = r;
     }
-    NEWMAT::RealFFTI(signal_re_, signal_im_, result_);
+    WithMatrixErrors("FFT smoothing: ",
+                     [&] { NEWMAT::RealFFTI(signal_re_, signal_im_, result_); });
 
     Fill(x, y, widened, result_.Store());
 }

@@ -35,13 +35,11 @@ class TextFile {
     const std::string& FailureReason() const { return failure_reason_; }
 
     void MeasureLines();
-    int LineWidth() const { return line_width_; }
 
     bool GetValue(const std::string& key, std::string& dest);
     bool GetString(const std::string& key, std::string& dest);
     bool GetValueWithSeparator(const std::string& key, const std::string& separator,
                                std::string& dest);
-    bool GetInteger(const std::string& key, int& value);
 
     bool NextLine(std::string& dest);
     // One line as fgets reads it with the current line width, comment or not; false at the end.

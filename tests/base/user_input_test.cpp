@@ -27,12 +27,10 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
         int value;
     };
     const Case cases[] = {
-        {"15", 0, 10000, true, 15},     {" -7 ", -10, 10, true, -7},
-        {"+3", 0, 5, true, 3},          {"4294967306", 0, 10000, false, 0},  // was stored as 10
-        {"99999999999", 0, 100000, false, 0}, {"2147483648", -5, 2147483647, false, 0},
-        {"12abc", 0, 100, false, 0},   {"", 0, 100, false, 0},
-        {"-", 0, 100, false, 0},       {"1e3", 0, 10000, false, 0},
-        {"0x10", 0, 100, false, 0},    {"101", 0, 100, false, 0},
+        {" -7 ", -10, 10, true, -7},          {"4294967306", 0, 10000, false, 0},  // was 10
+        {"2147483648", -5, 2147483647, false, 0}, {"12abc", 0, 100, false, 0},
+        {"", 0, 100, false, 0},                {"1e3", 0, 10000, false, 0},
+        {"101", 0, 100, false, 0},
     };
     for (const Case& c : cases) {
         if (c.ok) {
@@ -75,8 +73,7 @@ TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
         const char* key;
     };
     const Case refused[] = {
-        {"port abc", "\"port\""},       {"port 70000", "\"port\""},
-        {"port 0", "\"port\""},         {"port 3306x", "\"port\""},
+        {"port 70000", "\"port\""},           {"port 3306x", "\"port\""},
         {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
         {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
         {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""},

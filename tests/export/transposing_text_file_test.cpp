@@ -28,7 +28,6 @@ TEST(TransposingTextFile, RowsBecomeLinesAndEmptyItemsKeepTheirPlace) {
         file.WriteDouble(0.5);
         file.WriteEol();
         file.WriteStringLn("short");
-        EXPECT_EQ(file.ColumnCount(), 3);
         EXPECT_EQ(test::FileText(path), "") << "nothing reaches the disk before Close";
         ASSERT_TRUE(file.Close());
     }

@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
@@ -286,15 +285,6 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         // A refusal after the header was written leaves no partial file behind.
         EXPECT_FALSE(std::filesystem::exists(Output())) << c.file_with_header;
     }
-
-    // Without any PCT feature space a sensor needs two bands, for the plot's two components.
-    std::ofstream(dir_.File("one.txt")) << "One band\nA single band\nband,avg_wavelength,fwhm,"
-                                           "mark\n1,1000,2,C\n";
-    ImportSensor(*session_, frontend_, dir_.File("one.txt"), 0);
-    ChainSelection one;
-    one.sensor = "One band";
-    ApplyChainSelection(*session_, one);
-    EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "study/sensor_import.h"
 #include "base/output_folder.h"
 #include "study/study_loader.h"
+#include "support/feature_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -234,16 +235,7 @@ TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
 }
 
 TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
-    Database& db = scratch_.Admin();
-    db.Execute(
-        "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
-        "values ('pair test', '', 2, (select fs_type_id from feature_space_type where type = "
-        "1), current_timestamp(6))");
-    const int fs = static_cast<int>(db.InsertId());
-    db.Execute(
-        Sql("insert into band_range (band1, band2, feature_space_id) values (483, 865, "
-            "%i), (443, 655, %i)",
-            fs, fs));
+    const int fs = test::InsertPairFeatureSpace(scratch_.Admin());
     session_->SetFeatureSpaceType(1);
     session_->SetFeatureSpace(fs);
     ExportSettings s;
@@ -251,10 +243,10 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
     s.data_details = ExportSettings::kSpeciesMean;
     const ExportResult r = Run(s);
     EXPECT_EQ(std::filesystem::path(r.path).filename(),
-              "field 2026_pair test_lib_species_species_mean.csv");
+              "field 2026_pairs_lib_species_species_mean.csv");
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "species,pair test_1,pair test_2");
+    EXPECT_EQ(lines[0], "species,pairs_1,pairs_2");
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = Fields(lines[i]);
         ASSERT_EQ(f.size(), 3u);
@@ -281,12 +273,7 @@ TEST_F(ExportTest, UnwritableFileIsReportedAndLeavesNothing) {
     ExportSettings s;
     const std::string path = out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv";
     std::filesystem::create_directories(path);  // a folder where the file should go
-    try {
-        Run(s);
-        FAIL() << "a file that cannot be opened must be an error";
-    } catch (const OrvaneError& e) {
-        EXPECT_NE(std::string(e.what()).find("Could not open file:\n" + path), std::string::npos);
-    }
+    EXPECT_TRUE(test::Refuses([&] { Run(s); }, "Could not open file:\n" + path));
     EXPECT_TRUE(frontend_.reports.empty());
 
     s.offset_percent = 101;

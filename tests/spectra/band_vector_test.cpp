@@ -48,13 +48,6 @@ TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
         EXPECT_EQ(grid.Value(c.index), c.value) << c.index;
         EXPECT_EQ(grid.EntryAt(c.index) != nullptr, c.value != kNoValue) << c.index;
     }
-    BandVector sensor(1, 7);
-    sensor.FillValues(2.0);
-    EXPECT_EQ(sensor.Value(0), kNoValue);
-    EXPECT_EQ(sensor.Value(1), 2.0);
-    EXPECT_EQ(sensor.Value(7), 2.0);
-    EXPECT_EQ(sensor.Value(8), kNoValue);
-    EXPECT_EQ(sensor.EntryAt(3)->index, 3);
 }
 
 struct ScanCase {

@@ -275,12 +275,8 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         std::filesystem::remove(Output());
         c.arrange();
         ApplyChainSelection(*session_, ChainSelection());
-        try {
-            RunPca(*session_, *loader_, *output_, frontend_);
-            ADD_FAILURE() << "refused";
-        } catch (const OrvaneError& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
-        }
+        EXPECT_TRUE(test::Refuses([&] { RunPca(*session_, *loader_, *output_, frontend_); },
+                                  c.message));
         EXPECT_EQ(Count("select count(*) from pca_data"), 0);
         // A refusal after the header was written leaves no partial file behind.
         EXPECT_FALSE(std::filesystem::exists(Output())) << c.file_with_header;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -216,48 +215,6 @@ TEST(Database, TransactionRollbackLeavesNothing) {
     // After a unit, statements commit on their own again.
     db->Execute("insert into study (name) values ('d')");
     EXPECT_EQ(CountRows(*observer, "study"), 2);
-}
-
-TEST(Database, BinaryValueReadReportsItsStoredLength) {
-    test::ScratchDatabase scratch("dbblob");
-    auto db = scratch.Connect();
-    db->Execute("insert into statistic (library_id, species_id) values (1, 1), (1, 2), (1, 3)");
-    std::vector<char> exact(8600);
-    for (size_t i = 0; i < exact.size(); ++i) exact[i] = static_cast<char>(i * 7 + 1);
-    const std::vector<char> longer(8608, 'L');
-    db->WriteBlob("UPDATE statistic SET mean = ? WHERE statistic_id = 1", exact.data(),
-                  exact.size());
-    db->WriteBlob("UPDATE statistic SET mean = ? WHERE statistic_id = 2", longer.data(),
-                  longer.size());
-    // Row 3 keeps a NULL mean.
-
-    Statement stmt(*db, "SELECT mean, no_of_samples FROM statistic where statistic_id = ?");
-    struct Case {
-        int id;
-        bool is_null;
-        unsigned long length;
-    };
-    for (const Case& c : {Case{1, false, 8600}, Case{2, false, 8608}, Case{3, true, 0}}) {
-        std::vector<char> buffer(8600, 0);
-        int samples = -1;
-        stmt.BindIntParams({c.id});
-        stmt.BindResultBlob(0, buffer.data(), static_cast<unsigned long>(buffer.size()));
-        stmt.BindResultInt(1, &samples);
-        stmt.Execute();
-        int rows = 0;
-        while (stmt.Fetch()) {
-            ++rows;
-            EXPECT_EQ(stmt.IsNull(0), c.is_null) << c.id;
-            if (!c.is_null) {
-                EXPECT_EQ(stmt.Length(0), c.length) << c.id;
-            }
-            EXPECT_EQ(samples, 0);
-        }
-        EXPECT_EQ(rows, 1) << c.id;
-        if (c.id == 1) {
-            EXPECT_EQ(std::memcmp(buffer.data(), exact.data(), exact.size()), 0);
-        }
-    }
 }
 
 }  // namespace

@@ -67,19 +67,6 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
     }
 }
 
-TEST_F(ChainTest, NoSmoothingAndNoDerivativeCopyStages) {
-    Spectrum s;
-    FillSmooth(s);
-    const BandVector filtered = *StageVector(*session_, s, kStageFiltered);
-    const BandVector& smoothed = *StageVector(*session_, s, kStageSmoothed);
-    for (const BandEntry& e : filtered.Entries()) EXPECT_EQ(smoothed.Value(e.index), e.value);
-    const BandVector synth = *StageVector(*session_, s, kStageSynthesized);
-    const BandVector& derived = *StageVector(*session_, s, kStageDerived);
-    EXPECT_EQ(derived.ValidCount(), synth.ValidCount());
-    for (const BandEntry& e : synth.Entries()) EXPECT_EQ(derived.Value(e.index), e.value);
-    EXPECT_EQ(StageVector(*session_, s, kStageFeatures), nullptr);
-}
-
 TEST_F(ChainTest, RefusedSettingsChangeNothing) {
     session_->SetDerivativeOrder(2);
     session_->Derivative()->SetMethod(kDerivativeSavGol);

@@ -62,18 +62,14 @@ TEST(Species, GatherCollectsEverySpectrumSiteBySite) {
         }
         species.AddSite(std::move(site));
     }
-    EXPECT_EQ(species.SiteCount(), 3);
     EXPECT_EQ(species.TotalSpectra(), 5);
-    EXPECT_EQ(species.MemberCount(), 0);  // until gathered
     species.GatherSpectra();
     ASSERT_EQ(species.MemberCount(), 5);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(species.Member(i), expected[static_cast<size_t>(i)]) << i;
         EXPECT_EQ(species.Member(i)->parent_species_, &species) << i;
     }
-    EXPECT_EQ(species.Member(0)->parent_site_, species.SiteAt(0));
     EXPECT_EQ(species.Member(4)->parent_site_, species.SiteAt(2));
-    EXPECT_EQ(species.SiteAt(1)->parent_species_, &species);
 
     // Gathering again does not list a spectrum twice.
     species.GatherSpectra();

@@ -368,23 +368,6 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     EXPECT_FALSE(std::filesystem::exists(dir_.Path() + "/out/Error Matrix.csv"));
 }
 
-TEST_F(LibraryTest, DiscriminantAnalysisWritesTheErrorMatrix) {
-    ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    frontend_.reports.clear();
-    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
-    EXPECT_EQ(r.path, dir_.Path() + "/out/Error Matrix.csv");
-    const std::string text = test::FileText(r.path);
-    EXPECT_EQ(text.substr(0, text.find("Column Total")),
-              ",alpha,beta,gamma,Row Total,User Accuracy\n"
-              "alpha,4,0,0,4,1.00000000000000E+02\n"
-              "beta,0,4,0,4,1.00000000000000E+02\n"
-              "gamma,0,0,3,3,1.00000000000000E+02\n");
-    ASSERT_EQ(frontend_.reports.size(), 5u);
-    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis");
-    EXPECT_EQ(frontend_.reports[4], "Overall Accuracy: 100.00000");
-    EXPECT_EQ(r.kappa, 1.0);
-}
-
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     Database& db = scratch_.Admin();
@@ -422,18 +405,6 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 
     db.Execute(Sql("delete from study where study_id = %i", other));
     EXPECT_EQ(IndependentStudies(*session_)[0].study_id, -1);
-}
-
-TEST_F(LibraryTest, SiteCheckRanksTheWinningClassLast) {
-    ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    frontend_.reports.clear();
-    SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id);
-    EXPECT_EQ(frontend_.reports,
-              (std::vector<std::string>{"Site Accuracy Check for alpha",
-                                        "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
-                                        "-> 0.00  \n3.  alpha  -> 100.00  \n",
-                                        "Site 2 (2 spectra)\n1.  beta  -> 0.00  \n2.  gamma  "
-                                        "-> 0.00  \n3.  alpha  -> 100.00  \n"}));
 }
 
 // The cells of a comma-separated line, empty ones included.

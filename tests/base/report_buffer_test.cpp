@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "base/orvane_error.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {

@@ -12,6 +12,7 @@
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
 #include "base/text_file.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "base/frontend.h"
@@ -13,6 +12,7 @@
 #include "study/sensor_import.h"
 #include "spectra/sensor.h"
 #include "store/array_codec.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

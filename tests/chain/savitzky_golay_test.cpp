@@ -11,6 +11,7 @@
 #include "base/orvane_error.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {

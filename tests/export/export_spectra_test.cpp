@@ -23,6 +23,7 @@
 #include "study/study_loader.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

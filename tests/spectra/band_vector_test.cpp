@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <ostream>
 #include <optional>
 #include <vector>

@@ -13,6 +13,7 @@
 #include "study/study_loader.h"
 #include "support/mixing_study.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

@@ -13,6 +13,7 @@
 #include "chain/processing_session.h"
 #include "study/study_loader.h"
 #include "store/database.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

@@ -7,6 +7,7 @@
 
 #include "base/orvane_error.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 

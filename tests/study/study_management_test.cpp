@@ -9,6 +9,7 @@
 #include "chain/processing_session.h"
 #include "store/database.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 

@@ -11,7 +11,6 @@
 #include <stdexcept>
 
 #include "base/config_file.h"
-#include "base/orvane_error.h"
 
 namespace orvane::test {
 
@@ -51,16 +50,6 @@ std::string FileText(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-::testing::AssertionResult Refuses(const std::function<void()>& run, const std::string& part) {
-    try {
-        run();
-    } catch (const OrvaneError& e) {
-        if (Contains(e.what(), part)) return ::testing::AssertionSuccess();
-        return ::testing::AssertionFailure() << "the message lacks \"" << part << "\": " << e.what();
-    }
-    return ::testing::AssertionFailure() << "nothing was refused";
 }
 
 ConnectionParams TestServer() {

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -63,9 +60,5 @@ std::string FileText(const std::string& path);
 inline bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
-
-// Success when `run` throws an OrvaneError whose message holds `part`; the failure says what
-// happened instead.
-::testing::AssertionResult Refuses(const std::function<void()>& run, const std::string& part);
 
 }  // namespace orvane::test

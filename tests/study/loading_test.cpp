@@ -89,11 +89,6 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     EXPECT_EQ(numbers, (std::vector<int>{1, 3, 5}));
     EXPECT_EQ(loaded->Member(2)->parent_site_, loaded->SiteAt(1));
     EXPECT_EQ(loaded->SiteAt(0)->parent_species_, loaded.get());
-
-    auto site = loader_.LoadSite(site1);
-    EXPECT_EQ(site->SiteNumber(), 1);
-    ASSERT_EQ(site->MemberCount(), 2);
-    EXPECT_EQ(site->Member(1)->number_, 3);
 }
 
 // A spectrum without a stored position keeps the position it was created with, not the one

@@ -193,29 +193,6 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     EXPECT_EQ(spectrum->DisplayName(), "leaf.012");
 }
 
-TEST_F(FieldSpectrumReaderTest, PositionsConvertFromDegreesAndMinutes) {
-    struct Case {
-        double stored_lat, stored_lon, lat, lon;
-    };
-    const Case cases[] = {
-        {0.0, 0.0, 0.0, 0.0},
-        {4130.5, 17445.0, 41.508333333333333, 174.75},
-        {-4130.5, -17445.0, -41.508333333333333, -174.75},
-        {-3659.9994, 10.5, -36.99999, 0.175},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored_lat);
-        OldLayoutFile file;
-        file.latitude = c.stored_lat;
-        file.longitude = c.stored_lon;
-        file.altitude = 123.25;
-        const auto contents = ReadFieldSpectrumValues(Write("pos.001", file.Build()));
-        EXPECT_NEAR(contents.latitude, c.lat, 1e-12);
-        EXPECT_NEAR(contents.longitude, c.lon, 1e-12);
-        EXPECT_EQ(contents.altitude, 123.25);
-    }
-}
-
 TEST_F(FieldSpectrumReaderTest, CommentStopsAtItsFieldEvenWithoutTerminator) {
     OldLayoutFile file;
     file.comment = std::string(157, 'c');

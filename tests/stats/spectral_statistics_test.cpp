@@ -433,51 +433,36 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     const double b[4][4] = {{0, b_ab, inf, b_ag}, {b_ab, 0, inf, b_bg},
                             {inf, inf, 0, inf}, {b_ag, b_bg, inf, 0}};
     const char* names[] = {"alpha", "beta", "delta", "gamma"};
-    const struct {
-        int distance;
-        const char* file;
-    } cases[] = {{SeparabilitySettings::kBoth, "JM and B output.csv"},
-                 {SeparabilitySettings::kJM, "JM output.csv"},
-                 {SeparabilitySettings::kB, "B output.csv"}};
-    for (const auto& c : cases) {
-        frontend_.reports.clear();
-        SeparabilitySettings settings;
-        settings.distance = c.distance;
-        const std::string path = SeparabilityReport(*library_, *output_, frontend_, settings);
-        ASSERT_EQ(path, dir_.Path() + "/out/" + c.file);
-        const std::string name = DistanceName(c.distance);
-        EXPECT_EQ(frontend_.reports,
-                  std::vector<std::string>{"Separability Analysis\nUsing " + name +
-                                           " distance\n\n" + name +
-                                           " output written to file:\n" + path});
-        std::istringstream text(test::FileText(path));
-        std::string line;
-        std::getline(text, line);
-        EXPECT_EQ(line, ",alpha,beta,delta,gamma,");
-        for (int r = 0; r < 4; ++r) {
-            ASSERT_TRUE(std::getline(text, line)) << name;
-            const std::vector<std::string> cells = Cells(line);
-            ASSERT_EQ(cells.size(), 5u) << line;
-            EXPECT_EQ(cells[0], names[r]);
-            for (int j = 0; j < 4; ++j) {
-                const std::string& cell = cells[static_cast<size_t>(j) + 1];
-                const std::string where = name + " " + names[r] + "/" + names[j];
-                const bool shown = j > r ? c.distance != SeparabilitySettings::kB
-                                         : c.distance != SeparabilitySettings::kJM;
-                if (j == r)
-                    EXPECT_EQ(cell, "-") << where;
-                else if (!shown)
-                    EXPECT_EQ(cell, "") << where;
-                else if (j < r && std::isinf(b[r][j]))
-                    EXPECT_EQ(cell, "Inf.") << where;
-                else if (j < r)
-                    ExpectNumberCell(cell, b[r][j], where);
-                else
-                    ExpectNumberCell(cell, 2.0 * (1.0 - std::exp(-b[r][j])), where);
-            }
+    const std::string path =
+        SeparabilityReport(*library_, *output_, frontend_, SeparabilitySettings());
+    ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
+    EXPECT_EQ(frontend_.reports.back(),
+              "Separability Analysis\nUsing JM and B distance\n\nJM and B output written to "
+              "file:\n" + path);
+    // B below the diagonal, JM above it.
+    std::istringstream text(test::FileText(path));
+    std::string line;
+    std::getline(text, line);
+    EXPECT_EQ(line, ",alpha,beta,delta,gamma,");
+    for (int r = 0; r < 4; ++r) {
+        ASSERT_TRUE(std::getline(text, line));
+        const std::vector<std::string> cells = Cells(line);
+        ASSERT_EQ(cells.size(), 5u) << line;
+        EXPECT_EQ(cells[0], names[r]);
+        for (int j = 0; j < 4; ++j) {
+            const std::string& cell = cells[static_cast<size_t>(j) + 1];
+            const std::string where = std::string(names[r]) + "/" + names[j];
+            if (j == r)
+                EXPECT_EQ(cell, "-") << where;
+            else if (j < r && std::isinf(b[r][j]))
+                EXPECT_EQ(cell, "Inf.") << where;
+            else if (j < r)
+                ExpectNumberCell(cell, b[r][j], where);
+            else
+                ExpectNumberCell(cell, 2.0 * (1.0 - std::exp(-b[r][j])), where);
         }
-        EXPECT_FALSE(std::getline(text, line)) << line;
     }
+    EXPECT_FALSE(std::getline(text, line)) << line;
 }
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {

@@ -60,8 +60,6 @@ std::string D(double v) {
     return text;
 }
 
-std::string Constant(float value) { return test::Blob(std::vector<float>(kSpectrumBands, value)); }
-
 // A study of four species whose spectra are constant, so that every exported value is known
 // exactly: folders "2" (3 spectra, endmember), "10" (3), "100" (2, below the study's minimum
 // of 3) and "o'neil" (3, two sites).
@@ -89,15 +87,7 @@ class ExportTest : public ::testing::Test {
                     const std::string& common, const std::string& latin) {
         Database& db = scratch_.Admin();
         const int species = test::InsertSpecies(db, study_, folder, common, latin);
-        int number = 1;
-        for (const auto& [site_no, values] : sites) {
-            const int site = test::InsertSite(db, study_, species, site_no);
-            for (float v : values) {
-                test::SpectrumValues row;
-                row.spectrum_no = number++;
-                test::InsertSpectrum(db, study_, species, site, row, Constant(v));
-            }
-        }
+        test::InsertConstantSpectra(db, study_, species, sites);
     }
 
     ExportResult Run(const ExportSettings& settings) {

@@ -84,17 +84,7 @@ class SpectraPlotTest : public ::testing::Test {
     void Add(const std::string& folder,
              const std::vector<std::pair<int, std::vector<float>>>& sites) {
         Database& db = scratch_.Admin();
-        const int species = test::InsertSpecies(db, study_, folder);
-        int number = 1;
-        for (const auto& [site_no, values] : sites) {
-            const int site = test::InsertSite(db, study_, species, site_no);
-            for (float v : values) {
-                test::SpectrumValues row;
-                row.spectrum_no = number++;
-                test::InsertSpectrum(db, study_, species, site, row,
-                                     test::Blob(std::vector<float>(kSpectrumBands, v)));
-            }
-        }
+        test::InsertConstantSpectra(db, study_, test::InsertSpecies(db, study_, folder), sites);
     }
 
     SpectraPlot Plot(int stage, int selection, int details,

@@ -143,7 +143,7 @@ bool TextFile::GetValueWithSeparator(const std::string& key, const std::string& 
                                      std::string& dest) {
     if (!stream_ || separator.empty()) return false;
     const std::string search = key + separator;
-    if (search != last_key_ && !sequential_) {
+    if (search != last_key_) {
         std::rewind(stream_);
         last_key_ = search;
     }

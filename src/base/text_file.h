@@ -61,7 +61,6 @@ class TextFile {
     static void StripLineEnd(std::string& text);
 
   protected:
-    void SetSequential(bool sequential) { sequential_ = sequential; }
     std::FILE* Stream() { return stream_; }
 
   private:
@@ -80,7 +79,6 @@ class TextFile {
     std::string delimiter_;
     std::string last_key_;
     int line_width_ = 80;
-    bool sequential_ = true;
     bool write_failed_ = false;
     std::vector<char> buffer_;
 };

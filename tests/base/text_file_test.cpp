@@ -32,7 +32,6 @@ struct Lookup {
 
 struct LookupCase {
     const char* name;
-    bool config;  // ConfigFile (rewinds on a new key) or a plain sequential TextFile
     std::string content;
     std::vector<Lookup> lookups;
 };
@@ -46,20 +45,12 @@ TEST_P(KeyLookup, WalksTheFileAsSpecified) {
     const LookupCase& c = GetParam();
     test::TempDir dir;
     const std::string path = WriteFile(dir, "file.txt", c.content);
-    std::unique_ptr<TextFile> file;
-    if (c.config) {
-        auto config = std::make_unique<ConfigFile>(path);
-        config->Open();
-        file = std::move(config);
-    } else {
-        file = std::make_unique<TextFile>(path, '#');
-        file->OpenForReading();
-        file->MeasureLines();
-    }
+    ConfigFile file(path);
+    file.Open();
     for (size_t i = 0; i < c.lookups.size(); ++i) {
         const Lookup& l = c.lookups[i];
         std::string value = "untouched";
-        EXPECT_EQ(file->GetString(l.key, value), l.found) << "lookup " << i << " of " << l.key;
+        EXPECT_EQ(file.GetString(l.key, value), l.found) << "lookup " << i << " of " << l.key;
         EXPECT_EQ(value, l.found ? l.value : "untouched") << "lookup " << i << " of " << l.key;
     }
 }
@@ -68,7 +59,6 @@ INSTANTIATE_TEST_SUITE_P(
     TextFile, KeyLookup,
     ::testing::Values(
         LookupCase{"RepeatedKeyWalksOccurrences",
-                   true,
                    "filter_b 1400\nserver host\nfilter_b 1900\nfilter_b 2400\n",
                    {{"filter_b", true, "1400"},
                     {"filter_b", true, "1900"},
@@ -76,41 +66,30 @@ INSTANTIATE_TEST_SUITE_P(
                     {"filter_b", false, ""},
                     {"filter_b", false, ""}}},
         LookupCase{"ConfigRewindsForAnotherKey",
-                   true,
                    "server h\nuser alice\npassword pw\ndatabase d\n",
                    {{"database", true, "d"},
                     {"server", true, "h"},
                     {"password", true, "pw"},
                     {"user", true, "alice"}}},
         LookupCase{"ConfigRewindsAfterAFailedLookup",
-                   true,
                    "server h\nuser alice\n",
                    {{"user", true, "alice"},
                     {"missing", false, ""},
                     {"user", true, "alice"},
                     {"server", true, "h"}}},
-        LookupCase{"TextFileNeverRewinds",
-                   false,
-                   "server h\nuser alice\npassword pw\n",
-                   {{"user", true, "alice"}, {"server", false, ""}, {"user", false, ""}}},
         LookupCase{"KeyOnLastLineWithoutLineEnd",
-                   true,
                    "server h\nuser alice in wonderland",
                    {{"user", true, "alice in wonderland"}, {"server", true, "h"}}},
         LookupCase{"LeadingBlanksStrippedTrailingKept",
-                   true,
                    "user     \t alice  \n",
                    {{"user", true, "alice  "}}},
         LookupCase{"CarriageReturnIsPartOfTheLineEnd",
-                   true,
                    "user alice\r\nserver h\r\n",
                    {{"user", true, "alice"}, {"server", true, "h"}}},
         LookupCase{"KeyMustStartTheLineAndEndAtABlank",
-                   true,
                    "#user commented\n user indented\nusername long\nuser\tTab\nuser real\n",
                    {{"user", true, "real"}, {"user", false, ""}}},
         LookupCase{"PrefixOfAnotherKeyDoesNotMatchIt",
-                   true,
                    "filter_br 1350 1450\nfilter_b 1400\nfilter_br 1800 1950\n",
                    {{"filter_b", true, "1400"},
                     {"filter_b", false, ""},

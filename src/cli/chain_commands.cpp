@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The study's waveband filter and the Savitzky-Golay windows of the chain.
+#include <fmt/format.h>
+
 #include "base/number_text.h"
 #include "chain/derivative_settings.h"
 #include "chain/processing_session.h"
@@ -8,14 +10,13 @@
 #include "cli/cli_context.h"
 #include "forms/filter_details.h"
 #include "forms/waveband_filter_setup.h"
-#include "store/database.h"
 
 namespace orvane {
 
 namespace {
 
 int CmdFilterShow(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     WavebandFilterSetup setup(*ctx.session);
     setup.Show();
     for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
@@ -23,7 +24,7 @@ int CmdFilterShow(Context& ctx) {
 }
 
 int CmdFilterSet(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     std::vector<std::pair<int, int>> ranges;
     for (const std::string& word : ctx.args.positional)
         ranges.push_back(ParseRange(word, "A filter range"));
@@ -35,7 +36,7 @@ int CmdFilterSet(Context& ctx) {
 }
 
 int CmdFilterAddDefaults(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     WavebandFilterSetup setup(*ctx.session);
     setup.Show();
     const int before = setup.Working().Count();
@@ -48,29 +49,29 @@ int CmdFilterAddDefaults(Context& ctx) {
 
 int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31, 1, limits.max_size);
     const int order =
         IntOption(ctx.args, "order", filter ? filter->Order() : 4, 1, limits.max_order);
     ApplySmoothingDetails(*ctx.session, size, order);
-    ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
+    ctx.frontend.Report(fmt::format("Smoothing filter: size {}, polynomial order {}", size, order));
     return 0;
 }
 
 int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     DerivativeSettings* d = ctx.session->Derivative();
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5, 1, limits.max_size);
     const int order =
         IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4, 1, limits.max_order);
     ApplyDerivativeDetails(*ctx.session, size, order);
-    ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
-                            ctx.session->DerivativeOrder(), size, order));
+    ctx.frontend.Report(fmt::format("Derivative filter (order {}): size {}, polynomial order {}",
+                                    ctx.session->DerivativeOrder(), size, order));
     return 0;
 }
 

@@ -15,7 +15,7 @@ void PrintEndmembers(Context& ctx, const EndmemberSelection& selection) {
 }
 
 int CmdEndmemberList(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     EndmemberSelection selection(*ctx.session);
     selection.Show();
     PrintEndmembers(ctx, selection);
@@ -25,7 +25,7 @@ int CmdEndmemberList(Context& ctx) {
 // Moves the named species to the endmembers or back, after checking every name, so that a
 // misspelt one stores nothing.
 int MoveSpecies(Context& ctx, bool to_endmembers) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     const char* command = to_endmembers ? "endmember add" : "endmember remove";
     if (ctx.args.positional.empty())
         throw UsageError(std::string(command) + " needs at least one FOLDER");
@@ -58,7 +58,7 @@ int CmdEndmemberRemove(Context& ctx) { return MoveSpecies(ctx, false); }
 
 // The abundance model with the named mixture species chosen.
 void ChooseMixture(Context& ctx, AbundanceSettings& settings, const char* command) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     if (ctx.args.positional.size() != 1)
         throw UsageError(std::string(command) + " needs one mixture FOLDER");
     const std::string& folder = ctx.args.positional[0];
@@ -119,7 +119,7 @@ int CmdMixtureRemove(Context& ctx) {
 }
 
 int CmdUnmix(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     StudyLoader loader(*ctx.session);
     loader.SetStudy(ctx.session->StudyId());
     Unmix(loader, *ctx.session, ctx.frontend);

@@ -5,10 +5,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "stats/mixture_store.h"
-#include "store/database.h"
 
 namespace orvane {
 
@@ -91,6 +92,6 @@ bool AbundanceSettings::Save(int selected_index) {
     return saved;
 }
 
-void AbundanceSettings::Complement() { abundance_ = Sql("%f", 1.0 - std::atof(total_.c_str())); }
+void AbundanceSettings::Complement() { abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str())); }
 
 }  // namespace orvane

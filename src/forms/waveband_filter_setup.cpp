@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/waveband_filter_setup.h"
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "chain/study_filter.h"
-#include "store/database.h"
 
 namespace orvane {
 
@@ -74,7 +75,7 @@ std::string WavebandFilterSetup::AddDefaultRanges() {
     std::string text = added.empty() ? "No default range was added."
                                      : "Added the configured default ranges:" + added;
     if (!skipped.empty())
-        text += Sql("\nSkipped, as outside %i - %i nm or reversed:", kLowest, kHighest) + skipped;
+        text += fmt::format("\nSkipped, as outside {} - {} nm or reversed:", kLowest, kHighest) + skipped;
     return text;
 }
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/chain_options.h"
 
-#include <cctype>
-
 #include <fmt/format.h>
+
+#include <cctype>
 
 #include "base/orvane_error.h"
 #include "chain/derivative_settings.h"
@@ -47,7 +47,8 @@ int ParseFeatureSpaceType(const std::string& word) {
 }
 
 Classifier ParseClassifier(const std::string& word) {
-    return static_cast<Classifier>(Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
+    return static_cast<Classifier>(
+        Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
 }
 
 int CurrentPcaDataId(ProcessingSession& session) {
@@ -101,8 +102,8 @@ int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
                            std::optional<int> type) {
     Database& db = session.Db();
-    const bool digits = !name_or_id.empty() &&
-                        name_or_id.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        !name_or_id.empty() && name_or_id.find_first_not_of("0123456789") == std::string::npos;
     if (!type || digits) return ResolveByNameOrId(db, kFeatureSpaceNames, name_or_id);
     // Names are unique within a type only, so the type picks among feature spaces of one name.
     std::vector<int> exact;
@@ -127,8 +128,8 @@ namespace {
 
 void RequireWithin(const std::optional<int>& value, int low, int high, const char* what) {
     if (value && (*value < low || *value > high))
-        throw OrvaneError(fmt::format("The {} must be from {} to {}, not {}.", what, low, high,
-                                      *value));
+        throw OrvaneError(
+            fmt::format("The {} must be from {} to {}, not {}.", what, low, high, *value));
 }
 
 }  // namespace
@@ -139,8 +140,8 @@ void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options) 
     RequireWithin(options.derivative_method, 0, 1, "derivative method");
     RequireWithin(options.feature_space_type, 0, 2, "feature-space type");
     Database& db = session.Db();
-    const int study = options.study ? ResolveByNameOrId(db, kStudyNames, *options.study)
-                                    : session.StudyId();
+    const int study =
+        options.study ? ResolveByNameOrId(db, kStudyNames, *options.study) : session.StudyId();
     if (study == 0)
         throw OrvaneError("There is no study in the database; create or import one first.");
     session.SetStudy(study);

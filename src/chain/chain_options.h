@@ -27,9 +27,9 @@ struct ChainOptions {
 };
 
 // Parses the user's words for the enumerated settings; throws OrvaneError naming the choices.
-int ParseSmoothingType(const std::string& word);     // none|sg-mw|sg-fft
-int ParseDerivativeMethod(const std::string& word);  // iterative|savgol
-int ParseFeatureSpaceType(const std::string& word);  // DI|NTBI|PCT
+int ParseSmoothingType(const std::string& word);      // none|sg-mw|sg-fft
+int ParseDerivativeMethod(const std::string& word);   // iterative|savgol
+int ParseFeatureSpaceType(const std::string& word);   // DI|NTBI|PCT
 Classifier ParseClassifier(const std::string& word);  // mahalanobis|modified-mahalanobis|gsd|sam
 
 // The id of a study given by id or name; throws OrvaneError when none matches.

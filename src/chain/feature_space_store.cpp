@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/feature_space_store.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <map>
-
-#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 #include "chain/chain_options.h"
@@ -68,11 +68,12 @@ void CheckFields(const FeatureSpaceDefinition& def) {
         return;
     }
     if (def.dimension != 0 && def.dimension != static_cast<int>(def.ranges.size()))
-        throw OrvaneError(fmt::format(
-            "The dimension of a {} feature space is its number of band ranges.", TypeLabel(def.type)));
+        throw OrvaneError(
+            fmt::format("The dimension of a {} feature space is its number of band ranges.",
+                        TypeLabel(def.type)));
     if (def.ranges.empty())
-        throw OrvaneError(fmt::format("A {} feature space needs at least one band range.",
-                                      TypeLabel(def.type)));
+        throw OrvaneError(
+            fmt::format("A {} feature space needs at least one band range.", TypeLabel(def.type)));
     if (static_cast<int>(def.ranges.size()) > FeatureSpace::kMaxRanges)
         throw OrvaneError("A feature space holds at most 100 band ranges.");
 }
@@ -82,18 +83,20 @@ void CheckFields(const FeatureSpaceDefinition& def) {
 void CheckAgainstSensor(const ProcessingSession& session, const FeatureSpaceDefinition& def) {
     const Sensor* sensor = session.CurrentSensor();
     if (!sensor)
-        throw OrvaneError("No sensor is selected; a feature space's dimension is limited by the "
-                          "sensor's number of bands.");
+        throw OrvaneError(
+            "No sensor is selected; a feature space's dimension is limited by the "
+            "sensor's number of bands.");
     const int dimension = DimensionOf(def);
     if (dimension <= sensor->ElementCount()) return;
     if (def.type == kFeaturePCT)
-        throw OrvaneError(fmt::format("A PCT feature space needs a dimension from 1 to {}, the "
-                                      "number of bands of sensor {}; {} is not.",
-                                      sensor->ElementCount(), sensor->Name(), dimension));
-    throw OrvaneError(fmt::format("A {} feature space has one feature per band range: at most {}, "
-                                  "the number of bands of sensor {}, not {}.",
-                                  TypeLabel(def.type), sensor->ElementCount(), sensor->Name(),
-                                  dimension));
+        throw OrvaneError(
+            fmt::format("A PCT feature space needs a dimension from 1 to {}, the "
+                        "number of bands of sensor {}; {} is not.",
+                        sensor->ElementCount(), sensor->Name(), dimension));
+    throw OrvaneError(
+        fmt::format("A {} feature space has one feature per band range: at most {}, "
+                    "the number of bands of sensor {}, not {}.",
+                    TypeLabel(def.type), sensor->ElementCount(), sensor->Name(), dimension));
 }
 
 // Names are chosen by users, so two of one type must never look alike, not even apart from
@@ -114,17 +117,17 @@ void CheckNameFree(Database& db, const FeatureSpaceDefinition& def) {
 void StoreRanges(Database& db, const FeatureSpaceDefinition& def, int id) {
     std::map<int, std::pair<int, int>> stored;
     if (def.id != 0) {
-        ResultSet rows = db.Query(
-            Sql("select band_range_id, band1, band2 from band_range where feature_space_id = %i",
-                id));
+        ResultSet rows = db.Query(Sql(
+            "select band_range_id, band1, band2 from band_range where feature_space_id = %i", id));
         while (rows.Next()) stored[rows.Int(0)] = {rows.Int(1), rows.Int(2)};
     }
     for (const FeatureSpace::BandRange& r : def.ranges) {
         auto row = stored.find(r.band_range_id);
         if (r.band_range_id == 0 || row == stored.end()) {
-            db.Execute(Sql("insert into band_range (band1, band2, feature_space_id) values "
-                           "(%i, %i, %i)",
-                           r.wavelength1, r.wavelength2, id));
+            db.Execute(
+                Sql("insert into band_range (band1, band2, feature_space_id) values "
+                    "(%i, %i, %i)",
+                    r.wavelength1, r.wavelength2, id));
             continue;
         }
         if (row->second != std::make_pair(r.wavelength1, r.wavelength2))
@@ -146,15 +149,17 @@ int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
         if (!Exists(db, id))
             throw OrvaneError("The feature space \"" + def.name +
                               "\" no longer exists; nothing was saved.");
-        db.Execute(Sql("update feature_space set dimension = %i, build_date = "
-                       "current_timestamp(6), name = '%s', description = '%s' where "
-                       "feature_space_id = %i",
-                       DimensionOf(def), name.c_str(), description.c_str(), id));
+        db.Execute(
+            Sql("update feature_space set dimension = %i, build_date = "
+                "current_timestamp(6), name = '%s', description = '%s' where "
+                "feature_space_id = %i",
+                DimensionOf(def), name.c_str(), description.c_str(), id));
     } else {
-        db.Execute(Sql("insert into feature_space (dimension, name, description, build_date, "
-                       "fs_type_id) values (%i, '%s', '%s', current_timestamp(6), (select "
-                       "fs_type_id from feature_space_type where type = %i))",
-                       DimensionOf(def), name.c_str(), description.c_str(), def.type));
+        db.Execute(
+            Sql("insert into feature_space (dimension, name, description, build_date, "
+                "fs_type_id) values (%i, '%s', '%s', current_timestamp(6), (select "
+                "fs_type_id from feature_space_type where type = %i))",
+                DimensionOf(def), name.c_str(), description.c_str(), def.type));
         id = static_cast<int>(db.InsertId());
     }
     StoreRanges(db, def, id);
@@ -202,9 +207,10 @@ void DeleteFeatureSpace(ProcessingSession& session, int feature_space_id) {
             fmt::format("There is no feature space with id {} to delete.", feature_space_id));
     {
         Transaction tx(db);
-        db.Execute(Sql("delete from statistic where library_id in (select library_id from "
-                       "library where feature_space_id = %i)",
-                       feature_space_id));
+        db.Execute(
+            Sql("delete from statistic where library_id in (select library_id from "
+                "library where feature_space_id = %i)",
+                feature_space_id));
         db.Execute(Sql("delete from library where feature_space_id = %i", feature_space_id));
         db.Execute(Sql("delete from band_range where feature_space_id = %i", feature_space_id));
         db.Execute(Sql("delete from feature_space where feature_space_id = %i", feature_space_id));

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feature spaces: listing, showing, storing and deleting.
-#include <optional>
-
 #include <fmt/format.h>
+
+#include <optional>
 
 #include "base/number_text.h"
 #include "chain/chain_options.h"
@@ -56,8 +56,12 @@ int SaveFeatureSpace(Context& ctx, bool is_new, bool copy) {
     if (!is_new) {
         const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
         if (!fs) throw OrvaneError("There is no current feature space to edit; choose one first.");
-        def = {copy ? 0 : fs->Id(), fs->Type(), fs->Name() + (copy ? "_copy" : ""),
-               fs->Description(), fs->Type() == kFeaturePCT ? fs->Dimension() : 0, fs->Ranges()};
+        def = {copy ? 0 : fs->Id(),
+               fs->Type(),
+               fs->Name() + (copy ? "_copy" : ""),
+               fs->Description(),
+               fs->Type() == kFeaturePCT ? fs->Dimension() : 0,
+               fs->Ranges()};
         if (copy)
             for (FeatureSpace::BandRange& r : def.ranges) r.band_range_id = 0;
     }

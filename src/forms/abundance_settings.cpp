@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/abundance_settings.h"
 
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-
-#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
@@ -92,6 +92,8 @@ bool AbundanceSettings::Save(int selected_index) {
     return saved;
 }
 
-void AbundanceSettings::Complement() { abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str())); }
+void AbundanceSettings::Complement() {
+    abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str()));
+}
 
 }  // namespace orvane

@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/main_form.h"
 
-#include <algorithm>
-
 #include <fmt/format.h>
 
-#include "chain/chain_options.h"
-#include "forms/feature_space_actions.h"
-#include "forms/menu_command.h"
+#include <algorithm>
+
 #include "base/frontend.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
-#include "study/sensor_import.h"
-#include "study/study_management.h"
-#include "chain/feature_space.h"
+#include "chain/chain_options.h"
 #include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/processing_session.h"
+#include "forms/feature_space_actions.h"
+#include "forms/menu_command.h"
 #include "spectra/species.h"
-#include "study/study_loader.h"
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
 #include "store/name_lookup.h"
+#include "study/sensor_import.h"
+#include "study/study_loader.h"
+#include "study/study_management.h"
 
 namespace orvane {
 
@@ -85,7 +85,8 @@ void MainForm::InitialUpdate() {
 
 void MainForm::FillStudyList() {
     studies_.Clear();
-    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kStudyNames)) studies_.Add(name, id);
+    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kStudyNames))
+        studies_.Add(name, id);
 }
 
 void MainForm::RefreshStudyList() {
@@ -135,7 +136,8 @@ void MainForm::ImportSpectra(Frontend& frontend) {
 
 void MainForm::FillSensorList() {
     sensors_.Clear();
-    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kSensorNames)) sensors_.Add(name, id);
+    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kSensorNames))
+        sensors_.Add(name, id);
 }
 
 void MainForm::ApplyChainControls() {
@@ -239,8 +241,7 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
-std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
-                                         Frontend& frontend) {
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend) {
     // The database may have moved on since the library was loaded.
     doc_.Statistics().RequireReady();
     return orvane::SeparabilityReport(doc_.Statistics(), doc_.Output(), frontend, settings);

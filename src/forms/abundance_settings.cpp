@@ -3,29 +3,15 @@
 
 #include <fmt/format.h>
 
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "stats/mixture_store.h"
+#include "stats/mixture_edit.h"
 
 namespace orvane {
 
 AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
-
-double AbundanceSettings::ParseAbundance(const std::string& text) {
-    const char* start = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(start, &end);
-    bool ok = end != start && errno != ERANGE && std::isfinite(value);
-    while (ok && (*end == ' ' || *end == '\t')) ++end;
-    if (!ok || *end != '\0')
-        throw OrvaneError("The abundance \"" + text + "\" is not a number; nothing was saved.");
-    return value;
-}
 
 void AbundanceSettings::Show() {
     MixtureStore store(session_.Db(), session_.StudyId());

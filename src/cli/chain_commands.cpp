@@ -4,22 +4,25 @@
 
 #include "base/number_text.h"
 #include "chain/derivative_settings.h"
+#include "chain/filter_defaults.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
 #include "forms/filter_details.h"
-#include "forms/waveband_filter_setup.h"
 
 namespace orvane {
 
 namespace {
 
+void PrintFilter(Context& ctx, const WavebandFilter& filter) {
+    for (int i = 0; i < filter.Count(); ++i)
+        ctx.out << FilterRangeText(filter.At(i).lower, filter.At(i).upper) << '\n';
+}
+
 int CmdFilterShow(Context& ctx) {
     ApplyChainArgs(ctx);
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    PrintFilter(ctx, StoredStudyFilter(*ctx.session));
     return 0;
 }
 
@@ -37,13 +40,12 @@ int CmdFilterSet(Context& ctx) {
 
 int CmdFilterAddDefaults(Context& ctx) {
     ApplyChainArgs(ctx);
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    const int before = setup.Working().Count();
-    ctx.frontend.Report(setup.AddDefaultRanges());
+    WavebandFilter filter = StoredStudyFilter(*ctx.session);
+    const int before = filter.Count();
+    ctx.frontend.Report(AddDefaultRanges(ctx.session->DefaultFilter(), filter));
     // Storing an unchanged list would still make every library of the study stale.
-    if (setup.Working().Count() != before) setup.Ok();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    if (filter.Count() != before) ReplaceStudyFilter(*ctx.session, filter);
+    PrintFilter(ctx, filter);
     return 0;
 }
 

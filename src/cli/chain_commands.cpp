@@ -5,11 +5,11 @@
 #include "base/number_text.h"
 #include "chain/derivative_settings.h"
 #include "chain/filter_defaults.h"
+#include "chain/filter_details.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
-#include "forms/filter_details.h"
 
 namespace orvane {
 

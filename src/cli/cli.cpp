@@ -138,6 +138,13 @@ std::string ConfigPath(const Args& global) {
     return found.empty() ? ConfigFile::kDefaultName : found;
 }
 
+// A command's --help, which needs no configuration.
+int PrintCommandHelp(std::ostream& out, const Command& command) {
+    out << "usage: orvane-cli [--config FILE] " << command.usage << "\n  " << command.summary
+        << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -168,11 +175,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     Context ctx{global, out, err, frontend, ConfigPath(global), nullptr, nullptr};
     ctx.args.positional.erase(ctx.args.positional.begin(),
                               ctx.args.positional.begin() + static_cast<long>(used));
-    if (ctx.args.Has("help")) {
-        out << "usage: orvane-cli [--config FILE] " << command->usage << "\n  " << command->summary
-            << '\n';
-        return 0;
-    }
+    if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
         ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
         try {

@@ -110,38 +110,6 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
     }
 }
 
-TEST_F(MainFormTest, PctListsFeatureSpacesOnlyWhileCurrentPcaDataExists) {
-    // The placeholder, the disabled delete and the report lines are the window test's.
-    form_.SetFeatureSpaceType(2);
-    EXPECT_EQ(form_.FeatureSpaces().SelectedData(), 0);
-    EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
-
-    // PCA data built after the chain settings last changed makes the PCT spaces available.
-    bench_.Admin().Execute(
-        Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, derivative_id, "
-            "waveband_filter_id, dim, build_date) values (%i, %i, %i, %i, %i, 8, "
-            "current_timestamp(6) + interval 1 minute)",
-            session_.StudyId(), session_.CurrentSensor()->SensorId(), session_.SmoothingFilterId(),
-            session_.DerivativeId(), session_.WavebandFilterId()));
-    const int pca = static_cast<int>(bench_.Admin().InsertId());
-    ColumnVector values(8);
-    Matrix vectors(8, 8);
-    for (int i = 1; i <= 8; ++i) {
-        values(i) = i;
-        for (int j = 1; j <= 8; ++j) vectors(i, j) = i == j ? 1.0 : 0.0;
-    }
-    for (const auto& [column, block] : {std::pair{"eigenvalues", EncodeMatrix(values)},
-                                        std::pair{"eigenvectors", EncodeMatrix(vectors)}})
-        bench_.Admin().WriteBlob(
-            Sql("update pca_data set %s = ? where pca_data_id = %i", column, pca), block.data(),
-            block.size());
-    form_.SetFeatureSpaceType(1);
-    form_.SetFeatureSpaceType(2);
-    EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"PCT 2", "PCT 3", "PCT 5"}));
-    EXPECT_EQ(session_.FeatureSpaceId(), bench_.FeatureSpaceId("PCT 2"));
-    EXPECT_TRUE(Contains(doc_.ReportText().Text(), "Changed Feature Space to NTBI"));
-}
-
 TEST_F(MainFormTest, StudyChangeBringsTheChainControlsToTheNewStudy) {
     form_.SelectSmoothing(1);
     ASSERT_TRUE(form_.SetDerivativeOrder(2));

@@ -3,15 +3,11 @@
 
 #include <gtest/gtest.h>
 
-
 #include "forms/menu_command.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
 #include "study/study_loader.h"
-#include "spectra/spectrum.h"
-#include "store/array_codec.h"
-#include "base/matrix.h"
 #include "support/recording_frontend.h"
 #include "support/workbench_rows.h"
 
@@ -178,24 +174,6 @@ TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
     EXPECT_FALSE(form_.HasSensor());
     EXPECT_FALSE(form_.CommandEnabled(kCmdDeleteSensor));
     EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
-}
-
-TEST_F(MainFormTest, LoadedSpectraAndTheReportFollowTheDocument) {
-    const std::string file = test::TestData("asd/as6/v6sample00000.asd");
-    doc_.LoadSpectrumFile(file);
-    doc_.LoadSpectrumFile(file);
-    EXPECT_EQ(form_.LoadedSpectra(),
-              (std::vector<std::string>{"v6sample00000.asd", "v6sample00000.asd"}));
-    EXPECT_THROW(doc_.LoadSpectrumFile(bench_.dir_.File("missing.asd")), OrvaneError);
-    EXPECT_EQ(form_.LoadedSpectra().size(), 2u);
-    doc_.RemoveLoadedSpectra();
-    EXPECT_TRUE(form_.LoadedSpectra().empty());
-
-    int changes = 0;
-    form_.SetReportListener([&] { ++changes; });
-    doc_.Report("one");
-    doc_.Report("two");
-    EXPECT_EQ(changes, 2);
 }
 
 TEST(MainFormStartUp, WithoutStudiesTheChainControlsWriteNothing) {

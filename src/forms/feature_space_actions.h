@@ -27,8 +27,6 @@ class FeatureSpaceActions {
     // 2 a new one of the current type. Modes 0 and 1 without a current feature space throw.
     void Show(int mode);
 
-    int GetMode() const { return mode_; }
-    int Type() const { return type_; }
     const std::string& Title() const { return title_; }
     const std::string& ListTitle() const { return list_title_; }
     // The "Dimension" field is editable only for PCT; the list and its three buttons only
@@ -69,9 +67,8 @@ class FeatureSpaceActions {
     // PCT space whose analysis has fewer components); empty otherwise.
     const std::string& Notice() const { return notice_; }
 
-    static std::string Line(int wavelength1, int wavelength2);
-
   private:
+    static std::string Line(int wavelength1, int wavelength2);
 
     ProcessingSession& session_;
     int mode_ = kNew;

@@ -121,8 +121,7 @@ TEST_F(CliOnDatabase, SensorImportThenList) {
                          "\tLandsat 8 OLI (response table)\t1\t7\n" + std::to_string(first + 2) +
                          "\tMODIS land bands\t0\t7\n");
 
-    // The same file again is refused by its name; deleting asks for --yes and takes the
-    // sensor's libraries along.
+    // The same file again is refused by its name; deleting asks for --yes.
     r = Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")});
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "already a sensor named \"Landsat 8 OLI\"")) << r.err;
@@ -163,17 +162,6 @@ TEST_F(CliOnDatabase, SensorImportRefusals) {
     }
     EXPECT_EQ(Count("sensor"), 0);
     EXPECT_EQ(Count("sensor_element"), 0);
-}
-
-TEST_F(CliOnDatabase, StudiesListsIdAndName) {
-    Database& db = scratch_.Admin();
-    db.Execute("insert into study (name) values ('Waitakere 2004'), ('O''Brien''s bush')");
-    int first = 0;
-    db.QueryInt("select min(study_id) from study", first);
-    const Outcome r = Cli({"studies"});
-    EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, std::to_string(first) + "\tWaitakere 2004\n" + std::to_string(first + 1) +
-                         "\tO'Brien's bush\n");
 }
 
 // What storing refuses and leaves is FeatureSpaceStoreTest's; here the commands are wired.

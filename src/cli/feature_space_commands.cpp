@@ -47,7 +47,7 @@ int CmdFeatureSpaceShow(Context& ctx) {
 // A new feature space of the chosen type, or the current one (to edit, or to copy under a new
 // id and by default its name with "_copy"), with the fields the options give; --range
 // replaces the list.
-int SaveFeatureSpace(Context& ctx, bool is_new, bool copy) {
+int StoreFromOptions(Context& ctx, bool is_new, bool copy) {
     ApplyChainArgs(ctx);
     if (!ctx.args.positional.empty())
         throw UsageError("unexpected argument \"" + ctx.args.positional[0] + "\"");
@@ -85,9 +85,9 @@ int SaveFeatureSpace(Context& ctx, bool is_new, bool copy) {
     return 0;
 }
 
-int CmdFeatureSpaceNew(Context& ctx) { return SaveFeatureSpace(ctx, true, false); }
-int CmdFeatureSpaceEdit(Context& ctx) { return SaveFeatureSpace(ctx, false, false); }
-int CmdFeatureSpaceCopy(Context& ctx) { return SaveFeatureSpace(ctx, false, true); }
+int CmdFeatureSpaceNew(Context& ctx) { return StoreFromOptions(ctx, true, false); }
+int CmdFeatureSpaceEdit(Context& ctx) { return StoreFromOptions(ctx, false, false); }
+int CmdFeatureSpaceCopy(Context& ctx) { return StoreFromOptions(ctx, false, true); }
 
 int CmdFeatureSpaceDelete(Context& ctx) {
     if (!ctx.args.Has("yes"))

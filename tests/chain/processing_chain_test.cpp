@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "base/config_file.h"
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -153,8 +153,8 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     test::InsertStudyWithChainRows(scratch.Admin(), "empty");
     ProcessingSession session(scratch.Connect(), nullptr);
     EXPECT_FALSE(session.HasSensor());
-    ChainSelection sel;
-    ApplyChainSelection(session, sel);
+    ChainOptions sel;
+    ApplyChainOptions(session, sel);
     Spectrum s;
     FillSmooth(s);
     EXPECT_NE(StageVector(session, s, kStageSmoothed), nullptr);

@@ -157,7 +157,7 @@ TEST(SavitzkyGolayCoefficients, MatchExactValuesOnWideWindows) {
 }
 
 TEST(SavitzkyGolayCoefficients, RefusesSettingsWithoutAFit) {
-    // More polynomial terms than points, a derivative above the order, negative sizes.
+    // More polynomial terms than points, a derivative above the order, a negative side.
     const Window cases[] = {{2, 2, 5, 0, false}, {2, 2, 2, 3, true}, {-1, 2, 2, 0, false}};
     for (const Window& w : cases)
         EXPECT_THROW(SavitzkyGolayCoefficients(w.nl, w.nr, w.m, w.d, w.times_factorial),

@@ -78,7 +78,6 @@ TEST(Database, TextsAreStoredVerbatim) {
         "\\'",
         "K\xC5\x8Dwhai \xE2\x80\x94 M\xC4\x81nuka",  // UTF-8 with macrons and a dash
         "tab\tand\nline",
-        "",
     };
     for (const std::string& text : texts) {
         db->Execute(Sql("insert into study (name, datapath) values ('%s', '%s')",

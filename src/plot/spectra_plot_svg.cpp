@@ -2,9 +2,10 @@
 #include "plot/spectra_plot_svg.h"
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+
+#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 
@@ -32,17 +33,11 @@ std::string Xml(const std::string& text) {
     return out;
 }
 
-std::string Num(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
-}
+std::string Num(double v) { return fmt::format("{:.2f}", v); }
 
 std::string TickText(double v, double step) {
-    char text[32];
     const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(v) < step * 1e-9 ? 0.0 : v);
-    return text;
+    return fmt::format("{:.{}f}", std::fabs(v) < step * 1e-9 ? 0.0 : v, decimals);
 }
 
 struct Frame {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/matrix.h"
 #include "base/matrix_errors.h"
@@ -45,10 +47,10 @@ void CheckUnmixElements(const Sensor& sensor) {
         for (const SensorElement& e : sensor.Elements()) found = found || e.number == wanted;
         if (!found)
             throw OrvaneError(
-                Sql("Unmixing is not possible: the sensor \"%s\" has no element %i. "
-                    "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
-                    "with at least six elements.",
-                    sensor.Name().c_str(), wanted));
+                fmt::format("Unmixing is not possible: the sensor \"{}\" has no element {}. "
+                            "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
+                            "with at least six elements.",
+                            sensor.Name(), wanted));
     }
 }
 
@@ -57,19 +59,18 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
                                    const SpeciesRow& row, const char* kind) {
     std::unique_ptr<Species> species = loader.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
-        throw OrvaneError(
-            Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
-                "spectra.",
-                kind, row.folder_name.c_str()));
+        throw OrvaneError(fmt::format(
+            "Unmixing is not possible: the {} species \"{}\" has no enabled spectra.", kind,
+            row.folder_name));
     const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
     std::vector<double> values;
     for (int number : kUnmixElements) {
         const double v = mean->Value(number);
         if (!(v > kNoValue) || !std::isfinite(v))
             throw OrvaneError(
-                Sql("Unmixing is not possible: the mean of the %s species \"%s\" "
-                    "has no value at sensor element %i.",
-                    kind, row.folder_name.c_str(), number));
+                fmt::format("Unmixing is not possible: the mean of the {} species \"{}\" "
+                            "has no value at sensor element {}.",
+                            kind, row.folder_name, number));
         values.push_back(v);
     }
     return values;
@@ -90,22 +91,23 @@ bool FullColumnRank(const Matrix& e) {
     return largest > 0.0 && smallest > largest * kBands * FLT_EPSILON;
 }
 
-std::string SingularMessage(int q) {
+OrvaneError SingularError(int q) {
     if (q > kBands)
-        return Sql(
-            "Unmixing is not possible with %i endmembers: the four sensor elements "
-            "1, 2, 3 and 6 determine at most four. Return some endmembers to the "
-            "classes (Spectral Mixing > Endmember Selection).",
-            q);
-    return "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
-           "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
-           "there.";
+        return OrvaneError(fmt::format("Unmixing is not possible with {} endmembers: the four "
+                                       "sensor elements 1, 2, 3 and 6 determine at most four. "
+                                       "Return some endmembers to the classes.",
+                                       q),
+                           Remedy::kReturnEndmembers);
+    return OrvaneError(
+        "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
+        "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
+        "there.");
 }
 
 // "%.2f" of a value, without the sign of one that rounds to zero: rounding noise of an
 // exact 0 would otherwise print as "-0.00".
 std::string Fraction(double v) {
-    std::string text = Sql("%.2f", v);
+    std::string text = fmt::format("{:.2f}", v);
     if (text == "-0.00") text = "0.00";
     return text;
 }
@@ -118,10 +120,10 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
     if (endmembers.empty())
         throw OrvaneError(
-            "Unmixing needs endmembers: mark species of the study as endmembers first "
-            "(Spectral Mixing > Endmember Selection).");
+            "Unmixing needs endmembers: mark species of the study as endmembers first.",
+            Remedy::kMarkEndmembers);
     const int q = static_cast<int>(endmembers.size());
-    if (q > kBands) throw OrvaneError(SingularMessage(q));
+    if (q > kBands) throw SingularError(q);
     session.RequireSensor();
     CheckUnmixElements(*session.CurrentSensor());
     const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
@@ -146,11 +148,11 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     Matrix solve;
     WithMatrixErrors("Matrix computation failed: ", [&] {
         try {
-            if (!FullColumnRank(e)) throw OrvaneError(SingularMessage(q));
+            if (!FullColumnRank(e)) throw SingularError(q);
             const Matrix inverse = (e.t() * e).i();
             solve = inverse * e.t();
         } catch (const NEWMAT::SingularException&) {
-            throw OrvaneError(SingularMessage(q));
+            throw SingularError(q);
         }
     });
 

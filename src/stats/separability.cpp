@@ -22,7 +22,8 @@ constexpr double kInfinite = std::numeric_limits<double>::infinity();
 // Which libraries qualify (current, of the current study) is decided here and only here.
 void RequireSeparabilityLibrary(const SpectralStatistics& library) {
     const std::string reason = library.NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, library.NotReadyRemedy());
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -148,10 +150,11 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         // A library without species would be "Ready" and classify nothing; the transaction
         // is left uncommitted, so an earlier build stays as it was.
         if (qualified == 0)
-            throw OrvaneError(Sql("No library was built: no species of study '%s' has at least "
-                                  "%i enabled spectra, the study's minimum per species.",
-                                  session_.StudyName().c_str(),
-                                  std::max(session_.MinSpectraPerSpecies(), 1)));
+            throw OrvaneError(fmt::format("No library was built: no species of study '{}' has at "
+                                          "least {} enabled spectra, the study's minimum per "
+                                          "species.",
+                                          session_.StudyName(),
+                                          std::max(session_.MinSpectraPerSpecies(), 1)));
         tx.Commit();
     }
     LoadLibrary();
@@ -205,12 +208,14 @@ SpectralStatistics::Key SpectralStatistics::CurrentKey() const {
     return key;
 }
 
-std::string SpectralStatistics::InvalidReason() {
+std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
+    remedy = Remedy::kNone;
     if (session_.StudyId() == 0) return "No study is selected.";
     if (!session_.CurrentSensor()) return "No sensor is selected.";
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs) return "No feature space is selected; choose or create one of this type.";
     const std::string study = "study '" + session_.StudyName() + "'";
+    remedy = Remedy::kBuildLibrary;
     int id = 0;
     const bool built = session_.Db().QueryInt(
         Sql("select library_id from library l where l.feature_space_id = %i and "
@@ -221,8 +226,7 @@ std::string SpectralStatistics::InvalidReason() {
         id);
     if (!built)
         return "No library has been built for " + study +
-               " with the current sensor, smoothing, derivative and feature space; build it "
-               "(Library > Build).";
+               " with the current sensor, smoothing, derivative and feature space; build it.";
     int spectra_changed = 0;
     session_.Db().QueryInt(Sql("select count(*) from library l, study st where l.library_id = %i "
                                "and st.study_id = l.study_id and l.build_date <= "
@@ -232,27 +236,32 @@ std::string SpectralStatistics::InvalidReason() {
     if (spectra_changed > 0)
         return "The library of " + study +
                " is older than its spectra (spectra were imported, deleted, disabled or enabled "
-               "after it was built); build it again (Library > Build).";
+               "after it was built); build it again.";
     return "The library of " + study +
            " is older than the current settings (the feature space, smoothing, derivative or "
-           "waveband filter changed after it was built); build it again (Library > Build).";
+           "waveband filter changed after it was built); build it again.";
 }
 
 std::string SpectralStatistics::NotReadyReason() const {
     if (!not_ready_.empty()) return not_ready_;
     if (!loaded_)
-        return "No library is loaded for the current study and chain settings; build it "
-               "(Library > Build).";
+        return "No library is loaded for the current study and chain settings; build it.";
     if (!(loaded_key_ == CurrentKey()))
         return "The loaded library belongs to another study or other chain settings; build or "
-               "reload the library of the current ones (Library > Build).";
+               "reload the library of the current ones.";
     return "";
+}
+
+Remedy SpectralStatistics::NotReadyRemedy() const {
+    if (!not_ready_.empty()) return not_ready_remedy_;
+    return NotReadyReason().empty() ? Remedy::kNone : Remedy::kBuildLibrary;
 }
 
 void SpectralStatistics::RequireReady() {
     LoadLibrary();
     const std::string reason = NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
 }
 
 void SpectralStatistics::LoadLibrary() {
@@ -261,9 +270,10 @@ void SpectralStatistics::LoadLibrary() {
     inverses_.reset();
     loaded_ = false;
     not_ready_.clear();
+    not_ready_remedy_ = Remedy::kNone;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!IsLibraryValid()) {
-        not_ready_ = InvalidReason();
+        not_ready_ = InvalidReason(not_ready_remedy_);
         return;
     }
     Database& db = session_.Db();
@@ -274,9 +284,9 @@ void SpectralStatistics::LoadLibrary() {
                     library_id_),
                 count);
     if (count < 1) {
-        not_ready_ = Sql("The library of study '%s' holds no species: none had the study's "
-                         "minimum of %i spectra when it was built.",
-                         session_.StudyName().c_str(), session_.MinSpectraPerSpecies());
+        not_ready_ = fmt::format("The library of study '{}' holds no species: none had the "
+                                 "study's minimum of {} spectra when it was built.",
+                                 session_.StudyName(), session_.MinSpectraPerSpecies());
         return;
     }
     std::vector<LibraryClass> loaded;
@@ -354,7 +364,8 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
 
 ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     const std::string reason = NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
     const Inverses& inv = ClassInverses();
     const Matrix* features = nullptr;
     WithMatrixErrors(kMatrixFailed,
@@ -367,10 +378,10 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     const double* x = features->Store();
     for (int i = 0; i < n; ++i)
         if (!std::isfinite(x[i]))
-            throw OrvaneError(Sql("%s was not classified: its feature %i is not a finite "
-                                  "number (the spectrum has no usable values where the feature "
-                                  "space needs them).",
-                                  spectrum.DisplayName().c_str(), i + 1));
+            throw OrvaneError(fmt::format("{} was not classified: its feature {} is not a finite "
+                                          "number (the spectrum has no usable values where the "
+                                          "feature space needs them).",
+                                          spectrum.DisplayName(), i + 1));
     const Classifier classifier = session_.ClassifierInUse();
     std::vector<double> d(static_cast<size_t>(n));
     double x_p_x = 0.0;

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -93,10 +94,8 @@ std::string AsUtf8(const std::string& bytes) {
 
 std::string CaptureDateText(const CaptureTime& t) {
     if (!ValidCaptureTime(t)) return "";
-    char text[32];
-    std::snprintf(text, sizeof text, "%i%02i%02i%02i%02i%02i", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
+    return fmt::format("{}{:02}{:02}{:02}{:02}{:02}", t.year, t.month, t.day, t.hour, t.minute,
+                       t.second);
 }
 
 // Prepared once per import and used for every row.
@@ -171,7 +170,8 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     ProgressScope progress(frontend_, "Loading spectra to database", total);
     for (int i = 0; i < total; ++i) {
         if (frontend_.Cancelled()) {
-            frontend_.Report(Sql("Import cancelled after %i of %i species folders\n", i, total));
+            frontend_.Report(
+                fmt::format("Import cancelled after {} of {} species folders\n", i, total));
             break;
         }
         const std::string folder_name = LastPathPart(folders[i]);
@@ -350,8 +350,8 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
         const bool same_file =
             !taken->second.this_import && TreePath(taken->second.path) == TreePath(path);
         if (!same_file)
-            Skip(spectrum.path_, Sql("spectrum number %i of site %i is already taken by %s",
-                                     spectrum.number_, site_no, taken->second.path.c_str()));
+            Skip(spectrum.path_, fmt::format("spectrum number {} of site {} is already taken by {}",
+                                             spectrum.number_, site_no, taken->second.path));
         return;
     }
     numbers[spectrum.number_] = {path, true};

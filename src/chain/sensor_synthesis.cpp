@@ -17,7 +17,7 @@ double Ratio(const BandVector& smoothed, const SensorElement& e) {
     int counted = 0;
     for (const auto& [wavelength, ratio] : e.ratios) {
         const double v = smoothed.Value(static_cast<int>(wavelength));
-        if (v > kNoValue) {
+        if (HasFiniteValue(v)) {
             numerator += v * ratio;
             denominator += ratio;
             ++counted;
@@ -197,7 +197,7 @@ void InterpolateToGrid(const BandVector& synthesized, BandVector& grid) {
     for (int k = synthesized.First(); k < synthesized.Last(); ++k) {
         const double v0 = synthesized.Value(k);
         const double v1 = synthesized.Value(k + 1);
-        if (!(v0 > kNoValue && v1 > kNoValue)) continue;
+        if (!HasFiniteValue(v0) || !HasFiniteValue(v1)) continue;
         const double x0 = synthesized.X(k);
         const double x1 = synthesized.X(k + 1);
         if (x1 == x0) continue;
@@ -209,7 +209,7 @@ void InterpolateToGrid(const BandVector& synthesized, BandVector& grid) {
     }
     int valid = 0;
     for (const BandEntry& e : grid.Entries())
-        if (e.value > kNoValue) ++valid;
+        if (HasValue(e.value)) ++valid;
     grid.SetValidCount(valid);
 }
 

@@ -196,7 +196,7 @@ class SpeciesWriter {
         for (const Column& c : columns) {
             file_.WriteDelimiter();
             const double v = values.Value(c.index);
-            if (v > kNoValue) {
+            if (HasFiniteValue(v)) {
                 file_.WriteDouble(offset > 0.0 ? v + offset : v);
             } else if (arff) {
                 file_.WriteString("?");

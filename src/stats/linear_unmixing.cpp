@@ -66,7 +66,7 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
     std::vector<double> values;
     for (int number : kUnmixElements) {
         const double v = mean->Value(number);
-        if (!(v > kNoValue) || !std::isfinite(v))
+        if (!HasFiniteValue(v))
             throw OrvaneError(
                 fmt::format("Unmixing is not possible: the mean of the {} species \"{}\" "
                             "has no value at sensor element {}.",

@@ -82,7 +82,7 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         values.clear();
         if (derived)
             for (const BandEntry& e : derived->Entries())
-                if (e.value > kNoValue) values.push_back(e.value);
+                if (HasFiniteValue(e.value)) values.push_back(e.value);
         if (j == 0) {
             b = static_cast<int>(values.size());
             if (b == 0)

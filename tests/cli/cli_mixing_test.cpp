@@ -92,7 +92,10 @@ TEST_F(CliMixing, RefusalsChangeNothing) {
          "\"grass\" is not a mixture species"},
         {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
         {{"mixture", "remove", "mix", "--endmember", "grass"}, 1, "records no endmember"},
-        {{"unmix", "--study", "empty"}, 1, "mark species of the study as endmembers first"},
+        // The core names no command; the CLI adds its own.
+        {{"unmix", "--study", "empty"},
+         1,
+         "mark species of the study as endmembers first (orvane-cli endmember add FOLDER...)."},
     };
     test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
     for (const auto& c : cases) {

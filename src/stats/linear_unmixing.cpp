@@ -112,6 +112,77 @@ std::string Fraction(double v) {
     return text;
 }
 
+// (E'E)^-1 E', formed once for every mixture; refused when E has not full column rank.
+Matrix LeastSquaresSolver(const Matrix& e) {
+    const int q = e.Ncols();
+    Matrix solve;
+    WithMatrixErrors("Matrix computation failed: ", [&] {
+        try {
+            if (!FullColumnRank(e)) throw SingularError(q);
+            const Matrix inverse = (e.t() * e).i();
+            solve = inverse * e.t();
+        } catch (const NEWMAT::SingularException&) {
+            throw SingularError(q);
+        }
+    });
+    return solve;
+}
+
+// The fractions recorded for a mixture, walked in endmember order: t per endmember (0 where
+// none is recorded) and their report lines.
+bool ReadRecordedFractions(Database& db, const SpeciesRow& mixture,
+                           const std::vector<SpeciesRow>& endmembers, UnmixedMixture& out) {
+    struct Recorded {
+        std::string abundance;
+        std::string folder_name;
+        int endmember_id;
+    };
+    // One query for the recorded rows; they are then walked in endmember order.
+    std::vector<Recorded> recorded;
+    {
+        ResultSet rows = db.Query(
+            Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
+                "where m.species_id = %i and s.species_id = m.endmember_id order by "
+                "folder_name",
+                mixture.species_id));
+        while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
+    }
+    if (!recorded.empty()) out.text += "\nsimulated mixture abundances from database:\n";
+    out.recorded_values.assign(endmembers.size(), 0.0);
+    for (size_t j = 0; j < endmembers.size(); ++j) {
+        for (const Recorded& r : recorded) {
+            if (r.endmember_id != endmembers[j].species_id) continue;
+            const double t = std::atof(r.abundance.c_str());
+            out.text += Fraction(t) + " " + r.folder_name + "\n";
+            out.recorded_values[j] = t;
+        }
+    }
+    return !recorded.empty();
+}
+
+// One mixture's estimates a = solve y, with the recorded fractions and absolute errors when
+// the mixture table has them.
+UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::vector<double>& y,
+                            const Matrix& solve, const std::vector<SpeciesRow>& endmembers) {
+    UnmixedMixture out;
+    out.name = mixture.folder_name;
+    for (size_t j = 0; j < endmembers.size(); ++j) {
+        double a = 0.0;
+        for (int b = 0; b < kBands; ++b)
+            a += solve(static_cast<int>(j) + 1, b + 1) * y[static_cast<size_t>(b)];
+        out.estimates.push_back(a);
+        out.text += Fraction(a) + "  " + endmembers[j].folder_name + "\n";
+    }
+    out.recorded = ReadRecordedFractions(db, mixture, endmembers, out);
+    if (out.recorded) {
+        out.text += "\nabsolute errors:\n";
+        for (size_t j = 0; j < endmembers.size(); ++j)
+            out.text += Fraction(std::fabs(out.recorded_values[j] - out.estimates[j])) + "  " +
+                        endmembers[j].folder_name + "\n";
+    }
+    return out;
+}
+
 }  // namespace
 
 UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend) {
@@ -128,13 +199,8 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     CheckUnmixElements(*session.CurrentSensor());
     const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
 
-    frontend.BeginProgress("Spectral Unmixing", q + static_cast<int>(mixtures.size()));
-    struct ProgressEnd {
-        Frontend& frontend;
-        ~ProgressEnd() { frontend.EndProgress(); }
-    } progress_end{frontend};
+    ProgressScope progress(frontend, "Spectral Unmixing", q + static_cast<int>(mixtures.size()));
     int done = 0;
-
     UnmixResult result;
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
@@ -144,17 +210,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
     }
-    // (E'E)^-1 E' once for every mixture.
-    Matrix solve;
-    WithMatrixErrors("Matrix computation failed: ", [&] {
-        try {
-            if (!FullColumnRank(e)) throw SingularError(q);
-            const Matrix inverse = (e.t() * e).i();
-            solve = inverse * e.t();
-        } catch (const NEWMAT::SingularException&) {
-            throw SingularError(q);
-        }
-    });
+    const Matrix solve = LeastSquaresSolver(e);
 
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
@@ -165,48 +221,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
 
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
-        UnmixedMixture out;
-        out.name = mixtures[k].folder_name;
-        const std::vector<double>& y = means[k];
-        for (int j = 1; j <= q; ++j) {
-            double a = 0.0;
-            for (int b = 0; b < kBands; ++b) a += solve(j, b + 1) * y[static_cast<size_t>(b)];
-            out.estimates.push_back(a);
-            out.text += Fraction(a) + "  " + result.endmembers[static_cast<size_t>(j - 1)] + "\n";
-        }
-        // One query for the recorded rows; they are then walked in endmember order.
-        struct Recorded {
-            std::string abundance;
-            std::string folder_name;
-            int endmember_id;
-        };
-        std::vector<Recorded> recorded;
-        {
-            ResultSet rows = db.Query(
-                Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
-                    "where m.species_id = %i and s.species_id = m.endmember_id order by "
-                    "folder_name",
-                    mixtures[k].species_id));
-            while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
-        }
-        out.recorded = !recorded.empty();
-        if (out.recorded) out.text += "\nsimulated mixture abundances from database:\n";
-        out.recorded_values.assign(static_cast<size_t>(q), 0.0);
-        for (int j = 0; j < q; ++j) {
-            for (const Recorded& r : recorded) {
-                if (r.endmember_id != endmembers[static_cast<size_t>(j)].species_id) continue;
-                const double t = std::atof(r.abundance.c_str());
-                out.text += Fraction(t) + " " + r.folder_name + "\n";
-                out.recorded_values[static_cast<size_t>(j)] = t;
-            }
-        }
-        if (out.recorded) {
-            out.text += "\nabsolute errors:\n";
-            for (int j = 0; j < q; ++j)
-                out.text += Fraction(std::fabs(out.recorded_values[static_cast<size_t>(j)] -
-                                               out.estimates[static_cast<size_t>(j)])) +
-                            "  " + result.endmembers[static_cast<size_t>(j)] + "\n";
-        }
+        UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], solve, endmembers);
         frontend.Report(out.name);
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));

@@ -95,6 +95,9 @@ class SpectralStatistics {
 
   private:
     struct Inverses;
+    // The spectrum's feature vector at the library's dimension, refused unless every feature
+    // is a finite number.
+    const double* FeaturesOf(Spectrum& spectrum);
     const Inverses& ClassInverses();
 
     // What a library is looked up by; the loaded classes answer only for the key they were

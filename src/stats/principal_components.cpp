@@ -80,9 +80,10 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(ids[static_cast<size_t>(j)]);
         const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
         values.clear();
+        // Every band with a value, as the PCT projection takes them later.
         if (derived)
             for (const BandEntry& e : derived->Entries())
-                if (HasFiniteValue(e.value)) values.push_back(e.value);
+                if (HasValue(e.value)) values.push_back(e.value);
         if (j == 0) {
             b = static_cast<int>(values.size());
             if (b == 0)

@@ -118,7 +118,8 @@ AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_ty
     result.kappa = CohensKappa(e, k);
     std::string accuracies = FormatClassAccuracies(e, names);
     accuracies += "Cohen's kappa: " +
-                  (std::isfinite(result.kappa) ? fmt::format("{:.5f}", result.kappa) : std::string("n/a"));
+                  (std::isfinite(result.kappa) ? fmt::format("{:.5f}", result.kappa)
+                                               : std::string("n/a"));
     frontend.Report(accuracies);
     result.overall_accuracy = e(k + 2, k + 2);
     frontend.Report(fmt::format("Overall Accuracy: {:.5f}", result.overall_accuracy));
@@ -342,8 +343,9 @@ void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader, Fronten
         const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
         r.SortByShare();
-        frontend.Report(fmt::format("Site {} ({} spectra)\n", site.SiteNumber(), site.MemberCount()) +
-                        r.Format(0));
+        frontend.Report(
+            fmt::format("Site {} ({} spectra)\n", site.SiteNumber(), site.MemberCount()) +
+            r.Format(0));
     }
 }
 

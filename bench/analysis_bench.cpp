@@ -13,7 +13,7 @@
 #include "base/frontend.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "stats/principal_components.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
@@ -98,13 +98,13 @@ int main(int argc, char** argv) {
         SilentFrontend quiet;
         ImportSensor(study.Session(), quiet,
                      std::string(ORVANE_SOURCE_DIR) + "/data/sensors/enmap.txt", 0);
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study.StudyId());
         chain.sensor = "EnMAP HSI";
         chain.derivative_order = 1;
         chain.feature_space_type = 0;
         chain.feature_space = std::to_string(fs);
-        ApplyChainSelection(study.Session(), chain);
+        ApplyChainOptions(study.Session(), chain);
 
         const PcaResult pca = RunPca(study.Session(), study.Loader(), study.Output(), quiet);
         SymmetricMatrix covariance(pca.bands);

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "base/frontend.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
@@ -77,11 +77,11 @@ int main(int argc, char** argv) {
         SilentFrontend quiet;
         ImportSensor(study.Session(), quiet,
                      std::string(ORVANE_SOURCE_DIR) + "/data/sensors/sentinel2a_msi.txt", 0);
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study.StudyId());
         chain.feature_space_type = 0;
         chain.feature_space = std::to_string(fs);
-        ApplyChainSelection(study.Session(), chain);
+        ApplyChainOptions(study.Session(), chain);
         SpectralStatistics library(study.Session(), study.Loader());
         g_study = &study;
         g_library = &library;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/frontend.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "stats/linear_unmixing.h"
 #include "store/database.h"
 #include "study/sensor_import.h"
@@ -56,9 +56,9 @@ int main(int argc, char** argv) {
         SilentFrontend quiet;
         ImportSensor(study.Session(), quiet,
                      std::string(ORVANE_SOURCE_DIR) + "/data/sensors/sentinel2a_msi.txt", 0);
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study.StudyId());
-        ApplyChainSelection(study.Session(), chain);
+        ApplyChainOptions(study.Session(), chain);
         g_study = &study;
         benchmark::RunSpecifiedBenchmarks();
         g_study = nullptr;

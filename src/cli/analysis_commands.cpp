@@ -6,7 +6,7 @@
 
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "plot/plot_svg.h"
 #include "spectra/spectrum.h"
 #include "stats/principal_components.h"
@@ -20,7 +20,7 @@ namespace orvane {
 namespace {
 
 int CmdSeparability(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     SeparabilitySettings settings;
     settings.name_type = NameTypeOption(ctx.args);
     settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
@@ -35,22 +35,16 @@ int CmdSeparability(Context& ctx) {
 }
 
 int CmdPca(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     ProcessingSession& session = *ctx.session;
     StudyLoader loader(session);
     loader.SetStudy(session.StudyId());
     const OutputFolder output(*ctx.config);
     const PcaResult result = RunPca(session, loader, output, ctx.frontend);
     if (result.path.empty()) return 1;
-    // As the form's PCT button: the PCT feature space chosen on the command line stays, else
-    // the first one offered.
-    ChainSelection pct;
-    pct.feature_space_type = kFeaturePCT;
-    if (session.FeatureSpaceType() == kFeaturePCT && session.FeatureSpaceId() != 0)
-        pct.feature_space = std::to_string(session.FeatureSpaceId());
     ScorePlotData plot;
     try {
-        ApplyChainSelection(session, pct);
+        SwitchToPct(session);
         plot = PcaScorePlot(session, result.data);
     } catch (const OrvaneError& e) {
         plot.reason = std::string("No score plot: ") + e.what();

@@ -1,29 +1,33 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The study's waveband filter and the Savitzky-Golay windows of the chain.
+#include <fmt/format.h>
+
 #include "base/number_text.h"
 #include "chain/derivative_settings.h"
+#include "chain/filter_defaults.h"
+#include "chain/filter_details.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
-#include "forms/filter_details.h"
-#include "forms/waveband_filter_setup.h"
-#include "store/database.h"
 
 namespace orvane {
 
 namespace {
 
+void PrintFilter(Context& ctx, const WavebandFilter& filter) {
+    for (int i = 0; i < filter.Count(); ++i)
+        ctx.out << FilterRangeText(filter.At(i).lower, filter.At(i).upper) << '\n';
+}
+
 int CmdFilterShow(Context& ctx) {
-    ApplyChainOptions(ctx);
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    ApplyChainArgs(ctx);
+    PrintFilter(ctx, StoredStudyFilter(*ctx.session));
     return 0;
 }
 
 int CmdFilterSet(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     std::vector<std::pair<int, int>> ranges;
     for (const std::string& word : ctx.args.positional)
         ranges.push_back(ParseRange(word, "A filter range"));
@@ -35,42 +39,41 @@ int CmdFilterSet(Context& ctx) {
 }
 
 int CmdFilterAddDefaults(Context& ctx) {
-    ApplyChainOptions(ctx);
-    WavebandFilterSetup setup(*ctx.session);
-    setup.Show();
-    const int before = setup.Working().Count();
-    ctx.frontend.Report(setup.AddDefaultRanges());
+    ApplyChainArgs(ctx);
+    WavebandFilter filter = StoredStudyFilter(*ctx.session);
+    const int before = filter.Count();
+    ctx.frontend.Report(AddDefaultRanges(ctx.session->DefaultFilter(), filter));
     // Storing an unchanged list would still make every library of the study stale.
-    if (setup.Working().Count() != before) setup.Ok();
-    for (const std::string& line : setup.Lines()) ctx.out << line << '\n';
+    if (filter.Count() != before) ReplaceStudyFilter(*ctx.session, filter);
+    PrintFilter(ctx, filter);
     return 0;
 }
 
 int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31, 1, limits.max_size);
     const int order =
         IntOption(ctx.args, "order", filter ? filter->Order() : 4, 1, limits.max_order);
     ApplySmoothingDetails(*ctx.session, size, order);
-    ctx.frontend.Report(Sql("Smoothing filter: size %i, polynomial order %i", size, order));
+    ctx.frontend.Report(fmt::format("Smoothing filter: size {}, polynomial order {}", size, order));
     return 0;
 }
 
 int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     DerivativeSettings* d = ctx.session->Derivative();
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5, 1, limits.max_size);
     const int order =
         IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4, 1, limits.max_order);
     ApplyDerivativeDetails(*ctx.session, size, order);
-    ctx.frontend.Report(Sql("Derivative filter (order %i): size %i, polynomial order %i",
-                            ctx.session->DerivativeOrder(), size, order));
+    ctx.frontend.Report(fmt::format("Derivative filter (order {}): size {}, polynomial order {}",
+                                    ctx.session->DerivativeOrder(), size, order));
     return 0;
 }
 

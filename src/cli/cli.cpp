@@ -114,6 +114,37 @@ Args Parse(const std::vector<std::string>& words) {
     return args;
 }
 
+// The command is the longest known name made of the first positional words; `used` tells
+// how many words it took.
+const Command* FindCommand(const std::vector<std::string>& words, size_t& used) {
+    const Command* command = nullptr;
+    for (const Command& c : Commands()) {
+        std::string joined;
+        for (size_t n = 1; n <= words.size() && n <= 2; ++n) {
+            joined += (n > 1 ? " " : "") + words[n - 1];
+            if (joined == c.name && n > used) {
+                command = &c;
+                used = n;
+            }
+        }
+    }
+    return command;
+}
+
+// Without --config: the working directory's file, else the one in $ORVANE_HOME.
+std::string ConfigPath(const Args& global) {
+    if (!global.Get("config").empty()) return global.Get("config");
+    const std::string found = ConfigFile::Locate();
+    return found.empty() ? ConfigFile::kDefaultName : found;
+}
+
+// A command's --help, which needs no configuration.
+int PrintCommandHelp(std::ostream& out, const Command& command) {
+    out << "usage: orvane-cli [--config FILE] " << command.usage << "\n  " << command.summary
+        << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -134,38 +165,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         PrintUsage(global.Has("help") ? out : err);
         return global.Has("help") ? 0 : 2;
     }
-    // The command is the longest known name made of the first positional words.
-    const Command* command = nullptr;
     size_t used = 0;
-    for (const Command& c : Commands()) {
-        std::string joined;
-        for (size_t n = 1; n <= global.positional.size() && n <= 2; ++n) {
-            joined += (n > 1 ? " " : "") + global.positional[n - 1];
-            if (joined == c.name && n > used) {
-                command = &c;
-                used = n;
-            }
-        }
-    }
+    const Command* command = FindCommand(global.positional, used);
     if (!command) {
         frontend.Error("unknown command \"" + global.positional[0] + "\"; see orvane-cli --help");
         return 2;
     }
-    // Without --config: the working directory's file, else the one in $ORVANE_HOME.
-    std::string config_path = global.Get("config");
-    const bool searched = config_path.empty();
-    if (searched) {
-        config_path = ConfigFile::Locate();
-        if (config_path.empty()) config_path = ConfigFile::kDefaultName;
-    }
-    Context ctx{global, out, err, frontend, config_path, nullptr, nullptr};
+    const bool searched = global.Get("config").empty();
+    Context ctx{global, out, err, frontend, ConfigPath(global), nullptr, nullptr};
     ctx.args.positional.erase(ctx.args.positional.begin(),
                               ctx.args.positional.begin() + static_cast<long>(used));
-    if (ctx.args.Has("help")) {
-        out << "usage: orvane-cli [--config FILE] " << command->usage << "\n  " << command->summary
-            << '\n';
-        return 0;
-    }
+    if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
         ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
         try {

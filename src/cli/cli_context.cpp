@@ -5,8 +5,7 @@
 #include <cstdlib>
 
 #include "base/number_text.h"
-#include "forms/chain_selection.h"
-#include "forms/main_form.h"
+#include "chain/chain_options.h"
 
 namespace orvane {
 
@@ -36,19 +35,19 @@ int IntOption(const Args& args, const std::string& name, int fallback, int low, 
 }
 
 // The chain options act like the form's controls, in the form's order, through the session.
-void ApplyChainOptions(Context& ctx) {
+void ApplyChainArgs(Context& ctx) {
     const Args& a = ctx.args;
-    ChainSelection sel;
+    ChainOptions sel;
     if (a.Has("study")) sel.study = a.Get("study");
     if (a.Has("sensor")) sel.sensor = a.Get("sensor");
     if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
     if (a.Has("derivative"))
-        sel.derivative_order = IntOption(a, "derivative", 0, 0, MainForm::kMaxDerivativeOrder);
+        sel.derivative_order = IntOption(a, "derivative", 0, 0, kMaxDerivativeOrder);
     if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
     if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
     if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
     if (a.Has("classifier")) sel.classifier = ParseClassifier(a.Get("classifier"));
-    ApplyChainSelection(*ctx.session, sel);
+    ApplyChainOptions(*ctx.session, sel);
 }
 
 std::pair<int, int> ParseRange(const std::string& text, const std::string& what) {

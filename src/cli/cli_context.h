@@ -53,7 +53,7 @@ struct Command {
 // else (not a whole number, out of range) is a usage error naming the option, never wrapped.
 int IntOption(const Args& args, const std::string& name, int fallback, int low, int high);
 // The chain options act like the form's controls, in the form's order, through the session.
-void ApplyChainOptions(Context& ctx);
+void ApplyChainArgs(Context& ctx);
 // A wavelength range written LOWER-UPPER, each 0..100000 nm; `what` names it in a refusal.
 std::pair<int, int> ParseRange(const std::string& text, const std::string& what);
 // The position of a word in a list of choices; the option's usage error names them all.

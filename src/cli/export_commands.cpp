@@ -12,7 +12,7 @@ namespace orvane {
 namespace {
 
 int CmdExport(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     const Args& a = ctx.args;
     ExportSettings settings;
     static const std::vector<std::string> kStages = {

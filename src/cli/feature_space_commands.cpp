@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feature spaces: listing, showing, storing and deleting.
+#include <fmt/format.h>
+
 #include <optional>
 
-#include "chain/feature_space.h"
-#include "chain/processing_session.h"
 #include "base/number_text.h"
+#include "chain/chain_options.h"
+#include "chain/feature_space.h"
+#include "chain/feature_space_store.h"
+#include "chain/processing_session.h"
 #include "cli/cli_context.h"
-#include "forms/chain_selection.h"
-#include "forms/feature_space_actions.h"
-#include "store/database.h"
+#include "spectra/spectrum.h"
 
 namespace orvane {
 
@@ -22,7 +24,7 @@ int CmdFeatureSpaceList(Context& ctx) {
                     << '\n';
         return 0;
     }
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(*ctx.session);
     if (items.empty()) ctx.out << "No feature spaces of this type\n";
     for (const FeatureSpaceItem& item : items)
@@ -31,53 +33,61 @@ int CmdFeatureSpaceList(Context& ctx) {
 }
 
 int CmdFeatureSpaceShow(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
     if (!fs) throw OrvaneError("No feature space is selected.");
     ctx.out << "id\t" << fs->Id() << "\nname\t" << EscapeControls(fs->Name()) << "\ntype\t"
             << fs->TypeName() << "\ndimension\t" << fs->Dimension() << "\ndescription\t"
             << EscapeControls(fs->Description()) << '\n';
     for (const auto& r : fs->Ranges())
-        ctx.out << Sql("%i - %i nm", r.wavelength1, r.wavelength2) << '\n';
+        ctx.out << fmt::format("{} - {} nm\n", r.wavelength1, r.wavelength2);
     return 0;
 }
 
-// The edit fields of the "Feature Space Actions" dialog as options; --range replaces the list.
-int SaveFeatureSpace(Context& ctx, int mode) {
-    ApplyChainOptions(ctx);
+// A new feature space of the chosen type, or the current one (to edit, or to copy under a new
+// id and by default its name with "_copy"), with the fields the options give; --range
+// replaces the list.
+int StoreFromOptions(Context& ctx, bool is_new, bool copy) {
+    ApplyChainArgs(ctx);
     if (!ctx.args.positional.empty())
         throw UsageError("unexpected argument \"" + ctx.args.positional[0] + "\"");
-    FeatureSpaceActions actions(*ctx.session);
-    actions.Show(mode);
-    if (ctx.args.Has("name")) actions.SetName(ctx.args.Get("name"));
-    if (ctx.args.Has("description")) actions.SetDescription(ctx.args.Get("description"));
-    if (ctx.args.Has("dimension")) {
-        if (actions.Type() != 2)
-            throw UsageError(
-                "--dimension applies to PCT only; DI and NTBI have one feature per "
-                "--range");
-        actions.SetDimension(IntOption(ctx.args, "dimension", 0, 1, 1000000));
+    FeatureSpaceDefinition def;
+    def.type = ctx.session->FeatureSpaceType();
+    if (!is_new) {
+        const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
+        if (!fs) throw OrvaneError("There is no current feature space to edit; choose one first.");
+        def = {copy ? 0 : fs->Id(),
+               fs->Type(),
+               fs->Name() + (copy ? "_copy" : ""),
+               fs->Description(),
+               fs->Type() == kFeaturePCT ? fs->Dimension() : 0,
+               fs->Ranges()};
+        if (copy)
+            for (FeatureSpace::BandRange& r : def.ranges) r.band_range_id = 0;
     }
+    def.name = ctx.args.Get("name", def.name);
+    def.description = ctx.args.Get("description", def.description);
+    def.dimension = IntOption(ctx.args, "dimension", def.dimension, 1, 1000000);
     if (ctx.args.Has("range")) {
-        if (actions.Type() == 2) throw UsageError("a PCT feature space takes no --range");
-        while (!actions.Entries().empty()) actions.Delete(0);
+        def.ranges.clear();
         auto given = ctx.args.options.equal_range("range");
         for (auto it = given.first; it != given.second; ++it) {
             const auto [w1, w2] = ParseRange(it->second, "--range");
-            actions.New(w1, w2);
+            FeatureSpace::BandRange r;
+            r.wavelength1 = w1;
+            r.wavelength2 = w2;
+            def.ranges.push_back(r);
         }
     }
-    const int id = actions.Ok();
-    ctx.frontend.Report(Sql("Feature space %i saved: %s", id, actions.Name().c_str()));
-    if (!actions.Notice().empty()) ctx.frontend.Error(actions.Notice());
+    const SavedFeatureSpace saved = SaveFeatureSpace(*ctx.session, def);
+    ctx.frontend.Report(fmt::format("Feature space {} saved: {}", saved.id, def.name));
+    if (!saved.notice.empty()) ctx.frontend.Error(saved.notice);
     return 0;
 }
 
-int CmdFeatureSpaceNew(Context& ctx) { return SaveFeatureSpace(ctx, FeatureSpaceActions::kNew); }
-int CmdFeatureSpaceEdit(Context& ctx) { return SaveFeatureSpace(ctx, FeatureSpaceActions::kEdit); }
-int CmdFeatureSpaceCopy(Context& ctx) {
-    return SaveFeatureSpace(ctx, FeatureSpaceActions::kCopyAndEdit);
-}
+int CmdFeatureSpaceNew(Context& ctx) { return StoreFromOptions(ctx, true, false); }
+int CmdFeatureSpaceEdit(Context& ctx) { return StoreFromOptions(ctx, false, false); }
+int CmdFeatureSpaceCopy(Context& ctx) { return StoreFromOptions(ctx, false, true); }
 
 int CmdFeatureSpaceDelete(Context& ctx) {
     if (!ctx.args.Has("yes"))
@@ -95,14 +105,14 @@ int CmdFeatureSpaceDelete(Context& ctx) {
         for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
             if (fs.id == id) name = fs.name;
     } else {
-        ApplyChainOptions(ctx);
+        ApplyChainArgs(ctx);
         const FeatureSpace* fs = ctx.session->CurrentFeatureSpace();
         if (!fs) throw OrvaneError("No feature space is selected.");
         id = fs->Id();
         name = fs->Name();
     }
     DeleteFeatureSpace(*ctx.session, id);
-    ctx.frontend.Report(Sql("Feature space %i deleted: %s", id, name.c_str()));
+    ctx.frontend.Report(fmt::format("Feature space {} deleted: {}", id, name));
     return 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "spectra/field_spectrum_reader.h"
 #include "spectra/spectrum.h"
 #include "stats/discriminant_analysis.h"
@@ -30,7 +30,7 @@ struct LibraryContext {
 };
 
 int CmdLibraryBuild(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
     if (!lib.library.BuildLibrary(ctx.frontend))
         throw OrvaneError(
@@ -41,7 +41,7 @@ int CmdLibraryBuild(Context& ctx) {
 }
 
 int CmdLibraryStatus(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
     ctx.out << lib.library.StatusText() << '\n';
     const std::string reason = lib.library.NotReadyReason();
@@ -51,7 +51,7 @@ int CmdLibraryStatus(Context& ctx) {
 }
 
 int CmdClassify(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
     if (ctx.args.positional.empty()) throw UsageError("classify needs at least one FILE");
     lib.library.RequireReady();
@@ -76,7 +76,7 @@ int CmdClassify(Context& ctx) {
 int AccuracyExit(const AccuracyResult& result) { return result.path.empty() ? 1 : 0; }
 
 int CmdDiscriminantAnalysis(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
     return AccuracyExit(
         RunDiscriminantAnalysis(lib.library, lib.loader, lib.output, ctx.frontend,
@@ -84,7 +84,7 @@ int CmdDiscriminantAnalysis(Context& ctx) {
 }
 
 int CmdDiscriminantIndependent(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     if (!ctx.args.Has("with")) throw UsageError("da-independent needs --with STUDY");
     const int study = ResolveStudy(*ctx.session, ctx.args.Get("with"));
     LibraryContext lib(ctx);
@@ -93,7 +93,7 @@ int CmdDiscriminantIndependent(Context& ctx) {
 }
 
 int CmdSiteCheck(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     if (!ctx.args.Has("species")) throw UsageError("site-check needs --species FOLDER");
     LibraryContext lib(ctx);
     lib.library.RequireReady();

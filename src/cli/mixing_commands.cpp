@@ -1,54 +1,37 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Endmembers, mixture abundances and linear unmixing.
+#include "chain/processing_session.h"
 #include "cli/cli_context.h"
-#include "forms/abundance_settings.h"
-#include "forms/endmember_selection.h"
 #include "stats/linear_unmixing.h"
+#include "stats/mixture_edit.h"
 #include "study/study_loader.h"
 
 namespace orvane {
 
 namespace {
 
-void PrintEndmembers(Context& ctx, const EndmemberSelection& selection) {
-    for (const FormItem& item : selection.Endmembers().Items()) ctx.out << item.text << '\n';
-}
-
 int CmdEndmemberList(Context& ctx) {
-    ApplyChainOptions(ctx);
-    EndmemberSelection selection(*ctx.session);
-    selection.Show();
-    PrintEndmembers(ctx, selection);
+    ApplyChainArgs(ctx);
+    for (const std::string& folder :
+         SpeciesFolders(ctx.session->Db(), ctx.session->StudyId(), true))
+        ctx.out << folder << '\n';
     return 0;
 }
 
-// Moves the named species to the endmembers or back, after checking every name, so that a
-// misspelt one stores nothing.
+// Moves the named species to the endmembers or back; a misspelt name stores nothing.
 int MoveSpecies(Context& ctx, bool to_endmembers) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     const char* command = to_endmembers ? "endmember add" : "endmember remove";
-    if (ctx.args.positional.empty())
-        throw UsageError(std::string(command) + " needs at least one FOLDER");
-    EndmemberSelection selection(*ctx.session);
-    selection.Show();
-    const SpeciesListBox& from = to_endmembers ? selection.Classes() : selection.Endmembers();
-    const SpeciesListBox& to = to_endmembers ? selection.Endmembers() : selection.Classes();
-    for (const std::string& folder : ctx.args.positional) {
-        if (from.IndexOfText(folder) < 0 && to.IndexOfText(folder) < 0)
-            throw OrvaneError("The study has no species \"" + folder + "\"; nothing was changed.");
-    }
-    for (const std::string& folder : ctx.args.positional) {
-        const int index = from.IndexOfText(folder);
-        if (index < 0) {
-            ctx.frontend.Report("\"" + folder + "\" is " +
-                                (to_endmembers ? "an endmember" : "not an endmember") + " already");
-            continue;
-        }
-        if (to_endmembers)
-            selection.ToEndmembers(index);
+    const std::vector<std::string>& folders = ctx.args.positional;
+    if (folders.empty()) throw UsageError(std::string(command) + " needs at least one FOLDER");
+    const std::vector<bool> changed =
+        MarkEndmembers(ctx.session->Db(), ctx.session->StudyId(), folders, to_endmembers);
+    for (size_t i = 0; i < folders.size(); ++i) {
+        if (changed[i])
+            ctx.frontend.Report((to_endmembers ? "Endmember: " : "Mixture species: ") + folders[i]);
         else
-            selection.ToClasses(index);
-        ctx.frontend.Report((to_endmembers ? "Endmember: " : "Mixture species: ") + folder);
+            ctx.frontend.Report("\"" + folders[i] + "\" is " +
+                                (to_endmembers ? "an endmember" : "not an endmember") + " already");
     }
     return 0;
 }
@@ -56,32 +39,24 @@ int MoveSpecies(Context& ctx, bool to_endmembers) {
 int CmdEndmemberAdd(Context& ctx) { return MoveSpecies(ctx, true); }
 int CmdEndmemberRemove(Context& ctx) { return MoveSpecies(ctx, false); }
 
-// The abundance model with the named mixture species chosen.
-void ChooseMixture(Context& ctx, AbundanceSettings& settings, const char* command) {
-    ApplyChainOptions(ctx);
+// The mixture species named by the one positional word, after the chain options.
+std::string MixtureArgument(Context& ctx, const char* command) {
+    ApplyChainArgs(ctx);
     if (ctx.args.positional.size() != 1)
         throw UsageError(std::string(command) + " needs one mixture FOLDER");
-    const std::string& folder = ctx.args.positional[0];
-    settings.Show();
-    if (!settings.SelectClass(settings.Classes().IndexOfText(folder)))
-        throw OrvaneError("\"" + folder +
-                          "\" is not a mixture species of the study (species not marked as "
-                          "endmembers).");
+    return ctx.args.positional[0];
 }
 
-void PrintMixture(Context& ctx, AbundanceSettings& settings) {
-    for (int i = 0; i < settings.Selected().Count(); ++i) {
-        settings.SelectEndmember(i);
-        ctx.out << settings.Selected().At(i)->text << '\t' << settings.AbundanceText() << '\n';
-    }
-    ctx.out << "total\t" << settings.TotalText() << '\n';
+int PrintMixture(Context& ctx, const MixtureMakeUp& make_up) {
+    for (const auto& [endmember, abundance] : make_up.abundances)
+        ctx.out << endmember << '\t' << abundance << '\n';
+    ctx.out << "total\t" << make_up.total << '\n';
+    return 0;
 }
 
 int CmdMixtureShow(Context& ctx) {
-    AbundanceSettings settings(*ctx.session);
-    ChooseMixture(ctx, settings, "mixture show");
-    PrintMixture(ctx, settings);
-    return 0;
+    const std::string mixture = MixtureArgument(ctx, "mixture show");
+    return PrintMixture(ctx, ShowMixture(ctx.session->Db(), ctx.session->StudyId(), mixture));
 }
 
 std::string EndmemberOption(Context& ctx, const char* command) {
@@ -93,33 +68,20 @@ std::string EndmemberOption(Context& ctx, const char* command) {
 int CmdMixtureSet(Context& ctx) {
     const std::string endmember = EndmemberOption(ctx, "mixture set");
     if (!ctx.args.Has("abundance")) throw UsageError("mixture set needs --abundance F");
-    const std::string abundance = ctx.args.Get("abundance");
-    AbundanceSettings::ParseAbundance(abundance);
-    AbundanceSettings settings(*ctx.session);
-    ChooseMixture(ctx, settings, "mixture set");
-    const int available = settings.Available().IndexOfText(endmember);
-    if (available < 0 && settings.Selected().IndexOfText(endmember) < 0)
-        throw OrvaneError("\"" + endmember + "\" is not an endmember of the study.");
-    if (available >= 0) settings.Add(available);
-    settings.SetAbundanceText(abundance);
-    settings.Save(settings.Selected().IndexOfText(endmember));
-    PrintMixture(ctx, settings);
-    return 0;
+    const std::string mixture = MixtureArgument(ctx, "mixture set");
+    return PrintMixture(ctx, SetMixtureAbundance(ctx.session->Db(), ctx.session->StudyId(), mixture,
+                                                 endmember, ctx.args.Get("abundance")));
 }
 
 int CmdMixtureRemove(Context& ctx) {
     const std::string endmember = EndmemberOption(ctx, "mixture remove");
-    AbundanceSettings settings(*ctx.session);
-    ChooseMixture(ctx, settings, "mixture remove");
-    if (!settings.Remove(settings.Selected().IndexOfText(endmember)))
-        throw OrvaneError("The mixture \"" + ctx.args.positional[0] + "\" records no endmember \"" +
-                          endmember + "\".");
-    PrintMixture(ctx, settings);
-    return 0;
+    const std::string mixture = MixtureArgument(ctx, "mixture remove");
+    return PrintMixture(
+        ctx, RemoveFromMixture(ctx.session->Db(), ctx.session->StudyId(), mixture, endmember));
 }
 
 int CmdUnmix(Context& ctx) {
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     StudyLoader loader(*ctx.session);
     loader.SetStudy(ctx.session->StudyId());
     Unmix(loader, *ctx.session, ctx.frontend);

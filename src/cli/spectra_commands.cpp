@@ -41,7 +41,7 @@ int CmdOpen(Context& ctx) {
 }
 
 int CmdZProfile(Context& ctx) {
-    if (!ctx.args.positional.empty()) ApplyChainOptions(ctx);
+    if (!ctx.args.positional.empty()) ApplyChainArgs(ctx);
     return SummariseFiles(ctx, "zprofile", [&](const std::string& path) {
         return ReadZProfile(path, ctx.session.get());
     });

@@ -75,7 +75,7 @@ int CmdPlot(Context& ctx) {
     } else {
         request.selection = SpectraPlotRequest::kFolders;
     }
-    ApplyChainOptions(ctx);
+    ApplyChainArgs(ctx);
     StudyLoader factory(*ctx.session);
     factory.SetStudy(ctx.session->StudyId());
     const SpectraPlot plot = StudySpectraPlot(factory, *ctx.session, request, ctx.frontend);

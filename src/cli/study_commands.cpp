@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sensors, studies and importing a study's folder tree.
+#include <fmt/format.h>
+
 #include "chain/processing_session.h"
 #include "base/number_text.h"
 #include "cli/cli_context.h"
-#include "forms/chain_selection.h"
-#include "store/database.h"
+#include "chain/chain_options.h"
+#include "store/name_lookup.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
 #include "study/study_management.h"
@@ -48,8 +50,8 @@ int CmdSensorDelete(Context& ctx) {
 }
 
 int CmdStudies(Context& ctx) {
-    ResultSet rows = ctx.session->Db().Query("SELECT study_id, name FROM study order by study_id");
-    while (rows.Next()) ctx.out << rows.Text(0) << '\t' << EscapeControls(rows.String(1)) << '\n';
+    for (const auto& [id, name] : AllNames(ctx.session->Db(), kStudyNames))
+        ctx.out << id << '\t' << EscapeControls(name) << '\n';
     return 0;
 }
 
@@ -90,8 +92,8 @@ int CmdImport(Context& ctx) {
     StudyLoader loader(*ctx.session);
     loader.SetStudy(ctx.session->StudyId());
     const ImportCounts added = loader.ImportStudySpectra(ctx.frontend);
-    ctx.out << Sql("Added %i species, %i sites and %i spectra; %i skipped\n", added.species,
-                   added.sites, added.spectra, added.skipped);
+    ctx.out << fmt::format("Added {} species, {} sites and {} spectra; {} skipped\n",
+                           added.species, added.sites, added.spectra, added.skipped);
     return added.skipped > 0 ? kExitSkipped : 0;
 }
 

@@ -1,30 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/abundance_settings.h"
 
-#include <cerrno>
-#include <cmath>
+#include <fmt/format.h>
+
 #include <cstdlib>
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "stats/mixture_store.h"
-#include "store/database.h"
+#include "stats/mixture_edit.h"
 
 namespace orvane {
 
 AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
-
-double AbundanceSettings::ParseAbundance(const std::string& text) {
-    const char* start = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(start, &end);
-    bool ok = end != start && errno != ERANGE && std::isfinite(value);
-    while (ok && (*end == ' ' || *end == '\t')) ++end;
-    if (!ok || *end != '\0')
-        throw OrvaneError("The abundance \"" + text + "\" is not a number; nothing was saved.");
-    return value;
-}
 
 void AbundanceSettings::Show() {
     MixtureStore store(session_.Db(), session_.StudyId());
@@ -91,6 +78,8 @@ bool AbundanceSettings::Save(int selected_index) {
     return saved;
 }
 
-void AbundanceSettings::Complement() { abundance_ = Sql("%f", 1.0 - std::atof(total_.c_str())); }
+void AbundanceSettings::Complement() {
+    abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str()));
+}
 
 }  // namespace orvane

@@ -47,10 +47,6 @@ class AbundanceSettings {
     // "Complement": 1 minus the total, with six decimals, into the edit (not stored).
     void Complement();
 
-    // The number an abundance text stands for (blanks around it allowed); OrvaneError when it
-    // is not a finite decimal number.
-    static double ParseAbundance(const std::string& text);
-
   private:
     void Refresh();
 

@@ -5,25 +5,21 @@
 #include <vector>
 
 #include "chain/feature_space.h"
+#include "chain/feature_space_store.h"
 
 namespace orvane {
 
 class ProcessingSession;
 
 // The behaviour of the "Feature Space Actions" dialog without its widgets: a working copy of
-// one feature space (name, description, dimension and band-range entries) that OK stores in
-// one transaction. List lines and working entries stay index-aligned.
+// one feature space (name, description, dimension and band-range entries) that OK hands to
+// SaveFeatureSpace. List lines and working entries stay index-aligned.
 class FeatureSpaceActions {
   public:
     enum Mode { kEdit = 0, kCopyAndEdit = 1, kNew = 2 };
 
-    // Entry states of the working list.
-    static constexpr int kStored = -4;
-    static constexpr int kToInsert = -1;
-    static constexpr int kToUpdate = -3;
-
-    static constexpr int kMaxNameLength = 80;
-    static constexpr int kMaxDescriptionLength = 254;
+    static constexpr int kMaxNameLength = kMaxFeatureSpaceNameLength;
+    static constexpr int kMaxDescriptionLength = kMaxFeatureSpaceDescriptionLength;
 
     explicit FeatureSpaceActions(ProcessingSession& session);
 
@@ -31,8 +27,6 @@ class FeatureSpaceActions {
     // 2 a new one of the current type. Modes 0 and 1 without a current feature space throw.
     void Show(int mode);
 
-    int GetMode() const { return mode_; }
-    int Type() const { return type_; }
     const std::string& Title() const { return title_; }
     const std::string& ListTitle() const { return list_title_; }
     // The "Dimension" field is editable only for PCT; the list and its three buttons only
@@ -53,7 +47,6 @@ class FeatureSpaceActions {
 
     const std::vector<std::string>& Lines() const { return lines_; }
     const std::vector<FeatureSpace::BandRange>& Entries() const { return entries_; }
-    const std::vector<int>& DeletedIds() const { return deleted_ids_; }
 
     // What the "Waveband Definition" sub-dialog shows when it opens for "New": the values of
     // its previous use.
@@ -66,21 +59,16 @@ class FeatureSpaceActions {
     bool Modify(int index, int wavelength1, int wavelength2);
     bool Delete(int index);
 
-    // Stores the working copy (insert in modes 1 and 2, update in mode 0, then the entries'
-    // updates, inserts and deletions) in one transaction, and returns the feature space id.
-    // Afterwards the saved feature space is made current when it has the current type and is
-    // offered for the current sensor; otherwise the session keeps the first one offered.
+    // Stores the working copy (a new feature space in modes 1 and 2, the edited one in mode 0)
+    // and returns its id; see SaveFeatureSpace.
     int Ok();
 
     // Set when the saved feature space could be stored but not made current (for example a
     // PCT space whose analysis has fewer components); empty otherwise.
     const std::string& Notice() const { return notice_; }
 
-    static std::string Line(int wavelength1, int wavelength2);
-
   private:
-    void Validate() const;
-    void RefreshSession(int saved_id);
+    static std::string Line(int wavelength1, int wavelength2);
 
     ProcessingSession& session_;
     int mode_ = kNew;
@@ -93,16 +81,10 @@ class FeatureSpaceActions {
     int dimension_ = 0;
     std::vector<FeatureSpace::BandRange> entries_;
     std::vector<std::string> lines_;
-    std::vector<int> deleted_ids_;
     int last_wavelength1_ = 0;
     int last_wavelength2_ = 0;
     std::string notice_;
     bool shown_ = false;
 };
-
-// The menu's "Delete": removes the feature space, its band ranges, and every library built on
-// it with the libraries' statistics, in one transaction. An id without a row throws and
-// changes nothing. When it was the session's current one, the first one offered follows.
-void DeleteFeatureSpace(ProcessingSession& session, int feature_space_id);
 
 }  // namespace orvane

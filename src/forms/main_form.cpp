@@ -1,23 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/main_form.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
-#include "forms/chain_selection.h"
-#include "forms/feature_space_actions.h"
-#include "forms/menu_command.h"
 #include "base/frontend.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
-#include "study/sensor_import.h"
-#include "study/study_management.h"
-#include "chain/feature_space.h"
+#include "chain/chain_options.h"
 #include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/processing_session.h"
+#include "forms/feature_space_actions.h"
+#include "forms/menu_command.h"
 #include "spectra/species.h"
-#include "study/study_loader.h"
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
-#include "store/database.h"
+#include "store/name_lookup.h"
+#include "study/sensor_import.h"
+#include "study/study_loader.h"
+#include "study/study_management.h"
 
 namespace orvane {
 
@@ -83,8 +85,8 @@ void MainForm::InitialUpdate() {
 
 void MainForm::FillStudyList() {
     studies_.Clear();
-    ResultSet rows = doc_.Session().Db().Query("SELECT name, study_id FROM study");
-    while (rows.Next()) studies_.Add(rows.String(0), rows.Int(1));
+    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kStudyNames))
+        studies_.Add(name, id);
 }
 
 void MainForm::RefreshStudyList() {
@@ -127,15 +129,15 @@ void MainForm::ImportSpectra(Frontend& frontend) {
     // New spectra leave the study's libraries out of date.
     RefreshLibraryStatus();
     if (added.skipped > 0)
-        frontend.Error(Sql("The import left out %i files or folders; the report names each and "
-                           "the reason.",
-                           added.skipped));
+        frontend.Error(fmt::format(
+            "The import left out {} files or folders; the report names each and the reason.",
+            added.skipped));
 }
 
 void MainForm::FillSensorList() {
     sensors_.Clear();
-    ResultSet rows = doc_.Session().Db().Query("SELECT name, sensor_id FROM sensor");
-    while (rows.Next()) sensors_.Add(rows.String(0), rows.Int(1));
+    for (const auto& [id, name] : AllNames(doc_.Session().Db(), kSensorNames))
+        sensors_.Add(name, id);
 }
 
 void MainForm::ApplyChainControls() {
@@ -239,8 +241,7 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
-std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings,
-                                         Frontend& frontend) {
+std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend) {
     // The database may have moved on since the library was loaded.
     doc_.Statistics().RequireReady();
     return orvane::SeparabilityReport(doc_.Statistics(), doc_.Output(), frontend, settings);
@@ -253,10 +254,10 @@ ScorePlotData MainForm::RunPca(Frontend& frontend) {
         plot.reason = "No score plot: the PCA stored nothing.";
         return plot;
     }
-    const int kept = doc_.FeatureSpaceType() == kFeaturePCT ? doc_.Session().FeatureSpaceId() : 0;
     try {
+        const int chosen = SwitchToPct(doc_.Session());
         doc_.ChangeFeatureSpaceType(kFeaturePCT);
-        FillFeatureSpaceList(kept);
+        FillFeatureSpaceList(chosen);
     } catch (const OrvaneError& e) {
         // The analysis is stored; only the projection of the chosen feature space failed.
         plot.reason = std::string("No score plot: ") + e.what();

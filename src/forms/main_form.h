@@ -53,7 +53,6 @@ struct FormSelections {
 // it and forwards the user's actions.
 class MainForm : public DocumentListener {
   public:
-    static constexpr int kMaxDerivativeOrder = 30;
     static constexpr const char* kNoFeatureSpace = "No feature spaces of this type";
 
     explicit MainForm(WorkbenchDocument& doc);

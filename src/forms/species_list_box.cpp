@@ -2,33 +2,16 @@
 #include "forms/species_list_box.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
-#include "stats/mixture_store.h"
+#include "stats/mixture_edit.h"
 
 namespace orvane {
-
-namespace {
-
-std::string Lower(const std::string& text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
-}
-
-// Letters compared without case; names equal but for case keep a fixed order.
-bool TextBefore(const std::string& a, const std::string& b) {
-    const std::string la = Lower(a), lb = Lower(b);
-    return la != lb ? la < lb : a < b;
-}
-
-}  // namespace
 
 void SpeciesListBox::Add(const std::string& text, int data) {
     auto at = std::upper_bound(
         items_.begin(), items_.end(), text,
-        [](const std::string& t, const FormItem& item) { return TextBefore(t, item.text); });
+        [](const std::string& t, const FormItem& item) { return SpeciesBefore(t, item.text); });
     items_.insert(at, FormItem{text, data});
 }
 

@@ -2,9 +2,9 @@
 #include "forms/waveband_filter_setup.h"
 
 #include "base/orvane_error.h"
+#include "chain/filter_defaults.h"
 #include "chain/processing_session.h"
 #include "chain/study_filter.h"
-#include "store/database.h"
 
 namespace orvane {
 
@@ -54,27 +54,8 @@ bool WavebandFilterSetup::Delete(int index) {
 }
 
 std::string WavebandFilterSetup::AddDefaultRanges() {
-    const WavebandFilter& defaults = session_.DefaultFilter();
-    if (defaults.Count() == 0)
-        return "The configuration file has no default ranges (filter_b, filter_br); nothing "
-               "was added.";
-    std::string added;
-    std::string skipped;
-    for (int i = 0; i < defaults.Count(); ++i) {
-        const int lower = defaults.At(i).lower;
-        const int upper = defaults.At(i).upper;
-        if (!RangeProblem(lower, upper).empty()) {
-            skipped += "\n  " + Line(lower, upper);
-            continue;
-        }
-        working_.AddRange(lower, upper);
-        added += "\n  " + Line(lower, upper);
-    }
+    const std::string text = orvane::AddDefaultRanges(session_.DefaultFilter(), working_);
     Refill();
-    std::string text = added.empty() ? "No default range was added."
-                                     : "Added the configured default ranges:" + added;
-    if (!skipped.empty())
-        text += Sql("\nSkipped, as outside %i - %i nm or reversed:", kLowest, kHighest) + skipped;
     return text;
 }
 

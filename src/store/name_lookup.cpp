@@ -78,4 +78,11 @@ std::vector<std::pair<int, std::string>> SimilarNames(Database& db, const NamedT
     return found;
 }
 
+std::vector<std::pair<int, std::string>> AllNames(Database& db, const NamedTable& t) {
+    ResultSet rows = db.Query(Sql("select %s, name from %s order by %s", t.key, t.table, t.key));
+    std::vector<std::pair<int, std::string>> found;
+    while (rows.Next()) found.emplace_back(rows.Int(0), rows.String(1));
+    return found;
+}
+
 }  // namespace orvane

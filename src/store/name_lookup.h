@@ -37,4 +37,7 @@ std::vector<std::pair<int, std::string>> SimilarNames(Database& db, const NamedT
                                                       const std::string& name,
                                                       const std::string& condition = "1");
 
+// Every row (id, name) of the table, by id: the study and sensor lists of both faces.
+std::vector<std::pair<int, std::string>> AllNames(Database& db, const NamedTable& table);
+
 }  // namespace orvane

@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "forms/filter_details.h"
+#include "chain/filter_details.h"
 #include "chain/processing_session.h"
 
 namespace orvane {

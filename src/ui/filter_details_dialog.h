@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "forms/filter_details.h"
+#include "chain/filter_details.h"
 #include "ui/qt_frontend.h"
 
 class QSpinBox;

@@ -3,25 +3,25 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QScreen>
-#include <QSplitter>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <algorithm>
 #include <exception>
 
+#include "chain/processing_session.h"
 #include "forms/menu_command.h"
 #include "forms/workbench_document.h"
-#include "study/study_loader.h"
-#include "chain/processing_session.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
-#include "ui/abundance_settings_dialog.h"
+#include "study/study_loader.h"
 #include "ui/about_dialog.h"
+#include "ui/abundance_settings_dialog.h"
 #include "ui/create_study_dialog.h"
 #include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
@@ -29,12 +29,12 @@
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
-#include "ui/workbench_view.h"
 #include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/spectra_plot_window.h"
 #include "ui/study_browser_window.h"
 #include "ui/waveband_filter_dialog.h"
+#include "ui/workbench_view.h"
 
 namespace orvane {
 
@@ -213,130 +213,101 @@ bool MainWindow::Run(const std::function<void()>& action) {
     return ok;
 }
 
+namespace {
+
+template <class Window>
+Window* Raise(Window* window) {
+    window->show();
+    window->raise();
+    return window;
+}
+
+}  // namespace
+
 void MainWindow::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
-    switch (id) {
-        case kCmdOpen:
-            // Each file on its own, so one that cannot be read does not keep out the others.
-            for (const std::string& path : frontend_->ChooseOpenFiles(
-                     "Open", "Field spectra (*.asd *.[0-9]*);;All files (*)"))
-                Run([&] { doc_.LoadSpectrumFile(path); });
-            break;
-        case kCmdLoadZProfile: {
-            const std::string path = frontend_->ChooseOpenFile("Load ENVI Z Profile",
-                                                               "Text files (*.txt);;All files (*)");
-            if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
-            break;
-        }
-        case kCmdSaveReport: {
-            std::string proposed;
-            if (!Run([&] { proposed = doc_.ReportPath(); })) break;
-            const std::string path = frontend_->ChooseSaveFile("Save Report Window Content", proposed,
-                                                               "Text files (*.txt);;All files (*)");
-            if (path.empty()) break;
-            Run([&] {
-                form_->SaveReport(path);
-                statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
-            });
-            break;
-        }
-        case kCmdSpectraPlot:
-            SpectraPlotDock()->show();
-            SpectraPlotDock()->raise();
-            SpectraPlotDock()->Replot();
-            break;
-        case kCmdStudyBrowser:
-            StudyBrowserDock()->show();
-            StudyBrowserDock()->raise();
-            StudyBrowserDock()->Refresh();
-            break;
-        case kCmdExit:
-            close();
-            break;
-        case kCmdImportSensor:
-            ImportSensor()->show();
-            ImportSensor()->raise();
-            break;
-        case kCmdWavebandFilterSetup:
-            WavebandFilter()->Open();
-            break;
-        case kCmdFeatureSpaceDelete:
-            Run([&] { form_->DeleteFeatureSpace(*frontend_); });
-            break;
-        case kCmdDeleteSensor:
-            Run([&] { form_->DeleteCurrentSensor(*frontend_); });
-            break;
-        case kCmdExport:
-            Export()->Open();
-            break;
-        case kCmdBuildLibrary:
-            Run([&] { form_->BuildLibrary(*frontend_); });
-            break;
-        case kCmdCreateStudy:
-            CreateStudy()->Open();
-            break;
-        case kCmdDeleteStudy:
-            Run([&] { form_->DeleteCurrentStudy(*frontend_); });
-            break;
-        case kCmdStudyReport:
-            Run([&] { form_->StudyReport(*frontend_); });
-            break;
-        case kCmdImportSpectra:
-            Run([&] { form_->ImportSpectra(*frontend_); });
-            break;
-        case kCmdDiscriminantAnalysis: {
-            int name_type = 0;
-            if (!frontend_->ChooseNameType(name_type)) break;
-            Run([&] {
-                RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                        *frontend_, name_type);
-            });
-            break;
-        }
-        case kCmdIndependentSet:
-            IndependentSet()->Open();
-            break;
-        case kCmdSeparability: {
-            SeparabilitySettings settings;
-            if (!frontend_->ChooseSeparability(settings)) break;
-            Run([&] { form_->SeparabilityReport(settings, *frontend_); });
-            break;
-        }
-        case kCmdPca: {
-            ScorePlotData plot;
-            if (Run([&] { plot = form_->RunPca(*frontend_); }) && plot.Ready())
-                ShowScorePlot(plot);
-            break;
-        }
-        case kCmdSiteAccuracy:
-            SiteAccuracy()->Open();
-            break;
-        case kCmdFeatureSpaceEdit:
-            FeatureSpace()->Open(FeatureSpaceActions::kEdit);
-            break;
-        case kCmdFeatureSpaceCopyEdit:
-            FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit);
-            break;
-        case kCmdFeatureSpaceNew:
-            FeatureSpace()->Open(FeatureSpaceActions::kNew);
-            break;
-        case kCmdEndmemberSelection:
-            EndmemberSelection()->Open();
-            break;
-        case kCmdAbundanceSettings:
-            AbundanceSettings()->Open();
-            break;
-        case kCmdUnmix:
-            Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_); });
-            break;
-        case kCmdAbout: {
-            AboutDialog about(this);
-            about.exec();
-            break;
-        }
-        default:
-            break;
-    }
+    if (handlers_.empty()) handlers_ = CommandHandlers();
+    const auto handler = handlers_.find(id);
+    if (handler != handlers_.end()) handler->second();
+}
+
+std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
+    return {
+        {kCmdOpen, [this] { OnOpenSpectrumFiles(); }},
+        {kCmdLoadZProfile, [this] { OnLoadZProfile(); }},
+        {kCmdSaveReport, [this] { OnSaveReportAs(); }},
+        {kCmdSpectraPlot, [this] { Raise(SpectraPlotDock())->Replot(); }},
+        {kCmdStudyBrowser, [this] { Raise(StudyBrowserDock())->Refresh(); }},
+        {kCmdExit, [this] { close(); }},
+        {kCmdImportSensor, [this] { Raise(ImportSensor()); }},
+        {kCmdWavebandFilterSetup, [this] { WavebandFilter()->Open(); }},
+        {kCmdFeatureSpaceDelete, [this] { Run([&] { form_->DeleteFeatureSpace(*frontend_); }); }},
+        {kCmdDeleteSensor, [this] { Run([&] { form_->DeleteCurrentSensor(*frontend_); }); }},
+        {kCmdExport, [this] { Export()->Open(); }},
+        {kCmdBuildLibrary, [this] { Run([&] { form_->BuildLibrary(*frontend_); }); }},
+        {kCmdCreateStudy, [this] { CreateStudy()->Open(); }},
+        {kCmdDeleteStudy, [this] { Run([&] { form_->DeleteCurrentStudy(*frontend_); }); }},
+        {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
+        {kCmdImportSpectra, [this] { Run([&] { form_->ImportSpectra(*frontend_); }); }},
+        {kCmdDiscriminantAnalysis, [this] { OnDiscriminantAnalysis(); }},
+        {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
+        {kCmdSeparability, [this] { OnSeparability(); }},
+        {kCmdPca, [this] { OnPca(); }},
+        {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
+        {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
+        {kCmdFeatureSpaceCopyEdit,
+         [this] { FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit); }},
+        {kCmdFeatureSpaceNew, [this] { FeatureSpace()->Open(FeatureSpaceActions::kNew); }},
+        {kCmdEndmemberSelection, [this] { EndmemberSelection()->Open(); }},
+        {kCmdAbundanceSettings, [this] { AbundanceSettings()->Open(); }},
+        {kCmdUnmix, [this] { Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_); }); }},
+        {kCmdAbout, [this] { AboutDialog(this).exec(); }},
+    };
+}
+
+void MainWindow::OnOpenSpectrumFiles() {
+    // Each file on its own, so one that cannot be read does not keep out the others.
+    for (const std::string& path :
+         frontend_->ChooseOpenFiles("Open", "Field spectra (*.asd *.[0-9]*);;All files (*)"))
+        Run([&] { doc_.LoadSpectrumFile(path); });
+}
+
+void MainWindow::OnLoadZProfile() {
+    const std::string path =
+        frontend_->ChooseOpenFile("Load ENVI Z Profile", "Text files (*.txt);;All files (*)");
+    if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
+}
+
+void MainWindow::OnSaveReportAs() {
+    std::string proposed;
+    if (!Run([&] { proposed = doc_.ReportPath(); })) return;
+    const std::string path = frontend_->ChooseSaveFile("Save Report Window Content", proposed,
+                                                       "Text files (*.txt);;All files (*)");
+    if (path.empty()) return;
+    Run([&] {
+        form_->SaveReport(path);
+        statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
+    });
+}
+
+void MainWindow::OnDiscriminantAnalysis() {
+    int name_type = 0;
+    if (!frontend_->ChooseNameType(name_type)) return;
+    Run([&] {
+        RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(), *frontend_,
+                                name_type);
+    });
+}
+
+void MainWindow::OnSeparability() {
+    SeparabilitySettings settings;
+    if (!frontend_->ChooseSeparability(settings)) return;
+    Run([&] { form_->SeparabilityReport(settings, *frontend_); });
+}
+
+void MainWindow::OnPca() {
+    ScorePlotData plot;
+    if (Run([&] { plot = form_->RunPca(*frontend_); }) && plot.Ready()) ShowScorePlot(plot);
 }
 
 ImportSensorDialog* MainWindow::ImportSensor() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -81,12 +82,21 @@ class MainWindow : public QMainWindow {
     void UpdateCommands();
     void Refresh();
     void ShowScorePlot(const ScorePlotData& plot);
+    // The menu commands by id; the enabled state is checked before one runs.
+    std::map<int, std::function<void()>> CommandHandlers();
+    void OnOpenSpectrumFiles();
+    void OnLoadZProfile();
+    void OnSaveReportAs();
+    void OnDiscriminantAnalysis();
+    void OnSeparability();
+    void OnPca();
 
     WorkbenchDocument& doc_;
     std::unique_ptr<QtFrontend> frontend_;
     std::unique_ptr<MainForm> form_;
     WorkbenchView* view_;
     std::map<int, QAction*> actions_;
+    std::map<int, std::function<void()>> handlers_;
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;
     FilterDetailsDialog* filter_details_ = nullptr;

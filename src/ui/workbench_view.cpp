@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "chain/chain_options.h"
 #include "forms/main_form.h"
 
 namespace orvane {
@@ -69,7 +70,7 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     sensor_ = MakeList(this, "sensor");
     derivative_order_ = new QSpinBox(this);
     derivative_order_->setObjectName(QStringLiteral("derivativeOrder"));
-    derivative_order_->setRange(0, MainForm::kMaxDerivativeOrder);
+    derivative_order_->setRange(0, kMaxDerivativeOrder);
     // Typing "12" must not create the rows of order 1 on the way.
     derivative_order_->setKeyboardTracking(false);
     derivative_edit_ = new QPushButton(QStringLiteral("Edit"), this);

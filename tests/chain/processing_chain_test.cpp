@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "base/config_file.h"
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -122,13 +122,13 @@ TEST_F(ChainTest, FeaturesOfEveryTypeAndDerivativeMethodAreFinite) {
         "(1, 900, 2300), (2, 650, 860)");
     for (int method : {0, 1}) {
         for (int type : {0, 1}) {
-            ChainSelection sel;
+            ChainOptions sel;
             sel.smoothing_type = 1;
             sel.derivative_order = type == 0 ? 0 : 1;
             sel.derivative_method = method;
             sel.feature_space_type = type;
             sel.sensor = "EnMAP HSI";
-            ApplyChainSelection(*session_, sel);
+            ApplyChainOptions(*session_, sel);
             ASSERT_NE(session_->CurrentFeatureSpace(), nullptr);
             Spectrum s;
             FillSmooth(s);
@@ -230,8 +230,8 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     test::InsertStudyWithChainRows(scratch.Admin(), "empty");
     ProcessingSession session(scratch.Connect(), nullptr);
     EXPECT_FALSE(session.HasSensor());
-    ChainSelection sel;
-    ApplyChainSelection(session, sel);
+    ChainOptions sel;
+    ApplyChainOptions(session, sel);
     Spectrum s;
     FillSmooth(s);
     EXPECT_NE(StageVector(session, s, kStageSmoothed), nullptr);

@@ -82,11 +82,13 @@ TEST_F(CliInput, NamedPipesAreRefusedNotWaitedFor) {
     EXPECT_TRUE(Contains(r.err, pipe + " is a named pipe")) << r.err;
 }
 
-// One line per row, whatever a name holds.
+// One line per row in the order of the ids, whatever a name holds.
 TEST_F(CliInput, ListingsEscapeControlCharacters) {
+    test::InsertStudy(scratch_.Admin(), "O'Brien's bush");
     const test::CliOutcome r = Cli({"studies"});
     EXPECT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(r.out, std::to_string(study_) + "\tTab\\there\\nand there\n");
+    EXPECT_EQ(r.out, std::to_string(study_) + "\tTab\\there\\nand there\n" +
+                         std::to_string(study_ + 1) + "\tO'Brien's bush\n");
 }
 
 // The private server's configuration holds a password: its owner alone may read it.

@@ -12,25 +12,42 @@ namespace {
 
 using test::Contains;
 
-class CliLibrary : public test::CliFixture {
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// Two species of known features in "field" (beta alone, with fewer spectra, in "elsewhere"),
+// the three-band sensor, the NTBI pair feature space and a PCT one.
+class FeatureStudyCli : public test::CliFixture {
   protected:
-    CliLibrary() : CliFixture("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
+    using CliFixture::CliFixture;
 
     void SetUp() override {
         Database& db = scratch_.Admin();
-        const int study = test::InsertStudyWithChainRows(db, "field");
-        test::InsertFeatureSpecies(
-            db, study, "alpha",
-            {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
-        test::InsertFeatureSpecies(
-            db, study, "beta",
-            {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
+        test::InsertAlphaBetaStudy(db, "field");
         const int other = test::InsertStudyWithChainRows(db, "elsewhere");
         test::InsertFeatureSpecies(db, other, "beta", {{1, {{-0.1, -0.05}, {-0.05, -0.1}}}});
         test::InsertPairFeatureSpace(db);
+        db.Execute(
+            "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
+            "values ('PCT 2', '', 2, (select fs_type_id from feature_space_type where type = 2), "
+            "current_timestamp(6))");
         test::WriteThreeBandSensor(dir_.File("bands.txt"));
         ASSERT_EQ(Cli({"sensor", "import", dir_.File("bands.txt")}).rc, 0);
     }
+    std::string Output(const std::string& name) { return dir_.Path() + "/output/" + name; }
+};
+
+class CliLibrary : public FeatureStudyCli {
+  protected:
+    CliLibrary() : FeatureStudyCli("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
+};
+
+class CliAnalysis : public FeatureStudyCli {
+  protected:
+    CliAnalysis() : FeatureStudyCli("clianalysis", {"--study", "field"}) {}
 };
 
 TEST_F(CliLibrary, BuildThenAnalyse) {
@@ -61,7 +78,8 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     r = Cli({"site-check", "--species", "alpha"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Site Accuracy Check for alpha\n")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
+    EXPECT_TRUE(
+        Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
         << r.out;
 
     r = Cli({"classify", test::TestData("asd/as7/v7sample00003.asd"), dir_.File("missing.asd")});
@@ -99,6 +117,46 @@ TEST_F(CliLibrary, RefusalsAreClear) {
     const test::CliOutcome r = Cli({"site-check", "--species", "gamma"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "The library has no class \"gamma\"")) << r.err;
+}
+
+TEST_F(CliAnalysis, PcaAndSeparabilityWriteTheirFilesOrSayWhyNot) {
+    test::CliOutcome r = Cli({"pca"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string csv = Output("pca_output.csv");
+    const std::string svg = Output("pca_score_plot.svg");
+    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
+    EXPECT_TRUE(Contains(r.out, "Principal Component Analysis")) << r.out;
+    const std::string plot = test::FileText(svg);
+    EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
+    EXPECT_EQ(Occurrences(plot, "<circle "), 8u);  // one per spectrum of alpha and beta
+    EXPECT_EQ(Occurrences(plot, "<line "), 12u);   // two axes, five ticks on each
+    EXPECT_EQ(Occurrences(plot, "<text "), 10u);   // their labels
+    // The form's list now offers the PCT feature space.
+    EXPECT_TRUE(Contains(Cli({"--fs-type", "PCT", "feature-space", "list"}).out, "PCT 2"));
+
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } refusals[] = {
+        {{"--study", "elsewhere", "pca"}, 1, "No data found for PCA!"},
+        {{"--fs-type", "NTBI", "separability"}, 1, "Library Not Ready: No library has been built"},
+        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
+    };
+    for (const auto& c : refusals) {
+        r = Cli(c.args);
+        EXPECT_EQ(r.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
+    }
+    ASSERT_EQ(Cli({"--fs-type", "NTBI", "library", "build"}).rc, 0);
+    r = Cli({"--fs-type", "NTBI", "separability", "--distance", "jm"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "JM output written to file:\n" + Output("JM output.csv")));
+    scratch_.Admin().Execute("delete from feature_space where name = 'PCT 2'");
+    r = Cli({"pca"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - 1), csv + "\n");
+    EXPECT_TRUE(Contains(r.err, "No score plot: there is no PCT feature space")) << r.err;
 }
 
 }  // namespace

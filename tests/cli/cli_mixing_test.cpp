@@ -18,15 +18,7 @@ class CliMixing : public test::CliFixture {
     CliMixing() : CliFixture("climixing", {"--study", "field"}) {}
 
     void SetUp() override {
-        Database& db = scratch_.Admin();
-        const int study = test::InsertStudyWithChainRows(db, "field");
-        const test::BandValues grass = {0.05, 0.10, 0.04, 0.9, 0.9, 0.30};
-        const test::BandValues soil = {0.15, 0.20, 0.25, 0.1, 0.1, 0.35};
-        test::BandValues mix{};
-        for (size_t k = 0; k < mix.size(); ++k) mix[k] = 0.7 * grass[k] + 0.3 * soil[k];
-        test::InsertMixingSpecies(db, study, "grass", false, {grass});
-        test::InsertMixingSpecies(db, study, "soil", false, {soil});
-        test::InsertMixingSpecies(db, study, "mix", false, {mix});
+        test::InsertGrassSoilMixStudy(scratch_.Admin(), "field");
         test::WriteMixingSensor(dir_.File("six.txt"));
         ASSERT_EQ(Cli({"sensor", "import", dir_.File("six.txt")}).rc, 0);
     }
@@ -71,7 +63,7 @@ TEST_F(CliMixing, MarkRecordAndUnmix) {
     EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\n");
 }
 
-// Each refusal exits non-zero with its reason on standard error and changes nothing.
+// What the core refuses is MixtureEditTest's; here the exit codes and the usage errors.
 TEST_F(CliMixing, RefusalsChangeNothing) {
     ASSERT_EQ(Cli({"endmember", "add", "grass"}).rc, 0);
     const struct {
@@ -84,14 +76,8 @@ TEST_F(CliMixing, RefusalsChangeNothing) {
         {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "lots"},
          1,
          "The abundance \"lots\" is not a number; nothing was saved."},
-        {{"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.3"},
-         1,
-         "\"soil\" is not an endmember of the study"},
-        {{"mixture", "set", "grass", "--endmember", "grass", "--abundance", "0.3"},
-         1,
-         "\"grass\" is not a mixture species"},
         {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
-        {{"mixture", "remove", "mix", "--endmember", "grass"}, 1, "records no endmember"},
+        {{"mixture", "show"}, 2, "needs one mixture FOLDER"},
         // The core names no command; the CLI adds its own.
         {{"unmix", "--study", "empty"},
          1,

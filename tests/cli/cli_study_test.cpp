@@ -127,25 +127,6 @@ TEST_F(CliStudy, TwoImportsOfOneStudyAtOnceStoreEachSpectrumOnce) {
     }
 }
 
-// Names are matched byte for byte; a name several studies share is refused with their ids.
-TEST_F(CliStudy, StudiesAreFoundByTheirExactName) {
-    scratch_.Admin().Execute(
-        "insert into study (study_id, name) values (1, 'Field 2024'), (2, 'field 2024 '), "
-        "(3, 'Twice'), (4, 'Twice')");
-    Outcome r = Cli({"--study", "Twice", "study", "delete", "--yes"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.err,
-                         "The study name \"Twice\" is ambiguous: studies 3 and 4 have it; "
-                         "give the id instead."))
-        << r.err;
-    EXPECT_EQ(Count("study"), 4);
-
-    r = Cli({"--study", "Field 2024", "study", "delete", "--yes"});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(test::Count(scratch_.Admin(), "select count(*) from study where study_id = 1"), 0);
-    EXPECT_EQ(Count("study"), 3);
-}
-
 TEST_F(CliStudy, AnImportThatSkippedFilesEndsWithStatus3) {
     test::WriteInstrumentFile(dir_.File("tree/Kauri/site1/k.001"));
     std::ofstream(dir_.File("tree/Kauri/site1/k.002"), std::ios::binary) << "short";

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "chain/processing_session.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "store/database.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
@@ -63,10 +63,10 @@ class UnmixTest : public ::testing::Test {
     }
 
     UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands") {
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study);
         chain.sensor = sensor;
-        ApplyChainSelection(*session_, chain);
+        ApplyChainOptions(*session_, chain);
         loader_->SetStudy(study);
         return Unmix(*loader_, *session_, frontend_);
     }

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "chain/processing_session.h"
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
 #include "store/array_codec.h"
@@ -83,9 +83,9 @@ class PcaTest : public ::testing::Test {
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, dir_.File("three.txt"), 0);
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study_);
-        ApplyChainSelection(*session_, chain);
+        ApplyChainOptions(*session_, chain);
         loader_ = std::make_unique<StudyLoader>(*session_);
         output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
         loader_->SetStudy(study_);
@@ -114,9 +114,9 @@ class PcaTest : public ::testing::Test {
 
     // As the form's PCT button does after the analysis.
     void SwitchToPct() {
-        ChainSelection pct;
+        ChainOptions pct;
         pct.feature_space_type = kFeaturePCT;
-        ApplyChainSelection(*session_, pct);
+        ApplyChainOptions(*session_, pct);
     }
 
     std::string BuildDate() {
@@ -275,7 +275,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 3");
         std::filesystem::remove(Output());
         c.arrange();
-        ApplyChainSelection(*session_, ChainSelection());
+        ApplyChainOptions(*session_, ChainOptions());
         try {
             RunPca(*session_, *loader_, *output_, frontend_);
             ADD_FAILURE() << "refused";
@@ -291,9 +291,9 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
     std::ofstream(dir_.File("one.txt")) << "One band\nA single band\nband,avg_wavelength,fwhm,"
                                            "mark\n1,1000,2,C\n";
     ImportSensor(*session_, frontend_, dir_.File("one.txt"), 0);
-    ChainSelection one;
+    ChainOptions one;
     one.sensor = "One band";
-    ApplyChainSelection(*session_, one);
+    ApplyChainOptions(*session_, one);
     EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
 }
 

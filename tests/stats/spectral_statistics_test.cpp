@@ -9,7 +9,7 @@
 #include <functional>
 #include <sstream>
 
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
 #include "base/frontend.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -56,11 +56,11 @@ class LibraryTest : public ::testing::Test {
         SilentFrontend quiet;
         ImportSensor(*session_, quiet, sensor, 0);
         // As the form's controls apply them.
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study_);
         chain.feature_space_type = 1;
         chain.feature_space = std::to_string(fs_);
-        ApplyChainSelection(*session_, chain);
+        ApplyChainOptions(*session_, chain);
         loader_ = std::make_unique<StudyLoader>(*session_);
         output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
         loader_->SetStudy(study_);
@@ -283,7 +283,7 @@ TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     scratch_.Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 10 where study_id = %i", study_));
-    ApplyChainSelection(*session_, ChainSelection());
+    ApplyChainOptions(*session_, ChainOptions());
     session_->SetFeatureSpace(fs_);
     scratch_.Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
                                  "where feature_space_id = %i",
@@ -312,11 +312,11 @@ TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
 TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
     const int empty = test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
     const auto use = [&](int study, int derivative_order) {
-        ChainSelection chain;
+        ChainOptions chain;
         chain.study = std::to_string(study);
         chain.derivative_order = derivative_order;
         chain.feature_space = std::to_string(fs_);
-        ApplyChainSelection(*session_, chain);
+        ApplyChainOptions(*session_, chain);
     };
     // As the commands run them: "Indiv. Classify" checks readiness once, then classifies.
     const std::pair<const char*, std::function<void()>> commands[] = {
@@ -596,7 +596,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     scratch_.Admin().Execute(
         "update spectrum s, species sp set s.disabled = 1 where s.species_id = sp.species_id and "
         "sp.folder_name = 'beta' and s.spectrum_no = 1");
-    ApplyChainSelection(*session_, ChainSelection());
+    ApplyChainOptions(*session_, ChainOptions());
     session_->SetFeatureSpace(fs_);
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);

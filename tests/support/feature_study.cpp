@@ -53,4 +53,13 @@ int InsertFeatureSpecies(Database& db, int study, const std::string& folder,
     return species;
 }
 
+int InsertAlphaBetaStudy(Database& db, const std::string& name) {
+    const int study = InsertStudyWithChainRows(db, name);
+    InsertFeatureSpecies(db, study, "alpha",
+                         {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
+    InsertFeatureSpecies(db, study, "beta",
+                         {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
+    return study;
+}
+
 }  // namespace orvane::test

@@ -25,4 +25,8 @@ using FeaturePoints = std::vector<std::pair<double, double>>;
 int InsertFeatureSpecies(Database& db, int study, const std::string& folder,
                          const std::vector<std::pair<int, FeaturePoints>>& sites);
 
+// A study with its chain rows and two species of known features: alpha (two sites, four
+// spectra) and beta (one site, four spectra); returns the study id.
+int InsertAlphaBetaStudy(Database& db, const std::string& name);
+
 }  // namespace orvane::test

@@ -44,4 +44,16 @@ void InsertMixtureRow(Database& db, int mixture, int endmember, double abundance
                    mixture, endmember, abundance));
 }
 
+int InsertGrassSoilMixStudy(Database& db, const std::string& name) {
+    const int study = InsertStudyWithChainRows(db, name);
+    const BandValues grass = {0.05, 0.10, 0.04, 0.9, 0.9, 0.30};
+    const BandValues soil = {0.15, 0.20, 0.25, 0.1, 0.1, 0.35};
+    BandValues mix{};
+    for (size_t k = 0; k < mix.size(); ++k) mix[k] = 0.7 * grass[k] + 0.3 * soil[k];
+    InsertMixingSpecies(db, study, "grass", false, {grass});
+    InsertMixingSpecies(db, study, "soil", false, {soil});
+    InsertMixingSpecies(db, study, "mix", false, {mix});
+    return study;
+}
+
 }  // namespace orvane::test

@@ -26,4 +26,8 @@ int InsertMixingSpecies(Database& db, int study, const std::string& folder, bool
 // A mixture row, as recorded fractions.
 void InsertMixtureRow(Database& db, int mixture, int endmember, double abundance);
 
+// A study with its chain rows and the mixture species grass, soil and "mix", a 0.7 / 0.3
+// mixture of them (none an endmember yet); returns the study id.
+int InsertGrassSoilMixStudy(Database& db, const std::string& name);
+
 }  // namespace orvane::test

@@ -14,11 +14,11 @@
 #include <memory>
 
 #include "base/frontend.h"
+#include "chain/processing_session.h"
+#include "export/export_spectra.h"
 #include "forms/menu_command.h"
 #include "forms/workbench_document.h"
-#include "chain/processing_session.h"
 #include "study/sensor_import.h"
-#include "export/export_spectra.h"
 #include "support/feature_study.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -29,16 +29,14 @@
 #include "ui/name_type_dialog.h"
 #include "ui/plot_window.h"
 #include "ui/separability_dialog.h"
-#include "ui/workbench_view.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/workbench.h"
+#include "ui/workbench_view.h"
 
 namespace orvane {
 namespace {
 
 using test::Items;
-
-using Points = test::FeaturePoints;
 
 QString ReadFile(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -48,24 +46,15 @@ QString ReadFile(const std::string& path) {
 
 // Three species of known features in "Library study" (and the same folders, classified alike,
 // in "Independent study"), the three-band sensor and the NTBI feature space over them, and
-// the main window on it with the NTBI type chosen. With `singular` every spectrum of gamma has
-// the same features, so its covariance cannot be inverted.
+// the main window on it with the NTBI type chosen.
 struct LibraryWindow : test::Workbench {
-    explicit LibraryWindow(const std::string& tag, bool singular = false) : Workbench(tag) {
+    explicit LibraryWindow(const std::string& tag) : Workbench(tag) {
         Database& db = scratch.Admin();
-        study = test::InsertStudyWithChainRows(db, "Library study");
-        other = test::InsertStudyWithChainRows(db, "Independent study");
-        const Points gamma = singular ? Points{{0.5, -0.3}, {0.5, -0.3}, {0.5, -0.3}}
-                                      : Points{{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}};
-        for (int s : {study, other}) {
-            test::InsertFeatureSpecies(
-                db, s, "alpha",
-                {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
-            test::InsertFeatureSpecies(
-                db, s, "beta",
-                {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
-            test::InsertFeatureSpecies(db, s, "gamma", {{1, gamma}});
-        }
+        study = test::InsertAlphaBetaStudy(db, "Library study");
+        other = test::InsertAlphaBetaStudy(db, "Independent study");
+        for (int s : {study, other})
+            test::InsertFeatureSpecies(db, s, "gamma",
+                                       {{1, {{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}}}});
         test::InsertPairFeatureSpace(db);
         const std::string sensor = dir.File("three_bands.txt");
         test::WriteThreeBandSensor(sensor);
@@ -172,19 +161,6 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(!w.frame->Frontend().Progress()->isVisible());
     }
 
-    void aSingularCovarianceIsReportedAndWritesNoFile() {
-        LibraryWindow w("uisingular", true);
-        w.Build();
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
-        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
-        QVERIFY(w.frame->Frontend().LastError().rfind(
-                    "Error:\nClassification is not possible because of a singular covariance", 0) ==
-                0);
-        QVERIFY(w.Report().contains(QStringLiteral("singular covariance matrix")));
-        QVERIFY(!QFile::exists(QString::fromStdString(w.Output("Error Matrix.csv"))));
-        QVERIFY2(!w.frame->Frontend().Progress()->isVisible(), "the progress window is closed");
-    }
-
     void independentSetDialogRunsOnlyForAChosenStudy() {
         LibraryWindow w("uiindep");
         w.Build();
@@ -247,17 +223,16 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(dialog->isVisible());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("File Export"));
         QCOMPARE(dialog->StageGroup()->checkedId(), 3);
-        QVERIFY(dialog->Interpolate()->isEnabled());
-        QVERIFY(!dialog->Interpolate()->isChecked());
-        QCOMPARE(dialog->LevelGroup()->checkedId(), 0);
-        QVERIFY(!dialog->LevelGroup()->button(1)->isEnabled());
         QCOMPARE(dialog->Format()->currentText(), QStringLiteral("csv"));
-        QCOMPARE(dialog->RestrictionGroup()->checkedId(), 1);
-        QCOMPARE(dialog->DetailsGroup()->checkedId(), 0);
-        QCOMPARE(dialog->NamesGroup()->checkedId(), 3);
-        QVERIFY(!dialog->Offset()->isChecked());
+        // The interpolation follows the stage, the offset value its check box.
+        dialog->StageGroup()->button(0)->click();
+        QVERIFY(!dialog->Interpolate()->isEnabled());
+        dialog->StageGroup()->button(3)->click();
+        QVERIFY(dialog->Interpolate()->isEnabled());
         QVERIFY(!dialog->OffsetValue()->isEnabled());
-        QCOMPARE(dialog->OffsetValue()->value(), 10);
+        dialog->Offset()->click();
+        QVERIFY(dialog->OffsetValue()->isEnabled());
+        dialog->Offset()->click();
 
         dialog->accept();
         QVERIFY(!dialog->isVisible());
@@ -270,49 +245,15 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(lines[0].startsWith(QStringLiteral("species,")));
         QVERIFY(lines[1].startsWith(QStringLiteral("alpha,")));
         QVERIFY(w.Report().contains(QStringLiteral("Exported 3 species")));
-    }
-
-    void interpolateFollowsTheSynthesizedStageAndTheOffsetEditItsBox() {
-        LibraryWindow w("uiexportrule");
-        w.frame->RunCommand(kCmdExport);
-        ExportDialog* d = w.frame->Export();
-        auto click = [](QAbstractButton* b) { b->click(); };
-        click(d->Interpolate());
-        QVERIFY(d->Interpolate()->isChecked());
-        for (int stage : {0, 1, 2, 4, 5}) {
-            click(d->StageGroup()->button(stage));
-            QVERIFY2(!d->Interpolate()->isEnabled(), qPrintable(QString::number(stage)));
-            QVERIFY2(!d->Interpolate()->isChecked(), qPrintable(QString::number(stage)));
-            click(d->StageGroup()->button(3));
-            QVERIFY(d->Interpolate()->isEnabled());
-            QVERIFY2(!d->Interpolate()->isChecked(), "coming back does not check it again");
-            click(d->Interpolate());
-        }
-        QCOMPARE(d->Model().RunSettings().stage, 6);
-
-        click(d->Offset());
-        QVERIFY(d->OffsetValue()->isEnabled());
-        d->OffsetValue()->setValue(25);
-        QCOMPARE(d->Model().RunSettings().offset_percent, 25);
-        click(d->Offset());
-        QVERIFY(!d->OffsetValue()->isEnabled());
-        QCOMPARE(d->Model().RunSettings().offset_percent, 0);
 
         // OK only hides the dialog: the next showing has the same choices.
-        d->Format()->setCurrentIndex(0);
-        d->accept();
+        dialog->Format()->setCurrentIndex(0);
+        dialog->accept();
         w.frame->RunCommand(kCmdExport);
-        QVERIFY(d->Interpolate()->isChecked());
-        QCOMPARE(d->Format()->currentText(), QStringLiteral("arff"));
-        QCOMPARE(d->OffsetValue()->value(), 25);
+        QCOMPARE(dialog->Format()->currentText(), QStringLiteral("arff"));
     }
 
     void separabilityAsksForNamesAndDistancesAndWritesItsTable() {
-        SeparabilityDialog dialog(nullptr);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("JM/B Distance"));
-        QCOMPARE(dialog.Distances()->checkedButton()->text(), QStringLiteral("JM and B"));
-        QCOMPARE(dialog.Names()->checkedButton()->text(), QStringLiteral("Folder"));
-
         LibraryWindow w("uiseparability");
         QVERIFY2(!w.frame->Action(kCmdSeparability)->isEnabled(), "a library must be Ready");
         w.Build();
@@ -362,16 +303,6 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
-    }
-
-    void nameTypeDialogOffersTheFourNamesWithFolderChosen() {
-        NameTypeDialog dialog(nullptr);
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Discriminant Analysis"));
-        QStringList texts;
-        for (QAbstractButton* b : dialog.Group()->buttons()) texts << b->text();
-        QCOMPARE(texts, (QStringList{"Common", "Maori", "Latin", "Folder"}));
-        QCOMPARE(dialog.NameType(), 3);
-        QVERIFY(dialog.isModal());
     }
 };
 

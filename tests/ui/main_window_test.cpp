@@ -128,32 +128,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.doc->Session().SmoothingType(), 1);
     }
 
-    void derivativeControlsFollowTheOrderAndMethod() {
-        Window w("uideriv");
-        WorkbenchView& v = w.View();
-        v.DerivativeOrder()->setValue(2);
-        QCOMPARE(w.doc->Session().DerivativeOrder(), 2);
-        for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(b->isEnabled());
-        QVERIFY(!v.DerivativeEdit()->isEnabled());
-        ClickRadio(v.MethodGroup()->button(1));
-        QVERIFY2(v.DerivativeEdit()->isEnabled(), w.frame->Frontend().LastError().c_str());
-        v.DerivativeOrder()->setValue(0);
-        for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
-        QVERIFY(!v.DerivativeEdit()->isEnabled());
-    }
-
-    void pctWithoutPcaDataShowsNoFeatureSpace() {
-        Window w("uipct");
-        WorkbenchView& v = w.View();
-        ClickRadio(v.TypeGroup()->button(2));
-        QCOMPARE(Items(v.FeatureSpaceList()), QStringList{"No feature spaces of this type"});
-        QVERIFY(!w.frame->Action(kCmdFeatureSpaceDelete)->isEnabled());
-        const QString report = w.Report();
-        QVERIFY(report.contains(QStringLiteral("Changed Feature Space to PCT")));
-        ClickRadio(v.TypeGroup()->button(2));
-        QCOMPARE(w.Report(), report);
-    }
-
     void importSensorOkAddsTheSensorToTheForm() {
         Window w("uisensor");
         w.frame->RunCommand(kCmdImportSensor);

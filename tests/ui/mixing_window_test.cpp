@@ -24,15 +24,7 @@ using test::Items;
 // first.
 struct MixingWindow : test::Workbench {
     MixingWindow() : Workbench("mixingwindow") {
-        Database& db = scratch.Admin();
-        const int study = test::InsertStudyWithChainRows(db, "Mixing study");
-        const test::BandValues grass = {0.05, 0.10, 0.04, 0.9, 0.9, 0.30};
-        const test::BandValues soil = {0.15, 0.20, 0.25, 0.1, 0.1, 0.35};
-        test::BandValues mix{};
-        for (size_t k = 0; k < mix.size(); ++k) mix[k] = 0.7 * grass[k] + 0.3 * soil[k];
-        test::InsertMixingSpecies(db, study, "grass", false, {grass});
-        test::InsertMixingSpecies(db, study, "soil", false, {soil});
-        test::InsertMixingSpecies(db, study, "mix", false, {mix});
+        test::InsertGrassSoilMixStudy(scratch.Admin(), "Mixing study");
         test::WriteMixingSensor(dir.File("six.txt"));
         {
             ProcessingSession session(scratch.Connect(), nullptr);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "forms/filter_details.h"
+#include "chain/filter_details.h"
 
 #include <algorithm>
 #include <string>

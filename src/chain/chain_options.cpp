@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "forms/chain_selection.h"
+#include "chain/chain_options.h"
+
+#include <fmt/format.h>
 
 #include <cctype>
-#include <cstdlib>
 
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
+#include "spectra/spectrum.h"
 #include "store/database.h"
 #include "store/name_lookup.h"
 
@@ -46,35 +47,48 @@ int ParseFeatureSpaceType(const std::string& word) {
 }
 
 Classifier ParseClassifier(const std::string& word) {
-    return static_cast<Classifier>(Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
+    return static_cast<Classifier>(
+        Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
+}
+
+int CurrentPcaDataId(ProcessingSession& session) {
+    if (!session.CurrentSensor()) return 0;
+    int pca = 0;
+    session.Db().QueryInt(
+        Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
+            "waveband_filter wf where pca.study_id = %i and pca.smoothing_filter_id = "
+            "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
+            "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
+            "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
+            "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i",
+            session.StudyId(), session.SmoothingFilterId(), session.DerivativeId(),
+            session.CurrentSensor()->SensorId(), session.WavebandFilterId()),
+        pca);
+    return pca;
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
     std::vector<FeatureSpaceItem> items;
-    Database& db = session.Db();
     const int elements = session.CurrentSensor() ? session.CurrentSensor()->ElementCount() : 0;
-    if (session.FeatureSpaceType() == 2) {
-        if (!session.CurrentSensor()) return items;
-        int pca = 0;
-        db.QueryInt(
-            Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
-                "waveband_filter wf where pca.study_id = %i and pca.smoothing_filter_id = "
-                "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
-                "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
-                "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
-                "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i",
-                session.StudyId(), session.SmoothingFilterId(), session.DerivativeId(),
-                session.CurrentSensor()->SensorId(), session.WavebandFilterId()),
-            pca);
-        if (pca == 0) return items;
-    }
-    ResultSet rows = db.Query(
+    if (session.FeatureSpaceType() == kFeaturePCT && CurrentPcaDataId(session) == 0) return items;
+    ResultSet rows = session.Db().Query(
         Sql("SELECT fs.name, feature_space_id FROM feature_space fs, feature_space_type fst "
             "where fs.fs_type_id = fst.fs_type_id and type = %i and dimension <= %i order by "
             "dimension",
             session.FeatureSpaceType(), elements));
     while (rows.Next()) items.push_back({rows.String(0), rows.Int(1)});
     return items;
+}
+
+int SwitchToPct(ProcessingSession& session) {
+    const int kept = session.FeatureSpaceType() == kFeaturePCT ? session.FeatureSpaceId() : 0;
+    session.SetFeatureSpaceType(kFeaturePCT);
+    const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(session);
+    int pick = items.empty() ? 0 : items.front().id;
+    for (const FeatureSpaceItem& item : items)
+        if (kept != 0 && item.id == kept) pick = kept;
+    session.SetFeatureSpace(pick);
+    return pick;
 }
 
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id) {
@@ -88,8 +102,8 @@ int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
                            std::optional<int> type) {
     Database& db = session.Db();
-    const bool digits = !name_or_id.empty() &&
-                        name_or_id.find_first_not_of("0123456789") == std::string::npos;
+    const bool digits =
+        !name_or_id.empty() && name_or_id.find_first_not_of("0123456789") == std::string::npos;
     if (!type || digits) return ResolveByNameOrId(db, kFeatureSpaceNames, name_or_id);
     // Names are unique within a type only, so the type picks among feature spaces of one name.
     std::vector<int> exact;
@@ -110,31 +124,41 @@ int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_o
     return exact.front();
 }
 
-void ApplyChainSelection(ProcessingSession& session, const ChainSelection& sel) {
+namespace {
+
+void RequireWithin(const std::optional<int>& value, int low, int high, const char* what) {
+    if (value && (*value < low || *value > high))
+        throw OrvaneError(
+            fmt::format("The {} must be from {} to {}, not {}.", what, low, high, *value));
+}
+
+}  // namespace
+
+void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options) {
+    RequireWithin(options.smoothing_type, 0, 2, "smoothing type");
+    RequireWithin(options.derivative_order, 0, kMaxDerivativeOrder, "derivative order");
+    RequireWithin(options.derivative_method, 0, 1, "derivative method");
+    RequireWithin(options.feature_space_type, 0, 2, "feature-space type");
     Database& db = session.Db();
-    const int study = sel.study ? ResolveByNameOrId(db, kStudyNames, *sel.study)
-                                : session.StudyId();
+    const int study =
+        options.study ? ResolveByNameOrId(db, kStudyNames, *options.study) : session.StudyId();
     if (study == 0)
         throw OrvaneError("There is no study in the database; create or import one first.");
     session.SetStudy(study);
-    if (sel.sensor) {
-        const int id = ResolveByNameOrId(db, kSensorNames, *sel.sensor);
-        session.SetSensor(id);
-    }
-    session.SetSmoothingType(sel.smoothing_type.value_or(session.SmoothingType()));
-    session.SetDerivativeOrder(sel.derivative_order.value_or(session.DerivativeOrder()));
-    if (sel.derivative_method && session.Derivative() &&
-        session.Derivative()->Method() != *sel.derivative_method)
-        session.Derivative()->SetMethod(*sel.derivative_method);
-    session.SetFeatureSpaceType(sel.feature_space_type.value_or(session.FeatureSpaceType()));
-    if (sel.feature_space) {
-        const int id = ResolveByNameOrId(db, kFeatureSpaceNames, *sel.feature_space);
-        session.SetFeatureSpace(id);
+    if (options.sensor) session.SetSensor(ResolveByNameOrId(db, kSensorNames, *options.sensor));
+    session.SetSmoothingType(options.smoothing_type.value_or(session.SmoothingType()));
+    session.SetDerivativeOrder(options.derivative_order.value_or(session.DerivativeOrder()));
+    if (options.derivative_method && session.Derivative() &&
+        session.Derivative()->Method() != *options.derivative_method)
+        session.Derivative()->SetMethod(*options.derivative_method);
+    session.SetFeatureSpaceType(options.feature_space_type.value_or(session.FeatureSpaceType()));
+    if (options.feature_space) {
+        session.SetFeatureSpace(ResolveByNameOrId(db, kFeatureSpaceNames, *options.feature_space));
     } else {
         const std::vector<FeatureSpaceItem> items = ListFeatureSpaces(session);
         session.SetFeatureSpace(items.empty() ? 0 : items.front().id);
     }
-    if (sel.classifier) session.SetClassifier(*sel.classifier);
+    if (options.classifier) session.SetClassifier(*options.classifier);
 }
 
 }  // namespace orvane

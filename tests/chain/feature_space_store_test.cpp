@@ -1,0 +1,290 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/feature_space_store.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+
+namespace orvane {
+namespace {
+
+using Row = std::tuple<int, int, int>;  // band_range_id, band1, band2
+
+FeatureSpaceDefinition Definition(int type, const std::string& name,
+                                  const std::vector<std::pair<int, int>>& ranges, int id = 0) {
+    FeatureSpaceDefinition def;
+    def.id = id;
+    def.type = type;
+    def.name = name;
+    def.description = "stored";
+    for (const auto& [w1, w2] : ranges) {
+        FeatureSpace::BandRange r;
+        r.wavelength1 = w1;
+        r.wavelength2 = w2;
+        def.ranges.push_back(r);
+    }
+    return def;
+}
+
+class FeatureSpaceStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::InsertStudy(db(), "store");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::TestData("sensors/landsat8_oli.txt"), 0);
+        di_ = SaveFeatureSpace(*session_,
+                               Definition(0, "red edge", {{650, 700}, {700, 760}, {860, 900}}))
+                  .id;
+        ntbi_ = SaveFeatureSpace(*session_, Definition(1, "ndvi", {{660, 860}})).id;
+        Select(0, di_);
+    }
+
+    Database& db() { return scratch_.Admin(); }
+
+    void Select(int type, int id) {
+        session_->SetFeatureSpaceType(type);
+        session_->SetFeatureSpace(id);
+    }
+
+    std::vector<Row> Ranges(int fs) {
+        std::vector<Row> rows;
+        ResultSet r =
+            db().Query(Sql("select band_range_id, band1, band2 from band_range where "
+                           "feature_space_id = %i order by band_range_id",
+                           fs));
+        while (r.Next()) rows.emplace_back(r.Int(0), r.Int(1), r.Int(2));
+        return rows;
+    }
+
+    // The definition as an edit starts from it: the stored row with its ranges' ids.
+    FeatureSpaceDefinition Stored(int fs) {
+        session_->SetFeatureSpace(fs);
+        const FeatureSpace& current = *session_->CurrentFeatureSpace();
+        FeatureSpaceDefinition def{fs, current.Type(),  current.Name(), current.Description(),
+                                   0,  current.Ranges()};
+        return def;
+    }
+
+    std::string Text(const std::string& sql) {
+        std::string value = "<none>";
+        db().QueryText(sql, value);
+        return value;
+    }
+
+    // Everything storing or deleting may write, as one comparable text.
+    std::string Snapshot() {
+        std::string all;
+        for (const char* sql :
+             {"select concat_ws('|', feature_space_id, name, description, dimension, fs_type_id, "
+              "build_date) from feature_space order by feature_space_id",
+              "select concat_ws('|', band_range_id, feature_space_id, band1, band2) from "
+              "band_range order by band_range_id",
+              "select concat_ws('|', library_id, feature_space_id) from library",
+              "select concat_ws('|', statistic_id, library_id) from statistic"}) {
+            ResultSet r = db().Query(sql);
+            while (r.Next()) all += r.String(0) + "\n";
+            all += "--\n";
+        }
+        return all;
+    }
+
+    test::ScratchDatabase scratch_{"fsstore"};
+    std::unique_ptr<ProcessingSession> session_;
+    int di_ = 0;
+    int ntbi_ = 0;
+};
+
+TEST_F(FeatureSpaceStoreTest, AnEditUpdatesKeepsInsertsAndDeletesRangesOfItsOwnOnly) {
+    const std::vector<Row> before = Ranges(di_);
+    const std::vector<Row> other = Ranges(ntbi_);
+    FeatureSpaceDefinition def = Stored(di_);
+    def.name = "red edge 2";
+    def.ranges[0].wavelength1 = 660;
+    def.ranges[0].wavelength2 = 710;
+    def.ranges.erase(def.ranges.begin() + 1);
+    def.ranges.push_back(Definition(0, "", {{1000, 1200}}).ranges[0]);
+    // A range id of another feature space is a new row here, never a change of that one.
+    def.ranges.back().band_range_id = std::get<0>(other[0]);
+
+    EXPECT_EQ(SaveFeatureSpace(*session_, def).id, di_);
+    const std::vector<Row> after = Ranges(di_);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0], Row(std::get<0>(before[0]), 660, 710));
+    EXPECT_EQ(after[1], before[2]);
+    EXPECT_GT(std::get<0>(after[2]), std::get<0>(before[2]));
+    EXPECT_EQ(std::get<2>(after[2]), 1200);
+    EXPECT_EQ(Ranges(ntbi_), other);
+    EXPECT_EQ(Text(Sql("select concat_ws('|', name, dimension) from feature_space where "
+                       "feature_space_id = %i",
+                       di_)),
+              "red edge 2|3");
+    // Edited while current: the session sees the stored ranges at once.
+    ASSERT_NE(session_->CurrentFeatureSpace(), nullptr);
+    EXPECT_EQ(session_->CurrentFeatureSpace()->Ranges().size(), 3u);
+}
+
+TEST_F(FeatureSpaceStoreTest, ACopyKeepsItsSourceAndAnotherTypeKeepsTheSessionsChoice) {
+    const std::vector<Row> source = Ranges(di_);
+    FeatureSpaceDefinition copy = Stored(di_);
+    copy.id = 0;  // the ranges keep their source's ids, as a careless caller might leave them
+    copy.name = "red edge_copy";
+    const int id = SaveFeatureSpace(*session_, copy).id;
+    EXPECT_NE(id, di_);
+    EXPECT_EQ(Ranges(id).size(), 3u);
+    EXPECT_EQ(Ranges(di_), source);
+    EXPECT_EQ(session_->FeatureSpaceId(), id);
+
+    // An NTBI saved while the session shows DI leaves the session's DI current.
+    Select(0, di_);
+    SaveFeatureSpace(*session_, Definition(1, "pairs", {{550, 680}, {680, 800}}));
+    EXPECT_EQ(session_->FeatureSpaceId(), di_);
+}
+
+TEST_F(FeatureSpaceStoreTest, PctSpacesAndQuotedNamesAreStoredAsGiven) {
+    Select(2, 0);
+    FeatureSpaceDefinition pct = Definition(2, "pc3", {});
+    pct.dimension = 3;
+    const int id = SaveFeatureSpace(*session_, pct).id;
+    EXPECT_EQ(Text(Sql("select concat_ws('|', dimension, type) from feature_space fs, "
+                       "feature_space_type t where fs.fs_type_id = t.fs_type_id and "
+                       "feature_space_id = %i",
+                       id)),
+              "3|2");
+    EXPECT_TRUE(Ranges(id).empty());
+    // Without a principal component analysis no PCT space is offered.
+    EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
+
+    Select(0, di_);
+    FeatureSpaceDefinition quoted =
+        Definition(0, "O'Brien's \"DI\"; drop table band_range; --", {{700, 750}});
+    quoted.description = "back\\slash ' and `tick`";
+    const int q = SaveFeatureSpace(*session_, quoted).id;
+    EXPECT_EQ(Text(Sql("select name from feature_space where feature_space_id = %i", q)),
+              quoted.name);
+    EXPECT_EQ(Text(Sql("select description from feature_space where feature_space_id = %i", q)),
+              quoted.description);
+    EXPECT_EQ(session_->CurrentFeatureSpace()->Name(), quoted.name);
+}
+
+TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
+    struct Case {
+        const char* name;
+        std::function<FeatureSpaceDefinition()> make;
+        const char* in_message;
+    };
+    const auto many = [](int n) {
+        std::vector<std::pair<int, int>> ranges;
+        for (int i = 0; i < n; ++i) ranges.emplace_back(400 + 5 * i, 402 + 5 * i);
+        return ranges;
+    };
+    const auto pct = [](int dimension, std::vector<std::pair<int, int>> ranges = {}) {
+        FeatureSpaceDefinition def = Definition(2, "pc", ranges);
+        def.dimension = dimension;
+        return def;
+    };
+    const Case cases[] = {
+        {"blank name",
+         [] {
+             return Definition(0, "  ", {{400, 500}});
+         },
+         "needs a name"},
+        {"name of 81 characters",
+         [] {
+             return Definition(0, std::string(81, 'n'), {{1, 2}});
+         },
+         "longer than 80"},
+        {"description of 255 characters",
+         [] {
+             FeatureSpaceDefinition d = Definition(0, "long", {{1, 2}});
+             d.description = std::string(255, 'd');
+             return d;
+         },
+         "at most 254"},
+        {"DI without ranges", [] { return Definition(0, "none", {}); }, "at least one band range"},
+        {"101 ranges", [&] { return Definition(1, "many", many(101)); }, "at most 100"},
+        {"more DI ranges than the sensor has bands", [&] { return Definition(0, "w", many(20)); },
+         "the number of bands of sensor"},
+        {"DI dimension other than its ranges",
+         [] {
+             FeatureSpaceDefinition d = Definition(0, "dim", {{1, 2}});
+             d.dimension = 4;
+             return d;
+         },
+         "is its number of band ranges"},
+        {"PCT dimension 0", [&] { return pct(0); }, "at least 1"},
+        {"PCT dimension beyond the sensor's bands", [&] { return pct(9999); }, "from 1 to"},
+        {"PCT with ranges",
+         [&] {
+             return pct(2, {{400, 500}});
+         },
+         "no band ranges"},
+        {"a name another DI has, but for case and trailing blanks",
+         [] {
+             return Definition(0, "Red Edge  ", {{400, 500}});
+         },
+         "already a DI feature space named \"red edge\""},
+        {"an edit of a deleted feature space",
+         [this] {
+             const FeatureSpaceDefinition def = Stored(ntbi_);
+             DeleteFeatureSpace(*session_, ntbi_);
+             return def;
+         },
+         "no longer exists"},
+    };
+    for (const Case& c : cases) {
+        Select(0, di_);
+        const FeatureSpaceDefinition def = c.make();
+        const std::string before = Snapshot();
+        try {
+            SaveFeatureSpace(*session_, def);
+            ADD_FAILURE() << c.name << ": not refused";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(test::Contains(e.what(), c.in_message)) << c.name << ": " << e.what();
+        }
+        EXPECT_EQ(Snapshot(), before) << c.name;
+    }
+    // Unique within a type only, and an edit may keep its own name.
+    EXPECT_NE(SaveFeatureSpace(*session_, Definition(0, "ndvi", {{400, 500}})).id, 0);
+    EXPECT_EQ(SaveFeatureSpace(*session_, Stored(di_)).id, di_);
+}
+
+TEST_F(FeatureSpaceStoreTest, DeleteTakesLibrariesAndTheirStatisticsAlong) {
+    for (int fs : {di_, di_, ntbi_}) {
+        db().Execute(
+            Sql("insert into library (study_id, feature_space_id, smoothing_filter_id, "
+                "derivative_id, sensor_id) values (1, %i, 1, 1, 1)",
+                fs));
+        const int lib = static_cast<int>(db().InsertId());
+        db().Execute(Sql("insert into statistic (library_id, species_id) values (%i, 1), (%i, 2)",
+                         lib, lib));
+    }
+    const std::string before = Snapshot();
+    EXPECT_THROW(DeleteFeatureSpace(*session_, 9999), OrvaneError);
+    EXPECT_EQ(Snapshot(), before);
+
+    DeleteFeatureSpace(*session_, di_);
+    EXPECT_EQ(test::Count(db(), Sql("select count(*) from feature_space where "
+                                    "feature_space_id = %i",
+                                    di_)),
+              0);
+    EXPECT_TRUE(Ranges(di_).empty());
+    EXPECT_EQ(Text("select group_concat(feature_space_id) from library"), std::to_string(ntbi_));
+    EXPECT_EQ(Text("select count(*) from statistic"), "2");
+    EXPECT_EQ(Ranges(ntbi_).size(), 1u);
+    // The deleted space was current and no other DI is offered.
+    EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
+}
+
+}  // namespace
+}  // namespace orvane

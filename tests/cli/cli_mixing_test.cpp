@@ -78,7 +78,10 @@ TEST_F(CliMixing, RefusalsChangeNothing) {
          "The abundance \"lots\" is not a number; nothing was saved."},
         {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
         {{"mixture", "show"}, 2, "needs one mixture FOLDER"},
-        {{"unmix", "--study", "empty"}, 1, "mark species of the study as endmembers first"},
+        // The core names no command; the CLI adds its own.
+        {{"unmix", "--study", "empty"},
+         1,
+         "mark species of the study as endmembers first (orvane-cli endmember add FOLDER...)."},
     };
     test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
     for (const auto& c : cases) {

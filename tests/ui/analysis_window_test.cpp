@@ -107,10 +107,12 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
         w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        // Whatever classifies is disabled and says why.
+        // Whatever classifies is disabled and says why, with the menu command that mends it.
         for (int id : {kCmdDiscriminantAnalysis, kCmdIndependentSet, kCmdSiteAccuracy}) {
             QVERIFY(!w.frame->Action(id)->isEnabled());
-            QVERIFY(w.frame->Action(id)->toolTip().startsWith(QStringLiteral("Library Not Ready")));
+            const QString tip = w.frame->Action(id)->toolTip();
+            QVERIFY(tip.startsWith(QStringLiteral("Library Not Ready")));
+            QVERIFY(tip.endsWith(QStringLiteral("build it (Library > Build).")));
         }
         QVERIFY(w.frame->View()->IndivClassify()->toolTip().contains(QStringLiteral("No spectra")));
         w.frame->Run([&] { w.frame->Form().SelectStudy(0); });

@@ -19,6 +19,7 @@
 #include "study/sensor_import.h"
 #include "base/output_folder.h"
 #include "study/study_loader.h"
+#include "study/study_spectra.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
@@ -221,6 +222,22 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     EXPECT_FALSE(library.IsLibraryValid());
     ASSERT_TRUE(library.BuildLibrary(frontend_));
     EXPECT_TRUE(library.IsLibraryValid());
+}
+
+TEST_F(PcaTest, AChangeOfTheStudysSpectraMakesTheAnalysisStaleUntilItIsRerun) {
+    const int two = AddPctSpace("PCT 2", 2);
+    const int pca = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
+    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    SetSpectraDisabled(scratch_.Admin(), study_, {Count("select min(spectrum_id) from spectrum")},
+                       true);
+    EXPECT_EQ(CurrentPcaDataId(*session_), 0);
+    SwitchToPct();
+    EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
+
+    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, pca);
+    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    SwitchToPct();
+    EXPECT_EQ(session_->FeatureSpaceId(), two);
 }
 
 TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {

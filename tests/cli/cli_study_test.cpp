@@ -61,6 +61,8 @@ TEST_F(CliStudy, CreateImportReportDelete) {
 
     r = Cli({"study", "delete", "--yes"});
     ASSERT_EQ(r.rc, 0) << r.err;
+    // The window's "Click OK" has no place where a flag answers.
+    EXPECT_FALSE(Contains(r.out + r.err, "Click OK")) << r.err;
     EXPECT_TRUE(Contains(r.out, "Study 'Demo' has been removed from the database\n")) << r.out;
     // Table by table the deletion is Studies.DeleteAsksThenRemovesEverythingOfTheStudy's.
     EXPECT_EQ(Count("study"), 0);

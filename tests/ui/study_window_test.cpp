@@ -111,7 +111,9 @@ class StudyWindowTest : public QObject {
         w.confirm = false;
         w.frame->Action(kCmdDeleteStudy)->trigger();
         QCOMPARE(w.questions.size(), 1);
-        QVERIFY(w.questions[0].contains(QStringLiteral("The study 'Doomed' including all")));
+        QCOMPARE(w.questions[0],
+                 QStringLiteral("Warning: \nThe study 'Doomed' including all spectral data will "
+                                "be deleted!\nClick OK if you want to delete this study."));
         QCOMPARE(w.Count("select count(*) from study"), 2);
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Doomed"));
 

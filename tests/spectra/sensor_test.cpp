@@ -106,14 +106,11 @@ TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
     std::vector<std::pair<int, int>> stored;
     while (rows.Next()) {
         stored.emplace_back(rows.Int(0), rows.Int(1));
-        if (rows.Int(0) == 9) {
-            EXPECT_DOUBLE_EQ(rows.Real(2), 1373.48);
-            EXPECT_DOUBLE_EQ(rows.Real(3), 20.38);
-        }
+        if (rows.Int(0) == 9) EXPECT_EQ(std::make_pair(rows.Real(2), rows.Real(3)),
+                                        std::make_pair(1373.48, 20.38));
     }
-    const std::vector<std::pair<int, int>> expected = {{1, 1}, {2, 1}, {3, 1}, {4, 1},
-                                                       {5, 1}, {9, 0}, {6, 1}, {7, 1}};
-    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(stored, (std::vector<std::pair<int, int>>{
+                          {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {9, 0}, {6, 1}, {7, 1}}));
     EXPECT_EQ(sensor->ElementByWavelength(1373.48), -1);
     EXPECT_DOUBLE_EQ(sensor->Element(0).fwhm, 15.96);
 }
@@ -121,51 +118,29 @@ TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
 TEST_F(Sensors, GaussianUsableFlagEdges) {
     const std::string path = Write("edges.txt",
                                    "Edges\nEdge cases of the usable flag\nband,centre,fwhm,mark\n"
-                                   "1,2499.5,10,C\n"
-                                   "2,2499.6,10,C\n"
-                                   "3,349.5,10,C\n"
-                                   "4,349.51,10,C\n"
-                                   "6,1000,10,X\n"
-                                   "7,1000,10,Xtra\n"
-                                   "8,1000,10,x\n");
+                                   "1,2499.5,10,C\n2,2499.6,10,C\n3,349.5,10,C\n4,349.51,10,C\n"
+                                   "6,1000,10,X\n7,1000,10,Xtra\n8,1000,10,x\n");
     auto sensor = ImportAndLoad(path, kResponseGaussian);
-    struct Expect {
-        int band;
-        bool usable;
-    };
-    const std::vector<Expect> expected = {{1, true}, {2, false}, {3, false}, {4, true}, {8, true}};
-    ASSERT_EQ(sensor->ElementCount(), static_cast<int>(expected.size()));
-    for (size_t i = 0; i < expected.size(); ++i) {
-        const SensorElement& e = sensor->Element(static_cast<int>(i));
-        EXPECT_EQ(e.band_no, expected[i].band);
-        EXPECT_EQ(e.usable, expected[i].usable) << "band " << e.band_no;
-        EXPECT_EQ(e.number, static_cast<int>(i) + 1);
-    }
+    EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3, 4, 8}));
+    std::vector<bool> usable;
+    for (const SensorElement& e : sensor->Elements()) usable.push_back(e.usable);
+    EXPECT_EQ(usable, (std::vector<bool>{true, false, false, true, true}));
     EXPECT_EQ(Count("sensor_element"), 7);
 }
 
 TEST_F(Sensors, RatioCentresAndResponses) {
     const std::string path = Write("ratio.txt",
                                    "Ratio test\nCentres by integer division\nband,wl,ratio\n"
-                                   "1,450,0.25\n"
-                                   "2,600,0.5\n"
-                                   "1,460,0.5\n"
-                                   "3,340,1\n"
-                                   "1,471.9,0.75\n"
-                                   "2,611,0.125\n"
-                                   "3,358,1\n"
-                                   "4,2498,1\n"
-                                   "4,2501,1\n"
-                                   "5,2499,1\n"
+                                   "1,450,0.25\n2,600,0.5\n1,460,0.5\n3,340,1\n1,471.9,0.75\n"
+                                   "2,611,0.125\n3,358,1\n4,2498,1\n4,2501,1\n5,2499,1\n"
                                    "5,2502,1\n");
     auto sensor = ImportAndLoad(path, kResponseRatio);
     EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3, 4, 5}));
-    struct Expect {
+    const struct {
         double centre;
         bool usable;
         size_t samples;
-    };
-    const Expect expected[] = {{460, true, 3},     // (450 + 471) / 2, 471.9 truncated
+    } expected[] = {{460, true, 3},     // (450 + 471) / 2, 471.9 truncated
                                {605, true, 2},     // lines of one band need not be adjacent
                                {349, false, 2},    // below 350
                                {2499, true, 2},    // (2498 + 2501) / 2
@@ -185,14 +160,8 @@ TEST_F(Sensors, RatioCentresAndResponses) {
 TEST_F(Sensors, CommentsAndBlankLinesAfterTheHeaderAreNotElements) {
     const std::string path = Write("commented.txt",
                                    "Commented\nWith notes\nband,centre,fwhm,mark\n"
-                                   "# visible\n"
-                                   "1,480,20,C\n"
-                                   "\n"
-                                   "2,560,20,C\n"
-                                   "   \n"
-                                   "# infrared\n"
-                                   "3,860,30,C\n"
-                                   "\n");
+                                   "# visible\n1,480,20,C\n\n2,560,20,C\n   \n# infrared\n"
+                                   "3,860,30,C\n\n");
     auto sensor = ImportAndLoad(path, kResponseGaussian);
     EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(Count("sensor_element"), 3);
@@ -335,14 +304,10 @@ TEST(SensorElements, Nearest) {
         }
     };
     Probe s({480.5, 560.25, 560.75, 660.0});
-    struct Case {
-        double wavelength;
-        int number;
-    };
     // Ties go to the later element; none within 2150 nm gives the first.
-    for (const Case& c : {Case{400, 1}, Case{560.5, 3}, Case{610.375, 4}, Case{2809.5, 4},
-                          Case{2810.0, 1}})
-        EXPECT_EQ(s.NearestElement(c.wavelength)->number, c.number) << c.wavelength;
+    for (const auto& [wavelength, number] : std::vector<std::pair<double, int>>{
+             {400, 1}, {560.5, 3}, {610.375, 4}, {2809.5, 4}, {2810.0, 1}})
+        EXPECT_EQ(s.NearestElement(wavelength)->number, number) << wavelength;
     EXPECT_EQ(Probe({}).NearestElement(500), nullptr);
 }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/config_file.h"
@@ -17,10 +18,8 @@ namespace {
 
 std::string WriteFile(const test::TempDir& dir, const std::string& name,
                       const std::string& content) {
-    const std::string path = dir.File(name);
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    return path;
+    std::ofstream(dir.File(name), std::ios::binary) << content;
+    return dir.File(name);
 }
 
 // One lookup and what it must give: found or not, and the value when found.
@@ -122,15 +121,12 @@ TEST(TextFile, WriteFormats) {
 }
 
 TEST(TextFile, CloseReportsAWriteFailure) {
-    struct Case {
-        const char* name;
-        int lines;  // few stay in the stream's buffer until closing; many fail on the way
-    };
-    for (const Case& c : {Case{"buffered", 1}, Case{"beyond the buffer", 20000}}) {
+    // A few lines stay in the stream's buffer until closing; many fail on the way.
+    for (const int lines : {1, 20000}) {
         TextFile full("/dev/full", '#');
-        ASSERT_TRUE(full.OpenForWriting()) << c.name;
-        for (int i = 0; i < c.lines; ++i) full.WriteDoubleLn(i);
-        EXPECT_FALSE(full.Close()) << c.name;
+        ASSERT_TRUE(full.OpenForWriting()) << lines;
+        for (int i = 0; i < lines; ++i) full.WriteDoubleLn(i);
+        EXPECT_FALSE(full.Close()) << lines;
     }
 }
 
@@ -144,44 +140,32 @@ TEST(ConfigFile, KeysInAnyOrderAndMissingKeys) {
                                 "server db.example"));
     config.Open();
     const ConnectionParams p = config.Connection();
-    EXPECT_EQ(p.host, "db.example");
-    EXPECT_EQ(p.user, "alice");
-    EXPECT_EQ(p.password, "s3cret");
-    EXPECT_EQ(p.database, "orvane");
-    EXPECT_EQ(p.port, 3310u);
+    EXPECT_EQ(std::tie(p.host, p.user, p.password, p.database, p.port),
+              std::make_tuple("db.example", "alice", "s3cret", "orvane", 3310u));
 
     ConfigFile sparse(WriteFile(dir, "c.txt", "# nothing but\nserver h\noutput_drive C:\\x\n"));
     sparse.Open();
-    EXPECT_EQ(sparse.Connection().user, "");
-    EXPECT_EQ(sparse.Connection().port, 3306u);
-    EXPECT_EQ(sparse.OutputDrive(), "C:");
-    EXPECT_EQ(sparse.OutputDir(), "");
+    EXPECT_EQ(std::make_tuple(sparse.Connection().user, sparse.Connection().port,
+                              sparse.OutputDrive(), sparse.OutputDir()),
+              std::make_tuple("", 3306u, "C:", ""));
 }
 
 // The configured default filter: every "filter_b" first, in file order, then every
 // "filter_br", whatever order the lines stand in; none without either key.
 TEST(ConfigFile, DefaultFilterBandsFirstThenRanges) {
     test::ScratchDatabase scratch("cfgfilter");
-    struct Case {
-        const char* name;
-        std::string lines;
-    };
-    const Case cases[] = {
-        {"bands then range", "filter_b 1400\nfilter_b 1900\nfilter_br 2350 2499\n"},
-        {"range first", "filter_br 2350 2499\nfilter_b 1400\nfilter_b 1900\n"},
-        {"negative upper", "filter_br 2350 -2499\nfilter_b 1400\nfilter_b 1900\n"},
-    };
-    for (const Case& c : cases) {
+    for (const char* lines : {"filter_b 1400\nfilter_b 1900\nfilter_br 2350 2499\n",
+                              "filter_br 2350 2499\nfilter_b 1400\nfilter_b 1900\n",
+                              "filter_br 2350 -2499\nfilter_b 1400\nfilter_b 1900\n"}) {
         test::TempDir dir;
-        ConfigFile config(scratch.WriteConfig(dir.Path(), c.lines));
+        ConfigFile config(scratch.WriteConfig(dir.Path(), lines));
         config.Open();
         ProcessingSession session(config);
         const WavebandFilter& f = session.DefaultFilter();
-        ASSERT_EQ(f.Count(), 3) << c.name;
-        EXPECT_TRUE(f.At(0).kind == 0 && f.At(0).band == 1400) << c.name;
-        EXPECT_TRUE(f.At(1).kind == 0 && f.At(1).band == 1900) << c.name;
-        EXPECT_TRUE(f.At(2).kind == 1 && f.At(2).lower == 2350 && f.At(2).upper == 2499)
-            << c.name;
+        ASSERT_EQ(f.Count(), 3) << lines;
+        EXPECT_TRUE(f.At(0).kind == 0 && f.At(0).band == 1400) << lines;
+        EXPECT_TRUE(f.At(1).kind == 0 && f.At(1).band == 1900) << lines;
+        EXPECT_TRUE(f.At(2).kind == 1 && f.At(2).lower == 2350 && f.At(2).upper == 2499) << lines;
     }
     test::TempDir dir;
     ConfigFile config(scratch.WriteConfig(dir.Path()));

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "base/config_file.h"
 #include "base/number_text.h"
@@ -20,23 +22,15 @@ namespace {
 using test::Contains;
 
 TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
-    struct Case {
+    EXPECT_EQ(ParseInt(" -7 ", -10, 10, "--n"), -7);
+    const struct {
         const char* text;
         int low, high;
-        bool ok;
-        int value;
+    } cases[] = {
+        {"4294967306", 0, 10000}, {"2147483648", -5, 2147483647},  // wrapped into range
+        {"12abc", 0, 100}, {"", 0, 100}, {"1e3", 0, 10000}, {"101", 0, 100},
     };
-    const Case cases[] = {
-        {" -7 ", -10, 10, true, -7},          {"4294967306", 0, 10000, false, 0},  // was 10
-        {"2147483648", -5, 2147483647, false, 0}, {"12abc", 0, 100, false, 0},
-        {"", 0, 100, false, 0},                {"1e3", 0, 10000, false, 0},
-        {"101", 0, 100, false, 0},
-    };
-    for (const Case& c : cases) {
-        if (c.ok) {
-            EXPECT_EQ(ParseInt(c.text, c.low, c.high, "--n"), c.value) << c.text;
-            continue;
-        }
+    for (const auto& c : cases) {
         const auto parse = [&] { ParseInt(c.text, c.low, c.high, "--n"); };
         EXPECT_TRUE(test::Refuses(parse, "--n must be a whole number from")) << c.text;
         EXPECT_TRUE(test::Refuses(parse, std::string("\"") + c.text + "\""));
@@ -45,8 +39,7 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
     EXPECT_THROW(ParseReal("inf", 0, 1e300, "x"), OrvaneError);
     EXPECT_DOUBLE_EQ(ParseReal(" 4e-7", 0, 1, "x"), 4e-7);
     const NumberPair pair = ParseIntRange("1350 - 1450", 0, 100000, "range");
-    EXPECT_EQ(pair.first, 1350);
-    EXPECT_EQ(pair.second, 1450);
+    EXPECT_EQ(std::make_pair(pair.first, pair.second), std::make_pair(1350, 1450));
     EXPECT_THROW(ParseIntRange("99999999999-5", 0, 100000, "range"), OrvaneError);
     EXPECT_EQ(EscapeControls("a\tb\nc\rd\x01" "e\\f"), "a\\tb\\nc\\rd\\x01e\\f");
 }
@@ -64,17 +57,16 @@ class Configuration : public ::testing::Test {
 };
 
 TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
-    struct Case {
+    const struct {
         const char* line;
         const char* key;
-    };
-    const Case refused[] = {
+    } refused[] = {
         {"port 70000", "\"port\""},           {"port 3306x", "\"port\""},
         {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
         {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
         {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""},
     };
-    for (const Case& c : refused) {
+    for (const auto& c : refused) {
         std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + c.line + "\n");
         EXPECT_TRUE(test::Refuses(
             [&] {
@@ -92,11 +84,8 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
         "ssl_key /home/u/k.pem\nssl_verify true  # check the host\nfilter_b 1400 # water\n"
         "filter_br 1800-1950\nfilter_br 2400 2499\n");
     const ConnectionParams p = config->Connection();
-    EXPECT_EQ(p.port, 3306u);
-    EXPECT_EQ(p.ssl_ca, "/etc/lab/ca.pem");
-    EXPECT_EQ(p.ssl_cert, "/home/u/c.pem");
-    EXPECT_EQ(p.ssl_key, "/home/u/k.pem");
-    EXPECT_TRUE(p.ssl_verify);
+    EXPECT_EQ(std::tie(p.port, p.ssl_ca, p.ssl_cert, p.ssl_key, p.ssl_verify),
+              std::make_tuple(3306u, "/etc/lab/ca.pem", "/home/u/c.pem", "/home/u/k.pem", true));
     const std::vector<ConfigFile::FilterEntry> filter = config->DefaultFilter();
     ASSERT_EQ(filter.size(), 3u);
     EXPECT_TRUE(filter[0].single && filter[0].lower == 1400);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/frontend.h"
@@ -179,18 +180,15 @@ TEST_F(FeatureSpacePCT, TransformTakesTheStoredColumnsFromTheLastBackwards) {
     FeatureSpace fs;
     fs.Load(session_->Db(), *session_, InsertPct(2));
     const Matrix& t = fs.Transform();
-    ASSERT_EQ(t.Nrows(), 2);
-    ASSERT_EQ(t.Ncols(), 3);
-    const double expected[2][3] = {{3, 6, 9}, {2, 5, 8}};
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(t(r + 1, c + 1), expected[r][c]);
+    ASSERT_EQ(std::make_pair(t.Nrows(), t.Ncols()), std::make_pair(2, 3));
+    EXPECT_EQ(std::vector<double>(t.Store(), t.Store() + 6),
+              (std::vector<double>{3, 6, 9, 2, 5, 8}));
 
     // Valid values (1, 0, 2): (3, 6, 9).(1, 0, 2) = 21 and (2, 5, 8).(1, 0, 2) = 18.
     Matrix out;
     fs.PCTFeatures(Derived({450, 550, 650, 750}, {1.0, kNoValue, 0.0, 2.0}), out);
     ASSERT_EQ(out.Nrows(), 2);
-    EXPECT_EQ(out(1, 1), 21.0);
-    EXPECT_EQ(out(2, 1), 18.0);
+    EXPECT_EQ(std::make_pair(out(1, 1), out(2, 1)), std::make_pair(21.0, 18.0));
 
     // Four valid bands against a transform of three.
     EXPECT_TRUE(test::Refuses(
@@ -199,7 +197,7 @@ TEST_F(FeatureSpacePCT, TransformTakesTheStoredColumnsFromTheLastBackwards) {
 }
 
 TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
-    struct Case {
+    const struct {
         const char* name;
         int pca_dim;    // 0: no analysis row
         int pca_study;  // another study's analysis does not count
@@ -212,7 +210,7 @@ TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
         {"more components than the analysis", 3, 0, 3, 4, "has only 3"},
         {"stored matrix of the wrong size", 3, 0, 2, 2, "eigenvectors of PCA data"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         db().Execute("delete from pca_data");
         if (c.pca_dim > 0)
             InsertPca(c.pca_dim, Counting(c.blob_size), c.pca_study < 0 ? study_ + 1 : study_);

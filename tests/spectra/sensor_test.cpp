@@ -106,8 +106,9 @@ TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
     std::vector<std::pair<int, int>> stored;
     while (rows.Next()) {
         stored.emplace_back(rows.Int(0), rows.Int(1));
-        if (rows.Int(0) == 9) EXPECT_EQ(std::make_pair(rows.Real(2), rows.Real(3)),
-                                        std::make_pair(1373.48, 20.38));
+        if (rows.Int(0) == 9) {
+            EXPECT_EQ(std::make_pair(rows.Real(2), rows.Real(3)), std::make_pair(1373.48, 20.38));
+        }
     }
     EXPECT_EQ(stored, (std::vector<std::pair<int, int>>{
                           {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {9, 0}, {6, 1}, {7, 1}}));

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/scratch_database.h"
@@ -22,19 +23,18 @@ TEST(Database, SingleValueVariants) {
     db->Execute(
         "insert into study (name, description, min_no_of_spec_per_endmember) values "
         "('a', 'x', 5), ('b', NULL, 9), ('c', 'z', -3)");
-    struct Case {
+    const struct {
         const char* sql;
         bool found;
         int64_t value;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // The last row read is the one given.
         {"select min_no_of_spec_per_endmember from study order by study_id", true, -3},
         {"select count(*) from study where name = 'none'", true, 0},
         {"select study_id from study where name = 'none'", false, 1234},
         {"select 4294967296 + 5", true, 4294967301LL},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         int64_t value = 1234;
         EXPECT_EQ(db->QueryInt64(c.sql, value), c.found) << c.sql;
         EXPECT_EQ(value, c.value) << c.sql;
@@ -61,9 +61,7 @@ TEST(Database, InsertIfMissingReturnsTheExistingId) {
 
     const int64_t first = db->FindOrInsert(select, insert);
     EXPECT_GT(first, 0);
-    EXPECT_EQ(CountRows(*db, "species"), 3);
-    const int64_t again = db->FindOrInsert(select, insert);
-    EXPECT_EQ(again, first);
+    EXPECT_EQ(db->FindOrInsert(select, insert), first);
     EXPECT_EQ(CountRows(*db, "species"), 3);
 }
 
@@ -82,15 +80,10 @@ TEST(Database, TextsAreStoredVerbatim) {
     for (const std::string& text : texts) {
         db->Execute(Sql("insert into study (name, datapath) values ('%s', '%s')",
                         db->Escape(text).c_str(), db->Escape(text).c_str()));
-        const int64_t id = db->InsertId();
-        std::string name = "?";
-        std::string path = "?";
-        ASSERT_TRUE(db->QueryText(
-            Sql("select name from study where study_id = %i", static_cast<int>(id)), name));
-        ASSERT_TRUE(db->QueryText(
-            Sql("select datapath from study where study_id = %i", static_cast<int>(id)), path));
-        EXPECT_EQ(name, text);
-        EXPECT_EQ(path, text);
+        ResultSet rows = db->Query(Sql("select name, datapath from study where study_id = %i",
+                                       static_cast<int>(db->InsertId())));
+        ASSERT_TRUE(rows.Next());
+        EXPECT_EQ(std::make_pair(rows.String(0), rows.String(1)), std::make_pair(text, text));
     }
     EXPECT_EQ(CountRows(*db, "study"), static_cast<int>(texts.size()));
 }
@@ -99,14 +92,13 @@ TEST(Database, FailingStatementThrowsTheServersText) {
     test::ScratchDatabase scratch("dbfail");
     auto db = scratch.Connect();
     db->Execute("insert into study (name) values ('kept')");
-    struct Case {
+    int value = 42;
+    const char blob[4] = {1, 2, 3, 4};
+    const struct {
         const char* name;
         std::function<void()> run;
         const char* server_text;
-    };
-    int value = 42;
-    const char blob[4] = {1, 2, 3, 4};
-    const Case cases[] = {
+    } cases[] = {
         {"execute, unknown table", [&] { db->Execute("delete from no_such_table"); },
          "no_such_table' doesn't exist"},
         {"query, unknown column", [&] { db->Query("select nothing from study"); },
@@ -127,7 +119,7 @@ TEST(Database, FailingStatementThrowsTheServersText) {
          },
          "Unknown column 'nam'"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         try {
             c.run();
             ADD_FAILURE() << c.name << ": no error";
@@ -147,17 +139,14 @@ TEST(Database, ConnectFailureCarriesTheServersText) {
     wrong_password.password += "-wrong";
     ConnectionParams no_database = scratch.Params();
     no_database.database = "orvane_no_such_database";
-    struct Case {
-        ConnectionParams params;
-        const char* server_text;
-    };
-    for (const Case& c :
-         {Case{wrong_password, "Access denied"}, Case{no_database, "orvane_no_such_database"}}) {
+    for (const auto& [params, server_text] :
+         {std::make_pair(wrong_password, "Access denied"),
+          std::make_pair(no_database, "orvane_no_such_database")}) {
         try {
-            Database db(c.params);
+            Database db(params);
             ADD_FAILURE() << "connected";
         } catch (const ConnectError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.server_text), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(server_text), std::string::npos) << e.what();
         }
     }
 }

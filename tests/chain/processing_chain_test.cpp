@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "chain/chain_options.h"
 #include "base/config_file.h"
@@ -122,15 +124,10 @@ TEST_F(ChainTest, GroupMeansFollowTheStage) {
     site.AddMember(Constant(0.25f));
     site.AddMember(Constant(0.75f));
     const auto mean = StageMean(*session_, site, kStageFiltered);
-    struct Case {
-        int wavelength;
-        double mean;
-    };
-    for (const Case& k : {Case{1349, 0.5}, Case{1350, kNoValue}, Case{1450, kNoValue},
-                          Case{1451, 0.5}, Case{1800, kNoValue}, Case{1950, kNoValue},
-                          Case{350, 0.5}}) {
-        EXPECT_EQ(mean->Value(k.wavelength), k.mean) << k.wavelength;
-    }
+    for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
+             {1349, 0.5}, {1350, kNoValue}, {1450, kNoValue}, {1451, 0.5}, {1800, kNoValue},
+             {1950, kNoValue}, {350, 0.5}})
+        EXPECT_EQ(mean->Value(wavelength), value) << wavelength;
     // The raw stage of the same group knows nothing of the filter.
     EXPECT_EQ(StageMean(*session_, site, kStageRaw)->Value(1400), 0.5);
     EXPECT_THROW(StageMean(*session_, site, 99), OrvaneError);
@@ -153,8 +150,7 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     test::InsertStudyWithChainRows(scratch.Admin(), "empty");
     ProcessingSession session(scratch.Connect(), nullptr);
     EXPECT_FALSE(session.HasSensor());
-    ChainOptions sel;
-    ApplyChainOptions(session, sel);
+    ApplyChainOptions(session, ChainOptions());
     Spectrum s;
     FillSmooth(s);
     EXPECT_NE(StageVector(session, s, kStageSmoothed), nullptr);

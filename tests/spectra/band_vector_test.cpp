@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-#include <optional>
+#include <utility>
 #include <vector>
 
 #include "spectra/waveband_filter.h"
@@ -35,30 +34,14 @@ BandVector Grid(int first, const std::vector<double>& values, const WavebandFilt
 TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
     BandVector grid(350, 2150);
     grid.FillValues(0.5);
-    EXPECT_EQ(grid.First(), 350);
-    EXPECT_EQ(grid.Last(), 2499);
-    EXPECT_EQ(grid.Count(), 2150);
-    struct Case {
-        int index;
-        double value;
-    };
-    for (const Case& c : {Case{349, kNoValue}, Case{350, 0.5}, Case{2499, 0.5},
-                          Case{2500, kNoValue}, Case{-2147483647, kNoValue}, Case{0, kNoValue}}) {
-        EXPECT_EQ(grid.Value(c.index), c.value) << c.index;
-        EXPECT_EQ(grid.EntryAt(c.index) != nullptr, c.value != kNoValue) << c.index;
+    EXPECT_EQ(std::make_pair(grid.First(), grid.Last()), std::make_pair(350, 2499));
+    for (const auto& [index, value] : std::vector<std::pair<int, double>>{
+             {349, kNoValue}, {350, 0.5}, {2499, 0.5}, {2500, kNoValue}, {-2147483647, kNoValue},
+             {0, kNoValue}}) {
+        EXPECT_EQ(grid.Value(index), value) << index;
+        EXPECT_EQ(grid.EntryAt(index) != nullptr, value != kNoValue) << index;
     }
 }
-
-struct ScanCase {
-    const char* name;
-    bool up;
-    int from;
-    bool ignore_filter;
-    std::optional<int> found;
-};
-
-// Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const ScanCase& c, std::ostream* os) { *os << c.name; }
 
 // Values of bands 500..519 (x = index): two islands of values in a sea of markers, and band
 // 512 excluded by the study's filter although it carries a value.
@@ -68,32 +51,32 @@ const std::vector<double> kIslands = {
     kNoValue, 0.9,      kNoValue, kNoValue, kNoValue, kNoValue,            // 514..519
 };
 
-class NextValid : public StudyFilter, public ::testing::WithParamInterface<ScanCase> {};
-
-TEST_P(NextValid, ScansAsSpecified) {
+TEST_F(StudyFilter, NextValidScansAsSpecified) {
     UseFilter({{507, 508}, {512, 512}, {517, 517}});
-    const ScanCase& c = GetParam();
     const BandVector v = Grid(500, kIslands, &filter_);
-    const BandEntry* e =
-        c.up ? v.NextValidUp(c.from, c.ignore_filter) : v.NextValidDown(c.from, c.ignore_filter);
-    ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
-    if (e) {
-        EXPECT_EQ(e->index, *c.found);
+    const struct {
+        const char* name;
+        bool up;
+        int from;
+        bool ignore_filter;
+        int found;  // -1: none
+    } cases[] = {
+        {"up to the first value", true, 500, false, 505},
+        {"up across excluded, ignoring the filter", true, 506, true, 510},
+        {"up stops at an excluded band", true, 506, false, -1},
+        {"up: an excluded band with a value is taken", true, 511, false, 512},
+        {"up runs past the end", true, 516, true, -1},
+        {"up skips markers", true, 513, false, 515},
+        {"down across excluded, ignoring the filter", false, 509, true, 505},
+        {"down stops at an excluded band", false, 509, false, -1},
+        {"down from the last stops at excluded", false, 519, false, -1},
+    };
+    for (const auto& c : cases) {
+        const BandEntry* e =
+            c.up ? v.NextValidUp(c.from, c.ignore_filter) : v.NextValidDown(c.from, c.ignore_filter);
+        EXPECT_EQ(e ? e->index : -1, c.found) << c.name;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    BandVector, NextValid,
-    ::testing::Values(ScanCase{"UpToFirstValue", true, 500, false, 505},
-                      ScanCase{"UpAcrossExcludedIgnoringFilter", true, 506, true, 510},
-                      ScanCase{"UpStopsAtExcludedBand", true, 506, false, std::nullopt},
-                      ScanCase{"UpExcludedBandWithValueIsTaken", true, 511, false, 512},
-                      ScanCase{"UpRunsPastTheEnd", true, 516, true, std::nullopt},
-                      ScanCase{"UpSkipsMarkers", true, 513, false, 515},
-                      ScanCase{"DownAcrossExcludedIgnoringFilter", false, 509, true, 505},
-                      ScanCase{"DownStopsAtExcludedBand", false, 509, false, std::nullopt},
-                      ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
-    [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
 
 TEST(BandVector, WithoutAFilterNoBandIsExcluded) {
     const BandVector v = Grid(500, kIslands, nullptr);
@@ -101,43 +84,32 @@ TEST(BandVector, WithoutAFilterNoBandIsExcluded) {
     EXPECT_EQ(v.NextValidDown(509, false)->index, 505);
 }
 
-struct NearestCase {
-    const char* name;
-    double wavelength;
-    int direction;
-    bool ignore_filter;
-    std::optional<int> found;
-};
-
-// Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const NearestCase& c, std::ostream* os) { *os << c.name; }
-
 // A mask over 590..620: kept bands 1.0, bands 600..610 marked; the study excludes 603.
-class Nearest : public StudyFilter, public ::testing::WithParamInterface<NearestCase> {};
-
-TEST_P(Nearest, FindsAsSpecified) {
+TEST_F(StudyFilter, NearestFindsAsSpecified) {
     UseFilter({{603, 603}});
-    const NearestCase& c = GetParam();
     std::vector<double> mask(31, 1.0);
     for (int w = 600; w <= 610; ++w) mask[static_cast<size_t>(w - 590)] = kNoValue;
     const BandVector v = Grid(590, mask, &filter_);
-    const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
-    ASSERT_EQ(e != nullptr, c.found.has_value()) << (e ? e->index : -1);
-    if (e) {
-        EXPECT_EQ(e->index, *c.found);
+    const struct {
+        const char* name;
+        double wavelength;
+        int direction;
+        bool ignore_filter;
+        int found;  // -1: none
+    } cases[] = {
+        {"kept band itself", 595.4, 0, false, 595},
+        {"tie goes to the higher index", 595.5, 1, false, 596},
+        {"marked, upwards", 605.0, 0, true, 611},
+        {"marked, downwards", 605.0, 1, true, 599},
+        {"marked, other direction", 605.0, 2, true, -1},
+        {"marked, downwards stops at excluded", 605.0, 1, false, -1},
+        {"below the axis", 100.0, 0, false, 590},
+    };
+    for (const auto& c : cases) {
+        const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
+        EXPECT_EQ(e ? e->index : -1, c.found) << c.name;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    BandVector, Nearest,
-    ::testing::Values(NearestCase{"KeptBandItself", 595.4, 0, false, 595},
-                      NearestCase{"TieGoesToTheHigherIndex", 595.5, 1, false, 596},
-                      NearestCase{"MarkedUpwards", 605.0, 0, true, 611},
-                      NearestCase{"MarkedDownwards", 605.0, 1, true, 599},
-                      NearestCase{"MarkedOtherDirection", 605.0, 2, true, std::nullopt},
-                      NearestCase{"MarkedDownwardsStopsAtExcluded", 605.0, 1, false, std::nullopt},
-                      NearestCase{"BelowTheAxis", 100.0, 0, false, 590}),
-    [](const ::testing::TestParamInfo<NearestCase>& info) { return info.param.name; });
 
 // Only entries closer than 2150 nm are taken; when none is, the first entry is the candidate,
 // and a marked candidate continues as the direction says.

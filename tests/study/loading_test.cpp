@@ -3,6 +3,8 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/config_file.h"
@@ -59,10 +61,9 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
     auto loaded = loader_.LoadSpecies(species);
     EXPECT_EQ(loaded->folder_name_, "AGAU");
     ASSERT_EQ(loaded->SiteCount(), 2);
-    EXPECT_EQ(loaded->SiteAt(0)->SiteNumber(), 1);
-    EXPECT_EQ(loaded->SiteAt(1)->SiteNumber(), 2);
-    EXPECT_EQ(loaded->SiteAt(0)->MemberCount(), 2);
-    EXPECT_EQ(loaded->SiteAt(1)->MemberCount(), 1);
+    for (int i : {0, 1})  // site 1 with two enabled spectra, site 2 with one
+        EXPECT_EQ(std::make_pair(loaded->SiteAt(i)->SiteNumber(), loaded->SiteAt(i)->MemberCount()),
+                  std::make_pair(i + 1, 2 - i));
     ASSERT_EQ(loaded->MemberCount(), 3);  // gathered, the disabled ones never loaded
     std::vector<int> numbers;
     for (int i = 0; i < loaded->MemberCount(); ++i) {
@@ -93,12 +94,9 @@ TEST_F(Loading, MissingPositionIsNotTakenFromThePreviousRow) {
     EXPECT_DOUBLE_EQ(loaded->Member(0)->latitude_, -36.001);
     EXPECT_DOUBLE_EQ(loaded->Member(0)->altitude_, 10.0);
     const auto alone = loader_.LoadSpectrum(bare);
-    for (const Spectrum* s : {loaded->Member(1), alone.get()}) {
-        EXPECT_EQ(s->number_, 2);
-        EXPECT_EQ(s->latitude_, 0.0);
-        EXPECT_EQ(s->longitude_, 0.0);
-        EXPECT_EQ(s->altitude_, 0.0);
-    }
+    for (const Spectrum* s : {loaded->Member(1), alone.get()})
+        EXPECT_EQ(std::make_tuple(s->number_, s->latitude_, s->longitude_, s->altitude_),
+                  std::make_tuple(2, 0.0, 0.0, 0.0));
     EXPECT_THROW(loader_.LoadSpectrum(bare + 1000), OrvaneError);
 }
 
@@ -112,37 +110,33 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     }
     test::InsertSite(Db(), study, species, 4);  // a site without any spectrum row
     auto loaded = loader_.LoadSpecies(species);
-    ASSERT_EQ(loaded->SiteCount(), 4);
-    EXPECT_EQ(loaded->TotalSpectra(), 0);
-    EXPECT_EQ(loaded->MemberCount(), 0);
+    EXPECT_EQ(std::make_tuple(loaded->SiteCount(), loaded->TotalSpectra(), loaded->MemberCount()),
+              std::make_tuple(4, 0, 0));
     EXPECT_THROW(StageMean(session_, *loaded, kStageRaw), OrvaneError);
 }
 
 TEST_F(Loading, NullNamesStayEmpty) {
     const int study = test::InsertStudy(Db(), "s");
-    struct Case {
+    const struct {
         std::optional<std::string> common, latin, maori;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {std::nullopt, std::nullopt, std::nullopt},
         {std::string("Rimu"), std::nullopt, std::string("rimu")},
         {std::string(""), std::string("D. c."), std::nullopt},
     };
     int n = 0;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string folder = "folder " + std::to_string(++n) + " O'Neill";
-        const int id = test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori);
-        auto loaded = loader_.LoadSpecies(id);
-        EXPECT_EQ(loaded->folder_name_, folder);
-        EXPECT_EQ(loaded->common_name_, c.common.value_or("")) << n;
-        EXPECT_EQ(loaded->latin_name_, c.latin.value_or("")) << n;
-        EXPECT_EQ(loaded->maori_name_, c.maori.value_or("")) << n;
-        EXPECT_EQ(loaded->SiteCount(), 0);
+        auto loaded =
+            loader_.LoadSpecies(test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori));
+        EXPECT_EQ(std::tie(loaded->folder_name_, loaded->common_name_, loaded->latin_name_,
+                           loaded->maori_name_),
+                  std::make_tuple(folder, c.common.value_or(""), c.latin.value_or(""),
+                                  c.maori.value_or("")));
     }
     // A species id without a row gives an empty species.
     auto none = loader_.LoadSpecies(987654);
-    EXPECT_EQ(none->folder_name_, "");
-    EXPECT_EQ(none->SiteCount(), 0);
+    EXPECT_EQ(std::make_pair(none->folder_name_, none->SiteCount()), std::make_pair(std::string(), 0));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "spectra/site.h"
@@ -29,20 +31,14 @@ TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
     for (const auto* s : {s1.get(), s2.get(), s3.get()}) mean.Add(*s->raw_);
     const auto result = mean.Result();
     ASSERT_NE(result, nullptr);
-    EXPECT_EQ(result->First(), 350);
-    EXPECT_EQ(result->Count(), 2150);
-    EXPECT_EQ(result->ValidCount(), 2149);
-    struct Case {
-        int wavelength;
-        double mean;
-    };
-    // Floats of the members: the mean is of the values as stored.
+    EXPECT_EQ(std::make_tuple(result->First(), result->Count(), result->ValidCount()),
+              std::make_tuple(350, 2150, 2149));
+    // Floats of the members: the mean is of the values as stored; 500 has none in any member.
     const double a = 0.2f, b = 0.4f, c = 0.9f;
-    for (const Case& k : {Case{350, (a + b + c) / 3}, Case{2499, (a + b + c) / 3},
-                          Case{500, kNoValue},  // no value in any member
-                          Case{700, (b + c) / 2}}) {
-        EXPECT_EQ(result->Value(k.wavelength), k.mean) << k.wavelength;
-        EXPECT_EQ(result->X(k.wavelength), k.wavelength);
+    for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
+             {350, (a + b + c) / 3}, {2499, (a + b + c) / 3}, {500, kNoValue}, {700, (b + c) / 2}}) {
+        EXPECT_EQ(result->Value(wavelength), value) << wavelength;
+        EXPECT_EQ(result->X(wavelength), wavelength);
     }
     // The members are left as they were.
     EXPECT_EQ(s2->raw_->Value(350), b);

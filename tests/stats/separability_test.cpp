@@ -25,10 +25,7 @@ Model Diagonal(std::initializer_list<double> mean, std::initializer_list<double>
     int i = 1;
     for (double v : mean) m.mean(i++, 1) = v;
     i = 1;
-    for (double v : variances) {
-        m.cov(i, i) = v;
-        ++i;
-    }
+    for (double v : variances) m.cov(i, i) = v, ++i;
     return m;
 }
 
@@ -38,12 +35,11 @@ Model Diagonal(std::initializer_list<double> mean, std::initializer_list<double>
 TEST(Separability, LogDeterminantsKeepTinyDeterminantsApart) {
     const int n = 14;
     Model i, j;
-    i.mean.ReSize(n, 1);
-    j.mean.ReSize(n, 1);
-    i.cov.ReSize(n, n);
-    j.cov.ReSize(n, n);
-    i.cov = 0.0;
-    j.cov = 0.0;
+    for (Model* m : {&i, &j}) {
+        m->mean.ReSize(n, 1);
+        m->cov.ReSize(n, n);
+        m->cov = 0.0;
+    }
     for (int k = 0; k < n; ++k) {
         i.cov(k + 1, k + 1) = 1e-14 * (1 + k / 10.0);
         j.cov(k + 1, k + 1) = 2e-14 * (1 + k / 20.0);

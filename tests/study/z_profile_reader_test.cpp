@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <utility>
 
 #include "base/orvane_error.h"
 #include "spectra/waveband_filter.h"
@@ -36,38 +37,26 @@ class ZProfileReaderTest : public ::testing::Test {
 
 // The first three lines are a header even when one of them looks like data.
 const char* const kProfile =
-    "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\n"
-    "Column 1: Wavelength\n"
-    "1200.4 9.0\n"
-    "450.9 0.25\n"
-    "500.0,-0.01\n"
-    "650.0 0.4\n"
-    "700.0\t0.3\n"
-    "# a note\n"
-    "\n"
-    "800.2 0.6\n";
+    "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\nColumn 1: Wavelength\n1200.4 9.0\n"
+    "450.9 0.25\n500.0,-0.01\n650.0 0.4\n700.0\t0.3\n# a note\n\n800.2 0.6\n";
 
 TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
     WavebandFilter keep_all;
     WavebandFilter drop_800;
     drop_800.AddRange(790, 810);
-    struct Case {
-        const WavebandFilter* filter;
-        double element5;
-    };
-    for (const Case& c : {Case{nullptr, 0.6}, Case{&keep_all, 0.6}, Case{&drop_800, -1.0}}) {
-        const auto spectrum =
-            ReadZProfile(Write("profile00007.txt", kProfile), sensor_, c.filter);
+    for (const auto& [filter, element5] :
+         {std::make_pair(static_cast<const WavebandFilter*>(nullptr), 0.6),
+          std::make_pair(&keep_all, 0.6), std::make_pair(&drop_800, -1.0)}) {
+        const auto spectrum = ReadZProfile(Write("profile00007.txt", kProfile), sensor_, filter);
         const BandVector& stage = *spectrum->synthesized_;
-        ASSERT_EQ(stage.First(), 1);
-        ASSERT_EQ(stage.Count(), 6);
-        const double expected[] = {0.25, 0.0, -1.0, -1.0, c.element5, -1.0};
+        ASSERT_EQ(std::make_pair(stage.First(), stage.Count()), std::make_pair(1, 6));
+        const double expected[] = {0.25, 0.0, -1.0, -1.0, element5, -1.0};
         for (int n = 1; n <= 6; ++n) EXPECT_EQ(stage.Value(n), expected[n - 1]) << "element " << n;
-        EXPECT_EQ(stage.ValidCount(), c.element5 < 0 ? 2 : 3);
+        EXPECT_EQ(stage.ValidCount(), element5 < 0 ? 2 : 3);
         EXPECT_EQ(stage.X(1), 450.9);  // the profile's wavelength where it placed a value
         EXPECT_EQ(stage.X(3), 500.1);  // the element's centre where it did not
-        EXPECT_EQ(spectrum->number_, 7);
-        EXPECT_EQ(spectrum->DisplayName(), "profile00007.txt");
+        EXPECT_EQ(std::make_pair(spectrum->number_, spectrum->DisplayName()),
+                  std::make_pair(7, std::string("profile00007.txt")));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <future>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <thread>
 
 #include "base/config_file.h"
@@ -81,11 +82,7 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
     // plain, queried, binary, prepared (new and held), and within a transaction.
     const float blob[4] = {};
     SilentFrontend frontend;
-    struct Case {
-        const char* name;
-        std::function<void()> run;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, std::function<void()>> cases[] = {
         {"execute", [&] { db.Execute("insert into study (name) values ('after')"); }},
         {"list", [&] { db.Query("select study_id from study"); }},
         {"blob write",
@@ -105,12 +102,12 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
              tx.Commit();
          }},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, run] : cases) {
         try {
-            c.run();
-            ADD_FAILURE() << c.name << ": no error";
+            run();
+            ADD_FAILURE() << name << ": no error";
         } catch (const DbError& e) {
-            EXPECT_TRUE(SaysServerOrConnection(e.what())) << c.name << ": " << e.what();
+            EXPECT_TRUE(SaysServerOrConnection(e.what())) << name << ": " << e.what();
         }
     }
 

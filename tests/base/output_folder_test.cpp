@@ -22,14 +22,13 @@ TEST(OutputFolder, PathForCreatesTheFolder) {
     EXPECT_TRUE(std::filesystem::is_directory(out));
     EXPECT_EQ(folder.PathFor("result", ""), out + "/result");
 
-    struct Case {
+    const struct {
         std::string drive, dir, expected_folder;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"", dir.File("a/b/c/"), dir.File("a/b/c")},
         {dir.Path(), "/split/by/drive", dir.File("split/by/drive")},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(OutputFolder(c.drive, c.dir).PathFor("x", "csv"), c.expected_folder + "/x.csv");
         EXPECT_TRUE(std::filesystem::is_directory(c.expected_folder)) << c.expected_folder;
     }

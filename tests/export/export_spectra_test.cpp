@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/frontend.h"
@@ -107,23 +109,20 @@ TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
     const ExportResult r = Run(ExportSettings());
     EXPECT_EQ(r.path, out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv");
     EXPECT_EQ(r.species, 3);
-    ASSERT_EQ(frontend_.reports.size(), 2u);
-    EXPECT_EQ(frontend_.reports[0], "Exported 3 species\n");
-    EXPECT_EQ(frontend_.reports[1], "Wrote " + r.path +
-                                        "\n9 rows, 7 columns of values (9 spectra or means, 7 "
-                                        "bands)\n");
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{"Exported 3 species\n",
+                                        "Wrote " + r.path + "\n9 rows, 7 columns of values (9 "
+                                                            "spectra or means, 7 bands)\n"}));
 
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_EQ(lines.size(), 1u + 3 + 3 + 3);
     const std::vector<std::string> header = Fields(lines[0]);
     ASSERT_EQ(header.size(), 8u);  // species and the seven calibrated bands
-    EXPECT_EQ(header[0], "species");
-    EXPECT_EQ(header[1], D(442.98));
-    EXPECT_EQ(header[7], D(2201.25));
+    EXPECT_EQ(std::make_tuple(header[0], header[1], header[7]),
+              std::make_tuple("species", D(442.98), D(2201.25)));
     // Text order of folders, one row per spectrum; "100" has too few spectra.
-    EXPECT_EQ(Fields(lines[1])[0], "10");
-    EXPECT_EQ(Fields(lines[4])[0], "2");
-    EXPECT_EQ(Fields(lines[7])[0], "o'neil");
+    EXPECT_EQ(std::make_tuple(Fields(lines[1])[0], Fields(lines[4])[0], Fields(lines[7])[0]),
+              std::make_tuple("10", "2", "o'neil"));
     // A flat spectrum synthesizes to the same flat value in every band.
     for (size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> f = Fields(lines[i]);
@@ -160,12 +159,9 @@ TEST_F(ExportTest, HeaderAndRowsStayAlignedAroundExcludedBands) {
     lines = Lines(Run(s).path);
     const std::vector<std::string> h = Fields(lines[0]);
     const std::vector<std::string> f = Fields(lines[3]);
-    ASSERT_EQ(h.size(), 2151u);
-    ASSERT_EQ(f.size(), 2151u);
-    EXPECT_EQ(h[1400 - 349], "1400");
-    EXPECT_EQ(f[1400 - 349], "");
-    EXPECT_EQ(f[1349 - 349], D(0.5));
-    EXPECT_EQ(f[2150], "");
+    ASSERT_EQ(std::make_pair(h.size(), f.size()), std::make_pair(size_t{2151}, size_t{2151}));
+    EXPECT_EQ(std::make_tuple(h[1400 - 349], f[1400 - 349], f[1349 - 349], f[2150]),
+              std::make_tuple("1400", "", D(0.5), ""));
 }
 
 TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {

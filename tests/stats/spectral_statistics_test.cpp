@@ -198,30 +198,20 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
 
 TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    const struct {
-        const char* what;
-        std::string sql;
-    } changes[] = {
-        {"waveband filter",
-         Sql("update waveband_filter set changed_at = current_timestamp(6) where study_id = %i",
-             study_)},
-        {"smoothing filter", Sql("update smoothing_filter set changed_at = current_timestamp(6) "
-                                 "where study_id = %i",
-                                 study_)},
-        {"derivative",
-         Sql("update derivative set changed_at = current_timestamp(6) where study_id = %i",
-             study_)},
-        {"feature space", Sql("update feature_space set build_date = current_timestamp(6) where "
-                              "feature_space_id = %i",
-                              fs_)},
+    const auto touch = [](const char* table, const char* column, const char* key, int id) {
+        return Sql("update %s set %s = current_timestamp(6) where %s = %i", table, column, key, id);
     };
-    for (const auto& c : changes) {
-        ASSERT_TRUE(library_->IsLibraryValid()) << c.what;
-        scratch_.Admin().Execute(c.sql);
-        EXPECT_FALSE(library_->IsLibraryValid()) << c.what;
+    for (const std::string& change :
+         {touch("waveband_filter", "changed_at", "study_id", study_),
+          touch("smoothing_filter", "changed_at", "study_id", study_),
+          touch("derivative", "changed_at", "study_id", study_),
+          touch("feature_space", "build_date", "feature_space_id", fs_)}) {
+        ASSERT_TRUE(library_->IsLibraryValid()) << change;
+        scratch_.Admin().Execute(change);
+        EXPECT_FALSE(library_->IsLibraryValid()) << change;
         // Rebuilding right away, within the same second, must count as newer.
         ASSERT_TRUE(library_->BuildLibrary(frontend_));
-        EXPECT_TRUE(library_->IsLibraryValid()) << c.what;
+        EXPECT_TRUE(library_->IsLibraryValid()) << change;
     }
     EXPECT_EQ(Count("select count(*) from library"), 1);
 }

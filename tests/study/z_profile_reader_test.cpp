@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <utility>
+#include <vector>
 
 #include "base/orvane_error.h"
 #include "spectra/waveband_filter.h"
@@ -44,9 +45,8 @@ TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
     WavebandFilter keep_all;
     WavebandFilter drop_800;
     drop_800.AddRange(790, 810);
-    for (const auto& [filter, element5] :
-         {std::make_pair(static_cast<const WavebandFilter*>(nullptr), 0.6),
-          std::make_pair(&keep_all, 0.6), std::make_pair(&drop_800, -1.0)}) {
+    for (const auto& [filter, element5] : std::vector<std::pair<const WavebandFilter*, double>>{
+             {nullptr, 0.6}, {&keep_all, 0.6}, {&drop_800, -1.0}}) {
         const auto spectrum = ReadZProfile(Write("profile00007.txt", kProfile), sensor_, filter);
         const BandVector& stage = *spectrum->synthesized_;
         ASSERT_EQ(std::make_pair(stage.First(), stage.Count()), std::make_pair(1, 6));

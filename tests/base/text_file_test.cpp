@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <ostream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -22,71 +21,54 @@ std::string WriteFile(const test::TempDir& dir, const std::string& name,
     return dir.File(name);
 }
 
-// One lookup and what it must give: found or not, and the value when found.
-struct Lookup {
-    std::string key;
-    bool found;
-    std::string value;
-};
-
-struct LookupCase {
-    const char* name;
-    std::string content;
-    std::vector<Lookup> lookups;
-};
-
-// Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const LookupCase& c, std::ostream* os) { *os << c.name; }
-
-class KeyLookup : public ::testing::TestWithParam<LookupCase> {};
-
-TEST_P(KeyLookup, WalksTheFileAsSpecified) {
-    const LookupCase& c = GetParam();
+// Each lookup gives found or not, and the value when found.
+TEST(TextFile, KeyLookupWalksTheFileAsSpecified) {
+    struct Lookup {
+        std::string key;
+        bool found;
+        std::string value;
+    };
+    const struct {
+        const char* name;
+        std::string content;
+        std::vector<Lookup> lookups;
+    } cases[] = {
+        {"repeated key walks its occurrences",
+         "filter_b 1400\nserver host\nfilter_b 1900\nfilter_b 2400\n",
+         {{"filter_b", true, "1400"}, {"filter_b", true, "1900"}, {"filter_b", true, "2400"},
+          {"filter_b", false, ""}, {"filter_b", false, ""}}},
+        {"rewinds for another key", "server h\nuser alice\npassword pw\ndatabase d\n",
+         {{"database", true, "d"}, {"server", true, "h"}, {"password", true, "pw"},
+          {"user", true, "alice"}}},
+        {"rewinds after a failed lookup", "server h\nuser alice\n",
+         {{"user", true, "alice"}, {"missing", false, ""}, {"user", true, "alice"},
+          {"server", true, "h"}}},
+        {"key on the last line without line end", "server h\nuser alice in wonderland",
+         {{"user", true, "alice in wonderland"}, {"server", true, "h"}}},
+        {"leading blanks stripped, trailing kept", "user     \t alice  \n",
+         {{"user", true, "alice  "}}},
+        {"carriage return is part of the line end", "user alice\r\nserver h\r\n",
+         {{"user", true, "alice"}, {"server", true, "h"}}},
+        {"key must start the line and end at a blank",
+         "#user commented\n user indented\nusername long\nuser\tTab\nuser real\n",
+         {{"user", true, "real"}, {"user", false, ""}}},
+        {"prefix of another key does not match it",
+         "filter_br 1350 1450\nfilter_b 1400\nfilter_br 1800 1950\n",
+         {{"filter_b", true, "1400"}, {"filter_b", false, ""}, {"filter_br", true, "1350 1450"},
+          {"filter_br", true, "1800 1950"}, {"filter_br", false, ""}}},
+    };
     test::TempDir dir;
-    const std::string path = WriteFile(dir, "file.txt", c.content);
-    ConfigFile file(path);
-    file.Open();
-    for (size_t i = 0; i < c.lookups.size(); ++i) {
-        const Lookup& l = c.lookups[i];
-        std::string value = "untouched";
-        EXPECT_EQ(file.GetString(l.key, value), l.found) << "lookup " << i << " of " << l.key;
-        EXPECT_EQ(value, l.found ? l.value : "untouched") << "lookup " << i << " of " << l.key;
+    for (const auto& c : cases) {
+        ConfigFile file(WriteFile(dir, "file.txt", c.content));
+        file.Open();
+        for (size_t i = 0; i < c.lookups.size(); ++i) {
+            const Lookup& l = c.lookups[i];
+            std::string value = "untouched";
+            EXPECT_EQ(file.GetString(l.key, value), l.found) << c.name << ", lookup " << i;
+            EXPECT_EQ(value, l.found ? l.value : "untouched") << c.name << ", lookup " << i;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    TextFile, KeyLookup,
-    ::testing::Values(
-        LookupCase{"RepeatedKeyWalksOccurrences",
-                   "filter_b 1400\nserver host\nfilter_b 1900\nfilter_b 2400\n",
-                   {{"filter_b", true, "1400"}, {"filter_b", true, "1900"},
-                    {"filter_b", true, "2400"}, {"filter_b", false, ""}, {"filter_b", false, ""}}},
-        LookupCase{"ConfigRewindsForAnotherKey",
-                   "server h\nuser alice\npassword pw\ndatabase d\n",
-                   {{"database", true, "d"}, {"server", true, "h"}, {"password", true, "pw"},
-                    {"user", true, "alice"}}},
-        LookupCase{"ConfigRewindsAfterAFailedLookup",
-                   "server h\nuser alice\n",
-                   {{"user", true, "alice"}, {"missing", false, ""}, {"user", true, "alice"},
-                    {"server", true, "h"}}},
-        LookupCase{"KeyOnLastLineWithoutLineEnd",
-                   "server h\nuser alice in wonderland",
-                   {{"user", true, "alice in wonderland"}, {"server", true, "h"}}},
-        LookupCase{"LeadingBlanksStrippedTrailingKept",
-                   "user     \t alice  \n",
-                   {{"user", true, "alice  "}}},
-        LookupCase{"CarriageReturnIsPartOfTheLineEnd",
-                   "user alice\r\nserver h\r\n",
-                   {{"user", true, "alice"}, {"server", true, "h"}}},
-        LookupCase{"KeyMustStartTheLineAndEndAtABlank",
-                   "#user commented\n user indented\nusername long\nuser\tTab\nuser real\n",
-                   {{"user", true, "real"}, {"user", false, ""}}},
-        LookupCase{"PrefixOfAnotherKeyDoesNotMatchIt",
-                   "filter_br 1350 1450\nfilter_b 1400\nfilter_br 1800 1950\n",
-                   {{"filter_b", true, "1400"}, {"filter_b", false, ""},
-                    {"filter_br", true, "1350 1450"}, {"filter_br", true, "1800 1950"},
-                    {"filter_br", false, ""}}}),
-    [](const ::testing::TestParamInfo<LookupCase>& info) { return info.param.name; });
 
 TEST(TextFile, MeasuredLongLineIsReadWhole) {
     test::TempDir dir;

@@ -72,8 +72,8 @@ TEST_F(StudyFilter, NextValidScansAsSpecified) {
         {"down from the last stops at excluded", false, 519, false, -1},
     };
     for (const auto& c : cases) {
-        const BandEntry* e =
-            c.up ? v.NextValidUp(c.from, c.ignore_filter) : v.NextValidDown(c.from, c.ignore_filter);
+        const BandEntry* e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
+                                  : v.NextValidDown(c.from, c.ignore_filter);
         EXPECT_EQ(e ? e->index : -1, c.found) << c.name;
     }
 }

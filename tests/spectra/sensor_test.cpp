@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -190,61 +189,40 @@ TEST_F(Sensors, NameWithQuotesIsStoredVerbatim) {
     EXPECT_EQ(ratio->Description(), description);
 }
 
-struct MalformedCase {
-    const char* name;
-    int type;
-    std::string content;  // written as the file; nullptr-like "<missing>" writes nothing
-    const char* in_message;
-};
-
-// Names the case in failure messages instead of dumping its bytes.
-void PrintTo(const MalformedCase& c, std::ostream* os) { *os << c.name; }
-
-class MalformedFile : public Sensors, public ::testing::WithParamInterface<MalformedCase> {};
-
-TEST_P(MalformedFile, IsRefusedAndStoresNothing) {
-    const MalformedCase& c = GetParam();
-    const std::string path =
-        c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);
-    const auto import = [&] { Importer(c.type)->Import(*db_, path); };
-    EXPECT_TRUE(test::Refuses(import, path));
-    EXPECT_TRUE(test::Refuses(import, c.in_message));
-    EXPECT_FALSE(test::Refuses(import, "About to quit"));
-    EXPECT_EQ(Count("sensor"), 0);
-    EXPECT_EQ(Count("sensor_element"), 0);
+TEST_F(Sensors, MalformedFilesAreRefusedAndStoreNothing) {
+    const int g = kResponseGaussian, r = kResponseRatio;
+    const std::string header = "Broken\nA broken sensor\nband,centre,fwhm,mark\n";
+    const std::string ratio = "Broken\nA broken sensor\nband,wl,ratio\n";
+    const struct {
+        const char* name;
+        int type;
+        std::string content;  // "<missing>" writes no file
+        const char* in_message;
+    } cases[] = {
+        {"gaussian, too few tokens", g, header + "1,480,20,C\n2,560,20\n3,660,20,C\n", "line 5"},
+        {"gaussian centre not a number", g, header + "1,480,20,C\n# note\n2,5x0,20,C\n", "line 6"},
+        {"gaussian header only", g, header, "no bands"},
+        {"gaussian missing file", g, "<missing>", "absent.txt"},
+        {"ratio, too few tokens", r, ratio + "1,450,1\n1,460\n", "line 5"},
+        {"ratio wavelength beyond int", r, ratio + "1,450,1\n1,-2147483649,1\n", "line 5"},
+        {"ratio wavelength out of range", r, ratio + "1,2601,1\n", "from 300 to 2600"},
+        {"ratio negative", r, ratio + "1,450,-0.5\n", "the ratio"},
+        {"ratio band without response", r, ratio + "1,450,1\n2,460,0\n2,470,0\n", "band 2"},
+        {"gaussian band beyond int", g, header + "4294967297,480,20,C\n", "band number"},
+        {"gaussian centre nan", g, header + "1,nan,20,C\n", "centre wavelength"},
+        {"gaussian zero width", g, header + "1,480,0,C\n", "FWHM"},
+        {"gaussian empty name", g, "\nA sensor\nband,centre,fwhm,mark\n1,480,20,C\n", "name"},
+    };
+    for (const auto& c : cases) {
+        const std::string path =
+            c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);
+        const auto import = [&] { Importer(c.type)->Import(*db_, path); };
+        EXPECT_TRUE(test::Refuses(import, path)) << c.name;
+        EXPECT_TRUE(test::Refuses(import, c.in_message)) << c.name;
+        EXPECT_FALSE(test::Refuses(import, "About to quit")) << c.name;
+        EXPECT_EQ(Count("sensor") + Count("sensor_element"), 0) << c.name;
+    }
 }
-
-const char kHeader[] = "Broken\nA broken sensor\nband,centre,fwhm,mark\n";
-const char kRatioHeader[] = "Broken\nA broken sensor\nband,wl,ratio\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Sensors, MalformedFile,
-    ::testing::Values(
-        MalformedCase{"GaussianTooFewTokens", kResponseGaussian,
-                      std::string(kHeader) + "1,480,20,C\n2,560,20\n3,660,20,C\n", "line 5"},
-        MalformedCase{"GaussianCentreNotANumber", kResponseGaussian,
-                      std::string(kHeader) + "1,480,20,C\n# note\n2,5x0,20,C\n", "line 6"},
-        MalformedCase{"GaussianHeaderOnly", kResponseGaussian, kHeader, "no bands"},
-        MalformedCase{"GaussianMissingFile", kResponseGaussian, "<missing>", "absent.txt"},
-        MalformedCase{"RatioTooFewTokens", kResponseRatio,
-                      std::string(kRatioHeader) + "1,450,1\n1,460\n", "line 5"},
-        MalformedCase{"RatioWavelengthBeyondInt", kResponseRatio,
-                      std::string(kRatioHeader) + "1,450,1\n1,-2147483649,1\n", "line 5"},
-        MalformedCase{"RatioWavelengthOutOfRange", kResponseRatio,
-                      std::string(kRatioHeader) + "1,2601,1\n", "from 300 to 2600"},
-        MalformedCase{"RatioNegative", kResponseRatio, std::string(kRatioHeader) + "1,450,-0.5\n",
-                      "the ratio"},
-        MalformedCase{"RatioBandWithoutResponse", kResponseRatio,
-                      std::string(kRatioHeader) + "1,450,1\n2,460,0\n2,470,0\n", "band 2"},
-        MalformedCase{"GaussianBandBeyondInt", kResponseGaussian,
-                      std::string(kHeader) + "4294967297,480,20,C\n", "band number"},
-        MalformedCase{"GaussianCentreNan", kResponseGaussian,
-                      std::string(kHeader) + "1,nan,20,C\n", "centre wavelength"},
-        MalformedCase{"GaussianZeroWidth", kResponseGaussian, std::string(kHeader) + "1,480,0,C\n",
-                      "FWHM"},
-        MalformedCase{"GaussianEmptyName", kResponseGaussian,
-                      "\nA sensor\nband,centre,fwhm,mark\n1,480,20,C\n", "name"}),
-    [](const ::testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
 
 // Values reach the database bit for bit, however small or large.
 TEST_F(Sensors, NumbersAreStoredAsGiven) {

@@ -36,7 +36,8 @@ TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
     // Floats of the members: the mean is of the values as stored; 500 has none in any member.
     const double a = 0.2f, b = 0.4f, c = 0.9f;
     for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
-             {350, (a + b + c) / 3}, {2499, (a + b + c) / 3}, {500, kNoValue}, {700, (b + c) / 2}}) {
+             {350, (a + b + c) / 3}, {2499, (a + b + c) / 3}, {500, kNoValue},
+             {700, (b + c) / 2}}) {
         EXPECT_EQ(result->Value(wavelength), value) << wavelength;
         EXPECT_EQ(result->X(wavelength), wavelength);
     }

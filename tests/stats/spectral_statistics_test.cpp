@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 #include "chain/chain_options.h"
 #include "base/frontend.h"
@@ -177,9 +178,7 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
     };
     for (const auto& c : cases) {
         Matrix cov(2, 2);
-        cov = 0.0;
-        cov(1, 1) = c.variance1;
-        cov(2, 2) = c.variance2;
+        cov << c.variance1 << 0.0 << 0.0 << c.variance2;
         const std::string bytes = EncodeMatrix(cov);
         scratch_.Admin().WriteBlob(
             Sql("update statistic st, species sp set st.cov = ? where st.species_id = "
@@ -188,10 +187,10 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
         library_->LoadLibrary();
         const ClassificationResult r = ClassifyProbe(0);
         ASSERT_EQ(r.entries.size(), 3u);
-        EXPECT_EQ(r.entries[0].name, "beta") << c.name;
-        EXPECT_EQ(r.entries[1].name, "gamma") << c.name;
-        EXPECT_EQ(r.entries[2].name, "alpha") << c.name;
-        EXPECT_EQ(r.entries[2].regular, c.regular) << c.name;
+        EXPECT_EQ(std::make_tuple(r.entries[0].name, r.entries[1].name, r.entries[2].name,
+                                  r.entries[2].regular),
+                  std::make_tuple("beta", "gamma", "alpha", c.regular))
+            << c.name;
         EXPECT_NEAR(r.entries[2].distance, c.distance, 1e-6) << c.name;
     }
 }

@@ -127,8 +127,8 @@ TEST_F(Loading, NullNamesStayEmpty) {
     int n = 0;
     for (const auto& c : cases) {
         const std::string folder = "folder " + std::to_string(++n) + " O'Neill";
-        auto loaded =
-            loader_.LoadSpecies(test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori));
+        const int id = test::InsertSpecies(Db(), study, folder, c.common, c.latin, c.maori);
+        auto loaded = loader_.LoadSpecies(id);
         EXPECT_EQ(std::tie(loaded->folder_name_, loaded->common_name_, loaded->latin_name_,
                            loaded->maori_name_),
                   std::make_tuple(folder, c.common.value_or(""), c.latin.value_or(""),
@@ -136,7 +136,8 @@ TEST_F(Loading, NullNamesStayEmpty) {
     }
     // A species id without a row gives an empty species.
     auto none = loader_.LoadSpecies(987654);
-    EXPECT_EQ(std::make_pair(none->folder_name_, none->SiteCount()), std::make_pair(std::string(), 0));
+    EXPECT_EQ(std::make_pair(none->folder_name_, none->SiteCount()),
+              std::make_pair(std::string(), 0));
 }
 
 }  // namespace

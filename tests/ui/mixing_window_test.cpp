@@ -60,7 +60,6 @@ class MixingWindowTest : public QObject {
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QVERIFY(e->isVisible());
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
-        QVERIFY(Items(e->Endmembers()).isEmpty());
         for (const char* name : {"grass", "soil"}) {
             MixingWindow::Pick(e->Classes(), QString::fromLatin1(name));
             w.Click(e, "toEndmembers");
@@ -72,7 +71,6 @@ class MixingWindowTest : public QObject {
 
         w.frame->Action(kCmdAbundanceSettings)->trigger();
         AbundanceSettingsDialog* a = w.frame->AbundanceSettings();
-        QCOMPARE(Items(a->Classes()), QStringList{"mix"});
         MixingWindow::Pick(a->Classes(), "mix");
         QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
         for (const char* name : {"grass", "soil"}) {
@@ -81,9 +79,6 @@ class MixingWindowTest : public QObject {
         }
         QCOMPARE(Items(a->Selected()), (QStringList{"grass", "soil"}));
         MixingWindow::Pick(a->Selected(), "grass");
-        a->Abundance()->setText("seven tenths");
-        w.Click(a, "save");
-        QVERIFY(QString::fromStdString(w.frame->Frontend().LastError()).contains("not a number"));
         a->Abundance()->setText("0.7");
         w.Click(a, "save");
         QCOMPARE(a->Total()->text(), QStringLiteral("0.7"));

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -28,12 +27,6 @@ inline QStringList Items(const QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
     return items;
-}
-
-// Clicks on the indicator: a radio button stretched by its layout does not take clicks beyond
-// its text.
-inline void ClickRadio(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
 }
 
 // The main window on a scratch database. The test arranges rows, calls Open (the document

@@ -3,11 +3,8 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "support/cli_fixture.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {

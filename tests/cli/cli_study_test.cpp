@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "support/cli_fixture.h"
 #include "support/instrument_file.h"

@@ -2,16 +2,11 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
 #include "base/frontend.h"
-#include "chain/processing_session.h"
 #include "export/export_spectra.h"
 #include "forms/menu_command.h"
 #include "study/sensor_import.h"

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
-#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>

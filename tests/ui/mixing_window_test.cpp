@@ -6,7 +6,6 @@
 #include <QtTest>
 
 #include "base/frontend.h"
-#include "chain/processing_session.h"
 #include "forms/menu_command.h"
 #include "study/sensor_import.h"
 #include "support/mixing_study.h"

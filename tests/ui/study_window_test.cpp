@@ -1,23 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QtTest>
 #include <filesystem>
-#include <memory>
 
 #include "forms/menu_command.h"
-#include "forms/workbench_document.h"
-#include "chain/processing_session.h"
-#include "support/scratch_database.h"
-#include "support/workbench_rows.h"
 #include "ui/create_study_dialog.h"
-#include "ui/main_window.h"
-#include "ui/workbench_view.h"
 #include "ui/workbench.h"
 
 namespace orvane {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/processing_session.h"
 #include "forms/workbench_document.h"
 #include "support/scratch_database.h"
 #include "support/workbench_rows.h"

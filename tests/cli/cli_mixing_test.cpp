@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "support/cli_fixture.h"
 #include "support/mixing_study.h"
 #include "support/study_rows.h"
@@ -29,16 +27,6 @@ TEST_F(CliMixing, MarkRecordAndUnmix) {
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Endmember: grass\nEndmember: soil\n");
     EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\nsoil\n");
-    // Export's species restriction reads the same flag.
-    for (const auto& [restriction, present, absent] :
-         {std::tuple{"endmembers", "soil", "mix"}, std::tuple{"mixtures", "mix", "soil"}}) {
-        r = Cli({"export", "--species", restriction, "--details", "species-mean"});
-        ASSERT_EQ(r.rc, 0) << r.err;
-        const std::string path = r.out.substr(0, r.out.size() - 1);
-        const std::string file = test::FileText(path.substr(path.rfind('\n') + 1));
-        EXPECT_TRUE(Contains(file, present)) << restriction << file;
-        EXPECT_FALSE(Contains(file, absent)) << restriction << file;
-    }
 
     r = Cli({"mixture", "set", "mix", "--endmember", "grass", "--abundance", "0.7"});
     ASSERT_EQ(r.rc, 0) << r.err;

@@ -75,14 +75,6 @@ TEST_F(CliStudy, Refusals) {
         EXPECT_TRUE(Contains(r.err, c.says)) << r.err;
     }
     EXPECT_EQ(Count("study"), 0);
-
-    // A study whose folder has gone: the import says so and stores nothing.
-    Outcome r = Cli({"study", "create", "--name", "Gone", "--path", dir_.File("absent")});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    r = Cli({"import"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.err, "is not a folder")) << r.err;
-    EXPECT_EQ(Count("species"), 0);
 }
 
 // Two runs of the real program on one study at once both end well, and each species and

@@ -9,9 +9,12 @@
 #include <QSpinBox>
 #include <QToolBar>
 #include <QtTest>
+#include <filesystem>
 #include <set>
 
 #include "forms/menu_command.h"
+#include "ui/create_study_dialog.h"
+#include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/waveband_filter_dialog.h"
@@ -23,18 +26,51 @@ namespace {
 using test::Items;
 
 // A scratch database with the given sensors, the starter feature spaces and two studies, and
-// the main window on it after start-up.
+// the main window on it after start-up. Confirm questions are recorded and answered from
+// `confirm`; the band ranges a dialog asks for come from `bands`, the values it offered are kept.
 struct Window : test::Workbench {
     explicit Window(const std::string& tag,
                     std::vector<std::string> sensors = {"landsat8_oli", "sentinel2a_msi"})
         : Workbench(tag) {
         studies = ArrangeStudies(sensors, {"Kaimai ridge", "Coastal dunes"});
         Connect();
+        frame->Frontend().SetConfirmAnswer([this](const std::string& question) {
+            questions << QString::fromStdString(question);
+            return confirm;
+        });
         Show();
     }
 
+    bool AnswerBand(int& lower, int& upper) {
+        offered.append({lower, upper});
+        if (bands.isEmpty()) return false;
+        std::tie(lower, upper) = bands.takeFirst();
+        return true;
+    }
+    FeatureSpaceDialog* OpenFeatureSpace(int command) {
+        frame->RunCommand(command);
+        frame->FeatureSpace()->SetBandEditor([this](int& l, int& u) { return AnswerBand(l, u); });
+        return frame->FeatureSpace();
+    }
+    static void Click(QWidget* dialog, const char* name) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
+                          Qt::LeftButton);
+    }
+    const std::string& LastError() { return frame->Frontend().LastError(); }
+
     std::vector<int> studies;
+    bool confirm = false;
+    QStringList questions;
+    QList<std::pair<int, int>> bands;
+    QList<std::pair<int, int>> offered;
 };
+
+// A species folder with one site holding one field spectrum file.
+void WriteStudyFolder(const std::string& root) {
+    std::filesystem::create_directories(root + "/kauri/site1");
+    std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
+                               root + "/kauri/site1/v6sample00000.asd");
+}
 
 }  // namespace
 
@@ -105,15 +141,9 @@ class MainWindowTest : public QObject {
         w.frame->RunCommand(kCmdWavebandFilterSetup);
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         QVERIFY(dialog->isVisible());
-        QList<std::pair<int, int>> answers{{1350, 1450}, {1800, 1950}, {1790, 1960}};
-        dialog->SetBandEditor([&](int& lower, int& upper) {
-            std::tie(lower, upper) = answers.takeFirst();
-            return true;
-        });
-        auto click = [&](const char* name) {
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
-                              Qt::LeftButton);
-        };
+        w.bands = {{1350, 1450}, {1800, 1950}, {1790, 1960}};
+        dialog->SetBandEditor([&](int& lower, int& upper) { return w.AnswerBand(lower, upper); });
+        auto click = [&](const char* name) { Window::Click(dialog, name); };
         click("new");
         click("new");
         dialog->List()->setCurrentRow(1);
@@ -209,6 +239,113 @@ class MainWindowTest : public QObject {
         QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
     }
 
+    void createdStudyBecomesCurrentAndImportsItsFolder() {
+        Window w("uicreate");
+        w.frame->RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* dialog = w.frame->CreateStudy();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->MinSamples()->value(), 15);
+
+        // A refused field keeps the dialog and what was typed, and stores nothing.
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!w.LastError().empty());
+        QCOMPARE(w.Count("select count(*) from study"), 2);
+
+        const std::string root = w.dir.File("field data of the tussock grassland plots");
+        WriteStudyFolder(root);
+        dialog->Name()->setText(QStringLiteral("Tussock 'upper' plots"));
+        dialog->Description()->setText(QStringLiteral("Spring survey"));
+        dialog->DataPath()->setText(QString::fromStdString(root));
+        QCOMPARE(dialog->PathStatus()->text(), QString::fromStdString(root.substr(0, 35) + "..."));
+        dialog->MinSamples()->setValue(1);
+        dialog->accept();
+        QVERIFY2(!dialog->isVisible(), w.LastError().c_str());
+        QCOMPARE(Items(w.View().StudyList()),
+                 (QStringList{"Kaimai ridge", "Coastal dunes", "Tussock 'upper' plots"}));
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
+        const int id = w.doc->Session().StudyId();
+
+        w.frame->Action(kCmdImportSpectra)->trigger();
+        QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
+
+        w.frame->Action(kCmdStudyReport)->trigger();
+        QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
+    }
+
+    void deletingAStudyAsksFirstAndMovesToTheRemainingOne() {
+        Window w("uidelete");
+        w.frame->RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* dialog = w.frame->CreateStudy();
+        dialog->Name()->setText(QStringLiteral("Doomed"));
+        dialog->accept();
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Doomed"));
+        const int doomed = w.doc->Session().StudyId();
+
+        w.confirm = false;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.questions.size(), 1);
+        QVERIFY(w.questions[0].contains(QStringLiteral("The study 'Doomed' including all")));
+        QCOMPARE(w.Count("select count(*) from study"), 3);
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Doomed"));
+
+        w.confirm = true;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QVERIFY2(w.LastError().empty(), w.LastError().c_str());
+        QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", doomed)), 0);
+        QCOMPARE(Items(w.View().StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
+        // The remaining study is current in every component, chain controls included.
+        const int kept = w.View().StudyList()->currentData().toInt();
+        QCOMPARE(w.doc->Session().StudyId(), kept);
+        QVERIFY(w.doc->Session().SmoothingFilterId() > 0);
+
+        // The last study too: the form is left without one and its commands disabled.
+        for (int i = 0; i < 2; ++i) w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.View().StudyList()->count(), 0);
+        QCOMPARE(w.doc->Session().StudyId(), 0);
+        QVERIFY(!w.frame->Action(kCmdImportSpectra)->isEnabled());
+        QVERIFY(w.frame->Action(kCmdCreateStudy)->isEnabled());
+    }
+
+    // What storing refuses and keeps is the core's and the form's; here the dialog reaches them.
+    void newFeatureSpaceBecomesCurrentAndCancelStoresNothing() {
+        Window w("uifsnew");
+        const int listed = w.View().FeatureSpaceList()->count();
+        FeatureSpaceDialog* dialog = w.OpenFeatureSpace(kCmdFeatureSpaceNew);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Edit a new DI Feature Space"));
+        QVERIFY(!dialog->Dimension()->isEnabled());
+
+        w.bands = {{500, 600}, {700, 800}, {650, 720}};
+        w.Click(dialog, "new");
+        w.Click(dialog, "new");
+        // "New" opens with the values of the previous definition, "Modify" with the chosen one.
+        QCOMPARE(w.offered.value(1), (std::pair<int, int>{500, 600}));
+        dialog->List()->setCurrentRow(1);
+        w.Click(dialog, "modify");
+        QCOMPARE(w.offered.value(2), (std::pair<int, int>{700, 800}));
+        QCOMPARE(Items(dialog->List()), (QStringList{"500 - 600 nm", "650 - 720 nm"}));
+        QCOMPARE(dialog->Dimension()->value(), 2);
+
+        w.Click(dialog, "ok");
+        QVERIFY2(dialog->isVisible(), "without a name nothing is stored");
+        dialog->Name()->setText(QStringLiteral("Red edge"));
+        w.Click(dialog, "ok");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.View().FeatureSpaceList()->count(), listed + 1);
+        QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("Red edge"));
+        QCOMPARE(w.Count("select count(*) from band_range r join feature_space f on "
+                         "r.feature_space_id = f.feature_space_id where f.name = 'Red edge' and "
+                         "r.band1 = 650 and r.band2 = 720"),
+                 1);
+
+        dialog = w.OpenFeatureSpace(kCmdFeatureSpaceEdit);
+        QCOMPARE(dialog->Name()->text(), QStringLiteral("Red edge"));
+        dialog->Name()->setText(QStringLiteral("Renamed"));
+        w.Click(dialog, "cancel");
+        QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("Red edge"));
+        QCOMPARE(w.Count("select count(*) from feature_space where name = 'Renamed'"), 0);
+    }
     // Not a check: the picture the README shows, the demo study after its library was built
     // and analysed from the window.
     void screenshotOfTheMainWindow() {

@@ -46,7 +46,7 @@ class MixtureEditTest : public ::testing::Test {
     int study_ = 0;
 };
 
-TEST_F(MixtureEditTest, EndmembersAreMarkedByNameAndListedInTheListsOrder) {
+TEST_F(MixtureEditTest, EndmembersAreMarkedByNameAndMixturesRecordTheirAbundances) {
     EXPECT_EQ(SpeciesFolders(db(), study_, false), (Names{"grass", "mix", "Mixa", "mixB", "soil"}));
     EXPECT_EQ(MarkEndmembers(db(), study_, {"soil", "grass", "soil"}, true),
               (std::vector<bool>{true, true, false}));
@@ -54,10 +54,9 @@ TEST_F(MixtureEditTest, EndmembersAreMarkedByNameAndListedInTheListsOrder) {
     EXPECT_EQ(MarkEndmembers(db(), study_, {"soil", "mix"}, false),
               (std::vector<bool>{true, false}));
     EXPECT_EQ(SpeciesFolders(db(), study_, true), Names{"grass"});
-}
 
-TEST_F(MixtureEditTest, AMixtureRecordsItsEndmembersAbundances) {
-    MarkEndmembers(db(), study_, {"grass", "soil"}, true);
+    // A mixture records its endmembers' abundances.
+    MarkEndmembers(db(), study_, {"soil"}, true);
     SetMixtureAbundance(db(), study_, "mix", "soil", "0.5");
     MixtureMakeUp made = SetMixtureAbundance(db(), study_, "mix", "grass", " 0.25 ");
     EXPECT_EQ(made.abundances, (Pairs{{"grass", "0.25"}, {"soil", "0.5"}}));

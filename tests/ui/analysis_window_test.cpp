@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -11,7 +12,10 @@
 #include "forms/menu_command.h"
 #include "study/sensor_import.h"
 #include "support/feature_study.h"
+#include "support/mixing_study.h"
 #include "support/study_rows.h"
+#include "ui/abundance_settings_dialog.h"
+#include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/name_type_dialog.h"
@@ -67,15 +71,44 @@ struct LibraryWindow : test::Workbench {
     int questions = 0;
 };
 
+// grass, soil and a 0.7 / 0.3 mixture of them on the six-band sensor, all mixture species at
+// first.
+struct MixingWindow : test::Workbench {
+    MixingWindow() : Workbench("mixingwindow") {
+        test::InsertGrassSoilMixStudy(scratch.Admin(), "Mixing study");
+        test::WriteMixingSensor(dir.File("six.txt"));
+        {
+            ProcessingSession session(scratch.Connect(), nullptr);
+            SilentFrontend quiet;
+            ImportSensor(session, quiet, dir.File("six.txt"), 0);
+        }
+        Connect();
+        Show();
+    }
+
+    static void Click(QWidget* dialog, const char* name) {
+        dialog->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+    }
+    static void Pick(QListWidget* list, const QString& text) {
+        const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        list->setCurrentItem(found.front());
+    }
+};
+
 }  // namespace
 
 class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void buildingTheLibraryMakesItReadyForThisConfigurationOnly() {
+    void buildingTheLibraryMakesItReadyAndLetsLoadedSpectraBeClassified() {
         LibraryWindow w("uilibrary");
+        for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(test::TestData("asd/as6/v6sample00000.asd"));
+        w.frame->Run([] {});
+        WorkbenchView& v = w.View();
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QVERIFY(!v.IndivClassify()->isEnabled());
         w.Action(kCmdBuildLibrary)->trigger();
         w.ExpectNoError();
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
@@ -83,28 +116,19 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(!w.frame->Frontend().Progress()->isVisible());
         QVERIFY(w.Action(kCmdDiscriminantAnalysis)->isEnabled());
 
-        // The status follows every reload, and whatever classifies says why it is disabled.
-        w.SetType(0);
-        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        QVERIFY(w.Action(kCmdSiteAccuracy)->toolTip().startsWith(QStringLiteral("Library Not Ready")));
-        w.SetType(1);
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
-    }
-
-    void indivClassifyRanksTheSelectedSpectra() {
-        LibraryWindow w("uiclassify");
-        for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(test::TestData("asd/as6/v6sample00000.asd"));
-        w.frame->Run([] {});
-        WorkbenchView& v = w.View();
-        QVERIFY2(!v.IndivClassify()->isEnabled(), "no library is loaded yet");
-        w.Action(kCmdBuildLibrary)->trigger();
-        QVERIFY(v.IndivClassify()->isEnabled());
         const int before = w.Report().count(QStringLiteral("->"));
         v.LoadedSpectra()->item(2)->setSelected(true);
         v.LoadedSpectra()->item(0)->setSelected(true);
         QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
         w.ExpectNoError();
         QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
+
+        // The status follows every reload, and whatever classifies says why it is disabled.
+        w.SetType(0);
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QVERIFY(w.Action(kCmdSiteAccuracy)->toolTip().startsWith(QStringLiteral("Library Not Ready")));
+        w.SetType(1);
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
     }
 
     // The analyses on one built library: each asks first, runs on OK and nothing on Cancel.
@@ -206,6 +230,48 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
+    }
+
+    void mixingDialogsStoreAndUnmixReports() {
+        MixingWindow w;
+        for (int id : {kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdUnmix})
+            QVERIFY(w.frame->Action(id)->isEnabled());
+
+        w.frame->Action(kCmdEndmemberSelection)->trigger();
+        EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
+        QVERIFY(e->isVisible());
+        QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
+        for (const char* name : {"grass", "soil"}) {
+            MixingWindow::Pick(e->Classes(), QString::fromLatin1(name));
+            w.Click(e, "toEndmembers");
+        }
+        QCOMPARE(Items(e->Classes()), QStringList{"mix"});
+        QCOMPARE(Items(e->Endmembers()), (QStringList{"grass", "soil"}));
+        w.Click(e, "ok");
+        QVERIFY(!e->isVisible());
+
+        w.frame->Action(kCmdAbundanceSettings)->trigger();
+        AbundanceSettingsDialog* a = w.frame->AbundanceSettings();
+        MixingWindow::Pick(a->Classes(), "mix");
+        QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
+        for (const char* name : {"grass", "soil"}) {
+            MixingWindow::Pick(a->Available(), QString::fromLatin1(name));
+            w.Click(a, "add");
+        }
+        QCOMPARE(Items(a->Selected()), (QStringList{"grass", "soil"}));
+        MixingWindow::Pick(a->Selected(), "grass");
+        a->Abundance()->setText("0.7");
+        w.Click(a, "save");
+        QCOMPARE(a->Total()->text(), QStringLiteral("0.7"));
+        MixingWindow::Pick(a->Selected(), "soil");
+        w.Click(a, "complement");
+        QCOMPARE(a->Abundance()->text(), QStringLiteral("0.300000"));
+        w.Click(a, "save");
+        QCOMPARE(a->Total()->text(), QStringLiteral("1"));
+
+        w.frame->Action(kCmdUnmix)->trigger();
+        QVERIFY(w.Report().contains(QStringLiteral("Spectral Unmixing")));
+        QVERIFY(w.Report().contains(QStringLiteral("0.70  grass\n0.30  soil\n\nsimulated")));
     }
 };
 

@@ -191,7 +191,6 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
         {"101 ranges", 1, "many", 101, 0, 0, "at most 100"},
         {"more DI ranges than the sensor has bands", 0, "w", 20, 0, 0, "number of bands of sensor"},
         {"DI dimension other than its ranges", 0, "dim", 1, 4, 0, "is its number of band ranges"},
-        {"PCT dimension 0", 2, "pc", 0, 0, 0, "at least 1"},
         {"PCT dimension beyond the sensor's bands", 2, "pc", 0, 9999, 0, "from 1 to"},
         {"PCT with ranges", 2, "pc", 1, 2, 0, "no band ranges"},
         {"a name another DI has, but for case and trailing blanks", 0, "Red Edge  ", 1, 0, 0,

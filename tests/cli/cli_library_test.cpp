@@ -20,9 +20,9 @@ size_t Occurrences(const std::string& text, const std::string& part) {
 
 // Two species of known features in "field" (beta alone, with fewer spectra, in "elsewhere"),
 // the three-band sensor, the NTBI pair feature space and a PCT one.
-class FeatureStudyCli : public test::CliFixture {
+class CliLibrary : public test::CliFixture {
   protected:
-    using CliFixture::CliFixture;
+    CliLibrary() : CliFixture("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
 
     void SetUp() override {
         Database& db = scratch_.Admin();
@@ -40,17 +40,7 @@ class FeatureStudyCli : public test::CliFixture {
     std::string Output(const std::string& name) { return dir_.Path() + "/output/" + name; }
 };
 
-class CliLibrary : public FeatureStudyCli {
-  protected:
-    CliLibrary() : FeatureStudyCli("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
-};
-
-class CliAnalysis : public FeatureStudyCli {
-  protected:
-    CliAnalysis() : FeatureStudyCli("clianalysis", {"--study", "field"}) {}
-};
-
-TEST_F(CliLibrary, BuildThenAnalyse) {
+TEST_F(CliLibrary, BuildThenAnalyseAndWriteTheirFiles) {
     test::CliOutcome r = Cli({"library", "status"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "Not Ready\n");
@@ -82,6 +72,19 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     EXPECT_TRUE(Contains(r.out, "v7sample00003.asd\n1.  ")) << r.out;
     EXPECT_TRUE(Contains(r.err, "missing.asd")) << r.err;
 
+    r = Cli({"separability", "--distance", "jm"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "JM output written to file:\n" + Output("JM output.csv")));
+
+    r = Cli({"pca"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string csv = Output("pca_output.csv");
+    const std::string svg = Output("pca_score_plot.svg");
+    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
+    const std::string plot = test::FileText(svg);
+    EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
+    EXPECT_EQ(Occurrences(plot, "<circle "), 8u);  // one per spectrum of alpha and beta
+
     // Another derivative is another chain: its library was never built.
     r = Cli({"da", "--derivative", "1"});
     EXPECT_EQ(r.rc, 1);
@@ -107,25 +110,6 @@ TEST_F(CliLibrary, RefusalsAreClear) {
         EXPECT_EQ(r.rc, c.rc) << c.in_err;
         EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
     }
-}
-
-TEST_F(CliAnalysis, PcaAndSeparabilityWriteTheirFiles) {
-    test::CliOutcome r = Cli({"pca"});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    const std::string csv = Output("pca_output.csv");
-    const std::string svg = Output("pca_score_plot.svg");
-    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
-    EXPECT_TRUE(Contains(r.out, "Principal Component Analysis")) << r.out;
-    const std::string plot = test::FileText(svg);
-    EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
-    EXPECT_EQ(Occurrences(plot, "<circle "), 8u);  // one per spectrum of alpha and beta
-    // The form's list now offers the PCT feature space.
-    EXPECT_TRUE(Contains(Cli({"--fs-type", "PCT", "feature-space", "list"}).out, "PCT 2"));
-
-    ASSERT_EQ(Cli({"--fs-type", "NTBI", "library", "build"}).rc, 0);
-    r = Cli({"--fs-type", "NTBI", "separability", "--distance", "jm"});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "JM output written to file:\n" + Output("JM output.csv")));
 }
 
 }  // namespace

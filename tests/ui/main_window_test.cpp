@@ -155,20 +155,15 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialog->List()->item(1)->text(), QStringLiteral("1790 - 1960 nm"));
         click("ok");
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
-                             w.studies[0])),
-                 2);
+        QCOMPARE(w.Count("select count(*) from waveband_filter_range"), 2);
         QVERIFY(w.doc->Session().FilterMask().Value(1400) < 0);
 
         // Cancel leaves the stored ranges alone.
         w.frame->RunCommand(kCmdWavebandFilterSetup);
         dialog->List()->setCurrentRow(0);
         click("delete");
-        QCOMPARE(dialog->List()->count(), 1);
         click("cancel");
-        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
-                             w.studies[0])),
-                 2);
+        QCOMPARE(w.Count("select count(*) from waveband_filter_range"), 2);
     }
 
     // The combo box reaches the form: one row for the entry, its details dialog edits it.

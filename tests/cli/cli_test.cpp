@@ -145,15 +145,14 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     const std::string di = id_of("O'Neil edge");
     EXPECT_EQ(r.out, "Feature space " + di + " saved: O'Neil edge\n");
     EXPECT_EQ(bands(di), "650-700,860-900");
-    r = Cli({"feature-space", "copy", "--feature-space", di, "--range", "500-600"});
-    ASSERT_EQ(r.rc, 0) << r.err;
+    ASSERT_EQ(Cli({"feature-space", "copy", "--feature-space", di, "--range", "500-600"}).rc, 0);
     EXPECT_EQ(bands(id_of("O'Neil edge_copy")), "500-600");
     r = Cli({"feature-space", "edit", "--feature-space", di, "--name", "edge", "--range",
              "700-750", "--range", "750-800", "--range", "800-850"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(bands(di), "700-750,750-800,800-850");
-    r = Cli({"feature-space", "show", "--feature-space", di});
-    EXPECT_TRUE(Contains(r.out, "dimension\t3\ndescription\ttwo\n")) << r.out;
+    EXPECT_TRUE(Contains(Cli({"feature-space", "show", "--feature-space", di}).out,
+                         "dimension\t3\ndescription\ttwo\n"));
 
     for (const auto& [args, in_err] :
          {std::pair<std::vector<std::string>, const char*>{

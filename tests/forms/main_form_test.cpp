@@ -38,7 +38,6 @@ class Workbench {
         form_->InitialUpdate();
     }
 
-    Database& Admin() { return scratch_.Admin(); }
     int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
     int FeatureSpaceId(const std::string& name) {
         return Count("select feature_space_id from feature_space where name = '" + name + "'");

@@ -22,11 +22,10 @@ class CliInput : public test::CliFixture {
 
 // Every typed number is read whole and checked; a refusal names the option and stores nothing.
 TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
-    struct Case {
+    const struct {
         std::vector<std::string> args;
         const char* in_error;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {{"study", "create", "--name", "n", "--path", "/tmp", "--min-samples", "4294967306"},
          "--min-samples must be a whole number from 0 to 10000"},
         {{"filter", "set", "99999999999-5"}, "\"99999999999\" is out of range"},
@@ -35,7 +34,7 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
         {{"--derivative", "99999999999", "filter", "show"}, "--derivative"},
         {{"export", "--format", "arff", "--transpose"}, "cannot be transposed"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const test::CliOutcome r = Cli(c.args);
         EXPECT_NE(r.rc, 0) << c.args[0];
         EXPECT_TRUE(Contains(r.err, c.in_error)) << c.args[0] << ": " << r.err;

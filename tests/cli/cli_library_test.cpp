@@ -40,7 +40,24 @@ class CliLibrary : public test::CliFixture {
     std::string Output(const std::string& name) { return dir_.Path() + "/output/" + name; }
 };
 
-TEST_F(CliLibrary, BuildThenAnalyseAndWriteTheirFiles) {
+// The usage errors are the interface's own; why a library is not ready is the core's.
+TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } cases[] = {
+        {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
+        {{"site-check"}, 2, "site-check needs --species FOLDER"},
+        {{"da-independent"}, 2, "da-independent needs --with STUDY"},
+        {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
+        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
+    };
+    for (const auto& c : cases) {
+        const test::CliOutcome refused = Cli(c.args);
+        EXPECT_EQ(refused.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(refused.err, c.in_err)) << refused.err;
+    }
     test::CliOutcome r = Cli({"library", "status"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "Not Ready\n");
@@ -90,26 +107,6 @@ TEST_F(CliLibrary, BuildThenAnalyseAndWriteTheirFiles) {
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "Library Not Ready")) << r.err;
     EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
-}
-
-// The usage errors are the interface's own; why a library is not ready is the core's.
-TEST_F(CliLibrary, RefusalsAreClear) {
-    const struct {
-        std::vector<std::string> args;
-        int rc;
-        const char* in_err;
-    } cases[] = {
-        {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
-        {{"site-check"}, 2, "site-check needs --species FOLDER"},
-        {{"da-independent"}, 2, "da-independent needs --with STUDY"},
-        {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
-        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
-    };
-    for (const auto& c : cases) {
-        const test::CliOutcome r = Cli(c.args);
-        EXPECT_EQ(r.rc, c.rc) << c.in_err;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
-    }
 }
 
 }  // namespace

@@ -206,19 +206,18 @@ TEST(Cli, HelpAndVersionNeedNoConfiguration) {
 }
 
 TEST(Cli, UsageErrorsExitWith2) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<std::string> args;
         std::string in_err;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"unknown command", {"frobnicate"}, "unknown command \"frobnicate\""},
         {"no command", {}, "usage: orvane-cli"},
         {"config without value", {"sensors", "--config"}, "--config needs a value"},
         {"unknown option", {"sensors", "--badflag"}, "unknown option --badflag;"},
         {"unknown option with a value", {"--colour=red", "sensors"}, "unknown option --colour;"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const Outcome r = RunOrvaneCli(c.args);
         EXPECT_EQ(r.rc, 2) << c.name;
         EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;

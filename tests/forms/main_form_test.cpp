@@ -89,7 +89,6 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
         {"order 2 again", false, 2, true, 2, true, true},
         {"order 3 is new: iterative", false, 3, true, 3, true, false},
         {"order 31 is refused", false, 31, false, 3, true, false},
-        {"order -1 is refused", false, -1, false, 3, true, false},
     };
     for (const Step& s : steps) {
         bool accepted = true;

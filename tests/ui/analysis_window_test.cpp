@@ -131,8 +131,9 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
     }
 
-    // The analyses on one built library: each asks first, runs on OK and nothing on Cancel.
-    void analysisDialogsAskThenRunOnTheLibrary() {
+    // The analyses, the export and the PCA on one built library: each asks first, runs on OK
+    // and nothing on Cancel.
+    void analysisDialogsExportAndPcaRunOnTheLibrary() {
         LibraryWindow w("uianalyses");
         w.Action(kCmdBuildLibrary)->trigger();
         const std::string matrix = w.Output("Error Matrix.csv");
@@ -179,10 +180,8 @@ class AnalysisWindowTest : public QObject {
         w.Action(kCmdSeparability)->trigger();
         w.ExpectNoError();
         QCOMPARE(FirstLine(table), QStringLiteral(",alpha,beta,gamma,"));
-    }
 
-    void exportDialogFollowsItsFormAndWritesTheFile() {
-        LibraryWindow w("uiexport");
+        // The export dialog starts from its form's defaults and writes their file.
         w.frame->RunCommand(kCmdExport);
         ExportDialog* dialog = w.frame->Export();
         QCOMPARE(dialog->StageGroup()->checkedId(), 3);
@@ -203,10 +202,8 @@ class AnalysisWindowTest : public QObject {
         dialog->accept();
         w.frame->RunCommand(kCmdExport);
         QCOMPARE(dialog->Format()->currentText(), QStringLiteral("arff"));
-    }
 
-    void pcaOpensAScorePlotPerRunAndOffersThePctFeatureSpaces() {
-        LibraryWindow w("uipca");
+        // Each principal component analysis opens a score plot and offers the PCT spaces.
         w.scratch.Admin().Execute(
             "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
             "values ('PCT 2', '', 2, (select fs_type_id from feature_space_type where type = 2), "

@@ -58,19 +58,6 @@ class MainFormTest : public ::testing::Test {
     ProcessingSession& session_ = bench_.doc_->Session();
 };
 
-// The lists' texts are the window test's; here the session follows the selections.
-TEST_F(MainFormTest, StartUpMakesTheFirstStudySensorAndFeatureSpaceCurrent) {
-    EXPECT_EQ(session_.StudyId(), bench_.study_ids_[0]);
-    EXPECT_EQ(form_.Sensors().SelectedData(), session_.CurrentSensor()->SensorId());
-    EXPECT_EQ(session_.FeatureSpaceId(), bench_.FeatureSpaceId("Full range curvature"));
-    EXPECT_EQ(doc_.ReportText().Text(), "");
-    // The first study has its chain rows from the start, not only after a control changes.
-    EXPECT_EQ(session_.DerivativeId(),
-              bench_.Count(Sql("select derivative_id from derivative where study_id = %i and "
-                               "derivative_order = 0",
-                               bench_.study_ids_[0])));
-}
-
 TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
     struct Step {
         const char* what;
@@ -104,7 +91,18 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
     }
 }
 
-TEST_F(MainFormTest, StudyChangeBringsTheChainControlsToTheNewStudy) {
+// The lists' texts are the window test's; here the session follows the selections, from the
+// start-up on.
+TEST_F(MainFormTest, StartUpAndStudyChangeBringTheChainControlsToTheStudy) {
+    EXPECT_EQ(session_.StudyId(), bench_.study_ids_[0]);
+    EXPECT_EQ(form_.Sensors().SelectedData(), session_.CurrentSensor()->SensorId());
+    EXPECT_EQ(session_.FeatureSpaceId(), bench_.FeatureSpaceId("Full range curvature"));
+    EXPECT_EQ(doc_.ReportText().Text(), "");
+    // The first study has its chain rows from the start, not only after a control changes.
+    EXPECT_EQ(session_.DerivativeId(),
+              bench_.Count(Sql("select derivative_id from derivative where study_id = %i and "
+                               "derivative_order = 0",
+                               bench_.study_ids_[0])));
     form_.SelectSmoothing(1);
     ASSERT_TRUE(form_.SetDerivativeOrder(2));
     form_.SelectStudy(1);

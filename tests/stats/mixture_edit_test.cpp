@@ -72,16 +72,13 @@ TEST_F(MixtureEditTest, EndmembersAreMarkedByNameAndMixturesRecordTheirAbundance
 TEST_F(MixtureEditTest, RefusalsChangeNothing) {
     MarkEndmembers(db(), study_, {"grass"}, true);
     SetMixtureAbundance(db(), study_, "mix", "grass", "0.5");
-    struct Case {
+    const struct {
         const char* name;
         std::function<void()> act;
         const char* in_message;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"an unknown folder among known ones",
-         [&] {
-             MarkEndmembers(db(), study_, {"soil", "sand"}, true);
-         },
+         [&] { MarkEndmembers(db(), study_, {"soil", "sand"}, true); },
          "no species \"sand\"; nothing was changed"},
         {"an endmember as the mixture",
          [&] { SetMixtureAbundance(db(), study_, "grass", "grass", "0.3"); },
@@ -95,7 +92,7 @@ TEST_F(MixtureEditTest, RefusalsChangeNothing) {
         {"a species of another study", [&] { ShowMixture(db(), study_, "rock"); },
          "not a mixture species"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const std::string before = Snapshot();
         try {
             c.act();

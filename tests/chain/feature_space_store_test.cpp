@@ -20,9 +20,10 @@ namespace {
 using Row = std::tuple<int, int, int>;  // band_range_id, band1, band2
 
 FeatureSpaceDefinition Definition(int type, const std::string& name,
-                                  const std::vector<std::pair<int, int>>& ranges, int id = 0) {
+                                  const std::vector<std::pair<int, int>>& ranges,
+                                  int dimension = 0) {
     FeatureSpaceDefinition def;
-    def.id = id;
+    def.dimension = dimension;
     def.type = type;
     def.name = name;
     def.description = "stored";
@@ -151,9 +152,7 @@ TEST_F(FeatureSpaceStoreTest, NewSpacesAreStoredAsGivenAndCopiesKeepTheirSource)
 
     // PCT spaces and quoted names are stored as given.
     Select(2, 0);
-    FeatureSpaceDefinition pct = Definition(2, "pc3", {});
-    pct.dimension = 3;
-    const int id = SaveFeatureSpace(*session_, pct).id;
+    const int id = SaveFeatureSpace(*session_, Definition(2, "pc3", {}, 3)).id;
     EXPECT_EQ(Text(Sql("select concat_ws('|', dimension, type) from feature_space fs, "
                        "feature_space_type t where fs.fs_type_id = t.fs_type_id and "
                        "feature_space_id = %i",
@@ -210,8 +209,7 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
     for (const auto& c : cases) {
         std::vector<std::pair<int, int>> ranges;
         for (int i = 0; i < c.ranges; ++i) ranges.emplace_back(400 + 5 * i, 402 + 5 * i);
-        FeatureSpaceDefinition def = Definition(c.type, c.fs_name, ranges);
-        def.dimension = c.dimension;
+        FeatureSpaceDefinition def = Definition(c.type, c.fs_name, ranges, c.dimension);
         if (c.description > 0) def.description = std::string(c.description, 'd');
         Select(0, di_);
         refused(c.name, def, c.in_message);

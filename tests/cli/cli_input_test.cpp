@@ -41,9 +41,8 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
     }
     EXPECT_EQ(Count("study"), 1);
     EXPECT_EQ(Count("waveband_filter_range"), 0);
-}
 
-TEST_F(CliInput, ConfigurationNumbersAreCheckedByKey) {
+    // So is every number of the configuration file, named by its key.
     const std::string good = test::FileText(config_);
     std::string portless = good;
     const size_t port = portless.find("port ");

@@ -67,7 +67,8 @@ TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
     // Found in $ORVANE_HOME, entries left out take their defaults and the server's own text
     // says why the connection failed (the port is one nothing listens on, so that a server on
     // the default port or socket cannot let it succeed).
-    std::ofstream(home.File("spectra_config.txt")) << "server 127.0.0.1\nport " << ClosedPort() << "\n";
+    std::ofstream(home.File("spectra_config.txt"))
+        << "server 127.0.0.1\nport " << ClosedPort() << "\n";
     r = RunProgramIn(dir.Path(), home.Path(), "sensors");
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, "");

@@ -65,7 +65,8 @@ struct LibraryWindow : test::Workbench {
     }
     QString Status() { return frame->View()->LibraryStatus()->text(); }
     QAction* Action(int id) { return frame->Action(id); }
-    void ExpectNoError() { QVERIFY2(frame->Frontend().LastError().empty(), frame->Frontend().LastError().c_str()); }
+    const std::string& Error() { return frame->Frontend().LastError(); }
+    void ExpectNoError() { QVERIFY2(Error().empty(), Error().c_str()); }
 
     bool answer = true;
     int questions = 0;
@@ -104,7 +105,8 @@ class AnalysisWindowTest : public QObject {
   private slots:
     void buildingTheLibraryMakesItReadyAndLetsLoadedSpectraBeClassified() {
         LibraryWindow w("uilibrary");
-        for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(test::TestData("asd/as6/v6sample00000.asd"));
+        const std::string file = test::TestData("asd/as6/v6sample00000.asd");
+        for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(file);
         w.frame->Run([] {});
         WorkbenchView& v = w.View();
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
@@ -126,7 +128,7 @@ class AnalysisWindowTest : public QObject {
         // The status follows every reload, and whatever classifies says why it is disabled.
         w.SetType(0);
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        QVERIFY(w.Action(kCmdSiteAccuracy)->toolTip().startsWith(QStringLiteral("Library Not Ready")));
+        QVERIFY(w.Action(kCmdSiteAccuracy)->toolTip().startsWith("Library Not Ready"));
         w.SetType(1);
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
     }
@@ -193,7 +195,8 @@ class AnalysisWindowTest : public QObject {
         dialog->accept();
         QVERIFY(!dialog->isVisible());
         w.ExpectNoError();
-        const std::string name = ExportFileName(w.doc->Session(), "Library study", ExportSettings());
+        const std::string name =
+            ExportFileName(w.doc->Session(), "Library study", ExportSettings());
         QVERIFY(FirstLine(w.Output(name + ".csv")).startsWith(QStringLiteral("species,")));
         QVERIFY(w.Report().contains(QStringLiteral("Exported 3 species")));
 

@@ -260,7 +260,7 @@ class MainWindowTest : public QObject {
         w.confirm = false;
         w.frame->Action(kCmdDeleteStudy)->trigger();
         QCOMPARE(w.questions.size(), 1);
-        QVERIFY(w.questions[0].contains(QStringLiteral("The study 'Tussock 'upper' plots' including")));
+        QVERIFY(w.questions[0].contains("The study 'Tussock 'upper' plots' including"));
         QCOMPARE(w.Count("select count(*) from study"), 3);
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
 

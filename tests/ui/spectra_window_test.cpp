@@ -63,7 +63,8 @@ class SpectraWindowTest : public QObject {
         QCPGraph* mean = canvas->graph(8);  // the curves come after all bands
         QVERIFY(std::isnan(mean->data()->at(1400 - 350)->value));  // an excluded band is a gap
         QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
-        QCOMPARE(mean->pen().color(), QColor(QString::fromStdString(plot->Plot().groups[0].colour)));
+        const QString colour = QString::fromStdString(plot->Plot().groups[0].colour);
+        QCOMPARE(mean->pen().color(), QColor(colour));  // the first species' colour
 
         plot->setFloating(true);
         plot->resize(1000, 620);

@@ -180,7 +180,7 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     EXPECT_EQ(Count("feature_space"), 1);
 }
 
-TEST(Cli, HelpAndVersionNeedNoConfiguration) {
+TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
     test::TempDir dir;
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"sensors"}, {"feature-space", "new"}}) {
@@ -204,9 +204,8 @@ TEST(Cli, HelpAndVersionNeedNoConfiguration) {
     r = RunOrvaneCli({"sensors", "--version"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");
-}
 
-TEST(Cli, UsageErrorsExitWith2) {
+    // Usage errors exit with 2 before any configuration is read.
     const struct {
         const char* name;
         std::vector<std::string> args;

@@ -140,8 +140,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Count("select count(*) from sensor"), 1);
     }
 
-    void wavebandFilterOkStoresTheRangesAndRefreshesTheChain() {
-        Window w("uiwaveband");
+    void chainSettingsDialogsStoreTheirRowsAndRefreshTheChain() {
+        Window w("uichain");
         w.frame->RunCommand(kCmdWavebandFilterSetup);
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         QVERIFY(dialog->isVisible());
@@ -164,11 +164,8 @@ class MainWindowTest : public QObject {
         click("delete");
         click("cancel");
         QCOMPARE(w.Count("select count(*) from waveband_filter_range"), 2);
-    }
 
-    // The combo box reaches the form: one row for the entry, its details dialog edits it.
-    void smoothingEntryAndItsDetailsStoreOneRow() {
-        Window w("uismooth");
+        // The smoothing entry reaches the form: one row for it, its details dialog edits it.
         const std::string stored = Sql(
             "select filter_size * 100 + polynomial_order from smoothing_filter sf, "
             "smoothing_filter_type t where sf.sf_type_id = t.sf_type_id and t.type = 1 and "
@@ -186,23 +183,23 @@ class MainWindowTest : public QObject {
                  2);
 
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
-        FilterDetailsDialog* dialog = w.frame->FilterDetails();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->SizeField()->value(), 31);
-        QCOMPARE(dialog->OrderField()->value(), 4);
+        FilterDetailsDialog* details = w.frame->FilterDetails();
+        QVERIFY(details->isVisible());
+        QCOMPARE(details->SizeField()->value(), 31);
+        QCOMPARE(details->OrderField()->value(), 4);
         // Raising the order raises the smallest size to the next odd number above it.
-        dialog->SizeField()->setValue(5);
-        dialog->OrderField()->setValue(6);
-        QCOMPARE(dialog->SizeField()->minimum(), 7);
-        QCOMPARE(dialog->SizeField()->value(), 7);
-        dialog->SizeField()->setValue(20);
-        dialog->accept();
-        QVERIFY2(dialog->isVisible(), "an even size is refused and the dialog stays open");
+        details->SizeField()->setValue(5);
+        details->OrderField()->setValue(6);
+        QCOMPARE(details->SizeField()->minimum(), 7);
+        QCOMPARE(details->SizeField()->value(), 7);
+        details->SizeField()->setValue(20);
+        details->accept();
+        QVERIFY2(details->isVisible(), "an even size is refused and the dialog stays open");
         QVERIFY(!w.frame->Frontend().LastError().empty());
-        dialog->SizeField()->setValue(21);
-        dialog->OrderField()->setValue(2);
-        dialog->accept();
-        QVERIFY(!dialog->isVisible());
+        details->SizeField()->setValue(21);
+        details->OrderField()->setValue(2);
+        details->accept();
+        QVERIFY(!details->isVisible());
         QCOMPARE(w.Count(stored), 2102);
     }
 

@@ -114,7 +114,7 @@ class MainWindowTest : public QObject {
                  (QList<QAction*>{w.frame->Action(kCmdOpen), w.frame->Action(kCmdSaveReport)}));
     }
 
-    void withoutSensorsProcessingWaitsForAnImportThroughTheDialog() {
+    void withoutSensorsProcessingWaitsForAnImportAndTheReportIsSaved() {
         Window w("uisensor", {});
         QVERIFY(w.Report().contains(QStringLiteral("There is no sensor in the database")));
         QVERIFY(!w.frame->Action(kCmdLoadZProfile)->isEnabled());
@@ -138,6 +138,19 @@ class MainWindowTest : public QObject {
         dialog->accept();
         QVERIFY(!w.frame->Frontend().LastError().empty());
         QCOMPARE(w.Count("select count(*) from sensor"), 1);
+
+        // Saving the report asks where, proposing the output folder.
+        std::string proposed;
+        const std::string chosen = w.dir.Path() + "/chosen report.txt";
+        w.frame->Frontend().SetSaveFileAnswer([&](const std::string& p) {
+            proposed = p;
+            return chosen;
+        });
+        w.frame->Action(kCmdSaveReport)->trigger();
+        QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
+        QFile file(QString::fromStdString(chosen));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
     }
 
     void chainSettingsDialogsStoreTheirRowsAndRefreshTheChain() {
@@ -201,23 +214,6 @@ class MainWindowTest : public QObject {
         details->accept();
         QVERIFY(!details->isVisible());
         QCOMPARE(w.Count(stored), 2102);
-    }
-
-    void saveReportWritesTheReportFile() {
-        Window w("uisave");
-        w.doc->Report("Saved from the window");
-        // The window asks where, proposing the output folder.
-        std::string proposed;
-        const std::string chosen = w.dir.Path() + "/chosen report.txt";
-        w.frame->Frontend().SetSaveFileAnswer([&](const std::string& p) {
-            proposed = p;
-            return chosen;
-        });
-        w.frame->Action(kCmdSaveReport)->trigger();
-        QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
-        QFile file(QString::fromStdString(chosen));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
     }
 
     void createdStudyBecomesCurrentImportsItsFolderAndIsDeletedOnlyWhenConfirmed() {

@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/matrix_errors.h"
+
 namespace orvane {
 
 Matrix RowMeans(const Matrix& data) {
@@ -68,9 +70,17 @@ Matrix CovarianceOfColumns(const Matrix& data) {
 }
 
 double LogDeterminant(const Matrix& m) {
-    const NEWMAT::LogAndSign ld = m.LogDeterminant();
-    if (ld.Sign() <= 0) return std::numeric_limits<double>::quiet_NaN();
-    return ld.LogValue();
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    // A singular matrix simply has no log-determinant; anything else Newmat refuses (a matrix
+    // that is not square) is the program's error.
+    return WithMatrixErrors("Log-determinant failed: ", [&] {
+        try {
+            const NEWMAT::LogAndSign ld = m.LogDeterminant();
+            return ld.Sign() <= 0 ? kNone : ld.LogValue();
+        } catch (const NEWMAT::SingularException&) {
+            return kNone;
+        }
+    });
 }
 
 }  // namespace orvane

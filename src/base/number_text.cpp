@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 
 namespace orvane {
@@ -23,9 +25,7 @@ std::string Trimmed(const std::string& text) {
 std::string Shown(const std::string& text) { return "\"" + EscapeControls(text) + "\""; }
 
 std::string RealText(double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
+    return fmt::format("{:g}", v);
 }
 
 }  // namespace
@@ -94,9 +94,7 @@ std::string EscapeControls(const std::string& text) {
         } else if (c == '\r') {
             out += "\\r";
         } else if (u < 0x20 || u == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", u);
-            out += hex;
+            out += fmt::format("\\x{:02X}", u);
         } else {
             out += c;
         }

@@ -155,7 +155,7 @@ void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
     ColumnVector x(d.ValidCount());
     int k = 0;
     for (const BandEntry& e : d.Entries()) {
-        if (e.value > kNoValue) {
+        if (HasValue(e.value)) {
             if (k >= x.Nrows())
                 throw OrvaneError("The derived stage has more valid bands than its valid count.");
             x(++k) = e.value;

@@ -96,7 +96,7 @@ void Smooth(const ProcessingSession& session, Spectrum& spectrum) {
     BandEntry* e = out.EntryAt(out.First());
     for (int k = 0; k < out.Count(); ++k) {
         const double v = e[k].value;
-        e[k].value = v > kNoValue && v < 0.0 ? 0.0 : v;
+        e[k].value = HasValue(v) && v < 0.0 ? 0.0 : v;
     }
 }
 

@@ -178,8 +178,8 @@ void ProcessingSession::UseSensor(Sensor* sensor) {
 void ProcessingSession::RequireSensor() const {
     if (!current_sensor_)
         throw OrvaneError(
-            "There is no sensor in the database. Import a sensor (Database > Import Sensor, or "
-            "orvane-cli sensor import) before processing spectra.");
+            "There is no sensor in the database. Import a sensor before processing spectra.",
+            Remedy::kImportSensor);
 }
 
 void ProcessingSession::SetSensor(int sensor_id) {

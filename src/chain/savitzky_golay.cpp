@@ -328,7 +328,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
         for (int k = begin; k < end; ++k) {
             const bool keep = m[k + nr_ + 1] == m[k - nl_] && !excluded[k];
             double v = sums[k];
-            if (clamp) v = v > kNoValue && v < 0.0 ? 0.0 : v;
+            if (clamp) v = HasValue(v) && v < 0.0 ? 0.0 : v;
             v = keep ? v : kNoValue;
             out[k].x = in[k].x;
             out[k].value = v;

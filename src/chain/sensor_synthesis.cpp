@@ -17,7 +17,7 @@ double Ratio(const BandVector& smoothed, const SensorElement& e) {
     int counted = 0;
     for (const auto& [wavelength, ratio] : e.ratios) {
         const double v = smoothed.Value(static_cast<int>(wavelength));
-        if (v > kNoValue) {
+        if (HasFiniteValue(v)) {
             numerator += v * ratio;
             denominator += ratio;
             ++counted;
@@ -87,72 +87,94 @@ bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
     return true;
 }
 
-void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const {
-    const std::vector<SensorElement>& elements = sensor_.Elements();
+// Up to four elements summed side by side: each element's sums are sequential chains of
+// additions, and four independent chains keep the processor busy.
+struct SensorSynthesis::Lanes {
+    static constexpr size_t kCount = 4;
+    const double* v[kCount];
+    const double* g[kCount];
+    int length[kCount];
+    size_t element[kCount];
+    double weight_sum[kCount];
+    size_t used = 0;
+};
+
+// Every element still adds its terms in window order, so the result does not depend on which
+// elements share a pass.
+void SensorSynthesis::SumLanes(const Lanes& lanes, double* numerator) {
+    int done = 0;
+    if (lanes.used == Lanes::kCount) {
+        const int* length = lanes.length;
+        const int common = std::min(std::min(length[0], length[1]), std::min(length[2], length[3]));
+        const double* const* v = lanes.v;
+        const double* const* g = lanes.g;
+        double n0 = 0.0, n1 = 0.0, n2 = 0.0, n3 = 0.0;
+        for (int k = 0; k < common; ++k) {
+            n0 += v[0][k] * g[0][k];
+            n1 += v[1][k] * g[1][k];
+            n2 += v[2][k] * g[2][k];
+            n3 += v[3][k] * g[3][k];
+        }
+        numerator[0] = n0, numerator[1] = n1, numerator[2] = n2, numerator[3] = n3;
+        done = common;
+    }
+    for (size_t l = 0; l < lanes.used; ++l)
+        for (int k = done; k < lanes.length[l]; ++k) numerator[l] += lanes.v[l][k] * lanes.g[l][k];
+}
+
+void SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
     const BandEntry* values = smoothed.EntryAt(smoothed.First());
-    const size_t n = elements.size();
     const int count = smoothed.Count();
     missing_before_.resize(static_cast<size_t>(count) + 1);
     flat_.resize(static_cast<size_t>(count));
     missing_before_[0] = 0;
-    // One pass counts the bands without value and lays the values out side by side, so the
-    // window sums below read 8 bytes per band instead of whole stage entries.
     for (int k = 0; k < count; ++k) {
         const double v = values[k].value;
         flat_[static_cast<size_t>(k)] = v;
         missing_before_[static_cast<size_t>(k) + 1] =
             missing_before_[static_cast<size_t>(k)] + !HasValue(v);
     }
-    // Each element's sums are sequential chains of additions; four elements at a time keep
-    // four independent chains in flight. Every element still adds its terms in window order.
-    constexpr size_t kLanes = 4;
-    for (size_t i0 = 0; i0 < n; i0 += kLanes) {
-        const double* v[kLanes];
-        const double* g[kLanes];
-        int length[kLanes];
-        size_t element[kLanes];
-        double weight_sum[kLanes];
-        size_t lanes = 0;
-        for (size_t i = i0; i < n && i < i0 + kLanes; ++i) {
-            Window use;
-            if (elements[i].usable && GaussianWindow(smoothed, i, use)) {
-                v[lanes] = flat_.data() + use.centre;
-                g[lanes] = weights_.data() + use.offset;
-                length[lanes] = 2 * use.radius + 1;
-                element[lanes] = i;
-                weight_sum[lanes] = use.weight_sum;
-                ++lanes;
-            } else {
-                out.Set(first_ + static_cast<int>(i), kNoValue, elements[i].avg_wavelength);
-            }
+}
+
+void SensorSynthesis::GatherLanes(const BandVector& smoothed, size_t first, Lanes& lanes,
+                                  BandVector& out) const {
+    const std::vector<SensorElement>& elements = sensor_.Elements();
+    lanes.used = 0;
+    for (size_t i = first; i < elements.size() && i < first + Lanes::kCount; ++i) {
+        Window use;
+        if (elements[i].usable && GaussianWindow(smoothed, i, use)) {
+            const size_t l = lanes.used++;
+            lanes.v[l] = flat_.data() + use.centre;
+            lanes.g[l] = weights_.data() + use.offset;
+            lanes.length[l] = 2 * use.radius + 1;
+            lanes.element[l] = i;
+            lanes.weight_sum[l] = use.weight_sum;
+        } else {
+            out.Set(first_ + static_cast<int>(i), kNoValue, elements[i].avg_wavelength);
         }
-        double numerator[kLanes] = {};
-        int done = 0;
-        if (lanes == kLanes) {
-            const int common =
-                std::min(std::min(length[0], length[1]), std::min(length[2], length[3]));
-            double n0 = 0.0, n1 = 0.0, n2 = 0.0, n3 = 0.0;
-            for (int k = 0; k < common; ++k) {
-                n0 += v[0][k] * g[0][k];
-                n1 += v[1][k] * g[1][k];
-                n2 += v[2][k] * g[2][k];
-                n3 += v[3][k] * g[3][k];
-            }
-            numerator[0] = n0, numerator[1] = n1, numerator[2] = n2, numerator[3] = n3;
-            done = common;
-        }
-        for (size_t l = 0; l < lanes; ++l) {
-            double num = numerator[l];
-            for (int k = done; k < length[l]; ++k) num += v[l][k] * g[l][k];
-            double den = weight_sum[l];
+    }
+}
+
+void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const {
+    const std::vector<SensorElement>& elements = sensor_.Elements();
+    // The values laid out side by side, so the window sums read 8 bytes per band instead of
+    // whole stage entries.
+    FlattenValues(smoothed);
+    Lanes lanes;
+    for (size_t first = 0; first < elements.size(); first += Lanes::kCount) {
+        GatherLanes(smoothed, first, lanes, out);
+        double numerator[Lanes::kCount] = {};
+        SumLanes(lanes, numerator);
+        for (size_t l = 0; l < lanes.used; ++l) {
+            double den = lanes.weight_sum[l];
             if (den < 0.0) {
                 den = 0.0;
-                for (int k = 0; k < length[l]; ++k) den += g[l][k];
+                for (int k = 0; k < lanes.length[l]; ++k) den += lanes.g[l][k];
             }
-            const double value = den > 0.0 ? num / den : kNoValue;
+            const double value = den > 0.0 ? numerator[l] / den : kNoValue;
             valid += HasValue(value);
-            out.Set(first_ + static_cast<int>(element[l]), value,
-                    elements[element[l]].avg_wavelength);
+            const size_t i = lanes.element[l];
+            out.Set(first_ + static_cast<int>(i), value, elements[i].avg_wavelength);
         }
     }
 }
@@ -197,7 +219,7 @@ void InterpolateToGrid(const BandVector& synthesized, BandVector& grid) {
     for (int k = synthesized.First(); k < synthesized.Last(); ++k) {
         const double v0 = synthesized.Value(k);
         const double v1 = synthesized.Value(k + 1);
-        if (!(v0 > kNoValue && v1 > kNoValue)) continue;
+        if (!HasFiniteValue(v0) || !HasFiniteValue(v1)) continue;
         const double x0 = synthesized.X(k);
         const double x1 = synthesized.X(k + 1);
         if (x1 == x0) continue;
@@ -209,7 +231,7 @@ void InterpolateToGrid(const BandVector& synthesized, BandVector& grid) {
     }
     int valid = 0;
     for (const BandEntry& e : grid.Entries())
-        if (e.value > kNoValue) ++valid;
+        if (HasValue(e.value)) ++valid;
     grid.SetValidCount(valid);
 }
 

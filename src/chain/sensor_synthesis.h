@@ -28,6 +28,7 @@ class SensorSynthesis {
     void Apply(const BandVector& smoothed, BandVector& out) const;
 
   private:
+    struct Lanes;
     struct Window {
         int centre = 0;
         int radius = -1;  // -1: no Gaussian window (not usable, or no width)
@@ -38,6 +39,14 @@ class SensorSynthesis {
     // nearest band without value on either side. False when even the centre has no value.
     bool GaussianWindow(const BandVector& smoothed, std::size_t element, Window& use) const;
     void ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const;
+    // Copies the values into flat_ and counts the bands without value before each position.
+    void FlattenValues(const BandVector& smoothed) const;
+    // The windows of the usable elements from `first` on, at most Lanes::kCount of them; the
+    // others get no value in `out` right away.
+    void GatherLanes(const BandVector& smoothed, std::size_t first, Lanes& lanes,
+                     BandVector& out) const;
+    // Each lane's weighted sum of its window.
+    static void SumLanes(const Lanes& lanes, double* numerator);
 
     const Sensor& sensor_;
     int first_ = 1;

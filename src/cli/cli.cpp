@@ -200,6 +200,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const UsageError& e) {
         frontend.Error(std::string(e.what()) + "\nusage: orvane-cli " + command->usage);
         return 2;
+    } catch (const OrvaneError& e) {
+        frontend.Error(WithHint(e.what(), CommandHint(e.GetRemedy())));
+        return 1;
     } catch (const std::exception& e) {
         frontend.Error(e.what());
         return 1;

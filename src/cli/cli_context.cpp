@@ -9,6 +9,22 @@
 
 namespace orvane {
 
+std::string CommandHint(Remedy remedy) {
+    switch (remedy) {
+        case Remedy::kImportSensor:
+            return "orvane-cli sensor import FILE";
+        case Remedy::kMarkEndmembers:
+            return "orvane-cli endmember add FOLDER...";
+        case Remedy::kReturnEndmembers:
+            return "orvane-cli endmember remove FOLDER...";
+        case Remedy::kBuildLibrary:
+            return "orvane-cli library build";
+        case Remedy::kNone:
+            break;
+    }
+    return "";
+}
+
 int IntOption(const Args& args, const std::string& name, int fallback, int low, int high) {
     if (!args.Has(name)) return fallback;
     try {

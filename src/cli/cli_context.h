@@ -63,6 +63,8 @@ int Choice(const Args& args, const std::string& name, const std::vector<std::str
 int NameTypeOption(const Args& args);
 // The global --study option, or else the session's first study.
 void SelectStudy(Context& ctx);
+// The command that mends an error of the core, for its message.
+std::string CommandHint(Remedy remedy);
 
 // The command groups, in the order --help lists them.
 std::vector<Command> StudyCommands();

@@ -45,7 +45,8 @@ int CmdLibraryStatus(Context& ctx) {
     LibraryContext lib(ctx);
     ctx.out << lib.library.StatusText() << '\n';
     const std::string reason = lib.library.NotReadyReason();
-    if (!reason.empty()) ctx.err << reason << '\n';
+    if (!reason.empty())
+        ctx.err << WithHint(reason, CommandHint(lib.library.NotReadyRemedy())) << '\n';
     return 0;
 }
 

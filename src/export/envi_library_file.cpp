@@ -9,6 +9,8 @@
 #include <fstream>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 
 namespace orvane {
@@ -33,11 +35,7 @@ std::string ListItem(std::string text) {
     return text.empty() ? "_" : text;
 }
 
-std::string Number(double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.14g", v);
-    return text;
-}
+std::string Number(double v) { return fmt::format("{:.14g}", v); }
 
 std::string HeaderPathOf(const std::string& path) {
     return std::filesystem::path(path).replace_extension(".hdr").string();

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/export_spectra.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string_view>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -195,7 +196,7 @@ class SpeciesWriter {
         for (const Column& c : columns) {
             file_.WriteDelimiter();
             const double v = values.Value(c.index);
-            if (v > kNoValue) {
+            if (HasFiniteValue(v)) {
                 file_.WriteDouble(offset > 0.0 ? v + offset : v);
             } else if (arff) {
                 file_.WriteString("?");
@@ -262,13 +263,10 @@ class SpeciesWriter {
                 file_.WriteStringLn("@attribute " + ArffValue(fs.Name() + "_" + std::to_string(i)) +
                                     " numeric");
         } else {
-            char name[48];
             for (const Column& c : columns) {
-                if (WholeWavelengthHeader())
-                    std::snprintf(name, sizeof name, "b%i", c.index);
-                else
-                    std::snprintf(name, sizeof name, "b%.14E", c.x);
-                file_.WriteStringLn(std::string("@attribute ") + name + " numeric");
+                const std::string name = WholeWavelengthHeader() ? fmt::format("b{}", c.index)
+                                                                 : fmt::format("b{:.14E}", c.x);
+                file_.WriteStringLn("@attribute " + name + " numeric");
             }
         }
         file_.WriteEol();

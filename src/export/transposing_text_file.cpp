@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/transposing_text_file.h"
 
-#include <cstdio>
+#include <fmt/format.h>
 
 namespace orvane {
 
@@ -25,9 +25,7 @@ void TransposingTextFile::AddItem(const std::string& text) {
 void TransposingTextFile::WriteInt(int value) { AddItem(std::to_string(value)); }
 
 void TransposingTextFile::WriteDouble(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.14E", value);
-    AddItem(text);
+    AddItem(fmt::format("{:.14E}", value));
 }
 
 void TransposingTextFile::WriteString(const std::string& text) { AddItem(text); }

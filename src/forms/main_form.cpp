@@ -78,7 +78,7 @@ void MainForm::InitialUpdate() {
         try {
             doc_.Session().RequireSensor();
         } catch (const OrvaneError& e) {
-            doc_.Report(e.what());
+            doc_.Report(WithHint(e.what(), MenuHint(e.GetRemedy())));
         }
     }
 }
@@ -277,13 +277,19 @@ FormList MainForm::LibraryClasses() const {
     return list;
 }
 
+std::string MainForm::LibraryNotReadyText() const {
+    const SpectralStatistics& library = doc_.Statistics();
+    const std::string reason = library.NotReadyReason();
+    if (reason.empty()) return "";
+    return "Library Not Ready: " + WithHint(reason, MenuHint(library.NotReadyRemedy()));
+}
+
 bool MainForm::IndivClassifyEnabled() const { return IndivClassifyDisabledReason().empty(); }
 
 std::string MainForm::IndivClassifyDisabledReason() const {
     if (loaded_spectra_.empty())
         return "No spectra are loaded; load them with File > Open or Load ENVI Z Profile.";
-    const std::string reason = doc_.Statistics().NotReadyReason();
-    return reason.empty() ? "" : "Library Not Ready: " + reason;
+    return LibraryNotReadyText();
 }
 
 bool MainForm::DeleteFeatureSpace(Frontend& frontend) {
@@ -373,8 +379,7 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
         case kCmdSiteAccuracy:
         case kCmdSeparability: {
             if (!HasStudy()) return no_study;
-            const std::string reason = doc_.Statistics().NotReadyReason();
-            return reason.empty() ? "" : "Library Not Ready: " + reason;
+            return LibraryNotReadyText();
         }
         case kCmdEndmemberSelection:
         case kCmdAbundanceSettings:

@@ -166,6 +166,9 @@ class MainForm : public DocumentListener {
     void LoadedSpectraRemoved() override;
 
   private:
+    // Why the library commands are disabled, with the menu command that mends it; empty when
+    // the library is Ready.
+    std::string LibraryNotReadyText() const;
     void FillStudyList();
     // Refills the study list and runs the form study change for `study_id`, or for the first
     // study when the list does not hold it.

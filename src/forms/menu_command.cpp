@@ -102,4 +102,26 @@ std::vector<std::string> MenuPath(const MenuCommand& command) {
     return path;
 }
 
+std::string MenuHint(Remedy remedy) {
+    CommandId id;
+    switch (remedy) {
+        case Remedy::kImportSensor:
+            id = kCmdImportSensor;
+            break;
+        case Remedy::kMarkEndmembers:
+        case Remedy::kReturnEndmembers:
+            id = kCmdEndmemberSelection;
+            break;
+        case Remedy::kBuildLibrary:
+            id = kCmdBuildLibrary;
+            break;
+        default:
+            return "";
+    }
+    const MenuCommand* command = FindMenuCommand(id);
+    std::string hint;
+    for (const std::string& part : MenuPath(*command)) hint += part + " > ";
+    return hint + command->text;
+}
+
 }  // namespace orvane

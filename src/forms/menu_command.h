@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/orvane_error.h"
+
 namespace orvane {
 
 // Command identifiers as the menu, accelerators and tool bar know them.
@@ -59,5 +61,8 @@ std::vector<std::string> WithMnemonics(const std::vector<std::string>& titles);
 
 // The menu path of a command split at the comma: {"Chain Settings", "Feature Space"}.
 std::vector<std::string> MenuPath(const MenuCommand& command);
+
+// The menu command that mends an error of the core, as "Library > Build"; empty for none.
+std::string MenuHint(Remedy remedy);
 
 }  // namespace orvane

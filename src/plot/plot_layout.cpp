@@ -2,19 +2,16 @@
 #include "plot/plot_layout.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
+
+#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 
 namespace orvane {
 
 namespace {
-std::string Label(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3E", value);
-    return text;
-}
+std::string Label(double value) { return fmt::format("{:.3E}", value); }
 }  // namespace
 
 void PlotLayout::AddItem(const Matrix& rows) {

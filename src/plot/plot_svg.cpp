@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/plot_svg.h"
 
-#include <cstdio>
 #include <fstream>
+
+#include <fmt/format.h>
 
 namespace orvane {
 
@@ -35,12 +36,6 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
-std::string Format(const char* format, double a, double b, double c = 0, double d = 0) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b, c, d);
-    return text;
-}
-
 }  // namespace
 
 std::string PlotSvg(const PlotLayout& layout, bool with_points) {
@@ -48,32 +43,34 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points) {
     const int h = PlotLayout::kSurfaceHeight;
     const PlotScene scene = layout.Layout(w, h, kCharHeight, kCharWidth, with_points);
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += Format(
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
-        "viewBox=\"0 0 %.0f %.0f\">\n",
-        w, h, w, h);
+    svg += fmt::format(
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0}\" height=\"{1}\" "
+        "viewBox=\"0 0 {0} {1}\">\n",
+        w, h);
     svg += "<title>" + Escaped(layout.Title()) + "</title>\n";
     // Half-pixel offsets put one-pixel lines on the pixels the window paints.
-    svg += Format(
-        "<rect x=\"0.5\" y=\"0.5\" width=\"%.0f\" height=\"%.0f\" fill=\"white\" "
+    svg += fmt::format(
+        "<rect x=\"0.5\" y=\"0.5\" width=\"{}\" height=\"{}\" fill=\"white\" "
         "stroke=\"black\"/>\n",
         w - 1, h - 1);
     svg += "<g stroke=\"black\" stroke-width=\"1\">\n";
     for (const auto* lines : {&scene.axes, &scene.ticks})
         for (const PixelLine& l : *lines)
-            svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", l.x1 + 0.5,
-                          l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
+            svg += fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\"/>\n",
+                               l.x1 + 0.5, l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
     svg += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
     for (const PixelText& t : scene.labels)
-        svg += Format("<text x=\"%.0f\" y=\"%.0f\">", t.left, t.top + kAscent) + Escaped(t.text) +
-               "</text>\n";
+        svg += fmt::format("<text x=\"{}\" y=\"{}\">", t.left, t.top + kAscent) +
+               Escaped(t.text) + "</text>\n";
     if (!scene.note.empty())
-        svg += Format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">", w / 2.0, h / 2.0) +
+        svg += fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" text-anchor=\"middle\">", w / 2.0,
+                           h / 2.0) +
                Escaped(scene.note) + "</text>\n";
     svg += "</g>\n<g fill=\"black\">\n";
     const double r = PlotLayout::kMarkerSize / 2.0;
     for (const PlotPoint& p : scene.points)
-        svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"/>\n", p.x + r, p.y + r, r);
+        svg += fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\"/>\n", p.x + r, p.y + r,
+                           r);
     svg += "</g>\n</svg>\n";
     return svg;
 }

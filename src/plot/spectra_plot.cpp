@@ -58,7 +58,7 @@ PlotCurve SpectrumCurve(const ProcessingSession& session, Spectrum& spectrum, in
     for (size_t i : Bands(session, *v, stage)) {
         const BandEntry& e = v->Entries()[i];
         curve.x.push_back(e.x);
-        curve.y.push_back(e.value > kNoValue ? e.value : kNaN);
+        curve.y.push_back(HasFiniteValue(e.value) ? e.value : kNaN);
     }
     return curve;
 }

@@ -2,9 +2,10 @@
 #include "plot/spectra_plot_svg.h"
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+
+#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 
@@ -32,17 +33,11 @@ std::string Xml(const std::string& text) {
     return out;
 }
 
-std::string Num(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", v);
-    return text;
-}
+std::string Num(double v) { return fmt::format("{:.2f}", v); }
 
 std::string TickText(double v, double step) {
-    char text[32];
     const int decimals = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step) - 1e-9));
-    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(v) < step * 1e-9 ? 0.0 : v);
-    return text;
+    return fmt::format("{:.{}f}", std::fabs(v) < step * 1e-9 ? 0.0 : v, decimals);
 }
 
 struct Frame {
@@ -109,7 +104,11 @@ std::vector<double> NiceTicks(double lo, double hi, int target) {
     return ticks;
 }
 
-std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const PlotView* view) {
+namespace {
+
+// The plot area inside the margins, over the data's range padded by 5 % in y, or over the
+// view when one is given.
+Frame PlotFrame(const SpectraPlot& plot, int width, int height, const PlotView* view) {
     Frame f{80.0, 50.0, width - 80.0 - 210.0, height - 50.0 - 60.0, 0, 1, 0, 1};
     if (plot.Bounds(f.xmin, f.xmax, f.ymin, f.ymax)) {
         if (f.xmax - f.xmin <= 0) {
@@ -126,19 +125,12 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const
         f.ymin = view->ymin;
         f.ymax = view->ymax;
     }
-    std::string svg =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) +
-        "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) +
-        " " + std::to_string(height) + "\" font-family=\"DejaVu Sans, sans-serif\" "
-        "font-size=\"12\">\n"
-        "<title>" + Xml(plot.title) + "</title>\n"
-        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
-        "<text x=\"" + Num(f.left + f.width / 2) + "\" y=\"28\" text-anchor=\"middle\" "
-        "font-size=\"15\">" + Xml(plot.title) + "</text>\n";
+    return f;
+}
 
-    // Grid and ticks.
-    svg += "<g class=\"axes\" stroke=\"#000\" stroke-width=\"1\">\n";
+// Grid, ticks, tick labels and the axis titles.
+std::string AxesSvg(const Frame& f, const SpectraPlot& plot, int height) {
+    std::string svg = "<g class=\"axes\" stroke=\"#000\" stroke-width=\"1\">\n";
     const std::vector<double> xt = NiceTicks(f.xmin, f.xmax, 8);
     const std::vector<double> yt = NiceTicks(f.ymin, f.ymax, 6);
     const double xstep = xt.size() > 1 ? xt[1] - xt[0] : 1.0;
@@ -169,10 +161,14 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const
            "\" text-anchor=\"middle\">" + Xml(plot.x_label) + "</text>\n";
     svg += "<text transform=\"translate(20 " + Num(f.top + f.height / 2) +
            ") rotate(-90)\" text-anchor=\"middle\">" + Xml(plot.y_label) + "</text>\n</g>\n";
+    return svg;
+}
 
-    // Data, clipped to the plot area; bands under the curves.
-    svg += "<clipPath id=\"area\"><rect x=\"" + Num(f.left) + "\" y=\"" + Num(f.top) +
-           "\" width=\"" + Num(f.width) + "\" height=\"" + Num(f.height) + "\"/></clipPath>\n";
+// The standard-deviation bands, then the curves over them, clipped to the plot area.
+std::string CurvesSvg(const Frame& f, const SpectraPlot& plot) {
+    std::string svg = "<clipPath id=\"area\"><rect x=\"" + Num(f.left) + "\" y=\"" +
+                      Num(f.top) + "\" width=\"" + Num(f.width) + "\" height=\"" +
+                      Num(f.height) + "\"/></clipPath>\n";
     svg += "<g clip-path=\"url(#area)\">\n";
     for (const PlotCurve& c : plot.curves) {
         if (c.lower.size() != c.x.size() || c.upper.size() != c.x.size()) continue;
@@ -189,9 +185,12 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const
                "</title></path>\n";
     }
     svg += "</g>\n";
+    return svg;
+}
 
-    // Legend: one entry per group.
-    svg += "<g class=\"legend\">\n";
+// One entry per group, right of the plot area.
+std::string LegendSvg(const Frame& f, const SpectraPlot& plot) {
+    std::string svg = "<g class=\"legend\">\n";
     const double lx = f.left + f.width + 20;
     for (size_t i = 0; i < plot.groups.size(); ++i) {
         const double y = f.top + 10 + 20.0 * static_cast<double>(i);
@@ -201,8 +200,28 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const
         svg += "<text x=\"" + Num(lx + 32) + "\" y=\"" + Num(y + 4) + "\">" +
                Xml(plot.groups[i].name) + "</text>\n";
     }
-    svg += "</g>\n</svg>\n";
-    return svg;
+    return svg + "</g>\n";
+}
+
+}  // namespace
+
+std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const PlotView* view) {
+    const Frame f = PlotFrame(plot, width, height, view);
+    std::string svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) +
+        "\" height=\"" + std::to_string(height) + "\" viewBox=\"0 0 " + std::to_string(width) +
+        " " + std::to_string(height) + "\" font-family=\"DejaVu Sans, sans-serif\" "
+        "font-size=\"12\">\n"
+        "<title>" + Xml(plot.title) + "</title>\n"
+        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
+        "<text x=\"" + Num(f.left + f.width / 2) + "\" y=\"28\" text-anchor=\"middle\" "
+        "font-size=\"15\">" + Xml(plot.title) + "</text>\n";
+
+    svg += AxesSvg(f, plot, height);
+    svg += CurvesSvg(f, plot);
+    svg += LegendSvg(f, plot);
+    return svg + "</svg>\n";
 }
 
 void WriteSpectraPlotSvg(const SpectraPlot& plot, const std::string& path,

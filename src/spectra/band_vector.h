@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -14,6 +15,9 @@ constexpr double kNoValue = -1.0;
 
 // Whether a number is a value and not the marker; every test for "no value" goes through here.
 inline bool HasValue(double v) { return v != kNoValue; }
+// A value that sums, means and written files can use: neither the marker nor a NaN or an
+// infinity, which would spread through every result they enter.
+inline bool HasFiniteValue(double v) { return HasValue(v) && std::isfinite(v); }
 
 struct BandEntry {
     int index = 0;

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <sstream>
+
+#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
@@ -40,11 +41,7 @@ constexpr std::size_t kMaxUsefulBytes =
     throw OrvaneError("Field spectrum file " + path + " was not read: " + reason + ".");
 }
 
-std::string Number(double v) {
-    std::ostringstream out;
-    out << v;
-    return out.str();
-}
+std::string Number(double v) { return fmt::format("{:g}", v); }
 
 // The file stores little-endian values; decoding byte by byte keeps the reader independent of
 // the host's byte order and alignment.

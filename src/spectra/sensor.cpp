@@ -7,6 +7,8 @@
 #include <limits>
 #include <map>
 
+#include <fmt/format.h>
+
 #include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
@@ -177,10 +179,10 @@ int Sensor::InsertSensorRow(Database& db, int type) {
     // could never be told apart.
     const auto similar = SimilarNames(db, kSensorNames, name_);
     if (!similar.empty())
-        throw OrvaneError(Sql("There is already a sensor named \"%s\" (id %i); nothing was "
-                              "imported. Delete that sensor first, or rename the new one in "
-                              "the first line of its file.",
-                              similar.front().second.c_str(), similar.front().first));
+        throw OrvaneError(fmt::format("There is already a sensor named \"{}\" (id {}); nothing "
+                                      "was imported. Delete that sensor first, or rename the new "
+                                      "one in the first line of its file.",
+                                      similar.front().second, similar.front().first));
     Statement insert(
         db, "INSERT into sensor (name, description, sensor_response_type_id) values (?, ?, ?)");
     insert.SetText(0, name_);

@@ -25,7 +25,7 @@ BandStatistics MeanAndDeviation(const std::vector<const BandVector*>& members) {
             throw OrvaneError("Spectra on different band axes cannot be averaged together.");
         for (size_t i = 0; i < n; ++i) {
             const double value = v->Entries()[i].value;
-            if (value > kNoValue) {
+            if (HasFiniteValue(value)) {
                 s.mean[i] += value;
                 ++s.count[i];
             }
@@ -37,7 +37,7 @@ BandStatistics MeanAndDeviation(const std::vector<const BandVector*>& members) {
     for (const BandVector* v : members)
         for (size_t i = 0; i < n; ++i) {
             const double value = v->Entries()[i].value;
-            if (value > kNoValue) s.deviation[i] += (value - s.mean[i]) * (value - s.mean[i]);
+            if (HasFiniteValue(value)) s.deviation[i] += (value - s.mean[i]) * (value - s.mean[i]);
         }
     for (size_t i = 0; i < n; ++i) {
         if (s.count[i] == 0)

@@ -3,8 +3,9 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+
 #include "stats/spectral_statistics.h"
-#include "store/database.h"
 
 namespace orvane {
 
@@ -34,8 +35,8 @@ std::string ClassificationResult::Format(int mode) const {
     for (size_t i = 0; i < entries.size(); ++i) {
         const ClassScore& e = entries[i];
         const int position = static_cast<int>(i) + 1;
-        text += mode == 0 ? Sql("%i.  %s  -> %.2f  \n", position, e.name.c_str(), e.share)
-                          : Sql("%i.  %.2f  ->  %s \n", position, e.distance, e.name.c_str());
+        text += mode == 0 ? fmt::format("{}.  {}  -> {:.2f}  \n", position, e.name, e.share)
+                          : fmt::format("{}.  {:.2f}  ->  {} \n", position, e.distance, e.name);
     }
     return text;
 }

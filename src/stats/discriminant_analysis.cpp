@@ -5,6 +5,8 @@
 #include <cmath>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/output_folder.h"
 #include "base/text_file.h"
@@ -99,7 +101,7 @@ std::vector<std::string> ReportNames(const SpectralStatistics& library, int name
 }
 
 std::string Percent(double value) {
-    return std::isfinite(value) ? Sql("%.2f %%", value) : std::string("n/a");
+    return std::isfinite(value) ? fmt::format("{:.2f} %", value) : std::string("n/a");
 }
 
 // The heading, the error matrix as a table, its file, the class accuracies with kappa and the
@@ -116,10 +118,11 @@ AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_ty
     result.kappa = CohensKappa(e, k);
     std::string accuracies = FormatClassAccuracies(e, names);
     accuracies += "Cohen's kappa: " +
-                  (std::isfinite(result.kappa) ? Sql("%.5f", result.kappa) : std::string("n/a"));
+                  (std::isfinite(result.kappa) ? fmt::format("{:.5f}", result.kappa)
+                                               : std::string("n/a"));
     frontend.Report(accuracies);
     result.overall_accuracy = e(k + 2, k + 2);
-    frontend.Report(Sql("Overall Accuracy: %.5f", result.overall_accuracy));
+    frontend.Report(fmt::format("Overall Accuracy: {:.5f}", result.overall_accuracy));
     return result;
 }
 
@@ -166,9 +169,9 @@ std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& n
                 for (int i = 1; i <= k; ++i) count += e(i, c);
             }
             total += count;
-            row.push_back(Sql("%.0f", count));
+            row.push_back(fmt::format("{:.0f}", count));
         }
-        row.push_back(Sql("%.0f", total));
+        row.push_back(fmt::format("{:.0f}", total));
         cells.push_back(row);
     }
     std::vector<size_t> widths(static_cast<size_t>(k + 2), 0);
@@ -340,8 +343,9 @@ void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader, Fronten
         const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
         r.SortByShare();
-        frontend.Report(Sql("Site %i (%i spectra)\n", site.SiteNumber(), site.MemberCount()) +
-                        r.Format(0));
+        frontend.Report(
+            fmt::format("Site {} ({} spectra)\n", site.SiteNumber(), site.MemberCount()) +
+            r.Format(0));
     }
 }
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/matrix.h"
 #include "base/matrix_errors.h"
@@ -45,10 +47,10 @@ void CheckUnmixElements(const Sensor& sensor) {
         for (const SensorElement& e : sensor.Elements()) found = found || e.number == wanted;
         if (!found)
             throw OrvaneError(
-                Sql("Unmixing is not possible: the sensor \"%s\" has no element %i. "
-                    "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
-                    "with at least six elements.",
-                    sensor.Name().c_str(), wanted));
+                fmt::format("Unmixing is not possible: the sensor \"{}\" has no element {}. "
+                            "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
+                            "with at least six elements.",
+                            sensor.Name(), wanted));
     }
 }
 
@@ -57,19 +59,18 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
                                    const SpeciesRow& row, const char* kind) {
     std::unique_ptr<Species> species = loader.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
-        throw OrvaneError(
-            Sql("Unmixing is not possible: the %s species \"%s\" has no enabled "
-                "spectra.",
-                kind, row.folder_name.c_str()));
+        throw OrvaneError(fmt::format(
+            "Unmixing is not possible: the {} species \"{}\" has no enabled spectra.", kind,
+            row.folder_name));
     const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
     std::vector<double> values;
     for (int number : kUnmixElements) {
         const double v = mean->Value(number);
-        if (!(v > kNoValue) || !std::isfinite(v))
+        if (!HasFiniteValue(v))
             throw OrvaneError(
-                Sql("Unmixing is not possible: the mean of the %s species \"%s\" "
-                    "has no value at sensor element %i.",
-                    kind, row.folder_name.c_str(), number));
+                fmt::format("Unmixing is not possible: the mean of the {} species \"{}\" "
+                            "has no value at sensor element {}.",
+                            kind, row.folder_name, number));
         values.push_back(v);
     }
     return values;
@@ -90,24 +91,96 @@ bool FullColumnRank(const Matrix& e) {
     return largest > 0.0 && smallest > largest * kBands * FLT_EPSILON;
 }
 
-std::string SingularMessage(int q) {
+OrvaneError SingularError(int q) {
     if (q > kBands)
-        return Sql(
-            "Unmixing is not possible with %i endmembers: the four sensor elements "
-            "1, 2, 3 and 6 determine at most four. Return some endmembers to the "
-            "classes (Spectral Mixing > Endmember Selection).",
-            q);
-    return "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
-           "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
-           "there.";
+        return OrvaneError(fmt::format("Unmixing is not possible with {} endmembers: the four "
+                                       "sensor elements 1, 2, 3 and 6 determine at most four. "
+                                       "Return some endmembers to the classes.",
+                                       q),
+                           Remedy::kReturnEndmembers);
+    return OrvaneError(
+        "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
+        "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
+        "there.");
 }
 
 // "%.2f" of a value, without the sign of one that rounds to zero: rounding noise of an
 // exact 0 would otherwise print as "-0.00".
 std::string Fraction(double v) {
-    std::string text = Sql("%.2f", v);
+    std::string text = fmt::format("{:.2f}", v);
     if (text == "-0.00") text = "0.00";
     return text;
+}
+
+// (E'E)^-1 E', formed once for every mixture; refused when E has not full column rank.
+Matrix LeastSquaresSolver(const Matrix& e) {
+    const int q = e.Ncols();
+    Matrix solve;
+    WithMatrixErrors("Matrix computation failed: ", [&] {
+        try {
+            if (!FullColumnRank(e)) throw SingularError(q);
+            const Matrix inverse = (e.t() * e).i();
+            solve = inverse * e.t();
+        } catch (const NEWMAT::SingularException&) {
+            throw SingularError(q);
+        }
+    });
+    return solve;
+}
+
+// The fractions recorded for a mixture, walked in endmember order: t per endmember (0 where
+// none is recorded) and their report lines.
+bool ReadRecordedFractions(Database& db, const SpeciesRow& mixture,
+                           const std::vector<SpeciesRow>& endmembers, UnmixedMixture& out) {
+    struct Recorded {
+        std::string abundance;
+        std::string folder_name;
+        int endmember_id;
+    };
+    // One query for the recorded rows; they are then walked in endmember order.
+    std::vector<Recorded> recorded;
+    {
+        ResultSet rows = db.Query(
+            Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
+                "where m.species_id = %i and s.species_id = m.endmember_id order by "
+                "folder_name",
+                mixture.species_id));
+        while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
+    }
+    if (!recorded.empty()) out.text += "\nsimulated mixture abundances from database:\n";
+    out.recorded_values.assign(endmembers.size(), 0.0);
+    for (size_t j = 0; j < endmembers.size(); ++j) {
+        for (const Recorded& r : recorded) {
+            if (r.endmember_id != endmembers[j].species_id) continue;
+            const double t = std::atof(r.abundance.c_str());
+            out.text += Fraction(t) + " " + r.folder_name + "\n";
+            out.recorded_values[j] = t;
+        }
+    }
+    return !recorded.empty();
+}
+
+// One mixture's estimates a = solve y, with the recorded fractions and absolute errors when
+// the mixture table has them.
+UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::vector<double>& y,
+                            const Matrix& solve, const std::vector<SpeciesRow>& endmembers) {
+    UnmixedMixture out;
+    out.name = mixture.folder_name;
+    for (size_t j = 0; j < endmembers.size(); ++j) {
+        double a = 0.0;
+        for (int b = 0; b < kBands; ++b)
+            a += solve(static_cast<int>(j) + 1, b + 1) * y[static_cast<size_t>(b)];
+        out.estimates.push_back(a);
+        out.text += Fraction(a) + "  " + endmembers[j].folder_name + "\n";
+    }
+    out.recorded = ReadRecordedFractions(db, mixture, endmembers, out);
+    if (out.recorded) {
+        out.text += "\nabsolute errors:\n";
+        for (size_t j = 0; j < endmembers.size(); ++j)
+            out.text += Fraction(std::fabs(out.recorded_values[j] - out.estimates[j])) + "  " +
+                        endmembers[j].folder_name + "\n";
+    }
+    return out;
 }
 
 }  // namespace
@@ -118,21 +191,16 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
     if (endmembers.empty())
         throw OrvaneError(
-            "Unmixing needs endmembers: mark species of the study as endmembers first "
-            "(Spectral Mixing > Endmember Selection).");
+            "Unmixing needs endmembers: mark species of the study as endmembers first.",
+            Remedy::kMarkEndmembers);
     const int q = static_cast<int>(endmembers.size());
-    if (q > kBands) throw OrvaneError(SingularMessage(q));
+    if (q > kBands) throw SingularError(q);
     session.RequireSensor();
     CheckUnmixElements(*session.CurrentSensor());
     const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
 
-    frontend.BeginProgress("Spectral Unmixing", q + static_cast<int>(mixtures.size()));
-    struct ProgressEnd {
-        Frontend& frontend;
-        ~ProgressEnd() { frontend.EndProgress(); }
-    } progress_end{frontend};
+    ProgressScope progress(frontend, "Spectral Unmixing", q + static_cast<int>(mixtures.size()));
     int done = 0;
-
     UnmixResult result;
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
@@ -142,17 +210,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
     }
-    // (E'E)^-1 E' once for every mixture.
-    Matrix solve;
-    WithMatrixErrors("Matrix computation failed: ", [&] {
-        try {
-            if (!FullColumnRank(e)) throw OrvaneError(SingularMessage(q));
-            const Matrix inverse = (e.t() * e).i();
-            solve = inverse * e.t();
-        } catch (const NEWMAT::SingularException&) {
-            throw OrvaneError(SingularMessage(q));
-        }
-    });
+    const Matrix solve = LeastSquaresSolver(e);
 
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
@@ -163,48 +221,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
 
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
-        UnmixedMixture out;
-        out.name = mixtures[k].folder_name;
-        const std::vector<double>& y = means[k];
-        for (int j = 1; j <= q; ++j) {
-            double a = 0.0;
-            for (int b = 0; b < kBands; ++b) a += solve(j, b + 1) * y[static_cast<size_t>(b)];
-            out.estimates.push_back(a);
-            out.text += Fraction(a) + "  " + result.endmembers[static_cast<size_t>(j - 1)] + "\n";
-        }
-        // One query for the recorded rows; they are then walked in endmember order.
-        struct Recorded {
-            std::string abundance;
-            std::string folder_name;
-            int endmember_id;
-        };
-        std::vector<Recorded> recorded;
-        {
-            ResultSet rows = db.Query(
-                Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
-                    "where m.species_id = %i and s.species_id = m.endmember_id order by "
-                    "folder_name",
-                    mixtures[k].species_id));
-            while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
-        }
-        out.recorded = !recorded.empty();
-        if (out.recorded) out.text += "\nsimulated mixture abundances from database:\n";
-        out.recorded_values.assign(static_cast<size_t>(q), 0.0);
-        for (int j = 0; j < q; ++j) {
-            for (const Recorded& r : recorded) {
-                if (r.endmember_id != endmembers[static_cast<size_t>(j)].species_id) continue;
-                const double t = std::atof(r.abundance.c_str());
-                out.text += Fraction(t) + " " + r.folder_name + "\n";
-                out.recorded_values[static_cast<size_t>(j)] = t;
-            }
-        }
-        if (out.recorded) {
-            out.text += "\nabsolute errors:\n";
-            for (int j = 0; j < q; ++j)
-                out.text += Fraction(std::fabs(out.recorded_values[static_cast<size_t>(j)] -
-                                               out.estimates[static_cast<size_t>(j)])) +
-                            "  " + result.endmembers[static_cast<size_t>(j)] + "\n";
-        }
+        UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], solve, endmembers);
         frontend.Report(out.name);
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));

@@ -4,6 +4,8 @@
 #include <memory>
 #include <vector>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
@@ -78,9 +80,10 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(ids[static_cast<size_t>(j)]);
         const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
         values.clear();
+        // Every band with a value, as the PCT projection takes them later.
         if (derived)
             for (const BandEntry& e : derived->Entries())
-                if (e.value > kNoValue) values.push_back(e.value);
+                if (HasValue(e.value)) values.push_back(e.value);
         if (j == 0) {
             b = static_cast<int>(values.size());
             if (b == 0)
@@ -117,7 +120,8 @@ void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Front
             const double lambda = d(b - p + 1);
             const double proportion = lambda / total;
             cumulative += proportion;
-            file.WriteString(Sql("%i,%.08f,%.08f,%.08f\n", p, lambda, proportion, cumulative));
+            file.WriteString(
+                fmt::format("{},{:.08f},{:.08f},{:.08f}\n", p, lambda, proportion, cumulative));
             frontend.StepProgress(p);
         }
     }
@@ -126,7 +130,7 @@ void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Front
     file.WriteEol();
     for (int p = 1; p <= b; ++p) {
         const int column = b - p + 1;
-        for (int r = 1; r <= b; ++r) file.WriteString(Sql("%.14E,", v(r, column)));
+        for (int r = 1; r <= b; ++r) file.WriteString(fmt::format("{:.14E},", v(r, column)));
         file.WriteEol();
         frontend.StepProgress(p);
     }
@@ -198,14 +202,14 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     const int n = result.data.Ncols();
     if (result.skipped > 0)
         frontend.Report(
-            Sql("PCA: %i of %i spectra skipped: their derived stage has another "
-                "number of values than the first spectrum's %i.",
-                result.skipped, n + result.skipped, result.bands));
+            fmt::format("PCA: {} of {} spectra skipped: their derived stage has another "
+                        "number of values than the first spectrum's {}.",
+                        result.skipped, n + result.skipped, result.bands));
     if (n < 2)
         throw OrvaneError(
-            Sql("Not enough spectra for PCA!\nThe covariance of the bands needs at "
-                "least two spectra; %i could be used. Nothing was stored.",
-                n));
+            fmt::format("Not enough spectra for PCA!\nThe covariance of the bands needs at "
+                        "least two spectra; {} could be used. Nothing was stored.",
+                        n));
 
     DiagonalMatrix d;
     Matrix v;
@@ -249,17 +253,17 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data)
     }
     if (fs->Dimension() < 2) {
         plot.reason =
-            Sql("No score plot: the PCT feature space \"%s\" has %i component; the "
-                "plot needs two.",
-                fs->Name().c_str(), fs->Dimension());
+            fmt::format("No score plot: the PCT feature space \"{}\" has {} component; the "
+                        "plot needs two.",
+                        fs->Name(), fs->Dimension());
         return plot;
     }
     const Matrix& p = fs->Transform();
     if (p.Ncols() != data.Nrows() || p.Nrows() < 2) {
         plot.reason =
-            Sql("No score plot: the PCT feature space \"%s\" projects %i bands but "
-                "the analysis has %i.",
-                fs->Name().c_str(), p.Ncols(), data.Nrows());
+            fmt::format("No score plot: the PCT feature space \"{}\" projects {} bands but "
+                        "the analysis has {}.",
+                        fs->Name(), p.Ncols(), data.Nrows());
         return plot;
     }
     const Matrix s = p.Rows(1, 2) * data;

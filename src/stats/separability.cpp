@@ -17,12 +17,14 @@ namespace orvane {
 namespace {
 
 constexpr double kInfinite = std::numeric_limits<double>::infinity();
+constexpr const char* kSeparabilityFailed = "Separability analysis failed: ";
 
 // The classes the report compares: those the library holds now, as classification uses them.
 // Which libraries qualify (current, of the current study) is decided here and only here.
 void RequireSeparabilityLibrary(const SpectralStatistics& library) {
     const std::string reason = library.NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, library.NotReadyRemedy());
 }
 
 }  // namespace
@@ -40,20 +42,24 @@ const char* DistanceName(int distance) {
 
 double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j) {
     if (!std::isfinite(i.log_det) || !std::isfinite(j.log_det)) return kInfinite;
-    const Matrix a = (*i.cov + *j.cov) / 2.0;
-    const Matrix d = *i.mean - *j.mean;
-    try {
-        // One LU decomposition gives both the log-determinant and the solve.
-        const NEWMAT::CroutMatrix lu(a);
-        const NEWMAT::LogAndSign ld = lu.LogDeterminant();
-        if (ld.Sign() <= 0) return kInfinite;
-        const Matrix solved = lu.i() * d;
-        double quad = 0.0;
-        for (int r = 1; r <= d.Nrows(); ++r) quad += d(r, 1) * solved(r, 1);
-        return quad / 8.0 + 0.5 * (ld.LogValue() - 0.5 * i.log_det - 0.5 * j.log_det);
-    } catch (const NEWMAT::SingularException&) {
-        return kInfinite;
-    }
+    // A singular mean covariance separates the classes completely; any other failure (classes
+    // of different dimensions) is the program's error.
+    return WithMatrixErrors(kSeparabilityFailed, [&] {
+        try {
+            const Matrix a = (*i.cov + *j.cov) / 2.0;
+            const Matrix d = *i.mean - *j.mean;
+            // One LU decomposition gives both the log-determinant and the solve.
+            const NEWMAT::CroutMatrix lu(a);
+            const NEWMAT::LogAndSign ld = lu.LogDeterminant();
+            if (ld.Sign() <= 0) return kInfinite;
+            const Matrix solved = lu.i() * d;
+            double quad = 0.0;
+            for (int r = 1; r <= d.Nrows(); ++r) quad += d(r, 1) * solved(r, 1);
+            return quad / 8.0 + 0.5 * (ld.LogValue() - 0.5 * i.log_det - 0.5 * j.log_det);
+        } catch (const NEWMAT::SingularException&) {
+            return kInfinite;
+        }
+    });
 }
 
 double JeffriesMatusita(double b) { return 2.0 * (1.0 - std::exp(-b)); }
@@ -61,7 +67,7 @@ double JeffriesMatusita(double b) { return 2.0 * (1.0 - std::exp(-b)); }
 Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
     const int k = library.ClassCount();
     std::vector<GaussianClass> classes(static_cast<size_t>(k));
-    return WithMatrixErrors("Separability analysis failed: ", [&] {
+    return WithMatrixErrors(kSeparabilityFailed, [&] {
             for (int c = 0; c < k; ++c) {
                 const LibraryClass& lc = library.Class(c);
                 classes[static_cast<size_t>(c)] = {&lc.mean, &lc.cov, LogDeterminant(lc.cov)};

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -53,6 +55,155 @@ double Dot(const double* a, const double* b, int n) {
 
 constexpr const char* kMatrixFailed = "Matrix computation failed: ";
 
+// The terms of one spectrum's features x that every class shares.
+struct SpectrumTerms {
+    SpectrumTerms(const double* features, int dimension, Classifier classifier,
+                  const Matrix& pooled_inverse)
+        : x(features), n(dimension), p_x(static_cast<size_t>(dimension)) {
+        if (classifier == Classifier::kGeneralSquaredDistance) {
+            const double* row = pooled_inverse.Store();
+            for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
+            x_p_x = Dot(x, p_x.data(), n);
+        }
+        norm = std::sqrt(Dot(x, x, n));
+    }
+    const double* x;
+    int n;
+    std::vector<double> p_x;  // P x
+    double x_p_x = 0.0;       // x' P x
+    double norm = 0.0;        // |x|
+};
+
+// One class's share of the inverses: Q_c, ln det(C_c) and m_c' P m_c.
+struct ClassInverse {
+    const Matrix* q;
+    double log_det;
+    double mean_p_mean;
+};
+
+// The classifier's value of the spectrum for the class of mean m; `d` is work space of the
+// features' size. `regular` becomes 0 for a Mahalanobis class without a log-determinant.
+double ClassValue(Classifier classifier, const SpectrumTerms& t, const double* m,
+                  const ClassInverse& c, std::vector<double>& d, int& regular) {
+    const int n = t.n;
+    for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = t.x[i] - m[i];
+    switch (classifier) {
+        case Classifier::kMahalanobis: {
+            // The Gaussian log-likelihood up to constants: the log-determinant term keeps a
+            // broad class from winning spectra that lie far from its mean.
+            const double q = QuadraticForm(*c.q, d.data(), d.data(), n);
+            if (std::isfinite(c.log_det)) return c.log_det + q;
+            regular = 0;
+            return q;
+        }
+        case Classifier::kModifiedMahalanobis:
+            return -c.log_det * QuadraticForm(*c.q, d.data(), d.data(), n);
+        case Classifier::kGeneralSquaredDistance:
+            return t.x_p_x - 2.0 * (Dot(m, t.p_x.data(), n) - 0.5 * c.mean_p_mean);
+        case Classifier::kSpectralAngle: {
+            // Rounding can put the cosine of two equal vectors a step above 1.
+            const double cosine = Dot(t.x, m, n) / (t.norm * std::sqrt(Dot(m, m, n)));
+            return std::acos(std::clamp(cosine, -1.0, 1.0));
+        }
+    }
+    return 0.0;
+}
+
+// The classes of a stored library in folder-name order, with their decoded statistics.
+std::vector<LibraryClass> ReadLibraryClasses(Database& db, int library_id, int dimension) {
+    std::vector<LibraryClass> loaded;
+    std::vector<int> statistic_ids;
+    {
+        ResultSet rows = db.Query(
+            Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
+                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
+                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
+                library_id));
+        while (rows.Next()) {
+            LibraryClass c;
+            statistic_ids.push_back(rows.Int(0));
+            if (!rows.IsNull(1)) c.common_name = rows.String(1);
+            if (!rows.IsNull(2)) c.latin_name = rows.String(2);
+            if (!rows.IsNull(3)) c.maori_name = rows.String(3);
+            c.folder_name = rows.String(4);
+            c.species_id = rows.Int(5);
+            c.no_of_samples = rows.Int(6);
+            c.index = static_cast<int>(loaded.size());
+            c.dimension = dimension;
+            c.mean.ReSize(dimension, 1);
+            c.cov.ReSize(dimension, dimension);
+            c.score.ReSize(1, 1);
+            c.score = 0.0;
+            loaded.push_back(std::move(c));
+        }
+    }
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        ResultSet rows = db.Query(
+            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", statistic_ids[i]));
+        const std::string what = "the statistics of species " + loaded[i].folder_name;
+        while (rows.Next()) {
+            DecodeMatrix(rows.String(0), loaded[i].mean, "mean of " + what);
+            DecodeMatrix(rows.String(1), loaded[i].cov, "covariance of " + what);
+        }
+    }
+    return loaded;
+}
+
+// The library row of the current chain settings, created or stamped with a new build date.
+int StoreLibraryRow(ProcessingSession& session, const FeatureSpace& fs) {
+    Database& db = session.Db();
+    int library_id = 0;
+    const std::string find =
+        Sql("select library_id from library l where l.feature_space_id = %i and "
+            "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
+            "l.study_id = %i",
+            fs.Id(), session.SmoothingFilterId(), session.DerivativeId(),
+            session.CurrentSensor()->SensorId(), session.StudyId());
+    if (!db.QueryInt(find, library_id)) {
+        db.Execute(Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
+                       "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
+                       "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
+                       fs.Id(), session.StudyId(), session.SmoothingFilterId(),
+                       session.DerivativeId(), session.CurrentSensor()->SensorId(),
+                       session.WavebandFilterId()));
+        return static_cast<int>(db.InsertId());
+    }
+    db.Execute(Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",
+                   library_id));
+    return library_id;
+}
+
+// One species' mean and covariance of its features, stored in its statistic row of the
+// library; returns the number of features.
+int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type,
+                          Species& species, int species_id) {
+    Database& db = session.Db();
+    const int n = species.MemberCount();
+    Matrix mean;
+    Matrix cov;
+    WithMatrixErrors(kMatrixFailed, [&] {
+        const Matrix x = FeatureMatrix(session, species, type);
+        mean = RowMeans(x);
+        cov = CovarianceOfColumns(x);
+    });
+    const int statistic_id = static_cast<int>(db.FindOrInsert(
+        Sql("SELECT statistic_id FROM statistic where library_id = %i and species_id = %i",
+            library_id, species_id),
+        Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES (%i, %i, %i)",
+            library_id, species_id, n)));
+    // The pooled covariance weighs each class by this count: it must be the one the
+    // statistics come from, also when the row is from an earlier build.
+    db.Execute(
+        Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i", n, statistic_id));
+    const std::string mean_bytes = EncodeMatrix(mean);
+    const std::string cov_bytes = EncodeMatrix(cov);
+    db.WriteBlob(Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
+                 mean_bytes.data(), mean_bytes.size());
+    db.WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
+                 cov_bytes.data(), cov_bytes.size());
+    return mean.Nrows();
+}
+
 }  // namespace
 
 SpectralStatistics::SpectralStatistics(ProcessingSession& session, StudyLoader& loader)
@@ -72,41 +223,17 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     session_.RequireSensor();
     Database& db = session_.Db();
     const int study = session_.StudyId();
-    const int type = fs->Type();
     {
         StudyLock lock(db, frontend, study);
         Transaction tx(db);
-        int library_id = 0;
-        const std::string find =
-            Sql("select library_id from library l where l.feature_space_id = %i and "
-                "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
-                "l.study_id = %i",
-                fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
-                session_.CurrentSensor()->SensorId(), study);
-        if (!db.QueryInt(find, library_id)) {
-            db.Execute(
-                Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
-                    "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
-                    "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
-                    fs->Id(), study, session_.SmoothingFilterId(), session_.DerivativeId(),
-                    session_.CurrentSensor()->SensorId(), session_.WavebandFilterId()));
-            library_id = static_cast<int>(db.InsertId());
-        } else {
-            db.Execute(
-                Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",
-                    library_id));
-        }
+        const int library_id = StoreLibraryRow(session_, *fs);
         std::vector<int> species_ids;
         {
             ResultSet rows =
                 db.Query(Sql("SELECT species_id FROM species WHERE study_id = %i", study));
             while (rows.Next()) species_ids.push_back(rows.Int(0));
         }
-        frontend.BeginProgress("Building Library", static_cast<int>(species_ids.size()));
-        struct ProgressEnd {
-            Frontend& frontend;
-            ~ProgressEnd() { frontend.EndProgress(); }
-        } progress_end{frontend};
+        ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
         int qualified = 0;
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
@@ -115,43 +242,19 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
                 ++qualified;
-                Matrix mean;
-                Matrix cov;
-                WithMatrixErrors(kMatrixFailed, [&] {
-                    const Matrix x = FeatureMatrix(session_, *species, type);
-                    mean = RowMeans(x);
-                    cov = CovarianceOfColumns(x);
-                });
-                dimension_ = mean.Nrows();
-                const int statistic_id = static_cast<int>(db.FindOrInsert(
-                    Sql("SELECT statistic_id FROM statistic where library_id = %i and "
-                        "species_id = %i",
-                        library_id, species_ids[i]),
-                    Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES "
-                        "(%i, %i, %i)",
-                        library_id, species_ids[i], n)));
-                // The pooled covariance weighs each class by this count: it must be the one
-                // the statistics come from, also when the row is from an earlier build.
-                db.Execute(Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i",
-                               n, statistic_id));
-                const std::string mean_bytes = EncodeMatrix(mean);
-                const std::string cov_bytes = EncodeMatrix(cov);
-                db.WriteBlob(
-                    Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
-                    mean_bytes.data(), mean_bytes.size());
-                db.WriteBlob(
-                    Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
-                    cov_bytes.data(), cov_bytes.size());
+                dimension_ = StoreSpeciesStatistic(session_, library_id, fs->Type(), *species,
+                                                   species_ids[i]);
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
         // A library without species would be "Ready" and classify nothing; the transaction
         // is left uncommitted, so an earlier build stays as it was.
         if (qualified == 0)
-            throw OrvaneError(Sql("No library was built: no species of study '%s' has at least "
-                                  "%i enabled spectra, the study's minimum per species.",
-                                  session_.StudyName().c_str(),
-                                  std::max(session_.MinSpectraPerSpecies(), 1)));
+            throw OrvaneError(fmt::format("No library was built: no species of study '{}' has at "
+                                          "least {} enabled spectra, the study's minimum per "
+                                          "species.",
+                                          session_.StudyName(),
+                                          std::max(session_.MinSpectraPerSpecies(), 1)));
         tx.Commit();
     }
     LoadLibrary();
@@ -205,12 +308,14 @@ SpectralStatistics::Key SpectralStatistics::CurrentKey() const {
     return key;
 }
 
-std::string SpectralStatistics::InvalidReason() {
+std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
+    remedy = Remedy::kNone;
     if (session_.StudyId() == 0) return "No study is selected.";
     if (!session_.CurrentSensor()) return "No sensor is selected.";
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs) return "No feature space is selected; choose or create one of this type.";
     const std::string study = "study '" + session_.StudyName() + "'";
+    remedy = Remedy::kBuildLibrary;
     int id = 0;
     const bool built = session_.Db().QueryInt(
         Sql("select library_id from library l where l.feature_space_id = %i and "
@@ -221,8 +326,7 @@ std::string SpectralStatistics::InvalidReason() {
         id);
     if (!built)
         return "No library has been built for " + study +
-               " with the current sensor, smoothing, derivative and feature space; build it "
-               "(Library > Build).";
+               " with the current sensor, smoothing, derivative and feature space; build it.";
     int spectra_changed = 0;
     session_.Db().QueryInt(Sql("select count(*) from library l, study st where l.library_id = %i "
                                "and st.study_id = l.study_id and l.build_date <= "
@@ -232,27 +336,32 @@ std::string SpectralStatistics::InvalidReason() {
     if (spectra_changed > 0)
         return "The library of " + study +
                " is older than its spectra (spectra were imported, deleted, disabled or enabled "
-               "after it was built); build it again (Library > Build).";
+               "after it was built); build it again.";
     return "The library of " + study +
            " is older than the current settings (the feature space, smoothing, derivative or "
-           "waveband filter changed after it was built); build it again (Library > Build).";
+           "waveband filter changed after it was built); build it again.";
 }
 
 std::string SpectralStatistics::NotReadyReason() const {
     if (!not_ready_.empty()) return not_ready_;
     if (!loaded_)
-        return "No library is loaded for the current study and chain settings; build it "
-               "(Library > Build).";
+        return "No library is loaded for the current study and chain settings; build it.";
     if (!(loaded_key_ == CurrentKey()))
         return "The loaded library belongs to another study or other chain settings; build or "
-               "reload the library of the current ones (Library > Build).";
+               "reload the library of the current ones.";
     return "";
+}
+
+Remedy SpectralStatistics::NotReadyRemedy() const {
+    if (!not_ready_.empty()) return not_ready_remedy_;
+    return NotReadyReason().empty() ? Remedy::kNone : Remedy::kBuildLibrary;
 }
 
 void SpectralStatistics::RequireReady() {
     LoadLibrary();
     const std::string reason = NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
 }
 
 void SpectralStatistics::LoadLibrary() {
@@ -261,9 +370,10 @@ void SpectralStatistics::LoadLibrary() {
     inverses_.reset();
     loaded_ = false;
     not_ready_.clear();
+    not_ready_remedy_ = Remedy::kNone;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!IsLibraryValid()) {
-        not_ready_ = InvalidReason();
+        not_ready_ = InvalidReason(not_ready_remedy_);
         return;
     }
     Database& db = session_.Db();
@@ -274,47 +384,12 @@ void SpectralStatistics::LoadLibrary() {
                     library_id_),
                 count);
     if (count < 1) {
-        not_ready_ = Sql("The library of study '%s' holds no species: none had the study's "
-                         "minimum of %i spectra when it was built.",
-                         session_.StudyName().c_str(), session_.MinSpectraPerSpecies());
+        not_ready_ = fmt::format("The library of study '{}' holds no species: none had the "
+                                 "study's minimum of {} spectra when it was built.",
+                                 session_.StudyName(), session_.MinSpectraPerSpecies());
         return;
     }
-    std::vector<LibraryClass> loaded;
-    loaded.reserve(static_cast<size_t>(count));
-    std::vector<int> statistic_ids;
-    {
-        ResultSet rows = db.Query(
-            Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
-                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
-                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
-                library_id_));
-        while (rows.Next()) {
-            LibraryClass c;
-            statistic_ids.push_back(rows.Int(0));
-            if (!rows.IsNull(1)) c.common_name = rows.String(1);
-            if (!rows.IsNull(2)) c.latin_name = rows.String(2);
-            if (!rows.IsNull(3)) c.maori_name = rows.String(3);
-            c.folder_name = rows.String(4);
-            c.species_id = rows.Int(5);
-            c.no_of_samples = rows.Int(6);
-            c.index = static_cast<int>(loaded.size());
-            c.dimension = dimension;
-            c.mean.ReSize(dimension, 1);
-            c.cov.ReSize(dimension, dimension);
-            c.score.ReSize(1, 1);
-            c.score = 0.0;
-            loaded.push_back(std::move(c));
-        }
-    }
-    for (size_t i = 0; i < loaded.size(); ++i) {
-        ResultSet rows = db.Query(
-            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", statistic_ids[i]));
-        const std::string what = "the statistics of species " + loaded[i].folder_name;
-        while (rows.Next()) {
-            DecodeMatrix(rows.String(0), loaded[i].mean, "mean of " + what);
-            DecodeMatrix(rows.String(1), loaded[i].cov, "covariance of " + what);
-        }
-    }
+    std::vector<LibraryClass> loaded = ReadLibraryClasses(db, library_id_, dimension);
     classes_ = std::move(loaded);
     dimension_ = dimension;
     fs_type_ = fs->Type();
@@ -352,10 +427,7 @@ const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
     return *inverses_;
 }
 
-ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
-    const std::string reason = NotReadyReason();
-    if (!reason.empty()) throw LibraryNotReadyError("Library Not Ready: " + reason);
-    const Inverses& inv = ClassInverses();
+const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
     const Matrix* features = nullptr;
     WithMatrixErrors(kMatrixFailed,
                      [&] { features = FeatureVector(session_, spectrum, fs_type_); });
@@ -367,20 +439,21 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     const double* x = features->Store();
     for (int i = 0; i < n; ++i)
         if (!std::isfinite(x[i]))
-            throw OrvaneError(Sql("%s was not classified: its feature %i is not a finite "
-                                  "number (the spectrum has no usable values where the feature "
-                                  "space needs them).",
-                                  spectrum.DisplayName().c_str(), i + 1));
+            throw OrvaneError(fmt::format("{} was not classified: its feature {} is not a finite "
+                                          "number (the spectrum has no usable values where the "
+                                          "feature space needs them).",
+                                          spectrum.DisplayName(), i + 1));
+    return x;
+}
+
+ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
+    const std::string reason = NotReadyReason();
+    if (!reason.empty())
+        throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
+    const Inverses& inv = ClassInverses();
     const Classifier classifier = session_.ClassifierInUse();
-    std::vector<double> d(static_cast<size_t>(n));
-    double x_p_x = 0.0;
-    std::vector<double> p_x(static_cast<size_t>(n));
-    if (classifier == Classifier::kGeneralSquaredDistance) {
-        const double* row = inv.pooled.Store();
-        for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
-        x_p_x = Dot(x, p_x.data(), n);
-    }
-    const double x_norm = std::sqrt(Dot(x, x, n));
+    const SpectrumTerms t(FeaturesOf(spectrum), dimension_, classifier, inv.pooled);
+    std::vector<double> d(static_cast<size_t>(dimension_));
 
     ClassificationResult result;
     result.entries.resize(classes_.size());
@@ -388,35 +461,9 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     for (size_t c = 0; c < classes_.size(); ++c) {
         LibraryClass& cls = classes_[c];
         const double* m = cls.mean.Store();
-        for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
-        double v = 0.0;
         int regular = 1;
-        switch (classifier) {
-            case Classifier::kMahalanobis: {
-                // The Gaussian log-likelihood up to constants: the log-determinant term keeps
-                // a broad class from winning spectra that lie far from its mean.
-                const double q = QuadraticForm(inv.classes[c], d.data(), d.data(), n);
-                if (std::isfinite(inv.log_det[c])) {
-                    v = inv.log_det[c] + q;
-                } else {
-                    v = q;
-                    regular = 0;
-                }
-                break;
-            }
-            case Classifier::kModifiedMahalanobis:
-                v = -inv.log_det[c] * QuadraticForm(inv.classes[c], d.data(), d.data(), n);
-                break;
-            case Classifier::kGeneralSquaredDistance:
-                v = x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * inv.mean_p_mean[c]);
-                break;
-            case Classifier::kSpectralAngle: {
-                // Rounding can put the cosine of two equal vectors a step above 1.
-                const double cosine = Dot(x, m, n) / (x_norm * std::sqrt(Dot(m, m, n)));
-                v = std::acos(std::clamp(cosine, -1.0, 1.0));
-                break;
-            }
-        }
+        const ClassInverse class_inverse = {&inv.classes[c], inv.log_det[c], inv.mean_p_mean[c]};
+        const double v = ClassValue(classifier, t, m, class_inverse, d, regular);
         cls.score(1, 1) = v;
         maximum = std::max(maximum, v);
         ClassScore& e = result.entries[c];

@@ -56,6 +56,9 @@ class SpectralStatistics {
     // study and chain settings ("Ready"); otherwise why it is "Not Ready". Costs no query, so
     // a window may ask it whenever it enables its commands.
     std::string NotReadyReason() const;
+    // What makes a Not Ready library Ready, for the faces to name: building it, for every
+    // reason but a missing selection or too few spectra.
+    Remedy NotReadyRemedy() const;
     // Checks the database again (a setting may have changed since the last load), reloads,
     // and throws LibraryNotReadyError with the reason unless the library is Ready. Every
     // command that classifies or analyses the library calls it first.
@@ -92,6 +95,9 @@ class SpectralStatistics {
 
   private:
     struct Inverses;
+    // The spectrum's feature vector at the library's dimension, refused unless every feature
+    // is a finite number.
+    const double* FeaturesOf(Spectrum& spectrum);
     const Inverses& ClassInverses();
 
     // What a library is looked up by; the loaded classes answer only for the key they were
@@ -108,8 +114,8 @@ class SpectralStatistics {
     };
     Key CurrentKey() const;
     // Why IsLibraryValid() found nothing: no study, sensor or feature space, or no library
-    // built, or one older than the settings.
-    std::string InvalidReason();
+    // built, or one older than the settings; `remedy` becomes building it for the latter.
+    std::string InvalidReason(Remedy& remedy);
 
     ProcessingSession& session_;
     StudyLoader& loader_;
@@ -122,6 +128,7 @@ class SpectralStatistics {
     Key loaded_key_;
     bool loaded_ = false;
     std::string not_ready_;  // the reason found by the last load; empty when it found one
+    Remedy not_ready_remedy_ = Remedy::kNone;
     // The inverses depend only on the loaded classes, so they are computed once per load.
     std::unique_ptr<Inverses> inverses_;
 };

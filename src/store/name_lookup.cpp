@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 #include "store/database.h"
 
@@ -51,14 +53,13 @@ int ResolveByNameOrId(Database& db, const NamedTable& t, const std::string& valu
         if (rows.String(1) == value)
             exact.push_back(rows.Int(0));
         else if (near.empty())
-            near = Sql("; did you mean \"%s\" (id %i)?", rows.Text(1), rows.Int(0));
+            near = fmt::format("; did you mean \"{}\" (id {})?", rows.Text(1), rows.Int(0));
     }
     if (exact.empty()) throw OrvaneError(missing + (near.empty() ? "." : near));
     if (exact.size() > 1)
-        throw OrvaneError(
-            Sql("The %s name \"%s\" is ambiguous: %s %s have it; give the id "
-                "instead.",
-                t.what, value.c_str(), t.whats, IdList(exact).c_str()));
+        throw OrvaneError(fmt::format("The {} name \"{}\" is ambiguous: {} {} have it; give the "
+                                      "id instead.",
+                                      t.what, value, t.whats, IdList(exact)));
     return exact.front();
 }
 

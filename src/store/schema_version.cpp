@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/schema_version.h"
 
+#include <fmt/format.h>
+
 namespace orvane {
 
 int StoredSchemaVersion(Database& db) {
@@ -20,18 +22,17 @@ void RequireSchemaVersion(Database& db) {
     std::string name = db.Name();
     db.QueryText("select database()", name);
     if (stored > kSchemaVersion)
-        throw OrvaneError(
-            Sql("The database \"%s\" has schema version %i, newer than this "
-                "program knows (%i); use the newer version of Orvane that "
-                "changed it.",
-                name.c_str(), stored, kSchemaVersion));
+        throw OrvaneError(fmt::format("The database \"{}\" has schema version {}, newer than "
+                                      "this program knows ({}); use the newer version of Orvane "
+                                      "that changed it.",
+                                      name, stored, kSchemaVersion));
     if (stored < kSchemaVersion)
-        throw OrvaneError(
-            Sql("The database \"%s\" has schema version %i, older than this "
-                "program needs (%i); bring it up to date with \"scripts/orvane-db "
-                "migrate\" (private server) or by applying db/migrations/%03i-*.sql "
-                "and the later files in order.",
-                name.c_str(), stored, kSchemaVersion, stored + 1));
+        throw OrvaneError(fmt::format("The database \"{}\" has schema version {}, older than "
+                                      "this program needs ({}); bring it up to date with "
+                                      "\"scripts/orvane-db migrate\" (private server) or by "
+                                      "applying db/migrations/{:03}-*.sql and the later files in "
+                                      "order.",
+                                      name, stored, kSchemaVersion, stored + 1));
 }
 
 }  // namespace orvane

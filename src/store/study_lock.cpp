@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/study_lock.h"
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "store/database.h"
@@ -28,21 +30,19 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
     if (TryLock(db_, name_sql_, 0) == 1) return;
     std::string name;
     db_.QueryText(Sql("select name from study where study_id = %i", study_id), name);
-    frontend.Report(
-        Sql("Study '%s' is busy with another import, library build or deletion; "
-            "waiting for it to end.\n",
-            name.c_str()));
+    frontend.Report(fmt::format("Study '{}' is busy with another import, library build or "
+                                "deletion; waiting for it to end.\n",
+                                name));
     for (int waited = 0; waited < wait_seconds; ++waited) {
         if (frontend.Cancelled())
             throw OrvaneError(
-                Sql("Cancelled while waiting for study '%s'; nothing was changed.", name.c_str()));
+                fmt::format("Cancelled while waiting for study '{}'; nothing was changed.", name));
         if (TryLock(db_, name_sql_, 1) == 1) return;
     }
-    throw OrvaneError(
-        Sql("Study '%s' is still busy after waiting %i s for another import, "
-            "library build or deletion; nothing was changed. Try again when it "
-            "has ended.",
-            name.c_str(), wait_seconds));
+    throw OrvaneError(fmt::format("Study '{}' is still busy after waiting {} s for another "
+                                  "import, library build or deletion; nothing was changed. Try "
+                                  "again when it has ended.",
+                                  name, wait_seconds));
 }
 
 StudyLock::~StudyLock() {

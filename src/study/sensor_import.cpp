@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/sensor_import.h"
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
@@ -42,7 +44,7 @@ bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id)
     Database& db = session.Db();
     std::string name;
     if (!db.QueryText(Sql("SELECT name FROM sensor where sensor_id = %i", sensor_id), name))
-        throw OrvaneError(Sql("There is no sensor with id %i to delete.", sensor_id));
+        throw OrvaneError(fmt::format("There is no sensor with id {} to delete.", sensor_id));
     int libraries = 0;
     db.QueryInt(Sql("select count(*) from library where sensor_id = %i", sensor_id), libraries);
     int analyses = 0;

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -93,10 +94,8 @@ std::string AsUtf8(const std::string& bytes) {
 
 std::string CaptureDateText(const CaptureTime& t) {
     if (!ValidCaptureTime(t)) return "";
-    char text[32];
-    std::snprintf(text, sizeof text, "%i%02i%02i%02i%02i%02i", t.year, t.month, t.day, t.hour,
-                  t.minute, t.second);
-    return text;
+    return fmt::format("{}{:02}{:02}{:02}{:02}{:02}", t.year, t.month, t.day, t.hour, t.minute,
+                       t.second);
 }
 
 // Prepared once per import and used for every row.
@@ -155,6 +154,42 @@ void SpectraImport::Skip(const std::string& what, const std::string& reason) {
     ++counts_.skipped;
 }
 
+void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
+    const std::string folder_name = LastPathPart(folder);
+    if (Utf8Length(AsUtf8(folder_name)) > kFolderNameChars) {
+        Skip(folder, "a species folder name holds at most 80 characters");
+        return;
+    }
+    std::unique_ptr<Species> species = ReadSpeciesFolder(folder);
+    if (species->TotalSpectra() == 0) {
+        // A species row without spectra would only be an empty class everywhere.
+        Skip(folder, "no site folder in it holds a readable spectrum file");
+        return;
+    }
+    frontend_.Report("Processing " + species->folder_name_ + "\n");
+    const ImportCounts before = counts_;
+    try {
+        Transaction transaction(session_.Db());
+        const int stored_before = counts_.spectra;
+        InsertSpecies(*species);
+        if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id_);
+        transaction.Commit();
+    } catch (const DbError& e) {
+        // Without its server the import cannot go on; a species the server refuses is left
+        // out whole, and the next one is tried.
+        if (!session_.Db().Alive())
+            throw DbError("The import stopped at species folder '" + species->folder_name_ +
+                          "'; nothing of it was stored, species stored before it are kept.\n" +
+                          e.what());
+        const int skipped = counts_.skipped;
+        counts_ = before;
+        counts_.skipped = skipped;
+        Skip(folder, std::string("the database refused it, so nothing of it was stored (") +
+                         e.what() + ")");
+    }
+    site_numbers_.clear();
+}
+
 ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& data_path) {
     study_id_ = study_id;
     counts_ = ImportCounts{};
@@ -171,45 +206,11 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     ProgressScope progress(frontend_, "Loading spectra to database", total);
     for (int i = 0; i < total; ++i) {
         if (frontend_.Cancelled()) {
-            frontend_.Report(Sql("Import cancelled after %i of %i species folders\n", i, total));
+            frontend_.Report(
+                fmt::format("Import cancelled after {} of {} species folders\n", i, total));
             break;
         }
-        const std::string folder_name = LastPathPart(folders[i]);
-        if (Utf8Length(AsUtf8(folder_name)) > kFolderNameChars) {
-            Skip(folders[i], "a species folder name holds at most 80 characters");
-            frontend_.StepProgress(i + 1);
-            continue;
-        }
-        std::unique_ptr<Species> species = ReadSpeciesFolder(folders[i]);
-        if (species->TotalSpectra() == 0) {
-            // A species row without spectra would only be an empty class everywhere.
-            Skip(folders[i], "no site folder in it holds a readable spectrum file");
-            frontend_.StepProgress(i + 1);
-            continue;
-        }
-        frontend_.Report("Processing " + species->folder_name_ + "\n");
-        const ImportCounts before = counts_;
-        try {
-            Transaction transaction(session_.Db());
-            const int stored_before = counts_.spectra;
-            InsertSpecies(*species);
-            if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id);
-            transaction.Commit();
-        } catch (const DbError& e) {
-            // Without its server the import cannot go on; a species the server refuses is
-            // left out whole, and the next one is tried.
-            if (!session_.Db().Alive())
-                throw DbError("The import stopped at species folder '" + species->folder_name_ +
-                              "'; nothing of it was stored, species stored before it are "
-                              "kept.\n" +
-                              e.what());
-            const int skipped = counts_.skipped;
-            counts_ = before;
-            counts_.skipped = skipped;
-            Skip(folders[i], std::string("the database refused it, so nothing of it was stored (") +
-                                 e.what() + ")");
-        }
-        site_numbers_.clear();
+        ImportSpeciesFolder(folders[i]);
         frontend_.StepProgress(i + 1);
     }
     // Again once everything is in, so that a library built while the import ran (by a
@@ -350,8 +351,8 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
         const bool same_file =
             !taken->second.this_import && TreePath(taken->second.path) == TreePath(path);
         if (!same_file)
-            Skip(spectrum.path_, Sql("spectrum number %i of site %i is already taken by %s",
-                                     spectrum.number_, site_no, taken->second.path.c_str()));
+            Skip(spectrum.path_, fmt::format("spectrum number {} of site {} is already taken by {}",
+                                             spectrum.number_, site_no, taken->second.path));
         return;
     }
     numbers[spectrum.number_] = {path, true};

@@ -53,6 +53,9 @@ private:
     };
 
     void InsertSpecies(Species& species);
+    // One species folder of the study: read, stored in one transaction, or skipped with its
+    // reason.
+    void ImportSpeciesFolder(const std::string& folder);
     void InsertSite(Site& site, int64_t species_id);
     // Checks the spectrum's number and queues it; WritePendingSpectra stores the queue.
     void InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);

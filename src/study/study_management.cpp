@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include <fmt/format.h>
+
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
@@ -68,9 +70,10 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     Database& db = session_.Db();
     const auto similar = SimilarNames(db, kStudyNames, f.name);
     if (!similar.empty())
-        throw OrvaneError(Sql("There is a study \"%s\" (id %i) already; give the new study a name "
-                              "that differs by more than case or trailing blanks.",
-                              similar.front().second.c_str(), similar.front().first));
+        throw OrvaneError(fmt::format("There is a study \"{}\" (id {}) already; give the new "
+                                      "study a name that differs by more than case or trailing "
+                                      "blanks.",
+                                      similar.front().second, similar.front().first));
     Transaction transaction(db);
     db.Execute(
         Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
@@ -104,9 +107,10 @@ bool StudyManagement::DeleteCurrentStudy() {
     if (study_id == 0 ||
         !db.QueryText(Sql("select name from study where study_id = %i", study_id), name))
         throw OrvaneError("There is no current study to delete.");
-    if (!frontend_.Confirm(Sql("Warning: \nThe study '%s' including all spectral data will be "
-                               "deleted!\nClick OK if you want to delete this study.",
-                               name.c_str())))
+    if (!frontend_.Confirm(fmt::format("Warning: \nThe study '{}' including all spectral data "
+                                       "will be deleted!\nClick OK if you want to delete this "
+                                       "study.",
+                                       name)))
         return false;
     const auto count = [&](const char* sql) {
         int n = 0;
@@ -118,7 +122,7 @@ bool StudyManagement::DeleteCurrentStudy() {
     int species = 0, sites = 0, spectra = 0, libraries = 0, analyses = 0;
     {
         StudyLock lock(db, frontend_, study_id);
-        frontend_.Report(Sql("Deleting all data of study '%s' .... \n", name.c_str()));
+        frontend_.Report(fmt::format("Deleting all data of study '{}' .... \n", name));
         species = count("select count(*) from species where study_id = %i");
         sites = count("select count(*) from site where study_id = %i");
         spectra = count("select count(*) from spectrum where study_id = %i");
@@ -137,7 +141,7 @@ bool StudyManagement::DeleteCurrentStudy() {
                              "principal component analyses") +
                      "\n");
     frontend_.Report("  Deleted the study's waveband filter, smoothing and derivative settings\n");
-    frontend_.Report(Sql("Study '%s' has been removed from the database\n", name.c_str()));
+    frontend_.Report(fmt::format("Study '{}' has been removed from the database\n", name));
     int first = 0;
     db.QueryInt("SELECT study_id FROM study LIMIT 1", first);
     session_.SetStudy(first);
@@ -160,14 +164,14 @@ std::string StudyManagement::StudyReport() {
                    rows.String(1) + "\n\nDatapath:\n" + rows.String(2) +
                    "\n\nNumber of minimum spectra per endmember:\n" + rows.Text(3);
         }
-        if (!found) throw OrvaneError(Sql("There is no study with id %i.", study_id));
+        if (!found) throw OrvaneError(fmt::format("There is no study with id {}.", study_id));
     }
     int species = 0;
     db.QueryInt(Sql("select count(*) from species where study_id = %i", study_id), species);
-    text += Sql("\n\nNumber of species:\n%i", species);
+    text += fmt::format("\n\nNumber of species:\n{}", species);
     int spectra = 0;
     db.QueryInt(Sql("select count(*) from spectrum where study_id = %i", study_id), spectra);
-    text += Sql("\n\nNumber of spectra:\n%i", spectra);
+    text += fmt::format("\n\nNumber of spectra:\n{}", spectra);
     if (spectra > 0) {
         ResultSet rows = db.Query(Sql(
             "select min(capture_date), max(capture_date) from site where study_id = %i", study_id));

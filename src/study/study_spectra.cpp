@@ -2,8 +2,9 @@
 #include "study/study_spectra.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
+
+#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 #include "store/database.h"
@@ -89,13 +90,9 @@ int SetSpectraDisabled(Database& db, int study_id, const std::vector<int>& spect
 }
 
 std::string StoredSpectrumLine(const StoredSpectrum& s) {
-    char position[96];
-    std::snprintf(position, sizeof position, "%.6f\t%.6f\t%.1f", s.latitude, s.longitude,
-                  s.altitude);
-    return std::to_string(s.spectrum_id) + '\t' + s.species + '\t' + std::to_string(s.site_no) +
-           '\t' + std::to_string(s.spectrum_no) + '\t' +
-           (s.capture_time.empty() ? "-" : s.capture_time) + '\t' + position + '\t' +
-           (s.disabled ? "disabled" : "enabled");
+    return fmt::format("{}\t{}\t{}\t{}\t{}\t{:.6f}\t{:.6f}\t{:.1f}\t{}", s.spectrum_id, s.species,
+                       s.site_no, s.spectrum_no, s.capture_time.empty() ? "-" : s.capture_time,
+                       s.latitude, s.longitude, s.altitude, s.disabled ? "disabled" : "enabled");
 }
 
 }  // namespace orvane

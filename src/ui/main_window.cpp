@@ -202,6 +202,9 @@ bool MainWindow::Run(const std::function<void()>& action) {
     try {
         action();
         ok = true;
+    } catch (const OrvaneError& e) {
+        frontend_->EndProgress();
+        frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
         frontend_->EndProgress();
         frontend_->Error(e.what());

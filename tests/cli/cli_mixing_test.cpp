@@ -59,7 +59,12 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
         {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "lots"}, 1, "lots"},
         {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
         {{"mixture", "show"}, 2, "needs one mixture FOLDER"},
+        // The core names no command; the CLI adds its own.
+        {{"unmix", "--study", "empty"},
+         1,
+         "mark species of the study as endmembers first (orvane-cli endmember add FOLDER...)."},
     };
+    test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
     for (const auto& c : cases) {
         const test::CliOutcome r = Cli(c.args);
         EXPECT_EQ(r.rc, c.rc) << c.in_err;

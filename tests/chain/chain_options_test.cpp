@@ -10,6 +10,7 @@
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
@@ -39,7 +40,7 @@ class ChainOptionsTest : public ::testing::Test {
     void SetUp() override {
         test::ImportSensors(scratch_, {"landsat8_oli"});
         test::LoadSeedFeatureSpaces(db());
-        study_ = test::MakeStudy(db(), "options");
+        study_ = test::InsertStudyWithChainRows(db(), "options");
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
         ApplyChainOptions(*session_, ChainOptions());
     }

@@ -9,16 +9,11 @@
 #include "chain/derivative_settings.h"
 #include "study/study_loader.h"
 #include "support/recording_frontend.h"
+#include "support/study_rows.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
 namespace {
-
-std::vector<std::string> Texts(const FormList& list) {
-    std::vector<std::string> texts;
-    for (const FormItem& item : list.items) texts.push_back(item.text);
-    return texts;
-}
 
 using test::Contains;
 
@@ -32,7 +27,7 @@ class Workbench {
         test::ImportSensors(scratch_, sensors);
         test::LoadSeedFeatureSpaces(scratch_.Admin());
         for (const std::string& name : studies)
-            study_ids_.push_back(test::MakeStudy(scratch_.Admin(), name));
+            study_ids_.push_back(test::InsertStudyWithChainRows(scratch_.Admin(), name));
         doc_ = std::make_unique<WorkbenchDocument>(scratch_.WriteConfig(dir_.Path()));
         form_ = std::make_unique<MainForm>(*doc_);
         form_->InitialUpdate();
@@ -140,7 +135,8 @@ TEST_F(MainFormTest, DeletingTheFeatureSpaceMovesTheFormToTheNextOne) {
     EXPECT_EQ(
         bench_.Count(Sql("select count(*) from feature_space where feature_space_id = %i", doomed)),
         0);
-    EXPECT_EQ(Texts(form_.FeatureSpaces()), (std::vector<std::string>{"VNIR-SWIR curvature"}));
+    ASSERT_EQ(form_.FeatureSpaces().Count(), 1);
+    EXPECT_EQ(form_.FeatureSpaces().items[0].text, "VNIR-SWIR curvature");
     EXPECT_EQ(session_.FeatureSpaceId(), kept);
 }
 

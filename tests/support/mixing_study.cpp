@@ -16,6 +16,9 @@ void WriteMixingSensor(const std::string& path, int elements) {
         out << i + 1 << ',' << kMixingCentres[static_cast<size_t>(i)] << ",2,C\n";
 }
 
+namespace {
+
+// The reflectance BLOB of a spectrum with these values at the six centres (0.1 elsewhere).
 std::string MixingSpectrum(const BandValues& values) {
     std::vector<float> v(kSpectrumBands, 0.1f);
     for (size_t k = 0; k < values.size(); ++k)
@@ -23,6 +26,8 @@ std::string MixingSpectrum(const BandValues& values) {
             v[static_cast<size_t>(w - kFirstWavelength)] = static_cast<float>(values[k]);
     return Blob(v);
 }
+
+}  // namespace
 
 int InsertMixingSpecies(Database& db, int study, const std::string& folder, bool endmember,
                         const std::vector<BandValues>& spectra) {

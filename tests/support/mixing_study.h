@@ -18,8 +18,6 @@ using BandValues = std::array<double, 6>;
 
 // Writes the sensor file "Mixing <elements> bands" with the first `elements` bands.
 void WriteMixingSensor(const std::string& path, int elements = 6);
-// The reflectance BLOB of a spectrum with these values at the six centres (0.1 elsewhere).
-std::string MixingSpectrum(const BandValues& values);
 // A species with one site holding one spectrum per entry; `endmember` sets its flag.
 int InsertMixingSpecies(Database& db, int study, const std::string& folder, bool endmember,
                         const std::vector<BandValues>& spectra);

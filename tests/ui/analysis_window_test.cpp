@@ -128,11 +128,13 @@ class AnalysisWindowTest : public QObject {
         // The status follows every reload.
         w.SetType(0);
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        // Whatever classifies is disabled and says why, with the menu command that mends it.
-        const QString tip = w.Action(kCmdSiteAccuracy)->toolTip();
-        QVERIFY(tip.startsWith("Library Not Ready") && tip.endsWith("build it (Library > Build)."));
         w.SetType(1);
         QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        // In the other study whatever classifies is disabled and names the command that mends it.
+        w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
+        const QString tip = w.Action(kCmdSiteAccuracy)->toolTip();
+        QVERIFY2(tip.startsWith("Library Not Ready") && tip.endsWith("build it (Library > Build)."),
+                 qPrintable(tip));
     }
 
     // The analyses, the export and the PCA on one built library: each asks first, runs on OK

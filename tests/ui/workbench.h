@@ -12,6 +12,7 @@
 #include "chain/processing_session.h"
 #include "forms/workbench_document.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 #include "support/workbench_rows.h"
 #include "ui/main_window.h"
 #include "ui/workbench_view.h"
@@ -42,7 +43,7 @@ struct Workbench {
         ImportSensors(scratch, sensors);
         LoadSeedFeatureSpaces(scratch.Admin());
         std::vector<int> ids;
-        for (const std::string& name : names) ids.push_back(MakeStudy(scratch.Admin(), name));
+        for (const std::string& name : names) ids.push_back(InsertStudyWithChainRows(scratch.Admin(), name));
         return ids;
     }
     void Connect() {

@@ -54,7 +54,7 @@ class MainFormTest : public ::testing::Test {
 };
 
 TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
-    struct Step {
+    const struct {
         const char* what;
         bool is_method;  // otherwise an order
         int value;
@@ -62,8 +62,7 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
         int order;
         bool method_enabled;
         bool edit_enabled;
-    };
-    const Step steps[] = {
+    } steps[] = {
         {"order 2", false, 2, true, 2, true, false},
         {"SavGol", true, 1, true, 2, true, true},
         {"back to order 0", false, 0, true, 0, false, false},
@@ -72,7 +71,7 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
         {"order 3 is new: iterative", false, 3, true, 3, true, false},
         {"order 31 is refused", false, 31, false, 3, true, false},
     };
-    for (const Step& s : steps) {
+    for (const auto& s : steps) {
         bool accepted = true;
         if (s.is_method)
             form_.SetDerivativeMethod(s.value);

@@ -88,7 +88,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(v.LibraryStatus()->text(), QStringLiteral("Not Ready"));
         QCOMPARE(v.DerivativeOrder()->maximum(), 30);
         for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
-        QVERIFY(!v.SmoothingEdit()->isEnabled());
         QCOMPARE(w.frame->windowTitle(), QString::fromStdString("Connected to " + w.scratch.Name() +
                                                                 " on " + w.scratch.Params().host));
 

@@ -25,7 +25,7 @@ std::string WithoutComment(std::string text) {
 }
 }  // namespace
 
-ConfigFile::ConfigFile(std::string path) : TextFile(std::move(path), '#') { SetSequential(false); }
+ConfigFile::ConfigFile(std::string path) : TextFile(std::move(path), '#') {}
 
 std::vector<std::string> ConfigFile::SearchPaths() {
     std::string home;

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstdarg>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/orvane_error.h"
@@ -144,7 +143,7 @@ bool TextFile::GetValueWithSeparator(const std::string& key, const std::string& 
                                      std::string& dest) {
     if (!stream_ || separator.empty()) return false;
     const std::string search = key + separator;
-    if (search != last_key_ && !sequential_) {
+    if (search != last_key_) {
         std::rewind(stream_);
         last_key_ = search;
     }
@@ -169,13 +168,6 @@ bool TextFile::GetValue(const std::string& key, std::string& dest) {
 bool TextFile::GetString(const std::string& key, std::string& dest) {
     if (!GetValue(key, dest)) return false;
     StripLineEnd(dest);
-    return true;
-}
-
-bool TextFile::GetInteger(const std::string& key, int& value) {
-    std::string text;
-    if (!GetValue(key, text)) return false;
-    value = std::atoi(text.c_str());
     return true;
 }
 

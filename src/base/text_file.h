@@ -35,13 +35,11 @@ class TextFile {
     const std::string& FailureReason() const { return failure_reason_; }
 
     void MeasureLines();
-    int LineWidth() const { return line_width_; }
 
     bool GetValue(const std::string& key, std::string& dest);
     bool GetString(const std::string& key, std::string& dest);
     bool GetValueWithSeparator(const std::string& key, const std::string& separator,
                                std::string& dest);
-    bool GetInteger(const std::string& key, int& value);
 
     bool NextLine(std::string& dest);
     // One line as fgets reads it with the current line width, comment or not; false at the end.
@@ -63,7 +61,6 @@ class TextFile {
     static void StripLineEnd(std::string& text);
 
   protected:
-    void SetSequential(bool sequential) { sequential_ = sequential; }
     std::FILE* Stream() { return stream_; }
 
   private:
@@ -82,7 +79,6 @@ class TextFile {
     std::string delimiter_;
     std::string last_key_;
     int line_width_ = 80;
-    bool sequential_ = true;
     bool write_failed_ = false;
     std::vector<char> buffer_;
 };

@@ -56,11 +56,13 @@ int CurrentPcaDataId(ProcessingSession& session) {
     int pca = 0;
     session.Db().QueryInt(
         Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
-            "waveband_filter wf where pca.study_id = %i and pca.smoothing_filter_id = "
+            "waveband_filter wf, study st where pca.study_id = %i and pca.smoothing_filter_id = "
             "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
             "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
             "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
-            "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i",
+            "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i and st.study_id = "
+            "pca.study_id and (st.spectra_changed_at is null or pca.build_date > "
+            "st.spectra_changed_at)",
             session.StudyId(), session.SmoothingFilterId(), session.DerivativeId(),
             session.CurrentSensor()->SensorId(), session.WavebandFilterId()),
         pca);

@@ -58,7 +58,8 @@ struct FeatureSpaceItem {
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session);
 
 // The stored principal component analysis of the session's study, sensor, waveband filter,
-// smoothing and derivative that is newer than each of them; 0 when there is none.
+// smoothing and derivative that is newer than each of them and than the last change of the
+// study's spectra (an import, a deletion, a spectrum disabled or enabled); 0 when there is none.
 int CurrentPcaDataId(ProcessingSession& session);
 
 // After a principal component analysis: PCT becomes the feature-space type, the current PCT

@@ -14,6 +14,7 @@
 #include "spectra/waveband_filter.h"
 #include "base/matrix_stats.h"
 #include "spectra/site.h"
+#include "spectra/spectrum.h"
 
 namespace orvane {
 
@@ -178,6 +179,18 @@ BandVector* StageVector(const ProcessingSession& session, Spectrum& spectrum, in
         default:
             return nullptr;
     }
+}
+
+std::vector<int> ChainDerivedBands(const ProcessingSession& session) {
+    // Which bands keep a value depends on the filter, the windows and the sensor, not on the
+    // values, so a flat spectrum run through the chain shows them.
+    Spectrum complete;
+    complete.reflectances_.fill(0.5f);
+    complete.UpdateRawStage();
+    std::vector<int> bands;
+    for (const BandEntry& e : StageVector(session, complete, kStageDerived)->Entries())
+        if (HasValue(e.value)) bands.push_back(e.index);
+    return bands;
 }
 
 Matrix* FeatureVector(const ProcessingSession& session, Spectrum& spectrum, int type) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "spectra/band_vector.h"
 #include "base/matrix.h"
@@ -18,6 +19,11 @@ BandVector* StageVector(const ProcessingSession& session, Spectrum& spectrum, in
 // Runs the whole chain and the feature step of the given type and returns the spectrum's own
 // feature vector (n x 1); nullptr for an unknown type.
 Matrix* FeatureVector(const ProcessingSession& session, Spectrum& spectrum, int type);
+
+// The bands at which the derived stage of the current chain has a value for a spectrum with a
+// value at every grid band: the bands an analysis across spectra shares. A spectrum whose own
+// derived stage lacks one of them cannot join such an analysis.
+std::vector<int> ChainDerivedBands(const ProcessingSession& session);
 
 // The filter step: the raw values with every band the study's filter excludes set to no value.
 void ApplyWavebandFilter(const ProcessingSession& session, Spectrum& spectrum);

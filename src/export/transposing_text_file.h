@@ -29,8 +29,6 @@ class TransposingTextFile : public TextFile {
     // Writes every column as one line, then closes; false when the disk refused any of it.
     bool Close() override;
 
-    int ColumnCount() const { return static_cast<int>(columns_.size()); }
-
   private:
     void AddItem(const std::string& text);
 

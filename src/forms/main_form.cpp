@@ -114,8 +114,8 @@ int MainForm::CreateStudy(const StudyFields& fields, Frontend& frontend) {
     return study_id;
 }
 
-bool MainForm::DeleteCurrentStudy(Frontend& frontend) {
-    if (!StudyManagement(doc_.Session(), frontend).DeleteCurrentStudy()) return false;
+bool MainForm::DeleteCurrentStudy(Frontend& frontend, const std::string& question) {
+    if (!StudyManagement(doc_.Session(), frontend).DeleteCurrentStudy(question)) return false;
     ReloadStudies(0);
     return true;
 }

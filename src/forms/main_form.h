@@ -73,9 +73,9 @@ class MainForm : public DocumentListener {
     // Stores a new study and makes it current with the form's chain controls; returns its id.
     // Throws OrvaneError (nothing stored, the form unchanged) when a field is refused.
     int CreateStudy(const StudyFields& fields, Frontend& frontend);
-    // Asks first; false when the user cancelled. Afterwards the first remaining study is
-    // current with the form's chain controls.
-    bool DeleteCurrentStudy(Frontend& frontend);
+    // Asks first, adding the window's `question` to the core's warning; false when the user
+    // cancelled. Afterwards the first remaining study is current with the form's chain controls.
+    bool DeleteCurrentStudy(Frontend& frontend, const std::string& question = {});
     void StudyReport(Frontend& frontend);
     // Imports the current study's folder tree.
     void ImportSpectra(Frontend& frontend);

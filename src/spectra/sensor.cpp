@@ -201,16 +201,6 @@ void Sensor::Import(Database& db, const std::string& path) {
     tx.Commit();
 }
 
-const SensorElement* Sensor::FirstElement() {
-    cursor_ = 0;
-    return NextElement();
-}
-
-const SensorElement* Sensor::NextElement() {
-    if (cursor_ >= ElementCount()) return nullptr;
-    return &elements_[static_cast<size_t>(cursor_++)];
-}
-
 const SensorElement* Sensor::NearestElement(double wavelength) const {
     if (elements_.empty()) return nullptr;
     const SensorElement* best = &elements_.front();
@@ -256,7 +246,6 @@ void GaussianSensor::Load(Database& db, int sensor_id) {
         loaded.push_back(std::move(e));
     }
     elements_ = std::move(loaded);
-    cursor_ = 0;
 }
 
 void GaussianSensor::ReadFile(const std::string& path) {
@@ -336,7 +325,6 @@ void RatioSensor::Load(Database& db, int sensor_id) {
         loaded.push_back(std::move(e));
     }
     elements_ = std::move(loaded);
-    cursor_ = 0;
 }
 
 void RatioSensor::ReadFile(const std::string& path) {

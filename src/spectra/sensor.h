@@ -49,8 +49,6 @@ public:
     const SensorElement& Element(int i) const { return elements_.at(static_cast<size_t>(i)); }
     const std::vector<SensorElement>& Elements() const { return elements_; }
 
-    const SensorElement* FirstElement();
-    const SensorElement* NextElement();
     // Nearest centre to w; ties go to the later element; none within 2150 nm gives the first.
     const SensorElement* NearestElement(double wavelength) const;
     // Position of the first element whose truncated centre equals w truncated; -1 when none.
@@ -66,7 +64,6 @@ protected:
     std::vector<SensorElement> elements_;
     std::string name_;
     std::string description_;
-    int cursor_ = 0;
     int sensor_id_ = 0;
     int response_type_ = 0;
 };

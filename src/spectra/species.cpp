@@ -17,12 +17,6 @@ void Species::AddSite(std::unique_ptr<Site> site) {
     sites_.push_back(std::move(site));
 }
 
-Site* Species::SiteWithNumber(int n) const {
-    for (const auto& site : sites_)
-        if (site->SiteNumber() == n) return site.get();
-    return nullptr;
-}
-
 int Species::TotalSpectra() const {
     int total = 0;
     for (const auto& site : sites_) total += site->MemberCount();

@@ -20,7 +20,6 @@ public:
     void AddSite(std::unique_ptr<Site> site);
     Site* SiteAt(int i) const { return sites_.at(static_cast<size_t>(i)).get(); }
     int SiteCount() const { return static_cast<int>(sites_.size()); }
-    Site* SiteWithNumber(int n) const;
     int TotalSpectra() const;
     void GatherSpectra();
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/principal_components.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -56,58 +57,71 @@ Selection SelectSpecies(ProcessingSession& session) {
     return s;
 }
 
-// Fills X column by column with the valid derived values of each spectrum. The first
-// spectrum fixes the number of values; a spectrum with another number cannot share the
-// bands and is counted as skipped.
+// Fills X column by column with each spectrum's values at the current chain's derived bands.
+// A spectrum without a value at one of them (or with one elsewhere) cannot share the rows and
+// is skipped; its id is kept for the report.
 void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& frontend,
                  const Selection& selection, PcaResult& result) {
     std::vector<int> ids;
     {
         ResultSet rows = session.Db().Query(
             Sql("select spectrum_id from spectrum where study_id = %i and species_id in (%s) and "
-                "disabled = 0",
+                "disabled = 0 order by spectrum_id",
                 session.StudyId(), selection.species_ids.c_str()));
         while (rows.Next()) ids.push_back(rows.Int(0));
     }
+    const std::vector<int> bands = ChainDerivedBands(session);
+    const int b = static_cast<int>(bands.size());
+    if (b == 0)
+        throw OrvaneError(
+            "No data found for PCA!\nThe derived stage of the current chain has no values; check "
+            "the waveband filter, the sensor and the derivative.");
     ProgressScope progress(frontend, "PCA: Preprocessing Data", static_cast<int>(ids.size()));
     const int columns = static_cast<int>(ids.size());
-    std::vector<double> values;
-    int used = 0;
-    int b = 0;
     Matrix& x = result.data;
+    x.ReSize(b, columns);
+    double* store = x.Store();
+    int used = 0;
     for (int j = 0; j < columns; ++j) {
         if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
-        std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(ids[static_cast<size_t>(j)]);
+        const int id = ids[static_cast<size_t>(j)];
+        std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(id);
         const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
-        values.clear();
-        // Every band with a value, as the PCT projection takes them later.
-        if (derived)
-            for (const BandEntry& e : derived->Entries())
-                if (HasValue(e.value)) values.push_back(e.value);
-        if (j == 0) {
-            b = static_cast<int>(values.size());
-            if (b == 0)
-                throw OrvaneError(
-                    "No data found for PCA!\nThe derived stage of the first spectrum has no "
-                    "values; check the waveband filter, the sensor and the derivative.");
-            x.ReSize(b, columns);
-        }
-        if (static_cast<int>(values.size()) != b) {
-            ++result.skipped;
-        } else {
-            double* store = x.Store();
-            for (int r = 0; r < b; ++r)
-                store[static_cast<size_t>(r) * columns + used] = values[static_cast<size_t>(r)];
+        int k = 0;
+        bool fits = derived != nullptr;
+        if (fits)
+            for (const BandEntry& e : derived->Entries()) {
+                if (!HasValue(e.value)) continue;
+                if (k == b || bands[static_cast<size_t>(k)] != e.index) {
+                    fits = false;
+                    break;
+                }
+                store[static_cast<size_t>(k++) * columns + used] = e.value;
+            }
+        if (fits && k == b)
             ++used;
-        }
+        else
+            result.skipped_ids.push_back(id);
         frontend.StepProgress(j + 1);
     }
     result.bands = b;
-    // The first spectrum is always used, so at least one column stays.
     if (used < columns) {
-        const Matrix kept = x.Columns(1, used);
+        // An empty Newmat column range is not allowed; no columns is an empty matrix.
+        const Matrix kept = used > 0 ? Matrix(x.Columns(1, used)) : Matrix(b, 0);
         x = kept;
     }
+}
+
+// "12, 15 and 40" for the report; a long list ends with how many more there are.
+std::string IdList(const std::vector<int>& ids) {
+    const size_t shown = std::min<size_t>(ids.size(), 20);
+    std::string text;
+    for (size_t i = 0; i < shown; ++i) {
+        if (i > 0) text += i + 1 == ids.size() ? " and " : ", ";
+        text += std::to_string(ids[i]);
+    }
+    if (shown < ids.size()) text += fmt::format(" and {} more", ids.size() - shown);
+    return text;
 }
 
 void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Frontend& frontend) {
@@ -200,11 +214,12 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
             "analysis.");
     CollectData(session, loader, frontend, selection, result);
     const int n = result.data.Ncols();
-    if (result.skipped > 0)
-        frontend.Report(
-            fmt::format("PCA: {} of {} spectra skipped: their derived stage has another "
-                        "number of values than the first spectrum's {}.",
-                        result.skipped, n + result.skipped, result.bands));
+    if (!result.skipped_ids.empty())
+        frontend.Report(fmt::format(
+            "PCA: {} of {} spectra skipped for lacking a value at one of the current chain's {} "
+            "derived bands: spectrum {}.",
+            result.skipped_ids.size(), n + result.skipped_ids.size(), result.bands,
+            IdList(result.skipped_ids)));
     if (n < 2)
         throw OrvaneError(
             fmt::format("Not enough spectra for PCA!\nThe covariance of the bands needs at "

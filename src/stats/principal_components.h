@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/matrix.h"
 
@@ -16,8 +17,8 @@ class StudyLoader;
 struct PcaResult {
     std::string path;  // pca_output.csv; empty when the file could not be opened
     int pca_data_id = 0;
-    int bands = 0;    // b: the valid derived-stage values of every spectrum used
-    int skipped = 0;  // spectra left out for another number of valid values
+    int bands = 0;  // b: the current chain's derived bands (ChainDerivedBands)
+    std::vector<int> skipped_ids;  // spectra left out for lacking a value at one of them
     Matrix data;      // X, b x n: one uncentred column per spectrum used
 };
 

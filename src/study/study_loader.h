@@ -23,7 +23,6 @@ public:
 
     void SetStudy(int study_id);
     int StudyId() const { return study_id_; }
-    const std::string& DataPath() const { return data_path_; }
 
     // Stores the current study's folder tree (see SpectraImport).
     ImportCounts ImportStudySpectra(Frontend& frontend);

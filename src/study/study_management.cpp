@@ -100,18 +100,17 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     return study_id;
 }
 
-bool StudyManagement::DeleteCurrentStudy() {
+bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
     Database& db = session_.Db();
     const int study_id = session_.StudyId();
     std::string name;
     if (study_id == 0 ||
         !db.QueryText(Sql("select name from study where study_id = %i", study_id), name))
         throw OrvaneError("There is no current study to delete.");
-    if (!frontend_.Confirm(fmt::format("Warning: \nThe study '{}' including all spectral data "
-                                       "will be deleted!\nClick OK if you want to delete this "
-                                       "study.",
-                                       name)))
-        return false;
+    std::string warning =
+        fmt::format("Warning: \nThe study '{}' including all spectral data will be deleted!", name);
+    if (!question.empty()) warning += "\n" + question;
+    if (!frontend_.Confirm(warning)) return false;
     const auto count = [&](const char* sql) {
         int n = 0;
         db.QueryInt(Sql(sql, study_id), n);

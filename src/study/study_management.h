@@ -27,10 +27,11 @@ public:
     // nothing when a field is out of range, the name is empty or a statement fails.
     int CreateStudy(const StudyFields& fields);
 
-    // Asks the frontend first; false when the user cancelled. Deletes every row of the
-    // session's current study in one transaction, reports each step, then makes the first
+    // Asks the frontend first, with the warning of what goes followed by the face's own
+    // `question` line when one is given; false when the user cancelled. Deletes every row of
+    // the session's current study in one transaction, reports each step, then makes the first
     // remaining study current (0 when none is left).
-    bool DeleteCurrentStudy();
+    bool DeleteCurrentStudy(const std::string& question = {});
 
     // The current study's name, description, data path, minimum, counts and capture
     // timeframe as one report entry; the text is also returned.

@@ -246,7 +246,13 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdExport, [this] { Export()->Open(); }},
         {kCmdBuildLibrary, [this] { Run([&] { form_->BuildLibrary(*frontend_); }); }},
         {kCmdCreateStudy, [this] { CreateStudy()->Open(); }},
-        {kCmdDeleteStudy, [this] { Run([&] { form_->DeleteCurrentStudy(*frontend_); }); }},
+        {kCmdDeleteStudy,
+         [this] {
+             Run([&] {
+                 form_->DeleteCurrentStudy(*frontend_,
+                                           "Click OK if you want to delete this study.");
+             });
+         }},
         {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
         {kCmdImportSpectra, [this] { Run([&] { form_->ImportSpectra(*frontend_); }); }},
         {kCmdDiscriminantAnalysis, [this] { OnDiscriminantAnalysis(); }},

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <string>
 
-#include "base/config_file.h"
 #include "base/orvane_error.h"
 #include "support/scratch_database.h"
 
@@ -38,15 +37,6 @@ TEST(OutputFolder, PathForCreatesTheFolder) {
     const std::string blocker = dir.File("file");
     { std::ofstream(blocker) << "x"; }
     EXPECT_THROW(OutputFolder("", blocker + "/sub").PathFor("x", "csv"), OrvaneError);
-}
-
-TEST(OutputFolder, ComesFromTheConfiguration) {
-    test::TempDir dir;
-    const std::string path = dir.File("spectra_config.txt");
-    { std::ofstream(path) << "output_drive \noutput_dir " << dir.File("results") << "\n"; }
-    ConfigFile config(path);
-    config.Open();
-    EXPECT_EQ(OutputFolder(config).PathFor("pca", "csv"), dir.File("results") + "/pca.csv");
 }
 
 }  // namespace

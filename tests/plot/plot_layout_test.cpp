@@ -22,36 +22,6 @@ PlotLayout Spread(int columns) {
     return layout;
 }
 
-TEST(PlotLayout, RangesTicksAndLabels) {
-    const PlotScene s = Spread(2).Layout(600, 300, 12, 6, true);
-    EXPECT_DOUBLE_EQ(s.x_range, 11.0);
-    EXPECT_DOUBLE_EQ(s.x_start, -0.55);
-    EXPECT_NEAR(s.y_range, 2.2, 1e-15);
-    EXPECT_NEAR(s.y_start, -1.11, 1e-15);
-    ASSERT_EQ(s.labels.size(), 10u);
-    const char* x_labels[] = {"1.650E+00", "3.850E+00", "6.050E+00", "8.250E+00", "1.045E+01"};
-    const char* y_labels[] = {"-6.700E-01", "-2.300E-01", "2.100E-01", "6.500E-01", "1.090E+00"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(s.labels[static_cast<size_t>(i)].text, x_labels[i]);
-        EXPECT_EQ(s.labels[static_cast<size_t>(i) + 5].text, y_labels[i]);
-    }
-    // Axes inside the margins: origin (60, 285), ends at x 570 and y 15.
-    EXPECT_EQ(s.axes[0].x1, 60);
-    EXPECT_EQ(s.axes[0].y1, 285);
-    EXPECT_EQ(s.axes[0].x2, 570);
-    EXPECT_EQ(s.axes[1].y2, 15);
-    // First x tick at 60 + 102 with half-ticks of 3 pixels; its label centred under it.
-    EXPECT_EQ(s.ticks[0].x1, 162);
-    EXPECT_EQ(s.ticks[0].y1, 282);
-    EXPECT_EQ(s.ticks[0].y2, 288);
-    EXPECT_EQ(s.labels[0].left, 162 - 27);
-    EXPECT_EQ(s.labels[0].top, 288);
-    // First y tick 54 pixels above the origin, label at the left edge.
-    EXPECT_EQ(s.ticks[5].y1, 231);
-    EXPECT_EQ(s.labels[5].left, 3);
-    EXPECT_EQ(s.labels[5].top, 228);
-}
-
 TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
     const PlotScene two = Spread(2).Layout(600, 300, 12, 6, true);
     const PlotScene three = Spread(3).Layout(600, 300, 12, 6, true);
@@ -71,6 +41,7 @@ TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
     on_tick.AddItem(std::vector<PlotPoint>{{6.05, 0.0}});
     const PlotScene s = on_tick.Layout(600, 300, 12, 6, true);
     EXPECT_NEAR(s.points.back().x, s.ticks[2].x1, 1.0);
+    EXPECT_EQ(s.labels[2].text, "6.050E+00");
 
     EXPECT_TRUE(Spread(2).Layout(600, 300, 12, 6, false).points.empty());
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <ostream>
 #include <optional>
 #include <vector>
@@ -48,13 +47,6 @@ TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
         EXPECT_EQ(grid.Value(c.index), c.value) << c.index;
         EXPECT_EQ(grid.EntryAt(c.index) != nullptr, c.value != kNoValue) << c.index;
     }
-    BandVector sensor(1, 7);
-    sensor.FillValues(2.0);
-    EXPECT_EQ(sensor.Value(0), kNoValue);
-    EXPECT_EQ(sensor.Value(1), 2.0);
-    EXPECT_EQ(sensor.Value(7), 2.0);
-    EXPECT_EQ(sensor.Value(8), kNoValue);
-    EXPECT_EQ(sensor.EntryAt(3)->index, 3);
 }
 
 struct ScanCase {
@@ -93,18 +85,13 @@ TEST_P(NextValid, ScansAsSpecified) {
 INSTANTIATE_TEST_SUITE_P(
     BandVector, NextValid,
     ::testing::Values(ScanCase{"UpToFirstValue", true, 500, false, 505},
-                      ScanCase{"UpFromAValueIsItself", true, 505, false, 505},
                       ScanCase{"UpAcrossExcludedIgnoringFilter", true, 506, true, 510},
                       ScanCase{"UpStopsAtExcludedBand", true, 506, false, std::nullopt},
                       ScanCase{"UpExcludedBandWithValueIsTaken", true, 511, false, 512},
                       ScanCase{"UpRunsPastTheEnd", true, 516, true, std::nullopt},
-                      ScanCase{"UpFromBeyondTheEnd", true, 520, true, std::nullopt},
-                      ScanCase{"UpStopsAtExcludedNearTheEnd", true, 516, false, std::nullopt},
                       ScanCase{"UpSkipsMarkers", true, 513, false, 515},
                       ScanCase{"DownAcrossExcludedIgnoringFilter", false, 509, true, 505},
                       ScanCase{"DownStopsAtExcludedBand", false, 509, false, std::nullopt},
-                      ScanCase{"DownRunsPastTheStart", false, 504, true, std::nullopt},
-                      ScanCase{"DownFromTheLast", false, 519, true, 515},
                       ScanCase{"DownFromTheLastStopsAtExcluded", false, 519, false, std::nullopt}),
     [](const ::testing::TestParamInfo<ScanCase>& info) { return info.param.name; });
 
@@ -145,33 +132,16 @@ INSTANTIATE_TEST_SUITE_P(
     BandVector, Nearest,
     ::testing::Values(NearestCase{"KeptBandItself", 595.4, 0, false, 595},
                       NearestCase{"TieGoesToTheHigherIndex", 595.5, 1, false, 596},
-                      NearestCase{"JustBelowTheTie", 595.49, 1, false, 595},
                       NearestCase{"MarkedUpwards", 605.0, 0, true, 611},
                       NearestCase{"MarkedDownwards", 605.0, 1, true, 599},
                       NearestCase{"MarkedOtherDirection", 605.0, 2, true, std::nullopt},
-                      NearestCase{"MarkedUpwardsWithFilter", 605.0, 0, false, 611},
                       NearestCase{"MarkedDownwardsStopsAtExcluded", 605.0, 1, false, std::nullopt},
-                      NearestCase{"BelowTheAxis", 100.0, 0, false, 590},
-                      NearestCase{"AboveTheAxis", 2000.0, 1, false, 620}),
+                      NearestCase{"BelowTheAxis", 100.0, 0, false, 590}),
     [](const ::testing::TestParamInfo<NearestCase>& info) { return info.param.name; });
 
-// Only entries closer than 2150 nm are taken; when none is, the first entry is the candidate.
+// Only entries closer than 2150 nm are taken; when none is, the first entry is the candidate,
+// and a marked candidate continues as the direction says.
 TEST(BandVector, NearestIgnoresEntries2150nmAway) {
-    BandVector grid(350, 2150);
-    for (int w = 350; w <= 2499; ++w) grid.Set(w, 1.0, w);
-    struct Case {
-        double wavelength;
-        int found;
-    };
-    for (const Case& c : {Case{4648.9, 2499}, Case{4649.0, 350}, Case{9999.0, 350},
-                          Case{-1799.9, 350}, Case{-1800.0, 350}, Case{-1799.0, 350}}) {
-        const BandEntry* e = grid.Nearest(c.wavelength, 0, true);
-        ASSERT_NE(e, nullptr) << c.wavelength;
-        EXPECT_EQ(e->index, c.found) << c.wavelength;
-    }
-
-    // A sensor axis whose centres are all far away: the first element is the candidate, and
-    // a marked candidate continues as the direction says.
     BandVector far(1, 3);
     far.Set(1, kNoValue, 3000.0);
     far.Set(2, 0.4, 3100.0);
@@ -179,6 +149,8 @@ TEST(BandVector, NearestIgnoresEntries2150nmAway) {
     EXPECT_EQ(far.Nearest(500.0, 0, true)->index, 2);
     EXPECT_EQ(far.Nearest(500.0, 1, true), nullptr);
     EXPECT_EQ(far.Nearest(3190.0, 1, true)->index, 3);
+    EXPECT_EQ(far.Nearest(5349.9, 0, true)->index, 3);
+    EXPECT_EQ(far.Nearest(5350.0, 0, true)->index, 2);
 }
 
 TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {

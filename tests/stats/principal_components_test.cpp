@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
@@ -19,8 +18,10 @@
 #include "study/sensor_import.h"
 #include "base/output_folder.h"
 #include "study/study_loader.h"
+#include "study/study_spectra.h"
 #include "support/feature_study.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -223,16 +224,50 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     EXPECT_TRUE(library.IsLibraryValid());
 }
 
-TEST_F(PcaTest, SpectraOfAnotherBandCountAreSkippedAndCounted) {
-    // No value at 400 nm: two derived values where the others have three.
-    AddSpecies("delta", {{-1.0f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
+TEST_F(PcaTest, AChangeOfTheStudysSpectraMakesTheAnalysisStaleUntilItIsRerun) {
+    const int two = AddPctSpace("PCT 2", 2);
+    const int pca = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
+    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    SetSpectraDisabled(scratch_.Admin(), study_, {Count("select min(spectrum_id) from spectrum")},
+                       true);
+    EXPECT_EQ(CurrentPcaDataId(*session_), 0);
+    SwitchToPct();
+    EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
+
+    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, pca);
+    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    SwitchToPct();
+    EXPECT_EQ(session_->FeatureSpaceId(), two);
+}
+
+TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {
+    // The first spectrum loaded has no value at 400 nm, a later one none at 2000 nm.
+    const int first = Count("select min(spectrum_id) from spectrum");
+    const std::string lacking = LevelSpectrum({-1.0f, 0.30f, 0.20f});
+    scratch_.Admin().WriteBlob(
+        Sql("update spectrum set reflectances = ? where spectrum_id = %i", first), lacking.data(),
+        lacking.size());
+    AddSpecies("delta", {{0.2f, 0.3f, -1.0f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
+    const int late = Count("select min(spectrum_id) from spectrum s, species sp where "
+                           "s.species_id = sp.species_id and folder_name = 'delta'");
     const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
-    EXPECT_EQ(r.skipped, 1);
-    EXPECT_EQ(r.data.Ncols(), 9);
+    EXPECT_EQ(r.bands, 3);
+    EXPECT_EQ(r.skipped_ids, (std::vector<int>{first, late}));
+    EXPECT_EQ(r.data.Ncols(), 8);
     ASSERT_EQ(frontend_.reports.size(), 3u);
     EXPECT_EQ(frontend_.reports[1],
-              "PCA: 1 of 10 spectra skipped: their derived stage has another number of values "
-              "than the first spectrum's 3.");
+              "PCA: 2 of 10 spectra skipped for lacking a value at one of the current chain's 3 "
+              "derived bands: spectrum " + std::to_string(first) + " and " +
+                  std::to_string(late) + ".");
+
+    // numpy: eigh(np.cov(X)) of the other eight spectra's float levels, ascending.
+    const double expected[] = {0.00020516875264363723, 0.001493223731518197,
+                               0.0117998215899561};
+    ColumnVector values(3);
+    std::string blob;
+    ASSERT_TRUE(scratch_.Admin().QueryText("select eigenvalues from pca_data", blob));
+    DecodeMatrix(blob, values, "eigenvalues");
+    for (int c = 1; c <= 3; ++c) EXPECT_NEAR(values(c), expected[c - 1], 1e-15) << c;
 }
 
 TEST_F(PcaTest, RefusalsStoreNothing) {
@@ -276,25 +311,12 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         std::filesystem::remove(Output());
         c.arrange();
         ApplyChainOptions(*session_, ChainOptions());
-        try {
-            RunPca(*session_, *loader_, *output_, frontend_);
-            ADD_FAILURE() << "refused";
-        } catch (const OrvaneError& e) {
-            EXPECT_EQ(std::string(e.what()), c.message);
-        }
+        EXPECT_TRUE(test::Refuses([&] { RunPca(*session_, *loader_, *output_, frontend_); },
+                                  c.message));
         EXPECT_EQ(Count("select count(*) from pca_data"), 0);
         // A refusal after the header was written leaves no partial file behind.
         EXPECT_FALSE(std::filesystem::exists(Output())) << c.file_with_header;
     }
-
-    // Without any PCT feature space a sensor needs two bands, for the plot's two components.
-    std::ofstream(dir_.File("one.txt")) << "One band\nA single band\nband,avg_wavelength,fwhm,"
-                                           "mark\n1,1000,2,C\n";
-    ImportSensor(*session_, frontend_, dir_.File("one.txt"), 0);
-    ChainOptions one;
-    one.sensor = "One band";
-    ApplyChainOptions(*session_, one);
-    EXPECT_THROW(RunPca(*session_, *loader_, *output_, frontend_), OrvaneError);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "base/orvane_error.h"
 #include "support/recording_frontend.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -27,14 +28,10 @@ TEST(StudyLock, ASecondHolderWaitsThenGivesUpAndOtherStudiesAreFree) {
 
     std::optional<StudyLock> held(std::in_place, *first, frontend, study);
     EXPECT_TRUE(frontend.reports.empty());
-    try {
-        StudyLock waiting(*second, frontend, study, 1);
-        ADD_FAILURE() << "took a held lock";
-    } catch (const OrvaneError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Study 'Busy' is still busy after waiting 1 s for another import, library build "
-                  "or deletion; nothing was changed. Try again when it has ended.");
-    }
+    EXPECT_TRUE(test::Refuses(
+        [&] { StudyLock waiting(*second, frontend, study, 1); },
+        "Study 'Busy' is still busy after waiting 1 s for another import, library build "
+        "or deletion; nothing was changed. Try again when it has ended."));
     EXPECT_EQ(frontend.reports,
               std::vector<std::string>{"Study 'Busy' is busy with another import, library "
                                        "build or deletion; waiting for it to end.\n"});

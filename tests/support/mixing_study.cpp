@@ -9,15 +9,7 @@
 
 namespace orvane::test {
 
-void WriteMixingSensor(const std::string& path, int elements) {
-    std::ofstream out(path);
-    out << "Mixing " << elements << " bands\nNarrow bands\nband,avg_wavelength,fwhm,mark\n";
-    for (int i = 0; i < elements; ++i)
-        out << i + 1 << ',' << kMixingCentres[static_cast<size_t>(i)] << ",2,C\n";
-}
-
 namespace {
-
 // The reflectance BLOB of a spectrum with these values at the six centres (0.1 elsewhere).
 std::string MixingSpectrum(const BandValues& values) {
     std::vector<float> v(kSpectrumBands, 0.1f);
@@ -26,8 +18,14 @@ std::string MixingSpectrum(const BandValues& values) {
             v[static_cast<size_t>(w - kFirstWavelength)] = static_cast<float>(values[k]);
     return Blob(v);
 }
-
 }  // namespace
+
+void WriteMixingSensor(const std::string& path, int elements) {
+    std::ofstream out(path);
+    out << "Mixing " << elements << " bands\nNarrow bands\nband,avg_wavelength,fwhm,mark\n";
+    for (int i = 0; i < elements; ++i)
+        out << i + 1 << ',' << kMixingCentres[static_cast<size_t>(i)] << ",2,C\n";
+}
 
 int InsertMixingSpecies(Database& db, int study, const std::string& folder, bool endmember,
                         const std::vector<BandValues>& spectra) {

@@ -14,7 +14,7 @@ namespace orvane::test {
 class RecordingFrontend : public Frontend {
   public:
     void Report(const std::string& text) override { reports.push_back(text); }
-    void Error(const std::string& text) override { errors.push_back(text); }
+    void Error(const std::string&) override {}
     void StepProgress(int done) override { steps.push_back(done); }
     bool Confirm(const std::string& question) override {
         questions.push_back(question);
@@ -25,7 +25,6 @@ class RecordingFrontend : public Frontend {
     }
 
     std::vector<std::string> reports;
-    std::vector<std::string> errors;
     std::vector<std::string> questions;
     std::vector<int> steps;
     std::deque<bool> answers;

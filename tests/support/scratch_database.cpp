@@ -29,6 +29,14 @@ std::string Trim(const std::string& s) {
     const size_t e = s.find_last_not_of(" \t\r\n");
     return s.substr(b, e - b + 1);
 }
+
+// Connection values of the throwaway server that the test fixture started.
+ConnectionParams TestServer() {
+    const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
+    ConfigFile config(home + "/spectra_config.txt");
+    config.Open();
+    return config.Connection();
+}
 }  // namespace
 
 std::string SourcePath(const std::string& relative) {
@@ -50,13 +58,6 @@ std::string FileText(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-ConnectionParams TestServer() {
-    const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
-    ConfigFile config(home + "/spectra_config.txt");
-    config.Open();
-    return config.Connection();
 }
 
 void RunSqlScript(Database& db, const std::string& path) {

@@ -8,9 +8,6 @@
 
 namespace orvane::test {
 
-// Connection values of the throwaway server that the test fixture started.
-ConnectionParams TestServer();
-
 // A fresh database on the throwaway server with db/schema.sql loaded (lookup rows included,
 // no sensors, no feature spaces), dropped again when the object goes.
 class ScratchDatabase {

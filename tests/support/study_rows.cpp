@@ -84,6 +84,20 @@ int InsertSpectrum(Database& db, int study_id, int species_id, int site_id, cons
     return id;
 }
 
+void InsertConstantSpectra(Database& db, int study_id, int species_id,
+                           const std::vector<std::pair<int, std::vector<float>>>& sites) {
+    int number = 1;
+    for (const auto& [site_no, values] : sites) {
+        const int site = InsertSite(db, study_id, species_id, site_no);
+        for (float v : values) {
+            SpectrumValues row;
+            row.spectrum_no = number++;
+            InsertSpectrum(db, study_id, species_id, site, row,
+                           Blob(std::vector<float>(kSpectrumBands, v)));
+        }
+    }
+}
+
 std::vector<float> DistinctReflectances(int seed) {
     std::vector<float> values(kSpectrumBands);
     for (int i = 0; i < kSpectrumBands; ++i)

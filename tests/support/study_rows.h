@@ -39,6 +39,11 @@ struct SpectrumValues {
 int InsertSpectrum(Database& db, int study_id, int species_id, int site_id,
                    const SpectrumValues& values, const std::string& reflectances);
 
+// Spectra of a species, one site per entry ({site number, values}): each value a spectrum that
+// is constant at it, numbered from 1 across the sites.
+void InsertConstantSpectra(Database& db, int study_id, int species_id,
+                           const std::vector<std::pair<int, std::vector<float>>>& sites);
+
 // 2150 reflectances that differ at every band and between seeds.
 std::vector<float> DistinctReflectances(int seed);
 std::string Blob(const std::vector<float>& values);

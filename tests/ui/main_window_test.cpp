@@ -286,7 +286,10 @@ class MainWindowTest : public QObject {
         w.confirm = false;
         w.frame->Action(kCmdDeleteStudy)->trigger();
         QCOMPARE(w.questions.size(), 1);
-        QVERIFY(w.questions[0].contains("The study 'Tussock 'upper' plots' including"));
+        QCOMPARE(w.questions[0],
+                 QStringLiteral("Warning: \nThe study 'Tussock 'upper' plots' including all "
+                                "spectral data will be deleted!\nClick OK if you want to delete "
+                                "this study."));
         QCOMPARE(w.Count("select count(*) from study"), 3);
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
 

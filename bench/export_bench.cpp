@@ -4,8 +4,6 @@
 // ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "base/frontend.h"
@@ -38,25 +36,12 @@ BENCHMARK(BM_ExportSynthesizedCsv)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 int main(int argc, char** argv) {
     using namespace orvane::bench;
-    benchmark::Initialize(&argc, argv);
-    const std::string config = BenchConfigPath("export_bench");
-    if (config.empty()) return 2;
-    const std::string out =
-        (std::filesystem::temp_directory_path() / "orvane_export_bench").string();
-    try {
-        BenchStudy study(config, out);
+    return RunOnBenchStudy(argc, argv, "export_bench", BenchLayout(), [](BenchStudy& study) {
         orvane::SilentFrontend quiet;
         orvane::ImportSensor(study.Session(), quiet,
                              std::string(ORVANE_SOURCE_DIR) + "/data/sensors/landsat8_oli.txt", 0);
         g_study = &study;
         benchmark::RunSpecifiedBenchmarks();
         g_study = nullptr;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "export_bench: %s\n", e.what());
-        return 1;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(out, ec);
-    benchmark::Shutdown();
-    return 0;
+    });
 }

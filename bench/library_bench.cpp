@@ -4,8 +4,6 @@
 // MariaDB server: ORVANE_BENCH_CONFIG names its spectra_config.txt (see README.md).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "chain/chain_options.h"
@@ -56,13 +54,7 @@ BENCHMARK(BM_DiscriminantAnalysis)->Unit(benchmark::kMillisecond)->UseRealTime()
 int main(int argc, char** argv) {
     using namespace orvane;
     using namespace orvane::bench;
-    benchmark::Initialize(&argc, argv);
-    const std::string config = BenchConfigPath("library_bench");
-    if (config.empty()) return 2;
-    const std::string out =
-        (std::filesystem::temp_directory_path() / "orvane_library_bench").string();
-    try {
-        BenchStudy study(config, out, kLayout);
+    return RunOnBenchStudy(argc, argv, "library_bench", kLayout, [](BenchStudy& study) {
         Database& db = study.Session().Db();
         db.Execute(
             "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
@@ -88,12 +80,5 @@ int main(int argc, char** argv) {
         benchmark::RunSpecifiedBenchmarks();
         g_library = nullptr;
         g_study = nullptr;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "library_bench: %s\n", e.what());
-        return 1;
-    }
-    std::error_code ec;
-    std::filesystem::remove_all(out, ec);
-    benchmark::Shutdown();
-    return 0;
+    });
 }

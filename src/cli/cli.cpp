@@ -145,6 +145,29 @@ int PrintCommandHelp(std::ostream& out, const Command& command) {
     return 0;
 }
 
+// Reads the configuration and connects to the database; returns 0, or the exit status when
+// either fails (an OrvaneError from the configuration goes to the caller's catch).
+int OpenSession(Context& ctx, bool searched) {
+    ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
+    try {
+        ctx.config->Open();
+    } catch (const FileNotFoundError& e) {
+        // The program's own start-up message goes to standard output.
+        ctx.out << e.what();
+        ctx.out.flush();
+        if (searched) ctx.err << ConfigFile::NotFoundMessage() << '\n';
+        return 1;
+    }
+    try {
+        ctx.session = std::make_unique<ProcessingSession>(*ctx.config);
+    } catch (const ConnectError& e) {
+        ctx.frontend.Error(std::string("could not connect to the database: ") + e.what());
+        return 1;
+    }
+    for (const std::string& w : ctx.session->Warnings()) ctx.frontend.Error(w);
+    return 0;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -177,23 +200,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
-        ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
-        try {
-            ctx.config->Open();
-        } catch (const FileNotFoundError& e) {
-            // The program's own start-up message goes to standard output.
-            out << e.what();
-            out.flush();
-            if (searched) err << ConfigFile::NotFoundMessage() << '\n';
-            return 1;
-        }
-        try {
-            ctx.session = std::make_unique<ProcessingSession>(*ctx.config);
-        } catch (const ConnectError& e) {
-            frontend.Error(std::string("could not connect to the database: ") + e.what());
-            return 1;
-        }
-        for (const std::string& w : ctx.session->Warnings()) frontend.Error(w);
+        if (const int failed = OpenSession(ctx, searched); failed != 0) return failed;
         const int rc = command->run(ctx);
         out.flush();
         return rc;

@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include <fmt/format.h>
+
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
@@ -36,11 +38,15 @@ StudyLoader::~StudyLoader() = default;
 
 void StudyLoader::SetStudy(int study_id) {
     study_id_ = study_id;
+    // A study that is not found leaves no path behind, so an import can't go to the last one's.
+    data_path_.clear();
     session_.Db().QueryText(Sql("SELECT datapath FROM study where study_id = %i", study_id),
                             data_path_);
 }
 
 ImportCounts StudyLoader::ImportStudySpectra(Frontend& frontend) {
+    if (data_path_.empty())
+        throw OrvaneError(fmt::format("Study {} has no data folder to import from.", study_id_));
     return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
 }
 

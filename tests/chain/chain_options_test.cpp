@@ -10,6 +10,7 @@
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
@@ -21,13 +22,25 @@ std::vector<std::string> Names(const std::vector<FeatureSpaceItem>& items) {
     return names;
 }
 
+ChainOptions Options(std::optional<int> smoothing, std::optional<int> order = {},
+                     std::optional<int> type = {}, std::optional<std::string> feature_space = {},
+                     std::optional<std::string> study = {}) {
+    ChainOptions options;
+    options.smoothing_type = smoothing;
+    options.derivative_order = order;
+    options.feature_space_type = type;
+    options.feature_space = feature_space;
+    options.study = study;
+    return options;
+}
+
 // The starter feature spaces and one study on the Landsat 8 sensor.
 class ChainOptionsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         test::ImportSensors(scratch_, {"landsat8_oli"});
         test::LoadSeedFeatureSpaces(db());
-        study_ = test::MakeStudy(db(), "options");
+        study_ = test::InsertStudyWithChainRows(db(), "options");
         session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
         ApplyChainOptions(*session_, ChainOptions());
     }
@@ -64,12 +77,10 @@ class ChainOptionsTest : public ::testing::Test {
     std::unique_ptr<ProcessingSession> session_;
 };
 
-TEST_F(ChainOptionsTest, PctSpacesAreOfferedOnlyWhileACurrentAnalysisIsStored) {
+TEST_F(ChainOptionsTest, PctSpacesAreOfferedAndKeptOnlyWhileACurrentAnalysisIsStored) {
     EXPECT_EQ(session_->StudyId(), study_);
     EXPECT_EQ(session_->FeatureSpaceId(), FeatureSpaceId("Full range curvature"));
-    ChainOptions pct;
-    pct.feature_space_type = 2;
-    ApplyChainOptions(*session_, pct);
+    ApplyChainOptions(*session_, Options({}, {}, 2));
     EXPECT_TRUE(ListFeatureSpaces(*session_).empty());
     EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
@@ -78,44 +89,31 @@ TEST_F(ChainOptionsTest, PctSpacesAreOfferedOnlyWhileACurrentAnalysisIsStored) {
     EXPECT_NE(CurrentPcaDataId(*session_), 0);
     EXPECT_EQ(Names(ListFeatureSpaces(*session_)),
               (std::vector<std::string>{"PCT 2", "PCT 3", "PCT 5"}));
+    // Switching to PCT keeps the current PCT space while it is offered, else takes the first.
+    ApplyChainOptions(*session_, Options({}, {}, 0));
+    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 2"));
+    EXPECT_EQ(session_->FeatureSpaceType(), 2);
+    ApplyChainOptions(*session_, Options({}, {}, {}, "PCT 5"));
+    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 5"));
+    EXPECT_EQ(session_->FeatureSpaceId(), FeatureSpaceId("PCT 5"));
     // A changed chain setting makes the analysis stale.
-    ChainOptions smoothed;
-    smoothed.smoothing_type = 1;
-    ApplyChainOptions(*session_, smoothed);
+    ApplyChainOptions(*session_, Options(1));
     EXPECT_TRUE(ListFeatureSpaces(*session_).empty());
 }
 
-TEST_F(ChainOptionsTest, SwitchingToPctKeepsTheCurrentPctSpaceOnlyWhileItIsOffered) {
-    InsertPcaData(8);
-    // From DI: the first PCT space offered.
-    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 2"));
-    EXPECT_EQ(session_->FeatureSpaceType(), 2);
-    ChainOptions chosen;
-    chosen.feature_space = "PCT 5";
-    ApplyChainOptions(*session_, chosen);
-    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 5"));
-    EXPECT_EQ(session_->FeatureSpaceId(), FeatureSpaceId("PCT 5"));
-}
-
 TEST_F(ChainOptionsTest, OptionsOutOfRangeOrUnknownAreRefusedBeforeAnythingChanges) {
-    struct Case {
+    const struct {
         const char* name;
         ChainOptions options;
         const char* in_message;
+    } cases[] = {
+        {"smoothing type 3", Options(3), "smoothing type must be from 0 to 2, not 3"},
+        {"derivative order 31", Options({}, 31), "derivative order must be from 0 to 30"},
+        {"feature-space type -1", Options({}, {}, -1), "feature-space type"},
+        {"unknown study", Options({}, {}, {}, {}, "absent"), "no study \"absent\""},
     };
-    std::vector<Case> cases(5);
-    cases[0] = {"smoothing type 3", {}, "smoothing type must be from 0 to 2, not 3"};
-    cases[0].options.smoothing_type = 3;
-    cases[1] = {"derivative order 31", {}, "derivative order must be from 0 to 30"};
-    cases[1].options.derivative_order = 31;
-    cases[2] = {"feature-space type -1", {}, "feature-space type"};
-    cases[2].options.feature_space_type = -1;
-    cases[3] = {"unknown study", {}, "no study \"absent\""};
-    cases[3].options.study = "absent";
-    cases[4] = {"unknown word", {}, "choose one of none, sg-mw, sg-fft"};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         try {
-            if (c.name == std::string("unknown word")) ParseSmoothingType("sg");
             ApplyChainOptions(*session_, c.options);
             ADD_FAILURE() << c.name << ": not refused";
         } catch (const OrvaneError& e) {
@@ -123,6 +121,12 @@ TEST_F(ChainOptionsTest, OptionsOutOfRangeOrUnknownAreRefusedBeforeAnythingChang
         }
         EXPECT_EQ(session_->SmoothingType(), 0) << c.name;
         EXPECT_EQ(session_->FeatureSpaceType(), 0) << c.name;
+    }
+    try {
+        ParseSmoothingType("sg");
+        ADD_FAILURE() << "an unknown word is not refused";
+    } catch (const OrvaneError& e) {
+        EXPECT_TRUE(test::Contains(e.what(), "choose one of none, sg-mw, sg-fft")) << e.what();
     }
 }
 

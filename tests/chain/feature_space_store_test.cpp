@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -21,9 +20,10 @@ namespace {
 using Row = std::tuple<int, int, int>;  // band_range_id, band1, band2
 
 FeatureSpaceDefinition Definition(int type, const std::string& name,
-                                  const std::vector<std::pair<int, int>>& ranges, int id = 0) {
+                                  const std::vector<std::pair<int, int>>& ranges,
+                                  int dimension = 0) {
     FeatureSpaceDefinition def;
-    def.id = id;
+    def.dimension = dimension;
     def.type = type;
     def.name = name;
     def.description = "stored";
@@ -134,28 +134,25 @@ TEST_F(FeatureSpaceStoreTest, AnEditUpdatesKeepsInsertsAndDeletesRangesOfItsOwnO
     EXPECT_EQ(session_->CurrentFeatureSpace()->Ranges().size(), 3u);
 }
 
-TEST_F(FeatureSpaceStoreTest, ACopyKeepsItsSourceAndAnotherTypeKeepsTheSessionsChoice) {
+TEST_F(FeatureSpaceStoreTest, NewSpacesAreStoredAsGivenAndCopiesKeepTheirSource) {
     const std::vector<Row> source = Ranges(di_);
     FeatureSpaceDefinition copy = Stored(di_);
     copy.id = 0;  // the ranges keep their source's ids, as a careless caller might leave them
     copy.name = "red edge_copy";
-    const int id = SaveFeatureSpace(*session_, copy).id;
-    EXPECT_NE(id, di_);
-    EXPECT_EQ(Ranges(id).size(), 3u);
+    const int copied = SaveFeatureSpace(*session_, copy).id;
+    EXPECT_NE(copied, di_);
+    EXPECT_EQ(Ranges(copied).size(), 3u);
     EXPECT_EQ(Ranges(di_), source);
-    EXPECT_EQ(session_->FeatureSpaceId(), id);
+    EXPECT_EQ(session_->FeatureSpaceId(), copied);
 
     // An NTBI saved while the session shows DI leaves the session's DI current.
     Select(0, di_);
     SaveFeatureSpace(*session_, Definition(1, "pairs", {{550, 680}, {680, 800}}));
     EXPECT_EQ(session_->FeatureSpaceId(), di_);
-}
 
-TEST_F(FeatureSpaceStoreTest, PctSpacesAndQuotedNamesAreStoredAsGiven) {
+    // PCT spaces and quoted names are stored as given.
     Select(2, 0);
-    FeatureSpaceDefinition pct = Definition(2, "pc3", {});
-    pct.dimension = 3;
-    const int id = SaveFeatureSpace(*session_, pct).id;
+    const int id = SaveFeatureSpace(*session_, Definition(2, "pc3", {}, 3)).id;
     EXPECT_EQ(Text(Sql("select concat_ws('|', dimension, type) from feature_space fs, "
                        "feature_space_type t where fs.fs_type_id = t.fs_type_id and "
                        "feature_space_id = %i",
@@ -170,92 +167,59 @@ TEST_F(FeatureSpaceStoreTest, PctSpacesAndQuotedNamesAreStoredAsGiven) {
         Definition(0, "O'Brien's \"DI\"; drop table band_range; --", {{700, 750}});
     quoted.description = "back\\slash ' and `tick`";
     const int q = SaveFeatureSpace(*session_, quoted).id;
-    EXPECT_EQ(Text(Sql("select name from feature_space where feature_space_id = %i", q)),
-              quoted.name);
-    EXPECT_EQ(Text(Sql("select description from feature_space where feature_space_id = %i", q)),
-              quoted.description);
+    EXPECT_EQ(Text(Sql("select concat(name, '|', description) from feature_space where "
+                       "feature_space_id = %i", q)),
+              quoted.name + "|" + quoted.description);
     EXPECT_EQ(session_->CurrentFeatureSpace()->Name(), quoted.name);
 }
 
 TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
-    struct Case {
+    const struct {
         const char* name;
-        std::function<FeatureSpaceDefinition()> make;
+        int type;
+        std::string fs_name;
+        int ranges;
+        int dimension;
+        size_t description;
         const char* in_message;
-    };
-    const auto many = [](int n) {
-        std::vector<std::pair<int, int>> ranges;
-        for (int i = 0; i < n; ++i) ranges.emplace_back(400 + 5 * i, 402 + 5 * i);
-        return ranges;
-    };
-    const auto pct = [](int dimension, std::vector<std::pair<int, int>> ranges = {}) {
-        FeatureSpaceDefinition def = Definition(2, "pc", ranges);
-        def.dimension = dimension;
-        return def;
-    };
-    const Case cases[] = {
-        {"blank name",
-         [] {
-             return Definition(0, "  ", {{400, 500}});
-         },
-         "needs a name"},
-        {"name of 81 characters",
-         [] {
-             return Definition(0, std::string(81, 'n'), {{1, 2}});
-         },
-         "longer than 80"},
-        {"description of 255 characters",
-         [] {
-             FeatureSpaceDefinition d = Definition(0, "long", {{1, 2}});
-             d.description = std::string(255, 'd');
-             return d;
-         },
-         "at most 254"},
-        {"DI without ranges", [] { return Definition(0, "none", {}); }, "at least one band range"},
-        {"101 ranges", [&] { return Definition(1, "many", many(101)); }, "at most 100"},
-        {"more DI ranges than the sensor has bands", [&] { return Definition(0, "w", many(20)); },
-         "the number of bands of sensor"},
-        {"DI dimension other than its ranges",
-         [] {
-             FeatureSpaceDefinition d = Definition(0, "dim", {{1, 2}});
-             d.dimension = 4;
-             return d;
-         },
-         "is its number of band ranges"},
-        {"PCT dimension 0", [&] { return pct(0); }, "at least 1"},
-        {"PCT dimension beyond the sensor's bands", [&] { return pct(9999); }, "from 1 to"},
-        {"PCT with ranges",
-         [&] {
-             return pct(2, {{400, 500}});
-         },
-         "no band ranges"},
-        {"a name another DI has, but for case and trailing blanks",
-         [] {
-             return Definition(0, "Red Edge  ", {{400, 500}});
-         },
+    } cases[] = {
+        {"blank name", 0, "  ", 1, 0, 0, "needs a name"},
+        {"name of 81 characters", 0, std::string(81, 'n'), 1, 0, 0, "longer than 80"},
+        {"description of 255 characters", 0, "long", 1, 0, 255, "at most 254"},
+        {"DI without ranges", 0, "none", 0, 0, 0, "at least one band range"},
+        {"101 ranges", 1, "many", 101, 0, 0, "at most 100"},
+        {"more DI ranges than the sensor has bands", 0, "w", 20, 0, 0, "number of bands of sensor"},
+        {"DI dimension other than its ranges", 0, "dim", 1, 4, 0, "is its number of band ranges"},
+        {"PCT dimension beyond the sensor's bands", 2, "pc", 0, 9999, 0, "from 1 to"},
+        {"PCT with ranges", 2, "pc", 1, 2, 0, "no band ranges"},
+        {"a name another DI has, but for case and trailing blanks", 0, "Red Edge  ", 1, 0, 0,
          "already a DI feature space named \"red edge\""},
-        {"an edit of a deleted feature space",
-         [this] {
-             const FeatureSpaceDefinition def = Stored(ntbi_);
-             DeleteFeatureSpace(*session_, ntbi_);
-             return def;
-         },
-         "no longer exists"},
     };
-    for (const Case& c : cases) {
-        Select(0, di_);
-        const FeatureSpaceDefinition def = c.make();
+    auto refused = [&](const std::string& name, const FeatureSpaceDefinition& def,
+                       const std::string& in_message) {
         const std::string before = Snapshot();
         try {
             SaveFeatureSpace(*session_, def);
-            ADD_FAILURE() << c.name << ": not refused";
+            ADD_FAILURE() << name << ": not refused";
         } catch (const OrvaneError& e) {
-            EXPECT_TRUE(test::Contains(e.what(), c.in_message)) << c.name << ": " << e.what();
+            EXPECT_TRUE(test::Contains(e.what(), in_message)) << name << ": " << e.what();
         }
-        EXPECT_EQ(Snapshot(), before) << c.name;
+        EXPECT_EQ(Snapshot(), before) << name;
+    };
+    for (const auto& c : cases) {
+        std::vector<std::pair<int, int>> ranges;
+        for (int i = 0; i < c.ranges; ++i) ranges.emplace_back(400 + 5 * i, 402 + 5 * i);
+        FeatureSpaceDefinition def = Definition(c.type, c.fs_name, ranges, c.dimension);
+        if (c.description > 0) def.description = std::string(c.description, 'd');
+        Select(0, di_);
+        refused(c.name, def, c.in_message);
     }
+    const FeatureSpaceDefinition deleted = Stored(ntbi_);
+    DeleteFeatureSpace(*session_, ntbi_);
+    refused("an edit of a deleted feature space", deleted, "no longer exists");
     // Unique within a type only, and an edit may keep its own name.
-    EXPECT_NE(SaveFeatureSpace(*session_, Definition(0, "ndvi", {{400, 500}})).id, 0);
+    Select(0, di_);
+    EXPECT_NE(SaveFeatureSpace(*session_, Definition(1, "red edge", {{400, 500}})).id, 0);
     EXPECT_EQ(SaveFeatureSpace(*session_, Stored(di_)).id, di_);
 }
 

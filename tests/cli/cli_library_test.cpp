@@ -12,17 +12,11 @@ namespace {
 
 using test::Contains;
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // Two species of known features in "field" (beta alone, with fewer spectra, in "elsewhere"),
 // the three-band sensor, the NTBI pair feature space and a PCT one.
-class FeatureStudyCli : public test::CliFixture {
+class CliLibrary : public test::CliFixture {
   protected:
-    using CliFixture::CliFixture;
+    CliLibrary() : CliFixture("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
 
     void SetUp() override {
         Database& db = scratch_.Admin();
@@ -40,17 +34,24 @@ class FeatureStudyCli : public test::CliFixture {
     std::string Output(const std::string& name) { return dir_.Path() + "/output/" + name; }
 };
 
-class CliLibrary : public FeatureStudyCli {
-  protected:
-    CliLibrary() : FeatureStudyCli("clilibrary", {"--study", "field", "--fs-type", "NTBI"}) {}
-};
-
-class CliAnalysis : public FeatureStudyCli {
-  protected:
-    CliAnalysis() : FeatureStudyCli("clianalysis", {"--study", "field"}) {}
-};
-
-TEST_F(CliLibrary, BuildThenAnalyse) {
+// The usage errors are the interface's own; why a library is not ready is the core's.
+TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } cases[] = {
+        {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
+        {{"site-check"}, 2, "site-check needs --species FOLDER"},
+        {{"da-independent"}, 2, "da-independent needs --with STUDY"},
+        {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
+        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
+    };
+    for (const auto& c : cases) {
+        const test::CliOutcome refused = Cli(c.args);
+        EXPECT_EQ(refused.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(refused.err, c.in_err)) << refused.err;
+    }
     test::CliOutcome r = Cli({"library", "status"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, "Not Ready\n");
@@ -58,26 +59,20 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     r = Cli({"library", "build"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "New library built and reloaded")) << r.out;
-    EXPECT_EQ(r.out.substr(r.out.size() - 6), "Ready\n");
     EXPECT_EQ(Cli({"library", "status"}).out, "Ready\n");
 
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Discriminant Analysis")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Cohen's kappa: 1.00000")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
-    const std::string matrix = dir_.Path() + "/output/Error Matrix.csv";
-    EXPECT_TRUE(Contains(r.out, "Error Matrix.csv")) << r.out;
-    EXPECT_TRUE(std::filesystem::exists(matrix)) << matrix;
+    EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix.csv")));
 
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Library Accuracy Check")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
 
     r = Cli({"site-check", "--species", "alpha"});
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "Site Accuracy Check for alpha\n")) << r.out;
     EXPECT_TRUE(
         Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
         << r.out;
@@ -87,76 +82,26 @@ TEST_F(CliLibrary, BuildThenAnalyse) {
     EXPECT_TRUE(Contains(r.out, "v7sample00003.asd\n1.  ")) << r.out;
     EXPECT_TRUE(Contains(r.err, "missing.asd")) << r.err;
 
+    r = Cli({"separability", "--distance", "jm"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "JM output written to file:\n" + Output("JM output.csv")));
+
+    r = Cli({"pca"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string csv = Output("pca_output.csv");
+    const std::string svg = Output("pca_score_plot.svg");
+    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
+    const std::string plot = test::FileText(svg);
+    EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
+    size_t circles = 0;  // one per spectrum of alpha and beta
+    for (size_t at = 0; (at = plot.find("<circle ", at)) != std::string::npos; ++at) ++circles;
+    EXPECT_EQ(circles, 8u);
+
     // Another derivative is another chain: its library was never built.
     r = Cli({"da", "--derivative", "1"});
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "Library Not Ready")) << r.err;
     EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
-}
-
-TEST_F(CliLibrary, RefusalsAreClear) {
-    const struct {
-        std::vector<std::string> args;
-        int rc;
-        const char* in_err;
-    } cases[] = {
-        {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
-        {{"classify", "x.asd"}, 1, "Library Not Ready"},
-        {{"site-check", "--species", "alpha"}, 1, "Library Not Ready"},
-        {{"site-check"}, 2, "site-check needs --species FOLDER"},
-        {{"da-independent"}, 2, "da-independent needs --with STUDY"},
-        {{"da-independent", "--with", "nowhere"}, 1, "There is no study \"nowhere\""},
-        {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
-    };
-    for (const auto& c : cases) {
-        const test::CliOutcome r = Cli(c.args);
-        EXPECT_EQ(r.rc, c.rc) << c.in_err;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
-    }
-    ASSERT_EQ(Cli({"library", "build"}).rc, 0);
-    const test::CliOutcome r = Cli({"site-check", "--species", "gamma"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.err, "The library has no class \"gamma\"")) << r.err;
-}
-
-TEST_F(CliAnalysis, PcaAndSeparabilityWriteTheirFilesOrSayWhyNot) {
-    test::CliOutcome r = Cli({"pca"});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    const std::string csv = Output("pca_output.csv");
-    const std::string svg = Output("pca_score_plot.svg");
-    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
-    EXPECT_TRUE(Contains(r.out, "Principal Component Analysis")) << r.out;
-    const std::string plot = test::FileText(svg);
-    EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
-    EXPECT_EQ(Occurrences(plot, "<circle "), 8u);  // one per spectrum of alpha and beta
-    EXPECT_EQ(Occurrences(plot, "<line "), 12u);   // two axes, five ticks on each
-    EXPECT_EQ(Occurrences(plot, "<text "), 10u);   // their labels
-    // The form's list now offers the PCT feature space.
-    EXPECT_TRUE(Contains(Cli({"--fs-type", "PCT", "feature-space", "list"}).out, "PCT 2"));
-
-    const struct {
-        std::vector<std::string> args;
-        int rc;
-        const char* in_err;
-    } refusals[] = {
-        {{"--study", "elsewhere", "pca"}, 1, "No data found for PCA!"},
-        {{"--fs-type", "NTBI", "separability"}, 1, "Library Not Ready: No library has been built"},
-        {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
-    };
-    for (const auto& c : refusals) {
-        r = Cli(c.args);
-        EXPECT_EQ(r.rc, c.rc) << c.in_err;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
-    }
-    ASSERT_EQ(Cli({"--fs-type", "NTBI", "library", "build"}).rc, 0);
-    r = Cli({"--fs-type", "NTBI", "separability", "--distance", "jm"});
-    ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "JM output written to file:\n" + Output("JM output.csv")));
-    scratch_.Admin().Execute("delete from feature_space where name = 'PCT 2'");
-    r = Cli({"pca"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - 1), csv + "\n");
-    EXPECT_TRUE(Contains(r.err, "No score plot: there is no PCT feature space")) << r.err;
 }
 
 }  // namespace

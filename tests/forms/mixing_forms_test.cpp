@@ -37,12 +37,6 @@ class MixingFormsTest : public ::testing::Test {
         session_->SetStudy(study_);
     }
 
-    std::string Flag(const std::string& folder) {
-        std::string flag;
-        scratch_.Admin().QueryText(
-            Sql("select endmember from species where species_id = %i", ids_[folder]), flag);
-        return flag;
-    }
     int MixtureRows() { return test::Count(scratch_.Admin(), "select count(*) from mixture"); }
 
     test::ScratchDatabase scratch_{"mixingforms"};
@@ -51,23 +45,17 @@ class MixingFormsTest : public ::testing::Test {
     std::unique_ptr<ProcessingSession> session_;
 };
 
-TEST_F(MixingFormsTest, EndmemberSelectionMovesAndStoresFlags) {
+// What marking and recording store is MixtureEditTest's; here the lists the dialogs keep.
+TEST_F(MixingFormsTest, EndmemberSelectionMovesBetweenSortedLists) {
     EndmemberSelection s(*session_);
     s.Show();
     EXPECT_EQ(Texts(s.Classes()), (Names{"Mixa", "mixB", "mixc"}));
     EXPECT_EQ(Texts(s.Endmembers()), (Names{"grass", "soil"}));
-    EXPECT_EQ(s.Classes().Items()[1].data, ids_["mixB"]);
-
-    // No selection stores nothing.
-    EXPECT_FALSE(s.ToEndmembers(-1));
+    EXPECT_FALSE(s.ToEndmembers(-1));  // no selection stores nothing
     EXPECT_FALSE(s.ToClasses(5));
-
     ASSERT_TRUE(s.ToEndmembers(1));
-    EXPECT_EQ(Flag("mixB"), "Y");
-    EXPECT_EQ(Texts(s.Classes()), (Names{"Mixa", "mixc"}));
     EXPECT_EQ(Texts(s.Endmembers()), (Names{"grass", "mixB", "soil"}));
     ASSERT_TRUE(s.ToClasses(0));
-    EXPECT_EQ(Flag("grass"), "N");
     EXPECT_EQ(Texts(s.Classes()), (Names{"grass", "Mixa", "mixc"}));
 
     // Emptied, the class list holds the placeholder, which does not move; a species moved
@@ -77,16 +65,9 @@ TEST_F(MixingFormsTest, EndmemberSelectionMovesAndStoresFlags) {
     EXPECT_FALSE(s.ToEndmembers(0));
     ASSERT_TRUE(s.ToClasses(s.Endmembers().IndexOfText("soil")));
     EXPECT_EQ(Texts(s.Classes()), Names{"soil"});
-
-    // Showing again reads what is stored.
-    EndmemberSelection fresh(*session_);
-    fresh.Show();
-    EXPECT_EQ(Texts(fresh.Classes()), Names{"soil"});
-    EXPECT_EQ(Texts(fresh.Endmembers()), (Names{"grass", "Mixa", "mixB", "mixc"}));
 }
 
-// Adding, saving and the complement through the dialog are the window test's.
-TEST_F(MixingFormsTest, AbundanceSettingsRefusesWhatItCannotStore) {
+TEST_F(MixingFormsTest, AbundanceSettingsEditsTheChosenMixtureOnly) {
     AbundanceSettings a(*session_);
     a.Show();
     EXPECT_EQ(Texts(a.Classes()), (Names{"Mixa", "mixB", "mixc"}));
@@ -98,21 +79,16 @@ TEST_F(MixingFormsTest, AbundanceSettingsRefusesWhatItCannotStore) {
     EXPECT_TRUE(a.Available().Empty());
     a.SetAbundanceText(" 0.25 ");
     EXPECT_TRUE(a.Save(0));
-
-    // A text that is not a number stores nothing and says so; without a selected endmember
-    // nothing is stored at all.
-    a.SetAbundanceText("0.3x");
-    EXPECT_THROW(a.Save(0), OrvaneError);
     a.SetAbundanceText("0.9");
-    EXPECT_FALSE(a.Save(-1));
+    EXPECT_FALSE(a.Save(-1));  // without a selected endmember nothing is stored
     a.SelectEndmember(0);
     EXPECT_EQ(a.AbundanceText(), "0.25");
     ASSERT_TRUE(a.Remove(0));
     EXPECT_EQ(MixtureRows(), 1);
     EXPECT_FALSE(a.Remove(3));
 
-    // A species made an endmember leaves the class list the next time the dialog is shown;
-    // the placeholder is no mixture.
+    // Species made endmembers leave the class list the next time it is shown; the
+    // placeholder is no mixture.
     EndmemberSelection s(*session_);
     s.Show();
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(s.ToEndmembers(0));

@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "study/study_loader.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -138,6 +140,14 @@ TEST_F(Loading, NullNamesStayEmpty) {
     auto none = loader_.LoadSpecies(987654);
     EXPECT_EQ(std::make_pair(none->folder_name_, none->SiteCount()),
               std::make_pair(std::string(), 0));
+}
+
+// A missing study must not leave the previous study's folder behind for an import to walk.
+TEST_F(Loading, MissingStudyLeavesNoFolderToImport) {
+    loader_.SetStudy(test::InsertStudy(Db(), "with folder", "/tmp"));
+    loader_.SetStudy(987654);
+    SilentFrontend frontend;
+    EXPECT_TRUE(test::Refuses([&] { loader_.ImportStudySpectra(frontend); }, "no data folder"));
 }
 
 }  // namespace

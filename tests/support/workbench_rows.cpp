@@ -8,8 +8,6 @@
 
 namespace orvane::test {
 
-int MakeStudy(Database& db, const std::string& name) { return InsertStudyWithChainRows(db, name); }
-
 void ImportSensors(const ScratchDatabase& scratch, const std::vector<std::string>& names) {
     ProcessingSession session(scratch.Connect(), nullptr);
     SilentFrontend quiet;

@@ -8,9 +8,6 @@
 
 namespace orvane::test {
 
-// A study as study creation leaves it: the study row and its initial chain rows.
-int MakeStudy(Database& db, const std::string& name);
-
 // Imports Gaussian sensor files of data/sensors through the program's own import, in order.
 void ImportSensors(const ScratchDatabase& scratch, const std::vector<std::string>& names);
 

@@ -2,85 +2,114 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
+#include <QImage>
+#include <QLineEdit>
 #include <QLabel>
-#include <QListWidget>
-#include <QPlainTextEdit>
+#include <QPixmap>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QtTest>
-#include <memory>
 
 #include "base/frontend.h"
-#include "chain/processing_session.h"
 #include "export/export_spectra.h"
 #include "forms/menu_command.h"
-#include "forms/workbench_document.h"
 #include "study/sensor_import.h"
 #include "support/feature_study.h"
-#include "support/scratch_database.h"
+#include "support/mixing_study.h"
 #include "support/study_rows.h"
-#include "support/workbench_rows.h"
+#include "ui/abundance_settings_dialog.h"
+#include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/independent_set_dialog.h"
-#include "ui/main_window.h"
 #include "ui/name_type_dialog.h"
 #include "ui/plot_window.h"
-#include "ui/separability_dialog.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/workbench.h"
-#include "ui/workbench_view.h"
 
 namespace orvane {
 namespace {
 
 using test::Items;
 
-QString ReadFile(const std::string& path) {
+QString FirstLine(const std::string& path) {
     QFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::ReadOnly)) return QString();
-    return QString::fromUtf8(file.readAll());
+    return QString::fromUtf8(file.readLine()).trimmed();
 }
 
-// Three species of known features in "Library study" (and the same folders, classified alike,
-// in "Independent study"), the three-band sensor and the NTBI feature space over them, and
-// the main window on it with the NTBI type chosen.
+// Three species of known features in "Library study" (and the same folders in "Independent
+// study"), the three-band sensor and the NTBI feature space over them, and the main window on
+// it with the NTBI type chosen. The name-type question is counted and answered from `answer`.
 struct LibraryWindow : test::Workbench {
     explicit LibraryWindow(const std::string& tag) : Workbench(tag) {
         Database& db = scratch.Admin();
-        study = test::InsertAlphaBetaStudy(db, "Library study");
-        other = test::InsertAlphaBetaStudy(db, "Independent study");
-        for (int s : {study, other})
-            test::InsertFeatureSpecies(db, s, "gamma",
+        for (const char* name : {"Library study", "Independent study"})
+            test::InsertFeatureSpecies(db, test::InsertAlphaBetaStudy(db, name), "gamma",
                                        {{1, {{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}}}});
         test::InsertPairFeatureSpace(db);
-        const std::string sensor = dir.File("three_bands.txt");
-        test::WriteThreeBandSensor(sensor);
+        test::WriteThreeBandSensor(dir.File("three_bands.txt"));
         {
             ProcessingSession session(scratch.Connect(), nullptr);
             SilentFrontend quiet;
-            ImportSensor(session, quiet, sensor, 0);
+            ImportSensor(session, quiet, dir.File("three_bands.txt"), 0);
         }
         Connect();
         frame->Frontend().SetNameTypeAnswer([this](int& name_type) {
-            ++name_type_questions;
+            ++questions;
             name_type = NameTypeDialog::kFolder;
-            return answer_name_type;
+            return answer;
         });
         Show();
-        frame->Run([&] { frame->Form().SetFeatureSpaceType(1); });
+        SetType(1);
     }
 
+    void SetType(int type) {
+        frame->Run([&] { frame->Form().SetFeatureSpaceType(type); });
+    }
     QString Status() { return frame->View()->LibraryStatus()->text(); }
-    void Build() { frame->Action(kCmdBuildLibrary)->trigger(); }
+    QAction* Action(int id) { return frame->Action(id); }
+    const std::string& Error() { return frame->Frontend().LastError(); }
+    void ExpectNoError() { QVERIFY2(Error().empty(), Error().c_str()); }
 
-    int study = 0;
-    int other = 0;
-    bool answer_name_type = true;
-    int name_type_questions = 0;
+    bool answer = true;
+    int questions = 0;
 };
+
+// grass, soil and a 0.7 / 0.3 mixture of them on the six-band sensor, all mixture species at
+// first.
+struct MixingWindow : test::Workbench {
+    MixingWindow() : Workbench("mixingwindow") {
+        test::InsertGrassSoilMixStudy(scratch.Admin(), "Mixing study");
+        test::WriteMixingSensor(dir.File("six.txt"));
+        {
+            ProcessingSession session(scratch.Connect(), nullptr);
+            SilentFrontend quiet;
+            ImportSensor(session, quiet, dir.File("six.txt"), 0);
+        }
+        Connect();
+        Show();
+    }
+
+    static void Click(QWidget* dialog, const char* name) {
+        dialog->findChild<QPushButton*>(QString::fromLatin1(name))->click();
+    }
+    static void Pick(QListWidget* list, const QString& text) {
+        const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        list->setCurrentItem(found.front());
+    }
+};
+
+bool IsBlack(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 64; }
+bool IsWhite(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) > 240; }
+
+// The surface as painted, at device pixels of the layout.
+QImage Grab(PlotWindow& window) {
+    QPixmap pixmap = window.Surface()->grab();
+    pixmap.setDevicePixelRatio(1.0);
+    return pixmap.toImage().scaled(window.Surface()->size());
+}
+
+const std::vector<PlotPoint> kPoints = {{0, -1}, {2.5, 0.4}, {5, 1}, {7.5, -0.2}, {10, 0.7}};
 
 }  // namespace
 
@@ -88,162 +117,105 @@ class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void buildingTheLibraryMakesItReadyForThisConfigurationOnly() {
+    void buildingTheLibraryMakesItReadyAndLetsLoadedSpectraBeClassified() {
         LibraryWindow w("uilibrary");
-        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(), QStringLiteral("pairs"));
-        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        QVERIFY(w.frame->Action(kCmdBuildLibrary)->isEnabled());
-        w.Build();
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
-        QVERIFY(w.Report().contains(QStringLiteral("New library built and reloaded")));
-        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
-
-        // The status follows every reload: another feature-space type has no library, the
-        // other study neither, and coming back finds the built one again.
-        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(0); });
-        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(1); });
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
-        w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
-        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
-        // Whatever classifies is disabled and says why, with the menu command that mends it.
-        for (int id : {kCmdDiscriminantAnalysis, kCmdIndependentSet, kCmdSiteAccuracy}) {
-            QVERIFY(!w.frame->Action(id)->isEnabled());
-            const QString tip = w.frame->Action(id)->toolTip();
-            QVERIFY(tip.startsWith(QStringLiteral("Library Not Ready")));
-            QVERIFY(tip.endsWith(QStringLiteral("build it (Library > Build).")));
-        }
-        QVERIFY(w.frame->View()->IndivClassify()->toolTip().contains(QStringLiteral("No spectra")));
-        w.frame->Run([&] { w.frame->Form().SelectStudy(0); });
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
-        QVERIFY(w.frame->Action(kCmdDiscriminantAnalysis)->isEnabled());
-    }
-
-    void indivClassifyRanksTheSelectedSpectraInListOrder() {
-        LibraryWindow w("uiclassify");
         const std::string file = test::TestData("asd/as6/v6sample00000.asd");
         for (int i = 0; i < 3; ++i) w.doc->LoadSpectrumFile(file);
         w.frame->Run([] {});
-        WorkbenchView& v = *w.frame->View();
-        QCOMPARE(v.LoadedSpectra()->count(), 3);
-        QVERIFY2(!v.IndivClassify()->isEnabled(), "no library is loaded yet");
-        w.Build();
-        QVERIFY(v.IndivClassify()->isEnabled());
+        WorkbenchView& v = w.View();
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QVERIFY(!v.IndivClassify()->isEnabled());
+        w.Action(kCmdBuildLibrary)->trigger();
+        w.ExpectNoError();
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        QVERIFY(w.Report().contains(QStringLiteral("New library built and reloaded")));
+        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
+        QVERIFY(w.Action(kCmdDiscriminantAnalysis)->isEnabled());
 
         const int before = w.Report().count(QStringLiteral("->"));
         v.LoadedSpectra()->item(2)->setSelected(true);
         v.LoadedSpectra()->item(0)->setSelected(true);
         QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
-        // Two rankings of the three classes each.
-        QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);
+        w.ExpectNoError();
+        QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
+
+        // The status follows every reload.
+        w.SetType(0);
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        w.SetType(1);
+        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        // In the other study whatever classifies is disabled and names the command that mends it.
+        w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
+        const QString tip = w.Action(kCmdSiteAccuracy)->toolTip();
+        QVERIFY2(tip.startsWith("Library Not Ready") && tip.endsWith("build it (Library > Build)."),
+                 qPrintable(tip));
     }
 
-    void discriminantAnalysisAsksForTheNameTypeAndWritesTheErrorMatrix() {
-        LibraryWindow w("uida");
-        w.Build();
+    // The analyses, the export and the PCA on one built library: each asks first, runs on OK
+    // and nothing on Cancel.
+    void analysisDialogsExportAndPcaRunOnTheLibrary() {
+        LibraryWindow w("uianalyses");
+        w.Action(kCmdBuildLibrary)->trigger();
         const std::string matrix = w.Output("Error Matrix.csv");
 
-        w.answer_name_type = false;
-        const QString before = w.Report();
-        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
-        QCOMPARE(w.name_type_questions, 1);
+        w.answer = false;
+        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        QCOMPARE(w.questions, 1);
         QVERIFY2(!QFile::exists(QString::fromStdString(matrix)), "Cancel runs nothing");
-        QCOMPARE(w.Report(), before);
-
-        w.answer_name_type = true;
-        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
-        const QStringList lines = ReadFile(matrix).split(QLatin1Char('\n'));
-        QCOMPARE(lines.value(0), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
+        w.answer = true;
+        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.ExpectNoError();
+        QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
         QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
-        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
-    }
 
-    void independentSetDialogRunsOnlyForAChosenStudy() {
-        LibraryWindow w("uiindep");
-        w.Build();
         w.frame->RunCommand(kCmdIndependentSet);
-        IndependentSetDialog* dialog = w.frame->IndependentSet();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(),
-                 QStringLiteral("Discriminant Analysis using independent Dataset"));
-        QCOMPARE(Items(dialog->List()), QStringList{"Independent study"});
-
-        dialog->accept();
-        QVERIFY2(dialog->isVisible(), "OK without a study keeps the dialog open");
-        QCOMPARE(w.name_type_questions, 0);
-
-        dialog->List()->setCurrentRow(0);
-        dialog->accept();
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.name_type_questions, 1);
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        IndependentSetDialog* independent = w.frame->IndependentSet();
+        QCOMPARE(Items(independent->List()), QStringList{"Independent study"});
+        independent->accept();
+        QVERIFY2(independent->isVisible(), "OK without a study keeps the dialog open");
+        independent->List()->setCurrentRow(0);
+        independent->accept();
+        QVERIFY(!independent->isVisible());
+        QCOMPARE(w.questions, 3);
+        w.ExpectNoError();
         QVERIFY(w.Report().contains(QStringLiteral("Library Accuracy Check")));
-        QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix.csv"))));
 
-        // Without another study the placeholder is offered, and choosing it does nothing.
-        w.scratch.Admin().Execute(Sql("delete from study where study_id = %i", w.other));
-        w.frame->RunCommand(kCmdIndependentSet);
-        QCOMPARE(Items(dialog->List()), QStringList{"No other studies found!"});
-        dialog->List()->setCurrentRow(0);
-        dialog->accept();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(w.name_type_questions, 1);
-    }
-
-    void siteAccuracyDialogChecksTheChosenClassAndClosesInAnyCase() {
-        LibraryWindow w("uisite");
-        w.Build();
         w.frame->RunCommand(kCmdSiteAccuracy);
-        SiteAccuracyDialog* dialog = w.frame->SiteAccuracy();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Site Accuracy"));
-        QCOMPARE(Items(dialog->List()), (QStringList{"alpha", "beta", "gamma"}));
-
-        dialog->List()->setCurrentRow(1);
-        dialog->accept();
-        QVERIFY(!dialog->isVisible());
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        SiteAccuracyDialog* site = w.frame->SiteAccuracy();
+        QCOMPARE(Items(site->List()), (QStringList{"alpha", "beta", "gamma"}));
+        site->List()->setCurrentRow(1);
+        site->accept();
+        QVERIFY(!site->isVisible());
         QVERIFY(w.Report().contains(QStringLiteral("Site Accuracy Check for beta")));
 
-        const QString before = w.Report();
-        w.frame->RunCommand(kCmdSiteAccuracy);
-        dialog->List()->clearSelection();
-        dialog->accept();
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.Report(), before);
-    }
+        bool separate = false;
+        w.frame->Frontend().SetSeparabilityAnswer([&](SeparabilitySettings& settings) {
+            settings.distance = SeparabilitySettings::kB;
+            return separate;
+        });
+        const std::string table = w.Output("B output.csv");
+        w.Action(kCmdSeparability)->trigger();
+        QVERIFY2(!QFile::exists(QString::fromStdString(table)), "Cancel runs nothing");
+        separate = true;
+        w.Action(kCmdSeparability)->trigger();
+        w.ExpectNoError();
+        QCOMPARE(FirstLine(table), QStringLiteral(",alpha,beta,gamma,"));
 
-    void exportDialogStartsWithTheDefaultsAndWritesTheirFile() {
-        LibraryWindow w("uiexport");
+        // The export dialog starts from its form's defaults and writes their file.
         w.frame->RunCommand(kCmdExport);
         ExportDialog* dialog = w.frame->Export();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("File Export"));
         QCOMPARE(dialog->StageGroup()->checkedId(), 3);
         QCOMPARE(dialog->Format()->currentText(), QStringLiteral("csv"));
-        // The interpolation follows the stage, the offset value its check box.
-        dialog->StageGroup()->button(0)->click();
+        dialog->StageGroup()->button(0)->click();  // the form disables what the stage excludes
         QVERIFY(!dialog->Interpolate()->isEnabled());
         dialog->StageGroup()->button(3)->click();
-        QVERIFY(dialog->Interpolate()->isEnabled());
-        QVERIFY(!dialog->OffsetValue()->isEnabled());
-        dialog->Offset()->click();
-        QVERIFY(dialog->OffsetValue()->isEnabled());
-        dialog->Offset()->click();
 
         dialog->accept();
         QVERIFY(!dialog->isVisible());
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        w.ExpectNoError();
         const std::string name =
             ExportFileName(w.doc->Session(), "Library study", ExportSettings());
-        const QStringList lines =
-            ReadFile(w.Output(name + ".csv")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 1 + 4 + 4 + 3);
-        QVERIFY(lines[0].startsWith(QStringLiteral("species,")));
-        QVERIFY(lines[1].startsWith(QStringLiteral("alpha,")));
+        QVERIFY(FirstLine(w.Output(name + ".csv")).startsWith(QStringLiteral("species,")));
         QVERIFY(w.Report().contains(QStringLiteral("Exported 3 species")));
 
         // OK only hides the dialog: the next showing has the same choices.
@@ -251,58 +223,102 @@ class AnalysisWindowTest : public QObject {
         dialog->accept();
         w.frame->RunCommand(kCmdExport);
         QCOMPARE(dialog->Format()->currentText(), QStringLiteral("arff"));
-    }
 
-    void separabilityAsksForNamesAndDistancesAndWritesItsTable() {
-        LibraryWindow w("uiseparability");
-        QVERIFY2(!w.frame->Action(kCmdSeparability)->isEnabled(), "a library must be Ready");
-        w.Build();
-        QVERIFY(w.frame->Action(kCmdSeparability)->isEnabled());
-        bool answer = false;
-        int questions = 0;
-        w.frame->Frontend().SetSeparabilityAnswer([&](SeparabilitySettings& settings) {
-            ++questions;
-            settings.distance = SeparabilitySettings::kB;
-            return answer;
-        });
-        w.frame->Action(kCmdSeparability)->trigger();
-        QCOMPARE(questions, 1);
-        QVERIFY2(!QFile::exists(QString::fromStdString(w.Output("B output.csv"))),
-                 "Cancel runs nothing");
-        answer = true;
-        w.frame->Action(kCmdSeparability)->trigger();
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
-        QCOMPARE(ReadFile(w.Output("B output.csv")).section(QLatin1Char('\n'), 0, 0),
-                 QStringLiteral(",alpha,beta,gamma,"));
-        QVERIFY(w.Report().contains(QStringLiteral("Using B distance")));
-    }
-
-    void pcaOpensTheScorePlotAndOffersThePctFeatureSpaces() {
-        LibraryWindow w("uipca");
+        // Each principal component analysis opens a score plot and offers the PCT spaces.
         w.scratch.Admin().Execute(
             "insert into feature_space (name, description, dimension, fs_type_id, build_date) "
             "values ('PCT 2', '', 2, (select fs_type_id from feature_space_type where type = 2), "
             "current_timestamp(6))");
-        w.frame->Run([&] { w.frame->Form().SetFeatureSpaceType(2); });
-        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(),
-                 QString::fromLatin1(MainForm::kNoFeatureSpace));
-
-        w.frame->Action(kCmdPca)->trigger();
-        QVERIFY2(w.frame->Frontend().LastError().empty(), w.frame->Frontend().LastError().c_str());
+        w.SetType(2);
+        w.Action(kCmdPca)->trigger();
+        w.ExpectNoError();
         QVERIFY(w.Report().contains(QStringLiteral("PCA output written to file:")));
-        QCOMPARE(w.frame->View()->FeatureSpaceList()->currentText(), QStringLiteral("PCT 2"));
-        QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
+        QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("PCT 2"));
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
         PlotWindow* plot = w.frame->PlotWindows().front();
         QVERIFY(plot->isVisible());
         QCOMPARE(plot->windowTitle(), QStringLiteral("PCA Score Plot of study 'Library study'"));
         QCOMPARE(plot->Scene().points.size(), size_t{11});
 
-        // A rerun opens a second window; a closed one leaves the list.
-        w.frame->Action(kCmdPca)->trigger();
+        w.Action(kCmdPca)->trigger();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
+    }
+
+    void mixingDialogsStoreAndUnmixReports() {
+        MixingWindow w;
+        w.frame->Action(kCmdEndmemberSelection)->trigger();
+        EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
+        QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
+        for (const char* name : {"grass", "soil"}) {
+            MixingWindow::Pick(e->Classes(), QString::fromLatin1(name));
+            w.Click(e, "toEndmembers");
+        }
+        QCOMPARE(Items(e->Endmembers()), (QStringList{"grass", "soil"}));
+        w.Click(e, "ok");
+        QVERIFY(!e->isVisible());
+
+        w.frame->Action(kCmdAbundanceSettings)->trigger();
+        AbundanceSettingsDialog* a = w.frame->AbundanceSettings();
+        MixingWindow::Pick(a->Classes(), "mix");
+        QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
+        for (const char* name : {"grass", "soil"}) {
+            MixingWindow::Pick(a->Available(), QString::fromLatin1(name));
+            w.Click(a, "add");
+        }
+        MixingWindow::Pick(a->Selected(), "grass");
+        a->Abundance()->setText("0.7");
+        w.Click(a, "save");
+        QCOMPARE(a->Total()->text(), QStringLiteral("0.7"));
+        MixingWindow::Pick(a->Selected(), "soil");
+        w.Click(a, "complement");
+        QCOMPARE(a->Abundance()->text(), QStringLiteral("0.300000"));
+        w.Click(a, "save");
+        QCOMPARE(a->Total()->text(), QStringLiteral("1"));
+
+        w.frame->Action(kCmdUnmix)->trigger();
+        QVERIFY(w.Report().contains(QStringLiteral("0.70  grass\n0.30  soil\n\nsimulated")));
+    }
+
+    // A score plot draws a filled marker at every point; the plain window draws axes only, and
+    // nothing before its data is ready.
+    void scorePlotDrawsMarkersAndThePlainWindowAxesOnly() {
+        ScorePlotWindow window;
+        window.AddItem(kPoints);
+        window.SetTitle("Scores");
+        window.SetDataReady(true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage image = Grab(window);
+        const PlotScene scene = window.Scene();
+        QCOMPARE(scene.width, image.width());
+        QCOMPARE(static_cast<int>(scene.points.size()), static_cast<int>(kPoints.size()));
+        for (const PlotPoint& p : scene.points) {
+            const int x = static_cast<int>(p.x) + 2;
+            const int y = static_cast<int>(p.y) + 2;
+            QVERIFY2(IsBlack(image, x, y), qPrintable(QString("marker at %1,%2").arg(x).arg(y)));
+            // The marker is five pixels wide, not a smear across the plot.
+            QVERIFY2(!IsBlack(image, x + 8, y) || !IsBlack(image, x - 8, y),
+                     qPrintable(QString("beside %1,%2").arg(x).arg(y)));
+        }
+        const PixelLine& x_axis = scene.axes.at(0);
+        QVERIFY(IsBlack(image, (x_axis.x1 + x_axis.x2) / 2, x_axis.y1));
+        QVERIFY(IsBlack(image, 0, image.height() / 2));
+        QVERIFY(IsWhite(image, x_axis.x1 + 3, x_axis.y1 - 3));
+
+        PlotWindow plain;
+        plain.AddItem(kPoints);
+        plain.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&plain));
+        image = Grab(plain);
+        QVERIFY2(!IsWhite(image, image.width() / 2, image.height() / 2), "drawn before ready");
+        plain.SetDataReady(true);
+        image = Grab(plain);
+        QVERIFY(plain.Scene().points.empty());
+        for (const PlotPoint& p : scene.points)
+            QVERIFY(IsWhite(image, static_cast<int>(p.x) + 2, static_cast<int>(p.y) + 2));
+        QVERIFY(IsBlack(image, x_axis.x1, x_axis.y1));
     }
 };
 

@@ -1,59 +1,75 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QButtonGroup>
-#include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolBar>
 #include <QtTest>
-#include <memory>
+#include <filesystem>
 #include <set>
 
 #include "forms/menu_command.h"
-#include "forms/workbench_document.h"
-#include "chain/processing_session.h"
-#include "store/database.h"
-#include "support/workbench_rows.h"
+#include "ui/create_study_dialog.h"
+#include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
-#include "ui/main_window.h"
-#include "ui/workbench_view.h"
 #include "ui/waveband_filter_dialog.h"
 #include "ui/workbench.h"
 
 namespace orvane {
 namespace {
 
-using test::ClickRadio;
 using test::Items;
 
 // A scratch database with the given sensors, the starter feature spaces and two studies, and
-// the main window on it after start-up.
+// the main window on it after start-up. Confirm questions are recorded and answered from
+// `confirm`; the band ranges a dialog asks for come from `bands`, the values it offered are kept.
 struct Window : test::Workbench {
     explicit Window(const std::string& tag,
                     std::vector<std::string> sensors = {"landsat8_oli", "sentinel2a_msi"})
         : Workbench(tag) {
         studies = ArrangeStudies(sensors, {"Kaimai ridge", "Coastal dunes"});
         Connect();
+        frame->Frontend().SetConfirmAnswer([this](const std::string& question) {
+            questions << QString::fromStdString(question);
+            return confirm;
+        });
         Show();
     }
 
+    bool AnswerBand(int& lower, int& upper) {
+        offered.append({lower, upper});
+        if (bands.isEmpty()) return false;
+        std::tie(lower, upper) = bands.takeFirst();
+        return true;
+    }
+    FeatureSpaceDialog* OpenFeatureSpace(int command) {
+        frame->RunCommand(command);
+        frame->FeatureSpace()->SetBandEditor([this](int& l, int& u) { return AnswerBand(l, u); });
+        return frame->FeatureSpace();
+    }
+    static void Click(QWidget* dialog, const char* name) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
+                          Qt::LeftButton);
+    }
+    const std::string& LastError() { return frame->Frontend().LastError(); }
+
     std::vector<int> studies;
+    bool confirm = false;
+    QStringList questions;
+    QList<std::pair<int, int>> bands;
+    QList<std::pair<int, int>> offered;
 };
 
-std::string SmoothingRows(int type, int study) {
-    return Sql(
-        "select count(*) from smoothing_filter sf, smoothing_filter_type t where "
-        "sf.sf_type_id = t.sf_type_id and t.type = %i and sf.study_id = %i",
-        type, study);
+// A species folder with one site holding one field spectrum file.
+void WriteStudyFolder(const std::string& root) {
+    std::filesystem::create_directories(root + "/kauri/site1");
+    std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
+                               root + "/kauri/site1/v6sample00000.asd");
 }
 
 }  // namespace
@@ -62,24 +78,16 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void startUpFillsTheSelectorsAndTheMenus() {
+    void startUpFillsTheSelectorsAndTheMenusAndANewFeatureSpaceJoins() {
         Window w("uistart");
         WorkbenchView& v = w.View();
         QCOMPARE(Items(v.StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         QCOMPARE(v.SensorList()->count(), 2);
-        QCOMPARE(v.SensorList()->currentIndex(), 0);
-        QCOMPARE(Items(v.SmoothingList()),
-                 (QStringList{"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"}));
-        QCOMPARE(Items(v.ClassifierList()),
-                 (QStringList{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"}));
         QCOMPARE(Items(v.FeatureSpaceList()),
                  (QStringList{"Full range curvature", "VNIR-SWIR curvature"}));
         QCOMPARE(v.LibraryStatus()->text(), QStringLiteral("Not Ready"));
-        QCOMPARE(v.DerivativeOrder()->value(), 0);
         QCOMPARE(v.DerivativeOrder()->maximum(), 30);
         for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
-        QVERIFY(!v.SmoothingEdit()->isEnabled());
-        QVERIFY(v.TypeGroup()->button(0)->isChecked());
         QCOMPARE(w.frame->windowTitle(), QString::fromStdString("Connected to " + w.scratch.Name() +
                                                                 " on " + w.scratch.Params().host));
 
@@ -99,47 +107,63 @@ class MainWindowTest : public QObject {
             if (c.built && library)
                 QVERIFY(action->toolTip().startsWith(QStringLiteral("Library Not Ready")));
         }
-        QCOMPARE(w.frame->Action(kCmdOpen)->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
-        QCOMPARE(w.frame->Action(kCmdSaveReport)->shortcut(),
-                 QKeySequence(QStringLiteral("Ctrl+S")));
-        QCOMPARE(w.frame->Action(kCmdExit)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
         auto* tools = w.frame->findChild<QToolBar*>(QStringLiteral("standardToolBar"));
         QVERIFY(tools);
         QCOMPARE(tools->actions(),
                  (QList<QAction*>{w.frame->Action(kCmdOpen), w.frame->Action(kCmdSaveReport)}));
+
+        // A new feature space joins the list as the current one; what storing refuses and
+        // keeps is the core's and the form's.
+        const int listed = w.View().FeatureSpaceList()->count();
+        FeatureSpaceDialog* dialog = w.OpenFeatureSpace(kCmdFeatureSpaceNew);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Edit a new DI Feature Space"));
+        QVERIFY(!dialog->Dimension()->isEnabled());
+
+        w.bands = {{500, 600}, {700, 800}, {650, 720}};
+        w.Click(dialog, "new");
+        w.Click(dialog, "new");
+        dialog->List()->setCurrentRow(1);
+        w.Click(dialog, "modify");
+        QCOMPARE(w.offered.value(2), (std::pair<int, int>{700, 800}));  // the chosen range
+        QCOMPARE(Items(dialog->List()), (QStringList{"500 - 600 nm", "650 - 720 nm"}));
+        QCOMPARE(dialog->Dimension()->value(), 2);
+
+        w.Click(dialog, "ok");
+        QVERIFY2(dialog->isVisible(), "without a name nothing is stored");
+        dialog->Name()->setText(QStringLiteral("Red edge"));
+        w.Click(dialog, "ok");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.View().FeatureSpaceList()->count(), listed + 1);
+        QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("Red edge"));
+        QCOMPARE(w.Count("select count(*) from band_range r join feature_space f on "
+                         "r.feature_space_id = f.feature_space_id where f.name = 'Red edge' and "
+                         "r.band1 = 650 and r.band2 = 720"),
+                 1);
+
+        dialog = w.OpenFeatureSpace(kCmdFeatureSpaceEdit);
+        QCOMPARE(dialog->Name()->text(), QStringLiteral("Red edge"));
+        dialog->Name()->setText(QStringLiteral("Renamed"));
+        w.Click(dialog, "cancel");
+        QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("Red edge"));
+        QCOMPARE(w.Count("select count(*) from feature_space where name = 'Renamed'"), 0);
     }
 
-    void choosingASmoothingEntryCreatesTheRowOnce() {
-        Window w("uismooth");
-        QComboBox* smoothing = w.View().SmoothingList();
-        smoothing->setFocus();
-        QTest::keyClick(smoothing, Qt::Key_Down);
-        QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
-        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
-        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
-                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
-                             "and t.type = 1 and sf.study_id = %i",
-                             w.studies[0])),
-                 3104);
-        QVERIFY(w.View().SmoothingEdit()->isEnabled());
-        QTest::keyClick(smoothing, Qt::Key_Up);
-        QTest::keyClick(smoothing, Qt::Key_Down);
-        QCOMPARE(w.Count(SmoothingRows(1, w.studies[0])), 1);
-        QCOMPARE(w.doc->Session().SmoothingType(), 1);
-    }
-
-    void importSensorOkAddsTheSensorToTheForm() {
-        Window w("uisensor");
+    void withoutSensorsProcessingWaitsForAnImportAndTheReportIsSaved() {
+        Window w("uisensor", {});
+        QVERIFY(w.Report().contains(QStringLiteral("There is no sensor in the database")));
+        QVERIFY(!w.frame->Action(kCmdLoadZProfile)->isEnabled());
+        QCOMPARE(Items(w.View().FeatureSpaceList()), QStringList{"No feature spaces of this type"});
         w.frame->RunCommand(kCmdImportSensor);
         ImportSensorDialog* dialog = w.frame->ImportSensor();
         QVERIFY(dialog->isVisible());
         dialog->InputFile()->setText(
-            QString::fromStdString(test::SourcePath("data/sensors/landsat5_tm.txt")));
+            QString::fromStdString(test::SourcePath("data/sensors/landsat8_oli.txt")));
         dialog->accept();
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.View().SensorList()->count(), 3);
-        QCOMPARE(w.View().SensorList()->itemText(2), QStringLiteral("Landsat 5 TM"));
-        QVERIFY(w.Report().contains(QStringLiteral("Landsat 5 TM sensor added to database")));
+        QVERIFY(w.frame->Action(kCmdLoadZProfile)->isEnabled());
+        QCOMPARE(w.View().SensorList()->currentText(), QStringLiteral("Landsat 8 OLI"));
+        QCOMPARE(w.View().FeatureSpaceList()->count(), 2);
         QCOMPARE(w.View().ReportWindow()->verticalScrollBar()->value(),
                  w.View().ReportWindow()->verticalScrollBar()->maximum());
 
@@ -148,102 +172,9 @@ class MainWindowTest : public QObject {
         dialog->InputFile()->setText(QString::fromStdString(w.dir.File("missing.txt")));
         dialog->accept();
         QVERIFY(!w.frame->Frontend().LastError().empty());
-        QCOMPARE(w.View().SensorList()->count(), 3);
-        QCOMPARE(w.Count("select count(*) from sensor"), 3);
-    }
+        QCOMPARE(w.Count("select count(*) from sensor"), 1);
 
-    void wavebandFilterOkStoresTheRangesAndRefreshesTheChain() {
-        Window w("uiwaveband");
-        w.frame->RunCommand(kCmdWavebandFilterSetup);
-        WavebandFilterDialog* dialog = w.frame->WavebandFilter();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Waveband Filter Setup"));
-        QList<std::pair<int, int>> answers{{1350, 1450}, {1800, 1950}, {1790, 1960}};
-        dialog->SetBandEditor([&](int& lower, int& upper) {
-            std::tie(lower, upper) = answers.takeFirst();
-            return true;
-        });
-        auto click = [&](const char* name) {
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
-                              Qt::LeftButton);
-        };
-        click("new");
-        click("new");
-        dialog->List()->setCurrentRow(1);
-        click("modify");
-        QCOMPARE(dialog->List()->item(1)->text(), QStringLiteral("1790 - 1960 nm"));
-        click("ok");
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
-                             w.studies[0])),
-                 2);
-        QCOMPARE(w.doc->Session().StudyFilter()->Count(), 2);
-        QVERIFY(w.doc->Session().FilterMask().Value(1400) < 0);
-
-        // Cancel leaves the stored ranges alone.
-        w.frame->RunCommand(kCmdWavebandFilterSetup);
-        dialog->List()->setCurrentRow(0);
-        click("delete");
-        QCOMPARE(dialog->List()->count(), 1);
-        click("cancel");
-        QCOMPARE(w.Count(Sql("select count(*) from waveband_filter_range where study_id = %i",
-                             w.studies[0])),
-                 2);
-    }
-
-    void smoothingDetailsOkStoresTheWindow() {
-        Window w("uidetails");
-        QComboBox* smoothing = w.View().SmoothingList();
-        QTest::keyClick(smoothing, Qt::Key_Down);
-        QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
-        FilterDetailsDialog* dialog = w.frame->FilterDetails();
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Smoothing Filter Details"));
-        QCOMPARE(dialog->SizeField()->value(), 31);
-        QCOMPARE(dialog->OrderField()->value(), 4);
-        QCOMPARE(dialog->SizeField()->singleStep(), 2);
-
-        // Raising the order raises the smallest size to the next odd number above it.
-        dialog->SizeField()->setValue(5);
-        dialog->OrderField()->setValue(6);
-        QCOMPARE(dialog->SizeField()->minimum(), 7);
-        QCOMPARE(dialog->SizeField()->value(), 7);
-
-        dialog->SizeField()->setValue(20);
-        dialog->accept();
-        QVERIFY2(dialog->isVisible(), "an even size is refused and the dialog stays open");
-        QVERIFY(!w.frame->Frontend().LastError().empty());
-
-        dialog->SizeField()->setValue(21);
-        dialog->OrderField()->setValue(2);
-        dialog->accept();
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(w.Count(Sql("select filter_size * 100 + polynomial_order from smoothing_filter "
-                             "sf, smoothing_filter_type t where sf.sf_type_id = t.sf_type_id "
-                             "and t.type = 1 and sf.study_id = %i",
-                             w.studies[0])),
-                 2102);
-    }
-
-    void withoutSensorsProcessingWaitsForAnImport() {
-        Window w("uinosensor", {});
-        QVERIFY(w.Report().contains(QStringLiteral("There is no sensor in the database")));
-        QVERIFY(!w.frame->Action(kCmdLoadZProfile)->isEnabled());
-        QVERIFY(w.frame->Action(kCmdImportSensor)->isEnabled());
-        QCOMPARE(Items(w.View().FeatureSpaceList()), QStringList{"No feature spaces of this type"});
-        w.frame->RunCommand(kCmdImportSensor);
-        w.frame->ImportSensor()->InputFile()->setText(
-            QString::fromStdString(test::SourcePath("data/sensors/landsat8_oli.txt")));
-        w.frame->ImportSensor()->accept();
-        QVERIFY(w.frame->Action(kCmdLoadZProfile)->isEnabled());
-        QCOMPARE(w.View().SensorList()->currentText(), QStringLiteral("Landsat 8 OLI"));
-        QCOMPARE(w.View().FeatureSpaceList()->count(), 2);
-    }
-
-    void saveReportWritesTheReportFile() {
-        Window w("uisave");
-        w.doc->Report("Saved from the window");
-        // The window asks where, proposing the output folder.
+        // Saving the report asks where, proposing the output folder.
         std::string proposed;
         const std::string chosen = w.dir.Path() + "/chosen report.txt";
         w.frame->Frontend().SetSaveFileAnswer([&](const std::string& p) {
@@ -255,6 +186,128 @@ class MainWindowTest : public QObject {
         QFile file(QString::fromStdString(chosen));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(QString::fromUtf8(file.readAll()), w.Report());
+    }
+
+    void chainSettingsDialogsStoreTheirRowsAndRefreshTheChain() {
+        Window w("uichain");
+        w.frame->RunCommand(kCmdWavebandFilterSetup);
+        WavebandFilterDialog* dialog = w.frame->WavebandFilter();
+        QVERIFY(dialog->isVisible());
+        w.bands = {{1350, 1450}, {1800, 1950}, {1790, 1960}};
+        dialog->SetBandEditor([&](int& lower, int& upper) { return w.AnswerBand(lower, upper); });
+        auto click = [&](const char* name) { Window::Click(dialog, name); };
+        click("new");
+        click("new");
+        dialog->List()->setCurrentRow(1);
+        click("modify");
+        QCOMPARE(dialog->List()->item(1)->text(), QStringLiteral("1790 - 1960 nm"));
+        click("ok");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(w.Count("select count(*) from waveband_filter_range"), 2);
+        QVERIFY(w.doc->Session().FilterMask().Value(1400) < 0);
+
+        // Cancel leaves the stored ranges alone.
+        w.frame->RunCommand(kCmdWavebandFilterSetup);
+        dialog->List()->setCurrentRow(0);
+        click("delete");
+        click("cancel");
+        QCOMPARE(w.Count("select count(*) from waveband_filter_range"), 2);
+
+        // The smoothing entry reaches the form: one row for it, its details dialog edits it.
+        const std::string stored = Sql(
+            "select filter_size * 100 + polynomial_order from smoothing_filter sf, "
+            "smoothing_filter_type t where sf.sf_type_id = t.sf_type_id and t.type = 1 and "
+            "sf.study_id = %i",
+            w.studies[0]);
+        QComboBox* smoothing = w.View().SmoothingList();
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
+        QCOMPARE(w.Count(stored), 3104);
+        QTest::keyClick(smoothing, Qt::Key_Up);
+        QTest::keyClick(smoothing, Qt::Key_Down);
+        // The row of "none" and the one of the entry.
+        QCOMPARE(w.Count(Sql("select count(*) from smoothing_filter where study_id = %i",
+                             w.studies[0])),
+                 2);
+
+        QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
+        FilterDetailsDialog* details = w.frame->FilterDetails();
+        QVERIFY(details->isVisible());
+        QCOMPARE(details->SizeField()->value(), 31);
+        QCOMPARE(details->OrderField()->value(), 4);
+        // Raising the order raises the smallest size to the next odd number above it.
+        details->SizeField()->setValue(5);
+        details->OrderField()->setValue(6);
+        QCOMPARE(details->SizeField()->minimum(), 7);
+        QCOMPARE(details->SizeField()->value(), 7);
+        details->SizeField()->setValue(20);
+        details->accept();
+        QVERIFY2(details->isVisible(), "an even size is refused and the dialog stays open");
+        QVERIFY(!w.frame->Frontend().LastError().empty());
+        details->SizeField()->setValue(21);
+        details->OrderField()->setValue(2);
+        details->accept();
+        QVERIFY(!details->isVisible());
+        QCOMPARE(w.Count(stored), 2102);
+    }
+
+    void createdStudyBecomesCurrentImportsItsFolderAndIsDeletedOnlyWhenConfirmed() {
+        Window w("uicreate");
+        w.frame->RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* dialog = w.frame->CreateStudy();
+        QCOMPARE(dialog->MinSamples()->value(), 15);
+
+        // A refused field keeps the dialog and what was typed, and stores nothing.
+        dialog->accept();
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!w.LastError().empty());
+        QCOMPARE(w.Count("select count(*) from study"), 2);
+
+        const std::string root = w.dir.File("field data of the tussock grassland plots");
+        WriteStudyFolder(root);
+        dialog->Name()->setText(QStringLiteral("Tussock 'upper' plots"));
+        dialog->DataPath()->setText(QString::fromStdString(root));
+        QCOMPARE(dialog->PathStatus()->text(), QString::fromStdString(root.substr(0, 35) + "..."));
+        dialog->MinSamples()->setValue(1);
+        dialog->accept();
+        QVERIFY2(!dialog->isVisible(), w.LastError().c_str());
+        QCOMPARE(Items(w.View().StudyList()),
+                 (QStringList{"Kaimai ridge", "Coastal dunes", "Tussock 'upper' plots"}));
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
+        const int id = w.doc->Session().StudyId();
+
+        w.frame->Action(kCmdImportSpectra)->trigger();
+        QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
+
+        w.frame->Action(kCmdStudyReport)->trigger();
+        QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
+
+        // Deleting asks first and moves every component to a remaining study.
+        w.confirm = false;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.questions.size(), 1);
+        QCOMPARE(w.questions[0],
+                 QStringLiteral("Warning: \nThe study 'Tussock 'upper' plots' including all "
+                                "spectral data will be deleted!\nClick OK if you want to delete "
+                                "this study."));
+        QCOMPARE(w.Count("select count(*) from study"), 3);
+        QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
+
+        w.confirm = true;
+        w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", id)), 0);
+        QCOMPARE(Items(w.View().StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
+        // The remaining study is current in every component, chain controls included.
+        const int kept = w.View().StudyList()->currentData().toInt();
+        QCOMPARE(w.doc->Session().StudyId(), kept);
+        QVERIFY(w.doc->Session().SmoothingFilterId() > 0);
+
+        // The last study too: the form is left without one and its commands disabled.
+        for (int i = 0; i < 2; ++i) w.frame->Action(kCmdDeleteStudy)->trigger();
+        QCOMPARE(w.View().StudyList()->count(), 0);
+        QCOMPARE(w.doc->Session().StudyId(), 0);
+        QVERIFY(!w.frame->Action(kCmdImportSpectra)->isEnabled());
+        QVERIFY(w.frame->Action(kCmdCreateStudy)->isEnabled());
     }
 
     // Not a check: the picture the README shows, the demo study after its library was built

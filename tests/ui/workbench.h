@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QAbstractButton>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -10,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "chain/processing_session.h"
 #include "forms/workbench_document.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 #include "support/workbench_rows.h"
 #include "ui/main_window.h"
 #include "ui/workbench_view.h"
@@ -30,12 +31,6 @@ inline QStringList Items(const QListWidget* list) {
     return items;
 }
 
-// Clicks on the indicator: a radio button stretched by its layout does not take clicks beyond
-// its text.
-inline void ClickRadio(QAbstractButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
 // The main window on a scratch database. The test arranges rows, calls Open (the document
 // connects and the frame is built, message boxes off), may script the frame's questions, then
 // Show runs the start-up of the form.
@@ -48,7 +43,7 @@ struct Workbench {
         ImportSensors(scratch, sensors);
         LoadSeedFeatureSpaces(scratch.Admin());
         std::vector<int> ids;
-        for (const std::string& name : names) ids.push_back(MakeStudy(scratch.Admin(), name));
+        for (const std::string& name : names) ids.push_back(InsertStudyWithChainRows(scratch.Admin(), name));
         return ids;
     }
     void Connect() {

@@ -203,8 +203,8 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     for (int i = 1; i <= 7; ++i) EXPECT_EQ(plot.points(i, 3), 1.0);
 }
 
-TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
-    AddPctSpace("PCT 2", 2);
+TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
+    const int two = AddPctSpace("PCT 2", 2);
     const int first = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
     const std::string date = BuildDate();
     SwitchToPct();
@@ -212,6 +212,7 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     ASSERT_TRUE(library.BuildLibrary(frontend_));
     EXPECT_EQ(library.ClassCount(), 2);
 
+    // A rerun updates the row in place.
     EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 1);
     EXPECT_GT(BuildDate(), date);
@@ -219,20 +220,16 @@ TEST_F(PcaTest, RerunUpdatesTheRowAndMakesPctLibrariesStale) {
     EXPECT_FALSE(library.IsLibraryValid());
     ASSERT_TRUE(library.BuildLibrary(frontend_));
     EXPECT_TRUE(library.IsLibraryValid());
-}
 
-TEST_F(PcaTest, AChangeOfTheStudysSpectraMakesTheAnalysisStaleUntilItIsRerun) {
-    const int two = AddPctSpace("PCT 2", 2);
-    const int pca = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
-    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    // A change of the study's spectra leaves no current analysis until it is rerun.
+    EXPECT_EQ(CurrentPcaDataId(*session_), first);
     SetSpectraDisabled(scratch_.Admin(), study_, {Count("select min(spectrum_id) from spectrum")},
                        true);
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
     SwitchToPct();
     EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
-
-    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, pca);
-    EXPECT_EQ(CurrentPcaDataId(*session_), pca);
+    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
+    EXPECT_EQ(CurrentPcaDataId(*session_), first);
     SwitchToPct();
     EXPECT_EQ(session_->FeatureSpaceId(), two);
 }

@@ -138,11 +138,6 @@ TEST_F(ChainTest, GroupsWithoutMembersRaiseAnError) {
     EXPECT_THROW(StageMean(*session_, empty_site, kStageRaw), OrvaneError);
     EXPECT_THROW(FeatureMatrix(*session_, empty_site, kFeatureDI), OrvaneError);
     EXPECT_THROW(MeanFeature(*session_, empty_site, kFeatureDI), OrvaneError);
-    Species species(2);
-    species.AddSite(std::make_unique<Site>(1, 0));
-    species.AddSite(std::make_unique<Site>(2, 0));
-    species.GatherSpectra();
-    EXPECT_THROW(StageMean(*session_, species, kStageRaw), OrvaneError);
 }
 
 TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {

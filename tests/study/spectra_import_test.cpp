@@ -111,19 +111,16 @@ class Import : public ::testing::Test {
 };
 
 TEST_F(Import, FolderTreeRules) {
-    File("Kauri/alpha/k.001");
-    File("Kauri/plot3/k.001");
-    File("Kauri/plot3/k.002");
-    File("Kauri/site/k.001");
-    File("Kauri/site07/k.001");
-    File("Kauri/site12x/k.004");
-    File("Kauri/sitex/k.001");
+    for (const char* f : {"Kauri/alpha/k.001", "Kauri/plot3/k.001", "Kauri/plot3/k.002",
+                          "Kauri/site/k.001", "Kauri/site07/k.001", "Kauri/site12x/k.004",
+                          "Kauri/sitex/k.001"})
+        File(f);
     std::filesystem::create_directories(Path("Kauri/zempty"));
-    File("Kauri/.hidden/k.001");  // would take position 1
-    File("Kauri/alpha/.k.009");
-    File("Kauri/loose.001");  // straight in the species folder
-    File("notes.001");        // straight in the data path
-    File(".cache/site1/k.001");
+    // Hidden ones (".hidden" would take position 1), and files straight in the species folder
+    // or the data path.
+    for (const char* f : {"Kauri/.hidden/k.001", "Kauri/alpha/.k.009", ".cache/site1/k.001",
+                          "Kauri/loose.001", "notes.001"})
+        File(f);
     std::filesystem::create_directories(Path("Empty"));
 
     // A species folder without a readable file is reported and not stored.
@@ -197,15 +194,12 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
 }
 
 TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
-    File("Totara/alpha/t.001");
-    File("Totara/alpha/t.002");
-    File("Totara/alpha/u.001");  // the same number in the same folder
-    File("Totara/site1/t.002");  // another folder that is site 1 too
-    File("Totara/site1/t.003");
-    File("Totara/site2/x.asd");  // no digits: number 0
-    File("Totara/site2/y.asd");
+    // u.001 has t.001's number in the same folder, site1 is the alpha folder's site too, and
+    // names without digits have number 0.
+    for (const char* f : {"alpha/t.001", "alpha/t.002", "alpha/u.001", "site1/t.002",
+                          "site1/t.003", "site2/x.asd", "site2/y.asd", "site2/z.005"})
+        File(std::string("Totara/") + f);
     std::ofstream(Path("Totara/site2/broken.004"), std::ios::binary) << "too short";
-    File("Totara/site2/z.005");
 
     const ImportCounts added = Run();
     EXPECT_EQ(std::make_pair(added.spectra, added.skipped), std::make_pair(5, 4));

@@ -26,8 +26,7 @@ TEST(OutputFolder, PathForCreatesTheFolder) {
         std::string drive, dir, expected_folder;
     } cases[] = {
         {"", dir.File("a/b/c/"), dir.File("a/b/c")},
-        {dir.Path(), "/split/by/drive", dir.File("split/by/drive")},
-    };
+        {dir.Path(), "/split/by/drive", dir.File("split/by/drive")}};
     for (const auto& c : cases) {
         EXPECT_EQ(OutputFolder(c.drive, c.dir).PathFor("x", "csv"), c.expected_folder + "/x.csv");
         EXPECT_TRUE(std::filesystem::is_directory(c.expected_folder)) << c.expected_folder;

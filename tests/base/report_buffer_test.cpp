@@ -28,8 +28,7 @@ TEST(ReportBuffer, DropsTheOldestTextOnlyWhenTheEntryDoesNotFit) {
         {"a third pushes out the first", {a, b, c}, b + kSep + c + kSep},
         {"one longer cuts 100 from the front",
          {a, b, d},
-         (a + kSep + b + kSep).substr(100) + d + kSep},
-    };
+         (a + kSep + b + kSep).substr(100) + d + kSep}};
     for (const Case& c : cases) {
         ReportBuffer buffer(200);
         for (const std::string& e : c.entries) buffer.Append(e);

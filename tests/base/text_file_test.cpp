@@ -55,8 +55,7 @@ TEST(TextFile, KeyLookupWalksTheFileAsSpecified) {
         {"prefix of another key does not match it",
          "filter_br 1350 1450\nfilter_b 1400\nfilter_br 1800 1950\n",
          {{"filter_b", true, "1400"}, {"filter_b", false, ""}, {"filter_br", true, "1350 1450"},
-          {"filter_br", true, "1800 1950"}, {"filter_br", false, ""}}},
-    };
+          {"filter_br", true, "1800 1950"}, {"filter_br", false, ""}}}};
     test::TempDir dir;
     for (const auto& c : cases) {
         ConfigFile file(WriteFile(dir, "file.txt", c.content));

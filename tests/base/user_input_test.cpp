@@ -28,8 +28,7 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
         int low, high;
     } cases[] = {
         {"4294967306", 0, 10000}, {"2147483648", -5, 2147483647},  // wrapped into range
-        {"12abc", 0, 100}, {"", 0, 100}, {"1e3", 0, 10000}, {"101", 0, 100},
-    };
+        {"12abc", 0, 100}, {"", 0, 100}, {"1e3", 0, 10000}, {"101", 0, 100}};
     for (const auto& c : cases) {
         const auto parse = [&] { ParseInt(c.text, c.low, c.high, "--n"); };
         EXPECT_TRUE(test::Refuses(parse, "--n must be a whole number from")) << c.text;
@@ -64,8 +63,7 @@ TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
         {"port 70000", "\"port\""},           {"port 3306x", "\"port\""},
         {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
         {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
-        {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""},
-    };
+        {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""}};
     for (const auto& c : refused) {
         std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + c.line + "\n");
         EXPECT_TRUE(test::Refuses(

@@ -79,8 +79,7 @@ TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
         // 430 has no value: (400, 410, 460), (410, 460, 500), (460, 500, 550).
         {"gap at 430, 403-460", gap, Range(403, 460), -(3 * a + b * 4150)},
         {"start at the last but one band", all, Range(499, 600), 0.0},
-        {"start at the last band", all, Range(549, 600), 0.0},
-    };
+        {"start at the last band", all, Range(549, 600), 0.0}};
     const MemorySensor sensor(x);
     for (const Case& c : cases) {
         FeatureSpace fs;
@@ -107,8 +106,7 @@ TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
         {"b2 without value takes the next band up",
          {0.1, 0.2, 0.3, kNoValue, 0.6},
          Range(540, 760),
-         (0.6 - 0.2) / 0.8},
-    };
+         (0.6 - 0.2) / 0.8}};
     const MemorySensor sensor(x);
     for (const Case& c : cases) {
         FeatureSpace fs;
@@ -208,8 +206,7 @@ TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
         {"no analysis", 0, 0, 0, 2, "run the principal component analysis first"},
         {"analysis of another study", 3, -1, 3, 2, "run the principal component analysis first"},
         {"more components than the analysis", 3, 0, 3, 4, "has only 3"},
-        {"stored matrix of the wrong size", 3, 0, 2, 2, "eigenvectors of PCA data"},
-    };
+        {"stored matrix of the wrong size", 3, 0, 2, 2, "eigenvectors of PCA data"}};
     for (const auto& c : cases) {
         db().Execute("delete from pca_data");
         if (c.pca_dim > 0)

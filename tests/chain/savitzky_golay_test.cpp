@@ -99,8 +99,7 @@ TEST(SavitzkyGolayCoefficients, MatchExactRationalValuesOnSmallWindows) {
         {0, 0, 0, 0, false}, {2, 2, 2, 0, false}, {2, 2, 2, 1, true}, {2, 2, 4, 0, false},
         {3, 3, 4, 0, false}, {3, 3, 3, 2, true},  {4, 4, 5, 3, true}, {4, 4, 4, 4, true},
         {2, 3, 3, 1, true},  {3, 2, 2, 2, true},  {0, 4, 2, 1, true}, {4, 0, 3, 0, false},
-        {1, 2, 3, 1, false}, {3, 4, 5, 2, false},
-    };
+        {1, 2, 3, 1, false}, {3, 4, 5, 2, false}};
     for (const Window& w : cases) {
         SCOPED_TRACE(testing::Message()
                      << "nl " << w.nl << " nr " << w.nr << " m " << w.m << " d " << w.d);
@@ -120,8 +119,7 @@ TEST(SavitzkyGolayCoefficients, ClassicTables) {
         {SavitzkyGolayKernel::ForDerivative(5, 2, 2), {2 / 7., -1 / 7., -2 / 7., -1 / 7., 2 / 7.}},
         // Smoothing weights are not multiplied by d!, so the same window halves.
         {SavitzkyGolayKernel(2, 2, 2, 2, SavitzkyGolayKernel::Context::kSmoothing),
-         {1 / 7., -0.5 / 7., -1 / 7., -0.5 / 7., 1 / 7.}},
-    };
+         {1 / 7., -0.5 / 7., -1 / 7., -0.5 / 7., 1 / 7.}}};
     for (const auto& test : cases)
         ExpectCoefficientsNear(test.kernel.Coefficients(), test.expected, 1e-15);
 }
@@ -302,8 +300,7 @@ TEST(IterativeDerivative, HandWorkedValues) {
         {"unusable element", {450, 550, 650, 750}, {0.1, no, 0.2, 0.4}, 1, {}, {no, no, 0.002, no}},
         {"same wavelength twice", {450, 550, 550, 650}, {0.1, 0.3, 0.4, 0.2}, 1, {}, {0.002, no, -0.002, no}},
         // clang-format on
-        {"order beyond the axis", {450, 550}, {0.1, 0.3}, 3, {}, {no, no}},
-    };
+        {"order beyond the axis", {450, 550}, {0.1, 0.3}, 3, {}, {no, no}}};
     for (const DerivativeCase& test : cases) {
         SCOPED_TRACE(test.name);
         const int n = static_cast<int>(test.x.size());

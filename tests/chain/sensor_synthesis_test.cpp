@@ -139,8 +139,7 @@ TEST(SensorSynthesis, InterpolationOntoTheGrid) {
         {"wavelengths past the grid are not written",
          {{2490.3, 0.2}, {2510.0, 0.4}},
          {{2489, kNoValue}, {2490, 0.2 + 0.2 / 19.7 * -0.3}, {2499, 0.2 + 0.2 / 19.7 * 8.7}},
-         10},
-    };
+         10}};
     for (const Case& c : cases) {
         BandVector synth(1, static_cast<int>(c.bands.size()));
         for (size_t i = 0; i < c.bands.size(); ++i)

@@ -183,9 +183,7 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
         const char* name;
         double value;
     } expected[] = {{"Neil common", (0.0625 + 0.1875 + 0.3125) / 3 + 0.3},
-                    {"Two", 0.5 + 0.2},
-                    {"Ten", 0.125 + 0.1},
-                    {"Hundred", 0.5}};
+                    {"Two", 0.5 + 0.2}, {"Ten", 0.125 + 0.1}, {"Hundred", 0.5}};
     for (size_t i = 0; i < 4; ++i) {
         const std::vector<std::string> f = Fields(lines[i + 1]);
         ASSERT_EQ(f.size(), 2151u);
@@ -397,8 +395,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
          "(11, 7) 11 0 Ten site 1 spectrum 1 | Neil common site 5 spectrum 3"},
         // With a filter: the excluded bands are missing values in both files.
         {kStageFiltered, ExportSettings::kSiteMean, true,
-         "(6, 2150) 6 0 Ten site 1 | Neil common site 5"},
-    };
+         "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
     for (const auto& c : cases) {
         if (c.stage == kStageFiltered) {
             test::InsertWavebandFilter(scratch_.Admin(), study_, {{400, 2450}});

@@ -55,8 +55,7 @@ TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
         {"no items", {}, "No data to plot"},
         {"one x value", {{2.0, 1.0}, {2.0, 3.0}}, "Every point has the same x value, 2.000E+00"},
         {"one y value", {{1.0, 4.0}, {3.0, 4.0}}, "Every point has the same y value, 4.000E+00"},
-        {"only non-numbers", {{std::nan(""), 1.0}}, "No data to plot"},
-    };
+        {"only non-numbers", {{std::nan(""), 1.0}}, "No data to plot"}};
     for (const auto& c : cases) {
         PlotLayout layout;
         if (!c.points.empty()) layout.AddItem(c.points);

@@ -48,8 +48,7 @@ TEST(NiceTicksTest, RoundStepsInsideTheRange) {
     } cases[] = {
         {350, 2499, 8, {400, 600, 800, 1000, 1200, 1400, 1600, 1800, 2000, 2200, 2400}},
         {-0.05, 0.62, 6, {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6}},
-        {3, 3, 5, {}},
-    };
+        {3, 3, 5, {}}};
     for (const auto& c : cases) {
         const std::vector<double> t = NiceTicks(c.lo, c.hi, c.target);
         ASSERT_EQ(t.size(), c.ticks.size()) << c.lo << ".." << c.hi;

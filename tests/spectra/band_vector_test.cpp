@@ -69,8 +69,7 @@ TEST_F(StudyFilter, NextValidScansAsSpecified) {
         {"up skips markers", true, 513, false, 515},
         {"down across excluded, ignoring the filter", false, 509, true, 505},
         {"down stops at an excluded band", false, 509, false, -1},
-        {"down from the last stops at excluded", false, 519, false, -1},
-    };
+        {"down from the last stops at excluded", false, 519, false, -1}};
     for (const auto& c : cases) {
         const BandEntry* e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
                                   : v.NextValidDown(c.from, c.ignore_filter);
@@ -103,8 +102,7 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
         {"marked, downwards", 605.0, 1, true, 599},
         {"marked, other direction", 605.0, 2, true, -1},
         {"marked, downwards stops at excluded", 605.0, 1, false, -1},
-        {"below the axis", 100.0, 0, false, 590},
-    };
+        {"below the axis", 100.0, 0, false, 590}};
     for (const auto& c : cases) {
         const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
         EXPECT_EQ(e ? e->index : -1, c.found) << c.name;

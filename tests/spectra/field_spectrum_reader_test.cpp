@@ -198,8 +198,7 @@ TEST(SpectrumFileName, NumbersComeFromExtensionOrTrailingDigits) {
     const std::pair<const char*, int> cases[] = {
         {"/data/site1/leaf.012", 12},    {"/data/site1/leaf.asd", 0},
         {"/data/v1.20/leaf.asd", 0},     {"/data/site1/leaf7", 7},
-        {"C:\\data\\leaf00042.asd", 42}, {"/d/x1234567890123.asd", 567890123},
-    };
+        {"C:\\data\\leaf00042.asd", 42}, {"/d/x1234567890123.asd", 567890123}};
     for (const auto& [path, number] : cases) {
         Spectrum spectrum;
         SetSpectrumFileIdentity(spectrum, path);
@@ -267,8 +266,7 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         {RealFile("other-instrument/raw.asd"), "751 channels from 325 nm"},
         {dir_.File("missing.asd"), "cannot be opened"},
         {dir_.File("folder.asd"), "it is a folder, not a regular file"},
-        {dir_.File("pipe.asd"), "it is a named pipe, not a regular file"},
-    };
+        {dir_.File("pipe.asd"), "it is a named pipe, not a regular file"}};
     for (const auto& [path, reason] : cases) {
         const std::string message = RefusalOf(path);
         EXPECT_NE(message.find(path), std::string::npos) << path << ": " << message;

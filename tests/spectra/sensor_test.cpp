@@ -211,8 +211,7 @@ TEST_F(Sensors, MalformedFilesAreRefusedAndStoreNothing) {
         {"gaussian band beyond int", g, header + "4294967297,480,20,C\n", "band number"},
         {"gaussian centre nan", g, header + "1,nan,20,C\n", "centre wavelength"},
         {"gaussian zero width", g, header + "1,480,0,C\n", "FWHM"},
-        {"gaussian empty name", g, "\nA sensor\nband,centre,fwhm,mark\n1,480,20,C\n", "name"},
-    };
+        {"gaussian empty name", g, "\nA sensor\nband,centre,fwhm,mark\n1,480,20,C\n", "name"}};
     for (const auto& c : cases) {
         const std::string path =
             c.content == "<missing>" ? dir_.File("absent.txt") : Write("bad.txt", c.content);

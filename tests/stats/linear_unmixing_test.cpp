@@ -107,9 +107,7 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     } expected[] = {
         {"mix", {0.6, 0.3, 0.1}, 1e-6},
         {"noisy", {0.246072802379, 0.34763211361, 0.439876554026}, 1e-9},
-        {"odd", {1.2, -0.2, 0.1}, 1e-6},
-        {"pure", {0.0, 1.0, 0.0}, 1e-9},
-    };
+        {"odd", {1.2, -0.2, 0.1}, 1e-6}, {"pure", {0.0, 1.0, 0.0}, 1e-9}};
     for (size_t k = 0; k < 4; ++k) {
         EXPECT_EQ(r.mixtures[k].name, expected[k].name);
         ASSERT_EQ(r.mixtures[k].estimates.size(), 3u);
@@ -178,8 +176,7 @@ TEST_F(UnmixTest, RefusalsNameTheCause) {
              test::InsertMixingSpecies(db, s, "bare", false, {});
              return s;
          },
-         "Mixing 6 bands", "mixture species \"bare\" has no enabled spectra"},
-    };
+         "Mixing 6 bands", "mixture species \"bare\" has no enabled spectra"}};
     for (const auto& c : cases) {
         frontend_.reports.clear();
         const int study = c.arrange();

@@ -75,9 +75,7 @@ class PcaTest : public ::testing::Test {
         Database& db = scratch_.Admin();
         study_ = test::InsertStudyWithChainRows(db, "pca study");
         AddSpecies("alpha", {{0.10f, 0.30f, 0.20f},
-                             {0.12f, 0.35f, 0.22f},
-                             {0.11f, 0.28f, 0.25f},
-                             {0.14f, 0.40f, 0.21f}});
+                             {0.12f, 0.35f, 0.22f}, {0.11f, 0.28f, 0.25f}, {0.14f, 0.40f, 0.21f}});
         AddSpecies("beta", {{0.20f, 0.25f, 0.40f}, {0.22f, 0.27f, 0.38f}, {0.18f, 0.20f, 0.45f}});
         AddSpecies("gamma", {{0.3f, 0.3f, 0.3f}, {0.31f, 0.29f, 0.33f}});
         test::WriteThreeBandSensor(dir_.File("three.txt"));
@@ -290,8 +288,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
              AddSpecies("inf", {{0.2f, INFINITY, 0.3f}, {0.2f, 0.3f, 0.3f}, {0.2f, 0.3f, 0.3f}});
          },
          "PCA failed: the eigen-analysis of the covariance matrix did not converge. Nothing was "
-         "stored."},
-    };
+         "stored."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         scratch_.Admin().Execute("delete from feature_space");

@@ -71,8 +71,7 @@ TEST(Separability, IdenticalSingularAndUnmodelledPairs) {
         {"identical classes", regular, regular, 0.0},
         {"a singular class", regular, singular, INFINITY},
         {"a singular class first", singular, regular, INFINITY},
-        {"an averaged covariance that cannot be inverted", regular, indefinite, INFINITY},
-    };
+        {"an averaged covariance that cannot be inverted", regular, indefinite, INFINITY}};
     for (const auto& c : cases) {
         const double b = BhattacharyyaDistance(c.a.View(), c.b.View());
         EXPECT_EQ(b, c.expected_b) << c.name;

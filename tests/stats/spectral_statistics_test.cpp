@@ -120,8 +120,7 @@ TEST_F(LibraryTest, BuildStoresSortedClassesWithSampleStatistics) {
     } expected[] = {
         {"alpha", 4, {0.18749999, 0.23749999}, {0.00729167, -0.00354167, -0.00354167, 0.015625}},
         {"beta", 4, {-0.0875, -0.0625}, {0.00729167, -0.00479167, -0.00479167, 0.01229166}},
-        {"gamma", 3, {0.55, -0.28333333}, {0.0025, 0.0025, 0.0025, 0.00583334}},
-    };
+        {"gamma", 3, {0.55, -0.28333333}, {0.0025, 0.0025, 0.0025, 0.00583334}}};
     for (int c = 0; c < 3; ++c) {
         const LibraryClass& cls = library_->Class(c);
         const auto& e = expected[c];
@@ -151,8 +150,7 @@ TEST_F(LibraryTest, ClassifiersOnIndependentlyComputedValuesAndNoneOnNonFiniteFe
         {"Mahalanobis", 0, -7.985451115822957, 11.987943822167574, 301.67812714949815},
         {"Modified Mahalanobis", 1, 11.1379002293563, 207.73745886706, 3664.9789875277},
         {"Gen. Squared Dist", 2, 1.9434951174335, 23.2540869013483, 52.1046741514003},
-        {"SAM", 3, 0.080286813224905, 2.77904839838238, 1.45848894442668},
-    };
+        {"SAM", 3, 0.080286813224905, 2.77904839838238, 1.45848894442668}};
     for (const auto& c : cases) {
         const ClassificationResult r = ClassifyProbe(c.classifier);
         ASSERT_EQ(r.entries.size(), 3u) << c.name;
@@ -180,8 +178,7 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
         double distance;
     } cases[] = {
         {"huge covariance", 1e200, 1e200, 1, 921.0340371976183},
-        {"negative determinant", 1e-2, -1e-2, 0, 301.67812714949815 + 0.12499996289656712},
-    };
+        {"negative determinant", 1e-2, -1e-2, 0, 301.67812714949815 + 0.12499996289656712}};
     for (const auto& c : cases) {
         Matrix cov(2, 2);
         cov << c.variance1 << 0.0 << 0.0 << c.variance2;
@@ -287,8 +284,7 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
          [&] { RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3); }},
         {"independent set",
          [&] { ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, empty, 3); }},
-        {"site check", [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, 1); }},
-    };
+        {"site check", [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, 1); }}};
     const struct {
         const char* what;
         std::function<void()> change;
@@ -297,8 +293,7 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
         {"other study", [&] { use(empty, 0); }, "No library has been built for study 'empty'"},
         {"derivative order 1", [&] { use(study_, 1); }, "No library has been built for study"},
         {"spectra changed", [&] { MarkStudySpectraChanged(scratch_.Admin(), study_); },
-         "older than its spectra"},
-    };
+         "older than its spectra"}};
     for (const auto& c : cases) {
         use(study_, 0);
         ASSERT_TRUE(library_->BuildLibrary(frontend_)) << c.what;

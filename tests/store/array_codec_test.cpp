@@ -153,8 +153,7 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
         {"one float short", test::Blob(good).substr(0, 8596), "8596 bytes"},
         {"one float long", test::Blob(good) + std::string(4, '\x01'), "8604 bytes"},
         {"doubles instead of floats", std::string(17200, '\0'), "17200 bytes"},
-        {"NULL", "", "0 bytes"},
-    };
+        {"NULL", "", "0 bytes"}};
     StudyLoader loader(session_);
     int site_no = 0;
     for (const auto& c : cases) {

@@ -32,8 +32,7 @@ TEST(Database, SingleValueVariants) {
         {"select min_no_of_spec_per_endmember from study order by study_id", true, -3},
         {"select count(*) from study where name = 'none'", true, 0},
         {"select study_id from study where name = 'none'", false, 1234},
-        {"select 4294967296 + 5", true, 4294967301LL},
-    };
+        {"select 4294967296 + 5", true, 4294967301LL}};
     for (const auto& c : cases) {
         int64_t value = 1234;
         EXPECT_EQ(db->QueryInt64(c.sql, value), c.found) << c.sql;
@@ -117,8 +116,7 @@ TEST(Database, FailingStatementThrowsTheServersText) {
              db->FindOrInsert("select study_id from study where name = 'new'",
                               "insert into study (nam) values ('new')");
          },
-         "Unknown column 'nam'"},
-    };
+         "Unknown column 'nam'"}};
     for (const auto& c : cases) {
         try {
             c.run();

@@ -45,10 +45,8 @@ TEST_F(NameLookup, ExactNamesIdsAndRefusals) {
         {"caf\xC3\xA9", 5, ""},
         {"field 2024", 0, "no %s \"field 2024\"; did you mean \"Field 2024\" (id 1)?"},
         {"Twice", 0, "The %s name \"Twice\" is ambiguous: %s 3 and 4 have it; give the id"},
-        {"Absent", 0, "There is no %s \"Absent\"."},
-        {"6", 0, "There is no %s \"6\"."},
-        {"99999999999999999999", 0, "There is no %s"},
-    };
+        {"Absent", 0, "There is no %s \"Absent\"."}, {"6", 0, "There is no %s \"6\"."},
+        {"99999999999999999999", 0, "There is no %s"}};
     for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
         for (const auto& c : cases) {
             try {
@@ -67,11 +65,7 @@ TEST_F(NameLookup, SimilarNamesIgnoreCaseAndTrailingBlanksOnly) {
         const char* name;
         size_t found;
     } cases[] = {
-        {"FIELD 2024", 2},
-        {"CAF\xC3\x89", 1},
-        {"cafe", 0},
-        {" Field 2024", 0},
-    };
+        {"FIELD 2024", 2}, {"CAF\xC3\x89", 1}, {"cafe", 0}, {" Field 2024", 0}};
     for (const auto& c : cases)
         EXPECT_EQ(SimilarNames(Db(), kStudyNames, c.name).size(), c.found) << c.name;
     EXPECT_EQ(SimilarNames(Db(), kStudyNames, "twice", "study_id > 3").size(), 1u);

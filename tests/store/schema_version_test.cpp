@@ -59,8 +59,7 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
          "has schema version 3, newer than this program knows (2)"},
         {"drop table schema_version",
          "has schema version 1, older than this program needs (2); bring it up to date with "
-         "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"},
-    };
+         "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
     for (const auto& c : cases) {
         Db().Execute(c.change);
         const auto require = [&] { RequireSchemaVersion(Db()); };
@@ -127,8 +126,7 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
         {"select endmember_id from mixture", 1},
         {"select count(*) from site where site_id = 1 and latitude = 30", 1},
         {"select count(*) from study where spectra_changed_at is not null", 1},
-        {"select count(*) from study where study_id = 1 and spectra_changed_at is not null", 1},
-    };
+        {"select count(*) from study where study_id = 1 and spectra_changed_at is not null", 1}};
     std::string ids;
     Db().QueryText("select group_concat(species_id order by species_id) from species", ids);
     EXPECT_EQ(ids, "1,3,4");

@@ -100,8 +100,7 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
              Transaction tx(db);
              db.Execute("insert into study (name) values ('in a unit')");
              tx.Commit();
-         }},
-    };
+         }}};
     for (const auto& [name, run] : cases) {
         try {
             run();

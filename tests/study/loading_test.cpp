@@ -124,8 +124,7 @@ TEST_F(Loading, NullNamesStayEmpty) {
     } cases[] = {
         {std::nullopt, std::nullopt, std::nullopt},
         {std::string("Rimu"), std::nullopt, std::string("rimu")},
-        {std::string(""), std::string("D. c."), std::nullopt},
-    };
+        {std::string(""), std::string("D. c."), std::nullopt}};
     int n = 0;
     for (const auto& c : cases) {
         const std::string folder = "folder " + std::to_string(++n) + " O'Neill";

@@ -47,8 +47,7 @@ TEST(SiteFolderNumber, NameOrPosition) {
         int expected;
     } cases[] = {
         {"site07", 2, 7}, {"site12x", 1, 12}, {"sitex", 4, 4},  {"Site07", 6, 6},
-        {"site-2", 1, -2}, {"site0", 8, 0},   {"asite5", 3, 3}, {"site\xff" "7", 6, 6},
-    };
+        {"site-2", 1, -2}, {"site0", 8, 0},   {"asite5", 3, 3}, {"site\xff" "7", 6, 6}};
     for (const auto& c : cases)
         EXPECT_EQ(SiteFolderNumber(c.name, c.position), c.expected) << c.name;
 }
@@ -62,8 +61,7 @@ TEST(CaptureDateText, OnlyDatesTheServerCanHold) {
         {{2020, 2, 29, 0, 0, 0}, "20200229000000"},
         {{2019, 2, 29, 0, 0, 0}, ""},  // not a leap year
         {{1900, 0, 0, 0, 0, 0}, ""},   // a header that was never filled in
-        {{2019, 4, 31, 0, 0, 0}, ""},
-    };
+        {{2019, 4, 31, 0, 0, 0}, ""}};
     for (const auto& c : cases) EXPECT_EQ(CaptureDateText(c.time), c.expected) << c.expected;
 }
 

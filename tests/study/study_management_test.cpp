@@ -28,8 +28,7 @@ TEST(FolderBrowserStatusText, LongPathsShowTheirFirst35Characters) {
         {p35 + "b", p35 + "..."},
         {"/home/field/studies/2019/kauri-dieback/site01", "/home/field/studies/2019/kauri-dieb..."},
         // Characters, not bytes: an e-acute is never cut in half.
-        {std::string(34, 'a') + "\xC3\xA9\xC3\xA9", std::string(34, 'a') + "\xC3\xA9..."},
-    };
+        {std::string(34, 'a') + "\xC3\xA9\xC3\xA9", std::string(34, 'a') + "\xC3\xA9..."}};
     for (const auto& c : cases) EXPECT_EQ(FolderBrowserStatusText(c.path), c.shown) << c.path;
 }
 
@@ -113,8 +112,7 @@ TEST_F(Studies, CreateRefusesBadFieldsAndStoresNothing) {
         {"too few samples", {"A", "", "/d", -1}, "between 0 and 10000"},
         {"too many samples", {"A", "", "/d", 10001}, "between 0 and 10000"},
         {"blank name", {"  ", "", "/d", 15}, "name"},
-        {"name too long for its column", {std::string(256, 'n'), "", "/d", 15}, "name"},
-    };
+        {"name too long for its column", {std::string(256, 'n'), "", "/d", 15}, "name"}};
     for (const auto& c : cases) {
         EXPECT_TRUE(test::Refuses([&] { Management().CreateStudy(c.fields); }, c.message))
             << c.what;

@@ -77,8 +77,7 @@ TEST_F(ZProfileReaderTest, RefusesFilesThatAreNotProfilesNamingFileAndLine) {
         {Write("one.txt", header + "1000\n"), "line 5 is not"},
         {Write("nan.txt", header + "450.9 nan\n"), "line 5 is not"},
         {Write("empty.txt", header + "\n"), "no wavelength and value lines"},
-        {Write("elsewhere.txt", header + "2300 0.5\n"), "none of its wavelengths"},
-    };
+        {Write("elsewhere.txt", header + "2300 0.5\n"), "none of its wavelengths"}};
     for (const auto& [path, reason] : cases) {
         try {
             if (reason == "no sensor is selected")

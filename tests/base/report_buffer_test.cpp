@@ -5,7 +5,6 @@
 
 #include <fstream>
 
-#include "base/orvane_error.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 

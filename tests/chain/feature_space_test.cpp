@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/frontend.h"
-#include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "spectra/sensor.h"

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/study_loader.h"
 #include "store/database.h"

@@ -5,7 +5,6 @@
 
 #include <optional>
 
-#include "base/orvane_error.h"
 #include "support/recording_frontend.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/config_file.h"
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"

@@ -17,22 +17,15 @@
 #include <utility>
 #include <vector>
 
-#include "base/frontend.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
-#include "study/sensor_import.h"
-#include "base/output_folder.h"
-#include "study/study_loader.h"
+#include "support/analysis_rig.h"
 #include "support/feature_study.h"
-#include "support/recording_frontend.h"
 #include "support/refusal.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
 
-using RecordingFrontend = test::RecordingFrontend;
 using test::FileText;
 
 std::vector<std::string> Lines(const std::string& path) {
@@ -40,20 +33,6 @@ std::vector<std::string> Lines(const std::string& path) {
     std::istringstream in(FileText(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-// Splits at commas outside double quotes; quoted fields keep their quotes.
-std::vector<std::string> Fields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (char c : line) {
-        if (c == '"') quoted = !quoted;
-        if (c == ',' && !quoted)
-            fields.emplace_back();
-        else
-            fields.back() += c;
-    }
-    return fields;
 }
 
 std::string D(double v) {
@@ -65,49 +44,39 @@ std::string D(double v) {
 // A study of four species whose spectra are constant, so that every exported value is known
 // exactly: folders "2" (3 spectra, endmember), "10" (3), "100" (2, below the study's minimum
 // of 3) and "o'neil" (3, two sites).
-class ExportTest : public ::testing::Test {
+class ExportTest : public test::AnalysisRig {
   protected:
+    ExportTest() : AnalysisRig("export") {}
     void SetUp() override {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         study_ = test::InsertStudy(db, "field 2026");
         AddSpecies("2", {{1, {0.25f, 0.75f}}, {2, {0.5f}}}, "Two", "Endmember");
         db.Execute("update species set endmember = 'Y' where folder_name = '2'");
         AddSpecies("10", {{1, {0.125f, 0.125f, 0.125f}}}, "Ten", "");
         AddSpecies("100", {{1, {0.5f, 0.5f}}}, "Hundred", "");
         AddSpecies("o'neil", {{3, {0.0625f}}, {5, {0.1875f, 0.3125f}}}, "Neil common", "");
-        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
-        SilentFrontend quiet;
-        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
-        session_->SetStudy(study_);
-        loader_ = std::make_unique<StudyLoader>(*session_);
-        output_ = std::make_unique<OutputFolder>("", out_.Path() + "/out");
-        loader_->SetStudy(study_);
+        ImportSensors({test::SourcePath("data/sensors/landsat8_oli.txt")});
+        UseStudy(study_);
     }
 
     void AddSpecies(const std::string& folder,
                     const std::vector<std::pair<int, std::vector<float>>>& sites,
                     const std::string& common, const std::string& latin) {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         const int species = test::InsertSpecies(db, study_, folder, common, latin);
         test::InsertConstantSpectra(db, study_, species, sites);
     }
 
     ExportResult Run(const ExportSettings& settings) {
-        return ExportSpectra(*loader_, *output_, *session_, frontend_, settings);
+        return ExportSpectra(*loader_, output_, *session_, frontend_, settings);
     }
 
-    test::ScratchDatabase scratch_{"export"};
-    test::TempDir out_;
     int study_ = 0;
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> loader_;
-    std::unique_ptr<OutputFolder> output_;
-    RecordingFrontend frontend_;
 };
 
 TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
     const ExportResult r = Run(ExportSettings());
-    EXPECT_EQ(r.path, out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv");
+    EXPECT_EQ(r.path, dir_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv");
     EXPECT_EQ(r.species, 3);
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Exported 3 species\n",
@@ -116,25 +85,25 @@ TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
 
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_EQ(lines.size(), 1u + 3 + 3 + 3);
-    const std::vector<std::string> header = Fields(lines[0]);
+    const std::vector<std::string> header = test::Cells(lines[0]);
     ASSERT_EQ(header.size(), 8u);  // species and the seven calibrated bands
     EXPECT_EQ(std::make_tuple(header[0], header[1], header[7]),
               std::make_tuple("species", D(442.98), D(2201.25)));
     // Text order of folders, one row per spectrum; "100" has too few spectra.
-    EXPECT_EQ(std::make_tuple(Fields(lines[1])[0], Fields(lines[4])[0], Fields(lines[7])[0]),
+    EXPECT_EQ(std::make_tuple(test::Cells(lines[1])[0], test::Cells(lines[4])[0], test::Cells(lines[7])[0]),
               std::make_tuple("10", "2", "o'neil"));
     // A flat spectrum synthesizes to the same flat value in every band.
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> f = Fields(lines[i]);
+        const std::vector<std::string> f = test::Cells(lines[i]);
         ASSERT_EQ(f.size(), header.size()) << lines[i];
         for (size_t k = 2; k < f.size(); ++k)
             EXPECT_NEAR(std::atof(f[k].c_str()), std::atof(f[1].c_str()), 1e-6);
     }
-    EXPECT_NEAR(std::atof(Fields(lines[1])[1].c_str()), 0.125, 1e-6);
+    EXPECT_NEAR(std::atof(test::Cells(lines[1])[1].c_str()), 0.125, 1e-6);
 }
 
 TEST_F(ExportTest, HeaderAndRowsStayAlignedAroundExcludedBands) {
-    test::InsertWavebandFilter(scratch_.Admin(), study_, {{1350, 1449}, {2400, 2499}});
+    test::InsertWavebandFilter(Admin(), study_, {{1350, 1449}, {2400, 2499}});
     session_->SetStudy(study_);
     ExportSettings s;
     s.stage = kStageFiltered;
@@ -157,15 +126,15 @@ TEST_F(ExportTest, HeaderAndRowsStayAlignedAroundExcludedBands) {
     // With the filtered bands every band has a column and the excluded ones are empty.
     s.include_filtered = true;
     lines = Lines(Run(s).path);
-    const std::vector<std::string> h = Fields(lines[0]);
-    const std::vector<std::string> f = Fields(lines[3]);
+    const std::vector<std::string> h = test::Cells(lines[0]);
+    const std::vector<std::string> f = test::Cells(lines[3]);
     ASSERT_EQ(std::make_pair(h.size(), f.size()), std::make_pair(size_t{2151}, size_t{2151}));
     EXPECT_EQ(std::make_tuple(h[1400 - 349], f[1400 - 349], f[1349 - 349], f[2150]),
               std::make_tuple("1400", "", D(0.5), ""));
 }
 
 TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
-    test::InsertWavebandFilter(scratch_.Admin(), study_, {{1350, 1449}});
+    test::InsertWavebandFilter(Admin(), study_, {{1350, 1449}});
     session_->SetStudy(study_);
     ExportSettings s;
     s.stage = kStageRaw;
@@ -177,7 +146,7 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
 
     const std::vector<std::string> lines = Lines(Run(s).path);
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(Fields(lines[0]).size(), 2151u);
+    EXPECT_EQ(test::Cells(lines[0]).size(), 2151u);
     // "o'neil" counts as 0 and so comes first; offsets 0.3, 0.2, 0.1 and 0 in that order.
     const struct {
         const char* name;
@@ -185,7 +154,7 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
     } expected[] = {{"Neil common", (0.0625 + 0.1875 + 0.3125) / 3 + 0.3},
                     {"Two", 0.5 + 0.2}, {"Ten", 0.125 + 0.1}, {"Hundred", 0.5}};
     for (size_t i = 0; i < 4; ++i) {
-        const std::vector<std::string> f = Fields(lines[i + 1]);
+        const std::vector<std::string> f = test::Cells(lines[i + 1]);
         ASSERT_EQ(f.size(), 2151u);
         EXPECT_EQ(f[0], expected[i].name);
         EXPECT_NEAR(std::atof(f[1].c_str()), expected[i].value, 1e-12) << f[0];
@@ -196,7 +165,7 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
 // The transposed table: one line per band, species and site numbers above, and an excluded band
 // keeps its empty fields in place.
 TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
-    test::InsertWavebandFilter(scratch_.Admin(), study_, {{351, 352}});
+    test::InsertWavebandFilter(Admin(), study_, {{351, 352}});
     session_->SetStudy(study_);
     ExportSettings s;
     s.stage = kStageFiltered;
@@ -220,7 +189,7 @@ TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
 }
 
 TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
-    const int fs = test::InsertPairFeatureSpace(scratch_.Admin());
+    const int fs = test::InsertPairFeatureSpace(Admin());
     session_->SetFeatureSpaceType(1);
     session_->SetFeatureSpace(fs);
     ExportSettings s;
@@ -233,7 +202,7 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "species,pairs_1,pairs_2");
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> f = Fields(lines[i]);
+        const std::vector<std::string> f = test::Cells(lines[i]);
         ASSERT_EQ(f.size(), 3u);
         // A flat spectrum has a normalised difference of zero.
         EXPECT_NEAR(std::atof(f[1].c_str()), 0.0, 1e-6);
@@ -241,19 +210,19 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
 }
 
 TEST_F(ExportTest, NothingSelectedWritesNoFile) {
-    scratch_.Admin().Execute("update species set endmember = 'Y'");
+    Admin().Execute("update species set endmember = 'Y'");
     ExportSettings s;
     s.species_restriction = ExportSettings::kMixtures;
     const ExportResult r = Run(s);
     EXPECT_EQ(r.path, "");
     EXPECT_EQ(frontend_.reports, std::vector<std::string>{"Exported 0 species\n"});
-    EXPECT_FALSE(std::filesystem::exists(out_.Path() + "/out") &&
-                 !std::filesystem::is_empty(out_.Path() + "/out"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path() + "/out") &&
+                 !std::filesystem::is_empty(dir_.Path() + "/out"));
 }
 
 TEST_F(ExportTest, UnwritableFileIsReportedAndLeavesNothing) {
     ExportSettings s;
-    const std::string path = out_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv";
+    const std::string path = dir_.Path() + "/out/field 2026_Landsat 8 OLI_synth_lib_species.csv";
     std::filesystem::create_directories(path);  // a folder where the file should go
     EXPECT_TRUE(test::Refuses([&] { Run(s); }, "Could not open file:\n" + path));
     EXPECT_TRUE(frontend_.reports.empty());
@@ -263,10 +232,10 @@ TEST_F(ExportTest, UnwritableFileIsReportedAndLeavesNothing) {
 }
 
 TEST_F(ExportTest, SlashInAStudyNameStaysInTheOutputFolder) {
-    scratch_.Admin().Execute(
+    Admin().Execute(
         Sql("update study set name = '../up/over' where study_id = %i", study_));
     const ExportResult r = Run(ExportSettings());
-    EXPECT_EQ(std::filesystem::path(r.path).parent_path(), out_.Path() + "/out");
+    EXPECT_EQ(std::filesystem::path(r.path).parent_path(), dir_.Path() + "/out");
     EXPECT_EQ(std::filesystem::path(r.path).filename(),
               ".._up_over_Landsat 8 OLI_synth_lib_species.csv");
 }
@@ -277,7 +246,7 @@ TEST_F(ExportTest, SlashInAStudyNameStaysInTheOutputFolder) {
 TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     ASSERT_EQ(std::system("/usr/bin/python3 -c 'import scipy.io.arff' 2>/dev/null"), 0)
         << "the ARFF check needs python3-scipy (scripts/setup installs it)";
-    Database& db = scratch_.Admin();
+    Database& db = Admin();
     db.Execute("update species set common_name = 'O\\'Brien' where folder_name = '2'");
     db.Execute("update species set common_name = 'line\\rend' where folder_name = '10'");
     test::InsertWavebandFilter(db, study_, {{400, 2450}});
@@ -296,7 +265,7 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     EXPECT_EQ(lines[2],
               "@attribute species {\"line\\rend\",\"Hundred\",\"O'Brien\",\"Neil common\"}");
 
-    const std::string script = out_.File("check.py");
+    const std::string script = dir_.File("check.py");
     std::ofstream(script) << "import sys\n"
                              "from scipy.io import arff\n"
                              "data, meta = arff.loadarff(sys.argv[1])\n"
@@ -304,7 +273,7 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
                              "for row in data:\n"
                              "    print(repr(row['species'].decode()), int(row['site']), "
                              "row['b350'], row['b1000'] == row['b1000'], row['b2499'])\n";
-    const std::string output = out_.File("check.txt");
+    const std::string output = dir_.File("check.txt");
     ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + r.path + "' > '" + output +
                            "' 2>&1")
                               .c_str()),
@@ -330,7 +299,7 @@ TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
     const ExportResult first = Run(s);
     const std::string earlier = FileText(first.path);
     ASSERT_GT(earlier.size(), 1024u);
-    const std::string message = out_.File("message.txt");
+    const std::string message = dir_.File("message.txt");
 
     const pid_t child = fork();
     ASSERT_GE(child, 0);
@@ -354,7 +323,7 @@ TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
     EXPECT_EQ(FileText(first.path), earlier);
     EXPECT_NE(FileText(message).find("before exporting data.\nFile too large"), std::string::npos)
         << FileText(message);
-    const auto entries = std::distance(std::filesystem::directory_iterator(out_.Path() + "/out"),
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir_.Path() + "/out"),
                                        std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 1) << "no temporary file is left behind";
 }
@@ -371,7 +340,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
     EXPECT_NE(frontend_.reports.back().find("\n7 rows, " + std::to_string(text.rows) + " columns"),
               std::string::npos)
         << frontend_.reports.back();
-    const std::string script = out_.File("check.py");
+    const std::string script = dir_.File("check.py");
     std::ofstream(script)
         << "import sys, csv, math\n"
            "from spectral import envi\n"
@@ -398,7 +367,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
          "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
     for (const auto& c : cases) {
         if (c.stage == kStageFiltered) {
-            test::InsertWavebandFilter(scratch_.Admin(), study_, {{400, 2450}});
+            test::InsertWavebandFilter(Admin(), study_, {{400, 2450}});
             session_->SetStudy(study_);
         }
         ExportSettings s;
@@ -422,7 +391,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
                       " rows, " + std::to_string(sli.columns) + " columns of values (" +
                       std::to_string(sli.rows) + " spectra or means, " +
                       std::to_string(sli.columns) + " bands)\n");
-        const std::string output = out_.File("check.txt");
+        const std::string output = dir_.File("check.txt");
         ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + hdr + "' '" + csv.path +
                                "' > '" + output + "'")
                                   .c_str()),

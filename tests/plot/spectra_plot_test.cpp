@@ -6,14 +6,10 @@
 #include <cmath>
 
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
 #include "plot/spectra_plot_svg.h"
 #include "spectra/band_vector.h"
 #include "stats/band_statistics.h"
-#include "study/sensor_import.h"
-#include "study/study_loader.h"
-#include "support/recording_frontend.h"
-#include "support/scratch_database.h"
+#include "support/analysis_rig.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -58,10 +54,11 @@ TEST(NiceTicksTest, RoundStepsInsideTheRange) {
 
 // Three species of constant spectra (values known exactly): "a" 0.2, 0.4 on site 1 and 0.9 on
 // site 2; "b" 0.5 (below the study's minimum of 2); "c" 0.1, 0.3 and a disabled 0.7.
-class SpectraPlotTest : public ::testing::Test {
+class SpectraPlotTest : public test::AnalysisRig {
   protected:
+    SpectraPlotTest() : AnalysisRig("plots") {}
     void SetUp() override {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         study_ = test::InsertStudy(db, "plots");
         db.Execute(
             Sql("update study set min_no_of_spec_per_endmember = 2 where study_id = %i", study_));
@@ -71,17 +68,13 @@ class SpectraPlotTest : public ::testing::Test {
         db.Execute(Sql("update spectrum s, species sp set s.disabled = 1 where s.species_id = "
                        "sp.species_id and sp.folder_name = 'c' and s.spectrum_no = 3"));
         test::InsertWavebandFilter(db, study_, {{1000, 1099}});
-        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
-        SilentFrontend quiet;
-        ImportSensor(*session_, quiet, test::SourcePath("data/sensors/landsat8_oli.txt"), 0);
-        session_->SetStudy(study_);
-        factory_ = std::make_unique<StudyLoader>(*session_);
-        factory_->SetStudy(study_);
+        ImportSensors({test::SourcePath("data/sensors/landsat8_oli.txt")});
+        UseStudy(study_);
     }
 
     void Add(const std::string& folder,
              const std::vector<std::pair<int, std::vector<float>>>& sites) {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         test::InsertConstantSpectra(db, study_, test::InsertSpecies(db, study_, folder), sites);
     }
 
@@ -92,15 +85,10 @@ class SpectraPlotTest : public ::testing::Test {
         r.selection = selection;
         r.details = details;
         r.folders = std::move(folders);
-        return StudySpectraPlot(*factory_, *session_, r, frontend_);
+        return StudySpectraPlot(*loader_, *session_, r, frontend_);
     }
 
-    test::ScratchDatabase scratch_{"plots"};
-    test::TempDir dir_;
     int study_ = 0;
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> factory_;
-    test::RecordingFrontend frontend_;
 };
 
 TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
@@ -153,9 +141,8 @@ TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
     EXPECT_NE(synth.title.find("Landsat 8 OLI"), std::string::npos);
 
     // Chosen one by one, a disabled spectrum is plotted too, in its species' colour.
-    const int disabled = test::Count(scratch_.Admin(), "select spectrum_id from spectrum where "
-                                                       "disabled = 1");
-    const SpectraPlot chosen = StoredSpectraPlot(*factory_, *session_, {disabled}, kStageRaw);
+    const int disabled = Count("select spectrum_id from spectrum where disabled = 1");
+    const SpectraPlot chosen = StoredSpectraPlot(*loader_, *session_, {disabled}, kStageRaw);
     ASSERT_EQ(chosen.curves.size(), 1u);
     EXPECT_EQ(chosen.curves[0].label, "c site 4 spectrum 3");
     EXPECT_FLOAT_EQ(chosen.curves[0].y[0], 0.7f);

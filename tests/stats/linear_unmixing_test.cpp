@@ -6,15 +6,10 @@
 #include <functional>
 #include <map>
 
-#include "chain/processing_session.h"
-#include "chain/chain_options.h"
 #include "store/database.h"
-#include "study/sensor_import.h"
-#include "study/study_loader.h"
+#include "support/analysis_rig.h"
 #include "support/mixing_study.h"
-#include "support/recording_frontend.h"
 #include "support/refusal.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -40,21 +35,18 @@ BandValues Mix(double g, double s, double w) {
     return out;
 }
 
-class UnmixTest : public ::testing::Test {
+class UnmixTest : public test::AnalysisRig {
   protected:
+    UnmixTest() : AnalysisRig("unmix") {}
     void SetUp() override {
         test::WriteMixingSensor(dir_.File("six.txt"));
         test::WriteMixingSensor(dir_.File("five.txt"), 5);
-        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
-        SilentFrontend quiet;
-        ImportSensor(*session_, quiet, dir_.File("six.txt"), 0);
-        ImportSensor(*session_, quiet, dir_.File("five.txt"), 0);
-        loader_ = std::make_unique<StudyLoader>(*session_);
+        ImportSensors({dir_.File("six.txt"), dir_.File("five.txt")});
     }
 
     // A study whose endmembers are grass, soil and water, each the mean of two spectra.
     int EndmemberStudy(const std::string& name) {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         const int study = test::InsertStudyWithChainRows(db, name);
         for (const auto& [folder, values] :
              {std::pair{"grass", kGrass}, std::pair{"soil", kSoil}, std::pair{"water", kWater}})
@@ -67,21 +59,16 @@ class UnmixTest : public ::testing::Test {
         ChainOptions chain;
         chain.study = std::to_string(study);
         chain.sensor = sensor;
-        ApplyChainOptions(*session_, chain);
-        loader_->SetStudy(study);
+        Apply(chain);
+        UseStudy(study);
         return Unmix(*loader_, *session_, frontend_);
     }
 
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_{"unmix"};
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> loader_;
     std::map<std::string, int> ids_;
-    test::RecordingFrontend frontend_;
 };
 
 TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
-    Database& db = scratch_.Admin();
+    Database& db = Admin();
     const int study = EndmemberStudy("mixed");
     const int mix = test::InsertMixingSpecies(db, study, "mix", false, {Mix(0.6, 0.3, 0.1)});
     // Off the endmembers' span: the least-squares values below are numpy's lstsq on the same
@@ -132,7 +119,7 @@ TEST_F(UnmixTest, WithoutMixturesOnlyTheHeading) {
 
 // Every refusal says why, reports nothing and gives no estimates.
 TEST_F(UnmixTest, RefusalsNameTheCause) {
-    Database& db = scratch_.Admin();
+    Database& db = Admin();
     const struct {
         const char* what;
         std::function<int()> arrange;

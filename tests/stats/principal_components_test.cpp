@@ -10,19 +10,13 @@
 #include <regex>
 #include <sstream>
 
-#include "chain/processing_session.h"
-#include "chain/chain_options.h"
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
 #include "store/array_codec.h"
-#include "study/sensor_import.h"
-#include "base/output_folder.h"
-#include "study/study_loader.h"
 #include "study/study_spectra.h"
+#include "support/analysis_rig.h"
 #include "support/feature_study.h"
-#include "support/recording_frontend.h"
 #include "support/refusal.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -59,39 +53,28 @@ void ExpectSameUpToSign(const std::vector<double>& got, const double* want, size
     for (size_t i = 0; i < n; ++i) EXPECT_NEAR(sign * got[i], want[i], tolerance) << what << i;
 }
 
-std::vector<double> Parse(const std::string& line) {
-    std::vector<double> values;
-    std::istringstream in(line);
-    std::string cell;
-    while (std::getline(in, cell, ',')) values.push_back(std::strtod(cell.c_str(), nullptr));
-    return values;
-}
-
 // A study of three species on the three-band sensor, no smoothing, no derivative: alpha (4
 // spectra) and beta (3) reach the study's minimum of 3, gamma (2) does not.
-class PcaTest : public ::testing::Test {
+class PcaTest : public test::AnalysisRig {
   protected:
+    PcaTest() : AnalysisRig("pca") {}
     void SetUp() override {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         study_ = test::InsertStudyWithChainRows(db, "pca study");
         AddSpecies("alpha", {{0.10f, 0.30f, 0.20f},
                              {0.12f, 0.35f, 0.22f}, {0.11f, 0.28f, 0.25f}, {0.14f, 0.40f, 0.21f}});
         AddSpecies("beta", {{0.20f, 0.25f, 0.40f}, {0.22f, 0.27f, 0.38f}, {0.18f, 0.20f, 0.45f}});
         AddSpecies("gamma", {{0.3f, 0.3f, 0.3f}, {0.31f, 0.29f, 0.33f}});
         test::WriteThreeBandSensor(dir_.File("three.txt"));
-        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
-        SilentFrontend quiet;
-        ImportSensor(*session_, quiet, dir_.File("three.txt"), 0);
+        ImportSensors({dir_.File("three.txt")});
         ChainOptions chain;
         chain.study = std::to_string(study_);
-        ApplyChainOptions(*session_, chain);
-        loader_ = std::make_unique<StudyLoader>(*session_);
-        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
-        loader_->SetStudy(study_);
+        Apply(chain);
+        UseStudy(study_);
     }
 
     void AddSpecies(const std::string& folder, const Levels& levels) {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         const int species = test::InsertSpecies(db, study_, folder);
         const int site = test::InsertSite(db, study_, species, 1);
         int number = 1;
@@ -103,42 +86,35 @@ class PcaTest : public ::testing::Test {
     }
 
     int AddPctSpace(const std::string& name, int dimension) {
-        scratch_.Admin().Execute(
+        Admin().Execute(
             Sql("insert into feature_space (name, description, dimension, fs_type_id, build_date) "
                 "values ('%s', '', %i, (select fs_type_id from feature_space_type where type = "
                 "2), current_timestamp(6))",
                 name.c_str(), dimension));
-        return static_cast<int>(scratch_.Admin().InsertId());
+        return static_cast<int>(Admin().InsertId());
     }
 
     // As the form's PCT button does after the analysis.
     void SwitchToPct() {
         ChainOptions pct;
         pct.feature_space_type = kFeaturePCT;
-        ApplyChainOptions(*session_, pct);
+        Apply(pct);
     }
 
     std::string BuildDate() {
         std::string date;
-        scratch_.Admin().QueryText("select build_date from pca_data", date);
+        Admin().QueryText("select build_date from pca_data", date);
         return date;
     }
-    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
     std::string Output() const { return dir_.Path() + "/out/pca_output.csv"; }
 
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_{"pca"};
     int study_ = 0;
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> loader_;
-    std::unique_ptr<OutputFolder> output_;
-    test::RecordingFrontend frontend_;
 };
 
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     AddPctSpace("PCT 1", 1);
     const int two = AddPctSpace("PCT 2", 2);
-    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, output_, frontend_);
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(std::make_pair(r.bands, r.data.Ncols()), std::make_pair(3, 7));
     EXPECT_EQ(frontend_.reports,
@@ -161,7 +137,9 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
         ASSERT_TRUE(std::getline(file, line));
         EXPECT_TRUE(std::regex_match(line, std::regex("(-?[0-9]\\.[0-9]{14}E[-+][0-9]{2},){3}")))
             << line;
-        const std::vector<double> v = Parse(line);
+        std::vector<double> v;  // the line ends in a comma
+        for (const std::string& cell : test::Cells(line))
+            if (!cell.empty()) v.push_back(std::strtod(cell.c_str(), nullptr));
         ASSERT_EQ(v.size(), 3u) << line;
         ExpectSameUpToSign(v, kEigenvectors[p], 3, 1e-9, "eigenvector line " + line);
     }
@@ -171,7 +149,7 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
     ColumnVector values(3);
     Matrix vectors(3, 3);
-    ResultSet rows = scratch_.Admin().Query("select eigenvalues, eigenvectors from pca_data");
+    ResultSet rows = Admin().Query("select eigenvalues, eigenvectors from pca_data");
     ASSERT_TRUE(rows.Next());
     DecodeMatrix(rows.String(0), values, "eigenvalues");
     DecodeMatrix(rows.String(1), vectors, "eigenvectors");
@@ -203,7 +181,7 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
 
 TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     const int two = AddPctSpace("PCT 2", 2);
-    const int first = RunPca(*session_, *loader_, *output_, frontend_).pca_data_id;
+    const int first = RunPca(*session_, *loader_, output_, frontend_).pca_data_id;
     const std::string date = BuildDate();
     SwitchToPct();
     SpectralStatistics library(*session_, *loader_);
@@ -211,7 +189,7 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     EXPECT_EQ(library.ClassCount(), 2);
 
     // A rerun updates the row in place.
-    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
+    EXPECT_EQ(RunPca(*session_, *loader_, output_, frontend_).pca_data_id, first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 1);
     EXPECT_GT(BuildDate(), date);
     SwitchToPct();
@@ -221,12 +199,12 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
 
     // A change of the study's spectra leaves no current analysis until it is rerun.
     EXPECT_EQ(CurrentPcaDataId(*session_), first);
-    SetSpectraDisabled(scratch_.Admin(), study_, {Count("select min(spectrum_id) from spectrum")},
+    SetSpectraDisabled(Admin(), study_, {Count("select min(spectrum_id) from spectrum")},
                        true);
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
     SwitchToPct();
     EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
-    EXPECT_EQ(RunPca(*session_, *loader_, *output_, frontend_).pca_data_id, first);
+    EXPECT_EQ(RunPca(*session_, *loader_, output_, frontend_).pca_data_id, first);
     EXPECT_EQ(CurrentPcaDataId(*session_), first);
     SwitchToPct();
     EXPECT_EQ(session_->FeatureSpaceId(), two);
@@ -236,13 +214,13 @@ TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {
     // The first spectrum loaded has no value at 400 nm, a later one none at 2000 nm.
     const int first = Count("select min(spectrum_id) from spectrum");
     const std::string lacking = LevelSpectrum({-1.0f, 0.30f, 0.20f});
-    scratch_.Admin().WriteBlob(
+    Admin().WriteBlob(
         Sql("update spectrum set reflectances = ? where spectrum_id = %i", first), lacking.data(),
         lacking.size());
     AddSpecies("delta", {{0.2f, 0.3f, -1.0f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
     const int late = Count("select min(spectrum_id) from spectrum s, species sp where "
                            "s.species_id = sp.species_id and folder_name = 'delta'");
-    const PcaResult r = RunPca(*session_, *loader_, *output_, frontend_);
+    const PcaResult r = RunPca(*session_, *loader_, output_, frontend_);
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.skipped_ids, (std::vector<int>{first, late}));
     EXPECT_EQ(r.data.Ncols(), 8);
@@ -257,7 +235,7 @@ TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {
                                0.0117998215899561};
     ColumnVector values(3);
     std::string blob;
-    ASSERT_TRUE(scratch_.Admin().QueryText("select eigenvalues from pca_data", blob));
+    ASSERT_TRUE(Admin().QueryText("select eigenvalues from pca_data", blob));
     DecodeMatrix(blob, values, "eigenvalues");
     for (int c = 1; c <= 3; ++c) EXPECT_NEAR(values(c), expected[c - 1], 1e-15) << c;
 }
@@ -273,13 +251,13 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
          "alternatively define a new PCT feature space with dimensions <= number of bands of "
          "current sensor"},
         {"no species with enough spectra",
-         [&] { scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 5"); },
+         [&] { Admin().Execute("update study set min_no_of_spec_per_endmember = 5"); },
          "No data found for PCA!\nPossibly no species with enough spectra for statistical "
          "analysis."},
         {"a single spectrum",
          [&] {
-             scratch_.Admin().Execute("update spectrum set disabled = 1 where spectrum_id > 1");
-             scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 1");
+             Admin().Execute("update spectrum set disabled = 1 where spectrum_id > 1");
+             Admin().Execute("update study set min_no_of_spec_per_endmember = 1");
          },
          "Not enough spectra for PCA!\nThe covariance of the bands needs at least two spectra; 1 "
          "could be used. Nothing was stored."},
@@ -291,13 +269,13 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
          "stored."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        scratch_.Admin().Execute("delete from feature_space");
-        scratch_.Admin().Execute("update spectrum set disabled = 0");
-        scratch_.Admin().Execute("update study set min_no_of_spec_per_endmember = 3");
+        Admin().Execute("delete from feature_space");
+        Admin().Execute("update spectrum set disabled = 0");
+        Admin().Execute("update study set min_no_of_spec_per_endmember = 3");
         std::filesystem::remove(Output());
         c.arrange();
-        ApplyChainOptions(*session_, ChainOptions());
-        EXPECT_TRUE(test::Refuses([&] { RunPca(*session_, *loader_, *output_, frontend_); },
+        Apply(ChainOptions());
+        EXPECT_TRUE(test::Refuses([&] { RunPca(*session_, *loader_, output_, frontend_); },
                                   c.message));
         EXPECT_EQ(Count("select count(*) from pca_data"), 0);
         // A refusal after the header was written leaves no partial file behind.

@@ -10,38 +10,30 @@
 #include <sstream>
 #include <tuple>
 
-#include "chain/chain_options.h"
-#include "base/frontend.h"
 #include "chain/processing_chain.h"
-#include "chain/processing_session.h"
-#include "study/sensor_import.h"
-#include "base/output_folder.h"
-#include "study/study_loader.h"
 #include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
 #include "store/array_codec.h"
 #include "study/study_spectra.h"
+#include "support/analysis_rig.h"
 #include "support/feature_study.h"
-#include "support/recording_frontend.h"
 #include "support/refusal.h"
-#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
 namespace {
-
-using Recorder = test::RecordingFrontend;
 
 using test::FeatureSpectrum;
 using Points = test::FeaturePoints;
 
 // Three species whose features are known: the means, covariances and classifier values below
 // were worked out independently (numpy, from the same float reflectances).
-class LibraryTest : public ::testing::Test {
+class LibraryTest : public test::AnalysisRig {
   protected:
+    LibraryTest() : AnalysisRig("library") {}
     void SetUp() override {
-        Database& db = scratch_.Admin();
+        Database& db = Admin();
         study_ = test::InsertStudyWithChainRows(db, "library study");
         // Inserted out of folder order: the library must come back sorted.
         AddSpecies(study_, "gamma", {{1, {{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}}}});
@@ -50,27 +42,20 @@ class LibraryTest : public ::testing::Test {
         AddSpecies(study_, "beta",
                    {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
         fs_ = test::InsertPairFeatureSpace(db);
-
-        const std::string sensor = dir_.File("three_bands.txt");
-        test::WriteThreeBandSensor(sensor);
-        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
-        SilentFrontend quiet;
-        ImportSensor(*session_, quiet, sensor, 0);
-        // As the form's controls apply them.
+        test::WriteThreeBandSensor(dir_.File("three_bands.txt"));
+        ImportSensors({dir_.File("three_bands.txt")});
         ChainOptions chain;
         chain.study = std::to_string(study_);
         chain.feature_space_type = 1;
         chain.feature_space = std::to_string(fs_);
-        ApplyChainOptions(*session_, chain);
-        loader_ = std::make_unique<StudyLoader>(*session_);
-        output_ = std::make_unique<OutputFolder>("", dir_.Path() + "/out");
-        loader_->SetStudy(study_);
+        Apply(chain);
+        UseStudy(study_);
         library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
     }
 
     int AddSpecies(int study, const std::string& folder,
                    const std::vector<std::pair<int, Points>>& sites) {
-        return test::InsertFeatureSpecies(scratch_.Admin(), study, folder, sites);
+        return test::InsertFeatureSpecies(Admin(), study, folder, sites);
     }
 
     // The test spectrum with features (0.12, 0.18).
@@ -89,17 +74,9 @@ class LibraryTest : public ::testing::Test {
         return library_->Classify(*Probe());
     }
 
-    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
-
-    test::TempDir dir_;
-    test::ScratchDatabase scratch_{"library"};
     int study_ = 0;
     int fs_ = 0;
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> loader_;
-    std::unique_ptr<OutputFolder> output_;
     std::unique_ptr<SpectralStatistics> library_;
-    Recorder frontend_;
 };
 
 TEST_F(LibraryTest, BuildStoresSortedClassesWithSampleStatistics) {
@@ -183,7 +160,7 @@ TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast
         Matrix cov(2, 2);
         cov << c.variance1 << 0.0 << 0.0 << c.variance2;
         const std::string bytes = EncodeMatrix(cov);
-        scratch_.Admin().WriteBlob(
+        Admin().WriteBlob(
             Sql("update statistic st, species sp set st.cov = ? where st.species_id = "
                 "sp.species_id and sp.folder_name = 'alpha'"),
             bytes.data(), bytes.size());
@@ -209,7 +186,7 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
           touch("derivative", "changed_at", "study_id", study_),
           touch("feature_space", "build_date", "feature_space_id", fs_)}) {
         ASSERT_TRUE(library_->IsLibraryValid()) << change;
-        scratch_.Admin().Execute(change);
+        Admin().Execute(change);
         EXPECT_FALSE(library_->IsLibraryValid()) << change;
         // Rebuilding right away, within the same second, must count as newer.
         ASSERT_TRUE(library_->BuildLibrary(frontend_));
@@ -219,7 +196,7 @@ TEST_F(LibraryTest, StaleAfterEveryChainChangeAndReadyAfterRebuild) {
 }
 
 TEST_F(LibraryTest, DisablingOrEnablingASpectrumMakesTheLibraryStale) {
-    Database& db = scratch_.Admin();
+    Database& db = Admin();
     const int spectrum = test::Count(
         db, "select s.spectrum_id from spectrum s join species sp on s.species_id = "
             "sp.species_id where sp.folder_name = 'alpha' and s.spectrum_no = 2");
@@ -241,11 +218,11 @@ TEST_F(LibraryTest, DisablingOrEnablingASpectrumMakesTheLibraryStale) {
 
 TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    scratch_.Admin().Execute(
+    Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 10 where study_id = %i", study_));
-    ApplyChainOptions(*session_, ChainOptions());
+    Apply(ChainOptions());
     session_->SetFeatureSpace(fs_);
-    scratch_.Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
+    Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
                                  "where feature_space_id = %i",
                                  fs_));
     EXPECT_TRUE(
@@ -265,13 +242,13 @@ TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
 // A library answers only for the study and chain settings it was built for: every command
 // that classifies is refused, with the reason, as soon as they change.
 TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
-    const int empty = test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
+    const int empty = test::InsertStudyWithChainRows(Admin(), "empty");
     const auto use = [&](int study, int derivative_order) {
         ChainOptions chain;
         chain.study = std::to_string(study);
         chain.derivative_order = derivative_order;
         chain.feature_space = std::to_string(fs_);
-        ApplyChainOptions(*session_, chain);
+        Apply(chain);
     };
     // As the commands run them: "Indiv. Classify" checks readiness once, then classifies.
     const std::pair<const char*, std::function<void()>> commands[] = {
@@ -281,9 +258,11 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
              ClassifyProbe(0);
          }},
         {"discriminant analysis",
-         [&] { RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3); }},
+         [&] { RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3); }},
         {"independent set",
-         [&] { ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, empty, 3); }},
+         [&] {
+             ClassifyIndependentSet(*library_, *loader_, output_, *session_, frontend_, empty, 3);
+         }},
         {"site check", [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, 1); }}};
     const struct {
         const char* what;
@@ -292,7 +271,7 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
     } cases[] = {
         {"other study", [&] { use(empty, 0); }, "No library has been built for study 'empty'"},
         {"derivative order 1", [&] { use(study_, 1); }, "No library has been built for study"},
-        {"spectra changed", [&] { MarkStudySpectraChanged(scratch_.Admin(), study_); },
+        {"spectra changed", [&] { MarkStudySpectraChanged(Admin(), study_); },
          "older than its spectra"}};
     for (const auto& c : cases) {
         use(study_, 0);
@@ -326,7 +305,7 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
     for (int classifier = 0; classifier < 4; ++classifier)
         EXPECT_THROW(ClassifyProbe(classifier), SingularCovarianceError) << classifier;
     try {
-        RunDiscriminantAnalysis(*library_, *loader_, *output_, frontend_, 3);
+        RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3);
         FAIL() << "a singular covariance must stop the analysis";
     } catch (const SingularCovarianceError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -339,7 +318,7 @@ TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {
 
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    Database& db = scratch_.Admin();
+    Database& db = Admin();
     const int other = test::InsertStudy(db, "other");
     // Two spectra that look like alpha and one like beta, all filed as alpha; a species the
     // library does not know is skipped with a note.
@@ -351,7 +330,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
 
     frontend_.reports.clear();
     const AccuracyResult r =
-        ClassifyIndependentSet(*library_, *loader_, *output_, *session_, frontend_, other, 3);
+        ClassifyIndependentSet(*library_, *loader_, output_, *session_, frontend_, other, 3);
     EXPECT_EQ(test::FileText(r.path),
               ",alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,2,0,0,2,1.00000000000000E+02\n"
@@ -376,18 +355,6 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     EXPECT_EQ(IndependentStudies(*session_)[0].study_id, -1);
 }
 
-// The cells of a comma-separated line, empty ones included.
-std::vector<std::string> Cells(const std::string& line) {
-    std::vector<std::string> cells(1);
-    for (char c : line) {
-        if (c == ',')
-            cells.emplace_back();
-        else
-            cells.back() += c;
-    }
-    return cells;
-}
-
 // A "%.14E" cell holding `value` to nine significant digits.
 void ExpectNumberCell(const std::string& cell, double value, const std::string& where) {
     EXPECT_EQ(cell.size(), value < 0 ? 21u : 20u) << where << ": " << cell;
@@ -407,7 +374,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
                             {inf, inf, 0, inf}, {b_ag, b_bg, inf, 0}};
     const char* names[] = {"alpha", "beta", "delta", "gamma"};
     const std::string path =
-        SeparabilityReport(*library_, *output_, frontend_, SeparabilitySettings());
+        SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings());
     ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
     EXPECT_EQ(frontend_.reports.back(),
               "Separability Analysis\nUsing JM and B distance\n\nJM and B output written to "
@@ -419,7 +386,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     EXPECT_EQ(line, ",alpha,beta,delta,gamma,");
     for (int r = 0; r < 4; ++r) {
         ASSERT_TRUE(std::getline(text, line));
-        const std::vector<std::string> cells = Cells(line);
+        const std::vector<std::string> cells = test::Cells(line);
         ASSERT_EQ(cells.size(), 5u) << line;
         EXPECT_EQ(cells[0], names[r]);
         for (int j = 0; j < 4; ++j) {
@@ -439,20 +406,20 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
 }
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
-    Recorder frontend;
-    EXPECT_THROW(SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings()),
+    test::RecordingFrontend frontend;
+    EXPECT_THROW(SeparabilityReport(*library_, output_, frontend, SeparabilitySettings()),
                  OrvaneError);
-    scratch_.Admin().Execute(
+    Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
-    scratch_.Admin().Execute(
+    Admin().Execute(
         "update spectrum s, species sp set s.disabled = 1 where s.species_id = sp.species_id and "
         "sp.folder_name = 'beta' and s.spectrum_no = 1");
-    ApplyChainOptions(*session_, ChainOptions());
+    Apply(ChainOptions());
     session_->SetFeatureSpace(fs_);
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, *output_, frontend, SeparabilitySettings())),
+                  SeparabilityReport(*library_, output_, frontend, SeparabilitySettings())),
               ",alpha,\nalpha,-\n");
 }
 

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/frontend.h"
+#include "base/output_folder.h"
+#include "chain/chain_options.h"
+#include "chain/processing_session.h"
+#include "study/sensor_import.h"
+#include "study/study_loader.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+
+namespace orvane::test {
+
+// What the analyses run on: a scratch database, a session on it with the sensors imported, a
+// loader of the study and an output folder inside a temporary folder. Rows are arranged through
+// Admin() before ImportSensors opens the session.
+class AnalysisRig : public ::testing::Test {
+  protected:
+    explicit AnalysisRig(const std::string& tag) : scratch_(tag) {}
+
+    Database& Admin() { return scratch_.Admin(); }
+    int Count(const std::string& sql) { return test::Count(scratch_.Admin(), sql); }
+
+    void ImportSensors(const std::vector<std::string>& paths) {
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        loader_ = std::make_unique<StudyLoader>(*session_);
+        SilentFrontend quiet;
+        for (const std::string& path : paths) ImportSensor(*session_, quiet, path, 0);
+    }
+    // As the form's controls apply them.
+    void Apply(const ChainOptions& chain) { ApplyChainOptions(*session_, chain); }
+    void UseStudy(int study) {
+        session_->SetStudy(study);
+        loader_->SetStudy(study);
+    }
+
+    TempDir dir_;
+    ScratchDatabase scratch_;
+    std::unique_ptr<ProcessingSession> session_;
+    std::unique_ptr<StudyLoader> loader_;
+    OutputFolder output_{"", dir_.Path() + "/out"};
+    RecordingFrontend frontend_;
+};
+
+// The cells of a comma-separated line, empty ones included; commas inside double quotes do not
+// split, and quoted cells keep their quotes.
+inline std::vector<std::string> Cells(const std::string& line) {
+    std::vector<std::string> cells(1);
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted)
+            cells.emplace_back();
+        else
+            cells.back() += c;
+    }
+    return cells;
+}
+
+}  // namespace orvane::test

@@ -67,6 +67,18 @@ class ExportTest : public test::AnalysisRig {
         test::InsertConstantSpectra(db, study_, species, sites);
     }
 
+    // Runs a python3 script on the arguments and returns what it prints; a failure fails the test.
+    std::string Python(const std::string& script, const std::string& arguments) {
+        std::ofstream(dir_.File("check.py")) << script;
+        const std::string output = dir_.File("check.txt");
+        EXPECT_EQ(std::system(("/usr/bin/python3 '" + dir_.File("check.py") + "' " + arguments +
+                               " > '" + output + "' 2>&1")
+                                  .c_str()),
+                  0)
+            << FileText(output);
+        return FileText(output);
+    }
+
     ExportResult Run(const ExportSettings& settings) {
         return ExportSpectra(*loader_, output_, *session_, frontend_, settings);
     }
@@ -265,21 +277,14 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     EXPECT_EQ(lines[2],
               "@attribute species {\"line\\rend\",\"Hundred\",\"O'Brien\",\"Neil common\"}");
 
-    const std::string script = dir_.File("check.py");
-    std::ofstream(script) << "import sys\n"
-                             "from scipy.io import arff\n"
-                             "data, meta = arff.loadarff(sys.argv[1])\n"
-                             "print(len(meta.names()), len(data))\n"
-                             "for row in data:\n"
-                             "    print(repr(row['species'].decode()), int(row['site']), "
-                             "row['b350'], row['b1000'] == row['b1000'], row['b2499'])\n";
-    const std::string output = dir_.File("check.txt");
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + r.path + "' > '" + output +
-                           "' 2>&1")
-                              .c_str()),
-              0)
-        << FileText(output);
-    EXPECT_EQ(FileText(output),
+    EXPECT_EQ(Python("import sys\n"
+                     "from scipy.io import arff\n"
+                     "data, meta = arff.loadarff(sys.argv[1])\n"
+                     "print(len(meta.names()), len(data))\n"
+                     "for row in data:\n"
+                     "    print(repr(row['species'].decode()), int(row['site']), "
+                     "row['b350'], row['b1000'] == row['b1000'], row['b2499'])\n",
+                     "'" + r.path + "'"),
               "2152 5\n"
               "'line\\\\rend' 1 0.125 False 0.125\n"
               "\"O'Brien\" 1 0.5 False 0.5\n"
@@ -340,9 +345,8 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
     EXPECT_NE(frontend_.reports.back().find("\n7 rows, " + std::to_string(text.rows) + " columns"),
               std::string::npos)
         << frontend_.reports.back();
-    const std::string script = dir_.File("check.py");
-    std::ofstream(script)
-        << "import sys, csv, math\n"
+    const std::string script =
+        "import sys, csv, math\n"
            "from spectral import envi\n"
            "lib = envi.open(sys.argv[1])\n"
            "rows = list(csv.reader(open(sys.argv[2])))\n"
@@ -391,12 +395,8 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
                       " rows, " + std::to_string(sli.columns) + " columns of values (" +
                       std::to_string(sli.rows) + " spectra or means, " +
                       std::to_string(sli.columns) + " bands)\n");
-        const std::string output = dir_.File("check.txt");
-        ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + hdr + "' '" + csv.path +
-                               "' > '" + output + "'")
-                                  .c_str()),
-                  0);
-        EXPECT_EQ(FileText(output), std::string(c.expected) + "\n");
+        EXPECT_EQ(Python(script, "'" + hdr + "' '" + csv.path + "'"),
+                  std::string(c.expected) + "\n");
     }
 }
 

@@ -27,13 +27,7 @@ namespace orvane {
 namespace {
 
 using test::FileText;
-
-std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(FileText(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using test::Lines;
 
 std::string D(double v) {
     char text[40];

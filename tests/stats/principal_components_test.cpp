@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
-#include <sstream>
 
 #include "spectra/spectrum.h"
 #include "stats/spectral_statistics.h"
@@ -106,6 +105,7 @@ class PcaTest : public test::AnalysisRig {
         Admin().QueryText("select build_date from pca_data", date);
         return date;
     }
+    PcaResult Pca() { return RunPca(*session_, *loader_, output_, frontend_); }
     std::string Output() const { return dir_.Path() + "/out/pca_output.csv"; }
 
     int study_ = 0;
@@ -114,27 +114,24 @@ class PcaTest : public test::AnalysisRig {
 TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     AddPctSpace("PCT 1", 1);
     const int two = AddPctSpace("PCT 2", 2);
-    const PcaResult r = RunPca(*session_, *loader_, output_, frontend_);
+    const PcaResult r = Pca();
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(std::make_pair(r.bands, r.data.Ncols()), std::make_pair(3, 7));
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{"Principal Component Analysis",
                                         "PCA output written to file:\n" + r.path}));
 
-    std::istringstream file(test::FileText(r.path));
-    std::string line;
+    const std::vector<std::string> lines = test::Lines(r.path);
+    ASSERT_EQ(lines.size(), 9u);
     const char* head[] = {"PC#,Eigenvalue,Proportion,Cumulative",
                           "1,0.01572714,0.89722880,0.89722880",
                           "2,0.00165773,0.09457280,0.99180161",
                           "3,0.00014371,0.00819839,1.00000000",
                           "",
                           "Eigenvectors"};
-    for (const char* want : head) {
-        std::getline(file, line);
-        EXPECT_EQ(line, want);
-    }
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(lines[i], head[i]);
     for (int p = 0; p < 3; ++p) {
-        ASSERT_TRUE(std::getline(file, line));
+        const std::string& line = lines[static_cast<size_t>(p) + 6];
         EXPECT_TRUE(std::regex_match(line, std::regex("(-?[0-9]\\.[0-9]{14}E[-+][0-9]{2},){3}")))
             << line;
         std::vector<double> v;  // the line ends in a comma
@@ -143,7 +140,6 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
         ASSERT_EQ(v.size(), 3u) << line;
         ExpectSameUpToSign(v, kEigenvectors[p], 3, 1e-9, "eigenvector line " + line);
     }
-    EXPECT_FALSE(std::getline(file, line));
 
     // The stored row: eigenvalues ascending, eigenvector columns in the same order.
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);
@@ -181,7 +177,7 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
 
 TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     const int two = AddPctSpace("PCT 2", 2);
-    const int first = RunPca(*session_, *loader_, output_, frontend_).pca_data_id;
+    const int first = Pca().pca_data_id;
     const std::string date = BuildDate();
     SwitchToPct();
     SpectralStatistics library(*session_, *loader_);
@@ -189,7 +185,7 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     EXPECT_EQ(library.ClassCount(), 2);
 
     // A rerun updates the row in place.
-    EXPECT_EQ(RunPca(*session_, *loader_, output_, frontend_).pca_data_id, first);
+    EXPECT_EQ(Pca().pca_data_id, first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 1);
     EXPECT_GT(BuildDate(), date);
     SwitchToPct();
@@ -204,7 +200,7 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
     SwitchToPct();
     EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
-    EXPECT_EQ(RunPca(*session_, *loader_, output_, frontend_).pca_data_id, first);
+    EXPECT_EQ(Pca().pca_data_id, first);
     EXPECT_EQ(CurrentPcaDataId(*session_), first);
     SwitchToPct();
     EXPECT_EQ(session_->FeatureSpaceId(), two);
@@ -220,7 +216,7 @@ TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {
     AddSpecies("delta", {{0.2f, 0.3f, -1.0f}, {0.2f, 0.3f, 0.3f}, {0.21f, 0.33f, 0.3f}});
     const int late = Count("select min(spectrum_id) from spectrum s, species sp where "
                            "s.species_id = sp.species_id and folder_name = 'delta'");
-    const PcaResult r = RunPca(*session_, *loader_, output_, frontend_);
+    const PcaResult r = Pca();
     EXPECT_EQ(r.bands, 3);
     EXPECT_EQ(r.skipped_ids, (std::vector<int>{first, late}));
     EXPECT_EQ(r.data.Ncols(), 8);
@@ -275,8 +271,7 @@ TEST_F(PcaTest, RefusalsStoreNothing) {
         std::filesystem::remove(Output());
         c.arrange();
         Apply(ChainOptions());
-        EXPECT_TRUE(test::Refuses([&] { RunPca(*session_, *loader_, output_, frontend_); },
-                                  c.message));
+        EXPECT_TRUE(test::Refuses([&] { Pca(); }, c.message));
         EXPECT_EQ(Count("select count(*) from pca_data"), 0);
         // A refusal after the header was written leaves no partial file behind.
         EXPECT_FALSE(std::filesystem::exists(Output()));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,14 @@ class AnalysisRig : public ::testing::Test {
     OutputFolder output_{"", dir_.Path() + "/out"};
     RecordingFrontend frontend_;
 };
+
+// The lines of a file, without their line ends.
+inline std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(FileText(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
 
 // The cells of a comma-separated line, empty ones included; commas inside double quotes do not
 // split, and quoted cells keep their quotes.

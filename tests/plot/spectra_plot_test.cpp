@@ -54,6 +54,7 @@ TEST(NiceTicksTest, RoundStepsInsideTheRange) {
 
 // Three species of constant spectra (values known exactly): "a" 0.2, 0.4 on site 1 and 0.9 on
 // site 2; "b" 0.5 (below the study's minimum of 2); "c" 0.1, 0.3 and a disabled 0.7.
+using Sites = std::vector<std::pair<int, std::vector<float>>>;
 class SpectraPlotTest : public test::AnalysisRig {
   protected:
     SpectraPlotTest() : AnalysisRig("plots") {}
@@ -62,20 +63,15 @@ class SpectraPlotTest : public test::AnalysisRig {
         study_ = test::InsertStudy(db, "plots");
         db.Execute(
             Sql("update study set min_no_of_spec_per_endmember = 2 where study_id = %i", study_));
-        Add("a", {{1, {0.2f, 0.4f}}, {2, {0.9f}}});
-        Add("b", {{1, {0.5f}}});
-        Add("c", {{4, {0.1f, 0.3f, 0.7f}}});
+        for (const auto& [folder, sites] : {std::pair{"a", Sites{{1, {0.2f, 0.4f}}, {2, {0.9f}}}},
+                                            std::pair{"b", Sites{{1, {0.5f}}}},
+                                            std::pair{"c", Sites{{4, {0.1f, 0.3f, 0.7f}}}}})
+            test::InsertConstantSpectra(db, study_, test::InsertSpecies(db, study_, folder), sites);
         db.Execute(Sql("update spectrum s, species sp set s.disabled = 1 where s.species_id = "
                        "sp.species_id and sp.folder_name = 'c' and s.spectrum_no = 3"));
         test::InsertWavebandFilter(db, study_, {{1000, 1099}});
         ImportSensors({test::SourcePath("data/sensors/landsat8_oli.txt")});
         UseStudy(study_);
-    }
-
-    void Add(const std::string& folder,
-             const std::vector<std::pair<int, std::vector<float>>>& sites) {
-        Database& db = Admin();
-        test::InsertConstantSpectra(db, study_, test::InsertSpecies(db, study_, folder), sites);
     }
 
     SpectraPlot Plot(int stage, int selection, int details,

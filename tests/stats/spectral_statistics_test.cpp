@@ -290,12 +290,6 @@ TEST_F(LibraryTest, OnlyTheLibraryOfTheCurrentStudyAndSettingsAnswers) {
     session_->SetStudy(empty);
     EXPECT_STREQ(library_->StatusText(), "Not Ready");
     EXPECT_THROW(ClassifyProbe(0), LibraryNotReadyError);
-
-    // Building in the empty study is refused and leaves it Not Ready.
-    use(empty, 0);
-    EXPECT_THROW(library_->BuildLibrary(frontend_), OrvaneError);
-    EXPECT_EQ(Count(Sql("select count(*) from library where study_id = %i", empty)), 0);
-    EXPECT_STREQ(library_->StatusText(), "Not Ready");
 }
 
 TEST_F(LibraryTest, SingularCovarianceFailsEveryClassifierAndWritesNoFile) {

@@ -50,20 +50,6 @@ TEST(Database, SingleValueVariants) {
     EXPECT_EQ(description, "x");
 }
 
-TEST(Database, InsertIfMissingReturnsTheExistingId) {
-    test::ScratchDatabase scratch("dbinsert");
-    auto db = scratch.Connect();
-    const std::string select =
-        "select species_id from species where study_id = 1 and folder_name = 'Kauri'";
-    const std::string insert = "insert into species (study_id, folder_name) values (1, 'Kauri')";
-    db->Execute("insert into species (study_id, folder_name) values (1, 'Rimu'), (2, 'Kauri')");
-
-    const int64_t first = db->FindOrInsert(select, insert);
-    EXPECT_GT(first, 0);
-    EXPECT_EQ(db->FindOrInsert(select, insert), first);
-    EXPECT_EQ(CountRows(*db, "species"), 3);
-}
-
 TEST(Database, TextsAreStoredVerbatim) {
     test::ScratchDatabase scratch("dbescape");
     auto db = scratch.Connect();

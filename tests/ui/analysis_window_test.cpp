@@ -9,10 +9,8 @@
 #include <QPushButton>
 #include <QtTest>
 
-#include "base/frontend.h"
 #include "export/export_spectra.h"
 #include "forms/menu_command.h"
-#include "study/sensor_import.h"
 #include "support/feature_study.h"
 #include "support/mixing_study.h"
 #include "support/study_rows.h"
@@ -47,11 +45,7 @@ struct LibraryWindow : test::Workbench {
                                        {{1, {{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}}}});
         test::InsertPairFeatureSpace(db);
         test::WriteThreeBandSensor(dir.File("three_bands.txt"));
-        {
-            ProcessingSession session(scratch.Connect(), nullptr);
-            SilentFrontend quiet;
-            ImportSensor(session, quiet, dir.File("three_bands.txt"), 0);
-        }
+        ImportSensorFile(dir.File("three_bands.txt"));
         Connect();
         frame->Frontend().SetNameTypeAnswer([this](int& name_type) {
             ++questions;
@@ -80,18 +74,11 @@ struct MixingWindow : test::Workbench {
     MixingWindow() : Workbench("mixingwindow") {
         test::InsertGrassSoilMixStudy(scratch.Admin(), "Mixing study");
         test::WriteMixingSensor(dir.File("six.txt"));
-        {
-            ProcessingSession session(scratch.Connect(), nullptr);
-            SilentFrontend quiet;
-            ImportSensor(session, quiet, dir.File("six.txt"), 0);
-        }
+        ImportSensorFile(dir.File("six.txt"));
         Connect();
         Show();
     }
 
-    static void Click(QWidget* dialog, const char* name) {
-        dialog->findChild<QPushButton*>(QString::fromLatin1(name))->click();
-    }
     static void Pick(QListWidget* list, const QString& text) {
         const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
         QCOMPARE(found.size(), 1);

@@ -52,10 +52,6 @@ struct Window : test::Workbench {
         frame->FeatureSpace()->SetBandEditor([this](int& l, int& u) { return AnswerBand(l, u); });
         return frame->FeatureSpace();
     }
-    static void Click(QWidget* dialog, const char* name) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
-                          Qt::LeftButton);
-    }
     const std::string& LastError() { return frame->Frontend().LastError(); }
 
     std::vector<int> studies;

@@ -4,13 +4,16 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QtTest>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/frontend.h"
 #include "chain/processing_session.h"
 #include "forms/workbench_document.h"
+#include "study/sensor_import.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 #include "support/workbench_rows.h"
@@ -46,6 +49,12 @@ struct Workbench {
         for (const std::string& name : names) ids.push_back(InsertStudyWithChainRows(scratch.Admin(), name));
         return ids;
     }
+    // A sensor definition imported before the window connects.
+    void ImportSensorFile(const std::string& path) {
+        ProcessingSession session(scratch.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(session, quiet, path, 0);
+    }
     void Connect() {
         doc = std::make_unique<WorkbenchDocument>(scratch.WriteConfig(dir.Path()));
         frame = std::make_unique<MainWindow>(*doc);
@@ -56,6 +65,11 @@ struct Workbench {
         frame->InitialUpdate();
     }
 
+    // Clicks a dialog's button by its object name.
+    static void Click(QWidget* dialog, const char* name) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
+                          Qt::LeftButton);
+    }
     int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
     WorkbenchView& View() { return *frame->View(); }
     QString Report() { return View().ReportWindow()->toPlainText(); }

@@ -394,8 +394,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
 }
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
-    test::RecordingFrontend frontend;
-    EXPECT_THROW(SeparabilityReport(*library_, output_, frontend, SeparabilitySettings()),
+    EXPECT_THROW(SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings()),
                  OrvaneError);
     Admin().Execute(
         Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
@@ -407,7 +406,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, output_, frontend, SeparabilitySettings())),
+                  SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings())),
               ",alpha,\nalpha,-\n");
 }
 

@@ -23,7 +23,6 @@
 namespace orvane {
 namespace {
 
-using test::FeatureSpectrum;
 using Points = test::FeaturePoints;
 
 // Three species whose features are known: the means, covariances and classifier values below
@@ -57,20 +56,15 @@ class LibraryTest : public test::AnalysisRig {
         return test::InsertFeatureSpecies(Admin(), study, folder, sites);
     }
 
-    // The test spectrum with features (0.12, 0.18).
-    std::unique_ptr<Spectrum> Probe() {
-        auto probe = std::make_unique<Spectrum>();
-        std::vector<float> v(kSpectrumBands);
-        const std::string blob = FeatureSpectrum(0.12, 0.18);
-        std::memcpy(v.data(), blob.data(), blob.size());
-        probe->SetReflectances(v.data());
-        return probe;
-    }
-
-    // The classifier's ranking of the test spectrum.
+    // The classifier's ranking of the test spectrum, whose features are (0.12, 0.18).
     ClassificationResult ClassifyProbe(int classifier) {
         session_->SetClassifier(static_cast<Classifier>(classifier));
-        return library_->Classify(*Probe());
+        std::vector<float> v(kSpectrumBands);
+        const std::string blob = test::FeatureSpectrum(0.12, 0.18);
+        std::memcpy(v.data(), blob.data(), blob.size());
+        Spectrum probe;
+        probe.SetReflectances(v.data());
+        return library_->Classify(probe);
     }
 
     int study_ = 0;

@@ -24,6 +24,28 @@ struct SpectrumRow {
     int site_no = 0;
 };
 
+// Binds reflectances, spectrum_no, latitude, longitude and altitude, from column `first` on.
+void BindSpectrumColumns(Statement& stmt, int first, SpectrumRow& row, float* buffer) {
+    stmt.BindResultBlob(first, buffer, kSpectrumBlobBytes);
+    stmt.BindResultInt(first + 1, &row.spectrum_no);
+    stmt.BindResultDouble(first + 2, &row.latitude);
+    stmt.BindResultDouble(first + 3, &row.longitude);
+    stmt.BindResultDouble(first + 4, &row.altitude);
+}
+
+// The spectrum of the row just fetched. A NULL leaves the bound buffer as the previous row
+// filled it, so a NULL position keeps the spectrum's default instead.
+std::unique_ptr<Spectrum> FetchedSpectrum(Statement& stmt, int first, const SpectrumRow& row,
+                                          const float* buffer) {
+    auto spectrum = std::make_unique<Spectrum>();
+    spectrum->number_ = row.spectrum_no;
+    if (!stmt.IsNull(first + 2)) spectrum->latitude_ = row.latitude;
+    if (!stmt.IsNull(first + 3)) spectrum->longitude_ = row.longitude;
+    if (!stmt.IsNull(first + 4)) spectrum->altitude_ = row.altitude;
+    spectrum->SetReflectances(buffer);
+    return spectrum;
+}
+
 void CheckBlob(const Statement& stmt, unsigned column, int spectrum_id) {
     if (stmt.IsNull(column) || stmt.Length(column) != kSpectrumBlobBytes)
         throw OrvaneError("Spectrum " + std::to_string(spectrum_id) + " has " +
@@ -102,24 +124,13 @@ std::unique_ptr<Site> StudyLoader::LoadSite(int64_t site_id) {
     std::array<float, kSpectrumBands> buffer{};
     stmt.BindIntParams({id});
     stmt.BindResultInt(0, &row.spectrum_id);
-    stmt.BindResultBlob(1, buffer.data(), kSpectrumBlobBytes);
-    stmt.BindResultInt(2, &row.spectrum_no);
-    stmt.BindResultDouble(3, &row.latitude);
-    stmt.BindResultDouble(4, &row.longitude);
-    stmt.BindResultDouble(5, &row.altitude);
+    BindSpectrumColumns(stmt, 1, row, buffer.data());
     stmt.BindResultInt(6, &row.site_no);
     stmt.Execute();
     while (stmt.Fetch()) {
         CheckBlob(stmt, 1, row.spectrum_id);
         site->SetSiteNumber(row.site_no);
-        auto spectrum = std::make_unique<Spectrum>();
-        spectrum->number_ = row.spectrum_no;
-        // A NULL leaves the bound buffer as the previous row filled it.
-        if (!stmt.IsNull(3)) spectrum->latitude_ = row.latitude;
-        if (!stmt.IsNull(4)) spectrum->longitude_ = row.longitude;
-        if (!stmt.IsNull(5)) spectrum->altitude_ = row.altitude;
-        spectrum->SetReflectances(buffer.data());
-        site->AddMember(std::move(spectrum));
+        site->AddMember(FetchedSpectrum(stmt, 1, row, buffer.data()));
     }
     return site;
 }
@@ -134,28 +145,17 @@ std::unique_ptr<Spectrum> StudyLoader::LoadSpectrum(int64_t spectrum_id) {
             "where spectrum_id = ?");
     }
     Statement& stmt = *one_spectrum_;
-    auto spectrum = std::make_unique<Spectrum>();
+    std::unique_ptr<Spectrum> spectrum;
     std::array<float, kSpectrumBands> buffer{};
-    int number = 0;
-    double lat = 0.0, lon = 0.0, alt = 0.0;
+    SpectrumRow row;
     stmt.BindIntParams({id});
-    stmt.BindResultBlob(0, buffer.data(), kSpectrumBlobBytes);
-    stmt.BindResultInt(1, &number);
-    stmt.BindResultDouble(2, &lat);
-    stmt.BindResultDouble(3, &lon);
-    stmt.BindResultDouble(4, &alt);
+    BindSpectrumColumns(stmt, 0, row, buffer.data());
     stmt.Execute();
-    bool found = false;
     while (stmt.Fetch()) {
         CheckBlob(stmt, 0, id);
-        found = true;
-        spectrum->number_ = number;
-        spectrum->latitude_ = lat;
-        spectrum->longitude_ = lon;
-        spectrum->altitude_ = alt;
-        spectrum->SetReflectances(buffer.data());
+        spectrum = FetchedSpectrum(stmt, 0, row, buffer.data());
     }
-    if (!found)
+    if (!spectrum)
         throw OrvaneError("There is no spectrum with id " + std::to_string(spectrum_id) + ".");
     return spectrum;
 }

@@ -93,7 +93,7 @@ int ByName(Database& db, const NamedTable& t, const std::string& name,
                                       near.empty() ? "." : near));
     if (exact.size() > 1)
         throw OrvaneError(fmt::format("The {} name {} is ambiguous{}: {} {} have it; give "
-                                      "id:{} or another of their ids instead.",
+                                      "the id of the one you mean, as in id:{}.",
                                       t.what, Shown(name), scope, t.whats, IdList(exact),
                                       exact.front()));
     return exact.front();

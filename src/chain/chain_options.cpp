@@ -103,27 +103,12 @@ int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
 
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
                            std::optional<int> type) {
-    Database& db = session.Db();
-    const bool digits =
-        !name_or_id.empty() && name_or_id.find_first_not_of("0123456789") == std::string::npos;
-    if (!type || digits) return ResolveByNameOrId(db, kFeatureSpaceNames, name_or_id);
     // Names are unique within a type only, so the type picks among feature spaces of one name.
-    std::vector<int> exact;
-    {
-        ResultSet rows = db.Query(
-            Sql("select feature_space_id, fs.name from feature_space fs, feature_space_type fst "
-                "where fs.fs_type_id = fst.fs_type_id and fst.type = %i and fs.name = '%s' "
-                "order by feature_space_id",
-                *type, db.Escape(name_or_id).c_str()));
-        while (rows.Next())
-            if (rows.String(1) == name_or_id) exact.push_back(rows.Int(0));
-    }
-    if (exact.empty())
-        throw OrvaneError("There is no feature space \"" + name_or_id + "\" of that type.");
-    if (exact.size() > 1)
-        throw OrvaneError("The feature space name \"" + name_or_id +
-                          "\" is ambiguous within its type; give the id instead.");
-    return exact.front();
+    if (!type) return ResolveByNameOrId(session.Db(), kFeatureSpaceNames, name_or_id);
+    return ResolveByNameOrId(
+        session.Db(), kFeatureSpaceNames, name_or_id,
+        Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i)", *type),
+        " of that type");
 }
 
 namespace {

@@ -143,6 +143,14 @@ int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
     const std::string name = db.Escape(def.name);
     const std::string description = db.Escape(def.description);
     Transaction tx(db);
+    // A feature space that kept its name keeps it even when it reads as an id: it was stored
+    // before such names were refused, and editing its ranges must not force a rename.
+    std::string stored_name;
+    if (def.id == 0 ||
+        !db.QueryText(Sql("select name from feature_space where feature_space_id = %i", def.id),
+                      stored_name) ||
+        stored_name != def.name)
+        CheckNewName(kFeatureSpaceNames, def.name);
     CheckNameFree(db, def);
     int id = def.id;
     if (id != 0) {

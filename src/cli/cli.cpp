@@ -47,6 +47,17 @@ const std::vector<Command>& Commands() {
     return commands;
 }
 
+// How every NAME|ID is read; the lookup and the name checks in the core follow this rule.
+constexpr const char* kNameOrIdHelp =
+    "NAME|ID (a study, sensor or feature space):\n"
+    "  id:N       always the id N\n"
+    "  name:TEXT  always the name TEXT, exactly (also a name made of digits)\n"
+    "  N          digits only: the id N; refused as ambiguous when another record\n"
+    "             of that kind is named N (give id:N or name:N)\n"
+    "  TEXT       anything else: the name TEXT, exactly\n"
+    "  New names and renames made of digits only (blanks around them aside), beginning\n"
+    "  with id: or name:, or not valid UTF-8 are refused.\n";
+
 void PrintUsage(std::ostream& out) {
     out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
            "Global options:\n"
@@ -60,6 +71,8 @@ void PrintUsage(std::ostream& out) {
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
            "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
+           << kNameOrIdHelp <<
+           "\n"
            "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
@@ -142,6 +155,7 @@ std::string ConfigPath(const Args& global) {
 int PrintCommandHelp(std::ostream& out, const Command& command) {
     out << "usage: orvane-cli [--config FILE] " << command.usage << "\n  " << command.summary
         << '\n';
+    if (command.usage.find("NAME|ID") != std::string::npos) out << '\n' << kNameOrIdHelp;
     return 0;
 }
 

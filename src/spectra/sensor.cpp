@@ -169,6 +169,7 @@ void Sensor::LoadHeader(Database& db, int sensor_id) {
 void Sensor::Load(Database& db, int sensor_id) { LoadHeader(db, sensor_id); }
 
 int Sensor::InsertSensorRow(Database& db, int type) {
+    CheckNewName(kSensorNames, name_);
     int type_id = 0;
     if (!db.QueryInt(Sql("SELECT sensor_response_type_id FROM sensor_response_type where type = %i",
                          type),

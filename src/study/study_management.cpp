@@ -67,6 +67,7 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
         throw OrvaneError("Please enter an integer between 0 and 10000.");
     if (f.name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("Please enter a name for the study.");
+    CheckNewName(kStudyNames, f.name);
     Database& db = session_.Db();
     const auto similar = SimilarNames(db, kStudyNames, f.name);
     if (!similar.empty())

@@ -194,6 +194,9 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
         {"PCT with ranges", 2, "pc", 1, 2, 0, "no band ranges"},
         {"a name another DI has, but for case and trailing blanks", 0, "Red Edge  ", 1, 0, 0,
          "already a DI feature space named \"red edge\""},
+        {"a name of digits", 0, " 3 ", 1, 0, 0, "made of digits only"},
+        {"a name that is not UTF-8", 1, "bad\xFF\xFE", 1, 0, 0,
+         "\"bad\\xFF\\xFE\" is not valid UTF-8"},
     };
     auto refused = [&](const std::string& name, const FeatureSpaceDefinition& def,
                        const std::string& in_message) {
@@ -221,6 +224,18 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
     Select(0, di_);
     EXPECT_NE(SaveFeatureSpace(*session_, Definition(1, "red edge", {{400, 500}})).id, 0);
     EXPECT_EQ(SaveFeatureSpace(*session_, Stored(di_)).id, di_);
+    // A digit name stored before such names were refused survives an edit that keeps it, but
+    // neither a rename nor a copy may take one.
+    db().Execute(Sql("update feature_space set name = '7' where feature_space_id = %i", di_));
+    FeatureSpaceDefinition kept = Stored(di_);
+    kept.description = "edited";
+    EXPECT_EQ(SaveFeatureSpace(*session_, kept).id, di_);
+    kept.name = "8";
+    refused("a rename to digits", kept, "made of digits only");
+    kept.id = 0;
+    kept.name = "7";
+    for (FeatureSpace::BandRange& r : kept.ranges) r.band_range_id = 0;
+    refused("a copy under the digit name", kept, "made of digits only");
 }
 
 TEST_F(FeatureSpaceStoreTest, DeleteTakesLibrariesAndTheirStatisticsAlong) {

@@ -79,6 +79,44 @@ TEST_F(CliStudy, CreateImportReportDeleteAndSkip) {
     EXPECT_TRUE(Contains(r.out, "Added 1 species, 1 sites and 1 spectra; 1 skipped")) << r.out;
 }
 
+// A study named with digits once took the place of another study's id: "study delete --yes"
+// deleted the study the user did not mean.
+TEST_F(CliStudy, DigitNamesAreRefusedAndNeverPickAnotherStudy) {
+    for (const char* name : {"Alpha", "Beta"})
+        ASSERT_EQ(Cli({"study", "create", "--name", name, "--path", "/d"}).rc, 0);
+    for (const auto& [name, says] : {std::pair<const char*, const char*>{
+                                         "2", "The study name \"2\" is made of digits only"},
+                                     {" 12 ", "made of digits only"},
+                                     {"id:1", "begins with \"id:\""},
+                                     {"bad\xFF\xFE", "\"bad\\xFF\\xFE\" is not valid UTF-8"}}) {
+        const Outcome r = Cli({"study", "create", "--name", name, "--path", "/d"});
+        EXPECT_EQ(r.rc, 1) << name;
+        EXPECT_TRUE(Contains(r.err, says)) << r.err;
+        EXPECT_FALSE(Contains(r.err, "column")) << r.err;
+    }
+    EXPECT_EQ(Count("study"), 2);
+
+    // A study that got the name "1" before such names were refused (id 3) is reached by
+    // name:1, and bare "1" picks neither it nor study 1.
+    scratch_.Admin().Execute("insert into study (name, datapath) values ('1', '/d')");
+    Outcome r = Cli({"--study", "1", "study", "delete", "--yes"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "\"1\" is ambiguous: it is the id of a study, and study 3 is "
+                                "named \"1\"; give id:1 for the id or name:1 for the name."))
+        << r.err;
+    EXPECT_EQ(Count("study"), 3);
+    r = Cli({"--study", "id:1", "study", "report"});
+    EXPECT_TRUE(Contains(r.out, "Report about study 'Alpha'")) << r.out << r.err;
+    r = Cli({"study", "delete", "--study", "name:1", "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Count("study where name = 'Alpha'"), 1);
+    EXPECT_EQ(Count("study where study_id = 3"), 0);
+    // With the clash gone, bare digits are the id again.
+    ASSERT_EQ(Cli({"study", "delete", "--study", "2", "--yes"}).rc, 0);
+    EXPECT_EQ(Count("study where name = 'Beta'"), 0);
+    EXPECT_EQ(Count("study"), 1);
+}
+
 // Two runs of the real program on one study at once both end well, and each species and
 // spectrum is stored once.
 TEST_F(CliStudy, TwoImportsOfOneStudyAtOnceStoreEachSpectrumOnce) {

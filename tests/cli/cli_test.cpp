@@ -197,8 +197,12 @@ TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
     }
     Outcome r = RunOrvaneCli({"--help"});
     EXPECT_EQ(r.rc, 0);
-    for (const char* name : {"sensors", "sensor import FILE", "studies", "--config FILE"})
+    for (const char* name : {"sensors", "sensor import FILE", "studies", "--config FILE",
+                             "id:N       always the id N", "name:TEXT  always the name TEXT"})
         EXPECT_TRUE(Contains(r.out, name)) << name;
+    // Each command that takes a NAME|ID says how it is read; the others do not.
+    EXPECT_TRUE(Contains(RunOrvaneCli({"study", "delete", "--help"}).out, "id:N"));
+    EXPECT_FALSE(Contains(RunOrvaneCli({"sensors", "--help"}).out, "id:N"));
     r = RunOrvaneCli({"sensors", "--version"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");

@@ -222,6 +222,25 @@ TEST_F(Sensors, MalformedFilesAreRefusedAndStoreNothing) {
     }
 }
 
+// A sensor's name is what users give to choose it, so it may not read as an id, and the
+// database is never handed bytes it would refuse with an error about a column.
+TEST_F(Sensors, NamesThatReadAsIdsOrAreNotUtf8AreRefused) {
+    const struct {
+        std::string name;
+        const char* in_message;
+    } cases[] = {{"42", "\"42\" is made of digits only"},
+                 {" 7 ", "made of digits only"},
+                 {"id:1", "begins with \"id:\""},
+                 {"bad\xFF\xFE", "The sensor name \"bad\\xFF\\xFE\" is not valid UTF-8"}};
+    for (const auto& c : cases) {
+        const std::string path =
+            Write("named.txt", c.name + "\nA sensor\nband,c,f,m\n1,500,10,C\n");
+        EXPECT_TRUE(test::Refuses([&] { ImportAndLoad(path, kResponseGaussian); }, c.in_message))
+            << c.name;
+        EXPECT_EQ(Count("sensor") + Count("sensor_element"), 0) << c.name;
+    }
+}
+
 // Values reach the database bit for bit, however small or large.
 TEST_F(Sensors, NumbersAreStoredAsGiven) {
     const std::string gaussian =

@@ -14,11 +14,13 @@ namespace {
 using test::Contains;
 
 // Names that the server's own comparison takes for one: case and trailing blanks apart, and
-// one name held twice.
+// one name held twice; and names made of digits, stored before such names were refused: "3"
+// (id 6) is also another row's id, "9" (id 7) is nobody's.
 class NameLookup : public ::testing::Test {
   protected:
     NameLookup() : scratch_("names") {
-        for (const char* name : {"Field 2024", "field 2024 ", "Twice", "Twice", "caf\xC3\xA9"}) {
+        for (const char* name :
+             {"Field 2024", "field 2024 ", "Twice", "Twice", "caf\xC3\xA9", "3", "9"}) {
             for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
                 const std::string extra = t == &kSensorNames         ? ", sensor_response_type_id"
                                           : t == &kFeatureSpaceNames ? ", fs_type_id"
@@ -42,11 +44,30 @@ TEST_F(NameLookup, ExactNamesIdsAndRefusals) {
         {"Field 2024", 1, ""},
         {"field 2024 ", 2, ""},
         {"5", 5, ""},
+        {"005", 5, ""},
+        {"6", 6, ""},  // id 6 is named "3", which no one else is called
         {"caf\xC3\xA9", 5, ""},
+        {"id:5", 5, ""},
+        {"name:Field 2024", 1, ""},
+        {"name:3", 6, ""},
+        {"name:9", 7, ""},
         {"field 2024", 0, "no %s \"field 2024\"; did you mean \"Field 2024\" (id 1)?"},
-        {"Twice", 0, "The %s name \"Twice\" is ambiguous: %s 3 and 4 have it; give the id"},
-        {"Absent", 0, "There is no %s \"Absent\"."}, {"6", 0, "There is no %s \"6\"."},
-        {"99999999999999999999", 0, "There is no %s"}};
+        {"Twice", 0,
+         "The %s name \"Twice\" is ambiguous: %s 3 and 4 have it; give the id of the one you "
+         "mean, as in id:3."},
+        {"Absent", 0, "There is no %s \"Absent\"."},
+        {"name:5", 0, "There is no %s \"5\"."},
+        {"bad\xFF", 0, "There is no %s \"bad\\xFF\"."},
+        {"8", 0, "There is no %s with id 8."},
+        {"id:9", 0, "There is no %s with id 9."},
+        {"id:x", 0, "\"id:x\" is no %s id"},
+        {"id: 5", 0, "\"id: 5\" is no %s id"},
+        {"99999999999999999999", 0, "There is no %s with id 99999999999999999999."},
+        // A digit name stored earlier never lets bare digits pick a row by a guess.
+        {"3", 0, "\"3\" is ambiguous: it is the id of a %s, and "},
+        {"3", 0, " 6 is named \"3\"; give id:3 for the id or name:3 for the name."},
+        {"9", 0, "There is no %s with id 9, but "},
+        {"9", 0, " 7 is named \"9\"; give name:9 to choose it by its name."}};
     for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
         for (const auto& c : cases) {
             try {
@@ -55,6 +76,49 @@ TEST_F(NameLookup, ExactNamesIdsAndRefusals) {
             } catch (const OrvaneError& e) {
                 EXPECT_EQ(c.id, 0) << t->table << " " << c.value << ": " << e.what();
                 EXPECT_TRUE(Contains(e.what(), Sql(c.says, t->what, t->whats))) << e.what();
+            }
+        }
+    }
+}
+
+// Every new name and rename passes this check, so none can later be read as an id or fail in
+// the server with an error about a column.
+TEST(NewNames, ThoseThatReadAsIdsOrAreNotUtf8AreRefused) {
+    const struct {
+        std::string name;
+        const char* says;  // nullptr: accepted
+    } cases[] = {
+        {"Field 2024", nullptr},
+        {"5a", nullptr},
+        {"A 5", nullptr},
+        {"1e3", nullptr},
+        {"-5", nullptr},
+        {"ID:5", nullptr},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", nullptr},
+        {"5", "The %s name \"5\" is made of digits only"},
+        {"0042", "made of digits only"},
+        {" 12\t", "made of digits only"},
+        {"12345678901234567890", "made of digits only"},
+        {"id:5", "begins with \"id:\""},
+        {"name:x", "begins with \"name:\""},
+        {"bad\xFF\xFE", "The %s name \"bad\\xFF\\xFE\" is not valid UTF-8"},
+        {"\xC3", "\"\\xC3\" is not valid UTF-8"},                      // cut short
+        {"a\xC3\x28", "not valid UTF-8"},                              // bad continuation
+        {"\xC0\xAF", "\"\\xC0\\xAF\" is not valid UTF-8"},             // overlong "/"
+        {"\xE0\x80\xAF", "not valid UTF-8"},                           // overlong, 3 bytes
+        {"\xED\xA0\x80", "\"\\xED\\xA0\\x80\" is not valid UTF-8"},   // a surrogate
+        {"\xF4\x90\x80\x80", "not valid UTF-8"},                       // beyond U+10FFFF
+        {"\xF8\x88\x80\x80\x80", "not valid UTF-8"},                   // five bytes
+        {"\x80", "not valid UTF-8"},                                   // stray continuation
+    };
+    for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
+        for (const auto& c : cases) {
+            try {
+                CheckNewName(*t, c.name);
+                EXPECT_EQ(c.says, nullptr) << t->table << " " << c.name << ": not refused";
+            } catch (const OrvaneError& e) {
+                ASSERT_NE(c.says, nullptr) << t->table << " " << c.name << ": " << e.what();
+                EXPECT_TRUE(Contains(e.what(), Sql(c.says, t->what))) << e.what();
             }
         }
     }

@@ -11,7 +11,7 @@ namespace {
 // not start one.
 size_t SequenceLength(std::string_view text, size_t i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    const size_t length = c < 0x80          ? 1
+    const size_t length = c < 0x80           ? 1
                           : (c >> 5) == 0x6  ? 2
                           : (c >> 4) == 0xE  ? 3
                           : (c >> 3) == 0x1E ? 4

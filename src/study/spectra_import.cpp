@@ -8,7 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include <fmt/format.h>
@@ -356,14 +358,22 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
         return InstrumentExtension(read[a]->name_) && !InstrumentExtension(read[b]->name_);
     });
     std::vector<bool> keep(read.size(), true);
-    for (size_t k = 0; k < order.size(); ++k) {
-        for (size_t j = 0; j < k && keep[order[k]]; ++j) {
-            if (!keep[order[j]] || !SameMeasurement(*read[order[k]], *read[order[j]])) continue;
-            keep[order[k]] = false;
-            Skip(read[order[k]]->path_, "it holds the same measurement as " +
-                                            EscapeInvalidUtf8(read[order[j]]->path_) +
-                                            ", so it is left out as a copy of it");
+    // Kept files by a hash of their values, so that a large site is not compared pairwise.
+    std::unordered_multimap<size_t, size_t> kept;
+    for (size_t i : order) {
+        const Spectrum& spectrum = *read[i];
+        const size_t hash = std::hash<std::string_view>()(
+            std::string_view(reinterpret_cast<const char*>(spectrum.reflectances_.data()),
+                             sizeof spectrum.reflectances_));
+        const auto [first, last] = kept.equal_range(hash);
+        for (auto it = first; it != last && keep[i]; ++it) {
+            if (!SameMeasurement(spectrum, *read[it->second])) continue;
+            keep[i] = false;
+            Skip(spectrum.path_, "it holds the same measurement as " +
+                                     EscapeInvalidUtf8(read[it->second]->path_) +
+                                     ", so it is left out as a copy of it");
         }
+        if (keep[i]) kept.emplace(hash, i);
     }
 
     auto site = std::make_unique<Site>(site_no, static_cast<int>(read.size()));

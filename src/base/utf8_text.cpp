@@ -7,58 +7,64 @@ namespace orvane {
 
 namespace {
 
-// The length of the well-formed sequence that starts at `at`, or 0 when none does.
-size_t SequenceLength(std::string_view text, size_t at) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // overlong
-        if (lead == 0xED) high = 0x9F;  // surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;   // overlong
-        if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-    } else {
-        return 0;
+// The length of the well-formed sequence that starts at `i`, or 0 when the byte there does
+// not start one.
+size_t SequenceLength(std::string_view text, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const size_t length = c < 0x80           ? 1
+                          : (c >> 5) == 0x6  ? 2
+                          : (c >> 4) == 0xE  ? 3
+                          : (c >> 3) == 0x1E ? 4
+                                             : 0;
+    if (length <= 1) return length;
+    if (i + length > text.size()) return 0;
+    unsigned cp = c & (0x7Fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (next & 0x3Fu);
     }
-    if (at + length > text.size()) return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-    return length;
+    const unsigned minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    const bool valid = cp >= minimum && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    return valid ? length : 0;
+}
+
+template <typename Invalid>
+std::string Rewrite(std::string_view text, Invalid invalid) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = SequenceLength(text, i);
+        if (length > 0) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            invalid(out, static_cast<unsigned char>(text[i]));
+            ++i;
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
-        const size_t n = SequenceLength(text, i);
-        if (n == 0) return false;
-        i += n;
+        const size_t length = SequenceLength(text, i);
+        if (length == 0) return false;
+        i += length;
     }
     return true;
 }
 
+std::string ReplaceInvalidUtf8(std::string_view text) {
+    return Rewrite(text, [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
+}
+
 std::string EscapeInvalidUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const size_t n = SequenceLength(text, i);
-        if (n == 0) {
-            out += fmt::format("\\x{:02X}", static_cast<unsigned char>(text[i]));
-            ++i;
-        } else {
-            out.append(text.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
+    return Rewrite(text, [](std::string& out, unsigned char c) {
+        out += fmt::format("\\x{:02x}", static_cast<unsigned>(c));
+    });
 }
 
 }  // namespace orvane

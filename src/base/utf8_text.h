@@ -6,12 +6,16 @@
 
 namespace orvane {
 
-// True when `text` is well-formed UTF-8: no stray continuation bytes, no cut sequences, no
-// overlong forms, no surrogates and nothing above U+10FFFF, so the database stores it as given.
+// True when every byte of `text` belongs to a well-formed UTF-8 sequence: no stray
+// continuation bytes, no overlong forms, no surrogates, nothing beyond U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 
-// `text` with every byte that is not part of a well-formed UTF-8 sequence written as \xNN,
-// for messages that must show a name the database cannot hold.
+// `text` with every byte that is not part of a well-formed UTF-8 sequence replaced by U+FFFD,
+// so that it can be stored as utf8mb4 and the damage is visible rather than guessed at.
+std::string ReplaceInvalidUtf8(std::string_view text);
+
+// `text` with every byte that is not part of a well-formed UTF-8 sequence written as \xHH, so
+// that a message can name a file whose name the terminal could not show.
 std::string EscapeInvalidUtf8(std::string_view text);
 
 }  // namespace orvane

@@ -122,8 +122,12 @@ std::vector<Command> StudyCommands() {
          CmdStudyReport},
         {"import", "import [--study NAME|ID]",
          "Import the study's folder tree: species folders, site folders, instrument files; what "
-         "is stored already is kept. Exits with status 3 when it skipped files or folders "
-         "(each named in the report), 0 only when everything was stored.",
+         "is stored already is kept. An instrument file has a number as its extension "
+         "(leaf.012 is spectrum 12) or a name ending in a number with the extension .asd "
+         "(at00012.asd is spectrum 12); every other entry, a linked folder, a name that is not "
+         "UTF-8, a copy of a measurement in the same site and a second file with a spectrum "
+         "number its site already has are skipped. Exits with status 3 when it skipped files or "
+         "folders (each named in the report), 0 only when everything was stored.",
          CmdImport},
     };
 }

@@ -11,6 +11,7 @@
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/utf8_text.h"
 
 namespace orvane {
 
@@ -121,7 +122,13 @@ void ReadHeaderFields(const LittleEndian& in, const std::vector<unsigned char>& 
                       FieldSpectrumContents& out) {
     const char* comment = reinterpret_cast<const char*>(bytes.data() + kCommentOffset);
     const void* end = std::memchr(comment, '\0', kCommentMax);
-    out.comment.assign(comment, end ? static_cast<const char*>(end) : comment + kCommentMax);
+    const char* comment_end = end ? static_cast<const char*>(end) : comment + kCommentMax;
+    const std::string_view raw(comment, static_cast<std::size_t>(comment_end - comment));
+    // The database holds UTF-8 only; the original bytes stay readable in the note.
+    out.comment = ReplaceInvalidUtf8(raw);
+    if (out.comment != raw)
+        out.notes.push_back("its comment \"" + EscapeInvalidUtf8(raw) +
+                            "\" is not valid UTF-8; each invalid byte is kept as U+FFFD");
     CaptureTime& t = out.capture_time;
     t.second = in.I16(kTimeOffset);
     t.minute = in.I16(kTimeOffset + 2);
@@ -321,6 +328,26 @@ int SpectrumNumberOfFileName(const std::string& file_name) {
     std::size_t start = base.size();
     while (start > 0 && IsDigit(base[start - 1])) --start;
     return DigitsValue(base.substr(start));
+}
+
+std::optional<int> InstrumentFileNumber(std::string_view file_name) {
+    const std::size_t dot = file_name.rfind('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    const std::string_view base = file_name.substr(0, dot);
+    const std::string_view extension = file_name.substr(dot + 1);
+    if (!extension.empty() && IsDigit(extension[0])) {
+        std::size_t end = 0;
+        while (end < extension.size() && IsDigit(extension[end])) ++end;
+        return DigitsValue(std::string(extension.substr(0, end)));
+    }
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (extension.size() != 3 || lower(extension[0]) != 'a' || lower(extension[1]) != 's' ||
+        lower(extension[2]) != 'd')
+        return std::nullopt;
+    std::size_t start = base.size();
+    while (start > 0 && IsDigit(base[start - 1])) --start;
+    if (start == base.size()) return std::nullopt;
+    return DigitsValue(std::string(base.substr(start)));
 }
 
 void SetSpectrumFileIdentity(Spectrum& spectrum, const std::string& path) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "spectra/spectrum.h"
@@ -43,6 +45,14 @@ std::string FileNameOfPath(const std::string& path);
 // gives 12), or, when the extension does not start with a digit, the trailing digits of the
 // base name ("x00012.asd" gives 12); 0 when neither has digits.
 int SpectrumNumberOfFileName(const std::string& file_name);
+
+// The measurement number of a file an import takes as an instrument file, or nothing when the
+// name is not one. Where the extension begins with a digit the number is those digits
+// ("leaf.012" gives 12); otherwise the base name must end in digits and the extension be the
+// instrument's own ".asd", in any case ("at00012.asd" gives 12). Copies and exports beside the
+// measurements ("gs00011.", "gs00011.asd.txt", "notes.txt") and names without a number are
+// not instrument files. Agrees with SpectrumNumberOfFileName wherever it gives a number.
+std::optional<int> InstrumentFileNumber(std::string_view file_name);
 
 // Sets path, name and number from the path and clears the dummy flag, as both readers do.
 void SetSpectrumFileIdentity(Spectrum& spectrum, const std::string& path);

@@ -2,10 +2,12 @@
 #include "study/folder_walker.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 #include "base/orvane_error.h"
 
@@ -15,37 +17,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> List(const std::string& folder, bool folders) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
-    std::vector<std::string> names;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (name.empty() || name[0] == '.') continue;
-        std::error_code status_ec;
-        const bool is_folder = it->symlink_status(status_ec).type() == fs::file_type::directory;
-        if (is_folder == folders) names.push_back(name);
+EntryKind KindOf(fs::file_type type) {
+    switch (type) {
+        case fs::file_type::directory:
+            return EntryKind::kFolder;
+        case fs::file_type::regular:
+            return EntryKind::kFile;
+        case fs::file_type::symlink:
+            return EntryKind::kLink;
+        default:
+            return EntryKind::kOther;
     }
-    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
-    // std::string compares as unsigned bytes through char_traits, which is UTF-8 code order.
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> paths;
-    paths.reserve(names.size());
-    const bool has_separator = !folder.empty() && folder.back() == '/';
-    for (const std::string& name : names)
-        paths.push_back(folder + (has_separator ? "" : "/") + name);
-    return paths;
 }
 
 }  // namespace
 
-std::vector<std::string> FolderWalker::SubFolders(const std::string& folder) {
-    return List(folder, true);
+std::vector<FolderEntry> FolderWalker::Entries(const std::string& folder) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
+    std::vector<std::pair<std::string, EntryKind>> names;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code status_ec;
+        names.emplace_back(name, KindOf(it->symlink_status(status_ec).type()));
+    }
+    if (ec) throw OrvaneError("The folder " + folder + " cannot be listed: " + ec.message());
+    // std::string compares as unsigned bytes through char_traits, which is UTF-8 code order.
+    std::sort(names.begin(), names.end());
+    std::vector<FolderEntry> entries;
+    entries.reserve(names.size());
+    const bool has_separator = !folder.empty() && folder.back() == '/';
+    for (const auto& [name, kind] : names)
+        entries.push_back({folder + (has_separator ? "" : "/") + name, kind});
+    return entries;
 }
 
-std::vector<std::string> FolderWalker::Files(const std::string& folder) {
-    return List(folder, false);
+std::string LinkDescription(const std::string& path) {
+    std::error_code ec;
+    const fs::file_status target = fs::status(path, ec);
+    if (ec.value() == ELOOP) return "a symbolic link loop";
+    if (ec || target.type() == fs::file_type::not_found) return "a symbolic link to nothing";
+    if (target.type() == fs::file_type::directory) return "a symbolic link to a folder";
+    return "a symbolic link to a file";
 }
 
 std::string LastPathPart(const std::string& path) {

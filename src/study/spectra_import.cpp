@@ -1,16 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/spectra_import.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <string_view>
+#include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include <fmt/format.h>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/utf8_text.h"
 #include "chain/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
 #include "study/folder_walker.h"
@@ -150,13 +157,40 @@ SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
 SpectraImport::~SpectraImport() = default;
 
 void SpectraImport::Skip(const std::string& what, const std::string& reason) {
-    frontend_.Report("Skipped " + what + ": " + reason + "\n");
+    // A name the terminal could not show is named by its bytes.
+    frontend_.Report("Skipped " + EscapeInvalidUtf8(what) + ": " + reason + "\n");
     ++counts_.skipped;
+}
+
+void SpectraImport::SkipEntry(const FolderEntry& entry, const std::string& level) {
+    const std::string belong = "where only " + level + " folders belong";
+    switch (entry.kind) {
+        case EntryKind::kFile:
+            Skip(entry.path, "it is a file " + belong +
+                                 (level == "site" ? "; instrument files go inside a site folder"
+                                                  : ""));
+            break;
+        case EntryKind::kLink:
+            // A followed link could import a folder twice, or one outside the study's tree.
+            Skip(entry.path, "it is " + LinkDescription(entry.path) +
+                                 ", and links are not followed: a " + level +
+                                 " folder must be a real folder");
+            break;
+        case EntryKind::kFolder:
+        case EntryKind::kOther:
+            Skip(entry.path, "it is neither a file nor a folder, " + belong);
+            break;
+    }
 }
 
 void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
     const std::string folder_name = LastPathPart(folder);
-    if (Utf8Length(AsUtf8(folder_name)) > kFolderNameChars) {
+    if (!IsValidUtf8(folder_name)) {
+        // Stored altered, the species could never be found again by its folder's name.
+        Skip(folder, "its name is not valid UTF-8; rename the folder to import it");
+        return;
+    }
+    if (Utf8Length(folder_name) > kFolderNameChars) {
         Skip(folder, "a species folder name holds at most 80 characters");
         return;
     }
@@ -198,20 +232,27 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     std::error_code ec;
     if (data_path.empty() || !std::filesystem::is_directory(data_path, ec))
         throw OrvaneError("The study's data path \"" + data_path + "\" is not a folder.");
-    const std::vector<std::string> folders = FolderWalker::SubFolders(data_path);
+    const std::vector<FolderEntry> entries = FolderWalker::Entries(data_path);
     StudyLock lock(session_.Db(), frontend_, study_id);
     if (!statements_) statements_ = std::make_unique<Statements>(session_.Db());
 
-    const int total = static_cast<int>(folders.size());
+    const int total = static_cast<int>(
+        std::count_if(entries.begin(), entries.end(),
+                      [](const FolderEntry& e) { return e.kind == EntryKind::kFolder; }));
     ProgressScope progress(frontend_, "Loading spectra to database", total);
-    for (int i = 0; i < total; ++i) {
+    int done = 0;
+    for (const FolderEntry& entry : entries) {
+        if (entry.kind != EntryKind::kFolder) {
+            SkipEntry(entry, "species");
+            continue;
+        }
         if (frontend_.Cancelled()) {
             frontend_.Report(
-                fmt::format("Import cancelled after {} of {} species folders\n", i, total));
+                fmt::format("Import cancelled after {} of {} species folders\n", done, total));
             break;
         }
-        ImportSpeciesFolder(folders[i]);
-        frontend_.StepProgress(i + 1);
+        ImportSpeciesFolder(entry.path);
+        frontend_.StepProgress(++done);
     }
     // Again once everything is in, so that a library built while the import ran (by a
     // program that did not wait for the study) is out of date afterwards.
@@ -220,42 +261,125 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
 }
 
 std::unique_ptr<Species> SpectraImport::ReadSpeciesFolder(const std::string& path) {
-    std::vector<std::string> folders;
+    std::vector<FolderEntry> entries;
     try {
-        folders = FolderWalker::SubFolders(path);
+        entries = FolderWalker::Entries(path);
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto species = std::make_unique<Species>(static_cast<int>(folders.size()));
+    auto species = std::make_unique<Species>(static_cast<int>(entries.size()));
     species->folder_name_ = LastPathPart(path);
     species->path_ = path;
-    for (size_t j = 0; j < folders.size(); ++j)
-        species->AddSite(ReadSiteFolder(folders[j], static_cast<int>(j + 1)));
+    // Positions count every real sub-folder, as they always have, so that a site keeps its
+    // number when a neighbour is refused.
+    int position = 0;
+    for (const FolderEntry& entry : entries) {
+        if (entry.kind != EntryKind::kFolder) {
+            SkipEntry(entry, "site");
+            continue;
+        }
+        ++position;
+        if (!IsValidUtf8(LastPathPart(entry.path))) {
+            Skip(entry.path, "its name is not valid UTF-8; rename the folder to import it");
+            continue;
+        }
+        species->AddSite(ReadSiteFolder(entry.path, position));
+    }
     species->GatherSpectra();
     return species;
 }
 
+namespace {
+
+bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+// Everything an import stores of a file but its number and path.
+bool SameMeasurement(const Spectrum& a, const Spectrum& b) {
+    const CaptureTime& s = a.capture_time_;
+    const CaptureTime& t = b.capture_time_;
+    return std::memcmp(a.reflectances_.data(), b.reflectances_.data(),
+                       sizeof a.reflectances_) == 0 &&
+           a.comment_ == b.comment_ &&
+           std::tie(s.year, s.month, s.day, s.hour, s.minute, s.second) ==
+               std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second) &&
+           SameValue(a.latitude_, b.latitude_) && SameValue(a.longitude_, b.longitude_) &&
+           SameValue(a.altitude_, b.altitude_);
+}
+
+bool InstrumentExtension(const std::string& name) {
+    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".asd") == 0;
+}
+
+}  // namespace
+
 std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int position) {
     const int site_no = SiteFolderNumber(LastPathPart(path), position);
-    std::vector<std::string> files;
+    std::vector<FolderEntry> entries;
     try {
-        files = FolderWalker::Files(path);
+        entries = FolderWalker::Entries(path);
     } catch (const OrvaneError& e) {
         Skip(path, e.what());
     }
-    auto site = std::make_unique<Site>(site_no, static_cast<int>(files.size()));
-    site->path_ = path;
-    for (const std::string& file : files) {
+    std::vector<std::unique_ptr<Spectrum>> read;
+    for (const FolderEntry& entry : entries) {
+        const std::string& file = entry.path;
+        const std::string name = LastPathPart(file);
+        if (entry.kind == EntryKind::kFolder) {
+            Skip(file, "it is a folder inside a site folder, which holds instrument files only");
+            continue;
+        }
+        if (!IsValidUtf8(name)) {
+            Skip(file, "its name is not valid UTF-8; rename the file to import it");
+            continue;
+        }
+        if (!InstrumentFileNumber(name)) {
+            Skip(file,
+                 "it is not named as an instrument file (a number as its extension, as in "
+                 "leaf.012, or a name ending in a number with the extension .asd, as in "
+                 "leaf00012.asd)");
+            continue;
+        }
         if (Utf8Length(AsUtf8(file)) > kPathChars) {
             Skip(file, "a path holds at most 1024 characters");
             continue;
         }
         try {
-            site->AddMember(ReadFieldSpectrumFile(file));
+            read.push_back(ReadFieldSpectrumFile(file));
         } catch (const OrvaneError& e) {
             Skip(file, ReasonOf(e, file));
         }
     }
+
+    // A measurement copied under another name is stored once. The file in the instrument's
+    // own naming is the one kept, since a copy's name may carry another number.
+    std::vector<size_t> order(read.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&read](size_t a, size_t b) {
+        return InstrumentExtension(read[a]->name_) && !InstrumentExtension(read[b]->name_);
+    });
+    std::vector<bool> keep(read.size(), true);
+    // Kept files by a hash of their values, so that a large site is not compared pairwise.
+    std::unordered_multimap<size_t, size_t> kept;
+    for (size_t i : order) {
+        const Spectrum& spectrum = *read[i];
+        const size_t hash = std::hash<std::string_view>()(
+            std::string_view(reinterpret_cast<const char*>(spectrum.reflectances_.data()),
+                             sizeof spectrum.reflectances_));
+        const auto [first, last] = kept.equal_range(hash);
+        for (auto it = first; it != last && keep[i]; ++it) {
+            if (!SameMeasurement(spectrum, *read[it->second])) continue;
+            keep[i] = false;
+            Skip(spectrum.path_, "it holds the same measurement as " +
+                                     EscapeInvalidUtf8(read[it->second]->path_) +
+                                     ", so it is left out as a copy of it");
+        }
+        if (keep[i]) kept.emplace(hash, i);
+    }
+
+    auto site = std::make_unique<Site>(site_no, static_cast<int>(read.size()));
+    site->path_ = path;
+    for (size_t i = 0; i < read.size(); ++i)
+        if (keep[i]) site->AddMember(std::move(read[i]));
     return site;
 }
 
@@ -351,8 +475,10 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
         const bool same_file =
             !taken->second.this_import && TreePath(taken->second.path) == TreePath(path);
         if (!same_file)
-            Skip(spectrum.path_, fmt::format("spectrum number {} of site {} is already taken by {}",
-                                             spectrum.number_, site_no, taken->second.path));
+            Skip(spectrum.path_,
+                 fmt::format("spectrum number {} of site {} is already taken by {}, which is "
+                             "the one stored",
+                             spectrum.number_, site_no, EscapeInvalidUtf8(taken->second.path)));
         return;
     }
     numbers[spectrum.number_] = {path, true};

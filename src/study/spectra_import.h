@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "spectra/species.h"
+#include "study/folder_walker.h"
 
 namespace orvane {
 
@@ -61,6 +62,9 @@ private:
     void InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);
     void WritePendingSpectra(int64_t species_id, int64_t site_id);
     void Skip(const std::string& what, const std::string& reason);
+    // Skips an entry that is not a real folder where only folders of `level` ("species",
+    // "site") belong.
+    void SkipEntry(const FolderEntry& entry, const std::string& level);
 
     ProcessingSession& session_;
     Frontend& frontend_;

@@ -196,7 +196,7 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
          "already a DI feature space named \"red edge\""},
         {"a name of digits", 0, " 3 ", 1, 0, 0, "made of digits only"},
         {"a name that is not UTF-8", 1, "bad\xFF\xFE", 1, 0, 0,
-         "\"bad\\xFF\\xFE\" is not valid UTF-8"},
+         "\"bad\\xff\\xfe\" is not valid UTF-8"},
     };
     auto refused = [&](const std::string& name, const FeatureSpaceDefinition& def,
                        const std::string& in_message) {

@@ -88,7 +88,7 @@ TEST_F(CliStudy, DigitNamesAreRefusedAndNeverPickAnotherStudy) {
                                          "2", "The study name \"2\" is made of digits only"},
                                      {" 12 ", "made of digits only"},
                                      {"id:1", "begins with \"id:\""},
-                                     {"bad\xFF\xFE", "\"bad\\xFF\\xFE\" is not valid UTF-8"}}) {
+                                     {"bad\xFF\xFE", "\"bad\\xff\\xfe\" is not valid UTF-8"}}) {
         const Outcome r = Cli({"study", "create", "--name", name, "--path", "/d"});
         EXPECT_EQ(r.rc, 1) << name;
         EXPECT_TRUE(Contains(r.err, says)) << r.err;

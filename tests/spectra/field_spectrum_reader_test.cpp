@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <random>
 #include <tuple>
 #include <type_traits>
@@ -208,6 +209,27 @@ TEST(SpectrumFileName, NumbersComeFromExtensionOrTrailingDigits) {
     Spectrum spectrum;
     SetSpectrumFileIdentity(spectrum, "C:\\data\\leaf00042.asd");
     EXPECT_EQ(spectrum.name_, "leaf00042.asd");
+}
+
+// Only the instrument's own naming makes an instrument file, so copies and exports beside the
+// measurements are not imported as further spectra; where a name gives a number, it is the
+// number SetSpectrumFileIdentity gives.
+TEST(InstrumentFileNumber, TheInstrumentsNamingOnly) {
+    const std::pair<const char*, std::optional<int>> cases[] = {
+        {"leaf.012", 12},        {"at00012.asd", 12},       {"AT00012.ASD", 12},
+        {"gs00011.aSd", 11},     {"gs00011.001", 1},        {"leaf.012x", 12},
+        {"x.1.asd", 1},          {"x1234567890123.asd", 567890123},
+        {"leaf.1234567890123", 567890123},                  {"7.asd", 7},
+        {"gs00011.", {}},        {"gs00011.asd.txt", {}},   {"notes.txt", {}},
+        {"leaf.asd", {}},        {"leaf7", {}},             {"leaf", {}},
+        {"gs00011.asd~", {}},    {"gs00011.asdx", {}},      {".asd", {}},
+        {"", {}},                {"12.as", {}},             {"gs00011.x01", {}}};
+    for (const auto& [name, number] : cases) {
+        EXPECT_EQ(InstrumentFileNumber(name), number) << name;
+        if (number) {
+            EXPECT_EQ(SpectrumNumberOfFileName(name), *number) << name;
+        }
+    }
 }
 
 TEST_F(FieldSpectrumReaderTest, DescribedLayoutsAreReadByTheirHeader) {

@@ -231,7 +231,7 @@ TEST_F(Sensors, NamesThatReadAsIdsOrAreNotUtf8AreRefused) {
     } cases[] = {{"42", "\"42\" is made of digits only"},
                  {" 7 ", "made of digits only"},
                  {"id:1", "begins with \"id:\""},
-                 {"bad\xFF\xFE", "The sensor name \"bad\\xFF\\xFE\" is not valid UTF-8"}};
+                 {"bad\xFF\xFE", "The sensor name \"bad\\xff\\xfe\" is not valid UTF-8"}};
     for (const auto& c : cases) {
         const std::string path =
             Write("named.txt", c.name + "\nA sensor\nband,c,f,m\n1,500,10,C\n");

@@ -57,7 +57,7 @@ TEST_F(NameLookup, ExactNamesIdsAndRefusals) {
          "mean, as in id:3."},
         {"Absent", 0, "There is no %s \"Absent\"."},
         {"name:5", 0, "There is no %s \"5\"."},
-        {"bad\xFF", 0, "There is no %s \"bad\\xFF\"."},
+        {"bad\xFF", 0, "There is no %s \"bad\\xff\"."},
         {"8", 0, "There is no %s with id 8."},
         {"id:9", 0, "There is no %s with id 9."},
         {"id:x", 0, "\"id:x\" is no %s id"},
@@ -101,12 +101,12 @@ TEST(NewNames, ThoseThatReadAsIdsOrAreNotUtf8AreRefused) {
         {"12345678901234567890", "made of digits only"},
         {"id:5", "begins with \"id:\""},
         {"name:x", "begins with \"name:\""},
-        {"bad\xFF\xFE", "The %s name \"bad\\xFF\\xFE\" is not valid UTF-8"},
+        {"bad\xFF\xFE", "The %s name \"bad\\xff\\xfe\" is not valid UTF-8"},
         {"\xC3", "\"\\xC3\" is not valid UTF-8"},                      // cut short
         {"a\xC3\x28", "not valid UTF-8"},                              // bad continuation
-        {"\xC0\xAF", "\"\\xC0\\xAF\" is not valid UTF-8"},             // overlong "/"
+        {"\xC0\xAF", "\"\\xc0\\xaf\" is not valid UTF-8"},             // overlong "/"
         {"\xE0\x80\xAF", "not valid UTF-8"},                           // overlong, 3 bytes
-        {"\xED\xA0\x80", "\"\\xED\\xA0\\x80\" is not valid UTF-8"},   // a surrogate
+        {"\xED\xA0\x80", "\"\\xed\\xa0\\x80\" is not valid UTF-8"},   // a surrogate
         {"\xF4\x90\x80\x80", "not valid UTF-8"},                       // beyond U+10FFFF
         {"\xF8\x88\x80\x80\x80", "not valid UTF-8"},                   // five bytes
         {"\x80", "not valid UTF-8"},                                   // stray continuation

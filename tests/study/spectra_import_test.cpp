@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <tuple>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/utf8_text.h"
 #include "chain/processing_session.h"
 #include "study/folder_walker.h"
 #include "store/database.h"
@@ -71,6 +74,34 @@ TEST(AsUtf8, KeepsUtf8AndReadsOtherBytesAsLatin1) {
     EXPECT_EQ(AsUtf8("\xC0\xAF"), "\xC3\x80\xC2\xAF");  // an overlong "/"
 }
 
+TEST(Utf8Text, ValidityReplacementAndEscapes) {
+    const struct {
+        const char* text;
+        bool valid;
+        const char* replaced;
+        const char* escaped;
+    } cases[] = {
+        {"", true, "", ""},
+        {"Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF", true, "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF",
+         "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF"},
+        {"bad\xff\xfe", false, "bad\xEF\xBF\xBD\xEF\xBF\xBD", "bad\\xff\\xfe"},
+        {"caf\xE9!", false, "caf\xEF\xBF\xBD!", "caf\\xe9!"},
+        {"\xC0\xAF", false, "\xEF\xBF\xBD\xEF\xBF\xBD", "\\xc0\\xaf"},  // an overlong "/"
+        {"\xED\xA0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
+         "\\xed\\xa0\\x80"},                                   // a surrogate
+        {"\xF4\x90\x80\x80", false, nullptr, "\\xf4\\x90\\x80\\x80"},  // beyond U+10FFFF
+        {"x\xE2\x82", false, "x\xEF\xBF\xBD\xEF\xBF\xBD", "x\\xe2\\x82"},  // cut short
+        {"\x80z", false, "\xEF\xBF\xBDz", "\\x80z"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.escaped;
+        if (c.replaced) {
+            EXPECT_EQ(ReplaceInvalidUtf8(c.text), c.replaced) << c.escaped;
+        }
+        EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(c.text))) << c.escaped;
+        EXPECT_EQ(EscapeInvalidUtf8(c.text), c.escaped);
+    }
+}
+
 class Import : public ::testing::Test {
   protected:
     Import()
@@ -85,6 +116,19 @@ class Import : public ::testing::Test {
     std::string Path(const std::string& relative) const { return root_.File(relative); }
     void File(const std::string& relative, const InstrumentFile& f = {}) {
         WriteInstrumentFile(Path(relative), f);
+    }
+    // A copy of a real instrument file, with its header's comment replaced when one is given.
+    void Copy(const std::string& from, const std::string& relative,
+              const std::string& comment = "") {
+        std::filesystem::create_directories(std::filesystem::path(Path(relative)).parent_path());
+        std::ifstream in(from, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 160u) << from;
+        if (!comment.empty()) {
+            std::fill(bytes.begin() + 3, bytes.begin() + 160, '\0');
+            bytes.replace(3, comment.size(), comment);
+        }
+        std::ofstream(Path(relative), std::ios::binary) << bytes;
     }
     int Count(const std::string& table, const std::string& where = "1") {
         return test::Count(session_.Db(), "select count(*) from " + table + " where " + where);
@@ -109,13 +153,14 @@ class Import : public ::testing::Test {
 };
 
 TEST_F(Import, FolderTreeRules) {
+    int seed = 0;
     for (const char* f : {"Kauri/alpha/k.001", "Kauri/plot3/k.001", "Kauri/plot3/k.002",
                           "Kauri/site/k.001", "Kauri/site07/k.001", "Kauri/site12x/k.004",
                           "Kauri/sitex/k.001"})
-        File(f);
+        File(f, {++seed});
     std::filesystem::create_directories(Path("Kauri/zempty"));
-    // Hidden ones (".hidden" would take position 1), and files straight in the species folder
-    // or the data path.
+    // Hidden ones (".hidden" would take position 1) are passed over; files straight in the
+    // species folder or the data path are reported.
     for (const char* f : {"Kauri/.hidden/k.001", "Kauri/alpha/.k.009", ".cache/site1/k.001",
                           "Kauri/loose.001", "notes.001"})
         File(f);
@@ -127,16 +172,21 @@ TEST_F(Import, FolderTreeRules) {
 
     const ImportCounts added = Run();
     EXPECT_EQ(std::make_tuple(added.species, added.sites, added.spectra, added.skipped),
-              std::make_tuple(1, 6, 7, 3));
+              std::make_tuple(1, 6, 7, 5));
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{
                   "Skipped " + Path("Empty") +
                       ": no site folder in it holds a readable spectrum file\n",
+                  "Skipped " + Path("Kauri/loose.001") +
+                      ": it is a file where only site folders belong; instrument files go "
+                      "inside a site folder\n",
                   "Processing Kauri\n",
                   "Skipped " + Path("Unread/site1/broken.001") +
                       ": it is 1 bytes long, shorter than the 484-byte header\n",
                   "Skipped " + Path("Unread") +
-                      ": no site folder in it holds a readable spectrum file\n"}));
+                      ": no site folder in it holds a readable spectrum file\n",
+                  "Skipped " + Path("notes.001") +
+                      ": it is a file where only species folders belong\n"}));
     EXPECT_EQ(frontend_.steps, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(Sites("Kauri"), (std::map<int, int>{
                                   {1, 1}, {2, 2}, {3, 1}, {7, 1}, {12, 1}, {6, 1}}));
@@ -193,34 +243,141 @@ TEST_F(Import, RepeatedImportAddsNothingAndANewFileJoinsItsSite) {
 
 TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
     // u.001 has t.001's number in the same folder, site1 is the alpha folder's site too, and
-    // names without digits have number 0.
+    // names without a number are not instrument files.
+    int seed = 0;
     for (const char* f : {"alpha/t.001", "alpha/t.002", "alpha/u.001", "site1/t.002",
                           "site1/t.003", "site2/x.asd", "site2/y.asd", "site2/z.005"})
-        File(std::string("Totara/") + f);
+        File(std::string("Totara/") + f, {++seed});
     std::ofstream(Path("Totara/site2/broken.004"), std::ios::binary) << "too short";
 
     const ImportCounts added = Run();
-    EXPECT_EQ(std::make_pair(added.spectra, added.skipped), std::make_pair(5, 4));
-    const std::vector<std::string> skipped = SkipLines(frontend_);
-    ASSERT_EQ(skipped.size(), 4u);
+    EXPECT_EQ(std::make_pair(added.spectra, added.skipped), std::make_pair(4, 5));
     const std::string taken = " is already taken by ";
-    EXPECT_EQ(std::vector<std::string>(skipped.begin(), skipped.begin() + 3),
-              (std::vector<std::string>{
-                  "Skipped " + Path("Totara/site2/broken.004") +
-                      ": it is 9 bytes long, shorter than the 484-byte header\n",
-                  "Skipped " + Path("Totara/alpha/u.001") + ": spectrum number 1 of site 1" +
-                      taken + Path("Totara/alpha/t.001") + "\n",
-                  "Skipped " + Path("Totara/site1/t.002") + ": spectrum number 2 of site 1" +
-                      taken + Path("Totara/alpha/t.002") + "\n"}));
-    EXPECT_TRUE(Contains(skipped[3], "y.asd: spectrum number 0 of site 2 is already taken by"))
-        << skipped[3];
-    EXPECT_EQ(Sites("Totara"), (std::map<int, int>{{1, 3}, {2, 2}}));
+    const std::string not_named =
+        ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
+        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+    const std::vector<std::string> expected = {
+        "Skipped " + Path("Totara/site2/broken.004") +
+            ": it is 9 bytes long, shorter than the 484-byte header\n",
+        "Skipped " + Path("Totara/site2/x.asd") + not_named,
+        "Skipped " + Path("Totara/site2/y.asd") + not_named,
+        "Skipped " + Path("Totara/alpha/u.001") + ": spectrum number 1 of site 1" + taken +
+            Path("Totara/alpha/t.001") + ", which is the one stored\n",
+        "Skipped " + Path("Totara/site1/t.002") + ": spectrum number 2 of site 1" + taken +
+            Path("Totara/alpha/t.002") + ", which is the one stored\n"};
+    EXPECT_EQ(SkipLines(frontend_), expected);
+    EXPECT_EQ(Sites("Totara"), (std::map<int, int>{{1, 3}, {2, 1}}));
 
     // A second run still names the files it does not store, and stores nothing new.
     const ImportCounts again = Run();
     EXPECT_EQ(again.spectra, 0);
-    EXPECT_EQ(SkipLines(frontend_).size(), 4u);
-    EXPECT_EQ(Count("spectrum"), 5);
+    EXPECT_EQ(SkipLines(frontend_), expected);
+    EXPECT_EQ(Count("spectrum"), 4);
+}
+
+// One measurement under several names (the instrument's own, a numbered copy, a copy without
+// an extension, an export beside it) is stored once, under the instrument's name; another
+// measurement with the same number is refused in favour of the first in name order.
+TEST_F(Import, OneMeasurementIsStoredOnceAndNumbersAreNotShared) {
+    const std::string measurement = test::TestData("asd/vendor-export/ribb00001.asd");
+    for (const char* copy : {"gs00011.asd", "gs00011.", "gs00011.001", "gs00011.asd.txt"})
+        Copy(measurement, "GS/site1/" + std::string(copy));
+    Copy(test::TestData("asd/vendor-export/ribb00001.asd.txt"), "GS/site1/notes.txt");
+    Copy(test::TestData("asd/vendor-export/ribb00002.asd"), "GS/site1/gs00012.asd");
+    Copy(test::TestData("asd/vendor-export/ribb00003.asd"), "GS/site1/hs00012.asd");
+    std::ofstream(Path("GS/site1/readme"), std::ios::binary) << "field notes";
+
+    const std::string site = Path("GS/site1/");
+    const std::string not_named =
+        ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
+        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+    const std::vector<std::string> expected = {
+        "Skipped " + site + "gs00011." + not_named,
+        "Skipped " + site + "gs00011.asd.txt" + not_named,
+        "Skipped " + site + "notes.txt" + not_named,
+        "Skipped " + site + "readme" + not_named,
+        "Skipped " + site + "gs00011.001: it holds the same measurement as " + site +
+            "gs00011.asd, so it is left out as a copy of it\n",
+        "Skipped " + site + "hs00012.asd: spectrum number 12 of site 1 is already taken by " +
+            site + "gs00012.asd, which is the one stored\n"};
+    for (int run = 0; run < 2; ++run) {
+        const ImportCounts added = Run();
+        EXPECT_EQ(std::make_pair(added.spectra, added.skipped),
+                  std::make_pair(run == 0 ? 2 : 0, 6));
+        EXPECT_EQ(SkipLines(frontend_), expected);
+    }
+    std::string stored;
+    session_.Db().QueryText("select group_concat(spectrum_no, ' ', substring_index(pathname, "
+                            "'/', -1) order by spectrum_no) from spectrum",
+                            stored);
+    EXPECT_EQ(stored, "11 gs00011.asd,12 gs00012.asd");
+}
+
+// A folder or file name that is not UTF-8 would be stored altered and never found again by
+// its name, so it is refused by name; a comment is kept with its invalid bytes marked.
+TEST_F(Import, NamesThatAreNotUtf8AreRefusedAndCommentsRepaired) {
+    const std::string measurement = test::TestData("asd/vendor-export/ribb00002.asd");
+    Copy(measurement, "bad\xff\xfe/site1/b00001.asd");
+    Copy(measurement, "Good/site1/g00001.asd", "caf\xE9 \xFF ok");
+    Copy(measurement, "Good/site2/\xE9t\xE9.001");
+    Copy(measurement, "Good/site\xFF/g00002.asd");
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(std::make_tuple(added.species, added.spectra, added.skipped),
+              std::make_tuple(1, 1, 3));
+    EXPECT_EQ(SkipLines(frontend_),
+              (std::vector<std::string>{
+                  "Skipped " + Path("Good/site2/\\xe9t\\xe9.001") +
+                      ": its name is not valid UTF-8; rename the file to import it\n",
+                  "Skipped " + Path("Good/site\\xff") +
+                      ": its name is not valid UTF-8; rename the folder to import it\n",
+                  "Skipped " + Path("bad\\xff\\xfe") +
+                      ": its name is not valid UTF-8; rename the folder to import it\n"}));
+    EXPECT_EQ(std::count(frontend_.reports.begin(), frontend_.reports.end(),
+                         "Note on " + Path("Good/site1/g00001.asd") +
+                             ": its comment \"caf\\xe9 \\xff ok\" is not valid UTF-8; each "
+                             "invalid byte is kept as U+FFFD\n"),
+              1);
+    std::string stored;
+    session_.Db().QueryText("select concat(sp.folder_name, '|', s.asd_comment) from spectrum s "
+                            "join species sp on sp.species_id = s.species_id",
+                            stored);
+    EXPECT_EQ(stored, "Good|caf\xEF\xBF\xBD \xEF\xBF\xBD ok");
+}
+
+// Links are not followed (a linked folder would be imported twice, a loop never ends), and
+// what is neither a species nor a site folder is reported where it lies.
+TEST_F(Import, LinksAndLooseFilesAreReportedAsSkipped) {
+    File("Kauri/site1/k.001", {1});
+    File("Kauri/site2/k.002", {2});
+    File("Kauri/loose.001", {3});
+    File("stray.asd", {4});
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(Path("Kauri"), Path("Linked"));
+    fs::create_symlink("loop", Path("loop"));
+    fs::create_directory_symlink("site1", Path("Kauri/site9"));
+    fs::create_symlink("cycle", Path("Kauri/cycle"));
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(std::make_tuple(added.species, added.sites, added.spectra, added.skipped),
+              std::make_tuple(1, 2, 2, 6));
+    const std::string not_followed = ", and links are not followed: a ";
+    EXPECT_EQ(SkipLines(frontend_),
+              (std::vector<std::string>{
+                  "Skipped " + Path("Kauri/cycle") + ": it is a symbolic link loop" +
+                      not_followed + "site folder must be a real folder\n",
+                  "Skipped " + Path("Kauri/loose.001") +
+                      ": it is a file where only site folders belong; instrument files go "
+                      "inside a site folder\n",
+                  "Skipped " + Path("Kauri/site9") + ": it is a symbolic link to a folder" +
+                      not_followed + "site folder must be a real folder\n",
+                  "Skipped " + Path("Linked") + ": it is a symbolic link to a folder" +
+                      not_followed + "species folder must be a real folder\n",
+                  "Skipped " + Path("loop") + ": it is a symbolic link loop" + not_followed +
+                      "species folder must be a real folder\n",
+                  "Skipped " + Path("stray.asd") +
+                      ": it is a file where only species folders belong\n"}));
+    EXPECT_EQ(Sites("Kauri"), (std::map<int, int>{{1, 1}, {2, 1}}));
 }
 
 TEST_F(Import, FolderNamesAreStoredAsTheyAre) {
@@ -301,7 +458,7 @@ TEST(ImportServerGone, TheSpeciesBeingWrittenIsAbsentAfterwards) {
     for (int i = 1; i <= 5; ++i)
         WriteInstrumentFile(root.File("Beech/alpha/b.00" + std::to_string(i)), {i});
     WriteInstrumentFile(root.File("Beech/site1/b.003"));  // clashes: the server goes here
-    WriteInstrumentFile(root.File("Beech/site1/b.006"));
+    WriteInstrumentFile(root.File("Beech/site1/b.006"), {6});
     WriteInstrumentFile(root.File("Coprosma/site1/c.001"));
 
     ConfigFile config(server.Config());

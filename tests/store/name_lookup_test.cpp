@@ -102,7 +102,7 @@ TEST(NewNames, ThoseThatReadAsIdsOrAreNotUtf8AreRefused) {
         {"id:5", "begins with \"id:\""},
         {"name:x", "begins with \"name:\""},
         {"bad\xFF\xFE", "The %s name \"bad\\xff\\xfe\" is not valid UTF-8"},
-        {"\xC3", "\"\\xC3\" is not valid UTF-8"},                      // cut short
+        {"\xC3", "\"\\xc3\" is not valid UTF-8"},                      // cut short
         {"a\xC3\x28", "not valid UTF-8"},                              // bad continuation
         {"\xC0\xAF", "\"\\xc0\\xaf\" is not valid UTF-8"},             // overlong "/"
         {"\xE0\x80\xAF", "not valid UTF-8"},                           // overlong, 3 bytes

@@ -86,15 +86,15 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
     EXPECT_EQ(std::tie(p.port, p.ssl_ca, p.ssl_cert, p.ssl_key, p.ssl_verify),
               std::make_tuple(3306u, "/etc/lab/ca.pem", "/home/u/c.pem", "/home/u/k.pem",
                               std::optional<bool>(true)));
-    // Left out and given false differ: only an explicit false gives up the host name check.
-    EXPECT_EQ(Open("ssl_ca /ca.pem\n")->Connection().ssl_verify, std::nullopt);
-    EXPECT_EQ(Open("ssl_verify no\n")->Connection().ssl_verify, std::optional<bool>(false));
     const std::vector<ConfigFile::FilterEntry> filter = config->DefaultFilter();
     ASSERT_EQ(filter.size(), 3u);
     EXPECT_TRUE(filter[0].single && filter[0].lower == 1400);
     EXPECT_TRUE(!filter[1].single && filter[1].lower == 1800 && filter[1].upper == 1950);
     EXPECT_TRUE(!filter[2].single && filter[2].lower == 2400 && filter[2].upper == 2499);
     EXPECT_EQ(Open("port 3307 # private\n")->Connection().port, 3307u);
+    // Left out and given false differ: only an explicit false gives up the host name check.
+    EXPECT_EQ(Open("ssl_ca /ca.pem\n")->Connection().ssl_verify, std::nullopt);
+    EXPECT_EQ(Open("ssl_verify no\n")->Connection().ssl_verify, std::optional<bool>(false));
 }
 
 // The file holds the password: one others may read is used, with a warning naming the fix.

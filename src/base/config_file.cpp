@@ -26,8 +26,9 @@ std::string WithoutComment(std::string text) {
 
 // A path as a shell reads it back, so the suggested command can be pasted as it stands.
 std::string ShellWord(const std::string& path) {
-    if (!path.empty() && path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                "0123456789_./+-") == std::string::npos)
+    if (!path.empty() &&
+        path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789_./+-") == std::string::npos)
         return path;
     std::string quoted = "'";
     for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -82,7 +83,8 @@ void ConfigFile::Open() {
         const std::string shown = EscapeControls(Path());
         warnings_.push_back("Warning: the configuration file " + shown +
                             " holds the database password and can be read by other users; "
-                            "make it private with: chmod 600 " + EscapeControls(ShellWord(Path())));
+                            "make it private with: chmod 600 " +
+                            EscapeControls(ShellWord(Path())));
     }
 }
 

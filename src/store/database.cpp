@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/database.h"
 
+#include <errmsg.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
-
-#include <errmsg.h>
 
 namespace orvane {
 
@@ -48,9 +48,10 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     const bool verify = params.ssl_verify.value_or(!params.ssl_ca.empty());
     const std::string server = params.host + ":" + std::to_string(params.port);
     if (params.ssl_cert.empty() != params.ssl_key.empty())
-        throw ConnectError(std::string("The configuration gives ") +
-                           (params.ssl_cert.empty() ? "ssl_key without ssl_cert" : "ssl_cert without ssl_key") +
-                           "; a client certificate needs both its certificate and its key.");
+        throw ConnectError(
+            std::string("The configuration gives ") +
+            (params.ssl_cert.empty() ? "ssl_key without ssl_cert" : "ssl_cert without ssl_key") +
+            "; a client certificate needs both its certificate and its key.");
     if (tls && !verify) {
         notices_.push_back(
             params.ssl_ca.empty()
@@ -97,8 +98,9 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
         if (tls_failed && verify)
             throw ConnectError("The server at " + server +
                                " did not prove who it is: its certificate must be signed by " +
-                               (params.ssl_ca.empty() ? std::string("an authority this system trusts")
-                                                      : "the authority in " + params.ssl_ca) +
+                               (params.ssl_ca.empty()
+                                    ? std::string("an authority this system trusts")
+                                    : "the authority in " + params.ssl_ca) +
                                " and made for " + params.host + " (" + text + ").");
         throw ConnectError(text);
     }

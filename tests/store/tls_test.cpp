@@ -25,10 +25,12 @@ namespace {
 // A CA, an unrelated second CA, server certificates for 127.0.0.1/localhost and for another
 // host name (both signed by the first CA, names in subjectAltName) and a client certificate.
 bool MakeCertificates(const test::TempDir& dir) {
-    const std::string script =
-        "cd '" + dir.Path() + "' && set -e\n"
+    const char* script =
+        "set -e\n"
         "key() { openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out $1.key; }\n"
-        "ca() { key $1; openssl req -x509 -new -key $1.key -subj \"/CN=$2\" -days 2 -out $1.pem; }\n"
+        "ca() {\n"
+        "  key $1; openssl req -x509 -new -key $1.key -subj \"/CN=$2\" -days 2 -out $1.pem\n"
+        "}\n"
         "leaf() {\n"
         "  key $1; printf 'subjectAltName=%s\\n' \"$3\" >$1.ext\n"
         "  openssl req -new -key $1.key -subj \"/CN=$2\" -out $1.csr\n"
@@ -39,7 +41,8 @@ bool MakeCertificates(const test::TempDir& dir) {
         "leaf server localhost 'IP:127.0.0.1,DNS:localhost'\n"
         "leaf elsewhere db.elsewhere.example 'DNS:db.elsewhere.example'\n"
         "leaf client orvane 'DNS:orvane'\n";
-    const std::string command = "(" + script + ") >'" + dir.File("openssl.log") + "' 2>&1";
+    const std::string command = "(cd '" + dir.Path() + "' && " + script + ") >'" +
+                                dir.File("openssl.log") + "' 2>&1";
     return std::system(command.c_str()) == 0;
 }
 
@@ -54,8 +57,8 @@ struct TlsCase {
     const char* ca;    // a file in the certificate folder, or "" for none
     bool client_cert;  // ssl_cert and ssl_key
     std::optional<bool> verify;
-    bool encrypted;      // connects, encrypted; otherwise refused
-    const char* says;    // part of the refusal, or of the notice when connected ("" for none)
+    bool encrypted;    // connects, encrypted; otherwise refused
+    const char* says;  // part of the refusal, or of the notice when connected ("" for none)
 };
 
 void Check(const ConnectionParams& server, const test::TempDir& certs, const TlsCase& c) {
@@ -78,7 +81,8 @@ void Check(const ConnectionParams& server, const test::TempDir& certs, const Tls
             EXPECT_EQ(notices, "") << c.what;
     } catch (const ConnectError& e) {
         EXPECT_FALSE(c.encrypted) << c.what << ": " << e.what();
-        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << c.what << ": " << e.what();
+        EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+            << c.what << ": " << e.what();
     }
 }
 
@@ -140,8 +144,8 @@ TEST(TlsConnection, EncryptedOrRefusedAndTheServerMustBeTheConfiguredHost) {
     const std::string path = certs.File("spectra_config.txt");
     for (const bool skip_host : {false, true}) {
         std::ofstream(path) << text.str() << (skip_host ? "ssl_verify false\n" : "");
-        std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                               std::filesystem::perms::owner_write);
+        std::filesystem::permissions(
+            path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
         const test::CliOutcome r = test::RunCliWords({"--config", path, "sensors"});
         EXPECT_EQ(r.rc, skip_host ? 0 : 1) << r.err;
         EXPECT_NE(r.err.find(skip_host ? "ssl_verify false" : unproven), std::string::npos)

@@ -120,8 +120,8 @@ std::string ScratchDatabase::WriteConfig(const std::string& dir, const std::stri
         << extra;
     out.close();
     // Private, as scripts/orvane-db writes it: a readable one draws a warning.
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write);
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     return path;
 }
 

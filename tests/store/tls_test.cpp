@@ -41,8 +41,8 @@ bool MakeCertificates(const test::TempDir& dir) {
         "leaf server localhost 'IP:127.0.0.1,DNS:localhost'\n"
         "leaf elsewhere db.elsewhere.example 'DNS:db.elsewhere.example'\n"
         "leaf client orvane 'DNS:orvane'\n";
-    const std::string command = "(cd '" + dir.Path() + "' && " + script + ") >'" +
-                                dir.File("openssl.log") + "' 2>&1";
+    const std::string command =
+        "(cd '" + dir.Path() + "' && " + script + ") >'" + dir.File("openssl.log") + "' 2>&1";
     return std::system(command.c_str()) == 0;
 }
 

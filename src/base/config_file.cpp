@@ -23,6 +23,17 @@ std::string WithoutComment(std::string text) {
     text.erase(end == std::string::npos ? 0 : end + 1);
     return text;
 }
+
+// A path as a shell reads it back, so the suggested command can be pasted as it stands.
+std::string ShellWord(const std::string& path) {
+    if (!path.empty() &&
+        path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789_./+-") == std::string::npos)
+        return path;
+    std::string quoted = "'";
+    for (const char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
 }  // namespace
 
 ConfigFile::ConfigFile(std::string path) : TextFile(std::move(path), '#') {}
@@ -62,6 +73,19 @@ std::string ConfigFile::NotFoundMessage() {
 void ConfigFile::Open() {
     OpenForReading();
     MeasureLines();
+    // The file holds the database password: a copy others can read is still used, since
+    // refusing would lock the owner out, but the owner is told how to close it.
+    warnings_.clear();
+    std::error_code error;
+    const std::filesystem::perms mode = std::filesystem::status(Path(), error).permissions();
+    using std::filesystem::perms;
+    if (!error && (mode & (perms::group_read | perms::others_read)) != perms::none) {
+        const std::string shown = EscapeControls(Path());
+        warnings_.push_back("Warning: the configuration file " + shown +
+                            " holds the database password and can be read by other users; "
+                            "make it private with: chmod 600 " +
+                            EscapeControls(ShellWord(Path())));
+    }
 }
 
 ConnectionParams ConfigFile::Connection() {

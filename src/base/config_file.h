@@ -26,8 +26,11 @@ public:
     // What to say when Locate() found nothing: the places that were searched.
     static std::string NotFoundMessage();
 
-    // Opens (throws FileNotFoundError when missing) and measures the lines.
+    // Opens (throws FileNotFoundError when missing) and measures the lines. A file that
+    // others may read is still used, with a warning in Warnings().
     void Open();
+    // What the user should know about the file itself, for each face to show at start-up.
+    const std::vector<std::string>& Warnings() const { return warnings_; }
 
     // The connection values; a missing key leaves the field empty (the port defaults to 3306).
     ConnectionParams Connection();
@@ -43,6 +46,9 @@ public:
         int upper = 0;
     };
     std::vector<FilterEntry> DefaultFilter();
+
+private:
+    std::vector<std::string> warnings_;
 };
 
 }  // namespace orvane

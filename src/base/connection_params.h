@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace orvane {
@@ -12,11 +13,13 @@ struct ConnectionParams {
     std::string password;
     std::string database;
     unsigned port = 3306;
-    // TLS for a server reached over the network; empty paths leave the client's defaults.
+    // TLS for a server reached over the network. Any of these requires an encrypted
+    // connection; ssl_ca (or ssl_verify true) also checks the server's certificate and host
+    // name, and an explicit ssl_verify false skips only the host name check.
     std::string ssl_ca;
     std::string ssl_cert;
     std::string ssl_key;
-    bool ssl_verify = false;  // check the server's certificate and host name
+    std::optional<bool> ssl_verify;  // empty when the configuration does not say
 };
 
 }  // namespace orvane

@@ -36,6 +36,7 @@ void ProcessingSession::Initialise(ConfigFile* config) {
     if (config) ReadDefaultFilter(*config);
     LoadStudyFilter();
     LoadSensors();
+    warnings_.insert(warnings_.begin(), db_->Notices().begin(), db_->Notices().end());
     db_->QueryInt("SELECT study_id FROM study LIMIT 1", study_id_);
     smoothing_filter_ = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
 }

@@ -115,7 +115,8 @@ class ProcessingSession {
     }
     void NotifyChainChanged();
 
-    // Problems met while loading (for example a sensor of an unknown response type).
+    // Problems met while loading (for example a sensor of an unknown response type), after
+    // what the connection has to say about its protection.
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
   private:

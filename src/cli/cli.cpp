@@ -172,6 +172,7 @@ int OpenSession(Context& ctx, bool searched) {
         if (searched) ctx.err << ConfigFile::NotFoundMessage() << '\n';
         return 1;
     }
+    for (const std::string& w : ctx.config->Warnings()) ctx.frontend.Error(w);
     try {
         ctx.session = std::make_unique<ProcessingSession>(*ctx.config);
     } catch (const ConnectError& e) {

@@ -73,7 +73,7 @@ void MainForm::InitialUpdate() {
     } else {
         doc_.Report("There is no study in the database; create or import one first.");
     }
-    for (const std::string& warning : doc_.Session().Warnings()) doc_.Report(warning);
+    for (const std::string& warning : doc_.StartupWarnings()) doc_.Report(warning);
     if (!HasSensor()) {
         try {
             doc_.Session().RequireSensor();

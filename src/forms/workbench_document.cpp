@@ -15,6 +15,9 @@ WorkbenchDocument::WorkbenchDocument(const std::string& config_path) : report_(R
     ConfigFile config(config_path);
     config.Open();
     session_ = std::make_unique<ProcessingSession>(config);
+    startup_warnings_ = config.Warnings();
+    startup_warnings_.insert(startup_warnings_.end(), session_->Warnings().begin(),
+                             session_->Warnings().end());
     session_->SetFeatureSpaceType(fs_type_);
     session_->SetClassifier(Classifier::kMahalanobis);
     loader_ = std::make_unique<StudyLoader>(*session_);

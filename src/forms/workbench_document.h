@@ -43,6 +43,8 @@ class WorkbenchDocument {
     std::string Title() const;
 
     ProcessingSession& Session() { return *session_; }
+    // What start-up found worth a warning: the configuration file's, then the session's.
+    const std::vector<std::string>& StartupWarnings() const { return startup_warnings_; }
     StudyLoader& Loader() { return *loader_; }
     const OutputFolder& Output() const { return *output_; }
     SpectralStatistics& Statistics() { return *statistics_; }
@@ -91,6 +93,8 @@ class WorkbenchDocument {
 
   private:
     void AddLoaded(std::unique_ptr<Spectrum> spectrum);
+
+    std::vector<std::string> startup_warnings_;
 
     std::unique_ptr<ProcessingSession> session_;
     std::unique_ptr<StudyLoader> loader_;

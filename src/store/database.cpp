@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/database.h"
 
+#include <errmsg.h>
+
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +22,46 @@ std::string Sql(const char* format, ...) {
     return text;
 }
 
+namespace {
+
+// The ssl_* keys a configuration gives, as its messages name them.
+std::string TlsKeys(const ConnectionParams& params) {
+    std::string keys;
+    const auto add = [&keys](bool given, const char* key) {
+        if (given) keys += (keys.empty() ? "" : ", ") + std::string(key);
+    };
+    add(!params.ssl_ca.empty(), "ssl_ca");
+    add(!params.ssl_cert.empty(), "ssl_cert");
+    add(!params.ssl_key.empty(), "ssl_key");
+    add(params.ssl_verify.has_value(), "ssl_verify");
+    return keys;
+}
+
+}  // namespace
+
 Database::Database(const ConnectionParams& params) : host_(params.host), name_(params.database) {
+    // Any ssl_* key means the connection is encrypted or not made at all; ssl_ca (or
+    // ssl_verify true) also has the server prove it is the configured host, and only an
+    // explicit ssl_verify false gives up the host name check.
+    const std::string tls_keys = TlsKeys(params);
+    const bool tls = !tls_keys.empty();
+    const bool verify = params.ssl_verify.value_or(!params.ssl_ca.empty());
+    const std::string server = params.host + ":" + std::to_string(params.port);
+    if (params.ssl_cert.empty() != params.ssl_key.empty())
+        throw ConnectError(
+            std::string("The configuration gives ") +
+            (params.ssl_cert.empty() ? "ssl_key without ssl_cert" : "ssl_cert without ssl_key") +
+            "; a client certificate needs both its certificate and its key.");
+    if (tls && !verify) {
+        notices_.push_back(
+            params.ssl_ca.empty()
+                ? "Warning: the connection to " + server +
+                      " is encrypted, but the server's certificate is not checked (no ssl_ca is "
+                      "configured), so another server could stand in for it."
+                : "Warning: ssl_verify false: the server's certificate is checked against " +
+                      params.ssl_ca + ", but not that it was made for " + params.host + ".");
+    }
+
     mysql_ = mysql_init(nullptr);
     if (!mysql_) throw DbError("Could not initialise the database client library");
     unsigned timeout = 10;
@@ -30,25 +71,45 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     // and the configured port is silently ignored.
     unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_options(mysql_, MYSQL_OPT_PROTOCOL, &protocol);
-    // A lab's shared server is reached over the network: TLS with the configured files, and
-    // the server's certificate checked when asked to.
     if (!params.ssl_ca.empty()) mysql_options(mysql_, MYSQL_OPT_SSL_CA, params.ssl_ca.c_str());
     if (!params.ssl_cert.empty())
         mysql_options(mysql_, MYSQL_OPT_SSL_CERT, params.ssl_cert.c_str());
     if (!params.ssl_key.empty()) mysql_options(mysql_, MYSQL_OPT_SSL_KEY, params.ssl_key.c_str());
-    my_bool verify = params.ssl_verify ? 1 : 0;
-    mysql_options(mysql_, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
-    // Any TLS setting means the connection must not fall back to plain text.
-    my_bool enforce = params.ssl_verify || !params.ssl_ca.empty() || !params.ssl_cert.empty() ||
-                      !params.ssl_key.empty();
-    if (enforce) mysql_options(mysql_, MYSQL_OPT_SSL_ENFORCE, &enforce);
+    // With a CA the client library checks the certificate's chain by itself; this adds the
+    // host name, and it is also the one setting that refuses a plain server before the
+    // password is sent (SSL_ENFORCE alone still falls back to plain text).
+    my_bool verify_flag = verify ? 1 : 0;
+    mysql_options(mysql_, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify_flag);
+    my_bool enforce = tls ? 1 : 0;
+    mysql_options(mysql_, MYSQL_OPT_SSL_ENFORCE, &enforce);
+
+    const std::string plain_refusal =
+        "The server at " + server + " offers no encrypted connection, and the configuration (" +
+        tls_keys + ") requires one; Orvane does not connect without encryption.";
     if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
                             params.password.c_str(), params.database.c_str(), params.port,
                             nullptr, 0)) {
         std::string text = mysql_error(mysql_);
+        const bool tls_failed = mysql_errno(mysql_) == CR_SSL_CONNECTION_ERROR;
         mysql_close(mysql_);
         mysql_ = nullptr;
+        if (tls_failed && text.find("does not support") != std::string::npos)
+            throw ConnectError(plain_refusal);
+        if (tls_failed && verify)
+            throw ConnectError("The server at " + server +
+                               " did not prove who it is: its certificate must be signed by " +
+                               (params.ssl_ca.empty()
+                                    ? std::string("an authority this system trusts")
+                                    : "the authority in " + params.ssl_ca) +
+                               " and made for " + params.host + " (" + text + ").");
         throw ConnectError(text);
+    }
+    // The client library's own enforcement does not cover every combination of keys, so the
+    // finished connection is asked whether it is encrypted.
+    if (tls && mysql_get_ssl_cipher(mysql_) == nullptr) {
+        mysql_close(mysql_);
+        mysql_ = nullptr;
+        throw ConnectError(plain_refusal);
     }
 }
 

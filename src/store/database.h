@@ -43,6 +43,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     MYSQL* Handle() { return mysql_; }
+    // What the user should know about how this connection is protected (for example that
+    // the server's host name is not checked), for each face to show at start-up.
+    const std::vector<std::string>& Notices() const { return notices_; }
     const std::string& Host() const { return host_; }
     const std::string& Name() const { return name_; }
 
@@ -77,6 +80,7 @@ public:
 
 private:
     MYSQL* mysql_ = nullptr;
+    std::vector<std::string> notices_;
     std::string host_;
     std::string name_;
 };

@@ -125,6 +125,9 @@ int OrvaneApplication::Run() {
     int status = 0;
     doc_ = OpenDocument(config_path, status);
     if (!doc_) return status;
+    // The report window shows them too; standard error keeps them for a launch from a shell.
+    for (const std::string& warning : doc_->StartupWarnings())
+        std::fprintf(stderr, "orvane: %s\n", warning.c_str());
     frame_ = std::make_unique<MainWindow>(*doc_);
     frame_->show();
     frame_->InitialUpdate();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -83,13 +84,52 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
         "filter_br 1800-1950\nfilter_br 2400 2499\n");
     const ConnectionParams p = config->Connection();
     EXPECT_EQ(std::tie(p.port, p.ssl_ca, p.ssl_cert, p.ssl_key, p.ssl_verify),
-              std::make_tuple(3306u, "/etc/lab/ca.pem", "/home/u/c.pem", "/home/u/k.pem", true));
+              std::make_tuple(3306u, "/etc/lab/ca.pem", "/home/u/c.pem", "/home/u/k.pem",
+                              std::optional<bool>(true)));
     const std::vector<ConfigFile::FilterEntry> filter = config->DefaultFilter();
     ASSERT_EQ(filter.size(), 3u);
     EXPECT_TRUE(filter[0].single && filter[0].lower == 1400);
     EXPECT_TRUE(!filter[1].single && filter[1].lower == 1800 && filter[1].upper == 1950);
     EXPECT_TRUE(!filter[2].single && filter[2].lower == 2400 && filter[2].upper == 2499);
     EXPECT_EQ(Open("port 3307 # private\n")->Connection().port, 3307u);
+    // Left out and given false differ: only an explicit false gives up the host name check.
+    EXPECT_EQ(Open("ssl_ca /ca.pem\n")->Connection().ssl_verify, std::nullopt);
+    EXPECT_EQ(Open("ssl_verify no\n")->Connection().ssl_verify, std::optional<bool>(false));
+}
+
+// The file holds the password: one others may read is used, with a warning naming the fix.
+TEST_F(Configuration, AFileOthersMayReadIsUsedWithAWarningNamingTheFix) {
+    using std::filesystem::perms;
+    const struct {
+        perms mode;
+        bool warned;
+    } cases[] = {{perms::owner_read | perms::owner_write, false},
+                 {perms::owner_read, false},
+                 {perms::owner_read | perms::owner_write | perms::group_read, true},
+                 {perms::owner_read | perms::others_read, true},
+                 {perms::owner_all | perms::group_all | perms::others_all, true}};
+    const std::string path = dir_.File("spectra_config.txt");
+    for (const auto& c : cases) {
+        std::ofstream(path) << "server h\npassword secret\n";
+        std::filesystem::permissions(path, c.mode);
+        ConfigFile config(path);
+        config.Open();
+        EXPECT_EQ(config.Connection().host, "h");
+        std::string said;
+        for (const std::string& w : config.Warnings()) said += w;
+        EXPECT_EQ(said.find("chmod 600 " + path) != std::string::npos, c.warned)
+            << static_cast<int>(c.mode) << ": " << said;
+    }
+    // A path the shell would split is quoted in the suggested command.
+    const std::string odd = dir_.File("my lab's config.txt");
+    std::ofstream(odd) << "server h\n";
+    std::filesystem::permissions(odd, perms::owner_read | perms::group_read);
+    ConfigFile config(odd);
+    config.Open();
+    ASSERT_EQ(config.Warnings().size(), 1u);
+    EXPECT_NE(config.Warnings()[0].find("chmod 600 '" + dir_.Path() + "/my lab'\\''s config.txt'"),
+              std::string::npos)
+        << config.Warnings()[0];
 }
 
 // The earlier file stays byte for byte until the new one is complete.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -69,11 +70,15 @@ TEST(Cli, MissingConfigurationEndsWithTheStartUpMessage) {
     // the default port or socket cannot let it succeed).
     std::ofstream(home.File("spectra_config.txt"))
         << "server 127.0.0.1\nport " << ClosedPort() << "\n";
+    // Readable by others, so standard error also names the file and the fix, before the
+    // connection is tried.
+    chmod(home.File("spectra_config.txt").c_str(), 0644);
     r = RunProgramIn(dir.Path(), home.Path(), "sensors");
     EXPECT_EQ(r.rc, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(Contains(r.err, "could not connect")) << r.err;
     EXPECT_TRUE(Contains(r.err, "Can't connect")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "chmod 600 " + home.Path() + "/spectra_config.txt")) << r.err;
 }
 
 class CliOnDatabase : public test::CliFixture {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "forms/menu_command.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
@@ -44,6 +46,19 @@ class Workbench {
     std::unique_ptr<WorkbenchDocument> doc_;
     std::unique_ptr<MainForm> form_;
 };
+
+// The window's report shows the start-up warnings, here a configuration others may read.
+TEST(MainFormStartup, TheReportShowsAConfigurationOthersMayRead) {
+    test::ScratchDatabase scratch("formwarn");
+    test::TempDir dir;
+    const std::string path = scratch.WriteConfig(dir.Path());
+    std::filesystem::permissions(path, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    WorkbenchDocument doc(path);
+    MainForm form(doc);
+    form.InitialUpdate();
+    EXPECT_TRUE(Contains(doc.ReportText().Text(), "chmod 600 " + path)) << doc.ReportText().Text();
+}
 
 class MainFormTest : public ::testing::Test {
   protected:

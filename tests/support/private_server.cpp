@@ -31,9 +31,9 @@ bool PrivateServer::Start() {
 }
 
 int PrivateServer::Script(const std::string& args) const {
-    const std::string command = "ORVANE_HOME='" + home_.Path() + "' '" +
-                                SourcePath("scripts/orvane-db") + "' " + args + " >>'" +
-                                home_.File("script.log") + "' 2>&1";
+    const std::string command = "ORVANE_HOME='" + home_.Path() + "' ORVANE_DB_SERVER_OPTS='" +
+                                options_ + "' '" + SourcePath("scripts/orvane-db") + "' " + args +
+                                " >>'" + home_.File("script.log") + "' 2>&1";
     return std::system(command.c_str());
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "support/scratch_database.h"
 
@@ -19,11 +20,16 @@ class PrivateServer {
     std::string Log() const;
     bool Stop();
     bool Start();
+    // Extra server options for the next Start(), split at spaces (for example TLS files).
+    void SetServerOptions(std::string options) { options_ = std::move(options); }
+    // The folder the server lives in, for files a test keeps beside it.
+    const TempDir& Home() const { return home_; }
 
   private:
     int Script(const std::string& args) const;
 
     TempDir home_;
+    std::string options_;
     bool running_ = false;
 };
 

@@ -118,6 +118,10 @@ std::string ScratchDatabase::WriteConfig(const std::string& dir, const std::stri
         << "database " << p.database << "\n"
         << "output_dir " << dir << "/output\n"
         << extra;
+    out.close();
+    // Private, as scripts/orvane-db writes it: a readable one draws a warning.
+    std::filesystem::permissions(
+        path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     return path;
 }
 

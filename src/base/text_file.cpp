@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <string_view>
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/replaced_file.h"
 
 namespace orvane {
 
@@ -19,16 +21,35 @@ TextFile::TextFile(std::string path, char comment) : path_(std::move(path)), com
 TextFile::~TextFile() { Discard(); }
 
 void TextFile::Discard() {
-    if (stream_) std::fclose(stream_);
-    stream_ = nullptr;
     // A version abandoned before Close never replaces the file.
-    if (!temp_path_.empty()) ::unlink(temp_path_.c_str());
-    temp_path_.clear();
+    if (replacement_) {
+        replacement_->Discard();
+    } else if (stream_) {
+        std::fclose(stream_);
+    }
+    stream_ = nullptr;
+    replacement_.reset();
 }
 
 void TextFile::NoteFailure(int error) {
     write_failed_ = true;
     if (failure_reason_.empty()) failure_reason_ = std::strerror(error ? error : EIO);
+    if (replacement_) replacement_->Fail(error);
+}
+
+void TextFile::DropReplacement() {
+    stream_ = nullptr;
+    replacement_.reset();
+}
+
+void TextFile::NoteFailureReason(const std::string& reason) {
+    write_failed_ = true;
+    if (failure_reason_.empty()) failure_reason_ = reason;
+}
+
+std::string TextFile::FailureReason() const {
+    if (!failure_reason_.empty() || !replacement_) return failure_reason_;
+    return replacement_->Reason();
 }
 
 void TextFile::OpenForReading() {
@@ -47,66 +68,32 @@ bool TextFile::OpenForWriting() {
         if (!stream_) NoteFailure(errno);
         return stream_ != nullptr;
     }
-    const bool exists = ::stat(path_.c_str(), &st) == 0;
-    // Through a link the file it points at is replaced, not the link.
-    std::string target = path_;
-    if (exists) {
-        if (char* real = ::realpath(path_.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const size_t slash = target.rfind('/');
-    // A short name of its own, so that a target name at the length limit still has a partner.
-    std::string temp =
-        (slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1)) +
-        ".orvane-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        NoteFailure(errno);
-        return false;
-    }
-    // mkstemp makes the file private; the finished file gets the mode a new file would get,
-    // or the mode of the file it replaces.
-    mode_t mode;
-    if (exists) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-    stream_ = ::fdopen(fd, "w");
+    replacement_ = std::make_unique<ReplacedFile>(path_);
+    stream_ = replacement_->Open();
     if (!stream_) {
-        NoteFailure(errno);
-        ::close(fd);
-        ::unlink(temp.c_str());
+        failure_reason_ = replacement_->Reason();
+        write_failed_ = true;
+        replacement_.reset();
         return false;
     }
-    temp_path_ = temp;
-    target_path_ = target;
     return true;
 }
 
 bool TextFile::Close() {
-    if (!stream_) return true;
-    errno = 0;
-    if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) NoteFailure(errno);
-    if (temp_path_.empty()) {
+    if (!replacement_) {
+        if (!stream_) return !write_failed_;
+        errno = 0;
+        if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) NoteFailure(errno);
         if (std::fclose(stream_) != 0) NoteFailure(errno);
         stream_ = nullptr;
         return !write_failed_;
     }
-    // The data must be on the disk before the name points at it.
-    if (!write_failed_ && ::fsync(::fileno(stream_)) != 0) NoteFailure(errno);
-    if (std::fclose(stream_) != 0) NoteFailure(errno);
-    stream_ = nullptr;
-    if (!write_failed_ && std::rename(temp_path_.c_str(), target_path_.c_str()) != 0)
-        NoteFailure(errno);
-    if (write_failed_) ::unlink(temp_path_.c_str());
-    temp_path_.clear();
-    return !write_failed_;
+    stream_ = nullptr;  // the replacement closes it
+    const bool ok = replacement_->Finish() && replacement_->Commit();
+    if (!ok && failure_reason_.empty()) failure_reason_ = replacement_->Reason();
+    write_failed_ = write_failed_ || !ok;
+    replacement_.reset();
+    return ok;
 }
 
 void TextFile::MeasureLines() {
@@ -206,10 +193,39 @@ void TextFile::WriteDelimiter() { Check(Put(stream_, "%s", delimiter_.c_str()));
 
 void TextFile::SetDelimiter(const std::string& delimiter) { delimiter_ = delimiter.substr(0, 20); }
 
+namespace {
+// A plain decimal number as spreadsheets read one: sign, digits, point, exponent.
+bool IsPlainNumber(const std::string& text) {
+    size_t i = 0;
+    auto digits = [&] {
+        const size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (digits() == 0) return false;
+    }
+    return i == text.size();
+}
+}  // namespace
+
 std::string CsvQuoted(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string field = text;
+    if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos &&
+        !IsPlainNumber(field))
+        field.insert(0, 1, '\'');
+    if (field.find_first_of(",\"\r\n") == std::string::npos) return field;
     std::string quoted = "\"";
-    for (char c : text) {
+    for (char c : field) {
         if (c == '"') quoted += '"';
         quoted += c;
     }

@@ -2,10 +2,13 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace orvane {
+
+class ReplacedFile;
 
 // A line-oriented text file with a comment character, used for the configuration, sensor
 // definitions and every result file. Key lookups walk repeated keys: asking for the same key
@@ -31,8 +34,8 @@ class TextFile {
     // Closes the stream; after writing, moves the finished file into place. False when
     // anything written could not reach the disk; the previous file is then kept as it was.
     virtual bool Close();
-    // The system's reason for the first failure to create, write or close the file.
-    const std::string& FailureReason() const { return failure_reason_; }
+    // The system's reason for the first failure to create, write, close or replace the file.
+    std::string FailureReason() const;
 
     void MeasureLines();
 
@@ -62,6 +65,15 @@ class TextFile {
 
   protected:
     std::FILE* Stream() { return stream_; }
+    // The new version being written (null for a device written in place); a subclass that
+    // commits it together with another file takes it over with ReleaseStream.
+    ReplacedFile* Replacement() { return replacement_.get(); }
+    // Hands the stream to the replacement, which closes it when finishing.
+    void ReleaseStream() { stream_ = nullptr; }
+    // Forgets the replacement once the subclass committed or discarded it.
+    void DropReplacement();
+    // Records the reason of a failure found outside the stream's writes.
+    void NoteFailureReason(const std::string& reason);
 
   private:
     void NoteFailure(int error);
@@ -71,8 +83,7 @@ class TextFile {
     void Discard();
 
     std::FILE* stream_ = nullptr;
-    std::string temp_path_;    // set while a new version is being written
-    std::string target_path_;  // the regular file it replaces (links resolved)
+    std::unique_ptr<ReplacedFile> replacement_;  // set while a new version is being written
     std::string failure_reason_;
     std::string path_;
     char comment_;
@@ -83,8 +94,11 @@ class TextFile {
     std::vector<char> buffer_;
 };
 
-// A comma-separated field: quoted, with quotes doubled, when it holds a comma, a quote or a
-// line end, so that a name cannot shift the columns after it.
+// A comma-separated text field, used for every name written into a csv file. A field that a
+// spreadsheet would run as a formula (one beginning with "=", "+", "-", "@", a tab or a carriage
+// return that is not a plain number such as -5 or +1.5e3) gets a single quote in front, which
+// spreadsheets show as text; the field is then quoted, with quotes doubled, when it holds a
+// comma, a quote or a line end, so that a name cannot shift the columns after it.
 std::string CsvQuoted(const std::string& text);
 
 // The message of a result file that could not be written: the program's own text, then the

@@ -1,32 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/envi_library_file.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include <fmt/format.h>
 
 #include "base/orvane_error.h"
+#include "base/replaced_file.h"
 
 namespace orvane {
 
 namespace {
-
-// A csv field as the writer quoted it, back to its text.
-std::string Unquoted(const std::string& text) {
-    if (text.size() < 2 || text.front() != '"' || text.back() != '"') return text;
-    std::string plain;
-    for (size_t i = 1; i + 1 < text.size(); ++i) {
-        plain += text[i];
-        if (text[i] == '"' && text[i + 1] == '"') ++i;
-    }
-    return plain;
-}
 
 // Header lists are split at commas and end at a brace, so names must hold neither.
 std::string ListItem(std::string text) {
@@ -82,7 +72,7 @@ void EnviLibraryFile::WriteEol() {
         if (row_.size() >= skip) axis_.assign(row_.begin() + static_cast<long>(skip), row_.end());
         header_done_ = true;
     } else if (!row_.empty()) {
-        std::string name = next_name_.empty() ? Unquoted(row_.front().text) : next_name_;
+        std::string name = next_name_.empty() ? row_.front().text : next_name_;
         if (next_name_.empty() && site_column_ && row_.size() > 1)
             name += " site " + row_[1].text;
         next_name_.clear();
@@ -96,8 +86,11 @@ void EnviLibraryFile::WriteEol() {
 }
 
 bool EnviLibraryFile::Close() {
-    if (!IsOpen()) return TextFile::Close();
-    bool ok = true;
+    ReplacedFile* body = Replacement();
+    // A device is written in place, values only.
+    if (!IsOpen() || !body) return TextFile::Close();
+    failed_path_ = Path();
+    earlier_kept_ = true;
     std::vector<double> data = values_;
     if (!LittleEndian()) {
         for (double& v : data) {
@@ -107,10 +100,11 @@ bool EnviLibraryFile::Close() {
             std::memcpy(&v, b, sizeof b);
         }
     }
+    errno = 0;
     if (!data.empty() && std::fwrite(data.data(), sizeof(double), data.size(), Stream()) !=
                              data.size())
-        ok = false;
-    ok = TextFile::Close() && ok;
+        body->Fail(errno);
+    ReleaseStream();
 
     const bool wavelengths = !axis_.empty() && axis_.front().number;
     std::string header = "ENVI\ndescription = {\n  " + ListItem(description_) + "}\n";
@@ -127,21 +121,40 @@ bool EnviLibraryFile::Close() {
     } else if (!axis_.empty()) {
         header += "band names = {";
         for (size_t i = 0; i < axis_.size(); ++i)
-            header += (i ? ",\n  " : "\n  ") + ListItem(Unquoted(axis_[i].text));
+            header += (i ? ",\n  " : "\n  ") + ListItem(axis_[i].text);
         header += "}\n";
     }
     header += "spectra names = {";
     for (size_t i = 0; i < names_.size(); ++i) header += (i ? ",\n  " : "\n  ") + names_[i];
     header += "}\n";
-    std::ofstream out(header_path_, std::ios::binary | std::ios::trunc);
-    out << header;
-    out.close();
-    if (!out) ok = false;
-    if (!ok) {
-        std::error_code ec;
-        std::filesystem::remove(header_path_, ec);
+
+    // The body is finished before the header is begun, so that a body the disk refused is
+    // reported as the body's failure.
+    ReplacedFile header_file(header_path_);
+    if (body->Finish()) {
+        if (std::FILE* out = header_file.Open()) {
+            errno = 0;
+            if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
+                header_file.Fail(errno);
+        }
     }
+    const bool ok = CommitInOrder(*body, header_file, &earlier_kept_);
+    if (!ok && body->Failed()) {
+        NoteFailureReason(body->Reason());
+    } else if (!ok) {
+        failed_path_ = header_path_;
+        NoteFailureReason(header_file.Reason());
+    }
+    DropReplacement();
     return ok;
+}
+
+std::string EnviLibraryFile::KeptNote() const {
+    if (earlier_kept_)
+        return "The previous " + Path() + " and " + header_path_ +
+               ", if any, are kept as they were.";
+    return "The new " + Path() + " is in place, but its header could not replace the previous " +
+           header_path_ + "; export again once the cause is removed.";
 }
 
 }  // namespace orvane

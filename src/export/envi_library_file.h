@@ -31,8 +31,13 @@ class EnviLibraryFile : public TextFile {
     // The name the next data row gets in the library instead of its first field.
     void SetNextRowName(const std::string& name) { next_name_ = name; }
 
-    // Writes the values and the header; false when either could not be written whole.
+    // Writes the values and the header, each to a temporary file, and moves them into place
+    // (the header last) only when both were written whole; false otherwise.
     bool Close() override;
+    // After a failed Close: the file that could not be written, and a sentence saying what
+    // became of the earlier library and header.
+    const std::string& FailedPath() const { return failed_path_; }
+    std::string KeptNote() const;
 
     const std::string& HeaderPath() const { return header_path_; }
     int Rows() const { return static_cast<int>(names_.size()); }
@@ -47,6 +52,8 @@ class EnviLibraryFile : public TextFile {
     void Add(Field field);
 
     std::string header_path_;
+    std::string failed_path_;
+    bool earlier_kept_ = true;
     bool site_column_;
     std::string description_;
     std::string next_name_;

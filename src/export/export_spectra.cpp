@@ -186,7 +186,7 @@ class SpeciesWriter {
             return;
         }
         const std::string& name = species.NameOfType(settings_.name_type);
-        file_.WriteString(arff ? arff_names_.Value(name) : CsvQuoted(name));
+        file_.WriteString(arff ? arff_names_.Value(name) : TableText(name));
     }
 
     // One field per column of the header; a band without a value is an empty field (csv) or
@@ -215,6 +215,12 @@ class SpeciesWriter {
         file_.WriteEol();
     }
 
+    // A text field of a table: as a csv field, or as it is for the binary library, whose
+    // header has its own rules and is read by no spreadsheet.
+    std::string TableText(const std::string& text) const {
+        return settings_.format == ExportSettings::kEnviSli ? text : CsvQuoted(text);
+    }
+
     bool WholeWavelengthHeader() const {
         return settings_.stage != kStageSynthesized && settings_.stage != kStageDerived;
     }
@@ -229,7 +235,7 @@ class SpeciesWriter {
             const FeatureSpace& fs = *session_.CurrentFeatureSpace();
             for (int i = 1; i <= fs.Dimension(); ++i) {
                 file_.WriteDelimiter();
-                file_.WriteString(CsvQuoted(fs.Name() + "_" + std::to_string(i)));
+                file_.WriteString(TableText(fs.Name() + "_" + std::to_string(i)));
             }
         } else {
             for (const Column& c : columns) {
@@ -480,9 +486,13 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
         writer.SpeciesRows(*species, offset, i + 1);
     }
-    if (!file->Close())
+    if (!file->Close()) {
+        if (auto* library = dynamic_cast<EnviLibraryFile*>(file.get()))
+            throw OrvaneError(CannotWriteMessage(library->FailedPath(), file->FailureReason()) +
+                              "\n" + library->KeptNote());
         throw OrvaneError(CannotWriteMessage(path, file->FailureReason()) +
                           "\nThe previous file, if any, is kept as it was.");
+    }
     frontend.Report("Exported " + std::to_string(n) + " species\n");
     result.path = path;
     result.species = n;

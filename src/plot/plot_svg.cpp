@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/plot_svg.h"
 
-#include <fstream>
 
 #include <fmt/format.h>
+
+#include "base/text_file.h"
 
 namespace orvane {
 
@@ -76,11 +77,11 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points) {
 }
 
 bool WritePlotSvg(const PlotLayout& layout, bool with_points, const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
-    file << PlotSvg(layout, with_points);
-    file.close();
-    return static_cast<bool>(file);
+    // Like every result file: the earlier plot stays until the new one is complete.
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) return false;
+    file.WriteString(PlotSvg(layout, with_points));
+    return file.Close();
 }
 
 }  // namespace orvane

@@ -2,12 +2,11 @@
 #include "plot/spectra_plot_svg.h"
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 
 #include <fmt/format.h>
 
 #include "base/orvane_error.h"
+#include "base/text_file.h"
 
 namespace orvane {
 
@@ -227,24 +226,13 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, int width, int height, const
 void WriteSpectraPlotSvg(const SpectraPlot& plot, const std::string& path,
                          const PlotView* view) {
     const std::string svg = SpectraPlotSvg(plot, 960, 600, view);
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) throw OrvaneError("Could not create " + path + ".");
-        out << svg;
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            std::filesystem::remove(partial, ec);
-            throw OrvaneError("Could not write " + path + " completely (is the disk full?).");
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(partial, path, ec);
-    if (ec) {
-        std::filesystem::remove(partial, ec);
-        throw OrvaneError("Could not replace " + path + ".");
-    }
+    // Like every result file: the earlier plot stays until the new one is complete.
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) throw OrvaneError(CannotWriteMessage(path, file.FailureReason()));
+    file.WriteString(svg);
+    if (!file.Close())
+        throw OrvaneError(CannotWriteMessage(path, file.FailureReason()) +
+                          "\nThe previous file, if any, is kept as it was.");
 }
 
 }  // namespace orvane

@@ -2,13 +2,19 @@
 #include "base/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/replaced_file.h"
 #include "chain/processing_session.h"
 #include "support/scratch_database.h"
 
@@ -109,6 +115,90 @@ TEST(TextFile, CloseReportsAWriteFailure) {
         for (int i = 0; i < lines; ++i) full.WriteDoubleLn(i);
         EXPECT_FALSE(full.Close()) << lines;
     }
+}
+
+// Every name written into a csv file: a field a spreadsheet would run as a formula is shown as
+// text, numbers stay numbers, and separators are quoted after the prefix is added.
+TEST(TextFile, CsvFieldsCannotBecomeFormulas) {
+    const struct {
+        std::string text;
+        std::string field;
+    } cases[] = {
+        {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
+        {"+SUM(A1:A9)", "'+SUM(A1:A9)"},
+        {"-A1", "'-A1"},
+        {"@SUM(1)", "'@SUM(1)"},
+        {"+5+A1", "'+5+A1"},  // starts like a number but is a formula
+        {"-5 cm", "'-5 cm"},
+        {"-", "'-"},
+        {"\t=1", "'\t=1"},
+        {"\r=1", "\"'\r=1\""},
+        {"=1,2", "\"'=1,2\""},
+        {"=\"x\"", "\"'=\"\"x\"\"\""},
+        // Numbers and ordinary names are untouched.
+        {"-5", "-5"},
+        {"+5", "+5"},
+        {"-0.25", "-0.25"},
+        {"-1.5E-3", "-1.5E-3"},
+        {".5", ".5"},
+        {"Carex secta", "Carex secta"},
+        {"a=b", "a=b"},
+        {"o'neil", "o'neil"},
+        {"a,b", "\"a,b\""},
+        {"", ""}};
+    for (const auto& c : cases) EXPECT_EQ(CsvQuoted(c.text), c.field) << c.text;
+}
+
+// Temporary files of a killed run are removed by the next write into the folder; anything a
+// live run may still be writing, or that is not such a file, stays.
+TEST(TextFileVersions, LeftoverTemporariesOfEarlierRunsAreRemoved) {
+    test::TempDir dir;
+    const timespec hour_ago[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    const timespec later[2] = {{time(nullptr) + 3600, 0}, {time(nullptr) + 3600, 0}};
+    enum Kind { kFile, kLocked, kLink, kFolder };
+    const struct {
+        const char* name;
+        Kind kind;
+        const timespec* times;
+        bool removed;
+    } cases[] = {
+        {".orvane-a1B2c3", kFile, hour_ago, true},
+        {".orvane-empty0", kFile, hour_ago, true},
+        {".orvane-newer1", kFile, later, false},   // written after this run began
+        {".orvane-locked", kLocked, hour_ago, false},  // a live run still writes it
+        {".orvane-linkxx", kLink, hour_ago, false},
+        {".orvane-folder", kFolder, hour_ago, false},
+        {".orvane-toolong", kFile, hour_ago, false},
+        {"orvane-a1B2c3", kFile, hour_ago, false},
+        {"result.csv", kFile, hour_ago, false}};
+    std::vector<int> locks;
+    for (const auto& c : cases) {
+        const std::string path = dir.File(c.name);
+        if (c.kind == kLink) {
+            ASSERT_EQ(symlink("result.csv", path.c_str()), 0);
+        } else if (c.kind == kFolder) {
+            std::filesystem::create_directory(path);
+        } else {
+            std::ofstream(path) << (std::string(c.name) == ".orvane-empty0" ? "" : "partial");
+        }
+        if (c.kind == kLocked) {
+            locks.push_back(open(path.c_str(), O_RDONLY));
+            ASSERT_EQ(flock(locks.back(), LOCK_EX), 0);
+        }
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), c.times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
+    }
+    TextFile file(dir.File("other.csv"), '#');
+    ASSERT_TRUE(file.OpenForWriting());
+    file.WriteStringLn("x");
+    ASSERT_TRUE(file.Close());
+    for (const auto& c : cases)
+        EXPECT_EQ(std::filesystem::symlink_status(dir.File(c.name)).type() ==
+                      std::filesystem::file_type::not_found,
+                  c.removed)
+            << c.name;
+    for (int fd : locks) close(fd);
+    // Once the run holding it is gone, the locked one goes too.
+    EXPECT_EQ(RemoveLeftoverTemporaries(dir.Path()), 1);
 }
 
 // Keys in any order, with comments between them, give the same connection; missing keys stay

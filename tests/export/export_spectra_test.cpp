@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -287,41 +289,172 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     EXPECT_THROW(Run(s), OrvaneError);
 }
 
-// A re-export that the file system refuses half way (here a file-size limit, as a full disk
-// would) keeps the earlier file byte for byte and says why.
-TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
+// Names a spreadsheet would run as formulas are written as text in every table format, and as
+// they are in the binary library's header, which no spreadsheet reads.
+TEST_F(ExportTest, NamesThatSpreadsheetsWouldRunStayText) {
+    Database& db = Admin();
+    db.Execute("update species set common_name = '=cmd|\\' /C calc\\'!A0' where folder_name = '2'");
+    db.Execute("update species set common_name = '-5' where folder_name = '10'");
+    db.Execute("update species set common_name = '@SUM(1,2)' where folder_name = 'o\\'neil'");
     ExportSettings s;
+    s.name_type = ExportSettings::kCommon;
+    s.data_details = ExportSettings::kSpeciesMean;
+    const ExportResult csv = Run(s);
+    const std::vector<std::string> lines = Lines(csv.path);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1].substr(0, lines[1].find(',')), "-5");
+    EXPECT_EQ(lines[2].substr(0, lines[2].find(',')), "'=cmd|' /C calc'!A0");
+    EXPECT_EQ(lines[3].substr(0, 13), "\"'@SUM(1,2)\",");
+
+    s.format = ExportSettings::kEnvi;
+    EXPECT_EQ(Lines(Run(s).path)[0], "species,-5,'=cmd|' /C calc'!A0,\"'@SUM(1,2)\"");
+
+    s.format = ExportSettings::kEnviSli;
+    const std::string hdr =
+        FileText(std::filesystem::path(Run(s).path).replace_extension(".hdr").string());
+    EXPECT_NE(hdr.find("spectra names = {\n  -5,\n  =cmd|' /C calc'!A0,\n  @SUM(1_2)}"),
+              std::string::npos)
+        << hdr;
+}
+
+// Names with the characters that end or split an ARFF token (%, braces, commas, blanks) are
+// quoted and read back whole; a backslash is escaped inside quotes, as the grammar reads it. Once
+// one name of the file needs quotes every name is quoted (see ArffSpeciesNames).
+TEST_F(ExportTest, ArffNamesThatNeedQuotesReadBackWhole) {
+    Database& db = Admin();
+    db.Execute(Sql("update study set name = '50%% plot {b}' where study_id = %i", study_));
+    const struct {
+        std::vector<std::string> names;  // of the species "10", "2" and "o'neil"
+        std::string line;                // the species attribute as written
+    } cases[] = {
+        {{"50% cover", "{braced}", "close}"},
+         "@attribute species {'50% cover','Hundred','{braced}','close}'}"},
+        {{"c,d", "two  blanks", "%"}, "@attribute species {'c,d','Hundred','two  blanks','%'}"},
+        {{"a\\b", "?", "x%y\\z"}, "@attribute species {'a\\\\b','Hundred','?','x%y\\\\z'}"},
+        {{"a\\b", "plain", "c"}, "@attribute species {a\\b,Hundred,plain,c}"}};
+    for (const auto& c : cases) {
+        const char* folders[] = {"10", "2", "o\\'neil"};
+        for (size_t i = 0; i < 3; ++i)
+            db.Execute(Sql("update species set common_name = '%s' where folder_name = '%s'",
+                           db.Escape(c.names[i]).c_str(), folders[i]));
+        ExportSettings s;
+        s.format = ExportSettings::kArff;
+        s.name_type = ExportSettings::kCommon;
+        s.data_details = ExportSettings::kSpeciesMean;
+        s.species_restriction = ExportSettings::kAllSpecies;
+        const ExportResult r = Run(s);
+        const std::vector<std::string> lines = Lines(r.path);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "@relation '50% plot {b}_Landsat 8 OLI_synth'");
+        EXPECT_EQ(lines[2], c.line);
+        // The reader keeps a backslash escape as it is, so it reads only names without one;
+        // it also cuts a quoted relation name at its first blank, so only the line shows that.
+        if (c.line.find('\\') != std::string::npos) continue;
+        std::string expected;
+        for (const std::string& n : {c.names[0], std::string("Hundred"), c.names[1], c.names[2]})
+            expected += n + "|\n";
+        EXPECT_EQ(Python("import sys\n"
+                         "from scipy.io import arff\n"
+                         "data, meta = arff.loadarff(sys.argv[1])\n"
+                         "for row in data:\n"
+                         "    print(row['species'].decode() + '|')\n",
+                         "'" + r.path + "'"),
+                  expected);
+    }
+}
+
+// A re-export that the file system refuses half way (here a file-size limit, as a full disk
+// would) keeps the earlier file, and for the binary library its header too, byte for byte, says
+// so truly, and leaves no temporary file; a temporary file a killed run left goes as well.
+TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
+    const std::string out = dir_.Path() + "/out";
+    const std::string message = dir_.File("message.txt");
+    const struct {
+        int format;
+        const char* kept;
+    } cases[] = {
+        {ExportSettings::kCsv, "The previous file, if any, is kept as it was."},
+        {ExportSettings::kArff, "The previous file, if any, is kept as it was."},
+        {ExportSettings::kEnvi, "The previous file, if any, is kept as it was."},
+        {ExportSettings::kEnviSli, ".hdr, if any, are kept as they were."}};
+    for (const auto& c : cases) {
+        ExportSettings s;
+        s.format = c.format;
+        s.species_restriction = ExportSettings::kAllSpecies;
+        const ExportResult first = Run(s);
+        const std::string hdr = std::filesystem::path(first.path).replace_extension(".hdr");
+        const bool library = c.format == ExportSettings::kEnviSli;
+        const std::string earlier = FileText(first.path);
+        const std::string earlier_hdr = library ? FileText(hdr) : "";
+        ASSERT_GT(earlier.size(), 256u);
+        // As a run killed while writing would leave it.
+        const std::string leftover = out + "/.orvane-Kil1ed";
+        std::ofstream(leftover) << "half";
+        const timespec hour_ago[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+        utimensat(AT_FDCWD, leftover.c_str(), hour_ago, 0);
+
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            rlimit limit{256, RLIM_INFINITY};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+            int rc = 0;
+            try {
+                Run(s);
+            } catch (const OrvaneError& e) {
+                limit.rlim_cur = RLIM_INFINITY;  // room for the message
+                setrlimit(RLIMIT_FSIZE, &limit);
+                std::ofstream(message) << e.what();
+                rc = 3;
+            }
+            _exit(rc);  // the parent's connection is left alone
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 3) << c.format << ": the failed export must be an error";
+        EXPECT_EQ(FileText(first.path), earlier) << c.format;
+        if (library) {
+            EXPECT_EQ(FileText(hdr), earlier_hdr);
+        }
+        const std::string text = FileText(message);
+        EXPECT_NE(text.find(first.path + "\nCheck if file"), std::string::npos) << text;
+        EXPECT_NE(text.find("before exporting data.\nFile too large\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(c.kept), std::string::npos) << text;
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(out))
+            names.push_back(e.path().filename());
+        EXPECT_EQ(names.size(), library ? 2u : 1u) << c.format << ": left " << ::testing::PrintToString(names);
+        std::filesystem::remove(first.path);
+        std::filesystem::remove(hdr);
+    }
+}
+
+// A header that cannot replace the earlier one (a folder stands in its place) must not leave the
+// new library beside it: the earlier library is put back and the message names the header.
+TEST_F(ExportTest, ALibraryWhoseHeaderCannotBeReplacedKeepsTheEarlierLibrary) {
+    ExportSettings s;
+    s.format = ExportSettings::kEnviSli;
     s.species_restriction = ExportSettings::kAllSpecies;
     const ExportResult first = Run(s);
     const std::string earlier = FileText(first.path);
-    ASSERT_GT(earlier.size(), 1024u);
-    const std::string message = dir_.File("message.txt");
-
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const rlimit limit{1024, 1024};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);
-        int rc = 0;
-        try {
-            Run(s);
-        } catch (const OrvaneError& e) {
-            std::ofstream(message) << e.what();
-            rc = 3;
-        }
-        _exit(rc);  // the parent's connection is left alone
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed export must be an error";
+    const std::string hdr = std::filesystem::path(first.path).replace_extension(".hdr");
+    std::filesystem::remove(hdr);
+    std::filesystem::create_directories(hdr + "/inside");
+    s.name_type = ExportSettings::kCommon;  // a different library
+    EXPECT_TRUE(test::Refuses([&] { Run(s); }, "Could not open file:\n" + hdr + "\n"));
+    EXPECT_TRUE(test::Refuses([&] { Run(s); }, "are kept as they were."));
     EXPECT_EQ(FileText(first.path), earlier);
-    EXPECT_NE(FileText(message).find("before exporting data.\nFile too large"), std::string::npos)
-        << FileText(message);
+    EXPECT_TRUE(std::filesystem::is_directory(hdr + "/inside"));
     const auto entries = std::distance(std::filesystem::directory_iterator(dir_.Path() + "/out"),
                                        std::filesystem::directory_iterator());
-    EXPECT_EQ(entries, 1) << "no temporary file is left behind";
+    EXPECT_EQ(entries, 2) << "no temporary file is left behind";
+
+    // Without an earlier library none is left behind either.
+    std::filesystem::remove(first.path);
+    EXPECT_THROW(Run(s), OrvaneError);
+    EXPECT_FALSE(std::filesystem::exists(first.path));
 }
 
 // The binary library must open in an independent ENVI reader with every value (and every

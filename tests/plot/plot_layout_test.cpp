@@ -2,8 +2,17 @@
 #include "plot/plot_layout.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "plot/plot_svg.h"
+#include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
@@ -64,6 +73,32 @@ TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
         EXPECT_EQ(s.axes.size(), 2u) << c.name;
         EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << c.name;
     }
+}
+
+// A plot the disk refuses half way (a file-size limit, as a full disk would) keeps the earlier
+// plot byte for byte, like every other result file.
+TEST(PlotLayout, AFailedSvgRewriteKeepsTheEarlierPlot) {
+    test::TempDir dir;
+    const std::string path = dir.File("pca_score_plot.svg");
+    std::ofstream(path) << "<svg>earlier</svg>\n";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit limit{256, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        _exit(WritePlotSvg(Spread(2), true, path) ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "the failed write must be reported";
+    EXPECT_EQ(test::FileText(path), "<svg>earlier</svg>\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    ASSERT_TRUE(WritePlotSvg(Spread(2), true, path));
+    EXPECT_NE(test::FileText(path).find("<circle"), std::string::npos);
 }
 
 }  // namespace

@@ -71,7 +71,12 @@ bool AbundanceSettings::Save(int selected_index) {
             total_ = store.Total(mixture_);
             throw;
         }
-        store.SetAbundance(mixture_, item->data, value);
+        try {
+            SaveAbundance(store, mixture_, item->data, value, false);
+        } catch (const OrvaneError&) {
+            total_ = store.Total(mixture_);
+            throw;
+        }
         saved = true;
     }
     total_ = store.Total(mixture_);
@@ -79,7 +84,9 @@ bool AbundanceSettings::Save(int selected_index) {
 }
 
 void AbundanceSettings::Complement() {
-    abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str()));
+    // The shortest text that reads back as the difference, so that saving it makes the total 1
+    // rather than a rounded neighbour that could pass it.
+    abundance_ = fmt::format("{}", 1.0 - std::atof(total_.c_str()));
 }
 
 }  // namespace orvane

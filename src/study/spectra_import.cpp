@@ -11,6 +11,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
 #include "study/folder_walker.h"
@@ -150,7 +151,7 @@ SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
 SpectraImport::~SpectraImport() = default;
 
 void SpectraImport::Skip(const std::string& what, const std::string& reason) {
-    frontend_.Report("Skipped " + what + ": " + reason + "\n");
+    frontend_.Report("Skipped " + EscapeControls(what) + ": " + reason + "\n");
     ++counts_.skipped;
 }
 
@@ -166,7 +167,7 @@ void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
         Skip(folder, "no site folder in it holds a readable spectrum file");
         return;
     }
-    frontend_.Report("Processing " + species->folder_name_ + "\n");
+    frontend_.Report("Processing " + EscapeControls(species->folder_name_) + "\n");
     const ImportCounts before = counts_;
     try {
         Transaction transaction(session_.Db());
@@ -357,7 +358,7 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
     }
     numbers[spectrum.number_] = {path, true};
     for (const std::string& note : spectrum.read_notes_)
-        frontend_.Report("Note on " + spectrum.path_ + ": " + note + "\n");
+        frontend_.Report("Note on " + EscapeControls(spectrum.path_) + ": " + note + "\n");
     pending_.push_back(&spectrum);
 }
 

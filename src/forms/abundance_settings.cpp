@@ -84,9 +84,9 @@ bool AbundanceSettings::Save(int selected_index) {
 }
 
 void AbundanceSettings::Complement() {
-    // The shortest text that reads back as the difference, so that saving it makes the total 1
-    // rather than a rounded neighbour that could pass it.
-    abundance_ = fmt::format("{}", 1.0 - std::atof(total_.c_str()));
+    // Fifteen significant digits: the total saved with it is 1 within far less than the
+    // slack the check allows, where six decimals could round it past 1 and be refused.
+    abundance_ = fmt::format("{:.15g}", 1.0 - std::atof(total_.c_str()));
 }
 
 }  // namespace orvane

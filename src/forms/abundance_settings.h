@@ -45,7 +45,8 @@ class AbundanceSettings {
     // would take the total above 1, throws OrvaneError and stores nothing; without a selected
     // endmember nothing is stored.
     bool Save(int selected_index);
-    // "Complement": 1 minus the total, written exactly, into the edit (not stored).
+    // "Complement": 1 minus the total, to fifteen significant digits, into the edit (not
+    // stored).
     void Complement();
 
   private:

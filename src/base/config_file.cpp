@@ -6,6 +6,7 @@
 
 #include "base/number_text.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 
 namespace orvane {
 

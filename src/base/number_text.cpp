@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 
 namespace orvane {
 
@@ -80,26 +81,6 @@ NumberPair ParseIntRange(const std::string& text, int low, int high, const std::
     pair.first = ParseInt(text.substr(0, dash), low, high, what + " (lower)");
     pair.second = ParseInt(text.substr(dash + 1), low, high, what + " (upper)");
     return pair;
-}
-
-std::string EscapeControls(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (u < 0x20 || u == 0x7F) {
-            out += fmt::format("\\x{:02X}", u);
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 }  // namespace orvane

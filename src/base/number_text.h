@@ -25,8 +25,4 @@ struct NumberPair {
 };
 NumberPair ParseIntRange(const std::string& text, int low, int high, const std::string& what);
 
-// Control characters written as escapes (\t, \n, \r, \xHH), so that a name printed on one line
-// of a listing stays on it.
-std::string EscapeControls(const std::string& text);
-
 }  // namespace orvane

@@ -1,15 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/utf8_text.h"
 
-#include <fmt/format.h>
-
 namespace orvane {
 
-namespace {
-
-// The length of the well-formed sequence that starts at `i`, or 0 when the byte there does
-// not start one.
-size_t SequenceLength(std::string_view text, size_t i) {
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     const size_t length = c < 0x80           ? 1
                           : (c >> 5) == 0x6  ? 2
@@ -29,28 +23,9 @@ size_t SequenceLength(std::string_view text, size_t i) {
     return valid ? length : 0;
 }
 
-template <typename Invalid>
-std::string Rewrite(std::string_view text, Invalid invalid) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const size_t length = SequenceLength(text, i);
-        if (length > 0) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            invalid(out, static_cast<unsigned char>(text[i]));
-            ++i;
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 bool IsValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
-        const size_t length = SequenceLength(text, i);
+        const size_t length = Utf8SequenceLength(text, i);
         if (length == 0) return false;
         i += length;
     }
@@ -58,13 +33,19 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 std::string ReplaceInvalidUtf8(std::string_view text) {
-    return Rewrite(text, [](std::string& out, unsigned char) { out += "\xEF\xBF\xBD"; });
-}
-
-std::string EscapeInvalidUtf8(std::string_view text) {
-    return Rewrite(text, [](std::string& out, unsigned char c) {
-        out += fmt::format("\\x{:02x}", static_cast<unsigned>(c));
-    });
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t length = Utf8SequenceLength(text, i);
+        if (length > 0) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
 }
 
 }  // namespace orvane

@@ -14,8 +14,8 @@ bool IsValidUtf8(std::string_view text);
 // so that it can be stored as utf8mb4 and the damage is visible rather than guessed at.
 std::string ReplaceInvalidUtf8(std::string_view text);
 
-// `text` with every byte that is not part of a well-formed UTF-8 sequence written as \xHH, so
-// that a message can name a file whose name the terminal could not show.
-std::string EscapeInvalidUtf8(std::string_view text);
+// The length of the well-formed UTF-8 sequence that starts at `at` (1 for ASCII), or 0 when
+// the byte there does not start one.
+size_t Utf8SequenceLength(std::string_view text, size_t at);
 
 }  // namespace orvane

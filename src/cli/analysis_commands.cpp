@@ -13,6 +13,7 @@
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
 #include "base/output_folder.h"
+#include "base/shown_text.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -50,7 +51,7 @@ int CmdPca(Context& ctx) {
         plot.reason = std::string("No score plot: ") + e.what();
     }
     if (!plot.Ready()) {
-        ctx.out << result.path << '\n';
+        ctx.out << EscapeControls(result.path) << '\n';
         ctx.frontend.Error(plot.reason);
         return 1;
     }
@@ -64,7 +65,7 @@ int CmdPca(Context& ctx) {
     }
     ctx.frontend.Report(plot.title + " written to file:\n" + svg);
     // The two paths last, one a line, for scripts.
-    ctx.out << result.path << '\n' << svg << '\n';
+    ctx.out << EscapeControls(result.path) << '\n' << EscapeControls(svg) << '\n';
     return 0;
 }
 

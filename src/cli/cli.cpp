@@ -16,6 +16,7 @@
 #include "base/config_file.h"
 #include "base/version.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
@@ -167,7 +168,7 @@ int OpenSession(Context& ctx, bool searched) {
         ctx.config->Open();
     } catch (const FileNotFoundError& e) {
         // The program's own start-up message goes to standard output.
-        ctx.out << e.what();
+        ctx.out << EscapeEntryControls(e.what());
         ctx.out.flush();
         if (searched) ctx.err << ConfigFile::NotFoundMessage() << '\n';
         return 1;

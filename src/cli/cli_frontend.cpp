@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_frontend.h"
 
+#include "base/shown_text.h"
+
 namespace orvane {
 
 CliFrontend::CliFrontend(std::ostream& out, std::ostream& err, bool show_progress)
     : out_(out), err_(err), show_progress_(show_progress) {}
 
-void CliFrontend::Report(const std::string& text) {
+// Entries and messages keep their line ends and tabs; any other control character in them
+// (from a name or file the core quoted) is shown escaped, never sent to the terminal.
+void CliFrontend::Report(const std::string& entry) {
+    const std::string text = EscapeEntryControls(entry);
     out_ << text;
     if (text.empty() || text.back() != '\n') out_ << '\n';
     out_.flush();
 }
 
-void CliFrontend::Error(const std::string& text) {
+void CliFrontend::Error(const std::string& message) {
+    const std::string text = EscapeEntryControls(message);
     err_ << "orvane-cli: " << text;
     if (text.empty() || text.back() != '\n') err_ << '\n';
     err_.flush();
@@ -42,7 +48,8 @@ void CliFrontend::EndProgress() {
     total_ = 0;
 }
 
-bool CliFrontend::Confirm(const std::string& question) {
+bool CliFrontend::Confirm(const std::string& asked) {
+    const std::string question = EscapeEntryControls(asked);
     err_ << question;
     if (question.empty() || question.back() != '\n') err_ << '\n';
     err_.flush();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Exporting a study's spectra at one stage of the chain.
 #include "chain/processing_session.h"
-#include "base/number_text.h"
+#include "base/shown_text.h"
 #include "cli/cli_context.h"
 #include "export/export_spectra.h"
 #include "base/output_folder.h"

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "base/number_text.h"
+#include "base/shown_text.h"
 #include "chain/chain_options.h"
 #include "chain/feature_space.h"
 #include "chain/feature_space_store.h"
@@ -20,8 +20,8 @@ int CmdFeatureSpaceList(Context& ctx) {
     if (ctx.args.Has("all")) {
         // Every stored one, also those no sensor at hand can serve, so each can be found.
         for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
-            ctx.out << fs.id << '\t' << fs.type_name << '\t' << fs.dimension << '\t' << fs.name
-                    << '\n';
+            ctx.out << fs.id << '\t' << fs.type_name << '\t' << fs.dimension << '\t'
+                    << EscapeControls(fs.name) << '\n';
         return 0;
     }
     ApplyChainArgs(ctx);
@@ -80,7 +80,8 @@ int StoreFromOptions(Context& ctx, bool is_new, bool copy) {
         }
     }
     const SavedFeatureSpace saved = SaveFeatureSpace(*ctx.session, def);
-    ctx.frontend.Report(fmt::format("Feature space {} saved: {}", saved.id, def.name));
+    ctx.frontend.Report(
+        fmt::format("Feature space {} saved: {}", saved.id, EscapeControls(def.name)));
     if (!saved.notice.empty()) ctx.frontend.Error(saved.notice);
     return 0;
 }
@@ -112,7 +113,7 @@ int CmdFeatureSpaceDelete(Context& ctx) {
         name = fs->Name();
     }
     DeleteFeatureSpace(*ctx.session, id);
-    ctx.frontend.Report(fmt::format("Feature space {} deleted: {}", id, name));
+    ctx.frontend.Report(fmt::format("Feature space {} deleted: {}", id, EscapeControls(name)));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Endmembers, mixture abundances and linear unmixing.
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "stats/linear_unmixing.h"
@@ -14,7 +15,7 @@ int CmdEndmemberList(Context& ctx) {
     ApplyChainArgs(ctx);
     for (const std::string& folder :
          SpeciesFolders(ctx.session->Db(), ctx.session->StudyId(), true))
-        ctx.out << folder << '\n';
+        ctx.out << EscapeControls(folder) << '\n';
     return 0;
 }
 
@@ -28,9 +29,10 @@ int MoveSpecies(Context& ctx, bool to_endmembers) {
         MarkEndmembers(ctx.session->Db(), ctx.session->StudyId(), folders, to_endmembers);
     for (size_t i = 0; i < folders.size(); ++i) {
         if (changed[i])
-            ctx.frontend.Report((to_endmembers ? "Endmember: " : "Mixture species: ") + folders[i]);
+            ctx.frontend.Report((to_endmembers ? "Endmember: " : "Mixture species: ") +
+                                EscapeControls(folders[i]));
         else
-            ctx.frontend.Report("\"" + folders[i] + "\" is " +
+            ctx.frontend.Report("\"" + EscapeControls(folders[i]) + "\" is " +
                                 (to_endmembers ? "an endmember" : "not an endmember") + " already");
     }
     return 0;
@@ -49,7 +51,7 @@ std::string MixtureArgument(Context& ctx, const char* command) {
 
 int PrintMixture(Context& ctx, const MixtureMakeUp& make_up) {
     for (const auto& [endmember, abundance] : make_up.abundances)
-        ctx.out << endmember << '\t' << abundance << '\n';
+        ctx.out << EscapeControls(endmember) << '\t' << abundance << '\n';
     ctx.out << "total\t" << make_up.total << '\n';
     return 0;
 }

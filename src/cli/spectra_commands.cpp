@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/shown_text.h"
 #include "cli/cli_context.h"
 #include "spectra/field_spectrum_reader.h"
 #include "spectra/spectrum.h"
@@ -25,7 +26,7 @@ int SummariseFiles(Context& ctx, const char* command,
             const std::unique_ptr<Spectrum> spectrum = read(path);
             ctx.out << SpectrumSummary(*spectrum) << '\n';
             for (const std::string& note : spectrum->read_notes_)
-                ctx.frontend.Error("Note on " + path + ": " + note);
+                ctx.frontend.Error("Note on " + EscapeControls(path) + ": " + note);
         } catch (const OrvaneError& e) {
             ctx.frontend.Error(e.what());
             ++failures;

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 
 #include "chain/processing_session.h"
-#include "base/number_text.h"
+#include "base/shown_text.h"
 #include "cli/cli_context.h"
 #include "chain/chain_options.h"
 #include "store/name_lookup.h"

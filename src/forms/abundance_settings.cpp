@@ -71,7 +71,12 @@ bool AbundanceSettings::Save(int selected_index) {
             total_ = store.Total(mixture_);
             throw;
         }
-        store.SetAbundance(mixture_, item->data, value);
+        try {
+            SaveAbundance(store, mixture_, item->data, value, false);
+        } catch (const OrvaneError&) {
+            total_ = store.Total(mixture_);
+            throw;
+        }
         saved = true;
     }
     total_ = store.Total(mixture_);
@@ -79,7 +84,9 @@ bool AbundanceSettings::Save(int selected_index) {
 }
 
 void AbundanceSettings::Complement() {
-    abundance_ = fmt::format("{:f}", 1.0 - std::atof(total_.c_str()));
+    // Fifteen significant digits: the total saved with it is 1 within far less than the
+    // slack the check allows, where six decimals could round it past 1 and be refused.
+    abundance_ = fmt::format("{:.15g}", 1.0 - std::atof(total_.c_str()));
 }
 
 }  // namespace orvane

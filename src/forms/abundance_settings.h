@@ -41,10 +41,12 @@ class AbundanceSettings {
     // Shows the recorded abundance of the selected endmember at a position in the edit.
     void SelectEndmember(int selected_index);
     // "Save": stores the edit's number as the abundance of the selected endmember at a
-    // position, then refreshes the total. A text that is not a number throws OrvaneError and
-    // stores nothing; without a selected endmember nothing is stored.
+    // position, then refreshes the total. A text that is not a number from 0 to 1, or one that
+    // would take the total above 1, throws OrvaneError and stores nothing; without a selected
+    // endmember nothing is stored.
     bool Save(int selected_index);
-    // "Complement": 1 minus the total, with six decimals, into the edit (not stored).
+    // "Complement": 1 minus the total, to fifteen significant digits, into the edit (not
+    // stored).
     void Complement();
 
   private:

@@ -7,6 +7,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/chain_options.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
@@ -297,11 +298,11 @@ bool MainForm::DeleteFeatureSpace(Frontend& frontend) {
     if (!fs) return false;
     const int id = fs->Id();
     const std::string name = fs->Name();
-    if (!frontend.Confirm("Delete the " + fs->TypeName() + " feature space \"" + name +
-                          "\" with every spectral library built on it?"))
+    if (!frontend.Confirm("Delete the " + fs->TypeName() + " feature space \"" +
+                          EscapeControls(name) + "\" with every spectral library built on it?"))
         return false;
     orvane::DeleteFeatureSpace(doc_.Session(), id);
-    frontend.Report("Feature space \"" + name + "\" deleted with its libraries");
+    frontend.Report("Feature space \"" + EscapeControls(name) + "\" deleted with its libraries");
     RefreshFeatureSpaceList();
     return true;
 }

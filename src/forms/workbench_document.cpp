@@ -2,6 +2,7 @@
 #include "forms/workbench_document.h"
 
 #include "base/output_folder.h"
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
 #include "spectra/species.h"
@@ -37,7 +38,9 @@ std::string WorkbenchDocument::Title() const {
 }
 
 void WorkbenchDocument::Report(const std::string& text) {
-    report_.Append(text);
+    // The report is shown, saved and perhaps printed on a terminal: no control but its own
+    // line ends and tabs gets in.
+    report_.Append(EscapeEntryControls(text));
     if (listener_) listener_->ReportChanged();
 }
 

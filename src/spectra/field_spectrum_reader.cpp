@@ -11,6 +11,7 @@
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/shown_text.h"
 #include "base/utf8_text.h"
 
 namespace orvane {
@@ -127,7 +128,7 @@ void ReadHeaderFields(const LittleEndian& in, const std::vector<unsigned char>& 
     // The database holds UTF-8 only; the original bytes stay readable in the note.
     out.comment = ReplaceInvalidUtf8(raw);
     if (out.comment != raw)
-        out.notes.push_back("its comment \"" + EscapeInvalidUtf8(raw) +
+        out.notes.push_back("its comment \"" + EscapeControls(raw) +
                             "\" is not valid UTF-8; each invalid byte is kept as U+FFFD");
     CaptureTime& t = out.capture_time;
     t.second = in.I16(kTimeOffset);

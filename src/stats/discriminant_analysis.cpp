@@ -9,6 +9,7 @@
 
 #include "base/frontend.h"
 #include "base/output_folder.h"
+#include "base/shown_text.h"
 #include "base/text_file.h"
 #include "chain/processing_session.h"
 #include "spectra/site.h"
@@ -320,7 +321,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
             const int c = library.ClassIndexOf(species_list[s].folder);
             if (c < 0) {
                 // Without a library class of its name the species has no column to count in.
-                frontend.Report("Skipped species " + species_list[s].folder +
+                frontend.Report("Skipped species " + EscapeControls(species_list[s].folder) +
                                 ": the library has no class of that folder name");
             } else {
                 std::unique_ptr<Species> species = loader.LoadSpecies(species_list[s].species_id);
@@ -338,7 +339,7 @@ void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader, Fronten
                        int species_id) {
     library.RequireReady();
     std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
-    frontend.Report("Site Accuracy Check for " + species->folder_name_);
+    frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_));
     for (int s = 0; s < species->SiteCount(); ++s) {
         const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));

@@ -13,6 +13,7 @@
 #include "base/matrix.h"
 #include "base/matrix_errors.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
@@ -222,7 +223,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
         UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], solve, endmembers);
-        frontend.Report(out.name);
+        frontend.Report(EscapeControls(out.name));
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));
     }

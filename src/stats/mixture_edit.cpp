@@ -7,7 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <fmt/format.h>
+
+#include "base/shown_text.h"
 #include "base/orvane_error.h"
+#include "store/database.h"
 
 namespace orvane {
 
@@ -63,11 +67,40 @@ double ParseAbundance(const std::string& text) {
     char* end = nullptr;
     errno = 0;
     const double value = std::strtod(start, &end);
-    bool ok = end != start && errno != ERANGE && std::isfinite(value);
+    const bool range_error = errno == ERANGE;
+    bool ok = end != start && std::isfinite(value);
     while (ok && (*end == ' ' || *end == '\t')) ++end;
     if (!ok || *end != '\0')
-        throw OrvaneError("The abundance \"" + text + "\" is not a number; nothing was saved.");
-    return value;
+        throw OrvaneError("The abundance \"" + EscapeControls(text) +
+                          "\" is not a number; nothing was saved.");
+    // Underflow: a double would keep only 0 or a few bits of it.
+    if (range_error && std::fabs(value) < 1.0)
+        throw OrvaneError("The abundance \"" + EscapeControls(text) +
+                          "\" is too small to be stored as given; nothing was saved.");
+    if (range_error || !(value >= 0.0 && value <= 1.0))
+        throw OrvaneError("The abundance \"" + EscapeControls(text) +
+                          "\" is not from 0 to 1 (a fraction of the mixture); nothing was saved.");
+    return value == 0.0 ? 0.0 : value;  // -0 is stored as 0
+}
+
+void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double value,
+                   bool record) {
+    if (!(value >= 0.0 && value <= 1.0))
+        throw OrvaneError(fmt::format("The abundance {} is not from 0 to 1; nothing was saved.",
+                                      value));
+    Transaction unit(store.Db());
+    double others = 0.0, before = 0.0;
+    for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture_id))
+        (id == endmember_id ? before : others) += abundance;
+    const double total = others + value;
+    if (total > 1.0 + kAbundanceTotalSlack && value > before)
+        throw OrvaneError(fmt::format(
+            "With the abundance {} the mixture's abundances would total {}, more than 1; nothing "
+            "was saved (at most {} fits).",
+            value, total, std::max(0.0, 1.0 - others)));
+    if (record) store.AddEndmember(mixture_id, endmember_id);
+    store.SetAbundance(mixture_id, endmember_id, value);
+    unit.Commit();
 }
 
 std::vector<std::string> SpeciesFolders(Database& db, int study_id, bool endmembers) {
@@ -118,8 +151,7 @@ MixtureMakeUp SetMixtureAbundance(Database& db, int study_id, const std::string&
     if (!available && !recorded)
         throw OrvaneError("\"" + endmember + "\" is not an endmember of the study.");
     const int endmember_id = available ? available->species_id : recorded->species_id;
-    if (available) store.AddEndmember(mixture_id, endmember_id);
-    store.SetAbundance(mixture_id, endmember_id, value);
+    SaveAbundance(store, mixture_id, endmember_id, value, available != nullptr);
     return MakeUp(store, mixture_id);
 }
 

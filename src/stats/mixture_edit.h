@@ -15,9 +15,19 @@ class Database;
 bool SpeciesBefore(const std::string& a, const std::string& b);
 std::vector<SpeciesEntry> SortedSpecies(std::vector<SpeciesEntry> entries);
 
-// An abundance as typed: a finite number, blanks around it allowed. Anything else throws
-// OrvaneError.
+// An abundance as typed: a finite number from 0 to 1, blanks around it allowed. Anything else
+// (including a number too small for a double, which would be stored as 0) throws OrvaneError.
 double ParseAbundance(const std::string& text);
+
+// How far a mixture's abundances may total above 1, for the rounding of decimal fractions.
+constexpr double kAbundanceTotalSlack = 1e-9;
+
+// Stores an endmember's abundance in a mixture, recording the endmember first when `record` is
+// set, in one transaction. Throws OrvaneError, storing nothing, for a value outside 0 to 1 or
+// when the mixture's total would exceed 1 + kAbundanceTotalSlack; a total above that from older
+// data may still be lowered.
+void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double value,
+                   bool record);
 
 // The study's endmember species, or its mixture species, sorted.
 std::vector<std::string> SpeciesFolders(Database& db, int study_id, bool endmembers);

@@ -58,9 +58,27 @@ std::string MixtureStore::Abundance(int mixture_id, int endmember_id) {
     return text;
 }
 
+std::vector<std::pair<int, double>> MixtureStore::AbundancesForUpdate(int mixture_id) {
+    Statement select(db_,
+                     "select endmember_id, abundance from mixture where species_id = ? for update");
+    select.SetInt(0, mixture_id);
+    int endmember_id = 0;
+    double abundance = 0.0;
+    select.BindResultInt(0, &endmember_id);
+    select.BindResultDouble(1, &abundance);
+    select.Execute();
+    std::vector<std::pair<int, double>> rows;
+    while (select.Fetch()) rows.emplace_back(endmember_id, abundance);
+    return rows;
+}
+
 void MixtureStore::SetAbundance(int mixture_id, int endmember_id, double abundance) {
-    db_.Execute(Sql("update mixture set abundance = %f where species_id = %i and endmember_id = %i",
-                    abundance, mixture_id, endmember_id));
+    Statement update(db_,
+                     "update mixture set abundance = ? where species_id = ? and endmember_id = ?");
+    update.SetDouble(0, abundance);
+    update.SetInt(1, mixture_id);
+    update.SetInt(2, endmember_id);
+    update.Execute();
 }
 
 std::string MixtureStore::Total(int mixture_id) {

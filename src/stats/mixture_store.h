@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -34,9 +35,15 @@ class MixtureStore {
     void RemoveEndmember(int mixture_id, int endmember_id);
     // The recorded abundance as the server writes it; empty when the pair is not recorded.
     std::string Abundance(int mixture_id, int endmember_id);
+    // A mixture's recorded (endmember id, abundance) pairs, locked until the caller's
+    // transaction ends so that no other run changes the total in between.
+    std::vector<std::pair<int, double>> AbundancesForUpdate(int mixture_id);
+    // Stores the value as given, bound as a double, never formatted to text.
     void SetAbundance(int mixture_id, int endmember_id, double abundance);
     // The sum of a mixture's abundances as the server writes it; empty without rows.
     std::string Total(int mixture_id);
+
+    Database& Db() { return db_; }
 
   private:
     std::vector<SpeciesEntry> List(const std::string& sql);

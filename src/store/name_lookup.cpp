@@ -9,6 +9,7 @@
 
 #include "base/number_text.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "base/utf8_text.h"
 #include "store/database.h"
 
@@ -34,7 +35,7 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
 
 // A value as a message shows it: controls and bytes that are not UTF-8 written as escapes.
 std::string Shown(const std::string& value) {
-    return "\"" + EscapeControls(EscapeInvalidUtf8(value)) + "\"";
+    return "\"" + EscapeControls(value) + "\"";
 }
 
 std::string IdList(const std::vector<int>& ids) {

@@ -5,6 +5,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -30,13 +31,15 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
     if (TryLock(db_, name_sql_, 0) == 1) return;
     std::string name;
     db_.QueryText(Sql("select name from study where study_id = %i", study_id), name);
-    frontend.Report(fmt::format("Study '{}' is busy with another import, library build or "
-                                "deletion; waiting for it to end.\n",
-                                name));
+    frontend.Report(
+        fmt::format("Study '{}' is busy with another import, library build or "
+                    "deletion; waiting for it to end.\n",
+                    EscapeControls(name)));
     for (int waited = 0; waited < wait_seconds; ++waited) {
         if (frontend.Cancelled())
             throw OrvaneError(
-                fmt::format("Cancelled while waiting for study '{}'; nothing was changed.", name));
+                fmt::format("Cancelled while waiting for study '{}'; nothing was changed.",
+                            EscapeControls(name)));
         if (TryLock(db_, name_sql_, 1) == 1) return;
     }
     throw OrvaneError(fmt::format("Study '{}' is still busy after waiting {} s for another "

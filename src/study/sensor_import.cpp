@@ -5,6 +5,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
 
@@ -28,7 +29,7 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
         stored->Load(session.Db(), imported->SensorId());
         tx.Commit();
     }
-    frontend.Report(stored->Name() + " sensor added to database");
+    frontend.Report(EscapeControls(stored->Name()) + " sensor added to database");
     const int id = stored->SensorId();
     session.AddSensor(std::move(stored));
     return id;
@@ -52,7 +53,8 @@ bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id)
     const std::string what =
         Counted(libraries, "spectral library", "spectral libraries") + " and " +
         Counted(analyses, "principal component analysis", "principal component analyses");
-    if (!frontend.Confirm("Delete the sensor \"" + name + "\" with its " + what + "?"))
+    if (!frontend.Confirm("Delete the sensor \"" + EscapeControls(name) + "\" with its " + what +
+                          "?"))
         return false;
     {
         Transaction tx(db);
@@ -66,7 +68,7 @@ bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id)
         tx.Commit();
     }
     session.RemoveSensor(sensor_id);
-    frontend.Report("Sensor \"" + name + "\" deleted with " + what);
+    frontend.Report("Sensor \"" + EscapeControls(name) + "\" deleted with " + what);
     return true;
 }
 

@@ -17,6 +17,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "base/utf8_text.h"
 #include "chain/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
@@ -157,8 +158,7 @@ SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
 SpectraImport::~SpectraImport() = default;
 
 void SpectraImport::Skip(const std::string& what, const std::string& reason) {
-    // A name the terminal could not show is named by its bytes.
-    frontend_.Report("Skipped " + EscapeInvalidUtf8(what) + ": " + reason + "\n");
+    frontend_.Report("Skipped " + EscapeControls(what) + ": " + reason + "\n");
     ++counts_.skipped;
 }
 
@@ -200,7 +200,7 @@ void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
         Skip(folder, "no site folder in it holds a readable spectrum file");
         return;
     }
-    frontend_.Report("Processing " + species->folder_name_ + "\n");
+    frontend_.Report("Processing " + EscapeControls(species->folder_name_) + "\n");
     const ImportCounts before = counts_;
     try {
         Transaction transaction(session_.Db());
@@ -370,7 +370,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
             if (!SameMeasurement(spectrum, *read[it->second])) continue;
             keep[i] = false;
             Skip(spectrum.path_, "it holds the same measurement as " +
-                                     EscapeInvalidUtf8(read[it->second]->path_) +
+                                     EscapeControls(read[it->second]->path_) +
                                      ", so it is left out as a copy of it");
         }
         if (keep[i]) kept.emplace(hash, i);
@@ -478,12 +478,12 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
             Skip(spectrum.path_,
                  fmt::format("spectrum number {} of site {} is already taken by {}, which is "
                              "the one stored",
-                             spectrum.number_, site_no, EscapeInvalidUtf8(taken->second.path)));
+                             spectrum.number_, site_no, EscapeControls(taken->second.path)));
         return;
     }
     numbers[spectrum.number_] = {path, true};
     for (const std::string& note : spectrum.read_notes_)
-        frontend_.Report("Note on " + spectrum.path_ + ": " + note + "\n");
+        frontend_.Report("Note on " + EscapeControls(spectrum.path_) + ": " + note + "\n");
     pending_.push_back(&spectrum);
 }
 

@@ -7,6 +7,7 @@
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
 #include "store/name_lookup.h"
@@ -122,7 +123,8 @@ bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
     int species = 0, sites = 0, spectra = 0, libraries = 0, analyses = 0;
     {
         StudyLock lock(db, frontend_, study_id);
-        frontend_.Report(fmt::format("Deleting all data of study '{}' .... \n", name));
+        frontend_.Report(
+            fmt::format("Deleting all data of study '{}' .... \n", EscapeControls(name)));
         species = count("select count(*) from species where study_id = %i");
         sites = count("select count(*) from site where study_id = %i");
         spectra = count("select count(*) from spectrum where study_id = %i");
@@ -141,7 +143,8 @@ bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
                              "principal component analyses") +
                      "\n");
     frontend_.Report("  Deleted the study's waveband filter, smoothing and derivative settings\n");
-    frontend_.Report(fmt::format("Study '{}' has been removed from the database\n", name));
+    frontend_.Report(
+        fmt::format("Study '{}' has been removed from the database\n", EscapeControls(name)));
     int first = 0;
     db.QueryInt("SELECT study_id FROM study LIMIT 1", first);
     session_.SetStudy(first);
@@ -160,8 +163,9 @@ std::string StudyManagement::StudyReport() {
         bool found = false;
         while (rows.Next()) {
             found = true;
-            text = "Report about study '" + rows.String(0) + "':\n\nDescription:\n" +
-                   rows.String(1) + "\n\nDatapath:\n" + rows.String(2) +
+            text = "Report about study '" + EscapeControls(rows.String(0)) +
+                   "':\n\nDescription:\n" + EscapeControls(rows.String(1)) +
+                   "\n\nDatapath:\n" + EscapeControls(rows.String(2)) +
                    "\n\nNumber of minimum spectra per endmember:\n" + rows.Text(3);
         }
         if (!found) throw OrvaneError(fmt::format("There is no study with id {}.", study_id));

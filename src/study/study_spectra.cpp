@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "store/database.h"
 #include "study/study_spectra_changes.h"
 
@@ -90,9 +91,10 @@ int SetSpectraDisabled(Database& db, int study_id, const std::vector<int>& spect
 }
 
 std::string StoredSpectrumLine(const StoredSpectrum& s) {
-    return fmt::format("{}\t{}\t{}\t{}\t{}\t{:.6f}\t{:.6f}\t{:.1f}\t{}", s.spectrum_id, s.species,
-                       s.site_no, s.spectrum_no, s.capture_time.empty() ? "-" : s.capture_time,
-                       s.latitude, s.longitude, s.altitude, s.disabled ? "disabled" : "enabled");
+    return fmt::format("{}\t{}\t{}\t{}\t{}\t{:.6f}\t{:.6f}\t{:.1f}\t{}", s.spectrum_id,
+                       EscapeControls(s.species), s.site_no, s.spectrum_no,
+                       s.capture_time.empty() ? "-" : s.capture_time, s.latitude, s.longitude,
+                       s.altitude, s.disabled ? "disabled" : "enabled");
 }
 
 }  // namespace orvane

@@ -13,6 +13,7 @@
 #include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/shown_text.h"
 #include "base/text_file.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -41,7 +42,27 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
     const NumberPair pair = ParseIntRange("1350 - 1450", 0, 100000, "range");
     EXPECT_EQ(std::make_pair(pair.first, pair.second), std::make_pair(1350, 1450));
     EXPECT_THROW(ParseIntRange("99999999999-5", 0, 100000, "range"), OrvaneError);
-    EXPECT_EQ(EscapeControls("a\tb\nc\rd\x01" "e\\f"), "a\\tb\\nc\\rd\\x01e\\f");
+}
+
+// One rule for every printed name: controls and bytes that are not UTF-8 escaped, UTF-8 and
+// backslashes as they are; a whole entry keeps its own line ends and tabs.
+TEST(UserInput, ControlCharactersAreShownEscaped) {
+    const struct {
+        std::string text;
+        std::string name;   // EscapeControls
+        std::string entry;  // EscapeEntryControls
+    } cases[] = {
+        {"a\tb\nc\rd\x01" "e\\f", "a\\tb\\nc\\rd\\x01e\\f", "a\tb\nc\\rd\\x01e\\f"},
+        {"red\x1b[31m\x7f", "red\\x1b[31m\\x7f", "red\\x1b[31m\\x7f"},
+        {"bad\xff\x9b" "2J\xc3", "bad\\xff\\x9b2J\\xc3", "bad\\xff\\x9b2J\\xc3"},
+        {"csi\xc2\x9b" "2J", "csi\\u009B2J", "csi\\u009B2J"},
+        {"Kauri \xc2\xa0\xc3\xa9", "Kauri \xc2\xa0\xc3\xa9", "Kauri \xc2\xa0\xc3\xa9"},
+        {std::string("nul\0end", 7), "nul\\x00end", "nul\\x00end"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeControls(c.text), c.name) << c.name;
+        EXPECT_EQ(EscapeEntryControls(c.text), c.entry) << c.name;
+    }
 }
 
 class Configuration : public ::testing::Test {

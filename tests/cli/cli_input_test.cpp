@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
+#include <vector>
 
 #include "support/cli_fixture.h"
+#include "support/instrument_file.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -66,13 +69,69 @@ TEST_F(CliInput, ListingsEscapeControlCharacters) {
                          std::to_string(study_ + 1) + "\tO'Brien's bush\n");
 }
 
+// Names, comments and paths that come from the disk or the database are printed with their
+// control characters escaped: each line of a listing stays one line, no sequence reaches the
+// terminal, and the window's report gets the same text.
+TEST_F(CliInput, StoredTextIsPrintedEscaped) {
+    const std::string hostile = "a\nb\tc\x1b[31md\x7f";
+    const std::string shown = "a\\nb\\tc\\x1b[31md\\x7f";
+    auto raw_controls = [](const std::string& text) {
+        for (char c : text)
+            if ((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == '\x7f')
+                return true;
+        return false;
+    };
+    std::vector<test::CliOutcome> outcomes;
+
+    test::InstrumentFile file;
+    file.comment = "first\nsecond\x1b]0;title\x07";
+    const std::string path = dir_.File("data/" + hostile + "/site01/gs00011.asd");
+    test::WriteInstrumentFile(path, file);
+    ASSERT_EQ(Cli({"study", "create", "--name", "Hostile", "--path", dir_.File("data")}).rc, 0);
+    test::CliOutcome r = Cli({"--study", "Hostile", "import"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Processing " + shown + "\n")) << r.out;
+    outcomes.push_back(r);
+
+    // One line per file, the comment's line end and sequences escaped.
+    r = Cli({"open", path});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\tfirst\\nsecond\\x1b]0;title\\x07\n")) << r.out;
+    outcomes.push_back(r);
+
+    const std::string sensor = dir_.File("sensor.txt");
+    std::ofstream(sensor) << "Sensor\x1b[2J\x7f\nbands\nband,avg_wavelength,fwhm,calibrated\n"
+                          << "1,442.98,15.96,C\n2,482.59,60.07,C\n3,561.33,57.33,C\n";
+    r = Cli({"sensor", "import", sensor});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Sensor\\x1b[2J\\x7f sensor added to database\n");
+    outcomes.push_back(r);
+
+    r = Cli({"feature-space", "new", "--fs-type", "DI", "--name", hostile, "--range", "450-500"});
+    EXPECT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, " saved: " + shown + "\n")) << r.out;
+    outcomes.push_back(r);
+    outcomes.push_back(Cli({"feature-space", "list", "--all"}));
+    EXPECT_TRUE(Contains(outcomes.back().out, "\t" + shown + "\n")) << outcomes.back().out;
+    outcomes.push_back(Cli({"--study", "Hostile", "spectra", "list"}));
+    EXPECT_TRUE(Contains(outcomes.back().out, "\t" + shown + "\t")) << outcomes.back().out;
+    outcomes.push_back(Cli({"--study", "Hostile", "endmember", "add", hostile}));
+    EXPECT_EQ(outcomes.back().out, "Endmember: " + shown + "\n");
+    outcomes.push_back(Cli({"--study", "Hostile", "endmember", "list"}));
+    EXPECT_EQ(outcomes.back().out, shown + "\n");
+
+    for (const test::CliOutcome& o : outcomes) {
+        EXPECT_FALSE(raw_controls(o.out)) << o.out;
+        EXPECT_FALSE(raw_controls(o.err)) << o.err;
+    }
+}
+
 // The private server's configuration holds a password: its owner alone may read it.
 TEST(PrivateServerConfig, IsReadableByItsOwnerOnly) {
-    const std::string home = test::FileText(ORVANE_TEST_POINTER);
+    const std::string home = test::TestServerHome();
     struct stat st {};
-    ASSERT_EQ(::stat((home.substr(0, home.find_last_not_of("\n") + 1) + "/spectra_config.txt").c_str(),
-                     &st),
-              0);
+    ASSERT_EQ(::stat((home + "/spectra_config.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 

@@ -56,6 +56,7 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
     } cases[] = {
         {{"endmember", "add"}, 2, "endmember add needs at least one FOLDER"},
         {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "lots"}, 1, "lots"},
+        {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "-5"}, 1, "0 to 1"},
         {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
         {{"mixture", "show"}, 2, "needs one mixture FOLDER"},
         // The core names no command; the CLI adds its own.

@@ -171,6 +171,24 @@ TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
     EXPECT_EQ(session_.CurrentFeatureSpace(), nullptr);
 }
 
+// The window's report is shown and saved as text: an entry keeps its own line ends, a stored
+// name inside it stays on its line, and no control character reaches the text.
+TEST_F(MainFormTest, ReportEntriesHoldNoRawControlCharacters) {
+    struct ToDocument : SilentFrontend {
+        explicit ToDocument(WorkbenchDocument& doc) : doc(doc) {}
+        void Report(const std::string& text) override { doc.Report(text); }
+        WorkbenchDocument& doc;
+    } window(doc_);
+    bench_.scratch_.Admin().Execute(
+        Sql("update study set name = 'Kaimai\nridge\x1b[31m\x7f' where study_id = %i",
+            bench_.study_ids_[0]));
+    form_.StudyReport(window);
+    doc_.Report("entry\twith\x1b]0;title\x07 layout\n");
+    const std::string& text = doc_.ReportText().Text();
+    EXPECT_TRUE(Contains(text, "Report about study 'Kaimai\\nridge\\x1b[31m\\x7f':\n")) << text;
+    EXPECT_TRUE(Contains(text, "entry\twith\\x1b]0;title\\x07 layout\n")) << text;
+}
+
 TEST(MainFormStartUp, WithoutStudiesTheChainControlsWriteNothing) {
     Workbench bench("formnostudy", {"landsat8_oli"}, {});
     MainForm& form = *bench.form_;

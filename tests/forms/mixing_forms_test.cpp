@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "forms/abundance_settings.h"
 #include "forms/endmember_selection.h"
@@ -83,6 +86,23 @@ TEST_F(MixingFormsTest, AbundanceSettingsEditsTheChosenMixtureOnly) {
     EXPECT_FALSE(a.Save(-1));  // without a selected endmember nothing is stored
     a.SelectEndmember(0);
     EXPECT_EQ(a.AbundanceText(), "0.25");
+    // Save takes the core's check and stores the value as typed; Complement fills the rest
+    // exactly, so that saving it makes the total 1 and no more.
+    for (const char* refused : {"1.5", "-0.25", "nan"}) {
+        a.SetAbundanceText(refused);
+        EXPECT_THROW(a.Save(0), OrvaneError) << refused;
+    }
+    a.SetAbundanceText("0.0000004");
+    EXPECT_TRUE(a.Save(0));
+    a.SelectEndmember(0);
+    EXPECT_EQ(std::strtod(a.AbundanceText().c_str(), nullptr), 4e-7) << a.AbundanceText();
+    a.Complement();
+    EXPECT_EQ(a.AbundanceText(), "0.9999996");
+    EXPECT_TRUE(a.Save(1));
+    EXPECT_EQ(a.TotalText(), "1");
+    a.SetAbundanceText("0.0000005");
+    EXPECT_THROW(a.Save(0), OrvaneError);
+    EXPECT_EQ(a.TotalText(), "1");
     ASSERT_TRUE(a.Remove(0));
     EXPECT_EQ(MixtureRows(), 1);
     EXPECT_FALSE(a.Remove(3));

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -107,6 +108,55 @@ TEST_F(MixtureEditTest, RefusalsChangeNothing) {
         EXPECT_THROW(SetMixtureAbundance(db(), study_, "mix", "grass", text), OrvaneError) << text;
         EXPECT_EQ(Snapshot(), before) << text;
     }
+}
+
+// An abundance is stored as the double it reads as, never rounded to a few decimals or to the
+// server's decimal range, and is checked: each from 0 to 1, a mixture's total at most 1.
+TEST_F(MixtureEditTest, AbundancesAreStoredExactlyAndChecked) {
+    MarkEndmembers(db(), study_, {"grass", "soil", "Mixa"}, true);
+    for (const char* text :
+         {"0.0000004", "0.1234567891", "1", "0", " 0.25 ", "0.3333333333333333"}) {
+        const MixtureMakeUp made = SetMixtureAbundance(db(), study_, "mix", "grass", text);
+        ASSERT_EQ(made.abundances.size(), 1u) << text;
+        EXPECT_EQ(std::strtod(made.abundances[0].second.c_str(), nullptr),
+                  std::strtod(text, nullptr))
+            << text << " stored as " << made.abundances[0].second;
+    }
+
+    SetMixtureAbundance(db(), study_, "mix", "grass", "0.7");
+    const struct {
+        const char* endmember;
+        const char* text;
+        const char* in_message;
+    } refused[] = {
+        {"grass", "-5", "not from 0 to 1"},
+        {"grass", "-0.1", "not from 0 to 1"},
+        {"grass", "1.0000001", "not from 0 to 1"},
+        {"grass", "1e100", "not from 0 to 1"},
+        {"grass", "1e-400", "too small"},
+        {"soil", "0.3000001", "more than 1"},
+        {"soil", "1", "at most 0.3"},
+    };
+    for (const auto& c : refused) {
+        const std::string before = Snapshot();
+        try {
+            SetMixtureAbundance(db(), study_, "mix", c.endmember, c.text);
+            ADD_FAILURE() << c.text << ": not refused";
+        } catch (const OrvaneError& e) {
+            EXPECT_TRUE(test::Contains(e.what(), c.in_message)) << c.text << ": " << e.what();
+            EXPECT_TRUE(test::Contains(e.what(), "nothing was saved")) << e.what();
+        }
+        EXPECT_EQ(Snapshot(), before) << c.text;
+    }
+    // Decimal fractions that total 1 pass although their doubles may sum a little above it.
+    SetMixtureAbundance(db(), study_, "mix", "grass", "0.33");
+    SetMixtureAbundance(db(), study_, "mix", "soil", "0.56");
+    EXPECT_EQ(SetMixtureAbundance(db(), study_, "mix", "Mixa", "0.11").abundances.size(), 3u);
+
+    // A total above 1 from older data may be lowered, not raised.
+    db().Execute("update mixture set abundance = 0.9");
+    EXPECT_NO_THROW(SetMixtureAbundance(db(), study_, "mix", "soil", "0.5"));
+    EXPECT_THROW(SetMixtureAbundance(db(), study_, "mix", "soil", "0.6"), OrvaneError);
 }
 
 }  // namespace

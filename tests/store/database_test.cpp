@@ -2,7 +2,10 @@
 #include "store/database.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
@@ -182,6 +185,35 @@ TEST(Database, TransactionRollbackLeavesNothing) {
     // After a unit, statements commit on their own again.
     db->Execute("insert into study (name) values ('d')");
     EXPECT_EQ(CountRows(*observer, "study"), 2);
+}
+
+// Run directly without the throwaway server, the test binary skips the tests that need it,
+// whether their database is made in a fixture's constructor or in the test body, says once how
+// to run them, and still runs the others.
+TEST(TestBinary, WithoutTheServerSkipsDatabaseTestsAndSaysHow) {
+    test::TempDir dir;
+    const std::string log = dir.File("log");
+    const std::string command =
+        "ORVANE_TEST_POINTER='" + dir.File("missing") + "' '" +
+        std::filesystem::read_symlink("/proc/self/exe").string() +
+        "' --gtest_filter='Database.SingleValueVariants:NameLookup."
+        "ExactNamesIdsAndRefusals:BandVector.ValuesOutsideTheRangeAreTheMarker' >'" +
+        log + "' 2>&1";
+    const int status = std::system(command.c_str());
+    const std::string text = test::FileText(log);
+    // The child's log as a failure shows it, without the skip marker ctest would take as ours.
+    std::string shown = text;
+    for (size_t at = shown.find("SKIPPED ]"); at != std::string::npos; at = shown.find("SKIPPED ]"))
+        shown.replace(at, 9, "skipped:");
+    ASSERT_TRUE(WIFEXITED(status)) << shown;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+    EXPECT_TRUE(test::Contains(text, "ctest --preset release")) << shown;
+    // gtest's summary lines, built so that a failure message here never reads as one to ctest.
+    const std::string skipped_two = std::string("[  SKIPPED") + " ] 2 tests";
+    const std::string passed_one = std::string("[  PASSED") + "  ] 1 test.";
+    EXPECT_TRUE(test::Contains(text, skipped_two)) << shown;
+    EXPECT_TRUE(test::Contains(text, passed_one)) << shown;
+    EXPECT_FALSE(test::Contains(text, "FAILED")) << shown;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/shown_text.h"
 #include "base/utf8_text.h"
 #include "chain/processing_session.h"
 #include "study/folder_walker.h"
@@ -98,7 +99,7 @@ TEST(Utf8Text, ValidityReplacementAndEscapes) {
             EXPECT_EQ(ReplaceInvalidUtf8(c.text), c.replaced) << c.escaped;
         }
         EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(c.text))) << c.escaped;
-        EXPECT_EQ(EscapeInvalidUtf8(c.text), c.escaped);
+        EXPECT_EQ(EscapeControls(c.text), c.escaped);
     }
 }
 

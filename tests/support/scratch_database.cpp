@@ -30,14 +30,58 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+[[noreturn]] void ThrowNoDatabase(const std::string& how) { throw std::runtime_error(how); }
+
+NoDatabaseHandler no_database = ThrowNoDatabase;
+
+std::string PointerPath() {
+    const char* pointer = std::getenv("ORVANE_TEST_POINTER");
+    return pointer && *pointer ? pointer : ORVANE_TEST_POINTER;
+}
+
+// The server's folder as the pointer names it; empty when there is no pointer or no server
+// configuration in the folder it names.
+std::string PointedHome() {
+    std::ifstream in(PointerPath());
+    if (!in) return "";
+    std::stringstream ss;
+    ss << in.rdbuf();
+    const std::string home = Trim(ss.str());
+    if (home.empty() || !std::filesystem::is_regular_file(home + "/spectra_config.txt")) return "";
+    return home;
+}
+
 // Connection values of the throwaway server that the test fixture started.
 ConnectionParams TestServer() {
-    const std::string home = Trim(ReadAll(ORVANE_TEST_POINTER));
-    ConfigFile config(home + "/spectra_config.txt");
+    ConfigFile config(TestServerHome() + "/spectra_config.txt");
     config.Open();
     return config.Connection();
 }
 }  // namespace
+
+std::string HowToRunDatabaseTests() {
+    return "No test database: " + PointerPath() +
+           " does not name a running throwaway server. Run the tests with "
+           "\"ctest --preset release\" (its testdb fixture starts and stops the server), or "
+           "start one with \"tests/support/test-db start " +
+           PointerPath() +
+           " build/release/orvane-cli\" (stop it with \"tests/support/test-db stop " +
+           PointerPath() + "\"); $ORVANE_TEST_POINTER names another pointer file.";
+}
+
+void SetNoDatabaseHandler(NoDatabaseHandler handler) { no_database = handler; }
+
+bool TestServerAvailable() { return !PointedHome().empty(); }
+
+std::string TestServerHome() {
+    const std::string home = PointedHome();
+    if (home.empty()) {
+        no_database(HowToRunDatabaseTests());
+        // A handler that returns leaves the caller nothing to connect to.
+        throw std::runtime_error(HowToRunDatabaseTests());
+    }
+    return home;
+}
 
 std::string SourcePath(const std::string& relative) {
     return std::string(ORVANE_SOURCE_DIR) + "/" + relative;

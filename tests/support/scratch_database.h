@@ -8,6 +8,21 @@
 
 namespace orvane::test {
 
+// How to give the tests their throwaway server, for a run that finds none.
+std::string HowToRunDatabaseTests();
+
+// The folder of the throwaway server that the test fixture started (its spectra_config.txt
+// inside). The pointer file naming it is the one ctest's fixture writes, or the file named by
+// $ORVANE_TEST_POINTER. Without a running server the test's database handler is called.
+std::string TestServerHome();
+
+// What a test that needs the server does when there is none: by default it throws
+// std::runtime_error with HowToRunDatabaseTests(); the test binary's main turns it into a skip.
+using NoDatabaseHandler = void (*)(const std::string& how);
+void SetNoDatabaseHandler(NoDatabaseHandler handler);
+// True when the pointer names a folder holding the server's configuration.
+bool TestServerAvailable();
+
 // A fresh database on the throwaway server with db/schema.sql loaded (lookup rows included,
 // no sensors, no feature spaces), dropped again when the object goes.
 class ScratchDatabase {

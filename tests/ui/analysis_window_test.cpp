@@ -260,7 +260,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(a->Total()->text(), QStringLiteral("0.7"));
         MixingWindow::Pick(a->Selected(), "soil");
         w.Click(a, "complement");
-        QCOMPARE(a->Abundance()->text(), QStringLiteral("0.300000"));
+        QCOMPARE(a->Abundance()->text(), QStringLiteral("0.3"));
         w.Click(a, "save");
         QCOMPARE(a->Total()->text(), QStringLiteral("1"));
 

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The test binary's entry: without the throwaway server the tests that need it are skipped,
+// and the run says once how to give it one; the others run as always.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string>
+
+#include "support/scratch_database.h"
+
+namespace {
+
+// Records the skip on the running test and leaves it: gtest takes an AssertionException as a
+// result reported already, from a fixture's constructor, its SetUp or the test body alike.
+void SkipWithoutDatabase(const std::string& how) {
+    const std::string message = "needs the test database. " + how;
+    [&] { GTEST_SKIP() << message; }();
+    throw testing::AssertionException(testing::TestPartResult(testing::TestPartResult::kSkip,
+                                                              __FILE__, __LINE__, message.c_str()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    orvane::test::SetNoDatabaseHandler(SkipWithoutDatabase);
+    if (!GTEST_FLAG_GET(list_tests) && !orvane::test::TestServerAvailable())
+        std::cerr << orvane::test::HowToRunDatabaseTests()
+                  << "\nThe tests that need the database are skipped.\n";
+    return RUN_ALL_TESTS();
+}

@@ -82,9 +82,9 @@ void ConfigFile::Open() {
     using std::filesystem::perms;
     if (!error && (mode & (perms::group_read | perms::others_read)) != perms::none) {
         const std::string shown = EscapeControls(Path());
-        warnings_.push_back("Warning: the configuration file " + shown +
-                            " holds the database password and can be read by other users; "
-                            "make it private with: chmod 600 " +
+        // Two short lines: the report window does not wrap.
+        warnings_.push_back("Warning: other users can read the configuration file " + shown +
+                            ",\nwhich holds the database password. Make it private with: chmod 600 " +
                             EscapeControls(ShellWord(Path())));
     }
 }

@@ -2,6 +2,10 @@
 #include "store/database.h"
 
 #include <errmsg.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdlib>
@@ -37,6 +41,48 @@ std::string TlsKeys(const ConnectionParams& params) {
     return keys;
 }
 
+// Whether the server at host:port announces TLS in its greeting (the CLIENT_SSL capability),
+// read before the client library logs in; empty when the greeting cannot be read, which the
+// real connection then reports in its own words. The client library refuses a plain server
+// before login only when it also checks the host name, so without that check this keeps the
+// login exchange itself off a plain connection.
+std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int timeout_ms) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0)
+        return std::nullopt;
+    std::optional<bool> offers;
+    for (addrinfo* a = found; a && !offers; a = a->ai_next) {
+        const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0) continue;
+        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+            // Header (3 bytes length, 1 sequence), protocol 10, server version up to its NUL,
+            // thread id (4), scramble (8), filler (1), then the low capability bytes.
+            unsigned char packet[512];
+            size_t have = 0;
+            pollfd wait{fd, POLLIN, 0};
+            while (have < sizeof packet && poll(&wait, 1, timeout_ms) == 1) {
+                const ssize_t n = read(fd, packet + have, sizeof packet - have);
+                if (n <= 0) break;
+                have += static_cast<size_t>(n);
+                const size_t length = packet[0] | packet[1] << 8 | packet[2] << 16;
+                if (have >= 4 + length) break;
+            }
+            if (have > 5 && packet[4] == 10) {
+                const void* nul = std::memchr(packet + 5, '\0', have - 5);
+                if (nul) {
+                    const size_t flags = static_cast<const unsigned char*>(nul) - packet + 1 + 13;
+                    if (flags + 2 <= have) offers = (packet[flags + 1] & 0x08) != 0;  // 0x0800
+                }
+            }
+        }
+        close(fd);
+    }
+    freeaddrinfo(found);
+    return offers;
+}
+
 }  // namespace
 
 Database::Database(const ConnectionParams& params) : host_(params.host), name_(params.database) {
@@ -62,9 +108,15 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
                       params.ssl_ca + ", but not that it was made for " + params.host + ".");
     }
 
+    const std::string plain_refusal =
+        "The server at " + server + " offers no encrypted connection, and the configuration (" +
+        tls_keys + ") requires one; Orvane does not connect without encryption.";
+    unsigned timeout = 10;
+    if (tls && !verify && ServerOffersTls(params.host, params.port, timeout * 1000) == false)
+        throw ConnectError(plain_refusal);
+
     mysql_ = mysql_init(nullptr);
     if (!mysql_) throw DbError("Could not initialise the database client library");
-    unsigned timeout = 10;
     mysql_options(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     mysql_options(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // The server is reached on its TCP port; without this "localhost" means the default socket
@@ -83,9 +135,6 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     my_bool enforce = tls ? 1 : 0;
     mysql_options(mysql_, MYSQL_OPT_SSL_ENFORCE, &enforce);
 
-    const std::string plain_refusal =
-        "The server at " + server + " offers no encrypted connection, and the configuration (" +
-        tls_keys + ") requires one; Orvane does not connect without encryption.";
     if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
                             params.password.c_str(), params.database.c_str(), params.port,
                             nullptr, 0)) {

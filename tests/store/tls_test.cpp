@@ -105,6 +105,22 @@ TEST(TlsConnection, EncryptedOrRefusedAndTheServerMustBeTheConfiguredHost) {
     };
     for (const TlsCase& c : without_tls) Check(plain, certs, c);
     {
+        // Refused before logging in: a wrong password would otherwise be answered "Access
+        // denied" after the login exchange went over the plain connection.
+        ConnectionParams wrong = plain;
+        wrong.password += "x";
+        wrong.ssl_ca = certs.File("ca.pem");
+        for (const std::optional<bool> verify : {std::optional<bool>(false), std::optional<bool>()}) {
+            wrong.ssl_verify = verify;
+            try {
+                Database db(wrong);
+                ADD_FAILURE() << "connected";
+            } catch (const ConnectError& e) {
+                EXPECT_NE(std::string(e.what()).find(no_tls), std::string::npos) << e.what();
+            }
+        }
+    }
+    {
         // No ssl_* key at all keeps today's plain connection to a private server.
         Database db(plain);
         EXPECT_EQ(mysql_get_ssl_cipher(db.Handle()), nullptr);

@@ -26,88 +26,9 @@ SingularCovarianceError::SingularCovarianceError()
           "Error:\nClassification is not possible because of a singular covariance matrix.\nThe "
           "chosen feature space may not be suitable for the data of this study.") {}
 
-struct SpectralStatistics::Inverses {
-    Matrix pooled;                    // P, the inverse of the pooled covariance
-    std::vector<Matrix> classes;      // Q_c, the inverse of each class covariance
-    std::vector<double> log_det;      // ln det(C_c), NaN when not positive
-    std::vector<double> mean_p_mean;  // m_c' P m_c
-};
-
 namespace {
 
-// x' A y for column vectors of the matrix's size, summed row by row.
-double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
-    const double* row = a.Store();
-    double total = 0.0;
-    for (int i = 0; i < n; ++i, row += n) {
-        double r = 0.0;
-        for (int j = 0; j < n; ++j) r += row[j] * y[j];
-        total += x[i] * r;
-    }
-    return total;
-}
-
-double Dot(const double* a, const double* b, int n) {
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) s += a[i] * b[i];
-    return s;
-}
-
 constexpr const char* kMatrixFailed = "Matrix computation failed: ";
-
-// The terms of one spectrum's features x that every class shares.
-struct SpectrumTerms {
-    SpectrumTerms(const double* features, int dimension, Classifier classifier,
-                  const Matrix& pooled_inverse)
-        : x(features), n(dimension), p_x(static_cast<size_t>(dimension)) {
-        if (classifier == Classifier::kGeneralSquaredDistance) {
-            const double* row = pooled_inverse.Store();
-            for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
-            x_p_x = Dot(x, p_x.data(), n);
-        }
-        norm = std::sqrt(Dot(x, x, n));
-    }
-    const double* x;
-    int n;
-    std::vector<double> p_x;  // P x
-    double x_p_x = 0.0;       // x' P x
-    double norm = 0.0;        // |x|
-};
-
-// One class's share of the inverses: Q_c, ln det(C_c) and m_c' P m_c.
-struct ClassInverse {
-    const Matrix* q;
-    double log_det;
-    double mean_p_mean;
-};
-
-// The classifier's value of the spectrum for the class of mean m; `d` is work space of the
-// features' size. `regular` becomes 0 for a Mahalanobis class without a log-determinant.
-double ClassValue(Classifier classifier, const SpectrumTerms& t, const double* m,
-                  const ClassInverse& c, std::vector<double>& d, int& regular) {
-    const int n = t.n;
-    for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = t.x[i] - m[i];
-    switch (classifier) {
-        case Classifier::kMahalanobis: {
-            // The Gaussian log-likelihood up to constants: the log-determinant term keeps a
-            // broad class from winning spectra that lie far from its mean.
-            const double q = QuadraticForm(*c.q, d.data(), d.data(), n);
-            if (std::isfinite(c.log_det)) return c.log_det + q;
-            regular = 0;
-            return q;
-        }
-        case Classifier::kModifiedMahalanobis:
-            return -c.log_det * QuadraticForm(*c.q, d.data(), d.data(), n);
-        case Classifier::kGeneralSquaredDistance:
-            return t.x_p_x - 2.0 * (Dot(m, t.p_x.data(), n) - 0.5 * c.mean_p_mean);
-        case Classifier::kSpectralAngle: {
-            // Rounding can put the cosine of two equal vectors a step above 1.
-            const double cosine = Dot(t.x, m, n) / (t.norm * std::sqrt(Dot(m, m, n)));
-            return std::acos(std::clamp(cosine, -1.0, 1.0));
-        }
-    }
-    return 0.0;
-}
 
 // The classes of a stored library in folder-name order, with their decoded statistics.
 std::vector<LibraryClass> ReadLibraryClasses(Database& db, int library_id, int dimension) {
@@ -367,7 +288,7 @@ void SpectralStatistics::RequireReady() {
 void SpectralStatistics::LoadLibrary() {
     // Whatever was loaded before belongs to settings that may no longer hold.
     classes_.clear();
-    inverses_.reset();
+    models_.reset();
     loaded_ = false;
     not_ready_.clear();
     not_ready_remedy_ = Remedy::kNone;
@@ -397,34 +318,12 @@ void SpectralStatistics::LoadLibrary() {
     loaded_ = true;
 }
 
-const SpectralStatistics::Inverses& SpectralStatistics::ClassInverses() {
-    if (inverses_) return *inverses_;
-    auto inv = std::make_unique<Inverses>();
-    const int n = dimension_;
-    WithMatrixErrors(kMatrixFailed, [&] {
-        try {
-            Matrix pooled(n, n);
-            pooled = 0.0;
-            double total = 0.0;
-            for (const LibraryClass& c : classes_) {
-                pooled += (c.no_of_samples - 1.0) * c.cov;
-                total += c.no_of_samples;
-            }
-            pooled /= total;
-            inv->pooled = pooled.i();
-            for (const LibraryClass& c : classes_) {
-                Matrix q = c.cov.i();
-                inv->log_det.push_back(LogDeterminant(c.cov));
-                inv->mean_p_mean.push_back(
-                    QuadraticForm(inv->pooled, c.mean.Store(), c.mean.Store(), n));
-                inv->classes.push_back(std::move(q));
-            }
-        } catch (const NEWMAT::SingularException&) {
-            throw SingularCovarianceError();
-        }
-    });
-    inverses_ = std::move(inv);
-    return *inverses_;
+const ClassModels& SpectralStatistics::Models() {
+    if (models_ && models_->Kind() == session_.ClassifierInUse()) return *models_;
+    std::vector<ClassStatistics> statistics;
+    for (const LibraryClass& c : classes_) statistics.push_back({c.no_of_samples, c.mean, c.cov});
+    models_ = std::make_unique<ClassModels>(session_.ClassifierInUse(), std::move(statistics));
+    return *models_;
 }
 
 const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
@@ -450,35 +349,22 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
     const std::string reason = NotReadyReason();
     if (!reason.empty())
         throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
-    const Inverses& inv = ClassInverses();
-    const Classifier classifier = session_.ClassifierInUse();
-    const SpectrumTerms t(FeaturesOf(spectrum), dimension_, classifier, inv.pooled);
-    std::vector<double> d(static_cast<size_t>(dimension_));
+    const ClassModels& models = Models();
+    std::vector<double> values(classes_.size());
+    models.Values(FeaturesOf(spectrum), values.data());
 
     ClassificationResult result;
     result.entries.resize(classes_.size());
-    double maximum = 0.0;
     for (size_t c = 0; c < classes_.size(); ++c) {
         LibraryClass& cls = classes_[c];
-        const double* m = cls.mean.Store();
-        int regular = 1;
-        const ClassInverse class_inverse = {&inv.classes[c], inv.log_det[c], inv.mean_p_mean[c]};
-        const double v = ClassValue(classifier, t, m, class_inverse, d, regular);
-        cls.score(1, 1) = v;
-        maximum = std::max(maximum, v);
+        cls.score(1, 1) = values[c];
         ClassScore& e = result.entries[c];
         e.name = cls.folder_name;
         e.class_index = static_cast<int>(c);
-        e.regular = regular;
-        // Mahalanobis ranks by the signed likelihood value, which is negative for tight
-        // classes; the other measures rank by magnitude.
-        e.distance = classifier == Classifier::kMahalanobis && regular ? v : std::fabs(v);
+        // An unmodelled class has no value: it ranks last and never wins.
+        e.regular = models.Modelled(static_cast<int>(c)) ? 1 : 0;
+        e.distance = values[c];
     }
-    for (ClassScore& e : result.entries)
-        if (!e.regular) e.distance += maximum;
-    // A value that is not a number ranks last instead of breaking the ordering.
-    for (ClassScore& e : result.entries)
-        if (std::isnan(e.distance)) e.distance = std::numeric_limits<double>::infinity();
     result.SortByDistance();
     return result;
 }

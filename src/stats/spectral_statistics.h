@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/orvane_error.h"
+#include "stats/class_models.h"
 #include "stats/classification_result.h"
 #include "stats/library_class.h"
 
@@ -73,19 +74,15 @@ class SpectralStatistics {
     // First exact, case-sensitive match of a folder name; -1 when none.
     int ClassIndexOf(const std::string& folder_name) const;
     int Dimension() const { return dimension_; }
+    // The loaded classes fitted for the session's classifier: which are modelled, and why not.
+    // Throws as Classify does.
+    const ClassModels& Models();
 
     // Ranks the library classes for one spectrum with the session's classifier, smallest value
-    // first. With d = x - m_c and C_c the class covariance:
-    //   0 Mahalanobis: ln det(C_c) + d'C_c^-1 d, the Gaussian maximum-likelihood discriminant
-    //     up to constants, ranked by its signed value; a class whose determinant is not
-    //     positive is ranked by d'C_c^-1 d behind the others (regular 0);
-    //   1 Modified Mahalanobis: -ln det(C_c) * d'C_c^-1 d, ranked by magnitude;
-    //   2 Gen. Squared Dist: d'P^-1 d with the pooled covariance P (divisor N);
-    //   3 SAM: the angle between x and m_c in radians.
-    // Log-determinants are sums of the logs of the LU pivots, so they hold where the
-    // determinant itself under- or overflows. Throws SingularCovarianceError when a covariance
-    // cannot be inverted, LibraryNotReadyError when the library is not Ready, and OrvaneError
-    // when the spectrum's features do not fit the library or are not all finite numbers.
+    // first (the values and the rule for unmodelled classes: ClassModels). Throws
+    // SingularCovarianceError when Gen. Squared Dist's pooled covariance cannot be inverted,
+    // LibraryNotReadyError when the library is not Ready, and OrvaneError when no class is
+    // modelled or the spectrum's features do not fit the library or are not all finite numbers.
     ClassificationResult Classify(Spectrum& spectrum);
     // One "Indiv. Classify" block: the spectrum's name, then its ranking (distance, class).
     std::string ClassifyToText(Spectrum& spectrum);
@@ -94,11 +91,9 @@ class SpectralStatistics {
     ClassificationResult ClassifySpecies(Species& species);
 
   private:
-    struct Inverses;
     // The spectrum's feature vector at the library's dimension, refused unless every feature
     // is a finite number.
     const double* FeaturesOf(Spectrum& spectrum);
-    const Inverses& ClassInverses();
 
     // What a library is looked up by; the loaded classes answer only for the key they were
     // loaded under.
@@ -129,8 +124,9 @@ class SpectralStatistics {
     bool loaded_ = false;
     std::string not_ready_;  // the reason found by the last load; empty when it found one
     Remedy not_ready_remedy_ = Remedy::kNone;
-    // The inverses depend only on the loaded classes, so they are computed once per load.
-    std::unique_ptr<Inverses> inverses_;
+    // The models depend only on the loaded classes and the classifier, so they are fitted
+    // once per load and classifier.
+    std::unique_ptr<ClassModels> models_;
 };
 
 }  // namespace orvane

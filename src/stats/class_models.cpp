@@ -1,0 +1,233 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/class_models.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <fmt/format.h>
+
+#include "base/matrix_errors.h"
+#include "base/matrix_stats.h"
+#include "base/orvane_error.h"
+#include "stats/spectral_statistics.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr double kUnranked = std::numeric_limits<double>::infinity();
+constexpr const char* kMatrixFailed = "Matrix computation failed: ";
+
+double Dot(const double* a, const double* b, int n) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += a[i] * b[i];
+    return s;
+}
+
+// x' A y for column vectors of the matrix's size, summed row by row.
+double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
+    const double* row = a.Store();
+    double total = 0.0;
+    for (int i = 0; i < n; ++i, row += n) total += x[i] * Dot(row, y, n);
+    return total;
+}
+
+bool UsesClassCovariance(Classifier classifier) {
+    return classifier == Classifier::kMahalanobis ||
+           classifier == Classifier::kModifiedMahalanobis;
+}
+
+}  // namespace
+
+int CovarianceRank(const Matrix& cov) {
+    const int d = cov.Nrows();
+    if (d == 0 || cov.Ncols() != d) return 0;
+    std::vector<double> scale(static_cast<size_t>(d));
+    int constant = 0;
+    for (int i = 1; i <= d; ++i) {
+        const double v = cov(i, i);
+        if (!std::isfinite(v)) return 0;
+        // A feature without variance adds nothing to the rank.
+        if (v <= 0.0) ++constant;
+        scale[static_cast<size_t>(i - 1)] = v > 0.0 ? 1.0 / std::sqrt(v) : 0.0;
+    }
+    SymmetricMatrix correlation(d);
+    for (int i = 1; i <= d; ++i)
+        for (int j = 1; j <= i; ++j) {
+            const double r = cov(i, j) * scale[static_cast<size_t>(i - 1)] *
+                             scale[static_cast<size_t>(j - 1)];
+            if (!std::isfinite(r)) return 0;
+            correlation(i, j) = r;
+        }
+    DiagonalMatrix eigen;
+    WithMatrixErrors(kMatrixFailed, [&] { NEWMAT::EigenValues(correlation, eigen); });
+    double largest = 0.0;
+    for (int i = 1; i <= d; ++i) largest = std::max(largest, eigen(i));
+    int rank = 0;
+    for (int i = 1; i <= d; ++i)
+        if (eigen(i) > kRankTolerance * largest) ++rank;
+    // The zero rows and columns of constant features give eigenvalues of exactly 0.
+    return std::min(rank, d - constant);
+}
+
+std::string CovarianceProblem(const Matrix& cov, int n) {
+    const int d = cov.Nrows();
+    if (n < d + 1)
+        return fmt::format("{} spectra for {} features; at least {} are needed", n, d, d + 1);
+    const int rank = CovarianceRank(cov);
+    if (rank < d)
+        return fmt::format(
+            "its covariance has rank {} in {} features (its {} spectra vary in fewer "
+            "directions than there are features: duplicated spectra or features that move "
+            "together)",
+            rank, d, n);
+    return "";
+}
+
+// One class's share of the fitted model: C_c^-1, ln det(C_c) and m_c' P m_c.
+struct ClassModels::Fit {
+    Matrix inverse;
+    double log_det = std::nan("");
+    double mean_p_mean = 0.0;
+};
+
+ClassModels::ClassModels(Classifier classifier, std::vector<ClassStatistics> classes)
+    : classifier_(classifier), classes_(std::move(classes)) {
+    dimension_ = classes_.empty() ? 0 : classes_.front().mean.Nrows();
+    problems_.resize(classes_.size());
+    fits_.resize(classes_.size());
+    for (size_t c = 0; c < classes_.size(); ++c) FitClass(c);
+    FitPooled();
+    RequireModelled();
+}
+
+ClassModels::~ClassModels() = default;
+ClassModels::ClassModels(ClassModels&&) noexcept = default;
+ClassModels& ClassModels::operator=(ClassModels&&) noexcept = default;
+
+int ClassModels::ModelledCount() const {
+    return static_cast<int>(std::count(problems_.begin(), problems_.end(), std::string()));
+}
+
+void ClassModels::SetClass(int c, ClassStatistics statistics) {
+    const size_t i = static_cast<size_t>(c);
+    classes_.at(i) = std::move(statistics);
+    FitClass(i);
+    FitPooled();
+    RequireModelled();
+}
+
+void ClassModels::FitClass(size_t c) {
+    const ClassStatistics& s = classes_[c];
+    Fit& fit = fits_[c];
+    fit = Fit();
+    problems_[c].clear();
+    if (!UsesClassCovariance(classifier_)) return;
+    problems_[c] = CovarianceProblem(s.cov, s.n);
+    if (!problems_[c].empty()) return;
+    WithMatrixErrors(kMatrixFailed, [&] {
+        try {
+            fit.log_det = LogDeterminant(s.cov);
+            fit.inverse = s.cov.i();
+        } catch (const NEWMAT::SingularException&) {
+            problems_[c] = "its covariance cannot be inverted";
+        }
+    });
+    if (problems_[c].empty() && !std::isfinite(fit.log_det))
+        problems_[c] = "its covariance is not positive definite";
+}
+
+void ClassModels::FitPooled() {
+    if (classifier_ != Classifier::kGeneralSquaredDistance || classes_.empty()) return;
+    const int n = dimension_;
+    WithMatrixErrors(kMatrixFailed, [&] {
+        Matrix pooled(n, n);
+        pooled = 0.0;
+        double total = 0.0;
+        for (const ClassStatistics& c : classes_) {
+            if (c.n > 1) pooled += (c.n - 1.0) * c.cov;
+            total += c.n;
+        }
+        pooled /= total;
+        const int spectra = static_cast<int>(total);
+        // The pooled covariance has N - k degrees of freedom.
+        if (!CovarianceProblem(pooled, spectra - static_cast<int>(classes_.size()) + 1).empty())
+            throw SingularCovarianceError();
+        try {
+            pooled_inverse_ = pooled.i();
+        } catch (const NEWMAT::SingularException&) {
+            throw SingularCovarianceError();
+        }
+        for (size_t c = 0; c < classes_.size(); ++c) {
+            const double* m = classes_[c].mean.Store();
+            fits_[c].mean_p_mean = QuadraticForm(pooled_inverse_, m, m, n);
+        }
+    });
+}
+
+void ClassModels::RequireModelled() const {
+    if (classes_.empty() || ModelledCount() > 0) return;
+    std::string why;
+    for (size_t c = 0; c < classes_.size() && c < 3; ++c) why += "\n  " + problems_[c];
+    throw OrvaneError(
+        "No class can be modelled in this feature space: no class covariance can be "
+        "estimated." + why +
+        "\nChoose a feature space of fewer features, or a classifier that needs no class "
+        "covariance.");
+}
+
+void ClassModels::Values(const double* x, double* values) const {
+    const int n = dimension_;
+    std::vector<double> d(static_cast<size_t>(n));
+    std::vector<double> p_x;
+    double x_p_x = 0.0;
+    if (classifier_ == Classifier::kGeneralSquaredDistance) {
+        p_x.resize(static_cast<size_t>(n));
+        const double* row = pooled_inverse_.Store();
+        for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
+        x_p_x = Dot(x, p_x.data(), n);
+    }
+    const double norm = std::sqrt(Dot(x, x, n));
+    for (size_t c = 0; c < classes_.size(); ++c) {
+        if (!problems_[c].empty()) {
+            values[c] = kUnranked;
+            continue;
+        }
+        const double* m = classes_[c].mean.Store();
+        const Fit& fit = fits_[c];
+        double v = 0.0;
+        switch (classifier_) {
+            case Classifier::kMahalanobis: {
+                for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
+                // The log-determinant keeps a broad class from winning spectra that lie far
+                // from its mean.
+                v = fit.log_det + QuadraticForm(fit.inverse, d.data(), d.data(), n);
+                break;
+            }
+            case Classifier::kModifiedMahalanobis:
+                for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
+                v = std::fabs(-fit.log_det * QuadraticForm(fit.inverse, d.data(), d.data(), n));
+                break;
+            case Classifier::kGeneralSquaredDistance:
+                v = std::fabs(x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * fit.mean_p_mean));
+                break;
+            case Classifier::kSpectralAngle: {
+                // Rounding can put the cosine of two equal vectors a step above 1.
+                const double cosine = Dot(x, m, n) / (norm * std::sqrt(Dot(m, m, n)));
+                v = std::acos(std::clamp(cosine, -1.0, 1.0));
+                break;
+            }
+        }
+        // A value that is not a number ranks last instead of breaking the ordering.
+        values[c] = std::isnan(v) ? kUnranked : v;
+    }
+}
+
+int ClassModels::Winner(const double* x) const {
+    std::vector<double> values(classes_.size());
+    Values(x, values.data());
+    return static_cast<int>(std::min_element(values.begin(), values.end()) - values.begin());
+}
+
+}  // namespace orvane

@@ -198,7 +198,9 @@ TEST_F(SensorComparisonTest, RefusalsAndCancelLeaveTheSessionOnItsSensor) {
         ExpectSessionOn(broad_, c.name);
         EXPECT_FALSE(std::filesystem::exists(output_.PathFor("sensor_comparison", "csv")))
             << c.name;
-        if (!c.cancel) EXPECT_EQ(Count("select count(*) from library"), 0) << c.name;
+        if (!c.cancel) {
+            EXPECT_EQ(Count("select count(*) from library"), 0) << c.name;
+        }
     }
 }
 

@@ -137,10 +137,11 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
             EXPECT_EQ(f["endmember"], r.endmembers[e]);
             EXPECT_NEAR(f["estimate"].get<double>(), expected[k].a[e], expected[k].tolerance)
                 << expected[k].name << " " << e;
-            if (k == 0)
+            if (k == 0) {
                 EXPECT_EQ(f["recorded"].get<double>(), recorded_mix[e]) << e;
-            else if (k >= 2)  // "odd" and "pure" have no recorded make-up
+            } else if (k >= 2) {  // "odd" and "pure" have no recorded make-up
                 EXPECT_TRUE(f["recorded"].is_null()) << expected[k].name;
+            }
         }
     }
 }

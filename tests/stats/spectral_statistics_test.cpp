@@ -386,10 +386,11 @@ TEST_F(LibraryTest, ResultRecordsNameTheSettingsOfTheirRun) {
     EXPECT_TRUE(same(j["overall_accuracy"], test::Cells(lines[5])[5]));
     EXPECT_NEAR(j["overall_accuracy"].get<double>(), r.overall_accuracy, 1e-12);
     EXPECT_EQ(j["spectra"], 11);
-    if (std::isfinite(r.kappa))
+    if (std::isfinite(r.kappa)) {
         EXPECT_NEAR(j["kappa"].get<double>(), r.kappa, 1e-15);
-    else
+    } else {
         EXPECT_TRUE(j["kappa"].is_null());
+    }
 
     // A site check's shares, per site, add up to the species' column of the error matrix.
     const std::string site_path =
@@ -467,15 +468,13 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     for (size_t c = 0; c < 3; ++c) {
         const nlohmann::json& got = j["classes"][c];
         EXPECT_EQ(got["folder"], classes[c].name);
-        if (classes[c].producers.is_null())
+        if (classes[c].producers.is_null()) {
             EXPECT_TRUE(got["producers_accuracy"].is_null()) << classes[c].name;
-        else
+        } else {
             EXPECT_NEAR(got["producers_accuracy"].get<double>(),
                         classes[c].producers.get<double>(), 1e-12);
-        if (classes[c].users.is_null())
-            EXPECT_TRUE(got["users_accuracy"].is_null()) << classes[c].name;
-        else
-            EXPECT_EQ(got["users_accuracy"], classes[c].users) << classes[c].name;
+        }
+        EXPECT_EQ(got["users_accuracy"], classes[c].users) << classes[c].name;
     }
     EXPECT_EQ(j["spectra"], 3);
     EXPECT_NEAR(j["overall_accuracy"].get<double>(), 200.0 / 3.0, 1e-12);

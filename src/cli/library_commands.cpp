@@ -101,7 +101,8 @@ int CmdSiteCheck(Context& ctx) {
     if (index < 0)
         throw OrvaneError("The library has no class \"" + ctx.args.Get("species") +
                           "\"; its classes are the species folders it was built from.");
-    SiteAccuracyCheck(lib.library, lib.loader, ctx.frontend, lib.library.Class(index).species_id);
+    SiteAccuracyCheck(lib.library, lib.loader, ctx.frontend, lib.library.Class(index).species_id,
+                      &lib.output);
     return 0;
 }
 

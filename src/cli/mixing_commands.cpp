@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Endmembers, mixture abundances and linear unmixing.
+#include "base/output_folder.h"
 #include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
@@ -86,7 +87,8 @@ int CmdUnmix(Context& ctx) {
     ApplyChainArgs(ctx);
     StudyLoader loader(*ctx.session);
     loader.SetStudy(ctx.session->StudyId());
-    Unmix(loader, *ctx.session, ctx.frontend);
+    const OutputFolder output(*ctx.config);
+    Unmix(loader, *ctx.session, ctx.frontend, &output);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
 #include "base/output_folder.h"
@@ -107,15 +108,23 @@ std::string Percent(double value) {
 
 // The heading, the error matrix as a table, its file, the class accuracies with kappa and the
 // overall accuracy, in the order users read them.
+// `record` holds what the JSON twin of the error matrix says beyond the matrix itself.
 AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
                               const SpectralStatistics& library, const OutputFolder& output,
-                              Frontend& frontend) {
+                              Frontend& frontend, ResultJson record) {
     const int k = library.ClassCount();
     frontend.Report(heading);
     const std::vector<std::string> names = ReportNames(library, name_type);
     frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
     result.path = WriteErrorMatrix(e, name_type, library, output, frontend);
+    if (!result.path.empty()) {
+        ProvenanceOptions options;
+        options.library_id = library.LibraryId();
+        record["provenance"] = Provenance(library.Session(), options);
+        record.update(ErrorMatrixRecord(e, name_type, library));
+        result.json_path = WriteJsonBeside(result.path, record, frontend);
+    }
     result.kappa = CohensKappa(e, k);
     std::string accuracies = FormatClassAccuracies(e, names);
     accuracies += "Cohen's kappa: " +
@@ -206,6 +215,36 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
                 PadLeft(Percent(e(i, i) / row * 100.0), user.size()) + "\n";
     }
     return text;
+}
+
+ResultJson ErrorMatrixRecord(const Matrix& e, int name_type, const SpectralStatistics& library) {
+    const int k = library.ClassCount();
+    ResultJson classes = ResultJson::array();
+    ResultJson counts = ResultJson::array();
+    double n = 0.0;
+    for (int i = 1; i <= k; ++i) {
+        const LibraryClass& c = library.Class(i - 1);
+        classes.push_back({{"name", c.NameOfType(name_type)},
+                           {"folder", c.folder_name},
+                           {"classified_total", e(i, k + 1)},
+                           {"reference_total", e(k + 1, i)},
+                           {"producers_accuracy", JsonNumber(e(k + 2, i))},
+                           {"users_accuracy", JsonNumber(e(i, k + 2))}});
+        ResultJson row = ResultJson::array();
+        for (int j = 1; j <= k; ++j) {
+            row.push_back(static_cast<long long>(e(i, j)));
+            n += e(i, j);
+        }
+        counts.push_back(row);
+    }
+    ResultJson record;
+    record["classes"] = classes;
+    record["error_matrix"] = {
+        {"rows", "classified as"}, {"columns", "reference"}, {"counts", counts}};
+    record["spectra"] = static_cast<long long>(n);
+    record["overall_accuracy"] = JsonNumber(e(k + 2, k + 2));
+    record["kappa"] = JsonNumber(CohensKappa(e, k));
+    return record;
 }
 
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
@@ -301,7 +340,8 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
         e = ResubstitutionCounts(library, loader, frontend,
                                  [&](int done) { frontend.StepProgress(done); });
     }
-    return ReportAccuracy("Discriminant Analysis", e, name_type, library, output, frontend);
+    return ReportAccuracy("Discriminant Analysis", e, name_type, library, output, frontend,
+                          {{"analysis", "discriminant analysis"}});
 }
 
 std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
@@ -350,22 +390,46 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
             frontend.StepProgress(static_cast<int>(s) + 1);
         }
     }
-    return ReportAccuracy("Library Accuracy Check", e, name_type, library, output, frontend);
+    std::string study_name;
+    session.Db().QueryText(Sql("select name from study where study_id = %i", study_id),
+                           study_name);
+    return ReportAccuracy("Library Accuracy Check", e, name_type, library, output, frontend,
+                          {{"analysis", "independent set"},
+                           {"independent_study", {{"id", study_id}, {"name", study_name}}}});
 }
 
-void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
-                       int species_id) {
+std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
+                              Frontend& frontend, int species_id, const OutputFolder* output) {
     library.RequireReady();
     std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
     frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_));
+    ResultJson sites = ResultJson::array();
     for (int s = 0; s < species->SiteCount(); ++s) {
         const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
+        // Library order, before the report's sort by share.
+        ResultJson shares = ResultJson::array();
+        for (const ClassScore& c : r.entries)
+            shares.push_back({{"class", c.name}, {"votes", c.votes}, {"share", JsonNumber(c.share)}});
         r.SortByShare();
         frontend.Report(
             fmt::format("Site {} ({} spectra)\n", site.SiteNumber(), site.MemberCount()) +
             r.Format(0));
+        sites.push_back({{"site", site.SiteNumber()},
+                         {"spectra", site.MemberCount()},
+                         {"winner", r.entries.empty() ? ResultJson(nullptr)
+                                                      : ResultJson(r.entries.back().name)},
+                         {"classes", shares}});
     }
+    if (!output) return "";
+    ProvenanceOptions options;
+    options.library_id = library.LibraryId();
+    ResultJson record;
+    record["analysis"] = "site check";
+    record["provenance"] = Provenance(library.Session(), options);
+    record["species"] = {{"id", species_id}, {"folder", species->folder_name_}};
+    record["sites"] = sites;
+    return WriteJsonResult(*output, "site_check", record, frontend);
 }
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "stats/result_record.h"
 
 namespace orvane {
 
@@ -19,6 +20,7 @@ class SpectralStatistics;
 // written) and the overall accuracy in percent.
 struct AccuracyResult {
     std::string path;
+    std::string json_path;  // "Error Matrix.json" beside it; empty when not written
     double overall_accuracy = 0.0;
     double kappa = 0.0;  // Cohen's kappa; NaN when chance agreement is total
 };
@@ -32,6 +34,11 @@ std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& n
 // One line per class: its producer's accuracy (correct / column total) and user's accuracy
 // (correct / row total) in percent, "n/a" where the total is 0.
 std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string>& names);
+
+// The machine-readable twin of a completed error matrix (see WriteErrorMatrix): the k x k
+// counts (rows classified as, columns reference), each class's names, totals and producer's
+// and user's accuracies, the overall accuracy and kappa, in percent where the CSV has percent.
+ResultJson ErrorMatrixRecord(const Matrix& e, int name_type, const SpectralStatistics& library);
 
 // Completes the error matrix E ((k + 2) x (k + 2): counts of predicted row class against
 // actual column class) with totals and accuracies, then writes "Error Matrix.csv" to the
@@ -74,8 +81,11 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
                                       int name_type);
 
 // Reports, for each site of a species under "Site N (k spectra)", the share of its spectra
-// that each library class wins, the winning class last.
-void SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
-                       Frontend& frontend, int species_id);
+// that each library class wins, the winning class last. Given an output folder, also writes
+// the shares per site to "site_check.json" there and returns its path (empty otherwise or
+// when it could not be written, which is reported).
+std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
+                              Frontend& frontend, int species_id,
+                              const OutputFolder* output = nullptr);
 
 }  // namespace orvane

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
 #include "base/matrix.h"
@@ -18,6 +19,7 @@
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "spectra/species.h"
+#include "stats/result_record.h"
 #include "store/database.h"
 #include "study/study_loader.h"
 
@@ -184,9 +186,41 @@ UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::
     return out;
 }
 
+// The estimates per mixture and endmember, with the recorded fractions where the mixture
+// table records the mixture (0 for an endmember it does not list, as in the report).
+ResultJson UnmixRecord(ProcessingSession& session, const UnmixResult& result) {
+    ProvenanceOptions options;
+    options.classifier = false;
+    options.feature_space = false;
+    options.derivative = false;
+    options.validation.clear();
+    ResultJson record;
+    record["analysis"] = "unmixing";
+    record["provenance"] = Provenance(session, options);
+    record["model"] = "y = E a, unconstrained least squares";
+    record["sensor_elements"] = std::vector<int>(std::begin(kUnmixElements),
+                                                 std::end(kUnmixElements));
+    record["endmembers"] = result.endmembers;
+    ResultJson mixtures = ResultJson::array();
+    for (const UnmixedMixture& m : result.mixtures) {
+        ResultJson fractions = ResultJson::array();
+        for (size_t j = 0; j < m.estimates.size(); ++j) {
+            ResultJson f;
+            f["endmember"] = result.endmembers[j];
+            f["estimate"] = JsonNumber(m.estimates[j]);
+            f["recorded"] = m.recorded ? JsonNumber(m.recorded_values[j]) : ResultJson(nullptr);
+            fractions.push_back(f);
+        }
+        mixtures.push_back({{"mixture", m.name}, {"fractions", fractions}});
+    }
+    record["mixtures"] = mixtures;
+    return record;
+}
+
 }  // namespace
 
-UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend) {
+UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend,
+                  const OutputFolder* output) {
     Database& db = session.Db();
     const int study = session.StudyId();
     const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
@@ -227,6 +261,9 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));
     }
+    if (output)
+        result.json_path =
+            WriteJsonResult(*output, "unmixing_output", UnmixRecord(session, result), frontend);
     return result;
 }
 

@@ -7,6 +7,7 @@
 namespace orvane {
 
 class Frontend;
+class OutputFolder;
 class ProcessingSession;
 class StudyLoader;
 
@@ -25,6 +26,7 @@ struct UnmixedMixture {
 struct UnmixResult {
     std::vector<std::string> endmembers;  // folder names, in the order of the estimates
     std::vector<UnmixedMixture> mixtures;
+    std::string json_path;  // unmixing_output.json; empty when not asked for or not written
 };
 
 // Estimates, for every mixture species of the session's study, the fractions of the
@@ -39,6 +41,10 @@ struct UnmixResult {
 // reported) when the study has no endmembers, when the sensor lacks one of the four elements,
 // when a species has no spectra or no value at one of them, or when E has not full column rank
 // (more than four endmembers, or endmember means linearly dependent on the four bands).
-UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend);
+//
+// Given an output folder, the estimates (and recorded fractions) are also written to
+// "unmixing_output.json" there with the settings that produced them.
+UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend,
+                  const OutputFolder* output = nullptr);
 
 }  // namespace orvane

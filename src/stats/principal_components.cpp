@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
 #include "base/matrix_errors.h"
@@ -17,6 +18,7 @@
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/spectrum.h"
+#include "stats/result_record.h"
 #include "store/array_codec.h"
 #include "store/database.h"
 #include "study/study_loader.h"
@@ -150,6 +152,41 @@ void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Front
     }
 }
 
+// What pca_output.csv holds, components from the largest eigenvalue down, with the settings
+// and the stored row it came from.
+ResultJson PcaRecord(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v,
+                     const PcaResult& result) {
+    ProvenanceOptions options;
+    options.classifier = false;
+    options.feature_space = false;
+    options.validation.clear();
+    ResultJson record;
+    record["analysis"] = "principal components";
+    record["provenance"] = Provenance(session, options);
+    record["pca_data_id"] = result.pca_data_id;
+    record["bands"] = result.bands;
+    record["spectra"] = result.data.Ncols();
+    record["skipped_spectrum_ids"] = result.skipped_ids;
+    const int b = d.Nrows();
+    const double total = d.Trace();
+    double cumulative = 0.0;
+    ResultJson components = ResultJson::array();
+    for (int p = 1; p <= b; ++p) {
+        const int column = b - p + 1;
+        const double lambda = d(column);
+        cumulative += lambda / total;
+        ResultJson vector = ResultJson::array();
+        for (int r = 1; r <= b; ++r) vector.push_back(JsonNumber(v(r, column)));
+        components.push_back({{"component", p},
+                              {"eigenvalue", JsonNumber(lambda)},
+                              {"proportion", JsonNumber(lambda / total)},
+                              {"cumulative", JsonNumber(cumulative)},
+                              {"eigenvector", vector}});
+    }
+    record["components"] = components;
+    return record;
+}
+
 int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) {
     Database& db = session.Db();
     const int b = d.Nrows();
@@ -253,6 +290,7 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     frontend.Report("PCA output written to file:\n" + path);
     result.pca_data_id = Store(session, d, v);
     result.path = path;
+    result.json_path = WriteJsonBeside(path, PcaRecord(session, d, v, result), frontend);
     return result;
 }
 

@@ -16,6 +16,7 @@ class StudyLoader;
 // What a principal component analysis leaves behind.
 struct PcaResult {
     std::string path;  // pca_output.csv; empty when the file could not be opened
+    std::string json_path;  // pca_output.json beside it; empty when not written
     int pca_data_id = 0;
     int bands = 0;  // b: the current chain's derived bands (ChainDerivedBands)
     std::vector<int> skipped_ids;  // spectra left out for lacking a value at one of them
@@ -30,7 +31,8 @@ struct PcaResult {
 // from the largest down with their proportions and cumulative proportions, then the
 // eigenvectors in the same order) and stores the eigenvalues (ascending) and eigenvectors
 // (columns in ascending eigenvalue order) in the pca_data row of the sensor, study, smoothing
-// filter and derivative, inserted or updated in one transaction with a new build_date.
+// filter and derivative, inserted or updated in one transaction with a new build_date. Then
+// writes pca_output.json beside the file: the same numbers with the settings and that row.
 //
 // Refusals throw OrvaneError and store nothing: too few sensor bands for the smallest PCT
 // feature space (2 when there is none), no species with enough spectra, fewer than two usable

@@ -4,11 +4,14 @@
 #include <cmath>
 #include <limits>
 
+#include <nlohmann/json.hpp>
+
 #include "base/frontend.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
 #include "base/text_file.h"
+#include "stats/result_record.h"
 #include "stats/spectral_statistics.h"
 #include "base/output_folder.h"
 
@@ -86,6 +89,39 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
     });
 }
 
+ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& distances,
+                              const SeparabilitySettings& settings) {
+    const bool jm = settings.distance != SeparabilitySettings::kB;
+    const bool b = settings.distance != SeparabilitySettings::kJM;
+    const int k = library.ClassCount();
+    ProvenanceOptions options;
+    options.library_id = library.LibraryId();
+    options.classifier = false;
+    options.validation.clear();
+    ResultJson record;
+    record["analysis"] = "separability";
+    record["provenance"] = Provenance(library.Session(), options);
+    record["distance"] = DistanceName(settings.distance);
+    ResultJson classes = ResultJson::array();
+    for (int c = 0; c < k; ++c)
+        classes.push_back({{"name", library.Class(c).NameOfType(settings.name_type)},
+                           {"folder", library.Class(c).folder_name}});
+    record["classes"] = classes;
+    ResultJson pairs = ResultJson::array();
+    for (int r = 1; r <= k; ++r) {
+        for (int c = r + 1; c <= k; ++c) {
+            ResultJson pair;
+            pair["class1"] = library.Class(r - 1).NameOfType(settings.name_type);
+            pair["class2"] = library.Class(c - 1).NameOfType(settings.name_type);
+            if (jm) pair["jm"] = JsonNumber(JeffriesMatusita(distances(r, c)));
+            if (b) pair["b"] = JsonNumber(distances(r, c));
+            pairs.push_back(pair);
+        }
+    }
+    record["pairs"] = pairs;
+    return record;
+}
+
 std::string SeparabilityReport(const SpectralStatistics& library,
                                const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings) {
@@ -131,6 +167,7 @@ std::string SeparabilityReport(const SpectralStatistics& library,
     }
     frontend.Report("Separability Analysis\nUsing " + name + " distance\n\n" + name +
                     " output written to file:\n" + path);
+    WriteJsonBeside(path, SeparabilityRecord(library, distances, settings), frontend);
     return path;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "stats/result_record.h"
 
 namespace orvane {
 
@@ -43,12 +44,18 @@ double JeffriesMatusita(double b);
 // where the pair cannot be modelled).
 Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
 
+// The machine-readable twin of the pairwise table: the chosen distances of every pair of
+// classes (class1 before class2 in library order), infinity written as null.
+ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& distances,
+                              const SeparabilitySettings& settings);
+
 // Writes the pairwise table of the loaded library's classes to "<distance name> output.csv"
 // in the output folder: a header of class names, then one row per class with "-" on the
 // diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B); a distance that
 // was not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
 // file that cannot be opened is reported and gives an empty path. Throws LibraryNotReadyError
-// unless the library of the current study and settings is Ready.
+// unless the library of the current study and settings is Ready. SeparabilityRecord goes
+// beside it as "<distance name> output.json".
 std::string SeparabilityReport(const SpectralStatistics& library,
                                const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings);

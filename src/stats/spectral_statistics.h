@@ -68,6 +68,8 @@ class SpectralStatistics {
     const char* StatusText() const { return NotReadyReason().empty() ? "Ready" : "Not Ready"; }
     bool Valid() const { return valid_; }
     int LibraryId() const { return library_id_; }
+    // The session whose settings the library answers for, for the records of its results.
+    ProcessingSession& Session() const { return session_; }
 
     int ClassCount() const { return static_cast<int>(classes_.size()); }
     const LibraryClass& Class(int index) const { return classes_.at(static_cast<size_t>(index)); }

@@ -268,7 +268,10 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdFeatureSpaceNew, [this] { FeatureSpace()->Open(FeatureSpaceActions::kNew); }},
         {kCmdEndmemberSelection, [this] { EndmemberSelection()->Open(); }},
         {kCmdAbundanceSettings, [this] { AbundanceSettings()->Open(); }},
-        {kCmdUnmix, [this] { Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_); }); }},
+        {kCmdUnmix,
+         [this] {
+             Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output()); });
+         }},
         {kCmdAbout, [this] { AboutDialog(this).exec(); }},
     };
 }

@@ -40,7 +40,10 @@ void SiteAccuracyDialog::accept() {
     const int species_id = item && item->isSelected() ? item->data(Qt::UserRole).toInt() : 0;
     QDialog::accept();
     if (species_id == 0) return;
-    run_([&] { SiteAccuracyCheck(doc_.Statistics(), doc_.Loader(), frontend_, species_id); });
+    run_([&] {
+        SiteAccuracyCheck(doc_.Statistics(), doc_.Loader(), frontend_, species_id,
+                          &doc_.Output());
+    });
 }
 
 }  // namespace orvane

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <nlohmann/json.hpp>
+
 #include "support/cli_fixture.h"
 #include "support/feature_study.h"
 #include "support/study_rows.h"
@@ -77,6 +79,11 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_TRUE(
         Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
         << r.out;
+    // The site check has no csv; its JSON file holds the same shares.
+    const nlohmann::json sites = nlohmann::json::parse(test::FileText(Output("site_check.json")));
+    EXPECT_EQ(sites["sites"][0]["site"], 1);
+    EXPECT_EQ(sites["sites"][0]["winner"], "alpha");
+    EXPECT_EQ(sites["sites"][0]["classes"][0]["share"], 100.0);
 
     r = Cli({"classify", test::TestData("asd/as7/v7sample00003.asd"), dir_.File("missing.asd")});
     EXPECT_EQ(r.rc, 1);

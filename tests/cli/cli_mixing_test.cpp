@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "support/cli_fixture.h"
 #include "support/mixing_study.h"
 #include "support/study_rows.h"
@@ -41,6 +43,10 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
               "Spectral Unmixing\nmix\n0.70  grass\n0.30  soil\n\nsimulated mixture abundances "
               "from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  "
               "soil\n");
+    const nlohmann::json unmixed =
+        nlohmann::json::parse(test::FileText(dir_.Path() + "/output/unmixing_output.json"));
+    EXPECT_EQ(unmixed["mixtures"][0]["mixture"], "mix");
+    EXPECT_NEAR(unmixed["mixtures"][0]["fractions"][0]["estimate"].get<double>(), 0.7, 0.005);
 
     r = Cli({"mixture", "remove", "mix", "--endmember", "soil"});
     EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");

@@ -61,7 +61,7 @@ class UnmixTest : public test::AnalysisRig {
         chain.sensor = sensor;
         Apply(chain);
         UseStudy(study);
-        return Unmix(*loader_, *session_, frontend_);
+        return Unmix(*loader_, *session_, frontend_, &output_);
     }
 
     std::map<std::string, int> ids_;
@@ -114,6 +114,36 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
               "database:\n0.60 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  soil\n"
               "0.10  water\n");
     EXPECT_EQ(frontend_.reports[6], "1.20  grass\n-0.20  soil\n0.10  water\n");
+
+    // The JSON twin: the estimates and recorded fractions per mixture and endmember, on the
+    // synthesized stage (no derivative, no feature space).
+    ASSERT_EQ(r.json_path, dir_.Path() + "/out/unmixing_output.json");
+    const nlohmann::json j = test::ReadJson(r.json_path);
+    EXPECT_EQ(j["analysis"], "unmixing");
+    EXPECT_EQ(j["provenance"]["study"]["name"], "mixed");
+    EXPECT_EQ(j["provenance"]["sensor"]["name"], "Mixing 6 bands");
+    EXPECT_TRUE(j["provenance"]["derivative"].is_null());
+    EXPECT_TRUE(j["provenance"]["feature_space"].is_null());
+    EXPECT_EQ(j["sensor_elements"], nlohmann::json({1, 2, 3, 6}));
+    EXPECT_EQ(j["endmembers"], nlohmann::json({"grass", "soil", "water"}));
+    ASSERT_EQ(j["mixtures"].size(), 4u);
+    const double recorded_mix[] = {0.6, 0.3, 0.0};
+    for (size_t k = 0; k < 4; ++k) {
+        const nlohmann::json& m = j["mixtures"][k];
+        EXPECT_EQ(m["mixture"], expected[k].name);
+        ASSERT_EQ(m["fractions"].size(), 3u) << expected[k].name;
+        for (size_t e = 0; e < 3; ++e) {
+            const nlohmann::json& f = m["fractions"][e];
+            EXPECT_EQ(f["endmember"], r.endmembers[e]);
+            EXPECT_NEAR(f["estimate"].get<double>(), expected[k].a[e], expected[k].tolerance)
+                << expected[k].name << " " << e;
+            if (k == 0) {
+                EXPECT_EQ(f["recorded"].get<double>(), recorded_mix[e]) << e;
+            } else if (k >= 2) {  // "odd" and "pure" have no recorded make-up
+                EXPECT_TRUE(f["recorded"].is_null()) << expected[k].name;
+            }
+        }
+    }
 }
 
 // Every refusal says why, reports nothing and gives no estimates.

@@ -140,6 +140,26 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
         ASSERT_EQ(v.size(), 3u) << line;
         ExpectSameUpToSign(v, kEigenvectors[p], 3, 1e-9, "eigenvector line " + line);
     }
+    // Its JSON twin: the same numbers at full precision, and no feature space or classifier
+    // among the settings, as the analysis uses neither.
+    ASSERT_EQ(r.json_path, dir_.Path() + "/out/pca_output.json");
+    const nlohmann::json pca = test::ReadJson(r.json_path);
+    EXPECT_EQ(pca["analysis"], "principal components");
+    EXPECT_EQ(pca["provenance"]["study"]["name"], "pca study");
+    for (const char* unused : {"feature_space", "classifier", "validation", "library"})
+        EXPECT_TRUE(pca["provenance"][unused].is_null()) << unused;
+    EXPECT_EQ(pca["bands"], 3);
+    EXPECT_EQ(pca["spectra"], 7);
+    ASSERT_EQ(pca["components"].size(), 3u);
+    const double cumulative[] = {0.89722880, 0.99180161, 1.0};
+    for (int p = 0; p < 3; ++p) {
+        const nlohmann::json& c = pca["components"][static_cast<size_t>(p)];
+        EXPECT_EQ(c["component"], p + 1);
+        EXPECT_NEAR(c["eigenvalue"].get<double>(), kEigenvalues[p], 1e-15) << p;
+        EXPECT_NEAR(c["cumulative"].get<double>(), cumulative[p], 1e-8) << p;
+        ExpectSameUpToSign(c["eigenvector"].get<std::vector<double>>(), kEigenvectors[p], 3,
+                           1e-12, "JSON eigenvector ");
+    }
 
     // The stored row: eigenvalues ascending, eigenvector columns in the same order.
     EXPECT_EQ(Count("select count(*) from pca_data where dim = 3"), 1);

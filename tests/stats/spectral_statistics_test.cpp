@@ -7,12 +7,15 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <ctime>
 #include <functional>
+#include <regex>
 #include <tuple>
 
 #include "chain/processing_chain.h"
 #include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
+#include "base/version.h"
 #include "stats/separability.h"
 #include "store/array_codec.h"
 #include "study/study_spectra.h"
@@ -310,6 +313,116 @@ TEST_F(LibraryTest, AClassWhoseCovarianceCannotBeEstimatedNeverWins) {
               "than there are features: duplicated spectra or features that move together)");
 }
 
+// The JSON twins say which settings produced them, and their numbers are the CSV's.
+TEST_F(LibraryTest, ResultRecordsNameTheSettingsOfTheirRun) {
+    // A name that needs escaping in JSON and is not ASCII, and a waveband filter range.
+    const std::string name = "Reed \"sample\" \u0100rohanui";
+    Database& db = Admin();
+    db.Execute(Sql("update study set name = '%s' where study_id = %i", db.Escape(name).c_str(),
+                   study_));
+    db.Execute(Sql("insert into waveband_filter (study_id) values (%i)", study_));
+    db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
+                   "lower_wavelength, upper_wavelength) values (%i, %i, 1350, 1450)",
+                   study_, static_cast<int>(db.InsertId())));
+    UseStudy(study_);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    const std::time_t before = std::time(nullptr);
+    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3);
+    ASSERT_EQ(r.json_path, dir_.Path() + "/out/Error Matrix.json");
+    const nlohmann::json j = test::ReadJson(r.json_path);
+    EXPECT_EQ(j["analysis"], "discriminant analysis");
+
+    const nlohmann::json& p = j["provenance"];
+    EXPECT_EQ(p["study"], nlohmann::json({{"id", study_}, {"name", name}}));
+    EXPECT_EQ(p["sensor"]["name"], "Three test bands");
+    EXPECT_EQ(p["sensor"]["id"], session_->CurrentSensor()->SensorId());
+    EXPECT_EQ(p["waveband_filter"]["excluded"],
+              nlohmann::json::parse(R"([{"from_nm": 1350, "to_nm": 1450}])"));
+    EXPECT_EQ(p["smoothing"], nlohmann::json::parse(R"({"type": 0, "name": "No smoothing",
+                                                        "window": null,
+                                                        "polynomial_order": null})"));
+    EXPECT_EQ(p["derivative"]["order"], 0);
+    EXPECT_TRUE(p["derivative"]["method"].is_null());
+    EXPECT_EQ(p["feature_space"]["id"], fs_);
+    EXPECT_EQ(p["feature_space"]["name"], "pairs");
+    EXPECT_EQ(p["feature_space"]["type"], "NTBI");
+    EXPECT_EQ(p["feature_space"]["dimension"], 2);
+    EXPECT_EQ(p["feature_space"]["ranges"], nlohmann::json::parse(R"([
+        {"wavelength1_nm": 400, "wavelength2_nm": 1000},
+        {"wavelength1_nm": 1000, "wavelength2_nm": 2000}])"));
+    EXPECT_EQ(p["classifier"], "Mahalanobis");
+    EXPECT_EQ(p["validation"], "resubstitution");
+    EXPECT_EQ(p["program"]["version"], kOrvaneVersion);
+    // The build date as the server itself writes the stored instant in UTC.
+    EXPECT_EQ(p["library"]["id"], library_->LibraryId());
+    std::string built;
+    db.Execute("set time_zone = '+00:00'");
+    db.QueryText(Sql("select date_format(build_date, '%%Y-%%m-%%dT%%H:%%i:%%s.%%fZ') from "
+                     "library where library_id = %i",
+                     library_->LibraryId()),
+                 built);
+    EXPECT_EQ(p["library"]["build_date"], built);
+    // The time of the run: UTC, ISO 8601, to the second.
+    const std::string run_at = p["run_at"];
+    ASSERT_TRUE(std::regex_match(run_at, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
+        << run_at;
+    std::tm tm{};
+    strptime(run_at.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm);
+    const std::time_t at = timegm(&tm);
+    EXPECT_GE(at, before);
+    EXPECT_LE(at, std::time(nullptr));
+
+    // The numbers are those of "Error Matrix.csv", where an empty cell is an undefined one.
+    const auto same = [](const nlohmann::json& got, const std::string& cell) {
+        return cell.empty() ? got.is_null()
+                            : got.is_number() && std::fabs(got.get<double>() - std::stod(cell)) <
+                                                     1e-12 * 100;
+    };
+    const std::vector<std::string> lines = test::Lines(r.path);
+    ASSERT_GE(lines.size(), 6u);
+    ASSERT_EQ(j["classes"].size(), 3u);
+    for (size_t row = 0; row < 3; ++row) {
+        const std::vector<std::string> cells = test::Cells(lines[row + 1]);
+        EXPECT_EQ(j["classes"][row]["name"], cells[0]);
+        for (size_t c = 0; c < 3; ++c)
+            EXPECT_EQ(j["error_matrix"]["counts"][row][c], std::stoi(cells[c + 1]))
+                << row << "," << c;
+        EXPECT_TRUE(same(j["classes"][row]["users_accuracy"], cells[5])) << row;
+        EXPECT_TRUE(same(j["classes"][row]["producers_accuracy"], test::Cells(lines[5])[row + 1]))
+            << row;
+    }
+    EXPECT_TRUE(same(j["overall_accuracy"], test::Cells(lines[5])[5]));
+    EXPECT_NEAR(j["overall_accuracy"].get<double>(), r.overall_accuracy, 1e-12);
+    EXPECT_EQ(j["spectra"], 11);
+    if (std::isfinite(r.kappa)) {
+        EXPECT_NEAR(j["kappa"].get<double>(), r.kappa, 1e-15);
+    } else {
+        EXPECT_TRUE(j["kappa"].is_null());
+    }
+
+    // A site check's shares, per site, add up to the species' column of the error matrix.
+    const std::string site_path =
+        SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id, &output_);
+    ASSERT_EQ(site_path, dir_.Path() + "/out/site_check.json");
+    const nlohmann::json sites = test::ReadJson(site_path);
+    EXPECT_EQ(sites["analysis"], "site check");
+    EXPECT_EQ(sites["provenance"]["study"]["name"], name);
+    EXPECT_EQ(sites["species"]["folder"], "alpha");
+    ASSERT_EQ(sites["sites"].size(), 2u);
+    std::vector<int> votes(3, 0);
+    for (const nlohmann::json& site : sites["sites"]) {
+        EXPECT_EQ(site["spectra"], 2);
+        double share = 0.0;
+        for (size_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(site["classes"][c]["class"], library_->Class(static_cast<int>(c)).folder_name);
+            votes[c] += site["classes"][c]["votes"].get<int>();
+            share += site["classes"][c]["share"].get<double>();
+        }
+        EXPECT_NEAR(share, 100.0, 1e-12);
+    }
+    for (size_t c = 0; c < 3; ++c) EXPECT_EQ(j["error_matrix"]["counts"][c][0], votes[c]) << c;
+}
+
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     Database& db = Admin();
@@ -344,6 +457,36 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     EXPECT_EQ(frontend_.reports[1], "Library Accuracy Check");
     EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667");
     EXPECT_EQ(r.kappa, 0.0);
+
+    // Its JSON twin: the same counts (rows classified as, columns reference), undefined
+    // accuracies as null, and the study the spectra came from.
+    ASSERT_EQ(r.json_path, dir_.Path() + "/out/Error Matrix.json");
+    const nlohmann::json j = test::ReadJson(r.json_path);
+    EXPECT_EQ(j["analysis"], "independent set");
+    EXPECT_EQ(j["independent_study"], nlohmann::json({{"id", other}, {"name", "other"}}));
+    EXPECT_EQ(j["error_matrix"]["rows"], "classified as");
+    EXPECT_EQ(j["error_matrix"]["columns"], "reference");
+    EXPECT_EQ(j["error_matrix"]["counts"], nlohmann::json({{2, 0, 0}, {1, 0, 0}, {0, 0, 0}}));
+    const nlohmann::json null;
+    const struct {
+        const char* name;
+        nlohmann::json producers, users;
+    } classes[] = {{"alpha", 200.0 / 3.0, 100.0}, {"beta", null, 0.0}, {"gamma", null, null}};
+    ASSERT_EQ(j["classes"].size(), 3u);
+    for (size_t c = 0; c < 3; ++c) {
+        const nlohmann::json& got = j["classes"][c];
+        EXPECT_EQ(got["folder"], classes[c].name);
+        if (classes[c].producers.is_null()) {
+            EXPECT_TRUE(got["producers_accuracy"].is_null()) << classes[c].name;
+        } else {
+            EXPECT_NEAR(got["producers_accuracy"].get<double>(),
+                        classes[c].producers.get<double>(), 1e-12);
+        }
+        EXPECT_EQ(got["users_accuracy"], classes[c].users) << classes[c].name;
+    }
+    EXPECT_EQ(j["spectra"], 3);
+    EXPECT_NEAR(j["overall_accuracy"].get<double>(), 200.0 / 3.0, 1e-12);
+    EXPECT_EQ(j["kappa"], 0.0);
 
     db.Execute(Sql("delete from study where study_id = %i", other));
     EXPECT_EQ(IndependentStudies(*session_)[0].study_id, -1);
@@ -394,6 +537,38 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
                 ExpectNumberCell(cell, 2.0 * (1.0 - std::exp(-b[r][j])), where);
         }
     }
+    // The JSON twin: each pair once, an infinite B as null (JSON has no infinity) beside the
+    // JM of 2 it gives.
+    const nlohmann::json j = test::ReadJson(dir_.Path() + "/out/JM and B output.json");
+    EXPECT_EQ(j["analysis"], "separability");
+    EXPECT_EQ(j["distance"], "JM and B");
+    EXPECT_TRUE(j["provenance"]["classifier"].is_null());
+    EXPECT_EQ(j["provenance"]["library"]["id"], library_->LibraryId());
+    ASSERT_EQ(j["pairs"].size(), 6u);
+    size_t pair = 0;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = r + 1; c < 4; ++c, ++pair) {
+            const nlohmann::json& got = j["pairs"][pair];
+            const std::string where = std::string(names[r]) + "/" + names[c];
+            EXPECT_EQ(got["class1"], names[r]) << where;
+            EXPECT_EQ(got["class2"], names[c]) << where;
+            if (std::isinf(b[r][c])) {
+                EXPECT_TRUE(got["b"].is_null()) << where;
+                EXPECT_EQ(got["jm"], 2.0) << where;
+            } else {
+                EXPECT_NEAR(got["b"].get<double>(), b[r][c], 1e-12 * b[r][c]) << where;
+                EXPECT_NEAR(got["jm"].get<double>(), 2.0 * (1.0 - std::exp(-b[r][c])), 1e-12)
+                    << where;
+            }
+        }
+    }
+    // A single distance leaves the other out.
+    SeparabilitySettings jm_only;
+    jm_only.distance = SeparabilitySettings::kJM;
+    SeparabilityReport(*library_, output_, frontend_, jm_only);
+    const nlohmann::json first = test::ReadJson(dir_.Path() + "/out/JM output.json")["pairs"][0];
+    EXPECT_TRUE(first.contains("jm"));
+    EXPECT_FALSE(first.contains("b"));
 }
 
 TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {

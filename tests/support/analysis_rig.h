@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "base/frontend.h"
 #include "base/output_folder.h"
 #include "chain/chain_options.h"
@@ -56,6 +58,12 @@ inline std::vector<std::string> Lines(const std::string& path) {
     std::istringstream in(FileText(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// A result's JSON twin as a JSON parser reads it; a file that does not parse fails the test
+// with the parser's message.
+inline nlohmann::json ReadJson(const std::string& path) {
+    return nlohmann::json::parse(FileText(path));
 }
 
 // The cells of a comma-separated line, empty ones included; commas inside double quotes do not

@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/result_record.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "base/frontend.h"
+#include "base/output_folder.h"
+#include "base/text_file.h"
+#include "base/version.h"
+#include "chain/derivative_settings.h"
+#include "chain/feature_space.h"
+#include "chain/processing_session.h"
+#include "chain/savitzky_golay_filter.h"
+#include "spectra/sensor.h"
+#include "spectra/waveband_filter.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+// "2024-05-01T12:34:56Z", or with ".123456" before the Z when `micros` is given.
+std::string IsoUtc(std::time_t seconds, long micros = -1) {
+    std::tm tm{};
+    gmtime_r(&seconds, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &tm);
+    return micros < 0 ? fmt::format("{}Z", text) : fmt::format("{}.{:06d}Z", text, micros);
+}
+
+ResultJson NameOrNull(Database& db, const std::string& sql) {
+    std::string name;
+    return db.QueryText(sql, name) ? ResultJson(name) : ResultJson(nullptr);
+}
+
+ResultJson WavebandFilterRecord(const ProcessingSession& session) {
+    const WavebandFilter* filter = session.StudyFilter();
+    ResultJson record;
+    record["id"] = session.WavebandFilterId();
+    ResultJson excluded = ResultJson::array();
+    if (filter) {
+        for (int i = 0; i < filter->Count(); ++i) {
+            const WavebandFilter::Entry& e = filter->At(i);
+            // A single band is a range of one wavelength, so every entry reads alike.
+            const int lower = e.kind == 1 ? e.lower : e.band;
+            const int upper = e.kind == 1 ? e.upper : e.band;
+            excluded.push_back({{"from_nm", lower}, {"to_nm", upper}});
+        }
+    }
+    record["excluded"] = excluded;
+    return record;
+}
+
+ResultJson SmoothingRecord(ProcessingSession& session) {
+    const int type = session.SmoothingType();
+    ResultJson record;
+    record["type"] = type;
+    record["name"] =
+        NameOrNull(session.Db(), Sql("select name from smoothing_filter_type where type = %i", type));
+    const auto* sg = dynamic_cast<const SavitzkyGolayFilter*>(session.Smoothing());
+    record["window"] = sg ? ResultJson(sg->Size()) : ResultJson(nullptr);
+    record["polynomial_order"] = sg ? ResultJson(sg->Order()) : ResultJson(nullptr);
+    return record;
+}
+
+ResultJson DerivativeRecord(ProcessingSession& session) {
+    ResultJson record;
+    record["order"] = session.DerivativeOrder();
+    // The settings object outlives a switch back to order 0, so the order decides.
+    const DerivativeSettings* d = session.DerivativeOrder() >= 1 ? session.Derivative() : nullptr;
+    if (!d) {
+        record["method"] = nullptr;
+        record["window"] = nullptr;
+        record["polynomial_order"] = nullptr;
+        return record;
+    }
+    record["method"] = NameOrNull(
+        session.Db(), Sql("select name from derivative_calc_method where type = %i", d->Method()));
+    const bool sg = d->Method() == kDerivativeSavGol;
+    record["window"] = sg ? ResultJson(d->FilterSize()) : ResultJson(nullptr);
+    record["polynomial_order"] = sg ? ResultJson(d->PolynomialOrder()) : ResultJson(nullptr);
+    return record;
+}
+
+ResultJson FeatureSpaceRecord(const ProcessingSession& session) {
+    const FeatureSpace* fs = session.CurrentFeatureSpace();
+    if (!fs) return nullptr;
+    ResultJson record;
+    record["id"] = fs->Id();
+    record["name"] = fs->Name();
+    record["type"] = fs->TypeName().empty() ? session.FeatureSpaceTypeName() : fs->TypeName();
+    record["dimension"] = fs->Dimension();
+    record["description"] = fs->Description();
+    // DI: the curvature over each range; NTBI: the normalised difference of each pair; PCT:
+    // the leading principal components of the stored analysis, so no ranges.
+    ResultJson ranges = ResultJson::array();
+    for (const FeatureSpace::BandRange& r : fs->Ranges())
+        ranges.push_back({{"wavelength1_nm", r.wavelength1}, {"wavelength2_nm", r.wavelength2}});
+    record["ranges"] = ranges;
+    record["pca_data_id"] = fs->PcaDataId() ? ResultJson(fs->PcaDataId()) : ResultJson(nullptr);
+    return record;
+}
+
+ResultJson LibraryRecord(Database& db, int library_id) {
+    if (library_id == 0) return nullptr;
+    ResultJson record;
+    record["id"] = library_id;
+    // The stored instant itself, free of the server's time zone.
+    std::string epoch;
+    if (db.QueryText(Sql("select unix_timestamp(build_date) from library where library_id = %i",
+                         library_id),
+                     epoch)) {
+        char* end = nullptr;
+        const double value = std::strtod(epoch.c_str(), &end);
+        const auto seconds = static_cast<std::time_t>(std::floor(value));
+        const size_t dot = epoch.find('.');
+        long micros = 0;
+        if (dot != std::string::npos) {
+            std::string digits = epoch.substr(dot + 1, 6);
+            digits.resize(6, '0');
+            micros = std::strtol(digits.c_str(), nullptr, 10);
+        }
+        record["build_date"] = IsoUtc(seconds, micros);
+    } else {
+        record["build_date"] = nullptr;
+    }
+    return record;
+}
+
+}  // namespace
+
+const char* ClassifierName(Classifier classifier) {
+    switch (classifier) {
+        case Classifier::kMahalanobis:
+            return "Mahalanobis";
+        case Classifier::kModifiedMahalanobis:
+            return "Modified Mahalanobis";
+        case Classifier::kGeneralSquaredDistance:
+            return "Gen. Squared Dist";
+        case Classifier::kSpectralAngle:
+            return "SAM";
+    }
+    return "unknown";
+}
+
+ResultJson Provenance(ProcessingSession& session, const ProvenanceOptions& options) {
+    ResultJson record;
+    record["study"] = {{"id", session.StudyId()}, {"name", session.StudyName()}};
+    const Sensor* sensor = session.CurrentSensor();
+    record["sensor"] = sensor ? ResultJson{{"id", sensor->SensorId()}, {"name", sensor->Name()}}
+                              : ResultJson(nullptr);
+    record["waveband_filter"] = WavebandFilterRecord(session);
+    record["smoothing"] = SmoothingRecord(session);
+    record["derivative"] = options.derivative ? DerivativeRecord(session) : nullptr;
+    record["feature_space"] = options.feature_space ? FeatureSpaceRecord(session) : nullptr;
+    record["classifier"] =
+        options.classifier ? ResultJson(ClassifierName(session.ClassifierInUse())) : nullptr;
+    record["validation"] =
+        options.validation.empty() ? ResultJson(nullptr) : ResultJson(options.validation);
+    record["library"] = LibraryRecord(session.Db(), options.library_id);
+    record["program"] = {{"name", "Orvane"}, {"version", kOrvaneVersion}};
+    record["run_at"] = IsoUtc(std::time(nullptr));
+    return record;
+}
+
+ResultJson JsonNumber(double value) {
+    return std::isfinite(value) ? ResultJson(value) : ResultJson(nullptr);
+}
+
+std::string JsonPathBeside(const std::string& result_path) {
+    const size_t slash = result_path.find_last_of('/');
+    const size_t dot = result_path.find_last_of('.');
+    const bool has_extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    return (has_extension ? result_path.substr(0, dot) : result_path) + ".json";
+}
+
+std::string WriteJsonBeside(const std::string& result_path, const ResultJson& record,
+                            Frontend& frontend) {
+    const std::string path = JsonPathBeside(result_path);
+    // Names come from folders and the database, so a byte that is not UTF-8 must not stop
+    // the file: it is replaced instead of raising.
+    const std::string text =
+        record.dump(2, ' ', false, nlohmann::detail::error_handler_t::replace) + "\n";
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
+        return "";
+    }
+    file.WriteString(text);
+    if (!file.Close()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
+        return "";
+    }
+    return path;
+}
+
+std::string WriteJsonResult(const OutputFolder& output, const std::string& name,
+                            const ResultJson& record, Frontend& frontend) {
+    return WriteJsonBeside(output.PathFor(name, "json"), record, frontend);
+}
+
+}  // namespace orvane

@@ -92,8 +92,8 @@ TEST(ClassModels, RefusesWhatCannotRankClasses) {
     const std::vector<ClassStatistics> one_line = {
         Statistics(Data({{0.1, 0.2, 0.4}, {0.2, 0.4, 0.8}})),
         Statistics(Data({{0.6, 0.7, 0.9}, {1.0, 1.2, 1.6}}))};
-    const std::vector<ClassStatistics> one_feature = {
-        Statistics(Data({{0.1, 0.2, 0.4}})), Statistics(Data({{0.6, 0.7, 0.9}}))};
+    const std::vector<ClassStatistics> one_feature = {Statistics(Data({{0.1, 0.2, 0.4}})),
+                                                      Statistics(Data({{0.6, 0.7, 0.9}}))};
 
     EXPECT_THROW(ClassModels(Classifier::kGeneralSquaredDistance, one_line),
                  SingularCovarianceError);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The analyses of the library and of the study's spectra: separability and principal
-// components.
+// The analyses of the library and of the study's spectra: separability, principal
+// components and the comparison of sensors.
 #include <ostream>
 #include <string>
 
@@ -10,6 +10,7 @@
 #include "plot/plot_svg.h"
 #include "spectra/spectrum.h"
 #include "stats/principal_components.h"
+#include "stats/sensor_comparison.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
 #include "base/output_folder.h"
@@ -69,6 +70,50 @@ int CmdPca(Context& ctx) {
     return 0;
 }
 
+// The sensors of every --sensors value in order: each value is split at its commas, except one
+// beginning with "name:", which is a single name taken whole, commas and all.
+std::vector<int> SensorsOption(Context& ctx) {
+    std::vector<int> ids;
+    auto [first, last] = ctx.args.options.equal_range("sensors");
+    if (first == last) throw UsageError("compare needs --sensors NAME|ID,...");
+    for (auto it = first; it != last; ++it) {
+        const std::string& value = it->second;
+        std::vector<std::string> words;
+        if (value.rfind("name:", 0) == 0) {
+            words.push_back(value);
+        } else {
+            size_t start = 0;
+            for (size_t comma; (comma = value.find(',', start)) != std::string::npos;
+                 start = comma + 1)
+                words.push_back(value.substr(start, comma - start));
+            words.push_back(value.substr(start));
+        }
+        for (const std::string& word : words) {
+            if (word.empty())
+                throw UsageError("--sensors \"" + EscapeControls(value) +
+                                 "\" has an empty sensor; separate names or ids by single commas");
+            ids.push_back(ResolveSensor(*ctx.session, word));
+        }
+    }
+    return ids;
+}
+
+int CmdCompare(Context& ctx) {
+    ApplyChainArgs(ctx);
+    SensorComparisonOptions options;
+    options.sensor_ids = SensorsOption(ctx);
+    options.validation = ctx.args.Get("validate", options.validation);
+    options.name_type = NameTypeOption(ctx.args);
+    StudyLoader loader(*ctx.session);
+    loader.SetStudy(ctx.session->StudyId());
+    const SensorComparison result =
+        CompareSensors(*ctx.session, loader, OutputFolder(*ctx.config), ctx.frontend, options);
+    if (result.path.empty()) return 1;
+    // The path last, for scripts.
+    ctx.out << EscapeControls(result.path) << '\n';
+    return 0;
+}
+
 }  // namespace
 
 std::vector<Command> AnalysisCommands() {
@@ -81,6 +126,17 @@ std::vector<Command> AnalysisCommands() {
          "Principal components of the study's spectra at the derived stage; writes "
          "pca_output.csv and the score plot pca_score_plot.svg and prints both paths.",
          CmdPca},
+        {"compare",
+         "compare --sensors NAME|ID,... [--validate resubstitution] "
+         "[--names common|maori|latin|folder]",
+         "For each sensor, in the current chain and feature space (DI and NTBI ranges mapped to "
+         "its bands, PCT components from its own pca), build or reuse the library, run the "
+         "discriminant analysis and the separability, and tabulate classes modelled, overall "
+         "accuracy, kappa, validation, minimum and mean JM and the closest pair; writes "
+         "sensor_comparison.csv and prints its path. The session's sensor is kept. Sensors are "
+         "separated by commas, or given by repeating --sensors; a value beginning with name: is "
+         "one name, commas included.",
+         CmdCompare},
     };
 }
 

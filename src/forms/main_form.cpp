@@ -390,6 +390,10 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
             return HasStudy() ? "" : no_study;
         case kCmdPca:
             return HasStudy() ? "" : no_study;
+        // Each sensor's library is built as needed, so only the feature space must exist.
+        case kCmdCompareSensors:
+            if (!HasStudy()) return no_study;
+            return doc_.Session().FeatureSpaceId() != 0 ? "" : "No feature space is selected.";
         default:
             return "";
     }

@@ -39,6 +39,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdSeparability, "Statistics", "Separability Report", kBuilt, kSensor},
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
         {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
+        {kCmdCompareSensors, "Statistics", "Compare Sensors...", kBuilt, kSensor},
         {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
         {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},

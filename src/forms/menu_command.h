@@ -38,6 +38,7 @@ enum CommandId {
     kCmdAbout = 57664,
     kCmdSpectraPlot = 32850,
     kCmdStudyBrowser = 32851,
+    kCmdCompareSensors = 32852,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

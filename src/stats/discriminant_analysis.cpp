@@ -269,26 +269,44 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     return path;
 }
 
+Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
+                            const std::function<void(int)>& class_done) {
+    const int k = library.ClassCount();
+    Matrix e = EmptyErrorMatrix(k);
+    for (int c = 0; c < k; ++c) {
+        if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+        // The species is read in one go; its enabled spectra are those the per-spectrum query
+        // of the study would give.
+        std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
+        for (int i = 0; i < species->MemberCount(); ++i) {
+            const ClassificationResult r = library.Classify(*species->Member(i));
+            e(r.Winner().class_index + 1, c + 1) += 1.0;
+        }
+        if (class_done) class_done(c + 1);
+    }
+    return e;
+}
+
+double OverallAccuracy(const Matrix& e, int k) {
+    double all = 0.0;
+    double agreed = 0.0;
+    for (int i = 1; i <= k; ++i) {
+        agreed += e(i, i);
+        for (int j = 1; j <= k; ++j) all += e(i, j);
+    }
+    return all > 0.0 ? agreed / all * 100.0 : std::nan("");
+}
+
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
                                        const OutputFolder& output, Frontend& frontend,
                                        int name_type) {
     library.RequireReady();
     ReportUnmodelled(library, frontend);
-    const int k = library.ClassCount();
-    Matrix e = EmptyErrorMatrix(k);
+    Matrix e;
     {
-        ProgressScope progress(frontend, "Performing Discriminant Analysis", k);
-        for (int c = 0; c < k; ++c) {
-            if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
-            // The species is read in one go; its enabled spectra are those the per-spectrum
-            // query of the study would give.
-            std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
-            for (int i = 0; i < species->MemberCount(); ++i) {
-                const ClassificationResult r = library.Classify(*species->Member(i));
-                e(r.Winner().class_index + 1, c + 1) += 1.0;
-            }
-            frontend.StepProgress(c + 1);
-        }
+        ProgressScope progress(frontend, "Performing Discriminant Analysis", library.ClassCount());
+        e = ResubstitutionCounts(library, loader, frontend,
+                                 [&](int done) { frontend.StepProgress(done); });
     }
     return ReportAccuracy("Discriminant Analysis", e, name_type, library, output, frontend);
 }

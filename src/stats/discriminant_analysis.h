@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,16 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
 // A file that cannot be opened is reported and gives an empty path.
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
                              const OutputFolder& output, Frontend& frontend);
+
+// The counts of classifying every enabled spectrum of every library species against the
+// library (resubstitution): a (k + 2) x (k + 2) matrix whose top left k x k block holds the
+// predicted row class against the actual column class, zero elsewhere. Calls `class_done` with
+// the number of classes done after each one; throws OrvaneError when the frontend is cancelled
+// and SingularCovarianceError when a covariance cannot be inverted.
+Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
+                            const std::function<void(int)>& class_done = {});
+// The share of the k x k counts on the diagonal, in percent; NaN without any count.
+double OverallAccuracy(const Matrix& e, int k);
 
 // Classifies every enabled spectrum of every library species against the library
 // (resubstitution), writes the error matrix and reports it with the class accuracies and

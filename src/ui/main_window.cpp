@@ -30,6 +30,7 @@
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/plot_window.h"
+#include "ui/sensor_comparison_dialog.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/spectra_plot_window.h"
 #include "ui/study_browser_window.h"
@@ -260,6 +261,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdSeparability, [this] { OnSeparability(); }},
         {kCmdPca, [this] { OnPca(); }},
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
+        {kCmdCompareSensors, [this] { CompareSensorsDialog()->Open(); }},
         {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
         {kCmdFeatureSpaceCopyEdit,
          [this] { FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit); }},
@@ -358,6 +360,12 @@ SiteAccuracyDialog* MainWindow::SiteAccuracy() {
     if (!site_accuracy_)
         site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), this);
     return site_accuracy_;
+}
+
+SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
+    if (!sensor_comparison_)
+        sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), this);
+    return sensor_comparison_;
 }
 
 FeatureSpaceDialog* MainWindow::FeatureSpace() {

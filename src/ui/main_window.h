@@ -26,6 +26,7 @@ class ImportSensorDialog;
 class IndependentSetDialog;
 class PlotWindow;
 class ScorePlotWindow;
+class SensorComparisonDialog;
 class SiteAccuracyDialog;
 class SpectraPlotWindow;
 class StudyBrowserWindow;
@@ -58,6 +59,7 @@ class MainWindow : public QMainWindow {
     CreateStudyDialog* CreateStudy();
     IndependentSetDialog* IndependentSet();
     SiteAccuracyDialog* SiteAccuracy();
+    SensorComparisonDialog* CompareSensorsDialog();
     FeatureSpaceDialog* FeatureSpace();
     EndmemberSelectionDialog* EndmemberSelection();
     AbundanceSettingsDialog* AbundanceSettings();
@@ -104,6 +106,7 @@ class MainWindow : public QMainWindow {
     CreateStudyDialog* create_study_ = nullptr;
     IndependentSetDialog* independent_set_ = nullptr;
     SiteAccuracyDialog* site_accuracy_ = nullptr;
+    SensorComparisonDialog* sensor_comparison_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
     SpectraPlotWindow* spectra_plot_ = nullptr;
     StudyBrowserWindow* study_browser_ = nullptr;

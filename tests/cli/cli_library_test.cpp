@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "support/cli_fixture.h"
 #include "support/feature_study.h"
@@ -125,6 +126,40 @@ TEST_F(CliLibrary, AClassWithoutCovarianceIsNamedAndCountedOut) {
     EXPECT_TRUE(Contains(r.out, "1 of 3 classes are not modelled with this classifier")) << r.out;
     EXPECT_EQ(r.out.find(why), r.out.rfind(why)) << r.out;
     EXPECT_TRUE(Contains(test::FileText(Output("Error Matrix.csv")), "\ndelta,0,0,0,0,")) << r.out;
+}
+
+// Sensors are split at commas, and --sensors repeats; a name with a comma is given whole after
+// "name:". Every library the table needs is built on the way.
+TEST_F(CliLibrary, CompareTabulatesTheSensorsGivenInEveryForm) {
+    std::ofstream(dir_.File("broad.txt")) << "Broad, blue\nA wide first band\n"
+                                             "band,avg_wavelength,fwhm,mark\n"
+                                             "1,700,100,C\n2,1000,2,C\n3,2000,2,C\n";
+    ASSERT_EQ(Cli({"sensor", "import", dir_.File("broad.txt")}).rc, 0);
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } refusals[] = {
+        {{"compare"}, 2, "compare needs --sensors NAME|ID,..."},
+        {{"compare", "--sensors", "Three test bands,,name:x"}, 2, "has an empty sensor"},
+        {{"compare", "--sensors", "Broad, blue"}, 1, "Broad"},
+        {{"compare", "--sensors", "Three test bands", "--validate", "jackknife"}, 1,
+         "Unknown validation"},
+    };
+    for (const auto& c : refusals) {
+        const test::CliOutcome refused = Cli(c.args);
+        EXPECT_EQ(refused.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(refused.err, c.in_err)) << refused.err;
+    }
+    const test::CliOutcome r = Cli({"compare", "--sensors", "Three test bands",
+                                    "--sensors=name:Broad, blue", "--validate", "resubstitution"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Sensor Comparison")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\n" + Output("sensor_comparison.csv") + "\n")) << r.out;
+    const std::string table = test::FileText(Output("sensor_comparison.csv"));
+    EXPECT_TRUE(Contains(table, "\nThree test bands,")) << table;
+    EXPECT_TRUE(Contains(table, "\n\"Broad, blue\",")) << table;
+    EXPECT_TRUE(Contains(Cli({"compare", "--help"}).out, "name: is one name")) ;
 }
 
 }  // namespace

@@ -1,0 +1,290 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/sensor_comparison.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include <fmt/format.h>
+
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "base/output_folder.h"
+#include "base/shown_text.h"
+#include "base/text_file.h"
+#include "chain/chain_options.h"
+#include "chain/feature_space.h"
+#include "chain/processing_session.h"
+#include "spectra/sensor.h"
+#include "spectra/spectrum.h"
+#include "stats/discriminant_analysis.h"
+#include "stats/separability.h"
+#include "stats/spectral_statistics.h"
+#include "study/study_loader.h"
+
+namespace orvane {
+
+namespace {
+
+// Puts the session back on the sensor and feature space it had, however the comparison ends:
+// every later command of the window or the batch relies on them.
+class SensorRestorer {
+  public:
+    explicit SensorRestorer(ProcessingSession& session)
+        : session_(session),
+          sensor_(session.CurrentSensor() ? session.CurrentSensor()->SensorId() : 0),
+          feature_space_(session.FeatureSpaceId()) {}
+    ~SensorRestorer() {
+        try {
+            if (sensor_ != 0) session_.SetSensor(sensor_);
+            session_.SetFeatureSpace(feature_space_);
+        } catch (...) {
+            // It loaded before the comparison; should it fail now, no feature space is better
+            // than one mapped to another sensor's bands.
+            try {
+                session_.SetFeatureSpace(0);
+            } catch (...) {
+            }
+        }
+    }
+    SensorRestorer(const SensorRestorer&) = delete;
+    SensorRestorer& operator=(const SensorRestorer&) = delete;
+
+  private:
+    ProcessingSession& session_;
+    int sensor_;
+    int feature_space_;
+};
+
+const Sensor* LoadedSensor(const ProcessingSession& session, int sensor_id) {
+    for (const auto& sensor : session.Sensors())
+        if (sensor->SensorId() == sensor_id) return sensor.get();
+    return nullptr;
+}
+
+std::string Quoted(const std::string& name) { return "\"" + EscapeControls(name) + "\""; }
+
+// Switches to the sensor and loads the current feature space for it; refuses when the space
+// is not offered there, by the rule the feature-space list of either face follows.
+void UseSensorAndSpace(ProcessingSession& session, const Sensor& sensor,
+                       const FeatureSpace& space) {
+    session.SetSensor(sensor.SensorId());
+    bool offered = false;
+    for (const FeatureSpaceItem& item : ListFeatureSpaces(session))
+        if (item.id == space.Id()) offered = true;
+    const std::string what =
+        "Feature space " + Quoted(space.Name()) + " (" + space.TypeName() + ")";
+    if (!offered) {
+        if (space.Type() == kFeaturePCT && CurrentPcaDataId(session) == 0)
+            throw OrvaneError(what + " takes its components from each sensor's principal " +
+                              "component analysis, and sensor " + Quoted(sensor.Name()) +
+                              " has none of the current study and chain settings; run the " +
+                              "principal component analysis with that sensor first.");
+        throw OrvaneError(what + " has " + std::to_string(space.Dimension()) +
+                          " features, more than the " + std::to_string(sensor.ElementCount()) +
+                          " bands of sensor " + Quoted(sensor.Name()) + ".");
+    }
+    try {
+        session.SetFeatureSpace(space.Id());
+    } catch (const OrvaneError& e) {
+        throw OrvaneError("Sensor " + Quoted(sensor.Name()) + ": " + e.what(), e.GetRemedy());
+    }
+}
+
+void SummariseSeparability(const SpectralStatistics& library, int name_type,
+                           SensorComparisonRow& row) {
+    const Matrix b = PairwiseBhattacharyya(library);
+    const int k = library.ClassCount();
+    double sum = 0.0;
+    row.min_jm = std::nan("");
+    for (int i = 1; i <= k; ++i) {
+        for (int j = i + 1; j <= k; ++j) {
+            if (!std::isfinite(b(i, j))) continue;
+            const double jm = JeffriesMatusita(b(i, j));
+            sum += jm;
+            ++row.jm_pairs;
+            // Strictly smaller, so a tie keeps the first pair in library order.
+            if (row.jm_pairs == 1 || jm < row.min_jm) {
+                row.min_jm = jm;
+                row.closest_first = library.Class(i - 1).NameOfType(name_type);
+                row.closest_second = library.Class(j - 1).NameOfType(name_type);
+            }
+        }
+    }
+    row.mean_jm = row.jm_pairs > 0 ? sum / row.jm_pairs : std::nan("");
+}
+
+SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
+                              Frontend& frontend, const SensorComparisonOptions& options,
+                              const Sensor& sensor) {
+    SensorComparisonRow row;
+    row.sensor_id = sensor.SensorId();
+    row.sensor = sensor.Name();
+    row.validation = options.validation;
+    SpectralStatistics library(session, loader);
+    library.SetStudy(session.StudyId());
+    library.LoadLibrary();
+    if (!library.NotReadyReason().empty() &&
+        library.NotReadyRemedy() == Remedy::kBuildLibrary) {
+        library.BuildLibrary(frontend);
+        row.library_built = true;
+    }
+    try {
+        library.RequireReady();
+    } catch (const LibraryNotReadyError& e) {
+        throw LibraryNotReadyError("Sensor " + Quoted(sensor.Name()) + ": " + e.what(),
+                                   e.GetRemedy());
+    }
+    const int k = library.ClassCount();
+    row.classes = k;
+    row.classes_modelled = library.ModelledClassCount();
+    Matrix counts;
+    {
+        ProgressScope progress(frontend, "Comparing sensors: " + sensor.Name(), k);
+        counts = ResubstitutionCounts(library, loader, frontend,
+                                      [&](int done) { frontend.StepProgress(done); });
+    }
+    row.overall_accuracy = OverallAccuracy(counts, k);
+    row.kappa = CohensKappa(counts, k);
+    SummariseSeparability(library, options.name_type, row);
+    return row;
+}
+
+std::string Figure(double value, int decimals) {
+    return std::isfinite(value) ? fmt::format("{:.{}f}", value, decimals) : std::string("n/a");
+}
+
+void WriteFigure(TextFile& file, double value) {
+    if (std::isfinite(value))
+        file.WriteDouble(value);
+    else
+        file.WriteString("n/a");
+}
+
+std::string WriteTable(const SensorComparison& comparison, const OutputFolder& output,
+                       Frontend& frontend) {
+    const std::string path = output.PathFor("sensor_comparison", "csv");
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
+        return "";
+    }
+    file.WriteStringLn(
+        "Sensor,Sensor Id,Classes,Classes Modelled,Overall Accuracy,Kappa,Validation,Min JM,"
+        "Mean JM,JM Pairs,Min JM Class 1,Min JM Class 2");
+    for (const SensorComparisonRow& r : comparison.rows) {
+        file.WriteString(CsvQuoted(r.sensor) + ",");
+        file.WriteString(fmt::format("{},{},{},", r.sensor_id, r.classes, r.classes_modelled));
+        WriteFigure(file, r.overall_accuracy);
+        file.WriteString(",");
+        WriteFigure(file, r.kappa);
+        file.WriteString("," + CsvQuoted(r.validation) + ",");
+        WriteFigure(file, r.min_jm);
+        file.WriteString(",");
+        WriteFigure(file, r.mean_jm);
+        file.WriteString(fmt::format(",{},", r.jm_pairs));
+        file.WriteString(CsvQuoted(r.closest_first) + "," + CsvQuoted(r.closest_second));
+        file.WriteEol();
+    }
+    if (!file.Close()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
+        return "";
+    }
+    return path;
+}
+
+// Characters, not bytes, so that names with accents still line up.
+size_t Width(const std::string& text) {
+    size_t n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+}  // namespace
+
+SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
+                                const OutputFolder& output, Frontend& frontend,
+                                const SensorComparisonOptions& options) {
+    if (options.sensor_ids.empty()) throw OrvaneError("Choose at least one sensor to compare.");
+    if (options.validation != "resubstitution")
+        throw OrvaneError("Unknown validation \"" + EscapeControls(options.validation) +
+                          "\" for the sensor comparison; it validates by resubstitution.");
+    const FeatureSpace* current = session.CurrentFeatureSpace();
+    if (!current)
+        throw OrvaneError(
+            "No feature space is selected; choose the one to compare the sensors in.");
+    // A copy: the session's own is replaced at every switch of sensor.
+    FeatureSpace space = *current;
+    std::vector<const Sensor*> sensors;
+    std::set<int> seen;
+    for (int id : options.sensor_ids) {
+        const Sensor* sensor = LoadedSensor(session, id);
+        if (!sensor)
+            throw OrvaneError("Sensor " + std::to_string(id) +
+                              " is not loaded; only sensors of a known response type can be "
+                              "compared.");
+        if (!seen.insert(id).second)
+            throw OrvaneError("Sensor " + Quoted(sensor->Name()) +
+                              " is listed twice; give each sensor once.");
+        sensors.push_back(sensor);
+    }
+    SensorComparison comparison;
+    comparison.study = session.StudyName();
+    comparison.feature_space = space.Name();
+    comparison.feature_space_type = space.TypeName();
+    comparison.dimension = space.Dimension();
+    SensorRestorer restorer(session);
+    // Every sensor is checked before any library is built, so a refusal costs nothing.
+    for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
+    for (const Sensor* sensor : sensors) {
+        if (frontend.Cancelled()) throw OrvaneError("Sensor comparison cancelled.");
+        UseSensorAndSpace(session, *sensor, space);
+        comparison.rows.push_back(CompareOn(session, loader, frontend, options, *sensor));
+    }
+    comparison.path = WriteTable(comparison, output, frontend);
+    std::string text = FormatSensorComparison(comparison);
+    if (!comparison.path.empty()) text += "\nSensor comparison written to file:\n" + comparison.path;
+    frontend.Report(text);
+    return comparison;
+}
+
+std::string FormatSensorComparison(const SensorComparison& comparison) {
+    std::vector<std::vector<std::string>> cells = {
+        {"Sensor", "Classes", "Overall Accuracy", "Kappa", "Validation", "Min JM", "Mean JM",
+         "Closest pair"}};
+    for (const SensorComparisonRow& r : comparison.rows) {
+        const std::string pair = r.jm_pairs > 0 ? EscapeControls(r.closest_first) + " / " +
+                                                      EscapeControls(r.closest_second)
+                                                : std::string("n/a");
+        cells.push_back({EscapeControls(r.sensor),
+                         fmt::format("{} of {}", r.classes_modelled, r.classes),
+                         std::isfinite(r.overall_accuracy)
+                             ? fmt::format("{:.2f} %", r.overall_accuracy)
+                             : std::string("n/a"),
+                         Figure(r.kappa, 4), r.validation, Figure(r.min_jm, 4),
+                         Figure(r.mean_jm, 4), pair});
+    }
+    std::vector<size_t> widths(cells.front().size(), 0);
+    for (const auto& row : cells)
+        for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
+    std::string text = "Sensor Comparison\nStudy " + Quoted(comparison.study) +
+                       ", feature space " + Quoted(comparison.feature_space) + " (" +
+                       comparison.feature_space_type + ", " +
+                       std::to_string(comparison.dimension) + " features)\n";
+    for (const auto& row : cells) {
+        std::string line;
+        for (size_t c = 0; c < row.size(); ++c) {
+            const std::string pad(widths[c] - Width(row[c]), ' ');
+            // Names and words to the left, figures to the right.
+            const bool left = c == 0 || c == 4 || c == 7;
+            if (c > 0) line += "  ";
+            line += left ? row[c] + (c + 1 < row.size() ? pad : "") : pad + row[c];
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+}  // namespace orvane

@@ -36,14 +36,14 @@ int CmdLibraryBuild(Context& ctx) {
         throw OrvaneError(
             "No feature space is selected; choose one (--fs-type, --feature-space) "
             "before building the library.");
-    ctx.out << lib.library.StatusText() << '\n';
+    ctx.out << lib.library.StatusLine() << '\n';
     return 0;
 }
 
 int CmdLibraryStatus(Context& ctx) {
     ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
-    ctx.out << lib.library.StatusText() << '\n';
+    ctx.out << lib.library.StatusLine() << '\n';
     const std::string reason = lib.library.NotReadyReason();
     if (!reason.empty())
         ctx.err << WithHint(reason, CommandHint(lib.library.NotReadyRemedy())) << '\n';
@@ -55,6 +55,8 @@ int CmdClassify(Context& ctx) {
     LibraryContext lib(ctx);
     if (ctx.args.positional.empty()) throw UsageError("classify needs at least one FILE");
     lib.library.RequireReady();
+    const std::string note = lib.library.UnmodelledNote();
+    if (!note.empty()) ctx.frontend.Report(note);
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
@@ -111,11 +113,12 @@ int CmdSiteCheck(Context& ctx) {
 std::vector<Command> LibraryCommands() {
     return {
         {"library build", "library build",
-         "Build the spectral library of the current chain settings and print its status.",
+         "Build the spectral library of the current chain settings, name the classes whose "
+         "covariance cannot be estimated, and print its status.",
          CmdLibraryBuild},
         {"library status", "library status",
-         "Print \"Ready\" when the library of the current chain settings is up to date, else "
-         "\"Not Ready\".",
+         "Print \"Ready (M of K classes modelled)\" when the library of the current chain "
+         "settings is up to date, else \"Not Ready\".",
          CmdLibraryStatus},
         {"classify", "classify FILE...",
          "Classify instrument files against the library; prints each ranked result.", CmdClassify},

@@ -235,6 +235,8 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     std::sort(rows.begin(), rows.end());
     SpectralStatistics& library = doc_.Statistics();
     library.RequireReady();
+    const std::string note = library.UnmodelledNote();
+    if (!note.empty()) doc_.Report(note);
     const auto& loaded = doc_.LoadedSpectra();
     for (int row : rows) {
         if (row < 0 || row >= static_cast<int>(loaded.size())) continue;

@@ -63,7 +63,7 @@ void WorkbenchDocument::LoadLibrary() { statistics_->LoadLibrary(); }
 
 bool WorkbenchDocument::IsLibraryValid() const { return statistics_->Valid(); }
 
-std::string WorkbenchDocument::LibraryStatus() const { return statistics_->StatusText(); }
+std::string WorkbenchDocument::LibraryStatus() const { return statistics_->StatusLine(); }
 
 bool WorkbenchDocument::BuildLibrary(Frontend& frontend) { return statistics_->BuildLibrary(frontend); }
 

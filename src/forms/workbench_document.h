@@ -68,7 +68,7 @@ class WorkbenchDocument {
     // (as the last load or build found).
     void LoadLibrary();
     bool IsLibraryValid() const;
-    // "Ready" or "Not Ready", from the last load or build.
+    // "Ready (M of K classes modelled)" or "Not Ready", from the last load or build.
     std::string LibraryStatus() const;
     // Builds the library of the current configuration and reloads it; false without a
     // current feature space.

@@ -33,12 +33,12 @@ double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
     return total;
 }
 
+}  // namespace
+
 bool UsesClassCovariance(Classifier classifier) {
     return classifier == Classifier::kMahalanobis ||
            classifier == Classifier::kModifiedMahalanobis;
 }
-
-}  // namespace
 
 int CovarianceRank(const Matrix& cov) {
     const int d = cov.Nrows();
@@ -95,6 +95,12 @@ struct ClassModels::Fit {
 ClassModels::ClassModels(Classifier classifier, std::vector<ClassStatistics> classes)
     : classifier_(classifier), classes_(std::move(classes)) {
     dimension_ = classes_.empty() ? 0 : classes_.front().mean.Nrows();
+    if (classifier_ == Classifier::kSpectralAngle && dimension_ == 1)
+        throw OrvaneError(
+            "SAM cannot classify in a feature space of one feature: the angle between two "
+            "single numbers is 0 or pi, so every class of the same sign ties and the first one "
+            "would win. Choose a feature space of at least two features, or another "
+            "classifier.");
     problems_.resize(classes_.size());
     fits_.resize(classes_.size());
     for (size_t c = 0; c < classes_.size(); ++c) FitClass(c);

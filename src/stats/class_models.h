@@ -24,6 +24,10 @@ int CovarianceRank(const Matrix& cov);
 // features; at least 41 are needed"); empty when it can.
 std::string CovarianceProblem(const Matrix& cov, int n);
 
+// True for the classifiers that need each class's own covariance (Mahalanobis and Modified
+// Mahalanobis); the others give every class a value.
+bool UsesClassCovariance(Classifier classifier);
+
 // What a classifier needs of one class: its spectrum count, mean (d x 1) and sample
 // covariance (d x d, divisor n - 1).
 struct ClassStatistics {
@@ -45,7 +49,9 @@ struct ClassStatistics {
 class ClassModels {
   public:
     // Throws SingularCovarianceError when Gen. Squared Dist's pooled covariance cannot be
-    // inverted, and OrvaneError when no class is modelled.
+    // inverted (also when it is rank-deficient by the rule above, with N - k + 1 as its
+    // spectrum count), and OrvaneError when no class is modelled or for SAM in a one-feature
+    // space, where every angle is 0 or pi and so cannot tell classes apart.
     ClassModels(Classifier classifier, std::vector<ClassStatistics> classes);
     ~ClassModels();
     ClassModels(ClassModels&&) noexcept;

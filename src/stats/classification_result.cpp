@@ -2,6 +2,7 @@
 #include "stats/classification_result.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <fmt/format.h>
 
@@ -35,8 +36,14 @@ std::string ClassificationResult::Format(int mode) const {
     for (size_t i = 0; i < entries.size(); ++i) {
         const ClassScore& e = entries[i];
         const int position = static_cast<int>(i) + 1;
-        text += mode == 0 ? fmt::format("{}.  {}  -> {:.2f}  \n", position, e.name, e.share)
-                          : fmt::format("{}.  {:.2f}  ->  {} \n", position, e.distance, e.name);
+        if (mode == 0) {
+            text += fmt::format("{}.  {}  -> {:.2f}  \n", position, e.name, e.share);
+            continue;
+        }
+        const std::string distance = !e.regular                  ? "n/a (not modelled)"
+                                     : std::isfinite(e.distance) ? fmt::format("{:.2f}", e.distance)
+                                                                 : "n/a";
+        text += fmt::format("{}.  {}  ->  {} \n", position, distance, e.name);
     }
     return text;
 }

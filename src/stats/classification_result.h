@@ -12,7 +12,7 @@ class SpectralStatistics;
 struct ClassScore {
     std::string name;  // the class's folder name
     int class_index = 0;
-    int regular = 1;  // 0: a Mahalanobis value without its log-determinant term
+    int regular = 1;  // 0: the classifier does not model the class, which has no value
     double distance = 0.0;
     double share = 0.0;  // percent of the votes (set classifications)
     int spectra_count = 0;
@@ -33,7 +33,8 @@ class ClassificationResult {
     void SortByDistance();
     void SortByShare();
     // Mode 0: "%i.  %s  -> %.2f  \n" (position, name, share); mode 1: "%i.  %.2f  ->  %s \n"
-    // (position, distance, name).
+    // (position, distance, name), with "n/a (not modelled)" for an unmodelled class and "n/a"
+    // for any other value that is not a finite number.
     std::string Format(int mode) const;
     const ClassScore& Winner() const { return entries.front(); }
 };

@@ -102,6 +102,12 @@ std::vector<std::string> ReportNames(const SpectralStatistics& library, int name
     return names;
 }
 
+// Once per run, before any result: the classes the classifier leaves unmodelled, and why.
+void ReportUnmodelled(SpectralStatistics& library, Frontend& frontend) {
+    const std::string note = library.UnmodelledNote();
+    if (!note.empty()) frontend.Report(note);
+}
+
 std::string Percent(double value) {
     return std::isfinite(value) ? fmt::format("{:.2f} %", value) : std::string("n/a");
 }
@@ -334,6 +340,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
                                        const OutputFolder& output, Frontend& frontend,
                                        int name_type) {
     library.RequireReady();
+    ReportUnmodelled(library, frontend);
     Matrix e;
     {
         ProgressScope progress(frontend, "Performing Discriminant Analysis", library.ClassCount());
@@ -359,6 +366,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
     library.RequireReady();
     if (study_id == session.StudyId())
         throw OrvaneError("The independent set must be another study than the current one.");
+    ReportUnmodelled(library, frontend);
     struct Item {
         int species_id;
         std::string folder;
@@ -402,6 +410,7 @@ std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
                               Frontend& frontend, int species_id, const OutputFolder* output) {
     library.RequireReady();
     std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
+    ReportUnmodelled(library, frontend);
     frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_));
     ResultJson sites = ResultJson::array();
     for (int s = 0; s < species->SiteCount(); ++s) {

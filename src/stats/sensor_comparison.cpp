@@ -137,7 +137,7 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     }
     const int k = library.ClassCount();
     row.classes = k;
-    row.classes_modelled = k;
+    row.classes_modelled = library.ModelledClassCount();
     Matrix counts;
     {
         ProgressScope progress(frontend, "Comparing sensors: " + sensor.Name(), k);

@@ -20,6 +20,7 @@ namespace orvane {
 namespace {
 
 constexpr double kInfinite = std::numeric_limits<double>::infinity();
+constexpr double kNotModelled = std::numeric_limits<double>::quiet_NaN();
 constexpr const char* kSeparabilityFailed = "Separability analysis failed: ";
 
 // The classes the report compares: those the library holds now, as classification uses them.
@@ -79,7 +80,12 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
             b = 0.0;
             for (int r = 0; r < k; ++r) {
                 for (int c = r + 1; c < k; ++c) {
-                    const double v = BhattacharyyaDistance(classes[static_cast<size_t>(r)],
+                    // A covariance that cannot be estimated gives no distance, not a large one.
+                    const bool unmodelled = !library.CovarianceProblemOf(r).empty() ||
+                                            !library.CovarianceProblemOf(c).empty();
+                    const double v =
+                        unmodelled ? kNotModelled
+                                   : BhattacharyyaDistance(classes[static_cast<size_t>(r)],
                                                            classes[static_cast<size_t>(c)]);
                     b(r + 1, c + 1) = v;
                     b(c + 1, r + 1) = v;
@@ -150,6 +156,10 @@ std::string SeparabilityReport(const SpectralStatistics& library,
             }
             file.WriteString(",");
             const double v = distances(r, c);
+            if (std::isnan(v)) {
+                if ((c > r && jm) || (c < r && b)) file.WriteString("n/a");
+                continue;
+            }
             if (c > r && jm) file.WriteDouble(JeffriesMatusita(v));
             if (c < r && b) {
                 if (std::isinf(v))
@@ -165,8 +175,17 @@ std::string SeparabilityReport(const SpectralStatistics& library,
                        "\nThe previous file, if any, is kept as it was.");
         return "";
     }
-    frontend.Report("Separability Analysis\nUsing " + name + " distance\n\n" + name +
-                    " output written to file:\n" + path);
+    std::string unmodelled;
+    for (int c = 0; c < k; ++c)
+        if (!library.CovarianceProblemOf(c).empty())
+            unmodelled += "\n  " + library.Class(c).folder_name + ": " +
+                          library.CovarianceProblemOf(c);
+    if (!unmodelled.empty())
+        unmodelled = "\n\nn/a for every pair with these classes: their covariance cannot be "
+                     "estimated in this feature space." +
+                     unmodelled;
+    frontend.Report("Separability Analysis\nUsing " + name + " distance" + unmodelled +
+                    "\n\n" + name + " output written to file:\n" + path);
     WriteJsonBeside(path, SeparabilityRecord(library, distances, settings), frontend);
     return path;
 }

@@ -40,8 +40,10 @@ double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j);
 // Jeffries-Matusita distance from B: 2 (1 - e^-B), from 0 for identical classes towards 2.
 double JeffriesMatusita(double b);
 
-// B of every pair of the library's classes (k x k, symmetric, 0 on the diagonal; infinity
-// where the pair cannot be modelled).
+// B of every pair of the library's classes (k x k, symmetric, 0 on the diagonal). NaN for a
+// pair with a class whose covariance cannot be estimated (SpectralStatistics::
+// CovarianceProblemOf): such a class is unmodelled and has no distance; infinity where the
+// mean covariance of two modelled classes still cannot be inverted.
 Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
 
 // The machine-readable twin of the pairwise table: the chosen distances of every pair of
@@ -51,8 +53,9 @@ ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& d
 
 // Writes the pairwise table of the loaded library's classes to "<distance name> output.csv"
 // in the output folder: a header of class names, then one row per class with "-" on the
-// diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B); a distance that
-// was not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
+// diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B, "n/a" for both
+// where a class is unmodelled, which the report names with the reason); a distance that was
+// not chosen leaves its triangle's cells empty. Reports the file and returns its path; a
 // file that cannot be opened is reported and gives an empty path. Throws LibraryNotReadyError
 // unless the library of the current study and settings is Ready. SeparabilityRecord goes
 // beside it as "<distance name> output.json".

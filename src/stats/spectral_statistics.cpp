@@ -180,6 +180,18 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     }
     LoadLibrary();
     frontend.Report("New library built and reloaded");
+    // Every class is stored; the ones whose covariance this feature space cannot estimate are
+    // named, as Mahalanobis and Modified Mahalanobis will leave them out.
+    std::string unestimable;
+    for (size_t c = 0; c < classes_.size(); ++c)
+        if (!covariance_problems_[c].empty())
+            unestimable += "\n  " + classes_[c].folder_name + ": " + covariance_problems_[c];
+    if (!unestimable.empty())
+        frontend.Report(
+            "The covariance of these classes cannot be estimated in this feature space; "
+            "Mahalanobis and Modified Mahalanobis leave them unmodelled (SAM and Gen. Squared "
+            "Dist use them):" +
+            unestimable);
     return true;
 }
 
@@ -263,6 +275,32 @@ std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
            "waveband filter changed after it was built); build it again.";
 }
 
+std::string SpectralStatistics::StatusLine() const {
+    if (!NotReadyReason().empty()) return StatusText();
+    return fmt::format("{} ({} of {} classes modelled)", StatusText(), ModelledClassCount(),
+                       ClassCount());
+}
+
+int SpectralStatistics::ModelledClassCount() const {
+    if (!UsesClassCovariance(session_.ClassifierInUse())) return ClassCount();
+    return static_cast<int>(
+        std::count(covariance_problems_.begin(), covariance_problems_.end(), std::string()));
+}
+
+std::string SpectralStatistics::UnmodelledNote() {
+    const ClassModels& models = Models();
+    std::string classes;
+    for (int c = 0; c < models.Count(); ++c)
+        if (!models.Modelled(c))
+            classes += "\n  " + Class(c).folder_name + ": " + models.Problem(c);
+    if (classes.empty()) return "";
+    return fmt::format("{} of {} classes are not modelled with this classifier: their "
+                       "covariance cannot be estimated in this feature space, so they rank last "
+                       "and never win.",
+                       models.Count() - models.ModelledCount(), models.Count()) +
+           classes;
+}
+
 std::string SpectralStatistics::NotReadyReason() const {
     if (!not_ready_.empty()) return not_ready_;
     if (!loaded_)
@@ -288,6 +326,7 @@ void SpectralStatistics::RequireReady() {
 void SpectralStatistics::LoadLibrary() {
     // Whatever was loaded before belongs to settings that may no longer hold.
     classes_.clear();
+    covariance_problems_.clear();
     models_.reset();
     loaded_ = false;
     not_ready_.clear();
@@ -312,6 +351,8 @@ void SpectralStatistics::LoadLibrary() {
     }
     std::vector<LibraryClass> loaded = ReadLibraryClasses(db, library_id_, dimension);
     classes_ = std::move(loaded);
+    for (const LibraryClass& c : classes_)
+        covariance_problems_.push_back(CovarianceProblem(c.cov, c.no_of_samples));
     dimension_ = dimension;
     fs_type_ = fs->Type();
     loaded_key_ = CurrentKey();

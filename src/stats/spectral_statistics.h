@@ -66,6 +66,9 @@ class SpectralStatistics {
     void RequireReady();
     // "Ready" or "Not Ready", by the rule above.
     const char* StatusText() const { return NotReadyReason().empty() ? "Ready" : "Not Ready"; }
+    // The status line the faces show: StatusText(), and when Ready how many classes the
+    // session's classifier models, "Ready (3 of 4 classes modelled)".
+    std::string StatusLine() const;
     bool Valid() const { return valid_; }
     int LibraryId() const { return library_id_; }
     // The session whose settings the library answers for, for the records of its results.
@@ -76,6 +79,19 @@ class SpectralStatistics {
     // First exact, case-sensitive match of a folder name; -1 when none.
     int ClassIndexOf(const std::string& folder_name) const;
     int Dimension() const { return dimension_; }
+    // Why the covariance of loaded class c cannot be estimated in the library's feature space
+    // (CovarianceProblem), empty when it can: such a class is unmodelled for the classifiers
+    // that use class covariances, and has no separability.
+    const std::string& CovarianceProblemOf(int c) const {
+        return covariance_problems_.at(static_cast<size_t>(c));
+    }
+    // The loaded classes the session's classifier models (all of them for SAM and Gen.
+    // Squared Dist, which need no class covariance).
+    int ModelledClassCount() const;
+    // One report paragraph naming each class the session's classifier leaves unmodelled, and
+    // why; empty when it models every class. Commands that classify report it once per run.
+    // Throws as Models() does.
+    std::string UnmodelledNote();
     // The loaded classes fitted for the session's classifier: which are modelled, and why not.
     // Throws as Classify does.
     const ClassModels& Models();
@@ -117,6 +133,7 @@ class SpectralStatistics {
     ProcessingSession& session_;
     StudyLoader& loader_;
     std::vector<LibraryClass> classes_;
+    std::vector<std::string> covariance_problems_;  // per loaded class, by CovarianceProblem
     int dimension_ = 0;
     int fs_type_ = 0;
     int study_id_ = 0;

@@ -197,7 +197,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
         "How a spectrum's distance to each library class is measured when classifying."));
     library_status_->setToolTip(QStringLiteral(
         "\"Ready\" when a library of the current chain is built and newer than every setting "
-        "and spectrum it depends on."));
+        "and spectrum it depends on; then how many of its classes the classifier models (a "
+        "class whose covariance the feature space cannot estimate is not modelled by "
+        "Mahalanobis)."));
     loaded_->setToolTip(QStringLiteral("Spectra opened from files (File, Open)."));
     classify_->setToolTip(QStringLiteral("Classify the selected loaded spectra with the library."));
 

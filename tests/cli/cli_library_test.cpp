@@ -62,7 +62,7 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     r = Cli({"library", "build"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "New library built and reloaded")) << r.out;
-    EXPECT_EQ(Cli({"library", "status"}).out, "Ready\n");
+    EXPECT_EQ(Cli({"library", "status"}).out, "Ready (2 of 2 classes modelled)\n");
 
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;
@@ -110,6 +110,29 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_EQ(r.rc, 1);
     EXPECT_TRUE(Contains(r.err, "Library Not Ready")) << r.err;
     EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
+}
+
+// A class of two points, each twice, is stored but has no covariance in two features: the
+// build names it, the status line counts it out, and da says so once and gives it no spectrum.
+TEST_F(CliLibrary, AClassWithoutCovarianceIsNamedAndCountedOut) {
+    Database& db = scratch_.Admin();
+    test::InsertFeatureSpecies(
+        db, test::Count(db, "select study_id from study where name = 'field'"), "delta",
+        {{1, {{0.1, 0.2}, {0.1, 0.2}, {0.3, 0.4}, {0.3, 0.4}}}});
+    const std::string why = "delta: its covariance has rank 1 in 2 features";
+    test::CliOutcome r = Cli({"library", "build"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "cannot be estimated in this feature space")) << r.out;
+    EXPECT_TRUE(Contains(r.out, why)) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Ready (2 of 3 classes modelled)\n")) << r.out;
+    EXPECT_EQ(Cli({"library", "status", "--classifier", "sam"}).out,
+              "Ready (3 of 3 classes modelled)\n");
+
+    r = Cli({"da", "--names", "folder"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "1 of 3 classes are not modelled with this classifier")) << r.out;
+    EXPECT_EQ(r.out.find(why), r.out.rfind(why)) << r.out;
+    EXPECT_TRUE(Contains(test::FileText(Output("Error Matrix.csv")), "\ndelta,0,0,0,0,")) << r.out;
 }
 
 // Sensors are split at commas, and --sensors repeats; a name with a comma is given whole after

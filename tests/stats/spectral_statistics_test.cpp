@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "chain/processing_chain.h"
+#include "chain/processing_session.h"
 #include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "base/version.h"
@@ -46,13 +47,18 @@ class LibraryTest : public test::AnalysisRig {
         fs_ = test::InsertPairFeatureSpace(db);
         test::WriteThreeBandSensor(dir_.File("three_bands.txt"));
         ImportSensors({dir_.File("three_bands.txt")});
+        UsePairChain();
+        library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
+    }
+
+    // The study with the pair feature space, read anew (its minimum of spectra included).
+    void UsePairChain() {
         ChainOptions chain;
         chain.study = std::to_string(study_);
         chain.feature_space_type = 1;
         chain.feature_space = std::to_string(fs_);
         Apply(chain);
         UseStudy(study_);
-        library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
     }
 
     int AddSpecies(int study, const std::string& folder,
@@ -423,6 +429,116 @@ TEST_F(LibraryTest, ResultRecordsNameTheSettingsOfTheirRun) {
     for (size_t c = 0; c < 3; ++c) EXPECT_EQ(j["error_matrix"]["counts"][c][0], votes[c]) << c;
 }
 
+// Delta's spectra are two points, each twice (n > d, rank 1); epsilon has 2 spectra for 2
+// features. Both are stored, named by the build, counted out by the status line, named once
+// by every command that classifies, and shown without a number in a ranking.
+TEST_F(LibraryTest, UnestimableClassesAreNamedByTheBuildTheStatusAndEachRunOnce) {
+    Admin().Execute(
+        Sql("update study set min_no_of_spec_per_endmember = 2 where study_id = %i", study_));
+    AddSpecies(study_, "delta", {{1, {{0.1, 0.2}, {0.1, 0.2}, {0.3, 0.4}, {0.3, 0.4}}}});
+    AddSpecies(study_, "epsilon", {{1, {{0.12, 0.18}, {0.13, 0.17}}}});
+    UsePairChain();
+    const std::string delta =
+        "delta: its covariance has rank 1 in 2 features (its 4 spectra vary in fewer directions "
+        "than there are features: duplicated spectra or features that move together)";
+    const std::string epsilon = "epsilon: 2 spectra for 2 features; at least 3 are needed";
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{
+                  "New library built and reloaded",
+                  "The covariance of these classes cannot be estimated in this feature space; "
+                  "Mahalanobis and Modified Mahalanobis leave them unmodelled (SAM and Gen. "
+                  "Squared Dist use them):\n  " + delta + "\n  " + epsilon}));
+    EXPECT_EQ(Count("select count(*) from statistic"), 5);
+    EXPECT_EQ(library_->StatusLine(), "Ready (3 of 5 classes modelled)");
+    session_->SetClassifier(Classifier::kSpectralAngle);
+    EXPECT_EQ(library_->StatusLine(), "Ready (5 of 5 classes modelled)");
+    EXPECT_EQ(library_->UnmodelledNote(), "");
+
+    session_->SetClassifier(Classifier::kMahalanobis);
+    const std::string note =
+        "2 of 5 classes are not modelled with this classifier: their covariance cannot be "
+        "estimated in this feature space, so they rank last and never win.\n  " + delta +
+        "\n  " + epsilon;
+    const int other = test::InsertStudy(Admin(), "other");
+    AddSpecies(other, "alpha", {{1, {{0.19, 0.24}, {0.12, 0.18}}}});
+    const std::pair<const char*, std::function<void()>> runs[] = {
+        {"discriminant analysis",
+         [&] { RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3); }},
+        {"independent set",
+         [&] {
+             ClassifyIndependentSet(*library_, *loader_, output_, *session_, frontend_, other, 3);
+         }},
+        {"site check",
+         [&] { SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id); }}};
+    for (const auto& [name, run] : runs) {
+        frontend_.reports.clear();
+        run();
+        EXPECT_EQ(std::count(frontend_.reports.begin(), frontend_.reports.end(), note), 1)
+            << name;
+    }
+    // The discriminant analysis gives the unmodelled classes no spectrum: their rows are 0.
+    const std::vector<std::string> lines = test::Lines(
+        RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3).path);
+    EXPECT_EQ(lines[3], "delta,0,0,0,0,0,0,");
+    EXPECT_EQ(lines[4], "epsilon,0,0,0,0,0,0,");
+
+    const std::string ranking = ClassifyProbe(0).Format(1);
+    EXPECT_NE(ranking.find("4.  n/a (not modelled)  ->  delta \n"
+                           "5.  n/a (not modelled)  ->  epsilon \n"),
+              std::string::npos)
+        << ranking;
+    EXPECT_EQ(ranking.find("inf"), std::string::npos) << ranking;
+
+    session_->SetFeatureSpace(0);
+    EXPECT_EQ(library_->StatusLine(), "Not Ready");
+}
+
+// Rows are the class a spectrum was classified as, columns its reference class: one alpha
+// spectrum goes to delta (Mahalanobis values from numpy: delta -10.75, alpha -6.97), so a
+// swap of the two puts the 1 on the other side of the diagonal.
+TEST_F(LibraryTest, DiscriminantAnalysisErrorMatrixRowsAreClassifiedAsColumnsReference) {
+    AddSpecies(study_, "delta", {{1, {{0.25, 0.15}, {0.35, 0.05}, {0.3, 0.2}, {0.2, 0.1}}}});
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    session_->SetClassifier(Classifier::kMahalanobis);
+    frontend_.reports.clear();
+    const AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3);
+    EXPECT_EQ(test::FileText(r.path),
+              ",alpha,beta,delta,gamma,Row Total,User Accuracy\n"
+              "alpha,3,0,0,0,3,1.00000000000000E+02\n"
+              "beta,0,4,0,0,4,1.00000000000000E+02\n"
+              "delta,1,0,4,0,5,8.00000000000000E+01\n"
+              "gamma,0,0,0,3,3,1.00000000000000E+02\n"
+              "Column Total,4,4,4,3,15,\n"
+              "Producer Accuracy,7.50000000000000E+01,1.00000000000000E+02,"
+              "1.00000000000000E+02,1.00000000000000E+02,,9.33333333333333E+01\n\n"
+              "Prod. Acc. Min,7.50000000000000E+01\n"
+              "Prod. Acc. Max,1.00000000000000E+02\n"
+              "Prod. Acc. Mean,9.37500000000000E+01\n"
+              "User Acc. Min,8.00000000000000E+01\n"
+              "User Acc. Max,1.00000000000000E+02\n"
+              "User Acc. Mean,9.50000000000000E+01\n");
+    ASSERT_EQ(frontend_.reports.size(), 5u);
+    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis");
+    EXPECT_EQ(frontend_.reports[1],
+              "Error matrix (rows: classified as, columns: reference class)\n"
+              "              alpha  beta  delta  gamma  Row Total\n"
+              "alpha             3     0      0      0          3\n"
+              "beta              0     4      0      0          4\n"
+              "delta             1     0      4      0          5\n"
+              "gamma             0     0      0      3          3\n"
+              "Column Total      4     4      4      3         15\n");
+    // Kappa: (15 * 14 - 57) / (15^2 - 57) = 153 / 168.
+    EXPECT_EQ(frontend_.reports[3],
+              "Class  Producer's accuracy  User's accuracy\n"
+              "alpha              75.00 %         100.00 %\n"
+              "beta              100.00 %         100.00 %\n"
+              "delta             100.00 %          80.00 %\n"
+              "gamma             100.00 %         100.00 %\n"
+              "Cohen's kappa: 0.91071");
+    EXPECT_EQ(frontend_.reports[4], "Overall Accuracy: 93.33333");
+}
+
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     Database& db = Admin();
@@ -501,21 +617,25 @@ void ExpectNumberCell(const std::string& cell, double value, const std::string& 
 }
 
 TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
-    // Delta's spectra are all alike, so its covariance is singular.
+    // Delta's spectra are all alike, so its covariance cannot be estimated: its pairs have no
+    // distance at all, neither JM nor B.
     AddSpecies(study_, "delta", {{1, {{0.3, 0.3}, {0.3, 0.3}, {0.3, 0.3}}}});
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     // B and JM of alpha, beta and gamma from numpy (slogdet, solve) on the same features.
     const double b_ab = 3.56598868945813, b_ag = 6.372114626241826, b_bg = 10.750515302966303;
-    const double inf = INFINITY;
-    const double b[4][4] = {{0, b_ab, inf, b_ag}, {b_ab, 0, inf, b_bg},
-                            {inf, inf, 0, inf}, {b_ag, b_bg, inf, 0}};
+    const double na = NAN;
+    const double b[4][4] = {{0, b_ab, na, b_ag}, {b_ab, 0, na, b_bg},
+                            {na, na, 0, na}, {b_ag, b_bg, na, 0}};
     const char* names[] = {"alpha", "beta", "delta", "gamma"};
     const std::string path =
         SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings());
     ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
     EXPECT_EQ(frontend_.reports.back(),
-              "Separability Analysis\nUsing JM and B distance\n\nJM and B output written to "
-              "file:\n" + path);
+              "Separability Analysis\nUsing JM and B distance\n\nn/a for every pair with these "
+              "classes: their covariance cannot be estimated in this feature space.\n  delta: "
+              "its covariance has rank 0 in 2 features (its 3 spectra vary in fewer directions "
+              "than there are features: duplicated spectra or features that move together)"
+              "\n\nJM and B output written to file:\n" + path);
     // B below the diagonal, JM above it.
     const std::vector<std::string> lines = test::Lines(path);
     ASSERT_EQ(lines.size(), 5u);
@@ -529,16 +649,15 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
             const std::string where = std::string(names[r]) + "/" + names[j];
             if (j == r)
                 EXPECT_EQ(cell, "-") << where;
-            else if (j < r && std::isinf(b[r][j]))
-                EXPECT_EQ(cell, "Inf.") << where;
+            else if (std::isnan(b[r][j]))
+                EXPECT_EQ(cell, "n/a") << where;
             else if (j < r)
                 ExpectNumberCell(cell, b[r][j], where);
             else
                 ExpectNumberCell(cell, 2.0 * (1.0 - std::exp(-b[r][j])), where);
         }
     }
-    // The JSON twin: each pair once, an infinite B as null (JSON has no infinity) beside the
-    // JM of 2 it gives.
+    // The JSON twin: each pair once, a pair without a distance as null (JSON has no NaN).
     const nlohmann::json j = test::ReadJson(dir_.Path() + "/out/JM and B output.json");
     EXPECT_EQ(j["analysis"], "separability");
     EXPECT_EQ(j["distance"], "JM and B");
@@ -552,9 +671,9 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
             const std::string where = std::string(names[r]) + "/" + names[c];
             EXPECT_EQ(got["class1"], names[r]) << where;
             EXPECT_EQ(got["class2"], names[c]) << where;
-            if (std::isinf(b[r][c])) {
+            if (std::isnan(b[r][c])) {
                 EXPECT_TRUE(got["b"].is_null()) << where;
-                EXPECT_EQ(got["jm"], 2.0) << where;
+                EXPECT_TRUE(got["jm"].is_null()) << where;
             } else {
                 EXPECT_NEAR(got["b"].get<double>(), b[r][c], 1e-12 * b[r][c]) << where;
                 EXPECT_NEAR(got["jm"].get<double>(), 2.0 * (1.0 - std::exp(-b[r][c])), 1e-12)
@@ -562,10 +681,19 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
             }
         }
     }
-    // A single distance leaves the other out.
-    SeparabilitySettings jm_only;
-    jm_only.distance = SeparabilitySettings::kJM;
-    SeparabilityReport(*library_, output_, frontend_, jm_only);
+    // Each distance alone leaves the other triangle empty, n/a or not.
+    const struct {
+        int distance;
+        const char* delta_row;
+    } alone[] = {{SeparabilitySettings::kJM, "delta,,,-,n/a"},
+                 {SeparabilitySettings::kB, "delta,n/a,n/a,-,"}};
+    for (const auto& c : alone) {
+        SeparabilitySettings settings;
+        settings.distance = c.distance;
+        EXPECT_EQ(test::Lines(SeparabilityReport(*library_, output_, frontend_, settings))[3],
+                  c.delta_row)
+            << c.distance;
+    }
     const nlohmann::json first = test::ReadJson(dir_.Path() + "/out/JM output.json")["pairs"][0];
     EXPECT_TRUE(first.contains("jm"));
     EXPECT_FALSE(first.contains("b"));

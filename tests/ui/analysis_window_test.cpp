@@ -114,7 +114,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(!v.IndivClassify()->isEnabled());
         w.Action(kCmdBuildLibrary)->trigger();
         w.ExpectNoError();
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        QVERIFY2(w.Status().startsWith(QStringLiteral("Ready (")), qPrintable(w.Status()));
         QVERIFY(w.Report().contains(QStringLiteral("New library built and reloaded")));
         QVERIFY(!w.frame->Frontend().Progress()->isVisible());
         QVERIFY(w.Action(kCmdDiscriminantAnalysis)->isEnabled());
@@ -130,7 +130,7 @@ class AnalysisWindowTest : public QObject {
         w.SetType(0);
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
         w.SetType(1);
-        QCOMPARE(w.Status(), QStringLiteral("Ready"));
+        QVERIFY2(w.Status().startsWith(QStringLiteral("Ready (")), qPrintable(w.Status()));
         // In the other study whatever classifies is disabled and names the command that mends it.
         w.frame->Run([&] { w.frame->Form().SelectStudy(1); });
         const QString tip = w.Action(kCmdSiteAccuracy)->toolTip();

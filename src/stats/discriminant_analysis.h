@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "stats/cross_validation.h"
 
 namespace orvane {
 
@@ -39,13 +40,17 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
                              const OutputFolder& output, Frontend& frontend);
 
-// Classifies every enabled spectrum of every library species against the library
-// (resubstitution), writes the error matrix and reports it with the class accuracies and
-// kappa. Throws LibraryNotReadyError unless the library is Ready, and SingularCovarianceError,
-// writing nothing, when a covariance cannot be inverted.
+// Classifies every enabled spectrum of every library species against the library, writes the
+// error matrix and reports it with the class accuracies and kappa. Resubstitution uses the
+// stored statistics and writes "Error Matrix.csv" under "Discriminant Analysis"; a validated
+// run re-estimates them from the spectra's features without each held-out set (Validation)
+// and writes "Error Matrix (leave-one-out).csv" or "Error Matrix (5-fold).csv", whose last
+// line names the validation, under "Discriminant Analysis (leave-one-out)" and so on. Throws
+// LibraryNotReadyError unless the library is Ready, OrvaneError when the folds do not fit the
+// classes, and SingularCovarianceError, writing nothing, when a covariance cannot be inverted.
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
                                        const OutputFolder& output, Frontend& frontend,
-                                       int name_type);
+                                       int name_type, const Validation& validation = Validation());
 
 struct StudyItem {
     std::string name;

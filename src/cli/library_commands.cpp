@@ -78,11 +78,19 @@ int CmdClassify(Context& ctx) {
 int AccuracyExit(const AccuracyResult& result) { return result.path.empty() ? 1 : 0; }
 
 int CmdDiscriminantAnalysis(Context& ctx) {
+    Validation validation;
+    if (ctx.args.Has("validate")) {
+        try {
+            validation = ParseValidation(ctx.args.Get("validate"));
+        } catch (const OrvaneError& e) {
+            throw UsageError(std::string("--validate: ") + e.what());
+        }
+    }
     ApplyChainArgs(ctx);
     LibraryContext lib(ctx);
     return AccuracyExit(
         RunDiscriminantAnalysis(lib.library, lib.loader, lib.output, ctx.frontend,
-                                NameTypeOption(ctx.args)));
+                                NameTypeOption(ctx.args), validation));
 }
 
 int CmdDiscriminantIndependent(Context& ctx) {
@@ -122,8 +130,15 @@ std::vector<Command> LibraryCommands() {
          CmdLibraryStatus},
         {"classify", "classify FILE...",
          "Classify instrument files against the library; prints each ranked result.", CmdClassify},
-        {"da", "da [--names common|maori|latin|folder]",
-         "Discriminant analysis of the library species; writes \"Error Matrix.csv\".",
+        {"da",
+         "da [--names common|maori|latin|folder] [--validate resubstitution|loo|kfold[:K]]",
+         "Discriminant analysis of the library species; writes \"Error Matrix.csv\".\n"
+         "      --validate: resubstitution (default) classifies the spectra the class statistics\n"
+         "      came from; loo (leave-one-out) and kfold[:K] (K >= 2, default 5, at most the\n"
+         "      smallest class) classify each spectrum by statistics estimated without it. The\n"
+         "      k folds are class-wise: the i-th spectrum of a class by database id (from 0)\n"
+         "      is in fold i mod K. They write \"Error Matrix (leave-one-out).csv\" or\n"
+         "      \"Error Matrix (K-fold).csv\", whose last line names the validation.",
          CmdDiscriminantAnalysis},
         {"da-independent", "da-independent --with STUDY [--names common|maori|latin|folder]",
          "Classify another study's species against the library; writes \"Error Matrix.csv\".",

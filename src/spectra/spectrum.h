@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ public:
 
     std::string name_;
     int number_ = 0;
+    // The database id of a stored spectrum (0 for one read from a file): the order
+    // cross-validation assigns folds by.
+    int64_t spectrum_id_ = 0;
     std::array<float, kSpectrumBands> reflectances_{};
     std::unique_ptr<BandVector> raw_;
     std::unique_ptr<BandVector> filtered_;

@@ -15,6 +15,7 @@
 #include "chain/processing_session.h"
 #include "spectra/site.h"
 #include "spectra/species.h"
+#include "stats/cross_validation.h"
 #include "stats/spectral_statistics.h"
 #include "store/database.h"
 #include "study/study_loader.h"
@@ -112,21 +113,29 @@ std::string Percent(double value) {
     return std::isfinite(value) ? fmt::format("{:.2f} %", value) : std::string("n/a");
 }
 
+std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistics& library,
+                               const OutputFolder& output, Frontend& frontend,
+                               const Validation& validation);
+
 // The heading, the error matrix as a table, its file, the class accuracies with kappa and the
-// overall accuracy, in the order users read them.
+// overall accuracy, in the order users read them; a validated run's note follows the heading.
 // `record` holds what the JSON twin of the error matrix says beyond the matrix itself.
 AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
                               const SpectralStatistics& library, const OutputFolder& output,
-                              Frontend& frontend, ResultJson record) {
+                              Frontend& frontend, ResultJson record,
+                              const Validation& validation = Validation(),
+                              const std::string& note = "") {
     const int k = library.ClassCount();
     frontend.Report(heading);
+    if (!note.empty()) frontend.Report(note);
     const std::vector<std::string> names = ReportNames(library, name_type);
     frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
-    result.path = WriteErrorMatrix(e, name_type, library, output, frontend);
+    result.path = WriteErrorMatrixOf(e, name_type, library, output, frontend, validation);
     if (!result.path.empty()) {
         ProvenanceOptions options;
         options.library_id = library.LibraryId();
+        options.validation = validation.Description();
         record["provenance"] = Provenance(library.Session(), options);
         record.update(ErrorMatrixRecord(e, name_type, library));
         result.json_path = WriteJsonBeside(result.path, record, frontend);
@@ -140,6 +149,47 @@ AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_ty
     result.overall_accuracy = e(k + 2, k + 2);
     frontend.Report(fmt::format("Overall Accuracy: {:.5f}", result.overall_accuracy));
     return result;
+}
+
+// Each class's feature rows (d x n, columns in database id order, the order folds are assigned
+// by) from its enabled spectra.
+std::vector<Matrix> LibraryFeatureRows(SpectralStatistics& library, StudyLoader& loader,
+                                       Frontend& frontend) {
+    const int k = library.ClassCount();
+    const int d = library.Dimension();
+    std::vector<Matrix> rows;
+    ProgressScope progress(frontend, "Reading the library spectra's features", k);
+    for (int c = 0; c < k; ++c) {
+        if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+        std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
+        std::vector<Spectrum*> members;
+        for (int i = 0; i < species->MemberCount(); ++i) members.push_back(species->Member(i));
+        // Sites come in no defined order; the ids give one that a rerun reproduces.
+        std::stable_sort(members.begin(), members.end(), [](const Spectrum* a, const Spectrum* b) {
+            return a->spectrum_id_ < b->spectrum_id_;
+        });
+        Matrix x(d, static_cast<int>(members.size()));
+        for (size_t j = 0; j < members.size(); ++j) {
+            const double* f = library.FeaturesOf(*members[j]);
+            for (int i = 0; i < d; ++i) x(i + 1, static_cast<int>(j) + 1) = f[i];
+        }
+        rows.push_back(std::move(x));
+        frontend.StepProgress(c + 1);
+    }
+    return rows;
+}
+
+// Names the classes that some held-out sets left unmodelled, as they were never the winner
+// there; empty when there are none.
+std::string UnmodelledNote(const ValidationCounts& counts, const std::vector<std::string>& names) {
+    std::string text;
+    for (size_t c = 0; c < names.size(); ++c)
+        if (counts.unmodelled_sets[c] > 0)
+            text += fmt::format("\n  {}: unmodelled in {} of {} held-out sets", names[c],
+                                counts.unmodelled_sets[c], counts.held_out_sets);
+    if (text.empty()) return text;
+    return "Without their held-out spectra these classes could not be modelled, so they won "
+           "nothing there:" + text;
 }
 
 }  // namespace
@@ -255,11 +305,24 @@ ResultJson ErrorMatrixRecord(const Matrix& e, int name_type, const SpectralStati
 
 std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics& library,
                              const OutputFolder& output, Frontend& frontend) {
+    return WriteErrorMatrixOf(e, name_type, library, output, frontend, Validation());
+}
+
+namespace {
+
+// The resubstitution file keeps its name and content; a validated run's goes beside it,
+// named and closed by its validation.
+std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistics& library,
+                               const OutputFolder& output, Frontend& frontend,
+                               const Validation& validation) {
     const int k = library.ClassCount();
     // The accuracies are computed even when the file cannot be written, so the overall
     // accuracy reported afterwards is the real one.
     CompleteErrorMatrix(e, k);
-    const std::string path = output.PathFor("Error Matrix", "csv");
+    const std::string path = output.PathFor(
+        validation.Resubstitution() ? std::string("Error Matrix")
+                                    : "Error Matrix (" + validation.Name() + ")",
+        "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()));
@@ -299,6 +362,10 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     }
     WriteSummary(file, producer, "Prod. Acc. Min,", "Prod. Acc. Max,", "Prod. Acc. Mean,");
     WriteSummary(file, user, "User Acc. Min,", "User Acc. Max,", "User Acc. Mean,");
+    if (!validation.Resubstitution()) {
+        file.WriteString("Validation," + validation.Description());
+        file.WriteEol();
+    }
     if (!file.Close()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
                        "\nThe previous file, if any, is kept as it was.");
@@ -307,6 +374,8 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
     frontend.Report("Error matrix written to file:\n" + path);
     return path;
 }
+
+}  // namespace
 
 Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
                             const std::function<void(int)>& class_done) {
@@ -336,11 +405,48 @@ double OverallAccuracy(const Matrix& e, int k) {
     return all > 0.0 ? agreed / all * 100.0 : std::nan("");
 }
 
+Matrix ValidatedCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
+                       const Validation& validation, int name_type, std::string* note) {
+    const int k = library.ClassCount();
+    const std::vector<std::string> names = ReportNames(library, name_type);
+    const std::vector<Matrix> rows = LibraryFeatureRows(library, loader, frontend);
+    std::vector<int> sizes;
+    for (const Matrix& r : rows) sizes.push_back(r.Ncols());
+    RequireFoldsFit(validation, sizes, names);
+    const ValidationCounts counts =
+        CrossValidate(library.Models().Kind(), rows, validation,
+                      [&frontend] { return frontend.Cancelled(); });
+    Matrix e = EmptyErrorMatrix(k);
+    for (int r = 1; r <= k; ++r)
+        for (int c = 1; c <= k; ++c) e(r, c) = counts.counts(r, c);
+    if (note) {
+        *note = "Validation: " + validation.Description();
+        if (validation.kind == Validation::Kind::kKFold)
+            *note += "; within each class the i-th spectrum by database id (from 0) is in fold "
+                     "i mod K";
+        const std::string unmodelled = UnmodelledNote(counts, names);
+        if (!unmodelled.empty()) *note += "\n" + unmodelled;
+    }
+    return e;
+}
+
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
                                        const OutputFolder& output, Frontend& frontend,
-                                       int name_type) {
+                                       int name_type, const Validation& validation) {
     library.RequireReady();
     ReportUnmodelled(library, frontend);
+    if (!validation.Resubstitution()) {
+        std::string note;
+        Matrix e;
+        {
+            ProgressScope progress(frontend, "Performing Discriminant Analysis (" +
+                                                 validation.Name() + ")", 0);
+            e = ValidatedCounts(library, loader, frontend, validation, name_type, &note);
+        }
+        return ReportAccuracy("Discriminant Analysis (" + validation.Name() + ")", e,
+                              name_type, library, output, frontend,
+                              {{"analysis", "discriminant analysis"}}, validation, note);
+    }
     Matrix e;
     {
         ProgressScope progress(frontend, "Performing Discriminant Analysis", library.ClassCount());

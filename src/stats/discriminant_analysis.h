@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "stats/cross_validation.h"
 #include "stats/result_record.h"
 
 namespace orvane {
@@ -57,13 +58,24 @@ Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Fr
 // The share of the k x k counts on the diagonal, in percent; NaN without any count.
 double OverallAccuracy(const Matrix& e, int k);
 
-// Classifies every enabled spectrum of every library species against the library
-// (resubstitution), writes the error matrix and reports it with the class accuracies and
-// kappa. Throws LibraryNotReadyError unless the library is Ready, and SingularCovarianceError,
-// writing nothing, when a covariance cannot be inverted.
+// The counts under a cross-validation (leave-one-out or k-fold) in the same layout, from the
+// library classes' spectra re-estimated without each held-out set; `note` receives what the
+// report says of the run (the validation and the classes it left unmodelled). Throws
+// OrvaneError when the folds do not fit the classes or the frontend is cancelled.
+Matrix ValidatedCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
+                       const Validation& validation, int name_type, std::string* note);
+
+// Classifies every enabled spectrum of every library species against the library, writes the
+// error matrix and reports it with the class accuracies and kappa. Resubstitution uses the
+// stored statistics and writes "Error Matrix.csv" under "Discriminant Analysis"; a validated
+// run re-estimates them from the spectra's features without each held-out set (Validation)
+// and writes "Error Matrix (leave-one-out).csv" or "Error Matrix (5-fold).csv", whose last
+// line names the validation, under "Discriminant Analysis (leave-one-out)" and so on. Throws
+// LibraryNotReadyError unless the library is Ready, OrvaneError when the folds do not fit the
+// classes, and SingularCovarianceError, writing nothing, when a covariance cannot be inverted.
 AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader& loader,
                                        const OutputFolder& output, Frontend& frontend,
-                                       int name_type);
+                                       int name_type, const Validation& validation = Validation());
 
 struct StudyItem {
     std::string name;

@@ -108,10 +108,11 @@ class SpectralStatistics {
     ClassificationResult ClassifySite(Site& site);
     ClassificationResult ClassifySpecies(Species& species);
 
-  private:
-    // The spectrum's feature vector at the library's dimension, refused unless every feature
-    // is a finite number.
+    // The spectrum's feature vector at the library's dimension (Dimension() values), refused
+    // unless every feature is a finite number.
     const double* FeaturesOf(Spectrum& spectrum);
+
+  private:
 
     // What a library is looked up by; the loaded classes answer only for the key they were
     // loaded under.

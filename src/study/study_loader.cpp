@@ -130,7 +130,9 @@ std::unique_ptr<Site> StudyLoader::LoadSite(int64_t site_id) {
     while (stmt.Fetch()) {
         CheckBlob(stmt, 1, row.spectrum_id);
         site->SetSiteNumber(row.site_no);
-        site->AddMember(FetchedSpectrum(stmt, 1, row, buffer.data()));
+        std::unique_ptr<Spectrum> spectrum = FetchedSpectrum(stmt, 1, row, buffer.data());
+        spectrum->spectrum_id_ = row.spectrum_id;
+        site->AddMember(std::move(spectrum));
     }
     return site;
 }
@@ -154,6 +156,7 @@ std::unique_ptr<Spectrum> StudyLoader::LoadSpectrum(int64_t spectrum_id) {
     while (stmt.Fetch()) {
         CheckBlob(stmt, 0, id);
         spectrum = FetchedSpectrum(stmt, 0, row, buffer.data());
+        spectrum->spectrum_id_ = spectrum_id;
     }
     if (!spectrum)
         throw OrvaneError("There is no spectrum with id " + std::to_string(spectrum_id) + ".");

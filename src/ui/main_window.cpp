@@ -303,10 +303,11 @@ void MainWindow::OnSaveReportAs() {
 
 void MainWindow::OnDiscriminantAnalysis() {
     int name_type = 0;
-    if (!frontend_->ChooseNameType(name_type)) return;
+    Validation validation;
+    if (!frontend_->ChooseDiscriminantAnalysis(name_type, validation)) return;
     Run([&] {
         RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(), *frontend_,
-                                name_type);
+                                name_type, validation);
     });
 }
 

@@ -82,6 +82,17 @@ bool QtFrontend::ChooseNameType(int& name_type) {
     return true;
 }
 
+bool QtFrontend::ChooseDiscriminantAnalysis(int& name_type, Validation& validation) {
+    if (discriminant_answer_) return discriminant_answer_(name_type, validation);
+    // A run that answers only the name type keeps the default validation.
+    if (name_type_answer_) return name_type_answer_(name_type);
+    NameTypeDialog dialog(parent_, true);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    name_type = dialog.NameType();
+    validation = dialog.Chosen();
+    return true;
+}
+
 bool QtFrontend::ChooseSeparability(SeparabilitySettings& settings) {
     if (separability_answer_) return separability_answer_(settings);
     SeparabilityDialog dialog(parent_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/frontend.h"
+#include "stats/cross_validation.h"
 #include "stats/separability.h"
 
 class QWidget;
@@ -45,6 +46,8 @@ class QtFrontend : public Frontend {
     std::string ChooseFolder(const std::string& title, const std::string& start);
     // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
     bool ChooseNameType(int& name_type);
+    // The same dialog with the validation choice, for the discriminant analysis.
+    bool ChooseDiscriminantAnalysis(int& name_type, Validation& validation);
     // The modal "JM/B Distance" dialog; false when cancelled.
     bool ChooseSeparability(SeparabilitySettings& settings);
 
@@ -54,6 +57,10 @@ class QtFrontend : public Frontend {
     using NameTypeAnswer = std::function<bool(int& name_type)>;
     void SetConfirmAnswer(ConfirmAnswer answer) { confirm_answer_ = std::move(answer); }
     void SetNameTypeAnswer(NameTypeAnswer answer) { name_type_answer_ = std::move(answer); }
+    using DiscriminantAnswer = std::function<bool(int& name_type, Validation& validation)>;
+    void SetDiscriminantAnswer(DiscriminantAnswer answer) {
+        discriminant_answer_ = std::move(answer);
+    }
     using FileAnswer = std::function<std::string(const std::string& proposed)>;
     void SetSaveFileAnswer(FileAnswer answer) { save_file_answer_ = std::move(answer); }
     using FilesAnswer = std::function<std::vector<std::string>()>;
@@ -77,6 +84,7 @@ class QtFrontend : public Frontend {
     QPointer<QProgressDialog> progress_;
     ConfirmAnswer confirm_answer_;
     NameTypeAnswer name_type_answer_;
+    DiscriminantAnswer discriminant_answer_;
     FileAnswer save_file_answer_;
     FilesAnswer open_files_answer_;
     SeparabilityAnswer separability_answer_;

@@ -48,6 +48,8 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
         {{"site-check"}, 2, "site-check needs --species FOLDER"},
         {{"da-independent"}, 2, "da-independent needs --with STUDY"},
         {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
+        {{"da", "--validate", "kfold:1"}, 2, "--validate: kfold:1 has too few folds"},
+        {{"da", "--validate", "jackknife"}, 2, "use resubstitution, loo or kfold[:K]"},
         {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
     };
     for (const auto& c : cases) {
@@ -69,6 +71,10 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_TRUE(Contains(r.out, "Cohen's kappa: 1.00000")) << r.out;
     EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
     EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix.csv")));
+    r = Cli({"da", "--validate", "loo"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Discriminant Analysis (leave-one-out)")) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix (leave-one-out).csv")));
 
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;

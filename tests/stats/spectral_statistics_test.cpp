@@ -539,6 +539,65 @@ TEST_F(LibraryTest, DiscriminantAnalysisErrorMatrixRowsAreClassifiedAsColumnsRef
     EXPECT_EQ(frontend_.reports[4], "Overall Accuracy: 93.33333");
 }
 
+// Leave-one-out and k-fold re-estimate the classes from the stored spectra's features. The
+// counts are scikit-learn's under the same folds (QDA with equal priors over the classes left
+// modelled for Mahalanobis, LDA for Gen. Squared Dist, from the nominal features; every
+// prediction wins by more than 2 in log-probability). gamma has d + 1 = 3 spectra, so each of
+// its held-out spectra leaves it unmodelled and goes to alpha.
+TEST_F(LibraryTest, ValidatedDiscriminantAnalysisWritesItsOwnFile) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    session_->SetClassifier(Classifier::kMahalanobis);
+    frontend_.reports.clear();
+    AccuracyResult r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3,
+                                               ParseValidation("loo"));
+    EXPECT_EQ(r.path, output_.PathFor("Error Matrix (leave-one-out)", "csv"));
+    EXPECT_EQ(test::FileText(r.path),
+              ",alpha,beta,gamma,Row Total,User Accuracy\n"
+              "alpha,3,1,3,7,4.28571428571429E+01\n"
+              "beta,1,3,0,4,7.50000000000000E+01\n"
+              "gamma,0,0,0,0,\n"
+              "Column Total,4,4,3,11,\n"
+              "Producer Accuracy,7.50000000000000E+01,7.50000000000000E+01,"
+              "0.00000000000000E+00,,5.45454545454545E+01\n\n"
+              "Prod. Acc. Min,0.00000000000000E+00\n"
+              "Prod. Acc. Max,7.50000000000000E+01\n"
+              "Prod. Acc. Mean,5.00000000000000E+01\n"
+              "User Acc. Min,4.28571428571429E+01\n"
+              "User Acc. Max,7.50000000000000E+01\n"
+              "User Acc. Mean,5.89285714285714E+01\n"
+              "Validation,leave-one-out\n");
+    EXPECT_FALSE(std::filesystem::exists(output_.PathFor("Error Matrix", "csv")));
+    const auto reported = [&](const std::string& part) {
+        return std::any_of(frontend_.reports.begin(), frontend_.reports.end(),
+                           [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    };
+    EXPECT_TRUE(reported("Discriminant Analysis (leave-one-out)"));
+    EXPECT_TRUE(reported("gamma: unmodelled in 3 of 11 held-out sets"));
+    EXPECT_TRUE(reported("Overall Accuracy: 54.54545"));
+
+    session_->SetClassifier(Classifier::kGeneralSquaredDistance);
+    r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3,
+                                ParseValidation("kfold:2"));
+    EXPECT_EQ(r.path, output_.PathFor("Error Matrix (2-fold)", "csv"));
+    EXPECT_EQ(r.overall_accuracy, 100.0);
+    const std::string text = test::FileText(r.path);
+    EXPECT_EQ(text.substr(text.rfind("Validation")), "Validation,2-fold (class-wise, i mod 2)\n");
+
+    // gamma's three spectra cannot fill four folds; nothing is written.
+    EXPECT_TRUE(test::Refuses(
+        [&] {
+            RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3,
+                                    ParseValidation("kfold:4"));
+        },
+        "class gamma has only 3 spectra"));
+    EXPECT_FALSE(std::filesystem::exists(output_.PathFor("Error Matrix (4-fold)", "csv")));
+
+    // Resubstitution keeps its file as it was, without a validation line.
+    r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3);
+    EXPECT_EQ(r.path, output_.PathFor("Error Matrix", "csv"));
+    EXPECT_EQ(test::FileText(r.path).find("Validation"), std::string::npos);
+}
+
 TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     Database& db = Admin();

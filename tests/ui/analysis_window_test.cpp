@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 
 #include "export/export_spectra.h"
@@ -52,6 +53,12 @@ struct LibraryWindow : test::Workbench {
             name_type = NameTypeDialog::kFolder;
             return answer;
         });
+        frame->Frontend().SetDiscriminantAnswer([this](int& name_type, Validation& chosen) {
+            ++questions;
+            name_type = NameTypeDialog::kFolder;
+            chosen = validation;
+            return answer;
+        });
         Show();
         SetType(1);
     }
@@ -65,6 +72,7 @@ struct LibraryWindow : test::Workbench {
     void ExpectNoError() { QVERIFY2(Error().empty(), Error().c_str()); }
 
     bool answer = true;
+    Validation validation;
     int questions = 0;
 };
 
@@ -104,6 +112,22 @@ class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // The discriminant analysis dialog's validation: K counts only for k-fold.
+    void discriminantDialogChoosesTheValidation() {
+        NameTypeDialog plain(nullptr);
+        QVERIFY(!plain.ValidationGroup());
+        QVERIFY(plain.Chosen().Resubstitution());
+        NameTypeDialog dialog(nullptr, true);
+        QVERIFY(dialog.Chosen().Resubstitution());
+        QVERIFY(!dialog.Folds()->isEnabled());
+        dialog.ValidationGroup()->button(1)->click();
+        QCOMPARE(dialog.Chosen().Name(), std::string("leave-one-out"));
+        dialog.ValidationGroup()->button(2)->click();
+        QVERIFY(dialog.Folds()->isEnabled());
+        dialog.Folds()->setValue(3);
+        QCOMPARE(dialog.Chosen().Description(), std::string("3-fold (class-wise, i mod 3)"));
+    }
+
     void buildingTheLibraryMakesItReadyAndLetsLoadedSpectraBeClassified() {
         LibraryWindow w("uilibrary");
         const std::string file = test::TestData("asd/as6/v6sample00000.asd");
@@ -154,6 +178,11 @@ class AnalysisWindowTest : public QObject {
         w.ExpectNoError();
         QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
         QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
+        w.validation = ParseValidation("loo");
+        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.ExpectNoError();
+        QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix (leave-one-out).csv"))));
+        QVERIFY(w.Report().contains(QStringLiteral("Discriminant Analysis (leave-one-out)")));
 
         w.frame->RunCommand(kCmdIndependentSet);
         IndependentSetDialog* independent = w.frame->IndependentSet();
@@ -163,7 +192,7 @@ class AnalysisWindowTest : public QObject {
         independent->List()->setCurrentRow(0);
         independent->accept();
         QVERIFY(!independent->isVisible());
-        QCOMPARE(w.questions, 3);
+        QCOMPARE(w.questions, 4);
         w.ExpectNoError();
         QVERIFY(w.Report().contains(QStringLiteral("Library Accuracy Check")));
 

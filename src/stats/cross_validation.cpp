@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/cross_validation.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include <fmt/format.h>
+
+#include "base/matrix_errors.h"
+#include "base/matrix_stats.h"
+#include "base/orvane_error.h"
+
+namespace orvane {
+
+namespace {
+
+constexpr const char* kMatrixFailed = "Matrix computation failed: ";
+
+std::vector<double> Column(const Matrix& rows, int j) {
+    std::vector<double> x(static_cast<size_t>(rows.Nrows()));
+    for (int i = 0; i < rows.Nrows(); ++i) x[static_cast<size_t>(i)] = rows(i + 1, j + 1);
+    return x;
+}
+
+// The statistics of class c without its spectrum x: the mean and the scatter lose x's share
+// (a rank-one down-date of the scatter), which costs d^2 instead of n d^2.
+ClassStatistics WithoutOne(const ClassStatistics& all, const std::vector<double>& x) {
+    const int n = all.n;
+    const int d = all.mean.Nrows();
+    ClassStatistics s;
+    s.n = n - 1;
+    s.mean.ReSize(d, 1);
+    s.cov.ReSize(d, d);
+    s.cov = 0.0;
+    std::vector<double> delta(static_cast<size_t>(d));
+    for (int i = 0; i < d; ++i) {
+        const double m = all.mean(i + 1, 1);
+        delta[static_cast<size_t>(i)] = x[static_cast<size_t>(i)] - m;
+        s.mean(i + 1, 1) = (n * m - x[static_cast<size_t>(i)]) / (n - 1.0);
+    }
+    // Two or more spectra left: scatter' = scatter - n / (n - 1) delta delta', over n - 2.
+    if (n - 1 >= 2) {
+        const double w = static_cast<double>(n) / (n - 1.0);
+        for (int i = 0; i < d; ++i)
+            for (int j = 0; j < d; ++j)
+                s.cov(i + 1, j + 1) =
+                    ((n - 1.0) * all.cov(i + 1, j + 1) -
+                     w * delta[static_cast<size_t>(i)] * delta[static_cast<size_t>(j)]) /
+                    (n - 2.0);
+    }
+    return s;
+}
+
+void CheckCancelled(const std::function<bool()>& cancelled) {
+    if (cancelled && cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+}
+
+}  // namespace
+
+std::string Validation::Name() const {
+    switch (kind) {
+        case Kind::kResubstitution:
+            return "resubstitution";
+        case Kind::kLeaveOneOut:
+            return "leave-one-out";
+        case Kind::kKFold:
+            break;
+    }
+    return fmt::format("{}-fold", folds);
+}
+
+std::string Validation::Description() const {
+    if (kind != Kind::kKFold) return Name();
+    return fmt::format("{}-fold (class-wise, i mod {})", folds, folds);
+}
+
+Validation ParseValidation(const std::string& text) {
+    Validation v;
+    if (text == "resubstitution") return v;
+    if (text == "loo") {
+        v.kind = Validation::Kind::kLeaveOneOut;
+        return v;
+    }
+    const std::string kfold = "kfold";
+    if (text.compare(0, kfold.size(), kfold) == 0) {
+        v.kind = Validation::Kind::kKFold;
+        v.folds = kDefaultFolds;
+        if (text.size() == kfold.size()) return v;
+        if (text[kfold.size()] == ':') {
+            const std::string k = text.substr(kfold.size() + 1);
+            char* end = nullptr;
+            errno = 0;
+            const long folds = k.empty() ? 0 : std::strtol(k.c_str(), &end, 10);
+            if (!k.empty() && *end == '\0' && errno == 0 && k[0] != '-' && k[0] != '+') {
+                if (folds < 2 || folds > 1000000)
+                    throw OrvaneError(fmt::format(
+                        "kfold:{} has too few folds: K must be at least 2.", k));
+                v.folds = static_cast<int>(folds);
+                return v;
+            }
+        }
+    }
+    throw OrvaneError("Unknown validation \"" + text +
+                      "\": use resubstitution, loo or kfold[:K] (K a whole number of at "
+                      "least 2, default 5).");
+}
+
+void RequireFoldsFit(const Validation& validation, const std::vector<int>& sizes,
+                     const std::vector<std::string>& names) {
+    if (validation.Resubstitution() || sizes.empty()) return;
+    const auto smallest = std::min_element(sizes.begin(), sizes.end());
+    const std::string name = names.at(static_cast<size_t>(smallest - sizes.begin()));
+    if (validation.kind == Validation::Kind::kLeaveOneOut) {
+        if (*smallest < 2)
+            throw OrvaneError(fmt::format(
+                "Leave-one-out is not possible: class {} has {} spectrum, so holding it out "
+                "leaves the class without spectra.",
+                name, *smallest));
+        return;
+    }
+    if (validation.folds > *smallest)
+        throw OrvaneError(fmt::format(
+            "{} validation is not possible: class {} has only {} spectra, so some folds "
+            "would hold none of it. Choose K between 2 and {}, or leave-one-out.",
+            validation.Name(), name, *smallest, std::max(*smallest, 2)));
+}
+
+ClassStatistics StatisticsOfColumns(const Matrix& rows, const std::vector<char>& keep) {
+    ClassStatistics s;
+    WithMatrixErrors(kMatrixFailed, [&] {
+        if (keep.empty()) {
+            s.n = rows.Ncols();
+            s.mean = RowMeans(rows);
+            s.cov = CovarianceOfColumns(rows);
+            return;
+        }
+        const int n = static_cast<int>(std::count(keep.begin(), keep.end(), 1));
+        Matrix kept(rows.Nrows(), n);
+        int j = 0;
+        for (int c = 0; c < rows.Ncols(); ++c)
+            if (keep[static_cast<size_t>(c)]) kept.Column(++j) = rows.Column(c + 1);
+        s.n = n;
+        if (n == 0) {
+            s.mean.ReSize(rows.Nrows(), 1);
+            s.mean = 0.0;
+            s.cov.ReSize(rows.Nrows(), rows.Nrows());
+            s.cov = 0.0;
+            return;
+        }
+        s.mean = RowMeans(kept);
+        s.cov = CovarianceOfColumns(kept);
+    });
+    return s;
+}
+
+ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>& rows,
+                               const Validation& validation,
+                               const std::function<bool()>& cancelled) {
+    const int k = static_cast<int>(rows.size());
+    ValidationCounts result;
+    result.counts.ReSize(k, k);
+    result.counts = 0.0;
+    result.unmodelled_sets.assign(static_cast<size_t>(k), 0);
+    std::vector<ClassStatistics> all;
+    for (const Matrix& r : rows) all.push_back(StatisticsOfColumns(r));
+
+    auto note_unmodelled = [&](const ClassModels& models) {
+        ++result.held_out_sets;
+        for (int c = 0; c < k; ++c)
+            if (!models.Modelled(c)) ++result.unmodelled_sets[static_cast<size_t>(c)];
+    };
+    auto count = [&](const ClassModels& models, int reference, int spectrum) {
+        const std::vector<double> x = Column(rows[static_cast<size_t>(reference)], spectrum);
+        result.counts(models.Winner(x.data()) + 1, reference + 1) += 1.0;
+    };
+
+    switch (validation.kind) {
+        case Validation::Kind::kResubstitution: {
+            const ClassModels models(classifier, all);
+            note_unmodelled(models);
+            for (int c = 0; c < k; ++c)
+                for (int j = 0; j < rows[static_cast<size_t>(c)].Ncols(); ++j)
+                    count(models, c, j);
+            break;
+        }
+        case Validation::Kind::kLeaveOneOut: {
+            ClassModels models(classifier, all);
+            for (int c = 0; c < k; ++c) {
+                CheckCancelled(cancelled);
+                const Matrix& r = rows[static_cast<size_t>(c)];
+                for (int j = 0; j < r.Ncols(); ++j) {
+                    models.SetClass(c, WithoutOne(all[static_cast<size_t>(c)], Column(r, j)));
+                    note_unmodelled(models);
+                    count(models, c, j);
+                }
+                models.SetClass(c, all[static_cast<size_t>(c)]);
+            }
+            break;
+        }
+        case Validation::Kind::kKFold: {
+            const int folds = validation.folds;
+            for (int f = 0; f < folds; ++f) {
+                CheckCancelled(cancelled);
+                std::vector<ClassStatistics> training;
+                for (const Matrix& r : rows) {
+                    std::vector<char> keep(static_cast<size_t>(r.Ncols()));
+                    for (int j = 0; j < r.Ncols(); ++j)
+                        keep[static_cast<size_t>(j)] = j % folds != f ? 1 : 0;
+                    training.push_back(StatisticsOfColumns(r, keep));
+                }
+                const ClassModels models(classifier, std::move(training));
+                note_unmodelled(models);
+                for (int c = 0; c < k; ++c)
+                    for (int j = f; j < rows[static_cast<size_t>(c)].Ncols(); j += folds)
+                        count(models, c, j);
+            }
+            break;
+        }
+    }
+    return result;
+}
+
+}  // namespace orvane

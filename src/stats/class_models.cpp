@@ -224,7 +224,7 @@ void ClassModels::SetClass(int c, ClassStatistics statistics) {
     classes_.at(i) = std::move(statistics);
     if (classifier_ == Classifier::kMahalanobisShrunk) {
         standardisation_ = StandardisationOf(classes_);
-        for (size_t c = 0; c < classes_.size(); ++c) FitClass(c);
+        for (size_t j = 0; j < classes_.size(); ++j) FitClass(j);
     } else {
         FitClass(i);
     }

@@ -101,6 +101,21 @@ TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
         EXPECT_EQ(models.Winner(probes[p]), winners[p]) << p;
     }
 
+    // Cross-validation replaces one class; the standardisation of all changes with it, so the
+    // other classes' values must be those of models fitted afresh.
+    ClassModels refitted(Classifier::kMahalanobisShrunk, classes);
+    std::vector<ClassStatistics> held_out = classes;
+    const Matrix rest = features[0].Columns(2, 7);
+    held_out[0] = {6, RowMeans(rest), CovarianceOfColumns(rest), 0.5};
+    refitted.SetClass(0, held_out[0]);
+    const ClassModels fresh(Classifier::kMahalanobisShrunk, held_out);
+    for (const auto& probe : probes) {
+        double got[4], want[4];
+        refitted.Values(probe, got);
+        fresh.Values(probe, want);
+        for (size_t c = 0; c < 3; ++c) EXPECT_DOUBLE_EQ(got[c], want[c]) << c;
+    }
+
     // One feature: every shrinkage gives the same covariance, so the intensity is 0; one
     // spectrum has none.
     const Matrix one = features[0].Row(2);

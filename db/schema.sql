@@ -10,7 +10,7 @@ CREATE TABLE schema_version (
     version INT NOT NULL PRIMARY KEY,
     applied_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (version) VALUES (2);
+INSERT INTO schema_version (version) VALUES (3);
 
 CREATE TABLE study (
     study_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
@@ -196,6 +196,9 @@ CREATE TABLE statistic (
     no_of_samples INT NOT NULL DEFAULT 0,
     mean MEDIUMBLOB,
     cov LONGBLOB,
+    -- Ledoit-Wolf shrinkage intensity of the class for Mahalanobis (shrunk); NULL for fewer
+    -- than 2 spectra or a library built before it was stored.
+    shrinkage DOUBLE NULL DEFAULT NULL,
     KEY statistic_library_species (library_id, species_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 

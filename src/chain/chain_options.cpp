@@ -46,9 +46,31 @@ int ParseFeatureSpaceType(const std::string& word) {
     return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
 }
 
+const std::vector<ClassifierName>& ClassifierNames() {
+    static const std::vector<ClassifierName> names = {
+        {Classifier::kMahalanobis, "mahalanobis", "Mahalanobis"},
+        {Classifier::kModifiedMahalanobis, "modified-mahalanobis", "Modified Mahalanobis"},
+        {Classifier::kGeneralSquaredDistance, "gsd", "Gen. Squared Dist"},
+        {Classifier::kSpectralAngle, "sam", "SAM"},
+        {Classifier::kMahalanobisShrunk, "mahalanobis-shrunk", "Mahalanobis (shrunk)"},
+    };
+    return names;
+}
+
+std::string ClassifierWords() {
+    std::string words;
+    for (const ClassifierName& c : ClassifierNames())
+        words += (words.empty() ? "" : "|") + std::string(c.word);
+    return words;
+}
+
 Classifier ParseClassifier(const std::string& word) {
-    return static_cast<Classifier>(
-        Choose(word, "classifier", {"mahalanobis", "modified-mahalanobis", "gsd", "sam"}));
+    std::string list;
+    for (const ClassifierName& c : ClassifierNames()) {
+        if (Lower(word) == c.word) return c.kind;
+        list += (list.empty() ? "" : ", ") + std::string(c.word);
+    }
+    throw OrvaneError("Unknown classifier \"" + word + "\"; choose one of " + list + ".");
 }
 
 int CurrentPcaDataId(ProcessingSession& session) {

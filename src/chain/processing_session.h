@@ -21,6 +21,7 @@ enum class Classifier {
     kModifiedMahalanobis = 1,
     kGeneralSquaredDistance = 2,
     kSpectralAngle = 3,
+    kMahalanobisShrunk = 4,
 };
 class DerivativeSettings;
 class FeatureSpace;

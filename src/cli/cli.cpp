@@ -17,6 +17,7 @@
 #include "base/version.h"
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
+#include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
@@ -71,9 +72,10 @@ void PrintUsage(std::ostream& out) {
            "  --study NAME|ID  --sensor NAME|ID  --smoothing none|sg-mw|sg-fft\n"
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
-           "  --classifier mahalanobis|modified-mahalanobis|gsd|sam\n\n"
-           << kNameOrIdHelp <<
-           "\n"
+           "  --classifier "
+        << ClassifierWords() << "\n\n"
+        << kNameOrIdHelp
+        << "\n"
            "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {

@@ -46,9 +46,8 @@ MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
     int position = 0;
     for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
         smoothing_.Add(name, position++);
-    position = 0;
-    for (const char* name : {"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist", "SAM"})
-        classifiers_.Add(name, position++);
+    for (const ClassifierName& c : ClassifierNames())
+        classifiers_.Add(c.label, static_cast<int>(c.kind));
     doc_.SetListener(this);
     doc_.Session().SetChainChangedListener([this] { OnChainChanged(); });
 }
@@ -209,7 +208,7 @@ void MainForm::SelectFeatureSpace(int index) {
 void MainForm::SelectClassifier(int index) {
     if (index < 0 || index >= classifiers_.Count()) return;
     classifiers_.selected = index;
-    doc_.Session().SetClassifier(static_cast<Classifier>(index));
+    doc_.Session().SetClassifier(static_cast<Classifier>(classifiers_.SelectedData()));
 }
 
 void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }

@@ -37,7 +37,115 @@ double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
 
 bool UsesClassCovariance(Classifier classifier) {
     return classifier == Classifier::kMahalanobis ||
-           classifier == Classifier::kModifiedMahalanobis;
+           classifier == Classifier::kModifiedMahalanobis ||
+           classifier == Classifier::kMahalanobisShrunk;
+}
+
+Standardisation StandardisationOf(const std::vector<ClassStatistics>& classes) {
+    Standardisation z;
+    if (classes.empty()) return z;
+    const int p = classes.front().mean.Nrows();
+    z.mean.assign(static_cast<size_t>(p), 0.0);
+    z.scale.assign(static_cast<size_t>(p), 1.0);
+    double total = 0.0;
+    for (const ClassStatistics& c : classes) {
+        total += c.n;
+        for (int k = 0; k < p; ++k) z.mean[static_cast<size_t>(k)] += c.n * c.mean(k + 1, 1);
+    }
+    if (total <= 0.0) return z;
+    for (double& m : z.mean) m /= total;
+    for (int k = 0; k < p; ++k) {
+        const double m = z.mean[static_cast<size_t>(k)];
+        double sum = 0.0;
+        for (const ClassStatistics& c : classes) {
+            const double away = c.mean(k + 1, 1) - m;
+            // A single spectrum has no covariance of its own.
+            if (c.n > 1) sum += (c.n - 1.0) * c.cov(k + 1, k + 1);
+            sum += c.n * away * away;
+        }
+        const double sd = std::sqrt(sum / total);
+        if (sd > 0.0) z.scale[static_cast<size_t>(k)] = sd;
+    }
+    return z;
+}
+
+double LedoitWolfShrinkage(const Matrix& features, const Standardisation& standardisation) {
+    const int p = features.Nrows();
+    const int n = features.Ncols();
+    if (n < 2) return std::nan("");
+    if (p == 1) return 0.0;
+    // X, n x p, the standardised spectra centred by their mean.
+    std::vector<double> x(static_cast<size_t>(n) * static_cast<size_t>(p));
+    for (int k = 0; k < p; ++k) {
+        const double scale = standardisation.scale.at(static_cast<size_t>(k));
+        double mean = 0.0;
+        for (int i = 0; i < n; ++i) mean += features(k + 1, i + 1) / scale;
+        mean /= n;
+        for (int i = 0; i < n; ++i)
+            x[static_cast<size_t>(i) * p + k] = features(k + 1, i + 1) / scale - mean;
+    }
+    double trace = 0.0;  // trace(S)
+    double beta_ = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double norm2 = Dot(&x[static_cast<size_t>(i) * p], &x[static_cast<size_t>(i) * p], p);
+        trace += norm2;
+        beta_ += norm2 * norm2;
+    }
+    trace /= n;
+    double delta_ = 0.0;
+    for (int k = 0; k < p; ++k)
+        for (int l = 0; l < p; ++l) {
+            double s = 0.0;
+            for (int i = 0; i < n; ++i)
+                s += x[static_cast<size_t>(i) * p + k] * x[static_cast<size_t>(i) * p + l];
+            delta_ += s * s;
+        }
+    delta_ /= static_cast<double>(n) * n;
+    const double mu = trace / p;
+    double beta = (beta_ / n - delta_) / (static_cast<double>(p) * n);
+    const double delta = (delta_ - 2.0 * mu * trace + p * mu * mu) / p;
+    beta = std::min(beta, delta);
+    if (beta == 0.0 || delta == 0.0) return 0.0;
+    return beta / delta;
+}
+
+void SetLedoitWolfShrinkage(std::vector<ClassStatistics>& classes,
+                            const std::vector<const Matrix*>& features) {
+    if (features.size() != classes.size())
+        throw OrvaneError(
+            fmt::format("Shrinkage needs the spectra of every class: {} classes "
+                        "but spectra of {}.",
+                        classes.size(), features.size()));
+    if (classes.empty()) return;
+    const int p = features.front()->Nrows();
+    Standardisation z;
+    z.mean.assign(static_cast<size_t>(p), 0.0);
+    z.scale.assign(static_cast<size_t>(p), 1.0);
+    double total = 0.0;
+    for (const Matrix* f : features) {
+        if (f->Nrows() != p)
+            throw OrvaneError(
+                fmt::format("Shrinkage needs spectra of one dimension: {} and {} "
+                            "features.",
+                            p, f->Nrows()));
+        total += f->Ncols();
+        for (int k = 0; k < p; ++k)
+            for (int i = 1; i <= f->Ncols(); ++i) z.mean[static_cast<size_t>(k)] += (*f)(k + 1, i);
+    }
+    if (total > 0.0) {
+        for (double& m : z.mean) m /= total;
+        for (int k = 0; k < p; ++k) {
+            const double m = z.mean[static_cast<size_t>(k)];
+            double sum = 0.0;
+            for (const Matrix* f : features)
+                for (int i = 1; i <= f->Ncols(); ++i)
+                    sum += ((*f)(k + 1, i) - m) * ((*f)(k + 1, i) - m);
+            const double sd = std::sqrt(sum / total);
+            if (sd > 0.0) z.scale[static_cast<size_t>(k)] = sd;
+        }
+    }
+    for (size_t c = 0; c < classes.size(); ++c)
+        classes[c].shrinkage = LedoitWolfShrinkage(*features[c], z);
 }
 
 int CovarianceRank(const Matrix& cov) {
@@ -103,6 +211,8 @@ ClassModels::ClassModels(Classifier classifier, std::vector<ClassStatistics> cla
             "classifier.");
     problems_.resize(classes_.size());
     fits_.resize(classes_.size());
+    if (classifier_ == Classifier::kMahalanobisShrunk)
+        standardisation_ = StandardisationOf(classes_);
     for (size_t c = 0; c < classes_.size(); ++c) FitClass(c);
     FitPooled();
     RequireModelled();
@@ -119,7 +229,12 @@ int ClassModels::ModelledCount() const {
 void ClassModels::SetClass(int c, ClassStatistics statistics) {
     const size_t i = static_cast<size_t>(c);
     classes_.at(i) = std::move(statistics);
-    FitClass(i);
+    if (classifier_ == Classifier::kMahalanobisShrunk) {
+        standardisation_ = StandardisationOf(classes_);
+        for (size_t j = 0; j < classes_.size(); ++j) FitClass(j);
+    } else {
+        FitClass(i);
+    }
     FitPooled();
     RequireModelled();
 }
@@ -129,6 +244,7 @@ void ClassModels::FitClass(size_t c) {
     Fit& fit = fits_[c];
     fit = Fit();
     problems_[c].clear();
+    if (classifier_ == Classifier::kMahalanobisShrunk) return FitShrunk(c);
     if (!UsesClassCovariance(classifier_)) return;
     problems_[c] = CovarianceProblem(s.cov, s.n);
     if (!problems_[c].empty()) return;
@@ -142,6 +258,53 @@ void ClassModels::FitClass(size_t c) {
     });
     if (problems_[c].empty() && !std::isfinite(fit.log_det))
         problems_[c] = "its covariance is not positive definite";
+}
+
+void ClassModels::FitShrunk(size_t c) {
+    const ClassStatistics& s = classes_[c];
+    Fit& fit = fits_[c];
+    const int p = dimension_;
+    if (s.n < 2) {
+        problems_[c] = fmt::format("{} spectrum; the shrunk covariance needs at least 2", s.n);
+        return;
+    }
+    if (!std::isfinite(s.shrinkage)) {
+        problems_[c] =
+            "its shrinkage intensity is unknown (the library was built before it was "
+            "stored, or its features are not all finite); build the library again";
+        return;
+    }
+    WithMatrixErrors(kMatrixFailed, [&] {
+        // The population covariance in the standardised features, then shrunk towards mu I.
+        Matrix shrunk(p, p);
+        const double population = (s.n - 1.0) / s.n;
+        double trace = 0.0;
+        for (int i = 1; i <= p; ++i)
+            for (int j = 1; j <= p; ++j)
+                shrunk(i, j) = s.cov(i, j) * population /
+                               (standardisation_.scale[static_cast<size_t>(i - 1)] *
+                                standardisation_.scale[static_cast<size_t>(j - 1)]);
+        for (int i = 1; i <= p; ++i) trace += shrunk(i, i);
+        const double mu = trace / p;
+        shrunk *= 1.0 - s.shrinkage;
+        for (int i = 1; i <= p; ++i) shrunk(i, i) += s.shrinkage * mu;
+        const int rank = CovarianceRank(shrunk);
+        if (rank < p) {
+            problems_[c] = fmt::format(
+                "its shrunk covariance has rank {} in {} features (shrinkage {:.6g} of {} "
+                "spectra)",
+                rank, p, s.shrinkage, s.n);
+            return;
+        }
+        try {
+            fit.log_det = LogDeterminant(shrunk);
+            fit.inverse = shrunk.i();
+        } catch (const NEWMAT::SingularException&) {
+            problems_[c] = "its shrunk covariance cannot be inverted";
+        }
+    });
+    if (problems_[c].empty() && !std::isfinite(fit.log_det))
+        problems_[c] = "its shrunk covariance is not positive definite";
 }
 
 void ClassModels::FitPooled() {
@@ -217,6 +380,12 @@ void ClassModels::Values(const double* x, double* values) const {
                 break;
             case Classifier::kGeneralSquaredDistance:
                 v = std::fabs(x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * fit.mean_p_mean));
+                break;
+            case Classifier::kMahalanobisShrunk:
+                for (int i = 0; i < n; ++i)
+                    d[static_cast<size_t>(i)] =
+                        (x[i] - m[i]) / standardisation_.scale[static_cast<size_t>(i)];
+                v = fit.log_det + QuadraticForm(fit.inverse, d.data(), d.data(), n);
                 break;
             case Classifier::kSpectralAngle: {
                 // Rounding can put the cosine of two equal vectors a step above 1.

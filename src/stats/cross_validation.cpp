@@ -154,6 +154,38 @@ ClassStatistics StatisticsOfColumns(const Matrix& rows, const std::vector<char>&
     return s;
 }
 
+namespace {
+
+// Each class's statistics from its columns that `held_out(c, j)` leaves in. Mahalanobis
+// (shrunk) also needs each class's Ledoit-Wolf intensity, computed on features standardised
+// over all the training spectra together, so it is recomputed for every training set.
+std::vector<ClassStatistics> TrainingStatistics(Classifier classifier,
+                                                const std::vector<Matrix>& rows,
+                                                const std::function<bool(int, int)>& held_out) {
+    std::vector<ClassStatistics> training;
+    std::vector<Matrix> kept;
+    for (size_t c = 0; c < rows.size(); ++c) {
+        const Matrix& r = rows[c];
+        std::vector<char> keep(static_cast<size_t>(r.Ncols()));
+        for (int j = 0; j < r.Ncols(); ++j)
+            keep[static_cast<size_t>(j)] = held_out(static_cast<int>(c), j) ? 0 : 1;
+        training.push_back(StatisticsOfColumns(r, keep));
+        if (classifier != Classifier::kMahalanobisShrunk) continue;
+        Matrix columns(r.Nrows(), training.back().n);
+        for (int j = 0, out = 0; j < r.Ncols(); ++j)
+            if (keep[static_cast<size_t>(j)]) columns.Column(++out) = r.Column(j + 1);
+        kept.push_back(std::move(columns));
+    }
+    if (classifier == Classifier::kMahalanobisShrunk) {
+        std::vector<const Matrix*> features;
+        for (const Matrix& m : kept) features.push_back(&m);
+        SetLedoitWolfShrinkage(training, features);
+    }
+    return training;
+}
+
+}  // namespace
+
 ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>& rows,
                                const Validation& validation,
                                const std::function<bool()>& cancelled) {
@@ -162,8 +194,8 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
     result.counts.ReSize(k, k);
     result.counts = 0.0;
     result.unmodelled_sets.assign(static_cast<size_t>(k), 0);
-    std::vector<ClassStatistics> all;
-    for (const Matrix& r : rows) all.push_back(StatisticsOfColumns(r));
+    const std::vector<ClassStatistics> all =
+        TrainingStatistics(classifier, rows, [](int, int) { return false; });
 
     auto note_unmodelled = [&](const ClassModels& models) {
         ++result.held_out_sets;
@@ -185,6 +217,22 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
             break;
         }
         case Validation::Kind::kLeaveOneOut: {
+            if (classifier == Classifier::kMahalanobisShrunk) {
+                // Every held-out spectrum moves the standardisation of all classes: no
+                // down-date, each training set is estimated afresh.
+                for (int c = 0; c < k; ++c) {
+                    CheckCancelled(cancelled);
+                    for (int j = 0; j < rows[static_cast<size_t>(c)].Ncols(); ++j) {
+                        const ClassModels models(
+                            classifier, TrainingStatistics(classifier, rows, [&](int cc, int jj) {
+                                return cc == c && jj == j;
+                            }));
+                        note_unmodelled(models);
+                        count(models, c, j);
+                    }
+                }
+                break;
+            }
             ClassModels models(classifier, all);
             for (int c = 0; c < k; ++c) {
                 CheckCancelled(cancelled);
@@ -202,14 +250,10 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
             const int folds = validation.folds;
             for (int f = 0; f < folds; ++f) {
                 CheckCancelled(cancelled);
-                std::vector<ClassStatistics> training;
-                for (const Matrix& r : rows) {
-                    std::vector<char> keep(static_cast<size_t>(r.Ncols()));
-                    for (int j = 0; j < r.Ncols(); ++j)
-                        keep[static_cast<size_t>(j)] = j % folds != f ? 1 : 0;
-                    training.push_back(StatisticsOfColumns(r, keep));
-                }
-                const ClassModels models(classifier, std::move(training));
+                const ClassModels models(
+                    classifier, TrainingStatistics(classifier, rows, [&](int, int j) {
+                        return j % folds == f;
+                    }));
                 note_unmodelled(models);
                 for (int c = 0; c < k; ++c)
                     for (int j = f; j < rows[static_cast<size_t>(c)].Ncols(); j += folds)

@@ -192,6 +192,25 @@ std::string UnmodelledNote(const ValidationCounts& counts, const std::vector<std
            "nothing there:" + text;
 }
 
+// Mahalanobis (shrunk) depends on each class's shrinkage intensity: the report lists them
+// before the results they produced.
+void ReportShrinkage(SpectralStatistics& library, int name_type, Frontend& frontend) {
+    const ClassModels& models = library.Models();
+    if (models.Kind() != Classifier::kMahalanobisShrunk) return;
+    const std::vector<std::string> names = ReportNames(library, name_type);
+    size_t width = 0;
+    for (const std::string& name : names) width = std::max(width, Width(name));
+    std::string text = "Ledoit-Wolf shrinkage intensities (standardised features)\n";
+    for (int c = 0; c < models.Count(); ++c) {
+        const double s = models.Statistics(c).shrinkage;
+        text += PadRight(names[static_cast<size_t>(c)], width) + "  " +
+                (std::isfinite(s) ? fmt::format("{:.6f}", s) : std::string("n/a"));
+        if (!models.Modelled(c)) text += "  (unmodelled: " + models.Problem(c) + ")";
+        text += "\n";
+    }
+    frontend.Report(text);
+}
+
 }  // namespace
 
 double CohensKappa(const Matrix& e, int k) {
@@ -435,6 +454,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
                                        int name_type, const Validation& validation) {
     library.RequireReady();
     ReportUnmodelled(library, frontend);
+    ReportShrinkage(library, name_type, frontend);
     if (!validation.Resubstitution()) {
         std::string note;
         Matrix e;
@@ -483,6 +503,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
             Sql("SELECT species_id, folder_name from species where study_id = %i", study_id));
         while (rows.Next()) species_list.push_back({rows.Int(0), rows.String(1)});
     }
+    ReportShrinkage(library, name_type, frontend);
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
     {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <limits>
 #include <string>
 
 #include "base/matrix.h"
@@ -20,6 +21,9 @@ struct LibraryClass {
     int no_of_samples = 0;
     Matrix mean;   // dimension x 1
     Matrix cov;    // dimension x dimension
+    // Ledoit-Wolf intensity for Mahalanobis (shrunk); NaN when not stored (fewer than 2
+    // spectra, or a library built before intensities were stored).
+    double shrinkage = std::numeric_limits<double>::quiet_NaN();
     Matrix score;  // 1 x 1: the value the last classification computed for this class
 
     // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder.

@@ -66,6 +66,13 @@ std::vector<LibraryClass> ReadLibraryClasses(Database& db, int library_id, int d
             DecodeMatrix(rows.String(0), loaded[i].mean, "mean of " + what);
             DecodeMatrix(rows.String(1), loaded[i].cov, "covariance of " + what);
         }
+        // The binary protocol keeps every bit of the intensity.
+        Statement shrinkage(db, "SELECT shrinkage FROM statistic WHERE statistic_id = ?");
+        shrinkage.BindIntParams({statistic_ids[i]});
+        double value = 0.0;
+        shrinkage.BindResultDouble(0, &value);
+        shrinkage.Execute();
+        if (shrinkage.Fetch() && !shrinkage.IsNull(0)) loaded[i].shrinkage = value;
     }
     return loaded;
 }
@@ -95,15 +102,16 @@ int StoreLibraryRow(ProcessingSession& session, const FeatureSpace& fs) {
 }
 
 // One species' mean and covariance of its features, stored in its statistic row of the
-// library; returns the number of features.
-int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type,
-                          Species& species, int species_id) {
+// library; returns the row's id and keeps the species' features in `x` (one column per
+// spectrum) for the shrinkage intensities, which need every class first.
+int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type, Species& species,
+                          int species_id, Matrix& x) {
     Database& db = session.Db();
     const int n = species.MemberCount();
     Matrix mean;
     Matrix cov;
     WithMatrixErrors(kMatrixFailed, [&] {
-        const Matrix x = FeatureMatrix(session, species, type);
+        x = FeatureMatrix(session, species, type);
         mean = RowMeans(x);
         cov = CovarianceOfColumns(x);
     });
@@ -122,7 +130,26 @@ int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type,
                  mean_bytes.data(), mean_bytes.size());
     db.WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
                  cov_bytes.data(), cov_bytes.size());
-    return mean.Nrows();
+    return statistic_id;
+}
+
+// The Ledoit-Wolf intensities of the built classes in the standardisation of all their
+// spectra, stored beside their statistics (NULL where there is none).
+void StoreShrinkage(Database& db, const std::vector<int>& statistic_ids,
+                    const std::vector<Matrix>& features) {
+    std::vector<ClassStatistics> classes(features.size());
+    std::vector<const Matrix*> pointers;
+    for (const Matrix& x : features) pointers.push_back(&x);
+    WithMatrixErrors(kMatrixFailed, [&] { SetLedoitWolfShrinkage(classes, pointers); });
+    Statement update(db, "UPDATE statistic SET shrinkage = ? WHERE statistic_id = ?");
+    for (size_t c = 0; c < classes.size(); ++c) {
+        if (std::isfinite(classes[c].shrinkage))
+            update.SetDouble(0, classes[c].shrinkage);
+        else
+            update.SetNull(0);
+        update.SetInt(1, statistic_ids[c]);
+        update.Execute();
+    }
 }
 
 }  // namespace
@@ -156,6 +183,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         }
         ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
         int qualified = 0;
+        std::vector<int> statistic_ids;
+        std::vector<Matrix> features;
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw OrvaneError("Library build cancelled; the previous library is unchanged.");
@@ -163,8 +192,10 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
                 ++qualified;
-                dimension_ = StoreSpeciesStatistic(session_, library_id, fs->Type(), *species,
-                                                   species_ids[i]);
+                features.emplace_back();
+                statistic_ids.push_back(StoreSpeciesStatistic(
+                    session_, library_id, fs->Type(), *species, species_ids[i], features.back()));
+                dimension_ = features.back().Nrows();
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
@@ -176,6 +207,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                                           "species.",
                                           session_.StudyName(),
                                           std::max(session_.MinSpectraPerSpecies(), 1)));
+        StoreShrinkage(db, statistic_ids, features);
         tx.Commit();
     }
     LoadLibrary();
@@ -282,7 +314,16 @@ std::string SpectralStatistics::StatusLine() const {
 }
 
 int SpectralStatistics::ModelledClassCount() const {
-    if (!UsesClassCovariance(session_.ClassifierInUse())) return ClassCount();
+    const Classifier classifier = session_.ClassifierInUse();
+    if (!UsesClassCovariance(classifier)) return ClassCount();
+    // The shrunk covariances are known once fitted; before that, every class that has one.
+    if (classifier == Classifier::kMahalanobisShrunk) {
+        if (models_ && models_->Kind() == classifier) return models_->ModelledCount();
+        return static_cast<int>(std::count_if(classes_.begin(), classes_.end(),
+                                              [](const LibraryClass& c) {
+                                                  return c.no_of_samples >= 2;
+                                              }));
+    }
     return static_cast<int>(
         std::count(covariance_problems_.begin(), covariance_problems_.end(), std::string()));
 }
@@ -308,6 +349,15 @@ std::string SpectralStatistics::NotReadyReason() const {
     if (!(loaded_key_ == CurrentKey()))
         return "The loaded library belongs to another study or other chain settings; build or "
                "reload the library of the current ones.";
+    // A library built before intensities were stored has none at all; a current build has
+    // one for every class of at least 2 spectra whose features are finite.
+    const auto has = [](const LibraryClass& c) { return std::isfinite(c.shrinkage); };
+    const auto estimable = [](const LibraryClass& c) { return c.no_of_samples > 1; };
+    if (session_.ClassifierInUse() == Classifier::kMahalanobisShrunk &&
+        std::any_of(classes_.begin(), classes_.end(), estimable) &&
+        std::none_of(classes_.begin(), classes_.end(), has))
+        return "The library holds no shrinkage intensities for Mahalanobis (shrunk): it was "
+               "built before they were stored; build it again.";
     return "";
 }
 
@@ -362,7 +412,8 @@ void SpectralStatistics::LoadLibrary() {
 const ClassModels& SpectralStatistics::Models() {
     if (models_ && models_->Kind() == session_.ClassifierInUse()) return *models_;
     std::vector<ClassStatistics> statistics;
-    for (const LibraryClass& c : classes_) statistics.push_back({c.no_of_samples, c.mean, c.cov});
+    for (const LibraryClass& c : classes_)
+        statistics.push_back({c.no_of_samples, c.mean, c.cov, c.shrinkage});
     models_ = std::make_unique<ClassModels>(session_.ClassifierInUse(), std::move(statistics));
     return *models_;
 }

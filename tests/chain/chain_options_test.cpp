@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/matrix.h"
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 #include "support/workbench_rows.h"
@@ -128,6 +130,30 @@ TEST_F(ChainOptionsTest, OptionsOutOfRangeOrUnknownAreRefusedBeforeAnythingChang
     } catch (const OrvaneError& e) {
         EXPECT_TRUE(test::Contains(e.what(), "choose one of none, sg-mw, sg-fft")) << e.what();
     }
+}
+
+// Both faces read the classifiers from one list: the command line's word and the window's
+// label of each, in the order of enum Classifier.
+TEST(ClassifierNames, EachWordNamesItsClassifierAndUnknownOnesAreRefused) {
+    const struct {
+        const char* word;
+        Classifier kind;
+        const char* label;
+    } cases[] = {{"mahalanobis", Classifier::kMahalanobis, "Mahalanobis"},
+                 {"Modified-Mahalanobis", Classifier::kModifiedMahalanobis, "Modified Mahalanobis"},
+                 {"gsd", Classifier::kGeneralSquaredDistance, "Gen. Squared Dist"},
+                 {"SAM", Classifier::kSpectralAngle, "SAM"},
+                 {"mahalanobis-shrunk", Classifier::kMahalanobisShrunk, "Mahalanobis (shrunk)"}};
+    ASSERT_EQ(ClassifierNames().size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(ParseClassifier(cases[i].word), cases[i].kind) << cases[i].word;
+        EXPECT_EQ(static_cast<size_t>(ClassifierNames()[i].kind), i);
+        EXPECT_STREQ(ClassifierNames()[i].label, cases[i].label);
+    }
+    EXPECT_EQ(ClassifierWords(), "mahalanobis|modified-mahalanobis|gsd|sam|mahalanobis-shrunk");
+    EXPECT_TRUE(test::Refuses([] { ParseClassifier("shrunk"); },
+                              "Unknown classifier \"shrunk\"; choose one of mahalanobis, "
+                              "modified-mahalanobis, gsd, sam, mahalanobis-shrunk."));
 }
 
 }  // namespace

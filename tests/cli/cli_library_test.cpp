@@ -76,6 +76,18 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_TRUE(Contains(r.out, "Discriminant Analysis (leave-one-out)")) << r.out;
     EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix (leave-one-out).csv")));
 
+    // Both faces name the shrunk classifier; its report opens with the classes' intensities
+    // (scikit-learn's LedoitWolf on the standardised features).
+    r = Cli({"da", "--names", "folder", "--classifier", "mahalanobis-shrunk"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Ledoit-Wolf shrinkage intensities (standardised features)\n"
+                                "alpha  1.000000\nbeta   1.000000\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
+    EXPECT_TRUE(Contains(Cli({"--help"}).out,
+                         "--classifier mahalanobis|modified-mahalanobis|gsd|sam|"
+                         "mahalanobis-shrunk\n"));
+
     r = Cli({"da-independent", "--with", "elsewhere"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Library Accuracy Check")) << r.out;

@@ -154,6 +154,16 @@ TEST_F(MainFormTest, DeletingTheFeatureSpaceMovesTheFormToTheNextOne) {
     EXPECT_EQ(session_.FeatureSpaceId(), kept);
 }
 
+TEST_F(MainFormTest, TheClassifierListOffersEveryClassifier) {
+    std::vector<std::string> labels;
+    for (const FormItem& item : form_.Classifiers().items) labels.push_back(item.text);
+    EXPECT_EQ(labels,
+              (std::vector<std::string>{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist",
+                                        "SAM", "Mahalanobis (shrunk)"}));
+    form_.SelectClassifier(4);
+    EXPECT_EQ(session_.ClassifierInUse(), Classifier::kMahalanobisShrunk);
+}
+
 TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
     const int doomed = session_.CurrentSensor()->SensorId();
     const int next = form_.Sensors().items[1].data;

@@ -12,14 +12,15 @@
 #include <regex>
 #include <tuple>
 
+#include "base/matrix_stats.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
-#include "study/study_spectra_changes.h"
 #include "stats/discriminant_analysis.h"
 #include "base/version.h"
 #include "stats/separability.h"
 #include "store/array_codec.h"
 #include "study/study_spectra.h"
+#include "study/study_spectra_changes.h"
 #include "support/analysis_rig.h"
 #include "support/feature_study.h"
 #include "support/refusal.h"
@@ -29,6 +30,103 @@ namespace orvane {
 namespace {
 
 using Points = test::FeaturePoints;
+
+// Mahalanobis (shrunk) against scikit-learn (tests/stats/ledoit_wolf_reference.py): classes of
+// 7, 6, 3 and 2 spectra in 5 features, the second in tens. Class c (3 spectra in 5 features)
+// has no estimable sample covariance, yet its shrunk one is regular; class d's two spectra
+// give intensity 0 and a covariance of rank 1, so it stays unmodelled.
+TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
+    const std::vector<std::vector<std::vector<double>>> rows = {
+        {{0.12, 31.0, 0.40, 0.05, 1.10},
+         {0.15, 28.0, 0.43, 0.07, 1.05},
+         {0.11, 35.0, 0.38, 0.04, 1.20},
+         {0.18, 30.0, 0.47, 0.06, 1.00},
+         {0.14, 33.0, 0.41, 0.09, 1.15},
+         {0.13, 29.0, 0.45, 0.05, 1.08},
+         {0.16, 32.0, 0.39, 0.08, 1.12}},
+        {{0.22, 25.0, 0.30, 0.12, 0.90},
+         {0.25, 27.0, 0.28, 0.10, 0.95},
+         {0.21, 24.0, 0.33, 0.15, 0.85},
+         {0.27, 26.0, 0.29, 0.11, 0.80},
+         {0.24, 23.0, 0.31, 0.13, 0.92},
+         {0.23, 28.0, 0.27, 0.14, 0.88}},
+        {{0.30, 40.0, 0.50, 0.20, 1.30},
+         {0.35, 38.0, 0.55, 0.18, 1.25},
+         {0.32, 42.0, 0.52, 0.22, 1.40}},
+        {{0.05, 20.0, 0.20, 0.02, 0.70}, {0.07, 22.0, 0.21, 0.03, 0.72}}};
+    const double probes[4][5] = {{0.14, 30.0, 0.42, 0.06, 1.10},
+                                 {0.24, 26.0, 0.30, 0.12, 0.88},
+                                 {0.31, 39.0, 0.51, 0.19, 1.28},
+                                 {0.20, 30.0, 0.40, 0.10, 1.00}};
+    const double inf = HUGE_VAL;
+    const struct {
+        double shrinkage;
+        double values[4];  // for the four probes
+    } expected[] = {
+        {0.461115541997388,
+         {-12.0855456215684, 64.223420480009, 135.9435991853557, -0.14174623656977658}},
+        {0.8209916202307931,
+         {87.16836089786877, -13.433481768543826, 268.7325966209252, 27.795598978798733}},
+        {0.33211125785154066,
+         {266.6664029424618, 253.24054258672507, -13.640275617460158, 143.3610063194161}},
+        {0.0, {inf, inf, inf, inf}}};
+    const int winners[4] = {0, 1, 2, 0};
+
+    std::vector<Matrix> features;
+    std::vector<ClassStatistics> classes;
+    for (const auto& spectra : rows) {
+        Matrix x(5, static_cast<int>(spectra.size()));
+        for (size_t i = 0; i < spectra.size(); ++i)
+            for (int k = 0; k < 5; ++k) x(k + 1, static_cast<int>(i) + 1) = spectra[i][k];
+        features.push_back(x);
+        classes.push_back({x.Ncols(), RowMeans(x), CovarianceOfColumns(x)});
+    }
+    std::vector<const Matrix*> pointers;
+    for (const Matrix& x : features) pointers.push_back(&x);
+    for (const ClassStatistics& c : classes) EXPECT_TRUE(std::isnan(c.shrinkage));
+    SetLedoitWolfShrinkage(classes, pointers);
+
+    EXPECT_EQ(ClassModels(Classifier::kMahalanobis, classes).ModelledCount(), 2);
+    const ClassModels models(Classifier::kMahalanobisShrunk, classes);
+    EXPECT_EQ(models.ModelledCount(), 3);
+    EXPECT_EQ(models.Problem(3).substr(0, 37), "its shrunk covariance has rank 1 in 5");
+    for (size_t c = 0; c < 4; ++c)
+        EXPECT_NEAR(classes[c].shrinkage, expected[c].shrinkage, 1e-12) << c;
+    for (int p = 0; p < 4; ++p) {
+        double values[4];
+        models.Values(probes[p], values);
+        for (size_t c = 0; c < 4; ++c) {
+            const double want = expected[c].values[p];
+            if (std::isinf(want))
+                EXPECT_EQ(values[c], want) << p << " " << c;
+            else
+                EXPECT_NEAR(values[c], want, 1e-9 * std::fabs(want)) << p << " " << c;
+        }
+        EXPECT_EQ(models.Winner(probes[p]), winners[p]) << p;
+    }
+
+    // Cross-validation replaces one class; the standardisation of all changes with it, so the
+    // other classes' values must be those of models fitted afresh.
+    ClassModels refitted(Classifier::kMahalanobisShrunk, classes);
+    std::vector<ClassStatistics> held_out = classes;
+    const Matrix rest = features[0].Columns(2, 7);
+    held_out[0] = {6, RowMeans(rest), CovarianceOfColumns(rest), 0.5};
+    refitted.SetClass(0, held_out[0]);
+    const ClassModels fresh(Classifier::kMahalanobisShrunk, held_out);
+    for (const auto& probe : probes) {
+        double got[4], want[4];
+        refitted.Values(probe, got);
+        fresh.Values(probe, want);
+        for (size_t c = 0; c < 3; ++c) EXPECT_DOUBLE_EQ(got[c], want[c]) << c;
+    }
+
+    // One feature: every shrinkage gives the same covariance, so the intensity is 0; one
+    // spectrum has none.
+    const Matrix one = features[0].Row(2);
+    EXPECT_EQ(LedoitWolfShrinkage(one, {{30.0}, {3.0}}), 0.0);
+    EXPECT_TRUE(
+        std::isnan(LedoitWolfShrinkage(features[0].Column(1), {{0, 0, 0, 0, 0}, {1, 1, 1, 1, 1}})));
+}
 
 // Three species whose features are known: the means, covariances and classifier values below
 // were worked out independently (numpy, from the same float reflectances).
@@ -144,6 +242,48 @@ TEST_F(LibraryTest, ClassifiersOnIndependentlyComputedValuesAndNoneOnNonFiniteFe
             << c.name;
     }
     EXPECT_EQ(ClassifyProbe(3).Format(1).substr(0, 19), "1.  0.08  ->  alpha");
+}
+
+// Mahalanobis (shrunk) on the pair features, against scikit-learn (StandardScaler over all
+// spectra, LedoitWolf per class; tests/stats/ledoit_wolf_reference.py) on the nominal features
+// the float reflectances carry to about 1e-7. A library built before intensities were stored
+// is Not Ready for this classifier only.
+TEST_F(LibraryTest, ShrunkMahalanobisStoresIntensitiesAndReportsThem) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    EXPECT_EQ(Count("select count(*) from statistic where shrinkage is null"), 0);
+    const struct {
+        const char* name;
+        double shrinkage;
+        double value;
+    } expected[] = {{"alpha", 1.0, -2.9069931208058275},
+                    {"beta", 0.9696907221626174, 9.74103004041043},
+                    {"gamma", 0.5816915520009251, 176.48613618539918}};
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(library_->Class(c).shrinkage, expected[c].shrinkage, 1e-6) << expected[c].name;
+    const ClassificationResult r = ClassifyProbe(4);
+    EXPECT_EQ(r.Winner().name, "alpha");
+    for (const ClassScore& e : r.entries) {
+        const auto& want = expected[e.class_index];
+        EXPECT_NEAR(e.distance, want.value, 1e-5 * std::fabs(want.value)) << want.name;
+    }
+
+    frontend_.reports.clear();
+    RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3);
+    ASSERT_FALSE(frontend_.reports.empty());
+    // The float reflectances leave the sixth decimal of gamma's intensity open.
+    const std::string report =
+        "Ledoit-Wolf shrinkage intensities (standardised features)\n"
+        "alpha  1.000000\nbeta   0.969691\ngamma  0.58169";
+    EXPECT_EQ(frontend_.reports[0].substr(0, report.size()), report);
+
+    Admin().Execute("update statistic set shrinkage = null");
+    library_->LoadLibrary();
+    EXPECT_STREQ(library_->StatusText(), "Not Ready");
+    EXPECT_TRUE(
+        test::Refuses([&] { ClassifyProbe(4); }, "built before they were stored; build it again"));
+    EXPECT_EQ(library_->NotReadyRemedy(), Remedy::kBuildLibrary);
+    EXPECT_EQ(ClassifyProbe(0).Winner().name, "alpha");
+    EXPECT_STREQ(library_->StatusText(), "Ready");
 }
 
 TEST_F(LibraryTest, MahalanobisTakesLogDeterminantsAndRanksUnmodelledClassesLast) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "support/refusal.h"
@@ -19,8 +20,15 @@ class SchemaVersion : public ::testing::Test {
     Database& Db() { return scratch_.Admin(); }
     int Count(const std::string& sql) { return test::Count(Db(), sql); }
 
+    // The database before shrinkage intensities were stored.
+    void MakeVersion2() {
+        Db().Execute("alter table statistic drop column shrinkage");
+        Db().Execute("delete from schema_version where version > 2");
+        Db().Execute("insert ignore into schema_version (version) values (2)");
+    }
     // The database as the program left it before versions were recorded.
     void MakeVersion1() {
+        MakeVersion2();
         for (const char* sql : {
                  "drop table schema_version",
                  "alter table study drop column spectra_changed_at",
@@ -34,6 +42,23 @@ class SchemaVersion : public ::testing::Test {
     }
     void Migrate() {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
+    }
+    // Every table's definition, without the counters that rows move on.
+    std::string Definitions() {
+        std::vector<std::string> tables;
+        {
+            ResultSet rows = Db().Query(
+                "select table_name from information_schema.tables where table_schema = "
+                "database() order by table_name");
+            while (rows.Next()) tables.push_back(rows.String(0));
+        }
+        std::string all;
+        for (const std::string& table : tables) {
+            ResultSet rows = Db().Query("show create table `" + table + "`");
+            while (rows.Next()) all += rows.String(1) + "\n";
+        }
+        return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
     }
     void Spectrum(int id, int species, int site, int no, const char* path, const char* bytes,
                   int study = 1, double latitude = 0.0) {
@@ -54,10 +79,13 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
         const char* change;
         const char* says;
     } cases[] = {
-        {"insert into schema_version (version) values (3)",
-         "has schema version 3, newer than this program knows (2)"},
+        {"update schema_version set version = 2",
+         "has schema version 2, older than this program needs (3); bring it up to date with "
+         "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/003-*.sql"},
+        {"insert into schema_version (version) values (4)",
+         "has schema version 4, newer than this program knows (3)"},
         {"drop table schema_version",
-         "has schema version 1, older than this program needs (2); bring it up to date with "
+         "has schema version 1, older than this program needs (3); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
     for (const auto& c : cases) {
         Db().Execute(c.change);
@@ -132,6 +160,24 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     for (const auto& c : checks) EXPECT_EQ(Count(c.sql), c.expected) << c.sql;
     EXPECT_THROW(Db().Execute("insert into species (study_id, folder_name) values (1, 'Kauri')"),
                  DbError);
+}
+
+// A migrated database must be the one a fresh install creates, or statements written for the
+// fresh schema would meet another one; every step can run again.
+TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
+    const std::string fresh = Definitions();
+    Db().Execute("insert into statistic (library_id, species_id) values (1, 1)");
+    MakeVersion2();
+    EXPECT_EQ(StoredSchemaVersion(Db()), 2);
+    for (int run = 0; run < 2; ++run)
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_EQ(Definitions(), fresh);
+    EXPECT_EQ(Count("select count(*) from statistic where shrinkage is null"), 1);
+
+    MakeVersion1();
+    Migrate();
+    EXPECT_EQ(Definitions(), fresh);
 }
 
 TEST_F(SchemaVersion, MigrationStopsOnTwoFilesWithOneNumberAndCanRunAgain) {

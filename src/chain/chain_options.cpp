@@ -46,8 +46,8 @@ int ParseFeatureSpaceType(const std::string& word) {
     return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
 }
 
-const std::vector<ClassifierName>& ClassifierNames() {
-    static const std::vector<ClassifierName> names = {
+const std::vector<ClassifierEntry>& ClassifierNames() {
+    static const std::vector<ClassifierEntry> names = {
         {Classifier::kMahalanobis, "mahalanobis", "Mahalanobis"},
         {Classifier::kModifiedMahalanobis, "modified-mahalanobis", "Modified Mahalanobis"},
         {Classifier::kGeneralSquaredDistance, "gsd", "Gen. Squared Dist"},
@@ -59,14 +59,14 @@ const std::vector<ClassifierName>& ClassifierNames() {
 
 std::string ClassifierWords() {
     std::string words;
-    for (const ClassifierName& c : ClassifierNames())
+    for (const ClassifierEntry& c : ClassifierNames())
         words += (words.empty() ? "" : "|") + std::string(c.word);
     return words;
 }
 
 Classifier ParseClassifier(const std::string& word) {
     std::string list;
-    for (const ClassifierName& c : ClassifierNames()) {
+    for (const ClassifierEntry& c : ClassifierNames()) {
         if (Lower(word) == c.word) return c.kind;
         list += (list.empty() ? "" : ", ") + std::string(c.word);
     }

@@ -34,12 +34,12 @@ Classifier ParseClassifier(const std::string& word);  // one of ClassifierWords(
 
 // The classifiers in the order of enum Classifier, each with the word the command line takes
 // and the label the window lists; both faces read them from here.
-struct ClassifierName {
+struct ClassifierEntry {
     Classifier kind;
     const char* word;
     const char* label;
 };
-const std::vector<ClassifierName>& ClassifierNames();
+const std::vector<ClassifierEntry>& ClassifierNames();
 // The command line's words joined by '|', for usage texts.
 std::string ClassifierWords();
 

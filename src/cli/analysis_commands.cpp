@@ -127,13 +127,13 @@ std::vector<Command> AnalysisCommands() {
          "pca_output.csv and the score plot pca_score_plot.svg and prints both paths.",
          CmdPca},
         {"compare",
-         "compare --sensors NAME|ID,... [--validate resubstitution] "
+         "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "
          "[--names common|maori|latin|folder]",
          "For each sensor, in the current chain and feature space (DI and NTBI ranges mapped to "
          "its bands, PCT components from its own pca), build or reuse the library, run the "
          "discriminant analysis and the separability, and tabulate classes modelled, overall "
          "accuracy, kappa, validation, minimum and mean JM and the closest pair; writes "
-         "sensor_comparison.csv and prints its path. The session's sensor is kept. Sensors are "
+         "sensor_comparison.csv (and sensor_comparison.json) and prints its path. The session's sensor is kept. Sensors are "
          "separated by commas, or given by repeating --sensors; a value beginning with name: is "
          "one name, commas included.",
          CmdCompare},

@@ -46,7 +46,7 @@ MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
     int position = 0;
     for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
         smoothing_.Add(name, position++);
-    for (const ClassifierName& c : ClassifierNames())
+    for (const ClassifierEntry& c : ClassifierNames())
         classifiers_.Add(c.label, static_cast<int>(c.kind));
     doc_.SetListener(this);
     doc_.Session().SetChainChangedListener([this] { OnChainChanged(); });

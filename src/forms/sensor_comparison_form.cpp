@@ -28,7 +28,8 @@ bool SensorComparisonForm::Chosen(int index) const {
 }
 
 const std::vector<std::string>& SensorComparisonForm::Validations() {
-    static const std::vector<std::string> validations = {"resubstitution"};
+    static const std::vector<std::string> validations = {"resubstitution", "loo", "kfold:5",
+                                                         "kfold:10"};
     return validations;
 }
 

@@ -10,6 +10,7 @@
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 
 namespace orvane {
 
@@ -101,7 +102,7 @@ Validation ParseValidation(const std::string& text) {
             }
         }
     }
-    throw OrvaneError("Unknown validation \"" + text +
+    throw OrvaneError("Unknown validation \"" + EscapeControls(text) +
                       "\": use resubstitution, loo or kfold[:K] (K a whole number of at "
                       "least 2, default 5).");
 }

@@ -14,6 +14,7 @@
 #include "base/version.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
+#include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
 #include "spectra/sensor.h"
@@ -135,16 +136,8 @@ ResultJson LibraryRecord(Database& db, int library_id) {
 }  // namespace
 
 const char* ClassifierName(Classifier classifier) {
-    switch (classifier) {
-        case Classifier::kMahalanobis:
-            return "Mahalanobis";
-        case Classifier::kModifiedMahalanobis:
-            return "Modified Mahalanobis";
-        case Classifier::kGeneralSquaredDistance:
-            return "Gen. Squared Dist";
-        case Classifier::kSpectralAngle:
-            return "SAM";
-    }
+    for (const ClassifierEntry& c : ClassifierNames())
+        if (c.kind == classifier) return c.label;
     return "unknown";
 }
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -18,6 +19,7 @@
 #include "spectra/sensor.h"
 #include "spectra/spectrum.h"
 #include "stats/discriminant_analysis.h"
+#include "stats/result_record.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
 #include "study/study_loader.h"
@@ -116,11 +118,11 @@ void SummariseSeparability(const SpectralStatistics& library, int name_type,
 
 SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
                               Frontend& frontend, const SensorComparisonOptions& options,
-                              const Sensor& sensor) {
+                              const Validation& validation, const Sensor& sensor) {
     SensorComparisonRow row;
     row.sensor_id = sensor.SensorId();
     row.sensor = sensor.Name();
-    row.validation = options.validation;
+    row.validation = validation.Name();
     SpectralStatistics library(session, loader);
     library.SetStudy(session.StudyId());
     library.LoadLibrary();
@@ -141,8 +143,11 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     Matrix counts;
     {
         ProgressScope progress(frontend, "Comparing sensors: " + sensor.Name(), k);
-        counts = ResubstitutionCounts(library, loader, frontend,
-                                      [&](int done) { frontend.StepProgress(done); });
+        counts = validation.Resubstitution()
+                     ? ResubstitutionCounts(library, loader, frontend,
+                                            [&](int done) { frontend.StepProgress(done); })
+                     : ValidatedCounts(library, loader, frontend, validation,
+                                       options.name_type, nullptr);
     }
     row.overall_accuracy = OverallAccuracy(counts, k);
     row.kappa = CohensKappa(counts, k);
@@ -208,9 +213,8 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
                                 const OutputFolder& output, Frontend& frontend,
                                 const SensorComparisonOptions& options) {
     if (options.sensor_ids.empty()) throw OrvaneError("Choose at least one sensor to compare.");
-    if (options.validation != "resubstitution")
-        throw OrvaneError("Unknown validation \"" + EscapeControls(options.validation) +
-                          "\" for the sensor comparison; it validates by resubstitution.");
+    // Refused here, before any library is built.
+    const Validation validation = ParseValidation(options.validation);
     const FeatureSpace* current = session.CurrentFeatureSpace();
     if (!current)
         throw OrvaneError(
@@ -241,9 +245,37 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     for (const Sensor* sensor : sensors) {
         if (frontend.Cancelled()) throw OrvaneError("Sensor comparison cancelled.");
         UseSensorAndSpace(session, *sensor, space);
-        comparison.rows.push_back(CompareOn(session, loader, frontend, options, *sensor));
+        comparison.rows.push_back(
+            CompareOn(session, loader, frontend, options, validation, *sensor));
     }
     comparison.path = WriteTable(comparison, output, frontend);
+    if (!comparison.path.empty()) {
+        // The rows' libraries differ by sensor; each row names its sensor, and the provenance
+        // the chain and feature space they share (the session's own sensor is restored later).
+        ProvenanceOptions provenance;
+        provenance.validation = validation.Description();
+        ResultJson record;
+        record["analysis"] = "sensor comparison";
+        record["provenance"] = Provenance(session, provenance);
+        record["provenance"]["sensor"] = nullptr;
+        ResultJson rows = ResultJson::array();
+        for (const SensorComparisonRow& r : comparison.rows)
+            rows.push_back({{"sensor", {{"id", r.sensor_id}, {"name", r.sensor}}},
+                            {"classes", r.classes},
+                            {"classes_modelled", r.classes_modelled},
+                            {"library_built", r.library_built},
+                            {"overall_accuracy", JsonNumber(r.overall_accuracy)},
+                            {"kappa", JsonNumber(r.kappa)},
+                            {"validation", r.validation},
+                            {"min_jm", JsonNumber(r.min_jm)},
+                            {"mean_jm", JsonNumber(r.mean_jm)},
+                            {"jm_pairs", r.jm_pairs},
+                            {"closest_pair", r.jm_pairs > 0
+                                                 ? ResultJson{r.closest_first, r.closest_second}
+                                                 : ResultJson(nullptr)}});
+        record["rows"] = rows;
+        WriteJsonBeside(comparison.path, record, frontend);
+    }
     std::string text = FormatSensorComparison(comparison);
     if (!comparison.path.empty()) text += "\nSensor comparison written to file:\n" + comparison.path;
     frontend.Report(text);

@@ -15,7 +15,7 @@ class StudyLoader;
 // discriminant analysis is validated.
 struct SensorComparisonOptions {
     std::vector<int> sensor_ids;
-    std::string validation = "resubstitution";
+    std::string validation = "resubstitution";  // as `da --validate` takes it
     int name_type = 3;  // names of the closest pair: 0 common, 1 Maori, 2 Latin, 3 folder
 };
 

@@ -164,6 +164,31 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
     EXPECT_NE(report.find("Sensor Comparison"), std::string::npos) << report;
     EXPECT_NE(report.find("Three test bands  "), std::string::npos) << report;
     EXPECT_NE(report.find("alpha / beta"), std::string::npos) << report;
+
+    // Validated: each row is the sensor's own leave-one-out discriminant analysis, and the JSON
+    // twin holds the same rows.
+    UseSensor(narrow_);
+    const SensorComparison loo = Compare({broad_, narrow_}, nullptr, "loo");
+    for (const SensorComparisonRow& row : loo.rows) {
+        EXPECT_EQ(row.validation, "leave-one-out");
+        UseSensor(row.sensor_id);
+        SpectralStatistics library(*session_, *loader_);
+        library.LoadLibrary();
+        const AccuracyResult da = RunDiscriminantAnalysis(library, *loader_, output_, frontend_,
+                                                          3, ParseValidation("loo"));
+        EXPECT_DOUBLE_EQ(row.overall_accuracy, da.overall_accuracy) << row.sensor;
+        EXPECT_DOUBLE_EQ(row.kappa, da.kappa) << row.sensor;
+    }
+    const nlohmann::json j = test::ReadJson(dir_.Path() + "/out/sensor_comparison.json");
+    EXPECT_EQ(j["analysis"], "sensor comparison");
+    EXPECT_EQ(j["provenance"]["validation"], "leave-one-out");
+    ASSERT_EQ(j["rows"].size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(j["rows"][i]["sensor"]["name"], loo.rows[i].sensor);
+        EXPECT_EQ(j["rows"][i]["overall_accuracy"].get<double>(), loo.rows[i].overall_accuracy);
+        EXPECT_EQ(j["rows"][i]["min_jm"].get<double>(), loo.rows[i].min_jm);
+    }
+    EXPECT_EQ(j["rows"][1]["closest_pair"], nlohmann::json({"alpha", "beta"}));
 }
 
 // Whatever stops a comparison, the session stays on its sensor and feature space and no table

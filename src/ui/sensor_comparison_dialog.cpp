@@ -8,6 +8,8 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include "stats/cross_validation.h"
+
 namespace orvane {
 
 SensorComparisonDialog::SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend,
@@ -22,8 +24,9 @@ SensorComparisonDialog::SensorComparisonDialog(WorkbenchDocument& doc, QtFronten
     label->setBuddy(list_);
     validation_ = new QComboBox(this);
     validation_->setObjectName(QStringLiteral("validation"));
+    // Listed as the report names them; the form keeps the words the command line takes.
     for (const std::string& v : SensorComparisonForm::Validations())
-        validation_->addItem(QString::fromStdString(v));
+        validation_->addItem(QString::fromStdString(ParseValidation(v).Name()));
     auto* options = new QFormLayout();
     options->addRow(QStringLiteral("&Validation:"), validation_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

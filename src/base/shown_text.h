@@ -18,4 +18,8 @@ std::string EscapeControls(std::string_view text);
 // with EscapeControls where it is put together.
 std::string EscapeEntryControls(std::string_view text);
 
+// The columns `text` takes in a fixed-width table: its characters, not its bytes, so that
+// names with accents still line up.
+size_t DisplayWidth(std::string_view text);
+
 }  // namespace orvane

@@ -75,21 +75,13 @@ void WriteSummary(TextFile& file, const std::vector<double>& values, const char*
     WriteSummaryLine(file, mean_label, sum / n);
 }
 
-// Characters, not bytes, so that names with accents still line up.
-size_t Width(const std::string& text) {
-    size_t n = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 std::string PadLeft(const std::string& text, size_t width) {
-    const size_t w = Width(text);
+    const size_t w = DisplayWidth(text);
     return w >= width ? text : std::string(width - w, ' ') + text;
 }
 
 std::string PadRight(const std::string& text, size_t width) {
-    const size_t w = Width(text);
+    const size_t w = DisplayWidth(text);
     return w >= width ? text : text + std::string(width - w, ' ');
 }
 
@@ -199,7 +191,7 @@ void ReportShrinkage(SpectralStatistics& library, int name_type, Frontend& front
     if (models.Kind() != Classifier::kMahalanobisShrunk) return;
     const std::vector<std::string> names = ReportNames(library, name_type);
     size_t width = 0;
-    for (const std::string& name : names) width = std::max(width, Width(name));
+    for (const std::string& name : names) width = std::max(width, DisplayWidth(name));
     std::string text = "Ledoit-Wolf shrinkage intensities (standardised features)\n";
     for (int c = 0; c < models.Count(); ++c) {
         const double s = models.Statistics(c).shrinkage;
@@ -261,7 +253,8 @@ std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& n
     }
     std::vector<size_t> widths(static_cast<size_t>(k + 2), 0);
     for (const auto& row : cells)
-        for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
     std::string text = "Error matrix (rows: classified as, columns: reference class)\n";
     for (const auto& row : cells) {
         std::string line = PadRight(row[0], widths[0]);
@@ -275,8 +268,8 @@ std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string
     const int k = static_cast<int>(names.size());
     const std::string producer = "Producer's accuracy";
     const std::string user = "User's accuracy";
-    size_t width = Width("Class");
-    for (const std::string& name : names) width = std::max(width, Width(name));
+    size_t width = DisplayWidth("Class");
+    for (const std::string& name : names) width = std::max(width, DisplayWidth(name));
     std::string text = PadRight("Class", width) + "  " + producer + "  " + user + "\n";
     for (int i = 1; i <= k; ++i) {
         double row = 0.0;

@@ -199,14 +199,6 @@ std::string WriteTable(const SensorComparison& comparison, const OutputFolder& o
     return path;
 }
 
-// Characters, not bytes, so that names with accents still line up.
-size_t Width(const std::string& text) {
-    size_t n = 0;
-    for (char c : text)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 }  // namespace
 
 SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
@@ -300,7 +292,8 @@ std::string FormatSensorComparison(const SensorComparison& comparison) {
     }
     std::vector<size_t> widths(cells.front().size(), 0);
     for (const auto& row : cells)
-        for (size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Width(row[c]));
+        for (size_t c = 0; c < row.size(); ++c)
+            widths[c] = std::max(widths[c], DisplayWidth(row[c]));
     std::string text = "Sensor Comparison\nStudy " + Quoted(comparison.study) +
                        ", feature space " + Quoted(comparison.feature_space) + " (" +
                        comparison.feature_space_type + ", " +
@@ -308,7 +301,7 @@ std::string FormatSensorComparison(const SensorComparison& comparison) {
     for (const auto& row : cells) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {
-            const std::string pad(widths[c] - Width(row[c]), ' ');
+            const std::string pad(widths[c] - DisplayWidth(row[c]), ' ');
             // Names and words to the left, figures to the right.
             const bool left = c == 0 || c == 4 || c == 7;
             if (c > 0) line += "  ";

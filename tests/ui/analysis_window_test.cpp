@@ -276,7 +276,6 @@ class AnalysisWindowTest : public QObject {
         score->XComponent()->setValue(3);
         QCOMPARE(share.match(QString::fromStdString(plot->Scene().x_title.text)).captured(1),
                  QStringLiteral("3"));
-        QCOMPARE(plot->Scene().points.size(), size_t{11});
 
         w.Action(kCmdPca)->trigger();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});

@@ -7,6 +7,7 @@
 #include "cli/cli_context.h"
 #include "chain/chain_options.h"
 #include "store/name_lookup.h"
+#include "spectra/species_names.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
 #include "study/study_management.h"
@@ -97,6 +98,27 @@ int CmdImport(Context& ctx) {
     return added.skipped > 0 ? kExitSkipped : 0;
 }
 
+int CmdSpeciesList(Context& ctx) {
+    SelectStudy(ctx);
+    for (const SpeciesNames& s : ListSpeciesNames(ctx.session->Db(), ctx.session->StudyId()))
+        ctx.out << EscapeControls(s.folder) << '\t' << EscapeControls(s.common) << '\t'
+                << EscapeControls(s.latin) << '\t' << EscapeControls(s.local) << '\n';
+    return 0;
+}
+
+int CmdSpeciesRename(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("species rename needs one FOLDER");
+    SpeciesRename names;
+    if (ctx.args.Has("common")) names.common = ctx.args.Get("common");
+    if (ctx.args.Has("latin")) names.latin = ctx.args.Get("latin");
+    if (ctx.args.Has("local")) names.local = ctx.args.Get("local");
+    if (!names.common && !names.latin && !names.local)
+        throw UsageError("species rename needs --common, --latin or --local");
+    SelectStudy(ctx);
+    RenameSpecies(ctx.session->Db(), ctx.session->StudyId(), ctx.args.positional[0], names);
+    return 0;
+}
+
 }  // namespace
 
 std::vector<Command> StudyCommands() {
@@ -129,6 +151,16 @@ std::vector<Command> StudyCommands() {
          "number its site already has are skipped. Exits with status 3 when it skipped files or "
          "folders (each named in the report), 0 only when everything was stored.",
          CmdImport},
+        {"species list", "species list [--study NAME|ID]",
+         "List the study's species: folder, common, Latin and local name, tab-separated (an "
+         "unset name is empty).",
+         CmdSpeciesList},
+        {"species rename",
+         "species rename FOLDER [--common TEXT] [--latin TEXT] [--local TEXT] [--study NAME|ID]",
+         "Set the common, Latin or local name of the species in FOLDER; a name not given stays, "
+         "an empty one is cleared. Results asked for a name a species lacks show its folder "
+         "name and say so.",
+         CmdSpeciesRename},
     };
 }
 

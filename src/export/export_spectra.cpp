@@ -18,6 +18,7 @@
 #include "export/envi_library_file.h"
 #include "export/transposing_text_file.h"
 #include "spectra/species.h"
+#include "spectra/species_names.h"
 #include "base/output_folder.h"
 #include "study/study_loader.h"
 #include "store/database.h"
@@ -345,6 +346,18 @@ std::string StageName(const ProcessingSession& session, int stage) {
     }
 }
 
+// The species' name of that type as stored, empty when unset (or for auto numbers).
+const std::string& StoredName(const Species& species, int name_type) {
+    static const std::string kNone;
+    switch (name_type) {
+        case ExportSettings::kCommon: return species.common_name_;
+        case ExportSettings::kMaori: return species.maori_name_;
+        case ExportSettings::kLatin: return species.latin_name_;
+        case ExportSettings::kFolder: return species.folder_name_;
+        default: return kNone;
+    }
+}
+
 // The values of the species attribute: the chosen names of every species of the study, in
 // folder order, each once; 1..N for auto numbers.
 std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type, int exported) {
@@ -356,10 +369,13 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
     static const char* const kColumns[] = {"common_name", "maori_name", "latin_name",
                                            "folder_name"};
     std::set<std::string> seen;
-    ResultSet rows = db.Query(Sql("SELECT %s FROM species WHERE study_id = %i ORDER BY folder_name",
+    // The folder name stands in for an unset name, as it does in the rows.
+    ResultSet rows = db.Query(Sql("SELECT %s, folder_name FROM species WHERE study_id = %i "
+                                  "ORDER BY folder_name",
                                   kColumns[name_type], study_id));
     while (rows.Next()) {
         std::string name = rows.IsNull(0) ? std::string() : rows.String(0);
+        if (name.empty()) name = rows.String(1);
         if (seen.insert(name).second) values.push_back(std::move(name));
     }
     return values;
@@ -479,11 +495,13 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         Frontend& frontend;
         ~ProgressEnd() { frontend.EndProgress(); }
     } progress_end{frontend};
+    std::vector<std::pair<std::string, std::string>> names;
     for (int i = 0; i < n; ++i) {
         frontend.StepProgress(i + 1);
         if (frontend.Cancelled()) throw OrvaneError("Export cancelled; no file was written.");
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
         std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
+        names.emplace_back(species->folder_name_, StoredName(*species, settings.name_type));
         writer.SpeciesRows(*species, offset, i + 1);
     }
     if (!file->Close()) {
@@ -493,6 +511,8 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         throw OrvaneError(CannotWriteMessage(path, file->FailureReason()) +
                           "\nThe previous file, if any, is kept as it was.");
     }
+    const std::string missing = MissingNamesNote(names, settings.name_type);
+    if (!missing.empty()) frontend.Report(missing);
     frontend.Report("Exported " + std::to_string(n) + " species\n");
     result.path = path;
     result.species = n;

@@ -382,6 +382,7 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
         case kCmdExport:
         case kCmdDeleteStudy:
         case kCmdStudyReport:
+        case kCmdSpeciesNames:
         case kCmdImportSpectra:
             return HasStudy() ? "" : no_study;
         // Everything that classifies works only on the library of the current study and

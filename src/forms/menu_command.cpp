@@ -25,6 +25,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdDeleteStudy, "Database", "Delete Current Study", kBuilt, kAny},
         {kCmdStudyReport, "Database", "Study Report", kBuilt, kAny},
         {kCmdImportSpectra, "Database", "Import Spectra into current Study", kBuilt, kAny},
+        {kCmdSpeciesNames, "Database", "Species Names...", kBuilt, kAny},
         {kCmdImportSensor, "Database", "Import Sensor", kBuilt, kAny},
         {kCmdDeleteSensor, "Database", "Delete Current Sensor", kBuilt, kSensor},
         {kCmdWavebandFilterSetup, "Chain Settings", "Waveband Filter Setup", kBuilt, kAny},

@@ -40,6 +40,7 @@ enum CommandId {
     kCmdStudyBrowser = 32851,
     kCmdCompareSensors = 32852,
     kCmdScorePlot = 32853,
+    kCmdSpeciesNames = 32854,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

@@ -36,12 +36,14 @@ void Species::GatherSpectra() {
 }
 
 const std::string& Species::NameOfType(int name_type) const {
+    const std::string* name = &folder_name_;
     switch (name_type) {
-        case 0: return common_name_;
-        case 1: return maori_name_;
-        case 2: return latin_name_;
-        default: return folder_name_;
+        case 0: name = &common_name_; break;
+        case 1: name = &maori_name_; break;
+        case 2: name = &latin_name_; break;
+        default: break;
     }
+    return name->empty() ? folder_name_ : *name;
 }
 
 }  // namespace orvane

@@ -101,6 +101,12 @@ void ReportUnmodelled(SpectralStatistics& library, Frontend& frontend) {
     if (!note.empty()) frontend.Report(note);
 }
 
+// Once per run: the classes whose chosen name is unset and shown by folder name.
+void ReportMissingNames(const SpectralStatistics& library, int name_type, Frontend& frontend) {
+    const std::string note = library.MissingNamesNote(name_type);
+    if (!note.empty()) frontend.Report(note);
+}
+
 std::string Percent(double value) {
     return std::isfinite(value) ? fmt::format("{:.2f} %", value) : std::string("n/a");
 }
@@ -447,6 +453,7 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
                                        int name_type, const Validation& validation) {
     library.RequireReady();
     ReportUnmodelled(library, frontend);
+    ReportMissingNames(library, name_type, frontend);
     ReportShrinkage(library, name_type, frontend);
     if (!validation.Resubstitution()) {
         std::string note;
@@ -486,6 +493,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
     if (study_id == session.StudyId())
         throw OrvaneError("The independent set must be another study than the current one.");
     ReportUnmodelled(library, frontend);
+    ReportMissingNames(library, name_type, frontend);
     struct Item {
         int species_id;
         std::string folder;

@@ -26,8 +26,14 @@ struct LibraryClass {
     double shrinkage = std::numeric_limits<double>::quiet_NaN();
     Matrix score;  // 1 x 1: the value the last classification computed for this class
 
-    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder.
+    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder; the folder name stands in for
+    // a name the species has not been given, so no result has an empty label.
     const std::string& NameOfType(int name_type) const {
+        const std::string& name = StoredNameOfType(name_type);
+        return name.empty() ? folder_name : name;
+    }
+    // The name of that type as stored, empty when unset.
+    const std::string& StoredNameOfType(int name_type) const {
         switch (name_type) {
             case 0:
                 return common_name;

@@ -118,7 +118,8 @@ void SummariseSeparability(const SpectralStatistics& library, int name_type,
 
 SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
                               Frontend& frontend, const SensorComparisonOptions& options,
-                              const Validation& validation, const Sensor& sensor) {
+                              const Validation& validation, const Sensor& sensor,
+                              std::string& names_note) {
     SensorComparisonRow row;
     row.sensor_id = sensor.SensorId();
     row.sensor = sensor.Name();
@@ -152,6 +153,7 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     row.overall_accuracy = OverallAccuracy(counts, k);
     row.kappa = CohensKappa(counts, k);
     SummariseSeparability(library, options.name_type, row);
+    if (names_note.empty()) names_note = library.MissingNamesNote(options.name_type);
     return row;
 }
 
@@ -234,12 +236,14 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     SensorRestorer restorer(session);
     // Every sensor is checked before any library is built, so a refusal costs nothing.
     for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
+    std::string names_note;
     for (const Sensor* sensor : sensors) {
         if (frontend.Cancelled()) throw OrvaneError("Sensor comparison cancelled.");
         UseSensorAndSpace(session, *sensor, space);
         comparison.rows.push_back(
-            CompareOn(session, loader, frontend, options, validation, *sensor));
+            CompareOn(session, loader, frontend, options, validation, *sensor, names_note));
     }
+    if (!names_note.empty()) frontend.Report(names_note);
     comparison.path = WriteTable(comparison, output, frontend);
     if (!comparison.path.empty()) {
         // The rows' libraries differ by sensor; each row names its sensor, and the provenance

@@ -132,6 +132,8 @@ std::string SeparabilityReport(const SpectralStatistics& library,
                                const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);
+    const std::string missing = library.MissingNamesNote(settings.name_type);
+    if (!missing.empty()) frontend.Report(missing);
     const std::string name = DistanceName(settings.distance);
     const bool jm = settings.distance != SeparabilitySettings::kB;
     const bool b = settings.distance != SeparabilitySettings::kJM;

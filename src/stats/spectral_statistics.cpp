@@ -12,6 +12,7 @@
 #include "chain/processing_session.h"
 #include "chain/feature_space.h"
 #include "spectra/species.h"
+#include "spectra/species_names.h"
 #include "study/study_loader.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
@@ -492,6 +493,17 @@ ClassificationResult SpectralStatistics::ClassifySpecies(Species& species) {
         e.spectra_count = n;
     }
     return votes;
+}
+
+}  // namespace orvane
+
+namespace orvane {
+
+std::string SpectralStatistics::MissingNamesNote(int name_type) const {
+    std::vector<std::pair<std::string, std::string>> names;
+    for (const LibraryClass& c : classes_)
+        names.emplace_back(c.folder_name, c.StoredNameOfType(name_type));
+    return orvane::MissingNamesNote(names, name_type);
 }
 
 }  // namespace orvane

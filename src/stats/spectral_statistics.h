@@ -76,6 +76,9 @@ class SpectralStatistics {
 
     int ClassCount() const { return static_cast<int>(classes_.size()); }
     const LibraryClass& Class(int index) const { return classes_.at(static_cast<size_t>(index)); }
+    // One report line naming the classes that have no name of the chosen type, whose folder
+    // names stand in; empty when all have one (or the folder name was chosen).
+    std::string MissingNamesNote(int name_type) const;
     // First exact, case-sensitive match of a folder name; -1 when none.
     int ClassIndexOf(const std::string& folder_name) const;
     int Dimension() const { return dimension_; }

@@ -33,6 +33,7 @@
 #include "ui/sensor_comparison_dialog.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/spectra_plot_window.h"
+#include "ui/species_names_dialog.h"
 #include "ui/study_browser_window.h"
 #include "ui/waveband_filter_dialog.h"
 #include "ui/workbench_view.h"
@@ -272,6 +273,12 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdUnmix,
          [this] {
              Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output()); });
+         }},
+        {kCmdSpeciesNames,
+         [this] {
+             Run([&] {
+                 SpeciesNamesDialog(doc_.Session().Db(), doc_.Session().StudyId(), this).exec();
+             });
          }},
         {kCmdAbout, [this] { AboutDialog(this).exec(); }},
     };

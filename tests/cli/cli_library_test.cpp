@@ -141,6 +141,72 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_EQ(Cli({"library", "status", "--derivative", "1"}).out, "Not Ready\n");
 }
 
+// Names are set and listed through the CLI; a name type some species lack shows their folder
+// names in every result, and the report says so once.
+TEST_F(CliLibrary, SpeciesNamesAreSetListedAndStandInForMissingOnes) {
+    test::CliOutcome r = Cli({"species", "list"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "alpha\t\t\t\nbeta\t\t\t\n");
+
+    const struct {
+        std::vector<std::string> args;
+        int rc;
+        const char* in_err;
+    } refusals[] = {
+        {{"species", "rename", "--latin", "X"}, 2, "species rename needs one FOLDER"},
+        {{"species", "rename", "alpha"}, 2, "needs --common, --latin or --local"},
+        {{"species", "rename", "gamma", "--latin", "X"}, 1, "no species folder \"gamma\""},
+        {{"species", "rename", "alpha", "--latin", "A\tB"}, 1, "\"A\\tB\" holds a control"},
+        {{"species", "rename", "alpha", "--common", "\xff"}, 1, "is not UTF-8"},
+        {{"species", "rename", "alpha", "--local", std::string(81, 'k')}, 1, "longer than 80"},
+    };
+    for (const auto& c : refusals) {
+        const test::CliOutcome refused = Cli(c.args);
+        EXPECT_EQ(refused.rc, c.rc) << c.in_err;
+        EXPECT_TRUE(Contains(refused.err, c.in_err)) << refused.err;
+    }
+    EXPECT_EQ(Cli({"species", "list"}).out, "alpha\t\t\t\nbeta\t\t\t\n");
+
+    ASSERT_EQ(Cli({"species", "rename", "alpha", "--latin", "Ålpha prima", "--common", "Al",
+                   "--local", "Kōwhai"})
+                  .rc,
+              0);
+    // A name left out stays; an empty one is cleared.
+    r = Cli({"species", "rename", "alpha", "--common", ""});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Cli({"species", "list"}).out, "alpha\t\tÅlpha prima\tKōwhai\nbeta\t\t\t\n");
+    // A name stored by other means is printed on its line.
+    scratch_.Admin().Execute("update species set common_name = 'b\\nx' where folder_name = 'beta'");
+    EXPECT_EQ(Cli({"species", "list"}).out,
+              "alpha\t\tÅlpha prima\tKōwhai\nbeta\tb\\nx\t\t\n");
+
+    ASSERT_EQ(Cli({"library", "build"}).rc, 0);
+    const std::string note =
+        "1 of 2 species have no Latin name; their folder names are shown instead: beta.";
+    r = Cli({"da", "--names", "latin"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out.find(note), r.out.rfind(note)) << r.out;
+    EXPECT_TRUE(Contains(r.out, note)) << r.out;
+    const std::string matrix = test::FileText(Output("Error Matrix.csv"));
+    EXPECT_EQ(matrix.substr(0, matrix.find('\n')), ",Ålpha prima,beta,Row Total,User Accuracy");
+
+    r = Cli({"separability", "--names", "latin"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, note)) << r.out;
+    const std::string distances = test::FileText(Output("JM and B output.csv"));
+    EXPECT_EQ(distances.substr(0, distances.find('\n')), ",Ålpha prima,beta,");
+
+    r = Cli({"export", "--stage", "features", "--format", "arff", "--names", "latin"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, note)) << r.out;
+    const std::string arff = test::FileText(Output("field_pairs_lib_species.arff"));
+    EXPECT_TRUE(Contains(arff, "@attribute species {'Ålpha prima','beta'}\n")) << arff;
+
+    // The folder name, or a name every species has, needs no note.
+    r = Cli({"da", "--names", "folder"});
+    EXPECT_FALSE(Contains(r.out, "folder names are shown instead")) << r.out;
+}
+
 // A class of two points, each twice, is stored but has no covariance in two features: the
 // build names it, the status line counts it out, and da says so once and gives it no spectrum.
 TEST_F(CliLibrary, AClassWithoutCovarianceIsNamedAndCountedOut) {

@@ -8,6 +8,7 @@
 
 #include "spectra/site.h"
 #include "spectra/species.h"
+#include "spectra/species_names.h"
 
 namespace orvane {
 namespace {
@@ -71,6 +72,25 @@ TEST(Species, GatherCollectsEverySpectrumSiteBySite) {
     // Gathering again does not list a spectrum twice.
     species.GatherSpectra();
     EXPECT_EQ(species.MemberCount(), 5);
+}
+
+// An unset name never leaves a label empty: the folder name stands in, and the note names
+// exactly the species it stood in for.
+TEST(SpeciesNames, TheFolderStandsInForAMissingNameAndTheNoteNamesIt) {
+    Species species(0);
+    species.folder_name_ = "PH";
+    species.latin_name_ = "Phormium tenax";
+    const std::tuple<int, const char*> cases[] = {
+        {0, "PH"}, {1, "PH"}, {2, "Phormium tenax"}, {3, "PH"}};
+    for (const auto& [type, shown] : cases) EXPECT_EQ(species.NameOfType(type), shown) << type;
+
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"AT", ""}, {"GS", "Grass"}, {"O\tPS", ""}};
+    EXPECT_EQ(MissingNamesNote(names, 0),
+              "2 of 3 species have no common name; their folder names are shown instead: AT, "
+              "O\\tPS.");
+    EXPECT_EQ(MissingNamesNote({{"GS", "Grass"}}, 2), "");
+    EXPECT_EQ(MissingNamesNote(names, 3), "");
 }
 
 }  // namespace

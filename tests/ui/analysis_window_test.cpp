@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QtTest>
 #include <set>
 
@@ -24,6 +25,7 @@
 #include "ui/name_type_dialog.h"
 #include "ui/plot_window.h"
 #include "ui/site_accuracy_dialog.h"
+#include "ui/species_names_dialog.h"
 #include "ui/workbench.h"
 
 namespace orvane {
@@ -166,6 +168,46 @@ class AnalysisWindowTest : public QObject {
 
     // The analyses, the export and the PCA on one built library: each asks first, runs on OK
     // and nothing on Cancel.
+    // Names set in the dialog label the results; a species without one shows its folder, and
+    // the report says so.
+    void speciesNamesDialogStoresEditsAndResultsFallBackToFolders() {
+        LibraryWindow w("uinames");
+        QVERIFY(w.Action(kCmdSpeciesNames)->isEnabled());
+        Database& db = w.doc->Session().Db();
+        const int study = w.doc->Session().StudyId();
+        {
+            SpeciesNamesDialog dialog(db, study, nullptr);
+            QTableWidget* t = dialog.Table();
+            QCOMPARE(t->rowCount(), 3);
+            QCOMPARE(t->item(0, 0)->text(), QStringLiteral("alpha"));
+            QVERIFY(!(t->item(0, 0)->flags() & Qt::ItemIsEditable));
+            t->item(0, 2)->setText(QStringLiteral("Alpha prima"));
+            t->item(1, 1)->setText(QStringLiteral("B\tC"));
+            std::string error;
+            QVERIFY(!dialog.Save(error));
+            QVERIFY2(error.find("control character") != std::string::npos, error.c_str());
+            QCOMPARE(t->item(1, 1)->text(), QStringLiteral("B\tC"));  // the edit is kept
+            t->item(1, 1)->setText(QStringLiteral("Bee"));
+            QVERIFY2(dialog.Save(error), error.c_str());
+        }
+        SpeciesNamesDialog reopened(db, study, nullptr);
+        QCOMPARE(reopened.Table()->item(0, 2)->text(), QStringLiteral("Alpha prima"));
+        QCOMPARE(reopened.Table()->item(1, 1)->text(), QStringLiteral("Bee"));
+
+        w.Action(kCmdBuildLibrary)->trigger();
+        w.frame->Frontend().SetDiscriminantAnswer([](int& name_type, Validation&) {
+            name_type = 2;
+            return true;
+        });
+        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.ExpectNoError();
+        QCOMPARE(FirstLine(w.Output("Error Matrix.csv")),
+                 QStringLiteral(",Alpha prima,beta,gamma,Row Total,User Accuracy"));
+        QVERIFY(w.Report().contains(QStringLiteral(
+            "2 of 3 species have no Latin name; their folder names are shown instead: beta, "
+            "gamma.")));
+    }
+
     void analysisDialogsExportAndPcaRunOnTheLibrary() {
         LibraryWindow w("uianalyses");
         w.Action(kCmdBuildLibrary)->trigger();

@@ -383,11 +383,12 @@ SiteAccuracyDialog* MainWindow::SiteAccuracy() {
 }
 
 SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
-    if (!sensor_comparison_)
+    if (!sensor_comparison_) {
         sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), this);
         sensor_comparison_->SetResultShown([this](const SensorComparison& comparison) {
             ResultTablesDock()->Show({SensorComparisonTable(comparison)});
         });
+    }
     return sensor_comparison_;
 }
 

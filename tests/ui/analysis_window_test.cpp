@@ -243,6 +243,9 @@ class AnalysisWindowTest : public QObject {
             QVERIFY2(distances->item(0, 1)->background().style() != Qt::NoBrush,
                      "a distance is coloured on the scale");
         }
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->ResultTablesDock()->grab().save(
+            QStringLiteral(ORVANE_ARTIFACTS "/separability-table.png")));
         QCOMPARE(w.frame->ResultTablesDock()->Tabs()->currentIndex(),
                  w.frame->ResultTablesDock()->Tabs()->indexOf(
                      w.frame->ResultTablesDock()->TableOf(QStringLiteral("JM Distance"))));

@@ -17,8 +17,6 @@ class QtFrontend;
 // The dockable result tables: one tab per table (error matrix, JM and B distances, unmixing,
 // sensor comparison), each copied to the clipboard as tab-separated text or saved as CSV.
 class ResultTablesWindow : public QDockWidget {
-    Q_OBJECT
-
   public:
     explicit ResultTablesWindow(QtFrontend& frontend, QWidget* parent = nullptr);
 

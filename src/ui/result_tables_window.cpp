@@ -51,12 +51,13 @@ QTableWidget* Grid(const ResultTable& t) {
             grid->setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
     }
+    // Sized before the notes, whose long text spans the row and would widen the first column.
+    grid->resizeColumnsToContents();
     for (size_t n = 0; n < t.notes.size(); ++n) {
         const int row = static_cast<int>(t.rows.size() + n);
         grid->setItem(row, 0, new QTableWidgetItem(Q(t.notes[n].second)));
         if (!t.columns.empty()) grid->setSpan(row, 0, 1, static_cast<int>(t.columns.size()));
     }
-    grid->resizeColumnsToContents();
     return grid;
 }
 

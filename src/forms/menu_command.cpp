@@ -47,6 +47,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdSpectraPlot, "&View", "Spectra &Plot", kBuilt, kAny},
         {kCmdStudyBrowser, "&View", "Study &Browser", kBuilt, kAny},
         {kCmdScorePlot, "&View", "PCA &Score Plot", kBuilt, kAny},
+        {kCmdResultTables, "&View", "Result &Tables", kBuilt, kAny},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

@@ -41,6 +41,7 @@ enum CommandId {
     kCmdCompareSensors = 32852,
     kCmdScorePlot = 32853,
     kCmdSpeciesNames = 32854,
+    kCmdResultTables = 32860,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

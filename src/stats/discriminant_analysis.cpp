@@ -129,6 +129,13 @@ AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_ty
     const std::vector<std::string> names = ReportNames(library, name_type);
     frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
+    result.names = names;
+    result.validation = validation.Description();
+    for (int r = 1; r <= k; ++r) {
+        std::vector<double> row;
+        for (int c = 1; c <= k; ++c) row.push_back(e(r, c));
+        result.counts.push_back(std::move(row));
+    }
     result.path = WriteErrorMatrixOf(e, name_type, library, output, frontend, validation);
     if (!result.path.empty()) {
         ProvenanceOptions options;

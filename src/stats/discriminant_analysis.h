@@ -24,6 +24,11 @@ struct AccuracyResult {
     std::string json_path;  // "Error Matrix.json" beside it; empty when not written
     double overall_accuracy = 0.0;
     double kappa = 0.0;  // Cohen's kappa; NaN when chance agreement is total
+    // What the window tabulates: the class names as reported, the k x k counts (rows
+    // classified as, columns reference) and how the accuracy was validated.
+    std::vector<std::string> names;
+    std::vector<std::vector<double>> counts;
+    std::string validation;
 };
 
 // Cohen's kappa of the k x k counts in the top left of E (rows predicted, columns actual):

@@ -16,9 +16,11 @@
 
 #include "chain/processing_session.h"
 #include "forms/menu_command.h"
+#include "forms/result_tables.h"
 #include "forms/workbench_document.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
+#include "stats/separability.h"
 #include "study/study_loader.h"
 #include "ui/about_dialog.h"
 #include "ui/abundance_settings_dialog.h"
@@ -30,6 +32,7 @@
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/plot_window.h"
+#include "ui/result_tables_window.h"
 #include "ui/sensor_comparison_dialog.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/spectra_plot_window.h"
@@ -240,6 +243,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdSaveReport, [this] { OnSaveReportAs(); }},
         {kCmdSpectraPlot, [this] { Raise(SpectraPlotDock())->Replot(); }},
         {kCmdStudyBrowser, [this] { Raise(StudyBrowserDock())->Refresh(); }},
+        {kCmdResultTables, [this] { Raise(ResultTablesDock()); }},
         {kCmdExit, [this] { close(); }},
         {kCmdImportSensor, [this] { Raise(ImportSensor()); }},
         {kCmdWavebandFilterSetup, [this] { WavebandFilter()->Open(); }},
@@ -272,7 +276,11 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdAbundanceSettings, [this] { AbundanceSettings()->Open(); }},
         {kCmdUnmix,
          [this] {
-             Run([&] { Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output()); });
+             UnmixResult result;
+             if (Run([&] {
+                     result = Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output());
+                 }))
+                 ResultTablesDock()->Show({UnmixingTable(result)});
          }},
         {kCmdSpeciesNames,
          [this] {
@@ -313,16 +321,24 @@ void MainWindow::OnDiscriminantAnalysis() {
     int name_type = 0;
     Validation validation;
     if (!frontend_->ChooseDiscriminantAnalysis(name_type, validation)) return;
-    Run([&] {
-        RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(), *frontend_,
-                                name_type, validation);
-    });
+    AccuracyResult result;
+    if (Run([&] {
+            result = RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                             *frontend_, name_type, validation);
+        }))
+        ResultTablesDock()->Show({ErrorMatrixTable(result)});
 }
 
 void MainWindow::OnSeparability() {
     SeparabilitySettings settings;
     if (!frontend_->ChooseSeparability(settings)) return;
-    Run([&] { form_->SeparabilityReport(settings, *frontend_); });
+    std::vector<ResultTable> tables;
+    if (Run([&] {
+            form_->SeparabilityReport(settings, *frontend_);
+            tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
+                                        PairwiseBhattacharyya(doc_.Statistics()));
+        }))
+        ResultTablesDock()->Show(tables);
 }
 
 void MainWindow::OnPca() {
@@ -375,8 +391,12 @@ SiteAccuracyDialog* MainWindow::SiteAccuracy() {
 }
 
 SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
-    if (!sensor_comparison_)
+    if (!sensor_comparison_) {
         sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), this);
+        sensor_comparison_->SetResultShown([this](const SensorComparison& comparison) {
+            ResultTablesDock()->Show({SensorComparisonTable(comparison)});
+        });
+    }
     return sensor_comparison_;
 }
 
@@ -393,6 +413,14 @@ SpectraPlotWindow* MainWindow::SpectraPlotDock() {
         spectra_plot_->RefreshSpecies();
     }
     return spectra_plot_;
+}
+
+ResultTablesWindow* MainWindow::ResultTablesDock() {
+    if (!result_tables_) {
+        result_tables_ = new ResultTablesWindow(*frontend_, this);
+        addDockWidget(Qt::BottomDockWidgetArea, result_tables_);
+    }
+    return result_tables_;
 }
 
 StudyBrowserWindow* MainWindow::StudyBrowserDock() {

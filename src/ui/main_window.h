@@ -25,6 +25,7 @@ class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
 class PlotWindow;
+class ResultTablesWindow;
 class ScorePlotWindow;
 class SensorComparisonDialog;
 class SiteAccuracyDialog;
@@ -69,6 +70,7 @@ class MainWindow : public QMainWindow {
     // The dockable windows, created on first use.
     SpectraPlotWindow* SpectraPlotDock();
     StudyBrowserWindow* StudyBrowserDock();
+    ResultTablesWindow* ResultTablesDock();
 
     // Takes back the window's geometry, docks, splitter and the form's selections of the
     // last run, and from now on keeps them when the window closes.
@@ -112,6 +114,7 @@ class MainWindow : public QMainWindow {
     FeatureSpaceDialog* feature_space_ = nullptr;
     SpectraPlotWindow* spectra_plot_ = nullptr;
     StudyBrowserWindow* study_browser_ = nullptr;
+    ResultTablesWindow* result_tables_ = nullptr;
     int shown_study_ = -1;
     bool remember_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;

@@ -63,7 +63,8 @@ void SensorComparisonDialog::accept() {
         return;
     }
     QDialog::accept();
-    run_([&] { form_.Run(frontend_); });
+    SensorComparison comparison;
+    if (run_([&] { comparison = form_.Run(frontend_); }) && shown_) shown_(comparison);
 }
 
 }  // namespace orvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "forms/sensor_comparison_form.h"
 #include "ui/qt_frontend.h"
@@ -30,7 +31,13 @@ class SensorComparisonDialog : public QDialog {
     QListWidget* List() const { return list_; }
     QComboBox* Validation() const { return validation_; }
 
+    // Called with each comparison that completes.
+    void SetResultShown(std::function<void(const SensorComparison&)> shown) {
+        shown_ = std::move(shown);
+    }
+
   private:
+    std::function<void(const SensorComparison&)> shown_;
     SensorComparisonForm form_;
     QtFrontend& frontend_;
     ActionRunner run_;

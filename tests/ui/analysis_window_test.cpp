@@ -2,6 +2,9 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QTableWidget>
+#include <QTabWidget>
 #include <QImage>
 #include <QLineEdit>
 #include <QLabel>
@@ -24,6 +27,7 @@
 #include "ui/independent_set_dialog.h"
 #include "ui/name_type_dialog.h"
 #include "ui/plot_window.h"
+#include "ui/result_tables_window.h"
 #include "ui/site_accuracy_dialog.h"
 #include "ui/species_names_dialog.h"
 #include "ui/workbench.h"
@@ -221,6 +225,21 @@ class AnalysisWindowTest : public QObject {
         w.Action(kCmdDiscriminantAnalysis)->trigger();
         w.ExpectNoError();
         QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
+        // The window shows the same matrix as a table, classified as down, reference across.
+        QTableWidget* grid = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Error Matrix"));
+        QVERIFY(grid && w.frame->ResultTablesDock()->isVisible());
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("alpha"));
+        QCOMPARE(grid->verticalHeaderItem(3)->text(), QStringLiteral("Column Total"));
+        QCOMPARE(grid->verticalHeaderItem(4)->text(), QStringLiteral("Producer's Accuracy"));
+        QVERIFY(grid->item(0, 4)->text().endsWith(QStringLiteral(" %")));
+        w.frame->ResultTablesDock()->CopyCurrent();
+        QVERIFY(QApplication::clipboard()->text().startsWith(
+            QStringLiteral("Classified as \\ Reference\talpha\tbeta\tgamma\tRow Total")));
+        const std::string saved = w.Output("table.csv");
+        QVERIFY(w.frame->ResultTablesDock()->SaveCurrent(saved));
+        QCOMPARE(FirstLine(saved),
+                 QStringLiteral("Classified as \\ Reference,alpha,beta,gamma,Row Total,"
+                                "User's Accuracy"));
         QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
         w.validation = ParseValidation("loo");
         w.Action(kCmdDiscriminantAnalysis)->trigger();
@@ -260,6 +279,20 @@ class AnalysisWindowTest : public QObject {
         w.Action(kCmdSeparability)->trigger();
         w.ExpectNoError();
         QCOMPARE(FirstLine(table), QStringLiteral(",alpha,beta,gamma,"));
+        for (const char* title : {"JM Distance", "B Distance"}) {
+            QTableWidget* distances = w.frame->ResultTablesDock()->TableOf(QString::fromLatin1(title));
+            QVERIFY2(distances, title);
+            QCOMPARE(distances->rowCount() - 1, 3);  // three classes and the scale's note
+            QCOMPARE(distances->item(1, 1)->text(), QStringLiteral("-"));
+            QVERIFY2(distances->item(0, 1)->background().style() != Qt::NoBrush,
+                     "a distance is coloured on the scale");
+        }
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->ResultTablesDock()->grab().save(
+            QStringLiteral(ORVANE_ARTIFACTS "/separability-table.png")));
+        QCOMPARE(w.frame->ResultTablesDock()->Tabs()->currentIndex(),
+                 w.frame->ResultTablesDock()->Tabs()->indexOf(
+                     w.frame->ResultTablesDock()->TableOf(QStringLiteral("JM Distance"))));
 
         // The export dialog starts from its form's defaults and writes their file.
         w.frame->RunCommand(kCmdExport);
@@ -365,6 +398,10 @@ class AnalysisWindowTest : public QObject {
 
         w.frame->Action(kCmdUnmix)->trigger();
         QVERIFY(w.Report().contains(QStringLiteral("0.70  grass\n0.30  soil\n\nsimulated")));
+        QTableWidget* unmixed = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Unmixing"));
+        QVERIFY(unmixed);
+        QCOMPARE(unmixed->horizontalHeaderItem(0)->text(), QStringLiteral("grass"));
+        QCOMPARE(unmixed->item(0, 0)->text(), QStringLiteral("0.7000"));
     }
 
     // A score plot draws a filled marker at every point; the plain window draws axes only, and

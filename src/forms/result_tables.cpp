@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "forms/result_tables.h"
+
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "base/text_file.h"
+#include "stats/discriminant_analysis.h"
+#include "stats/linear_unmixing.h"
+#include "stats/sensor_comparison.h"
+#include "stats/separability.h"
+#include "stats/spectral_statistics.h"
+
+namespace orvane {
+
+namespace {
+
+std::string Fixed(double value, int digits) {
+    if (std::isnan(value)) return "n/a";
+    if (std::isinf(value)) return "Inf";
+    return fmt::format("{:.{}f}", value, digits);
+}
+
+std::string Percent(double value) {
+    return std::isfinite(value) ? fmt::format("{:.2f} %", value) : std::string("n/a");
+}
+
+std::string Count(double value) { return fmt::format("{:.0f}", value); }
+
+// Every line of the table, header first, as fields; `quote` prepares each field.
+template <typename Quote>
+std::string Joined(const ResultTable& t, char separator, Quote quote) {
+    std::string text;
+    auto line = [&](const std::vector<std::string>& fields) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (i) text += separator;
+            text += quote(fields[i]);
+        }
+        text += '\n';
+    };
+    std::vector<std::string> header{t.corner};
+    header.insert(header.end(), t.columns.begin(), t.columns.end());
+    line(header);
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        std::vector<std::string> fields{t.rows[r]};
+        if (r < t.cells.size()) fields.insert(fields.end(), t.cells[r].begin(), t.cells[r].end());
+        line(fields);
+    }
+    if (!t.notes.empty()) text += '\n';
+    for (const auto& [label, value] : t.notes) line({label, value});
+    return text;
+}
+
+}  // namespace
+
+std::string ResultTable::TabText() const {
+    // A tab or line end inside a name would break the grid; a space keeps it readable.
+    return Joined(*this, '\t', [](const std::string& field) {
+        std::string plain = field;
+        for (char& c : plain)
+            if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+        return plain;
+    });
+}
+
+std::string ResultTable::Csv() const {
+    return Joined(*this, ',', [](const std::string& field) { return CsvQuoted(field); });
+}
+
+ResultTable ErrorMatrixTable(const AccuracyResult& result) {
+    ResultTable t;
+    t.title = "Error Matrix";
+    t.corner = "Classified as \\ Reference";
+    const size_t k = result.names.size();
+    t.columns = result.names;
+    t.columns.push_back("Row Total");
+    t.columns.push_back("User's Accuracy");
+    std::vector<double> column_total(k, 0.0);
+    double correct = 0.0;
+    double all = 0.0;
+    for (size_t r = 0; r < k; ++r) {
+        t.rows.push_back(result.names[r]);
+        std::vector<std::string> cells;
+        double row_total = 0.0;
+        for (size_t c = 0; c < k; ++c) {
+            const double n = result.counts[r][c];
+            cells.push_back(Count(n));
+            row_total += n;
+            column_total[c] += n;
+        }
+        correct += result.counts[r][r];
+        all += row_total;
+        cells.push_back(Count(row_total));
+        cells.push_back(Percent(row_total > 0 ? 100.0 * result.counts[r][r] / row_total : NAN));
+        t.cells.push_back(std::move(cells));
+    }
+    std::vector<std::string> totals;
+    std::vector<std::string> producers;
+    for (size_t c = 0; c < k; ++c) {
+        totals.push_back(Count(column_total[c]));
+        producers.push_back(
+            Percent(column_total[c] > 0 ? 100.0 * result.counts[c][c] / column_total[c] : NAN));
+    }
+    totals.push_back(Count(all));
+    totals.push_back("");
+    producers.push_back("");
+    producers.push_back("");
+    t.rows.push_back("Column Total");
+    t.cells.push_back(std::move(totals));
+    t.rows.push_back("Producer's Accuracy");
+    t.cells.push_back(std::move(producers));
+    t.notes.push_back({"Overall Accuracy", Percent(all > 0 ? 100.0 * correct / all : NAN)});
+    t.notes.push_back({"Cohen's kappa", Fixed(result.kappa, 4)});
+    t.notes.push_back(
+        {"Validation", result.validation.empty() ? "resubstitution" : result.validation});
+    return t;
+}
+
+std::vector<ResultTable> SeparabilityTables(const std::vector<std::string>& names,
+                                            const Matrix& b) {
+    ResultTable jm;
+    jm.title = "JM Distance";
+    jm.corner = "Jeffries-Matusita (0 to 2)";
+    ResultTable bt;
+    bt.title = "B Distance";
+    bt.corner = "Bhattacharyya";
+    const int k = static_cast<int>(names.size());
+    for (ResultTable* t : {&jm, &bt}) {
+        t->columns = names;
+        t->rows = names;
+        t->cells.assign(k, std::vector<std::string>(k));
+        t->scale.assign(k, std::vector<double>(k, -1.0));
+    }
+    for (int i = 0; i < k; ++i) {
+        for (int j = 0; j < k; ++j) {
+            if (i == j) {
+                jm.cells[i][j] = bt.cells[i][j] = "-";
+                continue;
+            }
+            const double d = b(i + 1, j + 1);
+            if (std::isnan(d)) {
+                jm.cells[i][j] = bt.cells[i][j] = "n/a";
+                continue;
+            }
+            const double j_m = JeffriesMatusita(d);
+            jm.cells[i][j] = Fixed(j_m, 4);
+            bt.cells[i][j] = Fixed(d, 4);
+            // Both tables share the JM scale, which B maps onto monotonically.
+            jm.scale[i][j] = bt.scale[i][j] = j_m / 2.0;
+        }
+    }
+    jm.notes.push_back({"Scale", "JM 2 means fully separable; below about 1.9 the pair is "
+                                 "poorly separable"});
+    bt.notes.push_back({"Scale", "Inf: a pair whose mean covariance cannot be inverted"});
+    return {jm, bt};
+}
+
+std::vector<std::string> ClassNames(const SpectralStatistics& library, int name_type) {
+    std::vector<std::string> names;
+    for (int c = 0; c < library.ClassCount(); ++c) {
+        const std::string& name = library.Class(c).NameOfType(name_type);
+        names.push_back(name.empty() ? library.Class(c).folder_name : name);
+    }
+    return names;
+}
+
+ResultTable UnmixingTable(const UnmixResult& result) {
+    ResultTable t;
+    t.title = "Unmixing";
+    t.corner = "Mixture \\ Endmember";
+    t.columns = result.endmembers;
+    t.columns.push_back("Sum");
+    bool any_recorded = false;
+    for (const UnmixedMixture& m : result.mixtures) any_recorded |= m.recorded;
+    if (any_recorded)
+        for (const std::string& e : result.endmembers) t.columns.push_back(e + " (recorded)");
+    for (const UnmixedMixture& m : result.mixtures) {
+        t.rows.push_back(m.name);
+        std::vector<std::string> cells;
+        double sum = 0.0;
+        for (double a : m.estimates) {
+            cells.push_back(Fixed(a, 4));
+            sum += a;
+        }
+        cells.push_back(Fixed(sum, 4));
+        if (any_recorded)
+            for (size_t i = 0; i < result.endmembers.size(); ++i)
+                cells.push_back(m.recorded && i < m.recorded_values.size()
+                                    ? Fixed(m.recorded_values[i], 4)
+                                    : std::string());
+        t.cells.push_back(std::move(cells));
+    }
+    return t;
+}
+
+ResultTable SensorComparisonTable(const SensorComparison& comparison) {
+    ResultTable t;
+    t.title = "Sensor Comparison";
+    t.corner = "Sensor";
+    t.columns = {"Classes",     "Modelled", "Overall Accuracy", "Kappa",       "Validation",
+                 "Minimum JM",  "Mean JM",  "JM Pairs",         "Closest Pair"};
+    for (const SensorComparisonRow& row : comparison.rows) {
+        t.rows.push_back(row.sensor);
+        t.cells.push_back({std::to_string(row.classes), std::to_string(row.classes_modelled),
+                           Percent(row.overall_accuracy), Fixed(row.kappa, 4), row.validation,
+                           Fixed(row.min_jm, 4), Fixed(row.mean_jm, 4),
+                           std::to_string(row.jm_pairs),
+                           row.closest_first.empty()
+                               ? std::string()
+                               : row.closest_first + " / " + row.closest_second});
+    }
+    t.notes.push_back({"Study", comparison.study});
+    t.notes.push_back({"Feature space", comparison.feature_space + " (" +
+                                            comparison.feature_space_type + ", " +
+                                            std::to_string(comparison.dimension) + " features)"});
+    return t;
+}
+
+}  // namespace orvane

@@ -149,6 +149,8 @@ class AnalysisWindowTest : public QObject {
         QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
         w.ExpectNoError();
         QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
+        // Each ranking opens with its verdict.
+        QCOMPARE(w.Report().count(QStringLiteral("\nclassified as ")), 2);
 
         // The status follows every reload.
         w.SetType(0);
@@ -177,7 +179,7 @@ class AnalysisWindowTest : public QObject {
         w.Action(kCmdDiscriminantAnalysis)->trigger();
         w.ExpectNoError();
         QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
-        QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
+        QVERIFY(w.Report().contains(QStringLiteral("% (resubstitution)")));
         w.validation = ParseValidation("loo");
         w.Action(kCmdDiscriminantAnalysis)->trigger();
         w.ExpectNoError();

@@ -296,7 +296,10 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(a->Total()->text(), QStringLiteral("1"));
 
         w.frame->Action(kCmdUnmix)->trigger();
-        QVERIFY(w.Report().contains(QStringLiteral("0.70  grass\n0.30  soil\n\nsimulated")));
+        QVERIFY(w.Report().contains(QStringLiteral(
+            "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n"
+            "\nsimulated")));
+        QVERIFY(QFile::exists(QString::fromStdString(w.Output("unmixing.csv"))));
     }
 
     // A score plot draws a filled marker at every point; the plain window draws axes only, and

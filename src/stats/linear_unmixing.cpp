@@ -15,8 +15,8 @@
 #include "base/matrix_errors.h"
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
-#include "base/text_file.h"
 #include "base/shown_text.h"
+#include "base/text_file.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
@@ -261,8 +261,8 @@ std::string WriteUnmixTable(const UnmixResult& result, const OutputFolder& outpu
     for (const UnmixedMixture& m : result.mixtures) {
         for (size_t j = 0; j < m.estimates.size(); ++j) {
             file.WriteString(CsvQuoted(m.name) + "," + CsvQuoted(result.endmembers[j]) + ",");
-            file.WriteString(fmt::format("{},{},", m.estimates[j],
-                                         m.out_of_range[j] ? "yes" : "no"));
+            file.WriteString(
+                fmt::format("{},{},", m.estimates[j], m.out_of_range[j] ? "yes" : "no"));
             if (m.recorded) file.WriteString(fmt::format("{}", m.recorded_values[j]));
             file.WriteStringLn(fmt::format(",{}", m.rmse));
         }

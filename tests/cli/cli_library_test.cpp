@@ -113,7 +113,8 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     std::smatch verdict;
     ASSERT_TRUE(std::regex_search(
         r.out, verdict,
-        std::regex("classified as (alpha|beta): [^\n]*v7sample00003\\.asd\n1\\.  \\S+  ->  (\\w+) ")))
+        std::regex(
+            "classified as (alpha|beta): [^\n]*v7sample00003\\.asd\n1\\.  \\S+  ->  (\\w+) ")))
         << r.out;
     EXPECT_EQ(verdict[1], verdict[2]) << r.out;
     EXPECT_TRUE(Contains(r.err, "missing.asd")) << r.err;

@@ -128,8 +128,9 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
               "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n\nsimulated mixture "
               "abundances from database:\n0.60 grass\n0.30 soil\n\nabsolute errors:\n"
               "0.00  grass\n0.00  soil\n0.10  water\n");
-    EXPECT_NE(frontend_.reports[4].find("residual RMSE over sensor elements 1, 2, 3, 6: 0.000325\n"),
-              std::string::npos)
+    EXPECT_NE(
+        frontend_.reports[4].find("residual RMSE over sensor elements 1, 2, 3, 6: 0.000325\n"),
+        std::string::npos)
         << frontend_.reports[4];
     EXPECT_EQ(frontend_.reports[6],
               "1.20  grass  (outside 0-1)\n-0.20  soil  (outside 0-1)\n0.10  water\n"

@@ -28,7 +28,13 @@ void ClassificationResult::SortByDistance() {
 
 void ClassificationResult::SortByShare() {
     std::stable_sort(entries.begin(), entries.end(),
-                     [](const ClassScore& a, const ClassScore& b) { return a.share < b.share; });
+                     [](const ClassScore& a, const ClassScore& b) { return a.share > b.share; });
+}
+
+std::string ClassificationResult::Verdict() const {
+    for (const ClassScore& e : entries)
+        if (e.regular && std::isfinite(e.distance)) return "classified as " + e.name;
+    return "not classified: no modelled class gave a value";
 }
 
 std::string ClassificationResult::Format(int mode) const {
@@ -37,7 +43,7 @@ std::string ClassificationResult::Format(int mode) const {
         const ClassScore& e = entries[i];
         const int position = static_cast<int>(i) + 1;
         if (mode == 0) {
-            text += fmt::format("{}.  {}  -> {:.2f}  \n", position, e.name, e.share);
+            text += fmt::format("{}.  {}  -> {:.2f} %\n", position, e.name, e.share);
             continue;
         }
         const std::string distance = !e.regular                  ? "n/a (not modelled)"

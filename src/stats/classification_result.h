@@ -31,12 +31,16 @@ class ClassificationResult {
 
     // Ties keep library order, so the same input always gives the same ranking.
     void SortByDistance();
+    // Largest share first, as readers look for the winner at the top.
     void SortByShare();
-    // Mode 0: "%i.  %s  -> %.2f  \n" (position, name, share); mode 1: "%i.  %.2f  ->  %s \n"
+    // Mode 0: "%i.  %s  -> %.2f %\n" (position, name, share); mode 1: "%i.  %.2f  ->  %s \n"
     // (position, distance, name), with "n/a (not modelled)" for an unmodelled class and "n/a"
     // for any other value that is not a finite number.
     std::string Format(int mode) const;
     const ClassScore& Winner() const { return entries.front(); }
+    // "classified as NAME" for the best modelled class with a finite value; an unmodelled
+    // class is never named, so a ranking without one says it classified nothing.
+    std::string Verdict() const;
 };
 
 }  // namespace orvane

@@ -117,10 +117,11 @@ std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistic
 
 // The heading, the error matrix as a table, its file, the class accuracies with kappa and the
 // overall accuracy, in the order users read them; a validated run's note follows the heading.
-// `record` holds what the JSON twin of the error matrix says beyond the matrix itself.
-AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_type,
-                              const SpectralStatistics& library, const OutputFolder& output,
-                              Frontend& frontend, ResultJson record,
+// `record` holds what the JSON twin of the error matrix says beyond the matrix itself;
+// `method` says how the overall accuracy was obtained, as a reader must know to weigh it.
+AccuracyResult ReportAccuracy(const std::string& heading, const std::string& method, Matrix& e,
+                              int name_type, const SpectralStatistics& library,
+                              const OutputFolder& output, Frontend& frontend, ResultJson record,
                               const Validation& validation = Validation(),
                               const std::string& note = "") {
     const int k = library.ClassCount();
@@ -152,7 +153,8 @@ AccuracyResult ReportAccuracy(const std::string& heading, Matrix& e, int name_ty
                                                : std::string("n/a"));
     frontend.Report(accuracies);
     result.overall_accuracy = e(k + 2, k + 2);
-    frontend.Report(fmt::format("Overall Accuracy: {:.5f}", result.overall_accuracy));
+    frontend.Report(
+        fmt::format("Overall Accuracy: {:.5f} % ({})", result.overall_accuracy, method));
     return result;
 }
 
@@ -470,8 +472,8 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
                                                  validation.Name() + ")", 0);
             e = ValidatedCounts(library, loader, frontend, validation, name_type, &note);
         }
-        return ReportAccuracy("Discriminant Analysis (" + validation.Name() + ")", e,
-                              name_type, library, output, frontend,
+        return ReportAccuracy("Discriminant Analysis (" + validation.Name() + ")",
+                              validation.Description(), e, name_type, library, output, frontend,
                               {{"analysis", "discriminant analysis"}}, validation, note);
     }
     Matrix e;
@@ -480,8 +482,8 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
         e = ResubstitutionCounts(library, loader, frontend,
                                  [&](int done) { frontend.StepProgress(done); });
     }
-    return ReportAccuracy("Discriminant Analysis", e, name_type, library, output, frontend,
-                          {{"analysis", "discriminant analysis"}});
+    return ReportAccuracy("Discriminant Analysis (resubstitution)", "resubstitution", e, name_type,
+                          library, output, frontend, {{"analysis", "discriminant analysis"}});
 }
 
 std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
@@ -536,7 +538,8 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
     std::string study_name;
     session.Db().QueryText(Sql("select name from study where study_id = %i", study_id),
                            study_name);
-    return ReportAccuracy("Library Accuracy Check", e, name_type, library, output, frontend,
+    return ReportAccuracy("Library Accuracy Check", "independent set", e, name_type, library,
+                          output, frontend,
                           {{"analysis", "independent set"},
                            {"independent_study", {{"id", study_id}, {"name", study_name}}}});
 }
@@ -562,7 +565,7 @@ std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
         sites.push_back({{"site", site.SiteNumber()},
                          {"spectra", site.MemberCount()},
                          {"winner", r.entries.empty() ? ResultJson(nullptr)
-                                                      : ResultJson(r.entries.back().name)},
+                                                      : ResultJson(r.entries.front().name)},
                          {"classes", shares}});
     }
     if (!output) return "";

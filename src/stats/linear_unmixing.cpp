@@ -14,7 +14,9 @@
 #include "base/matrix.h"
 #include "base/matrix_errors.h"
 #include "base/orvane_error.h"
+#include "base/output_folder.h"
 #include "base/shown_text.h"
+#include "base/text_file.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
@@ -163,10 +165,32 @@ bool ReadRecordedFractions(Database& db, const SpeciesRow& mixture,
     return !recorded.empty();
 }
 
-// One mixture's estimates a = solve y, with the recorded fractions and absolute errors when
-// the mixture table has them.
+// Whether an estimate is no fraction, as the unconstrained model does not keep them in 0..1.
+// The reflectances are single precision, so an estimate within 1e-6 of the range is in it:
+// a pure mixture must not be flagged for the rounding of its exact 0 or 1.
+bool OutOfRange(double a) {
+    constexpr double kSlack = 1e-6;
+    return a < -kSlack || a > 1.0 + kSlack;
+}
+
+// sqrt(mean over the unmixed elements of (y - E a)^2): how far the fitted mixture is from the
+// measured mean, in reflectance units.
+double ResidualRmse(const Matrix& e, const std::vector<double>& y, const std::vector<double>& a) {
+    double sum = 0.0;
+    for (int b = 0; b < kBands; ++b) {
+        double fitted = 0.0;
+        for (size_t j = 0; j < a.size(); ++j) fitted += e(b + 1, static_cast<int>(j) + 1) * a[j];
+        const double r = y[static_cast<size_t>(b)] - fitted;
+        sum += r * r;
+    }
+    return std::sqrt(sum / kBands);
+}
+
+// One mixture's estimates a = solve y, with the residual, and the recorded fractions and
+// absolute errors when the mixture table has them.
 UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::vector<double>& y,
-                            const Matrix& solve, const std::vector<SpeciesRow>& endmembers) {
+                            const Matrix& e, const Matrix& solve,
+                            const std::vector<SpeciesRow>& endmembers) {
     UnmixedMixture out;
     out.name = mixture.folder_name;
     for (size_t j = 0; j < endmembers.size(); ++j) {
@@ -174,8 +198,12 @@ UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::
         for (int b = 0; b < kBands; ++b)
             a += solve(static_cast<int>(j) + 1, b + 1) * y[static_cast<size_t>(b)];
         out.estimates.push_back(a);
-        out.text += Fraction(a) + "  " + endmembers[j].folder_name + "\n";
+        out.out_of_range.push_back(OutOfRange(a));
+        out.text += Fraction(a) + "  " + endmembers[j].folder_name +
+                    (OutOfRange(a) ? "  (outside 0-1)" : "") + "\n";
     }
+    out.rmse = ResidualRmse(e, y, out.estimates);
+    out.text += fmt::format("residual RMSE over sensor elements 1, 2, 3, 6: {:.6f}\n", out.rmse);
     out.recorded = ReadRecordedFractions(db, mixture, endmembers, out);
     if (out.recorded) {
         out.text += "\nabsolute errors:\n";
@@ -209,12 +237,42 @@ ResultJson UnmixRecord(ProcessingSession& session, const UnmixResult& result) {
             f["endmember"] = result.endmembers[j];
             f["estimate"] = JsonNumber(m.estimates[j]);
             f["recorded"] = m.recorded ? JsonNumber(m.recorded_values[j]) : ResultJson(nullptr);
+            f["outside_0_1"] = static_cast<bool>(m.out_of_range[j]);
             fractions.push_back(f);
         }
-        mixtures.push_back({{"mixture", m.name}, {"fractions", fractions}});
+        mixtures.push_back(
+            {{"mixture", m.name}, {"fractions", fractions}, {"rmse", JsonNumber(m.rmse)}});
     }
     record["mixtures"] = mixtures;
     return record;
+}
+
+// The estimates as a table for a spreadsheet: one row per mixture and endmember, the recorded
+// fraction empty where the mixture table has none; empty when the file cannot be written.
+std::string WriteUnmixTable(const UnmixResult& result, const OutputFolder& output,
+                            Frontend& frontend) {
+    const std::string path = output.PathFor("unmixing", "csv");
+    TextFile file(path, '#');
+    if (!file.OpenForWriting()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()));
+        return "";
+    }
+    file.WriteStringLn("Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE");
+    for (const UnmixedMixture& m : result.mixtures) {
+        for (size_t j = 0; j < m.estimates.size(); ++j) {
+            file.WriteString(CsvQuoted(m.name) + "," + CsvQuoted(result.endmembers[j]) + ",");
+            file.WriteString(
+                fmt::format("{},{},", m.estimates[j], m.out_of_range[j] ? "yes" : "no"));
+            if (m.recorded) file.WriteString(fmt::format("{}", m.recorded_values[j]));
+            file.WriteStringLn(fmt::format(",{}", m.rmse));
+        }
+    }
+    if (!file.Close()) {
+        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
+                       "\nThe previous file, if any, is kept as it was.");
+        return "";
+    }
+    return path;
 }
 
 }  // namespace
@@ -256,7 +314,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
 
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
-        UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], solve, endmembers);
+        UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], e, solve, endmembers);
         frontend.Report(EscapeControls(out.name));
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));
@@ -264,6 +322,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     if (output)
         result.json_path =
             WriteJsonResult(*output, "unmixing_output", UnmixRecord(session, result), frontend);
+    if (output) result.csv_path = WriteUnmixTable(result, *output, frontend);
     return result;
 }
 

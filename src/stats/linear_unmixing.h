@@ -20,6 +20,8 @@ struct UnmixedMixture {
     std::vector<double> estimates;        // a, in endmember order
     bool recorded = false;                // whether the mixture table records its make-up
     std::vector<double> recorded_values;  // t: recorded fractions, 0 where none is recorded
+    std::vector<bool> out_of_range;       // per estimate: below 0 or above 1
+    double rmse = 0.0;                    // sqrt(mean over the unmixed elements of (y - E a)^2)
     std::string text;                     // its report entry after the name
 };
 
@@ -27,6 +29,7 @@ struct UnmixResult {
     std::vector<std::string> endmembers;  // folder names, in the order of the estimates
     std::vector<UnmixedMixture> mixtures;
     std::string json_path;  // unmixing_output.json; empty when not asked for or not written
+    std::string csv_path;   // unmixing.csv; empty when not asked for or not written
 };
 
 // Estimates, for every mixture species of the session's study, the fractions of the
@@ -35,15 +38,17 @@ struct UnmixResult {
 // by unconstrained least squares, a = (E'E)^-1 E' y: fractions may be negative or exceed 1 and
 // need not sum to 1. The inverse is formed once for all mixtures.
 //
-// Reports "Spectral Unmixing", then per mixture its name and the estimates ("%.2f  name"),
-// followed, when the mixture table records the mixture, by the recorded fractions and the
+// Reports "Spectral Unmixing", then per mixture its name and the estimates ("%.2f  name",
+// marked "(outside 0-1)" where the estimate is no fraction), the residual RMSE over the four
+// elements, followed, when the mixture table records the mixture, by the recorded fractions and the
 // absolute errors. Everything is checked before anything is reported: OrvaneError (nothing
 // reported) when the study has no endmembers, when the sensor lacks one of the four elements,
 // when a species has no spectra or no value at one of them, or when E has not full column rank
 // (more than four endmembers, or endmember means linearly dependent on the four bands).
 //
 // Given an output folder, the estimates (and recorded fractions) are also written to
-// "unmixing_output.json" there with the settings that produced them.
+// "unmixing_output.json" there with the settings that produced them, and as a table, one row
+// per mixture and endmember, to "unmixing.csv".
 UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend,
                   const OutputFolder* output = nullptr);
 

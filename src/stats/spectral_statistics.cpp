@@ -463,7 +463,8 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
 }
 
 std::string SpectralStatistics::ClassifyToText(Spectrum& spectrum) {
-    return spectrum.DisplayName() + "\n" + Classify(spectrum).Format(1);
+    const ClassificationResult result = Classify(spectrum);
+    return result.Verdict() + ": " + spectrum.DisplayName() + "\n" + result.Format(1);
 }
 
 ClassificationResult SpectralStatistics::ClassifySite(Site& site) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include <nlohmann/json.hpp>
 
@@ -69,11 +70,13 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Cohen's kappa: 1.00000")) << r.out;
-    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Discriminant Analysis (resubstitution)")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 100.00000 % (resubstitution)")) << r.out;
     EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix.csv")));
     r = Cli({"da", "--validate", "loo"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_TRUE(Contains(r.out, "Discriminant Analysis (leave-one-out)")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Overall Accuracy: 75.00000 % (leave-one-out)")) << r.out;
     EXPECT_TRUE(std::filesystem::exists(Output("Error Matrix (leave-one-out).csv")));
 
     // Both faces name the shrunk classifier; its report opens with the classes' intensities
@@ -94,8 +97,9 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
 
     r = Cli({"site-check", "--species", "alpha"});
     ASSERT_EQ(r.rc, 0) << r.err;
+    // Largest share first, with its unit.
     EXPECT_TRUE(
-        Contains(r.out, "Site 1 (2 spectra)\n1.  beta  -> 0.00  \n2.  alpha  -> 100.00  \n"))
+        Contains(r.out, "Site 1 (2 spectra)\n1.  alpha  -> 100.00 %\n2.  beta  -> 0.00 %\n"))
         << r.out;
     // The site check has no csv; its JSON file holds the same shares.
     const nlohmann::json sites = nlohmann::json::parse(test::FileText(Output("site_check.json")));
@@ -105,7 +109,14 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
 
     r = Cli({"classify", test::TestData("asd/as7/v7sample00003.asd"), dir_.File("missing.asd")});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_TRUE(Contains(r.out, "v7sample00003.asd\n1.  ")) << r.out;
+    // The block opens with its verdict, which is the class ranked first.
+    std::smatch verdict;
+    ASSERT_TRUE(std::regex_search(
+        r.out, verdict,
+        std::regex(
+            "classified as (alpha|beta): [^\n]*v7sample00003\\.asd\n1\\.  \\S+  ->  (\\w+) ")))
+        << r.out;
+    EXPECT_EQ(verdict[1], verdict[2]) << r.out;
     EXPECT_TRUE(Contains(r.err, "missing.asd")) << r.err;
 
     r = Cli({"separability", "--distance", "jm"});

@@ -40,13 +40,18 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
     r = Cli({"unmix"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out,
-              "Spectral Unmixing\nmix\n0.70  grass\n0.30  soil\n\nsimulated mixture abundances "
-              "from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  "
-              "soil\n");
+              "Spectral Unmixing\nmix\n0.70  grass\n0.30  soil\n"
+              "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n\nsimulated mixture "
+              "abundances from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n"
+              "0.00  grass\n0.00  soil\n");
     const nlohmann::json unmixed =
         nlohmann::json::parse(test::FileText(dir_.Path() + "/output/unmixing_output.json"));
     EXPECT_EQ(unmixed["mixtures"][0]["mixture"], "mix");
     EXPECT_NEAR(unmixed["mixtures"][0]["fractions"][0]["estimate"].get<double>(), 0.7, 0.005);
+    EXPECT_EQ(
+        test::FileText(dir_.Path() + "/output/unmixing.csv")
+            .rfind("Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE\nmix,grass,", 0),
+        0u);
 
     r = Cli({"mixture", "remove", "mix", "--endmember", "soil"});
     EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");

@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <map>
+#include <sstream>
+#include <string>
 
 #include "store/database.h"
 #include "support/analysis_rig.h"
@@ -91,29 +93,72 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     const UnmixResult r = Run(study);
     EXPECT_EQ(r.endmembers, (std::vector<std::string>{"grass", "soil", "water"}));
     ASSERT_EQ(r.mixtures.size(), 4u);
+    // The residual RMSE is y's distance from E's column space (Gram-Schmidt on the same float
+    // reflectances, not the normal equations the estimates come from) over sqrt(4); it is 0
+    // up to rounding for a mixture in the span. Only "odd" has estimates outside 0..1.
     const struct {
         const char* name;
         double a[3];
         double tolerance;
+        double rmse;
+        bool outside[3];
     } expected[] = {
-        {"mix", {0.6, 0.3, 0.1}, 1e-6},
-        {"noisy", {0.246072802379, 0.34763211361, 0.439876554026}, 1e-9},
-        {"odd", {1.2, -0.2, 0.1}, 1e-6}, {"pure", {0.0, 1.0, 0.0}, 1e-9}};
+        {"mix", {0.6, 0.3, 0.1}, 1e-6, 0.0, {false, false, false}},
+        {"noisy", {0.246072802379, 0.34763211361, 0.439876554026}, 1e-9, 0.00032484709546215,
+         {false, false, false}},
+        {"odd", {1.2, -0.2, 0.1}, 1e-6, 0.0, {true, true, false}},
+        {"pure", {0.0, 1.0, 0.0}, 1e-9, 0.0, {false, false, false}}};
     for (size_t k = 0; k < 4; ++k) {
         EXPECT_EQ(r.mixtures[k].name, expected[k].name);
         ASSERT_EQ(r.mixtures[k].estimates.size(), 3u);
-        for (size_t j = 0; j < 3; ++j)
+        ASSERT_EQ(r.mixtures[k].out_of_range.size(), 3u);
+        for (size_t j = 0; j < 3; ++j) {
             EXPECT_NEAR(r.mixtures[k].estimates[j], expected[k].a[j], expected[k].tolerance)
                 << expected[k].name << " " << j;
+            EXPECT_EQ(r.mixtures[k].out_of_range[j], expected[k].outside[j])
+                << expected[k].name << " " << j;
+        }
+        EXPECT_NEAR(r.mixtures[k].rmse, expected[k].rmse, 1e-8) << expected[k].name;
     }
 
     // An unrecorded fraction counts as 0 in the errors; without any record, no comparison.
     ASSERT_EQ(frontend_.reports.size(), 9u);
     EXPECT_EQ(frontend_.reports[2],
-              "0.60  grass\n0.30  soil\n0.10  water\n\nsimulated mixture abundances from "
-              "database:\n0.60 grass\n0.30 soil\n\nabsolute errors:\n0.00  grass\n0.00  soil\n"
-              "0.10  water\n");
-    EXPECT_EQ(frontend_.reports[6], "1.20  grass\n-0.20  soil\n0.10  water\n");
+              "0.60  grass\n0.30  soil\n0.10  water\n"
+              "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n\nsimulated mixture "
+              "abundances from database:\n0.60 grass\n0.30 soil\n\nabsolute errors:\n"
+              "0.00  grass\n0.00  soil\n0.10  water\n");
+    EXPECT_NE(
+        frontend_.reports[4].find("residual RMSE over sensor elements 1, 2, 3, 6: 0.000325\n"),
+        std::string::npos)
+        << frontend_.reports[4];
+    EXPECT_EQ(frontend_.reports[6],
+              "1.20  grass  (outside 0-1)\n-0.20  soil  (outside 0-1)\n0.10  water\n"
+              "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n");
+    EXPECT_EQ(frontend_.reports[8].find("outside"), std::string::npos) << frontend_.reports[8];
+
+    // The table: one row per mixture and endmember, the recorded fraction empty where the
+    // mixture table has none.
+    ASSERT_EQ(r.csv_path, dir_.Path() + "/out/unmixing.csv");
+    const std::vector<std::string> table = test::Lines(r.csv_path);
+    ASSERT_EQ(table.size(), 13u);
+    EXPECT_EQ(table[0], "Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE");
+    for (size_t row = 1; row < table.size(); ++row) {
+        const size_t k = (row - 1) / 3, e = (row - 1) % 3;
+        std::vector<std::string> cells;
+        std::stringstream line(table[row]);
+        for (std::string cell; std::getline(line, cell, ',');) cells.push_back(cell);
+        if (table[row].back() == ',') cells.push_back("");
+        ASSERT_EQ(cells.size(), 6u) << table[row];
+        EXPECT_EQ(cells[0], expected[k].name);
+        EXPECT_EQ(cells[1], r.endmembers[e]);
+        EXPECT_NEAR(std::stod(cells[2]), expected[k].a[e], expected[k].tolerance) << table[row];
+        EXPECT_EQ(cells[3], expected[k].outside[e] ? "yes" : "no") << table[row];
+        EXPECT_EQ(cells[4].empty(), k >= 2) << table[row];  // "odd" and "pure" record nothing
+        EXPECT_NEAR(std::stod(cells[5]), expected[k].rmse, 1e-8) << table[row];
+    }
+    // Within a recorded mixture an unlisted endmember's recorded fraction is 0, as in the report.
+    EXPECT_NE(table[3].find(",no,0,"), std::string::npos) << table[3];
 
     // The JSON twin: the estimates and recorded fractions per mixture and endmember, on the
     // synthesized stage (no derivative, no feature space).
@@ -131,12 +176,14 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     for (size_t k = 0; k < 4; ++k) {
         const nlohmann::json& m = j["mixtures"][k];
         EXPECT_EQ(m["mixture"], expected[k].name);
+        EXPECT_NEAR(m["rmse"].get<double>(), expected[k].rmse, 1e-8) << expected[k].name;
         ASSERT_EQ(m["fractions"].size(), 3u) << expected[k].name;
         for (size_t e = 0; e < 3; ++e) {
             const nlohmann::json& f = m["fractions"][e];
             EXPECT_EQ(f["endmember"], r.endmembers[e]);
             EXPECT_NEAR(f["estimate"].get<double>(), expected[k].a[e], expected[k].tolerance)
                 << expected[k].name << " " << e;
+            EXPECT_EQ(f["outside_0_1"], expected[k].outside[e]) << expected[k].name << " " << e;
             if (k == 0) {
                 EXPECT_EQ(f["recorded"].get<double>(), recorded_mix[e]) << e;
             } else if (k >= 2) {  // "odd" and "pure" have no recorded make-up

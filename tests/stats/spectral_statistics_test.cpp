@@ -11,10 +11,13 @@
 #include <functional>
 #include <regex>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include "base/matrix_stats.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
+#include "stats/classification_result.h"
 #include "stats/discriminant_analysis.h"
 #include "base/version.h"
 #include "stats/separability.h"
@@ -35,6 +38,42 @@ using Points = test::FeaturePoints;
 // 7, 6, 3 and 2 spectra in 5 features, the second in tens. Class c (3 spectra in 5 features)
 // has no estimable sample covariance, yet its shrunk one is regular; class d's two spectra
 // give intensity 0 and a covariance of rank 1, so it stays unmodelled.
+// The verdict names the best class that has a value: an unmodelled class, or one whose value
+// is not a number, is never the one a spectrum is "classified as".
+TEST(ClassificationResultText, VerdictSkipsClassesWithoutAValue) {
+    const double nan = std::nan("");
+    const struct {
+        const char* name;
+        std::vector<ClassScore> entries;
+        const char* verdict;
+    } cases[] = {
+        {"first modelled", {{"alpha", 0, 1, 0.5}, {"beta", 1, 1, 0.7}}, "classified as alpha"},
+        {"unmodelled first", {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, 0.7}}, "classified as beta"},
+        {"no value first", {{"alpha", 0, 1, nan}, {"beta", 1, 1, 0.7}}, "classified as beta"},
+        {"nothing modelled",
+         {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, INFINITY}},
+         "not classified: no modelled class gave a value"}};
+    for (const auto& c : cases) {
+        ClassificationResult r;
+        r.entries = c.entries;
+        EXPECT_EQ(r.Verdict(), c.verdict) << c.name;
+    }
+}
+
+// A vote count reads from the winner down, each share with its unit; ties keep library order.
+TEST(ClassificationResultText, SharesRankLargestFirstAsPercentages) {
+    ClassificationResult r;
+    for (const auto& [name, share] : {std::pair{"alpha", 25.0}, std::pair{"beta", 50.0},
+                                      std::pair{"gamma", 25.0}}) {
+        ClassScore e;
+        e.name = name;
+        e.share = share;
+        r.entries.push_back(e);
+    }
+    r.SortByShare();
+    EXPECT_EQ(r.Format(0), "1.  beta  -> 50.00 %\n2.  alpha  -> 25.00 %\n3.  gamma  -> 25.00 %\n");
+}
+
 TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
     const std::vector<std::vector<std::vector<double>>> rows = {
         {{0.12, 31.0, 0.40, 0.05, 1.10},
@@ -629,6 +668,8 @@ TEST_F(LibraryTest, UnestimableClassesAreNamedByTheBuildTheStatusAndEachRunOnce)
               std::string::npos)
         << ranking;
     EXPECT_EQ(ranking.find("inf"), std::string::npos) << ranking;
+    // The verdict names the best modelled class, never an unmodelled one.
+    EXPECT_EQ(ClassifyProbe(0).Verdict(), "classified as alpha");
 
     session_->SetFeatureSpace(0);
     EXPECT_EQ(library_->StatusLine(), "Not Ready");
@@ -659,7 +700,7 @@ TEST_F(LibraryTest, DiscriminantAnalysisErrorMatrixRowsAreClassifiedAsColumnsRef
               "User Acc. Max,1.00000000000000E+02\n"
               "User Acc. Mean,9.50000000000000E+01\n");
     ASSERT_EQ(frontend_.reports.size(), 5u);
-    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis");
+    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis (resubstitution)");
     EXPECT_EQ(frontend_.reports[1],
               "Error matrix (rows: classified as, columns: reference class)\n"
               "              alpha  beta  delta  gamma  Row Total\n"
@@ -676,7 +717,7 @@ TEST_F(LibraryTest, DiscriminantAnalysisErrorMatrixRowsAreClassifiedAsColumnsRef
               "delta             100.00 %          80.00 %\n"
               "gamma             100.00 %         100.00 %\n"
               "Cohen's kappa: 0.91071");
-    EXPECT_EQ(frontend_.reports[4], "Overall Accuracy: 93.33333");
+    EXPECT_EQ(frontend_.reports[4], "Overall Accuracy: 93.33333 % (resubstitution)");
 }
 
 // Leave-one-out and k-fold re-estimate the classes from the stored spectra's features. The
@@ -713,7 +754,7 @@ TEST_F(LibraryTest, ValidatedDiscriminantAnalysisWritesItsOwnFile) {
     };
     EXPECT_TRUE(reported("Discriminant Analysis (leave-one-out)"));
     EXPECT_TRUE(reported("gamma: unmodelled in 3 of 11 held-out sets"));
-    EXPECT_TRUE(reported("Overall Accuracy: 54.54545"));
+    EXPECT_TRUE(reported("Overall Accuracy: 54.54545 % (leave-one-out)"));
 
     session_->SetClassifier(Classifier::kGeneralSquaredDistance);
     r = RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3,
@@ -770,7 +811,7 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     EXPECT_EQ(frontend_.reports[0],
               "Skipped species omega: the library has no class of that folder name");
     EXPECT_EQ(frontend_.reports[1], "Library Accuracy Check");
-    EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667");
+    EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667 % (independent set)");
     EXPECT_EQ(r.kappa, 0.0);
 
     // Its JSON twin: the same counts (rows classified as, columns reference), undefined

@@ -157,6 +157,8 @@ class AnalysisWindowTest : public QObject {
         QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
         w.ExpectNoError();
         QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
+        // Each ranking opens with its verdict.
+        QCOMPARE(w.Report().count(QStringLiteral("\nclassified as ")), 2);
 
         // The status follows every reload.
         w.SetType(0);
@@ -225,6 +227,7 @@ class AnalysisWindowTest : public QObject {
         w.Action(kCmdDiscriminantAnalysis)->trigger();
         w.ExpectNoError();
         QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
+        QVERIFY(w.Report().contains(QStringLiteral("% (resubstitution)")));
         // The window shows the same matrix as a table, classified as down, reference across.
         QTableWidget* grid = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Error Matrix"));
         QVERIFY(grid && w.frame->ResultTablesDock()->isVisible());
@@ -240,7 +243,6 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(FirstLine(saved),
                  QStringLiteral("Classified as \\ Reference,alpha,beta,gamma,Row Total,"
                                 "User's Accuracy"));
-        QVERIFY(w.Report().contains(QStringLiteral("Overall Accuracy: ")));
         w.validation = ParseValidation("loo");
         w.Action(kCmdDiscriminantAnalysis)->trigger();
         w.ExpectNoError();
@@ -397,7 +399,10 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(a->Total()->text(), QStringLiteral("1"));
 
         w.frame->Action(kCmdUnmix)->trigger();
-        QVERIFY(w.Report().contains(QStringLiteral("0.70  grass\n0.30  soil\n\nsimulated")));
+        QVERIFY(w.Report().contains(QStringLiteral(
+            "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n"
+            "\nsimulated")));
+        QVERIFY(QFile::exists(QString::fromStdString(w.Output("unmixing.csv"))));
         QTableWidget* unmixed = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Unmixing"));
         QVERIFY(unmixed);
         QCOMPARE(unmixed->horizontalHeaderItem(0)->text(), QStringLiteral("grass"));

@@ -111,6 +111,7 @@ class MainWindow : public QMainWindow {
     SpectraPlotWindow* spectra_plot_ = nullptr;
     StudyBrowserWindow* study_browser_ = nullptr;
     int shown_study_ = -1;
+    int shown_chain_ = -1;
     bool remember_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;

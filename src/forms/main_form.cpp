@@ -125,9 +125,12 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    const ImportCounts added = doc_.Loader().ImportStudySpectra(frontend);
-    // New spectra leave the study's libraries out of date.
-    RefreshLibraryStatus();
+    ImportCounts added;
+    Reporting("spectra were imported into the study", [&] {
+        added = doc_.Loader().ImportStudySpectra(frontend);
+        // New spectra leave the study's libraries out of date.
+        RefreshLibraryStatus();
+    });
     if (added.skipped > 0)
         frontend.Error(fmt::format(
             "The import left out {} files or folders; the report names each and the reason.",

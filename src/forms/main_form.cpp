@@ -159,10 +159,10 @@ MainForm::ShownChoice MainForm::Shown() const {
     return shown;
 }
 
-void MainForm::ReportResets(const ShownChoice& before, const std::string& why) {
+void MainForm::ReportResets(const ShownChoice& before, const std::string& why, bool feature_space) {
     const ShownChoice now = Shown();
-    const bool reset =
-        before.feature_space_id != 0 && now.feature_space_id != before.feature_space_id;
+    const bool reset = feature_space && before.feature_space_id != 0 &&
+                       now.feature_space_id != before.feature_space_id;
     const bool lost = before.ready && !now.ready;
     if (!reset && !lost) return;
     std::string line;
@@ -174,7 +174,7 @@ void MainForm::ReportResets(const ShownChoice& before, const std::string& why) {
 }
 
 template <typename Action>
-void MainForm::Reporting(const std::string& why, Action&& action) {
+void MainForm::Reporting(const std::string& why, Action&& action, bool feature_space) {
     const ShownChoice before = Shown();
     ++quiet_;
     try {
@@ -184,7 +184,7 @@ void MainForm::Reporting(const std::string& why, Action&& action) {
         throw;
     }
     --quiet_;
-    if (quiet_ == 0) ReportResets(before, why);
+    if (quiet_ == 0) ReportResets(before, why, feature_space);
 }
 
 void MainForm::SelectStudy(int index) {
@@ -318,20 +318,34 @@ ScorePlotData MainForm::RunPca(Frontend& frontend) {
         return plot;
     }
     try {
-        Reporting("the PCA switched the form to its PCT feature space", [&] {
-            const int chosen = SwitchToPct(doc_.Session());
-            doc_.ChangeFeatureSpaceType(kFeaturePCT);
-            FillFeatureSpaceList(chosen);
-        });
+        // The core reports the feature-space change itself; the form adds the library's.
+        Reporting(
+            "the PCA switched the form to its PCT feature space",
+            [&] {
+                const int chosen = SwitchToPctAfterPca(doc_.Session(), frontend);
+                doc_.ChangeFeatureSpaceType(kFeaturePCT);
+                FillFeatureSpaceList(chosen);
+            },
+            false);
     } catch (const OrvaneError& e) {
         // The analysis is stored; only the projection of the chosen feature space failed.
         plot.reason = std::string("No score plot: ") + e.what();
         frontend.Report(plot.reason);
         return plot;
     }
-    plot = PcaScorePlot(doc_.Session(), result.data);
+    last_pca_ = result;
+    plot = orvane::PcaScorePlot(doc_.Session(), result);
     if (!plot.Ready()) frontend.Report(plot.reason);
     return plot;
+}
+
+ScorePlotData MainForm::PcaScorePlot(int first, int second) const {
+    if (last_pca_.pca_data_id == 0) {
+        ScorePlotData plot;
+        plot.reason = "No score plot: run the principal component analysis first.";
+        return plot;
+    }
+    return orvane::PcaScorePlot(doc_.Session(), last_pca_, first, second);
 }
 
 FormList MainForm::LibraryClasses() const {

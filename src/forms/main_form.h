@@ -116,9 +116,13 @@ class MainForm : public DocumentListener {
     std::string SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend);
     // Runs the principal component analysis, switches to the PCT feature-space type (keeping
     // the current PCT feature space when there is one) and returns the score plot of the
-    // current PCT feature space, or why there is none (also reported). No plot data when the
-    // analysis stored nothing.
+    // analysis's first two components, or why there is none (also reported). No plot data
+    // when the analysis stored nothing.
     ScorePlotData RunPca(Frontend& frontend);
+    // The score plot of two other components of the last PCA run here (or why not).
+    ScorePlotData PcaScorePlot(int first, int second) const;
+    // How many components the last PCA has; 0 before the first one.
+    int PcaComponents() const { return last_pca_.components.Nrows(); }
 
     void RefreshFeatureSpaceList();
     // After a feature space was saved: the list is refilled with that one selected when it
@@ -179,11 +183,12 @@ class MainForm : public DocumentListener {
     };
     ShownChoice Shown() const;
     // Writes one report line when the feature space was reset or the library went Not Ready
-    // since `before`, saying that `why` did it.
-    void ReportResets(const ShownChoice& before, const std::string& why);
+    // since `before`, saying that `why` did it; `feature_space` false leaves the feature space
+    // to a caller that reported it already.
+    void ReportResets(const ShownChoice& before, const std::string& why, bool feature_space);
     // Runs a user's action and reports what it reset; chain notifications inside it stay quiet.
     template <typename Action>
-    void Reporting(const std::string& why, Action&& action);
+    void Reporting(const std::string& why, Action&& action, bool feature_space = true);
 
     // Why the library commands are disabled, with the menu command that mends it; empty when
     // the library is Ready.
@@ -208,6 +213,7 @@ class MainForm : public DocumentListener {
     int derivative_method_ = 0;
     std::vector<std::string> loaded_spectra_;
     std::function<void()> report_listener_;
+    PcaResult last_pca_;
     int chain_generation_ = 0;
     // >0 while an action reports its own resets, or while selections are restored.
     int quiet_ = 0;

@@ -125,9 +125,12 @@ void MainForm::StudyReport(Frontend& frontend) {
 }
 
 void MainForm::ImportSpectra(Frontend& frontend) {
-    const ImportCounts added = doc_.Loader().ImportStudySpectra(frontend);
-    // New spectra leave the study's libraries out of date.
-    RefreshLibraryStatus();
+    ImportCounts added;
+    Reporting("spectra were imported into the study", [&] {
+        added = doc_.Loader().ImportStudySpectra(frontend);
+        // New spectra leave the study's libraries out of date.
+        RefreshLibraryStatus();
+    });
     if (added.skipped > 0)
         frontend.Error(fmt::format(
             "The import left out {} files or folders; the report names each and the reason.",
@@ -146,12 +149,54 @@ void MainForm::ApplyChainControls() {
     session.SetDerivativeOrder(derivative_order_);
 }
 
+MainForm::ShownChoice MainForm::Shown() const {
+    ShownChoice shown;
+    shown.feature_space_id = feature_spaces_.SelectedData();
+    if (feature_spaces_.selected >= 0 && feature_spaces_.selected < feature_spaces_.Count())
+        shown.feature_space =
+            feature_spaces_.items[static_cast<size_t>(feature_spaces_.selected)].text;
+    shown.ready = doc_.IsLibraryValid();
+    return shown;
+}
+
+void MainForm::ReportResets(const ShownChoice& before, const std::string& why, bool feature_space) {
+    const ShownChoice now = Shown();
+    const bool reset = feature_space && before.feature_space_id != 0 &&
+                       now.feature_space_id != before.feature_space_id;
+    const bool lost = before.ready && !now.ready;
+    if (!reset && !lost) return;
+    std::string line;
+    if (reset)
+        line = "Feature space \"" + EscapeControls(before.feature_space) + "\" reset to \"" +
+               EscapeControls(now.feature_space) + "\"";
+    if (lost) line += reset ? " and the library is Not Ready" : "The library is Not Ready";
+    doc_.Report(line + " because " + why + ".");
+}
+
+template <typename Action>
+void MainForm::Reporting(const std::string& why, Action&& action, bool feature_space) {
+    const ShownChoice before = Shown();
+    ++quiet_;
+    try {
+        action();
+    } catch (...) {
+        --quiet_;
+        throw;
+    }
+    --quiet_;
+    if (quiet_ == 0) ReportResets(before, why, feature_space);
+}
+
 void MainForm::SelectStudy(int index) {
     if (index < 0 || index >= studies_.Count()) return;
-    studies_.selected = index;
-    doc_.StudyChange(studies_.SelectedData());
-    RefreshFeatureSpaceList();
-    ApplyChainControls();
+    Reporting("the study changed to \"" +
+                  EscapeControls(studies_.items[static_cast<size_t>(index)].text) + "\"",
+              [&] {
+                  studies_.selected = index;
+                  doc_.StudyChange(studies_.SelectedData());
+                  RefreshFeatureSpaceList();
+                  ApplyChainControls();
+              });
 }
 
 bool MainForm::MakeStudyCurrent(int study_id) {
@@ -163,46 +208,62 @@ bool MainForm::MakeStudyCurrent(int study_id) {
 
 void MainForm::SelectSensor(int index) {
     if (index < 0 || index >= sensors_.Count()) return;
-    sensors_.selected = index;
-    doc_.Session().SetSensor(sensors_.SelectedData());
-    // Feature vectors were computed on the previous sensor's bands.
-    for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
-    RefreshFeatureSpaceList();
+    Reporting("the sensor changed to \"" +
+                  EscapeControls(sensors_.items[static_cast<size_t>(index)].text) + "\"",
+              [&] {
+                  sensors_.selected = index;
+                  doc_.Session().SetSensor(sensors_.SelectedData());
+                  // Feature vectors were computed on the previous sensor's bands.
+                  for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
+                  RefreshFeatureSpaceList();
+              });
 }
 
 void MainForm::SelectSmoothing(int index) {
     if (index < 0 || index >= smoothing_.Count()) return;
-    smoothing_.selected = index;
-    if (HasStudy()) doc_.Session().SetSmoothingType(index);
+    Reporting("the smoothing changed to " + smoothing_.items[static_cast<size_t>(index)].text, [&] {
+        smoothing_.selected = index;
+        if (HasStudy()) doc_.Session().SetSmoothingType(index);
+    });
 }
 
 bool MainForm::SetDerivativeOrder(int order) {
     if (order < 0 || order > kMaxDerivativeOrder) return false;
-    derivative_order_ = order;
-    if (HasStudy()) doc_.Session().SetDerivativeOrder(order);
-    ShowDerivativeMethod();
+    Reporting(fmt::format("the derivative order changed to {}", order), [&] {
+        derivative_order_ = order;
+        if (HasStudy()) doc_.Session().SetDerivativeOrder(order);
+        ShowDerivativeMethod();
+    });
     return true;
 }
 
 void MainForm::SetDerivativeMethod(int method) {
     DerivativeSettings* settings = doc_.Session().Derivative();
     if (derivative_order_ < 1 || !settings) return;
-    if (settings->Method() != method) settings->SetMethod(method);
-    derivative_method_ = settings->Method();
-    doc_.Session().NotifyChainChanged();
+    Reporting("the derivative method changed", [&] {
+        if (settings->Method() != method) settings->SetMethod(method);
+        derivative_method_ = settings->Method();
+        doc_.Session().NotifyChainChanged();
+    });
 }
 
 void MainForm::SetFeatureSpaceType(int type) {
     if (type < 0 || type > 2) return;
-    doc_.ChangeFeatureSpaceType(type);
-    RefreshFeatureSpaceList();
+    Reporting("the feature space type changed", [&] {
+        doc_.ChangeFeatureSpaceType(type);
+        RefreshFeatureSpaceList();
+    });
 }
 
 void MainForm::SelectFeatureSpace(int index) {
     if (index < 0 || index >= feature_spaces_.Count()) return;
-    feature_spaces_.selected = index;
-    doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
-    RefreshLibraryStatus();
+    Reporting("the feature space changed to \"" +
+                  EscapeControls(feature_spaces_.items[static_cast<size_t>(index)].text) + "\"",
+              [&] {
+                  feature_spaces_.selected = index;
+                  doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
+                  RefreshLibraryStatus();
+              });
 }
 
 void MainForm::SelectClassifier(int index) {
@@ -257,9 +318,15 @@ ScorePlotData MainForm::RunPca(Frontend& frontend) {
         return plot;
     }
     try {
-        const int chosen = SwitchToPctAfterPca(doc_.Session(), frontend);
-        doc_.ChangeFeatureSpaceType(kFeaturePCT);
-        FillFeatureSpaceList(chosen);
+        // The core reports the feature-space change itself; the form adds the library's.
+        Reporting(
+            "the PCA switched the form to its PCT feature space",
+            [&] {
+                const int chosen = SwitchToPctAfterPca(doc_.Session(), frontend);
+                doc_.ChangeFeatureSpaceType(kFeaturePCT);
+                FillFeatureSpaceList(chosen);
+            },
+            false);
     } catch (const OrvaneError& e) {
         // The analysis is stored; only the projection of the chosen feature space failed.
         plot.reason = std::string("No score plot: ") + e.what();
@@ -415,8 +482,12 @@ void MainForm::ShowDerivativeMethod() {
 }
 
 void MainForm::OnChainChanged() {
-    ShowDerivativeMethod();
-    RefreshFeatureSpaceList();
+    ++chain_generation_;
+    // A change made outside the form (the waveband filter dialogs) reports here.
+    Reporting("the processing chain changed", [&] {
+        ShowDerivativeMethod();
+        RefreshFeatureSpaceList();
+    });
 }
 
 void MainForm::SpectrumLoaded() {
@@ -462,6 +533,12 @@ FormSelections MainForm::Selections() const {
 }
 
 void MainForm::RestoreSelections(const FormSelections& s) {
+    // Coming back to the last run's choices resets nothing the user chose in this run.
+    ++quiet_;
+    struct Done {
+        int& quiet;
+        ~Done() { --quiet; }
+    } done{quiet_};
     const int study = studies_.IndexOf(s.study_id);
     if (study >= 0 && study != studies_.selected) SelectStudy(study);
     const int sensor = sensors_.IndexOf(s.sensor_id);

@@ -159,6 +159,10 @@ class MainForm : public DocumentListener {
     // Why a command is disabled (the window's tooltip); empty when it is enabled.
     std::string CommandDisabledReason(int command_id) const;
 
+    // Counts the changes of the processing chain (sensor, waveband filter, smoothing,
+    // derivative), so that views drawn from it know when to redraw.
+    int ChainGeneration() const { return chain_generation_; }
+
     // Called whenever the report text changed, so the window can show the newest text.
     void SetReportListener(std::function<void()> listener) {
         report_listener_ = std::move(listener);
@@ -170,6 +174,22 @@ class MainForm : public DocumentListener {
     void LoadedSpectraRemoved() override;
 
   private:
+    // What a change may reset without the user choosing it: the feature space and whether
+    // the library is Ready.
+    struct ShownChoice {
+        int feature_space_id = 0;
+        std::string feature_space;
+        bool ready = false;
+    };
+    ShownChoice Shown() const;
+    // Writes one report line when the feature space was reset or the library went Not Ready
+    // since `before`, saying that `why` did it; `feature_space` false leaves the feature space
+    // to a caller that reported it already.
+    void ReportResets(const ShownChoice& before, const std::string& why, bool feature_space);
+    // Runs a user's action and reports what it reset; chain notifications inside it stay quiet.
+    template <typename Action>
+    void Reporting(const std::string& why, Action&& action, bool feature_space = true);
+
     // Why the library commands are disabled, with the menu command that mends it; empty when
     // the library is Ready.
     std::string LibraryNotReadyText() const;
@@ -194,6 +214,9 @@ class MainForm : public DocumentListener {
     std::vector<std::string> loaded_spectra_;
     std::function<void()> report_listener_;
     PcaResult last_pca_;
+    int chain_generation_ = 0;
+    // >0 while an action reports its own resets, or while selections are restored.
+    int quiet_ = 0;
 };
 
 }  // namespace orvane

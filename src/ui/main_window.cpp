@@ -142,6 +142,11 @@ void MainWindow::Refresh() {
         if (study_browser_) study_browser_->Refresh();
         if (spectra_plot_) spectra_plot_->RefreshSpecies();
     }
+    // A drawn plot follows the chain it was computed with.
+    if (form_->ChainGeneration() != shown_chain_) {
+        shown_chain_ = form_->ChainGeneration();
+        if (spectra_plot_ && !spectra_plot_->Plot().curves.empty()) spectra_plot_->Replot();
+    }
 }
 
 void MainWindow::InitialUpdate() {
@@ -174,6 +179,7 @@ void MainWindow::RestoreSettings() {
         sel.classifier = settings.value(QStringLiteral("form/classifier")).toInt();
         Run([&] { form_->RestoreSelections(sel); });
     }
+    if (spectra_plot_) spectra_plot_->RestoreChoices(settings);
     remember_ = true;
 }
 
@@ -186,6 +192,7 @@ void MainWindow::SaveSettings() {
     if (spectra_plot_) docks << QStringLiteral("plot");
     if (study_browser_) docks << QStringLiteral("browser");
     settings.setValue(QStringLiteral("window/docks"), docks);
+    if (spectra_plot_) spectra_plot_->SaveChoices(settings);
     const FormSelections sel = form_->Selections();
     settings.setValue(QStringLiteral("form/study"), sel.study_id);
     settings.setValue(QStringLiteral("form/sensor"), sel.sensor_id);

@@ -116,6 +116,7 @@ class MainWindow : public QMainWindow {
     StudyBrowserWindow* study_browser_ = nullptr;
     ResultTablesWindow* result_tables_ = nullptr;
     int shown_study_ = -1;
+    int shown_chain_ = -1;
     bool remember_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;

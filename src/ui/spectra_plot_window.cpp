@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/spectra_plot_window.h"
 
+#include <qcustomplot.h>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <cmath>
-#include <qcustomplot.h>
 
+#include "chain/processing_session.h"
 #include "forms/workbench_document.h"
 #include "plot/spectra_plot_svg.h"
 
@@ -69,8 +72,8 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     canvas_->setMinimumSize(480, 320);
     canvas_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     canvas_->plotLayout()->insertRow(0);
-    canvas_->plotLayout()->addElement(0, 0, new QCPTextElement(canvas_, QString(),
-                                                               QFont(font().family(), 11)));
+    canvas_->plotLayout()->addElement(
+        0, 0, new QCPTextElement(canvas_, QString(), QFont(font().family(), 11)));
     canvas_->legend->setVisible(true);
     canvas_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
@@ -132,6 +135,35 @@ void SpectraPlotWindow::Mirror() {
     details_->setEnabled(form_.StudyChoicesEnabled());
     species_->setEnabled(form_.StudyChoicesEnabled() &&
                          form_.selection == SpectraPlotRequest::kFolders);
+}
+
+void SpectraPlotWindow::SaveChoices(QSettings& settings) const {
+    settings.setValue(QStringLiteral("plot/stage"), form_.stage_index);
+    settings.setValue(QStringLiteral("plot/source"), form_.source);
+    settings.setValue(QStringLiteral("plot/selection"), form_.selection);
+    settings.setValue(QStringLiteral("plot/details"), form_.details);
+    QStringList folders;
+    for (const std::string& f : form_.folders) folders << QString::fromStdString(f);
+    settings.setValue(QStringLiteral("plot/folders"), folders);
+}
+
+void SpectraPlotWindow::RestoreChoices(const QSettings& settings) {
+    if (!settings.contains(QStringLiteral("plot/stage"))) return;
+    // A value out of range (an edited or older settings file) keeps the default.
+    auto read = [&](const char* key, int count, int fallback) {
+        const int v = settings.value(QString::fromLatin1(key)).toInt();
+        return v >= 0 && v < count ? v : fallback;
+    };
+    form_.stage_index = read("plot/stage", stage_->count(), 0);
+    form_.source = read("plot/source", SpectraPlotForm::kChosen, SpectraPlotForm::kStudy);
+    form_.selection = read("plot/selection", selection_->count(), form_.selection);
+    form_.details = read("plot/details", details_->count(), form_.details);
+    form_.folders.clear();
+    for (const QString& f : settings.value(QStringLiteral("plot/folders")).toStringList())
+        form_.folders.push_back(f.toStdString());
+    RefreshSpecies();
+    Mirror();
+    if (doc_.Session().StudyId() != 0) Replot();
 }
 
 void SpectraPlotWindow::RefreshSpecies() {

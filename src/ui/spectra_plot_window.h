@@ -13,6 +13,7 @@ class QComboBox;
 class QCustomPlot;
 class QListWidget;
 class QPushButton;
+class QSettings;
 
 namespace orvane {
 
@@ -49,6 +50,10 @@ class SpectraPlotWindow : public QDockWidget {
     bool SavePng(const std::string& path);
     bool SaveSvg(const std::string& path);
     void ResetZoom();
+    // The choices kept between runs; restoring them draws the plot again when a study is
+    // current. Spectra chosen in the browser are not kept, so that source becomes the study.
+    void SaveChoices(QSettings& settings) const;
+    void RestoreChoices(const QSettings& settings);
 
   private:
     void Draw();

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
-#include "forms/menu_command.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
+#include "chain/processing_session.h"
+#include "forms/menu_command.h"
 #include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/study_rows.h"
@@ -183,6 +184,53 @@ TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {
 
 // The window's report is shown and saved as text: an entry keeps its own line ends, a stored
 // name inside it stays on its line, and no control character reaches the text.
+// A change of the chain refills the feature-space list; when that moves the selection away from
+// the feature space the user chose, the report says so once, with the cause.
+TEST_F(MainFormTest, ChainChangesThatResetTheFeatureSpaceSaySoInOneLine) {
+    const std::string enmap = form_.Sensors().items[1].text;
+    const struct {
+        const char* what;
+        int chosen;  // the feature space chosen before the change
+        std::function<void()> change;
+        std::string cause;  // empty: nothing reset, nothing said
+    } cases[] = {
+        {"derivative order", 1, [&] { form_.SetDerivativeOrder(1); },
+         "because the derivative order changed to 1."},
+        {"smoothing", 1, [&] { form_.SelectSmoothing(1); },
+         "because the smoothing changed to Savitzky-Golay (MW)."},
+        {"sensor", 1, [&] { form_.SelectSensor(1); },
+         "because the sensor changed to \"" + enmap + "\"."},
+        {"chain changed elsewhere", 1, [&] { session_.NotifyChainChanged(); },
+         "because the processing chain changed."},
+        {"already the first", 0, [&] { form_.SetDerivativeOrder(2); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_GE(form_.FeatureSpaces().Count(), 2);
+        form_.SelectFeatureSpace(c.chosen);
+        const std::string was = form_.FeatureSpaces().items[static_cast<size_t>(c.chosen)].text;
+        const size_t start = doc_.ReportText().Text().size();
+        c.change();
+        const std::string added = doc_.ReportText().Text().substr(start);
+        EXPECT_EQ(form_.FeatureSpaces().selected, 0);
+        if (c.cause.empty()) {
+            EXPECT_EQ(added, "");
+            continue;
+        }
+        const std::string line = "Feature space \"" + was + "\" reset to \"" +
+                                 form_.FeatureSpaces().items[0].text + "\" " + c.cause;
+        EXPECT_TRUE(Contains(added, line)) << added;
+        EXPECT_EQ(added.find("reset to"), added.rfind("reset to")) << added;
+    }
+    // Restoring the last run's choices is no change the user needs told about.
+    FormSelections last = form_.Selections();
+    form_.SelectFeatureSpace(1);
+    last.derivative_order = 3;
+    const size_t start = doc_.ReportText().Text().size();
+    form_.RestoreSelections(last);
+    EXPECT_EQ(doc_.ReportText().Text().substr(start), "");
+}
+
 TEST_F(MainFormTest, ReportEntriesHoldNoRawControlCharacters) {
     struct ToDocument : SilentFrontend {
         explicit ToDocument(WorkbenchDocument& doc) : doc(doc) {}

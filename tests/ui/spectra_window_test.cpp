@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <qcustomplot.h>
+
 #include <QAction>
+#include <QComboBox>
 #include <QTreeWidget>
 #include <QtTest>
 #include <cmath>
-#include <qcustomplot.h>
 
 #include "forms/menu_command.h"
 #include "forms/waveband_filter_setup.h"
@@ -27,10 +29,10 @@ class SpectraWindowTest : public QObject {
                            QString::fromStdString(settings_dir.Path()));
         w = std::make_unique<test::Workbench>("uispectra");
         const std::vector<int> ids = w->ArrangeStudies({"landsat8_oli"}, {"Demo study"});
-        w->scratch.Admin().Execute(
-            Sql("update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
-                "study_id = %i",
-                w->scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        w->scratch.Admin().Execute(Sql(
+            "update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
+            "study_id = %i",
+            w->scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
         w->Connect();
         w->Show();
         WavebandFilterSetup filter(w->doc->Session());
@@ -118,6 +120,43 @@ class SpectraWindowTest : public QObject {
         QCOMPARE(w->Count("select count(*) from spectrum where disabled = 1"), 0);
     }
 
+    // What the plot shows follows the chain without choosing its stage again, and what the
+    // change reset is in the report.
+    void chainChangesRedrawThePlotAndSayWhatTheyReset() {
+        w->frame->Action(kCmdBuildLibrary)->trigger();
+        QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        auto choose = [](QComboBox* list, int index) {
+            list->setCurrentIndex(index);
+            emit list->activated(index);
+        };
+        choose(plot->SourceList(), SpectraPlotForm::kStudy);
+        choose(plot->StageList(), 5);  // derived
+        QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
+
+        QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(1); }));
+        QCOMPARE(plot->Plot().y_label, std::string("Derivative of order 1"));
+        const std::string& report = w->doc->ReportText().Text();
+        QVERIFY2(report.find("Not Ready because the derivative order changed to 1.") !=
+                     std::string::npos,
+                 report.c_str());
+        QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(0); }));
+        QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
+
+        // A new waveband filter range is a gap at once.
+        choose(plot->StageList(), 1);  // filtered
+        QCPGraph* mean = plot->Canvas()->graph(8);
+        QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
+        QVERIFY(w->frame->Run([&] {
+            WavebandFilterSetup filter(w->doc->Session());
+            filter.Show();
+            filter.New(990, 1010);
+            filter.Ok();
+        }));
+        mean = plot->Canvas()->graph(8);
+        QVERIFY(std::isnan(mean->data()->at(1000 - 350)->value));
+    }
+
     void windowRemembersAndOpensSeveralFiles() {
         w->frame->RestoreSettings();  // nothing stored yet; from now on it is kept
         w->frame->Run([&] {
@@ -137,6 +176,12 @@ class SpectraWindowTest : public QObject {
         QCOMPARE(after.classifier, 2);
         QCOMPARE(after.feature_space_id, before.feature_space_id);
         QVERIFY(again.SpectraPlotDock());  // the docks open again as they were
+        // ... with the plot's choices of the last run, drawn.
+        SpectraPlotWindow* plot = again.SpectraPlotDock();
+        QCOMPARE(plot->StageList()->currentIndex(), 1);
+        QCOMPARE(plot->DetailsList()->currentIndex(), 2);
+        QCOMPARE(plot->Form().stage_index, 1);
+        QCOMPARE(static_cast<int>(plot->Plot().groups.size()), 4);
 
         // Several files at once; one that cannot be read does not keep out the others.
         again.Frontend().SetOpenFilesAnswer([] {

@@ -98,7 +98,8 @@ void MainWindow::BuildMenus() {
         const std::string entry =
             path.size() > 1 ? path[1] : command.text.substr(0, command.text.find('\t'));
         if (std::find(list.begin(), list.end(), entry) == list.end()) list.push_back(entry);
-        if (path.size() > 1) entries[command.menu].push_back(command.text);
+        if (path.size() > 1)
+            entries[command.menu].push_back(command.text.substr(0, command.text.find('\t')));
     }
     std::map<std::string, std::string> lettered;  // "menu\nentry" to the entry with its letter
     for (const auto& [menu, list] : entries) {

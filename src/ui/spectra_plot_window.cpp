@@ -25,6 +25,9 @@ QComboBox* Choices(QWidget* parent, const char* name, const std::vector<std::str
     combo->setObjectName(QString::fromLatin1(name));
     for (const std::string& label : labels) combo->addItem(QString::fromStdString(label));
     combo->setToolTip(QString::fromUtf8(tip));
+    // Narrower than its longest entry if need be, so the dock fits a small screen's width.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
     return combo;
 }
 

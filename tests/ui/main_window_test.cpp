@@ -389,7 +389,11 @@ class MainWindowTest : public QObject {
         QTest::qWait(20);
         QVERIFY2(w.frame->frameGeometry().height() <= room.height(),
                  qPrintable(QString::number(w.frame->frameGeometry().height())));
-        QVERIFY(w.frame->frameGeometry().width() <= room.width());
+        QVERIFY2(w.frame->frameGeometry().width() <= room.width(),
+                 qPrintable(QStringLiteral("%1 (at least %2) of %3")
+                                .arg(w.frame->frameGeometry().width())
+                                .arg(w.frame->minimumSizeHint().width())
+                                .arg(room.width())));
 
         w.frame->SpectraPlotDock()->close();
         w.frame->resize(640, 420);

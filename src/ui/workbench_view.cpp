@@ -53,6 +53,17 @@ void ShowList(QComboBox* combo, const FormList& list) {
     combo->setCurrentIndex(list.selected);
 }
 
+// A scroll area that asks for room to show its whole widget and scrolls only when it gets less.
+class WholeScrollArea : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return widget()->sizeHint() + QSize(2 * frameWidth() + bar, 2 * frameWidth());
+    }
+};
+
 QLabel* Label(const char* text, QWidget* buddy) {
     auto* label = new QLabel(QString::fromLatin1(text));
     label->setBuddy(buddy);
@@ -152,7 +163,7 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     auto* left = new QVBoxLayout(left_side);
     left->setContentsMargins(0, 0, 0, 0);
     // A small window scrolls the Processing settings instead of squeezing them to nothing.
-    auto* chain_scroll = new QScrollArea(left_side);
+    auto* chain_scroll = new WholeScrollArea(left_side);
     chain_scroll->setObjectName(QStringLiteral("processingScroll"));
     chain_scroll->setWidget(chain);
     chain_scroll->setWidgetResizable(true);
@@ -160,6 +171,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     chain_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     chain_scroll->setMinimumHeight(120);
     chain_scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // The loaded spectra give way first: their list keeps a few rows, the settings the rest.
+    spectra->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    spectra->setMinimumHeight(120);
     left->addWidget(chain_scroll);
     left->addWidget(spectra, 1);
     auto* right_side = new QWidget(this);

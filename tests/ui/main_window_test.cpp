@@ -396,14 +396,19 @@ class MainWindowTest : public QObject {
                                 .arg(room.width())));
 
         w.frame->SpectraPlotDock()->close();
+        QTest::qWait(20);
         w.frame->resize(640, 420);
         QTest::qWait(20);
+        QCOMPARE(w.frame->size(), QSize(640, 420));
         QGroupBox* processing = nullptr;
         for (QGroupBox* box : w.frame->findChildren<QGroupBox*>())
             if (box->title() == QStringLiteral("Processing")) processing = box;
         QVERIFY(processing);
         QVERIFY2(processing->height() >= processing->minimumSizeHint().height(),
                  qPrintable(QString::number(processing->height())));
+        // Not a check: the small window as the user sees it.
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->grab().save(QStringLiteral(ORVANE_ARTIFACTS "/main-window-small.png")));
     }
 
     // Not a check: the picture the README shows, the demo study after its library was built

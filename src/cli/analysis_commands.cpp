@@ -8,11 +8,13 @@
 #include "cli/cli_context.h"
 #include "chain/chain_options.h"
 #include "plot/plot_svg.h"
+#include "plot/score_plot.h"
 #include "spectra/spectrum.h"
 #include "stats/principal_components.h"
 #include "stats/sensor_comparison.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
+#include "base/number_text.h"
 #include "base/output_folder.h"
 #include "base/shown_text.h"
 #include "study/study_loader.h"
@@ -38,6 +40,23 @@ int CmdSeparability(Context& ctx) {
 
 int CmdPca(Context& ctx) {
     ApplyChainArgs(ctx);
+    int first = 1, second = 2;
+    if (ctx.args.Has("components")) {
+        const std::string value = ctx.args.Get("components");
+        const size_t comma = value.find(',');
+        if (comma == std::string::npos)
+            throw UsageError("--components takes two component numbers, e.g. 1,3; got \"" +
+                             value + "\".");
+        try {
+            first = ParseInt(value.substr(0, comma), 1, 100000, "--components");
+            second = ParseInt(value.substr(comma + 1), 1, 100000, "--components");
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
+        if (first == second)
+            throw UsageError("--components needs two different components; got \"" + value +
+                             "\".");
+    }
     ProcessingSession& session = *ctx.session;
     StudyLoader loader(session);
     loader.SetStudy(session.StudyId());
@@ -46,8 +65,8 @@ int CmdPca(Context& ctx) {
     if (result.path.empty()) return 1;
     ScorePlotData plot;
     try {
-        SwitchToPct(session);
-        plot = PcaScorePlot(session, result.data);
+        SwitchToPctAfterPca(session, ctx.frontend);
+        plot = PcaScorePlot(session, result, first, second);
     } catch (const OrvaneError& e) {
         plot.reason = std::string("No score plot: ") + e.what();
     }
@@ -56,9 +75,7 @@ int CmdPca(Context& ctx) {
         ctx.frontend.Error(plot.reason);
         return 1;
     }
-    PlotLayout layout;
-    layout.SetTitle(plot.title);
-    layout.AddItem(plot.points);
+    const PlotLayout layout = ScorePlotLayout(plot);
     const std::string svg = output.PathFor("pca_score_plot", "svg");
     if (!WritePlotSvg(layout, true, svg)) {
         ctx.frontend.Error("Could not write the score plot to " + svg);
@@ -122,9 +139,10 @@ std::vector<Command> AnalysisCommands() {
          "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
          "(\"JM output.csv\", \"B output.csv\").",
          CmdSeparability},
-        {"pca", "pca",
+        {"pca", "pca [--components X,Y]",
          "Principal components of the study's spectra at the derived stage; writes "
-         "pca_output.csv and the score plot pca_score_plot.svg and prints both paths.",
+         "pca_output.csv and the score plot pca_score_plot.svg (components X and Y, 1,2 "
+         "unless given; points coloured by species) and prints both paths.",
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "

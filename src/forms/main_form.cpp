@@ -257,7 +257,7 @@ ScorePlotData MainForm::RunPca(Frontend& frontend) {
         return plot;
     }
     try {
-        const int chosen = SwitchToPct(doc_.Session());
+        const int chosen = SwitchToPctAfterPca(doc_.Session(), frontend);
         doc_.ChangeFeatureSpaceType(kFeaturePCT);
         FillFeatureSpaceList(chosen);
     } catch (const OrvaneError& e) {
@@ -266,9 +266,19 @@ ScorePlotData MainForm::RunPca(Frontend& frontend) {
         frontend.Report(plot.reason);
         return plot;
     }
-    plot = PcaScorePlot(doc_.Session(), result.data);
+    last_pca_ = result;
+    plot = orvane::PcaScorePlot(doc_.Session(), result);
     if (!plot.Ready()) frontend.Report(plot.reason);
     return plot;
+}
+
+ScorePlotData MainForm::PcaScorePlot(int first, int second) const {
+    if (last_pca_.pca_data_id == 0) {
+        ScorePlotData plot;
+        plot.reason = "No score plot: run the principal component analysis first.";
+        return plot;
+    }
+    return orvane::PcaScorePlot(doc_.Session(), last_pca_, first, second);
 }
 
 FormList MainForm::LibraryClasses() const {

@@ -116,9 +116,13 @@ class MainForm : public DocumentListener {
     std::string SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend);
     // Runs the principal component analysis, switches to the PCT feature-space type (keeping
     // the current PCT feature space when there is one) and returns the score plot of the
-    // current PCT feature space, or why there is none (also reported). No plot data when the
-    // analysis stored nothing.
+    // analysis's first two components, or why there is none (also reported). No plot data
+    // when the analysis stored nothing.
     ScorePlotData RunPca(Frontend& frontend);
+    // The score plot of two other components of the last PCA run here (or why not).
+    ScorePlotData PcaScorePlot(int first, int second) const;
+    // How many components the last PCA has; 0 before the first one.
+    int PcaComponents() const { return last_pca_.components.Nrows(); }
 
     void RefreshFeatureSpaceList();
     // After a feature space was saved: the list is refilled with that one selected when it
@@ -189,6 +193,7 @@ class MainForm : public DocumentListener {
     int derivative_method_ = 0;
     std::vector<std::string> loaded_spectra_;
     std::function<void()> report_listener_;
+    PcaResult last_pca_;
 };
 
 }  // namespace orvane

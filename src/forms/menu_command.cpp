@@ -45,6 +45,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
         {kCmdSpectraPlot, "&View", "Spectra &Plot", kBuilt, kAny},
         {kCmdStudyBrowser, "&View", "Study &Browser", kBuilt, kAny},
+        {kCmdScorePlot, "&View", "PCA &Score Plot", kBuilt, kAny},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

@@ -39,6 +39,7 @@ enum CommandId {
     kCmdSpectraPlot = 32850,
     kCmdStudyBrowser = 32851,
     kCmdCompareSensors = 32852,
+    kCmdScorePlot = 32853,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

@@ -22,6 +22,11 @@ struct PixelText {
     std::string text;
 };
 
+// A tick value as plain decimals (never exponent notation), with `decimals` places.
+std::string TickLabel(double value, int decimals);
+// Enough decimal places to tell ticks `step` apart: three significant digits of the step.
+int TickDecimals(double step);
+
 // Everything a plot window paints, in device pixels of its drawing surface.
 struct PlotScene {
     int width = 0;
@@ -30,6 +35,16 @@ struct PlotScene {
     std::vector<PixelLine> ticks;   // five on x, then five on y
     std::vector<PixelText> labels;  // one per tick, in the same order
     std::vector<PlotPoint> points;  // top-left corners of the 5-pixel markers (whole pixels)
+    std::vector<std::string> point_colours;  // "#rrggbb" of each point: its item's colour
+    // One entry per named item: a marker of its colour at (left, top) and its name beside it.
+    struct LegendEntry {
+        int left, top;
+        std::string colour;
+        std::string text;
+    };
+    std::vector<LegendEntry> legend;
+    PixelText x_title{0, 0, ""};  // under the x labels, centred; empty without a title
+    PixelText y_title{0, 0, ""};  // above the y axis
     std::string note;               // said instead of the data when there is nothing to scale
 
     // The ranges behind the layout, for callers that annotate the plot.
@@ -39,7 +54,8 @@ struct PlotScene {
 };
 
 // The arithmetic of a two-dimensional scatter plot with five labelled ticks per axis: data
-// ranges padded by 5 % on each side, axes inside a 5 % margin, tick values formatted "%.3E",
+// ranges padded by 5 % on each side, axes inside a 5 % margin, tick values as plain decimals
+// with as many places as the tick step needs,
 // each point a 5-pixel marker whose top-left corner is the point. The mapping puts the axis
 // start value exactly at the origin and every tick value exactly on its tick.
 class PlotLayout {
@@ -57,6 +73,12 @@ class PlotLayout {
     // columns are ignored).
     void AddItem(const Matrix& rows);
     void AddItem(std::vector<PlotPoint> points);
+    // A named item takes the next colour of the palette and a line in the legend.
+    void AddItem(std::vector<PlotPoint> points, std::string name);
+    // Axis titles take a text line of their own below the x labels and above the y axis.
+    void SetAxisTitles(std::string x, std::string y);
+    // The colour of item i: black for unnamed items, else the palette in turn.
+    std::string ItemColour(int i) const;
     int ItemCount() const { return static_cast<int>(items_.size()); }
 
     void SetTitle(std::string title) { title_ = std::move(title); }
@@ -71,6 +93,8 @@ class PlotLayout {
 
   private:
     std::vector<std::vector<PlotPoint>> items_;
+    std::vector<std::string> names_;
+    std::string x_title_, y_title_;
     std::string title_;
 };
 

@@ -63,15 +63,30 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points) {
     for (const PixelText& t : scene.labels)
         svg += fmt::format("<text x=\"{}\" y=\"{}\">", t.left, t.top + kAscent) +
                Escaped(t.text) + "</text>\n";
+    for (const PixelText* t : {&scene.x_title, &scene.y_title})
+        if (!t->text.empty())
+            svg += fmt::format("<text x=\"{}\" y=\"{}\">", t->left, t->top + kAscent) +
+                   Escaped(t->text) + "</text>\n";
+    for (const PlotScene::LegendEntry& e : scene.legend)
+        svg += fmt::format("<text x=\"{}\" y=\"{}\">", e.left + PlotLayout::kMarkerSize + 4,
+                           e.top + kAscent) +
+               Escaped(e.text) + "</text>\n";
     if (!scene.note.empty())
         svg += fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" text-anchor=\"middle\">", w / 2.0,
                            h / 2.0) +
                Escaped(scene.note) + "</text>\n";
     svg += "</g>\n<g fill=\"black\">\n";
     const double r = PlotLayout::kMarkerSize / 2.0;
-    for (const PlotPoint& p : scene.points)
-        svg += fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\"/>\n", p.x + r, p.y + r,
-                           r);
+    for (size_t i = 0; i < scene.points.size(); ++i) {
+        const PlotPoint& p = scene.points[i];
+        svg += fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\"", p.x + r, p.y + r, r);
+        if (i < scene.point_colours.size() && scene.point_colours[i] != "#000000")
+            svg += " fill=\"" + scene.point_colours[i] + "\"";
+        svg += "/>\n";
+    }
+    for (const PlotScene::LegendEntry& e : scene.legend)
+        svg += fmt::format("<circle cx=\"{:.1f}\" cy=\"{:.1f}\" r=\"{:.1f}\" fill=\"{}\"/>\n",
+                           e.left + r, e.top + kCharHeight / 2.0, r, e.colour);
     svg += "</g>\n</svg>\n";
     return svg;
 }

@@ -14,6 +14,7 @@
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
 #include "base/text_file.h"
+#include "chain/chain_options.h"
 #include "chain/feature_space.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -65,12 +66,17 @@ Selection SelectSpecies(ProcessingSession& session) {
 void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& frontend,
                  const Selection& selection, PcaResult& result) {
     std::vector<int> ids;
+    std::vector<std::string> species;
     {
         ResultSet rows = session.Db().Query(
-            Sql("select spectrum_id from spectrum where study_id = %i and species_id in (%s) and "
-                "disabled = 0 order by spectrum_id",
+            Sql("select s.spectrum_id, sp.folder_name from spectrum s, species sp where "
+                "sp.species_id = s.species_id and s.study_id = %i and s.species_id in (%s) and "
+                "s.disabled = 0 order by s.spectrum_id",
                 session.StudyId(), selection.species_ids.c_str()));
-        while (rows.Next()) ids.push_back(rows.Int(0));
+        while (rows.Next()) {
+            ids.push_back(rows.Int(0));
+            species.push_back(rows.String(1));
+        }
     }
     const std::vector<int> bands = ChainDerivedBands(session);
     const int b = static_cast<int>(bands.size());
@@ -100,9 +106,10 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
                 }
                 store[static_cast<size_t>(k++) * columns + used] = e.value;
             }
-        if (fits && k == b)
+        if (fits && k == b) {
+            result.species.push_back(species[static_cast<size_t>(j)]);
             ++used;
-        else
+        } else
             result.skipped_ids.push_back(id);
         frontend.StepProgress(j + 1);
     }
@@ -282,6 +289,11 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
         },
         " Nothing was stored.");
     WriteOutput(file, d, v, frontend);
+    for (int i = d.Nrows(); i >= 1; --i) result.eigenvalues.push_back(d(i));
+    const int b = v.Nrows();
+    result.components.ReSize(b, b);
+    for (int k = 1; k <= b; ++k)
+        for (int j = 1; j <= b; ++j) result.components(k, j) = v(j, b - k + 1);
     if (!file.Close()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
                        "\nThe previous file, if any, is kept as it was.");
@@ -294,9 +306,38 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     return result;
 }
 
-ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data) {
+int SwitchToPctAfterPca(ProcessingSession& session, Frontend& frontend) {
+    const auto described = [&session] {
+        const FeatureSpace* fs = session.CurrentFeatureSpace();
+        return fs ? session.FeatureSpaceTypeName() + " \"" + fs->Name() + "\""
+                  : session.FeatureSpaceTypeName() + " (none chosen)";
+    };
+    const int type_before = session.FeatureSpaceType();
+    const int id_before = session.FeatureSpaceId();
+    const std::string before = described();
+    const int chosen = SwitchToPct(session);
+    if (session.FeatureSpaceType() != type_before || session.FeatureSpaceId() != id_before)
+        frontend.Report("PCA: feature space changed from " + before + " to " + described() +
+                        " to show the components of this analysis.");
+    return chosen;
+}
+
+namespace {
+
+std::string AxisTitle(int component, const std::vector<double>& eigenvalues) {
+    double total = 0.0;
+    for (double e : eigenvalues) total += e;
+    const size_t k = static_cast<size_t>(component - 1);
+    if (k >= eigenvalues.size() || !(total > 0.0)) return fmt::format("PC{}", component);
+    return fmt::format("PC{} ({:.1f} %)", component, 100.0 * eigenvalues[k] / total);
+}
+
+ScorePlotData ScorePlot(const ProcessingSession& session, const Matrix& data, int first,
+                        int second) {
     ScorePlotData plot;
     plot.title = "PCA Score Plot of study '" + session.StudyName() + "'";
+    plot.first = first;
+    plot.second = second;
     const FeatureSpace* fs = session.CurrentFeatureSpace();
     if (!fs || fs->Type() != kFeaturePCT) {
         plot.reason =
@@ -319,14 +360,67 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data)
                         fs->Name(), p.Ncols(), data.Nrows());
         return plot;
     }
-    const Matrix s = p.Rows(1, 2) * data;
+    const int dims = std::min(fs->Dimension(), p.Nrows());
+    if (first < 1 || second < 1 || first > dims || second > dims || first == second) {
+        plot.reason = fmt::format(
+            "No score plot: components {} and {} cannot be shown; choose two different "
+            "components from 1 to {} (the PCT feature space \"{}\").",
+            first, second, dims, fs->Name());
+        return plot;
+    }
+    const Matrix sx = p.Row(first) * data;
+    const Matrix sy = p.Row(second) * data;
     const int n = data.Ncols();
     plot.points.ReSize(n, 3);
     for (int r = 1; r <= n; ++r) {
-        plot.points(r, 1) = s(1, r);
-        plot.points(r, 2) = s(2, r);
+        plot.points(r, 1) = sx(1, r);
+        plot.points(r, 2) = sy(1, r);
         plot.points(r, 3) = 1.0;
     }
+    plot.x_title = fmt::format("PC{}", first);
+    plot.y_title = fmt::format("PC{}", second);
+    return plot;
+}
+
+}  // namespace
+
+ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data) {
+    return ScorePlot(session, data, 1, 2);
+}
+
+ScorePlotData PcaScorePlot(const ProcessingSession& session, const PcaResult& result, int first,
+                           int second) {
+    const Matrix& p = result.components;
+    const int b = p.Nrows();
+    ScorePlotData plot;
+    if (b == 0 || p.Ncols() != result.data.Nrows()) {
+        plot = ScorePlot(session, result.data, first, second);
+    } else {
+        plot.title = "PCA Score Plot of study '" + session.StudyName() + "'";
+        plot.first = first;
+        plot.second = second;
+        if (first < 1 || second < 1 || first > b || second > b || first == second) {
+            plot.reason = fmt::format(
+                "No score plot: components {} and {} cannot be shown; choose two different "
+                "components from 1 to {}.",
+                first, second, b);
+            return plot;
+        }
+        const Matrix sx = p.Row(first) * result.data;
+        const Matrix sy = p.Row(second) * result.data;
+        const int n = result.data.Ncols();
+        plot.points.ReSize(n, 3);
+        for (int r = 1; r <= n; ++r) {
+            plot.points(r, 1) = sx(1, r);
+            plot.points(r, 2) = sy(1, r);
+            plot.points(r, 3) = 1.0;
+        }
+    }
+    if (!plot.Ready()) return plot;
+    if (result.species.size() == static_cast<size_t>(result.data.Ncols()))
+        plot.species = result.species;
+    plot.x_title = AxisTitle(first, result.eigenvalues);
+    plot.y_title = AxisTitle(second, result.eigenvalues);
     return plot;
 }
 

@@ -21,6 +21,9 @@ struct PcaResult {
     int bands = 0;  // b: the current chain's derived bands (ChainDerivedBands)
     std::vector<int> skipped_ids;  // spectra left out for lacking a value at one of them
     Matrix data;      // X, b x n: one uncentred column per spectrum used
+    std::vector<std::string> species;  // the species folder of each column of X
+    std::vector<double> eigenvalues;   // from the largest down
+    Matrix components;  // b x b: row k is the eigenvector of the k-th largest eigenvalue
 };
 
 // Principal components of the current study's enabled spectra (species with at least the
@@ -41,16 +44,32 @@ struct PcaResult {
 PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
                  Frontend& frontend);
 
+// After a PCA both faces offer its components as the feature space: switches the session to
+// PCT (SwitchToPct) and, when that changes the feature space, reports one line saying what it
+// was, what it is now and why. Returns the PCT feature space chosen (0 when there is none).
+int SwitchToPctAfterPca(ProcessingSession& session, Frontend& frontend);
+
 // The score plot of a PCA: the first two principal components of every spectrum (S = P X
 // with P the projection of the session's current PCT feature space and X uncentred), one row
 // per spectrum with columns x, y and 1.0. Without a current PCT feature space of at least two
 // components (or one of another number of bands) there is no plot and `reason` says why.
 struct ScorePlotData {
     Matrix points;  // n x 3
+    std::vector<std::string> species;  // the species of each row; empty when unknown
+    std::string x_title, y_title;      // "PC1 (62.3 %)": component and explained variance
+    int first = 1, second = 2;         // the components on x and y
     std::string title;
     std::string reason;
     bool Ready() const { return reason.empty(); }
 };
 ScorePlotData PcaScorePlot(const ProcessingSession& session, const Matrix& data);
+
+// The score plot of components `first` (x) and `second` (y) of a PCA, each row labelled with
+// its species and each axis titled with its component's share of the total variance. The
+// analysis's own eigenvectors project the spectra, so any two different components of it can be
+// shown; a result without them falls back to the current PCT feature space as above.
+// Components out of range or the same one twice are refused with a reason.
+ScorePlotData PcaScorePlot(const ProcessingSession& session, const PcaResult& result,
+                           int first = 1, int second = 2);
 
 }  // namespace orvane

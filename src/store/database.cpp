@@ -2,11 +2,13 @@
 #include "store/database.h"
 
 #include <errmsg.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +43,22 @@ std::string TlsKeys(const ConnectionParams& params) {
     return keys;
 }
 
+// Connects the socket within the timeout: a server that does not answer must not hold the
+// program for the system's own TCP timeout of minutes.
+bool ConnectWithin(int fd, const addrinfo* address, int timeout_ms) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return false;
+    if (connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) return false;
+        pollfd wait{fd, POLLOUT, 0};
+        if (poll(&wait, 1, timeout_ms) != 1) return false;
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) return false;
+    }
+    return true;
+}
+
 // Whether the server at host:port announces TLS in its greeting (the CLIENT_SSL capability),
 // read before the client library logs in; empty when the greeting cannot be read, which the
 // real connection then reports in its own words. The client library refuses a plain server
@@ -56,7 +74,7 @@ std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int 
     for (addrinfo* a = found; a && !offers; a = a->ai_next) {
         const int fd = socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) continue;
-        if (connect(fd, a->ai_addr, a->ai_addrlen) == 0) {
+        if (ConnectWithin(fd, a, timeout_ms)) {
             // Header (3 bytes length, 1 sequence), protocol 10, server version up to its NUL,
             // thread id (4), scramble (8), filler (1), then the low capability bytes.
             unsigned char packet[512];

@@ -314,6 +314,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
         {kCmdSeparability, [this] { OnSeparability(); }},
         {kCmdPca, [this] { OnPca(); }},
+        {kCmdScorePlot, [this] { OnShowLastScorePlot(); }},
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
         {kCmdCompareSensors, [this] { CompareSensorsDialog()->Open(); }},
         {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
@@ -486,12 +487,28 @@ ScorePlotWindow* MainWindow::NewPlotWindow() {
 }
 
 void MainWindow::ShowScorePlot(const ScorePlotData& plot) {
+    last_score_plot_ = plot;
     ScorePlotWindow* window = NewPlotWindow();
     window->show();
-    window->SetTitle(plot.title);
-    window->AddItem(plot.points);
-    window->SetDataReady(true);
+    window->ShowPlot(
+        plot, [this](int x, int y) { return form_->PcaScorePlot(x, y); }, form_->PcaComponents(),
+        Runner());
     window->raise();
+}
+
+void MainWindow::OnShowLastScorePlot() {
+    if (!plot_windows_.empty()) {
+        PlotWindow* window = plot_windows_.back();
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return;
+    }
+    if (!last_score_plot_.Ready() || last_score_plot_.points.Nrows() == 0) {
+        frontend_->Error("There is no score plot yet: run Statistics > PCA first.");
+        return;
+    }
+    ShowScorePlot(last_score_plot_);
 }
 
 ActionRunner MainWindow::Runner() {

@@ -86,6 +86,8 @@ class MainWindow : public QMainWindow {
     void UpdateCommands();
     void Refresh();
     void ShowScorePlot(const ScorePlotData& plot);
+    // View > PCA Score Plot: the open score plot to the front, else the last one again.
+    void OnShowLastScorePlot();
     // The menu commands by id; the enabled state is checked before one runs.
     std::map<int, std::function<void()>> CommandHandlers();
     void OnOpenSpectrumFiles();
@@ -117,6 +119,7 @@ class MainWindow : public QMainWindow {
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;
+    ScorePlotData last_score_plot_;
 };
 
 }  // namespace orvane

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "plot/plot_layout.h"
+#include "stats/principal_components.h"
 
 class QPainter;
+class QSpinBox;
+class QHBoxLayout;
 
 namespace orvane {
 
@@ -25,6 +29,9 @@ class PlotWindow : public QDialog {
     // Row i of the matrix is a point: column 1 x, column 2 y; further columns are ignored.
     void AddItem(const Matrix& rows);
     void AddItem(std::vector<PlotPoint> points);
+    // Replaces everything drawn (items, title, axis titles) by the given layout.
+    void SetLayout(PlotLayout layout);
+    const PlotLayout& Layout() const { return layout_; }
     // Asks for the drawing; until then the window shows nothing but its background.
     void SetDataReady(bool ready);
     bool DataReady() const { return data_ready_; }
@@ -40,6 +47,9 @@ class PlotWindow : public QDialog {
     virtual bool WithPoints() const { return false; }
     virtual void DrawData(QPainter& /*painter*/, const PlotScene& /*scene*/) {}
 
+    // The controls under the surface, for windows that add some.
+    QHBoxLayout* Controls() const { return controls_; }
+
   private:
     friend class PlotSurface;
     void Paint(QPainter& painter);
@@ -47,19 +57,44 @@ class PlotWindow : public QDialog {
     PlotLayout layout_;
     bool data_ready_ = false;
     QWidget* surface_;
+    QHBoxLayout* controls_;
 };
 
-// A plot window that draws every point as a filled black circle of five pixels whose top-left
-// corner is the point.
+// A plot window that draws every point as a filled circle of five pixels in its item's colour
+// whose top-left corner is the point. Given a source of score plots, it offers the two
+// components shown and saves the plot as PNG or SVG.
 class ScorePlotWindow : public PlotWindow {
     Q_OBJECT
 
   public:
-    explicit ScorePlotWindow(QWidget* parent = nullptr) : PlotWindow(parent) {}
+    // The score plot of components x and y; a plot that is not Ready() is refused with its
+    // reason.
+    using Source = std::function<ScorePlotData(int x, int y)>;
+    // Runs an action of the core, showing its error; false when it failed.
+    using Runner = std::function<bool(const std::function<void()>&)>;
+
+    explicit ScorePlotWindow(QWidget* parent = nullptr);
+    // Shows `plot`; with a source and `components` > 2 the component choice is offered.
+    void ShowPlot(const ScorePlotData& plot, Source source = {}, int components = 0,
+                  Runner run = {});
+    QSpinBox* XComponent() const { return x_; }
+    QSpinBox* YComponent() const { return y_; }
+    bool SavePng(const std::string& path);
+    bool SaveSvg(const std::string& path);
 
   protected:
     bool WithPoints() const override { return true; }
     void DrawData(QPainter& painter, const PlotScene& scene) override;
+
+  private:
+    void ComponentsChanged();
+    void AskAndSave(bool svg);
+
+    Source source_;
+    Runner run_;
+    QSpinBox* x_;
+    QSpinBox* y_;
+    int shown_x_ = 1, shown_y_ = 2;
 };
 
 }  // namespace orvane

@@ -119,9 +119,20 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     EXPECT_EQ(r.out.substr(r.out.size() - csv.size() - svg.size() - 2), csv + "\n" + svg + "\n");
     const std::string plot = test::FileText(svg);
     EXPECT_TRUE(Contains(plot, "<title>PCA Score Plot of study 'field'</title>")) << plot;
-    size_t circles = 0;  // one per spectrum of alpha and beta
+    size_t circles = 0;  // one per spectrum of alpha and beta, and one per legend line
     for (size_t at = 0; (at = plot.find("<circle ", at)) != std::string::npos; ++at) ++circles;
-    EXPECT_EQ(circles, 8u);
+    EXPECT_EQ(circles, 10u);
+    for (const char* text : {">alpha</text>", ">beta</text>", ">PC1 (", ">PC2 ("})
+        EXPECT_TRUE(Contains(plot, text)) << text;
+    EXPECT_FALSE(Contains(plot, "E+")) << plot;
+    r = Cli({"pca", "--components", "2,1"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    // The x axis's title comes first in the document.
+    const std::string swapped = test::FileText(svg);
+    EXPECT_LT(swapped.find(">PC2 ("), swapped.find(">PC1 (")) << swapped;
+    r = Cli({"pca", "--components", "2,2"});
+    EXPECT_NE(r.rc, 0);
+    EXPECT_TRUE(Contains(r.err, "--components needs two different components")) << r.err;
 
     // Another derivative is another chain: its library was never built.
     r = Cli({"da", "--derivative", "1"});

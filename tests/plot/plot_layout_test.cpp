@@ -10,8 +10,11 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 
 #include "plot/plot_svg.h"
+#include "plot/score_plot.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -50,7 +53,7 @@ TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
     on_tick.AddItem(std::vector<PlotPoint>{{6.05, 0.0}});
     const PlotScene s = on_tick.Layout(600, 300, 12, 6, true);
     EXPECT_NEAR(s.points.back().x, s.ticks[2].x1, 1.0);
-    EXPECT_EQ(s.labels[2].text, "6.050E+00");
+    EXPECT_EQ(s.labels[2].text, "6.05");
 
     EXPECT_TRUE(Spread(2).Layout(600, 300, 12, 6, false).points.empty());
 }
@@ -62,8 +65,8 @@ TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
         const char* note;
     } cases[] = {
         {"no items", {}, "No data to plot"},
-        {"one x value", {{2.0, 1.0}, {2.0, 3.0}}, "Every point has the same x value, 2.000E+00"},
-        {"one y value", {{1.0, 4.0}, {3.0, 4.0}}, "Every point has the same y value, 4.000E+00"},
+        {"one x value", {{2.0, 1.0}, {2.0, 3.0}}, "Every point has the same x value, 2.000"},
+        {"one y value", {{1.0, 4.0}, {3.0, 4.0}}, "Every point has the same y value, 4.000"},
         {"only non-numbers", {{std::nan(""), 1.0}}, "No data to plot"}};
     for (const auto& c : cases) {
         PlotLayout layout;
@@ -73,6 +76,88 @@ TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
         EXPECT_EQ(s.axes.size(), 2u) << c.name;
         EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << c.name;
     }
+}
+
+// Tick labels are plain decimals with the places their step needs, whatever the magnitude.
+TEST(PlotLayout, TickLabelsArePlainDecimals) {
+    const struct {
+        double value, step;
+        const char* text;
+    } cases[] = {{6.05, 2.2, "6.05"},         {1.587, 0.35, "1.587"},
+                 {-0.000123, 0.0004, "-0.000123"}, {123456.0, 25000.0, "123456"},
+                 {-0.0001, 0.2, "0.000"},     {0.0, 0.0, "0"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TickLabel(c.value, TickDecimals(c.step)), c.text) << c.value;
+}
+
+// Points of every size of number get labels without exponents that stay on the surface.
+TEST(PlotLayout, LabelsFitTheSurfaceWithoutExponents) {
+    for (double scale : {1e-5, 1.0, 1587.0, 1e6}) {
+        PlotLayout layout;
+        layout.AddItem(std::vector<PlotPoint>{{-scale, -3 * scale}, {4 * scale, 2 * scale}});
+        layout.SetAxisTitles("PC1 (62.3 %)", "PC2 (20.1 %)");
+        const int w = 598, h = 306, cw = 7, ch = 14;
+        const PlotScene s = layout.Layout(w, h, ch, cw, true);
+        ASSERT_EQ(s.labels.size(), 10u);
+        for (const PixelText& t : s.labels) {
+            SCOPED_TRACE(t.text);
+            EXPECT_EQ(t.text.find_first_of("eE"), std::string::npos);
+            EXPECT_GE(t.left, 0);
+            EXPECT_LE(t.left + static_cast<int>(t.text.size()) * cw, w);
+            EXPECT_GE(t.top, 0);
+            EXPECT_LE(t.top + ch, h);
+        }
+    }
+}
+
+// The score plot's layout: one colour per species, distinct, on its points and in the legend
+// (in name order), and the axis titles placed on the surface.
+TEST(PlotLayout, ScorePlotColoursSpeciesWithLegendAndAxisTitles) {
+    ScorePlotData plot;
+    plot.title = "Scores";
+    plot.x_title = "PC1 (62.3 %)";
+    plot.y_title = "PC3 (4.0 %)";
+    plot.points.ReSize(5, 3);
+    const double xy[5][2] = {{0, 0}, {1, 2}, {2, 1}, {3, 3}, {4, 0.5}};
+    for (int r = 1; r <= 5; ++r) {
+        plot.points(r, 1) = xy[r - 1][0];
+        plot.points(r, 2) = xy[r - 1][1];
+        plot.points(r, 3) = 1.0;
+    }
+    plot.species = {"rimu", "kahikatea", "rimu", "totara", "kahikatea"};
+    const PlotScene s = ScorePlotLayout(plot).Layout(598, 306, 14, 7, true);
+
+    ASSERT_EQ(s.legend.size(), 3u);
+    const std::vector<std::string> names = {s.legend[0].text, s.legend[1].text, s.legend[2].text};
+    EXPECT_EQ(names, (std::vector<std::string>{"kahikatea", "rimu", "totara"}));
+    std::map<std::string, std::string> colour;
+    for (const auto& e : s.legend) {
+        colour[e.text] = e.colour;
+        EXPECT_NE(e.colour, "#000000");
+        EXPECT_LE(e.left + static_cast<int>(e.text.size() + 2) * 7, 598);
+    }
+    EXPECT_EQ(std::set<std::string>({colour["kahikatea"], colour["rimu"], colour["totara"]}).size(),
+              3u);
+    // Points come item by item: kahikatea's two, rimu's two, totara's one.
+    EXPECT_EQ(s.point_colours,
+              (std::vector<std::string>{colour["kahikatea"], colour["kahikatea"], colour["rimu"],
+                                        colour["rimu"], colour["totara"]}));
+    EXPECT_EQ(s.x_title.text, "PC1 (62.3 %)");
+    EXPECT_EQ(s.y_title.text, "PC3 (4.0 %)");
+    // The x title sits under the x labels, the y title above the top y tick's label.
+    EXPECT_GT(s.x_title.top, s.labels[0].top);
+    EXPECT_LT(s.y_title.top + 14, s.labels[9].top + 1);
+
+    const std::string svg = PlotSvg(ScorePlotLayout(plot), true);
+    for (const std::string& text : {std::string(">PC1 (62.3 %)<"), std::string(">rimu<"),
+                                    "fill=\"" + colour["totara"] + "\""})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+
+    // Without species the points stay one black item and there is no legend.
+    plot.species.clear();
+    const PlotScene plain = ScorePlotLayout(plot).Layout(598, 306, 14, 7, true);
+    EXPECT_TRUE(plain.legend.empty());
+    EXPECT_EQ(plain.point_colours, std::vector<std::string>(5, "#000000"));
 }
 
 // A plot the disk refuses half way (a file-size limit, as a full disk would) keeps the earlier

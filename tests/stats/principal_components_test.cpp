@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <regex>
@@ -193,6 +194,68 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
         ExpectSameUpToSign(scores, kScores[k], 7, 1e-12, "score ");
     }
     for (int i = 1; i <= 7; ++i) EXPECT_EQ(plot.points(i, 3), 1.0);
+}
+
+// The score plot of a run names each point's species, titles each axis with the share of the
+// total variance its component explains, shows any two different components of the analysis
+// and refuses others; switching to PCT afterwards says what changed.
+TEST_F(PcaTest, ScorePlotOfChosenComponentsWithSpeciesAndExplainedVariance) {
+    AddPctSpace("PCT 2", 2);
+    const PcaResult r = Pca();
+    ASSERT_EQ(r.eigenvalues.size(), 3u);
+    const double total = kEigenvalues[0] + kEigenvalues[1] + kEigenvalues[2];
+    auto title = [&](int k) {
+        char text[40];
+        std::snprintf(text, sizeof text, "PC%d (%.1f %%)", k, 100.0 * kEigenvalues[k - 1] / total);
+        return std::string(text);
+    };
+    EXPECT_EQ(title(1), "PC1 (89.7 %)");  // the helper itself, on the numpy eigenvalues
+
+    const size_t reports = frontend_.reports.size();
+    EXPECT_NE(SwitchToPctAfterPca(*session_, frontend_), 0);
+    ASSERT_EQ(frontend_.reports.size(), reports + 1);
+    EXPECT_EQ(frontend_.reports.back().rfind("PCA: feature space changed from ", 0), 0u)
+        << frontend_.reports.back();
+    EXPECT_NE(frontend_.reports.back().find("to PCT \"PCT 2\""), std::string::npos);
+    SwitchToPctAfterPca(*session_, frontend_);  // already there: nothing to say
+    EXPECT_EQ(frontend_.reports.size(), reports + 1);
+
+    const std::vector<std::string> species = {"alpha", "alpha", "alpha", "alpha",
+                                              "beta",  "beta",  "beta"};
+    const Levels levels = {{0.10f, 0.30f, 0.20f}, {0.12f, 0.35f, 0.22f}, {0.11f, 0.28f, 0.25f},
+                           {0.14f, 0.40f, 0.21f}, {0.20f, 0.25f, 0.40f}, {0.22f, 0.27f, 0.38f},
+                           {0.18f, 0.20f, 0.45f}};
+    auto scores = [&](int k) {
+        std::vector<double> s;
+        for (const auto& l : levels) {
+            double v = 0.0;
+            for (int j = 0; j < 3; ++j) v += kEigenvectors[k - 1][j] * static_cast<double>(l[j]);
+            s.push_back(v);
+        }
+        return s;
+    };
+    const struct {
+        int x, y;
+    } pairs[] = {{1, 2}, {3, 1}, {2, 3}};
+    for (const auto& c : pairs) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+        const ScorePlotData plot = PcaScorePlot(*session_, r, c.x, c.y);
+        ASSERT_TRUE(plot.Ready()) << plot.reason;
+        EXPECT_EQ(plot.species, species);
+        EXPECT_EQ(std::make_pair(plot.x_title, plot.y_title), std::make_pair(title(c.x), title(c.y)));
+        ASSERT_EQ(plot.points.Nrows(), 7);
+        for (int k = 0; k < 2; ++k) {
+            std::vector<double> got;
+            for (int i = 1; i <= 7; ++i) got.push_back(plot.points(i, k + 1));
+            const std::vector<double> want = scores(k == 0 ? c.x : c.y);
+            ExpectSameUpToSign(got, want.data(), 7, 1e-6, "score ");
+        }
+    }
+    for (const auto& bad : {std::make_pair(1, 1), std::make_pair(0, 2), std::make_pair(1, 4)})
+        EXPECT_EQ(PcaScorePlot(*session_, r, bad.first, bad.second).reason,
+                  "No score plot: components " + std::to_string(bad.first) + " and " +
+                      std::to_string(bad.second) +
+                      " cannot be shown; choose two different components from 1 to 3.");
 }
 
 TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {

@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QDialogButtonBox>
 #include <QtTest>
+#include <set>
 
 #include "export/export_spectra.h"
 #include "forms/menu_command.h"
@@ -256,11 +258,37 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(plot->isVisible());
         QCOMPARE(plot->windowTitle(), QStringLiteral("PCA Score Plot of study 'Library study'"));
         QCOMPARE(plot->Scene().points.size(), size_t{11});
+        // Species colours with a legend, and each axis titled with its explained variance.
+        const PlotScene scene = plot->Scene();
+        QVERIFY(!scene.legend.empty());
+        QCOMPARE(std::set<std::string>(scene.point_colours.begin(), scene.point_colours.end())
+                     .size(),
+                 scene.legend.size());
+        const QRegularExpression share(QStringLiteral("^PC(\\d) \\(\\d+\\.\\d %\\)$"));
+        QCOMPARE(share.match(QString::fromStdString(scene.x_title.text)).captured(1),
+                 QStringLiteral("1"));
+        QCOMPARE(share.match(QString::fromStdString(scene.y_title.text)).captured(1),
+                 QStringLiteral("2"));
+        QVERIFY(w.Report().contains(QStringLiteral("PCA: feature space changed from ")));
+        // Another pair of components, chosen in the window.
+        auto* score = qobject_cast<ScorePlotWindow*>(plot);
+        QVERIFY(score);
+        QVERIFY(score->XComponent()->isEnabled());
+        score->XComponent()->setValue(3);
+        QCOMPARE(share.match(QString::fromStdString(plot->Scene().x_title.text)).captured(1),
+                 QStringLiteral("3"));
 
         w.Action(kCmdPca)->trigger();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
+        // Closed (Escape closes it too), the last score plot comes back from the View menu.
+        w.frame->PlotWindows().front()->close();
+        QVERIFY(w.frame->PlotWindows().empty());
+        w.Action(kCmdScorePlot)->trigger();
+        QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
+        QVERIFY(w.frame->PlotWindows().front()->isVisible());
+        QCOMPARE(w.frame->PlotWindows().front()->Scene().points.size(), size_t{11});
     }
 
     void mixingDialogsStoreAndUnmixReports() {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/endmember_selection.h"
 
+#include <algorithm>
+
 #include "chain/processing_session.h"
 #include "stats/mixture_store.h"
 
@@ -13,6 +15,22 @@ void EndmemberSelection::Show() {
     classes_.Fill(store.Species(false));
     if (classes_.Empty()) classes_.Add(kNoSpecies, SpeciesListBox::kPlaceholder);
     endmembers_.Fill(store.Species(true));
+    shown_endmembers_.clear();
+    for (const FormItem& item : endmembers_.Items()) shown_endmembers_.push_back(item.data);
+}
+
+void EndmemberSelection::Revert() {
+    MixtureStore store(session_.Db(), session_.StudyId());
+    auto was_endmember = [this](int id) {
+        return std::find(shown_endmembers_.begin(), shown_endmembers_.end(), id) !=
+               shown_endmembers_.end();
+    };
+    for (const FormItem& item : endmembers_.Items())
+        if (!was_endmember(item.data)) store.SetEndmember(item.data, false);
+    for (const FormItem& item : classes_.Items())
+        if (item.data != SpeciesListBox::kPlaceholder && was_endmember(item.data))
+            store.SetEndmember(item.data, true);
+    Show();
 }
 
 bool EndmemberSelection::ToEndmembers(int class_index) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <vector>
+
 #include "forms/species_list_box.h"
 
 namespace orvane {
@@ -26,10 +28,14 @@ class EndmemberSelection {
     bool ToEndmembers(int class_index);
     bool ToClasses(int endmember_index);
 
+    // Cancel: stores again the endmember flags the study had when last shown.
+    void Revert();
+
   private:
     ProcessingSession& session_;
     SpeciesListBox classes_;
     SpeciesListBox endmembers_;
+    std::vector<int> shown_endmembers_;
 };
 
 }  // namespace orvane

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QSignalBlocker>
 
 #include "ui/endmember_selection_dialog.h"
@@ -45,8 +46,12 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     total_ = new QLineEdit(this);
     total_->setObjectName(QStringLiteral("total"));
     total_->setReadOnly(true);
-    QPushButton* add = button("v", "add");
-    QPushButton* remove = button("^", "remove");
+    QPushButton* add = button("", "add");
+    add->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+    add->setToolTip(QStringLiteral("Select the highlighted available endmember"));
+    QPushButton* remove = button("", "remove");
+    remove->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+    remove->setToolTip(QStringLiteral("Return the highlighted selected endmember"));
     QPushButton* save = button("Save", "save");
     QPushButton* complement = button("Complement", "complement");
     QPushButton* ok = button("OK", "ok");

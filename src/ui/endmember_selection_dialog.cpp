@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/endmember_selection_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace orvane {
@@ -35,13 +37,15 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, A
     classes_->setObjectName(QStringLiteral("classes"));
     endmembers_ = new QListWidget(this);
     endmembers_->setObjectName(QStringLiteral("endmembers"));
-    auto* right = new QPushButton(QStringLiteral("------>"), this);
+    auto* right = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), QString(), this);
     right->setObjectName(QStringLiteral("toEndmembers"));
-    auto* left = new QPushButton(QStringLiteral("<------"), this);
+    right->setToolTip(QStringLiteral("Make the selected class an endmember"));
+    auto* left = new QPushButton(style()->standardIcon(QStyle::SP_ArrowLeft), QString(), this);
     left->setObjectName(QStringLiteral("toClasses"));
-    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
+    left->setToolTip(QStringLiteral("Return the selected endmember to the classes"));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
 
     auto* moves = new QVBoxLayout;
     moves->addStretch();
@@ -54,11 +58,18 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, A
     grid->addWidget(classes_, 1, 0);
     grid->addLayout(moves, 1, 1);
     grid->addWidget(endmembers_, 1, 2);
-    grid->addWidget(ok, 2, 2, Qt::AlignRight);
+    grid->addWidget(buttons, 2, 0, 1, 3);
 
     connect(right, &QPushButton::clicked, this, &EndmemberSelectionDialog::ToEndmembers);
     connect(left, &QPushButton::clicked, this, &EndmemberSelectionDialog::ToClasses);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+void EndmemberSelectionDialog::reject() {
+    // The moves are stored as they are made; Cancel (and Escape) stores the flags back.
+    run_([&] { model_.Revert(); });
+    QDialog::reject();
 }
 
 void EndmemberSelectionDialog::Open() {

@@ -16,7 +16,8 @@ class SpeciesListBox;
 void MirrorSpeciesList(QListWidget* widget, const SpeciesListBox& list);
 
 // "Endmember Selection": moves species of the current study between the mixture species
-// ("Classes") and the endmembers; every move is stored at once. Modeless, kept between uses.
+// ("Classes") and the endmembers; every move is stored at once and Cancel stores back the
+// flags it was opened with. Modeless, kept between uses.
 class EndmemberSelectionDialog : public QDialog {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ class EndmemberSelectionDialog : public QDialog {
     QListWidget* Endmembers() const { return endmembers_; }
     void ToEndmembers();
     void ToClasses();
+    void reject() override;
 
   private:
     void Mirror();

@@ -10,9 +10,12 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
+#include <QLayout>
 #include <algorithm>
 #include <exception>
+#include <set>
 
 #include "chain/processing_session.h"
 #include "forms/menu_command.h"
@@ -42,6 +45,21 @@
 #include "ui/workbench_view.h"
 
 namespace orvane {
+
+namespace {
+
+// The commands that open a dialog or a file chooser before anything happens.
+bool OpensDialog(int id) {
+    static const std::set<int> ids = {
+        kCmdOpen, kCmdLoadZProfile, kCmdSaveReport, kCmdExport, kCmdCreateStudy,
+        kCmdImportSensor, kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit,
+        kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdDiscriminantAnalysis,
+        kCmdIndependentSet, kCmdSeparability, kCmdSiteAccuracy, kCmdCompareSensors,
+        kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
+    return ids.count(id) > 0;
+}
+
+}  // namespace
 
 MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     : QMainWindow(parent),
@@ -76,6 +94,22 @@ void MainWindow::BuildMenus() {
         if (std::find(tops.begin(), tops.end(), top) == tops.end()) tops.push_back(top);
     }
     const std::vector<std::string> titles = WithMnemonics(tops);
+    // Within each menu, every entry (command or submenu) gets its own access letter.
+    std::map<std::string, std::vector<std::string>> entries;
+    for (const MenuCommand& command : MenuCommands()) {
+        const std::vector<std::string> path = MenuPath(command);
+        std::vector<std::string>& list = entries[path.front()];
+        const std::string entry =
+            path.size() > 1 ? path[1] : command.text.substr(0, command.text.find('\t'));
+        if (std::find(list.begin(), list.end(), entry) == list.end()) list.push_back(entry);
+        if (path.size() > 1)
+            entries[command.menu].push_back(command.text.substr(0, command.text.find('\t')));
+    }
+    std::map<std::string, std::string> lettered;  // "menu\nentry" to the entry with its letter
+    for (const auto& [menu, list] : entries) {
+        const std::vector<std::string> with = WithMnemonics(list);
+        for (size_t i = 0; i < list.size(); ++i) lettered[menu + "\n" + list[i]] = with[i];
+    }
     for (const MenuCommand& command : MenuCommands()) {
         const std::vector<std::string> path = MenuPath(command);
         QMenu*& top = menus[path.front()];
@@ -90,14 +124,21 @@ void MainWindow::BuildMenus() {
         if (path.size() > 1) {
             QMenu*& sub = menus[command.menu];
             if (!sub) {
-                sub = top->addMenu(QString::fromStdString(path[1]));
+                sub = top->addMenu(
+                    QString::fromStdString(lettered[path.front() + "\n" + path[1]]));
                 sub->setToolTipsVisible(true);
             }
             menu = sub;
         }
         // "&Open...\tCtrl+O": the part after the tab is the shortcut.
-        const QString text = QString::fromStdString(command.text);
-        const QStringList parts = text.split(QLatin1Char('\t'));
+        const std::string shown = command.text.substr(0, command.text.find('\t'));
+        const QString text = QString::fromStdString(
+            lettered[(path.size() > 1 ? command.menu : path.front()) + "\n" + shown] +
+            command.text.substr(shown.size()));
+        QStringList parts = text.split(QLatin1Char('\t'));
+        // A command that asks for more before it runs says so with "...".
+        if (OpensDialog(command.id) && !parts.front().endsWith(QStringLiteral("...")))
+            parts.front() += QStringLiteral("...");
         QAction* action = menu->addAction(parts.front());
         if (parts.size() > 1) action->setShortcut(QKeySequence(parts[1]));
         const int id = command.id;
@@ -155,8 +196,20 @@ void MainWindow::InitialUpdate() {
     adjustSize();
     // A usable size from the start, as far as the screen allows.
     const QSize room = screen() ? screen()->availableGeometry().size() : QSize(1200, 760);
-    resize(std::max(width(), std::min(1200, room.width())),
-           std::max(height(), std::min(760, room.height())));
+    resize(std::min(std::max(width(), 1200), room.width()),
+           std::min(std::max(height(), 760), room.height()));
+    FitScreen();
+}
+
+void MainWindow::FitScreen() {
+    // The frame never outgrows the screen, whatever a dock or a restored geometry asks for.
+    if (!screen()) return;
+    if (layout()) layout()->activate();
+    const QRect room = screen()->availableGeometry();
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize most = room.size() - frame;
+    if (width() > most.width() || height() > most.height())
+        resize(std::min(width(), most.width()), std::min(height(), most.height()));
 }
 
 void MainWindow::RestoreSettings() {
@@ -167,6 +220,7 @@ void MainWindow::RestoreSettings() {
     if (docks.contains(QStringLiteral("plot"))) SpectraPlotDock();
     if (docks.contains(QStringLiteral("browser"))) StudyBrowserDock();
     restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
+    FitScreen();
     if (settings.contains(QStringLiteral("form/study"))) {
         FormSelections sel;
         sel.study_id = settings.value(QStringLiteral("form/study")).toInt();
@@ -418,6 +472,8 @@ SpectraPlotWindow* MainWindow::SpectraPlotDock() {
         spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), this);
         addDockWidget(Qt::BottomDockWidgetArea, spectra_plot_);
         spectra_plot_->RefreshSpecies();
+        FitScreen();
+        QTimer::singleShot(0, this, &MainWindow::FitScreen);
     }
     return spectra_plot_;
 }
@@ -434,6 +490,8 @@ StudyBrowserWindow* MainWindow::StudyBrowserDock() {
     if (!study_browser_) {
         study_browser_ = new StudyBrowserWindow(doc_, *form_, Runner(), this);
         addDockWidget(Qt::RightDockWidgetArea, study_browser_);
+        FitScreen();
+        QTimer::singleShot(0, this, &MainWindow::FitScreen);
         study_browser_->SetPlotRequest([this](const std::vector<int>& ids) {
             SpectraPlotDock()->show();
             SpectraPlotDock()->raise();

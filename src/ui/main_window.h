@@ -44,6 +44,8 @@ class MainWindow : public QMainWindow {
 
     // Fills the form from the database; call once the window exists.
     void InitialUpdate();
+    // Shrinks the window to the screen's available geometry when it has outgrown it.
+    void FitScreen();
 
     bool Run(const std::function<void()>& action);
     void RunCommand(int command_id);

@@ -28,6 +28,9 @@ QComboBox* Choices(QWidget* parent, const char* name, const std::vector<std::str
     combo->setObjectName(QString::fromLatin1(name));
     for (const std::string& label : labels) combo->addItem(QString::fromStdString(label));
     combo->setToolTip(QString::fromUtf8(tip));
+    // Narrower than its longest entry if need be, so the dock fits a small screen's width.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(8);
     return combo;
 }
 
@@ -55,10 +58,10 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     details_ = Choices(body, "plotDetails", SpectraPlotForm::DetailsLabels(),
                        "Every spectrum as its own curve, or the mean of each site or species "
                        "with a shaded band of one standard deviation.");
-    auto* reset = new QPushButton(QStringLiteral("&Reset Zoom"), body);
+    auto* reset = new QPushButton(QStringLiteral("Reset &Zoom"), body);
     reset->setToolTip(QStringLiteral("Show all data again (the wheel zooms, dragging pans)."));
-    auto* png = new QPushButton(QStringLiteral("Save &PNG..."), body);
-    auto* svg = new QPushButton(QStringLiteral("Save S&VG..."), body);
+    auto* png = new QPushButton(QStringLiteral("Save P&NG..."), body);
+    auto* svg = new QPushButton(QStringLiteral("Save SV&G..."), body);
     png->setObjectName(QStringLiteral("savePng"));
     svg->setObjectName(QStringLiteral("saveSvg"));
 

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -36,9 +37,12 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
     auto* plot = new QPushButton(QStringLiteral("&Plot"), body);
     plot->setObjectName(QStringLiteral("browserPlot"));
     plot->setToolTip(QStringLiteral("Plot the selected spectra, or all under a selected species or site."));
-    auto* disable = new QPushButton(QStringLiteral("&Disable"), body);
-    auto* enable = new QPushButton(QStringLiteral("&Enable"), body);
-    auto* refresh = new QPushButton(QStringLiteral("Re&fresh"), body);
+    auto* disable = new QPushButton(QStringLiteral("D&isable"), body);
+    auto* enable = new QPushButton(QStringLiteral("Ena&ble"), body);
+    auto* refresh = new QPushButton(QStringLiteral("Refresh"), body);
+    // The window's access letters are all taken; F5 refreshes instead.
+    refresh->setShortcut(QKeySequence::Refresh);
+    refresh->setToolTip(QStringLiteral("Read the study again (F5)"));
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {plot, disable, enable, refresh}) buttons->addWidget(b);
     buttons->addStretch();
@@ -70,10 +74,16 @@ void StudyBrowserWindow::Refresh() {
 
 void StudyBrowserWindow::Rebuild() {
     rebuilding_ = true;
-    // Keep the rows the user had open.
+    // Keep the species and site rows the user had open, and where the view was scrolled.
     QSet<QString> open;
-    for (int i = 0; i < tree_->topLevelItemCount(); ++i)
-        if (tree_->topLevelItem(i)->isExpanded()) open.insert(tree_->topLevelItem(i)->text(0));
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* species = tree_->topLevelItem(i);
+        if (species->isExpanded()) open.insert(species->text(0));
+        for (int j = 0; j < species->childCount(); ++j)
+            if (species->child(j)->isExpanded())
+                open.insert(species->text(0) + QLatin1Char('\n') + species->child(j)->text(0));
+    }
+    const int scrolled = tree_->verticalScrollBar()->value();
     tree_->clear();
     const auto& spectra = browser_.Spectra();
     const auto& tree = browser_.Tree();
@@ -93,6 +103,7 @@ void StudyBrowserWindow::Rebuild() {
             site->setData(0, kKindRole, kSiteRow);
             site->setData(0, kSpeciesRole, static_cast<int>(s));
             site->setData(0, kSiteRole, static_cast<int>(t));
+            site->setExpanded(open.contains(species->text(0) + QLatin1Char('\n') + site->text(0)));
             for (size_t i : node.spectra) {
                 const StoredSpectrum& sp = spectra[i];
                 auto* row = new QTreeWidgetItem(site);
@@ -111,6 +122,9 @@ void StudyBrowserWindow::Rebuild() {
         }
     }
     tree_->header()->resizeSections(QHeaderView::ResizeToContents);
+    // The columns fit their contents; the file name takes whatever width is left.
+    tree_->header()->setStretchLastSection(true);
+    tree_->verticalScrollBar()->setValue(scrolled);
     rebuilding_ = false;
 }
 

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QShortcut>
@@ -52,6 +53,17 @@ void ShowList(QComboBox* combo, const FormList& list) {
     combo->setCurrentIndex(list.selected);
 }
 
+// A scroll area that asks for room to show its whole widget and scrolls only when it gets less.
+class WholeScrollArea : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        if (!widget()) return QScrollArea::sizeHint();
+        const int bar = verticalScrollBar()->sizeHint().width();
+        return widget()->sizeHint() + QSize(2 * frameWidth() + bar, 2 * frameWidth());
+    }
+};
+
 QLabel* Label(const char* text, QWidget* buddy) {
     auto* label = new QLabel(QString::fromLatin1(text));
     label->setBuddy(buddy);
@@ -82,7 +94,7 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     loaded_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     classify_ = new QPushButton(QStringLiteral("Indiv. Classify"), this);
     classify_->setObjectName(QStringLiteral("indivClassify"));
-    remove_ = new QPushButton(QStringLiteral("Remo&ve"), this);
+    remove_ = new QPushButton(QStringLiteral("Remove"), this);
     remove_->setObjectName(QStringLiteral("removeLoaded"));
     remove_->setToolTip(QStringLiteral("Take the selected spectra off the list (Delete)."));
     library_status_ = new QLabel(this);
@@ -118,21 +130,21 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     auto* chain = new QGroupBox(QStringLiteral("Processing"), this);
     auto* grid = new QGridLayout(chain);
     int row = 0;
-    grid->addWidget(Label("Current &Study", study_), row, 0);
+    grid->addWidget(Label("Current Stud&y", study_), row, 0);
     grid->addWidget(study_, row++, 1, 1, 2);
-    grid->addWidget(Label("S&moothing Filter", smoothing_), row, 0);
+    grid->addWidget(Label("Sm&oothing Filter", smoothing_), row, 0);
     grid->addWidget(smoothing_, row, 1);
     grid->addWidget(smoothing_edit_, row++, 2);
-    grid->addWidget(Label("Current S&ensor", sensor_), row, 0);
+    grid->addWidget(Label("Curren&t Sensor", sensor_), row, 0);
     grid->addWidget(sensor_, row++, 1, 1, 2);
-    grid->addWidget(Label("&Derivative order", derivative_order_), row, 0);
+    grid->addWidget(Label("D&erivative order", derivative_order_), row, 0);
     derivative_order_->setMinimumWidth(70);
     grid->addWidget(derivative_order_, row++, 1, Qt::AlignLeft);
     grid->addWidget(method_box, row++, 0, 1, 3);
     grid->addWidget(type_box, row++, 0, 1, 3);
-    grid->addWidget(Label("&Feature Spaces", feature_space_), row, 0);
+    grid->addWidget(Label("Feat&ure Spaces", feature_space_), row, 0);
     grid->addWidget(feature_space_, row++, 1, 1, 2);
-    grid->addWidget(Label("&Classifier", classifier_), row, 0);
+    grid->addWidget(Label("Cl&assifier", classifier_), row, 0);
     grid->addWidget(classifier_, row++, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Library Status")), row, 0);
     grid->addWidget(library_status_, row++, 1, 1, 2);
@@ -150,7 +162,19 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     auto* left_side = new QWidget(this);
     auto* left = new QVBoxLayout(left_side);
     left->setContentsMargins(0, 0, 0, 0);
-    left->addWidget(chain);
+    // A small window scrolls the Processing settings instead of squeezing them to nothing.
+    auto* chain_scroll = new WholeScrollArea(left_side);
+    chain_scroll->setObjectName(QStringLiteral("processingScroll"));
+    chain_scroll->setWidget(chain);
+    chain_scroll->setWidgetResizable(true);
+    chain_scroll->setFrameShape(QFrame::NoFrame);
+    chain_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    chain_scroll->setMinimumHeight(120);
+    chain_scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // The loaded spectra give way first: their list keeps a few rows, the settings the rest.
+    spectra->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    spectra->setMinimumHeight(120);
+    left->addWidget(chain_scroll);
     left->addWidget(spectra, 1);
     auto* right_side = new QWidget(this);
     auto* right = new QVBoxLayout(right_side);

@@ -68,6 +68,14 @@ TEST_F(MixingFormsTest, EndmemberSelectionMovesBetweenSortedLists) {
     EXPECT_FALSE(s.ToEndmembers(0));
     ASSERT_TRUE(s.ToClasses(s.Endmembers().IndexOfText("soil")));
     EXPECT_EQ(Texts(s.Classes()), Names{"soil"});
+
+    // Cancel stores back the flags of the last Show, both ways, and a new dialog sees them.
+    s.Revert();
+    EXPECT_EQ(Texts(s.Classes()), (Names{"Mixa", "mixB", "mixc"}));
+    EXPECT_EQ(Texts(s.Endmembers()), (Names{"grass", "soil"}));
+    EndmemberSelection again(*session_);
+    again.Show();
+    EXPECT_EQ(Texts(again.Endmembers()), (Names{"grass", "soil"}));
 }
 
 TEST_F(MixingFormsTest, AbundanceSettingsEditsTheChosenMixtureOnly) {

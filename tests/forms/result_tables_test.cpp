@@ -99,8 +99,8 @@ TEST(ResultTablesTest, SeparabilityGivesTwoLabelledTablesOnOneColourScale) {
 TEST(ResultTablesTest, UnmixingAndSensorComparisonRows) {
     UnmixResult unmix;
     unmix.endmembers = {"grass", "soil"};
-    unmix.mixtures.push_back({"mix", {0.7, 0.35}, true, {0.7, 0.3}, ""});
-    unmix.mixtures.push_back({"other", {2.04, -0.8}, false, {}, ""});
+    unmix.mixtures.push_back({"mix", {0.7, 0.35}, true, {0.7, 0.3}, {false, false}, 0.0, ""});
+    unmix.mixtures.push_back({"other", {2.04, -0.8}, false, {}, {true, true}, 0.0, ""});
     const ResultTable u = UnmixingTable(unmix);
     EXPECT_EQ(u.columns, (Row{"grass", "soil", "Sum", "grass (recorded)", "soil (recorded)"}));
     EXPECT_EQ(u.rows, (Row{"mix", "other"}));

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QDialogButtonBox>
 #include <QtTest>
 #include <set>
 
@@ -372,6 +373,21 @@ class AnalysisWindowTest : public QObject {
         w.frame->Action(kCmdEndmemberSelection)->trigger();
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
+        // The moves are icons that say what they do; Cancel takes back what was moved.
+        for (const char* name : {"toEndmembers", "toClasses"}) {
+            auto* move = e->findChild<QPushButton*>(QString::fromLatin1(name));
+            QVERIFY(move->text().isEmpty() && !move->icon().isNull() && !move->toolTip().isEmpty());
+        }
+        auto* box = e->findChild<QDialogButtonBox*>();
+        QVERIFY(box && box->button(QDialogButtonBox::Ok) && box->button(QDialogButtonBox::Cancel));
+        MixingWindow::Pick(e->Classes(), QStringLiteral("grass"));
+        w.Click(e, "toEndmembers");
+        QCOMPARE(Items(e->Endmembers()), (QStringList{"grass"}));
+        box->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(!e->isVisible());
+        w.frame->Action(kCmdEndmemberSelection)->trigger();
+        QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
+        QVERIFY(Items(e->Endmembers()).isEmpty());
         for (const char* name : {"grass", "soil"}) {
             MixingWindow::Pick(e->Classes(), QString::fromLatin1(name));
             w.Click(e, "toEndmembers");
@@ -384,6 +400,10 @@ class AnalysisWindowTest : public QObject {
         AbundanceSettingsDialog* a = w.frame->AbundanceSettings();
         MixingWindow::Pick(a->Classes(), "mix");
         QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
+        for (const char* name : {"add", "remove"}) {
+            auto* move = a->findChild<QPushButton*>(QString::fromLatin1(name));
+            QVERIFY(move->text().isEmpty() && !move->icon().isNull() && !move->toolTip().isEmpty());
+        }
         for (const char* name : {"grass", "soil"}) {
             MixingWindow::Pick(a->Available(), QString::fromLatin1(name));
             w.Click(a, "add");

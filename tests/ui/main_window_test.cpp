@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
 #include <QButtonGroup>
+#include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QTreeWidget>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -17,6 +22,8 @@
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
+#include "ui/spectra_plot_window.h"
+#include "ui/study_browser_window.h"
 #include "ui/waveband_filter_dialog.h"
 #include "ui/workbench.h"
 
@@ -278,6 +285,20 @@ class MainWindowTest : public QObject {
         w.frame->Action(kCmdStudyReport)->trigger();
         QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
 
+        // The browser keeps the species and site the user opened when a spectrum is disabled.
+        w.frame->RunCommand(kCmdStudyBrowser);
+        QTreeWidget* tree = w.frame->StudyBrowserDock()->Tree();
+        QTreeWidgetItem* site = tree->topLevelItem(0)->child(0);
+        tree->topLevelItem(0)->setExpanded(true);
+        site->setExpanded(true);
+        site->child(0)->setSelected(true);
+        w.frame->StudyBrowserDock()->DisableSelected(true);
+        site = tree->topLevelItem(0)->child(0);
+        QVERIFY(tree->topLevelItem(0)->isExpanded() && site->isExpanded());
+        QCOMPARE(site->child(0)->checkState(0), Qt::Unchecked);
+        w.frame->StudyBrowserDock()->Refresh();
+        QVERIFY(tree->topLevelItem(0)->child(0)->isExpanded());
+
         // Deleting asks first and moves every component to a remaining study.
         w.confirm = false;
         w.frame->Action(kCmdDeleteStudy)->trigger();
@@ -304,6 +325,93 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.doc->Session().StudyId(), 0);
         QVERIFY(!w.frame->Action(kCmdImportSpectra)->isEnabled());
         QVERIFY(w.frame->Action(kCmdCreateStudy)->isEnabled());
+    }
+
+    // Alt and a letter reach one thing only: the menus' letters are not taken by the form or
+    // the docks, and within each menu every entry has its own.
+    void accessLettersAreUniqueAcrossTheWindowAndItsMenus() {
+        Window w("uikeys");
+        w.frame->RunCommand(kCmdSpectraPlot);
+        w.frame->RunCommand(kCmdStudyBrowser);
+        QMap<QKeySequence, QString> owners;
+        auto take = [&](const QString& text, const QString& owner) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (key.isEmpty()) return;
+            QVERIFY2(!owners.contains(key), qPrintable(owner + " takes the letter of " +
+                                                       owners.value(key)));
+            owners.insert(key, owner);
+        };
+        for (QAction* a : w.frame->menuBar()->actions()) take(a->text(), a->text());
+        for (QWidget* widget : w.frame->findChildren<QWidget*>()) {
+            // A dialog is a window of its own, with letters of its own.
+            if (qobject_cast<QDialog*>(widget->window())) continue;
+            if (auto* label = qobject_cast<QLabel*>(widget); label && label->buddy())
+                take(label->text(), label->text());
+            else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                take(button->text(), button->text());
+            else if (auto* group = qobject_cast<QGroupBox*>(widget))
+                take(group->title(), group->title());
+        }
+        QVERIFY(owners.contains(QKeySequence(QStringLiteral("Alt+D"))));
+        QCOMPARE(owners.value(QKeySequence(QStringLiteral("Alt+D"))), QStringLiteral("&Database"));
+
+        std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+            QSet<QKeySequence> letters;
+            for (QAction* a : menu->actions()) {
+                if (a->isSeparator()) continue;
+                const QKeySequence key = QKeySequence::mnemonic(a->text());
+                QVERIFY2(!key.isEmpty(), qPrintable(a->text() + " has no access letter"));
+                QVERIFY2(!letters.contains(key), qPrintable(a->text() + " repeats a letter"));
+                letters.insert(key);
+                if (a->menu()) walk(a->menu());
+            }
+        };
+        for (QAction* a : w.frame->menuBar()->actions()) walk(a->menu());
+
+        // "..." marks the commands that ask for more before they run, and only those.
+        const std::map<int, bool> asks = {
+            {kCmdOpen, true},           {kCmdExport, true},      {kCmdCreateStudy, true},
+            {kCmdEndmemberSelection, true}, {kCmdSeparability, true}, {kCmdFeatureSpaceNew, true},
+            {kCmdWavebandFilterSetup, true}, {kCmdBuildLibrary, false}, {kCmdUnmix, false},
+            {kCmdStudyReport, false},   {kCmdSpectraPlot, false}};
+        for (const auto& [id, dialog] : asks)
+            QVERIFY2(w.frame->Action(id)->text().endsWith(QStringLiteral("...")) == dialog,
+                     qPrintable(w.frame->Action(id)->text()));
+    }
+
+    // The window stays within the screen and a small one scrolls the form instead of
+    // squeezing it.
+    void windowFitsTheScreenAndTheFormScrolls() {
+        Window w("uisize");
+        const QSize room = w.frame->screen()->availableGeometry().size();
+        QVERIFY(w.frame->frameGeometry().width() <= room.width());
+        QVERIFY(w.frame->frameGeometry().height() <= room.height());
+        // A geometry from a larger screen, then the plot dock.
+        w.frame->resize(room * 2);
+        w.frame->RunCommand(kCmdSpectraPlot);
+        QTest::qWait(20);
+        QVERIFY2(w.frame->frameGeometry().height() <= room.height(),
+                 qPrintable(QString::number(w.frame->frameGeometry().height())));
+        QVERIFY2(w.frame->frameGeometry().width() <= room.width(),
+                 qPrintable(QStringLiteral("%1 (at least %2) of %3")
+                                .arg(w.frame->frameGeometry().width())
+                                .arg(w.frame->minimumSizeHint().width())
+                                .arg(room.width())));
+
+        w.frame->SpectraPlotDock()->close();
+        QTest::qWait(20);
+        w.frame->resize(640, 420);
+        QTest::qWait(20);
+        QCOMPARE(w.frame->size(), QSize(640, 420));
+        QGroupBox* processing = nullptr;
+        for (QGroupBox* box : w.frame->findChildren<QGroupBox*>())
+            if (box->title() == QStringLiteral("Processing")) processing = box;
+        QVERIFY(processing);
+        QVERIFY2(processing->height() >= processing->minimumSizeHint().height(),
+                 qPrintable(QString::number(processing->height())));
+        // Not a check: the small window as the user sees it.
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->grab().save(QStringLiteral(ORVANE_ARTIFACTS "/main-window-small.png")));
     }
 
     // Not a check: the picture the README shows, the demo study after its library was built

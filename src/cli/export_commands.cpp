@@ -15,9 +15,7 @@ int CmdExport(Context& ctx) {
     ApplyChainArgs(ctx);
     const Args& a = ctx.args;
     ExportSettings settings;
-    static const std::vector<std::string> kStages = {
-        "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
-    settings.stage = Choice(a, "stage", kStages, settings.stage);
+    settings.stage = StageOption(a, [](Stage) { return true; }, settings.stage);
     settings.format = Choice(a, "format", {"arff", "csv", "envi", "envi-sli"}, settings.format);
     settings.species_restriction = Choice(
         a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
@@ -42,7 +40,7 @@ int CmdExport(Context& ctx) {
 std::vector<Command> ExportCommands() {
     return {
         {"export",
-         "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
+         "export [--stage " + StageWords([](Stage) { return true; }) + "] "
          "[--format csv|arff|envi|envi-sli] [--species all|library|endmembers|mixtures] "
          "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
          "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",

@@ -112,7 +112,8 @@ int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type, 
     Matrix mean;
     Matrix cov;
     WithMatrixErrors(kMatrixFailed, [&] {
-        x = FeatureMatrix(session, species, type);
+        Chain chain(session.ChainSnapshot());
+        x = FeatureMatrix(chain, species, type);
         mean = RowMeans(x);
         cov = CovarianceOfColumns(x);
     });
@@ -419,10 +420,18 @@ const ClassModels& SpectralStatistics::Models() {
     return *models_;
 }
 
+Chain& SpectralStatistics::Classifying() {
+    if (chain_)
+        chain_->Use(session_.ChainSnapshot());
+    else
+        chain_ = std::make_unique<Chain>(session_.ChainSnapshot());
+    return *chain_;
+}
+
 const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
     const Matrix* features = nullptr;
     WithMatrixErrors(kMatrixFailed,
-                     [&] { features = FeatureVector(session_, spectrum, fs_type_); });
+                     [&] { features = &Classifying().Features(spectrum, fs_type_); });
     const int n = dimension_;
     if (!features || features->Nrows() != n || features->Ncols() != 1)
         throw OrvaneError("The spectrum has " + std::to_string(features ? features->Nrows() : 0) +

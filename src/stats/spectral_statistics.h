@@ -12,6 +12,7 @@
 
 namespace orvane {
 
+class Chain;
 class Frontend;
 class ProcessingSession;
 class Site;
@@ -116,6 +117,7 @@ class SpectralStatistics {
     const double* FeaturesOf(Spectrum& spectrum);
 
   private:
+    Chain& Classifying();
 
     // What a library is looked up by; the loaded classes answer only for the key they were
     // loaded under.
@@ -150,6 +152,9 @@ class SpectralStatistics {
     // The models depend only on the loaded classes and the classifier, so they are fitted
     // once per load and classifier.
     std::unique_ptr<ClassModels> models_;
+    // Reused from spectrum to spectrum while classifying, with the session's settings of the
+    // moment.
+    std::unique_ptr<Chain> chain_;
 };
 
 }  // namespace orvane

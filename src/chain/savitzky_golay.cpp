@@ -394,7 +394,6 @@ void SavitzkyGolayKernel::PrepareFft() {
     kernel_spectrum_ = std::move(kernel_spectrum);
     signal_ = FftBuffer(static_cast<size_t>(length));
     spectrum_ = FftBuffer(spectrum_doubles);
-    result_ = FftBuffer(static_cast<size_t>(length));
     fft_plan_ = &plan;
     fft_length_ = length;
 }
@@ -406,11 +405,22 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     if (x.First() != kGridFirst || x.Count() != kGridCount)
         throw OrvaneError("FFT smoothing works on the 1 nm grid from 350 to 2499 nm only.");
 
+    // Bands without value enter the convolution as zero and are counted in the same pass over
+    // the entries, for Fill's window check. The padding is zeroed again because the previous
+    // inverse transform wrote its result into the same buffer, which keeps one buffer fewer
+    // in the cache.
     const BandEntry* in = x.Entries().data();
     double* s = signal_.Data();
-    for (int k = 0; k < kGridCount; ++k) s[k] = HasValue(in[k].value) ? in[k].value : 0.0;
-    CountMissing(in, kGridCount, nullptr);
-    // The padding stays zero from the buffer's allocation: nothing else writes the signal.
+    missing_before_.resize(static_cast<size_t>(kGridCount) + 1);
+    int* m = missing_before_.data();
+    m[0] = 0;
+    for (int k = 0; k < kGridCount; ++k) {
+        const double v = in[k].value;
+        const bool has = HasValue(v);
+        s[k] = has ? v : 0.0;
+        m[k + 1] = m[k] + !has;
+    }
+    std::fill(s + kGridCount, s + fft_length_, 0.0);
 
     fft_plan_->Forward(signal_, spectrum_);
     // Interleaved real and imaginary parts; written out rather than with std::complex, whose
@@ -422,9 +432,9 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
         z[j + 1] = z[j] * h[j + 1] + z[j + 1] * h[j];
         z[j] = re;
     }
-    fft_plan_->Inverse(spectrum_, result_);
+    fft_plan_->Inverse(spectrum_, signal_);
 
-    Fill(x, y, widened, result_.Data());
+    Fill(x, y, widened, signal_.Data());
 }
 
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {

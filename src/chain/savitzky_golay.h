@@ -119,8 +119,8 @@ class SavitzkyGolayKernel {
     int fft_length_ = 0;
     const FftPlan* fft_plan_ = nullptr;
     // The kernel's half spectrum already divided by the length, which the inverse transform
-    // leaves out; then the work space of one spectrum.
-    FftBuffer kernel_spectrum_, signal_, spectrum_, result_;
+    // leaves out; then the work space of one spectrum (the inverse writes into signal_).
+    FftBuffer kernel_spectrum_, signal_, spectrum_;
 };
 
 // Savitzky-Golay coefficients c(1..W) for the window (nl, nr), polynomial order m and

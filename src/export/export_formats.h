@@ -43,6 +43,8 @@ class ExportWriter {
     // A text table, transposed on Close when asked.
     virtual std::unique_ptr<TextFile> MakeFile(const std::string& path,
                                                const ExportFileFacts& facts) const;
+    // What separates the fields of a row.
+    virtual const char* Delimiter() const { return ","; }
     virtual void WriteHeader(TextFile& file, const ExportHeader& header) = 0;
     // A row's first field: the species' name, or its number for "Auto number".
     virtual void WriteName(TextFile& file, const std::string& name) = 0;

@@ -341,7 +341,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     const std::unique_ptr<TextFile> file = format_writer->MakeFile(
         path, {settings.transpose, settings.data_details == ExportSettings::kSiteMean,
                study_name + ", " + StageName(session, settings.stage) + " stage"});
-    file->SetDelimiter(",");
+    file->SetDelimiter(format_writer->Delimiter());
     // The file is written beside the old one and replaces it only when complete; whatever
     // stops the export half way leaves the previous file as it was.
     if (!file->OpenForWriting()) throw OrvaneError(CannotWriteMessage(path, file->FailureReason()));

@@ -66,8 +66,7 @@ const std::vector<ClassifierEntry>& ClassifierRegistry() {
 const ClassifierEntry& ClassifierEntryOf(Classifier kind) {
     for (const ClassifierEntry& c : ClassifierRegistry())
         if (c.kind == kind) return c;
-    throw OrvaneError("Unknown classifier number " + std::to_string(static_cast<int>(kind)) +
-                      ".");
+    throw OrvaneError("Unknown classifier number " + std::to_string(static_cast<int>(kind)) + ".");
 }
 
 std::string ClassifierWords() {

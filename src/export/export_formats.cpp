@@ -82,9 +82,8 @@ class ArffWriter : public ExportWriter {
                 file.WriteStringLn("@attribute " + ArffValue(name) + " numeric");
         } else {
             for (const ExportColumn& c : header.bands) {
-                const std::string name = header.whole_wavelengths
-                                             ? fmt::format("b{}", c.index)
-                                             : fmt::format("b{:.14E}", c.x);
+                const std::string name = header.whole_wavelengths ? fmt::format("b{}", c.index)
+                                                                  : fmt::format("b{:.14E}", c.x);
                 file.WriteStringLn("@attribute " + name + " numeric");
             }
         }

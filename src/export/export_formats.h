@@ -66,7 +66,7 @@ struct ExportFormatEntry {
     const char* tooltip;  // null for none
     const char* extension;
     Transposition transposition;
-    const char* transpose_refusal;  // why "transpose" is refused; null to ignore it quietly
+    const char* transpose_refusal;    // why "transpose" is refused; null to ignore it quietly
     const char* companion_extension;  // null for none
     bool species_listed;
     std::unique_ptr<ExportWriter> (*make)(const std::vector<std::string>& species);

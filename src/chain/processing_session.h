@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chain/chain_settings.h"
+#include "chain/classifiers.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "spectra/sensor.h"
@@ -16,14 +17,6 @@ namespace orvane {
 
 class ConfigFile;
 
-// The measures a spectrum is classified by, in the order the window lists them.
-enum class Classifier {
-    kMahalanobis = 0,
-    kModifiedMahalanobis = 1,
-    kGeneralSquaredDistance = 2,
-    kSpectralAngle = 3,
-    kMahalanobisShrunk = 4,
-};
 class DerivativeSettings;
 class FeatureSpace;
 class SensorSynthesis;

@@ -146,13 +146,7 @@ void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
 }
 
 std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db) {
-    std::vector<FeatureSpaceSummary> all;
-    ResultSet rows = db.Query(
-        "select feature_space_id, fst.name, dimension, fs.name from feature_space fs, "
-        "feature_space_type fst where fs.fs_type_id = fst.fs_type_id order by fst.type, "
-        "dimension, feature_space_id");
-    while (rows.Next()) all.push_back({rows.Int(0), rows.String(1), rows.Int(2), rows.String(3)});
-    return all;
+    return FeatureSpaceRepository(db).All();
 }
 
 }  // namespace orvane

@@ -16,6 +16,36 @@ bool FeatureSpaceRepository::Exists(int feature_space_id) {
     return n > 0;
 }
 
+std::vector<FeatureSpaceSummary> FeatureSpaceRepository::All() {
+    std::vector<FeatureSpaceSummary> all;
+    ResultSet rows = db_.Query(
+        "select feature_space_id, fst.name, dimension, fs.name from feature_space fs, "
+        "feature_space_type fst where fs.fs_type_id = fst.fs_type_id order by fst.type, "
+        "dimension, feature_space_id");
+    while (rows.Next()) all.push_back({rows.Int(0), rows.String(1), rows.Int(2), rows.String(3)});
+    return all;
+}
+
+std::vector<std::pair<std::string, int>> FeatureSpaceRepository::OfTypeUpTo(int type,
+                                                                           int max_dimension) {
+    std::vector<std::pair<std::string, int>> items;
+    ResultSet rows = db_.Query(
+        Sql("SELECT fs.name, feature_space_id FROM feature_space fs, feature_space_type fst "
+            "where fs.fs_type_id = fst.fs_type_id and type = %i and dimension <= %i order by "
+            "dimension",
+            type, max_dimension));
+    while (rows.Next()) items.emplace_back(rows.String(0), rows.Int(1));
+    return items;
+}
+
+int FeatureSpaceRepository::Resolve(const std::string& name_or_id, std::optional<int> type) {
+    if (!type) return ResolveByNameOrId(db_, kFeatureSpaceNames, name_or_id);
+    return ResolveByNameOrId(
+        db_, kFeatureSpaceNames, name_or_id,
+        Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i)", *type),
+        " of that type");
+}
+
 std::optional<StoredFeatureSpace> FeatureSpaceRepository::Find(int feature_space_id) {
     ResultSet rows = db_.Query(
         Sql("select type, dimension, fs.name, fs.description, fst.name from feature_space fs, "
@@ -130,6 +160,22 @@ int FeatureSpaceRepository::SmallestPctDimension(int fallback) {
         "fs.fs_type_id = fst.fs_type_id and fst.name = 'PCT'",
         m);
     return m;
+}
+
+int FeatureSpaceRepository::FindCurrentPca(const PcaKey& key) {
+    int pca = 0;
+    db_.QueryInt(
+        Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
+            "waveband_filter wf, study st where pca.study_id = %i and pca.smoothing_filter_id = "
+            "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
+            "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
+            "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
+            "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i and st.study_id = "
+            "pca.study_id and (st.spectra_changed_at is null or pca.build_date > "
+            "st.spectra_changed_at)",
+            key.study, key.smoothing_filter, key.derivative, key.sensor, key.waveband_filter),
+        pca);
+    return pca;
 }
 
 std::pair<int, int> FeatureSpaceRepository::FindPca(const PcaKey& key) {

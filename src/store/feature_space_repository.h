@@ -28,6 +28,14 @@ struct StoredFeatureSpace {
     std::string type_name;  // "DI", "NTBI", "PCT"
 };
 
+// One stored feature space as a listing shows it, whatever sensor it fits.
+struct FeatureSpaceSummary {
+    int id = 0;
+    std::string type_name;
+    int dimension = 0;
+    std::string name;
+};
+
 // The chain settings a principal component analysis is stored under.
 struct PcaKey {
     int sensor = 0;
@@ -44,6 +52,14 @@ class FeatureSpaceRepository {
     explicit FeatureSpaceRepository(Database& db) : db_(db) {}
 
     bool Exists(int feature_space_id);
+    // Every stored feature space, by type, then dimension, then id.
+    std::vector<FeatureSpaceSummary> All();
+    // The (name, id) of the feature spaces of `type` with at most `max_dimension` features,
+    // by dimension.
+    std::vector<std::pair<std::string, int>> OfTypeUpTo(int type, int max_dimension);
+    // The feature space a user means by `name_or_id` (ResolveByNameOrId), among those of
+    // `type` when one is given: names are unique within a type only.
+    int Resolve(const std::string& name_or_id, std::optional<int> type);
     // The row of the feature space; empty when there is none (the last row wins).
     std::optional<StoredFeatureSpace> Find(int feature_space_id);
     // Its band ranges in the server's order.
@@ -70,6 +86,9 @@ class FeatureSpaceRepository {
 
     // The smallest dimension of a PCT feature space; `fallback` when there is none.
     int SmallestPctDimension(int fallback);
+    // The analysis of the key built after its smoothing, derivative and waveband filter last
+    // changed and after the study's spectra did; 0 when there is none.
+    int FindCurrentPca(const PcaKey& key);
     // The (dimension, id) of the analysis stored for the key; (0, 0) without one.
     std::pair<int, int> FindPca(const PcaKey& key);
     // Decodes the stored eigenvalues and eigenvectors into the sized matrices; false when the

@@ -124,6 +124,15 @@ int LibraryRepository::StatisticCount(int library_id) {
     return count;
 }
 
+std::optional<std::string> LibraryRepository::BuildDateEpoch(int library_id) {
+    std::string epoch;
+    if (!db_.QueryText(
+            Sql("select unix_timestamp(build_date) from library where library_id = %i", library_id),
+            epoch))
+        return std::nullopt;
+    return epoch;
+}
+
 std::vector<StoredLibraryClass> LibraryRepository::Classes(int library_id, int dimension) {
     std::vector<StoredLibraryClass> loaded;
     {

@@ -63,6 +63,9 @@ class LibraryRepository {
     void StoreShrinkage(const std::vector<int>& statistic_ids,
                         const std::vector<double>& shrinkage);
     int StatisticCount(int library_id);
+    // The build date as the server writes unix_timestamp(build_date), microseconds after the
+    // point; empty without the row.
+    std::optional<std::string> BuildDateEpoch(int library_id);
     // The library's classes in folder-name order, their matrices decoded at `dimension`
     // (OrvaneError when a stored block does not have that size).
     std::vector<StoredLibraryClass> Classes(int library_id, int dimension);

@@ -32,4 +32,26 @@ std::vector<SpectrumOfSpecies> StudyRepository::EnabledSpectra(
     return spectra;
 }
 
+std::string StudyRepository::Name(int study_id) {
+    std::string name;
+    db_.QueryText(Sql("select name from study where study_id = %i", study_id), name);
+    return name;
+}
+
+std::vector<StudyName> StudyRepository::OtherStudies(int study_id) {
+    std::vector<StudyName> studies;
+    ResultSet rows =
+        db_.Query(Sql("SELECT name, study_id FROM study where study_id <> %i;", study_id));
+    while (rows.Next()) studies.push_back({rows.String(0), rows.Int(1)});
+    return studies;
+}
+
+std::vector<SpeciesFolder> StudyRepository::Species(int study_id) {
+    std::vector<SpeciesFolder> species;
+    ResultSet rows = db_.Query(
+        Sql("SELECT species_id, folder_name from species where study_id = %i", study_id));
+    while (rows.Next()) species.push_back({rows.Int(0), rows.String(1)});
+    return species;
+}
+
 }  // namespace orvane

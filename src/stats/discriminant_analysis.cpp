@@ -525,7 +525,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
             frontend.StepProgress(static_cast<int>(s) + 1);
         }
     }
-    const std::string study_name = StudyRepository(session.Db()).Name(study_id);
+    const std::string study_name = StudyRepository(session.Db()).Name(study_id).value_or("");
     return ReportAccuracy("Library Accuracy Check", "independent set", e, name_type, library,
                           output, frontend,
                           {{"analysis", "independent set"},

@@ -1,9 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/study_repository.h"
 
+#include <array>
+
 #include "store/database.h"
+#include "store/name_lookup.h"
 
 namespace orvane {
+
+namespace {
+
+// Every child table before the study row; statistics and mixtures while the species that
+// select them still exist.
+const std::array<const char*, 12> kDeleteSteps = {{
+    "delete from statistic where species_id in (select species_id from species where study_id "
+    "= %i)",
+    "delete from mixture where species_id in (select species_id from species where study_id = "
+    "%i)",
+    "delete from library where study_id = %i",
+    "delete from pca_data where study_id = %i",
+    "delete from spectrum where study_id = %i",
+    "delete from site where study_id = %i",
+    "delete from species where study_id = %i",
+    "delete from waveband_filter_range where study_id = %i",
+    "delete from waveband_filter where study_id = %i",
+    "delete from derivative where study_id = %i",
+    "delete from smoothing_filter where study_id = %i",
+    "delete from study where study_id = %i",
+}};
+
+}  // namespace
 
 std::vector<SpeciesSpectraCount> StudyRepository::EnabledSpectraPerSpecies(int study_id) {
     std::vector<SpeciesSpectraCount> counts;
@@ -32,10 +58,87 @@ std::vector<SpectrumOfSpecies> StudyRepository::EnabledSpectra(
     return spectra;
 }
 
-std::string StudyRepository::Name(int study_id) {
+std::optional<std::string> StudyRepository::Name(int study_id) {
     std::string name;
-    db_.QueryText(Sql("select name from study where study_id = %i", study_id), name);
+    if (!db_.QueryText(Sql("select name from study where study_id = %i", study_id), name))
+        return std::nullopt;
     return name;
+}
+
+std::optional<StoredStudy> StudyRepository::Find(int study_id) {
+    ResultSet rows = db_.Query(Sql("select name, description, datapath, "
+                                   "min_no_of_spec_per_endmember from study where study_id = %i",
+                                   study_id));
+    std::optional<StoredStudy> found;
+    while (rows.Next())
+        found = StoredStudy{rows.String(0), rows.String(1), rows.String(2), rows.Text(3)};
+    return found;
+}
+
+std::optional<int> StudyRepository::AnyStudy() {
+    int first = 0;
+    if (!db_.QueryInt("SELECT study_id FROM study LIMIT 1", first)) return std::nullopt;
+    return first;
+}
+
+std::vector<std::pair<int, std::string>> StudyRepository::SimilarNames(const std::string& name) {
+    return orvane::SimilarNames(db_, kStudyNames, name);
+}
+
+int StudyRepository::Create(const std::string& name, const std::string& description,
+                            const std::string& data_path, int min_spectra) {
+    Transaction transaction(db_);
+    db_.Execute(
+        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+            "values('%s', '%s', '%s', %i)",
+            db_.Escape(name).c_str(), db_.Escape(description).c_str(),
+            db_.Escape(data_path).c_str(), min_spectra));
+    const int study_id = static_cast<int>(db_.InsertId());
+    db_.Execute(
+        Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
+            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
+            "%i)",
+            0, study_id));
+    db_.Execute(
+        Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
+            "values((select deriv_calc_method_id from derivative_calc_method where type = "
+            "%i), current_timestamp(6), %i)",
+            2, study_id));
+    db_.Execute(
+        Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
+            "current_timestamp(6))",
+            study_id));
+    transaction.Commit();
+    return study_id;
+}
+
+StudyContents StudyRepository::Contents(int study_id) {
+    const auto count = [&](const char* sql) {
+        int n = 0;
+        db_.QueryInt(Sql(sql, study_id), n);
+        return n;
+    };
+    StudyContents c;
+    c.species = count("select count(*) from species where study_id = %i");
+    c.sites = count("select count(*) from site where study_id = %i");
+    c.spectra = count("select count(*) from spectrum where study_id = %i");
+    c.libraries = count("select count(*) from library where study_id = %i");
+    c.analyses = count("select count(*) from pca_data where study_id = %i");
+    return c;
+}
+
+std::pair<std::string, std::string> StudyRepository::CaptureDates(int study_id) {
+    std::pair<std::string, std::string> dates;
+    ResultSet rows = db_.Query(
+        Sql("select min(capture_date), max(capture_date) from site where study_id = %i", study_id));
+    while (rows.Next()) dates = {rows.String(0), rows.String(1)};
+    return dates;
+}
+
+void StudyRepository::DeleteAll(int study_id) {
+    Transaction transaction(db_);
+    for (const char* step : kDeleteSteps) db_.Execute(Sql(step, study_id));
+    transaction.Commit();
 }
 
 std::vector<StudyName> StudyRepository::OtherStudies(int study_id) {

@@ -107,6 +107,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             shrinkage.push_back(statistics[c].shrinkage);
         }
         libraries.StoreShrinkage(statistic_ids, shrinkage);
+        // The row is reused, so a species that no longer qualifies still has its rows.
+        libraries.DeleteStatisticsExcept(library_id, qualified);
         tx.Commit();
     }
     LoadLibrary();

@@ -102,6 +102,17 @@ int LibraryRepository::StoreStatistic(int library_id, int species_id, int no_of_
     return statistic_id;
 }
 
+void LibraryRepository::DeleteStatisticsExcept(int library_id, const std::vector<int>& kept) {
+    if (kept.empty()) {
+        db_.Execute(Sql("delete from statistic where library_id = %i", library_id));
+        return;
+    }
+    std::string list;
+    for (int id : kept) list += (list.empty() ? "" : ", ") + std::to_string(id);
+    db_.Execute(Sql("delete from statistic where library_id = %i and species_id not in (%s)",
+                    library_id, list.c_str()));
+}
+
 void LibraryRepository::StoreShrinkage(const std::vector<int>& statistic_ids,
                                        const std::vector<double>& shrinkage) {
     Statement update(db_, "UPDATE statistic SET shrinkage = ? WHERE statistic_id = ?");

@@ -59,6 +59,9 @@ class LibraryRepository {
     // inserted when missing; returns the row's id.
     int StoreStatistic(int library_id, int species_id, int no_of_samples, const Matrix& mean,
                        const Matrix& cov);
+    // Deletes the library's statistic rows of every species but `kept`, so that a rebuild
+    // leaves none of an earlier build's classes behind.
+    void DeleteStatisticsExcept(int library_id, const std::vector<int>& kept);
     // The shrinkage intensity of each statistic row; a non-finite one is stored as NULL.
     void StoreShrinkage(const std::vector<int>& statistic_ids,
                         const std::vector<double>& shrinkage);

@@ -36,7 +36,7 @@ ClassStatistics Statistics(const Matrix& data) {
 
 // The ranks numpy gives for the same covariances: np.linalg.eigvalsh of the correlation
 // matrix, counting the eigenvalues above 1e-12 times the largest (smallest eigenvalues noted).
-TEST(CovarianceRank, AgreesWithNumpyOnTheCorrelationMatrix) {
+TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
     const struct {
         const char* what;
         Matrix cov;
@@ -73,7 +73,7 @@ TEST(CovarianceRank, AgreesWithNumpyOnTheCorrelationMatrix) {
     for (const auto& c : cases) EXPECT_EQ(CovarianceRank(c.cov), c.rank) << c.what;
 }
 
-TEST(CovarianceProblem, NamesTooFewSpectraBeforeTheRank) {
+TEST(CovarianceProblemMath, NamesTooFewSpectraBeforeTheRank) {
     const Matrix few = Data({{0.1, 0.2}, {0.5, 0.1}});
     EXPECT_EQ(CovarianceProblem(CovarianceOfColumns(few), 2),
               "2 spectra for 2 features; at least 3 are needed");
@@ -87,7 +87,7 @@ TEST(CovarianceProblem, NamesTooFewSpectraBeforeTheRank) {
 
 // Three spectra per class in two features: every class covariance is estimable, the pooled one
 // too unless all classes lie on one line.
-TEST(ClassModels, RefusesWhatCannotRankClasses) {
+TEST(ClassModelsMath, RefusesWhatCannotRankClasses) {
     const std::vector<ClassStatistics> regular = {
         Statistics(Data({{0.1, 0.2, 0.4}, {0.5, 0.1, 0.2}})),
         Statistics(Data({{0.6, 0.7, 0.9}, {0.1, 0.3, 0.2}}))};

@@ -34,7 +34,7 @@ Model Diagonal(std::initializer_list<double> mean, std::initializer_list<double>
 // Fourteen features of the size second derivatives of reflectance have: the determinants are
 // near 1e-193 and 1e-190, so their product underflows to 0. Expected values from numpy
 // (slogdet and solve on the same matrices).
-TEST(Separability, LogDeterminantsKeepTinyDeterminantsApart) {
+TEST(SeparabilityMath, LogDeterminantsKeepTinyDeterminantsApart) {
     const int n = 14;
     Model i, j;
     for (Model* m : {&i, &j}) {
@@ -59,7 +59,7 @@ TEST(Separability, LogDeterminantsKeepTinyDeterminantsApart) {
     EXPECT_DOUBLE_EQ(BhattacharyyaDistance(j.View(), i.View()), b);
 }
 
-TEST(Separability, IdenticalSingularAndUnmodelledPairs) {
+TEST(SeparabilityMath, IdenticalSingularAndUnmodelledPairs) {
     const Model regular = Diagonal({1.0, 2.0}, {0.5, 0.25});
     const Model singular = Diagonal({0.0, 1.0}, {0.5, 0.0});
     // Its determinant is positive, but with `regular`'s negative it averages to 0.

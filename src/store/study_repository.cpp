@@ -135,6 +135,117 @@ std::pair<std::string, std::string> StudyRepository::CaptureDates(int study_id) 
     return dates;
 }
 
+std::vector<StoredSpectrum> StudyRepository::Spectra(int study_id,
+                                                     const std::optional<std::string>& species,
+                                                     const std::optional<int>& site_no) {
+    std::string sql = Sql(
+        "select s.spectrum_id, sp.species_id, sp.folder_name, si.site_id, si.site_no, "
+        "s.spectrum_no, date_format(si.capture_date, '%%Y-%%m-%%d %%H:%%i:%%s'), s.latitude, "
+        "s.longitude, s.altitude, s.pathname, s.disabled from spectrum s, species sp, site si "
+        "where s.study_id = %i and sp.species_id = s.species_id and si.site_id = s.site_id",
+        study_id);
+    if (species) sql += " and sp.folder_name = '" + db_.Escape(*species) + "'";
+    if (site_no) sql += Sql(" and si.site_no = %i", *site_no);
+    sql += " order by sp.folder_name, sp.species_id, si.site_no, s.spectrum_no, s.spectrum_id";
+    std::vector<StoredSpectrum> list;
+    ResultSet rows = db_.Query(sql);
+    while (rows.Next()) {
+        StoredSpectrum s;
+        s.spectrum_id = rows.Int(0);
+        s.species_id = rows.Int(1);
+        s.species = rows.String(2);
+        s.site_id = rows.Int(3);
+        s.site_no = rows.Int(4);
+        s.spectrum_no = rows.Int(5);
+        s.capture_time = rows.String(6);
+        s.latitude = rows.Real(7);
+        s.longitude = rows.Real(8);
+        s.altitude = rows.Real(9);
+        s.file = rows.String(10);
+        s.disabled = rows.Int(11) != 0;
+        list.push_back(std::move(s));
+    }
+    return list;
+}
+
+std::vector<std::string> StudyRepository::SortedSpeciesFolders(int study_id) {
+    std::vector<std::string> folders;
+    ResultSet rows = db_.Query(Sql(
+        "SELECT folder_name FROM species WHERE study_id = %i ORDER BY folder_name, species_id",
+        study_id));
+    while (rows.Next()) folders.push_back(rows.String(0));
+    return folders;
+}
+
+namespace {
+
+std::string IdList(const std::set<int>& ids) {
+    std::string list;
+    for (int id : ids) list += (list.empty() ? "" : ",") + std::to_string(id);
+    return list;
+}
+
+}  // namespace
+
+std::set<int> StudyRepository::SpectraAmong(int study_id, const std::set<int>& spectrum_ids) {
+    std::set<int> found;
+    if (spectrum_ids.empty()) return found;
+    ResultSet rows = db_.Query(
+        Sql("select spectrum_id from spectrum where study_id = %i and spectrum_id in (%s)",
+            study_id, IdList(spectrum_ids).c_str()));
+    while (rows.Next()) found.insert(rows.Int(0));
+    return found;
+}
+
+int StudyRepository::SetDisabled(int study_id, const std::set<int>& spectrum_ids, bool disabled) {
+    if (spectrum_ids.empty()) return 0;
+    db_.Execute(Sql("update spectrum set disabled = %i where study_id = %i and spectrum_id in (%s) "
+                    "and disabled %s 0",
+                    disabled ? 1 : 0, study_id, IdList(spectrum_ids).c_str(),
+                    disabled ? "=" : "<>"));
+    return static_cast<int>(db_.AffectedRows());
+}
+
+void StudyRepository::MarkSpectraChanged(int study_id) {
+    db_.Execute(Sql("update study set spectra_changed_at = current_timestamp(6) where study_id = %i",
+                    study_id));
+}
+
+std::vector<StoredSpeciesNames> StudyRepository::SpeciesNames(int study_id) {
+    std::vector<StoredSpeciesNames> list;
+    ResultSet rows = db_.Query(
+        Sql("SELECT folder_name, common_name, latin_name, maori_name FROM species WHERE "
+            "study_id = %i ORDER BY folder_name",
+            study_id));
+    while (rows.Next()) {
+        StoredSpeciesNames names;
+        names.folder = rows.String(0);
+        if (!rows.IsNull(1)) names.common = rows.String(1);
+        if (!rows.IsNull(2)) names.latin = rows.String(2);
+        if (!rows.IsNull(3)) names.local = rows.String(3);
+        list.push_back(std::move(names));
+    }
+    return list;
+}
+
+void StudyRepository::SetSpeciesNames(int study_id, const StoredSpeciesNames& names) {
+    Statement update(db_,
+                     "UPDATE species SET common_name = ?, latin_name = ?, maori_name = ? "
+                     "WHERE study_id = ? AND folder_name = ?");
+    const auto set = [&update](unsigned index, const std::string& value) {
+        if (value.empty())
+            update.SetNull(index);
+        else
+            update.SetText(index, value);
+    };
+    set(0, names.common);
+    set(1, names.latin);
+    set(2, names.local);
+    update.SetInt(3, study_id);
+    update.SetText(4, names.folder);
+    update.Execute();
+}
+
 void StudyRepository::DeleteAll(int study_id) {
     Transaction transaction(db_);
     for (const char* step : kDeleteSteps) db_.Execute(Sql(step, study_id));

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,31 @@ struct StudyContents {
     int analyses = 0;  // principal component analyses
 };
 
+// One stored spectrum as the study browser lists it. The capture time is the site's: the
+// instrument time of the site's first spectrum, which is what the database keeps.
+struct StoredSpectrum {
+    int spectrum_id = 0;
+    int species_id = 0;
+    std::string species;  // folder name
+    int site_id = 0;
+    int site_no = 0;
+    int spectrum_no = 0;
+    std::string capture_time;  // "YYYY-MM-DD hh:mm:ss", empty when unknown
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;
+    std::string file;  // the path it was imported from
+    bool disabled = false;
+};
+
+// The names of a species; an unset one is empty.
+struct StoredSpeciesNames {
+    std::string folder;
+    std::string common;
+    std::string latin;
+    std::string local;  // the species table's maori_name column
+};
+
 // An enabled spectrum with the folder name of its species.
 struct SpectrumOfSpecies {
     int spectrum_id = 0;
@@ -85,6 +111,25 @@ class StudyRepository {
     std::vector<StudyName> OtherStudies(int study_id);
     // The study's species, in the server's order.
     std::vector<SpeciesFolder> Species(int study_id);
+
+    // The spectra of a study ordered by species folder, site number and spectrum number,
+    // optionally of one species folder and one site number only.
+    std::vector<StoredSpectrum> Spectra(int study_id, const std::optional<std::string>& species,
+                                        const std::optional<int>& site_no);
+    // The study's species folders in folder order.
+    std::vector<std::string> SortedSpeciesFolders(int study_id);
+    // Those of the ids that are spectra of the study.
+    std::set<int> SpectraAmong(int study_id, const std::set<int>& spectrum_ids);
+    // Sets the disabled flag of those spectra (ids of the study) that differ; returns how
+    // many changed.
+    int SetDisabled(int study_id, const std::set<int>& spectrum_ids, bool disabled);
+    // Records that the study's spectra changed now, so libraries built before are stale.
+    void MarkSpectraChanged(int study_id);
+
+    // The names of the study's species in folder order.
+    std::vector<StoredSpeciesNames> SpeciesNames(int study_id);
+    // Stores the names of the species in `folder`; an empty name is stored as NULL.
+    void SetSpeciesNames(int study_id, const StoredSpeciesNames& names);
 
   private:
     Database& db_;

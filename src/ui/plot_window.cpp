@@ -206,6 +206,8 @@ ScorePlotWindow::ScorePlotWindow(QWidget* parent) : PlotWindow(parent) {
     addAction(copy_);
     for (QWidget* view : {Surface(), static_cast<QWidget*>(scree_surface_)}) {
         view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        // A click on a view takes the focus from an edit, so that Ctrl+C copies the picture.
+        view->setFocusPolicy(Qt::ClickFocus);
         view->addActions({copy_, save_png_, save_svg_});
     }
 

@@ -100,8 +100,13 @@ std::string ScreeSvg(const ScreeLayout& layout) {
         svg += "</g>\n";
     }
     svg += "<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
-    for (const auto* texts : {&scene.labels, &scene.bar_values})
-        for (const PixelText& t : *texts) svg += Text(t);
+    for (const PixelText& t : scene.labels) svg += Text(t);
+    for (size_t i = 0; i < scene.bar_values.size(); ++i) {
+        std::string text = Text(scene.bar_values[i]);
+        if (scene.bar_value_colours[i] != "#000000")
+            text.insert(6, "fill=\"" + scene.bar_value_colours[i] + "\" ");
+        svg += text;
+    }
     for (const PixelText* t : {&scene.x_title, &scene.y_title})
         if (!t->text.empty()) svg += Text(*t);
     for (const PlotScene::LegendEntry& e : scene.legend)

@@ -83,8 +83,11 @@ ScreeScene ScreeLayout::Layout(int width, int height, int char_height, int char_
         scene.cumulative.push_back({static_cast<double>(centre),
                                     static_cast<double>(y_of(cumulative[k]))});
         std::string value = fmt::format("{:.1f}", percent[k]);
+        const bool inside = y0 - top >= 2 * char_height &&
+                            static_cast<int>(value.size()) * char_width <= bar_width;
         scene.bar_values.push_back({centre - static_cast<int>(value.size()) * char_width / 2,
-                                    top - char_height - 1, std::move(value)});
+                                    inside ? top + 2 : top - char_height - 1, std::move(value)});
+        scene.bar_value_colours.push_back(inside ? "#ffffff" : "#000000");
         scene.ticks.push_back({centre, y0, centre, y0 + t / 2});
         std::string number = std::to_string(i + 1);
         scene.labels.push_back({centre - static_cast<int>(number.size()) * char_width / 2,

@@ -35,7 +35,10 @@ struct ScreeScene {
     std::vector<PixelText> labels;  // in the same order as the ticks
     std::vector<Bar> bars;
     std::vector<PlotPoint> cumulative;    // the line's vertices, one above each bar's centre
-    std::vector<PixelText> bar_values;    // each bar's share, "62.3", above it
+    // Each bar's share, "62.3": inside the top of a bar tall enough, in white (where the
+    // cumulative line, which starts at the first bar's top, cannot cross it), else above it.
+    std::vector<PixelText> bar_values;
+    std::vector<std::string> bar_value_colours;
     PixelText x_title{0, 0, ""};
     PixelText y_title{0, 0, ""};
     std::vector<PlotScene::LegendEntry> legend;  // the bars, then the line

@@ -161,9 +161,14 @@ class ScreeSurface : public QWidget {
         painter.setPen(Qt::black);
         painter.setFont(font());
         const int ascent = metrics.ascent();
-        for (const auto* texts : {&scene.labels, &scene.bar_values})
-            for (const PixelText& t : *texts)
-                painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        for (const PixelText& t : scene.labels)
+            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        for (size_t i = 0; i < scene.bar_values.size(); ++i) {
+            const PixelText& t = scene.bar_values[i];
+            painter.setPen(QColor(QString::fromStdString(scene.bar_value_colours[i])));
+            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        }
+        painter.setPen(Qt::black);
         for (const PixelText* t : {&scene.x_title, &scene.y_title})
             if (!t->text.empty())
                 painter.drawText(t->left, t->top + ascent, QString::fromStdString(t->text));

@@ -216,6 +216,9 @@ TEST(ScreePlot, BarsAndLineShareOnePercentAxis) {
     std::vector<std::string> values;
     for (const PixelText& t : s.bar_values) values.push_back(t.text);
     EXPECT_EQ(values, (std::vector<std::string>{"60.0", "30.0", "10.0"}));
+    // The first bar's top is where the line starts: its share is written inside it instead.
+    EXPECT_GT(s.bar_values[0].top, s.bars[0].top);
+    EXPECT_EQ(s.bar_value_colours[0], "#ffffff");
     ASSERT_EQ(s.labels.size(), 9u);  // 0 to 100 % in steps of 20, then the three components
     EXPECT_EQ(s.labels[0].text, "0 %");
     EXPECT_EQ(s.labels[5].text, "100 %");

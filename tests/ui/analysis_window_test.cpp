@@ -298,6 +298,15 @@ class AnalysisWindowTest : public QObject {
             QCOMPARE(distances->item(1, 1)->text(), QStringLiteral("-"));
             QVERIFY2(distances->item(0, 1)->background().style() != Qt::NoBrush,
                      "a distance is coloured on the scale");
+            // The scale's note is a sentence longer than its row is wide: the row shows it all.
+            const int note = distances->rowCount() - 1;
+            int width = 0;
+            for (int c = 0; c < distances->columnCount(); ++c) width += distances->columnWidth(c);
+            const QRect text = distances->fontMetrics().boundingRect(
+                QRect(0, 0, width - 8, 10000), Qt::TextWordWrap, distances->item(note, 0)->text());
+            QVERIFY2(text.height() > distances->fontMetrics().height(), "the note wraps");
+            QVERIFY2(distances->rowHeight(note) >= text.height(),
+                     qPrintable(QString::number(distances->rowHeight(note))));
         }
         QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
         QVERIFY(w.frame->ResultTablesDock()->grab().save(

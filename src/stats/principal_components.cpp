@@ -394,6 +394,7 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const PcaResult& re
         plot.species = result.species;
     plot.x_title = AxisTitle(first, result.eigenvalues);
     plot.y_title = AxisTitle(second, result.eigenvalues);
+    plot.eigenvalues = result.eigenvalues;
     return plot;
 }
 

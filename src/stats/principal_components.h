@@ -70,6 +70,7 @@ struct ScorePlotData {
     std::vector<std::string> species;  // the species of each row; empty when unknown
     std::string x_title, y_title;      // "PC1 (62.3 %)": component and explained variance
     int first = 1, second = 2;         // the components on x and y
+    std::vector<double> eigenvalues;   // the analysis's, largest first; empty when unknown
     std::string title;
     std::string reason;
     bool Ready() const { return reason.empty(); }

@@ -50,10 +50,13 @@ void IndependentSetDialog::accept() {
     QDialog::accept();
     int name_type = 0;
     if (!frontend_.ChooseNameType(name_type)) return;
-    run_([&] {
-        ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(), doc_.Session(), frontend_,
-                               study_id, name_type);
+    const std::string study = item->text().toStdString();
+    AccuracyResult result;
+    const bool done = run_([&] {
+        result = ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                        doc_.Session(), frontend_, study_id, name_type);
     });
+    if (done && shown_) shown_({IndependentSetTable(result, study)});
 }
 
 }  // namespace orvane

@@ -100,7 +100,7 @@ TEST(ClassificationResultText, DistancesRankFromTheClassifiersWinningEnd) {
     }
 }
 
-TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
+TEST(ShrunkMahalanobisMath, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
     const std::vector<std::vector<std::vector<double>>> rows = {
         {{0.12, 31.0, 0.40, 0.05, 1.10},
          {0.15, 28.0, 0.43, 0.07, 1.05},
@@ -445,6 +445,25 @@ TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
     session_->SetFeatureSpace(0);
     EXPECT_FALSE(library_->BuildLibrary(frontend_));
     EXPECT_FALSE(library_->IsLibraryValid());
+}
+
+// A rebuild holds the classes of its own spectra only: a species that no longer reaches the
+// study's minimum leaves the library instead of answering with an earlier build's statistics.
+TEST_F(LibraryTest, ARebuildKeepsNoClassThatNoLongerQualifies) {
+    Admin().Execute(
+        Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
+    Apply(ChainOptions());
+    session_->SetFeatureSpace(fs_);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    ASSERT_EQ(library_->ClassCount(), 2);
+    const int spectrum = Count("select s.spectrum_id from spectrum s join species sp on "
+                               "s.species_id = sp.species_id where sp.folder_name = 'beta' and "
+                               "s.spectrum_no = 1");
+    ASSERT_EQ(SetSpectraDisabled(Admin(), study_, {spectrum}, true), 1);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    ASSERT_EQ(library_->ClassCount(), 1);
+    EXPECT_EQ(library_->Class(0).folder_name, "alpha");
+    EXPECT_EQ(Count("select count(*) from statistic"), 1);
 }
 
 // A library answers only for the study and chain settings it was built for: every command
@@ -845,6 +864,9 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_EQ(r.json_path, dir_.Path() + "/out/Error Matrix.json");
     const nlohmann::json j = test::ReadJson(r.json_path);
     EXPECT_EQ(j["analysis"], "independent set");
+    // An independent set is not a resubstitution, in the result and in the file's provenance.
+    EXPECT_EQ(r.validation, "independent set");
+    EXPECT_EQ(j["provenance"]["validation"], "independent set");
     EXPECT_EQ(j["independent_study"], nlohmann::json({{"id", other}, {"name", "other"}}));
     EXPECT_EQ(j["error_matrix"]["rows"], "classified as");
     EXPECT_EQ(j["error_matrix"]["columns"], "reference");

@@ -237,8 +237,13 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     // Every sensor is checked before any library is built, so a refusal costs nothing.
     for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
     std::string names_note;
-    for (const Sensor* sensor : sensors) {
-        if (frontend.Cancelled()) throw OrvaneError("Sensor comparison cancelled.");
+    const double share = 100.0 / static_cast<double>(sensors.size());
+    for (size_t i = 0; i < sensors.size(); ++i) {
+        const Sensor* sensor = sensors[i];
+        if (frontend.Cancelled()) throw Cancelled("cancelled: sensor comparison");
+        // Each sensor's build and check fill its own share of the one progress bar.
+        ProgressSlice slice(frontend, share * static_cast<double>(i),
+                            share * static_cast<double>(i + 1));
         UseSensorAndSpace(session, *sensor, space);
         comparison.rows.push_back(
             CompareOn(session, loader, frontend, options, validation, *sensor, names_note));

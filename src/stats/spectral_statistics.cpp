@@ -172,7 +172,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     session_.RequireSensor();
     Database& db = session_.Db();
     const int study = session_.StudyId();
-    {
+    cancelled_build_ = false;
+    try {
         StudyLock lock(db, frontend, study);
         Transaction tx(db);
         const int library_id = StoreLibraryRow(session_, *fs);
@@ -188,7 +189,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         std::vector<Matrix> features;
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
-                throw OrvaneError("Library build cancelled; the previous library is unchanged.");
+                throw Cancelled("cancelled; the previous library is unchanged");
             std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
@@ -196,7 +197,6 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 features.emplace_back();
                 statistic_ids.push_back(StoreSpeciesStatistic(
                     session_, library_id, fs->Type(), *species, species_ids[i], features.back()));
-                dimension_ = features.back().Nrows();
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
@@ -210,6 +210,12 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                                           std::max(session_.MinSpectraPerSpecies(), 1)));
         StoreShrinkage(db, statistic_ids, features);
         tx.Commit();
+    } catch (const Cancelled&) {
+        // The transaction rolled back, so the previous library is loaded as it was; the
+        // status says why this configuration did not get a new one.
+        cancelled_build_ = true;
+        cancelled_key_ = CurrentKey();
+        throw;
     }
     LoadLibrary();
     frontend.Report("New library built and reloaded");
@@ -309,9 +315,12 @@ std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
 }
 
 std::string SpectralStatistics::StatusLine() const {
-    if (!NotReadyReason().empty()) return StatusText();
-    return fmt::format("{} ({} of {} classes modelled)", StatusText(), ModelledClassCount(),
-                       ClassCount());
+    // A cancelled build is named only while its settings are still the current ones.
+    const bool cancelled = cancelled_build_ && cancelled_key_ == CurrentKey();
+    if (!NotReadyReason().empty())
+        return cancelled ? std::string(StatusText()) + " (build cancelled)" : StatusText();
+    return fmt::format("{} ({} of {} classes modelled{})", StatusText(), ModelledClassCount(),
+                       ClassCount(), cancelled ? "; last build cancelled" : "");
 }
 
 int SpectralStatistics::ModelledClassCount() const {

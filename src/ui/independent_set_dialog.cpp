@@ -12,8 +12,8 @@
 namespace orvane {
 
 IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
-                                           QWidget* parent)
-    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
+                                           JobRunner job, QWidget* parent)
+    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Discriminant Analysis using independent Dataset"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("studies"));
@@ -50,10 +50,12 @@ void IndependentSetDialog::accept() {
     QDialog::accept();
     int name_type = 0;
     if (!frontend_.ChooseNameType(name_type)) return;
-    run_([&] {
-        ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(), doc_.Session(), frontend_,
-                               study_id, name_type);
-    });
+    job_(
+        [this, study_id, name_type] {
+            ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                   doc_.Session(), frontend_, study_id, name_type);
+        },
+        {});
 }
 
 }  // namespace orvane

@@ -17,7 +17,7 @@ class IndependentSetDialog : public QDialog {
     Q_OBJECT
 
   public:
-    IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
+    IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, JobRunner job, QWidget* parent);
 
     // Lists the studies other than the current one and shows the dialog. The list is filled
     // at every showing: a study created, deleted or made current since the last one would
@@ -31,6 +31,7 @@ class IndependentSetDialog : public QDialog {
     WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner job_;
     QListWidget* list_;
 };
 

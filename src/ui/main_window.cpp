@@ -357,7 +357,7 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
     });
     // Emitted on the job's thread, handled on the window's: results reach widgets only here.
     connect(job_, &QThread::finished, this, &MainWindow::JobEnded, Qt::QueuedConnection);
-    view_->setEnabled(false);
+    view_->SetFormEnabled(false);
     for (QDockWidget* dock : findChildren<QDockWidget*>())
         if (dock->widget()) dock->widget()->setEnabled(false);
     job_bar_->setValue(0);
@@ -401,7 +401,7 @@ void MainWindow::JobEnded() {
     job_timer_->stop();
     job_bar_->hide();
     job_cancel_->hide();
-    view_->setEnabled(true);
+    view_->SetFormEnabled(true);
     for (QDockWidget* dock : findChildren<QDockWidget*>())
         if (dock->widget()) dock->widget()->setEnabled(true);
     frontend_->EndProgress();

@@ -202,8 +202,11 @@ class AnalysisWindowTest : public QObject {
         for (int id : {kCmdBuildLibrary, kCmdImportSpectra, kCmdExport, kCmdPca})
             QVERIFY2(!w.Action(id)->isEnabled(), "a second job would share the session");
         QVERIFY(w.Action(kCmdAbout)->isEnabled());
-        QVERIFY(!w.View().isEnabled());
+        QVERIFY(!w.View().StudyList()->isEnabled());
+        QVERIFY(w.View().ReportWindow()->isEnabled());
         QVERIFY(!w.frame->Run([] {}));
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->grab().save(QStringLiteral(ORVANE_ARTIFACTS "/job-running.png")));
 
         QTest::mouseClick(cancel, Qt::LeftButton);
         w.frame->WaitForJob();
@@ -215,7 +218,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.Status(), QStringLiteral("Not Ready (build cancelled)"));
         QCOMPARE(w.Count("select count(*) from library"), 0);
         QVERIFY(!bar->isVisible() && !cancel->isVisible());
-        QVERIFY(w.View().isEnabled());
+        QVERIFY(w.View().StudyList()->isEnabled());
         QVERIFY(w.Action(kCmdBuildLibrary)->isEnabled());
 
         w.TriggerAndWait(kCmdBuildLibrary);

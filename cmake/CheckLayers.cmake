@@ -1,6 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source file includes a folder that its own folder may not use, so that the
-# layers of src/ only ever point down. Run as: cmake -DROOT=<src folder> -P CheckLayers.cmake
+# layers of src/ only ever point down, and when the database client's headers appear outside
+# store/'s sources, so that no header the faces include can bring them in.
+# Run as: cmake -DROOT=<src folder> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.22)
 
 if(NOT ROOT)
@@ -35,6 +37,10 @@ foreach(_file IN LISTS _files)
     foreach(_line IN LISTS _lines)
         if(_line MATCHES "#[ \t]*include[ \t]*\"([^/\"]+)/")
             set(_target "${CMAKE_MATCH_1}")
+            if(_target STREQUAL "store" AND NOT _layer STREQUAL "store"
+               AND _line MATCHES "_internal\\.h")
+                list(APPEND _faults "${_file}: ${_line} is for store/ alone")
+            endif()
             if(_target STREQUAL _layer OR NOT _target IN_LIST _layers)
                 continue()
             endif()
@@ -43,6 +49,14 @@ foreach(_file IN LISTS _files)
             endif()
         elseif(_line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]*)" AND NOT _layer STREQUAL "ui")
             list(APPEND _faults "${_file}: only ui/ may include Qt (${_line})")
+        elseif(_line MATCHES "#[ \t]*include[ \t]*<(mysql|mariadb|errmsg|mysqld_error)[./]")
+            # A header of store/ may hold them only when it is named *_internal.h, which
+            # nothing outside store/ includes.
+            if(NOT _layer STREQUAL "store"
+               OR (_file MATCHES "\\.h$" AND NOT _file MATCHES "_internal\\.h$"))
+                list(APPEND _faults
+                     "${_file}: only store/ sources may include the database client (${_line})")
+            endif()
         endif()
     endforeach()
 endforeach()

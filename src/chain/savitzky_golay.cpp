@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/matrix_errors.h"
 #include "base/orvane_error.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
@@ -378,21 +377,24 @@ void SavitzkyGolayKernel::ApplyMovingWindowPrepared(const BandVector& x, BandVec
 
 void SavitzkyGolayKernel::PrepareFft() {
     const int length = FastFftLength(Size() + kGridCount);
+    const FftPlan& plan = FftPlan::ForLength(length);
+    const size_t spectrum_doubles = 2 * static_cast<size_t>(plan.SpectrumLength());
     // Laid out so that the circular convolution computes the same sum as the moving window:
     // c(i) sits at position (nl + 1 - i) modulo the length. For the symmetric smoothing
     // coefficients this is the usual wrap-around order.
-    ColumnVector kernel(length);
-    kernel = 0.0;
+    FftBuffer kernel(static_cast<size_t>(length));
     for (int i = 1; i <= Size(); ++i) {
         const int pos = ((nl_ + 1 - i) % length + length) % length;
-        kernel.element(pos) = c_(i);
+        kernel.Data()[pos] = c_(i);
     }
-    WithMatrixErrors("Savitzky-Golay FFT kernel: ",
-                     [&] { NEWMAT::RealFFT(kernel, kernel_re_, kernel_im_); });
-    signal_.ReSize(length);
-    signal_re_.ReSize(length / 2 + 1);
-    signal_im_.ReSize(length / 2 + 1);
-    result_.ReSize(length);
+    FftBuffer kernel_spectrum(spectrum_doubles);
+    plan.Forward(kernel, kernel_spectrum);
+    const double scale = 1.0 / length;
+    for (size_t j = 0; j < spectrum_doubles; ++j) kernel_spectrum.Data()[j] *= scale;
+    kernel_spectrum_ = std::move(kernel_spectrum);
+    signal_ = FftBuffer(static_cast<size_t>(length));
+    spectrum_ = FftBuffer(spectrum_doubles);
+    fft_plan_ = &plan;
     fft_length_ = length;
 }
 
@@ -403,26 +405,36 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     if (x.First() != kGridFirst || x.Count() != kGridCount)
         throw OrvaneError("FFT smoothing works on the 1 nm grid from 350 to 2499 nm only.");
 
+    // Bands without value enter the convolution as zero and are counted in the same pass over
+    // the entries, for Fill's window check. The padding is zeroed again because the previous
+    // inverse transform wrote its result into the same buffer, which keeps one buffer fewer
+    // in the cache.
     const BandEntry* in = x.Entries().data();
-    double* s = signal_.Store();
-    for (int k = 0; k < kGridCount; ++k) s[k] = HasValue(in[k].value) ? in[k].value : 0.0;
-    CountMissing(in, kGridCount, nullptr);
+    double* s = signal_.Data();
+    missing_before_.resize(static_cast<size_t>(kGridCount) + 1);
+    int* m = missing_before_.data();
+    m[0] = 0;
+    for (int k = 0; k < kGridCount; ++k) {
+        const double v = in[k].value;
+        const bool has = HasValue(v);
+        s[k] = has ? v : 0.0;
+        m[k + 1] = m[k] + !has;
+    }
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
-    WithMatrixErrors("FFT smoothing: ", [&] { NEWMAT::RealFFT(signal_, signal_re_, signal_im_); });
-    double* re = signal_re_.Store();
-    double* im = signal_im_.Store();
-    const double* kre = kernel_re_.Store();
-    const double* kim = kernel_im_.Store();
-    for (int j = 0; j <= fft_length_ / 2; ++j) {
-        const double r = re[j] * kre[j] - im[j] * kim[j];
-        im[j] = re[j] * kim[j] + im[j] * kre[j];
-        re[j] = r;
+    fft_plan_->Forward(signal_, spectrum_);
+    // Interleaved real and imaginary parts; written out rather than with std::complex, whose
+    // product checks every result for infinities and NaN.
+    double* z = spectrum_.Data();
+    const double* h = kernel_spectrum_.Data();
+    for (int j = 0; j < 2 * fft_plan_->SpectrumLength(); j += 2) {
+        const double re = z[j] * h[j] - z[j + 1] * h[j + 1];
+        z[j + 1] = z[j] * h[j + 1] + z[j + 1] * h[j];
+        z[j] = re;
     }
-    WithMatrixErrors("FFT smoothing: ",
-                     [&] { NEWMAT::RealFFTI(signal_re_, signal_im_, result_); });
+    fft_plan_->Inverse(spectrum_, signal_);
 
-    Fill(x, y, widened, result_.Store());
+    Fill(x, y, widened, signal_.Data());
 }
 
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/band_grid.h"
+#include "chain/fft_plan.h"
 #include "spectra/waveband_filter.h"
 #include "base/matrix.h"
 
@@ -63,7 +64,7 @@ class SavitzkyGolayKernel {
     bool FftPrepared() const { return fft_length_ > 0; }
     int FftLength() const { return fft_length_; }
     // The same result as ApplyMovingWindow (to rounding) for x on the 1 nm grid, by circular
-    // convolution. Reuses the work space; Newmat's transforms still allocate internally.
+    // convolution. Reuses the work space and the length's shared plans; allocates nothing.
     void ApplyFft(const BandVector& x, BandVector& y, const WavebandFilter& widened);
 
     // The smallest even length >= minimum whose only prime factors are 2, 3 and 5; the
@@ -116,8 +117,10 @@ class SavitzkyGolayKernel {
     std::vector<int> missing_before_;
 
     int fft_length_ = 0;
-    ColumnVector kernel_re_, kernel_im_;
-    ColumnVector signal_, signal_re_, signal_im_, result_;
+    const FftPlan* fft_plan_ = nullptr;
+    // The kernel's half spectrum already divided by the length, which the inverse transform
+    // leaves out; then the work space of one spectrum (the inverse writes into signal_).
+    FftBuffer kernel_spectrum_, signal_, spectrum_;
 };
 
 // Savitzky-Golay coefficients c(1..W) for the window (nl, nr), polynomial order m and

@@ -29,11 +29,8 @@ int CmdSeparability(Context& ctx) {
     settings.name_type = NameTypeOption(ctx.args);
     settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
     // The library of the chain options, loaded as the form loads it after every change.
-    StudyLoader loader(*ctx.session);
-    loader.SetStudy(ctx.session->StudyId());
-    SpectralStatistics library(*ctx.session, loader);
-    library.LoadLibrary();
-    return SeparabilityReport(library, OutputFolder(*ctx.config), ctx.frontend, settings).empty()
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings).empty()
                ? 1
                : 0;
 }
@@ -58,9 +55,8 @@ int CmdPca(Context& ctx) {
                              "\".");
     }
     ProcessingSession& session = *ctx.session;
-    StudyLoader loader(session);
-    loader.SetStudy(session.StudyId());
-    const OutputFolder output(*ctx.config);
+    StudyLoader& loader = ctx.workspace->Loader();
+    const OutputFolder& output = ctx.workspace->Output();
     const PcaResult result = RunPca(session, loader, output, ctx.frontend);
     if (result.path.empty()) return 1;
     ScorePlotData plot;
@@ -121,10 +117,9 @@ int CmdCompare(Context& ctx) {
     options.sensor_ids = SensorsOption(ctx);
     options.validation = ctx.args.Get("validate", options.validation);
     options.name_type = NameTypeOption(ctx.args);
-    StudyLoader loader(*ctx.session);
-    loader.SetStudy(ctx.session->StudyId());
+    StudyLoader& loader = ctx.workspace->Loader();
     const SensorComparison result =
-        CompareSensors(*ctx.session, loader, OutputFolder(*ctx.config), ctx.frontend, options);
+        CompareSensors(*ctx.session, loader, ctx.workspace->Output(), ctx.frontend, options);
     if (result.path.empty()) return 1;
     // The path last, for scripts.
     ctx.out << EscapeControls(result.path) << '\n';

@@ -23,6 +23,7 @@
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
+#include "forms/workspace.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -165,27 +166,24 @@ int PrintCommandHelp(std::ostream& out, const Command& command) {
     return 0;
 }
 
-// Reads the configuration and connects to the database; returns 0, or the exit status when
-// either fails (an OrvaneError from the configuration goes to the caller's catch).
-int OpenSession(Context& ctx, bool searched) {
-    ctx.config = std::make_unique<ConfigFile>(ctx.config_path);
+// Opens the workspace: reads the configuration and connects to the database; returns 0, or
+// the exit status when either fails (an OrvaneError from the configuration goes to the
+// caller's catch).
+int OpenWorkspace(Context& ctx, bool searched) {
     try {
-        ctx.config->Open();
+        ctx.workspace = std::make_unique<Workspace>(
+            ctx.config_path, [&ctx](const std::string& w) { ctx.frontend.Error(w); });
     } catch (const FileNotFoundError& e) {
         // The program's own start-up message goes to standard output.
         ctx.out << EscapeEntryControls(e.what());
         ctx.out.flush();
         if (searched) ctx.err << ConfigFile::NotFoundMessage() << '\n';
         return 1;
-    }
-    for (const std::string& w : ctx.config->Warnings()) ctx.frontend.Error(w);
-    try {
-        ctx.session = std::make_unique<ProcessingSession>(*ctx.config);
     } catch (const ConnectError& e) {
         ctx.frontend.Error(std::string("could not connect to the database: ") + e.what());
         return 1;
     }
-    for (const std::string& w : ctx.session->Warnings()) ctx.frontend.Error(w);
+    ctx.session = &ctx.workspace->Session();
     return 0;
 }
 
@@ -252,7 +250,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
-        if (const int failed = OpenSession(ctx, searched); failed != 0) return failed;
+        if (const int failed = OpenWorkspace(ctx, searched); failed != 0) return failed;
         // A copy shares the cancel request; the frontend's own may be re-sliced meanwhile.
         Feedback run = frontend.Progress();
         InterruptCancels interrupt(run);

@@ -76,10 +76,8 @@ int NameTypeOption(const Args& args) {
 }
 
 void SelectStudy(Context& ctx) {
-    if (ctx.args.Has("study"))
-        ctx.session->SetStudy(ResolveStudy(*ctx.session, ctx.args.Get("study")));
-    if (ctx.session->StudyId() == 0)
-        throw OrvaneError("There is no study in the database; create one with \"study create\".");
+    if (ctx.args.Has("study")) ctx.workspace->OpenStudy(ctx.args.Get("study"));
+    ctx.workspace->RequireStudy("create one with \"study create\"");
 }
 
 }  // namespace orvane

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "base/config_file.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
+#include "forms/workspace.h"
 
 namespace orvane {
 
@@ -38,8 +38,9 @@ struct Context {
     std::ostream& err;
     CliFrontend& frontend;
     std::string config_path;
-    std::unique_ptr<ConfigFile> config;
-    std::unique_ptr<ProcessingSession> session;
+    std::unique_ptr<Workspace> workspace;
+    // The workspace's session, once it is open.
+    ProcessingSession* session = nullptr;
 };
 
 struct Command {

@@ -29,10 +29,9 @@ int CmdExport(Context& ctx) {
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
     settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
-    StudyLoader loader(*ctx.session);
-    loader.SetStudy(ctx.session->StudyId());
+    StudyLoader& loader = ctx.workspace->Loader();
     const ExportResult result =
-        ExportSpectra(loader, OutputFolder(*ctx.config), *ctx.session, ctx.frontend, settings);
+        ExportSpectra(loader, ctx.workspace->Output(), *ctx.session, ctx.frontend, settings);
     if (!result.path.empty()) ctx.out << EscapeControls(result.path) << '\n';
     return 0;
 }

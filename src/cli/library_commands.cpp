@@ -2,66 +2,56 @@
 // The spectral library and the classifications that use it.
 #include <memory>
 
+#include "base/output_folder.h"
+#include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
-#include "chain/chain_options.h"
+#include "forms/workspace.h"
 #include "spectra/field_spectrum_reader.h"
 #include "spectra/spectrum.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
-#include "base/output_folder.h"
 #include "study/study_loader.h"
 
 namespace orvane {
 
 namespace {
 
-// The chain options applied, then the library of that configuration loaded, as the form does
-// after every change of the chain.
-struct LibraryContext {
-    explicit LibraryContext(Context& ctx)
-        : loader(*ctx.session), output(*ctx.config), library(*ctx.session, loader) {
-        loader.SetStudy(ctx.session->StudyId());
-        library.LoadLibrary();
-    }
-    StudyLoader loader;
-    OutputFolder output;
-    SpectralStatistics library;
-};
+// Each command applies the chain options, then loads the library of that configuration, as
+// the form does after every change of the chain.
 
 int CmdLibraryBuild(Context& ctx) {
     ApplyChainArgs(ctx);
-    LibraryContext lib(ctx);
-    if (!lib.library.BuildLibrary(ctx.frontend))
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    if (!ctx.workspace->BuildLibrary(ctx.frontend))
         throw OrvaneError(
             "No feature space is selected; choose one (--fs-type, --feature-space) "
             "before building the library.");
-    ctx.out << lib.library.StatusLine() << '\n';
+    ctx.out << library.StatusLine() << '\n';
     return 0;
 }
 
 int CmdLibraryStatus(Context& ctx) {
     ApplyChainArgs(ctx);
-    LibraryContext lib(ctx);
-    ctx.out << lib.library.StatusLine() << '\n';
-    const std::string reason = lib.library.NotReadyReason();
-    if (!reason.empty())
-        ctx.err << WithHint(reason, CommandHint(lib.library.NotReadyRemedy())) << '\n';
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    ctx.out << library.StatusLine() << '\n';
+    const std::string reason = library.NotReadyReason();
+    if (!reason.empty()) ctx.err << WithHint(reason, CommandHint(library.NotReadyRemedy())) << '\n';
     return 0;
 }
 
 int CmdClassify(Context& ctx) {
     ApplyChainArgs(ctx);
-    LibraryContext lib(ctx);
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
     if (ctx.args.positional.empty()) throw UsageError("classify needs at least one FILE");
-    lib.library.RequireReady();
-    const std::string note = lib.library.UnmodelledNote();
+    library.RequireReady();
+    const std::string note = library.UnmodelledNote();
     if (!note.empty()) ctx.frontend.Report(note);
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
             std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path);
-            ctx.frontend.Report(lib.library.ClassifyToText(*spectrum));
+            ctx.frontend.Report(library.ClassifyToText(*spectrum));
         } catch (const SingularCovarianceError&) {
             throw;
         } catch (const LibraryNotReadyError&) {
@@ -87,32 +77,33 @@ int CmdDiscriminantAnalysis(Context& ctx) {
         }
     }
     ApplyChainArgs(ctx);
-    LibraryContext lib(ctx);
-    return AccuracyExit(
-        RunDiscriminantAnalysis(lib.library, lib.loader, lib.output, ctx.frontend,
-                                NameTypeOption(ctx.args), validation));
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    return AccuracyExit(RunDiscriminantAnalysis(library, ctx.workspace->Loader(),
+                                                ctx.workspace->Output(), ctx.frontend,
+                                                NameTypeOption(ctx.args), validation));
 }
 
 int CmdDiscriminantIndependent(Context& ctx) {
     ApplyChainArgs(ctx);
     if (!ctx.args.Has("with")) throw UsageError("da-independent needs --with STUDY");
     const int study = ResolveStudy(*ctx.session, ctx.args.Get("with"));
-    LibraryContext lib(ctx);
-    return AccuracyExit(ClassifyIndependentSet(lib.library, lib.loader, lib.output, *ctx.session, ctx.frontend,
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    return AccuracyExit(ClassifyIndependentSet(library, ctx.workspace->Loader(),
+                                               ctx.workspace->Output(), *ctx.session, ctx.frontend,
                                                study, NameTypeOption(ctx.args)));
 }
 
 int CmdSiteCheck(Context& ctx) {
     ApplyChainArgs(ctx);
     if (!ctx.args.Has("species")) throw UsageError("site-check needs --species FOLDER");
-    LibraryContext lib(ctx);
-    lib.library.RequireReady();
-    const int index = lib.library.ClassIndexOf(ctx.args.Get("species"));
+    SpectralStatistics& library = ctx.workspace->LoadLibrary();
+    library.RequireReady();
+    const int index = library.ClassIndexOf(ctx.args.Get("species"));
     if (index < 0)
         throw OrvaneError("The library has no class \"" + ctx.args.Get("species") +
                           "\"; its classes are the species folders it was built from.");
-    SiteAccuracyCheck(lib.library, lib.loader, ctx.frontend, lib.library.Class(index).species_id,
-                      &lib.output);
+    SiteAccuracyCheck(library, ctx.workspace->Loader(), ctx.frontend,
+                      library.Class(index).species_id, &ctx.workspace->Output());
     return 0;
 }
 

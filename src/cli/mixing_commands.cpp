@@ -85,9 +85,8 @@ int CmdMixtureRemove(Context& ctx) {
 
 int CmdUnmix(Context& ctx) {
     ApplyChainArgs(ctx);
-    StudyLoader loader(*ctx.session);
-    loader.SetStudy(ctx.session->StudyId());
-    const OutputFolder output(*ctx.config);
+    StudyLoader& loader = ctx.workspace->Loader();
+    const OutputFolder& output = ctx.workspace->Output();
     Unmix(loader, *ctx.session, ctx.frontend, &output);
     return 0;
 }

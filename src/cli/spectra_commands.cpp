@@ -44,7 +44,7 @@ int CmdOpen(Context& ctx) {
 int CmdZProfile(Context& ctx) {
     if (!ctx.args.positional.empty()) ApplyChainArgs(ctx);
     return SummariseFiles(ctx, "zprofile", [&](const std::string& path) {
-        return ReadZProfile(path, ctx.session.get());
+        return ReadZProfile(path, ctx.session);
     });
 }
 

@@ -76,8 +76,7 @@ int CmdPlot(Context& ctx) {
         request.selection = SpectraPlotRequest::kFolders;
     }
     ApplyChainArgs(ctx);
-    StudyLoader factory(*ctx.session);
-    factory.SetStudy(ctx.session->StudyId());
+    StudyLoader& factory = ctx.workspace->Loader();
     const SpectraPlot plot = StudySpectraPlot(factory, *ctx.session, request, ctx.frontend);
     WriteSpectraPlotSvg(plot, a.Get("output"));
     ctx.frontend.Report("Plotted " + std::to_string(plot.curves.size()) + " curves of " +

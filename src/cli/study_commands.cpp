@@ -90,8 +90,7 @@ constexpr int kExitSkipped = 3;
 
 int CmdImport(Context& ctx) {
     SelectStudy(ctx);
-    StudyLoader loader(*ctx.session);
-    loader.SetStudy(ctx.session->StudyId());
+    StudyLoader& loader = ctx.workspace->Loader();
     const ImportCounts added = loader.ImportStudySpectra(ctx.frontend);
     ctx.out << fmt::format("Added {} species, {} sites and {} spectra; {} skipped\n",
                            added.species, added.sites, added.spectra, added.skipped);

@@ -12,18 +12,10 @@
 
 namespace orvane {
 
-WorkbenchDocument::WorkbenchDocument(const std::string& config_path) : report_(ReportBuffer::kDefaultCapacity) {
-    ConfigFile config(config_path);
-    config.Open();
-    session_ = std::make_unique<ProcessingSession>(config);
-    startup_warnings_ = config.Warnings();
-    startup_warnings_.insert(startup_warnings_.end(), session_->Warnings().begin(),
-                             session_->Warnings().end());
-    session_->SetFeatureSpaceType(fs_type_);
-    session_->SetClassifier(Classifier::kMahalanobis);
-    loader_ = std::make_unique<StudyLoader>(*session_);
-    output_ = std::make_unique<OutputFolder>(config);
-    statistics_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
+WorkbenchDocument::WorkbenchDocument(const std::string& config_path)
+    : workspace_(config_path), report_(ReportBuffer::kDefaultCapacity) {
+    Session().SetFeatureSpaceType(fs_type_);
+    Session().SetClassifier(Classifier::kMahalanobis);
 }
 
 WorkbenchDocument::~WorkbenchDocument() {
@@ -31,10 +23,6 @@ WorkbenchDocument::~WorkbenchDocument() {
     species_.clear();
     sites_.clear();
     loaded_.clear();
-}
-
-std::string WorkbenchDocument::Title() const {
-    return "Connected to " + session_->Db().Name() + " on " + session_->Db().Host();
 }
 
 void WorkbenchDocument::Report(const std::string& text) {
@@ -45,27 +33,27 @@ void WorkbenchDocument::Report(const std::string& text) {
 }
 
 void WorkbenchDocument::StudyChange(int study_id) {
-    loader_->SetStudy(study_id);
-    statistics_->SetStudy(study_id);
-    session_->SetStudy(study_id);
+    workspace_.OpenStudy(study_id);
     LoadLibrary();
 }
 
 bool WorkbenchDocument::ChangeFeatureSpaceType(int type) {
     if (type == fs_type_) return false;
     fs_type_ = type;
-    session_->SetFeatureSpaceType(type);
-    Report("Changed Feature Space to " + session_->FeatureSpaceTypeName());
+    Session().SetFeatureSpaceType(type);
+    Report("Changed Feature Space to " + Session().FeatureSpaceTypeName());
     return true;
 }
 
-void WorkbenchDocument::LoadLibrary() { statistics_->LoadLibrary(); }
+void WorkbenchDocument::LoadLibrary() { workspace_.LoadLibrary(); }
 
-bool WorkbenchDocument::IsLibraryValid() const { return statistics_->Valid(); }
+bool WorkbenchDocument::IsLibraryValid() const { return workspace_.IsLibraryValid(); }
 
-std::string WorkbenchDocument::LibraryStatus() const { return statistics_->StatusLine(); }
+std::string WorkbenchDocument::LibraryStatus() const { return workspace_.LibraryStatus(); }
 
-bool WorkbenchDocument::BuildLibrary(Frontend& frontend) { return statistics_->BuildLibrary(frontend); }
+bool WorkbenchDocument::BuildLibrary(Frontend& frontend) {
+    return workspace_.BuildLibrary(frontend);
+}
 
 void WorkbenchDocument::AddLoaded(std::unique_ptr<Spectrum> spectrum) {
     loaded_.push_back(std::move(spectrum));
@@ -77,8 +65,8 @@ void WorkbenchDocument::LoadSpectrumFile(const std::string& path) {
 }
 
 void WorkbenchDocument::LoadZProfile(const std::string& path) {
-    session_->RequireSensor();
-    AddLoaded(ReadZProfile(path, session_.get()));
+    Session().RequireSensor();
+    AddLoaded(ReadZProfile(path, &Session()));
 }
 
 void WorkbenchDocument::RemoveLoadedSpectra() {
@@ -95,7 +83,7 @@ void WorkbenchDocument::RemoveLoadedSpectraAt(const std::vector<size_t>& indices
 void WorkbenchDocument::SaveReportTo(const std::string& path) const { report_.Save(path); }
 
 std::string WorkbenchDocument::ReportPath() const {
-    return output_->PathFor("report_window_output", "txt");
+    return Output().PathFor("report_window_output", "txt");
 }
 
 std::string WorkbenchDocument::SaveReport() const {

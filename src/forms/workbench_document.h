@@ -7,6 +7,7 @@
 
 #include "base/config_file.h"
 #include "base/report_buffer.h"
+#include "forms/workspace.h"
 
 namespace orvane {
 
@@ -28,8 +29,8 @@ class DocumentListener {
     virtual void LoadedSpectraRemoved() {}
 };
 
-// The one document of a run: it owns the session, the import component, the report buffer
-// and the spectra lists from start-up to the end.
+// The window's document: the workspace every face opens, plus what only the window keeps
+// (the report buffer, the loaded spectra and the feature-space type its buttons choose).
 class WorkbenchDocument {
   public:
     // Reads the configuration once (FileNotFoundError when it is missing) and connects
@@ -40,23 +41,26 @@ class WorkbenchDocument {
     WorkbenchDocument& operator=(const WorkbenchDocument&) = delete;
 
     // "Connected to <database> on <server>".
-    std::string Title() const;
+    std::string Title() const { return workspace_.Title(); }
 
-    ProcessingSession& Session() { return *session_; }
+    Workspace& Space() { return workspace_; }
+    ProcessingSession& Session() { return workspace_.Session(); }
     // What start-up found worth a warning: the configuration file's, then the session's.
-    const std::vector<std::string>& StartupWarnings() const { return startup_warnings_; }
-    StudyLoader& Loader() { return *loader_; }
-    const OutputFolder& Output() const { return *output_; }
-    SpectralStatistics& Statistics() { return *statistics_; }
-    const SpectralStatistics& Statistics() const { return *statistics_; }
+    const std::vector<std::string>& StartupWarnings() const {
+        return workspace_.StartupWarnings();
+    }
+    StudyLoader& Loader() { return workspace_.Loader(); }
+    const OutputFolder& Output() const { return workspace_.Output(); }
+    SpectralStatistics& Statistics() { return workspace_.Library(); }
+    const SpectralStatistics& Statistics() const { return workspace_.Library(); }
     const ReportBuffer& ReportText() const { return report_; }
 
     // Appends an entry to the report and tells the listener.
     void Report(const std::string& text);
     void SetListener(DocumentListener* listener) { listener_ = listener; }
 
-    // The study change every component must see: the import component, the statistics object,
-    // then the session; the library of the new study's configuration is loaded after it.
+    // The study change every component must see; the library of the new study's
+    // configuration is loaded after it.
     void StudyChange(int study_id);
 
     // The type the DI / NTBI / PCT buttons choose. A new type is recorded, its name loaded
@@ -94,13 +98,7 @@ class WorkbenchDocument {
   private:
     void AddLoaded(std::unique_ptr<Spectrum> spectrum);
 
-    std::vector<std::string> startup_warnings_;
-
-    std::unique_ptr<ProcessingSession> session_;
-    std::unique_ptr<StudyLoader> loader_;
-    std::unique_ptr<OutputFolder> output_;
-    // After the loader, which it uses, so that it goes first.
-    std::unique_ptr<SpectralStatistics> statistics_;
+    Workspace workspace_;
     ReportBuffer report_;
     int fs_type_ = 0;
     DocumentListener* listener_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <errmsg.h>
 #include <fcntl.h>
+#include <mysql.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -14,6 +15,47 @@
 #include <cstring>
 
 namespace orvane {
+
+struct Database::Connection {
+    MYSQL* mysql = nullptr;
+};
+
+struct ResultSet::Rows {
+    explicit Rows(MYSQL_RES* stored) : result(stored) {}
+    ~Rows() {
+        if (result) mysql_free_result(result);
+    }
+    Rows(const Rows&) = delete;
+    Rows& operator=(const Rows&) = delete;
+    MYSQL_RES* result;
+    MYSQL_ROW row = nullptr;
+    unsigned long* lengths = nullptr;
+    unsigned fields = 0;
+};
+
+struct Statement::Param {
+    enum Kind { kUnset, kInt, kDouble, kText, kNull, kBlob } kind = kUnset;
+    int int_value = 0;
+    double double_value = 0.0;
+    std::string text;
+    const void* blob = nullptr;
+    unsigned long length = 0;
+    my_bool is_null = 0;
+};
+
+struct Statement::Binding {
+    struct Column {
+        unsigned long length = 0;
+        my_bool is_null = 0;
+        my_bool error = 0;
+    };
+    MYSQL_STMT* stmt = nullptr;
+    std::vector<MYSQL_BIND> params;
+    std::vector<Param> param_values;
+    std::vector<MYSQL_BIND> results;
+    std::vector<Column> columns;
+    bool results_bound = false;
+};
 
 std::string Sql(const char* format, ...) {
     va_list args;
@@ -103,7 +145,8 @@ std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int 
 
 }  // namespace
 
-Database::Database(const ConnectionParams& params) : host_(params.host), name_(params.database) {
+Database::Database(const ConnectionParams& params)
+    : connection_(std::make_unique<Connection>()), host_(params.host), name_(params.database) {
     // Any ssl_* key means the connection is encrypted or not made at all; ssl_ca (or
     // ssl_verify true) also has the server prove it is the configured host, and only an
     // explicit ssl_verify false gives up the host name check.
@@ -133,33 +176,35 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     if (tls && !verify && ServerOffersTls(params.host, params.port, timeout * 1000) == false)
         throw ConnectError(plain_refusal);
 
-    mysql_ = mysql_init(nullptr);
-    if (!mysql_) throw DbError("Could not initialise the database client library");
-    mysql_options(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
-    mysql_options(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    connection_->mysql = mysql_init(nullptr);
+    if (!connection_->mysql) throw DbError("Could not initialise the database client library");
+    mysql_options(connection_->mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    mysql_options(connection_->mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // The server is reached on its TCP port; without this "localhost" means the default socket
     // and the configured port is silently ignored.
     unsigned protocol = MYSQL_PROTOCOL_TCP;
-    mysql_options(mysql_, MYSQL_OPT_PROTOCOL, &protocol);
-    if (!params.ssl_ca.empty()) mysql_options(mysql_, MYSQL_OPT_SSL_CA, params.ssl_ca.c_str());
+    mysql_options(connection_->mysql, MYSQL_OPT_PROTOCOL, &protocol);
+    if (!params.ssl_ca.empty())
+        mysql_options(connection_->mysql, MYSQL_OPT_SSL_CA, params.ssl_ca.c_str());
     if (!params.ssl_cert.empty())
-        mysql_options(mysql_, MYSQL_OPT_SSL_CERT, params.ssl_cert.c_str());
-    if (!params.ssl_key.empty()) mysql_options(mysql_, MYSQL_OPT_SSL_KEY, params.ssl_key.c_str());
+        mysql_options(connection_->mysql, MYSQL_OPT_SSL_CERT, params.ssl_cert.c_str());
+    if (!params.ssl_key.empty())
+        mysql_options(connection_->mysql, MYSQL_OPT_SSL_KEY, params.ssl_key.c_str());
     // With a CA the client library checks the certificate's chain by itself; this adds the
     // host name, and it is also the one setting that refuses a plain server before the
     // password is sent (SSL_ENFORCE alone still falls back to plain text).
     my_bool verify_flag = verify ? 1 : 0;
-    mysql_options(mysql_, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify_flag);
+    mysql_options(connection_->mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify_flag);
     my_bool enforce = tls ? 1 : 0;
-    mysql_options(mysql_, MYSQL_OPT_SSL_ENFORCE, &enforce);
+    mysql_options(connection_->mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
 
-    if (!mysql_real_connect(mysql_, params.host.c_str(), params.user.c_str(),
-                            params.password.c_str(), params.database.c_str(), params.port,
-                            nullptr, 0)) {
-        std::string text = mysql_error(mysql_);
-        const bool tls_failed = mysql_errno(mysql_) == CR_SSL_CONNECTION_ERROR;
-        mysql_close(mysql_);
-        mysql_ = nullptr;
+    if (!mysql_real_connect(connection_->mysql, params.host.c_str(), params.user.c_str(),
+                            params.password.c_str(), params.database.c_str(), params.port, nullptr,
+                            0)) {
+        std::string text = mysql_error(connection_->mysql);
+        const bool tls_failed = mysql_errno(connection_->mysql) == CR_SSL_CONNECTION_ERROR;
+        mysql_close(connection_->mysql);
+        connection_->mysql = nullptr;
         if (tls_failed && text.find("does not support") != std::string::npos)
             throw ConnectError(plain_refusal);
         if (tls_failed && verify)
@@ -173,46 +218,55 @@ Database::Database(const ConnectionParams& params) : host_(params.host), name_(p
     }
     // The client library's own enforcement does not cover every combination of keys, so the
     // finished connection is asked whether it is encrypted.
-    if (tls && mysql_get_ssl_cipher(mysql_) == nullptr) {
-        mysql_close(mysql_);
-        mysql_ = nullptr;
+    if (tls && mysql_get_ssl_cipher(connection_->mysql) == nullptr) {
+        mysql_close(connection_->mysql);
+        connection_->mysql = nullptr;
         throw ConnectError(plain_refusal);
     }
 }
 
 Database::~Database() {
-    if (mysql_) mysql_close(mysql_);
+    if (connection_->mysql) mysql_close(connection_->mysql);
+}
+
+std::string Database::Cipher() {
+    const char* cipher = mysql_get_ssl_cipher(connection_->mysql);
+    return cipher ? cipher : "";
 }
 
 // The server's text names the value and the reason; the statement itself is not shown, since
 // it may hold a user's data and says nothing a user can act on.
 void Database::Fail(const std::string& /*statement*/) {
-    const char* text = mysql_error(mysql_);
+    const char* text = mysql_error(connection_->mysql);
     throw DbError(text && *text ? text : "The database refused the request.");
 }
 
 std::string Database::Escape(std::string_view text) {
     std::string out(text.size() * 2 + 1, '\0');
-    const unsigned long n = mysql_real_escape_string(mysql_, out.data(), text.data(),
+    const unsigned long n = mysql_real_escape_string(connection_->mysql, out.data(), text.data(),
                                                      static_cast<unsigned long>(text.size()));
     out.resize(n);
     return out;
 }
 
 void Database::Execute(const std::string& sql) {
-    if (mysql_real_query(mysql_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+    if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
+        0)
         Fail(sql);
     // A statement that unexpectedly returns rows must still be drained before the next one.
-    if (MYSQL_RES* result = mysql_store_result(mysql_)) mysql_free_result(result);
-    else if (mysql_field_count(mysql_) != 0) Fail(sql);
+    if (MYSQL_RES* result = mysql_store_result(connection_->mysql))
+        mysql_free_result(result);
+    else if (mysql_field_count(connection_->mysql) != 0)
+        Fail(sql);
 }
 
 ResultSet Database::Query(const std::string& sql) {
-    if (mysql_real_query(mysql_, sql.data(), static_cast<unsigned long>(sql.size())) != 0)
+    if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
+        0)
         Fail(sql);
-    MYSQL_RES* result = mysql_store_result(mysql_);
+    MYSQL_RES* result = mysql_store_result(connection_->mysql);
     if (!result) Fail(sql);
-    return ResultSet(result);
+    return ResultSet(std::make_unique<ResultSet::Rows>(result));
 }
 
 bool Database::QueryInt(const std::string& sql, int& value) {
@@ -248,9 +302,9 @@ bool Database::QueryText(const std::string& sql, std::string& value) {
     return found;
 }
 
-int64_t Database::InsertId() { return static_cast<int64_t>(mysql_insert_id(mysql_)); }
+int64_t Database::InsertId() { return static_cast<int64_t>(mysql_insert_id(connection_->mysql)); }
 
-uint64_t Database::AffectedRows() { return mysql_affected_rows(mysql_); }
+uint64_t Database::AffectedRows() { return mysql_affected_rows(connection_->mysql); }
 
 int64_t Database::FindOrInsert(const std::string& select_sql, const std::string& insert_sql) {
     int64_t id = 0;
@@ -260,7 +314,7 @@ int64_t Database::FindOrInsert(const std::string& select_sql, const std::string&
 }
 
 void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes) {
-    MYSQL_STMT* stmt = mysql_stmt_init(mysql_);
+    MYSQL_STMT* stmt = mysql_stmt_init(connection_->mysql);
     if (!stmt) Fail(sql);
     auto fail = [&]() {
         std::string text = mysql_stmt_error(stmt);
@@ -279,53 +333,50 @@ void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes)
     mysql_stmt_close(stmt);
 }
 
-bool Database::Alive() { return mysql_ping(mysql_) == 0; }
+bool Database::Alive() { return mysql_ping(connection_->mysql) == 0; }
 
 void Database::Begin() {
-    if (mysql_autocommit(mysql_, 0) != 0) Fail("begin transaction");
+    if (mysql_autocommit(connection_->mysql, 0) != 0) Fail("begin transaction");
 }
 
 void Database::Commit() {
-    if (mysql_commit(mysql_) != 0) Fail("commit");
-    mysql_autocommit(mysql_, 1);
+    if (mysql_commit(connection_->mysql) != 0) Fail("commit");
+    mysql_autocommit(connection_->mysql, 1);
 }
 
 void Database::Rollback() noexcept {
-    mysql_rollback(mysql_);
-    mysql_autocommit(mysql_, 1);
+    mysql_rollback(connection_->mysql);
+    mysql_autocommit(connection_->mysql, 1);
 }
 
-ResultSet::~ResultSet() {
-    if (result_) mysql_free_result(result_);
-}
+ResultSet::ResultSet(std::unique_ptr<Rows> rows) : rows_(std::move(rows)) {}
 
-ResultSet::ResultSet(ResultSet&& other) noexcept
-    : result_(other.result_), row_(other.row_), lengths_(other.lengths_), fields_(other.fields_) {
-    other.result_ = nullptr;
-}
+ResultSet::~ResultSet() = default;
 
-uint64_t ResultSet::RowCount() const { return result_ ? mysql_num_rows(result_) : 0; }
+ResultSet::ResultSet(ResultSet&& other) noexcept : rows_(std::move(other.rows_)) {}
+
+uint64_t ResultSet::RowCount() const { return rows_ ? mysql_num_rows(rows_->result) : 0; }
 
 bool ResultSet::Next() {
-    if (!result_) return false;
-    row_ = mysql_fetch_row(result_);
-    if (!row_) return false;
-    lengths_ = mysql_fetch_lengths(result_);
-    fields_ = mysql_num_fields(result_);
+    if (!rows_) return false;
+    rows_->row = mysql_fetch_row(rows_->result);
+    if (!rows_->row) return false;
+    rows_->lengths = mysql_fetch_lengths(rows_->result);
+    rows_->fields = mysql_num_fields(rows_->result);
     return true;
 }
 
 bool ResultSet::IsNull(unsigned column) const {
-    return !row_ || column >= fields_ || row_[column] == nullptr;
+    return !rows_ || !rows_->row || column >= rows_->fields || rows_->row[column] == nullptr;
 }
 
 const char* ResultSet::Text(unsigned column) const {
-    return IsNull(column) ? "" : row_[column];
+    return IsNull(column) ? "" : rows_->row[column];
 }
 
 std::string ResultSet::String(unsigned column) const {
     if (IsNull(column)) return std::string();
-    return std::string(row_[column], lengths_[column]);
+    return std::string(rows_->row[column], rows_->lengths[column]);
 }
 
 int ResultSet::Int(unsigned column) const { return std::atoi(Text(column)); }
@@ -333,7 +384,7 @@ int ResultSet::Int(unsigned column) const { return std::atoi(Text(column)); }
 double ResultSet::Real(unsigned column) const { return std::atof(Text(column)); }
 
 unsigned long ResultSet::Length(unsigned column) const {
-    return IsNull(column) ? 0 : lengths_[column];
+    return IsNull(column) ? 0 : rows_->lengths[column];
 }
 
 Transaction::Transaction(Database& db) : db_(db) { db_.Begin(); }
@@ -347,33 +398,39 @@ void Transaction::Commit() {
     done_ = true;
 }
 
-Statement::Statement(Database& db, const std::string& sql) : db_(db), sql_(sql) {
-    stmt_ = mysql_stmt_init(db.Handle());
-    if (!stmt_) db.Fail(sql);
-    if (mysql_stmt_prepare(stmt_, sql.data(), static_cast<unsigned long>(sql.size())) != 0) {
+Statement::Statement(Database& db, const std::string& sql)
+    : db_(db), sql_(sql), binding_(std::make_unique<Binding>()) {
+    binding_->stmt = mysql_stmt_init(db.connection_->mysql);
+    if (!binding_->stmt) db.Fail(sql);
+    if (mysql_stmt_prepare(binding_->stmt, sql.data(), static_cast<unsigned long>(sql.size())) !=
+        0) {
         // The destructor does not run for a constructor that throws, so close it here.
         try {
             Fail("prepare");
         } catch (...) {
-            mysql_stmt_close(stmt_);
-            stmt_ = nullptr;
+            mysql_stmt_close(binding_->stmt);
+            binding_->stmt = nullptr;
             throw;
         }
     }
-    params_.resize(mysql_stmt_param_count(stmt_));
-    param_values_.resize(params_.size());
-    const unsigned count = mysql_stmt_field_count(stmt_);
-    results_.resize(count);
-    columns_.resize(count);
-    for (auto& bind : results_) std::memset(&bind, 0, sizeof bind);
+    binding_->params.resize(mysql_stmt_param_count(binding_->stmt));
+    binding_->param_values.resize(binding_->params.size());
+    const unsigned count = mysql_stmt_field_count(binding_->stmt);
+    binding_->results.resize(count);
+    binding_->columns.resize(count);
+    for (auto& bind : binding_->results) std::memset(&bind, 0, sizeof bind);
 }
 
 Statement::~Statement() {
-    if (stmt_) mysql_stmt_close(stmt_);
+    if (binding_->stmt) mysql_stmt_close(binding_->stmt);
 }
 
+unsigned long Statement::Length(unsigned column) const { return binding_->columns[column].length; }
+
+bool Statement::IsNull(unsigned column) const { return binding_->columns[column].is_null != 0; }
+
 void Statement::Fail(const std::string& /*step*/) {
-    const char* text = mysql_stmt_error(stmt_);
+    const char* text = mysql_stmt_error(binding_->stmt);
     throw DbError(text && *text ? text : "The database refused the request.");
 }
 
@@ -383,10 +440,10 @@ void Statement::BindIntParams(const std::vector<int>& values) {
 }
 
 Statement::Param& Statement::ParamAt(unsigned index) {
-    if (index >= param_values_.size())
+    if (index >= binding_->param_values.size())
         throw DbError("Parameter " + std::to_string(index + 1) + " of a statement with " +
-                      std::to_string(param_values_.size()) + " parameters.");
-    return param_values_[index];
+                      std::to_string(binding_->param_values.size()) + " parameters.");
+    return binding_->param_values[index];
 }
 
 void Statement::SetInt(unsigned index, int value) {
@@ -419,9 +476,9 @@ void Statement::SetBlob(unsigned index, const void* data, unsigned long bytes) {
 // The bind array points into the parameter values, so it is rebuilt just before each run: a
 // text may have moved since it was set.
 void Statement::BindParams() {
-    for (size_t i = 0; i < param_values_.size(); ++i) {
-        Param& p = param_values_[i];
-        MYSQL_BIND& bind = params_[i];
+    for (size_t i = 0; i < binding_->param_values.size(); ++i) {
+        Param& p = binding_->param_values[i];
+        MYSQL_BIND& bind = binding_->params[i];
         std::memset(&bind, 0, sizeof bind);
         switch (p.kind) {
             case Param::kUnset:
@@ -455,59 +512,63 @@ void Statement::BindParams() {
                 break;
         }
     }
-    if (!params_.empty() && mysql_stmt_bind_param(stmt_, params_.data()) != 0)
+    if (!binding_->params.empty() &&
+        mysql_stmt_bind_param(binding_->stmt, binding_->params.data()) != 0)
         Fail("bind parameters");
 }
 
-uint64_t Statement::AffectedRows() const { return mysql_stmt_affected_rows(stmt_); }
+uint64_t Statement::AffectedRows() const { return mysql_stmt_affected_rows(binding_->stmt); }
 
-int64_t Statement::InsertId() const { return static_cast<int64_t>(mysql_stmt_insert_id(stmt_)); }
+int64_t Statement::InsertId() const {
+    return static_cast<int64_t>(mysql_stmt_insert_id(binding_->stmt));
+}
 
 void Statement::BindResultBlob(unsigned column, void* buffer, unsigned long capacity) {
-    MYSQL_BIND& bind = results_.at(column);
+    MYSQL_BIND& bind = binding_->results.at(column);
     bind.buffer_type = MYSQL_TYPE_BLOB;
     bind.buffer = buffer;
     bind.buffer_length = capacity;
-    bind.length = &columns_[column].length;
-    bind.is_null = &columns_[column].is_null;
-    bind.error = &columns_[column].error;
-    results_bound_ = false;
+    bind.length = &binding_->columns[column].length;
+    bind.is_null = &binding_->columns[column].is_null;
+    bind.error = &binding_->columns[column].error;
+    binding_->results_bound = false;
 }
 
 void Statement::BindResultInt(unsigned column, int* value) {
-    MYSQL_BIND& bind = results_.at(column);
+    MYSQL_BIND& bind = binding_->results.at(column);
     bind.buffer_type = MYSQL_TYPE_LONG;
     bind.buffer = value;
-    bind.length = &columns_[column].length;
-    bind.is_null = &columns_[column].is_null;
-    bind.error = &columns_[column].error;
-    results_bound_ = false;
+    bind.length = &binding_->columns[column].length;
+    bind.is_null = &binding_->columns[column].is_null;
+    bind.error = &binding_->columns[column].error;
+    binding_->results_bound = false;
 }
 
 void Statement::BindResultDouble(unsigned column, double* value) {
-    MYSQL_BIND& bind = results_.at(column);
+    MYSQL_BIND& bind = binding_->results.at(column);
     bind.buffer_type = MYSQL_TYPE_DOUBLE;
     bind.buffer = value;
-    bind.length = &columns_[column].length;
-    bind.is_null = &columns_[column].is_null;
-    bind.error = &columns_[column].error;
-    results_bound_ = false;
+    bind.length = &binding_->columns[column].length;
+    bind.is_null = &binding_->columns[column].is_null;
+    bind.error = &binding_->columns[column].error;
+    binding_->results_bound = false;
 }
 
 void Statement::Execute() {
     BindParams();
-    mysql_stmt_free_result(stmt_);
-    if (mysql_stmt_execute(stmt_) != 0) Fail("execute");
-    if (!results_.empty()) {
-        if (mysql_stmt_bind_result(stmt_, results_.data()) != 0) Fail("bind results");
-        results_bound_ = true;
-        if (mysql_stmt_store_result(stmt_) != 0) Fail("store the result");
+    mysql_stmt_free_result(binding_->stmt);
+    if (mysql_stmt_execute(binding_->stmt) != 0) Fail("execute");
+    if (!binding_->results.empty()) {
+        if (mysql_stmt_bind_result(binding_->stmt, binding_->results.data()) != 0)
+            Fail("bind results");
+        binding_->results_bound = true;
+        if (mysql_stmt_store_result(binding_->stmt) != 0) Fail("store the result");
     }
 }
 
 bool Statement::Fetch() {
-    for (auto& column : columns_) column = Column{};
-    const int rc = mysql_stmt_fetch(stmt_);
+    for (auto& column : binding_->columns) column = Binding::Column{};
+    const int rc = mysql_stmt_fetch(binding_->stmt);
     if (rc == MYSQL_NO_DATA) return false;
     if (rc == 1) Fail("fetch");
     // MYSQL_DATA_TRUNCATED: a value longer than its buffer; the caller sees it in Length().

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <mysql.h>
-
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,7 +41,8 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    MYSQL* Handle() { return mysql_; }
+    // The cipher protecting the connection, or "" when it is not encrypted.
+    std::string Cipher();
     // What the user should know about how this connection is protected (for example that
     // the server's host name is not checked), for each face to show at start-up.
     const std::vector<std::string>& Notices() const { return notices_; }
@@ -79,7 +79,10 @@ public:
     [[noreturn]] void Fail(const std::string& what);
 
 private:
-    MYSQL* mysql_ = nullptr;
+    friend class Statement;
+    // The client library's handle, kept out of this header so that no face sees its types.
+    struct Connection;
+    std::unique_ptr<Connection> connection_;
     std::vector<std::string> notices_;
     std::string host_;
     std::string name_;
@@ -88,7 +91,8 @@ private:
 // A stored result, freed when it goes out of scope.
 class ResultSet {
 public:
-    explicit ResultSet(MYSQL_RES* result) : result_(result) {}
+    struct Rows;
+    explicit ResultSet(std::unique_ptr<Rows> rows);
     ~ResultSet();
     ResultSet(ResultSet&& other) noexcept;
     ResultSet& operator=(ResultSet&&) = delete;
@@ -104,10 +108,7 @@ public:
     unsigned long Length(unsigned column) const;
 
 private:
-    MYSQL_RES* result_;
-    MYSQL_ROW row_ = nullptr;
-    unsigned long* lengths_ = nullptr;
-    unsigned fields_ = 0;
+    std::unique_ptr<Rows> rows_;
 };
 
 // Undoes everything since its construction unless committed, so a unit of writes either
@@ -151,36 +152,20 @@ public:
 
     void Execute();
     bool Fetch();  // false at the end of the data
-    unsigned long Length(unsigned column) const { return columns_[column].length; }
-    bool IsNull(unsigned column) const { return columns_[column].is_null != 0; }
+    unsigned long Length(unsigned column) const;
+    bool IsNull(unsigned column) const;
 
 private:
-    struct Column {
-        unsigned long length = 0;
-        my_bool is_null = 0;
-        my_bool error = 0;
-    };
-    struct Param {
-        enum Kind { kUnset, kInt, kDouble, kText, kNull, kBlob } kind = kUnset;
-        int int_value = 0;
-        double double_value = 0.0;
-        std::string text;
-        const void* blob = nullptr;
-        unsigned long length = 0;
-        my_bool is_null = 0;
-    };
+    struct Param;
+    // The statement handle and its bind arrays, in the client library's own types.
+    struct Binding;
     Param& ParamAt(unsigned index);
     void BindParams();
     [[noreturn]] void Fail(const std::string& what);
 
     Database& db_;
     std::string sql_;
-    MYSQL_STMT* stmt_ = nullptr;
-    std::vector<MYSQL_BIND> params_;
-    std::vector<Param> param_values_;
-    std::vector<MYSQL_BIND> results_;
-    std::vector<Column> columns_;
-    bool results_bound_ = false;
+    std::unique_ptr<Binding> binding_;
 };
 
 }  // namespace orvane

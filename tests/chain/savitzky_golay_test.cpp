@@ -206,6 +206,60 @@ TEST(SavitzkyGolayApply, MovingWindowAndFftAgreeAwayFromTheEdges) {
     }
 }
 
+// The convolution FFT smoothing computed with Newmat's transforms before it moved to FFTW,
+// value for value on the grid (bands without value count as zero, as they did).
+std::vector<double> NewmatFftReference(const SavitzkyGolayKernel& kernel, const BandVector& x) {
+    const int n = SavitzkyGolayKernel::FastFftLength(kernel.Size() + x.Count());
+    ColumnVector signal(n), h(n);
+    signal = 0.0;
+    h = 0.0;
+    for (int k = 0; k < x.Count(); ++k) {
+        const double v = x.Value(x.First() + k);
+        signal.element(k) = HasValue(v) ? v : 0.0;
+    }
+    for (int i = 1; i <= kernel.Size(); ++i)
+        h.element(((kernel.Left() + 1 - i) % n + n) % n) = kernel.Coefficients()(i);
+    ColumnVector sr, si, hr, hi, back;
+    NEWMAT::RealFFT(signal, sr, si);
+    NEWMAT::RealFFT(h, hr, hi);
+    ColumnVector re(sr.Nrows()), im(sr.Nrows());
+    for (int j = 1; j <= sr.Nrows(); ++j) {
+        re(j) = sr(j) * hr(j) - si(j) * hi(j);
+        im(j) = sr(j) * hi(j) + si(j) * hr(j);
+    }
+    NEWMAT::RealFFTI(re, im, back);
+    return std::vector<double>(back.Store(), back.Store() + x.Count());
+}
+
+// Transform lengths 2160, 2250, 2304 and 2500 (windows 1 to 333), with bands without value
+// inside the spectrum and an excluded range.
+TEST(SavitzkyGolayApply, FftSmoothingEqualsTheNewmatTransformsWithinRounding) {
+    BandVector x = Grid(Smooth);
+    for (int w = 1350; w <= 1450; ++w) x.SetValue(w, kNoValue);
+    x.SetValue(700, kNoValue);
+    WavebandFilter widened;
+    widened.AddRange(1335, 1465);
+    const std::pair<int, int> windows[] = {{1, 0}, {5, 2}, {31, 4}, {101, 4}, {333, 33}};
+    for (const auto& [size, order] : windows) {
+        SavitzkyGolayKernel kernel = SavitzkyGolayKernel::ForSmoothing(size, order);
+        kernel.PrepareFft();
+        SCOPED_TRACE(testing::Message() << "W " << size << " length " << kernel.FftLength());
+        BandVector y(x.First(), x.Count()), mw(x.First(), x.Count());
+        kernel.ApplyFft(x, y, widened);
+        kernel.ApplyMovingWindow(x, mw, widened);
+        const std::vector<double> reference = NewmatFftReference(kernel, x);
+        EXPECT_EQ(y.ValidCount(), mw.ValidCount());
+        EXPECT_GT(y.ValidCount(), 1000);
+        for (int k = 0; k < x.Count(); ++k) {
+            const int w = x.First() + k;
+            ASSERT_EQ(HasValue(y.Value(w)), HasValue(mw.Value(w))) << w;
+            if (!HasValue(y.Value(w))) continue;
+            const double expected = reference[static_cast<size_t>(k)];
+            ASSERT_NEAR(y.Value(w), expected, 1e-12 * std::fabs(expected)) << w;
+        }
+    }
+}
+
 // A cubic on a 10 nm axis: a first-derivative fit of order 3 returns its exact slope, which
 // fails if the coefficients are applied mirrored (the window is asymmetric) or the sum is not
 // divided by the spacing.

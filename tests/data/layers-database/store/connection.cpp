@@ -1,0 +1,3 @@
+#include <errmsg.h>
+#include <mysql.h>
+#include "store/connection_internal.h"

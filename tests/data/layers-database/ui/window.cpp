@@ -1,0 +1,1 @@
+#include "store/connection_internal.h"

@@ -129,6 +129,8 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     library.LoadLibrary();
     if (!library.NotReadyReason().empty() &&
         library.NotReadyRemedy() == Remedy::kBuildLibrary) {
+        // The build fills the first half of this sensor's share, the check the second.
+        ProgressSlice build(frontend, 0, 50);
         library.BuildLibrary(frontend);
         row.library_built = true;
     }
@@ -143,6 +145,7 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     row.classes_modelled = library.ModelledClassCount();
     Matrix counts;
     {
+        ProgressSlice check(frontend, 50, 100);
         ProgressScope progress(frontend, "Comparing sensors: " + sensor.Name(), k);
         counts = validation.Resubstitution()
                      ? ResubstitutionCounts(library, loader, frontend,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -194,6 +195,23 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
 // Whatever stops a comparison, the session stays on its sensor and feature space and no table
 // is written; a sensor that cannot hold the feature space is refused before any library is
 // built.
+// One bar for the whole comparison: each sensor's build and check fill their share of it in
+// turn, so it never falls back to 0 for the next sensor or phase, and it ends full.
+TEST_F(SensorComparisonTest, ProgressRisesOnceAcrossEverySensorAndPhase) {
+    test::RecordingFrontend recording;
+    std::vector<int> shown;
+    recording.Progress().SetListener(
+        [&](const std::string&, int percent) { shown.push_back(percent); });
+    Compare({broad_, narrow_}, &recording);
+    recording.Progress().SetListener(nullptr);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << ::testing::PrintToString(shown);
+    EXPECT_EQ(shown.back(), 100);
+    // Both sensors' phases were heard, not only the last one's.
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](int p) { return p > 0 && p <= 50; }))
+        << ::testing::PrintToString(shown);
+}
+
 TEST_F(SensorComparisonTest, RefusalsAndCancelLeaveTheSessionOnItsSensor) {
     struct CancelAfterFirstClass : test::RecordingFrontend {
         bool Cancelled() override { return !steps.empty(); }

@@ -46,33 +46,6 @@ int ParseFeatureSpaceType(const std::string& word) {
     return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
 }
 
-const std::vector<ClassifierEntry>& ClassifierNames() {
-    static const std::vector<ClassifierEntry> names = {
-        {Classifier::kMahalanobis, "mahalanobis", "Mahalanobis"},
-        {Classifier::kModifiedMahalanobis, "modified-mahalanobis", "Modified Mahalanobis"},
-        {Classifier::kGeneralSquaredDistance, "gsd", "Gen. Squared Dist"},
-        {Classifier::kSpectralAngle, "sam", "SAM"},
-        {Classifier::kMahalanobisShrunk, "mahalanobis-shrunk", "Mahalanobis (shrunk)"},
-    };
-    return names;
-}
-
-std::string ClassifierWords() {
-    std::string words;
-    for (const ClassifierEntry& c : ClassifierNames())
-        words += (words.empty() ? "" : "|") + std::string(c.word);
-    return words;
-}
-
-Classifier ParseClassifier(const std::string& word) {
-    std::string list;
-    for (const ClassifierEntry& c : ClassifierNames()) {
-        if (Lower(word) == c.word) return c.kind;
-        list += (list.empty() ? "" : ", ") + std::string(c.word);
-    }
-    throw OrvaneError("Unknown classifier \"" + word + "\"; choose one of " + list + ".");
-}
-
 int CurrentPcaDataId(ProcessingSession& session) {
     if (!session.CurrentSensor()) return 0;
     int pca = 0;

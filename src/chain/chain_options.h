@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/classifiers.h"
 #include "chain/processing_session.h"
 
 namespace orvane {
@@ -30,18 +31,6 @@ struct ChainOptions {
 int ParseSmoothingType(const std::string& word);      // none|sg-mw|sg-fft
 int ParseDerivativeMethod(const std::string& word);   // iterative|savgol
 int ParseFeatureSpaceType(const std::string& word);   // DI|NTBI|PCT
-Classifier ParseClassifier(const std::string& word);  // one of ClassifierWords()
-
-// The classifiers in the order of enum Classifier, each with the word the command line takes
-// and the label the window lists; both faces read them from here.
-struct ClassifierEntry {
-    Classifier kind;
-    const char* word;
-    const char* label;
-};
-const std::vector<ClassifierEntry>& ClassifierNames();
-// The command line's words joined by '|', for usage texts.
-std::string ClassifierWords();
 
 // The id of a study given by id or name; throws OrvaneError when none matches.
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/classifiers.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "spectra/sensor.h"
@@ -15,14 +16,6 @@ namespace orvane {
 
 class ConfigFile;
 
-// The measures a spectrum is classified by, in the order the window lists them.
-enum class Classifier {
-    kMahalanobis = 0,
-    kModifiedMahalanobis = 1,
-    kGeneralSquaredDistance = 2,
-    kSpectralAngle = 3,
-    kMahalanobisShrunk = 4,
-};
 class DerivativeSettings;
 class FeatureSpace;
 class SensorSynthesis;

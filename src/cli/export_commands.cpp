@@ -3,6 +3,7 @@
 #include "chain/processing_session.h"
 #include "base/shown_text.h"
 #include "cli/cli_context.h"
+#include "export/export_formats.h"
 #include "export/export_spectra.h"
 #include "base/output_folder.h"
 #include "study/study_loader.h"
@@ -18,7 +19,10 @@ int CmdExport(Context& ctx) {
     static const std::vector<std::string> kStages = {
         "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
     settings.stage = Choice(a, "stage", kStages, settings.stage);
-    settings.format = Choice(a, "format", {"arff", "csv", "envi", "envi-sli"}, settings.format);
+    std::vector<std::string> formats;
+    for (const ExportFormatEntry& f : ExportFormatRegistry()) formats.push_back(f.word);
+    const int format = Choice(a, "format", formats, -1);
+    if (format >= 0) settings.format = ExportFormatRegistry()[static_cast<size_t>(format)].id;
     settings.species_restriction = Choice(
         a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
     settings.data_details =
@@ -42,7 +46,7 @@ std::vector<Command> ExportCommands() {
     return {
         {"export",
          "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
-         "[--format csv|arff|envi|envi-sli] [--species all|library|endmembers|mixtures] "
+         "[--format " + ExportFormatWords() + "] [--species all|library|endmembers|mixtures] "
          "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
          "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",
          "Export the study's spectra at one stage of the chain to the output folder and print "

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <string_view>
 #include <vector>
 
 #include <fmt/format.h>
@@ -16,7 +15,7 @@
 #include "base/text_file.h"
 #include "chain/feature_space.h"
 #include "export/envi_library_file.h"
-#include "export/transposing_text_file.h"
+#include "export/export_formats.h"
 #include "spectra/species.h"
 #include "spectra/species_names.h"
 #include "base/output_folder.h"
@@ -27,7 +26,6 @@ namespace orvane {
 
 namespace {
 
-const char* const kExtensions[] = {"arff", "csv", "txt", "sli"};
 const char* const kRestrictionNames[] = {"all_species", "lib_species", "endmembers", "mixtures"};
 const char* const kDetailsSuffixes[] = {"", "_site_mean", "_species_mean"};
 
@@ -38,86 +36,30 @@ std::string FilePart(std::string text) {
     return text;
 }
 
-// An ARFF name needs quotes when it would otherwise not read back as one token.
-bool ArffNeedsQuotes(const std::string& text) {
-    if (text.empty() || text == "?") return true;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F ||
-            std::string_view(" ,'\"{}%").find(c) != std::string_view::npos)
-            return true;
-    return false;
-}
-
-// Quoted as the ARFF grammar reads it: the quote character, backslash and line ends escaped
-// with a backslash. A name holding one kind of quote takes the other kind around it, so that
-// it needs no escape at all (readers that skip escapes then read it unaltered too).
-std::string ArffQuoted(const std::string& text, char quote) {
-    std::string quoted(1, quote);
-    for (char c : text) {
-        switch (c) {
-            case '\n': quoted += "\\n"; break;
-            case '\r': quoted += "\\r"; break;
-            case '\t': quoted += "\\t"; break;
-            case '\\': quoted += "\\\\"; break;
-            default:
-                if (c == quote) quoted += '\\';
-                quoted += c;
-        }
-    }
-    return quoted + quote;
-}
-
-char ArffQuoteFor(const std::vector<std::string>& names) {
-    bool single = false;
-    bool dbl = false;
-    for (const std::string& n : names) {
-        single = single || n.find('\'') != std::string::npos;
-        dbl = dbl || n.find('"') != std::string::npos;
-    }
-    return single && !dbl ? '"' : '\'';
-}
-
-std::string ArffValue(const std::string& text) {
-    return ArffNeedsQuotes(text) ? ArffQuoted(text, ArffQuoteFor({text})) : text;
-}
-
-// The species values of one file are written alike in the attribute line and in every row:
-// readers that guess the quoting from the first data row then read every row the same way.
-// Plain names stay bare when no name of the file needs quotes.
-class ArffSpeciesNames {
-  public:
-    explicit ArffSpeciesNames(const std::vector<std::string>& names) : quote_(ArffQuoteFor(names)) {
-        for (const std::string& n : names) quote_all_ = quote_all_ || ArffNeedsQuotes(n);
-    }
-    std::string Value(const std::string& name) const {
-        return quote_all_ || ArffNeedsQuotes(name) ? ArffQuoted(name, quote_) : name;
-    }
-
-  private:
-    char quote_;
-    bool quote_all_ = false;
-};
-
-// One band column of the file: the index in the stage's vector and its header wavelength.
-struct Column {
-    int index;
-    double x;
-};
-
 class SpeciesWriter {
   public:
     SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings,
-                  const std::vector<std::string>& species_values)
-        : session_(session), file_(file), settings_(settings), arff_names_(species_values) {}
+                  ExportWriter& format)
+        : session_(session), file_(file), settings_(settings), format_(format) {}
 
-    std::vector<Column> columns;
+    std::vector<ExportColumn> columns;
     int rows = 0;
 
-    void WriteHeader(const std::string& relation, const std::vector<std::string>& species_values) {
-        if (settings_.format == ExportSettings::kArff)
-            WriteArffHeader(relation, species_values);
-        else
-            WriteTableHeader();
+    void WriteHeader(const std::string& relation, std::vector<std::string> species_values) {
+        ExportHeader header;
+        header.relation = relation;
+        header.species = std::move(species_values);
+        header.site_column = settings_.data_details == ExportSettings::kSiteMean;
+        header.feature_columns = settings_.stage == kStageFeatures;
+        if (header.feature_columns) {
+            const FeatureSpace& fs = *session_.CurrentFeatureSpace();
+            for (int i = 1; i <= fs.Dimension(); ++i)
+                header.features.push_back(fs.Name() + "_" + std::to_string(i));
+        }
+        header.bands = columns;
+        header.whole_wavelengths =
+            settings_.stage != kStageSynthesized && settings_.stage != kStageDerived;
+        format_.WriteHeader(file_, header);
     }
 
     void SpeciesRows(Species& species, double offset, int auto_number) {
@@ -178,32 +120,22 @@ class SpeciesWriter {
 
     void WriteName(const Species& species, int auto_number) {
         ++rows;
-        const bool arff = settings_.format == ExportSettings::kArff;
-        if (settings_.name_type == ExportSettings::kAutoNumber) {
-            if (arff)
-                file_.WriteString(arff_names_.Value(std::to_string(auto_number)));
-            else
-                file_.WriteInt(auto_number);
-            return;
-        }
-        const std::string& name = species.NameOfType(settings_.name_type);
-        file_.WriteString(arff ? arff_names_.Value(name) : TableText(name));
+        if (settings_.name_type == ExportSettings::kAutoNumber)
+            format_.WriteNumber(file_, auto_number);
+        else
+            format_.WriteName(file_, species.NameOfType(settings_.name_type));
     }
 
-    // One field per column of the header; a band without a value is an empty field (csv) or
-    // the ARFF missing value, so every value stays under its own column.
+    // One field per column of the header; a band without a value gets the format's missing
+    // field, so every value stays under its own column.
     void WriteBandValues(const BandVector& values, double offset) {
-        const bool arff = settings_.format == ExportSettings::kArff;
-        for (const Column& c : columns) {
+        for (const ExportColumn& c : columns) {
             file_.WriteDelimiter();
             const double v = values.Value(c.index);
-            if (HasFiniteValue(v)) {
+            if (HasFiniteValue(v))
                 file_.WriteDouble(offset > 0.0 ? v + offset : v);
-            } else if (arff) {
-                file_.WriteString("?");
-            } else {
-                file_.WriteEmptyField();
-            }
+            else
+                format_.WriteMissing(file_);
         }
         file_.WriteEol();
     }
@@ -216,82 +148,17 @@ class SpeciesWriter {
         file_.WriteEol();
     }
 
-    // A text field of a table: as a csv field, or as it is for the binary library, whose
-    // header has its own rules and is read by no spreadsheet.
-    std::string TableText(const std::string& text) const {
-        return settings_.format == ExportSettings::kEnviSli ? text : CsvQuoted(text);
-    }
-
-    bool WholeWavelengthHeader() const {
-        return settings_.stage != kStageSynthesized && settings_.stage != kStageDerived;
-    }
-
-    void WriteTableHeader() {
-        file_.WriteString("species");
-        if (settings_.data_details == ExportSettings::kSiteMean) {
-            file_.WriteDelimiter();
-            file_.WriteString("site");
-        }
-        if (settings_.stage == kStageFeatures) {
-            const FeatureSpace& fs = *session_.CurrentFeatureSpace();
-            for (int i = 1; i <= fs.Dimension(); ++i) {
-                file_.WriteDelimiter();
-                file_.WriteString(TableText(fs.Name() + "_" + std::to_string(i)));
-            }
-        } else {
-            for (const Column& c : columns) {
-                file_.WriteDelimiter();
-                if (WholeWavelengthHeader())
-                    file_.WriteInt(c.index);
-                else
-                    file_.WriteDouble(c.x);
-            }
-        }
-        file_.WriteEol();
-    }
-
-    void WriteArffHeader(const std::string& relation,
-                         const std::vector<std::string>& species_values) {
-        file_.WriteString("@relation ");
-        file_.WriteString(ArffValue(relation));
-        file_.WriteEol();
-        file_.WriteEol();
-        std::string line = "@attribute species {";
-        for (size_t i = 0; i < species_values.size(); ++i) {
-            if (i) line += ",";
-            line += arff_names_.Value(species_values[i]);
-        }
-        file_.WriteStringLn(line + "}");
-        if (settings_.data_details == ExportSettings::kSiteMean)
-            file_.WriteStringLn("@attribute site numeric");
-        if (settings_.stage == kStageFeatures) {
-            const FeatureSpace& fs = *session_.CurrentFeatureSpace();
-            for (int i = 1; i <= fs.Dimension(); ++i)
-                file_.WriteStringLn("@attribute " + ArffValue(fs.Name() + "_" + std::to_string(i)) +
-                                    " numeric");
-        } else {
-            for (const Column& c : columns) {
-                const std::string name = WholeWavelengthHeader() ? fmt::format("b{}", c.index)
-                                                                 : fmt::format("b{:.14E}", c.x);
-                file_.WriteStringLn("@attribute " + name + " numeric");
-            }
-        }
-        file_.WriteEol();
-        file_.WriteString("@data");
-        file_.WriteEol();
-    }
-
     ProcessingSession& session_;
     TextFile& file_;
     const ExportSettings& settings_;
-    ArffSpeciesNames arff_names_;
+    ExportWriter& format_;
 };
 
 // The band columns of a stage: every band the stage's mask keeps (all of them with "include
 // filtered bands"), and for sensor stages only the usable elements.
-std::vector<Column> BandColumns(const ProcessingSession& session, int stage,
+std::vector<ExportColumn> BandColumns(const ProcessingSession& session, int stage,
                                 bool include_filtered) {
-    std::vector<Column> columns;
+    std::vector<ExportColumn> columns;
     const BandVector* mask = nullptr;
     switch (stage) {
         case kStageRaw:
@@ -384,14 +251,15 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
 }  // namespace
 
 std::string ExportSummary(const ExportResult& result, const ExportSettings& settings) {
-    const bool transposed =
-        settings.format == ExportSettings::kEnvi ||
-        (settings.transpose && settings.format != ExportSettings::kEnviSli);
+    const ExportFormatEntry* format = FindExportFormat(settings.format);
+    const bool transposed = format && Transposed(*format, settings.transpose);
     const int rows = transposed ? result.columns : result.rows;
     const int columns = transposed ? result.rows : result.columns;
     std::string text = "Wrote " + result.path;
-    if (settings.format == ExportSettings::kEnviSli)
-        text += " and " + std::filesystem::path(result.path).replace_extension(".hdr").string();
+    if (format && format->companion_extension)
+        text += " and " + std::filesystem::path(result.path)
+                              .replace_extension(format->companion_extension)
+                              .string();
     return text + "\n" + std::to_string(rows) + " rows, " + std::to_string(columns) +
            " columns of values (" + std::to_string(result.rows) + " spectra or means, " +
            std::to_string(result.columns) + (settings.stage == kStageFeatures ? " features" : " bands") +
@@ -403,16 +271,15 @@ void ExportSettings::Validate() const {
         if (!ok) throw OrvaneError(std::string("Export: ") + what);
     };
     check(stage >= kStageRaw && stage <= kStageInterpolated, "unknown processing stage");
-    check(format >= kArff && format <= kEnviSli, "unknown format");
+    const ExportFormatEntry* entry = FindExportFormat(format);
+    check(entry != nullptr, "unknown format");
     check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
           "unknown species restriction");
     check(data_details >= kAllSpectra && data_details <= kSpeciesMean, "unknown data details");
     check(offset_percent >= 0 && offset_percent <= 100,
           "the offset must be a whole number from 0 to 100 percent");
     check(name_type >= kCommon && name_type <= kAutoNumber, "unknown name type");
-    // ARFF holds one instance per row; a transposed table would not be ARFF.
-    check(!(transpose && format == kArff),
-          "an ARFF file cannot be transposed (one row per spectrum is its grammar)");
+    check(!(transpose && entry->transpose_refusal), entry->transpose_refusal);
 }
 
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,
@@ -428,8 +295,8 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     requested.Validate();
     ExportSettings settings = requested;
     if (settings.stage == kStageRaw) settings.include_filtered = true;
-    if (settings.format == ExportSettings::kEnvi) settings.transpose = true;
-    if (settings.format == ExportSettings::kEnviSli) settings.transpose = false;
+    const ExportFormatEntry& format = *FindExportFormat(settings.format);
+    settings.transpose = Transposed(format, settings.transpose);
     if (settings.stage >= kStageSynthesized) session.RequireSensor();
     if (settings.stage == kStageFeatures && !session.CurrentFeatureSpace())
         throw OrvaneError("No feature space is selected; choose one before exporting features.");
@@ -465,30 +332,25 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         return result;
     }
 
-    const std::string path = output.PathFor(ExportFileName(session, study_name, settings),
-                                                    kExtensions[settings.format]);
-    std::unique_ptr<TextFile> file;
-    if (settings.format == ExportSettings::kEnviSli)
-        file = std::make_unique<EnviLibraryFile>(
-            path, settings.data_details == ExportSettings::kSiteMean,
-            study_name + ", " + StageName(session, settings.stage) + " stage");
-    else if (settings.transpose)
-        file = std::make_unique<TransposingTextFile>(path, '#');
-    else
-        file = std::make_unique<TextFile>(path, '#');
-    file->SetDelimiter(",");
+    const std::string path =
+        output.PathFor(ExportFileName(session, study_name, settings), format.extension);
+    std::vector<std::string> species_values =
+        format.species_listed ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
+                              : std::vector<std::string>();
+    const std::unique_ptr<ExportWriter> format_writer = format.make(species_values);
+    const std::unique_ptr<TextFile> file = format_writer->MakeFile(
+        path, {settings.transpose, settings.data_details == ExportSettings::kSiteMean,
+               study_name + ", " + StageName(session, settings.stage) + " stage"});
+    file->SetDelimiter(format_writer->Delimiter());
     // The file is written beside the old one and replaces it only when complete; whatever
     // stops the export half way leaves the previous file as it was.
     if (!file->OpenForWriting()) throw OrvaneError(CannotWriteMessage(path, file->FailureReason()));
 
-    const std::vector<std::string> species_values =
-        settings.format == ExportSettings::kArff
-            ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
-            : std::vector<std::string>();
-    SpeciesWriter writer(session, *file, settings, species_values);
+    SpeciesWriter writer(session, *file, settings, *format_writer);
     writer.columns = BandColumns(session, settings.stage, settings.include_filtered);
     // The relation is named after what the file holds: the study and the stage.
-    writer.WriteHeader(study_name + "_" + StageName(session, settings.stage), species_values);
+    writer.WriteHeader(study_name + "_" + StageName(session, settings.stage),
+                       std::move(species_values));
 
     frontend.BeginProgress("Exporting file", n);
     struct ProgressEnd {

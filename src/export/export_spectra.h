@@ -12,7 +12,8 @@ class StudyLoader;
 
 // What to export, as the "File Export" dialog holds it; the initial values are the dialog's.
 struct ExportSettings {
-    // kEnvi is the transposed text table; kEnviSli the binary library with its .hdr.
+    // Ids of the formats of ExportFormatRegistry, never list positions. kEnvi is the transposed
+    // text table; kEnviSli the binary library with its .hdr.
     enum Format { kArff = 0, kCsv = 1, kEnvi = 2, kEnviSli = 3 };
     enum Restriction { kAllSpecies = 0, kLibrarySpecies = 1, kEndmembers = 2, kMixtures = 3 };
     enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };

@@ -46,7 +46,7 @@ MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
     int position = 0;
     for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
         smoothing_.Add(name, position++);
-    for (const ClassifierEntry& c : ClassifierNames())
+    for (const ClassifierEntry& c : ClassifierRegistry())
         classifiers_.Add(c.label, static_cast<int>(c.kind));
     doc_.SetListener(this);
     doc_.Session().SetChainChangedListener([this] { OnChainChanged(); });
@@ -62,7 +62,8 @@ void MainForm::InitialUpdate() {
     FillSensorList();
     RefreshFeatureSpaceList();
     sensors_.selected = sensors_.Count() > 0 ? 0 : -1;
-    classifiers_.selected = 0;
+    classifiers_.selected =
+        classifiers_.IndexOf(static_cast<int>(doc_.Session().ClassifierInUse()));
     smoothing_.selected = 0;
     derivative_order_ = 0;
     derivative_method_ = 0;
@@ -534,7 +535,7 @@ FormSelections MainForm::Selections() const {
     s.derivative_method = derivative_method_;
     s.feature_space_type = doc_.FeatureSpaceType();
     s.feature_space_id = feature_spaces_.SelectedData();
-    s.classifier = classifiers_.selected < 0 ? 0 : classifiers_.selected;
+    s.classifier = classifiers_.SelectedData();
     return s;
 }
 
@@ -556,7 +557,8 @@ void MainForm::RestoreSelections(const FormSelections& s) {
     if (s.feature_space_type != doc_.FeatureSpaceType()) SetFeatureSpaceType(s.feature_space_type);
     const int fs = feature_spaces_.IndexOf(s.feature_space_id);
     if (fs >= 0 && fs != feature_spaces_.selected) SelectFeatureSpace(fs);
-    if (s.classifier != classifiers_.selected) SelectClassifier(s.classifier);
+    const int classifier = classifiers_.IndexOf(s.classifier);
+    if (classifier >= 0 && classifier != classifiers_.selected) SelectClassifier(classifier);
 }
 
 }  // namespace orvane

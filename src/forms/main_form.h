@@ -45,7 +45,7 @@ struct FormSelections {
     int derivative_method = 0;
     int feature_space_type = 0;
     int feature_space_id = 0;
-    int classifier = 0;
+    int classifier = 0;  // the Classifier's value, whatever row the list shows it in
 };
 
 // The main form without its widgets: what each control holds, which controls are enabled and

@@ -16,7 +16,6 @@ namespace orvane {
 
 namespace {
 
-constexpr double kUnranked = std::numeric_limits<double>::infinity();
 constexpr const char* kMatrixFailed = "Matrix computation failed: ";
 
 double Dot(const double* a, const double* b, int n) {
@@ -36,9 +35,12 @@ double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
 }  // namespace
 
 bool UsesClassCovariance(Classifier classifier) {
-    return classifier == Classifier::kMahalanobis ||
-           classifier == Classifier::kModifiedMahalanobis ||
-           classifier == Classifier::kMahalanobisShrunk;
+    const ClassRequirement r = ClassifierEntryOf(classifier).requirement;
+    return r == ClassRequirement::kClassCovariances || r == ClassRequirement::kShrunkCovariances;
+}
+
+bool NeedsShrinkage(Classifier classifier) {
+    return ClassifierEntryOf(classifier).requirement == ClassRequirement::kShrunkCovariances;
 }
 
 Standardisation StandardisationOf(const std::vector<ClassStatistics>& classes) {
@@ -201,17 +203,15 @@ struct ClassModels::Fit {
 };
 
 ClassModels::ClassModels(Classifier classifier, std::vector<ClassStatistics> classes)
-    : classifier_(classifier), classes_(std::move(classes)) {
+    : classifier_(classifier),
+      entry_(&ClassifierEntryOf(classifier)),
+      classes_(std::move(classes)) {
     dimension_ = classes_.empty() ? 0 : classes_.front().mean.Nrows();
-    if (classifier_ == Classifier::kSpectralAngle && dimension_ == 1)
-        throw OrvaneError(
-            "SAM cannot classify in a feature space of one feature: the angle between two "
-            "single numbers is 0 or pi, so every class of the same sign ties and the first one "
-            "would win. Choose a feature space of at least two features, or another "
-            "classifier.");
+    if (entry_->one_feature_refusal && dimension_ == 1)
+        throw OrvaneError(entry_->one_feature_refusal);
     problems_.resize(classes_.size());
     fits_.resize(classes_.size());
-    if (classifier_ == Classifier::kMahalanobisShrunk)
+    if (Needs(ClassRequirement::kShrunkCovariances))
         standardisation_ = StandardisationOf(classes_);
     for (size_t c = 0; c < classes_.size(); ++c) FitClass(c);
     FitPooled();
@@ -229,7 +229,7 @@ int ClassModels::ModelledCount() const {
 void ClassModels::SetClass(int c, ClassStatistics statistics) {
     const size_t i = static_cast<size_t>(c);
     classes_.at(i) = std::move(statistics);
-    if (classifier_ == Classifier::kMahalanobisShrunk) {
+    if (Needs(ClassRequirement::kShrunkCovariances)) {
         standardisation_ = StandardisationOf(classes_);
         for (size_t j = 0; j < classes_.size(); ++j) FitClass(j);
     } else {
@@ -244,8 +244,8 @@ void ClassModels::FitClass(size_t c) {
     Fit& fit = fits_[c];
     fit = Fit();
     problems_[c].clear();
-    if (classifier_ == Classifier::kMahalanobisShrunk) return FitShrunk(c);
-    if (!UsesClassCovariance(classifier_)) return;
+    if (Needs(ClassRequirement::kShrunkCovariances)) return FitShrunk(c);
+    if (!Needs(ClassRequirement::kClassCovariances)) return;
     problems_[c] = CovarianceProblem(s.cov, s.n);
     if (!problems_[c].empty()) return;
     WithMatrixErrors(kMatrixFailed, [&] {
@@ -308,7 +308,7 @@ void ClassModels::FitShrunk(size_t c) {
 }
 
 void ClassModels::FitPooled() {
-    if (classifier_ != Classifier::kGeneralSquaredDistance || classes_.empty()) return;
+    if (!Needs(ClassRequirement::kPooledCovariance) || classes_.empty()) return;
     const int n = dimension_;
     WithMatrixErrors(kMatrixFailed, [&] {
         Matrix pooled(n, n);
@@ -350,59 +350,59 @@ void ClassModels::Values(const double* x, double* values) const {
     const int n = dimension_;
     std::vector<double> d(static_cast<size_t>(n));
     std::vector<double> p_x;
-    double x_p_x = 0.0;
-    if (classifier_ == Classifier::kGeneralSquaredDistance) {
+    ClassScoreTerms terms;
+    terms.x = x;
+    terms.dimension = n;
+    if (Needs(ClassRequirement::kPooledCovariance)) {
         p_x.resize(static_cast<size_t>(n));
         const double* row = pooled_inverse_.Store();
         for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
-        x_p_x = Dot(x, p_x.data(), n);
+        terms.x_p_x = Dot(x, p_x.data(), n);
     }
-    const double norm = std::sqrt(Dot(x, x, n));
+    terms.x_norm = std::sqrt(Dot(x, x, n));
+    const double unranked = UnrankedValue(entry_->ranking);
     for (size_t c = 0; c < classes_.size(); ++c) {
         if (!problems_[c].empty()) {
-            values[c] = kUnranked;
+            values[c] = unranked;
             continue;
         }
         const double* m = classes_[c].mean.Store();
         const Fit& fit = fits_[c];
-        double v = 0.0;
-        switch (classifier_) {
-            case Classifier::kMahalanobis: {
+        terms.mean = m;
+        switch (entry_->requirement) {
+            case ClassRequirement::kClassCovariances:
                 for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
-                // The log-determinant keeps a broad class from winning spectra that lie far
-                // from its mean.
-                v = fit.log_det + QuadraticForm(fit.inverse, d.data(), d.data(), n);
+                terms.log_det = fit.log_det;
+                terms.distance = QuadraticForm(fit.inverse, d.data(), d.data(), n);
                 break;
-            }
-            case Classifier::kModifiedMahalanobis:
-                for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
-                v = std::fabs(-fit.log_det * QuadraticForm(fit.inverse, d.data(), d.data(), n));
-                break;
-            case Classifier::kGeneralSquaredDistance:
-                v = std::fabs(x_p_x - 2.0 * (Dot(m, p_x.data(), n) - 0.5 * fit.mean_p_mean));
-                break;
-            case Classifier::kMahalanobisShrunk:
+            case ClassRequirement::kShrunkCovariances:
                 for (int i = 0; i < n; ++i)
                     d[static_cast<size_t>(i)] =
                         (x[i] - m[i]) / standardisation_.scale[static_cast<size_t>(i)];
-                v = fit.log_det + QuadraticForm(fit.inverse, d.data(), d.data(), n);
+                terms.log_det = fit.log_det;
+                terms.distance = QuadraticForm(fit.inverse, d.data(), d.data(), n);
                 break;
-            case Classifier::kSpectralAngle: {
-                // Rounding can put the cosine of two equal vectors a step above 1.
-                const double cosine = Dot(x, m, n) / (norm * std::sqrt(Dot(m, m, n)));
-                v = std::acos(std::clamp(cosine, -1.0, 1.0));
+            case ClassRequirement::kPooledCovariance:
+                terms.mean_p_x = Dot(m, p_x.data(), n);
+                terms.mean_p_mean = fit.mean_p_mean;
                 break;
-            }
+            case ClassRequirement::kMeans:
+                break;
         }
+        const double v = entry_->score(terms);
         // A value that is not a number ranks last instead of breaking the ordering.
-        values[c] = std::isnan(v) ? kUnranked : v;
+        values[c] = std::isnan(v) ? unranked : v;
     }
 }
 
 int ClassModels::Winner(const double* x) const {
     std::vector<double> values(classes_.size());
     Values(x, values.data());
-    return static_cast<int>(std::min_element(values.begin(), values.end()) - values.begin());
+    const Ranking ranking = entry_->ranking;
+    return static_cast<int>(
+        std::min_element(values.begin(), values.end(),
+                         [ranking](double a, double b) { return RanksBefore(ranking, a, b); }) -
+        values.begin());
 }
 
 }  // namespace orvane

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/matrix.h"
-#include "chain/processing_session.h"
+#include "chain/classifiers.h"
 
 namespace orvane {
 
@@ -28,6 +28,8 @@ std::string CovarianceProblem(const Matrix& cov, int n);
 // True for the classifiers that need each class's own covariance (Mahalanobis, Modified
 // Mahalanobis and Mahalanobis (shrunk)); the others give every class a value.
 bool UsesClassCovariance(Classifier classifier);
+// True for the classifiers whose library must hold each class's shrinkage intensity.
+bool NeedsShrinkage(Classifier classifier);
 
 // What a classifier needs of one class: its spectrum count, mean (d x 1) and sample
 // covariance (d x d, divisor n - 1), and for Mahalanobis (shrunk) its Ledoit-Wolf shrinkage
@@ -99,6 +101,7 @@ class ClassModels {
     ClassModels& operator=(ClassModels&&) noexcept;
 
     Classifier Kind() const { return classifier_; }
+    Ranking Ranks() const { return entry_->ranking; }
     int Count() const { return static_cast<int>(classes_.size()); }
     int Dimension() const { return dimension_; }
     const ClassStatistics& Statistics(int c) const { return classes_.at(static_cast<size_t>(c)); }
@@ -114,9 +117,9 @@ class ClassModels {
     void SetClass(int c, ClassStatistics statistics);
 
     // The value of each class for the features x (Dimension() of them) into values[0, Count()),
-    // +infinity for an unmodelled class; smaller ranks first, Modified Mahalanobis by magnitude.
+    // UnrankedValue for an unmodelled class; Ranks() tells which end wins.
     void Values(const double* x, double* values) const;
-    // The class with the smallest value, the first in class order on ties.
+    // The class whose value ranks first, the first in class order on ties.
     int Winner(const double* x) const;
 
   private:
@@ -125,8 +128,10 @@ class ClassModels {
     void FitPooled();
     void FitShrunk(size_t c);
     void RequireModelled() const;
+    bool Needs(ClassRequirement r) const { return entry_->requirement == r; }
 
     Classifier classifier_;
+    const ClassifierEntry* entry_;
     int dimension_ = 0;
     std::vector<ClassStatistics> classes_;
     std::vector<std::string> problems_;

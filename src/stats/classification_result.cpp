@@ -20,10 +20,11 @@ ClassificationResult::ClassificationResult(const SpectralStatistics& library) {
     }
 }
 
-void ClassificationResult::SortByDistance() {
-    std::stable_sort(entries.begin(), entries.end(), [](const ClassScore& a, const ClassScore& b) {
-        return a.distance < b.distance;
-    });
+void ClassificationResult::SortByDistance(Ranking ranking) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [ranking](const ClassScore& a, const ClassScore& b) {
+                         return RanksBefore(ranking, a.distance, b.distance);
+                     });
 }
 
 void ClassificationResult::SortByShare() {

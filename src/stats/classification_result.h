@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/classifiers.h"
+
 namespace orvane {
 
 class SpectralStatistics;
@@ -29,8 +31,9 @@ class ClassificationResult {
 
     std::vector<ClassScore> entries;
 
-    // Ties keep library order, so the same input always gives the same ranking.
-    void SortByDistance();
+    // The winning end of the classifier's values first; ties keep library order, so the same
+    // input always gives the same ranking.
+    void SortByDistance(Ranking ranking = Ranking::kSmallerIsBetter);
     // Largest share first, as readers look for the winner at the top.
     void SortByShare();
     // Mode 0: "%i.  %s  -> %.2f %\n" (position, name, share); mode 1: "%i.  %.2f  ->  %s \n"

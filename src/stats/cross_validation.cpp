@@ -172,13 +172,13 @@ std::vector<ClassStatistics> TrainingStatistics(Classifier classifier,
         for (int j = 0; j < r.Ncols(); ++j)
             keep[static_cast<size_t>(j)] = held_out(static_cast<int>(c), j) ? 0 : 1;
         training.push_back(StatisticsOfColumns(r, keep));
-        if (classifier != Classifier::kMahalanobisShrunk) continue;
+        if (!NeedsShrinkage(classifier)) continue;
         Matrix columns(r.Nrows(), training.back().n);
         for (int j = 0, out = 0; j < r.Ncols(); ++j)
             if (keep[static_cast<size_t>(j)]) columns.Column(++out) = r.Column(j + 1);
         kept.push_back(std::move(columns));
     }
-    if (classifier == Classifier::kMahalanobisShrunk) {
+    if (NeedsShrinkage(classifier)) {
         std::vector<const Matrix*> features;
         for (const Matrix& m : kept) features.push_back(&m);
         SetLedoitWolfShrinkage(training, features);
@@ -219,7 +219,7 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
             break;
         }
         case Validation::Kind::kLeaveOneOut: {
-            if (classifier == Classifier::kMahalanobisShrunk) {
+            if (NeedsShrinkage(classifier)) {
                 // Every held-out spectrum moves the standardisation of all classes: no
                 // down-date, each training set is estimated afresh.
                 for (int c = 0; c < k; ++c) {

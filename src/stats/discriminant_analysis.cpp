@@ -203,7 +203,7 @@ std::string UnmodelledNote(const ValidationCounts& counts, const std::vector<std
 // before the results they produced.
 void ReportShrinkage(SpectralStatistics& library, int name_type, Frontend& frontend) {
     const ClassModels& models = library.Models();
-    if (models.Kind() != Classifier::kMahalanobisShrunk) return;
+    if (!NeedsShrinkage(models.Kind())) return;
     const std::vector<std::string> names = ReportNames(library, name_type);
     size_t width = 0;
     for (const std::string& name : names) width = std::max(width, DisplayWidth(name));

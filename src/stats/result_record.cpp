@@ -136,7 +136,7 @@ ResultJson LibraryRecord(Database& db, int library_id) {
 }  // namespace
 
 const char* ClassifierName(Classifier classifier) {
-    for (const ClassifierEntry& c : ClassifierNames())
+    for (const ClassifierEntry& c : ClassifierRegistry())
         if (c.kind == classifier) return c.label;
     return "unknown";
 }

@@ -327,7 +327,7 @@ int SpectralStatistics::ModelledClassCount() const {
     const Classifier classifier = session_.ClassifierInUse();
     if (!UsesClassCovariance(classifier)) return ClassCount();
     // The shrunk covariances are known once fitted; before that, every class that has one.
-    if (classifier == Classifier::kMahalanobisShrunk) {
+    if (NeedsShrinkage(classifier)) {
         if (models_ && models_->Kind() == classifier) return models_->ModelledCount();
         return static_cast<int>(std::count_if(classes_.begin(), classes_.end(),
                                               [](const LibraryClass& c) {
@@ -363,7 +363,7 @@ std::string SpectralStatistics::NotReadyReason() const {
     // one for every class of at least 2 spectra whose features are finite.
     const auto has = [](const LibraryClass& c) { return std::isfinite(c.shrinkage); };
     const auto estimable = [](const LibraryClass& c) { return c.no_of_samples > 1; };
-    if (session_.ClassifierInUse() == Classifier::kMahalanobisShrunk &&
+    if (NeedsShrinkage(session_.ClassifierInUse()) &&
         std::any_of(classes_.begin(), classes_.end(), estimable) &&
         std::none_of(classes_.begin(), classes_.end(), has))
         return "The library holds no shrinkage intensities for Mahalanobis (shrunk): it was "
@@ -467,7 +467,7 @@ ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
         e.regular = models.Modelled(static_cast<int>(c)) ? 1 : 0;
         e.distance = values[c];
     }
-    result.SortByDistance();
+    result.SortByDistance(models.Ranks());
     return result;
 }
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
+#include "export/export_formats.h"
 #include "forms/workbench_document.h"
 #include "study/study_loader.h"
 
@@ -63,15 +64,12 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
         RadioBox(this, names_box, "Names", {"Common", "Maori", "Latin", "Folder", "Auto number"});
     format_ = new QComboBox(this);
     format_->setObjectName(QStringLiteral("format"));
-    format_->addItems(
-        {QStringLiteral("arff"), QStringLiteral("csv"), QStringLiteral("ENVI spectral library"),
-         QStringLiteral("ENVI spectral library, binary (.sli)")});
-    format_->setItemData(2, QStringLiteral("A text table with the spectra as columns."),
-                         Qt::ToolTipRole);
-    format_->setItemData(3,
-                         QStringLiteral("A binary library with its .hdr, as ENVI and other "
-                                        "spectral tools open it."),
-                         Qt::ToolTipRole);
+    for (const ExportFormatEntry& f : ExportFormatRegistry()) {
+        format_->addItem(QString::fromUtf8(f.label), static_cast<int>(f.id));
+        if (f.tooltip)
+            format_->setItemData(format_->count() - 1, QString::fromUtf8(f.tooltip),
+                                 Qt::ToolTipRole);
+    }
     include_filtered_ = Check(this, "Include filtered bands");
     transpose_ = Check(this, "Transpose (Observations as columns)");
     offset_ = Check(this, "Offset by [%]");
@@ -120,7 +118,8 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     on(restriction_, &QButtonGroup::idClicked, [&s](int id) { s.species_restriction = id; });
     on(details_, &QButtonGroup::idClicked, [&s](int id) { s.data_details = id; });
     on(names_, &QButtonGroup::idClicked, [&s](int id) { s.name_type = id; });
-    on(format_, &QComboBox::currentIndexChanged, [&s](int index) { s.format = index; });
+    on(format_, &QComboBox::currentIndexChanged,
+       [this, &s](int index) { s.format = format_->itemData(index).toInt(); });
     on(interpolate_, &QCheckBox::toggled, [this](bool b) { model_.SetInterpolate(b); });
     on(include_filtered_, &QCheckBox::toggled, [&s](bool b) { s.include_filtered = b; });
     on(transpose_, &QCheckBox::toggled, [&s](bool b) { s.transpose = b; });
@@ -140,7 +139,7 @@ void ExportDialog::Mirror() {
     restriction_->button(s.species_restriction)->setChecked(true);
     details_->button(s.data_details)->setChecked(true);
     names_->button(s.name_type)->setChecked(true);
-    format_->setCurrentIndex(s.format);
+    format_->setCurrentIndex(format_->findData(s.format));
     interpolate_->setChecked(model_.Interpolate());
     interpolate_->setEnabled(model_.InterpolateEnabled());
     include_filtered_->setChecked(s.include_filtered);

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "chain/classifiers.h"
 #include "cli/cli.h"
 #include "store/database.h"
 #include "support/cli_fixture.h"
@@ -288,6 +289,18 @@ TEST_F(CliLibrary, AClassWithoutCovarianceIsNamedAndCountedOut) {
     EXPECT_TRUE(Contains(r.out, "Ready (2 of 3 classes modelled)\n")) << r.out;
     EXPECT_EQ(Cli({"library", "status", "--classifier", "sam"}).out,
               "Ready (3 of 3 classes modelled)\n");
+    // Every registered classifier is reachable by its word; an unknown word lists them.
+    for (const ClassifierEntry& c : ClassifierRegistry()) {
+        r = Cli({"library", "status", "--classifier", c.word});
+        EXPECT_EQ(r.rc, 0) << c.word << ": " << r.err;
+        EXPECT_TRUE(Contains(r.out, "Ready (")) << c.word << ": " << r.out;
+    }
+    r = Cli({"library", "status", "--classifier", "euclid"});
+    EXPECT_NE(r.rc, 0);
+    EXPECT_TRUE(Contains(r.err, "Unknown classifier \"euclid\"; choose one of " +
+                                    std::string("mahalanobis, modified-mahalanobis, gsd, sam, "
+                                                "mahalanobis-shrunk.")))
+        << r.err;
 
     r = Cli({"da", "--names", "folder"});
     ASSERT_EQ(r.rc, 0) << r.err;

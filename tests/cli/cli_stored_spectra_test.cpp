@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "export/export_formats.h"
 #include "support/cli_fixture.h"
 #include "support/study_rows.h"
 
@@ -108,6 +109,22 @@ TEST_F(CliStoredSpectra, ExportPrintsThePathOfTheFileItWroteOrRefusesBadChoices)
              "number", "--offset", "5"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_NE(r.out.find("stored_raw_lib_species_site_mean.txt"), std::string::npos) << r.out;
+
+    // Every registered format is reachable by its word and writes its extension (and its
+    // companion file beside it).
+    for (const ExportFormatEntry& f : ExportFormatRegistry()) {
+        r = Cli({"export", "--stage", "raw", "--format", f.word});
+        ASSERT_EQ(r.rc, 0) << f.word << ": " << r.err;
+        std::filesystem::path written = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+        written = written.string().substr(0, written.string().size() - 1);
+        EXPECT_EQ(written.extension(), std::string(".") + f.extension) << r.out;
+        EXPECT_TRUE(std::filesystem::exists(written)) << written;
+        if (f.companion_extension) {
+            EXPECT_TRUE(std::filesystem::exists(written.replace_extension(f.companion_extension)))
+                << f.word;
+        }
+    }
+    EXPECT_TRUE(test::Contains(Cli({"export", "--help"}).out, "[--format csv|arff|envi|envi-sli]"));
 
     for (const auto& [args, in_err] : {
              std::pair<std::vector<std::string>, const char*>{

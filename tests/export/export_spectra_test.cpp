@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "base/orvane_error.h"
+#include "export/export_formats.h"
 #include "support/analysis_rig.h"
 #include "support/feature_study.h"
 #include "support/refusal.h"
@@ -81,6 +83,53 @@ class ExportTest : public test::AnalysisRig {
 
     int study_ = 0;
 };
+
+// The registry ties each format's word to its id, and the summary lays the counts out as the
+// format's transposition rule does: a format that always or never transposes ignores the
+// check box.
+TEST(ExportFormats, EachWordNamesOneFormatAndTheSummaryFollowsItsLayout) {
+    std::set<std::string> words;
+    std::set<int> ids;
+    for (const ExportFormatEntry& f : ExportFormatRegistry()) {
+        EXPECT_TRUE(words.insert(f.word).second) << f.word;
+        EXPECT_TRUE(ids.insert(f.id).second) << f.word;
+        EXPECT_EQ(FindExportFormat(f.id), &f) << f.word;
+    }
+    EXPECT_EQ(FindExportFormat(9), nullptr);
+    EXPECT_EQ(ExportFormatWords(), "csv|arff|envi|envi-sli");
+
+    const struct {
+        int format;
+        bool transpose;
+        const char* text;
+    } cases[] = {
+        {ExportSettings::kCsv, false, "Wrote out/x.csv\n3 rows, 5 columns of values"},
+        {ExportSettings::kCsv, true, "Wrote out/x.csv\n5 rows, 3 columns of values"},
+        {ExportSettings::kArff, false, "Wrote out/x.csv\n3 rows, 5 columns of values"},
+        {ExportSettings::kEnvi, false, "Wrote out/x.csv\n5 rows, 3 columns of values"},
+        {ExportSettings::kEnviSli, true,
+         "Wrote out/x.csv and out/x.hdr\n3 rows, 5 columns of values"},
+    };
+    ExportResult result;
+    result.path = "out/x.csv";
+    result.rows = 3;
+    result.columns = 5;
+    for (const auto& c : cases) {
+        ExportSettings s;
+        s.format = c.format;
+        s.transpose = c.transpose;
+        EXPECT_TRUE(test::Contains(ExportSummary(result, s), c.text))
+            << c.format << ": " << ExportSummary(result, s);
+    }
+
+    ExportSettings unknown;
+    unknown.format = 9;
+    EXPECT_TRUE(test::Refuses([&] { unknown.Validate(); }, "Export: unknown format"));
+    ExportSettings arff;
+    arff.format = ExportSettings::kArff;
+    arff.transpose = true;
+    EXPECT_TRUE(test::Refuses([&] { arff.Validate(); }, "an ARFF file cannot be transposed"));
+}
 
 TEST_F(ExportTest, DefaultsWriteTheSynthesizedStageOfLibrarySpeciesAsCsv) {
     const ExportResult r = Run(ExportSettings());

@@ -161,8 +161,24 @@ TEST_F(MainFormTest, TheClassifierListOffersEveryClassifier) {
     EXPECT_EQ(labels,
               (std::vector<std::string>{"Mahalanobis", "Modified Mahalanobis", "Gen. Squared Dist",
                                         "SAM", "Mahalanobis (shrunk)"}));
-    form_.SelectClassifier(4);
-    EXPECT_EQ(session_.ClassifierInUse(), Classifier::kMahalanobisShrunk);
+    // Each row chooses the classifier its item data names, and the saved selection keeps that
+    // classifier whatever row it is shown in.
+    for (int row = 0; row < form_.Classifiers().Count(); ++row) {
+        const FormItem& item = form_.Classifiers().items[static_cast<size_t>(row)];
+        form_.SelectClassifier(row);
+        EXPECT_EQ(session_.ClassifierInUse(), static_cast<Classifier>(item.data)) << item.text;
+        EXPECT_EQ(item.text, ClassifierEntryOf(session_.ClassifierInUse()).label);
+        EXPECT_EQ(form_.Selections().classifier, item.data) << item.text;
+    }
+    FormSelections saved = form_.Selections();
+    saved.classifier = static_cast<int>(Classifier::kSpectralAngle);
+    form_.RestoreSelections(saved);
+    EXPECT_EQ(session_.ClassifierInUse(), Classifier::kSpectralAngle);
+    EXPECT_EQ(form_.Classifiers().SelectedData(), static_cast<int>(Classifier::kSpectralAngle));
+    // A saved number that names no classifier keeps the current one.
+    saved.classifier = 17;
+    form_.RestoreSelections(saved);
+    EXPECT_EQ(session_.ClassifierInUse(), Classifier::kSpectralAngle);
 }
 
 TEST_F(MainFormTest, DeletingTheSensorMovesTheFormToTheNextOne) {

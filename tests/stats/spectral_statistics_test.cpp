@@ -74,6 +74,32 @@ TEST(ClassificationResultText, SharesRankLargestFirstAsPercentages) {
     EXPECT_EQ(r.Format(0), "1.  beta  -> 50.00 %\n2.  alpha  -> 25.00 %\n3.  gamma  -> 25.00 %\n");
 }
 
+// A ranking reads from the winning end of the classifier's values: ties keep library order and
+// a value that is not a number comes last either way.
+TEST(ClassificationResultText, DistancesRankFromTheClassifiersWinningEnd) {
+    const double nan = std::nan("");
+    const struct {
+        Ranking ranking;
+        const char* order;
+    } cases[] = {{Ranking::kSmallerIsBetter, "beta gamma alpha delta epsilon "},
+                 {Ranking::kLargerIsBetter, "alpha beta gamma delta epsilon "}};
+    for (const auto& c : cases) {
+        ClassificationResult r;
+        for (const auto& [name, distance] :
+             {std::pair{"alpha", 3.0}, std::pair{"beta", 1.0}, std::pair{"delta", nan},
+              std::pair{"gamma", 1.0}, std::pair{"epsilon", nan}}) {
+            ClassScore e;
+            e.name = name;
+            e.distance = distance;
+            r.entries.push_back(e);
+        }
+        r.SortByDistance(c.ranking);
+        std::string order;
+        for (const ClassScore& e : r.entries) order += e.name + " ";
+        EXPECT_EQ(order, c.order);
+    }
+}
+
 TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
     const std::vector<std::vector<std::vector<double>>> rows = {
         {{0.12, 31.0, 0.40, 0.05, 1.10},

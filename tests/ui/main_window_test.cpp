@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
+#include <QComboBox>
 #include <QButtonGroup>
 #include <QDialog>
 #include <QGroupBox>
@@ -17,8 +18,11 @@
 #include <filesystem>
 #include <set>
 
+#include "chain/classifiers.h"
+#include "export/export_formats.h"
 #include "forms/menu_command.h"
 #include "ui/create_study_dialog.h"
+#include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
@@ -81,6 +85,36 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Both combo boxes list every registered choice with its id as item data, so a row is
+    // tied to its classifier or format by that id, never by its position.
+    void everyRegisteredClassifierAndFormatIsOfferedByItsId() {
+        Window w("uiregistry");
+        QComboBox* classifiers = w.View().ClassifierList();
+        QCOMPARE(classifiers->count(), static_cast<int>(ClassifierRegistry().size()));
+        for (const ClassifierEntry& c : ClassifierRegistry()) {
+            const int row = classifiers->findData(static_cast<int>(c.kind));
+            QVERIFY2(row >= 0, c.word);
+            QCOMPARE(classifiers->itemText(row), QString::fromUtf8(c.label));
+            emit classifiers->activated(row);
+            QCOMPARE(QString::fromStdString(w.LastError()), QString());
+            QVERIFY2(w.doc->Session().ClassifierInUse() == c.kind, c.word);
+            QCOMPARE(w.frame->Form().Selections().classifier, static_cast<int>(c.kind));
+        }
+
+        w.frame->RunCommand(kCmdExport);
+        ExportDialog* dialog = w.frame->Export();
+        QComboBox* formats = dialog->Format();
+        QCOMPARE(formats->count(), static_cast<int>(ExportFormatRegistry().size()));
+        for (const ExportFormatEntry& f : ExportFormatRegistry()) {
+            const int row = formats->findData(static_cast<int>(f.id));
+            QVERIFY2(row >= 0, f.word);
+            QCOMPARE(formats->itemText(row), QString::fromUtf8(f.label));
+            formats->setCurrentIndex(row);
+            QCOMPARE(dialog->Model().settings.format, static_cast<int>(f.id));
+        }
+        dialog->reject();
+    }
+
     void startUpFillsTheSelectorsAndTheMenusAndANewFeatureSpaceJoins() {
         Window w("uistart");
         WorkbenchView& v = w.View();

@@ -9,6 +9,7 @@
 #include "chain/derivative_settings.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
+#include "store/feature_space_repository.h"
 #include "store/name_lookup.h"
 
 namespace orvane {
@@ -48,32 +49,22 @@ int ParseFeatureSpaceType(const std::string& word) {
 
 int CurrentPcaDataId(ProcessingSession& session) {
     if (!session.CurrentSensor()) return 0;
-    int pca = 0;
-    session.Db().QueryInt(
-        Sql("SELECT pca_data_id FROM pca_data pca, smoothing_filter sf, derivative d, "
-            "waveband_filter wf, study st where pca.study_id = %i and pca.smoothing_filter_id = "
-            "sf.smoothing_filter_id and pca.build_date > sf.changed_at and "
-            "sf.smoothing_filter_id = %i and pca.derivative_id = d.derivative_id and "
-            "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
-            "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i and st.study_id = "
-            "pca.study_id and (st.spectra_changed_at is null or pca.build_date > "
-            "st.spectra_changed_at)",
-            session.StudyId(), session.SmoothingFilterId(), session.DerivativeId(),
-            session.CurrentSensor()->SensorId(), session.WavebandFilterId()),
-        pca);
-    return pca;
+    PcaKey key;
+    key.study = session.StudyId();
+    key.smoothing_filter = session.SmoothingFilterId();
+    key.derivative = session.DerivativeId();
+    key.sensor = session.CurrentSensor()->SensorId();
+    key.waveband_filter = session.WavebandFilterId();
+    return FeatureSpaceRepository(session.Db()).FindCurrentPca(key);
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
     std::vector<FeatureSpaceItem> items;
     const int elements = session.CurrentSensor() ? session.CurrentSensor()->ElementCount() : 0;
     if (session.FeatureSpaceType() == kFeaturePCT && CurrentPcaDataId(session) == 0) return items;
-    ResultSet rows = session.Db().Query(
-        Sql("SELECT fs.name, feature_space_id FROM feature_space fs, feature_space_type fst "
-            "where fs.fs_type_id = fst.fs_type_id and type = %i and dimension <= %i order by "
-            "dimension",
-            session.FeatureSpaceType(), elements));
-    while (rows.Next()) items.push_back({rows.String(0), rows.Int(1)});
+    for (auto& [name, id] : FeatureSpaceRepository(session.Db())
+                                .OfTypeUpTo(session.FeatureSpaceType(), elements))
+        items.push_back({std::move(name), id});
     return items;
 }
 
@@ -98,12 +89,7 @@ int ResolveSensor(ProcessingSession& session, const std::string& name_or_id) {
 
 int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_or_id,
                            std::optional<int> type) {
-    // Names are unique within a type only, so the type picks among feature spaces of one name.
-    if (!type) return ResolveByNameOrId(session.Db(), kFeatureSpaceNames, name_or_id);
-    return ResolveByNameOrId(
-        session.Db(), kFeatureSpaceNames, name_or_id,
-        Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i)", *type),
-        " of that type");
+    return FeatureSpaceRepository(session.Db()).Resolve(name_or_id, type);
 }
 
 namespace {

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/feature_space.h"
 
+#include <optional>
+
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/feature_space_repository.h"
 
 namespace orvane {
 
@@ -16,22 +19,15 @@ void FeatureSpace::Define(int type, int dimension, std::vector<BandRange> ranges
 }
 
 void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feature_space_id) {
-    ResultSet rows = db.Query(
-        Sql("select type, dimension, fs.name, fs.description, fst.name from feature_space fs, "
-            "feature_space_type fst where feature_space_id = %i and fs.fs_type_id = fst.fs_type_id",
-            feature_space_id));
-    bool found = false;
-    while (rows.Next()) {
-        type_ = rows.Int(0);
-        dimension_ = rows.Int(1);
-        name_ = rows.String(2);
-        description_ = rows.String(3);
-        type_name_ = rows.String(4);
-        found = true;
-    }
-    if (!found)
+    const std::optional<StoredFeatureSpace> row = FeatureSpaceRepository(db).Find(feature_space_id);
+    if (!row)
         throw OrvaneError("There is no feature space with id " + std::to_string(feature_space_id) +
                           ".");
+    type_ = row->type;
+    dimension_ = row->dimension;
+    name_ = row->name;
+    description_ = row->description;
+    type_name_ = row->type_name;
     id_ = feature_space_id;
     if (type_ == 0 || type_ == 1)
         LoadBandRanges(db);
@@ -41,15 +37,13 @@ void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feat
 
 void FeatureSpace::LoadBandRanges(Database& db) {
     std::vector<BandRange> loaded;
-    ResultSet rows = db.Query(
-        Sql("select band1, band2, band_range_id from band_range where feature_space_id = %i", id_));
-    while (rows.Next()) {
+    for (const StoredBandRange& stored : FeatureSpaceRepository(db).BandRanges(id_)) {
         if (static_cast<int>(loaded.size()) >= kMaxRanges)
             throw OrvaneError("Feature space " + name_ + " has more than 100 band ranges.");
         BandRange r;
-        r.wavelength1 = rows.Int(0);
-        r.wavelength2 = rows.Int(1);
-        r.band_range_id = rows.Int(2);
+        r.wavelength1 = stored.wavelength1;
+        r.wavelength2 = stored.wavelength2;
+        r.band_range_id = stored.band_range_id;
         loaded.push_back(r);
     }
     ranges_ = std::move(loaded);
@@ -57,19 +51,13 @@ void FeatureSpace::LoadBandRanges(Database& db) {
 
 void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& session) {
     if (!session.CurrentSensor()) throw OrvaneError("A PCT feature space needs a current sensor.");
-    int n = 0;
-    int pca_id = 0;
-    {
-        ResultSet rows = db.Query(
-            Sql("select dim, pca_data_id FROM pca_data where sensor_id = %i and study_id = %i and "
-                "smoothing_filter_id = %i and derivative_id = %i",
-                session.CurrentSensor()->SensorId(), session.StudyId(), session.SmoothingFilterId(),
-                session.DerivativeId()));
-        while (rows.Next()) {
-            n = rows.Int(0);
-            pca_id = rows.Int(1);
-        }
-    }
+    FeatureSpaceRepository spaces(db);
+    PcaKey key;
+    key.sensor = session.CurrentSensor()->SensorId();
+    key.study = session.StudyId();
+    key.smoothing_filter = session.SmoothingFilterId();
+    key.derivative = session.DerivativeId();
+    const auto [n, pca_id] = spaces.FindPca(key);
     if (pca_id == 0 || n <= 0)
         throw OrvaneError("Feature space " + name_ +
                           " needs principal component data of the current study and chain "
@@ -79,19 +67,8 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& sessi
                           " components but the analysis has only " + std::to_string(n) + ".");
     ColumnVector values(n);
     Matrix vectors(n, n);
-    {
-        ResultSet rows = db.Query(
-            Sql("SELECT eigenvalues, eigenvectors FROM pca_data where pca_data_id = %i", pca_id));
-        bool found = false;
-        while (rows.Next()) {
-            DecodeMatrix(rows.String(0), values,
-                         "eigenvalues of PCA data " + std::to_string(pca_id));
-            DecodeMatrix(rows.String(1), vectors,
-                         "eigenvectors of PCA data " + std::to_string(pca_id));
-            found = true;
-        }
-        if (!found) throw OrvaneError("PCA data " + std::to_string(pca_id) + " has vanished.");
-    }
+    if (!spaces.ReadPca(pca_id, values, vectors))
+        throw OrvaneError("PCA data " + std::to_string(pca_id) + " has vanished.");
     // The stored columns are in ascending eigenvalue order, so the components are taken from
     // the last column backwards.
     Matrix transform(dimension_, n);
@@ -169,13 +146,7 @@ void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
 }
 
 std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db) {
-    std::vector<FeatureSpaceSummary> all;
-    ResultSet rows = db.Query(
-        "select feature_space_id, fst.name, dimension, fs.name from feature_space fs, "
-        "feature_space_type fst where fs.fs_type_id = fst.fs_type_id order by fst.type, "
-        "dimension, feature_space_id");
-    while (rows.Next()) all.push_back({rows.Int(0), rows.String(1), rows.Int(2), rows.String(3)});
-    return all;
+    return FeatureSpaceRepository(db).All();
 }
 
 }  // namespace orvane

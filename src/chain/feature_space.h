@@ -7,6 +7,7 @@
 
 #include "spectra/band_vector.h"
 #include "base/matrix.h"
+#include "store/feature_space_repository.h"
 
 namespace orvane {
 
@@ -67,13 +68,6 @@ class FeatureSpace {
     Matrix transform_;
 };
 
-// One stored feature space as a listing shows it, whatever sensor it fits.
-struct FeatureSpaceSummary {
-    int id = 0;
-    std::string type_name;
-    int dimension = 0;
-    std::string name;
-};
 // Every stored feature space, by type, then dimension, then id.
 std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db);
 

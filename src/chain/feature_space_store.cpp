@@ -4,13 +4,14 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <map>
+#include <optional>
 
 #include "base/orvane_error.h"
 #include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
+#include "store/feature_space_repository.h"
 #include "store/name_lookup.h"
 
 namespace orvane {
@@ -37,13 +38,6 @@ size_t CharacterCount(const std::string& text) {
 
 bool Blank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
-
-bool Exists(Database& db, int feature_space_id) {
-    int n = 0;
-    db.QueryInt(
-        Sql("select count(*) from feature_space where feature_space_id = %i", feature_space_id), n);
-    return n > 0;
 }
 
 // DI and NTBI compute one feature per range, whatever dimension was stored before.
@@ -101,76 +95,36 @@ void CheckAgainstSensor(const ProcessingSession& session, const FeatureSpaceDefi
 
 // Names are chosen by users, so two of one type must never look alike, not even apart from
 // case or trailing blanks.
-void CheckNameFree(Database& db, const FeatureSpaceDefinition& def) {
-    const auto similar = SimilarNames(
-        db, kFeatureSpaceNames, def.name,
-        Sql("fs_type_id in (select fs_type_id from feature_space_type where type = %i) and "
-            "feature_space_id <> %i",
-            def.type, def.id));
+void CheckNameFree(FeatureSpaceRepository& spaces, const FeatureSpaceDefinition& def) {
+    const auto similar = spaces.SimilarNames(def.type, def.name, def.id);
     if (!similar.empty())
         throw OrvaneError(fmt::format(
             "There is already a {} feature space named \"{}\" (id {}); choose another name.",
             TypeLabel(def.type), similar.front().second, similar.front().first));
 }
 
-// The stored ranges of an edited feature space follow the definition's list row by row.
-void StoreRanges(Database& db, const FeatureSpaceDefinition& def, int id) {
-    std::map<int, std::pair<int, int>> stored;
-    if (def.id != 0) {
-        ResultSet rows = db.Query(Sql(
-            "select band_range_id, band1, band2 from band_range where feature_space_id = %i", id));
-        while (rows.Next()) stored[rows.Int(0)] = {rows.Int(1), rows.Int(2)};
-    }
-    for (const FeatureSpace::BandRange& r : def.ranges) {
-        auto row = stored.find(r.band_range_id);
-        if (r.band_range_id == 0 || row == stored.end()) {
-            db.Execute(
-                Sql("insert into band_range (band1, band2, feature_space_id) values "
-                    "(%i, %i, %i)",
-                    r.wavelength1, r.wavelength2, id));
-            continue;
-        }
-        if (row->second != std::make_pair(r.wavelength1, r.wavelength2))
-            db.Execute(Sql("update band_range set band1 = %i, band2 = %i where band_range_id = %i",
-                           r.wavelength1, r.wavelength2, r.band_range_id));
-        stored.erase(row);
-    }
-    for (const auto& left_out : stored)
-        db.Execute(Sql("delete from band_range where band_range_id = %i", left_out.first));
-}
-
 int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
-    const std::string name = db.Escape(def.name);
-    const std::string description = db.Escape(def.description);
+    FeatureSpaceRepository spaces(db);
     Transaction tx(db);
     // A feature space that kept its name keeps it even when it reads as an id: it was stored
     // before such names were refused, and editing its ranges must not force a rename.
-    std::string stored_name;
-    if (def.id == 0 ||
-        !db.QueryText(Sql("select name from feature_space where feature_space_id = %i", def.id),
-                      stored_name) ||
-        stored_name != def.name)
-        CheckNewName(kFeatureSpaceNames, def.name);
-    CheckNameFree(db, def);
+    const std::optional<std::string> stored_name =
+        def.id == 0 ? std::nullopt : spaces.StoredName(def.id);
+    if (!stored_name || *stored_name != def.name) CheckNewName(kFeatureSpaceNames, def.name);
+    CheckNameFree(spaces, def);
     int id = def.id;
     if (id != 0) {
-        if (!Exists(db, id))
+        if (!spaces.Exists(id))
             throw OrvaneError("The feature space \"" + def.name +
                               "\" no longer exists; nothing was saved.");
-        db.Execute(
-            Sql("update feature_space set dimension = %i, build_date = "
-                "current_timestamp(6), name = '%s', description = '%s' where "
-                "feature_space_id = %i",
-                DimensionOf(def), name.c_str(), description.c_str(), id));
+        spaces.Update(id, DimensionOf(def), def.name, def.description);
     } else {
-        db.Execute(
-            Sql("insert into feature_space (dimension, name, description, build_date, "
-                "fs_type_id) values (%i, '%s', '%s', current_timestamp(6), (select "
-                "fs_type_id from feature_space_type where type = %i))",
-                DimensionOf(def), name.c_str(), description.c_str(), def.type));
-        id = static_cast<int>(db.InsertId());
+        id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
     }
-    StoreRanges(db, def, id);
+    std::vector<StoredBandRange> ranges;
+    for (const FeatureSpace::BandRange& r : def.ranges)
+        ranges.push_back({r.band_range_id, r.wavelength1, r.wavelength2});
+    spaces.ReplaceBandRanges(id, def.id != 0, ranges);
     tx.Commit();
     return id;
 }
@@ -209,21 +163,11 @@ SavedFeatureSpace SaveFeatureSpace(ProcessingSession& session,
 }
 
 void DeleteFeatureSpace(ProcessingSession& session, int feature_space_id) {
-    Database& db = session.Db();
-    if (feature_space_id == 0 || !Exists(db, feature_space_id))
+    FeatureSpaceRepository spaces(session.Db());
+    if (feature_space_id == 0 || !spaces.Exists(feature_space_id))
         throw OrvaneError(
             fmt::format("There is no feature space with id {} to delete.", feature_space_id));
-    {
-        Transaction tx(db);
-        db.Execute(
-            Sql("delete from statistic where library_id in (select library_id from "
-                "library where feature_space_id = %i)",
-                feature_space_id));
-        db.Execute(Sql("delete from library where feature_space_id = %i", feature_space_id));
-        db.Execute(Sql("delete from band_range where feature_space_id = %i", feature_space_id));
-        db.Execute(Sql("delete from feature_space where feature_space_id = %i", feature_space_id));
-        tx.Commit();
-    }
+    spaces.DeleteWithLibraries(feature_space_id);
     if (session.FeatureSpaceId() == feature_space_id) {
         try {
             SelectAfterChange(session, 0);

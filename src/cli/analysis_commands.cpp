@@ -9,6 +9,7 @@
 #include "chain/chain_options.h"
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
+#include "plot/scree_plot.h"
 #include "spectra/spectrum.h"
 #include "stats/principal_components.h"
 #include "stats/sensor_comparison.h"
@@ -78,6 +79,14 @@ int CmdPca(Context& ctx) {
         return 1;
     }
     ctx.frontend.Report(plot.title + " written to file:\n" + svg);
+    // The shares of variance tell how much of the data the two components shown carry.
+    const ScreeLayout scree = ScreeLayoutOf(plot);
+    const std::string scree_svg = output.PathFor("pca_scree_plot", "svg");
+    if (!WriteScreeSvg(scree, scree_svg)) {
+        ctx.frontend.Error("Could not write the explained variance to " + scree_svg);
+        return 1;
+    }
+    ctx.frontend.Report(scree.Title() + " written to file:\n" + scree_svg);
     // The two paths last, one a line, for scripts.
     ctx.out << EscapeControls(result.path) << '\n' << EscapeControls(svg) << '\n';
     return 0;
@@ -136,8 +145,10 @@ std::vector<Command> AnalysisCommands() {
          CmdSeparability},
         {"pca", "pca [--components X,Y]",
          "Principal components of the study's spectra at the derived stage; writes "
-         "pca_output.csv and the score plot pca_score_plot.svg (components X and Y, 1,2 "
-         "unless given; points coloured by species) and prints both paths.",
+         "pca_output.csv, the score plot pca_score_plot.svg (components X and Y, 1,2 "
+         "unless given; points coloured by species) and each component's share of the "
+         "variance with the cumulative share, pca_scree_plot.svg; prints the paths of the "
+         "first two last.",
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "

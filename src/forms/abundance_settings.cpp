@@ -3,13 +3,22 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "stats/mixture_edit.h"
+#include "store/database.h"
 
 namespace orvane {
+
+namespace {
+
+// A total as the server writes a sum of doubles: fifteen significant digits.
+std::string SumText(double total) { return fmt::format("{:.15g}", total); }
+
+}  // namespace
 
 AbundanceSettings::AbundanceSettings(ProcessingSession& session) : session_(session) {}
 
@@ -19,6 +28,35 @@ void AbundanceSettings::Show() {
     if (classes_.Empty()) classes_.Add(kNoSpecies, SpeciesListBox::kPlaceholder);
     available_.Clear();
     selected_.Clear();
+    Cancel();
+}
+
+void AbundanceSettings::Cancel() {
+    original_.clear();
+    working_.clear();
+    changed_.clear();
+    typed_ = false;
+}
+
+AbundanceSettings::MakeUp& AbundanceSettings::Working(int mixture) {
+    auto found = working_.find(mixture);
+    if (found != working_.end()) return found->second;
+    MixtureStore store(session_.Db(), session_.StudyId());
+    MakeUp make_up;
+    for (const SpeciesEntry& e : store.SelectedEndmembers(mixture)) {
+        const std::string text = store.Abundance(mixture, e.species_id);
+        make_up.shown[e.species_id] = std::strtod(text.c_str(), nullptr);
+    }
+    for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
+        if (!make_up.shown.count(id)) make_up.hidden += abundance;
+    original_[mixture] = make_up;
+    return working_[mixture] = make_up;
+}
+
+double AbundanceSettings::Total(const MakeUp& make_up) const {
+    double total = make_up.hidden;
+    for (const auto& [id, abundance] : make_up.shown) total += abundance;
+    return total;
 }
 
 bool AbundanceSettings::SelectClass(int class_index) {
@@ -27,20 +65,31 @@ bool AbundanceSettings::SelectClass(int class_index) {
     mixture_ = item->data;
     Refresh();
     abundance_.clear();
+    typed_ = false;
     return true;
 }
 
 void AbundanceSettings::Refresh() {
     MixtureStore store(session_.Db(), session_.StudyId());
-    available_.Fill(store.AvailableEndmembers(mixture_));
-    selected_.Fill(store.SelectedEndmembers(mixture_));
-    total_ = store.Total(mixture_);
+    const MakeUp& make_up = Working(mixture_);
+    std::vector<SpeciesEntry> available, selected;
+    // The study's endmembers, split by the working copy rather than by the stored rows.
+    for (SpeciesEntry& e : store.Species(true)) {
+        names_[e.species_id] = e.folder_name;
+        (make_up.shown.count(e.species_id) ? selected : available).push_back(std::move(e));
+    }
+    available_.Fill(available);
+    selected_.Fill(selected);
+    // Like the server's sum, no total without a recorded endmember.
+    const bool recorded = !make_up.shown.empty() || make_up.hidden != 0.0;
+    total_ = recorded ? SumText(Total(make_up)) : std::string();
 }
 
 bool AbundanceSettings::Add(int available_index) {
     const FormItem* item = available_.At(available_index);
     if (!item || mixture_ == 0) return false;
-    MixtureStore(session_.Db(), session_.StudyId()).AddEndmember(mixture_, item->data);
+    Working(mixture_).shown[item->data] = 0.0;
+    changed_.insert(mixture_);
     Refresh();
     return true;
 }
@@ -48,7 +97,8 @@ bool AbundanceSettings::Add(int available_index) {
 bool AbundanceSettings::Remove(int selected_index) {
     const FormItem* item = selected_.At(selected_index);
     if (!item || mixture_ == 0) return false;
-    MixtureStore(session_.Db(), session_.StudyId()).RemoveEndmember(mixture_, item->data);
+    Working(mixture_).shown.erase(item->data);
+    changed_.insert(mixture_);
     Refresh();
     return true;
 }
@@ -56,37 +106,64 @@ bool AbundanceSettings::Remove(int selected_index) {
 void AbundanceSettings::SelectEndmember(int selected_index) {
     const FormItem* item = selected_.At(selected_index);
     if (!item) return;
-    abundance_ = MixtureStore(session_.Db(), session_.StudyId()).Abundance(mixture_, item->data);
+    const MakeUp& make_up = Working(mixture_);
+    const auto found = make_up.shown.find(item->data);
+    abundance_ = found == make_up.shown.end() ? std::string() : fmt::format("{}", found->second);
+    typed_ = false;
 }
 
 bool AbundanceSettings::Save(int selected_index) {
-    MixtureStore store(session_.Db(), session_.StudyId());
     const FormItem* item = selected_.At(selected_index);
-    bool saved = false;
-    if (item) {
-        double value = 0.0;
-        try {
-            value = ParseAbundance(abundance_);
-        } catch (const OrvaneError&) {
-            total_ = store.Total(mixture_);
-            throw;
+    if (!item) return false;
+    const double value = ParseAbundance(abundance_);
+    MakeUp& make_up = Working(mixture_);
+    const double before = make_up.shown[item->data];
+    const double others = Total(make_up) - before;
+    const double total = others + value;
+    // A total above 1 from older data may still be lowered.
+    if (total > 1.0 + kAbundanceTotalSlack && value > before)
+        throw OrvaneError(fmt::format(
+            "With the abundance {} the mixture's abundances would total {}, more than 1; nothing "
+            "was saved (at most {} fits).",
+            value, total, std::max(0.0, 1.0 - others)));
+    make_up.shown[item->data] = value;
+    changed_.insert(mixture_);
+    typed_ = false;
+    total_ = SumText(Total(make_up));
+    return true;
+}
+
+void AbundanceSettings::Ok(int selected_index) {
+    if (typed_ && !abundance_.empty()) Save(selected_index);
+    if (changed_.empty()) return;
+    MixtureStore store(session_.Db(), session_.StudyId());
+    Transaction unit(session_.Db());
+    for (int mixture : changed_) {
+        std::map<int, double> stored;
+        for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
+            stored[id] = abundance;
+        const MakeUp& was = original_[mixture];
+        const MakeUp& now = working_[mixture];
+        for (const auto& [id, abundance] : was.shown)
+            if (!now.shown.count(id) && stored.count(id)) store.RemoveEndmember(mixture, id);
+        for (const auto& [id, abundance] : now.shown) {
+            const auto row = stored.find(id);
+            if (row == stored.end()) store.AddEndmember(mixture, id);
+            if (row == stored.end() || row->second != abundance)
+                store.SetAbundance(mixture, id, abundance);
         }
-        try {
-            SaveAbundance(store, mixture_, item->data, value, false);
-        } catch (const OrvaneError&) {
-            total_ = store.Total(mixture_);
-            throw;
-        }
-        saved = true;
     }
-    total_ = store.Total(mixture_);
-    return saved;
+    unit.Commit();
+    // What is stored is now the starting point of further edits.
+    original_ = working_;
+    changed_.clear();
 }
 
 void AbundanceSettings::Complement() {
     // Fifteen significant digits: the total saved with it is 1 within far less than the
     // slack the check allows, where six decimals could round it past 1 and be refused.
     abundance_ = fmt::format("{:.15g}", 1.0 - std::atof(total_.c_str()));
+    typed_ = true;  // shown in the edit like a typed value, and saved by OK like one
 }
 
 }  // namespace orvane

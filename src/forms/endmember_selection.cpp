@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "chain/processing_session.h"
-#include "stats/mixture_store.h"
+#include "store/mixture_store.h"
 
 namespace orvane {
 

@@ -117,6 +117,14 @@ ResultTable ErrorMatrixTable(const AccuracyResult& result) {
     return t;
 }
 
+ResultTable IndependentSetTable(const AccuracyResult& result, const std::string& study) {
+    ResultTable t = ErrorMatrixTable(result);
+    t.title = "Independent Set";
+    for (auto& [label, value] : t.notes)
+        if (label == "Validation") value = "independent set: study '" + study + "'";
+    return t;
+}
+
 std::vector<ResultTable> SeparabilityTables(const std::vector<std::string>& names,
                                             const Matrix& b) {
     ResultTable jm;

@@ -38,6 +38,9 @@ struct ResultTable {
 // producer's accuracy (last row) in percent, and the overall accuracy, kappa and validation
 // as notes.
 ResultTable ErrorMatrixTable(const AccuracyResult& result);
+// The error matrix of classifying another study's spectra against the library, in its own tab
+// beside the discriminant analysis's: validated by that independent study, not resubstitution.
+ResultTable IndependentSetTable(const AccuracyResult& result, const std::string& study);
 
 // The Jeffries-Matusita and the Bhattacharyya distances of every pair of classes as two
 // tables, from the pairwise B (k x k) of PairwiseBhattacharyya; names label the classes.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -15,6 +16,7 @@
 #include "base/text_file.h"
 #include "store/name_lookup.h"
 #include "store/database.h"
+#include "store/sensor_repository.h"
 
 namespace orvane {
 
@@ -151,18 +153,11 @@ int Sensor::RoundCentre(double wavelength) {
 }
 
 void Sensor::LoadHeader(Database& db, int sensor_id) {
-    ResultSet rows = db.Query(
-        Sql("SELECT s.name, description, type FROM sensor s, sensor_response_type srt where "
-            "sensor_id = %i and s.sensor_response_type_id = srt.sensor_response_type_id",
-            sensor_id));
-    bool found = false;
-    while (rows.Next()) {
-        name_ = rows.String(0);
-        description_ = rows.String(1);
-        response_type_ = rows.Int(2);
-        found = true;
-    }
-    if (!found) throw OrvaneError("There is no sensor with id " + std::to_string(sensor_id) + ".");
+    const std::optional<StoredSensor> row = SensorRepository(db).Find(sensor_id);
+    if (!row) throw OrvaneError("There is no sensor with id " + std::to_string(sensor_id) + ".");
+    name_ = row->name;
+    description_ = row->description;
+    response_type_ = row->response_type;
     sensor_id_ = sensor_id;
 }
 
@@ -170,27 +165,20 @@ void Sensor::Load(Database& db, int sensor_id) { LoadHeader(db, sensor_id); }
 
 int Sensor::InsertSensorRow(Database& db, int type) {
     CheckNewName(kSensorNames, name_);
-    int type_id = 0;
-    if (!db.QueryInt(Sql("SELECT sensor_response_type_id FROM sensor_response_type where type = %i",
-                         type),
-                     type_id))
+    SensorRepository sensors(db);
+    const std::optional<int> type_id = sensors.ResponseTypeId(type);
+    if (!type_id)
         throw OrvaneError("The database has no sensor response type " + std::to_string(type) +
                           "; was the schema loaded?");
     // Sensors are chosen by name, so a second one that only case or trailing blanks set apart
     // could never be told apart.
-    const auto similar = SimilarNames(db, kSensorNames, name_);
+    const auto similar = sensors.SimilarNames(name_);
     if (!similar.empty())
         throw OrvaneError(fmt::format("There is already a sensor named \"{}\" (id {}); nothing "
                                       "was imported. Delete that sensor first, or rename the new "
                                       "one in the first line of its file.",
                                       similar.front().second, similar.front().first));
-    Statement insert(
-        db, "INSERT into sensor (name, description, sensor_response_type_id) values (?, ?, ?)");
-    insert.SetText(0, name_);
-    insert.SetText(1, description_);
-    insert.SetInt(2, type_id);
-    insert.Execute();
-    sensor_id_ = static_cast<int>(insert.InsertId());
+    sensor_id_ = sensors.Insert(name_, description_, *type_id);
     response_type_ = type;
     return sensor_id_;
 }
@@ -227,20 +215,15 @@ int Sensor::ElementByWavelength(double wavelength) const {
 
 void GaussianSensor::Load(Database& db, int sensor_id) {
     LoadHeader(db, sensor_id);
-    // Ordered by insertion, so the elements keep the order of the definition file.
-    ResultSet rows = db.Query(
-        Sql("SELECT band_no, avg_wavelength, fwhm, calibrated FROM sensor_element where "
-            "sensor_id = %i and calibrated = 1 order by sensor_element_id",
-            sensor_id));
     std::vector<SensorElement> loaded;
-    loaded.reserve(rows.RowCount());
-    while (rows.Next()) {
+    for (const StoredGaussianElement& stored :
+         SensorRepository(db).CalibratedGaussianElements(sensor_id)) {
         SensorElement e;
         e.number = static_cast<int>(loaded.size()) + 1;
-        e.band_no = rows.Int(0);
-        e.avg_wavelength = rows.Real(1);
-        e.fwhm = rows.Real(2);
-        e.calibrated = rows.Int(3) != 0;
+        e.band_no = stored.band_no;
+        e.avg_wavelength = stored.avg_wavelength;
+        e.fwhm = stored.fwhm;
+        e.calibrated = stored.calibrated;
         e.usable = e.calibrated;
         const int centre = RoundCentre(e.avg_wavelength);
         if (centre < 350 || centre > 2499) e.usable = false;
@@ -278,48 +261,31 @@ void GaussianSensor::ReadFile(const std::string& path) {
 // Numbers are bound as they are, so a stored value is the file's value to the last bit.
 void GaussianSensor::Store(Database& db) {
     const int id = InsertSensorRow(db, kResponseGaussian);
-    Statement insert(db,
-                     "INSERT into sensor_element (band_no, avg_wavelength, fwhm, calibrated, "
-                     "sensor_id) values (?, ?, ?, ?, ?)");
-    for (const SensorElement& e : elements_) {
-        insert.SetInt(0, e.band_no);
-        insert.SetDouble(1, e.avg_wavelength);
-        insert.SetDouble(2, e.fwhm);
-        insert.SetInt(3, e.calibrated ? 1 : 0);
-        insert.SetInt(4, id);
-        insert.Execute();
-    }
+    std::vector<StoredGaussianElement> rows;
+    for (const SensorElement& e : elements_)
+        rows.push_back({e.band_no, e.avg_wavelength, e.fwhm, e.calibrated});
+    SensorRepository(db).InsertGaussianElements(id, rows);
 }
 
 void RatioSensor::Load(Database& db, int sensor_id) {
     LoadHeader(db, sensor_id);
-    std::vector<std::string> bands;
-    {
-        ResultSet rows = db.Query(
-            Sql("SELECT band_no FROM sensor_element where sensor_id = %i group by band_no "
-                "order by min(sensor_element_id)",
-                sensor_id));
-        while (rows.Next()) bands.push_back(rows.String(0));
-    }
+    SensorRepository sensors(db);
+    const std::vector<std::string> bands = sensors.RatioBands(sensor_id);
     std::vector<SensorElement> loaded;
     for (const std::string& band : bands) {
         SensorElement e;
         e.number = static_cast<int>(loaded.size()) + 1;
         e.band_no = std::atoi(band.c_str());
         e.usable = true;
-        ResultSet rows = db.Query(
-            Sql("SELECT avg_wavelength, ratio FROM sensor_element where sensor_id = %i and "
-                "band_no = %s order by sensor_element_id",
-                sensor_id, band.c_str()));
         int lowest = 0;
         int highest = 0;
-        while (rows.Next()) {
+        for (const auto& [wavelength, ratio] : sensors.RatioSamples(sensor_id, band)) {
             // Wavelengths are whole nanometres; responses keep their fractions, since
             // truncating responses below 1 would zero the band's weights.
-            const int w = TruncatedNm(rows.Real(0));
+            const int w = TruncatedNm(wavelength);
             if (e.ratios.empty() || w < lowest) lowest = w;
             if (e.ratios.empty() || w > highest) highest = w;
-            e.ratios.emplace_back(static_cast<double>(w), rows.Real(1));
+            e.ratios.emplace_back(static_cast<double>(w), ratio);
         }
         e.avg_wavelength = static_cast<double>((static_cast<long long>(lowest) + highest) / 2);
         if (e.avg_wavelength < 350.0 || !(e.avg_wavelength < 2500.0)) e.usable = false;
@@ -363,16 +329,9 @@ void RatioSensor::ReadFile(const std::string& path) {
 
 void RatioSensor::Store(Database& db) {
     const int id = InsertSensorRow(db, kResponseRatio);
-    Statement insert(db,
-                     "INSERT into sensor_element (band_no, avg_wavelength, ratio, sensor_id) "
-                     "values (?, ?, ?, ?)");
-    for (const Sample& s : samples_) {
-        insert.SetInt(0, s.band);
-        insert.SetDouble(1, s.wavelength);
-        insert.SetDouble(2, s.ratio);
-        insert.SetInt(3, id);
-        insert.Execute();
-    }
+    std::vector<StoredRatioSample> rows;
+    for (const Sample& s : samples_) rows.push_back({s.band, s.wavelength, s.ratio});
+    SensorRepository(db).InsertRatioSamples(id, rows);
 }
 
 std::unique_ptr<Sensor> MakeSensor(int response_type) {

@@ -6,7 +6,7 @@
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
 #include "base/utf8_text.h"
-#include "store/database.h"
+#include "store/study_repository.h"
 
 namespace orvane {
 
@@ -38,31 +38,13 @@ void CheckName(const std::string& what, const std::string& text) {
                                       EscapeControls(text), kMaxSpeciesNameChars));
 }
 
-void SetName(Statement& update, unsigned index, const std::optional<std::string>& name,
-             const std::string& current) {
-    const std::string& value = name ? *name : current;
-    if (value.empty())
-        update.SetNull(index);
-    else
-        update.SetText(index, value);
-}
-
 }  // namespace
 
 std::vector<SpeciesNames> ListSpeciesNames(Database& db, int study_id) {
     std::vector<SpeciesNames> list;
-    ResultSet rows = db.Query(
-        Sql("SELECT folder_name, common_name, latin_name, maori_name FROM species WHERE "
-            "study_id = %i ORDER BY folder_name",
-            study_id));
-    while (rows.Next()) {
-        SpeciesNames names;
-        names.folder = rows.String(0);
-        if (!rows.IsNull(1)) names.common = rows.String(1);
-        if (!rows.IsNull(2)) names.latin = rows.String(2);
-        if (!rows.IsNull(3)) names.local = rows.String(3);
-        list.push_back(std::move(names));
-    }
+    for (StoredSpeciesNames& stored : StudyRepository(db).SpeciesNames(study_id))
+        list.push_back({std::move(stored.folder), std::move(stored.common),
+                        std::move(stored.latin), std::move(stored.local)});
     return list;
 }
 
@@ -78,15 +60,13 @@ void RenameSpecies(Database& db, int study_id, const std::string& folder,
     if (!current)
         throw OrvaneError(fmt::format("The study has no species folder \"{}\".",
                                       EscapeControls(folder)));
-    Statement update(db,
-                     "UPDATE species SET common_name = ?, latin_name = ?, maori_name = ? "
-                     "WHERE study_id = ? AND folder_name = ?");
-    SetName(update, 0, names.common, current->common);
-    SetName(update, 1, names.latin, current->latin);
-    SetName(update, 2, names.local, current->local);
-    update.SetInt(3, study_id);
-    update.SetText(4, folder);
-    update.Execute();
+    // A name not given keeps the current one; an empty one clears it.
+    StoredSpeciesNames stored;
+    stored.folder = folder;
+    stored.common = names.common ? *names.common : current->common;
+    stored.latin = names.latin ? *names.latin : current->latin;
+    stored.local = names.local ? *names.local : current->local;
+    StudyRepository(db).SetSpeciesNames(study_id, stored);
 }
 
 std::string NameTypeLabel(int name_type) {

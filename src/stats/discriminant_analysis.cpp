@@ -17,7 +17,7 @@
 #include "spectra/species.h"
 #include "stats/cross_validation.h"
 #include "stats/spectral_statistics.h"
-#include "store/database.h"
+#include "store/study_repository.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -488,9 +488,8 @@ AccuracyResult RunDiscriminantAnalysis(SpectralStatistics& library, StudyLoader&
 
 std::vector<StudyItem> IndependentStudies(ProcessingSession& session) {
     std::vector<StudyItem> items;
-    ResultSet rows = session.Db().Query(
-        Sql("SELECT name, study_id FROM study where study_id <> %i;", session.StudyId()));
-    while (rows.Next()) items.push_back({rows.String(0), rows.Int(1)});
+    for (StudyName& study : StudyRepository(session.Db()).OtherStudies(session.StudyId()))
+        items.push_back({std::move(study.name), study.study_id});
     if (items.empty()) items.push_back({"No other studies found!", -1});
     return items;
 }
@@ -503,16 +502,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
         throw OrvaneError("The independent set must be another study than the current one.");
     ReportUnmodelled(library, frontend);
     ReportMissingNames(library, name_type, frontend);
-    struct Item {
-        int species_id;
-        std::string folder;
-    };
-    std::vector<Item> species_list;
-    {
-        ResultSet rows = session.Db().Query(
-            Sql("SELECT species_id, folder_name from species where study_id = %i", study_id));
-        while (rows.Next()) species_list.push_back({rows.Int(0), rows.String(1)});
-    }
+    const std::vector<SpeciesFolder> species_list = StudyRepository(session.Db()).Species(study_id);
     ReportShrinkage(library, name_type, frontend);
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
@@ -521,10 +511,10 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
                                static_cast<int>(species_list.size()));
         for (size_t s = 0; s < species_list.size(); ++s) {
             if (frontend.Cancelled()) throw Cancelled("cancelled: classification");
-            const int c = library.ClassIndexOf(species_list[s].folder);
+            const int c = library.ClassIndexOf(species_list[s].folder_name);
             if (c < 0) {
                 // Without a library class of its name the species has no column to count in.
-                frontend.Report("Skipped species " + EscapeControls(species_list[s].folder) +
+                frontend.Report("Skipped species " + EscapeControls(species_list[s].folder_name) +
                                 ": the library has no class of that folder name");
             } else {
                 std::unique_ptr<Species> species = loader.LoadSpecies(species_list[s].species_id);
@@ -535,9 +525,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
             frontend.StepProgress(static_cast<int>(s) + 1);
         }
     }
-    std::string study_name;
-    session.Db().QueryText(Sql("select name from study where study_id = %i", study_id),
-                           study_name);
+    const std::string study_name = StudyRepository(session.Db()).Name(study_id).value_or("");
     return ReportAccuracy("Library Accuracy Check", "independent set", e, name_type, library,
                           output, frontend,
                           {{"analysis", "independent set"},

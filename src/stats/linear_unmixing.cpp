@@ -22,7 +22,7 @@
 #include "spectra/sensor.h"
 #include "spectra/species.h"
 #include "stats/result_record.h"
-#include "store/database.h"
+#include "store/mixture_store.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -36,12 +36,10 @@ struct SpeciesRow {
     std::string folder_name;
 };
 
-std::vector<SpeciesRow> SpeciesOfKind(Database& db, int study_id, char endmember) {
+std::vector<SpeciesRow> SpeciesOfKind(MixtureStore& store, bool endmembers) {
     std::vector<SpeciesRow> rows;
-    ResultSet r = db.Query(
-        Sql("select species_id, folder_name from species where endmember = '%c' and study_id = %i",
-            endmember, study_id));
-    while (r.Next()) rows.push_back({r.Int(0), r.String(1)});
+    for (SpeciesEntry& e : store.UnmixingSpecies(endmembers))
+        rows.push_back({e.species_id, std::move(e.folder_name)});
     return rows;
 }
 
@@ -81,8 +79,8 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
     return values;
 }
 
-// Whether E (4 x q, q <= 4) has full column rank, judged by its singular values: the smallest
-// must exceed the largest x 4 x the single-precision epsilon. The reflectances are stored in
+// Whether E (bands x q, q <= bands) has full column rank, judged by its singular values: the
+// smallest must exceed the largest x bands x the single-precision epsilon. The reflectances are stored in
 // single precision, so a column that is a combination of the others up to that precision
 // is one in fact, and its estimates would be made of rounding.
 bool FullColumnRank(const Matrix& e) {
@@ -93,11 +91,11 @@ bool FullColumnRank(const Matrix& e) {
         largest = std::max(largest, s(i));
         smallest = std::min(smallest, s(i));
     }
-    return largest > 0.0 && smallest > largest * kBands * FLT_EPSILON;
+    return largest > 0.0 && smallest > largest * e.Nrows() * FLT_EPSILON;
 }
 
-OrvaneError SingularError(int q) {
-    if (q > kBands)
+OrvaneError SingularError(int q, int bands = kBands) {
+    if (q > bands)
         return OrvaneError(fmt::format("Unmixing is not possible with {} endmembers: the four "
                                        "sensor elements 1, 2, 3 and 6 determine at most four. "
                                        "Return some endmembers to the classes.",
@@ -123,11 +121,11 @@ Matrix LeastSquaresSolver(const Matrix& e) {
     Matrix solve;
     WithMatrixErrors("Matrix computation failed: ", [&] {
         try {
-            if (!FullColumnRank(e)) throw SingularError(q);
+            if (q > e.Nrows() || !FullColumnRank(e)) throw SingularError(q, e.Nrows());
             const Matrix inverse = (e.t() * e).i();
             solve = inverse * e.t();
         } catch (const NEWMAT::SingularException&) {
-            throw SingularError(q);
+            throw SingularError(q, e.Nrows());
         }
     });
     return solve;
@@ -135,27 +133,14 @@ Matrix LeastSquaresSolver(const Matrix& e) {
 
 // The fractions recorded for a mixture, walked in endmember order: t per endmember (0 where
 // none is recorded) and their report lines.
-bool ReadRecordedFractions(Database& db, const SpeciesRow& mixture,
+bool ReadRecordedFractions(MixtureStore& store, const SpeciesRow& mixture,
                            const std::vector<SpeciesRow>& endmembers, UnmixedMixture& out) {
-    struct Recorded {
-        std::string abundance;
-        std::string folder_name;
-        int endmember_id;
-    };
     // One query for the recorded rows; they are then walked in endmember order.
-    std::vector<Recorded> recorded;
-    {
-        ResultSet rows = db.Query(
-            Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
-                "where m.species_id = %i and s.species_id = m.endmember_id order by "
-                "folder_name",
-                mixture.species_id));
-        while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
-    }
+    const std::vector<RecordedFraction> recorded = store.Recorded(mixture.species_id);
     if (!recorded.empty()) out.text += "\nsimulated mixture abundances from database:\n";
     out.recorded_values.assign(endmembers.size(), 0.0);
     for (size_t j = 0; j < endmembers.size(); ++j) {
-        for (const Recorded& r : recorded) {
+        for (const RecordedFraction& r : recorded) {
             if (r.endmember_id != endmembers[j].species_id) continue;
             const double t = std::atof(r.abundance.c_str());
             out.text += Fraction(t) + " " + r.folder_name + "\n";
@@ -176,35 +161,34 @@ bool OutOfRange(double a) {
 // sqrt(mean over the unmixed elements of (y - E a)^2): how far the fitted mixture is from the
 // measured mean, in reflectance units.
 double ResidualRmse(const Matrix& e, const std::vector<double>& y, const std::vector<double>& a) {
+    const int bands = e.Nrows();
     double sum = 0.0;
-    for (int b = 0; b < kBands; ++b) {
+    for (int b = 0; b < bands; ++b) {
         double fitted = 0.0;
         for (size_t j = 0; j < a.size(); ++j) fitted += e(b + 1, static_cast<int>(j) + 1) * a[j];
         const double r = y[static_cast<size_t>(b)] - fitted;
         sum += r * r;
     }
-    return std::sqrt(sum / kBands);
+    return std::sqrt(sum / bands);
 }
 
 // One mixture's estimates a = solve y, with the residual, and the recorded fractions and
 // absolute errors when the mixture table has them.
-UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::vector<double>& y,
-                            const Matrix& e, const Matrix& solve,
+UnmixedMixture UnmixMixture(MixtureStore& store, const SpeciesRow& mixture,
+                            const LeastSquaresFractions& fitted, int k,
                             const std::vector<SpeciesRow>& endmembers) {
     UnmixedMixture out;
     out.name = mixture.folder_name;
     for (size_t j = 0; j < endmembers.size(); ++j) {
-        double a = 0.0;
-        for (int b = 0; b < kBands; ++b)
-            a += solve(static_cast<int>(j) + 1, b + 1) * y[static_cast<size_t>(b)];
+        const double a = fitted.fractions(static_cast<int>(j) + 1, k + 1);
         out.estimates.push_back(a);
         out.out_of_range.push_back(OutOfRange(a));
         out.text += Fraction(a) + "  " + endmembers[j].folder_name +
                     (OutOfRange(a) ? "  (outside 0-1)" : "") + "\n";
     }
-    out.rmse = ResidualRmse(e, y, out.estimates);
+    out.rmse = fitted.rmse[static_cast<size_t>(k)];
     out.text += fmt::format("residual RMSE over sensor elements 1, 2, 3, 6: {:.6f}\n", out.rmse);
-    out.recorded = ReadRecordedFractions(db, mixture, endmembers, out);
+    out.recorded = ReadRecordedFractions(store, mixture, endmembers, out);
     if (out.recorded) {
         out.text += "\nabsolute errors:\n";
         for (size_t j = 0; j < endmembers.size(); ++j)
@@ -213,6 +197,37 @@ UnmixedMixture UnmixMixture(Database& db, const SpeciesRow& mixture, const std::
     }
     return out;
 }
+
+}  // namespace
+
+LeastSquaresFractions UnmixLeastSquares(const Matrix& endmembers, const Matrix& mixtures) {
+    const Matrix& e = endmembers;
+    const int bands = e.Nrows();
+    if (mixtures.Nrows() != bands)
+        throw OrvaneError(fmt::format("The mixtures have {} bands but the endmembers {}.",
+                                      mixtures.Nrows(), bands));
+    const Matrix solve = LeastSquaresSolver(e);
+    const int q = e.Ncols();
+    const int m = mixtures.Ncols();
+    LeastSquaresFractions out;
+    out.fractions.ReSize(q, m);
+    for (int k = 1; k <= m; ++k) {
+        std::vector<double> y(static_cast<size_t>(bands));
+        for (int b = 0; b < bands; ++b) y[static_cast<size_t>(b)] = mixtures(b + 1, k);
+        std::vector<double> a;
+        for (int j = 0; j < q; ++j) {
+            double sum = 0.0;
+            for (int b = 0; b < bands; ++b)
+                sum += solve(j + 1, b + 1) * y[static_cast<size_t>(b)];
+            a.push_back(sum);
+            out.fractions(j + 1, k) = sum;
+        }
+        out.rmse.push_back(ResidualRmse(e, y, a));
+    }
+    return out;
+}
+
+namespace {
 
 // The estimates per mixture and endmember, with the recorded fractions where the mixture
 // table records the mixture (0 for an endmember it does not list, as in the report).
@@ -279,9 +294,8 @@ std::string WriteUnmixTable(const UnmixResult& result, const OutputFolder& outpu
 
 UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend,
                   const OutputFolder* output) {
-    Database& db = session.Db();
-    const int study = session.StudyId();
-    const std::vector<SpeciesRow> endmembers = SpeciesOfKind(db, study, 'Y');
+    MixtureStore store(session.Db(), session.StudyId());
+    const std::vector<SpeciesRow> endmembers = SpeciesOfKind(store, true);
     if (endmembers.empty())
         throw OrvaneError(
             "Unmixing needs endmembers: mark species of the study as endmembers first.",
@@ -290,7 +304,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     if (q > kBands) throw SingularError(q);
     session.RequireSensor();
     CheckUnmixElements(*session.CurrentSensor());
-    const std::vector<SpeciesRow> mixtures = SpeciesOfKind(db, study, 'N');
+    const std::vector<SpeciesRow> mixtures = SpeciesOfKind(store, false);
 
     ProgressScope progress(frontend, "Spectral Unmixing", q + static_cast<int>(mixtures.size()));
     int done = 0;
@@ -304,7 +318,8 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
     }
-    const Matrix solve = LeastSquaresSolver(e);
+    // Refused before the mixtures are read: a singular E is the cause to name first.
+    LeastSquaresSolver(e);
 
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
@@ -314,9 +329,16 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
         frontend.StepProgress(++done);
     }
 
+    Matrix y(kBands, static_cast<int>(means.size()));
+    for (size_t k = 0; k < means.size(); ++k)
+        for (int b = 0; b < kBands; ++b)
+            y(b + 1, static_cast<int>(k) + 1) = means[k][static_cast<size_t>(b)];
+    const LeastSquaresFractions fitted = UnmixLeastSquares(e, y);
+
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
-        UnmixedMixture out = UnmixMixture(db, mixtures[k], means[k], e, solve, endmembers);
+        UnmixedMixture out =
+            UnmixMixture(store, mixtures[k], fitted, static_cast<int>(k), endmembers);
         frontend.Report(EscapeControls(out.name));
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/matrix.h"
+
 namespace orvane {
 
 class Frontend;
@@ -31,6 +33,18 @@ struct UnmixResult {
     std::string json_path;  // unmixing_output.json; empty when not asked for or not written
     std::string csv_path;   // unmixing.csv; empty when not asked for or not written
 };
+
+// Unconstrained least-squares fractions of mixtures in endmembers. With E (bands x q, one
+// endmember mean per column) and the mixtures' values Y (bands x m), each column y gets
+// a = (E'E)^-1 E' y, and the residual RMSE sqrt(mean over the bands of (y - E a)^2).
+struct LeastSquaresFractions {
+    Matrix fractions;          // q x m: column k the estimates of mixture k, in endmember order
+    std::vector<double> rmse;  // per mixture
+};
+// Throws OrvaneError when E has not full column rank (its smallest singular value not above
+// the largest x bands x the single-precision epsilon, since reflectances are stored in single
+// precision), with Remedy::kReturnEndmembers when there are more endmembers than bands.
+LeastSquaresFractions UnmixLeastSquares(const Matrix& endmembers, const Matrix& mixtures);
 
 // Estimates, for every mixture species of the session's study, the fractions of the
 // endmember species that make up its mean spectrum at the synthesized stage. The model is

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "stats/mixture_store.h"
+#include "store/mixture_store.h"
 
 namespace orvane {
 

@@ -20,42 +20,27 @@
 #include "chain/processing_session.h"
 #include "spectra/spectrum.h"
 #include "stats/result_record.h"
-#include "store/array_codec.h"
 #include "store/database.h"
+#include "store/feature_space_repository.h"
+#include "store/study_repository.h"
 #include "study/study_loader.h"
 
 namespace orvane {
 
 namespace {
 
-// The smallest PCT feature space must fit the sensor; without any, the score plot's two
-// components are the least a PCA has to give.
-int MinimumPctDimension(Database& db) {
-    int m = 2;
-    db.QueryInt(
-        "select min(dimension) from feature_space fs, feature_space_type fst where "
-        "fs.fs_type_id = fst.fs_type_id and fst.name = 'PCT'",
-        m);
-    return m;
-}
-
 struct Selection {
-    std::string species_ids;
+    std::vector<int> species_ids;
     int spectra = 0;
 };
 
 Selection SelectSpecies(ProcessingSession& session) {
     Selection s;
-    ResultSet rows = session.Db().Query(
-        Sql("select count(spectrum_id), sp.species_id from spectrum s, species sp where "
-            "sp.species_id = s.species_id and sp.study_id = %i and disabled = 0 group by "
-            "sp.species_id",
-            session.StudyId()));
-    while (rows.Next()) {
-        const int count = rows.Int(0);
-        if (count < session.MinSpectraPerSpecies()) continue;
-        s.species_ids += (s.species_ids.empty() ? "" : ", ") + std::string(rows.Text(1));
-        s.spectra += count;
+    for (const SpeciesSpectraCount& row :
+         StudyRepository(session.Db()).EnabledSpectraPerSpecies(session.StudyId())) {
+        if (row.spectra < session.MinSpectraPerSpecies()) continue;
+        s.species_ids.push_back(row.species_id);
+        s.spectra += row.spectra;
     }
     return s;
 }
@@ -67,16 +52,10 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
                  const Selection& selection, PcaResult& result) {
     std::vector<int> ids;
     std::vector<std::string> species;
-    {
-        ResultSet rows = session.Db().Query(
-            Sql("select s.spectrum_id, sp.folder_name from spectrum s, species sp where "
-                "sp.species_id = s.species_id and s.study_id = %i and s.species_id in (%s) and "
-                "s.disabled = 0 order by s.spectrum_id",
-                session.StudyId(), selection.species_ids.c_str()));
-        while (rows.Next()) {
-            ids.push_back(rows.Int(0));
-            species.push_back(rows.String(1));
-        }
+    for (SpectrumOfSpecies& row :
+         StudyRepository(session.Db()).EnabledSpectra(session.StudyId(), selection.species_ids)) {
+        ids.push_back(row.spectrum_id);
+        species.push_back(std::move(row.folder_name));
     }
     const std::vector<int> bands = ChainDerivedBands(session);
     const int b = static_cast<int>(bands.size());
@@ -195,46 +174,53 @@ ResultJson PcaRecord(ProcessingSession& session, const DiagonalMatrix& d, const 
 }
 
 int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) {
-    Database& db = session.Db();
-    const int b = d.Nrows();
-    const int sensor = session.CurrentSensor()->SensorId();
-    Transaction tx(db);
-    int id = 0;
-    if (!db.QueryInt(
-            Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
-                "%i and smoothing_filter_id = %i and derivative_id = %i",
-                sensor, session.StudyId(), session.SmoothingFilterId(), session.DerivativeId()),
-            id)) {
-        // Microseconds, so that a library built in the same second as the PCA is ordered.
-        db.Execute(
-            Sql("insert into pca_data (study_id, dim, sensor_id, smoothing_filter_id, "
-                "derivative_id, waveband_filter_id, build_date) values (%i, %i, %i, %i, %i, %i, "
-                "current_timestamp(6))",
-                session.StudyId(), b, sensor, session.SmoothingFilterId(), session.DerivativeId(),
-                session.WavebandFilterId()));
-        id = static_cast<int>(db.InsertId());
-    } else {
-        db.Execute(
-            Sql("update pca_data set dim = %i, build_date = current_timestamp(6) where "
-                "pca_data_id = %i",
-                b, id));
-    }
-    const std::string vectors = EncodeMatrix(v);
-    const std::string values = EncodeMatrix(d);
-    db.WriteBlob(Sql("UPDATE pca_data SET eigenvectors = ? WHERE pca_data_id = %i", id),
-                 vectors.data(), vectors.size());
-    db.WriteBlob(Sql("UPDATE pca_data SET eigenvalues = ? WHERE pca_data_id = %i", id),
-                 values.data(), values.size());
-    tx.Commit();
-    return id;
+    PcaKey key;
+    key.sensor = session.CurrentSensor()->SensorId();
+    key.study = session.StudyId();
+    key.smoothing_filter = session.SmoothingFilterId();
+    key.derivative = session.DerivativeId();
+    key.waveband_filter = session.WavebandFilterId();
+    return FeatureSpaceRepository(session.Db()).StorePca(key, d, v);
 }
 
 }  // namespace
 
+PcaDecomposition DecomposeCovariance(const Matrix& data) {
+    if (data.Ncols() < 2)
+        throw OrvaneError(fmt::format("The covariance of the bands needs at least two spectra; "
+                                      "{} were given.",
+                                      data.Ncols()));
+    PcaDecomposition pca;
+    WithMatrixErrors(
+        "PCA failed: ",
+        [&] {
+            try {
+                SymmetricMatrix c(data.Nrows());
+                c << CovarianceOfColumns(data);
+                NEWMAT::EigenValues(c, pca.values, pca.vectors);
+            } catch (const NEWMAT::ConvergenceException&) {
+                throw OrvaneError(
+                    "PCA failed: the eigen-analysis of the covariance matrix did not converge. "
+                    "Nothing was stored.");
+            }
+        },
+        " Nothing was stored.");
+    const DiagonalMatrix& d = pca.values;
+    const Matrix& v = pca.vectors;
+    for (int i = d.Nrows(); i >= 1; --i) pca.eigenvalues.push_back(d(i));
+    const int b = v.Nrows();
+    pca.components.ReSize(b, b);
+    for (int k = 1; k <= b; ++k)
+        for (int j = 1; j <= b; ++j) pca.components(k, j) = v(j, b - k + 1);
+    return pca;
+}
+
 PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFolder& output,
                  Frontend& frontend) {
     session.RequireSensor();
-    const int m = MinimumPctDimension(session.Db());
+    // The smallest PCT feature space must fit the sensor; without any, the score plot's two
+    // components are the least a PCA has to give.
+    const int m = FeatureSpaceRepository(session.Db()).SmallestPctDimension(2);
     if (session.CurrentSensor()->ElementCount() < m)
         throw OrvaneError(
             "Not enough bands for PCA!\nSelect another sensor with more bands and rerun PCA.\nOr "
@@ -270,30 +256,17 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
                         "least two spectra; {} could be used. Nothing was stored.",
                         n));
 
-    DiagonalMatrix d;
-    Matrix v;
-    WithMatrixErrors(
-        "PCA failed: ",
-        [&] {
-            try {
-                SymmetricMatrix c(result.bands);
-                c << CovarianceOfColumns(result.data);
-                ProgressScope progress(frontend, "PCA: Performing eigenanalysis", 2);
-                NEWMAT::EigenValues(c, d, v);
-                frontend.StepProgress(2);
-            } catch (const NEWMAT::ConvergenceException&) {
-                throw OrvaneError(
-                    "PCA failed: the eigen-analysis of the covariance matrix did not converge. "
-                    "Nothing was stored.");
-            }
-        },
-        " Nothing was stored.");
+    PcaDecomposition pca;
+    {
+        ProgressScope progress(frontend, "PCA: Performing eigenanalysis", 2);
+        pca = DecomposeCovariance(result.data);
+        frontend.StepProgress(2);
+    }
+    const DiagonalMatrix& d = pca.values;
+    const Matrix& v = pca.vectors;
     WriteOutput(file, d, v, frontend);
-    for (int i = d.Nrows(); i >= 1; --i) result.eigenvalues.push_back(d(i));
-    const int b = v.Nrows();
-    result.components.ReSize(b, b);
-    for (int k = 1; k <= b; ++k)
-        for (int j = 1; j <= b; ++j) result.components(k, j) = v(j, b - k + 1);
+    result.eigenvalues = pca.eigenvalues;
+    result.components = pca.components;
     if (!file.Close()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
                        "\nThe previous file, if any, is kept as it was.");
@@ -421,6 +394,7 @@ ScorePlotData PcaScorePlot(const ProcessingSession& session, const PcaResult& re
         plot.species = result.species;
     plot.x_title = AxisTitle(first, result.eigenvalues);
     plot.y_title = AxisTitle(second, result.eigenvalues);
+    plot.eigenvalues = result.eigenvalues;
     return plot;
 }
 

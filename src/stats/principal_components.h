@@ -26,6 +26,18 @@ struct PcaResult {
     Matrix components;  // b x b: row k is the eigenvector of the k-th largest eigenvalue
 };
 
+// The eigen-analysis of the sample covariance of the columns of `data` (b bands x n spectra,
+// divisor n - 1, unscaled), by Householder tridiagonalisation and QL iterations.
+struct PcaDecomposition {
+    DiagonalMatrix values;  // b eigenvalues, ascending, as the pca_data row stores them
+    Matrix vectors;         // b x b: column k the eigenvector of values(k)
+    std::vector<double> eigenvalues;  // from the largest down
+    Matrix components;  // b x b: row k is the eigenvector of the k-th largest eigenvalue
+};
+// Throws OrvaneError for fewer than two spectra (the covariance needs two) and when the
+// eigen-analysis does not converge.
+PcaDecomposition DecomposeCovariance(const Matrix& data);
+
 // Principal components of the current study's enabled spectra (species with at least the
 // study's minimum number) at the derived stage of the current chain. The analysis is on the
 // sample covariance of the bands (divisor n - 1, unscaled), decomposed by Householder
@@ -58,6 +70,7 @@ struct ScorePlotData {
     std::vector<std::string> species;  // the species of each row; empty when unknown
     std::string x_title, y_title;      // "PC1 (62.3 %)": component and explained variance
     int first = 1, second = 2;         // the components on x and y
+    std::vector<double> eigenvalues;   // the analysis's, largest first; empty when unknown
     std::string title;
     std::string reason;
     bool Ready() const { return reason.empty(); }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
@@ -19,7 +20,9 @@
 #include "chain/savitzky_golay_filter.h"
 #include "spectra/sensor.h"
 #include "spectra/waveband_filter.h"
+#include "store/chain_settings_repository.h"
 #include "store/database.h"
+#include "store/library_repository.h"
 
 namespace orvane {
 
@@ -34,9 +37,8 @@ std::string IsoUtc(std::time_t seconds, long micros = -1) {
     return micros < 0 ? fmt::format("{}Z", text) : fmt::format("{}.{:06d}Z", text, micros);
 }
 
-ResultJson NameOrNull(Database& db, const std::string& sql) {
-    std::string name;
-    return db.QueryText(sql, name) ? ResultJson(name) : ResultJson(nullptr);
+ResultJson NameOrNull(const std::optional<std::string>& name) {
+    return name ? ResultJson(*name) : ResultJson(nullptr);
 }
 
 ResultJson WavebandFilterRecord(const ProcessingSession& session) {
@@ -62,7 +64,7 @@ ResultJson SmoothingRecord(ProcessingSession& session) {
     ResultJson record;
     record["type"] = type;
     record["name"] =
-        NameOrNull(session.Db(), Sql("select name from smoothing_filter_type where type = %i", type));
+        NameOrNull(ChainSettingsRepository(session.Db()).SmoothingTypeName(type));
     const auto* sg = dynamic_cast<const SavitzkyGolayFilter*>(session.Smoothing());
     record["window"] = sg ? ResultJson(sg->Size()) : ResultJson(nullptr);
     record["polynomial_order"] = sg ? ResultJson(sg->Order()) : ResultJson(nullptr);
@@ -80,8 +82,8 @@ ResultJson DerivativeRecord(ProcessingSession& session) {
         record["polynomial_order"] = nullptr;
         return record;
     }
-    record["method"] = NameOrNull(
-        session.Db(), Sql("select name from derivative_calc_method where type = %i", d->Method()));
+    record["method"] =
+        NameOrNull(ChainSettingsRepository(session.Db()).DerivativeMethodName(d->Method()));
     const bool sg = d->Method() == kDerivativeSavGol;
     record["window"] = sg ? ResultJson(d->FilterSize()) : ResultJson(nullptr);
     record["polynomial_order"] = sg ? ResultJson(d->PolynomialOrder()) : ResultJson(nullptr);
@@ -112,10 +114,9 @@ ResultJson LibraryRecord(Database& db, int library_id) {
     ResultJson record;
     record["id"] = library_id;
     // The stored instant itself, free of the server's time zone.
-    std::string epoch;
-    if (db.QueryText(Sql("select unix_timestamp(build_date) from library where library_id = %i",
-                         library_id),
-                     epoch)) {
+    if (const std::optional<std::string> stored =
+            LibraryRepository(db).BuildDateEpoch(library_id)) {
+        const std::string& epoch = *stored;
         char* end = nullptr;
         const double value = std::strtod(epoch.c_str(), &end);
         const auto seconds = static_cast<std::time_t>(std::floor(value));

@@ -68,21 +68,23 @@ double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j) {
 
 double JeffriesMatusita(double b) { return 2.0 * (1.0 - std::exp(-b)); }
 
-Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
-    const int k = library.ClassCount();
+namespace {
+
+// B of every pair of `means` and `covs`; a pair with a class that is not `modelled` has none.
+Matrix Pairwise(const std::vector<const Matrix*>& means, const std::vector<const Matrix*>& covs,
+                const std::vector<bool>& modelled) {
+    const int k = static_cast<int>(means.size());
     std::vector<GaussianClass> classes(static_cast<size_t>(k));
     return WithMatrixErrors(kSeparabilityFailed, [&] {
-            for (int c = 0; c < k; ++c) {
-                const LibraryClass& lc = library.Class(c);
-                classes[static_cast<size_t>(c)] = {&lc.mean, &lc.cov, LogDeterminant(lc.cov)};
-            }
+            for (size_t c = 0; c < classes.size(); ++c)
+                classes[c] = {means[c], covs[c], LogDeterminant(*covs[c])};
             Matrix b(k, k);
             b = 0.0;
             for (int r = 0; r < k; ++r) {
                 for (int c = r + 1; c < k; ++c) {
                     // A covariance that cannot be estimated gives no distance, not a large one.
-                    const bool unmodelled = !library.CovarianceProblemOf(r).empty() ||
-                                            !library.CovarianceProblemOf(c).empty();
+                    const bool unmodelled =
+                        !modelled[static_cast<size_t>(r)] || !modelled[static_cast<size_t>(c)];
                     const double v =
                         unmodelled ? kNotModelled
                                    : BhattacharyyaDistance(classes[static_cast<size_t>(r)],
@@ -93,6 +95,32 @@ Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
             }
             return b;
     });
+}
+
+}  // namespace
+
+Matrix PairwiseBhattacharyya(const SpectralStatistics& library) {
+    std::vector<const Matrix*> means, covs;
+    std::vector<bool> modelled;
+    for (int c = 0; c < library.ClassCount(); ++c) {
+        means.push_back(&library.Class(c).mean);
+        covs.push_back(&library.Class(c).cov);
+        modelled.push_back(library.CovarianceProblemOf(c).empty());
+    }
+    return Pairwise(means, covs, modelled);
+}
+
+Matrix PairwiseBhattacharyya(const std::vector<ClassStatistics>& classes) {
+    std::vector<const Matrix*> means, covs;
+    std::vector<bool> modelled;
+    for (const ClassStatistics& c : classes) {
+        means.push_back(&c.mean);
+        covs.push_back(&c.cov);
+        modelled.push_back(WithMatrixErrors(kSeparabilityFailed, [&] {
+            return CovarianceProblem(c.cov, c.n).empty();
+        }));
+    }
+    return Pairwise(means, covs, modelled);
 }
 
 ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& distances,

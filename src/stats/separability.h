@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "stats/class_models.h"
 #include "stats/result_record.h"
 
 namespace orvane {
@@ -45,6 +46,9 @@ double JeffriesMatusita(double b);
 // CovarianceProblemOf): such a class is unmodelled and has no distance; infinity where the
 // mean covariance of two modelled classes still cannot be inverted.
 Matrix PairwiseBhattacharyya(const SpectralStatistics& library);
+// The same for classes given by their statistics (spectrum count, mean, covariance): a class is
+// unmodelled when CovarianceProblem finds its covariance not estimable.
+Matrix PairwiseBhattacharyya(const std::vector<ClassStatistics>& classes);
 
 // The machine-readable twin of the pairwise table: the chosen distances of every pair of
 // classes (class1 before class2 in library order), infinity written as null.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -16,8 +17,9 @@
 #include "study/study_loader.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
-#include "store/array_codec.h"
+#include "stats/library_statistics.h"
 #include "store/database.h"
+#include "store/library_repository.h"
 #include "store/study_lock.h"
 
 namespace orvane {
@@ -31,126 +33,16 @@ namespace {
 
 constexpr const char* kMatrixFailed = "Matrix computation failed: ";
 
-// The classes of a stored library in folder-name order, with their decoded statistics.
-std::vector<LibraryClass> ReadLibraryClasses(Database& db, int library_id, int dimension) {
-    std::vector<LibraryClass> loaded;
-    std::vector<int> statistic_ids;
-    {
-        ResultSet rows = db.Query(
-            Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
-                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
-                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
-                library_id));
-        while (rows.Next()) {
-            LibraryClass c;
-            statistic_ids.push_back(rows.Int(0));
-            if (!rows.IsNull(1)) c.common_name = rows.String(1);
-            if (!rows.IsNull(2)) c.latin_name = rows.String(2);
-            if (!rows.IsNull(3)) c.maori_name = rows.String(3);
-            c.folder_name = rows.String(4);
-            c.species_id = rows.Int(5);
-            c.no_of_samples = rows.Int(6);
-            c.index = static_cast<int>(loaded.size());
-            c.dimension = dimension;
-            c.mean.ReSize(dimension, 1);
-            c.cov.ReSize(dimension, dimension);
-            c.score.ReSize(1, 1);
-            c.score = 0.0;
-            loaded.push_back(std::move(c));
-        }
-    }
-    for (size_t i = 0; i < loaded.size(); ++i) {
-        ResultSet rows = db.Query(
-            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", statistic_ids[i]));
-        const std::string what = "the statistics of species " + loaded[i].folder_name;
-        while (rows.Next()) {
-            DecodeMatrix(rows.String(0), loaded[i].mean, "mean of " + what);
-            DecodeMatrix(rows.String(1), loaded[i].cov, "covariance of " + what);
-        }
-        // The binary protocol keeps every bit of the intensity.
-        Statement shrinkage(db, "SELECT shrinkage FROM statistic WHERE statistic_id = ?");
-        shrinkage.BindIntParams({statistic_ids[i]});
-        double value = 0.0;
-        shrinkage.BindResultDouble(0, &value);
-        shrinkage.Execute();
-        if (shrinkage.Fetch() && !shrinkage.IsNull(0)) loaded[i].shrinkage = value;
-    }
-    return loaded;
-}
-
-// The library row of the current chain settings, created or stamped with a new build date.
-int StoreLibraryRow(ProcessingSession& session, const FeatureSpace& fs) {
-    Database& db = session.Db();
-    int library_id = 0;
-    const std::string find =
-        Sql("select library_id from library l where l.feature_space_id = %i and "
-            "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
-            "l.study_id = %i",
-            fs.Id(), session.SmoothingFilterId(), session.DerivativeId(),
-            session.CurrentSensor()->SensorId(), session.StudyId());
-    if (!db.QueryInt(find, library_id)) {
-        db.Execute(Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
-                       "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
-                       "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
-                       fs.Id(), session.StudyId(), session.SmoothingFilterId(),
-                       session.DerivativeId(), session.CurrentSensor()->SensorId(),
-                       session.WavebandFilterId()));
-        return static_cast<int>(db.InsertId());
-    }
-    db.Execute(Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",
-                   library_id));
-    return library_id;
-}
-
-// One species' mean and covariance of its features, stored in its statistic row of the
-// library; returns the row's id and keeps the species' features in `x` (one column per
-// spectrum) for the shrinkage intensities, which need every class first.
-int StoreSpeciesStatistic(ProcessingSession& session, int library_id, int type, Species& species,
-                          int species_id, Matrix& x) {
-    Database& db = session.Db();
-    const int n = species.MemberCount();
-    Matrix mean;
-    Matrix cov;
-    WithMatrixErrors(kMatrixFailed, [&] {
-        x = FeatureMatrix(session, species, type);
-        mean = RowMeans(x);
-        cov = CovarianceOfColumns(x);
-    });
-    const int statistic_id = static_cast<int>(db.FindOrInsert(
-        Sql("SELECT statistic_id FROM statistic where library_id = %i and species_id = %i",
-            library_id, species_id),
-        Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES (%i, %i, %i)",
-            library_id, species_id, n)));
-    // The pooled covariance weighs each class by this count: it must be the one the
-    // statistics come from, also when the row is from an earlier build.
-    db.Execute(
-        Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i", n, statistic_id));
-    const std::string mean_bytes = EncodeMatrix(mean);
-    const std::string cov_bytes = EncodeMatrix(cov);
-    db.WriteBlob(Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
-                 mean_bytes.data(), mean_bytes.size());
-    db.WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
-                 cov_bytes.data(), cov_bytes.size());
-    return statistic_id;
-}
-
-// The Ledoit-Wolf intensities of the built classes in the standardisation of all their
-// spectra, stored beside their statistics (NULL where there is none).
-void StoreShrinkage(Database& db, const std::vector<int>& statistic_ids,
-                    const std::vector<Matrix>& features) {
-    std::vector<ClassStatistics> classes(features.size());
-    std::vector<const Matrix*> pointers;
-    for (const Matrix& x : features) pointers.push_back(&x);
-    WithMatrixErrors(kMatrixFailed, [&] { SetLedoitWolfShrinkage(classes, pointers); });
-    Statement update(db, "UPDATE statistic SET shrinkage = ? WHERE statistic_id = ?");
-    for (size_t c = 0; c < classes.size(); ++c) {
-        if (std::isfinite(classes[c].shrinkage))
-            update.SetDouble(0, classes[c].shrinkage);
-        else
-            update.SetNull(0);
-        update.SetInt(1, statistic_ids[c]);
-        update.Execute();
-    }
+// The key a library of the session's current settings is stored under.
+LibraryKey KeyOf(const ProcessingSession& session, const FeatureSpace& fs) {
+    LibraryKey key;
+    key.study = session.StudyId();
+    key.sensor = session.CurrentSensor()->SensorId();
+    key.feature_space = fs.Id();
+    key.smoothing_filter = session.SmoothingFilterId();
+    key.derivative = session.DerivativeId();
+    key.waveband_filter = session.WavebandFilterId();
+    return key;
 }
 
 }  // namespace
@@ -176,16 +68,11 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     try {
         StudyLock lock(db, frontend, study);
         Transaction tx(db);
-        const int library_id = StoreLibraryRow(session_, *fs);
-        std::vector<int> species_ids;
-        {
-            ResultSet rows =
-                db.Query(Sql("SELECT species_id FROM species WHERE study_id = %i", study));
-            while (rows.Next()) species_ids.push_back(rows.Int(0));
-        }
+        LibraryRepository libraries(db);
+        const int library_id = libraries.StampBuild(KeyOf(session_, *fs));
+        const std::vector<int> species_ids = libraries.SpeciesOfStudy(study);
         ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
-        int qualified = 0;
-        std::vector<int> statistic_ids;
+        std::vector<int> qualified;
         std::vector<Matrix> features;
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
@@ -193,22 +80,35 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
-                ++qualified;
+                qualified.push_back(species_ids[i]);
                 features.emplace_back();
-                statistic_ids.push_back(StoreSpeciesStatistic(
-                    session_, library_id, fs->Type(), *species, species_ids[i], features.back()));
+                WithMatrixErrors(kMatrixFailed, [&] {
+                    features.back() = FeatureMatrix(session_, *species, fs->Type());
+                });
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
         // A library without species would be "Ready" and classify nothing; the transaction
         // is left uncommitted, so an earlier build stays as it was.
-        if (qualified == 0)
+        if (qualified.empty())
             throw OrvaneError(fmt::format("No library was built: no species of study '{}' has at "
                                           "least {} enabled spectra, the study's minimum per "
                                           "species.",
                                           session_.StudyName(),
                                           std::max(session_.MinSpectraPerSpecies(), 1)));
-        StoreShrinkage(db, statistic_ids, features);
+        std::vector<ClassStatistics> statistics;
+        WithMatrixErrors(kMatrixFailed, [&] { statistics = LibraryStatistics(features); });
+        std::vector<int> statistic_ids;
+        std::vector<double> shrinkage;
+        for (size_t c = 0; c < statistics.size(); ++c) {
+            statistic_ids.push_back(libraries.StoreStatistic(library_id, qualified[c],
+                                                             statistics[c].n, statistics[c].mean,
+                                                             statistics[c].cov));
+            shrinkage.push_back(statistics[c].shrinkage);
+        }
+        libraries.StoreShrinkage(statistic_ids, shrinkage);
+        // The row is reused, so a species that no longer qualifies still has its rows.
+        libraries.DeleteStatisticsExcept(library_id, qualified);
         tx.Commit();
     } catch (const Cancelled&) {
         // The transaction rolled back, so the previous library is loaded as it was; the
@@ -238,26 +138,12 @@ bool SpectralStatistics::IsLibraryValid() {
     valid_ = false;
     const FeatureSpace* fs = session_.CurrentFeatureSpace();
     if (!fs || !session_.CurrentSensor()) return false;
-    // Beside the chain settings, the study's spectra: an import or a disabled spectrum after
-    // the build leaves the library out of date.
-    std::string sql = Sql(
-        "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
-        "waveband_filter wf, study st where l.feature_space_id = fs.feature_space_id and l.build_date > "
-        "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
-        "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
-        "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
-        "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
-        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
-        "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
-        "st.spectra_changed_at)",
-        fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
-        session_.CurrentSensor()->SensorId(), session_.StudyId(), session_.WavebandFilterId());
-    if (fs->Type() == kFeaturePCT)
-        sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
-                   fs->PcaDataId());
-    int id = 0;
-    valid_ = session_.Db().QueryInt(sql, id);
-    if (valid_) library_id_ = id;
+    const std::optional<int> pca_data =
+        fs->Type() == kFeaturePCT ? std::optional<int>(fs->PcaDataId()) : std::nullopt;
+    const std::optional<int> id =
+        LibraryRepository(session_.Db()).FindCurrent(KeyOf(session_, *fs), pca_data);
+    valid_ = id.has_value();
+    if (valid_) library_id_ = *id;
     return valid_;
 }
 
@@ -288,24 +174,12 @@ std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
     if (!fs) return "No feature space is selected; choose or create one of this type.";
     const std::string study = "study '" + session_.StudyName() + "'";
     remedy = Remedy::kBuildLibrary;
-    int id = 0;
-    const bool built = session_.Db().QueryInt(
-        Sql("select library_id from library l where l.feature_space_id = %i and "
-            "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
-            "l.study_id = %i",
-            fs->Id(), session_.SmoothingFilterId(), session_.DerivativeId(),
-            session_.CurrentSensor()->SensorId(), session_.StudyId()),
-        id);
-    if (!built)
+    LibraryRepository libraries(session_.Db());
+    const std::optional<int> id = libraries.Find(KeyOf(session_, *fs));
+    if (!id)
         return "No library has been built for " + study +
                " with the current sensor, smoothing, derivative and feature space; build it.";
-    int spectra_changed = 0;
-    session_.Db().QueryInt(Sql("select count(*) from library l, study st where l.library_id = %i "
-                               "and st.study_id = l.study_id and l.build_date <= "
-                               "st.spectra_changed_at",
-                               id),
-                           spectra_changed);
-    if (spectra_changed > 0)
+    if (libraries.OlderThanSpectra(*id))
         return "The library of " + study +
                " is older than its spectra (spectra were imported, deleted, disabled or enabled "
                "after it was built); build it again.";
@@ -396,21 +270,31 @@ void SpectralStatistics::LoadLibrary() {
         not_ready_ = InvalidReason(not_ready_remedy_);
         return;
     }
-    Database& db = session_.Db();
+    LibraryRepository libraries(session_.Db());
     const int dimension = fs->Dimension();
-    int count = 0;
-    db.QueryInt(Sql("SELECT count(*) FROM statistic s, library l WHERE s.library_id = "
-                    "l.library_id AND l.library_id = %i",
-                    library_id_),
-                count);
-    if (count < 1) {
+    if (libraries.StatisticCount(library_id_) < 1) {
         not_ready_ = fmt::format("The library of study '{}' holds no species: none had the "
                                  "study's minimum of {} spectra when it was built.",
                                  session_.StudyName(), session_.MinSpectraPerSpecies());
         return;
     }
-    std::vector<LibraryClass> loaded = ReadLibraryClasses(db, library_id_, dimension);
-    classes_ = std::move(loaded);
+    for (StoredLibraryClass& stored : libraries.Classes(library_id_, dimension)) {
+        LibraryClass c;
+        c.folder_name = std::move(stored.folder_name);
+        c.common_name = std::move(stored.common_name);
+        c.maori_name = std::move(stored.maori_name);
+        c.latin_name = std::move(stored.latin_name);
+        c.index = static_cast<int>(classes_.size());
+        c.species_id = stored.species_id;
+        c.dimension = dimension;
+        c.no_of_samples = stored.no_of_samples;
+        c.mean = stored.mean;
+        c.cov = stored.cov;
+        c.shrinkage = stored.shrinkage;
+        c.score.ReSize(1, 1);
+        c.score = 0.0;
+        classes_.push_back(std::move(c));
+    }
     for (const LibraryClass& c : classes_)
         covariance_problems_.push_back(CovarianceProblem(c.cov, c.no_of_samples));
     dimension_ = dimension;

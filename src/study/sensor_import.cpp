@@ -3,11 +3,14 @@
 
 #include <fmt/format.h>
 
+#include <optional>
+
 #include "base/frontend.h"
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "store/database.h"
+#include "store/sensor_repository.h"
 
 namespace orvane {
 
@@ -42,31 +45,21 @@ std::string Counted(int n, const char* one, const char* many) {
 }  // namespace
 
 bool DeleteSensor(ProcessingSession& session, Frontend& frontend, int sensor_id) {
-    Database& db = session.Db();
-    std::string name;
-    if (!db.QueryText(Sql("SELECT name FROM sensor where sensor_id = %i", sensor_id), name))
+    SensorRepository sensors(session.Db());
+    const std::optional<std::string> stored_name = sensors.Name(sensor_id);
+    if (!stored_name)
         throw OrvaneError(fmt::format("There is no sensor with id {} to delete.", sensor_id));
-    int libraries = 0;
-    db.QueryInt(Sql("select count(*) from library where sensor_id = %i", sensor_id), libraries);
-    int analyses = 0;
-    db.QueryInt(Sql("select count(*) from pca_data where sensor_id = %i", sensor_id), analyses);
+    const std::string& name = *stored_name;
+    const SensorDependents dependents = sensors.Dependents(sensor_id);
+    const int libraries = dependents.libraries;
+    const int analyses = dependents.analyses;
     const std::string what =
         Counted(libraries, "spectral library", "spectral libraries") + " and " +
         Counted(analyses, "principal component analysis", "principal component analyses");
     if (!frontend.Confirm("Delete the sensor \"" + EscapeControls(name) + "\" with its " + what +
                           "?"))
         return false;
-    {
-        Transaction tx(db);
-        db.Execute(Sql("delete from statistic where library_id in (select library_id from library "
-                       "where sensor_id = %i)",
-                       sensor_id));
-        db.Execute(Sql("delete from library where sensor_id = %i", sensor_id));
-        db.Execute(Sql("delete from pca_data where sensor_id = %i", sensor_id));
-        db.Execute(Sql("delete from sensor_element where sensor_id = %i", sensor_id));
-        db.Execute(Sql("delete from sensor where sensor_id = %i", sensor_id));
-        tx.Commit();
-    }
+    sensors.DeleteWithDependents(sensor_id);
     session.RemoveSensor(sensor_id);
     frontend.Report("Sensor \"" + EscapeControls(name) + "\" deleted with " + what);
     return true;

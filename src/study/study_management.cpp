@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/study_management.h"
 
-#include <array>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -11,6 +11,7 @@
 #include "chain/processing_session.h"
 #include "store/database.h"
 #include "store/name_lookup.h"
+#include "store/study_repository.h"
 #include "store/study_lock.h"
 
 namespace orvane {
@@ -18,25 +19,6 @@ namespace orvane {
 namespace {
 
 constexpr int kMaxSamples = 10000;
-
-// Every child table before the study row; statistics and mixtures while the species that
-// select them still exist.
-const std::array<const char*, 12> kDeleteSteps = {{
-    "delete from statistic where species_id in (select species_id from species where study_id "
-    "= %i)",
-    "delete from mixture where species_id in (select species_id from species where study_id = "
-    "%i)",
-    "delete from library where study_id = %i",
-    "delete from pca_data where study_id = %i",
-    "delete from spectrum where study_id = %i",
-    "delete from site where study_id = %i",
-    "delete from species where study_id = %i",
-    "delete from waveband_filter_range where study_id = %i",
-    "delete from waveband_filter where study_id = %i",
-    "delete from derivative where study_id = %i",
-    "delete from smoothing_filter where study_id = %i",
-    "delete from study where study_id = %i",
-}};
 
 // "1 species", "12 sites": the report speaks of what the user collected.
 std::string Counted(int n, const char* one, const char* many) {
@@ -69,71 +51,42 @@ int StudyManagement::CreateStudy(const StudyFields& f) {
     if (f.name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("Please enter a name for the study.");
     CheckNewName(kStudyNames, f.name);
-    Database& db = session_.Db();
-    const auto similar = SimilarNames(db, kStudyNames, f.name);
+    StudyRepository studies(session_.Db());
+    const auto similar = studies.SimilarNames(f.name);
     if (!similar.empty())
         throw OrvaneError(fmt::format("There is a study \"{}\" (id {}) already; give the new "
                                       "study a name that differs by more than case or trailing "
                                       "blanks.",
                                       similar.front().second, similar.front().first));
-    Transaction transaction(db);
-    db.Execute(
-        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
-            "values('%s', '%s', '%s', %i)",
-            db.Escape(f.name).c_str(), db.Escape(f.description).c_str(),
-            db.Escape(f.data_path).c_str(), f.min_samples));
-    const int study_id = static_cast<int>(db.InsertId());
-    db.Execute(
-        Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
-            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
-            "%i)",
-            0, study_id));
-    db.Execute(
-        Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
-            "values((select deriv_calc_method_id from derivative_calc_method where type = "
-            "%i), current_timestamp(6), %i)",
-            2, study_id));
-    db.Execute(
-        Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
-            "current_timestamp(6))",
-            study_id));
-    transaction.Commit();
+    const int study_id = studies.Create(f.name, f.description, f.data_path, f.min_samples);
     session_.SetStudy(study_id);
     return study_id;
 }
 
 bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
     Database& db = session_.Db();
+    StudyRepository studies(db);
     const int study_id = session_.StudyId();
-    std::string name;
-    if (study_id == 0 ||
-        !db.QueryText(Sql("select name from study where study_id = %i", study_id), name))
-        throw OrvaneError("There is no current study to delete.");
+    const std::optional<std::string> stored_name =
+        study_id == 0 ? std::nullopt : studies.Name(study_id);
+    if (!stored_name) throw OrvaneError("There is no current study to delete.");
+    const std::string& name = *stored_name;
     std::string warning =
         fmt::format("Warning: \nThe study '{}' including all spectral data will be deleted!", name);
     if (!question.empty()) warning += "\n" + question;
     if (!frontend_.Confirm(warning)) return false;
-    const auto count = [&](const char* sql) {
-        int n = 0;
-        db.QueryInt(Sql(sql, study_id), n);
-        return n;
-    };
     // The lines of what was deleted follow the commit, so that none claims a deletion that
     // was undone.
-    int species = 0, sites = 0, spectra = 0, libraries = 0, analyses = 0;
+    StudyContents deleted;
     {
         StudyLock lock(db, frontend_, study_id);
         frontend_.Report(
             fmt::format("Deleting all data of study '{}' .... \n", EscapeControls(name)));
-        species = count("select count(*) from species where study_id = %i");
-        sites = count("select count(*) from site where study_id = %i");
-        spectra = count("select count(*) from spectrum where study_id = %i");
-        libraries = count("select count(*) from library where study_id = %i");
-        analyses = count("select count(*) from pca_data where study_id = %i");
-        Transaction transaction(db);
-        for (const char* step : kDeleteSteps) db.Execute(Sql(step, study_id));
-        transaction.Commit();
+        deleted = studies.Contents(study_id);
+        studies.DeleteAll(study_id);
     }
+    const int species = deleted.species, sites = deleted.sites, spectra = deleted.spectra,
+              libraries = deleted.libraries, analyses = deleted.analyses;
     frontend_.Report("  Deleted " + Counted(species, "species", "species") + ", " +
                      Counted(sites, "site", "sites") + " and " +
                      Counted(spectra, "spectrum", "spectra") + "\n");
@@ -145,42 +98,25 @@ bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
     frontend_.Report("  Deleted the study's waveband filter, smoothing and derivative settings\n");
     frontend_.Report(
         fmt::format("Study '{}' has been removed from the database\n", EscapeControls(name)));
-    int first = 0;
-    db.QueryInt("SELECT study_id FROM study LIMIT 1", first);
-    session_.SetStudy(first);
+    session_.SetStudy(studies.AnyStudy().value_or(0));
     return true;
 }
 
 std::string StudyManagement::StudyReport() {
-    Database& db = session_.Db();
+    StudyRepository studies(session_.Db());
     const int study_id = session_.StudyId();
-    std::string text;
-    {
-        ResultSet rows =
-            db.Query(Sql("select name, description, datapath, "
-                         "min_no_of_spec_per_endmember from study where study_id = %i",
-                         study_id));
-        bool found = false;
-        while (rows.Next()) {
-            found = true;
-            text = "Report about study '" + EscapeControls(rows.String(0)) +
-                   "':\n\nDescription:\n" + EscapeControls(rows.String(1)) +
-                   "\n\nDatapath:\n" + EscapeControls(rows.String(2)) +
-                   "\n\nNumber of minimum spectra per endmember:\n" + rows.Text(3);
-        }
-        if (!found) throw OrvaneError(fmt::format("There is no study with id {}.", study_id));
-    }
-    int species = 0;
-    db.QueryInt(Sql("select count(*) from species where study_id = %i", study_id), species);
-    text += fmt::format("\n\nNumber of species:\n{}", species);
-    int spectra = 0;
-    db.QueryInt(Sql("select count(*) from spectrum where study_id = %i", study_id), spectra);
-    text += fmt::format("\n\nNumber of spectra:\n{}", spectra);
-    if (spectra > 0) {
-        ResultSet rows = db.Query(Sql(
-            "select min(capture_date), max(capture_date) from site where study_id = %i", study_id));
-        while (rows.Next())
-            text += "\n\nSpectra capturing timeframe:\n" + rows.String(0) + " - " + rows.String(1);
+    const std::optional<StoredStudy> study = studies.Find(study_id);
+    if (!study) throw OrvaneError(fmt::format("There is no study with id {}.", study_id));
+    std::string text = "Report about study '" + EscapeControls(study->name) +
+                       "':\n\nDescription:\n" + EscapeControls(study->description) +
+                       "\n\nDatapath:\n" + EscapeControls(study->data_path) +
+                       "\n\nNumber of minimum spectra per endmember:\n" + study->min_spectra;
+    const StudyContents contents = studies.Contents(study_id);
+    text += fmt::format("\n\nNumber of species:\n{}", contents.species);
+    text += fmt::format("\n\nNumber of spectra:\n{}", contents.spectra);
+    if (contents.spectra > 0) {
+        const auto [first, last] = studies.CaptureDates(study_id);
+        text += "\n\nSpectra capturing timeframe:\n" + first + " - " + last;
     }
     frontend_.Report(text);
     return text;

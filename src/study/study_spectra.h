@@ -5,26 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "store/study_repository.h"
+
 namespace orvane {
 
 class Database;
-
-// One stored spectrum as the study browser lists it. The capture time is the site's: the
-// instrument time of the site's first spectrum, which is what the database keeps.
-struct StoredSpectrum {
-    int spectrum_id = 0;
-    int species_id = 0;
-    std::string species;  // folder name
-    int site_id = 0;
-    int site_no = 0;
-    int spectrum_no = 0;
-    std::string capture_time;  // "YYYY-MM-DD hh:mm:ss", empty when unknown
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double altitude = 0.0;
-    std::string file;  // the path it was imported from
-    bool disabled = false;
-};
 
 // The spectra of a study ordered by species folder, site number and spectrum number,
 // optionally of one species folder and one site number only.

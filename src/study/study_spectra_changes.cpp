@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/study_spectra_changes.h"
 
-#include "store/database.h"
+#include "store/study_repository.h"
 
 namespace orvane {
 
 void MarkStudySpectraChanged(Database& db, int study_id) {
-    db.Execute(Sql("update study set spectra_changed_at = current_timestamp(6) where study_id = %i",
-                   study_id));
+    StudyRepository(db).MarkSpectraChanged(study_id);
 }
 
 }  // namespace orvane

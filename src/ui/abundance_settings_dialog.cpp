@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/abundance_settings_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -54,7 +55,9 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     remove->setToolTip(QStringLiteral("Return the highlighted selected endmember"));
     QPushButton* save = button("Save", "save");
     QPushButton* complement = button("Complement", "complement");
-    QPushButton* ok = button("OK", "ok");
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
 
     auto* moves = new QHBoxLayout;
     moves->addStretch();
@@ -78,7 +81,7 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     grid->addLayout(edit_buttons, 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Total abundance"), this), 3, 2, Qt::AlignBottom);
     grid->addWidget(total_, 4, 2, Qt::AlignTop);
-    grid->addWidget(ok, 5, 2, Qt::AlignRight);
+    grid->addWidget(buttons, 5, 0, 1, 3);
 
     connect(classes_, &QListWidget::itemSelectionChanged, this,
             &AbundanceSettingsDialog::ClassChanged);
@@ -90,7 +93,8 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     connect(remove, &QPushButton::clicked, this, &AbundanceSettingsDialog::Remove);
     connect(save, &QPushButton::clicked, this, &AbundanceSettingsDialog::Save);
     connect(complement, &QPushButton::clicked, this, &AbundanceSettingsDialog::Complement);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &AbundanceSettingsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &AbundanceSettingsDialog::reject);
 }
 
 void AbundanceSettingsDialog::Open() {
@@ -156,6 +160,20 @@ void AbundanceSettingsDialog::Save() {
     model_.SetAbundanceText(abundance_->text().toStdString());
     run_([&] { model_.Save(row); });
     total_->setText(QString::fromStdString(model_.TotalText()));
+}
+
+void AbundanceSettingsDialog::accept() {
+    const int row = SelectedRow(selected_);
+    if (!run_([&] { model_.Ok(row); })) {
+        MirrorFields();
+        return;
+    }
+    QDialog::accept();
+}
+
+void AbundanceSettingsDialog::reject() {
+    model_.Cancel();
+    QDialog::reject();
 }
 
 void AbundanceSettingsDialog::Complement() {

@@ -12,8 +12,8 @@ class QListWidget;
 namespace orvane {
 
 // "Abundance Settings": records which endmembers a mixture species of the current study
-// contains and in which fractions; every change is stored at once. Modeless, kept between
-// uses.
+// contains and in which fractions. Changes are stored on OK and dropped on Cancel (or Escape).
+// Modeless, kept between uses.
 class AbundanceSettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -35,6 +35,9 @@ class AbundanceSettingsDialog : public QDialog {
     void Remove();
     void Save();
     void Complement();
+    // OK stores the changes (keeping the dialog open when they are refused); Cancel drops them.
+    void accept() override;
+    void reject() override;
 
   private:
     void ClassChanged();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "forms/workbench_document.h"
 #include "stats/discriminant_analysis.h"
@@ -50,12 +51,16 @@ void IndependentSetDialog::accept() {
     QDialog::accept();
     int name_type = 0;
     if (!frontend_.ChooseNameType(name_type)) return;
+    const std::string study = item->text().toStdString();
+    auto result = std::make_shared<AccuracyResult>();
     job_(
-        [this, study_id, name_type] {
-            ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                   doc_.Session(), frontend_, study_id, name_type);
+        [this, result, study_id, name_type] {
+            *result = ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                             doc_.Session(), frontend_, study_id, name_type);
         },
-        {});
+        [this, result, study] {
+            if (shown_) shown_({IndependentSetTable(*result, study)});
+        });
 }
 
 }  // namespace orvane

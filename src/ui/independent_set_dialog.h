@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <vector>
+
+#include "forms/result_tables.h"
 
 #include "ui/qt_frontend.h"
 
@@ -26,6 +30,10 @@ class IndependentSetDialog : public QDialog {
     void accept() override;
 
     QListWidget* List() const { return list_; }
+    // Where the error matrix of a completed run is shown.
+    void SetResultShown(std::function<void(const std::vector<ResultTable>&)> shown) {
+        shown_ = std::move(shown);
+    }
 
   private:
     WorkbenchDocument& doc_;
@@ -33,6 +41,7 @@ class IndependentSetDialog : public QDialog {
     ActionRunner run_;
     JobRunner job_;
     QListWidget* list_;
+    std::function<void(const std::vector<ResultTable>&)> shown_;
 };
 
 }  // namespace orvane

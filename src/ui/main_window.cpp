@@ -586,8 +586,11 @@ CreateStudyDialog* MainWindow::CreateStudy() {
 }
 
 IndependentSetDialog* MainWindow::IndependentSet() {
-    if (!independent_set_)
+    if (!independent_set_) {
         independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), Jobs(), this);
+        independent_set_->SetResultShown(
+            [this](const std::vector<ResultTable>& tables) { ResultTablesDock()->Show(tables); });
+    }
     return independent_set_;
 }
 

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/plot_window.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -9,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "plot/plot_svg.h"
@@ -113,7 +117,105 @@ void PlotWindow::Paint(QPainter& painter) {
     DrawData(painter, scene);
 }
 
+// The explained-variance view: bars of each component's share and the cumulative line.
+class ScreeSurface : public QWidget {
+  public:
+    explicit ScreeSurface(ScorePlotWindow* window) : QWidget(window), window_(window) {
+        setObjectName(QStringLiteral("screeSurface"));
+        setMinimumSize(PlotLayout::kSurfaceWidth, PlotLayout::kSurfaceHeight);
+        setFont(PlotWindow::LabelFont());
+    }
+
+    ScreeScene Scene() const {
+        const QFontMetrics metrics(font());
+        return window_->Scree().Layout(width(), height(), metrics.height(),
+                                       metrics.averageCharWidth());
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const ScreeScene scene = Scene();
+        const QFontMetrics metrics(font());
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::white);
+        painter.drawRect(0, 0, scene.width - 1, scene.height - 1);
+        const QColor bar_colour(QString::fromLatin1(ScreeLayout::kBarColour));
+        const QColor line_colour(QString::fromLatin1(ScreeLayout::kLineColour));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(bar_colour);
+        for (const ScreeScene::Bar& b : scene.bars) painter.drawRect(b.left, b.top, b.width, b.height);
+        painter.setPen(Qt::black);
+        for (const auto* lines : {&scene.axes, &scene.ticks})
+            for (const PixelLine& l : *lines) painter.drawLine(l.x1, l.y1, l.x2, l.y2);
+        if (!scene.cumulative.empty()) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(line_colour, 2));
+            QPolygonF line;
+            for (const PlotPoint& p : scene.cumulative) line << QPointF(p.x, p.y);
+            painter.drawPolyline(line);
+            painter.setBrush(line_colour);
+            for (const PlotPoint& p : scene.cumulative) painter.drawEllipse(QPointF(p.x, p.y), 2.5, 2.5);
+            painter.setRenderHint(QPainter::Antialiasing, false);
+        }
+        painter.setPen(Qt::black);
+        painter.setFont(font());
+        const int ascent = metrics.ascent();
+        for (const PixelText& t : scene.labels)
+            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        for (size_t i = 0; i < scene.bar_values.size(); ++i) {
+            const PixelText& t = scene.bar_values[i];
+            painter.setPen(QColor(QString::fromStdString(scene.bar_value_colours[i])));
+            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        }
+        painter.setPen(Qt::black);
+        for (const PixelText* t : {&scene.x_title, &scene.y_title})
+            if (!t->text.empty())
+                painter.drawText(t->left, t->top + ascent, QString::fromStdString(t->text));
+        const int size = PlotLayout::kMarkerSize;
+        for (const PlotScene::LegendEntry& e : scene.legend) {
+            const QColor colour(QString::fromStdString(e.colour));
+            painter.fillRect(e.left, e.top + (metrics.height() - size) / 2, size, size, colour);
+            painter.drawText(e.left + size + 4, e.top + ascent, QString::fromStdString(e.text));
+        }
+        if (!scene.note.empty())
+            painter.drawText(QRect(0, 0, scene.width, scene.height), Qt::AlignCenter,
+                             QString::fromStdString(scene.note));
+    }
+
+  private:
+    ScorePlotWindow* window_;
+};
+
 ScorePlotWindow::ScorePlotWindow(QWidget* parent) : PlotWindow(parent) {
+    // The scores and the explained variance are two views of one analysis, one at a time.
+    views_ = new QTabWidget(this);
+    views_->setObjectName(QStringLiteral("plotViews"));
+    delete layout()->replaceWidget(Surface(), views_);
+    views_->addTab(Surface(), QStringLiteral("S&cores"));
+    scree_surface_ = new ScreeSurface(this);
+    views_->addTab(scree_surface_, QStringLiteral("&Explained Variance"));
+
+    copy_ = new QAction(QStringLiteral("&Copy"), this);
+    copy_->setObjectName(QStringLiteral("copyPlot"));
+    copy_->setShortcut(QKeySequence::Copy);
+    copy_->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    save_png_ = new QAction(QStringLiteral("Save as &PNG…"), this);
+    save_png_->setObjectName(QStringLiteral("savePngAction"));
+    save_svg_ = new QAction(QStringLiteral("Save as S&VG…"), this);
+    save_svg_->setObjectName(QStringLiteral("saveSvgAction"));
+    connect(copy_, &QAction::triggered, this, [this] { CopyImage(); });
+    connect(save_png_, &QAction::triggered, this, [this] { AskAndSave(false); });
+    connect(save_svg_, &QAction::triggered, this, [this] { AskAndSave(true); });
+    // Ctrl+C works anywhere in the window; the right-click menu on either view offers all three.
+    addAction(copy_);
+    for (QWidget* view : {Surface(), static_cast<QWidget*>(scree_surface_)}) {
+        view->setContextMenuPolicy(Qt::ActionsContextMenu);
+        // A click on a view takes the focus from an edit, so that Ctrl+C copies the picture.
+        view->setFocusPolicy(Qt::ClickFocus);
+        view->addActions({copy_, save_png_, save_svg_});
+    }
+
     auto spin = [this](const char* name, int value) {
         auto* box = new QSpinBox(this);
         box->setObjectName(QString::fromLatin1(name));
@@ -162,8 +264,22 @@ void ScorePlotWindow::ShowPlot(const ScorePlotData& plot, Source source, int com
         y_->setValue(plot.second);
     }
     SetLayout(ScorePlotLayout(plot));
+    scree_ = ScreeLayoutOf(plot);
+    scree_surface_->update();
     SetDataReady(true);
 }
+
+QWidget* ScorePlotWindow::ScreeView() const { return scree_surface_; }
+
+ScreeScene ScorePlotWindow::ScreeSceneShown() const { return scree_surface_->Scene(); }
+
+bool ScorePlotWindow::ScreeShown() const { return views_->currentWidget() == scree_surface_; }
+
+QPixmap ScorePlotWindow::Picture() const {
+    return ScreeShown() ? scree_surface_->grab() : Surface()->grab();
+}
+
+void ScorePlotWindow::CopyImage() { QApplication::clipboard()->setPixmap(Picture()); }
 
 void ScorePlotWindow::ComponentsChanged() {
     if (!source_ || x_->value() == y_->value()) return;
@@ -184,17 +300,21 @@ void ScorePlotWindow::ComponentsChanged() {
 }
 
 bool ScorePlotWindow::SavePng(const std::string& path) {
-    return Surface()->grab().save(QString::fromStdString(path), "PNG");
+    return Picture().save(QString::fromStdString(path), "PNG");
 }
 
 bool ScorePlotWindow::SaveSvg(const std::string& path) {
-    return WritePlotSvg(Layout(), true, path);
+    return ScreeShown() ? WriteScreeSvg(scree_, path) : WritePlotSvg(Layout(), true, path);
 }
 
 void ScorePlotWindow::AskAndSave(bool svg) {
+    const QString what =
+        ScreeShown() ? QStringLiteral("Explained Variance") : QStringLiteral("Score Plot");
+    const QString name =
+        ScreeShown() ? QStringLiteral("pca_scree_plot") : QStringLiteral("pca_score_plot");
     const QString path = QFileDialog::getSaveFileName(
-        this, svg ? QStringLiteral("Save Score Plot as SVG") : QStringLiteral("Save Score Plot as PNG"),
-        svg ? QStringLiteral("pca_score_plot.svg") : QStringLiteral("pca_score_plot.png"),
+        this, QStringLiteral("Save %1 as %2").arg(what, svg ? "SVG" : "PNG"),
+        name + (svg ? QStringLiteral(".svg") : QStringLiteral(".png")),
         svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
     if (path.isEmpty()) return;
     const bool ok = svg ? SaveSvg(path.toStdString()) : SavePng(path.toStdString());

@@ -7,9 +7,13 @@
 #include <vector>
 
 #include "plot/plot_layout.h"
+#include "plot/scree_plot.h"
 #include "stats/principal_components.h"
 
+class QAction;
 class QPainter;
+class QPixmap;
+class QTabWidget;
 class QSpinBox;
 class QHBoxLayout;
 
@@ -60,9 +64,12 @@ class PlotWindow : public QDialog {
     QHBoxLayout* controls_;
 };
 
+class ScreeSurface;
+
 // A plot window that draws every point as a filled circle of five pixels in its item's colour
 // whose top-left corner is the point. Given a source of score plots, it offers the two
-// components shown and saves the plot as PNG or SVG.
+// components shown. A second tab shows each component's explained variance. The view shown is
+// saved as PNG or SVG or copied as a picture, from the buttons or the right-click menu.
 class ScorePlotWindow : public PlotWindow {
     Q_OBJECT
 
@@ -79,8 +86,19 @@ class ScorePlotWindow : public PlotWindow {
                   Runner run = {});
     QSpinBox* XComponent() const { return x_; }
     QSpinBox* YComponent() const { return y_; }
+    QTabWidget* Views() const { return views_; }
+    // The explained-variance view: its surface and what it paints.
+    QWidget* ScreeView() const;
+    const ScreeLayout& Scree() const { return scree_; }
+    ScreeScene ScreeSceneShown() const;
+    // The view shown (scores or explained variance) as a picture or an SVG file.
     bool SavePng(const std::string& path);
     bool SaveSvg(const std::string& path);
+    // The view shown as a picture on the clipboard.
+    void CopyImage();
+    QAction* CopyAction() const { return copy_; }
+    QAction* SavePngAction() const { return save_png_; }
+    QAction* SaveSvgAction() const { return save_svg_; }
 
   protected:
     bool WithPoints() const override { return true; }
@@ -89,11 +107,19 @@ class ScorePlotWindow : public PlotWindow {
   private:
     void ComponentsChanged();
     void AskAndSave(bool svg);
+    bool ScreeShown() const;
+    QPixmap Picture() const;
 
     Source source_;
     Runner run_;
     QSpinBox* x_;
     QSpinBox* y_;
+    QTabWidget* views_;
+    ScreeSurface* scree_surface_;
+    ScreeLayout scree_;
+    QAction* copy_;
+    QAction* save_png_;
+    QAction* save_svg_;
     int shown_x_ = 1, shown_y_ = 2;
 };
 

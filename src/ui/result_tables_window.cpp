@@ -53,10 +53,18 @@ QTableWidget* Grid(const ResultTable& t) {
     }
     // Sized before the notes, whose long text spans the row and would widen the first column.
     grid->resizeColumnsToContents();
+    int span_width = 0;
+    for (int c = 0; c < grid->columnCount(); ++c) span_width += grid->columnWidth(c);
     for (size_t n = 0; n < t.notes.size(); ++n) {
         const int row = static_cast<int>(t.rows.size() + n);
-        grid->setItem(row, 0, new QTableWidgetItem(Q(t.notes[n].second)));
+        const QString note = Q(t.notes[n].second);
+        grid->setItem(row, 0, new QTableWidgetItem(note));
         if (!t.columns.empty()) grid->setSpan(row, 0, 1, static_cast<int>(t.columns.size()));
+        // A long note wraps within the columns it spans; its row grows to show all of it
+        // rather than cutting the sentence off.
+        const QRect needed = grid->fontMetrics().boundingRect(
+            QRect(0, 0, std::max(1, span_width - 8), 10000), Qt::TextWordWrap, note);
+        grid->setRowHeight(row, std::max(grid->rowHeight(row), needed.height() + 8));
     }
     return grid;
 }

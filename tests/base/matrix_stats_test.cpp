@@ -7,7 +7,7 @@ namespace orvane {
 namespace {
 
 // Features in rows, observations in columns; values worked out by hand.
-TEST(MatrixStats, RowMeansAndSampleCovariance) {
+TEST(MatrixStatsMath, RowMeansAndSampleCovariance) {
     Matrix data(2, 3);
     data << 1.0 << 2.0 << 3.0   // feature 1
          << 2.0 << 4.0 << 7.0;  // feature 2
@@ -25,7 +25,7 @@ TEST(MatrixStats, RowMeansAndSampleCovariance) {
     EXPECT_DOUBLE_EQ(cov(2, 1), 2.5);
 }
 
-TEST(MatrixStats, SingleObservationHasZeroCovariance) {
+TEST(MatrixStatsMath, SingleObservationHasZeroCovariance) {
     Matrix data(3, 1);
     data << 1.0 << -2.0 << 5.0;
     const Matrix cov = CovarianceOfColumns(data);

@@ -192,6 +192,13 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
     for (const char* text : {">alpha</text>", ">beta</text>", ">PC1 (", ">PC2 ("})
         EXPECT_TRUE(Contains(plot, text)) << text;
     EXPECT_FALSE(Contains(plot, "E+")) << plot;
+    // The explained variance goes beside it, reported before the two paths scripts read.
+    const std::string scree = Output("pca_scree_plot.svg");
+    EXPECT_TRUE(Contains(r.out, "PCA Explained Variance of study 'field' written to file:\n" + scree))
+        << r.out;
+    const std::string bars = test::FileText(scree);
+    EXPECT_TRUE(Contains(bars, "<polyline ")) << bars;
+    EXPECT_TRUE(Contains(bars, ">100 %</text>")) << bars;
     r = Cli({"pca", "--components", "2,1"});
     ASSERT_EQ(r.rc, 0) << r.err;
     // The x axis's title comes first in the document.

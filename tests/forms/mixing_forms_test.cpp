@@ -78,6 +78,55 @@ TEST_F(MixingFormsTest, EndmemberSelectionMovesBetweenSortedLists) {
     EXPECT_EQ(Texts(again.Endmembers()), (Names{"grass", "soil"}));
 }
 
+// Edits of several mixtures stay in the dialog until OK stores them all; Cancel (or showing
+// the dialog again) leaves the database as it was, and OK saves an abundance typed but not
+// yet saved, or refuses it and stores nothing.
+TEST_F(MixingFormsTest, AbundanceSettingsStoresOnOkOnly) {
+    const auto rows = [this] {
+        return test::Count(scratch_.Admin(),
+                           "select count(*) from mixture where abundance > 0.19 and "
+                           "abundance < 0.21");
+    };
+    AbundanceSettings a(*session_);
+    a.Show();
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixB")));
+    ASSERT_TRUE(a.Add(0));
+    a.SetAbundanceText("0.2");
+    ASSERT_TRUE(a.Save(0));
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixc")));
+    ASSERT_TRUE(a.Add(0));
+    a.SetAbundanceText("0.2");
+    ASSERT_TRUE(a.Save(0));
+    EXPECT_TRUE(a.Changed());
+    a.Cancel();
+    EXPECT_EQ(MixtureRows(), 0);
+    // The lists after Cancel are the stored ones again.
+    a.Show();
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixB")));
+    EXPECT_TRUE(a.Selected().Empty());
+
+    ASSERT_TRUE(a.Add(0));
+    a.SelectEndmember(0);
+    a.SetAbundanceText("0.2");  // typed, not saved: OK saves it
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixc")));
+    ASSERT_TRUE(a.Add(1));
+    a.SetAbundanceText("0.2");
+    a.Ok(0);
+    EXPECT_EQ(rows(), 1);  // mixB's typed value was dropped by choosing another mixture
+    EXPECT_EQ(MixtureRows(), 2);
+    EXPECT_FALSE(a.Changed());
+
+    a.SetAbundanceText("1.5");
+    EXPECT_THROW(a.Ok(0), OrvaneError);
+    a.SetAbundanceText("0.2");
+    ASSERT_TRUE(a.Remove(0));
+    a.Show();  // shown again without OK: the removal is dropped
+    EXPECT_EQ(MixtureRows(), 2);
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixB")));
+    EXPECT_EQ(a.Selected().Count(), 1);
+    EXPECT_EQ(a.TotalText(), "0");
+}
+
 TEST_F(MixingFormsTest, AbundanceSettingsEditsTheChosenMixtureOnly) {
     AbundanceSettings a(*session_);
     a.Show();
@@ -112,8 +161,10 @@ TEST_F(MixingFormsTest, AbundanceSettingsEditsTheChosenMixtureOnly) {
     EXPECT_THROW(a.Save(0), OrvaneError);
     EXPECT_EQ(a.TotalText(), "1");
     ASSERT_TRUE(a.Remove(0));
-    EXPECT_EQ(MixtureRows(), 1);
     EXPECT_FALSE(a.Remove(3));
+    EXPECT_EQ(MixtureRows(), 0);  // nothing is stored before OK
+    a.Ok(-1);
+    EXPECT_EQ(MixtureRows(), 1);
 
     // Species made endmembers leave the class list the next time it is shown; the
     // placeholder is no mixture.

@@ -39,6 +39,20 @@ TEST(ResultTablesTest, ErrorMatrixReadsClassifiedAsDownReferenceAcross) {
     EXPECT_EQ(t.notes[2].second, "leave-one-out");
 }
 
+// Another study's spectra validate the library: the table says so rather than "resubstitution",
+// and takes a tab of its own beside the discriminant analysis's.
+TEST(ResultTablesTest, IndependentSetIsItsOwnTableNamingTheStudy) {
+    AccuracyResult result = TwoClassAccuracy();
+    result.validation = "resubstitution";  // what the run records for its statistics
+    const ResultTable t = IndependentSetTable(result, "Spring survey");
+    EXPECT_NE(t.title, ErrorMatrixTable(result).title);
+    EXPECT_EQ(t.rows, ErrorMatrixTable(result).rows);
+    EXPECT_EQ(t.cells, ErrorMatrixTable(result).cells);
+    ASSERT_EQ(t.notes.size(), 3u);
+    EXPECT_EQ(t.notes[2], (std::pair<std::string, std::string>{
+                              "Validation", "independent set: study 'Spring survey'"}));
+}
+
 TEST(ResultTablesTest, ErrorMatrixWithoutCountsHasNoAccuracyRatherThanDividingByZero) {
     AccuracyResult result;
     result.names = {"a", "b"};

@@ -15,6 +15,7 @@
 
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
+#include "plot/scree_plot.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -158,6 +159,103 @@ TEST(PlotLayout, ScorePlotColoursSpeciesWithLegendAndAxisTitles) {
     const PlotScene plain = ScorePlotLayout(plot).Layout(598, 306, 14, 7, true);
     EXPECT_TRUE(plain.legend.empty());
     EXPECT_EQ(plain.point_colours, std::vector<std::string>(5, "#000000"));
+}
+
+// Each component's share in percent and the running total, which ends at 100 exactly; a
+// negative eigenvalue (rounding noise) is no share, and without variance there is nothing.
+TEST(ScreePlot, SharesArePercentAndTheCumulativeReachesOneHundred) {
+    const struct {
+        const char* name;
+        std::vector<double> eigenvalues;
+        std::vector<double> percent, cumulative;
+    } cases[] = {
+        {"three", {6.0, 3.0, 1.0}, {60.0, 30.0, 10.0}, {60.0, 90.0, 100.0}},
+        {"noise below zero", {3.0, 1.0, -1e-12}, {75.0, 25.0, 0.0}, {75.0, 100.0, 100.0}},
+        {"thirds", {1.0, 1.0, 1.0}, {100.0 / 3, 100.0 / 3, 100.0 / 3}, {100.0 / 3, 200.0 / 3, 100.0}},
+        {"no variance", {0.0, 0.0}, {}, {}},
+        {"none", {}, {}, {}}};
+    for (const auto& c : cases) {
+        const ExplainedVariance v = ExplainedVarianceOf(c.eigenvalues);
+        ASSERT_EQ(v.percent.size(), c.percent.size()) << c.name;
+        ASSERT_EQ(v.cumulative.size(), c.cumulative.size()) << c.name;
+        for (size_t i = 0; i < c.percent.size(); ++i) {
+            EXPECT_NEAR(v.percent[i], c.percent[i], 1e-9) << c.name << " " << i;
+            EXPECT_NEAR(v.cumulative[i], c.cumulative[i], 1e-9) << c.name << " " << i;
+        }
+        if (!v.cumulative.empty()) {
+            EXPECT_EQ(v.cumulative.back(), 100.0) << c.name;
+        }
+    }
+}
+
+// Bars as tall as their share on a 0 to 100 % axis, the cumulative line ending at the axis's
+// top, labels and titles on the surface; a long tail of tiny components is left out and the x
+// title says so.
+TEST(ScreePlot, BarsAndLineShareOnePercentAxis) {
+    const int w = 598, h = 306, ch = 14, cw = 7;
+    ScorePlotData plot;
+    plot.title = "PCA Score Plot of study 'field'";
+    plot.eigenvalues = {6.0, 3.0, 1.0};
+    const ScreeLayout layout = ScreeLayoutOf(plot);
+    EXPECT_EQ(layout.Title(), "PCA Explained Variance of study 'field'");
+    const ScreeScene s = layout.Layout(w, h, ch, cw);
+    ASSERT_EQ(s.bars.size(), 3u);
+    ASSERT_EQ(s.cumulative.size(), 3u);
+    const int base = s.axes[0].y1;
+    const int top = s.axes[1].y2;  // the y axis runs from 0 % up to 100 %
+    const double per_cent = (base - top) / 100.0;
+    const double shares[] = {60.0, 30.0, 10.0};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_NEAR(s.bars[i].height, shares[i] * per_cent, 1.0) << i;
+        EXPECT_EQ(s.bars[i].top + s.bars[i].height, base) << i;
+        // The line's vertex sits above the middle of its bar.
+        EXPECT_NEAR(s.cumulative[i].x, s.bars[i].left + s.bars[i].width / 2.0, 1.0) << i;
+    }
+    EXPECT_EQ(s.cumulative.back().y, top);
+    EXPECT_NEAR(s.cumulative[1].y, base - 90.0 * per_cent, 1.0);
+    std::vector<std::string> values;
+    for (const PixelText& t : s.bar_values) values.push_back(t.text);
+    EXPECT_EQ(values, (std::vector<std::string>{"60.0", "30.0", "10.0"}));
+    // The first bar's top is where the line starts: its share is written inside it instead.
+    EXPECT_GT(s.bar_values[0].top, s.bars[0].top);
+    EXPECT_EQ(s.bar_value_colours[0], "#ffffff");
+    ASSERT_EQ(s.labels.size(), 9u);  // 0 to 100 % in steps of 20, then the three components
+    EXPECT_EQ(s.labels[0].text, "0 %");
+    EXPECT_EQ(s.labels[5].text, "100 %");
+    EXPECT_EQ(s.labels[8].text, "3");
+    EXPECT_EQ(s.x_title.text, "Principal component");
+    EXPECT_EQ(s.y_title.text, "Explained variance (%)");
+    ASSERT_EQ(s.legend.size(), 2u);
+    EXPECT_NE(s.legend[0].colour, s.legend[1].colour);
+    for (const auto* texts : {&s.labels, &s.bar_values})
+        for (const PixelText& t : *texts) {
+            EXPECT_GE(t.left, 0) << t.text;
+            EXPECT_LE(t.left + static_cast<int>(t.text.size()) * cw, w) << t.text;
+            EXPECT_GE(t.top, 0) << t.text;
+            EXPECT_LE(t.top + ch, h) << t.text;
+        }
+
+    // 40 components, the first four carrying 99.95 %: four bars, and the title says of how many.
+    std::vector<double> tail = {50.0, 30.0, 15.0, 4.95};
+    tail.resize(40, 0.05 / 36);
+    plot.eigenvalues = tail;
+    const ScreeScene cut = ScreeLayoutOf(plot).Layout(w, h, ch, cw);
+    EXPECT_EQ(cut.bars.size(), 4u);
+    EXPECT_EQ(cut.x_title.text, "Principal component (first 4 of 40)");
+    // Equal shares never reach 99.9 % early: at most twenty bars.
+    plot.eigenvalues.assign(40, 1.0);
+    EXPECT_EQ(ScreeLayoutOf(plot).Layout(w, h, ch, cw).bars.size(), 20u);
+
+    plot.eigenvalues.clear();
+    const ScreeScene none = ScreeLayoutOf(plot).Layout(w, h, ch, cw);
+    EXPECT_TRUE(none.bars.empty() && none.labels.empty());
+    EXPECT_FALSE(none.note.empty());
+
+    plot.eigenvalues = {6.0, 3.0, 1.0};
+    const std::string svg = ScreeSvg(ScreeLayoutOf(plot));
+    for (const char* text : {"<title>PCA Explained Variance of study 'field'</title>",
+                             "<polyline ", ">60.0<", ">100 %<", ">Cumulative<"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
 }
 
 // A plot the disk refuses half way (a file-size limit, as a full disk would) keeps the earlier

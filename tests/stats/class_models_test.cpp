@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "base/matrix_stats.h"
+#include "stats/library_statistics.h"
 #include "stats/spectral_statistics.h"
+#include "support/labelled_features.h"
 #include "support/refusal.h"
 
 namespace orvane {
@@ -33,7 +36,7 @@ ClassStatistics Statistics(const Matrix& data) {
 
 // The ranks numpy gives for the same covariances: np.linalg.eigvalsh of the correlation
 // matrix, counting the eigenvalues above 1e-12 times the largest (smallest eigenvalues noted).
-TEST(CovarianceRank, AgreesWithNumpyOnTheCorrelationMatrix) {
+TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
     const struct {
         const char* what;
         Matrix cov;
@@ -70,7 +73,7 @@ TEST(CovarianceRank, AgreesWithNumpyOnTheCorrelationMatrix) {
     for (const auto& c : cases) EXPECT_EQ(CovarianceRank(c.cov), c.rank) << c.what;
 }
 
-TEST(CovarianceProblem, NamesTooFewSpectraBeforeTheRank) {
+TEST(CovarianceProblemMath, NamesTooFewSpectraBeforeTheRank) {
     const Matrix few = Data({{0.1, 0.2}, {0.5, 0.1}});
     EXPECT_EQ(CovarianceProblem(CovarianceOfColumns(few), 2),
               "2 spectra for 2 features; at least 3 are needed");
@@ -84,7 +87,7 @@ TEST(CovarianceProblem, NamesTooFewSpectraBeforeTheRank) {
 
 // Three spectra per class in two features: every class covariance is estimable, the pooled one
 // too unless all classes lie on one line.
-TEST(ClassModels, RefusesWhatCannotRankClasses) {
+TEST(ClassModelsMath, RefusesWhatCannotRankClasses) {
     const std::vector<ClassStatistics> regular = {
         Statistics(Data({{0.1, 0.2, 0.4}, {0.5, 0.1, 0.2}})),
         Statistics(Data({{0.6, 0.7, 0.9}, {0.1, 0.3, 0.2}}))};
@@ -106,6 +109,151 @@ TEST(ClassModels, RefusesWhatCannotRankClasses) {
                               "SAM cannot classify in a feature space of one feature"));
     EXPECT_EQ(ClassModels(Classifier::kSpectralAngle, regular).ModelledCount(), 2);
     EXPECT_EQ(ClassModels(Classifier::kMahalanobis, one_feature).ModelledCount(), 2);
+}
+
+using test::Close;
+
+// Expected values: tests/stats/matrix_statistics_reference.py (numpy's mean and cov with
+// ddof=1, scikit-learn's ledoit_wolf_shrinkage after StandardScaler over all 14 spectra).
+TEST(LibraryStatisticsMath, ClassesOfLabelledColumnsAsNumpyAndScikitLearn) {
+    const double means[3][3] = {{0.14333333333333334, 0.42333333333333334, 1.0966666666666667},
+                                {0.302, 0.23399999999999999, 0.9259999999999999},
+                                {0.5233333333333333, 0.6166666666666667, 0.7033333333333333}};
+    const double covs[3][3][3] = {
+        {{0.0006666666666666666, 0.0008466666666666665, -0.0015666666666666659},
+         {0.0008466666666666665, 0.0011066666666666662, -0.002106666666666666},
+         {-0.0015666666666666659, -0.002106666666666666, 0.005066666666666662}},
+        {{0.0003700000000000001, -0.0003100000000000003, -0.00024000000000000055},
+         {-0.0003100000000000003, 0.0007300000000000001, 0.0005949999999999999},
+         {-0.00024000000000000055, 0.0005949999999999999, 0.0013299999999999987}},
+        {{0.0006333333333333345, 0.0010166666666666685, 0.00038333333333333405},
+         {0.0010166666666666685, 0.0016333333333333362, 0.0006166666666666677},
+         {0.00038333333333333405, 0.0006166666666666677, 0.00023333333333333376}}};
+    const double shrinkage[3] = {0.28731363500647245, 0.8079070828134358, 0.25027715956032975};
+    const int counts[3] = {6, 5, 3};
+
+    const std::vector<ClassStatistics> classes =
+        LibraryStatistics(test::LabelledFeatures(), test::FeatureLabels(), 3);
+    ASSERT_EQ(classes.size(), 3u);
+    for (int c = 0; c < 3; ++c) {
+        SCOPED_TRACE(c);
+        const ClassStatistics& s = classes[static_cast<size_t>(c)];
+        EXPECT_EQ(s.n, counts[c]);
+        EXPECT_TRUE(Close(s.shrinkage, shrinkage[c], 1e-10));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(Close(s.mean(i + 1, 1), means[c][i], 1e-14));
+            for (int j = 0; j < 3; ++j)
+                EXPECT_TRUE(Close(s.cov(i + 1, j + 1), covs[c][i][j], 1e-11));
+        }
+    }
+}
+
+// A library build hands over one matrix per class: it must give what the labelled columns
+// give, to the last bit, or a rebuilt library would not match its analyses.
+TEST(LibraryStatisticsMath, OneMatrixPerClassGivesTheSameBits) {
+    const Matrix x = test::LabelledFeatures();
+    const std::vector<int> labels = test::FeatureLabels();
+    std::vector<Matrix> split(3);
+    for (int c = 0; c < 3; ++c) {
+        std::vector<int> columns;
+        for (size_t j = 0; j < labels.size(); ++j)
+            if (labels[j] == c) columns.push_back(static_cast<int>(j) + 1);
+        split[static_cast<size_t>(c)].ReSize(3, static_cast<int>(columns.size()));
+        for (size_t k = 0; k < columns.size(); ++k)
+            split[static_cast<size_t>(c)].Column(static_cast<int>(k) + 1) = x.Column(columns[k]);
+    }
+    const std::vector<ClassStatistics> a = LibraryStatistics(x, labels, 3);
+    const std::vector<ClassStatistics> b = LibraryStatistics(split);
+    for (size_t c = 0; c < 3; ++c) {
+        EXPECT_EQ(a[c].shrinkage, b[c].shrinkage);
+        for (int i = 1; i <= 3; ++i) {
+            EXPECT_EQ(a[c].mean(i, 1), b[c].mean(i, 1));
+            for (int j = 1; j <= 3; ++j) EXPECT_EQ(a[c].cov(i, j), b[c].cov(i, j));
+        }
+    }
+}
+
+TEST(LibraryStatisticsMath, RefusesLabelsThatDoNotFitTheSpectra) {
+    const Matrix x = test::LabelledFeatures();
+    std::vector<int> negative = test::FeatureLabels();
+    negative[4] = -1;
+    std::vector<int> beyond = test::FeatureLabels();
+    beyond[4] = 3;
+    std::vector<int> short_list = test::FeatureLabels();
+    short_list.pop_back();
+    const struct {
+        const char* what;
+        std::vector<int> labels;
+        int classes;
+        const char* message;
+    } cases[] = {
+        {"negative label", negative, 3, "Class label -1 is outside 0 to 2"},
+        {"label past the classes", beyond, 3, "Class label 3 is outside 0 to 2"},
+        {"one label short", short_list, 3, "13 class labels for 14 spectra"},
+        {"a class without spectra", test::FeatureLabels(), 4, "Class 4 has no spectra"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(test::Refuses([&] { LibraryStatistics(x, c.labels, c.classes); },
+                                  c.message))
+            << c.what;
+}
+
+// Values of three probes for every class, from numpy: Mahalanobis ln det C + d'C^-1 d,
+// Modified |ln det C * d'C^-1 d|, Gen. Squared Dist d'P^-1 d with P = sum (n_c - 1) C_c / N,
+// SAM the angle in radians. The third class (3 spectra in 3 features) has no estimable
+// covariance: the classifiers that need one give it no value. Mahalanobis's winners are
+// scikit-learn's QuadraticDiscriminantAnalysis with equal priors on the other two classes.
+TEST(ClassifierMath, ValuesAndWinnersOfEveryClassifierAsNumpy) {
+    const double kNone = INFINITY;
+    const struct {
+        Classifier classifier;
+        double values[3][3];
+        int winners[3];
+        double relative;
+    } cases[] = {
+        {Classifier::kMahalanobis,
+         {{-24.12833129808688, 53.71723695233858, kNone},
+          {6268.636769373091, -22.449351723374974, kNone},
+          {1556.672339842862, -2.8786706496522676, kNone}},
+         {0, 1, 1},
+         1e-9},
+        {Classifier::kModifiedMahalanobis,
+         {{12.657266465075272, 1728.8408416514362, kNone},
+          {155078.83536990793, 4.342337257050503, kNone},
+          {38966.71235919995, 447.44489480110013, kNone}},
+         {0, 1, 1},
+         1e-9},
+        {Classifier::kGeneralSquaredDistance,
+         {{0.3297402840996373, 251.44046507122698, 375.7694195830979},
+          {237.90784670443867, 0.16524591720936055, 188.07202267188933},
+          {58.99280334852082, 65.67686534846982, 221.79473098174532}},
+         {0, 1, 0},
+         1e-8},
+        {Classifier::kSpectralAngle,
+         {{0.0027103283336718264, 0.22156700197514778, 0.5099932003728269},
+          {0.21487582294078872, 0.007333591640538134, 0.47139807483962165},
+          {0.0977715856979735, 0.12166131534987201, 0.48148292305155843}},
+         {0, 1, 0},
+         1e-9},
+    };
+    const double probes[3][3] = {{0.14, 0.42, 1.08}, {0.30, 0.24, 0.92}, {0.22, 0.33, 1.00}};
+    const std::vector<ClassStatistics> classes =
+        LibraryStatistics(test::LabelledFeatures(), test::FeatureLabels(), 3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.classifier));
+        const ClassModels models(c.classifier, classes);
+        for (int p = 0; p < 3; ++p) {
+            double values[3];
+            models.Values(probes[p], values);
+            for (int k = 0; k < 3; ++k) {
+                if (std::isinf(c.values[p][k]))
+                    EXPECT_TRUE(std::isinf(values[k]) && values[k] > 0) << values[k];
+                else
+                    EXPECT_TRUE(Close(values[k], c.values[p][k], c.relative));
+            }
+            EXPECT_EQ(models.Winner(probes[p]), c.winners[p]) << "probe " << p;
+        }
+    }
 }
 
 }  // namespace

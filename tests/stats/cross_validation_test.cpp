@@ -32,7 +32,7 @@ std::vector<Matrix> ThreeClasses() {
 // Mahalanobis, fitted on the classes with at least d + 1 training spectra, and
 // LinearDiscriminantAnalysis(solver='svd', priors equal) for Gen. Squared Dist. Every
 // prediction wins by at least 0.065 in log-probability, far above rounding.
-TEST(CrossValidation, ErrorMatricesEqualScikitLearnsUnderTheSameFolds) {
+TEST(CrossValidationMath, ErrorMatricesEqualScikitLearnsUnderTheSameFolds) {
     const Validation resubstitution;
     const Validation loo{Validation::Kind::kLeaveOneOut, 5};
     const Validation three_fold{Validation::Kind::kKFold, 3};
@@ -66,7 +66,7 @@ TEST(CrossValidation, ErrorMatricesEqualScikitLearnsUnderTheSameFolds) {
 
 // Three spectra per class in two features: every held-out set of 3-fold leaves two, which
 // models no class, and a cancelled run stops before its first set.
-TEST(CrossValidation, ASetThatLeavesNoClassModelledOrACancelIsRefused) {
+TEST(CrossValidationMath, ASetThatLeavesNoClassModelledOrACancelIsRefused) {
     const std::vector<Matrix> small = {Columns({{0.1, 0.2}, {0.3, 0.1}, {0.2, 0.4}}),
                                        Columns({{-0.2, 0.0}, {0.0, -0.2}, {-0.1, -0.15}})};
     EXPECT_TRUE(test::Refuses(
@@ -78,7 +78,7 @@ TEST(CrossValidation, ASetThatLeavesNoClassModelledOrACancelIsRefused) {
     }));
 }
 
-TEST(CrossValidation, ParsesTheThreeFormsAndRefusesOthers) {
+TEST(CrossValidationMath, ParsesTheThreeFormsAndRefusesOthers) {
     const struct {
         const char* text;
         Validation::Kind kind;

@@ -10,6 +10,7 @@
 
 #include "store/database.h"
 #include "support/analysis_rig.h"
+#include "support/labelled_features.h"
 #include "support/mixing_study.h"
 #include "support/refusal.h"
 #include "support/study_rows.h"
@@ -245,6 +246,64 @@ TEST_F(UnmixTest, RefusalsNameTheCause) {
         const int study = c.arrange();
         EXPECT_TRUE(test::Refuses([&] { Run(study, c.sensor); }, c.message)) << c.what;
         EXPECT_TRUE(frontend_.reports.empty()) << c.what;
+    }
+}
+
+
+Matrix Rows(const std::vector<std::vector<double>>& rows) {
+    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t c = 0; c < rows[r].size(); ++c)
+            m(static_cast<int>(r) + 1, static_cast<int>(c) + 1) = rows[r][c];
+    return m;
+}
+
+// Two endmembers on four bands and two mixtures off their plane, from numpy's lstsq
+// (tests/stats/matrix_statistics_reference.py).
+TEST(UnmixingMath, LeastSquaresFractionsAndResidualsAsNumpy) {
+    const Matrix e = Rows({{0.05, 0.40}, {0.08, 0.45}, {0.04, 0.30}, {0.30, 0.10}});
+    const Matrix y = Rows({{0.2225, 0.10}, {0.2650, 0.12}, {0.1700, 0.09}, {0.2000, 0.25}});
+    const double fractions[2][2] = {{0.5010897640143986, 0.7808879458202548},
+                                    {0.497606925679111, 0.1502118514802486}};
+    const double rmse[2] = {0.000999142905308213, 0.008519288899842608};
+    const LeastSquaresFractions fitted = UnmixLeastSquares(e, y);
+    ASSERT_EQ(fitted.fractions.Nrows(), 2);
+    ASSERT_EQ(fitted.fractions.Ncols(), 2);
+    ASSERT_EQ(fitted.rmse.size(), 2u);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_TRUE(test::Close(fitted.rmse[static_cast<size_t>(k)], rmse[k], 1e-9));
+        for (int j = 0; j < 2; ++j)
+            EXPECT_TRUE(test::Close(fitted.fractions(j + 1, k + 1), fractions[j][k], 1e-11));
+    }
+}
+
+TEST(UnmixingMath, RefusesEndmembersTheBandsCannotTellApart) {
+    const Matrix y = Rows({{0.2}, {0.3}, {0.1}, {0.2}});
+    const struct {
+        const char* what;
+        Matrix e;
+        Matrix y;
+        const char* message;
+        Remedy remedy;
+    } cases[] = {
+        {"more endmembers than bands",
+         Rows({{0.1, 0.2, 0.3, 0.4, 0.5}, {0.2, 0.1, 0.4, 0.3, 0.6}, {0.3, 0.3, 0.1, 0.2, 0.1},
+               {0.5, 0.2, 0.2, 0.1, 0.3}}),
+         y, "Unmixing is not possible with 5 endmembers", Remedy::kReturnEndmembers},
+        {"one endmember a multiple of another",
+         Rows({{0.1, 0.2}, {0.2, 0.4}, {0.3, 0.6}, {0.4, 0.8}}), y, "linearly dependent",
+         Remedy::kNone},
+        {"mixtures of other bands", Rows({{0.1}, {0.2}, {0.3}, {0.4}}),
+         Rows({{0.1}, {0.2}, {0.3}}), "The mixtures have 3 bands but the endmembers 4",
+         Remedy::kNone},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(test::Refuses([&] { UnmixLeastSquares(c.e, c.y); }, c.message)) << c.what;
+        try {
+            UnmixLeastSquares(c.e, c.y);
+        } catch (const OrvaneError& error) {
+            EXPECT_EQ(error.GetRemedy(), c.remedy) << c.what;
+        }
     }
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "stats/library_statistics.h"
 #include "stats/separability.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
+#include "support/labelled_features.h"
 
 namespace orvane {
 namespace {
@@ -32,7 +34,7 @@ Model Diagonal(std::initializer_list<double> mean, std::initializer_list<double>
 // Fourteen features of the size second derivatives of reflectance have: the determinants are
 // near 1e-193 and 1e-190, so their product underflows to 0. Expected values from numpy
 // (slogdet and solve on the same matrices).
-TEST(Separability, LogDeterminantsKeepTinyDeterminantsApart) {
+TEST(SeparabilityMath, LogDeterminantsKeepTinyDeterminantsApart) {
     const int n = 14;
     Model i, j;
     for (Model* m : {&i, &j}) {
@@ -57,7 +59,7 @@ TEST(Separability, LogDeterminantsKeepTinyDeterminantsApart) {
     EXPECT_DOUBLE_EQ(BhattacharyyaDistance(j.View(), i.View()), b);
 }
 
-TEST(Separability, IdenticalSingularAndUnmodelledPairs) {
+TEST(SeparabilityMath, IdenticalSingularAndUnmodelledPairs) {
     const Model regular = Diagonal({1.0, 2.0}, {0.5, 0.25});
     const Model singular = Diagonal({0.0, 1.0}, {0.5, 0.0});
     // Its determinant is positive, but with `regular`'s negative it averages to 0.
@@ -87,6 +89,22 @@ TEST(Separability, IdenticalSingularAndUnmodelledPairs) {
     const Model wider = Diagonal({1.0, 2.0, 3.0}, {0.5, 0.25, 0.1});
     EXPECT_THROW(BhattacharyyaDistance(regular.View(), wider.View()), OrvaneError);
     EXPECT_THROW(LogDeterminant(wider.mean), OrvaneError);
+}
+
+
+// The classes of tests/stats/matrix_statistics_reference.py: B of the first two from numpy's
+// slogdet and solve; the third (3 spectra in 3 features) is unmodelled and has no distance.
+TEST(SeparabilityMath, PairwiseDistancesOfClassStatisticsAsNumpy) {
+    const Matrix b = PairwiseBhattacharyya(
+        LibraryStatistics(test::LabelledFeatures(), test::FeatureLabels(), 3));
+    ASSERT_EQ(b.Nrows(), 3);
+    ASSERT_EQ(b.Ncols(), 3);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(b(i, i), 0.0);
+    EXPECT_TRUE(test::Close(b(1, 2), 19.1073910268788, 1e-11));
+    EXPECT_EQ(b(1, 2), b(2, 1));
+    EXPECT_TRUE(test::Close(JeffriesMatusita(b(1, 2)), 1.9999999899354235, 1e-15));
+    for (const auto& [r, c] : {std::pair{1, 3}, {3, 1}, {2, 3}, {3, 2}})
+        EXPECT_TRUE(std::isnan(b(r, c))) << r << "," << c << ": " << b(r, c);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST(ClassificationResultText, DistancesRankFromTheClassifiersWinningEnd) {
     }
 }
 
-TEST(ShrunkMahalanobis, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
+TEST(ShrunkMahalanobisMath, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) {
     const std::vector<std::vector<std::vector<double>>> rows = {
         {{0.12, 31.0, 0.40, 0.05, 1.10},
          {0.15, 28.0, 0.43, 0.07, 1.05},
@@ -488,6 +488,23 @@ TEST_F(LibraryTest, ACancelledBuildLeavesThePreviousLibraryAndSaysSo) {
     }
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     EXPECT_EQ(library_->StatusLine(), "Ready (3 of 3 classes modelled)");
+// A rebuild holds the classes of its own spectra only: a species that no longer reaches the
+// study's minimum leaves the library instead of answering with an earlier build's statistics.
+TEST_F(LibraryTest, ARebuildKeepsNoClassThatNoLongerQualifies) {
+    Admin().Execute(
+        Sql("update study set min_no_of_spec_per_endmember = 4 where study_id = %i", study_));
+    Apply(ChainOptions());
+    session_->SetFeatureSpace(fs_);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    ASSERT_EQ(library_->ClassCount(), 2);
+    const int spectrum = Count("select s.spectrum_id from spectrum s join species sp on "
+                               "s.species_id = sp.species_id where sp.folder_name = 'beta' and "
+                               "s.spectrum_no = 1");
+    ASSERT_EQ(SetSpectraDisabled(Admin(), study_, {spectrum}, true), 1);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    ASSERT_EQ(library_->ClassCount(), 1);
+    EXPECT_EQ(library_->Class(0).folder_name, "alpha");
+    EXPECT_EQ(Count("select count(*) from statistic"), 1);
 }
 
 // A library answers only for the study and chain settings it was built for: every command

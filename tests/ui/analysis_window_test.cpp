@@ -311,6 +311,15 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(w.questions, 4);
         w.ExpectNoError();
         QVERIFY(w.Report().contains(QStringLiteral("Library Accuracy Check")));
+        // Its error matrix has a tab of its own, saying which study validated the library.
+        QTableWidget* independent_table =
+            w.frame->ResultTablesDock()->TableOf(QStringLiteral("Independent Set"));
+        QVERIFY(independent_table);
+        QCOMPARE(independent_table->horizontalHeaderItem(0)->text(), QStringLiteral("alpha"));
+        QVERIFY(w.frame->ResultTablesDock()->TableOf(QStringLiteral("Error Matrix")));
+        w.frame->ResultTablesDock()->CopyCurrent();
+        QVERIFY(QApplication::clipboard()->text().contains(
+            QStringLiteral("Validation\tindependent set: study 'Independent study'")));
 
         w.frame->RunCommand(kCmdSiteAccuracy);
         SiteAccuracyDialog* site = w.frame->SiteAccuracy();
@@ -340,6 +349,15 @@ class AnalysisWindowTest : public QObject {
             QCOMPARE(distances->item(1, 1)->text(), QStringLiteral("-"));
             QVERIFY2(distances->item(0, 1)->background().style() != Qt::NoBrush,
                      "a distance is coloured on the scale");
+            // The scale's note is a sentence longer than its row is wide: the row shows it all.
+            const int note = distances->rowCount() - 1;
+            int width = 0;
+            for (int c = 0; c < distances->columnCount(); ++c) width += distances->columnWidth(c);
+            const QRect text = distances->fontMetrics().boundingRect(
+                QRect(0, 0, width - 8, 10000), Qt::TextWordWrap, distances->item(note, 0)->text());
+            QVERIFY2(text.height() > distances->fontMetrics().height(), "the note wraps");
+            QVERIFY2(distances->rowHeight(note) >= text.height(),
+                     qPrintable(QString::number(distances->rowHeight(note))));
         }
         QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
         QVERIFY(w.frame->ResultTablesDock()->grab().save(
@@ -408,6 +426,37 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(share.match(QString::fromStdString(plot->Scene().x_title.text)).captured(1),
                  QStringLiteral("3"));
 
+        // The explained variance of the same analysis: bars in percent and the cumulative line
+        // up to the axis's top, saved and copied as the view shown.
+        score->Views()->setCurrentWidget(score->ScreeView());
+        const ScreeScene scree = score->ScreeSceneShown();
+        QVERIFY(!scree.bars.empty());
+        QCOMPARE(static_cast<int>(scree.cumulative.back().y), scree.axes[1].y2);
+        QCOMPARE(scree.labels[5].text, std::string("100 %"));
+        const std::string scree_svg = w.Output("scree.svg");
+        QVERIFY(score->SaveSvg(scree_svg));
+        QVERIFY(test::FileText(scree_svg).find("<polyline ") != std::string::npos);
+        QVERIFY(score->SavePng(w.Output("scree.png")));
+        QCOMPARE(QImage(QString::fromStdString(w.Output("scree.png"))).size(),
+                 score->ScreeView()->size());
+        // Right-click offers Copy and both saves on either view; Ctrl+C copies the view shown.
+        for (QWidget* view : {score->Surface(), score->ScreeView()}) {
+            QCOMPARE(view->contextMenuPolicy(), Qt::ActionsContextMenu);
+            QCOMPARE(view->actions(), (QList<QAction*>{score->CopyAction(), score->SavePngAction(),
+                                                       score->SaveSvgAction()}));
+        }
+        QVERIFY(score->SavePngAction()->text().endsWith(QStringLiteral("…")));
+        QApplication::clipboard()->clear();
+        score->CopyAction()->trigger();
+        QCOMPARE(QApplication::clipboard()->image().size(), score->ScreeView()->size());
+        score->Views()->setCurrentWidget(score->Surface());
+        QApplication::clipboard()->clear();
+        QApplication::setActiveWindow(score);  // the offscreen platform activates no window itself
+        QTest::mouseClick(score->Surface(), Qt::LeftButton);  // a click gives the plot the focus
+        QCOMPARE(QApplication::focusWidget(), score->Surface());
+        QTest::keyClick(score->Surface(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->image().size(), score->Surface()->size());
+
         w.TriggerAndWait(kCmdPca);
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
@@ -461,6 +510,17 @@ class AnalysisWindowTest : public QObject {
             MixingWindow::Pick(a->Available(), QString::fromLatin1(name));
             w.Click(a, "add");
         }
+        // Cancel drops what was recorded; the database is as it was.
+        w.Click(a, "cancel");
+        QVERIFY(!a->isVisible());
+        QCOMPARE(w.Count("select count(*) from mixture"), 0);
+        w.frame->Action(kCmdAbundanceSettings)->trigger();
+        MixingWindow::Pick(a->Classes(), "mix");
+        QVERIFY(Items(a->Selected()).isEmpty());
+        for (const char* name : {"grass", "soil"}) {
+            MixingWindow::Pick(a->Available(), QString::fromLatin1(name));
+            w.Click(a, "add");
+        }
         MixingWindow::Pick(a->Selected(), "grass");
         a->Abundance()->setText("0.7");
         w.Click(a, "save");
@@ -470,6 +530,10 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(a->Abundance()->text(), QStringLiteral("0.3"));
         w.Click(a, "save");
         QCOMPARE(a->Total()->text(), QStringLiteral("1"));
+        QCOMPARE(w.Count("select count(*) from mixture"), 0);
+        w.Click(a, "ok");
+        QVERIFY(!a->isVisible());
+        QCOMPARE(w.Count("select count(*) from mixture"), 2);
 
         w.TriggerAndWait(kCmdUnmix);
         QVERIFY(w.Report().contains(QStringLiteral(
@@ -519,7 +583,8 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(plain.Scene().points.empty());
         for (const PlotPoint& p : scene.points)
             QVERIFY(IsWhite(image, static_cast<int>(p.x) + 2, static_cast<int>(p.y) + 2));
-        QVERIFY(IsBlack(image, x_axis.x1, x_axis.y1));
+        const PixelLine& plain_axis = plain.Scene().axes.at(0);
+        QVERIFY(IsBlack(image, plain_axis.x1, plain_axis.y1));
     }
 };
 

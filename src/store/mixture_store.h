@@ -15,6 +15,13 @@ struct SpeciesEntry {
     int species_id = 0;
 };
 
+// A fraction the mixture table records for a mixture.
+struct RecordedFraction {
+    std::string abundance;  // as the server writes it
+    std::string folder_name;  // of the endmember
+    int endmember_id = 0;
+};
+
 // The study's endmember flags (species.endmember 'Y' or 'N') and the recorded make-up of its
 // mixture species (table mixture), read and written with the statements the mixing dialogs
 // use. Rows come back in the order the server returns them; the lists sort them.
@@ -42,6 +49,11 @@ class MixtureStore {
     void SetAbundance(int mixture_id, int endmember_id, double abundance);
     // The sum of a mixture's abundances as the server writes it; empty without rows.
     std::string Total(int mixture_id);
+
+    // The study's endmember species, or its mixture species, in the order unmixing walks them.
+    std::vector<SpeciesEntry> UnmixingSpecies(bool endmembers);
+    // What the mixture table records of a mixture, by endmember folder name.
+    std::vector<RecordedFraction> Recorded(int mixture_id);
 
     Database& Db() { return db_; }
 

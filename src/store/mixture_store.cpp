@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stats/mixture_store.h"
+#include "store/mixture_store.h"
 
 #include "store/database.h"
 
@@ -86,6 +86,26 @@ std::string MixtureStore::Total(int mixture_id) {
     db_.QueryText(Sql("select sum(abundance) from mixture where species_id = %i", mixture_id),
                   text);
     return text;
+}
+
+std::vector<SpeciesEntry> MixtureStore::UnmixingSpecies(bool endmembers) {
+    std::vector<SpeciesEntry> entries;
+    ResultSet rows = db_.Query(
+        Sql("select species_id, folder_name from species where endmember = '%c' and study_id = %i",
+            endmembers ? 'Y' : 'N', study_id_));
+    while (rows.Next()) entries.push_back({rows.String(1), rows.Int(0)});
+    return entries;
+}
+
+std::vector<RecordedFraction> MixtureStore::Recorded(int mixture_id) {
+    std::vector<RecordedFraction> recorded;
+    ResultSet rows = db_.Query(
+        Sql("select abundance, folder_name, m.endmember_id from mixture m, species s "
+            "where m.species_id = %i and s.species_id = m.endmember_id order by "
+            "folder_name",
+            mixture_id));
+    while (rows.Next()) recorded.push_back({rows.String(0), rows.String(1), rows.Int(2)});
+    return recorded;
 }
 
 }  // namespace orvane

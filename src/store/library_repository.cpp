@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/library_repository.h"
+
+#include <cmath>
+
+#include "store/array_codec.h"
+#include "store/database.h"
+
+namespace orvane {
+
+namespace {
+
+std::string FindSql(const LibraryKey& key) {
+    return Sql("select library_id from library l where l.feature_space_id = %i and "
+               "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
+               "l.study_id = %i",
+               key.feature_space, key.smoothing_filter, key.derivative, key.sensor, key.study);
+}
+
+}  // namespace
+
+std::optional<int> LibraryRepository::Find(const LibraryKey& key) {
+    int id = 0;
+    if (!db_.QueryInt(FindSql(key), id)) return std::nullopt;
+    return id;
+}
+
+std::optional<int> LibraryRepository::FindCurrent(const LibraryKey& key,
+                                                  std::optional<int> pca_data_id) {
+    // Beside the chain settings, the study's spectra: an import or a disabled spectrum after
+    // the build leaves the library out of date.
+    std::string sql = Sql(
+        "select library_id from library l, feature_space fs, smoothing_filter sf, derivative d, "
+        "waveband_filter wf, study st where l.feature_space_id = fs.feature_space_id and l.build_date > "
+        "fs.build_date and l.feature_space_id = %i and l.build_date > sf.changed_at and "
+        "sf.smoothing_filter_id = l.smoothing_filter_id and sf.smoothing_filter_id = %i and "
+        "l.derivative_id = d.derivative_id and l.build_date > d.changed_at and d.derivative_id = "
+        "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
+        "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
+        "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
+        "st.spectra_changed_at)",
+        key.feature_space, key.smoothing_filter, key.derivative, key.sensor, key.study,
+        key.waveband_filter);
+    if (pca_data_id)
+        sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
+                   *pca_data_id);
+    int id = 0;
+    if (!db_.QueryInt(sql, id)) return std::nullopt;
+    return id;
+}
+
+bool LibraryRepository::OlderThanSpectra(int library_id) {
+    int spectra_changed = 0;
+    db_.QueryInt(Sql("select count(*) from library l, study st where l.library_id = %i "
+                     "and st.study_id = l.study_id and l.build_date <= "
+                     "st.spectra_changed_at",
+                     library_id),
+                 spectra_changed);
+    return spectra_changed > 0;
+}
+
+int LibraryRepository::StampBuild(const LibraryKey& key) {
+    int library_id = 0;
+    if (!db_.QueryInt(FindSql(key), library_id)) {
+        db_.Execute(Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
+                        "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
+                        "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
+                        key.feature_space, key.study, key.smoothing_filter, key.derivative,
+                        key.sensor, key.waveband_filter));
+        return static_cast<int>(db_.InsertId());
+    }
+    db_.Execute(Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",
+                    library_id));
+    return library_id;
+}
+
+std::vector<int> LibraryRepository::SpeciesOfStudy(int study_id) {
+    std::vector<int> ids;
+    ResultSet rows = db_.Query(Sql("SELECT species_id FROM species WHERE study_id = %i", study_id));
+    while (rows.Next()) ids.push_back(rows.Int(0));
+    return ids;
+}
+
+int LibraryRepository::StoreStatistic(int library_id, int species_id, int no_of_samples,
+                                      const Matrix& mean, const Matrix& cov) {
+    const int n = no_of_samples;
+    const int statistic_id = static_cast<int>(db_.FindOrInsert(
+        Sql("SELECT statistic_id FROM statistic where library_id = %i and species_id = %i",
+            library_id, species_id),
+        Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES (%i, %i, %i)",
+            library_id, species_id, n)));
+    // The pooled covariance weighs each class by this count: it must be the one the
+    // statistics come from, also when the row is from an earlier build.
+    db_.Execute(
+        Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i", n, statistic_id));
+    const std::string mean_bytes = EncodeMatrix(mean);
+    const std::string cov_bytes = EncodeMatrix(cov);
+    db_.WriteBlob(Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
+                  mean_bytes.data(), mean_bytes.size());
+    db_.WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
+                  cov_bytes.data(), cov_bytes.size());
+    return statistic_id;
+}
+
+void LibraryRepository::DeleteStatisticsExcept(int library_id, const std::vector<int>& kept) {
+    if (kept.empty()) {
+        db_.Execute(Sql("delete from statistic where library_id = %i", library_id));
+        return;
+    }
+    std::string list;
+    for (int id : kept) list += (list.empty() ? "" : ", ") + std::to_string(id);
+    db_.Execute(Sql("delete from statistic where library_id = %i and species_id not in (%s)",
+                    library_id, list.c_str()));
+}
+
+void LibraryRepository::StoreShrinkage(const std::vector<int>& statistic_ids,
+                                       const std::vector<double>& shrinkage) {
+    Statement update(db_, "UPDATE statistic SET shrinkage = ? WHERE statistic_id = ?");
+    for (size_t c = 0; c < statistic_ids.size() && c < shrinkage.size(); ++c) {
+        if (std::isfinite(shrinkage[c]))
+            update.SetDouble(0, shrinkage[c]);
+        else
+            update.SetNull(0);
+        update.SetInt(1, statistic_ids[c]);
+        update.Execute();
+    }
+}
+
+int LibraryRepository::StatisticCount(int library_id) {
+    int count = 0;
+    db_.QueryInt(Sql("SELECT count(*) FROM statistic s, library l WHERE s.library_id = "
+                     "l.library_id AND l.library_id = %i",
+                     library_id),
+                 count);
+    return count;
+}
+
+std::optional<std::string> LibraryRepository::BuildDateEpoch(int library_id) {
+    std::string epoch;
+    if (!db_.QueryText(
+            Sql("select unix_timestamp(build_date) from library where library_id = %i", library_id),
+            epoch))
+        return std::nullopt;
+    return epoch;
+}
+
+std::vector<StoredLibraryClass> LibraryRepository::Classes(int library_id, int dimension) {
+    std::vector<StoredLibraryClass> loaded;
+    {
+        ResultSet rows = db_.Query(
+            Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
+                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
+                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
+                library_id));
+        while (rows.Next()) {
+            StoredLibraryClass c;
+            c.statistic_id = rows.Int(0);
+            if (!rows.IsNull(1)) c.common_name = rows.String(1);
+            if (!rows.IsNull(2)) c.latin_name = rows.String(2);
+            if (!rows.IsNull(3)) c.maori_name = rows.String(3);
+            c.folder_name = rows.String(4);
+            c.species_id = rows.Int(5);
+            c.no_of_samples = rows.Int(6);
+            c.mean.ReSize(dimension, 1);
+            c.cov.ReSize(dimension, dimension);
+            loaded.push_back(std::move(c));
+        }
+    }
+    for (StoredLibraryClass& c : loaded) {
+        ResultSet rows = db_.Query(
+            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", c.statistic_id));
+        const std::string what = "the statistics of species " + c.folder_name;
+        while (rows.Next()) {
+            DecodeMatrix(rows.String(0), c.mean, "mean of " + what);
+            DecodeMatrix(rows.String(1), c.cov, "covariance of " + what);
+        }
+        // The binary protocol keeps every bit of the intensity.
+        Statement shrinkage(db_, "SELECT shrinkage FROM statistic WHERE statistic_id = ?");
+        shrinkage.BindIntParams({c.statistic_id});
+        double value = 0.0;
+        shrinkage.BindResultDouble(0, &value);
+        shrinkage.Execute();
+        if (shrinkage.Fetch() && !shrinkage.IsNull(0)) c.shrinkage = value;
+    }
+    return loaded;
+}
+
+}  // namespace orvane

@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The pictures the README shows, made from the window on the demo study in a throwaway
+// database: the PCA score plot and its explained variance, the separability table and the
+// sensor comparison. They go to ORVANE_SCREENSHOTS when it names a folder (scripts/screenshots
+// sets docs/images), else to the build's artifacts.
+#include <QDir>
+#include <QListWidget>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "forms/menu_command.h"
+#include "ui/plot_window.h"
+#include "ui/result_tables_window.h"
+#include "ui/sensor_comparison_dialog.h"
+#include "ui/workbench.h"
+
+namespace orvane {
+
+class ScreenshotsTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir settings_dir;
+
+    static QString Folder() {
+        const QString chosen = qEnvironmentVariable("ORVANE_SCREENSHOTS");
+        return chosen.isEmpty() ? QStringLiteral(ORVANE_ARTIFACTS) : chosen;
+    }
+
+    // Saves a widget as painted; false when the picture is empty or cannot be written.
+    static bool Shot(QWidget* widget, const char* name) {
+        QTest::qWait(50);
+        const QString path = Folder() + QLatin1Char('/') + QLatin1String(name);
+        return QDir().mkpath(Folder()) && widget->grab().save(path) &&
+               QFileInfo(path).size() > 1000;
+    }
+
+    static int IndexOf(const FormList& list, const std::string& text) {
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.items[static_cast<size_t>(i)].text == text) return i;
+        return -1;
+    }
+
+  private slots:
+    void initTestCase() {
+        // The remembered window settings go to a folder of the test's own.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(settings_dir.Path()));
+    }
+
+    void readmePictures() {
+        test::Workbench w("uireadme");
+        const std::vector<int> ids =
+            w.ArrangeStudies({"sentinel2a_msi", "landsat8_oli", "enmap"}, {"Demo study"});
+        w.scratch.Admin().Execute(Sql(
+            "update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
+            "study_id = %i",
+            w.scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        w.Connect();
+        w.Show();
+        MainWindow& frame = *w.frame;
+        MainForm& form = frame.Form();
+        QVERIFY(frame.Run([&] { form.ImportSpectra(frame.Frontend()); }));
+        const int sentinel = IndexOf(form.Sensors(), "Sentinel-2A MSI");
+        QVERIFY(sentinel >= 0);
+        QVERIFY(frame.Run([&] {
+            form.SelectSensor(sentinel);
+            form.SetFeatureSpaceType(1);
+            form.SelectFeatureSpace(IndexOf(form.FeatureSpaces(), "Vegetation indices"));
+        }));
+        frame.Action(kCmdBuildLibrary)->trigger();
+        frame.WaitForJob();
+        const auto error = [&] { return frame.Frontend().LastError(); };
+        QVERIFY2(error().empty(), error().c_str());
+
+        frame.Frontend().SetSeparabilityAnswer([](SeparabilitySettings& settings) {
+            settings.distance = SeparabilitySettings::kBoth;
+            return true;
+        });
+        frame.Action(kCmdSeparability)->trigger();
+        frame.WaitForJob();
+        QVERIFY2(error().empty(), error().c_str());
+        ResultTablesWindow* tables = frame.ResultTablesDock();
+        tables->setFloating(true);
+        tables->resize(620, 300);
+        tables->Tabs()->setCurrentWidget(tables->TableOf(QStringLiteral("JM Distance")));
+        QVERIFY(Shot(tables, "separability-table.png"));
+
+        frame.RunCommand(kCmdCompareSensors);
+        SensorComparisonDialog* compare = frame.CompareSensorsDialog();
+        for (int i = 0; i < compare->List()->count(); ++i) compare->List()->item(i)->setSelected(true);
+        compare->accept();
+        frame.WaitForJob();
+        QVERIFY2(error().empty(), error().c_str());
+        QVERIFY(tables->TableOf(QStringLiteral("Sensor Comparison")));
+        tables->Tabs()->setCurrentWidget(tables->TableOf(QStringLiteral("Sensor Comparison")));
+        tables->resize(900, 250);
+        QVERIFY(Shot(tables, "sensor-comparison.png"));
+
+        frame.Action(kCmdPca)->trigger();
+        frame.WaitForJob();
+        QVERIFY2(error().empty(), error().c_str());
+        QCOMPARE(frame.PlotWindows().size(), size_t{1});
+        auto* plot = qobject_cast<ScorePlotWindow*>(frame.PlotWindows().front());
+        QVERIFY(plot && plot->isVisible());
+        QVERIFY(Shot(plot, "score-plot.png"));
+        plot->Views()->setCurrentWidget(plot->ScreeView());
+        QVERIFY(Shot(plot, "explained-variance.png"));
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::ScreenshotsTest)
+#include "screenshots_test.moc"

@@ -488,6 +488,8 @@ TEST_F(LibraryTest, ACancelledBuildLeavesThePreviousLibraryAndSaysSo) {
     }
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     EXPECT_EQ(library_->StatusLine(), "Ready (3 of 3 classes modelled)");
+}
+
 // A rebuild holds the classes of its own spectra only: a species that no longer reaches the
 // study's minimum leaves the library instead of answering with an earlier build's statistics.
 TEST_F(LibraryTest, ARebuildKeepsNoClassThatNoLongerQualifies) {

@@ -131,7 +131,8 @@ AccuracyResult ReportAccuracy(const std::string& heading, const std::string& met
     frontend.Report(FormatErrorMatrix(e, names));
     AccuracyResult result;
     result.names = names;
-    result.validation = validation.Description();
+    // `method` names how the counts were obtained; an independent set is no resubstitution.
+    result.validation = method;
     for (int r = 1; r <= k; ++r) {
         std::vector<double> row;
         for (int c = 1; c <= k; ++c) row.push_back(e(r, c));
@@ -141,7 +142,7 @@ AccuracyResult ReportAccuracy(const std::string& heading, const std::string& met
     if (!result.path.empty()) {
         ProvenanceOptions options;
         options.library_id = library.LibraryId();
-        options.validation = validation.Description();
+        options.validation = method;
         record["provenance"] = Provenance(library.Session(), options);
         record.update(ErrorMatrixRecord(e, name_type, library));
         result.json_path = WriteJsonBeside(result.path, record, frontend);

@@ -907,6 +907,9 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_EQ(r.json_path, dir_.Path() + "/out/Error Matrix.json");
     const nlohmann::json j = test::ReadJson(r.json_path);
     EXPECT_EQ(j["analysis"], "independent set");
+    // An independent set is not a resubstitution, in the result and in the file's provenance.
+    EXPECT_EQ(r.validation, "independent set");
+    EXPECT_EQ(j["provenance"]["validation"], "independent set");
     EXPECT_EQ(j["independent_study"], nlohmann::json({{"id", other}, {"name", "other"}}));
     EXPECT_EQ(j["error_matrix"]["rows"], "classified as");
     EXPECT_EQ(j["error_matrix"]["columns"], "reference");

@@ -3,7 +3,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -77,7 +79,8 @@ void PrintUsage(std::ostream& out) {
         << ClassifierWords() << "\n\n"
         << kNameOrIdHelp
         << "\n"
-           "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders.\n\n"
+           "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders,\n"
+           "4 cancelled (Ctrl+C; a library build then keeps the previous library).\n\n"
            "Commands:\n";
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';
@@ -184,6 +187,37 @@ int OpenWorkspace(Context& ctx, bool searched) {
     return 0;
 }
 
+// The run that Ctrl+C cancels; set only while a command runs.
+std::atomic<Feedback*> interrupted_run{nullptr};
+
+extern "C" void OnInterrupt(int) {
+    if (Feedback* run = interrupted_run.load()) run->RequestCancel();
+}
+
+// While it lives, the first Ctrl+C asks the command to stop at its next unit of work (a
+// second one ends the program as usual).
+class InterruptCancels {
+  public:
+    explicit InterruptCancels(Feedback& run) {
+        interrupted_run.store(&run);
+        struct sigaction action = {};
+        action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        installed_ = sigaction(SIGINT, &action, &previous_) == 0;
+    }
+    ~InterruptCancels() {
+        if (installed_) sigaction(SIGINT, &previous_, nullptr);
+        interrupted_run.store(nullptr);
+    }
+    InterruptCancels(const InterruptCancels&) = delete;
+    InterruptCancels& operator=(const InterruptCancels&) = delete;
+
+  private:
+    struct sigaction previous_ = {};
+    bool installed_ = false;
+};
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
@@ -217,9 +251,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
         if (const int failed = OpenWorkspace(ctx, searched); failed != 0) return failed;
+        // A copy shares the cancel request; the frontend's own may be re-sliced meanwhile.
+        Feedback run = frontend.Progress();
+        InterruptCancels interrupt(run);
         const int rc = command->run(ctx);
         out.flush();
         return rc;
+    } catch (const Cancelled& e) {
+        // Not a failure: the user stopped the run, and the core left its data consistent.
+        out.flush();
+        frontend.Error(e.what());
+        return kExitCancelled;
     } catch (const UsageError& e) {
         frontend.Error(std::string(e.what()) + "\nusage: orvane-cli " + command->usage);
         return 2;

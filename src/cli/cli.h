@@ -5,6 +5,9 @@
 
 namespace orvane {
 
+// The exit status of a run the user cancelled; every other status keeps its meaning.
+constexpr int kExitCancelled = 4;
+
 // The whole command-line program, with its streams given so that tests can run it in-process.
 // Returns the exit status.
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);

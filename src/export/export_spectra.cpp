@@ -365,7 +365,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     std::vector<std::pair<std::string, std::string>> names;
     for (int i = 0; i < n; ++i) {
         frontend.StepProgress(i + 1);
-        if (frontend.Cancelled()) throw OrvaneError("Export cancelled; no file was written.");
+        if (frontend.Cancelled()) throw Cancelled("cancelled; no file was written");
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
         std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
         names.emplace_back(species->folder_name_, StoredName(*species, settings.name_type));

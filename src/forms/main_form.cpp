@@ -128,7 +128,13 @@ void MainForm::StudyReport(Frontend& frontend) {
 void MainForm::ImportSpectra(Frontend& frontend) {
     ImportCounts added;
     Reporting("spectra were imported into the study", [&] {
-        added = doc_.Loader().ImportStudySpectra(frontend);
+        try {
+            added = doc_.Loader().ImportStudySpectra(frontend);
+        } catch (const Cancelled&) {
+            // The species imported before the cancel stay, and date the library all the same.
+            RefreshLibraryStatus();
+            throw;
+        }
         // New spectra leave the study's libraries out of date.
         RefreshLibraryStatus();
     });

@@ -177,7 +177,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
     } progress_end{frontend};
     for (size_t i = 0; i < species.size(); ++i) {
         frontend.StepProgress(static_cast<int>(i) + 1);
-        if (frontend.Cancelled()) throw OrvaneError("Plot cancelled.");
+        if (frontend.Cancelled()) throw Cancelled("cancelled: plot");
         std::unique_ptr<Species> sp = factory.LoadSpecies(species[i].first);
         const int n = sp->MemberCount();
         if (n == 0) continue;

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "base/feedback.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
@@ -54,7 +55,7 @@ ClassStatistics WithoutOne(const ClassStatistics& all, const std::vector<double>
 }
 
 void CheckCancelled(const std::function<bool()>& cancelled) {
-    if (cancelled && cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+    if (cancelled && cancelled()) throw Cancelled("cancelled: discriminant analysis");
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ struct ValidationCounts {
 // database id order), by models estimated without its held-out set, under `validation`
 // (resubstitution uses every spectrum). Leave-one-out down-dates the mean and covariance of
 // the held-out spectrum's class by one rank and refits only that class (and the pooled
-// covariance). `cancelled` is asked between held-out sets; throws OrvaneError when it says
+// covariance). `cancelled` is asked between held-out sets; throws Cancelled when it says
 // yes, and as ClassModels does when a held-out set leaves no class modelled.
 ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>& rows,
                                const Validation& validation,

@@ -168,7 +168,7 @@ std::vector<Matrix> LibraryFeatureRows(SpectralStatistics& library, StudyLoader&
     std::vector<Matrix> rows;
     ProgressScope progress(frontend, "Reading the library spectra's features", k);
     for (int c = 0; c < k; ++c) {
-        if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+        if (frontend.Cancelled()) throw Cancelled("cancelled: discriminant analysis");
         std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
         std::vector<Spectrum*> members;
         for (int i = 0; i < species->MemberCount(); ++i) members.push_back(species->Member(i));
@@ -410,7 +410,7 @@ Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Fr
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
     for (int c = 0; c < k; ++c) {
-        if (frontend.Cancelled()) throw OrvaneError("Discriminant analysis cancelled.");
+        if (frontend.Cancelled()) throw Cancelled("cancelled: discriminant analysis");
         // The species is read in one go; its enabled spectra are those the per-spectrum query
         // of the study would give.
         std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
@@ -511,7 +511,7 @@ AccuracyResult ClassifyIndependentSet(SpectralStatistics& library, StudyLoader& 
         ProgressScope progress(frontend, "Performing classification of indep dataset",
                                static_cast<int>(species_list.size()));
         for (size_t s = 0; s < species_list.size(); ++s) {
-            if (frontend.Cancelled()) throw OrvaneError("Classification cancelled.");
+            if (frontend.Cancelled()) throw Cancelled("cancelled: classification");
             const int c = library.ClassIndexOf(species_list[s].folder_name);
             if (c < 0) {
                 // Without a library class of its name the species has no column to count in.
@@ -540,7 +540,10 @@ std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
     ReportUnmodelled(library, frontend);
     frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_));
     ResultJson sites = ResultJson::array();
+    ProgressScope progress(frontend, "Checking sites", species->SiteCount());
     for (int s = 0; s < species->SiteCount(); ++s) {
+        if (frontend.Cancelled()) throw Cancelled("cancelled: site check; nothing was written");
+        frontend.StepProgress(s);
         const Site& site = *species->SiteAt(s);
         ClassificationResult r = library.ClassifySite(*species->SiteAt(s));
         // Library order, before the report's sort by share.

@@ -56,7 +56,7 @@ std::string WriteErrorMatrix(Matrix& e, int name_type, const SpectralStatistics&
 // The counts of classifying every enabled spectrum of every library species against the
 // library (resubstitution): a (k + 2) x (k + 2) matrix whose top left k x k block holds the
 // predicted row class against the actual column class, zero elsewhere. Calls `class_done` with
-// the number of classes done after each one; throws OrvaneError when the frontend is cancelled
+// the number of classes done after each one; throws Cancelled when the frontend is cancelled
 // and SingularCovarianceError when a covariance cannot be inverted.
 Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
                             const std::function<void(int)>& class_done = {});
@@ -66,7 +66,7 @@ double OverallAccuracy(const Matrix& e, int k);
 // The counts under a cross-validation (leave-one-out or k-fold) in the same layout, from the
 // library classes' spectra re-estimated without each held-out set; `note` receives what the
 // report says of the run (the validation and the classes it left unmodelled). Throws
-// OrvaneError when the folds do not fit the classes or the frontend is cancelled.
+// OrvaneError when the folds do not fit the classes, Cancelled when the frontend is cancelled.
 Matrix ValidatedCounts(SpectralStatistics& library, StudyLoader& loader, Frontend& frontend,
                        const Validation& validation, int name_type, std::string* note);
 

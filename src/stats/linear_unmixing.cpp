@@ -312,6 +312,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     UnmixResult result;
     Matrix e(kBands, q);
     for (int j = 0; j < q; ++j) {
+        if (frontend.Cancelled()) throw Cancelled("cancelled: unmixing; nothing was written");
         const std::vector<double> column =
             MeanAtElements(loader, session, endmembers[static_cast<size_t>(j)], "endmember");
         for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
@@ -324,6 +325,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
+        if (frontend.Cancelled()) throw Cancelled("cancelled: unmixing; nothing was written");
         means.push_back(MeanAtElements(loader, session, m, "mixture"));
         frontend.StepProgress(++done);
     }

@@ -71,7 +71,7 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
     double* store = x.Store();
     int used = 0;
     for (int j = 0; j < columns; ++j) {
-        if (frontend.Cancelled()) throw OrvaneError("PCA cancelled; nothing was stored.");
+        if (frontend.Cancelled()) throw Cancelled("cancelled; the PCA stored nothing");
         const int id = ids[static_cast<size_t>(j)];
         std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(id);
         const BandVector& derived = chain.Run(*spectrum, Stage::kDerived);

@@ -129,6 +129,8 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     library.LoadLibrary();
     if (!library.NotReadyReason().empty() &&
         library.NotReadyRemedy() == Remedy::kBuildLibrary) {
+        // The build fills the first half of this sensor's share, the check the second.
+        ProgressSlice build(frontend, 0, 50);
         library.BuildLibrary(frontend);
         row.library_built = true;
     }
@@ -143,6 +145,7 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     row.classes_modelled = library.ModelledClassCount();
     Matrix counts;
     {
+        ProgressSlice check(frontend, 50, 100);
         ProgressScope progress(frontend, "Comparing sensors: " + sensor.Name(), k);
         counts = validation.Resubstitution()
                      ? ResubstitutionCounts(library, loader, frontend,
@@ -237,8 +240,13 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     // Every sensor is checked before any library is built, so a refusal costs nothing.
     for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
     std::string names_note;
-    for (const Sensor* sensor : sensors) {
-        if (frontend.Cancelled()) throw OrvaneError("Sensor comparison cancelled.");
+    const double share = 100.0 / static_cast<double>(sensors.size());
+    for (size_t i = 0; i < sensors.size(); ++i) {
+        const Sensor* sensor = sensors[i];
+        if (frontend.Cancelled()) throw Cancelled("cancelled: sensor comparison");
+        // Each sensor's build and check fill its own share of the one progress bar.
+        ProgressSlice slice(frontend, share * static_cast<double>(i),
+                            share * static_cast<double>(i + 1));
         UseSensorAndSpace(session, *sensor, space);
         comparison.rows.push_back(
             CompareOn(session, loader, frontend, options, validation, *sensor, names_note));

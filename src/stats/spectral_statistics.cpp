@@ -64,7 +64,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     session_.RequireSensor();
     Database& db = session_.Db();
     const int study = session_.StudyId();
-    {
+    cancelled_build_ = false;
+    try {
         StudyLock lock(db, frontend, study);
         Transaction tx(db);
         LibraryRepository libraries(db);
@@ -77,7 +78,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         Chain chain(session_.ChainSnapshot());
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
-                throw OrvaneError("Library build cancelled; the previous library is unchanged.");
+                throw Cancelled("cancelled; the previous library is unchanged");
             std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
             const int n = species->MemberCount();
             if (n >= session_.MinSpectraPerSpecies() && n > 0) {
@@ -86,7 +87,6 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 WithMatrixErrors(kMatrixFailed, [&] {
                     features.back() = FeatureMatrix(chain, *species, fs->Type());
                 });
-                dimension_ = features.back().Nrows();
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
         }
@@ -112,6 +112,12 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         // The row is reused, so a species that no longer qualifies still has its rows.
         libraries.DeleteStatisticsExcept(library_id, qualified);
         tx.Commit();
+    } catch (const Cancelled&) {
+        // The transaction rolled back, so the previous library is loaded as it was; the
+        // status says why this configuration did not get a new one.
+        cancelled_build_ = true;
+        cancelled_key_ = CurrentKey();
+        throw;
     }
     LoadLibrary();
     frontend.Report("New library built and reloaded");
@@ -185,9 +191,12 @@ std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
 }
 
 std::string SpectralStatistics::StatusLine() const {
-    if (!NotReadyReason().empty()) return StatusText();
-    return fmt::format("{} ({} of {} classes modelled)", StatusText(), ModelledClassCount(),
-                       ClassCount());
+    // A cancelled build is named only while its settings are still the current ones.
+    const bool cancelled = cancelled_build_ && cancelled_key_ == CurrentKey();
+    if (!NotReadyReason().empty())
+        return cancelled ? std::string(StatusText()) + " (build cancelled)" : StatusText();
+    return fmt::format("{} ({} of {} classes modelled{})", StatusText(), ModelledClassCount(),
+                       ClassCount(), cancelled ? "; last build cancelled" : "");
 }
 
 int SpectralStatistics::ModelledClassCount() const {

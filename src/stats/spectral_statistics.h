@@ -44,7 +44,8 @@ class SpectralStatistics {
     void SetStudy(int study_id) { study_id_ = study_id; }
 
     // Builds or rebuilds the library of the current configuration in one transaction and
-    // reloads it; false (and nothing done) without a current feature space. A study in which
+    // reloads it; false (and nothing done) without a current feature space. A cancel ends it
+    // with Cancelled, leaving the previous library as it was. A study in which
     // no species reaches its minimum number of spectra is refused (OrvaneError naming the
     // minimum) and nothing is stored.
     bool BuildLibrary(Frontend& frontend);
@@ -68,7 +69,8 @@ class SpectralStatistics {
     // "Ready" or "Not Ready", by the rule above.
     const char* StatusText() const { return NotReadyReason().empty() ? "Ready" : "Not Ready"; }
     // The status line the faces show: StatusText(), and when Ready how many classes the
-    // session's classifier models, "Ready (3 of 4 classes modelled)".
+    // session's classifier models, "Ready (3 of 4 classes modelled)". After a cancelled build
+    // of the current settings it says so: "Not Ready (build cancelled)".
     std::string StatusLine() const;
     bool Valid() const { return valid_; }
     int LibraryId() const { return library_id_; }
@@ -155,6 +157,9 @@ class SpectralStatistics {
     // Reused from spectrum to spectrum while classifying, with the session's settings of the
     // moment.
     std::unique_ptr<Chain> chain_;
+    // The last build was cancelled, under these settings.
+    bool cancelled_build_ = false;
+    Key cancelled_key_;
 };
 
 }  // namespace orvane

@@ -37,8 +37,8 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
                     EscapeControls(name)));
     for (int waited = 0; waited < wait_seconds; ++waited) {
         if (frontend.Cancelled())
-            throw OrvaneError(
-                fmt::format("Cancelled while waiting for study '{}'; nothing was changed.",
+            throw Cancelled(
+                fmt::format("cancelled while waiting for study '{}'; nothing was changed",
                             EscapeControls(name)));
         if (TryLock(db_, name_sql_, 1) == 1) return;
     }

@@ -241,6 +241,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
                       [](const FolderEntry& e) { return e.kind == EntryKind::kFolder; }));
     ProgressScope progress(frontend_, "Loading spectra to database", total);
     int done = 0;
+    bool cancelled = false;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::kFolder) {
             SkipEntry(entry, "species");
@@ -249,6 +250,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
         if (frontend_.Cancelled()) {
             frontend_.Report(
                 fmt::format("Import cancelled after {} of {} species folders\n", done, total));
+            cancelled = true;
             break;
         }
         ImportSpeciesFolder(entry.path);
@@ -257,6 +259,9 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     // Again once everything is in, so that a library built while the import ran (by a
     // program that did not wait for the study) is out of date afterwards.
     if (counts_.spectra > 0) MarkStudySpectraChanged(session_.Db(), study_id);
+    // The species imported before the cancel are whole and stay; the run still ends as
+    // cancelled rather than as a finished import.
+    if (cancelled) throw Cancelled("cancelled; the species imported before it are kept");
     return counts_;
 }
 

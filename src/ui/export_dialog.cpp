@@ -44,8 +44,8 @@ QCheckBox* Check(QWidget* parent, const char* text) {
 
 }  // namespace
 
-ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent)
-    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
+ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, JobRunner job, QWidget* parent)
+    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("File Export"));
     QGroupBox *stage_box, *level_box, *restriction_box, *details_box, *names_box;
     // Each stage button's id is its stage, so a click names the stage itself.
@@ -166,8 +166,11 @@ void ExportDialog::Open() {
 
 void ExportDialog::accept() {
     QDialog::accept();
-    run_([&] { ExportSpectra(doc_.Loader(), doc_.Output(), doc_.Session(), frontend_,
-                      model_.RunSettings()); });
+    job_(
+        [this, settings = model_.RunSettings()] {
+            ExportSpectra(doc_.Loader(), doc_.Output(), doc_.Session(), frontend_, settings);
+        },
+        {});
 }
 
 }  // namespace orvane

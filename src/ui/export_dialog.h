@@ -21,7 +21,7 @@ class ExportDialog : public QDialog {
     Q_OBJECT
 
   public:
-    ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, QWidget* parent);
+    ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, JobRunner job, QWidget* parent);
 
     void Open();
     void accept() override;
@@ -46,6 +46,7 @@ class ExportDialog : public QDialog {
     WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner job_;
     ExportForm model_;
     QButtonGroup* stage_;
     QButtonGroup* level_;

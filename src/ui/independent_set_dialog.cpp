@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "forms/workbench_document.h"
 #include "stats/discriminant_analysis.h"
@@ -12,8 +13,8 @@
 namespace orvane {
 
 IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
-                                           QWidget* parent)
-    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)) {
+                                           JobRunner job, QWidget* parent)
+    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Discriminant Analysis using independent Dataset"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("studies"));
@@ -51,12 +52,15 @@ void IndependentSetDialog::accept() {
     int name_type = 0;
     if (!frontend_.ChooseNameType(name_type)) return;
     const std::string study = item->text().toStdString();
-    AccuracyResult result;
-    const bool done = run_([&] {
-        result = ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                        doc_.Session(), frontend_, study_id, name_type);
-    });
-    if (done && shown_) shown_({IndependentSetTable(result, study)});
+    auto result = std::make_shared<AccuracyResult>();
+    job_(
+        [this, result, study_id, name_type] {
+            *result = ClassifyIndependentSet(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                             doc_.Session(), frontend_, study_id, name_type);
+        },
+        [this, result, study] {
+            if (shown_) shown_({IndependentSetTable(*result, study)});
+        });
 }
 
 }  // namespace orvane

@@ -3,18 +3,24 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QEventLoop>
+#include <QDockWidget>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QLayout>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <set>
 
 #include "chain/processing_session.h"
@@ -71,16 +77,41 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     view_ = new WorkbenchView(
         *form_, [this](const std::function<void()>& a) { return Run(a); }, this);
     setCentralWidget(view_);
-    form_->SetReportListener([this] { view_->ShowReport(); });
+    // A job's entries are shown when it ends: widgets never read the document it is using.
+    form_->SetReportListener([this] {
+        if (QThread::currentThread() == thread()) view_->ShowReport();
+    });
     connect(view_, &WorkbenchView::smoothingEditRequested, this,
             [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kSmoothing); });
     connect(view_, &WorkbenchView::derivativeEditRequested, this,
             [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kDerivative); });
     BuildMenus();
+    job_bar_ = new QProgressBar(this);
+    job_bar_->setObjectName(QStringLiteral("jobProgress"));
+    job_bar_->setRange(0, 100);
+    job_bar_->setMinimumWidth(260);
+    job_cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    job_cancel_->setObjectName(QStringLiteral("jobCancel"));
+    statusBar()->addPermanentWidget(job_bar_);
+    statusBar()->addPermanentWidget(job_cancel_);
+    job_bar_->hide();
+    job_cancel_->hide();
+    connect(job_cancel_, &QPushButton::clicked, this, &MainWindow::CancelJob);
+    // The job's thread only writes its progress; the window reads it on its own clock.
+    job_timer_ = new QTimer(this);
+    job_timer_->setInterval(100);
+    connect(job_timer_, &QTimer::timeout, this, &MainWindow::ShowJobProgress);
     statusBar()->showMessage(QStringLiteral("Ready"));
 }
 
 MainWindow::~MainWindow() {
+    // A job still running uses the document; it stops before anything goes.
+    if (job_) {
+        job_progress_.RequestCancel();
+        job_->wait();
+        delete job_;
+        job_ = nullptr;
+    }
     // The form stops listening to the document before the widgets go.
     form_->SetReportListener(nullptr);
 }
@@ -166,7 +197,11 @@ QAction* MainWindow::Action(int command_id) const {
 
 void MainWindow::UpdateCommands() {
     for (const auto& [id, action] : actions_) {
-        const std::string reason = form_->CommandDisabledReason(id);
+        // While a job uses the session, only what leaves it alone stays available.
+        const bool untouched_by_job = id == kCmdAbout || id == kCmdExit;
+        const std::string reason = job_ && !untouched_by_job
+                                       ? "Wait for the running job to end, or cancel it."
+                                       : form_->CommandDisabledReason(id);
         action->setEnabled(reason.empty());
         action->setToolTip(reason.empty() ? action->text().remove(QLatin1Char('&'))
                                           : QString::fromStdString(reason));
@@ -259,24 +294,129 @@ void MainWindow::SaveSettings() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing cancels a running job and lets it end, so the database is left consistent.
+    if (job_) {
+        CancelJob();
+        WaitForJob();
+    }
     if (remember_) SaveSettings();
     QMainWindow::closeEvent(event);
 }
 
-bool MainWindow::Run(const std::function<void()>& action) {
-    bool ok = false;
+bool MainWindow::Settle(std::exception_ptr failure) {
+    if (!failure) return true;
     try {
-        action();
-        ok = true;
+        std::rethrow_exception(failure);
+    } catch (const Cancelled& e) {
+        // The user asked for it: a report line, no error box.
+        frontend_->Report(e.what());
+        statusBar()->showMessage(QStringLiteral("Cancelled"), 5000);
     } catch (const OrvaneError& e) {
-        frontend_->EndProgress();
         frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
-        frontend_->EndProgress();
         frontend_->Error(e.what());
     }
+    return false;
+}
+
+bool MainWindow::Run(const std::function<void()>& action) {
+    // The session belongs to the running job until it ends.
+    if (job_) {
+        statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
+                                 5000);
+        return false;
+    }
+    std::exception_ptr failure;
+    try {
+        action();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    frontend_->EndProgress();
+    const bool ok = Settle(failure);
     Refresh();
     return ok;
+}
+
+bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) {
+    if (job_) {
+        statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
+                                 5000);
+        return false;
+    }
+    job_progress_ = frontend_->Progress();
+    job_progress_.Reset();
+    job_failure_ = nullptr;
+    job_done_ = std::move(done);
+    job_ = QThread::create([this, work = std::move(work)] {
+        try {
+            work();
+        } catch (...) {
+            job_failure_ = std::current_exception();
+        }
+    });
+    // Emitted on the job's thread, handled on the window's: results reach widgets only here.
+    connect(job_, &QThread::finished, this, &MainWindow::JobEnded, Qt::QueuedConnection);
+    view_->SetFormEnabled(false);
+    for (QDockWidget* dock : findChildren<QDockWidget*>())
+        if (dock->widget()) dock->widget()->setEnabled(false);
+    job_bar_->setValue(0);
+    job_bar_->setFormat(QStringLiteral("%p%"));
+    job_bar_->show();
+    job_cancel_->setEnabled(true);
+    job_cancel_->show();
+    statusBar()->clearMessage();
+    UpdateCommands();
+    job_timer_->start();
+    job_->start();
+    return true;
+}
+
+void MainWindow::ShowJobProgress() {
+    if (!job_) return;
+    const QString title = QString::fromStdString(job_progress_.Title());
+    job_bar_->setFormat(title.isEmpty() ? QStringLiteral("%p%") : title + QStringLiteral(" %p%"));
+    job_bar_->setValue(static_cast<int>(job_progress_.Percent()));
+}
+
+void MainWindow::CancelJob() {
+    if (!job_) return;
+    job_progress_.RequestCancel();
+    job_cancel_->setEnabled(false);
+    statusBar()->showMessage(QStringLiteral("Cancelling..."));
+}
+
+void MainWindow::WaitForJob() {
+    if (!job_) return;
+    QEventLoop loop;
+    connect(this, &MainWindow::jobEnded, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void MainWindow::JobEnded() {
+    if (!job_) return;
+    job_->wait();
+    job_->deleteLater();
+    job_ = nullptr;
+    job_timer_->stop();
+    job_bar_->hide();
+    job_cancel_->hide();
+    view_->SetFormEnabled(true);
+    for (QDockWidget* dock : findChildren<QDockWidget*>())
+        if (dock->widget()) dock->widget()->setEnabled(true);
+    frontend_->EndProgress();
+    view_->ShowReport();
+    statusBar()->clearMessage();
+    std::function<void()> done = std::move(job_done_);
+    job_done_ = nullptr;
+    bool ok = Settle(job_failure_);
+    job_failure_ = nullptr;
+    // What follows the job (tables, plots) may fail too, and is reported the same way.
+    if (ok && done)
+        Run(done);
+    else
+        Refresh();
+    emit jobEnded();
 }
 
 namespace {
@@ -311,7 +451,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdFeatureSpaceDelete, [this] { Run([&] { form_->DeleteFeatureSpace(*frontend_); }); }},
         {kCmdDeleteSensor, [this] { Run([&] { form_->DeleteCurrentSensor(*frontend_); }); }},
         {kCmdExport, [this] { Export()->Open(); }},
-        {kCmdBuildLibrary, [this] { Run([&] { form_->BuildLibrary(*frontend_); }); }},
+        {kCmdBuildLibrary, [this] { RunJob([this] { form_->BuildLibrary(*frontend_); }); }},
         {kCmdCreateStudy, [this] { CreateStudy()->Open(); }},
         {kCmdDeleteStudy,
          [this] {
@@ -321,7 +461,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
              });
          }},
         {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
-        {kCmdImportSpectra, [this] { Run([&] { form_->ImportSpectra(*frontend_); }); }},
+        {kCmdImportSpectra, [this] { RunJob([this] { form_->ImportSpectra(*frontend_); }); }},
         {kCmdDiscriminantAnalysis, [this] { OnDiscriminantAnalysis(); }},
         {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
         {kCmdSeparability, [this] { OnSeparability(); }},
@@ -337,11 +477,12 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdAbundanceSettings, [this] { AbundanceSettings()->Open(); }},
         {kCmdUnmix,
          [this] {
-             UnmixResult result;
-             if (Run([&] {
-                     result = Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output());
-                 }))
-                 ResultTablesDock()->Show({UnmixingTable(result)});
+             auto result = std::make_shared<UnmixResult>();
+             RunJob(
+                 [this, result] {
+                     *result = Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output());
+                 },
+                 [this, result] { ResultTablesDock()->Show({UnmixingTable(*result)}); });
          }},
         {kCmdSpeciesNames,
          [this] {
@@ -382,29 +523,34 @@ void MainWindow::OnDiscriminantAnalysis() {
     int name_type = 0;
     Validation validation;
     if (!frontend_->ChooseDiscriminantAnalysis(name_type, validation)) return;
-    AccuracyResult result;
-    if (Run([&] {
-            result = RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                             *frontend_, name_type, validation);
-        }))
-        ResultTablesDock()->Show({ErrorMatrixTable(result)});
+    auto result = std::make_shared<AccuracyResult>();
+    RunJob(
+        [this, result, name_type, validation] {
+            *result = RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
+                                              *frontend_, name_type, validation);
+        },
+        [this, result] { ResultTablesDock()->Show({ErrorMatrixTable(*result)}); });
 }
 
 void MainWindow::OnSeparability() {
     SeparabilitySettings settings;
     if (!frontend_->ChooseSeparability(settings)) return;
-    std::vector<ResultTable> tables;
-    if (Run([&] {
+    auto tables = std::make_shared<std::vector<ResultTable>>();
+    RunJob(
+        [this, tables, settings] {
             form_->SeparabilityReport(settings, *frontend_);
-            tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
-                                        PairwiseBhattacharyya(doc_.Statistics()));
-        }))
-        ResultTablesDock()->Show(tables);
+            *tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
+                                         PairwiseBhattacharyya(doc_.Statistics()));
+        },
+        [this, tables] { ResultTablesDock()->Show(*tables); });
 }
 
 void MainWindow::OnPca() {
-    ScorePlotData plot;
-    if (Run([&] { plot = form_->RunPca(*frontend_); }) && plot.Ready()) ShowScorePlot(plot);
+    auto plot = std::make_shared<ScorePlotData>();
+    RunJob([this, plot] { *plot = form_->RunPca(*frontend_); },
+           [this, plot] {
+               if (plot->Ready()) ShowScorePlot(*plot);
+           });
 }
 
 ImportSensorDialog* MainWindow::ImportSensor() {
@@ -430,7 +576,7 @@ FilterDetailsDialog* MainWindow::FilterDetails() {
 }
 
 ExportDialog* MainWindow::Export() {
-    if (!export_) export_ = new ExportDialog(doc_, *frontend_, Runner(), this);
+    if (!export_) export_ = new ExportDialog(doc_, *frontend_, Runner(), Jobs(), this);
     return export_;
 }
 
@@ -441,7 +587,7 @@ CreateStudyDialog* MainWindow::CreateStudy() {
 
 IndependentSetDialog* MainWindow::IndependentSet() {
     if (!independent_set_) {
-        independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), this);
+        independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), Jobs(), this);
         independent_set_->SetResultShown(
             [this](const std::vector<ResultTable>& tables) { ResultTablesDock()->Show(tables); });
     }
@@ -450,13 +596,13 @@ IndependentSetDialog* MainWindow::IndependentSet() {
 
 SiteAccuracyDialog* MainWindow::SiteAccuracy() {
     if (!site_accuracy_)
-        site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), this);
+        site_accuracy_ = new SiteAccuracyDialog(doc_, *form_, *frontend_, Runner(), Jobs(), this);
     return site_accuracy_;
 }
 
 SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
     if (!sensor_comparison_) {
-        sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), this);
+        sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), Jobs(), this);
         sensor_comparison_->SetResultShown([this](const SensorComparison& comparison) {
             ResultTablesDock()->Show({SensorComparisonTable(comparison)});
         });
@@ -558,6 +704,12 @@ void MainWindow::OnShowLastScorePlot() {
 
 ActionRunner MainWindow::Runner() {
     return [this](const std::function<void()>& a) { return Run(a); };
+}
+
+JobRunner MainWindow::Jobs() {
+    return [this](std::function<void()> work, std::function<void()> done) {
+        return RunJob(std::move(work), std::move(done));
+    };
 }
 
 }  // namespace orvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -11,6 +12,10 @@
 #include "ui/qt_frontend.h"
 
 class QAction;
+class QProgressBar;
+class QPushButton;
+class QThread;
+class QTimer;
 
 namespace orvane {
 
@@ -49,6 +54,14 @@ class MainWindow : public QMainWindow {
 
     bool Run(const std::function<void()>& action);
     void RunCommand(int command_id);
+    // Runs `work` on the worker thread (see JobRunner); while it runs the commands that use
+    // the session are disabled and the status bar shows its progress and a Cancel button.
+    bool RunJob(std::function<void()> work, std::function<void()> done = {});
+    bool JobRunning() const { return job_ != nullptr; }
+    // Asks the running job to stop at its next unit of work; it then ends as cancelled.
+    void CancelJob();
+    // Lets events through until no job runs, for callers that need its outcome now.
+    void WaitForJob();
 
     MainForm& Form() { return *form_; }
     WorkbenchView* View() const { return view_; }
@@ -79,11 +92,20 @@ class MainWindow : public QMainWindow {
     void RestoreSettings();
     void SaveSettings();
 
+  signals:
+    // A job has ended and its outcome is reported.
+    void jobEnded();
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     ActionRunner Runner();
+    JobRunner Jobs();
+    // Reports how an action or job ended; true when it completed.
+    bool Settle(std::exception_ptr failure);
+    void JobEnded();
+    void ShowJobProgress();
     void BuildMenus();
     void UpdateCommands();
     void Refresh();
@@ -124,6 +146,15 @@ class MainWindow : public QMainWindow {
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;
     ScorePlotData last_score_plot_;
+    // The running job: its thread, how it ended, what follows on the UI thread, and a copy
+    // of its progress that the UI thread alone reads and cancels.
+    QThread* job_ = nullptr;
+    std::exception_ptr job_failure_;
+    std::function<void()> job_done_;
+    orvane::Feedback job_progress_;
+    QProgressBar* job_bar_ = nullptr;
+    QPushButton* job_cancel_ = nullptr;
+    QTimer* job_timer_ = nullptr;
 };
 
 }  // namespace orvane

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/qt_frontend.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThread>
 
 #include "forms/workbench_document.h"
 #include "ui/name_type_dialog.h"
@@ -15,50 +15,40 @@ namespace orvane {
 
 QtFrontend::QtFrontend(WorkbenchDocument& doc, QWidget* parent) : doc_(doc), parent_(parent) {}
 
-QtFrontend::~QtFrontend() { delete progress_; }
+QtFrontend::~QtFrontend() = default;
 
+bool QtFrontend::OnUiThread() const { return QThread::currentThread() == parent_->thread(); }
+
+// During a job the document belongs to the job's thread: entries are added there, and the
+// window shows them when the job has ended.
 void QtFrontend::Report(const std::string& text) { doc_.Report(text); }
 
 void QtFrontend::Error(const std::string& text) {
     last_error_ = text;
     doc_.Report(text);
-    if (message_boxes_)
-        QMessageBox::warning(parent_, QStringLiteral("Orvane"), QString::fromStdString(text));
-}
-
-void QtFrontend::BeginProgress(const std::string& title, int total) {
-    if (!progress_) {
-        progress_ = new QProgressDialog(parent_);
-        progress_->setWindowTitle(QStringLiteral("Progress"));
-        progress_->setWindowModality(Qt::WindowModal);
-        progress_->setMinimumDuration(0);
-        progress_->setAutoClose(false);
-        progress_->setAutoReset(false);
+    if (!message_boxes_) return;
+    // A message box is a widget, so a job's failure is shown from the UI thread.
+    if (!OnUiThread()) {
+        QMetaObject::invokeMethod(
+            parent_,
+            [parent = parent_, text] {
+                QMessageBox::warning(parent, QStringLiteral("Orvane"),
+                                     QString::fromStdString(text));
+            },
+            Qt::QueuedConnection);
+        return;
     }
-    // A Cancel of the previous run must not cancel this one.
-    progress_->reset();
-    progress_->setLabelText(QString::fromStdString(title));
-    progress_->setRange(0, total > 0 ? total : 0);
-    progress_->setValue(0);
-    progress_->show();
-    QApplication::processEvents();
+    QMessageBox::warning(parent_, QStringLiteral("Orvane"), QString::fromStdString(text));
 }
-
-void QtFrontend::StepProgress(int done) {
-    if (!progress_) return;
-    progress_->setValue(done);
-    // Commands run on the one thread; letting events through keeps the dialog painted and its
-    // Cancel button alive.
-    QApplication::processEvents();
-}
-
-void QtFrontend::EndProgress() {
-    if (progress_) progress_->hide();
-}
-
-bool QtFrontend::Cancelled() { return progress_ && progress_->wasCanceled(); }
 
 bool QtFrontend::Confirm(const std::string& question) {
+    // A job waits for the answer; the UI thread never waits for the job, so this cannot lock.
+    if (!OnUiThread()) {
+        bool answer = false;
+        QMetaObject::invokeMethod(
+            parent_, [&] { answer = Confirm(question); }, Qt::BlockingQueuedConnection);
+        return answer;
+    }
     if (confirm_answer_) return confirm_answer_(question);
     return QMessageBox::question(
                parent_, QStringLiteral("Orvane"), QString::fromStdString(question),

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QPointer>
-#include <QProgressDialog>
 #include <QSettings>
 #include <functional>
 #include <string>
@@ -19,7 +17,8 @@ namespace orvane {
 class WorkbenchDocument;
 
 // The desktop face of the core: report entries go to the document's report window, errors
-// to a message box (and the report), long operations to the shared "Progress" dialog.
+// to a message box (and the report); the main window's status bar shows Progress(). A job on
+// the worker thread may call Report, Error and Confirm: message boxes open on the UI thread.
 class QtFrontend : public Frontend {
   public:
     QtFrontend(WorkbenchDocument& doc, QWidget* parent);
@@ -27,10 +26,6 @@ class QtFrontend : public Frontend {
 
     void Report(const std::string& text) override;
     void Error(const std::string& text) override;
-    void BeginProgress(const std::string& title, int total) override;
-    void StepProgress(int done) override;
-    void EndProgress() override;
-    bool Cancelled() override;
     // A message box with OK and Cancel.
     bool Confirm(const std::string& question) override;
 
@@ -74,14 +69,14 @@ class QtFrontend : public Frontend {
     // one watches, such as the tests.
     void SetMessageBoxes(bool on) { message_boxes_ = on; }
     const std::string& LastError() const { return last_error_; }
-    QProgressDialog* Progress() const { return progress_; }
 
   private:
+    bool OnUiThread() const;
+
     WorkbenchDocument& doc_;
     QWidget* parent_;
     bool message_boxes_ = true;
     std::string last_error_;
-    QPointer<QProgressDialog> progress_;
     ConfirmAnswer confirm_answer_;
     NameTypeAnswer name_type_answer_;
     DiscriminantAnswer discriminant_answer_;
@@ -96,5 +91,9 @@ QSettings OrvaneSettings();
 // Runs one user action at the single catch point: a failure becomes a message, and the
 // window is brought up to date either way. True when the action completed.
 using ActionRunner = std::function<bool(const std::function<void()>&)>;
+// Starts `work` on the worker thread and, when it completed, runs `done` on the UI thread; a
+// failure or a cancel is reported as ActionRunner does. False when nothing was started (another
+// job runs). `work` must own what it uses: it runs after the caller has returned.
+using JobRunner = std::function<bool(std::function<void()> work, std::function<void()> done)>;
 
 }  // namespace orvane

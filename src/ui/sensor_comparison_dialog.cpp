@@ -13,8 +13,8 @@
 namespace orvane {
 
 SensorComparisonDialog::SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend,
-                                               ActionRunner run, QWidget* parent)
-    : QDialog(parent), form_(doc), frontend_(frontend), run_(std::move(run)) {
+                                               ActionRunner run, JobRunner job, QWidget* parent)
+    : QDialog(parent), form_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Compare Sensors"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("sensors"));
@@ -63,8 +63,11 @@ void SensorComparisonDialog::accept() {
         return;
     }
     QDialog::accept();
-    SensorComparison comparison;
-    if (run_([&] { comparison = form_.Run(frontend_); }) && shown_) shown_(comparison);
+    auto comparison = std::make_shared<SensorComparison>();
+    job_([this, comparison] { *comparison = form_.Run(frontend_); },
+         [this, comparison] {
+             if (shown_) shown_(*comparison);
+         });
 }
 
 }  // namespace orvane

@@ -22,7 +22,7 @@ class SensorComparisonDialog : public QDialog {
 
   public:
     SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
-                           QWidget* parent);
+                           JobRunner job, QWidget* parent);
 
     // Lists the sensors afresh, the current one chosen, and shows the dialog.
     void Open();
@@ -41,6 +41,7 @@ class SensorComparisonDialog : public QDialog {
     SensorComparisonForm form_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner job_;
     QListWidget* list_;
     QComboBox* validation_;
 };

@@ -11,8 +11,8 @@
 namespace orvane {
 
 SiteAccuracyDialog::SiteAccuracyDialog(WorkbenchDocument& doc, MainForm& form, QtFrontend& frontend,
-                                       ActionRunner run, QWidget* parent)
-    : QDialog(parent), doc_(doc), form_(form), frontend_(frontend), run_(std::move(run)) {
+                                       ActionRunner run, JobRunner job, QWidget* parent)
+    : QDialog(parent), doc_(doc), form_(form), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Site Accuracy"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("classes"));
@@ -40,10 +40,12 @@ void SiteAccuracyDialog::accept() {
     const int species_id = item && item->isSelected() ? item->data(Qt::UserRole).toInt() : 0;
     QDialog::accept();
     if (species_id == 0) return;
-    run_([&] {
-        SiteAccuracyCheck(doc_.Statistics(), doc_.Loader(), frontend_, species_id,
-                          &doc_.Output());
-    });
+    job_(
+        [this, species_id] {
+            SiteAccuracyCheck(doc_.Statistics(), doc_.Loader(), frontend_, species_id,
+                              &doc_.Output());
+        },
+        {});
 }
 
 }  // namespace orvane

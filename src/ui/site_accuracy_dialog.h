@@ -19,7 +19,7 @@ class SiteAccuracyDialog : public QDialog {
 
   public:
     SiteAccuracyDialog(WorkbenchDocument& doc, MainForm& form, QtFrontend& frontend, ActionRunner run,
-                       QWidget* parent);
+                       JobRunner job, QWidget* parent);
 
     // Lists the loaded library's classes and shows the dialog. The list follows the library
     // loaded at each showing, and each line keeps its species, so a reload can never make a
@@ -34,6 +34,7 @@ class SiteAccuracyDialog : public QDialog {
     MainForm& form_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner job_;
     QListWidget* list_;
 };
 

@@ -160,6 +160,7 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
 
     // The form and the report share the width as the user drags the splitter between them.
     auto* left_side = new QWidget(this);
+    form_side_ = left_side;
     auto* left = new QVBoxLayout(left_side);
     left->setContentsMargins(0, 0, 0, 0);
     // A small window scrolls the Processing settings instead of squeezing them to nothing.
@@ -302,6 +303,8 @@ QByteArray WorkbenchView::SplitterState() const { return splitter_->saveState();
 void WorkbenchView::RestoreSplitter(const QByteArray& state) {
     if (!state.isEmpty()) splitter_->restoreState(state);
 }
+
+void WorkbenchView::SetFormEnabled(bool enabled) { form_side_->setEnabled(enabled); }
 
 void WorkbenchView::ShowReport() {
     report_->setPlainText(QString::fromStdString(form_.ReportText()));

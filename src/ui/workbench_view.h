@@ -30,6 +30,9 @@ class WorkbenchView : public QWidget {
     void Mirror();
     // Replaces the report text and scrolls so that the newest entry is in view.
     void ShowReport();
+    // The chain settings and loaded spectra answer input only while enabled; the report stays
+    // readable either way.
+    void SetFormEnabled(bool enabled);
 
     QComboBox* StudyList() const { return study_; }
     QComboBox* SmoothingList() const { return smoothing_; }
@@ -73,6 +76,7 @@ class WorkbenchView : public QWidget {
     QSplitter* splitter_;
     QLabel* library_status_;
     QPlainTextEdit* report_;
+    QWidget* form_side_ = nullptr;  // the settings and loaded spectra, beside the report
 };
 
 }  // namespace orvane

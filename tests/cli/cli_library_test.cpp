@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "chain/classifiers.h"
+#include "cli/cli.h"
+#include "store/database.h"
 #include "support/cli_fixture.h"
 #include "support/feature_study.h"
 #include "support/study_rows.h"
@@ -38,6 +44,55 @@ class CliLibrary : public test::CliFixture {
     }
     std::string Output(const std::string& name) { return dir_.Path() + "/output/" + name; }
 };
+
+// Ctrl+C while a build waits for a study that another program holds ends the run as
+// cancelled (its own exit status, no failure) and keeps the library built before; off a
+// terminal the run writes no progress line.
+TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
+    const test::CliOutcome built = Cli({"library", "build"});
+    ASSERT_EQ(built.rc, 0) << built.err;
+    EXPECT_EQ(built.err.find('\r'), std::string::npos) << built.err;
+    Database& db = scratch_.Admin();
+    const auto stored = [&] {
+        std::string rows;
+        db.QueryText("select concat(group_concat(library_id, '@', build_date), '/', "
+                     "(select count(*) from statistic)) from library",
+                     rows);
+        return rows;
+    };
+    const std::string before = stored();
+    int held = 0;
+    ASSERT_TRUE(db.QueryInt("select get_lock(concat('orvane-study-', (select study_id from "
+                            "study where name = 'field'), '-', md5(database())), 0)",
+                            held));
+    ASSERT_EQ(held, 1);
+    std::atomic<bool> interrupted{false};
+    std::thread user([&] {
+        // The build's connection waits for the lock once the command runs, and with it the
+        // interrupt handler; only then is Ctrl+C safe to send in a test.
+        const std::unique_ptr<Database> watcher = scratch_.Connect();
+        for (int tries = 0; tries < 200 && !interrupted; ++tries) {
+            int waiting = 0;
+            watcher->QueryInt("select count(*) from information_schema.processlist where info "
+                             "like 'select get_lock(%' and id <> connection_id()",
+                             waiting);
+            if (waiting > 0) {
+                std::raise(SIGINT);
+                interrupted = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const test::CliOutcome cancelled = Cli({"library", "build"});
+    user.join();
+    db.Execute("do release_lock(concat('orvane-study-', (select study_id from study where name = "
+               "'field'), '-', md5(database())))");
+    ASSERT_TRUE(interrupted);
+    EXPECT_EQ(cancelled.rc, kExitCancelled) << cancelled.err;
+    EXPECT_TRUE(Contains(cancelled.err, "orvane-cli: cancelled")) << cancelled.err;
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(Cli({"library", "status"}).out, "Ready (2 of 2 classes modelled)\n");
+}
 
 // The usage errors are the interface's own; why a library is not ready is the core's.
 TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {

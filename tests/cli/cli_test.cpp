@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
+#include "cli/cli_frontend.h"
 #include "support/cli_fixture.h"
 
 namespace orvane {
@@ -203,7 +205,8 @@ TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
     Outcome r = RunOrvaneCli({"--help"});
     EXPECT_EQ(r.rc, 0);
     for (const char* name : {"sensors", "sensor import FILE", "studies", "--config FILE",
-                             "id:N       always the id N", "name:TEXT  always the name TEXT"})
+                             "id:N       always the id N", "name:TEXT  always the name TEXT",
+                             "4 cancelled"})
         EXPECT_TRUE(Contains(r.out, name)) << name;
     // Each command that takes a NAME|ID says how it is read; the others do not.
     EXPECT_TRUE(Contains(RunOrvaneCli({"study", "delete", "--help"}).out, "id:N"));
@@ -229,6 +232,35 @@ TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
         EXPECT_EQ(r.rc, 2) << c.name;
         EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;
         EXPECT_EQ(r.out, "") << c.name;
+    }
+}
+
+// Progress is one line on a terminal, rewritten in place and wiped before any other text and
+// at its end, so nothing of it stays; off a terminal nothing is written at all.
+TEST(Cli, ProgressIsARewrittenLineOnATerminalAndNothingElsewhere) {
+    for (bool terminal : {false, true}) {
+        std::ostringstream out, err;
+        {
+            CliFrontend frontend(out, err, terminal);
+            ProgressScope scope(frontend, "Building Library", 4);
+            frontend.StepProgress(1);
+            frontend.Report("halfway");
+            frontend.StepProgress(2);
+            frontend.StepProgress(4);
+        }
+        EXPECT_EQ(out.str(), "halfway\n") << terminal;
+        const std::string shown = err.str();
+        if (!terminal) {
+            EXPECT_EQ(shown, "");
+            continue;
+        }
+        EXPECT_TRUE(Contains(shown, "\rBuilding Library [#######                       ] 25%"))
+            << shown;
+        EXPECT_TRUE(Contains(shown, "] 100%")) << shown;
+        EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
+        // What is left on the terminal after the last carriage return is blank.
+        const std::string last = shown.substr(shown.rfind('\r', shown.size() - 2) + 1);
+        EXPECT_EQ(last.find_first_not_of(" \r"), std::string::npos) << shown;
     }
 }
 

@@ -72,12 +72,10 @@ TEST(CrossValidationMath, ASetThatLeavesNoClassModelledOrACancelIsRefused) {
     EXPECT_TRUE(test::Refuses(
         [&] { CrossValidate(Classifier::kMahalanobis, small, {Validation::Kind::kKFold, 3}); },
         "No class can be modelled in this feature space"));
-    EXPECT_TRUE(test::Refuses(
-        [&] {
-            CrossValidate(Classifier::kGeneralSquaredDistance, ThreeClasses(),
-                          {Validation::Kind::kLeaveOneOut, 5}, [] { return true; });
-        },
-        "cancelled"));
+    EXPECT_TRUE(test::EndsCancelled([&] {
+        CrossValidate(Classifier::kGeneralSquaredDistance, ThreeClasses(),
+                      {Validation::Kind::kLeaveOneOut, 5}, [] { return true; });
+    }));
 }
 
 TEST(CrossValidationMath, ParsesTheThreeFormsAndRefusesOthers) {

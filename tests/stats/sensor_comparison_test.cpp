@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -194,6 +195,23 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
 // Whatever stops a comparison, the session stays on its sensor and feature space and no table
 // is written; a sensor that cannot hold the feature space is refused before any library is
 // built.
+// One bar for the whole comparison: each sensor's build and check fill their share of it in
+// turn, so it never falls back to 0 for the next sensor or phase, and it ends full.
+TEST_F(SensorComparisonTest, ProgressRisesOnceAcrossEverySensorAndPhase) {
+    test::RecordingFrontend recording;
+    std::vector<int> shown;
+    recording.Progress().SetListener(
+        [&](const std::string&, int percent) { shown.push_back(percent); });
+    Compare({broad_, narrow_}, &recording);
+    recording.Progress().SetListener(nullptr);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << ::testing::PrintToString(shown);
+    EXPECT_EQ(shown.back(), 100);
+    // Both sensors' phases were heard, not only the last one's.
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](int p) { return p > 0 && p <= 50; }))
+        << ::testing::PrintToString(shown);
+}
+
 TEST_F(SensorComparisonTest, RefusalsAndCancelLeaveTheSessionOnItsSensor) {
     struct CancelAfterFirstClass : test::RecordingFrontend {
         bool Cancelled() override { return !steps.empty(); }
@@ -211,14 +229,15 @@ TEST_F(SensorComparisonTest, RefusalsAndCancelLeaveTheSessionOnItsSensor) {
         {"too few bands", {narrow_, one_}, "resubstitution", false,
          "2 features, more than the 1 bands of sensor \"One band\""},
         {"an unknown validation", {narrow_}, "jackknife", false, "Unknown validation"},
-        {"cancelled", {narrow_, broad_}, "resubstitution", true, "cancelled"},
+        {"cancelled", {narrow_, broad_}, "resubstitution", true, ""},
     };
     UseSensor(broad_);
     for (const auto& c : cases) {
         CancelAfterFirstClass cancelling;
-        EXPECT_TRUE(test::Refuses(
-            [&] { Compare(c.sensors, c.cancel ? &cancelling : nullptr, c.validation); },
-            c.message))
+        const auto run = [&] {
+            Compare(c.sensors, c.cancel ? &cancelling : nullptr, c.validation);
+        };
+        EXPECT_TRUE(c.cancel ? test::EndsCancelled(run) : test::Refuses(run, c.message))
             << c.name;
         ExpectSessionOn(broad_, c.name);
         EXPECT_FALSE(std::filesystem::exists(output_.PathFor("sensor_comparison", "csv")))

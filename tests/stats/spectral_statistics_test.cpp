@@ -447,6 +447,49 @@ TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
     EXPECT_FALSE(library_->IsLibraryValid());
 }
 
+// A cancelled build rolls back: the libraries stored and the one loaded stay exactly as they
+// were, and the status says the build was cancelled until a build of the settings completes.
+TEST_F(LibraryTest, ACancelledBuildLeavesThePreviousLibraryAndSaysSo) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    const auto stored = [&] {
+        std::string rows;
+        Admin().QueryText(
+            "select concat((select group_concat(library_id, '@', build_date order by library_id) "
+            "from library), '/', (select group_concat(statistic_id, ':', species_id, ':', "
+            "no_of_samples, ':', coalesce(shrinkage, 'null') order by statistic_id) from "
+            "statistic))",
+            rows);
+        return rows;
+    };
+    const std::string before = stored();
+    const struct {
+        const char* name;
+        bool stale;  // the settings changed since the stored build
+        const char* status;
+        int classes;
+    } cases[] = {
+        {"a rebuild of a Ready library", false,
+         "Ready (3 of 3 classes modelled; last build cancelled)", 3},
+        {"a build after the settings changed", true, "Not Ready (build cancelled)", 0},
+    };
+    for (const auto& c : cases) {
+        if (c.stale) {
+            Admin().Execute(Sql("update feature_space set build_date = current_timestamp(6) "
+                                "where feature_space_id = %i",
+                                fs_));
+            library_->LoadLibrary();
+        }
+        test::RecordingFrontend cancelling;
+        cancelling.cancel_after_steps = 1;
+        EXPECT_TRUE(test::EndsCancelled([&] { library_->BuildLibrary(cancelling); })) << c.name;
+        EXPECT_EQ(stored(), before) << c.name;
+        EXPECT_EQ(library_->StatusLine(), c.status) << c.name;
+        EXPECT_EQ(library_->ClassCount(), c.classes) << c.name;
+    }
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    EXPECT_EQ(library_->StatusLine(), "Ready (3 of 3 classes modelled)");
+}
+
 // A rebuild holds the classes of its own spectra only: a species that no longer reaches the
 // study's minimum leaves the library instead of answering with an earlier build's statistics.
 TEST_F(LibraryTest, ARebuildKeepsNoClassThatNoLongerQualifies) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "base/feedback.h"
 #include "base/orvane_error.h"
 
 namespace orvane::test {
@@ -22,6 +23,21 @@ inline ::testing::AssertionResult Refuses(const std::function<void()>& run,
         return ::testing::AssertionFailure() << "the message lacks \"" << part << "\": " << e.what();
     }
     return ::testing::AssertionFailure() << "nothing was refused";
+}
+
+// Success when `run` ends with Cancelled, the outcome that is no failure; an OrvaneError in
+// its place is a failure, as the faces would show it as one.
+inline ::testing::AssertionResult EndsCancelled(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const Cancelled& e) {
+        if (std::string(e.what()).rfind("cancelled", 0) == 0) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the message does not begin \"cancelled\": "
+                                             << e.what();
+    } catch (const std::exception& e) {
+        return ::testing::AssertionFailure() << "failed instead of cancelling: " << e.what();
+    }
+    return ::testing::AssertionFailure() << "ran to the end";
 }
 
 }  // namespace orvane::test

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QLabel>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTableWidget>
 #include <QDialogButtonBox>
 #include <QtTest>
@@ -145,11 +147,11 @@ class AnalysisWindowTest : public QObject {
         WorkbenchView& v = w.View();
         QCOMPARE(w.Status(), QStringLiteral("Not Ready"));
         QVERIFY(!v.IndivClassify()->isEnabled());
-        w.Action(kCmdBuildLibrary)->trigger();
+        w.TriggerAndWait(kCmdBuildLibrary);
         w.ExpectNoError();
         QVERIFY2(w.Status().startsWith(QStringLiteral("Ready (")), qPrintable(w.Status()));
         QVERIFY(w.Report().contains(QStringLiteral("New library built and reloaded")));
-        QVERIFY(!w.frame->Frontend().Progress()->isVisible());
+        QVERIFY(!w.frame->findChild<QProgressBar*>(QStringLiteral("jobProgress"))->isVisible());
         QVERIFY(w.Action(kCmdDiscriminantAnalysis)->isEnabled());
 
         const int before = w.Report().count(QStringLiteral("->"));
@@ -177,6 +179,53 @@ class AnalysisWindowTest : public QObject {
     // and nothing on Cancel.
     // Names set in the dialog label the results; a species without one shows its folder, and
     // the report says so.
+    // A build runs on the worker thread: while it waits for a study another program holds,
+    // the window keeps handling events with the session's commands disabled, and Cancel ends
+    // it as cancelled (a report line, no error) with nothing stored.
+    void aLongBuildLeavesTheWindowAnsweringAndCancelsWithoutAnError() {
+        LibraryWindow w("uicancel");
+        Database& db = w.scratch.Admin();
+        const std::string lock = Sql("concat('orvane-study-', %i, '-', md5(database()))",
+                                     w.doc->Session().StudyId());
+        int held = 0;
+        QVERIFY(db.QueryInt("select get_lock(" + lock + ", 0)", held) && held == 1);
+
+        w.Action(kCmdBuildLibrary)->trigger();
+        QVERIFY(w.frame->JobRunning());
+        bool answered_while_running = false;
+        QTimer::singleShot(200, w.frame.get(),
+                           [&] { answered_while_running = w.frame->JobRunning(); });
+        QTRY_VERIFY_WITH_TIMEOUT(answered_while_running, 5000);
+        auto* bar = w.frame->findChild<QProgressBar*>(QStringLiteral("jobProgress"));
+        auto* cancel = w.frame->findChild<QPushButton*>(QStringLiteral("jobCancel"));
+        QVERIFY(bar && bar->isVisible() && cancel && cancel->isVisible());
+        for (int id : {kCmdBuildLibrary, kCmdImportSpectra, kCmdExport, kCmdPca})
+            QVERIFY2(!w.Action(id)->isEnabled(), "a second job would share the session");
+        QVERIFY(w.Action(kCmdAbout)->isEnabled());
+        QVERIFY(!w.View().StudyList()->isEnabled());
+        QVERIFY(w.View().ReportWindow()->isEnabled());
+        QVERIFY(!w.frame->Run([] {}));
+        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
+        QVERIFY(w.frame->grab().save(QStringLiteral(ORVANE_ARTIFACTS "/job-running.png")));
+
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        w.frame->WaitForJob();
+        db.Execute("do release_lock(" + lock + ")");
+        QVERIFY(!w.frame->JobRunning());
+        w.ExpectNoError();
+        QVERIFY2(w.Report().contains(QStringLiteral("cancelled while waiting for study")),
+                 qPrintable(w.Report()));
+        QCOMPARE(w.Status(), QStringLiteral("Not Ready (build cancelled)"));
+        QCOMPARE(w.Count("select count(*) from library"), 0);
+        QVERIFY(!bar->isVisible() && !cancel->isVisible());
+        QVERIFY(w.View().StudyList()->isEnabled());
+        QVERIFY(w.Action(kCmdBuildLibrary)->isEnabled());
+
+        w.TriggerAndWait(kCmdBuildLibrary);
+        w.ExpectNoError();
+        QVERIFY2(w.Status().startsWith(QStringLiteral("Ready (")), qPrintable(w.Status()));
+    }
+
     void speciesNamesDialogStoresEditsAndResultsFallBackToFolders() {
         LibraryWindow w("uinames");
         QVERIFY(w.Action(kCmdSpeciesNames)->isEnabled());
@@ -201,12 +250,12 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(reopened.Table()->item(0, 2)->text(), QStringLiteral("Alpha prima"));
         QCOMPARE(reopened.Table()->item(1, 1)->text(), QStringLiteral("Bee"));
 
-        w.Action(kCmdBuildLibrary)->trigger();
+        w.TriggerAndWait(kCmdBuildLibrary);
         w.frame->Frontend().SetDiscriminantAnswer([](int& name_type, Validation&) {
             name_type = 2;
             return true;
         });
-        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.ExpectNoError();
         QCOMPARE(FirstLine(w.Output("Error Matrix.csv")),
                  QStringLiteral(",Alpha prima,beta,gamma,Row Total,User Accuracy"));
@@ -217,15 +266,15 @@ class AnalysisWindowTest : public QObject {
 
     void analysisDialogsExportAndPcaRunOnTheLibrary() {
         LibraryWindow w("uianalyses");
-        w.Action(kCmdBuildLibrary)->trigger();
+        w.TriggerAndWait(kCmdBuildLibrary);
         const std::string matrix = w.Output("Error Matrix.csv");
 
         w.answer = false;
-        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.TriggerAndWait(kCmdDiscriminantAnalysis);
         QCOMPARE(w.questions, 1);
         QVERIFY2(!QFile::exists(QString::fromStdString(matrix)), "Cancel runs nothing");
         w.answer = true;
-        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.ExpectNoError();
         QCOMPARE(FirstLine(matrix), QStringLiteral(",alpha,beta,gamma,Row Total,User Accuracy"));
         QVERIFY(w.Report().contains(QStringLiteral("% (resubstitution)")));
@@ -245,7 +294,7 @@ class AnalysisWindowTest : public QObject {
                  QStringLiteral("Classified as \\ Reference,alpha,beta,gamma,Row Total,"
                                 "User's Accuracy"));
         w.validation = ParseValidation("loo");
-        w.Action(kCmdDiscriminantAnalysis)->trigger();
+        w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.ExpectNoError();
         QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix (leave-one-out).csv"))));
         QVERIFY(w.Report().contains(QStringLiteral("Discriminant Analysis (leave-one-out)")));
@@ -257,6 +306,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY2(independent->isVisible(), "OK without a study keeps the dialog open");
         independent->List()->setCurrentRow(0);
         independent->accept();
+        w.frame->WaitForJob();
         QVERIFY(!independent->isVisible());
         QCOMPARE(w.questions, 4);
         w.ExpectNoError();
@@ -276,6 +326,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(Items(site->List()), (QStringList{"alpha", "beta", "gamma"}));
         site->List()->setCurrentRow(1);
         site->accept();
+        w.frame->WaitForJob();
         QVERIFY(!site->isVisible());
         QVERIFY(w.Report().contains(QStringLiteral("Site Accuracy Check for beta")));
 
@@ -285,10 +336,10 @@ class AnalysisWindowTest : public QObject {
             return separate;
         });
         const std::string table = w.Output("B output.csv");
-        w.Action(kCmdSeparability)->trigger();
+        w.TriggerAndWait(kCmdSeparability);
         QVERIFY2(!QFile::exists(QString::fromStdString(table)), "Cancel runs nothing");
         separate = true;
-        w.Action(kCmdSeparability)->trigger();
+        w.TriggerAndWait(kCmdSeparability);
         w.ExpectNoError();
         QCOMPARE(FirstLine(table), QStringLiteral(",alpha,beta,gamma,"));
         for (const char* title : {"JM Distance", "B Distance"}) {
@@ -325,6 +376,7 @@ class AnalysisWindowTest : public QObject {
         dialog->StageGroup()->button(3)->click();
 
         dialog->accept();
+        w.frame->WaitForJob();
         QVERIFY(!dialog->isVisible());
         w.ExpectNoError();
         const std::string name =
@@ -335,6 +387,7 @@ class AnalysisWindowTest : public QObject {
         // OK only hides the dialog: the next showing has the same choices.
         dialog->Format()->setCurrentIndex(0);
         dialog->accept();
+        w.frame->WaitForJob();
         w.frame->RunCommand(kCmdExport);
         QCOMPARE(dialog->Format()->currentText(), QStringLiteral("arff"));
 
@@ -344,7 +397,7 @@ class AnalysisWindowTest : public QObject {
             "values ('PCT 2', '', 2, (select fs_type_id from feature_space_type where type = 2), "
             "current_timestamp(6))");
         w.SetType(2);
-        w.Action(kCmdPca)->trigger();
+        w.TriggerAndWait(kCmdPca);
         w.ExpectNoError();
         QVERIFY(w.Report().contains(QStringLiteral("PCA output written to file:")));
         QCOMPARE(w.View().FeatureSpaceList()->currentText(), QStringLiteral("PCT 2"));
@@ -404,7 +457,7 @@ class AnalysisWindowTest : public QObject {
         QTest::keyClick(score->Surface(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->image().size(), score->Surface()->size());
 
-        w.Action(kCmdPca)->trigger();
+        w.TriggerAndWait(kCmdPca);
         QCOMPARE(w.frame->PlotWindows().size(), size_t{2});
         plot->close();
         QCOMPARE(w.frame->PlotWindows().size(), size_t{1});
@@ -482,7 +535,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(!a->isVisible());
         QCOMPARE(w.Count("select count(*) from mixture"), 2);
 
-        w.frame->Action(kCmdUnmix)->trigger();
+        w.TriggerAndWait(kCmdUnmix);
         QVERIFY(w.Report().contains(QStringLiteral(
             "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n"
             "\nsimulated")));

@@ -313,7 +313,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
         const int id = w.doc->Session().StudyId();
 
-        w.frame->Action(kCmdImportSpectra)->trigger();
+        w.TriggerAndWait(kCmdImportSpectra);
         QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
 
         w.frame->Action(kCmdStudyReport)->trigger();
@@ -460,12 +460,12 @@ class MainWindowTest : public QObject {
         w.frame->Form().RefreshStudyList();
         w.frame->Run([&] { w.frame->Form().ImportSpectra(w.frame->Frontend()); });
         w.frame->Form().SetFeatureSpaceType(1);
-        w.frame->Action(kCmdBuildLibrary)->trigger();
+        w.TriggerAndWait(kCmdBuildLibrary);
         w.frame->Frontend().SetNameTypeAnswer([](int& name_type) {
             name_type = 3;
             return true;
         });
-        w.frame->Action(kCmdDiscriminantAnalysis)->trigger();
+        w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.frame->Run([&] {
             w.doc->LoadSpectrumFile(test::SourcePath("examples/demo-study/GS/site01/gs00001.asd"));
             w.frame->Form().IndivClassify({0});

@@ -70,6 +70,7 @@ class ScreenshotsTest : public QObject {
             form.SelectFeatureSpace(IndexOf(form.FeatureSpaces(), "Vegetation indices"));
         }));
         frame.Action(kCmdBuildLibrary)->trigger();
+        frame.WaitForJob();
         const auto error = [&] { return frame.Frontend().LastError(); };
         QVERIFY2(error().empty(), error().c_str());
 
@@ -78,6 +79,7 @@ class ScreenshotsTest : public QObject {
             return true;
         });
         frame.Action(kCmdSeparability)->trigger();
+        frame.WaitForJob();
         QVERIFY2(error().empty(), error().c_str());
         ResultTablesWindow* tables = frame.ResultTablesDock();
         tables->setFloating(true);
@@ -89,6 +91,7 @@ class ScreenshotsTest : public QObject {
         SensorComparisonDialog* compare = frame.CompareSensorsDialog();
         for (int i = 0; i < compare->List()->count(); ++i) compare->List()->item(i)->setSelected(true);
         compare->accept();
+        frame.WaitForJob();
         QVERIFY2(error().empty(), error().c_str());
         QVERIFY(tables->TableOf(QStringLiteral("Sensor Comparison")));
         tables->Tabs()->setCurrentWidget(tables->TableOf(QStringLiteral("Sensor Comparison")));
@@ -96,6 +99,7 @@ class ScreenshotsTest : public QObject {
         QVERIFY(Shot(tables, "sensor-comparison.png"));
 
         frame.Action(kCmdPca)->trigger();
+        frame.WaitForJob();
         QVERIFY2(error().empty(), error().c_str());
         QCOMPARE(frame.PlotWindows().size(), size_t{1});
         auto* plot = qobject_cast<ScorePlotWindow*>(frame.PlotWindows().front());

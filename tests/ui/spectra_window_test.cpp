@@ -92,7 +92,7 @@ class SpectraWindowTest : public QObject {
 
     void browserToggleDisablesAndPlotsTheChosenSpectra() {
         w->frame->Form().SetFeatureSpaceType(1);
-        w->frame->Action(kCmdBuildLibrary)->trigger();
+        w->TriggerAndWait(kCmdBuildLibrary);
         w->frame->Form().RefreshLibraryStatus();
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
 
@@ -123,7 +123,7 @@ class SpectraWindowTest : public QObject {
     // What the plot shows follows the chain without choosing its stage again, and what the
     // change reset is in the report.
     void chainChangesRedrawThePlotAndSayWhatTheyReset() {
-        w->frame->Action(kCmdBuildLibrary)->trigger();
+        w->TriggerAndWait(kCmdBuildLibrary);
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
         auto choose = [](QComboBox* list, int index) {

@@ -65,6 +65,11 @@ struct Workbench {
         frame->InitialUpdate();
     }
 
+    // Triggers a command and waits for the job it may start to end.
+    void TriggerAndWait(int command_id) {
+        frame->Action(command_id)->trigger();
+        frame->WaitForJob();
+    }
     // Clicks a dialog's button by its object name.
     static void Click(QWidget* dialog, const char* name) {
         QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),

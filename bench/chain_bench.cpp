@@ -128,14 +128,13 @@ void BM_Chain(benchmark::State& state) {
     state.SetLabel(std::string(smoothing == 1 ? "moving window" : "FFT") +
                    (rotation == 1 ? ", one spectrum" : ", 64 spectra in turn"));
     size_t i = 0;
-    // The first request creates each spectrum's vectors; only the repeated ones are timed.
-    for (int k = 0; k < kSpectra; ++k)
-        FeatureVector(g_chain->Session(), g_chain->At(static_cast<size_t>(k)), kFeatureDI);
+    Chain chain(g_chain->Session().ChainSnapshot());
+    // The first request sizes the chain's buffers; only the repeated ones are timed.
+    for (int k = 0; k < kSpectra; ++k) chain.Features(g_chain->At(static_cast<size_t>(k)), kFeatureDI);
     const long before = bench::AllocationCount();
     for (auto _ : state) {
-        const Matrix* f =
-            FeatureVector(g_chain->Session(), g_chain->At(i++ % rotation), kFeatureDI);
-        benchmark::DoNotOptimize(f->Store());
+        const Matrix& f = chain.Features(g_chain->At(i++ % rotation), kFeatureDI);
+        benchmark::DoNotOptimize(f.Store());
     }
     state.counters["spectra/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
@@ -160,17 +159,18 @@ void Dump(BenchChain& chain, const char* path) {
         for (int order : {0, 1, 2}) {
             chain.Session().SetSmoothingType(smoothing);
             chain.Session().SetDerivativeOrder(order);
+            Chain run(chain.Session().ChainSnapshot());
             for (size_t i = 0; i < kSpectra; ++i) {
                 Spectrum& s = chain.At(i);
-                for (int stage : {kStageSynthesized, kStageDerived, kStageInterpolated}) {
-                    const BandVector& v = *StageVector(chain.Session(), s, stage);
-                    std::fprintf(out, "%i %i %zu stage %i valid %i:", smoothing, order, i, stage,
-                                 v.ValidCount());
-                    for (const BandEntry& e : v.Entries())
-                        std::fprintf(out, " %a@%a", e.value, e.x);
+                for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated}) {
+                    const BandVector& v = run.Run(s, stage);
+                    std::fprintf(out, "%i %i %zu stage %i valid %i:", smoothing, order, i,
+                                 static_cast<int>(stage), v.ValidCount());
+                    for (int k = v.First(); k <= v.Last(); ++k)
+                        std::fprintf(out, " %a@%a", v.Value(k), v.X(k));
                     std::fputc('\n', out);
                 }
-                const Matrix& f = *FeatureVector(chain.Session(), s, kFeatureDI);
+                const Matrix& f = run.Features(s, kFeatureDI);
                 std::fprintf(out, "%i %i %zu features:", smoothing, order, i);
                 for (int r = 1; r <= f.Nrows(); ++r) std::fprintf(out, " %a", f(r, 1));
                 std::fputc('\n', out);

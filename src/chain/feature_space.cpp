@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/feature_space.h"
 
+#include <limits>
 #include <optional>
 
 #include "base/orvane_error.h"
@@ -124,7 +125,10 @@ void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
         const double b1 = d.Value(r.start_band);
         const BandEntry* e2 = d.Nearest(r.wavelength2, 0, false);
         const double b2 = e2 ? e2->value : kNoValue;
-        out(i + 1, 1) = (b2 - b1) / (b1 + b2);
+        // A band without value has no number to enter the difference; the feature is then
+        // no number either, which classification refuses by name.
+        out(i + 1, 1) = HasValue(b1) && HasValue(b2) ? (b2 - b1) / (b1 + b2)
+                                                     : std::numeric_limits<double>::quiet_NaN();
     }
 }
 

@@ -36,7 +36,8 @@ class FeatureSpace {
     void LoadPcaTransform(Database& db, const ProcessingSession& session);
     void MapToSensor(const Sensor& sensor);
 
-    // Feature vectors (dimension x 1, or one row per range) from a derived stage.
+    // Feature vectors (dimension x 1, or one row per range) from a derived stage. An NTBI
+    // feature whose bands lack a value is NaN.
     void DIFeatures(const BandVector& derived, Matrix& out) const;
     void NTBIFeatures(const BandVector& derived, Matrix& out) const;
     void PCTFeatures(const BandVector& derived, Matrix& out) const;

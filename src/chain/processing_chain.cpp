@@ -3,247 +3,272 @@
 
 #include <string>
 
+#include "base/band_grid.h"
+#include "base/matrix_stats.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/savitzky_golay.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
-#include "spectra/waveband_filter.h"
-#include "base/matrix_stats.h"
 #include "spectra/site.h"
 #include "spectra/spectrum.h"
+#include "spectra/waveband_filter.h"
 
 namespace orvane {
 
 namespace {
 
-// A stage on the sensor axis is written whole by its step, so the previous request's vector
+// A stage on the sensor axis is written whole by its step, so the previous spectrum's vector
 // serves again while the axis is the same; only a changed axis needs a new one.
 void Reuse(std::unique_ptr<BandVector>& stage, int first, int count,
-           const ProcessingSession& session) {
+           const WavebandFilter* filter) {
     if (!stage || stage->First() != first || stage->Count() != count)
-        stage = std::make_unique<BandVector>(first, count, session.StudyFilter());
+        stage = std::make_unique<BandVector>(first, count, filter);
     else
-        stage->SetFilter(session.StudyFilter());
+        stage->SetFilter(filter);
 }
 
 // The filter step from the stored floats on the 1 nm grid, with the filter's verdicts as one
-// byte per band; with `input` it also lays the filtered values out for the moving-window
-// kernel and counts the bands without value in the same pass. False when the spectrum or the
-// session is not on that grid, and nothing was done.
-bool FilterStoredValues(const ProcessingSession& session, Spectrum& spectrum,
+// byte per band, into `out`; with `input` instead into the moving-window kernel's input, with
+// the bands without value counted in the same pass (`out` is then left as it is). False when
+// the settings' mask is not on that grid, and nothing was done.
+bool FilterStoredValues(const ChainSettings& settings, const Spectrum& spectrum, BandVector& out,
                         const SavitzkyGolayKernel::Input* input) {
-    const BandVector& raw = *spectrum.raw_;
-    BandVector& out = *spectrum.filtered_;
     const int n = kSpectrumBands;
-    if (raw.First() != kFirstWavelength || raw.Count() != n ||
-        out.First() != kFirstWavelength || out.Count() != n ||
-        session.FilterMask().First() != kFirstWavelength || session.FilterMask().Count() != n ||
-        static_cast<int>(session.FilterExcluded().size()) != n)
+    if (!settings.filter_mask || !settings.filter_excluded ||
+        settings.filter_mask->First() != kFirstWavelength || settings.filter_mask->Count() != n ||
+        static_cast<int>(settings.filter_excluded->size()) != n)
         return false;
-    const unsigned char* m = session.FilterExcluded().data();
+    const unsigned char* m = settings.filter_excluded->data();
     const float* r = spectrum.reflectances_.data();
-    BandEntry* o = out.EntryAt(out.First());
-    int valid = 0;
     if (input) {
         double* values = input->values;
         int* missing = input->missing_before;
         missing[0] = 0;
         for (int k = 0; k < n; ++k) {
-            const bool excluded = m[k] != 0;
-            const double v = excluded ? kNoValue : static_cast<double>(r[k]);
-            o[k].value = v;
-            o[k].x = static_cast<double>(kFirstWavelength + k);
+            const double v = m[k] != 0 ? kNoValue : static_cast<double>(r[k]);
             values[k] = v;
             missing[k + 1] = missing[k] + !HasValue(v);
-            valid += !excluded;
         }
-    } else {
-        for (int k = 0; k < n; ++k) {
-            const bool excluded = m[k] != 0;
-            o[k].value = excluded ? kNoValue : static_cast<double>(r[k]);
-            o[k].x = static_cast<double>(kFirstWavelength + k);
-            valid += !excluded;
-        }
+        return true;
+    }
+    BandEntry* o = out.EntryAt(out.First());
+    int valid = 0;
+    for (int k = 0; k < n; ++k) {
+        const bool excluded = m[k] != 0;
+        o[k].value = excluded ? kNoValue : static_cast<double>(r[k]);
+        valid += !excluded;
     }
     out.SetValidCount(valid);
     return true;
 }
 
-void Smooth(const ProcessingSession& session, Spectrum& spectrum) {
-    SmoothingFilter* smoothing = session.Smoothing();
-    if (!smoothing)
-        throw OrvaneError("The session has no smoothing filter for smoothing type " +
-                          std::to_string(session.SmoothingType()) + ".");
-    // The moving window's input is made while filtering: one pass over the grid less.
-    auto* savitzky_golay = dynamic_cast<SavitzkyGolayFilter*>(smoothing);
-    if (SavitzkyGolayKernel* kernel =
-            savitzky_golay ? savitzky_golay->MovingWindowKernel() : nullptr) {
+// A grid vector whose x values are its wavelengths, as every grid stage has them.
+BandVector GridVector() {
+    BandVector v(kFirstWavelength, kSpectrumBands);
+    for (int w = kFirstWavelength; w < kFirstWavelength + kSpectrumBands; ++w)
+        v.Set(w, kNoValue, static_cast<double>(w));
+    return v;
+}
+
+}  // namespace
+
+void ThrowNoSensor() {
+    throw OrvaneError(
+        "There is no sensor in the database. Import a sensor before processing spectra.",
+        Remedy::kImportSensor);
+}
+
+Chain::Chain(const ChainSettings& settings)
+    : settings_(settings),
+      raw_(GridVector()),
+      filtered_(GridVector()),
+      smoothed_(GridVector()),
+      smoothed_values_(static_cast<size_t>(kSpectrumBands)),
+      smoothed_missing_(static_cast<size_t>(kSpectrumBands) + 1),
+      interpolated_(GridVector()) {
+    Use(settings);
+}
+
+void Chain::Use(const ChainSettings& settings) {
+    settings_ = settings;
+    filtered_.SetFilter(settings.study_filter);
+    smoothed_.SetFilter(settings.study_filter);
+}
+
+void Chain::Raw(const Spectrum& spectrum) {
+    BandEntry* o = raw_.EntryAt(raw_.First());
+    const float* r = spectrum.reflectances_.data();
+    for (int k = 0; k < kSpectrumBands; ++k) o[k].value = static_cast<double>(r[k]);
+}
+
+void Chain::Filter(const Spectrum& spectrum) {
+    if (FilterStoredValues(settings_, spectrum, filtered_, nullptr)) return;
+    // Without the per-band verdicts the filter itself is asked band by band.
+    const WavebandFilter* filter = settings_.study_filter;
+    const float* r = spectrum.reflectances_.data();
+    int valid = 0;
+    for (int k = 0; k < kSpectrumBands; ++k) {
+        const int w = kFirstWavelength + k;
+        const bool excluded = filter && filter->Excludes(w);
+        filtered_.SetValue(w, excluded ? kNoValue : static_cast<double>(r[k]));
+        valid += !excluded;
+    }
+    filtered_.SetValidCount(valid);
+}
+
+bool Chain::SmoothFlat(const Spectrum& spectrum) {
+    // The moving window's input is made while filtering and its output is what the synthesis
+    // reads: no pass over the grid moves values between layouts.
+    auto* savitzky_golay = dynamic_cast<SavitzkyGolayFilter*>(settings_.smoothing);
+    SavitzkyGolayKernel* kernel = savitzky_golay ? savitzky_golay->MovingWindowKernel() : nullptr;
+    if (kernel) {
         const SavitzkyGolayKernel::Input input = kernel->PrepareInput(kSpectrumBands);
-        if (FilterStoredValues(session, spectrum, &input)) {
-            kernel->ApplyMovingWindowPrepared(*spectrum.filtered_, *spectrum.smoothed_,
-                                              savitzky_golay->Widened());
-            return;
+        if (FilterStoredValues(settings_, spectrum, filtered_, &input)) {
+            kernel->ApplyMovingWindowFlat(filtered_, savitzky_golay->Widened(),
+                                          smoothed_values_.data(), smoothed_missing_.data());
+            return true;
         }
     }
-    ApplyWavebandFilter(session, spectrum);
-    BandVector& out = *spectrum.smoothed_;
-    smoothing->Apply(*spectrum.filtered_, out);
+    SmoothVector(spectrum);
+    return false;
+}
+
+void Chain::Smooth(const Spectrum& spectrum) {
+    if (!SmoothFlat(spectrum)) return;
+    for (int k = 0; k < kSpectrumBands; ++k)
+        smoothed_.SetValue(kFirstWavelength + k, smoothed_values_[static_cast<size_t>(k)]);
+    smoothed_.SetValidCount(kSpectrumBands - smoothed_missing_.back());
+}
+
+void Chain::SmoothVector(const Spectrum& spectrum) {
+    SmoothingFilter* smoothing = settings_.smoothing;
+    if (!smoothing)
+        throw OrvaneError("The session has no smoothing filter for smoothing type " +
+                          std::to_string(settings_.smoothing_type) + ".");
+    Filter(spectrum);
+    smoothing->Apply(filtered_, smoothed_);
     if (smoothing->ClampsNegatives()) return;
     // Small negative values are noise around zero reflectance; the marker -1.0 stays.
-    BandEntry* e = out.EntryAt(out.First());
-    for (int k = 0; k < out.Count(); ++k) {
+    BandEntry* e = smoothed_.EntryAt(smoothed_.First());
+    for (int k = 0; k < smoothed_.Count(); ++k) {
         const double v = e[k].value;
         e[k].value = HasValue(v) && v < 0.0 ? 0.0 : v;
     }
 }
 
-void Synthesize(const ProcessingSession& session, Spectrum& spectrum) {
-    Smooth(session, spectrum);
-    session.RequireSensor();
-    const SensorSynthesis& synthesis = *session.Synthesis();
-    Reuse(spectrum.synthesized_, synthesis.First(), synthesis.Count(), session);
-    synthesis.Apply(*spectrum.smoothed_, *spectrum.synthesized_);
+void Chain::Synthesize(const Spectrum& spectrum) {
+    if (!settings_.synthesis) ThrowNoSensor();
+    const SensorSynthesis& synthesis = *settings_.synthesis;
+    Reuse(synthesized_, synthesis.First(), synthesis.Count(), settings_.study_filter);
+    if (SmoothFlat(spectrum))
+        synthesis.Apply(SensorSynthesis::GridValues{smoothed_values_.data(),
+                                                    smoothed_missing_.data(), kFirstWavelength,
+                                                    kSpectrumBands},
+                        *synthesized_);
+    else
+        synthesis.Apply(smoothed_, *synthesized_);
 }
 
-void Derive(const ProcessingSession& session, Spectrum& spectrum) {
-    Synthesize(session, spectrum);
-    const BandVector& synth = *spectrum.synthesized_;
-    Reuse(spectrum.derived_, synth.First(), synth.Count(), session);
-    if (session.DerivativeOrder() < 1 || !session.Derivative()) {
-        for (const BandEntry& e : synth.Entries()) spectrum.derived_->Set(e.index, e.value, e.x);
-        spectrum.derived_->SetValidCount(synth.ValidCount());
+void Chain::Derive(const Spectrum& spectrum) {
+    Synthesize(spectrum);
+    const BandVector& synth = *synthesized_;
+    Reuse(derived_, synth.First(), synth.Count(), settings_.study_filter);
+    if (settings_.derivative_order < 1 || !settings_.derivative) {
+        for (int k = synth.First(); k <= synth.Last(); ++k)
+            derived_->Set(k, synth.Value(k), synth.X(k));
+        derived_->SetValidCount(synth.ValidCount());
     } else {
-        session.Derivative()->Apply(synth, *spectrum.derived_);
+        settings_.derivative->Apply(synth, *derived_);
     }
 }
 
-}  // namespace
-
-void ApplyWavebandFilter(const ProcessingSession& session, Spectrum& spectrum) {
-    const BandVector& raw = *spectrum.raw_;
-    BandVector& out = *spectrum.filtered_;
-    const int n = raw.Count();
-    const BandEntry* in = raw.EntryAt(raw.First());
-    BandEntry* o = out.EntryAt(out.First());
-    // The filter mask holds the study filter's verdict for every grid band already; one pass
-    // over three arrays is the whole step.
-    const BandVector& mask = session.FilterMask();
-    const bool same_axis = mask.First() == raw.First() && mask.Count() == n &&
-                           static_cast<int>(session.FilterExcluded().size()) == n &&
-                           out.First() == raw.First() && out.Count() == n;
-    int valid = 0;
-    if (FilterStoredValues(session, spectrum, nullptr)) return;
-    if (same_axis) {
-        const unsigned char* m = session.FilterExcluded().data();
-        for (int k = 0; k < n; ++k) {
-            const bool excluded = m[k] != 0;
-            o[k].value = excluded ? kNoValue : in[k].value;
-            o[k].x = in[k].x;
-            valid += !excluded;
-        }
-    } else {
-        const WavebandFilter* filter = session.StudyFilter();
-        for (const BandEntry& e : raw.Entries()) {
-            const bool excluded = filter && filter->Excludes(e.index);
-            out.Set(e.index, excluded ? kNoValue : e.value, e.x);
-            valid += !excluded;
-        }
-    }
-    out.SetValidCount(valid);
-}
-
-BandVector* StageVector(const ProcessingSession& session, Spectrum& spectrum, int stage) {
+const BandVector& Chain::Run(const Spectrum& spectrum, Stage stage) {
     switch (stage) {
-        case kStageRaw:
-            return spectrum.raw_.get();
-        case kStageFiltered:
-            ApplyWavebandFilter(session, spectrum);
-            return spectrum.filtered_.get();
-        case kStageSmoothed:
-            Smooth(session, spectrum);
-            return spectrum.smoothed_.get();
-        case kStageSynthesized:
-            Synthesize(session, spectrum);
-            return spectrum.synthesized_.get();
-        case kStageDerived:
-            Derive(session, spectrum);
-            return spectrum.derived_.get();
-        case kStageInterpolated:
-            Synthesize(session, spectrum);
-            InterpolateToGrid(*spectrum.synthesized_, *spectrum.interpolated_);
-            return spectrum.interpolated_.get();
-        default:
-            return nullptr;
+        case Stage::kRaw:
+            Raw(spectrum);
+            return raw_;
+        case Stage::kFiltered:
+            Filter(spectrum);
+            return filtered_;
+        case Stage::kSmoothed:
+            Smooth(spectrum);
+            return smoothed_;
+        case Stage::kSynthesized:
+            Synthesize(spectrum);
+            return *synthesized_;
+        case Stage::kDerived:
+            Derive(spectrum);
+            return *derived_;
+        case Stage::kInterpolated:
+            Synthesize(spectrum);
+            InterpolateToGrid(*synthesized_, interpolated_);
+            return interpolated_;
+        case Stage::kFeatures:
+            break;
     }
+    throw OrvaneError("The feature stage has no bands; ask the chain for features instead.");
 }
 
-std::vector<int> ChainDerivedBands(const ProcessingSession& session) {
+std::vector<int> Chain::DerivedBands() {
     // Which bands keep a value depends on the filter, the windows and the sensor, not on the
     // values, so a flat spectrum run through the chain shows them.
     Spectrum complete;
     complete.reflectances_.fill(0.5f);
-    complete.UpdateRawStage();
+    const BandVector& derived = Run(complete, Stage::kDerived);
     std::vector<int> bands;
-    for (const BandEntry& e : StageVector(session, complete, kStageDerived)->Entries())
-        if (HasValue(e.value)) bands.push_back(e.index);
+    for (int k = derived.First(); k <= derived.Last(); ++k)
+        if (HasValue(derived.Value(k))) bands.push_back(k);
     return bands;
 }
 
-Matrix* FeatureVector(const ProcessingSession& session, Spectrum& spectrum, int type) {
-    if (type < kFeatureDI || type > kFeaturePCT) return nullptr;
-    const FeatureSpace* fs = session.CurrentFeatureSpace();
+const Matrix& Chain::Features(const Spectrum& spectrum, int type) {
+    if (type < kFeatureDI || type > kFeaturePCT)
+        throw OrvaneError("Unknown feature type " + std::to_string(type) + ".");
+    const FeatureSpace* fs = settings_.feature_space;
     if (!fs) throw OrvaneError("No feature space is selected.");
-    Derive(session, spectrum);
-    auto& slot = spectrum.features_[static_cast<size_t>(type)];
-    if (!slot) slot = std::make_unique<Matrix>();
+    Derive(spectrum);
     switch (type) {
         case kFeatureDI:
-            fs->DIFeatures(*spectrum.derived_, *slot);
+            fs->DIFeatures(*derived_, features_);
             break;
         case kFeatureNTBI:
-            fs->NTBIFeatures(*spectrum.derived_, *slot);
+            fs->NTBIFeatures(*derived_, features_);
             break;
         default:
-            fs->PCTFeatures(*spectrum.derived_, *slot);
+            fs->PCTFeatures(*derived_, features_);
             break;
     }
-    return slot.get();
+    return features_;
 }
 
-std::unique_ptr<BandVector> StageMean(const ProcessingSession& session, Site& group, int stage) {
+std::unique_ptr<BandVector> StageMean(Chain& chain, Site& group, Stage stage) {
     if (group.MemberCount() == 0)
         throw OrvaneError("Cannot average a group without spectra (site " +
                           std::to_string(group.SiteNumber()) + ").");
     BandMean mean;
-    for (int i = 0; i < group.MemberCount(); ++i) {
-        const BandVector* v = StageVector(session, *group.Member(i), stage);
-        if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
-        mean.Add(*v);
-    }
+    for (int i = 0; i < group.MemberCount(); ++i) mean.Add(chain.Run(*group.Member(i), stage));
     return mean.Result();
 }
 
-Matrix FeatureMatrix(const ProcessingSession& session, Site& group, int type) {
+Matrix FeatureMatrix(Chain& chain, Site& group, int type) {
     const int n = group.MemberCount();
     if (n == 0) throw OrvaneError("Cannot build the feature matrix of a group without spectra.");
     Matrix result;
     for (int i = 0; i < n; ++i) {
-        const Matrix* f = FeatureVector(session, *group.Member(i), type);
-        if (!f) throw OrvaneError("Unknown feature type " + std::to_string(type) + ".");
-        if (i == 0) result.ReSize(f->Nrows(), n);
-        if (f->Nrows() != result.Nrows())
+        const Matrix& f = chain.Features(*group.Member(i), type);
+        if (i == 0) result.ReSize(f.Nrows(), n);
+        if (f.Nrows() != result.Nrows())
             throw OrvaneError("Feature vectors of one group differ in length.");
-        result.Column(i + 1) = *f;
+        result.Column(i + 1) = f;
     }
     return result;
 }
 
-Matrix MeanFeature(const ProcessingSession& session, Site& group, int type) {
-    return RowMeans(FeatureMatrix(session, group, type));
+Matrix MeanFeature(Chain& chain, Site& group, int type) {
+    return RowMeans(FeatureMatrix(chain, group, type));
 }
 
 }  // namespace orvane

@@ -4,37 +4,76 @@
 #include <memory>
 #include <vector>
 
-#include "spectra/band_vector.h"
 #include "base/matrix.h"
+#include "chain/chain_settings.h"
+#include "chain/chain_stage.h"
+#include "spectra/band_vector.h"
 
 namespace orvane {
 
-class ProcessingSession;
 class Site;
 class Spectrum;
 
-// Runs the chain for one spectrum with the session's current settings and returns the
-// spectrum's own vector of the stage (nullptr for an unknown stage number).
-BandVector* StageVector(const ProcessingSession& session, Spectrum& spectrum, int stage);
-// Runs the whole chain and the feature step of the given type and returns the spectrum's own
-// feature vector (n x 1); nullptr for an unknown type.
-Matrix* FeatureVector(const ProcessingSession& session, Spectrum& spectrum, int type);
+// Throws the error every stage from the synthesis on gives without a sensor.
+[[noreturn]] void ThrowNoSensor();
 
-// The bands at which the derived stage of the current chain has a value for a spectrum with a
-// value at every grid band: the bands an analysis across spectra shares. A spectrum whose own
-// derived stage lacks one of them cannot join such an analysis.
-std::vector<int> ChainDerivedBands(const ProcessingSession& session);
+// Runs spectra through the chain. The chain owns one buffer per stage and reuses it from
+// spectrum to spectrum, so a spectrum held in memory carries only its stored values; a
+// returned vector is valid until the chain runs again.
+class Chain {
+  public:
+    explicit Chain(const ChainSettings& settings);
+    Chain(const Chain&) = delete;
+    Chain& operator=(const Chain&) = delete;
 
-// The filter step: the raw values with every band the study's filter excludes set to no value.
-void ApplyWavebandFilter(const ProcessingSession& session, Spectrum& spectrum);
+    const ChainSettings& Settings() const { return settings_; }
+    // Takes new settings, keeping the buffers: for a holder that outlives a settings change.
+    void Use(const ChainSettings& settings);
+
+    // The spectrum's values at a stage with bands; throws OrvaneError for the feature stage,
+    // and for a sensor stage without a sensor.
+    const BandVector& Run(const Spectrum& spectrum, Stage stage);
+    // The feature vector (n x 1) of the current feature space's type `type` (FeatureType);
+    // throws OrvaneError without a feature space or for an unknown type.
+    const Matrix& Features(const Spectrum& spectrum, int type);
+
+    // The bands at which the derived stage has a value for a spectrum with a value at every
+    // grid band: the bands an analysis across spectra shares. A spectrum whose own derived
+    // stage lacks one of them cannot join such an analysis.
+    std::vector<int> DerivedBands();
+
+  private:
+    void Raw(const Spectrum& spectrum);
+    void Filter(const Spectrum& spectrum);
+    void Smooth(const Spectrum& spectrum);
+    // The smoothing into the flat arrays where the moving window allows it (true), else into
+    // the smoothed vector (false).
+    bool SmoothFlat(const Spectrum& spectrum);
+    void SmoothVector(const Spectrum& spectrum);
+    void Synthesize(const Spectrum& spectrum);
+    void Derive(const Spectrum& spectrum);
+
+    ChainSettings settings_;
+    BandVector raw_;
+    BandVector filtered_;
+    BandVector smoothed_;
+    // The smoothed stage as the synthesis reads it: the values and the running count of bands
+    // without value, which is the stage's mask.
+    std::vector<double> smoothed_values_;
+    std::vector<int> smoothed_missing_;
+    BandVector interpolated_;
+    std::unique_ptr<BandVector> synthesized_;
+    std::unique_ptr<BandVector> derived_;
+    Matrix features_;
+};
 
 // Mean of the group members' vectors of a stage, each band over the members with a value
-// there. Throws OrvaneError for a group without members or an unknown stage.
-std::unique_ptr<BandVector> StageMean(const ProcessingSession& session, Site& group, int stage);
+// there. Throws OrvaneError for a group without members or a stage without bands.
+std::unique_ptr<BandVector> StageMean(Chain& chain, Site& group, Stage stage);
 // Feature vectors of all members as columns (dimension x members); throws OrvaneError for a
 // group without members.
-Matrix FeatureMatrix(const ProcessingSession& session, Site& group, int type);
+Matrix FeatureMatrix(Chain& chain, Site& group, int type);
 // Row means of the feature matrix.
-Matrix MeanFeature(const ProcessingSession& session, Site& group, int type);
+Matrix MeanFeature(Chain& chain, Site& group, int type);
 
 }  // namespace orvane

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/processing_session.h"
 
+#include "chain/processing_chain.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -177,10 +179,21 @@ void ProcessingSession::UseSensor(Sensor* sensor) {
 }
 
 void ProcessingSession::RequireSensor() const {
-    if (!current_sensor_)
-        throw OrvaneError(
-            "There is no sensor in the database. Import a sensor before processing spectra.",
-            Remedy::kImportSensor);
+    if (!current_sensor_) ThrowNoSensor();
+}
+
+orvane::ChainSettings ProcessingSession::ChainSnapshot() const {
+    orvane::ChainSettings settings;
+    settings.study_filter = study_filter_.get();
+    settings.filter_mask = filter_mask_.get();
+    settings.filter_excluded = &filter_excluded_;
+    settings.smoothing = smoothing_filter_.get();
+    settings.smoothing_type = smoothing_type_;
+    settings.synthesis = current_sensor_ ? synthesis_.get() : nullptr;
+    settings.derivative = derivative_settings_.get();
+    settings.derivative_order = derivative_order_;
+    settings.feature_space = feature_space_.get();
+    return settings;
 }
 
 void ProcessingSession::SetSensor(int sensor_id) {

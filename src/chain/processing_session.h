@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_settings.h"
 #include "chain/classifiers.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
@@ -101,6 +102,10 @@ class ProcessingSession {
     int FeatureSpaceId() const;
     void SetClassifier(Classifier classifier) { classifier_ = classifier; }
     Classifier ClassifierInUse() const { return classifier_; }
+
+    // The chain's current settings as a value a computation can hold; valid until the next
+    // change of the chain's settings.
+    orvane::ChainSettings ChainSnapshot() const;
 
     // Called after every change that alters what the chain computes (sensor, smoothing,
     // derivative, waveband filter), so a form can refresh its feature-space list and library.

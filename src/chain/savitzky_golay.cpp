@@ -299,8 +299,6 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     const BandEntry* in = x.Entries().data();
     BandEntry* out = y.EntryAt(y.First());
     const unsigned char* excluded = excluded_.data();
-    // A band keeps its sum only when no band of its window is without value (counted with the
-    // running totals of CountMissing), whatever the filter says, and the filter keeps it.
     const int* m = missing_before_.data();
     const int begin = std::min(nl_, n);
     const int end = std::max(begin, n - nr_);
@@ -309,36 +307,75 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
         out[k].x = in[k].x;
         out[k].value = kNoValue;
     }
-    if (context_ == Context::kDerivative) {
-        for (int k = begin; k < end; ++k) {
-            const double w = in[k].x;
-            double v = kNoValue;
-            if (m[k + nr_ + 1] == m[k - nl_] && !excluded[k]) {
-                // The last band has no following band to measure the spacing against.
-                const double h = k + 1 < n ? in[k + 1].x - w : 0.0;
-                v = h == 0.0 ? kNoValue : sums[k] / h;
-            }
-            out[k].x = w;
-            out[k].value = v;
-            valid += HasValue(v);
-        }
-    } else {
-        const bool clamp = clamp_negatives_;
-        for (int k = begin; k < end; ++k) {
-            const bool keep = m[k + nr_ + 1] == m[k - nl_] && !excluded[k];
-            double v = sums[k];
-            if (clamp) v = HasValue(v) && v < 0.0 ? 0.0 : v;
-            v = keep ? v : kNoValue;
-            out[k].x = in[k].x;
-            out[k].value = v;
-            valid += HasValue(v);
-        }
+    for (int k = begin; k < end; ++k) {
+        const double v = Output(in, n, k, excluded, m, sums);
+        out[k].x = in[k].x;
+        out[k].value = v;
+        valid += HasValue(v);
     }
     for (int k = end; k < n; ++k) {
         out[k].x = in[k].x;
         out[k].value = kNoValue;
     }
     y.SetValidCount(valid);
+}
+
+inline double SavitzkyGolayKernel::Output(const BandEntry* in, int n, int k,
+                                          const unsigned char* excluded, const int* m,
+                                          const double* sums) const {
+    // A band keeps its sum only when no band of its window is without value (counted with the
+    // running totals), whatever the filter says, and the filter keeps it.
+    const bool keep = m[k + nr_ + 1] == m[k - nl_] && !excluded[k];
+    if (context_ == Context::kDerivative) {
+        if (!keep) return kNoValue;
+        // The last band has no following band to measure the spacing against.
+        const double h = k + 1 < n ? in[k + 1].x - in[k].x : 0.0;
+        return h == 0.0 ? kNoValue : sums[k] / h;
+    }
+    double v = sums[k];
+    if (clamp_negatives_) v = HasValue(v) && v < 0.0 ? 0.0 : v;
+    return keep ? v : kNoValue;
+}
+
+void SavitzkyGolayKernel::ConvolveKeptRuns() {
+    // Bands the widened filter excludes never show their sums, so only the runs between them
+    // are convolved.
+    const bool symmetric = nl_ == nr_ && derivative_ == 0;
+    for (const auto& [begin, end] : kept_runs_) {
+        if (symmetric)
+            ConvolveSymmetric(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+        else
+            Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+    }
+}
+
+void SavitzkyGolayKernel::ApplyMovingWindowFlat(const BandVector& axis,
+                                                const WavebandFilter& widened, double* out,
+                                                int* out_missing_before) {
+    MarkExcluded(axis, widened);
+    ConvolveKeptRuns();
+    const int n = axis.Count();
+    const BandEntry* in = axis.Entries().data();
+    const unsigned char* excluded = excluded_.data();
+    const int* m = missing_before_.data();
+    const double* sums = sums_.data();
+    const int begin = std::min(nl_, n);
+    const int end = std::max(begin, n - nr_);
+    int* missing = out_missing_before;
+    missing[0] = 0;
+    for (int k = 0; k < begin; ++k) {
+        out[k] = kNoValue;
+        missing[k + 1] = missing[k] + 1;
+    }
+    for (int k = begin; k < end; ++k) {
+        const double v = Output(in, n, k, excluded, m, sums);
+        out[k] = v;
+        missing[k + 1] = missing[k] + !HasValue(v);
+    }
+    for (int k = end; k < n; ++k) {
+        out[k] = kNoValue;
+        missing[k + 1] = missing[k] + 1;
+    }
 }
 
 SavitzkyGolayKernel::Input SavitzkyGolayKernel::PrepareInput(int n) {
@@ -362,16 +399,8 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
 void SavitzkyGolayKernel::ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
                                                     const WavebandFilter& widened) {
     CheckAxes(x, y);
-    // Bands the widened filter excludes never show their sums, so only the runs between them
-    // are convolved.
     MarkExcluded(x, widened);
-    const bool symmetric = nl_ == nr_ && derivative_ == 0;
-    for (const auto& [begin, end] : kept_runs_) {
-        if (symmetric)
-            ConvolveSymmetric(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
-        else
-            Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
-    }
+    ConvolveKeptRuns();
     Fill(x, y, widened, sums_.data());
 }
 

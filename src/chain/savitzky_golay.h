@@ -82,6 +82,11 @@ class SavitzkyGolayKernel {
     Input PrepareInput(int n);
     void ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
                                    const WavebandFilter& widened);
+    // The same from the prepared input into flat arrays: out[k] the value of the k-th band of
+    // `axis` (kNoValue where it has none) and out_missing_before[k] the count of bands without
+    // value before it (k = 0..n). Only the axis's x values are read, not its values.
+    void ApplyMovingWindowFlat(const BandVector& axis, const WavebandFilter& widened,
+                               double* out, int* out_missing_before);
 
     // Smoothed reflectances between -1 and 0 are noise around zero: with this set, Apply
     // writes them as 0 (the marker -1 stays).
@@ -95,6 +100,11 @@ class SavitzkyGolayKernel {
     // value, and the marker everywhere else.
     void Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
               const double* sums);
+    // The window sums of the kept runs for the prepared input.
+    void ConvolveKeptRuns();
+    // The value Fill gives band k (begin <= k < end) from its window sum.
+    double Output(const BandEntry* in, int n, int k, const unsigned char* excluded,
+                  const int* missing, const double* sums) const;
     // Running totals of bands without value (missing_before_[k] counts bands 0..k-1), and a
     // copy of the values when `copy` is given.
     void CountMissing(const BandEntry* in, int n, double* copy);

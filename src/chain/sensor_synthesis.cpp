@@ -11,12 +11,18 @@ namespace orvane {
 
 namespace {
 
-double Ratio(const BandVector& smoothed, const SensorElement& e) {
+// The value at a grid wavelength; no value outside the stage.
+double ValueAt(const SensorSynthesis::GridValues& smoothed, int wavelength) {
+    const int k = wavelength - smoothed.first;
+    return k >= 0 && k < smoothed.count ? smoothed.values[k] : kNoValue;
+}
+
+double Ratio(const SensorSynthesis::GridValues& smoothed, const SensorElement& e) {
     double numerator = 0.0;
     double denominator = 0.0;
     int counted = 0;
     for (const auto& [wavelength, ratio] : e.ratios) {
-        const double v = smoothed.Value(static_cast<int>(wavelength));
+        const double v = ValueAt(smoothed, static_cast<int>(wavelength));
         if (HasFiniteValue(v)) {
             numerator += v * ratio;
             denominator += ratio;
@@ -51,22 +57,19 @@ SensorSynthesis::SensorSynthesis(const Sensor& sensor)
     }
 }
 
-bool SensorSynthesis::GaussianWindow(const BandVector& smoothed, size_t element,
+bool SensorSynthesis::GaussianWindow(const GridValues& smoothed, size_t element,
                                      Window& use) const {
     const Window& window = windows_[element];
     if (window.radius < 0) return false;
-    const BandEntry* values = smoothed.EntryAt(smoothed.First());
-    const int lo = smoothed.First();
-    const int hi = smoothed.Last();
-    const auto has_value = [&](int w) {
-        return w >= lo && w <= hi && HasValue(values[w - lo].value);
-    };
+    const double* values = smoothed.values;
+    const int* missing_before = smoothed.missing_before;
+    const int lo = smoothed.first;
+    const int hi = smoothed.first + smoothed.count - 1;
+    const auto has_value = [&](int w) { return w >= lo && w <= hi && HasValue(values[w - lo]); };
     const int c = window.centre;
     int h = -1;
     const int r = window.radius;
-    if (c - r >= lo && c + r <= hi &&
-        missing_before_[static_cast<size_t>(c + r + 1 - lo)] ==
-            missing_before_[static_cast<size_t>(c - r - lo)]) {
+    if (c - r >= lo && c + r <= hi && missing_before[c + r + 1 - lo] == missing_before[c - r - lo]) {
         h = r;  // the usual case: every band of the full window has a value
     } else {
         // The window grows while both sides still have values, up to three standard
@@ -122,7 +125,7 @@ void SensorSynthesis::SumLanes(const Lanes& lanes, double* numerator) {
         for (int k = done; k < lanes.length[l]; ++k) numerator[l] += lanes.v[l][k] * lanes.g[l][k];
 }
 
-void SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
+SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
     const BandEntry* values = smoothed.EntryAt(smoothed.First());
     const int count = smoothed.Count();
     missing_before_.resize(static_cast<size_t>(count) + 1);
@@ -134,9 +137,10 @@ void SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
         missing_before_[static_cast<size_t>(k) + 1] =
             missing_before_[static_cast<size_t>(k)] + !HasValue(v);
     }
+    return {flat_.data(), missing_before_.data(), smoothed.First(), count};
 }
 
-void SensorSynthesis::GatherLanes(const BandVector& smoothed, size_t first, Lanes& lanes,
+void SensorSynthesis::GatherLanes(const GridValues& smoothed, size_t first, Lanes& lanes,
                                   BandVector& out) const {
     const std::vector<SensorElement>& elements = sensor_.Elements();
     lanes.used = 0;
@@ -144,7 +148,7 @@ void SensorSynthesis::GatherLanes(const BandVector& smoothed, size_t first, Lane
         Window use;
         if (elements[i].usable && GaussianWindow(smoothed, i, use)) {
             const size_t l = lanes.used++;
-            lanes.v[l] = flat_.data() + use.centre;
+            lanes.v[l] = smoothed.values + use.centre;
             lanes.g[l] = weights_.data() + use.offset;
             lanes.length[l] = 2 * use.radius + 1;
             lanes.element[l] = i;
@@ -155,11 +159,8 @@ void SensorSynthesis::GatherLanes(const BandVector& smoothed, size_t first, Lane
     }
 }
 
-void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const {
+void SensorSynthesis::ApplyGaussian(const GridValues& smoothed, BandVector& out, int& valid) const {
     const std::vector<SensorElement>& elements = sensor_.Elements();
-    // The values laid out side by side, so the window sums read 8 bytes per band instead of
-    // whole stage entries.
-    FlattenValues(smoothed);
     Lanes lanes;
     for (size_t first = 0; first < elements.size(); first += Lanes::kCount) {
         GatherLanes(smoothed, first, lanes, out);
@@ -180,6 +181,12 @@ void SensorSynthesis::ApplyGaussian(const BandVector& smoothed, BandVector& out,
 }
 
 void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
+    // The values laid out side by side, so the window sums read 8 bytes per band instead of
+    // whole stage entries.
+    Apply(FlattenValues(smoothed), out);
+}
+
+void SensorSynthesis::Apply(const GridValues& smoothed, BandVector& out) const {
     if (out.First() != first_ || out.Count() != Count())
         throw OrvaneError("The synthesized stage does not lie on the sensor's axis.");
     const std::vector<SensorElement>& elements = sensor_.Elements();
@@ -197,7 +204,7 @@ void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
             if (type == kResponseRatio)
                 value = Ratio(smoothed, e);
             else if (type == kResponseCentre)
-                value = smoothed.Value(static_cast<int>(e.avg_wavelength));
+                value = ValueAt(smoothed, static_cast<int>(e.avg_wavelength));
         }
         valid += HasValue(value);
         out.Set(first_ + static_cast<int>(i), value, e.avg_wavelength);

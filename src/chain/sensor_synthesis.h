@@ -23,9 +23,19 @@ class SensorSynthesis {
     int First() const { return first_; }
     int Count() const { return static_cast<int>(windows_.size()); }
 
+    // A smoothed stage as flat arrays: values[k] of grid band first + k (kNoValue where it has
+    // none) and missing_before[k] the count of bands without value before it (k = 0..count).
+    struct GridValues {
+        const double* values;
+        const int* missing_before;
+        int first;
+        int count;
+    };
+
     // Fills `out`, which must lie on the sensor's axis (First(), Count()); every entry is
     // written, so a vector from an earlier spectrum can be reused.
     void Apply(const BandVector& smoothed, BandVector& out) const;
+    void Apply(const GridValues& smoothed, BandVector& out) const;
 
   private:
     struct Lanes;
@@ -37,13 +47,13 @@ class SensorSynthesis {
     };
     // The window actually used for one spectrum: cut at three standard deviations or at the
     // nearest band without value on either side. False when even the centre has no value.
-    bool GaussianWindow(const BandVector& smoothed, std::size_t element, Window& use) const;
-    void ApplyGaussian(const BandVector& smoothed, BandVector& out, int& valid) const;
+    bool GaussianWindow(const GridValues& smoothed, std::size_t element, Window& use) const;
+    void ApplyGaussian(const GridValues& smoothed, BandVector& out, int& valid) const;
     // Copies the values into flat_ and counts the bands without value before each position.
-    void FlattenValues(const BandVector& smoothed) const;
+    GridValues FlattenValues(const BandVector& smoothed) const;
     // The windows of the usable elements from `first` on, at most Lanes::kCount of them; the
     // others get no value in `out` right away.
-    void GatherLanes(const BandVector& smoothed, std::size_t first, Lanes& lanes,
+    void GatherLanes(const GridValues& smoothed, std::size_t first, Lanes& lanes,
                      BandVector& out) const;
     // Each lane's weighted sum of its window.
     static void SumLanes(const Lanes& lanes, double* numerator);
@@ -52,8 +62,8 @@ class SensorSynthesis {
     int first_ = 1;
     std::vector<Window> windows_;
     std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)
-    // Bands without value before each position of the smoothed stage, so that a whole window
-    // is checked in one step; scratch space of the spectrum being synthesized.
+    // Bands without value before each position of a smoothed stage given as a vector, so that
+    // a whole window is checked in one step; scratch space of the spectrum being synthesized.
     mutable std::vector<int> missing_before_;
     mutable std::vector<double> flat_;
 };

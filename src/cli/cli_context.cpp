@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "base/number_text.h"
 #include "chain/chain_options.h"
@@ -69,6 +70,14 @@ int Choice(const Args& args, const std::string& name, const std::vector<std::str
         all += (i ? "|" : "") + choices[i];
     }
     throw UsageError("--" + name + " must be " + all + ", not \"" + value + "\"");
+}
+
+Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, Stage fallback) {
+    if (!args.Has("stage")) return fallback;
+    const std::string value = args.Get("stage");
+    const std::optional<Stage> stage = StageFromWord(value);
+    if (stage && include(*stage)) return *stage;
+    throw UsageError("--stage must be " + StageWords(include) + ", not \"" + value + "\"");
 }
 
 int NameTypeOption(const Args& args) {

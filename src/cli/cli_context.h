@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/orvane_error.h"
+#include "chain/chain_stage.h"
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
 #include "forms/workspace.h"
@@ -61,6 +62,9 @@ std::pair<int, int> ParseRange(const std::string& text, const std::string& what)
 int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
            int fallback);
 // The --names option of the analyses (default: folder names).
+// The stage named by --stage among those `include` accepts; a missing option gives the
+// fallback, any other word is a usage error listing the accepted words.
+Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, Stage fallback);
 int NameTypeOption(const Args& args);
 // The global --study option, or else the session's first study.
 void SelectStudy(Context& ctx);

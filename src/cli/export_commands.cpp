@@ -16,9 +16,7 @@ int CmdExport(Context& ctx) {
     ApplyChainArgs(ctx);
     const Args& a = ctx.args;
     ExportSettings settings;
-    static const std::vector<std::string> kStages = {
-        "raw", "filtered", "smoothed", "synth", "derived", "features", "synth-interpolated"};
-    settings.stage = Choice(a, "stage", kStages, settings.stage);
+    settings.stage = StageOption(a, [](Stage) { return true; }, settings.stage);
     std::vector<std::string> formats;
     for (const ExportFormatEntry& f : ExportFormatRegistry()) formats.push_back(f.word);
     const int format = Choice(a, "format", formats, -1);
@@ -45,7 +43,7 @@ int CmdExport(Context& ctx) {
 std::vector<Command> ExportCommands() {
     return {
         {"export",
-         "export [--stage raw|filtered|smoothed|synth|synth-interpolated|derived|features] "
+         "export [--stage " + StageWords([](Stage) { return true; }) + "] "
          "[--format " + ExportFormatWords() + "] [--species all|library|endmembers|mixtures] "
          "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
          "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",

@@ -56,11 +56,9 @@ int CmdSpectraEnable(Context& ctx) { return SetDisabled(ctx, false, "spectra ena
 int CmdPlot(Context& ctx) {
     const Args& a = ctx.args;
     if (!a.Has("output")) throw UsageError("plot needs --output FILE.svg");
-    std::vector<std::string> stage_words;
-    for (const PlotStage& s : PlotStages()) stage_words.push_back(s.word);
     if (!a.Has("stage")) throw UsageError("plot needs --stage");
     SpectraPlotRequest request;
-    request.stage = PlotStages().at(static_cast<size_t>(Choice(a, "stage", stage_words, 0))).stage;
+    request.stage = StageOption(a, HasBands, request.stage);
     request.details = Choice(a, "details", {"spectra", "site-mean", "species-mean"}, 0);
     // --species takes all, library or folder names; more folders may follow it as words.
     auto given = a.options.equal_range("species");
@@ -100,7 +98,7 @@ std::vector<Command> StoredSpectraCommands() {
          "Use disabled spectra again; the study's libraries become \"Not Ready\".",
          CmdSpectraEnable},
         {"plot",
-         "plot --stage raw|filtered|smoothed|synth|synth-interpolated|derived "
+         "plot --stage " + StageWords(HasBands) + " "
          "[--species all|library|FOLDER...] [--details spectra|site-mean|species-mean] "
          "--output FILE.svg",
          "Draw the study's enabled spectra at a stage of the chain as SVG: one curve per "

@@ -40,7 +40,11 @@ class SpeciesWriter {
   public:
     SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings,
                   ExportWriter& format)
-        : session_(session), file_(file), settings_(settings), format_(format) {}
+        : session_(session),
+          chain_(session.ChainSnapshot()),
+          file_(file),
+          settings_(settings),
+          format_(format) {}
 
     std::vector<ExportColumn> columns;
     int rows = 0;
@@ -50,15 +54,14 @@ class SpeciesWriter {
         header.relation = relation;
         header.species = std::move(species_values);
         header.site_column = settings_.data_details == ExportSettings::kSiteMean;
-        header.feature_columns = settings_.stage == kStageFeatures;
+        header.feature_columns = settings_.stage == Stage::kFeatures;
         if (header.feature_columns) {
             const FeatureSpace& fs = *session_.CurrentFeatureSpace();
             for (int i = 1; i <= fs.Dimension(); ++i)
                 header.features.push_back(fs.Name() + "_" + std::to_string(i));
         }
         header.bands = columns;
-        header.whole_wavelengths =
-            settings_.stage != kStageSynthesized && settings_.stage != kStageDerived;
+        header.whole_wavelengths = !OnSensorAxis(settings_.stage);
         format_.WriteHeader(file_, header);
     }
 
@@ -85,10 +88,10 @@ class SpeciesWriter {
                                             std::to_string(site.SiteNumber()) + " spectrum " +
                                             std::to_string(spectrum.number_));
                 WriteName(species, auto_number);
-                if (settings_.stage == kStageFeatures) {
-                    WriteFeatures(*FeatureVector(session_, spectrum, FeatureType()));
+                if (settings_.stage == Stage::kFeatures) {
+                    WriteFeatures(chain_.Features(spectrum, FeatureType()));
                 } else {
-                    WriteBandValues(*StageVector(session_, spectrum, settings_.stage), offset);
+                    WriteBandValues(chain_.Run(spectrum, settings_.stage), offset);
                 }
             }
             return;
@@ -101,10 +104,10 @@ class SpeciesWriter {
     }
 
     void GroupValues(Site& group, double offset) {
-        if (settings_.stage == kStageFeatures) {
-            WriteFeatures(MeanFeature(session_, group, FeatureType()));
+        if (settings_.stage == Stage::kFeatures) {
+            WriteFeatures(MeanFeature(chain_, group, FeatureType()));
         } else {
-            std::unique_ptr<BandVector> mean = StageMean(session_, group, settings_.stage);
+            std::unique_ptr<BandVector> mean = StageMean(chain_, group, settings_.stage);
             WriteBandValues(*mean, offset);
         }
     }
@@ -149,6 +152,7 @@ class SpeciesWriter {
     }
 
     ProcessingSession& session_;
+    Chain chain_;
     TextFile& file_;
     const ExportSettings& settings_;
     ExportWriter& format_;
@@ -156,33 +160,33 @@ class SpeciesWriter {
 
 // The band columns of a stage: every band the stage's mask keeps (all of them with "include
 // filtered bands"), and for sensor stages only the usable elements.
-std::vector<ExportColumn> BandColumns(const ProcessingSession& session, int stage,
-                                bool include_filtered) {
+std::vector<ExportColumn> BandColumns(const ProcessingSession& session, Stage stage,
+                                      bool include_filtered) {
     std::vector<ExportColumn> columns;
     const BandVector* mask = nullptr;
     switch (stage) {
-        case kStageRaw:
+        case Stage::kRaw:
             for (int w = kFirstWavelength; w < kFirstWavelength + kSpectrumBands; ++w)
                 columns.push_back({w, static_cast<double>(w)});
             return columns;
-        case kStageFiltered:
+        case Stage::kFiltered:
             mask = &session.FilterMask();
             break;
-        case kStageSmoothed:
-        case kStageInterpolated:
+        case Stage::kSmoothed:
+        case Stage::kInterpolated:
             mask = &session.SmoothingMask();
             break;
-        case kStageSynthesized:
+        case Stage::kSynthesized:
             mask = session.SensorMask();
             break;
-        case kStageDerived:
+        case Stage::kDerived:
             mask = session.DerivativeMask();
             break;
-        default:
+        case Stage::kFeatures:
             return columns;
     }
     if (!mask) return columns;
-    const bool sensor_stage = stage == kStageSynthesized || stage == kStageDerived;
+    const bool sensor_stage = OnSensorAxis(stage);
     const Sensor* sensor = session.CurrentSensor();
     for (const BandEntry& e : mask->Entries()) {
         if (sensor_stage) {
@@ -194,23 +198,22 @@ std::vector<ExportColumn> BandColumns(const ProcessingSession& session, int stag
     return columns;
 }
 
-std::string StageName(const ProcessingSession& session, int stage) {
+std::string StageName(const ProcessingSession& session, Stage stage) {
     switch (stage) {
-        case kStageRaw:
-            return "raw";
-        case kStageFiltered:
-            return "filtered";
-        case kStageSmoothed:
-            return "smoothed";
-        case kStageSynthesized:
+        case Stage::kRaw:
+        case Stage::kFiltered:
+        case Stage::kSmoothed:
+            return Declaration(stage).word;
+        case Stage::kSynthesized:
             return session.CurrentSensor()->Name() + "_synth";
-        case kStageInterpolated:
+        case Stage::kInterpolated:
             return session.CurrentSensor()->Name() + "_synth_interpol";
-        case kStageDerived:
+        case Stage::kDerived:
             return std::to_string(session.DerivativeOrder()) + "_derivative";
-        default:
-            return session.CurrentFeatureSpace()->Name();
+        case Stage::kFeatures:
+            break;
     }
+    return session.CurrentFeatureSpace()->Name();
 }
 
 // The species' name of that type as stored, empty when unset (or for auto numbers).
@@ -262,7 +265,7 @@ std::string ExportSummary(const ExportResult& result, const ExportSettings& sett
                               .string();
     return text + "\n" + std::to_string(rows) + " rows, " + std::to_string(columns) +
            " columns of values (" + std::to_string(result.rows) + " spectra or means, " +
-           std::to_string(result.columns) + (settings.stage == kStageFeatures ? " features" : " bands") +
+           std::to_string(result.columns) + (settings.stage == Stage::kFeatures ? " features" : " bands") +
            ")\n";
 }
 
@@ -270,7 +273,9 @@ void ExportSettings::Validate() const {
     auto check = [](bool ok, const char* what) {
         if (!ok) throw OrvaneError(std::string("Export: ") + what);
     };
-    check(stage >= kStageRaw && stage <= kStageInterpolated, "unknown processing stage");
+    check(static_cast<int>(stage) >= static_cast<int>(Stage::kRaw) &&
+              static_cast<int>(stage) <= static_cast<int>(Stage::kInterpolated),
+          "unknown processing stage");
     const ExportFormatEntry* entry = FindExportFormat(format);
     check(entry != nullptr, "unknown format");
     check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
@@ -294,11 +299,11 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
                            const ExportSettings& requested) {
     requested.Validate();
     ExportSettings settings = requested;
-    if (settings.stage == kStageRaw) settings.include_filtered = true;
+    if (settings.stage == Stage::kRaw) settings.include_filtered = true;
     const ExportFormatEntry& format = *FindExportFormat(settings.format);
     settings.transpose = Transposed(format, settings.transpose);
-    if (settings.stage >= kStageSynthesized) session.RequireSensor();
-    if (settings.stage == kStageFeatures && !session.CurrentFeatureSpace())
+    if (NeedsSensor(settings.stage)) session.RequireSensor();
+    if (settings.stage == Stage::kFeatures && !session.CurrentFeatureSpace())
         throw OrvaneError("No feature space is selected; choose one before exporting features.");
 
     Database& db = session.Db();
@@ -379,7 +384,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     result.path = path;
     result.species = n;
     result.rows = writer.rows;
-    result.columns = settings.stage == kStageFeatures
+    result.columns = settings.stage == Stage::kFeatures
                          ? session.CurrentFeatureSpace()->Dimension()
                          : static_cast<int>(writer.columns.size());
     frontend.Report(ExportSummary(result, settings));

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "chain/chain_stage.h"
+
 namespace orvane {
 
 class Frontend;
@@ -19,7 +21,7 @@ struct ExportSettings {
     enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
     enum NameType { kCommon = 0, kMaori = 1, kLatin = 2, kFolder = 3, kAutoNumber = 4 };
 
-    int stage = 3;  // ProcessingStage; 6 is the synthesized stage interpolated to 1 nm
+    Stage stage = Stage::kSynthesized;
     int format = kCsv;
     int species_restriction = kLibrarySpecies;
     int data_details = kAllSpectra;

@@ -3,7 +3,14 @@
 
 namespace orvane {
 
-void ExportForm::ChooseStage(int stage) {
+std::vector<StageDeclaration> ExportForm::StageChoices() {
+    std::vector<StageDeclaration> choices;
+    for (const StageDeclaration& s : Stages())
+        if (s.id != Stage::kInterpolated) choices.push_back(s);
+    return choices;
+}
+
+void ExportForm::ChooseStage(Stage stage) {
     settings.stage = stage;
     if (!InterpolateEnabled()) interpolate_ = false;
 }
@@ -12,7 +19,7 @@ void ExportForm::SetInterpolate(bool on) { interpolate_ = on && InterpolateEnabl
 
 ExportSettings ExportForm::RunSettings() const {
     ExportSettings run = settings;
-    if (interpolate_) run.stage = kInterpolated;
+    if (interpolate_) run.stage = Stage::kInterpolated;
     run.offset_percent = offset_checked ? offset_value : 0;
     run.Validate();
     return run;

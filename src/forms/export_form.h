@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <vector>
+
+#include "chain/chain_stage.h"
 #include "export/export_spectra.h"
 
 namespace orvane {
@@ -10,19 +13,21 @@ namespace orvane {
 // box, and the settings its OK passes on. It keeps its state for the whole run.
 class ExportForm {
   public:
-    static constexpr int kSynthesized = 3;
-    static constexpr int kInterpolated = 6;
     static constexpr int kInitialOffset = 10;
 
-    // The shown choices; `settings.stage` is one of the six stage buttons (0..5) and
+    // The stages the dialog's buttons offer, in their order: every stage but the
+    // interpolated one, which is "Interpolate" on the synthesized stage.
+    static std::vector<StageDeclaration> StageChoices();
+
+    // The shown choices; `settings.stage` is one of the stage buttons and
     // `settings.offset_percent` is unused here (see the offset fields).
     ExportSettings settings;
     bool offset_checked = false;
     int offset_value = kInitialOffset;
 
     // Choosing a stage other than "Synthesized" unchecks "Interpolate".
-    void ChooseStage(int stage);
-    bool InterpolateEnabled() const { return settings.stage == kSynthesized; }
+    void ChooseStage(Stage stage);
+    bool InterpolateEnabled() const { return settings.stage == Stage::kSynthesized; }
     // Ignored while the check box is disabled.
     void SetInterpolate(bool on);
     bool Interpolate() const { return interpolate_; }
@@ -30,7 +35,7 @@ class ExportForm {
     // One file per species is not offered.
     static constexpr bool SpeciesLevelEnabled() { return false; }
 
-    // What OK hands to the export: stage 6 when "Interpolate" is checked, the offset only
+    // What OK hands to the export: the interpolated stage when "Interpolate" is checked, the offset only
     // while its box is checked. Throws OrvaneError for a setting out of range.
     ExportSettings RunSettings() const;
 

@@ -220,8 +220,6 @@ void MainForm::SelectSensor(int index) {
               [&] {
                   sensors_.selected = index;
                   doc_.Session().SetSensor(sensors_.SelectedData());
-                  // Feature vectors were computed on the previous sensor's bands.
-                  for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
                   RefreshFeatureSpaceList();
               });
 }
@@ -399,8 +397,6 @@ bool MainForm::DeleteCurrentSensor(Frontend& frontend) {
     FillSensorList();
     const Sensor* now = doc_.Session().CurrentSensor();
     sensors_.selected = now ? sensors_.IndexOf(now->SensorId()) : -1;
-    // Feature vectors were computed on the deleted sensor's bands.
-    for (auto& species : doc_.SpeciesList()) species->ResetFeatures();
     RefreshFeatureSpaceList();
     return true;
 }

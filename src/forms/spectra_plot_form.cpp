@@ -15,7 +15,7 @@ SpectraPlotForm::SpectraPlotForm(WorkbenchDocument& doc) : doc_(doc) {}
 
 std::vector<std::string> SpectraPlotForm::StageLabels() {
     std::vector<std::string> labels;
-    for (const PlotStage& s : PlotStages()) labels.push_back(s.label);
+    for (const StageDeclaration& s : PlotStages()) labels.push_back(s.label);
     return labels;
 }
 
@@ -31,10 +31,10 @@ std::vector<std::string> SpectraPlotForm::DetailsLabels() {
     return {"Every spectrum", "Site mean \u00b1 1 sd", "Species mean \u00b1 1 sd"};
 }
 
-int SpectraPlotForm::Stage() const {
-    const auto& stages = PlotStages();
-    if (stage_index < 0 || stage_index >= static_cast<int>(stages.size())) return kStageRaw;
-    return stages[static_cast<size_t>(stage_index)].stage;
+Stage SpectraPlotForm::ChosenStage() const {
+    const auto stages = PlotStages();
+    if (stage_index < 0 || stage_index >= static_cast<int>(stages.size())) return Stage::kRaw;
+    return stages[static_cast<size_t>(stage_index)].id;
 }
 
 std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {
@@ -54,17 +54,17 @@ SpectraPlot SpectraPlotForm::Compute(Frontend& frontend) {
             throw OrvaneError("No spectra are loaded; open field spectrum files first.");
         std::vector<Spectrum*> spectra;
         for (const auto& s : doc_.LoadedSpectra()) spectra.push_back(s.get());
-        return LoadedSpectraPlot(session, spectra, Stage());
+        return LoadedSpectraPlot(session, spectra, ChosenStage());
     }
     if (session.StudyId() == 0) throw OrvaneError("There is no current study to plot.");
     if (source == kChosen) {
         if (chosen_.empty())
             throw OrvaneError("No spectra are chosen; select them in the study browser and "
                               "press \"Plot\".");
-        return StoredSpectraPlot(doc_.Loader(), session, chosen_, Stage());
+        return StoredSpectraPlot(doc_.Loader(), session, chosen_, ChosenStage());
     }
     SpectraPlotRequest request;
-    request.stage = Stage();
+    request.stage = ChosenStage();
     request.selection = selection;
     request.folders = folders;
     request.details = details;

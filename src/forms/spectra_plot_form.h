@@ -31,7 +31,7 @@ class SpectraPlotForm {
     static std::vector<std::string> SelectionLabels();
     static std::vector<std::string> DetailsLabels();
 
-    int Stage() const;
+    orvane::Stage ChosenStage() const;
     // The species folders of the current study, for the choice of folders.
     std::vector<std::string> SpeciesFolders() const;
     // Species and details apply to the study's spectra only.

@@ -26,24 +26,20 @@ const char* const kPalette[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e", "#94
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool SensorStage(int stage) { return stage == kStageSynthesized || stage == kStageDerived; }
-
-void CheckStage(ProcessingSession& session, int stage) {
-    bool known = false;
-    for (const PlotStage& s : PlotStages()) known = known || s.stage == stage;
-    if (!known)
+void CheckStage(ProcessingSession& session, Stage stage) {
+    if (!HasBands(stage))
         throw OrvaneError("A spectra plot shows the raw, filtered, smoothed, synthesized or derived "
                           "stage, not stage " +
-                          std::to_string(stage) + ".");
-    if (stage >= kStageSynthesized) session.RequireSensor();
+                          std::to_string(static_cast<int>(stage)) + ".");
+    if (NeedsSensor(stage)) session.RequireSensor();
 }
 
 // The positions of the bands a curve has: every band, except on the sensor stages the
 // elements the sensor does not use (they are not bands of the sensor, so they are no gap).
-std::vector<size_t> Bands(const ProcessingSession& session, const BandVector& v, int stage) {
+std::vector<size_t> Bands(const ProcessingSession& session, const BandVector& v, Stage stage) {
     std::vector<size_t> bands;
-    const Sensor* sensor = SensorStage(stage) ? session.CurrentSensor() : nullptr;
-    for (size_t i = 0; i < v.Entries().size(); ++i) {
+    const Sensor* sensor = OnSensorAxis(stage) ? session.CurrentSensor() : nullptr;
+    for (size_t i = 0; i < static_cast<size_t>(v.Count()); ++i) {
         const int element = static_cast<int>(i);
         if (sensor && (element >= sensor->ElementCount() || !sensor->Usable(element))) continue;
         bands.push_back(i);
@@ -51,26 +47,27 @@ std::vector<size_t> Bands(const ProcessingSession& session, const BandVector& v,
     return bands;
 }
 
-PlotCurve SpectrumCurve(const ProcessingSession& session, Spectrum& spectrum, int stage) {
-    const BandVector* v = StageVector(session, spectrum, stage);
-    if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
+PlotCurve SpectrumCurve(const ProcessingSession& session, Chain& chain, Spectrum& spectrum,
+                        Stage stage) {
+    const BandVector& v = chain.Run(spectrum, stage);
     PlotCurve curve;
-    for (size_t i : Bands(session, *v, stage)) {
-        const BandEntry& e = v->Entries()[i];
-        curve.x.push_back(e.x);
-        curve.y.push_back(HasFiniteValue(e.value) ? e.value : kNaN);
+    for (size_t i : Bands(session, v, stage)) {
+        const int band = v.First() + static_cast<int>(i);
+        const double value = v.Value(band);
+        curve.x.push_back(v.X(band));
+        curve.y.push_back(HasFiniteValue(value) ? value : kNaN);
     }
     return curve;
 }
 
-PlotCurve MeanCurve(const ProcessingSession& session, Site& group, int stage) {
+PlotCurve MeanCurve(const ProcessingSession& session, Chain& chain, Site& group, Stage stage) {
+    // The chain's vector is overwritten by the next member, so each member keeps a copy.
+    std::vector<BandVector> copies;
+    copies.reserve(static_cast<size_t>(group.MemberCount()));
+    for (int i = 0; i < group.MemberCount(); ++i)
+        copies.push_back(chain.Run(*group.Member(i), stage));
     std::vector<const BandVector*> members;
-    // Each member's stage vector is its own, so they stay valid side by side.
-    for (int i = 0; i < group.MemberCount(); ++i) {
-        const BandVector* v = StageVector(session, *group.Member(i), stage);
-        if (!v) throw OrvaneError("Unknown processing stage " + std::to_string(stage) + ".");
-        members.push_back(v);
-    }
+    for (const BandVector& v : copies) members.push_back(&v);
     const BandStatistics stats = MeanAndDeviation(members);
     PlotCurve curve;
     for (size_t i : Bands(session, *members.front(), stage)) {
@@ -82,20 +79,14 @@ PlotCurve MeanCurve(const ProcessingSession& session, Site& group, int stage) {
     return curve;
 }
 
-std::string StageLabel(int stage) {
-    for (const PlotStage& s : PlotStages())
-        if (s.stage == stage) return s.label;
-    return "";
-}
-
-SpectraPlot EmptyPlot(const ProcessingSession& session, int stage, const std::string& what) {
+SpectraPlot EmptyPlot(const ProcessingSession& session, Stage stage, const std::string& what) {
     SpectraPlot plot;
-    plot.markers = SensorStage(stage);
-    std::string stage_text = StageLabel(stage);
-    if (stage >= kStageSynthesized && session.CurrentSensor())
+    plot.markers = OnSensorAxis(stage);
+    std::string stage_text = Declaration(stage).label;
+    if (NeedsSensor(stage) && session.CurrentSensor())
         stage_text += " (" + session.CurrentSensor()->Name() + ")";
     plot.title = what + " - " + stage_text;
-    if (stage == kStageDerived && session.DerivativeOrder() > 0)
+    if (stage == Stage::kDerived && session.DerivativeOrder() > 0)
         plot.y_label = "Derivative of order " + std::to_string(session.DerivativeOrder());
     return plot;
 }
@@ -109,15 +100,10 @@ std::string StudyName(ProcessingSession& session) {
 
 }  // namespace
 
-const std::vector<PlotStage>& PlotStages() {
-    static const std::vector<PlotStage> stages = {
-        {kStageRaw, "raw", "Raw"},
-        {kStageFiltered, "filtered", "Filtered"},
-        {kStageSmoothed, "smoothed", "Smoothed"},
-        {kStageSynthesized, "synth", "Synthesized"},
-        {kStageInterpolated, "synth-interpolated", "Synthesized, interpolated"},
-        {kStageDerived, "derived", "Derived"},
-    };
+std::vector<StageDeclaration> PlotStages() {
+    std::vector<StageDeclaration> stages;
+    for (const StageDeclaration& s : Stages())
+        if (HasBands(s.id)) stages.push_back(s);
     return stages;
 }
 
@@ -156,6 +142,7 @@ int SpectraPlot::Group(const std::string& name) {
 SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend) {
     CheckStage(session, request.stage);
+    Chain chain(session.ChainSnapshot());
     Database& db = session.Db();
     std::vector<std::pair<int, std::string>> species;  // id, folder
     {
@@ -200,7 +187,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
         const std::string& folder = species[i].second;
         const int group = plot.Group(folder);
         if (request.details == SpectraPlotRequest::kSpeciesMean) {
-            PlotCurve curve = MeanCurve(session, *sp, request.stage);
+            PlotCurve curve = MeanCurve(session, chain, *sp, request.stage);
             curve.label = folder + " mean";
             curve.group = group;
             plot.curves.push_back(std::move(curve));
@@ -211,7 +198,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
             if (site.MemberCount() == 0) continue;
             const std::string site_text = folder + " site " + std::to_string(site.SiteNumber());
             if (request.details == SpectraPlotRequest::kSiteMean) {
-                PlotCurve curve = MeanCurve(session, site, request.stage);
+                PlotCurve curve = MeanCurve(session, chain, site, request.stage);
                 curve.label = site_text + " mean";
                 curve.group = group;
                 plot.curves.push_back(std::move(curve));
@@ -219,7 +206,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
             }
             for (int m = 0; m < site.MemberCount(); ++m) {
                 Spectrum& spectrum = *site.Member(m);
-                PlotCurve curve = SpectrumCurve(session, spectrum, request.stage);
+                PlotCurve curve = SpectrumCurve(session, chain, spectrum, request.stage);
                 curve.label = site_text + " spectrum " + std::to_string(spectrum.number_);
                 curve.group = group;
                 plot.curves.push_back(std::move(curve));
@@ -230,8 +217,9 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
 }
 
 SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
-                              const std::vector<int>& spectrum_ids, int stage) {
+                              const std::vector<int>& spectrum_ids, Stage stage) {
     CheckStage(session, stage);
+    Chain chain(session.ChainSnapshot());
     SpectraPlot plot = EmptyPlot(session, stage, StudyName(session) + ": chosen spectra");
     for (int id : std::set<int>(spectrum_ids.begin(), spectrum_ids.end())) {
         std::string folder;
@@ -250,7 +238,7 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
             }
         }
         std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(id);
-        PlotCurve curve = SpectrumCurve(session, *spectrum, stage);
+        PlotCurve curve = SpectrumCurve(session, chain, *spectrum, stage);
         curve.label = folder + " site " + std::to_string(site_no) + " spectrum " +
                       std::to_string(number);
         curve.group = plot.Group(folder);
@@ -260,11 +248,12 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
 }
 
 SpectraPlot LoadedSpectraPlot(ProcessingSession& session, const std::vector<Spectrum*>& spectra,
-                              int stage) {
+                              Stage stage) {
     CheckStage(session, stage);
+    Chain chain(session.ChainSnapshot());
     SpectraPlot plot = EmptyPlot(session, stage, "Loaded spectra");
     for (Spectrum* spectrum : spectra) {
-        PlotCurve curve = SpectrumCurve(session, *spectrum, stage);
+        PlotCurve curve = SpectrumCurve(session, chain, *spectrum, stage);
         curve.label = spectrum->DisplayName();
         curve.group = plot.Group(curve.label);
         plot.curves.push_back(std::move(curve));

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_stage.h"
+
 namespace orvane {
 
 class Frontend;
@@ -52,20 +54,14 @@ struct SpectraPlotRequest {
     enum Selection { kAllSpecies = 0, kLibrarySpecies = 1, kFolders = 2 };
     enum Details { kSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
 
-    int stage = 0;  // ProcessingStage 0..4, or 6; the feature stage is not a spectrum
+    Stage stage = Stage::kRaw;  // any stage with bands; the features are not a spectrum
     int selection = kAllSpecies;
     std::vector<std::string> folders;  // with kFolders
     int details = kSpectra;
 };
 
-// The stages a spectra plot offers, with their names as the command line and the window's
-// list show them: {"raw", "Raw"}, ...
-struct PlotStage {
-    int stage;
-    const char* word;
-    const char* label;
-};
-const std::vector<PlotStage>& PlotStages();
+// The stages a spectra plot offers (every stage with bands), in list order.
+std::vector<StageDeclaration> PlotStages();
 
 // The study's enabled spectra at a stage of the chain, species by species as the library
 // build loads them. Library species are those with at least the study's minimum number of
@@ -77,10 +73,10 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
 // Stored spectra chosen one by one (for example in the study browser), disabled ones too,
 // each a curve in the colour of its species.
 SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
-                              const std::vector<int>& spectrum_ids, int stage);
+                              const std::vector<int>& spectrum_ids, Stage stage);
 
 // Spectra read from files, each its own legend entry.
 SpectraPlot LoadedSpectraPlot(ProcessingSession& session, const std::vector<Spectrum*>& spectra,
-                              int stage);
+                              Stage stage);
 
 }  // namespace orvane

@@ -9,7 +9,7 @@
 
 #include "spectra/band_vector.h"
 #include "store/array_codec.h"
-#include "base/matrix.h"
+#include "base/band_grid.h"
 
 namespace orvane {
 
@@ -26,22 +26,11 @@ struct CaptureTime {
     int second = 0;
 };
 
-// Stage numbers of the processing chain.
-enum ProcessingStage {
-    kStageRaw = 0,
-    kStageFiltered = 1,
-    kStageSmoothed = 2,
-    kStageSynthesized = 3,
-    kStageDerived = 4,
-    kStageFeatures = 5,
-    kStageInterpolated = 6,
-};
-
 enum FeatureType { kFeatureDI = 0, kFeatureNTBI = 1, kFeaturePCT = 2 };
 
-// One field measurement: its metadata, the stored reflectances and one vector per stage of
-// the chain. The chain (chain/processing_chain.h) fills the stages from the raw values on every
-// request.
+// One field measurement: its metadata and the stored reflectances. The chain
+// (chain/processing_chain.h) computes the stages into its own buffers, so a spectrum held in
+// memory costs its reflectances and little more.
 class Spectrum {
 public:
     Spectrum();
@@ -51,11 +40,8 @@ public:
 
     std::string DisplayName() const { return dummy_ ? "dummy" : name_; }
 
-    // Fills the raw stage from the stored float reflectances (value i at 350 + i nm).
+    // Takes the stored float reflectances (value i at 350 + i nm).
     void SetReflectances(const float* values);
-    void UpdateRawStage();
-
-    void ResetFeatures();
 
     std::string name_;
     int number_ = 0;
@@ -63,12 +49,9 @@ public:
     // cross-validation assigns folds by.
     int64_t spectrum_id_ = 0;
     std::array<float, kSpectrumBands> reflectances_{};
-    std::unique_ptr<BandVector> raw_;
-    std::unique_ptr<BandVector> filtered_;
-    std::unique_ptr<BandVector> smoothed_;
-    std::unique_ptr<BandVector> synthesized_;
-    std::unique_ptr<BandVector> interpolated_;
-    std::unique_ptr<BandVector> derived_;
+    // A profile read on a sensor's axis (see study/z_profile_reader.h); null for a spectrum
+    // measured on the 1 nm grid.
+    std::unique_ptr<BandVector> sensor_profile_;
     double latitude_ = 0.0;
     double longitude_ = 0.0;
     double altitude_ = 0.0;
@@ -82,7 +65,6 @@ public:
     Database* connection_ = nullptr;
     Site* parent_site_ = nullptr;
     Species* parent_species_ = nullptr;
-    std::array<std::unique_ptr<Matrix>, 3> features_;
 };
 
 }  // namespace orvane

@@ -65,7 +65,8 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
         throw OrvaneError(fmt::format(
             "Unmixing is not possible: the {} species \"{}\" has no enabled spectra.", kind,
             row.folder_name));
-    const std::unique_ptr<BandVector> mean = StageMean(session, *species, kStageSynthesized);
+    Chain chain(session.ChainSnapshot());
+    const std::unique_ptr<BandVector> mean = StageMean(chain, *species, Stage::kSynthesized);
     std::vector<double> values;
     for (int number : kUnmixElements) {
         const double v = mean->Value(number);

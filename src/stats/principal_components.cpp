@@ -57,7 +57,8 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         ids.push_back(row.spectrum_id);
         species.push_back(std::move(row.folder_name));
     }
-    const std::vector<int> bands = ChainDerivedBands(session);
+    Chain chain(session.ChainSnapshot());
+    const std::vector<int> bands = chain.DerivedBands();
     const int b = static_cast<int>(bands.size());
     if (b == 0)
         throw OrvaneError(
@@ -73,18 +74,18 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         if (frontend.Cancelled()) throw Cancelled("cancelled; the PCA stored nothing");
         const int id = ids[static_cast<size_t>(j)];
         std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(id);
-        const BandVector* derived = StageVector(session, *spectrum, kStageDerived);
+        const BandVector& derived = chain.Run(*spectrum, Stage::kDerived);
         int k = 0;
-        bool fits = derived != nullptr;
-        if (fits)
-            for (const BandEntry& e : derived->Entries()) {
-                if (!HasValue(e.value)) continue;
-                if (k == b || bands[static_cast<size_t>(k)] != e.index) {
-                    fits = false;
-                    break;
-                }
-                store[static_cast<size_t>(k++) * columns + used] = e.value;
+        bool fits = true;
+        for (int index = derived.First(); index <= derived.Last(); ++index) {
+            const double value = derived.Value(index);
+            if (!HasValue(value)) continue;
+            if (k == b || bands[static_cast<size_t>(k)] != index) {
+                fits = false;
+                break;
             }
+            store[static_cast<size_t>(k++) * columns + used] = value;
+        }
         if (fits && k == b) {
             result.species.push_back(species[static_cast<size_t>(j)]);
             ++used;

@@ -18,7 +18,7 @@ struct PcaResult {
     std::string path;  // pca_output.csv; empty when the file could not be opened
     std::string json_path;  // pca_output.json beside it; empty when not written
     int pca_data_id = 0;
-    int bands = 0;  // b: the current chain's derived bands (ChainDerivedBands)
+    int bands = 0;  // b: the current chain's derived bands (Chain::DerivedBands)
     std::vector<int> skipped_ids;  // spectra left out for lacking a value at one of them
     Matrix data;      // X, b x n: one uncentred column per spectrum used
     std::vector<std::string> species;  // the species folder of each column of X

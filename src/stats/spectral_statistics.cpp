@@ -74,6 +74,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
         std::vector<int> qualified;
         std::vector<Matrix> features;
+        // One chain serves every species of the build.
+        Chain chain(session_.ChainSnapshot());
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw Cancelled("cancelled; the previous library is unchanged");
@@ -83,7 +85,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 qualified.push_back(species_ids[i]);
                 features.emplace_back();
                 WithMatrixErrors(kMatrixFailed, [&] {
-                    features.back() = FeatureMatrix(session_, *species, fs->Type());
+                    features.back() = FeatureMatrix(chain, *species, fs->Type());
                 });
             }
             frontend.StepProgress(static_cast<int>(i) + 1);
@@ -312,10 +314,18 @@ const ClassModels& SpectralStatistics::Models() {
     return *models_;
 }
 
+Chain& SpectralStatistics::Classifying() {
+    if (chain_)
+        chain_->Use(session_.ChainSnapshot());
+    else
+        chain_ = std::make_unique<Chain>(session_.ChainSnapshot());
+    return *chain_;
+}
+
 const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
     const Matrix* features = nullptr;
     WithMatrixErrors(kMatrixFailed,
-                     [&] { features = FeatureVector(session_, spectrum, fs_type_); });
+                     [&] { features = &Classifying().Features(spectrum, fs_type_); });
     const int n = dimension_;
     if (!features || features->Nrows() != n || features->Ncols() != 1)
         throw OrvaneError("The spectrum has " + std::to_string(features ? features->Nrows() : 0) +

@@ -12,6 +12,7 @@
 
 namespace orvane {
 
+class Chain;
 class Frontend;
 class ProcessingSession;
 class Site;
@@ -118,6 +119,7 @@ class SpectralStatistics {
     const double* FeaturesOf(Spectrum& spectrum);
 
   private:
+    Chain& Classifying();
 
     // What a library is looked up by; the loaded classes answer only for the key they were
     // loaded under.
@@ -152,6 +154,9 @@ class SpectralStatistics {
     // The models depend only on the loaded classes and the classifier, so they are fitted
     // once per load and classifier.
     std::unique_ptr<ClassModels> models_;
+    // Reused from spectrum to spectrum while classifying, with the session's settings of the
+    // moment.
+    std::unique_ptr<Chain> chain_;
     // The last build was cancelled, under these settings.
     bool cancelled_build_ = false;
     Key cancelled_key_;

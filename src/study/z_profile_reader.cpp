@@ -118,10 +118,9 @@ std::unique_ptr<Spectrum> ReadZProfile(const std::string& path, const Sensor& se
                          sensor.Name());
 
     int valid = 0;
-    for (const BandEntry& e : stage->Entries())
-        if (HasValue(e.value)) ++valid;
+    for (int k = stage->First(); k <= stage->Last(); ++k) valid += HasValue(stage->Value(k));
     stage->SetValidCount(valid);
-    spectrum->synthesized_ = std::move(stage);
+    spectrum->sensor_profile_ = std::move(stage);
     return spectrum;
 }
 

@@ -13,7 +13,7 @@ class Sensor;
 class WavebandFilter;
 
 // Reads a Z profile (wavelength/value pairs of one image pixel, three header lines) into the
-// synthesized stage of a new spectrum on the session's current sensor. Throws OrvaneError,
+// sensor profile of a new spectrum on the session's current sensor. Throws OrvaneError,
 // naming the file (and the line), when the file cannot be opened, no sensor is selected, a
 // line after the header is neither blank nor a wavelength and a value, or no value falls on a
 // usable band of the sensor.

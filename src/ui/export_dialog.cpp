@@ -48,8 +48,15 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("File Export"));
     QGroupBox *stage_box, *level_box, *restriction_box, *details_box, *names_box;
-    stage_ = RadioBox(this, stage_box, "Processing Stage",
-                      {"Raw", "Filtered", "Smoothed", "Synthesized", "Derived", "Feature Space"});
+    // Each stage button's id is its stage, so a click names the stage itself.
+    stage_box = new QGroupBox(QStringLiteral("Processing Stage"), this);
+    auto* stage_layout = new QVBoxLayout(stage_box);
+    stage_ = new QButtonGroup(this);
+    for (const StageDeclaration& s : ExportForm::StageChoices()) {
+        auto* button = new QRadioButton(QString::fromLatin1(s.label), stage_box);
+        stage_->addButton(button, static_cast<int>(s.id));
+        stage_layout->addWidget(button);
+    }
     interpolate_ = Check(this, "Interpolate (Synth. stage only)");
     stage_box->layout()->addWidget(interpolate_);
     level_ = RadioBox(this, level_box, "Level", {"Study", "Species"});
@@ -114,7 +121,8 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
         });
     };
     ExportSettings& s = model_.settings;
-    on(stage_, &QButtonGroup::idClicked, [this](int id) { model_.ChooseStage(id); });
+    on(stage_, &QButtonGroup::idClicked,
+       [this](int id) { model_.ChooseStage(static_cast<Stage>(id)); });
     on(restriction_, &QButtonGroup::idClicked, [&s](int id) { s.species_restriction = id; });
     on(details_, &QButtonGroup::idClicked, [&s](int id) { s.data_details = id; });
     on(names_, &QButtonGroup::idClicked, [&s](int id) { s.name_type = id; });
@@ -135,7 +143,7 @@ void ExportDialog::Mirror() {
         QSignalBlocker(format_),    QSignalBlocker(interpolate_), QSignalBlocker(include_filtered_),
         QSignalBlocker(transpose_), QSignalBlocker(offset_),      QSignalBlocker(offset_value_),
         QSignalBlocker(sort_)};
-    stage_->button(s.stage)->setChecked(true);
+    stage_->button(static_cast<int>(s.stage))->setChecked(true);
     restriction_->button(s.species_restriction)->setChecked(true);
     details_->button(s.data_details)->setChecked(true);
     names_->button(s.name_type)->setChecked(true);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -92,6 +94,7 @@ TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
 }
 
 TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
+    const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const std::vector<double> x = {450, 550, 650, 750, 850};
     struct Case {
         const char* name;
@@ -105,7 +108,10 @@ TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
         {"b2 without value takes the next band up",
          {0.1, 0.2, 0.3, kNoValue, 0.6},
          Range(540, 760),
-         (0.6 - 0.2) / 0.8}};
+         (0.6 - 0.2) / 0.8},
+        // A band without value never enters the difference: the feature has no value.
+        {"b1 without value", {0.1, kNoValue, 0.3, 0.4, 0.6}, Range(560, 840), kNaN},
+        {"no b2 up to the last band", {0.1, 0.2, 0.3, kNoValue, kNoValue}, Range(540, 760), kNaN}};
     const MemorySensor sensor(x);
     for (const Case& c : cases) {
         FeatureSpace fs;
@@ -114,7 +120,10 @@ TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
         Matrix out;
         fs.NTBIFeatures(Derived(x, c.values), out);
         ASSERT_EQ(out.Nrows(), 2) << c.name;
-        EXPECT_NEAR(out(1, 1), c.expected, 1e-15) << c.name;
+        if (std::isnan(c.expected))
+            EXPECT_TRUE(std::isnan(out(1, 1))) << c.name << ": " << out(1, 1);
+        else
+            EXPECT_NEAR(out(1, 1), c.expected, 1e-15) << c.name;
         EXPECT_NEAR(out(2, 1), (c.values[2] - 0.1) / (c.values[2] + 0.1), 1e-15) << c.name;
     }
 }

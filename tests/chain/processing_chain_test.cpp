@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <fstream>
+#include <optional>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -15,6 +18,7 @@
 #include "forms/waveband_filter_setup.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
+#include "chain/chain_stage.h"
 #include "chain/processing_chain.h"
 #include "chain/smoothing_filter.h"
 #include "spectra/species.h"
@@ -36,6 +40,47 @@ void FillSmooth(Spectrum& s) {
         v[static_cast<size_t>(i)] = static_cast<float>(edge - water * edge);
     }
     s.SetReflectances(v.data());
+}
+
+// A spectrum whose raw values are one constant.
+std::unique_ptr<Spectrum> Constant(float value) {
+    auto s = std::make_unique<Spectrum>();
+    std::vector<float> values(kSpectrumBands, value);
+    s->SetReflectances(values.data());
+    return s;
+}
+
+// Every stage has its own word and label, a word names it back, and the lists both faces show
+// (the plot's stages, the export's buttons with "Interpolate") reach every stage.
+TEST(StageDeclarations, EveryStageHasOneWordAndLabelAndIsListed) {
+    std::set<std::string> words;
+    std::set<std::string> labels;
+    std::set<Stage> listed;
+    for (const StageDeclaration& s : Stages()) {
+        EXPECT_TRUE(words.insert(s.word).second) << s.word;
+        EXPECT_TRUE(labels.insert(s.label).second) << s.label;
+        EXPECT_EQ(StageFromWord(s.word), s.id) << s.word;
+        EXPECT_EQ(&Declaration(s.id), &s) << s.word;
+        listed.insert(s.id);
+    }
+    EXPECT_EQ(listed.size(), 7u);
+    for (const char* unknown : {"cooked", "", "Raw", "synth-interpolated "})
+        EXPECT_EQ(StageFromWord(unknown), std::nullopt) << unknown;
+    // The words and labels users know stay what they were.
+    EXPECT_EQ(StageWords([](Stage) { return true; }),
+              "raw|filtered|smoothed|synth|synth-interpolated|derived|features");
+    EXPECT_EQ(StageWords(HasBands), "raw|filtered|smoothed|synth|synth-interpolated|derived");
+    EXPECT_STREQ(Declaration(Stage::kFeatures).label, "Feature Space");
+    // What needs a sensor follows from what each stage is computed from.
+    for (const auto& [stage, sensor] : std::vector<std::pair<Stage, bool>>{
+             {Stage::kRaw, false}, {Stage::kSmoothed, false}, {Stage::kSynthesized, true},
+             {Stage::kInterpolated, true}, {Stage::kDerived, true}, {Stage::kFeatures, true}})
+        EXPECT_EQ(NeedsSensor(stage), sensor) << Declaration(stage).word;
+}
+
+// A spectrum held in memory is its stored values and metadata; the stages live in the chain.
+TEST(Spectrum, HeldInMemoryCostsLessThan24KB) {
+    EXPECT_LE(sizeof(Spectrum), 24u * 1024u);
 }
 
 class ChainTest : public ::testing::Test {
@@ -62,7 +107,8 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
         session_->SetSmoothingType(type);
         Spectrum s;
         FillSmooth(s);
-        const BandVector& out = *StageVector(*session_, s, kStageSmoothed);
+        Chain chain(session_->ChainSnapshot());
+        const BandVector& out = chain.Run(s, Stage::kSmoothed);
         for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
             EXPECT_EQ(out.Value(w), kNoValue) << "type " << type << " at " << w;
         for (int w : {365, 1334, 1466, 2484})
@@ -106,13 +152,6 @@ TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
     EXPECT_EQ(with_defaults.Lines().size(), 2u);
 }
 
-// A spectrum whose raw values are one constant.
-std::unique_ptr<Spectrum> Constant(float value) {
-    auto s = std::make_unique<Spectrum>();
-    std::vector<float> values(kSpectrumBands, value);
-    s->SetReflectances(values.data());
-    return s;
-}
 
 TEST_F(ChainTest, GroupMeansFollowTheStage) {
     WavebandFilterSetup setup(*session_);
@@ -123,21 +162,70 @@ TEST_F(ChainTest, GroupMeansFollowTheStage) {
     Site site(1, 2);
     site.AddMember(Constant(0.25f));
     site.AddMember(Constant(0.75f));
-    const auto mean = StageMean(*session_, site, kStageFiltered);
+    Chain chain(session_->ChainSnapshot());
+    const auto mean = StageMean(chain, site, Stage::kFiltered);
     for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
              {1349, 0.5}, {1350, kNoValue}, {1450, kNoValue}, {1451, 0.5}, {1800, kNoValue},
              {1950, kNoValue}, {350, 0.5}})
         EXPECT_EQ(mean->Value(wavelength), value) << wavelength;
     // The raw stage of the same group knows nothing of the filter.
-    EXPECT_EQ(StageMean(*session_, site, kStageRaw)->Value(1400), 0.5);
-    EXPECT_THROW(StageMean(*session_, site, 99), OrvaneError);
+    EXPECT_EQ(StageMean(chain, site, Stage::kRaw)->Value(1400), 0.5);
+    EXPECT_THROW(StageMean(chain, site, Stage::kFeatures), OrvaneError);
 }
 
 TEST_F(ChainTest, GroupsWithoutMembersRaiseAnError) {
     Site empty_site(3, 0);
-    EXPECT_THROW(StageMean(*session_, empty_site, kStageRaw), OrvaneError);
-    EXPECT_THROW(FeatureMatrix(*session_, empty_site, kFeatureDI), OrvaneError);
-    EXPECT_THROW(MeanFeature(*session_, empty_site, kFeatureDI), OrvaneError);
+    Chain chain(session_->ChainSnapshot());
+    EXPECT_THROW(StageMean(chain, empty_site, Stage::kRaw), OrvaneError);
+    EXPECT_THROW(FeatureMatrix(chain, empty_site, kFeatureDI), OrvaneError);
+    EXPECT_THROW(MeanFeature(chain, empty_site, kFeatureDI), OrvaneError);
+}
+
+// A constant spectrum with one band without value: whatever a step sums (a window, a Gaussian
+// response, a difference, a mean, a feature), a result with a value must be the constant's own
+// result; had the band's marker entered a sum, it would pull the result away.
+TEST_F(ChainTest, ABandWithoutValueNeverEntersASum) {
+    constexpr float kLevel = 0.5f;
+    constexpr int kHole = 880;  // under the tail of the 865 nm element's response
+    std::vector<float> values(kSpectrumBands, kLevel);
+    values[kHole - kFirstWavelength] = static_cast<float>(kNoValue);
+    Site site(1, 2);
+    site.AddMember(std::make_unique<Spectrum>());
+    site.Member(0)->SetReflectances(values.data());
+    site.AddMember(Constant(kLevel));
+    const Spectrum& holed = *site.Member(0);
+
+    struct Case {
+        int smoothing;
+        int derivative;
+        Stage stage;
+        double expected;  // at every band with a value
+    } cases[] = {
+        {0, 0, Stage::kFiltered, kLevel},    {1, 0, Stage::kSmoothed, kLevel},
+        {2, 0, Stage::kSmoothed, kLevel},    {0, 0, Stage::kSynthesized, kLevel},
+        {0, 0, Stage::kInterpolated, kLevel}, {0, 1, Stage::kDerived, 0.0},
+        {1, 1, Stage::kDerived, 0.0}};
+    for (const Case& c : cases) {
+        const std::string name = Declaration(c.stage).word + (" smoothing " +
+                                 std::to_string(c.smoothing));
+        session_->SetSmoothingType(c.smoothing);
+        session_->SetDerivativeOrder(c.derivative);
+        Chain chain(session_->ChainSnapshot());
+        const BandVector& v = chain.Run(holed, c.stage);
+        int with_value = 0;
+        for (int k = v.First(); k <= v.Last(); ++k) {
+            if (!HasValue(v.Value(k))) continue;
+            ++with_value;
+            ASSERT_NEAR(v.Value(k), c.expected, 1e-9) << name << " band " << k;
+        }
+        EXPECT_GT(with_value, 0) << name;
+        if (!OnSensorAxis(c.stage) && c.stage != Stage::kInterpolated) {
+            EXPECT_FALSE(HasValue(v.Value(kHole))) << name;
+        }
+        // The group mean takes the hole's band from the member that has it.
+        const auto mean = StageMean(chain, site, Stage::kFiltered);
+        EXPECT_EQ(mean->Value(kHole), kLevel) << name;
+    }
 }
 
 TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
@@ -148,8 +236,10 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     ApplyChainOptions(session, ChainOptions());
     Spectrum s;
     FillSmooth(s);
-    EXPECT_NE(StageVector(session, s, kStageSmoothed), nullptr);
-    EXPECT_TRUE(test::Refuses([&] { StageVector(session, s, kStageSynthesized); }, "no sensor"));
+    Chain chain(session.ChainSnapshot());
+    EXPECT_EQ(chain.Run(s, Stage::kSmoothed).Count(), kSpectrumBands);
+    for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated})
+        EXPECT_TRUE(test::Refuses([&] { chain.Run(s, stage); }, "no sensor"));
 }
 
 }  // namespace

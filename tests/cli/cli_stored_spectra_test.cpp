@@ -128,7 +128,11 @@ TEST_F(CliStoredSpectra, ExportPrintsThePathOfTheFileItWroteOrRefusesBadChoices)
 
     for (const auto& [args, in_err] : {
              std::pair<std::vector<std::string>, const char*>{
-                 {"export", "--stage", "cooked"}, "--stage must be raw|filtered|smoothed|synth"},
+                 {"export", "--stage", "cooked"},
+                 "--stage must be raw|filtered|smoothed|synth|synth-interpolated|derived|features, "
+                 "not \"cooked\""},
+             {{"plot", "--stage", "features", "--output", "f.svg"},
+              "--stage must be raw|filtered|smoothed|synth|synth-interpolated|derived, not"},
              {{"export", "--format", "xls"}, "--format must be arff|csv|envi"},
              {{"export", "--offset", "150"}, "--offset must be a whole number from 0 to 100"},
          }) {

@@ -163,7 +163,7 @@ TEST_F(ExportTest, HeaderAndRowsStayAlignedAroundExcludedBands) {
     test::InsertWavebandFilter(Admin(), study_, {{1350, 1449}, {2400, 2499}});
     session_->SetStudy(study_);
     ExportSettings s;
-    s.stage = kStageFiltered;
+    s.stage = Stage::kFiltered;
     s.species_restriction = ExportSettings::kEndmembers;
 
     const std::string path = Run(s).path;
@@ -194,7 +194,7 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
     test::InsertWavebandFilter(Admin(), study_, {{1350, 1449}});
     session_->SetStudy(study_);
     ExportSettings s;
-    s.stage = kStageRaw;
+    s.stage = Stage::kRaw;
     s.species_restriction = ExportSettings::kAllSpecies;
     s.data_details = ExportSettings::kSpeciesMean;
     s.offset_percent = 10;
@@ -225,7 +225,7 @@ TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
     test::InsertWavebandFilter(Admin(), study_, {{351, 352}});
     session_->SetStudy(study_);
     ExportSettings s;
-    s.stage = kStageFiltered;
+    s.stage = Stage::kFiltered;
     s.format = ExportSettings::kEnvi;
     s.data_details = ExportSettings::kSiteMean;
     s.name_type = ExportSettings::kAutoNumber;
@@ -250,7 +250,7 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
     session_->SetFeatureSpaceType(1);
     session_->SetFeatureSpace(fs);
     ExportSettings s;
-    s.stage = kStageFeatures;
+    s.stage = Stage::kFeatures;
     s.data_details = ExportSettings::kSpeciesMean;
     const ExportResult r = Run(s);
     EXPECT_EQ(std::filesystem::path(r.path).filename(),
@@ -307,7 +307,7 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     session_->SetStudy(study_);
     ExportSettings s;
     s.format = ExportSettings::kArff;
-    s.stage = kStageFiltered;
+    s.stage = Stage::kFiltered;
     s.data_details = ExportSettings::kSiteMean;
     s.include_filtered = true;
     s.name_type = ExportSettings::kCommon;
@@ -532,18 +532,18 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
            "        bad += not (math.isnan(v) if f == '' else abs(float(f) - v) <= 1e-13 * abs(v))\n"
            "print(lib.spectra.shape, len(rows) - 1, bad, lib.names[0], '|', lib.names[-1])\n";
     const struct {
-        int stage;
+        Stage stage;
         int details;
         bool include_filtered;
         const char* expected;
     } cases[] = {
-        {kStageSynthesized, ExportSettings::kAllSpectra, false,
+        {Stage::kSynthesized, ExportSettings::kAllSpectra, false,
          "(11, 7) 11 0 Ten site 1 spectrum 1 | Neil common site 5 spectrum 3"},
         // With a filter: the excluded bands are missing values in both files.
-        {kStageFiltered, ExportSettings::kSiteMean, true,
+        {Stage::kFiltered, ExportSettings::kSiteMean, true,
          "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
     for (const auto& c : cases) {
-        if (c.stage == kStageFiltered) {
+        if (c.stage == Stage::kFiltered) {
             test::InsertWavebandFilter(Admin(), study_, {{400, 2450}});
             session_->SetStudy(study_);
         }

@@ -3,29 +3,50 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "base/orvane_error.h"
+#include "plot/spectra_plot.h"
 
 namespace orvane {
 namespace {
 
 TEST(ExportForm, InterpolateOnlyWithTheSynthesizedStage) {
     const struct {
-        int stage;
+        Stage stage;
         bool enabled;
-    } cases[] = {{0, false}, {1, false}, {2, false}, {3, true}, {4, false}, {5, false}};
+    } cases[] = {{Stage::kRaw, false},         {Stage::kFiltered, false},
+                 {Stage::kSmoothed, false},    {Stage::kSynthesized, true},
+                 {Stage::kDerived, false},     {Stage::kFeatures, false}};
     for (const auto& c : cases) {
         ExportForm form;
         form.SetInterpolate(true);
         form.ChooseStage(c.stage);
-        EXPECT_EQ(form.InterpolateEnabled(), c.enabled) << c.stage;
-        EXPECT_EQ(form.Interpolate(), c.enabled) << "stage " << c.stage;
+        EXPECT_EQ(form.InterpolateEnabled(), c.enabled) << static_cast<int>(c.stage);
+        EXPECT_EQ(form.Interpolate(), c.enabled) << "stage " << static_cast<int>(c.stage);
         form.SetInterpolate(true);
-        EXPECT_EQ(form.Interpolate(), c.enabled) << "checking while disabled, stage " << c.stage;
-        EXPECT_EQ(form.RunSettings().stage, c.enabled ? 6 : c.stage) << c.stage;
+        EXPECT_EQ(form.Interpolate(), c.enabled) << "checking while disabled, stage " << static_cast<int>(c.stage);
+        EXPECT_EQ(form.RunSettings().stage, c.enabled ? Stage::kInterpolated : c.stage) << static_cast<int>(c.stage);
         // Back to the synthesized stage the box is enabled but stays as it was left.
-        form.ChooseStage(3);
-        EXPECT_EQ(form.Interpolate(), c.enabled) << c.stage;
+        form.ChooseStage(Stage::kSynthesized);
+        EXPECT_EQ(form.Interpolate(), c.enabled) << static_cast<int>(c.stage);
     }
+}
+
+// The window's two stage lists together offer every stage, each under its own label.
+TEST(ExportForm, TheWindowsListsReachEveryStage) {
+    std::set<Stage> reached;
+    std::vector<std::string> export_labels;
+    for (const StageDeclaration& s : ExportForm::StageChoices()) {
+        reached.insert(s.id);
+        export_labels.push_back(s.label);
+    }
+    for (const StageDeclaration& s : PlotStages()) reached.insert(s.id);
+    EXPECT_EQ(reached.size(), Stages().size());
+    EXPECT_EQ(export_labels, (std::vector<std::string>{"Raw", "Filtered", "Smoothed", "Synthesized",
+                                                       "Derived", "Feature Space"}));
 }
 
 TEST(ExportForm, OffsetPassesOnlyWhileChecked) {

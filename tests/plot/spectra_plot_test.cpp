@@ -74,7 +74,7 @@ class SpectraPlotTest : public test::AnalysisRig {
         UseStudy(study_);
     }
 
-    SpectraPlot Plot(int stage, int selection, int details,
+    SpectraPlot Plot(Stage stage, int selection, int details,
                      std::vector<std::string> folders = {}) {
         SpectraPlotRequest r;
         r.stage = stage;
@@ -89,7 +89,7 @@ class SpectraPlotTest : public test::AnalysisRig {
 
 TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     using R = SpectraPlotRequest;
-    const SpectraPlot spectra = Plot(kStageFiltered, R::kAllSpecies, R::kSpectra);
+    const SpectraPlot spectra = Plot(Stage::kFiltered, R::kAllSpecies, R::kSpectra);
     ASSERT_EQ(spectra.groups.size(), 3u);
     EXPECT_EQ(spectra.groups[0].name, "a");
     EXPECT_NE(spectra.groups[0].colour, spectra.groups[1].colour);
@@ -105,7 +105,7 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     EXPECT_TRUE(first.lower.empty());
 
     // Species means of the library species: "a" (0.2, 0.4, 0.9), "c" (0.1, 0.3).
-    const SpectraPlot species = Plot(kStageFiltered, R::kLibrarySpecies, R::kSpeciesMean);
+    const SpectraPlot species = Plot(Stage::kFiltered, R::kLibrarySpecies, R::kSpeciesMean);
     ASSERT_EQ(species.curves.size(), 2u);
     EXPECT_EQ(species.groups[1].name, "c");
     const double sd_a = std::sqrt(((0.2 - 0.5) * (0.2 - 0.5) + 0.01 + 0.16) / 2);
@@ -115,20 +115,20 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     EXPECT_TRUE(std::isnan(species.curves[1].upper[1050 - 350]));
 
     // Site means of chosen folders, in the order asked for.
-    const SpectraPlot sites = Plot(kStageRaw, R::kFolders, R::kSiteMean, {"c", "a"});
+    const SpectraPlot sites = Plot(Stage::kRaw, R::kFolders, R::kSiteMean, {"c", "a"});
     ASSERT_EQ(sites.curves.size(), 3u);
     EXPECT_EQ(sites.curves[0].label, "c site 4 mean");
     EXPECT_NEAR(sites.curves[2].y[0], 0.9, 1e-7);
     EXPECT_EQ(sites.curves[2].upper[0], sites.curves[2].y[0]);
     EXPECT_FALSE(std::isnan(sites.curves[0].y[1050 - 350]));  // raw has no gaps
 
-    EXPECT_THROW(Plot(kStageRaw, R::kFolders, R::kSpectra, {"nope"}), OrvaneError);
-    EXPECT_THROW(Plot(kStageFeatures, R::kAllSpecies, R::kSpectra), OrvaneError);
+    EXPECT_THROW(Plot(Stage::kRaw, R::kFolders, R::kSpectra, {"nope"}), OrvaneError);
+    EXPECT_THROW(Plot(Stage::kFeatures, R::kAllSpecies, R::kSpectra), OrvaneError);
 }
 
 TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
     const SpectraPlot synth =
-        Plot(kStageSynthesized, SpectraPlotRequest::kAllSpecies, SpectraPlotRequest::kSpeciesMean);
+        Plot(Stage::kSynthesized, SpectraPlotRequest::kAllSpecies, SpectraPlotRequest::kSpeciesMean);
     EXPECT_TRUE(synth.markers);
     ASSERT_FALSE(synth.curves.empty());
     // Landsat 8 OLI: seven calibrated bands, the first centred at 442.98 nm.
@@ -138,7 +138,7 @@ TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
 
     // Chosen one by one, a disabled spectrum is plotted too, in its species' colour.
     const int disabled = Count("select spectrum_id from spectrum where disabled = 1");
-    const SpectraPlot chosen = StoredSpectraPlot(*loader_, *session_, {disabled}, kStageRaw);
+    const SpectraPlot chosen = StoredSpectraPlot(*loader_, *session_, {disabled}, Stage::kRaw);
     ASSERT_EQ(chosen.curves.size(), 1u);
     EXPECT_EQ(chosen.curves[0].label, "c site 4 spectrum 3");
     EXPECT_FLOAT_EQ(chosen.curves[0].y[0], 0.7f);

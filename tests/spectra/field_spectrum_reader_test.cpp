@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/processing_chain.h"
 #include "spectra/field_spectrum_reader.h"
 
 #include <gtest/gtest.h>
@@ -159,9 +160,11 @@ TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
             ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
         }
         const auto spectrum = ReadFieldSpectrumFile(path);
+        Chain chain{ChainSettings{}};
+        const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
         for (std::size_t i = 0; i < 2150; i += 307) {
             EXPECT_EQ(spectrum->reflectances_[i], static_cast<float>(contents.reflectances[i]));
-            EXPECT_EQ(spectrum->raw_->Value(350 + static_cast<int>(i)),
+            EXPECT_EQ(raw.Value(350 + static_cast<int>(i)),
                       static_cast<double>(spectrum->reflectances_[i]));
         }
     }
@@ -183,9 +186,11 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     file.time[4] = 11;
     file.comment = std::string(157, 'c');  // fills its field, no terminator
     const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()));
+    Chain chain{ChainSettings{}};
+    const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
         ASSERT_EQ(spectrum->reflectances_[i], file.values[i]);
-        const BandEntry* e = spectrum->raw_->EntryAt(350 + static_cast<int>(i));
+        const BandEntry* e = raw.EntryAt(350 + static_cast<int>(i));
         ASSERT_EQ(e->value, static_cast<double>(file.values[i]));
         ASSERT_EQ(e->x, 350.0 + static_cast<double>(i));
     }

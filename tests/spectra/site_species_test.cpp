@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "chain/processing_chain.h"
 #include "spectra/site.h"
 #include "spectra/species.h"
 #include "spectra/species_names.h"
@@ -29,7 +30,8 @@ TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
     const auto s3 = Constant(0.9f, {500});
     BandMean mean;
     EXPECT_EQ(mean.Result(), nullptr);
-    for (const auto* s : {s1.get(), s2.get(), s3.get()}) mean.Add(*s->raw_);
+    Chain chain{ChainSettings{}};
+    for (const auto* s : {s1.get(), s2.get(), s3.get()}) mean.Add(chain.Run(*s, Stage::kRaw));
     const auto result = mean.Result();
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(std::make_tuple(result->First(), result->Count(), result->ValidCount()),
@@ -43,7 +45,7 @@ TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
         EXPECT_EQ(result->X(wavelength), wavelength);
     }
     // The members are left as they were.
-    EXPECT_EQ(s2->raw_->Value(350), b);
+    EXPECT_EQ(chain.Run(*s2, Stage::kRaw).Value(350), b);
 }
 
 TEST(Species, GatherCollectsEverySpectrumSiteBySite) {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/processing_chain.h"
 #include "store/array_codec.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +75,8 @@ TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
     StudyLoader loader(session_);
     auto spectrum = loader.LoadSpectrum(id);
     EXPECT_EQ(std::memcmp(spectrum->reflectances_.data(), values.data(), 8600), 0);
-    const BandVector& raw = *spectrum->raw_;
+    Chain chain{ChainSettings{}};
+    const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     ASSERT_EQ(std::make_pair(raw.First(), raw.Last()), std::make_pair(350, 2499));
     for (int i = 0; i < 2149; ++i) {
         const int w = 350 + i;

@@ -71,7 +71,7 @@ TEST_F(Loading, SpeciesWithSitesAndOnlyEnabledSpectra) {
         const Spectrum* s = loaded->Member(i);
         numbers.push_back(s->number_);
         EXPECT_EQ(s->parent_species_, loaded.get());
-        EXPECT_EQ(s->raw_->Value(350), test::DistinctReflectances(s->number_)[0]);
+        EXPECT_EQ(s->reflectances_[0], test::DistinctReflectances(s->number_)[0]);
     }
     EXPECT_EQ(numbers, (std::vector<int>{1, 3, 5}));
     EXPECT_EQ(loaded->Member(2)->parent_site_, loaded->SiteAt(1));
@@ -113,7 +113,8 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     auto loaded = loader_.LoadSpecies(species);
     EXPECT_EQ(std::make_tuple(loaded->SiteCount(), loaded->TotalSpectra(), loaded->MemberCount()),
               std::make_tuple(4, 0, 0));
-    EXPECT_THROW(StageMean(session_, *loaded, kStageRaw), OrvaneError);
+    Chain chain(session_.ChainSnapshot());
+    EXPECT_THROW(StageMean(chain, *loaded, Stage::kRaw), OrvaneError);
 }
 
 TEST_F(Loading, NullNamesStayEmpty) {

@@ -48,7 +48,7 @@ TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
     for (const auto& [filter, element5] : std::vector<std::pair<const WavebandFilter*, double>>{
              {nullptr, 0.6}, {&keep_all, 0.6}, {&drop_800, -1.0}}) {
         const auto spectrum = ReadZProfile(Write("profile00007.txt", kProfile), sensor_, filter);
-        const BandVector& stage = *spectrum->synthesized_;
+        const BandVector& stage = *spectrum->sensor_profile_;
         ASSERT_EQ(std::make_pair(stage.First(), stage.Count()), std::make_pair(1, 6));
         const double expected[] = {0.25, 0.0, -1.0, -1.0, element5, -1.0};
         for (int n = 1; n <= 6; ++n) EXPECT_EQ(stage.Value(n), expected[n - 1]) << "element " << n;
@@ -64,7 +64,7 @@ TEST_F(ZProfileReaderTest, LongLinesAreReadWhole) {
     const std::string line = "450.9" + std::string(100, ' ') + "0.125\n";
     const auto spectrum =
         ReadZProfile(Write("long.txt", "h1\nh2\nh3\n" + line), sensor_, nullptr);
-    EXPECT_EQ(spectrum->synthesized_->Value(1), 0.125);
+    EXPECT_EQ(spectrum->sensor_profile_->Value(1), 0.125);
 }
 
 TEST_F(ZProfileReaderTest, RefusesFilesThatAreNotProfilesNamingFileAndLine) {

@@ -119,13 +119,7 @@ bool AbundanceSettings::Save(int selected_index) {
     MakeUp& make_up = Working(mixture_);
     const double before = make_up.shown[item->data];
     const double others = Total(make_up) - before;
-    const double total = others + value;
-    // A total above 1 from older data may still be lowered.
-    if (total > 1.0 + kAbundanceTotalSlack && value > before)
-        throw OrvaneError(fmt::format(
-            "With the abundance {} the mixture's abundances would total {}, more than 1; nothing "
-            "was saved (at most {} fits).",
-            value, total, std::max(0.0, 1.0 - others)));
+    CheckAbundanceTotal(value, before, others);
     make_up.shown[item->data] = value;
     changed_.insert(mixture_);
     typed_ = false;

@@ -83,6 +83,15 @@ double ParseAbundance(const std::string& text) {
     return value == 0.0 ? 0.0 : value;  // -0 is stored as 0
 }
 
+void CheckAbundanceTotal(double value, double before, double others) {
+    const double total = others + value;
+    if (total > 1.0 + kAbundanceTotalSlack && value > before)
+        throw OrvaneError(fmt::format(
+            "With the abundance {} the mixture's abundances would total {}, more than 1; nothing "
+            "was saved (at most {} fits).",
+            value, total, std::max(0.0, 1.0 - others)));
+}
+
 void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double value,
                    bool record) {
     if (!(value >= 0.0 && value <= 1.0))
@@ -92,12 +101,7 @@ void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double
     double others = 0.0, before = 0.0;
     for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture_id))
         (id == endmember_id ? before : others) += abundance;
-    const double total = others + value;
-    if (total > 1.0 + kAbundanceTotalSlack && value > before)
-        throw OrvaneError(fmt::format(
-            "With the abundance {} the mixture's abundances would total {}, more than 1; nothing "
-            "was saved (at most {} fits).",
-            value, total, std::max(0.0, 1.0 - others)));
+    CheckAbundanceTotal(value, before, others);
     if (record) store.AddEndmember(mixture_id, endmember_id);
     store.SetAbundance(mixture_id, endmember_id, value);
     unit.Commit();

@@ -22,6 +22,11 @@ double ParseAbundance(const std::string& text);
 // How far a mixture's abundances may total above 1, for the rounding of decimal fractions.
 constexpr double kAbundanceTotalSlack = 1e-9;
 
+// Throws OrvaneError when replacing an endmember's abundance `before` by `value` makes the
+// mixture's total (the other endmembers' `others` plus `value`) exceed 1 + kAbundanceTotalSlack;
+// a total above that from older data may still be lowered.
+void CheckAbundanceTotal(double value, double before, double others);
+
 // Stores an endmember's abundance in a mixture, recording the endmember first when `record` is
 // set, in one transaction. Throws OrvaneError, storing nothing, for a value outside 0 to 1 or
 // when the mixture's total would exceed 1 + kAbundanceTotalSlack; a total above that from older

@@ -583,7 +583,8 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(plain.Scene().points.empty());
         for (const PlotPoint& p : scene.points)
             QVERIFY(IsWhite(image, static_cast<int>(p.x) + 2, static_cast<int>(p.y) + 2));
-        const PixelLine& plain_axis = plain.Scene().axes.at(0);
+        const PlotScene plain_scene = plain.Scene();
+        const PixelLine& plain_axis = plain_scene.axes.at(0);
         QVERIFY(IsBlack(image, plain_axis.x1, plain_axis.y1));
     }
 };

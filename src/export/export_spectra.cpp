@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "base/output_folder.h"
 #include "study/study_loader.h"
 #include "store/database.h"
+#include "store/study_repository.h"
 
 namespace orvane {
 
@@ -236,17 +238,15 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
         for (int i = 1; i <= exported; ++i) values.push_back(std::to_string(i));
         return values;
     }
-    static const char* const kColumns[] = {"common_name", "maori_name", "latin_name",
-                                           "folder_name"};
     std::set<std::string> seen;
-    // The folder name stands in for an unset name, as it does in the rows.
-    ResultSet rows = db.Query(Sql("SELECT %s, folder_name FROM species WHERE study_id = %i "
-                                  "ORDER BY folder_name",
-                                  kColumns[name_type], study_id));
-    while (rows.Next()) {
-        std::string name = rows.IsNull(0) ? std::string() : rows.String(0);
-        if (name.empty()) name = rows.String(1);
-        if (seen.insert(name).second) values.push_back(std::move(name));
+    for (const StoredSpeciesNames& names : StudyRepository(db).SpeciesNames(study_id)) {
+        // The folder name stands in for an unset name, as it does in the rows.
+        const std::string& chosen = name_type == ExportSettings::kCommon   ? names.common
+                                    : name_type == ExportSettings::kMaori  ? names.local
+                                    : name_type == ExportSettings::kLatin  ? names.latin
+                                                                           : names.folder;
+        const std::string name = chosen.empty() ? names.folder : chosen;
+        if (seen.insert(name).second) values.push_back(name);
     }
     return values;
 }
@@ -307,28 +307,18 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         throw OrvaneError("No feature space is selected; choose one before exporting features.");
 
     Database& db = session.Db();
-    std::string study_name;
-    db.QueryText(Sql("SELECT name FROM study WHERE study_id = %i", session.StudyId()), study_name);
-
-    std::string query =
-        Sql("select count(spectrum_id), sp.species_id from spectrum s, species sp where "
-            "sp.species_id = s.species_id and sp.study_id = %i ",
-            session.StudyId());
-    if (settings.species_restriction == ExportSettings::kEndmembers)
-        query += "and endmember = 'Y' ";
-    if (settings.species_restriction == ExportSettings::kMixtures) query += "and endmember = 'N' ";
-    query += "group by folder_name, sp.species_id ORDER BY folder_name";
-    if (settings.sort_numerically) query += " + 0";
+    StudyRepository studies(db);
+    const std::string study_name = studies.Name(session.StudyId()).value_or("");
+    std::optional<bool> endmember;
+    if (settings.species_restriction == ExportSettings::kEndmembers) endmember = true;
+    if (settings.species_restriction == ExportSettings::kMixtures) endmember = false;
     std::vector<int64_t> species_ids;
-    {
-        ResultSet rows = db.Query(query);
-        while (rows.Next()) {
-            const int count = rows.Int(0);
-            if (settings.species_restriction == ExportSettings::kLibrarySpecies &&
-                count < session.MinSpectraPerSpecies())
-                continue;
-            species_ids.push_back(std::strtoll(rows.Text(1), nullptr, 10));
-        }
+    for (const SpeciesSpectraCount& c :
+         studies.SpectraPerSpeciesByFolder(session.StudyId(), endmember, settings.sort_numerically)) {
+        if (settings.species_restriction == ExportSettings::kLibrarySpecies &&
+            c.spectra < session.MinSpectraPerSpecies())
+            continue;
+        species_ids.push_back(c.species_id);
     }
     const int n = static_cast<int>(species_ids.size());
     ExportResult result;

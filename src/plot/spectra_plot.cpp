@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <set>
+#include <tuple>
 
 #include "base/frontend.h"
 #include "base/orvane_error.h"
@@ -14,6 +15,7 @@
 #include "spectra/species.h"
 #include "stats/band_statistics.h"
 #include "store/database.h"
+#include "store/study_repository.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -91,11 +93,8 @@ SpectraPlot EmptyPlot(const ProcessingSession& session, Stage stage, const std::
     return plot;
 }
 
-std::string StudyName(ProcessingSession& session) {
-    std::string name;
-    session.Db().QueryText(Sql("SELECT name FROM study WHERE study_id = %i", session.StudyId()),
-                           name);
-    return name;
+std::string CurrentStudyName(ProcessingSession& session) {
+    return StudyRepository(session.Db()).Name(session.StudyId()).value_or("");
 }
 
 }  // namespace
@@ -143,15 +142,9 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend) {
     CheckStage(session, request.stage);
     Chain chain(session.ChainSnapshot());
-    Database& db = session.Db();
     std::vector<std::pair<int, std::string>> species;  // id, folder
-    {
-        ResultSet rows = db.Query(Sql(
-            "SELECT species_id, folder_name FROM species WHERE study_id = %i ORDER BY folder_name, "
-            "species_id",
-            session.StudyId()));
-        while (rows.Next()) species.emplace_back(rows.Int(0), rows.String(1));
-    }
+    for (const SpeciesFolder& s : StudyRepository(session.Db()).SpeciesByFolder(session.StudyId()))
+        species.emplace_back(s.species_id, s.folder_name);
     if (request.selection == SpectraPlotRequest::kFolders) {
         std::vector<std::pair<int, std::string>> chosen;
         for (const std::string& folder : request.folders) {
@@ -169,7 +162,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
     static const char* const kDetails[] = {"spectra", "site means \u00b1 1 sd",
                                            "species means \u00b1 1 sd"};
     SpectraPlot plot = EmptyPlot(session, request.stage,
-                                 StudyName(session) + ": " + kDetails[request.details]);
+                                 CurrentStudyName(session) + ": " + kDetails[request.details]);
     frontend.BeginProgress("Plotting spectra", static_cast<int>(species.size()));
     struct ProgressEnd {
         Frontend& frontend;
@@ -220,23 +213,13 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
                               const std::vector<int>& spectrum_ids, Stage stage) {
     CheckStage(session, stage);
     Chain chain(session.ChainSnapshot());
-    SpectraPlot plot = EmptyPlot(session, stage, StudyName(session) + ": chosen spectra");
+    SpectraPlot plot = EmptyPlot(session, stage, CurrentStudyName(session) + ": chosen spectra");
     for (int id : std::set<int>(spectrum_ids.begin(), spectrum_ids.end())) {
         std::string folder;
         int site_no = 0;
         int number = 0;
-        {
-            ResultSet rows = session.Db().Query(
-                Sql("select sp.folder_name, si.site_no, s.spectrum_no from spectrum s, species sp, "
-                    "site si where s.spectrum_id = %i and sp.species_id = s.species_id and "
-                    "si.site_id = s.site_id",
-                    id));
-            while (rows.Next()) {
-                folder = rows.String(0);
-                site_no = rows.Int(1);
-                number = rows.Int(2);
-            }
-        }
+        if (const auto place = StudyRepository(session.Db()).SpectrumPlace(id))
+            std::tie(folder, site_no, number) = *place;
         std::unique_ptr<Spectrum> spectrum = factory.LoadSpectrum(id);
         PlotCurve curve = SpectrumCurve(session, chain, *spectrum, stage);
         curve.label = folder + " site " + std::to_string(site_no) + " spectrum " +

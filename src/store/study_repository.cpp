@@ -260,6 +260,42 @@ std::vector<StudyName> StudyRepository::OtherStudies(int study_id) {
     return studies;
 }
 
+std::vector<SpeciesSpectraCount> StudyRepository::SpectraPerSpeciesByFolder(
+    int study_id, std::optional<bool> endmember, bool numerically) {
+    std::string query =
+        Sql("select count(spectrum_id), sp.species_id from spectrum s, species sp where "
+            "sp.species_id = s.species_id and sp.study_id = %i ",
+            study_id);
+    if (endmember) query += *endmember ? "and endmember = 'Y' " : "and endmember = 'N' ";
+    query += "group by folder_name, sp.species_id ORDER BY folder_name";
+    if (numerically) query += " + 0";
+    std::vector<SpeciesSpectraCount> counts;
+    ResultSet rows = db_.Query(query);
+    while (rows.Next()) counts.push_back({rows.Int(1), rows.Int(0)});
+    return counts;
+}
+
+std::vector<SpeciesFolder> StudyRepository::SpeciesByFolder(int study_id) {
+    std::vector<SpeciesFolder> species;
+    ResultSet rows = db_.Query(Sql(
+        "SELECT species_id, folder_name FROM species WHERE study_id = %i ORDER BY folder_name, "
+        "species_id",
+        study_id));
+    while (rows.Next()) species.push_back({rows.Int(0), rows.String(1)});
+    return species;
+}
+
+std::optional<std::tuple<std::string, int, int>> StudyRepository::SpectrumPlace(int spectrum_id) {
+    std::optional<std::tuple<std::string, int, int>> place;
+    ResultSet rows = db_.Query(
+        Sql("select sp.folder_name, si.site_no, s.spectrum_no from spectrum s, species sp, "
+            "site si where s.spectrum_id = %i and sp.species_id = s.species_id and "
+            "si.site_id = s.site_id",
+            spectrum_id));
+    while (rows.Next()) place = std::make_tuple(rows.String(0), rows.Int(1), rows.Int(2));
+    return place;
+}
+
 std::vector<SpeciesFolder> StudyRepository::Species(int study_id) {
     std::vector<SpeciesFolder> species;
     ResultSet rows = db_.Query(

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <tuple>
 #include <set>
 #include <string>
 #include <utility>
@@ -128,6 +129,17 @@ class StudyRepository {
 
     // The names of the study's species in folder order.
     std::vector<StoredSpeciesNames> SpeciesNames(int study_id);
+    // The study's species with their number of spectra (disabled ones too), in folder order
+    // (numeric order of the folder names when `numerically`); only endmember or only mixture
+    // species when `endmember` is given.
+    std::vector<SpeciesSpectraCount> SpectraPerSpeciesByFolder(int study_id,
+                                                               std::optional<bool> endmember,
+                                                               bool numerically);
+    // The study's species ordered by folder name, then id.
+    std::vector<SpeciesFolder> SpeciesByFolder(int study_id);
+    // The species folder, site number and spectrum number of a spectrum; empty when there is
+    // no such spectrum.
+    std::optional<std::tuple<std::string, int, int>> SpectrumPlace(int spectrum_id);
     // Stores the names of the species in `folder`; an empty name is stored as NULL.
     void SetSpeciesNames(int study_id, const StoredSpeciesNames& names);
 

@@ -294,6 +294,31 @@ TEST_F(ExportTest, SlashInAStudyNameStaysInTheOutputFolder) {
               ".._up_over_Landsat 8 OLI_synth_lib_species.csv");
 }
 
+// Each name type lists its own column, and a species without that name shows its folder.
+TEST_F(ExportTest, SpeciesAttributeListsTheChosenNamesOrTheFolder) {
+    Admin().Execute("update species set maori_name = 'Rau' where folder_name = '100'");
+    const struct {
+        int name_type;
+        const char* attribute;
+    } cases[] = {
+        {ExportSettings::kCommon, "{'Ten','Hundred','Two','Neil common'}"},
+        {ExportSettings::kMaori, "{\"10\",\"Rau\",\"2\",\"o'neil\"}"},
+        {ExportSettings::kLatin, "{\"10\",\"100\",\"Endmember\",\"o'neil\"}"},
+        {ExportSettings::kFolder, "{\"10\",\"100\",\"2\",\"o'neil\"}"},
+    };
+    for (const auto& c : cases) {
+        ExportSettings s;
+        s.format = ExportSettings::kArff;
+        s.stage = Stage::kRaw;
+        s.data_details = ExportSettings::kSpeciesMean;
+        s.species_restriction = ExportSettings::kAllSpecies;
+        s.name_type = c.name_type;
+        const std::vector<std::string> lines = Lines(Run(s).path);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(lines[2], std::string("@attribute species ") + c.attribute) << c.name_type;
+    }
+}
+
 // The ARFF file must load in a real ARFF reader with every value under its attribute and
 // names with quotes, backslashes and line ends as they are; a transposed table is refused since
 // it would not be ARFF.

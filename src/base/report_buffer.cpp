@@ -31,8 +31,7 @@ void ReportBuffer::Save(const std::string& path) const {
         throw OrvaneError(CannotWriteMessage(path, file.FailureReason()));
     file.WriteString(text_);
     if (!file.Close())
-        throw OrvaneError(CannotWriteMessage(path, file.FailureReason()) +
-                          "\nThe previous file, if any, is kept as it was.");
+        throw OrvaneError(CannotReplaceMessage(path, file.FailureReason()));
 }
 
 }  // namespace orvane

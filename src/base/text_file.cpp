@@ -239,4 +239,8 @@ std::string CannotWriteMessage(const std::string& path, const std::string& reaso
            (reason.empty() ? std::string() : "\n" + reason);
 }
 
+std::string CannotReplaceMessage(const std::string& path, const std::string& reason) {
+    return CannotWriteMessage(path, reason) + "\nThe previous file, if any, is kept as it was.";
+}
+
 }  // namespace orvane

@@ -105,4 +105,8 @@ std::string CsvQuoted(const std::string& text);
 // system's reason (disk full, read-only, name too long).
 std::string CannotWriteMessage(const std::string& path, const std::string& reason);
 
+// The same for a result file written to a temporary and moved over the old one, which a failure
+// leaves in place.
+std::string CannotReplaceMessage(const std::string& path, const std::string& reason);
+
 }  // namespace orvane

@@ -365,8 +365,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         if (auto* library = dynamic_cast<EnviLibraryFile*>(file.get()))
             throw OrvaneError(CannotWriteMessage(library->FailedPath(), file->FailureReason()) +
                               "\n" + library->KeptNote());
-        throw OrvaneError(CannotWriteMessage(path, file->FailureReason()) +
-                          "\nThe previous file, if any, is kept as it was.");
+        throw OrvaneError(CannotReplaceMessage(path, file->FailureReason()));
     }
     const std::string missing = MissingNamesNote(names, settings.name_type);
     if (!missing.empty()) frontend.Report(missing);

@@ -231,8 +231,7 @@ void WriteSpectraPlotSvg(const SpectraPlot& plot, const std::string& path,
     if (!file.OpenForWriting()) throw OrvaneError(CannotWriteMessage(path, file.FailureReason()));
     file.WriteString(svg);
     if (!file.Close())
-        throw OrvaneError(CannotWriteMessage(path, file.FailureReason()) +
-                          "\nThe previous file, if any, is kept as it was.");
+        throw OrvaneError(CannotReplaceMessage(path, file.FailureReason()));
 }
 
 }  // namespace orvane

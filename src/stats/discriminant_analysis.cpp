@@ -395,8 +395,7 @@ std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistic
         file.WriteEol();
     }
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return "";
     }
     frontend.Report("Error matrix written to file:\n" + path);

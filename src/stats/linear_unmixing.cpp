@@ -284,8 +284,7 @@ std::string WriteUnmixTable(const UnmixResult& result, const OutputFolder& outpu
         }
     }
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return "";
     }
     return path;

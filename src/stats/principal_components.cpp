@@ -269,8 +269,7 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
     result.eigenvalues = pca.eigenvalues;
     result.components = pca.components;
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return result;
     }
     frontend.Report("PCA output written to file:\n" + path);

@@ -188,8 +188,7 @@ std::string WriteJsonBeside(const std::string& result_path, const ResultJson& re
     }
     file.WriteString(text);
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return "";
     }
     return path;

@@ -197,8 +197,7 @@ std::string WriteTable(const SensorComparison& comparison, const OutputFolder& o
         file.WriteEol();
     }
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return "";
     }
     return path;

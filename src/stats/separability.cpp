@@ -201,8 +201,7 @@ std::string SeparabilityReport(const SpectralStatistics& library,
         file.WriteEol();
     }
     if (!file.Close()) {
-        frontend.Error(CannotWriteMessage(path, file.FailureReason()) +
-                       "\nThe previous file, if any, is kept as it was.");
+        frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
         return "";
     }
     std::string unmodelled;

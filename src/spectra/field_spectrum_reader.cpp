@@ -331,6 +331,14 @@ int SpectrumNumberOfFileName(const std::string& file_name) {
     return DigitsValue(base.substr(start));
 }
 
+bool InstrumentFileExtension(std::string_view extension) {
+    if (extension.size() != 3) return false;
+    std::string lower(extension);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return lower == "asd" || lower == "sig" || lower == "sed";
+}
+
 std::optional<int> InstrumentFileNumber(std::string_view file_name) {
     const std::size_t dot = file_name.rfind('.');
     if (dot == std::string_view::npos) return std::nullopt;
@@ -341,10 +349,7 @@ std::optional<int> InstrumentFileNumber(std::string_view file_name) {
         while (end < extension.size() && IsDigit(extension[end])) ++end;
         return DigitsValue(std::string(extension.substr(0, end)));
     }
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (extension.size() != 3 || lower(extension[0]) != 'a' || lower(extension[1]) != 's' ||
-        lower(extension[2]) != 'd')
-        return std::nullopt;
+    if (!InstrumentFileExtension(extension)) return std::nullopt;
     std::size_t start = base.size();
     while (start > 0 && IsDigit(base[start - 1])) --start;
     if (start == base.size()) return std::nullopt;

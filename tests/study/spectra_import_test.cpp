@@ -256,7 +256,8 @@ TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
     const std::string taken = " is already taken by ";
     const std::string not_named =
         ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
-        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+        "a name ending in a number with the extension .asd, .sig or .sed, as in leaf00012.asd or "
+        "leaf_00012.sig)\n";
     const std::vector<std::string> expected = {
         "Skipped " + Path("Totara/site2/broken.004") +
             ": it is 9 bytes long, shorter than the 484-byte header\n",
@@ -291,7 +292,8 @@ TEST_F(Import, OneMeasurementIsStoredOnceAndNumbersAreNotShared) {
     const std::string site = Path("GS/site1/");
     const std::string not_named =
         ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
-        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+        "a name ending in a number with the extension .asd, .sig or .sed, as in leaf00012.asd or "
+        "leaf_00012.sig)\n";
     const std::vector<std::string> expected = {
         "Skipped " + site + "gs00011." + not_named,
         "Skipped " + site + "gs00011.asd.txt" + not_named,

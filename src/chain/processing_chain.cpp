@@ -163,6 +163,18 @@ void Chain::Synthesize(const Spectrum& spectrum) {
     if (!settings_.synthesis) ThrowNoSensor();
     const SensorSynthesis& synthesis = *settings_.synthesis;
     Reuse(synthesized_, synthesis.First(), synthesis.Count(), settings_.study_filter);
+    // A Z profile lies on the sensor's bands already: its values are the stage, not a synthesis
+    // of its (empty) reflectances.
+    if (const BandVector* profile = spectrum.sensor_profile_.get()) {
+        if (profile->First() != synthesized_->First() || profile->Count() != synthesized_->Count())
+            throw OrvaneError(spectrum.DisplayName() +
+                              " was read on another sensor's bands; load it again on the "
+                              "current sensor.");
+        for (int k = profile->First(); k <= profile->Last(); ++k)
+            synthesized_->Set(k, profile->Value(k), profile->X(k));
+        synthesized_->SetValidCount(profile->ValidCount());
+        return;
+    }
     if (SmoothFlat(spectrum))
         synthesis.Apply(SensorSynthesis::GridValues{smoothed_values_.data(),
                                                     smoothed_missing_.data(), kFirstWavelength,

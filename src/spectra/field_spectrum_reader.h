@@ -46,7 +46,8 @@ std::string FileNameOfPath(const std::string& path);
 
 // The measurement number a file name carries: the leading digits of its extension ("x.012"
 // gives 12), or, when the extension does not start with a digit, the trailing digits of the
-// base name ("x00012.asd" gives 12); 0 when neither has digits.
+// base name ("x00012.asd" gives 12; an overlap-matched SIG copy "x00012_moc.sig" too); 0 when
+// neither has digits.
 int SpectrumNumberOfFileName(const std::string& file_name);
 
 // The measurement number of a file an import takes as an instrument file, or nothing when the
@@ -54,9 +55,11 @@ int SpectrumNumberOfFileName(const std::string& file_name);
 // ("leaf.012" gives 12); otherwise the base name must end in digits and the extension be one
 // the instruments write, ".asd", ".sig" or ".sed" in any case ("at00012.asd",
 // "leaf_00012.sig" give 12; "plot3.0005.sed" gives 5, the digits before the last extension).
-// Copies and exports beside the measurements ("gs00011.", "gs00011.asd.txt", "notes.txt",
-// "leaf_00012_moc.sig") and names without a number are not instrument files. Agrees with
-// SpectrumNumberOfFileName wherever it gives a number.
+// The overlap-matched copy the instrument's software writes beside a SIG file
+// ("leaf_00012_moc.sig") carries its measurement's number, so that a site keeps one of the two.
+// Copies and exports beside the measurements ("gs00011.", "gs00011.asd.txt", "notes.txt") and
+// names without a number are not instrument files. Agrees with SpectrumNumberOfFileName
+// wherever it gives a number.
 std::optional<int> InstrumentFileNumber(std::string_view file_name);
 
 // True for the extensions (without the dot) instruments give their own files: "asd", "sig",

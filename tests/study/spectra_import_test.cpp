@@ -338,7 +338,8 @@ TEST_F(Import, MixedInstrumentFormatsIntoOneStudy) {
     test::SigFile broken = sig;
     broken.extra_rows = {"2515.00  12.5  13.5"};
     test::WriteTextFile(Path("Kauri/site2/leaf_00005.sig"), test::SigText(broken));
-    test::WriteTextFile(Path("Kauri/site2/leaf_00006_moc.sig"), test::SigText(sig));
+    // The overlap-matched copy carries its measurement's number; the first in name order stays.
+    test::WriteTextFile(Path("Kauri/site2/leaf_00004_moc.sig"), test::SigText(sig));
     test::WriteTextFile(Path("Rimu/site1/r.007"), test::SedText(sed));
 
     const ImportCounts added = Run();
@@ -351,10 +352,9 @@ TEST_F(Import, MixedInstrumentFormatsIntoOneStudy) {
                   "Skipped " + Path("Kauri/site2/leaf_00005.sig") + ": line " +
                       std::to_string(broken_line) +
                       " has 3 columns where the table has 4 (\"2515.00  12.5  13.5\")\n",
-                  "Skipped " + Path("Kauri/site2/leaf_00006_moc.sig") +
-                      ": it is not named as an instrument file (a number as its extension, as "
-                      "in leaf.012, or a name ending in a number with the extension .asd, .sig "
-                      "or .sed, as in leaf00012.asd or leaf_00012.sig)\n"}));
+                  "Skipped " + Path("Kauri/site2/leaf_00004_moc.sig") +
+                      ": spectrum number 4 of site 2 is already taken by " +
+                      Path("Kauri/site2/leaf_00004.SIG") + ", which is the one stored\n"}));
     EXPECT_EQ(Sites("Kauri"), (std::map<int, int>{{1, 3}, {2, 1}}));
     EXPECT_EQ(Sites("Rimu"), (std::map<int, int>{{1, 1}}));
 

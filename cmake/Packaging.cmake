@@ -93,16 +93,16 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # orvane-db runs a private server; a lab with a server of its own needs neither.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-server, mariadb-client")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"field spectroscopy workbench
- Orvane imports reflectance spectra of plant species into a MariaDB database,
- processes them through a configurable chain (waveband filter, smoothing,
- sensor synthesis, derivatives, feature spaces), builds spectral libraries and
- classifies, with discriminant analysis, separability, principal components and
- linear unmixing.
- .
- The package holds the Qt workbench orvane, the command line orvane-cli, and
- orvane-db, which runs a private MariaDB server per user with the sensor
- definitions and a demo study of 149 field spectra.")
+# CPack puts the summary first and indents these lines; an empty line becomes " .".
+set(CPACK_PACKAGE_DESCRIPTION
+"Orvane imports reflectance spectra of plant species into a MariaDB database,
+processes them through a configurable chain (waveband filter, smoothing,
+sensor synthesis, derivatives, feature spaces), builds spectral libraries and
+classifies, with discriminant analysis, separability, principal components and
+linear unmixing.
+
+The package holds the Qt workbench orvane, the command line orvane-cli, and
+orvane-db, which runs a private MariaDB server per user with the sensor
+definitions and a demo study of 149 field spectra.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -4,13 +4,24 @@
 #include <filesystem>
 #include <system_error>
 
+// The build names the real folders; a build of the core without them (the fuzz targets) gets
+// the package's and never a build folder.
+#ifndef ORVANE_BUILD_DIR
+#define ORVANE_BUILD_DIR ""
+#define ORVANE_SOURCE_TREE ""
+#endif
+#ifndef ORVANE_INSTALL_DATADIR
+#define ORVANE_INSTALL_DATADIR "/usr/share"
+#define ORVANE_INSTALL_BINDIR "/usr/bin"
+#endif
+
 namespace orvane {
 
 DataFiles DataFiles::ForProgramIn(const std::string& program_dir) {
     namespace fs = std::filesystem;
     std::error_code error;
     DataFiles files;
-    const bool in_build = !program_dir.empty() &&
+    const bool in_build = !program_dir.empty() && *ORVANE_BUILD_DIR &&
                           fs::equivalent(program_dir, ORVANE_BUILD_DIR, error) && !error;
     if (in_build) {
         const std::string source = ORVANE_SOURCE_TREE;

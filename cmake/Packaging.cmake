@@ -50,7 +50,7 @@ function(orvane_man_page name program dependency summary)
         OUTPUT ${page} ${page}.gz
         # The window's --help needs a platform, never a display.
         COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                ${HELP2MAN} --no-info --no-discard-stderr --section=1 --name=${summary}
+                ${HELP2MAN} --no-info --section=1 --name=${summary}
                 --include=${include} --output=${page} ${program}
         COMMAND gzip -9nf --keep ${page}
         DEPENDS ${dependency} ${include}

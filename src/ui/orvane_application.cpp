@@ -51,6 +51,7 @@ class SetupFrontend : public Frontend {
         const size_t end = text.find_last_not_of('\n');
         const std::string trimmed = text.substr(0, end == std::string::npos ? 0 : end + 1);
         last_ = trimmed.substr(trimmed.find_last_of('\n') + 1);
+        all_ += trimmed + "\n";
     }
     void Error(const std::string& text) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -64,11 +65,16 @@ class SetupFrontend : public Frontend {
         std::lock_guard<std::mutex> lock(mutex_);
         return errors_;
     }
+    std::string All() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return all_;
+    }
 
   private:
     std::mutex mutex_;
     std::string last_;
     std::string errors_;
+    std::string all_;
 };
 }  // namespace
 
@@ -116,8 +122,10 @@ std::string OrvaneApplication::CreatePrivateSetup() {
                                       QString::fromStdString(failure + "\n" + errors));
         return "";
     }
-    // The import's own complaints (a file skipped) do not stop the start.
+    // The import's own complaints (a file skipped) do not stop the start; the report window
+    // shows them with what was made.
     if (!errors.empty()) std::fprintf(stderr, "orvane: %s", errors.c_str());
+    setup_report_ = frontend.All() + errors;
     return config;
 }
 
@@ -234,6 +242,7 @@ int OrvaneApplication::Run() {
     int status = 0;
     doc_ = OpenDocument(config_path, status);
     if (!doc_) return status;
+    if (!setup_report_.empty()) doc_->Report(setup_report_);
     // The report window shows them too; standard error keeps them for a launch from a shell.
     for (const std::string& warning : doc_->StartupWarnings())
         std::fprintf(stderr, "orvane: %s\n", warning.c_str());

@@ -54,6 +54,7 @@ class OrvaneApplication : public QApplication {
     std::unique_ptr<MainWindow> frame_;
     ConfigAnswer config_answer_;
     std::vector<std::string> setup_options_;
+    std::string setup_report_;  // what the first start's setup did, for the report window
 };
 
 }  // namespace orvane

@@ -618,7 +618,8 @@ FeatureSpaceDialog* MainWindow::FeatureSpace() {
 
 SpectraPlotWindow* MainWindow::SpectraPlotDock() {
     if (!spectra_plot_) {
-        spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), this);
+        spectra_plot_ =
+            new SpectraPlotWindow(doc_, *frontend_, Runner(), Jobs(), [this] { CancelJob(); }, this);
         addDockWidget(Qt::BottomDockWidgetArea, spectra_plot_);
         spectra_plot_->RefreshSpecies();
         FitScreen();

@@ -82,7 +82,8 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     canvas_->plotLayout()->insertRow(0);
     canvas_->plotLayout()->addElement(
         0, 0, new QCPTextElement(canvas_, QString(), QFont(font().family(), 11)));
-    canvas_->legend->setVisible(true);
+    // Shown once there are curves: the first plot is drawn after the window appears.
+    canvas_->legend->setVisible(false);
     canvas_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
     auto* choices = new QHBoxLayout;

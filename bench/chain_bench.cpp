@@ -166,8 +166,11 @@ void Dump(BenchChain& chain, const char* path) {
                     const BandVector& v = run.Run(s, stage);
                     std::fprintf(out, "%i %i %zu stage %i valid %i:", smoothing, order, i,
                                  static_cast<int>(stage), v.ValidCount());
+                    // A band without value prints as the -1 that dumps of earlier builds
+                    // carry, so that dumps compare across builds.
                     for (int k = v.First(); k <= v.Last(); ++k)
-                        std::fprintf(out, " %a@%a", v.Value(k), v.X(k));
+                        std::fprintf(out, " %a@%a", HasValue(v.Value(k)) ? v.Value(k) : -1.0,
+                                     v.X(k));
                     std::fputc('\n', out);
                 }
                 const Matrix& f = run.Features(s, kFeatureDI);

@@ -9,14 +9,19 @@ namespace orvane {
 
 const std::vector<StageDeclaration>& Stages() {
     static const std::vector<StageDeclaration> stages = {
-        {Stage::kRaw, "raw", "Raw", StageAxis::kGrid, Stage::kRaw},
-        {Stage::kFiltered, "filtered", "Filtered", StageAxis::kGrid, Stage::kRaw},
-        {Stage::kSmoothed, "smoothed", "Smoothed", StageAxis::kGrid, Stage::kFiltered},
-        {Stage::kSynthesized, "synth", "Synthesized", StageAxis::kSensor, Stage::kSmoothed},
+        {Stage::kRaw, "raw", "Raw", StageAxis::kGrid, Stage::kRaw, ReadStoredValues},
+        {Stage::kFiltered, "filtered", "Filtered", StageAxis::kGrid, Stage::kRaw,
+         ApplyStudyFilter},
+        {Stage::kSmoothed, "smoothed", "Smoothed", StageAxis::kGrid, Stage::kFiltered,
+         ApplySmoothing},
+        {Stage::kSynthesized, "synth", "Synthesized", StageAxis::kSensor, Stage::kSmoothed,
+         SynthesizeSensor},
         {Stage::kInterpolated, "synth-interpolated", "Synthesized, interpolated",
-         StageAxis::kGrid, Stage::kSynthesized},
-        {Stage::kDerived, "derived", "Derived", StageAxis::kSensor, Stage::kSynthesized},
-        {Stage::kFeatures, "features", "Feature Space", StageAxis::kFeatures, Stage::kDerived},
+         StageAxis::kGrid, Stage::kSynthesized, InterpolateSynthesized},
+        {Stage::kDerived, "derived", "Derived", StageAxis::kSensor, Stage::kSynthesized,
+         ApplyDerivative},
+        {Stage::kFeatures, "features", "Feature Space", StageAxis::kFeatures, Stage::kDerived,
+         nullptr},
     };
     return stages;
 }

@@ -50,7 +50,8 @@ void DerivativeSettings::Apply(const BandVector& synthesized, BandVector& derive
         filter_->Apply(synthesized, derived);
         return;
     }
-    for (const BandEntry& e : synthesized.Entries()) derived.Set(e.index, e.value, e.x);
+    for (int k = synthesized.First(); k <= synthesized.Last(); ++k)
+        derived.Set(k, synthesized.Value(k), synthesized.X(k));
     // The filter's verdicts depend only on the axis while these settings live, so they are
     // taken once per axis instead of for every spectrum.
     const int n = derived.Count();

@@ -96,21 +96,27 @@ void FeatureSpace::DIFeatures(const BandVector& d, Matrix& out) const {
         double sum = 0.0;
         double current = r.wavelength1;
         int start = r.start_band;
+        // b1 and b2 are the first two bands with a value from `start` on; after a step they are
+        // the previous step's b2 and b3, so each step searches only once.
+        std::optional<int> b1 = d.NextValidUp(start, false);
+        std::optional<int> b2 = b1 ? d.NextValidUp(*b1 + 1, false) : std::nullopt;
         // Each step moves forward by at least one band, so the walk ends at the axis end.
         while (current <= r.wavelength2 && start <= d.Last()) {
-            const BandEntry* e1 = d.NextValidUp(start, false);
-            const BandEntry* e2 = e1 ? d.NextValidUp(e1->index + 1, false) : nullptr;
-            const BandEntry* e3 = e2 ? d.NextValidUp(e2->index + 1, false) : nullptr;
-            if (e1 && e2 && e3) {
-                sum += ((e2->value - e1->value) / (e2->x - e1->x) -
-                        (e3->value - e2->value) / (e3->x - e2->x)) /
-                       (e3->x - e1->x);
-                start = e2->index;
-                current = e2->x;
+            const std::optional<int> b3 = b2 ? d.NextValidUp(*b2 + 1, false) : std::nullopt;
+            if (b1 && b2 && b3) {
+                const double x1 = d.X(*b1), x2 = d.X(*b2), x3 = d.X(*b3);
+                const double v1 = d.Value(*b1), v2 = d.Value(*b2), v3 = d.Value(*b3);
+                sum += ((v2 - v1) / (x2 - x1) - (v3 - v2) / (x3 - x2)) / (x3 - x1);
+                start = *b2;
+                current = x2;
+                b1 = b2;
+                b2 = b3;
             } else {
                 start += 1;
                 if (!d.InRange(start)) break;
                 current = d.X(start);
+                b1 = d.NextValidUp(start, false);
+                b2 = b1 ? d.NextValidUp(*b1 + 1, false) : std::nullopt;
             }
         }
         out(i + 1, 1) = sum;
@@ -123,8 +129,8 @@ void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
     for (int i = 0; i < n; ++i) {
         const BandRange& r = ranges_[static_cast<size_t>(i)];
         const double b1 = d.Value(r.start_band);
-        const BandEntry* e2 = d.Nearest(r.wavelength2, 0, false);
-        const double b2 = e2 ? e2->value : kNoValue;
+        const std::optional<int> band2 = d.Nearest(r.wavelength2, 0, false);
+        const double b2 = band2 ? d.Value(*band2) : kNoValue;
         // A band without value has no number to enter the difference; the feature is then
         // no number either, which classification refuses by name.
         out(i + 1, 1) = HasValue(b1) && HasValue(b2) ? (b2 - b1) / (b1 + b2)
@@ -135,11 +141,12 @@ void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
 void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
     ColumnVector x(d.ValidCount());
     int k = 0;
-    for (const BandEntry& e : d.Entries()) {
-        if (HasValue(e.value)) {
+    const double* values = d.Values();
+    for (int i = 0; i < d.Count(); ++i) {
+        if (HasValue(values[i])) {
             if (k >= x.Nrows())
                 throw OrvaneError("The derived stage has more valid bands than its valid count.");
-            x(++k) = e.value;
+            x(++k) = values[i];
         }
     }
     if (k != transform_.Ncols())

@@ -17,9 +17,11 @@ class Spectrum;
 // Throws the error every stage from the synthesis on gives without a sensor.
 [[noreturn]] void ThrowNoSensor();
 
-// Runs spectra through the chain. The chain owns one buffer per stage and reuses it from
-// spectrum to spectrum, so a spectrum held in memory carries only its stored values; a
-// returned vector is valid until the chain runs again.
+// Runs spectra through the chain. The chain owns one buffer per stage (flat arrays of values
+// and x values, NaN where a band has no value) and reuses it from spectrum to spectrum, so a
+// spectrum held in memory carries only its stored values; a returned vector is valid until the
+// chain runs again. Each stage is computed by the step its declaration names, from the stage
+// the declaration names as its input.
 class Chain {
   public:
     explicit Chain(const ChainSettings& settings);
@@ -28,7 +30,7 @@ class Chain {
 
     const ChainSettings& Settings() const { return settings_; }
     // Takes new settings, keeping the buffers: for a holder that outlives a settings change.
-    void Use(const ChainSettings& settings);
+    void Use(const ChainSettings& settings) { settings_ = settings; }
 
     // The spectrum's values at a stage with bands; throws OrvaneError for the feature stage,
     // and for a sensor stage without a sensor.
@@ -43,27 +45,11 @@ class Chain {
     std::vector<int> DerivedBands();
 
   private:
-    void Raw(const Spectrum& spectrum);
-    void Filter(const Spectrum& spectrum);
-    void Smooth(const Spectrum& spectrum);
-    // The smoothing into the flat arrays where the moving window allows it (true), else into
-    // the smoothed vector (false).
-    bool SmoothFlat(const Spectrum& spectrum);
-    void SmoothVector(const Spectrum& spectrum);
-    void Synthesize(const Spectrum& spectrum);
-    void Derive(const Spectrum& spectrum);
+    BandVector& Buffer(Stage stage);
+    const BandVector& Compute(const Spectrum& spectrum, Stage stage);
 
     ChainSettings settings_;
-    BandVector raw_;
-    BandVector filtered_;
-    BandVector smoothed_;
-    // The smoothed stage as the synthesis reads it: the values and the running count of bands
-    // without value, which is the stage's mask.
-    std::vector<double> smoothed_values_;
-    std::vector<int> smoothed_missing_;
-    BandVector interpolated_;
-    std::unique_ptr<BandVector> synthesized_;
-    std::unique_ptr<BandVector> derived_;
+    std::vector<BandVector> buffers_;  // by stage number
     Matrix features_;
 };
 

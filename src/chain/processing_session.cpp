@@ -138,11 +138,11 @@ void ProcessingSession::ComputeDerivativeMask() {
         derivative_mask_->Count() != sensor_mask_->Count())
         derivative_mask_ =
             std::make_unique<BandVector>(sensor_mask_->First(), sensor_mask_->Count());
-    for (const BandEntry& e : sensor_mask_->Entries()) {
-        const bool kept =
-            HasValue(e.value) &&
-            !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(e.x)));
-        derivative_mask_->Set(e.index, kept ? 1.0 : kNoValue, e.x);
+    for (int k = sensor_mask_->First(); k <= sensor_mask_->Last(); ++k) {
+        const double x = sensor_mask_->X(k);
+        const bool kept = HasValue(sensor_mask_->Value(k)) &&
+                          !(derivative_adjusted_ && derivative_adjusted_->Excludes(static_cast<int>(x)));
+        derivative_mask_->Set(k, kept ? 1.0 : kNoValue, x);
     }
 }
 

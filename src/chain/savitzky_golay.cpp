@@ -224,12 +224,12 @@ void SavitzkyGolayKernel::CheckAxes(const BandVector& x, const BandVector& y) co
 }
 
 void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter& widened) {
-    const std::vector<BandEntry>& in = x.Entries();
+    const double* xs = x.Xs();
     const int n = x.Count();
     // An axis is the 1 nm grid or one sensor's element centres, so its first and last
     // wavelengths and its length tell axes apart; a kernel is rebuilt when the sensor changes.
     const std::array<double, 4> axis = {static_cast<double>(x.First()), static_cast<double>(n),
-                                        n > 0 ? in.front().x : 0.0, n > 0 ? in.back().x : 0.0};
+                                        n > 0 ? xs[0] : 0.0, n > 0 ? xs[n - 1] : 0.0};
     bool same = marked_axis_ == axis && static_cast<int>(marked_filter_.size()) == widened.Count();
     for (int e = 0; same && e < widened.Count(); ++e) {
         const WavebandFilter::Entry& a = widened.At(e);
@@ -239,7 +239,7 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
     if (same) return;
 
     excluded_.assign(static_cast<size_t>(n), 0);
-    const auto band = [&in](int k) { return static_cast<int>(in[static_cast<size_t>(k)].x); };
+    const auto band = [xs](int k) { return static_cast<int>(xs[k]); };
     bool ascending = true;
     for (int k = 1, previous = n > 0 ? band(0) : 0; k < n && ascending; ++k) {
         const int current = band(k);
@@ -281,14 +281,14 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
     }
 }
 
-void SavitzkyGolayKernel::CountMissing(const BandEntry* in, int n, double* copy) {
+void SavitzkyGolayKernel::CountMissing(const double* in, int n) {
     missing_before_.resize(static_cast<size_t>(n) + 1);
     int* m = missing_before_.data();
+    int missing = 0;
     m[0] = 0;
     for (int k = 0; k < n; ++k) {
-        const double v = in[k].value;
-        if (copy) copy[k] = v;
-        m[k + 1] = m[k] + !HasValue(v);
+        missing += !HasValue(in[k]);
+        m[k + 1] = missing;
     }
 }
 
@@ -296,111 +296,58 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
                                const double* sums) {
     MarkExcluded(x, widened);
     const int n = x.Count();
-    const BandEntry* in = x.Entries().data();
-    BandEntry* out = y.EntryAt(y.First());
+    const double* xs = x.Xs();
+    double* out = y.Values();
+    std::copy(xs, xs + n, y.Xs());
     const unsigned char* excluded = excluded_.data();
     const int* m = missing_before_.data();
     const int begin = std::min(nl_, n);
     const int end = std::max(begin, n - nr_);
-    int valid = 0;
-    for (int k = 0; k < begin; ++k) {
-        out[k].x = in[k].x;
-        out[k].value = kNoValue;
-    }
-    for (int k = begin; k < end; ++k) {
-        const double v = Output(in, n, k, excluded, m, sums);
-        out[k].x = in[k].x;
-        out[k].value = v;
-        valid += HasValue(v);
-    }
-    for (int k = end; k < n; ++k) {
-        out[k].x = in[k].x;
-        out[k].value = kNoValue;
-    }
-    y.SetValidCount(valid);
-}
-
-inline double SavitzkyGolayKernel::Output(const BandEntry* in, int n, int k,
-                                          const unsigned char* excluded, const int* m,
-                                          const double* sums) const {
+    std::fill(out, out + begin, kNoValue);
+    std::fill(out + end, out + n, kNoValue);
     // A band keeps its sum only when no band of its window is without value (counted with the
     // running totals), whatever the filter says, and the filter keeps it.
-    const bool keep = m[k + nr_ + 1] == m[k - nl_] && !excluded[k];
+    const int nl = nl_;
+    const int nr = nr_;
     if (context_ == Context::kDerivative) {
-        if (!keep) return kNoValue;
-        // The last band has no following band to measure the spacing against.
-        const double h = k + 1 < n ? in[k + 1].x - in[k].x : 0.0;
-        return h == 0.0 ? kNoValue : sums[k] / h;
+        for (int k = begin; k < end; ++k) {
+            const bool keep = m[k + nr + 1] == m[k - nl] && !excluded[k];
+            // The last band has no following band to measure the spacing against.
+            const double h = k + 1 < n ? xs[k + 1] - xs[k] : 0.0;
+            out[k] = keep && h != 0.0 ? sums[k] / h : kNoValue;
+        }
+    } else {
+        // No branch inside the loop, so that the compiler makes vector code of it.
+        const bool clamp = clamp_negatives_;
+        for (int k = begin; k < end; ++k) {
+            const bool keep = (m[k + nr + 1] == m[k - nl]) & (excluded[k] == 0);
+            const double v = sums[k];
+            const double shown = clamp && v < 0.0 ? 0.0 : v;
+            out[k] = ValueUnless(!keep, shown);
+        }
     }
-    double v = sums[k];
-    if (clamp_negatives_) v = HasValue(v) && v < 0.0 ? 0.0 : v;
-    return keep ? v : kNoValue;
 }
 
-void SavitzkyGolayKernel::ConvolveKeptRuns() {
+void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values) {
     // Bands the widened filter excludes never show their sums, so only the runs between them
     // are convolved.
     const bool symmetric = nl_ == nr_ && derivative_ == 0;
     for (const auto& [begin, end] : kept_runs_) {
         if (symmetric)
-            ConvolveSymmetric(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+            ConvolveSymmetric(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
         else
-            Convolve(values_.data(), c_.Store(), Size(), nl_, begin, end, sums_.data());
+            Convolve(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
     }
-}
-
-void SavitzkyGolayKernel::ApplyMovingWindowFlat(const BandVector& axis,
-                                                const WavebandFilter& widened, double* out,
-                                                int* out_missing_before) {
-    MarkExcluded(axis, widened);
-    ConvolveKeptRuns();
-    const int n = axis.Count();
-    const BandEntry* in = axis.Entries().data();
-    const unsigned char* excluded = excluded_.data();
-    const int* m = missing_before_.data();
-    const double* sums = sums_.data();
-    const int begin = std::min(nl_, n);
-    const int end = std::max(begin, n - nr_);
-    int* missing = out_missing_before;
-    missing[0] = 0;
-    for (int k = 0; k < begin; ++k) {
-        out[k] = kNoValue;
-        missing[k + 1] = missing[k] + 1;
-    }
-    for (int k = begin; k < end; ++k) {
-        const double v = Output(in, n, k, excluded, m, sums);
-        out[k] = v;
-        missing[k + 1] = missing[k] + !HasValue(v);
-    }
-    for (int k = end; k < n; ++k) {
-        out[k] = kNoValue;
-        missing[k + 1] = missing[k] + 1;
-    }
-}
-
-SavitzkyGolayKernel::Input SavitzkyGolayKernel::PrepareInput(int n) {
-    if (static_cast<int>(values_.size()) != n) {
-        values_.assign(static_cast<size_t>(n), 0.0);
-        sums_.assign(static_cast<size_t>(n), 0.0);
-    }
-    missing_before_.resize(static_cast<size_t>(n) + 1);
-    return {values_.data(), missing_before_.data()};
 }
 
 void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
                                             const WavebandFilter& widened) {
     CheckAxes(x, y);
     const int n = x.Count();
-    PrepareInput(n);
-    CountMissing(x.Entries().data(), n, values_.data());
-    ApplyMovingWindowPrepared(x, y, widened);
-}
-
-void SavitzkyGolayKernel::ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
-                                                    const WavebandFilter& widened) {
-    CheckAxes(x, y);
+    if (static_cast<int>(sums_.size()) != n) sums_.assign(static_cast<size_t>(n), 0.0);
+    CountMissing(x.Values(), n);
     MarkExcluded(x, widened);
-    ConvolveKeptRuns();
+    ConvolveKeptRuns(x.Values());
     Fill(x, y, widened, sums_.data());
 }
 
@@ -438,16 +385,18 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     // the entries, for Fill's window check. The padding is zeroed again because the previous
     // inverse transform wrote its result into the same buffer, which keeps one buffer fewer
     // in the cache.
-    const BandEntry* in = x.Entries().data();
+    const double* in = x.Values();
     double* s = signal_.Data();
     missing_before_.resize(static_cast<size_t>(kGridCount) + 1);
     int* m = missing_before_.data();
+    int missing = 0;
     m[0] = 0;
     for (int k = 0; k < kGridCount; ++k) {
-        const double v = in[k].value;
+        const double v = in[k];
         const bool has = HasValue(v);
         s[k] = has ? v : 0.0;
-        m[k + 1] = m[k] + !has;
+        missing += !has;
+        m[k + 1] = missing;
     }
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
@@ -478,25 +427,22 @@ void IterativeDerivative(BandVector& d, int order, const unsigned char* excluded
     const int first = d.First();
     const int last = d.Last();
     if (d.Count() == 0) return;
-    BandEntry* e = d.EntryAt(first);
+    double* v = d.Values();
+    const double* x = d.Xs();
     const int n = d.Count();
-    // An intermediate difference of exactly -1.0 is taken for the marker; with reflectances
-    // per nanometre that value does not occur in practice.
     for (int pass = 1; pass <= order; ++pass) {
         for (int k = 0; k < n - pass; ++k) {
-            const double a = e[k].value;
-            const double b = e[k + 1].value;
-            const double h = e[k + 1].x - e[k].x;
-            const bool missing = !HasValue(a) || !HasValue(b) || h == 0.0;
-            e[k].value = missing ? kNoValue : (b - a) / h;
+            const double h = x[k + 1] - x[k];
+            // A missing band is NaN, which the difference carries on by itself.
+            v[k] = h == 0.0 ? kNoValue : (v[k + 1] - v[k]) / h;
         }
     }
     int valid = 0;
     for (int k = 0; k < n; ++k) {
         // The last bands keep lower-order differences from earlier passes; they have no n-th
         // difference of their own.
-        if (first + k > last - order || excluded[k]) e[k].value = kNoValue;
-        if (HasValue(e[k].value)) ++valid;
+        if (first + k > last - order || excluded[k]) v[k] = kNoValue;
+        valid += HasValue(v[k]);
     }
     d.SetValidCount(valid);
 }

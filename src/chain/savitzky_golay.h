@@ -13,7 +13,6 @@
 namespace orvane {
 
 class BandVector;
-struct BandEntry;
 class WavebandFilter;
 
 // The numbers behind Savitzky-Golay smoothing and derivatives, free of the database and the
@@ -71,25 +70,8 @@ class SavitzkyGolayKernel {
     // transform is many times slower when the length has a large prime factor.
     static int FastFftLength(int minimum);
 
-    // For a caller that produces the input values anyway: PrepareInput gives the buffers for
-    // the n values of x and the running count of bands without value (count[k] for bands
-    // 0..k-1, count[0] = 0), and ApplyMovingWindowPrepared then works from them as
-    // ApplyMovingWindow would from x.
-    struct Input {
-        double* values;
-        int* missing_before;
-    };
-    Input PrepareInput(int n);
-    void ApplyMovingWindowPrepared(const BandVector& x, BandVector& y,
-                                   const WavebandFilter& widened);
-    // The same from the prepared input into flat arrays: out[k] the value of the k-th band of
-    // `axis` (kNoValue where it has none) and out_missing_before[k] the count of bands without
-    // value before it (k = 0..n). Only the axis's x values are read, not its values.
-    void ApplyMovingWindowFlat(const BandVector& axis, const WavebandFilter& widened,
-                               double* out, int* out_missing_before);
-
-    // Smoothed reflectances between -1 and 0 are noise around zero: with this set, Apply
-    // writes them as 0 (the marker -1 stays).
+    // Negative smoothed reflectances are noise around zero: with this set, Apply writes them
+    // as 0.
     void SetClampNegatives(bool clamp) { clamp_negatives_ = clamp; }
 
   private:
@@ -97,17 +79,13 @@ class SavitzkyGolayKernel {
     // Flags, per band, whether the widened filter excludes its x value truncated.
     void MarkExcluded(const BandVector& x, const WavebandFilter& widened);
     // Writes the window sums (indexed by position on the axis) into y where a band may carry a
-    // value, and the marker everywhere else.
+    // value, and no value everywhere else.
     void Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
               const double* sums);
-    // The window sums of the kept runs for the prepared input.
-    void ConvolveKeptRuns();
-    // The value Fill gives band k (begin <= k < end) from its window sum.
-    double Output(const BandEntry* in, int n, int k, const unsigned char* excluded,
-                  const int* missing, const double* sums) const;
-    // Running totals of bands without value (missing_before_[k] counts bands 0..k-1), and a
-    // copy of the values when `copy` is given.
-    void CountMissing(const BandEntry* in, int n, double* copy);
+    // The window sums of the kept runs of `values`.
+    void ConvolveKeptRuns(const double* values);
+    // Running totals of bands without value (missing_before_[k] counts bands 0..k-1).
+    void CountMissing(const double* in, int n);
 
     int nl_;
     int nr_;
@@ -116,7 +94,7 @@ class SavitzkyGolayKernel {
     Context context_;
     bool clamp_negatives_ = false;
     ColumnVector c_;
-    std::vector<double> values_, sums_;
+    std::vector<double> sums_;
     std::vector<unsigned char> excluded_;
     // What the exclusion flags were computed for: they depend only on the filter and the axis,
     // which change with the settings, not from spectrum to spectrum.

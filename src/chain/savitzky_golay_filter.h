@@ -34,10 +34,6 @@ class SavitzkyGolayFilter : public SmoothingFilter {
     void Apply(const BandVector& in, BandVector& out) override;
     void Refresh() override;
     bool ClampsNegatives() const override { return context_ != FilterContext::kDerivative; }
-    // The moving-window kernel and its widened filter, for the chain's one-pass route; nullptr
-    // for the FFT variant.
-    SavitzkyGolayKernel* MovingWindowKernel() const { return type_ == 1 ? kernel_.get() : nullptr; }
-    const WavebandFilter& Widened() const { return widened_; }
 
   private:
     int nl_ = 0;

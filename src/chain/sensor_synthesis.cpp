@@ -126,18 +126,17 @@ void SensorSynthesis::SumLanes(const Lanes& lanes, double* numerator) {
 }
 
 SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
-    const BandEntry* values = smoothed.EntryAt(smoothed.First());
+    const double* values = smoothed.Values();
     const int count = smoothed.Count();
     missing_before_.resize(static_cast<size_t>(count) + 1);
-    flat_.resize(static_cast<size_t>(count));
-    missing_before_[0] = 0;
+    int* m = missing_before_.data();
+    int missing = 0;
+    m[0] = 0;
     for (int k = 0; k < count; ++k) {
-        const double v = values[k].value;
-        flat_[static_cast<size_t>(k)] = v;
-        missing_before_[static_cast<size_t>(k) + 1] =
-            missing_before_[static_cast<size_t>(k)] + !HasValue(v);
+        missing += !HasValue(values[k]);
+        m[k + 1] = missing;
     }
-    return {flat_.data(), missing_before_.data(), smoothed.First(), count};
+    return {values, m, smoothed.First(), count};
 }
 
 void SensorSynthesis::GatherLanes(const GridValues& smoothed, size_t first, Lanes& lanes,
@@ -237,8 +236,7 @@ void InterpolateToGrid(const BandVector& synthesized, BandVector& grid) {
         }
     }
     int valid = 0;
-    for (const BandEntry& e : grid.Entries())
-        if (HasValue(e.value)) ++valid;
+    for (int k = grid.First(); k <= grid.Last(); ++k) valid += HasValue(grid.Value(k));
     grid.SetValidCount(valid);
 }
 

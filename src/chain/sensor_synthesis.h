@@ -49,7 +49,7 @@ class SensorSynthesis {
     // nearest band without value on either side. False when even the centre has no value.
     bool GaussianWindow(const GridValues& smoothed, std::size_t element, Window& use) const;
     void ApplyGaussian(const GridValues& smoothed, BandVector& out, int& valid) const;
-    // Copies the values into flat_ and counts the bands without value before each position.
+    // The vector's values with the count of bands without value before each position.
     GridValues FlattenValues(const BandVector& smoothed) const;
     // The windows of the usable elements from `first` on, at most Lanes::kCount of them; the
     // others get no value in `out` right away.
@@ -65,7 +65,6 @@ class SensorSynthesis {
     // Bands without value before each position of a smoothed stage given as a vector, so that
     // a whole window is checked in one step; scratch space of the spectrum being synthesized.
     mutable std::vector<int> missing_before_;
-    mutable std::vector<double> flat_;
 };
 
 // One-off synthesis into a new vector on the sensor axis.

@@ -15,8 +15,8 @@ PassThroughFilter::PassThroughFilter(ProcessingSession& session, int filter_id)
 }
 
 void PassThroughFilter::Apply(const BandVector& in, BandVector& out) {
-    for (const BandEntry& e : in.Entries())
-        if (out.InRange(e.index)) out.Set(e.index, e.value, e.x);
+    for (int k = in.First(); k <= in.Last(); ++k)
+        if (out.InRange(k)) out.Set(k, in.Value(k), in.X(k));
     out.SetValidCount(in.ValidCount());
 }
 

@@ -190,12 +190,13 @@ std::vector<ExportColumn> BandColumns(const ProcessingSession& session, Stage st
     if (!mask) return columns;
     const bool sensor_stage = OnSensorAxis(stage);
     const Sensor* sensor = session.CurrentSensor();
-    for (const BandEntry& e : mask->Entries()) {
+    for (int index = mask->First(); index <= mask->Last(); ++index) {
         if (sensor_stage) {
-            const int element = e.index - mask->First();
+            const int element = index - mask->First();
             if (!sensor || element >= sensor->ElementCount() || !sensor->Usable(element)) continue;
         }
-        if (include_filtered || e.value == 1.0) columns.push_back({e.index, e.x});
+        if (include_filtered || mask->Value(index) == 1.0)
+            columns.push_back({index, mask->X(index)});
     }
     return columns;
 }

@@ -8,70 +8,87 @@
 namespace orvane {
 
 BandVector::BandVector(int first, int count, const WavebandFilter* filter)
-    : first_(first), count_(count < 0 ? 0 : count), entries_(static_cast<size_t>(count_)),
-      filter_(filter) {
-    for (int i = 0; i < count_; ++i) entries_[static_cast<size_t>(i)].index = first + i;
+    : first_(first), count_(count < 0 ? 0 : count), values_(static_cast<size_t>(count_), 0.0),
+      x_(static_cast<size_t>(count_), 0.0), filter_(filter) {}
+
+int BandVector::ValidCount() const {
+    if (valid_count_ == kUncounted) {
+        int valid = 0;
+        for (double v : values_) valid += HasValue(v);
+        valid_count_ = valid;
+    }
+    return valid_count_;
 }
 
 void BandVector::FillValues(double v) {
-    for (BandEntry& e : entries_) e.value = v;
+    for (double& value : values_) value = v;
+    valid_count_ = HasValue(v) ? count_ : 0;
 }
 
-bool BandVector::Excluded(const BandEntry& e) const {
-    return filter_ && filter_->Excludes(static_cast<int>(e.x));
+bool BandVector::Reshape(int first, int count) {
+    if (count < 0) count = 0;
+    if (first == first_ && count == count_) return false;
+    first_ = first;
+    count_ = count;
+    values_.assign(static_cast<size_t>(count), 0.0);
+    x_.assign(static_cast<size_t>(count), 0.0);
+    valid_count_ = 0;
+    return true;
 }
 
-const BandEntry* BandVector::NextValidUp(int index, bool ignore_filter) const {
-    if (count_ == 0) return nullptr;
+bool BandVector::Excluded(int index) const {
+    return filter_ && filter_->Excludes(static_cast<int>(X(index)));
+}
+
+std::optional<int> BandVector::NextValidUp(int index, bool ignore_filter) const {
+    if (count_ == 0) return std::nullopt;
     int j = index < first_ ? first_ : index;
     for (; j <= Last(); ++j) {
-        const BandEntry& e = At(j);
-        if (HasValue(e.value)) break;
-        if (!ignore_filter && Excluded(e)) break;
+        if (HasValue(values_[Pos(j)])) return j;
+        if (!ignore_filter && Excluded(j)) return std::nullopt;
     }
-    if (j > Last() || !HasValue(At(j).value)) return nullptr;
-    return &At(j);
+    return std::nullopt;
 }
 
-const BandEntry* BandVector::NextValidDown(int index, bool ignore_filter) const {
-    if (count_ == 0) return nullptr;
+std::optional<int> BandVector::NextValidDown(int index, bool ignore_filter) const {
+    if (count_ == 0) return std::nullopt;
     int j = index > Last() ? Last() : index;
     for (; j >= first_; --j) {
-        const BandEntry& e = At(j);
-        if (HasValue(e.value)) break;
-        if (!ignore_filter && Excluded(e)) break;
+        if (HasValue(values_[Pos(j)])) return j;
+        if (!ignore_filter && Excluded(j)) return std::nullopt;
     }
-    if (j < first_ || !HasValue(At(j).value)) return nullptr;
-    return &At(j);
+    return std::nullopt;
 }
 
-const BandEntry* BandVector::Nearest(double wavelength, int direction, bool ignore_filter) const {
-    if (count_ == 0) return nullptr;
+std::optional<int> BandVector::Nearest(double wavelength, int direction,
+                                       bool ignore_filter) const {
+    if (count_ == 0) return std::nullopt;
     double best = 2150.0;
-    const BandEntry* candidate = &entries_.front();
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
-        const double distance = std::fabs(it->x - wavelength);
+    int candidate = first_;
+    for (int j = Last(); j >= first_; --j) {
+        const double distance = std::fabs(X(j) - wavelength);
         if (distance < best) {
             best = distance;
-            candidate = &*it;
+            candidate = j;
         }
     }
-    if (candidate->value == 1.0) return candidate;
-    if (direction == 0) return NextValidUp(candidate->index, ignore_filter);
-    if (direction == 1) return NextValidDown(candidate->index, ignore_filter);
-    return nullptr;
+    if (Value(candidate) == 1.0) return candidate;
+    if (direction == 0) return NextValidUp(candidate, ignore_filter);
+    if (direction == 1) return NextValidDown(candidate, ignore_filter);
+    return std::nullopt;
 }
 
 void BandMean::Add(const BandVector& v) {
     if (!sum_) {
         sum_ = std::make_unique<BandVector>(v.First(), v.Count(), v.Filter());
-        for (const BandEntry& e : v.Entries()) sum_->Set(e.index, 0.0, e.x);
+        for (int k = v.First(); k <= v.Last(); ++k) sum_->Set(k, 0.0, v.X(k));
         counts_.assign(static_cast<size_t>(v.Count()), 0);
     }
-    for (const BandEntry& e : v.Entries()) {
-        if (!sum_->InRange(e.index) || !HasValue(e.value)) continue;
-        sum_->Add(e.index, e.value);
-        ++counts_[static_cast<size_t>(e.index - sum_->First())];
+    for (int k = v.First(); k <= v.Last(); ++k) {
+        const double value = v.Value(k);
+        if (!sum_->InRange(k) || !HasValue(value)) continue;
+        sum_->Add(k, value);
+        ++counts_[static_cast<size_t>(k - sum_->First())];
     }
     ++added_;
 }
@@ -80,9 +97,9 @@ std::unique_ptr<BandVector> BandMean::Result() const {
     if (!sum_) return nullptr;
     auto mean = std::make_unique<BandVector>(sum_->First(), sum_->Count(), sum_->Filter());
     int valid = 0;
-    for (const BandEntry& e : sum_->Entries()) {
-        const int n = counts_[static_cast<size_t>(e.index - sum_->First())];
-        mean->Set(e.index, n > 0 ? e.value / static_cast<double>(n) : kNoValue, e.x);
+    for (int k = sum_->First(); k <= sum_->Last(); ++k) {
+        const int n = counts_[static_cast<size_t>(k - sum_->First())];
+        mean->Set(k, n > 0 ? sum_->Value(k) / static_cast<double>(n) : kNoValue, sum_->X(k));
         valid += n > 0;
     }
     mean->SetValidCount(valid);

@@ -70,15 +70,14 @@ void WavebandFilter::Widen(int nl, int nr, const BandVector& mask) {
             e.lower = e.upper = e.band;
         }
         if (nl > 0) {
-            if (const BandEntry* near = mask.Nearest(e.upper, 0, true)) {
-                if (const BandEntry* to = mask.EntryAt(near->index + nl - 1))
-                    e.upper = static_cast<int>(to->x);
+            if (const std::optional<int> near = mask.Nearest(e.upper, 0, true)) {
+                if (mask.InRange(*near + nl - 1)) e.upper = static_cast<int>(mask.X(*near + nl - 1));
             }
         }
         if (nr > 0) {
-            if (const BandEntry* near = mask.Nearest(e.lower, 1, true)) {
-                if (const BandEntry* to = mask.EntryAt(near->index - (nr - 1)))
-                    e.lower = static_cast<int>(to->x);
+            if (const std::optional<int> near = mask.Nearest(e.lower, 1, true)) {
+                if (mask.InRange(*near - (nr - 1)))
+                    e.lower = static_cast<int>(mask.X(*near - (nr - 1)));
             }
         }
     }

@@ -17,14 +17,14 @@ BandStatistics MeanAndDeviation(const std::vector<const BandVector*>& members) {
     s.x.resize(n);
     s.mean.assign(n, 0.0);
     s.count.assign(n, 0);
-    for (size_t i = 0; i < n; ++i) s.x[i] = axis.Entries()[i].x;
+    for (size_t i = 0; i < n; ++i) s.x[i] = axis.Xs()[i];
     // Two passes (mean, then squared deviations from it) keep the deviation accurate when it
     // is small beside the mean, as reflectances of one species are.
     for (const BandVector* v : members) {
         if (v->First() != axis.First() || v->Count() != axis.Count())
             throw OrvaneError("Spectra on different band axes cannot be averaged together.");
         for (size_t i = 0; i < n; ++i) {
-            const double value = v->Entries()[i].value;
+            const double value = v->Values()[i];
             if (HasFiniteValue(value)) {
                 s.mean[i] += value;
                 ++s.count[i];
@@ -36,7 +36,7 @@ BandStatistics MeanAndDeviation(const std::vector<const BandVector*>& members) {
     for (size_t i = 0; i < n; ++i) s.mean[i] = s.count[i] ? s.mean[i] / s.count[i] : nan;
     for (const BandVector* v : members)
         for (size_t i = 0; i < n; ++i) {
-            const double value = v->Entries()[i].value;
+            const double value = v->Values()[i];
             if (HasFiniteValue(value)) s.deviation[i] += (value - s.mean[i]) * (value - s.mean[i]);
         }
     for (size_t i = 0; i < n; ++i) {

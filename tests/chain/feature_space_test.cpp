@@ -41,7 +41,7 @@ BandVector Derived(const std::vector<double>& x, const std::vector<double>& v) {
     int valid = 0;
     for (size_t i = 0; i < x.size(); ++i) {
         d.Set(static_cast<int>(i) + 1, v[i], x[i]);
-        if (v[i] != kNoValue) ++valid;
+        if (HasValue(v[i])) ++valid;
     }
     d.SetValidCount(valid);
     return d;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,16 +33,32 @@ BandVector Grid(int first, const std::vector<double>& values, const WavebandFilt
     return v;
 }
 
-TEST(BandVector, ValuesOutsideTheRangeAreTheMarker) {
+TEST(BandVector, ValuesOutsideTheRangeHaveNoValue) {
     BandVector grid(350, 2150);
     grid.FillValues(0.5);
     EXPECT_EQ(std::make_pair(grid.First(), grid.Last()), std::make_pair(350, 2499));
-    for (const auto& [index, value] : std::vector<std::pair<int, double>>{
-             {349, kNoValue}, {350, 0.5}, {2499, 0.5}, {2500, kNoValue}, {-2147483647, kNoValue},
-             {0, kNoValue}}) {
-        EXPECT_EQ(grid.Value(index), value) << index;
-        EXPECT_EQ(grid.EntryAt(index) != nullptr, value != kNoValue) << index;
+    for (const auto& [index, inside] : std::vector<std::pair<int, bool>>{
+             {349, false}, {350, true}, {2499, true}, {2500, false}, {-2147483647, false},
+             {0, false}}) {
+        EXPECT_EQ(HasValue(grid.Value(index)), inside) << index;
+        EXPECT_EQ(grid.InRange(index), inside) << index;
+        if (inside) {
+            EXPECT_EQ(grid.Value(index), 0.5) << index;
+        }
     }
+}
+
+// Every number a computation can give is a value, -1.0 included; only NaN marks a band
+// without one, and infinities are values that no sum may take.
+TEST(BandVector, OnlyNaNIsNoValue) {
+    for (double v : {-1.0, 0.0, -0.0, 1e-300, -5.5}) {
+        EXPECT_TRUE(HasValue(v)) << v;
+        EXPECT_TRUE(HasFiniteValue(v)) << v;
+    }
+    EXPECT_FALSE(HasValue(kNoValue));
+    EXPECT_TRUE(HasValue(HUGE_VAL));
+    EXPECT_FALSE(HasFiniteValue(HUGE_VAL));
+    EXPECT_FALSE(HasFiniteValue(kNoValue));
 }
 
 // Values of bands 500..519 (x = index): two islands of values in a sea of markers, and band
@@ -71,16 +89,16 @@ TEST_F(StudyFilter, NextValidScansAsSpecified) {
         {"down stops at an excluded band", false, 509, false, -1},
         {"down from the last stops at excluded", false, 519, false, -1}};
     for (const auto& c : cases) {
-        const BandEntry* e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
-                                  : v.NextValidDown(c.from, c.ignore_filter);
-        EXPECT_EQ(e ? e->index : -1, c.found) << c.name;
+        const std::optional<int> e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
+                                          : v.NextValidDown(c.from, c.ignore_filter);
+        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
     }
 }
 
 TEST(BandVector, WithoutAFilterNoBandIsExcluded) {
     const BandVector v = Grid(500, kIslands, nullptr);
-    EXPECT_EQ(v.NextValidUp(506, false)->index, 510);
-    EXPECT_EQ(v.NextValidDown(509, false)->index, 505);
+    EXPECT_EQ(v.NextValidUp(506, false).value_or(-1), 510);
+    EXPECT_EQ(v.NextValidDown(509, false).value_or(-1), 505);
 }
 
 // A mask over 590..620: kept bands 1.0, bands 600..610 marked; the study excludes 603.
@@ -104,8 +122,8 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
         {"marked, downwards stops at excluded", 605.0, 1, false, -1},
         {"below the axis", 100.0, 0, false, 590}};
     for (const auto& c : cases) {
-        const BandEntry* e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
-        EXPECT_EQ(e ? e->index : -1, c.found) << c.name;
+        const std::optional<int> e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
+        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
     }
 }
 
@@ -116,11 +134,11 @@ TEST(BandVector, NearestIgnoresEntries2150nmAway) {
     far.Set(1, kNoValue, 3000.0);
     far.Set(2, 0.4, 3100.0);
     far.Set(3, 0.6, 3200.0);
-    EXPECT_EQ(far.Nearest(500.0, 0, true)->index, 2);
-    EXPECT_EQ(far.Nearest(500.0, 1, true), nullptr);
-    EXPECT_EQ(far.Nearest(3190.0, 1, true)->index, 3);
-    EXPECT_EQ(far.Nearest(5349.9, 0, true)->index, 3);
-    EXPECT_EQ(far.Nearest(5350.0, 0, true)->index, 2);
+    EXPECT_EQ(far.Nearest(500.0, 0, true).value_or(-1), 2);
+    EXPECT_FALSE(far.Nearest(500.0, 1, true));
+    EXPECT_EQ(far.Nearest(3190.0, 1, true).value_or(-1), 3);
+    EXPECT_EQ(far.Nearest(5349.9, 0, true).value_or(-1), 3);
+    EXPECT_EQ(far.Nearest(5350.0, 0, true).value_or(-1), 2);
 }
 
 TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
@@ -129,9 +147,9 @@ TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
     sensor.Set(2, 1.0, 650.0);
     sensor.Set(3, 1.0, 650.0);
     sensor.Set(4, 1.0, 850.0);
-    EXPECT_EQ(sensor.Nearest(640.0, 0, true)->index, 3);
-    EXPECT_EQ(sensor.Nearest(750.0, 0, true)->index, 4);  // 650 and 850 tie: the higher index
-    EXPECT_EQ(sensor.Nearest(550.0, 0, true)->index, 3);  // 450 and both 650s tie: the last
+    EXPECT_EQ(sensor.Nearest(640.0, 0, true).value_or(-1), 3);
+    EXPECT_EQ(sensor.Nearest(750.0, 0, true).value_or(-1), 4);  // 650 and 850 tie: the higher index
+    EXPECT_EQ(sensor.Nearest(550.0, 0, true).value_or(-1), 3);  // 450 and both 650s tie: the last
 }
 
 }  // namespace

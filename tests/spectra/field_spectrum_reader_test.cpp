@@ -190,9 +190,9 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
         ASSERT_EQ(spectrum->reflectances_[i], file.values[i]);
-        const BandEntry* e = raw.EntryAt(350 + static_cast<int>(i));
-        ASSERT_EQ(e->value, static_cast<double>(file.values[i]));
-        ASSERT_EQ(e->x, 350.0 + static_cast<double>(i));
+        const int band = 350 + static_cast<int>(i);
+        ASSERT_EQ(raw.Value(band), static_cast<double>(file.values[i]));
+        ASSERT_EQ(raw.X(band), 350.0 + static_cast<double>(i));
     }
     EXPECT_EQ(std::make_tuple(spectrum->comment_, spectrum->capture_time_.month,
                               spectrum->capture_time_.year, spectrum->number_,

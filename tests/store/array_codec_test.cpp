@@ -80,8 +80,13 @@ TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
     ASSERT_EQ(std::make_pair(raw.First(), raw.Last()), std::make_pair(350, 2499));
     for (int i = 0; i < 2149; ++i) {
         const int w = 350 + i;
+        // The stored encoding of a band without value is read as no value.
+        if (i == 3) {
+            ASSERT_FALSE(HasValue(raw.Value(w)));
+            continue;
+        }
         const double expected = static_cast<double>(values[static_cast<size_t>(i)]);
-        ASSERT_EQ(std::memcmp(&raw.EntryAt(w)->value, &expected, sizeof expected), 0) << w;
+        ASSERT_EQ(std::memcmp(&raw.Values()[w - raw.First()], &expected, sizeof expected), 0) << w;
         ASSERT_EQ(raw.X(w), static_cast<double>(w));
     }
     EXPECT_TRUE(std::isnan(raw.Value(2499)));

@@ -11,6 +11,7 @@
 #include "spectra/waveband_filter.h"
 #include "spectra/sensor.h"
 #include "support/scratch_database.h"
+#include "support/band_values.h"
 
 namespace orvane {
 
@@ -46,13 +47,14 @@ TEST_F(ZProfileReaderTest, PlacesValuesOnTheFirstMatchingUsableElement) {
     WavebandFilter drop_800;
     drop_800.AddRange(790, 810);
     for (const auto& [filter, element5] : std::vector<std::pair<const WavebandFilter*, double>>{
-             {nullptr, 0.6}, {&keep_all, 0.6}, {&drop_800, -1.0}}) {
+             {nullptr, 0.6}, {&keep_all, 0.6}, {&drop_800, kNoValue}}) {
         const auto spectrum = ReadZProfile(Write("profile00007.txt", kProfile), sensor_, filter);
         const BandVector& stage = *spectrum->sensor_profile_;
         ASSERT_EQ(std::make_pair(stage.First(), stage.Count()), std::make_pair(1, 6));
-        const double expected[] = {0.25, 0.0, -1.0, -1.0, element5, -1.0};
-        for (int n = 1; n <= 6; ++n) EXPECT_EQ(stage.Value(n), expected[n - 1]) << "element " << n;
-        EXPECT_EQ(stage.ValidCount(), element5 < 0 ? 2 : 3);
+        const double expected[] = {0.25, 0.0, kNoValue, kNoValue, element5, kNoValue};
+        for (int n = 1; n <= 6; ++n)
+            EXPECT_TRUE(test::SameValue(stage.Value(n), expected[n - 1])) << "element " << n;
+        EXPECT_EQ(stage.ValidCount(), HasValue(element5) ? 3 : 2);
         EXPECT_EQ(stage.X(1), 450.9);  // the profile's wavelength where it placed a value
         EXPECT_EQ(stage.X(3), 500.1);  // the element's centre where it did not
         EXPECT_EQ(std::make_pair(spectrum->number_, spectrum->DisplayName()),

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/data_files.h"
 #include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
@@ -65,9 +66,9 @@ std::string ConfigFile::NotFoundMessage() {
     std::string text = "No configuration file was found. Orvane looked for:\n";
     for (const std::string& path : paths)
         text += "  " + std::filesystem::absolute(path, error).string() + "\n";
-    text +=
-        "scripts/orvane-db init writes one for a private database server in $ORVANE_HOME "
-        "(default ~/.local/share/orvane).";
+    text += DataFiles::ForThisProgram().DbToolCommand() +
+            " init writes one for a private database server in $ORVANE_HOME "
+            "(default ~/.local/share/orvane).";
     return text;
 }
 

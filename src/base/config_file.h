@@ -19,7 +19,7 @@ public:
     explicit ConfigFile(std::string path = kDefaultName);
 
     // Where the configuration is looked for, in order: the working directory, then
-    // $ORVANE_HOME (default ~/.local/share/orvane), where scripts/orvane-db writes it.
+    // $ORVANE_HOME (default ~/.local/share/orvane), where orvane-db writes it.
     static std::vector<std::string> SearchPaths();
     // The first of SearchPaths() that exists; empty when none does.
     static std::string Locate();

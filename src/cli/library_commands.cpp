@@ -7,10 +7,10 @@
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "forms/workspace.h"
-#include "spectra/field_spectrum_reader.h"
 #include "spectra/spectrum.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
+#include "study/loadable_file.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -50,7 +50,7 @@ int CmdClassify(Context& ctx) {
     int failures = 0;
     for (const std::string& path : ctx.args.positional) {
         try {
-            std::unique_ptr<Spectrum> spectrum = ReadFieldSpectrumFile(path);
+            std::unique_ptr<Spectrum> spectrum = ReadLoadableFile(path, ctx.session);
             ctx.frontend.Report(library.ClassifyToText(*spectrum));
         } catch (const SingularCovarianceError&) {
             throw;
@@ -120,7 +120,9 @@ std::vector<Command> LibraryCommands() {
          "settings is up to date, else \"Not Ready\".",
          CmdLibraryStatus},
         {"classify", "classify FILE...",
-         "Classify instrument files against the library; prints each ranked result.", CmdClassify},
+         "Classify field spectra (binary instrument files, SIG and SED text files) and ENVI Z "
+         "profiles (on the current sensor) against the library; prints each ranked result.",
+         CmdClassify},
         {"da",
          "da [--names common|maori|latin|folder] [--validate resubstitution|loo|kfold[:K]]",
          "Discriminant analysis of the library species; writes \"Error Matrix.csv\".\n"

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Reading instrument files and Z-profiles.
+// Reading field spectra and Z-profiles.
 #include <functional>
 #include <memory>
 
 #include "base/shown_text.h"
 #include "cli/cli_context.h"
-#include "spectra/field_spectrum_reader.h"
 #include "spectra/spectrum.h"
 #include "spectra/spectrum_summary.h"
+#include "study/loadable_file.h"
 #include "study/z_profile_reader.h"
 
 namespace orvane {
@@ -36,8 +36,10 @@ int SummariseFiles(Context& ctx, const char* command,
 }
 
 int CmdOpen(Context& ctx) {
+    // A Z profile is read on the sensor the chain options select; other files need none.
+    if (AnyZProfile(ctx.args.positional)) ApplyChainArgs(ctx);
     return SummariseFiles(ctx, "open", [&](const std::string& path) {
-        return ReadFieldSpectrumFile(path);
+        return ReadLoadableFile(path, ctx.session);
     });
 }
 
@@ -52,8 +54,11 @@ int CmdZProfile(Context& ctx) {
 
 std::vector<Command> SpectraCommands() {
     return {
-        {"open", "open FILE...",
-         "Read instrument files: name, number, capture time, position, comment.", CmdOpen},
+        {"open", "open FILE... [--sensor NAME|ID]",
+         "Read field spectra (binary instrument files, SIG and SED text files) and ENVI Z "
+         "profiles (on the current sensor), as the window's Loaded Spectra does: name, number, "
+         "capture time, position, comment.",
+         CmdOpen},
         {"zprofile", "zprofile FILE... [--sensor NAME|ID]",
          "Read ENVI Z profiles onto the sensor's bands: name, number, capture time, position, "
          "comment.",

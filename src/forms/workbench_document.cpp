@@ -4,7 +4,7 @@
 #include "base/output_folder.h"
 #include "base/shown_text.h"
 #include "chain/processing_session.h"
-#include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum_file.h"
 #include "spectra/species.h"
 #include "study/study_loader.h"
 #include "study/z_profile_reader.h"
@@ -61,7 +61,7 @@ void WorkbenchDocument::AddLoaded(std::unique_ptr<Spectrum> spectrum) {
 }
 
 void WorkbenchDocument::LoadSpectrumFile(const std::string& path) {
-    AddLoaded(ReadFieldSpectrumFile(path));
+    AddLoaded(ReadSpectrumFile(path));
 }
 
 void WorkbenchDocument::LoadZProfile(const std::string& path) {

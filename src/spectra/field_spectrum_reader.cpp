@@ -315,36 +315,58 @@ int DigitsValue(const std::string& digits) {
     for (std::size_t i = start; i < digits.size(); ++i) value = value * 10 + (digits[i] - '0');
     return value;
 }
+bool SameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        if (c != b[i]) return false;
+    }
+    return true;
+}
+
+// The instrument's software writes an overlap-matched copy of "leaf_00012.sig" as
+// "leaf_00012_moc.sig"; its number is the measurement's.
+std::string_view WithoutMatchedSuffix(std::string_view base, std::string_view extension) {
+    if (SameLetters(extension, "sig") && base.size() > 4 &&
+        SameLetters(base.substr(base.size() - 4), "_moc"))
+        base.remove_suffix(4);
+    return base;
+}
 }  // namespace
 
 int SpectrumNumberOfFileName(const std::string& file_name) {
     const std::size_t dot = file_name.rfind('.');
-    const std::string base = dot == std::string::npos ? file_name : file_name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? "" : file_name.substr(dot + 1);
     if (!extension.empty() && IsDigit(extension[0])) {
         std::size_t end = 0;
         while (end < extension.size() && IsDigit(extension[end])) ++end;
         return DigitsValue(extension.substr(0, end));
     }
+    const std::string base(WithoutMatchedSuffix(
+        dot == std::string::npos ? std::string_view(file_name)
+                                 : std::string_view(file_name).substr(0, dot),
+        extension));
     std::size_t start = base.size();
     while (start > 0 && IsDigit(base[start - 1])) --start;
     return DigitsValue(base.substr(start));
 }
 
+bool InstrumentFileExtension(std::string_view extension) {
+    return SameLetters(extension, "asd") || SameLetters(extension, "sig") ||
+           SameLetters(extension, "sed");
+}
+
 std::optional<int> InstrumentFileNumber(std::string_view file_name) {
     const std::size_t dot = file_name.rfind('.');
     if (dot == std::string_view::npos) return std::nullopt;
-    const std::string_view base = file_name.substr(0, dot);
     const std::string_view extension = file_name.substr(dot + 1);
     if (!extension.empty() && IsDigit(extension[0])) {
         std::size_t end = 0;
         while (end < extension.size() && IsDigit(extension[end])) ++end;
         return DigitsValue(std::string(extension.substr(0, end)));
     }
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (extension.size() != 3 || lower(extension[0]) != 'a' || lower(extension[1]) != 's' ||
-        lower(extension[2]) != 'd')
-        return std::nullopt;
+    if (!InstrumentFileExtension(extension)) return std::nullopt;
+    const std::string_view base = WithoutMatchedSuffix(file_name.substr(0, dot), extension);
     std::size_t start = base.size();
     while (start > 0 && IsDigit(base[start - 1])) --start;
     if (start == base.size()) return std::nullopt;

@@ -14,6 +14,9 @@ namespace orvane {
 
 // What one instrument file holds, before the reflectances are narrowed to the stored floats.
 struct FieldSpectrumContents {
+    // The name the file's header gives the measurement; empty where it gives none (the file's
+    // name is then the spectrum's).
+    std::string name;
     std::string comment;
     CaptureTime capture_time;
     // Decimal degrees and metres; NaN where the header holds no possible value (not finite,
@@ -43,16 +46,25 @@ std::string FileNameOfPath(const std::string& path);
 
 // The measurement number a file name carries: the leading digits of its extension ("x.012"
 // gives 12), or, when the extension does not start with a digit, the trailing digits of the
-// base name ("x00012.asd" gives 12); 0 when neither has digits.
+// base name ("x00012.asd" gives 12; an overlap-matched SIG copy "x00012_moc.sig" too); 0 when
+// neither has digits.
 int SpectrumNumberOfFileName(const std::string& file_name);
 
 // The measurement number of a file an import takes as an instrument file, or nothing when the
 // name is not one. Where the extension begins with a digit the number is those digits
-// ("leaf.012" gives 12); otherwise the base name must end in digits and the extension be the
-// instrument's own ".asd", in any case ("at00012.asd" gives 12). Copies and exports beside the
-// measurements ("gs00011.", "gs00011.asd.txt", "notes.txt") and names without a number are
-// not instrument files. Agrees with SpectrumNumberOfFileName wherever it gives a number.
+// ("leaf.012" gives 12); otherwise the base name must end in digits and the extension be one
+// the instruments write, ".asd", ".sig" or ".sed" in any case ("at00012.asd",
+// "leaf_00012.sig" give 12; "plot3.0005.sed" gives 5, the digits before the last extension).
+// The overlap-matched copy the instrument's software writes beside a SIG file
+// ("leaf_00012_moc.sig") carries its measurement's number, so that a site keeps one of the two.
+// Copies and exports beside the measurements ("gs00011.", "gs00011.asd.txt", "notes.txt") and
+// names without a number are not instrument files. Agrees with SpectrumNumberOfFileName
+// wherever it gives a number.
 std::optional<int> InstrumentFileNumber(std::string_view file_name);
+
+// True for the extensions (without the dot) instruments give their own files: "asd", "sig",
+// "sed", in any case.
+bool InstrumentFileExtension(std::string_view extension);
 
 // Sets path, name and number from the path and clears the dummy flag, as both readers do.
 void SetSpectrumFileIdentity(Spectrum& spectrum, const std::string& path);

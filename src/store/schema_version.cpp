@@ -3,6 +3,8 @@
 
 #include <fmt/format.h>
 
+#include "base/data_files.h"
+
 namespace orvane {
 
 int StoredSchemaVersion(Database& db) {
@@ -26,13 +28,17 @@ void RequireSchemaVersion(Database& db) {
                                       "this program knows ({}); use the newer version of Orvane "
                                       "that changed it.",
                                       name, stored, kSchemaVersion));
+    // The installed program names the installed tool and files, a checkout's its own.
+    const DataFiles files = DataFiles::ForThisProgram();
     if (stored < kSchemaVersion)
         throw OrvaneError(fmt::format("The database \"{}\" has schema version {}, older than "
                                       "this program needs ({}); bring it up to date with "
-                                      "\"scripts/orvane-db migrate\" (private server) or by "
-                                      "applying db/migrations/{:03}-*.sql and the later files in "
+                                      "\"{} migrate\" (private server) or by "
+                                      "applying {}/{:03}-*.sql and the later files in "
                                       "order.",
-                                      name, stored, kSchemaVersion, stored + 1));
+                                      name, stored, kSchemaVersion, files.DbToolCommand(),
+                                      files.installed ? files.db + "/migrations" : "db/migrations",
+                                      stored + 1));
 }
 
 }  // namespace orvane

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/spectra_import.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -21,6 +19,7 @@
 #include "base/utf8_text.h"
 #include "chain/processing_session.h"
 #include "spectra/field_spectrum_reader.h"
+#include "spectra/spectrum_file.h"
 #include "study/folder_walker.h"
 #include "store/array_codec.h"
 #include "store/database.h"
@@ -262,8 +261,12 @@ bool SameMeasurement(const Spectrum& a, const Spectrum& b) {
            SameValue(a.altitude_, b.altitude_);
 }
 
-bool InstrumentExtension(const std::string& name) {
-    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".asd") == 0;
+// The file's own name decides, since a text file's header may name the spectrum otherwise.
+bool InstrumentExtension(const std::string& path) {
+    const std::string name = FileNameOfPath(path);
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && dot > 0 &&
+           InstrumentFileExtension(std::string_view(name).substr(dot + 1));
 }
 
 }  // namespace
@@ -291,8 +294,8 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
         if (!InstrumentFileNumber(name)) {
             Skip(file,
                  "it is not named as an instrument file (a number as its extension, as in "
-                 "leaf.012, or a name ending in a number with the extension .asd, as in "
-                 "leaf00012.asd)");
+                 "leaf.012, or a name ending in a number with the extension .asd, .sig or .sed, "
+                 "as in leaf00012.asd or leaf_00012.sig)");
             continue;
         }
         if (Utf8Length(AsUtf8(file)) > kPathChars) {
@@ -300,7 +303,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
             continue;
         }
         try {
-            read.push_back(ReadFieldSpectrumFile(file));
+            read.push_back(ReadSpectrumFile(file));
         } catch (const OrvaneError& e) {
             Skip(file, ReasonOf(e, file));
         }
@@ -311,7 +314,7 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
     std::vector<size_t> order(read.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&read](size_t a, size_t b) {
-        return InstrumentExtension(read[a]->name_) && !InstrumentExtension(read[b]->name_);
+        return InstrumentExtension(read[a]->path_) && !InstrumentExtension(read[b]->path_);
     });
     std::vector<bool> keep(read.size(), true);
     // Kept files by a hash of their values, so that a large site is not compared pairwise.

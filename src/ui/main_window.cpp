@@ -497,7 +497,8 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
 void MainWindow::OnOpenSpectrumFiles() {
     // Each file on its own, so one that cannot be read does not keep out the others.
     for (const std::string& path :
-         frontend_->ChooseOpenFiles("Open", "Field spectra (*.asd *.[0-9]*);;All files (*)"))
+         frontend_->ChooseOpenFiles(
+             "Open", "Field spectra (*.asd *.sig *.sed *.[0-9]*);;All files (*)"))
         Run([&] { doc_.LoadSpectrumFile(path); });
 }
 

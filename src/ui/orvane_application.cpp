@@ -6,11 +6,19 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QEventLoop>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
+#include <atomic>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include "base/config_file.h"
+#include "base/frontend.h"
 #include "base/version.h"
+#include "forms/private_setup.h"
 #include "forms/workbench_document.h"
 #include "base/orvane_error.h"
 #include "store/database.h"
@@ -33,24 +41,133 @@ OrvaneApplication::~OrvaneApplication() {
     doc_.reset();
 }
 
+namespace {
+// Records what the first-start setup reports, for the window to show while it works in
+// the background.
+class SetupFrontend : public Frontend {
+  public:
+    void Report(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const size_t end = text.find_last_not_of('\n');
+        const std::string trimmed = text.substr(0, end == std::string::npos ? 0 : end + 1);
+        last_ = trimmed.substr(trimmed.find_last_of('\n') + 1);
+        all_ += trimmed + "\n";
+    }
+    void Error(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        errors_ += text + "\n";
+    }
+    std::string Last() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return last_;
+    }
+    std::string Errors() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return errors_;
+    }
+    std::string All() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return all_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string last_;
+    std::string errors_;
+    std::string all_;
+};
+}  // namespace
+
+std::string OrvaneApplication::CreatePrivateSetup() {
+    SetupFrontend frontend;
+    std::string config, failure;
+    std::atomic<bool> done{false};
+    // The server's creation and the import take a while: they run beside the event loop so
+    // that the window keeps painting its progress.
+    std::thread worker([&] {
+        try {
+            config = PrivateSetup().Run(frontend, setup_options_);
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        done = true;
+    });
+    if (!config_answer_) {
+        QProgressDialog progress(QStringLiteral("Creating the private database and the demo study..."),
+                                 QString(), 0, 0);
+        progress.setWindowTitle(QStringLiteral("Orvane"));
+        progress.setWindowModality(Qt::ApplicationModal);
+        progress.setMinimumDuration(0);
+        progress.show();
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const std::string last = frontend.Last();
+            if (!last.empty())
+                progress.setLabelText(
+                    QStringLiteral("Creating the private database and the demo study...\n") +
+                    QString::fromStdString(last));
+            if (done) loop.quit();
+        });
+        poll.start(100);
+        loop.exec();
+    }
+    worker.join();
+    const std::string errors = frontend.Errors();
+    if (!failure.empty()) {
+        std::fprintf(stderr, "orvane: %s\n%s", failure.c_str(), errors.c_str());
+        if (!config_answer_)
+            QMessageBox::critical(nullptr, QStringLiteral("Orvane"),
+                                  QStringLiteral("The private database could not be created.\n\n") +
+                                      QString::fromStdString(failure + "\n" + errors));
+        return "";
+    }
+    // The import's own complaints (a file skipped) do not stop the start; the report window
+    // shows them with what was made.
+    if (!errors.empty()) std::fprintf(stderr, "orvane: %s", errors.c_str());
+    setup_report_ = frontend.All() + errors;
+    return config;
+}
+
 bool OrvaneApplication::ChooseConfiguration(const std::string& message, std::string& config_path) {
+    const std::string unavailable = PrivateSetup().Unavailable();
+    const bool can_create = unavailable.empty();
     if (config_answer_) {
-        const std::string chosen = config_answer_(message);
-        if (chosen.empty()) return false;
-        config_path = chosen;
+        const StartChoice chosen = config_answer_(message, can_create);
+        if (chosen.kind == StartChoice::kCreatePrivate && can_create) {
+            config_path = CreatePrivateSetup();
+            return !config_path.empty();
+        }
+        if (chosen.kind != StartChoice::kChooseFile || chosen.path.empty()) return false;
+        config_path = chosen.path;
         return true;
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Orvane"),
-                    QStringLiteral("Orvane needs its configuration file (database connection and "
-                                   "output folder) to start."));
-    box.setInformativeText(QString::fromStdString(message) +
-                           QStringLiteral("\n\nChoose a configuration file, or quit."));
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Orvane"),
+                    QStringLiteral("Orvane needs a database and its configuration file (database "
+                                   "connection and output folder) to start."));
+    QString informative = QString::fromStdString(message) + QStringLiteral("\n\n");
+    if (can_create)
+        informative += QStringLiteral(
+            "Create a private database for you (a MariaDB server of your own under "
+            "$ORVANE_HOME) with the demo study imported, choose a configuration file, or quit.");
+    else
+        informative += QString::fromStdString(unavailable) +
+                       QStringLiteral("\nChoose a configuration file, or quit.");
+    box.setInformativeText(informative);
+    QPushButton* create = nullptr;
+    if (can_create)
+        create = box.addButton(QStringLiteral("Create Private Database and Demo Study"),
+                               QMessageBox::AcceptRole);
     QPushButton* choose =
-        box.addButton(QStringLiteral("Choose Configuration..."), QMessageBox::AcceptRole);
+        box.addButton(QStringLiteral("Choose Configuration..."), QMessageBox::ActionRole);
     QPushButton* quit = box.addButton(QStringLiteral("Quit"), QMessageBox::RejectRole);
-    box.setDefaultButton(choose);
+    box.setDefaultButton(create ? create : choose);
     box.setEscapeButton(quit);
     box.exec();
+    if (create && box.clickedButton() == create) {
+        config_path = CreatePrivateSetup();
+        return !config_path.empty();
+    }
     if (box.clickedButton() != choose) return false;
     const QString path = QFileDialog::getOpenFileName(
         nullptr, QStringLiteral("Configuration file"), QDir::homePath(),
@@ -125,6 +242,7 @@ int OrvaneApplication::Run() {
     int status = 0;
     doc_ = OpenDocument(config_path, status);
     if (!doc_) return status;
+    if (!setup_report_.empty()) doc_->Report(setup_report_);
     // The report window shows them too; standard error keeps them for a launch from a shell.
     for (const std::string& warning : doc_->StartupWarnings())
         std::fprintf(stderr, "orvane: %s\n", warning.c_str());

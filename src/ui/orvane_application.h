@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -22,21 +23,38 @@ class OrvaneApplication : public QApplication {
     // Start-up and the event loop; the exit status.
     int Run();
 
-    // Answers the "choose a configuration file" question without a dialog (for tests): the
-    // chosen path, or empty to quit.
-    using ConfigAnswer = std::function<std::string(const std::string& message)>;
+    // What the user chose when no configuration file was found.
+    struct StartChoice {
+        enum Kind { kQuit, kChooseFile, kCreatePrivate };
+        Kind kind = kQuit;
+        std::string path;  // the file chosen, for kChooseFile
+    };
+    // Answers the start-up question without a dialog (for tests); `can_create` tells whether
+    // the private database and demo study were offered.
+    using ConfigAnswer =
+        std::function<StartChoice(const std::string& message, bool can_create)>;
     void SetConfigAnswer(ConfigAnswer answer) { config_answer_ = std::move(answer); }
+    // Options for "orvane-db init" when the private database is created (a test's free port).
+    void SetPrivateSetupOptions(std::vector<std::string> options) {
+        setup_options_ = std::move(options);
+    }
 
   private:
     // Opens the document, letting the user choose another configuration file after a failed
     // connection. Null when the user quits (exit status in `status`).
     std::unique_ptr<WorkbenchDocument> OpenDocument(std::string config_path, int& status);
-    // Shows why there is no configuration and lets the user pick one; false when declined.
+    // Shows why there is no configuration and offers the private database with the demo
+    // study, or a file of the user's; false when declined or when the creation failed.
     bool ChooseConfiguration(const std::string& message, std::string& config_path);
+    // Creates the private database and the demo study, showing that it works; the
+    // configuration it wrote, or empty after telling the user why it failed.
+    std::string CreatePrivateSetup();
 
     std::unique_ptr<WorkbenchDocument> doc_;
     std::unique_ptr<MainWindow> frame_;
     ConfigAnswer config_answer_;
+    std::vector<std::string> setup_options_;
+    std::string setup_report_;  // what the first start's setup did, for the report window
 };
 
 }  // namespace orvane

@@ -26,6 +26,7 @@
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 #include "support/band_values.h"
+#include "study/z_profile_reader.h"
 
 namespace orvane {
 namespace {
@@ -95,6 +96,7 @@ class ChainTest : public ::testing::Test {
     }
 
     test::ScratchDatabase scratch_{"chain"};
+    test::TempDir dir_;
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
 };
@@ -115,6 +117,20 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
         for (int w : {365, 1334, 1466, 2484})
             EXPECT_GT(out.Value(w), 0.0) << "type " << type << " at " << w;
     }
+}
+
+// A Z profile lies on the sensor's bands already: the sensor stage is its own values, not a
+// synthesis of reflectances it does not have.
+TEST_F(ChainTest, AZProfileIsItsOwnSensorStage) {
+    const std::string path = dir_.File("pixel.txt");
+    std::ofstream(path) << "ENVI ASCII Plot File\nColumn 1: Wavelength\nColumn 2: Z Profile\n"
+                           "442.98 0.03\n482.59 0.05\n561.33 0.08\n654.61 0.04\n864.57 0.36\n";
+    const auto profile = ReadZProfile(path, session_.get());
+    Chain chain(session_->ChainSnapshot());
+    const BandVector& synth = chain.Run(*profile, Stage::kSynthesized);
+    const double expected[] = {0.03, 0.05, 0.08, 0.04, 0.36};
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(synth.Value(k), expected[k - 1]) << "band " << k;
+    EXPECT_EQ(chain.Run(*profile, Stage::kDerived).Value(5), 0.36);
 }
 
 TEST_F(ChainTest, RefusedSettingsChangeNothing) {
@@ -189,7 +205,7 @@ TEST_F(ChainTest, ABandWithoutValueNeverEntersASum) {
     constexpr float kLevel = 0.5f;
     constexpr int kHole = 880;  // under the tail of the 865 nm element's response
     std::vector<float> values(kSpectrumBands, kLevel);
-    values[kHole - kFirstWavelength] = static_cast<float>(kNoValue);
+    values[kHole - kFirstWavelength] = kStoredNoValue;
     Site site(1, 2);
     site.AddMember(std::make_unique<Spectrum>());
     site.Member(0)->SetReflectances(values.data());

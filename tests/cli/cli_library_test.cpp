@@ -17,6 +17,7 @@
 #include "support/cli_fixture.h"
 #include "support/feature_study.h"
 #include "support/study_rows.h"
+#include "support/text_spectrum_file.h"
 
 namespace orvane {
 namespace {
@@ -92,6 +93,60 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
     EXPECT_TRUE(Contains(cancelled.err, "orvane-cli: cancelled")) << cancelled.err;
     EXPECT_EQ(stored(), before);
     EXPECT_EQ(Cli({"library", "status"}).out, "Ready (2 of 2 classes modelled)\n");
+}
+
+// `classify` and `open` take every file the window's Loaded Spectra takes: binary, SIG and SED
+// field spectra and Z profiles on the current sensor; a broken file is named with its line and
+// the others are still read.
+TEST_F(CliLibrary, ClassifyAndOpenTakeEveryLoadableFile) {
+    test::SigFile sig;
+    sig.channels = test::Unmatched(test::ThreeDetectors());
+    sig.remove_at = "990,1900";
+    const std::string sig_path = dir_.File("leaf_00012.sig");
+    test::WriteTextFile(sig_path, test::SigText(sig));
+    test::SedFile sed;
+    sed.channels = sig.channels;
+    sed.style = {true, true};
+    const std::string sed_path = dir_.File("plot3.0005.sed");
+    test::WriteTextFile(sed_path, test::SedText(sed));
+    const std::string profile = dir_.File("pixel.txt");
+    test::WriteTextFile(profile, "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\n"
+                                 "Column 1: Wavelength\nColumn 2: Z Profile\n"
+                                 "400.0 0.10\n1000.0 0.12\n2000.0 0.11\n");
+    test::SigFile broken = sig;
+    broken.extra_rows = {"2600,00 1"};
+    const std::string broken_path = dir_.File("leaf_00013.sig");
+    test::WriteTextFile(broken_path, test::SigText(broken));
+    const std::string binary = test::TestData("asd/as7/v7sample00003.asd");
+    const std::vector<std::string> files = {binary, sig_path, sed_path, profile, broken_path};
+
+    ASSERT_EQ(Cli({"library", "build"}).rc, 0);
+    std::vector<std::string> args = {"classify"};
+    args.insert(args.end(), files.begin(), files.end());
+    test::CliOutcome r = Cli(args);
+    EXPECT_EQ(r.rc, 1) << r.err;
+    for (const char* name : {"v7sample00003.asd", "leaf_00012.sig", "plot3.0005.sed", "pixel.txt"})
+        EXPECT_TRUE(std::regex_search(
+            r.out, std::regex(std::string("classified as (alpha|beta): ") + name + "\n")))
+            << name << "\n" << r.out;
+    EXPECT_TRUE(Contains(r.err, "Field spectrum file " + broken_path + " was not read: line " +
+                                    std::to_string(11 + sig.channels.size() + 1) +
+                                    " has 2 columns where the table has 4"))
+        << r.err;
+
+    args[0] = "open";
+    r = Cli(args);
+    EXPECT_EQ(r.rc, 1) << r.err;
+    EXPECT_TRUE(Contains(r.out, "leaf_00012.sig\t12\t2008-01-18 11:51:57\t-37.499703\t"
+                                "-58.909512\tnan\tsunlit leaf\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "plot3.0005.sed\t5\t2016-07-22 11:20:41\tnan\tnan\tnan\tcanopy\n"))
+        << r.out;
+    EXPECT_TRUE(Contains(r.out, "pixel.txt\t0\t")) << r.out;
+    EXPECT_TRUE(Contains(r.err, broken_path)) << r.err;
+    // Without a Z profile among them, the files are read without any chain setting.
+    r = Cli({"open", sig_path, "--sensor", "no such sensor"});
+    EXPECT_EQ(r.rc, 0) << r.err;
 }
 
 // The usage errors are the interface's own; why a library is not ready is the core's.

@@ -13,6 +13,7 @@
 #include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/study_rows.h"
+#include "support/text_spectrum_file.h"
 #include "support/workbench_rows.h"
 
 namespace orvane {
@@ -274,6 +275,22 @@ TEST(MainFormStartUp, WithoutStudiesTheChainControlsWriteNothing) {
     form.SetDerivativeOrder(2);
     EXPECT_EQ(bench.Count("select count(*) from smoothing_filter"), 0);
     EXPECT_EQ(bench.Count("select count(*) from derivative"), 0);
+}
+
+// File > Open loads SIG and SED files beside the binary ones into the Loaded Spectra.
+TEST_F(MainFormTest, OpenLoadsEveryFieldSpectrumFormat) {
+    test::SigFile sig;
+    sig.channels = test::Unmatched(test::ThreeDetectors());
+    test::SedFile sed;
+    sed.channels = sig.channels;
+    test::WriteTextFile(bench_.dir_.File("leaf_00012.sig"), test::SigText(sig));
+    test::WriteTextFile(bench_.dir_.File("plot3.0005.sed"), test::SedText(sed));
+    doc_.LoadSpectrumFile(bench_.dir_.File("leaf_00012.sig"));
+    doc_.LoadSpectrumFile(bench_.dir_.File("plot3.0005.sed"));
+    ASSERT_EQ(doc_.LoadedSpectra().size(), 2u);
+    EXPECT_EQ(doc_.LoadedSpectra()[0]->DisplayName(), "leaf_00012.sig");
+    EXPECT_EQ(doc_.LoadedSpectra()[1]->number_, 5);
+    EXPECT_NEAR(doc_.LoadedSpectra()[1]->reflectances_[0], 0.24448905109489058, 1e-7);
 }
 
 }  // namespace

@@ -228,7 +228,12 @@ TEST(InstrumentFileNumber, TheInstrumentsNamingOnly) {
         {"gs00011.", {}},        {"gs00011.asd.txt", {}},   {"notes.txt", {}},
         {"leaf.asd", {}},        {"leaf7", {}},             {"leaf", {}},
         {"gs00011.asd~", {}},    {"gs00011.asdx", {}},      {".asd", {}},
-        {"", {}},                {"12.as", {}},             {"gs00011.x01", {}}};
+        {"", {}},                {"12.as", {}},             {"gs00011.x01", {}},
+        {"leaf_00012.sig", 12},  {"plot3.0005.sed", 5},     {"LEAF7.SiG", 7},
+        {"x.2.SED", 2},          {"leaf_00012_moc.sig", 12}, {"LEAF_00012_MOC.SIG", 12},
+        {"leaf_moc.sig", {}},    {"_moc.sig", {}},          {"leaf12_moc.sed", {}},
+        {"leaf.sed", {}},        {"leaf12.sig.txt", {}},    {"leaf12.sigx", {}},
+        {"leaf12.se", {}}};
     for (const auto& [name, number] : cases) {
         EXPECT_EQ(InstrumentFileNumber(name), number) << name;
         if (number) {

@@ -28,6 +28,7 @@
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
+#include "support/text_spectrum_file.h"
 
 namespace orvane {
 namespace {
@@ -256,7 +257,8 @@ TEST_F(Import, ClashingNumbersAndUnreadableFilesAreReportedAndTheRestIsStored) {
     const std::string taken = " is already taken by ";
     const std::string not_named =
         ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
-        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+        "a name ending in a number with the extension .asd, .sig or .sed, as in leaf00012.asd or "
+        "leaf_00012.sig)\n";
     const std::vector<std::string> expected = {
         "Skipped " + Path("Totara/site2/broken.004") +
             ": it is 9 bytes long, shorter than the 484-byte header\n",
@@ -291,7 +293,8 @@ TEST_F(Import, OneMeasurementIsStoredOnceAndNumbersAreNotShared) {
     const std::string site = Path("GS/site1/");
     const std::string not_named =
         ": it is not named as an instrument file (a number as its extension, as in leaf.012, or "
-        "a name ending in a number with the extension .asd, as in leaf00012.asd)\n";
+        "a name ending in a number with the extension .asd, .sig or .sed, as in leaf00012.asd or "
+        "leaf_00012.sig)\n";
     const std::vector<std::string> expected = {
         "Skipped " + site + "gs00011." + not_named,
         "Skipped " + site + "gs00011.asd.txt" + not_named,
@@ -312,6 +315,68 @@ TEST_F(Import, OneMeasurementIsStoredOnceAndNumbersAreNotShared) {
                             "'/', -1) order by spectrum_no) from spectrum",
                             stored);
     EXPECT_EQ(stored, "11 gs00011.asd,12 gs00012.asd");
+}
+
+// Binary, SIG and SED files of one study import together by the same folder and numbering
+// rules; a text file with a broken table is skipped naming its line and the others are stored.
+TEST_F(Import, MixedInstrumentFormatsIntoOneStudy) {
+    File("Kauri/site1/k00001.asd", {1});
+    test::SigFile sig;
+    sig.channels = test::Unmatched(test::ThreeDetectors(1));
+    sig.remove_at = "990,1900";
+    test::WriteTextFile(Path("Kauri/site1/leaf_00002.sig"), test::SigText(sig));
+    test::SedFile sed;
+    sed.channels = test::ThreeDetectors(2)[0];  // one detector: no value above 1012 nm
+    sed.style = {true, true};
+    sed.latitude = "3729,9822S";
+    sed.date = "22/07/2016,22/07/2016";
+    test::WriteTextFile(Path("Kauri/site1/plot3.0003.sed"), test::SedText(sed));
+    test::SigFile comma = sig;
+    comma.channels = test::Unmatched(test::ThreeDetectors(3));
+    comma.style = {true, true};
+    test::WriteTextFile(Path("Kauri/site2/leaf_00004.SIG"), test::SigText(comma));
+    test::SigFile broken = sig;
+    broken.extra_rows = {"2515.00  12.5  13.5"};
+    test::WriteTextFile(Path("Kauri/site2/leaf_00005.sig"), test::SigText(broken));
+    // The overlap-matched copy carries its measurement's number; the first in name order stays.
+    test::WriteTextFile(Path("Kauri/site2/leaf_00004_moc.sig"), test::SigText(sig));
+    test::WriteTextFile(Path("Rimu/site1/r.007"), test::SedText(sed));
+
+    const ImportCounts added = Run();
+    EXPECT_EQ(std::make_tuple(added.species, added.sites, added.spectra, added.skipped),
+              std::make_tuple(2, 3, 5, 2));
+    // The first line, nine header lines with the factors, "data=", then the table.
+    const int broken_line = 11 + static_cast<int>(broken.channels.size()) + 1;
+    EXPECT_EQ(SkipLines(frontend_),
+              (std::vector<std::string>{
+                  "Skipped " + Path("Kauri/site2/leaf_00005.sig") + ": line " +
+                      std::to_string(broken_line) +
+                      " has 3 columns where the table has 4 (\"2515.00  12.5  13.5\")\n",
+                  "Skipped " + Path("Kauri/site2/leaf_00004_moc.sig") +
+                      ": spectrum number 4 of site 2 is already taken by " +
+                      Path("Kauri/site2/leaf_00004.SIG") + ", which is the one stored\n"}));
+    EXPECT_EQ(Sites("Kauri"), (std::map<int, int>{{1, 3}, {2, 1}}));
+    EXPECT_EQ(Sites("Rimu"), (std::map<int, int>{{1, 1}}));
+
+    // Each row: number, file, latitude, comment, and whether 2499 nm holds the stored marker of
+    // no value (-1.0f), as only the one-detector SED files do.
+    std::string stored;
+    session_.Db().QueryText(
+        "select group_concat(spectrum_no, ' ', substring_index(pathname, '/', -1), ' ', "
+        "ifnull(round(latitude, 4), 'null'), ' ', asd_comment, ' ', "
+        "hex(substring(reflectances, 4 * 2149 + 1, 4)) = '000080BF' order by spectrum_no "
+        "separator '; ') from spectrum",
+        stored);
+    EXPECT_EQ(stored,
+              "1 k00001.asd 0.0000 test 0; 2 leaf_00002.sig -37.4997 sunlit leaf 0; "
+              "3 plot3.0003.sed -37.4997 canopy 1; 4 leaf_00004.SIG -37.4997 sunlit leaf 0; "
+              "7 r.007 -37.4997 canopy 1");
+    std::string dates;
+    session_.Db().QueryText(
+        "select group_concat(site_no, ' ', capture_date order by species_id, site_no "
+        "separator '; ') from site",
+        dates);
+    EXPECT_EQ(dates, "1 2019-03-04 10:11:12; 2 2008-01-18 11:51:57; 1 2016-07-22 11:20:41");
 }
 
 // A folder or file name that is not UTF-8 would be stored altered and never found again by

@@ -97,5 +97,18 @@ TEST_F(ZProfileReaderTest, RefusesFilesThatAreNotProfilesNamingFileAndLine) {
     }
 }
 
+// The sample profile the README uses loads on the shipped Sentinel-2A sensor, a value on every
+// band; the older test profile fits no shipped sensor and stays a reader test's input only.
+TEST_F(ZProfileReaderTest, TheShippedSampleLoadsOnAShippedSensor) {
+    GaussianSensor sentinel;
+    sentinel.ReadFile(test::SourcePath("data/sensors/sentinel2a_msi.txt"));
+    const auto spectrum =
+        ReadZProfile(test::SourcePath("examples/sentinel2a-pixel.txt"), sentinel, nullptr);
+    const BandVector& stage = *spectrum->sensor_profile_;
+    EXPECT_EQ(stage.ValidCount(), 13);
+    EXPECT_EQ(stage.Value(1), 0.0321);
+    EXPECT_EQ(stage.Value(13), 0.0947);
+}
+
 }  // namespace
 }  // namespace orvane

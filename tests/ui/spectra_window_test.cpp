@@ -5,7 +5,11 @@
 #include <QComboBox>
 #include <QTreeWidget>
 #include <QtTest>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "forms/menu_command.h"
 #include "forms/waveband_filter_setup.h"
@@ -14,6 +18,49 @@
 #include "ui/workbench.h"
 
 namespace orvane {
+
+namespace {
+// Plots are computed on the worker thread: true once the last request is drawn.
+bool Drawn(const SpectraPlotWindow* plot) {
+    return QTest::qWaitFor([plot] { return !plot->Computing(); }, 60000);
+}
+
+// Holds the spectrum table from another connection, so that reading spectra waits. A thread
+// gives it back on Release, or after ten seconds in any case, so that a window computing on
+// its own thread fails its test instead of hanging.
+class SpectrumTableHold {
+  public:
+    explicit SpectrumTableHold(Database& admin) : admin_(admin) {
+        admin_.Execute("lock tables spectrum write");
+        thread_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+            admin_.Execute("unlock tables");
+        });
+    }
+    ~SpectrumTableHold() { Release(); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    Database& admin_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+};
+
+void Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+}  // namespace
 
 // One window on the demo study for every case: importing its 149 spectra is the slow part.
 class SpectraWindowTest : public QObject {
@@ -53,8 +100,10 @@ class SpectraWindowTest : public QObject {
         QVERIFY(plot->isVisible());
         plot->StageList()->setCurrentIndex(1);  // filtered
         emit plot->StageList()->activated(1);
+        // Chosen while the first choice computes: only the newest is drawn.
         plot->DetailsList()->setCurrentIndex(2);
         emit plot->DetailsList()->activated(2);
+        QVERIFY(Drawn(plot));
 
         // Four species, each a mean curve over a shaded band between two graphs.
         QCustomPlot* canvas = plot->Canvas();
@@ -90,6 +139,55 @@ class SpectraWindowTest : public QObject {
         plot->setFloating(false);
     }
 
+    // The curves are computed on the worker thread: while they wait for the server the window
+    // answers and its choices stay open; a newer choice replaces the running computation
+    // without a word, and Cancel ends it as cancelled, with an empty plot and no error.
+    void aLongPlotLeavesTheWindowAnsweringAndTheNewestChoiceWins() {
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(Drawn(plot));
+        Choose(plot->DetailsList(), SpectraPlotRequest::kSpectra);
+        QVERIFY(Drawn(plot));
+        Database& admin = w->scratch.Admin();
+        {
+            SpectrumTableHold hold(admin);
+            bool answered_while_computing = false;
+            QTimer::singleShot(200, w->frame.get(),
+                               [&] { answered_while_computing = w->frame->JobRunning(); });
+            Choose(plot->StageList(), 0);  // raw
+            QVERIFY(w->frame->JobRunning());
+            QTRY_VERIFY_WITH_TIMEOUT(answered_while_computing, 5000);
+            QVERIFY(plot->DetailsList()->isEnabled());
+            QVERIFY(!plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
+            Choose(plot->DetailsList(), SpectraPlotRequest::kSiteMean);
+            hold.Release();
+            QVERIFY(Drawn(plot));
+        }
+        QCOMPARE(w->frame->Frontend().LastError(), std::string());
+        QVERIFY2(plot->Plot().title.find("site means") != std::string::npos,
+                 plot->Plot().title.c_str());
+        QVERIFY(!plot->Plot().curves.empty());
+        QVERIFY(!w->Report().contains(QStringLiteral("cancelled")));
+        QVERIFY(plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
+
+        {
+            SpectrumTableHold hold(admin);
+            Choose(plot->StageList(), 1);  // filtered
+            QVERIFY(w->frame->JobRunning());
+            QTest::mouseClick(w->frame->findChild<QPushButton*>(QStringLiteral("jobCancel")),
+                              Qt::LeftButton);
+            hold.Release();
+            QVERIFY(Drawn(plot));
+        }
+        QCOMPARE(w->frame->Frontend().LastError(), std::string());
+        QVERIFY(w->Report().contains(QStringLiteral("cancelled: plot")));
+        QVERIFY(plot->Plot().curves.empty());
+        QCOMPARE(plot->Canvas()->graphCount(), 0);
+
+        Choose(plot->DetailsList(), SpectraPlotRequest::kSpeciesMean);
+        QVERIFY(Drawn(plot));
+        QCOMPARE(plot->Canvas()->graphCount(), 12);
+    }
+
     void browserToggleDisablesAndPlotsTheChosenSpectra() {
         w->frame->Form().SetFeatureSpaceType(1);
         w->TriggerAndWait(kCmdBuildLibrary);
@@ -112,6 +210,7 @@ class SpectraWindowTest : public QObject {
         browser->Tree()->topLevelItem(0)->child(0)->setSelected(true);
         browser->findChild<QPushButton*>(QStringLiteral("browserPlot"))->click();
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->SourceList()->currentIndex(), static_cast<int>(SpectraPlotForm::kChosen));
         QCOMPARE(static_cast<int>(plot->Plot().curves.size()), in_site);
 
@@ -126,25 +225,28 @@ class SpectraWindowTest : public QObject {
         w->TriggerAndWait(kCmdBuildLibrary);
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
-        auto choose = [](QComboBox* list, int index) {
+        auto choose = [plot](QComboBox* list, int index) {
             list->setCurrentIndex(index);
             emit list->activated(index);
+            return Drawn(plot);
         };
-        choose(plot->SourceList(), SpectraPlotForm::kStudy);
-        choose(plot->StageList(), 5);  // derived
+        QVERIFY(choose(plot->SourceList(), SpectraPlotForm::kStudy));
+        QVERIFY(choose(plot->StageList(), 5));  // derived
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(1); }));
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->Plot().y_label, std::string("Derivative of order 1"));
         const std::string& report = w->doc->ReportText().Text();
         QVERIFY2(report.find("Not Ready because the derivative order changed to 1.") !=
                      std::string::npos,
                  report.c_str());
         QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(0); }));
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         // A new waveband filter range is a gap at once.
-        choose(plot->StageList(), 1);  // filtered
+        QVERIFY(choose(plot->StageList(), 1));  // filtered
         QCPGraph* mean = plot->Canvas()->graph(8);
         QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
         QVERIFY(w->frame->Run([&] {
@@ -153,6 +255,7 @@ class SpectraWindowTest : public QObject {
             filter.New(990, 1010);
             filter.Ok();
         }));
+        QVERIFY(Drawn(plot));
         mean = plot->Canvas()->graph(8);
         QVERIFY(std::isnan(mean->data()->at(1000 - 350)->value));
     }
@@ -163,6 +266,7 @@ class SpectraWindowTest : public QObject {
             w->frame->Form().SetDerivativeOrder(2);
             w->frame->Form().SelectClassifier(2);
         });
+        QVERIFY(Drawn(w->frame->SpectraPlotDock()));
         const FormSelections before = w->frame->Form().Selections();
         w->frame->close();
 
@@ -178,6 +282,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(again.SpectraPlotDock());  // the docks open again as they were
         // ... with the plot's choices of the last run, drawn.
         SpectraPlotWindow* plot = again.SpectraPlotDock();
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->StageList()->currentIndex(), 1);
         QCOMPARE(plot->DetailsList()->currentIndex(), 2);
         QCOMPARE(plot->Form().stage_index, 1);

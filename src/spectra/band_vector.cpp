@@ -101,14 +101,13 @@ void CountMissingBefore(const double* v, int n, int* m) {
         std::memcpy(&high, v + k + 2, sizeof high);
         const Flags2 low_missing = low != low;  // all bits set where NaN
         const Flags2 high_missing = high != high;
-        Ints4 counts = -__builtin_shuffle(reinterpret_cast<Ints4>(low_missing),
-                                          reinterpret_cast<Ints4>(high_missing),
-                                          Ints4{0, 2, 4, 6});
-        counts += __builtin_shuffle(counts, zero, Ints4{4, 0, 1, 2});
-        counts += __builtin_shuffle(counts, zero, Ints4{4, 5, 0, 1});
+        Ints4 counts = -__builtin_shufflevector(reinterpret_cast<Ints4>(low_missing),
+                                                reinterpret_cast<Ints4>(high_missing), 0, 2, 4, 6);
+        counts += __builtin_shufflevector(counts, zero, 4, 0, 1, 2);
+        counts += __builtin_shufflevector(counts, zero, 4, 5, 0, 1);
         counts += carried;
         std::memcpy(m + k + 1, &counts, sizeof counts);
-        carried = __builtin_shuffle(counts, Ints4{3, 3, 3, 3});
+        carried = __builtin_shufflevector(counts, counts, 3, 3, 3, 3);
     }
     int missing = m[k];
     for (; k < n; ++k) {

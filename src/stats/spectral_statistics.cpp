@@ -42,6 +42,7 @@ LibraryKey KeyOf(const ProcessingSession& session, const FeatureSpace& fs) {
     key.smoothing_filter = session.SmoothingFilterId();
     key.derivative = session.DerivativeId();
     key.waveband_filter = session.WavebandFilterId();
+    key.stage_options = session.StageOptionKey();
     return key;
 }
 

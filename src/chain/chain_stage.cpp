@@ -14,7 +14,7 @@ const std::vector<StageDeclaration>& Stages() {
         {Stage::kSpliced, "spliced", "Spliced", StageAxis::kGrid, Stage::kRaw,
          ApplySpliceCorrection,
          StageOption{"splice", "Splice Correction", {"off", "additive"},
-                     "joins (last band of one detector, first band of the next)",
+                     "splice joins, each the last band of one detector and the first of the next",
                      "1000-1001 1800-1801", CheckSpliceJoins}},
         {Stage::kFiltered, "filtered", "Filtered", StageAxis::kGrid, Stage::kSpliced,
          ApplyStudyFilter},

@@ -80,8 +80,9 @@ void PrintUsage(std::ostream& out) {
     for (const StageDeclaration* s : OptionalStages()) {
         std::string modes;
         for (const char* m : s->option->modes) modes += (modes.empty() ? "" : "|") + std::string(m);
-        out << "  --" << s->option->word << ' ' << modes << "  " << s->option->label
-            << " (stage " << s->word << "; default off: the stage passes its input on)\n";
+        const std::string option = "--" + std::string(s->option->word) + ' ' + modes;
+        out << "  " << option << std::string(option.size() < 24 ? 24 - option.size() : 1, ' ')
+            << s->option->label << ", stage " << s->word << " (off: its input unchanged)\n";
     }
     out << "\n"
         << kNameOrIdHelp

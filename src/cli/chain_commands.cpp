@@ -77,6 +77,12 @@ int CmdDerivativeSet(Context& ctx) {
     return 0;
 }
 
+// "splice joins": what the stage's pairs are, without the explanation after the comma.
+std::string PairsName(const StageDeclaration& stage) {
+    const std::string pairs = stage.option->pairs;
+    return pairs.substr(0, pairs.find(','));
+}
+
 void PrintPairs(Context& ctx, const StageDeclaration& stage) {
     const StagePairs& pairs = ctx.session->StagePairsOf(stage.id);
     if (pairs.empty())
@@ -105,7 +111,7 @@ void AddStagePairCommands(std::vector<Command>& commands) {
                  ApplyChainArgs(ctx);
                  StagePairs pairs;
                  for (const std::string& w : ctx.args.positional)
-                     pairs.push_back(ParseRange(w, std::string("A pair of ") + stage.option->pairs));
+                     pairs.push_back(ParseRange(w, "Each of the " + PairsName(stage)));
                  ctx.session->SetStagePairs(stage.id, pairs);
                  PrintPairs(ctx, stage);
                  return 0;

@@ -22,6 +22,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <memory>
 #include <set>
@@ -196,15 +197,31 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::BuildStageMenus(QMenu* chain_settings) {
     if (!chain_settings) return;
+    // Access letters the menu's other entries leave free.
+    const std::vector<StageMenu> stages = form_->StageMenus();
+    std::vector<std::string> titles;
+    for (QAction* a : chain_settings->actions())
+        if (!a->isSeparator()) titles.push_back(a->text().toStdString());
+    const size_t taken = titles.size();
+    for (const StageMenu& stage : stages) titles.push_back(stage.label);
+    titles = WithMnemonics(titles);
+    const auto capital = [](std::string word) {
+        word[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+        return word;
+    };
     chain_settings->addSeparator();
-    for (const StageMenu& stage : form_->StageMenus()) {
-        QMenu* sub = chain_settings->addMenu(QString::fromStdString(stage.label));
+    for (size_t i = 0; i < stages.size(); ++i) {
+        const StageMenu& stage = stages[i];
+        QMenu* sub = chain_settings->addMenu(QString::fromStdString(titles[taken + i]));
+        std::vector<std::string> entries;
+        for (const std::string& m : stage.modes) entries.push_back(capital(m));
+        const std::string pairs_title = capital(stage.pairs.substr(0, stage.pairs.find(',')));
+        entries.push_back(pairs_title);
+        entries = WithMnemonics(entries);
         auto* group = new QActionGroup(sub);
         std::vector<QAction*> modes;
         for (size_t m = 0; m < stage.modes.size(); ++m) {
-            QString word = QString::fromStdString(stage.modes[m]);
-            word[0] = word[0].toUpper();
-            QAction* action = sub->addAction(word);
+            QAction* action = sub->addAction(QString::fromStdString(entries[m]));
             action->setCheckable(true);
             group->addAction(action);
             const Stage id = stage.stage;
@@ -215,10 +232,9 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
         }
         stage_mode_actions_.push_back(modes);
         sub->addSeparator();
-        QString pairs = QString::fromStdString(stage.pairs);
-        pairs[0] = pairs[0].toUpper();
-        const QString title = pairs.section(QLatin1Char(','), 0, 0);
-        QAction* edit = sub->addAction(title + QStringLiteral("..."));
+        const QString pairs = QString::fromStdString(capital(stage.pairs));
+        const QString title = QString::fromStdString(pairs_title);
+        QAction* edit = sub->addAction(QString::fromStdString(entries.back()) + QStringLiteral("..."));
         const Stage id = stage.stage;
         connect(edit, &QAction::triggered, this, [this, id, pairs, title] {
             std::string current;

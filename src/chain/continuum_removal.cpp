@@ -75,15 +75,17 @@ void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandV
         std::copy(in.Values(), in.Values() + in.Count(), out.Values());
         return;
     }
-    const StagePairs whole = {{in.First(), in.Last()}};
-    const StagePairs& ranges = setting.pairs.empty() ? whole : setting.pairs;
     CheckContinuumRanges(setting.pairs);
     const int first = out.First();
     double* v = out.Values();
     std::fill(v, v + out.Count(), kNoValue);
     const double* src = in.Values();
     thread_local std::vector<int> hull;
-    for (const auto& [lower, upper] : ranges) {
+    // Without ranges of the study's own, one range over the whole grid.
+    const size_t count = std::max<size_t>(setting.pairs.size(), 1);
+    for (size_t r = 0; r < count; ++r) {
+        const int lower = setting.pairs.empty() ? in.First() : setting.pairs[r].first;
+        const int upper = setting.pairs.empty() ? in.Last() : setting.pairs[r].second;
         const int begin = std::max(lower, first) - first;
         const int end = std::min(upper, out.Last()) - first + 1;
         std::copy(src + std::max(begin, 0), src + std::max(end, 0), v + std::max(begin, 0));

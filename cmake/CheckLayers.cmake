@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a source file includes a folder that its own folder may not use, so that the
 # layers of src/ only ever point down, and when the database client's headers appear outside
-# store/'s sources, so that no header the faces include can bring them in.
+# store/'s sources, so that no header the faces include can bring them in, and when a source
+# outside store/ formats or runs a statement itself instead of calling a repository of store/.
 # Run as: cmake -DROOT=<src folder> -P CheckLayers.cmake
 cmake_minimum_required(VERSION 3.22)
 
@@ -59,9 +60,27 @@ foreach(_file IN LISTS _files)
             endif()
         endif()
     endforeach()
+    if(NOT _layer STREQUAL "store")
+        # Statements are written and run in store/ alone; the other floors hand the connection
+        # to a repository and may only open a Transaction around its calls. Comments are not
+        # code, so a line's comment is dropped before it is judged.
+        file(STRINGS "${ROOT}/${_file}" _lines
+             REGEX "(Sql|Execute|Query|QueryInt|QueryInt64|QueryText|FindOrInsert|WriteBlob)[ \t]*\\(|Statement|ResultSet")
+        foreach(_line IN LISTS _lines)
+            string(REGEX REPLACE "//.*$" "" _code "${_line}")
+            string(REPLACE ";" "" _code "${_code}")
+            string(STRIP "${_code}" _code)
+            if(_code MATCHES "(^|[^A-Za-z0-9_])Sql[ \t]*\\("
+               OR _code MATCHES "(\\.|->)[ \t]*(Execute|Query|QueryInt|QueryInt64|QueryText|FindOrInsert|WriteBlob)[ \t]*\\("
+               OR _code MATCHES "(^|[^A-Za-z0-9_])(Statement|ResultSet)([^A-Za-z0-9_]|$)")
+                list(APPEND _faults
+                     "${_file}: only store/ may run statements, through its repositories (${_code})")
+            endif()
+        endforeach()
+    endif()
 endforeach()
 
 if(_faults)
     list(JOIN _faults "\n  " _text)
-    message(FATAL_ERROR "Includes against the layers of src/ (see src/README.md):\n  ${_text}")
+    message(FATAL_ERROR "Code against the layers of src/ (see src/README.md):\n  ${_text}")
 endif()

@@ -6,22 +6,17 @@
 #include "chain/savitzky_golay.h"
 #include "chain/savitzky_golay_filter.h"
 #include "chain/smoothing_filter.h"
-#include "store/database.h"
+#include "store/chain_settings_repository.h"
 
 namespace orvane {
 
 DerivativeSettings::DerivativeSettings(ProcessingSession& session, int derivative_id)
     : session_(session), id_(derivative_id) {
-    ResultSet rows = session.Db().Query(
-        Sql("select polynomial_order, filter_size, derivative_order, type from derivative d, "
-            "derivative_calc_method dcm where derivative_id = %i and "
-            "d.deriv_calc_method_id = dcm.deriv_calc_method_id",
-            derivative_id));
-    while (rows.Next()) {
-        polynomial_order_ = rows.Int(0);
-        size_ = rows.Int(1);
-        order_ = rows.Int(2);
-        method_ = rows.Int(3);
+    if (const auto stored = ChainSettingsRepository(session.Db()).Derivative(derivative_id)) {
+        polynomial_order_ = stored->polynomial_order;
+        size_ = stored->size;
+        order_ = stored->order;
+        method_ = stored->method;
     }
     // The row a new study starts with carries method 2, which computes like the iterative one.
     if (method_ != kDerivativeSavGol) method_ = kDerivativeIterative;
@@ -88,11 +83,7 @@ void DerivativeSettings::SetMethod(int method) {
         SetUp();
         throw;
     }
-    session_.Db().Execute(
-        Sql("UPDATE derivative set deriv_calc_method_id = (select deriv_calc_method_id from "
-            "derivative_calc_method where type = %i), changed_at = CURRENT_TIMESTAMP(6) where "
-            "derivative_id = %i",
-            method, id_));
+    ChainSettingsRepository(session_.Db()).UpdateDerivativeMethod(id_, method);
 }
 
 void DerivativeSettings::SetSizeAndOrder(int size, int polynomial_order) {
@@ -106,10 +97,7 @@ void DerivativeSettings::SetSizeAndOrder(int size, int polynomial_order) {
         const int nr = size / 2;
         filter_->SetWindow(size - 1 - nr, nr, polynomial_order, order_);
     }
-    session_.Db().Execute(
-        Sql("UPDATE derivative set polynomial_order = %i, filter_size = %i, "
-            "changed_at = CURRENT_TIMESTAMP(6) where derivative_id = %i",
-            polynomial_order, size, id_));
+    ChainSettingsRepository(session_.Db()).UpdateDerivativeWindow(id_, polynomial_order, size);
 }
 
 }  // namespace orvane

@@ -101,18 +101,24 @@ void FeatureSpace::DIFeatures(const BandVector& d, Matrix& out) const {
         // the previous step's b2 and b3, so each step searches only once.
         std::optional<int> b1 = d.NextValidUp(start, false);
         std::optional<int> b2 = b1 ? d.NextValidUp(*b1 + 1, false) : std::nullopt;
+        // The slope from b1 to b2 when the previous step computed it (as its b2 to b3).
+        std::optional<double> slope12;
         // Each step moves forward by at least one band, so the walk ends at the axis end.
         while (current <= r.wavelength2 && start <= d.Last()) {
             const std::optional<int> b3 = b2 ? d.NextValidUp(*b2 + 1, false) : std::nullopt;
             if (b1 && b2 && b3) {
                 const double x1 = d.X(*b1), x2 = d.X(*b2), x3 = d.X(*b3);
                 const double v1 = d.Value(*b1), v2 = d.Value(*b2), v3 = d.Value(*b3);
-                sum += ((v2 - v1) / (x2 - x1) - (v3 - v2) / (x3 - x2)) / (x3 - x1);
+                const double s12 = slope12 ? *slope12 : (v2 - v1) / (x2 - x1);
+                const double s23 = (v3 - v2) / (x3 - x2);
+                sum += (s12 - s23) / (x3 - x1);
                 start = *b2;
                 current = x2;
                 b1 = b2;
                 b2 = b3;
+                slope12 = s23;
             } else {
+                slope12.reset();
                 start += 1;
                 if (!d.InRange(start)) break;
                 current = d.X(start);

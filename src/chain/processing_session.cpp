@@ -15,8 +15,11 @@
 #include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "store/array_codec.h"
+#include "store/chain_settings_repository.h"
 #include "store/schema_version.h"
+#include "store/sensor_repository.h"
 #include "store/stage_option_repository.h"
+#include "store/study_repository.h"
 
 namespace orvane {
 
@@ -40,7 +43,7 @@ void ProcessingSession::Initialise(ConfigFile* config) {
     LoadStudyFilter();
     LoadSensors();
     warnings_.insert(warnings_.begin(), db_->Notices().begin(), db_->Notices().end());
-    db_->QueryInt("SELECT study_id FROM study LIMIT 1", study_id_);
+    if (const std::optional<int> first = StudyRepository(*db_).AnyStudy()) study_id_ = *first;
     LoadStageSettings();
     smoothing_filter_ = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
 }
@@ -59,11 +62,9 @@ void ProcessingSession::ReadDefaultFilter(ConfigFile& config) {
 
 void ProcessingSession::SetStudy(int study_id) {
     study_id_ = study_id;
-    ResultSet rows = db_->Query(
-        Sql("select min_no_of_spec_per_endmember, name from study where study_id = %i", study_id));
-    while (rows.Next()) {
-        min_spectra_ = rows.Int(0);
-        study_name_ = rows.String(1);
+    if (const std::optional<StudyChainRow> row = StudyRepository(*db_).ChainRow(study_id)) {
+        min_spectra_ = row->min_spectra;
+        study_name_ = row->name;
     }
     LoadStudyFilter();
     LoadStageSettings();
@@ -153,13 +154,7 @@ void ProcessingSession::ComputeDerivativeMask() {
 void ProcessingSession::LoadSensors() {
     std::vector<std::unique_ptr<Sensor>> loaded;
     std::vector<std::string> warnings;
-    std::vector<std::pair<int, int>> ids;
-    {
-        ResultSet rows = db_->Query(
-            "SELECT sensor_id, type FROM sensor s, sensor_response_type srt where "
-            "s.sensor_response_type_id = srt.sensor_response_type_id");
-        while (rows.Next()) ids.emplace_back(rows.Int(0), rows.Int(1));
-    }
+    const std::vector<std::pair<int, int>> ids = SensorRepository(*db_).AllWithResponseType();
     for (const auto& [id, type] : ids) {
         std::unique_ptr<Sensor> sensor = MakeSensor(type);
         if (!sensor) {
@@ -223,7 +218,7 @@ void ProcessingSession::LoadStageSettings() {
                                   : StagePairs{};
         if (setting.mode != 0 && study_id_)
             stage_option_ids_[at] =
-                options.FindOrInsert(study_id_, static_cast<int>(s->id), setting.mode);
+                options.RowId(study_id_, static_cast<int>(s->id), setting.mode);
     }
 }
 
@@ -237,7 +232,7 @@ void ProcessingSession::SetStageMode(Stage stage, int mode) {
     stage_settings_[at].mode = mode;
     stage_option_ids_[at] =
         mode != 0 && study_id_
-            ? StageOptionRepository(*db_).FindOrInsert(study_id_, static_cast<int>(stage), mode)
+            ? StageOptionRepository(*db_).RowId(study_id_, static_cast<int>(stage), mode)
             : 0;
     NotifyChainChanged();
 }
@@ -319,21 +314,9 @@ void ProcessingSession::RemoveSensor(int sensor_id) {
 // --- smoothing --------------------------------------------------------------------------------
 
 int ProcessingSession::SmoothingFilterIdForType(int type) {
-    int id = 0;
-    const bool found = db_->QueryInt(
-        Sql("SELECT smoothing_filter_id FROM smoothing_filter sf, smoothing_filter_type sft "
-            "where study_id = %i and sf.sf_type_id = sft.sf_type_id and sft.type = %i",
-            study_id_, type),
-        id);
-    if (found) return id;
-    if (type == 1 || type == 2) {
-        db_->Execute(
-            Sql("INSERT INTO smoothing_filter (filter_size, polynomial_order, changed_at, "
-                "sf_type_id, study_id) values (31, 4, CURRENT_TIMESTAMP(6), (select sf_type_id id "
-                "from smoothing_filter_type where type = %i), %i)",
-                type, study_id_));
-        return static_cast<int>(db_->InsertId());
-    }
+    ChainSettingsRepository settings(*db_);
+    if (const std::optional<int> id = settings.SmoothingId(study_id_, type)) return *id;
+    if (type == 1 || type == 2) return settings.InsertSmoothing(study_id_, type);
     return 0;
 }
 
@@ -363,20 +346,10 @@ void ProcessingSession::SetSmoothingType(int type) {
 // --- derivative -------------------------------------------------------------------------------
 
 int ProcessingSession::DerivativeIdForOrder(int order) {
-    int id = 0;
-    if (db_->QueryInt(Sql("SELECT derivative_id FROM derivative where study_id = %i and "
-                          "derivative_order = %i",
-                          study_id_, order),
-                      id))
-        return id;
+    ChainSettingsRepository settings(*db_);
+    if (const std::optional<int> id = settings.DerivativeId(study_id_, order)) return *id;
     const int m = std::max(4, order);
-    db_->Execute(
-        Sql("INSERT INTO derivative (polynomial_order, filter_size, derivative_order, "
-            "changed_at, deriv_calc_method_id, study_id) values (%i, %i, %i, "
-            "CURRENT_TIMESTAMP(6), (select deriv_calc_method_id from "
-            "derivative_calc_method where type = %i), %i)",
-            m, m + 1, order, 0, study_id_));
-    return static_cast<int>(db_->InsertId());
+    return settings.InsertDerivative(study_id_, order, m, m + 1, 0);
 }
 
 void ProcessingSession::SetDerivativeOrder(int order) {
@@ -408,7 +381,9 @@ void ProcessingSession::NotifyChainChanged() {
 
 void ProcessingSession::SetFeatureSpaceType(int type) {
     fs_type_ = type;
-    db_->QueryText(Sql("select name from feature_space_type where type = %i", type), fs_type_name_);
+    if (const std::optional<std::string> name =
+            ChainSettingsRepository(*db_).FeatureSpaceTypeName(type))
+        fs_type_name_ = *name;
 }
 
 void ProcessingSession::SetFeatureSpace(int feature_space_id) {

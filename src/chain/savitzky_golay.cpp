@@ -112,6 +112,20 @@ __attribute__((target_clones("avx2", "default"))) void ConvolveSymmetric(const d
     }
 }
 
+// out[k] = sums[k] (negatives as 0 when clamping) for the bands of [begin, end) whose window
+// holds no band without value (m: running counts) and that the filter keeps; no value for the
+// others. No branch inside the loop, so that it becomes vector code.
+__attribute__((target_clones("avx2", "default"))) void KeepSmoothed(
+    const double* sums, const int* m, const unsigned char* excluded, int nl, int nr, int begin,
+    int end, bool clamp, double* out) {
+    for (int k = begin; k < end; ++k) {
+        const bool keep = (m[k + nr + 1] == m[k - nl]) & (excluded[k] == 0);
+        const double v = sums[k];
+        const double shown = clamp && v < 0.0 ? 0.0 : v;
+        out[k] = ValueUnless(!keep, shown);
+    }
+}
+
 bool OnlyFactors235(int n) {
     for (int f : {2, 3, 5})
         while (n % f == 0) n /= f;
@@ -317,14 +331,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
             out[k] = keep && h != 0.0 ? sums[k] / h : kNoValue;
         }
     } else {
-        // No branch inside the loop, so that the compiler makes vector code of it.
-        const bool clamp = clamp_negatives_;
-        for (int k = begin; k < end; ++k) {
-            const bool keep = (m[k + nr + 1] == m[k - nl]) & (excluded[k] == 0);
-            const double v = sums[k];
-            const double shown = clamp && v < 0.0 ? 0.0 : v;
-            out[k] = ValueUnless(!keep, shown);
-        }
+        KeepSmoothed(sums, m, excluded, nl, nr, begin, end, clamp_negatives_, out);
     }
 }
 

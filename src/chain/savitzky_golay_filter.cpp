@@ -4,32 +4,18 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay.h"
-#include "store/database.h"
+#include "store/chain_settings_repository.h"
 
 namespace orvane {
 
 SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, Database& db, int filter_id)
     : SmoothingFilter(session, 1, filter_id, FilterContext::kSmoothing) {
-    int size = 31;
-    int order = 4;
-    int type = 1;
-    bool found = false;
-    ResultSet rows =
-        db.Query(Sql("select filter_size, polynomial_order, type from smoothing_filter sf, "
-                     "smoothing_filter_type sft where sf.sf_type_id = sft.sf_type_id and "
-                     "smoothing_filter_id = %i",
-                     filter_id));
-    while (rows.Next()) {
-        size = rows.Int(0);
-        order = rows.Int(1);
-        type = rows.Int(2);
-        found = true;
-    }
-    if (!found)
+    const std::optional<StoredSmoothing> stored = ChainSettingsRepository(db).Smoothing(filter_id);
+    if (!stored)
         throw OrvaneError("There is no smoothing filter with id " + std::to_string(filter_id) +
                           ".");
-    type_ = type;
-    SetSize(size, order, 0);
+    type_ = stored->type;
+    SetSize(stored->size, stored->polynomial_order, 0);
 }
 
 SavitzkyGolayFilter::SavitzkyGolayFilter(ProcessingSession& session, int nl, int nr, int order,
@@ -62,10 +48,7 @@ void SavitzkyGolayFilter::SetWindow(int nl, int nr, int order, int derivative) {
 }
 
 void SavitzkyGolayFilter::Store(Database& db) const {
-    db.Execute(
-        Sql("UPDATE smoothing_filter set filter_size = %i, polynomial_order = %i, "
-            "changed_at = CURRENT_TIMESTAMP(6) where smoothing_filter_id = %i",
-            Size(), order_, filter_id_));
+    ChainSettingsRepository(db).UpdateSmoothingWindow(filter_id_, Size(), order_);
 }
 
 void SavitzkyGolayFilter::Apply(const BandVector& in, BandVector& out) {

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/study_filter.h"
 
+#include <utility>
+#include <vector>
+
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "store/database.h"
+#include "store/chain_settings_repository.h"
 
 namespace orvane {
 
@@ -31,22 +34,10 @@ void ReplaceStudyFilter(ProcessingSession& session, const WavebandFilter& filter
         const std::string problem = FilterRangeProblem(filter.At(i).lower, filter.At(i).upper);
         if (!problem.empty()) throw OrvaneError(problem);
     }
-    Database& db = session.Db();
-    const int study = session.StudyId();
-    {
-        Transaction tx(db);
-        db.Execute(Sql("delete from waveband_filter_range where study_id = %i", study));
-        for (int i = 0; i < filter.Count(); ++i) {
-            db.Execute(Sql("insert into waveband_filter_range (study_id, waveband_filter_id, "
-                           "lower_wavelength, upper_wavelength) values (%i, (select "
-                           "waveband_filter_id from waveband_filter where study_id = %i), %i, %i)",
-                           study, study, filter.At(i).lower, filter.At(i).upper));
-        }
-        db.Execute(Sql("update waveband_filter set changed_at = current_timestamp(6) where "
-                       "study_id = %i",
-                       study));
-        tx.Commit();
-    }
+    std::vector<std::pair<int, int>> ranges;
+    for (int i = 0; i < filter.Count(); ++i)
+        ranges.emplace_back(filter.At(i).lower, filter.At(i).upper);
+    ChainSettingsRepository(session.Db()).ReplaceFilterRanges(session.StudyId(), ranges);
     session.LoadStudyFilter();
     session.SetSmoothingType(session.SmoothingType());
 }

@@ -40,7 +40,7 @@ bool BandVector::Excluded(int index) const {
     return filter_ && filter_->Excludes(static_cast<int>(X(index)));
 }
 
-std::optional<int> BandVector::NextValidUp(int index, bool ignore_filter) const {
+std::optional<int> BandVector::WalkUp(int index, bool ignore_filter) const {
     if (count_ == 0) return std::nullopt;
     int j = index < first_ ? first_ : index;
     for (; j <= Last(); ++j) {

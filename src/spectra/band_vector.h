@@ -92,7 +92,11 @@ public:
 
     // The index of the next band with a value. Unless ignore_filter is set, a band that the
     // vector's waveband filter excludes ends the search.
-    std::optional<int> NextValidUp(int index, bool ignore_filter) const;
+    std::optional<int> NextValidUp(int index, bool ignore_filter) const {
+        // Most searches start on a band with a value; only the others walk.
+        if (index >= first_ && index <= Last() && HasValue(values_[Pos(index)])) return index;
+        return WalkUp(index, ignore_filter);
+    }
     std::optional<int> NextValidDown(int index, bool ignore_filter) const;
     // The band nearest to a wavelength (ties go to the higher index) when its value is 1 (a
     // kept mask band), else the next valid one from it in the given direction (0 up, 1 down).
@@ -102,6 +106,7 @@ private:
     static constexpr int kUncounted = -1;
     std::size_t Pos(int index) const { return static_cast<std::size_t>(index - first_); }
     bool Excluded(int index) const;
+    std::optional<int> WalkUp(int index, bool ignore_filter) const;
 
     int first_;
     int count_;

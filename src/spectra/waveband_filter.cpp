@@ -3,7 +3,7 @@
 
 #include "base/orvane_error.h"
 #include "spectra/band_vector.h"
-#include "store/database.h"
+#include "store/chain_settings_repository.h"
 
 namespace orvane {
 
@@ -84,24 +84,19 @@ void WavebandFilter::Widen(int nl, int nr, const BandVector& mask) {
 }
 
 void WavebandFilter::Load(Database& db, int study_id) {
+    const StoredFilterRanges stored = ChainSettingsRepository(db).FilterRanges(study_id);
+    if (static_cast<int>(stored.ranges.size()) > kMaxEntries)
+        throw OrvaneError("The study's waveband filter has more than 100 ranges.");
     std::vector<Entry> loaded;
-    int filter_id = 0;
-    db.QueryInt(Sql("select waveband_filter_id from waveband_filter where study_id = %i", study_id),
-                filter_id);
-    ResultSet rows = db.Query(Sql(
-        "select lower_wavelength, upper_wavelength from waveband_filter_range where study_id = %i",
-        study_id));
-    while (rows.Next()) {
-        if (static_cast<int>(loaded.size()) >= kMaxEntries)
-            throw OrvaneError("The study's waveband filter has more than 100 ranges.");
+    for (const auto& [lower, upper] : stored.ranges) {
         Entry e;
         e.kind = 1;
-        e.lower = rows.Int(0);
-        e.upper = rows.Int(1);
+        e.lower = lower;
+        e.upper = upper;
         loaded.push_back(e);
     }
     entries_ = std::move(loaded);
-    filter_id_ = filter_id;
+    filter_id_ = stored.filter_id;
 }
 
 }  // namespace orvane

@@ -6,6 +6,15 @@
 
 namespace orvane {
 
+std::vector<std::pair<int, int>> SensorRepository::AllWithResponseType() {
+    std::vector<std::pair<int, int>> sensors;
+    ResultSet rows = db_.Query(
+        "SELECT sensor_id, type FROM sensor s, sensor_response_type srt where "
+        "s.sensor_response_type_id = srt.sensor_response_type_id");
+    while (rows.Next()) sensors.emplace_back(rows.Int(0), rows.Int(1));
+    return sensors;
+}
+
 std::optional<StoredSensor> SensorRepository::Find(int sensor_id) {
     ResultSet rows = db_.Query(
         Sql("SELECT s.name, description, type FROM sensor s, sensor_response_type srt where "

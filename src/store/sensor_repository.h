@@ -44,6 +44,8 @@ class SensorRepository {
   public:
     explicit SensorRepository(Database& db) : db_(db) {}
 
+    // Every sensor as (id, response type number), in the server's order.
+    std::vector<std::pair<int, int>> AllWithResponseType();
     // The sensor's row; empty when there is none (the last row wins).
     std::optional<StoredSensor> Find(int sensor_id);
     // The stored name alone; empty when there is no such sensor.

@@ -5,7 +5,7 @@
 
 namespace orvane {
 
-int StageOptionRepository::FindOrInsert(int study_id, int stage, int mode) {
+int StageOptionRepository::RowId(int study_id, int stage, int mode) {
     return static_cast<int>(db_.FindOrInsert(
         Sql("select stage_option_id from stage_option where study_id = %i and stage = %i and "
             "mode = %i",

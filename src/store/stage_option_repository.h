@@ -18,7 +18,7 @@ class StageOptionRepository {
     explicit StageOptionRepository(Database& db) : db_(db) {}
 
     // The id of the study's row of a stage and mode, inserted when missing.
-    int FindOrInsert(int study_id, int stage, int mode);
+    int RowId(int study_id, int stage, int mode);
     // The study's pairs of a stage in wavelength order; empty when it has none of its own.
     std::vector<std::pair<int, int>> Pairs(int study_id, int stage);
     // Replaces the study's pairs of a stage and stamps every row of the stage as changed, in

@@ -77,6 +77,21 @@ std::optional<StoredStudy> StudyRepository::Find(int study_id) {
     return found;
 }
 
+std::optional<StudyChainRow> StudyRepository::ChainRow(int study_id) {
+    std::optional<StudyChainRow> found;
+    ResultSet rows = db_.Query(
+        Sql("select min_no_of_spec_per_endmember, name from study where study_id = %i", study_id));
+    while (rows.Next()) found = StudyChainRow{rows.Int(0), rows.String(1)};
+    return found;
+}
+
+std::optional<std::string> StudyRepository::DataPath(int study_id) {
+    std::string path;
+    if (!db_.QueryText(Sql("SELECT datapath FROM study where study_id = %i", study_id), path))
+        return std::nullopt;
+    return path;
+}
+
 std::optional<int> StudyRepository::AnyStudy() {
     int first = 0;
     if (!db_.QueryInt("SELECT study_id FROM study LIMIT 1", first)) return std::nullopt;

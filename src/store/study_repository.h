@@ -78,6 +78,12 @@ struct SpectrumOfSpecies {
     std::string folder_name;
 };
 
+// What the processing chain takes from a study row.
+struct StudyChainRow {
+    int min_spectra = 0;  // per endmember
+    std::string name;
+};
+
 // The rows of a study's species and spectra that the analyses select from.
 class StudyRepository {
   public:
@@ -93,6 +99,11 @@ class StudyRepository {
     // The study's name; empty when there is no such study.
     std::optional<std::string> Name(int study_id);
     std::optional<StoredStudy> Find(int study_id);
+    // The study's minimum of spectra per endmember and its name; empty when there is no such
+    // study (the last row wins).
+    std::optional<StudyChainRow> ChainRow(int study_id);
+    // The study's data folder; empty when there is no such study or it has none.
+    std::optional<std::string> DataPath(int study_id);
     // Some study, to fall back on after a deletion; empty when none is left.
     std::optional<int> AnyStudy();
     // The studies whose names a user could not tell from `name` (case and trailing blanks

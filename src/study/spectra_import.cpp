@@ -23,6 +23,7 @@
 #include "study/folder_walker.h"
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/spectra_repository.h"
 #include "store/study_lock.h"
 #include "study/study_spectra_changes.h"
 
@@ -33,10 +34,6 @@ namespace {
 // Column sizes of the schema, in characters.
 constexpr size_t kFolderNameChars = 80;
 constexpr size_t kPathChars = 1024;
-// A stored path name in bytes: up to four per character.
-constexpr unsigned long kPathBytes = 4 * kPathChars;
-
-int Low32(int64_t id) { return static_cast<int>(static_cast<uint32_t>(id)); }
 
 size_t Utf8Length(const std::string& text) {
     size_t n = 0;
@@ -104,52 +101,6 @@ std::string CaptureDateText(const CaptureTime& t) {
     return fmt::format("{}{:02}{:02}{:02}{:02}{:02}", t.year, t.month, t.day, t.hour, t.minute,
                        t.second);
 }
-
-// Prepared once per import and used for every row.
-struct SpectraImport::Statements {
-    explicit Statements(Database& db)
-        : find_species(db,
-                       "SELECT species_id, folder_name FROM species where folder_name = ? AND "
-                       "study_id = ?"),
-          insert_species(db, "INSERT into species (folder_name, study_id) VALUES (?, ?)"),
-          find_site(db,
-                    "SELECT site_id FROM site where species_id = ? AND site_no = ? AND study_id "
-                    "= ?"),
-          insert_site(db,
-                      "INSERT into site (site_no, species_id, capture_date, study_id) VALUES (?, "
-                      "?, ?, ?)"),
-          site_numbers(db,
-                       "SELECT spectrum_no, pathname FROM spectrum where species_id = ? AND "
-                       "site_id = ? AND study_id = ?"),
-          site_position(db,
-                        "UPDATE site set longitude = (SELECT avg(longitude) FROM spectrum where "
-                        "site_id = ?), latitude = (SELECT avg(latitude) FROM spectrum where "
-                        "site_id = ?), altitude = (SELECT avg(altitude) FROM spectrum where "
-                        "site_id = ?) where site_id = ?") {}
-
-    Statement find_species;
-    Statement insert_species;
-    Statement find_site;
-    Statement insert_site;
-    Statement site_numbers;
-    Statement site_position;
-
-    // Spectra go in several rows per statement, since the round trip costs more than the
-    // row; one statement per row count, prepared when first needed.
-    Statement& InsertSpectra(Database& db, size_t rows) {
-        std::unique_ptr<Statement>& stmt = insert_spectra[rows];
-        if (!stmt) {
-            std::string sql =
-                "INSERT into spectrum(species_id, site_id, spectrum_no, latitude, longitude, "
-                "altitude, study_id, asd_comment, pathname, reflectances) VALUES ";
-            for (size_t i = 0; i < rows; ++i)
-                sql += i ? ", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)" : "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-            stmt = std::make_unique<Statement>(db, sql);
-        }
-        return *stmt;
-    }
-    std::map<size_t, std::unique_ptr<Statement>> insert_spectra;
-};
 
 SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
     : session_(session), frontend_(frontend) {}
@@ -233,7 +184,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
         throw OrvaneError("The study's data path \"" + data_path + "\" is not a folder.");
     const std::vector<FolderEntry> entries = FolderWalker::Entries(data_path);
     StudyLock lock(session_.Db(), frontend_, study_id);
-    if (!statements_) statements_ = std::make_unique<Statements>(session_.Db());
+    if (!rows_) rows_ = std::make_unique<SpectraImportRepository>(session_.Db());
 
     const int total = static_cast<int>(
         std::count_if(entries.begin(), entries.end(),
@@ -393,27 +344,9 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
 
 void SpectraImport::InsertSpecies(Species& species) {
     const std::string folder_name = AsUtf8(species.folder_name_);
-    Statement& find = statements_->find_species;
-    int id = 0;
-    std::array<char, 4 * kFolderNameChars> name{};
-    find.SetText(0, folder_name);
-    find.SetInt(1, study_id_);
-    find.BindResultInt(0, &id);
-    find.BindResultBlob(1, name.data(), static_cast<unsigned long>(name.size()));
-    find.Execute();
-    // The server compares names without regard to case or trailing blanks; folders that
-    // differ only so are different species here, as they are on disk.
-    int64_t species_id = 0;
-    while (find.Fetch()) {
-        const std::string stored(name.data(), std::min<size_t>(find.Length(1), name.size()));
-        if (stored == folder_name) species_id = id;
-    }
+    int64_t species_id = rows_->FindSpecies(folder_name, study_id_);
     if (species_id == 0) {
-        Statement& insert = statements_->insert_species;
-        insert.SetText(0, folder_name);
-        insert.SetInt(1, study_id_);
-        insert.Execute();
-        species_id = insert.InsertId();
+        species_id = rows_->InsertSpecies(folder_name, study_id_);
         ++counts_.species;
     }
     species.species_id_ = species_id;
@@ -422,44 +355,16 @@ void SpectraImport::InsertSpecies(Species& species) {
 
 void SpectraImport::InsertSite(Site& site, int64_t species_id) {
     if (site.MemberCount() == 0) return;
-    Statement& find = statements_->find_site;
-    int id = 0;
-    find.SetInt(0, Low32(species_id));
-    find.SetInt(1, site.SiteNumber());
-    find.SetInt(2, study_id_);
-    find.BindResultInt(0, &id);
-    find.Execute();
-    int64_t site_id = 0;
-    while (find.Fetch()) site_id = id;
-
+    int64_t site_id = rows_->FindSite(species_id, site.SiteNumber(), study_id_);
     if (site_id == 0) {
-        Statement& insert = statements_->insert_site;
-        const std::string date = CaptureDateText(site.Member(0)->capture_time_);
-        insert.SetInt(0, site.SiteNumber());
-        insert.SetInt(1, Low32(species_id));
-        if (date.empty())
-            insert.SetNull(2);
-        else
-            insert.SetText(2, date);
-        insert.SetInt(3, study_id_);
-        insert.Execute();
-        site_id = insert.InsertId();
+        site_id = rows_->InsertSite(site.SiteNumber(), species_id,
+                                    CaptureDateText(site.Member(0)->capture_time_), study_id_);
         site_numbers_[site_id];
         ++counts_.sites;
     } else if (!site_numbers_.count(site_id)) {
         std::map<int, StoredNumber>& numbers = site_numbers_[site_id];
-        Statement& stored = statements_->site_numbers;
-        int number = 0;
-        std::vector<char> path(kPathBytes);
-        stored.SetInt(0, Low32(species_id));
-        stored.SetInt(1, Low32(site_id));
-        stored.SetInt(2, study_id_);
-        stored.BindResultInt(0, &number);
-        stored.BindResultBlob(1, path.data(), kPathBytes);
-        stored.Execute();
-        while (stored.Fetch())
-            numbers[number] = {std::string(path.data(), std::min(stored.Length(1), kPathBytes)),
-                               false};
+        for (auto& [number, path] : rows_->SpectrumNumbers(species_id, site_id, study_id_))
+            numbers[number] = {std::move(path), false};
     }
 
     pending_.clear();
@@ -467,9 +372,7 @@ void SpectraImport::InsertSite(Site& site, int64_t species_id) {
         InsertSpectrum(*site.Member(i), species_id, site_id, site.SiteNumber());
     if (pending_.empty()) return;
     WritePendingSpectra(species_id, site_id);
-    Statement& position = statements_->site_position;
-    for (unsigned k = 0; k < 4; ++k) position.SetInt(k, Low32(site_id));
-    position.Execute();
+    rows_->UpdateSitePosition(site_id);
 }
 
 void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, int64_t site_id,
@@ -496,39 +399,20 @@ void SpectraImport::InsertSpectrum(Spectrum& spectrum, int64_t /*species_id*/, i
 }
 
 void SpectraImport::WritePendingSpectra(int64_t species_id, int64_t site_id) {
-    constexpr size_t kBatch = 16;
-    Database& db = session_.Db();
-    std::vector<std::string> texts;
-    for (size_t first = 0; first < pending_.size(); first += kBatch) {
-        const size_t rows = std::min(kBatch, pending_.size() - first);
-        Statement& insert = statements_->InsertSpectra(db, rows);
-        // Texts and blobs are held here until the statement has run.
-        texts.assign(rows, std::string());
-        for (size_t r = 0; r < rows; ++r) {
-            const Spectrum& spectrum = *pending_[first + r];
-            const unsigned at = static_cast<unsigned>(r * 10);
-            insert.SetInt(at, Low32(species_id));
-            insert.SetInt(at + 1, Low32(site_id));
-            insert.SetInt(at + 2, spectrum.number_);
-            // A position the reader could not take from the file is stored as NULL.
-            const double position[] = {spectrum.latitude_, spectrum.longitude_,
-                                       spectrum.altitude_};
-            for (unsigned k = 0; k < 3; ++k) {
-                if (std::isfinite(position[k]))
-                    insert.SetDouble(at + 3 + k, position[k]);
-                else
-                    insert.SetNull(at + 3 + k);
-            }
-            insert.SetInt(at + 6, study_id_);
-            insert.SetText(at + 7, AsUtf8(spectrum.comment_));
-            insert.SetText(at + 8, AsUtf8(spectrum.path_));
-            // The row and its reflectances go in one statement, so they can never land apart.
-            texts[r] = EncodeFloats(spectrum.reflectances_.data(), kSpectrumBands);
-            insert.SetBlob(at + 9, texts[r].data(), static_cast<unsigned long>(texts[r].size()));
-        }
-        insert.Execute();
-        counts_.spectra += static_cast<int>(rows);
+    std::vector<NewSpectrumRow> rows(pending_.size());
+    for (size_t r = 0; r < pending_.size(); ++r) {
+        const Spectrum& spectrum = *pending_[r];
+        // A position the reader could not take from the file is stored as NULL.
+        rows[r] = {spectrum.number_,
+                   spectrum.latitude_,
+                   spectrum.longitude_,
+                   spectrum.altitude_,
+                   AsUtf8(spectrum.comment_),
+                   AsUtf8(spectrum.path_),
+                   spectrum.reflectances_.data()};
     }
+    rows_->InsertSpectra(species_id, site_id, study_id_, rows);
+    counts_.spectra += static_cast<int>(rows.size());
     pending_.clear();
 }
 

@@ -14,7 +14,7 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Statement;
+class SpectraImportRepository;
 
 // What one import added, and how many entries it reported as skipped.
 struct ImportCounts {
@@ -47,7 +47,6 @@ public:
     std::unique_ptr<Site> ReadSiteFolder(const std::string& path, int position);
 
 private:
-    struct Statements;
     struct StoredNumber {
         std::string path;
         bool this_import = false;
@@ -69,7 +68,7 @@ private:
     ProcessingSession& session_;
     Frontend& frontend_;
     int study_id_ = 0;
-    std::unique_ptr<Statements> statements_;
+    std::unique_ptr<SpectraImportRepository> rows_;
     // The spectrum numbers a site already holds, by site id, so that a number is never stored
     // twice and a file that takes a stored number is reported.
     std::map<int64_t, std::map<int, StoredNumber>> site_numbers_;

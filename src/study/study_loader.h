@@ -12,7 +12,7 @@ namespace orvane {
 
 class Frontend;
 class ProcessingSession;
-class Statement;
+class SpectraRepository;
 
 // Reads a study's species, sites and enabled spectra back from the database into the spectra
 // model.
@@ -35,8 +35,7 @@ private:
     ProcessingSession& session_;
     int study_id_ = 0;
     std::string data_path_;
-    std::unique_ptr<Statement> site_spectra_;
-    std::unique_ptr<Statement> one_spectrum_;
+    std::unique_ptr<SpectraRepository> spectra_;
 };
 
 }  // namespace orvane

@@ -699,7 +699,9 @@ FeatureSpaceDialog* MainWindow::FeatureSpace() {
 
 SpectraPlotWindow* MainWindow::SpectraPlotDock() {
     if (!spectra_plot_) {
-        spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), this);
+        // A plot replaced by a newer one stops without the status bar saying "Cancelling".
+        spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), Jobs(),
+                                              [this] { job_progress_.RequestCancel(); }, this);
         addDockWidget(Qt::BottomDockWidgetArea, spectra_plot_);
         spectra_plot_->RefreshSpecies();
         FitScreen();

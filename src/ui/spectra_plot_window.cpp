@@ -11,8 +11,10 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
+#include <exception>
 
 #include "chain/processing_session.h"
 #include "forms/workbench_document.h"
@@ -39,11 +41,14 @@ QVector<double> Values(const std::vector<double>& v) { return QVector<double>(v.
 }  // namespace
 
 SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+                                     JobRunner jobs, std::function<void()> cancel_job,
                                      QWidget* parent)
     : QDockWidget(QStringLiteral("Spectra Plot"), parent),
       doc_(doc),
       frontend_(frontend),
       run_(std::move(run)),
+      jobs_(std::move(jobs)),
+      cancel_job_(std::move(cancel_job)),
       form_(doc) {
     setObjectName(QStringLiteral("spectraPlot"));
     auto* body = new QWidget(this);
@@ -60,10 +65,10 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
                        "with a shaded band of one standard deviation.");
     auto* reset = new QPushButton(QStringLiteral("Reset &Zoom"), body);
     reset->setToolTip(QStringLiteral("Show all data again (the wheel zooms, dragging pans)."));
-    auto* png = new QPushButton(QStringLiteral("Save P&NG..."), body);
-    auto* svg = new QPushButton(QStringLiteral("Save SV&G..."), body);
-    png->setObjectName(QStringLiteral("savePng"));
-    svg->setObjectName(QStringLiteral("saveSvg"));
+    png_ = new QPushButton(QStringLiteral("Save P&NG..."), body);
+    svg_ = new QPushButton(QStringLiteral("Save SV&G..."), body);
+    png_->setObjectName(QStringLiteral("savePng"));
+    svg_->setObjectName(QStringLiteral("saveSvg"));
 
     species_ = new QListWidget(body);
     species_->setObjectName(QStringLiteral("plotSpecies"));
@@ -77,7 +82,8 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     canvas_->plotLayout()->insertRow(0);
     canvas_->plotLayout()->addElement(
         0, 0, new QCPTextElement(canvas_, QString(), QFont(font().family(), 11)));
-    canvas_->legend->setVisible(true);
+    // Shown once there are curves: the first plot is drawn after the window appears.
+    canvas_->legend->setVisible(false);
     canvas_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
     auto* choices = new QHBoxLayout;
@@ -86,8 +92,8 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
         choices->addWidget(w);
     choices->addStretch();
     choices->addWidget(reset);
-    choices->addWidget(png);
-    choices->addWidget(svg);
+    choices->addWidget(png_);
+    choices->addWidget(svg_);
     auto* split = new QSplitter(body);
     split->addWidget(species_);
     split->addWidget(canvas_);
@@ -121,8 +127,8 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
         if (form_.selection == SpectraPlotRequest::kFolders) Replot();
     });
     connect(reset, &QPushButton::clicked, this, &SpectraPlotWindow::ResetZoom);
-    connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
-    connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
+    connect(png_, &QPushButton::clicked, this, [this] { AskAndSave(false); });
+    connect(svg_, &QPushButton::clicked, this, [this] { AskAndSave(true); });
     Mirror();
 }
 
@@ -187,11 +193,55 @@ void SpectraPlotWindow::RefreshSpecies() {
 
 bool SpectraPlotWindow::Replot() {
     Mirror();
-    SpectraPlot computed;
-    const bool ok = run_([&] { computed = form_.Compute(frontend_); });
-    plot_ = ok ? std::move(computed) : SpectraPlot();
+    if (computing_) {
+        // The running computation stops at its next species; Finish then starts this one.
+        superseded_->store(true);
+        cancel_job_();
+        return true;
+    }
+    // The worker computes from a copy of the choices, which the user may go on changing.
+    auto request = std::make_shared<SpectraPlotForm>(form_);
+    auto result = std::make_shared<SpectraPlot>();
+    auto failure = std::make_shared<std::exception_ptr>();
+    auto superseded = std::make_shared<std::atomic<bool>>(false);
+    Frontend& frontend = frontend_;
+    const bool started = jobs_(
+        [request, result, failure, superseded, &frontend] {
+            // Nothing escapes, so that the end is always handed to Finish.
+            try {
+                *result = request->Compute(frontend);
+            } catch (...) {
+                *failure = std::current_exception();
+            }
+        },
+        [this, result, failure, superseded] { Finish(*result, *failure, superseded->load()); });
+    if (!started) return false;
+    computing_ = true;
+    superseded_ = superseded;
+    // The choices stay open so that a newer request can replace this one; saving waits, as
+    // its file name comes from the database the computation is using.
+    widget()->setEnabled(true);
+    png_->setEnabled(false);
+    svg_->setEnabled(false);
+    return true;
+}
+
+void SpectraPlotWindow::Finish(SpectraPlot& result, std::exception_ptr failure, bool superseded) {
+    computing_ = false;
+    png_->setEnabled(true);
+    svg_->setEnabled(true);
+    if (superseded) {
+        // After the job has fully ended, so that the next one can start.
+        queued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            queued_ = false;
+            Replot();
+        });
+        return;
+    }
+    plot_ = failure ? SpectraPlot() : std::move(result);
     Draw();
-    return ok;
+    if (failure) std::rethrow_exception(failure);
 }
 
 void SpectraPlotWindow::ShowChosen(const std::vector<int>& spectrum_ids) {

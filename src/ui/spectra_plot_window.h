@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QDockWidget>
+#include <atomic>
+#include <functional>
 #include <memory>
 
 #include "forms/spectra_plot_form.h"
@@ -21,12 +23,15 @@ class WorkbenchDocument;
 
 // The dockable spectra plot: the choices of SpectraPlotForm above a QCustomPlot that draws
 // the core's curves (gaps where the chain has no value, shaded mean +/- 1 sd bands), with
-// zoom and pan by mouse, and pictures saved as PNG or SVG.
+// zoom and pan by mouse, and pictures saved as PNG or SVG. The curves are computed on the
+// worker thread and drawn on the UI thread when they are ready.
 class SpectraPlotWindow : public QDockWidget {
     Q_OBJECT
 
   public:
+    // `jobs` computes on the worker thread; `cancel_job` asks the running job to stop.
     SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+                      JobRunner jobs, std::function<void()> cancel_job,
                       QWidget* parent = nullptr);
     ~SpectraPlotWindow() override;
 
@@ -39,9 +44,13 @@ class SpectraPlotWindow : public QDockWidget {
     QComboBox* DetailsList() const { return details_; }
     QListWidget* SpeciesList() const { return species_; }
 
-    // Computes the plot for the current choices and draws it; false when it failed (the
-    // failure is shown as every command's is).
+    // Starts computing the plot for the current choices; it is drawn when done, and a failure
+    // is shown as every command's is. A request made while a plot computes supersedes it: that
+    // computation stops and the newest choices are computed instead. False when nothing could
+    // start (another job holds the session).
     bool Replot();
+    // True from a request until its plot is drawn (or its failure shown).
+    bool Computing() const { return computing_ || queued_; }
     // Shows spectra chosen elsewhere (the study browser) and plots them.
     void ShowChosen(const std::vector<int>& spectrum_ids);
     // Reads the current study's species into the list of checkable species.
@@ -56,6 +65,8 @@ class SpectraPlotWindow : public QDockWidget {
     void RestoreChoices(const QSettings& settings);
 
   private:
+    // On the UI thread when a computation has ended.
+    void Finish(SpectraPlot& result, std::exception_ptr failure, bool superseded);
     void Draw();
     void Mirror();
     void AskAndSave(bool svg);
@@ -63,6 +74,8 @@ class SpectraPlotWindow : public QDockWidget {
     WorkbenchDocument& doc_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner jobs_;
+    std::function<void()> cancel_job_;
     SpectraPlotForm form_;
     SpectraPlot plot_;
     QComboBox* stage_;
@@ -71,6 +84,12 @@ class SpectraPlotWindow : public QDockWidget {
     QComboBox* details_;
     QListWidget* species_;
     QCustomPlot* canvas_;
+    QPushButton* png_;
+    QPushButton* svg_;
+    bool computing_ = false;
+    bool queued_ = false;
+    // Set when a newer request supersedes the running computation, which reads it.
+    std::shared_ptr<std::atomic<bool>> superseded_;
 };
 
 }  // namespace orvane

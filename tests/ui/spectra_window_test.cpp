@@ -6,7 +6,11 @@
 #include <QSettings>
 #include <QTreeWidget>
 #include <QtTest>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "forms/menu_command.h"
 #include "forms/waveband_filter_setup.h"
@@ -16,6 +20,49 @@
 #include "ui/workbench.h"
 
 namespace orvane {
+
+namespace {
+// Plots are computed on the worker thread: true once the last request is drawn.
+bool Drawn(const SpectraPlotWindow* plot) {
+    return QTest::qWaitFor([plot] { return !plot->Computing(); }, 60000);
+}
+
+// Holds the spectrum table from another connection, so that reading spectra waits. A thread
+// gives it back on Release, or after ten seconds in any case, so that a window computing on
+// its own thread fails its test instead of hanging.
+class SpectrumTableHold {
+  public:
+    explicit SpectrumTableHold(Database& admin) : admin_(admin) {
+        admin_.Execute("lock tables spectrum write");
+        thread_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+            admin_.Execute("unlock tables");
+        });
+    }
+    ~SpectrumTableHold() { Release(); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_one();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    Database& admin_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+};
+
+void Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+}  // namespace
 
 // One window on the demo study for every case: importing its 149 spectra is the slow part.
 class SpectraWindowTest : public QObject {
@@ -56,8 +103,10 @@ class SpectraWindowTest : public QObject {
         const int filtered = plot->StageList()->findText(QStringLiteral("Filtered"));
         plot->StageList()->setCurrentIndex(filtered);
         emit plot->StageList()->activated(filtered);
+        // Chosen while the first choice computes: only the newest is drawn.
         plot->DetailsList()->setCurrentIndex(2);
         emit plot->DetailsList()->activated(2);
+        QVERIFY(Drawn(plot));
 
         // Four species, each a mean curve over a shaded band between two graphs.
         QCustomPlot* canvas = plot->Canvas();
@@ -93,6 +142,55 @@ class SpectraWindowTest : public QObject {
         plot->setFloating(false);
     }
 
+    // The curves are computed on the worker thread: while they wait for the server the window
+    // answers and its choices stay open; a newer choice replaces the running computation
+    // without a word, and Cancel ends it as cancelled, with an empty plot and no error.
+    void aLongPlotLeavesTheWindowAnsweringAndTheNewestChoiceWins() {
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(Drawn(plot));
+        Choose(plot->DetailsList(), SpectraPlotRequest::kSpectra);
+        QVERIFY(Drawn(plot));
+        Database& admin = w->scratch.Admin();
+        {
+            SpectrumTableHold hold(admin);
+            bool answered_while_computing = false;
+            QTimer::singleShot(200, w->frame.get(),
+                               [&] { answered_while_computing = w->frame->JobRunning(); });
+            Choose(plot->StageList(), 0);  // raw
+            QVERIFY(w->frame->JobRunning());
+            QTRY_VERIFY_WITH_TIMEOUT(answered_while_computing, 5000);
+            QVERIFY(plot->DetailsList()->isEnabled());
+            QVERIFY(!plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
+            Choose(plot->DetailsList(), SpectraPlotRequest::kSiteMean);
+            hold.Release();
+            QVERIFY(Drawn(plot));
+        }
+        QCOMPARE(w->frame->Frontend().LastError(), std::string());
+        QVERIFY2(plot->Plot().title.find("site means") != std::string::npos,
+                 plot->Plot().title.c_str());
+        QVERIFY(!plot->Plot().curves.empty());
+        QVERIFY(!w->Report().contains(QStringLiteral("cancelled")));
+        QVERIFY(plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
+
+        {
+            SpectrumTableHold hold(admin);
+            Choose(plot->StageList(), 1);  // filtered
+            QVERIFY(w->frame->JobRunning());
+            QTest::mouseClick(w->frame->findChild<QPushButton*>(QStringLiteral("jobCancel")),
+                              Qt::LeftButton);
+            hold.Release();
+            QVERIFY(Drawn(plot));
+        }
+        QCOMPARE(w->frame->Frontend().LastError(), std::string());
+        QVERIFY(w->Report().contains(QStringLiteral("cancelled: plot")));
+        QVERIFY(plot->Plot().curves.empty());
+        QCOMPARE(plot->Canvas()->graphCount(), 0);
+
+        Choose(plot->DetailsList(), SpectraPlotRequest::kSpeciesMean);
+        QVERIFY(Drawn(plot));
+        QCOMPARE(plot->Canvas()->graphCount(), 12);
+    }
+
     void browserToggleDisablesAndPlotsTheChosenSpectra() {
         w->frame->Form().SetFeatureSpaceType(1);
         w->TriggerAndWait(kCmdBuildLibrary);
@@ -115,6 +213,7 @@ class SpectraWindowTest : public QObject {
         browser->Tree()->topLevelItem(0)->child(0)->setSelected(true);
         browser->findChild<QPushButton*>(QStringLiteral("browserPlot"))->click();
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->SourceList()->currentIndex(), static_cast<int>(SpectraPlotForm::kChosen));
         QCOMPARE(static_cast<int>(plot->Plot().curves.size()), in_site);
 
@@ -129,25 +228,28 @@ class SpectraWindowTest : public QObject {
         w->TriggerAndWait(kCmdBuildLibrary);
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
-        auto choose = [](QComboBox* list, int index) {
+        auto choose = [plot](QComboBox* list, int index) {
             list->setCurrentIndex(index);
             emit list->activated(index);
+            return Drawn(plot);
         };
-        choose(plot->SourceList(), SpectraPlotForm::kStudy);
-        choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Derived")));
+        QVERIFY(choose(plot->SourceList(), SpectraPlotForm::kStudy));
+        QVERIFY(choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Derived"))));
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(1); }));
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->Plot().y_label, std::string("Derivative of order 1"));
         const std::string& report = w->doc->ReportText().Text();
         QVERIFY2(report.find("Not Ready because the derivative order changed to 1.") !=
                      std::string::npos,
                  report.c_str());
         QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(0); }));
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         // A new waveband filter range is a gap at once.
-        choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Filtered")));
+        QVERIFY(choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Filtered"))));
         QCPGraph* mean = plot->Canvas()->graph(8);
         QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
         QVERIFY(w->frame->Run([&] {
@@ -156,6 +258,7 @@ class SpectraWindowTest : public QObject {
             filter.New(990, 1010);
             filter.Ok();
         }));
+        QVERIFY(Drawn(plot));
         mean = plot->Canvas()->graph(8);
         QVERIFY(std::isnan(mean->data()->at(1000 - 350)->value));
     }
@@ -166,6 +269,7 @@ class SpectraWindowTest : public QObject {
             w->frame->Form().SetDerivativeOrder(2);
             w->frame->Form().SelectClassifier(2);
         });
+        QVERIFY(Drawn(w->frame->SpectraPlotDock()));
         const FormSelections before = w->frame->Form().Selections();
         w->frame->close();
 
@@ -181,6 +285,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(again.SpectraPlotDock());  // the docks open again as they were
         // ... with the plot's choices of the last run, drawn.
         SpectraPlotWindow* plot = again.SpectraPlotDock();
+        QVERIFY(Drawn(plot));
         QCOMPARE(plot->StageList()->currentText(), QStringLiteral("Filtered"));
         QCOMPARE(plot->DetailsList()->currentIndex(), 2);
         QCOMPARE(plot->Form().StageWord(), std::string("filtered"));
@@ -217,6 +322,7 @@ class SpectraWindowTest : public QObject {
         again.InitialUpdate();
         again.RestoreSettings();
         QVERIFY(again.SpectraPlotDock());
+        QVERIFY(Drawn(again.SpectraPlotDock()));
         QCOMPARE(again.SpectraPlotDock()->StageList()->currentText(), QStringLiteral("Smoothed"));
     }
 };

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvane {
+
+class Database;
+class Statement;
+
+// A stored spectrum as it is read back. The reflectances (kSpectrumBands floats) are valid
+// only while the callback that receives the row runs.
+struct SpectrumRecord {
+    int spectrum_id = 0;
+    int spectrum_no = 0;
+    // Empty where the row holds NULL.
+    std::optional<double> latitude;
+    std::optional<double> longitude;
+    std::optional<double> altitude;
+    int site_no = 0;  // only for the rows of a site
+    const float* reflectances = nullptr;
+};
+
+// A species row with its sites.
+struct StoredSpeciesSites {
+    int site_count = 0;
+    // The names of the row (the last wins); a NULL name is empty.
+    std::string common;
+    std::string latin;
+    std::string local;  // the maori_name column
+    std::string folder;
+    std::vector<int64_t> site_ids;  // in the server's order
+};
+
+// Reads stored spectra back. Each statement is prepared when first used and kept, since a
+// study is read site by site. Ids are bound with their low 32 bits.
+class SpectraRepository {
+  public:
+    explicit SpectraRepository(Database& db);
+    ~SpectraRepository();
+    SpectraRepository(const SpectraRepository&) = delete;
+    SpectraRepository& operator=(const SpectraRepository&) = delete;
+
+    StoredSpeciesSites SpeciesSites(int64_t species_id);
+    // Every enabled spectrum of the site, in id order, in one round trip. Throws OrvaneError
+    // for a row whose reflectances are not 8600 bytes.
+    void EnabledSpectraOfSite(int64_t site_id,
+                              const std::function<void(const SpectrumRecord&)>& each);
+    // The spectrum's row (enabled or not); false when there is none.
+    bool Spectrum(int64_t spectrum_id, const std::function<void(const SpectrumRecord&)>& each);
+
+  private:
+    Database& db_;
+    std::unique_ptr<Statement> site_spectra_;
+    std::unique_ptr<Statement> one_spectrum_;
+};
+
+// A spectrum to store. Texts are UTF-8; a position that is not finite is stored as NULL.
+struct NewSpectrumRow {
+    int spectrum_no = 0;
+    double latitude = 0.0;
+    double longitude = 0.0;
+    double altitude = 0.0;
+    std::string comment;
+    std::string path;
+    const float* reflectances = nullptr;  // kSpectrumBands values
+};
+
+// The statements of an import, prepared once and used for every row.
+class SpectraImportRepository {
+  public:
+    explicit SpectraImportRepository(Database& db);
+    ~SpectraImportRepository();
+    SpectraImportRepository(const SpectraImportRepository&) = delete;
+    SpectraImportRepository& operator=(const SpectraImportRepository&) = delete;
+
+    // The study's species stored under exactly this folder name, or 0. The server compares
+    // names without regard to case or trailing blanks; folders that differ only so are
+    // different species here, as they are on disk.
+    int64_t FindSpecies(const std::string& folder_name, int study_id);
+    int64_t InsertSpecies(const std::string& folder_name, int study_id);
+    // The site with that number, or 0 (the last row wins).
+    int64_t FindSite(int64_t species_id, int site_no, int study_id);
+    // An empty capture date is stored as NULL.
+    int64_t InsertSite(int site_no, int64_t species_id, const std::string& capture_date,
+                       int study_id);
+    // The spectrum numbers the site holds, with the paths they were imported from.
+    std::map<int, std::string> SpectrumNumbers(int64_t species_id, int64_t site_id, int study_id);
+    // Stores the rows, several per statement, each row with its reflectances.
+    void InsertSpectra(int64_t species_id, int64_t site_id, int study_id,
+                       const std::vector<NewSpectrumRow>& rows);
+    // Sets the site's position to the mean of its spectra's.
+    void UpdateSitePosition(int64_t site_id);
+
+  private:
+    Statement& InsertSpectraStatement(size_t rows);
+
+    Database& db_;
+    std::unique_ptr<Statement> find_species_;
+    std::unique_ptr<Statement> insert_species_;
+    std::unique_ptr<Statement> find_site_;
+    std::unique_ptr<Statement> insert_site_;
+    std::unique_ptr<Statement> site_numbers_;
+    std::unique_ptr<Statement> site_position_;
+    std::map<size_t, std::unique_ptr<Statement>> insert_spectra_;
+};
+
+}  // namespace orvane

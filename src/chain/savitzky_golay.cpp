@@ -297,13 +297,7 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
 
 void SavitzkyGolayKernel::CountMissing(const double* in, int n) {
     missing_before_.resize(static_cast<size_t>(n) + 1);
-    int* m = missing_before_.data();
-    int missing = 0;
-    m[0] = 0;
-    for (int k = 0; k < n; ++k) {
-        missing += !HasValue(in[k]);
-        m[k + 1] = missing;
-    }
+    CountMissingBefore(in, n, missing_before_.data());
 }
 
 void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,

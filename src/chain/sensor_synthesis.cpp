@@ -129,14 +129,8 @@ SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smo
     const double* values = smoothed.Values();
     const int count = smoothed.Count();
     missing_before_.resize(static_cast<size_t>(count) + 1);
-    int* m = missing_before_.data();
-    int missing = 0;
-    m[0] = 0;
-    for (int k = 0; k < count; ++k) {
-        missing += !HasValue(values[k]);
-        m[k + 1] = missing;
-    }
-    return {values, m, smoothed.First(), count};
+    CountMissingBefore(values, count, missing_before_.data());
+    return {values, missing_before_.data(), smoothed.First(), count};
 }
 
 void SensorSynthesis::GatherLanes(const GridValues& smoothed, size_t first, Lanes& lanes,

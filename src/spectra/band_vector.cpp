@@ -2,6 +2,7 @@
 #include "spectra/band_vector.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "spectra/waveband_filter.h"
 
@@ -76,6 +77,44 @@ std::optional<int> BandVector::Nearest(double wavelength, int direction,
     if (direction == 0) return NextValidUp(candidate, ignore_filter);
     if (direction == 1) return NextValidDown(candidate, ignore_filter);
     return std::nullopt;
+}
+
+namespace {
+
+typedef int Ints4 __attribute__((vector_size(16)));
+typedef double Doubles2 __attribute__((vector_size(16)));
+typedef long long Flags2 __attribute__((vector_size(16)));
+
+}  // namespace
+
+void CountMissingBefore(const double* v, int n, int* m) {
+    // Four bands at a time: their flags (1 for no value) become running counts within the group
+    // by two shifted additions, and only the group's total carries to the next group.
+    m[0] = 0;
+    const Ints4 zero = {0, 0, 0, 0};
+    Ints4 carried = zero;
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        Doubles2 low;
+        Doubles2 high;
+        std::memcpy(&low, v + k, sizeof low);
+        std::memcpy(&high, v + k + 2, sizeof high);
+        const Flags2 low_missing = low != low;  // all bits set where NaN
+        const Flags2 high_missing = high != high;
+        Ints4 counts = -__builtin_shuffle(reinterpret_cast<Ints4>(low_missing),
+                                          reinterpret_cast<Ints4>(high_missing),
+                                          Ints4{0, 2, 4, 6});
+        counts += __builtin_shuffle(counts, zero, Ints4{4, 0, 1, 2});
+        counts += __builtin_shuffle(counts, zero, Ints4{4, 5, 0, 1});
+        counts += carried;
+        std::memcpy(m + k + 1, &counts, sizeof counts);
+        carried = __builtin_shuffle(counts, Ints4{3, 3, 3, 3});
+    }
+    int missing = m[k];
+    for (; k < n; ++k) {
+        missing += !HasValue(v[k]);
+        m[k + 1] = missing;
+    }
 }
 
 void BandMean::Add(const BandVector& v) {

@@ -116,6 +116,10 @@ private:
     const WavebandFilter* filter_;
 };
 
+// m[k] = the number of values among v[0..k-1] that are no value, for k = 0..n (m has n + 1
+// entries): a window [a, b] holds a band without value exactly when m[b + 1] != m[a].
+void CountMissingBefore(const double* v, int n, int* m);
+
 // The band-by-band mean of vectors on one axis (the first vector's), each band over the vectors
 // that have a value there, so that members with different masks do not mix missing bands into
 // a sum. A band without value in every vector stays without value.

@@ -154,3 +154,28 @@ TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
 
 }  // namespace
 }  // namespace orvane
+
+namespace orvane {
+namespace {
+
+// The running counts of bands without value, in groups of four with a remainder, against a
+// count made band by band.
+TEST(CountMissingBefore, EveryPatternAndLength) {
+    for (int n = 0; n <= 13; ++n) {
+        for (unsigned pattern = 0; pattern < (1u << n); pattern += n > 9 ? 37 : 1) {
+            std::vector<double> v(static_cast<size_t>(n));
+            for (int k = 0; k < n; ++k) v[static_cast<size_t>(k)] = (pattern >> k) & 1 ? kNoValue : -1.0;
+            std::vector<int> m(static_cast<size_t>(n) + 1, -7);
+            CountMissingBefore(v.data(), n, m.data());
+            int expected = 0;
+            ASSERT_EQ(m[0], 0);
+            for (int k = 0; k < n; ++k) {
+                expected += (pattern >> k) & 1;
+                ASSERT_EQ(m[static_cast<size_t>(k) + 1], expected) << n << " " << pattern << " " << k;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane

@@ -15,35 +15,47 @@ namespace orvane {
 namespace {
 
 // Divides the run of bands [begin, end) (positions in `v` on the 1 nm grid, all with a value)
-// by its upper hull, in place. `hull` is scratch space for the vertices' positions.
-void DivideByHull(double* v, int begin, int end, std::vector<int>& hull) {
-    hull.clear();
+// by its upper hull, in place. `hull` has room for the run's positions: its vertices.
+void DivideByHull(double* v, int begin, int end, int* hull) {
+    int n = 0;
     // Andrew's monotone chain, upper half: a point that does not turn the chain clockwise
-    // lies on or under the hull and is dropped, so collinear points are no vertices.
+    // lies on or under the hull and is dropped, so collinear points are no vertices. The last
+    // two vertices (o, a) stay in registers; only a pop reads an older one back.
+    double ox = 0.0, oy = 0.0, ax = 0.0, ay = 0.0;
     for (int p = begin; p < end; ++p) {
-        while (hull.size() >= 2) {
-            const int o = hull[hull.size() - 2];
-            const int a = hull.back();
-            const double cross = static_cast<double>(a - o) * (v[p] - v[o]) -
-                                 (v[a] - v[o]) * static_cast<double>(p - o);
-            if (cross < 0.0) break;
-            hull.pop_back();
+        const double px = p;
+        const double py = v[p];
+        while (n >= 2) {
+            if ((ax - ox) * (py - oy) - (ay - oy) * (px - ox) < 0.0) break;
+            --n;
+            ax = ox;
+            ay = oy;
+            if (n >= 2) {
+                ox = hull[n - 2];
+                oy = v[hull[n - 2]];
+            }
         }
-        hull.push_back(p);
+        hull[n++] = p;
+        ox = ax;
+        oy = ay;
+        ax = px;
+        ay = py;
     }
     // Between two vertices the hull is their chord; the values are overwritten only after the
     // chord's ends have been read.
-    for (size_t h = 0; h + 1 < hull.size(); ++h) {
+    for (int h = 0; h + 1 < n; ++h) {
         const int a = hull[h];
         const int b = hull[h + 1];
         const double ya = v[a];
         const double slope = (v[b] - ya) / (b - a);
-        for (int p = a; p < b; ++p) {
-            const double c = p == a ? ya : ya + slope * (p - a);
-            v[p] = c > 0.0 ? v[p] / c : kNoValue;
+        v[a] = ValueUnless(!(ya > 0.0), 1.0);
+        // Without a branch, so that the division becomes vector code.
+        for (int p = a + 1; p < b; ++p) {
+            const double c = ya + slope * (p - a);
+            v[p] = ValueUnless(!(c > 0.0), v[p] / c);
         }
     }
-    const int lastp = hull.back();
+    const int lastp = hull[n - 1];
     v[lastp] = v[lastp] > 0.0 ? 1.0 : kNoValue;
 }
 
@@ -67,9 +79,9 @@ void CheckContinuumRanges(const StagePairs& ranges) {
 
 void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandVector& in,
                      BandVector& out) {
-    out.Reshape(in.First(), in.Count());
+    // A buffer that keeps its axis keeps its x values: the grid's never change.
+    if (out.Reshape(in.First(), in.Count())) std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     out.SetFilter(in.Filter());
-    std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     const StageSetting& setting = settings.Setting(Stage::kContinuumRemoved);
     if (setting.mode == 0) {
         std::copy(in.Values(), in.Values() + in.Count(), out.Values());
@@ -80,7 +92,10 @@ void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandV
     double* v = out.Values();
     std::fill(v, v + out.Count(), kNoValue);
     const double* src = in.Values();
-    thread_local std::vector<int> hull;
+    // The hull's vertices: at most every band of the grid.
+    int hull[kSpectrumBands];
+    if (out.Count() > kSpectrumBands)
+        throw OrvaneError("Continuum removal works on the 1 nm grid only.");
     // Without ranges of the study's own, one range over the whole grid.
     const size_t count = std::max<size_t>(setting.pairs.size(), 1);
     for (size_t r = 0; r < count; ++r) {

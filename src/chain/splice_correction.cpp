@@ -45,10 +45,10 @@ void CheckSpliceJoins(const StagePairs& joins) {
 
 void ApplySpliceCorrection(const ChainSettings& settings, const Spectrum&, const BandVector& in,
                            BandVector& out) {
-    out.Reshape(in.First(), in.Count());
+    // A buffer that keeps its axis keeps its x values: the grid's never change.
+    if (out.Reshape(in.First(), in.Count())) std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     out.SetFilter(in.Filter());
     std::copy(in.Values(), in.Values() + in.Count(), out.Values());
-    std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     const StageSetting& setting = settings.Setting(Stage::kSpliced);
     if (setting.mode == 0) return;
     const StagePairs& joins = setting.pairs.empty() ? DefaultSpliceJoins() : setting.pairs;

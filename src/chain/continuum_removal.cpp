@@ -64,13 +64,16 @@ void DivideByHull(double* v, int begin, int end, int* hull) {
 void CheckContinuumRanges(const StagePairs& ranges) {
     int previous = kFirstWavelength - 1;
     for (const auto& [lower, upper] : ranges) {
-        const std::string range = std::to_string(lower) + "-" + std::to_string(upper);
+        // Checked for every spectrum: the text is made only for a refusal.
+        const auto range = [lower = lower, upper = upper] {
+            return std::to_string(lower) + "-" + std::to_string(upper);
+        };
         if (upper < lower || lower < kFirstWavelength || upper > kLastWavelength)
-            throw OrvaneError("The continuum range " + range + " must run upwards within " +
+            throw OrvaneError("The continuum range " + range() + " must run upwards within " +
                               std::to_string(kFirstWavelength) + "-" +
                               std::to_string(kLastWavelength) + " nm.");
         if (lower <= previous)
-            throw OrvaneError("The continuum range " + range +
+            throw OrvaneError("The continuum range " + range() +
                               " overlaps the one before it; give the ranges in wavelength "
                               "order.");
         previous = upper;

@@ -26,18 +26,19 @@ const StagePairs& DefaultSpliceJoins() {
 void CheckSpliceJoins(const StagePairs& joins) {
     int previous = 0;
     for (const auto& [a, b] : joins) {
-        const std::string join = std::to_string(a) + "-" + std::to_string(b);
+        // Checked for every spectrum: the text is made only for a refusal.
+        const auto join = [a = a, b = b] { return std::to_string(a) + "-" + std::to_string(b); };
         if (b <= a)
-            throw OrvaneError("The splice join " + join +
+            throw OrvaneError("The splice join " + join() +
                               " must name the last band of one detector, then the first band "
                               "of the next.");
         if (a - kFitBands + 1 < kFirstWavelength || b > kLastWavelength)
-            throw OrvaneError("The splice join " + join + " must leave " +
+            throw OrvaneError("The splice join " + join() + " must leave " +
                               std::to_string(kFitBands) + " bands before it and lie within " +
                               std::to_string(kFirstWavelength) + "-" +
                               std::to_string(kLastWavelength) + " nm.");
         if (a < previous)
-            throw OrvaneError("The splice join " + join +
+            throw OrvaneError("The splice join " + join() +
                               " overlaps the one before it; give the joins in wavelength order.");
         previous = b;
     }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole chain for one spectrum held in memory, up to its DI feature vector: two excluded
 // ranges, Savitzky-Golay smoothing (moving window or FFT, 31 bands, order 4), Gaussian
-// synthesis onto 200 bands of FWHM 10 nm, the iterative first derivative and DI on 10 ranges.
+// synthesis onto 200 bands of FWHM 10 nm, the iterative first derivative and DI on 10 ranges;
+// BM_ChainWithOptionalStages adds the splice correction and the continuum removal.
 // The settings are read from a scratch database, as the program reads them; the timed loop
 // does not touch the database. ORVANE_BENCH_CONFIG names a server's spectra_config.txt.
 #include <benchmark/benchmark.h>
@@ -120,13 +121,17 @@ class BenchChain {
 
 BenchChain* g_chain = nullptr;
 
-void BM_Chain(benchmark::State& state) {
+// The chain, with the splice correction and the continuum removal on or off.
+void RunChain(benchmark::State& state, int optional_mode) {
     const int smoothing = static_cast<int>(state.range(0));
     const size_t rotation = static_cast<size_t>(state.range(1));
     g_chain->Session().SetSmoothingType(smoothing);
     g_chain->Session().SetDerivativeOrder(1);
+    g_chain->Session().SetStageMode(Stage::kSpliced, optional_mode);
+    g_chain->Session().SetStageMode(Stage::kContinuumRemoved, optional_mode);
     state.SetLabel(std::string(smoothing == 1 ? "moving window" : "FFT") +
-                   (rotation == 1 ? ", one spectrum" : ", 64 spectra in turn"));
+                   (rotation == 1 ? ", one spectrum" : ", 64 spectra in turn") +
+                   (optional_mode ? ", spliced and continuum removed" : ""));
     size_t i = 0;
     Chain chain(g_chain->Session().ChainSnapshot());
     // The first request sizes the chain's buffers; only the repeated ones are timed.
@@ -140,7 +145,12 @@ void BM_Chain(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["allocs/spectrum"] = static_cast<double>(bench::AllocationCount() - before) /
                                         static_cast<double>(state.iterations());
+    g_chain->Session().SetStageMode(Stage::kSpliced, 0);
+    g_chain->Session().SetStageMode(Stage::kContinuumRemoved, 0);
 }
+
+void BM_Chain(benchmark::State& state) { RunChain(state, 0); }
+void BM_ChainWithOptionalStages(benchmark::State& state) { RunChain(state, 1); }
 // 64 spectra in turn, as a library build meets them (their stages no longer in the nearest
 // caches), and one spectrum again and again, the chain's arithmetic alone.
 BENCHMARK(BM_Chain)
@@ -148,6 +158,11 @@ BENCHMARK(BM_Chain)
     ->Args({2, kSpectra})
     ->Args({1, 1})
     ->Args({2, 1})
+    ->Unit(benchmark::kMicrosecond);
+// The same with both optional stages on; the aim is at least half BM_Chain's throughput.
+BENCHMARK(BM_ChainWithOptionalStages)
+    ->Args({1, kSpectra})
+    ->Args({2, kSpectra})
     ->Unit(benchmark::kMicrosecond);
 
 // Every synthesized, derived and feature value of the benchmark's spectra, exactly, so that a

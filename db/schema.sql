@@ -10,7 +10,7 @@ CREATE TABLE schema_version (
     version INT NOT NULL PRIMARY KEY,
     applied_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
-INSERT INTO schema_version (version) VALUES (3);
+INSERT INTO schema_version (version) VALUES (4);
 
 CREATE TABLE study (
     study_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
@@ -111,6 +111,29 @@ CREATE TABLE derivative (
     KEY derivative_study_order (study_id, derivative_order)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
 
+-- A row for each optional stage (by its number) and mode other than off that a study has used:
+-- libraries name the rows of the stages that were on, and its changed_at makes those built
+-- before out of date.
+CREATE TABLE stage_option (
+    stage_option_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    study_id INT NOT NULL,
+    stage INT NOT NULL,
+    mode INT NOT NULL,
+    changed_at TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
+    UNIQUE KEY stage_option_study_stage_mode (study_id, stage, mode)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
+-- A study's own wavelength pairs of an optional stage: splice joins (last band of one
+-- detector, first of the next), continuum ranges. None: the stage's defaults.
+CREATE TABLE stage_pair (
+    stage_pair_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+    study_id INT NOT NULL,
+    stage INT NOT NULL,
+    lower_wavelength INT NOT NULL,
+    upper_wavelength INT NOT NULL,
+    KEY stage_pair_study_stage (study_id, stage)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
+
 CREATE TABLE waveband_filter (
     waveband_filter_id INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
     study_id INT NOT NULL,
@@ -185,6 +208,9 @@ CREATE TABLE library (
     derivative_id INT NOT NULL,
     sensor_id INT NOT NULL,
     waveband_filter_id INT NOT NULL DEFAULT 0,
+    -- The stage_option ids of the optional stages that were on, in ascending order, joined by
+    -- commas; empty when none was.
+    stage_options VARCHAR(255) NOT NULL DEFAULT '',
     build_date TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     KEY library_config (feature_space_id, smoothing_filter_id, derivative_id, sensor_id, study_id)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4;
@@ -209,6 +235,7 @@ CREATE TABLE pca_data (
     smoothing_filter_id INT NOT NULL,
     derivative_id INT NOT NULL,
     waveband_filter_id INT NOT NULL DEFAULT 0,
+    stage_options VARCHAR(255) NOT NULL DEFAULT '',
     dim INT NOT NULL DEFAULT 0,
     build_date TIMESTAMP(6) NOT NULL DEFAULT CURRENT_TIMESTAMP(6),
     eigenvalues MEDIUMBLOB,

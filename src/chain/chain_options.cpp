@@ -55,6 +55,7 @@ int CurrentPcaDataId(ProcessingSession& session) {
     key.derivative = session.DerivativeId();
     key.sensor = session.CurrentSensor()->SensorId();
     key.waveband_filter = session.WavebandFilterId();
+    key.stage_options = session.StageOptionKey();
     return FeatureSpaceRepository(session.Db()).FindCurrentPca(key);
 }
 
@@ -127,6 +128,7 @@ void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options) 
         session.SetFeatureSpace(items.empty() ? 0 : items.front().id);
     }
     if (options.classifier) session.SetClassifier(*options.classifier);
+    for (const auto& [stage, mode] : options.stage_modes) session.SetStageMode(stage, mode);
 }
 
 }  // namespace orvane

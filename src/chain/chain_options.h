@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct ChainOptions {
     std::optional<int> feature_space_type;     // 0 DI, 1 NTBI, 2 PCT
     std::optional<std::string> feature_space;  // name or id
     std::optional<Classifier> classifier;
+    // The modes of optional stages (chain_stage.h), by stage.
+    std::map<Stage, int> stage_modes;
 };
 
 // Parses the user's words for the enumerated settings; throws OrvaneError naming the choices.
@@ -44,9 +47,9 @@ int ResolveAnyFeatureSpace(ProcessingSession& session, const std::string& name_o
 
 // Checks the options and makes them current through the session in the order of the chain:
 // study, sensor, smoothing, derivative order and method, feature-space type, feature space,
-// classifier. A value out of range or a name that matches nothing throws OrvaneError. Without
-// an explicit feature space the first of the current type (fewest dimensions first) that fits
-// the sensor is taken.
+// classifier, the optional stages' modes. A value out of range or a name that matches nothing
+// throws OrvaneError. Without an explicit feature space the first of the current type (fewest
+// dimensions first) that fits the sensor is taken.
 void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options);
 
 // The feature spaces offered for the current type and sensor, ordered by dimension; for PCT

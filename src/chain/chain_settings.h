@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <utility>
 #include <vector>
 
 namespace orvane {
+
+enum class Stage;
 
 class BandVector;
 class DerivativeSettings;
@@ -11,6 +14,13 @@ class FeatureSpace;
 class SensorSynthesis;
 class SmoothingFilter;
 class WavebandFilter;
+
+// An optional stage's setting in a study: its mode (0 off) and the study's wavelength pairs for
+// it (the splice joins, the continuum ranges; empty for the stage's default).
+struct StageSetting {
+    int mode = 0;
+    std::vector<std::pair<int, int>> pairs;
+};
 
 // The chain's settings at one moment: the study's filter and its per-band verdicts, the
 // smoothing, the synthesis onto the current sensor, the derivative and the feature space. A
@@ -28,6 +38,14 @@ struct ChainSettings {
     DerivativeSettings* derivative = nullptr;
     int derivative_order = 0;
     const FeatureSpace* feature_space = nullptr;
+    // The optional stages' settings by stage number; null or a missing entry is off.
+    const std::vector<StageSetting>* stage_settings = nullptr;
+
+    const StageSetting& Setting(Stage stage) const {
+        static const StageSetting kOff;
+        const size_t at = static_cast<size_t>(stage);
+        return stage_settings && at < stage_settings->size() ? (*stage_settings)[at] : kOff;
+    }
 };
 
 }  // namespace orvane

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -21,6 +22,8 @@ enum class Stage {
     kDerived = 4,
     kFeatures = 5,
     kInterpolated = 6,
+    kSpliced = 7,
+    kContinuumRemoved = 8,
 };
 
 // What a stage's values lie on: the 1 nm grid, the current sensor's elements, or the feature
@@ -33,10 +36,27 @@ enum class StageAxis { kGrid, kSensor, kFeatures };
 using StageStep = void (*)(const ChainSettings& settings, const Spectrum& spectrum,
                            const BandVector& input, BandVector& output);
 
+// The wavelength pairs a study stores for an optional stage, as the stage reads them.
+using StagePairs = std::vector<std::pair<int, int>>;
+
+// The chain option that switches an optional stage on: its command-line word, the label of its
+// menu, the words of its modes (the first is off: the stage then passes its input on unchanged,
+// bit for bit), what the study's stored wavelength pairs mean for it, what the stage uses
+// without them, and the check of a new list of them (throws OrvaneError naming the pair it
+// refuses).
+struct StageOption {
+    const char* word;
+    const char* label;
+    std::vector<const char*> modes;
+    const char* pairs;
+    const char* default_pairs;
+    void (*check_pairs)(const StagePairs& pairs);
+};
+
 // One stage as both faces show it and the chain computes it: the word the command line takes,
 // the label the window shows, the axis its values lie on, the stage it is computed from
-// (itself for the raw stage) and its step (none for the features, which the chain computes
-// from the derived stage by the feature space's type).
+// (itself for the raw stage), its step (none for the features, which the chain computes
+// from the derived stage by the feature space's type) and, for an optional stage, its option.
 struct StageDeclaration {
     Stage id;
     const char* word;
@@ -44,10 +64,11 @@ struct StageDeclaration {
     StageAxis axis;
     Stage input;
     StageStep apply;
+    std::optional<StageOption> option = std::nullopt;
 };
 
-// Every stage in the order lists show them: raw, filtered, smoothed, synth,
-// synth-interpolated, derived, features.
+// Every stage in the order lists show them: raw, spliced, filtered, smoothed,
+// continuum-removed, synth, synth-interpolated, derived, features.
 const std::vector<StageDeclaration>& Stages();
 const StageDeclaration& Declaration(Stage stage);
 // Whether a stage is a spectrum over bands (every stage but the features).
@@ -55,6 +76,12 @@ inline bool HasBands(Stage stage) { return stage != Stage::kFeatures; }
 inline bool OnSensorAxis(Stage stage) { return Declaration(stage).axis == StageAxis::kSensor; }
 // Whether a stage needs a sensor: the synthesized stage and everything computed from it.
 bool NeedsSensor(Stage stage);
+
+// The stages that have a chain option, in list order.
+std::vector<const StageDeclaration*> OptionalStages();
+// The mode number of an option's word (case-insensitive); throws OrvaneError naming the
+// choices.
+int ParseStageMode(const StageOption& option, const std::string& word);
 
 // The stage of a command-line word; nullopt for a word no stage has.
 std::optional<Stage> StageFromWord(const std::string& word);
@@ -75,5 +102,28 @@ void SynthesizeSensor(const ChainSettings&, const Spectrum&, const BandVector&, 
 void InterpolateSynthesized(const ChainSettings&, const Spectrum&, const BandVector&,
                             BandVector&);
 void ApplyDerivative(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+
+// Splice correction (chain/splice_correction.cpp), additive: the detectors meet at joins
+// (a, b), a the last band of one detector and b the first band of the next; the study's joins,
+// by default (1000, 1001) and (1800, 1801). Joins are taken in wavelength order and the first
+// detector is the reference. At a join, the least-squares line y = m x + c through the already
+// corrected values of the 10 bands a-9 .. a that have a value is extrapolated to b, and every
+// band after a is shifted by d = (m b + c) - v(b):
+//     m = sum (x - mean x)(y - mean y) / sum (x - mean x)^2,   m b + c = mean y + m (b - mean x).
+// A join with fewer than two values to fit or none at b shifts nothing. Off, the raw values
+// pass unchanged.
+void ApplySpliceCorrection(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+void CheckSpliceJoins(const StagePairs& joins);
+// The joins a study without its own uses.
+const StagePairs& DefaultSpliceJoins();
+
+// Continuum removal (chain/continuum_removal.cpp): within each of the study's continuum ranges
+// (by default one range over the whole grid), every run of bands with a value gets the upper
+// convex hull of its points (wavelength, value), and each band's value becomes value / hull,
+// the hull taken by linear interpolation between its vertices, so a band on the hull gives 1.
+// A band without value ends a run; bands outside every range, and bands where the hull is not
+// above zero, have no value. Off, the smoothed values pass unchanged.
+void RemoveContinuum(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+void CheckContinuumRanges(const StagePairs& ranges);
 
 }  // namespace orvane

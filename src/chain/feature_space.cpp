@@ -58,6 +58,7 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& sessi
     key.study = session.StudyId();
     key.smoothing_filter = session.SmoothingFilterId();
     key.derivative = session.DerivativeId();
+    key.stage_options = session.StageOptionKey();
     const auto [n, pca_id] = spaces.FindPca(key);
     if (pca_id == 0 || n <= 0)
         throw OrvaneError("Feature space " + name_ +

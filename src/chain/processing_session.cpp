@@ -18,6 +18,7 @@
 #include "store/chain_settings_repository.h"
 #include "store/schema_version.h"
 #include "store/sensor_repository.h"
+#include "store/stage_option_repository.h"
 #include "store/study_repository.h"
 
 namespace orvane {
@@ -43,6 +44,7 @@ void ProcessingSession::Initialise(ConfigFile* config) {
     LoadSensors();
     warnings_.insert(warnings_.begin(), db_->Notices().begin(), db_->Notices().end());
     if (const std::optional<int> first = StudyRepository(*db_).AnyStudy()) study_id_ = *first;
+    LoadStageSettings();
     smoothing_filter_ = std::make_unique<PassThroughFilter>(*this, SmoothingFilterIdForType(0));
 }
 
@@ -65,6 +67,7 @@ void ProcessingSession::SetStudy(int study_id) {
         study_name_ = row->name;
     }
     LoadStudyFilter();
+    LoadStageSettings();
 }
 
 void ProcessingSession::LoadStudyFilter() {
@@ -188,7 +191,80 @@ orvane::ChainSettings ProcessingSession::ChainSnapshot() const {
     settings.derivative = derivative_settings_.get();
     settings.derivative_order = derivative_order_;
     settings.feature_space = feature_space_.get();
+    settings.stage_settings = &stage_settings_;
     return settings;
+}
+
+// --- optional stages --------------------------------------------------------------------------
+
+const StageOption& ProcessingSession::OptionOf(Stage stage) const {
+    const StageDeclaration& declaration = Declaration(stage);
+    if (!declaration.option)
+        throw OrvaneError(std::string("The ") + declaration.label + " stage has no option.");
+    return *declaration.option;
+}
+
+void ProcessingSession::LoadStageSettings() {
+    size_t slots = 0;
+    for (const StageDeclaration& s : Stages())
+        slots = std::max(slots, static_cast<size_t>(s.id) + 1);
+    stage_settings_.resize(slots);
+    stage_option_ids_.assign(slots, 0);
+    StageOptionRepository options(*db_);
+    for (const StageDeclaration* s : OptionalStages()) {
+        const size_t at = static_cast<size_t>(s->id);
+        StageSetting& setting = stage_settings_[at];
+        setting.pairs = study_id_ ? options.Pairs(study_id_, static_cast<int>(s->id))
+                                  : StagePairs{};
+        if (setting.mode != 0 && study_id_)
+            stage_option_ids_[at] =
+                options.RowId(study_id_, static_cast<int>(s->id), setting.mode);
+    }
+}
+
+void ProcessingSession::SetStageMode(Stage stage, int mode) {
+    const StageOption& option = OptionOf(stage);
+    if (mode < 0 || mode >= static_cast<int>(option.modes.size()))
+        throw OrvaneError(std::string("The ") + option.label + " has no mode " +
+                          std::to_string(mode) + ".");
+    const size_t at = static_cast<size_t>(stage);
+    if (stage_settings_[at].mode == mode) return;
+    stage_settings_[at].mode = mode;
+    stage_option_ids_[at] =
+        mode != 0 && study_id_
+            ? StageOptionRepository(*db_).RowId(study_id_, static_cast<int>(stage), mode)
+            : 0;
+    NotifyChainChanged();
+}
+
+int ProcessingSession::StageMode(Stage stage) const {
+    const size_t at = static_cast<size_t>(stage);
+    return at < stage_settings_.size() ? stage_settings_[at].mode : 0;
+}
+
+const StagePairs& ProcessingSession::StagePairsOf(Stage stage) const {
+    static const StagePairs kNone;
+    const size_t at = static_cast<size_t>(stage);
+    return at < stage_settings_.size() ? stage_settings_[at].pairs : kNone;
+}
+
+void ProcessingSession::SetStagePairs(Stage stage, const StagePairs& pairs) {
+    OptionOf(stage).check_pairs(pairs);
+    if (study_id_ == 0)
+        throw OrvaneError("There is no study in the database; create or import one first.");
+    StageOptionRepository(*db_).ReplacePairs(study_id_, static_cast<int>(stage), pairs);
+    stage_settings_[static_cast<size_t>(stage)].pairs = pairs;
+    NotifyChainChanged();
+}
+
+std::string ProcessingSession::StageOptionKey() const {
+    std::vector<int> ids;
+    for (int id : stage_option_ids_)
+        if (id != 0) ids.push_back(id);
+    std::sort(ids.begin(), ids.end());
+    std::string key;
+    for (int id : ids) key += (key.empty() ? "" : ",") + std::to_string(id);
+    return key;
 }
 
 void ProcessingSession::SetSensor(int sensor_id) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chain/chain_settings.h"
+#include "chain/chain_stage.h"
 #include "chain/classifiers.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
@@ -103,6 +104,20 @@ class ProcessingSession {
     void SetClassifier(Classifier classifier) { classifier_ = classifier; }
     Classifier ClassifierInUse() const { return classifier_; }
 
+    // --- optional stages --------------------------------------------------------------------
+    // Switches an optional stage to a mode of its declaration (0 off); throws OrvaneError for
+    // a stage without option or a mode it lacks. Libraries are kept per mode.
+    void SetStageMode(Stage stage, int mode);
+    int StageMode(Stage stage) const;
+    // The current study's own pairs of a stage (empty: the stage's defaults).
+    const StagePairs& StagePairsOf(Stage stage) const;
+    // Checks the pairs by the stage's rule and stores them as the study's; the libraries built
+    // before with the stage on are out of date from then on.
+    void SetStagePairs(Stage stage, const StagePairs& pairs);
+    // The ids of the study's rows of the stages that are on, ascending, joined by commas: the
+    // part of a library's key they make ("" with every optional stage off).
+    std::string StageOptionKey() const;
+
     // The chain's current settings as a value a computation can hold; valid until the next
     // change of the chain's settings.
     orvane::ChainSettings ChainSnapshot() const;
@@ -127,6 +142,8 @@ class ProcessingSession {
     void ComputeSmoothingMask();
     void ComputeSensorMask();
     void ComputeDerivativeMask();
+    void LoadStageSettings();
+    const StageOption& OptionOf(Stage stage) const;
 
     std::unique_ptr<Database> db_;
     std::unique_ptr<WavebandFilter> study_filter_;
@@ -153,6 +170,9 @@ class ProcessingSession {
     int min_spectra_ = 0;
     int derivative_order_ = 0;
     int derivative_id_ = 0;
+    // By stage number; the ids of the study's stage_option rows of the stages that are on.
+    std::vector<StageSetting> stage_settings_;
+    std::vector<int> stage_option_ids_;
     std::function<void()> chain_changed_;
     std::vector<std::string> warnings_;
 };

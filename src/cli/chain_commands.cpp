@@ -77,10 +77,52 @@ int CmdDerivativeSet(Context& ctx) {
     return 0;
 }
 
+// "splice joins": what the stage's pairs are, without the explanation after the comma.
+std::string PairsName(const StageDeclaration& stage) {
+    const std::string pairs = stage.option->pairs;
+    return pairs.substr(0, pairs.find(','));
+}
+
+void PrintPairs(Context& ctx, const StageDeclaration& stage) {
+    const StagePairs& pairs = ctx.session->StagePairsOf(stage.id);
+    if (pairs.empty())
+        ctx.out << "none of the study's own; " << stage.option->label
+                << " uses " << stage.option->default_pairs << '\n';
+    for (const auto& [lower, upper] : pairs) ctx.out << lower << '-' << upper << '\n';
+}
+
+// "WORD show" and "WORD set" for the stored pairs of each optional stage.
+void AddStagePairCommands(std::vector<Command>& commands) {
+    for (const StageDeclaration* s : OptionalStages()) {
+        const StageDeclaration& stage = *s;
+        const std::string word = stage.option->word;
+        commands.push_back({word + " show", word + " show",
+                            std::string("Show the study's ") + stage.option->pairs + ".",
+                            [&stage](Context& ctx) {
+                                ApplyChainArgs(ctx);
+                                PrintPairs(ctx, stage);
+                                return 0;
+                            }});
+        commands.push_back(
+            {word + " set", word + " set LOWER-UPPER ...",
+             std::string("Replace the study's ") + stage.option->pairs +
+                 " (none given: " + stage.option->default_pairs + ").",
+             [&stage](Context& ctx) {
+                 ApplyChainArgs(ctx);
+                 StagePairs pairs;
+                 for (const std::string& w : ctx.args.positional)
+                     pairs.push_back(ParseRange(w, "Each of the " + PairsName(stage)));
+                 ctx.session->SetStagePairs(stage.id, pairs);
+                 PrintPairs(ctx, stage);
+                 return 0;
+             }});
+    }
+}
+
 }  // namespace
 
 std::vector<Command> ChainCommands() {
-    return {
+    std::vector<Command> commands = {
         {"filter show", "filter show", "Show the study's waveband filter ranges.", CmdFilterShow},
         {"filter set", "filter set LOWER-UPPER ...",
          "Replace the study's waveband filter ranges (none given: no ranges).", CmdFilterSet},
@@ -93,6 +135,8 @@ std::vector<Command> ChainCommands() {
          "Set and store the Savitzky-Golay derivative window of an order (method savgol).",
          CmdDerivativeSet},
     };
+    AddStagePairCommands(commands);
+    return commands;
 }
 
 }  // namespace orvane

@@ -76,7 +76,15 @@ void PrintUsage(std::ostream& out) {
            "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
            "  --feature-space NAME|ID\n"
            "  --classifier "
-        << ClassifierWords() << "\n\n"
+        << ClassifierWords() << "\n";
+    for (const StageDeclaration* s : OptionalStages()) {
+        std::string modes;
+        for (const char* m : s->option->modes) modes += (modes.empty() ? "" : "|") + std::string(m);
+        const std::string option = "--" + std::string(s->option->word) + ' ' + modes;
+        out << "  " << option << std::string(option.size() < 24 ? 24 - option.size() : 1, ' ')
+            << s->option->label << ", stage " << s->word << " (off: its input unchanged)\n";
+    }
+    out << "\n"
         << kNameOrIdHelp
         << "\n"
            "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders,\n"
@@ -92,6 +100,7 @@ void PrintUsage(std::ostream& out) {
 const std::set<std::string>& KnownOptions() {
     static const std::set<std::string> known = [] {
         std::set<std::string> all = kGlobalOptions;
+        for (const StageDeclaration* s : OptionalStages()) all.insert(s->option->word);
         all.insert(kFlags.begin(), kFlags.end());
         for (const Command& c : Commands()) {
             for (size_t at = c.usage.find("--"); at != std::string::npos;

@@ -48,6 +48,9 @@ void ApplyChainArgs(Context& ctx) {
     if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
     if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
     if (a.Has("classifier")) sel.classifier = ParseClassifier(a.Get("classifier"));
+    for (const StageDeclaration* s : OptionalStages())
+        if (a.Has(s->option->word))
+            sel.stage_modes[s->id] = ParseStageMode(*s->option, a.Get(s->option->word));
     ApplyChainOptions(*ctx.session, sel);
 }
 

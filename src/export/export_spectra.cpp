@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/export_spectra.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -161,7 +162,8 @@ class SpeciesWriter {
 };
 
 // The band columns of a stage: every band the stage's mask keeps (all of them with "include
-// filtered bands"), and for sensor stages only the usable elements.
+// filtered bands"), and for sensor stages only the usable elements. A stage on the grid with
+// no mask of its own (an optional stage) keeps the bands of its input.
 std::vector<ExportColumn> BandColumns(const ProcessingSession& session, Stage stage,
                                       bool include_filtered) {
     std::vector<ExportColumn> columns;
@@ -186,6 +188,8 @@ std::vector<ExportColumn> BandColumns(const ProcessingSession& session, Stage st
             break;
         case Stage::kFeatures:
             return columns;
+        default:
+            return BandColumns(session, Declaration(stage).input, include_filtered);
     }
     if (!mask) return columns;
     const bool sensor_stage = OnSensorAxis(stage);
@@ -214,9 +218,11 @@ std::string StageName(const ProcessingSession& session, Stage stage) {
         case Stage::kDerived:
             return std::to_string(session.DerivativeOrder()) + "_derivative";
         case Stage::kFeatures:
+            return session.CurrentFeatureSpace()->Name();
+        default:
             break;
     }
-    return session.CurrentFeatureSpace()->Name();
+    return Declaration(stage).word;
 }
 
 // The species' name of that type as stored, empty when unset (or for auto numbers).
@@ -274,8 +280,8 @@ void ExportSettings::Validate() const {
     auto check = [](bool ok, const char* what) {
         if (!ok) throw OrvaneError(std::string("Export: ") + what);
     };
-    check(static_cast<int>(stage) >= static_cast<int>(Stage::kRaw) &&
-              static_cast<int>(stage) <= static_cast<int>(Stage::kInterpolated),
+    check(std::any_of(Stages().begin(), Stages().end(),
+                      [&](const StageDeclaration& s) { return s.id == stage; }),
           "unknown processing stage");
     const ExportFormatEntry* entry = FindExportFormat(format);
     check(entry != nullptr, "unknown format");

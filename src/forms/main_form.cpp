@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "base/frontend.h"
+#include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
 #include "chain/chain_options.h"
@@ -522,6 +523,62 @@ void MainForm::RemoveLoadedSpectra(const std::vector<int>& rows) {
     doc_.RemoveLoadedSpectraAt(indices);
 }
 
+std::vector<StageMenu> MainForm::StageMenus() const {
+    std::vector<StageMenu> menus;
+    const ProcessingSession& session = doc_.Session();
+    for (const StageDeclaration* s : OptionalStages()) {
+        StageMenu menu{s->id, s->option->label, {}, session.StageMode(s->id), s->option->pairs,
+                       s->option->default_pairs, {}};
+        for (const char* m : s->option->modes) menu.modes.push_back(m);
+        for (const auto& [lower, upper] : session.StagePairsOf(s->id))
+            menu.pairs_text += (menu.pairs_text.empty() ? "" : " ") + std::to_string(lower) +
+                               "-" + std::to_string(upper);
+        menus.push_back(std::move(menu));
+    }
+    return menus;
+}
+
+void MainForm::SetStageMode(Stage stage, int mode) {
+    const StageOption& option = *Declaration(stage).option;
+    if (mode < 0 || mode >= static_cast<int>(option.modes.size())) return;
+    Reporting(fmt::format("the {} changed to {}", option.label, option.modes[mode]), [&] {
+        doc_.Session().SetStageMode(stage, mode);
+    });
+}
+
+void MainForm::SetStagePairs(Stage stage, const std::string& text) {
+    const StageOption& option = *Declaration(stage).option;
+    // Blanks around a dash belong to its pair; other blanks and commas separate pairs.
+    std::string joined;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == ' ' || text[at] == '\t') {
+            const size_t next = text.find_first_not_of(" \t", at);
+            const size_t prev = joined.find_last_not_of(" \t");
+            if ((next != std::string::npos && text[next] == '-') ||
+                (prev != std::string::npos && joined[prev] == '-'))
+                continue;
+        }
+        joined += text[at];
+    }
+    const std::string what = std::string("Each of the ") +
+                             std::string(option.pairs).substr(0, std::string(option.pairs).find(','));
+    StagePairs pairs;
+    std::string word;
+    for (size_t at = 0; at <= joined.size(); ++at) {
+        const char c = at < joined.size() ? joined[at] : ' ';
+        if (c != ' ' && c != ',' && c != '\t') {
+            word += c;
+            continue;
+        }
+        if (word.empty()) continue;
+        const NumberPair pair = ParseIntRange(word, 0, kMaxTypedWavelength, what);
+        pairs.emplace_back(pair.first, pair.second);
+        word.clear();
+    }
+    Reporting(fmt::format("the {} changed", option.pairs),
+              [&] { doc_.Session().SetStagePairs(stage, pairs); });
+}
+
 FormSelections MainForm::Selections() const {
     FormSelections s;
     s.study_id = studies_.SelectedData();
@@ -532,6 +589,8 @@ FormSelections MainForm::Selections() const {
     s.feature_space_type = doc_.FeatureSpaceType();
     s.feature_space_id = feature_spaces_.SelectedData();
     s.classifier = classifiers_.SelectedData();
+    for (const StageDeclaration* stage : OptionalStages())
+        s.stage_modes[static_cast<int>(stage->id)] = doc_.Session().StageMode(stage->id);
     return s;
 }
 
@@ -555,6 +614,11 @@ void MainForm::RestoreSelections(const FormSelections& s) {
     if (fs >= 0 && fs != feature_spaces_.selected) SelectFeatureSpace(fs);
     const int classifier = classifiers_.IndexOf(s.classifier);
     if (classifier >= 0 && classifier != classifiers_.selected) SelectClassifier(classifier);
+    for (const StageDeclaration* stage : OptionalStages()) {
+        const auto mode = s.stage_modes.find(static_cast<int>(stage->id));
+        if (mode != s.stage_modes.end() && mode->second != doc_.Session().StageMode(stage->id))
+            SetStageMode(stage->id, mode->second);
+    }
 }
 
 }  // namespace orvane

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "chain/chain_stage.h"
 #include "forms/workbench_document.h"
 #include "stats/principal_components.h"
 #include "stats/separability.h"
@@ -46,6 +48,21 @@ struct FormSelections {
     int feature_space_type = 0;
     int feature_space_id = 0;
     int classifier = 0;  // the Classifier's value, whatever row the list shows it in
+    // The optional stages' modes by stage number (0 off); a stage missing stays as it is.
+    std::map<int, int> stage_modes;
+};
+
+// An optional stage's submenu of Chain Settings: its label, the words of its modes with the
+// current one, what its pairs are and the study's own pairs as the user types them ("1000-1001
+// 1800-1801"; empty for the stage's default, which `default_pairs` names).
+struct StageMenu {
+    Stage stage;
+    std::string label;
+    std::vector<std::string> modes;
+    int mode = 0;
+    std::string pairs;
+    std::string default_pairs;
+    std::string pairs_text;
 };
 
 // The main form without its widgets: what each control holds, which controls are enabled and
@@ -87,6 +104,13 @@ class MainForm : public DocumentListener {
     void SetFeatureSpaceType(int type);
     void SelectFeatureSpace(int index);
     void SelectClassifier(int index);
+    // The Chain Settings menu's optional stages, in chain order.
+    std::vector<StageMenu> StageMenus() const;
+    void SetStageMode(Stage stage, int mode);
+    // Stores pairs typed as "A-B C-D ..." (blanks or commas between them) as the study's pairs
+    // of the stage; an empty text returns to the default. Throws OrvaneError naming the part
+    // refused, with nothing stored.
+    void SetStagePairs(Stage stage, const std::string& text);
     // Asks first, then deletes the current feature space with its libraries; false when the
     // user cancelled or there is none.
     bool DeleteFeatureSpace(Frontend& frontend);

@@ -37,6 +37,19 @@ Stage SpectraPlotForm::ChosenStage() const {
     return stages[static_cast<size_t>(stage_index)].id;
 }
 
+std::string SpectraPlotForm::StageWord() const { return Declaration(ChosenStage()).word; }
+
+void SpectraPlotForm::RestoreStage(const std::string& word, int saved_index) {
+    // The list before the optional stages joined it.
+    static const char* const kPositionWords[] = {"raw",   "filtered",           "smoothed",
+                                                 "synth", "synth-interpolated", "derived"};
+    std::string wanted = word;
+    if (wanted.empty() && saved_index >= 0 && saved_index < 6) wanted = kPositionWords[saved_index];
+    const auto stages = PlotStages();
+    for (size_t i = 0; i < stages.size(); ++i)
+        if (wanted == stages[i].word) stage_index = static_cast<int>(i);
+}
+
 std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {
     const int study = doc_.Session().StudyId();
     return study ? StudySpeciesFolders(doc_.Session().Db(), study) : std::vector<std::string>();

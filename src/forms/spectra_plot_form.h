@@ -32,6 +32,11 @@ class SpectraPlotForm {
     static std::vector<std::string> DetailsLabels();
 
     orvane::Stage ChosenStage() const;
+    // The chosen stage as settings keep it between runs: its word, since positions move when
+    // stages are added. Restoring takes the word, else (settings written before the words)
+    // the position in the list of that time; anything else keeps the choice.
+    std::string StageWord() const;
+    void RestoreStage(const std::string& word, int saved_index);
     // The species folders of the current study, for the choice of folders.
     std::vector<std::string> SpeciesFolders() const;
     // Species and details apply to the study's spectra only.

@@ -181,6 +181,7 @@ int Store(ProcessingSession& session, const DiagonalMatrix& d, const Matrix& v) 
     key.smoothing_filter = session.SmoothingFilterId();
     key.derivative = session.DerivativeId();
     key.waveband_filter = session.WavebandFilterId();
+    key.stage_options = session.StageOptionKey();
     return FeatureSpaceRepository(session.Db()).StorePca(key, d, v);
 }
 

@@ -42,6 +42,7 @@ LibraryKey KeyOf(const ProcessingSession& session, const FeatureSpace& fs) {
     key.smoothing_filter = session.SmoothingFilterId();
     key.derivative = session.DerivativeId();
     key.waveband_filter = session.WavebandFilterId();
+    key.stage_options = session.StageOptionKey();
     return key;
 }
 
@@ -180,14 +181,16 @@ std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
     const std::optional<int> id = libraries.Find(KeyOf(session_, *fs));
     if (!id)
         return "No library has been built for " + study +
-               " with the current sensor, smoothing, derivative and feature space; build it.";
+               " with the current sensor, splice correction, smoothing, continuum removal, "
+               "derivative and feature space; build it.";
     if (libraries.OlderThanSpectra(*id))
         return "The library of " + study +
                " is older than its spectra (spectra were imported, deleted, disabled or enabled "
                "after it was built); build it again.";
     return "The library of " + study +
-           " is older than the current settings (the feature space, smoothing, derivative or "
-           "waveband filter changed after it was built); build it again.";
+           " is older than the current settings (the feature space, smoothing, derivative, "
+           "waveband filter, splice joins or continuum ranges changed after it was built); "
+           "build it again.";
 }
 
 std::string SpectralStatistics::StatusLine() const {

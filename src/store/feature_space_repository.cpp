@@ -5,6 +5,7 @@
 
 #include "store/array_codec.h"
 #include "store/database.h"
+#include "store/library_repository.h"
 #include "store/name_lookup.h"
 
 namespace orvane {
@@ -172,8 +173,9 @@ int FeatureSpaceRepository::FindCurrentPca(const PcaKey& key) {
             "d.derivative_id = %i and pca.build_date > d.changed_at and sensor_id = %i and "
             "pca.build_date > wf.changed_at and wf.waveband_filter_id = %i and st.study_id = "
             "pca.study_id and (st.spectra_changed_at is null or pca.build_date > "
-            "st.spectra_changed_at)",
-            key.study, key.smoothing_filter, key.derivative, key.sensor, key.waveband_filter),
+            "st.spectra_changed_at) and pca.stage_options = '%s' and %s",
+            key.study, key.smoothing_filter, key.derivative, key.sensor, key.waveband_filter,
+            key.stage_options.c_str(), StageOptionsOlderThan("pca").c_str()),
         pca);
     return pca;
 }
@@ -183,8 +185,9 @@ std::pair<int, int> FeatureSpaceRepository::FindPca(const PcaKey& key) {
     int pca_id = 0;
     ResultSet rows = db_.Query(
         Sql("select dim, pca_data_id FROM pca_data where sensor_id = %i and study_id = %i and "
-            "smoothing_filter_id = %i and derivative_id = %i",
-            key.sensor, key.study, key.smoothing_filter, key.derivative));
+            "smoothing_filter_id = %i and derivative_id = %i and stage_options = '%s'",
+            key.sensor, key.study, key.smoothing_filter, key.derivative,
+            key.stage_options.c_str()));
     while (rows.Next()) {
         n = rows.Int(0);
         pca_id = rows.Int(1);
@@ -214,16 +217,17 @@ int FeatureSpaceRepository::StorePca(const PcaKey& key, const DiagonalMatrix& d,
     int id = 0;
     if (!db_.QueryInt(
             Sql("select pca_data_id FROM pca_data where sensor_id = %i and study_id = "
-                "%i and smoothing_filter_id = %i and derivative_id = %i",
-                key.sensor, key.study, key.smoothing_filter, key.derivative),
+                "%i and smoothing_filter_id = %i and derivative_id = %i and stage_options = '%s'",
+                key.sensor, key.study, key.smoothing_filter, key.derivative,
+                key.stage_options.c_str()),
             id)) {
         // Microseconds, so that a library built in the same second as the PCA is ordered.
         db_.Execute(
             Sql("insert into pca_data (study_id, dim, sensor_id, smoothing_filter_id, "
-                "derivative_id, waveband_filter_id, build_date) values (%i, %i, %i, %i, %i, %i, "
-                "current_timestamp(6))",
+                "derivative_id, waveband_filter_id, stage_options, build_date) values (%i, %i, "
+                "%i, %i, %i, %i, '%s', current_timestamp(6))",
                 key.study, b, key.sensor, key.smoothing_filter, key.derivative,
-                key.waveband_filter));
+                key.waveband_filter, key.stage_options.c_str()));
         id = static_cast<int>(db_.InsertId());
     } else {
         db_.Execute(

@@ -43,6 +43,8 @@ struct PcaKey {
     int smoothing_filter = 0;
     int derivative = 0;
     int waveband_filter = 0;  // stored with a new row, not looked up by
+    // The stage_option ids of the optional stages that are on (see LibraryKey).
+    std::string stage_options;
 };
 
 // The feature_space and band_range rows, and the pca_data rows a PCT feature space projects

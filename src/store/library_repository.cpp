@@ -13,11 +13,18 @@ namespace {
 std::string FindSql(const LibraryKey& key) {
     return Sql("select library_id from library l where l.feature_space_id = %i and "
                "l.smoothing_filter_id = %i and l.derivative_id = %i and l.sensor_id = %i and "
-               "l.study_id = %i",
-               key.feature_space, key.smoothing_filter, key.derivative, key.sensor, key.study);
+               "l.study_id = %i and l.stage_options = '%s'",
+               key.feature_space, key.smoothing_filter, key.derivative, key.sensor, key.study,
+               key.stage_options.c_str());
 }
 
 }  // namespace
+
+std::string StageOptionsOlderThan(const char* table) {
+    return Sql("not exists (select 1 from stage_option so where find_in_set(so.stage_option_id, "
+               "%s.stage_options) and so.changed_at >= %s.build_date)",
+               table, table);
+}
 
 std::optional<int> LibraryRepository::Find(const LibraryKey& key) {
     int id = 0;
@@ -38,9 +45,9 @@ std::optional<int> LibraryRepository::FindCurrent(const LibraryKey& key,
         "%i and l.sensor_id = %i and l.study_id = %i and l.build_date > wf.changed_at and "
         "l.waveband_filter_id = wf.waveband_filter_id and wf.waveband_filter_id = %i and "
         "st.study_id = l.study_id and (st.spectra_changed_at is null or l.build_date > "
-        "st.spectra_changed_at)",
+        "st.spectra_changed_at) and l.stage_options = '%s' and %s",
         key.feature_space, key.smoothing_filter, key.derivative, key.sensor, key.study,
-        key.waveband_filter);
+        key.waveband_filter, key.stage_options.c_str(), StageOptionsOlderThan("l").c_str());
     if (pca_data_id)
         sql += Sql(" and l.build_date > (select build_date from pca_data where pca_data_id = %i)",
                    *pca_data_id);
@@ -63,10 +70,11 @@ int LibraryRepository::StampBuild(const LibraryKey& key) {
     int library_id = 0;
     if (!db_.QueryInt(FindSql(key), library_id)) {
         db_.Execute(Sql("INSERT into library (feature_space_id, study_id, smoothing_filter_id, "
-                        "derivative_id, sensor_id, waveband_filter_id, build_date) VALUES (%i, "
-                        "%i, %i, %i, %i, %i, CURRENT_TIMESTAMP(6))",
+                        "derivative_id, sensor_id, waveband_filter_id, stage_options, "
+                        "build_date) VALUES (%i, %i, %i, %i, %i, %i, '%s', "
+                        "CURRENT_TIMESTAMP(6))",
                         key.feature_space, key.study, key.smoothing_filter, key.derivative,
-                        key.sensor, key.waveband_filter));
+                        key.sensor, key.waveband_filter, key.stage_options.c_str()));
         return static_cast<int>(db_.InsertId());
     }
     db_.Execute(Sql("UPDATE library set build_date = CURRENT_TIMESTAMP(6) where library_id = %i",

@@ -21,7 +21,13 @@ struct LibraryKey {
     int smoothing_filter = 0;
     int derivative = 0;
     int waveband_filter = 0;
+    // The stage_option ids of the optional stages that are on, ascending, joined by commas.
+    std::string stage_options;
 };
+
+// The condition that no optional stage named in `table`'s stage_options changed since its
+// build_date (`table` is the alias of a library or pca_data row in a query).
+std::string StageOptionsOlderThan(const char* table);
 
 // One species of a stored library as its statistic row holds it.
 struct StoredLibraryClass {

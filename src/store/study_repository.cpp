@@ -12,7 +12,7 @@ namespace {
 
 // Every child table before the study row; statistics and mixtures while the species that
 // select them still exist.
-const std::array<const char*, 12> kDeleteSteps = {{
+const std::array<const char*, 14> kDeleteSteps = {{
     "delete from statistic where species_id in (select species_id from species where study_id "
     "= %i)",
     "delete from mixture where species_id in (select species_id from species where study_id = "
@@ -26,6 +26,8 @@ const std::array<const char*, 12> kDeleteSteps = {{
     "delete from waveband_filter where study_id = %i",
     "delete from derivative where study_id = %i",
     "delete from smoothing_filter where study_id = %i",
+    "delete from stage_pair where study_id = %i",
+    "delete from stage_option where study_id = %i",
     "delete from study where study_id = %i",
 }};
 

@@ -95,7 +95,9 @@ bool StudyManagement::DeleteCurrentStudy(const std::string& question) {
                      Counted(analyses, "principal component analysis",
                              "principal component analyses") +
                      "\n");
-    frontend_.Report("  Deleted the study's waveband filter, smoothing and derivative settings\n");
+    frontend_.Report(
+        "  Deleted the study's waveband filter, splice, smoothing, continuum and derivative "
+        "settings\n");
     frontend_.Report(
         fmt::format("Study '{}' has been removed from the database\n", EscapeControls(name)));
     session_.SetStudy(studies.AnyStudy().value_or(0));

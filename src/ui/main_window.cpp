@@ -2,6 +2,8 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QInputDialog>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QDockWidget>
@@ -18,7 +20,9 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QLayout>
+#include <QLineEdit>
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <memory>
 #include <set>
@@ -181,6 +185,7 @@ void MainWindow::BuildMenus() {
         }
         if (id == kCmdAbout) action->setMenuRole(QAction::AboutRole);
     }
+    BuildStageMenus(menus["Chain Settings"]);
     actions_[kCmdOpen]->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
     actions_[kCmdSaveReport]->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     QToolBar* tools = addToolBar(QStringLiteral("Standard"));
@@ -190,12 +195,78 @@ void MainWindow::BuildMenus() {
     UpdateCommands();
 }
 
+void MainWindow::BuildStageMenus(QMenu* chain_settings) {
+    if (!chain_settings) return;
+    // Access letters the menu's other entries leave free.
+    const std::vector<StageMenu> stages = form_->StageMenus();
+    std::vector<std::string> titles;
+    for (QAction* a : chain_settings->actions())
+        if (!a->isSeparator()) titles.push_back(a->text().toStdString());
+    const size_t taken = titles.size();
+    for (const StageMenu& stage : stages) titles.push_back(stage.label);
+    titles = WithMnemonics(titles);
+    const auto capital = [](std::string word) {
+        word[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+        return word;
+    };
+    chain_settings->addSeparator();
+    for (size_t i = 0; i < stages.size(); ++i) {
+        const StageMenu& stage = stages[i];
+        QMenu* sub = chain_settings->addMenu(QString::fromStdString(titles[taken + i]));
+        std::vector<std::string> entries;
+        for (const std::string& m : stage.modes) entries.push_back(capital(m));
+        const std::string pairs_title = capital(stage.pairs.substr(0, stage.pairs.find(',')));
+        entries.push_back(pairs_title);
+        entries = WithMnemonics(entries);
+        auto* group = new QActionGroup(sub);
+        std::vector<QAction*> modes;
+        for (size_t m = 0; m < stage.modes.size(); ++m) {
+            QAction* action = sub->addAction(QString::fromStdString(entries[m]));
+            action->setCheckable(true);
+            group->addAction(action);
+            const Stage id = stage.stage;
+            const int mode = static_cast<int>(m);
+            connect(action, &QAction::triggered, this,
+                    [this, id, mode] { Run([&] { form_->SetStageMode(id, mode); }); });
+            modes.push_back(action);
+        }
+        stage_mode_actions_.push_back(modes);
+        sub->addSeparator();
+        const QString pairs = QString::fromStdString(capital(stage.pairs));
+        const QString title = QString::fromStdString(pairs_title);
+        QAction* edit = sub->addAction(QString::fromStdString(entries.back()) + QStringLiteral("..."));
+        const Stage id = stage.stage;
+        connect(edit, &QAction::triggered, this, [this, id, pairs, title] {
+            std::string current;
+            std::string fallback;
+            for (const StageMenu& m : form_->StageMenus())
+                if (m.stage == id) {
+                    current = m.pairs_text;
+                    fallback = m.default_pairs;
+                }
+            bool ok = false;
+            const QString text = QInputDialog::getText(
+                this, title,
+                pairs + QStringLiteral(",\nas LOWER-UPPER pairs (empty: ") +
+                    QString::fromStdString(fallback) + QStringLiteral("):"),
+                QLineEdit::Normal, QString::fromStdString(current), &ok);
+            if (ok) Run([&] { form_->SetStagePairs(id, text.toStdString()); });
+        });
+    }
+}
+
 QAction* MainWindow::Action(int command_id) const {
     auto it = actions_.find(command_id);
     return it == actions_.end() ? nullptr : it->second;
 }
 
 void MainWindow::UpdateCommands() {
+    const std::vector<StageMenu> stages = form_->StageMenus();
+    for (size_t i = 0; i < stages.size() && i < stage_mode_actions_.size(); ++i)
+        for (size_t m = 0; m < stage_mode_actions_[i].size(); ++m) {
+            stage_mode_actions_[i][m]->setChecked(static_cast<int>(m) == stages[i].mode);
+            stage_mode_actions_[i][m]->setEnabled(!job_ && form_->ChainControlsEnabled());
+        }
     for (const auto& [id, action] : actions_) {
         // While a job uses the session, only what leaves it alone stays available.
         const bool untouched_by_job = id == kCmdAbout || id == kCmdExit;
@@ -266,6 +337,11 @@ void MainWindow::RestoreSettings() {
         sel.feature_space_type = settings.value(QStringLiteral("form/featureSpaceType")).toInt();
         sel.feature_space_id = settings.value(QStringLiteral("form/featureSpace")).toInt();
         sel.classifier = settings.value(QStringLiteral("form/classifier")).toInt();
+        for (const StageDeclaration* stage : OptionalStages()) {
+            const QString key = QStringLiteral("form/stage/") + QString::fromUtf8(stage->word);
+            if (settings.contains(key))
+                sel.stage_modes[static_cast<int>(stage->id)] = settings.value(key).toInt();
+        }
         Run([&] { form_->RestoreSelections(sel); });
     }
     if (spectra_plot_) spectra_plot_->RestoreChoices(settings);
@@ -291,6 +367,10 @@ void MainWindow::SaveSettings() {
     settings.setValue(QStringLiteral("form/featureSpaceType"), sel.feature_space_type);
     settings.setValue(QStringLiteral("form/featureSpace"), sel.feature_space_id);
     settings.setValue(QStringLiteral("form/classifier"), sel.classifier);
+    for (const auto& [stage, mode] : sel.stage_modes)
+        settings.setValue(QStringLiteral("form/stage/") +
+                              QString::fromUtf8(Declaration(static_cast<Stage>(stage)).word),
+                          mode);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -107,6 +107,8 @@ class MainWindow : public QMainWindow {
     void JobEnded();
     void ShowJobProgress();
     void BuildMenus();
+    // A submenu of Chain Settings per optional stage: its modes and its pairs.
+    void BuildStageMenus(QMenu* chain_settings);
     void UpdateCommands();
     void Refresh();
     void ShowScorePlot(const ScorePlotData& plot);
@@ -126,6 +128,8 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<MainForm> form_;
     WorkbenchView* view_;
     std::map<int, QAction*> actions_;
+    // The modes of each optional stage's submenu of Chain Settings, in StageMenus() order.
+    std::vector<std::vector<QAction*>> stage_mode_actions_;
     std::map<int, std::function<void()>> handlers_;
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;

@@ -147,7 +147,8 @@ void SpectraPlotWindow::Mirror() {
 }
 
 void SpectraPlotWindow::SaveChoices(QSettings& settings) const {
-    settings.setValue(QStringLiteral("plot/stage"), form_.stage_index);
+    settings.setValue(QStringLiteral("plot/stageWord"), QString::fromStdString(form_.StageWord()));
+    settings.remove(QStringLiteral("plot/stage"));
     settings.setValue(QStringLiteral("plot/source"), form_.source);
     settings.setValue(QStringLiteral("plot/selection"), form_.selection);
     settings.setValue(QStringLiteral("plot/details"), form_.details);
@@ -157,13 +158,16 @@ void SpectraPlotWindow::SaveChoices(QSettings& settings) const {
 }
 
 void SpectraPlotWindow::RestoreChoices(const QSettings& settings) {
-    if (!settings.contains(QStringLiteral("plot/stage"))) return;
+    if (!settings.contains(QStringLiteral("plot/stage")) &&
+        !settings.contains(QStringLiteral("plot/stageWord")))
+        return;
     // A value out of range (an edited or older settings file) keeps the default.
     auto read = [&](const char* key, int count, int fallback) {
         const int v = settings.value(QString::fromLatin1(key)).toInt();
         return v >= 0 && v < count ? v : fallback;
     };
-    form_.stage_index = read("plot/stage", stage_->count(), 0);
+    form_.RestoreStage(settings.value(QStringLiteral("plot/stageWord")).toString().toStdString(),
+                       settings.value(QStringLiteral("plot/stage"), -1).toInt());
     form_.source = read("plot/source", SpectraPlotForm::kChosen, SpectraPlotForm::kStudy);
     form_.selection = read("plot/selection", selection_->count(), form_.selection);
     form_.details = read("plot/details", details_->count(), form_.details);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <set>
@@ -20,6 +22,7 @@
 #include "chain/feature_space.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_chain.h"
+#include "chain/sensor_synthesis.h"
 #include "chain/smoothing_filter.h"
 #include "spectra/species.h"
 #include "support/refusal.h"
@@ -65,19 +68,225 @@ TEST(StageDeclarations, EveryStageHasOneWordAndLabelAndIsListed) {
         EXPECT_EQ(&Declaration(s.id), &s) << s.word;
         listed.insert(s.id);
     }
-    EXPECT_EQ(listed.size(), 7u);
+    EXPECT_EQ(listed.size(), 9u);
     for (const char* unknown : {"cooked", "", "Raw", "synth-interpolated "})
         EXPECT_EQ(StageFromWord(unknown), std::nullopt) << unknown;
     // The words and labels users know stay what they were.
     EXPECT_EQ(StageWords([](Stage) { return true; }),
-              "raw|filtered|smoothed|synth|synth-interpolated|derived|features");
-    EXPECT_EQ(StageWords(HasBands), "raw|filtered|smoothed|synth|synth-interpolated|derived");
+              "raw|spliced|filtered|smoothed|continuum-removed|synth|synth-interpolated|derived|"
+              "features");
+    EXPECT_EQ(StageWords(HasBands),
+              "raw|spliced|filtered|smoothed|continuum-removed|synth|synth-interpolated|derived");
+    // Stored settings and dumps carry the numbers: the stages added later take new ones.
+    for (const auto& [stage, number] : std::vector<std::pair<Stage, int>>{
+             {Stage::kRaw, 0}, {Stage::kFiltered, 1}, {Stage::kSmoothed, 2},
+             {Stage::kSynthesized, 3}, {Stage::kDerived, 4}, {Stage::kFeatures, 5},
+             {Stage::kInterpolated, 6}, {Stage::kSpliced, 7}, {Stage::kContinuumRemoved, 8}})
+        EXPECT_EQ(static_cast<int>(stage), number) << Declaration(stage).word;
     EXPECT_STREQ(Declaration(Stage::kFeatures).label, "Feature Space");
     // What needs a sensor follows from what each stage is computed from.
     for (const auto& [stage, sensor] : std::vector<std::pair<Stage, bool>>{
-             {Stage::kRaw, false}, {Stage::kSmoothed, false}, {Stage::kSynthesized, true},
+             {Stage::kRaw, false}, {Stage::kSpliced, false}, {Stage::kSmoothed, false},
+             {Stage::kContinuumRemoved, false}, {Stage::kSynthesized, true},
              {Stage::kInterpolated, true}, {Stage::kDerived, true}, {Stage::kFeatures, true}})
         EXPECT_EQ(NeedsSensor(stage), sensor) << Declaration(stage).word;
+}
+
+// The chain options both faces list come from the optional stages' declarations, and a mode
+// word is read back whatever its case.
+TEST(StageDeclarations, OptionalStagesDeclareTheirModes) {
+    std::vector<std::string> options;
+    for (const StageDeclaration* s : OptionalStages()) options.push_back(s->option->word);
+    EXPECT_EQ(options, (std::vector<std::string>{"splice", "continuum"}));
+    const StageOption& splice = *Declaration(Stage::kSpliced).option;
+    const StageOption& continuum = *Declaration(Stage::kContinuumRemoved).option;
+    EXPECT_EQ(ParseStageMode(splice, "off"), 0);
+    EXPECT_EQ(ParseStageMode(splice, "Additive"), 1);
+    EXPECT_EQ(ParseStageMode(continuum, "ON"), 1);
+    EXPECT_TRUE(test::Refuses([&] { ParseStageMode(splice, "multiplicative"); },
+                              "choose one of off, additive"));
+    EXPECT_EQ(Declaration(Stage::kFiltered).input, Stage::kSpliced);
+    EXPECT_EQ(Declaration(Stage::kSynthesized).input, Stage::kContinuumRemoved);
+}
+
+// Values on the 1 nm grid, f(wavelength) at each band.
+template <class F>
+BandVector GridOf(F f) {
+    BandVector v(kFirstWavelength, kSpectrumBands);
+    for (int w = kFirstWavelength; w <= kLastWavelength; ++w) v.Set(w, f(static_cast<double>(w)), w);
+    return v;
+}
+
+// Settings in which one optional stage has a mode and the study's pairs.
+struct OneStageOn {
+    OneStageOn(Stage stage, int mode, StagePairs pairs = {}) : all(9) {
+        all[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
+        settings.stage_settings = &all;
+    }
+    std::vector<StageSetting> all;
+    ChainSettings settings;
+};
+
+// Whether two vectors hold the same bits, band for band.
+bool SameBits(const BandVector& a, const BandVector& b) {
+    return a.First() == b.First() && a.Count() == b.Count() &&
+           std::memcmp(a.Values(), b.Values(), sizeof(double) * a.Count()) == 0;
+}
+
+// Steps at both joins are removed to 1e-12: exactly where the detectors' spectrum is straight
+// near the joins, and by the shifts numpy's straight-line fit gives on a curved one
+// (optional_stages_reference.py). A spectrum without steps keeps its values.
+TEST(SpliceCorrection, RemovesTheStepsAtTheJoins) {
+    const auto line = [](double w) { return 0.2 + 1.5e-4 * (w - 350.0); };
+    const auto curve = [](double w) {
+        return 0.35 + 0.1 * std::sin(w / 150.0) + 0.02 * std::cos(w / 37.0);
+    };
+    const auto steps = [](double w) { return (w >= 1001 ? 0.05 : 0.0) - (w >= 1801 ? 0.03 : 0.0); };
+    const double numpy_shift[2] = {-0.050020353932029749, 0.029951696443184184};
+    const struct {
+        const char* name;
+        StagePairs joins;
+        std::function<double(double)> measured;
+        std::function<double(double)> expected;
+    } cases[] = {
+        {"straight with steps", {}, [&](double w) { return line(w) + steps(w); }, line},
+        {"straight without steps", {}, line, line},
+        {"curved with steps", {},
+         [&](double w) { return curve(w) + steps(w); },
+         [&](double w) {
+             return curve(w) + steps(w) + (w >= 1001 ? numpy_shift[0] : 0.0) +
+                    (w >= 1801 ? numpy_shift[1] : 0.0);
+         }},
+        {"the study's own join", {{700, 701}},
+         [&](double w) { return line(w) + (w >= 701 ? 0.1 : 0.0); }, line},
+        {"a band without value in the fit", {},
+         [&](double w) { return w == 995 ? kNoValue : line(w) + steps(w); },
+         [&](double w) { return w == 995 ? kNoValue : line(w); }},
+    };
+    Spectrum spectrum;
+    for (const auto& c : cases) {
+        const BandVector in = GridOf(c.measured);
+        BandVector out(0, 0);
+        OneStageOn on(Stage::kSpliced, 1, c.joins);
+        ApplySpliceCorrection(on.settings, spectrum, in, out);
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+            ASSERT_TRUE(test::SameValue(out.Value(w), c.expected(w), 1e-12)) << c.name << " at " << w;
+        // Off, the stage is its input, bit for bit.
+        OneStageOn off(Stage::kSpliced, 0, c.joins);
+        ApplySpliceCorrection(off.settings, spectrum, in, out);
+        EXPECT_TRUE(SameBits(out, in)) << c.name;
+    }
+}
+
+TEST(SpliceCorrection, JoinsMustLeaveRoomToFitAndRunInOrder) {
+    EXPECT_NO_THROW(CheckSpliceJoins(DefaultSpliceJoins()));
+    EXPECT_NO_THROW(CheckSpliceJoins({{359, 360}, {2498, 2499}}));
+    const struct {
+        StagePairs joins;
+        const char* says;
+    } refused[] = {
+        {{{1001, 1000}}, "1001-1000 must name the last band of one detector"},
+        {{{358, 359}}, "358-359 must leave 10 bands before it"},
+        {{{2499, 2500}}, "2499-2500 must leave 10 bands"},
+        {{{1800, 1801}, {1000, 1001}}, "1000-1001 overlaps the one before it"},
+    };
+    for (const auto& r : refused)
+        EXPECT_TRUE(test::Refuses([&] { CheckSpliceJoins(r.joins); }, r.says)) << r.says;
+}
+
+// The continuum-removed values equal value / hull with the upper hull qhull gives
+// (optional_stages_reference.py), over the whole range and over two ranges; the bands without
+// value split the hull, and bands outside the ranges have none.
+TEST(ContinuumRemoval, EqualsTheQhullUpperHull) {
+    const BandVector in = GridOf([](double w) {
+        if (w >= 1350 && w <= 1360) return kNoValue;
+        return 0.5 + 0.2 * std::sin(w / 80.0) - 0.1 * std::exp(-std::pow((w - 1400.0) / 40.0, 2));
+    });
+    const double n = kNoValue;
+    const struct {
+        const char* name;
+        StagePairs ranges;
+        int without_value;
+        std::vector<std::pair<int, double>> scipy;
+    } cases[] = {
+        {"whole range", {}, 11,
+         {{350, 1}, {447, 0.80758374202388317}, {544, 0.98241801373161952},
+          {641, 0.99641998473439786}, {738, 0.77098757054843359}, {835, 0.47192164594940506},
+          {932, 0.48760111873757889}, {1029, 0.79766330871676305}, {1126, 0.99944811188725069},
+          {1223, 0.99995462092001053}, {1320, 0.98066853694238076}, {1417, 0.63876593394385139},
+          {1514, 0.95301585563149249}, {1611, 1}, {1708, 0.88517865206427992},
+          {1805, 0.55978167375971122}, {1902, 0.43503261641302815}, {1999, 0.6729354063842159},
+          {2096, 0.96453927550725949}, {2193, 0.97392783726758758}, {2290, 0.713650089157019},
+          {2387, 0.55613696112635425}, {2484, 0.90284590306506951}, {1349, 1}, {1361, 1},
+          {1400, 0.60660329496528786}}},
+        {"two ranges", {{400, 1300}, {1500, 2400}}, 348,
+         {{350, n}, {447, 0.92195821679894907}, {544, 0.99884999198856073},
+          {641, 0.99641998473439786}, {738, 0.77098757054843359}, {835, 0.47192164594940506},
+          {932, 0.48760111873757889}, {1029, 0.79766330871676305}, {1126, 0.99944811188725069},
+          {1223, 1}, {1320, n}, {1417, n}, {1514, 1}, {1611, 1}, {1708, 0.88517865206427992},
+          {1805, 0.55978167375971122}, {1902, 0.43503261641302815}, {1999, 0.6729354063842159},
+          {2096, 0.96453927550725949}, {2193, 1}, {2290, 0.88359674865476034},
+          {2387, 0.92496652584010597}, {2484, n}, {1349, n}, {1361, n}, {1400, n}}},
+    };
+    Spectrum spectrum;
+    for (const auto& c : cases) {
+        BandVector out(0, 0);
+        OneStageOn on(Stage::kContinuumRemoved, 1, c.ranges);
+        RemoveContinuum(on.settings, spectrum, in, out);
+        for (const auto& [w, expected] : c.scipy)
+            EXPECT_TRUE(test::SameValue(out.Value(w), expected, 1e-12)) << c.name << " at " << w;
+        int without = 0;
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w) {
+            without += !HasValue(out.Value(w));
+            if (HasValue(out.Value(w))) {
+                EXPECT_LE(out.Value(w), 1.0 + 1e-15) << c.name << w;
+            }
+        }
+        EXPECT_EQ(without, c.without_value) << c.name;
+        OneStageOn off(Stage::kContinuumRemoved, 0, c.ranges);
+        RemoveContinuum(off.settings, spectrum, in, out);
+        EXPECT_TRUE(SameBits(out, in)) << c.name;
+    }
+}
+
+// A spectrum that is its own upper hull (concave, or straight) is all ones; a hull at zero
+// gives no value rather than a division by zero.
+TEST(ContinuumRemoval, ASpectrumThatIsItsOwnHullGivesOnes) {
+    const struct {
+        const char* name;
+        std::function<double(double)> f;
+    } cases[] = {
+        {"concave", [](double w) { return 0.6 - 1e-7 * (w - 1400.0) * (w - 1400.0); }},
+        {"straight", [](double w) { return 0.1 + 1e-4 * (w - 350.0); }},
+        {"one band", [](double w) { return w == 900 ? 0.4 : kNoValue; }},
+    };
+    Spectrum spectrum;
+    OneStageOn on(Stage::kContinuumRemoved, 1);
+    for (const auto& c : cases) {
+        BandVector out(0, 0);
+        RemoveContinuum(on.settings, spectrum, GridOf(c.f), out);
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+            ASSERT_TRUE(test::SameValue(out.Value(w), HasValue(c.f(w)) ? 1.0 : kNoValue, 1e-12))
+                << c.name << " at " << w;
+    }
+    BandVector out(0, 0);
+    RemoveContinuum(on.settings, spectrum, GridOf([](double) { return 0.0; }), out);
+    EXPECT_FALSE(HasValue(out.Value(1000)));
+}
+
+TEST(ContinuumRemoval, RangesMustRunUpwardsInsideTheGridAndInOrder) {
+    EXPECT_NO_THROW(CheckContinuumRanges({{350, 1000}, {1001, 2499}}));
+    const struct {
+        StagePairs ranges;
+        const char* says;
+    } refused[] = {
+        {{{900, 800}}, "900-800 must run upwards within 350-2499 nm"},
+        {{{300, 800}}, "300-800 must run upwards"},
+        {{{400, 2500}}, "400-2500 must run upwards"},
+        {{{400, 1000}, {1000, 1200}}, "1000-1200 overlaps the one before it"},
+    };
+    for (const auto& r : refused)
+        EXPECT_TRUE(test::Refuses([&] { CheckContinuumRanges(r.ranges); }, r.says)) << r.says;
 }
 
 // A spectrum held in memory is its stored values and metadata; the stages live in the chain.
@@ -131,6 +340,73 @@ TEST_F(ChainTest, AZProfileIsItsOwnSensorStage) {
     const double expected[] = {0.03, 0.05, 0.08, 0.04, 0.36};
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(synth.Value(k), expected[k - 1]) << "band " << k;
     EXPECT_EQ(chain.Run(*profile, Stage::kDerived).Value(5), 0.36);
+}
+
+// Switched off, the optional stages pass their input on bit for bit, so every later stage is
+// what it was before they existed; switched on, the filter reads the spliced values and the
+// synthesis the continuum-removed ones.
+TEST_F(ChainTest, OptionalStagesSitInTheChainAndPassTheirInputWhenOff) {
+    Spectrum s;
+    FillSmooth(s);
+    std::array<float, kSpectrumBands> stepped{};
+    for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+        stepped[static_cast<size_t>(w - kFirstWavelength)] =
+            s.reflectances_[static_cast<size_t>(w - kFirstWavelength)] + (w > 1000 ? 0.04f : 0.0f);
+    s.SetReflectances(stepped.data());
+    session_->SetSmoothingType(1);
+    {
+        Chain chain(session_->ChainSnapshot());
+        const BandVector raw = chain.Run(s, Stage::kRaw);
+        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kSpliced), raw));
+        const BandVector smoothed = chain.Run(s, Stage::kSmoothed);
+        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kContinuumRemoved), smoothed));
+    }
+    ApplyChainOptions(*session_, [] {
+        ChainOptions o;
+        o.stage_modes = {{Stage::kSpliced, 1}, {Stage::kContinuumRemoved, 1}};
+        return o;
+    }());
+    EXPECT_EQ(session_->StageMode(Stage::kSpliced), 1);
+    Chain chain(session_->ChainSnapshot());
+    const BandVector& filtered = chain.Run(s, Stage::kFiltered);
+    // The step of 0.04 is gone: across the join the spectrum moves as little as beside it.
+    EXPECT_LT(std::fabs(filtered.Value(1001) - filtered.Value(1000)), 0.005);
+    const BandVector removed = chain.Run(s, Stage::kContinuumRemoved);
+    for (int w = 400; w <= 2400; w += 50) EXPECT_LE(removed.Value(w), 1.0 + 1e-12) << w;
+    const SensorSynthesis& synthesis = *session_->Synthesis();
+    BandVector expected(synthesis.First(), synthesis.Count());
+    synthesis.Apply(removed, expected);
+    const BandVector& synth = chain.Run(s, Stage::kSynthesized);
+    int compared = 0;
+    for (int k = synth.First(); k <= synth.Last(); ++k) {
+        EXPECT_TRUE(test::SameValue(synth.Value(k), expected.Value(k))) << k;
+        compared += HasValue(synth.Value(k));
+    }
+    EXPECT_GT(compared, 3);
+}
+
+// The joins and ranges are the study's: stored, read by the next session, refused when wrong
+// without changing what is stored.
+TEST_F(ChainTest, StagePairsAreStoredWithTheStudy) {
+    EXPECT_TRUE(session_->StagePairsOf(Stage::kSpliced).empty());
+    session_->SetStagePairs(Stage::kSpliced, {{990, 991}, {1790, 1791}});
+    session_->SetStagePairs(Stage::kContinuumRemoved, {{400, 1300}});
+    EXPECT_TRUE(test::Refuses(
+        [&] { session_->SetStagePairs(Stage::kSpliced, {{1000, 990}}); }, "1000-990"));
+    EXPECT_THROW(session_->SetStageMode(Stage::kSpliced, 2), OrvaneError);
+    EXPECT_THROW(session_->SetStageMode(Stage::kRaw, 1), OrvaneError);
+    ProcessingSession next(scratch_.Connect(), nullptr);
+    next.SetStudy(study_);
+    EXPECT_EQ(next.StagePairsOf(Stage::kSpliced), (StagePairs{{990, 991}, {1790, 1791}}));
+    EXPECT_EQ(next.StagePairsOf(Stage::kContinuumRemoved), (StagePairs{{400, 1300}}));
+    // Every stage off is the key libraries had before the stages existed.
+    EXPECT_EQ(next.StageOptionKey(), "");
+    next.SetStageMode(Stage::kContinuumRemoved, 1);
+    next.SetStageMode(Stage::kSpliced, 1);
+    const std::string both = next.StageOptionKey();
+    EXPECT_NE(both.find(','), std::string::npos) << both;
+    next.SetStageMode(Stage::kSpliced, 0);
+    EXPECT_EQ(both.find(next.StageOptionKey()) != std::string::npos, true);
 }
 
 TEST_F(ChainTest, RefusedSettingsChangeNothing) {

@@ -7,6 +7,7 @@
 
 #include "export/export_formats.h"
 #include "support/cli_fixture.h"
+#include "support/refusal.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -96,6 +97,45 @@ TEST_F(CliStoredSpectra, PlotWritesAnSvgThatParses) {
               1);
 }
 
+// The optional stages export under their words; off they are their input, byte for byte, and
+// the study's joins are stored by "splice set" and refused when wrong.
+TEST_F(CliStoredSpectra, OptionalStagesExportAndTheirPairsAreSetAndShown) {
+    const auto written = [](const test::CliOutcome& r) {
+        const std::string line = r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1);
+        return line.substr(0, line.size() - 1);
+    };
+    const auto exported = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"export", "--species", "all"});
+        const test::CliOutcome r = Cli(args);
+        EXPECT_EQ(r.rc, 0) << r.err;
+        return written(r);
+    };
+    const std::string raw = test::FileText(exported({"--stage", "raw"}));
+    const std::string spliced_off = exported({"--stage", "spliced"});
+    EXPECT_EQ(std::filesystem::path(spliced_off).filename(), "stored_spliced_all_species.csv");
+    EXPECT_EQ(test::FileText(spliced_off), raw);
+    const std::string smoothed = test::FileText(exported({"--stage", "smoothed"}));
+    EXPECT_EQ(test::FileText(exported({"--stage", "continuum-removed"})), smoothed);
+    EXPECT_NE(test::FileText(exported({"--stage", "continuum-removed", "--continuum", "on"})),
+              smoothed);
+    EXPECT_NE(test::FileText(exported({"--stage", "spliced", "--splice", "additive"})), raw);
+
+    test::CliOutcome r = Cli({"splice", "show"});
+    EXPECT_EQ(r.out, "none of the study's own; Splice Correction uses 1000-1001 1800-1801\n");
+    r = Cli({"splice", "set", "990-991", "1790-1791"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Cli({"splice", "show"}).out, "990-991\n1790-1791\n");
+    r = Cli({"splice", "set", "1790-1791", "990-991"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(test::Contains(r.err, "990-991 overlaps the one before it")) << r.err;
+    EXPECT_EQ(Cli({"splice", "show"}).out, "990-991\n1790-1791\n");
+    EXPECT_EQ(Cli({"continuum", "set", "400-2400"}).rc, 0);
+    EXPECT_EQ(Cli({"continuum", "show"}).out, "400-2400\n");
+    r = Cli({"export", "--splice", "multiplicative"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(test::Contains(r.err, "choose one of off, additive")) << r.err;
+}
+
 TEST_F(CliStoredSpectra, ExportPrintsThePathOfTheFileItWroteOrRefusesBadChoices) {
     ASSERT_EQ(Cli({"sensor", "import", test::TestData("sensors/landsat8_oli.txt")}).rc, 0);
     test::CliOutcome r = Cli({"export"});
@@ -129,10 +169,11 @@ TEST_F(CliStoredSpectra, ExportPrintsThePathOfTheFileItWroteOrRefusesBadChoices)
     for (const auto& [args, in_err] : {
              std::pair<std::vector<std::string>, const char*>{
                  {"export", "--stage", "cooked"},
-                 "--stage must be raw|filtered|smoothed|synth|synth-interpolated|derived|features, "
-                 "not \"cooked\""},
+                 "--stage must be raw|spliced|filtered|smoothed|continuum-removed|synth|"
+                 "synth-interpolated|derived|features, not \"cooked\""},
              {{"plot", "--stage", "features", "--output", "f.svg"},
-              "--stage must be raw|filtered|smoothed|synth|synth-interpolated|derived, not"},
+              "--stage must be raw|spliced|filtered|smoothed|continuum-removed|synth|"
+              "synth-interpolated|derived, not"},
              {{"export", "--format", "xls"}, "--format must be arff|csv|envi"},
              {{"export", "--offset", "150"}, "--offset must be a whole number from 0 to 100"},
          }) {

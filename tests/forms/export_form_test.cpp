@@ -45,8 +45,10 @@ TEST(ExportForm, TheWindowsListsReachEveryStage) {
     }
     for (const StageDeclaration& s : PlotStages()) reached.insert(s.id);
     EXPECT_EQ(reached.size(), Stages().size());
-    EXPECT_EQ(export_labels, (std::vector<std::string>{"Raw", "Filtered", "Smoothed", "Synthesized",
-                                                       "Derived", "Feature Space"}));
+    EXPECT_EQ(export_labels,
+              (std::vector<std::string>{"Raw", "Spliced", "Filtered", "Smoothed",
+                                        "Continuum Removed", "Synthesized", "Derived",
+                                        "Feature Space"}));
 }
 
 TEST(ExportForm, OffsetPassesOnlyWhileChecked) {

@@ -102,6 +102,33 @@ TEST_F(MainFormTest, DerivativeControlsFollowTheOrderAndTheStoredMethod) {
     }
 }
 
+// The Chain Settings menu's optional stages: a mode chosen reaches the session and comes back
+// with the selections; typed pairs are stored for the study, a bad text stores nothing.
+TEST_F(MainFormTest, OptionalStageMenusSetModesAndPairs) {
+    std::vector<StageMenu> menus = form_.StageMenus();
+    ASSERT_EQ(menus.size(), 2u);
+    EXPECT_EQ(menus[0].label, "Splice Correction");
+    EXPECT_EQ(menus[0].modes, (std::vector<std::string>{"off", "additive"}));
+    EXPECT_EQ(menus[1].label, "Continuum Removal");
+    EXPECT_EQ(menus[1].mode, 0);
+
+    form_.SetStageMode(Stage::kContinuumRemoved, 1);
+    EXPECT_EQ(session_.StageMode(Stage::kContinuumRemoved), 1);
+    const FormSelections chosen = form_.Selections();
+    form_.SetStageMode(Stage::kContinuumRemoved, 0);
+    form_.RestoreSelections(chosen);
+    EXPECT_EQ(session_.StageMode(Stage::kContinuumRemoved), 1);
+
+    form_.SetStagePairs(Stage::kSpliced, " 990-991, 1790 - 1791 ");
+    EXPECT_EQ(form_.StageMenus()[0].pairs_text, "990-991 1790-1791");
+    for (const char* bad : {"990-991 x", "1790-1791 990-991", "1000"})
+        EXPECT_THROW(form_.SetStagePairs(Stage::kSpliced, bad), OrvaneError) << bad;
+    EXPECT_EQ(form_.StageMenus()[0].pairs_text, "990-991 1790-1791");
+    EXPECT_EQ(bench_.Count("select count(*) from stage_pair"), 2);
+    form_.SetStagePairs(Stage::kSpliced, "");
+    EXPECT_EQ(form_.StageMenus()[0].pairs_text, "");
+}
+
 // The lists' texts are the window test's; here the session follows the selections, from the
 // start-up on.
 TEST_F(MainFormTest, StartUpAndStudyChangeBringTheChainControlsToTheStudy) {

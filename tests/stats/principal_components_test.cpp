@@ -290,6 +290,22 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     EXPECT_EQ(session_->FeatureSpaceId(), two);
 }
 
+// An analysis answers for the optional stages it ran with: another mode has none until it is
+// run, and new joins leave the one run with the splice correction out of date.
+TEST_F(PcaTest, OptionalStagesHaveAnalysesOfTheirOwn) {
+    const int off = Pca().pca_data_id;
+    session_->SetStageMode(Stage::kSpliced, 1);
+    EXPECT_EQ(CurrentPcaDataId(*session_), 0);
+    const int spliced = Pca().pca_data_id;
+    EXPECT_NE(spliced, off);
+    EXPECT_EQ(CurrentPcaDataId(*session_), spliced);
+    session_->SetStagePairs(Stage::kSpliced, {{995, 996}});
+    EXPECT_EQ(CurrentPcaDataId(*session_), 0);
+    session_->SetStageMode(Stage::kSpliced, 0);
+    EXPECT_EQ(CurrentPcaDataId(*session_), off);
+    EXPECT_EQ(Count("select count(*) from pca_data"), 2);
+}
+
 TEST_F(PcaTest, SpectraLackingABandOfTheChainAreSkippedEvenWhenLoadedFirst) {
     // The first spectrum loaded has no value at 400 nm, a later one none at 2000 nm.
     const int first = Count("select min(spectrum_id) from spectrum");

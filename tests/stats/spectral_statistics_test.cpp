@@ -424,6 +424,34 @@ TEST_F(LibraryTest, StaleAfterEveryChainOrSpectraChangeAndReadyAfterRebuild) {
     EXPECT_TRUE(library_->IsLibraryValid());
 }
 
+// A library answers for the optional stages' modes it was built with, and a change of the
+// study's joins or ranges makes the libraries built with that stage on stale.
+TEST_F(LibraryTest, OptionalStagesAreInTheKeyAndTheirPairsMakeItStale) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    const struct {
+        const char* step;
+        std::function<void()> change;
+        bool valid;
+    } steps[] = {
+        {"splice on", [&] { session_->SetStageMode(Stage::kSpliced, 1); }, false},
+        {"splice off again", [&] { session_->SetStageMode(Stage::kSpliced, 0); }, true},
+        {"splice on, built", [&] { session_->SetStageMode(Stage::kSpliced, 1); }, true},
+        {"other joins", [&] { session_->SetStagePairs(Stage::kSpliced, {{990, 991}}); }, false},
+        {"continuum ranges while off",
+         [&] { session_->SetStagePairs(Stage::kContinuumRemoved, {{400, 2400}}); }, true},
+        {"continuum on", [&] { session_->SetStageMode(Stage::kContinuumRemoved, 1); }, false},
+    };
+    for (const auto& st : steps) {
+        st.change();
+        EXPECT_EQ(library_->IsLibraryValid(), st.valid) << st.step;
+        if (std::string(st.step) == "splice on, built") continue;
+        ASSERT_TRUE(library_->BuildLibrary(frontend_)) << st.step;
+        EXPECT_TRUE(library_->IsLibraryValid()) << st.step;
+    }
+    // Off, both; spliced; spliced and continuum-removed.
+    EXPECT_EQ(Count("select count(distinct stage_options) from library"), 3);
+}
+
 TEST_F(LibraryTest, ABuildWithoutQualifyingSpeciesIsRefusedAndStoresNothing) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     Admin().Execute(

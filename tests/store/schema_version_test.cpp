@@ -20,8 +20,18 @@ class SchemaVersion : public ::testing::Test {
     Database& Db() { return scratch_.Admin(); }
     int Count(const std::string& sql) { return test::Count(Db(), sql); }
 
+    // The database before the optional stages' settings were stored.
+    void MakeVersion3() {
+        for (const char* sql : {"drop table stage_option", "drop table stage_pair",
+                                "alter table library drop column stage_options",
+                                "alter table pca_data drop column stage_options",
+                                "delete from schema_version where version > 3",
+                                "insert ignore into schema_version (version) values (3)"})
+            Db().Execute(sql);
+    }
     // The database before shrinkage intensities were stored.
     void MakeVersion2() {
+        MakeVersion3();
         Db().Execute("alter table statistic drop column shrinkage");
         Db().Execute("delete from schema_version where version > 2");
         Db().Execute("insert ignore into schema_version (version) values (2)");
@@ -43,6 +53,7 @@ class SchemaVersion : public ::testing::Test {
     void Migrate() {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
     }
     // Every table's definition, without the counters that rows move on.
     std::string Definitions() {
@@ -79,13 +90,16 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
         const char* change;
         const char* says;
     } cases[] = {
+        {"update schema_version set version = 3",
+         "has schema version 3, older than this program needs (4); bring it up to date with "
+         "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/004-*.sql"},
         {"update schema_version set version = 2",
-         "has schema version 2, older than this program needs (3); bring it up to date with "
+         "has schema version 2, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/003-*.sql"},
-        {"insert into schema_version (version) values (4)",
-         "has schema version 4, newer than this program knows (3)"},
+        {"insert into schema_version (version) values (5)",
+         "has schema version 5, newer than this program knows (4)"},
         {"drop table schema_version",
-         "has schema version 1, older than this program needs (3); bring it up to date with "
+         "has schema version 1, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
     for (const auto& c : cases) {
         Db().Execute(c.change);
@@ -166,11 +180,24 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
 // fresh schema would meet another one; every step can run again.
 TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     const std::string fresh = Definitions();
+    Db().Execute("insert into library (study_id, feature_space_id, smoothing_filter_id, "
+                 "derivative_id, sensor_id) values (1, 1, 1, 1, 1)");
+    MakeVersion3();
+    EXPECT_EQ(StoredSchemaVersion(Db()), 3);
+    for (int run = 0; run < 2; ++run)
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_EQ(Definitions(), fresh);
+    // A library from before was built with every optional stage off.
+    EXPECT_EQ(Count("select count(*) from library where stage_options = ''"), 1);
+
     Db().Execute("insert into statistic (library_id, species_id) values (1, 1)");
     MakeVersion2();
     EXPECT_EQ(StoredSchemaVersion(Db()), 2);
-    for (int run = 0; run < 2; ++run)
+    for (int run = 0; run < 2; ++run) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
+    }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);
     EXPECT_EQ(Count("select count(*) from statistic where shrinkage is null"), 1);

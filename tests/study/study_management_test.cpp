@@ -60,12 +60,17 @@ class Studies : public ::testing::Test {
             Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, "
                 "derivative_id) values (%i, 1, 1, 1)",
                 study));
+        db.Execute(Sql("insert into stage_option (study_id, stage, mode) values (%i, 7, 1)", study));
+        db.Execute(Sql("insert into stage_pair (study_id, stage, lower_wavelength, "
+                       "upper_wavelength) values (%i, 7, 990, 991)",
+                       study));
     }
     int RowsOf(int study) {
         int n = 0;
         for (const char* table :
              {"spectrum", "site", "species", "waveband_filter_range", "waveband_filter",
-              "derivative", "smoothing_filter", "library", "pca_data", "study"})
+              "derivative", "smoothing_filter", "stage_option", "stage_pair", "library", "pca_data",
+              "study"})
             n += Count(table, Sql("study_id = %i", study));
         for (const char* table : {"statistic", "mixture"})
             n += Count(table, Sql("species_id in (select species_id from species where "
@@ -171,7 +176,8 @@ TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
                   "Deleting all data of study 'Gone's' .... \n",
                   "  Deleted 1 species, 1 site and 1 spectrum\n",
                   "  Deleted 1 spectral library and 1 principal component analysis\n",
-                  "  Deleted the study's waveband filter, smoothing and derivative settings\n",
+                  "  Deleted the study's waveband filter, splice, smoothing, continuum and "
+                  "derivative settings\n",
                   "Study 'Gone's' has been removed from the database\n"}));
 
     // The last study gone leaves no current study.

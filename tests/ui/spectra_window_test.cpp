@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QSettings>
 #include <QTreeWidget>
 #include <QtTest>
 #include <chrono>
@@ -13,6 +14,7 @@
 
 #include "forms/menu_command.h"
 #include "forms/waveband_filter_setup.h"
+#include "ui/qt_frontend.h"
 #include "ui/spectra_plot_window.h"
 #include "ui/study_browser_window.h"
 #include "ui/workbench.h"
@@ -98,8 +100,9 @@ class SpectraWindowTest : public QObject {
         w->frame->Action(kCmdSpectraPlot)->trigger();
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
         QVERIFY(plot->isVisible());
-        plot->StageList()->setCurrentIndex(1);  // filtered
-        emit plot->StageList()->activated(1);
+        const int filtered = plot->StageList()->findText(QStringLiteral("Filtered"));
+        plot->StageList()->setCurrentIndex(filtered);
+        emit plot->StageList()->activated(filtered);
         // Chosen while the first choice computes: only the newest is drawn.
         plot->DetailsList()->setCurrentIndex(2);
         emit plot->DetailsList()->activated(2);
@@ -231,7 +234,7 @@ class SpectraWindowTest : public QObject {
             return Drawn(plot);
         };
         QVERIFY(choose(plot->SourceList(), SpectraPlotForm::kStudy));
-        QVERIFY(choose(plot->StageList(), 5));  // derived
+        QVERIFY(choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Derived"))));
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         QVERIFY(w->frame->Run([&] { w->frame->Form().SetDerivativeOrder(1); }));
@@ -246,7 +249,7 @@ class SpectraWindowTest : public QObject {
         QCOMPARE(plot->Plot().y_label, std::string("Reflectance"));
 
         // A new waveband filter range is a gap at once.
-        QVERIFY(choose(plot->StageList(), 1));  // filtered
+        QVERIFY(choose(plot->StageList(), plot->StageList()->findText(QStringLiteral("Filtered"))));
         QCPGraph* mean = plot->Canvas()->graph(8);
         QVERIFY(!std::isnan(mean->data()->at(1000 - 350)->value));
         QVERIFY(w->frame->Run([&] {
@@ -283,9 +286,9 @@ class SpectraWindowTest : public QObject {
         // ... with the plot's choices of the last run, drawn.
         SpectraPlotWindow* plot = again.SpectraPlotDock();
         QVERIFY(Drawn(plot));
-        QCOMPARE(plot->StageList()->currentIndex(), 1);
+        QCOMPARE(plot->StageList()->currentText(), QStringLiteral("Filtered"));
         QCOMPARE(plot->DetailsList()->currentIndex(), 2);
-        QCOMPARE(plot->Form().stage_index, 1);
+        QCOMPARE(plot->Form().StageWord(), std::string("filtered"));
         QCOMPARE(static_cast<int>(plot->Plot().groups.size()), 4);
 
         // Several files at once; one that cannot be read does not keep out the others.
@@ -304,6 +307,23 @@ class SpectraWindowTest : public QObject {
         again.View()->RemoveLoaded()->click();
         QCOMPARE(test::Items(loaded), QStringList{second});
         QCOMPARE(w->doc->LoadedSpectra().size(), size_t{1});
+    }
+
+    // Settings written before the stage words were kept hold the stage's position in the list
+    // of that time: position 2 was the smoothed stage, whatever stages came since.
+    void olderSettingsKeepThePlotStage() {
+        {
+            QSettings settings = OrvaneSettings();
+            settings.remove(QStringLiteral("plot/stageWord"));
+            settings.setValue(QStringLiteral("plot/stage"), 2);
+        }
+        MainWindow again(*w->doc);
+        again.Frontend().SetMessageBoxes(false);
+        again.InitialUpdate();
+        again.RestoreSettings();
+        QVERIFY(again.SpectraPlotDock());
+        QVERIFY(Drawn(again.SpectraPlotDock()));
+        QCOMPARE(again.SpectraPlotDock()->StageList()->currentText(), QStringLiteral("Smoothed"));
     }
 };
 

@@ -35,6 +35,8 @@ const BandVector& Chain::Compute(const Spectrum& spectrum, Stage stage) {
         throw OrvaneError("The feature stage has no bands; ask the chain for features instead.");
     const BandVector& input =
         declaration.input == stage ? Buffer(stage) : Compute(spectrum, declaration.input);
+    // An optional stage that is off passes its input on unchanged: its input's buffer serves.
+    if (declaration.option && settings_.Setting(stage).mode == 0) return input;
     BandVector& output = Buffer(stage);
     declaration.apply(settings_, spectrum, input, output);
     return output;

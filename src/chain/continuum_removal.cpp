@@ -14,9 +14,17 @@ namespace orvane {
 
 namespace {
 
+// v / hull where the hull lies above zero, no value elsewhere; one pass over the whole run
+// with a clone for processors with AVX2, where four divisions go at once.
+__attribute__((target_clones("avx2", "default"))) void DivideByChord(double* v,
+                                                                     const double* hull, int n) {
+    for (int p = 0; p < n; ++p) v[p] = ValueUnless(!(hull[p] > 0.0), v[p] / hull[p]);
+}
+
 // Divides the run of bands [begin, end) (positions in `v` on the 1 nm grid, all with a value)
-// by its upper hull, in place. `hull` has room for the run's positions: its vertices.
-void DivideByHull(double* v, int begin, int end, int* hull) {
+// by its upper hull, in place. `hull` has room for the run's positions: its vertices; `chord`
+// for its values: the hull at each position.
+void DivideByHull(double* v, int begin, int end, int* hull, double* chord) {
     int n = 0;
     // Andrew's monotone chain, upper half: a point that does not turn the chain clockwise
     // lies on or under the hull and is dropped, so collinear points are no vertices. The last
@@ -41,22 +49,18 @@ void DivideByHull(double* v, int begin, int end, int* hull) {
         ax = px;
         ay = py;
     }
-    // Between two vertices the hull is their chord; the values are overwritten only after the
-    // chord's ends have been read.
+    // Between two vertices the hull is their chord; at a vertex it is the value itself, which
+    // divides to exactly 1.
     for (int h = 0; h + 1 < n; ++h) {
         const int a = hull[h];
         const int b = hull[h + 1];
         const double ya = v[a];
         const double slope = (v[b] - ya) / (b - a);
-        v[a] = ValueUnless(!(ya > 0.0), 1.0);
-        // Without a branch, so that the division becomes vector code.
-        for (int p = a + 1; p < b; ++p) {
-            const double c = ya + slope * (p - a);
-            v[p] = ValueUnless(!(c > 0.0), v[p] / c);
-        }
+        chord[a] = ya;
+        for (int p = a + 1; p < b; ++p) chord[p] = ya + slope * (p - a);
     }
-    const int lastp = hull[n - 1];
-    v[lastp] = v[lastp] > 0.0 ? 1.0 : kNoValue;
+    chord[hull[n - 1]] = v[hull[n - 1]];
+    DivideByChord(v + begin, chord + begin, end - begin);
 }
 
 }  // namespace
@@ -97,6 +101,7 @@ void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandV
     const double* src = in.Values();
     // The hull's vertices: at most every band of the grid.
     int hull[kSpectrumBands];
+    double chord[kSpectrumBands];
     if (out.Count() > kSpectrumBands)
         throw OrvaneError("Continuum removal works on the 1 nm grid only.");
     // Without ranges of the study's own, one range over the whole grid.
@@ -114,7 +119,7 @@ void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandV
             }
             int q = p;
             while (q < end && HasValue(v[q])) ++q;
-            DivideByHull(v, p, q, hull);
+            DivideByHull(v, p, q, hull, chord);
             p = q;
         }
     }

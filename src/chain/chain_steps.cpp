@@ -31,7 +31,8 @@ void OnGrid(BandVector& out) {
 // whole spectra get a clone for processors with AVX2, which widens a float mask in one step.
 __attribute__((target_clones("avx2", "default"))) void ReadFloats(const float* r, double* o,
                                                                   int n) {
-    for (int k = 0; k < n; ++k) o[k] = ValueUnless(r[k] == kStoredNoValue, static_cast<double>(r[k]));
+    for (int k = 0; k < n; ++k)
+        o[k] = ValueUnless(r[k] == kStoredNoValue, static_cast<double>(r[k]));
 }
 
 // v with no value where the flag is set.

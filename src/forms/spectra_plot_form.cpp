@@ -40,11 +40,13 @@ Stage SpectraPlotForm::ChosenStage() const {
 std::string SpectraPlotForm::StageWord() const { return Declaration(ChosenStage()).word; }
 
 void SpectraPlotForm::RestoreStage(const std::string& word, int saved_index) {
-    // The list before the optional stages joined it.
-    static const char* const kPositionWords[] = {"raw",   "filtered",           "smoothed",
-                                                 "synth", "synth-interpolated", "derived"};
+    // The list before the optional stages joined it, which older settings name by position.
+    static const Stage kPositionStages[] = {Stage::kRaw,         Stage::kFiltered,
+                                            Stage::kSmoothed,    Stage::kSynthesized,
+                                            Stage::kInterpolated, Stage::kDerived};
     std::string wanted = word;
-    if (wanted.empty() && saved_index >= 0 && saved_index < 6) wanted = kPositionWords[saved_index];
+    if (wanted.empty() && saved_index >= 0 && saved_index < 6)
+        wanted = Declaration(kPositionStages[saved_index]).word;
     const auto stages = PlotStages();
     for (size_t i = 0; i < stages.size(); ++i)
         if (wanted == stages[i].word) stage_index = static_cast<int>(i);

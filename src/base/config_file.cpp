@@ -100,6 +100,9 @@ ConnectionParams ConfigFile::Connection() {
     if (GetString("port", text))
         params.port =
             static_cast<unsigned>(ParseInt(WithoutComment(text), 1, 65535, KeyName("port")));
+    if (GetString("timeout", text))
+        params.timeout =
+            static_cast<unsigned>(ParseInt(WithoutComment(text), 1, 3600, KeyName("timeout")));
     GetString("ssl_ca", params.ssl_ca);
     GetString("ssl_cert", params.ssl_cert);
     GetString("ssl_key", params.ssl_key);

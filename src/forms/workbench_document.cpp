@@ -2,6 +2,7 @@
 #include "forms/workbench_document.h"
 
 #include "base/output_folder.h"
+#include "base/report_journal.h"
 #include "base/shown_text.h"
 #include "chain/processing_session.h"
 #include "spectra/spectrum_file.h"
@@ -19,6 +20,7 @@ WorkbenchDocument::WorkbenchDocument(const std::string& config_path)
 }
 
 WorkbenchDocument::~WorkbenchDocument() {
+    // An open journal stays on disk: only a normal close removes it.
     // Spectra refer to the session; they go first.
     species_.clear();
     sites_.clear();
@@ -28,8 +30,28 @@ WorkbenchDocument::~WorkbenchDocument() {
 void WorkbenchDocument::Report(const std::string& text) {
     // The report is shown, saved and perhaps printed on a terminal: no control but its own
     // line ends and tabs gets in.
-    report_.Append(EscapeEntryControls(text));
+    const std::string entry = EscapeEntryControls(text);
+    {
+        const std::lock_guard<std::mutex> lock(report_mutex_);
+        report_.Append(entry);
+        if (journal_ && !journal_failed_ && !journal_->Append(entry + ReportBuffer::kSeparator)) {
+            journal_failed_ = true;
+            report_.Append("The report could no longer be kept in " + journal_->Path() +
+                           " (is the disk full?); save it with File > Save Report As.");
+        }
+    }
     if (listener_) listener_->ReportChanged();
+}
+
+void WorkbenchDocument::KeepReportIn(std::unique_ptr<ReportJournal> journal) {
+    journal_ = std::move(journal);
+    journal_failed_ = false;
+    if (journal_) journal_->Append(report_.Text());
+}
+
+void WorkbenchDocument::CloseReportJournal() {
+    if (journal_) journal_->Close();
+    journal_.reset();
 }
 
 void WorkbenchDocument::StudyChange(int study_id) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@ namespace orvane {
 
 class Frontend;
 class OutputFolder;
+class ReportJournal;
 class ProcessingSession;
 class Site;
 class Species;
@@ -57,6 +59,10 @@ class WorkbenchDocument {
 
     // Appends an entry to the report and tells the listener.
     void Report(const std::string& text);
+    // From now on every entry is also written to the journal, so that the report outlives a
+    // crash; CloseReportJournal() removes it when the window closes normally.
+    void KeepReportIn(std::unique_ptr<ReportJournal> journal);
+    void CloseReportJournal();
     void SetListener(DocumentListener* listener) { listener_ = listener; }
 
     // The study change every component must see; the library of the new study's
@@ -102,6 +108,10 @@ class WorkbenchDocument {
     ReportBuffer report_;
     int fs_type_ = 0;
     DocumentListener* listener_ = nullptr;
+    std::unique_ptr<ReportJournal> journal_;
+    // Entries may come from a job's thread and, for a failure, from the window's at once.
+    std::mutex report_mutex_;
+    bool journal_failed_ = false;
     // Declared last so that spectra go before the session they refer to.
     std::vector<std::unique_ptr<Spectrum>> loaded_;
     std::vector<Site*> sites_;

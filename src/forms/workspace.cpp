@@ -7,6 +7,7 @@
 #include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "stats/spectral_statistics.h"
+#include "store/database.h"
 #include "study/study_loader.h"
 
 namespace orvane {
@@ -49,6 +50,15 @@ void Workspace::OpenStudy(int study_id) {
 
 void Workspace::OpenStudy(const std::string& name_or_id) {
     OpenStudy(ResolveStudy(*session_, name_or_id));
+}
+
+void Workspace::Reconnect() {
+    session_->Db().Reconnect();
+    const int study = session_->StudyId();
+    library_.reset();
+    loader_ = std::make_unique<StudyLoader>(*session_);
+    library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
+    if (study != 0) OpenStudy(study);
 }
 
 int Workspace::RequireStudy(const std::string& how_to_create) const {

@@ -51,6 +51,11 @@ class Workspace {
     // `how_to_create` telling the user how to make one.
     int RequireStudy(const std::string& how_to_create) const;
 
+    // Opens the connection again after it was lost (ConnectError when the server still cannot
+    // be reached) and makes the current study current again on it: the loader and the
+    // library are made anew, since their prepared statements went with the old connection.
+    void Reconnect();
+
     // Reloads the library of the current chain settings and returns it.
     SpectralStatistics& LoadLibrary();
     bool IsLibraryValid() const;

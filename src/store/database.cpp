@@ -9,15 +9,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace orvane {
 
 struct Database::Connection {
     MYSQL* mysql = nullptr;
+    ConnectionParams params;
+    std::atomic<std::thread::id> user{std::this_thread::get_id()};
+    std::chrono::steady_clock::time_point sent;
 };
 
 struct ResultSet::Rows {
@@ -147,6 +153,52 @@ std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int 
 
 Database::Database(const ConnectionParams& params)
     : connection_(std::make_unique<Connection>()), host_(params.host), name_(params.database) {
+    connection_->params = params;
+    Open();
+}
+
+void Database::Reconnect() {
+    CheckThread();
+    if (connection_->mysql) mysql_close(connection_->mysql);
+    connection_->mysql = nullptr;
+    notices_.clear();
+    Open();
+}
+
+unsigned Database::Timeout() const { return connection_->params.timeout; }
+
+void Database::Adopt() { connection_->user = std::this_thread::get_id(); }
+
+void Database::Release() { connection_->user = std::thread::id(); }
+
+void Database::CheckThread() const {
+    if (connection_->user.load() != std::this_thread::get_id())
+        throw DbError(
+            "The database connection is in use by another task of Orvane; the request was not "
+            "sent. Wait until the running job has ended.");
+}
+
+void Database::Sending() {
+    CheckThread();
+    if (!connection_->mysql)
+        throw ConnectionLost("The connection to the database server was lost; reconnect first.");
+    connection_->sent = std::chrono::steady_clock::now();
+}
+
+void Database::ThrowIfLost(unsigned error_number, const std::string& text) {
+    if (error_number != CR_SERVER_LOST && error_number != CR_SERVER_GONE_ERROR) return;
+    const auto waited = std::chrono::steady_clock::now() - connection_->sent;
+    const unsigned timeout = connection_->params.timeout;
+    // The client library closes the socket after a timeout: later requests must not use it.
+    if (waited + std::chrono::milliseconds(500) >= std::chrono::seconds(timeout))
+        throw ConnectionLost("The database server at " + host_ + " did not answer within " +
+                             std::to_string(timeout) + " s (" + text + ").");
+    throw ConnectionLost("The connection to the database server at " + host_ + " was lost (" +
+                         text + ").");
+}
+
+void Database::Open() {
+    const ConnectionParams& params = connection_->params;
     // Any ssl_* key means the connection is encrypted or not made at all; ssl_ca (or
     // ssl_verify true) also has the server prove it is the configured host, and only an
     // explicit ssl_verify false gives up the host name check.
@@ -179,6 +231,10 @@ Database::Database(const ConnectionParams& params)
     connection_->mysql = mysql_init(nullptr);
     if (!connection_->mysql) throw DbError("Could not initialise the database client library");
     mysql_options(connection_->mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    // A server that stops answering in the middle of a statement ends the wait, not the program.
+    unsigned io_timeout = params.timeout;
+    mysql_options(connection_->mysql, MYSQL_OPT_READ_TIMEOUT, &io_timeout);
+    mysql_options(connection_->mysql, MYSQL_OPT_WRITE_TIMEOUT, &io_timeout);
     mysql_options(connection_->mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // The server is reached on its TCP port; without this "localhost" means the default socket
     // and the configured port is silently ignored.
@@ -237,8 +293,11 @@ std::string Database::Cipher() {
 // The server's text names the value and the reason; the statement itself is not shown, since
 // it may hold a user's data and says nothing a user can act on.
 void Database::Fail(const std::string& /*statement*/) {
+    if (!connection_->mysql) throw ConnectionLost("The connection to the database server was lost.");
     const char* text = mysql_error(connection_->mysql);
-    throw DbError(text && *text ? text : "The database refused the request.");
+    const std::string said = text && *text ? text : "The database refused the request.";
+    ThrowIfLost(mysql_errno(connection_->mysql), said);
+    throw DbError(said);
 }
 
 std::string Database::Escape(std::string_view text) {
@@ -250,6 +309,7 @@ std::string Database::Escape(std::string_view text) {
 }
 
 void Database::Execute(const std::string& sql) {
+    Sending();
     if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
         0)
         Fail(sql);
@@ -261,6 +321,7 @@ void Database::Execute(const std::string& sql) {
 }
 
 ResultSet Database::Query(const std::string& sql) {
+    Sending();
     if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
         0)
         Fail(sql);
@@ -314,11 +375,14 @@ int64_t Database::FindOrInsert(const std::string& select_sql, const std::string&
 }
 
 void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes) {
+    Sending();
     MYSQL_STMT* stmt = mysql_stmt_init(connection_->mysql);
     if (!stmt) Fail(sql);
     auto fail = [&]() {
         std::string text = mysql_stmt_error(stmt);
+        const unsigned number = mysql_stmt_errno(stmt);
         mysql_stmt_close(stmt);
+        ThrowIfLost(number, text);
         throw DbError(text);
     };
     if (mysql_stmt_prepare(stmt, sql.data(), static_cast<unsigned long>(sql.size())) != 0) fail();
@@ -333,18 +397,24 @@ void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes)
     mysql_stmt_close(stmt);
 }
 
-bool Database::Alive() { return mysql_ping(connection_->mysql) == 0; }
+bool Database::Alive() {
+    CheckThread();
+    return connection_->mysql && mysql_ping(connection_->mysql) == 0;
+}
 
 void Database::Begin() {
+    Sending();
     if (mysql_autocommit(connection_->mysql, 0) != 0) Fail("begin transaction");
 }
 
 void Database::Commit() {
+    Sending();
     if (mysql_commit(connection_->mysql) != 0) Fail("commit");
     mysql_autocommit(connection_->mysql, 1);
 }
 
 void Database::Rollback() noexcept {
+    if (!connection_->mysql) return;
     mysql_rollback(connection_->mysql);
     mysql_autocommit(connection_->mysql, 1);
 }
@@ -400,6 +470,7 @@ void Transaction::Commit() {
 
 Statement::Statement(Database& db, const std::string& sql)
     : db_(db), sql_(sql), binding_(std::make_unique<Binding>()) {
+    db.Sending();
     binding_->stmt = mysql_stmt_init(db.connection_->mysql);
     if (!binding_->stmt) db.Fail(sql);
     if (mysql_stmt_prepare(binding_->stmt, sql.data(), static_cast<unsigned long>(sql.size())) !=
@@ -431,7 +502,9 @@ bool Statement::IsNull(unsigned column) const { return binding_->columns[column]
 
 void Statement::Fail(const std::string& /*step*/) {
     const char* text = mysql_stmt_error(binding_->stmt);
-    throw DbError(text && *text ? text : "The database refused the request.");
+    const std::string said = text && *text ? text : "The database refused the request.";
+    db_.ThrowIfLost(mysql_stmt_errno(binding_->stmt), said);
+    throw DbError(said);
 }
 
 void Statement::BindIntParams(const std::vector<int>& values) {
@@ -555,6 +628,7 @@ void Statement::BindResultDouble(unsigned column, double* value) {
 }
 
 void Statement::Execute() {
+    db_.Sending();
     BindParams();
     mysql_stmt_free_result(binding_->stmt);
     if (mysql_stmt_execute(binding_->stmt) != 0) Fail("execute");

@@ -29,11 +29,23 @@ public:
     using DbError::DbError;
 };
 
+// The connection was lost while a statement waited: the server did not answer within the
+// configured time, or went away. The connection is closed; Database::Reconnect opens it again.
+class ConnectionLost : public DbError {
+public:
+    using DbError::DbError;
+};
+
 class ResultSet;
 class Statement;
 
 // The one connection of a run. Every statement is checked: a failure throws DbError with the
 // server's text, so no caller ever walks a result that could not be obtained.
+//
+// A connection belongs to one thread at a time: the thread that opened it, until another one
+// calls Adopt(). A request from any other thread is refused with a DbError before anything is
+// sent, because two threads on one client connection interleave their packets ("Commands out
+// of sync") or wait on each other's answers for ever.
 class Database {
 public:
     explicit Database(const ConnectionParams& params);
@@ -71,6 +83,20 @@ public:
 
     // False when the server can no longer be reached on this connection.
     bool Alive();
+    // Opens the connection again with the same parameters, after a ConnectionLost; throws
+    // ConnectError when the server still cannot be reached. Server-side state (locks, an open
+    // transaction) is gone: the caller takes back what it needs.
+    void Reconnect();
+    // The seconds a statement waits for the server before ConnectionLost.
+    unsigned Timeout() const;
+
+    // Makes the calling thread the connection's one user (see the class comment).
+    void Adopt();
+    // Gives the connection up until a thread adopts it: the thread handing it to another one
+    // calls this first, so that it can send nothing in between.
+    void Release();
+    // Throws DbError when the calling thread is not the connection's user.
+    void CheckThread() const;
 
     void Begin();
     void Commit();
@@ -80,6 +106,11 @@ public:
 
 private:
     friend class Statement;
+    void Open();
+    // Notes when a request is sent, so that a lost connection can say whether it timed out.
+    void Sending();
+    // ConnectionLost for the client library's "server gone" errors, else nothing.
+    void ThrowIfLost(unsigned error_number, const std::string& text);
     // The client library's handle, kept out of this header so that no face sees its types.
     struct Connection;
     std::unique_ptr<Connection> connection_;

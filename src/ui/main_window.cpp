@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <set>
 
@@ -34,6 +35,7 @@
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
 #include "stats/separability.h"
+#include "store/database.h"
 #include "study/study_loader.h"
 #include "ui/about_dialog.h"
 #include "ui/abundance_settings_dialog.h"
@@ -115,6 +117,7 @@ MainWindow::~MainWindow() {
         job_->wait();
         delete job_;
         job_ = nullptr;
+        doc_.Session().Db().Adopt();
     }
     // The form stops listening to the document before the widgets go.
     form_->SetReportListener(nullptr);
@@ -282,18 +285,27 @@ void MainWindow::UpdateCommands() {
 void MainWindow::Refresh() {
     view_->Mirror();
     UpdateCommands();
-    // The docks follow the current study.
+    // The docks read the database: never beside a job, which owns the connection until it
+    // ends (JobEnded refreshes them then), and never from within their own refresh, which
+    // runs through Run() and so comes back here.
+    if (refreshing_ || job_) return;
+    refreshing_ = true;
     const int study = doc_.Session().StudyId();
-    if (study != shown_study_) {
+    const bool new_study = study != shown_study_;
+    if (new_study) {
         shown_study_ = study;
+        if (spectra_plot_) Run([&] { spectra_plot_->RefreshSpecies(); });
         if (study_browser_) study_browser_->Refresh();
-        if (spectra_plot_) spectra_plot_->RefreshSpecies();
     }
-    // A drawn plot follows the chain it was computed with.
-    if (form_->ChainGeneration() != shown_chain_) {
-        shown_chain_ = form_->ChainGeneration();
-        if (spectra_plot_ && !spectra_plot_->Plot().curves.empty()) spectra_plot_->Replot();
-    }
+    // A drawn plot follows the study and the chain it was computed with. Replotting starts a
+    // job, so it comes last: nothing after it may use the connection.
+    const bool new_chain = form_->ChainGeneration() != shown_chain_;
+    shown_chain_ = form_->ChainGeneration();
+    if ((new_study || new_chain) && spectra_plot_ && !spectra_plot_->Plot().curves.empty())
+        spectra_plot_->Replot();
+    refreshing_ = false;
+    // Settings are kept as they change, so that a crash loses none of them.
+    if (remember_) SaveSettings();
 }
 
 void MainWindow::InitialUpdate() {
@@ -373,6 +385,31 @@ void MainWindow::SaveSettings() {
                           mode);
 }
 
+void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept) {
+    for (const ReportJournal::Orphan& report : kept) {
+        std::error_code error;
+        if (report.text.find_first_not_of(" \n-") == std::string::npos) {
+            std::filesystem::remove(report.path, error);
+            continue;
+        }
+        const bool show = frontend_->Confirm(
+            "Orvane ended without closing its window last time; the report of that session "
+            "was kept in " + report.path + ".\n\nShow it in the report window?");
+        if (show) {
+            doc_.Report("The report of the session that ended without closing:\n" + report.text);
+            std::filesystem::remove(report.path, error);
+        } else {
+            // Not offered again, and not lost.
+            std::string kept_as = report.path;
+            kept_as.replace(kept_as.rfind(".journal"), std::string::npos, ".txt");
+            std::filesystem::rename(report.path, kept_as, error);
+            doc_.Report("The report of the session that ended without closing is kept in " +
+                        (error ? report.path : kept_as) + ".");
+        }
+    }
+    view_->ShowReport();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Closing cancels a running job and lets it end, so the database is left consistent.
     if (job_) {
@@ -380,6 +417,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         WaitForJob();
     }
     if (remember_) SaveSettings();
+    // A normal end: the report's journal is not needed any more.
+    doc_.CloseReportJournal();
     QMainWindow::closeEvent(event);
 }
 
@@ -391,12 +430,33 @@ bool MainWindow::Settle(std::exception_ptr failure) {
         // The user asked for it: a report line, no error box.
         frontend_->Report(e.what());
         statusBar()->showMessage(QStringLiteral("Cancelled"), 5000);
+    } catch (const ConnectionLost& e) {
+        OfferReconnect(e.what());
     } catch (const OrvaneError& e) {
         frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
         frontend_->Error(e.what());
     }
     return false;
+}
+
+void MainWindow::OfferReconnect(const std::string& what) {
+    doc_.Report(what);
+    statusBar()->showMessage(QStringLiteral("The connection to the database server was lost"));
+    if (!frontend_->Confirm(what + "\n\nConnect to the server again?")) return;
+    try {
+        doc_.Space().Reconnect();
+        doc_.LoadLibrary();
+        doc_.Report("Connected again to " + doc_.Session().Db().Name() + " on " +
+                    doc_.Session().Db().Host() + ".");
+        statusBar()->showMessage(QStringLiteral("Connected again"), 5000);
+        // Every view reads the database anew.
+        shown_study_ = -1;
+        shown_chain_ = -1;
+    } catch (const std::exception& e) {
+        frontend_->Error(std::string("Orvane could not connect again: ") + e.what() +
+                         " Try again with any command once the server answers.");
+    }
 }
 
 bool MainWindow::Run(const std::function<void()>& action) {
@@ -428,8 +488,11 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
     job_progress_.Reset();
     job_failure_ = nullptr;
     job_done_ = std::move(done);
-    job_ = QThread::create([this, work = std::move(work)] {
+    Database& db = doc_.Session().Db();
+    job_ = QThread::create([this, &db, work = std::move(work)] {
         try {
+            // The connection is the job's until it ends; the window takes it back in JobEnded.
+            db.Adopt();
             work();
         } catch (...) {
             job_failure_ = std::current_exception();
@@ -448,6 +511,8 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
     statusBar()->clearMessage();
     UpdateCommands();
     job_timer_->start();
+    // From here on the window sends nothing until the job has ended.
+    db.Release();
     job_->start();
     return true;
 }
@@ -478,6 +543,7 @@ void MainWindow::JobEnded() {
     job_->wait();
     job_->deleteLater();
     job_ = nullptr;
+    doc_.Session().Db().Adopt();
     job_timer_->stop();
     job_bar_->hide();
     job_cancel_->hide();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/report_journal.h"
 #include "forms/main_form.h"
 #include "ui/qt_frontend.h"
 
@@ -91,6 +92,9 @@ class MainWindow : public QMainWindow {
     // last run, and from now on keeps them when the window closes.
     void RestoreSettings();
     void SaveSettings();
+    // Offers the reports that earlier runs left when they ended without closing: shown in the
+    // report window (and their files removed), or kept where they are under another name.
+    void OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept);
 
   signals:
     // A job has ended and its outcome is reported.
@@ -104,6 +108,8 @@ class MainWindow : public QMainWindow {
     JobRunner Jobs();
     // Reports how an action or job ended; true when it completed.
     bool Settle(std::exception_ptr failure);
+    // Tells that the connection was lost and offers to connect again.
+    void OfferReconnect(const std::string& what);
     void JobEnded();
     void ShowJobProgress();
     void BuildMenus();
@@ -146,6 +152,7 @@ class MainWindow : public QMainWindow {
     int shown_study_ = -1;
     int shown_chain_ = -1;
     bool remember_ = false;
+    bool refreshing_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;

@@ -21,6 +21,7 @@
 #include "forms/private_setup.h"
 #include "forms/workbench_document.h"
 #include "base/orvane_error.h"
+#include "base/report_journal.h"
 #include "store/database.h"
 #include "ui/about_dialog.h"
 #include "ui/main_window.h"
@@ -246,11 +247,44 @@ int OrvaneApplication::Run() {
     // The report window shows them too; standard error keeps them for a launch from a shell.
     for (const std::string& warning : doc_->StartupWarnings())
         std::fprintf(stderr, "orvane: %s\n", warning.c_str());
+    // The report is kept on disk as it grows; what an earlier run left there is offered back.
+    std::vector<ReportJournal::Orphan> kept;
+    if (const std::string home = OrvaneHomeFolder(); !home.empty()) {
+        const std::string folder = home + "/reports";
+        kept = ReportJournal::Orphans(folder);
+        try {
+            doc_->KeepReportIn(std::make_unique<ReportJournal>(folder));
+        } catch (const std::exception& e) {
+            doc_->Report(e.what());
+        }
+    }
     frame_ = std::make_unique<MainWindow>(*doc_);
     frame_->show();
     frame_->InitialUpdate();
     frame_->RestoreSettings();
+    frame_->OfferKeptReports(kept);
     return exec();
+}
+
+bool OrvaneApplication::notify(QObject* receiver, QEvent* event) {
+    std::string failure;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = "An unexpected error occurred.";
+    }
+    std::fprintf(stderr, "orvane: %s\n", failure.c_str());
+    if (doc_) doc_->Report(failure);
+    // One box at a time: a failure while a box is open is reported, not stacked.
+    if (!showing_failure_) {
+        showing_failure_ = true;
+        QMessageBox::warning(frame_ ? frame_.get() : nullptr, QStringLiteral("Orvane"),
+                             QString::fromStdString(failure));
+        showing_failure_ = false;
+    }
+    return false;
 }
 
 }  // namespace orvane

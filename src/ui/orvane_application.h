@@ -23,6 +23,10 @@ class OrvaneApplication : public QApplication {
     // Start-up and the event loop; the exit status.
     int Run();
 
+    // An exception that escapes an event handler or a slot is shown and reported; the
+    // program goes on instead of ending with the report and the settings unsaved.
+    bool notify(QObject* receiver, QEvent* event) override;
+
     // What the user chose when no configuration file was found.
     struct StartChoice {
         enum Kind { kQuit, kChooseFile, kCreatePrivate };
@@ -55,6 +59,7 @@ class OrvaneApplication : public QApplication {
     ConfigAnswer config_answer_;
     std::vector<std::string> setup_options_;
     std::string setup_report_;  // what the first start's setup did, for the report window
+    bool showing_failure_ = false;
 };
 
 }  // namespace orvane

@@ -37,6 +37,7 @@ class SpectrumTableHold {
         thread_ = std::thread([this] {
             std::unique_lock<std::mutex> lock(mutex_);
             released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+            admin_.Adopt();
             admin_.Execute("unlock tables");
         });
     }
@@ -48,6 +49,7 @@ class SpectrumTableHold {
         }
         released_.notify_one();
         if (thread_.joinable()) thread_.join();
+        admin_.Adopt();
     }
 
   private:

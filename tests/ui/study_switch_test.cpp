@@ -1,0 +1,302 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window and its docks on one connection: switching the study while views compute never
+// puts two threads on the connection, and a server that stops answering ends in a message.
+#include <signal.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QSettings>
+#include <QTreeWidget>
+#include <QtTest>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "base/config_file.h"
+#include "base/report_journal.h"
+#include "forms/menu_command.h"
+#include "store/database.h"
+#include "support/private_server.h"
+#include "ui/plot_window.h"
+#include "ui/qt_frontend.h"
+#include "ui/result_tables_window.h"
+#include "ui/spectra_plot_window.h"
+#include "ui/study_browser_window.h"
+#include "ui/workbench.h"
+
+namespace orvane {
+
+namespace {
+
+// Holds the spectrum table from another connection, so that a plot's computation waits on
+// the server while the test acts; given back on Release, or after ten seconds in any case.
+class TableHold {
+  public:
+    explicit TableHold(Database& admin) : admin_(admin) {
+        admin_.Execute("lock tables spectrum write");
+        thread_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+            admin_.Adopt();
+            admin_.Execute("unlock tables");
+        });
+    }
+    ~TableHold() { Release(); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        admin_.Adopt();
+    }
+
+  private:
+    Database& admin_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+};
+
+void Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+// A study folder of two species, each one site of the demo study's files, under new names.
+void WriteSmallStudy(const std::string& root) {
+    const std::string demo = test::SourcePath("examples/demo-study");
+    const std::pair<const char*, const char*> species[] = {{"AT", "KAURI"}, {"PH", "RIMU"}};
+    for (const auto& [from, to] : species) {
+        const std::string site = root + "/" + to + "/site01";
+        std::filesystem::create_directories(site);
+        for (const auto& file :
+             std::filesystem::directory_iterator(demo + "/" + from + "/site01"))
+            std::filesystem::copy_file(file.path(), site + "/" + file.path().filename().string());
+    }
+}
+
+QStringList TopLevelTexts(const QTreeWidget* tree) {
+    QStringList texts;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) texts << tree->topLevelItem(i)->text(0);
+    return texts;
+}
+
+bool Idle(MainWindow* frame) {
+    return QTest::qWaitFor([frame] { return !frame->JobRunning(); }, 60000);
+}
+
+}  // namespace
+
+class StudySwitchTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir settings_dir;
+
+  private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(settings_dir.Path()));
+    }
+
+    // Switching the study with the spectra plot, the study browser, the result tables and a
+    // PCA window open, while plots compute and wait on the server, 50 times with sensor and
+    // feature-space changes between: the window stays, the connection is never shared, and
+    // at the end every view shows the study the form shows.
+    void switchingStudiesWhileViewsComputeNeverSharesTheConnection() {
+        test::Workbench w("uiswitch");
+        const std::vector<int> ids =
+            w.ArrangeStudies({"landsat8_oli", "sentinel2a_msi"}, {"Demo study", "Dunes"});
+        const std::string small = w.dir.Path() + "/dunes";
+        WriteSmallStudy(small);
+        Database& admin = w.scratch.Admin();
+        admin.Execute(Sql("update study set datapath = '%s' where study_id = %i",
+                          admin.Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        admin.Execute(Sql("update study set datapath = '%s' where study_id = %i",
+                          admin.Escape(small).c_str(), ids[1]));
+        w.Connect();
+        w.Show();
+        MainWindow* frame = w.frame.get();
+        QComboBox* studies = w.View().StudyList();
+        QCOMPARE(studies->count(), 2);
+        for (int i : {1, 0}) {
+            Choose(studies, i);
+            QVERIFY(frame->Run([&] { frame->Form().ImportSpectra(frame->Frontend()); }));
+        }
+        QVERIFY(w.Count("select count(*) from spectrum") > 149);
+
+        // As a user opens them: each once the one before has drawn.
+        for (int command : {kCmdSpectraPlot, kCmdStudyBrowser, kCmdResultTables}) {
+            QVERIFY(frame->Action(command)->isEnabled());
+            frame->Action(command)->trigger();
+            QVERIFY(Idle(frame));
+        }
+        QVERIFY(frame->findChild<StudyBrowserWindow*>() != nullptr);
+        QVERIFY(frame->findChild<ResultTablesWindow*>() != nullptr);
+        w.TriggerAndWait(kCmdPca);
+        QVERIFY(Idle(frame));
+        QCOMPARE(static_cast<int>(frame->PlotWindows().size()), 1);
+        SpectraPlotWindow* plot = frame->SpectraPlotDock();
+        QVERIFY(Idle(frame));
+        QVERIFY(!plot->Plot().curves.empty());
+
+        QComboBox* sensors = w.View().SensorList();
+        QComboBox* spaces = w.View().FeatureSpaceList();
+        int switched = 0;
+        for (int i = 0; i < 50; ++i) {
+            if (i % 5 == 0) {
+                // The plot's computation waits on the server: a switch meets a running job.
+                TableHold hold(admin);
+                plot->Replot();
+                QVERIFY(frame->JobRunning());
+                Choose(studies, 1 - studies->currentIndex());
+                Choose(sensors, i % sensors->count());
+                hold.Release();
+            }
+            // Mostly the user waits for the views, sometimes not.
+            if (i % 3 != 0) QVERIFY(Idle(frame));
+            const int before = w.doc->Session().StudyId();
+            Choose(studies, 1 - studies->currentIndex());
+            if (w.doc->Session().StudyId() != before) ++switched;
+            Choose(sensors, (i / 2) % sensors->count());
+            if (spaces->count() > 1) Choose(spaces, i % spaces->count());
+        }
+        QVERIFY2(switched >= 25, qPrintable(QString::number(switched)));
+        QVERIFY(Idle(frame));
+        // The plot replots once more after the last switch.
+        QTest::qWait(100);
+        QVERIFY(Idle(frame));
+
+        const QString report = w.Report();
+        QVERIFY2(!report.contains(QStringLiteral("out of sync")), qPrintable(report.right(2000)));
+        QVERIFY2(!report.contains(QStringLiteral("in use by another task")),
+                 qPrintable(report.right(2000)));
+        QVERIFY2(!report.contains(QStringLiteral("refused the request")),
+                 qPrintable(report.right(2000)));
+        QVERIFY(frame->isVisible());
+
+        // Every view shows the study the form shows.
+        const bool on_dunes = w.doc->Session().StudyId() == ids[1];
+        QCOMPARE(studies->currentText(), QString::fromLatin1(on_dunes ? "Dunes" : "Demo study"));
+        const QStringList expected =
+            on_dunes ? QStringList{"KAURI", "RIMU"} : QStringList{"AT", "GS", "OPS", "PH"};
+        QCOMPARE(test::Items(plot->SpeciesList()), expected);
+        std::set<std::string> plotted;
+        for (const auto& group : plot->Plot().groups) plotted.insert(group.name);
+        QVERIFY(!plotted.empty());
+        for (const std::string& name : plotted)
+            QVERIFY2(expected.contains(QString::fromStdString(name).section(' ', 0, 0)),
+                     name.c_str());
+        const QStringList browsed = TopLevelTexts(frame->StudyBrowserDock()->Tree());
+        QCOMPARE(browsed.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i)
+            QVERIFY2(browsed[i].startsWith(expected[i]), qPrintable(browsed.join(',')));
+    }
+
+    // A server that stops answering during a selection: within the configured time the
+    // window says so and offers to connect again; once the server answers, it does.
+    void aServerThatStopsAnsweringEndsInAMessageNotAFreeze() {
+        test::PrivateServer server;
+        QVERIFY2(server.Running(), server.Log().c_str());
+        {
+            std::ofstream config(server.Config(), std::ios::app);
+            config << "timeout 3\n";
+        }
+        {
+            ConfigFile file(server.Config());
+            file.Open();
+            ProcessingSession session(file);
+            test::InsertStudy(session.Db(), "North");
+            test::InsertStudy(session.Db(), "South");
+        }
+        auto doc = std::make_unique<WorkbenchDocument>(server.Config());
+        auto frame = std::make_unique<MainWindow>(*doc);
+        frame->Frontend().SetMessageBoxes(false);
+        QStringList questions;
+        bool reconnect = false;
+        frame->Frontend().SetConfirmAnswer([&](const std::string& question) {
+            questions << QString::fromStdString(question);
+            return reconnect;
+        });
+        frame->show();
+        frame->InitialUpdate();
+        QComboBox* studies = frame->View()->StudyList();
+        QCOMPARE(studies->count(), 2);
+        const QString target = studies->itemText(1);
+
+        const pid_t pid = std::stoi(test::FileText(server.Home().File("mariadb.pid")));
+        QCOMPARE(kill(pid, SIGSTOP), 0);
+        const auto start = std::chrono::steady_clock::now();
+        Choose(studies, 1);
+        const double waited =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        kill(pid, SIGCONT);
+        QVERIFY2(waited < 3 + 5, qPrintable(QString::number(waited)));
+        QVERIFY2(waited >= 2.5, qPrintable(QString::number(waited)));
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QStringLiteral("did not answer within 3 s")),
+                 qPrintable(questions[0]));
+        QVERIFY(questions[0].contains(QStringLiteral("Connect to the server again?")));
+
+        // Declined: the next command fails at once with the same offer, nothing hangs.
+        Choose(studies, 1);
+        QCOMPARE(questions.size(), 2);
+        reconnect = true;
+        Choose(studies, 1);
+        QVERIFY(doc->ReportText().Text().find("Connected again") != std::string::npos);
+        Choose(studies, 1);
+        QCOMPARE(studies->currentText(), target);
+        QCOMPARE(doc->Session().StudyId(), studies->currentData().toInt());
+        frame.reset();
+        doc.reset();
+    }
+
+    // The report is written to a journal as it grows: a run that ends without closing leaves
+    // it, the next start offers it back, and a normal close removes it.
+    void theReportOutlivesACrashAndIsOfferedAgain() {
+        test::TempDir home;
+        const std::string folder = home.Path() + "/reports";
+        test::Workbench w("uijournal");
+        w.ArrangeStudies({"landsat8_oli"}, {"Kaimai ridge"});
+        w.Connect();
+        w.doc->KeepReportIn(std::make_unique<ReportJournal>(folder));
+        w.Show();
+        w.doc->Report("Entry before the crash");
+        // Not closed: as after a crash, the file stays once nothing holds it.
+        w.frame.reset();
+        w.doc.reset();
+        const auto orphans = ReportJournal::Orphans(folder);
+        QCOMPARE(static_cast<int>(orphans.size()), 1);
+        QVERIFY(orphans[0].text.find("Entry before the crash") != std::string::npos);
+
+        w.Connect();
+        w.doc->KeepReportIn(std::make_unique<ReportJournal>(folder));
+        QStringList asked;
+        w.frame->Frontend().SetConfirmAnswer([&](const std::string& q) {
+            asked << QString::fromStdString(q);
+            return true;
+        });
+        w.Show();
+        w.frame->OfferKeptReports(orphans);
+        QCOMPARE(asked.size(), 1);
+        QVERIFY(w.Report().contains(QStringLiteral("Entry before the crash")));
+        QVERIFY(!std::filesystem::exists(orphans[0].path));
+        // A normal close: no journal is left to offer.
+        w.frame->close();
+        QVERIFY(ReportJournal::Orphans(folder).empty());
+        QCOMPARE(static_cast<int>(std::distance(std::filesystem::directory_iterator(folder),
+                                                std::filesystem::directory_iterator())),
+                 0);
+    }
+};
+
+}  // namespace orvane
+
+QTEST_MAIN(orvane::StudySwitchTest)
+#include "study_switch_test.moc"

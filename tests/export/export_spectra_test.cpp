@@ -619,7 +619,7 @@ TEST_F(ExportTest, PlainNumbersAndIdsReadBackInCsvAndArff) {
                      "    assert len(set(r[3:])) == 1, r[:4]\n"
                      "    print(r[0], r[1], r[2], r[3], float(r[3]).hex())\n",
                      "'" + raw.path + "'"),
-                  "['species', 'site', 'spectrum', '350', '351'] 2154 2500\n"
+                  "['species', 'site', 'spectrum', '350', '351'] 2153 2499\n"
                   "10 1 1 0.125 0x1.0000000000000p-3\n"
                   "10 1 2 0.125 0x1.0000000000000p-3\n"
                   "10 1 3 0.125 0x1.0000000000000p-3\n"

@@ -177,7 +177,8 @@ void ExportDialog::Mirror() {
     offset_value_->setEnabled(model_.OffsetEditEnabled());
     sort_->setChecked(s.sort_numerically);
     number_format_->setCurrentIndex(s.number_format);
-    ids_->setChecked(s.ids);
+    // A disabled box shows what the export will do: no ids for species means.
+    ids_->setChecked(s.ids && model_.IdsEnabled());
     ids_->setEnabled(model_.IdsEnabled());
 }
 

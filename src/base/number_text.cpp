@@ -2,6 +2,7 @@
 #include "base/number_text.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +82,15 @@ NumberPair ParseIntRange(const std::string& text, int low, int high, const std::
     pair.first = ParseInt(text.substr(0, dash), low, high, what + " (lower)");
     pair.second = ParseInt(text.substr(dash + 1), low, high, what + " (upper)");
     return pair;
+}
+
+std::string PlainNumber(double value) {
+    // Fixed notation without a precision is the shortest that round-trips; 330 characters hold
+    // the longest double (about 1e308 or 4.9e-324 written out).
+    char text[400];
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    return std::string(text, r.ptr);
 }
 
 }  // namespace orvane

@@ -25,4 +25,8 @@ struct NumberPair {
 };
 NumberPair ParseIntRange(const std::string& text, int low, int high, const std::string& what);
 
+// The shortest decimal without an exponent that reads back as exactly `value` ("442.7",
+// "0.0000032", "-5"); "nan", "inf" or "-inf" for a value that is not finite.
+std::string PlainNumber(double value);
+
 }  // namespace orvane

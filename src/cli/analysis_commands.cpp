@@ -139,7 +139,7 @@ int CmdCompare(Context& ctx) {
 
 std::vector<Command> AnalysisCommands() {
     return {
-        {"separability", "separability [--names common|maori|latin|folder] [--distance jm|b|both]",
+        {"separability", "separability [--names common|local|latin|folder] [--distance jm|b|both]",
          "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
          "(\"JM output.csv\", \"B output.csv\").",
          CmdSeparability},
@@ -152,7 +152,7 @@ std::vector<Command> AnalysisCommands() {
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "
-         "[--names common|maori|latin|folder]",
+         "[--names common|local|latin|folder]",
          "For each sensor, in the current chain and feature space (DI and NTBI ranges mapped to "
          "its bands, PCT components from its own pca), build or reuse the library, run the "
          "discriminant analysis and the separability, and tabulate classes modelled, overall "

@@ -32,7 +32,7 @@ namespace {
 
 // Options that take no value; every other "--name" takes the next word as its value.
 const std::set<std::string> kFlags = {"help", "version", "yes", "all", "include-filtered",
-                                      "transpose", "sort-numerically"};
+                                      "transpose", "sort-numerically", "ids"};
 // The global and chain options; a command's own options are those its usage line names.
 const std::set<std::string> kGlobalOptions = {
     "config", "study",  "sensor",        "smoothing", "derivative",
@@ -63,6 +63,12 @@ constexpr const char* kNameOrIdHelp =
     "  New names and renames made of digits only (blanks around them aside), beginning\n"
     "  with id: or name:, or not valid UTF-8 are refused.\n";
 
+// The third name type has one word everywhere; the older word stays readable.
+constexpr const char* kNamesHelp =
+    "--names common|local|latin|folder: which of a species' names results show (folder by\n"
+    "  default; a name a species lacks shows its folder name). local is the species' local\n"
+    "  name, the one \"species rename --local\" sets; \"maori\" is accepted as a synonym.\n";
+
 void PrintUsage(std::ostream& out) {
     out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
            "Global options:\n"
@@ -85,7 +91,7 @@ void PrintUsage(std::ostream& out) {
             << s->option->label << ", stage " << s->word << " (off: its input unchanged)\n";
     }
     out << "\n"
-        << kNameOrIdHelp
+        << kNameOrIdHelp << kNamesHelp
         << "\n"
            "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders,\n"
            "4 cancelled (Ctrl+C; a library build then keeps the previous library).\n\n"
@@ -172,6 +178,7 @@ int PrintCommandHelp(std::ostream& out, const Command& command) {
     out << "usage: orvane-cli [--config FILE] " << command.usage << "\n  " << command.summary
         << '\n';
     if (command.usage.find("NAME|ID") != std::string::npos) out << '\n' << kNameOrIdHelp;
+    if (command.usage.find("--names") != std::string::npos) out << '\n' << kNamesHelp;
     return 0;
 }
 

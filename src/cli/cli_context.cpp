@@ -83,8 +83,12 @@ Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, S
     throw UsageError("--stage must be " + StageWords(include) + ", not \"" + value + "\"");
 }
 
-int NameTypeOption(const Args& args) {
-    return Choice(args, "names", {"common", "maori", "latin", "folder"}, 3);
+int NameTypeOption(const Args& args, int fallback, bool numbers) {
+    // Scripts written when the local name was called "maori" keep working.
+    if (args.Has("names") && args.Get("names") == "maori") return 1;
+    std::vector<std::string> words = {"common", "local", "latin", "folder"};
+    if (numbers) words.push_back("number");
+    return Choice(args, "names", words, fallback);
 }
 
 void SelectStudy(Context& ctx) {

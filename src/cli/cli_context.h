@@ -65,7 +65,9 @@ int Choice(const Args& args, const std::string& name, const std::vector<std::str
 // The stage named by --stage among those `include` accepts; a missing option gives the
 // fallback, any other word is a usage error listing the accepted words.
 Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, Stage fallback);
-int NameTypeOption(const Args& args);
+// --names common|local|latin|folder (and number where `numbers`), with "maori" read as local;
+// a missing option gives `fallback` (folder names by default).
+int NameTypeOption(const Args& args, int fallback = 3, bool numbers = false);
 // The global --study option, or else the session's first study.
 void SelectStudy(Context& ctx);
 // The command that mends an error of the core, for its message.

@@ -25,12 +25,14 @@ int CmdExport(Context& ctx) {
         a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
     settings.data_details =
         Choice(a, "details", {"spectra", "site-mean", "species-mean"}, settings.data_details);
-    settings.name_type =
-        Choice(a, "names", {"common", "maori", "latin", "folder", "number"}, settings.name_type);
+    settings.name_type = NameTypeOption(a, settings.name_type, true);
     settings.include_filtered = a.Has("include-filtered");
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
     settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
+    settings.number_format =
+        Choice(a, "number-format", {"scientific", "plain"}, settings.number_format);
+    settings.ids = a.Has("ids");
     StudyLoader& loader = ctx.workspace->Loader();
     const ExportResult result =
         ExportSpectra(loader, ctx.workspace->Output(), *ctx.session, ctx.frontend, settings);
@@ -45,10 +47,15 @@ std::vector<Command> ExportCommands() {
         {"export",
          "export [--stage " + StageWords([](Stage) { return true; }) + "] "
          "[--format " + ExportFormatWords() + "] [--species all|library|endmembers|mixtures] "
-         "[--details spectra|site-mean|species-mean] [--names common|maori|latin|folder|number] "
-         "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically]",
+         "[--details spectra|site-mean|species-mean] [--names common|local|latin|folder|number] "
+         "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically] "
+         "[--number-format scientific|plain] [--ids]",
          "Export the study's spectra at one stage of the chain to the output folder and print "
-         "the file's path (defaults: synth, csv, library, spectra, folder).",
+         "the file's path (defaults: synth, csv, library, spectra, folder, scientific). "
+         "--number-format plain writes values, wavelength headers and ARFF attribute names as "
+         "the shortest decimal that reads back exactly (442.7, not 4.42700000000000E+02); "
+         "--ids adds each spectrum's site and spectrum number beside its species (the binary "
+         "library names its spectra by them anyway).",
          CmdExport},
     };
 }

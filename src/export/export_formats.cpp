@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "base/number_text.h"
 #include "base/text_file.h"
 #include "export/envi_library_file.h"
 #include "export/transposing_text_file.h"
@@ -77,13 +78,14 @@ class ArffWriter : public ExportWriter {
         }
         file.WriteStringLn(line + "}");
         if (header.site_column) file.WriteStringLn("@attribute site numeric");
+        if (header.spectrum_column) file.WriteStringLn("@attribute spectrum numeric");
         if (header.feature_columns) {
             for (const std::string& name : header.features)
                 file.WriteStringLn("@attribute " + ArffValue(name) + " numeric");
         } else {
             for (const ExportColumn& c : header.bands) {
                 const std::string name = header.whole_wavelengths ? fmt::format("b{}", c.index)
-                                                                  : fmt::format("b{:.14E}", c.x);
+                                                                  : "b" + NumberText(c.x);
                 file.WriteStringLn("@attribute " + name + " numeric");
             }
         }
@@ -117,6 +119,10 @@ class TableWriter : public ExportWriter {
             file.WriteDelimiter();
             file.WriteString("site");
         }
+        if (header.spectrum_column) {
+            file.WriteDelimiter();
+            file.WriteString("spectrum");
+        }
         if (header.feature_columns) {
             for (const std::string& name : header.features) {
                 file.WriteDelimiter();
@@ -128,7 +134,7 @@ class TableWriter : public ExportWriter {
                 if (header.whole_wavelengths)
                     file.WriteInt(c.index);
                 else
-                    file.WriteDouble(c.x);
+                    WriteValue(file, c.x);
             }
         }
         file.WriteEol();
@@ -153,6 +159,9 @@ class LibraryWriter : public TableWriter {
         return std::make_unique<EnviLibraryFile>(path, facts.site_column, facts.description);
     }
 
+    // The values are binary doubles and the header writes its wavelengths itself.
+    void WriteValue(TextFile& file, double value) override { file.WriteDouble(value); }
+
   protected:
     std::string Text(const std::string& text) const override { return text; }
 };
@@ -167,6 +176,18 @@ std::unique_ptr<ExportWriter> MakeArff(const std::vector<std::string>& species) 
 }
 
 }  // namespace
+
+void ExportWriter::WriteValue(TextFile& file, double value) {
+    if (number_format == ExportSettings::kPlain)
+        file.WriteString(PlainNumber(value));
+    else
+        file.WriteDouble(value);
+}
+
+std::string ExportWriter::NumberText(double value) const {
+    return number_format == ExportSettings::kPlain ? PlainNumber(value)
+                                                   : fmt::format("{:.14E}", value);
+}
 
 std::unique_ptr<TextFile> ExportWriter::MakeFile(const std::string& path,
                                                  const ExportFileFacts& facts) const {
@@ -187,7 +208,7 @@ const std::vector<ExportFormatEntry>& ExportFormatRegistry() {
          "txt", Transposition::kAlways, nullptr, nullptr, false, Make<TableWriter>},
         {S::kEnviSli, "envi-sli", "ENVI spectral library, binary (.sli)",
          "A binary library with its .hdr, as ENVI and other spectral tools open it.", "sli",
-         Transposition::kNever, nullptr, ".hdr", false, Make<LibraryWriter>},
+         Transposition::kNever, nullptr, ".hdr", false, Make<LibraryWriter>, true},
     };
     return registry;
 }

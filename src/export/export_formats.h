@@ -22,6 +22,7 @@ struct ExportHeader {
     std::string relation;              // what the file holds: the study and the stage
     std::vector<std::string> species;  // every species value, for formats that list them first
     bool site_column = false;          // each row's second field is its site number
+    bool spectrum_column = false;      // and its third the spectrum's number (with site_column)
     bool feature_columns = false;      // the columns are `features`, not `bands`
     std::vector<std::string> features;
     std::vector<ExportColumn> bands;
@@ -51,6 +52,15 @@ class ExportWriter {
     virtual void WriteNumber(TextFile& file, int number) = 0;
     // The field of a band that has no value, so that later values keep their columns.
     virtual void WriteMissing(TextFile& file) = 0;
+    // A value (a band's, a feature's or a wavelength in the header) in the chosen format.
+    virtual void WriteValue(TextFile& file, double value);
+
+    // ExportSettings::NumberFormat; set before the header is written.
+    int number_format = ExportSettings::kScientific;
+
+  protected:
+    // A number as the chosen format spells it in text (a header name, an ARFF attribute).
+    std::string NumberText(double value) const;
 };
 
 // Whether a format's rows may, must or must not become columns.
@@ -70,6 +80,8 @@ struct ExportFormatEntry {
     const char* companion_extension;  // null for none
     bool species_listed;
     std::unique_ptr<ExportWriter> (*make)(const std::vector<std::string>& species);
+    // The spectra names carry site and spectrum numbers already, so "ids" adds no columns.
+    bool ids_in_names = false;
 };
 
 // Every export format, in the order the export dialog lists them.

@@ -51,12 +51,14 @@ class SpeciesWriter {
 
     std::vector<ExportColumn> columns;
     int rows = 0;
+    bool id_columns = false;  // each spectrum's row names its site and number
 
     void WriteHeader(const std::string& relation, std::vector<std::string> species_values) {
         ExportHeader header;
         header.relation = relation;
         header.species = std::move(species_values);
-        header.site_column = settings_.data_details == ExportSettings::kSiteMean;
+        header.site_column = settings_.data_details == ExportSettings::kSiteMean || id_columns;
+        header.spectrum_column = id_columns;
         header.feature_columns = settings_.stage == Stage::kFeatures;
         if (header.feature_columns) {
             const FeatureSpace& fs = *session_.CurrentFeatureSpace();
@@ -91,6 +93,12 @@ class SpeciesWriter {
                                             std::to_string(site.SiteNumber()) + " spectrum " +
                                             std::to_string(spectrum.number_));
                 WriteName(species, auto_number);
+                if (id_columns) {
+                    file_.WriteDelimiter();
+                    file_.WriteInt(site.SiteNumber());
+                    file_.WriteDelimiter();
+                    file_.WriteInt(spectrum.number_);
+                }
                 if (settings_.stage == Stage::kFeatures) {
                     WriteFeatures(chain_.Features(spectrum, FeatureType()));
                 } else {
@@ -139,7 +147,7 @@ class SpeciesWriter {
             file_.WriteDelimiter();
             const double v = values.Value(c.index);
             if (HasFiniteValue(v))
-                file_.WriteDouble(offset > 0.0 ? v + offset : v);
+                format_.WriteValue(file_, offset > 0.0 ? v + offset : v);
             else
                 format_.WriteMissing(file_);
         }
@@ -149,7 +157,7 @@ class SpeciesWriter {
     void WriteFeatures(const Matrix& features) {
         for (int r = 1; r <= features.Nrows(); ++r) {
             file_.WriteDelimiter();
-            file_.WriteDouble(features(r, 1));
+            format_.WriteValue(file_, features(r, 1));
         }
         file_.WriteEol();
     }
@@ -292,6 +300,10 @@ void ExportSettings::Validate() const {
           "the offset must be a whole number from 0 to 100 percent");
     check(name_type >= kCommon && name_type <= kAutoNumber, "unknown name type");
     check(!(transpose && entry->transpose_refusal), entry->transpose_refusal);
+    check(number_format == kScientific || number_format == kPlain, "unknown number format");
+    check(!(ids && data_details == kSpeciesMean),
+          "a species mean has no site or spectrum number; choose all spectra or site means "
+          "for ids");
 }
 
 std::string ExportFileName(const ProcessingSession& session, const std::string& study_name,
@@ -340,6 +352,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         format.species_listed ? SpeciesValues(db, session.StudyId(), settings.name_type, n)
                               : std::vector<std::string>();
     const std::unique_ptr<ExportWriter> format_writer = format.make(species_values);
+    format_writer->number_format = settings.number_format;
     const std::unique_ptr<TextFile> file = format_writer->MakeFile(
         path, {settings.transpose, settings.data_details == ExportSettings::kSiteMean,
                study_name + ", " + StageName(session, settings.stage) + " stage"});
@@ -350,6 +363,8 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
 
     SpeciesWriter writer(session, *file, settings, *format_writer);
     writer.columns = BandColumns(session, settings.stage, settings.include_filtered);
+    writer.id_columns = settings.ids && settings.data_details == ExportSettings::kAllSpectra &&
+                        !format.ids_in_names;
     // The relation is named after what the file holds: the study and the stage.
     writer.WriteHeader(study_name + "_" + StageName(session, settings.stage),
                        std::move(species_values));

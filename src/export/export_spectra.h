@@ -20,6 +20,10 @@ struct ExportSettings {
     enum Restriction { kAllSpecies = 0, kLibrarySpecies = 1, kEndmembers = 2, kMixtures = 3 };
     enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
     enum NameType { kCommon = 0, kMaori = 1, kLatin = 2, kFolder = 3, kAutoNumber = 4 };
+    // How text formats write numbers (values, wavelength headers, ARFF attribute names):
+    // "%.14E" as always, or the shortest plain decimal that reads back exactly. The binary
+    // library holds doubles either way.
+    enum NumberFormat { kScientific = 0, kPlain = 1 };
 
     Stage stage = Stage::kSynthesized;
     int format = kCsv;
@@ -30,6 +34,12 @@ struct ExportSettings {
     int offset_percent = 0;  // 0..100; the first species is raised most, the last not at all
     int name_type = kFolder;
     bool sort_numerically = false;
+    int number_format = kScientific;
+    // Each spectrum's site and spectrum number beside its species: two columns (ARFF
+    // attributes) "site" and "spectrum" in a table, in the spectra names of the binary library,
+    // which always carries them. Site means keep their one site column; species means have no
+    // ids, so they refuse this.
+    bool ids = false;
 
     // Throws OrvaneError naming the first setting out of range.
     void Validate() const;

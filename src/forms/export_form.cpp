@@ -10,6 +10,10 @@ std::vector<StageDeclaration> ExportForm::StageChoices() {
     return choices;
 }
 
+std::vector<const char*> ExportForm::NumberFormatLabels() {
+    return {"Scientific (4.42700000000000E+02)", "Plain (442.7)"};
+}
+
 void ExportForm::ChooseStage(Stage stage) {
     settings.stage = stage;
     if (!InterpolateEnabled()) interpolate_ = false;
@@ -21,6 +25,7 @@ ExportSettings ExportForm::RunSettings() const {
     ExportSettings run = settings;
     if (interpolate_) run.stage = Stage::kInterpolated;
     run.offset_percent = offset_checked ? offset_value : 0;
+    run.ids = settings.ids && IdsEnabled();
     run.Validate();
     return run;
 }

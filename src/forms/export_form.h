@@ -32,11 +32,15 @@ class ExportForm {
     void SetInterpolate(bool on);
     bool Interpolate() const { return interpolate_; }
     bool OffsetEditEnabled() const { return offset_checked; }
+    // A species mean has no site or spectrum to name; "ids" is kept but not applied there.
+    bool IdsEnabled() const { return settings.data_details != ExportSettings::kSpeciesMean; }
+    // The "Numbers" choices in the order of ExportSettings::NumberFormat.
+    static std::vector<const char*> NumberFormatLabels();
     // One file per species is not offered.
     static constexpr bool SpeciesLevelEnabled() { return false; }
 
     // What OK hands to the export: the interpolated stage when "Interpolate" is checked, the offset only
-    // while its box is checked. Throws OrvaneError for a setting out of range.
+    // while its box is checked, the ids only while their box is enabled. Throws OrvaneError for a setting out of range.
     ExportSettings RunSettings() const;
 
   private:

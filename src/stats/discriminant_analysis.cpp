@@ -193,7 +193,8 @@ std::string UnmodelledNote(const ValidationCounts& counts, const std::vector<std
     std::string text;
     for (size_t c = 0; c < names.size(); ++c)
         if (counts.unmodelled_sets[c] > 0)
-            text += fmt::format("\n  {}: unmodelled in {} of {} held-out sets", names[c],
+            text += fmt::format("\n  {}: unmodelled in {} of {} held-out sets",
+                                EscapeControls(names[c]),
                                 counts.unmodelled_sets[c], counts.held_out_sets);
     if (text.empty()) return text;
     return "Without their held-out spectra these classes could not be modelled, so they won "
@@ -207,11 +208,12 @@ void ReportShrinkage(SpectralStatistics& library, int name_type, Frontend& front
     if (!NeedsShrinkage(models.Kind())) return;
     const std::vector<std::string> names = ReportNames(library, name_type);
     size_t width = 0;
-    for (const std::string& name : names) width = std::max(width, DisplayWidth(name));
+    for (const std::string& name : names)
+        width = std::max(width, DisplayWidth(EscapeControls(name)));
     std::string text = "Ledoit-Wolf shrinkage intensities (standardised features)\n";
     for (int c = 0; c < models.Count(); ++c) {
         const double s = models.Statistics(c).shrinkage;
-        text += PadRight(names[static_cast<size_t>(c)], width) + "  " +
+        text += PadRight(EscapeControls(names[static_cast<size_t>(c)]), width) + "  " +
                 (std::isfinite(s) ? fmt::format("{:.6f}", s) : std::string("n/a"));
         if (!models.Modelled(c)) text += "  (unmodelled: " + models.Problem(c) + ")";
         text += "\n";
@@ -243,7 +245,20 @@ double CohensKappa(const Matrix& e, int k) {
     return (n * agreed - chance) / denominator;
 }
 
-std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& names) {
+namespace {
+
+// Names are escaped one by one before the table is laid out: the report keeps the entry's own
+// line ends, so a line end inside a name would otherwise break the table's rows.
+std::vector<std::string> ShownNames(const std::vector<std::string>& names) {
+    std::vector<std::string> shown;
+    for (const std::string& name : names) shown.push_back(EscapeControls(name));
+    return shown;
+}
+
+}  // namespace
+
+std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& raw_names) {
+    const std::vector<std::string> names = ShownNames(raw_names);
     const int k = static_cast<int>(names.size());
     std::vector<std::vector<std::string>> cells;
     std::vector<std::string> header = {""};
@@ -280,7 +295,8 @@ std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& n
     return text;
 }
 
-std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string>& names) {
+std::string FormatClassAccuracies(const Matrix& e, const std::vector<std::string>& raw_names) {
+    const std::vector<std::string> names = ShownNames(raw_names);
     const int k = static_cast<int>(names.size());
     const std::string producer = "Producer's accuracy";
     const std::string user = "User's accuracy";
@@ -356,7 +372,10 @@ std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistic
         frontend.Error(CannotWriteMessage(path, file.FailureReason()));
         return "";
     }
-    file.WriteString(",");
+    // A validated file is read on its own, often in a paper's table, so every figure in it
+    // carries a label; the resubstitution file keeps the layout its readers rely on.
+    const bool labelled = !validation.Resubstitution();
+    file.WriteString(labelled ? "Classified as / Reference," : ",");
     for (int c = 0; c < k; ++c)
         file.WriteString(CsvQuoted(library.Class(c).NameOfType(name_type)) + ",");
     file.WriteString("Row Total,");
@@ -369,7 +388,8 @@ std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistic
         else
             file.WriteString(r == k + 1 ? "Column Total," : "Producer Accuracy,");
         for (int j = 1; j <= n; ++j) {
-            const bool empty = (r == k + 2 && j == k + 1) || (r == k + 1 && j == k + 2);
+            const bool empty = (r == k + 2 && j == k + 1) || (r == k + 1 && j == k + 2) ||
+                               (labelled && r == k + 2 && j == k + 2);
             if (!empty) {
                 if (j == k + 2 || r == k + 2) {
                     if (std::isfinite(e(r, j))) file.WriteDouble(e(r, j));
@@ -382,6 +402,15 @@ std::string WriteErrorMatrixOf(Matrix& e, int name_type, const SpectralStatistic
         file.WriteEol();
     }
     file.WriteEol();
+    if (labelled) {
+        file.WriteString("Overall Accuracy,");
+        if (std::isfinite(e(k + 2, k + 2))) file.WriteDouble(e(k + 2, k + 2));
+        file.WriteEol();
+        const double kappa = CohensKappa(e, k);
+        file.WriteString("Kappa,");
+        if (std::isfinite(kappa)) file.WriteDouble(kappa);
+        file.WriteEol();
+    }
     std::vector<double> producer;
     std::vector<double> user;
     for (int i = 1; i <= k; ++i) {

@@ -143,6 +143,10 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
     const int k = library.ClassCount();
     row.classes = k;
     row.classes_modelled = library.ModelledClassCount();
+    // Which classes a sensor cannot model differs from sensor to sensor, and its row's
+    // figures leave them out, so each sensor's note comes before the table.
+    std::string unmodelled = library.UnmodelledNote();
+    std::string validation_note;
     Matrix counts;
     {
         ProgressSlice check(frontend, 50, 100);
@@ -151,8 +155,15 @@ SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
                      ? ResubstitutionCounts(library, loader, frontend,
                                             [&](int done) { frontend.StepProgress(done); })
                      : ValidatedCounts(library, loader, frontend, validation,
-                                       options.name_type, nullptr);
+                                       options.name_type, &validation_note);
     }
+    // The validation's own note starts with the validation, which the table names; the rest
+    // lists the classes some held-out sets left unmodelled.
+    const size_t held_out = validation_note.find('\n');
+    if (held_out != std::string::npos)
+        unmodelled += (unmodelled.empty() ? "" : "\n") + validation_note.substr(held_out + 1);
+    if (!unmodelled.empty())
+        frontend.Report("Sensor " + Quoted(sensor.Name()) + ": " + unmodelled);
     row.overall_accuracy = OverallAccuracy(counts, k);
     row.kappa = CohensKappa(counts, k);
     SummariseSeparability(library, options.name_type, row);

@@ -10,6 +10,7 @@
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 #include "base/text_file.h"
 #include "stats/result_record.h"
 #include "stats/spectral_statistics.h"
@@ -207,7 +208,7 @@ std::string SeparabilityReport(const SpectralStatistics& library,
     std::string unmodelled;
     for (int c = 0; c < k; ++c)
         if (!library.CovarianceProblemOf(c).empty())
-            unmodelled += "\n  " + library.Class(c).folder_name + ": " +
+            unmodelled += "\n  " + EscapeControls(library.Class(c).folder_name) + ": " +
                           library.CovarianceProblemOf(c);
     if (!unmodelled.empty())
         unmodelled = "\n\nn/a for every pair with these classes: their covariance cannot be "

@@ -17,6 +17,7 @@
 #include "study/study_loader.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
+#include "base/shown_text.h"
 #include "stats/library_statistics.h"
 #include "store/database.h"
 #include "store/library_repository.h"
@@ -222,7 +223,7 @@ std::string SpectralStatistics::UnmodelledNote() {
     std::string classes;
     for (int c = 0; c < models.Count(); ++c)
         if (!models.Modelled(c))
-            classes += "\n  " + Class(c).folder_name + ": " + models.Problem(c);
+            classes += "\n  " + EscapeControls(Class(c).folder_name) + ": " + models.Problem(c);
     if (classes.empty()) return "";
     return fmt::format("{} of {} classes are not modelled with this classifier: their "
                        "covariance cannot be estimated in this feature space, so they rank last "

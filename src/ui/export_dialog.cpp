@@ -68,7 +68,7 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     details_ = RadioBox(this, details_box, "Data Details",
                         {"All spectra", "Mean per site", "Mean per species"});
     names_ =
-        RadioBox(this, names_box, "Names", {"Common", "Maori", "Latin", "Folder", "Auto number"});
+        RadioBox(this, names_box, "Names", {"Common", "Local", "Latin", "Folder", "Auto number"});
     format_ = new QComboBox(this);
     format_->setObjectName(QStringLiteral("format"));
     for (const ExportFormatEntry& f : ExportFormatRegistry()) {
@@ -84,6 +84,17 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     offset_value_->setObjectName(QStringLiteral("offsetValue"));
     offset_value_->setRange(0, 100);
     sort_ = Check(this, "Sort species numerically");
+    number_format_ = new QComboBox(this);
+    number_format_->setObjectName(QStringLiteral("numberFormat"));
+    for (const char* label : ExportForm::NumberFormatLabels())
+        number_format_->addItem(QString::fromLatin1(label));
+    number_format_->setToolTip(
+        QStringLiteral("How values and wavelength headers are written; Plain is the shortest "
+                       "decimal that reads back exactly. The binary library is not affected."));
+    ids_ = Check(this, "Site and spectrum numbers");
+    ids_->setToolTip(QStringLiteral(
+        "Adds each spectrum's site and spectrum number beside its species (the binary library "
+        "names its spectra by them anyway). Not for means per species."));
 
     auto* format_row = new QHBoxLayout;
     auto* format_label = new QLabel(QStringLiteral("Format"), this);
@@ -96,6 +107,13 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     offset_row->addStretch();
     auto* options = new QVBoxLayout;
     options->addLayout(format_row);
+    auto* number_row = new QHBoxLayout;
+    auto* number_label = new QLabel(QStringLiteral("Numbers"), this);
+    number_label->setBuddy(number_format_);
+    number_row->addWidget(number_label);
+    number_row->addWidget(number_format_, 1);
+    options->addLayout(number_row);
+    options->addWidget(ids_);
     options->addWidget(include_filtered_);
     options->addWidget(transpose_);
     options->addLayout(offset_row);
@@ -134,6 +152,8 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     on(offset_, &QCheckBox::toggled, [this](bool b) { model_.offset_checked = b; });
     on(offset_value_, &QSpinBox::valueChanged, [this](int v) { model_.offset_value = v; });
     on(sort_, &QCheckBox::toggled, [&s](bool b) { s.sort_numerically = b; });
+    on(number_format_, &QComboBox::currentIndexChanged, [&s](int i) { s.number_format = i; });
+    on(ids_, &QCheckBox::toggled, [&s](bool b) { s.ids = b; });
     Mirror();
 }
 
@@ -142,7 +162,7 @@ void ExportDialog::Mirror() {
     const QSignalBlocker blocks[] = {
         QSignalBlocker(format_),    QSignalBlocker(interpolate_), QSignalBlocker(include_filtered_),
         QSignalBlocker(transpose_), QSignalBlocker(offset_),      QSignalBlocker(offset_value_),
-        QSignalBlocker(sort_)};
+        QSignalBlocker(sort_),      QSignalBlocker(number_format_), QSignalBlocker(ids_)};
     stage_->button(static_cast<int>(s.stage))->setChecked(true);
     restriction_->button(s.species_restriction)->setChecked(true);
     details_->button(s.data_details)->setChecked(true);
@@ -156,6 +176,10 @@ void ExportDialog::Mirror() {
     offset_value_->setValue(model_.offset_value);
     offset_value_->setEnabled(model_.OffsetEditEnabled());
     sort_->setChecked(s.sort_numerically);
+    number_format_->setCurrentIndex(s.number_format);
+    // A disabled box shows what the export will do: no ids for species means.
+    ids_->setChecked(s.ids && model_.IdsEnabled());
+    ids_->setEnabled(model_.IdsEnabled());
 }
 
 void ExportDialog::Open() {

@@ -39,6 +39,8 @@ class ExportDialog : public QDialog {
     QCheckBox* Offset() const { return offset_; }
     QSpinBox* OffsetValue() const { return offset_value_; }
     QCheckBox* SortNumerically() const { return sort_; }
+    QComboBox* NumberFormat() const { return number_format_; }
+    QCheckBox* Ids() const { return ids_; }
 
   private:
     void Mirror();
@@ -60,6 +62,8 @@ class ExportDialog : public QDialog {
     QCheckBox* offset_;
     QSpinBox* offset_value_;
     QCheckBox* sort_;
+    QComboBox* number_format_;
+    QCheckBox* ids_;
 };
 
 }  // namespace orvane

@@ -18,7 +18,7 @@ NameTypeDialog::NameTypeDialog(QWidget* parent, bool validation) : QDialog(paren
     layout->addWidget(new QLabel(QStringLiteral("Select name type:"), this));
     group_ = new QButtonGroup(this);
     int id = 0;
-    for (const char* text : {"Common", "Maori", "Latin", "Folder"}) {
+    for (const char* text : {"Common", "Local", "Latin", "Folder"}) {
         auto* button = new QRadioButton(QString::fromLatin1(text), this);
         group_->addButton(button, id++);
         layout->addWidget(button);

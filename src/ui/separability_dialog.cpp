@@ -39,7 +39,7 @@ SeparabilityDialog::SeparabilityDialog(QWidget* parent) : QDialog(parent) {
     auto* row = new QHBoxLayout();
     layout->addLayout(row);
     names_ =
-        RadioGroup(this, row, "Names", {"Common", "Maori", "Latin", "Folder"}, defaults.name_type);
+        RadioGroup(this, row, "Names", {"Common", "Local", "Latin", "Folder"}, defaults.name_type);
     distances_ = RadioGroup(this, row, "Distance Type", {"JM", "B", "JM and B"}, defaults.distance);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);

@@ -36,7 +36,7 @@ SpeciesNamesDialog::SpeciesNamesDialog(Database& db, int study_id, QWidget* pare
     table_ = new QTableWidget(static_cast<int>(stored_.size()), 4, this);
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Folder"), QStringLiteral("Common"), QStringLiteral("Latin"),
-         QStringLiteral("Local (Maori)")});
+         QStringLiteral("Local")});
     table_->verticalHeader()->hide();
     for (int r = 0; r < table_->rowCount(); ++r) {
         const SpeciesNames& s = stored_[static_cast<size_t>(r)];

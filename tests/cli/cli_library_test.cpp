@@ -161,7 +161,7 @@ TEST_F(CliLibrary, RefusalsThenBuildAnalyseAndWriteTheirFiles) {
         {{"da"}, 1, "Library Not Ready: No library has been built for study 'field'"},
         {{"site-check"}, 2, "site-check needs --species FOLDER"},
         {{"da-independent"}, 2, "da-independent needs --with STUDY"},
-        {{"da", "--names", "nick"}, 2, "--names must be common|maori|latin|folder"},
+        {{"da", "--names", "nick"}, 2, "--names must be common|local|latin|folder, not \"nick\""},
         {{"da", "--validate", "kfold:1"}, 2, "--validate: kfold:1 has too few folds"},
         {{"da", "--validate", "jackknife"}, 2, "use resubstitution, loo or kfold[:K]"},
         {{"separability", "--distance", "jb"}, 2, "--distance must be jm|b|both"},
@@ -336,6 +336,43 @@ TEST_F(CliLibrary, SpeciesNamesAreSetListedAndStandInForMissingOnes) {
     // The folder name, or a name every species has, needs no note.
     r = Cli({"da", "--names", "folder"});
     EXPECT_FALSE(Contains(r.out, "folder names are shown instead")) << r.out;
+
+    // The third name type answers to "local" and to its older word "maori" alike.
+    for (const char* word : {"local", "maori"}) {
+        r = Cli({"da", "--names", word});
+        ASSERT_EQ(r.rc, 0) << word << ": " << r.err;
+        const std::string m = test::FileText(Output("Error Matrix.csv"));
+        EXPECT_EQ(m.substr(0, m.find('\n')), ",Kōwhai,beta,Row Total,User Accuracy") << word;
+    }
+
+    // Names holding a comma, quotes or a line end stay one field: escaped one by one in the
+    // report's tables, quoted in the files, which Python's csv module reads back as stored.
+    scratch_.Admin().Execute(
+        "update species set common_name = 'a, \\\"q\\\"' where folder_name = 'alpha'");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"da", "--names", "common"},
+          {"da", "--names", "common", "--validate", "loo"},
+          {"separability", "--names", "common"}}) {
+        r = Cli(args);
+        ASSERT_EQ(r.rc, 0) << r.err;
+        EXPECT_FALSE(Contains(r.out, "\nx ")) << r.out;
+    }
+    r = Cli({"da", "--names", "common"});
+    EXPECT_TRUE(Contains(r.out, "\nb\\nx         ")) << r.out;
+    EXPECT_TRUE(Contains(r.out, "\na, \"q\"       ")) << r.out;
+    const std::string script = dir_.File("fields.py");
+    std::ofstream(script) << "import csv, sys\n"
+                             "for path in sys.argv[1:]:\n"
+                             "    rows = list(csv.reader(open(path, newline='')))\n"
+                             "    print(rows[0][1:3], [r[0] for r in rows[1:3]])\n";
+    const std::string out = dir_.File("fields.txt");
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + script + "' '" + Output("Error Matrix.csv") +
+                           "' '" + Output("Error Matrix (leave-one-out).csv") + "' '" +
+                           Output("JM and B output.csv") + "' > '" + out + "'")
+                              .c_str()),
+              0);
+    const std::string fields = "['a, \"q\"', 'b\\nx'] ['a, \"q\"', 'b\\nx']\n";
+    EXPECT_EQ(test::FileText(out), fields + fields + fields);
 }
 
 // A class of two points, each twice, is stored but has no covariance in two features: the

@@ -211,6 +211,17 @@ TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
     // Each command that takes a NAME|ID says how it is read; the others do not.
     EXPECT_TRUE(Contains(RunOrvaneCli({"study", "delete", "--help"}).out, "id:N"));
     EXPECT_FALSE(Contains(RunOrvaneCli({"sensors", "--help"}).out, "id:N"));
+    // The third name type is "local" in every command; the older "maori" is named as its
+    // synonym wherever --names is offered, and nowhere as a choice of its own.
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"--help"}, {"da", "--help"}, {"export", "--help"},
+          {"separability", "--help"}, {"compare", "--help"}, {"da-independent", "--help"}}) {
+        const std::string help = RunOrvaneCli(command).out;
+        EXPECT_TRUE(Contains(help, "--names common|local|latin|folder")) << command[0];
+        EXPECT_TRUE(Contains(help, "\"maori\" is accepted as a synonym")) << command[0];
+        EXPECT_FALSE(Contains(help, "|maori|")) << command[0];
+    }
+    EXPECT_FALSE(Contains(RunOrvaneCli({"sensors", "--help"}).out, "maori"));
     r = RunOrvaneCli({"sensors", "--version"});
     EXPECT_EQ(r.rc, 0);
     EXPECT_EQ(r.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "export/export_formats.h"
 #include "support/analysis_rig.h"
@@ -595,6 +596,77 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
                       std::to_string(sli.columns) + " bands)\n");
         EXPECT_EQ(Python(script, "'" + hdr + "' '" + csv.path + "'"),
                   std::string(c.expected) + "\n");
+    }
+}
+
+// "plain" numbers read back as exactly the values exported (the raw stage holds the stored
+// floats, all exact binary fractions) and name the sensor's wavelengths as the sensor file
+// gives them; "ids" puts each spectrum's site and number beside its species. Both files are
+// read back by Python's csv module and by scipy's ARFF reader.
+TEST_F(ExportTest, PlainNumbersAndIdsReadBackInCsvAndArff) {
+    ASSERT_EQ(std::system("/usr/bin/python3 -c 'import scipy.io.arff' 2>/dev/null"), 0)
+        << "the ARFF check needs python3-scipy (scripts/setup installs it)";
+    ExportSettings s;
+    s.stage = Stage::kRaw;
+    s.number_format = ExportSettings::kPlain;
+    s.ids = true;
+    const ExportResult raw = Run(s);
+    // Folders "10", "2" and "o'neil" (library species); spectra numbered within each species.
+    EXPECT_EQ(Python("import csv, sys\n"
+                     "rows = list(csv.reader(open(sys.argv[1], newline='')))\n"
+                     "print(rows[0][:5], len(rows[0]), rows[0][-1])\n"
+                     "for r in sorted(rows[1:]):\n"
+                     "    assert len(set(r[3:])) == 1, r[:4]\n"
+                     "    print(r[0], r[1], r[2], r[3], float(r[3]).hex())\n",
+                     "'" + raw.path + "'"),
+                  "['species', 'site', 'spectrum', '350', '351'] 2153 2499\n"
+                  "10 1 1 0.125 0x1.0000000000000p-3\n"
+                  "10 1 2 0.125 0x1.0000000000000p-3\n"
+                  "10 1 3 0.125 0x1.0000000000000p-3\n"
+                  "2 1 1 0.25 0x1.0000000000000p-2\n"
+                  "2 1 2 0.75 0x1.8000000000000p-1\n"
+                  "2 2 3 0.5 0x1.0000000000000p-1\n"
+                  "o'neil 3 1 0.0625 0x1.0000000000000p-4\n"
+                  "o'neil 5 2 0.1875 0x1.8000000000000p-3\n"
+                  "o'neil 5 3 0.3125 0x1.4000000000000p-2\n");
+
+    // The synthesized stage on Landsat 8 OLI: bands named 442.98 ... 2201.25 and b442.98 ...
+    s.stage = Stage::kSynthesized;
+    const std::vector<std::string> header = test::Cells(Lines(Run(s).path)[0]);
+    ASSERT_EQ(header.size(), 3u + 7);
+    EXPECT_EQ(std::make_tuple(header[3], header[9]), std::make_tuple("442.98", "2201.25"));
+    s.format = ExportSettings::kArff;
+    const ExportResult arff = Run(s);
+    EXPECT_EQ(Python("import sys\n"
+                     "from scipy.io import arff\n"
+                     "data, meta = arff.loadarff(sys.argv[1])\n"
+                     "print(meta.names()[:5], meta.names()[-1])\n"
+                     "rows = sorted((r['species'].decode(), int(r['site']), int(r['spectrum']), "
+                     "round(float(r['b442.98']), 6)) for r in data)\n"
+                     "print(rows[0], rows[5], rows[-1])\n",
+                     "'" + arff.path + "'"),
+              "['species', 'site', 'spectrum', 'b442.98', 'b482.59'] b2201.25\n"
+              "('10', 1, 1, 0.125) ('2', 2, 3, 0.5) (\"o'neil\", 5, 3, 0.3125)\n");
+
+    // Site means keep their one site column; a species mean has no ids to give.
+    s.format = ExportSettings::kCsv;
+    s.data_details = ExportSettings::kSiteMean;
+    EXPECT_EQ(test::Cells(Lines(Run(s).path)[0])[2], "442.98");
+    s.data_details = ExportSettings::kSpeciesMean;
+    EXPECT_TRUE(test::Refuses([&] { Run(s); }, "a species mean has no site or spectrum number"));
+}
+
+// Fixed notation, as short as reading back exactly allows, for values an export meets.
+TEST(PlainNumber, ShortestFixedDecimalThatReadsBackExactly) {
+    const struct {
+        double value;
+        const char* text;
+    } cases[] = {{442.7, "442.7"},   {442.98, "442.98"}, {0.1 + 0.2, "0.30000000000000004"},
+                 {-5.0, "-5"},       {3.2e-6, "0.0000032"}, {1e21, "1000000000000000000000"},
+                 {0.0, "0"},         {-0.015625, "-0.015625"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlainNumber(c.value), c.text);
+        EXPECT_EQ(std::strtod(PlainNumber(c.value).c_str(), nullptr), c.value) << c.text;
     }
 }
 

@@ -72,5 +72,26 @@ TEST(ExportForm, OffsetPassesOnlyWhileChecked) {
     EXPECT_NO_THROW(form.RunSettings());
 }
 
+// The ids pass on while there is a site or spectrum to name, and are kept for the next choice.
+TEST(ExportForm, IdsPassOnlyForSpectraAndSiteMeans) {
+    const struct {
+        int details;
+        bool passed;
+    } cases[] = {{ExportSettings::kAllSpectra, true},
+                 {ExportSettings::kSiteMean, true},
+                 {ExportSettings::kSpeciesMean, false}};
+    for (const auto& c : cases) {
+        ExportForm form;
+        form.settings.ids = true;
+        form.settings.data_details = c.details;
+        EXPECT_EQ(form.IdsEnabled(), c.passed) << c.details;
+        EXPECT_EQ(form.RunSettings().ids, c.passed) << c.details;
+        EXPECT_TRUE(form.settings.ids);
+    }
+    ExportForm form;
+    form.settings.number_format = 2;
+    EXPECT_THROW(form.RunSettings(), OrvaneError);
+}
+
 }  // namespace
 }  // namespace orvane

@@ -47,5 +47,21 @@ TEST(ErrorMatrixReport, KappaAndClassAccuraciesOnIndependentValues) {
     EXPECT_NEAR(CohensKappa(Counts(2, {4, 0, 0, 5}), 2), 1.0, 1e-15);
 }
 
+// The report keeps an entry's own line ends, so each name is escaped before the table is laid
+// out: a name with a line end or tab stays on its row, its columns aligned to what is shown.
+TEST(ErrorMatrixReport, NamesAreEscapedFieldByField) {
+    const Matrix e = Counts(2, {3, 1, 0, 2});
+    EXPECT_EQ(FormatErrorMatrix(e, {"b\nx", "t\tab"}),
+              "Error matrix (rows: classified as, columns: reference class)\n"
+              "              b\\nx  t\\tab  Row Total\n"
+              "b\\nx             3      1          4\n"
+              "t\\tab            0      2          2\n"
+              "Column Total     3      3          6\n");
+    EXPECT_EQ(FormatClassAccuracies(e, {"b\nx", "t\tab"}),
+              "Class  Producer's accuracy  User's accuracy\n"
+              "b\\nx              100.00 %          75.00 %\n"
+              "t\\tab              66.67 %         100.00 %\n");
+}
+
 }  // namespace
 }  // namespace orvane

@@ -169,7 +169,21 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
     // Validated: each row is the sensor's own leave-one-out discriminant analysis, and the JSON
     // twin holds the same rows.
     UseSensor(narrow_);
+    frontend_.reports.clear();
     const SensorComparison loo = Compare({broad_, narrow_}, nullptr, "loo");
+    // gamma has d + 1 = 3 spectra, so each of its held-out spectra leaves it unmodelled; each
+    // sensor's note says so before the table.
+    for (const char* sensor : {"Broad blue", "Three test bands"}) {
+        const std::string heading = "Sensor \"" + std::string(sensor) + "\": ";
+        EXPECT_EQ(std::count_if(frontend_.reports.begin(), frontend_.reports.end(),
+                                [&](const std::string& t) {
+                                    return t.rfind(heading, 0) == 0 &&
+                                           t.find("gamma: unmodelled in 3 of 11 held-out sets") !=
+                                               std::string::npos;
+                                }),
+                  1)
+            << sensor;
+    }
     for (const SensorComparisonRow& row : loo.rows) {
         EXPECT_EQ(row.validation, "leave-one-out");
         UseSensor(row.sensor_id);

@@ -849,13 +849,17 @@ TEST_F(LibraryTest, ValidatedDiscriminantAnalysisWritesItsOwnFile) {
                                                ParseValidation("loo"));
     EXPECT_EQ(r.path, output_.PathFor("Error Matrix (leave-one-out)", "csv"));
     EXPECT_EQ(test::FileText(r.path),
-              ",alpha,beta,gamma,Row Total,User Accuracy\n"
+              "Classified as / Reference,alpha,beta,gamma,Row Total,User Accuracy\n"
               "alpha,3,1,3,7,4.28571428571429E+01\n"
               "beta,1,3,0,4,7.50000000000000E+01\n"
               "gamma,0,0,0,0,\n"
               "Column Total,4,4,3,11,\n"
               "Producer Accuracy,7.50000000000000E+01,7.50000000000000E+01,"
-              "0.00000000000000E+00,,5.45454545454545E+01\n\n"
+              "0.00000000000000E+00,,\n\n"
+              "Overall Accuracy,5.45454545454545E+01\n"
+              // Cohen's kappa by hand in exact fractions: p_o = 6/11, p_e = (7*4 + 4*4 + 0*3)
+              // / 121 = 44/121, kappa = (6/11 - 44/121) / (1 - 44/121) = 2/7.
+              "Kappa,2.85714285714286E-01\n"
               "Prod. Acc. Min,0.00000000000000E+00\n"
               "Prod. Acc. Max,7.50000000000000E+01\n"
               "Prod. Acc. Mean,5.00000000000000E+01\n"

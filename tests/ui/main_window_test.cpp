@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QButtonGroup>
 #include <QDialog>
@@ -112,6 +113,17 @@ class MainWindowTest : public QObject {
             formats->setCurrentIndex(row);
             QCOMPARE(dialog->Model().settings.format, static_cast<int>(f.id));
         }
+        // Numbers and ids reach the model; a species mean has no ids, so their box is off.
+        QCOMPARE(dialog->NumberFormat()->currentIndex(), static_cast<int>(ExportSettings::kScientific));
+        dialog->NumberFormat()->setCurrentIndex(ExportSettings::kPlain);
+        QCOMPARE(dialog->Model().settings.number_format, static_cast<int>(ExportSettings::kPlain));
+        dialog->Ids()->setChecked(true);
+        QVERIFY(dialog->Model().RunSettings().ids);
+        dialog->DetailsGroup()->button(ExportSettings::kSpeciesMean)->click();
+        QVERIFY(!dialog->Ids()->isEnabled());
+        QVERIFY(!dialog->Model().RunSettings().ids);
+        dialog->DetailsGroup()->button(ExportSettings::kSiteMean)->click();
+        QVERIFY(dialog->Ids()->isEnabled() && dialog->Ids()->isChecked());
         dialog->reject();
     }
 

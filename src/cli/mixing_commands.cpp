@@ -87,7 +87,10 @@ int CmdUnmix(Context& ctx) {
     ApplyChainArgs(ctx);
     StudyLoader& loader = ctx.workspace->Loader();
     const OutputFolder& output = ctx.workspace->Output();
-    Unmix(loader, *ctx.session, ctx.frontend, &output);
+    const std::vector<int> elements = ctx.args.Has("elements")
+                                          ? ParseUnmixElements(ctx.args.Get("elements"))
+                                          : DefaultUnmixElements();
+    Unmix(loader, *ctx.session, ctx.frontend, &output, elements);
     return 0;
 }
 
@@ -110,9 +113,11 @@ std::vector<Command> MixingCommands() {
          CmdMixtureSet},
         {"mixture remove", "mixture remove FOLDER --endmember FOLDER",
          "Remove an endmember from a mixture species' record.", CmdMixtureRemove},
-        {"unmix", "unmix [--sensor NAME|ID]",
+        {"unmix", "unmix [--sensor NAME|ID] [--elements N,N,...]",
          "Estimate each mixture species' endmember fractions by least squares on the sensor "
-         "elements 1, 2, 3 and 6; reports recorded fractions and absolute errors beside them.",
+         "elements given (default 1,2,3,6, as the window's Endmember Selection); reports the "
+         "residual RMSE, estimates outside 0-1, and recorded fractions and absolute errors "
+         "beside them.",
          CmdUnmix},
     };
 }

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "base/orvane_error.h"
@@ -36,6 +37,7 @@ void AbundanceSettings::Cancel() {
     working_.clear();
     changed_.clear();
     typed_ = false;
+    complement_.clear();
 }
 
 AbundanceSettings::MakeUp& AbundanceSettings::Working(int mixture) {
@@ -66,6 +68,7 @@ bool AbundanceSettings::SelectClass(int class_index) {
     Refresh();
     abundance_.clear();
     typed_ = false;
+    complement_.clear();
     return true;
 }
 
@@ -110,6 +113,7 @@ void AbundanceSettings::SelectEndmember(int selected_index) {
     const auto found = make_up.shown.find(item->data);
     abundance_ = found == make_up.shown.end() ? std::string() : fmt::format("{}", found->second);
     typed_ = false;
+    complement_.clear();
 }
 
 bool AbundanceSettings::Save(int selected_index) {
@@ -123,6 +127,7 @@ bool AbundanceSettings::Save(int selected_index) {
     make_up.shown[item->data] = value;
     changed_.insert(mixture_);
     typed_ = false;
+    complement_.clear();
     total_ = SumText(Total(make_up));
     return true;
 }
@@ -158,6 +163,30 @@ void AbundanceSettings::Complement() {
     // slack the check allows, where six decimals could round it past 1 and be refused.
     abundance_ = fmt::format("{:.15g}", 1.0 - std::atof(total_.c_str()));
     typed_ = true;  // shown in the edit like a typed value, and saved by OK like one
+    complement_ = abundance_;
+}
+
+std::string AbundanceSettings::Note() const {
+    std::string note;
+    if (!complement_.empty() && complement_ == abundance_)
+        note = "The complement " + complement_ +
+               " is in the field only: Save stores it for the selected endmember (OK saves it "
+               "too).";
+    std::set<int> mixtures = changed_;
+    if (mixture_ != 0) mixtures.insert(mixture_);
+    for (int mixture : mixtures) {
+        const auto found = working_.find(mixture);
+        if (found == working_.end()) continue;
+        const MakeUp& make_up = found->second;
+        if (make_up.shown.empty() && make_up.hidden == 0.0) continue;
+        const double total = Total(make_up);
+        if (std::fabs(total - 1.0) <= 1e-9) continue;
+        const int at = classes_.IndexOf(mixture);
+        const std::string name = at >= 0 ? classes_.At(at)->text : std::to_string(mixture);
+        if (!note.empty()) note += '\n';
+        note += "Warning: the fractions of " + name + " add up to " + SumText(total) + ", not 1.";
+    }
+    return note;
 }
 
 }  // namespace orvane

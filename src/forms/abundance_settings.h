@@ -60,8 +60,12 @@ class AbundanceSettings {
     // OrvaneError and changes nothing; without a selected endmember nothing changes.
     bool Save(int selected_index);
     // "Complement": 1 minus the total, to fifteen significant digits, into the edit (pending
-    // like a typed value).
+    // like a typed value, which Note() says).
     void Complement();
+    // What the dialog says under the fields: that a complement in the edit is not stored until
+    // Save (or OK), and a warning for each mixture shown or changed whose recorded fractions
+    // do not add up to 1 (within 1e-9); such a total is kept, not refused. Empty otherwise.
+    std::string Note() const;
 
   private:
     // The recorded endmembers shown for a mixture (id to abundance), and the abundances of
@@ -86,6 +90,7 @@ class AbundanceSettings {
     int mixture_ = 0;
     std::string abundance_;
     std::string total_;
+    std::string complement_;  // the complement put in the edit and not yet saved
 };
 
 }  // namespace orvane

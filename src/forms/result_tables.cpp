@@ -179,6 +179,8 @@ ResultTable UnmixingTable(const UnmixResult& result) {
     t.corner = "Mixture \\ Endmember";
     t.columns = result.endmembers;
     t.columns.push_back("Sum");
+    t.columns.push_back("Residual RMSE");
+    t.columns.push_back("Outside 0-1");
     bool any_recorded = false;
     for (const UnmixedMixture& m : result.mixtures) any_recorded |= m.recorded;
     if (any_recorded)
@@ -187,11 +189,17 @@ ResultTable UnmixingTable(const UnmixResult& result) {
         t.rows.push_back(m.name);
         std::vector<std::string> cells;
         double sum = 0.0;
-        for (double a : m.estimates) {
-            cells.push_back(Fixed(a, 4));
+        std::string outside;
+        for (size_t i = 0; i < m.estimates.size(); ++i) {
+            const double a = m.estimates[i];
+            cells.push_back(FractionText(a, 4));
             sum += a;
+            if (OutsideFractionRange(a) && i < result.endmembers.size())
+                outside += (outside.empty() ? "" : ", ") + result.endmembers[i];
         }
         cells.push_back(Fixed(sum, 4));
+        cells.push_back(Fixed(m.rmse, 6));
+        cells.push_back(outside);
         if (any_recorded)
             for (size_t i = 0; i < result.endmembers.size(); ++i)
                 cells.push_back(m.recorded && i < m.recorded_values.size()
@@ -199,6 +207,16 @@ ResultTable UnmixingTable(const UnmixResult& result) {
                                     : std::string());
         t.cells.push_back(std::move(cells));
     }
+    if (!result.elements.empty()) {
+        std::string elements;
+        for (int e : result.elements)
+            elements += (elements.empty() ? "" : ", ") + std::to_string(e);
+        t.notes.push_back({"Sensor elements", elements});
+    }
+    t.notes.push_back({"Outside 0-1",
+                       "the endmembers whose estimate lies below 0 or above 1 by "
+                       "more than 1e-9: no fraction, as least squares does not "
+                       "keep the estimates in 0-1"});
     return t;
 }
 

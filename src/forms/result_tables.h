@@ -49,8 +49,9 @@ std::vector<ResultTable> SeparabilityTables(const std::vector<std::string>& name
 // The classes' names of the given type, the folder name where a class lacks it.
 std::vector<std::string> ClassNames(const SpectralStatistics& library, int name_type);
 
-// One row per mixture: its estimated fractions, their sum, and the recorded fractions where
-// the mixture table records them.
+// One row per mixture: its estimated fractions, their sum, the residual RMSE, the endmembers
+// whose estimate is no fraction ("Outside 0-1"), and the recorded fractions where the mixture
+// table records them; the sensor elements unmixed as a note.
 ResultTable UnmixingTable(const UnmixResult& result);
 
 // One row per sensor, as the comparison's text table lists them.

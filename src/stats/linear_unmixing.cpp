@@ -29,8 +29,6 @@ namespace orvane {
 
 namespace {
 
-constexpr int kBands = 4;
-
 struct SpeciesRow {
     int species_id = 0;
     std::string folder_name;
@@ -43,23 +41,50 @@ std::vector<SpeciesRow> SpeciesOfKind(MixtureStore& store, bool endmembers) {
     return rows;
 }
 
+// "1, 2, 3 and 6": the elements as a sentence names them.
+std::string ElementsInWords(const std::vector<int>& elements) {
+    std::string text;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        if (i) text += i + 1 == elements.size() ? " and " : ", ";
+        text += std::to_string(elements[i]);
+    }
+    return text;
+}
+
+// The choice in ascending order, each element once; refuses an empty choice or a number
+// that is no element.
+std::vector<int> CheckedElements(std::vector<int> elements) {
+    std::sort(elements.begin(), elements.end());
+    elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
+    if (elements.empty())
+        throw OrvaneError(
+            "Unmixing needs at least one sensor element; choose the elements "
+            "to unmix on.");
+    if (elements.front() < 1)
+        throw OrvaneError(
+            fmt::format("Unmixing is not possible on sensor element {}: "
+                        "elements are numbered from 1.",
+                        elements.front()));
+    return elements;
+}
+
 // Refuses a sensor that lacks one of the unmixed elements.
-void CheckUnmixElements(const Sensor& sensor) {
-    for (int wanted : kUnmixElements) {
+void CheckUnmixElements(const Sensor& sensor, const std::vector<int>& elements) {
+    for (int wanted : elements) {
         bool found = false;
         for (const SensorElement& e : sensor.Elements()) found = found || e.number == wanted;
         if (!found)
-            throw OrvaneError(
-                fmt::format("Unmixing is not possible: the sensor \"{}\" has no element {}. "
-                            "Unmixing uses the elements 1, 2, 3 and 6; choose a sensor "
-                            "with at least six elements.",
-                            sensor.Name(), wanted));
+            throw OrvaneError(fmt::format(
+                "Unmixing is not possible: the sensor \"{}\" has no element {}. Unmixing "
+                "uses the elements {}; choose a sensor that has them, or other elements.",
+                sensor.Name(), wanted, ElementsInWords(elements)));
     }
 }
 
-// The species' synthesized-stage mean at the four elements.
+// The species' synthesized-stage mean at the unmixed elements.
 std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession& session,
-                                   const SpeciesRow& row, const char* kind) {
+                                   const std::vector<int>& elements, const SpeciesRow& row,
+                                   const char* kind) {
     std::unique_ptr<Species> species = loader.LoadSpecies(row.species_id);
     if (species->MemberCount() == 0)
         throw OrvaneError(fmt::format(
@@ -68,7 +93,7 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
     Chain chain(session.ChainSnapshot());
     const std::unique_ptr<BandVector> mean = StageMean(chain, *species, Stage::kSynthesized);
     std::vector<double> values;
-    for (int number : kUnmixElements) {
+    for (int number : elements) {
         const double v = mean->Value(number);
         if (!HasFiniteValue(v))
             throw OrvaneError(
@@ -95,17 +120,22 @@ bool FullColumnRank(const Matrix& e) {
     return largest > 0.0 && smallest > largest * e.Nrows() * FLT_EPSILON;
 }
 
-OrvaneError SingularError(int q, int bands = kBands) {
+// Why E cannot be solved; `elements` names the sensor elements when they are known.
+OrvaneError SingularError(int q, int bands, const std::vector<int>& elements = {}) {
+    const std::string on =
+        elements.empty() ? fmt::format("the {} bands", bands)
+                         : fmt::format("the sensor element{} {}", elements.size() == 1 ? "" : "s",
+                                       ElementsInWords(elements));
     if (q > bands)
-        return OrvaneError(fmt::format("Unmixing is not possible with {} endmembers: the four "
-                                       "sensor elements 1, 2, 3 and 6 determine at most four. "
-                                       "Return some endmembers to the classes.",
-                                       q),
+        return OrvaneError(fmt::format("Unmixing is not possible with {} endmembers: {} "
+                                       "determine{} at most {}. Return some endmembers to the "
+                                       "classes, or unmix on more sensor elements.",
+                                       q, on, bands == 1 ? "s" : "", bands),
                            Remedy::kReturnEndmembers);
-    return OrvaneError(
-        "Unmixing is not possible: the endmember means are linearly dependent on the sensor "
-        "elements 1, 2, 3 and 6, so E'E is singular. Choose endmembers whose spectra differ "
-        "there.");
+    return OrvaneError(fmt::format(
+        "Unmixing is not possible: the endmember means are linearly dependent on {}, so E'E "
+        "is singular. Choose endmembers whose spectra differ there.",
+        on));
 }
 
 // "%.2f" of a value, without the sign of one that rounds to zero: rounding noise of an
@@ -117,16 +147,16 @@ std::string Fraction(double v) {
 }
 
 // (E'E)^-1 E', formed once for every mixture; refused when E has not full column rank.
-Matrix LeastSquaresSolver(const Matrix& e) {
+Matrix LeastSquaresSolver(const Matrix& e, const std::vector<int>& elements = {}) {
     const int q = e.Ncols();
     Matrix solve;
     WithMatrixErrors("Matrix computation failed: ", [&] {
         try {
-            if (q > e.Nrows() || !FullColumnRank(e)) throw SingularError(q, e.Nrows());
+            if (q > e.Nrows() || !FullColumnRank(e)) throw SingularError(q, e.Nrows(), elements);
             const Matrix inverse = (e.t() * e).i();
             solve = inverse * e.t();
         } catch (const NEWMAT::SingularException&) {
-            throw SingularError(q, e.Nrows());
+            throw SingularError(q, e.Nrows(), elements);
         }
     });
     return solve;
@@ -151,14 +181,6 @@ bool ReadRecordedFractions(MixtureStore& store, const SpeciesRow& mixture,
     return !recorded.empty();
 }
 
-// Whether an estimate is no fraction, as the unconstrained model does not keep them in 0..1.
-// The reflectances are single precision, so an estimate within 1e-6 of the range is in it:
-// a pure mixture must not be flagged for the rounding of its exact 0 or 1.
-bool OutOfRange(double a) {
-    constexpr double kSlack = 1e-6;
-    return a < -kSlack || a > 1.0 + kSlack;
-}
-
 // sqrt(mean over the unmixed elements of (y - E a)^2): how far the fitted mixture is from the
 // measured mean, in reflectance units.
 double ResidualRmse(const Matrix& e, const std::vector<double>& y, const std::vector<double>& a) {
@@ -177,18 +199,22 @@ double ResidualRmse(const Matrix& e, const std::vector<double>& y, const std::ve
 // absolute errors when the mixture table has them.
 UnmixedMixture UnmixMixture(MixtureStore& store, const SpeciesRow& mixture,
                             const LeastSquaresFractions& fitted, int k,
-                            const std::vector<SpeciesRow>& endmembers) {
+                            const std::vector<SpeciesRow>& endmembers,
+                            const std::vector<int>& elements) {
     UnmixedMixture out;
     out.name = mixture.folder_name;
     for (size_t j = 0; j < endmembers.size(); ++j) {
         const double a = fitted.fractions(static_cast<int>(j) + 1, k + 1);
         out.estimates.push_back(a);
-        out.out_of_range.push_back(OutOfRange(a));
-        out.text += Fraction(a) + "  " + endmembers[j].folder_name +
-                    (OutOfRange(a) ? "  (outside 0-1)" : "") + "\n";
+        const bool outside = OutsideFractionRange(a);
+        out.out_of_range.push_back(outside);
+        out.text += FractionText(a, 2) + "  " + endmembers[j].folder_name +
+                    (outside ? "  (outside 0-1)" : "") + "\n";
     }
     out.rmse = fitted.rmse[static_cast<size_t>(k)];
-    out.text += fmt::format("residual RMSE over sensor elements 1, 2, 3, 6: {:.6f}\n", out.rmse);
+    std::string numbers;
+    for (int e : elements) numbers += (numbers.empty() ? "" : ", ") + std::to_string(e);
+    out.text += fmt::format("residual RMSE over sensor elements {}: {:.6f}\n", numbers, out.rmse);
     out.recorded = ReadRecordedFractions(store, mixture, endmembers, out);
     if (out.recorded) {
         out.text += "\nabsolute errors:\n";
@@ -200,6 +226,68 @@ UnmixedMixture UnmixMixture(MixtureStore& store, const SpeciesRow& mixture,
 }
 
 }  // namespace
+
+std::vector<int> DefaultUnmixElements() {
+    return std::vector<int>(std::begin(kUnmixElements), std::end(kUnmixElements));
+}
+
+std::vector<int> ParseUnmixElements(const std::string& text) {
+    std::vector<int> elements;
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t end = text.find(',', at);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(at, end - at);
+        const size_t first = word.find_first_not_of(" \t");
+        word = first == std::string::npos
+                   ? ""
+                   : word.substr(first, word.find_last_not_of(" \t") + 1 - first);
+        const bool digits = !word.empty() && word.size() <= 6 &&
+                            word.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || std::stoi(word) < 1)
+            throw OrvaneError(
+                fmt::format("\"{}\" is no choice of sensor elements: give element numbers from 1, "
+                            "separated by commas, as in \"1,2,3,6\".",
+                            text));
+        const int number = std::stoi(word);
+        if (std::find(elements.begin(), elements.end(), number) != elements.end())
+            throw OrvaneError(fmt::format(
+                "\"{}\" names sensor element {} twice; give each element once.", text, number));
+        elements.push_back(number);
+        at = end + 1;
+    }
+    std::sort(elements.begin(), elements.end());
+    return elements;
+}
+
+std::string UnmixElementsText(const std::vector<int>& elements) {
+    std::string text;
+    for (int e : elements) text += (text.empty() ? "" : ",") + std::to_string(e);
+    return text;
+}
+
+bool OutsideFractionRange(double estimate) {
+    // Least squares on the same data gives an exact 0 or 1 only up to rounding; beyond 1e-9
+    // the estimate is no fraction, however small the excess.
+    constexpr double kSlack = 1e-9;
+    return !(estimate >= -kSlack && estimate <= 1.0 + kSlack);
+}
+
+std::string FractionText(double estimate, int decimals) {
+    if (!std::isfinite(estimate)) return fmt::format("{}", estimate);
+    std::string text = fmt::format("{:.{}f}", estimate, decimals);
+    if (OutsideFractionRange(estimate)) {
+        for (int more = decimals + 1; more <= 17; ++more) {
+            // The printed number is flagged by the same rule as the estimate.
+            if (OutsideFractionRange(std::strtod(text.c_str(), nullptr))) break;
+            text = fmt::format("{:.{}f}", estimate, more);
+        }
+    } else if (text[0] == '-' && std::strtod(text.c_str(), nullptr) == 0.0) {
+        // Rounding noise of an exact 0 would otherwise print as "-0.00".
+        text.erase(0, 1);
+    }
+    return text;
+}
 
 LeastSquaresFractions UnmixLeastSquares(const Matrix& endmembers, const Matrix& mixtures) {
     const Matrix& e = endmembers;
@@ -242,8 +330,7 @@ ResultJson UnmixRecord(ProcessingSession& session, const UnmixResult& result) {
     record["analysis"] = "unmixing";
     record["provenance"] = Provenance(session, options);
     record["model"] = "y = E a, unconstrained least squares";
-    record["sensor_elements"] = std::vector<int>(std::begin(kUnmixElements),
-                                                 std::end(kUnmixElements));
+    record["sensor_elements"] = result.elements;
     record["endmembers"] = result.endmembers;
     ResultJson mixtures = ResultJson::array();
     for (const UnmixedMixture& m : result.mixtures) {
@@ -293,7 +380,9 @@ std::string WriteUnmixTable(const UnmixResult& result, const OutputFolder& outpu
 }  // namespace
 
 UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& frontend,
-                  const OutputFolder* output) {
+                  const OutputFolder* output, const std::vector<int>& chosen) {
+    const std::vector<int> elements = CheckedElements(chosen);
+    const int bands = static_cast<int>(elements.size());
     MixtureStore store(session.Db(), session.StudyId());
     const std::vector<SpeciesRow> endmembers = SpeciesOfKind(store, true);
     if (endmembers.empty())
@@ -301,44 +390,45 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
             "Unmixing needs endmembers: mark species of the study as endmembers first.",
             Remedy::kMarkEndmembers);
     const int q = static_cast<int>(endmembers.size());
-    if (q > kBands) throw SingularError(q);
+    if (q > bands) throw SingularError(q, bands, elements);
     session.RequireSensor();
-    CheckUnmixElements(*session.CurrentSensor());
+    CheckUnmixElements(*session.CurrentSensor(), elements);
     const std::vector<SpeciesRow> mixtures = SpeciesOfKind(store, false);
 
     ProgressScope progress(frontend, "Spectral Unmixing", q + static_cast<int>(mixtures.size()));
     int done = 0;
     UnmixResult result;
-    Matrix e(kBands, q);
+    result.elements = elements;
+    Matrix e(bands, q);
     for (int j = 0; j < q; ++j) {
         if (frontend.Cancelled()) throw Cancelled("cancelled: unmixing; nothing was written");
-        const std::vector<double> column =
-            MeanAtElements(loader, session, endmembers[static_cast<size_t>(j)], "endmember");
-        for (int b = 0; b < kBands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
+        const std::vector<double> column = MeanAtElements(
+            loader, session, elements, endmembers[static_cast<size_t>(j)], "endmember");
+        for (int b = 0; b < bands; ++b) e(b + 1, j + 1) = column[static_cast<size_t>(b)];
         result.endmembers.push_back(endmembers[static_cast<size_t>(j)].folder_name);
         frontend.StepProgress(++done);
     }
     // Refused before the mixtures are read: a singular E is the cause to name first.
-    LeastSquaresSolver(e);
+    LeastSquaresSolver(e, elements);
 
     std::vector<std::vector<double>> means;
     means.reserve(mixtures.size());
     for (const SpeciesRow& m : mixtures) {
         if (frontend.Cancelled()) throw Cancelled("cancelled: unmixing; nothing was written");
-        means.push_back(MeanAtElements(loader, session, m, "mixture"));
+        means.push_back(MeanAtElements(loader, session, elements, m, "mixture"));
         frontend.StepProgress(++done);
     }
 
-    Matrix y(kBands, static_cast<int>(means.size()));
+    Matrix y(bands, static_cast<int>(means.size()));
     for (size_t k = 0; k < means.size(); ++k)
-        for (int b = 0; b < kBands; ++b)
+        for (int b = 0; b < bands; ++b)
             y(b + 1, static_cast<int>(k) + 1) = means[k][static_cast<size_t>(b)];
     const LeastSquaresFractions fitted = UnmixLeastSquares(e, y);
 
     frontend.Report("Spectral Unmixing");
     for (size_t k = 0; k < mixtures.size(); ++k) {
         UnmixedMixture out =
-            UnmixMixture(store, mixtures[k], fitted, static_cast<int>(k), endmembers);
+            UnmixMixture(store, mixtures[k], fitted, static_cast<int>(k), endmembers, elements);
         frontend.Report(EscapeControls(out.name));
         frontend.Report(out.text);
         result.mixtures.push_back(std::move(out));

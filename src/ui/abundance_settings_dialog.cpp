@@ -47,6 +47,9 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     total_ = new QLineEdit(this);
     total_->setObjectName(QStringLiteral("total"));
     total_->setReadOnly(true);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("note"));
+    note_->setWordWrap(true);
     QPushButton* add = button("", "add");
     add->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
     add->setToolTip(QStringLiteral("Select the highlighted available endmember"));
@@ -81,14 +84,17 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     grid->addLayout(edit_buttons, 2, 2);
     grid->addWidget(new QLabel(QStringLiteral("Total abundance"), this), 3, 2, Qt::AlignBottom);
     grid->addWidget(total_, 4, 2, Qt::AlignTop);
-    grid->addWidget(buttons, 5, 0, 1, 3);
+    grid->addWidget(note_, 5, 0, 1, 3);
+    grid->addWidget(buttons, 6, 0, 1, 3);
 
     connect(classes_, &QListWidget::itemSelectionChanged, this,
             &AbundanceSettingsDialog::ClassChanged);
     connect(selected_, &QListWidget::itemSelectionChanged, this,
             &AbundanceSettingsDialog::EndmemberChanged);
-    connect(abundance_, &QLineEdit::textEdited, this,
-            [this](const QString& text) { model_.SetAbundanceText(text.toStdString()); });
+    connect(abundance_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        model_.SetAbundanceText(text.toStdString());
+        note_->setText(QString::fromStdString(model_.Note()));
+    });
     connect(add, &QPushButton::clicked, this, &AbundanceSettingsDialog::Add);
     connect(remove, &QPushButton::clicked, this, &AbundanceSettingsDialog::Remove);
     connect(save, &QPushButton::clicked, this, &AbundanceSettingsDialog::Save);
@@ -119,6 +125,7 @@ void AbundanceSettingsDialog::MirrorEndmembers() {
 void AbundanceSettingsDialog::MirrorFields() {
     abundance_->setText(QString::fromStdString(model_.AbundanceText()));
     total_->setText(QString::fromStdString(model_.TotalText()));
+    note_->setText(QString::fromStdString(model_.Note()));
 }
 
 void AbundanceSettingsDialog::ClassChanged() {
@@ -160,6 +167,7 @@ void AbundanceSettingsDialog::Save() {
     model_.SetAbundanceText(abundance_->text().toStdString());
     run_([&] { model_.Save(row); });
     total_->setText(QString::fromStdString(model_.TotalText()));
+    note_->setText(QString::fromStdString(model_.Note()));
 }
 
 void AbundanceSettingsDialog::accept() {
@@ -179,6 +187,7 @@ void AbundanceSettingsDialog::reject() {
 void AbundanceSettingsDialog::Complement() {
     model_.Complement();
     abundance_->setText(QString::fromStdString(model_.AbundanceText()));
+    note_->setText(QString::fromStdString(model_.Note()));
 }
 
 }  // namespace orvane

@@ -6,6 +6,7 @@
 #include "forms/abundance_settings.h"
 #include "ui/qt_frontend.h"
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 
@@ -30,6 +31,7 @@ class AbundanceSettingsDialog : public QDialog {
     QListWidget* Selected() const { return selected_; }
     QLineEdit* Abundance() const { return abundance_; }
     QLineEdit* Total() const { return total_; }
+    QLabel* Note() const { return note_; }
 
     void Add();
     void Remove();
@@ -52,6 +54,7 @@ class AbundanceSettingsDialog : public QDialog {
     QListWidget* selected_;
     QLineEdit* abundance_;
     QLineEdit* total_;
+    QLabel* note_;
 };
 
 }  // namespace orvane

@@ -3,9 +3,12 @@
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -20,6 +23,9 @@ void MirrorSpeciesList(QListWidget* widget, const SpeciesListBox& list) {
 }
 
 namespace {
+
+// The window's settings key of the elements Unmix uses.
+const QString kElementsKey = QStringLiteral("unmixing/elements");
 
 // The row of the selected entry; -1 when none is selected.
 int SelectedRow(const QListWidget* list) {
@@ -47,6 +53,29 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, A
     buttons->setObjectName(QStringLiteral("buttons"));
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
 
+    auto* elements_box = new QGroupBox(QStringLiteral("Sensor elements used for unmixing"), this);
+    elements_ = new QListWidget(elements_box);
+    elements_->setObjectName(QStringLiteral("elements"));
+    elements_->setFlow(QListView::LeftToRight);
+    elements_->setWrapping(true);
+    elements_->setResizeMode(QListView::Adjust);
+    elements_->setMaximumHeight(fontMetrics().height() * 5);
+    elements_note_ = new QLabel(elements_box);
+    elements_note_->setObjectName(QStringLiteral("elementsNote"));
+    elements_note_->setWordWrap(true);
+    auto* defaults = new QPushButton(QStringLiteral("Default (1, 2, 3, 6)"), elements_box);
+    defaults->setObjectName(QStringLiteral("defaultElements"));
+    defaults->setAutoDefault(false);
+    auto* elements_layout = new QGridLayout(elements_box);
+    elements_layout->addWidget(elements_, 0, 0, 1, 2);
+    elements_layout->addWidget(elements_note_, 1, 0);
+    elements_layout->addWidget(defaults, 1, 1, Qt::AlignRight | Qt::AlignTop);
+    {
+        const QSettings settings = OrvaneSettings();
+        const QString kept = settings.value(kElementsKey).toString();
+        if (!kept.isEmpty()) model_.SetElementsText(kept.toStdString());
+    }
+
     auto* moves = new QVBoxLayout;
     moves->addStretch();
     moves->addWidget(right);
@@ -58,10 +87,13 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, A
     grid->addWidget(classes_, 1, 0);
     grid->addLayout(moves, 1, 1);
     grid->addWidget(endmembers_, 1, 2);
-    grid->addWidget(buttons, 2, 0, 1, 3);
+    grid->addWidget(elements_box, 2, 0, 1, 3);
+    grid->addWidget(buttons, 3, 0, 1, 3);
 
     connect(right, &QPushButton::clicked, this, &EndmemberSelectionDialog::ToEndmembers);
     connect(left, &QPushButton::clicked, this, &EndmemberSelectionDialog::ToClasses);
+    connect(elements_, &QListWidget::itemChanged, this, &EndmemberSelectionDialog::ElementToggled);
+    connect(defaults, &QPushButton::clicked, this, &EndmemberSelectionDialog::DefaultElements);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -83,6 +115,38 @@ void EndmemberSelectionDialog::Open() {
 void EndmemberSelectionDialog::Mirror() {
     MirrorSpeciesList(classes_, model_.Classes());
     MirrorSpeciesList(endmembers_, model_.Endmembers());
+    MirrorElements();
+}
+
+void EndmemberSelectionDialog::MirrorElements() {
+    const QSignalBlocker block(elements_);
+    elements_->clear();
+    for (const ElementChoice& c : model_.ElementChoices()) {
+        auto* item = new QListWidgetItem(QString::fromStdString(c.text), elements_);
+        item->setData(Qt::UserRole, c.number);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(c.chosen ? Qt::Checked : Qt::Unchecked);
+    }
+    elements_note_->setText(QString::fromStdString(model_.ElementsNote()));
+}
+
+void EndmemberSelectionDialog::ElementToggled(QListWidgetItem* item) {
+    model_.SetElementChosen(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+    KeepElements();
+    // A refused change (the last element taken out) shows as it stays.
+    MirrorElements();
+}
+
+void EndmemberSelectionDialog::DefaultElements() {
+    model_.DefaultElements();
+    KeepElements();
+    MirrorElements();
+}
+
+void EndmemberSelectionDialog::KeepElements() {
+    // Written when changed, so that a choice outlives a crash of the window.
+    QSettings settings = OrvaneSettings();
+    settings.setValue(kElementsKey, QString::fromStdString(model_.ElementsText()));
 }
 
 void EndmemberSelectionDialog::ToEndmembers() {

@@ -6,7 +6,9 @@
 #include "forms/endmember_selection.h"
 #include "ui/qt_frontend.h"
 
+class QLabel;
 class QListWidget;
+class QListWidgetItem;
 
 namespace orvane {
 
@@ -17,7 +19,9 @@ void MirrorSpeciesList(QListWidget* widget, const SpeciesListBox& list);
 
 // "Endmember Selection": moves species of the current study between the mixture species
 // ("Classes") and the endmembers; every move is stored at once and Cancel stores back the
-// flags it was opened with. Modeless, kept between uses.
+// flags it was opened with. Below, the current sensor's elements that Unmix uses, checked;
+// the choice is kept in the window's settings at once, in the form of the command line's
+// --elements. Modeless, kept between uses.
 class EndmemberSelectionDialog : public QDialog {
     Q_OBJECT
 
@@ -30,17 +34,25 @@ class EndmemberSelectionDialog : public QDialog {
     const EndmemberSelection& Model() const { return model_; }
     QListWidget* Classes() const { return classes_; }
     QListWidget* Endmembers() const { return endmembers_; }
+    QListWidget* ElementList() const { return elements_; }
+    QLabel* ElementsNote() const { return elements_note_; }
     void ToEndmembers();
     void ToClasses();
     void reject() override;
 
   private:
     void Mirror();
+    void MirrorElements();
+    void ElementToggled(QListWidgetItem* item);
+    void DefaultElements();
+    void KeepElements();
 
     EndmemberSelection model_;
     ActionRunner run_;
     QListWidget* classes_;
     QListWidget* endmembers_;
+    QListWidget* elements_;
+    QLabel* elements_note_;
 };
 
 }  // namespace orvane

@@ -624,9 +624,11 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdUnmix,
          [this] {
              auto result = std::make_shared<UnmixResult>();
+             const std::vector<int> elements = EndmemberSelection()->Model().Elements();
              RunJob(
-                 [this, result] {
-                     *result = Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output());
+                 [this, result, elements] {
+                     *result =
+                         Unmix(doc_.Loader(), doc_.Session(), *frontend_, &doc_.Output(), elements);
                  },
                  [this, result] { ResultTablesDock()->Show({UnmixingTable(*result)}); });
          }},

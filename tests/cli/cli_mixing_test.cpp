@@ -53,6 +53,33 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
             .rfind("Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE\nmix,grass,", 0),
         0u);
 
+    // Other elements, as the window's choice: the residual line and the files name them.
+    r = Cli({"unmix", "--elements", "6, 1,2"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out,
+                         "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements "
+                         "1, 2, 6: 0.000000\n"))
+        << r.out;
+    EXPECT_EQ(nlohmann::json::parse(
+                  test::FileText(dir_.Path() + "/output/unmixing_output.json"))["sensor_elements"],
+              nlohmann::json({1, 2, 6}));
+    const struct {
+        const char* elements;
+        const char* in_err;
+    } refused[] = {
+        {"1,9", "has no element 9"},
+        {"6", "with 2 endmembers: the sensor element 6 determines at most 1"},
+        {"0", "\"0\" is no choice of sensor elements"},
+        {"1,1", "names sensor element 1 twice"},
+    };
+    for (const auto& c : refused) {
+        r = Cli({"unmix", "--elements", c.elements});
+        EXPECT_EQ(r.rc, 1) << c.elements;
+        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
+        EXPECT_EQ(r.out, "") << c.elements;
+    }
+    EXPECT_TRUE(Contains(Cli({"unmix", "--help"}).out, "--elements N,N,...")) << r.out;
+
     r = Cli({"mixture", "remove", "mix", "--endmember", "soil"});
     EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");
     r = Cli({"endmember", "remove", "soil"});

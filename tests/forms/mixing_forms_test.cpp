@@ -78,6 +78,76 @@ TEST_F(MixingFormsTest, EndmemberSelectionMovesBetweenSortedLists) {
     EXPECT_EQ(Texts(again.Endmembers()), (Names{"grass", "soil"}));
 }
 
+// The elements Unmix uses: 1, 2, 3 and 6 until others are chosen, never none, and a kept
+// choice read back only when it is one.
+TEST_F(MixingFormsTest, EndmemberSelectionChoosesTheUnmixedElements) {
+    EndmemberSelection s(*session_);
+    EXPECT_EQ(s.Elements(), (std::vector<int>{1, 2, 3, 6}));
+    EXPECT_EQ(s.ElementsText(), "1,2,3,6");
+    EXPECT_TRUE(s.ElementChoices().empty());  // no sensor chosen
+    EXPECT_EQ(s.ElementsNote(), "Unmixing uses the sensor elements 1, 2, 3 and 6.");
+    const struct {
+        int number;
+        bool chosen;
+        bool taken;
+        std::vector<int> after;
+    } steps[] = {
+        {4, true, true, {1, 2, 3, 4, 6}},
+        {4, true, true, {1, 2, 3, 4, 6}},
+        {1, false, true, {2, 3, 4, 6}},
+        {5, false, true, {2, 3, 4, 6}},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(s.SetElementChosen(step.number, step.chosen), step.taken) << step.number;
+        EXPECT_EQ(s.Elements(), step.after) << step.number;
+    }
+    EXPECT_FALSE(s.SetElementsText("2,x"));
+    EXPECT_EQ(s.ElementsText(), "2,3,4,6");
+    ASSERT_TRUE(s.SetElementsText(" 5, 2"));
+    EXPECT_EQ(s.Elements(), (std::vector<int>{2, 5}));
+    ASSERT_TRUE(s.SetElementChosen(2, false));
+    EXPECT_FALSE(s.SetElementChosen(5, false));  // the last one stays
+    EXPECT_EQ(s.Elements(), std::vector<int>{5});
+    EXPECT_EQ(s.ElementsNote(), "Unmixing uses the sensor element 5.");
+    s.DefaultElements();
+    EXPECT_EQ(s.ElementsText(), "1,2,3,6");
+}
+
+// The dialog says that a complement is only in the field until saved, and warns about a
+// mixture whose fractions do not add up to 1 without refusing to store it.
+TEST_F(MixingFormsTest, AbundanceSettingsSaysWhatIsNotStoredAndWarnsAboutTheTotal) {
+    AbundanceSettings a(*session_);
+    a.Show();
+    EXPECT_EQ(a.Note(), "");
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixB")));
+    ASSERT_TRUE(a.Add(0));
+    ASSERT_TRUE(a.Add(0));
+    EXPECT_EQ(a.Note(), "Warning: the fractions of mixB add up to 0, not 1.");
+    a.SetAbundanceText("0.7");
+    ASSERT_TRUE(a.Save(0));
+    EXPECT_EQ(a.Note(), "Warning: the fractions of mixB add up to 0.7, not 1.");
+    a.SelectEndmember(1);
+    a.Complement();
+    EXPECT_EQ(a.Note(),
+              "The complement 0.3 is in the field only: Save stores it for the selected "
+              "endmember (OK saves it too).\nWarning: the fractions of mixB add up to 0.7, not 1.");
+    a.SetAbundanceText("0.2");  // typed over: no complement in the field any more
+    EXPECT_EQ(a.Note(), "Warning: the fractions of mixB add up to 0.7, not 1.");
+    a.Complement();
+    ASSERT_TRUE(a.Save(1));
+    EXPECT_EQ(a.Note(), "");
+
+    // Another mixture left at 0.2 is still warned about while a third is shown; OK stores it.
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("mixc")));
+    ASSERT_TRUE(a.Add(0));
+    a.SetAbundanceText("0.2");
+    ASSERT_TRUE(a.Save(0));
+    ASSERT_TRUE(a.SelectClass(a.Classes().IndexOfText("Mixa")));
+    EXPECT_EQ(a.Note(), "Warning: the fractions of mixc add up to 0.2, not 1.");
+    a.Ok(-1);
+    EXPECT_EQ(MixtureRows(), 3);
+}
+
 // Edits of several mixtures stay in the dialog until OK stores them all; Cancel (or showing
 // the dialog again) leaves the database as it was, and OK saves an abundance typed but not
 // yet saved, or refuses it and stores nothing.

@@ -112,14 +112,25 @@ TEST(ResultTablesTest, SeparabilityGivesTwoLabelledTablesOnOneColourScale) {
 
 TEST(ResultTablesTest, UnmixingAndSensorComparisonRows) {
     UnmixResult unmix;
+    unmix.elements = {1, 2, 3, 6};
     unmix.endmembers = {"grass", "soil"};
-    unmix.mixtures.push_back({"mix", {0.7, 0.35}, true, {0.7, 0.3}, {false, false}, 0.0, ""});
-    unmix.mixtures.push_back({"other", {2.04, -0.8}, false, {}, {true, true}, 0.0, ""});
+    unmix.mixtures.push_back({"mix", {0.7, 0.35}, true, {0.7, 0.3}, {false, false}, 0.0125, ""});
+    unmix.mixtures.push_back({"other", {2.04, -0.8}, false, {}, {true, true}, 0.25, ""});
+    // The flags are the table's own reading of the estimates, by the report's rule: -1e-9
+    // is 0 and unflagged, -2e-6 is flagged and shown with its sign.
+    unmix.mixtures.push_back({"edge", {-1e-9, 1.0 + 4e-9}, false, {}, {}, 1e-7, ""});
+    unmix.mixtures.push_back({"below", {-2e-6, 1.0}, false, {}, {}, 0.0, ""});
     const ResultTable u = UnmixingTable(unmix);
-    EXPECT_EQ(u.columns, (Row{"grass", "soil", "Sum", "grass (recorded)", "soil (recorded)"}));
-    EXPECT_EQ(u.rows, (Row{"mix", "other"}));
-    EXPECT_EQ(u.cells[0], (Row{"0.7000", "0.3500", "1.0500", "0.7000", "0.3000"}));
-    EXPECT_EQ(u.cells[1], (Row{"2.0400", "-0.8000", "1.2400", "", ""}));
+    EXPECT_EQ(u.columns, (Row{"grass", "soil", "Sum", "Residual RMSE", "Outside 0-1",
+                              "grass (recorded)", "soil (recorded)"}));
+    EXPECT_EQ(u.rows, (Row{"mix", "other", "edge", "below"}));
+    EXPECT_EQ(u.cells[0], (Row{"0.7000", "0.3500", "1.0500", "0.012500", "", "0.7000", "0.3000"}));
+    EXPECT_EQ(u.cells[1], (Row{"2.0400", "-0.8000", "1.2400", "0.250000", "grass, soil", "", ""}));
+    EXPECT_EQ(u.cells[2], (Row{"0.0000", "1.000000004", "1.0000", "0.000000", "soil", "", ""}));
+    EXPECT_EQ(u.cells[3], (Row{"-0.000002", "1.0000", "1.0000", "0.000000", "grass", "", ""}));
+    ASSERT_EQ(u.notes.size(), 2u);
+    EXPECT_EQ(u.notes[0], (std::pair<std::string, std::string>{"Sensor elements", "1, 2, 3, 6"}));
+    EXPECT_EQ(u.notes[1].first, "Outside 0-1");
 
     SensorComparison comparison;
     comparison.study = "Demo";

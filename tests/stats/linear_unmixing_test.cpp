@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -194,6 +196,90 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     }
 }
 
+// The elements unmixed are the ones chosen: the same data give other estimates on other
+// elements, and a fraction a hair below 0 is flagged with its sign. The expected values are
+// exact least squares on the stored single-precision reflectances (Python fractions, the
+// method that reproduces numpy's values of the test above):
+//   E[b][j] = (f32(1.5 v) + f32(0.5 v)) / 2, y = f32(values); a = (E'E)^-1 E'y.
+TEST_F(UnmixTest, UnmixesOnTheChosenElements) {
+    Database& db = Admin();
+    const int study = EndmemberStudy("chosen");
+    test::InsertMixingSpecies(db, study, "noisy", false, {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
+    test::InsertMixingSpecies(db, study, "tiny", false, {Mix(0.70001, 0.3, -0.00001)});
+    ChainOptions chain;
+    chain.study = std::to_string(study);
+    chain.sensor = "Mixing 6 bands";
+    Apply(chain);
+    UseStudy(study);
+    const struct {
+        std::vector<int> elements;
+        double noisy[3];
+        double noisy_rmse;
+        double tiny_water;
+        const char* rmse_line;
+    } cases[] = {
+        {{1, 2, 3, 6},
+         {0.246072802379099, 0.34763211360980983, 0.43987655402559495},
+         0.0003248470954621534,
+         -1.0014314016566397e-05,
+         "residual RMSE over sensor elements 1, 2, 3, 6: "},
+        {{3, 1, 2},  // any order: unmixed in ascending order
+         {0.2317071745547796, 0.3487804950371691, 0.45121961806174177},
+         0.0,
+         -9.942664177530208e-06,
+         "residual RMSE over sensor elements 1, 2, 3: "},
+        {{1, 3, 5, 6},
+         {0.155312338713762, 0.4236141067875686, 0.23780909722016313},
+         0.0068513015226603765,
+         NAN,
+         "residual RMSE over sensor elements 1, 3, 5, 6: "},
+    };
+    for (const auto& c : cases) {
+        frontend_.reports.clear();
+        const UnmixResult r = Unmix(*loader_, *session_, frontend_, &output_, c.elements);
+        std::vector<int> sorted = c.elements;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(r.elements, sorted);
+        ASSERT_EQ(r.mixtures.size(), 2u);
+        for (size_t j = 0; j < 3; ++j)
+            EXPECT_NEAR(r.mixtures[0].estimates[j], c.noisy[j], 1e-9) << c.rmse_line << j;
+        EXPECT_NEAR(r.mixtures[0].rmse, c.noisy_rmse, 1e-9) << c.rmse_line;
+        ASSERT_EQ(frontend_.reports.size(), 5u);
+        EXPECT_NE(frontend_.reports[2].find(c.rmse_line), std::string::npos) << c.rmse_line;
+        EXPECT_EQ(test::ReadJson(r.json_path)["sensor_elements"], nlohmann::json(sorted));
+        if (std::isnan(c.tiny_water)) continue;
+        // The water fraction of "tiny" is about -1e-5: flagged, and printed so that its sign
+        // shows, never as "0.00".
+        EXPECT_NEAR(r.mixtures[1].estimates[2], c.tiny_water, 1e-9);
+        EXPECT_EQ(r.mixtures[1].out_of_range, (std::vector<bool>{false, false, true}));
+        EXPECT_EQ(frontend_.reports[4].rfind("0.70  grass\n0.30  soil\n-0.00001  water  "
+                                             "(outside 0-1)\nresidual RMSE",
+                                             0),
+                  0u)
+            << frontend_.reports[4];
+    }
+
+    const struct {
+        std::vector<int> elements;
+        const char* message;
+    } refused[] = {
+        {{}, "at least one sensor element"},
+        {{0, 1, 2}, "elements are numbered from 1"},
+        {{1, 2, 3, 7}, "has no element 7. Unmixing uses the elements 1, 2, 3 and 7"},
+        {{2, 6}, "with 3 endmembers: the sensor elements 2 and 6 determine at most 2"},
+        {{6}, "the sensor element 6 determines at most 1"},
+        // Elements 4 and 5 hold the same value in every endmember.
+        {{4, 5, 6}, "linearly dependent on the sensor elements 4, 5 and 6"},
+    };
+    for (const auto& c : refused) {
+        frontend_.reports.clear();
+        EXPECT_TRUE(test::Refuses(
+            [&] { Unmix(*loader_, *session_, frontend_, &output_, c.elements); }, c.message))
+            << c.message;
+        EXPECT_TRUE(frontend_.reports.empty()) << c.message;
+    }
+}
+
 // Every refusal says why, reports nothing and gives no estimates.
 TEST_F(UnmixTest, RefusalsNameTheCause) {
     Database& db = Admin();
@@ -275,6 +361,66 @@ TEST(UnmixingMath, LeastSquaresFractionsAndResidualsAsNumpy) {
         for (int j = 0; j < 2; ++j)
             EXPECT_TRUE(test::Close(fitted.fractions(j + 1, k + 1), fractions[j][k], 1e-11));
     }
+}
+
+// One rule flags and prints an estimate wherever it is shown: outside 0-1 only beyond 1e-9,
+// and then never printed as a number inside 0-1.
+TEST(UnmixingMath, FlagsAndPrintsEstimatesOutsideTheRange) {
+    const struct {
+        double estimate;
+        int decimals;
+        bool outside;
+        const char* text;
+    } cases[] = {
+        {0.0, 2, false, "0.00"},
+        {1.0, 2, false, "1.00"},
+        {0.5, 4, false, "0.5000"},
+        {-1e-9, 2, false, "0.00"},  // rounding of an exact 0, without its sign
+        {-4e-12, 4, false, "0.0000"},
+        {1.0 + 5e-10, 2, false, "1.00"},
+        {-1.5e-9, 2, true, "-0.0000000015"},
+        {1.0 + 2e-9, 2, true, "1.000000002"},
+        {-2e-6, 2, true, "-0.000002"},
+        {-1.0014e-5, 4, true, "-0.00001"},
+        {1.004, 2, true, "1.004"},
+        {-0.2, 2, true, "-0.20"},
+        {1.2, 4, true, "1.2000"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OutsideFractionRange(c.estimate), c.outside) << c.text;
+        EXPECT_EQ(FractionText(c.estimate, c.decimals), c.text);
+    }
+    EXPECT_TRUE(OutsideFractionRange(NAN));
+}
+
+// The choice of elements as the command line takes it and the window keeps it.
+TEST(UnmixingMath, ReadsAChoiceOfElements) {
+    const struct {
+        const char* text;
+        std::vector<int> elements;  // empty: refused
+    } cases[] = {
+        {"1,2,3,6", {1, 2, 3, 6}},
+        {" 6, 1 ,3", {1, 3, 6}},
+        {"4", {4}},
+        {"12,10", {10, 12}},
+        {"", {}},
+        {"1,,2", {}},
+        {"0,1", {}},
+        {"1,1", {}},
+        {"-1", {}},
+        {"1.5", {}},
+        {"a", {}},
+        {"1,2,", {}},
+    };
+    for (const auto& c : cases) {
+        if (c.elements.empty()) {
+            EXPECT_THROW(ParseUnmixElements(c.text), OrvaneError) << c.text;
+            continue;
+        }
+        EXPECT_EQ(ParseUnmixElements(c.text), c.elements) << c.text;
+        EXPECT_EQ(ParseUnmixElements(UnmixElementsText(c.elements)), c.elements) << c.text;
+    }
+    EXPECT_EQ(UnmixElementsText(DefaultUnmixElements()), "1,2,3,6");
 }
 
 TEST(UnmixingMath, RefusesEndmembersTheBandsCannotTellApart) {

@@ -3,19 +3,19 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QTableWidget>
-#include <QTabWidget>
+#include <QDialogButtonBox>
 #include <QImage>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QSpinBox>
-#include <QTimer>
+#include <QTabWidget>
 #include <QTableWidget>
-#include <QDialogButtonBox>
+#include <QTimer>
 #include <QtTest>
 #include <set>
 
@@ -472,6 +472,9 @@ class AnalysisWindowTest : public QObject {
 
     void mixingDialogsStoreAndUnmixReports() {
         MixingWindow w;
+        // The remembered choices go to a folder of the test's own.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
+                           QString::fromStdString(w.dir.Path()));
         w.frame->Action(kCmdEndmemberSelection)->trigger();
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
@@ -495,6 +498,22 @@ class AnalysisWindowTest : public QObject {
             w.Click(e, "toEndmembers");
         }
         QCOMPARE(Items(e->Endmembers()), (QStringList{"grass", "soil"}));
+        // The current sensor's elements, 1, 2, 3 and 6 checked; a change is kept at once in
+        // the window's settings, as the command line's --elements takes it, and Unmix uses it.
+        QListWidget* elements = e->ElementList();
+        QCOMPARE(elements->count(), 6);
+        QStringList checked;
+        for (int i = 0; i < elements->count(); ++i) {
+            QVERIFY(elements->item(i)->flags() & Qt::ItemIsUserCheckable);
+            if (elements->item(i)->checkState() == Qt::Checked)
+                checked << elements->item(i)->text().section(QLatin1Char(' '), 0, 0);
+        }
+        QCOMPARE(checked, (QStringList{"1", "2", "3", "6"}));
+        QCOMPARE(elements->item(2)->text(), QStringLiteral("3  (650 nm)"));
+        elements->item(5)->setCheckState(Qt::Unchecked);
+        QCOMPARE(OrvaneSettings().value(QStringLiteral("unmixing/elements")).toString(),
+                 QStringLiteral("1,2,3"));
+        QVERIFY(e->ElementsNote()->text().contains(QStringLiteral("elements 1, 2 and 3 of")));
         w.Click(e, "ok");
         QVERIFY(!e->isVisible());
 
@@ -525,11 +544,14 @@ class AnalysisWindowTest : public QObject {
         a->Abundance()->setText("0.7");
         w.Click(a, "save");
         QCOMPARE(a->Total()->text(), QStringLiteral("0.7"));
+        QVERIFY(a->Note()->text().contains(QStringLiteral("add up to 0.7, not 1")));
         MixingWindow::Pick(a->Selected(), "soil");
         w.Click(a, "complement");
         QCOMPARE(a->Abundance()->text(), QStringLiteral("0.3"));
+        QVERIFY(a->Note()->text().contains(QStringLiteral("in the field only: Save stores it")));
         w.Click(a, "save");
         QCOMPARE(a->Total()->text(), QStringLiteral("1"));
+        QCOMPARE(a->Note()->text(), QString());
         QCOMPARE(w.Count("select count(*) from mixture"), 0);
         w.Click(a, "ok");
         QVERIFY(!a->isVisible());
@@ -537,13 +559,17 @@ class AnalysisWindowTest : public QObject {
 
         w.TriggerAndWait(kCmdUnmix);
         QVERIFY(w.Report().contains(QStringLiteral(
-            "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n"
+            "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements 1, 2, 3: 0.000000\n"
             "\nsimulated")));
         QVERIFY(QFile::exists(QString::fromStdString(w.Output("unmixing.csv"))));
         QTableWidget* unmixed = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Unmixing"));
         QVERIFY(unmixed);
         QCOMPARE(unmixed->horizontalHeaderItem(0)->text(), QStringLiteral("grass"));
         QCOMPARE(unmixed->item(0, 0)->text(), QStringLiteral("0.7000"));
+        QCOMPARE(unmixed->horizontalHeaderItem(3)->text(), QStringLiteral("Residual RMSE"));
+        QCOMPARE(unmixed->item(0, 3)->text(), QStringLiteral("0.000000"));
+        QCOMPARE(unmixed->horizontalHeaderItem(4)->text(), QStringLiteral("Outside 0-1"));
+        QCOMPARE(unmixed->item(0, 4)->text(), QString());
     }
 
     // A score plot draws a filled marker at every point; the plain window draws axes only, and

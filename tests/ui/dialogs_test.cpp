@@ -65,7 +65,8 @@ void TypeIntoBandDialog(WavelengthPairDialog* band, Typed& seen, const QString& 
                         const QString& second) {
     QTimer::singleShot(0, band, [band, &seen, first, second] {
         seen.visible = band->isVisible();
-        seen.focus_in_first = band->FirstField()->hasFocus();
+        // The window's focus widget: the one that takes the keys once the dialog is active.
+        seen.focus_in_first = band->focusWidget() == band->FirstField();
         seen.first = band->FirstField()->cleanText();
         seen.second = band->SecondField()->cleanText();
         seen.ok_enabled = band->OkButton()->isEnabled();
@@ -73,10 +74,15 @@ void TypeIntoBandDialog(WavelengthPairDialog* band, Typed& seen, const QString& 
             band->reject();
             return;
         }
-        QTest::keyClicks(QApplication::focusWidget(), first);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), second);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        // Keys go where the dialog's focus is, and Tab moves it as it would on a screen.
+        const auto focused = [band]() -> QWidget* {
+            QWidget* f = band->focusWidget();
+            return f ? f : band;
+        };
+        QTest::keyClicks(focused(), first);
+        QTest::keyClick(focused(), Qt::Key_Tab);
+        QTest::keyClicks(focused(), second);
+        QTest::keyClick(focused(), Qt::Key_Return);
         // A dialog that did not take the keys must not hang the test.
         if (band->isVisible()) band->reject();
     });
@@ -174,6 +180,7 @@ class DialogsTest : public QObject {
 
         w.frame->RunCommand(kCmdCreateStudy);
         CreateStudyDialog* dialog = w.frame->CreateStudy();
+        QCOMPARE(dialog->MinSamples()->suffix(), QStringLiteral(" spectra"));
         dialog->Name()->setText(QStringLiteral("Tussock plots"));
         dialog->DataPath()->setText(QString::fromStdString(w.WriteStudyFolder("tussock")));
         dialog->accept();

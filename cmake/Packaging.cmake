@@ -8,6 +8,10 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/db/ DESTINATION ${ORVANE_SHARE}/db)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/sensors/ DESTINATION ${ORVANE_SHARE}/sensors)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/demo-study/
         DESTINATION ${ORVANE_SHARE}/demo-study)
+# Help > Orvane Manual shows the README with the pictures it links to.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${ORVANE_SHARE}/manual)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${ORVANE_SHARE}/manual/docs
+        FILES_MATCHING PATTERN "*.png")
 install(FILES ${PROJECT_SOURCE_DIR}/data/org.orvane.Orvane.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/data/orvane-cli.bash-completion

@@ -30,6 +30,7 @@ DataFiles DataFiles::ForProgramIn(const std::string& program_dir) {
         files.demo_study = source + "/examples/demo-study";
         files.db_tool = source + "/scripts/orvane-db";
         files.cli = program_dir + "/orvane-cli";
+        files.manual = source + "/README.md";
         return files;
     }
     const std::string share = ORVANE_INSTALL_DATADIR "/orvane";
@@ -37,6 +38,7 @@ DataFiles DataFiles::ForProgramIn(const std::string& program_dir) {
     files.db = share + "/db";
     files.sensors = share + "/sensors";
     files.demo_study = share + "/demo-study";
+    files.manual = share + "/manual/README.md";
     // The tools beside the program, or where the package put them when it runs from elsewhere.
     const std::string bin = program_dir.empty() ? ORVANE_INSTALL_BINDIR : program_dir;
     files.db_tool = bin + "/orvane-db";

@@ -16,6 +16,7 @@ struct DataFiles {
     std::string demo_study;  // the demo study's folder tree
     std::string db_tool;     // orvane-db
     std::string cli;         // orvane-cli beside the running program
+    std::string manual;      // README.md, with the pictures it shows beside it
 
     // The files for a program in `program_dir`: the source tree when that is the build folder,
     // else the installed data folder and the programs beside it.

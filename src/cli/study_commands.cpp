@@ -92,8 +92,7 @@ int CmdImport(Context& ctx) {
     SelectStudy(ctx);
     StudyLoader& loader = ctx.workspace->Loader();
     const ImportCounts added = loader.ImportStudySpectra(ctx.frontend);
-    ctx.out << fmt::format("Added {} species, {} sites and {} spectra; {} skipped\n",
-                           added.species, added.sites, added.spectra, added.skipped);
+    ctx.out << ImportSummaryLine(added) << '\n';
     return added.skipped > 0 ? kExitSkipped : 0;
 }
 

@@ -139,6 +139,7 @@ void MainForm::ImportSpectra(Frontend& frontend) {
         // New spectra leave the study's libraries out of date.
         RefreshLibraryStatus();
     });
+    frontend.Report(ImportSummary(added) + "\n");
     if (added.skipped > 0)
         frontend.Error(fmt::format(
             "The import left out {} files or folders; the report names each and the reason.",

@@ -48,6 +48,8 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdStudyBrowser, "&View", "Study &Browser", kBuilt, kAny},
         {kCmdScorePlot, "&View", "PCA &Score Plot", kBuilt, kAny},
         {kCmdResultTables, "&View", "Result &Tables", kBuilt, kAny},
+        {kCmdManual, "&Help", "Orvane &Manual\tF1", kBuilt, kAny},
+        {kCmdHowToCite, "&Help", "How to &Cite...", kBuilt, kAny},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
     return table;

@@ -42,6 +42,8 @@ enum CommandId {
     kCmdScorePlot = 32853,
     kCmdSpeciesNames = 32854,
     kCmdResultTables = 32860,
+    kCmdManual = 32870,
+    kCmdHowToCite = 32871,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

@@ -77,8 +77,7 @@ std::string PrivateSetup::Run(Frontend& frontend, const std::vector<std::string>
     // An import keeps what is stored, so one cut short is completed here.
     workspace.OpenStudy(id);
     const ImportCounts added = workspace.Loader().ImportStudySpectra(frontend);
-    frontend.Report(fmt::format("Added {} species, {} sites and {} spectra; {} skipped",
-                                added.species, added.sites, added.spectra, added.skipped));
+    frontend.Report(ImportSummary(added));
     std::ofstream(mark).put('\n');
     return config;
 }

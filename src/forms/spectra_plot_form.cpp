@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/spectra_plot_form.h"
 
+#include <algorithm>
+
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
 #include "chain/processing_session.h"
@@ -55,6 +57,21 @@ void SpectraPlotForm::RestoreStage(const std::string& word, int saved_index) {
 std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {
     const int study = doc_.Session().StudyId();
     return study ? StudySpeciesFolders(doc_.Session().Db(), study) : std::vector<std::string>();
+}
+
+std::vector<std::string> SpectraPlotForm::FollowStudy() {
+    std::vector<std::string> study = SpeciesFolders();
+    std::vector<std::string> kept;
+    for (const std::string& f : folders)
+        if (std::find(study.begin(), study.end(), f) != study.end()) kept.push_back(f);
+    folders = std::move(kept);
+    return study;
+}
+
+std::string SpectraPlotForm::NothingToPlot() const {
+    if (source == kStudy && selection == SpectraPlotRequest::kFolders && folders.empty())
+        return "No species are checked: check the species to show in the list beside the plot.";
+    return "";
 }
 
 void SpectraPlotForm::Choose(std::vector<int> spectrum_ids) {

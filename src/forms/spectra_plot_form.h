@@ -39,6 +39,12 @@ class SpectraPlotForm {
     void RestoreStage(const std::string& word, int saved_index);
     // The species folders of the current study, for the choice of folders.
     std::vector<std::string> SpeciesFolders() const;
+    // SpeciesFolders(), after unchecking the checked folders the current study lacks: after a
+    // study change the plot never asks for the former study's species.
+    std::vector<std::string> FollowStudy();
+    // Why the choices give nothing to compute (no species checked), for the window to show
+    // instead of a plot and as the tooltip of what waits for a plot; empty when there is.
+    std::string NothingToPlot() const;
     // Species and details apply to the study's spectra only.
     bool StudyChoicesEnabled() const { return source == kStudy; }
     // Spectra chosen elsewhere become the source.

@@ -4,6 +4,7 @@
 #include "base/config_file.h"
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
+#include "base/shown_text.h"
 #include "chain/chain_options.h"
 #include "chain/processing_session.h"
 #include "stats/spectral_statistics.h"
@@ -32,7 +33,11 @@ Workspace::Workspace(const std::string& config_path, const WarningSink& warn) {
 Workspace::~Workspace() = default;
 
 std::string Workspace::Title() const {
-    return "Connected to " + session_->Db().Name() + " on " + session_->Db().Host();
+    // The study's name is the one the session read when it opened the study: the title never
+    // asks the server.
+    const std::string study =
+        session_->StudyId() != 0 ? " \u2014 " + EscapeControls(session_->StudyName()) : "";
+    return "Orvane" + study + " (" + EscapeControls(session_->Db().Host()) + ")";
 }
 
 StudyLoader& Workspace::Loader() {

@@ -30,7 +30,7 @@ class Workspace {
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
 
-    // "Connected to <database> on <server>".
+    // "Orvane \u2014 <study> (<server>)", or "Orvane (<server>)" while no study is open.
     std::string Title() const;
     // What start-up found worth a warning: the configuration file's, then the session's.
     const std::vector<std::string>& StartupWarnings() const { return startup_warnings_; }

@@ -110,6 +110,19 @@ SpectraImport::~SpectraImport() = default;
 void SpectraImport::Skip(const std::string& what, const std::string& reason) {
     frontend_.Report("Skipped " + EscapeControls(what) + ": " + reason + "\n");
     ++counts_.skipped;
+    counts_.skipped_entries.push_back(EscapeControls(what) + ": " + reason);
+}
+
+std::string ImportSummaryLine(const ImportCounts& counts) {
+    return fmt::format("Added {} species, {} sites and {} spectra; {} skipped", counts.species,
+                       counts.sites, counts.spectra, counts.skipped);
+}
+
+std::string ImportSummary(const ImportCounts& counts) {
+    std::string text = ImportSummaryLine(counts);
+    if (!counts.skipped_entries.empty()) text += ":";
+    for (const std::string& entry : counts.skipped_entries) text += "\n  " + entry;
+    return text;
 }
 
 void SpectraImport::SkipEntry(const FolderEntry& entry, const std::string& level) {
@@ -165,9 +178,11 @@ void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
             throw DbError("The import stopped at species folder '" + species->folder_name_ +
                           "'; nothing of it was stored, species stored before it are kept.\n" +
                           e.what());
+        std::vector<std::string> skipped_entries = std::move(counts_.skipped_entries);
         const int skipped = counts_.skipped;
         counts_ = before;
         counts_.skipped = skipped;
+        counts_.skipped_entries = std::move(skipped_entries);
         Skip(folder, std::string("the database refused it, so nothing of it was stored (") +
                          e.what() + ")");
     }

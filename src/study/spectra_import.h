@@ -22,7 +22,15 @@ struct ImportCounts {
     int sites = 0;
     int spectra = 0;
     int skipped = 0;
+    // Each skipped entry as "path: reason", in the order they were met.
+    std::vector<std::string> skipped_entries;
 };
+
+// The line both faces end an import with: "Added 2 species, 5 sites and 40 spectra; 1 skipped".
+std::string ImportSummaryLine(const ImportCounts& counts);
+// That line, then each skipped entry on its own indented line, so that the end of a long
+// import's report says what was left out without scrolling back.
+std::string ImportSummary(const ImportCounts& counts);
 
 // Stores a study's folder tree in the database: one folder per species under the data path,
 // one folder per site inside it, one instrument file per measurement inside that. What the

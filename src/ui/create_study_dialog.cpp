@@ -30,6 +30,7 @@ CreateStudyDialog::CreateStudyDialog(MainForm& form, QtFrontend& frontend, Actio
     min_samples_ = new QSpinBox(this);
     min_samples_->setObjectName(QStringLiteral("minSamples"));
     min_samples_->setRange(0, 10000);
+    min_samples_->setSuffix(QStringLiteral(" spectra"));
     min_samples_->setValue(StudyFields().min_samples);
     auto* browse = new QPushButton(QStringLiteral("Browse..."), this);
     browse->setObjectName(QStringLiteral("browse"));

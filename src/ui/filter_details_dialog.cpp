@@ -47,6 +47,17 @@ void FilterDetailsDialog::Open(Target target) {
         order_->setRange(r.min_order, r.max_order);
         order_->setValue(order);
     }
+    // Smoothing runs on the 1-nm grid, so its window spans as many nm as it has points; the
+    // derivative runs on the sensor's bands, whatever their spacing.
+    if (target == Target::kSmoothing) {
+        size_->setSuffix(QStringLiteral(" nm"));
+        size_->setToolTip(QStringLiteral(
+            "The width of the smoothing window: points of the 1-nm grid, so nanometres."));
+    } else {
+        size_->setSuffix(QStringLiteral(" bands"));
+        size_->setToolTip(QStringLiteral(
+            "The width of the derivative's window in bands of the current sensor."));
+    }
     size_->setRange(0, 1000);
     size_->setValue(size);
     ApplyRanges();

@@ -29,6 +29,7 @@
 #include <set>
 
 #include "chain/processing_session.h"
+#include "forms/help_texts.h"
 #include "forms/menu_command.h"
 #include "forms/result_tables.h"
 #include "forms/workbench_document.h"
@@ -44,6 +45,7 @@
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
+#include "ui/help_dialogs.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/independent_set_dialog.h"
 #include "ui/plot_window.h"
@@ -272,7 +274,8 @@ void MainWindow::UpdateCommands() {
         }
     for (const auto& [id, action] : actions_) {
         // While a job uses the session, only what leaves it alone stays available.
-        const bool untouched_by_job = id == kCmdAbout || id == kCmdExit;
+        const bool untouched_by_job =
+            id == kCmdAbout || id == kCmdExit || id == kCmdManual || id == kCmdHowToCite;
         const std::string reason = job_ && !untouched_by_job
                                        ? "Wait for the running job to end, or cancel it."
                                        : form_->CommandDisabledReason(id);
@@ -294,6 +297,7 @@ void MainWindow::Refresh() {
     const bool new_study = study != shown_study_;
     if (new_study) {
         shown_study_ = study;
+        setWindowTitle(QString::fromStdString(doc_.Title()));
         if (spectra_plot_) Run([&] { spectra_plot_->RefreshSpecies(); });
         if (study_browser_) study_browser_->Refresh();
     }
@@ -639,6 +643,23 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
              });
          }},
         {kCmdAbout, [this] { AboutDialog(this).exec(); }},
+        // Both stay open beside the window, one of each.
+        {kCmdManual,
+         [this] {
+             std::string path;
+             if (!Run([&] { path = ManualPath(); })) return;
+             auto* manual = findChild<ManualWindow*>();
+             if (!manual) manual = new ManualWindow(path, this);
+             manual->show();
+             manual->raise();
+         }},
+        {kCmdHowToCite,
+         [this] {
+             auto* citation = findChild<CitationDialog*>();
+             if (!citation) citation = new CitationDialog(this);
+             citation->show();
+             citation->raise();
+         }},
     };
 }
 

@@ -40,6 +40,7 @@ NameTypeDialog::NameTypeDialog(QWidget* parent, bool validation) : QDialog(paren
         row->addWidget(new QLabel(QStringLiteral("K:"), this));
         folds_ = new QSpinBox(this);
         folds_->setRange(2, 1000);
+        folds_->setSuffix(QStringLiteral(" folds"));
         folds_->setValue(kDefaultFolds);
         folds_->setEnabled(false);
         row->addWidget(folds_);

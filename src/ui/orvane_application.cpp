@@ -184,10 +184,11 @@ std::unique_ptr<WorkbenchDocument> OrvaneApplication::OpenDocument(std::string c
             return std::make_unique<WorkbenchDocument>(config_path);
         } catch (const FileNotFoundError& e) {
             // Started from a desktop launcher nobody reads standard output, so the message
-            // goes to a dialog that lets the user pick the file.
-            std::fputs(e.what(), stdout);
-            std::fflush(stdout);
+            // goes to a dialog that lets the user pick the file. A shell sees the message only
+            // once the user has declined: "About to quit!" is not true while choices are open.
             if (!ChooseConfiguration(ConfigFile::NotFoundMessage(), config_path)) {
+                std::fputs(e.what(), stdout);
+                std::fflush(stdout);
                 status = 1;
                 return nullptr;
             }

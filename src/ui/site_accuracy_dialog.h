@@ -6,6 +6,7 @@
 #include "ui/qt_frontend.h"
 
 class QListWidget;
+class QPushButton;
 
 namespace orvane {
 
@@ -13,7 +14,7 @@ class WorkbenchDocument;
 class MainForm;
 
 // "Site Accuracy": one class of the loaded library whose sites are classified one by one.
-// OK closes the dialog whether or not a class was chosen.
+// It says what to choose, and OK waits for a choice.
 class SiteAccuracyDialog : public QDialog {
     Q_OBJECT
 
@@ -28,14 +29,18 @@ class SiteAccuracyDialog : public QDialog {
     void accept() override;
 
     QListWidget* List() const { return list_; }
+    QPushButton* OkButton() const { return ok_; }
 
   private:
+    void UpdateOk();
+
     WorkbenchDocument& doc_;
     MainForm& form_;
     QtFrontend& frontend_;
     ActionRunner run_;
     JobRunner job_;
     QListWidget* list_;
+    QPushButton* ok_;
 };
 
 }  // namespace orvane

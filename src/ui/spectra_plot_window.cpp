@@ -144,6 +144,12 @@ void SpectraPlotWindow::Mirror() {
     details_->setEnabled(form_.StudyChoicesEnabled());
     species_->setEnabled(form_.StudyChoicesEnabled() &&
                          form_.selection == SpectraPlotRequest::kFolders);
+    // Saving waits for a plot; the buttons say what is missing rather than a box after a click.
+    const QString nothing = QString::fromStdString(form_.NothingToPlot());
+    for (QPushButton* save : {png_, svg_}) {
+        save->setEnabled(!computing_ && nothing.isEmpty());
+        save->setToolTip(nothing.isEmpty() ? QStringLiteral("Save the plot as shown.") : nothing);
+    }
 }
 
 void SpectraPlotWindow::SaveChoices(QSettings& settings) const {
@@ -182,7 +188,7 @@ void SpectraPlotWindow::RestoreChoices(const QSettings& settings) {
 void SpectraPlotWindow::RefreshSpecies() {
     const QSignalBlocker block(species_);
     species_->clear();
-    for (const std::string& folder : form_.SpeciesFolders()) {
+    for (const std::string& folder : form_.FollowStudy()) {
         auto* item = new QListWidgetItem(QString::fromStdString(folder), species_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         bool checked = false;
@@ -193,6 +199,14 @@ void SpectraPlotWindow::RefreshSpecies() {
 
 bool SpectraPlotWindow::Replot() {
     Mirror();
+    const std::string nothing = form_.NothingToPlot();
+    if (!nothing.empty() && !computing_) {
+        // Nothing to compute is no error: the plot says what to do instead of a message box.
+        plot_ = SpectraPlot();
+        plot_.title = nothing;
+        Draw();
+        return true;
+    }
     if (computing_) {
         // The running computation stops at its next species; Finish then starts this one.
         superseded_->store(true);
@@ -228,8 +242,7 @@ bool SpectraPlotWindow::Replot() {
 
 void SpectraPlotWindow::Finish(SpectraPlot& result, std::exception_ptr failure, bool superseded) {
     computing_ = false;
-    png_->setEnabled(true);
-    svg_->setEnabled(true);
+    Mirror();
     if (superseded) {
         // After the job has fully ended, so that the next one can start.
         queued_ = true;

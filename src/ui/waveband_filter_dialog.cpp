@@ -19,9 +19,13 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     list_->setObjectName(QStringLiteral("ranges"));
     band_ = new WavelengthPairDialog(this, QStringLiteral("Filter band definition"),
                                      QStringLiteral("Lower wavelength"),
-                                     QStringLiteral("Upper wavelength"));
+                                     QStringLiteral("Upper wavelength"),
+                                     WavebandFilterSetup::kLowest, WavebandFilterSetup::kHighest);
     band_editor_ = [this](int& lower, int& upper) {
-        band_->SetValues(lower, upper);
+        if (lower == kNoRange && upper == kNoRange)
+            band_->Clear();
+        else
+            band_->SetValues(lower, upper);
         if (band_->exec() != QDialog::Accepted) return false;
         lower = band_->First();
         upper = band_->Second();
@@ -81,10 +85,9 @@ void WavebandFilterDialog::Refill() {
 }
 
 void WavebandFilterDialog::New() {
-    int lower = last_lower_, upper = last_upper_;
+    // A new range is typed afresh: the last one's values would only have to be overwritten.
+    int lower = kNoRange, upper = kNoRange;
     if (!band_editor_(lower, upper)) return;
-    last_lower_ = lower;
-    last_upper_ = upper;
     if (run_([&] { model_.New(lower, upper); })) Refill();
 }
 

@@ -26,12 +26,15 @@ class WavebandFilterDialog : public QDialog {
     void Open();
     void accept() override;
 
-    // Asks for one range, pre-filled; false when the user cancels. Replaceable so that the
-    // band definition can be answered without a modal loop.
+    // Asks for one range, pre-filled (empty for New, which offers kNoRange for both); false
+    // when the user cancels. Replaceable so that the band definition can be answered without
+    // a modal loop.
     using BandEditor = std::function<bool(int& lower, int& upper)>;
+    static constexpr int kNoRange = 0;
     void SetBandEditor(BandEditor editor) { band_editor_ = std::move(editor); }
 
     QListWidget* List() const { return list_; }
+    WavelengthPairDialog* BandDialog() const { return band_; }
     const WavebandFilterSetup& Model() const { return model_; }
 
   private:
@@ -46,8 +49,6 @@ class WavebandFilterDialog : public QDialog {
     QLabel* note_;  // what "Add default ranges" added, or why nothing
     WavelengthPairDialog* band_;
     BandEditor band_editor_;
-    int last_lower_ = 0;
-    int last_upper_ = 0;
 };
 
 }  // namespace orvane

@@ -137,8 +137,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(v.LibraryStatus()->text(), QStringLiteral("Not Ready"));
         QCOMPARE(v.DerivativeOrder()->maximum(), 30);
         for (QAbstractButton* b : v.MethodGroup()->buttons()) QVERIFY(!b->isEnabled());
-        QCOMPARE(w.frame->windowTitle(), QString::fromStdString("Connected to " + w.scratch.Name() +
-                                                                " on " + w.scratch.Params().host));
+        QCOMPARE(w.frame->windowTitle(), QString::fromStdString("Orvane \u2014 Kaimai ridge (" +
+                                                                w.scratch.Params().host + ")"));
 
         QStringList menus;
         for (QAction* a : w.frame->menuBar()->actions()) menus << a->text();

@@ -2,11 +2,14 @@
 // Start-up without a configuration file: the user is asked (here by a scripted answer).
 // Declining ends the program with status 1 before any window opens; taking the offered
 // private database makes the server and the demo study in one step and opens the window on it.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "base/run_program.h"
@@ -40,12 +43,41 @@ int main(int argc, char** argv) {
 
     std::string asked;
     bool offered = false;
+    // What the program printed by the time it asks: never that it is about to quit.
+    const std::string printed = dir.Path() + "/printed.txt";
+    std::string printed_while_asking;
+    const auto read_printed = [&] {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::ifstream in(printed);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
     app.SetConfigAnswer([&](const std::string& message, bool can_create) {
         asked = message;
         offered = can_create;
+        printed_while_asking = read_printed();
         return OrvaneApplication::StartChoice{};
     });
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int saved_out = dup(1), saved_err = dup(2);
+    const int sink = open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(sink, 1);
+    dup2(sink, 2);
     int status = app.Run();
+    const std::string printed_at_end = read_printed();
+    dup2(saved_out, 1);
+    dup2(saved_err, 2);
+    close(sink);
+    close(saved_out);
+    close(saved_err);
+    if (printed_while_asking.find("About to quit") != std::string::npos)
+        return Fail("printed while the start-up question was open:\n" + printed_while_asking);
+    if (printed_at_end.find("About to quit") == std::string::npos)
+        return Fail("declining said nothing on the terminal:\n" + printed_at_end);
+    // Run from the build folder, the question names the checkout's script.
+    if (asked.find("scripts/orvane-db init") == std::string::npos)
+        return Fail("the question does not name scripts/orvane-db:\n" + asked);
     const std::string searched = dir.Path() + "/spectra_config.txt";
     if (status != 1 || asked.find(searched) == std::string::npos)
         return Fail("declined: status " + std::to_string(status) + ", message:\n" + asked);

@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the window's dialogs say, without the window: the import's closing summary, the spectra
+// plot's choice of species across studies, the window title, and the help texts.
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/data_files.h"
+#include "base/orvane_error.h"
+#include "base/version.h"
+#include "chain/processing_session.h"
+#include "forms/help_texts.h"
+#include "forms/main_form.h"
+#include "forms/spectra_plot_form.h"
+#include "forms/workbench_document.h"
+#include "study/spectra_import.h"
+#include "support/recording_frontend.h"
+#include "support/scratch_database.h"
+#include "support/study_rows.h"
+#include "support/workbench_rows.h"
+
+namespace orvane {
+namespace {
+
+TEST(ImportSummaryText, OneLineForBothFacesThenTheSkippedEntries) {
+    const struct {
+        ImportCounts counts;
+        const char* line;
+        const char* whole;
+    } cases[] = {
+        {{2, 5, 40, 0, {}}, "Added 2 species, 5 sites and 40 spectra; 0 skipped",
+         "Added 2 species, 5 sites and 40 spectra; 0 skipped"},
+        {{0, 0, 0, 2, {"/d/notes.txt: it is a file", "/d/x: no site folder"}},
+         "Added 0 species, 0 sites and 0 spectra; 2 skipped",
+         "Added 0 species, 0 sites and 0 spectra; 2 skipped:\n  /d/notes.txt: it is a "
+         "file\n  /d/x: no site folder"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ImportSummaryLine(c.counts), c.line);
+        EXPECT_EQ(ImportSummary(c.counts), c.whole);
+    }
+}
+
+// Two studies; the first one's folder holds the species "kauri" (one readable spectrum) and a
+// stray file beside it that the import skips.
+class DialogForms : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::ImportSensors(scratch_, {"landsat8_oli"});
+        test::LoadSeedFeatureSpaces(scratch_.Admin());
+        data_ = dir_.Path() + "/study";
+        std::filesystem::create_directories(data_ + "/kauri/site1");
+        std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
+                                   data_ + "/kauri/site1/v6sample00000.asd");
+        std::ofstream(data_ + "/notes.txt") << "field notes\n";
+        const int first = test::InsertStudyWithChainRows(scratch_.Admin(), "Kaimai ridge");
+        test::InsertStudyWithChainRows(scratch_.Admin(), "Coastal dunes");
+        scratch_.Admin().Execute(fmt::format("update study set datapath = '{}' where study_id = {}",
+                                             scratch_.Admin().Escape(data_), first));
+        doc_ = std::make_unique<WorkbenchDocument>(scratch_.WriteConfig(dir_.Path()));
+        form_ = std::make_unique<MainForm>(*doc_);
+        form_->InitialUpdate();
+    }
+    int Select(const std::string& name) {
+        for (size_t i = 0; i < form_->Studies().items.size(); ++i)
+            if (form_->Studies().items[i].text == name) form_->SelectStudy(static_cast<int>(i));
+        return doc_->Session().StudyId();
+    }
+
+    test::ScratchDatabase scratch_{"dialogs"};
+    test::TempDir dir_;
+    std::string data_;
+    std::unique_ptr<WorkbenchDocument> doc_;
+    std::unique_ptr<MainForm> form_;
+};
+
+TEST_F(DialogForms, AWindowImportEndsWithTheSummaryAndTheSkippedList) {
+    Select("Kaimai ridge");
+    test::RecordingFrontend frontend;
+    form_->ImportSpectra(frontend);
+    ASSERT_FALSE(frontend.reports.empty());
+    EXPECT_EQ(frontend.reports.back(),
+              "Added 1 species, 1 sites and 1 spectra; 1 skipped:\n  " + data_ +
+                  "/notes.txt: it is a file where only species folders belong\n");
+}
+
+TEST_F(DialogForms, ThePlotDropsCheckedSpeciesTheNewStudyLacks) {
+    Select("Kaimai ridge");
+    test::RecordingFrontend frontend;
+    form_->ImportSpectra(frontend);
+    SpectraPlotForm plot(*doc_);
+    plot.selection = SpectraPlotRequest::kFolders;
+    plot.folders = {"kauri", "AT"};
+    EXPECT_EQ(plot.FollowStudy(), std::vector<std::string>{"kauri"});
+    EXPECT_EQ(plot.folders, std::vector<std::string>{"kauri"});
+    EXPECT_EQ(plot.NothingToPlot(), "");
+
+    // The other study has no species: nothing stays checked, and the plot says so instead of
+    // asking the server for a species of the former study.
+    Select("Coastal dunes");
+    EXPECT_TRUE(plot.FollowStudy().empty());
+    EXPECT_TRUE(plot.folders.empty());
+    EXPECT_NE(plot.NothingToPlot().find("No species are checked"), std::string::npos);
+}
+
+TEST_F(DialogForms, NothingToPlotOnlyForTheStudysCheckedSpecies) {
+    SpectraPlotForm plot(*doc_);
+    const struct {
+        int source;
+        int selection;
+        std::vector<std::string> folders;
+        bool nothing;
+    } cases[] = {
+        {SpectraPlotForm::kStudy, SpectraPlotRequest::kFolders, {}, true},
+        {SpectraPlotForm::kStudy, SpectraPlotRequest::kFolders, {"kauri"}, false},
+        {SpectraPlotForm::kStudy, SpectraPlotRequest::kAllSpecies, {}, false},
+        {SpectraPlotForm::kLoaded, SpectraPlotRequest::kFolders, {}, false},
+    };
+    for (const auto& c : cases) {
+        plot.source = c.source;
+        plot.selection = c.selection;
+        plot.folders = c.folders;
+        EXPECT_EQ(!plot.NothingToPlot().empty(), c.nothing) << c.source << " " << c.selection;
+    }
+}
+
+TEST_F(DialogForms, TheTitleNamesTheProgramTheStudyAndTheServer) {
+    const std::string host = scratch_.Params().host;
+    Select("Kaimai ridge");
+    EXPECT_EQ(doc_->Title(), "Orvane \u2014 Kaimai ridge (" + host + ")");
+    Select("Coastal dunes");
+    EXPECT_EQ(doc_->Title(), "Orvane \u2014 Coastal dunes (" + host + ")");
+}
+
+TEST(HelpTexts, TheManualIsTheReadmeOfTheCheckoutOrOfThePackage) {
+    const DataFiles checkout = DataFiles::ForProgramIn(
+        std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
+    EXPECT_EQ(ManualPath(checkout), test::SourcePath("README.md"));
+    EXPECT_EQ(DataFiles::ForProgramIn("/usr/bin").manual, "/usr/share/orvane/manual/README.md");
+
+    DataFiles missing;
+    missing.installed = true;
+    missing.manual = "/nonexistent/README.md";
+    try {
+        ManualPath(missing);
+        ADD_FAILURE() << "a missing manual was given as found";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent/README.md"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("reinstall"), std::string::npos);
+    }
+}
+
+TEST(HelpTexts, TheCitationNamesTheProgramAndItsRelease) {
+    const std::string text = CitationText();
+    EXPECT_NE(text.find(std::string("Orvane: a field spectroscopy workbench, version ") +
+                        kOrvaneVersion),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(std::string("version = {") + kOrvaneVersion + "}"), std::string::npos)
+        << text;
+}
+
+}  // namespace
+}  // namespace orvane

@@ -76,7 +76,8 @@ class WorkbenchView : public QWidget {
     QSplitter* splitter_;
     QLabel* library_status_;
     QPlainTextEdit* report_;
-    QWidget* form_side_ = nullptr;  // the settings and loaded spectra, beside the report
+    QWidget* form_side_ = nullptr;    // the chain settings, beside the report
+    QWidget* spectra_box_ = nullptr;  // the loaded spectra, under the report
 };
 
 }  // namespace orvane

@@ -2,12 +2,54 @@
 #include "ui/dock_layout.h"
 
 #include <QDockWidget>
+#include <QEvent>
 #include <QMainWindow>
 #include <QStyle>
 #include <QTabWidget>
 #include <algorithm>
 
 namespace orvane {
+
+namespace {
+
+// Watches the window's size: when it shrinks, the docks below give up height before the form
+// has to scroll, as far as their own minimum allows.
+class FormKeeper : public QObject {
+  public:
+    explicit FormKeeper(QMainWindow& window) : QObject(&window), window_(window) {
+        setObjectName(QStringLiteral("formKeeper"));
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // The window lays itself out after its resize event; the form is measured after that.
+        if (watched == &window_ && event->type() == QEvent::Resize)
+            QMetaObject::invokeMethod(this, [this] { Keep(); }, Qt::QueuedConnection);
+        return false;
+    }
+
+  private:
+    void Keep() {
+        const QWidget* form = window_.centralWidget();
+        if (!form) return;
+        const int short_by = form->sizeHint().height() - form->height();
+        if (short_by <= 0) return;
+        for (QDockWidget* dock : window_.findChildren<QDockWidget*>()) {
+            if (!dock->isVisible() || dock->isFloating() ||
+                window_.dockWidgetArea(dock) != Qt::BottomDockWidgetArea)
+                continue;
+            const int spare = dock->height() - dock->minimumSizeHint().height();
+            if (spare > 0)
+                window_.resizeDocks({dock}, {dock->height() - std::min(spare, short_by)},
+                                    Qt::Vertical);
+            return;
+        }
+    }
+
+    QMainWindow& window_;
+};
+
+}  // namespace
 
 void PlaceDock(QMainWindow& window, QDockWidget* dock) {
     QDockWidget* beside = nullptr;
@@ -19,6 +61,8 @@ void PlaceDock(QMainWindow& window, QDockWidget* dock) {
     const QWidget* form = window.centralWidget();
     const int shared = form && window.isVisible() ? form->height() : 0;
     window.addDockWidget(Qt::BottomDockWidgetArea, dock);
+    if (!window.findChild<QObject*>(QStringLiteral("formKeeper"), Qt::FindDirectChildrenOnly))
+        new FormKeeper(window);
     // The tabs sit where a dock's title is, right under the form.
     window.setTabPosition(Qt::BottomDockWidgetArea, QTabWidget::North);
     if (beside) {

@@ -190,7 +190,7 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     right->addWidget(report_, 1);
     // The loaded spectra keep a few rows; the report takes the rest of the height.
     loaded_->setMinimumHeight(40);
-    loaded_->setMaximumHeight(110);
+    loaded_->setMaximumHeight(80);
     right->addWidget(spectra);
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setObjectName(QStringLiteral("formReportSplitter"));
@@ -308,6 +308,15 @@ void WorkbenchView::Mirror() {
     if (loaded_->count() > static_cast<int>(names.size())) loaded_->clear();
     for (int i = loaded_->count(); i < static_cast<int>(names.size()); ++i)
         loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
+}
+
+QSize WorkbenchView::sizeHint() const {
+    // Tall enough for the whole Processing form; the report and the loaded spectra beside it
+    // make do with that height, so a dock below gets the rest.
+    QSize hint = QWidget::sizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    hint.setHeight(form_side_->sizeHint().height() + margins.top() + margins.bottom());
+    return hint;
 }
 
 QByteArray WorkbenchView::SplitterState() const { return splitter_->saveState(); }

@@ -28,6 +28,7 @@ class WorkbenchView : public QWidget {
     WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
 
     void Mirror();
+    QSize sizeHint() const override;
     // Replaces the report text and scrolls so that the newest entry is in view.
     void ShowReport();
     // The chain settings and loaded spectra answer input only while enabled; the report stays

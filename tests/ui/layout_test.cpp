@@ -138,6 +138,23 @@ class LayoutTest : public QObject {
         }
     }
 
+    // Docks the user dragged apart (the browser on the right, the plot beside the tables
+    // below, as earlier versions placed them) still fit a laptop screen.
+    void docksDraggedApartStillFitALaptop() {
+        Window w("uilayoutapart");
+        w.OpenEveryDock();
+        w.frame->addDockWidget(Qt::RightDockWidgetArea, w.frame->StudyBrowserDock());
+        w.frame->addDockWidget(Qt::BottomDockWidgetArea, w.frame->SpectraPlotDock());
+        w.frame->splitDockWidget(w.frame->SpectraPlotDock(), w.frame->ResultTablesDock(),
+                                 Qt::Horizontal);
+        QTest::qWait(20);
+        for (QDockWidget* dock : w.Docks()) QVERIFY(dock->isVisible());
+        QVERIFY(w.frame->tabifiedDockWidgets(w.frame->SpectraPlotDock()).isEmpty());
+        const QSize least = w.frame->minimumSizeHint();
+        QVERIFY2(least.width() <= 1024 && least.height() <= 700,
+                 qPrintable(QStringLiteral("%1 x %2").arg(least.width()).arg(least.height())));
+    }
+
     // No combo box cuts an entry off, in the form or in any dock, from a laptop's width up.
     void noComboCutsItsText() {
         Window w("uilayoutcombo");

@@ -29,8 +29,10 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
     QStringList headers;
     for (const std::string& h : StudyBrowser::Headers()) headers << QString::fromStdString(h);
     tree_->setHeaderLabels(headers);
-    // The file name takes whatever width is left.
+    // The file path takes whatever width is left; cut in its middle it keeps the file's name,
+    // and its tooltip gives it whole.
     tree_->header()->setStretchLastSection(true);
+    tree_->setTextElideMode(Qt::ElideMiddle);
     tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tree_->setToolTip(QStringLiteral(
         "Unchecking a spectrum disables it: libraries, analyses and plots leave it out, and the "
@@ -108,6 +110,7 @@ void StudyBrowserWindow::Rebuild() {
                 const StoredSpectrum& sp = spectra[i];
                 auto* row = new QTreeWidgetItem(site);
                 fill(row, browser_.SpectrumRow(i));
+                row->setToolTip(StudyBrowser::kFile, row->text(StudyBrowser::kFile));
                 for (int c : {StudyBrowser::kId, StudyBrowser::kLatitude, StudyBrowser::kLongitude,
                               StudyBrowser::kAltitude})
                     row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);

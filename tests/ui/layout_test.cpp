@@ -126,7 +126,7 @@ class LayoutTest : public QObject {
                 QVERIFY2(!scroll->verticalScrollBar()->isVisible(), qPrintable(where));
                 QVERIFY2(processing->height() >= processing->sizeHint().height(),
                          qPrintable(where + QStringLiteral(": %1").arg(processing->height())));
-                // Every field lies inside the part of the form the scroll area shows.
+                // Every field lies inside what the scroll area shows of the form.
                 const QRect shown = scroll->viewport()->rect();
                 for (QWidget* field : processing->findChildren<QWidget*>()) {
                     if (!field->isVisible()) continue;

@@ -1,11 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/study_browser.h"
 
+#include <cstdio>
+
 #include "chain/processing_session.h"
 #include "forms/main_form.h"
 #include "forms/workbench_document.h"
 
 namespace orvane {
+
+namespace {
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string Enabled(int enabled, size_t total) {
+    return std::to_string(enabled) + " of " + std::to_string(total);
+}
+
+}  // namespace
+
+std::vector<std::string> StudyBrowser::Headers() {
+    return {"Spectrum", "Enabled", "Id", "Captured", "Latitude (\u00b0)", "Longitude (\u00b0)",
+            "Altitude (m)", "File"};
+}
 
 StudyBrowser::StudyBrowser(WorkbenchDocument& doc, MainForm& form) : doc_(doc), form_(form) {}
 
@@ -59,6 +80,40 @@ std::vector<int> StudyBrowser::IdsOfSpecies(size_t species) const {
         ids.insert(ids.end(), more.begin(), more.end());
     }
     return ids;
+}
+
+std::vector<std::string> StudyBrowser::SpeciesRow(size_t species) const {
+    std::vector<std::string> row(kColumns);
+    if (species >= tree_.size()) return row;
+    const SpeciesNode& node = tree_[species];
+    row[kName] = node.folder;
+    row[kEnabled] = Enabled(node.enabled, static_cast<size_t>(node.total));
+    return row;
+}
+
+std::vector<std::string> StudyBrowser::SiteRow(size_t species, size_t site) const {
+    std::vector<std::string> row(kColumns);
+    if (species >= tree_.size() || site >= tree_[species].sites.size()) return row;
+    const SiteNode& node = tree_[species].sites[site];
+    row[kName] = "site " + std::to_string(node.site_no);
+    row[kEnabled] = Enabled(node.enabled, node.spectra.size());
+    row[kCaptured] = node.capture_time;
+    return row;
+}
+
+std::vector<std::string> StudyBrowser::SpectrumRow(size_t index) const {
+    std::vector<std::string> row(kColumns);
+    if (index >= spectra_.size()) return row;
+    const StoredSpectrum& s = spectra_[index];
+    row[kName] = "spectrum " + std::to_string(s.spectrum_no);
+    row[kEnabled] = s.disabled ? "no" : "yes";
+    row[kId] = std::to_string(s.spectrum_id);
+    row[kCaptured] = s.capture_time;
+    row[kLatitude] = Fixed(s.latitude, 6);
+    row[kLongitude] = Fixed(s.longitude, 6);
+    row[kAltitude] = Fixed(s.altitude, 1);
+    row[kFile] = s.file;
+    return row;
 }
 
 }  // namespace orvane

@@ -29,6 +29,11 @@ class StudyBrowser {
         int total = 0;
     };
 
+    // The tree's columns; each row fills the ones that apply to it and leaves the rest empty.
+    enum Column { kName, kEnabled, kId, kCaptured, kLatitude, kLongitude, kAltitude, kFile, kColumns };
+    // The column headings, with the units of the numbers under them.
+    static std::vector<std::string> Headers();
+
     StudyBrowser(WorkbenchDocument& doc, MainForm& form);
 
     // Reads the current study's spectra again.
@@ -44,6 +49,11 @@ class StudyBrowser {
     // The spectrum ids under a tree position: a whole species, a site, or one spectrum.
     std::vector<int> IdsOfSpecies(size_t species) const;
     std::vector<int> IdsOfSite(size_t species, size_t site) const;
+
+    // The texts of a species, site or spectrum row, one per column.
+    std::vector<std::string> SpeciesRow(size_t species) const;
+    std::vector<std::string> SiteRow(size_t species, size_t site) const;
+    std::vector<std::string> SpectrumRow(size_t index) const;
 
   private:
     WorkbenchDocument& doc_;

@@ -42,6 +42,7 @@
 #include "ui/abundance_settings_dialog.h"
 #include "ui/create_study_dialog.h"
 #include "ui/endmember_selection_dialog.h"
+#include "ui/dock_layout.h"
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
 #include "ui/filter_details_dialog.h"
@@ -791,7 +792,7 @@ SpectraPlotWindow* MainWindow::SpectraPlotDock() {
         // A plot replaced by a newer one stops without the status bar saying "Cancelling".
         spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), Jobs(),
                                               [this] { job_progress_.RequestCancel(); }, this);
-        addDockWidget(Qt::BottomDockWidgetArea, spectra_plot_);
+        PlaceDock(*this, spectra_plot_);
         spectra_plot_->RefreshSpecies();
         FitScreen();
         QTimer::singleShot(0, this, &MainWindow::FitScreen);
@@ -802,7 +803,7 @@ SpectraPlotWindow* MainWindow::SpectraPlotDock() {
 ResultTablesWindow* MainWindow::ResultTablesDock() {
     if (!result_tables_) {
         result_tables_ = new ResultTablesWindow(*frontend_, this);
-        addDockWidget(Qt::BottomDockWidgetArea, result_tables_);
+        PlaceDock(*this, result_tables_);
     }
     return result_tables_;
 }
@@ -810,7 +811,7 @@ ResultTablesWindow* MainWindow::ResultTablesDock() {
 StudyBrowserWindow* MainWindow::StudyBrowserDock() {
     if (!study_browser_) {
         study_browser_ = new StudyBrowserWindow(doc_, *form_, Runner(), this);
-        addDockWidget(Qt::RightDockWidgetArea, study_browser_);
+        PlaceDock(*this, study_browser_);
         FitScreen();
         QTimer::singleShot(0, this, &MainWindow::FitScreen);
         study_browser_->SetPlotRequest([this](const std::vector<int>& ids) {

@@ -30,9 +30,9 @@ QComboBox* Choices(QWidget* parent, const char* name, const std::vector<std::str
     combo->setObjectName(QString::fromLatin1(name));
     for (const std::string& label : labels) combo->addItem(QString::fromStdString(label));
     combo->setToolTip(QString::fromUtf8(tip));
-    // Narrower than its longest entry if need be, so the dock fits a small screen's width.
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(8);
+    // The choices stand one above the other beside the plot, so each can show its longest
+    // entry whole without widening the dock.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return combo;
 }
 
@@ -73,11 +73,12 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     species_ = new QListWidget(body);
     species_->setObjectName(QStringLiteral("plotSpecies"));
     species_->setToolTip(QStringLiteral("The species shown with \"Checked species\"."));
-    species_->setMaximumWidth(180);
+    species_->setMinimumHeight(40);
 
     canvas_ = new QCustomPlot(body);
     canvas_->setObjectName(QStringLiteral("plotCanvas"));
-    canvas_->setMinimumSize(480, 320);
+    // Small enough that the dock and the form share a laptop screen; the plot grows with it.
+    canvas_->setMinimumSize(320, 200);
     canvas_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     canvas_->plotLayout()->insertRow(0);
     canvas_->plotLayout()->addElement(
@@ -86,20 +87,27 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
     canvas_->legend->setVisible(false);
     canvas_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
 
-    auto* choices = new QHBoxLayout;
+    // The choices, the species and the buttons form a column beside the plot: the dock needs
+    // little height, and the plot keeps the width spectra want.
+    auto* side = new QWidget(body);
+    side->setObjectName(QStringLiteral("plotChoices"));
+    auto* column = new QVBoxLayout(side);
+    column->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : {static_cast<QWidget*>(stage_), static_cast<QWidget*>(source_),
                        static_cast<QWidget*>(selection_), static_cast<QWidget*>(details_)})
-        choices->addWidget(w);
-    choices->addStretch();
-    choices->addWidget(reset);
-    choices->addWidget(png_);
-    choices->addWidget(svg_);
+        column->addWidget(w);
+    column->addWidget(species_, 1);
+    column->addWidget(reset);
+    auto* save = new QHBoxLayout;
+    save->addWidget(png_);
+    save->addWidget(svg_);
+    column->addLayout(save);
     auto* split = new QSplitter(body);
-    split->addWidget(species_);
+    split->addWidget(side);
     split->addWidget(canvas_);
     split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
     auto* layout = new QVBoxLayout(body);
-    layout->addLayout(choices);
     layout->addWidget(split, 1);
     setWidget(body);
 

@@ -26,10 +26,13 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
     auto* body = new QWidget(this);
     tree_ = new QTreeWidget(body);
     tree_->setObjectName(QStringLiteral("studyTree"));
-    tree_->setHeaderLabels({QStringLiteral("Spectrum"), QStringLiteral("Id"),
-                            QStringLiteral("Captured"), QStringLiteral("Latitude"),
-                            QStringLiteral("Longitude"), QStringLiteral("Altitude"),
-                            QStringLiteral("File")});
+    QStringList headers;
+    for (const std::string& h : StudyBrowser::Headers()) headers << QString::fromStdString(h);
+    tree_->setHeaderLabels(headers);
+    // The file path takes whatever width is left; cut in its middle it keeps the file's name,
+    // and its tooltip gives it whole.
+    tree_->header()->setStretchLastSection(true);
+    tree_->setTextElideMode(Qt::ElideMiddle);
     tree_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tree_->setToolTip(QStringLiteral(
         "Unchecking a spectrum disables it: libraries, analyses and plots leave it out, and the "
@@ -87,33 +90,30 @@ void StudyBrowserWindow::Rebuild() {
     tree_->clear();
     const auto& spectra = browser_.Spectra();
     const auto& tree = browser_.Tree();
+    auto fill = [](QTreeWidgetItem* item, const std::vector<std::string>& texts) {
+        for (size_t c = 0; c < texts.size(); ++c)
+            item->setText(static_cast<int>(c), QString::fromStdString(texts[c]));
+    };
     for (size_t s = 0; s < tree.size(); ++s) {
         auto* species = new QTreeWidgetItem(tree_);
-        species->setText(0, QString::fromStdString(tree[s].folder));
-        species->setText(1, QStringLiteral("%1 of %2 enabled").arg(tree[s].enabled).arg(tree[s].total));
+        fill(species, browser_.SpeciesRow(s));
         species->setData(0, kKindRole, kSpeciesRow);
         species->setData(0, kSpeciesRole, static_cast<int>(s));
-        species->setExpanded(open.contains(species->text(0)));
         for (size_t t = 0; t < tree[s].sites.size(); ++t) {
             const StudyBrowser::SiteNode& node = tree[s].sites[t];
             auto* site = new QTreeWidgetItem(species);
-            site->setText(0, QStringLiteral("site %1").arg(node.site_no));
-            site->setText(1, QStringLiteral("%1 of %2 enabled").arg(node.enabled).arg(node.spectra.size()));
-            site->setText(2, QString::fromStdString(node.capture_time));
+            fill(site, browser_.SiteRow(s, t));
             site->setData(0, kKindRole, kSiteRow);
             site->setData(0, kSpeciesRole, static_cast<int>(s));
             site->setData(0, kSiteRole, static_cast<int>(t));
-            site->setExpanded(open.contains(species->text(0) + QLatin1Char('\n') + site->text(0)));
             for (size_t i : node.spectra) {
                 const StoredSpectrum& sp = spectra[i];
                 auto* row = new QTreeWidgetItem(site);
-                row->setText(0, QStringLiteral("spectrum %1").arg(sp.spectrum_no));
-                row->setText(1, QString::number(sp.spectrum_id));
-                row->setText(2, QString::fromStdString(sp.capture_time));
-                row->setText(3, QString::number(sp.latitude, 'f', 6));
-                row->setText(4, QString::number(sp.longitude, 'f', 6));
-                row->setText(5, QString::number(sp.altitude, 'f', 1));
-                row->setText(6, QString::fromStdString(sp.file));
+                fill(row, browser_.SpectrumRow(i));
+                row->setToolTip(StudyBrowser::kFile, row->text(StudyBrowser::kFile));
+                for (int c : {StudyBrowser::kId, StudyBrowser::kLatitude, StudyBrowser::kLongitude,
+                              StudyBrowser::kAltitude})
+                    row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
                 row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
                 row->setCheckState(0, sp.disabled ? Qt::Unchecked : Qt::Checked);
                 row->setData(0, kKindRole, kSpectrumRow);
@@ -121,11 +121,27 @@ void StudyBrowserWindow::Rebuild() {
             }
         }
     }
-    tree_->header()->resizeSections(QHeaderView::ResizeToContents);
-    // The columns fit their contents; the file name takes whatever width is left.
-    tree_->header()->setStretchLastSection(true);
+    FitColumns();
+    // Reopen what the user had open, after the columns were fitted with every row open.
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* species = tree_->topLevelItem(i);
+        for (int j = 0; j < species->childCount(); ++j) {
+            QTreeWidgetItem* site = species->child(j);
+            site->setExpanded(open.contains(species->text(0) + QLatin1Char('\n') + site->text(0)));
+        }
+        species->setExpanded(open.contains(species->text(0)));
+    }
     tree_->verticalScrollBar()->setValue(scrolled);
     rebuilding_ = false;
+}
+
+void StudyBrowserWindow::FitColumns() {
+    // A view measures only the rows it shows, so every row is opened while the columns are
+    // fitted: a site's name and date must not be cut when the user opens it later.
+    tree_->expandAll();
+    tree_->header()->setResizeContentsPrecision(-1);
+    for (int c = 0; c + 1 < tree_->columnCount(); ++c) tree_->resizeColumnToContents(c);
+    tree_->collapseAll();
 }
 
 std::vector<int> StudyBrowserWindow::SelectedIds() const {

@@ -38,6 +38,8 @@ class StudyBrowserWindow : public QDockWidget {
 
   private:
     void Rebuild();
+    // Fits every column but the file name to the widest text of any row, open or not.
+    void FitColumns();
 
     StudyBrowser browser_;
     ActionRunner run_;

@@ -31,7 +31,8 @@ namespace {
 QComboBox* MakeList(QWidget* parent, const char* name) {
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QString::fromLatin1(name));
-    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // As wide as its longest entry (at least 24 characters), so no choice is cut off.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     combo->setMinimumContentsLength(24);
     return combo;
 }
@@ -105,9 +106,12 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     report_->setLineWrapMode(QPlainTextEdit::NoWrap);
     report_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
-    auto* method_box = new QGroupBox(QStringLiteral("Calculation method"), this);
+    // The two choices of buttons are rows of the grid, not boxes of their own, so the whole
+    // form fits above a dock.
+    auto* method_box = new QWidget(this);
     method_group_ = new QButtonGroup(this);
     auto* method_layout = new QHBoxLayout(method_box);
+    method_layout->setContentsMargins(0, 0, 0, 0);
     int id = 0;
     for (const char* text : {"Iterative", "SavGol"}) {
         auto* button = new QRadioButton(QString::fromLatin1(text), method_box);
@@ -116,9 +120,10 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     }
     method_layout->addWidget(derivative_edit_);
 
-    auto* type_box = new QGroupBox(QStringLiteral("Feature Space Types"), this);
+    auto* type_box = new QWidget(this);
     type_group_ = new QButtonGroup(this);
     auto* type_layout = new QHBoxLayout(type_box);
+    type_layout->setContentsMargins(0, 0, 0, 0);
     id = 0;
     for (const char* text : {"DI", "NTBI", "PCT"}) {
         auto* button = new QRadioButton(QString::fromLatin1(text), type_box);
@@ -140,8 +145,10 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     grid->addWidget(Label("D&erivative order", derivative_order_), row, 0);
     derivative_order_->setMinimumWidth(70);
     grid->addWidget(derivative_order_, row++, 1, Qt::AlignLeft);
-    grid->addWidget(method_box, row++, 0, 1, 3);
-    grid->addWidget(type_box, row++, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("Calculation method")), row, 0);
+    grid->addWidget(method_box, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Feature Space Types")), row, 0);
+    grid->addWidget(type_box, row++, 1, 1, 2);
     grid->addWidget(Label("Feat&ure Spaces", feature_space_), row, 0);
     grid->addWidget(feature_space_, row++, 1, 1, 2);
     grid->addWidget(Label("Cl&assifier", classifier_), row, 0);
@@ -158,9 +165,10 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     spectra_buttons->addWidget(remove_);
     spectra_layout->addLayout(spectra_buttons);
 
-    // The form and the report share the width as the user drags the splitter between them.
+    // The form and the report share the width as the user drags the splitter between them;
+    // the loaded spectra sit under the report, so a dock below takes height from neither
+    // the settings nor the report alone.
     auto* left_side = new QWidget(this);
-    form_side_ = left_side;
     auto* left = new QVBoxLayout(left_side);
     left->setContentsMargins(0, 0, 0, 0);
     // A small window scrolls the Processing settings instead of squeezing them to nothing.
@@ -172,22 +180,26 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     chain_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     chain_scroll->setMinimumHeight(120);
     chain_scroll->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    // The loaded spectra give way first: their list keeps a few rows, the settings the rest.
-    spectra->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
-    spectra->setMinimumHeight(120);
     left->addWidget(chain_scroll);
-    left->addWidget(spectra, 1);
+    left->addStretch();
     auto* right_side = new QWidget(this);
     auto* right = new QVBoxLayout(right_side);
     right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(Label("&Report", report_));
+    report_->setMinimumHeight(60);
     right->addWidget(report_, 1);
+    // The loaded spectra keep a few rows; the report takes the rest of the height.
+    loaded_->setMinimumHeight(40);
+    loaded_->setMaximumHeight(80);
+    right->addWidget(spectra);
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setObjectName(QStringLiteral("formReportSplitter"));
     splitter_->addWidget(left_side);
     splitter_->addWidget(right_side);
     splitter_->setStretchFactor(1, 1);
     splitter_->setChildrenCollapsible(false);
+    form_side_ = chain_scroll;
+    spectra_box_ = spectra;
     auto* top = new QHBoxLayout(this);
     top->addWidget(splitter_);
 
@@ -298,13 +310,25 @@ void WorkbenchView::Mirror() {
         loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
 }
 
+QSize WorkbenchView::sizeHint() const {
+    // Tall enough for the whole Processing form; the report and the loaded spectra beside it
+    // make do with that height, so a dock below gets the rest.
+    QSize hint = QWidget::sizeHint();
+    const QMargins margins = layout()->contentsMargins();
+    hint.setHeight(form_side_->sizeHint().height() + margins.top() + margins.bottom());
+    return hint;
+}
+
 QByteArray WorkbenchView::SplitterState() const { return splitter_->saveState(); }
 
 void WorkbenchView::RestoreSplitter(const QByteArray& state) {
     if (!state.isEmpty()) splitter_->restoreState(state);
 }
 
-void WorkbenchView::SetFormEnabled(bool enabled) { form_side_->setEnabled(enabled); }
+void WorkbenchView::SetFormEnabled(bool enabled) {
+    form_side_->setEnabled(enabled);
+    spectra_box_->setEnabled(enabled);
+}
 
 void WorkbenchView::ShowReport() {
     report_->setPlainText(QString::fromStdString(form_.ReportText()));

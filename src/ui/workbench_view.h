@@ -28,6 +28,7 @@ class WorkbenchView : public QWidget {
     WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
 
     void Mirror();
+    QSize sizeHint() const override;
     // Replaces the report text and scrolls so that the newest entry is in view.
     void ShowReport();
     // The chain settings and loaded spectra answer input only while enabled; the report stays
@@ -76,7 +77,8 @@ class WorkbenchView : public QWidget {
     QSplitter* splitter_;
     QLabel* library_status_;
     QPlainTextEdit* report_;
-    QWidget* form_side_ = nullptr;  // the settings and loaded spectra, beside the report
+    QWidget* form_side_ = nullptr;    // the chain settings, beside the report
+    QWidget* spectra_box_ = nullptr;  // the loaded spectra, under the report
 };
 
 }  // namespace orvane

@@ -202,7 +202,7 @@ class SpectraWindowTest : public QObject {
         w->frame->Action(kCmdStudyBrowser)->trigger();
         StudyBrowserWindow* browser = w->frame->StudyBrowserDock();
         QTreeWidgetItem* spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
-        const int id = spectrum->text(1).toInt();
+        const int id = spectrum->text(StudyBrowser::kId).toInt();
         spectrum->setCheckState(0, Qt::Unchecked);
         QTest::qWait(10);
         QCOMPARE(w->Count(Sql("select disabled from spectrum where spectrum_id = %i", id)), 1);

@@ -164,11 +164,21 @@ MainForm::ShownChoice MainForm::Shown() const {
         shown.feature_space =
             feature_spaces_.items[static_cast<size_t>(feature_spaces_.selected)].text;
     shown.ready = doc_.IsLibraryValid();
+    try {
+        shown.settings = DescribeChainSettings(doc_.Session());
+    } catch (const OrvaneError&) {
+        // The log is a courtesy; the user's change goes ahead without it.
+    }
     return shown;
 }
 
 void MainForm::ReportResets(const ShownChoice& before, const std::string& why, bool feature_space) {
     const ShownChoice now = Shown();
+    if (!before.settings.empty() && !now.settings.empty()) {
+        const std::string changes =
+            ChainSettingChanges(before.settings, now.settings, kEntryTimeWidth);
+        if (!changes.empty()) doc_.Report(changes);
+    }
     const bool reset = feature_space && before.feature_space_id != 0 &&
                        now.feature_space_id != before.feature_space_id;
     const bool lost = before.ready && !now.ready;
@@ -274,8 +284,10 @@ void MainForm::SelectFeatureSpace(int index) {
 
 void MainForm::SelectClassifier(int index) {
     if (index < 0 || index >= classifiers_.Count()) return;
-    classifiers_.selected = index;
-    doc_.Session().SetClassifier(static_cast<Classifier>(classifiers_.SelectedData()));
+    Reporting("the classifier changed", [&] {
+        classifiers_.selected = index;
+        doc_.Session().SetClassifier(static_cast<Classifier>(classifiers_.SelectedData()));
+    });
 }
 
 void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_description.h"
 #include "chain/chain_stage.h"
 #include "forms/workbench_document.h"
 #include "stats/principal_components.h"
@@ -199,15 +200,17 @@ class MainForm : public DocumentListener {
 
   private:
     // What a change may reset without the user choosing it: the feature space and whether
-    // the library is Ready.
+    // the library is Ready; and every chain setting, which the report logs when it changed.
     struct ShownChoice {
         int feature_space_id = 0;
         std::string feature_space;
         bool ready = false;
+        std::vector<ChainSettingText> settings;
     };
     ShownChoice Shown() const;
-    // Writes one report line when the feature space was reset or the library went Not Ready
-    // since `before`, saying that `why` did it; `feature_space` false leaves the feature space
+    // Logs the chain settings changed since `before` (one timed entry), then writes one report
+    // line when the feature space was reset or the library went Not Ready, saying that `why`
+    // did it; `feature_space` false leaves the feature space
     // to a caller that reported it already.
     void ReportResets(const ShownChoice& before, const std::string& why, bool feature_space);
     // Runs a user's action and reports what it reset; chain notifications inside it stay quiet.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/workbench_document.h"
 
+#include <ctime>
+
 #include "base/output_folder.h"
 #include "base/shown_text.h"
 #include "chain/processing_session.h"
@@ -28,7 +30,7 @@ WorkbenchDocument::~WorkbenchDocument() {
 void WorkbenchDocument::Report(const std::string& text) {
     // The report is shown, saved and perhaps printed on a terminal: no control but its own
     // line ends and tabs gets in.
-    report_.Append(EscapeEntryControls(text));
+    report_.Append(TimedEntry(EscapeEntryControls(text), std::time(nullptr)));
     if (listener_) listener_->ReportChanged();
 }
 

@@ -55,7 +55,7 @@ class WorkbenchDocument {
     const SpectralStatistics& Statistics() const { return workspace_.Library(); }
     const ReportBuffer& ReportText() const { return report_; }
 
-    // Appends an entry to the report and tells the listener.
+    // Appends an entry to the report, timed, and tells the listener.
     void Report(const std::string& text);
     void SetListener(DocumentListener* listener) { listener_ = listener; }
 

@@ -292,6 +292,7 @@ void MainWindow::Refresh() {
     // A drawn plot follows the chain it was computed with.
     if (form_->ChainGeneration() != shown_chain_) {
         shown_chain_ = form_->ChainGeneration();
+        if (spectra_plot_) spectra_plot_->ShowStageLabels();
         if (spectra_plot_ && !spectra_plot_->Plot().curves.empty()) spectra_plot_->Replot();
     }
 }

@@ -76,6 +76,7 @@ void MainForm::InitialUpdate() {
         doc_.Report("There is no study in the database; create or import one first.");
     }
     for (const std::string& warning : doc_.StartupWarnings()) doc_.Report(warning);
+    LogChainChanges(false);
     if (!HasSensor()) {
         try {
             doc_.Session().RequireSensor();
@@ -164,21 +165,12 @@ MainForm::ShownChoice MainForm::Shown() const {
         shown.feature_space =
             feature_spaces_.items[static_cast<size_t>(feature_spaces_.selected)].text;
     shown.ready = doc_.IsLibraryValid();
-    try {
-        shown.settings = DescribeChainSettings(doc_.Session());
-    } catch (const OrvaneError&) {
-        // The log is a courtesy; the user's change goes ahead without it.
-    }
     return shown;
 }
 
 void MainForm::ReportResets(const ShownChoice& before, const std::string& why, bool feature_space) {
+    LogChainChanges(true);
     const ShownChoice now = Shown();
-    if (!before.settings.empty() && !now.settings.empty()) {
-        const std::string changes =
-            ChainSettingChanges(before.settings, now.settings, kEntryTimeWidth);
-        if (!changes.empty()) doc_.Report(changes);
-    }
     const bool reset = feature_space && before.feature_space_id != 0 &&
                        now.feature_space_id != before.feature_space_id;
     const bool lost = before.ready && !now.ready;
@@ -492,6 +484,21 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
     }
 }
 
+void MainForm::LogChainChanges(bool report) {
+    std::vector<ChainSettingText> now;
+    try {
+        now = DescribeChainSettings(doc_.Session());
+    } catch (const std::exception&) {
+        // The log is a courtesy; the user's change stands without it.
+        return;
+    }
+    if (report && !logged_settings_.empty()) {
+        const std::string changes = ChainSettingChanges(logged_settings_, now, kEntryTimeWidth);
+        if (!changes.empty()) doc_.Report(changes);
+    }
+    logged_settings_ = std::move(now);
+}
+
 void MainForm::ShowDerivativeMethod() {
     const DerivativeSettings* settings = doc_.Session().Derivative();
     if (derivative_order_ >= 1 && settings) derivative_method_ = settings->Method();
@@ -611,8 +618,13 @@ void MainForm::RestoreSelections(const FormSelections& s) {
     ++quiet_;
     struct Done {
         int& quiet;
-        ~Done() { --quiet; }
-    } done{quiet_};
+        MainForm& form;
+        ~Done() {
+            --quiet;
+            // The last run's choices are where the log starts from.
+            if (quiet == 0) form.LogChainChanges(false);
+        }
+    } done{quiet_, *this};
     const int study = studies_.IndexOf(s.study_id);
     if (study >= 0 && study != studies_.selected) SelectStudy(study);
     const int sensor = sensors_.IndexOf(s.sensor_id);

@@ -25,6 +25,14 @@ void ReportBuffer::Append(const std::string& text) {
     text_ += separator_;
 }
 
+std::string TimedEntry(const std::string& text, std::time_t when) {
+    std::tm tm{};
+    localtime_r(&when, &tm);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "[%H:%M:%S] ", &tm);
+    return stamp + text;
+}
+
 void ReportBuffer::Save(const std::string& path) const {
     TextFile file(path, '#');
     if (!file.OpenForWriting())

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <string>
 
 namespace orvane {
@@ -33,5 +34,13 @@ class ReportBuffer {
     std::string separator_;
     std::string text_;
 };
+
+// The entry with the local time of day it was made before its first line, "[14:03:12] Sensor:
+// ...", so a saved report tells when each setting changed and each result was computed; the
+// other lines stay as they are, so tables keep their columns.
+std::string TimedEntry(const std::string& text, std::time_t when);
+
+// The width of the time TimedEntry puts before an entry, for lines that continue it.
+constexpr size_t kEntryTimeWidth = 11;
 
 }  // namespace orvane

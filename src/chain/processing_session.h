@@ -127,6 +127,9 @@ class ProcessingSession {
     void SetChainChangedListener(std::function<void()> listener) {
         chain_changed_ = std::move(listener);
     }
+    // The listener set now, so a computation that switches the chain for a while (the sensor
+    // comparison) can hold it off and give it back.
+    const std::function<void()>& ChainChangedListener() const { return chain_changed_; }
     void NotifyChainChanged();
 
     // Problems met while loading (for example a sensor of an unknown response type), after

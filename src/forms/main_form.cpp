@@ -76,6 +76,7 @@ void MainForm::InitialUpdate() {
         doc_.Report("There is no study in the database; create or import one first.");
     }
     for (const std::string& warning : doc_.StartupWarnings()) doc_.Report(warning);
+    LogChainChanges(false);
     if (!HasSensor()) {
         try {
             doc_.Session().RequireSensor();
@@ -169,6 +170,7 @@ MainForm::ShownChoice MainForm::Shown() const {
 }
 
 void MainForm::ReportResets(const ShownChoice& before, const std::string& why, bool feature_space) {
+    LogChainChanges(true);
     const ShownChoice now = Shown();
     const bool reset = feature_space && before.feature_space_id != 0 &&
                        now.feature_space_id != before.feature_space_id;
@@ -275,8 +277,10 @@ void MainForm::SelectFeatureSpace(int index) {
 
 void MainForm::SelectClassifier(int index) {
     if (index < 0 || index >= classifiers_.Count()) return;
-    classifiers_.selected = index;
-    doc_.Session().SetClassifier(static_cast<Classifier>(classifiers_.SelectedData()));
+    Reporting("the classifier changed", [&] {
+        classifiers_.selected = index;
+        doc_.Session().SetClassifier(static_cast<Classifier>(classifiers_.SelectedData()));
+    });
 }
 
 void MainForm::RefreshFeatureSpaceList() { FillFeatureSpaceList(0); }
@@ -481,6 +485,21 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
     }
 }
 
+void MainForm::LogChainChanges(bool report) {
+    std::vector<ChainSettingText> now;
+    try {
+        now = DescribeChainSettings(doc_.Session());
+    } catch (const std::exception&) {
+        // The log is a courtesy; the user's change stands without it.
+        return;
+    }
+    if (report && !logged_settings_.empty()) {
+        const std::string changes = ChainSettingChanges(logged_settings_, now, kEntryTimeWidth);
+        if (!changes.empty()) doc_.Report(changes);
+    }
+    logged_settings_ = std::move(now);
+}
+
 void MainForm::ShowDerivativeMethod() {
     const DerivativeSettings* settings = doc_.Session().Derivative();
     if (derivative_order_ >= 1 && settings) derivative_method_ = settings->Method();
@@ -600,8 +619,13 @@ void MainForm::RestoreSelections(const FormSelections& s) {
     ++quiet_;
     struct Done {
         int& quiet;
-        ~Done() { --quiet; }
-    } done{quiet_};
+        MainForm& form;
+        ~Done() {
+            --quiet;
+            // The last run's choices are where the log starts from.
+            if (quiet == 0) form.LogChainChanges(false);
+        }
+    } done{quiet_, *this};
     const int study = studies_.IndexOf(s.study_id);
     if (study >= 0 && study != studies_.selected) SelectStudy(study);
     const int sensor = sensors_.IndexOf(s.sensor_id);

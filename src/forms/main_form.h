@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chain/chain_description.h"
 #include "chain/chain_stage.h"
 #include "forms/workbench_document.h"
 #include "stats/principal_components.h"
@@ -206,8 +207,9 @@ class MainForm : public DocumentListener {
         bool ready = false;
     };
     ShownChoice Shown() const;
-    // Writes one report line when the feature space was reset or the library went Not Ready
-    // since `before`, saying that `why` did it; `feature_space` false leaves the feature space
+    // Logs the chain settings changed since they were last logged (one timed entry), then
+    // writes one report line when the feature space was reset or the library went Not Ready,
+    // saying that `why` did it; `feature_space` false leaves the feature space
     // to a caller that reported it already.
     void ReportResets(const ShownChoice& before, const std::string& why, bool feature_space);
     // Runs a user's action and reports what it reset; chain notifications inside it stay quiet.
@@ -226,6 +228,10 @@ class MainForm : public DocumentListener {
     void ApplyChainControls();
     void ShowDerivativeMethod();
     void OnChainChanged();
+    // Logs the chain settings that differ from those logged last (one timed entry) when
+    // `report`, and remembers them; a change made outside the form (a dialog, the session) is
+    // over when the form hears of it, so it is found against the last logged state.
+    void LogChainChanges(bool report);
 
     WorkbenchDocument& doc_;
     FormList studies_;
@@ -241,6 +247,7 @@ class MainForm : public DocumentListener {
     int chain_generation_ = 0;
     // >0 while an action reports its own resets, or while selections are restored.
     int quiet_ = 0;
+    std::vector<ChainSettingText> logged_settings_;
 };
 
 }  // namespace orvane

@@ -21,6 +21,13 @@ std::vector<std::string> SpectraPlotForm::StageLabels() {
     return labels;
 }
 
+std::vector<std::string> SpectraPlotForm::CurrentStageLabels() const {
+    std::vector<std::string> labels;
+    for (const StageDeclaration& s : PlotStages())
+        labels.push_back(PlotStageLabel(doc_.Session(), s.id));
+    return labels;
+}
+
 std::vector<std::string> SpectraPlotForm::SourceLabels() {
     return {"Study spectra", "Loaded spectra", "Chosen in the study browser"};
 }

@@ -27,6 +27,8 @@ class SpectraPlotForm {
     int details = SpectraPlotRequest::kSpectra;
 
     static std::vector<std::string> StageLabels();
+    // The same with " (off)" after each stage the current settings skip.
+    std::vector<std::string> CurrentStageLabels() const;
     static std::vector<std::string> SourceLabels();
     static std::vector<std::string> SelectionLabels();
     static std::vector<std::string> DetailsLabels();

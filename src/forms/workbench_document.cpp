@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/workbench_document.h"
 
+#include <ctime>
+
 #include "base/output_folder.h"
 #include "base/report_journal.h"
 #include "base/shown_text.h"
@@ -30,7 +32,7 @@ WorkbenchDocument::~WorkbenchDocument() {
 void WorkbenchDocument::Report(const std::string& text) {
     // The report is shown, saved and perhaps printed on a terminal: no control but its own
     // line ends and tabs gets in.
-    const std::string entry = EscapeEntryControls(text);
+    const std::string entry = TimedEntry(EscapeEntryControls(text), std::time(nullptr));
     {
         const std::lock_guard<std::mutex> lock(report_mutex_);
         report_.Append(entry);

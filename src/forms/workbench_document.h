@@ -57,7 +57,7 @@ class WorkbenchDocument {
     const SpectralStatistics& Statistics() const { return workspace_.Library(); }
     const ReportBuffer& ReportText() const { return report_; }
 
-    // Appends an entry to the report and tells the listener.
+    // Appends an entry to the report, timed, and tells the listener.
     void Report(const std::string& text);
     // From now on every entry is also written to the journal, so that the report outlives a
     // crash; CloseReportJournal() removes it when the window closes normally.

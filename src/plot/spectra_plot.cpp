@@ -84,12 +84,11 @@ PlotCurve MeanCurve(const ProcessingSession& session, Chain& chain, Site& group,
 SpectraPlot EmptyPlot(const ProcessingSession& session, Stage stage, const std::string& what) {
     SpectraPlot plot;
     plot.markers = OnSensorAxis(stage);
-    std::string stage_text = Declaration(stage).label;
-    if (NeedsSensor(stage) && session.CurrentSensor())
-        stage_text += " (" + session.CurrentSensor()->Name() + ")";
-    plot.title = what + " - " + stage_text;
+    plot.title = what + " - " + PlotStageTitle(session, stage);
     if (stage == Stage::kDerived && session.DerivativeOrder() > 0)
         plot.y_label = "Derivative of order " + std::to_string(session.DerivativeOrder());
+    else if (RanContinuumRemoval(session, stage))
+        plot.y_label = "Reflectance / continuum";
     return plot;
 }
 
@@ -98,6 +97,45 @@ std::string CurrentStudyName(ProcessingSession& session) {
 }
 
 }  // namespace
+
+std::string StageSkippedText(const ProcessingSession& session, Stage stage) {
+    const StageDeclaration& s = Declaration(stage);
+    if (s.option) return session.StageMode(stage) == 0 ? std::string(s.option->label) + " off" : "";
+    if (stage == Stage::kSmoothed && session.SmoothingType() == 0) return "no smoothing";
+    if (stage == Stage::kDerived && session.DerivativeOrder() < 1) return "derivative order 0";
+    return "";
+}
+
+std::string PlotStageLabel(const ProcessingSession& session, Stage stage) {
+    const StageDeclaration& s = Declaration(stage);
+    return s.option && session.StageMode(stage) == 0 ? std::string(s.label) + " (off)" : s.label;
+}
+
+std::string PlotStageTitle(const ProcessingSession& session, Stage stage) {
+    // The last stage that computed something names the values; the skipped ones after it say
+    // that they were skipped.
+    std::vector<std::string> notes;
+    Stage shown = stage;
+    while (shown != Stage::kRaw) {
+        const std::string skipped = StageSkippedText(session, shown);
+        if (skipped.empty()) break;
+        notes.insert(notes.begin(), skipped);
+        shown = Declaration(shown).input;
+    }
+    if (NeedsSensor(stage) && session.CurrentSensor())
+        notes.insert(notes.begin(), session.CurrentSensor()->Name());
+    std::string title = Declaration(shown).label;
+    for (size_t i = 0; i < notes.size(); ++i)
+        title += (i == 0 ? " (" : "; ") + notes[i] + (i + 1 == notes.size() ? ")" : "");
+    return title;
+}
+
+bool RanContinuumRemoval(const ProcessingSession& session, Stage stage) {
+    if (session.StageMode(Stage::kContinuumRemoved) == 0) return false;
+    for (Stage s = stage; s != Stage::kRaw; s = Declaration(s).input)
+        if (s == Stage::kContinuumRemoved) return true;
+    return false;
+}
 
 std::vector<StageDeclaration> PlotStages() {
     std::vector<StageDeclaration> stages;

@@ -63,6 +63,19 @@ struct SpectraPlotRequest {
 // The stages a spectra plot offers (every stage with bands), in list order.
 std::vector<StageDeclaration> PlotStages();
 
+// Why the current settings skip a stage, so that its values are its input's unchanged
+// ("Continuum Removal off", "no smoothing", "derivative order 0"); empty when it computes.
+std::string StageSkippedText(const ProcessingSession& session, Stage stage);
+// The stage as the plot's list shows it: its label, with " (off)" when it is an optional stage
+// switched off (the others' titles say when they are skipped).
+std::string PlotStageLabel(const ProcessingSession& session, Stage stage);
+// The stage as a plot's title names it: never a computation that did not happen, so a
+// skipped stage is named by the stage whose values it passes on, with what was skipped
+// ("Smoothed (Continuum Removal off)"); a sensor stage adds the sensor.
+std::string PlotStageTitle(const ProcessingSession& session, Stage stage);
+// Whether the values of a stage went through the continuum removal.
+bool RanContinuumRemoval(const ProcessingSession& session, Stage stage);
+
 // The study's enabled spectra at a stage of the chain, species by species as the library
 // build loads them. Library species are those with at least the study's minimum number of
 // enabled spectra. Throws OrvaneError for an unknown stage, a folder the study lacks, or a

@@ -11,6 +11,7 @@
 #include "base/frontend.h"
 #include "base/output_folder.h"
 #include "base/shown_text.h"
+#include "chain/chain_description.h"
 #include "base/text_file.h"
 #include "chain/processing_session.h"
 #include "spectra/site.h"
@@ -125,7 +126,7 @@ AccuracyResult ReportAccuracy(const std::string& heading, const std::string& met
                               const Validation& validation = Validation(),
                               const std::string& note = "") {
     const int k = library.ClassCount();
-    frontend.Report(heading);
+    frontend.Report(heading + "\n" + DescribeChain(library.Session()));
     if (!note.empty()) frontend.Report(note);
     const std::vector<std::string> names = ReportNames(library, name_type);
     frontend.Report(FormatErrorMatrix(e, names));
@@ -566,7 +567,8 @@ std::string SiteAccuracyCheck(SpectralStatistics& library, StudyLoader& loader,
     library.RequireReady();
     std::unique_ptr<Species> species = loader.LoadSpecies(species_id);
     ReportUnmodelled(library, frontend);
-    frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_));
+    frontend.Report("Site Accuracy Check for " + EscapeControls(species->folder_name_) + "\n" +
+                    DescribeChain(library.Session()));
     ResultJson sites = ResultJson::array();
     ProgressScope progress(frontend, "Checking sites", species->SiteCount());
     for (int s = 0; s < species->SiteCount(); ++s) {

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
+#include "chain/chain_description.h"
 #include "base/matrix.h"
 #include "base/matrix_errors.h"
 #include "base/orvane_error.h"
@@ -425,7 +426,7 @@ UnmixResult Unmix(StudyLoader& loader, ProcessingSession& session, Frontend& fro
             y(b + 1, static_cast<int>(k) + 1) = means[k][static_cast<size_t>(b)];
     const LeastSquaresFractions fitted = UnmixLeastSquares(e, y);
 
-    frontend.Report("Spectral Unmixing");
+    frontend.Report("Spectral Unmixing\n" + DescribeChain(session, {true, false, false, false}));
     for (size_t k = 0; k < mixtures.size(); ++k) {
         UnmixedMixture out =
             UnmixMixture(store, mixtures[k], fitted, static_cast<int>(k), endmembers, elements);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
+#include "chain/chain_description.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
@@ -236,7 +237,8 @@ PcaResult RunPca(ProcessingSession& session, StudyLoader& loader, const OutputFo
         return result;
     }
     file.SetDelimiter(",");
-    frontend.Report("Principal Component Analysis");
+    frontend.Report("Principal Component Analysis\n" +
+                    DescribeChain(session, {true, true, false, false}));
     file.WriteString("PC#,Eigenvalue,Proportion,Cumulative\n");
 
     const Selection selection = SelectSpecies(session);

@@ -16,6 +16,7 @@
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/chain_options.h"
+#include "chain/chain_stage.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
 #include "spectra/sensor.h"
@@ -109,6 +110,32 @@ ResultJson FeatureSpaceRecord(const ProcessingSession& session) {
     return record;
 }
 
+// An optional stage's mode and the wavelength pairs it works with: the study's own, or none
+// and the words for the stage's default. Written whether the stage is on or off, so a reader
+// never has to guess from a missing key.
+ResultJson StageOptionRecord(const ProcessingSession& session, const StageDeclaration& stage) {
+    const StageOption& option = *stage.option;
+    const int mode = session.StageMode(stage.id);
+    ResultJson record;
+    record["mode"] = mode >= 0 && mode < static_cast<int>(option.modes.size())
+                         ? ResultJson(option.modes[static_cast<size_t>(mode)])
+                         : ResultJson(mode);
+    ResultJson pairs = ResultJson::array();
+    for (const auto& [lower, upper] : session.StagePairsOf(stage.id))
+        pairs.push_back({{"from_nm", lower}, {"to_nm", upper}});
+    record["default_pairs"] = pairs.empty() ? ResultJson(option.default_pairs) : nullptr;
+    record["pairs"] = pairs;
+    return record;
+}
+
+// "splice_correction" for "Splice Correction".
+std::string JsonKey(const std::string& label) {
+    std::string key;
+    for (char c : label)
+        key += c == ' ' ? '_' : (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    return key;
+}
+
 ResultJson LibraryRecord(Database& db, int library_id) {
     if (library_id == 0) return nullptr;
     ResultJson record;
@@ -149,6 +176,8 @@ ResultJson Provenance(ProcessingSession& session, const ProvenanceOptions& optio
     record["sensor"] = sensor ? ResultJson{{"id", sensor->SensorId()}, {"name", sensor->Name()}}
                               : ResultJson(nullptr);
     record["waveband_filter"] = WavebandFilterRecord(session);
+    for (const StageDeclaration* stage : OptionalStages())
+        record[JsonKey(stage->option->label)] = StageOptionRecord(session, *stage);
     record["smoothing"] = SmoothingRecord(session);
     record["derivative"] = options.derivative ? DerivativeRecord(session) : nullptr;
     record["feature_space"] = options.feature_space ? FeatureSpaceRecord(session) : nullptr;

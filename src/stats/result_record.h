@@ -31,7 +31,8 @@ struct ProvenanceOptions {
 
 // The settings that produced a result, read from the session at the moment of the call:
 // study (id, name), sensor (id, name), waveband filter (id and excluded ranges), smoothing
-// (type, name, window, order), derivative (order, method, window, polynomial order), feature
+// (type, name, window, order), the optional stages (splice correction, continuum removal:
+// mode, the study's pairs or the default's words), derivative (order, method, window, polynomial order), feature
 // space (id, name, type, dimension, description, its wavelength ranges or pairs), classifier,
 // validation, library (id, build date), program version and the time of the run (UTC,
 // ISO 8601). What did not take part is null.

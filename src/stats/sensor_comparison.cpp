@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <set>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
+#include "chain/chain_description.h"
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
 #include "base/shown_text.h"
@@ -29,24 +31,39 @@ namespace orvane {
 namespace {
 
 // Puts the session back on the sensor and feature space it had, however the comparison ends:
-// every later command of the window or the batch relies on them.
+// every later command of the window or the batch relies on them. Whoever listens to chain
+// changes (the window's form) hears none of the comparison's switches, as each would make it
+// choose its list's first feature space and reload its library for a sensor the user did not
+// choose; after the restore the chain is as it was, so there is nothing to tell.
 class SensorRestorer {
   public:
     explicit SensorRestorer(ProcessingSession& session)
         : session_(session),
           sensor_(session.CurrentSensor() ? session.CurrentSensor()->SensorId() : 0),
-          feature_space_(session.FeatureSpaceId()) {}
+          feature_space_(session.FeatureSpaceId()),
+          listener_(session.ChainChangedListener()) {
+        session_.SetChainChangedListener(nullptr);
+    }
     ~SensorRestorer() {
+        bool restored = true;
         try {
             if (sensor_ != 0) session_.SetSensor(sensor_);
             session_.SetFeatureSpace(feature_space_);
         } catch (...) {
             // It loaded before the comparison; should it fail now, no feature space is better
             // than one mapped to another sensor's bands.
+            restored = false;
             try {
                 session_.SetFeatureSpace(0);
             } catch (...) {
             }
+        }
+        session_.SetChainChangedListener(std::move(listener_));
+        if (restored) return;
+        // The listener must hear about a chain that is not the one it saw.
+        try {
+            session_.NotifyChainChanged();
+        } catch (...) {
         }
     }
     SensorRestorer(const SensorRestorer&) = delete;
@@ -56,6 +73,7 @@ class SensorRestorer {
     ProcessingSession& session_;
     int sensor_;
     int feature_space_;
+    std::function<void()> listener_;
 };
 
 const Sensor* LoadedSensor(const ProcessingSession& session, int sensor_id) {
@@ -246,6 +264,7 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     comparison.feature_space = space.Name();
     comparison.feature_space_type = space.TypeName();
     comparison.dimension = space.Dimension();
+    comparison.chain = DescribeChain(session, {false, true, true, true});
     SensorRestorer restorer(session);
     // Every sensor is checked before any library is built, so a refusal costs nothing.
     for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
@@ -319,7 +338,8 @@ std::string FormatSensorComparison(const SensorComparison& comparison) {
     std::string text = "Sensor Comparison\nStudy " + Quoted(comparison.study) +
                        ", feature space " + Quoted(comparison.feature_space) + " (" +
                        comparison.feature_space_type + ", " +
-                       std::to_string(comparison.dimension) + " features)\n";
+                       std::to_string(comparison.dimension) + " features)\n" +
+                       (comparison.chain.empty() ? "" : comparison.chain + "\n");
     for (const auto& row : cells) {
         std::string line;
         for (size_t c = 0; c < row.size(); ++c) {

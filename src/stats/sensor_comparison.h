@@ -43,6 +43,8 @@ struct SensorComparison {
     std::string feature_space;
     std::string feature_space_type;
     int dimension = 0;
+    // The chain every row ran with but for its sensor, as the report's heading states it.
+    std::string chain;
     std::vector<SensorComparisonRow> rows;
     std::string path;  // sensor_comparison.csv; empty when it could not be written
 };

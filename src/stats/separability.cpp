@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/frontend.h"
+#include "chain/chain_description.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
@@ -214,7 +215,9 @@ std::string SeparabilityReport(const SpectralStatistics& library,
         unmodelled = "\n\nn/a for every pair with these classes: their covariance cannot be "
                      "estimated in this feature space." +
                      unmodelled;
-    frontend.Report("Separability Analysis\nUsing " + name + " distance" + unmodelled +
+    frontend.Report("Separability Analysis\n" +
+                    DescribeChain(library.Session(), {true, true, true, false}) + "\nUsing " +
+                    name + " distance" + unmodelled +
                     "\n\n" + name + " output written to file:\n" + path);
     WriteJsonBeside(path, SeparabilityRecord(library, distances, settings), frontend);
     return path;

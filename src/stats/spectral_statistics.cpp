@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "base/frontend.h"
+#include "chain/chain_description.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
 #include "chain/feature_space.h"
@@ -122,7 +123,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         throw;
     }
     LoadLibrary();
-    frontend.Report("New library built and reloaded");
+    frontend.Report("New library built and reloaded\n" +
+                    DescribeChain(session_, {true, true, true, false}));
     // Every class is stored; the ones whose covariance this feature space cannot estimate are
     // named, as Mahalanobis and Modified Mahalanobis will leave them out.
     std::string unestimable;

@@ -306,6 +306,7 @@ void MainWindow::Refresh() {
     // job, so it comes last: nothing after it may use the connection.
     const bool new_chain = form_->ChainGeneration() != shown_chain_;
     shown_chain_ = form_->ChainGeneration();
+    if (new_chain && spectra_plot_) spectra_plot_->ShowStageLabels();
     if ((new_study || new_chain) && spectra_plot_ && !spectra_plot_->Plot().curves.empty())
         spectra_plot_->Replot();
     refreshing_ = false;

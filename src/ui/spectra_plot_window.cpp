@@ -142,7 +142,14 @@ SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& fronten
 
 SpectraPlotWindow::~SpectraPlotWindow() = default;
 
+void SpectraPlotWindow::ShowStageLabels() {
+    const std::vector<std::string> labels = form_.CurrentStageLabels();
+    for (int i = 0; i < stage_->count() && i < static_cast<int>(labels.size()); ++i)
+        stage_->setItemText(i, QString::fromStdString(labels[static_cast<size_t>(i)]));
+}
+
 void SpectraPlotWindow::Mirror() {
+    ShowStageLabels();
     const QSignalBlocker b1(stage_), b2(source_), b3(selection_), b4(details_);
     stage_->setCurrentIndex(form_.stage_index);
     source_->setCurrentIndex(form_.source);

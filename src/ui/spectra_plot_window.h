@@ -64,6 +64,9 @@ class SpectraPlotWindow : public QDockWidget {
     void SaveChoices(QSettings& settings) const;
     void RestoreChoices(const QSettings& settings);
 
+    // Marks the stages the current settings skip in the stage list.
+    void ShowStageLabels();
+
   private:
     // On the UI thread when a computation has ended.
     void Finish(SpectraPlot& result, std::exception_ptr failure, bool superseded);

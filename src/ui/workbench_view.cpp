@@ -23,6 +23,7 @@
 
 #include "chain/chain_options.h"
 #include "forms/main_form.h"
+#include "forms/stage_status.h"
 
 namespace orvane {
 
@@ -100,6 +101,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     remove_->setToolTip(QStringLiteral("Take the selected spectra off the list (Delete)."));
     library_status_ = new QLabel(this);
     library_status_->setObjectName(QStringLiteral("libraryStatus"));
+    stage_status_ = new QLabel(this);
+    stage_status_->setObjectName(QStringLiteral("stageStatus"));
+    stage_status_->setWordWrap(true);
     report_ = new QPlainTextEdit(this);
     report_->setObjectName(QStringLiteral("report"));
     report_->setReadOnly(true);
@@ -155,6 +159,8 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     grid->addWidget(classifier_, row++, 1, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("Library Status")), row, 0);
     grid->addWidget(library_status_, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Optional Stages")), row, 0);
+    grid->addWidget(stage_status_, row++, 1, 1, 2);
     grid->setColumnStretch(1, 1);
 
     auto* spectra = new QGroupBox(QStringLiteral("Loaded Spectra"), this);
@@ -303,6 +309,9 @@ void WorkbenchView::Mirror() {
                                 : classify_reason));
     remove_->setEnabled(!form_.LoadedSpectra().empty());
     library_status_->setText(QString::fromStdString(form_.LibraryStatus()));
+    const std::vector<StageMenu> stages = form_.StageMenus();
+    stage_status_->setText(QString::fromStdString(StageStatusText(stages)));
+    stage_status_->setToolTip(QString::fromStdString(StageStatusTip(stages)));
 
     const std::vector<std::string>& names = form_.LoadedSpectra();
     if (loaded_->count() > static_cast<int>(names.size())) loaded_->clear();

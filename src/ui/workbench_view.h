@@ -46,6 +46,8 @@ class WorkbenchView : public QWidget {
     QButtonGroup* MethodGroup() const { return method_group_; }
     QButtonGroup* TypeGroup() const { return type_group_; }
     QLabel* LibraryStatus() const { return library_status_; }
+    // Whether the splice correction and the continuum removal are on.
+    QLabel* StageStatus() const { return stage_status_; }
     QListWidget* LoadedSpectra() const { return loaded_; }
     QPushButton* IndivClassify() const { return classify_; }
     QPlainTextEdit* ReportWindow() const { return report_; }
@@ -72,6 +74,7 @@ class WorkbenchView : public QWidget {
     QComboBox* feature_space_;
     QComboBox* classifier_;
     QListWidget* loaded_;
+    QLabel* stage_status_;
     QPushButton* classify_;
     QPushButton* remove_;
     QSplitter* splitter_;

@@ -444,5 +444,58 @@ TEST_F(CliLibrary, CompareTabulatesTheSensorsGivenInEveryForm) {
     EXPECT_TRUE(Contains(Cli({"compare", "--help"}).out, "name: is one name")) ;
 }
 
+// A result's provenance and its report heading say how the chain ran, the optional stages
+// (mode and pairs) and the waveband filter included, so a result computed with the continuum
+// removal on can never pass for one without it.
+TEST_F(CliLibrary, ResultsNameTheOptionalStagesAndTheFilterTheyRanWith) {
+    ASSERT_EQ(Cli({"filter", "set", "1340-1450", "1790-1960"}).rc, 0);
+    ASSERT_EQ(Cli({"splice", "set", "990-991"}).rc, 0);
+    // The continuum removal leaves these two-band classes no covariance; SAM needs none.
+    const std::vector<std::string> chain = {"--continuum", "on", "--splice", "additive",
+                                            "--classifier", "sam"};
+    auto with = [&](std::vector<std::string> args) {
+        args.insert(args.end(), chain.begin(), chain.end());
+        return Cli(args);
+    };
+    test::CliOutcome r = with({"library", "build"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    r = with({"da", "--names", "folder"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    const std::string heading =
+        "Discriminant Analysis (resubstitution)\n"
+        "Chain: study \"field\"; sensor Three test bands; splice correction additive (splice "
+        "joins: 990-991); waveband filter 1340-1450, 1790-1960 nm; smoothing none; continuum "
+        "removal on (continuum ranges: the whole valid range); derivative order 0 (none)\n"
+        "Feature space type NTBI; feature space \"pairs\" (2 features); classifier SAM\n";
+    EXPECT_TRUE(Contains(r.out, heading)) << r.out;
+
+    const nlohmann::json record =
+        nlohmann::json::parse(test::FileText(Output("Error Matrix.json")));
+    const nlohmann::json& p = record["provenance"];
+    EXPECT_EQ(p["continuum_removal"]["mode"], "on") << p.dump(1);
+    EXPECT_EQ(p["continuum_removal"]["pairs"], nlohmann::json::array()) << p.dump(1);
+    EXPECT_EQ(p["continuum_removal"]["default_pairs"], "the whole valid range") << p.dump(1);
+    EXPECT_EQ(p["splice_correction"]["mode"], "additive") << p.dump(1);
+    EXPECT_EQ(p["splice_correction"]["pairs"],
+              nlohmann::json::parse(R"([{"from_nm": 990, "to_nm": 991}])"))
+        << p.dump(1);
+    EXPECT_TRUE(p["splice_correction"]["default_pairs"].is_null()) << p.dump(1);
+    EXPECT_EQ(p["waveband_filter"]["excluded"],
+              nlohmann::json::parse(R"([{"from_nm": 1340, "to_nm": 1450},
+                                        {"from_nm": 1790, "to_nm": 1960}])"))
+        << p.dump(1);
+
+    // Off, the stages still say so rather than leaving the reader to guess.
+    r = Cli({"pca"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Principal Component Analysis\nChain: study \"field\"; sensor "
+                                "Three test bands; splice correction off (splice joins: "
+                                "990-991);"))
+        << r.out;
+    const nlohmann::json pca = nlohmann::json::parse(test::FileText(Output("pca_output.json")));
+    EXPECT_EQ(pca["provenance"]["continuum_removal"]["mode"], "off") << pca.dump(1);
+    EXPECT_EQ(pca["provenance"]["splice_correction"]["mode"], "off") << pca.dump(1);
+}
+
 }  // namespace
 }  // namespace orvane

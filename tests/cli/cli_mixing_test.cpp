@@ -40,7 +40,8 @@ TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
     r = Cli({"unmix"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out,
-              "Spectral Unmixing\nmix\n0.70  grass\n0.30  soil\n"
+              "Spectral Unmixing\nChain: study \"field\"; sensor Mixing 6 bands; splice correction off (splice joins: 1000-1001 1800-1801); waveband filter none; smoothing none; continuum removal off (continuum ranges: the whole valid range)\n"
+              "mix\n0.70  grass\n0.30  soil\n"
               "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n\nsimulated mixture "
               "abundances from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n"
               "0.00  grass\n0.00  soil\n");

@@ -183,5 +183,29 @@ TEST_F(CliStoredSpectra, ExportPrintsThePathOfTheFileItWroteOrRefusesBadChoices)
     }
 }
 
+// The command line's plot follows the window's rule: with the continuum removal off, its title
+// names the smoothed values it shows, not a continuum removal that never ran.
+TEST_F(CliStoredSpectra, PlotTitlesNameOnlyTheStagesThatRan) {
+    const struct {
+        std::vector<std::string> args;
+        const char* title_end;
+    } cases[] = {
+        {{"--stage", "continuum-removed", "--smoothing", "sg-mw"},
+         " - Smoothed (Continuum Removal off)</title>"},
+        {{"--stage", "continuum-removed"},
+         " - Filtered (no smoothing; Continuum Removal off)</title>"},
+        {{"--stage", "continuum-removed", "--continuum", "on"}, " - Continuum Removed</title>"},
+        {{"--stage", "spliced"}, " - Raw (Splice Correction off)</title>"},
+    };
+    for (const auto& c : cases) {
+        const std::string svg = dir_.File("titled.svg");
+        std::vector<std::string> args = {"plot", "--output", svg};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const test::CliOutcome r = Cli(args);
+        ASSERT_EQ(r.rc, 0) << r.err;
+        EXPECT_TRUE(test::Contains(test::FileText(svg), c.title_end)) << c.title_end;
+    }
+}
+
 }  // namespace
 }  // namespace orvane

@@ -5,11 +5,15 @@
 
 #include <filesystem>
 #include <functional>
+#include <regex>
 
 #include "base/orvane_error.h"
 #include "chain/derivative_settings.h"
+#include "chain/filter_details.h"
 #include "chain/processing_session.h"
+#include "chain/study_filter.h"
 #include "forms/menu_command.h"
+#include "forms/sensor_comparison_form.h"
 #include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/study_rows.h"
@@ -258,7 +262,7 @@ TEST_F(MainFormTest, ChainChangesThatResetTheFeatureSpaceSaySoInOneLine) {
         const std::string added = doc_.ReportText().Text().substr(start);
         EXPECT_EQ(form_.FeatureSpaces().selected, 0);
         if (c.cause.empty()) {
-            EXPECT_EQ(added, "");
+            EXPECT_FALSE(Contains(added, "reset to")) << added;
             continue;
         }
         const std::string line = "Feature space \"" + was + "\" reset to \"" +
@@ -318,6 +322,98 @@ TEST_F(MainFormTest, OpenLoadsEveryFieldSpectrumFormat) {
     EXPECT_EQ(doc_.LoadedSpectra()[0]->DisplayName(), "leaf_00012.sig");
     EXPECT_EQ(doc_.LoadedSpectra()[1]->number_, 5);
     EXPECT_NEAR(doc_.LoadedSpectra()[1]->reflectances_[0], 0.24448905109489058, 1e-7);
+}
+
+// Compare Sensors switches the shared session from sensor to sensor; the form must show the
+// user's own choices afterwards, not the first feature space of its list nor a library status
+// of another sensor. The study has no spectra, so the comparison is refused, but only after it
+// has tried every sensor, which is what used to reset the form.
+TEST_F(MainFormTest, SensorComparisonLeavesTheFormsChoicesAsTheyWere) {
+    form_.SetFeatureSpaceType(kFeatureNTBI);
+    const int chosen = form_.FeatureSpaces().IndexOf(bench_.FeatureSpaceId("Vegetation indices"));
+    ASSERT_GT(chosen, 0) << "a feature space other than the list's first";
+    form_.SelectFeatureSpace(chosen);
+    form_.SelectClassifier(2);
+    const FormSelections before = form_.Selections();
+    const std::string status = form_.LibraryStatus();
+    const int generation = form_.ChainGeneration();
+    SensorComparisonForm comparison(doc_);
+    comparison.Refresh();
+    for (int i = 0; i < comparison.Sensors().Count(); ++i) comparison.SetChosen(i, true);
+    ASSERT_EQ(comparison.DisabledReason(), "");
+    SilentFrontend quiet;
+    const size_t start = doc_.ReportText().Text().size();
+    try {
+        comparison.Run(quiet);
+    } catch (const OrvaneError&) {
+    }
+    const FormSelections after = form_.Selections();
+    EXPECT_EQ(after.sensor_id, before.sensor_id);
+    EXPECT_EQ(after.feature_space_type, before.feature_space_type);
+    EXPECT_EQ(after.feature_space_id, before.feature_space_id);
+    EXPECT_EQ(after.classifier, before.classifier);
+    EXPECT_EQ(after.smoothing, before.smoothing);
+    EXPECT_EQ(after.derivative_order, before.derivative_order);
+    EXPECT_EQ(after.stage_modes, before.stage_modes);
+    EXPECT_EQ(session_.FeatureSpaceId(), before.feature_space_id);
+    EXPECT_EQ(session_.CurrentSensor()->SensorId(), before.sensor_id);
+    EXPECT_EQ(form_.LibraryStatus(), status);
+    EXPECT_EQ(form_.ChainGeneration(), generation);
+    EXPECT_EQ(doc_.ReportText().Text().substr(start), "");
+}
+
+// Every change of a chain setting leaves a timed line in the report saying what the setting
+// is now, whether the form's controls, the Chain Settings menu or a dialog changed it.
+TEST_F(MainFormTest, EveryChainSettingChangeIsLoggedWithItsTime) {
+    const std::string enmap = form_.Sensors().items[1].text;
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string line;
+    } cases[] = {
+        {"sensor", [&] { form_.SelectSensor(1); }, "Sensor: " + enmap},
+        {"smoothing", [&] { form_.SelectSmoothing(1); },
+         "Smoothing: Savitzky-Golay (MW), 31 bands, polynomial order 4"},
+        {"smoothing window", [&] { ApplySmoothingDetails(session_, 11, 2); },
+         "Smoothing: Savitzky-Golay (MW), 11 bands, polynomial order 2"},
+        {"derivative order", [&] { form_.SetDerivativeOrder(2); }, "Derivative: order 2, "},
+        {"derivative method", [&] { form_.SetDerivativeMethod(kDerivativeSavGol); },
+         "Derivative: order 2, Savitzky-Golay"},
+        {"waveband filter",
+         [&] {
+             WavebandFilter filter;
+             filter.AddRange(1340, 1450);
+             ReplaceStudyFilter(session_, filter);
+         },
+         "Waveband filter: 1340-1450 nm"},
+        {"feature-space type", [&] { form_.SetFeatureSpaceType(kFeatureNTBI); },
+         "Feature space type: NTBI"},
+        {"feature space", [&] { form_.SelectFeatureSpace(1); },
+         "Feature space: \"Vegetation indices\" (4 features)"},
+        {"classifier", [&] { form_.SelectClassifier(3); },
+         std::string("Classifier: ") + form_.Classifiers().items[3].text},
+        {"continuum removal", [&] { form_.SetStageMode(Stage::kContinuumRemoved, 1); },
+         "Continuum Removal: on (continuum ranges: the whole valid range)"},
+        {"splice joins", [&] { form_.SetStagePairs(Stage::kSpliced, "990-991"); },
+         "Splice Correction: off (splice joins: 990-991)"},
+        {"study", [&] { form_.SelectStudy(1); }, "Study: \"Coastal dunes\""},
+    };
+    const std::regex time("\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\] ");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t start = doc_.ReportText().Text().size();
+        c.change();
+        const std::string added = doc_.ReportText().Text().substr(start);
+        // The setting's line, either an entry's first after its time or one continuing it
+        // under the time.
+        const std::regex timed("(^|\n)\\[[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\] " +
+                               std::regex_replace(c.line, std::regex(R"([.^$|()\[\]{}*+?\\])"),
+                                                  R"(\$&)"));
+        EXPECT_TRUE(std::regex_search(added, timed) ||
+                    Contains(added, "\n" + std::string(kEntryTimeWidth, ' ') + c.line))
+            << added;
+        EXPECT_TRUE(std::regex_search(added, time)) << added;
+    }
 }
 
 }  // namespace

@@ -144,5 +144,54 @@ TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
     EXPECT_FLOAT_EQ(chosen.curves[0].y[0], 0.7f);
 }
 
+// A plot's title names only computations that happened: a stage the settings skip is named by
+// the stage whose values it passes on, with what was skipped, and the stage list marks it.
+TEST_F(SpectraPlotTest, TitlesNeverNameASkippedStageAndTheListMarksIt) {
+    using R = SpectraPlotRequest;
+    const std::string sensor = session_->CurrentSensor()->Name();
+    const struct {
+        Stage stage;
+        int continuum;
+        int splice;
+        int smoothing;
+        int derivative;
+        std::string title;  // after "<study> - "
+        std::string listed;
+        const char* y_label;
+    } cases[] = {
+        {Stage::kContinuumRemoved, 0, 0, 1, 0, "Smoothed (Continuum Removal off)",
+         "Continuum Removed (off)", "Reflectance"},
+        {Stage::kContinuumRemoved, 0, 0, 0, 0, "Filtered (no smoothing; Continuum Removal off)",
+         "Continuum Removed (off)", "Reflectance"},
+        {Stage::kContinuumRemoved, 1, 0, 0, 0, "Continuum Removed", "Continuum Removed",
+         "Reflectance / continuum"},
+        {Stage::kSmoothed, 1, 0, 0, 0, "Filtered (no smoothing)", "Smoothed",
+         "Reflectance"},
+        {Stage::kSmoothed, 0, 0, 1, 0, "Smoothed", "Smoothed", "Reflectance"},
+        {Stage::kSpliced, 0, 0, 0, 0, "Raw (Splice Correction off)", "Spliced (off)",
+         "Reflectance"},
+        {Stage::kSpliced, 0, 1, 0, 0, "Spliced", "Spliced", "Reflectance"},
+        {Stage::kSynthesized, 1, 0, 0, 0, "Synthesized (" + sensor + ")", "Synthesized",
+         "Reflectance / continuum"},
+        {Stage::kDerived, 0, 0, 0, 0, "Synthesized (" + sensor + "; derivative order 0)",
+         "Derived", "Reflectance"},
+        {Stage::kDerived, 0, 0, 0, 1, "Derived (" + sensor + ")", "Derived",
+         "Derivative of order 1"},
+    };
+    for (const auto& c : cases) {
+        session_->SetStageMode(Stage::kContinuumRemoved, c.continuum);
+        session_->SetStageMode(Stage::kSpliced, c.splice);
+        session_->SetSmoothingType(c.smoothing);
+        session_->SetDerivativeOrder(c.derivative);
+        const SpectraPlot plot = Plot(c.stage, R::kAllSpecies, R::kSpeciesMean);
+        const std::string expected = " - " + c.title;
+        SCOPED_TRACE(plot.title);
+        ASSERT_GE(plot.title.size(), expected.size());
+        EXPECT_EQ(plot.title.substr(plot.title.size() - expected.size()), expected);
+        EXPECT_EQ(PlotStageLabel(*session_, c.stage), c.listed);
+        EXPECT_EQ(plot.y_label, c.y_label);
+    }
+}
+
 }  // namespace
 }  // namespace orvane

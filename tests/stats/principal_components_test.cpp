@@ -120,7 +120,9 @@ TEST_F(PcaTest, EigenanalysisFileStoredRowAndScores) {
     ASSERT_EQ(r.path, Output());
     EXPECT_EQ(std::make_pair(r.bands, r.data.Ncols()), std::make_pair(3, 7));
     EXPECT_EQ(frontend_.reports,
-              (std::vector<std::string>{"Principal Component Analysis",
+              (std::vector<std::string>{"Principal Component Analysis\nChain: study \"pca "
+                                        "study\"; sensor Three test bands; splice correction off (splice joins: 1000-1001 1800-1801); waveband filter none; smoothing none; continuum removal off (continuum ranges: the whole valid range); "
+                                        "derivative order 0 (none)",
                                         "PCA output written to file:\n" + r.path}));
 
     const std::vector<std::string> lines = test::Lines(r.path);

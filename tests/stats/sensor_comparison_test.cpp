@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "chain/feature_space.h"
 #include "stats/discriminant_analysis.h"
@@ -260,6 +261,56 @@ TEST_F(SensorComparisonTest, RefusalsAndCancelLeaveTheSessionOnItsSensor) {
             EXPECT_EQ(Count("select count(*) from library"), 0) << c.name;
         }
     }
+}
+
+// The window's form listens to chain changes and answers each by choosing its list's first
+// feature space and reloading its library; the comparison's own switches of sensor must not
+// reach it, whether the comparison ends well or is refused, and every chain setting the user
+// chose is the same afterwards.
+TEST_F(SensorComparisonTest, ChainSettingsAndTheirListenerAreLeftAsTheyWere) {
+    session_->SetClassifier(Classifier::kSpectralAngle);
+    int heard = 0;
+    session_->SetChainChangedListener([&] {
+        ++heard;
+        session_->SetFeatureSpace(0);
+    });
+    const auto state = [&] {
+        return std::make_tuple(session_->CurrentSensor()->SensorId(), session_->FeatureSpaceId(),
+                               session_->FeatureSpaceType(), session_->ClassifierInUse(),
+                               session_->StageMode(Stage::kContinuumRemoved),
+                               session_->StageMode(Stage::kSpliced),
+                               session_->SmoothingType(), session_->DerivativeOrder());
+    };
+    const struct {
+        const char* name;
+        std::vector<int> sensors;
+    } cases[] = {
+        {"compared", {broad_, narrow_}},
+        {"refused after switching", {broad_, one_}},
+    };
+    for (const auto& c : cases) {
+        const auto before = state();
+        SensorComparison table;
+        try {
+            table = Compare(c.sensors);
+        } catch (const OrvaneError&) {
+        }
+        // Its heading states the chain the rows share; each row names its own sensor.
+        if (!table.rows.empty()) {
+            EXPECT_EQ(table.chain.rfind("Chain: study \"comparison study\"; splice correction off",
+                                        0),
+                      0u)
+                << table.chain;
+        }
+        EXPECT_EQ(heard, 0) << c.name;
+        EXPECT_EQ(state(), before) << c.name;
+        // The listener is back in place for the user's next change.
+        session_->NotifyChainChanged();
+        EXPECT_EQ(heard, 1) << c.name;
+        heard = 0;
+        session_->SetFeatureSpace(fs_);
+    }
+    session_->SetChainChangedListener(nullptr);
 }
 
 }  // namespace

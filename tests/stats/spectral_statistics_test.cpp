@@ -32,6 +32,13 @@
 namespace orvane {
 namespace {
 
+// The chain the library study's analyses state under their headings.
+const std::string kPairChain =
+    "Chain: study \"library study\"; sensor Three test bands; splice correction off (splice "
+    "joins: 1000-1001 1800-1801); waveband filter none; smoothing none; continuum removal off "
+    "(continuum ranges: the whole valid range); derivative order 0 (none)\nFeature space type "
+    "NTBI; feature space \"pairs\" (2 features)";
+
 using Points = test::FeaturePoints;
 
 // Mahalanobis (shrunk) against scikit-learn (tests/stats/ledoit_wolf_reference.py): classes of
@@ -249,7 +256,12 @@ TEST_F(LibraryTest, BuildStoresSortedClassesWithSampleStatistics) {
     EXPECT_FALSE(library_->IsLibraryValid());
     EXPECT_STREQ(library_->StatusText(), "Not Ready");
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    EXPECT_EQ(frontend_.reports, std::vector<std::string>{"New library built and reloaded"});
+    // One entry, stating the chain the library was built with.
+    ASSERT_EQ(frontend_.reports.size(), 1u);
+    EXPECT_EQ(frontend_.reports[0].rfind(
+                  "New library built and reloaded\nChain: study \"library study\"; sensor ", 0),
+              0u)
+        << frontend_.reports[0];
     EXPECT_STREQ(library_->StatusText(), "Ready");
     EXPECT_EQ(Count("select count(*) from library"), 1);
     EXPECT_EQ(Count("select count(*) from statistic"), 3);
@@ -740,7 +752,7 @@ TEST_F(LibraryTest, UnestimableClassesAreNamedByTheBuildTheStatusAndEachRunOnce)
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     EXPECT_EQ(frontend_.reports,
               (std::vector<std::string>{
-                  "New library built and reloaded",
+                  "New library built and reloaded\n" + kPairChain,
                   "The covariance of these classes cannot be estimated in this feature space; "
                   "Mahalanobis and Modified Mahalanobis leave them unmodelled (SAM and Gen. "
                   "Squared Dist use them):\n  " + delta + "\n  " + epsilon}));
@@ -816,7 +828,8 @@ TEST_F(LibraryTest, DiscriminantAnalysisErrorMatrixRowsAreClassifiedAsColumnsRef
               "User Acc. Max,1.00000000000000E+02\n"
               "User Acc. Mean,9.50000000000000E+01\n");
     ASSERT_EQ(frontend_.reports.size(), 5u);
-    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis (resubstitution)");
+    EXPECT_EQ(frontend_.reports[0], "Discriminant Analysis (resubstitution)\n" + kPairChain +
+                                        "; classifier Mahalanobis");
     EXPECT_EQ(frontend_.reports[1],
               "Error matrix (rows: classified as, columns: reference class)\n"
               "              alpha  beta  delta  gamma  Row Total\n"
@@ -930,7 +943,8 @@ TEST_F(LibraryTest, IndependentSetCountsVotesUnderTheMatchingClass) {
     ASSERT_EQ(frontend_.reports.size(), 6u);
     EXPECT_EQ(frontend_.reports[0],
               "Skipped species omega: the library has no class of that folder name");
-    EXPECT_EQ(frontend_.reports[1], "Library Accuracy Check");
+    EXPECT_EQ(frontend_.reports[1],
+              "Library Accuracy Check\n" + kPairChain + "; classifier Mahalanobis");
     EXPECT_EQ(frontend_.reports[5], "Overall Accuracy: 66.66667 % (independent set)");
     EXPECT_EQ(r.kappa, 0.0);
 
@@ -994,7 +1008,8 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
         SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings());
     ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
     EXPECT_EQ(frontend_.reports.back(),
-              "Separability Analysis\nUsing JM and B distance\n\nn/a for every pair with these "
+              "Separability Analysis\n" + kPairChain +
+                  "\nUsing JM and B distance\n\nn/a for every pair with these "
               "classes: their covariance cannot be estimated in this feature space.\n  delta: "
               "its covariance has rank 0 in 2 features (its 3 spectra vary in fewer directions "
               "than there are features: duplicated spectra or features that move together)"

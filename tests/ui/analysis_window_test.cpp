@@ -161,7 +161,7 @@ class AnalysisWindowTest : public QObject {
         w.ExpectNoError();
         QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
         // Each ranking opens with its verdict.
-        QCOMPARE(w.Report().count(QStringLiteral("\nclassified as ")), 2);
+        QCOMPARE(w.Report().count(QStringLiteral("] classified as ")), 2);
 
         // The status follows every reload.
         w.SetType(0);

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QSettings>
 #include <QTreeWidget>
 #include <QtTest>
@@ -265,6 +266,49 @@ class SpectraWindowTest : public QObject {
         QVERIFY(std::isnan(mean->data()->at(1000 - 350)->value));
     }
 
+    // (Before the cases whose second window takes the session's chain listener.)
+    // Whether the optional stages are on shows on the form, and the plot's list marks the
+    // stage that is off; the title follows what was computed.
+    void theChainsOptionalStagesShowOnTheFormAndInThePlot() {
+        w->frame->Action(kCmdSpectraPlot)->trigger();
+        SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
+        QVERIFY(plot);
+        QVERIFY(Drawn(plot));
+        const QLabel* status = w->View().StageStatus();
+        int at = -1;
+        const std::vector<StageDeclaration> stages = PlotStages();
+        for (size_t i = 0; i < stages.size(); ++i)
+            if (stages[i].id == Stage::kContinuumRemoved) at = static_cast<int>(i);
+        QVERIFY(at >= 0);
+        const int was = plot->StageList()->currentIndex();
+        const struct {
+            int mode;
+            const char* status;
+            const char* listed;
+            const char* title_end;
+        } cases[] = {
+            {1, "Splice Correction: off, Continuum Removal: on", "Continuum Removed",
+             " - Continuum Removed"},
+            {0, "Splice Correction: off, Continuum Removal: off", "Continuum Removed (off)",
+             " - Filtered (no smoothing; Continuum Removal off)"},
+        };
+        for (const auto& c : cases) {
+            QVERIFY(w->frame->Run(
+                [&] { w->frame->Form().SetStageMode(Stage::kContinuumRemoved, c.mode); }));
+            QCOMPARE(status->text(), QString::fromLatin1(c.status));
+            QCOMPARE(plot->StageList()->itemText(at), QString::fromLatin1(c.listed));
+            Choose(plot->StageList(), at);
+            QVERIFY(Drawn(plot));
+            const std::string& title = plot->Plot().title;
+            const std::string end = c.title_end;
+            QVERIFY2(title.size() > end.size() && title.substr(title.size() - end.size()) == end,
+                     title.c_str());
+        }
+        // The next cases expect the stage they left.
+        Choose(plot->StageList(), was);
+        QVERIFY(Drawn(plot));
+    }
+
     void windowRemembersAndOpensSeveralFiles() {
         w->frame->RestoreSettings();  // nothing stored yet; from now on it is kept
         w->frame->Run([&] {
@@ -327,6 +371,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(Drawn(again.SpectraPlotDock()));
         QCOMPARE(again.SpectraPlotDock()->StageList()->currentText(), QStringLiteral("Smoothed"));
     }
+
 };
 
 }  // namespace orvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/orvane_error.h"
+#include "plot/figure_size.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
@@ -66,6 +67,11 @@ int Choice(const Args& args, const std::string& name, const std::vector<std::str
 // fallback, any other word is a usage error listing the accepted words.
 Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, Stage fallback);
 int NameTypeOption(const Args& args);
+// A figure's --size (WxH, WxHpx or WxHmm) and --dpi; without --size the fallback's size, kept
+// at its printed size when only --dpi is given. Anything else is a usage error.
+FigureSize FigureOption(const Args& args, const FigureSize& fallback);
+// What --size and --dpi do, for the figures' help texts.
+std::string FigureOptionsHelp(const FigureSize& fallback);
 // The global --study option, or else the session's first study.
 void SelectStudy(Context& ctx);
 // The command that mends an error of the core, for its message.

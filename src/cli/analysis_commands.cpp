@@ -149,7 +149,8 @@ std::vector<Command> AnalysisCommands() {
          "pca_output.csv, the score plot pca_score_plot.svg (components X and Y, 1,2 "
          "unless given; points coloured by species) and each component's share of the "
          "variance with the cumulative share, pca_scree_plot.svg; prints the paths of the "
-         "first two last. " + FigureOptionsHelp(WindowFigure()),
+         "first two last. " +
+             FigureOptionsHelp(WindowFigure()),
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "

@@ -57,8 +57,8 @@ FigureSize FigureOption(const Args& args, const FigureSize& fallback) {
 }
 
 std::string FigureOptionsHelp(const FigureSize& fallback) {
-    return "--size gives the figure's size in pixels (WxH or WxHpx, default " +
-           fallback.Text() + ") or millimetres (WxHmm), --dpi its resolution (default " +
+    return "--size gives the figure's size in pixels (WxH or WxHpx, default " + fallback.Text() +
+           ") or millimetres (WxHmm), --dpi its resolution (default " +
            std::to_string(fallback.dpi) +
            "): the SVG is laid out at its printed size, and rendered at that resolution it "
            "has the size's pixels.";

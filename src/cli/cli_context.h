@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "base/orvane_error.h"
-#include "plot/figure_size.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
 #include "forms/workspace.h"
+#include "plot/figure_size.h"
 
 namespace orvane {
 

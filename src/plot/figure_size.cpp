@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/figure_size.h"
 
+#include <fmt/format.h>
+
 #include <cmath>
 #include <cstdlib>
-
-#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 
@@ -58,8 +58,9 @@ void FigureSize::Check() const {
     if (!(width > 0.0) || !(height > 0.0) || !std::isfinite(width) || !std::isfinite(height))
         throw OrvaneError("A figure's width and height must be above zero; got " + Text() + ".");
     if (dpi < kMinDpi || dpi > kMaxDpi)
-        throw OrvaneError(fmt::format("A figure's resolution must lie between {} and {} dpi; got {}.",
-                                      kMinDpi, kMaxDpi, dpi));
+        throw OrvaneError(
+            fmt::format("A figure's resolution must lie between {} and {} dpi; got {}.", kMinDpi,
+                        kMaxDpi, dpi));
     if (PixelWidth() > kMaxPixels || PixelHeight() > kMaxPixels)
         throw OrvaneError(fmt::format(
             "A figure of {} at {} dpi would be {} x {} pixels; at most {} pixels a side are "

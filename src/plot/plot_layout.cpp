@@ -156,8 +156,7 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
     // Round tick values, as many as fit: fewer when the labels would touch each other.
     auto labels_of = [](const std::vector<double>& values) {
         std::vector<std::string> texts;
-        const int places =
-            values.size() > 1 ? NiceTickDecimals(values[1] - values[0]) : 0;
+        const int places = values.size() > 1 ? NiceTickDecimals(values[1] - values[0]) : 0;
         for (double v : values) texts.push_back(TickLabel(v, places));
         return texts;
     };
@@ -168,8 +167,8 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
     };
     const int ph = y0 - y1;
     std::vector<double> yv = NiceTicks(scene.y_start, scene.y_start + scene.y_range, kTicks);
-    for (int target = kTicks - 1; target >= 2 && yv.size() > 1 &&
-                                  ph * (yv[1] - yv[0]) / scene.y_range < 2 * char_height;
+    for (int target = kTicks - 1;
+         target >= 2 && yv.size() > 1 && ph * (yv[1] - yv[0]) / scene.y_range < 2 * char_height;
          --target)
         yv = NiceTicks(scene.y_start, scene.y_start + scene.y_range, target);
     const std::vector<std::string> y_texts = labels_of(yv);
@@ -178,8 +177,9 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
     const int pw = x1 - x0;
     std::vector<double> xv = NiceTicks(scene.x_start, scene.x_start + scene.x_range, kTicks);
     std::vector<std::string> x_texts = labels_of(xv);
-    for (int target = kTicks - 1; target >= 2 && xv.size() > 1 &&
-                                  pw * (xv[1] - xv[0]) / scene.x_range < widest(x_texts) + 2 * char_width;
+    for (int target = kTicks - 1;
+         target >= 2 && xv.size() > 1 &&
+         pw * (xv[1] - xv[0]) / scene.x_range < widest(x_texts) + 2 * char_width;
          --target) {
         xv = NiceTicks(scene.x_start, scene.x_start + scene.x_range, target);
         x_texts = labels_of(xv);
@@ -202,16 +202,14 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
         // Centred under the tick, below its mark, but never past the surface's edges.
         const int half = static_cast<int>(x_texts[i].size()) * char_width / 2;
         const int centre = std::clamp(xi, half + 1, width - half - 1);
-        scene.labels.push_back(
-            {centre, y0 + t / 2 + 2, std::move(x_texts[i]), PixelText::kMiddle});
+        scene.labels.push_back({centre, y0 + t / 2 + 2, std::move(x_texts[i]), PixelText::kMiddle});
     }
     scene.x_ticks = static_cast<int>(xv.size());
     for (size_t i = 0; i < yv.size(); ++i) {
         const int yi = static_cast<int>(origin_y - (yv[i] - ymin) * fy);
         scene.ticks.push_back({x0 - t / 2, yi, x0 + t / 2, yi});
         // Ending left of the tick's mark, centred on it in height.
-        scene.labels.push_back(
-            {x0 - t / 2 - 3, yi - char_height / 2, y_texts[i], PixelText::kEnd});
+        scene.labels.push_back({x0 - t / 2 - 3, yi - char_height / 2, y_texts[i], PixelText::kEnd});
     }
     // The legend: one line per named item, in the top-right corner of the data area.
     {

@@ -47,9 +47,8 @@ std::string SvgHead(const std::string& title, const FigureSize& size) {
     const int w = size.LayoutWidth();
     const int h = size.LayoutHeight();
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += fmt::format(
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" {} viewBox=\"0 0 {} {}\">\n",
-        size.SvgSizeAttributes(), w, h);
+    svg += fmt::format("<svg xmlns=\"http://www.w3.org/2000/svg\" {} viewBox=\"0 0 {} {}\">\n",
+                       size.SvgSizeAttributes(), w, h);
     svg += "<title>" + Escaped(title) + "</title>\n";
     // Half-pixel offsets put one-pixel lines on the pixels the window paints.
     svg += fmt::format(
@@ -109,7 +108,9 @@ std::string ScreeSvg(const ScreeLayout& layout, const FigureSize& size) {
             svg += fmt::format("<circle cx=\"{:.0f}\" cy=\"{:.0f}\" r=\"2.5\"/>\n", p.x, p.y);
         svg += "</g>\n";
     }
-    svg += "<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" stroke=\"none\">\n";
+    svg +=
+        "<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" "
+        "stroke=\"none\">\n";
     for (const PixelText& t : scene.labels) svg += Text(t);
     for (size_t i = 0; i < scene.bar_values.size(); ++i) {
         std::string text = Text(scene.bar_values[i]);
@@ -129,8 +130,7 @@ std::string ScreeSvg(const ScreeLayout& layout, const FigureSize& size) {
     for (const PlotScene::LegendEntry& e : scene.legend)
         svg += fmt::format(
             "<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"{}\" stroke=\"none\"/>\n",
-            e.left,
-            e.top + (kCharHeight - PlotLayout::kMarkerSize) / 2, PlotLayout::kMarkerSize,
+            e.left, e.top + (kCharHeight - PlotLayout::kMarkerSize) / 2, PlotLayout::kMarkerSize,
             PlotLayout::kMarkerSize, e.colour);
     svg += "</svg>\n";
     return svg;
@@ -150,7 +150,9 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points, const FigureSize
         for (const PixelLine& l : *lines)
             svg += fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\"/>\n",
                                l.x1 + 0.5, l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
-    svg += "</g>\n<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" stroke=\"none\">\n";
+    svg +=
+        "</g>\n<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" "
+        "stroke=\"none\">\n";
     for (const PixelText& t : scene.labels) svg += Text(t);
     for (const PixelText* t : {&scene.x_title, &scene.y_title})
         if (!t->text.empty()) svg += Text(*t);

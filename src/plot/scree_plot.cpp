@@ -87,8 +87,7 @@ ScreeScene ScreeLayout::Layout(int width, int height, int char_height, int char_
                                     std::move(value), PixelText::kMiddle});
         scene.bar_value_colours.push_back(inside ? "#ffffff" : "#000000");
         scene.ticks.push_back({centre, y0, centre, y0 + t / 2});
-        scene.labels.push_back(
-            {centre, y0 + t / 2 + 1, std::to_string(i + 1), PixelText::kMiddle});
+        scene.labels.push_back({centre, y0 + t / 2 + 1, std::to_string(i + 1), PixelText::kMiddle});
     }
     // Halfway up on the right, where the line has risen above and the bars have fallen below.
     const std::string bars_name = "Explained variance";

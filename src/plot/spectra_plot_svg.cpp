@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plot/spectra_plot_svg.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
-
-#include <fmt/format.h>
 
 #include "base/orvane_error.h"
 #include "base/text_file.h"
@@ -128,8 +128,8 @@ std::vector<Xy> ClipPolygon(const Frame& f, std::vector<Xy> polygon) {
             const bool pin = inside[e](p), qin = inside[e](q);
             if (pin) out.push_back(p);
             if (pin != qin) {
-                const double t = vertical ? (bounds[e] - p.x) / (q.x - p.x)
-                                          : (bounds[e] - p.y) / (q.y - p.y);
+                const double t =
+                    vertical ? (bounds[e] - p.x) / (q.x - p.x) : (bounds[e] - p.y) / (q.y - p.y);
                 out.push_back({p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)});
             }
         }
@@ -172,8 +172,7 @@ std::string BandPath(const Frame& f, const PlotCurve& c) {
     for (const auto& [first, last] : Runs(c.x, both)) {
         std::vector<Xy> polygon;
         for (size_t i = first; i <= last; ++i) polygon.push_back({f.X(c.x[i]), f.Y(c.upper[i])});
-        for (size_t i = last + 1; i-- > first;)
-            polygon.push_back({f.X(c.x[i]), f.Y(c.lower[i])});
+        for (size_t i = last + 1; i-- > first;) polygon.push_back({f.X(c.x[i]), f.Y(c.lower[i])});
         polygon = ClipPolygon(f, std::move(polygon));
         if (polygon.size() < 3) continue;
         for (size_t i = 0; i < polygon.size(); ++i)
@@ -275,9 +274,8 @@ std::string CurvesSvg(const Frame& f, const SpectraPlot& plot) {
                 if (!std::isfinite(c.x[i]) || !std::isfinite(c.y[i])) continue;
                 const Xy p{f.X(c.x[i]), f.Y(c.y[i])};
                 if (!Inside(f, p)) continue;
-                svg += "<circle cx=\"" + Num(p.x) + "\" cy=\"" + Num(p.y) +
-                       "\" r=\"2.5\" fill=\"" + plot.groups.at(c.group).colour +
-                       "\" stroke=\"none\"/>\n";
+                svg += "<circle cx=\"" + Num(p.x) + "\" cy=\"" + Num(p.y) + "\" r=\"2.5\" fill=\"" +
+                       plot.groups.at(c.group).colour + "\" stroke=\"none\"/>\n";
             }
     svg += "</g>\n";
     return svg;
@@ -304,16 +302,15 @@ std::string SpectraPlotSvg(const SpectraPlot& plot, const FigureSize& size, cons
     const int width = size.LayoutWidth();
     const int height = size.LayoutHeight();
     const Frame f = PlotFrame(plot, width, height, view);
-    std::string svg =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size.SvgSizeAttributes() +
-        " viewBox=\"0 0 " + std::to_string(width) +
-        " " + std::to_string(height) + "\" font-family=\"DejaVu Sans, sans-serif\" "
-        "font-size=\"12\">\n"
-        "<title>" + Xml(plot.title) + "</title>\n"
-        "<rect width=\"100%\" height=\"100%\" fill=\"white\" stroke=\"none\"/>\n"
-        "<text x=\"" + Num(f.left + f.width / 2) + "\" y=\"28\" text-anchor=\"middle\" stroke=\"none\" "
-        "font-size=\"15\">" + Xml(plot.title) + "</text>\n";
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size.SvgSizeAttributes() +
+           " viewBox=\"0 0 " + std::to_string(width) + " " + std::to_string(height) +
+           "\" font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\">\n";
+    svg += "<title>" + Xml(plot.title) + "</title>\n";
+    svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\" stroke=\"none\"/>\n";
+    svg += "<text x=\"" + Num(f.left + f.width / 2) +
+           "\" y=\"28\" text-anchor=\"middle\" stroke=\"none\" font-size=\"15\">" +
+           Xml(plot.title) + "</text>\n";
 
     svg += AxesSvg(f, plot, height);
     svg += CurvesSvg(f, plot);

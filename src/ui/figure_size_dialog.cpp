@@ -100,8 +100,8 @@ void FigureSizeDialog::UnitChanged() {
     const FigureSize::Unit unit =
         unit_->currentIndex() == 1 ? FigureSize::kMillimetres : FigureSize::kPixels;
     if (unit == shown_unit_) return;
-    const double factor = unit == FigureSize::kMillimetres ? kMmPerInch / dpi_->value()
-                                                           : dpi_->value() / kMmPerInch;
+    const double factor =
+        unit == FigureSize::kMillimetres ? kMmPerInch / dpi_->value() : dpi_->value() / kMmPerInch;
     const double w = width_->value() * factor, h = height_->value() * factor;
     shown_unit_ = unit;
     for (QDoubleSpinBox* box : {width_, height_})

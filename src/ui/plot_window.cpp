@@ -15,8 +15,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "plot/plot_svg.h"
 #include "base/orvane_error.h"
+#include "plot/plot_svg.h"
 #include "plot/score_plot.h"
 #include "ui/figure_size_dialog.h"
 
@@ -28,7 +28,9 @@ void DrawLabel(QPainter& painter, const PixelText& t) {
     const QFontMetrics metrics(painter.font());
     const QString text = QString::fromStdString(t.text);
     const int width = metrics.horizontalAdvance(text);
-    const int shift = t.anchor == PixelText::kMiddle ? width / 2 : t.anchor == PixelText::kEnd ? width : 0;
+    const int shift = t.anchor == PixelText::kMiddle ? width / 2
+                      : t.anchor == PixelText::kEnd  ? width
+                                                     : 0;
     painter.drawText(t.left - shift, t.top + metrics.ascent(), text);
 }
 }  // namespace
@@ -336,7 +338,8 @@ bool ScorePlotWindow::SaveSvg(const std::string& path, const FigureSize& size) {
     } catch (const OrvaneError&) {
         return false;
     }
-    return ScreeShown() ? WriteScreeSvg(scree_, path, size) : WritePlotSvg(Layout(), true, path, size);
+    return ScreeShown() ? WriteScreeSvg(scree_, path, size)
+                        : WritePlotSvg(Layout(), true, path, size);
 }
 
 void ScorePlotWindow::AskAndSave(bool svg) {
@@ -351,8 +354,7 @@ void ScorePlotWindow::AskAndSave(bool svg) {
     if (path.isEmpty()) return;
     FigureSize size;
     if (!FigureSizeDialog::Ask(this, QStringLiteral("Figure Size"), ViewSize(), size)) return;
-    const bool ok =
-        svg ? SaveSvg(path.toStdString(), size) : SavePng(path.toStdString(), size);
+    const bool ok = svg ? SaveSvg(path.toStdString(), size) : SavePng(path.toStdString(), size);
     if (!ok)
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("Could not write %1.").arg(path));

@@ -16,10 +16,10 @@
 #include <cmath>
 #include <exception>
 
-#include "chain/processing_session.h"
-#include "forms/workbench_document.h"
 #include "base/orvane_error.h"
 #include "base/text_file.h"
+#include "chain/processing_session.h"
+#include "forms/workbench_document.h"
 #include "plot/spectra_plot_svg.h"
 #include "ui/figure_size_dialog.h"
 
@@ -351,8 +351,8 @@ void SpectraPlotWindow::AskAndSave(bool svg) {
                                FigureSize::Pixels(canvas_->width(), canvas_->height()), size))
         return;
     if (svg ? SaveSvg(path, size) : SavePng(path, size))
-        doc_.Report("Plot saved to " + path + " (" + size.Text() + ", " +
-                    std::to_string(size.dpi) + " dpi)");
+        doc_.Report("Plot saved to " + path + " (" + size.Text() + ", " + std::to_string(size.dpi) +
+                    " dpi)");
 }
 
 }  // namespace orvane

@@ -121,7 +121,8 @@ TEST_F(CliStoredSpectra, PlotSizeResolutionAndSpeciesColours) {
         const test::CliOutcome r = Cli(args);
         ASSERT_EQ(r.rc, 0) << r.err;
         EXPECT_NE(test::FileText(svg).find(c.head), std::string::npos)
-            << c.head << "\n" << test::FileText(svg).substr(0, 300);
+            << c.head << "\n"
+            << test::FileText(svg).substr(0, 300);
     }
     for (const auto& [args, says] : {
              std::pair<std::vector<std::string>, const char*>{{"--size", "big"},
@@ -145,7 +146,8 @@ TEST_F(CliStoredSpectra, PlotSizeResolutionAndSpeciesColours) {
         EXPECT_EQ(Cli(args).rc, 0);
         std::map<std::string, std::string> found;
         const std::string text = test::FileText(svg);
-        const std::regex entry("stroke=\"(#[0-9a-f]{6})\" stroke-width=\"3\"/>\\s*<text[^>]*>([^<]*)</text>");
+        const std::regex entry(
+            "stroke=\"(#[0-9a-f]{6})\" stroke-width=\"3\"/>\\s*<text[^>]*>([^<]*)</text>");
         for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
              it != std::sregex_iterator(); ++it)
             found[(*it)[2]] = (*it)[1];

@@ -42,13 +42,20 @@ TEST(FigureSizeMath, RefusesWhatIsNoSizeWithTheReason) {
         int dpi;
         const char* says;
     } cases[] = {
-        {"", 96, "is not a figure size"},          {"960", 96, "is not a figure size"},
-        {"x600", 96, "is not a figure size"},      {"960x", 96, "is not a figure size"},
-        {"-5x600", 96, "is not a figure size"},    {"1e3x600", 96, "is not a figure size"},
-        {"96 0x600", 96, "is not a figure size"},  {"960x600cm", 96, "is not a figure size"},
-        {"0x600", 96, "above zero"},               {"960x600", 20, "between 36 and 2400 dpi"},
-        {"100000x600", 96, "at most 20000 pixels"}, {"2000x1000mm", 600, "at most 20000"},
-        {"20x10mm", 96, "too small to lay out"},   {"50x30", 96, "too small"},
+        {"", 96, "is not a figure size"},
+        {"960", 96, "is not a figure size"},
+        {"x600", 96, "is not a figure size"},
+        {"960x", 96, "is not a figure size"},
+        {"-5x600", 96, "is not a figure size"},
+        {"1e3x600", 96, "is not a figure size"},
+        {"96 0x600", 96, "is not a figure size"},
+        {"960x600cm", 96, "is not a figure size"},
+        {"0x600", 96, "above zero"},
+        {"960x600", 20, "between 36 and 2400 dpi"},
+        {"100000x600", 96, "at most 20000 pixels"},
+        {"2000x1000mm", 600, "at most 20000"},
+        {"20x10mm", 96, "too small to lay out"},
+        {"50x30", 96, "too small"},
     };
     for (const auto& c : cases) {
         try {

@@ -38,8 +38,9 @@ PlotLayout Spread(int columns) {
 // Where a label's text starts when each character is `cw` wide.
 int Start(const PixelText& t, int cw) {
     const int width = static_cast<int>(t.text.size()) * cw;
-    return t.anchor == PixelText::kStart ? t.left
-                                         : t.left - (t.anchor == PixelText::kMiddle ? width / 2 : width);
+    return t.anchor == PixelText::kStart
+               ? t.left
+               : t.left - (t.anchor == PixelText::kMiddle ? width / 2 : width);
 }
 
 TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
@@ -309,7 +310,8 @@ TEST(PlotLayout, TicksAtRoundValuesWithLabelsClearOfTheMarks) {
                 EXPECT_GT(t.top, std::max(mark.y1, mark.y2)) << t.text;
                 if (i > 0) {
                     const PixelText& before = s.labels[static_cast<size_t>(i - 1)];
-                    EXPECT_GT(Start(t, cw), Start(before, cw) + static_cast<int>(before.text.size()) * cw)
+                    EXPECT_GT(Start(t, cw),
+                              Start(before, cw) + static_cast<int>(before.text.size()) * cw)
                         << t.text;
                 }
             } else {

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Saved figures: the PNG is the SVG as the window rasterises it, and the SVG draws the same
 // with librsvg and with ImageMagick's own renderer, which ignores clip paths.
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QDir>
 #include <QtTest>
 #include <cmath>
 #include <fstream>
@@ -107,7 +107,9 @@ class FigureTest : public QObject {
     // The pictures stay among the build's artifacts, for a look when a comparison fails.
     const QString dir_ = QStringLiteral(ORVANE_ARTIFACTS "/figures");
 
-    QString File(const char* name) const { return dir_ + QLatin1Char('/') + QString::fromLatin1(name); }
+    QString File(const char* name) const {
+        return dir_ + QLatin1Char('/') + QString::fromLatin1(name);
+    }
 
     // Renders an SVG file with a program; fails the test, naming the package, when the program
     // is missing, so that a machine without it never passes silently.
@@ -138,10 +140,11 @@ class FigureTest : public QObject {
         const QString svg_path = File(name) + QStringLiteral(".svg");
         std::ofstream(svg_path.toStdString()) << svg;
         std::string error;
-        QVERIFY2(WriteSvgAsPng(svg, size, (File(name) + QStringLiteral(".png")).toStdString(),
-                               error),
-                 error.c_str());
-        const QImage png = QImage(File(name) + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(
+            WriteSvgAsPng(svg, size, (File(name) + QStringLiteral(".png")).toStdString(), error),
+            error.c_str());
+        const QImage png =
+            QImage(File(name) + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
         QCOMPARE(png.size(), QSize(size.PixelWidth(), size.PixelHeight()));
         const QImage rsvg =
             Render(QStringLiteral("rsvg-convert"),

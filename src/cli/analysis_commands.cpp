@@ -37,6 +37,7 @@ int CmdSeparability(Context& ctx) {
 }
 
 int CmdPca(Context& ctx) {
+    const FigureSize size = FigureOption(ctx.args, WindowFigure());
     ApplyChainArgs(ctx);
     int first = 1, second = 2;
     if (ctx.args.Has("components")) {
@@ -74,7 +75,7 @@ int CmdPca(Context& ctx) {
     }
     const PlotLayout layout = ScorePlotLayout(plot);
     const std::string svg = output.PathFor("pca_score_plot", "svg");
-    if (!WritePlotSvg(layout, true, svg)) {
+    if (!WritePlotSvg(layout, true, svg, size)) {
         ctx.frontend.Error("Could not write the score plot to " + svg);
         return 1;
     }
@@ -82,7 +83,7 @@ int CmdPca(Context& ctx) {
     // The shares of variance tell how much of the data the two components shown carry.
     const ScreeLayout scree = ScreeLayoutOf(plot);
     const std::string scree_svg = output.PathFor("pca_scree_plot", "svg");
-    if (!WriteScreeSvg(scree, scree_svg)) {
+    if (!WriteScreeSvg(scree, scree_svg, size)) {
         ctx.frontend.Error("Could not write the explained variance to " + scree_svg);
         return 1;
     }
@@ -143,12 +144,13 @@ std::vector<Command> AnalysisCommands() {
          "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
          "(\"JM output.csv\", \"B output.csv\").",
          CmdSeparability},
-        {"pca", "pca [--components X,Y]",
+        {"pca", "pca [--components X,Y] [--size WxH[px|mm]] [--dpi N]",
          "Principal components of the study's spectra at the derived stage; writes "
          "pca_output.csv, the score plot pca_score_plot.svg (components X and Y, 1,2 "
          "unless given; points coloured by species) and each component's share of the "
          "variance with the cumulative share, pca_scree_plot.svg; prints the paths of the "
-         "first two last.",
+         "first two last. " +
+             FigureOptionsHelp(WindowFigure()),
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "

@@ -35,6 +35,35 @@ int IntOption(const Args& args, const std::string& name, int fallback, int low, 
     }
 }
 
+FigureSize FigureOption(const Args& args, const FigureSize& fallback) {
+    const int dpi = IntOption(args, "dpi", fallback.dpi, FigureSize::kMinDpi, FigureSize::kMaxDpi);
+    try {
+        if (args.Has("size")) return ParseFigureSize(args.Get("size"), dpi);
+        FigureSize size = fallback;
+        if (dpi != fallback.dpi && size.unit == FigureSize::kPixels) {
+            // Only the resolution changes: the figure keeps its printed size and its layout.
+            size.width = size.width * 25.4 / fallback.dpi;
+            size.height = size.height * 25.4 / fallback.dpi;
+            size.unit = FigureSize::kMillimetres;
+        }
+        size.dpi = dpi;
+        size.Check();
+        return size;
+    } catch (const UsageError&) {
+        throw;
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
+}
+
+std::string FigureOptionsHelp(const FigureSize& fallback) {
+    return "--size gives the figure's size in pixels (WxH or WxHpx, default " + fallback.Text() +
+           ") or millimetres (WxHmm), --dpi its resolution (default " +
+           std::to_string(fallback.dpi) +
+           "): the SVG is laid out at its printed size, and rendered at that resolution it "
+           "has the size's pixels.";
+}
+
 // The chain options act like the form's controls, in the form's order, through the session.
 void ApplyChainArgs(Context& ctx) {
     const Args& a = ctx.args;

@@ -13,6 +13,7 @@
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
 #include "forms/workspace.h"
+#include "plot/figure_size.h"
 
 namespace orvane {
 
@@ -68,6 +69,11 @@ Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, S
 // --names common|local|latin|folder (and number where `numbers`), with "maori" read as local;
 // a missing option gives `fallback` (folder names by default).
 int NameTypeOption(const Args& args, int fallback = 3, bool numbers = false);
+// A figure's --size (WxH, WxHpx or WxHmm) and --dpi; without --size the fallback's size, kept
+// at its printed size when only --dpi is given. Anything else is a usage error.
+FigureSize FigureOption(const Args& args, const FigureSize& fallback);
+// What --size and --dpi do, for the figures' help texts.
+std::string FigureOptionsHelp(const FigureSize& fallback);
 // The global --study option, or else the session's first study.
 void SelectStudy(Context& ctx);
 // The command that mends an error of the core, for its message.

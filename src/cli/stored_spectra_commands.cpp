@@ -73,10 +73,12 @@ int CmdPlot(Context& ctx) {
     } else {
         request.selection = SpectraPlotRequest::kFolders;
     }
+    // Before the plot is computed, so that a mistyped size costs no time.
+    const FigureSize size = FigureOption(a, FigureSize());
     ApplyChainArgs(ctx);
     StudyLoader& factory = ctx.workspace->Loader();
     const SpectraPlot plot = StudySpectraPlot(factory, *ctx.session, request, ctx.frontend);
-    WriteSpectraPlotSvg(plot, a.Get("output"));
+    WriteSpectraPlotSvg(plot, a.Get("output"), size);
     ctx.frontend.Report("Plotted " + std::to_string(plot.curves.size()) + " curves of " +
                         std::to_string(plot.groups.size()) + " species to " + a.Get("output"));
     return 0;
@@ -100,9 +102,11 @@ std::vector<Command> StoredSpectraCommands() {
         {"plot",
          "plot --stage " + StageWords(HasBands) + " "
          "[--species all|library|FOLDER...] [--details spectra|site-mean|species-mean] "
-         "--output FILE.svg",
+         "[--size WxH[px|mm]] [--dpi N] --output FILE.svg",
          "Draw the study's enabled spectra at a stage of the chain as SVG: one curve per "
-         "spectrum, or the mean with a band of one standard deviation per site or species.",
+         "spectrum, or the mean with a band of one standard deviation per site or species, "
+         "each species in the colour of its place among the study's species. " +
+             FigureOptionsHelp(FigureSize()),
          CmdPlot},
     };
 }

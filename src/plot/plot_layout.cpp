@@ -22,6 +22,34 @@ std::string Label(double value) {
 }
 }  // namespace
 
+std::vector<double> NiceTicks(double lo, double hi, int target) {
+    std::vector<double> ticks;
+    if (!(hi > lo) || target < 1 || !std::isfinite(hi - lo)) return ticks;
+    const double raw = (hi - lo) / target;
+    const int exponent = static_cast<int>(std::floor(std::log10(raw)));
+    const double power = std::pow(10.0, exponent);
+    // The round step nearest to the wanted one on a log scale.
+    double m = 1.0;
+    for (double candidate : {2.0, 5.0, 10.0})
+        if (std::fabs(std::log(candidate * power / raw)) < std::fabs(std::log(m * power / raw)))
+            m = candidate;
+    // Whole multiples of the step, divided by a power of ten last, so that each tick is the
+    // double nearest its decimal (0.15, not 0.15000000000000002) and no rounding creeps in.
+    const double scale = std::pow(10.0, std::abs(exponent));
+    auto value = [&](double k) { return exponent >= 0 ? k * m * scale : k * m / scale; };
+    const double step = value(1.0);
+    const double first = std::ceil(lo / step - 1e-9);
+    const double last = std::floor(hi / step + 1e-9);
+    for (double k = first; k <= last; ++k) ticks.push_back(k == 0.0 ? 0.0 : value(k));
+    return ticks;
+}
+
+int NiceTickDecimals(double step) {
+    if (!(step > 0.0) || !std::isfinite(step)) return 0;
+    // The step is a round number, so its first significant digit is its last.
+    return std::clamp(-static_cast<int>(std::floor(std::log10(step) + 1e-9)), 0, 15);
+}
+
 int TickDecimals(double step) {
     if (!(step > 0.0) || !std::isfinite(step)) return 0;
     const int places = 2 - static_cast<int>(std::floor(std::log10(step)));
@@ -94,59 +122,94 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
     const int t = static_cast<int>(kTickLength * w);
     const int x_title_room = x_title_.empty() ? 0 : char_height + 2;
     const int y_title_room = y_title_.empty() ? 0 : char_height;
-    const int x0 = static_cast<int>(2 * kOuterMargin * w);
-    const int y0 = static_cast<int>(h - kOuterMargin * h) - x_title_room;
+    // Room below the x axis for the tick marks, their labels and the x title.
+    const int y0 = std::min(static_cast<int>(h - kOuterMargin * h) - x_title_room,
+                            height - x_title_room - char_height - t / 2 - 3);
     const int x1 = static_cast<int>(w - kOuterMargin * w);
     const int y1 = static_cast<int>(h - (h - kOuterMargin * h)) + y_title_room;
-    if (!x_title_.empty())
-        scene.x_title = {(x0 + x1) / 2 - static_cast<int>(x_title_.size()) * char_width / 2,
-                         height - char_height, x_title_};
     if (!y_title_.empty()) scene.y_title = {2, 1, y_title_};
-    const int pw = x1 - x0;
-    const int ph = y0 - y1;
-    scene.axes = {{x0, y0, x1, y0}, {x0, y0, x0, y1}};
-
-    if (count == 0) {
-        scene.note = "No data to plot";
+    int x0 = static_cast<int>(2 * kOuterMargin * w);
+    auto place_x_title = [&] {
+        if (!x_title_.empty())
+            scene.x_title = {(x0 + x1) / 2, height - char_height, x_title_, PixelText::kMiddle};
+    };
+    auto empty = [&](std::string note) {
+        place_x_title();
+        scene.axes = {{x0, y0, x1, y0}, {x0, y0, x0, y1}};
+        scene.note = std::move(note);
         return scene;
-    }
+    };
+
+    if (count == 0) return empty("No data to plot");
     scene.xmin = xmin;
     scene.xmax = xmax;
     scene.ymin = ymin;
     scene.ymax = ymax;
     scene.x_range = (1 + 2 * kInnerPadding) * (xmax - xmin);
     scene.y_range = (1 + 2 * kInnerPadding) * (ymax - ymin);
-    if (!(scene.x_range > 0.0) || !(scene.y_range > 0.0)) {
-        scene.note = scene.x_range > 0.0 ? "Every point has the same y value, " + Label(ymin)
-                                         : "Every point has the same x value, " + Label(xmin);
-        return scene;
-    }
-    scene.x_step = scene.x_range / kTicks;
+    if (!(scene.x_range > 0.0) || !(scene.y_range > 0.0))
+        return empty(scene.x_range > 0.0 ? "Every point has the same y value, " + Label(ymin)
+                                         : "Every point has the same x value, " + Label(xmin));
     scene.x_start = xmin - kInnerPadding * scene.x_range;
-    scene.y_step = scene.y_range / kTicks;
     scene.y_start = ymin - kInnerPadding * scene.y_range;
 
-    const int x_places = TickDecimals(scene.x_step);
-    const int y_places = TickDecimals(scene.y_step);
-    const float sx = static_cast<float>(pw) / kTicks;
-    for (int i = 1; i <= kTicks; ++i) {
-        const int xi = x0 + static_cast<int>(static_cast<float>(i) * sx);
-        scene.ticks.push_back({xi, y0 - t / 2, xi, y0 + t / 2});
-        std::string text = TickLabel(scene.x_start + i * scene.x_step, x_places);
-        const int text_width = static_cast<int>(text.size()) * char_width;
-        // The last label ends at the surface's edge rather than past it.
-        const int left = std::min(xi - text_width / 2, width - text_width - 1);
-        scene.labels.push_back({left, height - char_height - x_title_room, std::move(text)});
+    // Round tick values, as many as fit: fewer when the labels would touch each other.
+    auto labels_of = [](const std::vector<double>& values) {
+        std::vector<std::string> texts;
+        const int places = values.size() > 1 ? NiceTickDecimals(values[1] - values[0]) : 0;
+        for (double v : values) texts.push_back(TickLabel(v, places));
+        return texts;
+    };
+    auto widest = [&](const std::vector<std::string>& texts) {
+        size_t n = 0;
+        for (const std::string& text : texts) n = std::max(n, text.size());
+        return static_cast<int>(n) * char_width;
+    };
+    const int ph = y0 - y1;
+    std::vector<double> yv = NiceTicks(scene.y_start, scene.y_start + scene.y_range, kTicks);
+    for (int target = kTicks - 1;
+         target >= 2 && yv.size() > 1 && ph * (yv[1] - yv[0]) / scene.y_range < 2 * char_height;
+         --target)
+        yv = NiceTicks(scene.y_start, scene.y_start + scene.y_range, target);
+    const std::vector<std::string> y_texts = labels_of(yv);
+    // The y labels end left of their ticks, so the axis moves right to make room for them.
+    x0 = std::max(x0, widest(y_texts) + t / 2 + 6);
+    const int pw = x1 - x0;
+    std::vector<double> xv = NiceTicks(scene.x_start, scene.x_start + scene.x_range, kTicks);
+    std::vector<std::string> x_texts = labels_of(xv);
+    for (int target = kTicks - 1;
+         target >= 2 && xv.size() > 1 &&
+         pw * (xv[1] - xv[0]) / scene.x_range < widest(x_texts) + 2 * char_width;
+         --target) {
+        xv = NiceTicks(scene.x_start, scene.x_start + scene.x_range, target);
+        x_texts = labels_of(xv);
     }
-    const float sy = static_cast<float>(ph) / kTicks;
-    for (int i = 1; i <= kTicks; ++i) {
-        const int yi = y0 - static_cast<int>(static_cast<float>(i) * sy);
+    scene.x_step = xv.size() > 1 ? xv[1] - xv[0] : scene.x_range;
+    scene.y_step = yv.size() > 1 ? yv[1] - yv[0] : scene.y_range;
+    scene.x_values = xv;
+    scene.y_values = yv;
+    place_x_title();
+    scene.axes = {{x0, y0, x1, y0}, {x0, y0, x0, y1}};
+
+    // The points' mapping: a tick lies on the pixel a point of its value takes.
+    const int origin_x = static_cast<int>(x0 + kInnerPadding * pw);
+    const int origin_y = static_cast<int>(y0 - kInnerPadding * ph);
+    const double fx = pw / scene.x_range;
+    const double fy = ph / scene.y_range;
+    for (size_t i = 0; i < xv.size(); ++i) {
+        const int xi = static_cast<int>(origin_x + (xv[i] - xmin) * fx);
+        scene.ticks.push_back({xi, y0 - t / 2, xi, y0 + t / 2});
+        // Centred under the tick, below its mark, but never past the surface's edges.
+        const int half = static_cast<int>(x_texts[i].size()) * char_width / 2;
+        const int centre = std::clamp(xi, half + 1, width - half - 1);
+        scene.labels.push_back({centre, y0 + t / 2 + 2, std::move(x_texts[i]), PixelText::kMiddle});
+    }
+    scene.x_ticks = static_cast<int>(xv.size());
+    for (size_t i = 0; i < yv.size(); ++i) {
+        const int yi = static_cast<int>(origin_y - (yv[i] - ymin) * fy);
         scene.ticks.push_back({x0 - t / 2, yi, x0 + t / 2, yi});
-        std::string text = TickLabel(scene.y_start + i * scene.y_step, y_places);
-        // Right-aligned against the tick, but never left of the surface.
-        const int text_width = static_cast<int>(text.size()) * char_width;
-        const int left = std::max(1, x0 - t / 2 - 2 - text_width);
-        scene.labels.push_back({left, yi - (char_height / 2) / 2, std::move(text)});
+        // Ending left of the tick's mark, centred on it in height.
+        scene.labels.push_back({x0 - t / 2 - 3, yi - char_height / 2, y_texts[i], PixelText::kEnd});
     }
     // The legend: one line per named item, in the top-right corner of the data area.
     {
@@ -162,10 +225,6 @@ PlotScene PlotLayout::Layout(int width, int height, int char_height, int char_wi
     }
 
     if (with_points) {
-        const int origin_x = static_cast<int>(x0 + kInnerPadding * pw);
-        const int origin_y = static_cast<int>(y0 - kInnerPadding * ph);
-        const double fx = pw / scene.x_range;
-        const double fy = ph / scene.y_range;
         for (size_t i = 0; i < items_.size(); ++i) {
             const std::string colour = ItemColour(static_cast<int>(i));
             for (const PlotPoint& p : items_[i]) {

@@ -17,9 +17,13 @@ struct PixelLine {
     int x1, y1, x2, y2;
 };
 
+// A line of text whose top is `top`; `left` is where its anchor lies: its start, its middle or
+// its end, so that a label ends at a tick however wide the renderer's font draws it.
 struct PixelText {
+    enum Anchor { kStart, kMiddle, kEnd };
     int left, top;
     std::string text;
+    Anchor anchor = kStart;
 };
 
 // A tick value as plain decimals (never exponent notation), with `decimals` places.
@@ -27,13 +31,20 @@ std::string TickLabel(double value, int decimals);
 // Enough decimal places to tell ticks `step` apart: three significant digits of the step.
 int TickDecimals(double step);
 
+// Tick values for an axis from lo to hi: about `target` round steps (1, 2 or 5 times a power
+// of ten, whichever is nearest to the range over `target`) that lie inside the range.
+std::vector<double> NiceTicks(double lo, double hi, int target);
+// The decimal places of ticks at a round step: none for 1, 2, 5 and up, one for 0.5, ...
+int NiceTickDecimals(double step);
+
 // Everything a plot window paints, in device pixels of its drawing surface.
 struct PlotScene {
     int width = 0;
     int height = 0;
     std::vector<PixelLine> axes;    // the x axis, then the y axis
-    std::vector<PixelLine> ticks;   // five on x, then five on y
+    std::vector<PixelLine> ticks;   // those on x, then those on y
     std::vector<PixelText> labels;  // one per tick, in the same order
+    int x_ticks = 0;                // how many of the ticks are on x
     std::vector<PlotPoint> points;  // top-left corners of the 5-pixel markers (whole pixels)
     std::vector<std::string> point_colours;  // "#rrggbb" of each point: its item's colour
     // One entry per named item: a marker of its colour at (left, top) and its name beside it.
@@ -51,19 +62,21 @@ struct PlotScene {
     double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
     double x_range = 0.0, y_range = 0.0;
     double x_start = 0.0, y_start = 0.0, x_step = 0.0, y_step = 0.0;
+    std::vector<double> x_values, y_values;  // the ticks' values
 };
 
-// The arithmetic of a two-dimensional scatter plot with five labelled ticks per axis: data
-// ranges padded by 5 % on each side, axes inside a 5 % margin, tick values as plain decimals
-// with as many places as the tick step needs,
-// each point a 5-pixel marker whose top-left corner is the point. The mapping puts the axis
-// start value exactly at the origin and every tick value exactly on its tick.
+// The arithmetic of a two-dimensional scatter plot: data ranges padded by 5 % on each side,
+// axes inside a 5 % margin, about five ticks per axis at round values (1, 2 or 5 times a power
+// of ten) labelled as plain decimals, the x labels centred under their ticks and the y labels
+// ending left of theirs, each point a 5-pixel marker whose top-left corner is the point. The
+// mapping puts the axis start value exactly at the origin and every tick value exactly on its
+// tick.
 class PlotLayout {
   public:
     static constexpr double kOuterMargin = 0.05;
     static constexpr double kInnerPadding = 0.05;
     static constexpr double kTickLength = 0.01;
-    static constexpr int kTicks = 5;
+    static constexpr int kTicks = 5;  // wanted per axis; round values give four to seven
     static constexpr int kMarkerSize = 5;
     // The drawing surface of a plot window, in pixels.
     static constexpr int kSurfaceWidth = 598;

@@ -11,11 +11,15 @@ namespace orvane {
 
 namespace {
 
-// The label font as a 12-pixel sans font measures: line height, average character width and
-// the baseline's distance below the top of a line.
+// The label font as a 12-pixel sans font measures: line height, the width of its widest digits
+// (room is made for the widest text, as each renderer has its own font) and the baseline's
+// distance below the top of a line.
 constexpr int kCharHeight = 14;
-constexpr int kCharWidth = 7;
+constexpr int kCharWidth = 8;
 constexpr int kAscent = 11;
+
+// Every group that draws no outline says so: ImageMagick's own renderer otherwise keeps the
+// stroke of an earlier group and outlines text, markers and bars.
 
 // Element text: only markup characters need escaping (no user text goes into attributes).
 std::string Escaped(const std::string& text) {
@@ -39,12 +43,12 @@ std::string Escaped(const std::string& text) {
 }
 
 // The document's head: its size, title and the white field with a black outline.
-std::string SvgHead(const std::string& title, int w, int h) {
+std::string SvgHead(const std::string& title, const FigureSize& size) {
+    const int w = size.LayoutWidth();
+    const int h = size.LayoutHeight();
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg += fmt::format(
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"{0}\" height=\"{1}\" "
-        "viewBox=\"0 0 {0} {1}\">\n",
-        w, h);
+    svg += fmt::format("<svg xmlns=\"http://www.w3.org/2000/svg\" {} viewBox=\"0 0 {} {}\">\n",
+                       size.SvgSizeAttributes(), w, h);
     svg += "<title>" + Escaped(title) + "</title>\n";
     // Half-pixel offsets put one-pixel lines on the pixels the window paints.
     svg += fmt::format(
@@ -60,8 +64,9 @@ std::string Line(const PixelLine& l) {
 }
 
 std::string Text(const PixelText& t) {
-    return fmt::format("<text x=\"{}\" y=\"{}\">", t.left, t.top + kAscent) + Escaped(t.text) +
-           "</text>\n";
+    static const char* const kAnchors[] = {"", " text-anchor=\"middle\"", " text-anchor=\"end\""};
+    return fmt::format("<text x=\"{}\" y=\"{}\"{}>", t.left, t.top + kAscent, kAnchors[t.anchor]) +
+           Escaped(t.text) + "</text>\n";
 }
 
 bool WriteSvg(const std::string& svg, const std::string& path) {
@@ -74,12 +79,16 @@ bool WriteSvg(const std::string& svg, const std::string& path) {
 
 }  // namespace
 
-std::string ScreeSvg(const ScreeLayout& layout) {
-    const int w = PlotLayout::kSurfaceWidth;
-    const int h = PlotLayout::kSurfaceHeight;
+FigureSize WindowFigure() {
+    return FigureSize::Pixels(PlotLayout::kSurfaceWidth, PlotLayout::kSurfaceHeight);
+}
+
+std::string ScreeSvg(const ScreeLayout& layout, const FigureSize& size) {
+    const int w = size.LayoutWidth();
+    const int h = size.LayoutHeight();
     const ScreeScene scene = layout.Layout(w, h, kCharHeight, kCharWidth);
-    std::string svg = SvgHead(layout.Title(), w, h);
-    svg += fmt::format("<g fill=\"{}\">\n", ScreeLayout::kBarColour);
+    std::string svg = SvgHead(layout.Title(), size);
+    svg += fmt::format("<g fill=\"{}\" stroke=\"none\">\n", ScreeLayout::kBarColour);
     for (const ScreeScene::Bar& b : scene.bars)
         svg += fmt::format("<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\"/>\n", b.left,
                            b.top, b.width, b.height);
@@ -94,12 +103,14 @@ std::string ScreeSvg(const ScreeLayout& layout) {
             svg += fmt::format("{}{:.0f},{:.0f}", i ? " " : "", scene.cumulative[i].x,
                                scene.cumulative[i].y);
         svg += "\"/>\n";
-        svg += fmt::format("<g fill=\"{}\">\n", ScreeLayout::kLineColour);
+        svg += fmt::format("<g fill=\"{}\" stroke=\"none\">\n", ScreeLayout::kLineColour);
         for (const PlotPoint& p : scene.cumulative)
             svg += fmt::format("<circle cx=\"{:.0f}\" cy=\"{:.0f}\" r=\"2.5\"/>\n", p.x, p.y);
         svg += "</g>\n";
     }
-    svg += "<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
+    svg +=
+        "<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" "
+        "stroke=\"none\">\n";
     for (const PixelText& t : scene.labels) svg += Text(t);
     for (size_t i = 0; i < scene.bar_values.size(); ++i) {
         std::string text = Text(scene.bar_values[i]);
@@ -110,7 +121,7 @@ std::string ScreeSvg(const ScreeLayout& layout) {
     for (const PixelText* t : {&scene.x_title, &scene.y_title})
         if (!t->text.empty()) svg += Text(*t);
     for (const PlotScene::LegendEntry& e : scene.legend)
-        svg += Text({e.left + PlotLayout::kMarkerSize + 4, e.top, e.text});
+        svg += Text({e.left + PlotLayout::kMarkerSize + 4, e.top, e.text, PixelText::kStart});
     if (!scene.note.empty())
         svg += fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" text-anchor=\"middle\">", w / 2.0,
                            h / 2.0) +
@@ -118,44 +129,40 @@ std::string ScreeSvg(const ScreeLayout& layout) {
     svg += "</g>\n";
     for (const PlotScene::LegendEntry& e : scene.legend)
         svg += fmt::format(
-            "<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"{}\"/>\n", e.left,
-            e.top + (kCharHeight - PlotLayout::kMarkerSize) / 2, PlotLayout::kMarkerSize,
+            "<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"{}\" stroke=\"none\"/>\n",
+            e.left, e.top + (kCharHeight - PlotLayout::kMarkerSize) / 2, PlotLayout::kMarkerSize,
             PlotLayout::kMarkerSize, e.colour);
     svg += "</svg>\n";
     return svg;
 }
 
-bool WriteScreeSvg(const ScreeLayout& layout, const std::string& path) {
-    return WriteSvg(ScreeSvg(layout), path);
+bool WriteScreeSvg(const ScreeLayout& layout, const std::string& path, const FigureSize& size) {
+    return WriteSvg(ScreeSvg(layout, size), path);
 }
 
-std::string PlotSvg(const PlotLayout& layout, bool with_points) {
-    const int w = PlotLayout::kSurfaceWidth;
-    const int h = PlotLayout::kSurfaceHeight;
+std::string PlotSvg(const PlotLayout& layout, bool with_points, const FigureSize& size) {
+    const int w = size.LayoutWidth();
+    const int h = size.LayoutHeight();
     const PlotScene scene = layout.Layout(w, h, kCharHeight, kCharWidth, with_points);
-    std::string svg = SvgHead(layout.Title(), w, h);
+    std::string svg = SvgHead(layout.Title(), size);
     svg += "<g stroke=\"black\" stroke-width=\"1\">\n";
     for (const auto* lines : {&scene.axes, &scene.ticks})
         for (const PixelLine& l : *lines)
             svg += fmt::format("<line x1=\"{:.1f}\" y1=\"{:.1f}\" x2=\"{:.1f}\" y2=\"{:.1f}\"/>\n",
                                l.x1 + 0.5, l.y1 + 0.5, l.x2 + 0.5, l.y2 + 0.5);
-    svg += "</g>\n<g font-family=\"sans-serif\" font-size=\"12\" fill=\"black\">\n";
-    for (const PixelText& t : scene.labels)
-        svg += fmt::format("<text x=\"{}\" y=\"{}\">", t.left, t.top + kAscent) +
-               Escaped(t.text) + "</text>\n";
+    svg +=
+        "</g>\n<g font-family=\"DejaVu Sans, sans-serif\" font-size=\"12\" fill=\"black\" "
+        "stroke=\"none\">\n";
+    for (const PixelText& t : scene.labels) svg += Text(t);
     for (const PixelText* t : {&scene.x_title, &scene.y_title})
-        if (!t->text.empty())
-            svg += fmt::format("<text x=\"{}\" y=\"{}\">", t->left, t->top + kAscent) +
-                   Escaped(t->text) + "</text>\n";
+        if (!t->text.empty()) svg += Text(*t);
     for (const PlotScene::LegendEntry& e : scene.legend)
-        svg += fmt::format("<text x=\"{}\" y=\"{}\">", e.left + PlotLayout::kMarkerSize + 4,
-                           e.top + kAscent) +
-               Escaped(e.text) + "</text>\n";
+        svg += Text({e.left + PlotLayout::kMarkerSize + 4, e.top, e.text, PixelText::kStart});
     if (!scene.note.empty())
         svg += fmt::format("<text x=\"{:.0f}\" y=\"{:.0f}\" text-anchor=\"middle\">", w / 2.0,
                            h / 2.0) +
                Escaped(scene.note) + "</text>\n";
-    svg += "</g>\n<g fill=\"black\">\n";
+    svg += "</g>\n<g fill=\"black\" stroke=\"none\">\n";
     const double r = PlotLayout::kMarkerSize / 2.0;
     for (size_t i = 0; i < scene.points.size(); ++i) {
         const PlotPoint& p = scene.points[i];
@@ -171,8 +178,9 @@ std::string PlotSvg(const PlotLayout& layout, bool with_points) {
     return svg;
 }
 
-bool WritePlotSvg(const PlotLayout& layout, bool with_points, const std::string& path) {
-    return WriteSvg(PlotSvg(layout, with_points), path);
+bool WritePlotSvg(const PlotLayout& layout, bool with_points, const std::string& path,
+                  const FigureSize& size) {
+    return WriteSvg(PlotSvg(layout, with_points, size), path);
 }
 
 }  // namespace orvane

@@ -54,8 +54,7 @@ ScreeScene ScreeLayout::Layout(int width, int height, int char_height, int char_
     const int y0 = static_cast<int>(h - PlotLayout::kOuterMargin * h) - char_height - 2;
     const int y1 = static_cast<int>(PlotLayout::kOuterMargin * h) + char_height + char_height / 2;
     scene.axes = {{x0, y0, x1, y0}, {x0, y0, x0, y1}};
-    scene.x_title = {(x0 + x1) / 2 - static_cast<int>(x_title.size()) * char_width / 2,
-                     height - char_height, x_title};
+    scene.x_title = {(x0 + x1) / 2, height - char_height, x_title, PixelText::kMiddle};
     scene.y_title = {2, 1, y_title};
     if (shown == 0) {
         scene.note = "No explained variance to show: run a PCA first";
@@ -68,10 +67,9 @@ ScreeScene ScreeLayout::Layout(int width, int height, int char_height, int char_
     for (int v = 0; v <= 100; v += 20) {
         const int y = y_of(v);
         scene.ticks.push_back({x0 - t / 2, y, x0 + t / 2, y});
-        std::string text = fmt::format("{} %", v);
-        const int text_width = static_cast<int>(text.size()) * char_width;
+        // Ending left of the tick's mark however wide the font draws it.
         scene.labels.push_back(
-            {std::max(1, x0 - t / 2 - 2 - text_width), y - char_height / 2, std::move(text)});
+            {x0 - t / 2 - 3, y - char_height / 2, fmt::format("{} %", v), PixelText::kEnd});
     }
     const double slot = static_cast<double>(x1 - x0) / shown;
     const int bar_width = std::max(1, static_cast<int>(slot * 0.6));
@@ -85,13 +83,11 @@ ScreeScene ScreeLayout::Layout(int width, int height, int char_height, int char_
         std::string value = fmt::format("{:.1f}", percent[k]);
         const bool inside = y0 - top >= 2 * char_height &&
                             static_cast<int>(value.size()) * char_width <= bar_width;
-        scene.bar_values.push_back({centre - static_cast<int>(value.size()) * char_width / 2,
-                                    inside ? top + 2 : top - char_height - 1, std::move(value)});
+        scene.bar_values.push_back({centre, inside ? top + 2 : top - char_height - 1,
+                                    std::move(value), PixelText::kMiddle});
         scene.bar_value_colours.push_back(inside ? "#ffffff" : "#000000");
         scene.ticks.push_back({centre, y0, centre, y0 + t / 2});
-        std::string number = std::to_string(i + 1);
-        scene.labels.push_back({centre - static_cast<int>(number.size()) * char_width / 2,
-                                y0 + t / 2 + 1, std::move(number)});
+        scene.labels.push_back({centre, y0 + t / 2 + 1, std::to_string(i + 1), PixelText::kMiddle});
     }
     // Halfway up on the right, where the line has risen above and the bars have fallen below.
     const std::string bars_name = "Explained variance";

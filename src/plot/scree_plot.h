@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "plot/figure_size.h"
 #include "plot/plot_layout.h"
 
 namespace orvane {
 
 struct ScorePlotData;
+FigureSize WindowFigure();
 
 // Each principal component's share of the total variance, largest first, in percent, and the
 // running total of those shares. Eigenvalues below zero are rounding noise of a variance that
@@ -70,9 +72,10 @@ class ScreeLayout {
 // The explained variance of the PCA behind a score plot, titled after its study.
 ScreeLayout ScreeLayoutOf(const ScorePlotData& plot);
 
-// The view as an SVG document of the plot window's surface size.
-std::string ScreeSvg(const ScreeLayout& layout);
+// The view as an SVG document laid out at `size` (by default the plot window's surface).
+std::string ScreeSvg(const ScreeLayout& layout, const FigureSize& size = WindowFigure());
 // Writes ScreeSvg to a file; false when it cannot be written completely.
-bool WriteScreeSvg(const ScreeLayout& layout, const std::string& path);
+bool WriteScreeSvg(const ScreeLayout& layout, const std::string& path,
+                   const FigureSize& size = WindowFigure());
 
 }  // namespace orvane

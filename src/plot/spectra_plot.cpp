@@ -169,20 +169,34 @@ bool SpectraPlot::Bounds(double& xmin, double& xmax, double& ymin, double& ymax)
 }
 
 int SpectraPlot::Group(const std::string& name) {
+    return Group(name, static_cast<int>(groups.size()));
+}
+
+int SpectraPlot::Group(const std::string& name, int colour) {
     for (size_t i = 0; i < groups.size(); ++i)
         if (groups[i].name == name) return static_cast<int>(i);
-    const size_t n = sizeof kPalette / sizeof kPalette[0];
-    groups.push_back({name, kPalette[groups.size() % n]});
+    const int n = static_cast<int>(sizeof kPalette / sizeof kPalette[0]);
+    groups.push_back({name, kPalette[((colour % n) + n) % n]});
     return static_cast<int>(groups.size() - 1);
 }
+
+namespace {
+// A species' place among all species of the study, in folder order; -1 for none.
+int SpeciesPlace(const std::vector<SpeciesFolder>& all, const std::string& folder) {
+    for (size_t i = 0; i < all.size(); ++i)
+        if (all[i].folder_name == folder) return static_cast<int>(i);
+    return -1;
+}
+}  // namespace
 
 SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend) {
     CheckStage(session, request.stage);
     Chain chain(session.ChainSnapshot());
     std::vector<std::pair<int, std::string>> species;  // id, folder
-    for (const SpeciesFolder& s : StudyRepository(session.Db()).SpeciesByFolder(session.StudyId()))
-        species.emplace_back(s.species_id, s.folder_name);
+    const std::vector<SpeciesFolder> all =
+        StudyRepository(session.Db()).SpeciesByFolder(session.StudyId());
+    for (const SpeciesFolder& s : all) species.emplace_back(s.species_id, s.folder_name);
     if (request.selection == SpectraPlotRequest::kFolders) {
         std::vector<std::pair<int, std::string>> chosen;
         for (const std::string& folder : request.folders) {
@@ -216,7 +230,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
             n < session.MinSpectraPerSpecies())
             continue;
         const std::string& folder = species[i].second;
-        const int group = plot.Group(folder);
+        const int group = plot.Group(folder, SpeciesPlace(all, folder));
         if (request.details == SpectraPlotRequest::kSpeciesMean) {
             PlotCurve curve = MeanCurve(session, chain, *sp, request.stage);
             curve.label = folder + " mean";
@@ -252,6 +266,8 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
     CheckStage(session, stage);
     Chain chain(session.ChainSnapshot());
     SpectraPlot plot = EmptyPlot(session, stage, CurrentStudyName(session) + ": chosen spectra");
+    const std::vector<SpeciesFolder> all =
+        StudyRepository(session.Db()).SpeciesByFolder(session.StudyId());
     for (int id : std::set<int>(spectrum_ids.begin(), spectrum_ids.end())) {
         std::string folder;
         int site_no = 0;
@@ -262,7 +278,7 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
         PlotCurve curve = SpectrumCurve(session, chain, *spectrum, stage);
         curve.label = folder + " site " + std::to_string(site_no) + " spectrum " +
                       std::to_string(number);
-        curve.group = plot.Group(folder);
+        curve.group = plot.Group(folder, SpeciesPlace(all, folder));
         plot.curves.push_back(std::move(curve));
     }
     return plot;

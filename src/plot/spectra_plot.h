@@ -47,6 +47,10 @@ struct SpectraPlot {
     bool Bounds(double& xmin, double& xmax, double& ymin, double& ymax) const;
     // The group of that name, added with the next palette colour when new.
     int Group(const std::string& name);
+    // The group of that name, added with the palette's colour number `colour` when new: a
+    // species takes the colour of its place among all species of its study, so that it keeps
+    // its colour whichever others are shown.
+    int Group(const std::string& name, int colour);
 };
 
 // What to plot of the current study.

@@ -15,10 +15,25 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "base/orvane_error.h"
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
+#include "ui/figure_size_dialog.h"
 
 namespace orvane {
+
+namespace {
+// A label at its anchor: its start, middle or end at `left`, its top at `top`.
+void DrawLabel(QPainter& painter, const PixelText& t) {
+    const QFontMetrics metrics(painter.font());
+    const QString text = QString::fromStdString(t.text);
+    const int width = metrics.horizontalAdvance(text);
+    const int shift = t.anchor == PixelText::kMiddle ? width / 2
+                      : t.anchor == PixelText::kEnd  ? width
+                                                     : 0;
+    painter.drawText(t.left - shift, t.top + metrics.ascent(), text);
+}
+}  // namespace
 
 // The drawing surface: it paints whatever its window lays out.
 class PlotSurface : public QWidget {
@@ -97,11 +112,9 @@ void PlotWindow::Paint(QPainter& painter) {
     for (const PixelLine& l : scene.ticks) painter.drawLine(l.x1, l.y1, l.x2, l.y2);
     painter.setFont(surface_->font());
     const int ascent = QFontMetrics(surface_->font()).ascent();
-    for (const PixelText& t : scene.labels)
-        painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+    for (const PixelText& t : scene.labels) DrawLabel(painter, t);
     for (const PixelText* t : {&scene.x_title, &scene.y_title})
-        if (!t->text.empty())
-            painter.drawText(t->left, t->top + ascent, QString::fromStdString(t->text));
+        if (!t->text.empty()) DrawLabel(painter, *t);
     for (const PlotScene::LegendEntry& e : scene.legend) {
         const int size = PlotLayout::kMarkerSize;
         painter.setPen(QColor(QString::fromStdString(e.colour)));
@@ -161,17 +174,14 @@ class ScreeSurface : public QWidget {
         painter.setPen(Qt::black);
         painter.setFont(font());
         const int ascent = metrics.ascent();
-        for (const PixelText& t : scene.labels)
-            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+        for (const PixelText& t : scene.labels) DrawLabel(painter, t);
         for (size_t i = 0; i < scene.bar_values.size(); ++i) {
-            const PixelText& t = scene.bar_values[i];
             painter.setPen(QColor(QString::fromStdString(scene.bar_value_colours[i])));
-            painter.drawText(t.left, t.top + ascent, QString::fromStdString(t.text));
+            DrawLabel(painter, scene.bar_values[i]);
         }
         painter.setPen(Qt::black);
         for (const PixelText* t : {&scene.x_title, &scene.y_title})
-            if (!t->text.empty())
-                painter.drawText(t->left, t->top + ascent, QString::fromStdString(t->text));
+            if (!t->text.empty()) DrawLabel(painter, *t);
         const int size = PlotLayout::kMarkerSize;
         for (const PlotScene::LegendEntry& e : scene.legend) {
             const QColor colour(QString::fromStdString(e.colour));
@@ -299,12 +309,37 @@ void ScorePlotWindow::ComponentsChanged() {
     SetLayout(ScorePlotLayout(plot));
 }
 
-bool ScorePlotWindow::SavePng(const std::string& path) {
-    return Picture().save(QString::fromStdString(path), "PNG");
+FigureSize ScorePlotWindow::ViewSize() const {
+    const QWidget* view = ScreeShown() ? static_cast<QWidget*>(scree_surface_) : Surface();
+    return FigureSize::Pixels(view->width(), view->height());
 }
 
-bool ScorePlotWindow::SaveSvg(const std::string& path) {
-    return ScreeShown() ? WriteScreeSvg(scree_, path) : WritePlotSvg(Layout(), true, path);
+std::string ScorePlotWindow::Svg(const FigureSize& size) const {
+    return ScreeShown() ? ScreeSvg(scree_, size) : PlotSvg(Layout(), true, size);
+}
+
+bool ScorePlotWindow::SavePng(const std::string& path) { return SavePng(path, ViewSize()); }
+
+bool ScorePlotWindow::SaveSvg(const std::string& path) { return SaveSvg(path, ViewSize()); }
+
+bool ScorePlotWindow::SavePng(const std::string& path, const FigureSize& size) {
+    std::string error;
+    try {
+        size.Check();
+    } catch (const OrvaneError&) {
+        return false;
+    }
+    return WriteSvgAsPng(Svg(size), size, path, error);
+}
+
+bool ScorePlotWindow::SaveSvg(const std::string& path, const FigureSize& size) {
+    try {
+        size.Check();
+    } catch (const OrvaneError&) {
+        return false;
+    }
+    return ScreeShown() ? WriteScreeSvg(scree_, path, size)
+                        : WritePlotSvg(Layout(), true, path, size);
 }
 
 void ScorePlotWindow::AskAndSave(bool svg) {
@@ -317,7 +352,9 @@ void ScorePlotWindow::AskAndSave(bool svg) {
         name + (svg ? QStringLiteral(".svg") : QStringLiteral(".png")),
         svg ? QStringLiteral("SVG pictures (*.svg)") : QStringLiteral("PNG pictures (*.png)"));
     if (path.isEmpty()) return;
-    const bool ok = svg ? SaveSvg(path.toStdString()) : SavePng(path.toStdString());
+    FigureSize size;
+    if (!FigureSizeDialog::Ask(this, QStringLiteral("Figure Size"), ViewSize(), size)) return;
+    const bool ok = svg ? SaveSvg(path.toStdString(), size) : SavePng(path.toStdString(), size);
     if (!ok)
         QMessageBox::warning(this, windowTitle(),
                              QStringLiteral("Could not write %1.").arg(path));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/figure_size.h"
 #include "plot/plot_layout.h"
 #include "plot/scree_plot.h"
 #include "stats/principal_components.h"
@@ -91,9 +92,15 @@ class ScorePlotWindow : public PlotWindow {
     QWidget* ScreeView() const;
     const ScreeLayout& Scree() const { return scree_; }
     ScreeScene ScreeSceneShown() const;
-    // The view shown (scores or explained variance) as a picture or an SVG file.
+    // The view shown (scores or explained variance) as a picture or an SVG file laid out at
+    // `size`, by default the view's size on screen; the PNG is the SVG rasterised, so both
+    // have one layout.
     bool SavePng(const std::string& path);
     bool SaveSvg(const std::string& path);
+    bool SavePng(const std::string& path, const FigureSize& size);
+    bool SaveSvg(const std::string& path, const FigureSize& size);
+    // The view shown as an SVG document laid out at `size`.
+    std::string Svg(const FigureSize& size) const;
     // The view shown as a picture on the clipboard.
     void CopyImage();
     QAction* CopyAction() const { return copy_; }
@@ -109,6 +116,7 @@ class ScorePlotWindow : public PlotWindow {
     void AskAndSave(bool svg);
     bool ScreeShown() const;
     QPixmap Picture() const;
+    FigureSize ViewSize() const;
 
     Source source_;
     Runner run_;

@@ -16,9 +16,12 @@
 #include <cmath>
 #include <exception>
 
+#include "base/orvane_error.h"
+#include "base/text_file.h"
 #include "chain/processing_session.h"
 #include "forms/workbench_document.h"
 #include "plot/spectra_plot_svg.h"
+#include "ui/figure_size_dialog.h"
 
 namespace orvane {
 
@@ -341,14 +344,27 @@ void SpectraPlotWindow::ResetZoom() {
     canvas_->replot();
 }
 
-bool SpectraPlotWindow::SavePng(const std::string& path) {
-    return canvas_->savePng(QString::fromStdString(path), canvas_->width(), canvas_->height());
+PlotView SpectraPlotWindow::View() const {
+    return {canvas_->xAxis->range().lower, canvas_->xAxis->range().upper,
+            canvas_->yAxis->range().lower, canvas_->yAxis->range().upper};
 }
 
-bool SpectraPlotWindow::SaveSvg(const std::string& path) {
-    const PlotView view{canvas_->xAxis->range().lower, canvas_->xAxis->range().upper,
-                        canvas_->yAxis->range().lower, canvas_->yAxis->range().upper};
-    return run_([&] { WriteSpectraPlotSvg(plot_, path, &view); });
+bool SpectraPlotWindow::SavePng(const std::string& path, const FigureSize& size) {
+    const PlotView view = View();
+    return run_([&] {
+        size.Check();
+        std::string error;
+        if (!WriteSvgAsPng(SpectraPlotSvg(plot_, size, &view), size, path, error))
+            throw OrvaneError(CannotWriteMessage(path, error));
+    });
+}
+
+bool SpectraPlotWindow::SaveSvg(const std::string& path, const FigureSize& size) {
+    const PlotView view = View();
+    return run_([&] {
+        size.Check();
+        WriteSpectraPlotSvg(plot_, path, size, &view);
+    });
 }
 
 void SpectraPlotWindow::AskAndSave(bool svg) {
@@ -358,11 +374,13 @@ void SpectraPlotWindow::AskAndSave(bool svg) {
         frontend_.ChooseSaveFile(svg ? "Save Plot as SVG" : "Save Plot as PNG", proposed,
                                  svg ? "SVG pictures (*.svg)" : "PNG pictures (*.png)");
     if (path.empty()) return;
-    const bool ok = svg ? SaveSvg(path) : SavePng(path);
-    if (ok)
-        doc_.Report("Plot saved to " + path);
-    else if (!svg)
-        frontend_.Error("Could not write " + path + ".");
+    FigureSize size;
+    if (!FigureSizeDialog::Ask(this, QStringLiteral("Figure Size"),
+                               FigureSize::Pixels(canvas_->width(), canvas_->height()), size))
+        return;
+    if (svg ? SaveSvg(path, size) : SavePng(path, size))
+        doc_.Report("Plot saved to " + path + " (" + size.Text() + ", " + std::to_string(size.dpi) +
+                    " dpi)");
 }
 
 }  // namespace orvane

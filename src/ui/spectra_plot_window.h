@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "forms/spectra_plot_form.h"
+#include "plot/figure_size.h"
 #include "plot/spectra_plot.h"
+#include "plot/spectra_plot_svg.h"
 #include "ui/qt_frontend.h"
 
 class QCheckBox;
@@ -55,9 +57,10 @@ class SpectraPlotWindow : public QDockWidget {
     void ShowChosen(const std::vector<int>& spectrum_ids);
     // Reads the current study's species into the list of checkable species.
     void RefreshSpecies();
-    // Pictures of what is shown, at the current zoom; false when nothing was written.
-    bool SavePng(const std::string& path);
-    bool SaveSvg(const std::string& path);
+    // Pictures of what is shown, at the current zoom, laid out at `size`: the PNG is the SVG
+    // rasterised, so both have one layout. False when nothing was written.
+    bool SavePng(const std::string& path, const FigureSize& size = FigureSize());
+    bool SaveSvg(const std::string& path, const FigureSize& size = FigureSize());
     void ResetZoom();
     // The choices kept between runs; restoring them draws the plot again when a study is
     // current. Spectra chosen in the browser are not kept, so that source becomes the study.
@@ -73,6 +76,8 @@ class SpectraPlotWindow : public QDockWidget {
     void Draw();
     void Mirror();
     void AskAndSave(bool svg);
+    // The view's ranges as the canvas shows them.
+    PlotView View() const;
 
     WorkbenchDocument& doc_;
     QtFrontend& frontend_;

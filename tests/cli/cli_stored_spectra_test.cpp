@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
 
 #include "export/export_formats.h"
 #include "support/cli_fixture.h"
@@ -95,6 +97,67 @@ TEST_F(CliStoredSpectra, PlotWritesAnSvgThatParses) {
     EXPECT_EQ(Cli({"plot", "--stage", "raw"}).rc, 2);
     EXPECT_EQ(Cli({"plot", "--stage", "raw", "--species", "XX", "--output", dir_.File("x.svg")}).rc,
               1);
+}
+
+// --size and --dpi lay the SVG out at the figure's printed size (160 x 100 mm at 300 dpi is
+// 1890 x 1181 pixels, a layout of 605 x 378 CSS pixels); a species keeps its colour whichever
+// others are drawn.
+TEST_F(CliStoredSpectra, PlotSizeResolutionAndSpeciesColours) {
+    const std::string svg = dir_.File("sized.svg");
+    const struct {
+        std::vector<std::string> args;
+        const char* head;
+    } cases[] = {
+        {{}, "width=\"960\" height=\"600\" viewBox=\"0 0 960 600\""},
+        {{"--size", "800x500"}, "width=\"800\" height=\"500\" viewBox=\"0 0 800 500\""},
+        {{"--size", "160x100mm", "--dpi", "300"},
+         "width=\"160mm\" height=\"100mm\" viewBox=\"0 0 605 378\""},
+        // Only the resolution: the figure keeps its layout and its printed size.
+        {{"--dpi", "192"}, "width=\"254mm\" height=\"158.75mm\" viewBox=\"0 0 960 600\""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"plot", "--stage", "raw", "--output", svg};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const test::CliOutcome r = Cli(args);
+        ASSERT_EQ(r.rc, 0) << r.err;
+        EXPECT_NE(test::FileText(svg).find(c.head), std::string::npos)
+            << c.head << "\n"
+            << test::FileText(svg).substr(0, 300);
+    }
+    for (const auto& [args, says] : {
+             std::pair<std::vector<std::string>, const char*>{{"--size", "big"},
+                                                              "is not a figure size"},
+             {{"--size", "0x600"}, "above zero"},
+             {{"--dpi", "5"}, "--dpi must be a whole number from 36 to 2400"},
+         }) {
+        std::vector<std::string> all = {"plot", "--stage", "raw", "--output", dir_.File("no.svg")};
+        all.insert(all.end(), args.begin(), args.end());
+        const test::CliOutcome r = Cli(all);
+        EXPECT_EQ(r.rc, 2) << says;
+        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir_.File("no.svg")));
+    }
+    EXPECT_TRUE(test::Contains(Cli({"plot", "--help"}).out, "[--size WxH[px|mm]] [--dpi N]"));
+
+    // The legend's colour of each species, by name.
+    const auto colours = [&](std::vector<std::string> species) {
+        std::vector<std::string> args = {"plot", "--stage", "raw", "--output", svg, "--species"};
+        args.insert(args.end(), species.begin(), species.end());
+        EXPECT_EQ(Cli(args).rc, 0);
+        std::map<std::string, std::string> found;
+        const std::string text = test::FileText(svg);
+        const std::regex entry(
+            "stroke=\"(#[0-9a-f]{6})\" stroke-width=\"3\"/>\\s*<text[^>]*>([^<]*)</text>");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), entry);
+             it != std::sregex_iterator(); ++it)
+            found[(*it)[2]] = (*it)[1];
+        return found;
+    };
+    const auto both = colours({"all"});
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_NE(both.at("GS"), both.at("PH"));
+    EXPECT_EQ(colours({"PH"}).at("PH"), both.at("PH"));
+    EXPECT_EQ(colours({"PH", "GS"}), both);
 }
 
 // The optional stages export under their words; off they are their input, byte for byte, and

@@ -35,6 +35,14 @@ PlotLayout Spread(int columns) {
     return layout;
 }
 
+// Where a label's text starts when each character is `cw` wide.
+int Start(const PixelText& t, int cw) {
+    const int width = static_cast<int>(t.text.size()) * cw;
+    return t.anchor == PixelText::kStart
+               ? t.left
+               : t.left - (t.anchor == PixelText::kMiddle ? width / 2 : width);
+}
+
 TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
     const PlotScene two = Spread(2).Layout(600, 300, 12, 6, true);
     const PlotScene three = Spread(3).Layout(600, 300, 12, 6, true);
@@ -44,17 +52,22 @@ TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
         EXPECT_EQ(two.points[i].x, three.points[i].x);
         EXPECT_EQ(two.points[i].y, three.points[i].y);
     }
-    // The first point sits at the data origin, the last at the far corner of the data area.
+    // The first point sits at the data origin, the last at the far corner of the data area:
+    // axes from (60, 282) to (570, 15), the data 5 % inside them.
     EXPECT_EQ(two.points.front().x, 85);
-    EXPECT_EQ(two.points.front().y, 271);
+    EXPECT_EQ(two.points.front().y, 268);
     EXPECT_EQ(two.points.back().x, 548);
     EXPECT_EQ(two.points.back().y, 25);
-    // x = 6.05 is the third tick's value, so it lands on that tick (within truncation).
+    // x = 6 is the fourth tick's value (0, 2, 4, 6 ...), so it lands on that tick.
     PlotLayout on_tick = Spread(2);
-    on_tick.AddItem(std::vector<PlotPoint>{{6.05, 0.0}});
+    on_tick.AddItem(std::vector<PlotPoint>{{6.0, 0.5}});
     const PlotScene s = on_tick.Layout(600, 300, 12, 6, true);
-    EXPECT_NEAR(s.points.back().x, s.ticks[2].x1, 1.0);
-    EXPECT_EQ(s.labels[2].text, "6.05");
+    EXPECT_NEAR(s.points.back().x, s.ticks[3].x1, 1.0);
+    EXPECT_EQ(s.labels[3].text, "6");
+    // y = 0.5 is the y axis's fourth tick (-1.0, -0.5, 0.0, 0.5, 1.0).
+    ASSERT_EQ(s.x_ticks, 6);
+    EXPECT_NEAR(s.points.back().y, s.ticks[6 + 3].y1, 1.0);
+    EXPECT_EQ(s.labels[6 + 3].text, "0.5");
 
     EXPECT_TRUE(Spread(2).Layout(600, 300, 12, 6, false).points.empty());
 }
@@ -99,12 +112,12 @@ TEST(PlotLayout, LabelsFitTheSurfaceWithoutExponents) {
         layout.SetAxisTitles("PC1 (62.3 %)", "PC2 (20.1 %)");
         const int w = 598, h = 306, cw = 7, ch = 14;
         const PlotScene s = layout.Layout(w, h, ch, cw, true);
-        ASSERT_EQ(s.labels.size(), 10u);
+        ASSERT_GE(s.labels.size(), 6u);
         for (const PixelText& t : s.labels) {
             SCOPED_TRACE(t.text);
             EXPECT_EQ(t.text.find_first_of("eE"), std::string::npos);
-            EXPECT_GE(t.left, 0);
-            EXPECT_LE(t.left + static_cast<int>(t.text.size()) * cw, w);
+            EXPECT_GE(Start(t, cw), 0);
+            EXPECT_LE(Start(t, cw) + static_cast<int>(t.text.size()) * cw, w);
             EXPECT_GE(t.top, 0);
             EXPECT_LE(t.top + ch, h);
         }
@@ -147,7 +160,7 @@ TEST(PlotLayout, ScorePlotColoursSpeciesWithLegendAndAxisTitles) {
     EXPECT_EQ(s.y_title.text, "PC3 (4.0 %)");
     // The x title sits under the x labels, the y title above the top y tick's label.
     EXPECT_GT(s.x_title.top, s.labels[0].top);
-    EXPECT_LT(s.y_title.top + 14, s.labels[9].top + 1);
+    EXPECT_LT(s.y_title.top + 14, s.labels.back().top + 1);
 
     const std::string svg = PlotSvg(ScorePlotLayout(plot), true);
     for (const std::string& text : {std::string(">PC1 (62.3 %)<"), std::string(">rimu<"),
@@ -229,8 +242,8 @@ TEST(ScreePlot, BarsAndLineShareOnePercentAxis) {
     EXPECT_NE(s.legend[0].colour, s.legend[1].colour);
     for (const auto* texts : {&s.labels, &s.bar_values})
         for (const PixelText& t : *texts) {
-            EXPECT_GE(t.left, 0) << t.text;
-            EXPECT_LE(t.left + static_cast<int>(t.text.size()) * cw, w) << t.text;
+            EXPECT_GE(Start(t, cw), 0) << t.text;
+            EXPECT_LE(Start(t, cw) + static_cast<int>(t.text.size()) * cw, w) << t.text;
             EXPECT_GE(t.top, 0) << t.text;
             EXPECT_LE(t.top + ch, h) << t.text;
         }
@@ -256,6 +269,64 @@ TEST(ScreePlot, BarsAndLineShareOnePercentAxis) {
     for (const char* text : {"<title>PCA Explained Variance of study 'field'</title>",
                              "<polyline ", ">60.0<", ">100 %<", ">Cumulative<"})
         EXPECT_NE(svg.find(text), std::string::npos) << text;
+}
+
+// Ticks fall on round values (1, 2 or 5 times a power of ten, the ones worked out by hand
+// here) with as many decimals as the step has, and no label touches a tick mark or another
+// label, however wide its font draws it: x labels hang centred below the marks, y labels end
+// left of them.
+TEST(PlotLayout, TicksAtRoundValuesWithLabelsClearOfTheMarks) {
+    const struct {
+        const char* name;
+        double lo, hi;  // the data's range on both axes
+        std::vector<std::string> ticks;
+    } cases[] = {
+        // Scores as a PCA gives them: padded to -0.0431 .. 0.1657, steps of 0.05.
+        {"scores", -0.0327, 0.1572, {"0.00", "0.05", "0.10", "0.15"}},
+        {"reflectance", 0.0, 1.0, {"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}},
+        {"large", -1200.0, 3400.0, {"-1000", "0", "1000", "2000", "3000"}},
+        {"tiny", 2e-6, 9e-6, {"0.000002", "0.000004", "0.000006", "0.000008"}},
+        {"negative", -7.3, -2.1, {"-7", "-6", "-5", "-4", "-3", "-2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlotLayout layout;
+        layout.AddItem(std::vector<PlotPoint>{{c.lo, c.lo}, {c.hi, c.hi}}, "a");
+        layout.SetAxisTitles("PC1", "PC2");
+        const int w = 598, h = 306, ch = 14, cw = 8;
+        const PlotScene s = layout.Layout(w, h, ch, cw, true);
+        ASSERT_EQ(s.ticks.size(), s.labels.size());
+        std::vector<std::string> x, y;
+        for (int i = 0; i < static_cast<int>(s.labels.size()); ++i)
+            (i < s.x_ticks ? x : y).push_back(s.labels[static_cast<size_t>(i)].text);
+        EXPECT_EQ(x, c.ticks);
+        EXPECT_EQ(y, c.ticks);
+        for (int i = 0; i < static_cast<int>(s.labels.size()); ++i) {
+            const PixelText& t = s.labels[static_cast<size_t>(i)];
+            const PixelLine& mark = s.ticks[static_cast<size_t>(i)];
+            const int text_width = static_cast<int>(t.text.size()) * cw;
+            if (i < s.x_ticks) {
+                EXPECT_EQ(t.anchor, PixelText::kMiddle) << t.text;
+                EXPECT_GT(t.top, std::max(mark.y1, mark.y2)) << t.text;
+                if (i > 0) {
+                    const PixelText& before = s.labels[static_cast<size_t>(i - 1)];
+                    EXPECT_GT(Start(t, cw),
+                              Start(before, cw) + static_cast<int>(before.text.size()) * cw)
+                        << t.text;
+                }
+            } else {
+                EXPECT_EQ(t.anchor, PixelText::kEnd) << t.text;
+                EXPECT_LT(t.left, std::min(mark.x1, mark.x2)) << t.text;
+                EXPECT_GE(t.left - text_width, 0) << t.text;
+                // Centred on its mark in height.
+                EXPECT_NEAR(t.top + ch / 2.0, mark.y1, 1.0) << t.text;
+            }
+        }
+    }
+    // The round-step rule alone.
+    EXPECT_EQ(NiceTicks(-0.0431445, 0.1657455, 5), (std::vector<double>{0.0, 0.05, 0.1, 0.15}));
+    EXPECT_EQ(NiceTickDecimals(0.05), 2);
+    EXPECT_EQ(NiceTickDecimals(20.0), 0);
 }
 
 // A plot the disk refuses half way (a file-size limit, as a full disk would) keeps the earlier

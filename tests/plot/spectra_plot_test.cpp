@@ -122,6 +122,18 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     EXPECT_EQ(sites.curves[2].upper[0], sites.curves[2].y[0]);
     EXPECT_FALSE(std::isnan(sites.curves[0].y[1050 - 350]));  // raw has no gaps
 
+    // A species keeps its colour whichever others are shown: "c" alone, or after "a", is
+    // drawn as among all three.
+    for (const std::vector<std::string>& folders :
+         {std::vector<std::string>{"c"}, std::vector<std::string>{"a", "c"}}) {
+        const SpectraPlot some = Plot(Stage::kRaw, R::kFolders, R::kSpectra, folders);
+        ASSERT_EQ(some.groups.size(), folders.size());
+        EXPECT_EQ(some.groups.back().name, "c");
+        EXPECT_EQ(some.groups.back().colour, spectra.groups[2].colour) << folders.size();
+    }
+    EXPECT_EQ(Plot(Stage::kFiltered, R::kLibrarySpecies, R::kSpectra).groups[1].colour,
+              spectra.groups[2].colour);
+
     EXPECT_THROW(Plot(Stage::kRaw, R::kFolders, R::kSpectra, {"nope"}), OrvaneError);
     EXPECT_THROW(Plot(Stage::kFeatures, R::kAllSpecies, R::kSpectra), OrvaneError);
 }

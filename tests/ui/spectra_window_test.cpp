@@ -15,6 +15,7 @@
 
 #include "forms/menu_command.h"
 #include "forms/waveband_filter_setup.h"
+#include "ui/figure_size_dialog.h"
 #include "ui/qt_frontend.h"
 #include "ui/spectra_plot_window.h"
 #include "ui/study_browser_window.h"
@@ -136,12 +137,30 @@ class SpectraWindowTest : public QObject {
             proposed = p;
             return w->dir.Path() + "/picture" + p.substr(p.size() - 4);
         });
+        // Then the figure's size, proposing the one chosen last: both pictures have it, the PNG
+        // at its resolution, whatever the dock's size.
+        std::vector<std::string> proposed_sizes;
+        FigureSizeDialog::SetScriptedAnswer([&](FigureSize& size) {
+            proposed_sizes.push_back(size.Text());
+            size = ParseFigureSize("84x56mm", 192);
+            return true;
+        });
         plot->findChild<QPushButton*>(QStringLiteral("savePng"))->click();
         QCOMPARE(proposed, w->Output("Demo study_filtered_species_mean.png"));
         plot->findChild<QPushButton*>(QStringLiteral("saveSvg"))->click();
-        QVERIFY(QFileInfo(QString::fromStdString(w->dir.Path() + "/picture.png")).size() > 1000);
-        QVERIFY(test::FileText(w->dir.Path() + "/picture.svg").find("<path class=\"band\"") !=
+        FigureSizeDialog::SetScriptedAnswer({});
+        QCOMPARE(proposed_sizes.size(), size_t{2});
+        QCOMPARE(proposed_sizes[1], std::string("84x56mm"));
+        QCOMPARE(FigureSizeDialog::Remembered(FigureSize()).dpi, 192);
+        // 84 mm x 56 mm at 192 dpi: 635 x 423 pixels, a layout of 318 x 212 CSS pixels.
+        const QImage png(QString::fromStdString(w->dir.Path() + "/picture.png"));
+        QCOMPARE(png.size(), QSize(635, 423));
+        QCOMPARE(png.dotsPerMeterX(), 7559);
+        const std::string svg = test::FileText(w->dir.Path() + "/picture.svg");
+        QVERIFY(svg.find("<path class=\"band\"") != std::string::npos);
+        QVERIFY(svg.find("width=\"84mm\" height=\"56mm\" viewBox=\"0 0 318 212\"") !=
                 std::string::npos);
+        QVERIFY(w->Report().contains(QStringLiteral("(84x56mm, 192 dpi)")));
         plot->setFloating(false);
     }
 

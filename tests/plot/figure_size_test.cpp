@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "plot/figure_size.h"
+
+#include <gtest/gtest.h>
+
+#include "base/orvane_error.h"
+
+namespace orvane {
+namespace {
+
+// Sizes as --size takes them: the raster's pixels and the layout in CSS pixels (1/96 inch),
+// worked out by hand (160 mm at 300 dpi is 160 / 25.4 * 300 = 1889.76 pixels).
+TEST(FigureSizeMath, PixelsAndLayoutOfEachForm) {
+    const struct {
+        const char* text;
+        int dpi;
+        int pixel_w, pixel_h, layout_w, layout_h;
+        const char* svg;
+    } cases[] = {
+        {"960x600", 96, 960, 600, 960, 600, "width=\"960\" height=\"600\""},
+        {"800X500px", 96, 800, 500, 800, 500, "width=\"800\" height=\"500\""},
+        {"1920x1200px", 192, 1920, 1200, 960, 600, "width=\"960\" height=\"600\""},
+        {"160x100mm", 300, 1890, 1181, 605, 378, "width=\"160mm\" height=\"100mm\""},
+        {"84.5x60mm", 600, 1996, 1417, 319, 227, "width=\"84.5mm\" height=\"60mm\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const FigureSize s = ParseFigureSize(c.text, c.dpi);
+        EXPECT_EQ(s.PixelWidth(), c.pixel_w);
+        EXPECT_EQ(s.PixelHeight(), c.pixel_h);
+        EXPECT_EQ(s.LayoutWidth(), c.layout_w);
+        EXPECT_EQ(s.LayoutHeight(), c.layout_h);
+        EXPECT_EQ(s.SvgSizeAttributes(), c.svg);
+        // The text reads back as the same size.
+        EXPECT_EQ(ParseFigureSize(s.Text(), c.dpi).PixelWidth(), c.pixel_w);
+    }
+}
+
+TEST(FigureSizeMath, RefusesWhatIsNoSizeWithTheReason) {
+    const struct {
+        const char* text;
+        int dpi;
+        const char* says;
+    } cases[] = {
+        {"", 96, "is not a figure size"},
+        {"960", 96, "is not a figure size"},
+        {"x600", 96, "is not a figure size"},
+        {"960x", 96, "is not a figure size"},
+        {"-5x600", 96, "is not a figure size"},
+        {"1e3x600", 96, "is not a figure size"},
+        {"96 0x600", 96, "is not a figure size"},
+        {"960x600cm", 96, "is not a figure size"},
+        {"0x600", 96, "above zero"},
+        {"960x600", 20, "between 36 and 2400 dpi"},
+        {"100000x600", 96, "at most 20000 pixels"},
+        {"2000x1000mm", 600, "at most 20000"},
+        {"20x10mm", 96, "too small to lay out"},
+        {"50x30", 96, "too small"},
+    };
+    for (const auto& c : cases) {
+        try {
+            ParseFigureSize(c.text, c.dpi);
+            ADD_FAILURE() << c.text << " was taken";
+        } catch (const OrvaneError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos)
+                << c.text << ": " << e.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace orvane

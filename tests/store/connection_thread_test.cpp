@@ -3,7 +3,6 @@
 // connection is refused before anything is sent, and a server that stops answering ends the
 // wait after the configured time instead of holding the program for ever.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <functional>
@@ -82,9 +81,8 @@ TEST(ConnectionTimeout, AServerThatStopsAnsweringEndsTheWaitAndCanBeReconnected)
     ConnectionParams params = config.Connection();
     ASSERT_EQ(params.timeout, 2u);
     Database db(params);
-    const pid_t pid = std::stoi(test::FileText(server.Home().File("mariadb.pid")));
 
-    ASSERT_EQ(kill(pid, SIGSTOP), 0);
+    ASSERT_TRUE(server.Freeze());
     const auto start = std::chrono::steady_clock::now();
     std::string said;
     try {
@@ -94,7 +92,7 @@ TEST(ConnectionTimeout, AServerThatStopsAnsweringEndsTheWaitAndCanBeReconnected)
     }
     const double waited =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    kill(pid, SIGCONT);
+    server.Thaw();
     EXPECT_NE(said.find("did not answer within 2 s"), std::string::npos) << said;
     EXPECT_GE(waited, 1.5);
     EXPECT_LT(waited, 2 + 5.0);

@@ -20,6 +20,10 @@ class PrivateServer {
     std::string Log() const;
     bool Stop();
     bool Start();
+    // Stops the server's process (SIGSTOP) and returns once the system has stopped it, so that
+    // it answers nothing until Thaw(); false when it could not be stopped.
+    bool Freeze();
+    void Thaw();
     // Extra server options for the next Start(), split at spaces (for example TLS files).
     void SetServerOptions(std::string options) { options_ = std::move(options); }
     // The folder the server lives in, for files a test keeps beside it.
@@ -31,6 +35,7 @@ class PrivateServer {
     TempDir home_;
     std::string options_;
     bool running_ = false;
+    int frozen_pid_ = 0;
 };
 
 }  // namespace orvane::test

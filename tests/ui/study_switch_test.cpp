@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window and its docks on one connection: switching the study while views compute never
 // puts two threads on the connection, and a server that stops answering ends in a message.
-#include <signal.h>
-
 #include <QAction>
 #include <QComboBox>
 #include <QSettings>
@@ -230,13 +228,12 @@ class StudySwitchTest : public QObject {
         QCOMPARE(studies->count(), 2);
         const QString target = studies->itemText(1);
 
-        const pid_t pid = std::stoi(test::FileText(server.Home().File("mariadb.pid")));
-        QCOMPARE(kill(pid, SIGSTOP), 0);
+        QVERIFY(server.Freeze());
         const auto start = std::chrono::steady_clock::now();
         Choose(studies, 1);
         const double waited =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        kill(pid, SIGCONT);
+        server.Thaw();
         QVERIFY2(waited < 3 + 5, qPrintable(QString::number(waited)));
         QVERIFY2(waited >= 2.5, qPrintable(QString::number(waited)));
         QCOMPARE(questions.size(), 1);

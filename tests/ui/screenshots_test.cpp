@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures the README shows, made from the window on the demo study in a throwaway
-// database: the PCA score plot and its explained variance, the separability table and the
-// sensor comparison. They go to ORVANE_SCREENSHOTS when it names a folder (scripts/screenshots
+// database: the main window after a validated discriminant analysis, the spectra plot, the PCA
+// score plot and its explained variance, the separability table and the sensor comparison. They go to ORVANE_SCREENSHOTS when it names a folder (scripts/screenshots
 // sets docs/images), else to the build's artifacts.
 #include <QDir>
 #include <QListWidget>
@@ -14,6 +14,7 @@
 #include "ui/plot_window.h"
 #include "ui/result_tables_window.h"
 #include "ui/sensor_comparison_dialog.h"
+#include "ui/spectra_plot_window.h"
 #include "ui/workbench.h"
 
 namespace orvane {
@@ -97,6 +98,38 @@ class ScreenshotsTest : public QObject {
         tables->Tabs()->setCurrentWidget(tables->TableOf(QStringLiteral("Sensor Comparison")));
         tables->resize(900, 250);
         QVERIFY(Shot(tables, "sensor-comparison.png"));
+
+        // The main window as a user sees it after a validated discriminant analysis.
+        frame.Frontend().SetDiscriminantAnswer([](int& name_type, Validation& validation) {
+            name_type = 3;
+            validation.kind = Validation::Kind::kLeaveOneOut;
+            return true;
+        });
+        tables->setFloating(false);
+        tables->hide();
+        frame.Action(kCmdDiscriminantAnalysis)->trigger();
+        frame.WaitForJob();
+        QVERIFY2(error().empty(), error().c_str());
+        tables->hide();
+        frame.resize(1200, 760);
+        QVERIFY(Shot(&frame, "main-window.png"));
+
+        // Species means of the filtered spectra.
+        frame.Action(kCmdSpectraPlot)->trigger();
+        SpectraPlotWindow* spectra = frame.SpectraPlotDock();
+        const int filtered = spectra->StageList()->findText(QStringLiteral("Filtered"));
+        QVERIFY(filtered >= 0);
+        spectra->StageList()->setCurrentIndex(filtered);
+        emit spectra->StageList()->activated(filtered);
+        spectra->DetailsList()->setCurrentIndex(2);
+        emit spectra->DetailsList()->activated(2);
+        QVERIFY(QTest::qWaitFor([&] { return !frame.JobRunning(); }, 60000));
+        QVERIFY(!spectra->Plot().curves.empty());
+        spectra->setFloating(true);
+        spectra->resize(1000, 620);
+        QVERIFY(Shot(spectra, "spectra-plot.png"));
+        spectra->setFloating(false);
+        spectra->hide();
 
         frame.Action(kCmdPca)->trigger();
         frame.WaitForJob();

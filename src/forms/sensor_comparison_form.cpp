@@ -56,7 +56,8 @@ SensorComparison SensorComparisonForm::Run(Frontend& frontend) {
     // (the chain itself is as it was, so nothing else is reloaded).
     SensorComparison comparison;
     try {
-        comparison = CompareSensors(doc_.Session(), doc_.Loader(), doc_.Output(), frontend, options);
+        comparison =
+            CompareSensors(doc_.Session(), doc_.Loader(), doc_.Output(), frontend, options);
     } catch (...) {
         doc_.LoadLibrary();
         throw;

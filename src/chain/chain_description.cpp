@@ -102,7 +102,8 @@ std::vector<ChainSettingText> DescribeChainSettings(ProcessingSession& session,
     // Chain order, the optional stages where they run.
     for (const StageDeclaration& s : Stages()) {
         if (s.option) {
-            settings.push_back({s.option->label, DescribeStageOption(session, static_cast<int>(s.id))});
+            settings.push_back(
+                {s.option->label, DescribeStageOption(session, static_cast<int>(s.id))});
         } else if (s.id == Stage::kFiltered) {
             settings.push_back({"Waveband filter", FilterText(session)});
         } else if (s.id == Stage::kSmoothed) {

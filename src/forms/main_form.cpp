@@ -272,7 +272,8 @@ void MainForm::SelectFeatureSpace(int index) {
                   feature_spaces_.selected = index;
                   doc_.Session().SetFeatureSpace(feature_spaces_.SelectedData());
                   RefreshLibraryStatus();
-              });
+              },
+              false);  // the user chose it, and the log names it: no reset to report
 }
 
 void MainForm::SelectClassifier(int index) {

@@ -52,7 +52,18 @@ SensorComparison SensorComparisonForm::Run(Frontend& frontend) {
     for (int i = 0; i < sensors_.Count(); ++i)
         if (Chosen(i)) options.sensor_ids.push_back(sensors_.items[static_cast<size_t>(i)].data);
     options.validation = Validations()[static_cast<size_t>(validation_)];
-    return CompareSensors(doc_.Session(), doc_.Loader(), doc_.Output(), frontend, options);
+    // The comparison may build the library of the user's own chain; the status then says so
+    // (the chain itself is as it was, so nothing else is reloaded).
+    SensorComparison comparison;
+    try {
+        comparison =
+            CompareSensors(doc_.Session(), doc_.Loader(), doc_.Output(), frontend, options);
+    } catch (...) {
+        doc_.LoadLibrary();
+        throw;
+    }
+    doc_.LoadLibrary();
+    return comparison;
 }
 
 }  // namespace orvane

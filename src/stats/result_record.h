@@ -30,12 +30,12 @@ struct ProvenanceOptions {
 };
 
 // The settings that produced a result, read from the session at the moment of the call:
-// study (id, name), sensor (id, name), waveband filter (id and excluded ranges), smoothing
-// (type, name, window, order), the optional stages (splice correction, continuum removal:
-// mode, the study's pairs or the default's words), derivative (order, method, window, polynomial order), feature
-// space (id, name, type, dimension, description, its wavelength ranges or pairs), classifier,
-// validation, library (id, build date), program version and the time of the run (UTC,
-// ISO 8601). What did not take part is null.
+// study (id, name), sensor (id, name), waveband filter (id and excluded ranges), the optional
+// stages (splice correction, continuum removal: mode, the study's pairs or the default's
+// words, whether on or off), smoothing (type, name, window, order), derivative (order, method,
+// window, polynomial order), feature space (id, name, type, dimension, description, its
+// wavelength ranges or pairs), classifier, validation, library (id, build date), program
+// version and the time of the run (UTC, ISO 8601). What did not take part is null.
 ResultJson Provenance(ProcessingSession& session, const ProvenanceOptions& options = {});
 
 // The classifier as the window lists it ("Mahalanobis", "Gen. Squared Dist", ...).

@@ -307,7 +307,8 @@ void MainWindow::Refresh() {
     const bool new_chain = form_->ChainGeneration() != shown_chain_;
     shown_chain_ = form_->ChainGeneration();
     if (new_chain && spectra_plot_) spectra_plot_->ShowStageLabels();
-    if ((new_study || new_chain) && spectra_plot_ && !spectra_plot_->Plot().curves.empty())
+    if ((new_study || new_chain) && spectra_plot_ && !restoring_ &&
+        (spectra_plot_->isVisible() || !spectra_plot_->Plot().curves.empty()))
         spectra_plot_->Replot();
     refreshing_ = false;
     // Settings are kept as they change, so that a crash loses none of them.
@@ -360,7 +361,10 @@ void MainWindow::RestoreSettings() {
             if (settings.contains(key))
                 sel.stage_modes[static_cast<int>(stage->id)] = settings.value(key).toInt();
         }
+        // The plot starts from its own remembered choices below, not from this change.
+        restoring_ = true;
         Run([&] { form_->RestoreSelections(sel); });
+        restoring_ = false;
     }
     if (spectra_plot_) spectra_plot_->RestoreChoices(settings);
     remember_ = true;

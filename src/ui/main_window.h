@@ -153,6 +153,7 @@ class MainWindow : public QMainWindow {
     int shown_chain_ = -1;
     bool remember_ = false;
     bool refreshing_ = false;
+    bool restoring_ = false;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;

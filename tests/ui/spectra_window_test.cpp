@@ -29,39 +29,6 @@ bool Drawn(const SpectraPlotWindow* plot) {
     return QTest::qWaitFor([plot] { return !plot->Computing(); }, 60000);
 }
 
-// Holds the spectrum table from another connection, so that reading spectra waits. A thread
-// gives it back on Release, or after ten seconds in any case, so that a window computing on
-// its own thread fails its test instead of hanging.
-class SpectrumTableHold {
-  public:
-    explicit SpectrumTableHold(Database& admin) : admin_(admin) {
-        admin_.Execute("lock tables spectrum write");
-        thread_ = std::thread([this] {
-            std::unique_lock<std::mutex> lock(mutex_);
-            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
-            admin_.Adopt();
-            admin_.Execute("unlock tables");
-        });
-    }
-    ~SpectrumTableHold() { Release(); }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            release_ = true;
-        }
-        released_.notify_one();
-        if (thread_.joinable()) thread_.join();
-        admin_.Adopt();
-    }
-
-  private:
-    Database& admin_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable released_;
-    bool release_ = false;
-};
-
 void Choose(QComboBox* list, int index) {
     list->setCurrentIndex(index);
     emit list->activated(index);
@@ -174,7 +141,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(Drawn(plot));
         Database& admin = w->scratch.Admin();
         {
-            SpectrumTableHold hold(admin);
+            test::SpectrumTableHold hold(admin);
             bool answered_while_computing = false;
             QTimer::singleShot(200, w->frame.get(),
                                [&] { answered_while_computing = w->frame->JobRunning(); });
@@ -195,7 +162,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
 
         {
-            SpectrumTableHold hold(admin);
+            test::SpectrumTableHold hold(admin);
             Choose(plot->StageList(), 1);  // filtered
             QVERIFY(w->frame->JobRunning());
             QTest::mouseClick(w->frame->findChild<QPushButton*>(QStringLiteral("jobCancel")),

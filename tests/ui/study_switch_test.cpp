@@ -7,12 +7,9 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <set>
-#include <thread>
 
 #include "base/config_file.h"
 #include "base/report_journal.h"
@@ -29,38 +26,6 @@
 namespace orvane {
 
 namespace {
-
-// Holds the spectrum table from another connection, so that a plot's computation waits on
-// the server while the test acts; given back on Release, or after ten seconds in any case.
-class TableHold {
-  public:
-    explicit TableHold(Database& admin) : admin_(admin) {
-        admin_.Execute("lock tables spectrum write");
-        thread_ = std::thread([this] {
-            std::unique_lock<std::mutex> lock(mutex_);
-            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
-            admin_.Adopt();
-            admin_.Execute("unlock tables");
-        });
-    }
-    ~TableHold() { Release(); }
-    void Release() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            release_ = true;
-        }
-        released_.notify_one();
-        if (thread_.joinable()) thread_.join();
-        admin_.Adopt();
-    }
-
-  private:
-    Database& admin_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable released_;
-    bool release_ = false;
-};
 
 void Choose(QComboBox* list, int index) {
     list->setCurrentIndex(index);
@@ -150,7 +115,7 @@ class StudySwitchTest : public QObject {
         for (int i = 0; i < 50; ++i) {
             if (i % 5 == 0) {
                 // The plot's computation waits on the server: a switch meets a running job.
-                TableHold hold(admin);
+                test::SpectrumTableHold hold(admin);
                 plot->Replot();
                 QVERIFY(frame->JobRunning());
                 Choose(studies, 1 - studies->currentIndex());

@@ -6,8 +6,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/frontend.h"
@@ -33,6 +37,38 @@ inline QStringList Items(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();
     return items;
 }
+
+// Holds the spectrum table from another connection, so that a plot's computation waits on
+// the server while the test acts; given back on Release, or after ten seconds in any case.
+class SpectrumTableHold {
+  public:
+    explicit SpectrumTableHold(Database& admin) : admin_(admin) {
+        admin_.Execute("lock tables spectrum write");
+        thread_ = std::thread([this] {
+            std::unique_lock<std::mutex> lock(mutex_);
+            released_.wait_for(lock, std::chrono::seconds(10), [this] { return release_; });
+            admin_.Adopt();
+            admin_.Execute("unlock tables");
+        });
+    }
+    ~SpectrumTableHold() { Release(); }
+    void Release() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            release_ = true;
+        }
+        released_.notify_one();
+        if (thread_.joinable()) thread_.join();
+        admin_.Adopt();
+    }
+
+  private:
+    Database& admin_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool release_ = false;
+};
 
 // The main window on a scratch database. The test arranges rows, calls Open (the document
 // connects and the frame is built, message boxes off), may script the frame's questions, then

@@ -28,6 +28,7 @@
 #include <memory>
 #include <set>
 
+#include "base/report_buffer.h"
 #include "chain/processing_session.h"
 #include "forms/help_texts.h"
 #include "forms/menu_command.h"
@@ -406,7 +407,15 @@ void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept
             "Orvane ended without closing its window last time; the report of that session "
             "was kept in " + report.path + ".\n\nShow it in the report window?");
         if (show) {
-            doc_.Report("The report of the session that ended without closing:\n" + report.text);
+            // The kept text ends with an entry's separator, which the report adds itself.
+            std::string text = report.text;
+            const std::string separator = ReportBuffer::kSeparator;
+            while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+            if (text.size() >= separator.size() - 1 &&
+                text.compare(text.size() - (separator.size() - 1), std::string::npos,
+                             separator, 0, separator.size() - 1) == 0)
+                text.erase(text.size() - (separator.size() - 1));
+            doc_.Report("The report of the session that ended without closing:\n" + text);
             std::filesystem::remove(report.path, error);
         } else {
             // Not offered again, and not lost.

@@ -600,6 +600,8 @@ void MainWindow::RunCommand(int id) {
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
     if (handler != handlers_.end()) handler->second();
+    // A dock opened or a dialog's choice is kept at once, not only when the window closes.
+    if (remember_) SaveSettings();
 }
 
 std::map<int, std::function<void()>> MainWindow::CommandHandlers() {

@@ -220,6 +220,25 @@ class StudySwitchTest : public QObject {
         doc.reset();
     }
 
+    // The window's settings are written as they change, so that a crash loses none of them.
+    void settingsAreKeptAsTheyChange() {
+        test::Workbench w("uisettings");
+        w.ArrangeStudies({"landsat8_oli"}, {"North", "South"});
+        w.Connect();
+        w.Show();
+        w.frame->RestoreSettings();
+        QComboBox* studies = w.View().StudyList();
+        const int other = 1 - studies->currentIndex();
+        Choose(studies, other);
+        QCOMPARE(OrvaneSettings().value(QStringLiteral("form/study")).toInt(),
+                 studies->itemData(other).toInt());
+        w.frame->RunCommand(kCmdStudyBrowser);
+        QVERIFY(OrvaneSettings()
+                    .value(QStringLiteral("window/docks"))
+                    .toStringList()
+                    .contains(QStringLiteral("browser")));
+    }
+
     // The report is written to a journal as it grows: a run that ends without closing leaves
     // it, the next start offers it back, and a normal close removes it.
     void theReportOutlivesACrashAndIsOfferedAgain() {

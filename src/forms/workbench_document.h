@@ -42,7 +42,7 @@ class WorkbenchDocument {
     WorkbenchDocument(const WorkbenchDocument&) = delete;
     WorkbenchDocument& operator=(const WorkbenchDocument&) = delete;
 
-    // "Connected to <database> on <server>".
+    // The window's title: "Orvane — STUDY (server)".
     std::string Title() const { return workspace_.Title(); }
 
     Workspace& Space() { return workspace_; }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/chain_options.h"
+#include "base/choice_words.h"
 
 #include <fmt/format.h>
 
@@ -16,16 +17,11 @@ namespace orvane {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
     int i = 0;
     std::string list;
     for (const char* c : choices) {
-        if (Lower(word) == Lower(c)) return i;
+        if (SameWord(word, c)) return i;
         list += (i ? ", " : "") + std::string(c);
         ++i;
     }

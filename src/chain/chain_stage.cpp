@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/chain_stage.h"
+#include "base/choice_words.h"
 
 #include <cctype>
 #include <string>
@@ -57,22 +58,18 @@ std::vector<const StageDeclaration*> OptionalStages() {
 }
 
 int ParseStageMode(const StageOption& option, const std::string& word) {
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
     std::string list;
     for (size_t i = 0; i < option.modes.size(); ++i) {
-        if (lower(word) == option.modes[i]) return static_cast<int>(i);
+        if (SameWord(word, option.modes[i])) return static_cast<int>(i);
         list += (i ? ", " : "") + std::string(option.modes[i]);
     }
-    throw OrvaneError("Unknown " + lower(option.label) + " \"" + word + "\"; choose one of " +
+    throw OrvaneError("Unknown " + AsciiLower(option.label) + " \"" + word + "\"; choose one of " +
                       list + ".");
 }
 
 std::optional<Stage> StageFromWord(const std::string& word) {
     for (const StageDeclaration& s : Stages())
-        if (word == s.word) return s.id;
+        if (SameWord(word, s.word)) return s.id;
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/classifiers.h"
+#include "base/choice_words.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,11 +35,6 @@ double SpectralAngleScore(const ClassScoreTerms& t) {
         Dot(t.x, t.mean, t.dimension) / (t.x_norm * std::sqrt(Dot(t.mean, t.mean, t.dimension)));
     // Rounding can put the cosine of two equal vectors a step above 1.
     return std::acos(std::clamp(cosine, -1.0, 1.0));
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 }  // namespace
@@ -79,7 +75,7 @@ std::string ClassifierWords() {
 Classifier ParseClassifier(const std::string& word) {
     std::string list;
     for (const ClassifierEntry& c : ClassifierRegistry()) {
-        if (Lower(word) == c.word) return c.kind;
+        if (SameWord(word, c.word)) return c.kind;
         list += (list.empty() ? "" : ", ") + std::string(c.word);
     }
     throw OrvaneError("Unknown classifier \"" + word + "\"; choose one of " + list + ".");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/cli_context.h"
+#include "base/choice_words.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -98,7 +99,7 @@ int Choice(const Args& args, const std::string& name, const std::vector<std::str
     const std::string value = args.Get(name);
     std::string all;
     for (size_t i = 0; i < choices.size(); ++i) {
-        if (choices[i] == value) return static_cast<int>(i);
+        if (SameWord(value, choices[i])) return static_cast<int>(i);
         all += (i ? "|" : "") + choices[i];
     }
     throw UsageError("--" + name + " must be " + all + ", not \"" + value + "\"");
@@ -114,7 +115,7 @@ Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, S
 
 int NameTypeOption(const Args& args, int fallback, bool numbers) {
     // Scripts written when the local name was called "maori" keep working.
-    if (args.Has("names") && args.Get("names") == "maori") return 1;
+    if (args.Has("names") && SameWord(args.Get("names"), "maori")) return 1;
     std::vector<std::string> words = {"common", "local", "latin", "folder"};
     if (numbers) words.push_back("number");
     return Choice(args, "names", words, fallback);

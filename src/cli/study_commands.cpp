@@ -27,14 +27,7 @@ int CmdSensors(Context& ctx) {
 
 int CmdSensorImport(Context& ctx) {
     if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
-    const std::string type = ctx.args.Get("type", "gaussian");
-    int index;
-    if (type == "gaussian")
-        index = 0;
-    else if (type == "ratio")
-        index = 1;
-    else
-        throw UsageError("--type must be gaussian or ratio, not \"" + type + "\"");
+    const int index = Choice(ctx.args, "type", {"gaussian", "ratio"}, 0);
     ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
     return 0;
 }

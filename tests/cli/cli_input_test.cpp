@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <vector>
 
@@ -61,6 +62,39 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
 }
 
 // One line per row in the order of the ids, whatever a name holds.
+// A choice word is accepted in any case, whichever option takes it; a word that is no choice
+// is refused and the choices are named.
+TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
+    const std::string svg = dir_.File("plot.svg");
+    const std::vector<std::vector<std::string>> cases = {
+        {"export", "--details", "Site-Mean"},
+        {"export", "--format", "CSV"},
+        {"export", "--number-format", "Plain"},
+        {"export", "--names", "MAORI"},
+        {"export", "--names", "Local"},
+        {"plot", "--stage", "Smoothed", "--details", "SPECIES-MEAN", "--output", svg},
+        {"--classifier", "SAM", "filter", "show"},
+        {"--smoothing", "SG-MW", "filter", "show"},
+        {"--method", "SavGol", "filter", "show"},
+        {"--continuum", "On", "filter", "show"},
+        {"sensor", "import", "--type", "Ratio", dir_.File("no-such-sensor.txt")},
+    };
+    const auto refused = [](const std::string& err) {
+        return Contains(err, "must be") || Contains(err, "Unknown") || Contains(err, "choose one");
+    };
+    for (std::vector<std::string> args : cases) {
+        const test::CliOutcome r = Cli(args);
+        EXPECT_FALSE(refused(r.err)) << args[0] << " " << args[1] << ": " << r.err;
+        // The same option with a word that is no choice at all.
+        const auto word = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+            return a.size() > 1 && std::isupper(static_cast<unsigned char>(a[0])) != 0;
+        });
+        ASSERT_NE(word, args.end());
+        *word = "no-such-word";
+        EXPECT_TRUE(refused(Cli(args).err)) << args[0] << " " << args[1];
+    }
+}
+
 TEST_F(CliInput, ListingsEscapeControlCharacters) {
     test::InsertStudy(scratch_.Admin(), "O'Brien's bush");
     const test::CliOutcome r = Cli({"studies"});

@@ -69,8 +69,11 @@ TEST(StageDeclarations, EveryStageHasOneWordAndLabelAndIsListed) {
         listed.insert(s.id);
     }
     EXPECT_EQ(listed.size(), 9u);
-    for (const char* unknown : {"cooked", "", "Raw", "synth-interpolated "})
+    for (const char* unknown : {"cooked", "", "synth-interpolated ", "raw2"})
         EXPECT_EQ(StageFromWord(unknown), std::nullopt) << unknown;
+    // A word is a word in any case.
+    EXPECT_EQ(StageFromWord("Raw"), Stage::kRaw);
+    EXPECT_EQ(StageFromWord("SYNTH-Interpolated"), StageFromWord("synth-interpolated"));
     // The words and labels users know stay what they were.
     EXPECT_EQ(StageWords([](Stage) { return true; }),
               "raw|spliced|filtered|smoothed|continuum-removed|synth|synth-interpolated|derived|"

@@ -40,6 +40,16 @@ int FigureSize::PixelHeight() const {
     return Round(unit == kPixels ? height : height / kMmPerInch * dpi);
 }
 
+FigureSize FigureSize::In(Unit other) const {
+    if (other == unit) return *this;
+    FigureSize converted = *this;
+    const double factor = other == kMillimetres ? kMmPerInch / dpi : dpi / kMmPerInch;
+    converted.width = width * factor;
+    converted.height = height * factor;
+    converted.unit = other;
+    return converted;
+}
+
 int FigureSize::LayoutWidth() const { return Round(PixelWidth() / Scale()); }
 
 int FigureSize::LayoutHeight() const { return Round(PixelHeight() / Scale()); }

@@ -32,6 +32,9 @@ struct FigureSize {
     int LayoutHeight() const;
     // The SVG root's width and height attributes: millimetres on paper, else CSS pixels.
     std::string SvgSizeAttributes() const;
+    // The same figure in the other unit at its resolution (a raster's pixels, or its printed
+    // millimetres), unrounded.
+    FigureSize In(Unit other) const;
     // "160x100mm" or "960x600px", as --size takes it.
     std::string Text() const;
 

@@ -26,7 +26,6 @@ FigureSizeDialog::Answer& Scripted() {
     static FigureSizeDialog::Answer answer;
     return answer;
 }
-constexpr double kMmPerInch = 25.4;
 }  // namespace
 
 FigureSizeDialog::FigureSizeDialog(const FigureSize& size, QWidget* parent)
@@ -100,14 +99,14 @@ void FigureSizeDialog::UnitChanged() {
     const FigureSize::Unit unit =
         unit_->currentIndex() == 1 ? FigureSize::kMillimetres : FigureSize::kPixels;
     if (unit == shown_unit_) return;
-    const double factor =
-        unit == FigureSize::kMillimetres ? kMmPerInch / dpi_->value() : dpi_->value() / kMmPerInch;
-    const double w = width_->value() * factor, h = height_->value() * factor;
+    FigureSize shown = Size();
+    shown.unit = shown_unit_;
+    const FigureSize converted = shown.In(unit);
     shown_unit_ = unit;
     for (QDoubleSpinBox* box : {width_, height_})
         box->setDecimals(unit == FigureSize::kMillimetres ? 1 : 0);
-    width_->setValue(w);
-    height_->setValue(h);
+    width_->setValue(converted.width);
+    height_->setValue(converted.height);
     Update();
 }
 
@@ -115,11 +114,12 @@ void FigureSizeDialog::Update() {
     const FigureSize size = Size();
     try {
         size.Check();
+        const FigureSize printed = size.In(FigureSize::kMillimetres);
         result_->setText(QStringLiteral("The PNG has %1 \u00d7 %2 pixels, %3 \u00d7 %4 mm printed.")
                              .arg(size.PixelWidth())
                              .arg(size.PixelHeight())
-                             .arg(size.PixelWidth() * kMmPerInch / size.dpi, 0, 'f', 0)
-                             .arg(size.PixelHeight() * kMmPerInch / size.dpi, 0, 'f', 0));
+                             .arg(printed.width, 0, 'f', 0)
+                             .arg(printed.height, 0, 'f', 0));
         ok_->setEnabled(true);
     } catch (const OrvaneError& e) {
         result_->setText(QString::fromStdString(e.what()));

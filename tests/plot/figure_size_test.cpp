@@ -36,6 +36,21 @@ TEST(FigureSizeMath, PixelsAndLayoutOfEachForm) {
     }
 }
 
+// A size shown in the other unit: 160 mm at 300 dpi is 160 / 25.4 * 300 = 1889.76 raster
+// pixels, and back again the same millimetres.
+TEST(FigureSizeMath, ConvertsBetweenPixelsAndMillimetresAtItsResolution) {
+    const FigureSize paper = ParseFigureSize("160x100mm", 300);
+    const FigureSize raster = paper.In(FigureSize::kPixels);
+    EXPECT_EQ(raster.unit, FigureSize::kPixels);
+    EXPECT_NEAR(raster.width, 1889.7637795275, 1e-9);
+    EXPECT_NEAR(raster.height, 1181.1023622047, 1e-9);
+    EXPECT_EQ(raster.PixelWidth(), paper.PixelWidth());
+    const FigureSize back = raster.In(FigureSize::kMillimetres);
+    EXPECT_NEAR(back.width, 160.0, 1e-12);
+    EXPECT_NEAR(back.height, 100.0, 1e-12);
+    EXPECT_EQ(paper.In(FigureSize::kMillimetres).width, 160.0);
+}
+
 TEST(FigureSizeMath, RefusesWhatIsNoSizeWithTheReason) {
     const struct {
         const char* text;

@@ -2,6 +2,7 @@
 #include "forms/workbench_document.h"
 
 #include <ctime>
+#include <filesystem>
 
 #include "base/output_folder.h"
 #include "base/report_journal.h"
@@ -49,6 +50,30 @@ void WorkbenchDocument::KeepReportIn(std::unique_ptr<ReportJournal> journal) {
     journal_ = std::move(journal);
     journal_failed_ = false;
     if (journal_) journal_->Append(report_.Text());
+}
+
+void WorkbenchDocument::RestoreKeptReport(const std::string& path, const std::string& text) {
+    // The kept text ends with an entry's separator, which Report adds itself.
+    std::string kept = text;
+    while (!kept.empty() && (kept.back() == '\n' || kept.back() == ' ')) kept.pop_back();
+    const std::string separator = ReportBuffer::kSeparator;
+    const std::string tail = separator.substr(0, separator.size() - 1);
+    if (kept.size() >= tail.size() && kept.compare(kept.size() - tail.size(), tail.size(), tail) == 0)
+        kept.erase(kept.size() - tail.size());
+    if (kept.find_first_not_of(" \n-") != std::string::npos)
+        Report("The report of the session that ended without closing:\n" + kept);
+    std::error_code error;
+    std::filesystem::remove(path, error);
+}
+
+void WorkbenchDocument::SetKeptReportAside(const std::string& path) {
+    std::string kept_as = path;
+    const size_t suffix = kept_as.rfind(".journal");
+    if (suffix != std::string::npos) kept_as.replace(suffix, std::string::npos, ".txt");
+    std::error_code error;
+    std::filesystem::rename(path, kept_as, error);
+    Report("The report of the session that ended without closing is kept in " +
+           (error ? path : kept_as) + ".");
 }
 
 void WorkbenchDocument::CloseReportJournal() {

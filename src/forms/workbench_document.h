@@ -63,6 +63,11 @@ class WorkbenchDocument {
     // crash; CloseReportJournal() removes it when the window closes normally.
     void KeepReportIn(std::unique_ptr<ReportJournal> journal);
     void CloseReportJournal();
+    // A report an earlier run left (see ReportJournal::Orphans): taken into this report and
+    // its file removed, or set aside as a .txt file beside it that is not offered again; both
+    // say so in the report. An empty one just goes.
+    void RestoreKeptReport(const std::string& path, const std::string& text);
+    void SetKeptReportAside(const std::string& path);
     void SetListener(DocumentListener* listener) { listener_ = listener; }
 
     // The study change every component must see; the library of the new study's

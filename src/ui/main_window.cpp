@@ -24,11 +24,9 @@
 #include <algorithm>
 #include <cctype>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <set>
 
-#include "base/report_buffer.h"
 #include "chain/processing_session.h"
 #include "forms/help_texts.h"
 #include "forms/menu_command.h"
@@ -398,33 +396,13 @@ void MainWindow::SaveSettings() {
 
 void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept) {
     for (const ReportJournal::Orphan& report : kept) {
-        std::error_code error;
-        if (report.text.find_first_not_of(" \n-") == std::string::npos) {
-            std::filesystem::remove(report.path, error);
-            continue;
-        }
-        const bool show = frontend_->Confirm(
-            "Orvane ended without closing its window last time; the report of that session "
-            "was kept in " + report.path + ".\n\nShow it in the report window?");
-        if (show) {
-            // The kept text ends with an entry's separator, which the report adds itself.
-            std::string text = report.text;
-            const std::string separator = ReportBuffer::kSeparator;
-            while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-            if (text.size() >= separator.size() - 1 &&
-                text.compare(text.size() - (separator.size() - 1), std::string::npos,
-                             separator, 0, separator.size() - 1) == 0)
-                text.erase(text.size() - (separator.size() - 1));
-            doc_.Report("The report of the session that ended without closing:\n" + text);
-            std::filesystem::remove(report.path, error);
-        } else {
-            // Not offered again, and not lost.
-            std::string kept_as = report.path;
-            kept_as.replace(kept_as.rfind(".journal"), std::string::npos, ".txt");
-            std::filesystem::rename(report.path, kept_as, error);
-            doc_.Report("The report of the session that ended without closing is kept in " +
-                        (error ? report.path : kept_as) + ".");
-        }
+        const bool empty = report.text.find_first_not_of(" \n-") == std::string::npos;
+        if (empty || frontend_->Confirm("Orvane ended without closing its window last time; the "
+                                        "report of that session was kept in " + report.path +
+                                        ".\n\nShow it in the report window?"))
+            doc_.RestoreKeptReport(report.path, report.text);
+        else
+            doc_.SetKeptReportAside(report.path);
     }
     view_->ShowReport();
 }

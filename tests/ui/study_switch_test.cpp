@@ -275,6 +275,24 @@ class StudySwitchTest : public QObject {
         QCOMPARE(static_cast<int>(std::distance(std::filesystem::directory_iterator(folder),
                                                 std::filesystem::directory_iterator())),
                  0);
+
+        // Declined, a kept report is set aside under another name: not offered again, not lost.
+        {
+            ReportJournal left(folder);
+            left.Append("Entry of a second crash");
+        }
+        const auto second = ReportJournal::Orphans(folder);
+        QCOMPARE(static_cast<int>(second.size()), 1);
+        w.Connect();
+        w.frame->Frontend().SetConfirmAnswer([](const std::string&) { return false; });
+        w.Show();
+        w.frame->OfferKeptReports(second);
+        std::string aside = second[0].path;
+        aside.replace(aside.rfind(".journal"), std::string::npos, ".txt");
+        QVERIFY(test::FileText(aside).find("Entry of a second crash") != std::string::npos);
+        QVERIFY(w.Report().contains(QString::fromStdString(aside)));
+        QVERIFY(!w.Report().contains(QStringLiteral("Entry of a second crash")));
+        QVERIFY(ReportJournal::Orphans(folder).empty());
     }
 };
 

@@ -283,6 +283,9 @@ class StudySwitchTest : public QObject {
         }
         const auto second = ReportJournal::Orphans(folder);
         QCOMPARE(static_cast<int>(second.size()), 1);
+        // The window goes before the document it shows.
+        w.frame.reset();
+        w.doc.reset();
         w.Connect();
         w.frame->Frontend().SetConfirmAnswer([](const std::string&) { return false; });
         w.Show();

@@ -133,7 +133,7 @@ void RunChain(benchmark::State& state, int optional_mode) {
                    (rotation == 1 ? ", one spectrum" : ", 64 spectra in turn") +
                    (optional_mode ? ", spliced and continuum removed" : ""));
     size_t i = 0;
-    Chain chain(g_chain->Session().ChainSnapshot());
+    Chain chain(g_chain->Session().Compiled());
     // The first request sizes the chain's buffers; only the repeated ones are timed.
     for (int k = 0; k < kSpectra; ++k) chain.Features(g_chain->At(static_cast<size_t>(k)), kFeatureDI);
     const long before = bench::AllocationCount();
@@ -174,7 +174,7 @@ void Dump(BenchChain& chain, const char* path) {
         for (int order : {0, 1, 2}) {
             chain.Session().SetSmoothingType(smoothing);
             chain.Session().SetDerivativeOrder(order);
-            Chain run(chain.Session().ChainSnapshot());
+            Chain run(chain.Session().Compiled());
             for (size_t i = 0; i < kSpectra; ++i) {
                 Spectrum& s = chain.At(i);
                 for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated}) {

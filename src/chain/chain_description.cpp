@@ -9,7 +9,6 @@
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
 #include "chain/processing_session.h"
-#include "chain/savitzky_golay_filter.h"
 #include "spectra/waveband_filter.h"
 #include "store/chain_settings_repository.h"
 
@@ -25,9 +24,9 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string FilterText(const ProcessingSession& session) {
-    const WavebandFilter* filter = session.StudyFilter();
-    if (!filter || filter->Count() == 0) return "none";
+std::string FilterText(const ChainSpec& spec) {
+    const WavebandFilter* filter = &spec.study_filter;
+    if (filter->Count() == 0) return "none";
     std::string text;
     for (int i = 0; i < filter->Count(); ++i) {
         const WavebandFilter::Entry& e = filter->At(i);
@@ -37,31 +36,31 @@ std::string FilterText(const ProcessingSession& session) {
     return text + " nm";
 }
 
-std::string SmoothingText(ProcessingSession& session) {
-    const int type = session.SmoothingType();
+std::string SmoothingText(ProcessingSession& session, const ChainSpec& spec) {
+    const int type = spec.smoothing.type;
     if (type == 0) return "none";
     const std::string name = ChainSettingsRepository(session.Db())
                                  .SmoothingTypeName(type)
                                  .value_or("type " + std::to_string(type));
-    const auto* sg = dynamic_cast<const SavitzkyGolayFilter*>(session.Smoothing());
-    if (!sg) return name;
-    return fmt::format("{}, {} bands, polynomial order {}", name, sg->Size(), sg->Order());
+    if (type != 1 && type != 2) return name;
+    const SmoothingSpec& sg = spec.smoothing;
+    return fmt::format("{}, {} bands, polynomial order {}", name, sg.size, sg.polynomial_order);
 }
 
-std::string DerivativeText(ProcessingSession& session) {
-    const int order = session.DerivativeOrder();
-    const DerivativeSettings* d = order >= 1 ? session.Derivative() : nullptr;
-    if (!d) return "order 0 (none)";
+std::string DerivativeText(ProcessingSession& session, const ChainSpec& spec) {
+    const int order = spec.derivative.order;
+    if (order < 1) return "order 0 (none)";
+    const DerivativeSpec& d = spec.derivative;
     const std::string method = ChainSettingsRepository(session.Db())
-                                   .DerivativeMethodName(d->Method())
-                                   .value_or("method " + std::to_string(d->Method()));
-    if (d->Method() != kDerivativeSavGol) return fmt::format("order {}, {}", order, method);
-    return fmt::format("order {}, {}, {} bands, polynomial order {}", order, method,
-                       d->FilterSize(), d->PolynomialOrder());
+                                   .DerivativeMethodName(d.method)
+                                   .value_or("method " + std::to_string(d.method));
+    if (d.method != kDerivativeSavGol) return fmt::format("order {}, {}", order, method);
+    return fmt::format("order {}, {}, {} bands, polynomial order {}", order, method, d.size,
+                       d.polynomial_order);
 }
 
-std::string FeatureSpaceText(const ProcessingSession& session) {
-    const FeatureSpace* fs = session.CurrentFeatureSpace();
+std::string FeatureSpaceText(const ChainSpec& spec) {
+    const FeatureSpace* fs = spec.feature_space.get();
     if (!fs) return "none";
     const int n = fs->Dimension();
     return fmt::format("{} ({} feature{})", Quoted(fs->Name()), n, n == 1 ? "" : "s");
@@ -76,14 +75,18 @@ std::string ClassifierText(Classifier classifier) {
 }  // namespace
 
 std::string DescribeStageOption(const ProcessingSession& session, int stage_id) {
+    return DescribeStageOption(session.Spec(), stage_id);
+}
+
+std::string DescribeStageOption(const ChainSpec& spec, int stage_id) {
     const StageDeclaration& stage = Declaration(static_cast<Stage>(stage_id));
     if (!stage.option) return "";
     const StageOption& option = *stage.option;
-    const int mode = session.StageMode(stage.id);
+    const int mode = spec.Setting(stage.id).mode;
     const std::string pairs_word =
         std::string(option.pairs).substr(0, std::string(option.pairs).find(','));
     std::string pairs;
-    for (const auto& [lower, upper] : session.StagePairsOf(stage.id))
+    for (const auto& [lower, upper] : spec.Setting(stage.id).pairs)
         pairs += (pairs.empty() ? "" : " ") + fmt::format("{}-{}", lower, upper);
     if (pairs.empty()) pairs = option.default_pairs;
     const char* word = mode >= 0 && mode < static_cast<int>(option.modes.size())
@@ -95,28 +98,29 @@ std::string DescribeStageOption(const ProcessingSession& session, int stage_id) 
 std::vector<ChainSettingText> DescribeChainSettings(ProcessingSession& session,
                                                     const ChainParts& parts) {
     std::vector<ChainSettingText> settings;
+    const ChainSpec& spec = parts.chain ? *parts.chain : session.Spec();
     settings.push_back({"Study", session.StudyId() ? Quoted(session.StudyName()) : "none"});
-    const Sensor* sensor = session.CurrentSensor();
+    const Sensor* sensor = spec.sensor.get();
     if (parts.sensor)
         settings.push_back({"Sensor", sensor ? EscapeControls(sensor->Name()) : "none"});
     // Chain order, the optional stages where they run.
     for (const StageDeclaration& s : Stages()) {
         if (s.option) {
             settings.push_back(
-                {s.option->label, DescribeStageOption(session, static_cast<int>(s.id))});
+                {s.option->label, DescribeStageOption(spec, static_cast<int>(s.id))});
         } else if (s.id == Stage::kFiltered) {
-            settings.push_back({"Waveband filter", FilterText(session)});
+            settings.push_back({"Waveband filter", FilterText(spec)});
         } else if (s.id == Stage::kSmoothed) {
-            settings.push_back({"Smoothing", SmoothingText(session)});
+            settings.push_back({"Smoothing", SmoothingText(session, spec)});
         } else if (s.id == Stage::kDerived && parts.derivative) {
-            settings.push_back({"Derivative", DerivativeText(session)});
+            settings.push_back({"Derivative", DerivativeText(session, spec)});
         }
     }
     if (parts.feature_space) {
         settings.push_back({"Feature space type", session.FeatureSpaceTypeName().empty()
                                                       ? std::to_string(session.FeatureSpaceType())
                                                       : session.FeatureSpaceTypeName()});
-        settings.push_back({"Feature space", FeatureSpaceText(session)});
+        settings.push_back({"Feature space", FeatureSpaceText(spec)});
     }
     if (parts.classifier)
         settings.push_back({"Classifier", ClassifierText(session.ClassifierInUse())});

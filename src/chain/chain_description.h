@@ -7,6 +7,7 @@
 namespace orvane {
 
 class ProcessingSession;
+struct ChainSpec;
 
 // One setting of the chain as the report names it: "Sensor" and "Sentinel-2A MSI".
 struct ChainSettingText {
@@ -21,6 +22,9 @@ struct ChainParts {
     bool derivative = true;
     bool feature_space = true;
     bool classifier = true;
+    // The chain to describe when it is not the session's current one (a sensor comparison's
+    // other sensors); the study and the classifier are the session's.
+    const ChainSpec* chain = nullptr;
 };
 
 // Every setting the chain computes from, in chain order: study, sensor, splice correction,
@@ -43,5 +47,6 @@ std::string DescribeChain(ProcessingSession& session, const ChainParts& parts = 
 // An optional stage's mode with its pairs as the report and the provenance name them:
 // "off (continuum ranges: the whole valid range)", "additive (splice joins: 1000-1001 ...)".
 std::string DescribeStageOption(const ProcessingSession& session, int stage_id);
+std::string DescribeStageOption(const ChainSpec& spec, int stage_id);
 
 }  // namespace orvane

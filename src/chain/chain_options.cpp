@@ -8,6 +8,7 @@
 
 #include "base/orvane_error.h"
 #include "chain/derivative_settings.h"
+#include "spectra/sensor.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
 #include "store/feature_space_repository.h"
@@ -43,26 +44,26 @@ int ParseFeatureSpaceType(const std::string& word) {
     return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
 }
 
+int CurrentPcaDataId(Database& db, const ChainSpec& chain) {
+    if (!chain.sensor) return 0;
+    return FeatureSpaceRepository(db).FindCurrentPca(chain.PcaKeyOf());
+}
+
 int CurrentPcaDataId(ProcessingSession& session) {
-    if (!session.CurrentSensor()) return 0;
-    PcaKey key;
-    key.study = session.StudyId();
-    key.smoothing_filter = session.SmoothingFilterId();
-    key.derivative = session.DerivativeId();
-    key.sensor = session.CurrentSensor()->SensorId();
-    key.waveband_filter = session.WavebandFilterId();
-    key.stage_options = session.StageOptionKey();
-    return FeatureSpaceRepository(session.Db()).FindCurrentPca(key);
+    return CurrentPcaDataId(session.Db(), session.Spec());
+}
+
+std::vector<FeatureSpaceItem> ListFeatureSpaces(Database& db, const ChainSpec& chain, int type) {
+    std::vector<FeatureSpaceItem> items;
+    const int elements = chain.sensor ? chain.sensor->ElementCount() : 0;
+    if (type == kFeaturePCT && CurrentPcaDataId(db, chain) == 0) return items;
+    for (auto& [name, id] : FeatureSpaceRepository(db).OfTypeUpTo(type, elements))
+        items.push_back({std::move(name), id});
+    return items;
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
-    std::vector<FeatureSpaceItem> items;
-    const int elements = session.CurrentSensor() ? session.CurrentSensor()->ElementCount() : 0;
-    if (session.FeatureSpaceType() == kFeaturePCT && CurrentPcaDataId(session) == 0) return items;
-    for (auto& [name, id] : FeatureSpaceRepository(session.Db())
-                                .OfTypeUpTo(session.FeatureSpaceType(), elements))
-        items.push_back({std::move(name), id});
-    return items;
+    return ListFeatureSpaces(session.Db(), session.Spec(), session.FeatureSpaceType());
 }
 
 int SwitchToPct(ProcessingSession& session) {
@@ -113,9 +114,9 @@ void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options) 
     if (options.sensor) session.SetSensor(ResolveByNameOrId(db, kSensorNames, *options.sensor));
     session.SetSmoothingType(options.smoothing_type.value_or(session.SmoothingType()));
     session.SetDerivativeOrder(options.derivative_order.value_or(session.DerivativeOrder()));
-    if (options.derivative_method && session.Derivative() &&
-        session.Derivative()->Method() != *options.derivative_method)
-        session.Derivative()->SetMethod(*options.derivative_method);
+    if (options.derivative_method && session.DerivativeOrder() >= 1 &&
+        session.Spec().derivative.method != *options.derivative_method)
+        session.SetDerivativeMethod(*options.derivative_method);
     session.SetFeatureSpaceType(options.feature_space_type.value_or(session.FeatureSpaceType()));
     if (options.feature_space) {
         session.SetFeatureSpace(ResolveByNameOrId(db, kFeatureSpaceNames, *options.feature_space));

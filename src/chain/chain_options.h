@@ -59,11 +59,14 @@ struct FeatureSpaceItem {
     int id = 0;
 };
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session);
+// The same for a chain other than the session's and a feature-space type.
+std::vector<FeatureSpaceItem> ListFeatureSpaces(Database& db, const ChainSpec& chain, int type);
 
 // The stored principal component analysis of the session's study, sensor, waveband filter,
 // smoothing and derivative that is newer than each of them and than the last change of the
 // study's spectra (an import, a deletion, a spectrum disabled or enabled); 0 when there is none.
 int CurrentPcaDataId(ProcessingSession& session);
+int CurrentPcaDataId(Database& db, const ChainSpec& chain);
 
 // After a principal component analysis: PCT becomes the feature-space type, the current PCT
 // feature space stays when it is still offered, otherwise the first one offered is taken.

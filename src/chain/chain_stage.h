@@ -9,8 +9,7 @@
 namespace orvane {
 
 class BandVector;
-class Spectrum;
-struct ChainSettings;
+struct StepInput;
 
 // The stages of the processing chain. The numbers are the ones benchmark dumps and older
 // settings files carry, so they stay as they are; a new stage takes the next number.
@@ -31,10 +30,10 @@ enum class Stage {
 enum class StageAxis { kGrid, kSensor, kFeatures };
 
 // A stage's step: computes `output` (which it reshapes to its axis; a buffer of the previous
-// spectrum is reused) from its input stage's values, the settings and the spectrum. A band
-// without value is NaN in both. Throws OrvaneError when the settings lack what it needs.
-using StageStep = void (*)(const ChainSettings& settings, const Spectrum& spectrum,
-                           const BandVector& input, BandVector& output);
+// spectrum is reused) from its input stage's values and the compiled chain, with the running
+// thread's work space (`step`). A band without value is NaN in both. Throws OrvaneError when
+// the chain lacks what it needs.
+using StageStep = void (*)(const StepInput& step, const BandVector& input, BandVector& output);
 
 // The wavelength pairs a study stores for an optional stage, as the stage reads them.
 using StagePairs = std::vector<std::pair<int, int>>;
@@ -95,13 +94,12 @@ std::string StageWords(Include include, const std::string& separator = "|") {
 }
 
 // The steps of the stages (chain/chain_steps.cpp).
-void ReadStoredValues(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
-void ApplyStudyFilter(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
-void ApplySmoothing(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
-void SynthesizeSensor(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
-void InterpolateSynthesized(const ChainSettings&, const Spectrum&, const BandVector&,
-                            BandVector&);
-void ApplyDerivative(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+void ReadStoredValues(const StepInput&, const BandVector&, BandVector&);
+void ApplyStudyFilter(const StepInput&, const BandVector&, BandVector&);
+void ApplySmoothing(const StepInput&, const BandVector&, BandVector&);
+void SynthesizeSensor(const StepInput&, const BandVector&, BandVector&);
+void InterpolateSynthesized(const StepInput&, const BandVector&, BandVector&);
+void ApplyDerivative(const StepInput&, const BandVector&, BandVector&);
 
 // Splice correction (chain/splice_correction.cpp), additive: the detectors meet at joins
 // (a, b), a the last band of one detector and b the first band of the next; the study's joins,
@@ -112,7 +110,7 @@ void ApplyDerivative(const ChainSettings&, const Spectrum&, const BandVector&, B
 //     m = sum (x - mean x)(y - mean y) / sum (x - mean x)^2,   m b + c = mean y + m (b - mean x).
 // A join with fewer than two values to fit or none at b shifts nothing. Off, the raw values
 // pass unchanged.
-void ApplySpliceCorrection(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+void ApplySpliceCorrection(const StepInput&, const BandVector&, BandVector&);
 void CheckSpliceJoins(const StagePairs& joins);
 // The joins a study without its own uses.
 const StagePairs& DefaultSpliceJoins();
@@ -123,7 +121,7 @@ const StagePairs& DefaultSpliceJoins();
 // the hull taken by linear interpolation between its vertices, so a band on the hull gives 1.
 // A band without value ends a run; bands outside every range, and bands where the hull is not
 // above zero, have no value. Off, the smoothed values pass unchanged.
-void RemoveContinuum(const ChainSettings&, const Spectrum&, const BandVector&, BandVector&);
+void RemoveContinuum(const StepInput&, const BandVector&, BandVector&);
 void CheckContinuumRanges(const StagePairs& ranges);
 
 }  // namespace orvane

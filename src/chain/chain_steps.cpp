@@ -5,14 +5,12 @@
 
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
-#include "chain/chain_settings.h"
 #include "chain/chain_stage.h"
-#include "chain/derivative_settings.h"
+#include "chain/compiled_chain.h"
 #include "chain/processing_chain.h"
+#include "chain/savitzky_golay.h"
 #include "chain/sensor_synthesis.h"
-#include "chain/smoothing_filter.h"
 #include "spectra/band_vector.h"
-#include "spectra/spectrum.h"
 #include "spectra/waveband_filter.h"
 
 namespace orvane {
@@ -44,83 +42,119 @@ __attribute__((target_clones("avx2", "default"))) void MaskValues(const double* 
 
 }  // namespace
 
-void ReadStoredValues(const ChainSettings&, const Spectrum& spectrum, const BandVector&,
-                      BandVector& out) {
+void ReadStoredValues(const StepInput& step, const BandVector&, BandVector& out) {
+    if (!step.stored)
+        throw OrvaneError("A spectrum on the sensor's bands has no values on the 1 nm grid.");
     OnGrid(out);
-    ReadFloats(spectrum.reflectances_.data(), out.Values(), kSpectrumBands);
+    ReadFloats(step.stored, out.Values(), kSpectrumBands);
     out.SetFilter(nullptr);
 }
 
-void ApplyStudyFilter(const ChainSettings& settings, const Spectrum&, const BandVector& in,
-                      BandVector& out) {
+void ApplyStudyFilter(const StepInput& step, const BandVector& in, BandVector& out) {
     OnGrid(out);
-    out.SetFilter(settings.study_filter);
+    const WavebandFilter& filter = step.chain.StudyFilter();
+    out.SetFilter(&filter);
     const double* v = in.Values();
     double* o = out.Values();
-    const std::vector<unsigned char>* excluded = settings.filter_excluded;
-    if (excluded && static_cast<int>(excluded->size()) == kSpectrumBands &&
-        in.First() == kFirstWavelength) {
-        // The filter's verdicts, one byte per band, taken once per settings change.
-        MaskValues(v, excluded->data(), o, kSpectrumBands);
+    const std::vector<unsigned char>& excluded = step.chain.FilterExcluded();
+    if (static_cast<int>(excluded.size()) == kSpectrumBands && in.First() == kFirstWavelength) {
+        // The filter's verdicts, one byte per band, taken once when the chain was compiled.
+        MaskValues(v, excluded.data(), o, kSpectrumBands);
     } else {
-        const WavebandFilter* filter = settings.study_filter;
         for (int k = 0; k < kSpectrumBands; ++k)
-            o[k] = filter && filter->Excludes(kFirstWavelength + k) ? kNoValue : v[k];
+            o[k] = filter.Excludes(kFirstWavelength + k) ? kNoValue : v[k];
     }
 }
 
-void ApplySmoothing(const ChainSettings& settings, const Spectrum&, const BandVector& in,
-                    BandVector& out) {
-    SmoothingFilter* smoothing = settings.smoothing;
-    if (!smoothing)
-        throw OrvaneError("The session has no smoothing filter for smoothing type " +
-                          std::to_string(settings.smoothing_type) + ".");
+void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out) {
+    const CompiledChain& chain = step.chain;
+    const int type = chain.Spec().smoothing.type;
     OnGrid(out);
-    out.SetFilter(settings.study_filter);
-    smoothing->Apply(in, out);
-    if (smoothing->ClampsNegatives()) return;
+    out.SetFilter(&chain.StudyFilter());
+    if (type == 0) {
+        for (int k = in.First(); k <= in.Last(); ++k)
+            if (out.InRange(k)) out.Set(k, in.Value(k), in.X(k));
+        out.SetValidCount(in.ValidCount());
+    } else {
+        SavitzkyGolayKernel& kernel = *step.work.smoothing;
+        // The kernel clamps negative values itself.
+        if (type == 2)
+            kernel.ApplyFft(in, out, chain.SmoothingAdjustedFilter());
+        else
+            kernel.ApplyMovingWindow(in, out, chain.SmoothingAdjustedFilter());
+        return;
+    }
     // Negative values are noise around zero reflectance.
     double* o = out.Values();
     for (int k = 0; k < out.Count(); ++k) o[k] = o[k] < 0.0 ? 0.0 : o[k];
 }
 
-void SynthesizeSensor(const ChainSettings& settings, const Spectrum& spectrum, const BandVector& in,
-                      BandVector& out) {
-    if (!settings.synthesis) ThrowNoSensor();
-    const SensorSynthesis& synthesis = *settings.synthesis;
-    out.Reshape(synthesis.First(), synthesis.Count());
-    out.SetFilter(settings.study_filter);
+void SynthesizeSensor(const StepInput& step, const BandVector& in, BandVector& out) {
+    const SensorSynthesis* synthesis = step.chain.Synthesis();
+    if (!synthesis) ThrowNoSensor();
+    out.Reshape(synthesis->First(), synthesis->Count());
+    out.SetFilter(&step.chain.StudyFilter());
     // A Z profile lies on the sensor's bands already: its values are the stage, not a synthesis
     // of its (empty) reflectances.
-    if (const BandVector* profile = spectrum.sensor_profile_.get()) {
+    if (const BandVector* profile = step.sensor_profile) {
         if (profile->First() != out.First() || profile->Count() != out.Count())
-            throw OrvaneError(spectrum.DisplayName() +
+            throw OrvaneError((step.name ? *step.name : std::string("The spectrum")) +
                               " was read on another sensor's bands; load it again on the "
                               "current sensor.");
         std::copy(profile->Values(), profile->Values() + profile->Count(), out.Values());
         std::copy(profile->Xs(), profile->Xs() + profile->Count(), out.Xs());
         return;
     }
-    synthesis.Apply(in, out);
+    synthesis->Apply(in, out, step.work.synthesis_scratch);
 }
 
-void InterpolateSynthesized(const ChainSettings&, const Spectrum&, const BandVector& in,
-                            BandVector& out) {
+void InterpolateSynthesized(const StepInput&, const BandVector& in, BandVector& out) {
     OnGrid(out);
     out.SetFilter(nullptr);
     InterpolateToGrid(in, out);
 }
 
-void ApplyDerivative(const ChainSettings& settings, const Spectrum&, const BandVector& in,
-                     BandVector& out) {
+namespace {
+
+// The iterative derivative's verdict per band of the axis: it depends only on the axis while
+// the chain lives, so it is taken once per axis instead of for every spectrum.
+const unsigned char* DerivativeExclusions(const StepInput& step, const BandVector& derived) {
+    ChainWork& work = step.work;
+    const int n = derived.Count();
+    const bool same_axis = static_cast<int>(work.derivative_excluded.size()) == n &&
+                           work.axis_first == derived.First() &&
+                           (n == 0 || (work.axis_x_front == derived.X(derived.First()) &&
+                                       work.axis_x_back == derived.X(derived.Last())));
+    if (!same_axis) {
+        const WavebandFilter& widened = step.chain.DerivativeAdjustedFilter();
+        work.derivative_excluded.assign(static_cast<size_t>(n), 0);
+        for (int k = 0; k < n; ++k)
+            work.derivative_excluded[static_cast<size_t>(k)] =
+                widened.Excludes(static_cast<int>(derived.X(derived.First() + k)));
+        work.axis_first = derived.First();
+        work.axis_x_front = n ? derived.X(derived.First()) : 0.0;
+        work.axis_x_back = n ? derived.X(derived.Last()) : 0.0;
+    }
+    return work.derivative_excluded.data();
+}
+
+}  // namespace
+
+void ApplyDerivative(const StepInput& step, const BandVector& in, BandVector& out) {
     out.Reshape(in.First(), in.Count());
-    out.SetFilter(settings.study_filter);
-    if (settings.derivative_order < 1 || !settings.derivative) {
+    out.SetFilter(&step.chain.StudyFilter());
+    const DerivativeSpec& derivative = step.chain.Spec().derivative;
+    if (derivative.order < 1) {
         std::copy(in.Values(), in.Values() + in.Count(), out.Values());
         std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
         return;
     }
-    settings.derivative->Apply(in, out);
+    if (step.work.derivative) {
+        step.work.derivative->ApplyMovingWindow(in, out, step.chain.DerivativeAdjustedFilter());
+        return;
+    }
+    for (int k = in.First(); k <= in.Last(); ++k) out.Set(k, in.Value(k), in.X(k));
+    IterativeDerivative(out, derivative.order, DerivativeExclusions(step, out));
 }
 
 }  // namespace orvane

@@ -6,7 +6,7 @@
 
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
-#include "chain/chain_settings.h"
+#include "chain/compiled_chain.h"
 #include "chain/chain_stage.h"
 #include "spectra/band_vector.h"
 
@@ -84,8 +84,7 @@ void CheckContinuumRanges(const StagePairs& ranges) {
     }
 }
 
-void RemoveContinuum(const ChainSettings& settings, const Spectrum&, const BandVector& in,
-                     BandVector& out) {
+void RemoveContinuum(const StepInput& settings, const BandVector& in, BandVector& out) {
     // A buffer that keeps its axis keeps its x values: the grid's never change.
     if (out.Reshape(in.First(), in.Count())) std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     out.SetFilter(in.Filter());

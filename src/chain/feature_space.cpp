@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
+#include "chain/chain_spec.h"
 #include "spectra/sensor.h"
 #include "store/array_codec.h"
 #include "store/database.h"
@@ -19,7 +19,7 @@ void FeatureSpace::Define(int type, int dimension, std::vector<BandRange> ranges
     ranges_ = std::move(ranges);
 }
 
-void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feature_space_id) {
+void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {
     const std::optional<StoredFeatureSpace> row = FeatureSpaceRepository(db).Find(feature_space_id);
     if (!row)
         throw OrvaneError("There is no feature space with id " + std::to_string(feature_space_id) +
@@ -33,7 +33,7 @@ void FeatureSpace::Load(Database& db, const ProcessingSession& session, int feat
     if (type_ == 0 || type_ == 1)
         LoadBandRanges(db);
     else if (type_ == 2)
-        LoadPcaTransform(db, session);
+        LoadPcaTransform(db, chain);
 }
 
 void FeatureSpace::LoadBandRanges(Database& db) {
@@ -50,16 +50,10 @@ void FeatureSpace::LoadBandRanges(Database& db) {
     ranges_ = std::move(loaded);
 }
 
-void FeatureSpace::LoadPcaTransform(Database& db, const ProcessingSession& session) {
-    if (!session.CurrentSensor()) throw OrvaneError("A PCT feature space needs a current sensor.");
+void FeatureSpace::LoadPcaTransform(Database& db, const ChainSpec& chain) {
+    if (!chain.sensor) throw OrvaneError("A PCT feature space needs a current sensor.");
     FeatureSpaceRepository spaces(db);
-    PcaKey key;
-    key.sensor = session.CurrentSensor()->SensorId();
-    key.study = session.StudyId();
-    key.smoothing_filter = session.SmoothingFilterId();
-    key.derivative = session.DerivativeId();
-    key.stage_options = session.StageOptionKey();
-    const auto [n, pca_id] = spaces.FindPca(key);
+    const auto [n, pca_id] = spaces.FindPca(chain.PcaKeyOf());
     if (pca_id == 0 || n <= 0)
         throw OrvaneError("Feature space " + name_ +
                           " needs principal component data of the current study and chain "

@@ -12,7 +12,7 @@
 namespace orvane {
 
 class Database;
-class ProcessingSession;
+struct ChainSpec;
 class Sensor;
 
 // A stored feature-space definition: DI (curvature over wavelength ranges), NTBI (normalised
@@ -29,11 +29,12 @@ class FeatureSpace {
         int state = -4;  // working copies: -4 stored, -1 to insert, -3 to update
     };
 
-    // Loads the definition; a PCT space also loads the stored PCA transform of the session's
-    // current configuration. Throws OrvaneError when the id has no row.
-    void Load(Database& db, const ProcessingSession& session, int feature_space_id);
+    // Loads the definition; a PCT space also loads the stored PCA transform of the chain
+    // `chain` (its sensor, study, smoothing, derivative and optional stages). Throws
+    // OrvaneError when the id has no row.
+    void Load(Database& db, const ChainSpec& chain, int feature_space_id);
     void LoadBandRanges(Database& db);
-    void LoadPcaTransform(Database& db, const ProcessingSession& session);
+    void LoadPcaTransform(Database& db, const ChainSpec& chain);
     void MapToSensor(const Sensor& sensor);
 
     // Feature vectors (dimension x 1, or one row per range) from a derived stage. An NTBI

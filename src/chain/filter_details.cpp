@@ -7,7 +7,6 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "chain/derivative_settings.h"
-#include "chain/savitzky_golay_filter.h"
 
 namespace orvane {
 
@@ -39,53 +38,49 @@ FilterDetailRanges DerivativeDetailRanges(int order, int derivative_order) {
 }
 
 namespace {
-SavitzkyGolayFilter& RequireSmoothingWindow(const ProcessingSession& session) {
-    auto* filter = dynamic_cast<SavitzkyGolayFilter*>(session.Smoothing());
-    if (!filter)
+void RequireSmoothingWindow(const ProcessingSession& session) {
+    if (session.SmoothingType() != 1 && session.SmoothingType() != 2)
         throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
-    return *filter;
 }
 
-DerivativeSettings& RequireDerivativeWindow(const ProcessingSession& session) {
-    DerivativeSettings* d = session.Derivative();
-    if (!d || session.DerivativeOrder() < 1)
+void RequireDerivativeWindow(const ProcessingSession& session) {
+    if (session.DerivativeOrder() < 1)
         throw OrvaneError("Choose a derivative order of 1 or more before setting its window.");
-    return *d;
 }
 }  // namespace
 
 FilterDetailValues CurrentSmoothingDetails(const ProcessingSession& session) {
-    const SavitzkyGolayFilter& filter = RequireSmoothingWindow(session);
-    return {filter.Size(), filter.Order(), 0};
+    RequireSmoothingWindow(session);
+    const SmoothingSpec& smoothing = session.Spec().smoothing;
+    return {smoothing.size, smoothing.polynomial_order, 0};
 }
 
 FilterDetailValues CurrentDerivativeDetails(const ProcessingSession& session) {
-    const DerivativeSettings& d = RequireDerivativeWindow(session);
-    return {d.FilterSize(), d.PolynomialOrder(), d.Order()};
+    RequireDerivativeWindow(session);
+    const DerivativeSpec& d = session.Spec().derivative;
+    return {d.size, d.polynomial_order, d.order};
 }
 
 void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
-    SavitzkyGolayFilter* filter = &RequireSmoothingWindow(session);
+    RequireSmoothingWindow(session);
     // The order bounds the size range, so it is checked before that range is worked out.
     Check(order, FilterDetailRanges().min_order, FilterDetailRanges().max_order,
           "The polynomial order");
     const FilterDetailRanges r = SmoothingDetailRanges(order);
     Check(size, r.min_size, r.max_size, "The filter size");
     if (size % 2 == 0) throw OrvaneError("The smoothing filter size must be odd.");
-    filter->SetSize(size, order, 0);
-    filter->Store(session.Db());
-    session.RefreshDerivative();
+    session.SetSmoothingWindow(size, order);
 }
 
 void ApplyDerivativeDetails(ProcessingSession& session, int size, int order) {
-    DerivativeSettings* d = &RequireDerivativeWindow(session);
-    if (d->Method() != kDerivativeSavGol)
+    RequireDerivativeWindow(session);
+    const DerivativeSpec& d = session.Spec().derivative;
+    if (d.method != kDerivativeSavGol)
         throw OrvaneError("The derivative window is used by the SavGol method only.");
-    Check(order, std::max(1, d->Order()), FilterDetailRanges().max_order, "The polynomial order");
-    const FilterDetailRanges r = DerivativeDetailRanges(order, d->Order());
+    Check(order, std::max(1, d.order), FilterDetailRanges().max_order, "The polynomial order");
+    const FilterDetailRanges r = DerivativeDetailRanges(order, d.order);
     Check(size, r.min_size, r.max_size, "The filter size");
-    d->SetSizeAndOrder(size, order);
-    session.NotifyChainChanged();
+    session.SetDerivativeWindow(size, order);
 }
 
 }  // namespace orvane

@@ -2,11 +2,14 @@
 #include "chain/processing_chain.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
+#include "base/band_grid.h"
 #include "chain/feature_space.h"
+#include "spectra/sensor.h"
 #include "spectra/site.h"
 #include "spectra/spectrum.h"
 
@@ -18,54 +21,112 @@ void ThrowNoSensor() {
         Remedy::kImportSensor);
 }
 
-Chain::Chain(const ChainSettings& settings) : settings_(settings) {
-    // Every buffer exists from the start: a stage's input stays where it is while the stage
-    // computes its output.
+namespace {
+
+// No stage is computed into the feature stage, so as the given stage it means none is given.
+constexpr Stage kNothingGiven = Stage::kFeatures;
+
+size_t StageSlots() {
     size_t slots = 0;
     for (const StageDeclaration& s : Stages())
         slots = std::max(slots, static_cast<size_t>(s.id) + 1);
-    buffers_.assign(slots, BandVector(0, 0));
+    return slots;
+}
+
+}  // namespace
+
+Chain::Chain(std::shared_ptr<const CompiledChain> compiled)
+    : compiled_(std::move(compiled)), work_(*compiled_) {
+    // Every buffer exists from the start: a stage's input stays where it is while the stage
+    // computes its output.
+    buffers_.assign(StageSlots(), BandVector(0, 0));
+}
+
+void Chain::Use(std::shared_ptr<const CompiledChain> compiled) {
+    if (compiled == compiled_) return;
+    work_ = ChainWork(*compiled);
+    compiled_ = std::move(compiled);
 }
 
 BandVector& Chain::Buffer(Stage stage) { return buffers_[static_cast<size_t>(stage)]; }
 
-const BandVector& Chain::Compute(const Spectrum& spectrum, Stage stage) {
+const BandVector& Chain::Compute(const StepInput& input, Stage stage, Stage given) {
+    if (given != kNothingGiven && stage == given) return Buffer(stage);
     const StageDeclaration& declaration = Declaration(stage);
     if (!declaration.apply)
         throw OrvaneError("The feature stage has no bands; ask the chain for features instead.");
-    const BandVector& input =
-        declaration.input == stage ? Buffer(stage) : Compute(spectrum, declaration.input);
+    if (declaration.input == stage && given != kNothingGiven)
+        throw OrvaneError(std::string("The ") + declaration.label +
+                          " stage lies before the sensor's bands; a spectrum on them has no "
+                          "values there.");
+    const BandVector& in =
+        declaration.input == stage ? Buffer(stage) : Compute(input, declaration.input, given);
     // An optional stage that is off passes its input on unchanged: its input's buffer serves.
-    if (declaration.option && settings_.Setting(stage).mode == 0) return input;
+    if (declaration.option && input.Setting(stage).mode == 0) return in;
     BandVector& output = Buffer(stage);
-    declaration.apply(settings_, spectrum, input, output);
+    declaration.apply(input, in, output);
     return output;
 }
 
-const BandVector& Chain::Run(const Spectrum& spectrum, Stage stage) {
+const BandVector& Chain::RunFrom(const StepInput& input, Stage stage) {
     // Without a sensor the synthesis would refuse only after the smoothing has run.
-    if (NeedsSensor(stage) && !settings_.synthesis) ThrowNoSensor();
-    return Compute(spectrum, stage);
+    if (NeedsSensor(stage) && !compiled_->Synthesis()) ThrowNoSensor();
+    return Compute(input, stage, kNothingGiven);
+}
+
+const BandVector& Chain::Run(const Spectrum& spectrum, Stage stage) {
+    const std::string name = spectrum.DisplayName();
+    StepInput input{*compiled_, work_, spectrum.reflectances_.data(),
+                    spectrum.sensor_profile_.get(), &name};
+    return RunFrom(input, stage);
+}
+
+const BandVector& Chain::RunGrid(const float* stored, Stage stage) {
+    StepInput input{*compiled_, work_, stored, nullptr, nullptr};
+    return RunFrom(input, stage);
+}
+
+const BandVector& Chain::RunSensorBands(const double* values, int count, Stage stage) {
+    const SensorSynthesis* synthesis = compiled_->Synthesis();
+    if (!synthesis) ThrowNoSensor();
+    if (count != synthesis->Count())
+        throw OrvaneError("The sensor " + compiled_->SensorOf()->Name() + " has " +
+                          std::to_string(synthesis->Count()) + " bands, but " +
+                          std::to_string(count) + " values were given.");
+    // The synthesized stage as the synthesis would leave it: the sensor's centres as x values,
+    // no value where the synthesis gives none (an unusable band, one the filter excludes).
+    BandVector& synthesized = Buffer(Stage::kSynthesized);
+    const BandVector& mask = *compiled_->SensorMask();
+    synthesized.Reshape(mask.First(), mask.Count());
+    synthesized.SetFilter(&compiled_->StudyFilter());
+    double* v = synthesized.Values();
+    double* x = synthesized.Xs();
+    const double* m = mask.Values();
+    const double* mx = mask.Xs();
+    int valid = 0;
+    for (int k = 0; k < count; ++k) {
+        x[k] = mx[k];
+        v[k] = HasValue(m[k]) && std::isfinite(values[k]) ? values[k] : kNoValue;
+        valid += HasValue(v[k]);
+    }
+    synthesized.SetValidCount(valid);
+    StepInput input{*compiled_, work_, nullptr, nullptr, nullptr};
+    return Compute(input, stage, Stage::kSynthesized);
 }
 
 std::vector<int> Chain::DerivedBands() {
     // Which bands keep a value depends on the filter, the windows and the sensor, not on the
     // values, so a flat spectrum run through the chain shows them.
-    Spectrum complete;
-    complete.reflectances_.fill(0.5f);
-    const BandVector& derived = Run(complete, Stage::kDerived);
+    std::vector<float> complete(kSpectrumBands, 0.5f);
+    const BandVector& derived = RunGrid(complete.data(), Stage::kDerived);
     std::vector<int> bands;
     for (int k = derived.First(); k <= derived.Last(); ++k)
         if (HasValue(derived.Value(k))) bands.push_back(k);
     return bands;
 }
 
-const Matrix& Chain::Features(const Spectrum& spectrum, int type) {
-    if (type < kFeatureDI || type > kFeaturePCT)
-        throw OrvaneError("Unknown feature type " + std::to_string(type) + ".");
-    const FeatureSpace* fs = settings_.feature_space;
-    if (!fs) throw OrvaneError("No feature space is selected.");
-    const BandVector& derived = Run(spectrum, Stage::kDerived);
+const Matrix& Chain::FeaturesOf(const BandVector& derived, int type) {
+    const FeatureSpace* fs = compiled_->Features();
     switch (type) {
         case kFeatureDI:
             fs->DIFeatures(derived, features_);
@@ -78,6 +139,27 @@ const Matrix& Chain::Features(const Spectrum& spectrum, int type) {
             break;
     }
     return features_;
+}
+
+namespace {
+
+void CheckFeatures(const CompiledChain& chain, int type) {
+    if (type < kFeatureDI || type > kFeaturePCT)
+        throw OrvaneError("Unknown feature type " + std::to_string(type) + ".");
+    if (!chain.Features()) throw OrvaneError("No feature space is selected.");
+}
+
+}  // namespace
+
+const Matrix& Chain::Features(const Spectrum& spectrum, int type) {
+    CheckFeatures(*compiled_, type);
+    return FeaturesOf(Run(spectrum, Stage::kDerived), type);
+}
+
+const Matrix& Chain::FeaturesFromSensorBands(const double* values, int count) {
+    const FeatureSpace* fs = compiled_->Features();
+    CheckFeatures(*compiled_, fs ? fs->Type() : kFeatureDI);
+    return FeaturesOf(RunSensorBands(values, count, Stage::kDerived), fs->Type());
 }
 
 std::unique_ptr<BandVector> StageMean(Chain& chain, Site& group, Stage stage) {

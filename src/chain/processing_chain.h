@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/matrix.h"
-#include "chain/chain_settings.h"
 #include "chain/chain_stage.h"
+#include "chain/compiled_chain.h"
 #include "spectra/band_vector.h"
 
 namespace orvane {
@@ -17,27 +17,41 @@ class Spectrum;
 // Throws the error every stage from the synthesis on gives without a sensor.
 [[noreturn]] void ThrowNoSensor();
 
-// Runs spectra through the chain. The chain owns one buffer per stage (flat arrays of values
-// and x values, NaN where a band has no value) and reuses it from spectrum to spectrum, so a
-// spectrum held in memory carries only its stored values; a returned vector is valid until the
-// chain runs again. Each stage is computed by the step its declaration names, from the stage
-// the declaration names as its input.
+// Runs spectra through a compiled chain. A Chain belongs to one thread: it owns one buffer per
+// stage (flat arrays of values and x values, NaN where a band has no value) and the kernels'
+// work space, and reuses them from spectrum to spectrum, so a spectrum held in memory carries
+// only its stored values; a returned vector is valid until the chain runs again. Any number of
+// Chains may share one CompiledChain. Each stage is computed by the step its declaration names,
+// from the stage the declaration names as its input.
 class Chain {
   public:
-    explicit Chain(const ChainSettings& settings);
+    explicit Chain(std::shared_ptr<const CompiledChain> compiled);
     Chain(const Chain&) = delete;
     Chain& operator=(const Chain&) = delete;
 
-    const ChainSettings& Settings() const { return settings_; }
-    // Takes new settings, keeping the buffers: for a holder that outlives a settings change.
-    void Use(const ChainSettings& settings) { settings_ = settings; }
+    const CompiledChain& Compiled() const { return *compiled_; }
+    const std::shared_ptr<const CompiledChain>& Shared() const { return compiled_; }
+    // Takes another compiled chain, keeping the buffers: for a holder that outlives a change of
+    // the settings.
+    void Use(std::shared_ptr<const CompiledChain> compiled);
 
     // The spectrum's values at a stage with bands; throws OrvaneError for the feature stage,
     // and for a sensor stage without a sensor.
     const BandVector& Run(const Spectrum& spectrum, Stage stage);
+    // The same for values on the 1 nm grid as stored (kSpectrumBands floats from
+    // kFirstWavelength, kStoredNoValue where a band has none).
+    const BandVector& RunGrid(const float* stored, Stage stage);
+    // The same from values on the sensor's bands (one per element, in element order; NaN where
+    // a band has none), as a pixel of an image taken by the sensor: the stages computed from
+    // the synthesized one (synth, synth-interpolated, derived) see them as the synthesis of a
+    // field spectrum, with no value where the synthesis could give none. Throws OrvaneError
+    // for a stage before the synthesis and for a count other than the sensor's elements.
+    const BandVector& RunSensorBands(const double* values, int count, Stage stage);
+
     // The feature vector (n x 1) of the current feature space's type `type` (FeatureType);
     // throws OrvaneError without a feature space or for an unknown type.
     const Matrix& Features(const Spectrum& spectrum, int type);
+    const Matrix& FeaturesFromSensorBands(const double* values, int count);
 
     // The bands at which the derived stage has a value for a spectrum with a value at every
     // grid band: the bands an analysis across spectra shares. A spectrum whose own derived
@@ -46,9 +60,12 @@ class Chain {
 
   private:
     BandVector& Buffer(Stage stage);
-    const BandVector& Compute(const Spectrum& spectrum, Stage stage);
+    const BandVector& Compute(const StepInput& input, Stage stage, Stage given);
+    const BandVector& RunFrom(const StepInput& input, Stage stage);
+    const Matrix& FeaturesOf(const BandVector& derived, int type);
 
-    ChainSettings settings_;
+    std::shared_ptr<const CompiledChain> compiled_;
+    ChainWork work_;
     std::vector<BandVector> buffers_;  // by stage number
     Matrix features_;
 };

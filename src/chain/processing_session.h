@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "chain/chain_settings.h"
+#include "chain/chain_spec.h"
 #include "chain/chain_stage.h"
 #include "chain/classifiers.h"
+#include "chain/compiled_chain.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "spectra/sensor.h"
@@ -17,15 +18,12 @@
 namespace orvane {
 
 class ConfigFile;
-
-class DerivativeSettings;
 class FeatureSpace;
-class SensorSynthesis;
-class SmoothingFilter;
 
-// What the user is working on: the connection, the current study, the sensors and every
-// setting of the processing chain, with the masks the chain derives from them. Every
-// component reads its selections from here at the moment it works.
+// What the user is working on: the connection, the current study, the sensors and the choices
+// of the processing chain, with the chain they make compiled once per change and shared with
+// every computation that runs it (`Compiled()`). The settings are read from and written to the
+// study's rows through the repositories as they change.
 class ProcessingSession {
   public:
     // Connects with the configuration's values (throws ConnectError with the server's text),
@@ -40,6 +38,12 @@ class ProcessingSession {
     Database& Db() { return *db_; }
     const Database& Db() const { return *db_; }
 
+    // --- the chain as a value ----------------------------------------------------------------
+    // Everything the current chain computes from, and the chain compiled from it. A computation
+    // holds the shared pointer; the session's later changes make a new one and leave it be.
+    const ChainSpec& Spec() const { return compiled_->Spec(); }
+    const std::shared_ptr<const CompiledChain>& Compiled() const { return compiled_; }
+
     // --- study -----------------------------------------------------------------------------
     void SetStudy(int study_id);
     int StudyId() const { return study_id_; }
@@ -47,19 +51,15 @@ class ProcessingSession {
     int MinSpectraPerSpecies() const { return min_spectra_; }
 
     // --- waveband filters and masks --------------------------------------------------------
+    // Reads the study's filter again (after the filter dialogs stored a change).
     void LoadStudyFilter();
-    const WavebandFilter* StudyFilter() const { return study_filter_.get(); }
-    int WavebandFilterId() const { return study_filter_ ? study_filter_->FilterId() : 0; }
+    const WavebandFilter* StudyFilter() const { return &Spec().study_filter; }
+    int WavebandFilterId() const { return Spec().study_filter.FilterId(); }
     const WavebandFilter& DefaultFilter() const { return default_filter_; }
-    const WavebandFilter* SmoothingAdjustedFilter() const { return smoothing_adjusted_; }
-    const WavebandFilter* DerivativeAdjustedFilter() const { return derivative_adjusted_; }
-    void RegisterAdjustedFilter(FilterContext context, const WavebandFilter* filter);
-    const BandVector& FilterMask() const { return *filter_mask_; }
-    // The same verdicts as one byte per grid band (1 excluded), for the per-spectrum pass.
-    const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
-    const BandVector& SmoothingMask() const { return *smoothing_mask_; }
-    const BandVector* SensorMask() const { return sensor_mask_.get(); }
-    const BandVector* DerivativeMask() const { return derivative_mask_.get(); }
+    const BandVector& FilterMask() const { return compiled_->FilterMask(); }
+    const BandVector& SmoothingMask() const { return compiled_->SmoothingMask(); }
+    const BandVector* SensorMask() const { return compiled_->SensorMask(); }
+    const BandVector* DerivativeMask() const { return compiled_->DerivativeMask(); }
 
     // --- sensors ---------------------------------------------------------------------------
     void LoadSensors();
@@ -68,30 +68,31 @@ class ProcessingSession {
     // Drops a deleted sensor from the list; when it was current the first remaining one
     // becomes current (none when the list is empty).
     void RemoveSensor(int sensor_id);
-    Sensor* CurrentSensor() const { return current_sensor_; }
-    const std::vector<std::unique_ptr<Sensor>>& Sensors() const { return sensors_; }
+    const Sensor* CurrentSensor() const { return current_sensor_.get(); }
+    const std::vector<std::shared_ptr<const Sensor>>& Sensors() const { return sensors_; }
     bool HasSensor() const { return current_sensor_ != nullptr; }
-    // The synthesis onto the current sensor's bands, prepared once per sensor change.
-    const SensorSynthesis* Synthesis() const { return synthesis_.get(); }
+    // The synthesis onto the current sensor's bands, prepared with the chain.
+    const SensorSynthesis* Synthesis() const { return compiled_->Synthesis(); }
     // Throws OrvaneError with a clear message when there is no sensor to process with.
     void RequireSensor() const;
 
     // --- smoothing -------------------------------------------------------------------------
     void SetSmoothingType(int type);
-    int SmoothingType() const { return smoothing_type_; }
-    SmoothingFilter* Smoothing() const { return smoothing_filter_.get(); }
-    int SmoothingFilterId() const;
-    // The study's smoothing_filter row of a type, created with size 31 and order 4 for the
-    // Savitzky-Golay types when missing; 0 for type 0 without a row.
-    int SmoothingFilterIdForType(int type);
+    int SmoothingType() const { return Spec().smoothing.type; }
+    int SmoothingFilterId() const { return Spec().smoothing.filter_id; }
+    // Sets and stores the window of the current Savitzky-Golay smoothing; throws OrvaneError
+    // (changing nothing) when the order is too high for the window or the type has none.
+    void SetSmoothingWindow(int size, int polynomial_order);
 
     // --- derivative ------------------------------------------------------------------------
     void SetDerivativeOrder(int order);
-    int DerivativeOrder() const { return derivative_order_; }
-    int DerivativeId() const { return derivative_id_; }
-    int DerivativeIdForOrder(int order);
-    DerivativeSettings* Derivative() const { return derivative_settings_.get(); }
-    void RefreshDerivative();
+    int DerivativeOrder() const { return Spec().derivative.order; }
+    int DerivativeId() const { return Spec().derivative.id; }
+    // Both store the change with a new changed_at, so libraries built before become stale;
+    // both throw OrvaneError (changing nothing) without a derivative or for settings that
+    // cannot compute.
+    void SetDerivativeMethod(int method);
+    void SetDerivativeWindow(int size, int polynomial_order);
 
     // --- feature space and classifier ------------------------------------------------------
     void SetFeatureSpaceType(int type);
@@ -99,8 +100,8 @@ class ProcessingSession {
     const std::string& FeatureSpaceTypeName() const { return fs_type_name_; }
     // 0 leaves no feature space; another id loads it (and maps DI/NTBI to the sensor).
     void SetFeatureSpace(int feature_space_id);
-    FeatureSpace* CurrentFeatureSpace() const { return feature_space_.get(); }
-    int FeatureSpaceId() const;
+    const FeatureSpace* CurrentFeatureSpace() const { return Spec().feature_space.get(); }
+    int FeatureSpaceId() const { return Spec().FeatureSpaceId(); }
     void SetClassifier(Classifier classifier) { classifier_ = classifier; }
     Classifier ClassifierInUse() const { return classifier_; }
 
@@ -108,28 +109,19 @@ class ProcessingSession {
     // Switches an optional stage to a mode of its declaration (0 off); throws OrvaneError for
     // a stage without option or a mode it lacks. Libraries are kept per mode.
     void SetStageMode(Stage stage, int mode);
-    int StageMode(Stage stage) const;
+    int StageMode(Stage stage) const { return Spec().Setting(stage).mode; }
     // The current study's own pairs of a stage (empty: the stage's defaults).
-    const StagePairs& StagePairsOf(Stage stage) const;
+    const StagePairs& StagePairsOf(Stage stage) const { return Spec().Setting(stage).pairs; }
     // Checks the pairs by the stage's rule and stores them as the study's; the libraries built
     // before with the stage on are out of date from then on.
     void SetStagePairs(Stage stage, const StagePairs& pairs);
-    // The ids of the study's rows of the stages that are on, ascending, joined by commas: the
-    // part of a library's key they make ("" with every optional stage off).
-    std::string StageOptionKey() const;
-
-    // The chain's current settings as a value a computation can hold; valid until the next
-    // change of the chain's settings.
-    orvane::ChainSettings ChainSnapshot() const;
+    std::string StageOptionKey() const { return Spec().StageOptionKey(); }
 
     // Called after every change that alters what the chain computes (sensor, smoothing,
     // derivative, waveband filter), so a form can refresh its feature-space list and library.
     void SetChainChangedListener(std::function<void()> listener) {
         chain_changed_ = std::move(listener);
     }
-    // The listener set now, so a computation that switches the chain for a while (the sensor
-    // comparison) can hold it off and give it back.
-    const std::function<void()>& ChainChangedListener() const { return chain_changed_; }
     void NotifyChainChanged();
 
     // Problems met while loading (for example a sensor of an unknown response type), after
@@ -139,43 +131,25 @@ class ProcessingSession {
   private:
     void Initialise(ConfigFile* config);
     void ReadDefaultFilter(ConfigFile& config);
-    void RebuildSmoothingFilter();
-    void UseSensor(Sensor* sensor);
-    void ComputeFilterMask();
-    void ComputeSmoothingMask();
-    void ComputeSensorMask();
-    void ComputeDerivativeMask();
+    void UseSensor(std::shared_ptr<const Sensor> sensor);
     void LoadStageSettings();
+    void ReloadDerivative();
+    // Compiles `next` and makes it current; throws OrvaneError (keeping the current chain)
+    // when it cannot compute.
+    void Adopt(ChainSpec next);
     const StageOption& OptionOf(Stage stage) const;
 
     std::unique_ptr<Database> db_;
-    std::unique_ptr<WavebandFilter> study_filter_;
+    std::shared_ptr<const CompiledChain> compiled_;
     WavebandFilter default_filter_;
-    const WavebandFilter* smoothing_adjusted_ = nullptr;
-    const WavebandFilter* derivative_adjusted_ = nullptr;
-    std::vector<std::unique_ptr<Sensor>> sensors_;
-    Sensor* current_sensor_ = nullptr;
-    std::unique_ptr<SensorSynthesis> synthesis_;
-    std::unique_ptr<SmoothingFilter> smoothing_filter_;
-    std::unique_ptr<FeatureSpace> feature_space_;
-    std::unique_ptr<BandVector> filter_mask_;
-    std::vector<unsigned char> filter_excluded_;
-    std::unique_ptr<BandVector> smoothing_mask_;
-    std::unique_ptr<BandVector> sensor_mask_;
-    std::unique_ptr<BandVector> derivative_mask_;
-    int smoothing_type_ = 0;
-    std::unique_ptr<DerivativeSettings> derivative_settings_;
+    std::vector<std::shared_ptr<const Sensor>> sensors_;
+    std::shared_ptr<const Sensor> current_sensor_;
     int fs_type_ = 0;
     std::string fs_type_name_;
     Classifier classifier_ = Classifier::kMahalanobis;
     int study_id_ = 0;
     std::string study_name_;
     int min_spectra_ = 0;
-    int derivative_order_ = 0;
-    int derivative_id_ = 0;
-    // By stage number; the ids of the study's stage_option rows of the stages that are on.
-    std::vector<StageSetting> stage_settings_;
-    std::vector<int> stage_option_ids_;
     std::function<void()> chain_changed_;
     std::vector<std::string> warnings_;
 };

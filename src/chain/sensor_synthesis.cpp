@@ -125,12 +125,13 @@ void SensorSynthesis::SumLanes(const Lanes& lanes, double* numerator) {
         for (int k = done; k < lanes.length[l]; ++k) numerator[l] += lanes.v[l][k] * lanes.g[l][k];
 }
 
-SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smoothed) const {
+SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smoothed,
+                                                            std::vector<int>& scratch) {
     const double* values = smoothed.Values();
     const int count = smoothed.Count();
-    missing_before_.resize(static_cast<size_t>(count) + 1);
-    CountMissingBefore(values, count, missing_before_.data());
-    return {values, missing_before_.data(), smoothed.First(), count};
+    scratch.resize(static_cast<size_t>(count) + 1);
+    CountMissingBefore(values, count, scratch.data());
+    return {values, scratch.data(), smoothed.First(), count};
 }
 
 void SensorSynthesis::GatherLanes(const GridValues& smoothed, size_t first, Lanes& lanes,
@@ -173,10 +174,16 @@ void SensorSynthesis::ApplyGaussian(const GridValues& smoothed, BandVector& out,
     }
 }
 
-void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
+void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out,
+                            std::vector<int>& scratch) const {
     // The values laid out side by side, so the window sums read 8 bytes per band instead of
     // whole stage entries.
-    Apply(FlattenValues(smoothed), out);
+    Apply(FlattenValues(smoothed, scratch), out);
+}
+
+void SensorSynthesis::Apply(const BandVector& smoothed, BandVector& out) const {
+    std::vector<int> scratch;
+    Apply(smoothed, out, scratch);
 }
 
 void SensorSynthesis::Apply(const GridValues& smoothed, BandVector& out) const {

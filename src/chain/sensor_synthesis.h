@@ -33,7 +33,9 @@ class SensorSynthesis {
     };
 
     // Fills `out`, which must lie on the sensor's axis (First(), Count()); every entry is
-    // written, so a vector from an earlier spectrum can be reused.
+    // written, so a vector from an earlier spectrum can be reused. `scratch` is the caller's
+    // work space (one per thread), so one synthesis serves any number of threads.
+    void Apply(const BandVector& smoothed, BandVector& out, std::vector<int>& scratch) const;
     void Apply(const BandVector& smoothed, BandVector& out) const;
     void Apply(const GridValues& smoothed, BandVector& out) const;
 
@@ -49,8 +51,9 @@ class SensorSynthesis {
     // nearest band without value on either side. False when even the centre has no value.
     bool GaussianWindow(const GridValues& smoothed, std::size_t element, Window& use) const;
     void ApplyGaussian(const GridValues& smoothed, BandVector& out, int& valid) const;
-    // The vector's values with the count of bands without value before each position.
-    GridValues FlattenValues(const BandVector& smoothed) const;
+    // The vector's values with the count of bands without value before each position, counted
+    // into `scratch`.
+    static GridValues FlattenValues(const BandVector& smoothed, std::vector<int>& scratch);
     // The windows of the usable elements from `first` on, at most Lanes::kCount of them; the
     // others get no value in `out` right away.
     void GatherLanes(const GridValues& smoothed, std::size_t first, Lanes& lanes,
@@ -62,9 +65,6 @@ class SensorSynthesis {
     int first_ = 1;
     std::vector<Window> windows_;
     std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)
-    // Bands without value before each position of a smoothed stage given as a vector, so that
-    // a whole window is checked in one step; scratch space of the spectrum being synthesized.
-    mutable std::vector<int> missing_before_;
 };
 
 // One-off synthesis into a new vector on the sensor axis.

@@ -5,7 +5,7 @@
 
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
-#include "chain/chain_settings.h"
+#include "chain/compiled_chain.h"
 #include "chain/chain_stage.h"
 #include "spectra/band_vector.h"
 
@@ -44,8 +44,7 @@ void CheckSpliceJoins(const StagePairs& joins) {
     }
 }
 
-void ApplySpliceCorrection(const ChainSettings& settings, const Spectrum&, const BandVector& in,
-                           BandVector& out) {
+void ApplySpliceCorrection(const StepInput& settings, const BandVector& in, BandVector& out) {
     // A buffer that keeps its axis keeps its x values: the grid's never change.
     if (out.Reshape(in.First(), in.Count())) std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     out.SetFilter(in.Filter());

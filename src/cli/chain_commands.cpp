@@ -7,7 +7,6 @@
 #include "chain/filter_defaults.h"
 #include "chain/filter_details.h"
 #include "chain/processing_session.h"
-#include "chain/savitzky_golay_filter.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
 
@@ -52,11 +51,12 @@ int CmdFilterAddDefaults(Context& ctx) {
 int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
     ApplyChainArgs(ctx);
-    auto* filter = dynamic_cast<SavitzkyGolayFilter*>(ctx.session->Smoothing());
+    const SmoothingSpec& smoothing = ctx.session->Spec().smoothing;
+    const bool sg = smoothing.type == 1 || smoothing.type == 2;
     const FilterDetailRanges limits;
-    const int size = IntOption(ctx.args, "size", filter ? filter->Size() : 31, 1, limits.max_size);
+    const int size = IntOption(ctx.args, "size", sg ? smoothing.size : 31, 1, limits.max_size);
     const int order =
-        IntOption(ctx.args, "order", filter ? filter->Order() : 4, 1, limits.max_order);
+        IntOption(ctx.args, "order", sg ? smoothing.polynomial_order : 4, 1, limits.max_order);
     ApplySmoothingDetails(*ctx.session, size, order);
     ctx.frontend.Report(fmt::format("Smoothing filter: size {}, polynomial order {}", size, order));
     return 0;
@@ -66,11 +66,10 @@ int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
     ApplyChainArgs(ctx);
-    DerivativeSettings* d = ctx.session->Derivative();
+    const DerivativeSpec& d = ctx.session->Spec().derivative;
     const FilterDetailRanges limits;
-    const int size = IntOption(ctx.args, "size", d ? d->FilterSize() : 5, 1, limits.max_size);
-    const int order =
-        IntOption(ctx.args, "order", d ? d->PolynomialOrder() : 4, 1, limits.max_order);
+    const int size = IntOption(ctx.args, "size", d.size, 1, limits.max_size);
+    const int order = IntOption(ctx.args, "order", d.polynomial_order, 1, limits.max_order);
     ApplyDerivativeDetails(*ctx.session, size, order);
     ctx.frontend.Report(fmt::format("Derivative filter (order {}): size {}, polynomial order {}",
                                     ctx.session->DerivativeOrder(), size, order));

@@ -44,7 +44,7 @@ class SpeciesWriter {
     SpeciesWriter(ProcessingSession& session, TextFile& file, const ExportSettings& settings,
                   ExportWriter& format)
         : session_(session),
-          chain_(session.ChainSnapshot()),
+          chain_(session.Compiled()),
           file_(file),
           settings_(settings),
           format_(format) {}

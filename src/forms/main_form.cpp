@@ -247,12 +247,11 @@ bool MainForm::SetDerivativeOrder(int order) {
 }
 
 void MainForm::SetDerivativeMethod(int method) {
-    DerivativeSettings* settings = doc_.Session().Derivative();
-    if (derivative_order_ < 1 || !settings) return;
+    ProcessingSession& session = doc_.Session();
+    if (derivative_order_ < 1 || session.DerivativeOrder() < 1) return;
     Reporting("the derivative method changed", [&] {
-        if (settings->Method() != method) settings->SetMethod(method);
-        derivative_method_ = settings->Method();
-        doc_.Session().NotifyChainChanged();
+        if (session.Spec().derivative.method != method) session.SetDerivativeMethod(method);
+        derivative_method_ = session.Spec().derivative.method;
     });
 }
 
@@ -502,8 +501,9 @@ void MainForm::LogChainChanges(bool report) {
 }
 
 void MainForm::ShowDerivativeMethod() {
-    const DerivativeSettings* settings = doc_.Session().Derivative();
-    if (derivative_order_ >= 1 && settings) derivative_method_ = settings->Method();
+    const ProcessingSession& session = doc_.Session();
+    if (derivative_order_ >= 1 && session.DerivativeOrder() >= 1)
+        derivative_method_ = session.Spec().derivative.method;
 }
 
 void MainForm::OnChainChanged() {

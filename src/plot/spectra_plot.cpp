@@ -192,7 +192,7 @@ int SpeciesPlace(const std::vector<SpeciesFolder>& all, const std::string& folde
 SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
                              const SpectraPlotRequest& request, Frontend& frontend) {
     CheckStage(session, request.stage);
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     std::vector<std::pair<int, std::string>> species;  // id, folder
     const std::vector<SpeciesFolder> all =
         StudyRepository(session.Db()).SpeciesByFolder(session.StudyId());
@@ -264,7 +264,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
 SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
                               const std::vector<int>& spectrum_ids, Stage stage) {
     CheckStage(session, stage);
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     SpectraPlot plot = EmptyPlot(session, stage, CurrentStudyName(session) + ": chosen spectra");
     const std::vector<SpeciesFolder> all =
         StudyRepository(session.Db()).SpeciesByFolder(session.StudyId());
@@ -287,7 +287,7 @@ SpectraPlot StoredSpectraPlot(StudyLoader& factory, ProcessingSession& session,
 SpectraPlot LoadedSpectraPlot(ProcessingSession& session, const std::vector<Spectrum*>& spectra,
                               Stage stage) {
     CheckStage(session, stage);
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     SpectraPlot plot = EmptyPlot(session, stage, "Loaded spectra");
     for (Spectrum* spectrum : spectra) {
         PlotCurve curve = SpectrumCurve(session, chain, *spectrum, stage);

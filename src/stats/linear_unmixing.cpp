@@ -91,7 +91,7 @@ std::vector<double> MeanAtElements(StudyLoader& loader, const ProcessingSession&
         throw OrvaneError(fmt::format(
             "Unmixing is not possible: the {} species \"{}\" has no enabled spectra.", kind,
             row.folder_name));
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     const std::unique_ptr<BandVector> mean = StageMean(chain, *species, Stage::kSynthesized);
     std::vector<double> values;
     for (int number : elements) {

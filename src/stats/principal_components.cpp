@@ -58,7 +58,7 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
         ids.push_back(row.spectrum_id);
         species.push_back(std::move(row.folder_name));
     }
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     const std::vector<int> bands = chain.DerivedBands();
     const int b = static_cast<int>(bands.size());
     if (b == 0)

@@ -18,7 +18,6 @@
 #include "chain/chain_options.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_session.h"
-#include "chain/savitzky_golay_filter.h"
 #include "spectra/sensor.h"
 #include "spectra/waveband_filter.h"
 #include "store/chain_settings_repository.h"
@@ -66,28 +65,29 @@ ResultJson SmoothingRecord(ProcessingSession& session) {
     record["type"] = type;
     record["name"] =
         NameOrNull(ChainSettingsRepository(session.Db()).SmoothingTypeName(type));
-    const auto* sg = dynamic_cast<const SavitzkyGolayFilter*>(session.Smoothing());
-    record["window"] = sg ? ResultJson(sg->Size()) : ResultJson(nullptr);
-    record["polynomial_order"] = sg ? ResultJson(sg->Order()) : ResultJson(nullptr);
+    const bool sg = type == 1 || type == 2;
+    const SmoothingSpec& smoothing = session.Spec().smoothing;
+    record["window"] = sg ? ResultJson(smoothing.size) : ResultJson(nullptr);
+    record["polynomial_order"] =
+        sg ? ResultJson(smoothing.polynomial_order) : ResultJson(nullptr);
     return record;
 }
 
 ResultJson DerivativeRecord(ProcessingSession& session) {
     ResultJson record;
     record["order"] = session.DerivativeOrder();
-    // The settings object outlives a switch back to order 0, so the order decides.
-    const DerivativeSettings* d = session.DerivativeOrder() >= 1 ? session.Derivative() : nullptr;
-    if (!d) {
+    if (session.DerivativeOrder() < 1) {
         record["method"] = nullptr;
         record["window"] = nullptr;
         record["polynomial_order"] = nullptr;
         return record;
     }
+    const DerivativeSpec& d = session.Spec().derivative;
     record["method"] =
-        NameOrNull(ChainSettingsRepository(session.Db()).DerivativeMethodName(d->Method()));
-    const bool sg = d->Method() == kDerivativeSavGol;
-    record["window"] = sg ? ResultJson(d->FilterSize()) : ResultJson(nullptr);
-    record["polynomial_order"] = sg ? ResultJson(d->PolynomialOrder()) : ResultJson(nullptr);
+        NameOrNull(ChainSettingsRepository(session.Db()).DerivativeMethodName(d.method));
+    const bool sg = d.method == kDerivativeSavGol;
+    record["window"] = sg ? ResultJson(d.size) : ResultJson(nullptr);
+    record["polynomial_order"] = sg ? ResultJson(d.polynomial_order) : ResultJson(nullptr);
     return record;
 }
 

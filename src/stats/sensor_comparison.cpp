@@ -16,6 +16,8 @@
 #include "base/shown_text.h"
 #include "base/text_file.h"
 #include "chain/chain_options.h"
+#include "chain/chain_spec_repository.h"
+#include "chain/compiled_chain.h"
 #include "chain/feature_space.h"
 #include "chain/processing_session.h"
 #include "spectra/sensor.h"
@@ -30,72 +32,31 @@ namespace orvane {
 
 namespace {
 
-// Puts the session back on the sensor and feature space it had, however the comparison ends:
-// every later command of the window or the batch relies on them. Whoever listens to chain
-// changes (the window's form) hears none of the comparison's switches, as each would make it
-// choose its list's first feature space and reload its library for a sensor the user did not
-// choose; after the restore the chain is as it was, so there is nothing to tell.
-class SensorRestorer {
-  public:
-    explicit SensorRestorer(ProcessingSession& session)
-        : session_(session),
-          sensor_(session.CurrentSensor() ? session.CurrentSensor()->SensorId() : 0),
-          feature_space_(session.FeatureSpaceId()),
-          listener_(session.ChainChangedListener()) {
-        session_.SetChainChangedListener(nullptr);
-    }
-    ~SensorRestorer() {
-        bool restored = true;
-        try {
-            if (sensor_ != 0) session_.SetSensor(sensor_);
-            session_.SetFeatureSpace(feature_space_);
-        } catch (...) {
-            // It loaded before the comparison; should it fail now, no feature space is better
-            // than one mapped to another sensor's bands.
-            restored = false;
-            try {
-                session_.SetFeatureSpace(0);
-            } catch (...) {
-            }
-        }
-        session_.SetChainChangedListener(std::move(listener_));
-        if (restored) return;
-        // The listener must hear about a chain that is not the one it saw.
-        try {
-            session_.NotifyChainChanged();
-        } catch (...) {
-        }
-    }
-    SensorRestorer(const SensorRestorer&) = delete;
-    SensorRestorer& operator=(const SensorRestorer&) = delete;
-
-  private:
-    ProcessingSession& session_;
-    int sensor_;
-    int feature_space_;
-    std::function<void()> listener_;
-};
-
-const Sensor* LoadedSensor(const ProcessingSession& session, int sensor_id) {
+std::shared_ptr<const Sensor> LoadedSensor(const ProcessingSession& session, int sensor_id) {
     for (const auto& sensor : session.Sensors())
-        if (sensor->SensorId() == sensor_id) return sensor.get();
+        if (sensor->SensorId() == sensor_id) return sensor;
     return nullptr;
 }
 
 std::string Quoted(const std::string& name) { return "\"" + EscapeControls(name) + "\""; }
 
-// Switches to the sensor and loads the current feature space for it; refuses when the space
-// is not offered there, by the rule the feature-space list of either face follows.
-void UseSensorAndSpace(ProcessingSession& session, const Sensor& sensor,
-                       const FeatureSpace& space) {
-    session.SetSensor(sensor.SensorId());
+// The session's chain on another sensor, with the feature space loaded for it (mapped to its
+// bands, or with its own principal components); refuses when the space is not offered there,
+// by the rule the feature-space list of either face follows. The session stays as it is.
+std::shared_ptr<const CompiledChain> ChainOnSensor(ProcessingSession& session,
+                                                   const std::shared_ptr<const Sensor>& on,
+                                                   const FeatureSpace& space) {
+    const Sensor& sensor = *on;
+    ChainSpec spec = session.Spec();
+    spec.sensor = on;
+    spec.feature_space = nullptr;
     bool offered = false;
-    for (const FeatureSpaceItem& item : ListFeatureSpaces(session))
+    for (const FeatureSpaceItem& item : ListFeatureSpaces(session.Db(), spec, space.Type()))
         if (item.id == space.Id()) offered = true;
     const std::string what =
         "Feature space " + Quoted(space.Name()) + " (" + space.TypeName() + ")";
     if (!offered) {
-        if (space.Type() == kFeaturePCT && CurrentPcaDataId(session) == 0)
+        if (space.Type() == kFeaturePCT && CurrentPcaDataId(session.Db(), spec) == 0)
             throw OrvaneError(what + " takes its components from each sensor's principal " +
                               "component analysis, and sensor " + Quoted(sensor.Name()) +
                               " has none of the current study and chain settings; run the " +
@@ -105,7 +66,8 @@ void UseSensorAndSpace(ProcessingSession& session, const Sensor& sensor,
                           " bands of sensor " + Quoted(sensor.Name()) + ".");
     }
     try {
-        session.SetFeatureSpace(space.Id());
+        spec.feature_space = ChainSpecRepository(session.Db()).FeatureSpaceFor(spec, space.Id());
+        return CompiledChain::Compile(std::move(spec));
     } catch (const OrvaneError& e) {
         throw OrvaneError("Sensor " + Quoted(sensor.Name()) + ": " + e.what(), e.GetRemedy());
     }
@@ -137,12 +99,14 @@ void SummariseSeparability(const SpectralStatistics& library, int name_type,
 SensorComparisonRow CompareOn(ProcessingSession& session, StudyLoader& loader,
                               Frontend& frontend, const SensorComparisonOptions& options,
                               const Validation& validation, const Sensor& sensor,
+                              std::shared_ptr<const CompiledChain> chain,
                               std::string& names_note) {
     SensorComparisonRow row;
     row.sensor_id = sensor.SensorId();
     row.sensor = sensor.Name();
     row.validation = validation.Name();
     SpectralStatistics library(session, loader);
+    library.PinChain(std::move(chain));
     library.SetStudy(session.StudyId());
     library.LoadLibrary();
     if (!library.NotReadyReason().empty() &&
@@ -244,12 +208,11 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     if (!current)
         throw OrvaneError(
             "No feature space is selected; choose the one to compare the sensors in.");
-    // A copy: the session's own is replaced at every switch of sensor.
-    FeatureSpace space = *current;
-    std::vector<const Sensor*> sensors;
+    const FeatureSpace& space = *current;
+    std::vector<std::shared_ptr<const Sensor>> sensors;
     std::set<int> seen;
     for (int id : options.sensor_ids) {
-        const Sensor* sensor = LoadedSensor(session, id);
+        std::shared_ptr<const Sensor> sensor = LoadedSensor(session, id);
         if (!sensor)
             throw OrvaneError("Sensor " + std::to_string(id) +
                               " is not loaded; only sensors of a known response type can be "
@@ -265,20 +228,20 @@ SensorComparison CompareSensors(ProcessingSession& session, StudyLoader& loader,
     comparison.feature_space_type = space.TypeName();
     comparison.dimension = space.Dimension();
     comparison.chain = DescribeChain(session, {false, true, true, true});
-    SensorRestorer restorer(session);
-    // Every sensor is checked before any library is built, so a refusal costs nothing.
-    for (const Sensor* sensor : sensors) UseSensorAndSpace(session, *sensor, space);
+    // Each sensor runs its own chain; every one is made before any library is built, so a
+    // refusal costs nothing.
+    std::vector<std::shared_ptr<const CompiledChain>> chains;
+    for (const auto& sensor : sensors) chains.push_back(ChainOnSensor(session, sensor, space));
     std::string names_note;
     const double share = 100.0 / static_cast<double>(sensors.size());
     for (size_t i = 0; i < sensors.size(); ++i) {
-        const Sensor* sensor = sensors[i];
+        const Sensor& sensor = *sensors[i];
         if (frontend.Cancelled()) throw Cancelled("cancelled: sensor comparison");
         // Each sensor's build and check fill its own share of the one progress bar.
         ProgressSlice slice(frontend, share * static_cast<double>(i),
                             share * static_cast<double>(i + 1));
-        UseSensorAndSpace(session, *sensor, space);
-        comparison.rows.push_back(
-            CompareOn(session, loader, frontend, options, validation, *sensor, names_note));
+        comparison.rows.push_back(CompareOn(session, loader, frontend, options, validation,
+                                            sensor, chains[i], names_note));
     }
     if (!names_note.empty()) frontend.Report(names_note);
     comparison.path = WriteTable(comparison, output, frontend);

@@ -35,25 +35,22 @@ namespace {
 
 constexpr const char* kMatrixFailed = "Matrix computation failed: ";
 
-// The key a library of the session's current settings is stored under.
-LibraryKey KeyOf(const ProcessingSession& session, const FeatureSpace& fs) {
-    LibraryKey key;
-    key.study = session.StudyId();
-    key.sensor = session.CurrentSensor()->SensorId();
-    key.feature_space = fs.Id();
-    key.smoothing_filter = session.SmoothingFilterId();
-    key.derivative = session.DerivativeId();
-    key.waveband_filter = session.WavebandFilterId();
-    key.stage_options = session.StageOptionKey();
-    return key;
-}
-
 }  // namespace
 
 SpectralStatistics::SpectralStatistics(ProcessingSession& session, StudyLoader& loader)
     : session_(session), loader_(loader) {}
 
 SpectralStatistics::~SpectralStatistics() = default;
+
+void SpectralStatistics::PinChain(std::shared_ptr<const CompiledChain> chain) {
+    pinned_ = std::move(chain);
+}
+
+std::shared_ptr<const CompiledChain> SpectralStatistics::CompiledInUse() const {
+    return pinned_ ? pinned_ : session_.Compiled();
+}
+
+const ChainSpec& SpectralStatistics::ChainInUse() const { return CompiledInUse()->Spec(); }
 
 int SpectralStatistics::ClassIndexOf(const std::string& folder_name) const {
     for (const LibraryClass& c : classes_)
@@ -62,9 +59,9 @@ int SpectralStatistics::ClassIndexOf(const std::string& folder_name) const {
 }
 
 bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
-    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    const FeatureSpace* fs = ChainInUse().feature_space.get();
     if (!fs) return false;
-    session_.RequireSensor();
+    if (!ChainInUse().sensor) ThrowNoSensor();
     Database& db = session_.Db();
     const int study = session_.StudyId();
     cancelled_build_ = false;
@@ -72,13 +69,13 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         StudyLock lock(db, frontend, study);
         Transaction tx(db);
         LibraryRepository libraries(db);
-        const int library_id = libraries.StampBuild(KeyOf(session_, *fs));
+        const int library_id = libraries.StampBuild(ChainInUse().LibraryKeyOf());
         const std::vector<int> species_ids = libraries.SpeciesOfStudy(study);
         ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
         std::vector<int> qualified;
         std::vector<Matrix> features;
         // One chain serves every species of the build.
-        Chain chain(session_.ChainSnapshot());
+        Chain chain(CompiledInUse());
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw Cancelled("cancelled; the previous library is unchanged");
@@ -124,7 +121,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     }
     LoadLibrary();
     frontend.Report("New library built and reloaded\n" +
-                    DescribeChain(session_, {true, true, true, false}));
+                    DescribeChain(session_, {true, true, true, false, &ChainInUse()}));
     // Every class is stored; the ones whose covariance this feature space cannot estimate are
     // named, as Mahalanobis and Modified Mahalanobis will leave them out.
     std::string unestimable;
@@ -142,12 +139,12 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
 
 bool SpectralStatistics::IsLibraryValid() {
     valid_ = false;
-    const FeatureSpace* fs = session_.CurrentFeatureSpace();
-    if (!fs || !session_.CurrentSensor()) return false;
+    const FeatureSpace* fs = ChainInUse().feature_space.get();
+    if (!fs || !ChainInUse().sensor) return false;
     const std::optional<int> pca_data =
         fs->Type() == kFeaturePCT ? std::optional<int>(fs->PcaDataId()) : std::nullopt;
     const std::optional<int> id =
-        LibraryRepository(session_.Db()).FindCurrent(KeyOf(session_, *fs), pca_data);
+        LibraryRepository(session_.Db()).FindCurrent(ChainInUse().LibraryKeyOf(), pca_data);
     valid_ = id.has_value();
     if (valid_) library_id_ = *id;
     return valid_;
@@ -162,26 +159,26 @@ bool SpectralStatistics::Key::operator==(const Key& o) const {
 SpectralStatistics::Key SpectralStatistics::CurrentKey() const {
     Key key;
     key.study = session_.StudyId();
-    key.sensor = session_.CurrentSensor() ? session_.CurrentSensor()->SensorId() : 0;
-    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    key.sensor = ChainInUse().SensorId();
+    const FeatureSpace* fs = ChainInUse().feature_space.get();
     key.feature_space = fs ? fs->Id() : 0;
     key.fs_type = fs ? fs->Type() : 0;
-    key.smoothing_filter = session_.SmoothingFilterId();
-    key.derivative = session_.DerivativeId();
-    key.waveband_filter = session_.WavebandFilterId();
+    key.smoothing_filter = ChainInUse().smoothing.filter_id;
+    key.derivative = ChainInUse().derivative.id;
+    key.waveband_filter = ChainInUse().study_filter.FilterId();
     return key;
 }
 
 std::string SpectralStatistics::InvalidReason(Remedy& remedy) {
     remedy = Remedy::kNone;
     if (session_.StudyId() == 0) return "No study is selected.";
-    if (!session_.CurrentSensor()) return "No sensor is selected.";
-    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    if (!ChainInUse().sensor) return "No sensor is selected.";
+    const FeatureSpace* fs = ChainInUse().feature_space.get();
     if (!fs) return "No feature space is selected; choose or create one of this type.";
     const std::string study = "study '" + session_.StudyName() + "'";
     remedy = Remedy::kBuildLibrary;
     LibraryRepository libraries(session_.Db());
-    const std::optional<int> id = libraries.Find(KeyOf(session_, *fs));
+    const std::optional<int> id = libraries.Find(ChainInUse().LibraryKeyOf());
     if (!id)
         return "No library has been built for " + study +
                " with the current sensor, splice correction, smoothing, continuum removal, "
@@ -273,7 +270,7 @@ void SpectralStatistics::LoadLibrary() {
     loaded_ = false;
     not_ready_.clear();
     not_ready_remedy_ = Remedy::kNone;
-    const FeatureSpace* fs = session_.CurrentFeatureSpace();
+    const FeatureSpace* fs = ChainInUse().feature_space.get();
     if (!IsLibraryValid()) {
         not_ready_ = InvalidReason(not_ready_remedy_);
         return;
@@ -322,9 +319,9 @@ const ClassModels& SpectralStatistics::Models() {
 
 Chain& SpectralStatistics::Classifying() {
     if (chain_)
-        chain_->Use(session_.ChainSnapshot());
+        chain_->Use(CompiledInUse());
     else
-        chain_ = std::make_unique<Chain>(session_.ChainSnapshot());
+        chain_ = std::make_unique<Chain>(CompiledInUse());
     return *chain_;
 }
 

@@ -13,6 +13,8 @@
 namespace orvane {
 
 class Chain;
+class CompiledChain;
+struct ChainSpec;
 class Frontend;
 class ProcessingSession;
 class Site;
@@ -42,6 +44,11 @@ class SpectralStatistics {
     ~SpectralStatistics();
 
     void SetStudy(int study_id) { study_id_ = study_id; }
+    // Answers for this chain (its sensor, feature space and every setting) instead of the
+    // session's current one, which stays as it is: one library per chain, side by side.
+    void PinChain(std::shared_ptr<const CompiledChain> chain);
+    const ChainSpec& ChainInUse() const;
+    std::shared_ptr<const CompiledChain> CompiledInUse() const;
 
     // Builds or rebuilds the library of the current configuration in one transaction and
     // reloads it; false (and nothing done) without a current feature space. A cancel ends it
@@ -157,6 +164,7 @@ class SpectralStatistics {
     // Reused from spectrum to spectrum while classifying, with the session's settings of the
     // moment.
     std::unique_ptr<Chain> chain_;
+    std::shared_ptr<const CompiledChain> pinned_;
     // The last build was cancelled, under these settings.
     bool cancelled_build_ = false;
     Key cancelled_key_;

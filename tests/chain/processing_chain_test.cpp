@@ -23,7 +23,6 @@
 #include "chain/chain_stage.h"
 #include "chain/processing_chain.h"
 #include "chain/sensor_synthesis.h"
-#include "chain/smoothing_filter.h"
 #include "spectra/species.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -122,12 +121,16 @@ BandVector GridOf(F f) {
 
 // Settings in which one optional stage has a mode and the study's pairs.
 struct OneStageOn {
-    OneStageOn(Stage stage, int mode, StagePairs pairs = {}) : all(9) {
-        all[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
-        settings.stage_settings = &all;
+    OneStageOn(Stage stage, int mode, StagePairs pairs = {}) {
+        ChainSpec spec;
+        spec.stages.resize(9);
+        spec.stages[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
+        chain = CompiledChain::Compile(std::move(spec));
+        work.emplace(*chain);
     }
-    std::vector<StageSetting> all;
-    ChainSettings settings;
+    StepInput Step() { return StepInput{*chain, *work}; }
+    std::shared_ptr<const CompiledChain> chain;
+    std::optional<ChainWork> work;
 };
 
 // Whether two vectors hold the same bits, band for band.
@@ -166,17 +169,17 @@ TEST(SpliceCorrection, RemovesTheStepsAtTheJoins) {
          [&](double w) { return w == 995 ? kNoValue : line(w) + steps(w); },
          [&](double w) { return w == 995 ? kNoValue : line(w); }},
     };
-    Spectrum spectrum;
+
     for (const auto& c : cases) {
         const BandVector in = GridOf(c.measured);
         BandVector out(0, 0);
         OneStageOn on(Stage::kSpliced, 1, c.joins);
-        ApplySpliceCorrection(on.settings, spectrum, in, out);
+        ApplySpliceCorrection(on.Step(), in, out);
         for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
             ASSERT_TRUE(test::SameValue(out.Value(w), c.expected(w), 1e-12)) << c.name << " at " << w;
         // Off, the stage is its input, bit for bit.
         OneStageOn off(Stage::kSpliced, 0, c.joins);
-        ApplySpliceCorrection(off.settings, spectrum, in, out);
+        ApplySpliceCorrection(off.Step(), in, out);
         EXPECT_TRUE(SameBits(out, in)) << c.name;
     }
 }
@@ -231,11 +234,11 @@ TEST(ContinuumRemoval, EqualsTheQhullUpperHull) {
           {2096, 0.96453927550725949}, {2193, 1}, {2290, 0.88359674865476034},
           {2387, 0.92496652584010597}, {2484, n}, {1349, n}, {1361, n}, {1400, n}}},
     };
-    Spectrum spectrum;
+
     for (const auto& c : cases) {
         BandVector out(0, 0);
         OneStageOn on(Stage::kContinuumRemoved, 1, c.ranges);
-        RemoveContinuum(on.settings, spectrum, in, out);
+        RemoveContinuum(on.Step(), in, out);
         for (const auto& [w, expected] : c.scipy)
             EXPECT_TRUE(test::SameValue(out.Value(w), expected, 1e-12)) << c.name << " at " << w;
         int without = 0;
@@ -247,7 +250,7 @@ TEST(ContinuumRemoval, EqualsTheQhullUpperHull) {
         }
         EXPECT_EQ(without, c.without_value) << c.name;
         OneStageOn off(Stage::kContinuumRemoved, 0, c.ranges);
-        RemoveContinuum(off.settings, spectrum, in, out);
+        RemoveContinuum(off.Step(), in, out);
         EXPECT_TRUE(SameBits(out, in)) << c.name;
     }
 }
@@ -263,17 +266,17 @@ TEST(ContinuumRemoval, ASpectrumThatIsItsOwnHullGivesOnes) {
         {"straight", [](double w) { return 0.1 + 1e-4 * (w - 350.0); }},
         {"one band", [](double w) { return w == 900 ? 0.4 : kNoValue; }},
     };
-    Spectrum spectrum;
+
     OneStageOn on(Stage::kContinuumRemoved, 1);
     for (const auto& c : cases) {
         BandVector out(0, 0);
-        RemoveContinuum(on.settings, spectrum, GridOf(c.f), out);
+        RemoveContinuum(on.Step(), GridOf(c.f), out);
         for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
             ASSERT_TRUE(test::SameValue(out.Value(w), HasValue(c.f(w)) ? 1.0 : kNoValue, 1e-12))
                 << c.name << " at " << w;
     }
     BandVector out(0, 0);
-    RemoveContinuum(on.settings, spectrum, GridOf([](double) { return 0.0; }), out);
+    RemoveContinuum(on.Step(), GridOf([](double) { return 0.0; }), out);
     EXPECT_FALSE(HasValue(out.Value(1000)));
 }
 
@@ -322,7 +325,7 @@ TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
         session_->SetSmoothingType(type);
         Spectrum s;
         FillSmooth(s);
-        Chain chain(session_->ChainSnapshot());
+        Chain chain(session_->Compiled());
         const BandVector& out = chain.Run(s, Stage::kSmoothed);
         for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
             EXPECT_FALSE(HasValue(out.Value(w))) << "type " << type << " at " << w;
@@ -338,7 +341,7 @@ TEST_F(ChainTest, AZProfileIsItsOwnSensorStage) {
     std::ofstream(path) << "ENVI ASCII Plot File\nColumn 1: Wavelength\nColumn 2: Z Profile\n"
                            "442.98 0.03\n482.59 0.05\n561.33 0.08\n654.61 0.04\n864.57 0.36\n";
     const auto profile = ReadZProfile(path, session_.get());
-    Chain chain(session_->ChainSnapshot());
+    Chain chain(session_->Compiled());
     const BandVector& synth = chain.Run(*profile, Stage::kSynthesized);
     const double expected[] = {0.03, 0.05, 0.08, 0.04, 0.36};
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(synth.Value(k), expected[k - 1]) << "band " << k;
@@ -358,7 +361,7 @@ TEST_F(ChainTest, OptionalStagesSitInTheChainAndPassTheirInputWhenOff) {
     s.SetReflectances(stepped.data());
     session_->SetSmoothingType(1);
     {
-        Chain chain(session_->ChainSnapshot());
+        Chain chain(session_->Compiled());
         const BandVector raw = chain.Run(s, Stage::kRaw);
         EXPECT_TRUE(SameBits(chain.Run(s, Stage::kSpliced), raw));
         const BandVector smoothed = chain.Run(s, Stage::kSmoothed);
@@ -370,7 +373,7 @@ TEST_F(ChainTest, OptionalStagesSitInTheChainAndPassTheirInputWhenOff) {
         return o;
     }());
     EXPECT_EQ(session_->StageMode(Stage::kSpliced), 1);
-    Chain chain(session_->ChainSnapshot());
+    Chain chain(session_->Compiled());
     const BandVector& filtered = chain.Run(s, Stage::kFiltered);
     // The step of 0.04 is gone: across the join the spectrum moves as little as beside it.
     EXPECT_LT(std::fabs(filtered.Value(1001) - filtered.Value(1000)), 0.005);
@@ -414,10 +417,10 @@ TEST_F(ChainTest, StagePairsAreStoredWithTheStudy) {
 
 TEST_F(ChainTest, RefusedSettingsChangeNothing) {
     session_->SetDerivativeOrder(2);
-    session_->Derivative()->SetMethod(kDerivativeSavGol);
-    const int size = session_->Derivative()->FilterSize();
-    EXPECT_THROW(session_->Derivative()->SetSizeAndOrder(3, 4), OrvaneError);
-    EXPECT_EQ(session_->Derivative()->FilterSize(), size);
+    session_->SetDerivativeMethod(kDerivativeSavGol);
+    const ChainSpec before = session_->Spec();
+    EXPECT_THROW(session_->SetDerivativeWindow(3, 4), OrvaneError);
+    EXPECT_EQ(session_->Spec(), before);
 }
 
 TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
@@ -458,7 +461,7 @@ TEST_F(ChainTest, GroupMeansFollowTheStage) {
     Site site(1, 2);
     site.AddMember(Constant(0.25f));
     site.AddMember(Constant(0.75f));
-    Chain chain(session_->ChainSnapshot());
+    Chain chain(session_->Compiled());
     const auto mean = StageMean(chain, site, Stage::kFiltered);
     for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
              {1349, 0.5}, {1350, kNoValue}, {1450, kNoValue}, {1451, 0.5}, {1800, kNoValue},
@@ -471,7 +474,7 @@ TEST_F(ChainTest, GroupMeansFollowTheStage) {
 
 TEST_F(ChainTest, GroupsWithoutMembersRaiseAnError) {
     Site empty_site(3, 0);
-    Chain chain(session_->ChainSnapshot());
+    Chain chain(session_->Compiled());
     EXPECT_THROW(StageMean(chain, empty_site, Stage::kRaw), OrvaneError);
     EXPECT_THROW(FeatureMatrix(chain, empty_site, kFeatureDI), OrvaneError);
     EXPECT_THROW(MeanFeature(chain, empty_site, kFeatureDI), OrvaneError);
@@ -506,7 +509,7 @@ TEST_F(ChainTest, ABandWithoutValueNeverEntersASum) {
                                  std::to_string(c.smoothing));
         session_->SetSmoothingType(c.smoothing);
         session_->SetDerivativeOrder(c.derivative);
-        Chain chain(session_->ChainSnapshot());
+        Chain chain(session_->Compiled());
         const BandVector& v = chain.Run(holed, c.stage);
         int with_value = 0;
         for (int k = v.First(); k <= v.Last(); ++k) {
@@ -532,7 +535,7 @@ TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
     ApplyChainOptions(session, ChainOptions());
     Spectrum s;
     FillSmooth(s);
-    Chain chain(session.ChainSnapshot());
+    Chain chain(session.Compiled());
     EXPECT_EQ(chain.Run(s, Stage::kSmoothed).Count(), kSpectrumBands);
     for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated})
         EXPECT_TRUE(test::Refuses([&] { chain.Run(s, stage); }, "no sensor"));

@@ -160,7 +160,7 @@ TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
             ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
         }
         const auto spectrum = ReadFieldSpectrumFile(path);
-        Chain chain{ChainSettings{}};
+        Chain chain{CompiledChain::Compile(ChainSpec{})};
         const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
         for (std::size_t i = 0; i < 2150; i += 307) {
             EXPECT_EQ(spectrum->reflectances_[i], static_cast<float>(contents.reflectances[i]));
@@ -186,7 +186,7 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     file.time[4] = 11;
     file.comment = std::string(157, 'c');  // fills its field, no terminator
     const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()));
-    Chain chain{ChainSettings{}};
+    Chain chain{CompiledChain::Compile(ChainSpec{})};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
         ASSERT_EQ(spectrum->reflectances_[i], file.values[i]);

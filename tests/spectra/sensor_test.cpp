@@ -281,7 +281,7 @@ TEST_F(Sensors, StoredResponseTypesChooseTheClass) {
     ProcessingSession session(scratch_.Connect(), nullptr);
     ASSERT_EQ(session.Sensors().size(), 2u);
     EXPECT_EQ(session.Sensors()[0]->ResponseType(), kResponseCentre);
-    EXPECT_NE(dynamic_cast<GaussianSensor*>(session.Sensors()[0].get()), nullptr);
+    EXPECT_NE(dynamic_cast<const GaussianSensor*>(session.Sensors()[0].get()), nullptr);
     EXPECT_EQ(session.Sensors()[0]->ElementCount(), 2);
     EXPECT_EQ(session.Sensors()[1]->Name(), "gaussian");
     ASSERT_EQ(session.Warnings().size(), 1u);

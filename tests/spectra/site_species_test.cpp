@@ -31,7 +31,7 @@ TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
     const auto s3 = Constant(0.9f, {500});
     BandMean mean;
     EXPECT_EQ(mean.Result(), nullptr);
-    Chain chain{ChainSettings{}};
+    Chain chain{CompiledChain::Compile(ChainSpec{})};
     for (const auto* s : {s1.get(), s2.get(), s3.get()}) mean.Add(chain.Run(*s, Stage::kRaw));
     const auto result = mean.Result();
     ASSERT_NE(result, nullptr);

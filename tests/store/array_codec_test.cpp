@@ -75,7 +75,7 @@ TEST_F(ArrayCodec, SpectrumRoundTripIsBitExact) {
     StudyLoader loader(session_);
     auto spectrum = loader.LoadSpectrum(id);
     EXPECT_EQ(std::memcmp(spectrum->reflectances_.data(), values.data(), 8600), 0);
-    Chain chain{ChainSettings{}};
+    Chain chain{CompiledChain::Compile(ChainSpec{})};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     ASSERT_EQ(std::make_pair(raw.First(), raw.Last()), std::make_pair(350, 2499));
     for (int i = 0; i < 2149; ++i) {

@@ -113,7 +113,7 @@ TEST_F(Loading, EveryDisabledSpectrumStillYieldsTheSites) {
     auto loaded = loader_.LoadSpecies(species);
     EXPECT_EQ(std::make_tuple(loaded->SiteCount(), loaded->TotalSpectra(), loaded->MemberCount()),
               std::make_tuple(4, 0, 0));
-    Chain chain(session_.ChainSnapshot());
+    Chain chain(session_.Compiled());
     EXPECT_THROW(StageMean(chain, *loaded, Stage::kRaw), OrvaneError);
 }
 

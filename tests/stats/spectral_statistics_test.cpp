@@ -1004,9 +1004,20 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     const double b[4][4] = {{0, b_ab, na, b_ag}, {b_ab, 0, na, b_bg},
                             {na, na, 0, na}, {b_ag, b_bg, na, 0}};
     const char* names[] = {"alpha", "beta", "delta", "gamma"};
-    const std::string path =
+    const SeparabilityResult result =
         SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings());
+    const std::string& path = result.path;
     ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
+    // The window's tables show the distances the report returns.
+    ASSERT_EQ(result.distances.Nrows(), 4);
+    for (int r = 0; r < 4; ++r)
+        for (int j = 0; j < 4; ++j) {
+            const double got = result.distances(r + 1, j + 1);
+            if (std::isnan(b[r][j]))
+                EXPECT_TRUE(std::isnan(got)) << r << "/" << j;
+            else
+                EXPECT_NEAR(got, b[r][j], 1e-9 * b[r][j]) << r << "/" << j;
+        }
     EXPECT_EQ(frontend_.reports.back(),
               "Separability Analysis\n" + kPairChain +
                   "\nUsing JM and B distance\n\nn/a for every pair with these "
@@ -1068,7 +1079,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     for (const auto& c : alone) {
         SeparabilitySettings settings;
         settings.distance = c.distance;
-        EXPECT_EQ(test::Lines(SeparabilityReport(*library_, output_, frontend_, settings))[3],
+        EXPECT_EQ(test::Lines(SeparabilityReport(*library_, output_, frontend_, settings).path)[3],
                   c.delta_row)
             << c.distance;
     }
@@ -1090,7 +1101,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings())),
+                  SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings()).path),
               ",alpha,\nalpha,-\n");
 }
 

@@ -31,7 +31,8 @@ int CmdSeparability(Context& ctx) {
     settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
     // The library of the chain options, loaded as the form loads it after every change.
     SpectralStatistics& library = ctx.workspace->LoadLibrary();
-    return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings).empty()
+    return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings)
+                   .path.empty()
                ? 1
                : 0;
 }

@@ -315,7 +315,8 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
-std::string MainForm::SeparabilityReport(const SeparabilitySettings& settings, Frontend& frontend) {
+SeparabilityResult MainForm::SeparabilityReport(const SeparabilitySettings& settings,
+                                                Frontend& frontend) {
     // The database may have moved on since the library was loaded.
     doc_.Statistics().RequireReady();
     return orvane::SeparabilityReport(doc_.Statistics(), doc_.Output(), frontend, settings);

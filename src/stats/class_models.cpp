@@ -395,14 +395,16 @@ void ClassModels::Values(const double* x, double* values) const {
     }
 }
 
-int ClassModels::Winner(const double* x) const {
-    std::vector<double> values(classes_.size());
-    Values(x, values.data());
-    const Ranking ranking = entry_->ranking;
-    return static_cast<int>(
-        std::min_element(values.begin(), values.end(),
+Classification Classify(const ClassModels& models, const double* x) {
+    Classification result;
+    result.values.resize(static_cast<size_t>(models.Count()));
+    models.Values(x, result.values.data());
+    const Ranking ranking = models.Ranks();
+    result.winner = static_cast<int>(
+        std::min_element(result.values.begin(), result.values.end(),
                          [ranking](double a, double b) { return RanksBefore(ranking, a, b); }) -
-        values.begin());
+        result.values.begin());
+    return result;
 }
 
 }  // namespace orvane

@@ -117,10 +117,9 @@ class ClassModels {
     void SetClass(int c, ClassStatistics statistics);
 
     // The value of each class for the features x (Dimension() of them) into values[0, Count()),
-    // UnrankedValue for an unmodelled class; Ranks() tells which end wins.
+    // UnrankedValue for an unmodelled class; Ranks() tells which end wins. Its buffers are its
+    // own, so threads may call it on one const ClassModels at once.
     void Values(const double* x, double* values) const;
-    // The class whose value ranks first, the first in class order on ties.
-    int Winner(const double* x) const;
 
   private:
     struct Fit;
@@ -139,5 +138,17 @@ class ClassModels {
     Matrix pooled_inverse_;
     Standardisation standardisation_;
 };
+
+// One feature vector classified: every class's value in class order (as ClassModels::Values
+// gives them) and the class whose value ranks first, the first in class order on ties.
+struct Classification {
+    std::vector<double> values;
+    int winner = 0;
+};
+
+// Classifies the features x (models.Dimension() of them). It reads only the models and x and
+// writes only its result, so any number of threads may classify with one const ClassModels,
+// and classifying never changes the classes it was fitted from.
+Classification Classify(const ClassModels& models, const double* x);
 
 }  // namespace orvane

@@ -20,6 +20,18 @@ ClassificationResult::ClassificationResult(const SpectralStatistics& library) {
     }
 }
 
+ClassificationResult RankedResult(const SpectralStatistics& library, const ClassModels& models,
+                                  const Classification& classification) {
+    ClassificationResult result(library);
+    for (ClassScore& e : result.entries) {
+        // An unmodelled class has no value: it ranks last and never wins.
+        e.regular = models.Modelled(e.class_index) ? 1 : 0;
+        e.distance = classification.values.at(static_cast<size_t>(e.class_index));
+    }
+    result.SortByDistance(models.Ranks());
+    return result;
+}
+
 void ClassificationResult::SortByDistance(Ranking ranking) {
     std::stable_sort(entries.begin(), entries.end(),
                      [ranking](const ClassScore& a, const ClassScore& b) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "chain/classifiers.h"
+#include "stats/class_models.h"
 
 namespace orvane {
 
@@ -45,5 +46,10 @@ class ClassificationResult {
     // class is never named, so a ranking without one says it classified nothing.
     std::string Verdict() const;
 };
+
+// The ranking of one classification by the library's models: every class by its folder name
+// with its value, unmodelled where the models leave it out, the winning end first.
+ClassificationResult RankedResult(const SpectralStatistics& library, const ClassModels& models,
+                                  const Classification& classification);
 
 }  // namespace orvane

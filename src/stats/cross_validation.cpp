@@ -206,7 +206,7 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
     };
     auto count = [&](const ClassModels& models, int reference, int spectrum) {
         const std::vector<double> x = Column(rows[static_cast<size_t>(reference)], spectrum);
-        result.counts(models.Winner(x.data()) + 1, reference + 1) += 1.0;
+        result.counts(Classify(models, x.data()).winner + 1, reference + 1) += 1.0;
     };
 
     switch (validation.kind) {

@@ -438,14 +438,16 @@ Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Fr
                             const std::function<void(int)>& class_done) {
     const int k = library.ClassCount();
     Matrix e = EmptyErrorMatrix(k);
+    // Fitted once; every spectrum is classified by them and the library stays as loaded.
+    const ClassModels& models = library.ReadyModels();
     for (int c = 0; c < k; ++c) {
         if (frontend.Cancelled()) throw Cancelled("cancelled: discriminant analysis");
         // The species is read in one go; its enabled spectra are those the per-spectrum query
         // of the study would give.
         std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
         for (int i = 0; i < species->MemberCount(); ++i) {
-            const ClassificationResult r = library.Classify(*species->Member(i));
-            e(r.Winner().class_index + 1, c + 1) += 1.0;
+            const Classification r = Classify(models, library.FeaturesOf(*species->Member(i)));
+            e(r.winner + 1, c + 1) += 1.0;
         }
         if (class_done) class_done(c + 1);
     }

@@ -24,7 +24,6 @@ struct LibraryClass {
     // Ledoit-Wolf intensity for Mahalanobis (shrunk); NaN when not stored (fewer than 2
     // spectra, or a library built before intensities were stored).
     double shrinkage = std::numeric_limits<double>::quiet_NaN();
-    Matrix score;  // 1 x 1: the value the last classification computed for this class
 
     // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder; the folder name stands in for
     // a name the species has not been given, so no result has an empty label.

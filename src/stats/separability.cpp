@@ -158,7 +158,7 @@ ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& d
     return record;
 }
 
-std::string SeparabilityReport(const SpectralStatistics& library,
+SeparabilityResult SeparabilityReport(const SpectralStatistics& library,
                                const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings) {
     RequireSeparabilityLibrary(library);
@@ -167,12 +167,14 @@ std::string SeparabilityReport(const SpectralStatistics& library,
     const std::string name = DistanceName(settings.distance);
     const bool jm = settings.distance != SeparabilitySettings::kB;
     const bool b = settings.distance != SeparabilitySettings::kJM;
-    const Matrix distances = PairwiseBhattacharyya(library);
+    SeparabilityResult result;
+    result.distances = PairwiseBhattacharyya(library);
+    const Matrix& distances = result.distances;
     const std::string path = output.PathFor(name + " output", "csv");
     TextFile file(path, '#');
     if (!file.OpenForWriting()) {
         frontend.Error(CannotWriteMessage(path, file.FailureReason()));
-        return "";
+        return result;
     }
     const int k = library.ClassCount();
     file.WriteString(",");
@@ -204,7 +206,7 @@ std::string SeparabilityReport(const SpectralStatistics& library,
     }
     if (!file.Close()) {
         frontend.Error(CannotReplaceMessage(path, file.FailureReason()));
-        return "";
+        return result;
     }
     std::string unmodelled;
     for (int c = 0; c < k; ++c)
@@ -220,7 +222,8 @@ std::string SeparabilityReport(const SpectralStatistics& library,
                     name + " distance" + unmodelled +
                     "\n\n" + name + " output written to file:\n" + path);
     WriteJsonBeside(path, SeparabilityRecord(library, distances, settings), frontend);
-    return path;
+    result.path = path;
+    return result;
 }
 
 }  // namespace orvane

@@ -55,6 +55,14 @@ Matrix PairwiseBhattacharyya(const std::vector<ClassStatistics>& classes);
 ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& distances,
                               const SeparabilitySettings& settings);
 
+// What a separability report leaves behind: its file (empty when it could not be written) and
+// the pairwise B (PairwiseBhattacharyya) it was written from, which the window tabulates
+// without computing it again.
+struct SeparabilityResult {
+    std::string path;
+    Matrix distances;
+};
+
 // Writes the pairwise table of the loaded library's classes to "<distance name> output.csv"
 // in the output folder: a header of class names, then one row per class with "-" on the
 // diagonal, JM above it and B below it ("%.14E", "Inf." for an infinite B, "n/a" for both
@@ -63,7 +71,7 @@ ResultJson SeparabilityRecord(const SpectralStatistics& library, const Matrix& d
 // file that cannot be opened is reported and gives an empty path. Throws LibraryNotReadyError
 // unless the library of the current study and settings is Ready. SeparabilityRecord goes
 // beside it as "<distance name> output.json".
-std::string SeparabilityReport(const SpectralStatistics& library,
+SeparabilityResult SeparabilityReport(const SpectralStatistics& library,
                                const OutputFolder& output, Frontend& frontend,
                                const SeparabilitySettings& settings);
 

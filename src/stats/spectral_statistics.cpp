@@ -296,8 +296,6 @@ void SpectralStatistics::LoadLibrary() {
         c.mean = stored.mean;
         c.cov = stored.cov;
         c.shrinkage = stored.shrinkage;
-        c.score.ReSize(1, 1);
-        c.score = 0.0;
         classes_.push_back(std::move(c));
     }
     for (const LibraryClass& c : classes_)
@@ -344,28 +342,16 @@ const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
     return x;
 }
 
-ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
+const ClassModels& SpectralStatistics::ReadyModels() {
     const std::string reason = NotReadyReason();
     if (!reason.empty())
         throw LibraryNotReadyError("Library Not Ready: " + reason, NotReadyRemedy());
-    const ClassModels& models = Models();
-    std::vector<double> values(classes_.size());
-    models.Values(FeaturesOf(spectrum), values.data());
+    return Models();
+}
 
-    ClassificationResult result;
-    result.entries.resize(classes_.size());
-    for (size_t c = 0; c < classes_.size(); ++c) {
-        LibraryClass& cls = classes_[c];
-        cls.score(1, 1) = values[c];
-        ClassScore& e = result.entries[c];
-        e.name = cls.folder_name;
-        e.class_index = static_cast<int>(c);
-        // An unmodelled class has no value: it ranks last and never wins.
-        e.regular = models.Modelled(static_cast<int>(c)) ? 1 : 0;
-        e.distance = values[c];
-    }
-    result.SortByDistance(models.Ranks());
-    return result;
+ClassificationResult SpectralStatistics::Classify(Spectrum& spectrum) {
+    const ClassModels& models = ReadyModels();
+    return RankedResult(*this, models, orvane::Classify(models, FeaturesOf(spectrum)));
 }
 
 std::string SpectralStatistics::ClassifyToText(Spectrum& spectrum) {
@@ -376,9 +362,11 @@ std::string SpectralStatistics::ClassifyToText(Spectrum& spectrum) {
 ClassificationResult SpectralStatistics::ClassifySite(Site& site) {
     ClassificationResult votes(*this);
     const int n = site.MemberCount();
+    // An empty site asks nothing of the library.
+    const ClassModels* models = n > 0 ? &ReadyModels() : nullptr;
     for (int i = 0; i < n; ++i) {
-        const ClassificationResult r = Classify(*site.Member(i));
-        ++votes.entries[static_cast<size_t>(r.Winner().class_index)].votes;
+        const Classification c = orvane::Classify(*models, FeaturesOf(*site.Member(i)));
+        ++votes.entries[static_cast<size_t>(c.winner)].votes;
     }
     for (ClassScore& e : votes.entries) {
         e.share = n > 0 ? 100.0 * e.votes / n : 0.0;

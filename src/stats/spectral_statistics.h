@@ -106,11 +106,15 @@ class SpectralStatistics {
     // Throws as Models() does.
     std::string UnmodelledNote();
     // The loaded classes fitted for the session's classifier: which are modelled, and why not.
+    // An analysis takes them once and classifies every spectrum by them (orvane::Classify).
     // Throws as Classify does.
     const ClassModels& Models();
+    // Models(), refused (LibraryNotReadyError with the reason) unless the library is Ready.
+    const ClassModels& ReadyModels();
 
     // Ranks the library classes for one spectrum with the session's classifier, smallest value
-    // first (the values and the rule for unmodelled classes: ClassModels). Throws
+    // first (the values and the rule for unmodelled classes: ClassModels): its FeaturesOf
+    // classified by Models(), which changes nothing of the loaded or stored classes. Throws
     // SingularCovarianceError when Gen. Squared Dist's pooled covariance cannot be inverted,
     // LibraryNotReadyError when the library is not Ready, and OrvaneError when no class is
     // modelled or the spectrum's features do not fit the library or are not all finite numbers.

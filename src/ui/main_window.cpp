@@ -703,9 +703,10 @@ void MainWindow::OnSeparability() {
     auto tables = std::make_shared<std::vector<ResultTable>>();
     RunJob(
         [this, tables, settings] {
-            form_->SeparabilityReport(settings, *frontend_);
+            // The tables show the distances the report wrote, computed once.
+            const SeparabilityResult result = form_->SeparabilityReport(settings, *frontend_);
             *tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
-                                         PairwiseBhattacharyya(doc_.Statistics()));
+                                         result.distances);
         },
         [this, tables] { ResultTablesDock()->Show(*tables); });
 }

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "base/matrix_stats.h"
@@ -243,15 +246,67 @@ TEST(ClassifierMath, ValuesAndWinnersOfEveryClassifierAsNumpy) {
         SCOPED_TRACE(static_cast<int>(c.classifier));
         const ClassModels models(c.classifier, classes);
         for (int p = 0; p < 3; ++p) {
-            double values[3];
-            models.Values(probes[p], values);
+            const Classification r = Classify(models, probes[p]);
+            ASSERT_EQ(r.values.size(), 3u);
             for (int k = 0; k < 3; ++k) {
+                const double value = r.values[static_cast<size_t>(k)];
                 if (std::isinf(c.values[p][k]))
-                    EXPECT_TRUE(std::isinf(values[k]) && values[k] > 0) << values[k];
+                    EXPECT_TRUE(std::isinf(value) && value > 0) << value;
                 else
-                    EXPECT_TRUE(Close(values[k], c.values[p][k], c.relative));
+                    EXPECT_TRUE(Close(value, c.values[p][k], c.relative));
             }
-            EXPECT_EQ(models.Winner(probes[p]), c.winners[p]) << "probe " << p;
+            EXPECT_EQ(r.winner, c.winners[p]) << "probe " << p;
+        }
+    }
+}
+
+// Bit for bit, as a copy that was never classified with.
+bool SameBits(const Matrix& a, const Matrix& b) {
+    return a.Nrows() == b.Nrows() && a.Ncols() == b.Ncols() &&
+           std::memcmp(a.Store(), b.Store(), sizeof(double) * static_cast<size_t>(a.Storage())) ==
+               0;
+}
+
+// Two threads classifying the same spectra with one shared const model must each get, bit for
+// bit, what one thread alone gets, and leave the classes the models were fitted from as they
+// were. Every classifier, as each reads other parts of the fit.
+TEST(ClassifyThreads, TwoThreadsSharingOneModelGetWhatOneGets) {
+    const Matrix x = test::LabelledFeatures();
+    const std::vector<ClassStatistics> classes = LibraryStatistics(x, test::FeatureLabels(), 3);
+    std::vector<std::vector<double>> spectra;
+    for (int j = 1; j <= x.Ncols(); ++j) {
+        std::vector<double> v;
+        for (int i = 1; i <= x.Nrows(); ++i) v.push_back(x(i, j));
+        spectra.push_back(v);
+    }
+    for (const ClassifierEntry& entry : ClassifierRegistry()) {
+        SCOPED_TRACE(entry.label);
+        const ClassModels models(entry.kind, classes);
+        std::vector<Classification> alone;
+        for (const std::vector<double>& s : spectra) alone.push_back(Classify(models, s.data()));
+        // Many rounds, so that the two threads' calls overlap.
+        const auto run = [&](int& differing) {
+            for (int round = 0; round < 300; ++round)
+                for (size_t j = 0; j < spectra.size(); ++j) {
+                    const Classification c = Classify(models, spectra[j].data());
+                    if (c.winner != alone[j].winner || c.values != alone[j].values) ++differing;
+                }
+        };
+        int first = 0;
+        int second = 0;
+        std::thread a(run, std::ref(first));
+        std::thread b(run, std::ref(second));
+        a.join();
+        b.join();
+        EXPECT_EQ(first, 0);
+        EXPECT_EQ(second, 0);
+        for (int c = 0; c < models.Count(); ++c) {
+            const ClassStatistics& now = models.Statistics(c);
+            const ClassStatistics& fitted = classes[static_cast<size_t>(c)];
+            EXPECT_EQ(now.n, fitted.n) << c;
+            EXPECT_TRUE(SameBits(now.mean, fitted.mean)) << c;
+            EXPECT_TRUE(SameBits(now.cov, fitted.cov)) << c;
+            EXPECT_EQ(std::memcmp(&now.shrinkage, &fitted.shrinkage, sizeof(double)), 0) << c;
         }
     }
 }

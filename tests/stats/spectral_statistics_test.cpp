@@ -174,7 +174,7 @@ TEST(ShrunkMahalanobisMath, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) 
             else
                 EXPECT_NEAR(values[c], want, 1e-9 * std::fabs(want)) << p << " " << c;
         }
-        EXPECT_EQ(models.Winner(probes[p]), winners[p]) << p;
+        EXPECT_EQ(Classify(models, probes[p]).winner, winners[p]) << p;
     }
 
     // Cross-validation replaces one class; the standardisation of all changes with it, so the
@@ -319,6 +319,76 @@ TEST_F(LibraryTest, ClassifiersOnIndependentlyComputedValuesAndNoneOnNonFiniteFe
             << c.name;
     }
     EXPECT_EQ(ClassifyProbe(3).Format(1).substr(0, 19), "1.  0.08  ->  alpha");
+}
+
+// Classifying reads the library and writes nothing into it: after every command that
+// classifies, under every classifier, the loaded classes and the stored library and statistic
+// rows are as the build left them, bit for bit. (The inverses and log-determinants are the
+// models', fitted from these classes and read through a const reference.)
+TEST_F(LibraryTest, ClassifyingLeavesTheLoadedAndStoredLibraryAsBuilt) {
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    const int other = test::InsertStudy(Admin(), "other");
+    AddSpecies(other, "alpha", {{1, {{0.19, 0.24}, {0.18, 0.23}, {-0.09, -0.06}}}});
+    Admin().Execute("create temporary table library_built as select * from library");
+    Admin().Execute("create temporary table statistic_built as select * from statistic");
+    std::vector<LibraryClass> loaded;
+    for (int c = 0; c < library_->ClassCount(); ++c) loaded.push_back(library_->Class(c));
+
+    // A command that checks readiness reloads the classes, so each is compared right after.
+    const auto unchanged = [&] {
+        ASSERT_EQ(library_->ClassCount(), static_cast<int>(loaded.size()));
+        for (int c = 0; c < library_->ClassCount(); ++c) {
+            const LibraryClass& now = library_->Class(c);
+            const LibraryClass& built = loaded[static_cast<size_t>(c)];
+            EXPECT_EQ(now.folder_name, built.folder_name);
+            EXPECT_EQ(now.species_id, built.species_id);
+            EXPECT_EQ(now.no_of_samples, built.no_of_samples);
+            EXPECT_EQ(std::memcmp(&now.shrinkage, &built.shrinkage, sizeof(double)), 0);
+            for (int i = 1; i <= built.dimension; ++i) {
+                EXPECT_EQ(now.mean(i, 1), built.mean(i, 1)) << built.folder_name;
+                for (int j = 1; j <= built.dimension; ++j)
+                    EXPECT_EQ(now.cov(i, j), built.cov(i, j)) << built.folder_name;
+            }
+        }
+        EXPECT_EQ(Count("select count(*) from library"), 1);
+        EXPECT_EQ(Count("select count(*) from library l join library_built b using (library_id) "
+                        "where l.build_date = b.build_date and l.stage_options = b.stage_options"),
+                  1);
+        EXPECT_EQ(Count("select count(*) from statistic"), 3);
+        EXPECT_EQ(Count("select count(*) from statistic s join statistic_built b using "
+                        "(statistic_id) where s.library_id = b.library_id and s.species_id = "
+                        "b.species_id and s.no_of_samples = b.no_of_samples and s.mean = b.mean "
+                        "and s.cov = b.cov and s.shrinkage <=> b.shrinkage"),
+                  3);
+    };
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"classify", [&] { ClassifyProbe(static_cast<int>(session_->ClassifierInUse())); }},
+        {"discriminant analysis",
+         [&] { RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3); }},
+        {"leave-one-out",
+         [&] {
+             RunDiscriminantAnalysis(*library_, *loader_, output_, frontend_, 3,
+                                     ParseValidation("loo"));
+         }},
+        {"independent set",
+         [&] {
+             ClassifyIndependentSet(*library_, *loader_, output_, *session_, frontend_, other, 3);
+         }},
+        {"site check",
+         [&] {
+             SiteAccuracyCheck(*library_, *loader_, frontend_, library_->Class(0).species_id,
+                               &output_);
+         }},
+        {"separability",
+         [&] { SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings()); }}};
+    for (const ClassifierEntry& entry : ClassifierRegistry()) {
+        session_->SetClassifier(entry.kind);
+        for (const auto& [name, run] : commands) {
+            SCOPED_TRACE(std::string(entry.label) + ": " + name);
+            run();
+            unchanged();
+        }
+    }
 }
 
 // Mahalanobis (shrunk) on the pair features, against scikit-learn (StandardScaler over all
@@ -1004,9 +1074,20 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     const double b[4][4] = {{0, b_ab, na, b_ag}, {b_ab, 0, na, b_bg},
                             {na, na, 0, na}, {b_ag, b_bg, na, 0}};
     const char* names[] = {"alpha", "beta", "delta", "gamma"};
-    const std::string path =
+    const SeparabilityResult result =
         SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings());
+    const std::string& path = result.path;
     ASSERT_EQ(path, dir_.Path() + "/out/JM and B output.csv");
+    // The window's tables show the distances the report returns.
+    ASSERT_EQ(result.distances.Nrows(), 4);
+    for (int r = 0; r < 4; ++r)
+        for (int j = 0; j < 4; ++j) {
+            const double got = result.distances(r + 1, j + 1);
+            if (std::isnan(b[r][j]))
+                EXPECT_TRUE(std::isnan(got)) << r << "/" << j;
+            else
+                EXPECT_NEAR(got, b[r][j], 1e-9 * b[r][j]) << r << "/" << j;
+        }
     EXPECT_EQ(frontend_.reports.back(),
               "Separability Analysis\n" + kPairChain +
                   "\nUsing JM and B distance\n\nn/a for every pair with these "
@@ -1068,7 +1149,7 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     for (const auto& c : alone) {
         SeparabilitySettings settings;
         settings.distance = c.distance;
-        EXPECT_EQ(test::Lines(SeparabilityReport(*library_, output_, frontend_, settings))[3],
+        EXPECT_EQ(test::Lines(SeparabilityReport(*library_, output_, frontend_, settings).path)[3],
                   c.delta_row)
             << c.distance;
     }
@@ -1090,7 +1171,7 @@ TEST_F(LibraryTest, SeparabilityOfOneClassAndOfNone) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     ASSERT_EQ(library_->ClassCount(), 1);
     EXPECT_EQ(test::FileText(
-                  SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings())),
+                  SeparabilityReport(*library_, output_, frontend_, SeparabilitySettings()).path),
               ",alpha,\nalpha,-\n");
 }
 

@@ -13,6 +13,7 @@
 #include "base/regular_file.h"
 #include "base/shown_text.h"
 #include "base/utf8_text.h"
+#include "spectra/spectrum_file.h"
 
 namespace orvane {
 
@@ -352,8 +353,11 @@ int SpectrumNumberOfFileName(const std::string& file_name) {
 }
 
 bool InstrumentFileExtension(std::string_view extension) {
-    return SameLetters(extension, "asd") || SameLetters(extension, "sig") ||
-           SameLetters(extension, "sed");
+    for (const SpectrumReader& reader : SpectrumReaders())
+        if (reader.Bands() == ReaderBands::kFieldGrid)
+            for (std::string_view own : reader.extensions)
+                if (SameLetters(extension, own)) return true;
+    return false;
 }
 
 std::optional<int> InstrumentFileNumber(std::string_view file_name) {

@@ -62,8 +62,8 @@ int SpectrumNumberOfFileName(const std::string& file_name);
 // wherever it gives a number.
 std::optional<int> InstrumentFileNumber(std::string_view file_name);
 
-// True for the extensions (without the dot) instruments give their own files: "asd", "sig",
-// "sed", in any case.
+// True for the extensions (without the dot) instruments give their own files, in any case:
+// those of the field spectrum readers (spectra/spectrum_file.h), "asd", "sig", "sed".
 bool InstrumentFileExtension(std::string_view extension);
 
 // Sets path, name and number from the path and clears the dummy flag, as both readers do.

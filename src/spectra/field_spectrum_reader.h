@@ -38,9 +38,6 @@ bool ValidCaptureTime(const CaptureTime& time);
 // give 2150 values at 350..2499 nm, or when the path is not a regular file.
 FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path);
 
-// The same file as a new spectrum with its name, number, path, header fields and raw stage.
-std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path);
-
 // The file name (base name and extension) of a path.
 std::string FileNameOfPath(const std::string& path);
 

@@ -163,7 +163,7 @@ TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
             const double v = expected[i].second;
             ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
         }
-        const auto spectrum = ReadFieldSpectrumFile(path);
+        const auto spectrum = ReadSpectrumFile(path);
         Chain chain{ChainSettings{}};
         const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
         for (std::size_t i = 0; i < 2150; i += 307) {
@@ -189,7 +189,7 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
     file.time[4] = 11;
     file.comment = std::string(157, 'c');  // fills its field, no terminator
-    const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()));
+    const auto spectrum = ReadSpectrumFile(Write("leaf.012", file.Build()));
     Chain chain{ChainSettings{}};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {

@@ -8,6 +8,7 @@
 #include "cli/cli_context.h"
 #include "forms/workspace.h"
 #include "spectra/spectrum.h"
+#include "spectra/spectrum_file.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/spectral_statistics.h"
 #include "study/loadable_file.h"
@@ -120,8 +121,9 @@ std::vector<Command> LibraryCommands() {
          "settings is up to date, else \"Not Ready\".",
          CmdLibraryStatus},
         {"classify", "classify FILE...",
-         "Classify field spectra (binary instrument files, SIG and SED text files) and ENVI Z "
-         "profiles (on the current sensor) against the library; prints each ranked result.",
+         "Classify field spectra (" + ReaderFiles(ReaderBands::kFieldGrid) + ") and " +
+             ReaderFiles(ReaderBands::kSensorBands) +
+             " (on the current sensor) against the library; prints each ranked result.",
          CmdClassify},
         {"da",
          "da [--names common|local|latin|folder] [--validate resubstitution|loo|kfold[:K]]",

@@ -6,6 +6,7 @@
 #include "base/shown_text.h"
 #include "cli/cli_context.h"
 #include "spectra/spectrum.h"
+#include "spectra/spectrum_file.h"
 #include "spectra/spectrum_summary.h"
 #include "study/loadable_file.h"
 #include "study/z_profile_reader.h"
@@ -37,7 +38,7 @@ int SummariseFiles(Context& ctx, const char* command,
 
 int CmdOpen(Context& ctx) {
     // A Z profile is read on the sensor the chain options select; other files need none.
-    if (AnyZProfile(ctx.args.positional)) ApplyChainArgs(ctx);
+    if (AnyOnSensorBands(ctx.args.positional)) ApplyChainArgs(ctx);
     return SummariseFiles(ctx, "open", [&](const std::string& path) {
         return ReadLoadableFile(path, ctx.session);
     });
@@ -55,9 +56,10 @@ int CmdZProfile(Context& ctx) {
 std::vector<Command> SpectraCommands() {
     return {
         {"open", "open FILE... [--sensor NAME|ID]",
-         "Read field spectra (binary instrument files, SIG and SED text files) and ENVI Z "
-         "profiles (on the current sensor), as the window's Loaded Spectra does: name, number, "
-         "capture time, position, comment.",
+         "Read field spectra (" + ReaderFiles(ReaderBands::kFieldGrid) + ") and " +
+             ReaderFiles(ReaderBands::kSensorBands) +
+             " (on the current sensor), as the window's Loaded Spectra does: name, number, "
+             "capture time, position, comment.",
          CmdOpen},
         {"zprofile", "zprofile FILE... [--sensor NAME|ID]",
          "Read ENVI Z profiles onto the sensor's bands: name, number, capture time, position, "

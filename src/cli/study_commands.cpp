@@ -8,6 +8,7 @@
 #include "chain/chain_options.h"
 #include "store/name_lookup.h"
 #include "spectra/species_names.h"
+#include "spectra/spectrum_file.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
 #include "study/study_management.h"
@@ -134,17 +135,19 @@ std::vector<Command> StudyCommands() {
          "Report the study's description, data path, counts and capture timeframe.",
          CmdStudyReport},
         {"import", "import [--study NAME|ID]",
-         "Import the study's folder tree: species folders, site folders, instrument files "
-         "(binary, SIG or SED, told apart by their content); what is stored already is kept. An "
-         "instrument file has a number as its extension (leaf.012 is spectrum 12) or a name "
-         "ending in a number with the extension .asd, .sig or .sed in any case (at00012.asd and "
-         "leaf_00012.sig are spectrum 12, plot3.0005.sed is spectrum 5: the digits just before "
-         "the extension; an overlap-matched copy leaf_00012_moc.sig is spectrum 12 as well); a "
-         "text file with a broken table is skipped naming its line; every "
-         "other entry, a linked folder, a name that is not "
-         "UTF-8, a copy of a measurement in the same site and a second file with a spectrum "
-         "number its site already has are skipped. Exits with status 3 when it skipped files or "
-         "folders (each named in the report), 0 only when everything was stored.",
+         "Import the study's folder tree: species folders, site folders, instrument files (" +
+             ReaderNames(ReaderBands::kFieldGrid, "or") +
+             ", told apart by their content); what is stored already is kept. An instrument "
+             "file has a number as its extension (leaf.012 is spectrum 12) or a name ending in "
+             "a number with the extension " +
+             ReaderExtensions(ReaderBands::kFieldGrid, "or") +
+             " in any case (at00012.asd and leaf_00012.sig are spectrum 12, plot3.0005.sed is "
+             "spectrum 5: the digits just before the extension; an overlap-matched copy "
+             "leaf_00012_moc.sig is spectrum 12 as well); a text file with a broken table is "
+             "skipped naming its line; every other entry, a linked folder, a name that is not "
+             "UTF-8, a copy of a measurement in the same site and a second file with a spectrum "
+             "number its site already has are skipped. Exits with status 3 when it skipped "
+             "files or folders (each named in the report), 0 only when everything was stored.",
          CmdImport},
         {"species list", "species list [--study NAME|ID]",
          "List the study's species: folder, common, Latin and local name, tab-separated (an "

@@ -13,6 +13,7 @@
 #include "base/regular_file.h"
 #include "base/shown_text.h"
 #include "base/utf8_text.h"
+#include "spectra/spectrum_file.h"
 
 namespace orvane {
 
@@ -273,23 +274,6 @@ FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path) {
     return out;
 }
 
-std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path) {
-    const FieldSpectrumContents contents = ReadFieldSpectrumValues(path);
-    auto spectrum = std::make_unique<Spectrum>();
-    SetSpectrumFileIdentity(*spectrum, path);
-    spectrum->comment_ = contents.comment;
-    spectrum->capture_time_ = contents.capture_time;
-    spectrum->latitude_ = contents.latitude;
-    spectrum->longitude_ = contents.longitude;
-    spectrum->altitude_ = contents.altitude;
-    spectrum->read_notes_ = contents.notes;
-    std::array<float, kSpectrumBands> narrowed{};
-    for (std::size_t i = 0; i < kSpectrumBands; ++i)
-        narrowed[i] = static_cast<float>(contents.reflectances[i]);
-    spectrum->SetReflectances(narrowed.data());
-    return spectrum;
-}
-
 bool ValidCaptureTime(const CaptureTime& t) {
     static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (t.year < 1000 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
@@ -352,8 +336,11 @@ int SpectrumNumberOfFileName(const std::string& file_name) {
 }
 
 bool InstrumentFileExtension(std::string_view extension) {
-    return SameLetters(extension, "asd") || SameLetters(extension, "sig") ||
-           SameLetters(extension, "sed");
+    for (const SpectrumReader& reader : SpectrumReaders())
+        if (reader.Bands() == ReaderBands::kFieldGrid)
+            for (std::string_view own : reader.extensions)
+                if (SameLetters(extension, own)) return true;
+    return false;
 }
 
 std::optional<int> InstrumentFileNumber(std::string_view file_name) {

@@ -38,9 +38,6 @@ bool ValidCaptureTime(const CaptureTime& time);
 // give 2150 values at 350..2499 nm, or when the path is not a regular file.
 FieldSpectrumContents ReadFieldSpectrumValues(const std::string& path);
 
-// The same file as a new spectrum with its name, number, path, header fields and raw stage.
-std::unique_ptr<Spectrum> ReadFieldSpectrumFile(const std::string& path);
-
 // The file name (base name and extension) of a path.
 std::string FileNameOfPath(const std::string& path);
 
@@ -62,8 +59,8 @@ int SpectrumNumberOfFileName(const std::string& file_name);
 // wherever it gives a number.
 std::optional<int> InstrumentFileNumber(std::string_view file_name);
 
-// True for the extensions (without the dot) instruments give their own files: "asd", "sig",
-// "sed", in any case.
+// True for the extensions (without the dot) instruments give their own files, in any case:
+// those of the field spectrum readers (spectra/spectrum_file.h), "asd", "sig", "sed".
 bool InstrumentFileExtension(std::string_view extension);
 
 // Sets path, name and number from the path and clears the dummy flag, as both readers do.

@@ -58,7 +58,7 @@ double HeaderAltitude(std::string_view value, std::vector<std::string>& notes) {
 
 }  // namespace
 
-bool LooksLikeSedHeader(const std::string& start) {
+bool LooksLikeSedHeader(std::string_view start) {
     std::size_t pos = 0;
     for (int line = 0; line < kMaxHeaderLines && pos < start.size(); ++line) {
         std::size_t end = start.find('\n', pos);

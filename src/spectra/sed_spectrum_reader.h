@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "spectra/field_spectrum_reader.h"
 
@@ -29,6 +30,6 @@ FieldSpectrumContents ReadSedSpectrumValues(const std::string& path);
 
 // True when the first lines of a text look like an SED header ("Key: value" lines, then
 // "Data:" within the first 200 lines).
-bool LooksLikeSedHeader(const std::string& start);
+bool LooksLikeSedHeader(std::string_view start);
 
 }  // namespace orvane

@@ -77,6 +77,10 @@ std::string ColumnCount(std::size_t n, std::string_view row) {
 
 }  // namespace
 
+bool LooksLikeSigStart(std::string_view start) {
+    return start.substr(0, start.find('\n')).find(kSigFirstLine) != std::string_view::npos;
+}
+
 FieldSpectrumContents ReadSigSpectrumValues(const std::string& path) {
     const std::vector<std::string> lines = ReadSpectrumTextLines(path);
     // A byte-order mark some editors write is no part of the first line.

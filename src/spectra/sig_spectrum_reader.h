@@ -35,4 +35,7 @@ FieldSpectrumContents ReadSigSpectrumValues(const std::string& path);
 // The first line of every SIG file.
 constexpr std::string_view kSigFirstLine = "/*** Spectra Vista SIG Data ***/";
 
+// True when the first line of the start of a text holds that line.
+bool LooksLikeSigStart(std::string_view start);
+
 }  // namespace orvane

@@ -5,20 +5,59 @@
 
 #include <array>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
 #include "spectra/sed_spectrum_reader.h"
 #include "spectra/sig_spectrum_reader.h"
+#include "spectra/z_profile_reader.h"
 
 namespace orvane {
+
+// The readers. A new reader adds its row here. The order is the order of recognition by
+// content (an ENVI Z profile's first line would pass for an SED header line, so the profile
+// comes first) and the order the help texts name the readers in.
+const std::vector<SpectrumReader>& SpectrumReaders() {
+    static const std::vector<SpectrumReader> readers = [] {
+        std::vector<SpectrumReader> list(4);
+        SpectrumReader& binary = list[0];
+        binary.name = "binary";
+        binary.files = "instrument files";
+        binary.extensions = {"asd"};
+        binary.takes_the_rest = true;
+        binary.read_values = ReadFieldSpectrumValues;
+
+        SpectrumReader& sig = list[1];
+        sig.name = "SIG";
+        sig.files = "text files";
+        sig.extensions = {"sig"};
+        sig.recognises = LooksLikeSigStart;
+        sig.read_values = ReadSigSpectrumValues;
+
+        SpectrumReader& z_profile = list[2];
+        z_profile.name = "ENVI Z";
+        z_profile.files = "profiles";
+        z_profile.extensions = {"txt"};
+        z_profile.recognises = LooksLikeZProfileStart;
+        z_profile.read_on_sensor = ReadZProfileOnSensor;
+        z_profile.not_a_field_spectrum =
+            "it is an ENVI Z profile, which lies on a sensor's bands; load it as a Z profile "
+            "on the current sensor";
+
+        SpectrumReader& sed = list[3];
+        sed.name = "SED";
+        sed.files = "text files";
+        sed.extensions = {"sed"};
+        sed.recognises = LooksLikeSedHeader;
+        sed.read_values = ReadSedSpectrumValues;
+        return list;
+    }();
+    return readers;
+}
 
 namespace {
 
 constexpr std::size_t kInspectedBytes = 4096;
-constexpr std::string_view kZProfileFirstLine = "ENVI ASCII Plot File";
 
 // The first bytes of a regular file; empty when it cannot be opened (its reader then says why).
 std::string FirstBytes(const std::string& path) {
@@ -35,61 +74,67 @@ std::string FirstBytes(const std::string& path) {
     return bytes;
 }
 
-bool HasExtension(const std::string& path, const char* extension) {
-    const std::size_t n = std::strlen(extension);
+bool HasExtension(const std::string& path, std::string_view extension) {
+    const std::size_t n = extension.size() + 1;
     const std::size_t slash = path.find_last_of('/');
     const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
-    return path.size() > name + n && strcasecmp(path.c_str() + path.size() - n, extension) == 0;
+    return path.size() > name + n && path[path.size() - n] == '.' &&
+           strncasecmp(path.c_str() + path.size() - n + 1, extension.data(), n - 1) == 0;
+}
+
+std::vector<const SpectrumReader*> ReadersOf(ReaderBands bands) {
+    std::vector<const SpectrumReader*> readers;
+    for (const SpectrumReader& reader : SpectrumReaders())
+        if (reader.Bands() == bands) readers.push_back(&reader);
+    return readers;
+}
+
+// "a", "a or b", "a, b or c".
+std::string Joined(const std::vector<std::string>& words, std::string_view conjunction) {
+    std::string text;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) text += i + 1 == words.size() ? " " + std::string(conjunction) + " " : ", ";
+        text += words[i];
+    }
+    return text;
 }
 
 }  // namespace
 
-SpectrumFileKind SpectrumFileKindOf(const std::string& path) {
-    std::string bytes = FirstBytes(path);
+const SpectrumReader& ReaderOfFile(const std::string& path) {
+    const std::vector<SpectrumReader>& readers = SpectrumReaders();
+    const std::string bytes = FirstBytes(path);
     if (!bytes.empty() && bytes.find('\0') == std::string::npos) {
         std::string_view text(bytes);
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-        const std::string_view first = text.substr(0, text.find('\n'));
-        if (first.find(kSigFirstLine) != std::string_view::npos) return SpectrumFileKind::kSig;
-        if (first.substr(0, kZProfileFirstLine.size()) == kZProfileFirstLine)
-            return SpectrumFileKind::kZProfile;
-        if (LooksLikeSedHeader(std::string(text))) return SpectrumFileKind::kSed;
+        for (const SpectrumReader& reader : readers)
+            if (reader.recognises && reader.recognises(text)) return reader;
     }
-    if (HasExtension(path, ".sig")) return SpectrumFileKind::kSig;
-    if (HasExtension(path, ".sed")) return SpectrumFileKind::kSed;
-    if (HasExtension(path, ".txt")) return SpectrumFileKind::kZProfile;
-    return SpectrumFileKind::kInstrumentBinary;
+    for (const SpectrumReader& reader : readers)
+        for (std::string_view extension : reader.extensions)
+            if (HasExtension(path, extension)) return reader;
+    for (const SpectrumReader& reader : readers)
+        if (reader.takes_the_rest) return reader;
+    throw OrvaneError("Field spectrum file " + path + " was not read: no reader takes it.");
 }
-
-namespace {
-
-FieldSpectrumContents ReadValuesOfKind(const std::string& path, SpectrumFileKind kind) {
-    switch (kind) {
-        case SpectrumFileKind::kSig:
-            return ReadSigSpectrumValues(path);
-        case SpectrumFileKind::kSed:
-            return ReadSedSpectrumValues(path);
-        case SpectrumFileKind::kZProfile:
-            throw OrvaneError("Field spectrum file " + path +
-                              " was not read: it is an ENVI Z profile, which lies on a sensor's "
-                              "bands; load it as a Z profile on the current sensor.");
-        case SpectrumFileKind::kInstrumentBinary:
-            break;
-    }
-    return ReadFieldSpectrumValues(path);
-}
-
-}  // namespace
 
 FieldSpectrumContents ReadSpectrumFileValues(const std::string& path) {
-    return ReadValuesOfKind(path, SpectrumFileKindOf(path));
+    const SpectrumReader& reader = ReaderOfFile(path);
+    if (!reader.read_values)
+        throw OrvaneError("Field spectrum file " + path + " was not read: " +
+                          std::string(reader.not_a_field_spectrum) + ".");
+    return reader.read_values(path);
 }
 
 std::unique_ptr<Spectrum> ReadSpectrumFile(const std::string& path) {
-    const SpectrumFileKind kind = SpectrumFileKindOf(path);
-    // The binary reader makes its spectrum itself, as it always has.
-    if (kind == SpectrumFileKind::kInstrumentBinary) return ReadFieldSpectrumFile(path);
-    FieldSpectrumContents contents = ReadValuesOfKind(path, kind);
+    return ReadSpectrumFile(path, ReaderOfFile(path));
+}
+
+std::unique_ptr<Spectrum> ReadSpectrumFile(const std::string& path, const SpectrumReader& reader) {
+    if (!reader.read_values)
+        throw OrvaneError("Field spectrum file " + path + " was not read: " +
+                          std::string(reader.not_a_field_spectrum) + ".");
+    FieldSpectrumContents contents = reader.read_values(path);
     auto spectrum = std::make_unique<Spectrum>();
     SetSpectrumFileIdentity(*spectrum, path);
     if (!contents.name.empty()) spectrum->name_ = contents.name;
@@ -104,6 +149,46 @@ std::unique_ptr<Spectrum> ReadSpectrumFile(const std::string& path) {
         narrowed[i] = static_cast<float>(contents.reflectances[i]);
     spectrum->SetReflectances(narrowed.data());
     return spectrum;
+}
+
+std::string ReaderNames(ReaderBands bands, std::string_view conjunction) {
+    std::vector<std::string> names;
+    for (const SpectrumReader* reader : ReadersOf(bands)) names.emplace_back(reader->name);
+    return Joined(names, conjunction);
+}
+
+std::string ReaderFiles(ReaderBands bands) {
+    const std::vector<const SpectrumReader*> readers = ReadersOf(bands);
+    std::string text;
+    for (std::size_t i = 0; i < readers.size();) {
+        std::vector<std::string> names;
+        std::size_t j = i;
+        for (; j < readers.size() && readers[j]->files == readers[i]->files; ++j)
+            names.emplace_back(readers[j]->name);
+        if (!text.empty()) text += ", ";
+        text += Joined(names, "and") + " " + std::string(readers[i]->files);
+        i = j;
+    }
+    return text;
+}
+
+std::string ReaderExtensions(ReaderBands bands, std::string_view conjunction) {
+    std::vector<std::string> extensions;
+    for (const SpectrumReader* reader : ReadersOf(bands))
+        for (std::string_view extension : reader->extensions)
+            extensions.push_back("." + std::string(extension));
+    return Joined(extensions, conjunction);
+}
+
+std::string ReaderFileFilter(ReaderBands bands) {
+    std::string patterns;
+    for (const SpectrumReader* reader : ReadersOf(bands))
+        for (std::string_view extension : reader->extensions)
+            patterns += "*." + std::string(extension) + " ";
+    if (bands == ReaderBands::kFieldGrid)
+        return "Field spectra (" + patterns + "*.[0-9]*);;All files (*)";
+    if (!patterns.empty()) patterns.pop_back();
+    return ReaderFiles(bands) + " (" + patterns + ");;All files (*)";
 }
 
 }  // namespace orvane

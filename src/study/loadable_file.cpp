@@ -3,20 +3,22 @@
 
 #include <algorithm>
 
+#include "chain/processing_session.h"
 #include "spectra/spectrum_file.h"
-#include "study/z_profile_reader.h"
 
 namespace orvane {
 
 std::unique_ptr<Spectrum> ReadLoadableFile(const std::string& path,
                                            const ProcessingSession* session) {
-    if (SpectrumFileKindOf(path) == SpectrumFileKind::kZProfile) return ReadZProfile(path, session);
-    return ReadSpectrumFile(path);
+    const SpectrumReader& reader = ReaderOfFile(path);
+    if (reader.Bands() == ReaderBands::kFieldGrid) return ReadSpectrumFile(path, reader);
+    const Sensor* sensor = session ? session->CurrentSensor() : nullptr;
+    return reader.read_on_sensor(path, sensor, sensor ? session->StudyFilter() : nullptr);
 }
 
-bool AnyZProfile(const std::vector<std::string>& paths) {
+bool AnyOnSensorBands(const std::vector<std::string>& paths) {
     return std::any_of(paths.begin(), paths.end(), [](const std::string& path) {
-        return SpectrumFileKindOf(path) == SpectrumFileKind::kZProfile;
+        return ReaderOfFile(path).Bands() == ReaderBands::kSensorBands;
     });
 }
 

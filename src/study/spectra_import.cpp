@@ -309,8 +309,9 @@ std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int
         if (!InstrumentFileNumber(name)) {
             Skip(file,
                  "it is not named as an instrument file (a number as its extension, as in "
-                 "leaf.012, or a name ending in a number with the extension .asd, .sig or .sed, "
-                 "as in leaf00012.asd or leaf_00012.sig)");
+                 "leaf.012, or a name ending in a number with the extension " +
+                     ReaderExtensions(ReaderBands::kFieldGrid, "or") +
+                     ", as in leaf00012.asd or leaf_00012.sig)");
             continue;
         }
         if (Utf8Length(AsUtf8(file)) > kPathChars) {

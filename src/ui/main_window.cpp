@@ -35,6 +35,7 @@
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
 #include "stats/separability.h"
+#include "spectra/spectrum_file.h"
 #include "store/database.h"
 #include "study/study_loader.h"
 #include "ui/about_dialog.h"
@@ -661,14 +662,14 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
 void MainWindow::OnOpenSpectrumFiles() {
     // Each file on its own, so one that cannot be read does not keep out the others.
     for (const std::string& path :
-         frontend_->ChooseOpenFiles(
-             "Open", "Field spectra (*.asd *.sig *.sed *.[0-9]*);;All files (*)"))
+         frontend_->ChooseOpenFiles("Open", ReaderFileFilter(ReaderBands::kFieldGrid)))
         Run([&] { doc_.LoadSpectrumFile(path); });
 }
 
 void MainWindow::OnLoadZProfile() {
     const std::string path =
-        frontend_->ChooseOpenFile("Load ENVI Z Profile", "Text files (*.txt);;All files (*)");
+        frontend_->ChooseOpenFile("Load ENVI Z Profile",
+                                  ReaderFileFilter(ReaderBands::kSensorBands));
     if (!path.empty()) Run([&] { doc_.LoadZProfile(path); });
 }
 

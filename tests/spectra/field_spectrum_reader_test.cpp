@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <limits>
 #include <optional>
 #include <random>
@@ -16,6 +18,8 @@
 #include <type_traits>
 
 #include "base/orvane_error.h"
+#include "cli/cli_context.h"
+#include "spectra/spectrum_file.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -159,7 +163,7 @@ TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
             const double v = expected[i].second;
             ASSERT_NEAR(contents.reflectances[i], v, 1e-9 * std::fabs(v)) << 350 + i << " nm";
         }
-        const auto spectrum = ReadFieldSpectrumFile(path);
+        const auto spectrum = ReadSpectrumFile(path);
         Chain chain{CompiledChain::Compile(ChainSpec{})};
         const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
         for (std::size_t i = 0; i < 2150; i += 307) {
@@ -185,7 +189,7 @@ TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
     for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
     file.time[4] = 11;
     file.comment = std::string(157, 'c');  // fills its field, no terminator
-    const auto spectrum = ReadFieldSpectrumFile(Write("leaf.012", file.Build()));
+    const auto spectrum = ReadSpectrumFile(Write("leaf.012", file.Build()));
     Chain chain{CompiledChain::Compile(ChainSpec{})};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
@@ -304,6 +308,108 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         EXPECT_NE(message.find(path), std::string::npos) << path << ": " << message;
         EXPECT_NE(message.find(reason), std::string::npos) << path << ": " << message;
     }
+}
+
+// The suites below read files only, so they run without the database ("Math" keeps the
+// server's fixture away from them).
+
+// A row of the readers' list that would make recognition depend on something other than its
+// order: a reader that reads nothing or both kinds, two readers for the rest, an extension two
+// readers claim.
+TEST(SpectrumReadersMath, EachRowIsOneCompleteReader) {
+    int takes_the_rest = 0;
+    std::set<std::string> extensions;
+    for (const SpectrumReader& reader : SpectrumReaders()) {
+        SCOPED_TRACE(std::string(reader.name));
+        EXPECT_FALSE(reader.name.empty() || reader.files.empty());
+        EXPECT_NE(reader.read_values == nullptr, reader.read_on_sensor == nullptr);
+        EXPECT_EQ(reader.Bands() == ReaderBands::kSensorBands,
+                  !reader.not_a_field_spectrum.empty());
+        EXPECT_FALSE(reader.extensions.empty());
+        for (std::string_view extension : reader.extensions) {
+            EXPECT_TRUE(extensions.emplace(extension).second) << extension;
+            for (char c : extension) EXPECT_FALSE(c >= 'A' && c <= 'Z') << extension;
+        }
+        takes_the_rest += reader.takes_the_rest;
+        if (reader.takes_the_rest) {
+            EXPECT_EQ(reader.recognises, nullptr);
+            EXPECT_EQ(reader.Bands(), ReaderBands::kFieldGrid);
+        }
+    }
+    EXPECT_EQ(takes_the_rest, 1);
+}
+
+// Every instrument file of the test data goes to the reader of its folder, by its name and, for
+// a text, by its content alone once renamed; the binary files, which hold no text, go to the
+// reader of the rest under any name.
+TEST(SpectrumReadersMath, RealFilesGoToTheirReaders) {
+    const std::map<std::string, std::string_view> reader_of_folder = {
+        {"asd", "binary"}, {"sig", "SIG"}, {"sed", "SED"}, {"zprofile", "ENVI Z"}};
+    test::TempDir dir;
+    int files = 0;
+    for (const auto& [folder, name] : reader_of_folder) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(
+                 std::string(ORVANE_TEST_DATA) + "/" + folder)) {
+            const std::string path = entry.path().string();
+            // The folder's notes and the maker's text exports beside its binary files.
+            if (!entry.is_regular_file() || entry.path().filename() == "README.md" ||
+                entry.path().stem().extension() == ".asd")
+                continue;
+            ++files;
+            EXPECT_EQ(ReaderOfFile(path).name, name) << path;
+            const std::string renamed = dir.File("renamed" + std::to_string(files));
+            std::filesystem::copy_file(path, renamed);
+            EXPECT_EQ(ReaderOfFile(renamed).name, name) << path << " without its name";
+        }
+    }
+    EXPECT_EQ(files, 15);
+    // A field spectrum's reading refuses a profile on a sensor's bands, saying what it is.
+    try {
+        ReadSpectrumFile(std::string(ORVANE_TEST_DATA) + "/zprofile/pixel.txt");
+        ADD_FAILURE() << "read a Z profile as a field spectrum";
+    } catch (const OrvaneError& e) {
+        EXPECT_NE(std::string(e.what()).find(": it is an ENVI Z profile, which lies on a "
+                                             "sensor's bands; load it as a Z profile on the "
+                                             "current sensor."),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+// The command line's help and the window's file dialogs name every reader of the list, each
+// where its files are loaded, in the words they have always used.
+TEST(SpectrumReadersMath, HelpTextsAndFileDialogsNameEveryReader) {
+    std::map<std::string, std::string> help;
+    for (const auto& commands : {SpectraCommands(), LibraryCommands(), StudyCommands()})
+        for (const Command& command : commands) help[command.name] = command.summary;
+    const std::string field_filter = ReaderFileFilter(ReaderBands::kFieldGrid);
+    const std::string sensor_filter = ReaderFileFilter(ReaderBands::kSensorBands);
+    const std::string listed = ReaderExtensions(ReaderBands::kFieldGrid, "or");
+    EXPECT_NE(help["import"].find("the extension " + listed + " in any case"), std::string::npos);
+    for (const SpectrumReader& reader : SpectrumReaders()) {
+        SCOPED_TRACE(std::string(reader.name));
+        const bool field = reader.Bands() == ReaderBands::kFieldGrid;
+        for (const char* command : {"open", "classify"}) {
+            EXPECT_NE(help[command].find(reader.name), std::string::npos) << command;
+            EXPECT_NE(help[command].find(reader.files), std::string::npos) << command;
+        }
+        EXPECT_EQ(help["import"].find(reader.name) != std::string::npos, field);
+        for (std::string_view extension : reader.extensions) {
+            const std::string pattern = "*." + std::string(extension);
+            EXPECT_EQ(field_filter.find(pattern) != std::string::npos, field) << pattern;
+            EXPECT_EQ(sensor_filter.find(pattern) != std::string::npos, !field) << pattern;
+            EXPECT_EQ(listed.find("." + std::string(extension)) != std::string::npos, field);
+        }
+    }
+    EXPECT_EQ(field_filter, "Field spectra (*.asd *.sig *.sed *.[0-9]*);;All files (*)");
+    EXPECT_EQ(sensor_filter, "ENVI Z profiles (*.txt);;All files (*)");
+    EXPECT_NE(help["open"].find("Read field spectra (binary instrument files, SIG and SED text "
+                                "files) and ENVI Z profiles (on the current sensor), as"),
+              std::string::npos);
+    EXPECT_NE(help["import"].find("instrument files (binary, SIG or SED, told apart by their "
+                                  "content)"),
+              std::string::npos);
+    EXPECT_EQ(listed, ".asd, .sig or .sed");
 }
 
 }  // namespace

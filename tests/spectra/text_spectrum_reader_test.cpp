@@ -352,23 +352,21 @@ TEST_F(TextSpectrumReader, FileKindByContentThenExtension) {
     test::WriteInstrumentFile(binary);
     const std::string binary_named_sed = dir_.File("leaf00001.sed");
     test::WriteInstrumentFile(binary_named_sed);
-    using K = SpectrumFileKind;
-    const std::pair<std::string, K> cases[] = {
-        {Write("renamed.txt", test::SigText(sig)), K::kSig},
-        {Write("leaf.012x", "\xEF\xBB\xBF" + test::SigText(sig)), K::kSig},
-        {Write("plot3.0005.sed", test::SedText(sed)), K::kSed},
-        {Write("plot.007", test::SedText(sed)), K::kSed},
-        {Write("pixel.dat", "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\nColumn 1\n"), K::kZProfile},
-        {Write("pixel.TXT", "h1\nh2\nh3\n450 0.1\n"), K::kZProfile},
-        {Write("empty.sig", ""), K::kSig},
-        {Write("notes.SED", "hello\n"), K::kSed},
-        {Write("readme", "hello\n"), K::kInstrumentBinary},
-        {dir_.File("missing.asd"), K::kInstrumentBinary},
-        {binary, K::kInstrumentBinary},
-        {binary_named_sed, K::kSed},
+    const std::pair<std::string, std::string_view> cases[] = {
+        {Write("renamed.txt", test::SigText(sig)), "SIG"},
+        {Write("leaf.012x", "\xEF\xBB\xBF" + test::SigText(sig)), "SIG"},
+        {Write("plot3.0005.sed", test::SedText(sed)), "SED"},
+        {Write("plot.007", test::SedText(sed)), "SED"},
+        {Write("pixel.dat", "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\nColumn 1\n"), "ENVI Z"},
+        {Write("pixel.TXT", "h1\nh2\nh3\n450 0.1\n"), "ENVI Z"},
+        {Write("empty.sig", ""), "SIG"},
+        {Write("notes.SED", "hello\n"), "SED"},
+        {Write("readme", "hello\n"), "binary"},
+        {dir_.File("missing.asd"), "binary"},
+        {binary, "binary"},
+        {binary_named_sed, "SED"},
     };
-    for (const auto& [path, kind] : cases)
-        EXPECT_EQ(static_cast<int>(SpectrumFileKindOf(path)), static_cast<int>(kind)) << path;
+    for (const auto& [path, reader] : cases) EXPECT_EQ(ReaderOfFile(path).name, reader) << path;
 
     // The binary file reads as it always has; a Z profile is refused as no field spectrum.
     EXPECT_EQ(ReadSpectrumFile(binary)->name_, "leaf.012");

@@ -70,7 +70,7 @@ void BM_SeparabilityReport(benchmark::State& state) {
     SilentFrontend quiet;
     for (auto _ : state) {
         if (SeparabilityReport(*g_library, g_study->Output(), quiet, SeparabilitySettings())
-                .empty())
+                .path.empty())
             state.SkipWithError("no table written");
     }
     state.counters["classes"] = g_library->ClassCount();

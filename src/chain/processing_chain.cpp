@@ -8,6 +8,7 @@
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
 #include "base/band_grid.h"
+#include "base/parallel.h"
 #include "chain/feature_space.h"
 #include "spectra/sensor.h"
 #include "spectra/site.h"
@@ -181,6 +182,36 @@ Matrix FeatureMatrix(Chain& chain, Site& group, int type) {
         if (f.Nrows() != result.Nrows())
             throw OrvaneError("Feature vectors of one group differ in length.");
         result.Column(i + 1) = f;
+    }
+    return result;
+}
+
+ChainTeam::ChainTeam(std::shared_ptr<const CompiledChain> compiled)
+    : compiled_(std::move(compiled)) {}
+
+void ChainTeam::Prepare(int workers) {
+    while (static_cast<int>(chains_.size()) < workers)
+        chains_.push_back(std::make_unique<Chain>(compiled_));
+}
+
+Chain& ChainTeam::For(int worker) { return *chains_.at(static_cast<size_t>(worker)); }
+
+Matrix FeatureMatrix(ChainTeam& team, Site& group, int type) {
+    const int n = group.MemberCount();
+    if (n == 0) throw OrvaneError("Cannot build the feature matrix of a group without spectra.");
+    team.Prepare(WorkersFor(static_cast<size_t>(n)));
+    // Each member's vector by its index, gathered into the matrix in member order afterwards.
+    std::vector<std::vector<double>> columns(static_cast<size_t>(n));
+    ParallelFor(static_cast<size_t>(n), [&](size_t i, int worker) {
+        const Matrix& f = team.For(worker).Features(*group.Member(static_cast<int>(i)), type);
+        columns[i].assign(f.Store(), f.Store() + f.Nrows());
+    });
+    Matrix result(static_cast<int>(columns[0].size()), n);
+    for (int i = 0; i < n; ++i) {
+        const std::vector<double>& c = columns[static_cast<size_t>(i)];
+        if (static_cast<int>(c.size()) != result.Nrows())
+            throw OrvaneError("Feature vectors of one group differ in length.");
+        for (int r = 0; r < result.Nrows(); ++r) result(r + 1, i + 1) = c[static_cast<size_t>(r)];
     }
     return result;
 }

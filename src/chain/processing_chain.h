@@ -70,6 +70,24 @@ class Chain {
     Matrix features_;
 };
 
+// One Chain per worker of ParallelFor over one compiled chain, made as the workers first ask.
+class ChainTeam {
+  public:
+    explicit ChainTeam(std::shared_ptr<const CompiledChain> compiled);
+    // The chain of a worker; only that worker may use it while ParallelFor runs.
+    Chain& For(int worker);
+    // Makes the chains of every worker `workers` will use, before they start.
+    void Prepare(int workers);
+
+  private:
+    std::shared_ptr<const CompiledChain> compiled_;
+    std::vector<std::unique_ptr<Chain>> chains_;
+};
+
+// Feature vectors of all members as columns (dimension x members), computed by the team's
+// workers; the same matrix as the single chain gives.
+Matrix FeatureMatrix(ChainTeam& team, Site& group, int type);
+
 // Mean of the group members' vectors of a stage, each band over the members with a value
 // there. Throws OrvaneError for a group without members or a stage without bands.
 std::unique_ptr<BandVector> StageMean(Chain& chain, Site& group, Stage stage);

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/parallel.h"
 #include "base/config_file.h"
 #include "base/version.h"
 #include "base/orvane_error.h"
@@ -35,7 +37,7 @@ const std::set<std::string> kFlags = {"help", "version", "yes", "all", "include-
                                       "transpose", "sort-numerically", "ids"};
 // The global and chain options; a command's own options are those its usage line names.
 const std::set<std::string> kGlobalOptions = {
-    "config", "study",  "sensor",        "smoothing", "derivative",
+    "config", "threads", "study",  "sensor",        "smoothing", "derivative",
     "method", "fs-type", "feature-space", "classifier"};
 
 const std::vector<Command>& Commands() {
@@ -75,6 +77,9 @@ void PrintUsage(std::ostream& out) {
            "  --config FILE   configuration file (default: ./spectra_config.txt, else\n"
            "                  $ORVANE_HOME/spectra_config.txt, ORVANE_HOME defaulting to\n"
            "                  ~/.local/share/orvane)\n"
+           "  --threads N     threads for library builds, validations, PCA, exports and\n"
+           "                  sensor comparisons (default: $ORVANE_THREADS, else the\n"
+           "                  machine's cores); results are the same for any count\n"
            "  --help          this text; COMMAND --help describes one command\n"
            "  --version       the program's version\n"
            "Chain options (for commands that process spectra), applied in this order:\n"
@@ -266,6 +271,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
     try {
+        // Checked before the workspace opens, so a wrong count costs no connection.
+        if (ctx.args.Has("threads")) {
+            char* end = nullptr;
+            const std::string text = ctx.args.Get("threads");
+            const long threads = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || threads < 1 || threads > 1024)
+                throw UsageError("--threads takes a count of threads from 1 to 1024, not \"" +
+                                 text + "\".");
+            SetWorkerCount(static_cast<int>(threads));
+        } else {
+            WorkerCount();
+        }
         if (const int failed = OpenWorkspace(ctx, searched); failed != 0) return failed;
         // A copy shares the cancel request; the frontend's own may be re-sliced meanwhile.
         Feedback run = frontend.Progress();

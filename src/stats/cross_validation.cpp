@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/cross_validation.h"
 
+#include "base/parallel.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -199,68 +201,100 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
     const std::vector<ClassStatistics> all =
         TrainingStatistics(classifier, rows, [](int, int) { return false; });
 
-    auto note_unmodelled = [&](const ClassModels& models) {
+    // The cancel request is asked on the calling thread only (worker 0), where the faces
+    // answer it. Each held-out set's models and verdicts, recorded by the set's number and added up in
+    // that order, so any number of threads gives the same counts.
+    struct HeldOut {
+        std::vector<char> unmodelled;
+        std::vector<std::pair<int, int>> verdicts;  // (winner, reference)
+    };
+    auto hold_out = [&](const ClassModels& models, HeldOut& set) {
+        set.unmodelled.assign(static_cast<size_t>(k), 0);
+        for (int c = 0; c < k; ++c) set.unmodelled[static_cast<size_t>(c)] = !models.Modelled(c);
+    };
+    auto verdict = [&](const ClassModels& models, int reference, int spectrum) {
+        const std::vector<double> x = Column(rows[static_cast<size_t>(reference)], spectrum);
+        return std::pair<int, int>(Classify(models, x.data()).winner, reference);
+    };
+    auto add = [&](const HeldOut& set) {
         ++result.held_out_sets;
         for (int c = 0; c < k; ++c)
-            if (!models.Modelled(c)) ++result.unmodelled_sets[static_cast<size_t>(c)];
-    };
-    auto count = [&](const ClassModels& models, int reference, int spectrum) {
-        const std::vector<double> x = Column(rows[static_cast<size_t>(reference)], spectrum);
-        result.counts(Classify(models, x.data()).winner + 1, reference + 1) += 1.0;
+            result.unmodelled_sets[static_cast<size_t>(c)] += set.unmodelled[static_cast<size_t>(c)];
+        for (const auto& [winner, reference] : set.verdicts)
+            result.counts(winner + 1, reference + 1) += 1.0;
     };
 
     switch (validation.kind) {
         case Validation::Kind::kResubstitution: {
             const ClassModels models(classifier, all);
-            note_unmodelled(models);
+            HeldOut set;
+            hold_out(models, set);
             for (int c = 0; c < k; ++c)
                 for (int j = 0; j < rows[static_cast<size_t>(c)].Ncols(); ++j)
-                    count(models, c, j);
+                    set.verdicts.push_back(verdict(models, c, j));
+            add(set);
             break;
         }
         case Validation::Kind::kLeaveOneOut: {
+            // One held-out set per spectrum, numbered class by class.
+            std::vector<std::pair<int, int>> spectra;
+            for (int c = 0; c < k; ++c)
+                for (int j = 0; j < rows[static_cast<size_t>(c)].Ncols(); ++j)
+                    spectra.emplace_back(c, j);
+            std::vector<HeldOut> sets(spectra.size());
             if (NeedsShrinkage(classifier)) {
                 // Every held-out spectrum moves the standardisation of all classes: no
                 // down-date, each training set is estimated afresh.
-                for (int c = 0; c < k; ++c) {
-                    CheckCancelled(cancelled);
-                    for (int j = 0; j < rows[static_cast<size_t>(c)].Ncols(); ++j) {
-                        const ClassModels models(
-                            classifier, TrainingStatistics(classifier, rows, [&](int cc, int jj) {
-                                return cc == c && jj == j;
-                            }));
-                        note_unmodelled(models);
-                        count(models, c, j);
+                ParallelFor(spectra.size(), [&](size_t s, int worker) {
+                    if (worker == 0) CheckCancelled(cancelled);
+                    const auto [c, j] = spectra[s];
+                    const ClassModels models(
+                        classifier, TrainingStatistics(classifier, rows, [&](int cc, int jj) {
+                            return cc == c && jj == j;
+                        }));
+                    hold_out(models, sets[s]);
+                    sets[s].verdicts.push_back(verdict(models, c, j));
+                });
+            } else {
+                // Class by class: the models of all classes are made once per class, and one
+                // class's down-dates follow each other.
+                std::vector<size_t> first(static_cast<size_t>(k) + 1, 0);
+                for (int c = 0; c < k; ++c)
+                    first[static_cast<size_t>(c) + 1] =
+                        first[static_cast<size_t>(c)] +
+                        static_cast<size_t>(rows[static_cast<size_t>(c)].Ncols());
+                ParallelFor(static_cast<size_t>(k), [&](size_t cu, int worker) {
+                    if (worker == 0) CheckCancelled(cancelled);
+                    const int c = static_cast<int>(cu);
+                    const Matrix& r = rows[cu];
+                    ClassModels models(classifier, all);
+                    for (int j = 0; j < r.Ncols(); ++j) {
+                        HeldOut& set = sets[first[cu] + static_cast<size_t>(j)];
+                        models.SetClass(c, WithoutOne(all[cu], Column(r, j)));
+                        hold_out(models, set);
+                        set.verdicts.push_back(verdict(models, c, j));
                     }
-                }
-                break;
+                });
             }
-            ClassModels models(classifier, all);
-            for (int c = 0; c < k; ++c) {
-                CheckCancelled(cancelled);
-                const Matrix& r = rows[static_cast<size_t>(c)];
-                for (int j = 0; j < r.Ncols(); ++j) {
-                    models.SetClass(c, WithoutOne(all[static_cast<size_t>(c)], Column(r, j)));
-                    note_unmodelled(models);
-                    count(models, c, j);
-                }
-                models.SetClass(c, all[static_cast<size_t>(c)]);
-            }
+            for (const HeldOut& set : sets) add(set);
             break;
         }
         case Validation::Kind::kKFold: {
             const int folds = validation.folds;
-            for (int f = 0; f < folds; ++f) {
-                CheckCancelled(cancelled);
+            std::vector<HeldOut> sets(static_cast<size_t>(folds));
+            ParallelFor(static_cast<size_t>(folds), [&](size_t fu, int worker) {
+                if (worker == 0) CheckCancelled(cancelled);
+                const int f = static_cast<int>(fu);
                 const ClassModels models(
                     classifier, TrainingStatistics(classifier, rows, [&](int, int j) {
                         return j % folds == f;
                     }));
-                note_unmodelled(models);
+                hold_out(models, sets[fu]);
                 for (int c = 0; c < k; ++c)
                     for (int j = f; j < rows[static_cast<size_t>(c)].Ncols(); j += folds)
-                        count(models, c, j);
-            }
+                        sets[fu].verdicts.push_back(verdict(models, c, j));
+            });
+            for (const HeldOut& set : sets) add(set);
             break;
         }
     }

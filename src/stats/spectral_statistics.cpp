@@ -74,8 +74,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
         ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
         std::vector<int> qualified;
         std::vector<Matrix> features;
-        // One chain serves every species of the build.
-        Chain chain(CompiledInUse());
+        // One team of chains serves every species of the build.
+        ChainTeam team(CompiledInUse());
         for (size_t i = 0; i < species_ids.size(); ++i) {
             if (frontend.Cancelled())
                 throw Cancelled("cancelled; the previous library is unchanged");
@@ -85,7 +85,7 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                 qualified.push_back(species_ids[i]);
                 features.emplace_back();
                 WithMatrixErrors(kMatrixFailed, [&] {
-                    features.back() = FeatureMatrix(chain, *species, fs->Type());
+                    features.back() = FeatureMatrix(team, *species, fs->Type());
                 });
             }
             frontend.StepProgress(static_cast<int>(i) + 1);

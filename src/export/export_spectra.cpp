@@ -82,29 +82,33 @@ class SpeciesWriter {
         GroupValues(species, offset);
     }
 
+    // The row of one spectrum of the site numbered site_no, for "all spectra".
+    void SpectrumRow(const Species& species, int site_no, Spectrum& spectrum, double offset,
+                     int auto_number) {
+        // A binary library names each spectrum apart; the table's rows need not.
+        if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
+            library->SetNextRowName(NameOf(species, auto_number) + " site " +
+                                    std::to_string(site_no) + " spectrum " +
+                                    std::to_string(spectrum.number_));
+        WriteName(species, auto_number);
+        if (id_columns) {
+            file_.WriteDelimiter();
+            file_.WriteInt(site_no);
+            file_.WriteDelimiter();
+            file_.WriteInt(spectrum.number_);
+        }
+        if (settings_.stage == Stage::kFeatures) {
+            WriteFeatures(chain_.Features(spectrum, FeatureType()));
+        } else {
+            WriteBandValues(chain_.Run(spectrum, settings_.stage), offset);
+        }
+    }
+
   private:
     void SiteRows(Site& site, const Species& species, double offset, int auto_number) {
         if (settings_.data_details == ExportSettings::kAllSpectra) {
-            for (int i = 0; i < site.MemberCount(); ++i) {
-                Spectrum& spectrum = *site.Member(i);
-                // A binary library names each spectrum apart; the table's rows need not.
-                if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
-                    library->SetNextRowName(NameOf(species, auto_number) + " site " +
-                                            std::to_string(site.SiteNumber()) + " spectrum " +
-                                            std::to_string(spectrum.number_));
-                WriteName(species, auto_number);
-                if (id_columns) {
-                    file_.WriteDelimiter();
-                    file_.WriteInt(site.SiteNumber());
-                    file_.WriteDelimiter();
-                    file_.WriteInt(spectrum.number_);
-                }
-                if (settings_.stage == Stage::kFeatures) {
-                    WriteFeatures(chain_.Features(spectrum, FeatureType()));
-                } else {
-                    WriteBandValues(chain_.Run(spectrum, settings_.stage), offset);
-                }
-            }
+            for (int i = 0; i < site.MemberCount(); ++i)
+                SpectrumRow(species, site.SiteNumber(), *site.Member(i), offset, auto_number);
             return;
         }
         if (site.MemberCount() == 0) return;
@@ -379,9 +383,20 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         frontend.StepProgress(i + 1);
         if (frontend.Cancelled()) throw Cancelled("cancelled; no file was written");
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
-        std::unique_ptr<Species> species = loader.LoadSpecies(species_ids[static_cast<size_t>(i)]);
+        const int species_id = species_ids[static_cast<size_t>(i)];
+        std::unique_ptr<Species> species;
+        if (settings.data_details == ExportSettings::kAllSpectra) {
+            // Each spectrum is written as it arrives, so the export holds one, not a species.
+            species = loader.StreamSpecies(
+                species_id, [&writer, offset, i](const Species& named, int site_no,
+                                                 Spectrum& spectrum) {
+                    writer.SpectrumRow(named, site_no, spectrum, offset, i + 1);
+                });
+        } else {
+            species = loader.LoadSpecies(species_id);
+            writer.SpeciesRows(*species, offset, i + 1);
+        }
         names.emplace_back(species->folder_name_, StoredName(*species, settings.name_type));
-        writer.SpeciesRows(*species, offset, i + 1);
     }
     if (!file->Close()) {
         if (auto* library = dynamic_cast<EnviLibraryFile*>(file.get()))

@@ -71,11 +71,12 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
     x.ReSize(b, columns);
     double* store = x.Store();
     int used = 0;
-    for (int j = 0; j < columns; ++j) {
+    int j = 0;
+    // The spectra come in batches, in the order of ids, one held at a time.
+    loader.ForEachSpectrum(ids, [&](Spectrum& spectrum, const SpectrumRecord&) {
         if (frontend.Cancelled()) throw Cancelled("cancelled; the PCA stored nothing");
         const int id = ids[static_cast<size_t>(j)];
-        std::unique_ptr<Spectrum> spectrum = loader.LoadSpectrum(id);
-        const BandVector& derived = chain.Run(*spectrum, Stage::kDerived);
+        const BandVector& derived = chain.Run(spectrum, Stage::kDerived);
         int k = 0;
         bool fits = true;
         for (int index = derived.First(); index <= derived.Last(); ++index) {
@@ -92,8 +93,8 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
             ++used;
         } else
             result.skipped_ids.push_back(id);
-        frontend.StepProgress(j + 1);
-    }
+        frontend.StepProgress(++j);
+    });
     result.bands = b;
     if (used < columns) {
         // An empty Newmat column range is not allowed; no columns is an empty matrix.

@@ -627,7 +627,11 @@ void Statement::BindResultDouble(unsigned column, double* value) {
     binding_->results_bound = false;
 }
 
-void Statement::Execute() {
+void Statement::Execute() { Run(true); }
+
+void Statement::ExecuteStreamed() { Run(false); }
+
+void Statement::Run(bool stored) {
     db_.Sending();
     BindParams();
     mysql_stmt_free_result(binding_->stmt);
@@ -636,8 +640,13 @@ void Statement::Execute() {
         if (mysql_stmt_bind_result(binding_->stmt, binding_->results.data()) != 0)
             Fail("bind results");
         binding_->results_bound = true;
-        if (mysql_stmt_store_result(binding_->stmt) != 0) Fail("store the result");
+        if (stored && mysql_stmt_store_result(binding_->stmt) != 0) Fail("store the result");
     }
+}
+
+void Statement::Discard() noexcept {
+    // The client library reads the rest of an unbuffered result off the connection here.
+    mysql_stmt_free_result(binding_->stmt);
 }
 
 bool Statement::Fetch() {

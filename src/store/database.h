@@ -182,6 +182,13 @@ public:
     void BindResultDouble(unsigned column, double* value);
 
     void Execute();
+    // Runs the statement but leaves its rows on the server: each Fetch() reads the next one,
+    // so a large result is never held whole. Until Fetch() returns false or Discard() runs,
+    // the connection serves nothing else.
+    void ExecuteStreamed();
+    // Reads and drops what a streamed run has not fetched yet, so that the connection serves
+    // again after a caller stopped half way (an error, a cancel).
+    void Discard() noexcept;
     bool Fetch();  // false at the end of the data
     unsigned long Length(unsigned column) const;
     bool IsNull(unsigned column) const;
@@ -192,6 +199,7 @@ private:
     struct Binding;
     Param& ParamAt(unsigned index);
     void BindParams();
+    void Run(bool stored);
     [[noreturn]] void Fail(const std::string& what);
 
     Database& db_;

@@ -62,6 +62,19 @@ struct BoundRow {
     }
 };
 
+// Drops what a streamed statement has not delivered when its reader stops early, so that the
+// connection serves the next statement.
+class StreamGuard {
+  public:
+    explicit StreamGuard(Statement& stmt) : stmt_(stmt) {}
+    ~StreamGuard() { stmt_.Discard(); }
+    StreamGuard(const StreamGuard&) = delete;
+    StreamGuard& operator=(const StreamGuard&) = delete;
+
+  private:
+    Statement& stmt_;
+};
+
 }  // namespace
 
 SpectraRepository::SpectraRepository(Database& db) : db_(db) {}
@@ -109,7 +122,8 @@ void SpectraRepository::EnabledSpectraOfSite(
     stmt.BindResultInt(0, &row.spectrum_id);
     row.Bind(stmt, 1);
     stmt.BindResultInt(6, &row.site_no);
-    stmt.Execute();
+    stmt.ExecuteStreamed();
+    StreamGuard guard(stmt);
     while (stmt.Fetch()) each(row.Fetched(stmt, 1, row.spectrum_id));
 }
 
@@ -133,6 +147,53 @@ bool SpectraRepository::Spectrum(int64_t spectrum_id,
         found = true;
     }
     return found;
+}
+
+void SpectraRepository::SpectraWithIds(const std::vector<int>& ids, size_t batch,
+                                       const std::function<void(const SpectrumRecord&)>& each) {
+    if (ids.empty()) return;
+    batch = std::max<size_t>(batch, 1);
+    if (!spectra_with_ids_ || spectra_with_ids_batch_ != batch) {
+        // One statement serves every batch: a short last batch repeats its last id, which the
+        // server gives once.
+        std::string marks;
+        for (size_t i = 0; i < batch; ++i) marks += i == 0 ? "?" : ", ?";
+        spectra_with_ids_.reset();
+        spectra_with_ids_ = std::make_unique<Statement>(
+            db_,
+            "SELECT s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, s.longitude, "
+            "s.altitude, si.site_no, sp.folder_name FROM spectrum s LEFT JOIN site si ON "
+            "si.site_id = s.site_id LEFT JOIN species sp ON sp.species_id = s.species_id "
+            "where s.spectrum_id in (" +
+                marks + ") order by s.spectrum_id");
+        spectra_with_ids_batch_ = batch;
+    }
+    Statement& stmt = *spectra_with_ids_;
+    BoundRow row;
+    std::array<char, kFolderNameBytes> folder{};
+    std::vector<int> chunk(batch);
+    for (size_t first = 0; first < ids.size(); first += batch) {
+        const size_t n = std::min(batch, ids.size() - first);
+        for (size_t i = 0; i < batch; ++i) chunk[i] = ids[first + std::min(i, n - 1)];
+        stmt.BindIntParams(chunk);
+        stmt.BindResultInt(0, &row.spectrum_id);
+        row.Bind(stmt, 1);
+        stmt.BindResultInt(6, &row.site_no);
+        stmt.BindResultBlob(7, folder.data(), static_cast<unsigned long>(folder.size()));
+        stmt.ExecuteStreamed();
+        StreamGuard guard(stmt);
+        while (stmt.Fetch()) {
+            SpectrumRecord record = row.Fetched(stmt, 1, row.spectrum_id);
+            // A spectrum whose site or species row is gone has no place, as an inner join
+            // of the three would give.
+            record.placed = !stmt.IsNull(6) && !stmt.IsNull(7);
+            if (record.placed)
+                record.folder.assign(folder.data(), std::min<size_t>(stmt.Length(7), folder.size()));
+            else
+                record.site_no = 0;
+            each(record);
+        }
+    }
 }
 
 SpectraImportRepository::SpectraImportRepository(Database& db)

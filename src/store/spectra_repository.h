@@ -24,9 +24,17 @@ struct SpectrumRecord {
     std::optional<double> latitude;
     std::optional<double> longitude;
     std::optional<double> altitude;
-    int site_no = 0;  // only for the rows of a site
+    int site_no = 0;  // for the rows of a site, and of ids where `placed`
+    // For rows read by id: whether the spectrum's site and species rows exist, and then the
+    // species' folder.
+    bool placed = false;
+    std::string folder;
     const float* reflectances = nullptr;
 };
+
+// Ids a statement asks for when spectra are read by id: enough that a study of 100,000
+// spectra takes 100 round trips, few enough that a cancel waits for at most one batch.
+constexpr size_t kSpectraBatch = 1000;
 
 // A species row with its sites.
 struct StoredSpeciesSites {
@@ -40,7 +48,10 @@ struct StoredSpeciesSites {
 };
 
 // Reads stored spectra back. Each statement is prepared when first used and kept, since a
-// study is read site by site. Ids are bound with their low 32 bits.
+// study is read site by site. Ids are bound with their low 32 bits. The rows that carry
+// reflectances are streamed from the server while the callback runs, so that only one is held
+// at a time and the client works while the server reads: the callback must not use the
+// database. An exception from it leaves the connection usable.
 class SpectraRepository {
   public:
     explicit SpectraRepository(Database& db);
@@ -55,11 +66,17 @@ class SpectraRepository {
                               const std::function<void(const SpectrumRecord&)>& each);
     // The spectrum's row (enabled or not); false when there is none.
     bool Spectrum(int64_t spectrum_id, const std::function<void(const SpectrumRecord&)>& each);
+    // The rows of these spectra (enabled or not), `batch` ids to a statement, in ascending id
+    // order; an id without a row gives none. Throws OrvaneError as EnabledSpectraOfSite.
+    void SpectraWithIds(const std::vector<int>& ids, size_t batch,
+                        const std::function<void(const SpectrumRecord&)>& each);
 
   private:
     Database& db_;
     std::unique_ptr<Statement> site_spectra_;
     std::unique_ptr<Statement> one_spectrum_;
+    std::unique_ptr<Statement> spectra_with_ids_;
+    size_t spectra_with_ids_batch_ = 0;
 };
 
 // A spectrum to store. Texts are UTF-8; a position that is not finite is stored as NULL.

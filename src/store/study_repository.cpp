@@ -302,17 +302,6 @@ std::vector<SpeciesFolder> StudyRepository::SpeciesByFolder(int study_id) {
     return species;
 }
 
-std::optional<std::tuple<std::string, int, int>> StudyRepository::SpectrumPlace(int spectrum_id) {
-    std::optional<std::tuple<std::string, int, int>> place;
-    ResultSet rows = db_.Query(
-        Sql("select sp.folder_name, si.site_no, s.spectrum_no from spectrum s, species sp, "
-            "site si where s.spectrum_id = %i and sp.species_id = s.species_id and "
-            "si.site_id = s.site_id",
-            spectrum_id));
-    while (rows.Next()) place = std::make_tuple(rows.String(0), rows.Int(1), rows.Int(2));
-    return place;
-}
-
 std::vector<SpeciesFolder> StudyRepository::Species(int study_id) {
     std::vector<SpeciesFolder> species;
     ResultSet rows = db_.Query(

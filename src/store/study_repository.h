@@ -2,7 +2,6 @@
 #pragma once
 
 #include <optional>
-#include <tuple>
 #include <set>
 #include <string>
 #include <utility>
@@ -148,9 +147,6 @@ class StudyRepository {
                                                                bool numerically);
     // The study's species ordered by folder name, then id.
     std::vector<SpeciesFolder> SpeciesByFolder(int study_id);
-    // The species folder, site number and spectrum number of a spectrum; empty when there is
-    // no such spectrum.
-    std::optional<std::tuple<std::string, int, int>> SpectrumPlace(int spectrum_id);
     // Stores the names of the species in `folder`; an empty name is stored as NULL.
     void SetSpeciesNames(int study_id, const StoredSpeciesNames& names);
 

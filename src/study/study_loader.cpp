@@ -2,6 +2,7 @@
 #include "study/study_loader.h"
 
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include <fmt/format.h>
@@ -45,16 +46,38 @@ ImportCounts StudyLoader::ImportStudySpectra(Frontend& frontend) {
     return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
 }
 
-std::unique_ptr<Species> StudyLoader::LoadSpecies(int64_t species_id) {
-    const StoredSpeciesSites stored = spectra_->SpeciesSites(species_id);
+std::unique_ptr<Species> StudyLoader::SpeciesNamed(int64_t species_id,
+                                                   std::vector<int64_t>& site_ids) {
+    StoredSpeciesSites stored = spectra_->SpeciesSites(species_id);
     auto species = std::make_unique<Species>(stored.site_count);
     species->species_id_ = species_id;
     species->common_name_ = stored.common;
     species->latin_name_ = stored.latin;
     species->maori_name_ = stored.local;
     species->folder_name_ = stored.folder;
-    for (int64_t site_id : stored.site_ids) species->AddSite(LoadSite(site_id));
+    site_ids = std::move(stored.site_ids);
+    return species;
+}
+
+std::unique_ptr<Species> StudyLoader::LoadSpecies(int64_t species_id) {
+    std::vector<int64_t> site_ids;
+    std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
+    for (int64_t site_id : site_ids) species->AddSite(LoadSite(site_id));
     species->GatherSpectra();
+    return species;
+}
+
+std::unique_ptr<Species> StudyLoader::StreamSpecies(
+    int64_t species_id, const std::function<void(const Species&, int, Spectrum&)>& each) {
+    std::vector<int64_t> site_ids;
+    std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
+    for (int64_t site_id : site_ids) {
+        spectra_->EnabledSpectraOfSite(site_id, [&](const SpectrumRecord& row) {
+            std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
+            spectrum->spectrum_id_ = row.spectrum_id;
+            each(*species, row.site_no, *spectrum);
+        });
+    }
     return species;
 }
 
@@ -80,6 +103,33 @@ std::unique_ptr<Spectrum> StudyLoader::LoadSpectrum(int64_t spectrum_id) {
     if (!spectrum)
         throw OrvaneError("There is no spectrum with id " + std::to_string(spectrum_id) + ".");
     return spectrum;
+}
+
+void StudyLoader::ForEachSpectrum(
+    const std::vector<int>& ids, const std::function<void(Spectrum&, const SpectrumRecord&)>& each) {
+    ForEachSpectrum(ids, each, kSpectraBatch);
+}
+
+void StudyLoader::ForEachSpectrum(
+    const std::vector<int>& ids, const std::function<void(Spectrum&, const SpectrumRecord&)>& each,
+    size_t batch) {
+    for (size_t i = 1; i < ids.size(); ++i)
+        if (ids[i] <= ids[i - 1])
+            throw std::invalid_argument("StudyLoader::ForEachSpectrum needs ascending ids");
+    // The server gives the rows in id order and none for a missing id, so a row that is not
+    // the next id asked for means that id has no spectrum.
+    size_t next = 0;
+    const auto missing = [&ids](size_t i) {
+        return OrvaneError("There is no spectrum with id " + std::to_string(ids[i]) + ".");
+    };
+    spectra_->SpectraWithIds(ids, batch, [&](const SpectrumRecord& row) {
+        if (next < ids.size() && row.spectrum_id != ids[next]) throw missing(next);
+        std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
+        spectrum->spectrum_id_ = row.spectrum_id;
+        ++next;
+        each(*spectrum, row);
+    });
+    if (next < ids.size()) throw missing(next);
 }
 
 }  // namespace orvane

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "spectra/species.h"
 #include "study/spectra_import.h"
@@ -13,6 +16,7 @@ namespace orvane {
 class Frontend;
 class ProcessingSession;
 class SpectraRepository;
+struct SpectrumRecord;
 
 // Reads a study's species, sites and enabled spectra back from the database into the spectra
 // model.
@@ -31,7 +35,25 @@ public:
     std::unique_ptr<Site> LoadSite(int64_t site_id);
     std::unique_ptr<Spectrum> LoadSpectrum(int64_t spectrum_id);
 
+    // Each of these spectra (enabled or not) as LoadSpectrum gives it, with its stored row,
+    // in the order of the ids, which must ascend. They come `batch` ids to a statement and
+    // are dropped once `each` returns; the rows arrive while it runs, so it must not use the
+    // database. Throws OrvaneError for an id without a spectrum.
+    void ForEachSpectrum(const std::vector<int>& ids,
+                         const std::function<void(Spectrum&, const SpectrumRecord&)>& each,
+                         size_t batch);
+    void ForEachSpectrum(const std::vector<int>& ids,
+                         const std::function<void(Spectrum&, const SpectrumRecord&)>& each);
+
+    // The species as LoadSpecies gives it, but without its sites: each enabled spectrum goes
+    // to `each` with its site's number as it arrives, site by site, and is dropped after.
+    // `each` must not use the database.
+    std::unique_ptr<Species> StreamSpecies(
+        int64_t species_id, const std::function<void(const Species&, int, Spectrum&)>& each);
+
 private:
+    std::unique_ptr<Species> SpeciesNamed(int64_t species_id, std::vector<int64_t>& site_ids);
+
     ProcessingSession& session_;
     int study_id_ = 0;
     std::string data_path_;

@@ -18,6 +18,7 @@
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "cli/cli.h"
+#include "store/spectra_repository.h"
 #include "study/study_loader.h"
 #include "store/database.h"
 #include "support/private_server.h"
@@ -50,6 +51,9 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
                                               test::Blob(test::DistinctReflectances(1)));
     StudyLoader loader(session);
     ASSERT_EQ(loader.LoadSpecies(species)->MemberCount(), 1);  // prepares its statements
+    int batched = 0;
+    loader.ForEachSpectrum({spectrum}, [&](Spectrum&, const SpectrumRecord&) { ++batched; }, 2);
+    ASSERT_EQ(batched, 1);
 
     // A command that is running when the server goes: a query the server is still working on.
     const ConnectionParams params = config.Connection();
@@ -92,6 +96,9 @@ TEST(ServerGone, StatementsFailWithAClearErrorAndNothingCrashes) {
          }},
         {"new prepared statement", [&] { Statement s(db, "SELECT 1 FROM study where 1 = ?"); }},
         {"load spectrum with a prepared statement", [&] { loader.LoadSpectrum(spectrum); }},
+        {"streamed site rows", [&] { loader.LoadSpecies(species); }},
+        {"spectra in batches",
+         [&] { loader.ForEachSpectrum({spectrum}, [](Spectrum&, const SpectrumRecord&) {}, 2); }},
         {"session study", [&] { session.SetStudy(study); }},
         {"sensor import",
          [&] { ImportSensor(session, frontend, test::TestData("sensors/landsat5_tm.txt"), 0); }},

@@ -11,6 +11,7 @@
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
+#include "store/spectra_repository.h"
 #include "study/study_loader.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -163,6 +164,108 @@ TEST_F(Loading, ReflectancesOfAnotherLengthAreRefused) {
         EXPECT_TRUE(test::Refuses([&] { loader_.LoadSite(site); }, expected)) << c.value;
         EXPECT_TRUE(test::Refuses([&] { loader_.LoadSpectrum(id); }, expected)) << c.value;
     }
+}
+
+// What a test compares of a spectrum read back, and of its place.
+using Read = std::tuple<int, int, double, double, double, std::vector<float>>;
+Read ReadOf(const Spectrum& s) {
+    return {s.spectrum_id_, s.number_, s.latitude_, s.longitude_, s.altitude_,
+            std::vector<float>(s.reflectances_.begin(), s.reflectances_.end())};
+}
+
+// Spectra read in batches are the ones LoadSpectrum gives one by one, disabled ones too, in
+// id order across batch boundaries, each with its place; a spectrum whose site row is gone
+// has none.
+TEST_F(Loading, SpectraInBatchesMatchThoseReadOneByOne) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "AGAU");
+    const int other = test::InsertSpecies(Db(), study, "Other");
+    const int site1 = test::InsertSite(Db(), study, species, 1);
+    const int site2 = test::InsertSite(Db(), study, species, 2);
+    const int other_site = test::InsertSite(Db(), study, other, 7);
+    const int gone_site = test::InsertSite(Db(), study, other, 8);
+    std::vector<int> ids = {AddSpectrum(study, species, site1, 1),
+                            AddSpectrum(study, other, other_site, 2),
+                            AddSpectrum(study, species, site1, 3, /*disabled=*/1),
+                            AddSpectrum(study, species, site2, 4),
+                            AddSpectrum(study, other, gone_site, 5),
+                            AddSpectrum(study, species, site2, 6)};
+    Db().Execute(Sql("delete from site where site_id = %i", gone_site));
+    std::vector<Read> one_by_one;
+    for (int id : ids) one_by_one.push_back(ReadOf(*loader_.LoadSpectrum(id)));
+    const std::vector<std::tuple<bool, std::string, int>> places = {
+        {true, "AGAU", 1}, {true, "Other", 7}, {true, "AGAU", 1},
+        {true, "AGAU", 2}, {false, "", 0},     {true, "AGAU", 2}};
+    for (size_t batch : {size_t{1}, size_t{4}, size_t{6}, kSpectraBatch}) {
+        std::vector<Read> batched;
+        std::vector<std::tuple<bool, std::string, int>> placed;
+        loader_.ForEachSpectrum(
+            ids,
+            [&](Spectrum& s, const SpectrumRecord& row) {
+                batched.push_back(ReadOf(s));
+                placed.emplace_back(row.placed, row.folder, row.site_no);
+            },
+            batch);
+        EXPECT_EQ(batched, one_by_one) << "batch " << batch;
+        EXPECT_EQ(placed, places) << "batch " << batch;
+    }
+    int calls = 0;
+    loader_.ForEachSpectrum({}, [&](Spectrum&, const SpectrumRecord&) { ++calls; }, 2);
+    EXPECT_EQ(calls, 0);
+}
+
+// An id without a spectrum is named, whether the rows after it are still coming (the stream is
+// dropped and the connection serves the next statement) or the list ends with it.
+TEST_F(Loading, MissingSpectrumInABatchIsNamed) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "AGAU");
+    const int site = test::InsertSite(Db(), study, species, 1);
+    std::vector<int> ids;
+    for (int n = 1; n <= 5; ++n) ids.push_back(AddSpectrum(study, species, site, n));
+    Db().Execute(Sql("delete from spectrum where spectrum_id = %i", ids[1]));
+    const auto ignore = [](Spectrum&, const SpectrumRecord&) {};
+    EXPECT_TRUE(test::Refuses([&] { loader_.ForEachSpectrum(ids, ignore, 4); },
+                              "There is no spectrum with id " + std::to_string(ids[1]) + "."));
+    EXPECT_TRUE(test::Refuses([&] { loader_.ForEachSpectrum({ids[0], ids[4] + 1}, ignore, 2); },
+                              "There is no spectrum with id " + std::to_string(ids[4] + 1) + "."));
+    // A callback that stops half way through a batch leaves the connection usable.
+    EXPECT_THROW(loader_.ForEachSpectrum(
+                     {ids[0], ids[2], ids[3]},
+                     [](Spectrum&, const SpectrumRecord&) { throw OrvaneError("stop"); }, 3),
+                 OrvaneError);
+    EXPECT_EQ(loader_.LoadSpecies(species)->MemberCount(), 4);
+}
+
+// A streamed species gives the spectra, site numbers and names LoadSpecies gives: disabled
+// spectra, a site without spectra and a site with only disabled ones give nothing.
+TEST_F(Loading, StreamedSpeciesGivesTheLoadedSpectra) {
+    const int study = test::InsertStudy(Db(), "s");
+    const int species = test::InsertSpecies(Db(), study, "AGAU", std::string("Kauri"));
+    const int site1 = test::InsertSite(Db(), study, species, 1);
+    test::InsertSite(Db(), study, species, 2);
+    const int site3 = test::InsertSite(Db(), study, species, 3);
+    const int site4 = test::InsertSite(Db(), study, species, 4);
+    AddSpectrum(study, species, site4, 1);
+    AddSpectrum(study, species, site1, 2);
+    AddSpectrum(study, species, site1, 3, /*disabled=*/1);
+    AddSpectrum(study, species, site3, 4, /*disabled=*/1);
+    AddSpectrum(study, species, site1, 5);
+    AddSpectrum(study, species, site4, 6);
+    auto loaded = loader_.LoadSpecies(species);
+    std::vector<std::pair<int, Read>> expected;
+    for (int i = 0; i < loaded->SiteCount(); ++i)
+        for (int m = 0; m < loaded->SiteAt(i)->MemberCount(); ++m)
+            expected.emplace_back(loaded->SiteAt(i)->SiteNumber(),
+                                  ReadOf(*loaded->SiteAt(i)->Member(m)));
+    ASSERT_EQ(expected.size(), 4u);
+    std::vector<std::pair<int, Read>> streamed;
+    auto named = loader_.StreamSpecies(species, [&](const Species& sp, int site_no, Spectrum& s) {
+        EXPECT_EQ(sp.common_name_, "Kauri");
+        streamed.emplace_back(site_no, ReadOf(s));
+    });
+    EXPECT_EQ(streamed, expected);
+    EXPECT_EQ(std::tie(named->folder_name_, named->common_name_),
+              std::tie(loaded->folder_name_, loaded->common_name_));
 }
 
 // A missing study must not leave the previous study's folder behind for an import to walk.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The test binary's entry: without the throwaway server the tests that need it are skipped,
-// and the run says once how to give it one; the others run as always.
+// The test binaries' entry. In orvane_db_tests, without the throwaway server the tests that
+// need it are skipped, and the run says once how to give it one; the others run as always.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -12,7 +12,7 @@ namespace {
 
 // Records the skip on the running test and leaves it: gtest takes an AssertionException as a
 // result reported already, from a fixture's constructor, its SetUp or the test body alike.
-void SkipWithoutDatabase(const std::string& how) {
+[[maybe_unused]] void SkipWithoutDatabase(const std::string& how) {
     const std::string message = "needs the test database. " + how;
     [&] { GTEST_SKIP() << message; }();
     throw testing::AssertionException(testing::TestPartResult(testing::TestPartResult::kSkip,
@@ -23,9 +23,12 @@ void SkipWithoutDatabase(const std::string& how) {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+#ifndef ORVANE_PURE_TESTS
+    // (The pure tests have no server: one that asks for it fails, support/scratch_database.cpp.)
     orvane::test::SetNoDatabaseHandler(SkipWithoutDatabase);
     if (!GTEST_FLAG_GET(list_tests) && !orvane::test::TestServerAvailable())
         std::cerr << orvane::test::HowToRunDatabaseTests()
                   << "\nThe tests that need the database are skipped.\n";
+#endif
     return RUN_ALL_TESTS();
 }

@@ -7,7 +7,7 @@ namespace orvane {
 
 namespace {
 constexpr bool kBuilt = true;
-constexpr bool kNotYet = false;
+[[maybe_unused]] constexpr bool kNotYet = false;  // for a command whose feature is not built yet
 constexpr bool kSensor = true;
 constexpr bool kAny = false;
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Exact Savitzky-Golay coefficients for the large-window reference table of
-savitzky_golay_test.cpp.
+savitzky_golay_pure_test.cpp.
 
 The coefficients come from the least-squares normal equations solved in exact
 rational arithmetic (fractions.Fraction), an approach independent of the

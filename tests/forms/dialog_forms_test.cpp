@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window's dialogs say, without the window: the import's closing summary, the spectra
-// plot's choice of species across studies, the window title, and the help texts.
+// What the window's dialogs say on a study, without the window: an import's summary, the spectra
+// plot's choice of species across studies and the window title (the texts alone:
+// dialog_texts_pure_test.cpp).
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -23,25 +24,6 @@
 
 namespace orvane {
 namespace {
-
-TEST(ImportSummaryText, OneLineForBothFacesThenTheSkippedEntries) {
-    const struct {
-        ImportCounts counts;
-        const char* line;
-        const char* whole;
-    } cases[] = {
-        {{2, 5, 40, 0, {}}, "Added 2 species, 5 sites and 40 spectra; 0 skipped",
-         "Added 2 species, 5 sites and 40 spectra; 0 skipped"},
-        {{0, 0, 0, 2, {"/d/notes.txt: it is a file", "/d/x: no site folder"}},
-         "Added 0 species, 0 sites and 0 spectra; 2 skipped",
-         "Added 0 species, 0 sites and 0 spectra; 2 skipped:\n  /d/notes.txt: it is a "
-         "file\n  /d/x: no site folder"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ImportSummaryLine(c.counts), c.line);
-        EXPECT_EQ(ImportSummary(c.counts), c.whole);
-    }
-}
 
 // Two studies; the first one's folder holds the species "kauri" (one readable spectrum) and a
 // stray file beside it that the import skips.
@@ -132,34 +114,6 @@ TEST_F(DialogForms, TheTitleNamesTheProgramTheStudyAndTheServer) {
     EXPECT_EQ(doc_->Title(), "Orvane \u2014 Kaimai ridge (" + host + ")");
     Select("Coastal dunes");
     EXPECT_EQ(doc_->Title(), "Orvane \u2014 Coastal dunes (" + host + ")");
-}
-
-TEST(HelpTexts, TheManualIsTheReadmeOfTheCheckoutOrOfThePackage) {
-    const DataFiles checkout = DataFiles::ForProgramIn(
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().string());
-    EXPECT_EQ(ManualPath(checkout), test::SourcePath("README.md"));
-    EXPECT_EQ(DataFiles::ForProgramIn("/usr/bin").manual, "/usr/share/orvane/manual/README.md");
-
-    DataFiles missing;
-    missing.installed = true;
-    missing.manual = "/nonexistent/README.md";
-    try {
-        ManualPath(missing);
-        ADD_FAILURE() << "a missing manual was given as found";
-    } catch (const OrvaneError& e) {
-        EXPECT_NE(std::string(e.what()).find("/nonexistent/README.md"), std::string::npos);
-        EXPECT_NE(std::string(e.what()).find("reinstall"), std::string::npos);
-    }
-}
-
-TEST(HelpTexts, TheCitationNamesTheProgramAndItsRelease) {
-    const std::string text = CitationText();
-    EXPECT_NE(text.find(std::string("Orvane: a field spectroscopy workbench, version ") +
-                        kOrvaneVersion),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(std::string("version = {") + kOrvaneVersion + "}"), std::string::npos)
-        << text;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Expected values of tests/spectra/text_spectrum_reader_test.cpp: the channels of
+# Expected values of tests/spectra/text_spectrum_reader_pure_test.cpp: the channels of
 # tests/support/text_spectrum_file.cpp, joined at the break points by hand and resampled with
 # numpy.interp (no extrapolation: NaN outside the channels), at the bands the test checks.
 import numpy as np

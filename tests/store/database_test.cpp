@@ -197,7 +197,7 @@ TEST(TestBinary, WithoutTheServerSkipsDatabaseTestsAndSaysHow) {
         "ORVANE_TEST_POINTER='" + dir.File("missing") + "' '" +
         std::filesystem::read_symlink("/proc/self/exe").string() +
         "' --gtest_filter='Database.SingleValueVariants:NameLookup."
-        "ExactNamesIdsAndRefusals:BandVector.ValuesOutsideTheRangeHaveNoValue' >'" +
+        "ExactNamesIdsAndRefusals:ArrayCodecLength.DecodeRejectsABlockOfTheWrongLength' >'" +
         log + "' 2>&1";
     const int status = std::system(command.c_str());
     const std::string text = test::FileText(log);

@@ -74,6 +74,12 @@ void SetNoDatabaseHandler(NoDatabaseHandler handler) { no_database = handler; }
 bool TestServerAvailable() { return !PointedHome().empty(); }
 
 std::string TestServerHome() {
+#ifdef ORVANE_PURE_TESTS
+    // orvane_pure_tests runs without a server, and must even where one is running.
+    throw std::logic_error(
+        "this test needs the test database, but it is built into orvane_pure_tests (its file is "
+        "named *_pure_test.cpp), which runs without a server: move it to a file not named so");
+#endif
     const std::string home = PointedHome();
     if (home.empty()) {
         no_database(HowToRunDatabaseTests());

@@ -108,7 +108,7 @@ TEST(CrossValidationMath, ParsesTheThreeFormsAndRefusesOthers) {
         {"", "use resubstitution, loo or kfold[:K]"},
     };
     for (const auto& [text, part] : bad)
-        EXPECT_TRUE(test::Refuses([&] { ParseValidation(text); }, part)) << text;
+        EXPECT_TRUE(test::Refuses([text = text] { ParseValidation(text); }, part)) << text;
 
     const std::vector<std::string> names = {"alpha", "gamma"};
     EXPECT_NO_THROW(RequireFoldsFit({Validation::Kind::kKFold, 3}, {4, 3}, names));

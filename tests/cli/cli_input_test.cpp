@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <map>
+#include <string>
 #include <vector>
 
+#include "cli/cli_context.h"
+#include "spectra/spectrum_file.h"
 #include "support/cli_fixture.h"
 #include "support/instrument_file.h"
 #include "support/study_rows.h"
@@ -170,4 +174,40 @@ TEST(PrivateServerConfig, IsReadableByItsOwnerOnly) {
 }
 
 }  // namespace
+// The command line's help and the window's file dialogs name every reader of the list, each
+// where its files are loaded, in the words they have always used.
+TEST(SpectrumReaders, HelpTextsAndFileDialogsNameEveryReader) {
+    std::map<std::string, std::string> help;
+    for (const auto& commands : {SpectraCommands(), LibraryCommands(), StudyCommands()})
+        for (const Command& command : commands) help[command.name] = command.summary;
+    const std::string field_filter = ReaderFileFilter(ReaderBands::kFieldGrid);
+    const std::string sensor_filter = ReaderFileFilter(ReaderBands::kSensorBands);
+    const std::string listed = ReaderExtensions(ReaderBands::kFieldGrid, "or");
+    EXPECT_NE(help["import"].find("the extension " + listed + " in any case"), std::string::npos);
+    for (const SpectrumReader& reader : SpectrumReaders()) {
+        SCOPED_TRACE(std::string(reader.name));
+        const bool field = reader.Bands() == ReaderBands::kFieldGrid;
+        for (const char* command : {"open", "classify"}) {
+            EXPECT_NE(help[command].find(reader.name), std::string::npos) << command;
+            EXPECT_NE(help[command].find(reader.files), std::string::npos) << command;
+        }
+        EXPECT_EQ(help["import"].find(reader.name) != std::string::npos, field);
+        for (std::string_view extension : reader.extensions) {
+            const std::string pattern = "*." + std::string(extension);
+            EXPECT_EQ(field_filter.find(pattern) != std::string::npos, field) << pattern;
+            EXPECT_EQ(sensor_filter.find(pattern) != std::string::npos, !field) << pattern;
+            EXPECT_EQ(listed.find("." + std::string(extension)) != std::string::npos, field);
+        }
+    }
+    EXPECT_EQ(field_filter, "Field spectra (*.asd *.sig *.sed *.[0-9]*);;All files (*)");
+    EXPECT_EQ(sensor_filter, "ENVI Z profiles (*.txt);;All files (*)");
+    EXPECT_NE(help["open"].find("Read field spectra (binary instrument files, SIG and SED text "
+                                "files) and ENVI Z profiles (on the current sensor), as"),
+              std::string::npos);
+    EXPECT_NE(help["import"].find("instrument files (binary, SIG or SED, told apart by their "
+                                  "content)"),
+              std::string::npos);
+    EXPECT_EQ(listed, ".asd, .sig or .sed");
+}
+
 }  // namespace orvane

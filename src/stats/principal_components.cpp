@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "base/parallel.h"
 #include "base/frontend.h"
 #include "chain/chain_description.h"
 #include "base/matrix_errors.h"
@@ -72,29 +73,56 @@ void CollectData(ProcessingSession& session, StudyLoader& loader, Frontend& fron
     double* store = x.Store();
     int used = 0;
     int j = 0;
-    // The spectra come in batches, in the order of ids, one held at a time.
+    // The spectra arrive one at a time on this thread, which owns the connection; they are
+    // gathered into batches that the workers run through the chain, each spectrum's values by
+    // its place in the batch, and then entered in order: the matrix is the same for any number
+    // of threads.
+    constexpr size_t kBatch = 512;
+    ChainTeam team(session.Compiled());
+    team.Prepare(WorkerCount());
+    std::vector<float> stored;
+    stored.reserve(kBatch * kSpectrumBands);
+    std::vector<double> values(kBatch * static_cast<size_t>(b));
+    std::vector<char> fits(kBatch);
+    auto run_batch = [&] {
+        const size_t n = stored.size() / kSpectrumBands;
+        ParallelFor(n, [&](size_t i, int worker) {
+            const BandVector& derived =
+                team.For(worker).RunGrid(stored.data() + i * kSpectrumBands, Stage::kDerived);
+            double* column = values.data() + i * static_cast<size_t>(b);
+            int k = 0;
+            bool fit = true;
+            for (int index = derived.First(); index <= derived.Last(); ++index) {
+                const double value = derived.Value(index);
+                if (!HasValue(value)) continue;
+                if (k == b || bands[static_cast<size_t>(k)] != index) {
+                    fit = false;
+                    break;
+                }
+                column[k++] = value;
+            }
+            fits[i] = fit && k == b;
+        });
+        for (size_t i = 0; i < n; ++i) {
+            if (fits[i]) {
+                const double* column = values.data() + i * static_cast<size_t>(b);
+                for (int k = 0; k < b; ++k)
+                    store[static_cast<size_t>(k) * columns + used] = column[k];
+                result.species.push_back(species[static_cast<size_t>(j)]);
+                ++used;
+            } else {
+                result.skipped_ids.push_back(ids[static_cast<size_t>(j)]);
+            }
+            frontend.StepProgress(++j);
+        }
+        stored.clear();
+    };
     loader.ForEachSpectrum(ids, [&](Spectrum& spectrum, const SpectrumRecord&) {
         if (frontend.Cancelled()) throw Cancelled("cancelled; the PCA stored nothing");
-        const int id = ids[static_cast<size_t>(j)];
-        const BandVector& derived = chain.Run(spectrum, Stage::kDerived);
-        int k = 0;
-        bool fits = true;
-        for (int index = derived.First(); index <= derived.Last(); ++index) {
-            const double value = derived.Value(index);
-            if (!HasValue(value)) continue;
-            if (k == b || bands[static_cast<size_t>(k)] != index) {
-                fits = false;
-                break;
-            }
-            store[static_cast<size_t>(k++) * columns + used] = value;
-        }
-        if (fits && k == b) {
-            result.species.push_back(species[static_cast<size_t>(j)]);
-            ++used;
-        } else
-            result.skipped_ids.push_back(id);
-        frontend.StepProgress(++j);
+        stored.insert(stored.end(), spectrum.reflectances_.begin(), spectrum.reflectances_.end());
+        if (stored.size() == kBatch * kSpectrumBands) run_batch();
     });
+    run_batch();
     result.bands = b;
     if (used < columns) {
         // An empty Newmat column range is not allowed; no columns is an empty matrix.

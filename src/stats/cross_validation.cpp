@@ -247,7 +247,8 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
                 // down-date, each training set is estimated afresh.
                 ParallelFor(spectra.size(), [&](size_t s, int worker) {
                     if (worker == 0) CheckCancelled(cancelled);
-                    const auto [c, j] = spectra[s];
+                    const int c = spectra[s].first;
+                    const int j = spectra[s].second;
                     const ClassModels models(
                         classifier, TrainingStatistics(classifier, rows, [&](int cc, int jj) {
                             return cc == c && jj == j;

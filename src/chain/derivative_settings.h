@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/choice_words.h"
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 
@@ -13,6 +14,12 @@ class ProcessingSession;
 class SavitzkyGolayFilter;
 
 enum DerivativeMethod { kDerivativeIterative = 0, kDerivativeSavGol = 1 };
+
+inline constexpr Choice<DerivativeMethod> kDerivativeMethodChoices[] = {
+    {"iterative", "Iterative", kDerivativeIterative},
+    {"savgol", "SavGol", kDerivativeSavGol},
+};
+inline constexpr ChoiceTable<DerivativeMethod> kDerivativeMethods{kDerivativeMethodChoices};
 
 // The settings of one derivative order of a study: the method and, for Savitzky-Golay, the
 // window and polynomial order.

@@ -8,6 +8,7 @@
 #include "chain/filter_details.h"
 #include "chain/processing_session.h"
 #include "chain/savitzky_golay_filter.h"
+#include "chain/smoothing_type.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
 
@@ -129,7 +130,9 @@ std::vector<Command> ChainCommands() {
         {"filter add-defaults", "filter add-defaults",
          "Add the configured default ranges (filter_b, filter_br) to the study's filter.",
          CmdFilterAddDefaults},
-        {"smoothing set", "smoothing set [--smoothing sg-mw|sg-fft] --size W --order M",
+        {"smoothing set",
+         "smoothing set [--smoothing " + kSmoothingTypes.After(1).Words() +
+             "] --size W --order M",
          "Set and store the study's Savitzky-Golay smoothing window.", CmdSmoothingSet},
         {"derivative set", "derivative set [--derivative N] --size W --order M",
          "Set and store the Savitzky-Golay derivative window of an order (method savgol).",

@@ -93,8 +93,8 @@ std::pair<int, int> ParseRange(const std::string& text, const std::string& what)
     }
 }
 
-int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
-           int fallback) {
+int ChoiceOption(const Args& args, const std::string& name,
+                 const std::vector<std::string>& choices, int fallback) {
     if (!args.Has(name)) return fallback;
     const std::string value = args.Get(name);
     std::string all;
@@ -115,10 +115,9 @@ Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, S
 
 int NameTypeOption(const Args& args, int fallback, bool numbers) {
     // Scripts written when the local name was called "maori" keep working.
-    if (args.Has("names") && SameWord(args.Get("names"), "maori")) return 1;
-    std::vector<std::string> words = {"common", "local", "latin", "folder"};
-    if (numbers) words.push_back("number");
-    return Choice(args, "names", words, fallback);
+    if (args.Has("names") && SameWord(args.Get("names"), kLocalNameOldWord)) return kLocalName;
+    return ChoiceOption(args, "names", numbers ? kExportNameTypes : kNameTypes,
+                        static_cast<NameType>(fallback));
 }
 
 void SelectStudy(Context& ctx) {

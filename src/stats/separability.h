@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "spectra/species_names.h"
 #include "stats/class_models.h"
 #include "stats/result_record.h"
 
@@ -17,7 +18,7 @@ class SpectralStatistics;
 // What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
 struct SeparabilitySettings {
     enum Distance { kJM = 0, kB = 1, kBoth = 2 };
-    int name_type = 3;  // 0 common, 1 Maori, 2 Latin, 3 folder
+    int name_type = kFolderName;  // NameType
     int distance = kBoth;
 };
 

@@ -34,8 +34,7 @@ class ChoiceTable {
   public:
     template <size_t N>
     constexpr ChoiceTable(const Choice<E> (&choices)[N]) : choices_(choices), size_(N) {}
-    constexpr ChoiceTable(const Choice<E>* choices, size_t size)
-        : choices_(choices), size_(size) {}
+    constexpr ChoiceTable(const Choice<E>* choices, size_t size) : choices_(choices), size_(size) {}
 
     constexpr const Choice<E>* begin() const { return choices_; }
     constexpr const Choice<E>* end() const { return choices_ + size_; }

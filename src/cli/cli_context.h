@@ -63,8 +63,8 @@ void ApplyChainArgs(Context& ctx);
 std::pair<int, int> ParseRange(const std::string& text, const std::string& what);
 // The position of a word (any case) in a list of choices; a missing option gives the fallback,
 // any other word is a usage error naming them all.
-int ChoiceOption(const Args& args, const std::string& name,
-                 const std::vector<std::string>& choices, int fallback);
+int ChoiceOption(const Args& args, const std::string& name, const std::vector<std::string>& choices,
+                 int fallback);
 // The same for a declared list of choices: the value of the option's word.
 template <typename E>
 E ChoiceOption(const Args& args, const std::string& name, ChoiceTable<E> table, E fallback) {

@@ -101,7 +101,11 @@ int CmdFeatureSpaceDelete(Context& ctx) {
         // Found among all stored ones: a feature space the sensor cannot serve is never made
         // current, yet it must be deletable.
         std::optional<int> type;
-        if (ctx.args.Has("fs-type")) type = ParseFeatureSpaceType(ctx.args.Get("fs-type"));
+        try {
+            if (ctx.args.Has("fs-type")) type = ParseFeatureSpaceType(ctx.args.Get("fs-type"));
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
         id = ResolveAnyFeatureSpace(*ctx.session, ctx.args.Get("feature-space"), type);
         for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
             if (fs.id == id) name = fs.name;

@@ -256,10 +256,10 @@ std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type
     std::set<std::string> seen;
     for (const StoredSpeciesNames& names : StudyRepository(db).SpeciesNames(study_id)) {
         // The folder name stands in for an unset name, as it does in the rows.
-        const std::string& chosen = name_type == kCommonName   ? names.common
-                                    : name_type == kLocalName  ? names.local
-                                    : name_type == kLatinName  ? names.latin
-                                                                           : names.folder;
+        const std::string& chosen = name_type == kCommonName ? names.common
+                                    : name_type == kLocalName ? names.local
+                                    : name_type == kLatinName ? names.latin
+                                                              : names.folder;
         const std::string name = chosen.empty() ? names.folder : chosen;
         if (seen.insert(name).second) values.push_back(name);
     }

@@ -43,8 +43,10 @@ void RenameSpecies(Database& db, int study_id, const std::string& folder,
 enum NameType { kCommonName = 0, kLocalName = 1, kLatinName = 2, kFolderName = 3, kAutoNumber = 4 };
 
 inline constexpr Choice<NameType> kNameTypeChoices[] = {
-    {"common", "Common", kCommonName},   {"local", "Local", kLocalName},
-    {"latin", "Latin", kLatinName},      {"folder", "Folder", kFolderName},
+    {"common", "Common", kCommonName},
+    {"local", "Local", kLocalName},
+    {"latin", "Latin", kLatinName},
+    {"folder", "Folder", kFolderName},
     {"number", "Auto number", kAutoNumber},
 };
 // What an export offers; every other result offers the names only.

@@ -17,7 +17,7 @@ NameTypeDialog::NameTypeDialog(QWidget* parent, bool validation) : QDialog(paren
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Select name type:"), this));
     group_ = new QButtonGroup(this);
-    for (const Choice<NameType>& c : kNameTypes) {
+    for (const auto& c : kNameTypes) {
         auto* button = new QRadioButton(QString::fromUtf8(c.label), this);
         group_->addButton(button, c.value);
         layout->addWidget(button);

@@ -25,6 +25,7 @@
 #include "chain/derivative_settings.h"
 #include "forms/main_form.h"
 #include "forms/stage_status.h"
+#include "spectra/spectrum.h"
 
 namespace orvane {
 

@@ -70,7 +70,7 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
 }
 
 // Each option that takes a declared choice accepts every word of its table, in any case; a
-// word that is no choice is refused, naming it and every choice.
+// word that is no choice is a usage error naming it and every choice.
 TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
     std::vector<std::string> formats, classifiers, continuum;
     for (const ExportFormatEntry& f : ExportFormatRegistry()) formats.push_back(f.word);
@@ -94,6 +94,8 @@ TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
         {{"--smoothing", "W", "filter", "show"}, kSmoothingTypes.WordList()},
         {{"--method", "W", "filter", "show"}, kDerivativeMethods.WordList()},
         {{"--fs-type", "W", "filter", "show"}, kFeatureTypes.WordList()},
+        {{"feature-space", "delete", "--feature-space", "no-such-space", "--fs-type", "W", "--yes"},
+         kFeatureTypes.WordList()},
         {{"--classifier", "W", "filter", "show"}, classifiers},
         {{"--continuum", "W", "filter", "show"}, continuum},
         {{"sensor", "import", "--type", "W", dir_.File("no-such-sensor.txt")},
@@ -112,22 +114,22 @@ TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
         return args;
     };
     for (const auto& c : cases) {
-        const std::string option = c.args[std::find(c.args.begin(), c.args.end(), "W") -
-                                          c.args.begin() - 1];
+        const std::string option =
+            c.args[std::find(c.args.begin(), c.args.end(), "W") - c.args.begin() - 1];
         std::vector<std::string> accepted = c.choices;
         accepted.insert(accepted.end(), c.also.begin(), c.also.end());
         for (const std::string& word : accepted) {
             const std::string typed = flipped(word);
             const test::CliOutcome r = Cli(with(c.args, typed));
-            EXPECT_FALSE(Contains(r.err, "\"" + typed + "\"")) << option << " " << typed << ": "
-                                                               << r.err;
+            EXPECT_FALSE(Contains(r.err, "\"" + typed + "\""))
+                << option << " " << typed << ": " << r.err;
         }
         const test::CliOutcome r = Cli(with(c.args, "no-such-word"));
-        EXPECT_NE(r.rc, 0) << option;
+        EXPECT_EQ(r.rc, 2) << option << ": a usage error";
         EXPECT_TRUE(Contains(r.err, "\"no-such-word\"")) << option << ": " << r.err;
         for (const std::string& word : c.choices)
-            EXPECT_TRUE(Contains(r.err, word)) << option << " does not name " << word << ": "
-                                               << r.err;
+            EXPECT_TRUE(Contains(r.err, word))
+                << option << " does not name " << word << ": " << r.err;
     }
 }
 

@@ -28,7 +28,9 @@ int CmdSeparability(Context& ctx) {
     ApplyChainArgs(ctx);
     SeparabilitySettings settings;
     settings.name_type = NameTypeOption(ctx.args);
-    settings.distance = ChoiceOption(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
+    settings.distance =
+        ChoiceOption(ctx.args, "distance", kDistances,
+                     static_cast<SeparabilitySettings::Distance>(settings.distance));
     // The library of the chain options, loaded as the form loads it after every change.
     SpectralStatistics& library = ctx.workspace->LoadLibrary();
     return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings).empty()
@@ -140,7 +142,7 @@ int CmdCompare(Context& ctx) {
 
 std::vector<Command> AnalysisCommands() {
     return {
-        {"separability", "separability [--names " + kNameTypes.Words() + "] [--distance jm|b|both]",
+        {"separability", "separability [--names " + kNameTypes.Words() + "] [--distance " + kDistances.Words() + "]",
          "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
          "(\"JM output.csv\", \"B output.csv\").",
          CmdSeparability},

@@ -26,6 +26,8 @@
 #include "export/export_spectra.h"
 #include "spectra/species_names.h"
 #include "spectra/spectrum.h"
+#include "stats/separability.h"
+#include "study/sensor_import.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
@@ -132,7 +134,9 @@ void PrintChoiceWords(std::ostream& out) {
         << "--species " << kRestrictions.Words() << '\n'
         << "--details " << kSpectraDetails.Words() << '\n'
         << "--names " << kExportNameTypes.Words() << '\n'
-        << "--number-format " << kNumberFormats.Words() << '\n';
+        << "--number-format " << kNumberFormats.Words() << '\n'
+        << "--distance " << kDistances.Words() << '\n'
+        << "--type " << kImportResponseTypes.Words() << '\n';
 }
 
 // Every option any command knows: the global ones, the flags, and each "--name" that a usage

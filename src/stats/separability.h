@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_words.h"
 #include "base/matrix.h"
 #include "spectra/species_names.h"
 #include "stats/class_models.h"
@@ -21,6 +22,13 @@ struct SeparabilitySettings {
     int name_type = kFolderName;  // NameType
     int distance = kBoth;
 };
+
+inline constexpr Choice<SeparabilitySettings::Distance> kDistanceChoices[] = {
+    {"jm", "JM", SeparabilitySettings::kJM},
+    {"b", "B", SeparabilitySettings::kB},
+    {"both", "JM and B", SeparabilitySettings::kBoth},
+};
+inline constexpr ChoiceTable<SeparabilitySettings::Distance> kDistances{kDistanceChoices};
 
 // "JM", "B" or "JM and B": the label of the distance type, which also names the file.
 const char* DistanceName(int distance);

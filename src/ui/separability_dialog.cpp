@@ -44,7 +44,7 @@ SeparabilityDialog::SeparabilityDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     names_ =
         RadioGroup(this, row, "Names", kNameTypes.Labels(), defaults.name_type);
-    distances_ = RadioGroup(this, row, "Distance Type", {"JM", "B", "JM and B"}, defaults.distance);
+    distances_ = RadioGroup(this, row, "Distance Type", kDistances.Labels(), defaults.distance);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

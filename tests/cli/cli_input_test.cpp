@@ -15,6 +15,8 @@
 #include "export/export_spectra.h"
 #include "spectra/species_names.h"
 #include "spectra/spectrum.h"
+#include "stats/separability.h"
+#include "study/sensor_import.h"
 #include "support/cli_fixture.h"
 #include "support/instrument_file.h"
 #include "support/study_rows.h"
@@ -99,7 +101,8 @@ TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
         {{"--classifier", "W", "filter", "show"}, classifiers},
         {{"--continuum", "W", "filter", "show"}, continuum},
         {{"sensor", "import", "--type", "W", dir_.File("no-such-sensor.txt")},
-         std::vector<std::string>{"gaussian", "ratio"}},
+         kImportResponseTypes.WordList()},
+        {{"separability", "--distance", "W"}, kDistances.WordList()},
     };
     // Every other letter flipped: "sItE-MeAn", "Di".
     const auto flipped = [](std::string word) {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "chain/chain_description.h"
 
 #include <fmt/format.h>
@@ -38,11 +39,11 @@ std::string FilterText(const ChainSpec& spec) {
 
 std::string SmoothingText(ProcessingSession& session, const ChainSpec& spec) {
     const int type = spec.smoothing.type;
-    if (type == 0) return "none";
+    if (Is(type, SmoothingType::kNone)) return "none";
     const std::string name = ChainSettingsRepository(session.Db())
                                  .SmoothingTypeName(type)
                                  .value_or("type " + std::to_string(type));
-    if (type != 1 && type != 2) return name;
+    if (!IsSavitzkyGolay(type)) return name;
     const SmoothingSpec& sg = spec.smoothing;
     return fmt::format("{}, {} bands, polynomial order {}", name, sg.size, sg.polynomial_order);
 }

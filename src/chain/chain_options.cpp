@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/chain_options.h"
-#include "base/choice_words.h"
 
 #include <fmt/format.h>
-
-#include <cctype>
 
 #include "base/orvane_error.h"
 #include "chain/derivative_settings.h"
 #include "spectra/sensor.h"
+#include "chain/smoothing_type.h"
 #include "spectra/spectrum.h"
 #include "store/database.h"
 #include "store/feature_space_repository.h"
@@ -16,32 +14,16 @@
 
 namespace orvane {
 
-namespace {
-
-int Choose(const std::string& word, const char* what, std::initializer_list<const char*> choices) {
-    int i = 0;
-    std::string list;
-    for (const char* c : choices) {
-        if (SameWord(word, c)) return i;
-        list += (i ? ", " : "") + std::string(c);
-        ++i;
-    }
-    throw OrvaneError("Unknown " + std::string(what) + " \"" + word + "\"; choose one of " + list +
-                      ".");
-}
-
-}  // namespace
-
 int ParseSmoothingType(const std::string& word) {
-    return Choose(word, "smoothing type", {"none", "sg-mw", "sg-fft"});
+    return static_cast<int>(kSmoothingTypes.Parse(word, "smoothing type"));
 }
 
 int ParseDerivativeMethod(const std::string& word) {
-    return Choose(word, "derivative method", {"iterative", "savgol"});
+    return kDerivativeMethods.Parse(word, "derivative method");
 }
 
 int ParseFeatureSpaceType(const std::string& word) {
-    return Choose(word, "feature-space type", {"DI", "NTBI", "PCT"});
+    return kFeatureTypes.Parse(word, "feature-space type");
 }
 
 int CurrentPcaDataId(Database& db, const ChainSpec& chain) {

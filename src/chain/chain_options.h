@@ -20,20 +20,21 @@ constexpr int kMaxDerivativeOrder = 30;
 struct ChainOptions {
     std::optional<std::string> study;   // name or id
     std::optional<std::string> sensor;  // name or id
-    std::optional<int> smoothing_type;  // 0 none, 1 moving window, 2 FFT
+    std::optional<int> smoothing_type;  // SmoothingType
     std::optional<int> derivative_order;
-    std::optional<int> derivative_method;      // 0 iterative, 1 Savitzky-Golay
-    std::optional<int> feature_space_type;     // 0 DI, 1 NTBI, 2 PCT
+    std::optional<int> derivative_method;      // DerivativeMethod
+    std::optional<int> feature_space_type;     // FeatureType
     std::optional<std::string> feature_space;  // name or id
     std::optional<Classifier> classifier;
     // The modes of optional stages (chain_stage.h), by stage.
     std::map<Stage, int> stage_modes;
 };
 
-// Parses the user's words for the enumerated settings; throws OrvaneError naming the choices.
-int ParseSmoothingType(const std::string& word);      // none|sg-mw|sg-fft
-int ParseDerivativeMethod(const std::string& word);   // iterative|savgol
-int ParseFeatureSpaceType(const std::string& word);   // DI|NTBI|PCT
+// Parses the user's words (any case) for the enumerated settings, by their tables
+// (kSmoothingTypes, kDerivativeMethods, kFeatureTypes); throws OrvaneError naming the choices.
+int ParseSmoothingType(const std::string& word);
+int ParseDerivativeMethod(const std::string& word);
+int ParseFeatureSpaceType(const std::string& word);
 
 // The id of a study given by id or name; throws OrvaneError when none matches.
 int ResolveStudy(ProcessingSession& session, const std::string& name_or_id);

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "chain/chain_spec_repository.h"
 
 #include <algorithm>
@@ -65,9 +66,9 @@ SmoothingSpec ChainSpecRepository::Smoothing(int study_id, int type) {
     smoothing.type = type;
     if (const std::optional<int> id = settings.SmoothingId(study_id, type))
         smoothing.filter_id = *id;
-    else if (type == 1 || type == 2)
+    else if (IsSavitzkyGolay(type))
         smoothing.filter_id = settings.InsertSmoothing(study_id, type);
-    if (type != 1 && type != 2) return smoothing;
+    if (!IsSavitzkyGolay(type)) return smoothing;
     const std::optional<StoredSmoothing> stored = settings.Smoothing(smoothing.filter_id);
     if (!stored)
         throw OrvaneError("There is no smoothing filter with id " +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "chain/smoothing_type.h"
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
 #include "chain/chain_stage.h"
@@ -71,14 +72,14 @@ void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out
     const int type = chain.Spec().smoothing.type;
     OnGrid(out);
     out.SetFilter(&chain.StudyFilter());
-    if (type == 0) {
+    if (Is(type, SmoothingType::kNone)) {
         for (int k = in.First(); k <= in.Last(); ++k)
             if (out.InRange(k)) out.Set(k, in.Value(k), in.X(k));
         out.SetValidCount(in.ValidCount());
     } else {
         SavitzkyGolayKernel& kernel = *step.work.smoothing;
         // The kernel clamps negative values itself.
-        if (type == 2)
+        if (Is(type, SmoothingType::kFft))
             kernel.ApplyFft(in, out, chain.SmoothingAdjustedFilter());
         else
             kernel.ApplyMovingWindow(in, out, chain.SmoothingAdjustedFilter());

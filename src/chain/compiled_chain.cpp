@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "chain/compiled_chain.h"
 
 #include <string>
@@ -30,15 +31,15 @@ CompiledChain::CompiledChain(ChainSpec spec)
     // bands join the filter for every later step.
     const SmoothingSpec& smoothing = spec_.smoothing;
     smoothing_adjusted_.CopyFrom(study);
-    if (smoothing.type == 1 || smoothing.type == 2) {
+    if (IsSavitzkyGolay(smoothing.type)) {
         if (smoothing.size < 1) throw OrvaneError("The filter size must be at least 1.");
         const int half = (smoothing.size - 1) / 2;
         smoothing_kernel_.emplace(half, half, smoothing.polynomial_order, 0,
                                   SavitzkyGolayKernel::Context::kSmoothing);
-        if (smoothing.type == 2) smoothing_kernel_->PrepareFft();
+        if (Is(smoothing.type, SmoothingType::kFft)) smoothing_kernel_->PrepareFft();
         smoothing_kernel_->SetClampNegatives(true);
         smoothing_adjusted_.Widen(half, half, filter_mask_);
-    } else if (smoothing.type != 0) {
+    } else if (!Is(smoothing.type, SmoothingType::kNone)) {
         throw OrvaneError("Unknown smoothing type " + std::to_string(smoothing.type) + ".");
     }
     for (int w = kFirstWavelength; w <= kLastWavelength; ++w)

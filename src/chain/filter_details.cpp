@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "chain/filter_details.h"
 
 #include <algorithm>
@@ -39,7 +40,7 @@ FilterDetailRanges DerivativeDetailRanges(int order, int derivative_order) {
 
 namespace {
 void RequireSmoothingWindow(const ProcessingSession& session) {
-    if (session.SmoothingType() != 1 && session.SmoothingType() != 2)
+    if (!IsSavitzkyGolay(session.SmoothingType()))
         throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "chain/processing_session.h"
 
 #include <algorithm>
@@ -197,7 +198,7 @@ void ProcessingSession::SetSmoothingType(int type) {
 }
 
 void ProcessingSession::SetSmoothingWindow(int size, int polynomial_order) {
-    if (SmoothingType() != 1 && SmoothingType() != 2)
+    if (!IsSavitzkyGolay(SmoothingType()))
         throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
     ChainSpec next = Spec();
     next.smoothing.size = size;

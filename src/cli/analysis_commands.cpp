@@ -28,7 +28,9 @@ int CmdSeparability(Context& ctx) {
     ApplyChainArgs(ctx);
     SeparabilitySettings settings;
     settings.name_type = NameTypeOption(ctx.args);
-    settings.distance = Choice(ctx.args, "distance", {"jm", "b", "both"}, settings.distance);
+    settings.distance =
+        ChoiceOption(ctx.args, "distance", kDistances,
+                     static_cast<SeparabilitySettings::Distance>(settings.distance));
     // The library of the chain options, loaded as the form loads it after every change.
     SpectralStatistics& library = ctx.workspace->LoadLibrary();
     return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings)
@@ -141,7 +143,7 @@ int CmdCompare(Context& ctx) {
 
 std::vector<Command> AnalysisCommands() {
     return {
-        {"separability", "separability [--names common|local|latin|folder] [--distance jm|b|both]",
+        {"separability", "separability [--names " + kNameTypes.Words() + "] [--distance " + kDistances.Words() + "]",
          "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
          "(\"JM output.csv\", \"B output.csv\").",
          CmdSeparability},
@@ -155,7 +157,7 @@ std::vector<Command> AnalysisCommands() {
          CmdPca},
         {"compare",
          "compare --sensors NAME|ID,... [--validate resubstitution|loo|kfold[:K]] "
-         "[--names common|local|latin|folder]",
+         "[--names " + kNameTypes.Words() + "]",
          "For each sensor, in the current chain and feature space (DI and NTBI ranges mapped to "
          "its bands, PCT components from its own pca), build or reuse the library, run the "
          "discriminant analysis and the separability, and tabulate classes modelled, overall "

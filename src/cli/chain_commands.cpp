@@ -7,6 +7,7 @@
 #include "chain/filter_defaults.h"
 #include "chain/filter_details.h"
 #include "chain/processing_session.h"
+#include "chain/smoothing_type.h"
 #include "chain/study_filter.h"
 #include "cli/cli_context.h"
 
@@ -52,7 +53,7 @@ int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
     ApplyChainArgs(ctx);
     const SmoothingSpec& smoothing = ctx.session->Spec().smoothing;
-    const bool sg = smoothing.type == 1 || smoothing.type == 2;
+    const bool sg = IsSavitzkyGolay(smoothing.type);
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", sg ? smoothing.size : 31, 1, limits.max_size);
     const int order =
@@ -128,7 +129,9 @@ std::vector<Command> ChainCommands() {
         {"filter add-defaults", "filter add-defaults",
          "Add the configured default ranges (filter_b, filter_br) to the study's filter.",
          CmdFilterAddDefaults},
-        {"smoothing set", "smoothing set [--smoothing sg-mw|sg-fft] --size W --order M",
+        {"smoothing set",
+         "smoothing set [--smoothing " + kSmoothingTypes.After(1).Words() +
+             "] --size W --order M",
          "Set and store the study's Savitzky-Golay smoothing window.", CmdSmoothingSet},
         {"derivative set", "derivative set [--derivative N] --size W --order M",
          "Set and store the Savitzky-Golay derivative window of an order (method savgol).",

@@ -22,6 +22,14 @@
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
 #include "chain/chain_options.h"
+#include "chain/derivative_settings.h"
+#include "chain/smoothing_type.h"
+#include "export/export_formats.h"
+#include "export/export_spectra.h"
+#include "spectra/species_names.h"
+#include "spectra/spectrum.h"
+#include "stats/separability.h"
+#include "study/sensor_import.h"
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
@@ -66,10 +74,13 @@ constexpr const char* kNameOrIdHelp =
     "  with id: or name:, or not valid UTF-8 are refused.\n";
 
 // The third name type has one word everywhere; the older word stays readable.
-constexpr const char* kNamesHelp =
-    "--names common|local|latin|folder: which of a species' names results show (folder by\n"
-    "  default; a name a species lacks shows its folder name). local is the species' local\n"
-    "  name, the one \"species rename --local\" sets; \"maori\" is accepted as a synonym.\n";
+std::string NamesHelp() {
+    return "--names " + kNameTypes.Words() +
+           ": which of a species' names results show (folder by\n"
+           "  default; a name a species lacks shows its folder name). local is the species' local\n"
+           "  name, the one \"species rename --local\" sets; \"" +
+           kLocalNameOldWord + "\" is accepted as a synonym.\n";
+}
 
 void PrintUsage(std::ostream& out) {
     out << "usage: orvane-cli [--config FILE] COMMAND [OPTIONS]\n\n"
@@ -83,8 +94,10 @@ void PrintUsage(std::ostream& out) {
            "  --help          this text; COMMAND --help describes one command\n"
            "  --version       the program's version\n"
            "Chain options (for commands that process spectra), applied in this order:\n"
-           "  --study NAME|ID  --sensor NAME|ID  --smoothing none|sg-mw|sg-fft\n"
-           "  --derivative N  --method iterative|savgol  --fs-type DI|NTBI|PCT\n"
+           "  --study NAME|ID  --sensor NAME|ID  --smoothing "
+        << kSmoothingTypes.Words() << "\n  --derivative N  --method " << kDerivativeMethods.Words()
+        << "  --fs-type " << kFeatureTypes.Words()
+        << "\n"
            "  --feature-space NAME|ID\n"
            "  --classifier "
         << ClassifierWords() << "\n";
@@ -96,7 +109,7 @@ void PrintUsage(std::ostream& out) {
             << s->option->label << ", stage " << s->word << " (off: its input unchanged)\n";
     }
     out << "\n"
-        << kNameOrIdHelp << kNamesHelp
+        << kNameOrIdHelp << NamesHelp()
         << "\n"
            "Exit status: 0 done, 1 failed, 2 usage error, 3 import skipped files or folders,\n"
            "4 cancelled (Ctrl+C; a library build then keeps the previous library).\n\n"
@@ -104,6 +117,31 @@ void PrintUsage(std::ostream& out) {
     for (const Command& c : Commands()) {
         out << "  " << c.usage << "\n      " << c.summary << '\n';
     }
+}
+
+// The hidden command that prints, one option a line, the words of each option that takes a
+// declared choice ("--details spectra|site-mean|species-mean"), so that a test can hold the
+// bash completion to the tables.
+constexpr const char* kChoiceWordsCommand = "choice-words";
+
+void PrintChoiceWords(std::ostream& out) {
+    out << "--smoothing " << kSmoothingTypes.Words() << '\n'
+        << "--method " << kDerivativeMethods.Words() << '\n'
+        << "--fs-type " << kFeatureTypes.Words() << '\n'
+        << "--classifier " << ClassifierWords() << '\n';
+    for (const StageDeclaration* s : OptionalStages()) {
+        std::string modes;
+        for (const char* m : s->option->modes) modes += (modes.empty() ? "" : "|") + std::string(m);
+        out << "--" << s->option->word << ' ' << modes << '\n';
+    }
+    out << "--stage " << StageWords([](Stage) { return true; }) << '\n'
+        << "--format " << ExportFormatWords() << '\n'
+        << "--species " << kRestrictions.Words() << '\n'
+        << "--details " << kSpectraDetails.Words() << '\n'
+        << "--names " << kExportNameTypes.Words() << '\n'
+        << "--number-format " << kNumberFormats.Words() << '\n'
+        << "--distance " << kDistances.Words() << '\n'
+        << "--type " << kImportResponseTypes.Words() << '\n';
 }
 
 // Every option any command knows: the global ones, the flags, and each "--name" that a usage
@@ -183,7 +221,7 @@ int PrintCommandHelp(std::ostream& out, const Command& command) {
     out << "usage: orvane-cli [--config FILE] " << command.usage << "\n  " << command.summary
         << '\n';
     if (command.usage.find("NAME|ID") != std::string::npos) out << '\n' << kNameOrIdHelp;
-    if (command.usage.find("--names") != std::string::npos) out << '\n' << kNamesHelp;
+    if (command.usage.find("--names") != std::string::npos) out << '\n' << NamesHelp();
     return 0;
 }
 
@@ -258,6 +296,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (global.positional.empty()) {
         PrintUsage(global.Has("help") ? out : err);
         return global.Has("help") ? 0 : 2;
+    }
+    if (global.positional.size() == 1 && global.positional[0] == kChoiceWordsCommand) {
+        PrintChoiceWords(out);
+        return 0;
     }
     size_t used = 0;
     const Command* command = FindCommand(global.positional, used);

@@ -71,16 +71,21 @@ void ApplyChainArgs(Context& ctx) {
     ChainOptions sel;
     if (a.Has("study")) sel.study = a.Get("study");
     if (a.Has("sensor")) sel.sensor = a.Get("sensor");
-    if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
+    // A word that is no choice is a usage error, as for every other option.
+    try {
+        if (a.Has("smoothing")) sel.smoothing_type = ParseSmoothingType(a.Get("smoothing"));
+        if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
+        if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
+        if (a.Has("classifier")) sel.classifier = ParseClassifier(a.Get("classifier"));
+        for (const StageDeclaration* s : OptionalStages())
+            if (a.Has(s->option->word))
+                sel.stage_modes[s->id] = ParseStageMode(*s->option, a.Get(s->option->word));
+    } catch (const OrvaneError& e) {
+        throw UsageError(e.what());
+    }
     if (a.Has("derivative"))
         sel.derivative_order = IntOption(a, "derivative", 0, 0, kMaxDerivativeOrder);
-    if (a.Has("method")) sel.derivative_method = ParseDerivativeMethod(a.Get("method"));
-    if (a.Has("fs-type")) sel.feature_space_type = ParseFeatureSpaceType(a.Get("fs-type"));
     if (a.Has("feature-space")) sel.feature_space = a.Get("feature-space");
-    if (a.Has("classifier")) sel.classifier = ParseClassifier(a.Get("classifier"));
-    for (const StageDeclaration* s : OptionalStages())
-        if (a.Has(s->option->word))
-            sel.stage_modes[s->id] = ParseStageMode(*s->option, a.Get(s->option->word));
     ApplyChainOptions(*ctx.session, sel);
 }
 
@@ -93,8 +98,8 @@ std::pair<int, int> ParseRange(const std::string& text, const std::string& what)
     }
 }
 
-int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
-           int fallback) {
+int ChoiceOption(const Args& args, const std::string& name,
+                 const std::vector<std::string>& choices, int fallback) {
     if (!args.Has(name)) return fallback;
     const std::string value = args.Get(name);
     std::string all;
@@ -115,10 +120,9 @@ Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, S
 
 int NameTypeOption(const Args& args, int fallback, bool numbers) {
     // Scripts written when the local name was called "maori" keep working.
-    if (args.Has("names") && SameWord(args.Get("names"), "maori")) return 1;
-    std::vector<std::string> words = {"common", "local", "latin", "folder"};
-    if (numbers) words.push_back("number");
-    return Choice(args, "names", words, fallback);
+    if (args.Has("names") && SameWord(args.Get("names"), kLocalNameOldWord)) return kLocalName;
+    return ChoiceOption(args, "names", numbers ? kExportNameTypes : kNameTypes,
+                        static_cast<NameType>(fallback));
 }
 
 void SelectStudy(Context& ctx) {

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_words.h"
 #include "base/orvane_error.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_session.h"
 #include "cli/cli_frontend.h"
 #include "forms/workspace.h"
 #include "plot/figure_size.h"
+#include "spectra/species_names.h"
 
 namespace orvane {
 
@@ -59,16 +61,25 @@ int IntOption(const Args& args, const std::string& name, int fallback, int low, 
 void ApplyChainArgs(Context& ctx);
 // A wavelength range written LOWER-UPPER, each 0..100000 nm; `what` names it in a refusal.
 std::pair<int, int> ParseRange(const std::string& text, const std::string& what);
-// The position of a word in a list of choices; the option's usage error names them all.
-int Choice(const Args& args, const std::string& name, const std::vector<std::string>& choices,
-           int fallback);
+// The position of a word (any case) in a list of choices; a missing option gives the fallback,
+// any other word is a usage error naming them all.
+int ChoiceOption(const Args& args, const std::string& name, const std::vector<std::string>& choices,
+                 int fallback);
+// The same for a declared list of choices: the value of the option's word.
+template <typename E>
+E ChoiceOption(const Args& args, const std::string& name, ChoiceTable<E> table, E fallback) {
+    if (!args.Has(name)) return fallback;
+    const std::string value = args.Get(name);
+    if (const Choice<E>* c = table.Find(value)) return c->value;
+    throw UsageError("--" + name + " must be " + table.Words("|") + ", not \"" + value + "\"");
+}
 // The --names option of the analyses (default: folder names).
 // The stage named by --stage among those `include` accepts; a missing option gives the
 // fallback, any other word is a usage error listing the accepted words.
 Stage StageOption(const Args& args, const std::function<bool(Stage)>& include, Stage fallback);
-// --names common|local|latin|folder (and number where `numbers`), with "maori" read as local;
+// --names of kNameTypes (kExportNameTypes where `numbers`), with the old word read as local;
 // a missing option gives `fallback` (folder names by default).
-int NameTypeOption(const Args& args, int fallback = 3, bool numbers = false);
+int NameTypeOption(const Args& args, int fallback = kFolderName, bool numbers = false);
 // A figure's --size (WxH, WxHpx or WxHmm) and --dpi; without --size the fallback's size, kept
 // at its printed size when only --dpi is given. Anything else is a usage error.
 FigureSize FigureOption(const Args& args, const FigureSize& fallback);

@@ -19,19 +19,21 @@ int CmdExport(Context& ctx) {
     settings.stage = StageOption(a, [](Stage) { return true; }, settings.stage);
     std::vector<std::string> formats;
     for (const ExportFormatEntry& f : ExportFormatRegistry()) formats.push_back(f.word);
-    const int format = Choice(a, "format", formats, -1);
+    const int format = ChoiceOption(a, "format", formats, -1);
     if (format >= 0) settings.format = ExportFormatRegistry()[static_cast<size_t>(format)].id;
-    settings.species_restriction = Choice(
-        a, "species", {"all", "library", "endmembers", "mixtures"}, settings.species_restriction);
-    settings.data_details =
-        Choice(a, "details", {"spectra", "site-mean", "species-mean"}, settings.data_details);
+    settings.species_restriction =
+        ChoiceOption(a, "species", kRestrictions,
+                     static_cast<ExportSettings::Restriction>(settings.species_restriction));
+    settings.data_details = ChoiceOption(a, "details", kSpectraDetails,
+                                         static_cast<SpectraDetails>(settings.data_details));
     settings.name_type = NameTypeOption(a, settings.name_type, true);
     settings.include_filtered = a.Has("include-filtered");
     settings.transpose = a.Has("transpose");
     settings.sort_numerically = a.Has("sort-numerically");
     settings.offset_percent = IntOption(a, "offset", 0, 0, 100);
     settings.number_format =
-        Choice(a, "number-format", {"scientific", "plain"}, settings.number_format);
+        ChoiceOption(a, "number-format", kNumberFormats,
+                     static_cast<ExportSettings::NumberFormat>(settings.number_format));
     settings.ids = a.Has("ids");
     StudyLoader& loader = ctx.workspace->Loader();
     const ExportResult result =
@@ -46,10 +48,10 @@ std::vector<Command> ExportCommands() {
     return {
         {"export",
          "export [--stage " + StageWords([](Stage) { return true; }) + "] "
-         "[--format " + ExportFormatWords() + "] [--species all|library|endmembers|mixtures] "
-         "[--details spectra|site-mean|species-mean] [--names common|local|latin|folder|number] "
-         "[--include-filtered] [--transpose] [--offset PCT] [--sort-numerically] "
-         "[--number-format scientific|plain] [--ids]",
+         "[--format " + ExportFormatWords() + "] [--species " + kRestrictions.Words() + "] "
+         "[--details " + kSpectraDetails.Words() + "] [--names " + kExportNameTypes.Words() +
+             "] [--include-filtered] [--transpose] [--offset PCT] [--sort-numerically] "
+             "[--number-format " + kNumberFormats.Words() + "] [--ids]",
          "Export the study's spectra at one stage of the chain to the output folder and print "
          "the file's path (defaults: synth, csv, library, spectra, folder, scientific). "
          "--number-format plain writes values, wavelength headers and ARFF attribute names as "

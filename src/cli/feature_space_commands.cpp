@@ -101,7 +101,11 @@ int CmdFeatureSpaceDelete(Context& ctx) {
         // Found among all stored ones: a feature space the sensor cannot serve is never made
         // current, yet it must be deletable.
         std::optional<int> type;
-        if (ctx.args.Has("fs-type")) type = ParseFeatureSpaceType(ctx.args.Get("fs-type"));
+        try {
+            if (ctx.args.Has("fs-type")) type = ParseFeatureSpaceType(ctx.args.Get("fs-type"));
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
         id = ResolveAnyFeatureSpace(*ctx.session, ctx.args.Get("feature-space"), type);
         for (const FeatureSpaceSummary& fs : AllFeatureSpaces(ctx.session->Db()))
             if (fs.id == id) name = fs.name;
@@ -121,14 +125,15 @@ int CmdFeatureSpaceDelete(Context& ctx) {
 
 std::vector<Command> FeatureSpaceCommands() {
     return {
-        {"feature-space list", "feature-space list [--fs-type DI|NTBI|PCT] [--all]",
+        {"feature-space list", "feature-space list [--fs-type " + kFeatureTypes.Words() + "] [--all]",
          "List the feature spaces of a type that fit the sensor; --all lists every one: id, "
          "type, dimension, name.",
          CmdFeatureSpaceList},
         {"feature-space show", "feature-space show [--feature-space NAME|ID]",
          "Show a feature space's definition.", CmdFeatureSpaceShow},
         {"feature-space new",
-         "feature-space new --fs-type DI|NTBI|PCT --name NAME [--description TEXT] "
+         "feature-space new --fs-type " + kFeatureTypes.Words() +
+             " --name NAME [--description TEXT] "
          "(--range W1-W2 ... | --dimension N)",
          "Store a new feature space of the type: DI/NTBI from its ranges, PCT with a dimension.",
          CmdFeatureSpaceNew},
@@ -142,7 +147,8 @@ std::vector<Command> FeatureSpaceCommands() {
          "Store a copy of a feature space (default name: its name and \"_copy\").",
          CmdFeatureSpaceCopy},
         {"feature-space delete",
-         "feature-space delete [--feature-space NAME|ID [--fs-type DI|NTBI|PCT]] --yes",
+         "feature-space delete [--feature-space NAME|ID [--fs-type " + kFeatureTypes.Words() +
+             "]] --yes",
          "Delete a feature space (any stored one) with its libraries and their statistics.",
          CmdFeatureSpaceDelete},
     };

@@ -126,7 +126,7 @@ std::vector<Command> LibraryCommands() {
              " (on the current sensor) against the library; prints each ranked result.",
          CmdClassify},
         {"da",
-         "da [--names common|local|latin|folder] [--validate resubstitution|loo|kfold[:K]]",
+         "da [--names " + kNameTypes.Words() + "] [--validate resubstitution|loo|kfold[:K]]",
          "Discriminant analysis of the library species; writes \"Error Matrix.csv\".\n"
          "      --validate: resubstitution (default) classifies the spectra the class statistics\n"
          "      came from; loo (leave-one-out) and kfold[:K] (K >= 2, default 5, at most the\n"
@@ -135,7 +135,7 @@ std::vector<Command> LibraryCommands() {
          "      is in fold i mod K. They write \"Error Matrix (leave-one-out).csv\" or\n"
          "      \"Error Matrix (K-fold).csv\", whose last line names the validation.",
          CmdDiscriminantAnalysis},
-        {"da-independent", "da-independent --with STUDY [--names common|local|latin|folder]",
+        {"da-independent", "da-independent --with STUDY [--names " + kNameTypes.Words() + "]",
          "Classify another study's species against the library; writes \"Error Matrix.csv\".",
          CmdDiscriminantIndependent},
         {"site-check", "site-check --species FOLDER",

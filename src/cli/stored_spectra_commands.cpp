@@ -59,15 +59,16 @@ int CmdPlot(Context& ctx) {
     if (!a.Has("stage")) throw UsageError("plot needs --stage");
     SpectraPlotRequest request;
     request.stage = StageOption(a, HasBands, request.stage);
-    request.details = Choice(a, "details", {"spectra", "site-mean", "species-mean"}, 0);
+    request.details = ChoiceOption(a, "details", kSpectraDetails, kEverySpectrum);
     // --species takes all, library or folder names; more folders may follow it as words.
     auto given = a.options.equal_range("species");
     for (auto it = given.first; it != given.second; ++it) request.folders.push_back(it->second);
     request.folders.insert(request.folders.end(), a.positional.begin(), a.positional.end());
-    if (request.folders.empty() || request.folders == std::vector<std::string>{"all"}) {
+    const bool one = request.folders.size() == 1;
+    if (request.folders.empty() || (one && SameWord(request.folders[0], "all"))) {
         request.selection = SpectraPlotRequest::kAllSpecies;
         request.folders.clear();
-    } else if (request.folders == std::vector<std::string>{"library"}) {
+    } else if (one && SameWord(request.folders[0], "library")) {
         request.selection = SpectraPlotRequest::kLibrarySpecies;
         request.folders.clear();
     } else {
@@ -101,7 +102,7 @@ std::vector<Command> StoredSpectraCommands() {
          CmdSpectraEnable},
         {"plot",
          "plot --stage " + StageWords(HasBands) + " "
-         "[--species all|library|FOLDER...] [--details spectra|site-mean|species-mean] "
+         "[--species all|library|FOLDER...] [--details " + kSpectraDetails.Words() + "] "
          "[--size WxH[px|mm]] [--dpi N] --output FILE.svg",
          "Draw the study's enabled spectra at a stage of the chain as SVG: one curve per "
          "spectrum, or the mean with a band of one standard deviation per site or species, "

@@ -28,7 +28,7 @@ int CmdSensors(Context& ctx) {
 
 int CmdSensorImport(Context& ctx) {
     if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
-    const int index = Choice(ctx.args, "type", {"gaussian", "ratio"}, 0);
+    const int index = ChoiceOption(ctx.args, "type", kImportResponseTypes, kResponseGaussian);
     ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
     return 0;
 }

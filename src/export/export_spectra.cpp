@@ -57,7 +57,7 @@ class SpeciesWriter {
         ExportHeader header;
         header.relation = relation;
         header.species = std::move(species_values);
-        header.site_column = settings_.data_details == ExportSettings::kSiteMean || id_columns;
+        header.site_column = settings_.data_details == kSiteMean || id_columns;
         header.spectrum_column = id_columns;
         header.feature_columns = settings_.stage == Stage::kFeatures;
         if (header.feature_columns) {
@@ -71,7 +71,7 @@ class SpeciesWriter {
     }
 
     void SpeciesRows(Species& species, double offset, int auto_number) {
-        if (settings_.data_details != ExportSettings::kSpeciesMean) {
+        if (settings_.data_details != kSpeciesMean) {
             for (int i = 0; i < species.SiteCount(); ++i)
                 SiteRows(*species.SiteAt(i), species, offset, auto_number);
             return;
@@ -106,7 +106,7 @@ class SpeciesWriter {
 
   private:
     void SiteRows(Site& site, const Species& species, double offset, int auto_number) {
-        if (settings_.data_details == ExportSettings::kAllSpectra) {
+        if (settings_.data_details == kEverySpectrum) {
             for (int i = 0; i < site.MemberCount(); ++i)
                 SpectrumRow(species, site.SiteNumber(), *site.Member(i), offset, auto_number);
             return;
@@ -131,14 +131,14 @@ class SpeciesWriter {
 
     // The species' name as its rows give it: a number for "Auto number".
     std::string NameOf(const Species& species, int auto_number) const {
-        return settings_.name_type == ExportSettings::kAutoNumber
+        return settings_.name_type == kAutoNumber
                    ? std::to_string(auto_number)
                    : species.NameOfType(settings_.name_type);
     }
 
     void WriteName(const Species& species, int auto_number) {
         ++rows;
-        if (settings_.name_type == ExportSettings::kAutoNumber)
+        if (settings_.name_type == kAutoNumber)
             format_.WriteNumber(file_, auto_number);
         else
             format_.WriteName(file_, species.NameOfType(settings_.name_type));
@@ -241,10 +241,10 @@ std::string StageName(const ProcessingSession& session, Stage stage) {
 const std::string& StoredName(const Species& species, int name_type) {
     static const std::string kNone;
     switch (name_type) {
-        case ExportSettings::kCommon: return species.common_name_;
-        case ExportSettings::kMaori: return species.maori_name_;
-        case ExportSettings::kLatin: return species.latin_name_;
-        case ExportSettings::kFolder: return species.folder_name_;
+        case kCommonName: return species.common_name_;
+        case kLocalName: return species.maori_name_;
+        case kLatinName: return species.latin_name_;
+        case kFolderName: return species.folder_name_;
         default: return kNone;
     }
 }
@@ -253,17 +253,17 @@ const std::string& StoredName(const Species& species, int name_type) {
 // folder order, each once; 1..N for auto numbers.
 std::vector<std::string> SpeciesValues(Database& db, int study_id, int name_type, int exported) {
     std::vector<std::string> values;
-    if (name_type == ExportSettings::kAutoNumber) {
+    if (name_type == kAutoNumber) {
         for (int i = 1; i <= exported; ++i) values.push_back(std::to_string(i));
         return values;
     }
     std::set<std::string> seen;
     for (const StoredSpeciesNames& names : StudyRepository(db).SpeciesNames(study_id)) {
         // The folder name stands in for an unset name, as it does in the rows.
-        const std::string& chosen = name_type == ExportSettings::kCommon   ? names.common
-                                    : name_type == ExportSettings::kMaori  ? names.local
-                                    : name_type == ExportSettings::kLatin  ? names.latin
-                                                                           : names.folder;
+        const std::string& chosen = name_type == kCommonName ? names.common
+                                    : name_type == kLocalName ? names.local
+                                    : name_type == kLatinName ? names.latin
+                                                              : names.folder;
         const std::string name = chosen.empty() ? names.folder : chosen;
         if (seen.insert(name).second) values.push_back(name);
     }
@@ -299,10 +299,10 @@ void ExportSettings::Validate() const {
     check(entry != nullptr, "unknown format");
     check(species_restriction >= kAllSpecies && species_restriction <= kMixtures,
           "unknown species restriction");
-    check(data_details >= kAllSpectra && data_details <= kSpeciesMean, "unknown data details");
+    check(data_details >= kEverySpectrum && data_details <= kSpeciesMean, "unknown data details");
     check(offset_percent >= 0 && offset_percent <= 100,
           "the offset must be a whole number from 0 to 100 percent");
-    check(name_type >= kCommon && name_type <= kAutoNumber, "unknown name type");
+    check(name_type >= kCommonName && name_type <= kAutoNumber, "unknown name type");
     check(!(transpose && entry->transpose_refusal), entry->transpose_refusal);
     check(number_format == kScientific || number_format == kPlain, "unknown number format");
     check(!(ids && data_details == kSpeciesMean),
@@ -358,7 +358,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
     const std::unique_ptr<ExportWriter> format_writer = format.make(species_values);
     format_writer->number_format = settings.number_format;
     const std::unique_ptr<TextFile> file = format_writer->MakeFile(
-        path, {settings.transpose, settings.data_details == ExportSettings::kSiteMean,
+        path, {settings.transpose, settings.data_details == kSiteMean,
                study_name + ", " + StageName(session, settings.stage) + " stage"});
     file->SetDelimiter(format_writer->Delimiter());
     // The file is written beside the old one and replaces it only when complete; whatever
@@ -367,7 +367,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
 
     SpeciesWriter writer(session, *file, settings, *format_writer);
     writer.columns = BandColumns(session, settings.stage, settings.include_filtered);
-    writer.id_columns = settings.ids && settings.data_details == ExportSettings::kAllSpectra &&
+    writer.id_columns = settings.ids && settings.data_details == kEverySpectrum &&
                         !format.ids_in_names;
     // The relation is named after what the file holds: the study and the stage.
     writer.WriteHeader(study_name + "_" + StageName(session, settings.stage),
@@ -385,7 +385,7 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
         const int species_id = species_ids[static_cast<size_t>(i)];
         std::unique_ptr<Species> species;
-        if (settings.data_details == ExportSettings::kAllSpectra) {
+        if (settings.data_details == kEverySpectrum) {
             // Each spectrum is written as it arrives, so the export holds one, not a species.
             species = loader.StreamSpecies(
                 species_id, [&writer, offset, i](const Species& named, int site_no,

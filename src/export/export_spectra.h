@@ -3,7 +3,10 @@
 
 #include <string>
 
+#include "base/choice_words.h"
 #include "chain/chain_stage.h"
+#include "chain/spectra_details.h"
+#include "spectra/species_names.h"
 
 namespace orvane {
 
@@ -17,9 +20,9 @@ struct ExportSettings {
     // Ids of the formats of ExportFormatRegistry, never list positions. kEnvi is the transposed
     // text table; kEnviSli the binary library with its .hdr.
     enum Format { kArff = 0, kCsv = 1, kEnvi = 2, kEnviSli = 3 };
+    // The species exported (kRestrictions below). The details are SpectraDetails, the name
+    // type a NameType of kExportNameTypes.
     enum Restriction { kAllSpecies = 0, kLibrarySpecies = 1, kEndmembers = 2, kMixtures = 3 };
-    enum Details { kAllSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
-    enum NameType { kCommon = 0, kMaori = 1, kLatin = 2, kFolder = 3, kAutoNumber = 4 };
     // How text formats write numbers (values, wavelength headers, ARFF attribute names):
     // "%.14E" as always, or the shortest plain decimal that reads back exactly. The binary
     // library holds doubles either way.
@@ -28,11 +31,11 @@ struct ExportSettings {
     Stage stage = Stage::kSynthesized;
     int format = kCsv;
     int species_restriction = kLibrarySpecies;
-    int data_details = kAllSpectra;
+    int data_details = kEverySpectrum;
     bool include_filtered = false;
     bool transpose = false;
     int offset_percent = 0;  // 0..100; the first species is raised most, the last not at all
-    int name_type = kFolder;
+    int name_type = kFolderName;
     bool sort_numerically = false;
     int number_format = kScientific;
     // Each spectrum's site and spectrum number beside its species: two columns (ARFF
@@ -44,6 +47,20 @@ struct ExportSettings {
     // Throws OrvaneError naming the first setting out of range.
     void Validate() const;
 };
+
+inline constexpr Choice<ExportSettings::Restriction> kRestrictionChoices[] = {
+    {"all", "Include all species", ExportSettings::kAllSpecies},
+    {"library", "Include only library relevant species", ExportSettings::kLibrarySpecies},
+    {"endmembers", "Only endmembers", ExportSettings::kEndmembers},
+    {"mixtures", "Only mixtures", ExportSettings::kMixtures},
+};
+inline constexpr ChoiceTable<ExportSettings::Restriction> kRestrictions{kRestrictionChoices};
+
+inline constexpr Choice<ExportSettings::NumberFormat> kNumberFormatChoices[] = {
+    {"scientific", "Scientific (4.42700000000000E+02)", ExportSettings::kScientific},
+    {"plain", "Plain (442.7)", ExportSettings::kPlain},
+};
+inline constexpr ChoiceTable<ExportSettings::NumberFormat> kNumberFormats{kNumberFormatChoices};
 
 struct ExportResult {
     std::string path;  // empty when no species was selected and so no file was made

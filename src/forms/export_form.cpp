@@ -11,7 +11,9 @@ std::vector<StageDeclaration> ExportForm::StageChoices() {
 }
 
 std::vector<const char*> ExportForm::NumberFormatLabels() {
-    return {"Scientific (4.42700000000000E+02)", "Plain (442.7)"};
+    std::vector<const char*> labels;
+    for (const auto& c : kNumberFormats) labels.push_back(c.label);
+    return labels;
 }
 
 void ExportForm::ChooseStage(Stage stage) {

@@ -33,7 +33,7 @@ class ExportForm {
     bool Interpolate() const { return interpolate_; }
     bool OffsetEditEnabled() const { return offset_checked; }
     // A species mean has no site or spectrum to name; "ids" is kept but not applied there.
-    bool IdsEnabled() const { return settings.data_details != ExportSettings::kSpeciesMean; }
+    bool IdsEnabled() const { return settings.data_details != kSpeciesMean; }
     // The "Numbers" choices in the order of ExportSettings::NumberFormat.
     static std::vector<const char*> NumberFormatLabels();
     // One file per species is not offered.

@@ -12,6 +12,7 @@
 #include "chain/chain_options.h"
 #include "chain/derivative_settings.h"
 #include "chain/feature_space.h"
+#include "chain/smoothing_type.h"
 #include "chain/processing_session.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
@@ -44,9 +45,9 @@ int FormList::IndexOf(int data) const {
 }
 
 MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
-    int position = 0;
-    for (const char* name : {"none", "Savitzky-Golay (MW)", "Savitzky-Golay (FFT)"})
-        smoothing_.Add(name, position++);
+    // Positions and smoothing types are the same numbers: the list's index is the type.
+    for (const Choice<SmoothingType>& c : kSmoothingTypes)
+        smoothing_.Add(c.label, static_cast<int>(c.value));
     for (const ClassifierEntry& c : ClassifierRegistry())
         classifiers_.Add(c.label, static_cast<int>(c.kind));
     doc_.SetListener(this);
@@ -425,7 +426,7 @@ std::string MainForm::SaveReport() { return doc_.SaveReport(); }
 bool MainForm::HasSensor() const { return doc_.Session().HasSensor(); }
 
 bool MainForm::SmoothingEditEnabled() const {
-    return HasStudy() && (smoothing_.selected == 1 || smoothing_.selected == 2);
+    return HasStudy() && smoothing_.selected > static_cast<int>(SmoothingType::kNone);
 }
 
 bool MainForm::DerivativeMethodEnabled() const { return HasStudy() && derivative_order_ >= 1; }

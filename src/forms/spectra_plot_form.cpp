@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "base/choice_words.h"
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
 #include "chain/processing_session.h"
@@ -37,7 +38,7 @@ std::vector<std::string> SpectraPlotForm::SelectionLabels() {
 }
 
 std::vector<std::string> SpectraPlotForm::DetailsLabels() {
-    return {"Every spectrum", "Site mean \u00b1 1 sd", "Species mean \u00b1 1 sd"};
+    return kSpectraDetails.Labels();
 }
 
 Stage SpectraPlotForm::ChosenStage() const {
@@ -58,7 +59,7 @@ void SpectraPlotForm::RestoreStage(const std::string& word, int saved_index) {
         wanted = Declaration(kPositionStages[saved_index]).word;
     const auto stages = PlotStages();
     for (size_t i = 0; i < stages.size(); ++i)
-        if (wanted == stages[i].word) stage_index = static_cast<int>(i);
+        if (SameWord(wanted, stages[i].word)) stage_index = static_cast<int>(i);
 }
 
 std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {

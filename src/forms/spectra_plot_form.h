@@ -24,7 +24,7 @@ class SpectraPlotForm {
     int source = kStudy;
     int selection = SpectraPlotRequest::kAllSpecies;
     std::vector<std::string> folders;  // with SpectraPlotRequest::kFolders
-    int details = SpectraPlotRequest::kSpectra;
+    int details = kEverySpectrum;
 
     static std::vector<std::string> StageLabels();
     // The same with " (off)" after each stage the current settings skip.

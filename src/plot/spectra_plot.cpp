@@ -10,6 +10,7 @@
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
+#include "chain/smoothing_type.h"
 #include "spectra/sensor.h"
 #include "spectra/species.h"
 #include "stats/band_statistics.h"
@@ -101,7 +102,8 @@ std::string CurrentStudyName(ProcessingSession& session) {
 std::string StageSkippedText(const ProcessingSession& session, Stage stage) {
     const StageDeclaration& s = Declaration(stage);
     if (s.option) return session.StageMode(stage) == 0 ? std::string(s.option->label) + " off" : "";
-    if (stage == Stage::kSmoothed && session.SmoothingType() == 0) return "no smoothing";
+    if (stage == Stage::kSmoothed && session.SmoothingType() == static_cast<int>(SmoothingType::kNone))
+        return "no smoothing";
     if (stage == Stage::kDerived && session.DerivativeOrder() < 1) return "derivative order 0";
     return "";
 }
@@ -231,7 +233,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
             continue;
         const std::string& folder = species[i].second;
         const int group = plot.Group(folder, SpeciesPlace(all, folder));
-        if (request.details == SpectraPlotRequest::kSpeciesMean) {
+        if (request.details == kSpeciesMean) {
             PlotCurve curve = MeanCurve(session, chain, *sp, request.stage);
             curve.label = folder + " mean";
             curve.group = group;
@@ -242,7 +244,7 @@ SpectraPlot StudySpectraPlot(StudyLoader& factory, ProcessingSession& session,
             Site& site = *sp->SiteAt(s);
             if (site.MemberCount() == 0) continue;
             const std::string site_text = folder + " site " + std::to_string(site.SiteNumber());
-            if (request.details == SpectraPlotRequest::kSiteMean) {
+            if (request.details == kSiteMean) {
                 PlotCurve curve = MeanCurve(session, chain, site, request.stage);
                 curve.label = site_text + " mean";
                 curve.group = group;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "chain/chain_stage.h"
+#include "chain/spectra_details.h"
 
 namespace orvane {
 
@@ -56,12 +57,11 @@ struct SpectraPlot {
 // What to plot of the current study.
 struct SpectraPlotRequest {
     enum Selection { kAllSpecies = 0, kLibrarySpecies = 1, kFolders = 2 };
-    enum Details { kSpectra = 0, kSiteMean = 1, kSpeciesMean = 2 };
 
     Stage stage = Stage::kRaw;  // any stage with bands; the features are not a spectrum
     int selection = kAllSpecies;
     std::vector<std::string> folders;  // with kFolders
-    int details = kSpectra;
+    int details = kEverySpectrum;  // SpectraDetails
 };
 
 // The stages a spectra plot offers (every stage with bands), in list order.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectra/species.h"
+#include "spectra/species_names.h"
 
 namespace orvane {
 
@@ -38,9 +39,9 @@ void Species::GatherSpectra() {
 const std::string& Species::NameOfType(int name_type) const {
     const std::string* name = &folder_name_;
     switch (name_type) {
-        case 0: name = &common_name_; break;
-        case 1: name = &maori_name_; break;
-        case 2: name = &latin_name_; break;
+        case kCommonName: name = &common_name_; break;
+        case kLocalName: name = &maori_name_; break;
+        case kLatinName: name = &latin_name_; break;
         default: break;
     }
     return name->empty() ? folder_name_ : *name;

@@ -23,8 +23,8 @@ public:
     int TotalSpectra() const;
     void GatherSpectra();
 
-    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder; the folder name stands in for
-    // a name the species has not been given.
+    // Name by NameType (spectra/species_names.h); the folder name stands in for a name the
+    // species has not been given.
     const std::string& NameOfType(int name_type) const;
 
     std::string folder_name_;

@@ -71,16 +71,16 @@ void RenameSpecies(Database& db, int study_id, const std::string& folder,
 
 std::string NameTypeLabel(int name_type) {
     switch (name_type) {
-        case 0: return "common name";
-        case 1: return "local name";
-        case 2: return "Latin name";
+        case kCommonName: return "common name";
+        case kLocalName: return "local name";
+        case kLatinName: return "Latin name";
         default: return "folder name";
     }
 }
 
 std::string MissingNamesNote(const std::vector<std::pair<std::string, std::string>>& names,
                              int name_type) {
-    if (name_type < 0 || name_type > 2) return {};
+    if (name_type != kCommonName && name_type != kLocalName && name_type != kLatinName) return {};
     std::string folders;
     int missing = 0;
     for (const auto& [folder, name] : names) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_words.h"
+
 namespace orvane {
 
 class Database;
@@ -36,7 +38,25 @@ struct SpeciesRename {
 void RenameSpecies(Database& db, int study_id, const std::string& folder,
                    const SpeciesRename& names);
 
-// "Latin name" for name type 2 (0 common, 1 local, 2 Latin, 3 folder).
+// Which of its names labels a species in results and exported files. The numbers are kept in
+// the window's settings, so they never change. Only an export can number the species instead.
+enum NameType { kCommonName = 0, kLocalName = 1, kLatinName = 2, kFolderName = 3, kAutoNumber = 4 };
+
+inline constexpr Choice<NameType> kNameTypeChoices[] = {
+    {"common", "Common", kCommonName},
+    {"local", "Local", kLocalName},
+    {"latin", "Latin", kLatinName},
+    {"folder", "Folder", kFolderName},
+    {"number", "Auto number", kAutoNumber},
+};
+// What an export offers; every other result offers the names only.
+inline constexpr ChoiceTable<NameType> kExportNameTypes{kNameTypeChoices};
+inline constexpr ChoiceTable<NameType> kNameTypes = kExportNameTypes.First(4);
+// The local name's word before it was called local; still read wherever a name type is, but
+// offered nowhere.
+inline constexpr const char* kLocalNameOldWord = "maori";
+
+// "Latin name" for kLatinName; the folder name for anything but the three optional names.
 std::string NameTypeLabel(int name_type);
 
 // One report line when some of the species have no name of the chosen type, so their folder

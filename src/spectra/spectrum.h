@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_words.h"
 #include "spectra/band_vector.h"
 #include "store/array_codec.h"
 #include "base/band_grid.h"
@@ -27,6 +28,14 @@ struct CaptureTime {
 };
 
 enum FeatureType { kFeatureDI = 0, kFeatureNTBI = 1, kFeaturePCT = 2 };
+
+// The feature-space types; the words are their usual abbreviations, written in capitals.
+inline constexpr Choice<FeatureType> kFeatureTypeChoices[] = {
+    {"DI", "DI", kFeatureDI},
+    {"NTBI", "NTBI", kFeatureNTBI},
+    {"PCT", "PCT", kFeaturePCT},
+};
+inline constexpr ChoiceTable<FeatureType> kFeatureTypes{kFeatureTypeChoices};
 
 // One field measurement: its metadata and the stored reflectances. The chain
 // (chain/processing_chain.h) computes the stages into its own buffers, so a spectrum held in

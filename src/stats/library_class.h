@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/matrix.h"
+#include "spectra/species_names.h"
 
 namespace orvane {
 
@@ -25,7 +26,7 @@ struct LibraryClass {
     // spectra, or a library built before intensities were stored).
     double shrinkage = std::numeric_limits<double>::quiet_NaN();
 
-    // Name by name type: 0 common, 1 Maori, 2 Latin, 3 folder; the folder name stands in for
+    // Name by NameType (spectra/species_names.h); the folder name stands in for
     // a name the species has not been given, so no result has an empty label.
     const std::string& NameOfType(int name_type) const {
         const std::string& name = StoredNameOfType(name_type);
@@ -34,11 +35,11 @@ struct LibraryClass {
     // The name of that type as stored, empty when unset.
     const std::string& StoredNameOfType(int name_type) const {
         switch (name_type) {
-            case 0:
+            case kCommonName:
                 return common_name;
-            case 1:
+            case kLocalName:
                 return maori_name;
-            case 2:
+            case kLatinName:
                 return latin_name;
             default:
                 return folder_name;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chain/smoothing_type.h"
 #include "stats/result_record.h"
 
 #include <cmath>
@@ -65,7 +66,7 @@ ResultJson SmoothingRecord(ProcessingSession& session) {
     record["type"] = type;
     record["name"] =
         NameOrNull(ChainSettingsRepository(session.Db()).SmoothingTypeName(type));
-    const bool sg = type == 1 || type == 2;
+    const bool sg = IsSavitzkyGolay(type);
     const SmoothingSpec& smoothing = session.Spec().smoothing;
     record["window"] = sg ? ResultJson(smoothing.size) : ResultJson(nullptr);
     record["polynomial_order"] =

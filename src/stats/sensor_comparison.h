@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "spectra/species_names.h"
+
 namespace orvane {
 
 class Frontend;
@@ -16,7 +18,7 @@ class StudyLoader;
 struct SensorComparisonOptions {
     std::vector<int> sensor_ids;
     std::string validation = "resubstitution";  // as `da --validate` takes it
-    int name_type = 3;  // names of the closest pair: 0 common, 1 Maori, 2 Latin, 3 folder
+    int name_type = kFolderName;  // names of the closest pair: a NameType
 };
 
 // One sensor's line of the table. Accuracies are percentages; a figure that is not defined

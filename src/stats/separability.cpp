@@ -36,14 +36,8 @@ void RequireSeparabilityLibrary(const SpectralStatistics& library) {
 }  // namespace
 
 const char* DistanceName(int distance) {
-    switch (distance) {
-        case SeparabilitySettings::kJM:
-            return "JM";
-        case SeparabilitySettings::kB:
-            return "B";
-        default:
-            return "JM and B";
-    }
+    const auto* choice = kDistances.Of(static_cast<SeparabilitySettings::Distance>(distance));
+    return choice ? choice->label : kDistances.Of(SeparabilitySettings::kBoth)->label;
 }
 
 double BhattacharyyaDistance(const GaussianClass& i, const GaussianClass& j) {

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/choice_words.h"
 #include "base/matrix.h"
+#include "spectra/species_names.h"
 #include "stats/class_models.h"
 #include "stats/result_record.h"
 
@@ -17,9 +19,16 @@ class SpectralStatistics;
 // What the "JM/B Distance" dialog chooses; it opens with these defaults every time.
 struct SeparabilitySettings {
     enum Distance { kJM = 0, kB = 1, kBoth = 2 };
-    int name_type = 3;  // 0 common, 1 Maori, 2 Latin, 3 folder
+    int name_type = kFolderName;  // NameType
     int distance = kBoth;
 };
+
+inline constexpr Choice<SeparabilitySettings::Distance> kDistanceChoices[] = {
+    {"jm", "JM", SeparabilitySettings::kJM},
+    {"b", "B", SeparabilitySettings::kB},
+    {"both", "JM and B", SeparabilitySettings::kBoth},
+};
+inline constexpr ChoiceTable<SeparabilitySettings::Distance> kDistances{kDistanceChoices};
 
 // "JM", "B" or "JM and B": the label of the distance type, which also names the file.
 const char* DistanceName(int distance);

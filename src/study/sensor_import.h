@@ -3,10 +3,20 @@
 
 #include <string>
 
+#include "base/choice_words.h"
+#include "spectra/sensor.h"
+
 namespace orvane {
 
 class Frontend;
 class ProcessingSession;
+
+// The response types a sensor file is imported as; the value is the import's type index.
+inline constexpr Choice<SensorResponseType> kImportResponseTypeChoices[] = {
+    {"gaussian", "Gaussian", kResponseGaussian},
+    {"ratio", "Ratio", kResponseRatio},
+};
+inline constexpr ChoiceTable<SensorResponseType> kImportResponseTypes{kImportResponseTypeChoices};
 
 // Imports a sensor definition file (type 0 Gaussian, 1 ratio), reports
 // "<name> sensor added to database" and adds the sensor, loaded back from the database, to

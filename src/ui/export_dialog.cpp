@@ -13,7 +13,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "export/export_formats.h"
 #include "forms/workbench_document.h"
@@ -25,13 +26,13 @@ namespace {
 
 // A titled box of radio buttons whose ids are their positions.
 QButtonGroup* RadioBox(QWidget* parent, QGroupBox*& box, const char* title,
-                       std::initializer_list<const char*> texts) {
+                       const std::vector<std::string>& texts) {
     box = new QGroupBox(QString::fromLatin1(title), parent);
     auto* layout = new QVBoxLayout(box);
     auto* group = new QButtonGroup(parent);
     int id = 0;
-    for (const char* text : texts) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), box);
+    for (const std::string& text : texts) {
+        auto* button = new QRadioButton(QString::fromStdString(text), box);
         group->addButton(button, id++);
         layout->addWidget(button);
     }
@@ -62,13 +63,10 @@ ExportDialog::ExportDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionR
     level_ = RadioBox(this, level_box, "Level", {"Study", "Species"});
     level_->button(0)->setChecked(true);
     level_->button(1)->setEnabled(ExportForm::SpeciesLevelEnabled());
-    restriction_ = RadioBox(this, restriction_box, "Species Restriction",
-                            {"Include all species", "Include only library relevant species",
-                             "Only endmembers", "Only mixtures"});
-    details_ = RadioBox(this, details_box, "Data Details",
-                        {"All spectra", "Mean per site", "Mean per species"});
-    names_ =
-        RadioBox(this, names_box, "Names", {"Common", "Local", "Latin", "Folder", "Auto number"});
+    restriction_ =
+        RadioBox(this, restriction_box, "Species Restriction", kRestrictions.Labels());
+    details_ = RadioBox(this, details_box, "Data Details", kSpectraDetails.Labels());
+    names_ = RadioBox(this, names_box, "Names", kExportNameTypes.Labels());
     format_ = new QComboBox(this);
     format_->setObjectName(QStringLiteral("format"));
     for (const ExportFormatEntry& f : ExportFormatRegistry()) {

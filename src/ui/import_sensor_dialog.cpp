@@ -34,10 +34,9 @@ ImportSensorDialog::ImportSensorDialog(ProcessingSession& session, MainForm& for
     auto* types = new QGroupBox(QStringLiteral("Sensor Element Response Type"), this);
     auto* type_row = new QHBoxLayout(types);
     type_group_ = new QButtonGroup(this);
-    int id = 0;
-    for (const char* text : {"Gaussian", "Ratio"}) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), types);
-        type_group_->addButton(button, id++);
+    for (const auto& c : kImportResponseTypes) {
+        auto* button = new QRadioButton(QString::fromUtf8(c.label), types);
+        type_group_->addButton(button, c.value);
         type_row->addWidget(button);
     }
     type_group_->button(0)->setChecked(true);

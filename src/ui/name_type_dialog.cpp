@@ -17,13 +17,12 @@ NameTypeDialog::NameTypeDialog(QWidget* parent, bool validation) : QDialog(paren
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Select name type:"), this));
     group_ = new QButtonGroup(this);
-    int id = 0;
-    for (const char* text : {"Common", "Local", "Latin", "Folder"}) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), this);
-        group_->addButton(button, id++);
+    for (const auto& c : kNameTypes) {
+        auto* button = new QRadioButton(QString::fromUtf8(c.label), this);
+        group_->addButton(button, c.value);
         layout->addWidget(button);
     }
-    group_->button(kFolder)->setChecked(true);
+    group_->button(kFolderName)->setChecked(true);
     if (validation) {
         layout->addWidget(new QLabel(QStringLiteral("Validation:"), this));
         validation_ = new QButtonGroup(this);

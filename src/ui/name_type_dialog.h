@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include "spectra/species_names.h"
 #include "stats/cross_validation.h"
 
 class QButtonGroup;
@@ -10,16 +11,14 @@ class QSpinBox;
 
 namespace orvane {
 
-// "Discriminant Analysis": which name of each class labels the error matrix (0 common,
-// 1 Maori, 2 Latin, 3 folder) and, with `validation`, whether the spectra are classified by
+// "Discriminant Analysis": which name of each class labels the error matrix (a NameType of
+// kNameTypes) and, with `validation`, whether the spectra are classified by
 // resubstitution, leave-one-out or k-fold with K. Modal; it opens with "Folder" and
 // resubstitution chosen every time.
 class NameTypeDialog : public QDialog {
     Q_OBJECT
 
   public:
-    static constexpr int kFolder = 3;
-
     explicit NameTypeDialog(QWidget* parent, bool validation = false);
 
     int NameType() const;

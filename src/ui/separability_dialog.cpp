@@ -7,19 +7,23 @@
 #include <QHBoxLayout>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <string>
+#include <vector>
+
+#include "spectra/species_names.h"
 
 namespace orvane {
 
 namespace {
 
 QButtonGroup* RadioGroup(QDialog* dialog, QBoxLayout* row, const char* title,
-                         std::initializer_list<const char*> labels, int checked) {
+                         const std::vector<std::string>& labels, int checked) {
     auto* box = new QGroupBox(QString::fromLatin1(title), dialog);
     auto* layout = new QVBoxLayout(box);
     auto* group = new QButtonGroup(dialog);
     int id = 0;
-    for (const char* text : labels) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), box);
+    for (const std::string& text : labels) {
+        auto* button = new QRadioButton(QString::fromStdString(text), box);
         group->addButton(button, id++);
         layout->addWidget(button);
     }
@@ -39,8 +43,8 @@ SeparabilityDialog::SeparabilityDialog(QWidget* parent) : QDialog(parent) {
     auto* row = new QHBoxLayout();
     layout->addLayout(row);
     names_ =
-        RadioGroup(this, row, "Names", {"Common", "Local", "Latin", "Folder"}, defaults.name_type);
-    distances_ = RadioGroup(this, row, "Distance Type", {"JM", "B", "JM and B"}, defaults.distance);
+        RadioGroup(this, row, "Names", kNameTypes.Labels(), defaults.name_type);
+    distances_ = RadioGroup(this, row, "Distance Type", kDistances.Labels(), defaults.distance);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

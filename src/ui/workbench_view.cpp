@@ -22,8 +22,10 @@
 #include <QVBoxLayout>
 
 #include "chain/chain_options.h"
+#include "chain/derivative_settings.h"
 #include "forms/main_form.h"
 #include "forms/stage_status.h"
+#include "spectra/spectrum.h"
 
 namespace orvane {
 
@@ -116,10 +118,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     method_group_ = new QButtonGroup(this);
     auto* method_layout = new QHBoxLayout(method_box);
     method_layout->setContentsMargins(0, 0, 0, 0);
-    int id = 0;
-    for (const char* text : {"Iterative", "SavGol"}) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), method_box);
-        method_group_->addButton(button, id++);
+    for (const Choice<DerivativeMethod>& c : kDerivativeMethods) {
+        auto* button = new QRadioButton(QString::fromUtf8(c.label), method_box);
+        method_group_->addButton(button, c.value);
         method_layout->addWidget(button);
     }
     method_layout->addWidget(derivative_edit_);
@@ -128,10 +129,9 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     type_group_ = new QButtonGroup(this);
     auto* type_layout = new QHBoxLayout(type_box);
     type_layout->setContentsMargins(0, 0, 0, 0);
-    id = 0;
-    for (const char* text : {"DI", "NTBI", "PCT"}) {
-        auto* button = new QRadioButton(QString::fromLatin1(text), type_box);
-        type_group_->addButton(button, id++);
+    for (const Choice<FeatureType>& c : kFeatureTypes) {
+        auto* button = new QRadioButton(QString::fromUtf8(c.label), type_box);
+        type_group_->addButton(button, c.value);
         type_layout->addWidget(button);
     }
     type_layout->addStretch();

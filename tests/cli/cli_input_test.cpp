@@ -11,6 +11,16 @@
 
 #include "cli/cli_context.h"
 #include "spectra/spectrum_file.h"
+#include "chain/chain_stage.h"
+#include "chain/classifiers.h"
+#include "chain/derivative_settings.h"
+#include "chain/smoothing_type.h"
+#include "export/export_formats.h"
+#include "export/export_spectra.h"
+#include "spectra/species_names.h"
+#include "spectra/spectrum.h"
+#include "stats/separability.h"
+#include "study/sensor_import.h"
 #include "support/cli_fixture.h"
 #include "support/instrument_file.h"
 #include "support/study_rows.h"
@@ -65,40 +75,72 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
     }
 }
 
-// One line per row in the order of the ids, whatever a name holds.
-// A choice word is accepted in any case, whichever option takes it; a word that is no choice
-// is refused and the choices are named.
+// Each option that takes a declared choice accepts every word of its table, in any case; a
+// word that is no choice is a usage error naming it and every choice.
 TEST_F(CliInput, ChoiceWordsAreAcceptedInAnyCase) {
+    std::vector<std::string> formats, classifiers, continuum;
+    for (const ExportFormatEntry& f : ExportFormatRegistry()) formats.push_back(f.word);
+    for (const ClassifierEntry& c : ClassifierRegistry()) classifiers.push_back(c.word);
+    for (const char* m : Declaration(Stage::kContinuumRemoved).option->modes)
+        continuum.push_back(m);
     const std::string svg = dir_.File("plot.svg");
-    const std::vector<std::vector<std::string>> cases = {
-        {"export", "--details", "Site-Mean"},
-        {"export", "--format", "CSV"},
-        {"export", "--number-format", "Plain"},
-        {"export", "--names", "MAORI"},
-        {"export", "--names", "Local"},
-        {"plot", "--stage", "Smoothed", "--details", "SPECIES-MEAN", "--output", svg},
-        {"--classifier", "SAM", "filter", "show"},
-        {"--smoothing", "SG-MW", "filter", "show"},
-        {"--method", "SavGol", "filter", "show"},
-        {"--continuum", "On", "filter", "show"},
-        {"sensor", "import", "--type", "Ratio", dir_.File("no-such-sensor.txt")},
+    // "W" stands for the word.
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> choices;
+        std::vector<std::string> also = {};  // accepted, but not offered
+    } cases[] = {
+        {{"export", "--details", "W"}, kSpectraDetails.WordList()},
+        {{"plot", "--stage", "raw", "--details", "W", "--output", svg}, kSpectraDetails.WordList()},
+        {{"export", "--species", "W"}, kRestrictions.WordList()},
+        {{"export", "--names", "W"}, kExportNameTypes.WordList(), {"maori"}},
+        {{"separability", "--names", "W"}, kNameTypes.WordList(), {"maori"}},
+        {{"export", "--number-format", "W"}, kNumberFormats.WordList()},
+        {{"export", "--format", "W"}, formats},
+        {{"--smoothing", "W", "filter", "show"}, kSmoothingTypes.WordList()},
+        {{"--method", "W", "filter", "show"}, kDerivativeMethods.WordList()},
+        {{"--fs-type", "W", "filter", "show"}, kFeatureTypes.WordList()},
+        {{"feature-space", "delete", "--feature-space", "no-such-space", "--fs-type", "W", "--yes"},
+         kFeatureTypes.WordList()},
+        {{"--classifier", "W", "filter", "show"}, classifiers},
+        {{"--continuum", "W", "filter", "show"}, continuum},
+        {{"sensor", "import", "--type", "W", dir_.File("no-such-sensor.txt")},
+         kImportResponseTypes.WordList()},
+        {{"separability", "--distance", "W"}, kDistances.WordList()},
     };
-    const auto refused = [](const std::string& err) {
-        return Contains(err, "must be") || Contains(err, "Unknown") || Contains(err, "choose one");
+    // Every other letter flipped: "sItE-MeAn", "Di".
+    const auto flipped = [](std::string word) {
+        for (size_t i = 0; i < word.size(); ++i) {
+            const auto c = static_cast<unsigned char>(word[i]);
+            word[i] = static_cast<char>(i % 2 ? std::toupper(c) : std::tolower(c));
+        }
+        return word;
     };
-    for (std::vector<std::string> args : cases) {
-        const test::CliOutcome r = Cli(args);
-        EXPECT_FALSE(refused(r.err)) << args[0] << " " << args[1] << ": " << r.err;
-        // The same option with a word that is no choice at all.
-        const auto word = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-            return a.size() > 1 && std::isupper(static_cast<unsigned char>(a[0])) != 0;
-        });
-        ASSERT_NE(word, args.end());
-        *word = "no-such-word";
-        EXPECT_TRUE(refused(Cli(args).err)) << args[0] << " " << args[1];
+    const auto with = [](std::vector<std::string> args, const std::string& word) {
+        std::replace(args.begin(), args.end(), std::string("W"), word);
+        return args;
+    };
+    for (const auto& c : cases) {
+        const std::string option =
+            c.args[std::find(c.args.begin(), c.args.end(), "W") - c.args.begin() - 1];
+        std::vector<std::string> accepted = c.choices;
+        accepted.insert(accepted.end(), c.also.begin(), c.also.end());
+        for (const std::string& word : accepted) {
+            const std::string typed = flipped(word);
+            const test::CliOutcome r = Cli(with(c.args, typed));
+            EXPECT_FALSE(Contains(r.err, "\"" + typed + "\""))
+                << option << " " << typed << ": " << r.err;
+        }
+        const test::CliOutcome r = Cli(with(c.args, "no-such-word"));
+        EXPECT_EQ(r.rc, 2) << option << ": a usage error";
+        EXPECT_TRUE(Contains(r.err, "\"no-such-word\"")) << option << ": " << r.err;
+        for (const std::string& word : c.choices)
+            EXPECT_TRUE(Contains(r.err, word))
+                << option << " does not name " << word << ": " << r.err;
     }
 }
 
+// One line per row in the order of the ids, whatever a name holds.
 TEST_F(CliInput, ListingsEscapeControlCharacters) {
     test::InsertStudy(scratch_.Admin(), "O'Brien's bush");
     const test::CliOutcome r = Cli({"studies"});

@@ -195,7 +195,7 @@ TEST_F(CliStoredSpectra, OptionalStagesExportAndTheirPairsAreSetAndShown) {
     EXPECT_EQ(Cli({"continuum", "set", "400-2400"}).rc, 0);
     EXPECT_EQ(Cli({"continuum", "show"}).out, "400-2400\n");
     r = Cli({"export", "--splice", "multiplicative"});
-    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.rc, 2);
     EXPECT_TRUE(test::Contains(r.err, "choose one of off, additive")) << r.err;
 }
 

@@ -150,10 +150,10 @@ TEST_F(ExportTest, RawStageKeepsAllBandsAndOffsetsRaiseEarlierSpecies) {
     ExportSettings s;
     s.stage = Stage::kRaw;
     s.species_restriction = ExportSettings::kAllSpecies;
-    s.data_details = ExportSettings::kSpeciesMean;
+    s.data_details = kSpeciesMean;
     s.offset_percent = 10;
     s.sort_numerically = true;
-    s.name_type = ExportSettings::kCommon;
+    s.name_type = kCommonName;
 
     const std::vector<std::string> lines = Lines(Run(s).path);
     ASSERT_EQ(lines.size(), 5u);
@@ -181,8 +181,8 @@ TEST_F(ExportTest, SiteMeansWithAutoNumbersInTransposedEnviFile) {
     ExportSettings s;
     s.stage = Stage::kFiltered;
     s.format = ExportSettings::kEnvi;
-    s.data_details = ExportSettings::kSiteMean;
-    s.name_type = ExportSettings::kAutoNumber;
+    s.data_details = kSiteMean;
+    s.name_type = kAutoNumber;
     s.species_restriction = ExportSettings::kAllSpecies;
     s.include_filtered = true;
 
@@ -205,7 +205,7 @@ TEST_F(ExportTest, FeatureStageWritesOneColumnPerFeature) {
     session_->SetFeatureSpace(fs);
     ExportSettings s;
     s.stage = Stage::kFeatures;
-    s.data_details = ExportSettings::kSpeciesMean;
+    s.data_details = kSpeciesMean;
     const ExportResult r = Run(s);
     EXPECT_EQ(std::filesystem::path(r.path).filename(),
               "field 2026_pairs_lib_species_species_mean.csv");
@@ -255,16 +255,16 @@ TEST_F(ExportTest, SpeciesAttributeListsTheChosenNamesOrTheFolder) {
         int name_type;
         const char* attribute;
     } cases[] = {
-        {ExportSettings::kCommon, "{'Ten','Hundred','Two','Neil common'}"},
-        {ExportSettings::kMaori, "{\"10\",\"Rau\",\"2\",\"o'neil\"}"},
-        {ExportSettings::kLatin, "{\"10\",\"100\",\"Endmember\",\"o'neil\"}"},
-        {ExportSettings::kFolder, "{\"10\",\"100\",\"2\",\"o'neil\"}"},
+        {kCommonName, "{'Ten','Hundred','Two','Neil common'}"},
+        {kLocalName, "{\"10\",\"Rau\",\"2\",\"o'neil\"}"},
+        {kLatinName, "{\"10\",\"100\",\"Endmember\",\"o'neil\"}"},
+        {kFolderName, "{\"10\",\"100\",\"2\",\"o'neil\"}"},
     };
     for (const auto& c : cases) {
         ExportSettings s;
         s.format = ExportSettings::kArff;
         s.stage = Stage::kRaw;
-        s.data_details = ExportSettings::kSpeciesMean;
+        s.data_details = kSpeciesMean;
         s.species_restriction = ExportSettings::kAllSpecies;
         s.name_type = c.name_type;
         const std::vector<std::string> lines = Lines(Run(s).path);
@@ -287,9 +287,9 @@ TEST_F(ExportTest, ArffLoadsInAnIndependentReader) {
     ExportSettings s;
     s.format = ExportSettings::kArff;
     s.stage = Stage::kFiltered;
-    s.data_details = ExportSettings::kSiteMean;
+    s.data_details = kSiteMean;
     s.include_filtered = true;
-    s.name_type = ExportSettings::kCommon;
+    s.name_type = kCommonName;
     const ExportResult r = Run(s);
     const std::vector<std::string> lines = Lines(r.path);
     ASSERT_GE(lines.size(), 3u);
@@ -325,8 +325,8 @@ TEST_F(ExportTest, NamesThatSpreadsheetsWouldRunStayText) {
     db.Execute("update species set common_name = '-5' where folder_name = '10'");
     db.Execute("update species set common_name = '@SUM(1,2)' where folder_name = 'o\\'neil'");
     ExportSettings s;
-    s.name_type = ExportSettings::kCommon;
-    s.data_details = ExportSettings::kSpeciesMean;
+    s.name_type = kCommonName;
+    s.data_details = kSpeciesMean;
     const ExportResult csv = Run(s);
     const std::vector<std::string> lines = Lines(csv.path);
     ASSERT_EQ(lines.size(), 4u);
@@ -367,8 +367,8 @@ TEST_F(ExportTest, ArffNamesThatNeedQuotesReadBackWhole) {
                            db.Escape(c.names[i]).c_str(), folders[i]));
         ExportSettings s;
         s.format = ExportSettings::kArff;
-        s.name_type = ExportSettings::kCommon;
-        s.data_details = ExportSettings::kSpeciesMean;
+        s.name_type = kCommonName;
+        s.data_details = kSpeciesMean;
         s.species_restriction = ExportSettings::kAllSpecies;
         const ExportResult r = Run(s);
         const std::vector<std::string> lines = Lines(r.path);
@@ -470,7 +470,7 @@ TEST_F(ExportTest, ALibraryWhoseHeaderCannotBeReplacedKeepsTheEarlierLibrary) {
     const std::string hdr = std::filesystem::path(first.path).replace_extension(".hdr");
     std::filesystem::remove(hdr);
     std::filesystem::create_directories(hdr + "/inside");
-    s.name_type = ExportSettings::kCommon;  // a different library
+    s.name_type = kCommonName;  // a different library
     EXPECT_TRUE(test::Refuses([&] { Run(s); }, "Could not open file:\n" + hdr + "\n"));
     EXPECT_TRUE(test::Refuses([&] { Run(s); }, "are kept as they were."));
     EXPECT_EQ(FileText(first.path), earlier);
@@ -516,10 +516,10 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
         bool include_filtered;
         const char* expected;
     } cases[] = {
-        {Stage::kSynthesized, ExportSettings::kAllSpectra, false,
+        {Stage::kSynthesized, kEverySpectrum, false,
          "(11, 7) 11 0 Ten site 1 spectrum 1 | Neil common site 5 spectrum 3"},
         // With a filter: the excluded bands are missing values in both files.
-        {Stage::kFiltered, ExportSettings::kSiteMean, true,
+        {Stage::kFiltered, kSiteMean, true,
          "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
     for (const auto& c : cases) {
         if (c.stage == Stage::kFiltered) {
@@ -531,7 +531,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
         s.data_details = c.details;
         s.include_filtered = c.include_filtered;
         s.species_restriction = ExportSettings::kAllSpecies;
-        s.name_type = ExportSettings::kCommon;
+        s.name_type = kCommonName;
         const ExportResult csv = Run(s);
         s.format = ExportSettings::kEnviSli;
         s.transpose = true;  // has no meaning for a binary library
@@ -603,9 +603,9 @@ TEST_F(ExportTest, PlainNumbersAndIdsReadBackInCsvAndArff) {
 
     // Site means keep their one site column; a species mean has no ids to give.
     s.format = ExportSettings::kCsv;
-    s.data_details = ExportSettings::kSiteMean;
+    s.data_details = kSiteMean;
     EXPECT_EQ(test::Cells(Lines(Run(s).path)[0])[2], "442.98");
-    s.data_details = ExportSettings::kSpeciesMean;
+    s.data_details = kSpeciesMean;
     EXPECT_TRUE(test::Refuses([&] { Run(s); }, "a species mean has no site or spectrum number"));
 }
 

@@ -87,6 +87,16 @@ TEST_F(DialogForms, ThePlotDropsCheckedSpeciesTheNewStudyLacks) {
     EXPECT_NE(plot.NothingToPlot().find("No species are checked"), std::string::npos);
 }
 
+// The plot's remembered stage word is read in any case, as the command line reads it; an
+// unknown one keeps the stage.
+TEST_F(DialogForms, ThePlotReadsItsStageWordInAnyCase) {
+    SpectraPlotForm plot(*doc_);
+    plot.RestoreStage("Continuum-REMOVED", -1);
+    EXPECT_EQ(plot.StageWord(), "continuum-removed");
+    plot.RestoreStage("no-such-stage", -1);
+    EXPECT_EQ(plot.StageWord(), "continuum-removed");
+}
+
 TEST_F(DialogForms, NothingToPlotOnlyForTheStudysCheckedSpecies) {
     SpectraPlotForm plot(*doc_);
     const struct {

@@ -77,9 +77,9 @@ TEST(ExportForm, IdsPassOnlyForSpectraAndSiteMeans) {
     const struct {
         int details;
         bool passed;
-    } cases[] = {{ExportSettings::kAllSpectra, true},
-                 {ExportSettings::kSiteMean, true},
-                 {ExportSettings::kSpeciesMean, false}};
+    } cases[] = {{kEverySpectrum, true},
+                 {kSiteMean, true},
+                 {kSpeciesMean, false}};
     for (const auto& c : cases) {
         ExportForm form;
         form.settings.ids = true;

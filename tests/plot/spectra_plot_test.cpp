@@ -52,7 +52,7 @@ class SpectraPlotTest : public test::AnalysisRig {
 
 TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     using R = SpectraPlotRequest;
-    const SpectraPlot spectra = Plot(Stage::kFiltered, R::kAllSpecies, R::kSpectra);
+    const SpectraPlot spectra = Plot(Stage::kFiltered, R::kAllSpecies, kEverySpectrum);
     ASSERT_EQ(spectra.groups.size(), 3u);
     EXPECT_EQ(spectra.groups[0].name, "a");
     EXPECT_NE(spectra.groups[0].colour, spectra.groups[1].colour);
@@ -68,7 +68,7 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     EXPECT_TRUE(first.lower.empty());
 
     // Species means of the library species: "a" (0.2, 0.4, 0.9), "c" (0.1, 0.3).
-    const SpectraPlot species = Plot(Stage::kFiltered, R::kLibrarySpecies, R::kSpeciesMean);
+    const SpectraPlot species = Plot(Stage::kFiltered, R::kLibrarySpecies, kSpeciesMean);
     ASSERT_EQ(species.curves.size(), 2u);
     EXPECT_EQ(species.groups[1].name, "c");
     const double sd_a = std::sqrt(((0.2 - 0.5) * (0.2 - 0.5) + 0.01 + 0.16) / 2);
@@ -78,7 +78,7 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     EXPECT_TRUE(std::isnan(species.curves[1].upper[1050 - 350]));
 
     // Site means of chosen folders, in the order asked for.
-    const SpectraPlot sites = Plot(Stage::kRaw, R::kFolders, R::kSiteMean, {"c", "a"});
+    const SpectraPlot sites = Plot(Stage::kRaw, R::kFolders, kSiteMean, {"c", "a"});
     ASSERT_EQ(sites.curves.size(), 3u);
     EXPECT_EQ(sites.curves[0].label, "c site 4 mean");
     EXPECT_NEAR(sites.curves[2].y[0], 0.9, 1e-7);
@@ -89,21 +89,21 @@ TEST_F(SpectraPlotTest, CurvesPerSpectrumSiteOrSpeciesWithGapsAtExcludedBands) {
     // drawn as among all three.
     for (const std::vector<std::string>& folders :
          {std::vector<std::string>{"c"}, std::vector<std::string>{"a", "c"}}) {
-        const SpectraPlot some = Plot(Stage::kRaw, R::kFolders, R::kSpectra, folders);
+        const SpectraPlot some = Plot(Stage::kRaw, R::kFolders, kEverySpectrum, folders);
         ASSERT_EQ(some.groups.size(), folders.size());
         EXPECT_EQ(some.groups.back().name, "c");
         EXPECT_EQ(some.groups.back().colour, spectra.groups[2].colour) << folders.size();
     }
-    EXPECT_EQ(Plot(Stage::kFiltered, R::kLibrarySpecies, R::kSpectra).groups[1].colour,
+    EXPECT_EQ(Plot(Stage::kFiltered, R::kLibrarySpecies, kEverySpectrum).groups[1].colour,
               spectra.groups[2].colour);
 
-    EXPECT_THROW(Plot(Stage::kRaw, R::kFolders, R::kSpectra, {"nope"}), OrvaneError);
-    EXPECT_THROW(Plot(Stage::kFeatures, R::kAllSpecies, R::kSpectra), OrvaneError);
+    EXPECT_THROW(Plot(Stage::kRaw, R::kFolders, kEverySpectrum, {"nope"}), OrvaneError);
+    EXPECT_THROW(Plot(Stage::kFeatures, R::kAllSpecies, kEverySpectrum), OrvaneError);
 }
 
 TEST_F(SpectraPlotTest, SensorStagesPlotTheUsableBandCentresAndChosenSpectra) {
     const SpectraPlot synth =
-        Plot(Stage::kSynthesized, SpectraPlotRequest::kAllSpecies, SpectraPlotRequest::kSpeciesMean);
+        Plot(Stage::kSynthesized, SpectraPlotRequest::kAllSpecies, kSpeciesMean);
     EXPECT_TRUE(synth.markers);
     ASSERT_FALSE(synth.curves.empty());
     // Landsat 8 OLI: seven calibrated bands, the first centred at 442.98 nm.
@@ -158,7 +158,7 @@ TEST_F(SpectraPlotTest, TitlesNeverNameASkippedStageAndTheListMarksIt) {
         session_->SetStageMode(Stage::kSpliced, c.splice);
         session_->SetSmoothingType(c.smoothing);
         session_->SetDerivativeOrder(c.derivative);
-        const SpectraPlot plot = Plot(c.stage, R::kAllSpecies, R::kSpeciesMean);
+        const SpectraPlot plot = Plot(c.stage, R::kAllSpecies, kSpeciesMean);
         const std::string expected = " - " + c.title;
         SCOPED_TRACE(plot.title);
         ASSERT_GE(plot.title.size(), expected.size());

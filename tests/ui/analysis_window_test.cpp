@@ -61,12 +61,12 @@ struct LibraryWindow : test::Workbench {
         Connect();
         frame->Frontend().SetNameTypeAnswer([this](int& name_type) {
             ++questions;
-            name_type = NameTypeDialog::kFolder;
+            name_type = kFolderName;
             return answer;
         });
         frame->Frontend().SetDiscriminantAnswer([this](int& name_type, Validation& chosen) {
             ++questions;
-            name_type = NameTypeDialog::kFolder;
+            name_type = kFolderName;
             chosen = validation;
             return answer;
         });

@@ -119,10 +119,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialog->Model().settings.number_format, static_cast<int>(ExportSettings::kPlain));
         dialog->Ids()->setChecked(true);
         QVERIFY(dialog->Model().RunSettings().ids);
-        dialog->DetailsGroup()->button(ExportSettings::kSpeciesMean)->click();
+        dialog->DetailsGroup()->button(kSpeciesMean)->click();
         QVERIFY(!dialog->Ids()->isEnabled());
         QVERIFY(!dialog->Model().RunSettings().ids);
-        dialog->DetailsGroup()->button(ExportSettings::kSiteMean)->click();
+        dialog->DetailsGroup()->button(kSiteMean)->click();
         QVERIFY(dialog->Ids()->isEnabled() && dialog->Ids()->isChecked());
         dialog->reject();
     }

@@ -137,7 +137,7 @@ class SpectraWindowTest : public QObject {
     void aLongPlotLeavesTheWindowAnsweringAndTheNewestChoiceWins() {
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
         QVERIFY(Drawn(plot));
-        Choose(plot->DetailsList(), SpectraPlotRequest::kSpectra);
+        Choose(plot->DetailsList(), kEverySpectrum);
         QVERIFY(Drawn(plot));
         Database& admin = w->scratch.Admin();
         {
@@ -150,7 +150,7 @@ class SpectraWindowTest : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(answered_while_computing, 5000);
             QVERIFY(plot->DetailsList()->isEnabled());
             QVERIFY(!plot->findChild<QPushButton*>(QStringLiteral("savePng"))->isEnabled());
-            Choose(plot->DetailsList(), SpectraPlotRequest::kSiteMean);
+            Choose(plot->DetailsList(), kSiteMean);
             hold.Release();
             QVERIFY(Drawn(plot));
         }
@@ -175,7 +175,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(plot->Plot().curves.empty());
         QCOMPARE(plot->Canvas()->graphCount(), 0);
 
-        Choose(plot->DetailsList(), SpectraPlotRequest::kSpeciesMean);
+        Choose(plot->DetailsList(), kSpeciesMean);
         QVERIFY(Drawn(plot));
         QCOMPARE(plot->Canvas()->graphCount(), 12);
     }

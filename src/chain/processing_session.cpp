@@ -59,6 +59,17 @@ void ProcessingSession::Adopt(ChainSpec next) {
     compiled_ = CompiledChain::Compile(std::move(next));
 }
 
+template <class Part>
+void ProcessingSession::AdoptStored(ChainSpec next,
+                                    void (ChainSpecRepository::*store)(const Part&),
+                                    Part ChainSpec::*part) {
+    // Compiled before it is stored, so refused settings change neither the rows nor the chain.
+    std::shared_ptr<const CompiledChain> compiled = CompiledChain::Compile(next);
+    ChainSpecRepository repository(*db_);
+    (repository.*store)(next.*part);
+    compiled_ = std::move(compiled);
+}
+
 // --- study and filters ------------------------------------------------------------------------
 
 void ProcessingSession::SetStudy(int study_id) {
@@ -203,10 +214,7 @@ void ProcessingSession::SetSmoothingWindow(int size, int polynomial_order) {
     ChainSpec next = Spec();
     next.smoothing.size = size;
     next.smoothing.polynomial_order = polynomial_order;
-    // Compiled before it is stored, so refused settings change nothing.
-    auto compiled = CompiledChain::Compile(next);
-    ChainSpecRepository(*db_).SaveSmoothingWindow(next.smoothing);
-    compiled_ = std::move(compiled);
+    AdoptStored(std::move(next), &ChainSpecRepository::SaveSmoothingWindow, &ChainSpec::smoothing);
     ReloadDerivative();
 }
 
@@ -235,9 +243,7 @@ void ProcessingSession::SetDerivativeMethod(int method) {
         throw OrvaneError("Choose a derivative order of 1 or more before setting its method.");
     ChainSpec next = Spec();
     next.derivative.method = method;
-    auto compiled = CompiledChain::Compile(next);
-    ChainSpecRepository(*db_).SaveDerivativeMethod(next.derivative);
-    compiled_ = std::move(compiled);
+    AdoptStored(std::move(next), &ChainSpecRepository::SaveDerivativeMethod, &ChainSpec::derivative);
     NotifyChainChanged();
 }
 
@@ -251,9 +257,7 @@ void ProcessingSession::SetDerivativeWindow(int size, int polynomial_order) {
     ChainSpec next = Spec();
     next.derivative.size = size;
     next.derivative.polynomial_order = polynomial_order;
-    auto compiled = CompiledChain::Compile(next);
-    ChainSpecRepository(*db_).SaveDerivativeWindow(next.derivative);
-    compiled_ = std::move(compiled);
+    AdoptStored(std::move(next), &ChainSpecRepository::SaveDerivativeWindow, &ChainSpec::derivative);
     NotifyChainChanged();
 }
 

@@ -17,6 +17,7 @@
 
 namespace orvane {
 
+class ChainSpecRepository;
 class ConfigFile;
 class FeatureSpace;
 
@@ -137,6 +138,10 @@ class ProcessingSession {
     // Compiles `next` and makes it current; throws OrvaneError (keeping the current chain)
     // when it cannot compute.
     void Adopt(ChainSpec next);
+    // The same for a change of one part that is stored first, with `store`.
+    template <class Part>
+    void AdoptStored(ChainSpec next, void (ChainSpecRepository::*store)(const Part&),
+                     Part ChainSpec::*part);
     const StageOption& OptionOf(Stage stage) const;
 
     std::unique_ptr<Database> db_;

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdarg>
 #include <cstring>
 #include <string_view>
@@ -29,6 +31,9 @@ void TextFile::Discard() {
     }
     stream_ = nullptr;
     replacement_.reset();
+    std::free(memory_);
+    memory_ = nullptr;
+    memory_size_ = 0;
 }
 
 void TextFile::NoteFailure(int error) {
@@ -77,6 +82,25 @@ bool TextFile::OpenForWriting() {
         return false;
     }
     return true;
+}
+
+bool TextFile::OpenInMemory() {
+    Discard();
+    write_failed_ = false;
+    failure_reason_.clear();
+    stream_ = open_memstream(&memory_, &memory_size_);
+    if (!stream_) NoteFailure(errno);
+    return stream_ != nullptr;
+}
+
+std::string TextFile::TakeText() {
+    if (!stream_ || replacement_) return "";
+    if (std::fflush(stream_) != 0) NoteFailure(errno);
+    std::string text(memory_ ? memory_ : "", memory_ ? memory_size_ : 0);
+    // A fresh buffer for the next text: the stream's own size rules after a rewind differ
+    // from one C library to the next.
+    OpenInMemory();
+    return text;
 }
 
 bool TextFile::Close() {

@@ -31,6 +31,12 @@ class TextFile {
     // never destroys the previous good file nor leaves a cut-off one under its name. False
     // when the temporary file cannot be created (FailureReason says why).
     bool OpenForWriting();
+    // Writes into memory instead of a file (TakeText hands the text over): rows formatted on
+    // other threads by the same rules, then written to the file in order. False when the
+    // memory cannot be had.
+    bool OpenInMemory();
+    // The text written since it opened in memory or last taken; empties it.
+    std::string TakeText();
     // Closes the stream; after writing, moves the finished file into place. False when
     // anything written could not reach the disk; the previous file is then kept as it was.
     virtual bool Close();
@@ -83,6 +89,9 @@ class TextFile {
     void Discard();
 
     std::FILE* stream_ = nullptr;
+    // The memory an in-memory file writes into (open_memstream's buffer and size).
+    char* memory_ = nullptr;
+    std::size_t memory_size_ = 0;
     std::unique_ptr<ReplacedFile> replacement_;  // set while a new version is being written
     std::string failure_reason_;
     std::string path_;

@@ -2,6 +2,8 @@
 #include "export/export_spectra.h"
 
 #include <algorithm>
+#include <array>
+#include <typeinfo>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -11,6 +13,7 @@
 #include <fmt/format.h>
 
 #include "base/frontend.h"
+#include "base/parallel.h"
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
@@ -82,26 +85,52 @@ class SpeciesWriter {
         GroupValues(species, offset);
     }
 
-    // The row of one spectrum of the site numbered site_no, for "all spectra".
+    // The row of one spectrum of the site numbered site_no, for "all spectra". Into a plain
+    // text file the rows are gathered and made on every core (RowsInParallel), then written in
+    // their order; FlushRows writes what is gathered.
     void SpectrumRow(const Species& species, int site_no, Spectrum& spectrum, double offset,
                      int auto_number) {
-        // A binary library names each spectrum apart; the table's rows need not.
-        if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
-            library->SetNextRowName(NameOf(species, auto_number) + " site " +
-                                    std::to_string(site_no) + " spectrum " +
-                                    std::to_string(spectrum.number_));
-        WriteName(species, auto_number);
-        if (id_columns) {
-            file_.WriteDelimiter();
-            file_.WriteInt(site_no);
-            file_.WriteDelimiter();
-            file_.WriteInt(spectrum.number_);
+        if (!RowsInParallel()) {
+            // A binary library names each spectrum apart; the table's rows need not.
+            if (auto* library = dynamic_cast<EnviLibraryFile*>(&file_))
+                library->SetNextRowName(NameOf(species, auto_number) + " site " +
+                                        std::to_string(site_no) + " spectrum " +
+                                        std::to_string(spectrum.number_));
+            ++rows;
+            RowOf(file_, chain_, species, site_no, spectrum, offset, auto_number);
+            return;
         }
-        if (settings_.stage == Stage::kFeatures) {
-            WriteFeatures(chain_.Features(spectrum, FeatureType()));
-        } else {
-            WriteBandValues(chain_.Run(spectrum, settings_.stage), offset);
+        pending_.push_back({&species, site_no, spectrum.number_, offset, auto_number, {}});
+        std::copy(spectrum.reflectances_.begin(), spectrum.reflectances_.end(),
+                  pending_.back().reflectances.begin());
+        if (pending_.size() == kRowBatch) FlushRows();
+    }
+
+    void FlushRows() {
+        if (pending_.empty()) return;
+        const int workers = WorkersFor(pending_.size());
+        team_.Prepare(workers);
+        while (static_cast<int>(row_files_.size()) < workers) {
+            row_files_.push_back(std::make_unique<TextFile>(file_.Path(), '#'));
+            row_files_.back()->SetDelimiter(file_.Delimiter());
+            if (!row_files_.back()->OpenInMemory())
+                throw OrvaneError("Cannot format the export's rows: " +
+                                  row_files_.back()->FailureReason());
         }
+        std::vector<std::string> text(pending_.size());
+        ParallelFor(pending_.size(), [&](size_t i, int worker) {
+            PendingRow& row = pending_[i];
+            Spectrum spectrum;
+            spectrum.reflectances_ = row.reflectances;
+            spectrum.number_ = row.number;
+            TextFile& out = *row_files_[static_cast<size_t>(worker)];
+            RowOf(out, team_.For(worker), *row.species, row.site_no, spectrum, row.offset,
+                  row.auto_number);
+            text[i] = out.TakeText();
+        });
+        for (const std::string& t : text) file_.WriteString(t);
+        rows += static_cast<int>(pending_.size());
+        pending_.clear();
     }
 
   private:
@@ -129,6 +158,26 @@ class SpeciesWriter {
 
     int FeatureType() const { return session_.CurrentFeatureSpace()->Type(); }
 
+    // Only a plain text file takes rows made elsewhere as text; the transposing file and the
+    // binary library take each value as it comes.
+    bool RowsInParallel() const { return typeid(file_) == typeid(TextFile); }
+
+    // One spectrum's row into `out`, its values by `chain`.
+    void RowOf(TextFile& out, Chain& chain, const Species& species, int site_no,
+               Spectrum& spectrum, double offset, int auto_number) {
+        WriteNameTo(out, species, auto_number);
+        if (id_columns) {
+            out.WriteDelimiter();
+            out.WriteInt(site_no);
+            out.WriteDelimiter();
+            out.WriteInt(spectrum.number_);
+        }
+        if (settings_.stage == Stage::kFeatures)
+            WriteFeaturesTo(out, chain.Features(spectrum, FeatureType()));
+        else
+            WriteBandValuesTo(out, chain.Run(spectrum, settings_.stage), offset);
+    }
+
     // The species' name as its rows give it: a number for "Auto number".
     std::string NameOf(const Species& species, int auto_number) const {
         return settings_.name_type == kAutoNumber
@@ -138,36 +187,60 @@ class SpeciesWriter {
 
     void WriteName(const Species& species, int auto_number) {
         ++rows;
+        WriteNameTo(file_, species, auto_number);
+    }
+
+    void WriteNameTo(TextFile& out, const Species& species, int auto_number) {
         if (settings_.name_type == kAutoNumber)
-            format_.WriteNumber(file_, auto_number);
+            format_.WriteNumber(out, auto_number);
         else
-            format_.WriteName(file_, species.NameOfType(settings_.name_type));
+            format_.WriteName(out, species.NameOfType(settings_.name_type));
     }
 
     // One field per column of the header; a band without a value gets the format's missing
     // field, so every value stays under its own column.
     void WriteBandValues(const BandVector& values, double offset) {
-        for (const ExportColumn& c : columns) {
-            file_.WriteDelimiter();
-            const double v = values.Value(c.index);
-            if (HasFiniteValue(v))
-                format_.WriteValue(file_, offset > 0.0 ? v + offset : v);
-            else
-                format_.WriteMissing(file_);
-        }
-        file_.WriteEol();
+        WriteBandValuesTo(file_, values, offset);
     }
 
-    void WriteFeatures(const Matrix& features) {
-        for (int r = 1; r <= features.Nrows(); ++r) {
-            file_.WriteDelimiter();
-            format_.WriteValue(file_, features(r, 1));
+    void WriteBandValuesTo(TextFile& out, const BandVector& values, double offset) {
+        for (const ExportColumn& c : columns) {
+            out.WriteDelimiter();
+            const double v = values.Value(c.index);
+            if (HasFiniteValue(v))
+                format_.WriteValue(out, offset > 0.0 ? v + offset : v);
+            else
+                format_.WriteMissing(out);
         }
-        file_.WriteEol();
+        out.WriteEol();
     }
+
+    void WriteFeatures(const Matrix& features) { WriteFeaturesTo(file_, features); }
+
+    void WriteFeaturesTo(TextFile& out, const Matrix& features) {
+        for (int r = 1; r <= features.Nrows(); ++r) {
+            out.WriteDelimiter();
+            format_.WriteValue(out, features(r, 1));
+        }
+        out.WriteEol();
+    }
+
+    // A spectrum waiting for its row: its stored values and where the row names it.
+    struct PendingRow {
+        const Species* species;
+        int site_no;
+        int number;
+        double offset;
+        int auto_number;
+        std::array<float, kSpectrumBands> reflectances;
+    };
+    static constexpr size_t kRowBatch = 256;
 
     ProcessingSession& session_;
     Chain chain_;
+    ChainTeam team_{session_.Compiled()};
+    std::vector<PendingRow> pending_;
+    std::vector<std::unique_ptr<TextFile>> row_files_;
     TextFile& file_;
     const ExportSettings& settings_;
     ExportWriter& format_;
@@ -392,6 +465,8 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
                                                  Spectrum& spectrum) {
                     writer.SpectrumRow(named, site_no, spectrum, offset, i + 1);
                 });
+            // The species object the rows name lives until here.
+            writer.FlushRows();
         } else {
             species = loader.LoadSpecies(species_id);
             writer.SpeciesRows(*species, offset, i + 1);

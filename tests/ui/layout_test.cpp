@@ -41,7 +41,10 @@ struct Window : test::Workbench {
     void OpenEveryDock() {
         // The plot is drawn by a job, during which the other commands wait.
         for (int command : {kCmdSpectraPlot, kCmdStudyBrowser, kCmdResultTables}) {
-            QVERIFY2(frame->Form().CommandEnabled(command), qPrintable(QString::number(command)));
+            // A dock's refresh may start the plot's job again; its commands wait for it.
+            frame->WaitForJob();
+            QTRY_VERIFY2_WITH_TIMEOUT(frame->Form().CommandEnabled(command),
+                                      qPrintable(QString::number(command)), 20000);
             frame->RunCommand(command);
             frame->WaitForJob();
         }
@@ -55,8 +58,8 @@ struct Window : test::Workbench {
     void EachDockInFront(Check check) {
         for (QDockWidget* dock : Docks()) {
             dock->raise();
+            QTRY_VERIFY2_WITH_TIMEOUT(dock->isVisible(), qPrintable(dock->windowTitle()), 5000);
             QTest::qWait(20);
-            QVERIFY2(dock->isVisible(), qPrintable(dock->windowTitle()));
             check(dock);
         }
     }
@@ -123,9 +126,12 @@ class LayoutTest : public QObject {
                                           .arg(size.width())
                                           .arg(size.height())
                                           .arg(dock->windowTitle());
-                QVERIFY2(!scroll->verticalScrollBar()->isVisible(), qPrintable(where));
-                QVERIFY2(processing->height() >= processing->sizeHint().height(),
-                         qPrintable(where + QStringLiteral(": %1").arg(processing->height())));
+                // The layout settles in posted events, later on a busy machine.
+                QTRY_VERIFY2_WITH_TIMEOUT(!scroll->verticalScrollBar()->isVisible(),
+                                          qPrintable(where), 5000);
+                QTRY_VERIFY2_WITH_TIMEOUT(
+                    processing->height() >= processing->sizeHint().height(),
+                    qPrintable(where + QStringLiteral(": %1").arg(processing->height())), 5000);
                 // Every field lies inside what the scroll area shows of the form.
                 const QRect shown = scroll->viewport()->rect();
                 for (QWidget* field : processing->findChildren<QWidget*>()) {

@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The stages' declarations and the optional stages without a database: settings compiled in
+// memory and spectra made by hand on the 1 nm grid.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/orvane_error.h"
+#include "chain/chain_stage.h"
+#include "chain/processing_chain.h"
+#include "spectra/spectrum.h"
+#include "support/band_values.h"
+#include "support/refusal.h"
+
+namespace orvane {
+namespace {
+
+// Every stage has its own word and label, a word names it back, and the lists both faces show
+// (the plot's stages, the export's buttons with "Interpolate") reach every stage.
+TEST(StageDeclarations, EveryStageHasOneWordAndLabelAndIsListed) {
+    std::set<std::string> words;
+    std::set<std::string> labels;
+    std::set<Stage> listed;
+    for (const StageDeclaration& s : Stages()) {
+        EXPECT_TRUE(words.insert(s.word).second) << s.word;
+        EXPECT_TRUE(labels.insert(s.label).second) << s.label;
+        EXPECT_EQ(StageFromWord(s.word), s.id) << s.word;
+        EXPECT_EQ(&Declaration(s.id), &s) << s.word;
+        listed.insert(s.id);
+    }
+    EXPECT_EQ(listed.size(), 9u);
+    for (const char* unknown : {"cooked", "", "synth-interpolated ", "raw2"})
+        EXPECT_EQ(StageFromWord(unknown), std::nullopt) << unknown;
+    // A word is a word in any case.
+    EXPECT_EQ(StageFromWord("Raw"), Stage::kRaw);
+    EXPECT_EQ(StageFromWord("SYNTH-Interpolated"), StageFromWord("synth-interpolated"));
+    // The words and labels users know stay what they were.
+    EXPECT_EQ(StageWords([](Stage) { return true; }),
+              "raw|spliced|filtered|smoothed|continuum-removed|synth|synth-interpolated|derived|"
+              "features");
+    EXPECT_EQ(StageWords(HasBands),
+              "raw|spliced|filtered|smoothed|continuum-removed|synth|synth-interpolated|derived");
+    // Stored settings and dumps carry the numbers: the stages added later take new ones.
+    for (const auto& [stage, number] : std::vector<std::pair<Stage, int>>{
+             {Stage::kRaw, 0}, {Stage::kFiltered, 1}, {Stage::kSmoothed, 2},
+             {Stage::kSynthesized, 3}, {Stage::kDerived, 4}, {Stage::kFeatures, 5},
+             {Stage::kInterpolated, 6}, {Stage::kSpliced, 7}, {Stage::kContinuumRemoved, 8}})
+        EXPECT_EQ(static_cast<int>(stage), number) << Declaration(stage).word;
+    EXPECT_STREQ(Declaration(Stage::kFeatures).label, "Feature Space");
+    // What needs a sensor follows from what each stage is computed from.
+    for (const auto& [stage, sensor] : std::vector<std::pair<Stage, bool>>{
+             {Stage::kRaw, false}, {Stage::kSpliced, false}, {Stage::kSmoothed, false},
+             {Stage::kContinuumRemoved, false}, {Stage::kSynthesized, true},
+             {Stage::kInterpolated, true}, {Stage::kDerived, true}, {Stage::kFeatures, true}})
+        EXPECT_EQ(NeedsSensor(stage), sensor) << Declaration(stage).word;
+}
+
+// The chain options both faces list come from the optional stages' declarations, and a mode
+// word is read back whatever its case.
+TEST(StageDeclarations, OptionalStagesDeclareTheirModes) {
+    std::vector<std::string> options;
+    for (const StageDeclaration* s : OptionalStages()) options.push_back(s->option->word);
+    EXPECT_EQ(options, (std::vector<std::string>{"splice", "continuum"}));
+    const StageOption& splice = *Declaration(Stage::kSpliced).option;
+    const StageOption& continuum = *Declaration(Stage::kContinuumRemoved).option;
+    EXPECT_EQ(ParseStageMode(splice, "off"), 0);
+    EXPECT_EQ(ParseStageMode(splice, "Additive"), 1);
+    EXPECT_EQ(ParseStageMode(continuum, "ON"), 1);
+    EXPECT_TRUE(test::Refuses([&] { ParseStageMode(splice, "multiplicative"); },
+                              "choose one of off, additive"));
+    EXPECT_EQ(Declaration(Stage::kFiltered).input, Stage::kSpliced);
+    EXPECT_EQ(Declaration(Stage::kSynthesized).input, Stage::kContinuumRemoved);
+}
+
+// Values on the 1 nm grid, f(wavelength) at each band.
+template <class F>
+BandVector GridOf(F f) {
+    BandVector v(kFirstWavelength, kSpectrumBands);
+    for (int w = kFirstWavelength; w <= kLastWavelength; ++w) v.Set(w, f(static_cast<double>(w)), w);
+    return v;
+}
+
+// Settings in which one optional stage has a mode and the study's pairs.
+struct OneStageOn {
+    OneStageOn(Stage stage, int mode, StagePairs pairs = {}) {
+        ChainSpec spec;
+        spec.stages.resize(9);
+        spec.stages[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
+        chain = CompiledChain::Compile(std::move(spec));
+        work.emplace(*chain);
+    }
+    StepInput Step() { return StepInput{*chain, *work}; }
+    std::shared_ptr<const CompiledChain> chain;
+    std::optional<ChainWork> work;
+};
+
+// Whether two vectors hold the same bits, band for band.
+bool SameBits(const BandVector& a, const BandVector& b) {
+    return a.First() == b.First() && a.Count() == b.Count() &&
+           std::memcmp(a.Values(), b.Values(), sizeof(double) * a.Count()) == 0;
+}
+
+// Steps at both joins are removed to 1e-12: exactly where the detectors' spectrum is straight
+// near the joins, and by the shifts numpy's straight-line fit gives on a curved one
+// (optional_stages_reference.py). A spectrum without steps keeps its values.
+TEST(SpliceCorrection, RemovesTheStepsAtTheJoins) {
+    const auto line = [](double w) { return 0.2 + 1.5e-4 * (w - 350.0); };
+    const auto curve = [](double w) {
+        return 0.35 + 0.1 * std::sin(w / 150.0) + 0.02 * std::cos(w / 37.0);
+    };
+    const auto steps = [](double w) { return (w >= 1001 ? 0.05 : 0.0) - (w >= 1801 ? 0.03 : 0.0); };
+    const double numpy_shift[2] = {-0.050020353932029749, 0.029951696443184184};
+    const struct {
+        const char* name;
+        StagePairs joins;
+        std::function<double(double)> measured;
+        std::function<double(double)> expected;
+    } cases[] = {
+        {"straight with steps", {}, [&](double w) { return line(w) + steps(w); }, line},
+        {"straight without steps", {}, line, line},
+        {"curved with steps", {},
+         [&](double w) { return curve(w) + steps(w); },
+         [&](double w) {
+             return curve(w) + steps(w) + (w >= 1001 ? numpy_shift[0] : 0.0) +
+                    (w >= 1801 ? numpy_shift[1] : 0.0);
+         }},
+        {"the study's own join", {{700, 701}},
+         [&](double w) { return line(w) + (w >= 701 ? 0.1 : 0.0); }, line},
+        {"a band without value in the fit", {},
+         [&](double w) { return w == 995 ? kNoValue : line(w) + steps(w); },
+         [&](double w) { return w == 995 ? kNoValue : line(w); }},
+    };
+
+    for (const auto& c : cases) {
+        const BandVector in = GridOf(c.measured);
+        BandVector out(0, 0);
+        OneStageOn on(Stage::kSpliced, 1, c.joins);
+        ApplySpliceCorrection(on.Step(), in, out);
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+            ASSERT_TRUE(test::SameValue(out.Value(w), c.expected(w), 1e-12)) << c.name << " at " << w;
+        // Off, the stage is its input, bit for bit.
+        OneStageOn off(Stage::kSpliced, 0, c.joins);
+        ApplySpliceCorrection(off.Step(), in, out);
+        EXPECT_TRUE(SameBits(out, in)) << c.name;
+    }
+}
+
+TEST(SpliceCorrection, JoinsMustLeaveRoomToFitAndRunInOrder) {
+    EXPECT_NO_THROW(CheckSpliceJoins(DefaultSpliceJoins()));
+    EXPECT_NO_THROW(CheckSpliceJoins({{359, 360}, {2498, 2499}}));
+    const struct {
+        StagePairs joins;
+        const char* says;
+    } refused[] = {
+        {{{1001, 1000}}, "1001-1000 must name the last band of one detector"},
+        {{{358, 359}}, "358-359 must leave 10 bands before it"},
+        {{{2499, 2500}}, "2499-2500 must leave 10 bands"},
+        {{{1800, 1801}, {1000, 1001}}, "1000-1001 overlaps the one before it"},
+    };
+    for (const auto& r : refused)
+        EXPECT_TRUE(test::Refuses([&] { CheckSpliceJoins(r.joins); }, r.says)) << r.says;
+}
+
+// The continuum-removed values equal value / hull with the upper hull qhull gives
+// (optional_stages_reference.py), over the whole range and over two ranges; the bands without
+// value split the hull, and bands outside the ranges have none.
+TEST(ContinuumRemoval, EqualsTheQhullUpperHull) {
+    const BandVector in = GridOf([](double w) {
+        if (w >= 1350 && w <= 1360) return kNoValue;
+        return 0.5 + 0.2 * std::sin(w / 80.0) - 0.1 * std::exp(-std::pow((w - 1400.0) / 40.0, 2));
+    });
+    const double n = kNoValue;
+    const struct {
+        const char* name;
+        StagePairs ranges;
+        int without_value;
+        std::vector<std::pair<int, double>> scipy;
+    } cases[] = {
+        {"whole range", {}, 11,
+         {{350, 1}, {447, 0.80758374202388317}, {544, 0.98241801373161952},
+          {641, 0.99641998473439786}, {738, 0.77098757054843359}, {835, 0.47192164594940506},
+          {932, 0.48760111873757889}, {1029, 0.79766330871676305}, {1126, 0.99944811188725069},
+          {1223, 0.99995462092001053}, {1320, 0.98066853694238076}, {1417, 0.63876593394385139},
+          {1514, 0.95301585563149249}, {1611, 1}, {1708, 0.88517865206427992},
+          {1805, 0.55978167375971122}, {1902, 0.43503261641302815}, {1999, 0.6729354063842159},
+          {2096, 0.96453927550725949}, {2193, 0.97392783726758758}, {2290, 0.713650089157019},
+          {2387, 0.55613696112635425}, {2484, 0.90284590306506951}, {1349, 1}, {1361, 1},
+          {1400, 0.60660329496528786}}},
+        {"two ranges", {{400, 1300}, {1500, 2400}}, 348,
+         {{350, n}, {447, 0.92195821679894907}, {544, 0.99884999198856073},
+          {641, 0.99641998473439786}, {738, 0.77098757054843359}, {835, 0.47192164594940506},
+          {932, 0.48760111873757889}, {1029, 0.79766330871676305}, {1126, 0.99944811188725069},
+          {1223, 1}, {1320, n}, {1417, n}, {1514, 1}, {1611, 1}, {1708, 0.88517865206427992},
+          {1805, 0.55978167375971122}, {1902, 0.43503261641302815}, {1999, 0.6729354063842159},
+          {2096, 0.96453927550725949}, {2193, 1}, {2290, 0.88359674865476034},
+          {2387, 0.92496652584010597}, {2484, n}, {1349, n}, {1361, n}, {1400, n}}},
+    };
+
+    for (const auto& c : cases) {
+        BandVector out(0, 0);
+        OneStageOn on(Stage::kContinuumRemoved, 1, c.ranges);
+        RemoveContinuum(on.Step(), in, out);
+        for (const auto& [w, expected] : c.scipy)
+            EXPECT_TRUE(test::SameValue(out.Value(w), expected, 1e-12)) << c.name << " at " << w;
+        int without = 0;
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w) {
+            without += !HasValue(out.Value(w));
+            if (HasValue(out.Value(w))) {
+                EXPECT_LE(out.Value(w), 1.0 + 1e-15) << c.name << w;
+            }
+        }
+        EXPECT_EQ(without, c.without_value) << c.name;
+        OneStageOn off(Stage::kContinuumRemoved, 0, c.ranges);
+        RemoveContinuum(off.Step(), in, out);
+        EXPECT_TRUE(SameBits(out, in)) << c.name;
+    }
+}
+
+// A spectrum that is its own upper hull (concave, or straight) is all ones; a hull at zero
+// gives no value rather than a division by zero.
+TEST(ContinuumRemoval, ASpectrumThatIsItsOwnHullGivesOnes) {
+    const struct {
+        const char* name;
+        std::function<double(double)> f;
+    } cases[] = {
+        {"concave", [](double w) { return 0.6 - 1e-7 * (w - 1400.0) * (w - 1400.0); }},
+        {"straight", [](double w) { return 0.1 + 1e-4 * (w - 350.0); }},
+        {"one band", [](double w) { return w == 900 ? 0.4 : kNoValue; }},
+    };
+
+    OneStageOn on(Stage::kContinuumRemoved, 1);
+    for (const auto& c : cases) {
+        BandVector out(0, 0);
+        RemoveContinuum(on.Step(), GridOf(c.f), out);
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+            ASSERT_TRUE(test::SameValue(out.Value(w), HasValue(c.f(w)) ? 1.0 : kNoValue, 1e-12))
+                << c.name << " at " << w;
+    }
+    BandVector out(0, 0);
+    RemoveContinuum(on.Step(), GridOf([](double) { return 0.0; }), out);
+    EXPECT_FALSE(HasValue(out.Value(1000)));
+}
+
+TEST(ContinuumRemoval, RangesMustRunUpwardsInsideTheGridAndInOrder) {
+    EXPECT_NO_THROW(CheckContinuumRanges({{350, 1000}, {1001, 2499}}));
+    const struct {
+        StagePairs ranges;
+        const char* says;
+    } refused[] = {
+        {{{900, 800}}, "900-800 must run upwards within 350-2499 nm"},
+        {{{300, 800}}, "300-800 must run upwards"},
+        {{{400, 2500}}, "400-2500 must run upwards"},
+        {{{400, 1000}, {1000, 1200}}, "1000-1200 overlaps the one before it"},
+    };
+    for (const auto& r : refused)
+        EXPECT_TRUE(test::Refuses([&] { CheckContinuumRanges(r.ranges); }, r.says)) << r.says;
+}
+
+// A spectrum held in memory is its stored values and metadata; the stages live in the chain.
+TEST(Spectrum, HeldInMemoryCostsLessThan24KB) {
+    EXPECT_LE(sizeof(Spectrum), 24u * 1024u);
+}
+
+}  // namespace
+}  // namespace orvane

@@ -132,20 +132,6 @@ TEST_F(ArrayCodec, MatricesAreStoredRowByRow) {
     EXPECT_EQ(values_back(2, 2), 4.5);
 }
 
-TEST(ArrayCodecLength, DecodeRejectsABlockOfTheWrongLength) {
-    Matrix m(3, 3);
-    EXPECT_NO_THROW(DecodeMatrix(std::string(72, '\0'), m, "covariance of species 4"));
-    for (const size_t bytes : {64, 80, 0, 71}) {
-        m = 7.0;
-        const std::string block(bytes, '\0');
-        const auto decode = [&] { DecodeMatrix(block, m, "covariance of species 4"); };
-        for (const std::string& part : {std::string("covariance of species 4"),
-                                        std::to_string(bytes) + " bytes", std::string("72")})
-            EXPECT_TRUE(test::Refuses(decode, part));
-        EXPECT_EQ(m(1, 3), 7.0) << "the destination was changed";
-    }
-}
-
 // A stored reflectance block of any length but 8600 bytes is refused by every reader.
 TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
     const int study = test::InsertStudy(Db(), "s");

@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "spectra/sensor.h"
+#include "support/band_values.h"
 
 namespace orvane {
 namespace {
+
+using test::Derived;
 
 class MemorySensor : public Sensor {
   public:
@@ -27,18 +30,6 @@ class MemorySensor : public Sensor {
     }
     void Import(Database&, const std::string&) override {}
 };
-
-// A derived stage on a sensor axis with uneven spacing; kNoValue marks a band without value.
-BandVector Derived(const std::vector<double>& x, const std::vector<double>& v) {
-    BandVector d(1, static_cast<int>(x.size()));
-    int valid = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        d.Set(static_cast<int>(i) + 1, v[i], x[i]);
-        if (HasValue(v[i])) ++valid;
-    }
-    d.SetValidCount(valid);
-    return d;
-}
 
 FeatureSpace::BandRange Range(int w1, int w2) {
     FeatureSpace::BandRange r;

@@ -13,6 +13,7 @@
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
 #include "spectra/sensor.h"
+#include "support/band_values.h"
 #include "store/array_codec.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -21,17 +22,7 @@
 namespace orvane {
 namespace {
 
-// A derived stage on a sensor axis with uneven spacing; kNoValue marks a band without value.
-BandVector Derived(const std::vector<double>& x, const std::vector<double>& v) {
-    BandVector d(1, static_cast<int>(x.size()));
-    int valid = 0;
-    for (size_t i = 0; i < x.size(); ++i) {
-        d.Set(static_cast<int>(i) + 1, v[i], x[i]);
-        if (HasValue(v[i])) ++valid;
-    }
-    d.SetValidCount(valid);
-    return d;
-}
+using test::Derived;
 
 class FeatureSpacePCT : public ::testing::Test {
   protected:

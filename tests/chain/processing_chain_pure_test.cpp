@@ -22,6 +22,8 @@
 namespace orvane {
 namespace {
 
+using test::SameBits;
+
 // Every stage has its own word and label, a word names it back, and the lists both faces show
 // (the plot's stages, the export's buttons with "Interpolate") reach every stage.
 TEST(StageDeclarations, EveryStageHasOneWordAndLabelAndIsListed) {
@@ -100,12 +102,6 @@ struct OneStageOn {
     std::shared_ptr<const CompiledChain> chain;
     std::optional<ChainWork> work;
 };
-
-// Whether two vectors hold the same bits, band for band.
-bool SameBits(const BandVector& a, const BandVector& b) {
-    return a.First() == b.First() && a.Count() == b.Count() &&
-           std::memcmp(a.Values(), b.Values(), sizeof(double) * a.Count()) == 0;
-}
 
 // Steps at both joins are removed to 1e-12: exactly where the detectors' spectrum is straight
 // near the joins, and by the shifts numpy's straight-line fit gives on a curved one

@@ -33,6 +33,8 @@
 namespace orvane {
 namespace {
 
+using test::SameBits;
+
 // A smooth vegetation-like curve: a red edge around 720 nm and water dips.
 void FillSmooth(Spectrum& s) {
     std::array<float, kSpectrumBands> v{};
@@ -52,12 +54,6 @@ std::unique_ptr<Spectrum> Constant(float value) {
     std::vector<float> values(kSpectrumBands, value);
     s->SetReflectances(values.data());
     return s;
-}
-
-// Whether two vectors hold the same bits, band for band.
-bool SameBits(const BandVector& a, const BandVector& b) {
-    return a.First() == b.First() && a.Count() == b.Count() &&
-           std::memcmp(a.Values(), b.Values(), sizeof(double) * a.Count()) == 0;
 }
 
 class ChainTest : public ::testing::Test {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "spectra/band_vector.h"
 
@@ -18,6 +20,24 @@ inline ::testing::AssertionResult SameValue(double actual, double expected,
     return ::testing::AssertionFailure()
            << "got " << (HasValue(actual) ? std::to_string(actual) : "no value") << ", expected "
            << (HasValue(expected) ? std::to_string(expected) : "no value");
+}
+
+// Whether two vectors hold the same bits, band for band.
+inline bool SameBits(const BandVector& a, const BandVector& b) {
+    return a.First() == b.First() && a.Count() == b.Count() &&
+           std::memcmp(a.Values(), b.Values(), sizeof(double) * a.Count()) == 0;
+}
+
+// A derived stage on a sensor axis with uneven spacing; kNoValue marks a band without value.
+inline BandVector Derived(const std::vector<double>& x, const std::vector<double>& v) {
+    BandVector d(1, static_cast<int>(x.size()));
+    int valid = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        d.Set(static_cast<int>(i) + 1, v[i], x[i]);
+        if (HasValue(v[i])) ++valid;
+    }
+    d.SetValidCount(valid);
+    return d;
 }
 
 }  // namespace orvane::test

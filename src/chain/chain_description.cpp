@@ -25,8 +25,8 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string FilterText(const ChainSpec& spec) {
-    const WavebandFilter* filter = &spec.study_filter;
+std::string FilterText(const ChainSpec& definition) {
+    const WavebandFilter* filter = &definition.study_filter;
     if (filter->Count() == 0) return "none";
     std::string text;
     for (int i = 0; i < filter->Count(); ++i) {
@@ -37,21 +37,21 @@ std::string FilterText(const ChainSpec& spec) {
     return text + " nm";
 }
 
-std::string SmoothingText(ProcessingSession& session, const ChainSpec& spec) {
-    const int type = spec.smoothing.type;
+std::string SmoothingText(ProcessingSession& session, const ChainSpec& definition) {
+    const int type = definition.smoothing.type;
     if (Is(type, SmoothingType::kNone)) return "none";
     const std::string name = ChainSettingsRepository(session.Db())
                                  .SmoothingTypeName(type)
                                  .value_or("type " + std::to_string(type));
     if (!IsSavitzkyGolay(type)) return name;
-    const SmoothingSpec& sg = spec.smoothing;
+    const SmoothingSettings& sg = definition.smoothing;
     return fmt::format("{}, {} bands, polynomial order {}", name, sg.size, sg.polynomial_order);
 }
 
-std::string DerivativeText(ProcessingSession& session, const ChainSpec& spec) {
-    const int order = spec.derivative.order;
+std::string DerivativeText(ProcessingSession& session, const ChainSpec& definition) {
+    const int order = definition.derivative.order;
     if (order < 1) return "order 0 (none)";
-    const DerivativeSpec& d = spec.derivative;
+    const DerivativeSettings& d = definition.derivative;
     const std::string method = ChainSettingsRepository(session.Db())
                                    .DerivativeMethodName(d.method)
                                    .value_or("method " + std::to_string(d.method));
@@ -60,8 +60,8 @@ std::string DerivativeText(ProcessingSession& session, const ChainSpec& spec) {
                        d.polynomial_order);
 }
 
-std::string FeatureSpaceText(const ChainSpec& spec) {
-    const FeatureSpace* fs = spec.feature_space.get();
+std::string FeatureSpaceText(const ChainSpec& definition) {
+    const FeatureSpace* fs = definition.feature_space.get();
     if (!fs) return "none";
     const int n = fs->Dimension();
     return fmt::format("{} ({} feature{})", Quoted(fs->Name()), n, n == 1 ? "" : "s");
@@ -76,18 +76,18 @@ std::string ClassifierText(Classifier classifier) {
 }  // namespace
 
 std::string DescribeStageOption(const ProcessingSession& session, int stage_id) {
-    return DescribeStageOption(session.Spec(), stage_id);
+    return DescribeStageOption(session.Settings(), stage_id);
 }
 
-std::string DescribeStageOption(const ChainSpec& spec, int stage_id) {
+std::string DescribeStageOption(const ChainSpec& definition, int stage_id) {
     const StageDeclaration& stage = Declaration(static_cast<Stage>(stage_id));
     if (!stage.option) return "";
     const StageOption& option = *stage.option;
-    const int mode = spec.Setting(stage.id).mode;
+    const int mode = definition.Setting(stage.id).mode;
     const std::string pairs_word =
         std::string(option.pairs).substr(0, std::string(option.pairs).find(','));
     std::string pairs;
-    for (const auto& [lower, upper] : spec.Setting(stage.id).pairs)
+    for (const auto& [lower, upper] : definition.Setting(stage.id).pairs)
         pairs += (pairs.empty() ? "" : " ") + fmt::format("{}-{}", lower, upper);
     if (pairs.empty()) pairs = option.default_pairs;
     const char* word = mode >= 0 && mode < static_cast<int>(option.modes.size())
@@ -99,29 +99,29 @@ std::string DescribeStageOption(const ChainSpec& spec, int stage_id) {
 std::vector<ChainSettingText> DescribeChainSettings(ProcessingSession& session,
                                                     const ChainParts& parts) {
     std::vector<ChainSettingText> settings;
-    const ChainSpec& spec = parts.chain ? *parts.chain : session.Spec();
+    const ChainSpec& definition = parts.chain ? *parts.chain : session.Settings();
     settings.push_back({"Study", session.StudyId() ? Quoted(session.StudyName()) : "none"});
-    const Sensor* sensor = spec.sensor.get();
+    const Sensor* sensor = definition.sensor.get();
     if (parts.sensor)
         settings.push_back({"Sensor", sensor ? EscapeControls(sensor->Name()) : "none"});
     // Chain order, the optional stages where they run.
     for (const StageDeclaration& s : Stages()) {
         if (s.option) {
             settings.push_back(
-                {s.option->label, DescribeStageOption(spec, static_cast<int>(s.id))});
+                {s.option->label, DescribeStageOption(definition, static_cast<int>(s.id))});
         } else if (s.id == Stage::kFiltered) {
-            settings.push_back({"Waveband filter", FilterText(spec)});
+            settings.push_back({"Waveband filter", FilterText(definition)});
         } else if (s.id == Stage::kSmoothed) {
-            settings.push_back({"Smoothing", SmoothingText(session, spec)});
+            settings.push_back({"Smoothing", SmoothingText(session, definition)});
         } else if (s.id == Stage::kDerived && parts.derivative) {
-            settings.push_back({"Derivative", DerivativeText(session, spec)});
+            settings.push_back({"Derivative", DerivativeText(session, definition)});
         }
     }
     if (parts.feature_space) {
         settings.push_back({"Feature space type", session.FeatureSpaceTypeName().empty()
                                                       ? std::to_string(session.FeatureSpaceType())
                                                       : session.FeatureSpaceTypeName()});
-        settings.push_back({"Feature space", FeatureSpaceText(spec)});
+        settings.push_back({"Feature space", FeatureSpaceText(definition)});
     }
     if (parts.classifier)
         settings.push_back({"Classifier", ClassifierText(session.ClassifierInUse())});

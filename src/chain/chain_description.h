@@ -47,6 +47,6 @@ std::string DescribeChain(ProcessingSession& session, const ChainParts& parts = 
 // An optional stage's mode with its pairs as the report and the provenance name them:
 // "off (continuum ranges: the whole valid range)", "additive (splice joins: 1000-1001 ...)".
 std::string DescribeStageOption(const ProcessingSession& session, int stage_id);
-std::string DescribeStageOption(const ChainSpec& spec, int stage_id);
+std::string DescribeStageOption(const ChainSpec& definition, int stage_id);
 
 }  // namespace orvane

@@ -32,7 +32,7 @@ int CurrentPcaDataId(Database& db, const ChainSpec& chain) {
 }
 
 int CurrentPcaDataId(ProcessingSession& session) {
-    return CurrentPcaDataId(session.Db(), session.Spec());
+    return CurrentPcaDataId(session.Db(), session.Settings());
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(Database& db, const ChainSpec& chain, int type) {
@@ -45,7 +45,7 @@ std::vector<FeatureSpaceItem> ListFeatureSpaces(Database& db, const ChainSpec& c
 }
 
 std::vector<FeatureSpaceItem> ListFeatureSpaces(ProcessingSession& session) {
-    return ListFeatureSpaces(session.Db(), session.Spec(), session.FeatureSpaceType());
+    return ListFeatureSpaces(session.Db(), session.Settings(), session.FeatureSpaceType());
 }
 
 int SwitchToPct(ProcessingSession& session) {
@@ -97,7 +97,7 @@ void ApplyChainOptions(ProcessingSession& session, const ChainOptions& options) 
     session.SetSmoothingType(options.smoothing_type.value_or(session.SmoothingType()));
     session.SetDerivativeOrder(options.derivative_order.value_or(session.DerivativeOrder()));
     if (options.derivative_method && session.DerivativeOrder() >= 1 &&
-        session.Spec().derivative.method != *options.derivative_method)
+        session.Settings().derivative.method != *options.derivative_method)
         session.SetDerivativeMethod(*options.derivative_method);
     session.SetFeatureSpaceType(options.feature_space_type.value_or(session.FeatureSpaceType()));
     if (options.feature_space) {

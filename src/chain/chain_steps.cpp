@@ -69,7 +69,7 @@ void ApplyStudyFilter(const StepInput& step, const BandVector& in, BandVector& o
 
 void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out) {
     const CompiledChain& chain = step.chain;
-    const int type = chain.Spec().smoothing.type;
+    const int type = chain.Settings().smoothing.type;
     OnGrid(out);
     out.SetFilter(&chain.StudyFilter());
     if (Is(type, SmoothingType::kNone)) {
@@ -144,7 +144,7 @@ const unsigned char* DerivativeExclusions(const StepInput& step, const BandVecto
 void ApplyDerivative(const StepInput& step, const BandVector& in, BandVector& out) {
     out.Reshape(in.First(), in.Count());
     out.SetFilter(&step.chain.StudyFilter());
-    const DerivativeSpec& derivative = step.chain.Spec().derivative;
+    const DerivativeSettings& derivative = step.chain.Settings().derivative;
     if (derivative.order < 1) {
         std::copy(in.Values(), in.Values() + in.Count(), out.Values());
         std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());

@@ -11,15 +11,15 @@
 
 namespace orvane {
 
-std::shared_ptr<const CompiledChain> CompiledChain::Compile(ChainSpec spec) {
-    return std::shared_ptr<const CompiledChain>(new CompiledChain(std::move(spec)));
+std::shared_ptr<const CompiledChain> CompiledChain::Compile(ChainSpec definition) {
+    return std::shared_ptr<const CompiledChain>(new CompiledChain(std::move(definition)));
 }
 
-CompiledChain::CompiledChain(ChainSpec spec)
-    : spec_(std::move(spec)),
+CompiledChain::CompiledChain(ChainSpec definition)
+    : settings_(std::move(definition)),
       filter_mask_(kFirstWavelength, kSpectrumBands),
       smoothing_mask_(kFirstWavelength, kSpectrumBands) {
-    const WavebandFilter& study = spec_.study_filter;
+    const WavebandFilter& study = settings_.study_filter;
     filter_excluded_.assign(kSpectrumBands, 0);
     for (int w = kFirstWavelength; w <= kLastWavelength; ++w) {
         const bool excluded = study.Excludes(w);
@@ -29,7 +29,7 @@ CompiledChain::CompiledChain(ChainSpec spec)
 
     // The smoothing window cannot reach past an excluded band or the grid's ends, so those
     // bands join the filter for every later step.
-    const SmoothingSpec& smoothing = spec_.smoothing;
+    const SmoothingSettings& smoothing = settings_.smoothing;
     smoothing_adjusted_.CopyFrom(study);
     if (IsSavitzkyGolay(smoothing.type)) {
         if (smoothing.size < 1) throw OrvaneError("The filter size must be at least 1.");
@@ -46,8 +46,8 @@ CompiledChain::CompiledChain(ChainSpec spec)
         smoothing_mask_.Set(w, smoothing_adjusted_.Excludes(w) ? kNoValue : 1.0, w);
 
     derivative_adjusted_.CopyFrom(smoothing_adjusted_);
-    if (!spec_.sensor) return;
-    const Sensor& sensor = *spec_.sensor;
+    if (!settings_.sensor) return;
+    const Sensor& sensor = *settings_.sensor;
     synthesis_.emplace(sensor);
     const int first = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
     sensor_mask_.emplace(first, sensor.ElementCount());
@@ -59,7 +59,7 @@ CompiledChain::CompiledChain(ChainSpec spec)
     }
 
     // The derivative's reach on the sensor's bands widens the filter once more.
-    const DerivativeSpec& derivative = spec_.derivative;
+    const DerivativeSettings& derivative = settings_.derivative;
     if (derivative.order >= 1) {
         if (derivative.method == kDerivativeSavGol) {
             const int nr = derivative.size / 2;

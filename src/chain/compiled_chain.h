@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chain/chain_spec.h"
+#include "chain/chain_definition.h"
 #include "chain/savitzky_golay.h"
 #include "chain/sensor_synthesis.h"
 #include "spectra/band_vector.h"
@@ -16,7 +16,7 @@ namespace orvane {
 
 class FeatureSpace;
 
-// A chain made ready to run from its spec: the filter's verdict per band, the smoothing and
+// A chain made ready to run from its definition: the filter's verdict per band, the smoothing and
 // derivative kernels with the widened filters their windows need, the synthesis weights of the
 // sensor and the masks every stage leaves. Made once, never changed, and shared between threads
 // (std::shared_ptr<const CompiledChain>); each thread runs it with a Chain of its own, which
@@ -25,12 +25,12 @@ class CompiledChain {
   public:
     // Throws OrvaneError when the settings cannot compute (a window too small for its
     // polynomial order, an unknown smoothing type or derivative method).
-    static std::shared_ptr<const CompiledChain> Compile(ChainSpec spec);
+    static std::shared_ptr<const CompiledChain> Compile(ChainSpec definition);
 
-    const ChainSpec& Spec() const { return spec_; }
-    const StageSetting& Setting(Stage stage) const { return spec_.Setting(stage); }
+    const ChainSpec& Settings() const { return settings_; }
+    const StageSetting& Setting(Stage stage) const { return settings_.Setting(stage); }
 
-    const WavebandFilter& StudyFilter() const { return spec_.study_filter; }
+    const WavebandFilter& StudyFilter() const { return settings_.study_filter; }
     // The study filter's verdict, one byte per grid band (1 excluded).
     const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
     // 1 where a stage keeps a value for a spectrum with a value at every band, none elsewhere:
@@ -58,13 +58,13 @@ class CompiledChain {
     }
     // Null without a sensor.
     const SensorSynthesis* Synthesis() const { return synthesis_ ? &*synthesis_ : nullptr; }
-    const Sensor* SensorOf() const { return spec_.sensor.get(); }
-    const FeatureSpace* Features() const { return spec_.feature_space.get(); }
+    const Sensor* SensorOf() const { return settings_.sensor.get(); }
+    const FeatureSpace* Features() const { return settings_.feature_space.get(); }
 
   private:
-    explicit CompiledChain(ChainSpec spec);
+    explicit CompiledChain(ChainSpec definition);
 
-    ChainSpec spec_;
+    ChainSpec settings_;
     std::vector<unsigned char> filter_excluded_;
     BandVector filter_mask_;
     BandVector smoothing_mask_;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "base/orvane_error.h"
-#include "chain/chain_spec.h"
+#include "chain/chain_definition.h"
 #include "spectra/sensor.h"
 #include "store/array_codec.h"
 #include "store/database.h"

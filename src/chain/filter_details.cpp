@@ -52,13 +52,13 @@ void RequireDerivativeWindow(const ProcessingSession& session) {
 
 FilterDetailValues CurrentSmoothingDetails(const ProcessingSession& session) {
     RequireSmoothingWindow(session);
-    const SmoothingSpec& smoothing = session.Spec().smoothing;
+    const SmoothingSettings& smoothing = session.Settings().smoothing;
     return {smoothing.size, smoothing.polynomial_order, 0};
 }
 
 FilterDetailValues CurrentDerivativeDetails(const ProcessingSession& session) {
     RequireDerivativeWindow(session);
-    const DerivativeSpec& d = session.Spec().derivative;
+    const DerivativeSettings& d = session.Settings().derivative;
     return {d.size, d.polynomial_order, d.order};
 }
 
@@ -75,7 +75,7 @@ void ApplySmoothingDetails(ProcessingSession& session, int size, int order) {
 
 void ApplyDerivativeDetails(ProcessingSession& session, int size, int order) {
     RequireDerivativeWindow(session);
-    const DerivativeSpec& d = session.Spec().derivative;
+    const DerivativeSettings& d = session.Settings().derivative;
     if (d.method != kDerivativeSavGol)
         throw OrvaneError("The derivative window is used by the SavGol method only.");
     Check(order, std::max(1, d.order), FilterDetailRanges().max_order, "The polynomial order");

@@ -6,7 +6,7 @@
 
 #include "base/config_file.h"
 #include "base/orvane_error.h"
-#include "chain/chain_spec_repository.h"
+#include "chain/chain_definition_repository.h"
 #include "chain/feature_space.h"
 #include "chain/processing_chain.h"
 #include "chain/savitzky_golay.h"
@@ -35,12 +35,12 @@ void ProcessingSession::Initialise(ConfigFile* config) {
     if (config) ReadDefaultFilter(*config);
     if (const std::optional<int> first = StudyRepository(*db_).AnyStudy()) study_id_ = *first;
     ChainSpecRepository repository(*db_);
-    ChainSpec spec;
-    spec.study_id = study_id_;
-    spec.study_filter = repository.StudyFilter(study_id_);
-    spec.smoothing = repository.Smoothing(study_id_, 0);
-    repository.LoadStages(study_id_, spec);
-    compiled_ = CompiledChain::Compile(std::move(spec));
+    ChainSpec definition;
+    definition.study_id = study_id_;
+    definition.study_filter = repository.StudyFilter(study_id_);
+    definition.smoothing = repository.Smoothing(study_id_, 0);
+    repository.LoadStages(study_id_, definition);
+    compiled_ = CompiledChain::Compile(std::move(definition));
     LoadSensors();
     warnings_.insert(warnings_.begin(), db_->Notices().begin(), db_->Notices().end());
 }
@@ -79,7 +79,7 @@ void ProcessingSession::SetStudy(int study_id) {
         study_name_ = row->name;
     }
     ChainSpecRepository repository(*db_);
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.study_id = study_id;
     next.study_filter = repository.StudyFilter(study_id);
     repository.LoadStages(study_id, next);
@@ -93,7 +93,7 @@ void ProcessingSession::SetStudy(int study_id) {
 }
 
 void ProcessingSession::LoadStudyFilter() {
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.study_filter = ChainSpecRepository(*db_).StudyFilter(study_id_);
     Adopt(std::move(next));
 }
@@ -121,7 +121,7 @@ void ProcessingSession::LoadSensors() {
 
 void ProcessingSession::UseSensor(std::shared_ptr<const Sensor> sensor) {
     current_sensor_ = sensor;
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.sensor = std::move(sensor);
     next.feature_space = next.sensor ? MappedFeatureSpace(next.feature_space, next.sensor.get())
                                      : nullptr;
@@ -180,7 +180,7 @@ void ProcessingSession::SetStageMode(Stage stage, int mode) {
         throw OrvaneError(std::string("The ") + option.label + " has no mode " +
                           std::to_string(mode) + ".");
     if (StageMode(stage) == mode) return;
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     const size_t at = static_cast<size_t>(stage);
     next.stages[at].mode = mode;
     next.stage_option_ids[at] = ChainSpecRepository(*db_).StageOptionId(study_id_, stage, mode);
@@ -193,7 +193,7 @@ void ProcessingSession::SetStagePairs(Stage stage, const StagePairs& pairs) {
     if (study_id_ == 0)
         throw OrvaneError("There is no study in the database; create or import one first.");
     StageOptionRepository(*db_).ReplacePairs(study_id_, static_cast<int>(stage), pairs);
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.stages[static_cast<size_t>(stage)].pairs = pairs;
     Adopt(std::move(next));
     NotifyChainChanged();
@@ -202,7 +202,7 @@ void ProcessingSession::SetStagePairs(Stage stage, const StagePairs& pairs) {
 // --- smoothing --------------------------------------------------------------------------------
 
 void ProcessingSession::SetSmoothingType(int type) {
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.smoothing = ChainSpecRepository(*db_).Smoothing(study_id_, type);
     Adopt(std::move(next));
     ReloadDerivative();
@@ -211,7 +211,7 @@ void ProcessingSession::SetSmoothingType(int type) {
 void ProcessingSession::SetSmoothingWindow(int size, int polynomial_order) {
     if (!IsSavitzkyGolay(SmoothingType()))
         throw OrvaneError("Choose a Savitzky-Golay smoothing type before setting its window.");
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.smoothing.size = size;
     next.smoothing.polynomial_order = polynomial_order;
     AdoptStored(std::move(next), &ChainSpecRepository::SaveSmoothingWindow, &ChainSpec::smoothing);
@@ -223,14 +223,14 @@ void ProcessingSession::SetSmoothingWindow(int size, int polynomial_order) {
 void ProcessingSession::SetDerivativeOrder(int order) {
     if (order < 0 || order > 30)
         throw OrvaneError("The derivative order must lie between 0 and 30.");
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.derivative.order = order;
     Adopt(std::move(next));
     ReloadDerivative();
 }
 
 void ProcessingSession::ReloadDerivative() {
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.derivative = ChainSpecRepository(*db_).Derivative(study_id_, next.derivative.order);
     Adopt(std::move(next));
     NotifyChainChanged();
@@ -241,9 +241,10 @@ void ProcessingSession::SetDerivativeMethod(int method) {
         throw OrvaneError("Unknown derivative method " + std::to_string(method) + ".");
     if (DerivativeOrder() < 1)
         throw OrvaneError("Choose a derivative order of 1 or more before setting its method.");
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.derivative.method = method;
-    AdoptStored(std::move(next), &ChainSpecRepository::SaveDerivativeMethod, &ChainSpec::derivative);
+    AdoptStored(std::move(next), &ChainSpecRepository::SaveDerivativeMethod,
+                &ChainSpec::derivative);
     NotifyChainChanged();
 }
 
@@ -254,7 +255,7 @@ void ProcessingSession::SetDerivativeWindow(int size, int polynomial_order) {
         throw OrvaneError("The polynomial order must be at least the derivative order.");
     // Checked on a scratch kernel as well: the method may not use the window yet.
     SavitzkyGolayKernel::ForDerivative(size, polynomial_order, DerivativeOrder());
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.derivative.size = size;
     next.derivative.polynomial_order = polynomial_order;
     AdoptStored(std::move(next), &ChainSpecRepository::SaveDerivativeWindow, &ChainSpec::derivative);
@@ -275,7 +276,7 @@ void ProcessingSession::SetFeatureSpaceType(int type) {
 }
 
 void ProcessingSession::SetFeatureSpace(int feature_space_id) {
-    ChainSpec next = Spec();
+    ChainSpec next = Settings();
     next.feature_space = ChainSpecRepository(*db_).FeatureSpaceFor(next, feature_space_id);
     Adopt(std::move(next));
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "chain/chain_spec.h"
+#include "chain/chain_definition.h"
 #include "chain/chain_stage.h"
 #include "chain/classifiers.h"
 #include "chain/compiled_chain.h"
@@ -42,7 +42,7 @@ class ProcessingSession {
     // --- the chain as a value ----------------------------------------------------------------
     // Everything the current chain computes from, and the chain compiled from it. A computation
     // holds the shared pointer; the session's later changes make a new one and leave it be.
-    const ChainSpec& Spec() const { return compiled_->Spec(); }
+    const ChainSpec& Settings() const { return compiled_->Settings(); }
     const std::shared_ptr<const CompiledChain>& Compiled() const { return compiled_; }
 
     // --- study -----------------------------------------------------------------------------
@@ -54,8 +54,8 @@ class ProcessingSession {
     // --- waveband filters and masks --------------------------------------------------------
     // Reads the study's filter again (after the filter dialogs stored a change).
     void LoadStudyFilter();
-    const WavebandFilter* StudyFilter() const { return &Spec().study_filter; }
-    int WavebandFilterId() const { return Spec().study_filter.FilterId(); }
+    const WavebandFilter* StudyFilter() const { return &Settings().study_filter; }
+    int WavebandFilterId() const { return Settings().study_filter.FilterId(); }
     const WavebandFilter& DefaultFilter() const { return default_filter_; }
     const BandVector& FilterMask() const { return compiled_->FilterMask(); }
     const BandVector& SmoothingMask() const { return compiled_->SmoothingMask(); }
@@ -79,16 +79,16 @@ class ProcessingSession {
 
     // --- smoothing -------------------------------------------------------------------------
     void SetSmoothingType(int type);
-    int SmoothingType() const { return Spec().smoothing.type; }
-    int SmoothingFilterId() const { return Spec().smoothing.filter_id; }
+    int SmoothingType() const { return Settings().smoothing.type; }
+    int SmoothingFilterId() const { return Settings().smoothing.filter_id; }
     // Sets and stores the window of the current Savitzky-Golay smoothing; throws OrvaneError
     // (changing nothing) when the order is too high for the window or the type has none.
     void SetSmoothingWindow(int size, int polynomial_order);
 
     // --- derivative ------------------------------------------------------------------------
     void SetDerivativeOrder(int order);
-    int DerivativeOrder() const { return Spec().derivative.order; }
-    int DerivativeId() const { return Spec().derivative.id; }
+    int DerivativeOrder() const { return Settings().derivative.order; }
+    int DerivativeId() const { return Settings().derivative.id; }
     // Both store the change with a new changed_at, so libraries built before become stale;
     // both throw OrvaneError (changing nothing) without a derivative or for settings that
     // cannot compute.
@@ -101,8 +101,8 @@ class ProcessingSession {
     const std::string& FeatureSpaceTypeName() const { return fs_type_name_; }
     // 0 leaves no feature space; another id loads it (and maps DI/NTBI to the sensor).
     void SetFeatureSpace(int feature_space_id);
-    const FeatureSpace* CurrentFeatureSpace() const { return Spec().feature_space.get(); }
-    int FeatureSpaceId() const { return Spec().FeatureSpaceId(); }
+    const FeatureSpace* CurrentFeatureSpace() const { return Settings().feature_space.get(); }
+    int FeatureSpaceId() const { return Settings().FeatureSpaceId(); }
     void SetClassifier(Classifier classifier) { classifier_ = classifier; }
     Classifier ClassifierInUse() const { return classifier_; }
 
@@ -110,13 +110,13 @@ class ProcessingSession {
     // Switches an optional stage to a mode of its declaration (0 off); throws OrvaneError for
     // a stage without option or a mode it lacks. Libraries are kept per mode.
     void SetStageMode(Stage stage, int mode);
-    int StageMode(Stage stage) const { return Spec().Setting(stage).mode; }
+    int StageMode(Stage stage) const { return Settings().Setting(stage).mode; }
     // The current study's own pairs of a stage (empty: the stage's defaults).
-    const StagePairs& StagePairsOf(Stage stage) const { return Spec().Setting(stage).pairs; }
+    const StagePairs& StagePairsOf(Stage stage) const { return Settings().Setting(stage).pairs; }
     // Checks the pairs by the stage's rule and stores them as the study's; the libraries built
     // before with the stage on are out of date from then on.
     void SetStagePairs(Stage stage, const StagePairs& pairs);
-    std::string StageOptionKey() const { return Spec().StageOptionKey(); }
+    std::string StageOptionKey() const { return Settings().StageOptionKey(); }
 
     // Called after every change that alters what the chain computes (sensor, smoothing,
     // derivative, waveband filter), so a form can refresh its feature-space list and library.

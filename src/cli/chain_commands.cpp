@@ -52,7 +52,7 @@ int CmdFilterAddDefaults(Context& ctx) {
 int CmdSmoothingSet(Context& ctx) {
     if (!ctx.args.Has("smoothing")) ctx.args.options.emplace("smoothing", "sg-mw");
     ApplyChainArgs(ctx);
-    const SmoothingSpec& smoothing = ctx.session->Spec().smoothing;
+    const SmoothingSettings& smoothing = ctx.session->Settings().smoothing;
     const bool sg = IsSavitzkyGolay(smoothing.type);
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", sg ? smoothing.size : 31, 1, limits.max_size);
@@ -67,7 +67,7 @@ int CmdDerivativeSet(Context& ctx) {
     if (!ctx.args.Has("derivative")) ctx.args.options.emplace("derivative", "1");
     if (!ctx.args.Has("method")) ctx.args.options.emplace("method", "savgol");
     ApplyChainArgs(ctx);
-    const DerivativeSpec& d = ctx.session->Spec().derivative;
+    const DerivativeSettings& d = ctx.session->Settings().derivative;
     const FilterDetailRanges limits;
     const int size = IntOption(ctx.args, "size", d.size, 1, limits.max_size);
     const int order = IntOption(ctx.args, "order", d.polynomial_order, 1, limits.max_order);

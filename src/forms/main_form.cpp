@@ -251,8 +251,8 @@ void MainForm::SetDerivativeMethod(int method) {
     ProcessingSession& session = doc_.Session();
     if (derivative_order_ < 1 || session.DerivativeOrder() < 1) return;
     Reporting("the derivative method changed", [&] {
-        if (session.Spec().derivative.method != method) session.SetDerivativeMethod(method);
-        derivative_method_ = session.Spec().derivative.method;
+        if (session.Settings().derivative.method != method) session.SetDerivativeMethod(method);
+        derivative_method_ = session.Settings().derivative.method;
     });
 }
 
@@ -505,7 +505,7 @@ void MainForm::LogChainChanges(bool report) {
 void MainForm::ShowDerivativeMethod() {
     const ProcessingSession& session = doc_.Session();
     if (derivative_order_ >= 1 && session.DerivativeOrder() >= 1)
-        derivative_method_ = session.Spec().derivative.method;
+        derivative_method_ = session.Settings().derivative.method;
 }
 
 void MainForm::OnChainChanged() {

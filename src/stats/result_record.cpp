@@ -67,7 +67,7 @@ ResultJson SmoothingRecord(ProcessingSession& session) {
     record["name"] =
         NameOrNull(ChainSettingsRepository(session.Db()).SmoothingTypeName(type));
     const bool sg = IsSavitzkyGolay(type);
-    const SmoothingSpec& smoothing = session.Spec().smoothing;
+    const SmoothingSettings& smoothing = session.Settings().smoothing;
     record["window"] = sg ? ResultJson(smoothing.size) : ResultJson(nullptr);
     record["polynomial_order"] =
         sg ? ResultJson(smoothing.polynomial_order) : ResultJson(nullptr);
@@ -83,7 +83,7 @@ ResultJson DerivativeRecord(ProcessingSession& session) {
         record["polynomial_order"] = nullptr;
         return record;
     }
-    const DerivativeSpec& d = session.Spec().derivative;
+    const DerivativeSettings& d = session.Settings().derivative;
     record["method"] =
         NameOrNull(ChainSettingsRepository(session.Db()).DerivativeMethodName(d.method));
     const bool sg = d.method == kDerivativeSavGol;

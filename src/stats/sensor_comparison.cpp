@@ -16,7 +16,7 @@
 #include "base/shown_text.h"
 #include "base/text_file.h"
 #include "chain/chain_options.h"
-#include "chain/chain_spec_repository.h"
+#include "chain/chain_definition_repository.h"
 #include "chain/compiled_chain.h"
 #include "chain/feature_space.h"
 #include "chain/processing_session.h"
@@ -47,16 +47,16 @@ std::shared_ptr<const CompiledChain> ChainOnSensor(ProcessingSession& session,
                                                    const std::shared_ptr<const Sensor>& on,
                                                    const FeatureSpace& space) {
     const Sensor& sensor = *on;
-    ChainSpec spec = session.Spec();
-    spec.sensor = on;
-    spec.feature_space = nullptr;
+    ChainSpec definition = session.Settings();
+    definition.sensor = on;
+    definition.feature_space = nullptr;
     bool offered = false;
-    for (const FeatureSpaceItem& item : ListFeatureSpaces(session.Db(), spec, space.Type()))
+    for (const FeatureSpaceItem& item : ListFeatureSpaces(session.Db(), definition, space.Type()))
         if (item.id == space.Id()) offered = true;
     const std::string what =
         "Feature space " + Quoted(space.Name()) + " (" + space.TypeName() + ")";
     if (!offered) {
-        if (space.Type() == kFeaturePCT && CurrentPcaDataId(session.Db(), spec) == 0)
+        if (space.Type() == kFeaturePCT && CurrentPcaDataId(session.Db(), definition) == 0)
             throw OrvaneError(what + " takes its components from each sensor's principal " +
                               "component analysis, and sensor " + Quoted(sensor.Name()) +
                               " has none of the current study and chain settings; run the " +
@@ -66,8 +66,8 @@ std::shared_ptr<const CompiledChain> ChainOnSensor(ProcessingSession& session,
                           " bands of sensor " + Quoted(sensor.Name()) + ".");
     }
     try {
-        spec.feature_space = ChainSpecRepository(session.Db()).FeatureSpaceFor(spec, space.Id());
-        return CompiledChain::Compile(std::move(spec));
+        definition.feature_space = ChainSpecRepository(session.Db()).FeatureSpaceFor(definition, space.Id());
+        return CompiledChain::Compile(std::move(definition));
     } catch (const OrvaneError& e) {
         throw OrvaneError("Sensor " + Quoted(sensor.Name()) + ": " + e.what(), e.GetRemedy());
     }

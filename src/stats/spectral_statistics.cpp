@@ -50,7 +50,7 @@ std::shared_ptr<const CompiledChain> SpectralStatistics::CompiledInUse() const {
     return pinned_ ? pinned_ : session_.Compiled();
 }
 
-const ChainSpec& SpectralStatistics::ChainInUse() const { return CompiledInUse()->Spec(); }
+const ChainSpec& SpectralStatistics::ChainInUse() const { return CompiledInUse()->Settings(); }
 
 int SpectralStatistics::ClassIndexOf(const std::string& folder_name) const {
     for (const LibraryClass& c : classes_)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The compiled chain without a database: a spec made in memory, run by several threads at once,
-// and entered from a sensor's bands as an image pixel would be.
+// The compiled chain without a database: a definition made in memory, run by several threads
+// at once, and entered from a sensor's bands as an image pixel would be.
 #include "chain/compiled_chain.h"
 
 #include <gtest/gtest.h>
@@ -52,26 +52,26 @@ std::vector<float> FieldSpectrum(std::mt19937& random, double shift) {
 // The study filter over the water bands, Savitzky-Golay smoothing of the given type, EnMAP,
 // the first derivative by the given method and a DI feature space of three ranges.
 ChainSpec FieldSpec(int smoothing_type, int derivative_method) {
-    ChainSpec spec;
-    spec.study_filter.AddRange(1340, 1460);
-    spec.study_filter.AddRange(1790, 1960);
-    spec.smoothing.type = smoothing_type;
-    spec.smoothing.size = 15;
-    spec.smoothing.polynomial_order = 3;
-    spec.sensor = Enmap();
-    spec.derivative.order = 1;
-    spec.derivative.method = derivative_method;
-    spec.derivative.size = 5;
-    spec.derivative.polynomial_order = 2;
+    ChainSpec definition;
+    definition.study_filter.AddRange(1340, 1460);
+    definition.study_filter.AddRange(1790, 1960);
+    definition.smoothing.type = smoothing_type;
+    definition.smoothing.size = 15;
+    definition.smoothing.polynomial_order = 3;
+    definition.sensor = Enmap();
+    definition.derivative.order = 1;
+    definition.derivative.method = derivative_method;
+    definition.derivative.size = 5;
+    definition.derivative.polynomial_order = 2;
     auto fs = std::make_shared<FeatureSpace>();
     std::vector<FeatureSpace::BandRange> ranges(3);
     ranges[0].wavelength1 = 500, ranges[0].wavelength2 = 600;
     ranges[1].wavelength1 = 680, ranges[1].wavelength2 = 760;
     ranges[2].wavelength1 = 1100, ranges[2].wavelength2 = 1300;
     fs->Define(kFeatureDI, 3, ranges);
-    fs->MapToSensor(*spec.sensor);
-    spec.feature_space = fs;
-    return spec;
+    fs->MapToSensor(*definition.sensor);
+    definition.feature_space = fs;
+    return definition;
 }
 
 bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
@@ -196,8 +196,8 @@ TEST(CompiledChainMath, SensorBandsRunAsTheirSynthesis) {
         "before the sensor's bands"));
 }
 
-// Equal settings make equal specs and keys; each setting a chain computes from changes them,
-// and the stored libraries' keys come from the spec's rows.
+// Equal settings make equal definitions and keys; each setting a chain computes from changes them,
+// and the stored libraries' keys come from the definition's rows.
 TEST(ChainSpecMath, KeysFollowEverySetting) {
     const ChainSpec base = FieldSpec(1, kDerivativeIterative);
     EXPECT_EQ(base, FieldSpec(1, kDerivativeIterative));

@@ -80,7 +80,7 @@ TEST_F(FeatureSpacePCT, TransformTakesTheStoredColumnsFromTheLastBackwards) {
     // Stored eigenvectors [[1 2 3] [4 5 6] [7 8 9]]: rows of the transform are columns 3, 2.
     InsertPca(3, Counting(3), study_);
     FeatureSpace fs;
-    fs.Load(session_->Db(), session_->Spec(), InsertPct(2));
+    fs.Load(session_->Db(), session_->Settings(), InsertPct(2));
     const Matrix& t = fs.Transform();
     ASSERT_EQ(std::make_pair(t.Nrows(), t.Ncols()), std::make_pair(2, 3));
     EXPECT_EQ(std::vector<double>(t.Store(), t.Store() + 6),
@@ -117,7 +117,7 @@ TEST_F(FeatureSpacePCT, MissingOrUnfitAnalysisIsRefusedWithAMessage) {
             InsertPca(c.pca_dim, Counting(c.blob_size), c.pca_study < 0 ? study_ + 1 : study_);
         FeatureSpace fs;
         const int id = InsertPct(c.dimension);
-        EXPECT_TRUE(test::Refuses([&] { fs.Load(session_->Db(), session_->Spec(), id); }, c.in_message))
+        EXPECT_TRUE(test::Refuses([&] { fs.Load(session_->Db(), session_->Settings(), id); }, c.in_message))
             << c.name;
     }
 }

@@ -92,10 +92,10 @@ BandVector GridOf(F f) {
 // Settings in which one optional stage has a mode and the study's pairs.
 struct OneStageOn {
     OneStageOn(Stage stage, int mode, StagePairs pairs = {}) {
-        ChainSpec spec;
-        spec.stages.resize(9);
-        spec.stages[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
-        chain = CompiledChain::Compile(std::move(spec));
+        ChainSpec definition;
+        definition.stages.resize(9);
+        definition.stages[static_cast<size_t>(stage)] = StageSetting{mode, std::move(pairs)};
+        chain = CompiledChain::Compile(std::move(definition));
         work.emplace(*chain);
     }
     StepInput Step() { return StepInput{*chain, *work}; }

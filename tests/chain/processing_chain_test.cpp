@@ -174,9 +174,9 @@ TEST_F(ChainTest, StagePairsAreStoredWithTheStudy) {
 TEST_F(ChainTest, RefusedSettingsChangeNothing) {
     session_->SetDerivativeOrder(2);
     session_->SetDerivativeMethod(kDerivativeSavGol);
-    const ChainSpec before = session_->Spec();
+    const ChainSpec before = session_->Settings();
     EXPECT_THROW(session_->SetDerivativeWindow(3, 4), OrvaneError);
-    EXPECT_EQ(session_->Spec(), before);
+    EXPECT_EQ(session_->Settings(), before);
 }
 
 TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {

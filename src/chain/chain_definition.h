@@ -19,23 +19,23 @@ class Sensor;
 
 // The smoothing step's settings: its type (0 none, 1 moving window, 2 FFT), the study's row
 // they come from and the Savitzky-Golay window of the two filtering types.
-struct SmoothingSpec {
+struct SmoothingSettings {
     int type = 0;
     int filter_id = 0;
     int size = 31;
     int polynomial_order = 4;
-    bool operator==(const SmoothingSpec& o) const;
+    bool operator==(const SmoothingSettings& o) const;
 };
 
 // The derivative step's settings: its order (0 none), the study's row of that order, the
 // method and the Savitzky-Golay window the method savgol uses.
-struct DerivativeSpec {
+struct DerivativeSettings {
     int id = 0;
     int order = 0;
     int method = kDerivativeIterative;
     int size = 5;
     int polynomial_order = 4;
-    bool operator==(const DerivativeSpec& o) const;
+    bool operator==(const DerivativeSettings& o) const;
 };
 
 // Everything a processing chain computes from, as a plain value: the study's waveband filter,
@@ -43,12 +43,12 @@ struct DerivativeSpec {
 // the derivative and the feature space (mapped to the sensor, with its PCA transform). The ids
 // of the stored rows the settings come from travel along, since the libraries and analyses
 // stored for a chain are found by them. Copies share the sensor and the feature space, which
-// nothing changes once they are in a spec.
+// nothing changes once they are in a definition.
 struct ChainSpec {
     int study_id = 0;
     WavebandFilter study_filter;
-    SmoothingSpec smoothing;
-    DerivativeSpec derivative;
+    SmoothingSettings smoothing;
+    DerivativeSettings derivative;
     // By stage number; a missing entry is off.
     std::vector<StageSetting> stages;
     // The ids of the study's stage_option rows of the stages that are on, by stage number.
@@ -66,7 +66,7 @@ struct ChainSpec {
     // The keys stored libraries and principal component analyses of this chain answer to.
     LibraryKey LibraryKeyOf() const;
     PcaKey PcaKeyOf() const;
-    // A text that names every setting the chain computes from, equal for equal specs: for
+    // A text that names every setting the chain computes from, equal for equal definitions: for
     // caches, logs and comparing two chains.
     std::string Key() const;
 

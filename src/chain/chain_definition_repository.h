@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "chain/chain_spec.h"
+#include "chain/chain_definition.h"
 
 namespace orvane {
 
@@ -29,27 +29,27 @@ class ChainSpecRepository {
   public:
     explicit ChainSpecRepository(Database& db) : db_(db) {}
 
-    // A whole spec for the choices; throws OrvaneError for a study, sensor or feature space
+    // A whole definition for the choices; throws OrvaneError for a study, sensor or feature space
     // without a row, and for a PCT feature space without a current analysis of the chain.
     ChainSpec Load(const ChainChoices& choices);
 
     WavebandFilter StudyFilter(int study_id);
     // The study's smoothing row of a type, made with size 31 and order 4 for the
     // Savitzky-Golay types when missing (filter id 0 for type 0 without a row).
-    SmoothingSpec Smoothing(int study_id, int type);
+    SmoothingSettings Smoothing(int study_id, int type);
     // The study's derivative row of an order, made when missing.
-    DerivativeSpec Derivative(int study_id, int order);
-    // The study's pairs of every optional stage and the rows of the modes `spec` has on.
-    void LoadStages(int study_id, ChainSpec& spec);
+    DerivativeSettings Derivative(int study_id, int order);
+    // The study's pairs of every optional stage and the rows of the modes `definition` has on.
+    void LoadStages(int study_id, ChainSpec& definition);
     // The stage_option row of a mode other than off (0 for off or without a study).
     int StageOptionId(int study_id, Stage stage, int mode);
-    // The feature space, mapped to the spec's sensor (DI, NTBI) or with the PCA transform
-    // stored for the spec's chain (PCT); null for id 0.
-    std::shared_ptr<const FeatureSpace> FeatureSpaceFor(const ChainSpec& spec, int id);
+    // The feature space, mapped to the definition's sensor (DI, NTBI) or with the PCA transform
+    // stored for the definition's chain (PCT); null for id 0.
+    std::shared_ptr<const FeatureSpace> FeatureSpaceFor(const ChainSpec& definition, int id);
 
-    void SaveSmoothingWindow(const SmoothingSpec& smoothing);
-    void SaveDerivativeMethod(const DerivativeSpec& derivative);
-    void SaveDerivativeWindow(const DerivativeSpec& derivative);
+    void SaveSmoothingWindow(const SmoothingSettings& smoothing);
+    void SaveDerivativeMethod(const DerivativeSettings& derivative);
+    void SaveDerivativeWindow(const DerivativeSettings& derivative);
 
   private:
     Database& db_;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/smoothing_type.h"
-#include "chain/chain_spec_repository.h"
+#include "chain/chain_definition_repository.h"
 
 #include <algorithm>
 
@@ -40,18 +40,18 @@ std::shared_ptr<const Sensor> LoadSensor(Database& db, int sensor_id) {
 }  // namespace
 
 ChainSpec ChainSpecRepository::Load(const ChainChoices& choices) {
-    ChainSpec spec;
-    spec.study_id = choices.study;
-    spec.study_filter = StudyFilter(choices.study);
-    spec.smoothing = Smoothing(choices.study, choices.smoothing_type);
-    spec.stages.resize(StageSlots());
+    ChainSpec definition;
+    definition.study_id = choices.study;
+    definition.study_filter = StudyFilter(choices.study);
+    definition.smoothing = Smoothing(choices.study, choices.smoothing_type);
+    definition.stages.resize(StageSlots());
     for (const auto& [stage, mode] : choices.stage_modes)
-        spec.stages[static_cast<size_t>(stage)].mode = mode;
-    LoadStages(choices.study, spec);
-    if (choices.sensor != 0) spec.sensor = LoadSensor(db_, choices.sensor);
-    spec.derivative = Derivative(choices.study, choices.derivative_order);
-    spec.feature_space = FeatureSpaceFor(spec, choices.feature_space);
-    return spec;
+        definition.stages[static_cast<size_t>(stage)].mode = mode;
+    LoadStages(choices.study, definition);
+    if (choices.sensor != 0) definition.sensor = LoadSensor(db_, choices.sensor);
+    definition.derivative = Derivative(choices.study, choices.derivative_order);
+    definition.feature_space = FeatureSpaceFor(definition, choices.feature_space);
+    return definition;
 }
 
 WavebandFilter ChainSpecRepository::StudyFilter(int study_id) {
@@ -60,9 +60,9 @@ WavebandFilter ChainSpecRepository::StudyFilter(int study_id) {
     return filter;
 }
 
-SmoothingSpec ChainSpecRepository::Smoothing(int study_id, int type) {
+SmoothingSettings ChainSpecRepository::Smoothing(int study_id, int type) {
     ChainSettingsRepository settings(db_);
-    SmoothingSpec smoothing;
+    SmoothingSettings smoothing;
     smoothing.type = type;
     if (const std::optional<int> id = settings.SmoothingId(study_id, type))
         smoothing.filter_id = *id;
@@ -78,9 +78,9 @@ SmoothingSpec ChainSpecRepository::Smoothing(int study_id, int type) {
     return smoothing;
 }
 
-DerivativeSpec ChainSpecRepository::Derivative(int study_id, int order) {
+DerivativeSettings ChainSpecRepository::Derivative(int study_id, int order) {
     ChainSettingsRepository settings(db_);
-    DerivativeSpec derivative;
+    DerivativeSettings derivative;
     if (const std::optional<int> id = settings.DerivativeId(study_id, order)) {
         derivative.id = *id;
     } else {
@@ -103,38 +103,38 @@ int ChainSpecRepository::StageOptionId(int study_id, Stage stage, int mode) {
     return StageOptionRepository(db_).RowId(study_id, static_cast<int>(stage), mode);
 }
 
-void ChainSpecRepository::LoadStages(int study_id, ChainSpec& spec) {
+void ChainSpecRepository::LoadStages(int study_id, ChainSpec& definition) {
     const size_t slots = StageSlots();
-    spec.stages.resize(slots);
-    spec.stage_option_ids.assign(slots, 0);
+    definition.stages.resize(slots);
+    definition.stage_option_ids.assign(slots, 0);
     StageOptionRepository options(db_);
     for (const StageDeclaration* s : OptionalStages()) {
         const size_t at = static_cast<size_t>(s->id);
-        StageSetting& setting = spec.stages[at];
+        StageSetting& setting = definition.stages[at];
         setting.pairs = study_id ? options.Pairs(study_id, static_cast<int>(s->id)) : StagePairs{};
-        spec.stage_option_ids[at] = StageOptionId(study_id, s->id, setting.mode);
+        definition.stage_option_ids[at] = StageOptionId(study_id, s->id, setting.mode);
     }
 }
 
-std::shared_ptr<const FeatureSpace> ChainSpecRepository::FeatureSpaceFor(const ChainSpec& spec,
-                                                                         int id) {
+std::shared_ptr<const FeatureSpace> ChainSpecRepository::FeatureSpaceFor(
+    const ChainSpec& definition, int id) {
     if (id == 0) return nullptr;
     auto fs = std::make_shared<FeatureSpace>();
-    fs->Load(db_, spec, id);
-    if (fs->Type() != kFeaturePCT && spec.sensor) fs->MapToSensor(*spec.sensor);
+    fs->Load(db_, definition, id);
+    if (fs->Type() != kFeaturePCT && definition.sensor) fs->MapToSensor(*definition.sensor);
     return fs;
 }
 
-void ChainSpecRepository::SaveSmoothingWindow(const SmoothingSpec& smoothing) {
+void ChainSpecRepository::SaveSmoothingWindow(const SmoothingSettings& smoothing) {
     ChainSettingsRepository(db_).UpdateSmoothingWindow(smoothing.filter_id, smoothing.size,
                                                        smoothing.polynomial_order);
 }
 
-void ChainSpecRepository::SaveDerivativeMethod(const DerivativeSpec& derivative) {
+void ChainSpecRepository::SaveDerivativeMethod(const DerivativeSettings& derivative) {
     ChainSettingsRepository(db_).UpdateDerivativeMethod(derivative.id, derivative.method);
 }
 
-void ChainSpecRepository::SaveDerivativeWindow(const DerivativeSpec& derivative) {
+void ChainSpecRepository::SaveDerivativeWindow(const DerivativeSettings& derivative) {
     ChainSettingsRepository(db_).UpdateDerivativeWindow(derivative.id, derivative.polynomial_order,
                                                         derivative.size);
 }

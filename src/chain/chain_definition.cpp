@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "chain/chain_spec.h"
+#include "chain/chain_definition.h"
 
 #include <fmt/format.h>
 
@@ -32,12 +32,12 @@ class Digest {
 
 }  // namespace
 
-bool SmoothingSpec::operator==(const SmoothingSpec& o) const {
+bool SmoothingSettings::operator==(const SmoothingSettings& o) const {
     return type == o.type && filter_id == o.filter_id && size == o.size &&
            polynomial_order == o.polynomial_order;
 }
 
-bool DerivativeSpec::operator==(const DerivativeSpec& o) const {
+bool DerivativeSettings::operator==(const DerivativeSettings& o) const {
     return id == o.id && order == o.order && method == o.method && size == o.size &&
            polynomial_order == o.polynomial_order;
 }

@@ -12,6 +12,7 @@
 #include "chain/savitzky_golay.h"
 #include "chain/sensor_synthesis.h"
 #include "spectra/band_vector.h"
+#include "spectra/spectrum.h"
 #include "spectra/waveband_filter.h"
 
 namespace orvane {
@@ -99,7 +100,7 @@ void SynthesizeSensor(const StepInput& step, const BandVector& in, BandVector& o
     // of its (empty) reflectances.
     if (const BandVector* profile = step.sensor_profile) {
         if (profile->First() != out.First() || profile->Count() != out.Count())
-            throw OrvaneError((step.name ? *step.name : std::string("The spectrum")) +
+            throw OrvaneError((step.spectrum ? step.spectrum->DisplayName() : std::string("The spectrum")) +
                               " was read on another sensor's bands; load it again on the "
                               "current sensor.");
         std::copy(profile->Values(), profile->Values() + profile->Count(), out.Values());

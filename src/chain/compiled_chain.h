@@ -15,6 +15,7 @@
 namespace orvane {
 
 class FeatureSpace;
+class Spectrum;
 
 // A chain made ready to run from its definition: the filter's verdict per band, the smoothing and
 // derivative kernels with the widened filters their windows need, the synthesis weights of the
@@ -100,8 +101,8 @@ struct StepInput {
     ChainWork& work;
     const float* stored = nullptr;
     const BandVector* sensor_profile = nullptr;
-    // Names the spectrum in an error.
-    const std::string* name = nullptr;
+    // The spectrum being run, when there is one: an error names it.
+    const Spectrum* spectrum = nullptr;
 
     const StageSetting& Setting(Stage stage) const { return chain.Setting(stage); }
 };

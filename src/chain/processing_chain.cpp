@@ -76,9 +76,8 @@ const BandVector& Chain::RunFrom(const StepInput& input, Stage stage) {
 }
 
 const BandVector& Chain::Run(const Spectrum& spectrum, Stage stage) {
-    const std::string name = spectrum.DisplayName();
     StepInput input{*compiled_, work_, spectrum.reflectances_.data(),
-                    spectrum.sensor_profile_.get(), &name};
+                    spectrum.sensor_profile_.get(), &spectrum};
     return RunFrom(input, stage);
 }
 

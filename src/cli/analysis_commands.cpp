@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The analyses of the library and of the study's spectra: separability, principal
+// The analyses of the library and of the study's spectra: the declared analyses, principal
 // components and the comparison of sensors.
 #include <ostream>
 #include <string>
 
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
+#include "forms/analyses.h"
 #include "chain/chain_options.h"
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
@@ -24,19 +25,23 @@ namespace orvane {
 
 namespace {
 
-int CmdSeparability(Context& ctx) {
+// A declared analysis as a command: its options read by their declaration, then the chain
+// options, then the library those chose, loaded as the form loads it after every change.
+int RunDeclared(const Analysis& analysis, Context& ctx) {
+    AnalysisValues values = analysis.Defaults();
+    for (const AnalysisOption& option : analysis.options) {
+        if (!ctx.args.Has(option.name)) continue;
+        int count = 0;
+        try {
+            values.Set(option.name, option.Parse(ctx.args.Get(option.name), count));
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
+        values.SetCount(option.name, count);
+    }
     ApplyChainArgs(ctx);
-    SeparabilitySettings settings;
-    settings.name_type = NameTypeOption(ctx.args);
-    settings.distance =
-        ChoiceOption(ctx.args, "distance", kDistances,
-                     static_cast<SeparabilitySettings::Distance>(settings.distance));
-    // The library of the chain options, loaded as the form loads it after every change.
-    SpectralStatistics& library = ctx.workspace->LoadLibrary();
-    return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings)
-                   .path.empty()
-               ? 1
-               : 0;
+    ctx.workspace->LoadLibrary();
+    return analysis.run(*ctx.workspace, ctx.frontend, values).paths.empty() ? 1 : 0;
 }
 
 int CmdPca(Context& ctx) {
@@ -142,11 +147,11 @@ int CmdCompare(Context& ctx) {
 }  // namespace
 
 std::vector<Command> AnalysisCommands() {
-    return {
-        {"separability", "separability [--names " + kNameTypes.Words() + "] [--distance " + kDistances.Words() + "]",
-         "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
-         "(\"JM output.csv\", \"B output.csv\").",
-         CmdSeparability},
+    std::vector<Command> commands;
+    for (const Analysis& a : Analyses())
+        commands.push_back({a.command, a.Usage(), a.help,
+                            [&a](Context& ctx) { return RunDeclared(a, ctx); }});
+    const std::vector<Command> others = {
         {"pca", "pca [--components X,Y] [--size WxH[px|mm]] [--dpi N]",
          "Principal components of the study's spectra at the derived stage; writes "
          "pca_output.csv, the score plot pca_score_plot.svg (components X and Y, 1,2 "
@@ -167,6 +172,8 @@ std::vector<Command> AnalysisCommands() {
          "one name, commas included.",
          CmdCompare},
     };
+    commands.insert(commands.end(), others.begin(), others.end());
+    return commands;
 }
 
 }  // namespace orvane

@@ -68,10 +68,10 @@ bool OpensDialog(int id) {
     static const std::set<int> ids = {
         kCmdOpen, kCmdLoadZProfile, kCmdSaveReport, kCmdExport, kCmdCreateStudy,
         kCmdImportSensor, kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit,
-        kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdDiscriminantAnalysis,
-        kCmdIndependentSet, kCmdSeparability, kCmdSiteAccuracy, kCmdCompareSensors,
-        kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
-    return ids.count(id) > 0;
+        kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdIndependentSet, kCmdSiteAccuracy,
+        kCmdCompareSensors, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
+    // Every declared analysis asks for its options first.
+    return ids.count(id) > 0 || FindAnalysisByMenuId(id) != nullptr;
 }
 
 }  // namespace
@@ -584,7 +584,7 @@ void MainWindow::RunCommand(int id) {
 }
 
 std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
-    return {
+    std::map<int, std::function<void()>> handlers = {
         {kCmdOpen, [this] { OnOpenSpectrumFiles(); }},
         {kCmdLoadZProfile, [this] { OnLoadZProfile(); }},
         {kCmdSaveReport, [this] { OnSaveReportAs(); }},
@@ -608,9 +608,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
          }},
         {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
         {kCmdImportSpectra, [this] { RunJob([this] { form_->ImportSpectra(*frontend_); }); }},
-        {kCmdDiscriminantAnalysis, [this] { OnDiscriminantAnalysis(); }},
         {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
-        {kCmdSeparability, [this] { OnSeparability(); }},
         {kCmdPca, [this] { OnPca(); }},
         {kCmdScorePlot, [this] { OnShowLastScorePlot(); }},
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
@@ -657,6 +655,9 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
              citation->raise();
          }},
     };
+    for (const Analysis& analysis : Analyses())
+        handlers[analysis.menu_id] = [this, &analysis] { OnAnalysis(analysis); };
+    return handlers;
 }
 
 void MainWindow::OnOpenSpectrumFiles() {
@@ -685,31 +686,17 @@ void MainWindow::OnSaveReportAs() {
     });
 }
 
-void MainWindow::OnDiscriminantAnalysis() {
-    int name_type = 0;
-    Validation validation;
-    if (!frontend_->ChooseDiscriminantAnalysis(name_type, validation)) return;
-    auto result = std::make_shared<AccuracyResult>();
-    RunJob(
-        [this, result, name_type, validation] {
-            *result = RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                              *frontend_, name_type, validation);
-        },
-        [this, result] { ResultTablesDock()->Show({ErrorMatrixTable(*result)}); });
-}
-
-void MainWindow::OnSeparability() {
-    SeparabilitySettings settings;
-    if (!frontend_->ChooseSeparability(settings)) return;
+void MainWindow::OnAnalysis(const Analysis& analysis) {
+    AnalysisValues values;
+    if (!frontend_->ChooseAnalysisOptions(analysis, values)) return;
     auto tables = std::make_shared<std::vector<ResultTable>>();
     RunJob(
-        [this, tables, settings] {
-            // The tables show the distances the report wrote, computed once.
-            const SeparabilityResult result = form_->SeparabilityReport(settings, *frontend_);
-            *tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
-                                         result.distances);
+        [this, tables, values, &analysis] {
+            *tables = analysis.run(doc_.Space(), *frontend_, values).tables;
         },
-        [this, tables] { ResultTablesDock()->Show(*tables); });
+        [this, tables] {
+            if (!tables->empty()) ResultTablesDock()->Show(*tables);
+        });
 }
 
 void MainWindow::OnPca() {

@@ -125,8 +125,7 @@ class MainWindow : public QMainWindow {
     void OnOpenSpectrumFiles();
     void OnLoadZProfile();
     void OnSaveReportAs();
-    void OnDiscriminantAnalysis();
-    void OnSeparability();
+    void OnAnalysis(const Analysis& analysis);
     void OnPca();
 
     WorkbenchDocument& doc_;

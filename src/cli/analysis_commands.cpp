@@ -12,6 +12,7 @@
 #include "plot/score_plot.h"
 #include "plot/scree_plot.h"
 #include "spectra/spectrum.h"
+#include "stats/map_accuracy.h"
 #include "stats/principal_components.h"
 #include "stats/sensor_comparison.h"
 #include "stats/separability.h"
@@ -144,6 +145,24 @@ int CmdCompare(Context& ctx) {
     return 0;
 }
 
+int CmdMapAccuracy(Context& ctx) {
+    MapAccuracyOptions options;
+    options.map_path = ctx.args.Get("map");
+    options.reference_path = ctx.args.Get("reference");
+    options.classes_path = ctx.args.Get("classes");
+    if (options.map_path.empty()) throw UsageError("map-accuracy needs --map CLASSES.tif");
+    if (options.reference_path.empty())
+        throw UsageError("map-accuracy needs --reference LABELS.tif|POINTS.csv");
+    if (ctx.args.Has("classes") && options.classes_path.empty())
+        throw UsageError("--classes needs a file");
+    const MapAccuracy result = RunMapAccuracy(options, ctx.workspace->Output(), ctx.frontend);
+    if (result.path.empty()) return 1;
+    // The paths last, one a line, for scripts.
+    ctx.out << EscapeControls(result.path) << '\n';
+    if (!result.json_path.empty()) ctx.out << EscapeControls(result.json_path) << '\n';
+    return result.json_path.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 std::vector<Command> AnalysisCommands() {
@@ -171,6 +190,22 @@ std::vector<Command> AnalysisCommands() {
          "separated by commas, or given by repeating --sensors; a value beginning with name: is "
          "one name, commas included.",
          CmdCompare},
+        {"map-accuracy",
+         "map-accuracy --map CLASSES.tif --reference LABELS.tif|POINTS.csv "
+         "[--classes MAPPING.csv]",
+         "Accuracy of a class map (one band: 0 unclassified or no data, 1..k the classes, named "
+         "by its category names) against reference labels: a raster on the map's grid (whole "
+         "class codes, 0 or its no-data value unlabelled) or a CSV of points with the columns "
+         "x,y,class (map coordinates, a class code or name). Reference codes are the map's class "
+         "numbers or names, or are mapped by MAPPING.csv (columns reference,map; an empty map "
+         "class leaves a reference class out). Reports the error matrix (rows classified as, "
+         "columns reference), user's and producer's accuracies, overall accuracy and kappa, and "
+         "the area-adjusted estimates for a stratified random sample with the map classes as "
+         "strata (Olofsson et al. 2014): each class's area with its standard error and 95 % "
+         "confidence interval, user's, producer's and overall accuracy with their standard "
+         "errors. Writes \"Map Accuracy.csv\" and \"Map Accuracy.json\" and prints their "
+         "paths.",
+         CmdMapAccuracy},
     };
     commands.insert(commands.end(), others.begin(), others.end());
     return commands;

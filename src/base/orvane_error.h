@@ -8,7 +8,14 @@ namespace orvane {
 
 // What the user can do about an error. The core's message says only what is missing; each
 // face names the remedy in its own terms (a menu path in the window, a command in the CLI).
-enum class Remedy { kNone, kImportSensor, kMarkEndmembers, kReturnEndmembers, kBuildLibrary };
+enum class Remedy {
+    kNone,
+    kImportSensor,
+    kMarkEndmembers,
+    kReturnEndmembers,
+    kBuildLibrary,
+    kGiveWavelengths,  // an image's wavelengths, from a file of the user's
+};
 
 // The one exception type of the core; each face (GUI, CLI) catches it in one place and shows
 // its text, so the core never talks to the user directly.

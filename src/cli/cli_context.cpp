@@ -21,6 +21,8 @@ std::string CommandHint(Remedy remedy) {
             return "orvane-cli endmember remove FOLDER...";
         case Remedy::kBuildLibrary:
             return "orvane-cli library build";
+        case Remedy::kGiveWavelengths:
+            return "--wavelengths FILE";
         case Remedy::kNone:
             break;
     }

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include "chain/processing_session.h"
+#include "imagery/image_sensor.h"
 #include "base/shown_text.h"
 #include "cli/cli_context.h"
 #include "chain/chain_options.h"
@@ -29,6 +30,22 @@ int CmdSensors(Context& ctx) {
 }
 
 int CmdSensorImport(Context& ctx) {
+    if (ctx.args.Has("from-image")) {
+        if (!ctx.args.positional.empty() || ctx.args.Has("type"))
+            throw UsageError("sensor import --from-image takes no FILE and no --type: an image's "
+                             "sensor is Gaussian");
+        ImageSensorRequest request;
+        request.image = ctx.args.Get("from-image");
+        request.name = ctx.args.Get("name");
+        request.wavelengths_file = ctx.args.Get("wavelengths");
+        if (ctx.args.Has("name") && request.name.empty())
+            throw UsageError("--name needs a sensor name");
+        ImportImageSensor(*ctx.session, ctx.frontend, request);
+        return 0;
+    }
+    if (ctx.args.Has("name") || ctx.args.Has("wavelengths"))
+        throw UsageError("--name and --wavelengths go with --from-image IMAGE; a sensor file "
+                         "names its sensor in its first line");
     if (ctx.args.positional.size() != 1) throw UsageError("sensor import needs one FILE");
     const int index = ChoiceOption(ctx.args, "type", kImportResponseTypes, kResponseGaussian);
     ImportSensor(*ctx.session, ctx.frontend, ctx.args.positional[0], index);
@@ -139,8 +156,17 @@ std::vector<Command> StudyCommands() {
     return {
         {"sensors", "sensors", "List the sensors: id, name, response type, number of elements.",
          CmdSensors},
-        {"sensor import", "sensor import FILE [--type gaussian|ratio]",
-         "Import a sensor definition file (default type: gaussian).", CmdSensorImport},
+        {"sensor import",
+         "sensor import FILE [--type gaussian|ratio] | --from-image IMAGE [--name NAME] "
+         "[--wavelengths FILE]",
+         "Import a sensor definition file (default type: gaussian), or make a Gaussian sensor "
+         "of an image's usable bands (any format GDAL reads: bands not marked bad in its bbl "
+         "list and holding a value in some pixel) from their wavelengths and FWHM: the bands' "
+         "metadata or the ENVI header beside the image, or --wavelengths FILE (one line per "
+         "band: the centre in nm, optionally followed by the FWHM). A band without FWHM takes "
+         "the spacing of its neighbours. The name is the image's file name unless --name "
+         "gives one; the report says what was inferred and which bands were left out.",
+         CmdSensorImport},
         {"sensor delete", "sensor delete NAME|ID --yes",
          "Delete a sensor with the libraries and analyses computed on its bands.",
          CmdSensorDelete},

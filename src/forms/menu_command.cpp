@@ -137,6 +137,9 @@ std::string MenuHint(Remedy remedy) {
         case Remedy::kBuildLibrary:
             id = kCmdBuildLibrary;
             break;
+        case Remedy::kGiveWavelengths:
+            // Every dialog that opens an image has this field.
+            return "choose it as the dialog's Wavelengths file";
         default:
             return "";
     }

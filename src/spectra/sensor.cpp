@@ -258,6 +258,39 @@ void GaussianSensor::ReadFile(const std::string& path) {
     response_type_ = kResponseGaussian;
 }
 
+void GaussianSensor::Define(const std::string& name, const std::string& description,
+                            std::vector<SensorElement> elements) {
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        throw OrvaneError("A sensor needs a name. Nothing was stored.");
+    if (Utf8Chars(name) > kNameChars || Utf8Chars(description) > kDescriptionChars)
+        throw OrvaneError(fmt::format("A sensor's name holds at most {} characters and its "
+                                      "description {}. Nothing was stored.",
+                                      kNameChars, kDescriptionChars));
+    if (elements.empty()) throw OrvaneError("A sensor needs bands. Nothing was stored.");
+    for (size_t i = 0; i < elements.size(); ++i) {
+        SensorElement& e = elements[i];
+        const auto refuse = [&](const std::string& why) {
+            throw OrvaneError(fmt::format("Band {} {}. Nothing was stored.", e.band_no, why));
+        };
+        if (e.band_no < 0 || e.band_no > kMaxBandNumber)
+            refuse(fmt::format("has a number outside 0 to {}", kMaxBandNumber));
+        if (!(e.avg_wavelength >= kLowestWavelength && e.avg_wavelength <= kHighestWavelength))
+            refuse(fmt::format("lies at {:g} nm, outside the {:g} to {:g} nm a sensor's bands may "
+                               "have",
+                               e.avg_wavelength, kLowestWavelength, kHighestWavelength));
+        if (!(e.fwhm > 0.0 && e.fwhm <= kMaxFwhm))
+            refuse(fmt::format("has the FWHM {:g} nm; it must be above 0 and at most {:g} nm",
+                               e.fwhm, kMaxFwhm));
+        e.number = static_cast<int>(i) + 1;
+        e.calibrated = true;
+        e.usable = true;
+    }
+    name_ = name;
+    description_ = description;
+    elements_ = std::move(elements);
+    response_type_ = kResponseGaussian;
+}
+
 // Numbers are bound as they are, so a stored value is the file's value to the last bit.
 void GaussianSensor::Store(Database& db) {
     const int id = InsertSensorRow(db, kResponseGaussian);

@@ -72,6 +72,11 @@ class GaussianSensor : public Sensor {
 public:
     void Load(Database& db, int sensor_id) override;
     void ReadFile(const std::string& path) override;
+    // Takes the elements from elsewhere than a file (an image's bands), under the same rules
+    // as ReadFile: a name, band numbers 0..99999, centres 300..2600 nm, widths above 0 up to
+    // 1000 nm; a refusal throws OrvaneError naming the element's band. Store stores them.
+    void Define(const std::string& name, const std::string& description,
+                std::vector<SensorElement> elements);
     void Store(Database& db) override;
 };
 

@@ -22,14 +22,18 @@ int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::stri
     if (type_index == 0) imported = std::make_unique<GaussianSensor>();
     else imported = std::make_unique<RatioSensor>();
     imported->ReadFile(path);
+    return AddImportedSensor(session, frontend, *imported);
+}
+
+int AddImportedSensor(ProcessingSession& session, Frontend& frontend, Sensor& imported) {
     // The list holds the sensor as it is stored, so synthesis sees the same usable flags and
     // elements as after the next start; it is loaded back before the import commits, so a
     // sensor that cannot be loaded is never left behind to fail every later start-up.
-    std::unique_ptr<Sensor> stored = MakeSensor(imported->ResponseType());
+    std::unique_ptr<Sensor> stored = MakeSensor(imported.ResponseType());
     {
         Transaction tx(session.Db());
-        imported->Store(session.Db());
-        stored->Load(session.Db(), imported->SensorId());
+        imported.Store(session.Db());
+        stored->Load(session.Db(), imported.SensorId());
         tx.Commit();
     }
     frontend.Report(EscapeControls(stored->Name()) + " sensor added to database");

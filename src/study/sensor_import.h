@@ -25,6 +25,10 @@ inline constexpr ChoiceTable<SensorResponseType> kImportResponseTypes{kImportRes
 int ImportSensor(ProcessingSession& session, Frontend& frontend, const std::string& path,
                  int type_index);
 
+// Stores a sensor that was read or defined (not yet stored) in one transaction, loads it back,
+// reports "<name> sensor added to database" and adds it to the session's list; returns its id.
+int AddImportedSensor(ProcessingSession& session, Frontend& frontend, Sensor& imported);
+
 // Deletes a sensor with its elements and everything computed on its bands (libraries with
 // their statistics, principal component analyses) in one transaction, after asking the
 // frontend. False when the user cancelled. Reports what was deleted and drops the sensor from

@@ -6,34 +6,51 @@
 #include "ui/qt_frontend.h"
 
 class QButtonGroup;
+class QGroupBox;
 class QLineEdit;
+class QRadioButton;
 
 namespace orvane {
 
 class MainForm;
 class ProcessingSession;
 
-// "Import Sensor": a sensor definition file and its response type. OK closes the dialog and
-// imports the file when one is named; the new sensor joins the form's sensor list.
+// "Import Sensor": a sensor definition file and its response type, or an image whose usable
+// bands become a Gaussian sensor (optionally named, with a wavelengths file where the image
+// has none). OK closes the dialog and imports when a file is named: a definition file at once,
+// an image on the worker thread, since its bands are scanned; the new sensor joins the form's
+// sensor list.
 class ImportSensorDialog : public QDialog {
     Q_OBJECT
 
   public:
     ImportSensorDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
-                       ActionRunner run, QWidget* parent);
+                       ActionRunner run, JobRunner jobs, QWidget* parent);
 
     QLineEdit* InputFile() const { return input_; }
     QButtonGroup* TypeGroup() const { return type_group_; }
+    QRadioButton* FromImage() const { return from_image_; }
+    QLineEdit* SensorName() const { return name_; }
+    QLineEdit* WavelengthsFile() const { return wavelengths_; }
 
     void accept() override;
 
   private:
+    void ShowSource();
+
     ProcessingSession& session_;
     MainForm& form_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    JobRunner jobs_;
     QLineEdit* input_;
     QButtonGroup* type_group_;
+    QGroupBox* types_;
+    QRadioButton* from_file_;
+    QRadioButton* from_image_;
+    QGroupBox* image_box_;
+    QLineEdit* name_;
+    QLineEdit* wavelengths_;
 };
 
 }  // namespace orvane

@@ -711,7 +711,7 @@ ImportSensorDialog* MainWindow::ImportSensor() {
     if (!import_sensor_)
         import_sensor_ = new ImportSensorDialog(
             doc_.Session(), *form_, *frontend_,
-            [this](const std::function<void()>& a) { return Run(a); }, this);
+            [this](const std::function<void()>& a) { return Run(a); }, Jobs(), this);
     return import_sensor_;
 }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolBar>
@@ -222,6 +223,24 @@ class MainWindowTest : public QObject {
         dialog->accept();
         QVERIFY(!w.frame->Frontend().LastError().empty());
         QCOMPARE(w.Count("select count(*) from sensor"), 1);
+
+        // An image's usable bands become a sensor on the worker thread, named as asked.
+        w.frame->RunCommand(kCmdImportSensor);
+        QVERIFY(!dialog->SensorName()->isEnabled());
+        dialog->FromImage()->setChecked(true);
+        QVERIFY(dialog->SensorName()->isEnabled());
+        QVERIFY(!dialog->TypeGroup()->button(0)->isEnabled());
+        dialog->InputFile()->setText(
+            QString::fromStdString(test::TestData("imagery/enmap_potsdam_tile_64_0.tif")));
+        dialog->SensorName()->setText(QStringLiteral("EnMAP tile"));
+        dialog->accept();
+        w.frame->WaitForJob();
+        QVERIFY(Items(w.View().SensorList()).contains(QStringLiteral("EnMAP tile")));
+        QCOMPARE(w.Count("select count(*) from sensor_element e join sensor s using (sensor_id) "
+                         "where s.name = 'EnMAP tile'"),
+                 218);
+        QVERIFY(w.Report().contains(QStringLiteral("6 bands hold no value in any pixel")));
+        dialog->FromImage()->setChecked(false);
 
         // Saving the report asks where, proposing the output folder.
         std::string proposed;

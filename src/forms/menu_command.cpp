@@ -48,6 +48,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
         {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
         {kCmdCompareSensors, "Statistics", "Compare Sensors...", kBuilt, kSensor},
+        {kCmdMapImage, "Statistics", "Map Image...", kBuilt, kSensor},
         {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
         {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},

@@ -44,6 +44,7 @@ enum CommandId {
     kCmdResultTables = 32860,
     kCmdManual = 32870,
     kCmdHowToCite = 32871,
+    kCmdMapImage = 32880,
     // The first id of the declared analyses (forms/analyses.h) that have no fixed one.
     kCmdFirstDeclaredAnalysis = 33000,
 };

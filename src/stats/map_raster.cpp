@@ -11,36 +11,11 @@
 #include <mutex>
 
 #include "base/orvane_error.h"
+#include "stats/gdal_session.h"
 
 namespace orvane {
 
 namespace {
-
-void RegisterDrivers() {
-    static std::once_flag once;
-    std::call_once(once, [] { GDALAllRegister(); });
-}
-
-// While it lives, GDAL keeps its messages for the caller to put in its own words instead of
-// printing them on standard error.
-class QuietGdal {
-  public:
-    QuietGdal() {
-        CPLPushErrorHandler(CPLQuietErrorHandler);
-        CPLErrorReset();
-    }
-    ~QuietGdal() { CPLPopErrorHandler(); }
-    QuietGdal(const QuietGdal&) = delete;
-    QuietGdal& operator=(const QuietGdal&) = delete;
-};
-
-// GDAL's last message without its closing full stop, which the sentence around it gives.
-std::string GdalMessage(const char* otherwise = "GDAL gave no reason") {
-    const char* message = CPLGetLastErrorMsg();
-    std::string text = message && *message ? message : otherwise;
-    while (!text.empty() && (text.back() == '.' || text.back() == ' ')) text.pop_back();
-    return text;
-}
 
 OGRSpatialReference ReferenceOf(const std::string& wkt) {
     OGRSpatialReference srs;
@@ -49,6 +24,16 @@ OGRSpatialReference ReferenceOf(const std::string& wkt) {
 }
 
 }  // namespace
+
+RasterGrid RasterGrid::Window(int x, int y, int w, int h) const {
+    RasterGrid g = *this;
+    g.width = w;
+    g.height = h;
+    const std::array<double, 6>& t = transform;
+    g.transform[0] = t[0] + x * t[1] + y * t[2];
+    g.transform[3] = t[3] + x * t[4] + y * t[5];
+    return g;
+}
 
 std::optional<std::array<int, 2>> RasterGrid::PixelOf(double x, double y) const {
     if (!has_transform) return std::nullopt;
@@ -115,15 +100,14 @@ struct BandRaster::Handle {
 
 BandRaster::BandRaster(const std::string& path, const std::string& what)
     : handle_(std::make_unique<Handle>()), path_(path), what_(what) {
-    RegisterDrivers();
-    QuietGdal quiet;
+    GdalSession gdal;
     VSIStatBufL status;
     if (VSIStatL(path.c_str(), &status) != 0)
         throw OrvaneError(what + " " + path + " cannot be read: there is no such file.");
     handle_->dataset.reset(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     if (!handle_->dataset)
         throw OrvaneError(what + " " + path + " cannot be read: " +
-                          GdalMessage("it is in no raster format GDAL knows") + ".");
+                          gdal.Reason("it is in no raster format GDAL knows") + ".");
     GDALDataset& ds = *handle_->dataset;
     bands_ = ds.GetRasterCount();
     if (bands_ < 1) throw OrvaneError(what + " " + path + " holds no raster band.");
@@ -173,11 +157,11 @@ int BandRaster::RowsPerRead() const {
 
 void BandRaster::ReadRows(int first, int count, std::vector<double>& values) const {
     values.resize(static_cast<size_t>(grid_.width) * static_cast<size_t>(count));
-    QuietGdal quiet;
+    GdalSession gdal;
     if (handle_->band->RasterIO(GF_Read, 0, first, grid_.width, count, values.data(), grid_.width,
                                 count, GDT_Float64, 0, 0) != CE_None)
         throw OrvaneError(fmt::format("{} {} could not be read at rows {} to {}: {}.", what_, path_,
-                                      first + 1, first + count, GdalMessage()));
+                                      first + 1, first + count, gdal.Reason()));
 }
 
 }  // namespace orvane

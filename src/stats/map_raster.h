@@ -24,6 +24,8 @@ struct RasterGrid {
     std::optional<std::array<int, 2>> PixelOf(double x, double y) const;
     // The area of one pixel in squared map units; 0 without a transform.
     double PixelArea() const;
+    // The grid of the pixels [x, x + w) x [y, y + h) of this one.
+    RasterGrid Window(int x, int y, int w, int h) const;
 };
 
 // Why two grids are not the same, or empty when they are: the same size, the same transform

@@ -45,6 +45,8 @@
 #include "ui/dock_layout.h"
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
+#include "ui/map_image_dialog.h"
+#include "ui/map_window.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/help_dialogs.h"
 #include "ui/import_sensor_dialog.h"
@@ -69,7 +71,7 @@ bool OpensDialog(int id) {
         kCmdOpen, kCmdLoadZProfile, kCmdSaveReport, kCmdExport, kCmdCreateStudy,
         kCmdImportSensor, kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit,
         kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdIndependentSet, kCmdSiteAccuracy,
-        kCmdCompareSensors, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
+        kCmdCompareSensors, kCmdMapImage, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
     // Every declared analysis asks for its options first.
     return ids.count(id) > 0 || FindAnalysisByMenuId(id) != nullptr;
 }
@@ -613,6 +615,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdScorePlot, [this] { OnShowLastScorePlot(); }},
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
         {kCmdCompareSensors, [this] { CompareSensorsDialog()->Open(); }},
+        {kCmdMapImage, [this] { MapImage()->Open(); }},
         {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
         {kCmdFeatureSpaceCopyEdit,
          [this] { FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit); }},
@@ -762,6 +765,22 @@ SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
         });
     }
     return sensor_comparison_;
+}
+
+MapImageDialog* MainWindow::MapImage() {
+    if (!map_image_) {
+        map_image_ = new MapImageDialog(doc_, *frontend_, Jobs(), this);
+        map_image_->SetResultShown([this](const MapImageResult& result) {
+            ResultTablesDock()->Show({result.areas});
+            Run([&] {
+                auto* map = new MapWindow(this);
+                map->setAttribute(Qt::WA_DeleteOnClose);
+                map->ShowMap(result.class_path);
+                map->show();
+            });
+        });
+    }
+    return map_image_;
 }
 
 FeatureSpaceDialog* MainWindow::FeatureSpace() {

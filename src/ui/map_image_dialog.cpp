@@ -98,7 +98,7 @@ MapImageDialog::MapImageDialog(WorkbenchDocument& doc, QtFrontend& frontend, Job
             [this] { ThresholdKindChanged(); });
     ThresholdKindChanged();
 
-    with_window_ = new QCheckBox(QStringLiteral("Only a &window:"), this);
+    with_window_ = new QCheckBox(QStringLiteral("&Window:"), this);
     auto* window = new QWidget(this);
     auto* window_row = new QHBoxLayout(window);
     window_row->setContentsMargins(0, 0, 0, 0);

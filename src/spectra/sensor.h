@@ -89,12 +89,22 @@ public:
     };
 
     void Load(Database& db, int sensor_id) override;
-    // The response samples as read, in file order; the elements come from Load.
+    // The response samples as read, in file order, and the elements made of them as Load
+    // makes them of the stored samples.
     void ReadFile(const std::string& path) override;
+    // Takes the samples from elsewhere than a file (a response table), under the same rules as
+    // ReadFile: a name, band numbers 0..99999, wavelengths 300..2600 nm, finite responses not
+    // below 0 adding up to more than 0 per band; a refusal throws OrvaneError naming the band.
+    void Define(const std::string& name, const std::string& description,
+                std::vector<Sample> samples);
     void Store(Database& db) override;
     const std::vector<Sample>& Samples() const { return samples_; }
 
 private:
+    // One element per band in the order the bands first appear, each with its samples in
+    // their order at whole nanometres (truncated), centred between its lowest and highest.
+    static std::vector<SensorElement> ElementsOf(const std::vector<Sample>& samples);
+
     std::vector<Sample> samples_;
 };
 

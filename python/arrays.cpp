@@ -2,6 +2,8 @@
 #include "arrays.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace orvane::python {
 
@@ -35,9 +37,20 @@ Rows::Rows(py::handle object, const std::string& name, int min_dims, int max_dim
     const py::dtype dtype = array.dtype();
     const char kind = dtype.kind();
     const bool native = dtype.attr("isnative").cast<bool>();
-    if (kind == 'f' && native && dtype.itemsize() == 8) {
-    } else if (kind == 'f' && native && dtype.itemsize() == 4) {
-        is_float32_ = true;
+    const py::ssize_t size = dtype.itemsize();
+    static const struct {
+        char kind;
+        py::ssize_t size;
+        char code;
+    } kRead[] = {{'f', 8, 'd'}, {'f', 4, 'f'}, {'i', 2, 'h'}, {'u', 2, 'H'},
+                 {'i', 4, 'i'}, {'u', 4, 'I'}, {'i', 1, 'b'}, {'u', 1, 'B'}};
+    bool read = false;
+    for (const auto& r : kRead)
+        if (native && kind == r.kind && size == r.size) {
+            code_ = r.code;
+            read = true;
+        }
+    if (read) {
     } else if (kind == 'f' || kind == 'i' || kind == 'u' || kind == 'b') {
         array = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(array);
         if (!array) Refuse(name, "its values cannot be read as numbers");
@@ -79,7 +92,7 @@ Rows::Rows(py::handle object, const std::string& name, int min_dims, int max_dim
             column_stride_ = array.strides(2);
             break;
     }
-    direct_ = !is_float32_ && (column_stride_ == item || columns_ <= 1);
+    direct_ = code_ == 'd' && (column_stride_ == item || columns_ <= 1);
 }
 
 const double* Rows::Row(py::ssize_t i, double* scratch) const {
@@ -87,13 +100,15 @@ const double* Rows::Row(py::ssize_t i, double* scratch) const {
     const py::ssize_t x = i - y * width_;
     const char* row = base_ + y * outer_stride_ + x * inner_stride_;
     if (direct_) return reinterpret_cast<const double*>(row);
-    if (is_float32_) {
-        for (py::ssize_t k = 0; k < columns_; ++k)
-            scratch[k] = static_cast<double>(
-                *reinterpret_cast<const float*>(row + k * column_stride_));
-    } else {
-        for (py::ssize_t k = 0; k < columns_; ++k)
-            scratch[k] = *reinterpret_cast<const double*>(row + k * column_stride_);
+    switch (code_) {
+        case 'd': Gather<double>(row, scratch); break;
+        case 'f': Gather<float>(row, scratch); break;
+        case 'h': Gather<std::int16_t>(row, scratch); break;
+        case 'H': Gather<std::uint16_t>(row, scratch); break;
+        case 'i': Gather<std::int32_t>(row, scratch); break;
+        case 'I': Gather<std::uint32_t>(row, scratch); break;
+        case 'b': Gather<std::int8_t>(row, scratch); break;
+        default: Gather<std::uint8_t>(row, scratch); break;
     }
     return scratch;
 }

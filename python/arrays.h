@@ -8,6 +8,7 @@
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,9 @@ namespace py = pybind11;
 class Rows {
   public:
     // Refuses (ValueError naming `name`) an object that is no array of numbers, or one whose
-    // number of dimensions lies outside [min_dims, max_dims]. Arrays of float64 and float32 are
-    // read where they lie; other numbers are converted once into float64.
+    // number of dimensions lies outside [min_dims, max_dims]. Arrays of float64, float32 and
+    // 8 to 32-bit integers in the machine's byte order are read where they lie; other numbers
+    // are converted once into float64.
     Rows(py::handle object, const std::string& name, int min_dims, int max_dims);
 
     const std::string& Name() const { return name_; }
@@ -48,13 +50,24 @@ class Rows {
     void RequireFinite(bool nan_ok) const;
 
   private:
+    template <class T>
+    void Gather(const char* row, double* out) const {
+        for (py::ssize_t k = 0; k < columns_; ++k) {
+            T v;
+            std::memcpy(&v, row + k * column_stride_, sizeof v);
+            out[k] = static_cast<double>(v);
+        }
+    }
+
     py::array array_;  // keeps the memory alive
     std::string name_;
     int dims_ = 0;
     py::ssize_t rows_ = 0, columns_ = 0, height_ = 1, width_ = 1;
     const char* base_ = nullptr;
     py::ssize_t outer_stride_ = 0, inner_stride_ = 0, column_stride_ = 0;
-    bool is_float32_ = false;
+    // How a value is read: 'd' float64, 'f' float32, 'h'/'H' int16/uint16, 'i'/'I' int32/uint32,
+    // 'b'/'B' int8/uint8.
+    char code_ = 'd';
     bool direct_ = false;
 };
 

@@ -12,5 +12,7 @@ void BindErrors(py::module_& m);
 void BindReading(py::module_& m);
 void BindSensors(py::module_& m);
 void BindChain(py::module_& m);
+void BindStatistics(py::module_& m);
+void BindImagery(py::module_& m);
 
 }  // namespace orvane::python

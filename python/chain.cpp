@@ -349,6 +349,10 @@ while Orvane's threads run.)doc")
             "The positions (from 0) of the sensor's bands at which the derived stage has a value "
             "for a complete spectrum: the bands a PCT projection runs over.")
         .def_property_readonly(
+            "dimension",
+            [](const PyChain& chain) { return StageWidth(*chain.compiled, std::nullopt); },
+            "The number of features (0 without a feature space).")
+        .def_property_readonly(
             "sensor",
             [](const PyChain& chain) -> py::object {
                 if (!chain.compiled->Settings().sensor) return py::none();

@@ -7,6 +7,7 @@
 #include "base/orvane_error.h"
 #include "base/parallel.h"
 #include "bindings.h"
+#include "statistics.h"
 
 namespace orvane::python {
 
@@ -69,6 +70,8 @@ PYBIND11_MODULE(_orvane, m) {
     BindSensors(m);
     BindReading(m);
     BindChain(m);
+    BindStatistics(m);
+    BindImagery(m);
     m.def(
         "set_threads", [](int count) { orvane::SetWorkerCount(count); }, py::arg("count"),
         "Sets how many threads Orvane's long calls use (1 to 1024; by default ORVANE_THREADS,\n"

@@ -48,13 +48,16 @@ bool IsResponseTable(const std::string& path) {
     return line.find("ratio") != std::string::npos;
 }
 
+// A definition file read as `orvane-cli sensor import` stores it and the programs load it.
 std::shared_ptr<const orvane::Sensor> ReadSensorFile(const std::string& path, bool table) {
-    std::shared_ptr<orvane::Sensor> sensor;
-    if (table)
-        sensor = std::make_shared<RatioSensor>();
-    else
-        sensor = std::make_shared<GaussianSensor>();
+    if (table) {
+        auto sensor = std::make_shared<RatioSensor>();
+        sensor->ReadFile(path);
+        return sensor;
+    }
+    auto sensor = std::make_shared<GaussianSensor>();
     sensor->ReadFile(path);
+    sensor->KeepLoadedElements();
     return sensor;
 }
 
@@ -131,6 +134,7 @@ std::shared_ptr<PySensor> FromGaussian(const std::string& name, py::handle centr
         [&] {
             auto sensor = std::make_shared<GaussianSensor>();
             sensor->Define(name, description, elements);
+            sensor->KeepLoadedElements();
             return sensor;
         },
         "centres");
@@ -180,6 +184,7 @@ std::shared_ptr<PySensor> FromImage(py::handle path_argument, py::handle wavelen
         const std::string stem = std::filesystem::path(path).stem().string();
         sensor = std::make_shared<GaussianSensor>(
             SensorOfImage(image, name.empty() ? stem : name, notes));
+        sensor->KeepLoadedElements();
     }
     return std::make_shared<PySensor>(sensor);
 }
@@ -301,8 +306,8 @@ default the file's name without its extension.)doc")
                 for (const SensorElement& e : s.sensor->Elements()) usable.push_back(e.usable);
                 return usable;
             },
-            "Whether each band is resampled (a band marked X, or a table band centred outside "
-            "350 to 2499 nm, gives NaN).")
+            "Whether each band is resampled (a band centred outside 350 to 2499 nm gives NaN). "
+            "Bands a definition file marks X are left out, as a study database leaves them.")
         .def("__len__", [](const PySensor& s) { return s.sensor->ElementCount(); })
         .def("__repr__",
              [](const PySensor& s) {

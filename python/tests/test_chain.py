@@ -117,7 +117,7 @@ def test_run_refusals():
         chain.run(np.zeros(2150), "smooth")
     with pytest.raises(ValueError, match="^stage: the chain has no feature space"):
         chain.run(np.zeros(2150))
-    with pytest.raises(ValueError, match=r"^values: 2150 values per spectrum .* or 8 \(the "
+    with pytest.raises(ValueError, match=r"^values: 2150 values per spectrum .* or 7 \(the "
                                          r"bands of Landsat 8 OLI\) are needed, not 9"):
         chain.run(np.zeros(9), "synth")
     with pytest.raises(ValueError, match="^stage: the synth stage needs a sensor"):

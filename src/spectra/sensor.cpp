@@ -213,22 +213,41 @@ int Sensor::ElementByWavelength(double wavelength) const {
     return -1;
 }
 
+namespace {
+
+// An element as a stored sensor loads it, the n-th (from 1) it loads.
+SensorElement LoadedElement(int n, int band_no, double avg_wavelength, double fwhm,
+                            bool calibrated) {
+    SensorElement e;
+    e.number = n;
+    e.band_no = band_no;
+    e.avg_wavelength = avg_wavelength;
+    e.fwhm = fwhm;
+    e.calibrated = calibrated;
+    e.usable = e.calibrated;
+    const int centre = Sensor::RoundCentre(e.avg_wavelength);
+    if (centre < 350 || centre > 2499) e.usable = false;
+    return e;
+}
+
+}  // namespace
+
 void GaussianSensor::Load(Database& db, int sensor_id) {
     LoadHeader(db, sensor_id);
     std::vector<SensorElement> loaded;
     for (const StoredGaussianElement& stored :
-         SensorRepository(db).CalibratedGaussianElements(sensor_id)) {
-        SensorElement e;
-        e.number = static_cast<int>(loaded.size()) + 1;
-        e.band_no = stored.band_no;
-        e.avg_wavelength = stored.avg_wavelength;
-        e.fwhm = stored.fwhm;
-        e.calibrated = stored.calibrated;
-        e.usable = e.calibrated;
-        const int centre = RoundCentre(e.avg_wavelength);
-        if (centre < 350 || centre > 2499) e.usable = false;
-        loaded.push_back(std::move(e));
-    }
+         SensorRepository(db).CalibratedGaussianElements(sensor_id))
+        loaded.push_back(LoadedElement(static_cast<int>(loaded.size()) + 1, stored.band_no,
+                                       stored.avg_wavelength, stored.fwhm, stored.calibrated));
+    elements_ = std::move(loaded);
+}
+
+void GaussianSensor::KeepLoadedElements() {
+    std::vector<SensorElement> loaded;
+    for (const SensorElement& e : elements_)
+        if (e.calibrated)
+            loaded.push_back(LoadedElement(static_cast<int>(loaded.size()) + 1, e.band_no,
+                                           e.avg_wavelength, e.fwhm, e.calibrated));
     elements_ = std::move(loaded);
 }
 

@@ -78,6 +78,10 @@ public:
     void Define(const std::string& name, const std::string& description,
                 std::vector<SensorElement> elements);
     void Store(Database& db) override;
+    // Leaves the elements a stored sensor loads: the calibrated ones in their order, numbered
+    // from 1, those centred outside 350..2499 nm unusable. For a sensor read or defined
+    // without a database that must compute as the stored one does.
+    void KeepLoadedElements();
 };
 
 class RatioSensor : public Sensor {

@@ -96,6 +96,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its X11 platform plugin at run time, so the library scan cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+if(ORVANE_BUILD_PYTHON)
+    # The module is built for one version of Debian's python3 and imports its numpy and pandas.
+    if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
+        set(Python3_EXECUTABLE /usr/bin/python3)
+    endif()
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
+    set(_python "${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}")
+    math(EXPR _next "${Python3_VERSION_MINOR} + 1")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3 (>= ${_python}~), "
+           "python3 (<< ${Python3_VERSION_MAJOR}.${_next}), python3-numpy, python3-pandas")
+endif()
 # orvane-db runs a private server; a lab with a server of its own needs neither.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-server, mariadb-client")
 # CPack puts the summary first and indents these lines; an empty line becomes " .".
@@ -106,8 +117,9 @@ sensor synthesis, derivatives, feature spaces), builds spectral libraries and
 classifies, with discriminant analysis, separability, principal components and
 linear unmixing.
 
-The package holds the Qt workbench orvane, the command line orvane-cli, and
+The package holds the Qt workbench orvane, the command line orvane-cli,
 orvane-db, which runs a private MariaDB server per user with the sensor
-definitions and a demo study of 149 field spectra.")
+definitions and a demo study of 149 field spectra, and the Python module
+orvane for Debian's python3 (numpy arrays and pandas DataFrames).")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -18,11 +18,11 @@ std::string PathArgument(py::handle value, const std::string& name) {
     } catch (const py::error_already_set& e) {
         if (!e.matches(PyExc_TypeError)) throw;
     }
-    Refuse(name, "a path is needed, not " + py::str(py::type::of(value).attr("__name__")).cast<std::string>());
+    Refuse(name, "a path is needed, not " +
+                     py::str(py::type::of(value).attr("__name__")).cast<std::string>());
 }
 
-Rows::Rows(py::handle object, const std::string& name, int min_dims, int max_dims)
-    : name_(name) {
+Rows::Rows(py::handle object, const std::string& name, int min_dims, int max_dims) : name_(name) {
     if (object.is_none()) Refuse(name, "an array is needed, not None");
     py::array array;
     if (py::isinstance<py::array>(object)) {
@@ -60,11 +60,11 @@ Rows::Rows(py::handle object, const std::string& name, int min_dims, int max_dim
     }
     dims_ = static_cast<int>(array.ndim());
     if (dims_ < min_dims || dims_ > max_dims) {
-        std::string wanted = min_dims == max_dims ? std::to_string(min_dims)
-                                                  : std::to_string(min_dims) + " to " +
-                                                        std::to_string(max_dims);
-        Refuse(name, "an array of " + wanted + " dimensions is needed, not " +
-                         std::to_string(dims_));
+        std::string wanted = min_dims == max_dims
+                                 ? std::to_string(min_dims)
+                                 : std::to_string(min_dims) + " to " + std::to_string(max_dims);
+        Refuse(name,
+               "an array of " + wanted + " dimensions is needed, not " + std::to_string(dims_));
     }
     array_ = array;
     base_ = static_cast<const char*>(array.data());
@@ -101,21 +101,39 @@ const double* Rows::Row(py::ssize_t i, double* scratch) const {
     const char* row = base_ + y * outer_stride_ + x * inner_stride_;
     if (direct_) return reinterpret_cast<const double*>(row);
     switch (code_) {
-        case 'd': Gather<double>(row, scratch); break;
-        case 'f': Gather<float>(row, scratch); break;
-        case 'h': Gather<std::int16_t>(row, scratch); break;
-        case 'H': Gather<std::uint16_t>(row, scratch); break;
-        case 'i': Gather<std::int32_t>(row, scratch); break;
-        case 'I': Gather<std::uint32_t>(row, scratch); break;
-        case 'b': Gather<std::int8_t>(row, scratch); break;
-        default: Gather<std::uint8_t>(row, scratch); break;
+        case 'd':
+            Gather<double>(row, scratch);
+            break;
+        case 'f':
+            Gather<float>(row, scratch);
+            break;
+        case 'h':
+            Gather<std::int16_t>(row, scratch);
+            break;
+        case 'H':
+            Gather<std::uint16_t>(row, scratch);
+            break;
+        case 'i':
+            Gather<std::int32_t>(row, scratch);
+            break;
+        case 'I':
+            Gather<std::uint32_t>(row, scratch);
+            break;
+        case 'b':
+            Gather<std::int8_t>(row, scratch);
+            break;
+        default:
+            Gather<std::uint8_t>(row, scratch);
+            break;
     }
     return scratch;
 }
 
 void Rows::RequireColumns(py::ssize_t expected, const std::string& what) const {
     if (columns_ == expected) return;
-    const char* axis = dims_ == 1 ? "values" : dims_ == 2 ? "columns" : "values along its last axis";
+    const char* axis = dims_ == 1   ? "values"
+                       : dims_ == 2 ? "columns"
+                                    : "values along its last axis";
     Refuse(name_, std::to_string(expected) + " " + axis + " (" + what + ") are needed, not " +
                       std::to_string(columns_));
 }
@@ -126,12 +144,11 @@ void Rows::RequireFinite(bool nan_ok) const {
         const double* v = Row(i, scratch.data());
         for (py::ssize_t k = 0; k < columns_; ++k) {
             if (std::isfinite(v[k]) || (nan_ok && std::isnan(v[k]))) continue;
-            std::string where = dims_ == 1   ? "value " + std::to_string(k)
-                                : dims_ == 2 ? "row " + std::to_string(i) + ", column " +
-                                                   std::to_string(k)
-                                             : "pixel (" + std::to_string(i / width_) + ", " +
-                                                   std::to_string(i % width_) + "), band " +
-                                                   std::to_string(k);
+            std::string where =
+                dims_ == 1   ? "value " + std::to_string(k)
+                : dims_ == 2 ? "row " + std::to_string(i) + ", column " + std::to_string(k)
+                             : "pixel (" + std::to_string(i / width_) + ", " +
+                                   std::to_string(i % width_) + "), band " + std::to_string(k);
             const std::string value = std::isnan(v[k]) ? "NaN" : v[k] > 0 ? "inf" : "-inf";
             Refuse(name_, where + " is " + value +
                               (nan_ok ? "; only NaN may stand for a missing value"

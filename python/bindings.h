@@ -14,5 +14,6 @@ void BindSensors(py::module_& m);
 void BindChain(py::module_& m);
 void BindStatistics(py::module_& m);
 void BindImagery(py::module_& m);
+void BindDatabase(py::module_& m);
 
 }  // namespace orvane::python

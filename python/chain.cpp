@@ -21,9 +21,9 @@
 #include "chain/processing_chain.h"
 #include "chain/savitzky_golay.h"
 #include "chain/smoothing_type.h"
-#include "spectra/spectrum.h"
 #include "running.h"
 #include "sensors.h"
+#include "spectra/spectrum.h"
 
 namespace orvane::python {
 
@@ -154,12 +154,11 @@ void SetDerivative(py::handle value, ChainSpec& spec) {
                                  std::to_string(n));
     spec.derivative = DefaultDerivative(n);
     if (!method.is_none())
-        spec.derivative.method =
-            Checked("derivative", [&] { return ParseDerivativeMethod(WordOf(method, "derivative")); });
+        spec.derivative.method = Checked(
+            "derivative", [&] { return ParseDerivativeMethod(WordOf(method, "derivative")); });
     if (!window.is_none()) spec.derivative.size = IntOf(window, "derivative", "the window");
     if (!polynomial.is_none())
-        spec.derivative.polynomial_order =
-            IntOf(polynomial, "derivative", "the polynomial order");
+        spec.derivative.polynomial_order = IntOf(polynomial, "derivative", "the polynomial order");
     if (n >= 1 && spec.derivative.method == kDerivativeSavGol)
         Checked("derivative", [&] {
             return SavitzkyGolayKernel::ForDerivative(spec.derivative.size,
@@ -197,12 +196,12 @@ std::shared_ptr<const FeatureSpace> FeatureSpaceOf(py::handle value, const orvan
         type = t[0];
         definition = t[1];
     } else {
-        Refuse("feature_space", "a (type, ranges) pair or a dict is needed, such as "
-                                "(\"NTBI\", [(660, 860)])");
+        Refuse("feature_space",
+               "a (type, ranges) pair or a dict is needed, such as "
+               "(\"NTBI\", [(660, 860)])");
     }
-    const int kind = Checked("feature_space", [&] {
-        return ParseFeatureSpaceType(WordOf(type, "feature_space"));
-    });
+    const int kind = Checked("feature_space",
+                             [&] { return ParseFeatureSpaceType(WordOf(type, "feature_space")); });
     if (!sensor) Refuse("feature_space", "a feature space lies on a sensor's bands; give sensor=");
     auto fs = std::make_shared<FeatureSpace>();
     if (kind == kFeaturePCT) {
@@ -238,7 +237,8 @@ std::shared_ptr<PyChain> MakeChain(py::handle filter, py::handle smoothing, py::
                                    py::handle feature_space) {
     ChainSpec spec;
     std::size_t slots = 0;
-    for (const StageDeclaration& s : Stages()) slots = std::max(slots, static_cast<std::size_t>(s.id) + 1);
+    for (const StageDeclaration& s : Stages())
+        slots = std::max(slots, static_cast<std::size_t>(s.id) + 1);
     spec.stages.resize(slots);
     spec.stage_option_ids.assign(slots, 0);
     SetFilter(filter, spec);
@@ -247,7 +247,8 @@ std::shared_ptr<PyChain> MakeChain(py::handle filter, py::handle smoothing, py::
     SetStage(splice, Stage::kSpliced, "splice", spec);
     SetStage(continuum, Stage::kContinuumRemoved, "continuum", spec);
     if (!sensor.is_none()) spec.sensor = SensorArgument(sensor, "sensor");
-    if (!feature_space.is_none()) spec.feature_space = FeatureSpaceOf(feature_space, spec.sensor.get());
+    if (!feature_space.is_none())
+        spec.feature_space = FeatureSpaceOf(feature_space, spec.sensor.get());
     auto chain = std::make_shared<PyChain>();
     chain->compiled = CompiledChain::Compile(spec);
     if (spec.feature_space && spec.feature_space->Type() == kFeaturePCT) {
@@ -264,19 +265,30 @@ std::shared_ptr<PyChain> MakeChain(py::handle filter, py::handle smoothing, py::
 std::string Describe(const PyChain& chain) {
     const ChainSpec& spec = chain.compiled->Settings();
     std::string text = "<orvane.Chain";
-    text += spec.study_filter.Count() ? ", filter of " + std::to_string(spec.study_filter.Count()) + " ranges" : "";
-    text += spec.smoothing.type ? ", smoothing " + std::string(kSmoothingTypes.Of(static_cast<SmoothingType>(spec.smoothing.type))->word) +
-                                      " (" + std::to_string(spec.smoothing.size) + ", " + std::to_string(spec.smoothing.polynomial_order) + ")"
-                                : "";
+    text += spec.study_filter.Count()
+                ? ", filter of " + std::to_string(spec.study_filter.Count()) + " ranges"
+                : "";
+    text +=
+        spec.smoothing.type
+            ? ", smoothing " +
+                  std::string(
+                      kSmoothingTypes.Of(static_cast<SmoothingType>(spec.smoothing.type))->word) +
+                  " (" + std::to_string(spec.smoothing.size) + ", " +
+                  std::to_string(spec.smoothing.polynomial_order) + ")"
+            : "";
     for (int id : {static_cast<int>(Stage::kSpliced), static_cast<int>(Stage::kContinuumRemoved)})
         if (spec.Setting(static_cast<Stage>(id)).mode)
             text += ", " + std::string(Declaration(static_cast<Stage>(id)).word) + " " +
                     DescribeStageOption(spec, id);
     if (spec.sensor) text += ", sensor \"" + spec.sensor->Name() + "\"";
-    if (spec.derivative.order) text += ", derivative of order " + std::to_string(spec.derivative.order);
+    if (spec.derivative.order)
+        text += ", derivative of order " + std::to_string(spec.derivative.order);
     if (spec.feature_space)
-        text += ", " + std::string(kFeatureTypes.Of(static_cast<FeatureType>(spec.feature_space->Type()))->word) +
-                " feature space of " + std::to_string(StageWidth(*chain.compiled, std::nullopt)) + " features";
+        text += ", " +
+                std::string(
+                    kFeatureTypes.Of(static_cast<FeatureType>(spec.feature_space->Type()))->word) +
+                " feature space of " + std::to_string(StageWidth(*chain.compiled, std::nullopt)) +
+                " features";
     return text + ">";
 }
 
@@ -323,8 +335,10 @@ Settings the core cannot compute with raise ValueError naming the argument.
                     Refuse("stage", "the " + stage + " stage needs a sensor; give sensor=");
                 if (axis == InputAxis::kSensorBands && s && !OnSensorAxis(*s) &&
                     *s != Stage::kInterpolated)
-                    Refuse("stage", "values on the sensor's bands enter the chain at the synth "
-                                    "stage; \"" + stage + "\" lies before it");
+                    Refuse("stage",
+                           "values on the sensor's bands enter the chain at the synth "
+                           "stage; \"" +
+                               stage + "\" lies before it");
                 return RunRows(chain.compiled, rows, axis, s);
             },
             py::arg("values"), py::arg("stage") = "features", py::arg("on") = "auto",
@@ -357,7 +371,8 @@ while Orvane's threads run.)doc")
             [](const PyChain& chain) -> py::object {
                 if (!chain.compiled->Settings().sensor) return py::none();
                 return py::cast(std::make_shared<PySensor>(chain.compiled->Settings().sensor));
-            })
+            },
+            "The chain's Sensor, or None.")
         .def("__repr__", &Describe);
 }
 

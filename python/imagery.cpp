@@ -23,8 +23,9 @@ py::dict MapImage(const PyModels& library, const std::vector<std::string>& class
                   py::handle image_argument, py::handle out, py::handle rules,
                   const std::string& threshold, py::handle mask, py::handle wavelengths) {
     if (!library.chain || !library.chain->SensorOf())
-        Refuse("library", "a library fitted with a chain that has a sensor is needed "
-                          "(Library.fit(..., chain=Chain(sensor=..., feature_space=...)))");
+        Refuse("library",
+               "a library fitted with a chain that has a sensor is needed "
+               "(Library.fit(..., chain=Chain(sensor=..., feature_space=...)))");
     const std::string path = PathArgument(image_argument, "image");
     SpeciesMapRequest request;
     request.class_path = PathArgument(out, "out");
@@ -59,8 +60,9 @@ py::dict MapImage(const PyModels& library, const std::vector<std::string>& class
     result["unclassified"] = counts.unclassified;
     result["no_data"] = counts.no_data;
     result["masked"] = counts.masked;
-    result["pixel_area"] = counts.grid.has_transform ? py::object(py::float_(counts.grid.PixelArea()))
-                                                     : py::object(py::none());
+    result["pixel_area"] = counts.grid.has_transform
+                               ? py::object(py::float_(counts.grid.PixelArea()))
+                               : py::object(py::none());
     result["notes"] = notes;
     result["warning"] = warning;
     return result;

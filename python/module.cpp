@@ -72,6 +72,7 @@ PYBIND11_MODULE(_orvane, m) {
     BindChain(m);
     BindStatistics(m);
     BindImagery(m);
+    BindDatabase(m);
     m.def(
         "set_threads", [](int count) { orvane::SetWorkerCount(count); }, py::arg("count"),
         "Sets how many threads Orvane's long calls use (1 to 1024; by default ORVANE_THREADS,\n"

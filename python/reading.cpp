@@ -60,7 +60,8 @@ py::tuple ReadFile(const std::string& path, py::handle sensor_argument) {
         if (reader->read_on_sensor) {
             if (!sensor)
                 throw OrvaneError("Field spectrum file " + path + " was not read: it is an " +
-                                  std::string(reader->name) + " profile, which lies on a "
+                                  std::string(reader->name) +
+                                  " profile, which lies on a "
                                   "sensor's bands; give that sensor as sensor=.");
             profile = reader->read_on_sensor(path, sensor.get(), nullptr);
         } else {
@@ -104,8 +105,10 @@ py::tuple ReadStudy(const std::string& folder) {
         study = ReadStudyFolder(folder);
     }
     std::size_t n = 0;
-    for (const auto& species : study.species) n += static_cast<std::size_t>(species->TotalSpectra());
-    py::array_t<double> values({static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(kSpectrumBands)});
+    for (const auto& species : study.species)
+        n += static_cast<std::size_t>(species->TotalSpectra());
+    py::array_t<double> values(
+        {static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(kSpectrumBands)});
     double* out = values.mutable_data();
     std::vector<std::string> species_names, files;
     std::vector<int> sites;

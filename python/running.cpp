@@ -27,8 +27,8 @@ void RefuseInfinite(const Rows& rows, py::ssize_t i, py::ssize_t k, double v) {
         : rows.Dims() == 2 ? "row " + std::to_string(i) + ", column " + std::to_string(k)
                            : "pixel (" + std::to_string(i / rows.Width()) + ", " +
                                  std::to_string(i % rows.Width()) + "), band " + std::to_string(k);
-    Refuse(rows.Name(), where + " is " + (v > 0 ? "inf" : "-inf") +
-                            "; only NaN may stand for a missing value");
+    Refuse(rows.Name(),
+           where + " is " + (v > 0 ? "inf" : "-inf") + "; only NaN may stand for a missing value");
 }
 
 // Refuses the first infinite value of a row; the scan for one is branch-free, so it costs
@@ -123,9 +123,9 @@ int StageWidth(const CompiledChain& chain, std::optional<Stage> stage) {
 InputAxis AxisOf(const CompiledChain& chain, const Rows& rows, const std::string& on) {
     const int sensor_bands = chain.Synthesis() ? chain.Synthesis()->Count() : -1;
     const std::string sensor_text =
-        sensor_bands > 0 ? std::to_string(sensor_bands) + " (the bands of " +
-                               chain.SensorOf()->Name() + ")"
-                         : "";
+        sensor_bands > 0
+            ? std::to_string(sensor_bands) + " (the bands of " + chain.SensorOf()->Name() + ")"
+            : "";
     if (on == "grid") {
         rows.RequireColumns(kSpectrumBands, "the 1 nm grid from 350 to 2499 nm");
         return InputAxis::kGrid;
@@ -165,16 +165,17 @@ py::array_t<double> RunRows(const std::shared_ptr<const CompiledChain>& chain, c
             RequireNoInfinity(rows, i, v);
             double* target = o + i * width;
             if (!stage) {
-                const Matrix& f = axis == InputAxis::kGrid ? run.FeaturesFromGrid(v)
-                                                           : run.FeaturesFromSensorBands(v, columns);
+                const Matrix& f = axis == InputAxis::kGrid
+                                      ? run.FeaturesFromGrid(v)
+                                      : run.FeaturesFromSensorBands(v, columns);
                 for (int r = 0; r < width; ++r) target[r] = f(r + 1, 1);
                 continue;
             }
             const BandVector& b = axis == InputAxis::kGrid ? run.RunGridValues(v, *stage)
                                                            : run.RunSensorBands(v, columns, *stage);
             if (b.Count() != width)
-                throw OrvaneError("The stage has " + std::to_string(b.Count()) +
-                                  " values where " + std::to_string(width) + " were expected.");
+                throw OrvaneError("The stage has " + std::to_string(b.Count()) + " values where " +
+                                  std::to_string(width) + " were expected.");
             std::copy(b.Values(), b.Values() + width, target);
         }
     });

@@ -72,11 +72,12 @@ const std::vector<std::shared_ptr<PySensor>>& Shipped() {
         for (const auto& entry : std::filesystem::directory_iterator(folder, error))
             if (entry.path().extension() == ".txt") files.push_back(entry.path().string());
         if (error)
-            throw OrvaneError("The sensor definitions in " + folder + " cannot be listed: " +
-                              error.message() + ".");
+            throw OrvaneError("The sensor definitions in " + folder +
+                              " cannot be listed: " + error.message() + ".");
         std::sort(files.begin(), files.end());
         for (const std::string& file : files)
-            sensors.push_back(std::make_shared<PySensor>(ReadSensorFile(file, IsResponseTable(file))));
+            sensors.push_back(
+                std::make_shared<PySensor>(ReadSensorFile(file, IsResponseTable(file))));
     });
     return sensors;
 }
@@ -115,9 +116,8 @@ std::shared_ptr<PySensor> Defined(Define define, const char* argument) {
     }
 }
 
-std::shared_ptr<PySensor> FromGaussian(const std::string& name, py::handle centres,
-                                       py::handle fwhm, py::handle bands,
-                                       const std::string& description) {
+std::shared_ptr<PySensor> FromGaussian(const std::string& name, py::handle centres, py::handle fwhm,
+                                       py::handle bands, const std::string& description) {
     const std::vector<double> c = DoublesOf(centres, "centres");
     const std::vector<double> f = DoublesOf(fwhm, "fwhm");
     if (f.size() != c.size())
@@ -233,13 +233,13 @@ Sensor.from_file or Sensor.from_image, or take a shipped one from orvane.sensors
     sensor
         .def_static(
             "from_response",
-            [](const std::string& name, py::handle centres, py::handle fwhm,
-               py::handle wavelengths, py::handle responses, py::handle bands,
-               const std::string& description) {
+            [](const std::string& name, py::handle centres, py::handle fwhm, py::handle wavelengths,
+               py::handle responses, py::handle bands, const std::string& description) {
                 if (!responses.is_none()) {
                     if (!centres.is_none() || !fwhm.is_none())
-                        Refuse("responses", "give either centres and fwhm or wavelengths and "
-                                            "responses, not both");
+                        Refuse("responses",
+                               "give either centres and fwhm or wavelengths and "
+                               "responses, not both");
                     return FromTable(name, wavelengths, responses, bands, description);
                 }
                 if (!wavelengths.is_none())
@@ -247,9 +247,8 @@ Sensor.from_file or Sensor.from_image, or take a shipped one from orvane.sensors
                 return FromGaussian(name, centres, fwhm, bands, description);
             },
             py::arg("name"), py::arg("centres") = py::none(), py::arg("fwhm") = py::none(),
-            py::kw_only(), py::arg("wavelengths") = py::none(),
-            py::arg("responses") = py::none(), py::arg("bands") = py::none(),
-            py::arg("description") = "",
+            py::kw_only(), py::arg("wavelengths") = py::none(), py::arg("responses") = py::none(),
+            py::arg("bands") = py::none(), py::arg("description") = "",
             R"doc(A sensor of the given spectral responses.
 
 Gaussian: centres and fwhm (nm), one band per centre; centres lie within 300 to 2600 nm,
@@ -275,9 +274,11 @@ in wavelength order, each centred on its wavelength with its FWHM (a band withou
 the spacing of its neighbours). The image is scanned once for bands without values.
 wavelengths: a file of one centre (and FWHM) per band, replacing the image's own; name:
 default the file's name without its extension.)doc")
-        .def_property_readonly("name", [](const PySensor& s) { return s.sensor->Name(); })
-        .def_property_readonly("description",
-                               [](const PySensor& s) { return s.sensor->Description(); })
+        .def_property_readonly(
+            "name", [](const PySensor& s) { return s.sensor->Name(); }, "The sensor's name.")
+        .def_property_readonly(
+            "description", [](const PySensor& s) { return s.sensor->Description(); },
+            "The sensor's description, as its definition gives it.")
         .def_property_readonly(
             "response",
             [](const PySensor& s) {
@@ -286,10 +287,13 @@ default the file's name without its extension.)doc")
             "\"gaussian\" or \"table\".")
         .def_property_readonly(
             "centres",
-            [](const PySensor& s) { return ElementValues(*s.sensor, &SensorElement::avg_wavelength); },
+            [](const PySensor& s) {
+                return ElementValues(*s.sensor, &SensorElement::avg_wavelength);
+            },
             "Each band's centre (nm); a table band's is the middle of its responses.")
         .def_property_readonly(
-            "fwhm", [](const PySensor& s) { return ElementValues(*s.sensor, &SensorElement::fwhm); },
+            "fwhm",
+            [](const PySensor& s) { return ElementValues(*s.sensor, &SensorElement::fwhm); },
             "Each band's FWHM (nm); 0 for a table band.")
         .def_property_readonly(
             "bands",

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Classifiers fitted from feature arrays, their validation, separability, principal components
 // and unmixing: the core's functions of feature matrices and class labels.
+#include "statistics.h"
+
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
@@ -28,7 +30,6 @@
 #include "stats/linear_unmixing.h"
 #include "stats/principal_components.h"
 #include "stats/separability.h"
-#include "statistics.h"
 
 namespace orvane::python {
 
@@ -93,14 +94,16 @@ std::vector<Matrix> ClassColumns(const Rows& rows, const std::vector<int>& codes
     for (const std::vector<int>& m : members) {
         if (m.empty()) Refuse("y", "every class needs a spectrum");
         Matrix c(all.Nrows(), static_cast<int>(m.size()));
-        for (std::size_t j = 0; j < m.size(); ++j) c.Column(static_cast<int>(j) + 1) = all.Column(m[j]);
+        for (std::size_t j = 0; j < m.size(); ++j)
+            c.Column(static_cast<int>(j) + 1) = all.Column(m[j]);
         classes.push_back(c);
     }
     return classes;
 }
 
 py::array_t<double> ToArray(const Matrix& m) {
-    py::array_t<double> out({static_cast<py::ssize_t>(m.Nrows()), static_cast<py::ssize_t>(m.Ncols())});
+    py::array_t<double> out(
+        {static_cast<py::ssize_t>(m.Nrows()), static_cast<py::ssize_t>(m.Ncols())});
     double* o = out.mutable_data();
     for (int r = 1; r <= m.Nrows(); ++r)
         for (int c = 1; c <= m.Ncols(); ++c) *o++ = m(r, c);
@@ -134,8 +137,9 @@ void PyModels::ForEachFeatureRow(const Rows& rows, Feed feed, bool strict,
         team = std::make_unique<ChainTeam>(chain);
         team->Prepare(workers);
     }
-    std::vector<std::vector<double>> scratch(static_cast<std::size_t>(workers),
-                                             std::vector<double>(static_cast<std::size_t>(rows.Columns())));
+    std::vector<std::vector<double>> scratch(
+        static_cast<std::size_t>(workers),
+        std::vector<double>(static_cast<std::size_t>(rows.Columns())));
     const int d = models->Dimension();
     ParallelFor(tasks, [&](std::size_t task, int worker) {
         if (worker >= workers)
@@ -149,7 +153,9 @@ void PyModels::ForEachFeatureRow(const Rows& rows, Feed feed, bool strict,
             if (feed == Feed::kGrid) {
                 x = team->For(worker).FeaturesFromGrid(v).Store();
             } else if (feed == Feed::kSensorBands) {
-                x = team->For(worker).FeaturesFromSensorBands(v, static_cast<int>(rows.Columns())).Store();
+                x = team->For(worker)
+                        .FeaturesFromSensorBands(v, static_cast<int>(rows.Columns()))
+                        .Store();
             }
             bool finite = true;
             for (int k = 0; k < d; ++k) finite &= std::isfinite(x[k]);
@@ -175,9 +181,10 @@ py::array_t<double> PyModels::Values(py::handle x, const std::string& on) const 
     py::array_t<double> out({rows.Count(), static_cast<py::ssize_t>(k)});
     double* o = out.mutable_data();
     py::gil_scoped_release release;
-    ForEachFeatureRow(rows, feed, true, [&](py::ssize_t i, const double* f, int) {
-        models->Values(f, o + i * k);
-    }, Workers(rows.Count()));
+    ForEachFeatureRow(
+        rows, feed, true,
+        [&](py::ssize_t i, const double* f, int) { models->Values(f, o + i * k); },
+        Workers(rows.Count()));
     return out;
 }
 
@@ -204,30 +211,38 @@ py::array Classes(const PyModels& library, py::handle x, const std::string& on,
     py::array_t<int> out(shape);
     int* o = out.mutable_data();
     const int workers = library.Workers(rows.Count());
-    std::vector<std::vector<double>> scratch(static_cast<std::size_t>(workers),
-                                             std::vector<double>(static_cast<std::size_t>(library.models->Count())));
+    std::vector<std::vector<double>> scratch(
+        static_cast<std::size_t>(workers),
+        std::vector<double>(static_cast<std::size_t>(library.models->Count())));
     py::gil_scoped_release release;
-    library.ForEachFeatureRow(rows, feed, strict, [&](py::ssize_t i, const double* f, int worker) {
-        o[i] = f ? rule->Decide(f, scratch[static_cast<std::size_t>(worker)].data(), nullptr) : 0;
-    }, workers);
+    library.ForEachFeatureRow(
+        rows, feed, strict,
+        [&](py::ssize_t i, const double* f, int worker) {
+            o[i] =
+                f ? rule->Decide(f, scratch[static_cast<std::size_t>(worker)].data(), nullptr) : 0;
+        },
+        workers);
     return std::move(out);
 }
 
 void BindStatistics(py::module_& m) {
     py::class_<PyModels, std::shared_ptr<PyModels>>(m, "_Models")
         .def_property_readonly("dimension", [](const PyModels& l) { return l.models->Dimension(); })
-        .def_property_readonly("classifier", [](const PyModels& l) {
-            return std::string(ClassifierEntryOf(l.models->Kind()).word);
-        })
-        .def_property_readonly("problems", [](const PyModels& l) {
-            std::vector<std::string> problems;
-            for (int c = 0; c < l.models->Count(); ++c) problems.push_back(l.models->Problem(c));
-            return problems;
-        })
-        .def_property_readonly("chain", [](const PyModels& l) -> py::object {
-            if (!l.chain) return py::none();
-            return py::cast(std::make_shared<PyChain>(PyChain{l.chain}));
-        })
+        .def_property_readonly(
+            "classifier",
+            [](const PyModels& l) { return std::string(ClassifierEntryOf(l.models->Kind()).word); })
+        .def_property_readonly("problems",
+                               [](const PyModels& l) {
+                                   std::vector<std::string> problems;
+                                   for (int c = 0; c < l.models->Count(); ++c)
+                                       problems.push_back(l.models->Problem(c));
+                                   return problems;
+                               })
+        .def_property_readonly("chain",
+                               [](const PyModels& l) -> py::object {
+                                   if (!l.chain) return py::none();
+                                   return py::cast(std::make_shared<PyChain>(PyChain{l.chain}));
+                               })
         .def("values", &PyModels::Values, py::arg("X"), py::arg("on") = "auto")
         .def("classes", &Classes, py::arg("X"), py::arg("on") = "auto",
              py::arg("threshold") = "none");
@@ -246,9 +261,11 @@ void BindStatistics(py::module_& m) {
             const Rows rows = CheckedFeatures(x, count);
             if (compiled)
                 rows.RequireColumns(StageWidth(*compiled, std::nullopt), "the chain's features");
-            const std::vector<int> labels = CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
+            const std::vector<int> labels =
+                CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
             py::gil_scoped_release release;
-            std::vector<ClassStatistics> statistics = LibraryStatistics(ColumnsOf(rows), labels, count);
+            std::vector<ClassStatistics> statistics =
+                LibraryStatistics(ColumnsOf(rows), labels, count);
             return std::make_shared<PyModels>(ClassModels(kind, std::move(statistics)), compiled);
         },
         py::arg("X"), py::arg("codes"), py::arg("count"), py::arg("classifier"), py::arg("chain"));
@@ -265,7 +282,8 @@ void BindStatistics(py::module_& m) {
                 Refuse("validate", e.what());
             }
             const Rows rows = CheckedFeatures(x, count);
-            const std::vector<int> labels = CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
+            const std::vector<int> labels =
+                CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
             const std::vector<Matrix> classes = ClassColumns(rows, labels, count);
             std::vector<int> sizes;
             for (const Matrix& c : classes) sizes.push_back(c.Ncols());
@@ -292,7 +310,8 @@ void BindStatistics(py::module_& m) {
         "_separability",
         [](py::handle x, py::handle codes, int count) {
             const Rows rows = CheckedFeatures(x, count);
-            const std::vector<int> labels = CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
+            const std::vector<int> labels =
+                CodesOf(py::reinterpret_borrow<py::object>(codes), rows.Count(), count);
             Matrix b;
             std::vector<std::string> problems;
             {

@@ -20,6 +20,9 @@ Images
     map_image(library, image, out=...)   a species map of an image, written through GDAL
     library.predict(cube)      the class of every pixel of a numpy cube (memmap too)
 
+The study database, read only
+    connect(config=None)       db.studies(), db.spectra(study, ...), db.library(study, ...)
+
 Errors
     Error                      Orvane's own errors (a RuntimeError), with their remedy;
                                bad arguments raise ValueError naming the argument.
@@ -41,8 +44,13 @@ from ._orvane import Chain, Error, Sensor, sensors, set_threads, threads
 
 __version__ = _orvane.__version__
 
+# The compiled classes are the package's own in help() and in tracebacks.
+for _compiled in (Chain, Error, Sensor, sensors, set_threads, threads):
+    _compiled.__module__ = __name__
+
 __all__ = ["Chain", "CrossValidation", "Error", "Library", "Pca", "Sensor", "Separability",
-           "Spectrum", "SpeciesMap", "Unmixing", "cross_validate", "map_image", "pca", "read", "read_study", "sensors",
+           "Spectrum", "SpeciesMap", "Unmixing", "Database", "connect", "cross_validate",
+           "map_image", "pca", "read", "read_study", "sensors",
            "separability", "set_threads", "threads", "unmix"]
 
 
@@ -361,3 +369,74 @@ def map_image(library, image, out, rules=None, threshold=None, mask=None,
                                 name="pixels"),
                       result["unclassified"], result["no_data"], result["masked"],
                       result["pixel_area"], result["notes"])
+
+
+class Database:
+    """A study database, read only (the server refuses every write of this connection).
+
+    Chains are chosen as orvane-cli's options choose them: sensor and feature_space by name
+    or id, smoothing ("none", "sg-mw", "sg-fft"), derivative (an order), splice ("off",
+    "additive") and continuum ("off", "on") with the study's own pairs, feature_type ("DI",
+    "NTBI", "PCT") to narrow a feature space's name. What is not given is the command line's
+    default. Usable from any thread, one call at a time; close() (or a with block) ends it.
+    """
+
+    def __init__(self, connection):
+        self._db = connection
+
+    @property
+    def config(self) -> str:
+        """The configuration file the connection was made from."""
+        return self._db.config
+
+    def studies(self) -> pd.DataFrame:
+        """The studies: id, name and data path, by id."""
+        ids, names, paths = self._db.studies()
+        return pd.DataFrame({"name": names, "path": paths}, index=pd.Index(ids, name="id"))
+
+    def spectra(self, study, stage="raw", sensor=None, feature_space=None, smoothing=None,
+                derivative=None, splice=None, continuum=None, feature_type=None) -> pd.DataFrame:
+        """The study's enabled spectra at a stage of the chain, as orvane-cli export computes
+        them: one row per spectrum indexed by (species, site, number), one column per
+        wavelength of the 1 nm grid, per sensor band (its centre) or per feature (1, 2, ...),
+        NaN where the stage has no value. ``attrs["chain"]`` describes the chain."""
+        values, species, sites, numbers, columns, chain = self._db.spectra(
+            study, stage, sensor, smoothing, derivative, splice, continuum, feature_space,
+            feature_type)
+        index = pd.MultiIndex.from_arrays([species, sites, numbers],
+                                          names=["species", "site", "number"])
+        name = "feature" if stage == "features" else "wavelength"
+        if stage == "features" or np.all(np.equal(np.mod(columns, 1), 0)):
+            columns = np.asarray(columns).astype(int)
+        frame = pd.DataFrame(values, index=index, columns=pd.Index(columns, name=name),
+                             copy=False)
+        frame.attrs["chain"] = chain
+        return frame
+
+    def library(self, study, sensor, feature_space, classifier="mahalanobis", smoothing=None,
+                derivative=None, splice=None, continuum=None, feature_type=None) -> Library:
+        """The study's built library of the chain, fitted for the classifier, with the chain
+        attached (so predict and map_image take spectra and pixels). Classes are the species
+        folders in library order. Raises orvane.Error (remedy "build_library") when no current
+        library of this chain is stored: build it with orvane-cli library build."""
+        models, names = self._db.library(study, sensor, feature_space, feature_type, classifier,
+                                         smoothing, derivative, splice, continuum)
+        return Library(models, np.array(names, dtype=object))
+
+    def close(self):
+        """Close the connection."""
+        self._db.close()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def connect(config=None) -> Database:
+    """Connect to a study database with the configuration the programs use: the file given,
+    else spectra_config.txt in the working directory, else in $ORVANE_HOME (default
+    ~/.local/share/orvane), where orvane-db writes it. Raises orvane.Error when there is none
+    or the server refuses."""
+    return Database(_orvane._connect(config))

@@ -98,11 +98,11 @@ def test_classifiers_as_scikit_learn_computes_them(pct8, species):
     x = pct8[:, :4]
     classes = np.unique(species)
     # Mahalanobis: ln det C + d'C^-1 d, minus twice QDA's log posterior with equal priors.
-    qda = QuadraticDiscriminantAnalysis(priors=np.full(4, 0.25), store_covariance=True).fit(x, species)
+    qda = QuadraticDiscriminantAnalysis(priors=np.full(4, 0.25)).fit(x, species)
     library = orvane.Library.fit(x, species)
     scores = library.scores(x)
-    np.testing.assert_allclose(scores.to_numpy(), -2 * (qda._decision_function(x) - np.log(0.25)),
-                               rtol=1e-9)
+    expected = -2 * (qda._decision_function(x) - np.log(0.25))
+    np.testing.assert_allclose(scores.to_numpy(), expected, rtol=1e-9)
     assert (library.predict(x) == qda.predict(x)).all()
     # Gen. Squared Dist: LDA with equal priors.
     lda = LinearDiscriminantAnalysis(priors=np.full(4, 0.25)).fit(x, species)

@@ -66,9 +66,9 @@ SmoothingSettings ChainSpecRepository::Smoothing(int study_id, int type) {
     smoothing.type = type;
     if (const std::optional<int> id = settings.SmoothingId(study_id, type))
         smoothing.filter_id = *id;
-    else if (IsSavitzkyGolay(type))
+    else if (IsSavitzkyGolay(type) && make_rows_)
         smoothing.filter_id = settings.InsertSmoothing(study_id, type);
-    if (!IsSavitzkyGolay(type)) return smoothing;
+    if (!IsSavitzkyGolay(type) || smoothing.filter_id == 0) return smoothing;
     const std::optional<StoredSmoothing> stored = settings.Smoothing(smoothing.filter_id);
     if (!stored)
         throw OrvaneError("There is no smoothing filter with id " +
@@ -83,6 +83,8 @@ DerivativeSettings ChainSpecRepository::Derivative(int study_id, int order) {
     DerivativeSettings derivative;
     if (const std::optional<int> id = settings.DerivativeId(study_id, order)) {
         derivative.id = *id;
+    } else if (!make_rows_) {
+        return DefaultDerivative(order);
     } else {
         const DerivativeSettings start = DefaultDerivative(order);
         derivative.id = settings.InsertDerivative(study_id, order, start.polynomial_order,
@@ -101,6 +103,8 @@ DerivativeSettings ChainSpecRepository::Derivative(int study_id, int order) {
 
 int ChainSpecRepository::StageOptionId(int study_id, Stage stage, int mode) {
     if (mode == 0 || study_id == 0) return 0;
+    if (!make_rows_)
+        return StageOptionRepository(db_).FindRowId(study_id, static_cast<int>(stage), mode);
     return StageOptionRepository(db_).RowId(study_id, static_cast<int>(stage), mode);
 }
 

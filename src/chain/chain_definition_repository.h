@@ -27,7 +27,11 @@ struct ChainChoices {
 // The rows themselves are store/'s; this is where they become a ChainSpec and back.
 class ChainSpecRepository {
   public:
-    explicit ChainSpecRepository(Database& db) : db_(db) {}
+    // `make_rows` false reads only: a smoothing, derivative or stage mode the study has no row
+    // for gets the settings a new row would have and id 0, so no stored library or analysis
+    // answers for it.
+    explicit ChainSpecRepository(Database& db, bool make_rows = true)
+        : db_(db), make_rows_(make_rows) {}
 
     // A whole definition for the choices; throws OrvaneError for a study, sensor or feature space
     // without a row, and for a PCT feature space without a current analysis of the chain.
@@ -53,6 +57,7 @@ class ChainSpecRepository {
 
   private:
     Database& db_;
+    bool make_rows_;
 };
 
 // A copy of the feature space mapped to another sensor (DI and NTBI ranges start at the

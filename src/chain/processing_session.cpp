@@ -30,11 +30,15 @@ ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* c
 
 ProcessingSession::~ProcessingSession() = default;
 
+ChainSpecRepository ProcessingSession::Repository() {
+    return ChainSpecRepository(*db_, !read_only_);
+}
+
 void ProcessingSession::Initialise(ConfigFile* config) {
     RequireSchemaVersion(*db_);
     if (config) ReadDefaultFilter(*config);
     if (const std::optional<int> first = StudyRepository(*db_).AnyStudy()) study_id_ = *first;
-    ChainSpecRepository repository(*db_);
+    ChainSpecRepository repository = Repository();
     ChainSpec definition;
     definition.study_id = study_id_;
     definition.study_filter = repository.StudyFilter(study_id_);
@@ -65,7 +69,7 @@ void ProcessingSession::AdoptStored(ChainSpec next,
                                     Part ChainSpec::*part) {
     // Compiled before it is stored, so refused settings change neither the rows nor the chain.
     std::shared_ptr<const CompiledChain> compiled = CompiledChain::Compile(next);
-    ChainSpecRepository repository(*db_);
+    ChainSpecRepository repository = Repository();
     (repository.*store)(next.*part);
     compiled_ = std::move(compiled);
 }
@@ -78,7 +82,7 @@ void ProcessingSession::SetStudy(int study_id) {
         min_spectra_ = row->min_spectra;
         study_name_ = row->name;
     }
-    ChainSpecRepository repository(*db_);
+    ChainSpecRepository repository = Repository();
     ChainSpec next = Settings();
     next.study_id = study_id;
     next.study_filter = repository.StudyFilter(study_id);
@@ -94,7 +98,7 @@ void ProcessingSession::SetStudy(int study_id) {
 
 void ProcessingSession::LoadStudyFilter() {
     ChainSpec next = Settings();
-    next.study_filter = ChainSpecRepository(*db_).StudyFilter(study_id_);
+    next.study_filter = Repository().StudyFilter(study_id_);
     Adopt(std::move(next));
 }
 
@@ -183,7 +187,7 @@ void ProcessingSession::SetStageMode(Stage stage, int mode) {
     ChainSpec next = Settings();
     const size_t at = static_cast<size_t>(stage);
     next.stages[at].mode = mode;
-    next.stage_option_ids[at] = ChainSpecRepository(*db_).StageOptionId(study_id_, stage, mode);
+    next.stage_option_ids[at] = Repository().StageOptionId(study_id_, stage, mode);
     Adopt(std::move(next));
     NotifyChainChanged();
 }
@@ -203,7 +207,7 @@ void ProcessingSession::SetStagePairs(Stage stage, const StagePairs& pairs) {
 
 void ProcessingSession::SetSmoothingType(int type) {
     ChainSpec next = Settings();
-    next.smoothing = ChainSpecRepository(*db_).Smoothing(study_id_, type);
+    next.smoothing = Repository().Smoothing(study_id_, type);
     Adopt(std::move(next));
     ReloadDerivative();
 }
@@ -231,7 +235,7 @@ void ProcessingSession::SetDerivativeOrder(int order) {
 
 void ProcessingSession::ReloadDerivative() {
     ChainSpec next = Settings();
-    next.derivative = ChainSpecRepository(*db_).Derivative(study_id_, next.derivative.order);
+    next.derivative = Repository().Derivative(study_id_, next.derivative.order);
     Adopt(std::move(next));
     NotifyChainChanged();
 }
@@ -277,7 +281,7 @@ void ProcessingSession::SetFeatureSpaceType(int type) {
 
 void ProcessingSession::SetFeatureSpace(int feature_space_id) {
     ChainSpec next = Settings();
-    next.feature_space = ChainSpecRepository(*db_).FeatureSpaceFor(next, feature_space_id);
+    next.feature_space = Repository().FeatureSpaceFor(next, feature_space_id);
     Adopt(std::move(next));
 }
 

@@ -36,6 +36,10 @@ class ProcessingSession {
     ProcessingSession(const ProcessingSession&) = delete;
     ProcessingSession& operator=(const ProcessingSession&) = delete;
 
+    // From now on the session makes no rows: settings the study has no row for get a new
+    // row's values and no id (ChainSpecRepository), for a client that only reads.
+    void SetReadOnly() { read_only_ = true; }
+
     Database& Db() { return *db_; }
     const Database& Db() const { return *db_; }
 
@@ -143,6 +147,7 @@ class ProcessingSession {
     void AdoptStored(ChainSpec next, void (ChainSpecRepository::*store)(const Part&),
                      Part ChainSpec::*part);
     const StageOption& OptionOf(Stage stage) const;
+    ChainSpecRepository Repository();
 
     std::unique_ptr<Database> db_;
     std::shared_ptr<const CompiledChain> compiled_;
@@ -157,6 +162,7 @@ class ProcessingSession {
     int min_spectra_ = 0;
     std::function<void()> chain_changed_;
     std::vector<std::string> warnings_;
+    bool read_only_ = false;
 };
 
 }  // namespace orvane

@@ -163,6 +163,12 @@ void Database::Reconnect() {
     connection_->mysql = nullptr;
     notices_.clear();
     Open();
+    if (read_only_) SetReadOnly();
+}
+
+void Database::SetReadOnly() {
+    Execute("SET SESSION TRANSACTION READ ONLY");
+    read_only_ = true;
 }
 
 unsigned Database::Timeout() const { return connection_->params.timeout; }

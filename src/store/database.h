@@ -89,6 +89,9 @@ public:
     void Reconnect();
     // The seconds a statement waits for the server before ConnectionLost.
     unsigned Timeout() const;
+    // From now on the server refuses every write on this connection, also after a Reconnect:
+    // for a client that only reads (the Python module's).
+    void SetReadOnly();
 
     // Makes the calling thread the connection's one user (see the class comment).
     void Adopt();
@@ -117,6 +120,7 @@ private:
     std::vector<std::string> notices_;
     std::string host_;
     std::string name_;
+    bool read_only_ = false;
 };
 
 // A stored result, freed when it goes out of scope.

@@ -15,6 +15,15 @@ int StageOptionRepository::RowId(int study_id, int stage, int mode) {
             study_id, stage, mode)));
 }
 
+int StageOptionRepository::FindRowId(int study_id, int stage, int mode) {
+    int id = 0;
+    db_.QueryInt(Sql("select stage_option_id from stage_option where study_id = %i and stage = %i "
+                     "and mode = %i",
+                     study_id, stage, mode),
+                 id);
+    return id;
+}
+
 std::vector<std::pair<int, int>> StageOptionRepository::Pairs(int study_id, int stage) {
     std::vector<std::pair<int, int>> pairs;
     ResultSet rows = db_.Query(

@@ -19,6 +19,8 @@ class StageOptionRepository {
 
     // The id of the study's row of a stage and mode, inserted when missing.
     int RowId(int study_id, int stage, int mode);
+    // The same without inserting: 0 when the study has no such row.
+    int FindRowId(int study_id, int stage, int mode);
     // The study's pairs of a stage in wavelength order; empty when it has none of its own.
     std::vector<std::pair<int, int>> Pairs(int study_id, int stage);
     // Replaces the study's pairs of a stage and stamps every row of the stage as changed, in

@@ -44,8 +44,8 @@ bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isn
 bool SameMeasurement(const Spectrum& a, const Spectrum& b) {
     const CaptureTime& s = a.capture_time_;
     const CaptureTime& t = b.capture_time_;
-    return std::memcmp(a.reflectances_.data(), b.reflectances_.data(),
-                       sizeof a.reflectances_) == 0 &&
+    return std::memcmp(a.reflectances_.data(), b.reflectances_.data(), sizeof a.reflectances_) ==
+               0 &&
            a.comment_ == b.comment_ &&
            std::tie(s.year, s.month, s.day, s.hour, s.minute, s.second) ==
                std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second) &&
@@ -67,9 +67,9 @@ void StudyFolderReader::SkipEntry(const FolderEntry& entry, const std::string& l
     const std::string belong = "where only " + level + " folders belong";
     switch (entry.kind) {
         case EntryKind::kFile:
-            skip_(entry.path, "it is a file " + belong +
-                                  (level == "site" ? "; instrument files go inside a site folder"
-                                                   : ""));
+            skip_(entry.path,
+                  "it is a file " + belong +
+                      (level == "site" ? "; instrument files go inside a site folder" : ""));
             break;
         case EntryKind::kLink:
             // A followed link could import a folder twice, or one outside the study's tree.

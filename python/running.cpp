@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "base/band_grid.h"
@@ -31,14 +33,28 @@ void RefuseInfinite(const Rows& rows, py::ssize_t i, py::ssize_t k, double v) {
            where + " is " + (v > 0 ? "inf" : "-inf") + "; only NaN may stand for a missing value");
 }
 
-// Refuses the first infinite value of a row; the scan for one is branch-free, so it costs
-// little beside the chain.
-void RequireNoInfinity(const Rows& rows, py::ssize_t i, const double* v) {
-    const py::ssize_t n = rows.Columns();
-    bool any = false;
-    for (py::ssize_t k = 0; k < n; ++k) any |= std::fabs(v[k]) == HUGE_VAL;
-    if (!any) return;
-    for (py::ssize_t k = 0; k < n; ++k)
+// Whether a row holds an infinity: its bits without the sign are the exponent's alone (a NaN
+// has mantissa bits beside them); `nan`, when given, says whether it holds a NaN. Written as
+// comparisons folded into integers, which the compiler makes vector code of (with a clone for
+// processors with AVX2), so the scan costs a few per cent of a light chain.
+__attribute__((target_clones("avx2", "default"))) bool AnyInfinite(const double* v,
+                                                                   py::ssize_t n, bool* nan) {
+    constexpr std::uint64_t kInfinity = 0xFFE0000000000000ull;
+    std::uint64_t infinite = 0, missing = 0;
+    for (py::ssize_t k = 0; k < n; ++k) {
+        std::uint64_t bits;
+        std::memcpy(&bits, v + k, sizeof bits);
+        infinite |= (bits << 1) == kInfinity;
+        missing |= (bits << 1) > kInfinity;
+    }
+    if (nan) *nan = missing != 0;
+    return infinite != 0;
+}
+
+// Refuses the first infinite value of a row; `nan`, when given, says whether it holds a NaN.
+void RequireNoInfinity(const Rows& rows, py::ssize_t i, const double* v, bool* nan = nullptr) {
+    if (!AnyInfinite(v, rows.Columns(), nan)) return;
+    for (py::ssize_t k = 0; k < rows.Columns(); ++k)
         if (std::isinf(v[k])) RefuseInfinite(rows, i, k, v[k]);
 }
 
@@ -80,20 +96,26 @@ py::array_t<double> ResampleRows(const SensorSynthesis& synthesis, const Rows& r
     struct Work {
         std::vector<double> row;
         std::vector<int> missing;
+        std::vector<int> complete;  // zeros
         BandVector bands;
     };
     std::vector<Work> work;
     for (int w = 0; w < workers; ++w)
         work.push_back(Work{std::vector<double>(kSpectrumBands),
                             std::vector<int>(kSpectrumBands + 1),
+                            std::vector<int>(kSpectrumBands + 1, 0),
                             BandVector(synthesis.First(), width)});
     ForRowTasks(n, workers, [&](py::ssize_t first, py::ssize_t last, int worker) {
         Work& w = work[static_cast<std::size_t>(worker)];
         for (py::ssize_t i = first; i < last; ++i) {
             const double* v = rows.Row(i, w.row.data());
-            RequireNoInfinity(rows, i, v);
-            CountMissingBefore(v, kSpectrumBands, w.missing.data());
-            synthesis.Apply({v, w.missing.data(), kFirstWavelength, kSpectrumBands}, w.bands);
+            bool nan = false;
+            RequireNoInfinity(rows, i, v, &nan);
+            // A complete spectrum has no band without value before any band: the counts are
+            // the zeros they start as, so only a spectrum with gaps is counted.
+            if (nan) CountMissingBefore(v, kSpectrumBands, w.missing.data());
+            const int* missing = nan ? w.missing.data() : w.complete.data();
+            synthesis.Apply({v, missing, kFirstWavelength, kSpectrumBands}, w.bands);
             std::copy(w.bands.Values(), w.bands.Values() + width, o + i * width);
         }
     });

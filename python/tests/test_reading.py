@@ -12,7 +12,7 @@ import orvane
 from conftest import DEMO, TEST_DATA
 
 
-def test_binary_file_values_and_header_as_decoded_from_its_bytes():
+def test_binary_file_values_and_header_as_decoded_from_its_bytes(tmp_path):
     path = TEST_DATA / "asd" / "as7" / "v7sample00003.asd"
     raw = path.read_bytes()
     channels, = struct.unpack_from("<H", raw, 204)
@@ -35,6 +35,11 @@ def test_binary_file_values_and_header_as_decoded_from_its_bytes():
     assert m["instrument"] == "as7 #%d" % struct.unpack_from("<H", raw, 400)
     assert m["splice_points"] == list(struct.unpack_from("<ff", raw, 444)) == [1000.0, 1800.0]
     assert (m["number"], m["reader"]) == (3, "binary")
+    # A numbered file, as instruments name them, is the same binary file.
+    (tmp_path / "leaf.012").write_bytes(raw)
+    numbered = orvane.read(tmp_path / "leaf.012")
+    np.testing.assert_array_equal(numbered.values, expected)
+    assert numbered.metadata["number"] == 12
 
 
 def test_text_files_joined_at_their_break_points_as_numpy_interpolates():

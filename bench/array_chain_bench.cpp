@@ -29,12 +29,12 @@ constexpr int kRows = 100000;
 constexpr int kRowsPerTask = 64;
 
 std::shared_ptr<const CompiledChain> BenchChain() {
-    ChainSpec spec;
-    spec.study_filter.AddRange(1350, 1450);
-    spec.study_filter.AddRange(1800, 1950);
-    spec.smoothing.type = 1;
-    spec.smoothing.size = 31;
-    spec.smoothing.polynomial_order = 4;
+    ChainSpec definition;
+    definition.study_filter.AddRange(1350, 1450);
+    definition.study_filter.AddRange(1800, 1950);
+    definition.smoothing.type = 1;
+    definition.smoothing.size = 31;
+    definition.smoothing.polynomial_order = 4;
     auto sensor = std::make_shared<GaussianSensor>();
     std::vector<SensorElement> elements(200);
     for (int i = 0; i < 200; ++i) {
@@ -43,8 +43,8 @@ std::shared_ptr<const CompiledChain> BenchChain() {
         elements[static_cast<size_t>(i)].fwhm = 10.0;
     }
     sensor->Define("Bench 200", "", elements);
-    spec.sensor = sensor;
-    spec.derivative = DefaultDerivative(1);
+    definition.sensor = sensor;
+    definition.derivative = DefaultDerivative(1);
     std::vector<FeatureSpace::BandRange> ranges(10);
     for (int r = 0; r < 10; ++r) {
         ranges[static_cast<size_t>(r)].wavelength1 = 420 + r * 190;
@@ -53,8 +53,8 @@ std::shared_ptr<const CompiledChain> BenchChain() {
     auto fs = std::make_shared<FeatureSpace>();
     fs->Define(kFeatureDI, 10, ranges);
     fs->MapToSensor(*sensor);
-    spec.feature_space = fs;
-    return CompiledChain::Compile(spec);
+    definition.feature_space = fs;
+    return CompiledChain::Compile(definition);
 }
 
 std::vector<double> Spectra() {

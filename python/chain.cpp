@@ -94,7 +94,7 @@ void RequireKeys(const py::dict& d, const char* argument, std::vector<std::strin
     }
 }
 
-void SetFilter(py::handle value, ChainSpec& spec) {
+void SetFilter(py::handle value, ChainSpec& definition) {
     if (value.is_none()) return;
     for (const auto& [lower, upper] : PairsOf(value, "filter", true)) {
         if (lower > upper || lower < kFirstWavelength || upper > kGridEdge)
@@ -102,15 +102,15 @@ void SetFilter(py::handle value, ChainSpec& spec) {
                                  " nm does not lie within 350 to 2500 nm from low to high");
         Checked("filter", [&] {
             if (lower == upper)
-                spec.study_filter.AddBand(lower);
+                definition.study_filter.AddBand(lower);
             else
-                spec.study_filter.AddRange(lower, upper);
+                definition.study_filter.AddRange(lower, upper);
             return 0;
         });
     }
 }
 
-void SetSmoothing(py::handle value, ChainSpec& spec) {
+void SetSmoothing(py::handle value, ChainSpec& definition) {
     if (value.is_none()) return;
     py::object type = py::reinterpret_borrow<py::object>(value);
     py::object window = py::none(), order = py::none();
@@ -121,21 +121,22 @@ void SetSmoothing(py::handle value, ChainSpec& spec) {
         window = Item(d, "window");
         order = Item(d, "order");
     }
-    spec.smoothing.type =
+    definition.smoothing.type =
         Checked("smoothing", [&] { return ParseSmoothingType(WordOf(type, "smoothing")); });
-    if (!window.is_none()) spec.smoothing.size = IntOf(window, "smoothing", "the window");
-    if (!order.is_none()) spec.smoothing.polynomial_order = IntOf(order, "smoothing", "the order");
-    if (IsSavitzkyGolay(spec.smoothing.type))
+    if (!window.is_none()) definition.smoothing.size = IntOf(window, "smoothing", "the window");
+    if (!order.is_none())
+        definition.smoothing.polynomial_order = IntOf(order, "smoothing", "the order");
+    if (IsSavitzkyGolay(definition.smoothing.type))
         Checked("smoothing", [&] {
-            if (spec.smoothing.size < 1 || spec.smoothing.size % 2 == 0)
+            if (definition.smoothing.size < 1 || definition.smoothing.size % 2 == 0)
                 throw OrvaneError("the window must be an odd number of bands, not " +
-                                  std::to_string(spec.smoothing.size));
-            return SavitzkyGolayKernel::ForSmoothing(spec.smoothing.size,
-                                                     spec.smoothing.polynomial_order);
+                                  std::to_string(definition.smoothing.size));
+            return SavitzkyGolayKernel::ForSmoothing(definition.smoothing.size,
+                                                     definition.smoothing.polynomial_order);
         });
 }
 
-void SetDerivative(py::handle value, ChainSpec& spec) {
+void SetDerivative(py::handle value, ChainSpec& definition) {
     if (value.is_none()) return;
     py::object order = py::reinterpret_borrow<py::object>(value);
     py::object method = py::none(), window = py::none(), polynomial = py::none();
@@ -152,25 +153,26 @@ void SetDerivative(py::handle value, ChainSpec& spec) {
         Refuse("derivative", "the order must lie between 0 and " +
                                  std::to_string(kMaxDerivativeOrder) + ", not " +
                                  std::to_string(n));
-    spec.derivative = DefaultDerivative(n);
+    definition.derivative = DefaultDerivative(n);
     if (!method.is_none())
-        spec.derivative.method = Checked(
+        definition.derivative.method = Checked(
             "derivative", [&] { return ParseDerivativeMethod(WordOf(method, "derivative")); });
-    if (!window.is_none()) spec.derivative.size = IntOf(window, "derivative", "the window");
+    if (!window.is_none()) definition.derivative.size = IntOf(window, "derivative", "the window");
     if (!polynomial.is_none())
-        spec.derivative.polynomial_order = IntOf(polynomial, "derivative", "the polynomial order");
-    if (n >= 1 && spec.derivative.method == kDerivativeSavGol)
+        definition.derivative.polynomial_order =
+            IntOf(polynomial, "derivative", "the polynomial order");
+    if (n >= 1 && definition.derivative.method == kDerivativeSavGol)
         Checked("derivative", [&] {
-            return SavitzkyGolayKernel::ForDerivative(spec.derivative.size,
-                                                      spec.derivative.polynomial_order, n);
+            return SavitzkyGolayKernel::ForDerivative(definition.derivative.size,
+                                                      definition.derivative.polynomial_order, n);
         });
 }
 
 // An optional stage: a mode word, or its pairs (which switch it on).
-void SetStage(py::handle value, Stage stage, const char* argument, ChainSpec& spec) {
+void SetStage(py::handle value, Stage stage, const char* argument, ChainSpec& definition) {
     if (value.is_none()) return;
     const StageOption& option = *Declaration(stage).option;
-    StageSetting& setting = spec.stages[static_cast<std::size_t>(stage)];
+    StageSetting& setting = definition.stages[static_cast<std::size_t>(stage)];
     if (py::isinstance<py::str>(value)) {
         setting.mode =
             Checked(argument, [&] { return ParseStageMode(option, value.cast<std::string>()); });
@@ -235,58 +237,60 @@ std::shared_ptr<const FeatureSpace> FeatureSpaceOf(py::handle value, const orvan
 std::shared_ptr<PyChain> MakeChain(py::handle filter, py::handle smoothing, py::handle derivative,
                                    py::handle splice, py::handle continuum, py::handle sensor,
                                    py::handle feature_space) {
-    ChainSpec spec;
+    ChainSpec definition;
     std::size_t slots = 0;
     for (const StageDeclaration& s : Stages())
         slots = std::max(slots, static_cast<std::size_t>(s.id) + 1);
-    spec.stages.resize(slots);
-    spec.stage_option_ids.assign(slots, 0);
-    SetFilter(filter, spec);
-    SetSmoothing(smoothing, spec);
-    SetDerivative(derivative, spec);
-    SetStage(splice, Stage::kSpliced, "splice", spec);
-    SetStage(continuum, Stage::kContinuumRemoved, "continuum", spec);
-    if (!sensor.is_none()) spec.sensor = SensorArgument(sensor, "sensor");
+    definition.stages.resize(slots);
+    definition.stage_option_ids.assign(slots, 0);
+    SetFilter(filter, definition);
+    SetSmoothing(smoothing, definition);
+    SetDerivative(derivative, definition);
+    SetStage(splice, Stage::kSpliced, "splice", definition);
+    SetStage(continuum, Stage::kContinuumRemoved, "continuum", definition);
+    if (!sensor.is_none()) definition.sensor = SensorArgument(sensor, "sensor");
     if (!feature_space.is_none())
-        spec.feature_space = FeatureSpaceOf(feature_space, spec.sensor.get());
+        definition.feature_space = FeatureSpaceOf(feature_space, definition.sensor.get());
     auto chain = std::make_shared<PyChain>();
-    chain->compiled = CompiledChain::Compile(spec);
-    if (spec.feature_space && spec.feature_space->Type() == kFeaturePCT) {
+    chain->compiled = CompiledChain::Compile(definition);
+    if (definition.feature_space && definition.feature_space->Type() == kFeaturePCT) {
         const int bands = static_cast<int>(Chain(chain->compiled).DerivedBands().size());
-        if (spec.feature_space->Transform().Ncols() != bands)
-            Refuse("feature_space", "the projection has " +
-                                        std::to_string(spec.feature_space->Transform().Ncols()) +
-                                        " columns, but the chain's derived stage has " +
-                                        std::to_string(bands) + " bands");
+        if (definition.feature_space->Transform().Ncols() != bands)
+            Refuse("feature_space",
+                   "the projection has " +
+                       std::to_string(definition.feature_space->Transform().Ncols()) +
+                       " columns, but the chain's derived stage has " + std::to_string(bands) +
+                       " bands");
     }
     return chain;
 }
 
 std::string Describe(const PyChain& chain) {
-    const ChainSpec& spec = chain.compiled->Settings();
+    const ChainSpec& definition = chain.compiled->Settings();
     std::string text = "<orvane.Chain";
-    text += spec.study_filter.Count()
-                ? ", filter of " + std::to_string(spec.study_filter.Count()) + " ranges"
+    text += definition.study_filter.Count()
+                ? ", filter of " + std::to_string(definition.study_filter.Count()) + " ranges"
                 : "";
-    text +=
-        spec.smoothing.type
-            ? ", smoothing " +
-                  std::string(
-                      kSmoothingTypes.Of(static_cast<SmoothingType>(spec.smoothing.type))->word) +
-                  " (" + std::to_string(spec.smoothing.size) + ", " +
-                  std::to_string(spec.smoothing.polynomial_order) + ")"
-            : "";
+    text += definition.smoothing.type
+                ? ", smoothing " +
+                      std::string(
+                          kSmoothingTypes.Of(static_cast<SmoothingType>(definition.smoothing.type))
+                              ->word) +
+                      " (" + std::to_string(definition.smoothing.size) + ", " +
+                      std::to_string(definition.smoothing.polynomial_order) + ")"
+                : "";
     for (int id : {static_cast<int>(Stage::kSpliced), static_cast<int>(Stage::kContinuumRemoved)})
-        if (spec.Setting(static_cast<Stage>(id)).mode)
+        if (definition.Setting(static_cast<Stage>(id)).mode)
             text += ", " + std::string(Declaration(static_cast<Stage>(id)).word) + " " +
-                    DescribeStageOption(spec, id);
-    if (spec.sensor) text += ", sensor \"" + spec.sensor->Name() + "\"";
-    if (spec.derivative.order)
-        text += ", derivative of order " + std::to_string(spec.derivative.order);
-    if (spec.feature_space)
+                    DescribeStageOption(definition, id);
+    if (definition.sensor) text += ", sensor \"" + definition.sensor->Name() + "\"";
+    if (definition.derivative.order)
+        text += ", derivative of order " + std::to_string(definition.derivative.order);
+    if (definition.feature_space)
         text += ", " +
                 std::string(
-                    kFeatureTypes.Of(static_cast<FeatureType>(spec.feature_space->Type()))->word) +
+                    kFeatureTypes.Of(static_cast<FeatureType>(definition.feature_space->Type()))
+                        ->word) +
                 " feature space of " + std::to_string(StageWidth(*chain.compiled, std::nullopt)) +
                 " features";
     return text + ">";

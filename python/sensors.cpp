@@ -198,11 +198,10 @@ py::array_t<double> ElementValues(const orvane::Sensor& s, double SensorElement:
 
 }  // namespace
 
-PySensor::PySensor(std::shared_ptr<const orvane::Sensor> definition)
-    : sensor(std::move(definition)) {
-    ChainSpec spec;
-    spec.sensor = sensor;
-    resampling = CompiledChain::Compile(spec);
+PySensor::PySensor(std::shared_ptr<const orvane::Sensor> bands) : sensor(std::move(bands)) {
+    ChainSpec definition;
+    definition.sensor = sensor;
+    resampling = CompiledChain::Compile(definition);
 }
 
 std::shared_ptr<const orvane::Sensor> SensorArgument(py::handle value, const char* argument) {

@@ -15,7 +15,7 @@ namespace py = pybind11;
 // A sensor as Python holds it: the definition and the chain that resamples onto its bands
 // alone (no filter, no smoothing), made once.
 struct PySensor {
-    explicit PySensor(std::shared_ptr<const orvane::Sensor> definition);
+    explicit PySensor(std::shared_ptr<const orvane::Sensor> bands);
     std::shared_ptr<const orvane::Sensor> sensor;
     std::shared_ptr<const CompiledChain> resampling;
 };

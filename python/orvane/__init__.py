@@ -213,7 +213,8 @@ class Library:
         numpy.memmap too) it returns the class raster's numbers instead (int32, height x
         width): 1 for classes[0], 2 for classes[1], ..., 0 where a pixel has no value or the
         threshold leaves it unclassified. threshold: "chi2:P", "prob:P" (Mahalanobis,
-        shrunk Mahalanobis, gsd) or "angle:RAD" (sam), as orvane-cli map takes it.
+        shrunk Mahalanobis, gsd) or "angle:RAD" (sam), as orvane-cli map takes it; a row it
+        leaves unclassified gets None.
         """
         X = _rows(X)
         codes = self._models.classes(X, on, "none" if threshold is None else threshold)

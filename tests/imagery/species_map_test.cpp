@@ -264,6 +264,22 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
         GDALClose(copy);
         GDALClose(src);
     }
+    // The same tile without its scale holds integers in the thousands: mapped, with a warning.
+    {
+        GdalSession gdal;
+        GDALDatasetH src = GDALOpen(Tile(0).c_str(), GA_ReadOnly);
+        char* argv[] = {const_cast<char*>("-a_scale"), const_cast<char*>("1"), nullptr};
+        GDALTranslateOptions* options = GDALTranslateOptionsNew(argv, nullptr);
+        GDALDatasetH copy = GDALTranslate(Out("unscaled.tif").c_str(), src, options, nullptr);
+        GDALTranslateOptionsFree(options);
+        ASSERT_TRUE(copy);
+        GDALClose(copy);
+        GDALClose(src);
+    }
+    const test::CliOutcome unscaled = Map({"--image", Out("unscaled.tif"), "--out", Out("unscaled-map.tif")});
+    EXPECT_EQ(unscaled.rc, 0) << unscaled.err;
+    EXPECT_TRUE(test::Contains(unscaled.out, "looks like radiance or unscaled integers")) << unscaled.out;
+
     std::string truncated = Bytes(Tile(0));
     truncated.resize(truncated.size() / 2);
     std::ofstream(Out("truncated.tif"), std::ios::binary) << truncated;

@@ -121,7 +121,8 @@ std::optional<std::string> DataFileOfHeader(const std::string& path) {
     if (!EndsWith(path, ".hdr")) return std::nullopt;
     const std::string stem = path.substr(0, path.size() - 4);
     for (const char* extension : {"", ".img", ".dat", ".raw", ".bsq", ".bil", ".bip", ".bin",
-                                  ".IMG", ".DAT", ".RAW", ".BSQ", ".BIL", ".BIP", ".BIN"}) {
+                                  ".tif", ".tiff", ".IMG", ".DAT", ".RAW", ".BSQ", ".BIL", ".BIP",
+                                  ".BIN", ".TIF", ".TIFF"}) {
         const std::string candidate = stem + extension;
         struct stat st = {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return candidate;
@@ -442,7 +443,6 @@ void SpectralImage::Impl::ReadMetadata(GDALDataset& dataset, const std::string& 
 
     // Wavelengths: the user's file, else the bands' metadata, else the header.
     std::optional<WavelengthSource> chosen;
-    std::string image_source;
     {
         WavelengthSource meta;
         meta.name = "the band metadata of " + path;

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The analyses of the library and of the study's spectra: separability, principal
+// The analyses of the library and of the study's spectra: the declared analyses, principal
 // components and the comparison of sensors.
 #include <ostream>
 #include <string>
 
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
+#include "forms/analyses.h"
 #include "chain/chain_options.h"
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
 #include "plot/scree_plot.h"
 #include "spectra/spectrum.h"
+#include "stats/map_accuracy.h"
 #include "stats/principal_components.h"
 #include "stats/sensor_comparison.h"
 #include "stats/separability.h"
@@ -24,19 +26,23 @@ namespace orvane {
 
 namespace {
 
-int CmdSeparability(Context& ctx) {
+// A declared analysis as a command: its options read by their declaration, then the chain
+// options, then the library those chose, loaded as the form loads it after every change.
+int RunDeclared(const Analysis& analysis, Context& ctx) {
+    AnalysisValues values = analysis.Defaults();
+    for (const AnalysisOption& option : analysis.options) {
+        if (!ctx.args.Has(option.name)) continue;
+        int count = 0;
+        try {
+            values.Set(option.name, option.Parse(ctx.args.Get(option.name), count));
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
+        values.SetCount(option.name, count);
+    }
     ApplyChainArgs(ctx);
-    SeparabilitySettings settings;
-    settings.name_type = NameTypeOption(ctx.args);
-    settings.distance =
-        ChoiceOption(ctx.args, "distance", kDistances,
-                     static_cast<SeparabilitySettings::Distance>(settings.distance));
-    // The library of the chain options, loaded as the form loads it after every change.
-    SpectralStatistics& library = ctx.workspace->LoadLibrary();
-    return SeparabilityReport(library, ctx.workspace->Output(), ctx.frontend, settings)
-                   .path.empty()
-               ? 1
-               : 0;
+    ctx.workspace->LoadLibrary();
+    return analysis.run(*ctx.workspace, ctx.frontend, values).paths.empty() ? 1 : 0;
 }
 
 int CmdPca(Context& ctx) {
@@ -139,14 +145,32 @@ int CmdCompare(Context& ctx) {
     return 0;
 }
 
+int CmdMapAccuracy(Context& ctx) {
+    MapAccuracyOptions options;
+    options.map_path = ctx.args.Get("map");
+    options.reference_path = ctx.args.Get("reference");
+    options.classes_path = ctx.args.Get("classes");
+    if (options.map_path.empty()) throw UsageError("map-accuracy needs --map CLASSES.tif");
+    if (options.reference_path.empty())
+        throw UsageError("map-accuracy needs --reference LABELS.tif|POINTS.csv");
+    if (ctx.args.Has("classes") && options.classes_path.empty())
+        throw UsageError("--classes needs a file");
+    const MapAccuracy result = RunMapAccuracy(options, ctx.workspace->Output(), ctx.frontend);
+    if (result.path.empty()) return 1;
+    // The paths last, one a line, for scripts.
+    ctx.out << EscapeControls(result.path) << '\n';
+    if (!result.json_path.empty()) ctx.out << EscapeControls(result.json_path) << '\n';
+    return result.json_path.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 std::vector<Command> AnalysisCommands() {
-    return {
-        {"separability", "separability [--names " + kNameTypes.Words() + "] [--distance " + kDistances.Words() + "]",
-         "JM and B distances of every pair of library classes; writes \"JM and B output.csv\" "
-         "(\"JM output.csv\", \"B output.csv\").",
-         CmdSeparability},
+    std::vector<Command> commands;
+    for (const Analysis& a : Analyses())
+        commands.push_back({a.command, a.Usage(), a.help,
+                            [&a](Context& ctx) { return RunDeclared(a, ctx); }});
+    const std::vector<Command> others = {
         {"pca", "pca [--components X,Y] [--size WxH[px|mm]] [--dpi N]",
          "Principal components of the study's spectra at the derived stage; writes "
          "pca_output.csv, the score plot pca_score_plot.svg (components X and Y, 1,2 "
@@ -166,7 +190,25 @@ std::vector<Command> AnalysisCommands() {
          "separated by commas, or given by repeating --sensors; a value beginning with name: is "
          "one name, commas included.",
          CmdCompare},
+        {"map-accuracy",
+         "map-accuracy --map CLASSES.tif --reference LABELS.tif|POINTS.csv "
+         "[--classes MAPPING.csv]",
+         "Accuracy of a class map (one band: 0 unclassified or no data, 1..k the classes, named "
+         "by its category names) against reference labels: a raster on the map's grid (whole "
+         "class codes, 0 or its no-data value unlabelled) or a CSV of points with the columns "
+         "x,y,class (map coordinates, a class code or name). Reference codes are the map's class "
+         "numbers or names, or are mapped by MAPPING.csv (columns reference,map; an empty map "
+         "class leaves a reference class out). Reports the error matrix (rows classified as, "
+         "columns reference), user's and producer's accuracies, overall accuracy and kappa, and "
+         "the area-adjusted estimates for a stratified random sample with the map classes as "
+         "strata (Olofsson et al. 2014): each class's area with its standard error and 95 % "
+         "confidence interval, user's, producer's and overall accuracy with their standard "
+         "errors. Writes \"Map Accuracy.csv\" and \"Map Accuracy.json\" and prints their "
+         "paths.",
+         CmdMapAccuracy},
     };
+    commands.insert(commands.end(), others.begin(), others.end());
+    return commands;
 }
 
 }  // namespace orvane

@@ -53,7 +53,7 @@ const std::vector<Command>& Commands() {
         std::vector<Command> all;
         for (auto group : {StudyCommands, ChainCommands, SpectraCommands, FeatureSpaceCommands,
                            LibraryCommands, AnalysisCommands, ExportCommands, MixingCommands,
-                           StoredSpectraCommands}) {
+                           StoredSpectraCommands, MapCommands}) {
             std::vector<Command> commands = group();
             all.insert(all.end(), commands.begin(), commands.end());
         }

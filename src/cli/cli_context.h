@@ -100,5 +100,6 @@ std::vector<Command> AnalysisCommands();
 std::vector<Command> ExportCommands();
 std::vector<Command> MixingCommands();
 std::vector<Command> StoredSpectraCommands();
+std::vector<Command> MapCommands();
 
 }  // namespace orvane

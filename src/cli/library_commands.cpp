@@ -68,22 +68,6 @@ int CmdClassify(Context& ctx) {
 
 int AccuracyExit(const AccuracyResult& result) { return result.path.empty() ? 1 : 0; }
 
-int CmdDiscriminantAnalysis(Context& ctx) {
-    Validation validation;
-    if (ctx.args.Has("validate")) {
-        try {
-            validation = ParseValidation(ctx.args.Get("validate"));
-        } catch (const OrvaneError& e) {
-            throw UsageError(std::string("--validate: ") + e.what());
-        }
-    }
-    ApplyChainArgs(ctx);
-    SpectralStatistics& library = ctx.workspace->LoadLibrary();
-    return AccuracyExit(RunDiscriminantAnalysis(library, ctx.workspace->Loader(),
-                                                ctx.workspace->Output(), ctx.frontend,
-                                                NameTypeOption(ctx.args), validation));
-}
-
 int CmdDiscriminantIndependent(Context& ctx) {
     ApplyChainArgs(ctx);
     if (!ctx.args.Has("with")) throw UsageError("da-independent needs --with STUDY");
@@ -125,16 +109,6 @@ std::vector<Command> LibraryCommands() {
              ReaderFiles(ReaderBands::kSensorBands) +
              " (on the current sensor) against the library; prints each ranked result.",
          CmdClassify},
-        {"da",
-         "da [--names " + kNameTypes.Words() + "] [--validate resubstitution|loo|kfold[:K]]",
-         "Discriminant analysis of the library species; writes \"Error Matrix.csv\".\n"
-         "      --validate: resubstitution (default) classifies the spectra the class statistics\n"
-         "      came from; loo (leave-one-out) and kfold[:K] (K >= 2, default 5, at most the\n"
-         "      smallest class) classify each spectrum by statistics estimated without it. The\n"
-         "      k folds are class-wise: the i-th spectrum of a class by database id (from 0)\n"
-         "      is in fold i mod K. They write \"Error Matrix (leave-one-out).csv\" or\n"
-         "      \"Error Matrix (K-fold).csv\", whose last line names the validation.",
-         CmdDiscriminantAnalysis},
         {"da-independent", "da-independent --with STUDY [--names " + kNameTypes.Words() + "]",
          "Classify another study's species against the library; writes \"Error Matrix.csv\".",
          CmdDiscriminantIndependent},

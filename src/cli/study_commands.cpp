@@ -10,6 +10,8 @@
 #include "store/name_lookup.h"
 #include "spectra/species_names.h"
 #include "spectra/spectrum_file.h"
+#include "base/number_text.h"
+#include "study/library_import.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
 #include "study/study_management.h"
@@ -77,6 +79,26 @@ int CmdStudyCreate(Context& ctx) {
     fields.min_samples = IntOption(ctx.args, "min-samples", fields.min_samples, 0, 10000);
     const int id = StudyManagement(*ctx.session, ctx.frontend).CreateStudy(fields);
     ctx.out << id << '\t' << EscapeControls(fields.name) << '\n';
+    return 0;
+}
+
+int CmdStudyImportLibrary(Context& ctx) {
+    if (ctx.args.positional.size() != 1) throw UsageError("study import-library needs one FILE");
+    LibraryImportOptions options;
+    options.path = ctx.args.positional[0];
+    options.study_name = ctx.args.Get("name");
+    options.classes_path = ctx.args.Get("classes");
+    options.description = ctx.args.Get("description");
+    options.min_samples = IntOption(ctx.args, "min-samples", options.min_samples, 0, 10000);
+    if (ctx.args.Has("scale")) {
+        try {
+            options.scale = ParseReal(ctx.args.Get("scale"), 1e-9, 1e9, "--scale");
+        } catch (const OrvaneError& e) {
+            throw UsageError(e.what());
+        }
+    }
+    const LibraryImportResult result = ImportLibraryAsStudy(*ctx.session, ctx.frontend, options);
+    ctx.out << result.study_id << '\t' << EscapeControls(result.study_name) << '\n';
     return 0;
 }
 
@@ -154,6 +176,24 @@ std::vector<Command> StudyCommands() {
          "Create a study of the species folders under DIR (minimum samples per species 0-10000, "
          "default 15) and print its id.",
          CmdStudyCreate},
+        {"study import-library",
+         "study import-library FILE [--name NAME] [--classes MAPPING.csv] [--scale N] "
+         "[--description TEXT] [--min-samples N]",
+         "Make a new study of a spectral library and print its id: an ENVI spectral library "
+         "(FILE.sli with FILE.hdr: spectra names, wavelengths in any unit, reflectance scale "
+         "factor, data type and byte order) or a CSV table, either one column per spectrum (the "
+         "first column the wavelengths, the header the spectra names) or one row per spectrum "
+         "(the header's fields after the first the wavelengths, each row's first field its "
+         "name). Each spectrum name is a species (spectra of one name are spectra of one "
+         "species), or MAPPING.csv (columns spectrum,class) gives each spectrum's species, an "
+         "empty class leaving it out; a name \"SPECIES site N spectrum M\", as the envi-sli "
+         "export writes it, is spectrum M of site N, every other spectrum is in site 1. The "
+         "values are divided by --scale N, else by the file's reflectance scale factor, else "
+         "by 100 (percent) or 10000 when their median exceeds 1.5 or 150 (said in the "
+         "report), and resampled onto the 1 nm grid from 350 to 2499 nm as the SIG and SED "
+         "readers do. The study is named "
+         "--name, else after the file; nothing is stored when the library is refused.",
+         CmdStudyImportLibrary},
         {"study delete", "study delete [--study NAME|ID] --yes",
          "Delete the study with all its species, sites, spectra, settings and results.",
          CmdStudyDelete},

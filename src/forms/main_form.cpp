@@ -316,13 +316,6 @@ void MainForm::IndivClassify(std::vector<int> rows) {
     }
 }
 
-SeparabilityResult MainForm::SeparabilityReport(const SeparabilitySettings& settings,
-                                                Frontend& frontend) {
-    // The database may have moved on since the library was loaded.
-    doc_.Statistics().RequireReady();
-    return orvane::SeparabilityReport(doc_.Statistics(), doc_.Output(), frontend, settings);
-}
-
 ScorePlotData MainForm::RunPca(Frontend& frontend) {
     const PcaResult result = orvane::RunPca(doc_.Session(), doc_.Loader(), doc_.Output(), frontend);
     ScorePlotData plot;

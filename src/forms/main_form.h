@@ -137,10 +137,6 @@ class MainForm : public DocumentListener {
     // loaded library and reports each ranking. Rows outside the list are skipped.
     void IndivClassify(std::vector<int> rows);
 
-    // The separability table of the loaded library: its path (empty when not written) and the
-    // distances it holds, which the window's tables show.
-    SeparabilityResult SeparabilityReport(const SeparabilitySettings& settings,
-                                          Frontend& frontend);
     // Runs the principal component analysis, switches to the PCT feature-space type (keeping
     // the current PCT feature space when there is one) and returns the score plot of the
     // analysis's first two components, or why there is none (also reported). No plot data

@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+#include "forms/analyses.h"
+
 namespace orvane {
 
 namespace {
@@ -14,7 +16,12 @@ constexpr bool kAny = false;
 
 const std::vector<MenuCommand>& MenuCommands() {
     // Enabling a command whose feature arrives later is a change of its `built` column.
-    static const std::vector<MenuCommand> table = {
+    static const std::vector<MenuCommand> table = [] {
+    // A declared analysis's entry says what its declaration says.
+    auto declared = [](CommandId id) {
+        return MenuCommand{id, "Statistics", FindAnalysisByMenuId(id)->menu_text, kBuilt, kSensor};
+    };
+    std::vector<MenuCommand> rows = {
         {kCmdLoadZProfile, "&File", "Load ENVI Z Profile", kBuilt, kSensor},
         {kCmdOpen, "&File", "&Open...\tCtrl+O", kBuilt, kAny},
         {kCmdSaveReport, "&File", "&Save Report Window Content\tCtrl+S", kBuilt, kAny},
@@ -34,13 +41,14 @@ const std::vector<MenuCommand>& MenuCommands() {
          kSensor},
         {kCmdFeatureSpaceNew, "Chain Settings, Feature Space", "New", kBuilt, kSensor},
         {kCmdFeatureSpaceDelete, "Chain Settings, Feature Space", "Delete", kBuilt, kAny},
-        {kCmdDiscriminantAnalysis, "Statistics", "Discriminant Analysis", kBuilt, kSensor},
+        declared(kCmdDiscriminantAnalysis),
         {kCmdIndependentSet, "Statistics", "Discr. Analysis using independent Set", kBuilt,
          kSensor},
-        {kCmdSeparability, "Statistics", "Separability Report", kBuilt, kSensor},
+        declared(kCmdSeparability),
         {kCmdSiteAccuracy, "Statistics", "Site Accuracy Check", kBuilt, kSensor},
         {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
         {kCmdCompareSensors, "Statistics", "Compare Sensors...", kBuilt, kSensor},
+        {kCmdMapImage, "Statistics", "Map Image...", kBuilt, kSensor},
         {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
         {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},
@@ -52,6 +60,15 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdHowToCite, "&Help", "How to &Cite...", kBuilt, kAny},
         {kCmdAbout, "&Help", "&About Orvane...", kBuilt, kAny},
     };
+    // Analyses declared without a fixed id follow the fixed entries of the Statistics menu.
+    auto after = rows.begin();
+    for (auto it = rows.begin(); it != rows.end(); ++it)
+        if (it->menu == "Statistics") after = it + 1;
+    for (const Analysis& a : Analyses())
+        if (a.menu_id >= kCmdFirstDeclaredAnalysis)
+            after = rows.insert(after, declared(static_cast<CommandId>(a.menu_id))) + 1;
+    return rows;
+    }();
     return table;
 }
 

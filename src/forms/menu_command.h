@@ -44,6 +44,9 @@ enum CommandId {
     kCmdResultTables = 32860,
     kCmdManual = 32870,
     kCmdHowToCite = 32871,
+    kCmdMapImage = 32880,
+    // The first id of the declared analyses (forms/analyses.h) that have no fixed one.
+    kCmdFirstDeclaredAnalysis = 33000,
 };
 
 // One menu entry. `menu` may name a submenu after a comma ("Chain Settings, Feature Space").

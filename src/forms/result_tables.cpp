@@ -8,6 +8,7 @@
 #include "base/text_file.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/linear_unmixing.h"
+#include "stats/map_accuracy.h"
 #include "stats/sensor_comparison.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"
@@ -218,6 +219,67 @@ ResultTable UnmixingTable(const UnmixResult& result) {
                        "more than 1e-9: no fraction, as least squares does not "
                        "keep the estimates in 0-1"});
     return t;
+}
+
+std::vector<ResultTable> MapAccuracyTables(const MapAccuracy& result) {
+    AccuracyResult counts;
+    counts.names = result.names;
+    counts.counts = result.counts;
+    counts.kappa = result.kappa;
+    ResultTable matrix = ErrorMatrixTable(counts);
+    matrix.title = "Map Error Matrix";
+    for (auto& [label, value] : matrix.notes)
+        if (label == "Validation") {
+            label = "Reference";
+            value = result.reference_path;
+        }
+    matrix.notes.push_back({"Map", result.map_path});
+    if (!result.classes_path.empty()) matrix.notes.push_back({"Classes", result.classes_path});
+
+    ResultTable areas;
+    areas.title = "Map Area Estimates";
+    areas.corner = "Map class";
+    const bool hectares = result.hectares_per_pixel > 0.0;
+    areas.columns = {"Map Pixels", "Samples", "Area (pixels)", "95% CI (pixels)"};
+    if (hectares) {
+        areas.columns.push_back("Area (ha)");
+        areas.columns.push_back("95% CI (ha)");
+    }
+    for (const char* c : {"User's Accuracy", "SE", "Producer's Accuracy", "SE"})
+        areas.columns.emplace_back(c);
+    const AreaAdjustedEstimates& e = result.estimates;
+    double total = 0.0;
+    for (double n : result.map_pixels) total += n;
+    const auto interval = [](double value, double se, int digits) {
+        if (!std::isfinite(value) || !std::isfinite(se)) return std::string("n/a");
+        return Fixed(value - kZ95 * se, digits) + " to " + Fixed(value + kZ95 * se, digits);
+    };
+    for (size_t c = 0; c < result.names.size(); ++c) {
+        areas.rows.push_back(result.names[c]);
+        double samples = 0.0;
+        for (double n : result.counts[c]) samples += n;
+        const double area = e.area_proportion[c] * total;
+        const double se = e.area_proportion_se[c] * total;
+        std::vector<std::string> cells = {Count(result.map_pixels[c]), Count(samples),
+                                          Fixed(area, 0), interval(area, se, 0)};
+        if (hectares) {
+            cells.push_back(Fixed(area * result.hectares_per_pixel, 2));
+            cells.push_back(interval(area * result.hectares_per_pixel,
+                                     se * result.hectares_per_pixel, 2));
+        }
+        cells.push_back(Percent(100.0 * e.users[c]));
+        cells.push_back(Percent(100.0 * e.users_se[c]));
+        cells.push_back(Percent(100.0 * e.producers[c]));
+        cells.push_back(Percent(100.0 * e.producers_se[c]));
+        areas.cells.push_back(std::move(cells));
+    }
+    areas.notes.push_back({"Overall Accuracy (area-adjusted)",
+                           Percent(100.0 * e.overall) + " (SE " + Percent(100.0 * e.overall_se) +
+                               ")"});
+    areas.notes.push_back({"Design", "stratified random sample, the map classes as strata "
+                                     "(Olofsson et al. 2014); 95% CI = estimate +/- 1.96 SE"});
+    for (const std::string& note : result.notes) areas.notes.push_back({"Note", note});
+    return {matrix, areas};
 }
 
 ResultTable SensorComparisonTable(const SensorComparison& comparison) {

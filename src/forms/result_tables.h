@@ -10,6 +10,7 @@
 namespace orvane {
 
 struct AccuracyResult;
+struct MapAccuracy;
 struct SensorComparison;
 struct UnmixResult;
 class SpectralStatistics;
@@ -53,6 +54,13 @@ std::vector<std::string> ClassNames(const SpectralStatistics& library, int name_
 // whose estimate is no fraction ("Outside 0-1"), and the recorded fractions where the mixture
 // table records them; the sensor elements unmixed as a note.
 ResultTable UnmixingTable(const UnmixResult& result);
+
+// A map's accuracy as two tables: its error matrix as ErrorMatrixTable lays it out (the
+// reference file as the note where the analyses name their validation), and per map class the
+// area-adjusted estimates: map pixels, samples, estimated area in pixels (and hectares where
+// the map is projected) with its 95 % confidence interval, user's and producer's accuracy with
+// their standard errors, and the area-adjusted overall accuracy as a note.
+std::vector<ResultTable> MapAccuracyTables(const MapAccuracy& result);
 
 // One row per sensor, as the comparison's text table lists them.
 ResultTable SensorComparisonTable(const SensorComparison& comparison);

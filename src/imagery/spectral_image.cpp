@@ -25,6 +25,7 @@
 #include "base/parallel.h"
 #include "base/regular_file.h"
 #include "imagery/envi_header.h"
+#include "stats/gdal_session.h"
 
 namespace orvane {
 
@@ -32,51 +33,8 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// GDAL's block cache is shared by every dataset; its default (5 % of the memory) would let
-// a large scene fill gigabytes of blocks that are read once.
-constexpr GIntBig kBlockCacheBytes = 256LL * 1024 * 1024;
 // Windows of the band scan.
 constexpr double kScanMegabytes = 16.0;
-
-void StartGdal() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        GDALAllRegister();
-        if (CPLGetConfigOption("GDAL_CACHEMAX", nullptr) == nullptr)
-            GDALSetCacheMax64(kBlockCacheBytes);
-    });
-}
-
-// While it lives, GDAL's errors on this thread are collected instead of printed (GDAL's
-// handler stack is per thread), so that they reach the user inside an OrvaneError.
-class GdalErrors {
-  public:
-    GdalErrors() { CPLPushErrorHandlerEx(&Collect, this); }
-    ~GdalErrors() { CPLPopErrorHandler(); }
-    GdalErrors(const GdalErrors&) = delete;
-    GdalErrors& operator=(const GdalErrors&) = delete;
-
-    // GDAL's failures, joined; `fallback` when it gave none.
-    std::string Reason(const std::string& fallback) const {
-        if (failures_.empty()) return fallback;
-        std::string text;
-        for (const std::string& f : failures_) text += (text.empty() ? "" : "; ") + f;
-        return text;
-    }
-
-  private:
-    static void CPL_STDCALL Collect(CPLErr kind, CPLErrorNum, const char* message) {
-        auto* self = static_cast<GdalErrors*>(CPLGetErrorHandlerUserData());
-        if (self && kind >= CE_Failure && message) {
-            std::string text = message;
-            while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
-                text.pop_back();
-            if (self->failures_.size() < 5) self->failures_.push_back(text);
-        }
-    }
-
-    std::vector<std::string> failures_;
-};
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -105,7 +63,7 @@ void RefuseSpecialFile(const std::string& path) {
 }
 
 GDALDataset* OpenDataset(const std::string& path, const std::string& driver) {
-    GdalErrors errors;
+    GdalSession errors;
     const char* const drivers[] = {driver.c_str(), nullptr};
     GDALDataset* dataset = GDALDataset::Open(
         path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR,
@@ -624,7 +582,7 @@ void SpectralImage::Impl::Read(const ImageWindow& window, const std::vector<int>
     std::vector<int> map(numbers);
     {
         Lease dataset(*this);
-        GdalErrors errors;
+        GdalSession errors;
         const CPLErr result = (*dataset).RasterIO(
             GF_Read, window.x, window.y, window.width, window.height, buffer, window.width,
             window.height, type, static_cast<int>(nb), map.data(),
@@ -677,10 +635,9 @@ void SpectralImage::Impl::Read(const ImageWindow& window, const std::vector<int>
 
 SpectralImage::SpectralImage(const std::string& path, const std::string& wavelengths_file)
     : impl_(std::make_unique<Impl>()) {
-    StartGdal();
     // GDAL's warnings about a file's odd tags would reach the terminal; its failures become
     // the errors below.
-    GdalErrors quiet;
+    GdalSession quiet;
     impl_->path = path;
     std::string open_path = path;
     if (!Exists(path)) {

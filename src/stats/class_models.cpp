@@ -346,6 +346,13 @@ void ClassModels::RequireModelled() const {
         "covariance.");
 }
 
+double ClassModels::ClassLogDeterminant(int c) const {
+    if (!Modelled(c) || (!Needs(ClassRequirement::kClassCovariances) &&
+                         !Needs(ClassRequirement::kShrunkCovariances)))
+        return std::nan("");
+    return fits_.at(static_cast<size_t>(c)).log_det;
+}
+
 void ClassModels::Values(const double* x, double* values) const {
     const int n = dimension_;
     std::vector<double> d(static_cast<size_t>(n));

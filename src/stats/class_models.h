@@ -109,6 +109,9 @@ class ClassModels {
     // Why class c is unmodelled; empty when it is modelled.
     const std::string& Problem(int c) const { return problems_.at(static_cast<size_t>(c)); }
     int ModelledCount() const;
+    // ln det of class c's fitted covariance (its own, or its shrunk one); NaN for the
+    // classifiers that fit none and for an unmodelled class.
+    double ClassLogDeterminant(int c) const;
 
     // Replaces class c's statistics and refits what depends on them (the class's inverse, and
     // the pooled covariance for Gen. Squared Dist): cross-validation holds spectra out of one

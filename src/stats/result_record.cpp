@@ -164,6 +164,8 @@ ResultJson LibraryRecord(Database& db, int library_id) {
 
 }  // namespace
 
+std::string RunAtUtc() { return IsoUtc(std::time(nullptr)); }
+
 const char* ClassifierName(Classifier classifier) {
     for (const ClassifierEntry& c : ClassifierRegistry())
         if (c.kind == classifier) return c.label;
@@ -188,7 +190,7 @@ ResultJson Provenance(ProcessingSession& session, const ProvenanceOptions& optio
         options.validation.empty() ? ResultJson(nullptr) : ResultJson(options.validation);
     record["library"] = LibraryRecord(session.Db(), options.library_id);
     record["program"] = {{"name", "Orvane"}, {"version", kOrvaneVersion}};
-    record["run_at"] = IsoUtc(std::time(nullptr));
+    record["run_at"] = RunAtUtc();
     return record;
 }
 

@@ -38,6 +38,10 @@ struct ProvenanceOptions {
 // version and the time of the run (UTC, ISO 8601). What did not take part is null.
 ResultJson Provenance(ProcessingSession& session, const ProvenanceOptions& options = {});
 
+// The moment of the call as a result's "run_at" says it (UTC, ISO 8601), for results that
+// write a provenance of their own instead of the session's.
+std::string RunAtUtc();
+
 // The classifier as the window lists it ("Mahalanobis", "Gen. Squared Dist", ...).
 const char* ClassifierName(Classifier classifier);
 

@@ -45,6 +45,8 @@
 #include "ui/dock_layout.h"
 #include "ui/export_dialog.h"
 #include "ui/feature_space_dialog.h"
+#include "ui/map_image_dialog.h"
+#include "ui/map_window.h"
 #include "ui/filter_details_dialog.h"
 #include "ui/help_dialogs.h"
 #include "ui/import_sensor_dialog.h"
@@ -68,10 +70,10 @@ bool OpensDialog(int id) {
     static const std::set<int> ids = {
         kCmdOpen, kCmdLoadZProfile, kCmdSaveReport, kCmdExport, kCmdCreateStudy,
         kCmdImportSensor, kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit,
-        kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdDiscriminantAnalysis,
-        kCmdIndependentSet, kCmdSeparability, kCmdSiteAccuracy, kCmdCompareSensors,
-        kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
-    return ids.count(id) > 0;
+        kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdIndependentSet, kCmdSiteAccuracy,
+        kCmdCompareSensors, kCmdMapImage, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
+    // Every declared analysis asks for its options first.
+    return ids.count(id) > 0 || FindAnalysisByMenuId(id) != nullptr;
 }
 
 }  // namespace
@@ -584,7 +586,7 @@ void MainWindow::RunCommand(int id) {
 }
 
 std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
-    return {
+    std::map<int, std::function<void()>> handlers = {
         {kCmdOpen, [this] { OnOpenSpectrumFiles(); }},
         {kCmdLoadZProfile, [this] { OnLoadZProfile(); }},
         {kCmdSaveReport, [this] { OnSaveReportAs(); }},
@@ -608,13 +610,12 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
          }},
         {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
         {kCmdImportSpectra, [this] { RunJob([this] { form_->ImportSpectra(*frontend_); }); }},
-        {kCmdDiscriminantAnalysis, [this] { OnDiscriminantAnalysis(); }},
         {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
-        {kCmdSeparability, [this] { OnSeparability(); }},
         {kCmdPca, [this] { OnPca(); }},
         {kCmdScorePlot, [this] { OnShowLastScorePlot(); }},
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
         {kCmdCompareSensors, [this] { CompareSensorsDialog()->Open(); }},
+        {kCmdMapImage, [this] { MapImage()->Open(); }},
         {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
         {kCmdFeatureSpaceCopyEdit,
          [this] { FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit); }},
@@ -657,6 +658,9 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
              citation->raise();
          }},
     };
+    for (const Analysis& analysis : Analyses())
+        handlers[analysis.menu_id] = [this, &analysis] { OnAnalysis(analysis); };
+    return handlers;
 }
 
 void MainWindow::OnOpenSpectrumFiles() {
@@ -685,31 +689,17 @@ void MainWindow::OnSaveReportAs() {
     });
 }
 
-void MainWindow::OnDiscriminantAnalysis() {
-    int name_type = 0;
-    Validation validation;
-    if (!frontend_->ChooseDiscriminantAnalysis(name_type, validation)) return;
-    auto result = std::make_shared<AccuracyResult>();
-    RunJob(
-        [this, result, name_type, validation] {
-            *result = RunDiscriminantAnalysis(doc_.Statistics(), doc_.Loader(), doc_.Output(),
-                                              *frontend_, name_type, validation);
-        },
-        [this, result] { ResultTablesDock()->Show({ErrorMatrixTable(*result)}); });
-}
-
-void MainWindow::OnSeparability() {
-    SeparabilitySettings settings;
-    if (!frontend_->ChooseSeparability(settings)) return;
+void MainWindow::OnAnalysis(const Analysis& analysis) {
+    AnalysisValues values;
+    if (!frontend_->ChooseAnalysisOptions(analysis, values)) return;
     auto tables = std::make_shared<std::vector<ResultTable>>();
     RunJob(
-        [this, tables, settings] {
-            // The tables show the distances the report wrote, computed once.
-            const SeparabilityResult result = form_->SeparabilityReport(settings, *frontend_);
-            *tables = SeparabilityTables(ClassNames(doc_.Statistics(), settings.name_type),
-                                         result.distances);
+        [this, tables, values, &analysis] {
+            *tables = analysis.run(doc_.Space(), *frontend_, values).tables;
         },
-        [this, tables] { ResultTablesDock()->Show(*tables); });
+        [this, tables] {
+            if (!tables->empty()) ResultTablesDock()->Show(*tables);
+        });
 }
 
 void MainWindow::OnPca() {
@@ -775,6 +765,22 @@ SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
         });
     }
     return sensor_comparison_;
+}
+
+MapImageDialog* MainWindow::MapImage() {
+    if (!map_image_) {
+        map_image_ = new MapImageDialog(doc_, *frontend_, Jobs(), this);
+        map_image_->SetResultShown([this](const MapImageResult& result) {
+            ResultTablesDock()->Show({result.areas});
+            Run([&] {
+                auto* map = new MapWindow(this);
+                map->setAttribute(Qt::WA_DeleteOnClose);
+                map->ShowMap(result.class_path);
+                map->show();
+            });
+        });
+    }
+    return map_image_;
 }
 
 FeatureSpaceDialog* MainWindow::FeatureSpace() {

@@ -27,6 +27,7 @@ class CreateStudyDialog;
 class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
+class MapImageDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
 class IndependentSetDialog;
@@ -78,6 +79,7 @@ class MainWindow : public QMainWindow {
     SiteAccuracyDialog* SiteAccuracy();
     SensorComparisonDialog* CompareSensorsDialog();
     FeatureSpaceDialog* FeatureSpace();
+    MapImageDialog* MapImage();
     EndmemberSelectionDialog* EndmemberSelection();
     AbundanceSettingsDialog* AbundanceSettings();
     // A new score plot window, kept in the list of open plot windows until it is closed.
@@ -125,8 +127,7 @@ class MainWindow : public QMainWindow {
     void OnOpenSpectrumFiles();
     void OnLoadZProfile();
     void OnSaveReportAs();
-    void OnDiscriminantAnalysis();
-    void OnSeparability();
+    void OnAnalysis(const Analysis& analysis);
     void OnPca();
 
     WorkbenchDocument& doc_;
@@ -146,6 +147,7 @@ class MainWindow : public QMainWindow {
     SiteAccuracyDialog* site_accuracy_ = nullptr;
     SensorComparisonDialog* sensor_comparison_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
+    MapImageDialog* map_image_ = nullptr;
     SpectraPlotWindow* spectra_plot_ = nullptr;
     StudyBrowserWindow* study_browser_ = nullptr;
     ResultTablesWindow* result_tables_ = nullptr;

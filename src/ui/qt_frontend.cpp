@@ -9,7 +9,7 @@
 
 #include "forms/workbench_document.h"
 #include "ui/name_type_dialog.h"
-#include "ui/separability_dialog.h"
+#include "ui/analysis_dialog.h"
 
 namespace orvane {
 
@@ -72,22 +72,12 @@ bool QtFrontend::ChooseNameType(int& name_type) {
     return true;
 }
 
-bool QtFrontend::ChooseDiscriminantAnalysis(int& name_type, Validation& validation) {
-    if (discriminant_answer_) return discriminant_answer_(name_type, validation);
-    // A run that answers only the name type keeps the default validation.
-    if (name_type_answer_) return name_type_answer_(name_type);
-    NameTypeDialog dialog(parent_, true);
+bool QtFrontend::ChooseAnalysisOptions(const Analysis& analysis, AnalysisValues& values) {
+    values = analysis.Defaults();
+    if (analysis_answer_) return analysis_answer_(analysis, values);
+    AnalysisDialog dialog(analysis, parent_);
     if (dialog.exec() != QDialog::Accepted) return false;
-    name_type = dialog.NameType();
-    validation = dialog.Chosen();
-    return true;
-}
-
-bool QtFrontend::ChooseSeparability(SeparabilitySettings& settings) {
-    if (separability_answer_) return separability_answer_(settings);
-    SeparabilityDialog dialog(parent_);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    settings = dialog.Settings();
+    values = dialog.Values();
     return true;
 }
 

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "base/frontend.h"
-#include "stats/cross_validation.h"
-#include "stats/separability.h"
+#include "forms/analyses.h"
 
 class QWidget;
 
@@ -41,10 +40,8 @@ class QtFrontend : public Frontend {
     std::string ChooseFolder(const std::string& title, const std::string& start);
     // The modal "Discriminant Analysis" name-type dialog; false when cancelled.
     bool ChooseNameType(int& name_type);
-    // The same dialog with the validation choice, for the discriminant analysis.
-    bool ChooseDiscriminantAnalysis(int& name_type, Validation& validation);
-    // The modal "JM/B Distance" dialog; false when cancelled.
-    bool ChooseSeparability(SeparabilitySettings& settings);
+    // The modal options dialog of a declared analysis; false when cancelled.
+    bool ChooseAnalysisOptions(const Analysis& analysis, AnalysisValues& values);
 
     // Answers to the modal questions for runs without a user (the tests): while set, they
     // are asked instead of opening a modal window.
@@ -52,18 +49,13 @@ class QtFrontend : public Frontend {
     using NameTypeAnswer = std::function<bool(int& name_type)>;
     void SetConfirmAnswer(ConfirmAnswer answer) { confirm_answer_ = std::move(answer); }
     void SetNameTypeAnswer(NameTypeAnswer answer) { name_type_answer_ = std::move(answer); }
-    using DiscriminantAnswer = std::function<bool(int& name_type, Validation& validation)>;
-    void SetDiscriminantAnswer(DiscriminantAnswer answer) {
-        discriminant_answer_ = std::move(answer);
-    }
+    // Given the analysis and its defaults.
+    using AnalysisAnswer = std::function<bool(const Analysis& analysis, AnalysisValues& values)>;
+    void SetAnalysisAnswer(AnalysisAnswer answer) { analysis_answer_ = std::move(answer); }
     using FileAnswer = std::function<std::string(const std::string& proposed)>;
     void SetSaveFileAnswer(FileAnswer answer) { save_file_answer_ = std::move(answer); }
     using FilesAnswer = std::function<std::vector<std::string>()>;
     void SetOpenFilesAnswer(FilesAnswer answer) { open_files_answer_ = std::move(answer); }
-    using SeparabilityAnswer = std::function<bool(SeparabilitySettings& settings)>;
-    void SetSeparabilityAnswer(SeparabilityAnswer answer) {
-        separability_answer_ = std::move(answer);
-    }
 
     // Without message boxes errors only reach the report and LastError(); for runs that no
     // one watches, such as the tests.
@@ -79,10 +71,9 @@ class QtFrontend : public Frontend {
     std::string last_error_;
     ConfirmAnswer confirm_answer_;
     NameTypeAnswer name_type_answer_;
-    DiscriminantAnswer discriminant_answer_;
+    AnalysisAnswer analysis_answer_;
     FileAnswer save_file_answer_;
     FilesAnswer open_files_answer_;
-    SeparabilityAnswer separability_answer_;
 };
 
 // The settings the windows keep between runs (window geometry, last folders, selections).

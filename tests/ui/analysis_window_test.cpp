@@ -24,11 +24,12 @@
 #include "support/feature_study.h"
 #include "support/mixing_study.h"
 #include "support/study_rows.h"
+#include "stats/separability.h"
 #include "ui/abundance_settings_dialog.h"
+#include "ui/analysis_dialog.h"
 #include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/independent_set_dialog.h"
-#include "ui/name_type_dialog.h"
 #include "ui/plot_window.h"
 #include "ui/result_tables_window.h"
 #include "ui/site_accuracy_dialog.h"
@@ -64,10 +65,9 @@ struct LibraryWindow : test::Workbench {
             name_type = kFolderName;
             return answer;
         });
-        frame->Frontend().SetDiscriminantAnswer([this](int& name_type, Validation& chosen) {
+        frame->Frontend().SetAnalysisAnswer([this](const Analysis&, AnalysisValues& chosen) {
             ++questions;
-            name_type = kFolderName;
-            chosen = validation;
+            chosen.Set("validate", validation);
             return answer;
         });
         Show();
@@ -83,7 +83,7 @@ struct LibraryWindow : test::Workbench {
     void ExpectNoError() { QVERIFY2(Error().empty(), Error().c_str()); }
 
     bool answer = true;
-    Validation validation;
+    int validation = 0;  // resubstitution
     int questions = 0;
 };
 
@@ -123,20 +123,26 @@ class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The discriminant analysis dialog's validation: K counts only for k-fold.
-    void discriminantDialogChoosesTheValidation() {
-        NameTypeDialog plain(nullptr);
-        QVERIFY(!plain.ValidationGroup());
-        QVERIFY(plain.Chosen().Resubstitution());
-        NameTypeDialog dialog(nullptr, true);
-        QVERIFY(dialog.Chosen().Resubstitution());
-        QVERIFY(!dialog.Folds()->isEnabled());
-        dialog.ValidationGroup()->button(1)->click();
-        QCOMPARE(dialog.Chosen().Name(), std::string("leave-one-out"));
-        dialog.ValidationGroup()->button(2)->click();
-        QVERIFY(dialog.Folds()->isEnabled());
-        dialog.Folds()->setValue(3);
-        QCOMPARE(dialog.Chosen().Description(), std::string("3-fold (class-wise, i mod 3)"));
+    // A declared analysis's dialog: every option a group, k-fold's K usable only while k-fold
+    // is chosen, and the values as the command line would read them.
+    void analysisDialogShowsTheDeclaredOptions() {
+        AnalysisDialog dialog(*FindAnalysis("da"), nullptr);
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Discriminant Analysis"));
+        QSpinBox* folds = dialog.CountBox("validate");
+        QVERIFY(folds && !folds->isEnabled());
+        QCOMPARE(dialog.Values().Get("validate"), 0);
+        QCOMPARE(dialog.Values().Get("names"), static_cast<int>(kFolderName));
+        dialog.Group("validate")->button(1)->click();
+        QCOMPARE(dialog.Values().Get("validate"), 1);
+        dialog.Group("validate")->button(2)->click();
+        QVERIFY(folds->isEnabled());
+        folds->setValue(3);
+        QCOMPARE(dialog.Values().Count("validate"), 3);
+        AnalysisDialog separability(*FindAnalysis("separability"), nullptr);
+        QCOMPARE(separability.windowTitle(), QStringLiteral("JM/B Distance"));
+        QCOMPARE(separability.Group("distance")->checkedId(),
+                 static_cast<int>(SeparabilitySettings::kBoth));
+        QVERIFY(!separability.CountBox("distance"));
     }
 
     void buildingTheLibraryMakesItReadyAndLetsLoadedSpectraBeClassified() {
@@ -251,8 +257,8 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(reopened.Table()->item(1, 1)->text(), QStringLiteral("Bee"));
 
         w.TriggerAndWait(kCmdBuildLibrary);
-        w.frame->Frontend().SetDiscriminantAnswer([](int& name_type, Validation&) {
-            name_type = 2;
+        w.frame->Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues& values) {
+            values.Set("names", kLatinName);
             return true;
         });
         w.TriggerAndWait(kCmdDiscriminantAnalysis);
@@ -293,7 +299,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(FirstLine(saved),
                  QStringLiteral("Classified as \\ Reference,alpha,beta,gamma,Row Total,"
                                 "User's Accuracy"));
-        w.validation = ParseValidation("loo");
+        w.validation = 1;  // leave-one-out
         w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.ExpectNoError();
         QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix (leave-one-out).csv"))));
@@ -331,8 +337,8 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(w.Report().contains(QStringLiteral("Site Accuracy Check for beta")));
 
         bool separate = false;
-        w.frame->Frontend().SetSeparabilityAnswer([&](SeparabilitySettings& settings) {
-            settings.distance = SeparabilitySettings::kB;
+        w.frame->Frontend().SetAnalysisAnswer([&](const Analysis&, AnalysisValues& values) {
+            values.Set("distance", SeparabilitySettings::kB);
             return separate;
         });
         const std::string table = w.Output("B output.csv");

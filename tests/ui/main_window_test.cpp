@@ -492,10 +492,7 @@ class MainWindowTest : public QObject {
         w.frame->Run([&] { w.frame->Form().ImportSpectra(w.frame->Frontend()); });
         w.frame->Form().SetFeatureSpaceType(1);
         w.TriggerAndWait(kCmdBuildLibrary);
-        w.frame->Frontend().SetNameTypeAnswer([](int& name_type) {
-            name_type = 3;
-            return true;
-        });
+        w.frame->Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues&) { return true; });
         w.TriggerAndWait(kCmdDiscriminantAnalysis);
         w.frame->Run([&] {
             w.doc->LoadSpectrumFile(test::SourcePath("examples/demo-study/GS/site01/gs00001.asd"));

@@ -76,10 +76,7 @@ class ScreenshotsTest : public QObject {
         const auto error = [&] { return frame.Frontend().LastError(); };
         QVERIFY2(error().empty(), error().c_str());
 
-        frame.Frontend().SetSeparabilityAnswer([](SeparabilitySettings& settings) {
-            settings.distance = SeparabilitySettings::kBoth;
-            return true;
-        });
+        frame.Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues&) { return true; });
         frame.Action(kCmdSeparability)->trigger();
         frame.WaitForJob();
         QVERIFY2(error().empty(), error().c_str());
@@ -101,9 +98,8 @@ class ScreenshotsTest : public QObject {
         QVERIFY(Shot(tables, "sensor-comparison.png"));
 
         // The main window as a user sees it after a validated discriminant analysis.
-        frame.Frontend().SetDiscriminantAnswer([](int& name_type, Validation& validation) {
-            name_type = 3;
-            validation.kind = Validation::Kind::kLeaveOneOut;
+        frame.Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues& values) {
+            values.Set("validate", 1);  // leave-one-out
             return true;
         });
         tables->setFloating(false);

@@ -67,8 +67,9 @@ std::string TempBeside(const std::string& path) {
     return folder + "." + name + ".partial-" + std::to_string(getpid()) + ".tif";
 }
 
-GDALDatasetH Create(const GdalSession& gdal, const std::string& path, const RasterGrid& grid, int bands,
-                    GDALDataType type) {
+// `path` is the temporary file; `shown` the final name, which messages give.
+GDALDatasetH Create(const GdalSession& gdal, const std::string& path, const std::string& shown,
+                    const RasterGrid& grid, int bands, GDALDataType type) {
     GDALDriverH driver = GDALGetDriverByName("GTiff");
     char** options = nullptr;
     options = CSLSetNameValue(options, "TILED", "YES");
@@ -80,7 +81,7 @@ GDALDatasetH Create(const GdalSession& gdal, const std::string& path, const Rast
     if (bands > 1) options = CSLSetNameValue(options, "INTERLEAVE", "PIXEL");
     GDALDatasetH ds = GDALCreate(driver, path.c_str(), grid.width, grid.height, bands, type, options);
     CSLDestroy(options);
-    if (!ds) gdal.Throw("Cannot create " + path);
+    if (!ds) gdal.Fail("Cannot write " + shown);
     if (grid.has_transform) {
         double t[6];
         for (int i = 0; i < 6; ++i) t[i] = grid.transform[static_cast<size_t>(i)];
@@ -96,7 +97,7 @@ void CloseChecked(const GdalSession& gdal, void*& handle, const std::string& pat
     GDALClose(static_cast<GDALDatasetH>(handle));
     handle = nullptr;
     // Blocks go to the disk as the cache flushes them, so a full disk may first show here.
-    if (CPLGetLastErrorType() >= CE_Failure) gdal.Throw("Cannot write " + path);
+    if (CPLGetLastErrorType() >= CE_Failure) gdal.Fail("Cannot write " + path);
 }
 
 // GDAL keeps what a GeoTIFF cannot hold (the category names) in FILE.aux.xml beside it, so
@@ -123,7 +124,7 @@ MapRasters::MapRasters(const std::string& class_path, const std::string& rules_p
       classes_(static_cast<int>(class_names.size())) {
     GdalSession gdal;
     try {
-        class_ = Create(gdal, class_temp_, grid, 1, classes_ > 254 ? GDT_UInt16 : GDT_Byte);
+        class_ = Create(gdal, class_temp_, class_path_, grid, 1, classes_ > 254 ? GDT_UInt16 : GDT_Byte);
         GDALRasterBandH band = GDALGetRasterBand(static_cast<GDALDatasetH>(class_), 1);
         GDALSetRasterNoDataValue(band, 0);
         GDALColorTableH table = GDALCreateColorTable(GPI_RGB);
@@ -142,7 +143,7 @@ MapRasters::MapRasters(const std::string& class_path, const std::string& rules_p
         GDALSetRasterCategoryNames(band, names);
         CSLDestroy(names);
         if (!rules_path.empty()) {
-            rules_ = Create(gdal, rules_temp_, grid, classes_, GDT_Float32);
+            rules_ = Create(gdal, rules_temp_, rules_path_, grid, classes_, GDT_Float32);
             GDALSetMetadataItem(static_cast<GDALDatasetH>(rules_), "RULES",
                                 rules_description.c_str(), nullptr);
             for (int c = 0; c < classes_; ++c) {
@@ -177,7 +178,7 @@ void MapRasters::WriteClasses(int x, int y, int w, int h, const uint16_t* classe
     GDALRasterBandH band = GDALGetRasterBand(static_cast<GDALDatasetH>(class_), 1);
     if (GDALRasterIO(band, GF_Write, x, y, w, h, const_cast<uint16_t*>(classes), w, h, GDT_UInt16,
                      0, 0) != CE_None)
-        gdal.Throw("Cannot write " + class_path_);
+        gdal.Fail("Cannot write " + class_path_);
 }
 
 void MapRasters::WriteRules(int x, int y, int w, int h, const float* rules) {
@@ -188,7 +189,7 @@ void MapRasters::WriteRules(int x, int y, int w, int h, const float* rules) {
     if (GDALDatasetRasterIOEx(static_cast<GDALDatasetH>(rules_), GF_Write, x, y, w, h,
                               const_cast<float*>(rules), w, h, GDT_Float32, k, nullptr, pixel,
                               pixel * w, sizeof(float), nullptr) != CE_None)
-        gdal.Throw("Cannot write " + rules_path_);
+        gdal.Fail("Cannot write " + rules_path_);
 }
 
 void MapRasters::Commit() {
@@ -207,7 +208,7 @@ void MapRasters::Commit() {
 ClassRasterPicture ReadClassRaster(const std::string& path, int max_side) {
     GdalSession gdal;
     GDALDatasetH ds = GDALOpen(path.c_str(), GA_ReadOnly);
-    if (!ds) gdal.Throw("Cannot open " + path);
+    if (!ds) gdal.Fail("Cannot open " + path);
     ClassRasterPicture p;
     try {
         p.width = GDALGetRasterXSize(ds);
@@ -219,7 +220,7 @@ ClassRasterPicture ReadClassRaster(const std::string& path, int max_side) {
         GDALRasterBandH band = GDALGetRasterBand(ds, 1);
         if (GDALRasterIO(band, GF_Read, 0, 0, p.width, p.height, p.values.data(), p.shown_width,
                          p.shown_height, GDT_UInt16, 0, 0) != CE_None)
-            gdal.Throw("Cannot read " + path);
+            gdal.Fail("Cannot read " + path);
         if (GDALColorTableH table = GDALGetRasterColorTable(band))
             for (int i = 0; i < GDALGetColorEntryCount(table); ++i) {
                 const GDALColorEntry* e = GDALGetColorEntry(table, i);

@@ -49,7 +49,7 @@ std::string GdalSession::Reason(const std::string& fallback) const {
     return text;
 }
 
-void GdalSession::Throw(const std::string& context) const {
+void GdalSession::Fail(const std::string& context) const {
     throw OrvaneError(context + ": " + Reason() + ".");
 }
 

@@ -22,7 +22,7 @@ class GdalSession {
     // when it gave none.
     std::string Reason(const std::string& fallback = "GDAL gave no reason") const;
     // Throws OrvaneError "<context>: <Reason()>."
-    [[noreturn]] void Throw(const std::string& context) const;
+    [[noreturn]] void Fail(const std::string& context) const;
 
   private:
   public:

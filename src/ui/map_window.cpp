@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
@@ -115,11 +116,17 @@ QImage MapWindow::Picture() const {
     const int enlarge = std::max(1, 512 / std::max(1, std::max(image_.width(), image_.height())));
     const QImage map = image_.scaled(image_.size() * enlarge, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     const int row = 20;
-    const int legend_width = 240;
+    QFont font;
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (int i = 0; i < legend_->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(legend_->item(i)->text()));
+    const int legend_width = 30 + widest + 10;
     const int height = std::max(map.height(), row * (legend_->count() + 1));
     QImage picture(map.width() + legend_width, height, QImage::Format_ARGB32);
     picture.fill(Qt::white);
     QPainter painter(&picture);
+    painter.setFont(font);
     painter.drawImage(0, 0, map);
     for (int i = 0; i < legend_->count(); ++i) {
         const QListWidgetItem* item = legend_->item(i);

@@ -17,19 +17,24 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
+#include <fstream>
 #include <set>
 
 #include "export/export_spectra.h"
 #include "forms/menu_command.h"
+#include "support/cli_runner.h"
 #include "support/feature_study.h"
 #include "support/mixing_study.h"
 #include "support/study_rows.h"
+#include "spectra/spectrum.h"
 #include "stats/separability.h"
 #include "ui/abundance_settings_dialog.h"
 #include "ui/analysis_dialog.h"
 #include "ui/endmember_selection_dialog.h"
 #include "ui/export_dialog.h"
 #include "ui/independent_set_dialog.h"
+#include "ui/map_image_dialog.h"
+#include "ui/map_window.h"
 #include "ui/plot_window.h"
 #include "ui/result_tables_window.h"
 #include "ui/site_accuracy_dialog.h"
@@ -115,6 +120,12 @@ QImage Grab(PlotWindow& window) {
     return pixmap.toImage().scaled(window.Surface()->size());
 }
 
+int IndexOf(const FormList& list, const std::string& text) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.items[static_cast<size_t>(i)].text == text) return i;
+    return -1;
+}
+
 const std::vector<PlotPoint> kPoints = {{0, -1}, {2.5, 0.4}, {5, 1}, {7.5, -0.2}, {10, 0.7}};
 
 }  // namespace
@@ -123,6 +134,82 @@ class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Statistics > Map Image: the image through the library on the worker thread, the map with
+    // its legend, saved as PNG, and the class areas in the Result Tables dock.
+    void mapImageShowsTheMapWithItsLegendAndAreas() {
+        test::Workbench w("uimap");
+        const std::string config = w.scratch.WriteConfig(w.dir.Path());
+        const std::string tile = test::TestData("imagery/enmap_potsdam_tile_64_0.tif");
+        for (std::vector<std::string> words :
+             {std::vector<std::string>{"study", "create", "--name", "Demo study", "--path",
+                                       test::SourcePath("examples/demo-study")},
+              {"--study", "Demo study", "import"},
+              {"--study", "Demo study", "sensor", "import", "--from-image", tile, "--name", "EnMAP tile"},
+              {"--study", "Demo study", "--sensor", "EnMAP tile", "--derivative", "1", "pca"},
+              {"--study", "Demo study", "--sensor", "EnMAP tile", "feature-space", "new",
+               "--fs-type", "PCT", "--name", "PCT 5", "--dimension", "5"}}) {
+            words.insert(words.begin(), {"--config", config});
+            const test::CliOutcome r = test::RunCliWords(words);
+            QVERIFY2(r.rc == 0, r.err.c_str());
+        }
+        w.Connect();
+        w.Show();
+        MainForm& form = w.frame->Form();
+        w.frame->Run([&] {
+            form.SelectSensor(IndexOf(form.Sensors(), "EnMAP tile"));
+            form.SetDerivativeOrder(1);
+            form.SetFeatureSpaceType(kFeaturePCT);
+            form.SelectFeatureSpace(IndexOf(form.FeatureSpaces(), "PCT 5"));
+        });
+        const auto error = [&] { return w.frame->Frontend().LastError(); };
+        w.TriggerAndWait(kCmdBuildLibrary);
+        QVERIFY2(error().empty(), error().c_str());
+
+        w.frame->RunCommand(kCmdMapImage);
+        MapImageDialog* dialog = w.frame->MapImage();
+        QVERIFY(dialog->isVisible());
+        dialog->accept();
+        QVERIFY2(dialog->isVisible(), "OK without an image keeps the dialog open");
+        const std::string refused = error();
+        QCOMPARE(refused, std::string("Choose the image to map."));
+        const std::string out = w.dir.File("classes.tif");
+        dialog->ImageField()->setText(QString::fromStdString(tile));
+        dialog->ClassesField()->setText(QString::fromStdString(out));
+        dialog->ThresholdKind()->setCurrentIndex(2);
+        QVERIFY(dialog->ThresholdValue()->isEnabled());
+        dialog->accept();
+        w.frame->WaitForJob();
+        QCOMPARE(error(), refused);
+        QVERIFY(!dialog->isVisible());
+        QTRY_VERIFY(w.frame->findChild<MapWindow*>());
+        MapWindow* map = w.frame->findChild<MapWindow*>();
+        QCOMPARE(test::Items(map->Legend()),
+                 (QStringList{"AT", "GS", "OPS", "PH", "Unclassified or no data: transparent"}));
+        QCOMPARE(map->MapImage().size(), QSize(32, 32));
+        const std::string png = w.dir.File("map.png");
+        QVERIFY(map->SavePng(png));
+        // The map enlarged to 512 pixels, the legend beside it.
+        QVERIFY(QImage(QString::fromStdString(png)).width() > 512 + 100);
+        QTableWidget* areas = w.frame->ResultTablesDock()->TableOf(QStringLiteral("Map Areas"));
+        QVERIFY(areas);
+        QCOMPARE(areas->verticalHeaderItem(4)->text(), QStringLiteral("Unclassified"));
+        QVERIFY(w.Report().contains(QStringLiteral("Species map of ")));
+
+        // Its accuracy against the tile's land-cover labels, classes mapped by a table.
+        const std::string mapping = w.dir.File("mapping.csv");
+        std::ofstream(mapping) << "reference,map\n1,AT\n2,GS\n3,OPS\n4,PH\n5,\n6,\n";
+        w.frame->RunCommand(kCmdMapAccuracy);
+        MapAccuracyDialog* accuracy = w.frame->MapAccuracyChoice();
+        QCOMPARE(accuracy->MapField()->text().toStdString(), out);
+        accuracy->ReferenceField()->setText(QString::fromStdString(
+            test::TestData("imagery/labels/enmap_potsdam_tile_64_0.tif")));
+        accuracy->ClassesField()->setText(QString::fromStdString(mapping));
+        accuracy->accept();
+        w.frame->WaitForJob();
+        QCOMPARE(error(), refused);
+        QVERIFY(w.frame->ResultTablesDock()->TableOf(QStringLiteral("Map Error Matrix")));
+    }
+
     // A declared analysis's dialog: every option a group, k-fold's K usable only while k-fold
     // is chosen, and the values as the command line would read them.
     void analysisDialogShowsTheDeclaredOptions() {

@@ -278,7 +278,7 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
     }
     const test::CliOutcome unscaled = Map({"--image", Out("unscaled.tif"), "--out", Out("unscaled-map.tif")});
     EXPECT_EQ(unscaled.rc, 0) << unscaled.err;
-    EXPECT_TRUE(test::Contains(unscaled.out, "looks like radiance or unscaled integers")) << unscaled.out;
+    EXPECT_TRUE(test::Contains(unscaled.out, "The image may hold radiance")) << unscaled.out;
 
     std::string truncated = Bytes(Tile(0));
     truncated.resize(truncated.size() / 2);

@@ -40,6 +40,17 @@ QWidget* WithBrowse(QLineEdit* field, std::function<void()> browse, QWidget* par
     return row;
 }
 
+// The form above OK and Cancel.
+void LayOut(QDialog* dialog, QFormLayout* form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog->setMinimumWidth(560);
+}
+
 }  // namespace
 
 MapImageDialog::MapImageDialog(WorkbenchDocument& doc, QtFrontend& frontend, JobRunner job,
@@ -119,13 +130,7 @@ MapImageDialog::MapImageDialog(WorkbenchDocument& doc, QtFrontend& frontend, Job
     names_->setCurrentIndex(names_->findData(static_cast<int>(kFolderName)));
     form->addRow(QStringLiteral("Class &names:"), names_);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(560);
+    LayOut(this, form);
 }
 
 void MapImageDialog::ThresholdKindChanged() {
@@ -210,13 +215,7 @@ MapAccuracyDialog::MapAccuracyDialog(WorkbenchDocument& doc, QtFrontend& fronten
           "a raster of the map's grid, or a CSV of points x,y,class");
     field(classes_, "C&lass mapping:", "Reference classes to map classes",
           "CSV files (*.csv);;All files (*)", "optional: a CSV reference,map");
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(560);
+    LayOut(this, form);
 }
 
 void MapAccuracyDialog::Open(const std::string& map) {

@@ -102,9 +102,8 @@ const Expected kExpected[] = {
 #include "map_reference.inc"
 };
 
-// Each pixel's features in the library's chain, "tile,row,column,f1,...", for the reference.
-void WritePixelFeatures(const std::string& path, const std::string& config) {
-    Workspace space(config);
+// The fixture's library, as the map commands choose it.
+SpectralStatistics& LoadMapLibrary(Workspace& space) {
     ChainOptions options;
     options.study = "Demo study";
     options.sensor = "EnMAP tile";
@@ -112,7 +111,13 @@ void WritePixelFeatures(const std::string& path, const std::string& config) {
     options.feature_space_type = ParseFeatureSpaceType("PCT");
     options.feature_space = "PCT 5";
     ApplyChainOptions(space.Session(), options);
-    Chain chain(space.LoadLibrary().CompiledInUse());
+    return space.LoadLibrary();
+}
+
+// Each pixel's features in the library's chain, "tile,row,column,f1,...", for the reference.
+void WritePixelFeatures(const std::string& path, const std::string& config) {
+    Workspace space(config);
+    Chain chain(LoadMapLibrary(space).CompiledInUse());
     std::ofstream out(path);
     out.precision(17);
     for (int t = 0; t < 2; ++t) {
@@ -310,14 +315,7 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
 
     // Cancelled at the first window.
     Workspace space(config_);
-    ChainOptions chain;
-    chain.study = "Demo study";
-    chain.sensor = "EnMAP tile";
-    chain.derivative_order = 1;
-    chain.feature_space_type = ParseFeatureSpaceType("PCT");
-    chain.feature_space = "PCT 5";
-    ApplyChainOptions(space.Session(), chain);
-    space.LoadLibrary();
+    LoadMapLibrary(space);
     test::RecordingFrontend frontend;
     frontend.Progress().RequestCancel();
     MapImageOptions options;

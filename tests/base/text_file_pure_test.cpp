@@ -15,6 +15,7 @@
 
 #include "base/config_file.h"
 #include "base/replaced_file.h"
+#include "export/transposing_text_file.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -114,6 +115,12 @@ TEST(TextFile, CloseReportsAWriteFailure) {
         for (int i = 0; i < lines; ++i) full.WriteDoubleLn(i);
         EXPECT_FALSE(full.Close()) << lines;
     }
+    // A transposed table is written when it closes: a disk that refuses it fails there too.
+    TransposingTextFile table("/dev/full", '#');
+    table.SetDelimiter(",");
+    ASSERT_TRUE(table.OpenForWriting());
+    for (int i = 0; i < 10000; ++i) table.WriteDoubleLn(i);
+    EXPECT_FALSE(table.Close());
 }
 
 // Every name written into a csv file: a field a spreadsheet would run as a formula is shown as

@@ -15,6 +15,7 @@
 #include "base/regular_file.h"
 #include "base/shown_text.h"
 #include "base/text_file.h"
+#include "forms/workspace.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 
@@ -151,6 +152,32 @@ TEST_F(Configuration, AFileOthersMayReadIsUsedWithAWarningNamingTheFix) {
     EXPECT_NE(config.Warnings()[0].find("chmod 600 '" + dir_.Path() + "/my lab'\\''s config.txt'"),
               std::string::npos)
         << config.Warnings()[0];
+}
+
+// The command line prints the configuration's warnings even when the server then cannot be
+// reached, so the workspace must hand them over before it connects.
+TEST(WorkspaceStartup, ConfigurationWarningsComeOutBeforeAFailedConnection) {
+    test::TempDir dir;
+    const std::string path = dir.File("spectra_config.txt");
+    std::ofstream(path) << "server 127.0.0.1\nport 1\nuser nobody\npassword x\ndatabase none\n"
+                        << "output_dir " << dir.Path() << "/output\n";
+    std::filesystem::permissions(path, std::filesystem::perms::others_read,
+                                 std::filesystem::perm_options::add);
+    std::vector<std::string> seen;
+    EXPECT_THROW(Workspace(path, [&seen](const std::string& w) { seen.push_back(w); }),
+                 ConnectError);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(Contains(seen[0], "chmod 600 " + path)) << seen[0];
+}
+
+TEST(WorkspaceStartup, AMissingConfigurationIsNamed) {
+    test::TempDir dir;
+    try {
+        Workspace workspace(dir.File("absent.txt"));
+        ADD_FAILURE() << "opened";
+    } catch (const FileNotFoundError& e) {
+        EXPECT_TRUE(Contains(e.what(), "absent.txt")) << e.what();
+    }
 }
 
 // The earlier file stays byte for byte until the new one is complete.

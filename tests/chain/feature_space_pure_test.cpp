@@ -9,27 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "spectra/sensor.h"
 #include "support/band_values.h"
 
 namespace orvane {
 namespace {
 
 using test::Derived;
-
-class MemorySensor : public Sensor {
-  public:
-    explicit MemorySensor(const std::vector<double>& centres) {
-        for (size_t i = 0; i < centres.size(); ++i) {
-            SensorElement e;
-            e.number = static_cast<int>(i) + 1;
-            e.avg_wavelength = centres[i];
-            e.fwhm = 10.0;
-            elements_.push_back(e);
-        }
-    }
-    void Import(Database&, const std::string&) override {}
-};
+using test::MemorySensor;
 
 FeatureSpace::BandRange Range(int w1, int w2) {
     FeatureSpace::BandRange r;

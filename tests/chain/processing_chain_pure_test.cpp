@@ -3,9 +3,12 @@
 // memory and spectra made by hand on the 1 nm grid.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -15,9 +18,14 @@
 #include "base/orvane_error.h"
 #include "chain/chain_stage.h"
 #include "chain/processing_chain.h"
+#include "chain/sensor_synthesis.h"
+#include "spectra/sensor.h"
+#include "spectra/site.h"
 #include "spectra/spectrum.h"
+#include "spectra/z_profile_reader.h"
 #include "support/band_values.h"
 #include "support/refusal.h"
+#include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
@@ -262,6 +270,191 @@ TEST(ContinuumRemoval, RangesMustRunUpwardsInsideTheGridAndInOrder) {
 // A spectrum held in memory is its stored values and metadata; the stages live in the chain.
 TEST(Spectrum, HeldInMemoryCostsLessThan24KB) {
     EXPECT_LE(sizeof(Spectrum), 24u * 1024u);
+}
+
+std::shared_ptr<const Sensor> Landsat() {
+    auto sensor = std::make_shared<GaussianSensor>();
+    sensor->ReadFile(test::SourcePath("data/sensors/landsat8_oli.txt"));
+    return sensor;
+}
+
+// A chain of the definition, on Landsat 8 OLI unless `sensor` is false.
+Chain ChainOf(ChainSpec definition, bool sensor = true) {
+    if (sensor && !definition.sensor) definition.sensor = Landsat();
+    return Chain(CompiledChain::Compile(std::move(definition)));
+}
+
+// A smooth vegetation-like curve: a red edge around 720 nm and water dips.
+void FillSmooth(Spectrum& s) {
+    std::array<float, kSpectrumBands> v{};
+    for (int i = 0; i < kSpectrumBands; ++i) {
+        const double w = 350.0 + i;
+        const double edge = 0.05 + 0.4 / (1.0 + std::exp(-(w - 720.0) / 15.0));
+        const double water = 0.15 * std::exp(-std::pow((w - 1450.0) / 60.0, 2)) +
+                             0.2 * std::exp(-std::pow((w - 1940.0) / 70.0, 2));
+        v[static_cast<size_t>(i)] = static_cast<float>(edge - water * edge);
+    }
+    s.SetReflectances(v.data());
+}
+
+// A spectrum whose raw values are one constant.
+std::unique_ptr<Spectrum> Constant(float value) {
+    auto s = std::make_unique<Spectrum>();
+    std::vector<float> values(kSpectrumBands, value);
+    s->SetReflectances(values.data());
+    return s;
+}
+
+TEST(ChainStages, SmoothedEdgesAndExcludedRangeCarryNoValue) {
+    for (int type : {1, 2}) {
+        ChainSpec definition;
+        definition.study_filter.AddRange(1350, 1450);
+        definition.smoothing.type = type;
+        Spectrum s;
+        FillSmooth(s);
+        Chain chain = ChainOf(definition);
+        const BandVector& out = chain.Run(s, Stage::kSmoothed);
+        for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
+            EXPECT_FALSE(HasValue(out.Value(w))) << "type " << type << " at " << w;
+        for (int w : {365, 1334, 1466, 2484})
+            EXPECT_GT(out.Value(w), 0.0) << "type " << type << " at " << w;
+    }
+}
+
+// A Z profile lies on the sensor's bands already: the sensor stage is its own values, not a
+// synthesis of reflectances it does not have.
+TEST(ChainStages, AZProfileIsItsOwnSensorStage) {
+    test::TempDir dir;
+    const std::string path = dir.File("pixel.txt");
+    std::ofstream(path) << "ENVI ASCII Plot File\nColumn 1: Wavelength\nColumn 2: Z Profile\n"
+                           "442.98 0.03\n482.59 0.05\n561.33 0.08\n654.61 0.04\n864.57 0.36\n";
+    ChainSpec definition;
+    definition.sensor = Landsat();
+    const auto profile = ReadZProfile(path, *definition.sensor, nullptr);
+    Chain chain = ChainOf(definition);
+    const BandVector& synth = chain.Run(*profile, Stage::kSynthesized);
+    const double expected[] = {0.03, 0.05, 0.08, 0.04, 0.36};
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(synth.Value(k), expected[k - 1]) << "band " << k;
+    EXPECT_EQ(chain.Run(*profile, Stage::kDerived).Value(5), 0.36);
+}
+
+// Switched off, the optional stages pass their input on bit for bit, so every later stage is
+// what it was before they existed; switched on, the filter reads the spliced values and the
+// synthesis the continuum-removed ones.
+TEST(ChainStages, OptionalStagesSitInTheChainAndPassTheirInputWhenOff) {
+    Spectrum s;
+    FillSmooth(s);
+    std::array<float, kSpectrumBands> stepped{};
+    for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
+        stepped[static_cast<size_t>(w - kFirstWavelength)] =
+            s.reflectances_[static_cast<size_t>(w - kFirstWavelength)] + (w > 1000 ? 0.04f : 0.0f);
+    s.SetReflectances(stepped.data());
+    ChainSpec definition;
+    definition.smoothing.type = 1;
+    {
+        Chain chain = ChainOf(definition);
+        const BandVector raw = chain.Run(s, Stage::kRaw);
+        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kSpliced), raw));
+        const BandVector smoothed = chain.Run(s, Stage::kSmoothed);
+        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kContinuumRemoved), smoothed));
+    }
+    definition.stages.resize(9);
+    for (Stage stage : {Stage::kSpliced, Stage::kContinuumRemoved})
+        definition.stages[static_cast<size_t>(stage)].mode = 1;
+    Chain chain = ChainOf(definition);
+    const BandVector& filtered = chain.Run(s, Stage::kFiltered);
+    // The step of 0.04 is gone: across the join the spectrum moves as little as beside it.
+    EXPECT_LT(std::fabs(filtered.Value(1001) - filtered.Value(1000)), 0.005);
+    const BandVector removed = chain.Run(s, Stage::kContinuumRemoved);
+    for (int w = 400; w <= 2400; w += 50) EXPECT_LE(removed.Value(w), 1.0 + 1e-12) << w;
+    const auto expected = SynthesizeSensorBands(removed, *Landsat());
+    const BandVector& synth = chain.Run(s, Stage::kSynthesized);
+    int compared = 0;
+    for (int k = synth.First(); k <= synth.Last(); ++k) {
+        EXPECT_TRUE(test::SameValue(synth.Value(k), expected->Value(k))) << k;
+        compared += HasValue(synth.Value(k));
+    }
+    EXPECT_GT(compared, 3);
+}
+
+TEST(ChainStages, GroupMeansFollowTheStageAndNeedMembers) {
+    ChainSpec definition;
+    definition.study_filter.AddRange(1350, 1450);
+    definition.study_filter.AddRange(1800, 1950);
+    Chain chain = ChainOf(definition);
+    Site site(1, 2);
+    site.AddMember(Constant(0.25f));
+    site.AddMember(Constant(0.75f));
+    const auto mean = StageMean(chain, site, Stage::kFiltered);
+    for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
+             {1349, 0.5}, {1350, kNoValue}, {1450, kNoValue}, {1451, 0.5}, {1800, kNoValue},
+             {1950, kNoValue}, {350, 0.5}})
+        EXPECT_TRUE(test::SameValue(mean->Value(wavelength), value)) << wavelength;
+    // The raw stage of the same group knows nothing of the filter.
+    EXPECT_EQ(StageMean(chain, site, Stage::kRaw)->Value(1400), 0.5);
+    EXPECT_THROW(StageMean(chain, site, Stage::kFeatures), OrvaneError);
+
+    Site empty_site(3, 0);
+    EXPECT_THROW(StageMean(chain, empty_site, Stage::kRaw), OrvaneError);
+    EXPECT_THROW(FeatureMatrix(chain, empty_site, kFeatureDI), OrvaneError);
+    EXPECT_THROW(MeanFeature(chain, empty_site, kFeatureDI), OrvaneError);
+}
+
+// A constant spectrum with one band without value: whatever a step sums (a window, a Gaussian
+// response, a difference, a mean, a feature), a result with a value must be the constant's own
+// result; had the band's marker entered a sum, it would pull the result away.
+TEST(ChainStages, ABandWithoutValueNeverEntersASum) {
+    constexpr float kLevel = 0.5f;
+    constexpr int kHole = 880;  // under the tail of the 865 nm element's response
+    std::vector<float> values(kSpectrumBands, kLevel);
+    values[kHole - kFirstWavelength] = kStoredNoValue;
+    Site site(1, 2);
+    site.AddMember(std::make_unique<Spectrum>());
+    site.Member(0)->SetReflectances(values.data());
+    site.AddMember(Constant(kLevel));
+    const Spectrum& holed = *site.Member(0);
+
+    struct Case {
+        int smoothing;
+        int derivative;
+        Stage stage;
+        double expected;  // at every band with a value
+    } cases[] = {
+        {0, 0, Stage::kFiltered, kLevel},    {1, 0, Stage::kSmoothed, kLevel},
+        {2, 0, Stage::kSmoothed, kLevel},    {0, 0, Stage::kSynthesized, kLevel},
+        {0, 0, Stage::kInterpolated, kLevel}, {0, 1, Stage::kDerived, 0.0},
+        {1, 1, Stage::kDerived, 0.0}};
+    for (const Case& c : cases) {
+        const std::string name = Declaration(c.stage).word + (" smoothing " +
+                                 std::to_string(c.smoothing));
+        ChainSpec definition;
+        definition.smoothing.type = c.smoothing;
+        definition.derivative.order = c.derivative;
+        Chain chain = ChainOf(definition);
+        const BandVector& v = chain.Run(holed, c.stage);
+        int with_value = 0;
+        for (int k = v.First(); k <= v.Last(); ++k) {
+            if (!HasValue(v.Value(k))) continue;
+            ++with_value;
+            ASSERT_NEAR(v.Value(k), c.expected, 1e-9) << name << " band " << k;
+        }
+        EXPECT_GT(with_value, 0) << name;
+        if (!OnSensorAxis(c.stage) && c.stage != Stage::kInterpolated) {
+            EXPECT_FALSE(HasValue(v.Value(kHole))) << name;
+        }
+        // The group mean takes the hole's band from the member that has it.
+        const auto mean = StageMean(chain, site, Stage::kFiltered);
+        EXPECT_EQ(mean->Value(kHole), kLevel) << name;
+    }
+}
+
+TEST(ChainStages, WithoutASensorTheSensorStagesAreRefused) {
+    Spectrum s;
+    FillSmooth(s);
+    Chain chain = ChainOf(ChainSpec{}, false);
+    EXPECT_EQ(chain.Run(s, Stage::kSmoothed).Count(), kSpectrumBands);
+    for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated})
+        EXPECT_TRUE(test::Refuses([&] { chain.Run(s, stage); }, "no sensor"));
 }
 
 }  // namespace

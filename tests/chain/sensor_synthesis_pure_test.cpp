@@ -14,15 +14,7 @@
 namespace orvane {
 namespace {
 
-// A sensor defined in memory, so that each case states its elements directly.
-class MemorySensor : public Sensor {
-  public:
-    MemorySensor(int type, std::vector<SensorElement> elements) {
-        response_type_ = type;
-        elements_ = std::move(elements);
-    }
-    void Import(Database&, const std::string&) override {}
-};
+using test::MemorySensor;
 
 SensorElement Element(int number, double centre, double fwhm = 10.0,
                       std::vector<std::pair<double, double>> ratios = {}) {

@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <fstream>
-#include <tuple>
 
 #include "support/cli_fixture.h"
 #include "support/instrument_file.h"
@@ -22,15 +21,9 @@ class CliStudy : public test::CliFixture {
 };
 
 TEST_F(CliStudy, CreateImportReportDeleteAndSkip) {
-    for (const auto& [args, rc, says] :
-         {std::tuple<std::vector<std::string>, int, const char*>{
-              {"study", "create", "--path", "/d"}, 2, "--name"},
-          {{"study", "create", "--name", "A"}, 2, "--path"},
-          {{"study", "report"}, 1, "no study"}}) {
-        const Outcome refused = Cli(args);
-        EXPECT_EQ(refused.rc, rc) << says;
-        EXPECT_TRUE(Contains(refused.err, says)) << refused.err;
-    }
+    ExpectRefusals({{{"study", "create", "--path", "/d"}, 2, "--name"},
+                    {{"study", "create", "--name", "A"}, 2, "--path"},
+                    {{"study", "report"}, 1, "no study"}});
     const std::string demo = test::SourcePath("examples/demo-study");
     Outcome r = Cli({"study", "create", "--name", "Demo", "--path", demo, "--description",
                      "four classes", "--min-samples", "8"});

@@ -111,20 +111,10 @@ TEST_F(CliOnDatabase, SensorImportListAndDelete) {
         << r.out;
     EXPECT_EQ(Count("sensor"), 1);
 
-    const struct {
-        std::vector<std::string> args;
-        const char* in_err;
-    } refusals[] = {
-        {{"sensor", "import", "x.txt", "--type", "triangle"}, "--type"},
-        {{"sensor", "import"}, "usage: orvane-cli sensor import"},
-        {{"sensor", "import", "x.txt", "y.txt"}, "one FILE"},
-        {{"sensor", "import", "x.txt", "--type"}, "needs a value"},
-    };
-    for (const auto& c : refusals) {
-        r = Cli(c.args);
-        EXPECT_EQ(r.rc, 2) << c.in_err;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << r.err;
-    }
+    ExpectRefusals({{{"sensor", "import", "x.txt", "--type", "triangle"}, 2, "--type"},
+                    {{"sensor", "import"}, 2, "usage: orvane-cli sensor import"},
+                    {{"sensor", "import", "x.txt", "y.txt"}, 2, "one FILE"},
+                    {{"sensor", "import", "x.txt", "--type"}, 2, "needs a value"}});
     EXPECT_EQ(Count("sensor"), 1);
 }
 
@@ -161,14 +151,8 @@ TEST_F(CliOnDatabase, FeatureSpaceNewCopyEditDelete) {
     EXPECT_TRUE(Contains(Cli({"feature-space", "show", "--feature-space", di}).out,
                          "dimension\t3\ndescription\ttwo\n"));
 
-    for (const auto& [args, in_err] :
-         {std::pair<std::vector<std::string>, const char*>{
-              {"feature-space", "delete", "--feature-space", di}, "--yes"},
-          {{"feature-space", "new", "--name", "x", "--range", "400"}, "LOWER-UPPER"}}) {
-        r = Cli(args);
-        EXPECT_EQ(r.rc, 2) << in_err;
-        EXPECT_TRUE(Contains(r.err, in_err)) << r.err;
-    }
+    ExpectRefusals({{{"feature-space", "delete", "--feature-space", di}, 2, "--yes"},
+                    {{"feature-space", "new", "--name", "x", "--range", "400"}, 2, "LOWER-UPPER"}});
     r = Cli({"feature-space", "delete", "--feature-space", di, "--yes"});
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(r.out, "Feature space " + di + " deleted: edge\n");
@@ -227,22 +211,17 @@ TEST(Cli, HelpVersionAndUsageErrorsNeedNoConfiguration) {
     EXPECT_EQ(r.out, std::string("orvane-cli ") + ORVANE_VERSION + "\n");
 
     // Usage errors exit with 2 before any configuration is read.
-    const struct {
-        const char* name;
-        std::vector<std::string> args;
-        std::string in_err;
-    } cases[] = {
-        {"unknown command", {"frobnicate"}, "unknown command \"frobnicate\""},
-        {"no command", {}, "usage: orvane-cli"},
-        {"config without value", {"sensors", "--config"}, "--config needs a value"},
-        {"unknown option", {"sensors", "--badflag"}, "unknown option --badflag;"},
-        {"unknown option with a value", {"--colour=red", "sensors"}, "unknown option --colour;"},
+    const test::CliRefusal cases[] = {
+        {{"frobnicate"}, 2, "unknown command \"frobnicate\""},
+        {{}, 2, "usage: orvane-cli"},
+        {{"sensors", "--config"}, 2, "--config needs a value"},
+        {{"sensors", "--badflag"}, 2, "unknown option --badflag;"},
+        {{"--colour=red", "sensors"}, 2, "unknown option --colour;"},
     };
     for (const auto& c : cases) {
-        const Outcome r = RunOrvaneCli(c.args);
-        EXPECT_EQ(r.rc, 2) << c.name;
-        EXPECT_TRUE(Contains(r.err, c.in_err)) << c.name << ": " << r.err;
-        EXPECT_EQ(r.out, "") << c.name;
+        r = RunOrvaneCli(c.args);
+        EXPECT_TRUE(test::Refused(r, c.rc, c.says));
+        EXPECT_EQ(r.out, "") << c.says;
     }
 }
 

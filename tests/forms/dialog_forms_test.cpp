@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window's dialogs say on a study, without the window: an import's summary, the spectra
-// plot's choice of species across studies and the window title (the texts alone:
-// dialog_texts_pure_test.cpp).
+// What the window's dialogs say on a study, without the window: an import's summary and the
+// spectra plot's choice of species across studies (the texts alone: dialog_texts_pure_test.cpp).
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -85,20 +84,9 @@ TEST_F(DialogForms, ThePlotDropsCheckedSpeciesTheNewStudyLacks) {
     EXPECT_TRUE(plot.FollowStudy().empty());
     EXPECT_TRUE(plot.folders.empty());
     EXPECT_NE(plot.NothingToPlot().find("No species are checked"), std::string::npos);
-}
 
-// The plot's remembered stage word is read in any case, as the command line reads it; an
-// unknown one keeps the stage.
-TEST_F(DialogForms, ThePlotReadsItsStageWordInAnyCase) {
-    SpectraPlotForm plot(*doc_);
-    plot.RestoreStage("Continuum-REMOVED", -1);
-    EXPECT_EQ(plot.StageWord(), "continuum-removed");
-    plot.RestoreStage("no-such-stage", -1);
-    EXPECT_EQ(plot.StageWord(), "continuum-removed");
-}
-
-TEST_F(DialogForms, NothingToPlotOnlyForTheStudysCheckedSpecies) {
-    SpectraPlotForm plot(*doc_);
+    // Only the study's checked species can leave nothing to plot.
+    Select("Kaimai ridge");
     const struct {
         int source;
         int selection;
@@ -116,14 +104,13 @@ TEST_F(DialogForms, NothingToPlotOnlyForTheStudysCheckedSpecies) {
         plot.folders = c.folders;
         EXPECT_EQ(!plot.NothingToPlot().empty(), c.nothing) << c.source << " " << c.selection;
     }
-}
 
-TEST_F(DialogForms, TheTitleNamesTheProgramTheStudyAndTheServer) {
-    const std::string host = scratch_.Params().host;
-    Select("Kaimai ridge");
-    EXPECT_EQ(doc_->Title(), "Orvane \u2014 Kaimai ridge (" + host + ")");
-    Select("Coastal dunes");
-    EXPECT_EQ(doc_->Title(), "Orvane \u2014 Coastal dunes (" + host + ")");
+    // The remembered stage word is read in any case, as the command line reads it; an unknown
+    // one keeps the stage.
+    plot.RestoreStage("Continuum-REMOVED", -1);
+    EXPECT_EQ(plot.StageWord(), "continuum-removed");
+    plot.RestoreStage("no-such-stage", -1);
+    EXPECT_EQ(plot.StageWord(), "continuum-removed");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "spectra/waveband_filter.h"
+#include "support/band_values.h"
 
 namespace orvane {
 namespace {
@@ -152,11 +153,15 @@ TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
     EXPECT_EQ(sensor.Nearest(550.0, 0, true).value_or(-1), 3);  // 450 and both 650s tie: the last
 }
 
-}  // namespace
-}  // namespace orvane
-
-namespace orvane {
-namespace {
+// The same rule for a sensor's elements: ties go to the later element; none within 2150 nm
+// gives the first.
+TEST(SensorElements, Nearest) {
+    const test::MemorySensor s({480.5, 560.25, 560.75, 660.0});
+    for (const auto& [wavelength, number] : std::vector<std::pair<double, int>>{
+             {400, 1}, {560.5, 3}, {610.375, 4}, {2809.5, 4}, {2810.0, 1}})
+        EXPECT_EQ(s.NearestElement(wavelength)->number, number) << wavelength;
+    EXPECT_EQ(test::MemorySensor(std::vector<double>{}).NearestElement(500), nullptr);
+}
 
 // The running counts of bands without value, in groups of four with a remainder, against a
 // count made band by band.

@@ -60,13 +60,17 @@ class UnmixTest : public test::AnalysisRig {
         return study;
     }
 
-    UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands") {
+    void Use(int study, const std::string& sensor = "Mixing 6 bands") {
         ChainOptions chain;
         chain.study = std::to_string(study);
         chain.sensor = sensor;
         Apply(chain);
         UseStudy(study);
-        return Unmix(*loader_, *session_, frontend_, &output_);
+    }
+    UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands",
+                    const std::vector<int>& elements = DefaultUnmixElements()) {
+        Use(study, sensor);
+        return Unmix(*loader_, *session_, frontend_, &output_, elements);
     }
 
     std::map<std::string, int> ids_;
@@ -150,10 +154,7 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
     EXPECT_EQ(table[0], "Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE");
     for (size_t row = 1; row < table.size(); ++row) {
         const size_t k = (row - 1) / 3, e = (row - 1) % 3;
-        std::vector<std::string> cells;
-        std::stringstream line(table[row]);
-        for (std::string cell; std::getline(line, cell, ',');) cells.push_back(cell);
-        if (table[row].back() == ',') cells.push_back("");
+        const std::vector<std::string> cells = test::Cells(table[row]);
         ASSERT_EQ(cells.size(), 6u) << table[row];
         EXPECT_EQ(cells[0], expected[k].name);
         EXPECT_EQ(cells[1], r.endmembers[e]);
@@ -208,11 +209,7 @@ TEST_F(UnmixTest, UnmixesOnTheChosenElements) {
     const int study = EndmemberStudy("chosen");
     test::InsertMixingSpecies(db, study, "noisy", false, {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
     test::InsertMixingSpecies(db, study, "tiny", false, {Mix(0.70001, 0.3, -0.00001)});
-    ChainOptions chain;
-    chain.study = std::to_string(study);
-    chain.sensor = "Mixing 6 bands";
-    Apply(chain);
-    UseStudy(study);
+    Use(study);
     const struct {
         std::vector<int> elements;
         double noisy[3];

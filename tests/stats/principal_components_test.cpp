@@ -261,7 +261,7 @@ TEST_F(PcaTest, ScorePlotOfChosenComponentsWithSpeciesAndExplainedVariance) {
                       " cannot be shown; choose two different components from 1 to 3.");
 }
 
-TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
+TEST_F(PcaTest, RerunChangedSpectraOrStagesMakeTheAnalysisAndPctLibrariesStale) {
     const int two = AddPctSpace("PCT 2", 2);
     const int first = Pca().pca_data_id;
     const std::string date = BuildDate();
@@ -290,21 +290,18 @@ TEST_F(PcaTest, RerunOrChangedSpectraMakeTheAnalysisAndPctLibrariesStale) {
     EXPECT_EQ(CurrentPcaDataId(*session_), first);
     SwitchToPct();
     EXPECT_EQ(session_->FeatureSpaceId(), two);
-}
 
-// An analysis answers for the optional stages it ran with: another mode has none until it is
-// run, and new joins leave the one run with the splice correction out of date.
-TEST_F(PcaTest, OptionalStagesHaveAnalysesOfTheirOwn) {
-    const int off = Pca().pca_data_id;
+    // An analysis answers for the optional stages it ran with: another mode has none until it
+    // is run, and new joins leave the one run with the splice correction out of date.
     session_->SetStageMode(Stage::kSpliced, 1);
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
     const int spliced = Pca().pca_data_id;
-    EXPECT_NE(spliced, off);
+    EXPECT_NE(spliced, first);
     EXPECT_EQ(CurrentPcaDataId(*session_), spliced);
     session_->SetStagePairs(Stage::kSpliced, {{995, 996}});
     EXPECT_EQ(CurrentPcaDataId(*session_), 0);
     session_->SetStageMode(Stage::kSpliced, 0);
-    EXPECT_EQ(CurrentPcaDataId(*session_), off);
+    EXPECT_EQ(CurrentPcaDataId(*session_), first);
     EXPECT_EQ(Count("select count(*) from pca_data"), 2);
 }
 

@@ -188,19 +188,6 @@ TEST(Database, TransactionRollbackLeavesNothing) {
     EXPECT_EQ(CountRows(*observer, "study"), 2);
 }
 
-// A client certificate without its key (or the key without its certificate) is refused before
-// any server is asked, naming what is missing.
-TEST(Database, AClientCertificateNeedsItsKey) {
-    ConnectionParams params;
-    params.host = "127.0.0.1";
-    params.port = 9;
-    params.ssl_cert = "client.pem";
-    EXPECT_TRUE(test::Refuses([&] { Database db(params); }, "ssl_cert without ssl_key"));
-    params.ssl_cert.clear();
-    params.ssl_key = "client.key";
-    EXPECT_TRUE(test::Refuses([&] { Database db(params); }, "ssl_key without ssl_cert"));
-}
-
 // Run directly without the throwaway server, the test binary skips the tests that need it,
 // whether their database is made in a fixture's constructor or in the test body, says once how
 // to run them, and still runs the others.
@@ -211,7 +198,7 @@ TEST(TestBinary, WithoutTheServerSkipsDatabaseTestsAndSaysHow) {
         "ORVANE_TEST_POINTER='" + dir.File("missing") + "' '" +
         std::filesystem::read_symlink("/proc/self/exe").string() +
         "' --gtest_filter='Database.SingleValueVariants:NameLookup."
-        "ExactNamesIdsAndRefusals:Database.AClientCertificateNeedsItsKey' >'" +
+        "ExactNamesIdsAndRefusals:Cli.ProgressIsARewrittenLineOnATerminalAndNothingElsewhere' >'" +
         log + "' 2>&1";
     const int status = std::system(command.c_str());
     const std::string text = test::FileText(log);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The import's names, dates and text on values in memory, without a database.
+// The import's names, dates and text on values in memory, without a database, and the folder
+// browser's status line.
 #include "study/spectra_import.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "base/shown_text.h"
 #include "base/utf8_text.h"
 #include "study/folder_walker.h"
+#include "study/study_management.h"
 
 namespace orvane {
 namespace {
@@ -68,6 +70,21 @@ TEST(Utf8Text, ValidityReplacementAndEscapes) {
         EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(c.text))) << c.escaped;
         EXPECT_EQ(EscapeControls(c.text), c.escaped);
     }
+}
+
+TEST(FolderBrowserStatusText, LongPathsShowTheirFirst35Characters) {
+    const std::string p35(35, 'a');
+    const struct {
+        std::string path;
+        std::string shown;
+    } cases[] = {
+        {"", ""},
+        {p35, p35},
+        {p35 + "b", p35 + "..."},
+        {"/home/field/studies/2019/kauri-dieback/site01", "/home/field/studies/2019/kauri-dieb..."},
+        // Characters, not bytes: an e-acute is never cut in half.
+        {std::string(34, 'a') + "\xC3\xA9\xC3\xA9", std::string(34, 'a') + "\xC3\xA9..."}};
+    for (const auto& c : cases) EXPECT_EQ(FolderBrowserStatusText(c.path), c.shown) << c.path;
 }
 
 }  // namespace

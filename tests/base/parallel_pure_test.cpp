@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/orvane_error.h"
 #include "support/refusal.h"
 
 namespace orvane {

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <iterator>
 
-#include "base/orvane_error.h"
 #include "support/refusal.h"
 
 namespace orvane {

@@ -3,15 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/matrix.h"
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
-#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 #include "support/workbench_rows.h"

@@ -14,7 +14,6 @@
 
 #include "base/band_grid.h"
 #include "base/matrix_stats.h"
-#include "base/orvane_error.h"
 #include "chain/feature_space.h"
 #include "chain/processing_chain.h"
 #include "spectra/sensor.h"

@@ -12,7 +12,6 @@
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "support/refusal.h"
-#include "support/scratch_database.h"
 #include "support/band_values.h"
 
 namespace orvane {

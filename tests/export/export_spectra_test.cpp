@@ -13,16 +13,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "base/number_text.h"
 #include "base/orvane_error.h"
-#include "export/export_formats.h"
 #include "support/analysis_rig.h"
 #include "support/feature_study.h"
 #include "support/refusal.h"

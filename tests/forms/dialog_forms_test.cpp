@@ -7,15 +7,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/data_files.h"
-#include "base/orvane_error.h"
-#include "base/version.h"
 #include "chain/processing_session.h"
-#include "forms/help_texts.h"
 #include "forms/main_form.h"
 #include "forms/spectra_plot_form.h"
 #include "forms/workbench_document.h"
-#include "study/spectra_import.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"

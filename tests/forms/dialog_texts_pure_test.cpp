@@ -8,7 +8,6 @@
 
 #include "base/data_files.h"
 #include "base/orvane_error.h"
-#include "base/version.h"
 #include "forms/help_texts.h"
 #include "study/spectra_import.h"
 #include "support/scratch_database.h"
@@ -51,16 +50,6 @@ TEST(HelpTexts, TheManualIsTheReadmeOfTheCheckoutOrOfThePackage) {
         EXPECT_NE(std::string(e.what()).find("/nonexistent/README.md"), std::string::npos);
         EXPECT_NE(std::string(e.what()).find("reinstall"), std::string::npos);
     }
-}
-
-TEST(HelpTexts, TheCitationNamesTheProgramAndItsRelease) {
-    const std::string text = CitationText();
-    EXPECT_NE(text.find(std::string("Orvane: a field spectroscopy workbench, version ") +
-                        kOrvaneVersion),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find(std::string("version = {") + kOrvaneVersion + "}"), std::string::npos)
-        << text;
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
 #include "plot/scree_plot.h"
-#include "plot/spectra_plot.h"
 #include "spectra/band_vector.h"
 #include "stats/band_statistics.h"
 #include "support/scratch_database.h"

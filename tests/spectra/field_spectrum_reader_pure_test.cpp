@@ -19,6 +19,7 @@
 
 #include "base/orvane_error.h"
 #include "spectra/spectrum_file.h"
+#include "support/instrument_file.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -40,28 +41,6 @@ void Put(Bytes& b, std::size_t at, T v) {
     for (std::size_t i = 0; i < sizeof v; ++i)
         b[at + i] = static_cast<unsigned char>(bits >> (8 * i));
 }
-
-// A header of the oldest layout: only comment, time and position are written, so the channel
-// count stays 0; 2150 floats follow it.
-struct OldLayoutFile {
-    std::string comment = "leaf, sunny";
-    std::int16_t time[9] = {28, 3, 10, 8, 6, 109, 0, 0, 0};
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double altitude = 0.0;
-    std::vector<float> values = std::vector<float>(2150, 0.25f);
-
-    Bytes Build() const {
-        Bytes b(484 + 4 * values.size(), 0);
-        std::memcpy(b.data() + 3, comment.data(), std::min<std::size_t>(comment.size(), 157));
-        for (std::size_t i = 0; i < 9; ++i) Put(b, 160 + 2 * i, time[i]);
-        Put(b, 350, latitude);
-        Put(b, 358, longitude);
-        Put(b, 366, altitude);
-        for (std::size_t i = 0; i < values.size(); ++i) Put(b, 484 + 4 * i, values[i]);
-        return b;
-    }
-};
 
 // A header that describes its data, optionally followed by a white reference.
 struct DescribedFile {
@@ -183,12 +162,14 @@ TEST_F(FieldSpectrumReaderTest, EveryFileVersionGivesPlausibleReflectance) {
     }
 }
 
+// The oldest layout (support/instrument_file.h): no channel count, 2150 floats after the header.
 TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
-    OldLayoutFile file;
-    for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
-    file.time[4] = 11;
+    test::InstrumentFile file;
+    for (int i = 0; i < 2150; ++i) file.values.push_back(0.001f * static_cast<float>(i) - 0.3f);
+    file.time = {2009, 12, 8, 10, 3, 28};
     file.comment = std::string(157, 'c');  // fills its field, no terminator
-    const auto spectrum = ReadSpectrumFile(Write("leaf.012", file.Build()));
+    test::WriteInstrumentFile(dir_.File("leaf.012"), file);
+    const auto spectrum = ReadSpectrumFile(dir_.File("leaf.012"));
     Chain chain{CompiledChain::Compile(ChainSpec{})};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
@@ -265,10 +246,12 @@ TEST_F(FieldSpectrumReaderTest, DescribedLayoutsAreReadByTheirHeader) {
 }
 
 TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
-    OldLayoutFile old;
-    Bytes truncated_old = old.Build();
-    truncated_old.pop_back();
+    test::InstrumentFile old;
+    test::WriteInstrumentFile(dir_.File("truncated.001"), old);
+    std::filesystem::resize_file(dir_.File("truncated.001"), 484 + 4 * 2150 - 1);
+    old.values.assign(2150, 0.25f);
     old.values[700] = std::numeric_limits<float>::quiet_NaN();
+    test::WriteInstrumentFile(dir_.File("nan.001"), old);
     DescribedFile unknown_format = Ramp(2151);
     unknown_format.format = 3;
     DescribedFile wide_step = Ramp(2151);
@@ -290,8 +273,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
     const std::pair<std::string, std::string> cases[] = {
         {Write("empty.asd", {}), "shorter than the 484-byte header"},
         {Write("garbage.asd", garbage), "was not read"},
-        {Write("truncated.001", truncated_old), "ends after 9083 bytes"},
-        {Write("nan.001", old.Build()), "at 1050 nm is not a finite"},
+        {dir_.File("truncated.001"), "ends after 9083 bytes"},
+        {dir_.File("nan.001"), "at 1050 nm is not a finite"},
         {Write("format.asd", unknown_format.Build()), "data format code 3"},
         {Write("step.asd", wide_step.Build()), "do not cover 350 to 2499 nm"},
         {Write("short.asd", short_range.Build()), "2000 channels from 350 nm"},

@@ -10,7 +10,6 @@
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "study/sensor_import.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 

@@ -13,8 +13,6 @@
 namespace orvane {
 namespace {
 
-
-
 // The 14 spectra of tests/stats/matrix_statistics_reference.py: eigenvalues and components
 // as scikit-learn's PCA gives them (explained_variance_, components_ with the sign that
 // makes each one's largest entry positive, as an eigenvector's sign is arbitrary).

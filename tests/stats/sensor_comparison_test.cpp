@@ -7,10 +7,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <tuple>
 
-#include "chain/feature_space.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/separability.h"
 #include "stats/spectral_statistics.h"

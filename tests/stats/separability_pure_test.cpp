@@ -91,7 +91,6 @@ TEST(SeparabilityMath, IdenticalSingularAndUnmodelledPairs) {
     EXPECT_THROW(LogDeterminant(wider.mean), OrvaneError);
 }
 
-
 // The classes of tests/stats/matrix_statistics_reference.py: B of the first two from numpy's
 // slogdet and solve; the third (3 spectra in 3 features) is unmodelled and has no distance.
 TEST(SeparabilityMath, PairwiseDistancesOfClassStatisticsAsNumpy) {

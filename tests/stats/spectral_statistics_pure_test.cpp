@@ -13,7 +13,6 @@
 #include "base/matrix_stats.h"
 #include "stats/class_models.h"
 #include "stats/classification_result.h"
-#include "stats/discriminant_analysis.h"
 
 namespace orvane {
 namespace {

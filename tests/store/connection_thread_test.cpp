@@ -4,7 +4,6 @@
 // wait after the configured time instead of holding the program for ever.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <utility>
 #include <fstream>

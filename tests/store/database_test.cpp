@@ -2,7 +2,6 @@
 #include "store/database.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {

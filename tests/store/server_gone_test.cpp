@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <functional>
 #include <future>
 #include <sstream>

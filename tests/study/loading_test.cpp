@@ -142,30 +142,6 @@ TEST_F(Loading, NullNamesStayEmpty) {
               std::make_pair(std::string(), 0));
 }
 
-// A row whose reflectances are not 2150 floats is refused by name, whichever way it is read,
-// rather than read short or past its end.
-TEST_F(Loading, ReflectancesOfAnotherLengthAreRefused) {
-    const int study = test::InsertStudy(Db(), "s");
-    const int species = test::InsertSpecies(Db(), study, "Odd");
-    const struct {
-        const char* value;
-        const char* bytes;
-    } cases[] = {{"left(reflectances, 100)", "100 bytes"},
-                 {"concat(reflectances, 'abcd')", "8604 bytes"},
-                 {"NULL", "0 bytes"}};
-    int n = 0;
-    for (const auto& c : cases) {
-        const int site = test::InsertSite(Db(), study, species, ++n);
-        const int id = AddSpectrum(study, species, site, n);
-        Db().Execute(Sql("update spectrum set reflectances = %s where spectrum_id = %i", c.value,
-                         id));
-        const std::string expected =
-            "Spectrum " + std::to_string(id) + " has " + c.bytes + " of reflectances";
-        EXPECT_TRUE(test::Refuses([&] { loader_.LoadSite(site); }, expected)) << c.value;
-        EXPECT_TRUE(test::Refuses([&] { loader_.LoadSpectrum(id); }, expected)) << c.value;
-    }
-}
-
 // What a test compares of a spectrum read back, and of its place.
 using Read = std::tuple<int, int, double, double, double, std::vector<float>>;
 Read ReadOf(const Spectrum& s) {

@@ -18,10 +18,7 @@
 #include <vector>
 
 #include "base/config_file.h"
-#include "base/shown_text.h"
-#include "base/utf8_text.h"
 #include "chain/processing_session.h"
-#include "study/folder_walker.h"
 #include "store/database.h"
 #include "support/instrument_file.h"
 #include "support/private_server.h"

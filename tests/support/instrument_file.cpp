@@ -7,7 +7,6 @@
 #include <fstream>
 #include <vector>
 
-#include "store/array_codec.h"
 #include "support/study_rows.h"
 
 namespace orvane::test {
@@ -23,7 +22,7 @@ void WriteInstrumentFile(const std::string& path, const InstrumentFile& f) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::vector<char> bytes(484, 0);
     std::memcpy(bytes.data(), "as1", 3);
-    std::memcpy(bytes.data() + 3, f.comment.data(), std::min<size_t>(f.comment.size(), 156));
+    std::memcpy(bytes.data() + 3, f.comment.data(), std::min<size_t>(f.comment.size(), 157));
     const int16_t time[6] = {
         static_cast<int16_t>(f.time.second),    static_cast<int16_t>(f.time.minute),
         static_cast<int16_t>(f.time.hour),      static_cast<int16_t>(f.time.day),
@@ -33,7 +32,7 @@ void WriteInstrumentFile(const std::string& path, const InstrumentFile& f) {
     Put(bytes, 350, f.latitude);
     Put(bytes, 358, f.longitude);
     Put(bytes, 366, f.altitude);
-    const std::string values = Blob(DistinctReflectances(f.seed));
+    const std::string values = Blob(f.values.empty() ? DistinctReflectances(f.seed) : f.values);
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()))
         << values;
 }

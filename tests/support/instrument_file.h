@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "spectra/spectrum.h"
 
@@ -15,7 +16,8 @@ struct InstrumentFile {
     double latitude = 0.0;
     double longitude = 0.0;
     double altitude = 0.0;
-    std::string comment = "test";
+    std::string comment = "test";  // up to 157 bytes fill the field without a terminator
+    std::vector<float> values = {};  // the reflectances when not empty
 };
 
 // Writes the oldest layout: a 484-byte header without a channel count, then 2150 floats.

@@ -4,7 +4,6 @@
 #include "base/frontend.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
-#include "support/study_rows.h"
 
 namespace orvane::test {
 

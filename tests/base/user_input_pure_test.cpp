@@ -155,7 +155,7 @@ TEST_F(Configuration, AFileOthersMayReadIsUsedWithAWarningNamingTheFix) {
 }
 
 // The command line prints the configuration's warnings even when the server then cannot be
-// reached, so the workspace must hand them over before it connects.
+// reached, so the workspace must hand them over before it connects; a missing file is named.
 TEST(WorkspaceStartup, ConfigurationWarningsComeOutBeforeAFailedConnection) {
     test::TempDir dir;
     const std::string path = dir.File("spectra_config.txt");
@@ -168,16 +168,9 @@ TEST(WorkspaceStartup, ConfigurationWarningsComeOutBeforeAFailedConnection) {
                  ConnectError);
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_TRUE(Contains(seen[0], "chmod 600 " + path)) << seen[0];
-}
-
-TEST(WorkspaceStartup, AMissingConfigurationIsNamed) {
-    test::TempDir dir;
-    try {
-        Workspace workspace(dir.File("absent.txt"));
-        ADD_FAILURE() << "opened";
-    } catch (const FileNotFoundError& e) {
-        EXPECT_TRUE(Contains(e.what(), "absent.txt")) << e.what();
-    }
+    // A missing configuration is named.
+    EXPECT_THROW(Workspace(dir.File("absent.txt")), FileNotFoundError);
+    EXPECT_TRUE(test::Refuses([&] { Workspace absent(dir.File("absent.txt")); }, "absent.txt"));
 }
 
 // The earlier file stays byte for byte until the new one is complete.

@@ -9,6 +9,7 @@
 #include "base/matrix.h"
 #include "base/orvane_error.h"
 #include "store/array_codec.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 #include "support/workbench_rows.h"
@@ -113,21 +114,13 @@ TEST_F(ChainOptionsTest, OptionsOutOfRangeOrUnknownAreRefusedBeforeAnythingChang
         {"unknown study", Options({}, {}, {}, {}, "absent"), "no study \"absent\""},
     };
     for (const auto& c : cases) {
-        try {
-            ApplyChainOptions(*session_, c.options);
-            ADD_FAILURE() << c.name << ": not refused";
-        } catch (const OrvaneError& e) {
-            EXPECT_TRUE(test::Contains(e.what(), c.in_message)) << c.name << ": " << e.what();
-        }
+        EXPECT_TRUE(test::Refuses([&] { ApplyChainOptions(*session_, c.options); }, c.in_message))
+            << c.name;
         EXPECT_EQ(session_->SmoothingType(), 0) << c.name;
         EXPECT_EQ(session_->FeatureSpaceType(), 0) << c.name;
     }
-    try {
-        ParseSmoothingType("sg");
-        ADD_FAILURE() << "an unknown word is not refused";
-    } catch (const OrvaneError& e) {
-        EXPECT_TRUE(test::Contains(e.what(), "choose one of none, sg-mw, sg-fft")) << e.what();
-    }
+    EXPECT_TRUE(test::Refuses([] { ParseSmoothingType("sg"); },
+                              "choose one of none, sg-mw, sg-fft"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
 #include "study/sensor_import.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
 
@@ -201,12 +202,7 @@ TEST_F(FeatureSpaceStoreTest, RefusedDefinitionsStoreNothing) {
     auto refused = [&](const std::string& name, const FeatureSpaceDefinition& def,
                        const std::string& in_message) {
         const std::string before = Snapshot();
-        try {
-            SaveFeatureSpace(*session_, def);
-            ADD_FAILURE() << name << ": not refused";
-        } catch (const OrvaneError& e) {
-            EXPECT_TRUE(test::Contains(e.what(), in_message)) << name << ": " << e.what();
-        }
+        EXPECT_TRUE(test::Refuses([&] { SaveFeatureSpace(*session_, def); }, in_message)) << name;
         EXPECT_EQ(Snapshot(), before) << name;
     };
     for (const auto& c : cases) {

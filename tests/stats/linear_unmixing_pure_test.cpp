@@ -14,13 +14,7 @@
 namespace orvane {
 namespace {
 
-Matrix Rows(const std::vector<std::vector<double>>& rows) {
-    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t c = 0; c < rows[r].size(); ++c)
-            m(static_cast<int>(r) + 1, static_cast<int>(c) + 1) = rows[r][c];
-    return m;
-}
+const auto Rows = test::MatrixOf;
 
 // Two endmembers on four bands and two mixtures off their plane, from numpy's lstsq
 // (tests/stats/matrix_statistics_reference.py).

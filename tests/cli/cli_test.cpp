@@ -11,6 +11,9 @@
 
 #include "cli/cli_frontend.h"
 #include "support/cli_fixture.h"
+#include "support/instrument_file.h"
+#include "support/mixing_study.h"
+#include "support/study_rows.h"
 
 namespace orvane {
 namespace {
@@ -248,6 +251,187 @@ TEST(Cli, ProgressIsARewrittenLineOnATerminalAndNothingElsewhere) {
         // What is left on the terminal after the last carriage return is blank.
         const std::string last = shown.substr(shown.rfind('\r', shown.size() - 2) + 1);
         EXPECT_EQ(last.find_first_not_of(" \r"), std::string::npos) << shown;
+    }
+}
+
+// Two endmember candidates and a mixture of them (0.7 grass, 0.3 soil) on the six-band sensor.
+class CliMixing : public test::CliFixture {
+  protected:
+    CliMixing() : CliFixture("climixing", {"--study", "field"}) {}
+
+    void SetUp() override {
+        test::InsertGrassSoilMixStudy(scratch_.Admin(), "field");
+        test::WriteMixingSensor(dir_.File("six.txt"));
+        ASSERT_EQ(Cli({"sensor", "import", dir_.File("six.txt")}).rc, 0);
+    }
+};
+
+TEST_F(CliMixing, MarkRecordUnmixAndRefuse) {
+    test::CliOutcome r = Cli({"endmember", "add", "grass", "soil"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Endmember: grass\nEndmember: soil\n");
+
+    r = Cli({"mixture", "set", "mix", "--endmember", "grass", "--abundance", "0.7"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");
+    ASSERT_EQ(Cli({"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.25"}).rc, 0);
+    r = Cli({"mixture", "set", "mix", "--endmember", "soil", "--abundance", "0.3"});
+    EXPECT_EQ(r.out, "grass\t0.7\nsoil\t0.3\ntotal\t1\n");
+    EXPECT_EQ(Count("mixture"), 2);
+
+    r = Cli({"unmix"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Spectral Unmixing\nChain: study \"field\"; sensor Mixing 6 bands; splice correction off (splice joins: 1000-1001 1800-1801); waveband filter none; smoothing none; continuum removal off (continuum ranges: the whole valid range)\n"
+              "mix\n0.70  grass\n0.30  soil\n"
+              "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n\nsimulated mixture "
+              "abundances from database:\n0.70 grass\n0.30 soil\n\nabsolute errors:\n"
+              "0.00  grass\n0.00  soil\n");
+
+    // Other elements, as the window's choice: the residual line names them.
+    r = Cli({"unmix", "--elements", "6, 1,2"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_TRUE(Contains(r.out,
+                         "0.70  grass\n0.30  soil\nresidual RMSE over sensor elements "
+                         "1, 2, 6: 0.000000\n"))
+        << r.out;
+    // What the elements must be to unmix is UnmixTest's; here what the command line reads.
+    ExpectRefusals({{{"unmix", "--elements", "0"}, 1, "\"0\" is no choice of sensor elements"},
+                    {{"unmix", "--elements", "1,1"}, 1, "names sensor element 1 twice"}});
+    EXPECT_TRUE(Contains(Cli({"unmix", "--help"}).out, "--elements N,N,...")) << r.out;
+
+    r = Cli({"mixture", "remove", "mix", "--endmember", "soil"});
+    EXPECT_EQ(r.out, "grass\t0.7\ntotal\t0.7\n");
+    r = Cli({"endmember", "remove", "soil"});
+    EXPECT_EQ(r.out, "Mixture species: soil\n");
+
+    // What the core refuses is MixtureEditTest's; here the exit codes and the usage errors,
+    // and that nothing changes.
+    test::InsertStudyWithChainRows(scratch_.Admin(), "empty");
+    ExpectRefusals({
+        {{"endmember", "add"}, 2, "endmember add needs at least one FOLDER"},
+        {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "lots"}, 1, "lots"},
+        {{"mixture", "set", "mix", "--endmember", "grass", "--abundance", "-5"}, 1, "0 to 1"},
+        {{"mixture", "set", "mix", "--abundance", "0.3"}, 2, "needs --endmember FOLDER"},
+        {{"mixture", "show"}, 2, "needs one mixture FOLDER"},
+        // The core names no command; the CLI adds its own.
+        {{"unmix", "--study", "empty"},
+         1,
+         "mark species of the study as endmembers first (orvane-cli endmember add FOLDER...)."},
+    });
+    EXPECT_EQ(Cli({"endmember", "list"}).out, "grass\n");
+    EXPECT_EQ(Count("mixture"), 1);
+}
+
+// The study commands and the import, run in-process on the demo study.
+class CliStudy : public test::CliFixture {
+  protected:
+    CliStudy() : CliFixture("clistudy") {}
+};
+
+TEST_F(CliStudy, CreateImportReportDeleteAndSkip) {
+    ExpectRefusals({{{"study", "create", "--path", "/d"}, 2, "--name"},
+                    {{"study", "create", "--name", "A"}, 2, "--path"},
+                    {{"study", "report"}, 1, "no study"}});
+    const std::string demo = test::SourcePath("examples/demo-study");
+    Outcome r = Cli({"study", "create", "--name", "Demo", "--path", demo, "--description",
+                     "four classes", "--min-samples", "8"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    int id = 0;
+    scratch_.Admin().QueryInt("select study_id from study", id);
+    EXPECT_EQ(r.out, std::to_string(id) + "\tDemo\n");
+
+    r = Cli({"--study", "Demo", "import"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Processing AT\nProcessing GS\nProcessing OPS\nProcessing PH\n"
+              "Added 4 species, 17 sites and 149 spectra; 0 skipped\n");
+    EXPECT_EQ(Count("spectrum"), 149);
+
+    r = Cli({"study", "report"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(r.out, "Report about study 'Demo':\n\nDescription:\nfour classes\n\nDatapath:\n" +
+                         demo +
+                         "\n\nNumber of minimum spectra per endmember:\n8\n\nNumber of species:\n4"
+                         "\n\nNumber of spectra:\n149\n\nSpectra capturing timeframe:\n"
+                         "2019-03-05 09:00:00 - 2019-03-11 09:00:00\n");
+
+    // Without --yes nothing goes, and the user is told how to confirm.
+    r = Cli({"study", "delete", "--study", "Demo"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "The study 'Demo' including all spectral data will be deleted"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, "add --yes")) << r.err;
+    EXPECT_EQ(Count("spectrum"), 149);
+
+    r = Cli({"study", "delete", "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    // The window's "Click OK" has no place where a flag answers.
+    EXPECT_FALSE(Contains(r.out + r.err, "Click OK")) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Study 'Demo' has been removed from the database\n")) << r.out;
+    EXPECT_EQ(Count("study"), 0);
+    EXPECT_EQ(Count("spectrum"), 0);
+
+    // An import that skipped files ends with status 3.
+    test::WriteInstrumentFile(dir_.File("tree/Kauri/site1/k.001"));
+    std::ofstream(dir_.File("tree/Kauri/site1/k.002"), std::ios::binary) << "short";
+    ASSERT_EQ(Cli({"study", "create", "--name", "Tree", "--path", dir_.File("tree")}).rc, 0);
+    r = Cli({"import"});
+    EXPECT_EQ(r.rc, 3) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Added 1 species, 1 sites and 1 spectra; 1 skipped")) << r.out;
+}
+
+// A study named with digits once took the place of another study's id: "study delete --yes"
+// deleted the study the user did not mean.
+TEST_F(CliStudy, DigitNamesAreRefusedAndNeverPickAnotherStudy) {
+    for (const char* name : {"Alpha", "Beta"})
+        ASSERT_EQ(Cli({"study", "create", "--name", name, "--path", "/d"}).rc, 0);
+    // Which names are refused is NewNames's; here that study creation checks them.
+    ExpectRefusals({{{"study", "create", "--name", "2", "--path", "/d"}, 1,
+                     "The study name \"2\" is made of digits only"},
+                    {{"study", "create", "--name", "bad\xFF\xFE", "--path", "/d"}, 1,
+                     "\"bad\\xff\\xfe\" is not valid UTF-8"}});
+    EXPECT_EQ(Count("study"), 2);
+
+    // A study that got the name "1" before such names were refused (id 3) is reached by
+    // name:1, and bare "1" picks neither it nor study 1.
+    scratch_.Admin().Execute("insert into study (name, datapath) values ('1', '/d')");
+    Outcome r = Cli({"--study", "1", "study", "delete", "--yes"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(Contains(r.err, "\"1\" is ambiguous: it is the id of a study, and study 3 is "
+                                "named \"1\"; give id:1 for the id or name:1 for the name."))
+        << r.err;
+    EXPECT_EQ(Count("study"), 3);
+    r = Cli({"--study", "id:1", "study", "report"});
+    EXPECT_TRUE(Contains(r.out, "Report about study 'Alpha'")) << r.out << r.err;
+    r = Cli({"study", "delete", "--study", "name:1", "--yes"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_EQ(Count("study where name = 'Alpha'"), 1);
+    EXPECT_EQ(Count("study where study_id = 3"), 0);
+    // With the clash gone, bare digits are the id again.
+    ASSERT_EQ(Cli({"study", "delete", "--study", "2", "--yes"}).rc, 0);
+    EXPECT_EQ(Count("study where name = 'Beta'"), 0);
+    EXPECT_EQ(Count("study"), 1);
+}
+
+// Two runs of the real program on one study at once both end well, and each species and
+// spectrum is stored once.
+TEST_F(CliStudy, TwoImportsOfOneStudyAtOnceStoreEachSpectrumOnce) {
+    const std::string demo = test::SourcePath("examples/demo-study");
+    for (const std::string name : {"Demo1", "Demo2", "Demo3"}) {
+        ASSERT_EQ(Cli({"study", "create", "--name", name, "--path", demo}).rc, 0);
+        const std::string command = std::string(ORVANE_CLI_PATH) + " --config " + config_ +
+                                    " --study " + name + " import >/dev/null 2>&1";
+        FILE* runs[2] = {popen(command.c_str(), "r"), popen(command.c_str(), "r")};
+        for (FILE* run : runs) {
+            ASSERT_NE(run, nullptr);
+            const int status = pclose(run);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << name;
+        }
+        const std::string of_study =
+            " where study_id = (select study_id from study where name = '" + name + "')";
+        EXPECT_EQ(Count("spectrum" + of_study), 149);
+        EXPECT_EQ(Count("species" + of_study), 4);
     }
 }
 

@@ -1,16 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the window's dialogs say on a study, without the window: an import's summary and the
-// spectra plot's choice of species across studies (the texts alone: dialog_texts_pure_test.cpp).
-#include <fmt/format.h>
+// What the window's dialogs and forms do on a study, without the window: an import's summary,
+// the spectra plot's choice of species across studies, the feature-space dialog's working copy
+// and the workspace's study (the texts alone: dialog_texts_pure_test.cpp).
 #include <gtest/gtest.h>
+#include <fmt/format.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
 
+#include "base/frontend.h"
+#include "base/orvane_error.h"
+#include "chain/chain_options.h"
 #include "chain/processing_session.h"
+#include "forms/feature_space_actions.h"
 #include "forms/main_form.h"
 #include "forms/spectra_plot_form.h"
 #include "forms/workbench_document.h"
+#include "forms/workspace.h"
+#include "study/sensor_import.h"
+#include "study/study_loader.h"
 #include "support/recording_frontend.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -106,6 +117,124 @@ TEST_F(DialogForms, ThePlotDropsCheckedSpeciesTheNewStudyLacks) {
     EXPECT_EQ(plot.StageWord(), "continuum-removed");
     plot.RestoreStage("no-such-stage", -1);
     EXPECT_EQ(plot.StageWord(), "continuum-removed");
+}
+
+class WorkspaceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        north_ = test::InsertStudyWithChainRows(scratch_.Admin(), "North");
+        south_ = test::InsertStudyWithChainRows(scratch_.Admin(), "South");
+        workspace_ = std::make_unique<Workspace>(scratch_.WriteConfig(dir_.Path()));
+    }
+
+    test::ScratchDatabase scratch_{"workspace"};
+    test::TempDir dir_;
+    int north_ = 0;
+    int south_ = 0;
+    std::unique_ptr<Workspace> workspace_;
+};
+
+// However a study becomes current, the loader that imports into and reads from it follows:
+// a loader left on the previous study would import one study's files into another. An unknown
+// study is refused and the current one stays.
+TEST_F(WorkspaceTest, TheLoaderFollowsTheCurrentStudyHoweverItWasChosen) {
+    Workspace& w = *workspace_;
+    EXPECT_EQ(w.Session().StudyId(), north_);
+    EXPECT_EQ(w.Loader().StudyId(), north_);
+    struct Case {
+        const char* how;
+        std::function<void()> choose;
+        int study;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"by name", [&] { w.OpenStudy(std::string("South")); }, south_},
+             {"by id", [&] { w.OpenStudy(north_); }, north_},
+             {"by the chain options",
+              [&] {
+                  ChainOptions options;
+                  options.study = "South";
+                  ApplyChainOptions(w.Session(), options);
+              },
+              south_},
+             {"through the session alone", [&] { w.Session().SetStudy(north_); }, north_},
+         }) {
+        c.choose();
+        EXPECT_EQ(w.Session().StudyId(), c.study) << c.how;
+        EXPECT_EQ(w.Loader().StudyId(), c.study) << c.how;
+    }
+    EXPECT_THROW(w.OpenStudy(std::string("Nowhere")), OrvaneError);
+    EXPECT_EQ(w.Session().StudyId(), north_);
+    EXPECT_EQ(w.Loader().StudyId(), north_);
+}
+
+// What the dialog adds to storing: its working list, the modes and the state between OKs.
+class FeatureSpaceActionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::InsertStudy(scratch_.Admin(), "actions");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        SilentFrontend quiet;
+        ImportSensor(*session_, quiet, test::TestData("sensors/landsat8_oli.txt"), 0);
+        FeatureSpaceActions actions(*session_);
+        actions.Show(FeatureSpaceActions::kNew);
+        actions.SetName("red edge");
+        actions.SetDescription("stored");
+        for (int w : {650, 700, 860}) actions.New(w, w + 50);
+        di_ = actions.Ok();
+    }
+
+    test::ScratchDatabase scratch_{"fsactions"};
+    std::unique_ptr<ProcessingSession> session_;
+    int di_ = 0;
+};
+
+TEST_F(FeatureSpaceActionsTest, ModesFillTheWorkingCopy) {
+    FeatureSpaceActions actions(*session_);
+    actions.Show(FeatureSpaceActions::kCopyAndEdit);
+    EXPECT_EQ(actions.Title(), "Edit a copied DI Feature Space");
+    EXPECT_EQ(actions.Name(), "red edge_copy");
+    EXPECT_EQ(actions.Lines(),
+              (std::vector<std::string>{"650 - 700 nm", "700 - 750 nm", "860 - 910 nm"}));
+    EXPECT_FALSE(actions.DimensionEnabled());
+    EXPECT_THROW(actions.SetDimension(5), OrvaneError);
+
+    session_->SetFeatureSpaceType(2);
+    actions.Show(FeatureSpaceActions::kNew);
+    EXPECT_EQ(actions.Title(), "Edit a new PCT Feature Space");
+    EXPECT_TRUE(actions.Name().empty());
+    EXPECT_TRUE(actions.DimensionEnabled());
+    EXPECT_THROW(actions.New(400, 500), OrvaneError);
+
+    session_->SetFeatureSpace(0);
+    EXPECT_THROW(actions.Show(FeatureSpaceActions::kEdit), OrvaneError);
+}
+
+TEST_F(FeatureSpaceActionsTest, TheListStaysAlignedAndOkSavesTheShownSpaceOnce) {
+    FeatureSpaceActions actions(*session_);
+    actions.Show(FeatureSpaceActions::kEdit);
+    ASSERT_TRUE(actions.Modify(0, 660, 710));
+    ASSERT_TRUE(actions.Delete(1));
+    EXPECT_FALSE(actions.Delete(7));
+    EXPECT_FALSE(actions.Modify(-1, 1, 2));
+    actions.New(1000, 1200);
+    EXPECT_EQ(actions.Lines(),
+              (std::vector<std::string>{"660 - 710 nm", "860 - 910 nm", "1000 - 1200 nm"}));
+    EXPECT_EQ(actions.Dimension(), 3);
+    EXPECT_EQ(actions.LastWavelength1(), 1000);
+
+    // The form's selection changes while the dialog is open; OK still saves the shown one.
+    session_->SetFeatureSpaceType(1);
+    session_->SetFeatureSpace(0);
+    EXPECT_EQ(actions.Ok(), di_);
+    EXPECT_THROW(actions.Ok(), OrvaneError);
+    session_->SetFeatureSpace(di_);
+    EXPECT_EQ(session_->CurrentFeatureSpace()->Ranges().size(), 3u);
+
+    actions.Show(FeatureSpaceActions::kNew);
+    actions.SetName("many");
+    for (int i = 0; i < 100; ++i) actions.New(400 + i, 401 + i);
+    EXPECT_THROW(actions.New(900, 901), OrvaneError);
+    EXPECT_EQ(actions.Lines().size(), 100u);
 }
 
 }  // namespace

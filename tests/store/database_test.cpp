@@ -6,12 +6,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/orvane_error.h"
+#include "store/name_lookup.h"
+#include "store/study_lock.h"
+#include "support/recording_frontend.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
+#include "support/study_rows.h"
 
 namespace orvane {
 namespace {
@@ -199,6 +205,117 @@ TEST(TestBinary, WithoutTheServerSkipsDatabaseTestsAndSaysHow) {
     EXPECT_TRUE(test::Contains(text, skipped_two)) << shown;
     EXPECT_TRUE(test::Contains(text, passed_one)) << shown;
     EXPECT_FALSE(test::Contains(text, "FAILED")) << shown;
+}
+
+TEST(StudyLock, ASecondHolderWaitsThenGivesUpAndOtherStudiesAreFree) {
+    test::ScratchDatabase scratch("lock");
+    const int study = test::InsertStudy(scratch.Admin(), "Busy");
+    const int other = test::InsertStudy(scratch.Admin(), "Other");
+    // Another database on the server with a study of the same id is another study.
+    test::ScratchDatabase elsewhere("lock2");
+    test::InsertStudy(elsewhere.Admin(), "Busy");
+    std::unique_ptr<Database> first = scratch.Connect();
+    std::unique_ptr<Database> second = scratch.Connect();
+    std::unique_ptr<Database> third = elsewhere.Connect();
+    test::RecordingFrontend frontend;
+
+    std::optional<StudyLock> held(std::in_place, *first, frontend, study);
+    EXPECT_TRUE(frontend.reports.empty());
+    EXPECT_TRUE(test::Refuses(
+        [&] { StudyLock waiting(*second, frontend, study, 1); },
+        "Study 'Busy' is still busy after waiting 1 s for another import, library build "
+        "or deletion; nothing was changed. Try again when it has ended."));
+    EXPECT_EQ(frontend.reports,
+              std::vector<std::string>{"Study 'Busy' is busy with another import, library "
+                                       "build or deletion; waiting for it to end.\n"});
+    { StudyLock free_study(*second, frontend, other, 0); }
+    { StudyLock same_id_elsewhere(*third, frontend, study, 0); }
+
+    held.reset();
+    frontend.reports.clear();
+    { StudyLock after(*second, frontend, study, 0); }
+    EXPECT_TRUE(frontend.reports.empty());
+}
+
+using test::Contains;
+
+// Names that the server's own comparison takes for one: case and trailing blanks apart, and
+// one name held twice; and names made of digits, stored before such names were refused: "3"
+// (id 6) is also another row's id, "9" (id 7) is nobody's.
+class NameLookup : public ::testing::Test {
+  protected:
+    NameLookup() : scratch_("names") {
+        for (const char* name :
+             {"Field 2024", "field 2024 ", "Twice", "Twice", "caf\xC3\xA9", "3", "9"}) {
+            for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
+                const std::string extra = t == &kSensorNames         ? ", sensor_response_type_id"
+                                          : t == &kFeatureSpaceNames ? ", fs_type_id"
+                                                                     : "";
+                Db().Execute(Sql("insert into %s (name%s) values ('%s'%s)", t->table, extra.c_str(),
+                                 name, extra.empty() ? "" : ", 1"));
+            }
+        }
+    }
+    Database& Db() { return scratch_.Admin(); }
+
+    test::ScratchDatabase scratch_;
+};
+
+TEST_F(NameLookup, ExactNamesIdsAndRefusals) {
+    const struct {
+        std::string value;
+        int id;  // 0: refused
+        const char* says;
+    } cases[] = {
+        {"Field 2024", 1, ""},
+        {"field 2024 ", 2, ""},
+        {"5", 5, ""},
+        {"005", 5, ""},
+        {"6", 6, ""},  // id 6 is named "3", which no one else is called
+        {"caf\xC3\xA9", 5, ""},
+        {"id:5", 5, ""},
+        {"name:Field 2024", 1, ""},
+        {"name:3", 6, ""},
+        {"name:9", 7, ""},
+        {"field 2024", 0, "no %s \"field 2024\"; did you mean \"Field 2024\" (id 1)?"},
+        {"Twice", 0,
+         "The %s name \"Twice\" is ambiguous: %s 3 and 4 have it; give the id of the one you "
+         "mean, as in id:3."},
+        {"Absent", 0, "There is no %s \"Absent\"."},
+        {"name:5", 0, "There is no %s \"5\"."},
+        {"bad\xFF", 0, "There is no %s \"bad\\xff\"."},
+        {"8", 0, "There is no %s with id 8."},
+        {"id:9", 0, "There is no %s with id 9."},
+        {"id:x", 0, "\"id:x\" is no %s id"},
+        {"id: 5", 0, "\"id: 5\" is no %s id"},
+        {"99999999999999999999", 0, "There is no %s with id 99999999999999999999."},
+        // A digit name stored earlier never lets bare digits pick a row by a guess.
+        {"3", 0, "\"3\" is ambiguous: it is the id of a %s, and "},
+        {"3", 0, " 6 is named \"3\"; give id:3 for the id or name:3 for the name."},
+        {"9", 0, "There is no %s with id 9, but "},
+        {"9", 0, " 7 is named \"9\"; give name:9 to choose it by its name."}};
+    for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
+        for (const auto& c : cases) {
+            try {
+                const int id = ResolveByNameOrId(Db(), *t, c.value);
+                EXPECT_EQ(id, c.id) << t->table << " " << c.value;
+            } catch (const OrvaneError& e) {
+                EXPECT_EQ(c.id, 0) << t->table << " " << c.value << ": " << e.what();
+                EXPECT_TRUE(Contains(e.what(), Sql(c.says, t->what, t->whats))) << e.what();
+            }
+        }
+    }
+}
+
+TEST_F(NameLookup, SimilarNamesIgnoreCaseAndTrailingBlanksOnly) {
+    const struct {
+        const char* name;
+        size_t found;
+    } cases[] = {
+        {"FIELD 2024", 2}, {"CAF\xC3\x89", 1}, {"cafe", 0}, {" Field 2024", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SimilarNames(Db(), kStudyNames, c.name).size(), c.found) << c.name;
+    EXPECT_EQ(SimilarNames(Db(), kStudyNames, "twice", "study_id > 3").size(), 1u);
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 #include "base/text_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,8 +14,12 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "base/orvane_error.h"
+#include "base/output_folder.h"
 #include "base/replaced_file.h"
+#include "base/report_buffer.h"
 #include "export/transposing_text_file.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -225,6 +229,81 @@ TEST(ConfigFile, KeysInAnyOrderAndMissingKeys) {
     EXPECT_EQ(std::make_tuple(sparse.Connection().user, sparse.Connection().port,
                               sparse.OutputDrive(), sparse.OutputDir()),
               std::make_tuple("", 3306u, "C:", ""));
+}
+
+TEST(OutputFolder, PathForCreatesTheFolder) {
+    test::TempDir dir;
+    const std::string out = dir.File("out");
+    const OutputFolder folder("", out);
+    ASSERT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(folder.PathFor("report_window_output", "txt"), out + "/report_window_output.txt");
+    EXPECT_TRUE(std::filesystem::is_directory(out));
+    EXPECT_EQ(folder.PathFor("result", ""), out + "/result");
+
+    const struct {
+        std::string drive, dir, expected_folder;
+    } cases[] = {
+        {"", dir.File("a/b/c/"), dir.File("a/b/c")},
+        {dir.Path(), "/split/by/drive", dir.File("split/by/drive")}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(OutputFolder(c.drive, c.dir).PathFor("x", "csv"), c.expected_folder + "/x.csv");
+        EXPECT_TRUE(std::filesystem::is_directory(c.expected_folder)) << c.expected_folder;
+    }
+    // A folder that cannot be made is an error, not a path into nowhere.
+    const std::string blocker = dir.File("file");
+    { std::ofstream(blocker) << "x"; }
+    EXPECT_THROW(OutputFolder("", blocker + "/sub").PathFor("x", "csv"), OrvaneError);
+}
+
+const std::string kSep = ReportBuffer::kSeparator;
+
+TEST(ReportBuffer, DropsTheOldestTextOnlyWhenTheEntryDoesNotFit) {
+    // Each entry takes 99 characters with its separator; 199 characters fit in 200.
+    const size_t n = 99 - kSep.size();
+    const std::string a(n, 'a'), b(n, 'b'), c(n, 'c'), d(n + 1, 'd');
+    struct Case {
+        const char* name;
+        std::vector<std::string> entries;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"two fill it exactly", {a, b}, a + kSep + b + kSep},
+        {"a third pushes out the first", {a, b, c}, b + kSep + c + kSep},
+        {"one longer cuts 100 from the front",
+         {a, b, d},
+         (a + kSep + b + kSep).substr(100) + d + kSep}};
+    for (const Case& c : cases) {
+        ReportBuffer buffer(200);
+        for (const std::string& e : c.entries) buffer.Append(e);
+        EXPECT_EQ(buffer.Text(), c.expected) << c.name;
+        EXPECT_LE(buffer.Text().size(), 199u) << c.name;
+    }
+}
+
+TEST(ReportBuffer, AnEntryLongerThanTheBufferKeepsItsEnd) {
+    ReportBuffer buffer(200);
+    buffer.Append("old");
+    std::string huge;
+    for (int i = 0; i < 100; ++i) huge += std::to_string(i) + ",";
+    buffer.Append(huge);
+    const std::string& kept = buffer.Text();
+    EXPECT_EQ(kept.size(), 199u);
+    EXPECT_EQ(kept, huge.substr(huge.size() - (199 - kSep.size())) + kSep);
+}
+
+TEST(ReportBuffer, SaveWritesTheWholeTextAndReportsAFileItCannotCreate) {
+    test::TempDir dir;
+    ReportBuffer buffer;
+    buffer.Append("first line\nsecond line");
+    buffer.Append("Changed Feature Space to NTBI");
+    const std::string path = dir.File("report_window_output.txt");
+    std::ofstream(path) << "an earlier, much longer report that must not survive\n";
+    buffer.Save(path);
+    EXPECT_EQ(test::FileText(path), buffer.Text());
+
+    const std::string unwritable = dir.File("no-such-folder/report_window_output.txt");
+    EXPECT_TRUE(test::Refuses([&] { buffer.Save(unwritable); },
+                              "Could not open file:\n" + unwritable));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window's dialogs and forms do on a study, without the window: an import's summary,
 // the spectra plot's choice of species across studies, the feature-space dialog's working copy
-// and the workspace's study (the texts alone: dialog_texts_pure_test.cpp).
+// and the workspace's study (the texts alone: export_form_pure_test.cpp).
 #include <gtest/gtest.h>
 #include <fmt/format.h>
 

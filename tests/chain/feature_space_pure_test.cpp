@@ -6,9 +6,13 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "chain/sensor_synthesis.h"
+#include "spectra/sensor.h"
 #include "support/band_values.h"
 
 namespace orvane {
@@ -95,6 +99,144 @@ TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
         else
             EXPECT_NEAR(out(1, 1), c.expected, 1e-15) << c.name;
         EXPECT_NEAR(out(2, 1), (c.values[2] - 0.1) / (c.values[2] + 0.1), 1e-15) << c.name;
+    }
+}
+
+using test::MemorySensor;
+
+SensorElement Element(int number, double centre, double fwhm = 10.0,
+                      std::vector<std::pair<double, double>> ratios = {}) {
+    SensorElement e;
+    e.number = number;
+    e.band_no = number;
+    e.avg_wavelength = centre;
+    e.fwhm = fwhm;
+    e.ratios = std::move(ratios);
+    return e;
+}
+
+// A curved reflectance, so that the width and the placement of a window change the result.
+double Curve(int w) { return 0.2 + 0.0004 * (w - 500) + 0.00002 * (w - 500) * (w - 500); }
+
+BandVector Smoothed(const std::set<int>& missing = {}) {
+    BandVector v(350, 2150);
+    for (int w = 350; w <= 2499; ++w) v.Set(w, missing.count(w) ? kNoValue : Curve(w), w);
+    return v;
+}
+
+double SynthesizeOne(int type, const SensorElement& e, const std::set<int>& missing = {}) {
+    const MemorySensor sensor(type, {e});
+    return SynthesizeSensorBands(Smoothed(missing), sensor)->Value(e.number);
+}
+
+// Expected values come from an independent evaluation of the weighted mean (python, double
+// precision) over the window named in each case; for the ratio and centre responses,
+// Curve(499) = 0.19962, Curve(500) = 0.2 and Curve(501) = 0.20042.
+TEST(SensorSynthesis, ResponsesWindowsAndCentreRounding) {
+    const std::vector<std::pair<double, double>> table = {{499.7, 1.0}, {500.2, 3.0}, {501.9, 2.0}};
+    const int g = kResponseGaussian, r = kResponseRatio, c = kResponseCentre;
+    struct Case {
+        const char* name;
+        int type;
+        SensorElement element;
+        std::set<int> missing;
+        double expected;
+    } cases[] = {
+        // clang-format off
+        {"window 487..513", g, Element(1, 500.0), {}, 0.20035491537338443},
+        {"centre .5 rounds down: 487..513", g, Element(1, 500.5), {}, 0.20055621819246394},
+        {"centre .6 rounds up: 488..514", g, Element(1, 500.6), {}, 0.20060466784064332},
+        {"no value at c+5: 496..504", g, Element(1, 500.0), {505}, 0.20011525570541858},
+        {"no value at c+13: 488..512", g, Element(1, 500.0), {513}, 0.20034965455474402},
+        {"no value at c+14 is outside: 487..513", g, Element(1, 500.0), {514}, 0.20035491537338443},
+        {"grid start cuts the window: 350..354", g, Element(1, 352.0), {}, 0.57891845752125182},
+        {"centre without value", g, Element(1, 500.0), {500}, kNoValue},
+        {"ratio, wavelengths truncated", r, Element(1, 500.0, 0.0, table), {}, (0.19962 * 1 + 0.2 * 3 + 0.20042 * 2) / 6},
+        {"ratio skips a band without value", r, Element(1, 500.0, 0.0, table), {500}, (0.19962 * 1 + 0.20042 * 2) / 3},
+        {"ratios summing to zero", r, Element(1, 500.0, 0.0, {{500.0, 0.0}}), {}, kNoValue},
+        {"centre sampling truncates 500.9", c, Element(1, 500.9), {}, 0.2},
+        {"centre sampling on a band without value", c, Element(1, 500.9), {500}, kNoValue},
+        // clang-format on
+    };
+    for (const Case& k : cases) {
+        const double v = SynthesizeOne(k.type, k.element, k.missing);
+        if (!HasValue(k.expected))
+            EXPECT_FALSE(HasValue(v)) << k.name;
+        else
+            EXPECT_NEAR(v, k.expected, 1e-14) << k.name;
+    }
+}
+
+// A sensor synthesizes its elements together; each must get exactly the value it gets alone,
+// whatever windows its neighbours use.
+TEST(SensorSynthesis, ElementsOfOneSensorMatchTheirSingleSyntheses) {
+    const std::set<int> missing = {705, 706, 1000, 1400, 1401, 1402};
+    std::vector<SensorElement> elements;
+    const double centres[] = {355.0, 420.3,  500.5,  640.0,  700.2,  712.0,  800.0,
+                              995.7, 1003.0, 1200.0, 1401.0, 1500.0, 2300.0, 2497.5};
+    const double widths[] = {10.0, 10.0, 30.0, 7.0,  10.0, 25.0, 10.0,
+                             12.0, 10.0, 60.0, 10.0, 10.0, 20.0, 10.0};
+    for (int i = 0; i < 14; ++i) elements.push_back(Element(i + 1, centres[i], widths[i]));
+    elements[6].usable = false;
+    const MemorySensor sensor(kResponseGaussian, elements);
+    const auto together = SynthesizeSensorBands(Smoothed(missing), sensor);
+    int valid = 0;
+    for (int i = 0; i < 14; ++i) {
+        const double alone =
+            elements[static_cast<size_t>(i)].usable
+                ? SynthesizeOne(kResponseGaussian, elements[static_cast<size_t>(i)], missing)
+                : kNoValue;
+        EXPECT_TRUE(test::SameValue(together->Value(i + 1), alone)) << "element " << i + 1;
+        valid += HasValue(alone);
+    }
+    EXPECT_FALSE(HasValue(together->Value(11)));  // its centre has no value
+    EXPECT_EQ(together->X(7), 800.0);  // an unusable element keeps its wavelength
+    EXPECT_EQ(together->ValidCount(), valid);
+}
+
+TEST(SensorSynthesis, InterpolationOntoTheGrid) {
+    struct Band {
+        double x, v;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Band> bands;
+        std::vector<std::pair<int, double>> expected;  // wavelength, value
+        int valid;
+    } cases[] = {
+        {"two bands",
+         {{485.0, 0.10}, {560.0, 0.40}},
+         {{484, kNoValue}, {485, 0.10}, {500, 0.16}, {559, 0.396}, {560, 0.40}, {561, kNoValue}},
+         76},
+        {"a band without value breaks both neighbouring lines",
+         {{485.0, 0.10}, {560.0, 0.40}, {640.5, kNoValue}, {700.0, 0.2}},
+         {{560, 0.40}, {561, kNoValue}, {640, kNoValue}, {700, kNoValue}},
+         76},
+        // 0.4 + (0.2 - 0.4) / 39.5 * (560 - 560.7) from the second line, not the first's 0.39723
+        {"the later pair writes the shared wavelength",
+         {{485.0, 0.10}, {560.7, 0.40}, {600.2, 0.20}},
+         {{560, 0.4 + 0.2 / 39.5 * 0.7}, {600, 0.4 - 0.2 / 39.5 * 39.3}, {601, kNoValue}},
+         116},
+        {"wavelengths past the grid are not written",
+         {{2490.3, 0.2}, {2510.0, 0.4}},
+         {{2489, kNoValue}, {2490, 0.2 + 0.2 / 19.7 * -0.3}, {2499, 0.2 + 0.2 / 19.7 * 8.7}},
+         10}};
+    for (const Case& c : cases) {
+        BandVector synth(1, static_cast<int>(c.bands.size()));
+        for (size_t i = 0; i < c.bands.size(); ++i)
+            synth.Set(static_cast<int>(i) + 1, c.bands[i].v, c.bands[i].x);
+        BandVector grid(350, 2150);
+        grid.FillValues(0.5);  // leftovers of an earlier run must not survive
+        InterpolateToGrid(synth, grid);
+        for (const auto& [w, v] : c.expected) {
+            if (!HasValue(v)) {
+                EXPECT_FALSE(HasValue(grid.Value(w))) << c.name << " at " << w;
+            } else {
+                EXPECT_NEAR(grid.Value(w), v, 1e-12) << c.name << " at " << w;
+            }
+            EXPECT_EQ(grid.X(w), w) << c.name;
+        }
+        EXPECT_EQ(grid.ValidCount(), c.valid) << c.name;
     }
 }
 

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -281,11 +282,14 @@ TEST(Spectrum, HeldInMemoryCostsLessThan24KB) {
     EXPECT_LE(sizeof(Spectrum), 24u * 1024u);
 }
 
-std::shared_ptr<const Sensor> Landsat() {
+// A sensor of data/sensors, read without a database.
+std::shared_ptr<const Sensor> SensorFile(const char* name) {
     auto sensor = std::make_shared<GaussianSensor>();
-    sensor->ReadFile(test::SourcePath("data/sensors/landsat8_oli.txt"));
+    sensor->ReadFile(test::SourcePath("data/sensors/") + name + ".txt");
     return sensor;
 }
+std::shared_ptr<const Sensor> Landsat() { return SensorFile("landsat8_oli"); }
+std::shared_ptr<const Sensor> Enmap() { return SensorFile("enmap"); }
 
 // A chain of the definition, on Landsat 8 OLI unless `sensor` is false.
 Chain ChainOf(ChainSpec definition, bool sensor = true) {
@@ -526,14 +530,6 @@ TEST(ClassifierRegistry, RankingOrdersEitherWayAndNeverFirstANonNumber) {
                                 UnrankedValue(r)));
 }
 
-// The compiled chain without a database: a definition made in memory, run by several threads
-// at once, and entered from a sensor's bands as an image pixel would be.
-std::shared_ptr<const Sensor> Enmap() {
-    auto sensor = std::make_shared<GaussianSensor>();
-    sensor->ReadFile(ORVANE_SOURCE_DIR "/data/sensors/enmap.txt");
-    return sensor;
-}
-
 // A vegetation-like spectrum with a red edge, water bands and noise; kStoredNoValue at a few
 // bands, as instruments leave them.
 std::vector<float> FieldSpectrum(std::mt19937& random, double shift) {
@@ -568,9 +564,8 @@ ChainSpec FieldSpec(int smoothing_type, int derivative_method) {
     definition.derivative.polynomial_order = 2;
     auto fs = std::make_shared<FeatureSpace>();
     std::vector<FeatureSpace::BandRange> ranges(3);
-    ranges[0].wavelength1 = 500, ranges[0].wavelength2 = 600;
-    ranges[1].wavelength1 = 680, ranges[1].wavelength2 = 760;
-    ranges[2].wavelength1 = 1100, ranges[2].wavelength2 = 1300;
+    for (const auto& [i, w1, w2] : {std::tuple{0, 500, 600}, {1, 680, 760}, {2, 1100, 1300}})
+        ranges[i].wavelength1 = w1, ranges[i].wavelength2 = w2;
     fs->Define(kFeatureDI, 3, ranges);
     fs->MapToSensor(*definition.sensor);
     definition.feature_space = fs;

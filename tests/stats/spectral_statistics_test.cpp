@@ -54,10 +54,15 @@ class LibraryTest : public test::AnalysisRig {
         AddSpecies(study_, "beta",
                    {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
         fs_ = test::InsertPairFeatureSpace(db);
-        test::WriteThreeBandSensor(dir_.File("three_bands.txt"));
-        ImportSensors({dir_.File("three_bands.txt")});
+        ImportSensors(SensorFiles());
         UsePairChain();
         library_ = std::make_unique<SpectralStatistics>(*session_, *loader_);
+    }
+
+    // The sensors of the session: the three-band one, which sees the features exactly.
+    virtual std::vector<std::string> SensorFiles() {
+        test::WriteThreeBandSensor(dir_.File("three_bands.txt"));
+        return {dir_.File("three_bands.txt")};
     }
 
     // The study with the pair feature space, read anew (its minimum of spectra included).
@@ -927,40 +932,29 @@ TEST_F(LibraryTest, SeparabilityTableOfTheLoadedClasses) {
     EXPECT_FALSE(first.contains("b"));
 }
 
-// Three species of known features on three sensors: "Three test bands" sees them exactly,
-// "Broad blue" mixes its first band across the step at 700 nm (other features, other
-// distances), and "One band" has too few bands for the two-feature space.
-class SensorComparisonTest : public test::AnalysisRig {
+// The library's species on three sensors: "Three test bands" sees them exactly, "Broad blue"
+// mixes its first band across the step at 700 nm (other features, other distances), and "One
+// band" has too few bands for the two-feature space.
+class SensorComparisonTest : public LibraryTest {
   protected:
-    SensorComparisonTest() : AnalysisRig("compare") {}
-    void SetUp() override {
-        Database& db = Admin();
-        const int study = test::InsertStudyWithChainRows(db, "comparison study");
-        test::InsertFeatureSpecies(db, study, "gamma", {{1, {{0.5, -0.3}, {0.6, -0.2}, {0.55, -0.35}}}});
-        test::InsertFeatureSpecies(db, study, "alpha",
-                                   {{1, {{0.10, 0.20}, {0.30, 0.10}}}, {2, {{0.20, 0.40}, {0.15, 0.25}}}});
-        test::InsertFeatureSpecies(
-            db, study, "beta", {{1, {{-0.20, 0.00}, {0.00, -0.20}, {-0.10, -0.10}, {-0.05, 0.05}}}});
-        fs_ = test::InsertPairFeatureSpace(db);
-        test::WriteThreeBandSensor(dir_.File("narrow.txt"));
+    std::vector<std::string> SensorFiles() override {
         std::ofstream(dir_.File("broad.txt")) << "Broad blue\nA wide first band\n"
                                                  "band,avg_wavelength,fwhm,mark\n"
                                                  "1,700,100,C\n2,1000,2,C\n3,2000,2,C\n";
         std::ofstream(dir_.File("one.txt"))
             << "One band\nA single band\nband,avg_wavelength,fwhm,mark\n1,1000,2,C\n";
-        ImportSensors({dir_.File("narrow.txt"), dir_.File("broad.txt"), dir_.File("one.txt")});
+        std::vector<std::string> files = LibraryTest::SensorFiles();
+        files.insert(files.end(), {dir_.File("broad.txt"), dir_.File("one.txt")});
+        return files;
+    }
+    void SetUp() override {
+        LibraryTest::SetUp();
         for (const auto& sensor : session_->Sensors()) {
             if (sensor->Name() == "Three test bands") narrow_ = sensor->SensorId();
             if (sensor->Name() == "Broad blue") broad_ = sensor->SensorId();
             if (sensor->Name() == "One band") one_ = sensor->SensorId();
         }
-        ChainOptions chain;
-        chain.study = std::to_string(study);
-        chain.sensor = std::to_string(narrow_);
-        chain.feature_space_type = 1;
-        chain.feature_space = std::to_string(fs_);
-        Apply(chain);
-        UseStudy(study);
+        UseSensor(narrow_);
     }
 
     SensorComparison Compare(std::vector<int> sensors, Frontend* frontend = nullptr,
@@ -986,7 +980,6 @@ class SensorComparisonTest : public test::AnalysisRig {
         Apply(chain);
     }
 
-    int fs_ = 0;
     int narrow_ = 0;
     int broad_ = 0;
     int one_ = 0;
@@ -1202,7 +1195,7 @@ TEST_F(SensorComparisonTest, ChainSettingsAndTheirListenerAreLeftAsTheyWere) {
         }
         // Its heading states the chain the rows share; each row names its own sensor.
         if (!table.rows.empty()) {
-            EXPECT_EQ(table.chain.rfind("Chain: study \"comparison study\"; splice correction off",
+            EXPECT_EQ(table.chain.rfind("Chain: study \"library study\"; splice correction off",
                                         0),
                       0u)
                 << table.chain;

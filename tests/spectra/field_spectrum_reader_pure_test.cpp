@@ -126,15 +126,6 @@ std::vector<std::pair<int, double>> ReadExport(const std::string& path) {
     return rows;
 }
 
-std::string RefusalOf(const std::string& path) {
-    try {
-        ReadFieldSpectrumValues(path);
-    } catch (const OrvaneError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
     for (const char* name : {"ribb00001", "ribb00002", "ribb00003", "ribb00004", "ribb00005"}) {
         SCOPED_TRACE(name);
@@ -293,7 +284,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         {dir_.File("folder.asd"), "it is a folder, not a regular file"},
         {dir_.File("pipe.asd"), "it is a named pipe, not a regular file"}};
     for (const auto& [path, reason] : cases) {
-        const std::string message = RefusalOf(path);
+        const std::string message =
+            test::RefusalMessage([file = path] { ReadFieldSpectrumValues(file); });
         EXPECT_NE(message.find(path), std::string::npos) << path << ": " << message;
         EXPECT_NE(message.find(reason), std::string::npos) << path << ": " << message;
     }
@@ -584,15 +576,6 @@ TEST_F(TextSpectrumReader, SedHeaderFields) {
     EXPECT_TRUE(contents.notes.empty());
 }
 
-std::string RefusalOf(FieldSpectrumContents (*read)(const std::string&), const std::string& path) {
-    try {
-        read(path);
-    } catch (const OrvaneError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 // A file that is not of the format, or whose table is broken, is refused naming the file and
 // the line.
 TEST_F(TextSpectrumReader, BrokenFilesAreRefusedNamingFileAndLine) {
@@ -669,8 +652,8 @@ TEST_F(TextSpectrumReader, BrokenFilesAreRefusedNamingFileAndLine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         const std::string path = Write(c.sig ? "bad.sig" : "bad.sed", c.text);
-        const std::string message =
-            RefusalOf(c.sig ? &ReadSigSpectrumValues : &ReadSedSpectrumValues, path);
+        const auto read = c.sig ? &ReadSigSpectrumValues : &ReadSedSpectrumValues;
+        const std::string message = test::RefusalMessage([&] { read(path); });
         if (c.reason.empty()) {
             EXPECT_EQ(message, "");
             continue;

@@ -209,29 +209,71 @@ TEST(SavitzkyGolayApply, MovingWindowAndFftAgreeAwayFromTheEdges) {
     }
 }
 
+// Positive values without a pattern, so that every convolution value is well away from zero and
+// a relative comparison means something.
+std::vector<double> Signal(int n, double phase) {
+    std::vector<double> x(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        x[static_cast<size_t>(k)] = 1.0 + 0.5 * std::sin(0.37 * k + phase) + 0.1 * std::cos(k * k % 97);
+    return x;
+}
+
+FftBuffer Buffer(const std::vector<double>& values) {
+    FftBuffer b(values.size());
+    for (size_t i = 0; i < values.size(); ++i) b.Data()[i] = values[i];
+    return b;
+}
+
+ColumnVector Column(const std::vector<double>& values) {
+    ColumnVector c(static_cast<int>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) c.element(static_cast<int>(i)) = values[i];
+    return c;
+}
+
+// Circular convolution of x and h the way the FFT smoothing does it with the plans.
+std::vector<double> ConvolveWithPlan(const std::vector<double>& x, const std::vector<double>& h) {
+    const int n = static_cast<int>(x.size());
+    const FftPlan& plan = FftPlan::ForLength(n);
+    FftBuffer xs(2 * static_cast<size_t>(plan.SpectrumLength()));
+    FftBuffer hs(xs.Size());
+    plan.Forward(Buffer(x), xs);
+    plan.Forward(Buffer(h), hs);
+    for (int j = 0; j < plan.SpectrumLength(); ++j) xs.Complex()[j] *= hs.Complex()[j];
+    FftBuffer back(x.size());
+    plan.Inverse(xs, back);
+    std::vector<double> y(x.size());
+    for (int k = 0; k < n; ++k) y[static_cast<size_t>(k)] = back.Data()[k] / n;
+    return y;
+}
+
+// The same convolution with Newmat's transforms, which the smoothing used before.
+std::vector<double> ConvolveWithNewmat(const std::vector<double>& x, const std::vector<double>& h) {
+    ColumnVector xr, xi, hr, hi, back;
+    NEWMAT::RealFFT(Column(x), xr, xi);
+    NEWMAT::RealFFT(Column(h), hr, hi);
+    ColumnVector re(xr.Nrows()), im(xr.Nrows());
+    for (int j = 1; j <= xr.Nrows(); ++j) {
+        re(j) = xr(j) * hr(j) - xi(j) * hi(j);
+        im(j) = xr(j) * hi(j) + xi(j) * hr(j);
+    }
+    NEWMAT::RealFFTI(re, im, back);
+    return std::vector<double>(back.Store(), back.Store() + back.Nrows());
+}
+
 // The convolution FFT smoothing computed with Newmat's transforms before it moved to FFTW,
 // value for value on the grid (bands without value count as zero, as they did).
 std::vector<double> NewmatFftReference(const SavitzkyGolayKernel& kernel, const BandVector& x) {
-    const int n = SavitzkyGolayKernel::FastFftLength(kernel.Size() + x.Count());
-    ColumnVector signal(n), h(n);
-    signal = 0.0;
-    h = 0.0;
+    const int m = SavitzkyGolayKernel::FastFftLength(kernel.Size() + x.Count());
+    std::vector<double> signal(static_cast<size_t>(m), 0.0), h(signal.size(), 0.0);
     for (int k = 0; k < x.Count(); ++k) {
         const double v = x.Value(x.First() + k);
-        signal.element(k) = HasValue(v) ? v : 0.0;
+        signal[static_cast<size_t>(k)] = HasValue(v) ? v : 0.0;
     }
     for (int i = 1; i <= kernel.Size(); ++i)
-        h.element(((kernel.Left() + 1 - i) % n + n) % n) = kernel.Coefficients()(i);
-    ColumnVector sr, si, hr, hi, back;
-    NEWMAT::RealFFT(signal, sr, si);
-    NEWMAT::RealFFT(h, hr, hi);
-    ColumnVector re(sr.Nrows()), im(sr.Nrows());
-    for (int j = 1; j <= sr.Nrows(); ++j) {
-        re(j) = sr(j) * hr(j) - si(j) * hi(j);
-        im(j) = sr(j) * hi(j) + si(j) * hr(j);
-    }
-    NEWMAT::RealFFTI(re, im, back);
-    return std::vector<double>(back.Store(), back.Store() + x.Count());
+        h[static_cast<size_t>(((kernel.Left() + 1 - i) % m + m) % m)] = kernel.Coefficients()(i);
+    std::vector<double> y = ConvolveWithNewmat(signal, h);
+    y.resize(static_cast<size_t>(x.Count()));
+    return y;
 }
 
 // Transform lengths 2160, 2250, 2304 and 2500 (windows 1 to 333), with bands without value
@@ -376,57 +418,6 @@ TEST(IterativeDerivative, HandWorkedValues) {
         }
         EXPECT_EQ(d.ValidCount(), valid);
     }
-}
-
-// Positive values without a pattern, so that every convolution value is well away from zero and
-// a relative comparison means something.
-std::vector<double> Signal(int n, double phase) {
-    std::vector<double> x(static_cast<size_t>(n));
-    for (int k = 0; k < n; ++k)
-        x[static_cast<size_t>(k)] = 1.0 + 0.5 * std::sin(0.37 * k + phase) + 0.1 * std::cos(k * k % 97);
-    return x;
-}
-
-FftBuffer Buffer(const std::vector<double>& values) {
-    FftBuffer b(values.size());
-    for (size_t i = 0; i < values.size(); ++i) b.Data()[i] = values[i];
-    return b;
-}
-
-ColumnVector Column(const std::vector<double>& values) {
-    ColumnVector c(static_cast<int>(values.size()));
-    for (size_t i = 0; i < values.size(); ++i) c.element(static_cast<int>(i)) = values[i];
-    return c;
-}
-
-// Circular convolution of x and h the way the FFT smoothing does it with the plans.
-std::vector<double> ConvolveWithPlan(const std::vector<double>& x, const std::vector<double>& h) {
-    const int n = static_cast<int>(x.size());
-    const FftPlan& plan = FftPlan::ForLength(n);
-    FftBuffer xs(2 * static_cast<size_t>(plan.SpectrumLength()));
-    FftBuffer hs(xs.Size());
-    plan.Forward(Buffer(x), xs);
-    plan.Forward(Buffer(h), hs);
-    for (int j = 0; j < plan.SpectrumLength(); ++j) xs.Complex()[j] *= hs.Complex()[j];
-    FftBuffer back(x.size());
-    plan.Inverse(xs, back);
-    std::vector<double> y(x.size());
-    for (int k = 0; k < n; ++k) y[static_cast<size_t>(k)] = back.Data()[k] / n;
-    return y;
-}
-
-// The same convolution with Newmat's transforms, which the smoothing used before.
-std::vector<double> ConvolveWithNewmat(const std::vector<double>& x, const std::vector<double>& h) {
-    ColumnVector xr, xi, hr, hi, back;
-    NEWMAT::RealFFT(Column(x), xr, xi);
-    NEWMAT::RealFFT(Column(h), hr, hi);
-    ColumnVector re(xr.Nrows()), im(xr.Nrows());
-    for (int j = 1; j <= xr.Nrows(); ++j) {
-        re(j) = xr(j) * hr(j) - xi(j) * hi(j);
-        im(j) = xr(j) * hi(j) + xi(j) * hr(j);
-    }
-    NEWMAT::RealFFTI(re, im, back);
-    return std::vector<double>(back.Store(), back.Store() + back.Nrows());
 }
 
 // Lengths of the smoothing grid unpadded (2150), with a large prime factor (2182 = 2 x 1091),

@@ -1014,25 +1014,26 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
     // A sensor that was not really switched to would repeat the narrow figures.
     EXPECT_GT(std::fabs(broad.min_jm - narrow.min_jm), 1e-3);
 
-    // Each sensor on its own through the discriminant analysis and the pairwise distances; the
-    // libraries the comparison built are the current ones and are reused.
-    for (const SensorComparisonRow& row : table.rows) {
-        UseSensor(row.sensor_id);
-        SpectralStatistics library(*session_, *loader_);
-        library.LoadLibrary();
-        ASSERT_STREQ(library.StatusText(), "Ready") << row.sensor;
-        const AccuracyResult da = RunDiscriminantAnalysis(library, *loader_, output_, frontend_, 3);
-        EXPECT_DOUBLE_EQ(row.overall_accuracy, da.overall_accuracy) << row.sensor;
-        EXPECT_DOUBLE_EQ(row.kappa, da.kappa) << row.sensor;
-        const Matrix b = PairwiseBhattacharyya(library);
-        const double jm[] = {JeffriesMatusita(b(1, 2)), JeffriesMatusita(b(1, 3)),
-                             JeffriesMatusita(b(2, 3))};
-        EXPECT_DOUBLE_EQ(row.min_jm, std::min({jm[0], jm[1], jm[2]})) << row.sensor;
-        EXPECT_NEAR(row.mean_jm, (jm[0] + jm[1] + jm[2]) / 3, 1e-15) << row.sensor;
-        EXPECT_LE(0.0, row.min_jm);
-        EXPECT_LE(row.min_jm, row.mean_jm);
-        EXPECT_LE(row.mean_jm, 2.0);
-    }
+    // Each sensor on its own through the discriminant analysis (under `validation`) and the
+    // pairwise distances; the libraries the comparison built are the current ones and are reused.
+    const auto expect_separate_runs = [&](const SensorComparison& t, const char* validation) {
+        for (const SensorComparisonRow& row : t.rows) {
+            UseSensor(row.sensor_id);
+            SpectralStatistics library(*session_, *loader_);
+            library.LoadLibrary();
+            ASSERT_STREQ(library.StatusText(), "Ready") << row.sensor;
+            const AccuracyResult da = RunDiscriminantAnalysis(
+                library, *loader_, output_, frontend_, 3, ParseValidation(validation));
+            EXPECT_DOUBLE_EQ(row.overall_accuracy, da.overall_accuracy) << row.sensor;
+            EXPECT_DOUBLE_EQ(row.kappa, da.kappa) << row.sensor;
+            const Matrix b = PairwiseBhattacharyya(library);
+            const double jm[] = {JeffriesMatusita(b(1, 2)), JeffriesMatusita(b(1, 3)),
+                                 JeffriesMatusita(b(2, 3))};
+            EXPECT_DOUBLE_EQ(row.min_jm, std::min({jm[0], jm[1], jm[2]})) << row.sensor;
+            EXPECT_NEAR(row.mean_jm, (jm[0] + jm[1] + jm[2]) / 3, 1e-15) << row.sensor;
+        }
+    };
+    expect_separate_runs(table, "resubstitution");
 
     // The file: a header, then one row per sensor in the order asked.
     ASSERT_FALSE(table.path.empty());
@@ -1083,16 +1084,8 @@ TEST_F(SensorComparisonTest, TableAgreesWithSeparateRunsAndIndependentDistances)
                   1)
             << sensor;
     }
-    for (const SensorComparisonRow& row : loo.rows) {
-        EXPECT_EQ(row.validation, "leave-one-out");
-        UseSensor(row.sensor_id);
-        SpectralStatistics library(*session_, *loader_);
-        library.LoadLibrary();
-        const AccuracyResult da = RunDiscriminantAnalysis(library, *loader_, output_, frontend_,
-                                                          3, ParseValidation("loo"));
-        EXPECT_DOUBLE_EQ(row.overall_accuracy, da.overall_accuracy) << row.sensor;
-        EXPECT_DOUBLE_EQ(row.kappa, da.kappa) << row.sensor;
-    }
+    for (const SensorComparisonRow& row : loo.rows) EXPECT_EQ(row.validation, "leave-one-out");
+    expect_separate_runs(loo, "loo");
     const nlohmann::json j = test::ReadJson(dir_.Path() + "/out/sensor_comparison.json");
     EXPECT_EQ(j["analysis"], "sensor comparison");
     EXPECT_EQ(j["provenance"]["validation"], "leave-one-out");

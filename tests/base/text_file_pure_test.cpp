@@ -137,10 +137,7 @@ TEST(TextFile, CloseReportsAWriteFailure) {
 // Every name written into a csv file: a field a spreadsheet would run as a formula is shown as
 // text, numbers stay numbers, and separators are quoted after the prefix is added.
 TEST(TextFile, CsvFieldsCannotBecomeFormulas) {
-    const struct {
-        std::string text;
-        std::string field;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0"},
         {"+SUM(A1:A9)", "'+SUM(A1:A9)"},
         {"-A1", "'-A1"},
@@ -163,7 +160,7 @@ TEST(TextFile, CsvFieldsCannotBecomeFormulas) {
         {"o'neil", "o'neil"},
         {"a,b", "\"a,b\""},
         {"", ""}};
-    for (const auto& c : cases) EXPECT_EQ(CsvQuoted(c.text), c.field) << c.text;
+    for (const auto& [text, field] : cases) EXPECT_EQ(CsvQuoted(text), field) << text;
 }
 
 // Temporary files of a killed run are removed by the next write into the folder; anything a
@@ -413,25 +410,23 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
 // The file holds the password: one others may read is used, with a warning naming the fix.
 TEST_F(Configuration, AFileOthersMayReadIsUsedWithAWarningNamingTheFix) {
     using std::filesystem::perms;
-    const struct {
-        perms mode;
-        bool warned;
-    } cases[] = {{perms::owner_read | perms::owner_write, false},
-                 {perms::owner_read, false},
-                 {perms::owner_read | perms::owner_write | perms::group_read, true},
-                 {perms::owner_read | perms::others_read, true},
-                 {perms::owner_all | perms::group_all | perms::others_all, true}};
+    const std::pair<perms, bool> cases[] = {
+        {perms::owner_read | perms::owner_write, false},
+        {perms::owner_read, false},
+        {perms::owner_read | perms::owner_write | perms::group_read, true},
+        {perms::owner_read | perms::others_read, true},
+        {perms::owner_all | perms::group_all | perms::others_all, true}};
     const std::string path = dir_.File("spectra_config.txt");
-    for (const auto& c : cases) {
+    for (const auto& [mode, warned] : cases) {
         std::ofstream(path) << "server h\npassword secret\n";
-        std::filesystem::permissions(path, c.mode);
+        std::filesystem::permissions(path, mode);
         ConfigFile config(path);
         config.Open();
         EXPECT_EQ(config.Connection().host, "h");
         std::string said;
         for (const std::string& w : config.Warnings()) said += w;
-        EXPECT_EQ(said.find("chmod 600 " + path) != std::string::npos, c.warned)
-            << static_cast<int>(c.mode) << ": " << said;
+        EXPECT_EQ(said.find("chmod 600 " + path) != std::string::npos, warned)
+            << static_cast<int>(mode) << ": " << said;
     }
     // A path the shell would split is quoted in the suggested command.
     const std::string odd = dir_.File("my lab's config.txt");

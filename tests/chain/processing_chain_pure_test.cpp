@@ -240,22 +240,19 @@ TEST(ContinuumRemoval, EqualsTheQhullUpperHull) {
 // A spectrum that is its own upper hull (concave, or straight) is all ones; a hull at zero
 // gives no value rather than a division by zero.
 TEST(ContinuumRemoval, ASpectrumThatIsItsOwnHullGivesOnes) {
-    const struct {
-        const char* name;
-        std::function<double(double)> f;
-    } cases[] = {
+    const std::pair<const char*, std::function<double(double)>> cases[] = {
         {"concave", [](double w) { return 0.6 - 1e-7 * (w - 1400.0) * (w - 1400.0); }},
         {"straight", [](double w) { return 0.1 + 1e-4 * (w - 350.0); }},
         {"one band", [](double w) { return w == 900 ? 0.4 : kNoValue; }},
     };
 
     OneStageOn on(Stage::kContinuumRemoved, 1);
-    for (const auto& c : cases) {
+    for (const auto& [name, f] : cases) {
         BandVector out(0, 0);
-        RemoveContinuum(on.Step(), GridOf(c.f), out);
+        RemoveContinuum(on.Step(), GridOf(f), out);
         for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
-            ASSERT_TRUE(test::SameValue(out.Value(w), HasValue(c.f(w)) ? 1.0 : kNoValue, 1e-12))
-                << c.name << " at " << w;
+            ASSERT_TRUE(test::SameValue(out.Value(w), HasValue(f(w)) ? 1.0 : kNoValue, 1e-12))
+                << name << " at " << w;
     }
     BandVector out(0, 0);
     RemoveContinuum(on.Step(), GridOf([](double) { return 0.0; }), out);

@@ -462,10 +462,7 @@ class CliInput : public test::CliFixture {
 
 // Every typed number is read whole and checked; a refusal names the option and stores nothing.
 TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
-    const struct {
-        std::vector<std::string> args;
-        const char* in_error;
-    } cases[] = {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
         {{"study", "create", "--name", "n", "--path", "/tmp", "--min-samples", "4294967306"},
          "--min-samples must be a whole number from 0 to 10000"},
         {{"filter", "set", "99999999999-5"}, "\"99999999999\" is out of range"},
@@ -474,10 +471,10 @@ TEST_F(CliInput, NumbersThatDoNotFitAreRefusedByName) {
         {{"--derivative", "99999999999", "filter", "show"}, "--derivative"},
         {{"export", "--format", "arff", "--transpose"}, "cannot be transposed"},
     };
-    for (const auto& c : cases) {
-        const test::CliOutcome r = Cli(c.args);
-        EXPECT_NE(r.rc, 0) << c.args[0];
-        EXPECT_TRUE(Contains(r.err, c.in_error)) << c.args[0] << ": " << r.err;
+    for (const auto& [args, in_error] : cases) {
+        const test::CliOutcome r = Cli(args);
+        EXPECT_NE(r.rc, 0) << args[0];
+        EXPECT_TRUE(Contains(r.err, in_error)) << args[0] << ": " << r.err;
     }
     EXPECT_EQ(Count("study"), 1);
     EXPECT_EQ(Count("waveband_filter_range"), 0);

@@ -368,20 +368,17 @@ TEST_F(ExportTest, ArffSpeciesNamesAreTheChosenOnesAndReadBackWhole) {
 TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
     const std::string out = dir_.Path() + "/out";
     const std::string message = dir_.File("message.txt");
-    const struct {
-        int format;
-        const char* kept;
-    } cases[] = {
+    const std::pair<int, const char*> cases[] = {
         {ExportSettings::kCsv, "The previous file, if any, is kept as it was."},
         {ExportSettings::kArff, "The previous file, if any, is kept as it was."},
         {ExportSettings::kEnvi, "The previous file, if any, is kept as it was."},
         {ExportSettings::kEnviSli, ".hdr, if any, are kept as they were."}};
-    for (const auto& c : cases) {
-        const ExportSettings s = Settings(Stage::kSynthesized, c.format, kEverySpectrum,
-                                          ExportSettings::kAllSpecies);
+    for (const auto& [format, kept] : cases) {
+        const ExportSettings s =
+            Settings(Stage::kSynthesized, format, kEverySpectrum, ExportSettings::kAllSpecies);
         const ExportResult first = Run(s);
         const std::string hdr = std::filesystem::path(first.path).replace_extension(".hdr");
-        const bool library = c.format == ExportSettings::kEnviSli;
+        const bool library = format == ExportSettings::kEnviSli;
         const std::string earlier = FileText(first.path);
         const std::string earlier_hdr = library ? FileText(hdr) : "";
         ASSERT_GT(earlier.size(), 256u);
@@ -411,15 +408,15 @@ TEST_F(ExportTest, AFailedRewriteKeepsTheEarlierFile) {
         int status = 0;
         waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 3) << c.format << ": the failed export must be an error";
-        EXPECT_EQ(FileText(first.path), earlier) << c.format;
+        EXPECT_EQ(WEXITSTATUS(status), 3) << format << ": the failed export must be an error";
+        EXPECT_EQ(FileText(first.path), earlier) << format;
         if (library) {
             EXPECT_EQ(FileText(hdr), earlier_hdr);
         }
         const std::string text = FileText(message);
         EXPECT_NE(text.find(first.path + "\nCheck if file"), std::string::npos) << text;
         EXPECT_NE(text.find("before exporting data.\nFile too large\n"), std::string::npos) << text;
-        EXPECT_NE(text.find(c.kept), std::string::npos) << text;
+        EXPECT_NE(text.find(kept), std::string::npos) << text;
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(out))
             names.push_back(e.path().filename());

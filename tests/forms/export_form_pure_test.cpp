@@ -84,18 +84,14 @@ TEST(ExportForm, OffsetPassesOnlyWhileChecked) {
 
 // The ids pass on while there is a site or spectrum to name, and are kept for the next choice.
 TEST(ExportForm, IdsPassOnlyForSpectraAndSiteMeans) {
-    const struct {
-        int details;
-        bool passed;
-    } cases[] = {{kEverySpectrum, true},
-                 {kSiteMean, true},
-                 {kSpeciesMean, false}};
-    for (const auto& c : cases) {
+    const std::pair<int, bool> cases[] = {
+        {kEverySpectrum, true}, {kSiteMean, true}, {kSpeciesMean, false}};
+    for (const auto& [details, passed] : cases) {
         ExportForm form;
         form.settings.ids = true;
-        form.settings.data_details = c.details;
-        EXPECT_EQ(form.IdsEnabled(), c.passed) << c.details;
-        EXPECT_EQ(form.RunSettings().ids, c.passed) << c.details;
+        form.settings.data_details = details;
+        EXPECT_EQ(form.IdsEnabled(), passed) << details;
+        EXPECT_EQ(form.RunSettings().ids, passed) << details;
         EXPECT_TRUE(form.settings.ids);
     }
     ExportForm form;
@@ -188,15 +184,13 @@ TEST(ExportFormats, EachWordNamesOneFormatAndTheSummaryFollowsItsLayout) {
 
 // Fixed notation, as short as reading back exactly allows, for values an export meets.
 TEST(PlainNumber, ShortestFixedDecimalThatReadsBackExactly) {
-    const struct {
-        double value;
-        const char* text;
-    } cases[] = {{442.7, "442.7"},   {442.98, "442.98"}, {0.1 + 0.2, "0.30000000000000004"},
-                 {-5.0, "-5"},       {3.2e-6, "0.0000032"}, {1e21, "1000000000000000000000"},
-                 {0.0, "0"},         {-0.015625, "-0.015625"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(PlainNumber(c.value), c.text);
-        EXPECT_EQ(std::strtod(PlainNumber(c.value).c_str(), nullptr), c.value) << c.text;
+    const std::pair<double, const char*> cases[] = {
+        {442.7, "442.7"}, {442.98, "442.98"},      {0.1 + 0.2, "0.30000000000000004"},
+        {-5.0, "-5"},     {3.2e-6, "0.0000032"},   {1e21, "1000000000000000000000"},
+        {0.0, "0"},       {-0.015625, "-0.015625"}};
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(PlainNumber(value), text);
+        EXPECT_EQ(std::strtod(PlainNumber(value).c_str(), nullptr), value) << text;
     }
 }
 

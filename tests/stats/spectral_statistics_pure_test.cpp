@@ -191,15 +191,13 @@ class ErrorFrontend : public Frontend {
 };
 
 TEST(ResultRecordTest, JsonTwinReplacesTheExtension) {
-    const struct {
-        const char* result;
-        const char* json;
-    } cases[] = {{"/out/Error Matrix.csv", "/out/Error Matrix.json"},
-                 {"/out/JM and B output.csv", "/out/JM and B output.json"},
-                 {"/o.d/pca_output", "/o.d/pca_output.json"},  // a dot in the folder only
-                 {"/out/.hidden", "/out/.hidden.json"},
-                 {"table.v2.csv", "table.v2.json"}};
-    for (const auto& c : cases) EXPECT_EQ(JsonPathBeside(c.result), c.json) << c.result;
+    const std::pair<const char*, const char*> cases[] = {
+        {"/out/Error Matrix.csv", "/out/Error Matrix.json"},
+        {"/out/JM and B output.csv", "/out/JM and B output.json"},
+        {"/o.d/pca_output", "/o.d/pca_output.json"},  // a dot in the folder only
+        {"/out/.hidden", "/out/.hidden.json"},
+        {"table.v2.csv", "table.v2.json"}};
+    for (const auto& [result, json] : cases) EXPECT_EQ(JsonPathBeside(result), json) << result;
 }
 
 TEST(ResultRecordTest, NonFiniteNumbersAndBadTextStillGiveValidJson) {

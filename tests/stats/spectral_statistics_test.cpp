@@ -1172,18 +1172,15 @@ TEST_F(SensorComparisonTest, ChainSettingsAndTheirListenerAreLeftAsTheyWere) {
                                session_->StageMode(Stage::kSpliced),
                                session_->SmoothingType(), session_->DerivativeOrder());
     };
-    const struct {
-        const char* name;
-        std::vector<int> sensors;
-    } cases[] = {
+    const std::pair<const char*, std::vector<int>> cases[] = {
         {"compared", {broad_, narrow_}},
         {"refused after switching", {broad_, one_}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, sensors] : cases) {
         const auto before = state();
         SensorComparison table;
         try {
-            table = Compare(c.sensors);
+            table = Compare(sensors);
         } catch (const OrvaneError&) {
         }
         // Its heading states the chain the rows share; each row names its own sensor.
@@ -1193,11 +1190,11 @@ TEST_F(SensorComparisonTest, ChainSettingsAndTheirListenerAreLeftAsTheyWere) {
                       0u)
                 << table.chain;
         }
-        EXPECT_EQ(heard, 0) << c.name;
-        EXPECT_EQ(state(), before) << c.name;
+        EXPECT_EQ(heard, 0) << name;
+        EXPECT_EQ(state(), before) << name;
         // The listener is back in place for the user's next change.
         session_->NotifyChainChanged();
-        EXPECT_EQ(heard, 1) << c.name;
+        EXPECT_EQ(heard, 1) << name;
         heard = 0;
         session_->SetFeatureSpace(fs_);
     }

@@ -154,10 +154,7 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     Migrate();
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
-    const struct {
-        const char* sql;
-        int expected;
-    } checks[] = {
+    const std::pair<const char*, int> checks[] = {
         {"select count(*) from species where species_id = 1 and common_name = 'Kauri tree'", 1},
         {"select count(*) from site", 3},
         {"select count(*) from spectrum where species_id = 1 and site_id = 1", 3},
@@ -171,7 +168,7 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     std::string ids;
     Db().QueryText("select group_concat(species_id order by species_id) from species", ids);
     EXPECT_EQ(ids, "1,3,4");
-    for (const auto& c : checks) EXPECT_EQ(Count(c.sql), c.expected) << c.sql;
+    for (const auto& [sql, expected] : checks) EXPECT_EQ(Count(sql), expected) << sql;
     EXPECT_THROW(Db().Execute("insert into species (study_id, folder_name) values (1, 'Kauri')"),
                  DbError);
 }

@@ -36,16 +36,14 @@ TEST(SiteFolderNumber, NameOrPosition) {
 }
 
 TEST(CaptureDateText, OnlyDatesTheServerCanHold) {
-    const struct {
-        CaptureTime time;
-        const char* expected;
-    } cases[] = {
+    const std::pair<CaptureTime, const char*> cases[] = {
         {{2019, 3, 4, 10, 11, 12}, "20190304101112"},
         {{2020, 2, 29, 0, 0, 0}, "20200229000000"},
         {{2019, 2, 29, 0, 0, 0}, ""},  // not a leap year
         {{1900, 0, 0, 0, 0, 0}, ""},   // a header that was never filled in
         {{2019, 4, 31, 0, 0, 0}, ""}};
-    for (const auto& c : cases) EXPECT_EQ(CaptureDateText(c.time), c.expected) << c.expected;
+    for (const auto& [time, expected] : cases)
+        EXPECT_EQ(CaptureDateText(time), expected) << expected;
 }
 
 TEST(AsUtf8, KeepsUtf8AndReadsOtherBytesAsLatin1) {
@@ -84,17 +82,14 @@ TEST(Utf8Text, ValidityReplacementAndEscapes) {
 
 TEST(FolderBrowserStatusText, LongPathsShowTheirFirst35Characters) {
     const std::string p35(35, 'a');
-    const struct {
-        std::string path;
-        std::string shown;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"", ""},
         {p35, p35},
         {p35 + "b", p35 + "..."},
         {"/home/field/studies/2019/kauri-dieback/site01", "/home/field/studies/2019/kauri-dieb..."},
         // Characters, not bytes: an e-acute is never cut in half.
         {std::string(34, 'a') + "\xC3\xA9\xC3\xA9", std::string(34, 'a') + "\xC3\xA9..."}};
-    for (const auto& c : cases) EXPECT_EQ(FolderBrowserStatusText(c.path), c.shown) << c.path;
+    for (const auto& [path, shown] : cases) EXPECT_EQ(FolderBrowserStatusText(path), shown) << path;
 }
 
 class ZProfileReaderTest : public ::testing::Test {

@@ -472,25 +472,19 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
         "        v = lib.spectra[i, j]\n"
         "        bad += not (math.isnan(v) if f == '' else abs(float(f) - v) <= 1e-13 * abs(v))\n"
         "print(lib.spectra.shape, len(rows) - 1, bad, lib.names[0], '|', lib.names[-1])\n";
-    const struct {
-        Stage stage;
-        int details;
-        bool include_filtered;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<Stage, int, bool, const char*> cases[] = {
         {Stage::kSynthesized, kEverySpectrum, false,
          "(11, 7) 11 0 Ten site 1 spectrum 1 | Neil common site 5 spectrum 3"},
         // With a filter: the excluded bands are missing values in both files.
-        {Stage::kFiltered, kSiteMean, true,
-         "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
-    for (const auto& c : cases) {
-        if (c.stage == Stage::kFiltered) {
+        {Stage::kFiltered, kSiteMean, true, "(6, 2150) 6 0 Ten site 1 | Neil common site 5"}};
+    for (const auto& [stage, details, include_filtered, expected] : cases) {
+        if (stage == Stage::kFiltered) {
             test::InsertWavebandFilter(Admin(), study_, {{400, 2450}});
             session_->SetStudy(study_);
         }
-        ExportSettings s = Settings(c.stage, ExportSettings::kCsv, c.details,
+        ExportSettings s = Settings(stage, ExportSettings::kCsv, details,
                                     ExportSettings::kAllSpecies, kCommonName);
-        s.include_filtered = c.include_filtered;
+        s.include_filtered = include_filtered;
         const ExportResult csv = Run(s);
         s.format = ExportSettings::kEnviSli;
         s.transpose = true;  // has no meaning for a binary library
@@ -506,8 +500,7 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
                       " rows, " + std::to_string(sli.columns) + " columns of values (" +
                       std::to_string(sli.rows) + " spectra or means, " +
                       std::to_string(sli.columns) + " bands)\n");
-        EXPECT_EQ(Python(script, {hdr, csv.path}),
-                  std::string(c.expected) + "\n");
+        EXPECT_EQ(Python(script, {hdr, csv.path}), std::string(expected) + "\n");
     }
 }
 

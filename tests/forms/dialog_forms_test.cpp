@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/frontend.h"
@@ -97,22 +98,17 @@ TEST_F(DialogForms, ThePlotDropsCheckedSpeciesTheNewStudyLacks) {
 
     // Only the study's checked species can leave nothing to plot.
     Select("Kaimai ridge");
-    const struct {
-        int source;
-        int selection;
-        std::vector<std::string> folders;
-        bool nothing;
-    } cases[] = {
+    const std::tuple<int, int, std::vector<std::string>, bool> cases[] = {
         {SpectraPlotForm::kStudy, SpectraPlotRequest::kFolders, {}, true},
         {SpectraPlotForm::kStudy, SpectraPlotRequest::kFolders, {"kauri"}, false},
         {SpectraPlotForm::kStudy, SpectraPlotRequest::kAllSpecies, {}, false},
         {SpectraPlotForm::kLoaded, SpectraPlotRequest::kFolders, {}, false},
     };
-    for (const auto& c : cases) {
-        plot.source = c.source;
-        plot.selection = c.selection;
-        plot.folders = c.folders;
-        EXPECT_EQ(!plot.NothingToPlot().empty(), c.nothing) << c.source << " " << c.selection;
+    for (const auto& [source, selection, folders, nothing] : cases) {
+        plot.source = source;
+        plot.selection = selection;
+        plot.folders = folders;
+        EXPECT_EQ(!plot.NothingToPlot().empty(), nothing) << source << " " << selection;
     }
 
     // The remembered stage word is read in any case, as the command line reads it; an unknown
@@ -313,20 +309,15 @@ TEST_F(MixingFormsTest, EndmemberSelectionChoosesTheUnmixedElements) {
     EXPECT_EQ(s.ElementsText(), "1,2,3,6");
     EXPECT_TRUE(s.ElementChoices().empty());  // no sensor chosen
     EXPECT_EQ(s.ElementsNote(), "Unmixing uses the sensor elements 1, 2, 3 and 6.");
-    const struct {
-        int number;
-        bool chosen;
-        bool taken;
-        std::vector<int> after;
-    } steps[] = {
+    const std::tuple<int, bool, bool, std::vector<int>> steps[] = {
         {4, true, true, {1, 2, 3, 4, 6}},
         {4, true, true, {1, 2, 3, 4, 6}},
         {1, false, true, {2, 3, 4, 6}},
         {5, false, true, {2, 3, 4, 6}},
     };
-    for (const auto& step : steps) {
-        EXPECT_EQ(s.SetElementChosen(step.number, step.chosen), step.taken) << step.number;
-        EXPECT_EQ(s.Elements(), step.after) << step.number;
+    for (const auto& [number, chosen, taken, after] : steps) {
+        EXPECT_EQ(s.SetElementChosen(number, chosen), taken) << number;
+        EXPECT_EQ(s.Elements(), after) << number;
     }
     EXPECT_FALSE(s.SetElementsText("2,x"));
     EXPECT_EQ(s.ElementsText(), "2,3,4,6");

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/data_files.h"
@@ -62,17 +63,14 @@ TEST(ExportForm, TheWindowsListsReachEveryStage) {
 }
 
 TEST(ExportForm, OffsetPassesOnlyWhileChecked) {
-    const struct {
-        bool checked;
-        int value;
-        int passed;
-    } cases[] = {{false, 10, 0}, {true, 10, 10}, {true, 0, 0}, {true, 100, 100}, {false, 55, 0}};
-    for (const auto& c : cases) {
+    const std::tuple<bool, int, int> cases[] = {
+        {false, 10, 0}, {true, 10, 10}, {true, 0, 0}, {true, 100, 100}, {false, 55, 0}};
+    for (const auto& [checked, value, passed] : cases) {
         ExportForm form;
-        form.offset_checked = c.checked;
-        form.offset_value = c.value;
-        EXPECT_EQ(form.OffsetEditEnabled(), c.checked);
-        EXPECT_EQ(form.RunSettings().offset_percent, c.passed) << c.value;
+        form.offset_checked = checked;
+        form.offset_value = value;
+        EXPECT_EQ(form.OffsetEditEnabled(), checked);
+        EXPECT_EQ(form.RunSettings().offset_percent, passed) << value;
     }
     ExportForm form;
     form.offset_checked = true;
@@ -102,21 +100,18 @@ TEST(ExportForm, IdsPassOnlyForSpectraAndSiteMeans) {
 // What the window's dialogs say, without the window or a study: the import's closing summary
 // and the help texts.
 TEST(ImportSummaryText, OneLineForBothFacesThenTheSkippedEntries) {
-    const struct {
-        ImportCounts counts;
-        const char* line;
-        const char* whole;
-    } cases[] = {
-        {{2, 5, 40, 0, {}}, "Added 2 species, 5 sites and 40 spectra; 0 skipped",
+    const std::tuple<ImportCounts, const char*, const char*> cases[] = {
+        {{2, 5, 40, 0, {}},
+         "Added 2 species, 5 sites and 40 spectra; 0 skipped",
          "Added 2 species, 5 sites and 40 spectra; 0 skipped"},
         {{0, 0, 0, 2, {"/d/notes.txt: it is a file", "/d/x: no site folder"}},
          "Added 0 species, 0 sites and 0 spectra; 2 skipped",
          "Added 0 species, 0 sites and 0 spectra; 2 skipped:\n  /d/notes.txt: it is a "
          "file\n  /d/x: no site folder"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ImportSummaryLine(c.counts), c.line);
-        EXPECT_EQ(ImportSummary(c.counts), c.whole);
+    for (const auto& [counts, line, whole] : cases) {
+        EXPECT_EQ(ImportSummaryLine(counts), line);
+        EXPECT_EQ(ImportSummary(counts), whole);
     }
 }
 
@@ -149,11 +144,7 @@ TEST(ExportFormats, EachWordNamesOneFormatAndTheSummaryFollowsItsLayout) {
     EXPECT_EQ(FindExportFormat(9), nullptr);
     EXPECT_EQ(ExportFormatWords(), "csv|arff|envi|envi-sli");
 
-    const struct {
-        int format;
-        bool transpose;
-        const char* text;
-    } cases[] = {
+    const std::tuple<int, bool, const char*> cases[] = {
         {ExportSettings::kCsv, false, "Wrote out/x.csv\n3 rows, 5 columns of values"},
         {ExportSettings::kCsv, true, "Wrote out/x.csv\n5 rows, 3 columns of values"},
         {ExportSettings::kArff, false, "Wrote out/x.csv\n3 rows, 5 columns of values"},
@@ -165,12 +156,12 @@ TEST(ExportFormats, EachWordNamesOneFormatAndTheSummaryFollowsItsLayout) {
     result.path = "out/x.csv";
     result.rows = 3;
     result.columns = 5;
-    for (const auto& c : cases) {
+    for (const auto& [format, transpose, text] : cases) {
         ExportSettings s;
-        s.format = c.format;
-        s.transpose = c.transpose;
-        EXPECT_TRUE(test::Contains(ExportSummary(result, s), c.text))
-            << c.format << ": " << ExportSummary(result, s);
+        s.format = format;
+        s.transpose = transpose;
+        EXPECT_TRUE(test::Contains(ExportSummary(result, s), text))
+            << format << ": " << ExportSummary(result, s);
     }
 
     ExportSettings unknown;

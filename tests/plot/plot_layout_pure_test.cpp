@@ -12,6 +12,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "base/orvane_error.h"
 #include "plot/figure_size.h"
@@ -78,22 +79,18 @@ TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
 }
 
 TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
-    const struct {
-        const char* name;
-        std::vector<PlotPoint> points;
-        const char* note;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<PlotPoint>, const char*> cases[] = {
         {"no items", {}, "No data to plot"},
         {"one x value", {{2.0, 1.0}, {2.0, 3.0}}, "Every point has the same x value, 2.000"},
         {"one y value", {{1.0, 4.0}, {3.0, 4.0}}, "Every point has the same y value, 4.000"},
         {"only non-numbers", {{std::nan(""), 1.0}}, "No data to plot"}};
-    for (const auto& c : cases) {
+    for (const auto& [name, points, note] : cases) {
         PlotLayout layout;
-        if (!c.points.empty()) layout.AddItem(c.points);
+        if (!points.empty()) layout.AddItem(points);
         const PlotScene s = layout.Layout(400, 200, 12, 6, true);
-        EXPECT_EQ(s.note, c.note) << c.name;
-        EXPECT_EQ(s.axes.size(), 2u) << c.name;
-        EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << c.name;
+        EXPECT_EQ(s.note, note) << name;
+        EXPECT_EQ(s.axes.size(), 2u) << name;
+        EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << name;
     }
 }
 

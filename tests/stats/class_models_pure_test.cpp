@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "base/matrix.h"
@@ -38,11 +39,7 @@ ClassStatistics Statistics(const Matrix& data) {
 // The ranks numpy gives for the same covariances: np.linalg.eigvalsh of the correlation
 // matrix, counting the eigenvalues above 1e-12 times the largest (smallest eigenvalues noted).
 TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
-    const struct {
-        const char* what;
-        Matrix cov;
-        int rank;
-    } cases[] = {
+    const std::tuple<const char*, Matrix, int> cases[] = {
         // Raw covariance eigenvalues 1.6e-16 ... 5.3e8: only the correlation sees rank 3.
         {"features in units 1e12 apart (0.407)",
          CovarianceOfColumns(Data({{1e-8, 3e-8, 2e-8, 5e-8, 4e-8},
@@ -71,7 +68,7 @@ TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
         {"correlation 1 - 1e-13 (1.0e-13 of 2)", Correlation(1 - 1e-13), 1},
         {"empty", Matrix(), 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(CovarianceRank(c.cov), c.rank) << c.what;
+    for (const auto& [what, cov, rank] : cases) EXPECT_EQ(CovarianceRank(cov), rank) << what;
 }
 
 TEST(CovarianceProblemMath, NamesTooFewSpectraBeforeTheRank) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/parallel.h"
@@ -89,24 +90,19 @@ TEST(CrossValidationMath, ASetThatLeavesNoClassModelledOrACancelIsRefused) {
 }
 
 TEST(CrossValidationMath, ParsesTheThreeFormsAndRefusesOthers) {
-    const struct {
-        const char* text;
-        Validation::Kind kind;
-        int folds;
-        const char* name;
-        const char* description;
-    } good[] = {
-        {"resubstitution", Validation::Kind::kResubstitution, 5, "resubstitution", "resubstitution"},
+    const std::tuple<const char*, Validation::Kind, int, const char*, const char*> good[] = {
+        {"resubstitution", Validation::Kind::kResubstitution, 5, "resubstitution",
+         "resubstitution"},
         {"loo", Validation::Kind::kLeaveOneOut, 5, "leave-one-out", "leave-one-out"},
         {"kfold", Validation::Kind::kKFold, 5, "5-fold", "5-fold (class-wise, i mod 5)"},
         {"kfold:3", Validation::Kind::kKFold, 3, "3-fold", "3-fold (class-wise, i mod 3)"},
     };
-    for (const auto& g : good) {
-        const Validation v = ParseValidation(g.text);
-        EXPECT_EQ(v.kind, g.kind) << g.text;
-        EXPECT_EQ(v.folds, g.folds) << g.text;
-        EXPECT_EQ(v.Name(), g.name) << g.text;
-        EXPECT_EQ(v.Description(), g.description) << g.text;
+    for (const auto& [text, kind, folds, name, description] : good) {
+        const Validation v = ParseValidation(text);
+        EXPECT_EQ(v.kind, kind) << text;
+        EXPECT_EQ(v.folds, folds) << text;
+        EXPECT_EQ(v.Name(), name) << text;
+        EXPECT_EQ(v.Description(), description) << text;
     }
     const std::pair<const char*, const char*> bad[] = {
         {"kfold:1", "K must be at least 2"}, {"kfold:0", "K must be at least 2"},
@@ -211,12 +207,7 @@ TEST(UnmixingMath, LeastSquaresFractionsAndResidualsAsNumpy) {
 // One rule flags and prints an estimate wherever it is shown: outside 0-1 only beyond 1e-9,
 // and then never printed as a number inside 0-1.
 TEST(UnmixingMath, FlagsAndPrintsEstimatesOutsideTheRange) {
-    const struct {
-        double estimate;
-        int decimals;
-        bool outside;
-        const char* text;
-    } cases[] = {
+    const std::tuple<double, int, bool, const char*> cases[] = {
         {0.0, 2, false, "0.00"},
         {1.0, 2, false, "1.00"},
         {0.5, 4, false, "0.5000"},
@@ -231,9 +222,9 @@ TEST(UnmixingMath, FlagsAndPrintsEstimatesOutsideTheRange) {
         {-0.2, 2, true, "-0.20"},
         {1.2, 4, true, "1.2000"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(OutsideFractionRange(c.estimate), c.outside) << c.text;
-        EXPECT_EQ(FractionText(c.estimate, c.decimals), c.text);
+    for (const auto& [estimate, decimals, outside, text] : cases) {
+        EXPECT_EQ(OutsideFractionRange(estimate), outside) << text;
+        EXPECT_EQ(FractionText(estimate, decimals), text);
     }
     EXPECT_TRUE(OutsideFractionRange(NAN));
 }

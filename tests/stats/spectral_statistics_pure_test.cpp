@@ -10,6 +10,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -31,21 +32,17 @@ namespace {
 // is not a number, is never the one a spectrum is "classified as".
 TEST(ClassificationResultText, VerdictSkipsClassesWithoutAValue) {
     const double nan = std::nan("");
-    const struct {
-        const char* name;
-        std::vector<ClassScore> entries;
-        const char* verdict;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<ClassScore>, const char*> cases[] = {
         {"first modelled", {{"alpha", 0, 1, 0.5}, {"beta", 1, 1, 0.7}}, "classified as alpha"},
         {"unmodelled first", {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, 0.7}}, "classified as beta"},
         {"no value first", {{"alpha", 0, 1, nan}, {"beta", 1, 1, 0.7}}, "classified as beta"},
         {"nothing modelled",
          {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, INFINITY}},
          "not classified: no modelled class gave a value"}};
-    for (const auto& c : cases) {
+    for (const auto& [name, entries, verdict] : cases) {
         ClassificationResult r;
-        r.entries = c.entries;
-        EXPECT_EQ(r.Verdict(), c.verdict) << c.name;
+        r.entries = entries;
+        EXPECT_EQ(r.Verdict(), verdict) << name;
     }
 }
 

@@ -303,17 +303,12 @@ TEST_F(LibraryTest, ShrunkMahalanobisStoresIntensitiesAndReportsThem) {
 // ranks last without a value for the classifiers that need one; the others keep using it.
 TEST_F(LibraryTest, UnmodelledClassesRankLastAndNeverWin) {
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
-    const struct {
-        const char* name;
-        double variance1, variance2;
-        int regular;
-        double distance;
-    } cases[] = {
+    const std::tuple<const char*, double, double, int, double> cases[] = {
         {"huge covariance", 1e200, 1e200, 1, 921.0340371976183},
         {"negative determinant", 1e-2, -1e-2, 0, HUGE_VAL}};
-    for (const auto& c : cases) {
+    for (const auto& [name, variance1, variance2, regular, distance] : cases) {
         Matrix cov(2, 2);
-        cov << c.variance1 << 0.0 << 0.0 << c.variance2;
+        cov << variance1 << 0.0 << 0.0 << variance2;
         const std::string bytes = EncodeMatrix(cov);
         Admin().WriteBlob(
             Sql("update statistic st, species sp set st.cov = ? where st.species_id = "
@@ -324,12 +319,12 @@ TEST_F(LibraryTest, UnmodelledClassesRankLastAndNeverWin) {
         ASSERT_EQ(r.entries.size(), 3u);
         EXPECT_EQ(std::make_tuple(r.entries[0].name, r.entries[1].name, r.entries[2].name,
                                   r.entries[2].regular),
-                  std::make_tuple("beta", "gamma", "alpha", c.regular))
-            << c.name;
-        if (std::isinf(c.distance))
-            EXPECT_EQ(r.entries[2].distance, c.distance) << c.name;
+                  std::make_tuple("beta", "gamma", "alpha", regular))
+            << name;
+        if (std::isinf(distance))
+            EXPECT_EQ(r.entries[2].distance, distance) << name;
         else
-            EXPECT_NEAR(r.entries[2].distance, c.distance, 1e-6) << c.name;
+            EXPECT_NEAR(r.entries[2].distance, distance, 1e-6) << name;
     }
     AddSpecies(study_, "delta", {{1, {{0.12, 0.18}, {0.12, 0.18}, {0.12, 0.18}}}});
     ASSERT_TRUE(library_->BuildLibrary(frontend_));

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -53,30 +54,25 @@ TEST(AsUtf8, KeepsUtf8AndReadsOtherBytesAsLatin1) {
 }
 
 TEST(Utf8Text, ValidityReplacementAndEscapes) {
-    const struct {
-        const char* text;
-        bool valid;
-        const char* replaced;
-        const char* escaped;
-    } cases[] = {
+    const std::tuple<const char*, bool, const char*, const char*> cases[] = {
         {"", true, "", ""},
-        {"Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF", true, "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF",
-         "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF"},
+        {"Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF", true,
+         "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF", "Kauri \xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\xBF"},
         {"bad\xff\xfe", false, "bad\xEF\xBF\xBD\xEF\xBF\xBD", "bad\\xff\\xfe"},
         {"caf\xE9!", false, "caf\xEF\xBF\xBD!", "caf\\xe9!"},
         {"\xC0\xAF", false, "\xEF\xBF\xBD\xEF\xBF\xBD", "\\xc0\\xaf"},  // an overlong "/"
         {"\xED\xA0\x80", false, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD",
-         "\\xed\\xa0\\x80"},                                   // a surrogate
-        {"\xF4\x90\x80\x80", false, nullptr, "\\xf4\\x90\\x80\\x80"},  // beyond U+10FFFF
+         "\\xed\\xa0\\x80"},                                               // a surrogate
+        {"\xF4\x90\x80\x80", false, nullptr, "\\xf4\\x90\\x80\\x80"},      // beyond U+10FFFF
         {"x\xE2\x82", false, "x\xEF\xBF\xBD\xEF\xBF\xBD", "x\\xe2\\x82"},  // cut short
         {"\x80z", false, "\xEF\xBF\xBDz", "\\x80z"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << c.escaped;
-        if (c.replaced) {
-            EXPECT_EQ(ReplaceInvalidUtf8(c.text), c.replaced) << c.escaped;
+    for (const auto& [text, valid, replaced, escaped] : cases) {
+        EXPECT_EQ(IsValidUtf8(text), valid) << escaped;
+        if (replaced) {
+            EXPECT_EQ(ReplaceInvalidUtf8(text), replaced) << escaped;
         }
-        EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(c.text))) << c.escaped;
-        EXPECT_EQ(EscapeControls(c.text), c.escaped);
+        EXPECT_TRUE(IsValidUtf8(ReplaceInvalidUtf8(text))) << escaped;
+        EXPECT_EQ(EscapeControls(text), escaped);
     }
 }
 

@@ -265,22 +265,17 @@ TEST(ReportBuffer, DropsTheOldestTextOnlyWhenTheEntryDoesNotFit) {
     // Each entry takes 99 characters with its separator; 199 characters fit in 200.
     const size_t n = 99 - kSep.size();
     const std::string a(n, 'a'), b(n, 'b'), c(n, 'c'), d(n + 1, 'd');
-    struct Case {
-        const char* name;
-        std::vector<std::string> entries;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, std::vector<std::string>, std::string> cases[] = {
         {"two fill it exactly", {a, b}, a + kSep + b + kSep},
         {"a third pushes out the first", {a, b, c}, b + kSep + c + kSep},
         {"one longer cuts 100 from the front",
          {a, b, d},
          (a + kSep + b + kSep).substr(100) + d + kSep}};
-    for (const Case& c : cases) {
+    for (const auto& [name, entries, expected] : cases) {
         ReportBuffer buffer(200);
-        for (const std::string& e : c.entries) buffer.Append(e);
-        EXPECT_EQ(buffer.Text(), c.expected) << c.name;
-        EXPECT_LE(buffer.Text().size(), 199u) << c.name;
+        for (const std::string& e : entries) buffer.Append(e);
+        EXPECT_EQ(buffer.Text(), expected) << name;
+        EXPECT_LE(buffer.Text().size(), 199u) << name;
     }
 }
 

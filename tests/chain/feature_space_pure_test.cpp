@@ -8,6 +8,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -39,12 +40,7 @@ TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
     std::vector<double> gap = all;
     gap[2] = kNoValue;  // the band at 430 nm
 
-    struct Case {
-        const char* name;
-        std::vector<double> values;
-        FeatureSpace::BandRange range;
-        double expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<double>, FeatureSpace::BandRange, double> cases[] = {
         // Triples starting at 400, 410, 430, 460: x sums 1240, 1300, 1390, 1510.
         {"all valid, 403-460", all, Range(403, 460), -(4 * a + b * 5440)},
         // 431 is nearest 430: triples at 430 and 460 only (x sums 1390, 1510).
@@ -56,26 +52,21 @@ TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
         {"start at the last but one band", all, Range(499, 600), 0.0},
         {"start at the last band", all, Range(549, 600), 0.0}};
     const MemorySensor sensor(x);
-    for (const Case& c : cases) {
+    for (const auto& [name, values, range, expected] : cases) {
         FeatureSpace fs;
-        fs.Define(0, 1, {c.range});
+        fs.Define(0, 1, {range});
         fs.MapToSensor(sensor);
         Matrix out;
-        fs.DIFeatures(Derived(x, c.values), out);
-        ASSERT_EQ(out.Nrows(), 1) << c.name;
-        EXPECT_NEAR(out(1, 1), c.expected, 1e-13) << c.name;
+        fs.DIFeatures(Derived(x, values), out);
+        ASSERT_EQ(out.Nrows(), 1) << name;
+        EXPECT_NEAR(out(1, 1), expected, 1e-13) << name;
     }
 }
 
 TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
     const double kNaN = std::numeric_limits<double>::quiet_NaN();
     const std::vector<double> x = {450, 550, 650, 750, 850};
-    struct Case {
-        const char* name;
-        std::vector<double> values;
-        FeatureSpace::BandRange range;
-        double expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<double>, FeatureSpace::BandRange, double> cases[] = {
         {"b1 0.2, b2 0.6", {0.1, 0.2, 0.3, 0.4, 0.6}, Range(560, 840), 0.5},
         {"b2 equal to b1", {0.1, 0.2, 0.3, 0.2, 0.6}, Range(540, 760), 0.0},
         // 750 has no value: the search goes up to 850.
@@ -87,18 +78,18 @@ TEST(FeatureSpaceNTBI, NormalisedDifferenceOfTheTwoBands) {
         {"b1 without value", {0.1, kNoValue, 0.3, 0.4, 0.6}, Range(560, 840), kNaN},
         {"no b2 up to the last band", {0.1, 0.2, 0.3, kNoValue, kNoValue}, Range(540, 760), kNaN}};
     const MemorySensor sensor(x);
-    for (const Case& c : cases) {
+    for (const auto& [name, values, range, expected] : cases) {
         FeatureSpace fs;
-        fs.Define(1, 2, {c.range, Range(440, 660)});
+        fs.Define(1, 2, {range, Range(440, 660)});
         fs.MapToSensor(sensor);
         Matrix out;
-        fs.NTBIFeatures(Derived(x, c.values), out);
-        ASSERT_EQ(out.Nrows(), 2) << c.name;
-        if (std::isnan(c.expected))
-            EXPECT_TRUE(std::isnan(out(1, 1))) << c.name << ": " << out(1, 1);
+        fs.NTBIFeatures(Derived(x, values), out);
+        ASSERT_EQ(out.Nrows(), 2) << name;
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(out(1, 1))) << name << ": " << out(1, 1);
         else
-            EXPECT_NEAR(out(1, 1), c.expected, 1e-15) << c.name;
-        EXPECT_NEAR(out(2, 1), (c.values[2] - 0.1) / (c.values[2] + 0.1), 1e-15) << c.name;
+            EXPECT_NEAR(out(1, 1), expected, 1e-15) << name;
+        EXPECT_NEAR(out(2, 1), (values[2] - 0.1) / (values[2] + 0.1), 1e-15) << name;
     }
 }
 
@@ -135,13 +126,7 @@ double SynthesizeOne(int type, const SensorElement& e, const std::set<int>& miss
 TEST(SensorSynthesis, ResponsesWindowsAndCentreRounding) {
     const std::vector<std::pair<double, double>> table = {{499.7, 1.0}, {500.2, 3.0}, {501.9, 2.0}};
     const int g = kResponseGaussian, r = kResponseRatio, c = kResponseCentre;
-    struct Case {
-        const char* name;
-        int type;
-        SensorElement element;
-        std::set<int> missing;
-        double expected;
-    } cases[] = {
+    const std::tuple<const char*, int, SensorElement, std::set<int>, double> cases[] = {
         // clang-format off
         {"window 487..513", g, Element(1, 500.0), {}, 0.20035491537338443},
         {"centre .5 rounds down: 487..513", g, Element(1, 500.5), {}, 0.20055621819246394},
@@ -158,12 +143,12 @@ TEST(SensorSynthesis, ResponsesWindowsAndCentreRounding) {
         {"centre sampling on a band without value", c, Element(1, 500.9), {500}, kNoValue},
         // clang-format on
     };
-    for (const Case& k : cases) {
-        const double v = SynthesizeOne(k.type, k.element, k.missing);
-        if (!HasValue(k.expected))
-            EXPECT_FALSE(HasValue(v)) << k.name;
+    for (const auto& [name, type, element, missing, expected] : cases) {
+        const double v = SynthesizeOne(type, element, missing);
+        if (!HasValue(expected))
+            EXPECT_FALSE(HasValue(v)) << name;
         else
-            EXPECT_NEAR(v, k.expected, 1e-14) << k.name;
+            EXPECT_NEAR(v, expected, 1e-14) << name;
     }
 }
 

@@ -419,47 +419,43 @@ TEST_F(TextSpectrumReader, EveryVariantGivesTheReferenceValues) {
     const auto matched = test::Matched(detectors, 990, 1900);
     const TextFileStyle point{false, false};
     const TextFileStyle comma_crlf{true, true};
-    struct Case {
-        const char* what;
-        bool sig;
-        std::vector<test::TextChannel> channels;
-        TextFileStyle style;
-        std::string remove_at_or_column;
-        const std::vector<double>* expected;
-    };
-    const Case cases[] = {
-        {"SIG overlap named", true, unmatched, point, "990,1900", &kNamedBreaks},
-        {"SIG overlap named, comma, CRLF", true, unmatched, comma_crlf, "990,1900", &kNamedBreaks},
-        {"SIG overlap, no point named", true, unmatched, point, "", &kMiddleBreaks},
-        {"SIG overlap, named outside", true, unmatched, comma_crlf, "1100,1950", &kMiddleBreaks},
-        {"SIG matched", true, matched, point, "990,1900", &kNamedBreaks},
-        {"SIG matched, comma", true, matched, comma_crlf, "", &kNamedBreaks},
-        {"SIG one detector", true, detectors[0], point, "", &kFirstDetector},
-        {"SED percent", false, unmatched, point, "Reflect. %", &kMiddleBreaks},
-        {"SED target/reference, comma, CRLF", false, unmatched, comma_crlf, "Tgt./Ref. %",
-         &kMiddleBreaks},
-        {"SED fraction matched", false, matched, point, "Reflect. [1.0]", &kNamedBreaks},
-        {"SED fraction, comma", false, unmatched, comma_crlf, "Reflect. [1.0]", &kMiddleBreaks},
-        {"SED one detector", false, detectors[0], comma_crlf, "Tgt./Ref. %", &kFirstDetector},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const std::tuple<const char*, bool, std::vector<test::TextChannel>, TextFileStyle, std::string,
+                     const std::vector<double>*>
+        cases[] = {
+            {"SIG overlap named", true, unmatched, point, "990,1900", &kNamedBreaks},
+            {"SIG overlap named, comma, CRLF", true, unmatched, comma_crlf, "990,1900",
+             &kNamedBreaks},
+            {"SIG overlap, no point named", true, unmatched, point, "", &kMiddleBreaks},
+            {"SIG overlap, named outside", true, unmatched, comma_crlf, "1100,1950",
+             &kMiddleBreaks},
+            {"SIG matched", true, matched, point, "990,1900", &kNamedBreaks},
+            {"SIG matched, comma", true, matched, comma_crlf, "", &kNamedBreaks},
+            {"SIG one detector", true, detectors[0], point, "", &kFirstDetector},
+            {"SED percent", false, unmatched, point, "Reflect. %", &kMiddleBreaks},
+            {"SED target/reference, comma, CRLF", false, unmatched, comma_crlf, "Tgt./Ref. %",
+             &kMiddleBreaks},
+            {"SED fraction matched", false, matched, point, "Reflect. [1.0]", &kNamedBreaks},
+            {"SED fraction, comma", false, unmatched, comma_crlf, "Reflect. [1.0]", &kMiddleBreaks},
+            {"SED one detector", false, detectors[0], comma_crlf, "Tgt./Ref. %", &kFirstDetector},
+        };
+    for (const auto& [what, sig, channels, style, remove_at_or_column, expected] : cases) {
+        SCOPED_TRACE(what);
         FieldSpectrumContents contents;
-        if (c.sig) {
+        if (sig) {
             SigFile f;
-            f.channels = c.channels;
-            f.style = c.style;
-            f.remove_at = c.remove_at_or_column;
+            f.channels = channels;
+            f.style = style;
+            f.remove_at = remove_at_or_column;
             contents = ReadSigSpectrumValues(Write("t.sig", test::SigText(f)));
         } else {
             SedFile f;
-            f.channels = c.channels;
-            f.style = c.style;
-            f.reflectance_column = c.remove_at_or_column;
+            f.channels = channels;
+            f.style = style;
+            f.reflectance_column = remove_at_or_column;
             contents = ReadSedSpectrumValues(Write("t.sed", test::SedText(f)));
         }
         ASSERT_EQ(contents.reflectances.size(), static_cast<std::size_t>(kSpectrumBands));
-        ExpectValues(AtBands(contents.reflectances), *c.expected);
+        ExpectValues(AtBands(contents.reflectances), *expected);
     }
 }
 
@@ -481,17 +477,15 @@ TEST_F(TextSpectrumReader, NoValueOutsideTheMeasuredRange) {
 }
 
 TEST_F(TextSpectrumReader, SigHeaderFields) {
-    struct Case {
-        std::string time;
-        bool decimal_comma;
-        CaptureTime expected;
-        bool noted;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, bool, CaptureTime, bool> cases[] = {
         {"1/18/2008 11:47:25 AM, 1/18/2008 11:51:57 AM", false, {2008, 1, 18, 11, 51, 57}, false},
-        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.", true, {2022, 11, 2, 17, 20, 37},
+        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.",
+         true,
+         {2022, 11, 2, 17, 20, 37},
          false},
-        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.", false, {2022, 2, 11, 17, 20, 37},
+        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.",
+         false,
+         {2022, 2, 11, 17, 20, 37},
          false},
         {"13/11/2022 17:20:37", false, {2022, 11, 13, 17, 20, 37}, false},
         {"11/13/2022 12:20:37 A. M.", true, {2022, 11, 13, 0, 20, 37}, false},
@@ -500,16 +494,16 @@ TEST_F(TextSpectrumReader, SigHeaderFields) {
         {"soon", false, {}, true},
         {"", false, {}, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.time);
+    for (const auto& [time, decimal_comma, expected, noted] : cases) {
+        SCOPED_TRACE(time);
         SigFile f;
-        f.time = c.time;
-        f.style.decimal_comma = c.decimal_comma;
+        f.time = time;
+        f.style.decimal_comma = decimal_comma;
         f.channels = {{35000, 1000}, {36000, 2000}};
         const FieldSpectrumContents contents =
             ReadSigSpectrumValues(Write("h.sig", test::SigText(f)));
-        EXPECT_EQ(Fields(contents.capture_time), Fields(c.expected));
-        EXPECT_EQ(contents.notes.size(), c.noted ? 1u : 0u);
+        EXPECT_EQ(Fields(contents.capture_time), Fields(expected));
+        EXPECT_EQ(contents.notes.size(), noted ? 1u : 0u);
     }
 
     SigFile f;

@@ -38,6 +38,12 @@ class CliFixture : public ::testing::Test {
         args.insert(args.begin(), {"--config", config_});
         return RunCliWords(args);
     }
+    // Runs the words, which must succeed (the failure shows what was said).
+    CliOutcome Ok(std::vector<std::string> args) {
+        CliOutcome r = Cli(std::move(args));
+        EXPECT_EQ(r.rc, 0) << r.err;
+        return r;
+    }
     // Runs each command line, which must end with its exit status and say its part on stderr.
     void ExpectRefusals(const std::vector<CliRefusal>& refusals) {
         for (const CliRefusal& c : refusals) EXPECT_TRUE(Refused(Cli(c.args), c.rc, c.says));

@@ -331,21 +331,24 @@ TEST(ParseInt, TakesTheWholeTextInRangeOrRefusesItNamingTheOption) {
 // One rule for every printed name: controls and bytes that are not UTF-8 escaped, UTF-8 and
 // backslashes as they are; a whole entry keeps its own line ends and tabs.
 TEST(UserInput, ControlCharactersAreShownEscaped) {
-    const struct {
-        std::string text;
-        std::string name;   // EscapeControls
-        std::string entry;  // EscapeEntryControls
-    } cases[] = {
-        {"a\tb\nc\rd\x01" "e\\f", "a\\tb\\nc\\rd\\x01e\\f", "a\tb\nc\\rd\\x01e\\f"},
+    // A text, then what EscapeControls and EscapeEntryControls make of it.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"a\tb\nc\rd\x01"
+         "e\\f",
+         "a\\tb\\nc\\rd\\x01e\\f", "a\tb\nc\\rd\\x01e\\f"},
         {"red\x1b[31m\x7f", "red\\x1b[31m\\x7f", "red\\x1b[31m\\x7f"},
-        {"bad\xff\x9b" "2J\xc3", "bad\\xff\\x9b2J\\xc3", "bad\\xff\\x9b2J\\xc3"},
-        {"csi\xc2\x9b" "2J", "csi\\u009B2J", "csi\\u009B2J"},
+        {"bad\xff\x9b"
+         "2J\xc3",
+         "bad\\xff\\x9b2J\\xc3", "bad\\xff\\x9b2J\\xc3"},
+        {"csi\xc2\x9b"
+         "2J",
+         "csi\\u009B2J", "csi\\u009B2J"},
         {"Kauri \xc2\xa0\xc3\xa9", "Kauri \xc2\xa0\xc3\xa9", "Kauri \xc2\xa0\xc3\xa9"},
         {std::string("nul\0end", 7), "nul\\x00end", "nul\\x00end"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(EscapeControls(c.text), c.name) << c.name;
-        EXPECT_EQ(EscapeEntryControls(c.text), c.entry) << c.name;
+    for (const auto& [text, name, entry] : cases) {
+        EXPECT_EQ(EscapeControls(text), name) << name;
+        EXPECT_EQ(EscapeEntryControls(text), entry) << name;
     }
 }
 

@@ -80,13 +80,8 @@ const std::vector<double> kIslands = {
 TEST_F(StudyFilter, NextValidScansAsSpecified) {
     UseFilter({{507, 508}, {512, 512}, {517, 517}});
     const BandVector v = Grid(500, kIslands, &filter_);
-    const struct {
-        const char* name;
-        bool up;
-        int from;
-        bool ignore_filter;
-        int found;  // -1: none
-    } cases[] = {
+    // Each case ends with the band found, -1 for none.
+    const std::tuple<const char*, bool, int, bool, int> cases[] = {
         {"up to the first value", true, 500, false, 505},
         {"up across excluded, ignoring the filter", true, 506, true, 510},
         {"up stops at an excluded band", true, 506, false, -1},
@@ -96,10 +91,10 @@ TEST_F(StudyFilter, NextValidScansAsSpecified) {
         {"down across excluded, ignoring the filter", false, 509, true, 505},
         {"down stops at an excluded band", false, 509, false, -1},
         {"down from the last stops at excluded", false, 519, false, -1}};
-    for (const auto& c : cases) {
-        const std::optional<int> e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
-                                          : v.NextValidDown(c.from, c.ignore_filter);
-        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
+    for (const auto& [name, up, from, ignore_filter, found] : cases) {
+        const std::optional<int> e =
+            up ? v.NextValidUp(from, ignore_filter) : v.NextValidDown(from, ignore_filter);
+        EXPECT_EQ(e.value_or(-1), found) << name;
     }
 }
 
@@ -115,13 +110,8 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
     std::vector<double> mask(31, 1.0);
     for (int w = 600; w <= 610; ++w) mask[static_cast<size_t>(w - 590)] = kNoValue;
     const BandVector v = Grid(590, mask, &filter_);
-    const struct {
-        const char* name;
-        double wavelength;
-        int direction;
-        bool ignore_filter;
-        int found;  // -1: none
-    } cases[] = {
+    // Each case ends with the band found, -1 for none.
+    const std::tuple<const char*, double, int, bool, int> cases[] = {
         {"kept band itself", 595.4, 0, false, 595},
         {"tie goes to the higher index", 595.5, 1, false, 596},
         {"marked, upwards", 605.0, 0, true, 611},
@@ -129,9 +119,9 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
         {"marked, other direction", 605.0, 2, true, -1},
         {"marked, downwards stops at excluded", 605.0, 1, false, -1},
         {"below the axis", 100.0, 0, false, 590}};
-    for (const auto& c : cases) {
-        const std::optional<int> e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
-        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
+    for (const auto& [name, wavelength, direction, ignore_filter, found] : cases) {
+        const std::optional<int> e = v.Nearest(wavelength, direction, ignore_filter);
+        EXPECT_EQ(e.value_or(-1), found) << name;
     }
 }
 

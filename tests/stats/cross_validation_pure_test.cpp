@@ -231,10 +231,8 @@ TEST(UnmixingMath, FlagsAndPrintsEstimatesOutsideTheRange) {
 
 // The choice of elements as the command line takes it and the window keeps it.
 TEST(UnmixingMath, ReadsAChoiceOfElements) {
-    const struct {
-        const char* text;
-        std::vector<int> elements;  // empty: refused
-    } cases[] = {
+    // No elements: refused.
+    const std::pair<const char*, std::vector<int>> cases[] = {
         {"1,2,3,6", {1, 2, 3, 6}},
         {" 6, 1 ,3", {1, 3, 6}},
         {"4", {4}},
@@ -248,13 +246,13 @@ TEST(UnmixingMath, ReadsAChoiceOfElements) {
         {"a", {}},
         {"1,2,", {}},
     };
-    for (const auto& c : cases) {
-        if (c.elements.empty()) {
-            EXPECT_THROW(ParseUnmixElements(c.text), OrvaneError) << c.text;
+    for (const auto& [text, elements] : cases) {
+        if (elements.empty()) {
+            EXPECT_THROW(ParseUnmixElements(text), OrvaneError) << text;
             continue;
         }
-        EXPECT_EQ(ParseUnmixElements(c.text), c.elements) << c.text;
-        EXPECT_EQ(ParseUnmixElements(UnmixElementsText(c.elements)), c.elements) << c.text;
+        EXPECT_EQ(ParseUnmixElements(text), elements) << text;
+        EXPECT_EQ(ParseUnmixElements(UnmixElementsText(elements)), elements) << text;
     }
     EXPECT_EQ(UnmixElementsText(DefaultUnmixElements()), "1,2,3,6");
 }

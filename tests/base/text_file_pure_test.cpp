@@ -45,43 +45,54 @@ TEST(TextFile, KeyLookupWalksTheFileAsSpecified) {
         bool found;
         std::string value;
     };
-    const struct {
-        const char* name;
-        std::string content;
-        std::vector<Lookup> lookups;
-    } cases[] = {
+    const std::tuple<const char*, std::string, std::vector<Lookup>> cases[] = {
         {"repeated key walks its occurrences",
          "filter_b 1400\nserver host\nfilter_b 1900\nfilter_b 2400\n",
-         {{"filter_b", true, "1400"}, {"filter_b", true, "1900"}, {"filter_b", true, "2400"},
-          {"filter_b", false, ""}, {"filter_b", false, ""}}},
-        {"rewinds for another key", "server h\nuser alice\npassword pw\ndatabase d\n",
-         {{"database", true, "d"}, {"server", true, "h"}, {"password", true, "pw"},
+         {{"filter_b", true, "1400"},
+          {"filter_b", true, "1900"},
+          {"filter_b", true, "2400"},
+          {"filter_b", false, ""},
+          {"filter_b", false, ""}}},
+        {"rewinds for another key",
+         "server h\nuser alice\npassword pw\ndatabase d\n",
+         {{"database", true, "d"},
+          {"server", true, "h"},
+          {"password", true, "pw"},
           {"user", true, "alice"}}},
-        {"rewinds after a failed lookup", "server h\nuser alice\n",
-         {{"user", true, "alice"}, {"missing", false, ""}, {"user", true, "alice"},
+        {"rewinds after a failed lookup",
+         "server h\nuser alice\n",
+         {{"user", true, "alice"},
+          {"missing", false, ""},
+          {"user", true, "alice"},
           {"server", true, "h"}}},
-        {"key on the last line without line end", "server h\nuser alice in wonderland",
+        {"key on the last line without line end",
+         "server h\nuser alice in wonderland",
          {{"user", true, "alice in wonderland"}, {"server", true, "h"}}},
-        {"leading blanks stripped, trailing kept", "user     \t alice  \n",
+        {"leading blanks stripped, trailing kept",
+         "user     \t alice  \n",
          {{"user", true, "alice  "}}},
-        {"carriage return is part of the line end", "user alice\r\nserver h\r\n",
+        {"carriage return is part of the line end",
+         "user alice\r\nserver h\r\n",
          {{"user", true, "alice"}, {"server", true, "h"}}},
         {"key must start the line and end at a blank",
          "#user commented\n user indented\nusername long\nuser\tTab\nuser real\n",
          {{"user", true, "real"}, {"user", false, ""}}},
         {"prefix of another key does not match it",
          "filter_br 1350 1450\nfilter_b 1400\nfilter_br 1800 1950\n",
-         {{"filter_b", true, "1400"}, {"filter_b", false, ""}, {"filter_br", true, "1350 1450"},
-          {"filter_br", true, "1800 1950"}, {"filter_br", false, ""}}}};
+         {{"filter_b", true, "1400"},
+          {"filter_b", false, ""},
+          {"filter_br", true, "1350 1450"},
+          {"filter_br", true, "1800 1950"},
+          {"filter_br", false, ""}}}};
     test::TempDir dir;
-    for (const auto& c : cases) {
-        ConfigFile file(WriteFile(dir, "file.txt", c.content));
+    for (const auto& [name, content, lookups] : cases) {
+        ConfigFile file(WriteFile(dir, "file.txt", content));
         file.Open();
-        for (size_t i = 0; i < c.lookups.size(); ++i) {
-            const Lookup& l = c.lookups[i];
+        for (size_t i = 0; i < lookups.size(); ++i) {
+            const Lookup& l = lookups[i];
             std::string value = "untouched";
-            EXPECT_EQ(file.GetString(l.key, value), l.found) << c.name << ", lookup " << i;
-            EXPECT_EQ(value, l.found ? l.value : "untouched") << c.name << ", lookup " << i;
+            EXPECT_EQ(file.GetString(l.key, value), l.found) << name << ", lookup " << i;
+            EXPECT_EQ(value, l.found ? l.value : "untouched") << name << ", lookup " << i;
         }
     }
 }
@@ -365,23 +376,23 @@ class Configuration : public ::testing::Test {
 };
 
 TEST_F(Configuration, NumbersAndFlagsAreReadWholeAndNamedWhenWrong) {
-    const struct {
-        const char* line;
-        const char* key;
-    } refused[] = {
-        {"port 70000", "\"port\""},           {"port 3306x", "\"port\""},
-        {"ssl_verify maybe", "\"ssl_verify\""}, {"filter_b 14OO", "\"filter_b\""},
+    const std::pair<const char*, const char*> refused[] = {
+        {"port 70000", "\"port\""},
+        {"port 3306x", "\"port\""},
+        {"ssl_verify maybe", "\"ssl_verify\""},
+        {"filter_b 14OO", "\"filter_b\""},
         {"filter_br 1 -2147483648", "\"filter_br\""},  // overflowed std::abs
-        {"filter_br 1800", "\"filter_br\""},    {"filter_b -5", "\"filter_b\""}};
-    for (const auto& c : refused) {
-        std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + c.line + "\n");
+        {"filter_br 1800", "\"filter_br\""},
+        {"filter_b -5", "\"filter_b\""}};
+    for (const auto& [line, key] : refused) {
+        std::unique_ptr<ConfigFile> config = Open(std::string("server h\n") + line + "\n");
         EXPECT_TRUE(test::Refuses(
             [&] {
                 config->Connection();
                 config->DefaultFilter();
             },
-            c.key))
-            << c.line;
+            key))
+            << line;
     }
 }
 

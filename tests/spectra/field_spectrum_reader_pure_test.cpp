@@ -598,12 +598,7 @@ TEST_F(TextSpectrumReader, BrokenFilesAreRefusedNamingFileAndLine) {
         return test::SedText(f);
     };
     const auto line = [](int n) { return "line " + std::to_string(n); };
-    struct Case {
-        bool sig;
-        std::string text;
-        std::string reason;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, std::string, std::string> cases[] = {
         {true, "/*** Other Data ***/\n" + good_sig.substr(good_sig.find('\n') + 1),
          "line 1 is not \"/*** Spectra Vista SIG Data ***/\""},
         {true, "", "line 1 is not"},
@@ -631,30 +626,31 @@ TEST_F(TextSpectrumReader, BrokenFilesAreRefusedNamingFileAndLine) {
         {false, "Wvl\tReflect. %\n400\t1\n", "line 1 is neither a \"Key: value\" header line"},
         {false, good_sed.substr(0, good_sed.find("Data:")), "no \"Data:\" line"},
         {false, good_sed.substr(0, good_sed.find("Wvl")), "no row naming the columns"},
-        {false, sed_column("Reflect."), line(14) + ": its reflectance column \"Reflect.\" names "
-                                                   "no unit"},
+        {false, sed_column("Reflect."),
+         line(14) + ": its reflectance column \"Reflect.\" names "
+                    "no unit"},
         {false, sed_column("Rad. (Other)"), line(14) + " names no reflectance column"},
         {false, "Comment:\nData:\nWavelength\tReflect. %\n", line(3) + " names no wavelength"},
-        {false, with_sed_row("2515.00\t1\t2"), line(sed_rows + 1) + " has 3 columns where " +
-                                                   line(14) + " names 4"},
+        {false, with_sed_row("2515.00\t1\t2"),
+         line(sed_rows + 1) + " has 3 columns where " + line(14) + " names 4"},
         {false, with_sed_row("2515,00\t1\t2\t3\t"), ""},  // a trailing tab is no column
         {false, with_sed_row("x\t1\t2\t3"),
          line(sed_rows + 1) + ": its wavelength \"x\" is not a number"},
         {false, with_sed_row("2515.00\t1\t2\t-"),
          line(sed_rows + 1) + ": its reflectance \"-\" is not a number"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
-        const std::string path = Write(c.sig ? "bad.sig" : "bad.sed", c.text);
-        const auto read = c.sig ? &ReadSigSpectrumValues : &ReadSedSpectrumValues;
+    for (const auto& [sig, text, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const std::string path = Write(sig ? "bad.sig" : "bad.sed", text);
+        const auto read = sig ? &ReadSigSpectrumValues : &ReadSedSpectrumValues;
         const std::string message = test::RefusalMessage([&] { read(path); });
-        if (c.reason.empty()) {
+        if (reason.empty()) {
             EXPECT_EQ(message, "");
             continue;
         }
         EXPECT_EQ(message.rfind("Field spectrum file " + path + " was not read: ", 0), 0u)
             << message;
-        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
 }
 

@@ -11,6 +11,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -441,21 +442,18 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
     const int study = test::InsertStudy(Db(), "s");
     const int species = test::InsertSpecies(Db(), study, "sp");
     const std::vector<float> good = test::DistinctReflectances(1);
-    const struct {
-        const char* name;
-        std::string block;  // empty: the column stays NULL
-        const char* bytes_in_message;
-    } cases[] = {
+    // An empty block leaves the column NULL.
+    const std::tuple<const char*, std::string, const char*> cases[] = {
         {"one float short", test::Blob(good).substr(0, 8596), "8596 bytes"},
         {"one float long", test::Blob(good) + std::string(4, '\x01'), "8604 bytes"},
         {"doubles instead of floats", std::string(17200, '\0'), "17200 bytes"},
         {"NULL", "", "0 bytes"}};
     StudyLoader loader(session_);
     int site_no = 0;
-    for (const auto& c : cases) {
+    for (const auto& [name, block, bytes_in_message] : cases) {
         const int site = test::InsertSite(Db(), study, species, ++site_no);
         test::InsertSpectrum(Db(), study, species, site, {1}, test::Blob(good));
-        const int bad = test::InsertSpectrum(Db(), study, species, site, {2}, c.block);
+        const int bad = test::InsertSpectrum(Db(), study, species, site, {2}, block);
         for (int reader = 0; reader < 2; ++reader) {
             const auto load = [&] {
                 if (reader == 0)
@@ -463,9 +461,9 @@ TEST_F(ArrayCodec, SpectrumBlobOfTheWrongLengthIsRejected) {
                 else
                     loader.LoadSite(site);
             };
-            for (const std::string& part :
-                 {"Spectrum " + std::to_string(bad), std::string(c.bytes_in_message), std::string("8600")})
-                EXPECT_TRUE(test::Refuses(load, part)) << c.name << ", reader " << reader;
+            for (const std::string& part : {"Spectrum " + std::to_string(bad),
+                                            std::string(bytes_in_message), std::string("8600")})
+                EXPECT_TRUE(test::Refuses(load, part)) << name << ", reader " << reader;
         }
     }
     // A rejected row does not disturb the next load.

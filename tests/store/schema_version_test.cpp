@@ -5,6 +5,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -86,10 +87,7 @@ class SchemaVersion : public ::testing::Test {
 TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
-    const struct {
-        const char* change;
-        const char* says;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"update schema_version set version = 3",
          "has schema version 3, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/004-*.sql"},
@@ -101,10 +99,10 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
         {"drop table schema_version",
          "has schema version 1, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
-    for (const auto& c : cases) {
-        Db().Execute(c.change);
+    for (const auto& [change, says] : cases) {
+        Db().Execute(change);
         const auto require = [&] { RequireSchemaVersion(Db()); };
-        EXPECT_TRUE(test::Refuses(require, c.says));
+        EXPECT_TRUE(test::Refuses(require, says));
         EXPECT_TRUE(test::Refuses(require, "\"" + scratch_.Name() + "\""));
     }
 }

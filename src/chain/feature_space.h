@@ -68,6 +68,8 @@ class FeatureSpace {
     ColumnVector eigenvalues_;
     Matrix eigenvectors_;
     Matrix transform_;
+    // transform_ column after column, so that a spectrum's features add one band at a time.
+    std::vector<double> columns_;
 };
 
 // Every stored feature space, by type, then dimension, then id.

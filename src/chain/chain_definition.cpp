@@ -42,6 +42,15 @@ bool DerivativeSettings::operator==(const DerivativeSettings& o) const {
            polynomial_order == o.polynomial_order;
 }
 
+DerivativeSettings DefaultDerivative(int order) {
+    DerivativeSettings derivative;
+    derivative.order = order;
+    derivative.polynomial_order = std::max(4, order);
+    derivative.size = derivative.polynomial_order + 1;
+    derivative.method = kDerivativeIterative;
+    return derivative;
+}
+
 const StageSetting& ChainSpec::Setting(Stage stage) const {
     static const StageSetting kOff;
     const size_t at = static_cast<size_t>(stage);

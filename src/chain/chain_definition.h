@@ -38,6 +38,10 @@ struct DerivativeSettings {
     bool operator==(const DerivativeSettings& o) const;
 };
 
+// The derivative settings a study starts with for an order: a Savitzky-Golay window of
+// max(4, order) + 1 bands and polynomial order max(4, order), the iterative method.
+DerivativeSettings DefaultDerivative(int order);
+
 // Everything a processing chain computes from, as a plain value: the study's waveband filter,
 // the smoothing, the optional stages' modes and pairs, the sensor whose bands are synthesized,
 // the derivative and the feature space (mapped to the sensor, with its PCA transform). The ids

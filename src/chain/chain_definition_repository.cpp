@@ -84,8 +84,9 @@ DerivativeSettings ChainSpecRepository::Derivative(int study_id, int order) {
     if (const std::optional<int> id = settings.DerivativeId(study_id, order)) {
         derivative.id = *id;
     } else {
-        const int m = std::max(4, order);
-        derivative.id = settings.InsertDerivative(study_id, order, m, m + 1, 0);
+        const DerivativeSettings start = DefaultDerivative(order);
+        derivative.id = settings.InsertDerivative(study_id, order, start.polynomial_order,
+                                                  start.size, 0);
     }
     derivative.order = order;
     if (const std::optional<StoredDerivative> stored = settings.Derivative(derivative.id)) {

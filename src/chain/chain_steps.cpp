@@ -45,6 +45,12 @@ __attribute__((target_clones("avx2", "default"))) void MaskValues(const double* 
 }  // namespace
 
 void ReadStoredValues(const StepInput& step, const BandVector&, BandVector& out) {
+    if (step.grid) {
+        OnGrid(out);
+        std::copy(step.grid, step.grid + kSpectrumBands, out.Values());
+        out.SetFilter(nullptr);
+        return;
+    }
     if (!step.stored)
         throw OrvaneError("A spectrum on the sensor's bands has no values on the 1 nm grid.");
     OnGrid(out);

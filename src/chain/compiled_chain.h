@@ -103,6 +103,9 @@ struct StepInput {
     const BandVector* sensor_profile = nullptr;
     // The spectrum being run, when there is one: an error names it.
     const Spectrum* spectrum = nullptr;
+    // Values on the 1 nm grid given as doubles (NaN where a band has none) instead of stored
+    // floats: spectra from outside the database keep their precision.
+    const double* grid = nullptr;
 
     const StageSetting& Setting(Stage stage) const { return chain.Setting(stage); }
 };

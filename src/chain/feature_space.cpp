@@ -7,6 +7,7 @@
 #include "base/orvane_error.h"
 #include "chain/chain_definition.h"
 #include "spectra/sensor.h"
+#include "spectra/spectrum.h"
 #include "store/array_codec.h"
 #include "store/database.h"
 #include "store/feature_space_repository.h"
@@ -17,6 +18,13 @@ void FeatureSpace::Define(int type, int dimension, std::vector<BandRange> ranges
     type_ = type;
     dimension_ = dimension;
     ranges_ = std::move(ranges);
+}
+
+void FeatureSpace::DefineProjection(const Matrix& transform) {
+    type_ = kFeaturePCT;
+    dimension_ = transform.Nrows();
+    ranges_.clear();
+    transform_ = transform;
 }
 
 void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {

@@ -55,6 +55,9 @@ class FeatureSpace {
 
     // For definitions built in memory.
     void Define(int type, int dimension, std::vector<BandRange> ranges);
+    // A PCT space built in memory: its projection (dimension x the derived stage's bands with a
+    // value), as a principal component analysis gives it.
+    void DefineProjection(const Matrix& transform);
 
   private:
     std::vector<BandRange> ranges_;

@@ -86,6 +86,11 @@ const BandVector& Chain::RunGrid(const float* stored, Stage stage) {
     return RunFrom(input, stage);
 }
 
+const BandVector& Chain::RunGridValues(const double* values, Stage stage) {
+    StepInput input{*compiled_, work_, nullptr, nullptr, nullptr, values};
+    return RunFrom(input, stage);
+}
+
 const BandVector& Chain::RunSensorBands(const double* values, int count, Stage stage) {
     const SensorSynthesis* synthesis = compiled_->Synthesis();
     if (!synthesis) ThrowNoSensor();
@@ -160,6 +165,12 @@ const Matrix& Chain::FeaturesFromSensorBands(const double* values, int count) {
     const FeatureSpace* fs = compiled_->Features();
     CheckFeatures(*compiled_, fs ? fs->Type() : kFeatureDI);
     return FeaturesOf(RunSensorBands(values, count, Stage::kDerived), fs->Type());
+}
+
+const Matrix& Chain::FeaturesFromGrid(const double* values) {
+    const FeatureSpace* fs = compiled_->Features();
+    CheckFeatures(*compiled_, fs ? fs->Type() : kFeatureDI);
+    return FeaturesOf(RunGridValues(values, Stage::kDerived), fs->Type());
 }
 
 std::unique_ptr<BandVector> StageMean(Chain& chain, Site& group, Stage stage) {

@@ -41,6 +41,9 @@ class Chain {
     // The same for values on the 1 nm grid as stored (kSpectrumBands floats from
     // kFirstWavelength, kStoredNoValue where a band has none).
     const BandVector& RunGrid(const float* stored, Stage stage);
+    // The same for doubles on the grid (kSpectrumBands of them, NaN where a band has none), as
+    // spectra from outside the database come: the raw stage holds them as they are.
+    const BandVector& RunGridValues(const double* values, Stage stage);
     // The same from values on the sensor's bands (one per element, in element order; NaN where
     // a band has none), as a pixel of an image taken by the sensor: the stages computed from
     // the synthesized one (synth, synth-interpolated, derived) see them as the synthesis of a
@@ -52,6 +55,8 @@ class Chain {
     // throws OrvaneError without a feature space or for an unknown type.
     const Matrix& Features(const Spectrum& spectrum, int type);
     const Matrix& FeaturesFromSensorBands(const double* values, int count);
+    // The features of the feature space's own type from doubles on the grid (RunGridValues).
+    const Matrix& FeaturesFromGrid(const double* values);
 
     // The bands at which the derived stage has a value for a spectrum with a value at every
     // grid band: the bands an analysis across spectra shares. A spectrum whose own derived

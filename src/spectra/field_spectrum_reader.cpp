@@ -31,6 +31,8 @@ constexpr std::size_t kChannelsOffset = 204;
 constexpr std::size_t kLatitudeOffset = 350;
 constexpr std::size_t kLongitudeOffset = 358;
 constexpr std::size_t kAltitudeOffset = 366;
+constexpr std::size_t kInstrumentNumberOffset = 400;
+constexpr std::size_t kSpliceOffset = 444;  // two floats, -1 or 0 where a detector is absent
 // Reference flag (2), reference time (8), spectrum time (8), description length (2).
 constexpr std::size_t kReferenceHeaderBytes = 20;
 constexpr int kReflectanceType = 1;
@@ -145,6 +147,19 @@ void ReadHeaderFields(const LittleEndian& in, const std::vector<unsigned char>& 
                             std::to_string(t.second) + " is not a date and time; no date is kept");
     out.latitude = Position(in.F64(kLatitudeOffset), 90.0, "latitude", out.notes);
     out.longitude = Position(in.F64(kLongitudeOffset), 180.0, "longitude", out.notes);
+    // Headers of the oldest layout leave the serial number and splices 0.
+    if (const std::uint16_t serial = in.U16(kInstrumentNumberOffset)) {
+        std::string version;
+        for (std::size_t i = 0; i < 3; ++i)
+            if (bytes[i] >= 0x21 && bytes[i] < 0x7F) version += static_cast<char>(bytes[i]);
+        out.instrument = (version.size() == 3 ? version + " " : "") + "#" + std::to_string(serial);
+    }
+    for (std::size_t at : {kSpliceOffset, kSpliceOffset + 4}) {
+        const double w = static_cast<double>(in.F32(at));
+        if (w > kFirstWavelength && w < kLastWavelength &&
+            (out.splice_points.empty() || w > out.splice_points.back()))
+            out.splice_points.push_back(w);
+    }
     out.altitude = in.F64(kAltitudeOffset);
     if (!std::isfinite(out.altitude)) {
         out.notes.push_back("its altitude " + Number(out.altitude) +

@@ -26,6 +26,14 @@ struct FieldSpectrumContents {
     double altitude = 0.0;
     std::vector<double> reflectances;  // kSpectrumBands values, 350..2499 nm
     std::vector<std::string> notes;
+    // The instrument as the header names it: a binary file's format version and the
+    // instrument's serial number ("as7 #6355"), a text file's "instrument" line; empty where
+    // the header names none.
+    std::string instrument;
+    // Where one detector hands over to the next (nm, rising): a binary header's splice
+    // wavelengths, a text file's break points between overlapping detectors; empty for a
+    // single detector or a header that gives none.
+    std::vector<double> splice_points;
 };
 
 // True when the time is a calendar date and time of day (years 1000..9999).

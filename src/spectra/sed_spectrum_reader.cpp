@@ -111,6 +111,8 @@ FieldSpectrumContents ReadSedSpectrumValues(const std::string& path) {
             longitude_text = value;
         else if (key == "altitude")
             altitude_text = value;
+        else if (key == "instrument")
+            out.instrument = ReplaceInvalidUtf8(value);
     }
     if (!data) RefuseSpectrumFile(path, "it has no \"Data:\" line ending its header");
 
@@ -175,7 +177,7 @@ FieldSpectrumContents ReadSedSpectrumValues(const std::string& path) {
         channels.push_back({*wavelength, percent ? *reflectance / 100.0 : *reflectance, number});
     }
 
-    out.reflectances = ResampleOntoGrid(path, channels, {});
+    out.reflectances = ResampleOntoGrid(path, channels, {}, &out.splice_points);
     out.capture_time = HeaderCaptureTime(HeaderDates(date_text, decimal_comma),
                                          HeaderTimes(time_text), date_text + " " + time_text,
                                          out.notes);

@@ -213,22 +213,41 @@ int Sensor::ElementByWavelength(double wavelength) const {
     return -1;
 }
 
+namespace {
+
+// An element as a stored sensor loads it, the n-th (from 1) it loads.
+SensorElement LoadedElement(int n, int band_no, double avg_wavelength, double fwhm,
+                            bool calibrated) {
+    SensorElement e;
+    e.number = n;
+    e.band_no = band_no;
+    e.avg_wavelength = avg_wavelength;
+    e.fwhm = fwhm;
+    e.calibrated = calibrated;
+    e.usable = e.calibrated;
+    const int centre = Sensor::RoundCentre(e.avg_wavelength);
+    if (centre < 350 || centre > 2499) e.usable = false;
+    return e;
+}
+
+}  // namespace
+
 void GaussianSensor::Load(Database& db, int sensor_id) {
     LoadHeader(db, sensor_id);
     std::vector<SensorElement> loaded;
     for (const StoredGaussianElement& stored :
-         SensorRepository(db).CalibratedGaussianElements(sensor_id)) {
-        SensorElement e;
-        e.number = static_cast<int>(loaded.size()) + 1;
-        e.band_no = stored.band_no;
-        e.avg_wavelength = stored.avg_wavelength;
-        e.fwhm = stored.fwhm;
-        e.calibrated = stored.calibrated;
-        e.usable = e.calibrated;
-        const int centre = RoundCentre(e.avg_wavelength);
-        if (centre < 350 || centre > 2499) e.usable = false;
-        loaded.push_back(std::move(e));
-    }
+         SensorRepository(db).CalibratedGaussianElements(sensor_id))
+        loaded.push_back(LoadedElement(static_cast<int>(loaded.size()) + 1, stored.band_no,
+                                       stored.avg_wavelength, stored.fwhm, stored.calibrated));
+    elements_ = std::move(loaded);
+}
+
+void GaussianSensor::KeepLoadedElements() {
+    std::vector<SensorElement> loaded;
+    for (const SensorElement& e : elements_)
+        if (e.calibrated)
+            loaded.push_back(LoadedElement(static_cast<int>(loaded.size()) + 1, e.band_no,
+                                           e.avg_wavelength, e.fwhm, e.calibrated));
     elements_ = std::move(loaded);
 }
 
@@ -303,28 +322,82 @@ void GaussianSensor::Store(Database& db) {
 void RatioSensor::Load(Database& db, int sensor_id) {
     LoadHeader(db, sensor_id);
     SensorRepository sensors(db);
-    const std::vector<std::string> bands = sensors.RatioBands(sensor_id);
-    std::vector<SensorElement> loaded;
-    for (const std::string& band : bands) {
-        SensorElement e;
-        e.number = static_cast<int>(loaded.size()) + 1;
-        e.band_no = std::atoi(band.c_str());
-        e.usable = true;
-        int lowest = 0;
-        int highest = 0;
-        for (const auto& [wavelength, ratio] : sensors.RatioSamples(sensor_id, band)) {
-            // Wavelengths are whole nanometres; responses keep their fractions, since
-            // truncating responses below 1 would zero the band's weights.
-            const int w = TruncatedNm(wavelength);
-            if (e.ratios.empty() || w < lowest) lowest = w;
-            if (e.ratios.empty() || w > highest) highest = w;
-            e.ratios.emplace_back(static_cast<double>(w), ratio);
+    std::vector<Sample> stored;
+    for (const std::string& band : sensors.RatioBands(sensor_id))
+        for (const auto& [wavelength, ratio] : sensors.RatioSamples(sensor_id, band))
+            stored.push_back({std::atoi(band.c_str()), wavelength, ratio});
+    elements_ = ElementsOf(stored);
+}
+
+std::vector<SensorElement> RatioSensor::ElementsOf(const std::vector<Sample>& samples) {
+    std::vector<SensorElement> elements;
+    std::map<int, size_t> position;  // band -> element
+    std::vector<std::pair<int, int>> bounds;  // lowest and highest wavelength per element
+    for (const Sample& s : samples) {
+        auto [it, added] = position.emplace(s.band, elements.size());
+        if (added) {
+            SensorElement e;
+            e.number = static_cast<int>(elements.size()) + 1;
+            e.band_no = s.band;
+            e.usable = true;
+            elements.push_back(std::move(e));
+            bounds.emplace_back(0, 0);
         }
-        e.avg_wavelength = static_cast<double>((static_cast<long long>(lowest) + highest) / 2);
-        if (e.avg_wavelength < 350.0 || !(e.avg_wavelength < 2500.0)) e.usable = false;
-        loaded.push_back(std::move(e));
+        SensorElement& e = elements[it->second];
+        auto& [lowest, highest] = bounds[it->second];
+        // Wavelengths are whole nanometres; responses keep their fractions, since
+        // truncating responses below 1 would zero the band's weights.
+        const int w = TruncatedNm(s.wavelength);
+        if (e.ratios.empty() || w < lowest) lowest = w;
+        if (e.ratios.empty() || w > highest) highest = w;
+        e.ratios.emplace_back(static_cast<double>(w), s.ratio);
     }
-    elements_ = std::move(loaded);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        SensorElement& e = elements[i];
+        e.avg_wavelength =
+            static_cast<double>((static_cast<long long>(bounds[i].first) + bounds[i].second) / 2);
+        if (e.avg_wavelength < 350.0 || !(e.avg_wavelength < 2500.0)) e.usable = false;
+    }
+    return elements;
+}
+
+void RatioSensor::Define(const std::string& name, const std::string& description,
+                         std::vector<Sample> samples) {
+    if (name.find_first_not_of(" \t") == std::string::npos)
+        throw OrvaneError("A sensor needs a name. Nothing was stored.");
+    if (Utf8Chars(name) > kNameChars || Utf8Chars(description) > kDescriptionChars)
+        throw OrvaneError(fmt::format("A sensor's name holds at most {} characters and its "
+                                      "description {}. Nothing was stored.",
+                                      kNameChars, kDescriptionChars));
+    if (samples.empty()) throw OrvaneError("A sensor needs bands. Nothing was stored.");
+    std::map<int, double> sums;
+    for (const Sample& s : samples) {
+        const auto refuse = [&](const std::string& why) {
+            throw OrvaneError(fmt::format("Band {} {}. Nothing was stored.", s.band, why));
+        };
+        if (s.band < 0 || s.band > kMaxBandNumber)
+            refuse(fmt::format("has a number outside 0 to {}", kMaxBandNumber));
+        if (!(s.wavelength >= kLowestWavelength && s.wavelength <= kHighestWavelength))
+            refuse(fmt::format("has a response at {:g} nm, outside the {:g} to {:g} nm a "
+                               "sensor's bands may have",
+                               s.wavelength, kLowestWavelength, kHighestWavelength));
+        if (!(s.ratio >= 0.0) || !std::isfinite(s.ratio))
+            refuse(fmt::format("has the response {:g} at {:g} nm; responses are finite and not "
+                               "below 0",
+                               s.ratio, s.wavelength));
+        sums[s.band] += s.ratio;
+    }
+    // Synthesis divides by a band's total response.
+    for (const auto& [band, sum] : sums)
+        if (!(sum > 0.0) || !std::isfinite(sum))
+            throw OrvaneError(fmt::format("The responses of band {} must add up to a finite "
+                                          "number above 0. Nothing was stored.",
+                                          band));
+    name_ = name;
+    description_ = description;
+    samples_ = std::move(samples);
+    elements_ = ElementsOf(samples_);
+    response_type_ = kResponseRatio;
 }
 
 void RatioSensor::ReadFile(const std::string& path) {
@@ -356,7 +429,7 @@ void RatioSensor::ReadFile(const std::string& path) {
     name_ = def.name;
     description_ = def.description;
     samples_ = std::move(samples);
-    elements_.clear();
+    elements_ = ElementsOf(samples_);
     response_type_ = kResponseRatio;
 }
 

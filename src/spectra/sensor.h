@@ -78,6 +78,10 @@ public:
     void Define(const std::string& name, const std::string& description,
                 std::vector<SensorElement> elements);
     void Store(Database& db) override;
+    // Leaves the elements a stored sensor loads: the calibrated ones in their order, numbered
+    // from 1, those centred outside 350..2499 nm unusable. For a sensor read or defined
+    // without a database that must compute as the stored one does.
+    void KeepLoadedElements();
 };
 
 class RatioSensor : public Sensor {
@@ -89,12 +93,22 @@ public:
     };
 
     void Load(Database& db, int sensor_id) override;
-    // The response samples as read, in file order; the elements come from Load.
+    // The response samples as read, in file order, and the elements made of them as Load
+    // makes them of the stored samples.
     void ReadFile(const std::string& path) override;
+    // Takes the samples from elsewhere than a file (a response table), under the same rules as
+    // ReadFile: a name, band numbers 0..99999, wavelengths 300..2600 nm, finite responses not
+    // below 0 adding up to more than 0 per band; a refusal throws OrvaneError naming the band.
+    void Define(const std::string& name, const std::string& description,
+                std::vector<Sample> samples);
     void Store(Database& db) override;
     const std::vector<Sample>& Samples() const { return samples_; }
 
 private:
+    // One element per band in the order the bands first appear, each with its samples in
+    // their order at whole nanometres (truncated), centred between its lowest and highest.
+    static std::vector<SensorElement> ElementsOf(const std::vector<Sample>& samples);
+
     std::vector<Sample> samples_;
 };
 

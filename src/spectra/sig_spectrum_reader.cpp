@@ -123,6 +123,8 @@ FieldSpectrumContents ReadSigSpectrumValues(const std::string& path) {
             longitude_text = std::string(value);
         else if (key == "factors")
             break_points = RemovePoints(value);
+        else if (key == "instrument")
+            out.instrument = std::string(value);
     }
     if (!data) RefuseSpectrumFile(path, "it has no \"data=\" line ending its header");
 
@@ -152,16 +154,19 @@ FieldSpectrumContents ReadSigSpectrumValues(const std::string& path) {
         channels.push_back({*wavelength, *percent / 100.0, number});
     }
 
-    out.reflectances = ResampleOntoGrid(path, channels, break_points);
+    out.reflectances = ResampleOntoGrid(path, channels, break_points, &out.splice_points);
     out.capture_time = HeaderCaptureTime(HeaderDates(time_text, decimal_comma),
                                          HeaderTimes(time_text), time_text, out.notes);
     out.latitude = HeaderPosition(latitude_text, 90.0, "latitude", out.notes);
     out.longitude = HeaderPosition(longitude_text, 180.0, "longitude", out.notes);
     // The database holds UTF-8 only; the original bytes stay readable in the note.
-    for (std::string* text : {&out.name, &out.comment}) {
+    for (std::string* text : {&out.name, &out.comment, &out.instrument}) {
         const std::string repaired = ReplaceInvalidUtf8(*text);
         if (repaired == *text) continue;
-        out.notes.push_back(std::string("its ") + (text == &out.name ? "name" : "comment") +
+        out.notes.push_back(std::string("its ") +
+                            (text == &out.name      ? "name"
+                             : text == &out.comment ? "comment"
+                                                    : "instrument") +
                             " \"" + EscapeControls(*text) +
                             "\" is not valid UTF-8; each invalid byte is kept as U+FFFD");
         *text = repaired;

@@ -316,7 +316,8 @@ CaptureTime HeaderCaptureTime(const std::vector<HeaderDate>& dates,
 
 std::vector<double> ResampleOntoGrid(const std::string& path,
                                      const std::vector<MeasuredChannel>& channels,
-                                     const std::vector<double>& break_points) {
+                                     const std::vector<double>& break_points,
+                                     std::vector<double>* cuts) {
     if (channels.empty()) RefuseSpectrumFile(path, "its table holds no measured channel");
 
     // Each detector as the range of its channels [begin, end).
@@ -360,6 +361,7 @@ std::vector<double> ResampleOntoGrid(const std::string& path,
                 cut = named;
                 break;
             }
+        if (cuts) cuts->push_back(cut);
         while (!kept.empty() && kept.back()->wavelength >= cut) kept.pop_back();
         for (std::size_t i = detectors[k].begin; i < detectors[k].end; ++i)
             if (channels[i].wavelength >= cut) kept.push_back(&channels[i]);

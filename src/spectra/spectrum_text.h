@@ -92,8 +92,10 @@ struct MeasuredChannel {
 // channels around it (a channel on the band gives its own value); bands outside the range the
 // kept channels cover have no value (kStoredNoValue), never an extrapolated one. Refuses a file
 // whose channels reach no band of the grid, or give a value a stored float cannot hold.
+// `cuts`, when given, receives the break point of each overlap in detector order.
 std::vector<double> ResampleOntoGrid(const std::string& path,
                                      const std::vector<MeasuredChannel>& channels,
-                                     const std::vector<double>& break_points);
+                                     const std::vector<double>& break_points,
+                                     std::vector<double>* cuts = nullptr);
 
 }  // namespace orvane

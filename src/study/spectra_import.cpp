@@ -33,7 +33,6 @@ namespace {
 
 // Column sizes of the schema, in characters.
 constexpr size_t kFolderNameChars = 80;
-constexpr size_t kPathChars = 1024;
 
 size_t Utf8Length(const std::string& text) {
     size_t n = 0;
@@ -49,15 +48,6 @@ std::string TreePath(const std::string& path) {
     for (int parts = 0; parts < 3 && start != std::string::npos && start > 0; ++parts)
         start = path.rfind('/', start - 1);
     return start == std::string::npos ? path : path.substr(start + 1);
-}
-
-// The reader names the file in its message; the skip line names it already.
-std::string ReasonOf(const OrvaneError& e, const std::string& path) {
-    const std::string prefix = "Field spectrum file " + path + " was not read: ";
-    std::string text = e.what();
-    if (text.compare(0, prefix.size(), prefix) == 0) text = text.substr(prefix.size());
-    if (!text.empty() && text.back() == '.') text.pop_back();
-    return text;
 }
 
 }  // namespace
@@ -103,7 +93,9 @@ std::string CaptureDateText(const CaptureTime& t) {
 }
 
 SpectraImport::SpectraImport(ProcessingSession& session, Frontend& frontend)
-    : session_(session), frontend_(frontend) {}
+    : session_(session),
+      frontend_(frontend),
+      reader_([this](const std::string& what, const std::string& reason) { Skip(what, reason); }) {}
 
 SpectraImport::~SpectraImport() = default;
 
@@ -125,39 +117,14 @@ std::string ImportSummary(const ImportCounts& counts) {
     return text;
 }
 
-void SpectraImport::SkipEntry(const FolderEntry& entry, const std::string& level) {
-    const std::string belong = "where only " + level + " folders belong";
-    switch (entry.kind) {
-        case EntryKind::kFile:
-            Skip(entry.path, "it is a file " + belong +
-                                 (level == "site" ? "; instrument files go inside a site folder"
-                                                  : ""));
-            break;
-        case EntryKind::kLink:
-            // A followed link could import a folder twice, or one outside the study's tree.
-            Skip(entry.path, "it is " + LinkDescription(entry.path) +
-                                 ", and links are not followed: a " + level +
-                                 " folder must be a real folder");
-            break;
-        case EntryKind::kFolder:
-        case EntryKind::kOther:
-            Skip(entry.path, "it is neither a file nor a folder, " + belong);
-            break;
-    }
-}
-
 void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
     const std::string folder_name = LastPathPart(folder);
-    if (!IsValidUtf8(folder_name)) {
-        // Stored altered, the species could never be found again by its folder's name.
-        Skip(folder, "its name is not valid UTF-8; rename the folder to import it");
-        return;
-    }
+    if (reader_.SkipUnnamedFolder(folder)) return;
     if (Utf8Length(folder_name) > kFolderNameChars) {
         Skip(folder, "a species folder name holds at most 80 characters");
         return;
     }
-    std::unique_ptr<Species> species = ReadSpeciesFolder(folder);
+    std::unique_ptr<Species> species = reader_.ReadSpeciesFolder(folder);
     if (species->TotalSpectra() == 0) {
         // A species row without spectra would only be an empty class everywhere.
         Skip(folder, "no site folder in it holds a readable spectrum file");
@@ -209,7 +176,7 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     bool cancelled = false;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::kFolder) {
-            SkipEntry(entry, "species");
+            reader_.SkipEntry(entry, "species");
             continue;
         }
         if (frontend_.Cancelled()) {
@@ -228,134 +195,6 @@ ImportCounts SpectraImport::ImportStudySpectra(int study_id, const std::string& 
     // cancelled rather than as a finished import.
     if (cancelled) throw Cancelled("cancelled; the species imported before it are kept");
     return counts_;
-}
-
-std::unique_ptr<Species> SpectraImport::ReadSpeciesFolder(const std::string& path) {
-    std::vector<FolderEntry> entries;
-    try {
-        entries = FolderWalker::Entries(path);
-    } catch (const OrvaneError& e) {
-        Skip(path, e.what());
-    }
-    auto species = std::make_unique<Species>(static_cast<int>(entries.size()));
-    species->folder_name_ = LastPathPart(path);
-    species->path_ = path;
-    // Positions count every real sub-folder, as they always have, so that a site keeps its
-    // number when a neighbour is refused.
-    int position = 0;
-    for (const FolderEntry& entry : entries) {
-        if (entry.kind != EntryKind::kFolder) {
-            SkipEntry(entry, "site");
-            continue;
-        }
-        ++position;
-        if (!IsValidUtf8(LastPathPart(entry.path))) {
-            Skip(entry.path, "its name is not valid UTF-8; rename the folder to import it");
-            continue;
-        }
-        species->AddSite(ReadSiteFolder(entry.path, position));
-    }
-    species->GatherSpectra();
-    return species;
-}
-
-namespace {
-
-bool SameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
-
-// Everything an import stores of a file but its number and path.
-bool SameMeasurement(const Spectrum& a, const Spectrum& b) {
-    const CaptureTime& s = a.capture_time_;
-    const CaptureTime& t = b.capture_time_;
-    return std::memcmp(a.reflectances_.data(), b.reflectances_.data(),
-                       sizeof a.reflectances_) == 0 &&
-           a.comment_ == b.comment_ &&
-           std::tie(s.year, s.month, s.day, s.hour, s.minute, s.second) ==
-               std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second) &&
-           SameValue(a.latitude_, b.latitude_) && SameValue(a.longitude_, b.longitude_) &&
-           SameValue(a.altitude_, b.altitude_);
-}
-
-// The file's own name decides, since a text file's header may name the spectrum otherwise.
-bool InstrumentExtension(const std::string& path) {
-    const std::string name = FileNameOfPath(path);
-    const std::size_t dot = name.rfind('.');
-    return dot != std::string::npos && dot > 0 &&
-           InstrumentFileExtension(std::string_view(name).substr(dot + 1));
-}
-
-}  // namespace
-
-std::unique_ptr<Site> SpectraImport::ReadSiteFolder(const std::string& path, int position) {
-    const int site_no = SiteFolderNumber(LastPathPart(path), position);
-    std::vector<FolderEntry> entries;
-    try {
-        entries = FolderWalker::Entries(path);
-    } catch (const OrvaneError& e) {
-        Skip(path, e.what());
-    }
-    std::vector<std::unique_ptr<Spectrum>> read;
-    for (const FolderEntry& entry : entries) {
-        const std::string& file = entry.path;
-        const std::string name = LastPathPart(file);
-        if (entry.kind == EntryKind::kFolder) {
-            Skip(file, "it is a folder inside a site folder, which holds instrument files only");
-            continue;
-        }
-        if (!IsValidUtf8(name)) {
-            Skip(file, "its name is not valid UTF-8; rename the file to import it");
-            continue;
-        }
-        if (!InstrumentFileNumber(name)) {
-            Skip(file,
-                 "it is not named as an instrument file (a number as its extension, as in "
-                 "leaf.012, or a name ending in a number with the extension " +
-                     ReaderExtensions(ReaderBands::kFieldGrid, "or") +
-                     ", as in leaf00012.asd or leaf_00012.sig)");
-            continue;
-        }
-        if (Utf8Length(AsUtf8(file)) > kPathChars) {
-            Skip(file, "a path holds at most 1024 characters");
-            continue;
-        }
-        try {
-            read.push_back(ReadSpectrumFile(file));
-        } catch (const OrvaneError& e) {
-            Skip(file, ReasonOf(e, file));
-        }
-    }
-
-    // A measurement copied under another name is stored once. The file in the instrument's
-    // own naming is the one kept, since a copy's name may carry another number.
-    std::vector<size_t> order(read.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&read](size_t a, size_t b) {
-        return InstrumentExtension(read[a]->path_) && !InstrumentExtension(read[b]->path_);
-    });
-    std::vector<bool> keep(read.size(), true);
-    // Kept files by a hash of their values, so that a large site is not compared pairwise.
-    std::unordered_multimap<size_t, size_t> kept;
-    for (size_t i : order) {
-        const Spectrum& spectrum = *read[i];
-        const size_t hash = std::hash<std::string_view>()(
-            std::string_view(reinterpret_cast<const char*>(spectrum.reflectances_.data()),
-                             sizeof spectrum.reflectances_));
-        const auto [first, last] = kept.equal_range(hash);
-        for (auto it = first; it != last && keep[i]; ++it) {
-            if (!SameMeasurement(spectrum, *read[it->second])) continue;
-            keep[i] = false;
-            Skip(spectrum.path_, "it holds the same measurement as " +
-                                     EscapeControls(read[it->second]->path_) +
-                                     ", so it is left out as a copy of it");
-        }
-        if (keep[i]) kept.emplace(hash, i);
-    }
-
-    auto site = std::make_unique<Site>(site_no, static_cast<int>(read.size()));
-    site->path_ = path;
-    for (size_t i = 0; i < read.size(); ++i)
-        if (keep[i]) site->AddMember(std::move(read[i]));
-    return site;
 }
 
 void SpectraImport::InsertSpecies(Species& species) {

@@ -9,6 +9,7 @@
 
 #include "spectra/species.h"
 #include "study/folder_walker.h"
+#include "study/study_folder.h"
 
 namespace orvane {
 
@@ -49,11 +50,6 @@ public:
 
     ImportCounts ImportStudySpectra(int study_id, const std::string& data_path);
 
-    // The species folder as read from disk: its sites (those that hold no readable file
-    // included, empty) and their spectra. Files that cannot be read are reported and left out.
-    std::unique_ptr<Species> ReadSpeciesFolder(const std::string& path);
-    std::unique_ptr<Site> ReadSiteFolder(const std::string& path, int position);
-
 private:
     struct StoredNumber {
         std::string path;
@@ -69,12 +65,11 @@ private:
     void InsertSpectrum(Spectrum& spectrum, int64_t species_id, int64_t site_id, int site_no);
     void WritePendingSpectra(int64_t species_id, int64_t site_id);
     void Skip(const std::string& what, const std::string& reason);
-    // Skips an entry that is not a real folder where only folders of `level` ("species",
-    // "site") belong.
-    void SkipEntry(const FolderEntry& entry, const std::string& level);
 
     ProcessingSession& session_;
     Frontend& frontend_;
+    // Reads the folders, reporting what it leaves out through Skip.
+    StudyFolderReader reader_;
     int study_id_ = 0;
     std::unique_ptr<SpectraImportRepository> rows_;
     // The spectrum numbers a site already holds, by site id, so that a number is never stored

@@ -24,7 +24,18 @@ void FeatureSpace::DefineProjection(const Matrix& transform) {
     type_ = kFeaturePCT;
     dimension_ = transform.Nrows();
     ranges_.clear();
+    SetTransform(transform);
+}
+
+void FeatureSpace::SetTransform(const Matrix& transform) {
     transform_ = transform;
+    const int rows = transform.Nrows();
+    const int n = transform.Ncols();
+    // Column by column, as PCTFeatures sums them.
+    columns_.resize(static_cast<size_t>(rows) * static_cast<size_t>(n));
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= rows; ++i)
+            columns_[static_cast<size_t>(j - 1) * rows + (i - 1)] = transform(i, j);
 }
 
 void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {
@@ -80,11 +91,7 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ChainSpec& chain) {
         for (int j = 1; j <= n; ++j) transform(i, j) = vectors(j, n - i + 1);
     eigenvalues_ = values;
     eigenvectors_ = vectors;
-    transform_ = transform;
-    columns_.resize(static_cast<size_t>(dimension_) * static_cast<size_t>(n));
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= dimension_; ++i)
-            columns_[static_cast<size_t>(j - 1) * dimension_ + (i - 1)] = transform(i, j);
+    SetTransform(transform);
     pca_data_id_ = pca_id;
 }
 

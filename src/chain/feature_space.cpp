@@ -24,7 +24,18 @@ void FeatureSpace::DefineProjection(const Matrix& transform) {
     type_ = kFeaturePCT;
     dimension_ = transform.Nrows();
     ranges_.clear();
+    SetTransform(transform);
+}
+
+void FeatureSpace::SetTransform(const Matrix& transform) {
     transform_ = transform;
+    const int rows = transform.Nrows();
+    const int n = transform.Ncols();
+    // Column by column, as PCTFeatures sums them.
+    columns_.resize(static_cast<size_t>(rows) * static_cast<size_t>(n));
+    for (int j = 1; j <= n; ++j)
+        for (int i = 1; i <= rows; ++i)
+            columns_[static_cast<size_t>(j - 1) * rows + (i - 1)] = transform(i, j);
 }
 
 void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {
@@ -80,7 +91,7 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ChainSpec& chain) {
         for (int j = 1; j <= n; ++j) transform(i, j) = vectors(j, n - i + 1);
     eigenvalues_ = values;
     eigenvectors_ = vectors;
-    transform_ = transform;
+    SetTransform(transform);
     pca_data_id_ = pca_id;
 }
 
@@ -147,22 +158,44 @@ void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
     }
 }
 
+namespace {
+
+// f = c * v (first) or f += c * v, over the n components.
+__attribute__((target_clones("avx2", "default"))) void AddScaled(const double* c, double v,
+                                                                 double* f, int n, bool first) {
+    if (first)
+        for (int r = 0; r < n; ++r) f[r] = c[r] * v;
+    else
+        for (int r = 0; r < n; ++r) f[r] += c[r] * v;
+}
+
+}  // namespace
+
 void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
-    ColumnVector x(d.ValidCount());
+    const int rows = transform_.Nrows();
+    const int cols = transform_.Ncols();
+    if (out.Nrows() != rows || out.Ncols() != 1) out.ReSize(rows, 1);
+    double* f = out.Store();
+    // Column by column of the transform, each component summed over the bands in their order
+    // as the matrix product sums it, without a vector or a product matrix made per pixel.
+    const int valid = d.ValidCount();
     int k = 0;
     const double* values = d.Values();
     for (int i = 0; i < d.Count(); ++i) {
-        if (HasValue(values[i])) {
-            if (k >= x.Nrows())
-                throw OrvaneError("The derived stage has more valid bands than its valid count.");
-            x(++k) = values[i];
-        }
+        if (!HasValue(values[i])) continue;
+        if (k >= valid)
+            throw OrvaneError("The derived stage has more valid bands than its valid count.");
+        if (k < cols)
+            AddScaled(columns_.data() + static_cast<size_t>(k) * static_cast<size_t>(rows),
+                      values[i], f, rows, k == 0);
+        ++k;
     }
-    if (k != transform_.Ncols())
-        throw OrvaneError("The PCT feature space expects " + std::to_string(transform_.Ncols()) +
+    if (k != cols)
+        throw OrvaneError("The PCT feature space expects " + std::to_string(cols) +
                           " bands but the spectrum has " + std::to_string(k) +
                           " valid bands; recompute the principal components.");
-    out = transform_ * x;
+    if (cols == 0)
+        for (int r = 0; r < rows; ++r) f[r] = 0.0;
 }
 
 std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db) {

@@ -60,6 +60,8 @@ class FeatureSpace {
     void DefineProjection(const Matrix& transform);
 
   private:
+    // The PCA transform and its columns laid out for PCTFeatures.
+    void SetTransform(const Matrix& transform);
     std::vector<BandRange> ranges_;
     int dimension_ = 0;
     int id_ = 0;
@@ -71,6 +73,8 @@ class FeatureSpace {
     ColumnVector eigenvalues_;
     Matrix eigenvectors_;
     Matrix transform_;
+    // transform_ column after column, so that a spectrum's features add one band at a time.
+    std::vector<double> columns_;  // the transform column by column
 };
 
 // Every stored feature space, by type, then dimension, then id.

@@ -49,6 +49,7 @@ const std::vector<MenuCommand>& MenuCommands() {
         {kCmdPca, "Statistics", "PCA", kBuilt, kSensor},
         {kCmdCompareSensors, "Statistics", "Compare Sensors...", kBuilt, kSensor},
         {kCmdMapImage, "Statistics", "Map Image...", kBuilt, kSensor},
+        {kCmdMapAccuracy, "Statistics", "Map Accuracy...", kBuilt, kAny},
         {kCmdEndmemberSelection, "Spectral Mixing", "Endmember Selection", kBuilt, kSensor},
         {kCmdAbundanceSettings, "Spectral Mixing", "Abundance Settings", kBuilt, kSensor},
         {kCmdUnmix, "Spectral Mixing", "Unmix", kBuilt, kSensor},

@@ -45,6 +45,7 @@ enum CommandId {
     kCmdManual = 32870,
     kCmdHowToCite = 32871,
     kCmdMapImage = 32880,
+    kCmdMapAccuracy = 32881,
     // The first id of the declared analyses (forms/analyses.h) that have no fixed one.
     kCmdFirstDeclaredAnalysis = 33000,
 };

@@ -19,37 +19,6 @@
 
 namespace orvane {
 
-namespace {
-
-// A reflectance image holds values near 0..1; radiance or unscaled integers lie far above.
-constexpr float kLargestReflectance = 2.0f;
-
-// The values of a patch at the image's centre, read before the long run so that a warning
-// comes first.
-void WarnUnlessReflectance(const SpectralImage& image, Frontend& frontend) {
-    const int side = 64;
-    const ImageWindow patch{std::max(0, image.Width() / 2 - side / 2),
-                            std::max(0, image.Height() / 2 - side / 2),
-                            std::min(side, image.Width()), std::min(side, image.Height())};
-    std::vector<float> values(static_cast<size_t>(patch.Pixels()) * image.UsableBands().size());
-    image.ReadWindow(patch, values.data());
-    std::vector<float> finite;
-    for (float v : values)
-        if (std::isfinite(v)) finite.push_back(v);
-    if (finite.empty()) return;
-    std::sort(finite.begin(), finite.end());
-    const float high = finite[finite.size() * 99 / 100];
-    if (high <= kLargestReflectance) return;
-    frontend.Report(fmt::format(
-        "Warning: the image's values reach {} (99th percentile of a central patch; lowest {}): "
-        "that looks like radiance or unscaled integers, while the library holds reflectance "
-        "near 0 to 1. Check the image's scale factor (GDAL's band scale, or the ENVI header's "
-        "\"reflectance scale factor\").",
-        high, finite.front()));
-}
-
-}  // namespace
-
 MapImageResult MapImage(Workspace& space, Frontend& frontend, const MapImageOptions& options) {
     SpectralStatistics& library = space.Library();
     const ClassModels& models = library.ReadyModels();
@@ -62,7 +31,8 @@ MapImageResult MapImage(Workspace& space, Frontend& frontend, const MapImageOpti
     image.ScanBands(&progress);
     for (const std::string& note : image.Notes()) frontend.Report(note);
     CheckSensorMatchesImage(*chain.sensor, image);
-    WarnUnlessReflectance(image, frontend);
+    const std::string warning = ReflectanceWarning(image);
+    if (!warning.empty()) frontend.Report("Warning: " + warning);
 
     MapImageResult result;
     result.class_names = ClassNames(library, options.name_type);

@@ -2,6 +2,7 @@
 #include "imagery/map_rasters.h"
 
 #include <gdal.h>
+#include <gdal_priv.h>
 #include <cpl_conv.h>
 #include <cpl_error.h>
 #include <cpl_string.h>
@@ -121,7 +122,11 @@ MapRasters::MapRasters(const std::string& class_path, const std::string& rules_p
       rules_path_(rules_path),
       class_temp_(TempBeside(class_path)),
       rules_temp_(rules_path.empty() ? "" : TempBeside(rules_path)),
-      classes_(static_cast<int>(class_names.size())) {
+      classes_(static_cast<int>(class_names.size())),
+      width_(grid.width) {
+    for (int y = 0; y < grid.height; y += kTile)
+        class_missing_.push_back(static_cast<long long>(grid.width) * std::min(kTile, grid.height - y));
+    rules_missing_ = class_missing_;
     GdalSession gdal;
     try {
         class_ = Create(gdal, class_temp_, class_path_, grid, 1, classes_ > 254 ? GDT_UInt16 : GDT_Byte);
@@ -179,6 +184,7 @@ void MapRasters::WriteClasses(int x, int y, int w, int h, const uint16_t* classe
     if (GDALRasterIO(band, GF_Write, x, y, w, h, const_cast<uint16_t*>(classes), w, h, GDT_UInt16,
                      0, 0) != CE_None)
         gdal.Fail("Cannot write " + class_path_);
+    Written(class_, class_missing_, class_path_, y, w, h);
 }
 
 void MapRasters::WriteRules(int x, int y, int w, int h, const float* rules) {
@@ -190,6 +196,26 @@ void MapRasters::WriteRules(int x, int y, int w, int h, const float* rules) {
                               const_cast<float*>(rules), w, h, GDT_Float32, k, nullptr, pixel,
                               pixel * w, sizeof(float), nullptr) != CE_None)
         gdal.Fail("Cannot write " + rules_path_);
+    Written(rules_, rules_missing_, rules_path_, y, w, h);
+}
+
+void MapRasters::Written(void* dataset, std::vector<long long>& missing, const std::string& path,
+                         int y, int w, int h) {
+    GDALDataset* ds = GDALDataset::FromHandle(static_cast<GDALDatasetH>(dataset));
+    for (int row = y / kTile; row * kTile < y + h; ++row) {
+        const int top = std::max(y, row * kTile);
+        const int bottom = std::min(y + h, (row + 1) * kTile);
+        long long& left = missing.at(static_cast<size_t>(row));
+        left -= static_cast<long long>(w) * (bottom - top);
+        if (left != 0) continue;
+        // A tile written out before all its pixels are in would be written again, compressed
+        // anew at the end of the file; a complete row of tiles is final.
+        GdalSession gdal;
+        for (int b = 1; b <= ds->GetRasterCount(); ++b)
+            for (int column = 0; column * kTile < width_; ++column)
+                if (ds->GetRasterBand(b)->FlushBlock(column, row) != CE_None)
+                    gdal.Fail("Cannot write " + path);
+    }
 }
 
 void MapRasters::Commit() {

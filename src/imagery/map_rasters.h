@@ -43,12 +43,19 @@ class MapRasters {
 
   private:
     void Discard();
+    // Counts the pixels written into `dataset` and writes out (and lets go of) each row of
+    // tiles once all its pixels are in, so that the blocks GDAL holds do not grow with the map.
+    void Written(void* dataset, std::vector<long long>& missing, const std::string& path, int y,
+                 int w, int h);
 
     std::string class_path_, rules_path_;
     std::string class_temp_, rules_temp_;
     int classes_ = 0;
+    int width_ = 0;
     void* class_ = nullptr;  // GDALDatasetH
     void* rules_ = nullptr;
+    // Per row of tiles, the pixels not written yet.
+    std::vector<long long> class_missing_, rules_missing_;
 };
 
 // A class raster read back for display: its values at most `max_side` pixels a side (every

@@ -25,8 +25,6 @@ struct WindowResult {
     std::vector<float> rules;
     std::vector<long long> pixels;
     long long unclassified = 0, no_data = 0, masked = 0;
-    float lowest = std::numeric_limits<float>::infinity();
-    float highest = -std::numeric_limits<float>::infinity();
 };
 
 void MapWindow(const SpectralImage& image, const SpectralImage* mask, Chain& chain,
@@ -59,8 +57,6 @@ void MapWindow(const SpectralImage& image, const SpectralImage* mask, Chain& cha
                 break;
             }
             pixel[static_cast<size_t>(b)] = v[b];
-            r.lowest = std::min(r.lowest, v[b]);
-            r.highest = std::max(r.highest, v[b]);
         }
         if (!complete) {
             ++r.no_data;
@@ -145,8 +141,6 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
     const size_t batch = static_cast<size_t>(std::max(1, WorkerCount()));
     team.Prepare(static_cast<int>(batch));
     long long done = 0;
-    float lowest = std::numeric_limits<float>::infinity();
-    float highest = -lowest;
     for (size_t first = 0; first < windows.size(); first += batch) {
         if (feedback) feedback->ThrowIfCancelled();
         const size_t count = std::min(batch, windows.size() - first);
@@ -166,16 +160,12 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
             counts.unclassified += r.unclassified;
             counts.no_data += r.no_data;
             counts.masked += r.masked;
-            lowest = std::min(lowest, r.lowest);
-            highest = std::max(highest, r.highest);
             done += w.Pixels();
         }
         if (feedback) feedback->Step(done, region.Pixels());
     }
     if (feedback) feedback->ThrowIfCancelled();
     rasters.Commit();
-    counts.lowest = std::isfinite(lowest) ? lowest : 0.0f;
-    counts.highest = std::isfinite(highest) ? highest : 0.0f;
     return counts;
 }
 

@@ -35,7 +35,6 @@ struct SpeciesMapCounts {
     long long unclassified = 0;     // left so by the threshold
     long long no_data = 0;          // a usable band or a feature without value
     long long masked = 0;
-    float lowest = 0.0f, highest = 0.0f;  // the range of the values read (for the warning)
 };
 
 // The rows of `window` that tile `tile` of `tiles` maps: band i holds rows

@@ -79,7 +79,8 @@ std::optional<std::string> DataFileOfHeader(const std::string& path) {
     if (!EndsWith(path, ".hdr")) return std::nullopt;
     const std::string stem = path.substr(0, path.size() - 4);
     for (const char* extension : {"", ".img", ".dat", ".raw", ".bsq", ".bil", ".bip", ".bin",
-                                  ".IMG", ".DAT", ".RAW", ".BSQ", ".BIL", ".BIP", ".BIN"}) {
+                                  ".tif", ".tiff", ".IMG", ".DAT", ".RAW", ".BSQ", ".BIL", ".BIP",
+                                  ".BIN", ".TIF", ".TIFF"}) {
         const std::string candidate = stem + extension;
         struct stat st = {};
         if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return candidate;
@@ -295,6 +296,8 @@ struct SpectralImage::Impl {
     void ReadMetadata(GDALDataset& dataset, const std::string& wavelengths_file);
     void ApplyWavelengths(const WavelengthSource& source);
     void OrderUsable();
+    // Throws OrvaneError for a region that is empty or reaches outside the image.
+    void CheckRegion(const ImageWindow& region) const;
     std::vector<ImageWindow> Windows(const ImageWindow& region, double megabytes,
                                      size_t band_count) const;
     void Read(const ImageWindow& window, const std::vector<int>& numbers, float* out) const;
@@ -398,7 +401,6 @@ void SpectralImage::Impl::ReadMetadata(GDALDataset& dataset, const std::string& 
 
     // Wavelengths: the user's file, else the bands' metadata, else the header.
     std::optional<WavelengthSource> chosen;
-    std::string image_source;
     {
         WavelengthSource meta;
         meta.name = "the band metadata of " + path;
@@ -508,8 +510,7 @@ void SpectralImage::Impl::OrderUsable() {
     });
 }
 
-std::vector<ImageWindow> SpectralImage::Impl::Windows(const ImageWindow& region, double megabytes,
-                                                      size_t band_count) const {
+void SpectralImage::Impl::CheckRegion(const ImageWindow& region) const {
     if (region.width <= 0 || region.height <= 0)
         throw OrvaneError(fmt::format("The window {},{},{},{} of {} is empty.", region.x,
                                       region.y, region.width, region.height, path));
@@ -519,6 +520,11 @@ std::vector<ImageWindow> SpectralImage::Impl::Windows(const ImageWindow& region,
                                       "{} x {} pixels.",
                                       region.x, region.y, region.width, region.height, path,
                                       width, height));
+}
+
+std::vector<ImageWindow> SpectralImage::Impl::Windows(const ImageWindow& region, double megabytes,
+                                                      size_t band_count) const {
+    CheckRegion(region);
     const double bytes_per_pixel = 4.0 * static_cast<double>(std::max<size_t>(band_count, 1));
     const double pixels = std::max(1.0, megabytes * 1024.0 * 1024.0 / bytes_per_pixel);
     const int bw = std::max(1, block.first);
@@ -551,7 +557,7 @@ std::vector<ImageWindow> SpectralImage::Impl::Windows(const ImageWindow& region,
 
 void SpectralImage::Impl::Read(const ImageWindow& window, const std::vector<int>& numbers,
                                float* out) const {
-    Windows(window, 1.0, 1);  // refuses a window that is empty or outside the image
+    CheckRegion(window);
     for (int n : numbers)
         if (n < 1 || n > static_cast<int>(bands.size()))
             throw OrvaneError(fmt::format("The image {} has no band {}.", path, n));
@@ -587,56 +593,51 @@ void SpectralImage::Impl::Read(const ImageWindow& window, const std::vector<int>
                                           path, window.x, window.y, window.width, window.height,
                                           errors.Reason("GDAL gave no reason")));
     }
-    struct Rule {
-        double scale, offset;
-        bool has_nodata;
-        double nodata;
-        float nodata_float;
-        bool nodata_is_nan;
-    };
-    std::vector<Rule> rules;
-    for (int n : numbers) {
-        const ImageBand& b = bands[static_cast<size_t>(n - 1)];
-        Rule r{b.scale, b.offset, b.has_nodata, b.nodata, 0.0f, std::isnan(b.nodata)};
-        // A float band stores its nodata as a float, as GDAL compares it.
-        const bool fits = std::fabs(b.nodata) <= std::numeric_limits<float>::max();
-        r.nodata_float = fits ? static_cast<float>(b.nodata) : 0.0f;
-        if (!wide && b.has_nodata && !fits && !std::isnan(b.nodata) && !std::isinf(b.nodata))
-            r.has_nodata = false;  // no float equals it
-        rules.push_back(r);
+    // Per band: the scale, the offset and the nodata value as the buffer holds it (NaN when
+    // there is none or no buffer value can equal it). The loops below have no branch, so the
+    // compiler runs them on vectors.
+    std::vector<double> scale(nb), offset(nb), nodata(nb);
+    std::vector<float> nodata_float(nb);
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    for (size_t k = 0; k < nb; ++k) {
+        const ImageBand& b = bands[static_cast<size_t>(numbers[k] - 1)];
+        scale[k] = b.scale;
+        offset[k] = b.offset;
+        nodata[k] = b.has_nodata ? b.nodata : kNone;
+        // A float buffer holds the nodata value as a float, as GDAL compares it.
+        const bool fits = std::fabs(nodata[k]) <= std::numeric_limits<float>::max();
+        nodata_float[k] = fits ? static_cast<float>(nodata[k]) : static_cast<float>(kNone);
     }
     constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kLargest = std::numeric_limits<float>::max();
     const size_t pixels = static_cast<size_t>(window.Pixels());
     if (wide) {
-        for (size_t p = 0; p < pixels; ++p)
+        for (size_t p = 0; p < pixels; ++p) {
+            const double* raw = scratch.data() + p * nb;
+            float* px = out + p * nb;
             for (size_t k = 0; k < nb; ++k) {
-                const double raw = scratch[p * nb + k];
-                const Rule& r = rules[k];
-                float v = kNoValue;
-                if (std::isfinite(raw) && !(r.has_nodata && raw == r.nodata)) {
-                    v = static_cast<float>(raw * r.scale + r.offset);
-                    if (!std::isfinite(v)) v = kNoValue;
-                }
-                out[p * nb + k] = v;
+                const float v = static_cast<float>(raw[k] * scale[k] + offset[k]);
+                // NaN and infinite values fail the second test.
+                px[k] = raw[k] == nodata[k] || !(std::fabs(v) <= kLargest) ? kNoValue : v;
             }
+        }
         return;
     }
-    for (size_t p = 0; p < pixels; ++p)
+    for (size_t p = 0; p < pixels; ++p) {
+        float* px = out + p * nb;
         for (size_t k = 0; k < nb; ++k) {
-            float& value = out[p * nb + k];
-            const float raw = value;
-            const Rule& r = rules[k];
-            if (!std::isfinite(raw) || (r.has_nodata && raw == r.nodata_float)) {
-                value = kNoValue;
-                continue;
-            }
-            value = static_cast<float>(static_cast<double>(raw) * r.scale + r.offset);
-            if (!std::isfinite(value)) value = kNoValue;
+            const float raw = px[k];
+            const float v = static_cast<float>(static_cast<double>(raw) * scale[k] + offset[k]);
+            px[k] = raw == nodata_float[k] || !(std::fabs(v) <= kLargest) ? kNoValue : v;
         }
+    }
 }
 
 SpectralImage::SpectralImage(const std::string& path, const std::string& wavelengths_file)
     : impl_(std::make_unique<Impl>()) {
+    // GDAL's warnings about a file's odd tags would reach the terminal; its failures become
+    // the errors below.
+    GdalSession quiet;
     impl_->path = path;
     std::string open_path = path;
     if (!Exists(path)) {
@@ -668,11 +669,8 @@ SpectralImage::SpectralImage(const std::string& path, const std::string& wavelen
     }
     CheckRawFileSize(*dataset, path);
     dataset->GetRasterBand(1)->GetBlockSize(&impl_->block.first, &impl_->block.second);
-    {
-        GdalSession quiet;  // an image without georeferencing is still an image
-        impl_->has_geo = dataset->GetGeoTransform(impl_->geo.data()) == CE_None;
-        if (const char* wkt = dataset->GetProjectionRef()) impl_->wkt = wkt;
-    }
+    impl_->has_geo = dataset->GetGeoTransform(impl_->geo.data()) == CE_None;
+    if (const char* wkt = dataset->GetProjectionRef()) impl_->wkt = wkt;
     impl_->ReadMetadata(*dataset, wavelengths_file);
     if (!impl_->has_wavelengths && impl_->no_wavelengths_reason.empty())
         impl_->no_wavelengths_reason =
@@ -759,15 +757,17 @@ const BandScan& SpectralImage::ScanBands(Feedback* feedback) {
         t.minimum.assign(n, std::numeric_limits<double>::infinity());
         t.maximum.assign(n, -std::numeric_limits<double>::infinity());
         t.sum.assign(n, 0.0);
-        for (size_t p = 0; p < static_cast<size_t>(windows[i].Pixels()); ++p)
+        for (size_t p = 0; p < static_cast<size_t>(windows[i].Pixels()); ++p) {
+            const float* px = buffer.data() + p * n;
             for (size_t k = 0; k < n; ++k) {
-                const double v = buffer[p * n + k];
-                if (std::isnan(v)) continue;
-                ++t.valid[k];
-                t.minimum[k] = std::min(t.minimum[k], v);
-                t.maximum[k] = std::max(t.maximum[k], v);
+                const bool has = !std::isnan(px[k]);
+                const double v = has ? px[k] : 0.0;
+                t.valid[k] += has ? 1 : 0;
+                t.minimum[k] = has && v < t.minimum[k] ? v : t.minimum[k];
+                t.maximum[k] = has && v > t.maximum[k] ? v : t.maximum[k];
                 t.sum[k] += v;
             }
+        }
         const size_t finished = ++done;
         if (feedback && worker == 0)
             feedback->Step(static_cast<long long>(finished), static_cast<long long>(windows.size()));

@@ -201,8 +201,9 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
     const std::vector<ClassStatistics> all =
         TrainingStatistics(classifier, rows, [](int, int) { return false; });
 
-    // The cancel request is asked on the calling thread only (worker 0), where the faces
-    // answer it. Each held-out set's models and verdicts, recorded by the set's number and added up in
+    // The cancel request is asked on the calling thread only (worker 0, and before and after
+    // each loop: the other workers may take every set), where the faces answer it. Each
+    // held-out set's models and verdicts, recorded by the set's number and added up in
     // that order, so any number of threads gives the same counts.
     struct HeldOut {
         std::vector<char> unmodelled;
@@ -224,6 +225,7 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
             result.counts(winner + 1, reference + 1) += 1.0;
     };
 
+    CheckCancelled(cancelled);
     switch (validation.kind) {
         case Validation::Kind::kResubstitution: {
             const ClassModels models(classifier, all);
@@ -277,6 +279,7 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
                     }
                 });
             }
+            CheckCancelled(cancelled);
             for (const HeldOut& set : sets) add(set);
             break;
         }
@@ -295,6 +298,7 @@ ValidationCounts CrossValidate(Classifier classifier, const std::vector<Matrix>&
                     for (int j = f; j < rows[static_cast<size_t>(c)].Ncols(); j += folds)
                         sets[fu].verdicts.push_back(verdict(models, c, j));
             });
+            CheckCancelled(cancelled);
             for (const HeldOut& set : sets) add(set);
             break;
         }

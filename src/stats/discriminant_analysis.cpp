@@ -31,26 +31,6 @@ Matrix EmptyErrorMatrix(int k) {
     return e;
 }
 
-void CompleteErrorMatrix(Matrix& e, int k) {
-    for (int r = 1; r <= k + 1; ++r) {
-        double row = 0.0;
-        double column = 0.0;
-        for (int c = 1; c <= k; ++c) {
-            row += e(r, c);
-            column += e(c, r);
-        }
-        e(r, k + 1) = row;
-        e(k + 1, r) = column;
-    }
-    double trace = 0.0;
-    for (int i = 1; i <= k + 1; ++i) {
-        e(k + 2, i) = e(i, i) / e(k + 1, i) * 100.0;
-        e(i, k + 2) = e(i, i) / e(i, k + 1) * 100.0;
-        if (i <= k) trace += e(i, i);
-    }
-    e(k + 2, k + 2) = trace / e(k + 1, k + 1) * 100.0;
-}
-
 void WriteSummaryLine(TextFile& file, const char* label, double value) {
     file.WriteString(label);
     file.WriteDoubleLn(value);
@@ -223,6 +203,26 @@ void ReportShrinkage(SpectralStatistics& library, int name_type, Frontend& front
 }
 
 }  // namespace
+
+void CompleteErrorMatrix(Matrix& e, int k) {
+    for (int r = 1; r <= k + 1; ++r) {
+        double row = 0.0;
+        double column = 0.0;
+        for (int c = 1; c <= k; ++c) {
+            row += e(r, c);
+            column += e(c, r);
+        }
+        e(r, k + 1) = row;
+        e(k + 1, r) = column;
+    }
+    double trace = 0.0;
+    for (int i = 1; i <= k + 1; ++i) {
+        e(k + 2, i) = e(i, i) / e(k + 1, i) * 100.0;
+        e(i, k + 2) = e(i, i) / e(i, k + 1) * 100.0;
+        if (i <= k) trace += e(i, i);
+    }
+    e(k + 2, k + 2) = trace / e(k + 1, k + 1) * 100.0;
+}
 
 double CohensKappa(const Matrix& e, int k) {
     double n = 0.0;

@@ -34,6 +34,10 @@ struct AccuracyResult {
 // Cohen's kappa of the k x k counts in the top left of E (rows predicted, columns actual):
 // (N sum x_ii - sum x_i+ x_+i) / (N^2 - sum x_i+ x_+i); NaN when the denominator is 0.
 double CohensKappa(const Matrix& e, int k);
+// Fills an error matrix (k + 2 square) whose k x k counts are set: row and column totals, each
+// class's user's (last column) and producer's (last row) accuracy and the overall accuracy in
+// the corner, in percent; NaN where a total is 0.
+void CompleteErrorMatrix(Matrix& e, int k);
 // The k x k counts of E with row and column totals as an aligned table of whole numbers,
 // classes labelled by `names`, under a line saying which way it reads.
 std::string FormatErrorMatrix(const Matrix& e, const std::vector<std::string>& names);

@@ -770,21 +770,7 @@ MapAccuracy RunMapAccuracy(const MapAccuracyOptions& options, const OutputFolder
             e(i, j) = r.counts[static_cast<size_t>(i - 1)][static_cast<size_t>(j - 1)];
     r.kappa = CohensKappa(e, kk);
     r.overall_accuracy = OverallAccuracy(e, kk);
-    for (int i = 1; i <= kk + 1; ++i) {
-        double row = 0.0;
-        double column = 0.0;
-        for (int j = 1; j <= kk; ++j) {
-            row += e(i, j);
-            column += e(j, i);
-        }
-        e(i, kk + 1) = row;
-        e(kk + 1, i) = column;
-    }
-    for (int i = 1; i <= kk; ++i) {
-        e(kk + 2, i) = e(kk + 1, i) > 0.0 ? e(i, i) / e(kk + 1, i) * 100.0 : kNaN;
-        e(i, kk + 2) = e(i, kk + 1) > 0.0 ? e(i, i) / e(i, kk + 1) * 100.0 : kNaN;
-    }
-    e(kk + 2, kk + 2) = r.overall_accuracy;
+    CompleteErrorMatrix(e, kk);
 
     r.estimates = EstimateAreaAdjusted(r.counts, r.map_pixels);
     const double metres = MetresPerMapUnit(grid);

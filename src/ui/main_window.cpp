@@ -71,7 +71,7 @@ bool OpensDialog(int id) {
         kCmdOpen, kCmdLoadZProfile, kCmdSaveReport, kCmdExport, kCmdCreateStudy,
         kCmdImportSensor, kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit,
         kCmdFeatureSpaceCopyEdit, kCmdFeatureSpaceNew, kCmdIndependentSet, kCmdSiteAccuracy,
-        kCmdCompareSensors, kCmdMapImage, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
+        kCmdCompareSensors, kCmdMapImage, kCmdMapAccuracy, kCmdEndmemberSelection, kCmdAbundanceSettings, kCmdAbout};
     // Every declared analysis asks for its options first.
     return ids.count(id) > 0 || FindAnalysisByMenuId(id) != nullptr;
 }
@@ -616,6 +616,7 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdSiteAccuracy, [this] { SiteAccuracy()->Open(); }},
         {kCmdCompareSensors, [this] { CompareSensorsDialog()->Open(); }},
         {kCmdMapImage, [this] { MapImage()->Open(); }},
+        {kCmdMapAccuracy, [this] { MapAccuracyChoice()->Open(last_map_); }},
         {kCmdFeatureSpaceEdit, [this] { FeatureSpace()->Open(FeatureSpaceActions::kEdit); }},
         {kCmdFeatureSpaceCopyEdit,
          [this] { FeatureSpace()->Open(FeatureSpaceActions::kCopyAndEdit); }},
@@ -771,6 +772,7 @@ MapImageDialog* MainWindow::MapImage() {
     if (!map_image_) {
         map_image_ = new MapImageDialog(doc_, *frontend_, Jobs(), this);
         map_image_->SetResultShown([this](const MapImageResult& result) {
+            last_map_ = result.class_path;
             ResultTablesDock()->Show({result.areas});
             Run([&] {
                 auto* map = new MapWindow(this);
@@ -781,6 +783,15 @@ MapImageDialog* MainWindow::MapImage() {
         });
     }
     return map_image_;
+}
+
+MapAccuracyDialog* MainWindow::MapAccuracyChoice() {
+    if (!map_accuracy_) {
+        map_accuracy_ = new MapAccuracyDialog(doc_, *frontend_, Jobs(), this);
+        map_accuracy_->SetResultShown(
+            [this](const std::vector<ResultTable>& tables) { ResultTablesDock()->Show(tables); });
+    }
+    return map_accuracy_;
 }
 
 FeatureSpaceDialog* MainWindow::FeatureSpace() {

@@ -27,6 +27,7 @@ class CreateStudyDialog;
 class EndmemberSelectionDialog;
 class ExportDialog;
 class FeatureSpaceDialog;
+class MapAccuracyDialog;
 class MapImageDialog;
 class FilterDetailsDialog;
 class ImportSensorDialog;
@@ -80,6 +81,7 @@ class MainWindow : public QMainWindow {
     SensorComparisonDialog* CompareSensorsDialog();
     FeatureSpaceDialog* FeatureSpace();
     MapImageDialog* MapImage();
+    MapAccuracyDialog* MapAccuracyChoice();
     EndmemberSelectionDialog* EndmemberSelection();
     AbundanceSettingsDialog* AbundanceSettings();
     // A new score plot window, kept in the list of open plot windows until it is closed.
@@ -148,6 +150,8 @@ class MainWindow : public QMainWindow {
     SensorComparisonDialog* sensor_comparison_ = nullptr;
     FeatureSpaceDialog* feature_space_ = nullptr;
     MapImageDialog* map_image_ = nullptr;
+    MapAccuracyDialog* map_accuracy_ = nullptr;
+    std::string last_map_;  // the class raster the last Map Image wrote
     SpectraPlotWindow* spectra_plot_ = nullptr;
     StudyBrowserWindow* study_browser_ = nullptr;
     ResultTablesWindow* result_tables_ = nullptr;

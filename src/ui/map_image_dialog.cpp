@@ -18,6 +18,7 @@
 #include "base/orvane_error.h"
 #include "forms/workbench_document.h"
 #include "spectra/species_names.h"
+#include "stats/map_accuracy.h"
 
 namespace orvane {
 
@@ -37,6 +38,17 @@ QWidget* WithBrowse(QLineEdit* field, std::function<void()> browse, QWidget* par
     QObject::connect(button, &QToolButton::clicked, row, std::move(browse));
     layout->addWidget(button);
     return row;
+}
+
+// The form above OK and Cancel.
+void LayOut(QDialog* dialog, QFormLayout* form) {
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    dialog->setMinimumWidth(560);
 }
 
 }  // namespace
@@ -118,13 +130,7 @@ MapImageDialog::MapImageDialog(WorkbenchDocument& doc, QtFrontend& frontend, Job
     names_->setCurrentIndex(names_->findData(static_cast<int>(kFolderName)));
     form->addRow(QStringLiteral("Class &names:"), names_);
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(560);
+    LayOut(this, form);
 }
 
 void MapImageDialog::ThresholdKindChanged() {
@@ -185,6 +191,58 @@ void MapImageDialog::accept() {
     job_([this, result, options] { *result = MapImage(doc_.Space(), frontend_, options); },
          [this, result] {
              if (shown_) shown_(*result);
+         });
+}
+
+MapAccuracyDialog::MapAccuracyDialog(WorkbenchDocument& doc, QtFrontend& frontend, JobRunner job,
+                                     QWidget* parent)
+    : QDialog(parent), doc_(doc), frontend_(frontend), job_(std::move(job)) {
+    setWindowTitle(QStringLiteral("Map Accuracy"));
+    auto* form = new QFormLayout;
+    auto field = [this, form](QLineEdit*& edit, const char* label, const char* title,
+                              const char* filter, const char* placeholder) {
+        edit = new QLineEdit(this);
+        edit->setPlaceholderText(QString::fromUtf8(placeholder));
+        QLineEdit* target = edit;
+        form->addRow(QString::fromUtf8(label), WithBrowse(edit, [this, target, title, filter] {
+                         const std::string path = frontend_.ChooseOpenFile(title, filter);
+                         if (!path.empty()) target->setText(QString::fromStdString(path));
+                     }, this));
+    };
+    field(map_, "&Class map:", "Class map", "GeoTIFF (*.tif *.tiff);;All files (*)", "");
+    field(reference_, "&Reference:", "Reference labels",
+          "Rasters and point tables (*.tif *.tiff *.csv);;All files (*)",
+          "a raster of the map's grid, or a CSV of points x,y,class");
+    field(classes_, "C&lass mapping:", "Reference classes to map classes",
+          "CSV files (*.csv);;All files (*)", "optional: a CSV reference,map");
+    LayOut(this, form);
+}
+
+void MapAccuracyDialog::Open(const std::string& map) {
+    if (map_->text().isEmpty()) map_->setText(QString::fromStdString(map));
+    show();
+    raise();
+    activateWindow();
+}
+
+void MapAccuracyDialog::accept() {
+    MapAccuracyOptions options;
+    options.map_path = map_->text().trimmed().toStdString();
+    options.reference_path = reference_->text().trimmed().toStdString();
+    options.classes_path = classes_->text().trimmed().toStdString();
+    if (options.map_path.empty() || options.reference_path.empty()) {
+        // The dialog stays open with what was typed.
+        frontend_.Error("Choose the class map and its reference labels.");
+        return;
+    }
+    QDialog::accept();
+    auto tables = std::make_shared<std::vector<ResultTable>>();
+    job_([this, tables, options] {
+             const MapAccuracy result = RunMapAccuracy(options, doc_.Output(), frontend_);
+             if (!result.path.empty()) *tables = MapAccuracyTables(result);
+         },
+         [this, tables] {
+             if (shown_ && !tables->empty()) shown_(*tables);
          });
 }
 

@@ -17,6 +17,8 @@ namespace orvane {
 
 class WorkbenchDocument;
 
+// The dialogs of species maps.
+
 // "Map Image": the image to classify with the loaded library, the class raster (and the
 // optional rules raster) to write, the threshold that leaves pixels unclassified, a window of
 // the image and the names that label the classes. OK maps on the worker thread, with progress
@@ -60,6 +62,36 @@ class MapImageDialog : public QDialog {
     QCheckBox* with_window_;
     QSpinBox* window_[4];
     QComboBox* names_;
+};
+
+// "Map Accuracy": a class map, its reference labels (a raster of its grid or a CSV of points)
+// and an optional mapping of reference classes to map classes. OK assesses on the worker thread
+// and shows the error matrix and the area-adjusted estimates in the Result Tables dock.
+class MapAccuracyDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    MapAccuracyDialog(WorkbenchDocument& doc, QtFrontend& frontend, JobRunner job, QWidget* parent);
+
+    void SetResultShown(std::function<void(const std::vector<ResultTable>&)> shown) {
+        shown_ = std::move(shown);
+    }
+    // Shows the dialog, proposing `map` (the last map made) when its field is empty.
+    void Open(const std::string& map);
+    void accept() override;
+
+    QLineEdit* MapField() const { return map_; }
+    QLineEdit* ReferenceField() const { return reference_; }
+    QLineEdit* ClassesField() const { return classes_; }
+
+  private:
+    WorkbenchDocument& doc_;
+    QtFrontend& frontend_;
+    JobRunner job_;
+    std::function<void(const std::vector<ResultTable>&)> shown_;
+    QLineEdit* map_;
+    QLineEdit* reference_;
+    QLineEdit* classes_;
 };
 
 }  // namespace orvane

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "base/run_program.h"
 #include "support/scratch_database.h"
@@ -37,21 +38,16 @@ TEST(DataFiles, BuildFolderUsesTheSourceTreeAndElsewhereTheInstalledFolder) {
 
 // The first start runs orvane-db and reports what it said when it fails.
 TEST(DataFiles, RunProgramGivesStatusOutputAndTheEnvironmentAsked) {
-    struct Case {
-        std::vector<std::string> argv;
-        int status;
-        std::string output;
-    };
-    const Case cases[] = {
+    const std::tuple<std::vector<std::string>, int, std::string> cases[] = {
         {{"/bin/sh", "-c", "echo out; echo err >&2; exit 3"}, 3, "out\nerr\n"},
         {{"/bin/sh", "-c", "printf %s \"$ORVANE_PROBE\""}, 0, "given"},
         {{"/bin/sh", "-c", "cat"}, 0, ""},  // standard input is closed, not the test's
         {{"/no/such/program"}, -1, "/no/such/program: No such file or directory"},
     };
-    for (const Case& c : cases) {
-        const ProgramRun run = RunProgram(c.argv, {{"ORVANE_PROBE", "given"}});
-        EXPECT_EQ(run.status, c.status) << c.argv.back();
-        EXPECT_EQ(run.output, c.output) << c.argv.back();
+    for (const auto& [argv, status, output] : cases) {
+        const ProgramRun run = RunProgram(argv, {{"ORVANE_PROBE", "given"}});
+        EXPECT_EQ(run.status, status) << argv.back();
+        EXPECT_EQ(run.output, output) << argv.back();
     }
 }
 

@@ -1,60 +1,31 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstring>
-#include <functional>
 #include <fstream>
-#include <optional>
-#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "chain/chain_options.h"
 #include "base/config_file.h"
 #include "base/frontend.h"
+#include "base/matrix.h"
 #include "base/orvane_error.h"
-#include "chain/processing_session.h"
-#include "study/sensor_import.h"
-#include "forms/waveband_filter_setup.h"
-#include "chain/derivative_settings.h"
-#include "chain/feature_space.h"
+#include "chain/chain_options.h"
 #include "chain/chain_stage.h"
-#include "chain/processing_chain.h"
-#include "chain/sensor_synthesis.h"
-#include "spectra/species.h"
+#include "chain/derivative_settings.h"
+#include "chain/processing_session.h"
+#include "forms/waveband_filter_setup.h"
+#include "spectra/waveband_filter.h"
+#include "store/array_codec.h"
+#include "study/sensor_import.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
-#include "support/band_values.h"
-#include "study/z_profile_reader.h"
+#include "support/workbench_rows.h"
 
 namespace orvane {
 namespace {
-
-using test::SameBits;
-
-// A smooth vegetation-like curve: a red edge around 720 nm and water dips.
-void FillSmooth(Spectrum& s) {
-    std::array<float, kSpectrumBands> v{};
-    for (int i = 0; i < kSpectrumBands; ++i) {
-        const double w = 350.0 + i;
-        const double edge = 0.05 + 0.4 / (1.0 + std::exp(-(w - 720.0) / 15.0));
-        const double water = 0.15 * std::exp(-std::pow((w - 1450.0) / 60.0, 2)) +
-                             0.2 * std::exp(-std::pow((w - 1940.0) / 70.0, 2));
-        v[static_cast<size_t>(i)] = static_cast<float>(edge - water * edge);
-    }
-    s.SetReflectances(v.data());
-}
-
-// A spectrum whose raw values are one constant.
-std::unique_ptr<Spectrum> Constant(float value) {
-    auto s = std::make_unique<Spectrum>();
-    std::vector<float> values(kSpectrumBands, value);
-    s->SetReflectances(values.data());
-    return s;
-}
 
 class ChainTest : public ::testing::Test {
   protected:
@@ -71,81 +42,6 @@ class ChainTest : public ::testing::Test {
     int study_ = 0;
     std::unique_ptr<ProcessingSession> session_;
 };
-
-TEST_F(ChainTest, SmoothedEdgesAndExcludedRangeCarryNoValue) {
-    WavebandFilterSetup setup(*session_);
-    setup.Show();
-    setup.New(1350, 1450);
-    setup.Ok();
-    for (int type : {1, 2}) {
-        session_->SetSmoothingType(type);
-        Spectrum s;
-        FillSmooth(s);
-        Chain chain(session_->Compiled());
-        const BandVector& out = chain.Run(s, Stage::kSmoothed);
-        for (int w : {350, 364, 1335, 1400, 1465, 2485, 2499})
-            EXPECT_FALSE(HasValue(out.Value(w))) << "type " << type << " at " << w;
-        for (int w : {365, 1334, 1466, 2484})
-            EXPECT_GT(out.Value(w), 0.0) << "type " << type << " at " << w;
-    }
-}
-
-// A Z profile lies on the sensor's bands already: the sensor stage is its own values, not a
-// synthesis of reflectances it does not have.
-TEST_F(ChainTest, AZProfileIsItsOwnSensorStage) {
-    const std::string path = dir_.File("pixel.txt");
-    std::ofstream(path) << "ENVI ASCII Plot File\nColumn 1: Wavelength\nColumn 2: Z Profile\n"
-                           "442.98 0.03\n482.59 0.05\n561.33 0.08\n654.61 0.04\n864.57 0.36\n";
-    const auto profile = ReadZProfile(path, session_.get());
-    Chain chain(session_->Compiled());
-    const BandVector& synth = chain.Run(*profile, Stage::kSynthesized);
-    const double expected[] = {0.03, 0.05, 0.08, 0.04, 0.36};
-    for (int k = 1; k <= 5; ++k) EXPECT_EQ(synth.Value(k), expected[k - 1]) << "band " << k;
-    EXPECT_EQ(chain.Run(*profile, Stage::kDerived).Value(5), 0.36);
-}
-
-// Switched off, the optional stages pass their input on bit for bit, so every later stage is
-// what it was before they existed; switched on, the filter reads the spliced values and the
-// synthesis the continuum-removed ones.
-TEST_F(ChainTest, OptionalStagesSitInTheChainAndPassTheirInputWhenOff) {
-    Spectrum s;
-    FillSmooth(s);
-    std::array<float, kSpectrumBands> stepped{};
-    for (int w = kFirstWavelength; w <= kLastWavelength; ++w)
-        stepped[static_cast<size_t>(w - kFirstWavelength)] =
-            s.reflectances_[static_cast<size_t>(w - kFirstWavelength)] + (w > 1000 ? 0.04f : 0.0f);
-    s.SetReflectances(stepped.data());
-    session_->SetSmoothingType(1);
-    {
-        Chain chain(session_->Compiled());
-        const BandVector raw = chain.Run(s, Stage::kRaw);
-        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kSpliced), raw));
-        const BandVector smoothed = chain.Run(s, Stage::kSmoothed);
-        EXPECT_TRUE(SameBits(chain.Run(s, Stage::kContinuumRemoved), smoothed));
-    }
-    ApplyChainOptions(*session_, [] {
-        ChainOptions o;
-        o.stage_modes = {{Stage::kSpliced, 1}, {Stage::kContinuumRemoved, 1}};
-        return o;
-    }());
-    EXPECT_EQ(session_->StageMode(Stage::kSpliced), 1);
-    Chain chain(session_->Compiled());
-    const BandVector& filtered = chain.Run(s, Stage::kFiltered);
-    // The step of 0.04 is gone: across the join the spectrum moves as little as beside it.
-    EXPECT_LT(std::fabs(filtered.Value(1001) - filtered.Value(1000)), 0.005);
-    const BandVector removed = chain.Run(s, Stage::kContinuumRemoved);
-    for (int w = 400; w <= 2400; w += 50) EXPECT_LE(removed.Value(w), 1.0 + 1e-12) << w;
-    const SensorSynthesis& synthesis = *session_->Synthesis();
-    BandVector expected(synthesis.First(), synthesis.Count());
-    synthesis.Apply(removed, expected);
-    const BandVector& synth = chain.Run(s, Stage::kSynthesized);
-    int compared = 0;
-    for (int k = synth.First(); k <= synth.Last(); ++k) {
-        EXPECT_TRUE(test::SameValue(synth.Value(k), expected.Value(k))) << k;
-        compared += HasValue(synth.Value(k));
-    }
-    EXPECT_GT(compared, 3);
-}
 
 // The joins and ranges are the study's: stored, read by the next session, refused when wrong
 // without changing what is stored.
@@ -192,9 +88,11 @@ TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
     EXPECT_EQ(setup.Lines(), (std::vector<std::string>{"350 - 2500 nm", "1400 - 1400 nm"}));
     EXPECT_NE(setup.AddDefaultRanges().find("has no default ranges"), std::string::npos);
 
-    test::TempDir dir;
-    const std::string path = dir.File("config.txt");
-    std::ofstream(path) << "filter_b 1000\nfilter_br 1800 1950\nfilter_br 2400 2600\n";
+    // The configured default filter: every "filter_b" first, in file order, then every
+    // "filter_br", whatever order the lines stand in.
+    const std::string path = dir_.File("config.txt");
+    std::ofstream(path)
+        << "filter_br 1800 1950\nfilter_b 1000\nfilter_br 2400 2600\nfilter_b 1100\n";
     ConfigFile config(path);
     config.Open();
     ProcessingSession configured(scratch_.Connect(), &config);
@@ -202,98 +100,151 @@ TEST_F(ChainTest, FilterRangesMustRunUpwardsInsideTheGrid) {
     WavebandFilterSetup with_defaults(configured);
     with_defaults.Show();
     EXPECT_EQ(with_defaults.AddDefaultRanges(),
-              "Added the configured default ranges:\n  1000 - 1000 nm\n  1800 - 1950 nm\n"
-              "Skipped, as outside 350 - 2500 nm or reversed:\n  2400 - 2600 nm");
-    EXPECT_EQ(with_defaults.Lines().size(), 2u);
+              "Added the configured default ranges:\n  1000 - 1000 nm\n  1100 - 1100 nm\n"
+              "  1800 - 1950 nm\nSkipped, as outside 350 - 2500 nm or reversed:\n  2400 - 2600 nm");
+    EXPECT_EQ(with_defaults.Lines().size(), 3u);
 }
 
-TEST_F(ChainTest, GroupMeansFollowTheStage) {
-    WavebandFilterSetup setup(*session_);
-    setup.Show();
-    setup.New(1350, 1450);
-    setup.New(1800, 1950);
-    setup.Ok();
-    Site site(1, 2);
-    site.AddMember(Constant(0.25f));
-    site.AddMember(Constant(0.75f));
-    Chain chain(session_->Compiled());
-    const auto mean = StageMean(chain, site, Stage::kFiltered);
-    for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
-             {1349, 0.5}, {1350, kNoValue}, {1450, kNoValue}, {1451, 0.5}, {1800, kNoValue},
-             {1950, kNoValue}, {350, 0.5}})
-        EXPECT_TRUE(test::SameValue(mean->Value(wavelength), value)) << wavelength;
-    // The raw stage of the same group knows nothing of the filter.
-    EXPECT_EQ(StageMean(chain, site, Stage::kRaw)->Value(1400), 0.5);
-    EXPECT_THROW(StageMean(chain, site, Stage::kFeatures), OrvaneError);
+std::vector<std::string> Names(const std::vector<FeatureSpaceItem>& items) {
+    std::vector<std::string> names;
+    for (const FeatureSpaceItem& item : items) names.push_back(item.name);
+    return names;
 }
 
-TEST_F(ChainTest, GroupsWithoutMembersRaiseAnError) {
-    Site empty_site(3, 0);
-    Chain chain(session_->Compiled());
-    EXPECT_THROW(StageMean(chain, empty_site, Stage::kRaw), OrvaneError);
-    EXPECT_THROW(FeatureMatrix(chain, empty_site, kFeatureDI), OrvaneError);
-    EXPECT_THROW(MeanFeature(chain, empty_site, kFeatureDI), OrvaneError);
+ChainOptions Options(std::optional<int> smoothing, std::optional<int> order = {},
+                     std::optional<int> type = {}, std::optional<std::string> feature_space = {},
+                     std::optional<std::string> study = {}) {
+    ChainOptions options;
+    options.smoothing_type = smoothing;
+    options.derivative_order = order;
+    options.feature_space_type = type;
+    options.feature_space = feature_space;
+    options.study = study;
+    return options;
 }
 
-// A constant spectrum with one band without value: whatever a step sums (a window, a Gaussian
-// response, a difference, a mean, a feature), a result with a value must be the constant's own
-// result; had the band's marker entered a sum, it would pull the result away.
-TEST_F(ChainTest, ABandWithoutValueNeverEntersASum) {
-    constexpr float kLevel = 0.5f;
-    constexpr int kHole = 880;  // under the tail of the 865 nm element's response
-    std::vector<float> values(kSpectrumBands, kLevel);
-    values[kHole - kFirstWavelength] = kStoredNoValue;
-    Site site(1, 2);
-    site.AddMember(std::make_unique<Spectrum>());
-    site.Member(0)->SetReflectances(values.data());
-    site.AddMember(Constant(kLevel));
-    const Spectrum& holed = *site.Member(0);
-
-    struct Case {
-        int smoothing;
-        int derivative;
-        Stage stage;
-        double expected;  // at every band with a value
-    } cases[] = {
-        {0, 0, Stage::kFiltered, kLevel},    {1, 0, Stage::kSmoothed, kLevel},
-        {2, 0, Stage::kSmoothed, kLevel},    {0, 0, Stage::kSynthesized, kLevel},
-        {0, 0, Stage::kInterpolated, kLevel}, {0, 1, Stage::kDerived, 0.0},
-        {1, 1, Stage::kDerived, 0.0}};
-    for (const Case& c : cases) {
-        const std::string name = Declaration(c.stage).word + (" smoothing " +
-                                 std::to_string(c.smoothing));
-        session_->SetSmoothingType(c.smoothing);
-        session_->SetDerivativeOrder(c.derivative);
-        Chain chain(session_->Compiled());
-        const BandVector& v = chain.Run(holed, c.stage);
-        int with_value = 0;
-        for (int k = v.First(); k <= v.Last(); ++k) {
-            if (!HasValue(v.Value(k))) continue;
-            ++with_value;
-            ASSERT_NEAR(v.Value(k), c.expected, 1e-9) << name << " band " << k;
-        }
-        EXPECT_GT(with_value, 0) << name;
-        if (!OnSensorAxis(c.stage) && c.stage != Stage::kInterpolated) {
-            EXPECT_FALSE(HasValue(v.Value(kHole))) << name;
-        }
-        // The group mean takes the hole's band from the member that has it.
-        const auto mean = StageMean(chain, site, Stage::kFiltered);
-        EXPECT_EQ(mean->Value(kHole), kLevel) << name;
+// The starter feature spaces and one study on the Landsat 8 sensor.
+class ChainOptionsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::ImportSensors(scratch_, {"landsat8_oli"});
+        test::LoadSeedFeatureSpaces(db());
+        study_ = test::InsertStudyWithChainRows(db(), "options");
+        session_ = std::make_unique<ProcessingSession>(scratch_.Connect(), nullptr);
+        ApplyChainOptions(*session_, ChainOptions());
     }
+
+    Database& db() { return scratch_.Admin(); }
+    int FeatureSpaceId(const std::string& name) {
+        return test::Count(db(), "select feature_space_id from feature_space where name = '" +
+                                     name + "'");
+    }
+
+    // A stored analysis of the session's chain of `dim` components, newer than its settings.
+    void InsertPcaData(int dim) {
+        ProcessingSession& s = *session_;
+        db().Execute(Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, "
+                         "derivative_id, waveband_filter_id, dim, build_date) values (%i, %i, "
+                         "%i, %i, %i, %i, current_timestamp(6) + interval 1 minute)",
+                         s.StudyId(), s.CurrentSensor()->SensorId(), s.SmoothingFilterId(),
+                         s.DerivativeId(), s.WavebandFilterId(), dim));
+        const int pca = static_cast<int>(db().InsertId());
+        ColumnVector values(dim);
+        Matrix vectors(dim, dim);
+        for (int i = 1; i <= dim; ++i) {
+            values(i) = i;
+            for (int j = 1; j <= dim; ++j) vectors(i, j) = i == j ? 1.0 : 0.0;
+        }
+        for (const auto& [column, block] : {std::pair{"eigenvalues", EncodeMatrix(values)},
+                                            std::pair{"eigenvectors", EncodeMatrix(vectors)}})
+            db().WriteBlob(Sql("update pca_data set %s = ? where pca_data_id = %i", column, pca),
+                           block.data(), block.size());
+    }
+
+    test::ScratchDatabase scratch_{"chainoptions"};
+    int study_ = 0;
+    std::unique_ptr<ProcessingSession> session_;
+};
+
+TEST_F(ChainOptionsTest, PctSpacesAreOfferedAndKeptOnlyWhileACurrentAnalysisIsStored) {
+    EXPECT_EQ(session_->StudyId(), study_);
+    EXPECT_EQ(session_->FeatureSpaceId(), FeatureSpaceId("Full range curvature"));
+    ApplyChainOptions(*session_, Options({}, {}, 2));
+    EXPECT_TRUE(ListFeatureSpaces(*session_).empty());
+    EXPECT_EQ(session_->CurrentFeatureSpace(), nullptr);
+    EXPECT_EQ(CurrentPcaDataId(*session_), 0);
+
+    InsertPcaData(8);
+    EXPECT_NE(CurrentPcaDataId(*session_), 0);
+    EXPECT_EQ(Names(ListFeatureSpaces(*session_)),
+              (std::vector<std::string>{"PCT 2", "PCT 3", "PCT 5"}));
+    // Switching to PCT keeps the current PCT space while it is offered, else takes the first.
+    ApplyChainOptions(*session_, Options({}, {}, 0));
+    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 2"));
+    EXPECT_EQ(session_->FeatureSpaceType(), 2);
+    ApplyChainOptions(*session_, Options({}, {}, {}, "PCT 5"));
+    EXPECT_EQ(SwitchToPct(*session_), FeatureSpaceId("PCT 5"));
+    EXPECT_EQ(session_->FeatureSpaceId(), FeatureSpaceId("PCT 5"));
+    // A changed chain setting makes the analysis stale.
+    ApplyChainOptions(*session_, Options(1));
+    EXPECT_TRUE(ListFeatureSpaces(*session_).empty());
 }
 
-TEST(ChainWithoutSensor, ProcessingIsRefusedWithAMessage) {
-    test::ScratchDatabase scratch("nosensor");
-    test::InsertStudyWithChainRows(scratch.Admin(), "empty");
-    ProcessingSession session(scratch.Connect(), nullptr);
-    EXPECT_FALSE(session.HasSensor());
-    ApplyChainOptions(session, ChainOptions());
-    Spectrum s;
-    FillSmooth(s);
-    Chain chain(session.Compiled());
-    EXPECT_EQ(chain.Run(s, Stage::kSmoothed).Count(), kSpectrumBands);
-    for (Stage stage : {Stage::kSynthesized, Stage::kDerived, Stage::kInterpolated})
-        EXPECT_TRUE(test::Refuses([&] { chain.Run(s, stage); }, "no sensor"));
+TEST_F(ChainOptionsTest, OptionsOutOfRangeOrUnknownAreRefusedBeforeAnythingChanges) {
+    const struct {
+        const char* name;
+        ChainOptions options;
+        const char* in_message;
+    } cases[] = {
+        {"smoothing type 3", Options(3), "smoothing type must be from 0 to 2, not 3"},
+        {"derivative order 31", Options({}, 31), "derivative order must be from 0 to 30"},
+        {"feature-space type -1", Options({}, {}, -1), "feature-space type"},
+        {"unknown study", Options({}, {}, {}, {}, "absent"), "no study \"absent\""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(test::Refuses([&] { ApplyChainOptions(*session_, c.options); }, c.in_message))
+            << c.name;
+        EXPECT_EQ(session_->SmoothingType(), 0) << c.name;
+        EXPECT_EQ(session_->FeatureSpaceType(), 0) << c.name;
+    }
+    EXPECT_TRUE(test::Refuses([] { ParseSmoothingType("sg"); },
+                              "choose one of none, sg-mw, sg-fft"));
+}
+
+TEST(WavebandFilter, LoadReplacesEntriesWithTheStudysRanges) {
+    test::ScratchDatabase scratch("wbfilter");
+    auto db = scratch.Connect();
+    const int study = test::InsertStudy(*db, "a");
+    const int other = test::InsertStudy(*db, "b");
+    const int filter_id = test::InsertWavebandFilter(*db, study, {{1800, 1950}, {1350, 1450}});
+    test::InsertWavebandFilter(*db, other, {{400, 500}});
+
+    WavebandFilter f;
+    f.AddBand(700);
+    f.Load(*db, study);
+    EXPECT_EQ(f.FilterId(), filter_id);
+    ASSERT_EQ(f.Count(), 2);
+    EXPECT_EQ(std::make_tuple(f.At(0).kind, f.At(0).lower, f.At(1).upper),
+              std::make_tuple(1, 1800, 1450));
+    EXPECT_FALSE(f.Excludes(700));
+    EXPECT_FALSE(f.Excludes(450));
+
+    WavebandFilter copy;
+    copy.CopyFrom(f);
+    EXPECT_EQ(copy.FilterId(), 0);
+    EXPECT_EQ(copy.Count(), 2);
+    EXPECT_TRUE(copy.Excludes(1900));
+
+    // More stored ranges than a filter holds: refused, and the filter keeps what it had.
+    std::vector<std::pair<int, int>> many;
+    for (int i = 0; i < 101; ++i) many.emplace_back(400 + i, 400 + i);
+    const int crowded = test::InsertStudy(*db, "c");
+    test::InsertWavebandFilter(*db, crowded, many);
+    EXPECT_THROW(f.Load(*db, crowded), OrvaneError);
+    EXPECT_EQ(std::make_pair(f.Count(), f.FilterId()), std::make_pair(2, filter_id));
+
+    f.Load(*db, 9999);  // a study without a filter
+    EXPECT_EQ(f.Count(), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <tuple>
 
 #include "base/orvane_error.h"
 #include "chain/derivative_settings.h"
@@ -347,14 +348,12 @@ TEST_F(MainFormTest, SensorComparisonLeavesTheFormsChoicesAsTheyWere) {
         comparison.Run(quiet);
     } catch (const OrvaneError&) {
     }
-    const FormSelections after = form_.Selections();
-    EXPECT_EQ(after.sensor_id, before.sensor_id);
-    EXPECT_EQ(after.feature_space_type, before.feature_space_type);
-    EXPECT_EQ(after.feature_space_id, before.feature_space_id);
-    EXPECT_EQ(after.classifier, before.classifier);
-    EXPECT_EQ(after.smoothing, before.smoothing);
-    EXPECT_EQ(after.derivative_order, before.derivative_order);
-    EXPECT_EQ(after.stage_modes, before.stage_modes);
+    const auto fields = [](const FormSelections& f) {
+        return std::tie(f.study_id, f.sensor_id, f.smoothing, f.derivative_order,
+                        f.derivative_method, f.feature_space_type, f.feature_space_id,
+                        f.classifier, f.stage_modes);
+    };
+    EXPECT_EQ(fields(form_.Selections()), fields(before));
     EXPECT_EQ(session_.FeatureSpaceId(), before.feature_space_id);
     EXPECT_EQ(session_.CurrentSensor()->SensorId(), before.sensor_id);
     EXPECT_EQ(form_.LibraryStatus(), status);

@@ -102,9 +102,8 @@ const Expected kExpected[] = {
 #include "map_reference.inc"
 };
 
-// Each pixel's features in the library's chain, "tile,row,column,f1,...", for the reference.
-void WritePixelFeatures(const std::string& path, const std::string& config) {
-    Workspace space(config);
+// The fixture's library, as the map commands choose it.
+SpectralStatistics& LoadMapLibrary(Workspace& space) {
     ChainOptions options;
     options.study = "Demo study";
     options.sensor = "EnMAP tile";
@@ -112,7 +111,13 @@ void WritePixelFeatures(const std::string& path, const std::string& config) {
     options.feature_space_type = ParseFeatureSpaceType("PCT");
     options.feature_space = "PCT 5";
     ApplyChainOptions(space.Session(), options);
-    Chain chain(space.LoadLibrary().CompiledInUse());
+    return space.LoadLibrary();
+}
+
+// Each pixel's features in the library's chain, "tile,row,column,f1,...", for the reference.
+void WritePixelFeatures(const std::string& path, const std::string& config) {
+    Workspace space(config);
+    Chain chain(LoadMapLibrary(space).CompiledInUse());
     std::ofstream out(path);
     out.precision(17);
     for (int t = 0; t < 2; ++t) {
@@ -264,6 +269,22 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
         GDALClose(copy);
         GDALClose(src);
     }
+    // The same tile without its scale holds integers in the thousands: mapped, with a warning.
+    {
+        GdalSession gdal;
+        GDALDatasetH src = GDALOpen(Tile(0).c_str(), GA_ReadOnly);
+        char* argv[] = {const_cast<char*>("-a_scale"), const_cast<char*>("1"), nullptr};
+        GDALTranslateOptions* options = GDALTranslateOptionsNew(argv, nullptr);
+        GDALDatasetH copy = GDALTranslate(Out("unscaled.tif").c_str(), src, options, nullptr);
+        GDALTranslateOptionsFree(options);
+        ASSERT_TRUE(copy);
+        GDALClose(copy);
+        GDALClose(src);
+    }
+    const test::CliOutcome unscaled = Map({"--image", Out("unscaled.tif"), "--out", Out("unscaled-map.tif")});
+    EXPECT_EQ(unscaled.rc, 0) << unscaled.err;
+    EXPECT_TRUE(test::Contains(unscaled.out, "The image may hold radiance")) << unscaled.out;
+
     std::string truncated = Bytes(Tile(0));
     truncated.resize(truncated.size() / 2);
     std::ofstream(Out("truncated.tif"), std::ios::binary) << truncated;
@@ -294,14 +315,7 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
 
     // Cancelled at the first window.
     Workspace space(config_);
-    ChainOptions chain;
-    chain.study = "Demo study";
-    chain.sensor = "EnMAP tile";
-    chain.derivative_order = 1;
-    chain.feature_space_type = ParseFeatureSpaceType("PCT");
-    chain.feature_space = "PCT 5";
-    ApplyChainOptions(space.Session(), chain);
-    space.LoadLibrary();
+    LoadMapLibrary(space);
     test::RecordingFrontend frontend;
     frontend.Progress().RequestCancel();
     MapImageOptions options;

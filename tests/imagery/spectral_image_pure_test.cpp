@@ -349,6 +349,27 @@ TEST(SpectralImage, EnviUnitsScaleFactorAndWavelengthsFile) {
         EXPECT_TRUE(Contains(ReflectanceWarning(unscaled), "range from 8 to 250"))
             << ReflectanceWarning(unscaled);
     }
+    // A GeoTIFF without band metadata takes them, and its nodata, from an ENVI header beside
+    // it.
+    {
+        const std::string plain = EnviImage{12, "bil", false, ""}.Write(dir.File("plain"));
+        const std::string tiff = dir.File("beside.tif");
+        ASSERT_EQ(std::system(("gdal_translate -q --config GDAL_PAM_ENABLED NO -co "
+                               "PROFILE=BASELINE '" + plain + "' '" + tiff + "'")
+                                  .c_str()),
+                  0);
+        std::ofstream(dir.File("beside.hdr"))
+            << "ENVI\nwavelength units = Nanometers\nwavelength = {400,500,600,700}\n"
+               "fwhm = {10,10,10,10}\ndata ignore value = 250\n";
+        SpectralImage image(tiff);
+        EXPECT_EQ(image.Driver(), "GTiff");
+        EXPECT_EQ(image.Band(3).wavelength, 600.0);
+        EXPECT_EQ(image.Band(3).fwhm, 10.0);
+        std::vector<float> pixel(4);
+        image.ReadWindow({1, 0, 1, 1}, {1, 2, 3, 4}, pixel.data());
+        EXPECT_EQ(pixel[0], 7.0f + 1 + 1);
+        EXPECT_TRUE(std::isnan(pixel[1]));
+    }
     // No wavelengths at all: refused with the remedy, until a wavelengths file gives them.
     const std::string bare = EnviImage{1, "bil", false, ""}.Write(dir.File("bare"));
     {

@@ -12,10 +12,16 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <tuple>
 
+#include "base/orvane_error.h"
+#include "plot/figure_size.h"
 #include "plot/plot_svg.h"
 #include "plot/score_plot.h"
 #include "plot/scree_plot.h"
+#include "spectra/band_vector.h"
+#include "stats/band_statistics.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
@@ -73,22 +79,18 @@ TEST(PlotLayout, PointsMapOntoTheirTicksAndTheLastRowIsDrawn) {
 }
 
 TEST(PlotLayout, NothingToScaleGivesAxesAndANote) {
-    const struct {
-        const char* name;
-        std::vector<PlotPoint> points;
-        const char* note;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<PlotPoint>, const char*> cases[] = {
         {"no items", {}, "No data to plot"},
         {"one x value", {{2.0, 1.0}, {2.0, 3.0}}, "Every point has the same x value, 2.000"},
         {"one y value", {{1.0, 4.0}, {3.0, 4.0}}, "Every point has the same y value, 4.000"},
         {"only non-numbers", {{std::nan(""), 1.0}}, "No data to plot"}};
-    for (const auto& c : cases) {
+    for (const auto& [name, points, note] : cases) {
         PlotLayout layout;
-        if (!c.points.empty()) layout.AddItem(c.points);
+        if (!points.empty()) layout.AddItem(points);
         const PlotScene s = layout.Layout(400, 200, 12, 6, true);
-        EXPECT_EQ(s.note, c.note) << c.name;
-        EXPECT_EQ(s.axes.size(), 2u) << c.name;
-        EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << c.name;
+        EXPECT_EQ(s.note, note) << name;
+        EXPECT_EQ(s.axes.size(), 2u) << name;
+        EXPECT_TRUE(s.ticks.empty() && s.labels.empty() && s.points.empty()) << name;
     }
 }
 
@@ -353,6 +355,112 @@ TEST(PlotLayout, AFailedSvgRewriteKeepsTheEarlierPlot) {
               1);
     ASSERT_TRUE(WritePlotSvg(Spread(2), true, path));
     EXPECT_NE(test::FileText(path).find("<circle"), std::string::npos);
+}
+
+// The band statistics the spectra plots draw their means and bands with.
+TEST(BandStatisticsTest, MeanAndSampleDeviationOverTheMembersWithAValue) {
+    // Band 1: 1, 2, 4 (mean 7/3, sd sqrt(7/3)); band 2: one member without value; band 3: none.
+    BandVector a(1, 3), b(1, 3), c(1, 3);
+    const double rows[3][3] = {{1, 0.5, kNoValue}, {2, kNoValue, kNoValue}, {4, 1.5, kNoValue}};
+    BandVector* v[] = {&a, &b, &c};
+    for (int m = 0; m < 3; ++m)
+        for (int i = 0; i < 3; ++i) v[m]->Set(i + 1, rows[m][i], 400.0 + i);
+    const BandStatistics s = MeanAndDeviation({&a, &b, &c});
+    EXPECT_EQ(s.x, (std::vector<double>{400, 401, 402}));
+    EXPECT_DOUBLE_EQ(s.mean[0], 7.0 / 3.0);
+    EXPECT_DOUBLE_EQ(s.deviation[0], std::sqrt(7.0 / 3.0));
+    EXPECT_DOUBLE_EQ(s.mean[1], 1.0);
+    EXPECT_DOUBLE_EQ(s.deviation[1], std::sqrt(0.5));
+    EXPECT_EQ(s.count, (std::vector<int>{3, 2, 0}));
+    EXPECT_TRUE(std::isnan(s.mean[2]) && std::isnan(s.deviation[2]));
+    // One member: no spread.
+    EXPECT_EQ(MeanAndDeviation({&a}).deviation[0], 0.0);
+    BandVector other(2, 3);
+    EXPECT_THROW(MeanAndDeviation({&a, &other}), OrvaneError);
+}
+
+TEST(NiceTicksTest, RoundStepsInsideTheRange) {
+    const struct {
+        double lo, hi;
+        int target;
+        std::vector<double> ticks;
+    } cases[] = {
+        {350, 2499, 8, {400, 600, 800, 1000, 1200, 1400, 1600, 1800, 2000, 2200, 2400}},
+        {-0.05, 0.62, 6, {0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6}},
+        {3, 3, 5, {}}};
+    for (const auto& c : cases) {
+        const std::vector<double> t = NiceTicks(c.lo, c.hi, c.target);
+        ASSERT_EQ(t.size(), c.ticks.size()) << c.lo << ".." << c.hi;
+        for (size_t i = 0; i < t.size(); ++i) EXPECT_NEAR(t[i], c.ticks[i], 1e-12);
+    }
+}
+
+// Sizes as --size takes them: the raster's pixels and the layout in CSS pixels (1/96 inch),
+// worked out by hand (160 mm at 300 dpi is 160 / 25.4 * 300 = 1889.76 pixels).
+TEST(FigureSizeMath, PixelsAndLayoutOfEachForm) {
+    const struct {
+        const char* text;
+        int dpi;
+        int pixel_w, pixel_h, layout_w, layout_h;
+        const char* svg;
+    } cases[] = {
+        {"960x600", 96, 960, 600, 960, 600, "width=\"960\" height=\"600\""},
+        {"800X500px", 96, 800, 500, 800, 500, "width=\"800\" height=\"500\""},
+        {"1920x1200px", 192, 1920, 1200, 960, 600, "width=\"960\" height=\"600\""},
+        {"160x100mm", 300, 1890, 1181, 605, 378, "width=\"160mm\" height=\"100mm\""},
+        {"84.5x60mm", 600, 1996, 1417, 319, 227, "width=\"84.5mm\" height=\"60mm\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const FigureSize s = ParseFigureSize(c.text, c.dpi);
+        EXPECT_EQ(s.PixelWidth(), c.pixel_w);
+        EXPECT_EQ(s.PixelHeight(), c.pixel_h);
+        EXPECT_EQ(s.LayoutWidth(), c.layout_w);
+        EXPECT_EQ(s.LayoutHeight(), c.layout_h);
+        EXPECT_EQ(s.SvgSizeAttributes(), c.svg);
+        // The text reads back as the same size.
+        EXPECT_EQ(ParseFigureSize(s.Text(), c.dpi).PixelWidth(), c.pixel_w);
+    }
+}
+
+// A size shown in the other unit: 160 mm at 300 dpi is 160 / 25.4 * 300 = 1889.76 raster
+// pixels, and back again the same millimetres.
+TEST(FigureSizeMath, ConvertsBetweenPixelsAndMillimetresAtItsResolution) {
+    const FigureSize paper = ParseFigureSize("160x100mm", 300);
+    const FigureSize raster = paper.In(FigureSize::kPixels);
+    EXPECT_EQ(raster.unit, FigureSize::kPixels);
+    EXPECT_NEAR(raster.width, 1889.7637795275, 1e-9);
+    EXPECT_NEAR(raster.height, 1181.1023622047, 1e-9);
+    EXPECT_EQ(raster.PixelWidth(), paper.PixelWidth());
+    const FigureSize back = raster.In(FigureSize::kMillimetres);
+    EXPECT_NEAR(back.width, 160.0, 1e-12);
+    EXPECT_NEAR(back.height, 100.0, 1e-12);
+    EXPECT_EQ(paper.In(FigureSize::kMillimetres).width, 160.0);
+}
+
+TEST(FigureSizeMath, RefusesWhatIsNoSizeWithTheReason) {
+    const struct {
+        const char* text;
+        int dpi;
+        const char* says;
+    } cases[] = {
+        {"", 96, "is not a figure size"},
+        {"960", 96, "is not a figure size"},
+        {"x600", 96, "is not a figure size"},
+        {"960x", 96, "is not a figure size"},
+        {"-5x600", 96, "is not a figure size"},
+        {"1e3x600", 96, "is not a figure size"},
+        {"96 0x600", 96, "is not a figure size"},
+        {"960x600cm", 96, "is not a figure size"},
+        {"0x600", 96, "above zero"},
+        {"960x600", 20, "between 36 and 2400 dpi"},
+        {"100000x600", 96, "at most 20000 pixels"},
+        {"2000x1000mm", 600, "at most 20000"},
+        {"20x10mm", 96, "too small to lay out"},
+        {"50x30", 96, "too small"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(test::Refuses([&] { ParseFigureSize(c.text, c.dpi); }, c.says)) << c.text;
 }
 
 }  // namespace

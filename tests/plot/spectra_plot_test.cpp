@@ -6,9 +6,6 @@
 #include <cmath>
 
 #include "base/orvane_error.h"
-#include "plot/spectra_plot_svg.h"
-#include "spectra/band_vector.h"
-#include "stats/band_statistics.h"
 #include "support/analysis_rig.h"
 #include "support/study_rows.h"
 

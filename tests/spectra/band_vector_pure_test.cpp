@@ -4,11 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "base/orvane_error.h"
+#include "chain/processing_chain.h"
+#include "spectra/site.h"
+#include "spectra/species.h"
+#include "spectra/species_names.h"
 #include "spectra/waveband_filter.h"
+#include "support/band_values.h"
 
 namespace orvane {
 namespace {
@@ -72,13 +80,8 @@ const std::vector<double> kIslands = {
 TEST_F(StudyFilter, NextValidScansAsSpecified) {
     UseFilter({{507, 508}, {512, 512}, {517, 517}});
     const BandVector v = Grid(500, kIslands, &filter_);
-    const struct {
-        const char* name;
-        bool up;
-        int from;
-        bool ignore_filter;
-        int found;  // -1: none
-    } cases[] = {
+    // Each case ends with the band found, -1 for none.
+    const std::tuple<const char*, bool, int, bool, int> cases[] = {
         {"up to the first value", true, 500, false, 505},
         {"up across excluded, ignoring the filter", true, 506, true, 510},
         {"up stops at an excluded band", true, 506, false, -1},
@@ -88,10 +91,10 @@ TEST_F(StudyFilter, NextValidScansAsSpecified) {
         {"down across excluded, ignoring the filter", false, 509, true, 505},
         {"down stops at an excluded band", false, 509, false, -1},
         {"down from the last stops at excluded", false, 519, false, -1}};
-    for (const auto& c : cases) {
-        const std::optional<int> e = c.up ? v.NextValidUp(c.from, c.ignore_filter)
-                                          : v.NextValidDown(c.from, c.ignore_filter);
-        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
+    for (const auto& [name, up, from, ignore_filter, found] : cases) {
+        const std::optional<int> e =
+            up ? v.NextValidUp(from, ignore_filter) : v.NextValidDown(from, ignore_filter);
+        EXPECT_EQ(e.value_or(-1), found) << name;
     }
 }
 
@@ -107,13 +110,8 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
     std::vector<double> mask(31, 1.0);
     for (int w = 600; w <= 610; ++w) mask[static_cast<size_t>(w - 590)] = kNoValue;
     const BandVector v = Grid(590, mask, &filter_);
-    const struct {
-        const char* name;
-        double wavelength;
-        int direction;
-        bool ignore_filter;
-        int found;  // -1: none
-    } cases[] = {
+    // Each case ends with the band found, -1 for none.
+    const std::tuple<const char*, double, int, bool, int> cases[] = {
         {"kept band itself", 595.4, 0, false, 595},
         {"tie goes to the higher index", 595.5, 1, false, 596},
         {"marked, upwards", 605.0, 0, true, 611},
@@ -121,9 +119,9 @@ TEST_F(StudyFilter, NearestFindsAsSpecified) {
         {"marked, other direction", 605.0, 2, true, -1},
         {"marked, downwards stops at excluded", 605.0, 1, false, -1},
         {"below the axis", 100.0, 0, false, 590}};
-    for (const auto& c : cases) {
-        const std::optional<int> e = v.Nearest(c.wavelength, c.direction, c.ignore_filter);
-        EXPECT_EQ(e.value_or(-1), c.found) << c.name;
+    for (const auto& [name, wavelength, direction, ignore_filter, found] : cases) {
+        const std::optional<int> e = v.Nearest(wavelength, direction, ignore_filter);
+        EXPECT_EQ(e.value_or(-1), found) << name;
     }
 }
 
@@ -152,11 +150,15 @@ TEST(BandVector, NearestTieOnEqualCentresTakesTheLaterElement) {
     EXPECT_EQ(sensor.Nearest(550.0, 0, true).value_or(-1), 3);  // 450 and both 650s tie: the last
 }
 
-}  // namespace
-}  // namespace orvane
-
-namespace orvane {
-namespace {
+// The same rule for a sensor's elements: ties go to the later element; none within 2150 nm
+// gives the first.
+TEST(SensorElements, Nearest) {
+    const test::MemorySensor s({480.5, 560.25, 560.75, 660.0});
+    for (const auto& [wavelength, number] : std::vector<std::pair<double, int>>{
+             {400, 1}, {560.5, 3}, {610.375, 4}, {2809.5, 4}, {2810.0, 1}})
+        EXPECT_EQ(s.NearestElement(wavelength)->number, number) << wavelength;
+    EXPECT_EQ(test::MemorySensor(std::vector<double>{}).NearestElement(500), nullptr);
+}
 
 // The running counts of bands without value, in groups of four with a remainder, against a
 // count made band by band.
@@ -175,6 +177,122 @@ TEST(CountMissingBefore, EveryPatternAndLength) {
             }
         }
     }
+}
+
+// The waveband filter's entries in memory (a study's stored ranges: processing_chain_test.cpp).
+TEST(WavebandFilter, RangeBoundsAreIncluded) {
+    WavebandFilter f;
+    f.AddRange(1350, 1450);
+    f.AddRange(1800, 1950);
+    f.AddBand(1000);
+    f.AddRange(700, 600);  // lower above upper: excludes nothing
+    for (int w : {1350, 1400, 1450, 1800, 1950, 1000}) EXPECT_TRUE(f.Excludes(w)) << w;
+    for (int w : {1349, 1451, 1799, 1951, 999, 1001, 600, 650, 700})
+        EXPECT_FALSE(f.Excludes(w)) << w;
+    EXPECT_FALSE(WavebandFilter().Excludes(1400));
+}
+
+TEST(WavebandFilter, HoldsAtMost100Entries) {
+    WavebandFilter f;
+    for (int i = 0; i < 50; ++i) f.AddBand(400 + i);
+    for (int i = 0; i < 50; ++i) f.AddRange(1000 + 10 * i, 1005 + 10 * i);
+    ASSERT_EQ(f.Count(), 100);
+    EXPECT_THROW(f.AddBand(2000), OrvaneError);
+    EXPECT_THROW(f.AddRange(2000, 2100), OrvaneError);
+    EXPECT_EQ(f.Count(), 100);
+    EXPECT_FALSE(f.Excludes(2000));
+    EXPECT_EQ(f.At(99).upper, 1495);
+    // Removing one keeps the others in order and makes room; positions beyond are ignored.
+    f.Remove(50);
+    f.Remove(100);
+    f.Remove(-1);
+    ASSERT_EQ(f.Count(), 99);
+    EXPECT_EQ(f.At(49).band, 449);
+    EXPECT_EQ(f.At(50).lower, 1010);
+    EXPECT_FALSE(f.Excludes(1002));
+    EXPECT_NO_THROW(f.AddBand(2000));
+    EXPECT_TRUE(f.Excludes(2000));
+}
+
+// A spectrum whose raw values are one constant, except the bands listed as markers.
+std::unique_ptr<Spectrum> Constant(float value, const std::vector<int>& marked = {}) {
+    auto s = std::make_unique<Spectrum>();
+    std::vector<float> values(kSpectrumBands, value);
+    for (int w : marked) values[static_cast<size_t>(w - kFirstWavelength)] = -1.0f;
+    s->SetReflectances(values.data());
+    return s;
+}
+
+// Members with different masks: each band is averaged over the members with a value there.
+TEST(BandMean, AveragesEachBandOverTheVectorsWithAValue) {
+    const auto s1 = Constant(0.2f, {500, 700});
+    const auto s2 = Constant(0.4f, {500});
+    const auto s3 = Constant(0.9f, {500});
+    BandMean mean;
+    EXPECT_EQ(mean.Result(), nullptr);
+    Chain chain{CompiledChain::Compile(ChainSpec{})};
+    for (const auto* s : {s1.get(), s2.get(), s3.get()}) mean.Add(chain.Run(*s, Stage::kRaw));
+    const auto result = mean.Result();
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(std::make_tuple(result->First(), result->Count(), result->ValidCount()),
+              std::make_tuple(350, 2150, 2149));
+    // Floats of the members: the mean is of the values as stored; 500 has none in any member.
+    const double a = 0.2f, b = 0.4f, c = 0.9f;
+    for (const auto& [wavelength, value] : std::vector<std::pair<int, double>>{
+             {350, (a + b + c) / 3}, {2499, (a + b + c) / 3}, {500, kNoValue},
+             {700, (b + c) / 2}}) {
+        EXPECT_TRUE(test::SameValue(result->Value(wavelength), value)) << wavelength;
+        EXPECT_EQ(result->X(wavelength), wavelength);
+    }
+    // The members are left as they were.
+    EXPECT_EQ(chain.Run(*s2, Stage::kRaw).Value(350), b);
+}
+
+TEST(Species, GatherCollectsEverySpectrumSiteBySite) {
+    Species species(3);
+    std::vector<Spectrum*> expected;
+    const int sizes[] = {2, 0, 3};
+    int site_no = 10;
+    for (int size : sizes) {
+        auto site = std::make_unique<Site>(site_no++, size);
+        for (int i = 0; i < size; ++i) {
+            auto s = Constant(static_cast<float>(expected.size()));
+            expected.push_back(s.get());
+            site->AddMember(std::move(s));
+        }
+        species.AddSite(std::move(site));
+    }
+    EXPECT_EQ(species.TotalSpectra(), 5);
+    species.GatherSpectra();
+    ASSERT_EQ(species.MemberCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(species.Member(i), expected[static_cast<size_t>(i)]) << i;
+        EXPECT_EQ(species.Member(i)->parent_species_, &species) << i;
+    }
+    EXPECT_EQ(species.Member(4)->parent_site_, species.SiteAt(2));
+
+    // Gathering again does not list a spectrum twice.
+    species.GatherSpectra();
+    EXPECT_EQ(species.MemberCount(), 5);
+}
+
+// An unset name never leaves a label empty: the folder name stands in, and the note names
+// exactly the species it stood in for.
+TEST(SpeciesNames, TheFolderStandsInForAMissingNameAndTheNoteNamesIt) {
+    Species species(0);
+    species.folder_name_ = "PH";
+    species.latin_name_ = "Phormium tenax";
+    const std::tuple<int, const char*> cases[] = {
+        {0, "PH"}, {1, "PH"}, {2, "Phormium tenax"}, {3, "PH"}};
+    for (const auto& [type, shown] : cases) EXPECT_EQ(species.NameOfType(type), shown) << type;
+
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"AT", ""}, {"GS", "Grass"}, {"O\tPS", ""}};
+    EXPECT_EQ(MissingNamesNote(names, 0),
+              "2 of 3 species have no common name; their folder names are shown instead: AT, "
+              "O\\tPS.");
+    EXPECT_EQ(MissingNamesNote({{"GS", "Grass"}}, 2), "");
+    EXPECT_EQ(MissingNamesNote(names, 3), "");
 }
 
 }  // namespace

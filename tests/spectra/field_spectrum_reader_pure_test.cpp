@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "chain/processing_chain.h"
-#include "spectra/field_spectrum_reader.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,17 +8,26 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
 #include <limits>
+#include <map>
 #include <optional>
 #include <random>
+#include <set>
+#include <string>
 #include <tuple>
 #include <type_traits>
+#include <vector>
 
+#include "base/band_grid.h"
 #include "base/orvane_error.h"
+#include "spectra/field_spectrum_reader.h"
+#include "spectra/sed_spectrum_reader.h"
+#include "spectra/sig_spectrum_reader.h"
 #include "spectra/spectrum_file.h"
+#include "support/instrument_file.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
+#include "support/text_spectrum_file.h"
 
 namespace orvane {
 namespace {
@@ -40,28 +48,6 @@ void Put(Bytes& b, std::size_t at, T v) {
     for (std::size_t i = 0; i < sizeof v; ++i)
         b[at + i] = static_cast<unsigned char>(bits >> (8 * i));
 }
-
-// A header of the oldest layout: only comment, time and position are written, so the channel
-// count stays 0; 2150 floats follow it.
-struct OldLayoutFile {
-    std::string comment = "leaf, sunny";
-    std::int16_t time[9] = {28, 3, 10, 8, 6, 109, 0, 0, 0};
-    double latitude = 0.0;
-    double longitude = 0.0;
-    double altitude = 0.0;
-    std::vector<float> values = std::vector<float>(2150, 0.25f);
-
-    Bytes Build() const {
-        Bytes b(484 + 4 * values.size(), 0);
-        std::memcpy(b.data() + 3, comment.data(), std::min<std::size_t>(comment.size(), 157));
-        for (std::size_t i = 0; i < 9; ++i) Put(b, 160 + 2 * i, time[i]);
-        Put(b, 350, latitude);
-        Put(b, 358, longitude);
-        Put(b, 366, altitude);
-        for (std::size_t i = 0; i < values.size(); ++i) Put(b, 484 + 4 * i, values[i]);
-        return b;
-    }
-};
 
 // A header that describes its data, optionally followed by a white reference.
 struct DescribedFile {
@@ -140,15 +126,6 @@ std::vector<std::pair<int, double>> ReadExport(const std::string& path) {
     return rows;
 }
 
-std::string RefusalOf(const std::string& path) {
-    try {
-        ReadFieldSpectrumValues(path);
-    } catch (const OrvaneError& e) {
-        return e.what();
-    }
-    return "";
-}
-
 TEST_F(FieldSpectrumReaderTest, MatchesTheMakersReflectanceExports) {
     for (const char* name : {"ribb00001", "ribb00002", "ribb00003", "ribb00004", "ribb00005"}) {
         SCOPED_TRACE(name);
@@ -183,12 +160,14 @@ TEST_F(FieldSpectrumReaderTest, EveryFileVersionGivesPlausibleReflectance) {
     }
 }
 
+// The oldest layout (support/instrument_file.h): no channel count, 2150 floats after the header.
 TEST_F(FieldSpectrumReaderTest, OldLayoutKeepsTheStoredFloats) {
-    OldLayoutFile file;
-    for (std::size_t i = 0; i < 2150; ++i) file.values[i] = 0.001f * static_cast<float>(i) - 0.3f;
-    file.time[4] = 11;
+    test::InstrumentFile file;
+    for (int i = 0; i < 2150; ++i) file.values.push_back(0.001f * static_cast<float>(i) - 0.3f);
+    file.time = {2009, 12, 8, 10, 3, 28};
     file.comment = std::string(157, 'c');  // fills its field, no terminator
-    const auto spectrum = ReadSpectrumFile(Write("leaf.012", file.Build()));
+    test::WriteInstrumentFile(dir_.File("leaf.012"), file);
+    const auto spectrum = ReadSpectrumFile(dir_.File("leaf.012"));
     Chain chain{CompiledChain::Compile(ChainSpec{})};
     const BandVector& raw = chain.Run(*spectrum, Stage::kRaw);
     for (std::size_t i = 0; i < 2150; ++i) {
@@ -265,10 +244,12 @@ TEST_F(FieldSpectrumReaderTest, DescribedLayoutsAreReadByTheirHeader) {
 }
 
 TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
-    OldLayoutFile old;
-    Bytes truncated_old = old.Build();
-    truncated_old.pop_back();
+    test::InstrumentFile old;
+    test::WriteInstrumentFile(dir_.File("truncated.001"), old);
+    std::filesystem::resize_file(dir_.File("truncated.001"), 484 + 4 * 2150 - 1);
+    old.values.assign(2150, 0.25f);
     old.values[700] = std::numeric_limits<float>::quiet_NaN();
+    test::WriteInstrumentFile(dir_.File("nan.001"), old);
     DescribedFile unknown_format = Ramp(2151);
     unknown_format.format = 3;
     DescribedFile wide_step = Ramp(2151);
@@ -290,8 +271,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
     const std::pair<std::string, std::string> cases[] = {
         {Write("empty.asd", {}), "shorter than the 484-byte header"},
         {Write("garbage.asd", garbage), "was not read"},
-        {Write("truncated.001", truncated_old), "ends after 9083 bytes"},
-        {Write("nan.001", old.Build()), "at 1050 nm is not a finite"},
+        {dir_.File("truncated.001"), "ends after 9083 bytes"},
+        {dir_.File("nan.001"), "at 1050 nm is not a finite"},
         {Write("format.asd", unknown_format.Build()), "data format code 3"},
         {Write("step.asd", wide_step.Build()), "do not cover 350 to 2499 nm"},
         {Write("short.asd", short_range.Build()), "2000 channels from 350 nm"},
@@ -303,7 +284,8 @@ TEST_F(FieldSpectrumReaderTest, FilesThatCannotGiveTheGridAreRefused) {
         {dir_.File("folder.asd"), "it is a folder, not a regular file"},
         {dir_.File("pipe.asd"), "it is a named pipe, not a regular file"}};
     for (const auto& [path, reason] : cases) {
-        const std::string message = RefusalOf(path);
+        const std::string message =
+            test::RefusalMessage([file = path] { ReadFieldSpectrumValues(file); });
         EXPECT_NE(message.find(path), std::string::npos) << path << ": " << message;
         EXPECT_NE(message.find(reason), std::string::npos) << path << ": " << message;
     }
@@ -363,16 +345,343 @@ TEST(SpectrumReadersMath, RealFilesGoToTheirReaders) {
     }
     EXPECT_EQ(files, 15);
     // A field spectrum's reading refuses a profile on a sensor's bands, saying what it is.
-    try {
-        ReadSpectrumFile(std::string(ORVANE_TEST_DATA) + "/zprofile/pixel.txt");
-        ADD_FAILURE() << "read a Z profile as a field spectrum";
-    } catch (const OrvaneError& e) {
-        EXPECT_NE(std::string(e.what()).find(": it is an ENVI Z profile, which lies on a "
-                                             "sensor's bands; load it as a Z profile on the "
-                                             "current sensor."),
-                  std::string::npos)
-            << e.what();
+    EXPECT_TRUE(test::Refuses(
+        [] { ReadSpectrumFile(std::string(ORVANE_TEST_DATA) + "/zprofile/pixel.txt"); },
+        ": it is an ENVI Z profile, which lies on a sensor's bands; load it as a Z profile on "
+        "the current sensor."));
+}
+
+using test::SedFile;
+using test::SigFile;
+using test::TextFileStyle;
+
+const double kNone = std::nan("");
+const int kBands[] = {350, 351, 500, 975, 990, 994, 995, 1000, 1013, 1014, 1500, 1880, 1891, 1892,
+                      1900, 2000, 2499};
+// From tests/spectra/text_spectrum_reference.py (numpy.interp on the channels kept).
+const std::vector<double> kNamedBreaks = {
+    0.24448905109489058, 0.2483576642335767,  0.2647810218978101,  0.21237226277372281,
+    0.2768846153846152,  0.2975,              0.29950000000000004, 0.3060517241379304,
+    0.2854999999999999,  0.2875,              0.30949999999999983, 0.2695000000000001,
+    0.29149999999999987, 0.2934999999999999,  0.2603384615384638,  0.17555629139072823,
+    0.1584039735099282};
+const std::vector<double> kMiddleBreaks = {
+    0.24448905109489058, 0.2483576642335767,  0.2647810218978101,  0.21237226277372281,
+    0.23208029197080304, 0.2863081081081057,  0.29950000000000004, 0.3060517241379304,
+    0.2854999999999999,  0.2875,              0.30949999999999983, 0.2695000000000001,
+    0.29149999999999987, 0.22015849056605288, 0.2040331125827814,  0.17555629139072823,
+    0.1584039735099282};
+const std::vector<double> kFirstDetector = {
+    0.24448905109489058, 0.2483576642335767, 0.2647810218978101, 0.21237226277372281,
+    0.23208029197080304, 0.21587591240875906, 0.21974452554744517, 0.23908759124087575,
+    kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
+
+std::vector<int> Fields(const CaptureTime& t) {
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second};
+}
+
+class TextSpectrumReader : public ::testing::Test {
+  protected:
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = dir_.File(name);
+        test::WriteTextFile(path, text);
+        return path;
     }
+    // The values at kBands, NaN where the band has no value.
+    static std::vector<double> AtBands(const std::vector<double>& values) {
+        std::vector<double> out;
+        for (int band : kBands) {
+            const double v = values.at(static_cast<std::size_t>(band - kFirstWavelength));
+            out.push_back(v == kStoredNoValue ? kNone : v);
+        }
+        return out;
+    }
+    static void ExpectValues(const std::vector<double>& got, const std::vector<double>& expected) {
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            if (std::isnan(expected[i]))
+                EXPECT_TRUE(std::isnan(got[i])) << kBands[i] << " nm: " << got[i];
+            else
+                EXPECT_NEAR(got[i], expected[i], 1e-12) << kBands[i] << " nm";
+        }
+    }
+
+    test::TempDir dir_;
+};
+
+// Every variant of the two formats gives the independently computed values: the decimal
+// separator and line ends change nothing, a file the instrument's software matched equals the
+// unmatched one split at the same points, and without named points the overlaps break in their
+// middle.
+TEST_F(TextSpectrumReader, EveryVariantGivesTheReferenceValues) {
+    const auto detectors = test::ThreeDetectors();
+    const auto unmatched = test::Unmatched(detectors);
+    const auto matched = test::Matched(detectors, 990, 1900);
+    const TextFileStyle point{false, false};
+    const TextFileStyle comma_crlf{true, true};
+    const std::tuple<const char*, bool, std::vector<test::TextChannel>, TextFileStyle, std::string,
+                     const std::vector<double>*>
+        cases[] = {
+            {"SIG overlap named", true, unmatched, point, "990,1900", &kNamedBreaks},
+            {"SIG overlap named, comma, CRLF", true, unmatched, comma_crlf, "990,1900",
+             &kNamedBreaks},
+            {"SIG overlap, no point named", true, unmatched, point, "", &kMiddleBreaks},
+            {"SIG overlap, named outside", true, unmatched, comma_crlf, "1100,1950",
+             &kMiddleBreaks},
+            {"SIG matched", true, matched, point, "990,1900", &kNamedBreaks},
+            {"SIG matched, comma", true, matched, comma_crlf, "", &kNamedBreaks},
+            {"SIG one detector", true, detectors[0], point, "", &kFirstDetector},
+            {"SED percent", false, unmatched, point, "Reflect. %", &kMiddleBreaks},
+            {"SED target/reference, comma, CRLF", false, unmatched, comma_crlf, "Tgt./Ref. %",
+             &kMiddleBreaks},
+            {"SED fraction matched", false, matched, point, "Reflect. [1.0]", &kNamedBreaks},
+            {"SED fraction, comma", false, unmatched, comma_crlf, "Reflect. [1.0]", &kMiddleBreaks},
+            {"SED one detector", false, detectors[0], comma_crlf, "Tgt./Ref. %", &kFirstDetector},
+        };
+    for (const auto& [what, sig, channels, style, remove_at_or_column, expected] : cases) {
+        SCOPED_TRACE(what);
+        FieldSpectrumContents contents;
+        if (sig) {
+            SigFile f;
+            f.channels = channels;
+            f.style = style;
+            f.remove_at = remove_at_or_column;
+            contents = ReadSigSpectrumValues(Write("t.sig", test::SigText(f)));
+        } else {
+            SedFile f;
+            f.channels = channels;
+            f.style = style;
+            f.reflectance_column = remove_at_or_column;
+            contents = ReadSedSpectrumValues(Write("t.sed", test::SedText(f)));
+        }
+        ASSERT_EQ(contents.reflectances.size(), static_cast<std::size_t>(kSpectrumBands));
+        ExpectValues(AtBands(contents.reflectances), *expected);
+    }
+}
+
+// Measured ranges that start above 350 nm keep the bands below as no value, and a channel on a
+// band gives its own value.
+TEST_F(TextSpectrumReader, NoValueOutsideTheMeasuredRange) {
+    SigFile f;
+    f.channels = {{40050, 1000}, {40100, 2000}, {40250, 5000}};
+    const auto values = ReadSigSpectrumValues(Write("short.sig", test::SigText(f))).reflectances;
+    for (int band = 350; band <= 2499; ++band) {
+        const double v = values[static_cast<std::size_t>(band - kFirstWavelength)];
+        if (band == 401)
+            EXPECT_EQ(v, 0.2);
+        else if (band == 402)
+            EXPECT_NEAR(v, 0.4, 1e-15);
+        else
+            EXPECT_EQ(v, kStoredNoValue) << band;
+    }
+}
+
+TEST_F(TextSpectrumReader, SigHeaderFields) {
+    const std::tuple<std::string, bool, CaptureTime, bool> cases[] = {
+        {"1/18/2008 11:47:25 AM, 1/18/2008 11:51:57 AM", false, {2008, 1, 18, 11, 51, 57}, false},
+        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.",
+         true,
+         {2022, 11, 2, 17, 20, 37},
+         false},
+        {"02/11/2022 05:12:23 a.m., 02/11/2022 05:20:37 p.m.",
+         false,
+         {2022, 2, 11, 17, 20, 37},
+         false},
+        {"13/11/2022 17:20:37", false, {2022, 11, 13, 17, 20, 37}, false},
+        {"11/13/2022 12:20:37 A. M.", true, {2022, 11, 13, 0, 20, 37}, false},
+        {"2022-11-02 12:05:00 pm", false, {2022, 11, 2, 12, 5, 0}, false},
+        {"31/02/2022 10:00:00", false, {}, true},
+        {"soon", false, {}, true},
+        {"", false, {}, false},
+    };
+    for (const auto& [time, decimal_comma, expected, noted] : cases) {
+        SCOPED_TRACE(time);
+        SigFile f;
+        f.time = time;
+        f.style.decimal_comma = decimal_comma;
+        f.channels = {{35000, 1000}, {36000, 2000}};
+        const FieldSpectrumContents contents =
+            ReadSigSpectrumValues(Write("h.sig", test::SigText(f)));
+        EXPECT_EQ(Fields(contents.capture_time), Fields(expected));
+        EXPECT_EQ(contents.notes.size(), noted ? 1u : 0u);
+    }
+
+    SigFile f;
+    f.name = "gr080118_000.sig";
+    f.comment = "plot 3, leaf";
+    f.latitude = "3729,9822S, 3729,9823S";
+    f.longitude = "05854.5707W";
+    f.channels = {{35000, 1000}, {36000, 2000}};
+    const std::string path = Write("leaf_00012.sig", test::SigText(f));
+    const auto spectrum = ReadSpectrumFile(path);
+    EXPECT_EQ(spectrum->name_, "gr080118_000.sig");
+    EXPECT_EQ(spectrum->number_, 12);
+    EXPECT_EQ(spectrum->path_, path);
+    EXPECT_EQ(spectrum->comment_, "plot 3, leaf");
+    EXPECT_NEAR(spectrum->latitude_, -(37 + 29.9823 / 60), 1e-12);
+    EXPECT_NEAR(spectrum->longitude_, -(58 + 54.5707 / 60), 1e-12);
+    EXPECT_TRUE(std::isnan(spectrum->altitude_));
+    EXPECT_EQ(spectrum->reflectances_[0], 0.1f);
+    EXPECT_EQ(spectrum->reflectances_[11], kStoredNoValue);
+
+    // Positions off the globe are noted and not kept; none at all is simply no position.
+    for (const auto& [latitude, noted] :
+         std::vector<std::pair<std::string, bool>>{{"9130.0000N", true}, {"", false},
+                                                   {"n/a", false}, {"north", false}}) {
+        SigFile g = f;
+        g.latitude = latitude;
+        const auto contents = ReadSigSpectrumValues(Write("p.sig", test::SigText(g)));
+        EXPECT_TRUE(std::isnan(contents.latitude)) << latitude;
+        EXPECT_EQ(contents.notes.size(), noted ? 1u : 0u) << latitude;
+    }
+}
+
+TEST_F(TextSpectrumReader, SedHeaderFields) {
+    SedFile f;
+    f.channels = {{35000, 1000}, {36000, 2000}};
+    f.comment = "canopy, north plot";
+    f.latitude = "4738.2391N";
+    f.longitude = "12210.5000W";
+    f.altitude = "123.5";
+    for (const auto& [date, time, decimal_comma, expected] :
+         std::vector<std::tuple<std::string, std::string, bool, CaptureTime>>{
+             {"07/22/2016,07/22/2016", "11:20:30.72,11:20:41.23", false, {2016, 7, 22, 11, 20, 41}},
+             {"02/11/2022,02/11/2022", "11:20:30,72,11:20:41,23", true, {2022, 11, 2, 11, 20, 41}},
+             {"02/11/2022,02/11/2022", "11:20:30,11:20:41", false, {2022, 2, 11, 11, 20, 41}}}) {
+        SCOPED_TRACE(date + " " + time);
+        f.date = date;
+        f.time = time;
+        f.style.decimal_comma = decimal_comma;
+        const auto spectrum = ReadSpectrumFile(Write("plot3.0005.sed", test::SedText(f)));
+        EXPECT_EQ(Fields(spectrum->capture_time_), Fields(expected));
+        EXPECT_EQ(spectrum->name_, "plot3.0005.sed");
+        EXPECT_EQ(spectrum->number_, 5);
+        EXPECT_EQ(spectrum->comment_, "canopy, north plot");
+        EXPECT_NEAR(spectrum->latitude_, 47 + 38.2391 / 60, 1e-12);
+        EXPECT_NEAR(spectrum->longitude_, -(122 + 10.5 / 60), 1e-12);
+        EXPECT_EQ(spectrum->altitude_, 123.5);
+        EXPECT_TRUE(spectrum->read_notes_.empty());
+    }
+    SedFile none;
+    none.channels = f.channels;
+    const auto contents = ReadSedSpectrumValues(Write("n.sed", test::SedText(none)));
+    EXPECT_TRUE(std::isnan(contents.latitude) && std::isnan(contents.longitude) &&
+                std::isnan(contents.altitude));
+    EXPECT_TRUE(contents.notes.empty());
+}
+
+// A file that is not of the format, or whose table is broken, is refused naming the file and
+// the line.
+TEST_F(TextSpectrumReader, BrokenFilesAreRefusedNamingFileAndLine) {
+    SigFile sig;
+    sig.channels = test::Unmatched(test::ThreeDetectors());
+    const std::string good_sig = test::SigText(sig);
+    // Lines of the header: the first line, eight fields, "data=".
+    const int sig_rows = 10 + static_cast<int>(sig.channels.size());
+    const auto with_sig_row = [&](const std::string& row) {
+        SigFile f = sig;
+        f.extra_rows = {row};
+        return test::SigText(f);
+    };
+    SedFile sed;
+    sed.channels = sig.channels;
+    const std::string good_sed = test::SedText(sed);
+    const int sed_rows = 14 + static_cast<int>(sed.channels.size());
+    const auto with_sed_row = [&](const std::string& row) {
+        SedFile f = sed;
+        f.extra_rows = {row};
+        return test::SedText(f);
+    };
+    const auto sed_column = [&](const std::string& column) {
+        SedFile f = sed;
+        f.reflectance_column = column;
+        return test::SedText(f);
+    };
+    const auto line = [](int n) { return "line " + std::to_string(n); };
+    const std::tuple<bool, std::string, std::string> cases[] = {
+        {true, "/*** Other Data ***/\n" + good_sig.substr(good_sig.find('\n') + 1),
+         "line 1 is not \"/*** Spectra Vista SIG Data ***/\""},
+        {true, "", "line 1 is not"},
+        {true, good_sig.substr(0, good_sig.find("data=")), "no \"data=\" line"},
+        {true, "/*** Spectra Vista SIG Data ***/\nname= x\nno equals sign\ndata=\n",
+         "line 3 is neither a \"key= value\" header line"},
+        {true, with_sig_row("2515.00  1,0  2,0"),
+         line(sig_rows + 1) + " has 3 columns where the table has 4"},
+        {true, with_sig_row("2515.00  1 2 3 4 5"), line(sig_rows + 1) + " has 6 columns"},
+        {true, with_sig_row("abc  1  2  3"),
+         line(sig_rows + 1) + ": its wavelength \"abc\" is not a number"},
+        {true, with_sig_row("2515.00  1  2  nan"),
+         line(sig_rows + 1) + ": its reflectance \"nan\" is not a number"},
+        {true, with_sig_row("1000.00  1  2  3"),
+         line(sig_rows + 1) + ": its wavelength 1000 nm runs back past the start of the "
+                              "detector before it"},
+        {true, with_sig_row("2000.00  1  2  3") + "2100.00  1  2  3\n",
+         line(sig_rows + 2) + ": the detector that begins on " + line(sig_rows + 1) +
+             " ends at 2100 nm"},
+        {true, "/*** Spectra Vista SIG Data ***/\ndata=\n", "holds no measured channel"},
+        {true, "/*** Spectra Vista SIG Data ***/\ndata=\n2600 1 2 3\n2700 1 2 3\n",
+         "from 2600 to 2700 nm reach no band"},
+        {true, "/*** Spectra Vista SIG Data ***/\ndata=\n400 1 2 1e300\n401 1 2 3\n",
+         "is not a finite single-precision number"},
+        {false, "Wvl\tReflect. %\n400\t1\n", "line 1 is neither a \"Key: value\" header line"},
+        {false, good_sed.substr(0, good_sed.find("Data:")), "no \"Data:\" line"},
+        {false, good_sed.substr(0, good_sed.find("Wvl")), "no row naming the columns"},
+        {false, sed_column("Reflect."),
+         line(14) + ": its reflectance column \"Reflect.\" names "
+                    "no unit"},
+        {false, sed_column("Rad. (Other)"), line(14) + " names no reflectance column"},
+        {false, "Comment:\nData:\nWavelength\tReflect. %\n", line(3) + " names no wavelength"},
+        {false, with_sed_row("2515.00\t1\t2"),
+         line(sed_rows + 1) + " has 3 columns where " + line(14) + " names 4"},
+        {false, with_sed_row("2515,00\t1\t2\t3\t"), ""},  // a trailing tab is no column
+        {false, with_sed_row("x\t1\t2\t3"),
+         line(sed_rows + 1) + ": its wavelength \"x\" is not a number"},
+        {false, with_sed_row("2515.00\t1\t2\t-"),
+         line(sed_rows + 1) + ": its reflectance \"-\" is not a number"},
+    };
+    for (const auto& [sig, text, reason] : cases) {
+        SCOPED_TRACE(reason);
+        const std::string path = Write(sig ? "bad.sig" : "bad.sed", text);
+        const auto read = sig ? &ReadSigSpectrumValues : &ReadSedSpectrumValues;
+        const std::string message = test::RefusalMessage([&] { read(path); });
+        if (reason.empty()) {
+            EXPECT_EQ(message, "");
+            continue;
+        }
+        EXPECT_EQ(message.rfind("Field spectrum file " + path + " was not read: ", 0), 0u)
+            << message;
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
+    }
+}
+
+// The kind of a file is read from its first bytes; the extension decides only where they tell
+// nothing, so a binary file keeps its own reader whatever its name.
+TEST_F(TextSpectrumReader, FileKindByContentThenExtension) {
+    SigFile sig;
+    sig.channels = {{35000, 1000}, {36000, 2000}};
+    SedFile sed;
+    sed.channels = sig.channels;
+    const std::string binary = dir_.File("leaf.012");
+    test::WriteInstrumentFile(binary);
+    const std::string binary_named_sed = dir_.File("leaf00001.sed");
+    test::WriteInstrumentFile(binary_named_sed);
+    const std::pair<std::string, std::string_view> cases[] = {
+        {Write("renamed.txt", test::SigText(sig)), "SIG"},
+        {Write("leaf.012x", "\xEF\xBB\xBF" + test::SigText(sig)), "SIG"},
+        {Write("plot3.0005.sed", test::SedText(sed)), "SED"},
+        {Write("plot.007", test::SedText(sed)), "SED"},
+        {Write("pixel.dat", "ENVI ASCII Plot File [Mon Mar 02 10:00:00 2020]\nColumn 1\n"), "ENVI Z"},
+        {Write("pixel.TXT", "h1\nh2\nh3\n450 0.1\n"), "ENVI Z"},
+        {Write("empty.sig", ""), "SIG"},
+        {Write("notes.SED", "hello\n"), "SED"},
+        {Write("readme", "hello\n"), "binary"},
+        {dir_.File("missing.asd"), "binary"},
+        {binary, "binary"},
+        {binary_named_sed, "SED"},
+    };
+    for (const auto& [path, reader] : cases) EXPECT_EQ(ReaderOfFile(path).name, reader) << path;
+    // The binary file reads as it always has.
+    EXPECT_EQ(ReadSpectrumFile(binary)->name_, "leaf.012");
 }
 
 }  // namespace

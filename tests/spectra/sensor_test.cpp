@@ -10,7 +10,6 @@
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
-#include "study/sensor_import.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 
@@ -114,11 +113,13 @@ TEST_F(Sensors, UncalibratedBandIsStoredButNotLoaded) {
     EXPECT_DOUBLE_EQ(sensor->Element(0).fwhm, 15.96);
 }
 
+// The usable flag's edges; comments and blank lines after the header are no elements.
 TEST_F(Sensors, GaussianUsableFlagEdges) {
     const std::string path = Write("edges.txt",
                                    "Edges\nEdge cases of the usable flag\nband,centre,fwhm,mark\n"
-                                   "1,2499.5,10,C\n2,2499.6,10,C\n3,349.5,10,C\n4,349.51,10,C\n"
-                                   "6,1000,10,X\n7,1000,10,Xtra\n8,1000,10,x\n");
+                                   "# far ends\n1,2499.5,10,C\n\n2,2499.6,10,C\n   \n"
+                                   "3,349.5,10,C\n4,349.51,10,C\n# marks\n6,1000,10,X\n"
+                                   "7,1000,10,Xtra\n8,1000,10,x\n\n");
     auto sensor = ImportAndLoad(path, kResponseGaussian);
     EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3, 4, 8}));
     std::vector<bool> usable;
@@ -154,16 +155,6 @@ TEST_F(Sensors, RatioCentresAndResponses) {
     // Responses below 1 keep their value; wavelengths are whole nanometres.
     EXPECT_EQ(sensor->Element(0).ratios[2], std::make_pair(471.0, 0.75));
     EXPECT_EQ(sensor->Element(1).ratios[1], std::make_pair(611.0, 0.125));
-}
-
-TEST_F(Sensors, CommentsAndBlankLinesAfterTheHeaderAreNotElements) {
-    const std::string path = Write("commented.txt",
-                                   "Commented\nWith notes\nband,centre,fwhm,mark\n"
-                                   "# visible\n1,480,20,C\n\n2,560,20,C\n   \n# infrared\n"
-                                   "3,860,30,C\n\n");
-    auto sensor = ImportAndLoad(path, kResponseGaussian);
-    EXPECT_EQ(Bands(*sensor), (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(Count("sensor_element"), 3);
 }
 
 TEST_F(Sensors, NameWithQuotesIsStoredVerbatim) {

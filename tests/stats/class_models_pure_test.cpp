@@ -7,10 +7,15 @@
 #include <cstring>
 #include <functional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "base/matrix.h"
 #include "base/matrix_stats.h"
+#include "base/orvane_error.h"
 #include "stats/library_statistics.h"
+#include "stats/principal_components.h"
+#include "stats/separability.h"
 #include "stats/spectral_statistics.h"
 #include "support/labelled_features.h"
 #include "support/refusal.h"
@@ -19,13 +24,7 @@ namespace orvane {
 namespace {
 
 // Features (rows) over spectra (columns).
-Matrix Data(const std::vector<std::vector<double>>& rows) {
-    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t c = 0; c < rows[r].size(); ++c)
-            m(static_cast<int>(r) + 1, static_cast<int>(c) + 1) = rows[r][c];
-    return m;
-}
+const auto Data = test::MatrixOf;
 
 Matrix Correlation(double r) {
     Matrix m(2, 2);
@@ -40,11 +39,7 @@ ClassStatistics Statistics(const Matrix& data) {
 // The ranks numpy gives for the same covariances: np.linalg.eigvalsh of the correlation
 // matrix, counting the eigenvalues above 1e-12 times the largest (smallest eigenvalues noted).
 TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
-    const struct {
-        const char* what;
-        Matrix cov;
-        int rank;
-    } cases[] = {
+    const std::tuple<const char*, Matrix, int> cases[] = {
         // Raw covariance eigenvalues 1.6e-16 ... 5.3e8: only the correlation sees rank 3.
         {"features in units 1e12 apart (0.407)",
          CovarianceOfColumns(Data({{1e-8, 3e-8, 2e-8, 5e-8, 4e-8},
@@ -73,7 +68,7 @@ TEST(CovarianceRankMath, AgreesWithNumpyOnTheCorrelationMatrix) {
         {"correlation 1 - 1e-13 (1.0e-13 of 2)", Correlation(1 - 1e-13), 1},
         {"empty", Matrix(), 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(CovarianceRank(c.cov), c.rank) << c.what;
+    for (const auto& [what, cov, rank] : cases) EXPECT_EQ(CovarianceRank(cov), rank) << what;
 }
 
 TEST(CovarianceProblemMath, NamesTooFewSpectraBeforeTheRank) {
@@ -309,6 +304,160 @@ TEST(ClassifyThreads, TwoThreadsSharingOneModelGetWhatOneGets) {
             EXPECT_EQ(std::memcmp(&now.shrinkage, &fitted.shrinkage, sizeof(double)), 0) << c;
         }
     }
+}
+
+// Features in rows, observations in columns; values worked out by hand.
+TEST(MatrixStatsMath, RowMeansAndSampleCovariance) {
+    Matrix data(2, 3);
+    data << 1.0 << 2.0 << 3.0   // feature 1
+         << 2.0 << 4.0 << 7.0;  // feature 2
+    const Matrix mean = RowMeans(data);
+    ASSERT_EQ(mean.Nrows(), 2);
+    ASSERT_EQ(mean.Ncols(), 1);
+    EXPECT_DOUBLE_EQ(mean(1, 1), 2.0);
+    EXPECT_DOUBLE_EQ(mean(2, 1), 13.0 / 3.0);
+    const Matrix cov = CovarianceOfColumns(data);
+    ASSERT_EQ(cov.Nrows(), 2);
+    ASSERT_EQ(cov.Ncols(), 2);
+    EXPECT_DOUBLE_EQ(cov(1, 1), 1.0);  // divisor n - 1 = 2
+    EXPECT_DOUBLE_EQ(cov(2, 2), 19.0 / 3.0);
+    EXPECT_DOUBLE_EQ(cov(1, 2), 2.5);
+    EXPECT_DOUBLE_EQ(cov(2, 1), 2.5);
+}
+
+TEST(MatrixStatsMath, SingleObservationHasZeroCovariance) {
+    Matrix data(3, 1);
+    data << 1.0 << -2.0 << 5.0;
+    const Matrix cov = CovarianceOfColumns(data);
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(cov(i, j), 0.0);
+    EXPECT_EQ(RowMeans(data)(2, 1), -2.0);
+}
+
+// The 14 spectra of tests/stats/matrix_statistics_reference.py: eigenvalues and components
+// as scikit-learn's PCA gives them (explained_variance_, components_ with the sign that
+// makes each one's largest entry positive, as an eigenvector's sign is arbitrary).
+TEST(PcaMath, EigenvaluesAndComponentsAsScikitLearn) {
+    const double eigenvalues[3] = {0.05463601550965599, 0.01670634675581245,
+                                   0.0007521432290370634};
+    const double components[3][3] = {
+        {-0.627341662357171, -0.39375303385312865, 0.6718638158156739},
+        {-0.24755323475906701, 0.9188345592910578, 0.30734418591008017},
+        {0.7383493987478174, -0.026487751581900976, 0.6738980370834095}};
+    const PcaDecomposition pca = DecomposeCovariance(test::LabelledFeatures());
+    ASSERT_EQ(pca.eigenvalues.size(), 3u);
+    ASSERT_EQ(pca.components.Nrows(), 3);
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_TRUE(test::Close(pca.eigenvalues[static_cast<size_t>(k)], eigenvalues[k], 1e-11));
+        // The stored order is ascending, column by column.
+        EXPECT_EQ(pca.values(3 - k), pca.eigenvalues[static_cast<size_t>(k)]);
+        int largest = 1;
+        for (int j = 2; j <= 3; ++j)
+            if (std::fabs(pca.components(k + 1, j)) > std::fabs(pca.components(k + 1, largest)))
+                largest = j;
+        const double sign = pca.components(k + 1, largest) > 0 ? 1.0 : -1.0;
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_TRUE(test::Close(sign * pca.components(k + 1, j + 1), components[k][j], 1e-9));
+            EXPECT_EQ(pca.vectors(j + 1, 3 - k), pca.components(k + 1, j + 1));
+        }
+    }
+    EXPECT_TRUE(test::Refuses(
+        [] { DecomposeCovariance(Matrix(test::LabelledFeatures().Columns(1, 1))); },
+        "needs at least two spectra; 1 were given"));
+}
+
+struct Model {
+    Matrix mean;
+    Matrix cov;
+    GaussianClass View() const { return {&mean, &cov, LogDeterminant(cov)}; }
+};
+
+Model Diagonal(std::initializer_list<double> mean, std::initializer_list<double> variances) {
+    Model m;
+    m.mean.ReSize(static_cast<int>(mean.size()), 1);
+    m.cov.ReSize(static_cast<int>(mean.size()), static_cast<int>(mean.size()));
+    m.cov = 0.0;
+    int i = 1;
+    for (double v : mean) m.mean(i++, 1) = v;
+    i = 1;
+    for (double v : variances) m.cov(i, i) = v, ++i;
+    return m;
+}
+
+// Fourteen features of the size second derivatives of reflectance have: the determinants are
+// near 1e-193 and 1e-190, so their product underflows to 0. Expected values from numpy
+// (slogdet and solve on the same matrices).
+TEST(SeparabilityMath, LogDeterminantsKeepTinyDeterminantsApart) {
+    const int n = 14;
+    Model i, j;
+    for (Model* m : {&i, &j}) {
+        m->mean.ReSize(n, 1);
+        m->cov.ReSize(n, n);
+        m->cov = 0.0;
+    }
+    for (int k = 0; k < n; ++k) {
+        i.cov(k + 1, k + 1) = 1e-14 * (1 + k / 10.0);
+        j.cov(k + 1, k + 1) = 2e-14 * (1 + k / 20.0);
+        if (k + 1 < n) {
+            i.cov(k + 1, k + 2) = i.cov(k + 2, k + 1) = 2e-15;
+            j.cov(k + 1, k + 2) = j.cov(k + 2, k + 1) = -3e-15;
+        }
+        i.mean(k + 1, 1) = 1e-7 * k;
+        j.mean(k + 1, 1) = 1e-7 * k + 3e-7 * (k % 2 ? 1 : -1);
+    }
+    ASSERT_EQ(i.cov.Determinant() * j.cov.Determinant(), 0.0);
+    const double b = BhattacharyyaDistance(i.View(), j.View());
+    EXPECT_NEAR(b, 7.587550505399755, 1e-9);
+    EXPECT_NEAR(JeffriesMatusita(b), 1.998986558510471, 1e-12);
+    EXPECT_DOUBLE_EQ(BhattacharyyaDistance(j.View(), i.View()), b);
+}
+
+TEST(SeparabilityMath, IdenticalSingularAndUnmodelledPairs) {
+    const Model regular = Diagonal({1.0, 2.0}, {0.5, 0.25});
+    const Model singular = Diagonal({0.0, 1.0}, {0.5, 0.0});
+    // Its determinant is positive, but with `regular`'s negative it averages to 0.
+    const Model indefinite = Diagonal({3.0, 1.0}, {-0.5, -0.25});
+    const struct {
+        const char* name;
+        const Model& a;
+        const Model& b;
+        double expected_b;
+    } cases[] = {
+        {"identical classes", regular, regular, 0.0},
+        {"a singular class", regular, singular, INFINITY},
+        {"a singular class first", singular, regular, INFINITY},
+        {"an averaged covariance that cannot be inverted", regular, indefinite, INFINITY}};
+    for (const auto& c : cases) {
+        const double b = BhattacharyyaDistance(c.a.View(), c.b.View());
+        EXPECT_EQ(b, c.expected_b) << c.name;
+        EXPECT_EQ(JeffriesMatusita(b), std::isinf(c.expected_b) ? 2.0 : 0.0) << c.name;
+    }
+    // Far apart classes come close to 2 but never pass it.
+    const double far =
+        BhattacharyyaDistance(regular.View(), Diagonal({60.0, 2.0}, {0.5, 0.25}).View());
+    EXPECT_NEAR(far, 59.0 * 59.0 / 0.5 / 8.0, 1e-9);
+    EXPECT_LE(JeffriesMatusita(far), 2.0);
+    EXPECT_GT(JeffriesMatusita(far), 1.999999);
+    // Newmat's own exceptions are no std::exception; both faces would miss them.
+    const Model wider = Diagonal({1.0, 2.0, 3.0}, {0.5, 0.25, 0.1});
+    EXPECT_THROW(BhattacharyyaDistance(regular.View(), wider.View()), OrvaneError);
+    EXPECT_THROW(LogDeterminant(wider.mean), OrvaneError);
+}
+
+// The classes of tests/stats/matrix_statistics_reference.py: B of the first two from numpy's
+// slogdet and solve; the third (3 spectra in 3 features) is unmodelled and has no distance.
+TEST(SeparabilityMath, PairwiseDistancesOfClassStatisticsAsNumpy) {
+    const Matrix b = PairwiseBhattacharyya(
+        LibraryStatistics(test::LabelledFeatures(), test::FeatureLabels(), 3));
+    ASSERT_EQ(b.Nrows(), 3);
+    ASSERT_EQ(b.Ncols(), 3);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(b(i, i), 0.0);
+    EXPECT_TRUE(test::Close(b(1, 2), 19.1073910268788, 1e-11));
+    EXPECT_EQ(b(1, 2), b(2, 1));
+    EXPECT_TRUE(test::Close(JeffriesMatusita(b(1, 2)), 1.9999999899354235, 1e-15));
+    for (const auto& [r, c] : {std::pair{1, 3}, {3, 1}, {2, 3}, {3, 2}})
+        EXPECT_TRUE(std::isnan(b(r, c))) << r << "," << c << ": " << b(r, c);
 }
 
 }  // namespace

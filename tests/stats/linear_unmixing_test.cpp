@@ -5,16 +5,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
+#include <vector>
 
+#include "base/orvane_error.h"
+#include "stats/mixture_edit.h"
 #include "store/database.h"
 #include "support/analysis_rig.h"
-#include "support/labelled_features.h"
 #include "support/mixing_study.h"
 #include "support/refusal.h"
+#include "support/scratch_database.h"
 #include "support/study_rows.h"
 
 namespace orvane {
@@ -60,13 +63,17 @@ class UnmixTest : public test::AnalysisRig {
         return study;
     }
 
-    UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands") {
+    void Use(int study, const std::string& sensor = "Mixing 6 bands") {
         ChainOptions chain;
         chain.study = std::to_string(study);
         chain.sensor = sensor;
         Apply(chain);
         UseStudy(study);
-        return Unmix(*loader_, *session_, frontend_, &output_);
+    }
+    UnmixResult Run(int study, const std::string& sensor = "Mixing 6 bands",
+                    const std::vector<int>& elements = DefaultUnmixElements()) {
+        Use(study, sensor);
+        return Unmix(*loader_, *session_, frontend_, &output_, elements);
     }
 
     std::map<std::string, int> ids_;
@@ -142,59 +149,21 @@ TEST_F(UnmixTest, RecoversMixtureFractionsAndReportsRecordedAndErrors) {
               "residual RMSE over sensor elements 1, 2, 3, 6: 0.000000\n");
     EXPECT_EQ(frontend_.reports[8].find("outside"), std::string::npos) << frontend_.reports[8];
 
-    // The table: one row per mixture and endmember, the recorded fraction empty where the
-    // mixture table has none.
+    // The table and its JSON twin (their layout and numbers are the demo session's): the
+    // recorded fraction is empty or null where the mixture table has none, and 0 for an
+    // endmember a recorded mixture does not list.
     ASSERT_EQ(r.csv_path, dir_.Path() + "/out/unmixing.csv");
     const std::vector<std::string> table = test::Lines(r.csv_path);
     ASSERT_EQ(table.size(), 13u);
-    EXPECT_EQ(table[0], "Mixture,Endmember,Estimate,Outside 0-1,Recorded,Residual RMSE");
-    for (size_t row = 1; row < table.size(); ++row) {
-        const size_t k = (row - 1) / 3, e = (row - 1) % 3;
-        std::vector<std::string> cells;
-        std::stringstream line(table[row]);
-        for (std::string cell; std::getline(line, cell, ',');) cells.push_back(cell);
-        if (table[row].back() == ',') cells.push_back("");
-        ASSERT_EQ(cells.size(), 6u) << table[row];
-        EXPECT_EQ(cells[0], expected[k].name);
-        EXPECT_EQ(cells[1], r.endmembers[e]);
-        EXPECT_NEAR(std::stod(cells[2]), expected[k].a[e], expected[k].tolerance) << table[row];
-        EXPECT_EQ(cells[3], expected[k].outside[e] ? "yes" : "no") << table[row];
-        EXPECT_EQ(cells[4].empty(), k >= 2) << table[row];  // "odd" and "pure" record nothing
-        EXPECT_NEAR(std::stod(cells[5]), expected[k].rmse, 1e-8) << table[row];
-    }
-    // Within a recorded mixture an unlisted endmember's recorded fraction is 0, as in the report.
+    for (size_t row = 1; row < table.size(); ++row)
+        EXPECT_EQ(test::Cells(table[row])[4].empty(), row > 6) << table[row];  // "odd", "pure"
     EXPECT_NE(table[3].find(",no,0,"), std::string::npos) << table[3];
-
-    // The JSON twin: the estimates and recorded fractions per mixture and endmember, on the
-    // synthesized stage (no derivative, no feature space).
     ASSERT_EQ(r.json_path, dir_.Path() + "/out/unmixing_output.json");
     const nlohmann::json j = test::ReadJson(r.json_path);
-    EXPECT_EQ(j["analysis"], "unmixing");
-    EXPECT_EQ(j["provenance"]["study"]["name"], "mixed");
-    EXPECT_EQ(j["provenance"]["sensor"]["name"], "Mixing 6 bands");
-    EXPECT_TRUE(j["provenance"]["derivative"].is_null());
-    EXPECT_TRUE(j["provenance"]["feature_space"].is_null());
-    EXPECT_EQ(j["sensor_elements"], nlohmann::json({1, 2, 3, 6}));
-    EXPECT_EQ(j["endmembers"], nlohmann::json({"grass", "soil", "water"}));
-    ASSERT_EQ(j["mixtures"].size(), 4u);
     const double recorded_mix[] = {0.6, 0.3, 0.0};
-    for (size_t k = 0; k < 4; ++k) {
-        const nlohmann::json& m = j["mixtures"][k];
-        EXPECT_EQ(m["mixture"], expected[k].name);
-        EXPECT_NEAR(m["rmse"].get<double>(), expected[k].rmse, 1e-8) << expected[k].name;
-        ASSERT_EQ(m["fractions"].size(), 3u) << expected[k].name;
-        for (size_t e = 0; e < 3; ++e) {
-            const nlohmann::json& f = m["fractions"][e];
-            EXPECT_EQ(f["endmember"], r.endmembers[e]);
-            EXPECT_NEAR(f["estimate"].get<double>(), expected[k].a[e], expected[k].tolerance)
-                << expected[k].name << " " << e;
-            EXPECT_EQ(f["outside_0_1"], expected[k].outside[e]) << expected[k].name << " " << e;
-            if (k == 0) {
-                EXPECT_EQ(f["recorded"].get<double>(), recorded_mix[e]) << e;
-            } else if (k >= 2) {  // "odd" and "pure" have no recorded make-up
-                EXPECT_TRUE(f["recorded"].is_null()) << expected[k].name;
-            }
-        }
+    for (size_t e = 0; e < 3; ++e) {
+        EXPECT_EQ(j["mixtures"][0]["fractions"][e]["recorded"].get<double>(), recorded_mix[e]);
+        EXPECT_TRUE(j["mixtures"][2]["fractions"][e]["recorded"].is_null()) << e;
     }
 }
 
@@ -208,11 +177,7 @@ TEST_F(UnmixTest, UnmixesOnTheChosenElements) {
     const int study = EndmemberStudy("chosen");
     test::InsertMixingSpecies(db, study, "noisy", false, {{0.10, 0.12, 0.11, 0.3, 0.3, 0.20}});
     test::InsertMixingSpecies(db, study, "tiny", false, {Mix(0.70001, 0.3, -0.00001)});
-    ChainOptions chain;
-    chain.study = std::to_string(study);
-    chain.sensor = "Mixing 6 bands";
-    Apply(chain);
-    UseStudy(study);
+    Use(study);
     const struct {
         std::vector<int> elements;
         double noisy[3];
@@ -335,6 +300,140 @@ TEST_F(UnmixTest, RefusalsNameTheCause) {
         EXPECT_TRUE(test::Refuses([&] { Run(study, c.sensor); }, c.message)) << c.what;
         EXPECT_TRUE(frontend_.reports.empty()) << c.what;
     }
+}
+
+using Names = std::vector<std::string>;
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+class MixtureEditTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        study_ = test::InsertGrassSoilMixStudy(db(), "mixing");
+        // Folders out of order and in mixed case, and a study whose species never show.
+        for (const char* folder : {"Mixa", "mixB"})
+            test::InsertMixingSpecies(db(), study_, folder, false, {});
+        test::InsertMixingSpecies(db(), test::InsertStudyWithChainRows(db(), "other"), "rock", true,
+                                  {});
+    }
+
+    Database& db() { return scratch_.Admin(); }
+    // Flags and mixture rows, as one comparable text.
+    std::string Snapshot() {
+        std::string all;
+        for (const char* sql : {"select concat_ws('|', species_id, endmember) from species",
+                                "select concat_ws('|', mixture_id, endmember_id, abundance) "
+                                "from mixture"}) {
+            ResultSet r = db().Query(sql);
+            while (r.Next()) all += r.String(0) + "\n";
+        }
+        return all;
+    }
+
+    test::ScratchDatabase scratch_{"mixtureedit"};
+    int study_ = 0;
+};
+
+TEST_F(MixtureEditTest, EndmembersAreMarkedByNameAndMixturesRecordTheirAbundances) {
+    EXPECT_EQ(SpeciesFolders(db(), study_, false), (Names{"grass", "mix", "Mixa", "mixB", "soil"}));
+    EXPECT_EQ(MarkEndmembers(db(), study_, {"soil", "grass", "soil"}, true),
+              (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(SpeciesFolders(db(), study_, true), (Names{"grass", "soil"}));
+    EXPECT_EQ(MarkEndmembers(db(), study_, {"soil", "mix"}, false),
+              (std::vector<bool>{true, false}));
+    EXPECT_EQ(SpeciesFolders(db(), study_, true), Names{"grass"});
+
+    // A mixture records its endmembers' abundances.
+    MarkEndmembers(db(), study_, {"soil"}, true);
+    SetMixtureAbundance(db(), study_, "mix", "soil", "0.5");
+    MixtureMakeUp made = SetMixtureAbundance(db(), study_, "mix", "grass", " 0.25 ");
+    EXPECT_EQ(made.abundances, (Pairs{{"grass", "0.25"}, {"soil", "0.5"}}));
+    EXPECT_EQ(made.total, "0.75");
+    made = SetMixtureAbundance(db(), study_, "mix", "soil", "0.75");
+    EXPECT_EQ(made.total, "1");
+    made = RemoveFromMixture(db(), study_, "mix", "soil");
+    EXPECT_EQ(made.abundances, (Pairs{{"grass", "0.25"}}));
+    EXPECT_EQ(ShowMixture(db(), study_, "mix").total, "0.25");
+    EXPECT_TRUE(ShowMixture(db(), study_, "Mixa").abundances.empty());
+}
+
+TEST_F(MixtureEditTest, RefusalsChangeNothing) {
+    MarkEndmembers(db(), study_, {"grass"}, true);
+    SetMixtureAbundance(db(), study_, "mix", "grass", "0.5");
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        const char* in_message;
+    } cases[] = {
+        {"an unknown folder among known ones",
+         [&] { MarkEndmembers(db(), study_, {"soil", "sand"}, true); },
+         "no species \"sand\"; nothing was changed"},
+        {"an endmember as the mixture",
+         [&] { SetMixtureAbundance(db(), study_, "grass", "grass", "0.3"); },
+         "\"grass\" is not a mixture species"},
+        {"a mixture species as the endmember",
+         [&] { SetMixtureAbundance(db(), study_, "mix", "soil", "0.3"); },
+         "\"soil\" is not an endmember of the study"},
+        {"an endmember the mixture does not record",
+         [&] { RemoveFromMixture(db(), study_, "Mixa", "grass"); },
+         "The mixture \"Mixa\" records no endmember \"grass\"."},
+        {"a species of another study", [&] { ShowMixture(db(), study_, "rock"); },
+         "not a mixture species"},
+    };
+    for (const auto& c : cases) {
+        const std::string before = Snapshot();
+        EXPECT_TRUE(test::Refuses(c.act, c.in_message)) << c.name;
+        EXPECT_EQ(Snapshot(), before) << c.name;
+    }
+    for (const char* text : {"abc", "", "0.3x", "0,3", "nan", "inf", "1e999", "lots"}) {
+        const std::string before = Snapshot();
+        EXPECT_THROW(SetMixtureAbundance(db(), study_, "mix", "grass", text), OrvaneError) << text;
+        EXPECT_EQ(Snapshot(), before) << text;
+    }
+}
+
+// An abundance is stored as the double it reads as, never rounded to a few decimals or to the
+// server's decimal range, and is checked: each from 0 to 1, a mixture's total at most 1.
+TEST_F(MixtureEditTest, AbundancesAreStoredExactlyAndChecked) {
+    MarkEndmembers(db(), study_, {"grass", "soil", "Mixa"}, true);
+    for (const char* text :
+         {"0.0000004", "0.1234567891", "1", "0", " 0.25 ", "0.3333333333333333"}) {
+        const MixtureMakeUp made = SetMixtureAbundance(db(), study_, "mix", "grass", text);
+        ASSERT_EQ(made.abundances.size(), 1u) << text;
+        EXPECT_EQ(std::strtod(made.abundances[0].second.c_str(), nullptr),
+                  std::strtod(text, nullptr))
+            << text << " stored as " << made.abundances[0].second;
+    }
+
+    SetMixtureAbundance(db(), study_, "mix", "grass", "0.7");
+    const struct {
+        const char* endmember;
+        const char* text;
+        const char* in_message;
+    } refused[] = {
+        {"grass", "-5", "not from 0 to 1"},
+        {"grass", "-0.1", "not from 0 to 1"},
+        {"grass", "1.0000001", "not from 0 to 1"},
+        {"grass", "1e100", "not from 0 to 1"},
+        {"grass", "1e-400", "too small"},
+        {"soil", "0.3000001", "more than 1"},
+        {"soil", "1", "at most 0.3"},
+    };
+    for (const auto& c : refused) {
+        const std::string before = Snapshot();
+        const auto set = [&] { SetMixtureAbundance(db(), study_, "mix", c.endmember, c.text); };
+        EXPECT_TRUE(test::Refuses(set, c.in_message)) << c.text;
+        EXPECT_TRUE(test::Refuses(set, "nothing was saved")) << c.text;
+        EXPECT_EQ(Snapshot(), before) << c.text;
+    }
+    // Decimal fractions that total 1 pass although their doubles may sum a little above it.
+    SetMixtureAbundance(db(), study_, "mix", "grass", "0.33");
+    SetMixtureAbundance(db(), study_, "mix", "soil", "0.56");
+    EXPECT_EQ(SetMixtureAbundance(db(), study_, "mix", "Mixa", "0.11").abundances.size(), 3u);
+
+    // A total above 1 from older data may be lowered, not raised.
+    db().Execute("update mixture set abundance = 0.9");
+    EXPECT_NO_THROW(SetMixtureAbundance(db(), study_, "mix", "soil", "0.5"));
+    EXPECT_THROW(SetMixtureAbundance(db(), study_, "mix", "soil", "0.6"), OrvaneError);
 }
 
 }  // namespace

@@ -6,14 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "base/matrix_stats.h"
 #include "stats/class_models.h"
 #include "stats/classification_result.h"
-#include "stats/discriminant_analysis.h"
+#include "stats/result_record.h"
+#include "support/analysis_rig.h"
+#include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
@@ -26,21 +32,17 @@ namespace {
 // is not a number, is never the one a spectrum is "classified as".
 TEST(ClassificationResultText, VerdictSkipsClassesWithoutAValue) {
     const double nan = std::nan("");
-    const struct {
-        const char* name;
-        std::vector<ClassScore> entries;
-        const char* verdict;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<ClassScore>, const char*> cases[] = {
         {"first modelled", {{"alpha", 0, 1, 0.5}, {"beta", 1, 1, 0.7}}, "classified as alpha"},
         {"unmodelled first", {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, 0.7}}, "classified as beta"},
         {"no value first", {{"alpha", 0, 1, nan}, {"beta", 1, 1, 0.7}}, "classified as beta"},
         {"nothing modelled",
          {{"alpha", 0, 0, 0.1}, {"beta", 1, 1, INFINITY}},
          "not classified: no modelled class gave a value"}};
-    for (const auto& c : cases) {
+    for (const auto& [name, entries, verdict] : cases) {
         ClassificationResult r;
-        r.entries = c.entries;
-        EXPECT_EQ(r.Verdict(), c.verdict) << c.name;
+        r.entries = entries;
+        EXPECT_EQ(r.Verdict(), verdict) << name;
     }
 }
 
@@ -175,6 +177,53 @@ TEST(ShrunkMahalanobisMath, LedoitWolfIntensitiesValuesAndWinnersAsScikitLearn) 
     EXPECT_EQ(LedoitWolfShrinkage(one, {{30.0}, {3.0}}), 0.0);
     EXPECT_TRUE(
         std::isnan(LedoitWolfShrinkage(features[0].Column(1), {{0, 0, 0, 0, 0}, {1, 1, 1, 1, 1}})));
+}
+
+// Reports errors as well as results, so a failed write can be seen.
+class ErrorFrontend : public Frontend {
+  public:
+    void Report(const std::string&) override {}
+    void Error(const std::string& text) override { errors.push_back(text); }
+    std::vector<std::string> errors;
+};
+
+TEST(ResultRecordTest, JsonTwinReplacesTheExtension) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/out/Error Matrix.csv", "/out/Error Matrix.json"},
+        {"/out/JM and B output.csv", "/out/JM and B output.json"},
+        {"/o.d/pca_output", "/o.d/pca_output.json"},  // a dot in the folder only
+        {"/out/.hidden", "/out/.hidden.json"},
+        {"table.v2.csv", "table.v2.json"}};
+    for (const auto& [result, json] : cases) EXPECT_EQ(JsonPathBeside(result), json) << result;
+}
+
+TEST(ResultRecordTest, NonFiniteNumbersAndBadTextStillGiveValidJson) {
+    test::TempDir dir;
+    ErrorFrontend frontend;
+    ResultJson record;
+    record["finite"] = JsonNumber(1.5);
+    record["nan"] = JsonNumber(std::nan(""));
+    record["inf"] = JsonNumber(-std::numeric_limits<double>::infinity());
+    record["name"] = std::string("caf\xC3\xA9 \xFF");  // the last byte is not UTF-8
+    const std::string path = WriteJsonBeside(dir.File("result.csv"), record, frontend);
+    ASSERT_EQ(path, dir.File("result.json"));
+    EXPECT_TRUE(frontend.errors.empty());
+    const nlohmann::json back = test::ReadJson(path);
+    EXPECT_EQ(back["finite"], 1.5);
+    EXPECT_TRUE(back["nan"].is_null());
+    EXPECT_TRUE(back["inf"].is_null());
+    EXPECT_EQ(back["name"], "caf\xC3\xA9 \xEF\xBF\xBD");
+}
+
+TEST(ResultRecordTest, UnwritableFolderIsReportedAndGivesNoPath) {
+    test::TempDir dir;
+    ErrorFrontend frontend;
+    EXPECT_EQ(WriteJsonBeside(dir.File("missing/result.csv"), ResultJson::object(), frontend),
+              "");
+    ASSERT_EQ(frontend.errors.size(), 1u);
+    EXPECT_NE(frontend.errors[0].find("missing/result.json"), std::string::npos)
+        << frontend.errors[0];
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <regex>
 #include <string>
+#include <tuple>
 
 #include "support/refusal.h"
 #include "support/scratch_database.h"
@@ -86,10 +87,7 @@ class SchemaVersion : public ::testing::Test {
 TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
-    const struct {
-        const char* change;
-        const char* says;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"update schema_version set version = 3",
          "has schema version 3, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/004-*.sql"},
@@ -101,10 +99,10 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
         {"drop table schema_version",
          "has schema version 1, older than this program needs (4); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
-    for (const auto& c : cases) {
-        Db().Execute(c.change);
+    for (const auto& [change, says] : cases) {
+        Db().Execute(change);
         const auto require = [&] { RequireSchemaVersion(Db()); };
-        EXPECT_TRUE(test::Refuses(require, c.says));
+        EXPECT_TRUE(test::Refuses(require, says));
         EXPECT_TRUE(test::Refuses(require, "\"" + scratch_.Name() + "\""));
     }
 }
@@ -154,10 +152,7 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     Migrate();
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
-    const struct {
-        const char* sql;
-        int expected;
-    } checks[] = {
+    const std::pair<const char*, int> checks[] = {
         {"select count(*) from species where species_id = 1 and common_name = 'Kauri tree'", 1},
         {"select count(*) from site", 3},
         {"select count(*) from spectrum where species_id = 1 and site_id = 1", 3},
@@ -171,7 +166,7 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
     std::string ids;
     Db().QueryText("select group_concat(species_id order by species_id) from species", ids);
     EXPECT_EQ(ids, "1,3,4");
-    for (const auto& c : checks) EXPECT_EQ(Count(c.sql), c.expected) << c.sql;
+    for (const auto& [sql, expected] : checks) EXPECT_EQ(Count(sql), expected) << sql;
     EXPECT_THROW(Db().Execute("insert into species (study_id, folder_name) values (1, 'Kauri')"),
                  DbError);
 }

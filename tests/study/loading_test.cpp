@@ -11,8 +11,12 @@
 #include "base/orvane_error.h"
 #include "chain/processing_chain.h"
 #include "chain/processing_session.h"
+#include "store/database.h"
 #include "store/spectra_repository.h"
 #include "study/study_loader.h"
+#include "study/study_management.h"
+#include "study/study_spectra.h"
+#include "support/recording_frontend.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -142,30 +146,6 @@ TEST_F(Loading, NullNamesStayEmpty) {
               std::make_pair(std::string(), 0));
 }
 
-// A row whose reflectances are not 2150 floats is refused by name, whichever way it is read,
-// rather than read short or past its end.
-TEST_F(Loading, ReflectancesOfAnotherLengthAreRefused) {
-    const int study = test::InsertStudy(Db(), "s");
-    const int species = test::InsertSpecies(Db(), study, "Odd");
-    const struct {
-        const char* value;
-        const char* bytes;
-    } cases[] = {{"left(reflectances, 100)", "100 bytes"},
-                 {"concat(reflectances, 'abcd')", "8604 bytes"},
-                 {"NULL", "0 bytes"}};
-    int n = 0;
-    for (const auto& c : cases) {
-        const int site = test::InsertSite(Db(), study, species, ++n);
-        const int id = AddSpectrum(study, species, site, n);
-        Db().Execute(Sql("update spectrum set reflectances = %s where spectrum_id = %i", c.value,
-                         id));
-        const std::string expected =
-            "Spectrum " + std::to_string(id) + " has " + c.bytes + " of reflectances";
-        EXPECT_TRUE(test::Refuses([&] { loader_.LoadSite(site); }, expected)) << c.value;
-        EXPECT_TRUE(test::Refuses([&] { loader_.LoadSpectrum(id); }, expected)) << c.value;
-    }
-}
-
 // What a test compares of a spectrum read back, and of its place.
 using Read = std::tuple<int, int, double, double, double, std::vector<float>>;
 Read ReadOf(const Spectrum& s) {
@@ -274,6 +254,246 @@ TEST_F(Loading, MissingStudyLeavesNoFolderToImport) {
     loader_.SetStudy(987654);
     SilentFrontend frontend;
     EXPECT_TRUE(test::Refuses([&] { loader_.ImportStudySpectra(frontend); }, "no data folder"));
+}
+
+class StudySpectraTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        Database& db = scratch_.Admin();
+        study_ = test::InsertStudy(db, "browse");
+        other_ = test::InsertStudy(db, "other");
+        // Inserted out of order: the listing sorts by folder, site and number.
+        Add(study_, "zeta", 2, 1);
+        Add(study_, "alpha", 3, 2);
+        Add(study_, "alpha", 1, 5);
+        Add(study_, "alpha", 1, 4);
+        foreign_ = Add(other_, "alpha", 1, 1);
+        db.Execute(Sql("update site set capture_date = 20180302102211 where study_id = %i and "
+                       "site_no = 3",
+                       study_));
+    }
+
+    int Add(int study, const std::string& folder, int site_no, int number) {
+        Database& db = scratch_.Admin();
+        int species = test::Count(db, Sql("select max(species_id) from species where study_id = "
+                                          "%i and folder_name = '%s'",
+                                          study, folder.c_str()));
+        if (species <= 0) species = test::InsertSpecies(db, study, folder);
+        int site = test::Count(
+            db, Sql("select max(site_id) from site where species_id = %i and site_no = %i",
+                    species, site_no));
+        if (site <= 0) site = test::InsertSite(db, study, species, site_no);
+        test::SpectrumValues row;
+        row.spectrum_no = number;
+        row.latitude = -41.5;
+        return test::InsertSpectrum(db, study, species, site, row,
+                                    test::Blob(test::DistinctReflectances(number)));
+    }
+
+    std::vector<std::string> Keys(const std::vector<StoredSpectrum>& list) {
+        std::vector<std::string> keys;
+        for (const StoredSpectrum& s : list)
+            keys.push_back(s.species + "/" + std::to_string(s.site_no) + "/" +
+                           std::to_string(s.spectrum_no) + (s.disabled ? " off" : ""));
+        return keys;
+    }
+
+    test::ScratchDatabase scratch_{"browse"};
+    int study_ = 0;
+    int other_ = 0;
+    int foreign_ = 0;
+};
+
+TEST_F(StudySpectraTest, ListsInTreeOrderWithFilters) {
+    Database& db = scratch_.Admin();
+    const std::vector<StoredSpectrum> all = ListStudySpectra(db, study_);
+    EXPECT_EQ(Keys(all),
+              (std::vector<std::string>{"alpha/1/4", "alpha/1/5", "alpha/3/2", "zeta/2/1"}));
+    EXPECT_EQ(all[2].capture_time, "2018-03-02 10:22:11");
+    EXPECT_EQ(all[0].capture_time, "");
+    EXPECT_EQ(all[0].latitude, -41.5);
+    EXPECT_EQ(Keys(ListStudySpectra(db, study_, std::string("alpha"), 1)),
+              (std::vector<std::string>{"alpha/1/4", "alpha/1/5"}));
+    EXPECT_TRUE(ListStudySpectra(db, study_, std::string("a' or '1'='1")).empty());
+}
+
+TEST_F(StudySpectraTest, DisableAndEnableCountOnlyRealChangesAndRefuseForeignIds) {
+    Database& db = scratch_.Admin();
+    const std::vector<StoredSpectrum> all = ListStudySpectra(db, study_);
+    const int a = all[0].spectrum_id;
+    const int b = all[1].spectrum_id;
+    auto changed_at = [&] {
+        std::string text;
+        db.QueryText(Sql("select spectra_changed_at from study where study_id = %i", study_), text);
+        return text;
+    };
+    EXPECT_EQ(changed_at(), "");
+
+    EXPECT_EQ(SetSpectraDisabled(db, study_, {a, b, a}, true), 2);
+    const std::string first = changed_at();
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(Keys(ListStudySpectra(db, study_))[1], "alpha/1/5 off");
+    // Nothing changes state, so the study's spectra did not change either.
+    EXPECT_EQ(SetSpectraDisabled(db, study_, {a}, true), 0);
+    EXPECT_EQ(changed_at(), first);
+
+    // An id of another study (or none at all) changes nothing, not even the valid ones.
+    EXPECT_THROW(SetSpectraDisabled(db, study_, {b, foreign_}, false), OrvaneError);
+    EXPECT_THROW(SetSpectraDisabled(db, study_, {b, 999999}, false), OrvaneError);
+    EXPECT_EQ(Keys(ListStudySpectra(db, study_))[1], "alpha/1/5 off");
+    EXPECT_EQ(test::Count(db, Sql("select disabled from spectrum where spectrum_id = %i", foreign_)),
+              0);
+
+    EXPECT_EQ(SetSpectraDisabled(db, study_, {a, b}, false), 2);
+    EXPECT_GT(changed_at(), first);
+}
+
+class Studies : public ::testing::Test {
+  protected:
+    Studies() : scratch_("studies"), session_(scratch_.Connect(), nullptr) {}
+
+    StudyManagement Management() { return StudyManagement(session_, frontend_); }
+    int Count(const std::string& table, const std::string& where = "1") {
+        return test::Count(session_.Db(), "select count(*) from " + table + " where " + where);
+    }
+    // Every row a study can own, so that a deletion can be checked table by table.
+    void FillStudy(int study) {
+        Database& db = session_.Db();
+        const int species = test::InsertSpecies(db, study, "Kauri");
+        const int site = test::InsertSite(db, study, species, 1);
+        test::InsertSpectrum(db, study, species, site, {},
+                             test::Blob(test::DistinctReflectances(1)));
+        test::InsertWavebandFilter(db, study, {{1350, 1450}});
+        db.Execute(
+            Sql("insert into library (study_id, feature_space_id, smoothing_filter_id, "
+                "derivative_id, sensor_id) values (%i, 1, 1, 1, 1)",
+                study));
+        db.Execute(Sql("insert into statistic (library_id, species_id) values (%i, %i)",
+                       static_cast<int>(db.InsertId()), species));
+        db.Execute(Sql("insert into mixture (species_id, endmember_id) values (%i, %i)", species,
+                       species));
+        db.Execute(
+            Sql("insert into pca_data (study_id, sensor_id, smoothing_filter_id, "
+                "derivative_id) values (%i, 1, 1, 1)",
+                study));
+        db.Execute(Sql("insert into stage_option (study_id, stage, mode) values (%i, 7, 1)", study));
+        db.Execute(Sql("insert into stage_pair (study_id, stage, lower_wavelength, "
+                       "upper_wavelength) values (%i, 7, 990, 991)",
+                       study));
+    }
+    int RowsOf(int study) {
+        int n = 0;
+        for (const char* table :
+             {"spectrum", "site", "species", "waveband_filter_range", "waveband_filter",
+              "derivative", "smoothing_filter", "stage_option", "stage_pair", "library", "pca_data",
+              "study"})
+            n += Count(table, Sql("study_id = %i", study));
+        for (const char* table : {"statistic", "mixture"})
+            n += Count(table, Sql("species_id in (select species_id from species where "
+                                  "study_id = %i)", study));
+        return n;
+    }
+
+    test::ScratchDatabase scratch_;
+    ProcessingSession session_;
+    test::RecordingFrontend frontend_;
+};
+
+TEST_F(Studies, CreateStoresTheStudyWithItsChainRowsAndMakesItCurrent) {
+    StudyFields fields;
+    fields.name = "O'Neill's \"kauri\" plots";
+    fields.description = "it's a test; drop table study; --";
+    fields.data_path = "C:\\data\\kauri's";
+    fields.min_samples = 10000;
+    const int id = Management().CreateStudy(fields);
+    EXPECT_EQ(std::make_tuple(session_.StudyId(), session_.StudyName(),
+                              session_.MinSpectraPerSpecies(), session_.SmoothingType()),
+              std::make_tuple(id, fields.name, 10000, 0));
+    EXPECT_EQ(Count("study", Sql("datapath = '%s' and description = '%s'",
+                                 session_.Db().Escape(fields.data_path).c_str(),
+                                 session_.Db().Escape(fields.description).c_str())),
+              1);
+    EXPECT_EQ(Count("smoothing_filter sf join smoothing_filter_type t on sf.sf_type_id = "
+                    "t.sf_type_id",
+                    Sql("t.type = 0 and study_id = %i", id)),
+              1);
+    EXPECT_EQ(Count("derivative d join derivative_calc_method m on d.deriv_calc_method_id = "
+                    "m.deriv_calc_method_id",
+                    Sql("m.type = 2 and study_id = %i", id)),
+              1);
+    EXPECT_EQ(Count("waveband_filter", Sql("study_id = %i", id)), 1);
+}
+
+TEST_F(Studies, CreateRefusesBadFieldsAndStoresNothing) {
+    const struct {
+        const char* what;
+        StudyFields fields;
+        const char* message;
+    } cases[] = {
+        {"too few samples", {"A", "", "/d", -1}, "between 0 and 10000"},
+        {"too many samples", {"A", "", "/d", 10001}, "between 0 and 10000"},
+        {"blank name", {"  ", "", "/d", 15}, "name"},
+        {"name too long for its column", {std::string(256, 'n'), "", "/d", 15}, "name"}};
+    for (const auto& c : cases) {
+        EXPECT_TRUE(test::Refuses([&] { Management().CreateStudy(c.fields); }, c.message))
+            << c.what;
+        for (const char* table : {"study", "smoothing_filter", "derivative", "waveband_filter"})
+            EXPECT_EQ(Count(table), 0) << c.what << ": " << table;
+    }
+    EXPECT_EQ(Management().CreateStudy({"zero is allowed", "", "", 0}) > 0, true);
+}
+
+TEST_F(Studies, CreateRefusesANameThatDiffersOnlyInCaseOrTrailingBlanks) {
+    const int first = Management().CreateStudy({"Field 2024", "", "/d", 15});
+    const std::pair<const char*, bool> cases[] = {
+        {"FIELD 2024  ", true}, {"Field 2024 ", true}, {"Field  2024", false}};
+    for (const auto& [name, refused] : cases) {
+        const char* created = name;
+        EXPECT_EQ(test::RefusalMessage([&] { Management().CreateStudy({created, "", "/d", 15}); }),
+                  refused ? Sql("There is a study \"Field 2024\" (id %i) already; give the new "
+                                "study a name that differs by more than case or trailing blanks.",
+                                first)
+                          : "")
+            << name;
+    }
+    EXPECT_EQ(Count("study"), 2);
+}
+
+TEST_F(Studies, DeleteAsksThenRemovesEverythingOfTheStudyAndNothingElse) {
+    const int keep = Management().CreateStudy({"Keep", "", "/keep", 15});
+    FillStudy(keep);
+    const int gone = Management().CreateStudy({"Gone's", "", "/gone", 15});
+    FillStudy(gone);
+    const int kept_rows = RowsOf(keep);
+
+    frontend_.answers = {false};
+    EXPECT_FALSE(Management().DeleteCurrentStudy());
+    // The core warns; how to answer is each face's own line.
+    EXPECT_EQ(frontend_.questions,
+              std::vector<std::string>{"Warning: \nThe study 'Gone's' including all spectral "
+                                       "data will be deleted!"});
+    EXPECT_TRUE(frontend_.reports.empty());
+    EXPECT_EQ(RowsOf(gone), kept_rows);
+
+    frontend_.answers = {true};
+    EXPECT_TRUE(Management().DeleteCurrentStudy());
+    EXPECT_EQ(RowsOf(gone), 0);
+    EXPECT_EQ(RowsOf(keep), kept_rows);
+    EXPECT_EQ(session_.StudyId(), keep);
+    EXPECT_EQ(frontend_.reports,
+              (std::vector<std::string>{
+                  "Deleting all data of study 'Gone's' .... \n",
+                  "  Deleted 1 species, 1 site and 1 spectrum\n",
+                  "  Deleted 1 spectral library and 1 principal component analysis\n",
+                  "  Deleted the study's waveband filter, splice, smoothing, continuum and "
+                  "derivative settings\n",
+                  "Study 'Gone's' has been removed from the database\n"}));
+
+    // The last study gone leaves no current study.
+    frontend_.answers = {true};
+    EXPECT_TRUE(Management().DeleteCurrentStudy());
+    EXPECT_EQ(session_.StudyId(), 0);
+    EXPECT_THROW(Management().DeleteCurrentStudy(), OrvaneError);
 }
 
 }  // namespace

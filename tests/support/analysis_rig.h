@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -64,6 +65,17 @@ inline std::vector<std::string> Lines(const std::string& path) {
 // with the parser's message.
 inline nlohmann::json ReadJson(const std::string& path) {
     return nlohmann::json::parse(FileText(path));
+}
+
+// A JSON number within `tolerance` of `expected`, or null where `expected` is NaN: JSON has no
+// NaN, so a result record writes an undefined number as null.
+inline ::testing::AssertionResult JsonNear(const nlohmann::json& got, double expected,
+                                           double tolerance) {
+    const bool near =
+        got.is_number() && std::fabs(got.get<double>() - expected) <= tolerance;
+    if (std::isnan(expected) ? got.is_null() : near)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << got.dump() << " is not " << expected;
 }
 
 // The cells of a comma-separated line, empty ones included; commas inside double quotes do not

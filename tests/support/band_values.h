@@ -5,9 +5,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "spectra/band_vector.h"
+#include "spectra/sensor.h"
 
 namespace orvane::test {
 
@@ -39,5 +41,24 @@ inline BandVector Derived(const std::vector<double>& x, const std::vector<double
     d.SetValidCount(valid);
     return d;
 }
+
+// A sensor held in memory, so that a test states its elements directly.
+class MemorySensor : public Sensor {
+  public:
+    MemorySensor(int type, std::vector<SensorElement> elements) {
+        response_type_ = type;
+        elements_ = std::move(elements);
+    }
+    // Elements numbered from 1 at the given centres, 10 nm wide.
+    explicit MemorySensor(const std::vector<double>& centres) {
+        for (double centre : centres) {
+            SensorElement e;
+            e.number = e.band_no = static_cast<int>(elements_.size()) + 1;
+            e.avg_wavelength = centre;
+            e.fwhm = 10.0;
+            elements_.push_back(e);
+        }
+    }
+};
 
 }  // namespace orvane::test

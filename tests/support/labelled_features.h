@@ -10,19 +10,24 @@
 
 namespace orvane::test {
 
+// A matrix of the given rows.
+inline Matrix MatrixOf(const std::vector<std::vector<double>>& rows) {
+    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.front().size()));
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t c = 0; c < rows[r].size(); ++c)
+            m(static_cast<int>(r) + 1, static_cast<int>(c) + 1) = rows[r][c];
+    return m;
+}
+
 // Three features (rows) of 14 spectra (columns) in three interleaved classes of 6, 5 and 3
 // spectra: the data of tests/stats/matrix_statistics_reference.py, whose printed values the
 // statistics tests compare with.
 inline Matrix LabelledFeatures() {
-    const double rows[3][14] = {
+    return MatrixOf({
         {0.12, 0.31, 0.15, 0.52, 0.29, 0.11, 0.55, 0.33, 0.50, 0.18, 0.14, 0.30, 0.16, 0.28},
         {0.40, 0.22, 0.43, 0.61, 0.25, 0.38, 0.66, 0.20, 0.58, 0.47, 0.41, 0.27, 0.45, 0.23},
         {1.10, 0.95, 1.05, 0.70, 0.90, 1.20, 0.72, 0.88, 0.69, 1.00, 1.15, 0.97, 1.08, 0.93},
-    };
-    Matrix x(3, 14);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 14; ++c) x(r + 1, c + 1) = rows[r][c];
-    return x;
+    });
 }
 
 inline std::vector<int> FeatureLabels() { return {0, 1, 0, 2, 1, 0, 2, 1, 2, 0, 0, 1, 0, 1}; }

@@ -25,6 +25,16 @@ inline ::testing::AssertionResult Refuses(const std::function<void()>& run,
     return ::testing::AssertionFailure() << "nothing was refused";
 }
 
+// The message of the OrvaneError `run` throws; empty when it throws none.
+inline std::string RefusalMessage(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const OrvaneError& e) {
+        return e.what();
+    }
+    return "";
+}
+
 // Success when `run` ends with Cancelled, the outcome that is no failure; an OrvaneError in
 // its place is a failure, as the faces would show it as one.
 inline ::testing::AssertionResult EndsCancelled(const std::function<void()>& run) {

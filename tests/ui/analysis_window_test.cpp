@@ -17,6 +17,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
+#include <fstream>
 #include <set>
 
 #include "export/export_spectra.h"
@@ -193,6 +194,20 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(areas);
         QCOMPARE(areas->verticalHeaderItem(4)->text(), QStringLiteral("Unclassified"));
         QVERIFY(w.Report().contains(QStringLiteral("Species map of ")));
+
+        // Its accuracy against the tile's land-cover labels, classes mapped by a table.
+        const std::string mapping = w.dir.File("mapping.csv");
+        std::ofstream(mapping) << "reference,map\n1,AT\n2,GS\n3,OPS\n4,PH\n5,\n6,\n";
+        w.frame->RunCommand(kCmdMapAccuracy);
+        MapAccuracyDialog* accuracy = w.frame->MapAccuracyChoice();
+        QCOMPARE(accuracy->MapField()->text().toStdString(), out);
+        accuracy->ReferenceField()->setText(QString::fromStdString(
+            test::TestData("imagery/labels/enmap_potsdam_tile_64_0.tif")));
+        accuracy->ClassesField()->setText(QString::fromStdString(mapping));
+        accuracy->accept();
+        w.frame->WaitForJob();
+        QCOMPARE(error(), refused);
+        QVERIFY(w.frame->ResultTablesDock()->TableOf(QStringLiteral("Map Error Matrix")));
     }
 
     // A declared analysis's dialog: every option a group, k-fold's K usable only while k-fold

@@ -138,8 +138,7 @@ class DialogsTest : public QObject {
         SpectraPlotWindow* plot = w.frame->SpectraPlotDock();
         w.frame->WaitForJob();
         QTRY_VERIFY(!plot->Computing());
-        plot->SelectionList()->setCurrentIndex(2);
-        emit plot->SelectionList()->activated(2);
+        test::Choose(plot->SelectionList(), 2);
         w.frame->WaitForJob();
         QTRY_VERIFY(!plot->Computing());
         QVERIFY2(w.LastError().empty(), w.LastError().c_str());
@@ -170,8 +169,7 @@ class DialogsTest : public QObject {
         w.frame->RunCommand(kCmdSpectraPlot);
         SpectraPlotWindow* plot = w.frame->SpectraPlotDock();
         QTRY_VERIFY(!plot->Computing());
-        plot->SelectionList()->setCurrentIndex(2);
-        emit plot->SelectionList()->activated(2);
+        test::Choose(plot->SelectionList(), 2);
         QCOMPARE(Items(plot->SpeciesList()), QStringList{"kauri"});
         plot->SpeciesList()->item(0)->setCheckState(Qt::Checked);
         QTRY_VERIFY(!plot->Computing());

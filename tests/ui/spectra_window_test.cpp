@@ -29,10 +29,7 @@ bool Drawn(const SpectraPlotWindow* plot) {
     return QTest::qWaitFor([plot] { return !plot->Computing(); }, 60000);
 }
 
-void Choose(QComboBox* list, int index) {
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
+using test::Choose;
 }  // namespace
 
 // One window on the demo study for every case: importing its 149 spectra is the slow part.
@@ -72,11 +69,9 @@ class SpectraWindowTest : public QObject {
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
         QVERIFY(plot->isVisible());
         const int filtered = plot->StageList()->findText(QStringLiteral("Filtered"));
-        plot->StageList()->setCurrentIndex(filtered);
-        emit plot->StageList()->activated(filtered);
+        Choose(plot->StageList(), filtered);
         // Chosen while the first choice computes: only the newest is drawn.
-        plot->DetailsList()->setCurrentIndex(2);
-        emit plot->DetailsList()->activated(2);
+        Choose(plot->DetailsList(), 2);
         QVERIFY(Drawn(plot));
 
         // Four species, each a mean curve over a shaded band between two graphs.
@@ -218,8 +213,7 @@ class SpectraWindowTest : public QObject {
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
         SpectraPlotWindow* plot = w->frame->SpectraPlotDock();
         auto choose = [plot](QComboBox* list, int index) {
-            list->setCurrentIndex(index);
-            emit list->activated(index);
+            Choose(list, index);
             return Drawn(plot);
         };
         QVERIFY(choose(plot->SourceList(), SpectraPlotForm::kStudy));

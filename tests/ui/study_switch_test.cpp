@@ -27,10 +27,7 @@ namespace orvane {
 
 namespace {
 
-void Choose(QComboBox* list, int index) {
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
+using test::Choose;
 
 // A study folder of two species, each one site of the demo study's files, under new names.
 void WriteSmallStudy(const std::string& root) {

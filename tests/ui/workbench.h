@@ -32,6 +32,12 @@ inline QStringList Items(const QComboBox* combo) {
     return items;
 }
 
+// Chooses a list's entry as the user's click does.
+inline void Choose(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
 inline QStringList Items(const QListWidget* list) {
     QStringList items;
     for (int i = 0; i < list->count(); ++i) items << list->item(i)->text();

@@ -1,19 +1,34 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The check every new name passes, without a database.
-#include "store/name_lookup.h"
-
+// What the store refuses without asking a server: a stored block of the wrong length, a new name
+// that could not be told from an id, a client certificate without its key.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "base/matrix.h"
 #include "base/orvane_error.h"
+#include "store/array_codec.h"
 #include "store/database.h"
+#include "store/name_lookup.h"
+#include "support/refusal.h"
 #include "support/scratch_database.h"
 
 namespace orvane {
 namespace {
 
-using test::Contains;
+TEST(ArrayCodecLength, DecodeRejectsABlockOfTheWrongLength) {
+    Matrix m(3, 3);
+    EXPECT_NO_THROW(DecodeMatrix(std::string(72, '\0'), m, "covariance of species 4"));
+    for (const size_t bytes : {64, 80, 0, 71}) {
+        m = 7.0;
+        const std::string block(bytes, '\0');
+        const auto decode = [&] { DecodeMatrix(block, m, "covariance of species 4"); };
+        for (const std::string& part : {std::string("covariance of species 4"),
+                                        std::to_string(bytes) + " bytes", std::string("72")})
+            EXPECT_TRUE(test::Refuses(decode, part));
+        EXPECT_EQ(m(1, 3), 7.0) << "the destination was changed";
+    }
+}
 
 // Every new name and rename passes this check, so none can later be read as an id or fail in
 // the server with an error about a column.
@@ -47,15 +62,26 @@ TEST(NewNames, ThoseThatReadAsIdsOrAreNotUtf8AreRefused) {
     };
     for (const NamedTable* t : {&kStudyNames, &kSensorNames, &kFeatureSpaceNames}) {
         for (const auto& c : cases) {
-            try {
-                CheckNewName(*t, c.name);
-                EXPECT_EQ(c.says, nullptr) << t->table << " " << c.name << ": not refused";
-            } catch (const OrvaneError& e) {
-                ASSERT_NE(c.says, nullptr) << t->table << " " << c.name << ": " << e.what();
-                EXPECT_TRUE(Contains(e.what(), Sql(c.says, t->what))) << e.what();
+            const std::string message = test::RefusalMessage([&] { CheckNewName(*t, c.name); });
+            EXPECT_EQ(message.empty(), c.says == nullptr) << t->table << " " << c.name << message;
+            if (c.says) {
+                EXPECT_TRUE(test::Contains(message, Sql(c.says, t->what))) << message;
             }
         }
     }
+}
+
+// A client certificate without its key (or the key without its certificate) is refused before
+// any server is asked, naming what is missing.
+TEST(Database, AClientCertificateNeedsItsKey) {
+    ConnectionParams params;
+    params.host = "127.0.0.1";
+    params.port = 9;
+    params.ssl_cert = "client.pem";
+    EXPECT_TRUE(test::Refuses([&] { Database db(params); }, "ssl_cert without ssl_key"));
+    params.ssl_cert.clear();
+    params.ssl_key = "client.key";
+    EXPECT_TRUE(test::Refuses([&] { Database db(params); }, "ssl_key without ssl_cert"));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ class FeatureSpace {
     ColumnVector eigenvalues_;
     Matrix eigenvectors_;
     Matrix transform_;
-    // transform_ column after column, so that a spectrum's features add one band at a time.
+    // transform_ column after column (ColumnProduct's layout), for the features of a spectrum.
     std::vector<double> columns_;
 };
 

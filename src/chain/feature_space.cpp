@@ -25,7 +25,17 @@ void FeatureSpace::DefineProjection(const Matrix& transform) {
     type_ = kFeaturePCT;
     dimension_ = transform.Nrows();
     ranges_.clear();
+    SetTransform(transform);
+}
+
+void FeatureSpace::SetTransform(const Matrix& transform) {
     transform_ = transform;
+    const int rows = transform.Nrows(), cols = transform.Ncols();
+    const int stride = ColumnStride(rows);
+    columns_.assign(static_cast<size_t>(stride) * static_cast<size_t>(cols), 0.0);
+    for (int j = 1; j <= cols; ++j)
+        for (int i = 1; i <= rows; ++i)
+            columns_[static_cast<size_t>(j - 1) * stride + (i - 1)] = transform(i, j);
 }
 
 void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {
@@ -81,12 +91,7 @@ void FeatureSpace::LoadPcaTransform(Database& db, const ChainSpec& chain) {
         for (int j = 1; j <= n; ++j) transform(i, j) = vectors(j, n - i + 1);
     eigenvalues_ = values;
     eigenvectors_ = vectors;
-    transform_ = transform;
-    const int stride = ColumnStride(dimension_);
-    columns_.assign(static_cast<size_t>(stride) * static_cast<size_t>(n), 0.0);
-    for (int j = 1; j <= n; ++j)
-        for (int i = 1; i <= dimension_; ++i)
-            columns_[static_cast<size_t>(j - 1) * stride + (i - 1)] = transform(i, j);
+    SetTransform(transform);
     pca_data_id_ = pca_id;
 }
 

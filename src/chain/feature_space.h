@@ -60,6 +60,9 @@ class FeatureSpace {
     void DefineProjection(const Matrix& transform);
 
   private:
+    // The PCT projection, kept also in the layout its products are computed from.
+    void SetTransform(const Matrix& transform);
+
     std::vector<BandRange> ranges_;
     int dimension_ = 0;
     int id_ = 0;

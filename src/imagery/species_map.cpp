@@ -33,11 +33,12 @@ struct WindowResult {
 };
 
 void MapWindow(const SpectralImage& image, const SpectralImage* mask, Chain& chain,
-               const PixelRule& rule, bool rules_wanted, WindowResult& r) {
+               const PixelRule& rule, bool rules_wanted, std::vector<float>& values,
+               WindowResult& r) {
     const int bands = static_cast<int>(image.UsableBands().size());
     const long long n = r.window.Pixels();
     const int k = rule.ClassCount();
-    std::vector<float> values(static_cast<size_t>(n * bands));
+    values.resize(static_cast<size_t>(n * bands));
     image.ReadWindow(r.window, values.data());
     std::vector<float> masking;
     if (mask) {
@@ -145,6 +146,8 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
     ChainTeam team(chain);
     const size_t workers = static_cast<size_t>(std::max(1, WorkerCount()));
     team.Prepare(static_cast<int>(workers));
+    // Each worker reads its windows into one buffer of its own, rather than a new one each.
+    std::vector<std::vector<float>> buffers(workers);
     long long largest = 1;
     for (const ImageWindow& w : windows) largest = std::max(largest, w.Pixels());
     const double result_bytes =
@@ -185,7 +188,8 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
         std::vector<WindowResult> results(count);
         for (size_t i = 0; i < count; ++i) results[i].window = windows[first + i];
         ParallelFor(count, [&](size_t i, int worker) {
-            MapWindow(image, mask.get(), team.For(worker), rule, rasters.HasRules(), results[i]);
+            MapWindow(image, mask.get(), team.For(worker), rule, rasters.HasRules(),
+                      buffers[static_cast<size_t>(worker)], results[i]);
         });
         finish_writing();
         writing = std::async(

@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "base/column_product.h"
 #include "base/orvane_error.h"
 #include "chain/chain_definition.h"
 #include "spectra/sensor.h"
@@ -29,13 +30,12 @@ void FeatureSpace::DefineProjection(const Matrix& transform) {
 
 void FeatureSpace::SetTransform(const Matrix& transform) {
     transform_ = transform;
-    const int rows = transform.Nrows();
-    const int n = transform.Ncols();
-    // Column by column, as PCTFeatures sums them.
-    columns_.resize(static_cast<size_t>(rows) * static_cast<size_t>(n));
-    for (int j = 1; j <= n; ++j)
+    const int rows = transform.Nrows(), cols = transform.Ncols();
+    const int stride = ColumnStride(rows);
+    columns_.assign(static_cast<size_t>(stride) * static_cast<size_t>(cols), 0.0);
+    for (int j = 1; j <= cols; ++j)
         for (int i = 1; i <= rows; ++i)
-            columns_[static_cast<size_t>(j - 1) * rows + (i - 1)] = transform(i, j);
+            columns_[static_cast<size_t>(j - 1) * stride + (i - 1)] = transform(i, j);
 }
 
 void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_id) {
@@ -158,44 +158,25 @@ void FeatureSpace::NTBIFeatures(const BandVector& d, Matrix& out) const {
     }
 }
 
-namespace {
-
-// f = c * v (first) or f += c * v, over the n components.
-__attribute__((target_clones("avx2", "default"))) void AddScaled(const double* c, double v,
-                                                                 double* f, int n, bool first) {
-    if (first)
-        for (int r = 0; r < n; ++r) f[r] = c[r] * v;
-    else
-        for (int r = 0; r < n; ++r) f[r] += c[r] * v;
-}
-
-}  // namespace
-
 void FeatureSpace::PCTFeatures(const BandVector& d, Matrix& out) const {
     const int rows = transform_.Nrows();
     const int cols = transform_.Ncols();
-    if (out.Nrows() != rows || out.Ncols() != 1) out.ReSize(rows, 1);
-    double* f = out.Store();
-    // Column by column of the transform, each component summed over the bands in their order
-    // as the matrix product sums it, without a vector or a product matrix made per pixel.
-    const int valid = d.ValidCount();
-    int k = 0;
+    // The bands with a value, gathered in the calling thread's scratch, since a map asks for
+    // every pixel of an image.
+    thread_local std::vector<double> x;
+    x.clear();
     const double* values = d.Values();
-    for (int i = 0; i < d.Count(); ++i) {
-        if (!HasValue(values[i])) continue;
-        if (k >= valid)
-            throw OrvaneError("The derived stage has more valid bands than its valid count.");
-        if (k < cols)
-            AddScaled(columns_.data() + static_cast<size_t>(k) * static_cast<size_t>(rows),
-                      values[i], f, rows, k == 0);
-        ++k;
-    }
+    for (int i = 0; i < d.Count(); ++i)
+        if (HasValue(values[i])) x.push_back(values[i]);
+    const int k = static_cast<int>(x.size());
+    if (k > d.ValidCount())
+        throw OrvaneError("The derived stage has more valid bands than its valid count.");
     if (k != cols)
         throw OrvaneError("The PCT feature space expects " + std::to_string(cols) +
                           " bands but the spectrum has " + std::to_string(k) +
                           " valid bands; recompute the principal components.");
-    if (cols == 0)
-        for (int r = 0; r < rows; ++r) f[r] = 0.0;
+    if (out.Nrows() != rows || out.Ncols() != 1) out.ReSize(rows, 1);
+    ColumnProduct(columns_.data(), rows, ColumnStride(rows), x.data(), k, out.Store(), false);
 }
 
 std::vector<FeatureSpaceSummary> AllFeatureSpaces(Database& db) {

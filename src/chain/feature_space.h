@@ -60,8 +60,9 @@ class FeatureSpace {
     void DefineProjection(const Matrix& transform);
 
   private:
-    // The PCA transform and its columns laid out for PCTFeatures.
+    // The PCT projection, kept also in the layout its products are computed from.
     void SetTransform(const Matrix& transform);
+
     std::vector<BandRange> ranges_;
     int dimension_ = 0;
     int id_ = 0;
@@ -73,8 +74,8 @@ class FeatureSpace {
     ColumnVector eigenvalues_;
     Matrix eigenvectors_;
     Matrix transform_;
-    // transform_ column after column, so that a spectrum's features add one band at a time.
-    std::vector<double> columns_;  // the transform column by column
+    // transform_ column after column (ColumnProduct's layout), for the features of a spectrum.
+    std::vector<double> columns_;
 };
 
 // Every stored feature space, by type, then dimension, then id.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <limits>
 
 #include "base/feedback.h"
@@ -17,6 +18,10 @@ namespace {
 
 // About this many megabytes of a window's values are read at once per worker.
 constexpr double kWindowMegabytes = 16.0;
+// A batch gives each worker up to this many windows, within about this many megabytes of
+// classes and rules (a window's values are let go once it is mapped).
+constexpr size_t kWindowsPerWorker = 4;
+constexpr double kBatchResultMegabytes = 32.0;
 
 // One window's result, as the writers take it.
 struct WindowResult {
@@ -28,11 +33,12 @@ struct WindowResult {
 };
 
 void MapWindow(const SpectralImage& image, const SpectralImage* mask, Chain& chain,
-               const PixelRule& rule, bool rules_wanted, WindowResult& r) {
+               const PixelRule& rule, bool rules_wanted, std::vector<float>& values,
+               WindowResult& r) {
     const int bands = static_cast<int>(image.UsableBands().size());
     const long long n = r.window.Pixels();
     const int k = rule.ClassCount();
-    std::vector<float> values(static_cast<size_t>(n * bands));
+    values.resize(static_cast<size_t>(n * bands));
     image.ReadWindow(r.window, values.data());
     std::vector<float> masking;
     if (mask) {
@@ -138,17 +144,22 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
                        RuleMeasureName(rule.Measure()));
     const std::vector<ImageWindow> windows = image.BlockWindows(kWindowMegabytes, &region);
     ChainTeam team(chain);
-    const size_t batch = static_cast<size_t>(std::max(1, WorkerCount()));
-    team.Prepare(static_cast<int>(batch));
+    const size_t workers = static_cast<size_t>(std::max(1, WorkerCount()));
+    team.Prepare(static_cast<int>(workers));
+    // Each worker reads its windows into one buffer of its own, rather than a new one each.
+    std::vector<std::vector<float>> buffers(workers);
+    long long largest = 1;
+    for (const ImageWindow& w : windows) largest = std::max(largest, w.Pixels());
+    const double result_bytes =
+        static_cast<double>(largest) *
+        (sizeof(uint16_t) + (rasters.HasRules() ? 4.0 * rule.ClassCount() : 0.0));
+    const size_t batch =
+        std::clamp(static_cast<size_t>(kBatchResultMegabytes * 1048576.0 / result_bytes), workers,
+                   workers * kWindowsPerWorker);
     long long done = 0;
-    for (size_t first = 0; first < windows.size(); first += batch) {
-        if (feedback) feedback->ThrowIfCancelled();
-        const size_t count = std::min(batch, windows.size() - first);
-        std::vector<WindowResult> results(count);
-        for (size_t i = 0; i < count; ++i) results[i].window = windows[first + i];
-        ParallelFor(count, [&](size_t i, int worker) {
-            MapWindow(image, mask.get(), team.For(worker), rule, rasters.HasRules(), results[i]);
-        });
+    // Writes a batch's results (in window order, on a thread of its own: GDAL compresses the
+    // tiles there while the workers map the next batch).
+    auto write = [&](const std::vector<WindowResult>& results) {
         for (const WindowResult& r : results) {
             const ImageWindow& w = r.window;
             rasters.WriteClasses(w.x - region.x, w.y - region.y, w.width, w.height,
@@ -162,8 +173,30 @@ SpeciesMapCounts MapSpecies(const SpectralImage& image,
             counts.masked += r.masked;
             done += w.Pixels();
         }
+    };
+    // The previous batch's writing; waited for (and its error rethrown) before the next one
+    // starts, and by its destructor when mapping fails, so that nothing outlives `rasters`.
+    std::future<void> writing;
+    auto finish_writing = [&] {
+        if (!writing.valid()) return;
+        writing.get();
         if (feedback) feedback->Step(done, region.Pixels());
+    };
+    for (size_t first = 0; first < windows.size(); first += batch) {
+        if (feedback) feedback->ThrowIfCancelled();
+        const size_t count = std::min(batch, windows.size() - first);
+        std::vector<WindowResult> results(count);
+        for (size_t i = 0; i < count; ++i) results[i].window = windows[first + i];
+        ParallelFor(count, [&](size_t i, int worker) {
+            MapWindow(image, mask.get(), team.For(worker), rule, rasters.HasRules(),
+                      buffers[static_cast<size_t>(worker)], results[i]);
+        });
+        finish_writing();
+        writing = std::async(
+            std::launch::async, [&write](std::vector<WindowResult> r) { write(r); },
+            std::move(results));
     }
+    finish_writing();
     if (feedback) feedback->ThrowIfCancelled();
     rasters.Commit();
     return counts;

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "base/column_product.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
 #include "base/orvane_error.h"
@@ -29,6 +30,26 @@ double QuadraticForm(const Matrix& a, const double* x, const double* y, int n) {
     const double* row = a.Store();
     double total = 0.0;
     for (int i = 0; i < n; ++i, row += n) total += x[i] * Dot(row, y, n);
+    return total;
+}
+
+// A stored column after column in ColumnProduct's layout.
+std::vector<double> ColumnsOf(const Matrix& a) {
+    const int rows = a.Nrows(), cols = a.Ncols(), stride = ColumnStride(rows);
+    std::vector<double> columns(static_cast<size_t>(stride) * static_cast<size_t>(cols), 0.0);
+    for (int j = 0; j < cols; ++j)
+        for (int i = 0; i < rows; ++i)
+            columns[static_cast<size_t>(j) * stride + i] =
+                a.Store()[static_cast<size_t>(i) * cols + j];
+    return columns;
+}
+
+// QuadraticForm's sums to the bit from A's columns, all rows' dot products at once into `ay`.
+double QuadraticFormByColumns(const std::vector<double>& columns, const double* x,
+                              const double* y, int n, double* ay) {
+    ColumnProduct(columns.data(), n, ColumnStride(n), y, n, ay, true);
+    double total = 0.0;
+    for (int i = 0; i < n; ++i) total += x[i] * ay[i];
     return total;
 }
 
@@ -195,9 +216,11 @@ std::string CovarianceProblem(const Matrix& cov, int n) {
     return "";
 }
 
-// One class's share of the fitted model: C_c^-1, ln det(C_c) and m_c' P m_c.
+// One class's share of the fitted model: C_c^-1 (also column after column), ln det(C_c) and
+// m_c' P m_c.
 struct ClassModels::Fit {
     Matrix inverse;
+    std::vector<double> inverse_columns;
     double log_det = std::nan("");
     double mean_p_mean = 0.0;
 };
@@ -252,6 +275,7 @@ void ClassModels::FitClass(size_t c) {
         try {
             fit.log_det = LogDeterminant(s.cov);
             fit.inverse = s.cov.i();
+            fit.inverse_columns = ColumnsOf(fit.inverse);
         } catch (const NEWMAT::SingularException&) {
             problems_[c] = "its covariance cannot be inverted";
         }
@@ -299,6 +323,7 @@ void ClassModels::FitShrunk(size_t c) {
         try {
             fit.log_det = LogDeterminant(shrunk);
             fit.inverse = shrunk.i();
+            fit.inverse_columns = ColumnsOf(fit.inverse);
         } catch (const NEWMAT::SingularException&) {
             problems_[c] = "its shrunk covariance cannot be inverted";
         }
@@ -355,16 +380,19 @@ double ClassModels::ClassLogDeterminant(int c) const {
 
 void ClassModels::Values(const double* x, double* values) const {
     const int n = dimension_;
-    std::vector<double> d(static_cast<size_t>(n));
-    std::vector<double> p_x;
+    // Scratch of the calling thread, since a map asks for every pixel of an image.
+    thread_local std::vector<double> scratch;
+    if (scratch.size() < 3 * static_cast<size_t>(n)) scratch.resize(3 * static_cast<size_t>(n));
+    double* d = scratch.data();
+    double* ay = d + n;
+    double* p_x = ay + n;
     ClassScoreTerms terms;
     terms.x = x;
     terms.dimension = n;
     if (Needs(ClassRequirement::kPooledCovariance)) {
-        p_x.resize(static_cast<size_t>(n));
         const double* row = pooled_inverse_.Store();
-        for (int i = 0; i < n; ++i, row += n) p_x[static_cast<size_t>(i)] = Dot(row, x, n);
-        terms.x_p_x = Dot(x, p_x.data(), n);
+        for (int i = 0; i < n; ++i, row += n) p_x[i] = Dot(row, x, n);
+        terms.x_p_x = Dot(x, p_x, n);
     }
     terms.x_norm = std::sqrt(Dot(x, x, n));
     const double unranked = UnrankedValue(entry_->ranking);
@@ -378,19 +406,18 @@ void ClassModels::Values(const double* x, double* values) const {
         terms.mean = m;
         switch (entry_->requirement) {
             case ClassRequirement::kClassCovariances:
-                for (int i = 0; i < n; ++i) d[static_cast<size_t>(i)] = x[i] - m[i];
+                for (int i = 0; i < n; ++i) d[i] = x[i] - m[i];
                 terms.log_det = fit.log_det;
-                terms.distance = QuadraticForm(fit.inverse, d.data(), d.data(), n);
+                terms.distance = QuadraticFormByColumns(fit.inverse_columns, d, d, n, ay);
                 break;
             case ClassRequirement::kShrunkCovariances:
                 for (int i = 0; i < n; ++i)
-                    d[static_cast<size_t>(i)] =
-                        (x[i] - m[i]) / standardisation_.scale[static_cast<size_t>(i)];
+                    d[i] = (x[i] - m[i]) / standardisation_.scale[static_cast<size_t>(i)];
                 terms.log_det = fit.log_det;
-                terms.distance = QuadraticForm(fit.inverse, d.data(), d.data(), n);
+                terms.distance = QuadraticFormByColumns(fit.inverse_columns, d, d, n, ay);
                 break;
             case ClassRequirement::kPooledCovariance:
-                terms.mean_p_x = Dot(m, p_x.data(), n);
+                terms.mean_p_x = Dot(m, p_x, n);
                 terms.mean_p_mean = fit.mean_p_mean;
                 break;
             case ClassRequirement::kMeans:

@@ -18,7 +18,8 @@ constexpr int kWidth = 600;   // three tiles across, the last one partly outside
 constexpr int kHeight = 700;  // three rows of tiles, the last one partly outside
 constexpr int kClasses = 3;
 // What GDAL holds of one row of tiles of both rasters: a class byte and three rule floats.
-constexpr long long kTileRowBytes = 3LL * MapRasters::kTile * MapRasters::kTile * (1 + 4 * kClasses);
+constexpr long long kTileRowBytes =
+    3LL * MapRasters::kTile * MapRasters::kTile * (1 + 4 * kClasses);
 
 uint16_t ClassAt(int x, int y) { return static_cast<uint16_t>((7 * x + 3 * y) % (kClasses + 1)); }
 float RuleAt(int x, int y, int c) { return 0.001f * static_cast<float>(x + 2 * y) + c; }
@@ -58,7 +59,7 @@ TEST(MapRasters, CompleteRowsOfTilesLeaveTheCacheAndEveryValueIsWritten) {
     const long long cached_before = GDALGetCacheUsed64();
     long long most_cached_after_two_rows = 0;
     {
-        MapRasters rasters(dir.File("pieces.tif"), dir.File("pieces_rules.tif"), grid, names, "test");
+        MapRasters rasters(dir.File("map.tif"), dir.File("rules.tif"), grid, names, "test");
         for (int y = 0; y < kHeight; y += 37) {
             const int h = std::min(37, kHeight - y);
             Write(rasters, 250, y, kWidth - 250, h);
@@ -72,10 +73,10 @@ TEST(MapRasters, CompleteRowsOfTilesLeaveTheCacheAndEveryValueIsWritten) {
     // Only the third row of tiles is held; the blocks of finished rows went to the file.
     EXPECT_GT(most_cached_after_two_rows, 0);
     EXPECT_LT(most_cached_after_two_rows, kTileRowBytes * 3 / 2);
-    const std::vector<float> classes = Band(dir.File("pieces.tif"), 1);
+    const std::vector<float> classes = Band(dir.File("map.tif"), 1);
     ASSERT_EQ(classes.size(), static_cast<size_t>(kWidth) * kHeight);
     std::vector<std::vector<float>> rules;
-    for (int c = 0; c < kClasses; ++c) rules.push_back(Band(dir.File("pieces_rules.tif"), c + 1));
+    for (int c = 0; c < kClasses; ++c) rules.push_back(Band(dir.File("rules.tif"), c + 1));
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x) {

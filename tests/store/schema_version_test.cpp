@@ -21,8 +21,29 @@ class SchemaVersion : public ::testing::Test {
     Database& Db() { return scratch_.Admin(); }
     int Count(const std::string& sql) { return test::Count(Db(), sql); }
 
+    // The database before a lab's accounts, records' histories and versions were stored.
+    void MakeVersion4() {
+        std::vector<std::string> triggers;
+        {
+            ResultSet rows = Db().Query(
+                "select trigger_name from information_schema.triggers where trigger_schema = "
+                "database()");
+            while (rows.Next()) triggers.push_back(rows.String(0));
+        }
+        for (const std::string& trigger : triggers) Db().Execute("drop trigger " + trigger);
+        Db().Execute("drop function orvane_may_change");
+        for (const char* table : {"study", "species", "feature_space", "library", "mixture"})
+            Db().Execute(std::string("alter table ") + table +
+                         " drop column created_by, drop column created_at, drop column "
+                         "changed_by, drop column changed_at, drop column row_version");
+        for (const char* sql : {"drop table lab_account", "drop table study_member",
+                                "delete from schema_version where version > 4",
+                                "insert ignore into schema_version (version) values (4)"})
+            Db().Execute(sql);
+    }
     // The database before the optional stages' settings were stored.
     void MakeVersion3() {
+        MakeVersion4();
         for (const char* sql : {"drop table stage_option", "drop table stage_pair",
                                 "alter table library drop column stage_options",
                                 "alter table pca_data drop column stage_options",
@@ -55,6 +76,7 @@ class SchemaVersion : public ::testing::Test {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/002-natural-keys.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
     }
     // Every table's definition, without the counters that rows move on.
     std::string Definitions() {
@@ -70,6 +92,13 @@ class SchemaVersion : public ::testing::Test {
             ResultSet rows = Db().Query("show create table `" + table + "`");
             while (rows.Next()) all += rows.String(1) + "\n";
         }
+        // The triggers that hold accounts to their rights and record who changed what.
+        ResultSet rows = Db().Query(
+            "select trigger_name, action_timing, event_manipulation, event_object_table, "
+            "action_statement from information_schema.triggers where trigger_schema = "
+            "database() order by trigger_name");
+        while (rows.Next())
+            for (int i = 0; i < 5; ++i) all += rows.String(i) + (i < 4 ? " " : "\n");
         return std::regex_replace(all, std::regex(" AUTO_INCREMENT=[0-9]+"), "");
     }
     void Spectrum(int id, int species, int site, int no, const char* path, const char* bytes,
@@ -89,15 +118,15 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
     const std::pair<const char*, const char*> cases[] = {
         {"update schema_version set version = 3",
-         "has schema version 3, older than this program needs (4); bring it up to date with "
+         "has schema version 3, older than this program needs (5); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/004-*.sql"},
         {"update schema_version set version = 2",
-         "has schema version 2, older than this program needs (4); bring it up to date with "
+         "has schema version 2, older than this program needs (5); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/003-*.sql"},
-        {"insert into schema_version (version) values (5)",
-         "has schema version 5, newer than this program knows (4)"},
+        {"insert into schema_version (version) values (6)",
+         "has schema version 6, newer than this program knows (5)"},
         {"drop table schema_version",
-         "has schema version 1, older than this program needs (4); bring it up to date with "
+         "has schema version 1, older than this program needs (5); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
     for (const auto& [change, says] : cases) {
         Db().Execute(change);
@@ -175,12 +204,24 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
 // fresh schema would meet another one; every step can run again.
 TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     const std::string fresh = Definitions();
+    Db().Execute("insert into study (study_id, name) values (1, 'A')");
+    MakeVersion4();
+    EXPECT_EQ(StoredSchemaVersion(Db()), 4);
+    for (int run = 0; run < 2; ++run)
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_EQ(Definitions(), fresh);
+    // A record from before has no known author and is at its first version.
+    EXPECT_EQ(Count("select count(*) from study where created_by = '' and row_version = 1"), 1);
+
     Db().Execute("insert into library (study_id, feature_space_id, smoothing_filter_id, "
                  "derivative_id, sensor_id) values (1, 1, 1, 1, 1)");
     MakeVersion3();
     EXPECT_EQ(StoredSchemaVersion(Db()), 3);
-    for (int run = 0; run < 2; ++run)
+    for (int run = 0; run < 2; ++run) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+    }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);
     // A library from before was built with every optional stage off.
@@ -192,6 +233,7 @@ TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     for (int run = 0; run < 2; ++run) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
     }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);

@@ -113,13 +113,23 @@ void RunSqlScript(Database& db, const std::string& path) {
     std::istringstream in(ReadAll(path));
     std::string line;
     std::string statement;
+    // Stored functions hold semicolons of their own; the scripts mark them off as the mariadb
+    // client reads them, with DELIMITER lines.
+    std::string delimiter = ";";
     while (std::getline(in, line)) {
         const std::string t = Trim(line);
         if (t.empty() || t.compare(0, 2, "--") == 0) continue;
-        statement += line + "\n";
-        if (t.back() == ';') {
+        if (t.compare(0, 10, "DELIMITER ") == 0) {
+            delimiter = Trim(t.substr(10));
+            continue;
+        }
+        if (t.size() >= delimiter.size() &&
+            t.compare(t.size() - delimiter.size(), delimiter.size(), delimiter) == 0) {
+            statement += line.substr(0, line.rfind(delimiter)) + "\n";
             db.Execute(statement);
             statement.clear();
+        } else {
+            statement += line + "\n";
         }
     }
     if (!Trim(statement).empty()) db.Execute(statement);

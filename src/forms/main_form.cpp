@@ -44,6 +44,15 @@ int FormList::IndexOf(int data) const {
     return -1;
 }
 
+bool FormState::CommandEnabled(int command_id) const {
+    return CommandDisabledReason(command_id).empty();
+}
+
+std::string FormState::CommandDisabledReason(int command_id) const {
+    const auto reason = command_reasons.find(command_id);
+    return reason == command_reasons.end() ? "Unknown command." : reason->second;
+}
+
 MainForm::MainForm(WorkbenchDocument& doc) : doc_(doc) {
     // Positions and smoothing types are the same numbers: the list's index is the type.
     for (const Choice<SmoothingType>& c : kSmoothingTypes)
@@ -415,6 +424,34 @@ void MainForm::AddSensor(int sensor_id) {
 }
 
 std::string MainForm::SaveReport() { return doc_.SaveReport(); }
+
+FormState MainForm::State() const {
+    FormState state;
+    state.studies = studies_;
+    state.smoothing = smoothing_;
+    state.sensors = sensors_;
+    state.feature_spaces = feature_spaces_;
+    state.classifiers = classifiers_;
+    state.derivative_order = derivative_order_;
+    state.derivative_method = derivative_method_;
+    state.feature_space_type = FeatureSpaceType();
+    state.chain_controls = ChainControlsEnabled();
+    state.smoothing_edit = SmoothingEditEnabled();
+    state.derivative_method_enabled = DerivativeMethodEnabled();
+    state.derivative_edit = DerivativeEditEnabled();
+    state.classify_reason = IndivClassifyDisabledReason();
+    state.library_status = LibraryStatus();
+    state.loaded_spectra = loaded_spectra_;
+    state.stages = StageMenus();
+    for (const MenuCommand& command : MenuCommands())
+        state.command_reasons[command.id] = CommandDisabledReason(command.id);
+    state.selections = Selections();
+    state.study_id = doc_.Session().StudyId();
+    state.chain_generation = chain_generation_;
+    state.title = doc_.Title();
+    state.report = ReportText();
+    return state;
+}
 
 bool MainForm::HasSensor() const { return doc_.Session().HasSensor(); }
 

@@ -66,6 +66,37 @@ struct StageMenu {
     std::string pairs_text;
 };
 
+// Everything the window shows of the form, copied at one moment, so that the window can show it
+// while the database thread goes on changing the form.
+struct FormState {
+    FormList studies;
+    FormList smoothing;
+    FormList sensors;
+    FormList feature_spaces;
+    FormList classifiers;
+    int derivative_order = 0;
+    int derivative_method = 0;
+    int feature_space_type = 0;
+    bool chain_controls = false;
+    bool smoothing_edit = false;
+    bool derivative_method_enabled = false;
+    bool derivative_edit = false;
+    std::string classify_reason;  // empty when Indiv. Classify is enabled
+    std::string library_status;
+    std::vector<std::string> loaded_spectra;
+    std::vector<StageMenu> stages;
+    // Why each menu command is disabled, by command id; empty when it is enabled.
+    std::map<int, std::string> command_reasons;
+    FormSelections selections;
+    int study_id = 0;
+    int chain_generation = 0;
+    std::string title;
+    std::string report;
+
+    bool CommandEnabled(int command_id) const;
+    std::string CommandDisabledReason(int command_id) const;
+};
+
 // The main form without its widgets: what each control holds, which controls are enabled and
 // the cascade that keeps the session in step with the selections. The window only mirrors
 // it and forwards the user's actions.
@@ -156,6 +187,8 @@ class MainForm : public DocumentListener {
     FormList LibraryClasses() const;
 
     // --- what the form shows -----------------------------------------------------------------
+    // A copy of all of it, taken by the thread that changes the form.
+    FormState State() const;
     const FormList& Studies() const { return studies_; }
     const FormList& Smoothing() const { return smoothing_; }
     const FormList& Sensors() const { return sensors_; }

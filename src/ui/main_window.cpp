@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QInputDialog>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -82,15 +83,15 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     : QMainWindow(parent),
       doc_(doc),
       frontend_(std::make_unique<QtFrontend>(doc, this)),
-      form_(std::make_unique<MainForm>(doc)) {
+      form_(std::make_unique<MainForm>(doc)),
+      state_(form_->State()) {
     setWindowTitle(QString::fromStdString(doc_.Title()));
     setWindowIcon(OrvaneIcon());
-    view_ = new WorkbenchView(
-        *form_, [this](const std::function<void()>& a) { return Run(a); }, this);
+    view_ = new WorkbenchView(*form_, Poster(), this);
     setCentralWidget(view_);
-    // A job's entries are shown when it ends: widgets never read the document it is using.
+    // Work's entries are shown when it is done: widgets never read the document it is using.
     form_->SetReportListener([this] {
-        if (QThread::currentThread() == thread()) view_->ShowReport();
+        if (QThread::currentThread() == thread() && !job_) ShowReportNow();
     });
     connect(view_, &WorkbenchView::smoothingEditRequested, this,
             [this] { FilterDetails()->Open(FilterDetailsDialog::Target::kSmoothing); });
@@ -117,6 +118,7 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
 
 MainWindow::~MainWindow() {
     // A job still running uses the document; it stops before anything goes.
+    queue_.clear();
     if (job_) {
         job_progress_.RequestCancel();
         job_->wait();
@@ -124,6 +126,7 @@ MainWindow::~MainWindow() {
         job_ = nullptr;
         doc_.Session().Db().Adopt();
     }
+    if (busy_cursor_) QApplication::restoreOverrideCursor();
     // The form stops listening to the document before the widgets go.
     form_->SetReportListener(nullptr);
 }
@@ -235,7 +238,7 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
             const Stage id = stage.stage;
             const int mode = static_cast<int>(m);
             connect(action, &QAction::triggered, this,
-                    [this, id, mode] { Run([&] { form_->SetStageMode(id, mode); }); });
+                    [this, id, mode] { Post([this, id, mode] { form_->SetStageMode(id, mode); }); });
             modes.push_back(action);
         }
         stage_mode_actions_.push_back(modes);
@@ -247,7 +250,7 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
         connect(edit, &QAction::triggered, this, [this, id, pairs, title] {
             std::string current;
             std::string fallback;
-            for (const StageMenu& m : form_->StageMenus())
+            for (const StageMenu& m : state_.stages)
                 if (m.stage == id) {
                     current = m.pairs_text;
                     fallback = m.default_pairs;
@@ -258,7 +261,8 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
                 pairs + QStringLiteral(",\nas LOWER-UPPER pairs (empty: ") +
                     QString::fromStdString(fallback) + QStringLiteral("):"),
                 QLineEdit::Normal, QString::fromStdString(current), &ok);
-            if (ok) Run([&] { form_->SetStagePairs(id, text.toStdString()); });
+            if (ok)
+                Post([this, id, typed = text.toStdString()] { form_->SetStagePairs(id, typed); });
         });
     }
 }
@@ -269,19 +273,20 @@ QAction* MainWindow::Action(int command_id) const {
 }
 
 void MainWindow::UpdateCommands() {
-    const std::vector<StageMenu> stages = form_->StageMenus();
+    const std::vector<StageMenu>& stages = state_.stages;
+    const bool long_job = LongJobQueued();
     for (size_t i = 0; i < stages.size() && i < stage_mode_actions_.size(); ++i)
         for (size_t m = 0; m < stage_mode_actions_[i].size(); ++m) {
             stage_mode_actions_[i][m]->setChecked(static_cast<int>(m) == stages[i].mode);
-            stage_mode_actions_[i][m]->setEnabled(!job_ && form_->ChainControlsEnabled());
+            stage_mode_actions_[i][m]->setEnabled(!long_job && state_.chain_controls);
         }
     for (const auto& [id, action] : actions_) {
         // While a job uses the session, only what leaves it alone stays available.
         const bool untouched_by_job =
             id == kCmdAbout || id == kCmdExit || id == kCmdManual || id == kCmdHowToCite;
-        const std::string reason = job_ && !untouched_by_job
+        const std::string reason = long_job && !untouched_by_job
                                        ? "Wait for the running job to end, or cancel it."
-                                       : form_->CommandDisabledReason(id);
+                                       : state_.CommandDisabledReason(id);
         action->setEnabled(reason.empty());
         action->setToolTip(reason.empty() ? action->text().remove(QLatin1Char('&'))
                                           : QString::fromStdString(reason));
@@ -289,25 +294,42 @@ void MainWindow::UpdateCommands() {
 }
 
 void MainWindow::Refresh() {
-    view_->Mirror();
+    // The UI thread holds the form now (no work runs): its state is taken here.
+    state_ = form_->State();
+    Apply();
+}
+
+void MainWindow::ShowReportNow() {
+    // Only between pieces of work, when no other thread adds entries.
+    if (job_) return;
+    shown_report_ = form_->ReportText();
+    view_->ShowReport(shown_report_);
+}
+
+void MainWindow::Apply() {
+    view_->Mirror(state_);
+    if (state_.report != shown_report_) {
+        shown_report_ = state_.report;
+        view_->ShowReport(shown_report_);
+    }
     UpdateCommands();
     // The docks read the database: never beside a job, which owns the connection until it
-    // ends (JobEnded refreshes them then), and never from within their own refresh, which
+    // ends (JobEnded applies its state then), and never from within their own refresh, which
     // runs through Run() and so comes back here.
     if (refreshing_ || job_) return;
     refreshing_ = true;
-    const int study = doc_.Session().StudyId();
+    const int study = state_.study_id;
     const bool new_study = study != shown_study_;
     if (new_study) {
         shown_study_ = study;
-        setWindowTitle(QString::fromStdString(doc_.Title()));
-        if (spectra_plot_) Run([&] { spectra_plot_->RefreshSpecies(); });
+        setWindowTitle(QString::fromStdString(state_.title));
+        if (spectra_plot_) RunHere([&] { spectra_plot_->RefreshSpecies(); });
         if (study_browser_) study_browser_->Refresh();
     }
-    // A drawn plot follows the study and the chain it was computed with. Replotting starts a
-    // job, so it comes last: nothing after it may use the connection.
-    const bool new_chain = form_->ChainGeneration() != shown_chain_;
-    shown_chain_ = form_->ChainGeneration();
+    // A drawn plot follows the study and the chain it was computed with. Replotting queues a
+    // job, behind the work asked before.
+    const bool new_chain = state_.chain_generation != shown_chain_;
+    shown_chain_ = state_.chain_generation;
     if (new_chain && spectra_plot_) spectra_plot_->ShowStageLabels();
     if ((new_study || new_chain) && spectra_plot_ && !restoring_ &&
         (spectra_plot_->isVisible() || !spectra_plot_->Plot().curves.empty()))
@@ -318,14 +340,16 @@ void MainWindow::Refresh() {
 }
 
 void MainWindow::InitialUpdate() {
-    Run([&] { form_->InitialUpdate(); });
-    view_->ShowReport();
-    adjustSize();
-    // A usable size from the start, as far as the screen allows.
-    const QSize room = screen() ? screen()->availableGeometry().size() : QSize(1200, 760);
-    resize(std::min(std::max(width(), 1200), room.width()),
-           std::min(std::max(height(), 760), room.height()));
-    FitScreen();
+    Post([this] { form_->InitialUpdate(); });
+    // The window takes its size from the lists once they are filled.
+    Post({}, [this] {
+        adjustSize();
+        // A usable size from the start, as far as the screen allows.
+        const QSize room = screen() ? screen()->availableGeometry().size() : QSize(1200, 760);
+        resize(std::min(std::max(width(), 1200), room.width()),
+               std::min(std::max(height(), 760), room.height()));
+        FitScreen();
+    });
 }
 
 void MainWindow::FitScreen() {
@@ -365,11 +389,15 @@ void MainWindow::RestoreSettings() {
         }
         // The plot starts from its own remembered choices below, not from this change.
         restoring_ = true;
-        Run([&] { form_->RestoreSelections(sel); });
-        restoring_ = false;
+        Post([this, sel] { form_->RestoreSelections(sel); });
     }
-    if (spectra_plot_) spectra_plot_->RestoreChoices(settings);
-    remember_ = true;
+    // Also when the selections could not be restored, the window goes on from here.
+    Post({}, [this] {
+        restoring_ = false;
+        QSettings settings = OrvaneSettings();
+        if (spectra_plot_) spectra_plot_->RestoreChoices(settings);
+        remember_ = true;
+    });
 }
 
 void MainWindow::SaveSettings() {
@@ -382,7 +410,7 @@ void MainWindow::SaveSettings() {
     if (study_browser_) docks << QStringLiteral("browser");
     settings.setValue(QStringLiteral("window/docks"), docks);
     if (spectra_plot_) spectra_plot_->SaveChoices(settings);
-    const FormSelections sel = form_->Selections();
+    const FormSelections& sel = state_.selections;
     settings.setValue(QStringLiteral("form/study"), sel.study_id);
     settings.setValue(QStringLiteral("form/sensor"), sel.sensor_id);
     settings.setValue(QStringLiteral("form/smoothing"), sel.smoothing);
@@ -407,7 +435,7 @@ void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept
         else
             doc_.SetKeptReportAside(report.path);
     }
-    view_->ShowReport();
+    ShowReportNow();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -459,13 +487,30 @@ void MainWindow::OfferReconnect(const std::string& what) {
     }
 }
 
+bool MainWindow::LongJobQueued() const {
+    if (job_ && job_long_) return true;
+    return std::any_of(queue_.begin(), queue_.end(), [](const Work& w) { return w.job; });
+}
+
 bool MainWindow::Run(const std::function<void()>& action) {
-    // The session belongs to the running job until it ends.
+    // The session belongs to a long job until it ends.
+    if (LongJobQueued()) {
+        statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
+                                 5000);
+        return false;
+    }
+    // What follows a piece of work runs while the UI thread holds the connection; anywhere
+    // else the work asked before comes first.
+    if (!in_done_) WaitForPendingWork();
     if (job_) {
         statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
                                  5000);
         return false;
     }
+    return RunHere(action);
+}
+
+bool MainWindow::RunHere(const std::function<void()>& action) {
     std::exception_ptr failure;
     try {
         action();
@@ -478,43 +523,107 @@ bool MainWindow::Run(const std::function<void()>& action) {
     return ok;
 }
 
+void MainWindow::Post(std::function<void()> work, std::function<void()> done) {
+    if (LongJobQueued()) {
+        statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
+                                 5000);
+        // The controls show again what the form holds, not the choice that was refused.
+        view_->ClearPending();
+        view_->Mirror(state_);
+        return;
+    }
+    queue_.push_back({std::move(work), std::move(done), false});
+    if (!job_ && !in_done_)
+        StartNext();
+    else
+        ShowPending();
+}
+
 bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) {
-    if (job_) {
+    if (LongJobQueued()) {
         statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
                                  5000);
         return false;
     }
-    job_progress_ = frontend_->Progress();
-    job_progress_.Reset();
+    queue_.push_back({std::move(work), std::move(done), true});
+    if (!job_ && !in_done_)
+        StartNext();
+    else
+        ShowPending();
+    UpdateCommands();
+    return true;
+}
+
+void MainWindow::ShowPending() {
+    const bool quick = (job_ && !job_long_) ||
+                       std::any_of(queue_.begin(), queue_.end(), [](const Work& w) { return !w.job; });
+    if (quick && !busy_cursor_) QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (!quick && busy_cursor_) QApplication::restoreOverrideCursor();
+    busy_cursor_ = quick;
+    if (!quick) return;
+    const int waiting = static_cast<int>(queue_.size());
+    statusBar()->showMessage(
+        waiting == 0 ? QStringLiteral("Waiting for the database server...")
+                     : QStringLiteral("Waiting for the database server (%1 more queued)...")
+                           .arg(waiting));
+}
+
+void MainWindow::StartNext() {
+    if (job_) return;
+    if (queue_.empty()) {
+        // Everything asked is done: the controls show the form alone again.
+        view_->ClearPending();
+        view_->Mirror(state_);
+        ShowPending();
+        statusBar()->clearMessage();
+        return;
+    }
+    Work next = std::move(queue_.front());
+    queue_.pop_front();
+    job_long_ = next.job;
     job_failure_ = nullptr;
-    job_done_ = std::move(done);
+    job_done_ = std::move(next.done);
+    job_state_taken_ = false;
+    if (job_long_) {
+        job_progress_ = frontend_->Progress();
+        job_progress_.Reset();
+    }
     Database& db = doc_.Session().Db();
-    job_ = QThread::create([this, &db, work = std::move(work)] {
+    job_ = QThread::create([this, &db, work = std::move(next.work)] {
         try {
-            // The connection is the job's until it ends; the window takes it back in JobEnded.
+            // The connection is the worker's until the piece is done; the window takes it
+            // back in JobEnded.
             db.Adopt();
-            work();
+            if (work) work();
         } catch (...) {
             job_failure_ = std::current_exception();
         }
+        // What the window shows is copied here, while the form is still this thread's.
+        try {
+            job_state_ = form_->State();
+            job_state_taken_ = true;
+        } catch (...) {
+        }
     });
-    // Emitted on the job's thread, handled on the window's: results reach widgets only here.
+    // Emitted on the worker's thread, handled on the window's: results reach widgets only here.
     connect(job_, &QThread::finished, this, &MainWindow::JobEnded, Qt::QueuedConnection);
-    view_->SetFormEnabled(false);
-    for (QDockWidget* dock : findChildren<QDockWidget*>())
-        if (dock->widget()) dock->widget()->setEnabled(false);
-    job_bar_->setValue(0);
-    job_bar_->setFormat(QStringLiteral("%p%"));
-    job_bar_->show();
-    job_cancel_->setEnabled(true);
-    job_cancel_->show();
-    statusBar()->clearMessage();
+    if (job_long_) {
+        view_->SetFormEnabled(false);
+        for (QDockWidget* dock : findChildren<QDockWidget*>())
+            if (dock->widget()) dock->widget()->setEnabled(false);
+        job_bar_->setValue(0);
+        job_bar_->setFormat(QStringLiteral("%p%"));
+        job_bar_->show();
+        job_cancel_->setEnabled(true);
+        job_cancel_->show();
+        statusBar()->clearMessage();
+        job_timer_->start();
+    }
+    ShowPending();
     UpdateCommands();
-    job_timer_->start();
-    // From here on the window sends nothing until the job has ended.
+    // From here on the window sends nothing until the work is done.
     db.Release();
     job_->start();
-    return true;
 }
 
 void MainWindow::ShowJobProgress() {
@@ -525,17 +634,28 @@ void MainWindow::ShowJobProgress() {
 }
 
 void MainWindow::CancelJob() {
-    if (!job_) return;
+    if (!job_ || !job_long_) return;
     job_progress_.RequestCancel();
     job_cancel_->setEnabled(false);
     statusBar()->showMessage(QStringLiteral("Cancelling..."));
 }
 
 void MainWindow::WaitForJob() {
-    if (!job_) return;
     QEventLoop loop;
-    connect(this, &MainWindow::jobEnded, &loop, &QEventLoop::quit);
-    loop.exec();
+    const auto quit = connect(this, &MainWindow::jobEnded, &loop, &QEventLoop::quit);
+    while (JobRunning()) loop.exec();
+    disconnect(quit);
+}
+
+void MainWindow::WaitForPendingWork() {
+    const auto pending = [this] {
+        return (job_ && !job_long_) ||
+               std::any_of(queue_.begin(), queue_.end(), [](const Work& w) { return !w.job; });
+    };
+    QEventLoop loop;
+    const auto quit = connect(this, &MainWindow::jobEnded, &loop, &QEventLoop::quit);
+    while (pending()) loop.exec();
+    disconnect(quit);
 }
 
 void MainWindow::JobEnded() {
@@ -544,24 +664,34 @@ void MainWindow::JobEnded() {
     job_->deleteLater();
     job_ = nullptr;
     doc_.Session().Db().Adopt();
-    job_timer_->stop();
-    job_bar_->hide();
-    job_cancel_->hide();
-    view_->SetFormEnabled(true);
-    for (QDockWidget* dock : findChildren<QDockWidget*>())
-        if (dock->widget()) dock->widget()->setEnabled(true);
+    // Until the next piece starts below, the UI thread holds the connection and the form, also
+    // while a message box of the outcome waits for the user.
+    in_done_ = true;
+    if (job_long_) {
+        job_timer_->stop();
+        job_bar_->hide();
+        job_cancel_->hide();
+        view_->SetFormEnabled(true);
+        for (QDockWidget* dock : findChildren<QDockWidget*>())
+            if (dock->widget()) dock->widget()->setEnabled(true);
+        statusBar()->clearMessage();
+    }
+    job_long_ = false;
     frontend_->EndProgress();
-    view_->ShowReport();
-    statusBar()->clearMessage();
     std::function<void()> done = std::move(job_done_);
     job_done_ = nullptr;
-    bool ok = Settle(job_failure_);
+    const bool ok = Settle(job_failure_);
     job_failure_ = nullptr;
-    // What follows the job (tables, plots) may fail too, and is reported the same way.
-    if (ok && done)
-        Run(done);
+    // The worker's copy, unless the failure's handling changed the form since (a reconnect).
+    if (job_state_taken_ && ok)
+        state_ = std::move(job_state_);
     else
-        Refresh();
+        state_ = form_->State();
+    Apply();
+    // What follows the work (tables, plots) may fail too, and is reported the same way.
+    if (ok && done) RunHere(done);
+    in_done_ = false;
+    StartNext();
     emit jobEnded();
 }
 
@@ -577,7 +707,7 @@ Window* Raise(Window* window) {
 }  // namespace
 
 void MainWindow::RunCommand(int id) {
-    if (!form_->CommandEnabled(id)) return;
+    if (!state_.CommandEnabled(id)) return;
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
     if (handler != handlers_.end()) handler->second();
@@ -596,19 +726,19 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
         {kCmdExit, [this] { close(); }},
         {kCmdImportSensor, [this] { Raise(ImportSensor()); }},
         {kCmdWavebandFilterSetup, [this] { WavebandFilter()->Open(); }},
-        {kCmdFeatureSpaceDelete, [this] { Run([&] { form_->DeleteFeatureSpace(*frontend_); }); }},
-        {kCmdDeleteSensor, [this] { Run([&] { form_->DeleteCurrentSensor(*frontend_); }); }},
+        {kCmdFeatureSpaceDelete, [this] { Post([this] { form_->DeleteFeatureSpace(*frontend_); }); }},
+        {kCmdDeleteSensor, [this] { Post([this] { form_->DeleteCurrentSensor(*frontend_); }); }},
         {kCmdExport, [this] { Export()->Open(); }},
         {kCmdBuildLibrary, [this] { RunJob([this] { form_->BuildLibrary(*frontend_); }); }},
         {kCmdCreateStudy, [this] { CreateStudy()->Open(); }},
         {kCmdDeleteStudy,
          [this] {
-             Run([&] {
+             Post([this] {
                  form_->DeleteCurrentStudy(*frontend_,
                                            "Click OK if you want to delete this study.");
              });
          }},
-        {kCmdStudyReport, [this] { Run([&] { form_->StudyReport(*frontend_); }); }},
+        {kCmdStudyReport, [this] { Post([this] { form_->StudyReport(*frontend_); }); }},
         {kCmdImportSpectra, [this] { RunJob([this] { form_->ImportSpectra(*frontend_); }); }},
         {kCmdIndependentSet, [this] { IndependentSet()->Open(); }},
         {kCmdPca, [this] { OnPca(); }},
@@ -823,7 +953,7 @@ ResultTablesWindow* MainWindow::ResultTablesDock() {
 
 StudyBrowserWindow* MainWindow::StudyBrowserDock() {
     if (!study_browser_) {
-        study_browser_ = new StudyBrowserWindow(doc_, *form_, Runner(), this);
+        study_browser_ = new StudyBrowserWindow(doc_, *form_, Poster(), this);
         PlaceDock(*this, study_browser_);
         FitScreen();
         QTimer::singleShot(0, this, &MainWindow::FitScreen);
@@ -890,6 +1020,12 @@ void MainWindow::OnShowLastScorePlot() {
 
 ActionRunner MainWindow::Runner() {
     return [this](const std::function<void()>& a) { return Run(a); };
+}
+
+WorkPoster MainWindow::Poster() {
+    return [this](std::function<void()> work, std::function<void()> done) {
+        Post(std::move(work), std::move(done));
+    };
 }
 
 JobRunner MainWindow::Jobs() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -42,7 +43,14 @@ class StudyBrowserWindow;
 class WavebandFilterDialog;
 
 // The main window: menu bar from the command table, tool bar, status bar and the form. Every
-// user action runs through Run(), the one place where failures become messages.
+// user action runs through Run(), Post() or RunJob(), where failures become messages.
+//
+// The database connection belongs to one thread at a time. Work that reads or changes the
+// database is queued (Post, RunJob) and runs in the order asked on a worker thread, which
+// holds the connection, the session and the form until the piece is done; then the UI thread
+// takes them back, shows a copy of the form's state, runs what follows the piece and starts
+// the next one. So the window keeps answering while the server answers, and it reads the form
+// only between pieces of work.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -55,18 +63,29 @@ class MainWindow : public QMainWindow {
     // Shrinks the window to the screen's available geometry when it has outgrown it.
     void FitScreen();
 
+    // Runs `action` on the UI thread now, once the queued work is done (events go through
+    // meanwhile); refused while a long job runs or waits. For what must open widgets as it
+    // goes; everything else is posted.
     bool Run(const std::function<void()>& action);
     void RunCommand(int command_id);
-    // Runs `work` on the worker thread (see JobRunner); while it runs the commands that use
-    // the session are disabled and the status bar shows its progress and a Cancel button.
+    // Queues `work` behind the work asked before (see WorkPoster): the form stays usable, the
+    // cursor and the status bar say that work is pending. Refused while a long job runs.
+    void Post(std::function<void()> work, std::function<void()> done = {});
+    // Queues `work` as a long job (see JobRunner); while it runs the commands that use the
+    // session are disabled and the status bar shows its progress and a Cancel button.
     bool RunJob(std::function<void()> work, std::function<void()> done = {});
-    bool JobRunning() const { return job_ != nullptr; }
+    // Whether any work runs or waits.
+    bool JobRunning() const { return job_ != nullptr || !queue_.empty(); }
     // Asks the running job to stop at its next unit of work; it then ends as cancelled.
     void CancelJob();
-    // Lets events through until no job runs, for callers that need its outcome now.
+    // Lets events through until no work runs or waits, for callers that need its outcome now.
     void WaitForJob();
+    // Lets events through until no short piece of work runs or waits (a long job may go on).
+    void WaitForPendingWork();
 
     MainForm& Form() { return *form_; }
+    // What the window shows of the form, as the last piece of work left it.
+    const FormState& State() const { return state_; }
     WorkbenchView* View() const { return view_; }
     QtFrontend& Frontend() { return *frontend_; }
     QAction* Action(int command_id) const;
@@ -110,6 +129,23 @@ class MainWindow : public QMainWindow {
   private:
     ActionRunner Runner();
     JobRunner Jobs();
+    WorkPoster Poster();
+    // A piece of queued work: `job` for a long run with progress and Cancel.
+    struct Work {
+        std::function<void()> work;
+        std::function<void()> done;
+        bool job = false;
+    };
+    // Whether a long job runs or waits, which keeps out every other request.
+    bool LongJobQueued() const;
+    void StartNext();
+    // Shows a state the UI thread holds: the form, the commands, the report and the docks.
+    void Apply();
+    // Runs `action` on the UI thread at the single catch point; true when it completed.
+    bool RunHere(const std::function<void()>& action);
+    void ShowPending();
+    // The report as the document holds it, between pieces of work.
+    void ShowReportNow();
     // Reports how an action or job ended; true when it completed.
     bool Settle(std::exception_ptr failure);
     // Tells that the connection was lost and offers to connect again.
@@ -135,6 +171,7 @@ class MainWindow : public QMainWindow {
     WorkbenchDocument& doc_;
     std::unique_ptr<QtFrontend> frontend_;
     std::unique_ptr<MainForm> form_;
+    FormState state_;
     WorkbenchView* view_;
     std::map<int, QAction*> actions_;
     // The modes of each optional stage's submenu of Chain Settings, in StageMenus() order.
@@ -160,11 +197,20 @@ class MainWindow : public QMainWindow {
     bool remember_ = false;
     bool refreshing_ = false;
     bool restoring_ = false;
+    // The UI thread is running what follows a piece of work: the next one waits for it.
+    bool in_done_ = false;
+    bool busy_cursor_ = false;
+    std::deque<Work> queue_;
+    // The state the worker copied when its piece was done, and whether it could.
+    FormState job_state_;
+    bool job_state_taken_ = false;
+    bool job_long_ = false;
+    std::string shown_report_;
     EndmemberSelectionDialog* endmember_selection_ = nullptr;
     AbundanceSettingsDialog* abundance_settings_ = nullptr;
     std::vector<PlotWindow*> plot_windows_;
     ScorePlotData last_score_plot_;
-    // The running job: its thread, how it ended, what follows on the UI thread, and a copy
+    // The running work: its thread, how it ended, what follows on the UI thread, and a copy
     // of its progress that the UI thread alone reads and cancels.
     QThread* job_ = nullptr;
     std::exception_ptr job_failure_;

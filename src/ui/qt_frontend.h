@@ -86,5 +86,10 @@ using ActionRunner = std::function<bool(const std::function<void()>&)>;
 // failure or a cancel is reported as ActionRunner does. False when nothing was started (another
 // job runs). `work` must own what it uses: it runs after the caller has returned.
 using JobRunner = std::function<bool(std::function<void()> work, std::function<void()> done)>;
+// Queues `work` for the database thread behind everything asked before and returns at once;
+// when it has completed, `done` runs on the UI thread (a failure is reported as ActionRunner
+// does, and `done` is skipped). The window keeps answering meanwhile. `work` must own what it
+// uses, and `done` must not rely on the widgets it saw when posting.
+using WorkPoster = std::function<void(std::function<void()> work, std::function<void()> done)>;
 
 }  // namespace orvane

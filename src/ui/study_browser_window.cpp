@@ -19,9 +19,9 @@ constexpr int kIdRole = Qt::UserRole + 3;
 enum Kind { kSpeciesRow = 0, kSiteRow = 1, kSpectrumRow = 2 };
 }  // namespace
 
-StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, ActionRunner run,
+StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, WorkPoster post,
                                        QWidget* parent)
-    : QDockWidget(QStringLiteral("Study Browser"), parent), browser_(doc, form), run_(std::move(run)) {
+    : QDockWidget(QStringLiteral("Study Browser"), parent), browser_(doc, form), post_(std::move(post)) {
     setObjectName(QStringLiteral("studyBrowser"));
     auto* body = new QWidget(this);
     tree_ = new QTreeWidget(body);
@@ -58,9 +58,9 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
         if (rebuilding_ || column != 0 || item->data(0, kKindRole).toInt() != kSpectrumRow) return;
         const bool disabled = item->checkState(0) != Qt::Checked;
         const int id = item->data(0, kIdRole).toInt();
-        run_([&] { browser_.SetDisabled({id}, disabled); });
-        // The item that signalled must outlive its signal, so the tree is rebuilt afterwards.
-        QMetaObject::invokeMethod(this, [this] { Rebuild(); }, Qt::QueuedConnection);
+        // The tree is rebuilt once the work is done, after the item that signalled is gone.
+        post_([this, id, disabled] { browser_.SetDisabled({id}, disabled); },
+              [this] { Rebuild(); });
     });
     connect(plot, &QPushButton::clicked, this, [this] {
         if (plot_request_) plot_request_(SelectedIds());
@@ -71,11 +71,12 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
 }
 
 void StudyBrowserWindow::Refresh() {
-    run_([&] { browser_.Refresh(); });
-    Rebuild();
+    post_([this] { browser_.Refresh(); }, [this] { Rebuild(); });
 }
 
 void StudyBrowserWindow::Rebuild() {
+    shown_.emplace(browser_);
+    const StudyBrowser& browser = *shown_;
     rebuilding_ = true;
     // Keep the species and site rows the user had open, and where the view was scrolled.
     QSet<QString> open;
@@ -88,28 +89,28 @@ void StudyBrowserWindow::Rebuild() {
     }
     const int scrolled = tree_->verticalScrollBar()->value();
     tree_->clear();
-    const auto& spectra = browser_.Spectra();
-    const auto& tree = browser_.Tree();
+    const auto& spectra = browser.Spectra();
+    const auto& tree = browser.Tree();
     auto fill = [](QTreeWidgetItem* item, const std::vector<std::string>& texts) {
         for (size_t c = 0; c < texts.size(); ++c)
             item->setText(static_cast<int>(c), QString::fromStdString(texts[c]));
     };
     for (size_t s = 0; s < tree.size(); ++s) {
         auto* species = new QTreeWidgetItem(tree_);
-        fill(species, browser_.SpeciesRow(s));
+        fill(species, browser.SpeciesRow(s));
         species->setData(0, kKindRole, kSpeciesRow);
         species->setData(0, kSpeciesRole, static_cast<int>(s));
         for (size_t t = 0; t < tree[s].sites.size(); ++t) {
             const StudyBrowser::SiteNode& node = tree[s].sites[t];
             auto* site = new QTreeWidgetItem(species);
-            fill(site, browser_.SiteRow(s, t));
+            fill(site, browser.SiteRow(s, t));
             site->setData(0, kKindRole, kSiteRow);
             site->setData(0, kSpeciesRole, static_cast<int>(s));
             site->setData(0, kSiteRole, static_cast<int>(t));
             for (size_t i : node.spectra) {
                 const StoredSpectrum& sp = spectra[i];
                 auto* row = new QTreeWidgetItem(site);
-                fill(row, browser_.SpectrumRow(i));
+                fill(row, browser.SpectrumRow(i));
                 row->setToolTip(StudyBrowser::kFile, row->text(StudyBrowser::kFile));
                 for (int c : {StudyBrowser::kId, StudyBrowser::kLatitude, StudyBrowser::kLongitude,
                               StudyBrowser::kAltitude})
@@ -153,9 +154,9 @@ std::vector<int> StudyBrowserWindow::SelectedIds() const {
         if (kind == kSpectrumRow)
             more = {item->data(0, kIdRole).toInt()};
         else if (kind == kSiteRow)
-            more = browser_.IdsOfSite(s, static_cast<size_t>(item->data(0, kSiteRole).toInt()));
+            more = Browser().IdsOfSite(s, static_cast<size_t>(item->data(0, kSiteRole).toInt()));
         else
-            more = browser_.IdsOfSpecies(s);
+            more = Browser().IdsOfSpecies(s);
         ids.insert(ids.end(), more.begin(), more.end());
     }
     return ids;
@@ -164,8 +165,7 @@ std::vector<int> StudyBrowserWindow::SelectedIds() const {
 void StudyBrowserWindow::DisableSelected(bool disabled) {
     const std::vector<int> ids = SelectedIds();
     if (ids.empty()) return;
-    run_([&] { browser_.SetDisabled(ids, disabled); });
-    Rebuild();
+    post_([this, ids, disabled] { browser_.SetDisabled(ids, disabled); }, [this] { Rebuild(); });
 }
 
 }  // namespace orvane

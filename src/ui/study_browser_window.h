@@ -3,6 +3,7 @@
 
 #include <QDockWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "forms/study_browser.h"
@@ -20,12 +21,13 @@ class StudyBrowserWindow : public QDockWidget {
     Q_OBJECT
 
   public:
-    StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, ActionRunner run,
+    StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, WorkPoster post,
                        QWidget* parent = nullptr);
 
-    StudyBrowser& Browser() { return browser_; }
+    // The browser as the tree shows it (a copy the database thread does not change).
+    const StudyBrowser& Browser() const { return shown_ ? *shown_ : browser_; }
     QTreeWidget* Tree() const { return tree_; }
-    // Reads the current study again and rebuilds the tree.
+    // Queues reading the current study again; the tree is rebuilt when it is read.
     void Refresh();
     // The spectrum ids of the selected rows.
     std::vector<int> SelectedIds() const;
@@ -37,12 +39,15 @@ class StudyBrowserWindow : public QDockWidget {
     void DisableSelected(bool disabled);
 
   private:
+    // Takes the browser's new state and shows it (UI thread, between pieces of work).
     void Rebuild();
     // Fits every column but the file name to the widest text of any row, open or not.
     void FitColumns();
 
+    // Changed by the database thread; shown_ is the copy the widgets read.
     StudyBrowser browser_;
-    ActionRunner run_;
+    std::optional<StudyBrowser> shown_;
+    WorkPoster post_;
     QTreeWidget* tree_;
     std::function<void(const std::vector<int>&)> plot_request_;
     bool rebuilding_ = false;

@@ -76,8 +76,8 @@ QLabel* Label(const char* text, QWidget* buddy) {
 
 }  // namespace
 
-WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
-    : QWidget(parent), form_(form), run_(std::move(run)) {
+WorkbenchView::WorkbenchView(MainForm& form, WorkPoster post, QWidget* parent)
+    : QWidget(parent), form_(form), post_(std::move(post)) {
     setObjectName(QStringLiteral("form"));
     study_ = MakeList(this, "study");
     smoothing_ = MakeList(this, "smoothing");
@@ -246,34 +246,50 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     loaded_->setToolTip(QStringLiteral("Spectra opened from files (File, Open)."));
     classify_->setToolTip(QStringLiteral("Classify the selected loaded spectra with the library."));
 
-    // `activated` fires only for the user's choice, never for Mirror()'s own updates.
-    connect(study_, &QComboBox::activated, this,
-            [this](int i) { run_([&] { form_.SelectStudy(i); }); });
-    connect(smoothing_, &QComboBox::activated, this,
-            [this](int i) { run_([&] { form_.SelectSmoothing(i); }); });
-    connect(sensor_, &QComboBox::activated, this,
-            [this](int i) { run_([&] { form_.SelectSensor(i); }); });
-    connect(feature_space_, &QComboBox::activated, this,
-            [this](int i) { run_([&] { form_.SelectFeatureSpace(i); }); });
-    connect(classifier_, &QComboBox::activated, this,
-            [this](int i) { run_([&] { form_.SelectClassifier(i); }); });
-    connect(derivative_order_, &QSpinBox::valueChanged, this,
-            [this](int order) { run_([&] { form_.SetDerivativeOrder(order); }); });
-    connect(method_group_, &QButtonGroup::idClicked, this,
-            [this](int method) { run_([&] { form_.SetDerivativeMethod(method); }); });
-    connect(type_group_, &QButtonGroup::idClicked, this,
-            [this](int type) { run_([&] { form_.SetFeatureSpaceType(type); }); });
+    // `activated` fires only for the user's choice, never for Mirror()'s own updates. A list
+    // holding database rows is chosen by the row's id, which the work finds again in the list
+    // as it is by then: the work before may have refilled it.
+    connect(study_, &QComboBox::activated, this, [this](int i) {
+        const int id = study_->itemData(i).toInt();
+        Post(study_, id, [this, id] { form_.SelectStudy(form_.Studies().IndexOf(id)); });
+    });
+    connect(smoothing_, &QComboBox::activated, this, [this](int i) {
+        Post(smoothing_, smoothing_->itemData(i).toInt(), [this, i] { form_.SelectSmoothing(i); });
+    });
+    connect(sensor_, &QComboBox::activated, this, [this](int i) {
+        const int id = sensor_->itemData(i).toInt();
+        Post(sensor_, id, [this, id] { form_.SelectSensor(form_.Sensors().IndexOf(id)); });
+    });
+    connect(feature_space_, &QComboBox::activated, this, [this](int i) {
+        const int id = feature_space_->itemData(i).toInt();
+        Post(feature_space_, id,
+             [this, id] { form_.SelectFeatureSpace(form_.FeatureSpaces().IndexOf(id)); });
+    });
+    connect(classifier_, &QComboBox::activated, this, [this](int i) {
+        const int kind = classifier_->itemData(i).toInt();
+        Post(classifier_, kind,
+             [this, kind] { form_.SelectClassifier(form_.Classifiers().IndexOf(kind)); });
+    });
+    connect(derivative_order_, &QSpinBox::valueChanged, this, [this](int order) {
+        Post(derivative_order_, order, [this, order] { form_.SetDerivativeOrder(order); });
+    });
+    connect(method_group_, &QButtonGroup::idClicked, this, [this](int method) {
+        Post(method_group_, method, [this, method] { form_.SetDerivativeMethod(method); });
+    });
+    connect(type_group_, &QButtonGroup::idClicked, this, [this](int type) {
+        Post(type_group_, type, [this, type] { form_.SetFeatureSpaceType(type); });
+    });
     connect(classify_, &QPushButton::clicked, this, [this] {
         std::vector<int> rows;
         for (const QModelIndex& index : loaded_->selectionModel()->selectedRows())
             rows.push_back(index.row());
-        run_([&] { form_.IndivClassify(rows); });
+        post_([this, rows] { form_.IndivClassify(rows); }, {});
     });
     auto remove = [this] {
         std::vector<int> rows;
         for (const QModelIndex& index : loaded_->selectionModel()->selectedRows())
             rows.push_back(index.row());
-        run_([&] { form_.RemoveLoadedSpectra(rows); });
+        post_([this, rows] { form_.RemoveLoadedSpectra(rows); }, {});
     };
     connect(remove_, &QPushButton::clicked, this, remove);
     auto* del = new QShortcut(QKeySequence::Delete, loaded_);
@@ -283,40 +299,57 @@ WorkbenchView::WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent)
     connect(derivative_edit_, &QPushButton::clicked, this, &WorkbenchView::derivativeEditRequested);
 }
 
-void WorkbenchView::Mirror() {
-    ShowList(study_, form_.Studies());
-    ShowList(smoothing_, form_.Smoothing());
-    ShowList(sensor_, form_.Sensors());
-    ShowList(feature_space_, form_.FeatureSpaces());
-    ShowList(classifier_, form_.Classifiers());
+void WorkbenchView::Post(QObject* control, int value, std::function<void()> work) {
+    pending_[control] = value;
+    post_(std::move(work), {});
+}
+
+void WorkbenchView::ShowPending() {
+    for (const auto& [control, value] : pending_) {
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+            const int at = combo->findData(value);
+            if (at >= 0) combo->setCurrentIndex(at);
+        } else if (control == derivative_order_) {
+            const QSignalBlocker block(derivative_order_);
+            derivative_order_->setValue(value);
+        } else if (auto* group = qobject_cast<QButtonGroup*>(control)) {
+            if (group->button(value)) group->button(value)->setChecked(true);
+        }
+    }
+}
+
+void WorkbenchView::Mirror(const FormState& state) {
+    ShowList(study_, state.studies);
+    ShowList(smoothing_, state.smoothing);
+    ShowList(sensor_, state.sensors);
+    ShowList(feature_space_, state.feature_spaces);
+    ShowList(classifier_, state.classifiers);
     {
         const QSignalBlocker block(derivative_order_);
-        derivative_order_->setValue(form_.DerivativeOrder());
+        derivative_order_->setValue(state.derivative_order);
     }
-    const bool chain = form_.ChainControlsEnabled();
     for (QWidget* w : {static_cast<QWidget*>(smoothing_), static_cast<QWidget*>(derivative_order_)})
-        w->setEnabled(chain);
-    smoothing_edit_->setEnabled(form_.SmoothingEditEnabled());
+        w->setEnabled(state.chain_controls);
+    smoothing_edit_->setEnabled(state.smoothing_edit);
     for (QAbstractButton* b : method_group_->buttons())
-        b->setEnabled(form_.DerivativeMethodEnabled());
-    method_group_->button(form_.DerivativeMethod())->setChecked(true);
-    derivative_edit_->setEnabled(form_.DerivativeEditEnabled());
-    type_group_->button(form_.FeatureSpaceType())->setChecked(true);
-    const std::string classify_reason = form_.IndivClassifyDisabledReason();
-    classify_->setEnabled(classify_reason.empty());
+        b->setEnabled(state.derivative_method_enabled);
+    method_group_->button(state.derivative_method)->setChecked(true);
+    derivative_edit_->setEnabled(state.derivative_edit);
+    type_group_->button(state.feature_space_type)->setChecked(true);
+    classify_->setEnabled(state.classify_reason.empty());
     classify_->setToolTip(QString::fromStdString(
-        classify_reason.empty() ? "Classify the selected spectra with the library"
-                                : classify_reason));
-    remove_->setEnabled(!form_.LoadedSpectra().empty());
-    library_status_->setText(QString::fromStdString(form_.LibraryStatus()));
-    const std::vector<StageMenu> stages = form_.StageMenus();
-    stage_status_->setText(QString::fromStdString(StageStatusText(stages)));
-    stage_status_->setToolTip(QString::fromStdString(StageStatusTip(stages)));
+        state.classify_reason.empty() ? "Classify the selected spectra with the library"
+                                      : state.classify_reason));
+    remove_->setEnabled(!state.loaded_spectra.empty());
+    library_status_->setText(QString::fromStdString(state.library_status));
+    stage_status_->setText(QString::fromStdString(StageStatusText(state.stages)));
+    stage_status_->setToolTip(QString::fromStdString(StageStatusTip(state.stages)));
 
-    const std::vector<std::string>& names = form_.LoadedSpectra();
+    const std::vector<std::string>& names = state.loaded_spectra;
     if (loaded_->count() > static_cast<int>(names.size())) loaded_->clear();
     for (int i = loaded_->count(); i < static_cast<int>(names.size()); ++i)
         loaded_->addItem(QString::fromStdString(names[static_cast<size_t>(i)]));
+    ShowPending();
 }
 
 QSize WorkbenchView::sizeHint() const {
@@ -339,8 +372,8 @@ void WorkbenchView::SetFormEnabled(bool enabled) {
     spectra_box_->setEnabled(enabled);
 }
 
-void WorkbenchView::ShowReport() {
-    report_->setPlainText(QString::fromStdString(form_.ReportText()));
+void WorkbenchView::ShowReport(const std::string& text) {
+    report_->setPlainText(QString::fromStdString(text));
     QScrollBar* bar = report_->verticalScrollBar();
     bar->setValue(bar->maximum());
 }

@@ -3,6 +3,8 @@
 
 #include <QByteArray>
 #include <QWidget>
+#include <map>
+#include <string>
 
 #include "ui/qt_frontend.h"
 
@@ -18,19 +20,24 @@ class QSplitter;
 namespace orvane {
 
 class MainForm;
+struct FormState;
 
-// The main form's widgets. It holds no state of its own: Mirror() shows what MainForm holds,
-// and every control forwards the user's action to MainForm through the frame's runner.
+// The main form's widgets. It holds no state of its own: Mirror() shows a copy of what
+// MainForm holds, and every control queues the user's action on MainForm for the database
+// thread. A choice still waiting there stays shown as the user made it, whatever the states
+// of the work before it show.
 class WorkbenchView : public QWidget {
     Q_OBJECT
 
   public:
-    WorkbenchView(MainForm& form, ActionRunner run, QWidget* parent = nullptr);
+    WorkbenchView(MainForm& form, WorkPoster post, QWidget* parent = nullptr);
 
-    void Mirror();
+    void Mirror(const FormState& state);
+    // Forgets the choices that were waiting: the work queue has done them all.
+    void ClearPending() { pending_.clear(); }
     QSize sizeHint() const override;
     // Replaces the report text and scrolls so that the newest entry is in view.
-    void ShowReport();
+    void ShowReport(const std::string& text);
     // The chain settings and loaded spectra answer input only while enabled; the report stays
     // readable either way.
     void SetFormEnabled(bool enabled);
@@ -61,8 +68,14 @@ class WorkbenchView : public QWidget {
     void derivativeEditRequested();
 
   private:
+    // Queues a choice of a control: `value` is what it shows chosen until the work is done.
+    void Post(QObject* control, int value, std::function<void()> work);
+    void ShowPending();
+
     MainForm& form_;
-    ActionRunner run_;
+    WorkPoster post_;
+    // The choices queued and not yet done, by control: an item's data, a value or a button id.
+    std::map<QObject*, int> pending_;
     QComboBox* study_;
     QComboBox* smoothing_;
     QPushButton* smoothing_edit_;

@@ -32,10 +32,11 @@ inline QStringList Items(const QComboBox* combo) {
     return items;
 }
 
-// Chooses a list's entry as the user's click does.
+// Chooses a list's entry as the user's click does, and lets the work it queued be done.
 inline void Choose(QComboBox* list, int index) {
     list->setCurrentIndex(index);
     emit list->activated(index);
+    if (auto* frame = qobject_cast<MainWindow*>(list->window())) frame->WaitForPendingWork();
 }
 
 inline QStringList Items(const QListWidget* list) {
@@ -105,6 +106,7 @@ struct Workbench {
     void Show() {
         frame->show();
         frame->InitialUpdate();
+        frame->WaitForPendingWork();
     }
 
     // Triggers a command and waits for the job it may start to end.

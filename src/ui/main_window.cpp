@@ -364,6 +364,11 @@ void MainWindow::FitScreen() {
 }
 
 void MainWindow::RestoreSettings() {
+    // The docks read the database as they open: after the work asked before.
+    Post({}, [this] { RestoreNow(); });
+}
+
+void MainWindow::RestoreNow() {
     QSettings settings = OrvaneSettings();
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
     view_->RestoreSplitter(settings.value(QStringLiteral("window/splitter")).toByteArray());
@@ -439,8 +444,8 @@ void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Closing cancels a running job and lets it end, so the database is left consistent.
-    if (job_) {
+    // Closing cancels a running job and lets the work end, so the database is left consistent.
+    if (JobRunning()) {
         CancelJob();
         WaitForJob();
     }
@@ -641,6 +646,7 @@ void MainWindow::CancelJob() {
 }
 
 void MainWindow::WaitForJob() {
+    if (in_done_) return;
     QEventLoop loop;
     const auto quit = connect(this, &MainWindow::jobEnded, &loop, &QEventLoop::quit);
     while (JobRunning()) loop.exec();
@@ -648,6 +654,8 @@ void MainWindow::WaitForJob() {
 }
 
 void MainWindow::WaitForPendingWork() {
+    // What follows a piece of work holds the queue: nothing behind it can end meanwhile.
+    if (in_done_) return;
     const auto pending = [this] {
         return (job_ && !job_long_) ||
                std::any_of(queue_.begin(), queue_.end(), [](const Work& w) { return !w.job; });
@@ -708,6 +716,16 @@ Window* Raise(Window* window) {
 
 void MainWindow::RunCommand(int id) {
     if (!state_.CommandEnabled(id)) return;
+    // A command that reads the database on this thread as it opens (a dialog, a dock) comes
+    // after the work asked before it; those that queue their work need not wait.
+    static const std::set<int> queued = {
+        kCmdDeleteStudy, kCmdStudyReport, kCmdFeatureSpaceDelete, kCmdDeleteSensor,
+        kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca, kCmdUnmix,
+        kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit};
+    if (queued.count(id) == 0 && FindAnalysisByMenuId(id) == nullptr) {
+        WaitForPendingWork();
+        if (!state_.CommandEnabled(id)) return;
+    }
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
     if (handler != handlers_.end()) handler->second();

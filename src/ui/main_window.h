@@ -144,6 +144,7 @@ class MainWindow : public QMainWindow {
     // Runs `action` on the UI thread at the single catch point; true when it completed.
     bool RunHere(const std::function<void()>& action);
     void ShowPending();
+    void RestoreNow();
     // The report as the document holds it, between pieces of work.
     void ShowReportNow();
     // Reports how an action or job ended; true when it completed.

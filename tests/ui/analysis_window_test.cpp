@@ -251,6 +251,7 @@ class AnalysisWindowTest : public QObject {
         v.LoadedSpectra()->item(2)->setSelected(true);
         v.LoadedSpectra()->item(0)->setSelected(true);
         QTest::mouseClick(v.IndivClassify(), Qt::LeftButton);
+        w.frame->WaitForPendingWork();
         w.ExpectNoError();
         QCOMPARE(w.Report().count(QStringLiteral("->")) - before, 6);  // two rankings of three
         // Each ranking opens with its verdict.

@@ -215,6 +215,7 @@ class DialogsTest : public QObject {
         Window w("uiunits");
         QComboBox* smoothing = w.View().SmoothingList();
         QTest::keyClick(smoothing, Qt::Key_Down);
+        w.frame->WaitForPendingWork();
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
         FilterDetailsDialog* details = w.frame->FilterDetails();
         QVERIFY2(details->isVisible(), w.LastError().c_str());

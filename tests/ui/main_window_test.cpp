@@ -97,7 +97,7 @@ class MainWindowTest : public QObject {
             const int row = classifiers->findData(static_cast<int>(c.kind));
             QVERIFY2(row >= 0, c.word);
             QCOMPARE(classifiers->itemText(row), QString::fromUtf8(c.label));
-            emit classifiers->activated(row);
+            test::Choose(classifiers, row);
             QCOMPARE(QString::fromStdString(w.LastError()), QString());
             QVERIFY2(w.doc->Session().ClassifierInUse() == c.kind, c.word);
             QCOMPARE(w.frame->Form().Selections().classifier, static_cast<int>(c.kind));
@@ -289,10 +289,12 @@ class MainWindowTest : public QObject {
             w.studies[0]);
         QComboBox* smoothing = w.View().SmoothingList();
         QTest::keyClick(smoothing, Qt::Key_Down);
+        w.frame->WaitForPendingWork();
         QCOMPARE(smoothing->currentText(), QStringLiteral("Savitzky-Golay (MW)"));
         QCOMPARE(w.Count(stored), 3104);
         QTest::keyClick(smoothing, Qt::Key_Up);
         QTest::keyClick(smoothing, Qt::Key_Down);
+        w.frame->WaitForPendingWork();
         // The row of "none" and the one of the entry.
         QCOMPARE(w.Count(Sql("select count(*) from smoothing_filter where study_id = %i",
                              w.studies[0])),
@@ -348,25 +350,30 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
 
         w.frame->Action(kCmdStudyReport)->trigger();
+        w.frame->WaitForPendingWork();
         QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
 
         // The browser keeps the species and site the user opened when a spectrum is disabled.
         w.frame->RunCommand(kCmdStudyBrowser);
+        w.frame->WaitForPendingWork();
         QTreeWidget* tree = w.frame->StudyBrowserDock()->Tree();
         QTreeWidgetItem* site = tree->topLevelItem(0)->child(0);
         tree->topLevelItem(0)->setExpanded(true);
         site->setExpanded(true);
         site->child(0)->setSelected(true);
         w.frame->StudyBrowserDock()->DisableSelected(true);
+        w.frame->WaitForPendingWork();
         site = tree->topLevelItem(0)->child(0);
         QVERIFY(tree->topLevelItem(0)->isExpanded() && site->isExpanded());
         QCOMPARE(site->child(0)->checkState(0), Qt::Unchecked);
         w.frame->StudyBrowserDock()->Refresh();
+        w.frame->WaitForPendingWork();
         QVERIFY(tree->topLevelItem(0)->child(0)->isExpanded());
 
         // Deleting asks first and moves every component to a remaining study.
         w.confirm = false;
         w.frame->Action(kCmdDeleteStudy)->trigger();
+        w.frame->WaitForPendingWork();
         QCOMPARE(w.questions.size(), 1);
         QCOMPARE(w.questions[0],
                  QStringLiteral("Warning: \nThe study 'Tussock 'upper' plots' including all "
@@ -377,6 +384,7 @@ class MainWindowTest : public QObject {
 
         w.confirm = true;
         w.frame->Action(kCmdDeleteStudy)->trigger();
+        w.frame->WaitForPendingWork();
         QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", id)), 0);
         QCOMPARE(Items(w.View().StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         // The remaining study is current in every component, chain controls included.
@@ -385,7 +393,10 @@ class MainWindowTest : public QObject {
         QVERIFY(w.doc->Session().SmoothingFilterId() > 0);
 
         // The last study too: the form is left without one and its commands disabled.
-        for (int i = 0; i < 2; ++i) w.frame->Action(kCmdDeleteStudy)->trigger();
+        for (int i = 0; i < 2; ++i) {
+            w.frame->Action(kCmdDeleteStudy)->trigger();
+            w.frame->WaitForPendingWork();
+        }
         QCOMPARE(w.View().StudyList()->count(), 0);
         QCOMPARE(w.doc->Session().StudyId(), 0);
         QVERIFY(!w.frame->Action(kCmdImportSpectra)->isEnabled());

@@ -182,11 +182,12 @@ class SpectraWindowTest : public QObject {
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
 
         w->frame->Action(kCmdStudyBrowser)->trigger();
+        w->frame->WaitForPendingWork();
         StudyBrowserWindow* browser = w->frame->StudyBrowserDock();
         QTreeWidgetItem* spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
         const int id = spectrum->text(StudyBrowser::kId).toInt();
         spectrum->setCheckState(0, Qt::Unchecked);
-        QTest::qWait(10);
+        w->frame->WaitForPendingWork();
         QCOMPARE(w->Count(Sql("select disabled from spectrum where spectrum_id = %i", id)), 1);
         QCOMPARE(w->View().LibraryStatus()->text(), QStringLiteral("Not Ready"));
         spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
@@ -202,7 +203,7 @@ class SpectraWindowTest : public QObject {
         QCOMPARE(static_cast<int>(plot->Plot().curves.size()), in_site);
 
         spectrum->setCheckState(0, Qt::Checked);
-        QTest::qWait(10);
+        w->frame->WaitForPendingWork();
         QCOMPARE(w->Count("select count(*) from spectrum where disabled = 1"), 0);
     }
 
@@ -304,6 +305,7 @@ class SpectraWindowTest : public QObject {
         again.show();
         again.InitialUpdate();
         again.RestoreSettings();
+        again.WaitForPendingWork();
         const FormSelections after = again.Form().Selections();
         QCOMPARE(after.derivative_order, 2);
         QCOMPARE(after.classifier, 2);
@@ -331,6 +333,7 @@ class SpectraWindowTest : public QObject {
         const QString second = loaded->item(1)->text();
         loaded->item(0)->setSelected(true);
         again.View()->RemoveLoaded()->click();
+        again.WaitForPendingWork();
         QCOMPARE(test::Items(loaded), QStringList{second});
         QCOMPARE(w->doc->LoadedSpectra().size(), size_t{1});
     }
@@ -347,6 +350,7 @@ class SpectraWindowTest : public QObject {
         again.Frontend().SetMessageBoxes(false);
         again.InitialUpdate();
         again.RestoreSettings();
+        again.WaitForPendingWork();
         QVERIFY(again.SpectraPlotDock());
         QVERIFY(Drawn(again.SpectraPlotDock()));
         QCOMPARE(again.SpectraPlotDock()->StageList()->currentText(), QStringLiteral("Smoothed"));

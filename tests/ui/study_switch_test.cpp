@@ -187,6 +187,7 @@ class StudySwitchTest : public QObject {
         });
         frame->show();
         frame->InitialUpdate();
+        frame->WaitForPendingWork();
         QComboBox* studies = frame->View()->StudyList();
         QCOMPARE(studies->count(), 2);
         const QString target = studies->itemText(1);

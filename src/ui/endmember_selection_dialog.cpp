@@ -36,8 +36,8 @@ int SelectedRow(const QListWidget* list) {
 }  // namespace
 
 EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run,
-                                                   QWidget* parent)
-    : QDialog(parent), model_(session), run_(std::move(run)) {
+                                                   WorkPoster post, QWidget* parent)
+    : QDialog(parent), model_(session), run_(std::move(run)), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Endmember Selection"));
     classes_ = new QListWidget(this);
     classes_->setObjectName(QStringLiteral("classes"));
@@ -105,11 +105,14 @@ void EndmemberSelectionDialog::reject() {
 }
 
 void EndmemberSelectionDialog::Open() {
-    run_([&] { model_.Show(); });
-    Mirror();
-    show();
-    raise();
-    activateWindow();
+    // The classes are read on the database thread; the dialog shows them after.
+    post_([this] { model_.Show(); },
+          [this] {
+              Mirror();
+              show();
+              raise();
+              activateWindow();
+          });
 }
 
 void EndmemberSelectionDialog::Mirror() {

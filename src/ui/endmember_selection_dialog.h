@@ -26,7 +26,8 @@ class EndmemberSelectionDialog : public QDialog {
     Q_OBJECT
 
   public:
-    EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+    EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run, WorkPoster post,
+                             QWidget* parent);
 
     // Refills both lists from the current study and shows the dialog.
     void Open();
@@ -49,6 +50,7 @@ class EndmemberSelectionDialog : public QDialog {
 
     EndmemberSelection model_;
     ActionRunner run_;
+    WorkPoster post_;
     QListWidget* classes_;
     QListWidget* endmembers_;
     QListWidget* elements_;

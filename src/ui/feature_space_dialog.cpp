@@ -20,13 +20,15 @@
 namespace orvane {
 
 FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& form,
-                                       QtFrontend& frontend, ActionRunner run, QWidget* parent)
+                                       QtFrontend& frontend, ActionRunner run, WorkPoster post,
+                                       QWidget* parent)
     : QDialog(parent),
       model_(session),
       session_(session),
       form_(form),
       frontend_(frontend),
-      run_(std::move(run)) {
+      run_(std::move(run)),
+      post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Feature Space Actions"));
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("name"));
@@ -101,11 +103,14 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
 }
 
 void FeatureSpaceDialog::Open(int mode) {
-    if (!run_([&] { model_.Show(mode); })) return;
-    Mirror();
-    show();
-    raise();
-    activateWindow();
+    // The model reads the feature space on the database thread; the dialog shows it after.
+    post_([this, mode] { model_.Show(mode); },
+          [this] {
+              Mirror();
+              show();
+              raise();
+              activateWindow();
+          });
 }
 
 void FeatureSpaceDialog::Mirror() {

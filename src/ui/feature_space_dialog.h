@@ -25,7 +25,7 @@ class FeatureSpaceDialog : public QDialog {
 
   public:
     FeatureSpaceDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
-                       ActionRunner run, QWidget* parent);
+                       ActionRunner run, WorkPoster post, QWidget* parent);
 
     // Fills the working copy for mode 0 (edit), 1 (copy and edit) or 2 (new) and shows the
     // dialog; a mode that needs a current feature space without one shows nothing.
@@ -56,6 +56,7 @@ class FeatureSpaceDialog : public QDialog {
     MainForm& form_;
     QtFrontend& frontend_;
     ActionRunner run_;
+    WorkPoster post_;
     QLineEdit* name_;
     QLineEdit* description_;
     QSpinBox* dimension_;

@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <memory>
 
 #include "chain/filter_details.h"
 #include "chain/processing_session.h"
@@ -12,8 +13,8 @@
 namespace orvane {
 
 FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, ActionRunner run,
-                                         QWidget* parent)
-    : QDialog(parent), session_(session), run_(std::move(run)) {
+                                         WorkPoster post, QWidget* parent)
+    : QDialog(parent), session_(session), run_(std::move(run)), post_(std::move(post)) {
     size_ = new QSpinBox(this);
     size_->setObjectName(QStringLiteral("filterSize"));
     order_ = new QSpinBox(this);
@@ -29,13 +30,18 @@ FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, ActionRunne
 }
 
 void FilterDetailsDialog::Open(Target target) {
+    auto current = std::make_shared<FilterDetailValues>();
+    ProcessingSession& session = session_;
+    post_(
+        [&session, target, current] {
+            *current = target == Target::kSmoothing ? CurrentSmoothingDetails(session)
+                                                    : CurrentDerivativeDetails(session);
+        },
+        [this, target, current] { Show(target, *current); });
+}
+
+void FilterDetailsDialog::Show(Target target, const FilterDetailValues& current) {
     target_ = target;
-    FilterDetailValues current;
-    const bool ready = run_([&] {
-        current = target == Target::kSmoothing ? CurrentSmoothingDetails(session_)
-                                               : CurrentDerivativeDetails(session_);
-    });
-    if (!ready) return;
     derivative_order_ = current.derivative_order;
     const int size = current.size;
     const int order = current.order;

@@ -21,9 +21,10 @@ class FilterDetailsDialog : public QDialog {
   public:
     enum class Target { kSmoothing, kDerivative };
 
-    FilterDetailsDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+    FilterDetailsDialog(ProcessingSession& session, ActionRunner run, WorkPoster post,
+                        QWidget* parent);
 
-    // Takes the current values of the target and shows the dialog.
+    // Queues reading the current values of the target, then shows the dialog with them.
     void Open(Target target);
     void accept() override;
 
@@ -31,11 +32,13 @@ class FilterDetailsDialog : public QDialog {
     QSpinBox* OrderField() const { return order_; }
 
   private:
+    void Show(Target target, const FilterDetailValues& current);
     FilterDetailRanges Ranges(int order) const;
     void ApplyRanges();
 
     ProcessingSession& session_;
     ActionRunner run_;
+    WorkPoster post_;
     Target target_ = Target::kSmoothing;
     int derivative_order_ = 0;
     QSpinBox* size_;

@@ -66,6 +66,9 @@ namespace orvane {
 
 namespace {
 
+// The status bar's note while queued work is done.
+const QString kWaitingNote = QStringLiteral("Waiting for the database server");
+
 // The commands that open a dialog or a file chooser before anything happens.
 bool OpensDialog(int id) {
     static const std::set<int> ids = {
@@ -567,10 +570,9 @@ void MainWindow::ShowPending() {
     busy_cursor_ = quick;
     if (!quick) return;
     const int waiting = static_cast<int>(queue_.size());
-    statusBar()->showMessage(
-        waiting == 0 ? QStringLiteral("Waiting for the database server...")
-                     : QStringLiteral("Waiting for the database server (%1 more queued)...")
-                           .arg(waiting));
+    statusBar()->showMessage(waiting == 0 ? kWaitingNote + QStringLiteral("...")
+                                          : kWaitingNote + QStringLiteral(" (%1 more queued)...")
+                                                               .arg(waiting));
 }
 
 void MainWindow::StartNext() {
@@ -580,7 +582,9 @@ void MainWindow::StartNext() {
         view_->ClearPending();
         view_->Mirror(state_);
         ShowPending();
-        statusBar()->clearMessage();
+        // The waiting note goes; what the outcome said (Cancelled, Connected again) stays.
+        if (statusBar()->currentMessage().startsWith(kWaitingNote))
+            statusBar()->showMessage(QStringLiteral("Ready"));
         return;
     }
     Work next = std::move(queue_.front());
@@ -870,14 +874,16 @@ ImportSensorDialog* MainWindow::ImportSensor() {
 WavebandFilterDialog* MainWindow::WavebandFilter() {
     if (!waveband_filter_)
         waveband_filter_ = new WavebandFilterDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
+            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
+            this);
     return waveband_filter_;
 }
 
 FilterDetailsDialog* MainWindow::FilterDetails() {
     if (!filter_details_)
         filter_details_ = new FilterDetailsDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, this);
+            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
+            this);
     return filter_details_;
 }
 
@@ -944,7 +950,8 @@ MapAccuracyDialog* MainWindow::MapAccuracyChoice() {
 
 FeatureSpaceDialog* MainWindow::FeatureSpace() {
     if (!feature_space_)
-        feature_space_ = new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), this);
+        feature_space_ =
+            new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), Poster(), this);
     return feature_space_;
 }
 
@@ -987,7 +994,8 @@ StudyBrowserWindow* MainWindow::StudyBrowserDock() {
 
 EndmemberSelectionDialog* MainWindow::EndmemberSelection() {
     if (!endmember_selection_)
-        endmember_selection_ = new EndmemberSelectionDialog(doc_.Session(), Runner(), this);
+        endmember_selection_ =
+            new EndmemberSelectionDialog(doc_.Session(), Runner(), Poster(), this);
     return endmember_selection_;
 }
 

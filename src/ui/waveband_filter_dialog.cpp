@@ -12,8 +12,8 @@
 namespace orvane {
 
 WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRunner run,
-                                           QWidget* parent)
-    : QDialog(parent), model_(session), run_(std::move(run)) {
+                                           WorkPoster post, QWidget* parent)
+    : QDialog(parent), model_(session), run_(std::move(run)), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Waveband Filter Setup"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ranges"));
@@ -73,10 +73,14 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
 
 void WavebandFilterDialog::Open() {
     note_->clear();
-    if (run_([&] { model_.Show(); })) Refill();
-    show();
-    raise();
-    activateWindow();
+    // The ranges are read on the database thread; the dialog shows them after.
+    post_([this] { model_.Show(); },
+          [this] {
+              Refill();
+              show();
+              raise();
+              activateWindow();
+          });
 }
 
 void WavebandFilterDialog::Refill() {

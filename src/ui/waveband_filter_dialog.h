@@ -20,7 +20,8 @@ class WavebandFilterDialog : public QDialog {
     Q_OBJECT
 
   public:
-    WavebandFilterDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+    WavebandFilterDialog(ProcessingSession& session, ActionRunner run, WorkPoster post,
+                         QWidget* parent);
 
     // Loads the current study's ranges and shows the dialog.
     void Open();
@@ -45,6 +46,7 @@ class WavebandFilterDialog : public QDialog {
 
     WavebandFilterSetup model_;
     ActionRunner run_;
+    WorkPoster post_;
     QListWidget* list_;
     QLabel* note_;  // what "Add default ranges" added, or why nothing
     WavelengthPairDialog* band_;

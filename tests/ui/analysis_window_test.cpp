@@ -570,6 +570,7 @@ class AnalysisWindowTest : public QObject {
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdString(w.dir.Path()));
         w.frame->Action(kCmdEndmemberSelection)->trigger();
+        w.frame->WaitForPendingWork();
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
         // The moves are icons that say what they do; Cancel takes back what was moved.
@@ -585,6 +586,7 @@ class AnalysisWindowTest : public QObject {
         box->button(QDialogButtonBox::Cancel)->click();
         QVERIFY(!e->isVisible());
         w.frame->Action(kCmdEndmemberSelection)->trigger();
+        w.frame->WaitForPendingWork();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
         QVERIFY(Items(e->Endmembers()).isEmpty());
         for (const char* name : {"grass", "soil"}) {

@@ -95,6 +95,7 @@ class DialogsTest : public QObject {
     void wavebandRangeOpensEmptyWithTheFocusInLower() {
         Window w("uiband");
         w.frame->RunCommand(kCmdWavebandFilterSetup);
+        w.frame->WaitForPendingWork();
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         WavelengthPairDialog* band = dialog->BandDialog();
         for (QSpinBox* field : {band->FirstField(), band->SecondField()}) {
@@ -217,6 +218,7 @@ class DialogsTest : public QObject {
         QTest::keyClick(smoothing, Qt::Key_Down);
         w.frame->WaitForPendingWork();
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
+        w.frame->WaitForPendingWork();
         FilterDetailsDialog* details = w.frame->FilterDetails();
         QVERIFY2(details->isVisible(), w.LastError().c_str());
         QCOMPARE(details->SizeField()->suffix(), QStringLiteral(" nm"));
@@ -224,6 +226,7 @@ class DialogsTest : public QObject {
         details->reject();
         // The derivative runs on the sensor's bands.
         details->Open(FilterDetailsDialog::Target::kDerivative);
+        w.frame->WaitForPendingWork();
         if (details->isVisible()) QCOMPARE(details->SizeField()->suffix(), QStringLiteral(" bands"));
     }
 

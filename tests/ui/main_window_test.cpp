@@ -62,6 +62,7 @@ struct Window : test::Workbench {
     }
     FeatureSpaceDialog* OpenFeatureSpace(int command) {
         frame->RunCommand(command);
+        frame->WaitForPendingWork();
         frame->FeatureSpace()->SetBandEditor([this](int& l, int& u) { return AnswerBand(l, u); });
         return frame->FeatureSpace();
     }
@@ -259,6 +260,7 @@ class MainWindowTest : public QObject {
     void chainSettingsDialogsStoreTheirRowsAndRefreshTheChain() {
         Window w("uichain");
         w.frame->RunCommand(kCmdWavebandFilterSetup);
+        w.frame->WaitForPendingWork();
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         QVERIFY(dialog->isVisible());
         w.bands = {{1350, 1450}, {1800, 1950}, {1790, 1960}};
@@ -276,6 +278,7 @@ class MainWindowTest : public QObject {
 
         // Cancel leaves the stored ranges alone.
         w.frame->RunCommand(kCmdWavebandFilterSetup);
+        w.frame->WaitForPendingWork();
         dialog->List()->setCurrentRow(0);
         click("delete");
         click("cancel");
@@ -301,6 +304,7 @@ class MainWindowTest : public QObject {
                  2);
 
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
+        w.frame->WaitForPendingWork();
         FilterDetailsDialog* details = w.frame->FilterDetails();
         QVERIFY(details->isVisible());
         QCOMPARE(details->SizeField()->value(), 31);

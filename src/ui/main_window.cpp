@@ -297,7 +297,8 @@ void MainWindow::UpdateCommands() {
 }
 
 void MainWindow::Refresh() {
-    // The UI thread holds the form now (no work runs): its state is taken here.
+    // While work runs the form is the worker's; its state is shown when the work is done.
+    if (job_) return;
     state_ = form_->State();
     Apply();
 }
@@ -434,6 +435,11 @@ void MainWindow::SaveSettings() {
 }
 
 void MainWindow::OfferKeptReports(const std::vector<ReportJournal::Orphan>& kept) {
+    // The report belongs to the work asked before until it is done.
+    Post({}, [this, kept] { OfferNow(kept); });
+}
+
+void MainWindow::OfferNow(const std::vector<ReportJournal::Orphan>& kept) {
     for (const ReportJournal::Orphan& report : kept) {
         const bool empty = report.text.find_first_not_of(" \n-") == std::string::npos;
         if (empty || frontend_->Confirm("Orvane ended without closing its window last time; the "
@@ -538,6 +544,11 @@ void MainWindow::Post(std::function<void()> work, std::function<void()> done) {
         // The controls show again what the form holds, not the choice that was refused.
         view_->ClearPending();
         view_->Mirror(state_);
+        return;
+    }
+    // A mere follow-up with nothing before it needs no thread.
+    if (!work && !job_ && queue_.empty() && !in_done_) {
+        if (done) RunHere(done);
         return;
     }
     queue_.push_back({std::move(work), std::move(done), false});
@@ -958,8 +969,12 @@ FeatureSpaceDialog* MainWindow::FeatureSpace() {
 SpectraPlotWindow* MainWindow::SpectraPlotDock() {
     if (!spectra_plot_) {
         // A plot replaced by a newer one stops without the status bar saying "Cancelling".
-        spectra_plot_ = new SpectraPlotWindow(doc_, *frontend_, Runner(), Jobs(),
-                                              [this] { job_progress_.RequestCancel(); }, this);
+        spectra_plot_ = new SpectraPlotWindow(
+            doc_, *frontend_, Runner(), Jobs(),
+            [this] {
+                if (job_long_) job_progress_.RequestCancel();
+            },
+            [this] { WaitForPendingWork(); }, this);
         PlaceDock(*this, spectra_plot_);
         spectra_plot_->RefreshSpecies();
         FitScreen();

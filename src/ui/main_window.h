@@ -145,6 +145,7 @@ class MainWindow : public QMainWindow {
     bool RunHere(const std::function<void()>& action);
     void ShowPending();
     void RestoreNow();
+    void OfferNow(const std::vector<ReportJournal::Orphan>& kept);
     // The report as the document holds it, between pieces of work.
     void ShowReportNow();
     // Reports how an action or job ended; true when it completed.

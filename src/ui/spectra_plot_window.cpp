@@ -45,13 +45,14 @@ QVector<double> Values(const std::vector<double>& v) { return QVector<double>(v.
 
 SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                                      JobRunner jobs, std::function<void()> cancel_job,
-                                     QWidget* parent)
+                                     std::function<void()> settle, QWidget* parent)
     : QDockWidget(QStringLiteral("Spectra Plot"), parent),
       doc_(doc),
       frontend_(frontend),
       run_(std::move(run)),
       jobs_(std::move(jobs)),
       cancel_job_(std::move(cancel_job)),
+      settle_(std::move(settle)),
       form_(doc) {
     setObjectName(QStringLiteral("spectraPlot"));
     auto* body = new QWidget(this);
@@ -216,6 +217,8 @@ void SpectraPlotWindow::RefreshSpecies() {
 }
 
 bool SpectraPlotWindow::Replot() {
+    // The choices are read against the session, which queued work may be changing.
+    if (settle_) settle_();
     Mirror();
     const std::string nothing = form_.NothingToPlot();
     if (!nothing.empty() && !computing_) {

@@ -32,9 +32,10 @@ class SpectraPlotWindow : public QDockWidget {
 
   public:
     // `jobs` computes on the worker thread; `cancel_job` asks the running job to stop.
+    // `settle` returns once the window's queued work is done: the plot reads the session.
     SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                       JobRunner jobs, std::function<void()> cancel_job,
-                      QWidget* parent = nullptr);
+                      std::function<void()> settle, QWidget* parent = nullptr);
     ~SpectraPlotWindow() override;
 
     SpectraPlotForm& Form() { return form_; }
@@ -84,6 +85,7 @@ class SpectraPlotWindow : public QDockWidget {
     ActionRunner run_;
     JobRunner jobs_;
     std::function<void()> cancel_job_;
+    std::function<void()> settle_;
     SpectraPlotForm form_;
     SpectraPlot plot_;
     QComboBox* stage_;

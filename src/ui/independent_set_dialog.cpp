@@ -12,9 +12,9 @@
 
 namespace orvane {
 
-IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, WorkPoster post,
                                            JobRunner job, QWidget* parent)
-    : QDialog(parent), doc_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
+    : QDialog(parent), doc_(doc), frontend_(frontend), post_(std::move(post)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Discriminant Analysis using independent Dataset"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("studies"));
@@ -31,16 +31,20 @@ IndependentSetDialog::IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& f
 }
 
 void IndependentSetDialog::Open() {
-    run_([&] {
-        list_->clear();
-        for (const StudyItem& study : IndependentStudies(doc_.Session())) {
-            auto* item = new QListWidgetItem(QString::fromStdString(study.name), list_);
-            item->setData(Qt::UserRole, study.study_id);
-        }
-    });
-    show();
-    raise();
-    activateWindow();
+    // The studies are read on the database thread; the dialog lists them after.
+    auto studies = std::make_shared<std::vector<StudyItem>>();
+    WorkbenchDocument& doc = doc_;
+    post_([&doc, studies] { *studies = IndependentStudies(doc.Session()); },
+          [this, studies] {
+              list_->clear();
+              for (const StudyItem& study : *studies) {
+                  auto* item = new QListWidgetItem(QString::fromStdString(study.name), list_);
+                  item->setData(Qt::UserRole, study.study_id);
+              }
+              show();
+              raise();
+              activateWindow();
+          });
 }
 
 void IndependentSetDialog::accept() {

@@ -21,7 +21,8 @@ class IndependentSetDialog : public QDialog {
     Q_OBJECT
 
   public:
-    IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run, JobRunner job, QWidget* parent);
+    IndependentSetDialog(WorkbenchDocument& doc, QtFrontend& frontend, WorkPoster post, JobRunner job,
+                         QWidget* parent);
 
     // Lists the studies other than the current one and shows the dialog. The list is filled
     // at every showing: a study created, deleted or made current since the last one would
@@ -38,7 +39,7 @@ class IndependentSetDialog : public QDialog {
   private:
     WorkbenchDocument& doc_;
     QtFrontend& frontend_;
-    ActionRunner run_;
+    WorkPoster post_;
     JobRunner job_;
     QListWidget* list_;
     std::function<void(const std::vector<ResultTable>&)> shown_;

@@ -910,7 +910,7 @@ CreateStudyDialog* MainWindow::CreateStudy() {
 
 IndependentSetDialog* MainWindow::IndependentSet() {
     if (!independent_set_) {
-        independent_set_ = new IndependentSetDialog(doc_, *frontend_, Runner(), Jobs(), this);
+        independent_set_ = new IndependentSetDialog(doc_, *frontend_, Poster(), Jobs(), this);
         independent_set_->SetResultShown(
             [this](const std::vector<ResultTable>& tables) { ResultTablesDock()->Show(tables); });
     }
@@ -925,7 +925,7 @@ SiteAccuracyDialog* MainWindow::SiteAccuracy() {
 
 SensorComparisonDialog* MainWindow::CompareSensorsDialog() {
     if (!sensor_comparison_) {
-        sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Runner(), Jobs(), this);
+        sensor_comparison_ = new SensorComparisonDialog(doc_, *frontend_, Poster(), Jobs(), this);
         sensor_comparison_->SetResultShown([this](const SensorComparison& comparison) {
             ResultTablesDock()->Show({SensorComparisonTable(comparison)});
         });

@@ -13,8 +13,8 @@
 namespace orvane {
 
 SensorComparisonDialog::SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend,
-                                               ActionRunner run, JobRunner job, QWidget* parent)
-    : QDialog(parent), form_(doc), frontend_(frontend), run_(std::move(run)), job_(std::move(job)) {
+                                               WorkPoster post, JobRunner job, QWidget* parent)
+    : QDialog(parent), form_(doc), frontend_(frontend), post_(std::move(post)), job_(std::move(job)) {
     setWindowTitle(QStringLiteral("Compare Sensors"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("sensors"));
@@ -40,18 +40,19 @@ SensorComparisonDialog::SensorComparisonDialog(WorkbenchDocument& doc, QtFronten
 }
 
 void SensorComparisonDialog::Open() {
-    run_([&] {
-        form_.Refresh();
-        list_->clear();
-        for (int i = 0; i < form_.Sensors().Count(); ++i) {
-            const FormItem& sensor = form_.Sensors().items[static_cast<size_t>(i)];
-            auto* item = new QListWidgetItem(QString::fromStdString(sensor.text), list_);
-            item->setSelected(form_.Chosen(i));
-        }
-    });
-    show();
-    raise();
-    activateWindow();
+    // The sensors are read on the database thread; the dialog lists them after.
+    post_([this] { form_.Refresh(); },
+          [this] {
+              list_->clear();
+              for (int i = 0; i < form_.Sensors().Count(); ++i) {
+                  const FormItem& sensor = form_.Sensors().items[static_cast<size_t>(i)];
+                  auto* item = new QListWidgetItem(QString::fromStdString(sensor.text), list_);
+                  item->setSelected(form_.Chosen(i));
+              }
+              show();
+              raise();
+              activateWindow();
+          });
 }
 
 void SensorComparisonDialog::accept() {

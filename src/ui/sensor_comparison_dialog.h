@@ -21,7 +21,7 @@ class SensorComparisonDialog : public QDialog {
     Q_OBJECT
 
   public:
-    SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
+    SensorComparisonDialog(WorkbenchDocument& doc, QtFrontend& frontend, WorkPoster post,
                            JobRunner job, QWidget* parent);
 
     // Lists the sensors afresh, the current one chosen, and shows the dialog.
@@ -40,7 +40,7 @@ class SensorComparisonDialog : public QDialog {
     std::function<void(const SensorComparison&)> shown_;
     SensorComparisonForm form_;
     QtFrontend& frontend_;
-    ActionRunner run_;
+    WorkPoster post_;
     JobRunner job_;
     QListWidget* list_;
     QComboBox* validation_;

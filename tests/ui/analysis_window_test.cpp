@@ -394,6 +394,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(w.Report().contains(QStringLiteral("Discriminant Analysis (leave-one-out)")));
 
         w.frame->RunCommand(kCmdIndependentSet);
+        w.frame->WaitForPendingWork();
         IndependentSetDialog* independent = w.frame->IndependentSet();
         QCOMPARE(Items(independent->List()), QStringList{"Independent study"});
         independent->accept();

@@ -87,6 +87,7 @@ class ScreenshotsTest : public QObject {
         QVERIFY(Shot(tables, "separability-table.png"));
 
         frame.RunCommand(kCmdCompareSensors);
+        frame.WaitForPendingWork();
         SensorComparisonDialog* compare = frame.CompareSensorsDialog();
         for (int i = 0; i < compare->List()->count(); ++i) compare->List()->item(i)->setSelected(true);
         compare->accept();

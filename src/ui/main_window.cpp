@@ -735,7 +735,7 @@ void MainWindow::RunCommand(int id) {
     // after the work asked before it; those that queue their work need not wait.
     static const std::set<int> queued = {
         kCmdDeleteStudy, kCmdStudyReport, kCmdFeatureSpaceDelete, kCmdDeleteSensor,
-        kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca, kCmdUnmix,
+        kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca,
         kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit};
     if (queued.count(id) == 0 && FindAnalysisByMenuId(id) == nullptr) {
         WaitForPendingWork();
@@ -998,6 +998,8 @@ StudyBrowserWindow* MainWindow::StudyBrowserDock() {
         FitScreen();
         QTimer::singleShot(0, this, &MainWindow::FitScreen);
         study_browser_->SetPlotRequest([this](const std::vector<int>& ids) {
+            // The plot dock reads the study as it opens.
+            WaitForPendingWork();
             SpectraPlotDock()->show();
             SpectraPlotDock()->raise();
             SpectraPlotDock()->ShowChosen(ids);

@@ -117,6 +117,8 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     job_timer_->setInterval(100);
     connect(job_timer_, &QTimer::timeout, this, &MainWindow::ShowJobProgress);
     statusBar()->showMessage(QStringLiteral("Ready"));
+    // Until the first fill is done the controls show an empty form, disabled as it says.
+    view_->Mirror(state_);
 }
 
 MainWindow::~MainWindow() {
@@ -344,16 +346,18 @@ void MainWindow::Apply() {
 }
 
 void MainWindow::InitialUpdate() {
-    Post([this] { form_->InitialUpdate(); });
-    // The window takes its size from the lists once they are filled.
-    Post({}, [this] {
+    // A usable size from the start, as far as the screen allows; the lists, once filled, may
+    // ask for more.
+    const auto fit = [this] {
         adjustSize();
-        // A usable size from the start, as far as the screen allows.
         const QSize room = screen() ? screen()->availableGeometry().size() : QSize(1200, 760);
         resize(std::min(std::max(width(), 1200), room.width()),
                std::min(std::max(height(), 760), room.height()));
         FitScreen();
-    });
+    };
+    fit();
+    Post([this] { form_->InitialUpdate(); });
+    Post({}, fit);
 }
 
 void MainWindow::FitScreen() {

@@ -4,6 +4,7 @@
 #include <errmsg.h>
 #include <fcntl.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -264,9 +265,19 @@ void Database::Open() {
                             params.password.c_str(), params.database.c_str(), params.port, nullptr,
                             0)) {
         std::string text = mysql_error(connection_->mysql);
-        const bool tls_failed = mysql_errno(connection_->mysql) == CR_SSL_CONNECTION_ERROR;
+        const unsigned error = mysql_errno(connection_->mysql);
+        const bool tls_failed = error == CR_SSL_CONNECTION_ERROR;
         mysql_close(connection_->mysql);
         connection_->mysql = nullptr;
+        // A server that requires encryption turns a plain login away as a wrong password would;
+        // one that offers TLS is told apart, so that the message names the missing key too.
+        if (!tls && error == ER_ACCESS_DENIED_ERROR &&
+            ServerOffersTls(params.host, params.port, timeout * 1000) == true)
+            throw ConnectError(
+                "The server at " + server + " refused the account " + params.user + " (" + text +
+                "). Check the user and password of the configuration; if it is a lab's server, "
+                "it accepts encrypted connections only: add the line \"ssl_ca FILE\" with the "
+                "lab's CA file (ca.pem, from its administrator) to the configuration.");
         if (tls_failed && text.find("does not support") != std::string::npos)
             throw ConnectError(plain_refusal);
         if (tls_failed && verify)

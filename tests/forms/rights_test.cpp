@@ -15,6 +15,8 @@
 #include "forms/abundance_settings.h"
 #include "forms/command_rights.h"
 #include "forms/feature_space_actions.h"
+#include "forms/main_form.h"
+#include "forms/workbench_document.h"
 #include "forms/menu_command.h"
 #include "spectra/species_names.h"
 #include "stats/mixture_edit.h"
@@ -103,6 +105,9 @@ TEST_F(Rights, EachRoleIsRefusedWhatItMayNotRunBeforeAnyWork) {
         {reader, {"species", "list", "--study", "Alpha"}, ""},
         {reader, {"study", "history", "--study", "Beta"}, ""},
         {editor, {"species", "rename", "grass", "--common", "Meadow", "--study", "Alpha"}, ""},
+        // A study the editor makes is its own to change.
+        {editor, {"study", "create", "--name", "Gamma", "--path", folder.Path()}, ""},
+        {editor, {"filter", "set", "1350-1450", "--study", "Gamma"}, ""},
         {admin, {"species", "rename", "moss", "--common", "Moss", "--study", "Beta"}, ""},
     };
     for (const Case& c : cases) {
@@ -114,7 +119,7 @@ TEST_F(Rights, EachRoleIsRefusedWhatItMayNotRunBeforeAnyWork) {
             EXPECT_FALSE(Contains(out.err, "denied")) << out.err;
         }
     }
-    EXPECT_EQ(Count("select count(*) from study"), 2);
+    EXPECT_EQ(Count("select count(*) from study"), 3);
     EXPECT_EQ(Count("select count(*) from feature_space"), 0);
     EXPECT_EQ(Text("select common_name from species where folder_name = 'grass'"), "Meadow");
     EXPECT_EQ(Text("select common_name from species where folder_name = 'moss'"), "Moss");
@@ -159,8 +164,10 @@ TEST_F(Rights, ServerRefusalsAreToldInTheCommandsWordsNeverAsSql) {
                               "account " + editor.Name() + " is not an editor"));
     EXPECT_EQ(Count("select count(*) from library"), 1);
 
-    // The window's words for the triggers' refusal of a reader.
-    LabAccount reader(scratch_, "reader");
+    // The window's words for the triggers' refusal of a reader whose grants would let it
+    // write (as a hand-made account's might): the schema's triggers refuse it all the same.
+    LabAccount reader(scratch_, "editor");
+    db().Execute("update lab_account set role = 'reader' where account = '" + reader.Name() + "'");
     ProcessingSession session(reader.Connect(), nullptr);
     SpeciesRename names;
     names.common = "x";
@@ -173,6 +180,37 @@ TEST_F(Rights, ServerRefusalsAreToldInTheCommandsWordsNeverAsSql) {
                   "Species rename needs the editor role; the account " + reader.Name() +
                       " has the reader role.");
     }
+}
+
+// The window disables what the account may not run, saying why, and shows who is logged in.
+TEST_F(Rights, TheWindowDisablesWhatTheRoleMayNotRun) {
+    LabAccount reader(scratch_, "reader"), editor(scratch_, "editor");
+    editor.Grant(beta_);
+    test::TempDir dir_r, dir_e;
+    WorkbenchDocument as_reader(reader.WriteConfig(dir_r.Path()));
+    MainForm form(as_reader);
+    form.InitialUpdate();
+    EXPECT_EQ(form.AccountText(), reader.Name() + " (reader)");
+    EXPECT_EQ(form.CommandDisabledReason(kCmdImportSpectra),
+              "Import needs the editor role; the account " + reader.Name() + " has the reader role.");
+    EXPECT_EQ(form.CommandDisabledReason(kCmdImportSensor),
+              "Sensor import needs the admin role; the account " + reader.Name() +
+                  " has the reader role.");
+    EXPECT_TRUE(form.CommandEnabled(kCmdStudyReport));
+
+    WorkbenchDocument as_editor(editor.WriteConfig(dir_e.Path()));
+    MainForm editors(as_editor);
+    editors.InitialUpdate();
+    ASSERT_TRUE(editors.MakeStudyCurrent(alpha_));
+    EXPECT_TRUE(Contains(editors.CommandDisabledReason(kCmdSpeciesNames),
+                         "Species rename changes the study \"Alpha\", of which the account " +
+                             editor.Name() + " is not an editor"));
+    EXPECT_TRUE(editors.CommandEnabled(kCmdCreateStudy));
+    editors.SelectSmoothing(static_cast<int>(SmoothingType::kMovingWindow));
+    EXPECT_FALSE(editors.SmoothingEditEnabled());  // the window's size is stored with the study
+    ASSERT_TRUE(editors.MakeStudyCurrent(beta_));
+    EXPECT_TRUE(editors.CommandEnabled(kCmdSpeciesNames));
+    EXPECT_TRUE(editors.SmoothingEditEnabled());
 }
 
 // Choosing a smoothing, a derivative or a stage mode the study has no row for would make one;

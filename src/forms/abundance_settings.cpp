@@ -193,9 +193,14 @@ void AbundanceSettings::Ok(int selected_index) {
         }
         throw RecordChanged("The mixture \"" + name + "\"", change);
     }
-    // What is stored is now the starting point of further edits.
-    original_ = working_;
+    // What is stored is now the starting point of further edits: read again, with the
+    // versions the stored rows have now.
+    for (int mixture : changed_) {
+        original_.erase(mixture);
+        working_.erase(mixture);
+    }
     changed_.clear();
+    if (mixture_ != 0) Refresh();
 }
 
 void AbundanceSettings::Complement() {

@@ -395,6 +395,16 @@ TEST_F(TwoEditors, OfAbundances) {
     dialog.SelectEndmember(0);
     EXPECT_EQ(dialog.AbundanceText(), "0.65");  // the newer value is shown
     EXPECT_FALSE(dialog.Changed());
+    // Made on the newer values, A's changes are stored, one OK after another.
+    dialog.SetAbundanceText("0.6");
+    dialog.Ok(0);
+    dialog.SelectEndmember(1);  // soil
+    dialog.SetAbundanceText("0.4");
+    dialog.Ok(1);
+    EXPECT_EQ(Text(Sql("select group_concat(abundance order by endmember_id) from mixture where "
+                       "species_id = %i",
+                       mix)),
+              grass < soil ? "0.6,0.4" : "0.4,0.6");
 }
 
 // Every command of the command line is judged by a declared rule.

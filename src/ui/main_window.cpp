@@ -441,7 +441,7 @@ bool MainWindow::Settle(std::exception_ptr failure) {
     } catch (const ConnectionLost& e) {
         OfferReconnect(e.what());
     } catch (const AccessDenied& e) {
-        frontend_->Error(form_->RefusalText(e));
+        frontend_->Error(form_->RefusalText(e, command_ ? command_ : job_command_));
     } catch (const OrvaneError& e) {
         frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
@@ -498,6 +498,7 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
     job_progress_.Reset();
     job_failure_ = nullptr;
     job_done_ = std::move(done);
+    job_command_ = command_;
     Database& db = doc_.Session().Db();
     job_ = QThread::create([this, &db, work = std::move(work)] {
         try {
@@ -567,6 +568,7 @@ void MainWindow::JobEnded() {
     job_done_ = nullptr;
     bool ok = Settle(job_failure_);
     job_failure_ = nullptr;
+    job_command_ = 0;
     // What follows the job (tables, plots) may fail too, and is reported the same way.
     if (ok && done)
         Run(done);
@@ -590,7 +592,9 @@ void MainWindow::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
+    command_ = id;
     if (handler != handlers_.end()) handler->second();
+    command_ = 0;
     // A dock opened or a dialog's choice is kept at once, not only when the window closes.
     if (remember_) SaveSettings();
 }

@@ -172,6 +172,10 @@ class MainWindow : public QMainWindow {
     QThread* job_ = nullptr;
     std::exception_ptr job_failure_;
     std::function<void()> job_done_;
+    // The menu command running now, and the one whose job runs (0: none), whose words a
+    // refusal of the server takes.
+    int command_ = 0;
+    int job_command_ = 0;
     orvane::Feedback job_progress_;
     QProgressBar* job_bar_ = nullptr;
     // The account and its role, at the status bar's right.

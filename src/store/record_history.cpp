@@ -116,8 +116,7 @@ RecordChanged::RecordChanged(const std::string& what, const std::optional<LastCh
                                                    : change->changed_by) +
                        " changed it at " + HistoryTime(change->changed_at) + " (version " +
                        std::to_string(change->version) +
-                       "). Nothing was saved; its newer values are read again, so look at them "
-                       "and make the change anew."
+                       "). Nothing was saved; make the change again on its newer values."
                  : what + " changed since it was read: another session removed it. Nothing "
                           "was saved.") {}
 

@@ -24,10 +24,14 @@ std::string StudyHistoryText(Database& db, int study_id) {
     using Row = std::array<std::string, 7>;
     std::vector<Row> rows = {
         {"record", "name", "created by", "created at", "changed by", "changed at", "version"}};
+    // Records older than the history columns name nobody.
+    const auto who = [](const std::string& account) {
+        return account.empty() ? std::string("unknown") : EscapeControls(account);
+    };
     for (const RecordHistory& h : StudyHistory(db, study_id))
-        rows.push_back({h.kind, EscapeControls(h.name), EscapeControls(h.created_by),
-                        HistoryTime(h.created_at), EscapeControls(h.changed_by),
-                        HistoryTime(h.changed_at), std::to_string(h.version)});
+        rows.push_back({h.kind, EscapeControls(h.name), who(h.created_by),
+                        HistoryTime(h.created_at), who(h.changed_by), HistoryTime(h.changed_at),
+                        std::to_string(h.version)});
     std::array<size_t, 7> width{};
     for (const Row& r : rows)
         for (size_t c = 0; c < r.size(); ++c) width[c] = std::max(width[c], Characters(r[c]));

@@ -154,7 +154,7 @@ std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int 
 namespace {
 
 // The quoted name after `after` in a server message ('bob'@'host', `db`.`table`, 'db.f'):
-// its last part, without quotes; empty when the message has none.
+// the name after its last dot, without quotes; empty when the message has none.
 std::string QuotedAfter(const std::string& text, const std::string& after) {
     const size_t at = text.find(after);
     if (at == std::string::npos) return "";

@@ -16,6 +16,7 @@
 #include "forms/command_rights.h"
 #include "forms/feature_space_actions.h"
 #include "forms/main_form.h"
+#include "forms/study_browser.h"
 #include "forms/workbench_document.h"
 #include "forms/menu_command.h"
 #include "spectra/species_names.h"
@@ -197,6 +198,9 @@ TEST_F(Rights, TheWindowDisablesWhatTheRoleMayNotRun) {
               "Sensor import needs the admin role; the account " + reader.Name() +
                   " has the reader role.");
     EXPECT_TRUE(form.CommandEnabled(kCmdStudyReport));
+    EXPECT_EQ(StudyBrowser(as_reader, form).ChangeRefusal(),
+              "Spectra disable needs the editor role; the account " + reader.Name() +
+                  " has the reader role.");
 
     WorkbenchDocument as_editor(editor.WriteConfig(dir_e.Path()));
     MainForm editors(as_editor);

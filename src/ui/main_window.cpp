@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QDockWidget>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -109,6 +110,10 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     job_cancel_->setObjectName(QStringLiteral("jobCancel"));
     statusBar()->addPermanentWidget(job_bar_);
     statusBar()->addPermanentWidget(job_cancel_);
+    account_label_ = new QLabel(QString::fromStdString(form_->AccountText()), this);
+    account_label_->setObjectName(QStringLiteral("accountRole"));
+    account_label_->setToolTip(QStringLiteral("The database account and its role"));
+    statusBar()->addPermanentWidget(account_label_);
     job_bar_->hide();
     job_cancel_->hide();
     connect(job_cancel_, &QPushButton::clicked, this, &MainWindow::CancelJob);
@@ -251,6 +256,7 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
         const QString pairs = QString::fromStdString(capital(stage.pairs));
         const QString title = QString::fromStdString(pairs_title);
         QAction* edit = sub->addAction(QString::fromStdString(entries.back()) + QStringLiteral("..."));
+        stage_pairs_actions_.push_back(edit);
         const Stage id = stage.stage;
         connect(edit, &QAction::triggered, this, [this, id, pairs, title] {
             std::string current;
@@ -285,6 +291,8 @@ void MainWindow::UpdateCommands() {
             stage_mode_actions_[i][m]->setChecked(static_cast<int>(m) == stages[i].mode);
             stage_mode_actions_[i][m]->setEnabled(!long_job && state_.chain_controls);
         }
+    for (size_t i = 0; i < stages.size() && i < stage_pairs_actions_.size(); ++i)
+        stage_pairs_actions_[i]->setEnabled(!long_job && stages[i].pairs_enabled);
     for (const auto& [id, action] : actions_) {
         // While a job uses the session, only what leaves it alone stays available.
         const bool untouched_by_job =
@@ -478,6 +486,8 @@ bool MainWindow::Settle(std::exception_ptr failure) {
         statusBar()->showMessage(QStringLiteral("Cancelled"), 5000);
     } catch (const ConnectionLost& e) {
         OfferReconnect(e.what());
+    } catch (const AccessDenied& e) {
+        frontend_->Error(form_->RefusalText(e, command_ ? command_ : job_command_));
     } catch (const OrvaneError& e) {
         frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
@@ -555,7 +565,7 @@ void MainWindow::Post(std::function<void()> work, std::function<void()> done) {
         if (done) RunHere(done);
         return;
     }
-    queue_.push_back({std::move(work), std::move(done), false});
+    queue_.push_back({std::move(work), std::move(done), false, command_});
     if (!job_ && !in_done_)
         StartNext();
     else
@@ -568,7 +578,7 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
                                  5000);
         return false;
     }
-    queue_.push_back({std::move(work), std::move(done), true});
+    queue_.push_back({std::move(work), std::move(done), true, command_});
     if (!job_ && !in_done_)
         StartNext();
     else
@@ -607,6 +617,7 @@ void MainWindow::StartNext() {
     job_long_ = next.job;
     job_failure_ = nullptr;
     job_done_ = std::move(next.done);
+    job_command_ = next.command;
     job_state_taken_ = false;
     if (job_long_) {
         job_progress_ = frontend_->Progress();
@@ -709,6 +720,7 @@ void MainWindow::JobEnded() {
     job_done_ = nullptr;
     const bool ok = Settle(job_failure_);
     job_failure_ = nullptr;
+    job_command_ = 0;
     // The worker's copy, unless the failure's handling changed the form since (a reconnect).
     if (job_state_taken_ && ok)
         state_ = std::move(job_state_);
@@ -747,7 +759,9 @@ void MainWindow::RunCommand(int id) {
     }
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
+    command_ = id;
     if (handler != handlers_.end()) handler->second();
+    command_ = 0;
     // A dock opened or a dialog's choice is kept at once, not only when the window closes.
     if (remember_) SaveSettings();
 }

@@ -9,6 +9,7 @@
 #include "forms/study_browser.h"
 #include "ui/qt_frontend.h"
 
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -49,6 +50,8 @@ class StudyBrowserWindow : public QDockWidget {
     std::optional<StudyBrowser> shown_;
     WorkPoster post_;
     QTreeWidget* tree_;
+    QPushButton* disable_ = nullptr;
+    QPushButton* enable_ = nullptr;
     std::function<void(const std::vector<int>&)> plot_request_;
     bool rebuilding_ = false;
 };

@@ -105,27 +105,29 @@ void CheckNameFree(FeatureSpaceRepository& spaces, const FeatureSpaceDefinition&
 
 int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
     FeatureSpaceRepository spaces(db);
-    Transaction tx(db);
-    // A feature space that kept its name keeps it even when it reads as an id: it was stored
-    // before such names were refused, and editing its ranges must not force a rename.
-    const std::optional<std::string> stored_name =
-        def.id == 0 ? std::nullopt : spaces.StoredName(def.id);
-    if (!stored_name || *stored_name != def.name) CheckNewName(kFeatureSpaceNames, def.name);
-    CheckNameFree(spaces, def);
     int id = def.id;
-    if (id != 0) {
-        if (!spaces.Exists(id))
-            throw OrvaneError("The feature space \"" + def.name +
-                              "\" no longer exists; nothing was saved.");
-        spaces.Update(id, DimensionOf(def), def.name, def.description);
-    } else {
-        id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
-    }
-    std::vector<StoredBandRange> ranges;
-    for (const FeatureSpace::BandRange& r : def.ranges)
-        ranges.push_back({r.band_range_id, r.wavelength1, r.wavelength2});
-    spaces.ReplaceBandRanges(id, def.id != 0, ranges);
-    tx.Commit();
+    RunInTransaction(db, [&] {
+        // A feature space that kept its name keeps it even when it reads as an id: it was
+        // stored before such names were refused, and editing its ranges must not force a
+        // rename.
+        const std::optional<std::string> stored_name =
+            def.id == 0 ? std::nullopt : spaces.StoredName(def.id);
+        if (!stored_name || *stored_name != def.name) CheckNewName(kFeatureSpaceNames, def.name);
+        CheckNameFree(spaces, def);
+        id = def.id;
+        if (id != 0) {
+            if (!spaces.Exists(id))
+                throw OrvaneError("The feature space \"" + def.name +
+                                  "\" no longer exists; nothing was saved.");
+            spaces.Update(id, DimensionOf(def), def.name, def.description);
+        } else {
+            id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
+        }
+        std::vector<StoredBandRange> ranges;
+        for (const FeatureSpace::BandRange& r : def.ranges)
+            ranges.push_back({r.band_range_id, r.wavelength1, r.wavelength2});
+        spaces.ReplaceBandRanges(id, def.id != 0, ranges);
+    });
     return id;
 }
 

@@ -136,23 +136,23 @@ void AbundanceSettings::Ok(int selected_index) {
     if (typed_ && !abundance_.empty()) Save(selected_index);
     if (changed_.empty()) return;
     MixtureStore store(session_.Db(), session_.StudyId());
-    Transaction unit(session_.Db());
-    for (int mixture : changed_) {
-        std::map<int, double> stored;
-        for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
-            stored[id] = abundance;
-        const MakeUp& was = original_[mixture];
-        const MakeUp& now = working_[mixture];
-        for (const auto& [id, abundance] : was.shown)
-            if (!now.shown.count(id) && stored.count(id)) store.RemoveEndmember(mixture, id);
-        for (const auto& [id, abundance] : now.shown) {
-            const auto row = stored.find(id);
-            if (row == stored.end()) store.AddEndmember(mixture, id);
-            if (row == stored.end() || row->second != abundance)
-                store.SetAbundance(mixture, id, abundance);
+    RunInTransaction(session_.Db(), [&] {
+        for (int mixture : changed_) {
+            std::map<int, double> stored;
+            for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
+                stored[id] = abundance;
+            const MakeUp& was = original_[mixture];
+            const MakeUp& now = working_[mixture];
+            for (const auto& [id, abundance] : was.shown)
+                if (!now.shown.count(id) && stored.count(id)) store.RemoveEndmember(mixture, id);
+            for (const auto& [id, abundance] : now.shown) {
+                const auto row = stored.find(id);
+                if (row == stored.end()) store.AddEndmember(mixture, id);
+                if (row == stored.end() || row->second != abundance)
+                    store.SetAbundance(mixture, id, abundance);
+            }
         }
-    }
-    unit.Commit();
+    });
     // What is stored is now the starting point of further edits.
     original_ = working_;
     changed_.clear();

@@ -97,14 +97,14 @@ void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double
     if (!(value >= 0.0 && value <= 1.0))
         throw OrvaneError(fmt::format("The abundance {} is not from 0 to 1; nothing was saved.",
                                       value));
-    Transaction unit(store.Db());
-    double others = 0.0, before = 0.0;
-    for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture_id))
-        (id == endmember_id ? before : others) += abundance;
-    CheckAbundanceTotal(value, before, others);
-    if (record) store.AddEndmember(mixture_id, endmember_id);
-    store.SetAbundance(mixture_id, endmember_id, value);
-    unit.Commit();
+    RunInTransaction(store.Db(), [&] {
+        double others = 0.0, before = 0.0;
+        for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture_id))
+            (id == endmember_id ? before : others) += abundance;
+        CheckAbundanceTotal(value, before, others);
+        if (record) store.AddEndmember(mixture_id, endmember_id);
+        store.SetAbundance(mixture_id, endmember_id, value);
+    });
 }
 
 std::vector<std::string> SpeciesFolders(Database& db, int study_id, bool endmembers) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,6 +26,15 @@ std::string Sql(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // The server could not be reached or refused the login.
 class ConnectError : public DbError {
+public:
+    using DbError::DbError;
+};
+
+// The server gave a transaction up because it met another one at the same time: a deadlock, a
+// Galera node's certification failure (both error 1213), a lock wait timeout (1205), or a
+// cluster node that is not ready yet (1047). Nothing of the transaction is kept, and running
+// the whole unit of work again may well succeed; RunInTransaction does that.
+class CollisionError : public DbError {
 public:
     using DbError::DbError;
 };
@@ -59,10 +69,14 @@ public:
     // the server's host name is not checked), for each face to show at start-up.
     const std::vector<std::string>& Notices() const { return notices_; }
     const std::string& Host() const { return host_; }
+    // What this connection was opened with, for a second connection of the same account.
+    const ConnectionParams& Params() const;
     const std::string& Name() const { return name_; }
 
     std::string Escape(std::string_view text);
 
+    // Outside a transaction a statement is a transaction of its own, so one the server gave up
+    // as a collision (CollisionError) is run again, a few times, before it fails.
     void Execute(const std::string& sql);
     ResultSet Query(const std::string& sql);
 
@@ -104,6 +118,8 @@ public:
     void Begin();
     void Commit();
     void Rollback() noexcept;
+    // True between Begin and Commit or Rollback.
+    bool InTransaction() const { return in_transaction_; }
 
     [[noreturn]] void Fail(const std::string& what);
 
@@ -114,6 +130,10 @@ private:
     void Sending();
     // ConnectionLost for the client library's "server gone" errors, else nothing.
     void ThrowIfLost(unsigned error_number, const std::string& text);
+    // Runs `attempt` again after a CollisionError when no transaction is open, with a short
+    // growing pause, up to kTransactionAttempts times.
+    template <typename Attempt>
+    auto Retrying(Attempt attempt) -> decltype(attempt());
     // The client library's handle, kept out of this header so that no face sees its types.
     struct Connection;
     std::unique_ptr<Connection> connection_;
@@ -121,6 +141,7 @@ private:
     std::string host_;
     std::string name_;
     bool read_only_ = false;
+    bool in_transaction_ = false;
 };
 
 // A stored result, freed when it goes out of scope.
@@ -158,6 +179,23 @@ private:
     Database& db_;
     bool done_ = false;
 };
+
+// How often a unit of work (or a statement outside one) is tried when the server gives it up
+// as a collision with other work, and the pause before the second try (doubled before each
+// further one).
+constexpr int kTransactionAttempts = 5;
+constexpr int kFirstRetryPauseMs = 40;
+
+// Runs `unit` in a transaction and commits it; when the server gives the transaction up as a
+// collision (CollisionError), everything is rolled back and the whole unit runs again, up to
+// kTransactionAttempts times with a short growing pause, after which it fails with a DbError
+// saying so. `unit` must therefore start from scratch on each call: it may run more than once,
+// and what it keeps outside the database is reset by it. Inside an open transaction the unit
+// runs once as part of it, and the outer unit's owner retries.
+void RunInTransaction(Database& db, const std::function<void()>& unit);
+
+// The server error numbers that make a CollisionError.
+bool IsCollision(unsigned error_number);
 
 // A server-side prepared statement with parameters and results bound straight into the
 // caller's storage. Text and binary parameters travel apart from the statement text, so they

@@ -73,7 +73,8 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             LibraryRepository libraries(db);
             const int library_id = libraries.StampBuild(ChainInUse().LibraryKeyOf());
             const std::vector<int> species_ids = libraries.SpeciesOfStudy(study);
-            ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
+            ProgressScope progress(frontend, "Building Library",
+                                   static_cast<int>(species_ids.size()));
             std::vector<int> qualified;
             std::vector<Matrix> features;
             // One team of chains serves every species of the build.
@@ -95,19 +96,19 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             // A library without species would be "Ready" and classify nothing; the transaction
             // is left uncommitted, so an earlier build stays as it was.
             if (qualified.empty())
-                throw OrvaneError(fmt::format("No library was built: no species of study '{}' has at "
-                                              "least {} enabled spectra, the study's minimum per "
-                                              "species.",
-                                              session_.StudyName(),
-                                              std::max(session_.MinSpectraPerSpecies(), 1)));
+                throw OrvaneError(fmt::format(
+                    "No library was built: no species of study '{}' has at "
+                    "least {} enabled spectra, the study's minimum per "
+                    "species.",
+                    session_.StudyName(), std::max(session_.MinSpectraPerSpecies(), 1)));
             std::vector<ClassStatistics> statistics;
             WithMatrixErrors(kMatrixFailed, [&] { statistics = LibraryStatistics(features); });
             std::vector<int> statistic_ids;
             std::vector<double> shrinkage;
             for (size_t c = 0; c < statistics.size(); ++c) {
-                statistic_ids.push_back(libraries.StoreStatistic(library_id, qualified[c],
-                                                                 statistics[c].n, statistics[c].mean,
-                                                                 statistics[c].cov));
+                statistic_ids.push_back(
+                    libraries.StoreStatistic(library_id, qualified[c], statistics[c].n,
+                                             statistics[c].mean, statistics[c].cov));
                 shrinkage.push_back(statistics[c].shrinkage);
             }
             libraries.StoreShrinkage(statistic_ids, shrinkage);

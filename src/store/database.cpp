@@ -65,25 +65,34 @@ struct Statement::Binding {
 };
 
 bool IsCollision(unsigned error_number) {
-    // ER_LOCK_DEADLOCK (also Galera's certification failure), ER_LOCK_WAIT_TIMEOUT, and
-    // ER_UNKNOWN_COM_ERROR, which Galera returns while a node is not ready for use.
-    return error_number == 1213 || error_number == 1205 || error_number == 1047;
+    // ER_LOCK_DEADLOCK (also Galera's certification failure), ER_LOCK_WAIT_TIMEOUT,
+    // ER_UNKNOWN_COM_ERROR, which Galera returns while a node is not ready for use, and
+    // ER_ERROR_DURING_COMMIT, which it returns for a transaction it could not replicate (the
+    // node had just lost the rest of the cluster); each leaves nothing of the transaction.
+    return error_number == 1213 || error_number == 1205 || error_number == 1047 ||
+           error_number == 1180;
 }
 
 namespace {
 
 // The pause before try `attempt` + 1, with some jitter so that two programs that collided do
 // not meet again at once.
-void PauseBeforeRetry(int attempt) {
+void PauseBeforeRetry(int attempt, const CollisionError& error) {
     static thread_local std::minstd_rand jitter{std::random_device{}()};
-    const int base = kFirstRetryPauseMs << (attempt - 1);
+    const int base = (error.NodeNotReady() ? kFirstNodeRetryPauseMs : kFirstRetryPauseMs)
+                     << (attempt - 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(
         base + static_cast<int>(jitter() % static_cast<unsigned>(base / 2 + 1))));
 }
 
-std::string GaveUp(const std::string& server_text) {
-    return "The database server gave the change up " + std::to_string(kTransactionAttempts) +
-           " times as it collided with other work at the same time (" + server_text +
+std::string GaveUp(const CollisionError& error) {
+    const std::string times = std::to_string(kTransactionAttempts) + " times";
+    if (error.NodeNotReady())
+        return "The database server refused the change " + times +
+               " as its cluster node was not ready or had lost the rest of its cluster (" +
+               error.what() + "); nothing of it was stored. Try again, or connect to another node.";
+    return "The database server gave the change up " + times +
+           " as it collided with other work at the same time (" + error.what() +
            "); nothing of it was stored. Try again.";
 }
 
@@ -101,9 +110,9 @@ void RunInTransaction(Database& db, const std::function<void()>& unit) {
             transaction.Commit();
             return;
         } catch (const CollisionError& e) {
-            if (attempt >= kTransactionAttempts) throw DbError(GaveUp(e.what()));
+            if (attempt >= kTransactionAttempts) throw DbError(GaveUp(e));
+            PauseBeforeRetry(attempt, e);
         }
-        PauseBeforeRetry(attempt);
     }
 }
 
@@ -114,9 +123,9 @@ auto Database::Retrying(Attempt attempt) -> decltype(attempt()) {
             return attempt();
         } catch (const CollisionError& e) {
             if (in_transaction_) throw;
-            if (tried >= kTransactionAttempts) throw DbError(GaveUp(e.what()));
+            if (tried >= kTransactionAttempts) throw DbError(GaveUp(e));
+            PauseBeforeRetry(tried, e);
         }
-        PauseBeforeRetry(tried);
     }
 }
 
@@ -364,7 +373,7 @@ void Database::Fail(const std::string& /*statement*/) {
     const std::string said = text && *text ? text : "The database refused the request.";
     const unsigned number = mysql_errno(connection_->mysql);
     ThrowIfLost(number, said);
-    if (IsCollision(number)) throw CollisionError(said);
+    if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }
 
@@ -455,7 +464,7 @@ void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes)
         const unsigned number = mysql_stmt_errno(stmt);
         mysql_stmt_close(stmt);
         ThrowIfLost(number, text);
-        if (IsCollision(number)) throw CollisionError(text);
+        if (IsCollision(number)) throw CollisionError(text, number);
         throw DbError(text);
     };
     if (mysql_stmt_prepare(stmt, sql.data(), static_cast<unsigned long>(sql.size())) != 0) fail();
@@ -581,7 +590,7 @@ void Statement::Fail(const std::string& /*step*/) {
     const std::string said = text && *text ? text : "The database refused the request.";
     const unsigned number = mysql_stmt_errno(binding_->stmt);
     db_.ThrowIfLost(number, said);
-    if (IsCollision(number)) throw CollisionError(said);
+    if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }
 

@@ -31,12 +31,20 @@ public:
 };
 
 // The server gave a transaction up because it met another one at the same time: a deadlock, a
-// Galera node's certification failure (both error 1213), a lock wait timeout (1205), or a
-// cluster node that is not ready yet (1047). Nothing of the transaction is kept, and running
-// the whole unit of work again may well succeed; RunInTransaction does that.
+// Galera node's certification failure (both error 1213), a lock wait timeout (1205); or
+// because the cluster node is not ready (1047) or could not replicate it, having just lost the
+// rest of the cluster (1180). Nothing of the transaction is kept, and running the whole unit
+// of work again may well succeed; RunInTransaction does that.
 class CollisionError : public DbError {
 public:
-    using DbError::DbError;
+    CollisionError(const std::string& what, unsigned number) : DbError(what), number_(number) {}
+    unsigned Number() const { return number_; }
+    // The node is out of its cluster for the moment rather than in a collision: the pauses
+    // before the next tries are longer, so that the cluster has seconds to settle.
+    bool NodeNotReady() const { return number_ == 1047 || number_ == 1180; }
+
+private:
+    unsigned number_;
 };
 
 // The connection was lost while a statement waited: the server did not answer within the
@@ -182,9 +190,11 @@ private:
 
 // How often a unit of work (or a statement outside one) is tried when the server gives it up
 // as a collision with other work, and the pause before the second try (doubled before each
-// further one).
+// further one): 50 ms after a collision, 500 ms when the node was not ready (7.5 s in all,
+// about the time a cluster takes to notice a lost node and go on without it).
 constexpr int kTransactionAttempts = 5;
-constexpr int kFirstRetryPauseMs = 40;
+constexpr int kFirstRetryPauseMs = 50;
+constexpr int kFirstNodeRetryPauseMs = 500;
 
 // Runs `unit` in a transaction and commits it; when the server gives the transaction up as a
 // collision (CollisionError), everything is rolled back and the whole unit runs again, up to

@@ -150,8 +150,7 @@ void FeatureSpaceRepository::DeleteWithLibraries(int feature_space_id) {
                 feature_space_id));
         db_.Execute(Sql("delete from library where feature_space_id = %i", feature_space_id));
         db_.Execute(Sql("delete from band_range where feature_space_id = %i", feature_space_id));
-        db_.Execute(
-            Sql("delete from feature_space where feature_space_id = %i", feature_space_id));
+        db_.Execute(Sql("delete from feature_space where feature_space_id = %i", feature_space_id));
     });
 }
 

@@ -162,8 +162,8 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
                 throw Cancelled(
                     fmt::format("cancelled while waiting for study '{}'; nothing was changed",
                                 EscapeControls(name)));
-            std::this_thread::sleep_for(
-                std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(250)));
+            const std::chrono::steady_clock::duration poll = std::chrono::milliseconds(250);
+            std::this_thread::sleep_for(std::min(left, poll));
             const std::string last_holder = attempt.holder;
             attempt = take();
             if (attempt.holder.empty()) attempt.holder = last_holder;

@@ -62,9 +62,10 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
     };
     const std::string before = stored();
     // Another program holds the study, and keeps holding it for the length of the test.
-    db.Execute("insert into study_lock (study_id, token, account, host, pid, expires_at) select "
-               "study_id, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval 1 hour "
-               "from study where name = 'field'");
+    db.Execute(
+        "insert into study_lock (study_id, token, account, host, pid, expires_at) select "
+        "study_id, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval 1 hour "
+        "from study where name = 'field'");
     // The build's lock has a connection of its own, open only while it takes or holds a
     // study; once it is there the command runs, and with it the interrupt handler, so Ctrl+C
     // is safe to send in a test. Only this test's database counts.
@@ -76,9 +77,10 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
         const std::unique_ptr<Database> watcher = scratch_.Connect();
         for (int tries = 0; tries < 200 && !interrupted; ++tries) {
             int open = 0;
-            watcher->QueryInt("select count(*) from information_schema.processlist where "
-                              "db = database() and id <> connection_id()",
-                              open);
+            watcher->QueryInt(
+                "select count(*) from information_schema.processlist where "
+                "db = database() and id <> connection_id()",
+                open);
             if (open >= open_before + 2) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 std::raise(SIGINT);

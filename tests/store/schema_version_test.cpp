@@ -25,9 +25,9 @@ class SchemaVersion : public ::testing::Test {
 
     // The database before study locks were rows.
     void MakeVersion5() {
-        for (const char* sql : {"drop table study_lock",
-                                "delete from schema_version where version > 5",
-                                "insert ignore into schema_version (version) values (5)"})
+        for (const char* sql :
+             {"drop table study_lock", "delete from schema_version where version > 5",
+              "insert ignore into schema_version (version) values (5)"})
             Db().Execute(sql);
     }
     // The database before a lab's accounts, records' histories and versions were stored.
@@ -101,7 +101,8 @@ class SchemaVersion : public ::testing::Test {
             "information_schema.tables t where t.table_schema = database() and t.table_type "
             "<> 'VIEW' order by t.table_name");
         while (rows.Next()) {
-            if (rows.String(1) != "InnoDB") unfit += rows.String(0) + ": engine " + rows.String(1) + "\n";
+            if (rows.String(1) != "InnoDB")
+                unfit += rows.String(0) + ": engine " + rows.String(1) + "\n";
             if (rows.Int(2) != 1) unfit += rows.String(0) + ": no primary key\n";
         }
         return unfit;
@@ -291,8 +292,7 @@ TEST_F(SchemaVersion, EveryTableIsInnoDbWithAPrimaryKeyAfterEachMigration) {
     MakeVersion1();
     EXPECT_EQ(TablesUnfitForACluster(), "") << "version 1";
     std::vector<std::string> migrations;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(test::SourcePath("db/migrations")))
+    for (const auto& entry : std::filesystem::directory_iterator(test::SourcePath("db/migrations")))
         if (entry.path().extension() == ".sql") migrations.push_back(entry.path().string());
     std::sort(migrations.begin(), migrations.end());
     ASSERT_GE(migrations.size(), 5u);

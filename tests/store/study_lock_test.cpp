@@ -61,13 +61,16 @@ TEST_F(StudyLocks, ASecondHolderWaitsThenGivesUpAndOtherStudiesAreFree) {
         test::RefusalMessage([&] { StudyLock waiting(*second, frontend_, study_, 1); });
     EXPECT_TRUE(Contains(refusal,
                          "Study 'Busy' is still busy after waiting 1 s for another import, "
-                         "library build or deletion, by " + Me()))
+                         "library build or deletion, by " +
+                             Me()))
         << refusal;
-    EXPECT_TRUE(Contains(refusal, "; nothing was changed. Try again when it has ended.")) << refusal;
+    EXPECT_TRUE(Contains(refusal, "; nothing was changed. Try again when it has ended."))
+        << refusal;
     ASSERT_EQ(frontend_.reports.size(), 1u);
     EXPECT_TRUE(Contains(frontend_.reports[0],
                          "Study 'Busy' is busy with another import, library build or deletion, "
-                         "by " + Me()))
+                         "by " +
+                             Me()))
         << frontend_.reports[0];
     { StudyLock free_study(*second, frontend_, other, 0); }
     { StudyLock same_id_elsewhere(*third, frontend_, study_, 0); }
@@ -96,8 +99,8 @@ TEST_F(StudyLocks, AWaiterGetsTheStudyOnReleaseAndALiveHolderKeepsIt) {
     while (Rows() == 0 && Seconds(start) < 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    EXPECT_TRUE(test::Refuses([&] { StudyLock waiting(*second, frontend_, study_, 0); },
-                              "is still busy"));
+    EXPECT_TRUE(
+        test::Refuses([&] { StudyLock waiting(*second, frontend_, study_, 0); }, "is still busy"));
     { StudyLock after(*second, frontend_, study_, 30); }
     holder.join();
     EXPECT_GE(Seconds(start), 3.0);
@@ -115,7 +118,8 @@ TEST_F(StudyLocks, AWaiterGetsTheStudyOnReleaseAndALiveHolderKeepsIt) {
     {
         StudyLock held(*first, frontend_, study_, 0);
         frontend_.Progress().RequestCancel();
-        EXPECT_TRUE(test::EndsCancelled([&] { StudyLock waiting(*second, frontend_, study_, 30); }));
+        EXPECT_TRUE(
+            test::EndsCancelled([&] { StudyLock waiting(*second, frontend_, study_, 30); }));
     }
     EXPECT_EQ(Rows(), 0);
 }
@@ -146,11 +150,14 @@ TEST_F(StudyLocks, ALapsedLockOfADeadHolderIsTakenOver) {
     EXPECT_LT(Seconds(start), 5.0);
     ASSERT_EQ(frontend_.reports.size(), 2u);
     const std::string dead = "(process " + std::to_string(child) + ")";
-    EXPECT_TRUE(Contains(frontend_.reports[0], "is busy with another import")) << frontend_.reports[0];
+    EXPECT_TRUE(Contains(frontend_.reports[0], "is busy with another import"))
+        << frontend_.reports[0];
     EXPECT_TRUE(Contains(frontend_.reports[0], dead)) << frontend_.reports[0];
-    EXPECT_TRUE(Contains(frontend_.reports[1], "Study 'Busy' was still locked by ")) << frontend_.reports[1];
+    EXPECT_TRUE(Contains(frontend_.reports[1], "Study 'Busy' was still locked by "))
+        << frontend_.reports[1];
     EXPECT_TRUE(Contains(frontend_.reports[1], dead + " since ")) << frontend_.reports[1];
-    EXPECT_TRUE(Contains(frontend_.reports[1], "so the lock is taken over")) << frontend_.reports[1];
+    EXPECT_TRUE(Contains(frontend_.reports[1], "so the lock is taken over"))
+        << frontend_.reports[1];
     EXPECT_EQ(Rows(), 0);
 
     frontend_.reports.clear();

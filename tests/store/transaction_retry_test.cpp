@@ -67,9 +67,10 @@ TEST_F(TransactionRetry, ADeadlockVictimRunsItsWholeUnitAgain) {
             stage = 2;
             // Their statement is running only while it waits for our row.
             for (int tries = 0; tries < 500; ++tries) {
-                if (test::Count(Db(), "select count(*) from information_schema.processlist "
-                                      "where info like 'update counter%' and id = " +
-                                          std::to_string(their_id)) == 1)
+                if (test::Count(Db(),
+                                "select count(*) from information_schema.processlist "
+                                "where info like 'update counter%' and id = " +
+                                    std::to_string(their_id)) == 1)
                     break;
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }

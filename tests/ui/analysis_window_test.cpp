@@ -279,10 +279,11 @@ class AnalysisWindowTest : public QObject {
         LibraryWindow w("uicancel");
         Database& db = w.scratch.Admin();
         // Another program holds the study.
-        db.Execute(Sql("insert into study_lock (study_id, token, account, host, pid, expires_at) "
-                       "values (%i, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval "
-                       "1 hour)",
-                       w.doc->Session().StudyId()));
+        db.Execute(
+            Sql("insert into study_lock (study_id, token, account, host, pid, expires_at) "
+                "values (%i, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval "
+                "1 hour)",
+                w.doc->Session().StudyId()));
 
         w.Action(kCmdBuildLibrary)->trigger();
         QVERIFY(w.frame->JobRunning());

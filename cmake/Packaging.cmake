@@ -67,7 +67,7 @@ orvane_man_page(orvane $<TARGET_FILE:orvane> orvane "field spectroscopy workbenc
 orvane_man_page(orvane-cli $<TARGET_FILE:orvane-cli> orvane-cli
                 "field spectroscopy workbench on the command line")
 orvane_man_page(orvane-db ${ORVANE_DB_INSTALLED} ${ORVANE_DB_INSTALLED}
-                "private MariaDB server for Orvane")
+                "private or lab MariaDB server for Orvane")
 add_custom_target(orvane_man_pages ALL)
 add_dependencies(orvane_man_pages orvane_man_orvane orvane_man_orvane-cli orvane_man_orvane-db)
 # The tests read orvane-cli's page.
@@ -107,8 +107,9 @@ if(ORVANE_BUILD_PYTHON)
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3 (>= ${_python}~), "
            "python3 (<< ${Python3_VERSION_MAJOR}.${_next}), python3-numpy, python3-pandas")
 endif()
-# orvane-db runs a private server; a lab with a server of its own needs neither.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-server, mariadb-client")
+# orvane-db runs a private server, or a lab's (whose certificates openssl makes); a lab with a
+# server of its own needs none of them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-server, mariadb-client, openssl")
 # CPack puts the summary first and indents these lines; an empty line becomes " .".
 set(CPACK_PACKAGE_DESCRIPTION
 "Orvane imports reflectance spectra of plant species into a MariaDB database,
@@ -119,7 +120,8 @@ linear unmixing.
 
 The package holds the Qt workbench orvane, the command line orvane-cli,
 orvane-db, which runs a private MariaDB server per user with the sensor
-definitions and a demo study of 149 field spectra, and the Python module
+definitions and a demo study of 149 field spectra, or one for a lab's accounts
+over TLS, and the Python module
 orvane for Debian's python3 (numpy arrays and pandas DataFrames).")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)

@@ -103,9 +103,17 @@ ConnectionParams ConfigFile::Connection() {
     if (GetString("timeout", text))
         params.timeout =
             static_cast<unsigned>(ParseInt(WithoutComment(text), 1, 3600, KeyName("timeout")));
-    GetString("ssl_ca", params.ssl_ca);
-    GetString("ssl_cert", params.ssl_cert);
-    GetString("ssl_key", params.ssl_key);
+    // A relative file name is read beside the configuration, so that a lab's administrator can
+    // hand out the configuration and the lab's CA file as one folder.
+    const auto get_file = [this](const char* key, std::string& path) {
+        if (!GetString(key, path) || path.empty()) return;
+        const std::filesystem::path given(path);
+        const std::filesystem::path folder = std::filesystem::path(Path()).parent_path();
+        if (given.is_relative() && !folder.empty()) path = (folder / given).string();
+    };
+    get_file("ssl_ca", params.ssl_ca);
+    get_file("ssl_cert", params.ssl_cert);
+    get_file("ssl_key", params.ssl_key);
     if (GetString("ssl_verify", text)) {
         text = WithoutComment(text);
         if (text == "true" || text == "1" || text == "yes")

@@ -49,6 +49,7 @@ void FeatureSpace::Load(Database& db, const ChainSpec& chain, int feature_space_
     description_ = row->description;
     type_name_ = row->type_name;
     id_ = feature_space_id;
+    row_version_ = row->row_version;
     if (type_ == 0 || type_ == 1)
         LoadBandRanges(db);
     else if (type_ == 2)

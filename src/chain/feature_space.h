@@ -44,6 +44,8 @@ class FeatureSpace {
     void PCTFeatures(const BandVector& derived, Matrix& out) const;
 
     int Id() const { return id_; }
+    // The stored row's version when it was loaded, which an edit of it carries.
+    int RowVersion() const { return row_version_; }
     int Type() const { return type_; }
     int Dimension() const { return dimension_; }
     int PcaDataId() const { return pca_data_id_; }
@@ -66,6 +68,7 @@ class FeatureSpace {
     std::vector<BandRange> ranges_;
     int dimension_ = 0;
     int id_ = 0;
+    int row_version_ = 0;
     int pca_data_id_ = 0;
     std::string name_;
     std::string type_name_;

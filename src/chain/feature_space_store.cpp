@@ -13,6 +13,8 @@
 #include "store/database.h"
 #include "store/feature_space_repository.h"
 #include "store/name_lookup.h"
+#include "store/record_history.h"
+#include "base/shown_text.h"
 
 namespace orvane {
 
@@ -119,7 +121,13 @@ int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
             if (!spaces.Exists(id))
                 throw OrvaneError("The feature space \"" + def.name +
                                   "\" no longer exists; nothing was saved.");
-            spaces.Update(id, DimensionOf(def), def.name, def.description);
+            if (!spaces.Update(id, DimensionOf(def), def.name, def.description,
+                               def.row_version)) {
+                const std::optional<std::string> name = spaces.StoredName(id);
+                throw RecordChanged(
+                    "The feature space \"" + EscapeControls(name.value_or(def.name)) + "\"",
+                    FeatureSpaceChange(db, id));
+            }
         } else {
             id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
         }
@@ -148,7 +156,19 @@ SavedFeatureSpace SaveFeatureSpace(ProcessingSession& session,
     CheckFields(definition);
     CheckAgainstSensor(session, definition);
     SavedFeatureSpace saved;
-    saved.id = StoreDefinition(session.Db(), definition);
+    try {
+        saved.id = StoreDefinition(session.Db(), definition);
+    } catch (const RecordChanged&) {
+        // The session's copy is the one that was out of date: its newer values are loaded.
+        if (session.FeatureSpaceId() == definition.id) {
+            try {
+                session.SetFeatureSpace(definition.id);
+            } catch (const OrvaneError&) {
+                session.SetFeatureSpace(0);
+            }
+        }
+        throw;
+    }
     try {
         if (definition.type != session.FeatureSpaceType()) {
             // Saved under another type than the session's: only a stale copy needs reloading.

@@ -23,6 +23,10 @@ struct FeatureSpaceDefinition {
     // DI and NTBI only. A range with a band_range_id of the changed feature space updates that
     // row; the others are inserted, and the stored rows left out are deleted.
     std::vector<FeatureSpace::BandRange> ranges;
+    // The version of the stored feature space the edit started from: when another session
+    // changed it since, nothing is stored and RecordChanged says who. 0 (a definition not read
+    // from the database) changes whatever is stored.
+    int row_version = 0;
 };
 
 struct SavedFeatureSpace {
@@ -36,7 +40,9 @@ struct SavedFeatureSpace {
 // names unique within a type apart from case and trailing blanks) and stores it in one
 // transaction; a refusal throws OrvaneError and stores nothing. Afterwards the saved feature
 // space is made current when it has the session's type and is offered for the current
-// sensor; otherwise the session keeps the first one offered.
+// sensor; otherwise the session keeps the first one offered. A feature space changed by another
+// session since `row_version` throws RecordChanged (nothing stored) after the session's copy of
+// it was loaded again.
 SavedFeatureSpace SaveFeatureSpace(ProcessingSession& session,
                                    const FeatureSpaceDefinition& definition);
 

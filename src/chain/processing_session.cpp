@@ -31,11 +31,13 @@ ProcessingSession::ProcessingSession(std::unique_ptr<Database> db, ConfigFile* c
 ProcessingSession::~ProcessingSession() = default;
 
 ChainSpecRepository ProcessingSession::Repository() {
-    return ChainSpecRepository(*db_, !read_only_);
+    // A study the account may not change is worked on from what is stored and in memory.
+    return ChainSpecRepository(*db_, !read_only_ && rights_.MayChangeStudy(study_id_));
 }
 
 void ProcessingSession::Initialise(ConfigFile* config) {
     RequireSchemaVersion(*db_);
+    rights_ = ReadAccountRights(*db_);
     if (config) ReadDefaultFilter(*config);
     if (const std::optional<int> first = StudyRepository(*db_).AnyStudy()) study_id_ = *first;
     ChainSpecRepository repository = Repository();
@@ -78,6 +80,9 @@ void ProcessingSession::AdoptStored(ChainSpec next,
 
 void ProcessingSession::SetStudy(int study_id) {
     study_id_ = study_id;
+    // A study the editor made just now, or was granted since, is read anew.
+    if (rights_.role == Role::kEditor && !rights_.MayChangeStudy(study_id))
+        rights_ = ReadAccountRights(*db_);
     if (const std::optional<StudyChainRow> row = StudyRepository(*db_).ChainRow(study_id)) {
         min_spectra_ = row->min_spectra;
         study_name_ = row->name;

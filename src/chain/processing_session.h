@@ -13,6 +13,7 @@
 #include "spectra/waveband_filter.h"
 #include "spectra/band_vector.h"
 #include "spectra/sensor.h"
+#include "store/account_rights.h"
 #include "store/database.h"
 
 namespace orvane {
@@ -39,6 +40,13 @@ class ProcessingSession {
     // From now on the session makes no rows: settings the study has no row for get a new
     // row's values and no id (ChainSpecRepository), for a client that only reads.
     void SetReadOnly() { read_only_ = true; }
+
+    // The account's role and the studies it edits, read when the session opened.
+    const AccountRights& Rights() const { return rights_; }
+    // Whether the account may change the current study's rows. When it may not, choosing a
+    // smoothing, derivative or stage mode the study has no row for makes no row: the chain
+    // takes a new row's values in memory, as for a client that only reads.
+    bool MayChangeStudy() const { return rights_.MayChangeStudy(study_id_); }
 
     Database& Db() { return *db_; }
     const Database& Db() const { return *db_; }
@@ -163,6 +171,7 @@ class ProcessingSession {
     std::function<void()> chain_changed_;
     std::vector<std::string> warnings_;
     bool read_only_ = false;
+    AccountRights rights_;
 };
 
 }  // namespace orvane

@@ -33,6 +33,7 @@
 #include "chain/processing_session.h"
 #include "cli/cli_context.h"
 #include "cli/cli_frontend.h"
+#include "forms/command_rights.h"
 #include "forms/workspace.h"
 #include "store/database.h"
 
@@ -279,6 +280,12 @@ class InterruptCancels {
 
 }  // namespace
 
+std::vector<std::string> CliCommandNames() {
+    std::vector<std::string> names;
+    for (const Command& c : Commands()) names.push_back(c.name);
+    return names;
+}
+
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     CliFrontend frontend(out, err, isatty(STDERR_FILENO) != 0);
     std::vector<std::string> words(argv + 1, argv + argc);
@@ -312,6 +319,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     ctx.args.positional.erase(ctx.args.positional.begin(),
                               ctx.args.positional.begin() + static_cast<long>(used));
     if (ctx.args.Has("help")) return PrintCommandHelp(out, *command);
+    const CommandRule* rule = RuleOfCommand(command->name);
     try {
         // Checked before the workspace opens, so a wrong count costs no connection.
         if (ctx.args.Has("threads")) {
@@ -326,6 +334,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             WorkerCount();
         }
         if (const int failed = OpenWorkspace(ctx, searched); failed != 0) return failed;
+        // Refused before any work when the account's role, or the study, does not allow it.
+        if (rule && rule->need != Need::kAnyRole) {
+            if (rule->need == Need::kStudyEditor && ctx.args.Has("study"))
+                ctx.workspace->OpenStudy(ctx.args.Get("study"));
+            RequireRight(*rule, *ctx.session);
+        }
         // A copy shares the cancel request; the frontend's own may be re-sliced meanwhile.
         Feedback run = frontend.Progress();
         InterruptCancels interrupt(run);
@@ -340,6 +354,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const UsageError& e) {
         frontend.Error(std::string(e.what()) + "\nusage: orvane-cli " + command->usage);
         return 2;
+    } catch (const AccessDenied& e) {
+        // The server's own refusal, in the words of the command and the role it needs.
+        frontend.Error(ctx.session ? ServerRefusalText(e, rule, *ctx.session)
+                                   : std::string(e.what()));
+        return 1;
     } catch (const OrvaneError& e) {
         frontend.Error(WithHint(e.what(), CommandHint(e.GetRemedy())));
         return 1;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -11,5 +13,8 @@ constexpr int kExitCancelled = 4;
 // The whole command-line program, with its streams given so that tests can run it in-process.
 // Returns the exit status.
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// The names of every command, as --help lists them ("library build").
+std::vector<std::string> CliCommandNames();
 
 }  // namespace orvane

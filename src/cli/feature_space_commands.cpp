@@ -64,6 +64,8 @@ int StoreFromOptions(Context& ctx, bool is_new, bool copy) {
                fs->Ranges()};
         if (copy)
             for (FeatureSpace::BandRange& r : def.ranges) r.band_range_id = 0;
+        else
+            def.row_version = fs->RowVersion();
     }
     def.name = ctx.args.Get("name", def.name);
     def.description = ctx.args.Get("description", def.description);

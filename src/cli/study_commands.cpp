@@ -14,7 +14,9 @@
 #include "study/library_import.h"
 #include "study/sensor_import.h"
 #include "study/study_loader.h"
+#include "study/study_history.h"
 #include "study/study_management.h"
+#include "forms/command_rights.h"
 
 namespace orvane {
 
@@ -112,6 +114,18 @@ int CmdStudyDelete(Context& ctx) {
     return 0;
 }
 
+int CmdStudyHistory(Context& ctx) {
+    SelectStudy(ctx);
+    ctx.out << "History of the study \"" << EscapeControls(ctx.session->StudyName()) << "\"\n"
+            << StudyHistoryText(ctx.session->Db(), ctx.session->StudyId());
+    return 0;
+}
+
+int CmdWhoAmI(Context& ctx) {
+    ctx.out << WhoAmIText(ctx.session->Rights());
+    return 0;
+}
+
 int CmdStudyReport(Context& ctx) {
     SelectStudy(ctx);
     StudyManagement(*ctx.session, ctx.frontend).StudyReport();
@@ -200,6 +214,15 @@ std::vector<Command> StudyCommands() {
         {"study report", "study report [--study NAME|ID]",
          "Report the study's description, data path, counts and capture timeframe.",
          CmdStudyReport},
+        {"study history", "study history [--study NAME|ID]",
+         "Who created and last changed the study, its species, libraries and mixtures and the "
+         "feature spaces its libraries use, and when (UTC), with each record's version.",
+         CmdStudyHistory},
+        {"whoami", "whoami",
+         "The account the configuration logs in with, its role (reader, editor or admin; an "
+         "account the lab does not list counts as admin) and, for an editor, the studies it "
+         "edits.",
+         CmdWhoAmI},
         {"import", "import [--study NAME|ID]",
          "Import the study's folder tree: species folders, site folders, instrument files (" +
              ReaderNames(ReaderBands::kFieldGrid, "or") +

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/abundance_settings.h"
 
+#include <optional>
+
+#include "base/shown_text.h"
+#include "store/record_history.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -49,8 +54,10 @@ AbundanceSettings::MakeUp& AbundanceSettings::Working(int mixture) {
         const std::string text = store.Abundance(mixture, e.species_id);
         make_up.shown[e.species_id] = std::strtod(text.c_str(), nullptr);
     }
-    for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
-        if (!make_up.shown.count(id)) make_up.hidden += abundance;
+    for (const MixtureRow& row : store.RowsForUpdate(mixture)) {
+        if (!make_up.shown.count(row.endmember_id)) make_up.hidden += row.abundance;
+        make_up.versions[row.endmember_id] = row.row_version;
+    }
     original_[mixture] = make_up;
     return working_[mixture] = make_up;
 }
@@ -136,26 +143,71 @@ void AbundanceSettings::Ok(int selected_index) {
     if (typed_ && !abundance_.empty()) Save(selected_index);
     if (changed_.empty()) return;
     MixtureStore store(session_.Db(), session_.StudyId());
-    RunInTransaction(session_.Db(), [&] {
-        for (int mixture : changed_) {
-            std::map<int, double> stored;
-            for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture))
-                stored[id] = abundance;
-            const MakeUp& was = original_[mixture];
-            const MakeUp& now = working_[mixture];
-            for (const auto& [id, abundance] : was.shown)
-                if (!now.shown.count(id) && stored.count(id)) store.RemoveEndmember(mixture, id);
-            for (const auto& [id, abundance] : now.shown) {
-                const auto row = stored.find(id);
-                if (row == stored.end()) store.AddEndmember(mixture, id);
-                if (row == stored.end() || row->second != abundance)
-                    store.SetAbundance(mixture, id, abundance);
+    int outdated = 0;  // a mixture another session changed since it was read
+    // Ends the unit without storing anything of it.
+    struct Outdated {};
+    try {
+        RunInTransaction(session_.Db(), [&] {
+            outdated = 0;
+            for (int mixture : changed_) {
+                std::map<int, double> stored;
+                std::map<int, int> versions;
+                for (const MixtureRow& row : store.RowsForUpdate(mixture)) {
+                    stored[row.endmember_id] = row.abundance;
+                    versions[row.endmember_id] = row.row_version;
+                }
+                const MakeUp& was = original_[mixture];
+                const MakeUp& now = working_[mixture];
+                // Rows added, removed or changed by another session: this edit would undo
+                // theirs.
+                if (versions != was.versions) {
+                    outdated = mixture;
+                    break;
+                }
+                for (const auto& [id, abundance] : was.shown)
+                    if (!now.shown.count(id) && stored.count(id))
+                        store.RemoveEndmember(mixture, id);
+                for (const auto& [id, abundance] : now.shown) {
+                    const auto row = stored.find(id);
+                    if (row == stored.end()) store.AddEndmember(mixture, id);
+                    if ((row == stored.end() || row->second != abundance) &&
+                        !store.SetAbundance(mixture, id, abundance,
+                                            row == stored.end() ? 0 : versions[id])) {
+                        outdated = mixture;
+                        break;
+                    }
+                }
+                if (outdated) break;
             }
+            if (outdated) throw Outdated{};
+        });
+    } catch (const Outdated&) {
+    }
+    if (outdated) {
+        // Nothing was stored; the outdated mixture shows its newer values, the other edits
+        // stay for the next OK.
+        const int at = classes_.IndexOf(outdated);
+        const std::string name = at >= 0 ? classes_.At(at)->text : std::to_string(outdated);
+        const std::optional<LastChange> change = MixtureChange(session_.Db(), outdated);
+        original_.erase(outdated);
+        working_.erase(outdated);
+        changed_.erase(outdated);
+        if (mixture_ == outdated) {
+            Refresh();
+            abundance_.clear();
+            typed_ = false;
+            complement_.clear();
         }
-    });
-    // What is stored is now the starting point of further edits.
-    original_ = working_;
+        throw RecordChanged("The mixture \"" + name + "\"", change);
+    }
+    // What is stored is now the starting point of further edits: read again, with the
+    // versions the stored rows have now.
+    for (int mixture : changed_) {
+        original_.erase(mixture);
+        working_.erase(mixture);
+    }
     changed_.clear();
+    if (mixture_ != 0) Refresh();
 }
 
 void AbundanceSettings::Complement() {

@@ -25,7 +25,9 @@ class AbundanceSettings {
     void Show();
     // OK: first saves an abundance typed but not yet saved for the selected endmember at a
     // position (its refusal throws and stores nothing), then stores every mixture changed, in
-    // one transaction.
+    // one transaction. When another session changed a mixture since it was read, nothing is
+    // stored, that mixture's edits are dropped for its newer values, and RecordChanged says who
+    // changed it.
     void Ok(int selected_index);
     // Cancel: drops the changes; the database stays as it was.
     void Cancel();
@@ -73,6 +75,8 @@ class AbundanceSettings {
     struct MakeUp {
         std::map<int, double> shown;
         double hidden = 0.0;
+        // Every recorded row's version (by endmember id) when the mixture was read.
+        std::map<int, int> versions;
     };
     MakeUp& Working(int mixture);
     void Refresh();

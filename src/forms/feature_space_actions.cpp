@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "forms/feature_space_actions.h"
 
+#include "store/record_history.h"
+
 #include <fmt/format.h>
 
 #include "base/orvane_error.h"
@@ -47,6 +49,7 @@ void FeatureSpaceActions::Show(int mode) {
         type_ = session_.FeatureSpaceType();
         type_name = session_.FeatureSpaceTypeName();
         source_id_ = 0;
+        source_version_ = 0;
         name_.clear();
         description_.clear();
         dimension_ = 0;
@@ -56,6 +59,7 @@ void FeatureSpaceActions::Show(int mode) {
         type_ = current->Type();
         type_name = current->TypeName();
         source_id_ = current->Id();
+        source_version_ = current->RowVersion();
         name_ = current->Name();
         description_ = current->Description();
         dimension_ = current->Dimension();
@@ -126,7 +130,15 @@ int FeatureSpaceActions::Ok() {
     definition.description = description_;
     definition.dimension = type_ == kFeaturePCT ? dimension_ : 0;
     definition.ranges = entries_;
-    const SavedFeatureSpace saved = SaveFeatureSpace(session_, definition);
+    definition.row_version = mode_ == kEdit ? source_version_ : 0;
+    SavedFeatureSpace saved;
+    try {
+        saved = SaveFeatureSpace(session_, definition);
+    } catch (const RecordChanged&) {
+        // SaveFeatureSpace loaded the newer values into the session; the dialog shows them.
+        if (mode_ == kEdit && session_.FeatureSpaceId() == source_id_) Show(kEdit);
+        throw;
+    }
     // Saved: a second OK must not store the same working copy again.
     shown_ = false;
     notice_ = saved.notice;

@@ -60,7 +60,9 @@ class FeatureSpaceActions {
     bool Delete(int index);
 
     // Stores the working copy (a new feature space in modes 1 and 2, the edited one in mode 0)
-    // and returns its id; see SaveFeatureSpace.
+    // and returns its id; see SaveFeatureSpace. When another session changed the edited
+    // feature space since it was shown, RecordChanged is thrown, nothing is stored and the
+    // working copy shows the newer values.
     int Ok();
 
     // Set when the saved feature space could be stored but not made current (for example a
@@ -74,6 +76,7 @@ class FeatureSpaceActions {
     int mode_ = kNew;
     int type_ = 0;
     int source_id_ = 0;  // the feature space shown in modes 0 and 1
+    int source_version_ = 0;  // its stored version when it was shown
     std::string title_;
     std::string list_title_;
     std::string name_;

@@ -14,6 +14,7 @@
 #include "chain/feature_space.h"
 #include "chain/smoothing_type.h"
 #include "chain/processing_session.h"
+#include "forms/command_rights.h"
 #include "forms/feature_space_actions.h"
 #include "forms/menu_command.h"
 #include "spectra/species.h"
@@ -418,11 +419,22 @@ std::string MainForm::SaveReport() { return doc_.SaveReport(); }
 
 bool MainForm::HasSensor() const { return doc_.Session().HasSensor(); }
 
+// The smoothing window and the derivative's method and window are stored with the study, so
+// only an account that may change it edits them.
 bool MainForm::SmoothingEditEnabled() const {
-    return HasStudy() && smoothing_.selected > static_cast<int>(SmoothingType::kNone);
+    return HasStudy() && smoothing_.selected > static_cast<int>(SmoothingType::kNone) &&
+           doc_.Session().MayChangeStudy();
 }
 
-bool MainForm::DerivativeMethodEnabled() const { return HasStudy() && derivative_order_ >= 1; }
+bool MainForm::DerivativeMethodEnabled() const {
+    return HasStudy() && derivative_order_ >= 1 && doc_.Session().MayChangeStudy();
+}
+
+std::string MainForm::AccountText() const { return AccountLabel(doc_.Session().Rights()); }
+
+std::string MainForm::RefusalText(const AccessDenied& denied, int command_id) const {
+    return ServerRefusalText(denied, RuleOfMenu(command_id), doc_.Session());
+}
 
 bool MainForm::DerivativeEditEnabled() const {
     return DerivativeMethodEnabled() && derivative_method_ == kDerivativeSavGol;
@@ -436,6 +448,14 @@ std::string MainForm::CommandDisabledReason(int command_id) const {
     const MenuCommand* command = FindMenuCommand(command_id);
     if (!command) return "Unknown command.";
     if (!command->built) return "Not available in this version.";
+    // What the account may not do stays disabled whatever else holds, and says why.
+    if (const CommandRule* rule = RuleOfMenu(command_id)) {
+        const ProcessingSession& session = doc_.Session();
+        const std::string refusal = CommandRefusal(*rule, session.Rights(),
+                                                   HasStudy() ? session.StudyId() : 0,
+                                                   session.StudyName());
+        if (!refusal.empty()) return refusal;
+    }
     if (command->needs_sensor && !HasSensor())
         return "No sensor is selected; import one (Database > Import Sensor).";
     const char* no_study = "No study is selected; create one (Database > Create New Study).";
@@ -544,7 +564,7 @@ std::vector<StageMenu> MainForm::StageMenus() const {
     const ProcessingSession& session = doc_.Session();
     for (const StageDeclaration* s : OptionalStages()) {
         StageMenu menu{s->id, s->option->label, {}, session.StageMode(s->id), s->option->pairs,
-                       s->option->default_pairs, {}};
+                       s->option->default_pairs, {}, HasStudy() && session.MayChangeStudy()};
         for (const char* m : s->option->modes) menu.modes.push_back(m);
         for (const auto& [lower, upper] : session.StagePairsOf(s->id))
             menu.pairs_text += (menu.pairs_text.empty() ? "" : " ") + std::to_string(lower) +

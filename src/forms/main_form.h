@@ -64,6 +64,8 @@ struct StageMenu {
     std::string pairs;
     std::string default_pairs;
     std::string pairs_text;
+    // Whether the account may store the study's pairs; a reader only switches modes.
+    bool pairs_enabled = true;
 };
 
 // The main form without its widgets: what each control holds, which controls are enabled and
@@ -179,6 +181,11 @@ class MainForm : public DocumentListener {
     bool IndivClassifyEnabled() const;
     std::string IndivClassifyDisabledReason() const;
     bool CommandEnabled(int command_id) const;
+    // The account and its role for the status bar: "NAME (ROLE)".
+    std::string AccountText() const;
+    // A refusal of the server, in the words of the command (a menu command's id, or 0 when it
+    // is not known) and of the role it needs.
+    std::string RefusalText(const class AccessDenied& denied, int command_id = 0) const;
     // Why a command is disabled (the window's tooltip); empty when it is enabled.
     std::string CommandDisabledReason(int command_id) const;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "chain/processing_session.h"
+#include "forms/command_rights.h"
 #include "forms/main_form.h"
 #include "forms/workbench_document.h"
 
@@ -29,6 +30,12 @@ std::vector<std::string> StudyBrowser::Headers() {
 }
 
 StudyBrowser::StudyBrowser(WorkbenchDocument& doc, MainForm& form) : doc_(doc), form_(form) {}
+
+std::string StudyBrowser::ChangeRefusal() const {
+    const ProcessingSession& session = doc_.Session();
+    return CommandRefusal(*RuleOfCommand("spectra disable"), session.Rights(), session.StudyId(),
+                          session.StudyName());
+}
 
 void StudyBrowser::Refresh() {
     study_id_ = doc_.Session().StudyId();

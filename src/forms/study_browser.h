@@ -45,6 +45,8 @@ class StudyBrowser {
     // Disables or enables spectra of the study, then refreshes the tree and the form's
     // library status. Returns how many changed.
     int SetDisabled(const std::vector<int>& spectrum_ids, bool disabled);
+    // Why the account may not disable or enable the study's spectra; empty when it may.
+    std::string ChangeRefusal() const;
 
     // The spectrum ids under a tree position: a whole species, a site, or one spectrum.
     std::vector<int> IdsOfSpecies(size_t species) const;

@@ -6,6 +6,7 @@
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
 #include "base/utf8_text.h"
+#include "store/record_history.h"
 #include "store/study_repository.h"
 
 namespace orvane {
@@ -44,11 +45,12 @@ std::vector<SpeciesNames> ListSpeciesNames(Database& db, int study_id) {
     std::vector<SpeciesNames> list;
     for (StoredSpeciesNames& stored : StudyRepository(db).SpeciesNames(study_id))
         list.push_back({std::move(stored.folder), std::move(stored.common),
-                        std::move(stored.latin), std::move(stored.local)});
+                        std::move(stored.latin), std::move(stored.local), stored.species_id,
+                        stored.row_version});
     return list;
 }
 
-void RenameSpecies(Database& db, int study_id, const std::string& folder,
+int RenameSpecies(Database& db, int study_id, const std::string& folder,
                    const SpeciesRename& names) {
     if (names.common) CheckName("common name", *names.common);
     if (names.latin) CheckName("Latin name", *names.latin);
@@ -66,7 +68,14 @@ void RenameSpecies(Database& db, int study_id, const std::string& folder,
     stored.common = names.common ? *names.common : current->common;
     stored.latin = names.latin ? *names.latin : current->latin;
     stored.local = names.local ? *names.local : current->local;
-    StudyRepository(db).SetSpeciesNames(study_id, stored);
+    // Never over another session's change: the update matches only the version read.
+    const int read = names.read_version > 0 ? names.read_version : current->row_version;
+    const std::string what = "The species \"" + EscapeControls(folder) + "\"";
+    if (read != current->row_version ||
+        !StudyRepository(db).SetSpeciesNames(study_id, stored, read))
+        throw RecordChanged(what, SpeciesChange(db, current->species_id));
+    const std::optional<LastChange> now = SpeciesChange(db, current->species_id);
+    return now ? now->version : read + 1;
 }
 
 std::string NameTypeLabel(int name_type) {

@@ -18,6 +18,8 @@ struct SpeciesNames {
     std::string common;
     std::string latin;
     std::string local;  // stored in the species table's maori_name column
+    int species_id = 0;
+    int row_version = 0;  // the stored row's version when read
 };
 
 // The longest name the species table holds, in characters.
@@ -31,11 +33,16 @@ struct SpeciesRename {
     std::optional<std::string> common;
     std::optional<std::string> latin;
     std::optional<std::string> local;
+    // The version of the species the names were chosen against (SpeciesNames::row_version);
+    // 0 takes the version read now.
+    int read_version = 0;
 };
 
 // Stores the names of the species in `folder`; throws OrvaneError, changing nothing, when the
-// study has no such species or a name is not UTF-8, holds a control character or is too long.
-void RenameSpecies(Database& db, int study_id, const std::string& folder,
+// study has no such species or a name is not UTF-8, holds a control character or is too long,
+// and RecordChanged when another session changed the species since `read_version`. Returns
+// the species' version after the change.
+int RenameSpecies(Database& db, int study_id, const std::string& folder,
                    const SpeciesRename& names);
 
 // Which of its names labels a species in results and exported files. The numbers are kept in

@@ -12,6 +12,7 @@
 #include "base/shown_text.h"
 #include "base/orvane_error.h"
 #include "store/database.h"
+#include "store/record_history.h"
 
 namespace orvane {
 
@@ -99,11 +100,15 @@ void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double
                                       value));
     RunInTransaction(store.Db(), [&] {
         double others = 0.0, before = 0.0;
-        for (const auto& [id, abundance] : store.AbundancesForUpdate(mixture_id))
-            (id == endmember_id ? before : others) += abundance;
+        int version = 0;  // the row's version as locked here; a new row has none yet
+        for (const MixtureRow& row : store.RowsForUpdate(mixture_id)) {
+            (row.endmember_id == endmember_id ? before : others) += row.abundance;
+            if (row.endmember_id == endmember_id) version = row.row_version;
+        }
         CheckAbundanceTotal(value, before, others);
         if (record) store.AddEndmember(mixture_id, endmember_id);
-        store.SetAbundance(mixture_id, endmember_id, value);
+        if (!store.SetAbundance(mixture_id, endmember_id, value, record ? 0 : version))
+            throw RecordChanged("The mixture's abundance", MixtureChange(store.Db(), mixture_id));
     });
 }
 

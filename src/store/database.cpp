@@ -4,6 +4,7 @@
 #include <errmsg.h>
 #include <fcntl.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -217,6 +218,84 @@ std::optional<bool> ServerOffersTls(const std::string& host, unsigned port, int 
 
 }  // namespace
 
+namespace {
+
+// The quoted name after `after` in a server message ('bob'@'host', `db`.`table`, 'db.f'):
+// the name after its last dot, without quotes; empty when the message has none.
+std::string QuotedAfter(const std::string& text, const std::string& after) {
+    const size_t at = text.find(after);
+    if (at == std::string::npos) return "";
+    size_t begin = at + after.size();
+    std::string name;
+    bool quoted = false;
+    for (size_t i = begin; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\'' || c == '`') {
+            quoted = !quoted;
+            continue;
+        }
+        if (!quoted && (c == ' ' || c == ',' || c == ';')) break;
+        if (!quoted && c == '@') break;
+        if (c == '.' && !quoted) {
+            name.clear();  // a database's name before the table's
+            continue;
+        }
+        name += c;
+    }
+    // 'db.routine' is quoted whole.
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(dot + 1);
+}
+
+}  // namespace
+
+void ThrowIfDenied(unsigned server_error, const std::string& text) {
+    switch (server_error) {
+        case 1044:  // no access to the database
+        case 1142:  // table (and the triggers' SIGNAL)
+        case 1143:  // column
+        case 1211:  // may not create users
+        case 1227:  // a global privilege such as CREATE USER
+        case 1370:  // routine
+        case 1410:  // may not grant
+            break;
+        default:
+            return;
+    }
+    // The schema's triggers: "The account X has the reader role and may not change data",
+    // "The account X is not an editor of study N".
+    const std::string lead = "The account ";
+    if (text.rfind(lead, 0) == 0) {
+        const size_t end = text.find(' ', lead.size());
+        const std::string account = text.substr(lead.size(), end - lead.size());
+        const std::string of_study = " is not an editor of study ";
+        const size_t at = text.find(of_study);
+        if (at != std::string::npos)
+            throw AccessDenied(text + ".", server_error, account,
+                               std::atoi(text.c_str() + at + of_study.size()), false);
+        throw AccessDenied(text + ".", server_error, account, 0, true);
+    }
+    const std::string account = QuotedAfter(text, " user ");
+    const std::string who = account.empty() ? "this account" : "the account " + account;
+    std::string what;
+    if (server_error == 1142 || server_error == 1143) {
+        const bool reading = text.rfind("SELECT", 0) == 0;
+        const std::string table = QuotedAfter(text, server_error == 1143 ? " in table " : " for table ");
+        what = "The database server does not let " + who + (reading ? " read" : " change") +
+               (table.empty() ? " this table" : " the table " + table) + ".";
+    } else if (server_error == 1370) {
+        const std::string routine = QuotedAfter(text, " for routine ");
+        what = "The database server does not let " + who + " run the routine " + routine + ".";
+    } else if (server_error == 1044) {
+        const std::string database = QuotedAfter(text, " to database ");
+        what = "The database server does not let " + who + " use the database " + database + ".";
+    } else {
+        what = "The database server refused " + who +
+               " a privilege this needs (accounts and grants are an administrator's).";
+    }
+    throw AccessDenied(what, server_error, "", 0, false);
+}
+
 Database::Database(const ConnectionParams& params)
     : connection_(std::make_unique<Connection>()), host_(params.host), name_(params.database) {
     connection_->params = params;
@@ -333,9 +412,19 @@ void Database::Open() {
                             params.password.c_str(), params.database.c_str(), params.port, nullptr,
                             0)) {
         std::string text = mysql_error(connection_->mysql);
-        const bool tls_failed = mysql_errno(connection_->mysql) == CR_SSL_CONNECTION_ERROR;
+        const unsigned error = mysql_errno(connection_->mysql);
+        const bool tls_failed = error == CR_SSL_CONNECTION_ERROR;
         mysql_close(connection_->mysql);
         connection_->mysql = nullptr;
+        // A server that requires encryption turns a plain login away as a wrong password would;
+        // one that offers TLS is told apart, so that the message names the missing key too.
+        if (!tls && error == ER_ACCESS_DENIED_ERROR &&
+            ServerOffersTls(params.host, params.port, timeout * 1000) == true)
+            throw ConnectError(
+                "The server at " + server + " refused the account " + params.user + " (" + text +
+                "). Check the user and password of the configuration; if it is a lab's server, "
+                "it accepts encrypted connections only: add the line \"ssl_ca FILE\" with the "
+                "lab's CA file (ca.pem, from its administrator) to the configuration.");
         if (tls_failed && text.find("does not support") != std::string::npos)
             throw ConnectError(plain_refusal);
         if (tls_failed && verify)
@@ -373,6 +462,7 @@ void Database::Fail(const std::string& /*statement*/) {
     const std::string said = text && *text ? text : "The database refused the request.";
     const unsigned number = mysql_errno(connection_->mysql);
     ThrowIfLost(number, said);
+    ThrowIfDenied(number, said);
     if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }
@@ -464,6 +554,7 @@ void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes)
         const unsigned number = mysql_stmt_errno(stmt);
         mysql_stmt_close(stmt);
         ThrowIfLost(number, text);
+        ThrowIfDenied(number, text);
         if (IsCollision(number)) throw CollisionError(text, number);
         throw DbError(text);
     };
@@ -590,6 +681,7 @@ void Statement::Fail(const std::string& /*step*/) {
     const std::string said = text && *text ? text : "The database refused the request.";
     const unsigned number = mysql_stmt_errno(binding_->stmt);
     db_.ThrowIfLost(number, said);
+    ThrowIfDenied(number, said);
     if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }

@@ -47,6 +47,35 @@ private:
     unsigned number_;
 };
 
+// The server refused a statement for want of a right: its own privilege errors (a table,
+// column, routine or database the account may not use) or the refusal the schema's triggers
+// raise for an account that may not change a study. The text names what was refused, never the
+// statement; each face turns it into a message naming the command and the role it needs.
+class AccessDenied : public DbError {
+public:
+    AccessDenied(const std::string& what, unsigned server_error, std::string account,
+                 int study_id, bool reader)
+        : DbError(what), server_error_(server_error), account_(std::move(account)),
+          study_id_(study_id), reader_(reader) {}
+    unsigned ServerError() const { return server_error_; }
+    // The account the triggers named; empty for the server's own privilege errors.
+    const std::string& Account() const { return account_; }
+    // The study the triggers refused (the account is no editor of it); 0 otherwise.
+    int StudyId() const { return study_id_; }
+    // The triggers refused because the account has the reader role.
+    bool Reader() const { return reader_; }
+
+private:
+    unsigned server_error_;
+    std::string account_;
+    int study_id_;
+    bool reader_;
+};
+
+// Throws AccessDenied when `server_error` is one of the server's refusals for want of a right;
+// returns otherwise. `text` is the server's message.
+void ThrowIfDenied(unsigned server_error, const std::string& text);
+
 // The connection was lost while a statement waited: the server did not answer within the
 // configured time, or went away. The connection is closed; Database::Reconnect opens it again.
 class ConnectionLost : public DbError {

@@ -49,7 +49,8 @@ int FeatureSpaceRepository::Resolve(const std::string& name_or_id, std::optional
 
 std::optional<StoredFeatureSpace> FeatureSpaceRepository::Find(int feature_space_id) {
     ResultSet rows = db_.Query(
-        Sql("select type, dimension, fs.name, fs.description, fst.name from feature_space fs, "
+        Sql("select type, dimension, fs.name, fs.description, fst.name, fs.row_version from "
+            "feature_space fs, "
             "feature_space_type fst where feature_space_id = %i and fs.fs_type_id = fst.fs_type_id",
             feature_space_id));
     std::optional<StoredFeatureSpace> found;
@@ -60,6 +61,7 @@ std::optional<StoredFeatureSpace> FeatureSpaceRepository::Find(int feature_space
         row.name = rows.String(2);
         row.description = rows.String(3);
         row.type_name = rows.String(4);
+        row.row_version = rows.Int(5);
         found = std::move(row);
     }
     return found;
@@ -104,15 +106,20 @@ int FeatureSpaceRepository::Insert(int type, int dimension, const std::string& n
     return static_cast<int>(db_.InsertId());
 }
 
-void FeatureSpaceRepository::Update(int feature_space_id, int dimension, const std::string& name,
-                                    const std::string& description) {
+bool FeatureSpaceRepository::Update(int feature_space_id, int dimension, const std::string& name,
+                                    const std::string& description, int read_version) {
     const std::string escaped_name = db_.Escape(name);
     const std::string escaped_description = db_.Escape(description);
+    const std::string version =
+        read_version > 0 ? Sql(" and row_version = %i", read_version) : std::string();
     db_.Execute(
         Sql("update feature_space set dimension = %i, build_date = "
             "current_timestamp(6), name = '%s', description = '%s' where "
-            "feature_space_id = %i",
-            dimension, escaped_name.c_str(), escaped_description.c_str(), feature_space_id));
+            "feature_space_id = %i%s",
+            dimension, escaped_name.c_str(), escaped_description.c_str(), feature_space_id,
+            version.c_str()));
+    // The triggers stamp every update, so a matched row always counts as changed.
+    return db_.AffectedRows() > 0;
 }
 
 void FeatureSpaceRepository::ReplaceBandRanges(int feature_space_id, bool edited,

@@ -26,6 +26,7 @@ struct StoredFeatureSpace {
     std::string name;
     std::string description;
     std::string type_name;  // "DI", "NTBI", "PCT"
+    int row_version = 0;    // counts the row's changes
 };
 
 // One stored feature space as a listing shows it, whatever sensor it fits.
@@ -74,9 +75,10 @@ class FeatureSpaceRepository {
                                                           int except_id);
     // A new feature space row of `type`, stamped now; returns its id.
     int Insert(int type, int dimension, const std::string& name, const std::string& description);
-    // Changes a row and stamps it now, so the libraries built on it turn stale.
-    void Update(int feature_space_id, int dimension, const std::string& name,
-                const std::string& description);
+    // Changes a row and stamps it now, so the libraries built on it turn stale. With a
+    // `read_version` (> 0) only the row still at that version changes; false when none did.
+    bool Update(int feature_space_id, int dimension, const std::string& name,
+                const std::string& description, int read_version = 0);
     // Makes the stored ranges follow `ranges` row by row: a range with the id of a stored row
     // of this feature space updates it when it differs, the others are inserted, and the
     // stored rows left out are deleted. `edited` is false for a feature space just inserted.

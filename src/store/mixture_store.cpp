@@ -59,26 +59,39 @@ std::string MixtureStore::Abundance(int mixture_id, int endmember_id) {
 }
 
 std::vector<std::pair<int, double>> MixtureStore::AbundancesForUpdate(int mixture_id) {
-    Statement select(db_,
-                     "select endmember_id, abundance from mixture where species_id = ? for update");
-    select.SetInt(0, mixture_id);
-    int endmember_id = 0;
-    double abundance = 0.0;
-    select.BindResultInt(0, &endmember_id);
-    select.BindResultDouble(1, &abundance);
-    select.Execute();
     std::vector<std::pair<int, double>> rows;
-    while (select.Fetch()) rows.emplace_back(endmember_id, abundance);
+    for (const MixtureRow& row : RowsForUpdate(mixture_id))
+        rows.emplace_back(row.endmember_id, row.abundance);
     return rows;
 }
 
-void MixtureStore::SetAbundance(int mixture_id, int endmember_id, double abundance) {
-    Statement update(db_,
-                     "update mixture set abundance = ? where species_id = ? and endmember_id = ?");
+std::vector<MixtureRow> MixtureStore::RowsForUpdate(int mixture_id) {
+    Statement select(db_,
+                     "select endmember_id, abundance, row_version from mixture where species_id = "
+                     "? for update");
+    select.SetInt(0, mixture_id);
+    MixtureRow row;
+    select.BindResultInt(0, &row.endmember_id);
+    select.BindResultDouble(1, &row.abundance);
+    select.BindResultInt(2, &row.row_version);
+    select.Execute();
+    std::vector<MixtureRow> rows;
+    while (select.Fetch()) rows.push_back(row);
+    return rows;
+}
+
+bool MixtureStore::SetAbundance(int mixture_id, int endmember_id, double abundance,
+                                int read_version) {
+    Statement update(db_, std::string("update mixture set abundance = ? where species_id = ? and "
+                                      "endmember_id = ?") +
+                              (read_version > 0 ? " and row_version = ?" : ""));
     update.SetDouble(0, abundance);
     update.SetInt(1, mixture_id);
     update.SetInt(2, endmember_id);
+    if (read_version > 0) update.SetInt(3, read_version);
     update.Execute();
+    // The triggers stamp every update, so a matched row always counts as changed.
+    return update.AffectedRows() > 0;
 }
 
 std::string MixtureStore::Total(int mixture_id) {

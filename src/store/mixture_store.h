@@ -22,6 +22,13 @@ struct RecordedFraction {
     int endmember_id = 0;
 };
 
+// One recorded endmember of a mixture with its version (counting the row's changes).
+struct MixtureRow {
+    int endmember_id = 0;
+    double abundance = 0.0;
+    int row_version = 0;
+};
+
 // The study's endmember flags (species.endmember 'Y' or 'N') and the recorded make-up of its
 // mixture species (table mixture), read and written with the statements the mixing dialogs
 // use. Rows come back in the order the server returns them; the lists sort them.
@@ -45,8 +52,11 @@ class MixtureStore {
     // A mixture's recorded (endmember id, abundance) pairs, locked until the caller's
     // transaction ends so that no other run changes the total in between.
     std::vector<std::pair<int, double>> AbundancesForUpdate(int mixture_id);
-    // Stores the value as given, bound as a double, never formatted to text.
-    void SetAbundance(int mixture_id, int endmember_id, double abundance);
+    // The same with each row's version.
+    std::vector<MixtureRow> RowsForUpdate(int mixture_id);
+    // Stores the value as given, bound as a double, never formatted to text. With a
+    // `read_version` (> 0) only the row still at that version changes; false when none did.
+    bool SetAbundance(int mixture_id, int endmember_id, double abundance, int read_version = 0);
     // The sum of a mixture's abundances as the server writes it; empty without rows.
     std::string Total(int mixture_id);
 

@@ -232,8 +232,8 @@ void StudyRepository::MarkSpectraChanged(int study_id) {
 std::vector<StoredSpeciesNames> StudyRepository::SpeciesNames(int study_id) {
     std::vector<StoredSpeciesNames> list;
     ResultSet rows = db_.Query(
-        Sql("SELECT folder_name, common_name, latin_name, maori_name FROM species WHERE "
-            "study_id = %i ORDER BY folder_name",
+        Sql("SELECT folder_name, common_name, latin_name, maori_name, species_id, row_version "
+            "FROM species WHERE study_id = %i ORDER BY folder_name",
             study_id));
     while (rows.Next()) {
         StoredSpeciesNames names;
@@ -241,15 +241,18 @@ std::vector<StoredSpeciesNames> StudyRepository::SpeciesNames(int study_id) {
         if (!rows.IsNull(1)) names.common = rows.String(1);
         if (!rows.IsNull(2)) names.latin = rows.String(2);
         if (!rows.IsNull(3)) names.local = rows.String(3);
+        names.species_id = rows.Int(4);
+        names.row_version = rows.Int(5);
         list.push_back(std::move(names));
     }
     return list;
 }
 
-void StudyRepository::SetSpeciesNames(int study_id, const StoredSpeciesNames& names) {
-    Statement update(db_,
-                     "UPDATE species SET common_name = ?, latin_name = ?, maori_name = ? "
-                     "WHERE study_id = ? AND folder_name = ?");
+bool StudyRepository::SetSpeciesNames(int study_id, const StoredSpeciesNames& names,
+                                      int read_version) {
+    Statement update(db_, std::string("UPDATE species SET common_name = ?, latin_name = ?, "
+                                      "maori_name = ? WHERE study_id = ? AND folder_name = ?") +
+                              (read_version > 0 ? " AND row_version = ?" : ""));
     const auto set = [&update](unsigned index, const std::string& value) {
         if (value.empty())
             update.SetNull(index);
@@ -261,7 +264,10 @@ void StudyRepository::SetSpeciesNames(int study_id, const StoredSpeciesNames& na
     set(2, names.local);
     update.SetInt(3, study_id);
     update.SetText(4, names.folder);
+    if (read_version > 0) update.SetInt(5, read_version);
     update.Execute();
+    // The triggers stamp every update, so a matched row always counts as changed.
+    return update.AffectedRows() > 0;
 }
 
 void StudyRepository::DeleteAll(int study_id) {

@@ -69,6 +69,8 @@ struct StoredSpeciesNames {
     std::string common;
     std::string latin;
     std::string local;  // the species table's maori_name column
+    int species_id = 0;
+    int row_version = 0;  // counts the row's changes
 };
 
 // An enabled spectrum with the folder name of its species.
@@ -148,7 +150,8 @@ class StudyRepository {
     // The study's species ordered by folder name, then id.
     std::vector<SpeciesFolder> SpeciesByFolder(int study_id);
     // Stores the names of the species in `folder`; an empty name is stored as NULL.
-    void SetSpeciesNames(int study_id, const StoredSpeciesNames& names);
+    // Only the row still at `read_version` (> 0) changes; false when none did.
+    bool SetSpeciesNames(int study_id, const StoredSpeciesNames& names, int read_version = 0);
 
   private:
     Database& db_;

@@ -13,6 +13,7 @@
 #include "store/name_lookup.h"
 #include "store/study_repository.h"
 #include "store/study_lock.h"
+#include "study/study_history.h"
 
 namespace orvane {
 
@@ -120,6 +121,8 @@ std::string StudyManagement::StudyReport() {
         const auto [first, last] = studies.CaptureDates(study_id);
         text += "\n\nSpectra capturing timeframe:\n" + first + " - " + last;
     }
+    // Who made and last changed the study and what belongs to it.
+    text += "\n\nHistory:\n" + StudyHistoryText(session_.Db(), study_id);
     frontend_.Report(text);
     return text;
 }

@@ -173,6 +173,8 @@ void AbundanceSettingsDialog::Save() {
 void AbundanceSettingsDialog::accept() {
     const int row = SelectedRow(selected_);
     if (!run_([&] { model_.Ok(row); })) {
+        // A mixture another session changed shows its newer values.
+        MirrorEndmembers();
         MirrorFields();
         return;
     }

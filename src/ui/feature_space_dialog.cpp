@@ -169,7 +169,10 @@ void FeatureSpaceDialog::accept() {
         if (!model_.Notice().empty()) frontend_.Report(model_.Notice());
         form_.ShowFeatureSpace(session_.FeatureSpaceId());
     });
-    if (stored) QDialog::accept();
+    if (stored)
+        QDialog::accept();
+    else
+        Mirror();  // a feature space another session changed shows its newer values
 }
 
 }  // namespace orvane

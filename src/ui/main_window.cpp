@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QDockWidget>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -105,6 +106,10 @@ MainWindow::MainWindow(WorkbenchDocument& doc, QWidget* parent)
     job_cancel_->setObjectName(QStringLiteral("jobCancel"));
     statusBar()->addPermanentWidget(job_bar_);
     statusBar()->addPermanentWidget(job_cancel_);
+    account_label_ = new QLabel(QString::fromStdString(form_->AccountText()), this);
+    account_label_->setObjectName(QStringLiteral("accountRole"));
+    account_label_->setToolTip(QStringLiteral("The database account and its role"));
+    statusBar()->addPermanentWidget(account_label_);
     job_bar_->hide();
     job_cancel_->hide();
     connect(job_cancel_, &QPushButton::clicked, this, &MainWindow::CancelJob);
@@ -243,6 +248,7 @@ void MainWindow::BuildStageMenus(QMenu* chain_settings) {
         const QString pairs = QString::fromStdString(capital(stage.pairs));
         const QString title = QString::fromStdString(pairs_title);
         QAction* edit = sub->addAction(QString::fromStdString(entries.back()) + QStringLiteral("..."));
+        stage_pairs_actions_.push_back(edit);
         const Stage id = stage.stage;
         connect(edit, &QAction::triggered, this, [this, id, pairs, title] {
             std::string current;
@@ -275,6 +281,8 @@ void MainWindow::UpdateCommands() {
             stage_mode_actions_[i][m]->setChecked(static_cast<int>(m) == stages[i].mode);
             stage_mode_actions_[i][m]->setEnabled(!job_ && form_->ChainControlsEnabled());
         }
+    for (size_t i = 0; i < stages.size() && i < stage_pairs_actions_.size(); ++i)
+        stage_pairs_actions_[i]->setEnabled(!job_ && stages[i].pairs_enabled);
     for (const auto& [id, action] : actions_) {
         // While a job uses the session, only what leaves it alone stays available.
         const bool untouched_by_job =
@@ -432,6 +440,8 @@ bool MainWindow::Settle(std::exception_ptr failure) {
         statusBar()->showMessage(QStringLiteral("Cancelled"), 5000);
     } catch (const ConnectionLost& e) {
         OfferReconnect(e.what());
+    } catch (const AccessDenied& e) {
+        frontend_->Error(form_->RefusalText(e, command_ ? command_ : job_command_));
     } catch (const OrvaneError& e) {
         frontend_->Error(WithHint(e.what(), MenuHint(e.GetRemedy())));
     } catch (const std::exception& e) {
@@ -488,6 +498,7 @@ bool MainWindow::RunJob(std::function<void()> work, std::function<void()> done) 
     job_progress_.Reset();
     job_failure_ = nullptr;
     job_done_ = std::move(done);
+    job_command_ = command_;
     Database& db = doc_.Session().Db();
     job_ = QThread::create([this, &db, work = std::move(work)] {
         try {
@@ -557,6 +568,7 @@ void MainWindow::JobEnded() {
     job_done_ = nullptr;
     bool ok = Settle(job_failure_);
     job_failure_ = nullptr;
+    job_command_ = 0;
     // What follows the job (tables, plots) may fail too, and is reported the same way.
     if (ok && done)
         Run(done);
@@ -580,7 +592,9 @@ void MainWindow::RunCommand(int id) {
     if (!form_->CommandEnabled(id)) return;
     if (handlers_.empty()) handlers_ = CommandHandlers();
     const auto handler = handlers_.find(id);
+    command_ = id;
     if (handler != handlers_.end()) handler->second();
+    command_ = 0;
     // A dock opened or a dialog's choice is kept at once, not only when the window closes.
     if (remember_) SaveSettings();
 }

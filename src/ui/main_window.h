@@ -13,6 +13,7 @@
 #include "ui/qt_frontend.h"
 
 class QAction;
+class QLabel;
 class QProgressBar;
 class QPushButton;
 class QThread;
@@ -139,6 +140,8 @@ class MainWindow : public QMainWindow {
     std::map<int, QAction*> actions_;
     // The modes of each optional stage's submenu of Chain Settings, in StageMenus() order.
     std::vector<std::vector<QAction*>> stage_mode_actions_;
+    // Each optional stage's "pairs..." entry, enabled for accounts that may change the study.
+    std::vector<QAction*> stage_pairs_actions_;
     std::map<int, std::function<void()>> handlers_;
     ImportSensorDialog* import_sensor_ = nullptr;
     WavebandFilterDialog* waveband_filter_ = nullptr;
@@ -169,8 +172,14 @@ class MainWindow : public QMainWindow {
     QThread* job_ = nullptr;
     std::exception_ptr job_failure_;
     std::function<void()> job_done_;
+    // The menu command running now, and the one whose job runs (0: none), whose words a
+    // refusal of the server takes.
+    int command_ = 0;
+    int job_command_ = 0;
     orvane::Feedback job_progress_;
     QProgressBar* job_bar_ = nullptr;
+    // The account and its role, at the status bar's right.
+    QLabel* account_label_ = nullptr;
     QPushButton* job_cancel_ = nullptr;
     QTimer* job_timer_ = nullptr;
 };

@@ -10,6 +10,7 @@
 
 #include "base/orvane_error.h"
 #include "base/shown_text.h"
+#include "store/record_history.h"
 
 namespace orvane {
 
@@ -33,11 +34,23 @@ SpeciesNamesDialog::SpeciesNamesDialog(Database& db, int study_id, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral(
         "Results asked for a name a species lacks show its folder name instead.")));
-    table_ = new QTableWidget(static_cast<int>(stored_.size()), 4, this);
+    table_ = new QTableWidget(0, 4, this);
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Folder"), QStringLiteral("Common"), QStringLiteral("Latin"),
          QStringLiteral("Local")});
     table_->verticalHeader()->hide();
+    Fill();
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    layout->addWidget(table_);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    resize(560, 320);
+}
+
+void SpeciesNamesDialog::Fill() {
+    table_->setRowCount(static_cast<int>(stored_.size()));
     for (int r = 0; r < table_->rowCount(); ++r) {
         const SpeciesNames& s = stored_[static_cast<size_t>(r)];
         // The folder is shown escaped: it is the key and never edited.
@@ -46,13 +59,6 @@ SpeciesNamesDialog::SpeciesNamesDialog(Database& db, int study_id, QWidget* pare
         table_->setItem(r, 2, Cell(s.latin, true));
         table_->setItem(r, 3, Cell(s.local, true));
     }
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    layout->addWidget(table_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
-    resize(560, 320);
 }
 
 bool SpeciesNamesDialog::Save(std::string& error) {
@@ -66,8 +72,15 @@ bool SpeciesNamesDialog::Save(std::string& error) {
         if (latin != s.latin) names.latin = latin;
         if (local != s.local) names.local = local;
         if (!names.common && !names.latin && !names.local) continue;
+        names.read_version = s.row_version;
         try {
-            RenameSpecies(db_, study_id_, s.folder, names);
+            s.row_version = RenameSpecies(db_, study_id_, s.folder, names);
+        } catch (const RecordChanged& e) {
+            // Another session renamed it: every row shows what is stored now.
+            error = e.what();
+            stored_ = ListSpeciesNames(db_, study_id_);
+            Fill();
+            return false;
         } catch (const OrvaneError& e) {
             error = e.what();
             table_->setCurrentCell(r, 1);

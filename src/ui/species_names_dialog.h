@@ -29,6 +29,8 @@ class SpeciesNamesDialog : public QDialog {
     void accept() override;
 
   private:
+    // Shows the stored names, one row per species.
+    void Fill();
     Database& db_;
     int study_id_;
     std::vector<SpeciesNames> stored_;

@@ -40,8 +40,8 @@ StudyBrowserWindow::StudyBrowserWindow(WorkbenchDocument& doc, MainForm& form, A
     auto* plot = new QPushButton(QStringLiteral("&Plot"), body);
     plot->setObjectName(QStringLiteral("browserPlot"));
     plot->setToolTip(QStringLiteral("Plot the selected spectra, or all under a selected species or site."));
-    auto* disable = new QPushButton(QStringLiteral("D&isable"), body);
-    auto* enable = new QPushButton(QStringLiteral("Ena&ble"), body);
+    auto* disable = disable_ = new QPushButton(QStringLiteral("D&isable"), body);
+    auto* enable = enable_ = new QPushButton(QStringLiteral("Ena&ble"), body);
     auto* refresh = new QPushButton(QStringLiteral("Refresh"), body);
     // The window's access letters are all taken; F5 refreshes instead.
     refresh->setShortcut(QKeySequence::Refresh);
@@ -88,6 +88,12 @@ void StudyBrowserWindow::Rebuild() {
     }
     const int scrolled = tree_->verticalScrollBar()->value();
     tree_->clear();
+    // An account that may not change the study sees its spectra's states and changes none.
+    const QString refusal = QString::fromStdString(browser_.ChangeRefusal());
+    for (QPushButton* b : {disable_, enable_}) {
+        b->setEnabled(refusal.isEmpty());
+        b->setToolTip(refusal);
+    }
     const auto& spectra = browser_.Spectra();
     const auto& tree = browser_.Tree();
     auto fill = [](QTreeWidgetItem* item, const std::vector<std::string>& texts) {
@@ -114,7 +120,8 @@ void StudyBrowserWindow::Rebuild() {
                 for (int c : {StudyBrowser::kId, StudyBrowser::kLatitude, StudyBrowser::kLongitude,
                               StudyBrowser::kAltitude})
                     row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
-                row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+                row->setFlags(refusal.isEmpty() ? row->flags() | Qt::ItemIsUserCheckable
+                                                : row->flags() & ~Qt::ItemIsUserCheckable);
                 row->setCheckState(0, sp.disabled ? Qt::Unchecked : Qt::Checked);
                 row->setData(0, kKindRole, kSpectrumRow);
                 row->setData(0, kIdRole, sp.spectrum_id);

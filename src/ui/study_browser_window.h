@@ -8,6 +8,7 @@
 #include "forms/study_browser.h"
 #include "ui/qt_frontend.h"
 
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -44,6 +45,8 @@ class StudyBrowserWindow : public QDockWidget {
     StudyBrowser browser_;
     ActionRunner run_;
     QTreeWidget* tree_;
+    QPushButton* disable_ = nullptr;
+    QPushButton* enable_ = nullptr;
     std::function<void(const std::vector<int>&)> plot_request_;
     bool rebuilding_ = false;
 };

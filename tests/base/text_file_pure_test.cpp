@@ -414,6 +414,10 @@ TEST_F(Configuration, TlsSettingsCommentsAndTheDefaultPort) {
     // Left out and given false differ: only an explicit false gives up the host name check.
     EXPECT_EQ(Open("ssl_ca /ca.pem\n")->Connection().ssl_verify, std::nullopt);
     EXPECT_EQ(Open("ssl_verify no\n")->Connection().ssl_verify, std::optional<bool>(false));
+    // Relative files are those beside the configuration, as a lab's account folder holds them.
+    const ConnectionParams beside = Open("ssl_ca ca.pem\nssl_cert ../c.pem\nssl_key k.pem\n")->Connection();
+    EXPECT_EQ(std::tie(beside.ssl_ca, beside.ssl_cert, beside.ssl_key),
+              std::make_tuple(dir_.File("ca.pem"), dir_.Path() + "/../c.pem", dir_.File("k.pem")));
 }
 
 // The file holds the password: one others may read is used, with a warning naming the fix.

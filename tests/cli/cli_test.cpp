@@ -355,6 +355,8 @@ TEST_F(CliStudy, CreateImportReportDeleteAndSkip) {
     EXPECT_EQ(Count("spectrum"), 149);
 
     r = Ok({"study", "report"});
+    // The history that ends the report is the test of its own file (forms/rights_test).
+    r.out = r.out.substr(0, r.out.find("\n\nHistory:\n")) + "\n";
     EXPECT_EQ(r.out, "Report about study 'Demo':\n\nDescription:\nfour classes\n\nDatapath:\n" +
                          demo +
                          "\n\nNumber of minimum spectra per endmember:\n8\n\nNumber of species:\n4"

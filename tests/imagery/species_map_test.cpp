@@ -5,6 +5,7 @@
 #include <gdal_utils.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "chain/chain_options.h"
 #include "chain/processing_chain.h"
@@ -312,6 +317,41 @@ TEST_F(SpeciesMap, RefusalsAndCancelsLeaveAnEarlierMapAsItWas) {
     const test::CliOutcome r = Map({"--image", Tile(0), "--out", Out("missing/map.tif")});
     EXPECT_NE(r.rc, 0);
     EXPECT_TRUE(test::Contains(r.err, "missing/map.tif")) << r.err;
+
+    // A disk that fills half way (here a file-size limit, as a full disk would): an error that
+    // names the file and the reason, and the earlier map as it was.
+    const std::string message = Out("message.txt");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        rlimit limit{4096, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+        int rc = 0;
+        try {
+            Workspace own(config_);
+            LoadMapLibrary(own);
+            test::RecordingFrontend quiet;
+            MapImageOptions full;
+            full.image = Tile(0);
+            full.request.class_path = out;
+            full.request.rules_path = Out("rules.tif");
+            MapImage(own, quiet, full);
+        } catch (const OrvaneError& e) {
+            limit.rlim_cur = RLIM_INFINITY;  // room for the message
+            setrlimit(RLIMIT_FSIZE, &limit);
+            std::ofstream(message) << e.what();
+            rc = 3;
+        }
+        _exit(rc);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3) << "a map the disk could not take must be an error";
+    EXPECT_TRUE(test::Contains(Bytes(message), "Cannot write " + dir_.Path()) &&
+                test::Contains(Bytes(message), "File too large"))
+        << Bytes(message);
 
     // Cancelled at the first window.
     Workspace space(config_);

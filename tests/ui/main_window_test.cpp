@@ -159,6 +159,10 @@ class MainWindowTest : public QObject {
         }
         auto* tools = w.frame->findChild<QToolBar*>(QStringLiteral("standardToolBar"));
         QVERIFY(tools);
+        // The owner of the database is no lab account, so an admin; the status bar says so.
+        auto* account = w.frame->findChild<QLabel*>(QStringLiteral("accountRole"));
+        QVERIFY(account);
+        QCOMPARE(account->text(), QString::fromStdString(w.scratch.Params().user + " (admin)"));
         QCOMPARE(tools->actions(),
                  (QList<QAction*>{w.frame->Action(kCmdOpen), w.frame->Action(kCmdSaveReport)}));
 

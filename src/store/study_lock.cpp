@@ -139,8 +139,9 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
             std::string name;
             db.QueryText(Sql("select name from study where study_id = %i", study_id), name);
             frontend.Report(fmt::format(
-                "Study '{}' was still locked by {}, whose lease ran out unrenewed: that program "
-                "ended without releasing it, so the lock is taken over.\n",
+                "Study '{}' was still locked by {}, whose lease ran out unrenewed (that "
+                "program ended or lost its server without releasing it), so the lock is taken "
+                "over.\n",
                 EscapeControls(name), attempt.taken_over));
         }
         return attempt;

@@ -230,7 +230,7 @@ constexpr int kFirstNodeRetryPauseMs = 500;
 // kTransactionAttempts times with a short growing pause, after which it fails with a DbError
 // saying so. `unit` must therefore start from scratch on each call: it may run more than once,
 // and what it keeps outside the database is reset by it. Inside an open transaction the unit
-// runs once as part of it, and the outer unit's owner retries.
+// runs once, within it, and the outer unit's owner retries.
 void RunInTransaction(Database& db, const std::function<void()>& unit);
 
 // The server error numbers that make a CollisionError.

@@ -107,32 +107,35 @@ void CheckNameFree(FeatureSpaceRepository& spaces, const FeatureSpaceDefinition&
 
 int StoreDefinition(Database& db, const FeatureSpaceDefinition& def) {
     FeatureSpaceRepository spaces(db);
-    Transaction tx(db);
-    // A feature space that kept its name keeps it even when it reads as an id: it was stored
-    // before such names were refused, and editing its ranges must not force a rename.
-    const std::optional<std::string> stored_name =
-        def.id == 0 ? std::nullopt : spaces.StoredName(def.id);
-    if (!stored_name || *stored_name != def.name) CheckNewName(kFeatureSpaceNames, def.name);
-    CheckNameFree(spaces, def);
     int id = def.id;
-    if (id != 0) {
-        if (!spaces.Exists(id))
-            throw OrvaneError("The feature space \"" + def.name +
-                              "\" no longer exists; nothing was saved.");
-        if (!spaces.Update(id, DimensionOf(def), def.name, def.description, def.row_version)) {
-            const std::optional<std::string> name = spaces.StoredName(id);
-            throw RecordChanged("The feature space \"" + EscapeControls(name.value_or(def.name)) +
-                                    "\"",
-                                FeatureSpaceChange(db, id));
+    RunInTransaction(db, [&] {
+        // A feature space that kept its name keeps it even when it reads as an id: it was
+        // stored before such names were refused, and editing its ranges must not force a
+        // rename.
+        const std::optional<std::string> stored_name =
+            def.id == 0 ? std::nullopt : spaces.StoredName(def.id);
+        if (!stored_name || *stored_name != def.name) CheckNewName(kFeatureSpaceNames, def.name);
+        CheckNameFree(spaces, def);
+        id = def.id;
+        if (id != 0) {
+            if (!spaces.Exists(id))
+                throw OrvaneError("The feature space \"" + def.name +
+                                  "\" no longer exists; nothing was saved.");
+            if (!spaces.Update(id, DimensionOf(def), def.name, def.description,
+                               def.row_version)) {
+                const std::optional<std::string> name = spaces.StoredName(id);
+                throw RecordChanged(
+                    "The feature space \"" + EscapeControls(name.value_or(def.name)) + "\"",
+                    FeatureSpaceChange(db, id));
+            }
+        } else {
+            id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
         }
-    } else {
-        id = spaces.Insert(def.type, DimensionOf(def), def.name, def.description);
-    }
-    std::vector<StoredBandRange> ranges;
-    for (const FeatureSpace::BandRange& r : def.ranges)
-        ranges.push_back({r.band_range_id, r.wavelength1, r.wavelength2});
-    spaces.ReplaceBandRanges(id, def.id != 0, ranges);
-    tx.Commit();
+        std::vector<StoredBandRange> ranges;
+        for (const FeatureSpace::BandRange& r : def.ranges)
+            ranges.push_back({r.band_range_id, r.wavelength1, r.wavelength2});
+        spaces.ReplaceBandRanges(id, def.id != 0, ranges);
+    });
     return id;
 }
 

@@ -144,37 +144,44 @@ void AbundanceSettings::Ok(int selected_index) {
     if (changed_.empty()) return;
     MixtureStore store(session_.Db(), session_.StudyId());
     int outdated = 0;  // a mixture another session changed since it was read
-    {
-        Transaction unit(session_.Db());
-        for (int mixture : changed_) {
-            std::map<int, double> stored;
-            std::map<int, int> versions;
-            for (const MixtureRow& row : store.RowsForUpdate(mixture)) {
-                stored[row.endmember_id] = row.abundance;
-                versions[row.endmember_id] = row.row_version;
-            }
-            const MakeUp& was = original_[mixture];
-            const MakeUp& now = working_[mixture];
-            // Rows added, removed or changed by another session: this edit would undo theirs.
-            if (versions != was.versions) {
-                outdated = mixture;
-                break;
-            }
-            for (const auto& [id, abundance] : was.shown)
-                if (!now.shown.count(id) && stored.count(id)) store.RemoveEndmember(mixture, id);
-            for (const auto& [id, abundance] : now.shown) {
-                const auto row = stored.find(id);
-                if (row == stored.end()) store.AddEndmember(mixture, id);
-                if ((row == stored.end() || row->second != abundance) &&
-                    !store.SetAbundance(mixture, id, abundance,
-                                        row == stored.end() ? 0 : versions[id])) {
+    // Ends the unit without storing anything of it.
+    struct Outdated {};
+    try {
+        RunInTransaction(session_.Db(), [&] {
+            outdated = 0;
+            for (int mixture : changed_) {
+                std::map<int, double> stored;
+                std::map<int, int> versions;
+                for (const MixtureRow& row : store.RowsForUpdate(mixture)) {
+                    stored[row.endmember_id] = row.abundance;
+                    versions[row.endmember_id] = row.row_version;
+                }
+                const MakeUp& was = original_[mixture];
+                const MakeUp& now = working_[mixture];
+                // Rows added, removed or changed by another session: this edit would undo
+                // theirs.
+                if (versions != was.versions) {
                     outdated = mixture;
                     break;
                 }
+                for (const auto& [id, abundance] : was.shown)
+                    if (!now.shown.count(id) && stored.count(id))
+                        store.RemoveEndmember(mixture, id);
+                for (const auto& [id, abundance] : now.shown) {
+                    const auto row = stored.find(id);
+                    if (row == stored.end()) store.AddEndmember(mixture, id);
+                    if ((row == stored.end() || row->second != abundance) &&
+                        !store.SetAbundance(mixture, id, abundance,
+                                            row == stored.end() ? 0 : versions[id])) {
+                        outdated = mixture;
+                        break;
+                    }
+                }
+                if (outdated) break;
             }
-            if (outdated) break;
-        }
-        if (!outdated) unit.Commit();
+            if (outdated) throw Outdated{};
+        });
+    } catch (const Outdated&) {
     }
     if (outdated) {
         // Nothing was stored; the outdated mixture shows its newer values, the other edits

@@ -103,8 +103,9 @@ const std::vector<CommandRule>& CommandRules() {
         {"pca", kCmdPca, "PCA", Need::kStudyEditor},
         // Builds each sensor's library of the study.
         {"compare", kCmdCompareSensors, "Compare", Need::kStudyEditor},
-        // Sensors and whole studies: admins.
-        {"study delete", kCmdDeleteStudy, "Study delete", Need::kAdmin},
+        // A study goes with its editors' consent, as the server's rights have it.
+        {"study delete", kCmdDeleteStudy, "Study delete", Need::kStudyEditor},
+        // Sensors, which every study shares: admins.
         {"sensor import", kCmdImportSensor, "Sensor import", Need::kAdmin},
         {"sensor delete", kCmdDeleteSensor, "Sensor delete", Need::kAdmin},
     };

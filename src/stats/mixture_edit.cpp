@@ -98,18 +98,18 @@ void SaveAbundance(MixtureStore& store, int mixture_id, int endmember_id, double
     if (!(value >= 0.0 && value <= 1.0))
         throw OrvaneError(fmt::format("The abundance {} is not from 0 to 1; nothing was saved.",
                                       value));
-    Transaction unit(store.Db());
-    double others = 0.0, before = 0.0;
-    int version = 0;  // the row's version as locked here; a new row has none yet
-    for (const MixtureRow& row : store.RowsForUpdate(mixture_id)) {
-        (row.endmember_id == endmember_id ? before : others) += row.abundance;
-        if (row.endmember_id == endmember_id) version = row.row_version;
-    }
-    CheckAbundanceTotal(value, before, others);
-    if (record) store.AddEndmember(mixture_id, endmember_id);
-    if (!store.SetAbundance(mixture_id, endmember_id, value, record ? 0 : version))
-        throw RecordChanged("The mixture's abundance", MixtureChange(store.Db(), mixture_id));
-    unit.Commit();
+    RunInTransaction(store.Db(), [&] {
+        double others = 0.0, before = 0.0;
+        int version = 0;  // the row's version as locked here; a new row has none yet
+        for (const MixtureRow& row : store.RowsForUpdate(mixture_id)) {
+            (row.endmember_id == endmember_id ? before : others) += row.abundance;
+            if (row.endmember_id == endmember_id) version = row.row_version;
+        }
+        CheckAbundanceTotal(value, before, others);
+        if (record) store.AddEndmember(mixture_id, endmember_id);
+        if (!store.SetAbundance(mixture_id, endmember_id, value, record ? 0 : version))
+            throw RecordChanged("The mixture's abundance", MixtureChange(store.Db(), mixture_id));
+    });
 }
 
 std::vector<std::string> SpeciesFolders(Database& db, int study_id, bool endmembers) {

@@ -67,51 +67,54 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
     cancelled_build_ = false;
     try {
         StudyLock lock(db, frontend, study);
-        Transaction tx(db);
-        LibraryRepository libraries(db);
-        const int library_id = libraries.StampBuild(ChainInUse().LibraryKeyOf());
-        const std::vector<int> species_ids = libraries.SpeciesOfStudy(study);
-        ProgressScope progress(frontend, "Building Library", static_cast<int>(species_ids.size()));
-        std::vector<int> qualified;
-        std::vector<Matrix> features;
-        // One team of chains serves every species of the build.
-        ChainTeam team(CompiledInUse());
-        for (size_t i = 0; i < species_ids.size(); ++i) {
-            if (frontend.Cancelled())
-                throw Cancelled("cancelled; the previous library is unchanged");
-            std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
-            const int n = species->MemberCount();
-            if (n >= session_.MinSpectraPerSpecies() && n > 0) {
-                qualified.push_back(species_ids[i]);
-                features.emplace_back();
-                WithMatrixErrors(kMatrixFailed, [&] {
-                    features.back() = FeatureMatrix(team, *species, fs->Type());
-                });
+        // The whole build is the unit: a build the server gave up as a collision with other
+        // work is computed again from the stored rows.
+        RunInTransaction(db, [&] {
+            LibraryRepository libraries(db);
+            const int library_id = libraries.StampBuild(ChainInUse().LibraryKeyOf());
+            const std::vector<int> species_ids = libraries.SpeciesOfStudy(study);
+            ProgressScope progress(frontend, "Building Library",
+                                   static_cast<int>(species_ids.size()));
+            std::vector<int> qualified;
+            std::vector<Matrix> features;
+            // One team of chains serves every species of the build.
+            ChainTeam team(CompiledInUse());
+            for (size_t i = 0; i < species_ids.size(); ++i) {
+                if (frontend.Cancelled())
+                    throw Cancelled("cancelled; the previous library is unchanged");
+                std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
+                const int n = species->MemberCount();
+                if (n >= session_.MinSpectraPerSpecies() && n > 0) {
+                    qualified.push_back(species_ids[i]);
+                    features.emplace_back();
+                    WithMatrixErrors(kMatrixFailed, [&] {
+                        features.back() = FeatureMatrix(team, *species, fs->Type());
+                    });
+                }
+                frontend.StepProgress(static_cast<int>(i) + 1);
             }
-            frontend.StepProgress(static_cast<int>(i) + 1);
-        }
-        // A library without species would be "Ready" and classify nothing; the transaction
-        // is left uncommitted, so an earlier build stays as it was.
-        if (qualified.empty())
-            throw OrvaneError(fmt::format("No library was built: no species of study '{}' has at "
-                                          "least {} enabled spectra, the study's minimum per "
-                                          "species.",
-                                          session_.StudyName(),
-                                          std::max(session_.MinSpectraPerSpecies(), 1)));
-        std::vector<ClassStatistics> statistics;
-        WithMatrixErrors(kMatrixFailed, [&] { statistics = LibraryStatistics(features); });
-        std::vector<int> statistic_ids;
-        std::vector<double> shrinkage;
-        for (size_t c = 0; c < statistics.size(); ++c) {
-            statistic_ids.push_back(libraries.StoreStatistic(library_id, qualified[c],
-                                                             statistics[c].n, statistics[c].mean,
-                                                             statistics[c].cov));
-            shrinkage.push_back(statistics[c].shrinkage);
-        }
-        libraries.StoreShrinkage(statistic_ids, shrinkage);
-        // The row is reused, so a species that no longer qualifies still has its rows.
-        libraries.DeleteStatisticsExcept(library_id, qualified);
-        tx.Commit();
+            // A library without species would be "Ready" and classify nothing; the transaction
+            // is left uncommitted, so an earlier build stays as it was.
+            if (qualified.empty())
+                throw OrvaneError(fmt::format(
+                    "No library was built: no species of study '{}' has at "
+                    "least {} enabled spectra, the study's minimum per "
+                    "species.",
+                    session_.StudyName(), std::max(session_.MinSpectraPerSpecies(), 1)));
+            std::vector<ClassStatistics> statistics;
+            WithMatrixErrors(kMatrixFailed, [&] { statistics = LibraryStatistics(features); });
+            std::vector<int> statistic_ids;
+            std::vector<double> shrinkage;
+            for (size_t c = 0; c < statistics.size(); ++c) {
+                statistic_ids.push_back(
+                    libraries.StoreStatistic(library_id, qualified[c], statistics[c].n,
+                                             statistics[c].mean, statistics[c].cov));
+                shrinkage.push_back(statistics[c].shrinkage);
+            }
+            libraries.StoreShrinkage(statistic_ids, shrinkage);
+            // The row is reused, so a species that no longer qualifies still has its rows.
+            libraries.DeleteStatisticsExcept(library_id, qualified);
+        });
     } catch (const Cancelled&) {
         // The transaction rolled back, so the previous library is loaded as it was; the
         // status says why this configuration did not get a new one.

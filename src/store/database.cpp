@@ -16,6 +16,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <thread>
 
 namespace orvane {
@@ -63,6 +64,71 @@ struct Statement::Binding {
     std::vector<Column> columns;
     bool results_bound = false;
 };
+
+bool IsCollision(unsigned error_number) {
+    // ER_LOCK_DEADLOCK (also Galera's certification failure), ER_LOCK_WAIT_TIMEOUT,
+    // ER_UNKNOWN_COM_ERROR, which Galera returns while a node is not ready for use, and
+    // ER_ERROR_DURING_COMMIT, which it returns for a transaction it could not replicate (the
+    // node had just lost the rest of the cluster); each leaves nothing of the transaction.
+    return error_number == 1213 || error_number == 1205 || error_number == 1047 ||
+           error_number == 1180;
+}
+
+namespace {
+
+// The pause before try `attempt` + 1, with some jitter so that two programs that collided do
+// not meet again at once.
+void PauseBeforeRetry(int attempt, const CollisionError& error) {
+    static thread_local std::minstd_rand jitter{std::random_device{}()};
+    const int base = (error.NodeNotReady() ? kFirstNodeRetryPauseMs : kFirstRetryPauseMs)
+                     << (attempt - 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(
+        base + static_cast<int>(jitter() % static_cast<unsigned>(base / 2 + 1))));
+}
+
+std::string GaveUp(const CollisionError& error) {
+    const std::string times = std::to_string(kTransactionAttempts) + " times";
+    if (error.NodeNotReady())
+        return "The database server refused the change " + times +
+               " as its cluster node was not ready or had lost the rest of its cluster (" +
+               error.what() + "); nothing of it was stored. Try again, or connect to another node.";
+    return "The database server gave the change up " + times +
+           " as it collided with other work at the same time (" + error.what() +
+           "); nothing of it was stored. Try again.";
+}
+
+}  // namespace
+
+void RunInTransaction(Database& db, const std::function<void()>& unit) {
+    if (db.InTransaction()) {
+        unit();
+        return;
+    }
+    for (int attempt = 1;; ++attempt) {
+        try {
+            Transaction transaction(db);
+            unit();
+            transaction.Commit();
+            return;
+        } catch (const CollisionError& e) {
+            if (attempt >= kTransactionAttempts) throw DbError(GaveUp(e));
+            PauseBeforeRetry(attempt, e);
+        }
+    }
+}
+
+template <typename Attempt>
+auto Database::Retrying(Attempt attempt) -> decltype(attempt()) {
+    for (int tried = 1;; ++tried) {
+        try {
+            return attempt();
+        } catch (const CollisionError& e) {
+            if (in_transaction_) throw;
+            if (tried >= kTransactionAttempts) throw DbError(GaveUp(e));
+            PauseBeforeRetry(tried, e);
+        }
+    }
+}
 
 std::string Sql(const char* format, ...) {
     va_list args;
@@ -236,8 +302,11 @@ Database::Database(const ConnectionParams& params)
     Open();
 }
 
+const ConnectionParams& Database::Params() const { return connection_->params; }
+
 void Database::Reconnect() {
     CheckThread();
+    in_transaction_ = false;
     if (connection_->mysql) mysql_close(connection_->mysql);
     connection_->mysql = nullptr;
     notices_.clear();
@@ -391,8 +460,10 @@ void Database::Fail(const std::string& /*statement*/) {
     if (!connection_->mysql) throw ConnectionLost("The connection to the database server was lost.");
     const char* text = mysql_error(connection_->mysql);
     const std::string said = text && *text ? text : "The database refused the request.";
-    ThrowIfLost(mysql_errno(connection_->mysql), said);
-    ThrowIfDenied(mysql_errno(connection_->mysql), said);
+    const unsigned number = mysql_errno(connection_->mysql);
+    ThrowIfLost(number, said);
+    ThrowIfDenied(number, said);
+    if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }
 
@@ -405,25 +476,29 @@ std::string Database::Escape(std::string_view text) {
 }
 
 void Database::Execute(const std::string& sql) {
-    Sending();
-    if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
-        0)
-        Fail(sql);
-    // A statement that unexpectedly returns rows must still be drained before the next one.
-    if (MYSQL_RES* result = mysql_store_result(connection_->mysql))
-        mysql_free_result(result);
-    else if (mysql_field_count(connection_->mysql) != 0)
-        Fail(sql);
+    Retrying([&] {
+        Sending();
+        if (mysql_real_query(connection_->mysql, sql.data(),
+                             static_cast<unsigned long>(sql.size())) != 0)
+            Fail(sql);
+        // A statement that unexpectedly returns rows must still be drained before the next one.
+        if (MYSQL_RES* result = mysql_store_result(connection_->mysql))
+            mysql_free_result(result);
+        else if (mysql_field_count(connection_->mysql) != 0)
+            Fail(sql);
+    });
 }
 
 ResultSet Database::Query(const std::string& sql) {
-    Sending();
-    if (mysql_real_query(connection_->mysql, sql.data(), static_cast<unsigned long>(sql.size())) !=
-        0)
-        Fail(sql);
-    MYSQL_RES* result = mysql_store_result(connection_->mysql);
-    if (!result) Fail(sql);
-    return ResultSet(std::make_unique<ResultSet::Rows>(result));
+    return Retrying([&] {
+        Sending();
+        if (mysql_real_query(connection_->mysql, sql.data(),
+                             static_cast<unsigned long>(sql.size())) != 0)
+            Fail(sql);
+        MYSQL_RES* result = mysql_store_result(connection_->mysql);
+        if (!result) Fail(sql);
+        return ResultSet(std::make_unique<ResultSet::Rows>(result));
+    });
 }
 
 bool Database::QueryInt(const std::string& sql, int& value) {
@@ -480,6 +555,7 @@ void Database::WriteBlob(const std::string& sql, const void* data, size_t bytes)
         mysql_stmt_close(stmt);
         ThrowIfLost(number, text);
         ThrowIfDenied(number, text);
+        if (IsCollision(number)) throw CollisionError(text, number);
         throw DbError(text);
     };
     if (mysql_stmt_prepare(stmt, sql.data(), static_cast<unsigned long>(sql.size())) != 0) fail();
@@ -502,15 +578,18 @@ bool Database::Alive() {
 void Database::Begin() {
     Sending();
     if (mysql_autocommit(connection_->mysql, 0) != 0) Fail("begin transaction");
+    in_transaction_ = true;
 }
 
 void Database::Commit() {
     Sending();
     if (mysql_commit(connection_->mysql) != 0) Fail("commit");
     mysql_autocommit(connection_->mysql, 1);
+    in_transaction_ = false;
 }
 
 void Database::Rollback() noexcept {
+    in_transaction_ = false;
     if (!connection_->mysql) return;
     mysql_rollback(connection_->mysql);
     mysql_autocommit(connection_->mysql, 1);
@@ -600,8 +679,10 @@ bool Statement::IsNull(unsigned column) const { return binding_->columns[column]
 void Statement::Fail(const std::string& /*step*/) {
     const char* text = mysql_stmt_error(binding_->stmt);
     const std::string said = text && *text ? text : "The database refused the request.";
-    db_.ThrowIfLost(mysql_stmt_errno(binding_->stmt), said);
-    ThrowIfDenied(mysql_stmt_errno(binding_->stmt), said);
+    const unsigned number = mysql_stmt_errno(binding_->stmt);
+    db_.ThrowIfLost(number, said);
+    ThrowIfDenied(number, said);
+    if (IsCollision(number)) throw CollisionError(said, number);
     throw DbError(said);
 }
 
@@ -725,7 +806,9 @@ void Statement::BindResultDouble(unsigned column, double* value) {
     binding_->results_bound = false;
 }
 
-void Statement::Execute() { Run(true); }
+void Statement::Execute() {
+    db_.Retrying([&] { Run(true); });
+}
 
 void Statement::ExecuteStreamed() { Run(false); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,23 @@ std::string Sql(const char* format, ...) __attribute__((format(printf, 1, 2)));
 class ConnectError : public DbError {
 public:
     using DbError::DbError;
+};
+
+// The server gave a transaction up because it met another one at the same time: a deadlock, a
+// Galera node's certification failure (both error 1213), a lock wait timeout (1205); or
+// because the cluster node is not ready (1047) or could not replicate it, having just lost the
+// rest of the cluster (1180). Nothing of the transaction is kept, and running the whole unit
+// of work again may well succeed; RunInTransaction does that.
+class CollisionError : public DbError {
+public:
+    CollisionError(const std::string& what, unsigned number) : DbError(what), number_(number) {}
+    unsigned Number() const { return number_; }
+    // The node is out of its cluster for the moment rather than in a collision: the pauses
+    // before the next tries are longer, so that the cluster has seconds to settle.
+    bool NodeNotReady() const { return number_ == 1047 || number_ == 1180; }
+
+private:
+    unsigned number_;
 };
 
 // The server refused a statement for want of a right: its own privilege errors (a table,
@@ -88,10 +106,14 @@ public:
     // the server's host name is not checked), for each face to show at start-up.
     const std::vector<std::string>& Notices() const { return notices_; }
     const std::string& Host() const { return host_; }
+    // What this connection was opened with, for a second connection of the same account.
+    const ConnectionParams& Params() const;
     const std::string& Name() const { return name_; }
 
     std::string Escape(std::string_view text);
 
+    // Outside a transaction a statement is a transaction of its own, so one the server gave up
+    // as a collision (CollisionError) is run again, a few times, before it fails.
     void Execute(const std::string& sql);
     ResultSet Query(const std::string& sql);
 
@@ -133,6 +155,8 @@ public:
     void Begin();
     void Commit();
     void Rollback() noexcept;
+    // True between Begin and Commit or Rollback.
+    bool InTransaction() const { return in_transaction_; }
 
     [[noreturn]] void Fail(const std::string& what);
 
@@ -143,6 +167,10 @@ private:
     void Sending();
     // ConnectionLost for the client library's "server gone" errors, else nothing.
     void ThrowIfLost(unsigned error_number, const std::string& text);
+    // Runs `attempt` again after a CollisionError when no transaction is open, with a short
+    // growing pause, up to kTransactionAttempts times.
+    template <typename Attempt>
+    auto Retrying(Attempt attempt) -> decltype(attempt());
     // The client library's handle, kept out of this header so that no face sees its types.
     struct Connection;
     std::unique_ptr<Connection> connection_;
@@ -150,6 +178,7 @@ private:
     std::string host_;
     std::string name_;
     bool read_only_ = false;
+    bool in_transaction_ = false;
 };
 
 // A stored result, freed when it goes out of scope.
@@ -187,6 +216,25 @@ private:
     Database& db_;
     bool done_ = false;
 };
+
+// How often a unit of work (or a statement outside one) is tried when the server gives it up
+// as a collision with other work, and the pause before the second try (doubled before each
+// further one): 50 ms after a collision, 500 ms when the node was not ready (7.5 s in all,
+// about the time a cluster takes to notice a lost node and go on without it).
+constexpr int kTransactionAttempts = 5;
+constexpr int kFirstRetryPauseMs = 50;
+constexpr int kFirstNodeRetryPauseMs = 500;
+
+// Runs `unit` in a transaction and commits it; when the server gives the transaction up as a
+// collision (CollisionError), everything is rolled back and the whole unit runs again, up to
+// kTransactionAttempts times with a short growing pause, after which it fails with a DbError
+// saying so. `unit` must therefore start from scratch on each call: it may run more than once,
+// and what it keeps outside the database is reset by it. Inside an open transaction the unit
+// runs once, within it, and the outer unit's owner retries.
+void RunInTransaction(Database& db, const std::function<void()>& unit);
+
+// The server error numbers that make a CollisionError.
+bool IsCollision(unsigned error_number);
 
 // A server-side prepared statement with parameters and results bound straight into the
 // caller's storage. Text and binary parameters travel apart from the statement text, so they

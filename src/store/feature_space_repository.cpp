@@ -150,15 +150,15 @@ void FeatureSpaceRepository::ReplaceBandRanges(int feature_space_id, bool edited
 }
 
 void FeatureSpaceRepository::DeleteWithLibraries(int feature_space_id) {
-    Transaction tx(db_);
-    db_.Execute(
-        Sql("delete from statistic where library_id in (select library_id from "
-            "library where feature_space_id = %i)",
-            feature_space_id));
-    db_.Execute(Sql("delete from library where feature_space_id = %i", feature_space_id));
-    db_.Execute(Sql("delete from band_range where feature_space_id = %i", feature_space_id));
-    db_.Execute(Sql("delete from feature_space where feature_space_id = %i", feature_space_id));
-    tx.Commit();
+    RunInTransaction(db_, [&] {
+        db_.Execute(
+            Sql("delete from statistic where library_id in (select library_id from "
+                "library where feature_space_id = %i)",
+                feature_space_id));
+        db_.Execute(Sql("delete from library where feature_space_id = %i", feature_space_id));
+        db_.Execute(Sql("delete from band_range where feature_space_id = %i", feature_space_id));
+        db_.Execute(Sql("delete from feature_space where feature_space_id = %i", feature_space_id));
+    });
 }
 
 int FeatureSpaceRepository::SmallestPctDimension(int fallback) {

@@ -7,7 +7,7 @@ namespace orvane {
 
 // The version of the database schema this program is written for. db/schema.sql records it;
 // db/migrations/NNN-*.sql bring an older database up to it.
-constexpr int kSchemaVersion = 5;
+constexpr int kSchemaVersion = 6;
 
 // The database's recorded version: 1 for a database from before versions were recorded.
 int StoredSchemaVersion(Database& db);

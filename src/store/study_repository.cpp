@@ -104,28 +104,29 @@ std::vector<std::pair<int, std::string>> StudyRepository::SimilarNames(const std
 
 int StudyRepository::Create(const std::string& name, const std::string& description,
                             const std::string& data_path, int min_spectra) {
-    Transaction transaction(db_);
-    db_.Execute(
-        Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
-            "values('%s', '%s', '%s', %i)",
-            db_.Escape(name).c_str(), db_.Escape(description).c_str(),
-            db_.Escape(data_path).c_str(), min_spectra));
-    const int study_id = static_cast<int>(db_.InsertId());
-    db_.Execute(
-        Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
-            "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
-            "%i)",
-            0, study_id));
-    db_.Execute(
-        Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
-            "values((select deriv_calc_method_id from derivative_calc_method where type = "
-            "%i), current_timestamp(6), %i)",
-            2, study_id));
-    db_.Execute(
-        Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
-            "current_timestamp(6))",
-            study_id));
-    transaction.Commit();
+    int study_id = 0;
+    RunInTransaction(db_, [&] {
+        db_.Execute(
+            Sql("insert into study (name, description, datapath, min_no_of_spec_per_endmember) "
+                "values('%s', '%s', '%s', %i)",
+                db_.Escape(name).c_str(), db_.Escape(description).c_str(),
+                db_.Escape(data_path).c_str(), min_spectra));
+        study_id = static_cast<int>(db_.InsertId());
+        db_.Execute(
+            Sql("insert into smoothing_filter (sf_type_id, changed_at, study_id) values((select "
+                "sf_type_id from smoothing_filter_type where type = %i), current_timestamp(6), "
+                "%i)",
+                0, study_id));
+        db_.Execute(
+            Sql("insert into derivative (deriv_calc_method_id, changed_at, study_id) "
+                "values((select deriv_calc_method_id from derivative_calc_method where type = "
+                "%i), current_timestamp(6), %i)",
+                2, study_id));
+        db_.Execute(
+            Sql("insert into waveband_filter (study_id, changed_at) values(%i, "
+                "current_timestamp(6))",
+                study_id));
+    });
     return study_id;
 }
 
@@ -270,9 +271,9 @@ bool StudyRepository::SetSpeciesNames(int study_id, const StoredSpeciesNames& na
 }
 
 void StudyRepository::DeleteAll(int study_id) {
-    Transaction transaction(db_);
-    for (const char* step : kDeleteSteps) db_.Execute(Sql(step, study_id));
-    transaction.Commit();
+    RunInTransaction(db_, [&] {
+        for (const char* step : kDeleteSteps) db_.Execute(Sql(step, study_id));
+    });
 }
 
 std::vector<StudyName> StudyRepository::OtherStudies(int study_id) {

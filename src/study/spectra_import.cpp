@@ -133,11 +133,14 @@ void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
     frontend_.Report("Processing " + EscapeControls(species->folder_name_) + "\n");
     const ImportCounts before = counts_;
     try {
-        Transaction transaction(session_.Db());
-        const int stored_before = counts_.spectra;
-        InsertSpecies(*species);
-        if (counts_.spectra > stored_before) MarkStudySpectraChanged(session_.Db(), study_id_);
-        transaction.Commit();
+        RunInTransaction(session_.Db(), [&] {
+            // A try the server gave up as a collision left nothing stored, so the next one
+            // starts from the counts and numbers of before it.
+            counts_ = before;
+            site_numbers_.clear();
+            InsertSpecies(*species);
+            if (counts_.spectra > before.spectra) MarkStudySpectraChanged(session_.Db(), study_id_);
+        });
     } catch (const DbError& e) {
         // Without its server the import cannot go on; a species the server refuses is left
         // out whole, and the next one is tried.

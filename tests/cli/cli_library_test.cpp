@@ -61,24 +61,28 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
         return rows;
     };
     const std::string before = stored();
-    int held = 0;
-    ASSERT_TRUE(db.QueryInt("select get_lock(concat('orvane-study-', (select study_id from "
-                            "study where name = 'field'), '-', md5(database())), 0)",
-                            held));
-    ASSERT_EQ(held, 1);
+    // Another program holds the study, and keeps holding it for the length of the test.
+    db.Execute(
+        "insert into study_lock (study_id, token, account, host, pid, expires_at) select "
+        "study_id, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval 1 hour "
+        "from study where name = 'field'");
+    // The build's lock has a connection of its own, open only while it takes or holds a
+    // study; once it is there the command runs, and with it the interrupt handler, so Ctrl+C
+    // is safe to send in a test. Only this test's database counts.
+    int open_before = 0;
+    db.QueryInt("select count(*) from information_schema.processlist where db = database()",
+                open_before);
     std::atomic<bool> interrupted{false};
     std::thread user([&] {
-        // The build's connection waits for the lock once the command runs, and with it the
-        // interrupt handler; only then is Ctrl+C safe to send in a test. Only this test's
-        // database counts: tests running beside it wait for their own locks.
         const std::unique_ptr<Database> watcher = scratch_.Connect();
         for (int tries = 0; tries < 200 && !interrupted; ++tries) {
-            int waiting = 0;
-            watcher->QueryInt("select count(*) from information_schema.processlist where info "
-                             "like 'select get_lock(%' and id <> connection_id() and "
-                             "db = database()",
-                             waiting);
-            if (waiting > 0) {
+            int open = 0;
+            watcher->QueryInt(
+                "select count(*) from information_schema.processlist where "
+                "db = database() and id <> connection_id()",
+                open);
+            if (open >= open_before + 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 std::raise(SIGINT);
                 interrupted = true;
             }
@@ -87,8 +91,7 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
     });
     const test::CliOutcome cancelled = Cli({"library", "build"});
     user.join();
-    db.Execute("do release_lock(concat('orvane-study-', (select study_id from study where name = "
-               "'field'), '-', md5(database())))");
+    db.Execute("delete from study_lock");
     ASSERT_TRUE(interrupted);
     EXPECT_EQ(cancelled.rc, kExitCancelled) << cancelled.err;
     EXPECT_TRUE(Contains(cancelled.err, "orvane-cli: cancelled")) << cancelled.err;

@@ -96,8 +96,9 @@ TEST_F(Rights, EachRoleIsRefusedWhatItMayNotRunBeforeAnyWork) {
              " Beta\"."},
         {editor, {"import", "--study", "Beta"},
          "Import changes the study \"Beta\", of which the account " + e + " is not an editor"},
-        {editor, {"study", "delete", "--study", "Alpha", "--yes"},
-         "Study delete needs the admin role; the account " + e + " has the editor role."},
+        {editor, {"study", "delete", "--study", "Beta", "--yes"},
+         "Study delete changes the study \"Beta\", of which the account " + e +
+             " is not an editor"},
         // Refused before the sensor is even looked for.
         {editor, {"sensor", "delete", "id:99", "--yes"},
          "Sensor delete needs the admin role; the account " + e + " has the editor role."},

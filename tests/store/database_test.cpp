@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -20,9 +19,7 @@
 #include "chain/processing_session.h"
 #include "store/array_codec.h"
 #include "store/name_lookup.h"
-#include "store/study_lock.h"
 #include "study/study_loader.h"
-#include "support/recording_frontend.h"
 #include "support/refusal.h"
 #include "support/scratch_database.h"
 #include "support/study_rows.h"
@@ -215,36 +212,6 @@ TEST(TestBinary, WithoutTheServerSkipsDatabaseTestsAndSaysHow) {
     EXPECT_TRUE(test::Contains(text, skipped_two)) << shown;
     EXPECT_TRUE(test::Contains(text, passed_one)) << shown;
     EXPECT_FALSE(test::Contains(text, "FAILED")) << shown;
-}
-
-TEST(StudyLock, ASecondHolderWaitsThenGivesUpAndOtherStudiesAreFree) {
-    test::ScratchDatabase scratch("lock");
-    const int study = test::InsertStudy(scratch.Admin(), "Busy");
-    const int other = test::InsertStudy(scratch.Admin(), "Other");
-    // Another database on the server with a study of the same id is another study.
-    test::ScratchDatabase elsewhere("lock2");
-    test::InsertStudy(elsewhere.Admin(), "Busy");
-    std::unique_ptr<Database> first = scratch.Connect();
-    std::unique_ptr<Database> second = scratch.Connect();
-    std::unique_ptr<Database> third = elsewhere.Connect();
-    test::RecordingFrontend frontend;
-
-    std::optional<StudyLock> held(std::in_place, *first, frontend, study);
-    EXPECT_TRUE(frontend.reports.empty());
-    EXPECT_TRUE(test::Refuses(
-        [&] { StudyLock waiting(*second, frontend, study, 1); },
-        "Study 'Busy' is still busy after waiting 1 s for another import, library build "
-        "or deletion; nothing was changed. Try again when it has ended."));
-    EXPECT_EQ(frontend.reports,
-              std::vector<std::string>{"Study 'Busy' is busy with another import, library "
-                                       "build or deletion; waiting for it to end.\n"});
-    { StudyLock free_study(*second, frontend, other, 0); }
-    { StudyLock same_id_elsewhere(*third, frontend, study, 0); }
-
-    held.reset();
-    frontend.reports.clear();
-    { StudyLock after(*second, frontend, study, 0); }
-    EXPECT_TRUE(frontend.reports.empty());
 }
 
 // Names that the server's own comparison takes for one: case and trailing blanks apart, and

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <tuple>
@@ -21,8 +23,16 @@ class SchemaVersion : public ::testing::Test {
     Database& Db() { return scratch_.Admin(); }
     int Count(const std::string& sql) { return test::Count(Db(), sql); }
 
+    // The database before study locks were rows.
+    void MakeVersion5() {
+        for (const char* sql :
+             {"drop table study_lock", "delete from schema_version where version > 5",
+              "insert ignore into schema_version (version) values (5)"})
+            Db().Execute(sql);
+    }
     // The database before a lab's accounts, records' histories and versions were stored.
     void MakeVersion4() {
+        MakeVersion5();
         std::vector<std::string> triggers;
         {
             ResultSet rows = Db().Query(
@@ -77,6 +87,25 @@ class SchemaVersion : public ::testing::Test {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/006-study-locks.sql"));
+    }
+    // The tables a Galera cluster cannot replicate safely: every table must be InnoDB (the one
+    // engine it replicates) and have a primary key (without one, a row changed on one node
+    // is found on the others by a scan, or not found the same). One line each; "" when none.
+    std::string TablesUnfitForACluster() {
+        std::string unfit;
+        ResultSet rows = Db().Query(
+            "select t.table_name, coalesce(t.engine, ''), (select count(*) from "
+            "information_schema.table_constraints c where c.table_schema = t.table_schema and "
+            "c.table_name = t.table_name and c.constraint_type = 'PRIMARY KEY') from "
+            "information_schema.tables t where t.table_schema = database() and t.table_type "
+            "<> 'VIEW' order by t.table_name");
+        while (rows.Next()) {
+            if (rows.String(1) != "InnoDB")
+                unfit += rows.String(0) + ": engine " + rows.String(1) + "\n";
+            if (rows.Int(2) != 1) unfit += rows.String(0) + ": no primary key\n";
+        }
+        return unfit;
     }
     // Every table's definition, without the counters that rows move on.
     std::string Definitions() {
@@ -118,15 +147,15 @@ TEST_F(SchemaVersion, TheProgramRefusesADatabaseOfAnotherVersion) {
     EXPECT_NO_THROW(RequireSchemaVersion(Db()));
     const std::pair<const char*, const char*> cases[] = {
         {"update schema_version set version = 3",
-         "has schema version 3, older than this program needs (5); bring it up to date with "
+         "has schema version 3, older than this program needs (6); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/004-*.sql"},
         {"update schema_version set version = 2",
-         "has schema version 2, older than this program needs (5); bring it up to date with "
+         "has schema version 2, older than this program needs (6); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/003-*.sql"},
-        {"insert into schema_version (version) values (6)",
-         "has schema version 6, newer than this program knows (5)"},
+        {"insert into schema_version (version) values (7)",
+         "has schema version 7, newer than this program knows (6)"},
         {"drop table schema_version",
-         "has schema version 1, older than this program needs (5); bring it up to date with "
+         "has schema version 1, older than this program needs (6); bring it up to date with "
          "\"scripts/orvane-db migrate\" (private server) or by applying db/migrations/002-*.sql"}};
     for (const auto& [change, says] : cases) {
         Db().Execute(change);
@@ -204,11 +233,20 @@ TEST_F(SchemaVersion, MigrationMergesCopiesAndRecordsTheVersion) {
 // fresh schema would meet another one; every step can run again.
 TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     const std::string fresh = Definitions();
+    MakeVersion5();
+    EXPECT_EQ(StoredSchemaVersion(Db()), 5);
+    for (int run = 0; run < 2; ++run)
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/006-study-locks.sql"));
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+    EXPECT_EQ(Definitions(), fresh);
+
     Db().Execute("insert into study (study_id, name) values (1, 'A')");
     MakeVersion4();
     EXPECT_EQ(StoredSchemaVersion(Db()), 4);
-    for (int run = 0; run < 2; ++run)
+    for (int run = 0; run < 2; ++run) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/006-study-locks.sql"));
+    }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);
     // A record from before has no known author and is at its first version.
@@ -221,6 +259,7 @@ TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     for (int run = 0; run < 2; ++run) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/006-study-locks.sql"));
     }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);
@@ -234,6 +273,7 @@ TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/003-shrinkage.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/004-stage-options.sql"));
         test::RunSqlScript(Db(), test::SourcePath("db/migrations/005-lab.sql"));
+        test::RunSqlScript(Db(), test::SourcePath("db/migrations/006-study-locks.sql"));
     }
     EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
     EXPECT_EQ(Definitions(), fresh);
@@ -242,6 +282,29 @@ TEST_F(SchemaVersion, MigratedDatabasesEqualAFreshOne) {
     MakeVersion1();
     Migrate();
     EXPECT_EQ(Definitions(), fresh);
+}
+
+// A Galera cluster replicates InnoDB tables alone, and a row change by its primary key: the
+// fresh schema and the database after each migration in db/migrations, from the oldest,
+// must have nothing else.
+TEST_F(SchemaVersion, EveryTableIsInnoDbWithAPrimaryKeyAfterEachMigration) {
+    EXPECT_EQ(TablesUnfitForACluster(), "") << "db/schema.sql";
+    MakeVersion1();
+    EXPECT_EQ(TablesUnfitForACluster(), "") << "version 1";
+    std::vector<std::string> migrations;
+    for (const auto& entry : std::filesystem::directory_iterator(test::SourcePath("db/migrations")))
+        if (entry.path().extension() == ".sql") migrations.push_back(entry.path().string());
+    std::sort(migrations.begin(), migrations.end());
+    ASSERT_GE(migrations.size(), 5u);
+    for (const std::string& migration : migrations) {
+        test::RunSqlScript(Db(), migration);
+        EXPECT_EQ(TablesUnfitForACluster(), "") << migration;
+    }
+    EXPECT_EQ(StoredSchemaVersion(Db()), kSchemaVersion);
+
+    // The check itself sees both faults.
+    Db().Execute("create table loose (a int) engine=MyISAM");
+    EXPECT_EQ(TablesUnfitForACluster(), "loose: engine MyISAM\nloose: no primary key\n");
 }
 
 TEST_F(SchemaVersion, MigrationStopsOnTwoFilesWithOneNumberAndCanRunAgain) {

@@ -279,10 +279,12 @@ class AnalysisWindowTest : public QObject {
     void aLongBuildLeavesTheWindowAnsweringAndCancelsWithoutAnError() {
         LibraryWindow w("uicancel");
         Database& db = w.scratch.Admin();
-        const std::string lock = Sql("concat('orvane-study-', %i, '-', md5(database()))",
-                                     w.doc->Session().StudyId());
-        int held = 0;
-        QVERIFY(db.QueryInt("select get_lock(" + lock + ", 0)", held) && held == 1);
+        // Another program holds the study.
+        db.Execute(
+            Sql("insert into study_lock (study_id, token, account, host, pid, expires_at) "
+                "values (%i, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval "
+                "1 hour)",
+                w.doc->Session().StudyId()));
 
         w.Action(kCmdBuildLibrary)->trigger();
         QVERIFY(w.frame->JobRunning());
@@ -304,7 +306,7 @@ class AnalysisWindowTest : public QObject {
 
         QTest::mouseClick(cancel, Qt::LeftButton);
         w.frame->WaitForJob();
-        db.Execute("do release_lock(" + lock + ")");
+        db.Execute("delete from study_lock");
         QVERIFY(!w.frame->JobRunning());
         w.ExpectNoError();
         QVERIFY2(w.Report().contains(QStringLiteral("cancelled while waiting for study")),

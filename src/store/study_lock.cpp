@@ -78,6 +78,10 @@ Attempt TryTake(Database& db, int study_id, const std::string& token, const std:
 }  // namespace
 
 struct StudyLock::Holder {
+    ConnectionParams params;
+    // The lock's own connection, opened on the renewer's thread at the first renewal (or by
+    // the constructor when the work's connection is inside a transaction), so that a short
+    // unit of work pays for no second connection.
     std::unique_ptr<Database> db;
     int study_id = 0;
     std::string token;
@@ -86,11 +90,18 @@ struct StudyLock::Holder {
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
-    bool lost = false;  // the connection went; the next renewal opens it again
+    bool lost = false;      // the connection went; the next renewal opens it again
+    bool released = false;  // the renewer deleted the row
 
-    // Moves the lease ahead every third of it, until told to stop, then deletes the row.
+    std::string ReleaseSql() const {
+        return Sql("delete from study_lock where study_id = %i and token = '%s'", study_id,
+                   token.c_str());
+    }
+
+    // Moves the lease ahead every third of it, until told to stop, then deletes the row if it
+    // has a connection of its own by then.
     void Run() {
-        db->Adopt();
+        if (db) db->Adopt();
         const auto every = std::chrono::milliseconds(std::max(lease_seconds * 1000 / 3, 100));
         std::unique_lock<std::mutex> lock(mutex);
         while (!wake.wait_for(lock, every, [this] { return stop; })) {
@@ -101,17 +112,20 @@ struct StudyLock::Holder {
             lock.lock();
         }
         lock.unlock();
+        if (!db) return;
         // A connection lost just before is opened again for this one statement; failing that,
         // the row lapses at the end of its lease.
-        const std::string release =
-            Sql("delete from study_lock where study_id = %i and token = '%s'", study_id,
-                token.c_str());
-        if (!Try(release)) Try(release);
+        released = Try(ReleaseSql()) || Try(ReleaseSql());
     }
 
     bool Try(const std::string& sql) noexcept {
         try {
-            if (lost) db->Reconnect();
+            if (!db) {
+                db = std::make_unique<Database>(params);
+                db->Adopt();
+            } else if (lost) {
+                db->Reconnect();
+            }
             lost = false;
             db->Execute(sql);
             return true;
@@ -129,12 +143,15 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
     h.study_id = study_id;
     h.token = NewToken();
     h.lease_seconds = std::max(lease_seconds, 1);
-    // The lock's own connection: the work's connection may be in a transaction, and the lease
-    // is renewed from another thread while the work goes on.
-    h.db = std::make_unique<Database>(db.Params());
+    h.params = db.Params();
+    work_ = &db;
+    // The row is taken through the work's connection unless it is inside a transaction, whose
+    // writes nobody would see before it ends; then through the lock's own.
+    if (db.InTransaction()) h.db = std::make_unique<Database>(h.params);
+    Database& taker = h.db ? *h.db : db;
     const std::string host = HostName();
     const auto take = [&] {
-        const Attempt attempt = TryTake(*h.db, study_id, h.token, host, h.lease_seconds);
+        const Attempt attempt = TryTake(taker, study_id, h.token, host, h.lease_seconds);
         if (!attempt.taken_over.empty()) {
             std::string name;
             db.QueryText(Sql("select name from study where study_id = %i", study_id), name);
@@ -175,7 +192,7 @@ StudyLock::StudyLock(Database& db, Frontend& frontend, int study_id, int wait_se
                 "or deletion, by {}; nothing was changed. Try again when it has ended.",
                 EscapeControls(name), wait_seconds, attempt.holder));
     }
-    h.db->Release();
+    if (h.db) h.db->Release();
     h.renewer = std::thread([&h] { h.Run(); });
 }
 
@@ -187,6 +204,20 @@ StudyLock::~StudyLock() {
     }
     h.wake.notify_one();
     if (h.renewer.joinable()) h.renewer.join();
+    if (h.released) return;
+    // The renewer never needed a connection of its own: the row goes through the work's, when
+    // it is free to send it at once, else through a new one; failing both, it lapses.
+    try {
+        if (!work_->InTransaction()) {
+            work_->Execute(h.ReleaseSql());
+            return;
+        }
+    } catch (...) {
+    }
+    try {
+        Database(h.params).Execute(h.ReleaseSql());
+    } catch (...) {
+    }
 }
 
 }  // namespace orvane

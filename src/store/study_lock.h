@@ -15,10 +15,11 @@ class Frontend;
 // holds the study, and gives up with a message after `wait_seconds`.
 //
 // The lock is a row of study_lock naming its owner (account, host, process) with a lease: a
-// connection of the lock's own, on a thread of its own, moves the lease ahead while the work
-// runs (the work's connection may be inside a long transaction, whose writes nobody sees
-// before it ends) and deletes the row when the object goes, on every path. A row whose lease
-// ran out was left by a program that died, and the next one takes it over.
+// thread of the lock's own moves the lease ahead while the work runs, through a connection of
+// its own opened at the first renewal (the work's connection may be inside a long transaction,
+// whose writes nobody sees before it ends), and the row is deleted when the object goes, on
+// every path. A row whose lease ran out was left by a program that died, and the next one
+// takes it over. The object is made and destroyed on the thread that uses `db`.
 class StudyLock {
 public:
     static constexpr int kWaitSeconds = 600;
@@ -33,6 +34,7 @@ public:
 private:
     struct Holder;
     std::unique_ptr<Holder> holder_;
+    Database* work_ = nullptr;
 };
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
@@ -22,6 +23,29 @@ namespace orvane {
 namespace {
 
 using test::Contains;
+
+// Standard output that another thread may ask whether a text has been written to it yet.
+class WatchedOutput : public std::stringbuf {
+  public:
+    bool Said(const std::string& text) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return str().find(text) != std::string::npos;
+    }
+
+  protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return std::stringbuf::xsputn(s, n);
+    }
+    int_type overflow(int_type c) override {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return std::stringbuf::overflow(c);
+    }
+
+  private:
+    // Recursive: the base class's xsputn calls overflow when its buffer is full.
+    std::recursive_mutex mutex_;
+};
 
 // Two species of known features in "field" (beta alone, with fewer spectra, in "elsewhere"),
 // the three-band sensor, the NTBI pair feature space and a PCT one.
@@ -66,24 +90,16 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
         "insert into study_lock (study_id, token, account, host, pid, expires_at) select "
         "study_id, 'elsewhere', 'ana', 'field-laptop', 4242, now(6) + interval 1 hour "
         "from study where name = 'field'");
-    // The build's lock has a connection of its own, open only while it takes or holds a
-    // study; once it is there the command runs, and with it the interrupt handler, so Ctrl+C
-    // is safe to send in a test. Only this test's database counts.
-    int open_before = 0;
-    db.QueryInt("select count(*) from information_schema.processlist where db = database()",
-                open_before);
+    // The build says that it waits once the command runs, and with it the interrupt handler,
+    // so Ctrl+C is then safe to send in a test.
+    WatchedOutput said;
     std::atomic<bool> interrupted{false};
     std::thread user([&] {
         const std::unique_ptr<Database> watcher = scratch_.Connect();
         // A busy machine may take long to get there; a minute, then the lock is let go, so
         // that a build that was never seen waiting ends the test instead of hanging it.
         for (int tries = 0; tries < 1200 && !interrupted; ++tries) {
-            int open = 0;
-            watcher->QueryInt(
-                "select count(*) from information_schema.processlist where "
-                "db = database() and id <> connection_id()",
-                open);
-            if (open >= open_before + 2) {
+            if (said.Said("waiting for it to end")) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 std::raise(SIGINT);
                 interrupted = true;
@@ -92,7 +108,13 @@ TEST_F(CliLibrary, CtrlCCancelsABuildAndKeepsThePreviousLibrary) {
         }
         if (!interrupted) watcher->Execute("delete from study_lock");
     });
-    const test::CliOutcome cancelled = Cli({"library", "build"});
+    std::vector<const char*> argv = {"orvane-cli", "--config", config_.c_str()};
+    for (const std::string& w : prefix_) argv.push_back(w.c_str());
+    argv.insert(argv.end(), {"library", "build"});
+    std::ostream out(&said);
+    std::ostringstream err;
+    const test::CliOutcome cancelled{
+        RunCli(static_cast<int>(argv.size()), argv.data(), out, err), "", err.str()};
     user.join();
     db.Execute("delete from study_lock");
     ASSERT_TRUE(interrupted);

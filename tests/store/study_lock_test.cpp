@@ -103,6 +103,7 @@ TEST_F(StudyLocks, AWaiterGetsTheStudyOnReleaseAndALiveHolderKeepsIt) {
         test::Refuses([&] { StudyLock waiting(*second, frontend_, study_, 0); }, "is still busy"));
     { StudyLock after(*second, frontend_, study_, 30); }
     holder.join();
+    first->Adopt();
     EXPECT_GE(Seconds(start), 3.0);
     EXPECT_LT(Seconds(start), 6.0);
     EXPECT_EQ(Rows(), 0);

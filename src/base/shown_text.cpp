@@ -49,11 +49,13 @@ std::string EscapeControls(std::string_view text) { return Escaped(text, false);
 
 std::string EscapeEntryControls(std::string_view text) { return Escaped(text, true); }
 
-size_t DisplayWidth(std::string_view text) {
+size_t Utf8Chars(std::string_view text) {
     size_t n = 0;
     for (char c : text)
         if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
     return n;
 }
+
+size_t DisplayWidth(std::string_view text) { return Utf8Chars(text); }
 
 }  // namespace orvane

@@ -18,6 +18,9 @@ std::string EscapeControls(std::string_view text);
 // with EscapeControls where it is put together.
 std::string EscapeEntryControls(std::string_view text);
 
+// The characters of UTF-8 text, as a database column's size counts them.
+size_t Utf8Chars(std::string_view text);
+
 // The columns `text` takes in a fixed-width table: its characters, not its bytes, so that
 // names with accents still line up.
 size_t DisplayWidth(std::string_view text);

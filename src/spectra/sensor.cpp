@@ -13,6 +13,7 @@
 #include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/shown_text.h"
 #include "base/text_file.h"
 #include "store/name_lookup.h"
 #include "store/database.h"
@@ -118,13 +119,6 @@ double Real(const std::string& path, int line_no, const std::string& token, doub
     } catch (const OrvaneError& e) {
         Malformed(path, line_no, e.what());
     }
-}
-
-size_t Utf8Chars(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
 }
 
 void CheckHeader(const std::string& path, const Definition& def) {
@@ -277,14 +271,23 @@ void GaussianSensor::ReadFile(const std::string& path) {
     response_type_ = kResponseGaussian;
 }
 
-void GaussianSensor::Define(const std::string& name, const std::string& description,
-                            std::vector<SensorElement> elements) {
+namespace {
+
+// The name and description a sensor defined in memory is stored with: the columns' sizes.
+void CheckNaming(const std::string& name, const std::string& description) {
     if (name.find_first_not_of(" \t") == std::string::npos)
         throw OrvaneError("A sensor needs a name. Nothing was stored.");
     if (Utf8Chars(name) > kNameChars || Utf8Chars(description) > kDescriptionChars)
         throw OrvaneError(fmt::format("A sensor's name holds at most {} characters and its "
                                       "description {}. Nothing was stored.",
                                       kNameChars, kDescriptionChars));
+}
+
+}  // namespace
+
+void GaussianSensor::Define(const std::string& name, const std::string& description,
+                            std::vector<SensorElement> elements) {
+    CheckNaming(name, description);
     if (elements.empty()) throw OrvaneError("A sensor needs bands. Nothing was stored.");
     for (size_t i = 0; i < elements.size(); ++i) {
         SensorElement& e = elements[i];
@@ -363,12 +366,7 @@ std::vector<SensorElement> RatioSensor::ElementsOf(const std::vector<Sample>& sa
 
 void RatioSensor::Define(const std::string& name, const std::string& description,
                          std::vector<Sample> samples) {
-    if (name.find_first_not_of(" \t") == std::string::npos)
-        throw OrvaneError("A sensor needs a name. Nothing was stored.");
-    if (Utf8Chars(name) > kNameChars || Utf8Chars(description) > kDescriptionChars)
-        throw OrvaneError(fmt::format("A sensor's name holds at most {} characters and its "
-                                      "description {}. Nothing was stored.",
-                                      kNameChars, kDescriptionChars));
+    CheckNaming(name, description);
     if (samples.empty()) throw OrvaneError("A sensor needs bands. Nothing was stored.");
     std::map<int, double> sums;
     for (const Sample& s : samples) {

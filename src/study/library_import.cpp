@@ -56,13 +56,6 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, end - begin + 1);
 }
 
-size_t Utf8Length(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 std::string Number(double v) { return fmt::format("{:g}", v); }
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
@@ -659,7 +652,7 @@ LibraryImportResult ImportLibraryAsStudy(ProcessingSession& session, Frontend& f
         throw OrvaneError("Classes file " + options.classes_path + " leaves every spectrum of " +
                           lib.path + " out.");
     for (auto& [folder, placements] : species) {
-        if (Utf8Length(folder) > kFolderNameChars)
+        if (Utf8Chars(folder) > kFolderNameChars)
             throw OrvaneError("Spectral library " + lib.path + ": the species \"" +
                               EscapeControls(folder) +
                               "\" has a name longer than a species' 80 characters; give it a "
@@ -701,7 +694,7 @@ LibraryImportResult ImportLibraryAsStudy(ProcessingSession& session, Frontend& f
     const std::string library_path = AsUtf8(lib.path);
     // The data path names the library; a path longer than the column is left out rather than
     // cut, since a cut path would name another file.
-    fields.data_path = Utf8Length(library_path) <= kDataPathChars ? library_path : "";
+    fields.data_path = Utf8Chars(library_path) <= kDataPathChars ? library_path : "";
     fields.min_samples = options.min_samples;
     if (frontend.Cancelled()) throw Cancelled("cancelled; no study was made");
     const int study_id = StudyManagement(session, frontend).CreateStudy(fields);
@@ -714,7 +707,7 @@ LibraryImportResult ImportLibraryAsStudy(ProcessingSession& session, Frontend& f
     try {
         Transaction transaction(db);
         SpectraImportRepository rows(db);
-        const std::string stored_path = Utf8Length(library_path) <= kPathChars ? library_path : "";
+        const std::string stored_path = Utf8Chars(library_path) <= kPathChars ? library_path : "";
         for (const auto& [folder, placements] : species) {
             const int64_t species_id = rows.InsertSpecies(folder, study_id);
             ++result.species;

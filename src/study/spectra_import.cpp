@@ -34,13 +34,6 @@ namespace {
 // Column sizes of the schema, in characters.
 constexpr size_t kFolderNameChars = 80;
 
-size_t Utf8Length(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 // Species folder, site folder and file name: what identifies a measurement even when the
 // study's folder tree has been moved since it was imported.
 std::string TreePath(const std::string& path) {
@@ -120,7 +113,7 @@ std::string ImportSummary(const ImportCounts& counts) {
 void SpectraImport::ImportSpeciesFolder(const std::string& folder) {
     const std::string folder_name = LastPathPart(folder);
     if (reader_.SkipUnnamedFolder(folder)) return;
-    if (Utf8Length(folder_name) > kFolderNameChars) {
+    if (Utf8Chars(folder_name) > kFolderNameChars) {
         Skip(folder, "a species folder name holds at most 80 characters");
         return;
     }

@@ -22,13 +22,6 @@ namespace {
 // The column size of a stored path, in characters.
 constexpr size_t kPathChars = 1024;
 
-size_t Utf8Length(const std::string& text) {
-    size_t n = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
 // The reader names the file in its message; the skip line names it already.
 std::string ReasonOf(const OrvaneError& e, const std::string& path) {
     const std::string prefix = "Field spectrum file " + path + " was not read: ";
@@ -148,7 +141,7 @@ std::unique_ptr<Site> StudyFolderReader::ReadSiteFolder(const std::string& path,
                       ", as in leaf00012.asd or leaf_00012.sig)");
             continue;
         }
-        if (Utf8Length(AsUtf8(file)) > kPathChars) {
+        if (Utf8Chars(AsUtf8(file)) > kPathChars) {
             skip_(file, "a path holds at most 1024 characters");
             continue;
         }

@@ -93,4 +93,18 @@ std::string PlainNumber(double value) {
     return std::string(text, r.ptr);
 }
 
+int ScientificNumber(double value, char* out) {
+    // to_chars rounds exactly, ties to even, as glibc's printf does; only the case differs.
+    const std::to_chars_result r =
+        std::to_chars(out, out + kScientificChars, value, std::chars_format::scientific, 14);
+    for (char* c = out; c != r.ptr; ++c)
+        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    return static_cast<int>(r.ptr - out);
+}
+
+std::string ScientificNumber(double value) {
+    char text[kScientificChars];
+    return std::string(text, static_cast<size_t>(ScientificNumber(value, text)));
+}
+
 }  // namespace orvane

@@ -29,4 +29,12 @@ NumberPair ParseIntRange(const std::string& text, int low, int high, const std::
 // "0.0000032", "-5"); "nan", "inf" or "-inf" for a value that is not finite.
 std::string PlainNumber(double value);
 
+// The longest text ScientificNumber writes ("-1.23456789012345E-308"), with room to spare.
+constexpr int kScientificChars = 32;
+// `value` exactly as C's "%.14E" writes it ("4.42700000000000E+02", "NAN", "-INF"), into `out`
+// (kScientificChars bytes, not terminated); returns the length. Result files hold millions of
+// numbers, and printf spends several times as long on each.
+int ScientificNumber(double value, char* out);
+std::string ScientificNumber(double value);
+
 }  // namespace orvane

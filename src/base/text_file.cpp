@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
 #include "base/replaced_file.h"
@@ -205,15 +206,35 @@ int Put(std::FILE* stream, const char* format, ...) {
     va_end(args);
     return written < 0 ? (error ? error : EIO) : 0;
 }
+
+// Returns the errno of a failed write, 0 when it succeeded; the stream belongs to one thread.
+int PutText(std::FILE* stream, const char* text, size_t size) {
+    if (!stream) return EBADF;
+    errno = 0;
+    if (fwrite_unlocked(text, 1, size, stream) == size) return 0;
+    return errno ? errno : EIO;
+}
+int PutText(std::FILE* stream, const char* text) { return PutText(stream, text, std::strlen(text)); }
 }  // namespace
 
 void TextFile::WriteInt(int value) { Check(Put(stream_, "%i", value)); }
-void TextFile::WriteDouble(double value) { Check(Put(stream_, "%.14E", value)); }
-void TextFile::WriteString(const std::string& text) { Check(Put(stream_, "%s", text.c_str())); }
-void TextFile::WriteEol() { Check(Put(stream_, "\n")); }
-void TextFile::WriteDoubleLn(double value) { Check(Put(stream_, "%.14E\n", value)); }
-void TextFile::WriteStringLn(const std::string& text) { Check(Put(stream_, "%s\n", text.c_str())); }
-void TextFile::WriteDelimiter() { Check(Put(stream_, "%s", delimiter_.c_str())); }
+void TextFile::WriteDouble(double value) {
+    char text[kScientificChars];
+    Check(PutText(stream_, text, static_cast<size_t>(ScientificNumber(value, text))));
+}
+void TextFile::WriteString(const std::string& text) { Check(PutText(stream_, text.c_str())); }
+void TextFile::WriteEol() { Check(PutText(stream_, "\n", 1)); }
+void TextFile::WriteDoubleLn(double value) {
+    char text[kScientificChars + 1];
+    const int size = ScientificNumber(value, text);
+    text[size] = '\n';
+    Check(PutText(stream_, text, static_cast<size_t>(size) + 1));
+}
+void TextFile::WriteStringLn(const std::string& text) {
+    WriteString(text);
+    WriteEol();
+}
+void TextFile::WriteDelimiter() { Check(PutText(stream_, delimiter_.c_str())); }
 
 void TextFile::SetDelimiter(const std::string& delimiter) { delimiter_ = delimiter.substr(0, 20); }
 

@@ -186,7 +186,7 @@ void ExportWriter::WriteValue(TextFile& file, double value) {
 
 std::string ExportWriter::NumberText(double value) const {
     return number_format == ExportSettings::kPlain ? PlainNumber(value)
-                                                   : fmt::format("{:.14E}", value);
+                                                   : ScientificNumber(value);
 }
 
 std::unique_ptr<TextFile> ExportWriter::MakeFile(const std::string& path,

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/transposing_text_file.h"
 
-#include <fmt/format.h>
+#include "base/number_text.h"
 
 namespace orvane {
 
@@ -25,7 +25,7 @@ void TransposingTextFile::AddItem(const std::string& text) {
 void TransposingTextFile::WriteInt(int value) { AddItem(std::to_string(value)); }
 
 void TransposingTextFile::WriteDouble(double value) {
-    AddItem(fmt::format("{:.14E}", value));
+    AddItem(ScientificNumber(value));
 }
 
 void TransposingTextFile::WriteString(const std::string& text) { AddItem(text); }

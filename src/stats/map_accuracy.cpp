@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "stats/map_accuracy.h"
 
+#include "base/number_text.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -288,7 +290,7 @@ int MapClassNamed(const std::string& text, const std::vector<std::string>& names
 
 // A number for the CSV as the error matrix writes it; nothing where it has no value.
 std::string CsvNumber(double value) {
-    return std::isfinite(value) ? fmt::format("{:.14E}", value) : std::string();
+    return std::isfinite(value) ? ScientificNumber(value) : std::string();
 }
 
 std::string PadRight(const std::string& text, size_t width) {

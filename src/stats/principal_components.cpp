@@ -13,6 +13,7 @@
 #include "chain/chain_description.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
+#include "base/number_text.h"
 #include "base/orvane_error.h"
 #include "base/output_folder.h"
 #include "base/text_file.h"
@@ -163,7 +164,7 @@ void WriteOutput(TextFile& file, const DiagonalMatrix& d, const Matrix& v, Front
     file.WriteEol();
     for (int p = 1; p <= b; ++p) {
         const int column = b - p + 1;
-        for (int r = 1; r <= b; ++r) file.WriteString(fmt::format("{:.14E},", v(r, column)));
+        for (int r = 1; r <= b; ++r) file.WriteString(ScientificNumber(v(r, column)) + ",");
         file.WriteEol();
         frontend.StepProgress(p);
     }

@@ -7,6 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <cstdio>
+#include <limits>
+#include <random>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -127,6 +131,32 @@ TEST(TextFile, WriteFormats) {
     ASSERT_TRUE(file.Close());
     EXPECT_EQ(test::FileText(path),
               "-42,1.00000000000000E-01,name\n-1.00000000000000E+00\n1.23456789000000E+05\nend\n");
+}
+
+// Result files have always held numbers as glibc's "%.14E" writes them; the faster formatter
+// must give the same bytes, including decimal ties (rounded to even), subnormals, the largest
+// values, signed zeros and what is not a number.
+TEST(ScientificNumber, WritesWhatPrintfWrites) {
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.1, 1e-300, 4.9e-324, 2.2250738585072014e-308,
+                                  1.7976931348623157e308, 1234567890123455.0, 1234567890123465.0,
+                                  0.000123456789012345, 9.999999999999995, 9.9999999999999953,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  -std::numeric_limits<double>::quiet_NaN()};
+    std::mt19937_64 bits(20261208);
+    for (int i = 0; i < 200000; ++i) {
+        const uint64_t word = bits();
+        double value;
+        std::memcpy(&value, &word, sizeof value);
+        values.push_back(value);
+        values.push_back(static_cast<double>(word % 100000000) / 1e6);  // reflectance-like
+    }
+    for (const double value : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.14E", value);
+        ASSERT_EQ(ScientificNumber(value), expected) << "bits of the value: " << std::hexfloat << value;
+    }
 }
 
 TEST(TextFile, CloseReportsAWriteFailure) {

@@ -9,29 +9,9 @@
 
 #include "base/config_file.h"
 #include "base/orvane_error.h"
+#include "store/sql_script.h"
 
 namespace orvane::bench {
-
-namespace {
-
-void RunSchema(Database& db, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw OrvaneError("cannot read " + path);
-    std::string line;
-    std::string statement;
-    while (std::getline(in, line)) {
-        const size_t start = line.find_first_not_of(" \t\r");
-        if (start == std::string::npos || line.compare(start, 2, "--") == 0) continue;
-        statement += line + "\n";
-        const size_t end = line.find_last_not_of(" \t\r");
-        if (line[end] == ';') {
-            db.Execute(statement);
-            statement.clear();
-        }
-    }
-}
-
-}  // namespace
 
 BenchDatabase::BenchDatabase(const std::string& config_path, const std::string& tag) {
     ConfigFile config(config_path);
@@ -43,7 +23,7 @@ BenchDatabase::BenchDatabase(const std::string& config_path, const std::string& 
     admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
     admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
     admin_->Execute("USE `" + name_ + "`");
-    RunSchema(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
+    RunSqlScript(*admin_, std::string(ORVANE_SOURCE_DIR) + "/db/schema.sql");
     params_.database = name_;
 }
 

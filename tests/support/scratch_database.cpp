@@ -14,14 +14,6 @@
 namespace orvane::test {
 
 namespace {
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::string Trim(const std::string& s) {
     const size_t b = s.find_first_not_of(" \t\r\n");
     if (b == std::string::npos) return "";
@@ -109,32 +101,6 @@ std::string FileText(const std::string& path) {
     return ss.str();
 }
 
-void RunSqlScript(Database& db, const std::string& path) {
-    std::istringstream in(ReadAll(path));
-    std::string line;
-    std::string statement;
-    // Stored functions hold semicolons of their own; the scripts mark them off as the mariadb
-    // client reads them, with DELIMITER lines.
-    std::string delimiter = ";";
-    while (std::getline(in, line)) {
-        const std::string t = Trim(line);
-        if (t.empty() || t.compare(0, 2, "--") == 0) continue;
-        if (t.compare(0, 10, "DELIMITER ") == 0) {
-            delimiter = Trim(t.substr(10));
-            continue;
-        }
-        if (t.size() >= delimiter.size() &&
-            t.compare(t.size() - delimiter.size(), delimiter.size(), delimiter) == 0) {
-            statement += line.substr(0, line.rfind(delimiter)) + "\n";
-            db.Execute(statement);
-            statement.clear();
-        } else {
-            statement += line + "\n";
-        }
-    }
-    if (!Trim(statement).empty()) db.Execute(statement);
-}
-
 ScratchDatabase::ScratchDatabase(const std::string& tag) {
     static std::atomic<int> counter{0};
     name_ = "orvane_t_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(counter++);
@@ -144,7 +110,7 @@ ScratchDatabase::ScratchDatabase(const std::string& tag) {
     admin_->Execute("DROP DATABASE IF EXISTS `" + name_ + "`");
     admin_->Execute("CREATE DATABASE `" + name_ + "` CHARACTER SET utf8mb4");
     admin_->Execute("USE `" + name_ + "`");
-    RunSqlScript(*admin_, SourcePath("db/schema.sql"));
+    orvane::RunSqlScript(*admin_, SourcePath("db/schema.sql"));
 }
 
 ScratchDatabase::~ScratchDatabase() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "store/database.h"
+#include "store/sql_script.h"
 
 namespace orvane::test {
 
@@ -45,8 +46,7 @@ class ScratchDatabase {
     std::unique_ptr<Database> admin_;
 };
 
-// Runs every statement of an SQL script (statements end with ";" at a line end).
-void RunSqlScript(Database& db, const std::string& path);
+using orvane::RunSqlScript;
 
 // A fresh empty folder under the system's temporary folder, removed in the destructor.
 class TempDir {

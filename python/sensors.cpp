@@ -328,8 +328,10 @@ default the file's name without its extension.)doc")
 
 values: 1-D (one spectrum) or 2-D (one spectrum per row) on the 1 nm grid from 350 to
 2499 nm, NaN where a band has no value. Returns float64 of the same number of dimensions with
-one value per band, NaN where a band cannot be resampled. Float64 input in C order is read
-without a copy; the GIL is released while the threads run.)doc");
+one value per band, NaN where a band cannot be resampled. Only the wavelengths inside the
+bands' responses are read (an infinity there raises ValueError; what lies outside them does not
+count). Float64 input in C order is read without a copy; the GIL is released while the threads
+run.)doc");
 
     m.def(
         "sensors",

@@ -123,9 +123,12 @@ def test_refusals_name_the_argument():
     with pytest.raises(ValueError, match="^values: an array of 1 to 2 dimensions"):
         sensor.resample(np.zeros((2, 2, 2150)))
     bad = np.zeros((3, 2150))
-    bad[2, 7] = np.inf
-    with pytest.raises(ValueError, match="^values: row 2, column 7 is inf"):
+    bad[2, 142] = np.inf  # 492 nm, inside the blue band's response
+    with pytest.raises(ValueError, match="^values: row 2, column 142 is inf"):
         sensor.resample(bad)
+    # 357 nm lies outside every response: it is never read, so it cannot spoil a band.
+    bad[2, 142], bad[1, 7] = 0.0, -np.inf
+    assert np.array_equal(sensor.resample(bad), sensor.resample(np.zeros((3, 2150))))
     with pytest.raises(ValueError, match="^values: an array of numbers is needed"):
         sensor.resample(["a"] * 2150)
     with pytest.raises(ValueError, match="^centres: Band 2 has the FWHM -3 nm"):

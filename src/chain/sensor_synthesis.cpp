@@ -212,6 +212,37 @@ void SensorSynthesis::Apply(const GridValues& smoothed, BandVector& out) const {
     out.SetValidCount(valid);
 }
 
+std::vector<std::pair<int, int>> SensorSynthesis::ReadWavelengths() const {
+    std::vector<std::pair<int, int>> runs;
+    const std::vector<SensorElement>& elements = sensor_.Elements();
+    const int type = sensor_.ResponseType();
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const SensorElement& e = elements[i];
+        if (!e.usable) continue;
+        if (type == kResponseGaussian) {
+            const Window& w = windows_[i];
+            if (w.radius >= 0) runs.emplace_back(w.centre - w.radius, w.centre + w.radius);
+        } else if (type == kResponseRatio) {
+            for (const auto& entry : e.ratios) {
+                const int wavelength = static_cast<int>(entry.first);
+                runs.emplace_back(wavelength, wavelength);
+            }
+        } else if (type == kResponseCentre) {
+            const int wavelength = static_cast<int>(e.avg_wavelength);
+            runs.emplace_back(wavelength, wavelength);
+        }
+    }
+    std::sort(runs.begin(), runs.end());
+    std::vector<std::pair<int, int>> merged;
+    for (const auto& run : runs) {
+        if (!merged.empty() && run.first <= merged.back().second + 1)
+            merged.back().second = std::max(merged.back().second, run.second);
+        else
+            merged.push_back(run);
+    }
+    return merged;
+}
+
 std::unique_ptr<BandVector> SynthesizeSensorBands(const BandVector& smoothed, const Sensor& sensor,
                                                   const WavebandFilter* filter) {
     const SensorSynthesis synthesis(sensor);

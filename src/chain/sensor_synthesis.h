@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "spectra/band_vector.h"
@@ -38,6 +39,11 @@ class SensorSynthesis {
     void Apply(const BandVector& smoothed, BandVector& out, std::vector<int>& scratch) const;
     void Apply(const BandVector& smoothed, BandVector& out) const;
     void Apply(const GridValues& smoothed, BandVector& out) const;
+
+    // The grid wavelengths Apply may read, as sorted runs without overlap (first, last, both
+    // included): the Gaussian windows, the ratio wavelengths or the centres of the usable
+    // elements. A value elsewhere does not change any band.
+    std::vector<std::pair<int, int>> ReadWavelengths() const;
 
   private:
     struct Lanes;

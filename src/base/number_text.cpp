@@ -17,13 +17,6 @@ namespace orvane {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return "";
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 std::string Shown(const std::string& text) { return "\"" + EscapeControls(text) + "\""; }
 
 std::string RealText(double v) {
@@ -34,7 +27,7 @@ std::string RealText(double v) {
 
 long long ParseWholeNumber(const std::string& text, long long low, long long high,
                            const std::string& what) {
-    const std::string t = Trimmed(text);
+    const std::string t = TrimmedText(text);
     const std::string range = std::to_string(low) + " to " + std::to_string(high);
     bool digits = !t.empty();
     for (size_t i = 0; i < t.size(); ++i)
@@ -56,7 +49,7 @@ int ParseInt(const std::string& text, int low, int high, const std::string& what
 }
 
 double ParseReal(const std::string& text, double low, double high, const std::string& what) {
-    const std::string t = Trimmed(text);
+    const std::string t = TrimmedText(text);
     const std::string range = RealText(low) + " to " + RealText(high);
     char* end = nullptr;
     const double v = t.empty() ? 0.0 : std::strtod(t.c_str(), &end);

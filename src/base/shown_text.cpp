@@ -58,4 +58,13 @@ size_t Utf8Chars(std::string_view text) {
 
 size_t DisplayWidth(std::string_view text) { return Utf8Chars(text); }
 
+std::string_view TrimBlanks(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string TrimmedText(std::string_view text) { return std::string(TrimBlanks(text)); }
+
 }  // namespace orvane

@@ -18,6 +18,11 @@ std::string EscapeControls(std::string_view text);
 // with EscapeControls where it is put together.
 std::string EscapeEntryControls(std::string_view text);
 
+// The text without the blanks, tabs and line ends around it (a view into `text`).
+std::string_view TrimBlanks(std::string_view text);
+// The same as a string of its own.
+std::string TrimmedText(std::string_view text);
+
 // The characters of UTF-8 text, as a database column's size counts them.
 size_t Utf8Chars(std::string_view text);
 

@@ -11,6 +11,7 @@
 
 #include "base/orvane_error.h"
 #include "base/regular_file.h"
+#include "base/shown_text.h"
 
 namespace orvane {
 
@@ -19,17 +20,10 @@ namespace {
 // A header is a few kilobytes; a file much larger than this is something else.
 constexpr long kMaxHeaderBytes = 64L * 1024 * 1024;
 
-std::string Trim(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return "";
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 std::string KeyOf(const std::string& text) {
     std::string key;
     bool blank = false;
-    for (char c : Trim(text)) {
+    for (char c : TrimmedText(text)) {
         if (c == ' ' || c == '\t') {
             blank = true;
             continue;
@@ -65,7 +59,7 @@ bool IsRegularFile(const std::string& path) {
 }  // namespace
 
 std::optional<double> NumberIn(const std::string& text) {
-    const std::string t = Trim(text);
+    const std::string t = TrimmedText(text);
     if (t.empty()) return std::nullopt;
     const char* begin = t.c_str();
     if (*begin == '+') ++begin;
@@ -93,7 +87,7 @@ std::optional<EnviHeader> EnviHeader::Read(const std::string& path) {
         return true;
     };
     std::string line;
-    if (!next_line(line) || Trim(line).compare(0, 4, "ENVI") != 0) return std::nullopt;
+    if (!next_line(line) || TrimmedText(line).compare(0, 4, "ENVI") != 0) return std::nullopt;
     EnviHeader header;
     header.path_ = path;
     int line_no = 1;
@@ -103,7 +97,7 @@ std::optional<EnviHeader> EnviHeader::Read(const std::string& path) {
         if (eq == std::string::npos) continue;  // blank lines, comments (";") and stray text
         const std::string key = KeyOf(line.substr(0, eq));
         if (key.empty() || key[0] == ';') continue;
-        std::string value = Trim(line.substr(eq + 1));
+        std::string value = TrimmedText(line.substr(eq + 1));
         if (!value.empty() && value[0] == '{') {
             const int opened = line_no;
             while (value.find('}') == std::string::npos) {
@@ -112,9 +106,9 @@ std::optional<EnviHeader> EnviHeader::Read(const std::string& path) {
                                       "\" opened on line " + std::to_string(opened) +
                                       " has no closing brace.");
                 ++line_no;
-                value += ' ' + Trim(line);
+                value += ' ' + TrimmedText(line);
             }
-            value = Trim(value.substr(1, value.rfind('}') - 1));
+            value = TrimmedText(value.substr(1, value.rfind('}') - 1));
         }
         header.fields_[key] = value;
     }
@@ -150,7 +144,7 @@ std::vector<std::string> EnviHeader::List(const std::string& key) const {
     size_t start = 0;
     while (true) {
         const size_t comma = value.find(',', start);
-        items.push_back(Trim(value.substr(start, comma - start)));
+        items.push_back(TrimmedText(value.substr(start, comma - start)));
         if (comma == std::string::npos) break;
         start = comma + 1;
     }

@@ -92,13 +92,6 @@ std::vector<std::string> ReadSpectrumTextLines(const std::string& path) {
     return lines;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 std::optional<double> ParseDecimal(std::string_view text) {
     if (text.empty() || text.size() > 64) return std::nullopt;
     char copy[65];

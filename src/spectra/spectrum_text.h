@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/shown_text.h"
+
 #include "spectra/spectrum.h"
 
 namespace orvane {
@@ -22,9 +24,6 @@ namespace orvane {
 // the positions plus one. Refuses what is not a regular file, cannot be read, or is larger than
 // any spectrum file (64 MiB).
 std::vector<std::string> ReadSpectrumTextLines(const std::string& path);
-
-// The text without blanks (spaces, tabs, CR) at either end.
-std::string_view TrimBlanks(std::string_view text);
 
 // A finite number written with a decimal point or, as computers set to many languages write
 // it, a decimal comma ("338,5"); the whole text must be the number. Nothing otherwise.

@@ -5,17 +5,9 @@
 #include <sstream>
 
 #include "base/orvane_error.h"
+#include "base/shown_text.h"
 
 namespace orvane {
-
-namespace {
-std::string Trim(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-}  // namespace
 
 void RunSqlScript(Database& db, const std::string& path) {
     std::ifstream in(path);
@@ -24,10 +16,10 @@ void RunSqlScript(Database& db, const std::string& path) {
     std::string statement;
     std::string delimiter = ";";
     while (std::getline(in, line)) {
-        const std::string t = Trim(line);
+        const std::string t = TrimmedText(line);
         if (t.empty() || t.compare(0, 2, "--") == 0) continue;
         if (t.compare(0, 10, "DELIMITER ") == 0) {
-            delimiter = Trim(t.substr(10));
+            delimiter = TrimmedText(t.substr(10));
             continue;
         }
         if (t.size() >= delimiter.size() &&
@@ -39,7 +31,7 @@ void RunSqlScript(Database& db, const std::string& path) {
             statement += line + "\n";
         }
     }
-    if (!Trim(statement).empty()) db.Execute(statement);
+    if (!TrimmedText(statement).empty()) db.Execute(statement);
 }
 
 }  // namespace orvane

@@ -49,13 +49,6 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::string Trim(const std::string& text) {
-    const size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return "";
-    const size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
-
 std::string Number(double v) { return fmt::format("{:g}", v); }
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
@@ -84,7 +77,7 @@ std::optional<double> ValueOf(const std::string& text) {
 // Nanometres per unit of the wavelengths; wavenumbers (cm-1) are turned over by the caller.
 // Empty and "unknown" give 0: inferred from the values.
 double NanometresPer(const std::string& unit_text, const std::string& path) {
-    const std::string unit = Lower(Trim(unit_text));
+    const std::string unit = Lower(TrimmedText(unit_text));
     if (unit.empty() || unit == "unknown") return 0.0;
     if (unit == "nanometers" || unit == "nanometres" || unit == "nm") return 1.0;
     if (unit == "micrometers" || unit == "micrometres" || unit == "microns" || unit == "um" ||
@@ -164,14 +157,14 @@ std::map<std::string, std::string> ReadEnviHeader(const std::string& header_path
         const std::string line =
             text.substr(at + 1, (line_end == std::string::npos ? text.size() : line_end) - at - 1);
         const size_t eq = line.find('=');
-        if (eq == std::string::npos || Trim(line).empty() || Trim(line)[0] == ';') {
+        if (eq == std::string::npos || TrimmedText(line).empty() || TrimmedText(line)[0] == ';') {
             at = line_end;
             continue;
         }
         std::string key;
-        for (char c : Lower(Trim(line.substr(0, eq))))
+        for (char c : Lower(TrimmedText(line.substr(0, eq))))
             if (c != ' ' || (!key.empty() && key.back() != ' ')) key += c == '\t' ? ' ' : c;
-        std::string value = Trim(line.substr(eq + 1));
+        std::string value = TrimmedText(line.substr(eq + 1));
         size_t next = line_end;
         if (!value.empty() && value[0] == '{') {
             // A list runs to its closing brace, over as many lines as it takes.
@@ -193,7 +186,7 @@ std::vector<std::string> ListItems(const std::string& value) {
     size_t start = 0;
     while (true) {
         const size_t comma = value.find(',', start);
-        items.push_back(Trim(
+        items.push_back(TrimmedText(
             value.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -210,7 +203,7 @@ long long HeaderInt(const std::map<std::string, std::string>& keys, const std::s
         return fallback;
     }
     char* end = nullptr;
-    const std::string text = Trim(it->second);
+    const std::string text = TrimmedText(it->second);
     const long long value = std::strtoll(text.c_str(), &end, 10);
     if (text.empty() || !end || *end != '\0' || value < low || value > high)
         Refuse(path, fmt::format("its header's \"{}\" is \"{}\", not a whole number from {} to {}",
@@ -304,7 +297,7 @@ SpectralLibraryFile ReadEnviLibrary(const std::string& given) {
         Refuse(data_path, fmt::format("its header lists {} wavelengths for {} samples",
                                       lib.wavelengths.size(), samples));
     if (const auto it = keys.find("reflectance scale factor"); it != keys.end()) {
-        const std::optional<double> scale = NumberOf(Trim(it->second));
+        const std::optional<double> scale = NumberOf(TrimmedText(it->second));
         if (!scale || !(*scale > 0.0) || !std::isfinite(*scale))
             Refuse(data_path, "its reflectance scale factor \"" + EscapeControls(it->second) +
                                   "\" is not a positive number");
@@ -312,7 +305,7 @@ SpectralLibraryFile ReadEnviLibrary(const std::string& given) {
     }
     std::optional<double> ignore;
     if (const auto it = keys.find("data ignore value"); it != keys.end()) {
-        ignore = NumberOf(Trim(it->second));
+        ignore = NumberOf(TrimmedText(it->second));
         if (!ignore)
             Refuse(data_path,
                    "its data ignore value \"" + EscapeControls(it->second) + "\" is no number");
@@ -419,7 +412,7 @@ SpectralLibraryFile ReadCsvLibrary(const std::string& path) {
         for (size_t c = 1; c < columns; ++c) lib.wavelengths.push_back(*NumberOf(header[c]));
         for (size_t r = 1; r < table.records.size(); ++r) {
             const CsvRecord& record = table.records[r];
-            lib.names.push_back(Trim(record.fields[0]));
+            lib.names.push_back(TrimmedText(record.fields[0]));
             std::vector<double> values;
             for (size_t c = 1; c < columns; ++c) {
                 const std::optional<double> v = ValueOf(record.fields[c]);
@@ -432,7 +425,7 @@ SpectralLibraryFile ReadCsvLibrary(const std::string& path) {
         }
     } else {
         lib.layout = "CSV, one column per spectrum";
-        for (size_t c = 1; c < columns; ++c) lib.names.push_back(Trim(header[c]));
+        for (size_t c = 1; c < columns; ++c) lib.names.push_back(TrimmedText(header[c]));
         lib.values.assign(columns - 1, {});
         for (size_t r = 1; r < table.records.size(); ++r) {
             const CsvRecord& record = table.records[r];
@@ -504,7 +497,7 @@ std::map<std::string, std::string> ReadClasses(const std::string& path) {
         const CsvRecord& record = table.records[r];
         const auto field = [&record](int c) {
             return static_cast<size_t>(c) < record.fields.size()
-                       ? Trim(record.fields[static_cast<size_t>(c)])
+                       ? TrimmedText(record.fields[static_cast<size_t>(c)])
                        : std::string();
         };
         const std::string name = field(spectrum);

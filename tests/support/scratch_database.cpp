@@ -10,17 +10,11 @@
 #include <stdexcept>
 
 #include "base/config_file.h"
+#include "base/shown_text.h"
 
 namespace orvane::test {
 
 namespace {
-std::string Trim(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    const size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
 [[noreturn]] void ThrowNoDatabase(const std::string& how) { throw std::runtime_error(how); }
 
 NoDatabaseHandler no_database = ThrowNoDatabase;
@@ -37,7 +31,7 @@ std::string PointedHome() {
     if (!in) return "";
     std::stringstream ss;
     ss << in.rdbuf();
-    const std::string home = Trim(ss.str());
+    const std::string home = TrimmedText(ss.str());
     if (home.empty() || !std::filesystem::is_regular_file(home + "/spectra_config.txt")) return "";
     return home;
 }

@@ -118,7 +118,10 @@ void AbundanceSettingsDialog::Queue(std::function<void()> work, std::function<vo
 }
 
 void AbundanceSettingsDialog::SetInputsEnabled(bool on) {
+    // The field the user was in gets the focus back, rather than the next one still enabled.
+    if (!on) focus_ = focusWidget();
     for (QWidget* w : inputs_) w->setEnabled(on);
+    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
 }
 
 void AbundanceSettingsDialog::Open() {
@@ -131,6 +134,7 @@ void AbundanceSettingsDialog::Open() {
     show();
     raise();
     activateWindow();
+    classes_->setFocus();
     Queue([this] { model_.Show(); },
           [this] {
               {

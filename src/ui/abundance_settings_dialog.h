@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <vector>
 
@@ -61,6 +62,7 @@ class AbundanceSettingsDialog : public QDialog {
     WorkPoster post_;
     int waiting_ = 0;
     std::vector<QWidget*> inputs_;
+    QPointer<QWidget> focus_;
     QListWidget* classes_;
     QListWidget* available_;
     QListWidget* selected_;

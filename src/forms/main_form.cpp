@@ -215,9 +215,28 @@ void MainForm::SelectStudy(int index) {
                   EscapeControls(studies_.items[static_cast<size_t>(index)].text) + "\"",
               [&] {
                   studies_.selected = index;
-                  doc_.StudyChange(studies_.SelectedData());
-                  RefreshFeatureSpaceList();
-                  ApplyChainControls();
+                  // The feature space chosen below loads the library.
+                  doc_.OpenStudy(studies_.SelectedData());
+                  // The study's smoothing and derivative rows came with it for the session's
+                  // type and order: only a control the session does not follow yet is applied
+                  // again (and changes the chain, which refreshes the feature spaces).
+                  ProcessingSession& session = doc_.Session();
+                  const int smoothing = smoothing_.selected < 0 ? 0 : smoothing_.selected;
+                  bool applied = false;
+                  if (session.SmoothingType() != smoothing) {
+                      session.SetSmoothingType(smoothing);
+                      applied = true;
+                  }
+                  if (session.DerivativeOrder() != derivative_order_) {
+                      session.SetDerivativeOrder(derivative_order_);
+                      applied = true;
+                  }
+                  if (!applied) {
+                      // The new study's chain, as a change of it shows.
+                      ++chain_generation_;
+                      ShowDerivativeMethod();
+                      RefreshFeatureSpaceList();
+                  }
               });
 }
 

@@ -67,8 +67,9 @@ std::vector<std::string> SpectraPlotForm::SpeciesFolders() const {
     return study ? StudySpeciesFolders(doc_.Session().Db(), study) : std::vector<std::string>();
 }
 
-std::vector<std::string> SpectraPlotForm::FollowStudy() {
-    std::vector<std::string> study = SpeciesFolders();
+std::vector<std::string> SpectraPlotForm::FollowStudy() { return FollowStudy(SpeciesFolders()); }
+
+std::vector<std::string> SpectraPlotForm::FollowStudy(std::vector<std::string> study) {
     std::vector<std::string> kept;
     for (const std::string& f : folders)
         if (std::find(study.begin(), study.end(), f) != study.end()) kept.push_back(f);

@@ -44,6 +44,8 @@ class SpectraPlotForm {
     // SpeciesFolders(), after unchecking the checked folders the current study lacks: after a
     // study change the plot never asks for the former study's species.
     std::vector<std::string> FollowStudy();
+    // The same with the study's folders as SpeciesFolders() read them (on another thread).
+    std::vector<std::string> FollowStudy(std::vector<std::string> study);
     // Why the choices give nothing to compute (no species checked), for the window to show
     // instead of a plot and as the tooltip of what waits for a plot; empty when there is.
     std::string NothingToPlot() const;

@@ -82,9 +82,11 @@ void WorkbenchDocument::CloseReportJournal() {
 }
 
 void WorkbenchDocument::StudyChange(int study_id) {
-    workspace_.OpenStudy(study_id);
+    OpenStudy(study_id);
     LoadLibrary();
 }
+
+void WorkbenchDocument::OpenStudy(int study_id) { workspace_.OpenStudy(study_id); }
 
 bool WorkbenchDocument::ChangeFeatureSpaceType(int type) {
     if (type == fs_type_) return false;

@@ -73,6 +73,9 @@ class WorkbenchDocument {
     // The study change every component must see; the library of the new study's
     // configuration is loaded after it.
     void StudyChange(int study_id);
+    // The same without loading the library, for a caller that chooses the feature space next,
+    // which loads it.
+    void OpenStudy(int study_id);
 
     // The type the DI / NTBI / PCT buttons choose. A new type is recorded, its name loaded
     // and reported; the current type again does nothing. Returns whether it changed.

@@ -32,18 +32,15 @@ StudyLoader::StudyLoader(ProcessingSession& session)
 
 StudyLoader::~StudyLoader() = default;
 
-void StudyLoader::SetStudy(int study_id) {
-    study_id_ = study_id;
-    // A study that is not found leaves no path behind, so an import can't go to the last one's.
-    data_path_.clear();
-    if (const std::optional<std::string> path = StudyRepository(session_.Db()).DataPath(study_id))
-        data_path_ = *path;
-}
+void StudyLoader::SetStudy(int study_id) { study_id_ = study_id; }
 
 ImportCounts StudyLoader::ImportStudySpectra(Frontend& frontend) {
-    if (data_path_.empty())
+    // Read here rather than at every change of study, which never needs it; a study that is
+    // not found has no path, so an import can't go to another one's.
+    const std::optional<std::string> path = StudyRepository(session_.Db()).DataPath(study_id_);
+    if (!path || path->empty())
         throw OrvaneError(fmt::format("Study {} has no data folder to import from.", study_id_));
-    return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, data_path_);
+    return SpectraImport(session_, frontend).ImportStudySpectra(study_id_, *path);
 }
 
 std::unique_ptr<Species> StudyLoader::SpeciesNamed(int64_t species_id,

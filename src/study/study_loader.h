@@ -56,7 +56,6 @@ private:
 
     ProcessingSession& session_;
     int study_id_ = 0;
-    std::string data_path_;
     std::unique_ptr<SpectraRepository> spectra_;
 };
 

@@ -11,6 +11,8 @@
 #include <QStyle>
 #include <QSignalBlocker>
 
+#include <memory>
+
 #include "ui/endmember_selection_dialog.h"
 
 namespace orvane {
@@ -24,9 +26,9 @@ int SelectedRow(const QListWidget* list) {
 
 }  // namespace
 
-AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, ActionRunner run,
+AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, WorkPoster post,
                                                  QWidget* parent)
-    : QDialog(parent), model_(session), run_(std::move(run)) {
+    : QDialog(parent), model_(session), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Abundance Settings"));
     auto list = [this](const char* name) {
         auto* l = new QListWidget(this);
@@ -87,6 +89,9 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     grid->addWidget(note_, 5, 0, 1, 3);
     grid->addWidget(buttons, 6, 0, 1, 3);
 
+    inputs_ = {classes_, available_, selected_, abundance_, add, remove, save, complement,
+               buttons->button(QDialogButtonBox::Ok)};
+
     connect(classes_, &QListWidget::itemSelectionChanged, this,
             &AbundanceSettingsDialog::ClassChanged);
     connect(selected_, &QListWidget::itemSelectionChanged, this,
@@ -103,17 +108,42 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Act
     connect(buttons, &QDialogButtonBox::rejected, this, &AbundanceSettingsDialog::reject);
 }
 
+void AbundanceSettingsDialog::Queue(std::function<void()> work, std::function<void()> shown) {
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto after = [this] {
+        if (--waiting_ == 0) SetInputsEnabled(true);
+    };
+    if (!PostThen(post_, std::move(work), std::move(shown), after)) after();
+}
+
+void AbundanceSettingsDialog::SetInputsEnabled(bool on) {
+    // The field the user was in gets the focus back, rather than the next one still enabled.
+    if (!on) focus_ = focusWidget();
+    for (QWidget* w : inputs_) w->setEnabled(on);
+    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
+}
+
 void AbundanceSettingsDialog::Open() {
-    run_([&] { model_.Show(); });
     {
-        const QSignalBlocker block(classes_);
-        MirrorSpeciesList(classes_, model_.Classes());
+        const QSignalBlocker b1(classes_), b2(available_), b3(selected_);
+        classes_->clear();
+        available_->clear();
+        selected_->clear();
     }
-    MirrorEndmembers();
-    MirrorFields();
     show();
     raise();
     activateWindow();
+    classes_->setFocus();
+    Queue([this] { model_.Show(); },
+          [this] {
+              {
+                  const QSignalBlocker block(classes_);
+                  MirrorSpeciesList(classes_, model_.Classes());
+              }
+              MirrorEndmembers();
+              MirrorFields();
+          });
 }
 
 void AbundanceSettingsDialog::MirrorEndmembers() {
@@ -130,60 +160,87 @@ void AbundanceSettingsDialog::MirrorFields() {
 
 void AbundanceSettingsDialog::ClassChanged() {
     const int row = SelectedRow(classes_);
-    bool chosen = false;
-    run_([&] { chosen = model_.SelectClass(row); });
-    if (!chosen) return;
-    MirrorEndmembers();
-    MirrorFields();
+    auto chosen = std::make_shared<bool>(false);
+    Queue([this, row, chosen] { *chosen = model_.SelectClass(row); },
+          [this, chosen] {
+              if (!*chosen) return;
+              MirrorEndmembers();
+              MirrorFields();
+          });
 }
 
 void AbundanceSettingsDialog::EndmemberChanged() {
     const int row = SelectedRow(selected_);
     if (row < 0) return;
-    run_([&] { model_.SelectEndmember(row); });
-    MirrorFields();
+    Queue([this, row] { model_.SelectEndmember(row); }, [this] { MirrorFields(); });
 }
 
 void AbundanceSettingsDialog::Add() {
     const int row = SelectedRow(available_);
-    bool added = false;
-    run_([&] { added = model_.Add(row); });
-    if (!added) return;
-    MirrorEndmembers();
-    MirrorFields();
+    auto added = std::make_shared<bool>(false);
+    Queue([this, row, added] { *added = model_.Add(row); },
+          [this, added] {
+              if (!*added) return;
+              MirrorEndmembers();
+              MirrorFields();
+          });
 }
 
 void AbundanceSettingsDialog::Remove() {
     const int row = SelectedRow(selected_);
-    bool removed = false;
-    run_([&] { removed = model_.Remove(row); });
-    if (!removed) return;
-    MirrorEndmembers();
-    MirrorFields();
+    auto removed = std::make_shared<bool>(false);
+    Queue([this, row, removed] { *removed = model_.Remove(row); },
+          [this, removed] {
+              if (!*removed) return;
+              MirrorEndmembers();
+              MirrorFields();
+          });
 }
 
 void AbundanceSettingsDialog::Save() {
     const int row = SelectedRow(selected_);
     model_.SetAbundanceText(abundance_->text().toStdString());
-    run_([&] { model_.Save(row); });
-    total_->setText(QString::fromStdString(model_.TotalText()));
-    note_->setText(QString::fromStdString(model_.Note()));
+    // The total and the note show the outcome, a refused number included.
+    const auto show = [this] {
+        total_->setText(QString::fromStdString(model_.TotalText()));
+        note_->setText(QString::fromStdString(model_.Note()));
+    };
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto after = [this, show] {
+        show();
+        if (--waiting_ == 0) SetInputsEnabled(true);
+    };
+    if (!PostThen(post_, [this, row] { model_.Save(row); }, {}, after)) after();
 }
 
 void AbundanceSettingsDialog::accept() {
     const int row = SelectedRow(selected_);
-    if (!run_([&] { model_.Ok(row); })) {
-        // A mixture another session changed shows its newer values.
-        MirrorEndmembers();
-        MirrorFields();
-        return;
-    }
-    QDialog::accept();
+    auto stored = std::make_shared<bool>(false);
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto after = [this, stored] {
+        if (!*stored) {
+            // A mixture another session changed shows its newer values.
+            MirrorEndmembers();
+            MirrorFields();
+        }
+        if (--waiting_ == 0) SetInputsEnabled(true);
+    };
+    if (!PostThen(
+            post_, [this, row] { model_.Ok(row); },
+            [this, stored] {
+                *stored = true;
+                QDialog::accept();
+            },
+            after))
+        after();
 }
 
 void AbundanceSettingsDialog::reject() {
-    model_.Cancel();
+    // The model is the worker's while work for the dialog waits: the drop comes after it.
     QDialog::reject();
+    if (!post_({}, [this] { model_.Cancel(); }) && waiting_ == 0) model_.Cancel();
 }
 
 void AbundanceSettingsDialog::Complement() {

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
+#include <functional>
+#include <vector>
 
 #include "forms/abundance_settings.h"
 #include "ui/qt_frontend.h"
@@ -14,16 +17,20 @@ namespace orvane {
 
 // "Abundance Settings": records which endmembers a mixture species of the current study
 // contains and in which fractions. Changes are stored on OK and dropped on Cancel (or Escape).
-// Modeless, kept between uses.
+// Modeless, kept between uses. What reads or stores rows runs on the worker thread, behind the
+// work asked before: the dialog opens at once, and its fields take no input (OK included)
+// until the answer is shown.
 class AbundanceSettingsDialog : public QDialog {
     Q_OBJECT
 
   public:
-    AbundanceSettingsDialog(ProcessingSession& session, ActionRunner run, QWidget* parent);
+    AbundanceSettingsDialog(ProcessingSession& session, WorkPoster post, QWidget* parent);
 
-    // Refills the class list from the current study, empties the endmember lists and shows
-    // the dialog.
+    // Shows the dialog, then refills the class list from the current study and empties the
+    // endmember lists.
     void Open();
+    // Whether work the dialog asked for is still to be shown.
+    bool Waiting() const { return waiting_ > 0; }
 
     const AbundanceSettings& Model() const { return model_; }
     QListWidget* Classes() const { return classes_; }
@@ -42,13 +49,20 @@ class AbundanceSettingsDialog : public QDialog {
     void reject() override;
 
   private:
+    // Runs `work` with the model on the worker thread and `shown` here after it; the fields
+    // take no input until then.
+    void Queue(std::function<void()> work, std::function<void()> shown);
+    void SetInputsEnabled(bool on);
     void ClassChanged();
     void EndmemberChanged();
     void MirrorEndmembers();
     void MirrorFields();
 
     AbundanceSettings model_;
-    ActionRunner run_;
+    WorkPoster post_;
+    int waiting_ = 0;
+    std::vector<QWidget*> inputs_;
+    QPointer<QWidget> focus_;
     QListWidget* classes_;
     QListWidget* available_;
     QListWidget* selected_;

@@ -14,9 +14,9 @@
 
 namespace orvane {
 
-CreateStudyDialog::CreateStudyDialog(MainForm& form, QtFrontend& frontend, ActionRunner run,
+CreateStudyDialog::CreateStudyDialog(MainForm& form, QtFrontend& frontend, WorkPoster post,
                                      QWidget* parent)
-    : QDialog(parent), form_(form), frontend_(frontend), run_(std::move(run)) {
+    : QDialog(parent), form_(form), frontend_(frontend), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Create a new study"));
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("studyName"));
@@ -39,6 +39,7 @@ CreateStudyDialog::CreateStudyDialog(MainForm& form, QtFrontend& frontend, Actio
     path_row->addWidget(data_path_, 1);
     path_row->addWidget(browse);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
     auto* layout = new QFormLayout(this);
     layout->addRow(QStringLiteral("Study name"), name_);
     layout->addRow(QStringLiteral("Study description"), description_);
@@ -75,7 +76,13 @@ void CreateStudyDialog::accept() {
     fields.description = description_->text().toStdString();
     fields.data_path = data_path_->text().toStdString();
     fields.min_samples = min_samples_->value();
-    if (run_([&] { form_.CreateStudy(fields, frontend_); })) QDialog::accept();
+    // One study per OK: the button waits for the server's answer.
+    if (!ok_->isEnabled()) return;
+    ok_->setEnabled(false);
+    if (!PostThen(
+            post_, [this, fields] { form_.CreateStudy(fields, frontend_); },
+            [this] { QDialog::accept(); }, [this] { ok_->setEnabled(true); }))
+        ok_->setEnabled(true);
 }
 
 }  // namespace orvane

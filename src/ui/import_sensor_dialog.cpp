@@ -29,13 +29,13 @@ constexpr const char* kImageFilter =
 }  // namespace
 
 ImportSensorDialog::ImportSensorDialog(ProcessingSession& session, MainForm& form,
-                                       QtFrontend& frontend, ActionRunner run, JobRunner jobs,
+                                       QtFrontend& frontend, WorkPoster post, JobRunner jobs,
                                        QWidget* parent)
     : QDialog(parent),
       session_(session),
       form_(form),
       frontend_(frontend),
-      run_(std::move(run)),
+      post_(std::move(post)),
       jobs_(std::move(jobs)) {
     setWindowTitle(QStringLiteral("Import Sensor"));
     auto* sources = new QGroupBox(QStringLiteral("Source"), this);
@@ -126,13 +126,14 @@ void ImportSensorDialog::accept() {
         request->image = path;
         request->name = name_->text().trimmed().toStdString();
         request->wavelengths_file = wavelengths_->text().trimmed().toStdString();
-        auto id = std::make_shared<int>(0);
-        jobs_([this, request, id] { *id = ImportImageSensor(session_, frontend_, *request); },
-              [this, id] { form_.AddSensor(*id); });
+        jobs_([this, request] {
+            form_.AddSensor(ImportImageSensor(session_, frontend_, *request));
+        }, {});
         return;
     }
     const int type = type_group_->checkedId();
-    run_([&] { form_.AddSensor(ImportSensor(session_, frontend_, path, type)); });
+    post_([this, path, type] { form_.AddSensor(ImportSensor(session_, frontend_, path, type)); },
+          {});
 }
 
 }  // namespace orvane

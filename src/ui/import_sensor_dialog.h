@@ -17,15 +17,15 @@ class ProcessingSession;
 
 // "Import Sensor": a sensor definition file and its response type, or an image whose usable
 // bands become a Gaussian sensor (optionally named, with a wavelengths file where the image
-// has none). OK closes the dialog and imports when a file is named: a definition file at once,
-// an image on the worker thread, since its bands are scanned; the new sensor joins the form's
-// sensor list.
+// has none). OK closes the dialog and imports when a file is named, on the worker thread: a
+// definition file queued behind the work asked before, an image as a long job, since its bands
+// are scanned; the new sensor joins the form's sensor list.
 class ImportSensorDialog : public QDialog {
     Q_OBJECT
 
   public:
     ImportSensorDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
-                       ActionRunner run, JobRunner jobs, QWidget* parent);
+                       WorkPoster post, JobRunner jobs, QWidget* parent);
 
     QLineEdit* InputFile() const { return input_; }
     QButtonGroup* TypeGroup() const { return type_group_; }
@@ -41,7 +41,7 @@ class ImportSensorDialog : public QDialog {
     ProcessingSession& session_;
     MainForm& form_;
     QtFrontend& frontend_;
-    ActionRunner run_;
+    WorkPoster post_;
     JobRunner jobs_;
     QLineEdit* input_;
     QButtonGroup* type_group_;

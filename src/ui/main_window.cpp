@@ -337,7 +337,7 @@ void MainWindow::Apply() {
     if (new_study) {
         shown_study_ = study;
         setWindowTitle(QString::fromStdString(state_.title));
-        if (spectra_plot_) RunHere([&] { spectra_plot_->RefreshSpecies(); });
+        if (spectra_plot_) spectra_plot_->RefreshSpecies();
         if (study_browser_) study_browser_->Refresh();
     }
     // A drawn plot follows the study and the chain it was computed with. Replotting queues a
@@ -500,19 +500,36 @@ void MainWindow::OfferReconnect(const std::string& what) {
     doc_.Report(what);
     statusBar()->showMessage(QStringLiteral("The connection to the database server was lost"));
     if (!frontend_->Confirm(what + "\n\nConnect to the server again?")) return;
-    try {
-        doc_.Space().Reconnect();
-        doc_.LoadLibrary();
-        doc_.Report("Connected again to " + doc_.Session().Db().Name() + " on " +
-                    doc_.Session().Db().Host() + ".");
+    // Connecting waits on the server too, so it is done on the worker thread; before anything
+    // queued, which needs the new connection.
+    auto failure = std::make_shared<std::string>();
+    Work reconnect;
+    reconnect.work = [this, failure] {
+        try {
+            doc_.Space().Reconnect();
+            doc_.LoadLibrary();
+            doc_.Report("Connected again to " + doc_.Session().Db().Name() + " on " +
+                        doc_.Session().Db().Host() + ".");
+        } catch (const std::exception& e) {
+            *failure = e.what();
+        }
+    };
+    reconnect.done = [this, failure] {
+        if (!failure->empty()) {
+            frontend_->Error("Orvane could not connect again: " + *failure +
+                             " Try again with any command once the server answers.");
+            return;
+        }
         statusBar()->showMessage(QStringLiteral("Connected again"), 5000);
-        // Every view reads the database anew.
+        // Every view reads the database anew (the window is brought up to date after this).
         shown_study_ = -1;
         shown_chain_ = -1;
-    } catch (const std::exception& e) {
-        frontend_->Error(std::string("Orvane could not connect again: ") + e.what() +
-                         " Try again with any command once the server answers.");
-    }
+    };
+    queue_.push_front(std::move(reconnect));
+    if (!job_ && !in_done_)
+        StartNext();
+    else
+        ShowPending();
 }
 
 bool MainWindow::LongJobQueued() const {
@@ -551,21 +568,26 @@ bool MainWindow::RunHere(const std::function<void()>& action) {
     return ok;
 }
 
-void MainWindow::Post(std::function<void()> work, std::function<void()> done) {
+bool MainWindow::Post(std::function<void()> work, std::function<void()> done) {
     if (LongJobQueued()) {
         statusBar()->showMessage(QStringLiteral("Busy: wait for the running job, or cancel it."),
                                  5000);
         // The controls show again what the form holds, not the choice that was refused.
         view_->ClearPending();
         view_->Mirror(state_);
-        return;
+        return false;
     }
+    Enqueue({std::move(work), std::move(done), false, command_});
+    return true;
+}
+
+void MainWindow::Enqueue(Work piece) {
     // A mere follow-up with nothing before it needs no thread.
-    if (!work && !job_ && queue_.empty() && !in_done_) {
-        if (done) RunHere(done);
+    if (!piece.work && !job_ && queue_.empty() && !in_done_) {
+        if (piece.done) RunHere(piece.done);
         return;
     }
-    queue_.push_back({std::move(work), std::move(done), false, command_});
+    queue_.push_back(std::move(piece));
     if (!job_ && !in_done_)
         StartNext();
     else
@@ -752,7 +774,8 @@ void MainWindow::RunCommand(int id) {
     static const std::set<int> queued = {
         kCmdDeleteStudy, kCmdStudyReport, kCmdFeatureSpaceDelete, kCmdDeleteSensor,
         kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca,
-        kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit};
+        kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit, kCmdCreateStudy,
+        kCmdImportSensor, kCmdSpeciesNames, kCmdMapImage, kCmdAbundanceSettings};
     if (queued.count(id) == 0 && FindAnalysisByMenuId(id) == nullptr) {
         WaitForPendingWork();
         if (!state_.CommandEnabled(id)) return;
@@ -817,9 +840,10 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
          }},
         {kCmdSpeciesNames,
          [this] {
-             Run([&] {
-                 SpeciesNamesDialog(doc_.Session().Db(), doc_.Session().StudyId(), this).exec();
-             });
+             // Modal to the window as before, but the window goes on while the rows come.
+             auto* names = new SpeciesNamesDialog(doc_.Session(), *frontend_, Poster(), this);
+             names->setAttribute(Qt::WA_DeleteOnClose);
+             names->Open();
          }},
         {kCmdAbout, [this] { AboutDialog(this).exec(); }},
         // Both stay open beside the window, one of each.
@@ -895,8 +919,7 @@ void MainWindow::OnPca() {
 ImportSensorDialog* MainWindow::ImportSensor() {
     if (!import_sensor_)
         import_sensor_ = new ImportSensorDialog(
-            doc_.Session(), *form_, *frontend_,
-            [this](const std::function<void()>& a) { return Run(a); }, Jobs(), this);
+            doc_.Session(), *form_, *frontend_, Poster(), Jobs(), this);
     return import_sensor_;
 }
 
@@ -922,7 +945,7 @@ ExportDialog* MainWindow::Export() {
 }
 
 CreateStudyDialog* MainWindow::CreateStudy() {
-    if (!create_study_) create_study_ = new CreateStudyDialog(*form_, *frontend_, Runner(), this);
+    if (!create_study_) create_study_ = new CreateStudyDialog(*form_, *frontend_, Poster(), this);
     return create_study_;
 }
 
@@ -987,8 +1010,14 @@ FeatureSpaceDialog* MainWindow::FeatureSpace() {
 SpectraPlotWindow* MainWindow::SpectraPlotDock() {
     if (!spectra_plot_) {
         // A plot replaced by a newer one stops without the status bar saying "Cancelling".
+        // Its species follow the study also behind a long job, which keeps out the user's
+        // requests only.
+        const WorkPoster follow = [this](std::function<void()> work, std::function<void()> done) {
+            Enqueue({std::move(work), std::move(done), false, command_});
+            return true;
+        };
         spectra_plot_ = new SpectraPlotWindow(
-            doc_, *frontend_, Runner(), Jobs(),
+            doc_, *frontend_, Runner(), Jobs(), follow,
             [this] {
                 if (job_long_) job_progress_.RequestCancel();
             },
@@ -1036,7 +1065,7 @@ EndmemberSelectionDialog* MainWindow::EndmemberSelection() {
 
 AbundanceSettingsDialog* MainWindow::AbundanceSettings() {
     if (!abundance_settings_)
-        abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Runner(), this);
+        abundance_settings_ = new AbundanceSettingsDialog(doc_.Session(), Poster(), this);
     return abundance_settings_;
 }
 
@@ -1085,7 +1114,7 @@ ActionRunner MainWindow::Runner() {
 
 WorkPoster MainWindow::Poster() {
     return [this](std::function<void()> work, std::function<void()> done) {
-        Post(std::move(work), std::move(done));
+        return Post(std::move(work), std::move(done));
     };
 }
 

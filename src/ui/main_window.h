@@ -71,7 +71,8 @@ class MainWindow : public QMainWindow {
     void RunCommand(int command_id);
     // Queues `work` behind the work asked before (see WorkPoster): the form stays usable, the
     // cursor and the status bar say that work is pending. Refused while a long job runs.
-    void Post(std::function<void()> work, std::function<void()> done = {});
+    // False when refused (nothing queued, the status bar says why).
+    bool Post(std::function<void()> work, std::function<void()> done = {});
     // Queues `work` as a long job (see JobRunner); while it runs the commands that use the
     // session are disabled and the status bar shows its progress and a Cancel button.
     bool RunJob(std::function<void()> work, std::function<void()> done = {});
@@ -140,6 +141,8 @@ class MainWindow : public QMainWindow {
     };
     // Whether a long job runs or waits, which keeps out every other request.
     bool LongJobQueued() const;
+    // Queues a piece behind the work asked before, whatever that is (Post's refusals aside).
+    void Enqueue(Work piece);
     void StartNext();
     // Shows a state the UI thread holds: the form, the commands, the report and the docks.
     void Apply();

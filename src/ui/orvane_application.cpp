@@ -6,18 +6,22 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <atomic>
+#include <exception>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "base/config_file.h"
 #include "base/frontend.h"
 #include "base/version.h"
+#include "chain/processing_session.h"
 #include "forms/private_setup.h"
 #include "forms/workbench_document.h"
 #include "base/orvane_error.h"
@@ -178,10 +182,51 @@ bool OrvaneApplication::ChooseConfiguration(const std::string& message, std::str
     return true;
 }
 
+std::unique_ptr<WorkbenchDocument> OpenBesideEventLoop(const std::string& config_path) {
+    std::unique_ptr<WorkbenchDocument> doc;
+    std::exception_ptr failure;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        try {
+            doc = std::make_unique<WorkbenchDocument>(config_path);
+            doc->Session().Db().Release();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+    });
+    {
+        // Made only when the server is slow to answer, so that a near one shows no note.
+        std::unique_ptr<QProgressDialog> progress;
+        QElapsedTimer waited;
+        waited.start();
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (done) {
+                loop.quit();
+                return;
+            }
+            if (progress || waited.elapsed() < 600) return;
+            progress = std::make_unique<QProgressDialog>(
+                QStringLiteral("Connecting to the database server..."), QString(), 0, 0);
+            progress->setWindowTitle(QStringLiteral("Orvane"));
+            progress->setWindowModality(Qt::ApplicationModal);
+            progress->show();
+        });
+        poll.start(20);
+        if (!done) loop.exec();
+    }
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+    doc->Session().Db().Adopt();
+    return doc;
+}
+
 std::unique_ptr<WorkbenchDocument> OrvaneApplication::OpenDocument(std::string config_path, int& status) {
     while (true) {
         try {
-            return std::make_unique<WorkbenchDocument>(config_path);
+            return OpenBesideEventLoop(config_path);
         } catch (const FileNotFoundError& e) {
             // Started from a desktop launcher nobody reads standard output, so the message
             // goes to a dialog that lets the user pick the file. A shell sees the message only

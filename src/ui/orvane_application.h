@@ -12,6 +12,12 @@ namespace orvane {
 class MainWindow;
 class WorkbenchDocument;
 
+// Opens the document of a configuration on another thread while the event loop goes on, so
+// that nothing freezes while a far server answers the connection's first questions (the
+// account, the schema, the sensors); a note says so when it takes more than a moment. The
+// calling thread owns the connection afterwards. Throws what opening it threw.
+std::unique_ptr<WorkbenchDocument> OpenBesideEventLoop(const std::string& config_path);
+
 // The application: reads the configuration, connects, and shows the main window.
 class OrvaneApplication : public QApplication {
     Q_OBJECT

@@ -60,6 +60,7 @@ class QtFrontend : public Frontend {
     // Without message boxes errors only reach the report and LastError(); for runs that no
     // one watches, such as the tests.
     void SetMessageBoxes(bool on) { message_boxes_ = on; }
+    bool MessageBoxes() const { return message_boxes_; }
     const std::string& LastError() const { return last_error_; }
 
   private:
@@ -89,7 +90,18 @@ using JobRunner = std::function<bool(std::function<void()> work, std::function<v
 // Queues `work` for the database thread behind everything asked before and returns at once;
 // when it has completed, `done` runs on the UI thread (a failure is reported as ActionRunner
 // does, and `done` is skipped). The window keeps answering meanwhile. `work` must own what it
-// uses, and `done` must not rely on the widgets it saw when posting.
-using WorkPoster = std::function<void(std::function<void()> work, std::function<void()> done)>;
+// uses, and `done` must not rely on the widgets it saw when posting. False when nothing was
+// queued (a long job runs or waits).
+using WorkPoster = std::function<bool(std::function<void()> work, std::function<void()> done)>;
+
+// Posts `work` and `done` as WorkPoster does, then `after` on the UI thread once the work has
+// ended however it ended (a refusal skips `done` but not `after`), for a dialog that waits on
+// its data and must come back to life either way. False when nothing was queued.
+inline bool PostThen(const WorkPoster& post, std::function<void()> work, std::function<void()> done,
+                     std::function<void()> after) {
+    if (!post(std::move(work), std::move(done))) return false;
+    post({}, std::move(after));
+    return true;
+}
 
 }  // namespace orvane

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
+#include <memory>
 
 #include "base/orvane_error.h"
 #include "base/text_file.h"
@@ -44,13 +45,15 @@ QVector<double> Values(const std::vector<double>& v) { return QVector<double>(v.
 }  // namespace
 
 SpectraPlotWindow::SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
-                                     JobRunner jobs, std::function<void()> cancel_job,
+                                     JobRunner jobs, WorkPoster post,
+                                     std::function<void()> cancel_job,
                                      std::function<void()> settle, QWidget* parent)
     : QDockWidget(QStringLiteral("Spectra Plot"), parent),
       doc_(doc),
       frontend_(frontend),
       run_(std::move(run)),
       jobs_(std::move(jobs)),
+      post_(std::move(post)),
       cancel_job_(std::move(cancel_job)),
       settle_(std::move(settle)),
       form_(doc) {
@@ -205,18 +208,37 @@ void SpectraPlotWindow::RestoreChoices(const QSettings& settings) {
 }
 
 void SpectraPlotWindow::RefreshSpecies() {
-    const QSignalBlocker block(species_);
-    species_->clear();
-    for (const std::string& folder : form_.FollowStudy()) {
-        auto* item = new QListWidgetItem(QString::fromStdString(folder), species_);
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        bool checked = false;
-        for (const std::string& f : form_.folders) checked = checked || f == folder;
-        item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
-    }
+    ++species_waiting_;
+    auto study = std::make_shared<std::vector<std::string>>();
+    const SpectraPlotForm& form = form_;
+    const auto shown = [this, study] {
+        const QSignalBlocker block(species_);
+        species_->clear();
+        for (const std::string& folder : form_.FollowStudy(std::move(*study))) {
+            auto* item = new QListWidgetItem(QString::fromStdString(folder), species_);
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            bool checked = false;
+            for (const std::string& f : form_.folders) checked = checked || f == folder;
+            item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+        }
+    };
+    // A plot asked while the list was read is computed with the checked species that remain.
+    const auto after = [this] {
+        if (--species_waiting_ > 0 || !replot_waits_) return;
+        replot_waits_ = false;
+        Replot();
+    };
+    // Only the session is read there; the choices stay the UI thread's.
+    if (!PostThen(post_, [&form, study] { *study = form.SpeciesFolders(); }, shown, after))
+        after();
 }
 
 bool SpectraPlotWindow::Replot() {
+    // The checked species follow the study first.
+    if (species_waiting_ > 0) {
+        replot_waits_ = true;
+        return true;
+    }
     // The choices are read against the session, which queued work may be changing.
     if (settle_) settle_();
     Mirror();

@@ -31,10 +31,11 @@ class SpectraPlotWindow : public QDockWidget {
     Q_OBJECT
 
   public:
-    // `jobs` computes on the worker thread; `cancel_job` asks the running job to stop.
-    // `settle` returns once the window's queued work is done: the plot reads the session.
+    // `jobs` computes on the worker thread, `post` reads the species there; `cancel_job` asks
+    // the running job to stop. `settle` returns once the window's queued work is done: the
+    // plot reads the session.
     SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
-                      JobRunner jobs, std::function<void()> cancel_job,
+                      JobRunner jobs, WorkPoster post, std::function<void()> cancel_job,
                       std::function<void()> settle, QWidget* parent = nullptr);
     ~SpectraPlotWindow() override;
 
@@ -53,11 +54,14 @@ class SpectraPlotWindow : public QDockWidget {
     // start (another job holds the session).
     bool Replot();
     // True from a request until its plot is drawn (or its failure shown).
-    bool Computing() const { return computing_ || queued_; }
+    bool Computing() const { return computing_ || queued_ || replot_waits_; }
     // Shows spectra chosen elsewhere (the study browser) and plots them.
     void ShowChosen(const std::vector<int>& spectrum_ids);
-    // Reads the current study's species into the list of checkable species.
+    // Reads the current study's species into the list of checkable species, on the worker
+    // thread behind the work asked before; a plot asked meanwhile waits for the list.
     void RefreshSpecies();
+    // Whether a species list is being read.
+    bool ReadingSpecies() const { return species_waiting_ > 0; }
     // Pictures of what is shown, at the current zoom, laid out at `size`: the PNG is the SVG
     // rasterised, so both have one layout. False when nothing was written.
     bool SavePng(const std::string& path, const FigureSize& size = FigureSize());
@@ -84,6 +88,7 @@ class SpectraPlotWindow : public QDockWidget {
     QtFrontend& frontend_;
     ActionRunner run_;
     JobRunner jobs_;
+    WorkPoster post_;
     std::function<void()> cancel_job_;
     std::function<void()> settle_;
     SpectraPlotForm form_;
@@ -98,6 +103,9 @@ class SpectraPlotWindow : public QDockWidget {
     QPushButton* svg_;
     bool computing_ = false;
     bool queued_ = false;
+    // Species lists being read, and a plot asked meanwhile, which follows the last of them.
+    int species_waiting_ = 0;
+    bool replot_waits_ = false;
     // Set when a newer request supersedes the running computation, which reads it.
     std::shared_ptr<std::atomic<bool>> superseded_;
 };

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -107,6 +108,9 @@ struct MixingWindow : test::Workbench {
         const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
         list->setCurrentItem(found.front());
+        // What the choice reads is done on the worker thread before the test goes on.
+        if (auto* frame = qobject_cast<MainWindow*>(list->window()->parentWidget()))
+            frame->WaitForPendingWork();
     }
 };
 
@@ -325,26 +329,45 @@ class AnalysisWindowTest : public QObject {
     void speciesNamesDialogStoresEditsAndResultsFallBackToFolders() {
         LibraryWindow w("uinames");
         QVERIFY(w.Action(kCmdSpeciesNames)->isEnabled());
-        Database& db = w.doc->Session().Db();
-        const int study = w.doc->Session().StudyId();
+        // The dialog shows at once and takes OK once its rows are read on the worker thread.
+        const auto open = [&] {
+            w.frame->RunCommand(kCmdSpeciesNames);
+            SpeciesNamesDialog* shown = nullptr;
+            for (SpeciesNamesDialog* d : w.frame->findChildren<SpeciesNamesDialog*>())
+                if (d->isVisible()) shown = d;
+            return shown;
+        };
         {
-            SpeciesNamesDialog dialog(db, study, nullptr);
-            QTableWidget* t = dialog.Table();
+            // Closed, the dialog goes.
+            QPointer<SpeciesNamesDialog> dialog = open();
+            QVERIFY(dialog);
+            w.frame->WaitForPendingWork();
+            QVERIFY(dialog->Filled() && dialog->OkButton()->isEnabled());
+            QTableWidget* t = dialog->Table();
             QCOMPARE(t->rowCount(), 3);
             QCOMPARE(t->item(0, 0)->text(), QStringLiteral("alpha"));
             QVERIFY(!(t->item(0, 0)->flags() & Qt::ItemIsEditable));
             t->item(0, 2)->setText(QStringLiteral("Alpha prima"));
             t->item(1, 1)->setText(QStringLiteral("B\tC"));
-            std::string error;
-            QVERIFY(!dialog.Save(error));
-            QVERIFY2(error.find("control character") != std::string::npos, error.c_str());
+            dialog->accept();
+            w.frame->WaitForPendingWork();
+            QVERIFY(dialog->isVisible());
+            QVERIFY2(dialog->Refusal().find("control character") != std::string::npos,
+                     dialog->Refusal().c_str());
             QCOMPARE(t->item(1, 1)->text(), QStringLiteral("B\tC"));  // the edit is kept
+            // The first row was stored before the refusal: OK again stores only the second.
             t->item(1, 1)->setText(QStringLiteral("Bee"));
-            QVERIFY2(dialog.Save(error), error.c_str());
+            dialog->accept();
+            w.frame->WaitForPendingWork();
+            QVERIFY(!dialog || !dialog->isVisible());
+            QCOMPARE(w.frame->Frontend().LastError(), std::string());
         }
-        SpeciesNamesDialog reopened(db, study, nullptr);
-        QCOMPARE(reopened.Table()->item(0, 2)->text(), QStringLiteral("Alpha prima"));
-        QCOMPARE(reopened.Table()->item(1, 1)->text(), QStringLiteral("Bee"));
+        SpeciesNamesDialog* reopened = open();
+        QVERIFY(reopened);
+        w.frame->WaitForPendingWork();
+        QCOMPARE(reopened->Table()->item(0, 2)->text(), QStringLiteral("Alpha prima"));
+        QCOMPARE(reopened->Table()->item(1, 1)->text(), QStringLiteral("Bee"));
+        reopened->reject();
 
         w.TriggerAndWait(kCmdBuildLibrary);
         w.frame->Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues& values) {
@@ -618,6 +641,8 @@ class AnalysisWindowTest : public QObject {
 
         w.frame->Action(kCmdAbundanceSettings)->trigger();
         AbundanceSettingsDialog* a = w.frame->AbundanceSettings();
+        QVERIFY(a->isVisible());
+        w.frame->WaitForPendingWork();
         MixingWindow::Pick(a->Classes(), "mix");
         QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
         for (const char* name : {"add", "remove"}) {
@@ -633,6 +658,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(!a->isVisible());
         QCOMPARE(w.Count("select count(*) from mixture"), 0);
         w.frame->Action(kCmdAbundanceSettings)->trigger();
+        w.frame->WaitForPendingWork();
         MixingWindow::Pick(a->Classes(), "mix");
         QVERIFY(Items(a->Selected()).isEmpty());
         for (const char* name : {"grass", "soil"}) {

@@ -183,6 +183,7 @@ class DialogsTest : public QObject {
         dialog->Name()->setText(QStringLiteral("Tussock plots"));
         dialog->DataPath()->setText(QString::fromStdString(w.WriteStudyFolder("tussock")));
         dialog->accept();
+        w.frame->WaitForPendingWork();
         QVERIFY2(!dialog->isVisible(), w.LastError().c_str());
         w.frame->WaitForJob();
         QTRY_VERIFY(!plot->Computing());

@@ -216,6 +216,7 @@ class MainWindowTest : public QObject {
             QString::fromStdString(test::SourcePath("data/sensors/landsat8_oli.txt")));
         dialog->accept();
         QVERIFY(!dialog->isVisible());
+        w.frame->WaitForPendingWork();
         QVERIFY(w.frame->Action(kCmdLoadZProfile)->isEnabled());
         QCOMPARE(w.View().SensorList()->currentText(), QStringLiteral("Landsat 8 OLI"));
         QCOMPARE(w.View().FeatureSpaceList()->count(), 2);
@@ -226,6 +227,7 @@ class MainWindowTest : public QObject {
         w.frame->RunCommand(kCmdImportSensor);
         dialog->InputFile()->setText(QString::fromStdString(w.dir.File("missing.txt")));
         dialog->accept();
+        w.frame->WaitForPendingWork();
         QVERIFY(!w.frame->Frontend().LastError().empty());
         QCOMPARE(w.Count("select count(*) from sensor"), 1);
 
@@ -337,7 +339,10 @@ class MainWindowTest : public QObject {
 
         // A refused field keeps the dialog and what was typed, and stores nothing.
         dialog->accept();
+        QVERIFY(!dialog->OkButton()->isEnabled());
+        w.frame->WaitForPendingWork();
         QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->OkButton()->isEnabled());
         QVERIFY(!w.LastError().empty());
         QCOMPARE(w.Count("select count(*) from study"), 2);
 
@@ -348,6 +353,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialog->PathStatus()->text(), QString::fromStdString(root.substr(0, 35) + "..."));
         dialog->MinSamples()->setValue(1);
         dialog->accept();
+        w.frame->WaitForPendingWork();
         QVERIFY2(!dialog->isVisible(), w.LastError().c_str());
         QCOMPARE(Items(w.View().StudyList()),
                  (QStringList{"Kaimai ridge", "Coastal dunes", "Tussock 'upper' plots"}));

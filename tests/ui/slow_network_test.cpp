@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSettings>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -19,6 +21,15 @@
 #include <fstream>
 #include <thread>
 
+#include "forms/menu_command.h"
+#include "support/mixing_study.h"
+#include "ui/abundance_settings_dialog.h"
+#include "ui/create_study_dialog.h"
+#include "ui/import_sensor_dialog.h"
+#include "ui/map_image_dialog.h"
+#include "ui/orvane_application.h"
+#include "ui/species_names_dialog.h"
+#include "ui/spectra_plot_window.h"
 #include "ui/workbench.h"
 
 namespace orvane {
@@ -164,6 +175,27 @@ void Pick(QComboBox* list, int index) {
     emit list->activated(index);
 }
 
+// The workbench's document and window connected through `proxy` rather than to the server.
+void ConnectThrough(test::Workbench& w, const LatencyProxy& proxy) {
+    const ConnectionParams params = w.scratch.Params();
+    const std::string config = w.scratch.WriteConfig(w.dir.Path());
+    std::string text = test::FileText(config);
+    text.replace(text.find("server " + params.host), ("server " + params.host).size(),
+                 "server 127.0.0.1");
+    const std::string port = "port " + std::to_string(params.port);
+    text.replace(text.find(port), port.size(), "port " + std::to_string(proxy.Port()));
+    std::ofstream(config) << text;
+    w.doc = OpenBesideEventLoop(config);
+    w.frame = std::make_unique<MainWindow>(*w.doc);
+    w.frame->Frontend().SetMessageBoxes(false);
+    w.frame->show();
+}
+
+// Waits until the window's queued work is done, as the user would: by letting events through.
+bool Settled(MainWindow& frame) {
+    return QTest::qWaitFor([&] { return !frame.JobRunning(); }, 60000);
+}
+
 }  // namespace
 
 class SlowNetworkTest : public QObject {
@@ -188,19 +220,7 @@ class SlowNetworkTest : public QObject {
             w.ArrangeStudies({"landsat8_oli", "sentinel2a_msi"}, {"North", "South"});
         const ConnectionParams params = w.scratch.Params();
         LatencyProxy proxy(params.host, static_cast<int>(params.port));
-        const std::string config = w.scratch.WriteConfig(w.dir.Path());
-        {
-            std::string text = test::FileText(config);
-            text.replace(text.find("server " + params.host),
-                         ("server " + params.host).size(), "server 127.0.0.1");
-            const std::string port = "port " + std::to_string(params.port);
-            text.replace(text.find(port), port.size(), "port " + std::to_string(proxy.Port()));
-            std::ofstream(config) << text;
-        }
-        w.doc = std::make_unique<WorkbenchDocument>(config);
-        w.frame = std::make_unique<MainWindow>(*w.doc);
-        w.frame->Frontend().SetMessageBoxes(false);
-        w.frame->show();
+        ConnectThrough(w, proxy);
         GapMeter meter;
 
         // Opening the window: the lists fill while the window answers (on a nearer server, as
@@ -260,6 +280,111 @@ class SlowNetworkTest : public QObject {
         QCOMPARE(v.FeatureSpaceList()->currentData().toInt(), space);
         QCOMPARE(w.frame->State().selections.feature_space_id, space);
         QCOMPARE(w.frame->windowTitle().contains(QStringLiteral("South")), true);
+        w.frame.reset();
+        w.doc.reset();
+    }
+
+    // The connection, the dialogs that read or store rows, and the spectra plot's species, on
+    // the same far server: connecting lets events through, each dialog shows at once with OK
+    // disabled and fills when its rows arrive, and what OK stores is done behind the window;
+    // the event loop never pauses for 100 ms.
+    void dialogsOpenAtOnceAndFillWhileTheWindowAnswers() {
+        test::Workbench w("uislowdialogs");
+        const int study = test::InsertGrassSoilMixStudy(w.scratch.Admin(), "Mixing study");
+        w.scratch.Admin().Execute(
+            Sql("update species set endmember = 'Y' where study_id = %i and folder_name in "
+                "('grass', 'soil')",
+                study));
+        test::WriteMixingSensor(w.dir.File("six.txt"));
+        w.ImportSensorFile(w.dir.File("six.txt"));
+        const ConnectionParams params = w.scratch.Params();
+        LatencyProxy proxy(params.host, static_cast<int>(params.port));
+        // Connecting asks a dozen questions, beside the event loop (on a nearer server).
+        proxy.SetDelay(std::chrono::milliseconds(40));
+        GapMeter meter;
+        meter.Start();
+        ConnectThrough(w, proxy);
+        qint64 gap = meter.Stop();
+        QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
+        proxy.SetDelay(std::chrono::milliseconds(0));
+        w.frame->InitialUpdate();
+        QVERIFY(Settled(*w.frame));
+        MainWindow& frame = *w.frame;
+        const auto error = [&] { return frame.Frontend().LastError(); };
+        proxy.SetDelay(std::chrono::milliseconds(150));
+        meter.Start();
+
+        // Species Names, and Map Image asked behind it, show before the rows come.
+        frame.RunCommand(kCmdSpeciesNames);
+        auto* names = frame.findChild<SpeciesNamesDialog*>();
+        QVERIFY(names && names->isVisible());
+        QVERIFY(!names->OkButton()->isEnabled() && !names->Filled());
+        frame.RunCommand(kCmdMapImage);
+        QVERIFY(frame.MapImage()->isVisible());
+        QVERIFY(frame.JobRunning());
+        frame.MapImage()->reject();
+        QVERIFY(Settled(frame));
+        QVERIFY(names->Filled() && names->OkButton()->isEnabled());
+        QCOMPARE(names->Table()->rowCount(), 3);
+        QCOMPARE(names->Table()->item(0, 0)->text(), QStringLiteral("grass"));
+        names->Table()->item(0, 2)->setText(QStringLiteral("Poa annua"));
+        names->accept();
+        QVERIFY(!names->OkButton()->isEnabled() && names->isVisible());
+        QVERIFY(Settled(frame));
+        QVERIFY2(error().empty(), error().c_str());
+        QCOMPARE(test::Count(w.scratch.Admin(),
+                             "select count(*) from species where latin_name = 'Poa annua'"),
+                 1);
+
+        // Abundance Settings: its classes, then a class's endmembers.
+        frame.RunCommand(kCmdAbundanceSettings);
+        AbundanceSettingsDialog* mixing = frame.AbundanceSettings();
+        QVERIFY(mixing->isVisible() && mixing->Waiting());
+        QVERIFY(!mixing->findChild<QPushButton*>(QStringLiteral("ok"))->isEnabled());
+        QVERIFY(Settled(frame));
+        QCOMPARE(test::Items(mixing->Classes()), QStringList{"mix"});
+        mixing->Classes()->setCurrentRow(0);
+        QVERIFY(mixing->Waiting());
+        QVERIFY(Settled(frame));
+        QCOMPARE(test::Items(mixing->Available()), (QStringList{"grass", "soil"}));
+        QVERIFY(mixing->findChild<QPushButton*>(QStringLiteral("ok"))->isEnabled());
+        mixing->reject();
+
+        // Create Study: a refused name comes back from the worker with the dialog as typed.
+        frame.RunCommand(kCmdCreateStudy);
+        CreateStudyDialog* create = frame.CreateStudy();
+        create->DataPath()->setText(QStringLiteral("/nowhere"));
+        create->accept();
+        QVERIFY(!create->OkButton()->isEnabled());
+        QVERIFY(Settled(frame));
+        QVERIFY(create->isVisible() && create->OkButton()->isEnabled());
+        QVERIFY(!error().empty());
+        QCOMPARE(create->DataPath()->text(), QStringLiteral("/nowhere"));
+        create->reject();
+
+        // Import Sensor: OK closes at once and the sensor joins the list when stored. Its
+        // dozen round trips go to a nearer server, which the UI thread could not wait on
+        // either without a pause the meter sees.
+        proxy.SetDelay(std::chrono::milliseconds(40));
+        test::WriteMixingSensor(w.dir.File("two.txt"), 2);
+        frame.RunCommand(kCmdImportSensor);
+        ImportSensorDialog* sensor = frame.ImportSensor();
+        sensor->InputFile()->setText(QString::fromStdString(w.dir.File("two.txt")));
+        sensor->accept();
+        QVERIFY(!sensor->isVisible() && frame.JobRunning());
+        QVERIFY(Settled(frame));
+        QCOMPARE(w.View().SensorList()->count(), 2);
+        proxy.SetDelay(std::chrono::milliseconds(150));
+
+        // The spectra plot reads the species after the window's earlier work.
+        SpectraPlotWindow* plot = frame.SpectraPlotDock();
+        QVERIFY(plot->ReadingSpecies());
+        QVERIFY(Settled(frame));
+        QVERIFY(!plot->ReadingSpecies());
+        QCOMPARE(test::Items(plot->SpeciesList()), (QStringList{"grass", "mix", "soil"}));
+        gap = meter.Stop();
+        QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
+        proxy.SetDelay(std::chrono::milliseconds(0));
         w.frame.reset();
         w.doc.reset();
     }

@@ -118,6 +118,9 @@ struct Workbench {
     static void Click(QWidget* dialog, const char* name) {
         QTest::mouseClick(dialog->findChild<QPushButton*>(QString::fromLatin1(name)),
                           Qt::LeftButton);
+        // What the click queued is done before the test goes on.
+        if (auto* frame = qobject_cast<MainWindow*>(dialog->parentWidget()))
+            frame->WaitForPendingWork();
     }
     int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
     WorkbenchView& View() { return *frame->View(); }

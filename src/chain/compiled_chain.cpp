@@ -49,6 +49,14 @@ CompiledChain::CompiledChain(ChainSpec definition)
     if (!settings_.sensor) return;
     const Sensor& sensor = *settings_.sensor;
     synthesis_.emplace(sensor);
+    // Most spectra have a value at every band: their smoothed stage lacks values where this
+    // one does, so the synthesis finds its windows for it once.
+    BandVector complete = filter_mask_;
+    if (smoothing_kernel_) {
+        SavitzkyGolayKernel kernel = *smoothing_kernel_;
+        kernel.ApplyMovingWindow(filter_mask_, complete, smoothing_adjusted_);
+    }
+    synthesis_->PlanFor(complete);
     const int first = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
     sensor_mask_.emplace(first, sensor.ElementCount());
     for (int i = 0; i < sensor.ElementCount(); ++i) {

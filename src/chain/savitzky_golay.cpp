@@ -39,6 +39,9 @@ double Dot(const double* a, const double* b, int n) {
 // Four doubles; GCC splits it into two halves where the processor has no 256-bit registers.
 typedef double Lanes4 __attribute__((vector_size(32)));
 
+// Negative sums as 0 where `clamp` is set; -0 and no value pass as they are.
+inline double Clamped(bool clamp, double v) { return clamp && v < 0.0 ? 0.0 : v; }
+
 // sums[k] = c[0] v[k - nl] + ... + c[size - 1] v[k - nl + size - 1] for k in [begin, end).
 // Sixteen bands at a time with their sums in registers, each band still adding its products
 // in the order c(1)..c(W), so every vector width gives the same sums. Processors with AVX2
@@ -120,10 +123,25 @@ __attribute__((target_clones("avx2", "default"))) void KeepSmoothed(
     int end, bool clamp, double* out) {
     for (int k = begin; k < end; ++k) {
         const bool keep = (m[k + nr + 1] == m[k - nl]) & (excluded[k] == 0);
-        const double v = sums[k];
-        const double shown = clamp && v < 0.0 ? 0.0 : v;
-        out[k] = ValueUnless(!keep, shown);
+        out[k] = ValueUnless(!keep, Clamped(clamp, sums[k]));
     }
+}
+
+// Whether any of v[begin, end) has no value. Four bands at a time, with no early exit, so
+// that it stays vector code: the scan is much cheaper than the running counts it spares.
+__attribute__((target_clones("avx2", "default"))) bool AnyMissing(const double* v, int begin,
+                                                                  int end) {
+    typedef long long Flags4 __attribute__((vector_size(32)));
+    Flags4 any = {};
+    int k = begin;
+    for (; k + 4 <= end; k += 4) {
+        Lanes4 x;
+        std::memcpy(&x, v + k, sizeof x);
+        any |= x != x;
+    }
+    bool found = (any[0] | any[1] | any[2] | any[3]) != 0;
+    for (; k < end; ++k) found |= !HasValue(v[k]);
+    return found;
 }
 
 bool OnlyFactors235(int n) {
@@ -293,6 +311,28 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
         if (k < run_end) kept_runs_.emplace_back(k, run_end);
         k = run_end;
     }
+    window_runs_.clear();
+    for (const auto& [begin, end] : kept_runs_) {
+        if (!window_runs_.empty() && window_runs_.back().second >= begin - nl_)
+            window_runs_.back().second = end + nr_;
+        else
+            window_runs_.emplace_back(begin - nl_, end + nr_);
+    }
+}
+
+bool SavitzkyGolayKernel::MissingInKeptWindows(const double* in) const {
+    for (const auto& [begin, end] : window_runs_)
+        if (AnyMissing(in, begin, end)) return true;
+    return false;
+}
+
+void SavitzkyGolayKernel::FillOutsideKeptRuns(double* out, int n) const {
+    int done = 0;
+    for (const auto& [begin, end] : kept_runs_) {
+        std::fill(out + done, out + begin, kNoValue);
+        done = end;
+    }
+    std::fill(out + done, out + n, kNoValue);
 }
 
 void SavitzkyGolayKernel::CountMissing(const double* in, int n) {
@@ -329,15 +369,19 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     }
 }
 
-void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values) {
+void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values, bool clamp, double* sums) {
     // Bands the widened filter excludes never show their sums, so only the runs between them
     // are convolved.
     const bool symmetric = nl_ == nr_ && derivative_ == 0;
     for (const auto& [begin, end] : kept_runs_) {
         if (symmetric)
-            ConvolveSymmetric(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
+            ConvolveSymmetric(values, c_.Store(), Size(), nl_, begin, end, sums);
         else
-            Convolve(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
+            Convolve(values, c_.Store(), Size(), nl_, begin, end, sums);
+        // A pass of its own over the run, still in the nearest cache: inside the convolution
+        // the comparison costs it registers.
+        if (clamp)
+            for (int k = begin; k < end; ++k) sums[k] = Clamped(true, sums[k]);
     }
 }
 
@@ -345,10 +389,20 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
                                             const WavebandFilter& widened) {
     CheckAxes(x, y);
     const int n = x.Count();
-    if (static_cast<int>(sums_.size()) != n) sums_.assign(static_cast<size_t>(n), 0.0);
-    CountMissing(x.Values(), n);
+    const double* in = x.Values();
     MarkExcluded(x, widened);
-    ConvolveKeptRuns(x.Values());
+    if (context_ == Context::kSmoothing && !MissingInKeptWindows(in)) {
+        // Most spectra have a value at every band the filter keeps: every kept window is
+        // complete, so the sums go straight into y, clamped as they are written.
+        double* out = y.Values();
+        std::copy(x.Xs(), x.Xs() + n, y.Xs());
+        FillOutsideKeptRuns(out, n);
+        ConvolveKeptRuns(in, clamp_negatives_, out);
+        return;
+    }
+    if (static_cast<int>(sums_.size()) != n) sums_.assign(static_cast<size_t>(n), 0.0);
+    CountMissing(in, n);
+    ConvolveKeptRuns(in, false, sums_.data());
     Fill(x, y, widened, sums_.data());
 }
 
@@ -382,23 +436,12 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     if (x.First() != kGridFirst || x.Count() != kGridCount)
         throw OrvaneError("FFT smoothing works on the 1 nm grid from 350 to 2499 nm only.");
 
-    // Bands without value enter the convolution as zero and are counted in the same pass over
-    // the entries, for Fill's window check. The padding is zeroed again because the previous
-    // inverse transform wrote its result into the same buffer, which keeps one buffer fewer
-    // in the cache.
+    // Bands without value enter the convolution as zero. The padding is zeroed again because
+    // the previous inverse transform wrote its result into the same buffer, which keeps one
+    // buffer fewer in the cache.
     const double* in = x.Values();
     double* s = signal_.Data();
-    missing_before_.resize(static_cast<size_t>(kGridCount) + 1);
-    int* m = missing_before_.data();
-    int missing = 0;
-    m[0] = 0;
-    for (int k = 0; k < kGridCount; ++k) {
-        const double v = in[k];
-        const bool has = HasValue(v);
-        s[k] = has ? v : 0.0;
-        missing += !has;
-        m[k + 1] = missing;
-    }
+    for (int k = 0; k < kGridCount; ++k) s[k] = HasValue(in[k]) ? in[k] : 0.0;
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
     fft_plan_->Forward(signal_, spectrum_);
@@ -413,7 +456,20 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     }
     fft_plan_->Inverse(spectrum_, signal_);
 
-    Fill(x, y, widened, signal_.Data());
+    MarkExcluded(x, widened);
+    const double* sums = signal_.Data();
+    if (context_ == Context::kSmoothing && !MissingInKeptWindows(in)) {
+        // Every kept window is complete (see ApplyMovingWindow).
+        double* out = y.Values();
+        std::copy(x.Xs(), x.Xs() + kGridCount, y.Xs());
+        FillOutsideKeptRuns(out, kGridCount);
+        const bool clamp = clamp_negatives_;
+        for (const auto& [begin, end] : kept_runs_)
+            for (int k = begin; k < end; ++k) out[k] = Clamped(clamp, sums[k]);
+        return;
+    }
+    CountMissing(in, kGridCount);
+    Fill(x, y, widened, sums);
 }
 
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {

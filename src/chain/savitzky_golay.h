@@ -82,8 +82,13 @@ class SavitzkyGolayKernel {
     // value, and no value everywhere else.
     void Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
               const double* sums);
-    // The window sums of the kept runs of `values`.
-    void ConvolveKeptRuns(const double* values);
+    // The window sums of the kept runs of `values` into sums (by position), negative ones as
+    // 0 when clamping.
+    void ConvolveKeptRuns(const double* values, bool clamp, double* sums);
+    // Whether a band that some kept window covers has no value (MarkExcluded first).
+    bool MissingInKeptWindows(const double* in) const;
+    // No value at every position of out[0, n) outside the kept runs.
+    void FillOutsideKeptRuns(double* out, int n) const;
     // Running totals of bands without value (missing_before_[k] counts bands 0..k-1).
     void CountMissing(const double* in, int n);
 
@@ -102,6 +107,8 @@ class SavitzkyGolayKernel {
     std::array<double, 4> marked_axis_{};
     // The runs [begin, end) of window centres the filter keeps, for the convolution.
     std::vector<std::pair<int, int>> kept_runs_;
+    // The bands those centres' windows cover, as runs [begin, end) of positions.
+    std::vector<std::pair<int, int>> window_runs_;
     std::vector<int> missing_before_;
 
     int fft_length_ = 0;

@@ -35,6 +35,14 @@ __attribute__((target_clones("avx2", "default"))) void ReadFloats(const float* r
         o[k] = ValueUnless(r[k] == kStoredNoValue, static_cast<double>(r[k]));
 }
 
+// The stored floats as doubles with no value where the flag is set or the stored encoding of
+// a missing band stands: ReadFloats and MaskValues in one pass.
+__attribute__((target_clones("avx2", "default"))) void ReadMaskedFloats(
+    const float* r, const unsigned char* excluded, double* o, int n) {
+    for (int k = 0; k < n; ++k)
+        o[k] = ValueUnless((r[k] == kStoredNoValue) | (excluded[k] != 0), static_cast<double>(r[k]));
+}
+
 // v with no value where the flag is set.
 __attribute__((target_clones("avx2", "default"))) void MaskValues(const double* v,
                                                                   const unsigned char* excluded,
@@ -72,6 +80,16 @@ void ApplyStudyFilter(const StepInput& step, const BandVector& in, BandVector& o
         for (int k = 0; k < kSpectrumBands; ++k)
             o[k] = filter.Excludes(kFirstWavelength + k) ? kNoValue : v[k];
     }
+}
+
+void FilterStoredValues(const StepInput& step, BandVector& out) {
+    if (!step.stored || step.grid)
+        throw OrvaneError("The filter step was asked to read stored values it was not given.");
+    // The compiled chain takes the filter's verdict for every grid band.
+    const std::vector<unsigned char>& excluded = step.chain.FilterExcluded();
+    OnGrid(out);
+    out.SetFilter(&step.chain.StudyFilter());
+    ReadMaskedFloats(step.stored, excluded.data(), out.Values(), kSpectrumBands);
 }
 
 void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out) {

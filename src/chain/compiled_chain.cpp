@@ -38,6 +38,7 @@ CompiledChain::CompiledChain(ChainSpec definition)
                                   SavitzkyGolayKernel::Context::kSmoothing);
         if (Is(smoothing.type, SmoothingType::kFft)) smoothing_kernel_->PrepareFft();
         smoothing_kernel_->SetClampNegatives(true);
+        smoothing_kernel_->SetOutputAxisKept(true);
         smoothing_adjusted_.Widen(half, half, filter_mask_);
     } else if (!Is(smoothing.type, SmoothingType::kNone)) {
         throw OrvaneError("Unknown smoothing type " + std::to_string(smoothing.type) + ".");

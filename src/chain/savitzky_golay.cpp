@@ -326,6 +326,10 @@ bool SavitzkyGolayKernel::MissingInKeptWindows(const double* in) const {
     return false;
 }
 
+void SavitzkyGolayKernel::CopyAxis(const BandVector& x, BandVector& y) const {
+    if (!output_axis_kept_) std::copy(x.Xs(), x.Xs() + x.Count(), y.Xs());
+}
+
 void SavitzkyGolayKernel::FillOutsideKeptRuns(double* out, int n) const {
     int done = 0;
     for (const auto& [begin, end] : kept_runs_) {
@@ -346,7 +350,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     const int n = x.Count();
     const double* xs = x.Xs();
     double* out = y.Values();
-    std::copy(xs, xs + n, y.Xs());
+    CopyAxis(x, y);
     const unsigned char* excluded = excluded_.data();
     const int* m = missing_before_.data();
     const int begin = std::min(nl_, n);
@@ -395,7 +399,7 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
         // Most spectra have a value at every band the filter keeps: every kept window is
         // complete, so the sums go straight into y, clamped as they are written.
         double* out = y.Values();
-        std::copy(x.Xs(), x.Xs() + n, y.Xs());
+        CopyAxis(x, y);
         FillOutsideKeptRuns(out, n);
         ConvolveKeptRuns(in, clamp_negatives_, out);
         return;
@@ -461,7 +465,7 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     if (context_ == Context::kSmoothing && !MissingInKeptWindows(in)) {
         // Every kept window is complete (see ApplyMovingWindow).
         double* out = y.Values();
-        std::copy(x.Xs(), x.Xs() + kGridCount, y.Xs());
+        CopyAxis(x, y);
         FillOutsideKeptRuns(out, kGridCount);
         const bool clamp = clamp_negatives_;
         for (const auto& [begin, end] : kept_runs_)

@@ -78,35 +78,49 @@ __attribute__((target_clones("avx2", "default"))) void Convolve(const double* va
 // at equal distance from the centre are added first and weighed once, which halves the
 // products. The weight of the left band serves both; the computed weights agree to the last
 // bit or two, far below what the data carry.
-__attribute__((target_clones("avx2", "default"))) void ConvolveSymmetric(const double* values,
-                                                                         const double* c, int size,
-                                                                         int nl, int begin, int end,
-                                                                         double* sums) {
-    constexpr int kVectors = 4;
-    constexpr int kBlock = 4 * kVectors;
+// Eight doubles, for processors with 512-bit registers (halves or quarters elsewhere).
+typedef double Lanes8 __attribute__((vector_size(64)));
+
+// ConvolveSymmetric's sums for the kVectors * width bands from out[0] on, v[0] the first
+// band of the first window.
+template <class V, int kVectors>
+__attribute__((always_inline, optimize("fp-contract=off"))) inline void SymmetricBlock(const double* v, const double* c,
+                                                          int size, double* out) {
+    constexpr int kWidth = sizeof(V) / sizeof(double);
+    const int half = size / 2;
+    V acc[kVectors] = {};
+    for (int i = 0; i < half; ++i) {
+        V ci;
+        for (int j = 0; j < kWidth; ++j) ci[j] = c[i];
+        for (int q = 0; q < kVectors; ++q) {
+            V left;
+            V right;
+            std::memcpy(&left, v + i + kWidth * q, sizeof left);
+            std::memcpy(&right, v + size - 1 - i + kWidth * q, sizeof right);
+            acc[q] += ci * (left + right);
+        }
+    }
+    V centre;
+    for (int j = 0; j < kWidth; ++j) centre[j] = c[half];
+    for (int q = 0; q < kVectors; ++q) {
+        V x;
+        std::memcpy(&x, v + half + kWidth * q, sizeof x);
+        acc[q] += centre * x;
+    }
+    std::memcpy(out, acc, sizeof acc);
+}
+
+// The AVX-512 target brings FMA with it, which would fuse the products into the additions: the
+// contraction is switched off so that every product is still rounded first.
+__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off"))) void
+ConvolveSymmetric(const double* values, const double* c, int size, int nl, int begin, int end,
+                  double* sums) {
+    // 32 bands at a time, then 16, then one by one; every band adds in the same order, so
+    // the vector width never changes a sum.
     const int half = size / 2;
     int k = begin;
-    for (; k + kBlock <= end; k += kBlock) {
-        Lanes4 acc[kVectors] = {};
-        const double* v = values + (k - nl);
-        for (int i = 0; i < half; ++i) {
-            const Lanes4 ci = {c[i], c[i], c[i], c[i]};
-            for (int q = 0; q < kVectors; ++q) {
-                Lanes4 left;
-                Lanes4 right;
-                std::memcpy(&left, v + i + 4 * q, sizeof left);
-                std::memcpy(&right, v + size - 1 - i + 4 * q, sizeof right);
-                acc[q] += ci * (left + right);
-            }
-        }
-        const Lanes4 centre = {c[half], c[half], c[half], c[half]};
-        for (int q = 0; q < kVectors; ++q) {
-            Lanes4 x;
-            std::memcpy(&x, v + half + 4 * q, sizeof x);
-            acc[q] += centre * x;
-        }
-        std::memcpy(sums + k, acc, sizeof acc);
-    }
+    for (; k + 32 <= end; k += 32) SymmetricBlock<Lanes8, 4>(values + (k - nl), c, size, sums + k);
+    for (; k + 16 <= end; k += 16) SymmetricBlock<Lanes4, 4>(values + (k - nl), c, size, sums + k);
     for (; k < end; ++k) {
         double acc = 0.0;
         const double* v = values + (k - nl);
@@ -142,6 +156,50 @@ __attribute__((target_clones("avx2", "default"))) bool AnyMissing(const double* 
     bool found = (any[0] | any[1] | any[2] | any[3]) != 0;
     for (; k < end; ++k) found |= !HasValue(v[k]);
     return found;
+}
+
+// s[k] = v[k], or 0 where v[k] has no value.
+__attribute__((target_clones("avx2", "default"))) void ZeroMissing(const double* v, double* s,
+                                                                   int n) {
+    for (int k = 0; k < n; ++k) s[k] = HasValue(v[k]) ? v[k] : 0.0;
+}
+
+// out[k] = sums[k] for k in [begin, end), negative ones as 0 when clamping.
+__attribute__((target_clones("avx2", "default"))) void CopyClamped(const double* sums, int begin,
+                                                                   int end, bool clamp,
+                                                                   double* out) {
+    for (int k = begin; k < end; ++k) out[k] = Clamped(clamp, sums[k]);
+}
+
+// z *= h for `pairs` complex numbers stored as interleaved real and imaginary parts:
+// re = zr hr - zi hi and im = zr hi + zi hr, two at a time in four-wide vectors (the imaginary
+// part's two products added in either order give the same bits).
+__attribute__((target_clones("avx2", "default"))) void MultiplyComplex(double* z, const double* h,
+                                                                       int pairs) {
+    typedef long long Index4 __attribute__((vector_size(32)));
+    const Index4 real_parts = {0, 0, 2, 2};
+    const Index4 imaginary_parts = {1, 1, 3, 3};
+    const Index4 swapped = {1, 0, 3, 2};
+    const Index4 alternate = {0, 5, 2, 7};
+    int j = 0;
+    for (; j + 2 <= pairs; j += 2) {
+        Lanes4 zv;
+        Lanes4 hv;
+        std::memcpy(&zv, z + 2 * j, sizeof zv);
+        std::memcpy(&hv, h + 2 * j, sizeof hv);
+        // [zr hr, zi hr] and [zi hi, zr hi]
+        const Lanes4 a = zv * __builtin_shuffle(hv, real_parts);
+        const Lanes4 b = __builtin_shuffle(zv, swapped) * __builtin_shuffle(hv, imaginary_parts);
+        const Lanes4 product = __builtin_shuffle(a - b, a + b, alternate);
+        std::memcpy(z + 2 * j, &product, sizeof product);
+    }
+    for (; j < pairs; ++j) {
+        double* zj = z + 2 * j;
+        const double* hj = h + 2 * j;
+        const double re = zj[0] * hj[0] - zj[1] * hj[1];
+        zj[1] = zj[0] * hj[1] + zj[1] * hj[0];
+        zj[0] = re;
+    }
 }
 
 bool OnlyFactors235(int n) {
@@ -384,8 +442,7 @@ void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values, bool clamp, dou
             Convolve(values, c_.Store(), Size(), nl_, begin, end, sums);
         // A pass of its own over the run, still in the nearest cache: inside the convolution
         // the comparison costs it registers.
-        if (clamp)
-            for (int k = begin; k < end; ++k) sums[k] = Clamped(true, sums[k]);
+        if (clamp) CopyClamped(sums, begin, end, true, sums);
     }
 }
 
@@ -445,19 +502,13 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     // buffer fewer in the cache.
     const double* in = x.Values();
     double* s = signal_.Data();
-    for (int k = 0; k < kGridCount; ++k) s[k] = HasValue(in[k]) ? in[k] : 0.0;
+    ZeroMissing(in, s, kGridCount);
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
     fft_plan_->Forward(signal_, spectrum_);
-    // Interleaved real and imaginary parts; written out rather than with std::complex, whose
-    // product checks every result for infinities and NaN.
-    double* z = spectrum_.Data();
-    const double* h = kernel_spectrum_.Data();
-    for (int j = 0; j < 2 * fft_plan_->SpectrumLength(); j += 2) {
-        const double re = z[j] * h[j] - z[j + 1] * h[j + 1];
-        z[j + 1] = z[j] * h[j + 1] + z[j + 1] * h[j];
-        z[j] = re;
-    }
+    // Written out rather than with std::complex, whose product checks every result for
+    // infinities and NaN.
+    MultiplyComplex(spectrum_.Data(), kernel_spectrum_.Data(), fft_plan_->SpectrumLength());
     fft_plan_->Inverse(spectrum_, signal_);
 
     MarkExcluded(x, widened);
@@ -467,9 +518,8 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
         double* out = y.Values();
         CopyAxis(x, y);
         FillOutsideKeptRuns(out, kGridCount);
-        const bool clamp = clamp_negatives_;
         for (const auto& [begin, end] : kept_runs_)
-            for (int k = begin; k < end; ++k) out[k] = Clamped(clamp, sums[k]);
+            CopyClamped(sums, begin, end, clamp_negatives_, out);
         return;
     }
     CountMissing(in, kGridCount);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The step of each stage with bands, as the stage declarations name them.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "chain/smoothing_type.h"
@@ -36,10 +37,32 @@ __attribute__((target_clones("avx2", "default"))) void ReadFloats(const float* r
 }
 
 // The stored floats as doubles with no value where the flag is set or the stored encoding of
-// a missing band stands: ReadFloats and MaskValues in one pass.
+// a missing band stands: ReadFloats and MaskValues in one pass, written out in four-wide
+// vectors because the compiler widens the byte flags clumsily by itself.
 __attribute__((target_clones("avx2", "default"))) void ReadMaskedFloats(
     const float* r, const unsigned char* excluded, double* o, int n) {
-    for (int k = 0; k < n; ++k)
+    typedef float Floats4 __attribute__((vector_size(16)));
+    typedef double Doubles4 __attribute__((vector_size(32)));
+    typedef long long Flags4 __attribute__((vector_size(32)));
+    const double no = kNoValue;
+    long long no_bits;
+    std::memcpy(&no_bits, &no, sizeof no_bits);
+    const Flags4 no_value = {no_bits, no_bits, no_bits, no_bits};
+    // The conversion to double is exact, so comparing after it finds the same bands.
+    const double stored_no_value = kStoredNoValue;
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        Floats4 f;
+        std::memcpy(&f, r + k, sizeof f);
+        const Doubles4 d = __builtin_convertvector(f, Doubles4);
+        const Flags4 flags = {excluded[k], excluded[k + 1], excluded[k + 2], excluded[k + 3]};
+        const Flags4 missing = (d == stored_no_value) | (flags != 0);
+        Flags4 bits;
+        std::memcpy(&bits, &d, sizeof bits);
+        bits = (bits & ~missing) | (no_value & missing);
+        std::memcpy(o + k, &bits, sizeof bits);
+    }
+    for (; k < n; ++k)
         o[k] = ValueUnless((r[k] == kStoredNoValue) | (excluded[k] != 0), static_cast<double>(r[k]));
 }
 

@@ -202,7 +202,8 @@ void ApplyDerivative(const StepInput& step, const BandVector& in, BandVector& ou
         step.work.derivative->ApplyMovingWindow(in, out, step.chain.DerivativeAdjustedFilter());
         return;
     }
-    for (int k = in.First(); k <= in.Last(); ++k) out.Set(k, in.Value(k), in.X(k));
+    std::copy(in.Values(), in.Values() + in.Count(), out.Values());
+    std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
     IterativeDerivative(out, derivative.order, DerivativeExclusions(step, out));
 }
 

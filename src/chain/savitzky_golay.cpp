@@ -78,49 +78,35 @@ __attribute__((target_clones("avx2", "default"))) void Convolve(const double* va
 // at equal distance from the centre are added first and weighed once, which halves the
 // products. The weight of the left band serves both; the computed weights agree to the last
 // bit or two, far below what the data carry.
-// Eight doubles, for processors with 512-bit registers (halves or quarters elsewhere).
-typedef double Lanes8 __attribute__((vector_size(64)));
-
-// ConvolveSymmetric's sums for the kVectors * width bands from out[0] on, v[0] the first
-// band of the first window.
-template <class V, int kVectors>
-__attribute__((always_inline, optimize("fp-contract=off"))) inline void SymmetricBlock(const double* v, const double* c,
-                                                          int size, double* out) {
-    constexpr int kWidth = sizeof(V) / sizeof(double);
-    const int half = size / 2;
-    V acc[kVectors] = {};
-    for (int i = 0; i < half; ++i) {
-        V ci;
-        for (int j = 0; j < kWidth; ++j) ci[j] = c[i];
-        for (int q = 0; q < kVectors; ++q) {
-            V left;
-            V right;
-            std::memcpy(&left, v + i + kWidth * q, sizeof left);
-            std::memcpy(&right, v + size - 1 - i + kWidth * q, sizeof right);
-            acc[q] += ci * (left + right);
-        }
-    }
-    V centre;
-    for (int j = 0; j < kWidth; ++j) centre[j] = c[half];
-    for (int q = 0; q < kVectors; ++q) {
-        V x;
-        std::memcpy(&x, v + half + kWidth * q, sizeof x);
-        acc[q] += centre * x;
-    }
-    std::memcpy(out, acc, sizeof acc);
-}
-
-// The AVX-512 target brings FMA with it, which would fuse the products into the additions: the
-// contraction is switched off so that every product is still rounded first.
-__attribute__((target_clones("avx512f", "avx2", "default"), optimize("fp-contract=off"))) void
-ConvolveSymmetric(const double* values, const double* c, int size, int nl, int begin, int end,
-                  double* sums) {
-    // 32 bands at a time, then 16, then one by one; every band adds in the same order, so
-    // the vector width never changes a sum.
+__attribute__((target_clones("avx2", "default"))) void ConvolveSymmetric(const double* values,
+                                                                         const double* c, int size,
+                                                                         int nl, int begin, int end,
+                                                                         double* sums) {
+    constexpr int kVectors = 4;
+    constexpr int kBlock = 4 * kVectors;
     const int half = size / 2;
     int k = begin;
-    for (; k + 32 <= end; k += 32) SymmetricBlock<Lanes8, 4>(values + (k - nl), c, size, sums + k);
-    for (; k + 16 <= end; k += 16) SymmetricBlock<Lanes4, 4>(values + (k - nl), c, size, sums + k);
+    for (; k + kBlock <= end; k += kBlock) {
+        Lanes4 acc[kVectors] = {};
+        const double* v = values + (k - nl);
+        for (int i = 0; i < half; ++i) {
+            const Lanes4 ci = {c[i], c[i], c[i], c[i]};
+            for (int q = 0; q < kVectors; ++q) {
+                Lanes4 left;
+                Lanes4 right;
+                std::memcpy(&left, v + i + 4 * q, sizeof left);
+                std::memcpy(&right, v + size - 1 - i + 4 * q, sizeof right);
+                acc[q] += ci * (left + right);
+            }
+        }
+        const Lanes4 centre = {c[half], c[half], c[half], c[half]};
+        for (int q = 0; q < kVectors; ++q) {
+            Lanes4 x;
+            std::memcpy(&x, v + half + 4 * q, sizeof x);
+            acc[q] += centre * x;
+        }
+        std::memcpy(sums + k, acc, sizeof acc);
+    }
     for (; k < end; ++k) {
         double acc = 0.0;
         const double* v = values + (k - nl);

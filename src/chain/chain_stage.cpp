@@ -18,7 +18,7 @@ const std::vector<StageDeclaration>& Stages() {
                      "splice joins, each the last band of one detector and the first of the next",
                      "1000-1001 1800-1801", CheckSpliceJoins}},
         {Stage::kFiltered, "filtered", "Filtered", StageAxis::kGrid, Stage::kSpliced,
-         ApplyStudyFilter},
+         ApplyStudyFilter, std::nullopt, FilterStoredValues},
         {Stage::kSmoothed, "smoothed", "Smoothed", StageAxis::kGrid, Stage::kFiltered,
          ApplySmoothing},
         {Stage::kContinuumRemoved, "continuum-removed", "Continuum Removed", StageAxis::kGrid,

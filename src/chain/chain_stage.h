@@ -35,6 +35,9 @@ enum class StageAxis { kGrid, kSensor, kFeatures };
 // the chain lacks what it needs.
 using StageStep = void (*)(const StepInput& step, const BandVector& input, BandVector& output);
 
+// A step that reads the spectrum's stored values itself instead of its input stage.
+using StoredStep = void (*)(const StepInput& step, BandVector& output);
+
 // The wavelength pairs a study stores for an optional stage, as the stage reads them.
 using StagePairs = std::vector<std::pair<int, int>>;
 
@@ -55,7 +58,9 @@ struct StageOption {
 // One stage as both faces show it and the chain computes it: the word the command line takes,
 // the label the window shows, the axis its values lie on, the stage it is computed from
 // (itself for the raw stage), its step (none for the features, which the chain computes
-// from the derived stage by the feature space's type) and, for an optional stage, its option.
+// from the derived stage by the feature space's type), for an optional stage its option, and
+// optionally the same step from the stored values, which the chain takes when every stage
+// between the raw one and this one is off: one pass instead of two.
 struct StageDeclaration {
     Stage id;
     const char* word;
@@ -64,6 +69,7 @@ struct StageDeclaration {
     Stage input;
     StageStep apply;
     std::optional<StageOption> option = std::nullopt;
+    StoredStep from_stored = nullptr;
 };
 
 // Every stage in the order lists show them: raw, spliced, filtered, smoothed,
@@ -96,6 +102,7 @@ std::string StageWords(Include include, const std::string& separator = "|") {
 // The steps of the stages (chain/chain_steps.cpp).
 void ReadStoredValues(const StepInput&, const BandVector&, BandVector&);
 void ApplyStudyFilter(const StepInput&, const BandVector&, BandVector&);
+void FilterStoredValues(const StepInput&, BandVector&);
 void ApplySmoothing(const StepInput&, const BandVector&, BandVector&);
 void SynthesizeSensor(const StepInput&, const BandVector&, BandVector&);
 void InterpolateSynthesized(const StepInput&, const BandVector&, BandVector&);

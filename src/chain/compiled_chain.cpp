@@ -38,6 +38,7 @@ CompiledChain::CompiledChain(ChainSpec definition)
                                   SavitzkyGolayKernel::Context::kSmoothing);
         if (Is(smoothing.type, SmoothingType::kFft)) smoothing_kernel_->PrepareFft();
         smoothing_kernel_->SetClampNegatives(true);
+        smoothing_kernel_->SetOutputAxisKept(true);
         smoothing_adjusted_.Widen(half, half, filter_mask_);
     } else if (!Is(smoothing.type, SmoothingType::kNone)) {
         throw OrvaneError("Unknown smoothing type " + std::to_string(smoothing.type) + ".");
@@ -49,6 +50,14 @@ CompiledChain::CompiledChain(ChainSpec definition)
     if (!settings_.sensor) return;
     const Sensor& sensor = *settings_.sensor;
     synthesis_.emplace(sensor);
+    // Most spectra have a value at every band: their smoothed stage lacks values where this
+    // one does, so the synthesis finds its windows for it once.
+    BandVector complete = filter_mask_;
+    if (smoothing_kernel_) {
+        SavitzkyGolayKernel kernel = *smoothing_kernel_;
+        kernel.ApplyMovingWindow(filter_mask_, complete, smoothing_adjusted_);
+    }
+    synthesis_->PlanFor(complete);
     const int first = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
     sensor_mask_.emplace(first, sensor.ElementCount());
     for (int i = 0; i < sensor.ElementCount(); ++i) {

@@ -34,6 +34,14 @@ size_t StageSlots() {
     return slots;
 }
 
+// Whether `stage` holds the raw values unchanged: it is the raw stage, or an optional stage
+// that is off and computed from such a stage.
+bool RawPassesTo(const StepInput& input, Stage stage) {
+    for (; stage != Stage::kRaw; stage = Declaration(stage).input)
+        if (!Declaration(stage).option || input.Setting(stage).mode != 0) return false;
+    return true;
+}
+
 }  // namespace
 
 Chain::Chain(std::shared_ptr<const CompiledChain> compiled)
@@ -56,6 +64,14 @@ const BandVector& Chain::Compute(const StepInput& input, Stage stage, Stage give
     const StageDeclaration& declaration = Declaration(stage);
     if (!declaration.apply)
         throw OrvaneError("The feature stage has no bands; ask the chain for features instead.");
+    // A step that can read the stored values itself does so when the stages between them
+    // would pass the raw values on unchanged.
+    if (declaration.from_stored && given == kNothingGiven && input.stored && !input.grid &&
+        RawPassesTo(input, declaration.input)) {
+        BandVector& output = Buffer(stage);
+        declaration.from_stored(input, output);
+        return output;
+    }
     if (declaration.input == stage && given != kNothingGiven)
         throw OrvaneError(std::string("The ") + declaration.label +
                           " stage lies before the sensor's bands; a spectrum on them has no "

@@ -39,6 +39,9 @@ double Dot(const double* a, const double* b, int n) {
 // Four doubles; GCC splits it into two halves where the processor has no 256-bit registers.
 typedef double Lanes4 __attribute__((vector_size(32)));
 
+// Negative sums as 0 where `clamp` is set; -0 and no value pass as they are.
+inline double Clamped(bool clamp, double v) { return clamp && v < 0.0 ? 0.0 : v; }
+
 // sums[k] = c[0] v[k - nl] + ... + c[size - 1] v[k - nl + size - 1] for k in [begin, end).
 // Sixteen bands at a time with their sums in registers, each band still adding its products
 // in the order c(1)..c(W), so every vector width gives the same sums. Processors with AVX2
@@ -120,9 +123,68 @@ __attribute__((target_clones("avx2", "default"))) void KeepSmoothed(
     int end, bool clamp, double* out) {
     for (int k = begin; k < end; ++k) {
         const bool keep = (m[k + nr + 1] == m[k - nl]) & (excluded[k] == 0);
-        const double v = sums[k];
-        const double shown = clamp && v < 0.0 ? 0.0 : v;
-        out[k] = ValueUnless(!keep, shown);
+        out[k] = ValueUnless(!keep, Clamped(clamp, sums[k]));
+    }
+}
+
+// Whether any of v[begin, end) has no value. Four bands at a time, with no early exit, so
+// that it stays vector code: the scan is much cheaper than the running counts it spares.
+__attribute__((target_clones("avx2", "default"))) bool AnyMissing(const double* v, int begin,
+                                                                  int end) {
+    typedef long long Flags4 __attribute__((vector_size(32)));
+    Flags4 any = {};
+    int k = begin;
+    for (; k + 4 <= end; k += 4) {
+        Lanes4 x;
+        std::memcpy(&x, v + k, sizeof x);
+        any |= x != x;
+    }
+    bool found = (any[0] | any[1] | any[2] | any[3]) != 0;
+    for (; k < end; ++k) found |= !HasValue(v[k]);
+    return found;
+}
+
+// s[k] = v[k], or 0 where v[k] has no value.
+__attribute__((target_clones("avx2", "default"))) void ZeroMissing(const double* v, double* s,
+                                                                   int n) {
+    for (int k = 0; k < n; ++k) s[k] = HasValue(v[k]) ? v[k] : 0.0;
+}
+
+// out[k] = sums[k] for k in [begin, end), negative ones as 0 when clamping.
+__attribute__((target_clones("avx2", "default"))) void CopyClamped(const double* sums, int begin,
+                                                                   int end, bool clamp,
+                                                                   double* out) {
+    for (int k = begin; k < end; ++k) out[k] = Clamped(clamp, sums[k]);
+}
+
+// z *= h for `pairs` complex numbers stored as interleaved real and imaginary parts:
+// re = zr hr - zi hi and im = zr hi + zi hr, two at a time in four-wide vectors (the imaginary
+// part's two products added in either order give the same bits).
+__attribute__((target_clones("avx2", "default"))) void MultiplyComplex(double* z, const double* h,
+                                                                       int pairs) {
+    typedef long long Index4 __attribute__((vector_size(32)));
+    const Index4 real_parts = {0, 0, 2, 2};
+    const Index4 imaginary_parts = {1, 1, 3, 3};
+    const Index4 swapped = {1, 0, 3, 2};
+    const Index4 alternate = {0, 5, 2, 7};
+    int j = 0;
+    for (; j + 2 <= pairs; j += 2) {
+        Lanes4 zv;
+        Lanes4 hv;
+        std::memcpy(&zv, z + 2 * j, sizeof zv);
+        std::memcpy(&hv, h + 2 * j, sizeof hv);
+        // [zr hr, zi hr] and [zi hi, zr hi]
+        const Lanes4 a = zv * __builtin_shuffle(hv, real_parts);
+        const Lanes4 b = __builtin_shuffle(zv, swapped) * __builtin_shuffle(hv, imaginary_parts);
+        const Lanes4 product = __builtin_shuffle(a - b, a + b, alternate);
+        std::memcpy(z + 2 * j, &product, sizeof product);
+    }
+    for (; j < pairs; ++j) {
+        double* zj = z + 2 * j;
+        const double* hj = h + 2 * j;
+        const double re = zj[0] * hj[0] - zj[1] * hj[1];
+        zj[1] = zj[0] * hj[1] + zj[1] * hj[0];
+        zj[0] = re;
     }
 }
 
@@ -293,6 +355,32 @@ void SavitzkyGolayKernel::MarkExcluded(const BandVector& x, const WavebandFilter
         if (k < run_end) kept_runs_.emplace_back(k, run_end);
         k = run_end;
     }
+    window_runs_.clear();
+    for (const auto& [begin, end] : kept_runs_) {
+        if (!window_runs_.empty() && window_runs_.back().second >= begin - nl_)
+            window_runs_.back().second = end + nr_;
+        else
+            window_runs_.emplace_back(begin - nl_, end + nr_);
+    }
+}
+
+bool SavitzkyGolayKernel::MissingInKeptWindows(const double* in) const {
+    for (const auto& [begin, end] : window_runs_)
+        if (AnyMissing(in, begin, end)) return true;
+    return false;
+}
+
+void SavitzkyGolayKernel::CopyAxis(const BandVector& x, BandVector& y) const {
+    if (!output_axis_kept_) std::copy(x.Xs(), x.Xs() + x.Count(), y.Xs());
+}
+
+void SavitzkyGolayKernel::FillOutsideKeptRuns(double* out, int n) const {
+    int done = 0;
+    for (const auto& [begin, end] : kept_runs_) {
+        std::fill(out + done, out + begin, kNoValue);
+        done = end;
+    }
+    std::fill(out + done, out + n, kNoValue);
 }
 
 void SavitzkyGolayKernel::CountMissing(const double* in, int n) {
@@ -306,7 +394,7 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     const int n = x.Count();
     const double* xs = x.Xs();
     double* out = y.Values();
-    std::copy(xs, xs + n, y.Xs());
+    CopyAxis(x, y);
     const unsigned char* excluded = excluded_.data();
     const int* m = missing_before_.data();
     const int begin = std::min(nl_, n);
@@ -329,15 +417,18 @@ void SavitzkyGolayKernel::Fill(const BandVector& x, BandVector& y, const Waveban
     }
 }
 
-void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values) {
+void SavitzkyGolayKernel::ConvolveKeptRuns(const double* values, bool clamp, double* sums) {
     // Bands the widened filter excludes never show their sums, so only the runs between them
     // are convolved.
     const bool symmetric = nl_ == nr_ && derivative_ == 0;
     for (const auto& [begin, end] : kept_runs_) {
         if (symmetric)
-            ConvolveSymmetric(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
+            ConvolveSymmetric(values, c_.Store(), Size(), nl_, begin, end, sums);
         else
-            Convolve(values, c_.Store(), Size(), nl_, begin, end, sums_.data());
+            Convolve(values, c_.Store(), Size(), nl_, begin, end, sums);
+        // A pass of its own over the run, still in the nearest cache: inside the convolution
+        // the comparison costs it registers.
+        if (clamp) CopyClamped(sums, begin, end, true, sums);
     }
 }
 
@@ -345,10 +436,20 @@ void SavitzkyGolayKernel::ApplyMovingWindow(const BandVector& x, BandVector& y,
                                             const WavebandFilter& widened) {
     CheckAxes(x, y);
     const int n = x.Count();
-    if (static_cast<int>(sums_.size()) != n) sums_.assign(static_cast<size_t>(n), 0.0);
-    CountMissing(x.Values(), n);
+    const double* in = x.Values();
     MarkExcluded(x, widened);
-    ConvolveKeptRuns(x.Values());
+    if (context_ == Context::kSmoothing && !MissingInKeptWindows(in)) {
+        // Most spectra have a value at every band the filter keeps: every kept window is
+        // complete, so the sums go straight into y, clamped as they are written.
+        double* out = y.Values();
+        CopyAxis(x, y);
+        FillOutsideKeptRuns(out, n);
+        ConvolveKeptRuns(in, clamp_negatives_, out);
+        return;
+    }
+    if (static_cast<int>(sums_.size()) != n) sums_.assign(static_cast<size_t>(n), 0.0);
+    CountMissing(in, n);
+    ConvolveKeptRuns(in, false, sums_.data());
     Fill(x, y, widened, sums_.data());
 }
 
@@ -382,38 +483,33 @@ void SavitzkyGolayKernel::ApplyFft(const BandVector& x, BandVector& y,
     if (x.First() != kGridFirst || x.Count() != kGridCount)
         throw OrvaneError("FFT smoothing works on the 1 nm grid from 350 to 2499 nm only.");
 
-    // Bands without value enter the convolution as zero and are counted in the same pass over
-    // the entries, for Fill's window check. The padding is zeroed again because the previous
-    // inverse transform wrote its result into the same buffer, which keeps one buffer fewer
-    // in the cache.
+    // Bands without value enter the convolution as zero. The padding is zeroed again because
+    // the previous inverse transform wrote its result into the same buffer, which keeps one
+    // buffer fewer in the cache.
     const double* in = x.Values();
     double* s = signal_.Data();
-    missing_before_.resize(static_cast<size_t>(kGridCount) + 1);
-    int* m = missing_before_.data();
-    int missing = 0;
-    m[0] = 0;
-    for (int k = 0; k < kGridCount; ++k) {
-        const double v = in[k];
-        const bool has = HasValue(v);
-        s[k] = has ? v : 0.0;
-        missing += !has;
-        m[k + 1] = missing;
-    }
+    ZeroMissing(in, s, kGridCount);
     std::fill(s + kGridCount, s + fft_length_, 0.0);
 
     fft_plan_->Forward(signal_, spectrum_);
-    // Interleaved real and imaginary parts; written out rather than with std::complex, whose
-    // product checks every result for infinities and NaN.
-    double* z = spectrum_.Data();
-    const double* h = kernel_spectrum_.Data();
-    for (int j = 0; j < 2 * fft_plan_->SpectrumLength(); j += 2) {
-        const double re = z[j] * h[j] - z[j + 1] * h[j + 1];
-        z[j + 1] = z[j] * h[j + 1] + z[j + 1] * h[j];
-        z[j] = re;
-    }
+    // Written out rather than with std::complex, whose product checks every result for
+    // infinities and NaN.
+    MultiplyComplex(spectrum_.Data(), kernel_spectrum_.Data(), fft_plan_->SpectrumLength());
     fft_plan_->Inverse(spectrum_, signal_);
 
-    Fill(x, y, widened, signal_.Data());
+    MarkExcluded(x, widened);
+    const double* sums = signal_.Data();
+    if (context_ == Context::kSmoothing && !MissingInKeptWindows(in)) {
+        // Every kept window is complete (see ApplyMovingWindow).
+        double* out = y.Values();
+        CopyAxis(x, y);
+        FillOutsideKeptRuns(out, kGridCount);
+        for (const auto& [begin, end] : kept_runs_)
+            CopyClamped(sums, begin, end, clamp_negatives_, out);
+        return;
+    }
+    CountMissing(in, kGridCount);
+    Fill(x, y, widened, sums);
 }
 
 void IterativeDerivative(BandVector& d, int order, const WavebandFilter& widened) {

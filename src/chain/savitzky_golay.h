@@ -73,6 +73,10 @@ class SavitzkyGolayKernel {
     // Negative smoothed reflectances are noise around zero: with this set, Apply writes them
     // as 0.
     void SetClampNegatives(bool clamp) { clamp_negatives_ = clamp; }
+    // With this set, Apply leaves y's x values as they are: the caller keeps them equal to
+    // x's (the smoothing step's stages, both on the 1 nm grid), and copying them costs as
+    // much as the smoothing's bookkeeping.
+    void SetOutputAxisKept(bool kept) { output_axis_kept_ = kept; }
 
   private:
     void CheckAxes(const BandVector& x, const BandVector& y) const;
@@ -82,8 +86,15 @@ class SavitzkyGolayKernel {
     // value, and no value everywhere else.
     void Fill(const BandVector& x, BandVector& y, const WavebandFilter& widened,
               const double* sums);
-    // The window sums of the kept runs of `values`.
-    void ConvolveKeptRuns(const double* values);
+    // The window sums of the kept runs of `values` into sums (by position), negative ones as
+    // 0 when clamping.
+    void ConvolveKeptRuns(const double* values, bool clamp, double* sums);
+    // Whether a band that some kept window covers has no value (MarkExcluded first).
+    bool MissingInKeptWindows(const double* in) const;
+    // y's x values from x unless the caller keeps them.
+    void CopyAxis(const BandVector& x, BandVector& y) const;
+    // No value at every position of out[0, n) outside the kept runs.
+    void FillOutsideKeptRuns(double* out, int n) const;
     // Running totals of bands without value (missing_before_[k] counts bands 0..k-1).
     void CountMissing(const double* in, int n);
 
@@ -93,6 +104,7 @@ class SavitzkyGolayKernel {
     int derivative_;
     Context context_;
     bool clamp_negatives_ = false;
+    bool output_axis_kept_ = false;
     ColumnVector c_;
     std::vector<double> sums_;
     std::vector<unsigned char> excluded_;
@@ -102,6 +114,8 @@ class SavitzkyGolayKernel {
     std::array<double, 4> marked_axis_{};
     // The runs [begin, end) of window centres the filter keeps, for the convolution.
     std::vector<std::pair<int, int>> kept_runs_;
+    // The bands those centres' windows cover, as runs [begin, end) of positions.
+    std::vector<std::pair<int, int>> window_runs_;
     std::vector<int> missing_before_;
 
     int fft_length_ = 0;

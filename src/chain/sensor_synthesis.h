@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,11 @@ class SensorSynthesis {
     // elements. A value elsewhere does not change any band.
     std::vector<std::pair<int, int>> ReadWavelengths() const;
 
+    // Finds every element's window once for smoothed stages without value exactly where
+    // `pattern` has none (the stage a spectrum with a value at every band leaves), so that
+    // Apply only checks that pattern for such a stage and sums. Call before sharing.
+    void PlanFor(const BandVector& pattern);
+
   private:
     struct Lanes;
     struct Window {
@@ -67,7 +73,27 @@ class SensorSynthesis {
     // Each lane's weighted sum of its window.
     static void SumLanes(const Lanes& lanes, double* numerator);
 
+    // A Gaussian element's window under the planned pattern: its first band's position in
+    // the stage, its weights and its weight sum.
+    struct PlannedWindow {
+        int start = 0;
+        int length = 0;
+        std::size_t offset = 0;
+        std::size_t element = 0;
+        double weight_sum = 0.0;
+    };
+    struct Plan {
+        int first = 0;
+        // Per band of the stage, all bits set where it has no value.
+        std::vector<long long> missing;
+        std::vector<PlannedWindow> windows;  // in element order
+        std::vector<std::size_t> without;    // the elements that get no value
+    };
+    bool Matches(const GridValues& smoothed) const;
+    void ApplyPlanned(const GridValues& smoothed, BandVector& out, int& valid) const;
+
     const Sensor& sensor_;
+    std::optional<Plan> plan_;
     int first_ = 1;
     std::vector<Window> windows_;
     std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)

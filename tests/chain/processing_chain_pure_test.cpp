@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -455,6 +456,59 @@ TEST(ChainStages, ABandWithoutValueNeverEntersASum) {
         // The group mean takes the hole's band from the member that has it.
         const auto mean = StageMean(chain, site, Stage::kFiltered);
         EXPECT_EQ(mean->Value(kHole), kLevel) << name;
+    }
+}
+
+// A band without value changes only the smoothing windows and the Gaussian responses that
+// hold it: every other smoothed and synthesized value is bit for bit the complete spectrum's,
+// although the chain computes a spectrum with a value at every band by shorter ways.
+TEST(ChainStages, AHoleChangesOnlyTheWindowsThatHoldIt) {
+    constexpr int kHole = 1000;
+    Spectrum complete;
+    FillSmooth(complete);
+    std::array<float, kSpectrumBands> values = complete.reflectances_;
+    values[kHole - kFirstWavelength] = kStoredNoValue;
+    Spectrum holed;
+    holed.SetReflectances(values.data());
+    const auto bits = [](double v) {
+        std::uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
+    for (int type : {1, 2}) {
+        ChainSpec definition;
+        definition.study_filter.AddRange(1350, 1450);
+        definition.smoothing.type = type;
+        definition.sensor = Enmap();
+        const int half = (definition.smoothing.size - 1) / 2;
+        Chain whole = ChainOf(definition);
+        Chain with_hole = ChainOf(definition);
+        const BandVector& a = whole.Run(complete, Stage::kSmoothed);
+        const BandVector& b = with_hole.Run(holed, Stage::kSmoothed);
+        for (int w = kFirstWavelength; w <= kLastWavelength; ++w) {
+            if (std::abs(w - kHole) <= half) {
+                EXPECT_FALSE(HasValue(b.Value(w))) << "type " << type << " at " << w;
+            } else if (type == 1) {
+                ASSERT_EQ(bits(a.Value(w)), bits(b.Value(w))) << w;
+            } else {
+                // The transform spreads the hole's zero over every sum as rounding.
+                ASSERT_EQ(HasValue(a.Value(w)), HasValue(b.Value(w))) << w;
+                if (HasValue(a.Value(w))) {
+                    ASSERT_NEAR(a.Value(w), b.Value(w), 1e-12) << w;
+                }
+            }
+        }
+        if (type != 1) continue;
+        const BandVector& sa = whole.Run(complete, Stage::kSynthesized);
+        const BandVector& sb = with_hole.Run(holed, Stage::kSynthesized);
+        int cut = 0;  // changed and still with a value: a window cut short of the hole
+        for (int k = sa.First(); k <= sa.Last(); ++k) {
+            if (bits(sa.Value(k)) == bits(sb.Value(k))) continue;
+            cut += HasValue(sb.Value(k));
+            // Three standard deviations of EnMAP's widest response stay below 20 nm.
+            EXPECT_LE(std::fabs(sa.X(k) - kHole), half + 20) << "band " << k;
+        }
+        EXPECT_GT(cut, 0);
     }
 }
 

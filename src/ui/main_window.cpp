@@ -775,7 +775,9 @@ void MainWindow::RunCommand(int id) {
         kCmdDeleteStudy, kCmdStudyReport, kCmdFeatureSpaceDelete, kCmdDeleteSensor,
         kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca,
         kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit, kCmdCreateStudy,
-        kCmdImportSensor, kCmdSpeciesNames, kCmdMapImage, kCmdAbundanceSettings};
+        kCmdImportSensor, kCmdSpeciesNames, kCmdMapImage, kCmdAbundanceSettings,
+        kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit, kCmdFeatureSpaceCopyEdit,
+        kCmdFeatureSpaceNew, kCmdEndmemberSelection};
     if (queued.count(id) == 0 && FindAnalysisByMenuId(id) == nullptr) {
         WaitForPendingWork();
         if (!state_.CommandEnabled(id)) return;
@@ -925,17 +927,13 @@ ImportSensorDialog* MainWindow::ImportSensor() {
 
 WavebandFilterDialog* MainWindow::WavebandFilter() {
     if (!waveband_filter_)
-        waveband_filter_ = new WavebandFilterDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
-            this);
+        waveband_filter_ = new WavebandFilterDialog(doc_.Session(), *frontend_, Poster(), this);
     return waveband_filter_;
 }
 
 FilterDetailsDialog* MainWindow::FilterDetails() {
     if (!filter_details_)
-        filter_details_ = new FilterDetailsDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
-            this);
+        filter_details_ = new FilterDetailsDialog(doc_.Session(), Poster(), this);
     return filter_details_;
 }
 
@@ -1003,7 +1001,7 @@ MapAccuracyDialog* MainWindow::MapAccuracyChoice() {
 FeatureSpaceDialog* MainWindow::FeatureSpace() {
     if (!feature_space_)
         feature_space_ =
-            new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), Poster(), this);
+            new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Poster(), this);
     return feature_space_;
 }
 
@@ -1059,7 +1057,7 @@ StudyBrowserWindow* MainWindow::StudyBrowserDock() {
 EndmemberSelectionDialog* MainWindow::EndmemberSelection() {
     if (!endmember_selection_)
         endmember_selection_ =
-            new EndmemberSelectionDialog(doc_.Session(), Runner(), Poster(), this);
+            new EndmemberSelectionDialog(doc_.Session(), Poster(), this);
     return endmember_selection_;
 }
 

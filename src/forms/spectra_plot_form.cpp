@@ -114,8 +114,12 @@ SpectraPlot SpectraPlotForm::Compute(Frontend& frontend) {
     return StudySpectraPlot(doc_.Loader(), session, request, frontend);
 }
 
-std::string SpectraPlotForm::ProposedPath(const std::string& extension) const {
-    const std::string study = StudyName(doc_.Session().Db(), doc_.Session().StudyId());
+std::string SpectraPlotForm::CurrentStudyName() const {
+    return StudyName(doc_.Session().Db(), doc_.Session().StudyId());
+}
+
+std::string SpectraPlotForm::ProposedPath(const std::string& extension,
+                                          const std::string& study) const {
     static const char* const kDetails[] = {"spectra", "site_mean", "species_mean"};
     static const char* const kSources[] = {"", "loaded", "chosen"};
     std::string name = (study.empty() ? "spectra" : study) + "_" +

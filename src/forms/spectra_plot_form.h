@@ -60,8 +60,11 @@ class SpectraPlotForm {
     SpectraPlot Compute(Frontend& frontend);
 
     // Where a picture of the plot is proposed to go: the output folder, a name from the
-    // study, stage and details, and the extension.
-    std::string ProposedPath(const std::string& extension) const;
+    // study (named `study`, read with CurrentStudyName on the database's thread), stage and
+    // details, and the extension.
+    std::string ProposedPath(const std::string& extension, const std::string& study) const;
+    // The current study's name as stored; empty without one.
+    std::string CurrentStudyName() const;
 
   private:
     WorkbenchDocument& doc_;

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace orvane {
 
@@ -35,9 +36,9 @@ int SelectedRow(const QListWidget* list) {
 
 }  // namespace
 
-EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run,
-                                                   WorkPoster post, QWidget* parent)
-    : QDialog(parent), model_(session), run_(std::move(run)), post_(std::move(post)) {
+EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, WorkPoster post,
+                                                   QWidget* parent)
+    : QDialog(parent), model_(session), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Endmember Selection"));
     classes_ = new QListWidget(this);
     classes_->setObjectName(QStringLiteral("classes"));
@@ -96,22 +97,49 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, A
     connect(defaults, &QPushButton::clicked, this, &EndmemberSelectionDialog::DefaultElements);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    inputs_ = {classes_, endmembers_, right, left, elements_, defaults,
+               buttons->button(QDialogButtonBox::Ok)};
+}
+
+void EndmemberSelectionDialog::Queue(std::function<void()> work, std::function<void()> shown) {
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto after = [this] {
+        if (--waiting_ == 0) SetInputsEnabled(true);
+    };
+    if (!PostThen(post_, std::move(work), std::move(shown), after)) after();
+}
+
+void EndmemberSelectionDialog::SetInputsEnabled(bool on) {
+    // The field the user was in gets the focus back, rather than the next one still enabled.
+    if (!on) focus_ = focusWidget();
+    for (QWidget* w : inputs_) w->setEnabled(on);
+    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
 }
 
 void EndmemberSelectionDialog::reject() {
-    // The moves are stored as they are made; Cancel (and Escape) stores the flags back.
-    run_([&] { model_.Revert(); });
+    // The moves are stored as they are made; Cancel (and Escape) stores the flags back, behind
+    // the moves still queued. Lists that were never read have nothing to store back.
+    if (read_ && !post_([this] { model_.Revert(); }, {})) return;  // busy: the dialog stays
+    read_ = false;
     QDialog::reject();
 }
 
 void EndmemberSelectionDialog::Open() {
-    // The classes are read on the database thread; the dialog shows them after.
-    post_([this] { model_.Show(); },
+    {
+        const QSignalBlocker b1(classes_), b2(endmembers_);
+        classes_->clear();
+        endmembers_->clear();
+    }
+    read_ = false;
+    show();
+    raise();
+    activateWindow();
+    classes_->setFocus();
+    Queue([this] { model_.Show(); },
           [this] {
+              read_ = true;
               Mirror();
-              show();
-              raise();
-              activateWindow();
           });
 }
 
@@ -154,16 +182,22 @@ void EndmemberSelectionDialog::KeepElements() {
 
 void EndmemberSelectionDialog::ToEndmembers() {
     const int row = SelectedRow(classes_);
-    bool moved = false;
-    run_([&] { moved = model_.ToEndmembers(row); });
-    if (moved) Mirror();
+    if (row < 0) return;
+    auto moved = std::make_shared<bool>(false);
+    Queue([this, row, moved] { *moved = model_.ToEndmembers(row); },
+          [this, moved] {
+              if (*moved) Mirror();
+          });
 }
 
 void EndmemberSelectionDialog::ToClasses() {
     const int row = SelectedRow(endmembers_);
-    bool moved = false;
-    run_([&] { moved = model_.ToClasses(row); });
-    if (moved) Mirror();
+    if (row < 0) return;
+    auto moved = std::make_shared<bool>(false);
+    Queue([this, row, moved] { *moved = model_.ToClasses(row); },
+          [this, moved] {
+              if (*moved) Mirror();
+          });
 }
 
 }  // namespace orvane

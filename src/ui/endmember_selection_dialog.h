@@ -2,6 +2,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
+#include <functional>
+#include <vector>
 
 #include "forms/endmember_selection.h"
 #include "ui/qt_frontend.h"
@@ -21,16 +24,18 @@ void MirrorSpeciesList(QListWidget* widget, const SpeciesListBox& list);
 // ("Classes") and the endmembers; every move is stored at once and Cancel stores back the
 // flags it was opened with. Below, the current sensor's elements that Unmix uses, checked;
 // the choice is kept in the window's settings at once, in the form of the command line's
-// --elements. Modeless, kept between uses.
+// --elements. Modeless, kept between uses. The lists are read and the moves stored on the
+// worker thread: the dialog shows at once and takes no input while its work waits.
 class EndmemberSelectionDialog : public QDialog {
     Q_OBJECT
 
   public:
-    EndmemberSelectionDialog(ProcessingSession& session, ActionRunner run, WorkPoster post,
-                             QWidget* parent);
+    EndmemberSelectionDialog(ProcessingSession& session, WorkPoster post, QWidget* parent);
 
-    // Refills both lists from the current study and shows the dialog.
+    // Shows the dialog and refills both lists from the current study.
     void Open();
+    // Whether work for the dialog waits (its inputs are disabled until it is done).
+    bool Waiting() const { return waiting_ > 0; }
 
     const EndmemberSelection& Model() const { return model_; }
     QListWidget* Classes() const { return classes_; }
@@ -42,6 +47,10 @@ class EndmemberSelectionDialog : public QDialog {
     void reject() override;
 
   private:
+    // Queues work for the dialog, its inputs disabled until it has ended; `shown` follows it
+    // when it completed.
+    void Queue(std::function<void()> work, std::function<void()> shown);
+    void SetInputsEnabled(bool on);
     void Mirror();
     void MirrorElements();
     void ElementToggled(QListWidgetItem* item);
@@ -49,8 +58,13 @@ class EndmemberSelectionDialog : public QDialog {
     void KeepElements();
 
     EndmemberSelection model_;
-    ActionRunner run_;
     WorkPoster post_;
+    int waiting_ = 0;
+    // Whether the lists were read since the dialog opened: only then has Cancel flags to
+    // store back.
+    bool read_ = false;
+    std::vector<QWidget*> inputs_;
+    QPointer<QWidget> focus_;
     QListWidget* classes_;
     QListWidget* endmembers_;
     QListWidget* elements_;

@@ -12,7 +12,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <limits>
+#include <memory>
 
+#include "base/orvane_error.h"
 #include "forms/main_form.h"
 #include "chain/processing_session.h"
 #include "ui/wavelength_pair_dialog.h"
@@ -20,14 +22,12 @@
 namespace orvane {
 
 FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& form,
-                                       QtFrontend& frontend, ActionRunner run, WorkPoster post,
-                                       QWidget* parent)
+                                       QtFrontend& frontend, WorkPoster post, QWidget* parent)
     : QDialog(parent),
       model_(session),
       session_(session),
       form_(form),
       frontend_(frontend),
-      run_(std::move(run)),
       post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Feature Space Actions"));
     name_ = new QLineEdit(this);
@@ -60,8 +60,8 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
     new_ = button("New", "new");
     modify_ = button("Modify", "modify");
     delete_ = button("Delete", "delete");
-    QPushButton* ok = button("OK", "ok");
-    ok->setDefault(true);
+    ok_ = button("OK", "ok");
+    ok_->setDefault(true);
     QPushButton* cancel = button("Cancel", "cancel");
 
     auto* fields = new QFormLayout;
@@ -81,7 +81,7 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
 
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
-    bottom->addWidget(ok);
+    bottom->addWidget(ok_);
     bottom->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -91,7 +91,7 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
     connect(new_, &QPushButton::clicked, this, &FeatureSpaceDialog::New);
     connect(modify_, &QPushButton::clicked, this, &FeatureSpaceDialog::Modify);
     connect(delete_, &QPushButton::clicked, this, &FeatureSpaceDialog::Delete);
-    connect(ok, &QPushButton::clicked, this, &FeatureSpaceDialog::accept);
+    connect(ok_, &QPushButton::clicked, this, &FeatureSpaceDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &FeatureSpaceDialog::reject);
     connect(name_, &QLineEdit::textChanged, this,
             [this](const QString& text) { model_.SetName(text.toStdString()); });
@@ -103,14 +103,36 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
 }
 
 void FeatureSpaceDialog::Open(int mode) {
-    // The model reads the feature space on the database thread; the dialog shows it after.
-    post_([this, mode] { model_.Show(mode); },
-          [this] {
-              Mirror();
-              show();
-              raise();
-              activateWindow();
-          });
+    show();
+    raise();
+    activateWindow();
+    // The model reads the feature space on the database thread; the fields wait for it.
+    auto read = std::make_shared<bool>(false);
+    ++waiting_;
+    ApplyEnabled();
+    const auto after = [this, read] {
+        --waiting_;
+        if (*read) {
+            Mirror();
+        } else {
+            // Nothing to edit (no current feature space, or the read failed, which was shown).
+            ApplyEnabled();
+            QDialog::reject();
+        }
+    };
+    if (!PostThen(post_, [this, mode] { model_.Show(mode); }, [read] { *read = true; }, after))
+        after();
+}
+
+void FeatureSpaceDialog::ApplyEnabled() {
+    const bool free = waiting_ == 0;
+    name_->setEnabled(free);
+    description_->setEnabled(free);
+    ok_->setEnabled(free);
+    dimension_->setEnabled(free && model_.DimensionEnabled());
+    for (QWidget* w : {static_cast<QWidget*>(list_), static_cast<QWidget*>(new_),
+                       static_cast<QWidget*>(modify_), static_cast<QWidget*>(delete_)})
+        w->setEnabled(free && model_.ListEnabled());
 }
 
 void FeatureSpaceDialog::Mirror() {
@@ -121,7 +143,7 @@ void FeatureSpaceDialog::Mirror() {
         name_->setText(QString::fromStdString(model_.Name()));
         description_->setText(QString::fromStdString(model_.Description()));
     }
-    dimension_->setEnabled(model_.DimensionEnabled());
+    ApplyEnabled();
     {
         // A stored dimension above the limit still shows, so that OK can say what is wrong.
         const QSignalBlocker block(dimension_);
@@ -129,9 +151,6 @@ void FeatureSpaceDialog::Mirror() {
         dimension_->setToolTip(QStringLiteral("1 to %1, the number of bands of the current sensor")
                                    .arg(model_.MaxDimension()));
     }
-    for (QWidget* w : {static_cast<QWidget*>(list_), static_cast<QWidget*>(new_),
-                       static_cast<QWidget*>(modify_), static_cast<QWidget*>(delete_)})
-        w->setEnabled(model_.ListEnabled());
     MirrorList();
 }
 
@@ -147,7 +166,13 @@ void FeatureSpaceDialog::MirrorList() {
 void FeatureSpaceDialog::New() {
     int wavelength1 = model_.LastWavelength1(), wavelength2 = model_.LastWavelength2();
     if (!band_editor_(wavelength1, wavelength2)) return;
-    if (run_([&] { model_.New(wavelength1, wavelength2); })) MirrorList();
+    try {
+        model_.New(wavelength1, wavelength2);
+    } catch (const OrvaneError& e) {
+        frontend_.Error(e.what());
+        return;
+    }
+    MirrorList();
 }
 
 void FeatureSpaceDialog::Modify() {
@@ -165,19 +190,34 @@ void FeatureSpaceDialog::Delete() {
 }
 
 void FeatureSpaceDialog::accept() {
+    if (waiting_ > 0) return;
     // Once stored the working copy is spent, so the dialog closes even if the form's refresh
     // fails afterwards.
-    bool stored = false;
-    run_([&] {
-        model_.Ok();
-        stored = true;
-        if (!model_.Notice().empty()) frontend_.Report(model_.Notice());
-        form_.ShowFeatureSpace(session_.FeatureSpaceId());
-    });
-    if (stored)
-        QDialog::accept();
-    else
-        Mirror();  // a feature space another session changed shows its newer values
+    auto stored = std::make_shared<bool>(false);
+    ++waiting_;
+    ApplyEnabled();
+    const auto after = [this, stored] {
+        --waiting_;
+        if (*stored) {
+            ApplyEnabled();
+            QDialog::accept();
+        } else {
+            Mirror();  // a feature space another session changed shows its newer values
+        }
+    };
+    ProcessingSession& session = session_;
+    MainForm& form = form_;
+    QtFrontend& frontend = frontend_;
+    const bool posted = PostThen(
+        post_,
+        [this, &session, &form, &frontend, stored] {
+            model_.Ok();
+            *stored = true;
+            if (!model_.Notice().empty()) frontend.Report(model_.Notice());
+            form.ShowFeatureSpace(session.FeatureSpaceId());
+        },
+        {}, after);
+    if (!posted) after();
 }
 
 }  // namespace orvane

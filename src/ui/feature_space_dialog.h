@@ -19,18 +19,22 @@ class MainForm;
 class WavelengthPairDialog;
 
 // "Feature Space Actions": edits a working copy of a feature space (the current one, a copy
-// of it, or a new one of the current type); OK stores it and the form's list follows.
+// of it, or a new one of the current type); OK stores it and the form's list follows. The
+// feature space is read and stored on the worker thread: the dialog shows at once and takes
+// no input while that work waits; a refused OK keeps it open as typed.
 class FeatureSpaceDialog : public QDialog {
     Q_OBJECT
 
   public:
     FeatureSpaceDialog(ProcessingSession& session, MainForm& form, QtFrontend& frontend,
-                       ActionRunner run, WorkPoster post, QWidget* parent);
+                       WorkPoster post, QWidget* parent);
 
-    // Fills the working copy for mode 0 (edit), 1 (copy and edit) or 2 (new) and shows the
-    // dialog; a mode that needs a current feature space without one shows nothing.
+    // Shows the dialog and fills the working copy for mode 0 (edit), 1 (copy and edit) or 2
+    // (new); a mode that needs a current feature space without one closes it again.
     void Open(int mode);
     void accept() override;
+    // Whether work for the dialog waits (its inputs are disabled until it is done).
+    bool Waiting() const { return waiting_ > 0; }
 
     // Asks for one range, pre-filled; false when the user cancels. Replaceable so that the
     // waveband definition can be answered without a modal loop.
@@ -45,6 +49,9 @@ class FeatureSpaceDialog : public QDialog {
     QListWidget* List() const { return list_; }
 
   private:
+    // Enables what the user may change now: nothing while work waits, else what the feature
+    // space's type allows.
+    void ApplyEnabled();
     void Mirror();
     void MirrorList();
     void New();
@@ -55,8 +62,8 @@ class FeatureSpaceDialog : public QDialog {
     ProcessingSession& session_;
     MainForm& form_;
     QtFrontend& frontend_;
-    ActionRunner run_;
     WorkPoster post_;
+    int waiting_ = 0;
     QLineEdit* name_;
     QLineEdit* description_;
     QSpinBox* dimension_;
@@ -65,6 +72,7 @@ class FeatureSpaceDialog : public QDialog {
     QPushButton* new_;
     QPushButton* modify_;
     QPushButton* delete_;
+    QPushButton* ok_;
     WavelengthPairDialog* band_;
     BandEditor band_editor_;
 };

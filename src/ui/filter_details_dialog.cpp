@@ -3,6 +3,7 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <memory>
@@ -12,14 +13,15 @@
 
 namespace orvane {
 
-FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, ActionRunner run,
-                                         WorkPoster post, QWidget* parent)
-    : QDialog(parent), session_(session), run_(std::move(run)), post_(std::move(post)) {
+FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, WorkPoster post,
+                                         QWidget* parent)
+    : QDialog(parent), session_(session), post_(std::move(post)) {
     size_ = new QSpinBox(this);
     size_->setObjectName(QStringLiteral("filterSize"));
     order_ = new QSpinBox(this);
     order_->setObjectName(QStringLiteral("polynomialOrder"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
     auto* layout = new QFormLayout(this);
     layout->addRow(QStringLiteral("Filter size"), size_);
     layout->addRow(QStringLiteral("Polynomial order"), order_);
@@ -29,24 +31,48 @@ FilterDetailsDialog::FilterDetailsDialog(ProcessingSession& session, ActionRunne
     connect(order_, &QSpinBox::valueChanged, this, [this] { ApplyRanges(); });
 }
 
+void FilterDetailsDialog::SetInputsEnabled(bool on) {
+    size_->setEnabled(on);
+    order_->setEnabled(on);
+    ok_->setEnabled(on);
+}
+
 void FilterDetailsDialog::Open(Target target) {
+    setWindowTitle(target == Target::kSmoothing ? QStringLiteral("Smoothing Filter Details")
+                                                : QStringLiteral("Derivative Filter Details"));
+    show();
+    raise();
+    activateWindow();
+    ++waiting_;
+    SetInputsEnabled(false);
     auto current = std::make_shared<FilterDetailValues>();
+    auto read = std::make_shared<bool>(false);
     ProcessingSession& session = session_;
-    post_(
+    const auto after = [this, read] {
+        if (--waiting_ == 0) SetInputsEnabled(true);
+        // Without the stored values OK would store whatever the fields held; the failure was
+        // shown.
+        if (!*read && waiting_ == 0) QDialog::reject();
+    };
+    const bool posted = PostThen(
+        post_,
         [&session, target, current] {
             *current = target == Target::kSmoothing ? CurrentSmoothingDetails(session)
                                                     : CurrentDerivativeDetails(session);
         },
-        [this, target, current] { Show(target, *current); });
+        [this, target, current, read] {
+            *read = true;
+            target_ = target;
+            Show(*current);
+        },
+        after);
+    if (!posted) after();
 }
 
-void FilterDetailsDialog::Show(Target target, const FilterDetailValues& current) {
-    target_ = target;
+void FilterDetailsDialog::Show(const FilterDetailValues& current) {
     derivative_order_ = current.derivative_order;
     const int size = current.size;
     const int order = current.order;
-    setWindowTitle(target == Target::kSmoothing ? QStringLiteral("Smoothing Filter Details")
-                                                : QStringLiteral("Derivative Filter Details"));
     {
         const QSignalBlocker block(order_);
         const FilterDetailRanges r = Ranges(order);
@@ -55,7 +81,7 @@ void FilterDetailsDialog::Show(Target target, const FilterDetailValues& current)
     }
     // Smoothing runs on the 1-nm grid, so its window spans as many nm as it has points; the
     // derivative runs on the sensor's bands, whatever their spacing.
-    if (target == Target::kSmoothing) {
+    if (target_ == Target::kSmoothing) {
         size_->setSuffix(QStringLiteral(" nm"));
         size_->setToolTip(QStringLiteral(
             "The width of the smoothing window: points of the 1-nm grid, so nanometres."));
@@ -67,9 +93,6 @@ void FilterDetailsDialog::Show(Target target, const FilterDetailValues& current)
     size_->setRange(0, 1000);
     size_->setValue(size);
     ApplyRanges();
-    show();
-    raise();
-    activateWindow();
 }
 
 FilterDetailRanges FilterDetailsDialog::Ranges(int order) const {
@@ -85,15 +108,26 @@ void FilterDetailsDialog::ApplyRanges() {
 }
 
 void FilterDetailsDialog::accept() {
+    if (waiting_ > 0) return;
     const int size = size_->value();
     const int order = order_->value();
-    const bool done = run_([&] {
-        if (target_ == Target::kSmoothing)
-            ApplySmoothingDetails(session_, size, order);
-        else
-            ApplyDerivativeDetails(session_, size, order);
-    });
-    if (done) QDialog::accept();
+    const Target target = target_;
+    ProcessingSession& session = session_;
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto after = [this] {
+        if (--waiting_ == 0) SetInputsEnabled(true);
+    };
+    const bool posted = PostThen(
+        post_,
+        [&session, target, size, order] {
+            if (target == Target::kSmoothing)
+                ApplySmoothingDetails(session, size, order);
+            else
+                ApplyDerivativeDetails(session, size, order);
+        },
+        [this] { QDialog::accept(); }, after);
+    if (!posted) after();
 }
 
 }  // namespace orvane

@@ -775,7 +775,9 @@ void MainWindow::RunCommand(int id) {
         kCmdDeleteStudy, kCmdStudyReport, kCmdFeatureSpaceDelete, kCmdDeleteSensor,
         kCmdStudyBrowser, kCmdBuildLibrary, kCmdImportSpectra, kCmdPca,
         kCmdResultTables, kCmdAbout, kCmdHowToCite, kCmdExit, kCmdCreateStudy,
-        kCmdImportSensor, kCmdSpeciesNames, kCmdMapImage, kCmdAbundanceSettings};
+        kCmdImportSensor, kCmdSpeciesNames, kCmdMapImage, kCmdAbundanceSettings,
+        kCmdWavebandFilterSetup, kCmdFeatureSpaceEdit, kCmdFeatureSpaceCopyEdit,
+        kCmdFeatureSpaceNew, kCmdEndmemberSelection, kCmdOpen, kCmdSaveReport};
     if (queued.count(id) == 0 && FindAnalysisByMenuId(id) == nullptr) {
         WaitForPendingWork();
         if (!state_.CommandEnabled(id)) return;
@@ -870,10 +872,11 @@ std::map<int, std::function<void()>> MainWindow::CommandHandlers() {
 }
 
 void MainWindow::OnOpenSpectrumFiles() {
-    // Each file on its own, so one that cannot be read does not keep out the others.
+    // Each file on its own, so one that cannot be read does not keep out the others. The
+    // loaded spectra are the worker's while work runs, so the files join them there.
     for (const std::string& path :
          frontend_->ChooseOpenFiles("Open", ReaderFileFilter(ReaderBands::kFieldGrid)))
-        Run([&] { doc_.LoadSpectrumFile(path); });
+        if (!Post([this, path] { doc_.LoadSpectrumFile(path); })) return;
 }
 
 void MainWindow::OnLoadZProfile() {
@@ -884,15 +887,21 @@ void MainWindow::OnLoadZProfile() {
 }
 
 void MainWindow::OnSaveReportAs() {
-    std::string proposed;
-    if (!Run([&] { proposed = doc_.ReportPath(); })) return;
-    const std::string path = frontend_->ChooseSaveFile("Save Report Window Content", proposed,
-                                                       "Text files (*.txt);;All files (*)");
-    if (path.empty()) return;
-    Run([&] {
-        form_->SaveReport(path);
-        statusBar()->showMessage(QString::fromStdString("Report saved to " + path), 5000);
-    });
+    // The output folder and the report are the worker's while work runs: the name is proposed
+    // and the report written behind the work asked before.
+    auto proposed = std::make_shared<std::string>();
+    Post([this, proposed] { *proposed = doc_.ReportPath(); },
+         [this, proposed] {
+             const std::string path =
+                 frontend_->ChooseSaveFile("Save Report Window Content", *proposed,
+                                           "Text files (*.txt);;All files (*)");
+             if (path.empty()) return;
+             Post([this, path] { form_->SaveReport(path); },
+                  [this, path] {
+                      statusBar()->showMessage(
+                          QString::fromStdString("Report saved to " + path), 5000);
+                  });
+         });
 }
 
 void MainWindow::OnAnalysis(const Analysis& analysis) {
@@ -925,17 +934,13 @@ ImportSensorDialog* MainWindow::ImportSensor() {
 
 WavebandFilterDialog* MainWindow::WavebandFilter() {
     if (!waveband_filter_)
-        waveband_filter_ = new WavebandFilterDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
-            this);
+        waveband_filter_ = new WavebandFilterDialog(doc_.Session(), *frontend_, Poster(), this);
     return waveband_filter_;
 }
 
 FilterDetailsDialog* MainWindow::FilterDetails() {
     if (!filter_details_)
-        filter_details_ = new FilterDetailsDialog(
-            doc_.Session(), [this](const std::function<void()>& a) { return Run(a); }, Poster(),
-            this);
+        filter_details_ = new FilterDetailsDialog(doc_.Session(), Poster(), this);
     return filter_details_;
 }
 
@@ -1003,7 +1008,7 @@ MapAccuracyDialog* MainWindow::MapAccuracyChoice() {
 FeatureSpaceDialog* MainWindow::FeatureSpace() {
     if (!feature_space_)
         feature_space_ =
-            new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Runner(), Poster(), this);
+            new FeatureSpaceDialog(doc_.Session(), *form_, *frontend_, Poster(), this);
     return feature_space_;
 }
 
@@ -1059,7 +1064,7 @@ StudyBrowserWindow* MainWindow::StudyBrowserDock() {
 EndmemberSelectionDialog* MainWindow::EndmemberSelection() {
     if (!endmember_selection_)
         endmember_selection_ =
-            new EndmemberSelectionDialog(doc_.Session(), Runner(), Poster(), this);
+            new EndmemberSelectionDialog(doc_.Session(), Poster(), this);
     return endmember_selection_;
 }
 
@@ -1089,7 +1094,7 @@ void MainWindow::ShowScorePlot(const ScorePlotData& plot) {
     window->show();
     window->ShowPlot(
         plot, [this](int x, int y) { return form_->PcaScorePlot(x, y); }, form_->PcaComponents(),
-        Runner());
+        Poster());
     window->raise();
 }
 

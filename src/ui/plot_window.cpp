@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "base/orvane_error.h"
 #include "plot/plot_svg.h"
@@ -257,9 +259,9 @@ ScorePlotWindow::ScorePlotWindow(QWidget* parent) : PlotWindow(parent) {
 }
 
 void ScorePlotWindow::ShowPlot(const ScorePlotData& plot, Source source, int components,
-                               Runner run) {
+                               Poster post) {
     source_ = std::move(source);
-    run_ = std::move(run);
+    post_ = std::move(post);
     shown_x_ = plot.first;
     shown_y_ = plot.second;
     const bool choice = source_ && components > 2;
@@ -293,13 +295,36 @@ void ScorePlotWindow::CopyImage() { QApplication::clipboard()->setPixmap(Picture
 
 void ScorePlotWindow::ComponentsChanged() {
     if (!source_ || x_->value() == y_->value()) return;
-    ScorePlotData plot;
-    const auto project = [&] { plot = source_(x_->value(), y_->value()); };
-    if (run_) {
-        if (!run_(project)) return;
-    } else {
-        project();
+    const int x = x_->value(), y = y_->value();
+    if (!post_) {
+        ShowProjection(source_(x, y));
+        return;
     }
+    // The scores are read from the database: the pair stays as chosen, and cannot be changed
+    // again, until they are shown.
+    auto plot = std::make_shared<ScorePlotData>();
+    QPointer<ScorePlotWindow> self(this);
+    const auto end = [self] {
+        if (!self) return;
+        self->projecting_ = false;
+        self->x_->setEnabled(true);
+        self->y_->setEnabled(true);
+    };
+    projecting_ = true;
+    x_->setEnabled(false);
+    y_->setEnabled(false);
+    const Source source = source_;
+    if (!post_([source, plot, x, y] { *plot = source(x, y); },
+               [self, plot] {
+                   if (self) self->ShowProjection(*plot);
+               })) {
+        end();
+        return;
+    }
+    post_({}, end);
+}
+
+void ScorePlotWindow::ShowProjection(const ScorePlotData& plot) {
     if (!plot.Ready()) {
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(plot.reason));
         return;

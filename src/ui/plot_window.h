@@ -78,13 +78,17 @@ class ScorePlotWindow : public PlotWindow {
     // The score plot of components x and y; a plot that is not Ready() is refused with its
     // reason.
     using Source = std::function<ScorePlotData(int x, int y)>;
-    // Runs an action of the core, showing its error; false when it failed.
-    using Runner = std::function<bool(const std::function<void()>&)>;
+    // Queues work for the database thread and what follows it on this one (a WorkPoster);
+    // false when nothing was queued.
+    using Poster = std::function<bool(std::function<void()> work, std::function<void()> done)>;
 
     explicit ScorePlotWindow(QWidget* parent = nullptr);
-    // Shows `plot`; with a source and `components` > 2 the component choice is offered.
+    // Shows `plot`; with a source and `components` > 2 the component choice is offered. With
+    // `post` the source is asked on the database thread, the choice disabled meanwhile.
     void ShowPlot(const ScorePlotData& plot, Source source = {}, int components = 0,
-                  Runner run = {});
+                  Poster post = {});
+    // Whether a pair of components asked for is being projected.
+    bool Projecting() const { return projecting_; }
     QSpinBox* XComponent() const { return x_; }
     QSpinBox* YComponent() const { return y_; }
     QTabWidget* Views() const { return views_; }
@@ -113,13 +117,16 @@ class ScorePlotWindow : public PlotWindow {
 
   private:
     void ComponentsChanged();
+    // Shows the projection of the chosen pair, or says why there is none.
+    void ShowProjection(const ScorePlotData& plot);
     void AskAndSave(bool svg);
     bool ScreeShown() const;
     QPixmap Picture() const;
     FigureSize ViewSize() const;
 
     Source source_;
-    Runner run_;
+    Poster post_;
+    bool projecting_ = false;
     QSpinBox* x_;
     QSpinBox* y_;
     QTabWidget* views_;

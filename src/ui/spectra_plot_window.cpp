@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -393,8 +394,20 @@ bool SpectraPlotWindow::SaveSvg(const std::string& path, const FigureSize& size)
 }
 
 void SpectraPlotWindow::AskAndSave(bool svg) {
+    // The proposed name takes the study's, which is read on the database thread; the file is
+    // asked for once it is there.
+    auto study = std::make_shared<std::string>();
+    QPointer<SpectraPlotWindow> self(this);
+    const SpectraPlotForm& form = form_;
+    post_([&form, study] { *study = form.CurrentStudyName(); },
+          [self, study, svg] {
+              if (self) self->AskAndSave(svg, *study);
+          });
+}
+
+void SpectraPlotWindow::AskAndSave(bool svg, const std::string& study) {
     std::string proposed;
-    if (!run_([&] { proposed = form_.ProposedPath(svg ? "svg" : "png"); })) return;
+    if (!run_([&] { proposed = form_.ProposedPath(svg ? "svg" : "png", study); })) return;
     const std::string path =
         frontend_.ChooseSaveFile(svg ? "Save Plot as SVG" : "Save Plot as PNG", proposed,
                                  svg ? "SVG pictures (*.svg)" : "PNG pictures (*.png)");

@@ -31,9 +31,9 @@ class SpectraPlotWindow : public QDockWidget {
     Q_OBJECT
 
   public:
-    // `jobs` computes on the worker thread, `post` reads the species there; `cancel_job` asks
-    // the running job to stop. `settle` returns once the window's queued work is done: the
-    // plot reads the session.
+    // `jobs` computes on the worker thread, `post` reads the species and the study's name
+    // there; `cancel_job` asks the running job to stop. `settle` returns once the window's
+    // queued work is done: the plot reads the session.
     SpectraPlotWindow(WorkbenchDocument& doc, QtFrontend& frontend, ActionRunner run,
                       JobRunner jobs, WorkPoster post, std::function<void()> cancel_job,
                       std::function<void()> settle, QWidget* parent = nullptr);
@@ -80,7 +80,9 @@ class SpectraPlotWindow : public QDockWidget {
     void Finish(SpectraPlot& result, std::exception_ptr failure, bool superseded);
     void Draw();
     void Mirror();
+    // Reads the study's name for the proposed file name on the database thread, then asks.
     void AskAndSave(bool svg);
+    void AskAndSave(bool svg, const std::string& study);
     // The view's ranges as the canvas shows them.
     PlotView View() const;
 

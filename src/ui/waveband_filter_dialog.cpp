@@ -6,14 +6,16 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <memory>
 
+#include "base/orvane_error.h"
 #include "ui/wavelength_pair_dialog.h"
 
 namespace orvane {
 
-WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRunner run,
+WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, QtFrontend& frontend,
                                            WorkPoster post, QWidget* parent)
-    : QDialog(parent), model_(session), run_(std::move(run)), post_(std::move(post)) {
+    : QDialog(parent), model_(session), frontend_(frontend), post_(std::move(post)) {
     setWindowTitle(QStringLiteral("Waveband Filter Setup"));
     list_ = new QListWidget(this);
     list_->setObjectName(QStringLiteral("ranges"));
@@ -40,6 +42,7 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
         b->setObjectName(QString::fromLatin1(name));
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);
+        inputs_.push_back(b);
         return b;
     };
     add("New", "new", &WavebandFilterDialog::New);
@@ -48,16 +51,22 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     auto* defaults = new QPushButton(QStringLiteral("Add default ranges"), this);
     defaults->setObjectName(QStringLiteral("addDefaults"));
     connect(defaults, &QPushButton::clicked, this, [this] {
-        std::string said;
-        run_([&] { said = model_.AddDefaultRanges(); });
-        note_->setText(QString::fromStdString(said));
-        Refill();
+        // The defaults come with the session's configuration, which the worker holds.
+        auto said = std::make_shared<std::string>();
+        Queue([this, said] { *said = model_.AddDefaultRanges(); },
+              [this, said] {
+                  note_->setText(QString::fromStdString(*said));
+                  Refill();
+              });
     });
     buttons->addWidget(defaults);
+    inputs_.push_back(defaults);
     buttons->addStretch();
     QPushButton* ok = add("OK", "ok", &WavebandFilterDialog::accept);
     ok->setDefault(true);
     add("Cancel", "cancel", &WavebandFilterDialog::reject);
+    inputs_.pop_back();  // Cancel closes at any time
+    inputs_.push_back(list_);
 
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
@@ -71,16 +80,44 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, ActionRun
     layout->addLayout(buttons);
 }
 
+void WavebandFilterDialog::Queue(std::function<void()> work, std::function<void()> after) {
+    ++waiting_;
+    SetInputsEnabled(false);
+    const auto end = [this, after = std::move(after)] {
+        if (--waiting_ == 0) SetInputsEnabled(true);
+        if (after) after();
+    };
+    if (!PostThen(post_, std::move(work), {}, end)) end();
+}
+
+void WavebandFilterDialog::SetInputsEnabled(bool on) {
+    // The field the user was in gets the focus back, rather than the next one still enabled.
+    if (!on) focus_ = focusWidget();
+    for (QWidget* w : inputs_) w->setEnabled(on);
+    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
+}
+
 void WavebandFilterDialog::Open() {
     note_->clear();
-    // The ranges are read on the database thread; the dialog shows them after.
-    post_([this] { model_.Show(); },
-          [this] {
-              Refill();
-              show();
-              raise();
-              activateWindow();
-          });
+    list_->clear();
+    show();
+    raise();
+    activateWindow();
+    list_->setFocus();
+    // The ranges are read on the database thread; the list shows them after. Without them OK
+    // would store an empty filter, so a failed read (which was shown) closes the dialog.
+    auto read = std::make_shared<bool>(false);
+    Queue(
+        [this, read] {
+            model_.Show();
+            *read = true;
+        },
+        [this, read] {
+            if (*read)
+                Refill();
+            else
+                QDialog::reject();
+        });
 }
 
 void WavebandFilterDialog::Refill() {
@@ -92,7 +129,13 @@ void WavebandFilterDialog::New() {
     // A new range is typed afresh: the last one's values would only have to be overwritten.
     int lower = kNoRange, upper = kNoRange;
     if (!band_editor_(lower, upper)) return;
-    if (run_([&] { model_.New(lower, upper); })) Refill();
+    try {
+        model_.New(lower, upper);
+    } catch (const OrvaneError& e) {
+        frontend_.Error(e.what());
+        return;
+    }
+    Refill();
 }
 
 void WavebandFilterDialog::Modify() {
@@ -101,7 +144,12 @@ void WavebandFilterDialog::Modify() {
     int lower = model_.Working().At(index).lower;
     int upper = model_.Working().At(index).upper;
     if (!band_editor_(lower, upper)) return;
-    if (!run_([&] { model_.Modify(index, lower, upper); })) return;
+    try {
+        if (!model_.Modify(index, lower, upper)) return;
+    } catch (const OrvaneError& e) {
+        frontend_.Error(e.what());
+        return;
+    }
     Refill();
     list_->setCurrentRow(index);
 }
@@ -111,7 +159,17 @@ void WavebandFilterDialog::Delete() {
 }
 
 void WavebandFilterDialog::accept() {
-    if (run_([&] { model_.Ok(); })) QDialog::accept();
+    if (waiting_ > 0) return;
+    // A refusal leaves the ranges as edited, to be corrected or cancelled.
+    auto stored = std::make_shared<bool>(false);
+    Queue(
+        [this, stored] {
+            model_.Ok();
+            *stored = true;
+        },
+        [this, stored] {
+            if (*stored) QDialog::accept();
+        });
 }
 
 }  // namespace orvane

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
+#include <vector>
 
 #include "forms/waveband_filter_setup.h"
 #include "ui/qt_frontend.h"
@@ -15,17 +17,21 @@ namespace orvane {
 class WavelengthPairDialog;
 
 // "Waveband Filter Setup": edits a working copy of the current study's excluded ranges; OK
-// stores them and the chain follows.
+// stores them and the chain follows. The ranges are read and stored on the worker thread: the
+// dialog shows at once and takes no input while that work waits; a refused OK keeps it open
+// with the ranges as edited.
 class WavebandFilterDialog : public QDialog {
     Q_OBJECT
 
   public:
-    WavebandFilterDialog(ProcessingSession& session, ActionRunner run, WorkPoster post,
+    WavebandFilterDialog(ProcessingSession& session, QtFrontend& frontend, WorkPoster post,
                          QWidget* parent);
 
-    // Loads the current study's ranges and shows the dialog.
+    // Shows the dialog and loads the current study's ranges.
     void Open();
     void accept() override;
+    // Whether work for the dialog waits (its inputs are disabled until it is done).
+    bool Waiting() const { return waiting_ > 0; }
 
     // Asks for one range, pre-filled (empty for New, which offers kNoRange for both); false
     // when the user cancels. Replaceable so that the band definition can be answered without
@@ -39,14 +45,21 @@ class WavebandFilterDialog : public QDialog {
     const WavebandFilterSetup& Model() const { return model_; }
 
   private:
+    // Queues work for the dialog, its inputs disabled until it has ended, then `after`
+    // however it ended.
+    void Queue(std::function<void()> work, std::function<void()> after);
+    void SetInputsEnabled(bool on);
     void Refill();
     void New();
     void Modify();
     void Delete();
 
     WavebandFilterSetup model_;
-    ActionRunner run_;
+    QtFrontend& frontend_;
     WorkPoster post_;
+    int waiting_ = 0;
+    std::vector<QWidget*> inputs_;
+    QPointer<QWidget> focus_;
     QListWidget* list_;
     QLabel* note_;  // what "Add default ranges" added, or why nothing
     WavelengthPairDialog* band_;

@@ -543,6 +543,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(score);
         QVERIFY(score->XComponent()->isEnabled());
         score->XComponent()->setValue(3);
+        w.frame->WaitForPendingWork();
         QCOMPARE(share.match(QString::fromStdString(plot->Scene().x_title.text)).captured(1),
                  QStringLiteral("3"));
 

@@ -257,6 +257,7 @@ class MainWindowTest : public QObject {
             return chosen;
         });
         w.frame->Action(kCmdSaveReport)->trigger();
+        w.frame->WaitForPendingWork();
         QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
         QFile file(QString::fromStdString(chosen));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -322,11 +323,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(details->SizeField()->value(), 7);
         details->SizeField()->setValue(20);
         details->accept();
+        w.frame->WaitForPendingWork();
         QVERIFY2(details->isVisible(), "an even size is refused and the dialog stays open");
         QVERIFY(!w.frame->Frontend().LastError().empty());
         details->SizeField()->setValue(21);
         details->OrderField()->setValue(2);
         details->accept();
+        w.frame->WaitForPendingWork();
         QVERIFY(!details->isVisible());
         QCOMPARE(w.Count(stored), 2102);
     }

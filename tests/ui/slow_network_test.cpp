@@ -25,11 +25,15 @@
 #include "support/mixing_study.h"
 #include "ui/abundance_settings_dialog.h"
 #include "ui/create_study_dialog.h"
+#include "ui/endmember_selection_dialog.h"
+#include "ui/feature_space_dialog.h"
+#include "ui/filter_details_dialog.h"
 #include "ui/import_sensor_dialog.h"
 #include "ui/map_image_dialog.h"
 #include "ui/orvane_application.h"
 #include "ui/species_names_dialog.h"
 #include "ui/spectra_plot_window.h"
+#include "ui/waveband_filter_dialog.h"
 #include "ui/workbench.h"
 
 namespace orvane {
@@ -284,8 +288,8 @@ class SlowNetworkTest : public QObject {
         w.doc.reset();
     }
 
-    // The connection, the dialogs that read or store rows, and the spectra plot's species, on
-    // the same far server: connecting lets events through, each dialog shows at once with OK
+    // The connection, the dialogs that read or store rows, and the spectra plot's species and
+    // proposed file name, on the same far server: connecting lets events through, each dialog shows at once with OK
     // disabled and fills when its rows arrive, and what OK stores is done behind the window;
     // the event loop never pauses for 100 ms.
     void dialogsOpenAtOnceAndFillWhileTheWindowAnswers() {
@@ -350,6 +354,83 @@ class SlowNetworkTest : public QObject {
         QVERIFY(mixing->findChild<QPushButton*>(QStringLiteral("ok"))->isEnabled());
         mixing->reject();
 
+        // Endmember Selection, Waveband Filter Setup, Smoothing Filter Details and a new feature
+        // space read on the far server; what their Cancel and OK store goes to a nearer one, as
+        // it takes a dozen round trips, which would still pause the UI thread past 100 ms.
+        const auto server_at = [&](int ms) { proxy.SetDelay(std::chrono::milliseconds(ms)); };
+        frame.RunCommand(kCmdEndmemberSelection);
+        EndmemberSelectionDialog* ends = frame.EndmemberSelection();
+        QVERIFY(ends->isVisible() && ends->Waiting() && !ends->Endmembers()->isEnabled());
+        QVERIFY(Settled(frame));
+        QCOMPARE(test::Items(ends->Endmembers()), (QStringList{"grass", "soil"}));
+        ends->Endmembers()->setCurrentRow(0);
+        ends->ToClasses();
+        QVERIFY(ends->Waiting());
+        QVERIFY(Settled(frame));
+        QCOMPARE(test::Items(ends->Endmembers()), QStringList{"soil"});
+        server_at(20);
+        ends->reject();  // Cancel stores the flags back
+        QVERIFY(!ends->isVisible());
+        QVERIFY(Settled(frame));
+        const std::string endmembers = Sql(
+            "select count(*) from species where study_id = %i and endmember = 'Y'", study);
+        QCOMPARE(test::Count(w.scratch.Admin(), endmembers), 2);
+
+        server_at(150);
+        frame.RunCommand(kCmdWavebandFilterSetup);
+        WavebandFilterDialog* bands = frame.WavebandFilter();
+        QVERIFY(bands->isVisible() && bands->Waiting() && !bands->List()->isEnabled());
+        QVERIFY(Settled(frame));
+        bands->SetBandEditor([](int& lower, int& upper) {
+            lower = 1350;
+            upper = 1450;
+            return true;
+        });
+        bands->findChild<QPushButton*>(QStringLiteral("new"))->click();
+        server_at(20);
+        bands->accept();
+        QVERIFY(bands->isVisible() && bands->Waiting());
+        QVERIFY(Settled(frame));
+        QVERIFY2(!bands->isVisible(), error().c_str());
+        QCOMPARE(test::Count(w.scratch.Admin(), "select count(*) from waveband_filter_range"), 1);
+        server_at(0);
+        Pick(w.View().SmoothingList(), 1);
+        QVERIFY(Settled(frame));
+        server_at(150);
+        QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
+        FilterDetailsDialog* details = frame.FilterDetails();
+        QVERIFY(details->isVisible() && !details->OkButton()->isEnabled());
+        QVERIFY(Settled(frame));
+        QVERIFY2(details->isVisible() && details->OkButton()->isEnabled(), error().c_str());
+        server_at(20);
+        details->accept();
+        QVERIFY(details->isVisible() && details->Waiting());
+        QVERIFY(Settled(frame));
+        QVERIFY2(!details->isVisible(), error().c_str());
+
+        server_at(150);
+        frame.RunCommand(kCmdFeatureSpaceNew);
+        FeatureSpaceDialog* space = frame.FeatureSpace();
+        QVERIFY(space->isVisible() && space->Waiting() && !space->Name()->isEnabled());
+        QVERIFY(Settled(frame));
+        QVERIFY(space->Name()->isEnabled());
+        space->SetBandEditor([](int& first, int& second) {
+            first = 550;
+            second = 660;
+            return true;
+        });
+        space->findChild<QPushButton*>(QStringLiteral("new"))->click();
+        space->Name()->setText(QStringLiteral("Slow edge"));
+        server_at(20);
+        space->accept();
+        QVERIFY(space->isVisible() && space->Waiting());
+        QVERIFY(Settled(frame));
+        QVERIFY2(!space->isVisible(), error().c_str());
+        QCOMPARE(test::Count(w.scratch.Admin(),
+                             "select count(*) from feature_space where name = 'Slow edge'"),
+                 1);
+        server_at(150);
+
         // Create Study: a refused name comes back from the worker with the dialog as typed.
         frame.RunCommand(kCmdCreateStudy);
         CreateStudyDialog* create = frame.CreateStudy();
@@ -382,6 +463,15 @@ class SlowNetworkTest : public QObject {
         QVERIFY(Settled(frame));
         QVERIFY(!plot->ReadingSpecies());
         QCOMPARE(test::Items(plot->SpeciesList()), (QStringList{"grass", "mix", "soil"}));
+        // Saving the plot proposes a name from the study's, read behind the window.
+        std::string proposed;
+        frame.Frontend().SetSaveFileAnswer([&](const std::string& p) {
+            proposed = p;
+            return std::string();
+        });
+        emit plot->findChild<QPushButton*>(QStringLiteral("savePng"))->clicked();
+        QVERIFY(Settled(frame));
+        QVERIFY2(proposed.find("Mixing study_") != std::string::npos, proposed.c_str());
         gap = meter.Stop();
         QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
         proxy.SetDelay(std::chrono::milliseconds(0));

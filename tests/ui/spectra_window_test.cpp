@@ -108,8 +108,10 @@ class SpectraWindowTest : public QObject {
             return true;
         });
         plot->findChild<QPushButton*>(QStringLiteral("savePng"))->click();
+        w->frame->WaitForPendingWork();
         QCOMPARE(proposed, w->Output("Demo study_filtered_species_mean.png"));
         plot->findChild<QPushButton*>(QStringLiteral("saveSvg"))->click();
+        w->frame->WaitForPendingWork();
         FigureSizeDialog::SetScriptedAnswer({});
         QCOMPARE(proposed_sizes.size(), size_t{2});
         QCOMPARE(proposed_sizes[1], std::string("84x56mm"));
@@ -327,6 +329,7 @@ class SpectraWindowTest : public QObject {
                 test::SourcePath("examples/demo-study/GS/site01/gs00002.asd")};
         });
         again.Action(kCmdOpen)->trigger();
+        again.WaitForPendingWork();
         QListWidget* loaded = again.View()->LoadedSpectra();
         QCOMPARE(loaded->count(), 2);
         QVERIFY(!again.Frontend().LastError().empty());

@@ -40,6 +40,8 @@ double Ratio(const SensorSynthesis::GridValues& smoothed, const SensorElement& e
 SensorSynthesis::SensorSynthesis(const Sensor& sensor)
     : sensor_(sensor), windows_(static_cast<size_t>(sensor.ElementCount())) {
     first_ = sensor.ElementCount() > 0 ? sensor.Element(0).number : 1;
+    lane_order_.resize(windows_.size());
+    for (size_t i = 0; i < lane_order_.size(); ++i) lane_order_[i] = i;
     if (sensor.ResponseType() != kResponseGaussian) return;
     for (size_t i = 0; i < windows_.size(); ++i) {
         const SensorElement& e = sensor.Elements()[i];
@@ -56,6 +58,11 @@ SensorSynthesis::SensorSynthesis(const Sensor& sensor)
             window.weight_sum += weights_.back();
         }
     }
+    // Elements of like window lengths share a pass (see SumLanes), so that a long window
+    // runs beside other long ones rather than alone after short ones.
+    std::stable_sort(lane_order_.begin(), lane_order_.end(), [this](size_t a, size_t b) {
+        return windows_[a].radius < windows_[b].radius;
+    });
 }
 
 bool SensorSynthesis::GaussianWindow(const GridValues& smoothed, size_t element,
@@ -122,8 +129,42 @@ void SensorSynthesis::SumLanes(const Lanes& lanes, double* numerator) {
         numerator[0] = n0, numerator[1] = n1, numerator[2] = n2, numerator[3] = n3;
         done = common;
     }
+    // What is left of longer windows: the lanes that still run go on side by side, the
+    // shortest first, each still adding in window order.
+    size_t left[Lanes::kCount];
+    size_t count = 0;
     for (size_t l = 0; l < lanes.used; ++l)
-        for (int k = done; k < lanes.length[l]; ++k) numerator[l] += lanes.v[l][k] * lanes.g[l][k];
+        if (lanes.length[l] > done) left[count++] = l;
+    for (size_t i = 1; i < count; ++i)
+        for (size_t j = i; j > 0 && lanes.length[left[j]] < lanes.length[left[j - 1]]; --j)
+            std::swap(left[j], left[j - 1]);
+    for (size_t f = 0; f < count; ++f) {
+        const int end = lanes.length[left[f]];
+        const size_t running = count - f;
+        const size_t a = left[f];
+        if (running >= 2) {
+            const size_t b = left[f + 1];
+            const size_t c = running >= 3 ? left[f + 2] : b;
+            double na = numerator[a], nb = numerator[b], nc = numerator[c];
+            if (running >= 3) {
+                for (int k = done; k < end; ++k) {
+                    na += lanes.v[a][k] * lanes.g[a][k];
+                    nb += lanes.v[b][k] * lanes.g[b][k];
+                    nc += lanes.v[c][k] * lanes.g[c][k];
+                }
+                numerator[c] = nc;
+            } else {
+                for (int k = done; k < end; ++k) {
+                    na += lanes.v[a][k] * lanes.g[a][k];
+                    nb += lanes.v[b][k] * lanes.g[b][k];
+                }
+            }
+            numerator[a] = na, numerator[b] = nb;
+        } else {
+            for (int k = done; k < end; ++k) numerator[a] += lanes.v[a][k] * lanes.g[a][k];
+        }
+        done = end;
+    }
 }
 
 SensorSynthesis::GridValues SensorSynthesis::FlattenValues(const BandVector& smoothed,
@@ -139,7 +180,8 @@ void SensorSynthesis::GatherLanes(const GridValues& smoothed, size_t first, Lane
                                   BandVector& out) const {
     const std::vector<SensorElement>& elements = sensor_.Elements();
     lanes.used = 0;
-    for (size_t i = first; i < elements.size() && i < first + Lanes::kCount; ++i) {
+    for (size_t j = first; j < lane_order_.size() && j < first + Lanes::kCount; ++j) {
+        const size_t i = lane_order_[j];
         Window use;
         if (elements[i].usable && GaussianWindow(smoothed, i, use)) {
             const size_t l = lanes.used++;

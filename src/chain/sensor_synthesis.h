@@ -97,6 +97,7 @@ class SensorSynthesis {
     int first_ = 1;
     std::vector<Window> windows_;
     std::vector<double> weights_;  // per Gaussian element: g(c - r) .. g(c + r)
+    std::vector<std::size_t> lane_order_;  // the elements by window length, for the passes
 };
 
 // One-off synthesis into a new vector on the sensor axis.

@@ -162,11 +162,6 @@ __attribute__((target_clones("avx2", "default"))) void CopyClamped(const double*
 // part's two products added in either order give the same bits).
 __attribute__((target_clones("avx2", "default"))) void MultiplyComplex(double* z, const double* h,
                                                                        int pairs) {
-    typedef long long Index4 __attribute__((vector_size(32)));
-    const Index4 real_parts = {0, 0, 2, 2};
-    const Index4 imaginary_parts = {1, 1, 3, 3};
-    const Index4 swapped = {1, 0, 3, 2};
-    const Index4 alternate = {0, 5, 2, 7};
     int j = 0;
     for (; j + 2 <= pairs; j += 2) {
         Lanes4 zv;
@@ -174,9 +169,10 @@ __attribute__((target_clones("avx2", "default"))) void MultiplyComplex(double* z
         std::memcpy(&zv, z + 2 * j, sizeof zv);
         std::memcpy(&hv, h + 2 * j, sizeof hv);
         // [zr hr, zi hr] and [zi hi, zr hi]
-        const Lanes4 a = zv * __builtin_shuffle(hv, real_parts);
-        const Lanes4 b = __builtin_shuffle(zv, swapped) * __builtin_shuffle(hv, imaginary_parts);
-        const Lanes4 product = __builtin_shuffle(a - b, a + b, alternate);
+        const Lanes4 a = zv * __builtin_shufflevector(hv, hv, 0, 0, 2, 2);
+        const Lanes4 b =
+            __builtin_shufflevector(zv, zv, 1, 0, 3, 2) * __builtin_shufflevector(hv, hv, 1, 1, 3, 3);
+        const Lanes4 product = __builtin_shufflevector(a - b, a + b, 0, 5, 2, 7);
         std::memcpy(z + 2 * j, &product, sizeof product);
     }
     for (; j < pairs; ++j) {

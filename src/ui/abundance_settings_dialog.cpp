@@ -89,7 +89,7 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Wor
     grid->addWidget(note_, 5, 0, 1, 3);
     grid->addWidget(buttons, 6, 0, 1, 3);
 
-    inputs_ = {classes_, available_, selected_, abundance_, add, remove, save, complement,
+    wait_.widgets = {classes_, available_, selected_, abundance_, add, remove, save, complement,
                buttons->button(QDialogButtonBox::Ok)};
 
     connect(classes_, &QListWidget::itemSelectionChanged, this,
@@ -109,19 +109,7 @@ AbundanceSettingsDialog::AbundanceSettingsDialog(ProcessingSession& session, Wor
 }
 
 void AbundanceSettingsDialog::Queue(std::function<void()> work, std::function<void()> shown) {
-    ++waiting_;
-    SetInputsEnabled(false);
-    const auto after = [this] {
-        if (--waiting_ == 0) SetInputsEnabled(true);
-    };
-    if (!PostThen(post_, std::move(work), std::move(shown), after)) after();
-}
-
-void AbundanceSettingsDialog::SetInputsEnabled(bool on) {
-    // The field the user was in gets the focus back, rather than the next one still enabled.
-    if (!on) focus_ = focusWidget();
-    for (QWidget* w : inputs_) w->setEnabled(on);
-    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
+    wait_.Queue(post_, std::move(work), std::move(shown));
 }
 
 void AbundanceSettingsDialog::Open() {
@@ -205,42 +193,30 @@ void AbundanceSettingsDialog::Save() {
         total_->setText(QString::fromStdString(model_.TotalText()));
         note_->setText(QString::fromStdString(model_.Note()));
     };
-    ++waiting_;
-    SetInputsEnabled(false);
-    const auto after = [this, show] {
-        show();
-        if (--waiting_ == 0) SetInputsEnabled(true);
-    };
-    if (!PostThen(post_, [this, row] { model_.Save(row); }, {}, after)) after();
+    wait_.Queue(post_, [this, row] { model_.Save(row); }, {}, show);
 }
 
 void AbundanceSettingsDialog::accept() {
     const int row = SelectedRow(selected_);
     auto stored = std::make_shared<bool>(false);
-    ++waiting_;
-    SetInputsEnabled(false);
-    const auto after = [this, stored] {
-        if (!*stored) {
+    wait_.Queue(
+        post_, [this, row] { model_.Ok(row); },
+        [this, stored] {
+            *stored = true;
+            QDialog::accept();
+        },
+        [this, stored] {
+            if (*stored) return;
             // A mixture another session changed shows its newer values.
             MirrorEndmembers();
             MirrorFields();
-        }
-        if (--waiting_ == 0) SetInputsEnabled(true);
-    };
-    if (!PostThen(
-            post_, [this, row] { model_.Ok(row); },
-            [this, stored] {
-                *stored = true;
-                QDialog::accept();
-            },
-            after))
-        after();
+        });
 }
 
 void AbundanceSettingsDialog::reject() {
     // The model is the worker's while work for the dialog waits: the drop comes after it.
     QDialog::reject();
-    if (!post_({}, [this] { model_.Cancel(); }) && waiting_ == 0) model_.Cancel();
+    if (!post_({}, [this] { model_.Cancel(); }) && !wait_.Waiting()) model_.Cancel();
 }
 
 void AbundanceSettingsDialog::Complement() {

@@ -8,6 +8,7 @@
 
 #include "forms/abundance_settings.h"
 #include "ui/qt_frontend.h"
+#include "ui/waiting_inputs.h"
 
 class QLabel;
 class QLineEdit;
@@ -30,7 +31,7 @@ class AbundanceSettingsDialog : public QDialog {
     // endmember lists.
     void Open();
     // Whether work the dialog asked for is still to be shown.
-    bool Waiting() const { return waiting_ > 0; }
+    bool Waiting() const { return wait_.Waiting(); }
 
     const AbundanceSettings& Model() const { return model_; }
     QListWidget* Classes() const { return classes_; }
@@ -52,7 +53,6 @@ class AbundanceSettingsDialog : public QDialog {
     // Runs `work` with the model on the worker thread and `shown` here after it; the fields
     // take no input until then.
     void Queue(std::function<void()> work, std::function<void()> shown);
-    void SetInputsEnabled(bool on);
     void ClassChanged();
     void EndmemberChanged();
     void MirrorEndmembers();
@@ -60,9 +60,7 @@ class AbundanceSettingsDialog : public QDialog {
 
     AbundanceSettings model_;
     WorkPoster post_;
-    int waiting_ = 0;
-    std::vector<QWidget*> inputs_;
-    QPointer<QWidget> focus_;
+    WaitingInputs wait_{*this};
     QListWidget* classes_;
     QListWidget* available_;
     QListWidget* selected_;

@@ -97,24 +97,12 @@ EndmemberSelectionDialog::EndmemberSelectionDialog(ProcessingSession& session, W
     connect(defaults, &QPushButton::clicked, this, &EndmemberSelectionDialog::DefaultElements);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    inputs_ = {classes_, endmembers_, right, left, elements_, defaults,
+    wait_.widgets = {classes_, endmembers_, right, left, elements_, defaults,
                buttons->button(QDialogButtonBox::Ok)};
 }
 
 void EndmemberSelectionDialog::Queue(std::function<void()> work, std::function<void()> shown) {
-    ++waiting_;
-    SetInputsEnabled(false);
-    const auto after = [this] {
-        if (--waiting_ == 0) SetInputsEnabled(true);
-    };
-    if (!PostThen(post_, std::move(work), std::move(shown), after)) after();
-}
-
-void EndmemberSelectionDialog::SetInputsEnabled(bool on) {
-    // The field the user was in gets the focus back, rather than the next one still enabled.
-    if (!on) focus_ = focusWidget();
-    for (QWidget* w : inputs_) w->setEnabled(on);
-    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
+    wait_.Queue(post_, std::move(work), std::move(shown));
 }
 
 void EndmemberSelectionDialog::reject() {

@@ -8,6 +8,7 @@
 
 #include "forms/endmember_selection.h"
 #include "ui/qt_frontend.h"
+#include "ui/waiting_inputs.h"
 
 class QLabel;
 class QListWidget;
@@ -35,7 +36,7 @@ class EndmemberSelectionDialog : public QDialog {
     // Shows the dialog and refills both lists from the current study.
     void Open();
     // Whether work for the dialog waits (its inputs are disabled until it is done).
-    bool Waiting() const { return waiting_ > 0; }
+    bool Waiting() const { return wait_.Waiting(); }
 
     const EndmemberSelection& Model() const { return model_; }
     QListWidget* Classes() const { return classes_; }
@@ -50,7 +51,6 @@ class EndmemberSelectionDialog : public QDialog {
     // Queues work for the dialog, its inputs disabled until it has ended; `shown` follows it
     // when it completed.
     void Queue(std::function<void()> work, std::function<void()> shown);
-    void SetInputsEnabled(bool on);
     void Mirror();
     void MirrorElements();
     void ElementToggled(QListWidgetItem* item);
@@ -59,12 +59,10 @@ class EndmemberSelectionDialog : public QDialog {
 
     EndmemberSelection model_;
     WorkPoster post_;
-    int waiting_ = 0;
     // Whether the lists were read since the dialog opened: only then has Cancel flags to
     // store back.
     bool read_ = false;
-    std::vector<QWidget*> inputs_;
-    QPointer<QWidget> focus_;
+    WaitingInputs wait_{*this};
     QListWidget* classes_;
     QListWidget* endmembers_;
     QListWidget* elements_;

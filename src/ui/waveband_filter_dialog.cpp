@@ -42,7 +42,7 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, QtFronten
         b->setObjectName(QString::fromLatin1(name));
         connect(b, &QPushButton::clicked, this, slot);
         buttons->addWidget(b);
-        inputs_.push_back(b);
+        wait_.widgets.push_back(b);
         return b;
     };
     add("New", "new", &WavebandFilterDialog::New);
@@ -60,13 +60,13 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, QtFronten
               });
     });
     buttons->addWidget(defaults);
-    inputs_.push_back(defaults);
+    wait_.widgets.push_back(defaults);
     buttons->addStretch();
     QPushButton* ok = add("OK", "ok", &WavebandFilterDialog::accept);
     ok->setDefault(true);
     add("Cancel", "cancel", &WavebandFilterDialog::reject);
-    inputs_.pop_back();  // Cancel closes at any time
-    inputs_.push_back(list_);
+    wait_.widgets.pop_back();  // Cancel closes at any time
+    wait_.widgets.push_back(list_);
 
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("note"));
@@ -81,20 +81,7 @@ WavebandFilterDialog::WavebandFilterDialog(ProcessingSession& session, QtFronten
 }
 
 void WavebandFilterDialog::Queue(std::function<void()> work, std::function<void()> after) {
-    ++waiting_;
-    SetInputsEnabled(false);
-    const auto end = [this, after = std::move(after)] {
-        if (--waiting_ == 0) SetInputsEnabled(true);
-        if (after) after();
-    };
-    if (!PostThen(post_, std::move(work), {}, end)) end();
-}
-
-void WavebandFilterDialog::SetInputsEnabled(bool on) {
-    // The field the user was in gets the focus back, rather than the next one still enabled.
-    if (!on) focus_ = focusWidget();
-    for (QWidget* w : inputs_) w->setEnabled(on);
-    if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
+    wait_.Queue(post_, std::move(work), {}, std::move(after));
 }
 
 void WavebandFilterDialog::Open() {
@@ -159,7 +146,7 @@ void WavebandFilterDialog::Delete() {
 }
 
 void WavebandFilterDialog::accept() {
-    if (waiting_ > 0) return;
+    if (wait_.Waiting()) return;
     // A refusal leaves the ranges as edited, to be corrected or cancelled.
     auto stored = std::make_shared<bool>(false);
     Queue(

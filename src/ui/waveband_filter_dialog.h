@@ -8,6 +8,7 @@
 
 #include "forms/waveband_filter_setup.h"
 #include "ui/qt_frontend.h"
+#include "ui/waiting_inputs.h"
 
 class QLabel;
 class QListWidget;
@@ -31,7 +32,7 @@ class WavebandFilterDialog : public QDialog {
     void Open();
     void accept() override;
     // Whether work for the dialog waits (its inputs are disabled until it is done).
-    bool Waiting() const { return waiting_ > 0; }
+    bool Waiting() const { return wait_.Waiting(); }
 
     // Asks for one range, pre-filled (empty for New, which offers kNoRange for both); false
     // when the user cancels. Replaceable so that the band definition can be answered without
@@ -48,7 +49,6 @@ class WavebandFilterDialog : public QDialog {
     // Queues work for the dialog, its inputs disabled until it has ended, then `after`
     // however it ended.
     void Queue(std::function<void()> work, std::function<void()> after);
-    void SetInputsEnabled(bool on);
     void Refill();
     void New();
     void Modify();
@@ -57,9 +57,7 @@ class WavebandFilterDialog : public QDialog {
     WavebandFilterSetup model_;
     QtFrontend& frontend_;
     WorkPoster post_;
-    int waiting_ = 0;
-    std::vector<QWidget*> inputs_;
-    QPointer<QWidget> focus_;
+    WaitingInputs wait_{*this};
     QListWidget* list_;
     QLabel* note_;  // what "Add default ranges" added, or why nothing
     WavelengthPairDialog* band_;

@@ -103,15 +103,11 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
                     session_.StudyName(), std::max(session_.MinSpectraPerSpecies(), 1)));
             std::vector<ClassStatistics> statistics;
             WithMatrixErrors(kMatrixFailed, [&] { statistics = LibraryStatistics(features); });
-            std::vector<int> statistic_ids;
-            std::vector<double> shrinkage;
-            for (size_t c = 0; c < statistics.size(); ++c) {
-                statistic_ids.push_back(
-                    libraries.StoreStatistic(library_id, qualified[c], statistics[c].n,
-                                             statistics[c].mean, statistics[c].cov));
-                shrinkage.push_back(statistics[c].shrinkage);
-            }
-            libraries.StoreShrinkage(statistic_ids, shrinkage);
+            std::vector<LibraryRepository::StatisticRow> rows;
+            for (size_t c = 0; c < statistics.size(); ++c)
+                rows.push_back({qualified[c], statistics[c].n, statistics[c].mean,
+                                statistics[c].cov, statistics[c].shrinkage});
+            libraries.StoreStatistics(library_id, rows);
             // The row is reused, so a species that no longer qualifies still has its rows.
             libraries.DeleteStatisticsExcept(library_id, qualified);
         });

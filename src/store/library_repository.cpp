@@ -2,6 +2,7 @@
 #include "store/library_repository.h"
 
 #include <cmath>
+#include <unordered_map>
 
 #include "store/array_codec.h"
 #include "store/database.h"
@@ -89,25 +90,43 @@ std::vector<int> LibraryRepository::SpeciesOfStudy(int study_id) {
     return ids;
 }
 
-int LibraryRepository::StoreStatistic(int library_id, int species_id, int no_of_samples,
-                                      const Matrix& mean, const Matrix& cov) {
-    const int n = no_of_samples;
-    const int statistic_id = static_cast<int>(db_.FindOrInsert(
-        Sql("SELECT statistic_id FROM statistic where library_id = %i and species_id = %i",
-            library_id, species_id),
-        Sql("INSERT into statistic (library_id, species_id, no_of_samples) VALUES (%i, %i, %i)",
-            library_id, species_id, n)));
-    // The pooled covariance weighs each class by this count: it must be the one the
-    // statistics come from, also when the row is from an earlier build.
-    db_.Execute(
-        Sql("UPDATE statistic SET no_of_samples = %i WHERE statistic_id = %i", n, statistic_id));
-    const std::string mean_bytes = EncodeMatrix(mean);
-    const std::string cov_bytes = EncodeMatrix(cov);
-    db_.WriteBlob(Sql("UPDATE statistic SET mean = ? WHERE statistic_id = %i", statistic_id),
-                  mean_bytes.data(), mean_bytes.size());
-    db_.WriteBlob(Sql("UPDATE statistic SET cov = ? WHERE statistic_id = %i", statistic_id),
-                  cov_bytes.data(), cov_bytes.size());
-    return statistic_id;
+std::vector<int> LibraryRepository::StoreStatistics(int library_id,
+                                                   const std::vector<StatisticRow>& rows) {
+    // A rebuild reuses the library's rows; one statement, prepared once, stores every class.
+    std::unordered_map<int, int> existing;
+    {
+        ResultSet found = db_.Query(Sql(
+            "SELECT species_id, statistic_id FROM statistic where library_id = %i", library_id));
+        while (found.Next()) existing[found.Int(0)] = found.Int(1);
+    }
+    Statement update(db_,
+                     "UPDATE statistic SET no_of_samples = ?, mean = ?, cov = ?, shrinkage = ? "
+                     "WHERE statistic_id = ?");
+    std::vector<int> ids;
+    for (const StatisticRow& row : rows) {
+        auto found = existing.find(row.species_id);
+        if (found == existing.end()) {
+            db_.Execute(Sql("INSERT into statistic (library_id, species_id, no_of_samples) "
+                            "VALUES (%i, %i, %i)",
+                            library_id, row.species_id, row.no_of_samples));
+            found = existing.emplace(row.species_id, static_cast<int>(db_.InsertId())).first;
+        }
+        // The pooled covariance weighs each class by this count: it must be the one the
+        // statistics come from, also when the row is from an earlier build.
+        update.SetInt(0, row.no_of_samples);
+        const std::string mean_bytes = EncodeMatrix(row.mean);
+        const std::string cov_bytes = EncodeMatrix(row.cov);
+        update.SetBlob(1, mean_bytes.data(), static_cast<unsigned long>(mean_bytes.size()));
+        update.SetBlob(2, cov_bytes.data(), static_cast<unsigned long>(cov_bytes.size()));
+        if (std::isfinite(row.shrinkage))
+            update.SetDouble(3, row.shrinkage);
+        else
+            update.SetNull(3);
+        update.SetInt(4, found->second);
+        update.Execute();
+        ids.push_back(found->second);
+    }
+    return ids;
 }
 
 void LibraryRepository::DeleteStatisticsExcept(int library_id, const std::vector<int>& kept) {
@@ -119,19 +138,6 @@ void LibraryRepository::DeleteStatisticsExcept(int library_id, const std::vector
     for (int id : kept) list += (list.empty() ? "" : ", ") + std::to_string(id);
     db_.Execute(Sql("delete from statistic where library_id = %i and species_id not in (%s)",
                     library_id, list.c_str()));
-}
-
-void LibraryRepository::StoreShrinkage(const std::vector<int>& statistic_ids,
-                                       const std::vector<double>& shrinkage) {
-    Statement update(db_, "UPDATE statistic SET shrinkage = ? WHERE statistic_id = ?");
-    for (size_t c = 0; c < statistic_ids.size() && c < shrinkage.size(); ++c) {
-        if (std::isfinite(shrinkage[c]))
-            update.SetDouble(0, shrinkage[c]);
-        else
-            update.SetNull(0);
-        update.SetInt(1, statistic_ids[c]);
-        update.Execute();
-    }
 }
 
 int LibraryRepository::StatisticCount(int library_id) {
@@ -153,12 +159,13 @@ std::optional<std::string> LibraryRepository::BuildDateEpoch(int library_id) {
 }
 
 std::vector<StoredLibraryClass> LibraryRepository::Classes(int library_id, int dimension) {
+    // Two round trips for the whole library, not a few per class.
     std::vector<StoredLibraryClass> loaded;
     {
         ResultSet rows = db_.Query(
             Sql("SELECT statistic_id, common_name, latin_name, maori_name, folder_name, "
-                "sp.species_id, no_of_samples from statistic st, species sp WHERE st.library_id "
-                "= %i AND st.species_id = sp.species_id ORDER BY folder_name",
+                "sp.species_id, no_of_samples, mean, cov from statistic st, species sp WHERE "
+                "st.library_id = %i AND st.species_id = sp.species_id ORDER BY folder_name",
                 library_id));
         while (rows.Next()) {
             StoredLibraryClass c;
@@ -171,24 +178,27 @@ std::vector<StoredLibraryClass> LibraryRepository::Classes(int library_id, int d
             c.no_of_samples = rows.Int(6);
             c.mean.ReSize(dimension, 1);
             c.cov.ReSize(dimension, dimension);
+            const std::string what = "the statistics of species " + c.folder_name;
+            DecodeMatrix(rows.String(7), c.mean, "mean of " + what);
+            DecodeMatrix(rows.String(8), c.cov, "covariance of " + what);
             loaded.push_back(std::move(c));
         }
     }
+    // The binary protocol keeps every bit of the intensity.
+    Statement shrinkage(db_,
+                        "SELECT statistic_id, shrinkage FROM statistic WHERE library_id = ? AND "
+                        "shrinkage IS NOT NULL");
+    shrinkage.BindIntParams({library_id});
+    int statistic_id = 0;
+    double value = 0.0;
+    shrinkage.BindResultInt(0, &statistic_id);
+    shrinkage.BindResultDouble(1, &value);
+    shrinkage.Execute();
+    std::unordered_map<int, double> intensity;
+    while (shrinkage.Fetch()) intensity[statistic_id] = value;
     for (StoredLibraryClass& c : loaded) {
-        ResultSet rows = db_.Query(
-            Sql("SELECT mean, cov FROM statistic where statistic_id = %i", c.statistic_id));
-        const std::string what = "the statistics of species " + c.folder_name;
-        while (rows.Next()) {
-            DecodeMatrix(rows.String(0), c.mean, "mean of " + what);
-            DecodeMatrix(rows.String(1), c.cov, "covariance of " + what);
-        }
-        // The binary protocol keeps every bit of the intensity.
-        Statement shrinkage(db_, "SELECT shrinkage FROM statistic WHERE statistic_id = ?");
-        shrinkage.BindIntParams({c.statistic_id});
-        double value = 0.0;
-        shrinkage.BindResultDouble(0, &value);
-        shrinkage.Execute();
-        if (shrinkage.Fetch() && !shrinkage.IsNull(0)) c.shrinkage = value;
+        const auto found = intensity.find(c.statistic_id);
+        if (found != intensity.end()) c.shrinkage = found->second;
     }
     return loaded;
 }

@@ -61,16 +61,20 @@ class LibraryRepository {
     int StampBuild(const LibraryKey& key);
     // The species of a study a build walks, in the server's order.
     std::vector<int> SpeciesOfStudy(int study_id);
-    // Stores one species' count, mean and covariance in its statistic row of the library,
-    // inserted when missing; returns the row's id.
-    int StoreStatistic(int library_id, int species_id, int no_of_samples, const Matrix& mean,
-                       const Matrix& cov);
+    // Stores each species' count, mean, covariance and shrinkage intensity (a non-finite one
+    // as NULL) in its statistic row of the library, inserted when missing; returns the rows'
+    // ids in the order of `rows`.
+    struct StatisticRow {
+        int species_id = 0;
+        int no_of_samples = 0;
+        const Matrix& mean;
+        const Matrix& cov;
+        double shrinkage = 0.0;
+    };
+    std::vector<int> StoreStatistics(int library_id, const std::vector<StatisticRow>& rows);
     // Deletes the library's statistic rows of every species but `kept`, so that a rebuild
     // leaves none of an earlier build's classes behind.
     void DeleteStatisticsExcept(int library_id, const std::vector<int>& kept);
-    // The shrinkage intensity of each statistic row; a non-finite one is stored as NULL.
-    void StoreShrinkage(const std::vector<int>& statistic_ids,
-                        const std::vector<double>& shrinkage);
     int StatisticCount(int library_id);
     // The build date as the server writes unix_timestamp(build_date), microseconds after the
     // point; empty without the row.

@@ -82,27 +82,53 @@ SpectraRepository::SpectraRepository(Database& db) : db_(db) {}
 SpectraRepository::~SpectraRepository() = default;
 
 StoredSpeciesSites SpectraRepository::SpeciesSites(int64_t species_id) {
-    const int id = Low32(species_id);
+    // The names and the sites in one round trip: a species without sites gives one row whose
+    // site is NULL, a missing species none. Sites come in their numbers' order, as the site
+    // table's species index gives them.
     StoredSpeciesSites stored;
-    db_.QueryInt(Sql("SELECT count(*) FROM species s, site site where s.species_id = %i and "
-                     "site.species_id = s.species_id",
-                     id),
-                 stored.site_count);
-    {
-        ResultSet rows = db_.Query(
-            Sql("SELECT common_name, latin_name, maori_name, folder_name FROM species where "
-                "species_id = %i",
-                id));
-        while (rows.Next()) {
-            if (!rows.IsNull(0)) stored.common = rows.String(0);
-            if (!rows.IsNull(1)) stored.latin = rows.String(1);
-            if (!rows.IsNull(2)) stored.local = rows.String(2);
-            stored.folder = rows.String(3);
-        }
+    ResultSet rows = db_.Query(
+        Sql("SELECT sp.common_name, sp.latin_name, sp.maori_name, sp.folder_name, si.site_id "
+            "FROM species sp LEFT JOIN site si ON si.species_id = sp.species_id WHERE "
+            "sp.species_id = %i ORDER BY si.site_no, si.site_id",
+            Low32(species_id)));
+    while (rows.Next()) {
+        if (!rows.IsNull(0)) stored.common = rows.String(0);
+        if (!rows.IsNull(1)) stored.latin = rows.String(1);
+        if (!rows.IsNull(2)) stored.local = rows.String(2);
+        stored.folder = rows.String(3);
+        if (!rows.IsNull(4)) stored.site_ids.push_back(std::strtoll(rows.Text(4), nullptr, 10));
     }
-    ResultSet rows = db_.Query(Sql("SELECT site_id FROM site where species_id = %i", id));
-    while (rows.Next()) stored.site_ids.push_back(std::strtoll(rows.Text(0), nullptr, 10));
+    stored.site_count = static_cast<int>(stored.site_ids.size());
     return stored;
+}
+
+void SpectraRepository::EnabledSpectraOfSpecies(
+    int64_t species_id, const std::function<void(const SpectrumRecord&)>& each) {
+    // One round trip for the whole species instead of one per site: the rows are those
+    // EnabledSpectraOfSite gives for each site in SpeciesSites' order, one site after another.
+    if (!species_spectra_) {
+        species_spectra_ = std::make_unique<Statement>(
+            db_,
+            "SELECT s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, s.longitude, "
+            "s.altitude, site.site_no, site.site_id FROM site site, spectrum s where "
+            "site.species_id = ? and s.site_id = site.site_id and s.disabled = 0 order by "
+            "site.site_no, site.site_id, s.spectrum_id");
+    }
+    Statement& stmt = *species_spectra_;
+    BoundRow row;
+    int site_id = 0;
+    stmt.BindIntParams({Low32(species_id)});
+    stmt.BindResultInt(0, &row.spectrum_id);
+    row.Bind(stmt, 1);
+    stmt.BindResultInt(6, &row.site_no);
+    stmt.BindResultInt(7, &site_id);
+    stmt.ExecuteStreamed();
+    StreamGuard guard(stmt);
+    while (stmt.Fetch()) {
+        SpectrumRecord record = row.Fetched(stmt, 1, row.spectrum_id);
+        record.site_id = site_id;
+        each(record);
+    }
 }
 
 void SpectraRepository::EnabledSpectraOfSite(

@@ -25,6 +25,7 @@ struct SpectrumRecord {
     std::optional<double> longitude;
     std::optional<double> altitude;
     int site_no = 0;  // for the rows of a site, and of ids where `placed`
+    int site_id = 0;  // for the rows of a species
     // For rows read by id: whether the spectrum's site and species rows exist, and then the
     // species' folder.
     bool placed = false;
@@ -44,7 +45,7 @@ struct StoredSpeciesSites {
     std::string latin;
     std::string local;  // the maori_name column
     std::string folder;
-    std::vector<int64_t> site_ids;  // in the server's order
+    std::vector<int64_t> site_ids;  // in the order of their numbers
 };
 
 // Reads stored spectra back. Each statement is prepared when first used and kept, since a
@@ -64,6 +65,10 @@ class SpectraRepository {
     // for a row whose reflectances are not 8600 bytes.
     void EnabledSpectraOfSite(int64_t site_id,
                               const std::function<void(const SpectrumRecord&)>& each);
+    // Every enabled spectrum of the species' sites in one round trip: site by site in
+    // SpeciesSites' order, each site's in id order. Throws as EnabledSpectraOfSite.
+    void EnabledSpectraOfSpecies(int64_t species_id,
+                                 const std::function<void(const SpectrumRecord&)>& each);
     // The spectrum's row (enabled or not); false when there is none.
     bool Spectrum(int64_t spectrum_id, const std::function<void(const SpectrumRecord&)>& each);
     // The rows of these spectra (enabled or not), `batch` ids to a statement, in ascending id
@@ -74,6 +79,7 @@ class SpectraRepository {
   private:
     Database& db_;
     std::unique_ptr<Statement> site_spectra_;
+    std::unique_ptr<Statement> species_spectra_;
     std::unique_ptr<Statement> one_spectrum_;
     std::unique_ptr<Statement> spectra_with_ids_;
     size_t spectra_with_ids_batch_ = 0;

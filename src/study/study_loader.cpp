@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 #include <utility>
 
 #include <fmt/format.h>
@@ -59,7 +60,23 @@ std::unique_ptr<Species> StudyLoader::SpeciesNamed(int64_t species_id,
 std::unique_ptr<Species> StudyLoader::LoadSpecies(int64_t species_id) {
     std::vector<int64_t> site_ids;
     std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
-    for (int64_t site_id : site_ids) species->AddSite(LoadSite(site_id));
+    // Every site is there, also one without enabled spectra (its number then 0, as LoadSite
+    // gives it); a site made after the names were read is not, as it was not asked for.
+    std::vector<std::unique_ptr<Site>> sites;
+    std::unordered_map<int64_t, Site*> by_id;
+    for (int64_t site_id : site_ids) {
+        sites.push_back(std::make_unique<Site>(0, 0));
+        by_id.emplace(site_id, sites.back().get());
+    }
+    spectra_->EnabledSpectraOfSpecies(species_id, [&by_id](const SpectrumRecord& row) {
+        const auto found = by_id.find(row.site_id);
+        if (found == by_id.end()) return;
+        found->second->SetSiteNumber(row.site_no);
+        std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
+        spectrum->spectrum_id_ = row.spectrum_id;
+        found->second->AddMember(std::move(spectrum));
+    });
+    for (std::unique_ptr<Site>& site : sites) species->AddSite(std::move(site));
     species->GatherSpectra();
     return species;
 }
@@ -68,13 +85,11 @@ std::unique_ptr<Species> StudyLoader::StreamSpecies(
     int64_t species_id, const std::function<void(const Species&, int, Spectrum&)>& each) {
     std::vector<int64_t> site_ids;
     std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
-    for (int64_t site_id : site_ids) {
-        spectra_->EnabledSpectraOfSite(site_id, [&](const SpectrumRecord& row) {
-            std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
-            spectrum->spectrum_id_ = row.spectrum_id;
-            each(*species, row.site_no, *spectrum);
-        });
-    }
+    spectra_->EnabledSpectraOfSpecies(species_id, [&](const SpectrumRecord& row) {
+        std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
+        spectrum->spectrum_id_ = row.spectrum_id;
+        each(*species, row.site_no, *spectrum);
+    });
     return species;
 }
 

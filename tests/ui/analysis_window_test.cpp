@@ -586,8 +586,7 @@ class AnalysisWindowTest : public QObject {
         // The remembered choices go to a folder of the test's own.
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdString(w.dir.Path()));
-        w.frame->Action(kCmdEndmemberSelection)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdEndmemberSelection);
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
         // Cancel takes back what was moved.
@@ -598,8 +597,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(Items(e->Endmembers()), (QStringList{"grass"}));
         box->button(QDialogButtonBox::Cancel)->click();
         QVERIFY(!e->isVisible());
-        w.frame->Action(kCmdEndmemberSelection)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdEndmemberSelection);
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
         QVERIFY(Items(e->Endmembers()).isEmpty());
         for (const char* name : {"grass", "soil"}) {
@@ -646,8 +644,7 @@ class AnalysisWindowTest : public QObject {
         w.Click(a, "cancel");
         QVERIFY(!a->isVisible());
         QCOMPARE(w.Count("select count(*) from mixture"), 0);
-        w.frame->Action(kCmdAbundanceSettings)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdAbundanceSettings);
         MixingWindow::Pick(a->Classes(), "mix");
         QVERIFY(Items(a->Selected()).isEmpty());
         for (const char* name : {"grass", "soil"}) {

@@ -247,8 +247,7 @@ class MainWindowTest : public QObject {
             proposed = p;
             return chosen;
         });
-        w.frame->Action(kCmdSaveReport)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdSaveReport);
         QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
         QFile file(QString::fromStdString(chosen));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -355,8 +354,7 @@ class MainWindowTest : public QObject {
         w.TriggerAndWait(kCmdImportSpectra);
         QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
 
-        w.frame->Action(kCmdStudyReport)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdStudyReport);
         QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
 
         // The browser keeps the species and site the user opened when a spectrum is disabled.
@@ -377,8 +375,7 @@ class MainWindowTest : public QObject {
 
         // Deleting asks first and moves every component to a remaining study.
         w.confirm = false;
-        w.frame->Action(kCmdDeleteStudy)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdDeleteStudy);
         QCOMPARE(w.questions.size(), 1);
         QCOMPARE(w.questions[0],
                  QStringLiteral("Warning: \nThe study 'Tussock 'upper' plots' including all "
@@ -388,8 +385,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
 
         w.confirm = true;
-        w.frame->Action(kCmdDeleteStudy)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdDeleteStudy);
         QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", id)), 0);
         QCOMPARE(Items(w.View().StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         // The remaining study is current in every component, chain controls included.
@@ -399,8 +395,7 @@ class MainWindowTest : public QObject {
 
         // The last study too: the form is left without one and its commands disabled.
         for (int i = 0; i < 2; ++i) {
-            w.frame->Action(kCmdDeleteStudy)->trigger();
-            w.frame->WaitForPendingWork();
+            w.TriggerAndSettle(kCmdDeleteStudy);
         }
         QCOMPARE(w.View().StudyList()->count(), 0);
         QCOMPARE(w.doc->Session().StudyId(), 0);

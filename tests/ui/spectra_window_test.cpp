@@ -177,8 +177,7 @@ class SpectraWindowTest : public QObject {
         w->frame->Form().RefreshLibraryStatus();
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
 
-        w->frame->Action(kCmdStudyBrowser)->trigger();
-        w->frame->WaitForPendingWork();
+        w->TriggerAndSettle(kCmdStudyBrowser);
         StudyBrowserWindow* browser = w->frame->StudyBrowserDock();
         QTreeWidgetItem* spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
         const int id = spectrum->text(StudyBrowser::kId).toInt();

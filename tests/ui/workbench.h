@@ -156,6 +156,11 @@ struct Workbench {
                               "study_id = %i",
                               min_samples, study));
     }
+    // Triggers a command's action and lets the work it queued be done.
+    void TriggerAndSettle(int command_id) {
+        frame->Action(command_id)->trigger();
+        frame->WaitForPendingWork();
+    }
     // Runs a command and lets the work it queued be done, as a dialog's rows.
     void RunAndWait(int command_id) {
         frame->RunCommand(command_id);

@@ -69,48 +69,26 @@ class Rights : public ::testing::Test {
     int beta_ = 0;
 };
 
+// Each role against each command, with the refusal's words and the database left as it was, is
+// the lab's matrix (tests/scripts/lab-accounts) and CommandRights's; here the commands that
+// matrix does not run, and that a refusal names no server error.
 TEST_F(Rights, EachRoleIsRefusedWhatItMayNotRunBeforeAnyWork) {
-    LabAccount reader(scratch_, "reader"), editor(scratch_, "editor"), admin(scratch_, "admin");
-    editor.Grant(alpha_);
+    LabAccount reader(scratch_, "reader"), editor(scratch_, "editor");
     const std::string r = reader.Name(), e = editor.Name();
-    test::TempDir folder;
     struct Case {
         const LabAccount& who;
         std::vector<std::string> args;
         std::string says;  // empty: the command runs
     };
     const std::vector<Case> cases = {
-        {reader, {"library", "build", "--study", "Alpha"},
-         "Library build needs the editor role; the account " + r + " has the reader role."},
-        {reader, {"study", "create", "--name", "Gamma", "--path", folder.Path()},
-         "Study create needs the editor role; the account " + r + " has the reader role."},
-        {reader, {"feature-space", "new", "--fs-type", "DI", "--name", "x", "--range", "500-600"},
-         "Feature space new needs the editor role; the account " + r + " has the reader role."},
         {reader, {"mixture", "set", "mix", "--endmember", "grass", "--abundance", "0.5"},
          "Mixture set needs the editor role; the account " + r + " has the reader role."},
-        {reader, {"sensor", "import", test::TestData("sensors/landsat8_oli.txt")},
-         "Sensor import needs the admin role; the account " + r + " has the reader role."},
-        {editor, {"species", "rename", "moss", "--common", "Moss", "--study", "Beta"},
-         "Species rename changes the study \"Beta\", of which the account " + e +
-             " is not an editor; an admin can grant it with \"orvane-db lab grant " + e +
-             " Beta\"."},
-        {editor, {"import", "--study", "Beta"},
-         "Import changes the study \"Beta\", of which the account " + e + " is not an editor"},
-        {editor, {"study", "delete", "--study", "Beta", "--yes"},
-         "Study delete changes the study \"Beta\", of which the account " + e +
-             " is not an editor"},
         // Refused before the sensor is even looked for.
         {editor, {"sensor", "delete", "id:99", "--yes"},
          "Sensor delete needs the admin role; the account " + e + " has the editor role."},
-        // What each may run runs.
         {reader, {"studies"}, ""},
         {reader, {"species", "list", "--study", "Alpha"}, ""},
         {reader, {"study", "history", "--study", "Beta"}, ""},
-        {editor, {"species", "rename", "grass", "--common", "Meadow", "--study", "Alpha"}, ""},
-        // A study the editor makes is its own to change.
-        {editor, {"study", "create", "--name", "Gamma", "--path", folder.Path()}, ""},
-        {editor, {"filter", "set", "1350-1450", "--study", "Gamma"}, ""},
-        {admin, {"species", "rename", "moss", "--common", "Moss", "--study", "Beta"}, ""},
     };
     for (const Case& c : cases) {
         const test::CliOutcome out = Cli(c.who, c.args);
@@ -121,10 +99,7 @@ TEST_F(Rights, EachRoleIsRefusedWhatItMayNotRunBeforeAnyWork) {
             EXPECT_FALSE(Contains(out.err, "denied")) << out.err;
         }
     }
-    EXPECT_EQ(Count("select count(*) from study"), 3);
-    EXPECT_EQ(Count("select count(*) from feature_space"), 0);
-    EXPECT_EQ(Text("select common_name from species where folder_name = 'grass'"), "Meadow");
-    EXPECT_EQ(Text("select common_name from species where folder_name = 'moss'"), "Moss");
+    EXPECT_EQ(Count("select count(*) from mixture"), 0);
 }
 
 TEST_F(Rights, WhoamiNamesTheAccountItsRoleAndAnEditorsStudies) {

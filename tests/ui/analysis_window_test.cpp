@@ -124,12 +124,6 @@ QImage Grab(PlotWindow& window) {
     return pixmap.toImage().scaled(window.Surface()->size());
 }
 
-int IndexOf(const FormList& list, const std::string& text) {
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.items[static_cast<size_t>(i)].text == text) return i;
-    return -1;
-}
-
 const std::vector<PlotPoint> kPoints = {{0, -1}, {2.5, 0.4}, {5, 1}, {7.5, -0.2}, {10, 0.7}};
 
 }  // namespace
@@ -160,10 +154,10 @@ class AnalysisWindowTest : public QObject {
         w.Show();
         MainForm& form = w.frame->Form();
         w.frame->Run([&] {
-            form.SelectSensor(IndexOf(form.Sensors(), "EnMAP tile"));
+            form.SelectSensor(test::IndexOf(form.Sensors(), "EnMAP tile"));
             form.SetDerivativeOrder(1);
             form.SetFeatureSpaceType(kFeaturePCT);
-            form.SelectFeatureSpace(IndexOf(form.FeatureSpaces(), "PCT 5"));
+            form.SelectFeatureSpace(test::IndexOf(form.FeatureSpaces(), "PCT 5"));
         });
         const auto error = [&] { return w.frame->Frontend().LastError(); };
         w.TriggerAndWait(kCmdBuildLibrary);
@@ -418,8 +412,7 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(QFile::exists(QString::fromStdString(w.Output("Error Matrix (leave-one-out).csv"))));
         QVERIFY(w.Report().contains(QStringLiteral("Discriminant Analysis (leave-one-out)")));
 
-        w.frame->RunCommand(kCmdIndependentSet);
-        w.frame->WaitForPendingWork();
+        w.RunAndWait(kCmdIndependentSet);
         IndependentSetDialog* independent = w.frame->IndependentSet();
         QCOMPARE(Items(independent->List()), QStringList{"Independent study"});
         independent->accept();
@@ -479,9 +472,6 @@ class AnalysisWindowTest : public QObject {
             QVERIFY2(distances->rowHeight(note) >= text.height(),
                      qPrintable(QString::number(distances->rowHeight(note))));
         }
-        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
-        QVERIFY(w.frame->ResultTablesDock()->grab().save(
-            QStringLiteral(ORVANE_ARTIFACTS "/separability-table.png")));
         QCOMPARE(w.frame->ResultTablesDock()->Tabs()->currentIndex(),
                  w.frame->ResultTablesDock()->Tabs()->indexOf(
                      w.frame->ResultTablesDock()->TableOf(QStringLiteral("JM Distance"))));
@@ -596,15 +586,10 @@ class AnalysisWindowTest : public QObject {
         // The remembered choices go to a folder of the test's own.
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope,
                            QString::fromStdString(w.dir.Path()));
-        w.frame->Action(kCmdEndmemberSelection)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdEndmemberSelection);
         EndmemberSelectionDialog* e = w.frame->EndmemberSelection();
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
-        // The moves are icons that say what they do; Cancel takes back what was moved.
-        for (const char* name : {"toEndmembers", "toClasses"}) {
-            auto* move = e->findChild<QPushButton*>(QString::fromLatin1(name));
-            QVERIFY(move->text().isEmpty() && !move->icon().isNull() && !move->toolTip().isEmpty());
-        }
+        // Cancel takes back what was moved.
         auto* box = e->findChild<QDialogButtonBox*>();
         QVERIFY(box && box->button(QDialogButtonBox::Ok) && box->button(QDialogButtonBox::Cancel));
         MixingWindow::Pick(e->Classes(), QStringLiteral("grass"));
@@ -612,8 +597,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(Items(e->Endmembers()), (QStringList{"grass"}));
         box->button(QDialogButtonBox::Cancel)->click();
         QVERIFY(!e->isVisible());
-        w.frame->Action(kCmdEndmemberSelection)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdEndmemberSelection);
         QCOMPARE(Items(e->Classes()), (QStringList{"grass", "mix", "soil"}));
         QVERIFY(Items(e->Endmembers()).isEmpty());
         for (const char* name : {"grass", "soil"}) {
@@ -646,8 +630,10 @@ class AnalysisWindowTest : public QObject {
         w.frame->WaitForPendingWork();
         MixingWindow::Pick(a->Classes(), "mix");
         QCOMPARE(Items(a->Available()), (QStringList{"grass", "soil"}));
-        for (const char* name : {"add", "remove"}) {
-            auto* move = a->findChild<QPushButton*>(QString::fromLatin1(name));
+        // The moves of both dialogs are icons that say what they do.
+        for (const auto& [dialog, name] : {std::pair<QWidget*, const char*>{e, "toEndmembers"},
+                                           {e, "toClasses"}, {a, "add"}, {a, "remove"}}) {
+            auto* move = dialog->findChild<QPushButton*>(QString::fromLatin1(name));
             QVERIFY(move->text().isEmpty() && !move->icon().isNull() && !move->toolTip().isEmpty());
         }
         for (const char* name : {"grass", "soil"}) {
@@ -658,8 +644,7 @@ class AnalysisWindowTest : public QObject {
         w.Click(a, "cancel");
         QVERIFY(!a->isVisible());
         QCOMPARE(w.Count("select count(*) from mixture"), 0);
-        w.frame->Action(kCmdAbundanceSettings)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdAbundanceSettings);
         MixingWindow::Pick(a->Classes(), "mix");
         QVERIFY(Items(a->Selected()).isEmpty());
         for (const char* name : {"grass", "soil"}) {

@@ -15,7 +15,6 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
-#include <filesystem>
 
 #include "base/version.h"
 #include "forms/help_texts.h"
@@ -41,14 +40,6 @@ struct Window : test::Workbench {
         Show();
     }
     const std::string& LastError() { return frame->Frontend().LastError(); }
-    // A study folder with the species "kauri": one site, one spectrum.
-    std::string WriteStudyFolder(const std::string& name) {
-        const std::string root = dir.File(name);
-        std::filesystem::create_directories(root + "/kauri/site1");
-        std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
-                                   root + "/kauri/site1/v6sample00000.asd");
-        return root;
-    }
     std::vector<int> studies;
 };
 
@@ -94,8 +85,7 @@ class DialogsTest : public QObject {
   private slots:
     void wavebandRangeOpensEmptyWithTheFocusInLower() {
         Window w("uiband");
-        w.frame->RunCommand(kCmdWavebandFilterSetup);
-        w.frame->WaitForPendingWork();
+        w.RunAndWait(kCmdWavebandFilterSetup);
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         WavelengthPairDialog* band = dialog->BandDialog();
         for (QSpinBox* field : {band->FirstField(), band->SecondField()}) {
@@ -154,10 +144,7 @@ class DialogsTest : public QObject {
 
     void creatingAStudyAsksForNoSpeciesOfTheFormerOne() {
         Window w("uinewstudy");
-        w.scratch.Admin().Execute(
-            "update study set datapath = '" +
-            w.scratch.Admin().Escape(w.WriteStudyFolder("kaimai")) +
-            "' where study_id = " + std::to_string(w.studies[0]));
+        w.SetStudyFolder(w.studies[0], test::WriteKauriFolder(w.dir.File("kaimai")));
         w.frame->Form().RefreshStudyList();
         w.frame->Run([&] { w.frame->Form().SelectStudy(0); });
         w.TriggerAndWait(kCmdImportSpectra);
@@ -181,7 +168,7 @@ class DialogsTest : public QObject {
         CreateStudyDialog* dialog = w.frame->CreateStudy();
         QCOMPARE(dialog->MinSamples()->suffix(), QStringLiteral(" spectra"));
         dialog->Name()->setText(QStringLiteral("Tussock plots"));
-        dialog->DataPath()->setText(QString::fromStdString(w.WriteStudyFolder("tussock")));
+        dialog->DataPath()->setText(QString::fromStdString(test::WriteKauriFolder(w.dir.File("tussock"))));
         dialog->accept();
         w.frame->WaitForPendingWork();
         QVERIFY2(!dialog->isVisible(), w.LastError().c_str());

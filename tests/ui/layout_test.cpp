@@ -9,7 +9,6 @@
 #include <QStyleOptionComboBox>
 #include <QTreeWidget>
 #include <QtTest>
-#include <filesystem>
 
 #include "forms/menu_command.h"
 #include "ui/result_tables_window.h"
@@ -25,14 +24,7 @@ namespace {
 struct Window : test::Workbench {
     explicit Window(const std::string& tag) : Workbench(tag) {
         const std::vector<int> studies = ArrangeStudies({"landsat8_oli"}, {"Kaimai ridge"});
-        const std::string root = dir.File("field data");
-        for (const char* site : {"site1", "site12"}) {
-            std::filesystem::create_directories(root + "/kauri/" + site);
-            std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
-                                       root + "/kauri/" + site + "/v6sample00000.asd");
-        }
-        scratch.Admin().Execute(Sql("update study set datapath = '%s' where study_id = %i",
-                                    scratch.Admin().Escape(root).c_str(), studies[0]));
+        SetStudyFolder(studies[0], test::WriteKauriFolder(dir.File("field data"), {"site1", "site12"}));
         Connect();
         Show();
         imported = frame->Run([&] { frame->Form().ImportSpectra(frame->Frontend()); });

@@ -17,7 +17,6 @@
 #include <QSpinBox>
 #include <QToolBar>
 #include <QtTest>
-#include <filesystem>
 #include <set>
 
 #include "chain/classifiers.h"
@@ -61,8 +60,7 @@ struct Window : test::Workbench {
         return true;
     }
     FeatureSpaceDialog* OpenFeatureSpace(int command) {
-        frame->RunCommand(command);
-        frame->WaitForPendingWork();
+        RunAndWait(command);
         frame->FeatureSpace()->SetBandEditor([this](int& l, int& u) { return AnswerBand(l, u); });
         return frame->FeatureSpace();
     }
@@ -74,13 +72,6 @@ struct Window : test::Workbench {
     QList<std::pair<int, int>> bands;
     QList<std::pair<int, int>> offered;
 };
-
-// A species folder with one site holding one field spectrum file.
-void WriteStudyFolder(const std::string& root) {
-    std::filesystem::create_directories(root + "/kauri/site1");
-    std::filesystem::copy_file(test::TestData("asd/as6/v6sample00000.asd"),
-                               root + "/kauri/site1/v6sample00000.asd");
-}
 
 }  // namespace
 
@@ -256,8 +247,7 @@ class MainWindowTest : public QObject {
             proposed = p;
             return chosen;
         });
-        w.frame->Action(kCmdSaveReport)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdSaveReport);
         QCOMPARE(proposed, w.dir.Path() + "/output/report_window_output.txt");
         QFile file(QString::fromStdString(chosen));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -266,8 +256,7 @@ class MainWindowTest : public QObject {
 
     void chainSettingsDialogsStoreTheirRowsAndRefreshTheChain() {
         Window w("uichain");
-        w.frame->RunCommand(kCmdWavebandFilterSetup);
-        w.frame->WaitForPendingWork();
+        w.RunAndWait(kCmdWavebandFilterSetup);
         WavebandFilterDialog* dialog = w.frame->WavebandFilter();
         QVERIFY(dialog->isVisible());
         w.bands = {{1350, 1450}, {1800, 1950}, {1790, 1960}};
@@ -284,8 +273,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!HasValue(w.doc->Session().FilterMask().Value(1400)));
 
         // Cancel leaves the stored ranges alone.
-        w.frame->RunCommand(kCmdWavebandFilterSetup);
-        w.frame->WaitForPendingWork();
+        w.RunAndWait(kCmdWavebandFilterSetup);
         dialog->List()->setCurrentRow(0);
         click("delete");
         click("cancel");
@@ -350,7 +338,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Count("select count(*) from study"), 2);
 
         const std::string root = w.dir.File("field data of the tussock grassland plots");
-        WriteStudyFolder(root);
+        test::WriteKauriFolder(root);
         dialog->Name()->setText(QStringLiteral("Tussock 'upper' plots"));
         dialog->DataPath()->setText(QString::fromStdString(root));
         QCOMPARE(dialog->PathStatus()->text(), QString::fromStdString(root.substr(0, 35) + "..."));
@@ -366,13 +354,11 @@ class MainWindowTest : public QObject {
         w.TriggerAndWait(kCmdImportSpectra);
         QCOMPARE(w.Count(Sql("select count(*) from spectrum where study_id = %i", id)), 1);
 
-        w.frame->Action(kCmdStudyReport)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdStudyReport);
         QVERIFY(w.Report().contains(QStringLiteral("Number of spectra:\n1")));
 
         // The browser keeps the species and site the user opened when a spectrum is disabled.
-        w.frame->RunCommand(kCmdStudyBrowser);
-        w.frame->WaitForPendingWork();
+        w.RunAndWait(kCmdStudyBrowser);
         QTreeWidget* tree = w.frame->StudyBrowserDock()->Tree();
         QTreeWidgetItem* site = tree->topLevelItem(0)->child(0);
         tree->topLevelItem(0)->setExpanded(true);
@@ -389,8 +375,7 @@ class MainWindowTest : public QObject {
 
         // Deleting asks first and moves every component to a remaining study.
         w.confirm = false;
-        w.frame->Action(kCmdDeleteStudy)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdDeleteStudy);
         QCOMPARE(w.questions.size(), 1);
         QCOMPARE(w.questions[0],
                  QStringLiteral("Warning: \nThe study 'Tussock 'upper' plots' including all "
@@ -400,8 +385,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.View().StudyList()->currentText(), QStringLiteral("Tussock 'upper' plots"));
 
         w.confirm = true;
-        w.frame->Action(kCmdDeleteStudy)->trigger();
-        w.frame->WaitForPendingWork();
+        w.TriggerAndSettle(kCmdDeleteStudy);
         QCOMPARE(w.Count(Sql("select count(*) from study where study_id = %i", id)), 0);
         QCOMPARE(Items(w.View().StudyList()), (QStringList{"Kaimai ridge", "Coastal dunes"}));
         // The remaining study is current in every component, chain controls included.
@@ -411,8 +395,7 @@ class MainWindowTest : public QObject {
 
         // The last study too: the form is left without one and its commands disabled.
         for (int i = 0; i < 2; ++i) {
-            w.frame->Action(kCmdDeleteStudy)->trigger();
-            w.frame->WaitForPendingWork();
+            w.TriggerAndSettle(kCmdDeleteStudy);
         }
         QCOMPARE(w.View().StudyList()->count(), 0);
         QCOMPARE(w.doc->Session().StudyId(), 0);
@@ -505,33 +488,6 @@ class MainWindowTest : public QObject {
         // Not a check: the small window as the user sees it.
         QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
         QVERIFY(w.frame->grab().save(QStringLiteral(ORVANE_ARTIFACTS "/main-window-small.png")));
-    }
-
-    // Not a check: the picture the README shows, the demo study after its library was built
-    // and analysed from the window.
-    void screenshotOfTheMainWindow() {
-        Window w("uishot", {"landsat8_oli", "sentinel2a_msi", "enmap"});
-        w.scratch.Admin().Execute(
-            Sql("update study set name = 'Demo study', datapath = '%s', "
-                "min_no_of_spec_per_endmember = 15 where study_id = %i",
-                w.scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(),
-                w.studies[0]));
-        w.frame->Form().RefreshStudyList();
-        w.frame->Run([&] { w.frame->Form().ImportSpectra(w.frame->Frontend()); });
-        w.frame->Form().SetFeatureSpaceType(1);
-        w.TriggerAndWait(kCmdBuildLibrary);
-        w.frame->Frontend().SetAnalysisAnswer([](const Analysis&, AnalysisValues&) { return true; });
-        w.TriggerAndWait(kCmdDiscriminantAnalysis);
-        w.frame->Run([&] {
-            w.doc->LoadSpectrumFile(test::SourcePath("examples/demo-study/GS/site01/gs00001.asd"));
-            w.frame->Form().IndivClassify({0});
-        });
-        w.frame->resize(1100, 620);
-        QTest::qWait(50);
-        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
-        const QString path = QStringLiteral(ORVANE_ARTIFACTS "/main-window.png");
-        QVERIFY(w.frame->grab().save(path));
-        QVERIFY(QFileInfo(path).size() > 1000);
     }
 };
 

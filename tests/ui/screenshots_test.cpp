@@ -38,12 +38,6 @@ class ScreenshotsTest : public QObject {
                QFileInfo(path).size() > 1000;
     }
 
-    static int IndexOf(const FormList& list, const std::string& text) {
-        for (int i = 0; i < list.Count(); ++i)
-            if (list.items[static_cast<size_t>(i)].text == text) return i;
-        return -1;
-    }
-
   private slots:
     void initTestCase() {
         // The remembered window settings go to a folder of the test's own.
@@ -55,21 +49,18 @@ class ScreenshotsTest : public QObject {
         test::Workbench w("uireadme");
         const std::vector<int> ids =
             w.ArrangeStudies({"sentinel2a_msi", "landsat8_oli", "enmap"}, {"Demo study"});
-        w.scratch.Admin().Execute(Sql(
-            "update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
-            "study_id = %i",
-            w.scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        w.SetStudyFolder(ids[0], test::SourcePath("examples/demo-study"), 15);
         w.Connect();
         w.Show();
         MainWindow& frame = *w.frame;
         MainForm& form = frame.Form();
         QVERIFY(frame.Run([&] { form.ImportSpectra(frame.Frontend()); }));
-        const int sentinel = IndexOf(form.Sensors(), "Sentinel-2A MSI");
+        const int sentinel = test::IndexOf(form.Sensors(), "Sentinel-2A MSI");
         QVERIFY(sentinel >= 0);
         QVERIFY(frame.Run([&] {
             form.SelectSensor(sentinel);
             form.SetFeatureSpaceType(1);
-            form.SelectFeatureSpace(IndexOf(form.FeatureSpaces(), "Vegetation indices"));
+            form.SelectFeatureSpace(test::IndexOf(form.FeatureSpaces(), "Vegetation indices"));
         }));
         frame.Action(kCmdBuildLibrary)->trigger();
         frame.WaitForJob();
@@ -86,8 +77,7 @@ class ScreenshotsTest : public QObject {
         tables->Tabs()->setCurrentWidget(tables->TableOf(QStringLiteral("JM Distance")));
         QVERIFY(Shot(tables, "separability-table.png"));
 
-        frame.RunCommand(kCmdCompareSensors);
-        frame.WaitForPendingWork();
+        w.RunAndWait(kCmdCompareSensors);
         SensorComparisonDialog* compare = frame.CompareSensorsDialog();
         for (int i = 0; i < compare->List()->count(); ++i) compare->List()->item(i)->setSelected(true);
         compare->accept();

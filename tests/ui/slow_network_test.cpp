@@ -195,11 +195,6 @@ void ConnectThrough(test::Workbench& w, const LatencyProxy& proxy) {
     w.frame->show();
 }
 
-// Waits until the window's queued work is done, as the user would: by letting events through.
-bool Settled(MainWindow& frame) {
-    return QTest::qWaitFor([&] { return !frame.JobRunning(); }, 60000);
-}
-
 }  // namespace
 
 class SlowNetworkTest : public QObject {
@@ -232,7 +227,7 @@ class SlowNetworkTest : public QObject {
         proxy.SetDelay(std::chrono::milliseconds(40));
         meter.Start();
         w.frame->InitialUpdate();
-        QVERIFY(QTest::qWaitFor([&] { return !w.frame->JobRunning(); }, 60000));
+        QVERIFY(test::Idle(*w.frame));
         qint64 gap = meter.Stop();
         QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
         WorkbenchView& v = w.View();
@@ -267,7 +262,7 @@ class SlowNetworkTest : public QObject {
         asked = true;
         QVERIFY2(asking.elapsed() < 200, qPrintable(QString::number(asking.elapsed())));
         QVERIFY(w.frame->JobRunning());
-        QVERIFY(QTest::qWaitFor([&] { return !w.frame->JobRunning(); }, 60000));
+        QVERIFY(test::Idle(*w.frame));
         gap = meter.Stop();
         QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
         QVERIFY(shown);
@@ -312,7 +307,7 @@ class SlowNetworkTest : public QObject {
         QVERIFY2(gap < 100, qPrintable(QString::number(gap)));
         proxy.SetDelay(std::chrono::milliseconds(0));
         w.frame->InitialUpdate();
-        QVERIFY(Settled(*w.frame));
+        QVERIFY(test::Idle(*w.frame));
         MainWindow& frame = *w.frame;
         const auto error = [&] { return frame.Frontend().LastError(); };
         proxy.SetDelay(std::chrono::milliseconds(150));
@@ -327,14 +322,14 @@ class SlowNetworkTest : public QObject {
         QVERIFY(frame.MapImage()->isVisible());
         QVERIFY(frame.JobRunning());
         frame.MapImage()->reject();
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY(names->Filled() && names->OkButton()->isEnabled());
         QCOMPARE(names->Table()->rowCount(), 3);
         QCOMPARE(names->Table()->item(0, 0)->text(), QStringLiteral("grass"));
         names->Table()->item(0, 2)->setText(QStringLiteral("Poa annua"));
         names->accept();
         QVERIFY(!names->OkButton()->isEnabled() && names->isVisible());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY2(error().empty(), error().c_str());
         QCOMPARE(test::Count(w.scratch.Admin(),
                              "select count(*) from species where latin_name = 'Poa annua'"),
@@ -345,11 +340,11 @@ class SlowNetworkTest : public QObject {
         AbundanceSettingsDialog* mixing = frame.AbundanceSettings();
         QVERIFY(mixing->isVisible() && mixing->Waiting());
         QVERIFY(!mixing->findChild<QPushButton*>(QStringLiteral("ok"))->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QCOMPARE(test::Items(mixing->Classes()), QStringList{"mix"});
         mixing->Classes()->setCurrentRow(0);
         QVERIFY(mixing->Waiting());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QCOMPARE(test::Items(mixing->Available()), (QStringList{"grass", "soil"}));
         QVERIFY(mixing->findChild<QPushButton*>(QStringLiteral("ok"))->isEnabled());
         mixing->reject();
@@ -358,20 +353,28 @@ class SlowNetworkTest : public QObject {
         // space read on the far server; what their Cancel and OK store goes to a nearer one, as
         // it takes a dozen round trips, which would still pause the UI thread past 100 ms.
         const auto server_at = [&](int ms) { proxy.SetDelay(std::chrono::milliseconds(ms)); };
+        // OK: the dialog stays, waiting, until what it stores is done, then closes.
+        const auto ok_stores = [&](auto* dialog) {
+            server_at(20);
+            dialog->accept();
+            QVERIFY(dialog->isVisible() && dialog->Waiting());
+            QVERIFY(test::Idle(frame));
+            QVERIFY2(!dialog->isVisible(), error().c_str());
+        };
         frame.RunCommand(kCmdEndmemberSelection);
         EndmemberSelectionDialog* ends = frame.EndmemberSelection();
         QVERIFY(ends->isVisible() && ends->Waiting() && !ends->Endmembers()->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QCOMPARE(test::Items(ends->Endmembers()), (QStringList{"grass", "soil"}));
         ends->Endmembers()->setCurrentRow(0);
         ends->ToClasses();
         QVERIFY(ends->Waiting());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QCOMPARE(test::Items(ends->Endmembers()), QStringList{"soil"});
         server_at(20);
         ends->reject();  // Cancel stores the flags back
         QVERIFY(!ends->isVisible());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         const std::string endmembers = Sql(
             "select count(*) from species where study_id = %i and endmember = 'Y'", study);
         QCOMPARE(test::Count(w.scratch.Admin(), endmembers), 2);
@@ -380,39 +383,31 @@ class SlowNetworkTest : public QObject {
         frame.RunCommand(kCmdWavebandFilterSetup);
         WavebandFilterDialog* bands = frame.WavebandFilter();
         QVERIFY(bands->isVisible() && bands->Waiting() && !bands->List()->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         bands->SetBandEditor([](int& lower, int& upper) {
             lower = 1350;
             upper = 1450;
             return true;
         });
         bands->findChild<QPushButton*>(QStringLiteral("new"))->click();
-        server_at(20);
-        bands->accept();
-        QVERIFY(bands->isVisible() && bands->Waiting());
-        QVERIFY(Settled(frame));
-        QVERIFY2(!bands->isVisible(), error().c_str());
+        ok_stores(bands);
         QCOMPARE(test::Count(w.scratch.Admin(), "select count(*) from waveband_filter_range"), 1);
         server_at(0);
         Pick(w.View().SmoothingList(), 1);
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         server_at(150);
         QTest::mouseClick(w.View().SmoothingEdit(), Qt::LeftButton);
         FilterDetailsDialog* details = frame.FilterDetails();
         QVERIFY(details->isVisible() && !details->OkButton()->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY2(details->isVisible() && details->OkButton()->isEnabled(), error().c_str());
-        server_at(20);
-        details->accept();
-        QVERIFY(details->isVisible() && details->Waiting());
-        QVERIFY(Settled(frame));
-        QVERIFY2(!details->isVisible(), error().c_str());
+        ok_stores(details);
 
         server_at(150);
         frame.RunCommand(kCmdFeatureSpaceNew);
         FeatureSpaceDialog* space = frame.FeatureSpace();
         QVERIFY(space->isVisible() && space->Waiting() && !space->Name()->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY(space->Name()->isEnabled());
         space->SetBandEditor([](int& first, int& second) {
             first = 550;
@@ -421,11 +416,7 @@ class SlowNetworkTest : public QObject {
         });
         space->findChild<QPushButton*>(QStringLiteral("new"))->click();
         space->Name()->setText(QStringLiteral("Slow edge"));
-        server_at(20);
-        space->accept();
-        QVERIFY(space->isVisible() && space->Waiting());
-        QVERIFY(Settled(frame));
-        QVERIFY2(!space->isVisible(), error().c_str());
+        ok_stores(space);
         QCOMPARE(test::Count(w.scratch.Admin(),
                              "select count(*) from feature_space where name = 'Slow edge'"),
                  1);
@@ -437,7 +428,7 @@ class SlowNetworkTest : public QObject {
         create->DataPath()->setText(QStringLiteral("/nowhere"));
         create->accept();
         QVERIFY(!create->OkButton()->isEnabled());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY(create->isVisible() && create->OkButton()->isEnabled());
         QVERIFY(!error().empty());
         QCOMPARE(create->DataPath()->text(), QStringLiteral("/nowhere"));
@@ -453,14 +444,14 @@ class SlowNetworkTest : public QObject {
         sensor->InputFile()->setText(QString::fromStdString(w.dir.File("two.txt")));
         sensor->accept();
         QVERIFY(!sensor->isVisible() && frame.JobRunning());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QCOMPARE(w.View().SensorList()->count(), 2);
         proxy.SetDelay(std::chrono::milliseconds(150));
 
         // The spectra plot reads the species after the window's earlier work.
         SpectraPlotWindow* plot = frame.SpectraPlotDock();
         QVERIFY(plot->ReadingSpecies());
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY(!plot->ReadingSpecies());
         QCOMPARE(test::Items(plot->SpeciesList()), (QStringList{"grass", "mix", "soil"}));
         // Saving the plot proposes a name from the study's, read behind the window.
@@ -470,7 +461,7 @@ class SlowNetworkTest : public QObject {
             return std::string();
         });
         emit plot->findChild<QPushButton*>(QStringLiteral("savePng"))->clicked();
-        QVERIFY(Settled(frame));
+        QVERIFY(test::Idle(frame));
         QVERIFY2(proposed.find("Mixing study_") != std::string::npos, proposed.c_str());
         gap = meter.Stop();
         QVERIFY2(gap < 100, qPrintable(QString::number(gap)));

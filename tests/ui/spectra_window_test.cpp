@@ -46,10 +46,7 @@ class SpectraWindowTest : public QObject {
                            QString::fromStdString(settings_dir.Path()));
         w = std::make_unique<test::Workbench>("uispectra");
         const std::vector<int> ids = w->ArrangeStudies({"landsat8_oli"}, {"Demo study"});
-        w->scratch.Admin().Execute(Sql(
-            "update study set datapath = '%s', min_no_of_spec_per_endmember = 15 where "
-            "study_id = %i",
-            w->scratch.Admin().Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
+        w->SetStudyFolder(ids[0], test::SourcePath("examples/demo-study"), 15);
         w->Connect();
         w->Show();
         WavebandFilterSetup filter(w->doc->Session());
@@ -89,9 +86,6 @@ class SpectraWindowTest : public QObject {
         plot->setFloating(true);
         plot->resize(1000, 620);
         QTest::qWait(50);
-        QVERIFY(QDir().mkpath(QStringLiteral(ORVANE_ARTIFACTS)));
-        const QString shot = QStringLiteral(ORVANE_ARTIFACTS "/spectra-plot.png");
-        QVERIFY(plot->grab().save(shot));
 
         // Saving asks where, proposing the output folder.
         std::string proposed;
@@ -183,8 +177,7 @@ class SpectraWindowTest : public QObject {
         w->frame->Form().RefreshLibraryStatus();
         QVERIFY(w->View().LibraryStatus()->text().startsWith(QStringLiteral("Ready (")));
 
-        w->frame->Action(kCmdStudyBrowser)->trigger();
-        w->frame->WaitForPendingWork();
+        w->TriggerAndSettle(kCmdStudyBrowser);
         StudyBrowserWindow* browser = w->frame->StudyBrowserDock();
         QTreeWidgetItem* spectrum = browser->Tree()->topLevelItem(0)->child(0)->child(0);
         const int id = spectrum->text(StudyBrowser::kId).toInt();

@@ -48,10 +48,6 @@ QStringList TopLevelTexts(const QTreeWidget* tree) {
     return texts;
 }
 
-bool Idle(MainWindow* frame) {
-    return QTest::qWaitFor([frame] { return !frame->JobRunning(); }, 60000);
-}
-
 }  // namespace
 
 class StudySwitchTest : public QObject {
@@ -76,10 +72,8 @@ class StudySwitchTest : public QObject {
         const std::string small = w.dir.Path() + "/dunes";
         WriteSmallStudy(small);
         Database& admin = w.scratch.Admin();
-        admin.Execute(Sql("update study set datapath = '%s' where study_id = %i",
-                          admin.Escape(test::SourcePath("examples/demo-study")).c_str(), ids[0]));
-        admin.Execute(Sql("update study set datapath = '%s' where study_id = %i",
-                          admin.Escape(small).c_str(), ids[1]));
+        w.SetStudyFolder(ids[0], test::SourcePath("examples/demo-study"));
+        w.SetStudyFolder(ids[1], small);
         w.Connect();
         w.Show();
         MainWindow* frame = w.frame.get();
@@ -95,17 +89,17 @@ class StudySwitchTest : public QObject {
         for (int command : {kCmdSpectraPlot, kCmdStudyBrowser, kCmdResultTables}) {
             QVERIFY(frame->Action(command)->isEnabled());
             frame->Action(command)->trigger();
-            QVERIFY(Idle(frame));
+            QVERIFY(test::Idle(*frame));
         }
         QStringList docks;
         for (const QDockWidget* dock : frame->findChildren<QDockWidget*>()) docks << dock->windowTitle();
         docks.sort();
         QCOMPARE(docks, (QStringList{"Result Tables", "Spectra Plot", "Study Browser"}));
         w.TriggerAndWait(kCmdPca);
-        QVERIFY(Idle(frame));
+        QVERIFY(test::Idle(*frame));
         QCOMPARE(static_cast<int>(frame->PlotWindows().size()), 1);
         SpectraPlotWindow* plot = frame->SpectraPlotDock();
-        QVERIFY(Idle(frame));
+        QVERIFY(test::Idle(*frame));
         QVERIFY(!plot->Plot().curves.empty());
 
         QComboBox* sensors = w.View().SensorList();
@@ -122,7 +116,7 @@ class StudySwitchTest : public QObject {
                 hold.Release();
             }
             // Mostly the user waits for the views, sometimes not.
-            if (i % 3 != 0) QVERIFY(Idle(frame));
+            if (i % 3 != 0) QVERIFY(test::Idle(*frame));
             const int before = w.doc->Session().StudyId();
             Choose(studies, 1 - studies->currentIndex());
             if (w.doc->Session().StudyId() != before) ++switched;
@@ -130,9 +124,9 @@ class StudySwitchTest : public QObject {
             if (spaces->count() > 1) Choose(spaces, i % spaces->count());
         }
         QVERIFY2(switched >= 25, qPrintable(QString::number(switched)));
-        QVERIFY(Idle(frame));
+        QVERIFY(test::Idle(*frame));
         QVERIFY(QTest::qWaitFor([plot] { return !plot->Computing(); }, 60000));
-        QVERIFY(Idle(frame));
+        QVERIFY(test::Idle(*frame));
 
         const QString report = w.Report();
         QVERIFY2(!report.contains(QStringLiteral("out of sync")), qPrintable(report.right(2000)));

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,29 @@ inline void Choose(QComboBox* list, int index) {
     list->setCurrentIndex(index);
     emit list->activated(index);
     if (auto* frame = qobject_cast<MainWindow*>(list->window())) frame->WaitForPendingWork();
+}
+
+// Waits, letting events through, until the window's queued work is done.
+inline bool Idle(MainWindow& frame) {
+    return QTest::qWaitFor([&frame] { return !frame.JobRunning(); }, 60000);
+}
+
+// The row of a form's list that shows `text`, or -1.
+inline int IndexOf(const FormList& list, const std::string& text) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.items[static_cast<size_t>(i)].text == text) return i;
+    return -1;
+}
+
+// A folder holding the species "kauri", one spectrum file in each of `sites`.
+inline std::string WriteKauriFolder(const std::string& root,
+                                    const std::vector<std::string>& sites = {"site1"}) {
+    for (const std::string& site : sites) {
+        std::filesystem::create_directories(root + "/kauri/" + site);
+        std::filesystem::copy_file(TestData("asd/as6/v6sample00000.asd"),
+                                   root + "/kauri/" + site + "/v6sample00000.asd");
+    }
+    return root;
 }
 
 inline QStringList Items(const QListWidget* list) {
@@ -121,6 +145,26 @@ struct Workbench {
         // What the click queued is done before the test goes on.
         if (auto* frame = qobject_cast<MainWindow*>(dialog->parentWidget()))
             frame->WaitForPendingWork();
+    }
+    // Points a study at a folder of spectra (and its minimum of spectra per class, when given).
+    void SetStudyFolder(int study, const std::string& path, int min_samples = 0) {
+        Database& admin = scratch.Admin();
+        admin.Execute(Sql("update study set datapath = '%s' where study_id = %i",
+                          admin.Escape(path).c_str(), study));
+        if (min_samples > 0)
+            admin.Execute(Sql("update study set min_no_of_spec_per_endmember = %i where "
+                              "study_id = %i",
+                              min_samples, study));
+    }
+    // Triggers a command's action and lets the work it queued be done.
+    void TriggerAndSettle(int command_id) {
+        frame->Action(command_id)->trigger();
+        frame->WaitForPendingWork();
+    }
+    // Runs a command and lets the work it queued be done, as a dialog's rows.
+    void RunAndWait(int command_id) {
+        frame->RunCommand(command_id);
+        frame->WaitForPendingWork();
     }
     int Count(const std::string& sql) { return test::Count(scratch.Admin(), sql); }
     WorkbenchView& View() { return *frame->View(); }

@@ -121,9 +121,20 @@ void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out
     OnGrid(out);
     out.SetFilter(&chain.StudyFilter());
     if (Is(type, SmoothingType::kNone)) {
+        if (in.First() == out.First() && in.Count() == out.Count()) {
+            // The input on the same axis, negatives clamped in the same pass: a clamp keeps
+            // every value a value, so a count the input knows still holds.
+            const bool counted = in.ValidCountKnown();
+            const int valid = counted ? in.ValidCount() : 0;
+            const double* v = in.Values();
+            double* o = out.Values();
+            for (int k = 0; k < in.Count(); ++k) o[k] = v[k] < 0.0 ? 0.0 : v[k];
+            std::copy(in.Xs(), in.Xs() + in.Count(), out.Xs());
+            if (counted) out.SetValidCount(valid);
+            return;
+        }
         for (int k = in.First(); k <= in.Last(); ++k)
             if (out.InRange(k)) out.Set(k, in.Value(k), in.X(k));
-        out.SetValidCount(in.ValidCount());
     } else {
         SavitzkyGolayKernel& kernel = *step.work.smoothing;
         // The kernel clamps negative values itself.

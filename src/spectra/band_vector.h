@@ -56,6 +56,8 @@ public:
     int ValidCount() const;
     // For a writer that counted anyway; any later write through this class forgets it.
     void SetValidCount(int n) { valid_count_ = n; }
+    // Whether ValidCount() would answer without counting.
+    bool ValidCountKnown() const { return valid_count_ != kUncounted; }
     const WavebandFilter* Filter() const { return filter_; }
     void SetFilter(const WavebandFilter* filter) { filter_ = filter; }
 

@@ -11,6 +11,7 @@
 #include "base/frontend.h"
 #include "base/output_folder.h"
 #include "base/shown_text.h"
+#include "chain/processing_chain.h"
 #include "chain/chain_description.h"
 #include "base/text_file.h"
 #include "chain/processing_session.h"
@@ -145,23 +146,23 @@ AccuracyResult ReportAccuracy(const std::string& heading, const std::string& met
 std::vector<Matrix> LibraryFeatureRows(SpectralStatistics& library, StudyLoader& loader,
                                        Frontend& frontend) {
     const int k = library.ClassCount();
-    const int d = library.Dimension();
     std::vector<Matrix> rows;
     ProgressScope progress(frontend, "Reading the library spectra's features", k);
+    std::vector<int64_t> species_ids;
+    for (int c = 0; c < k; ++c) species_ids.push_back(library.Class(c).species_id);
+    SpeciesReadAhead reader(loader, std::move(species_ids));
+    ChainTeam team(library.CompiledInUse());
     for (int c = 0; c < k; ++c) {
         if (frontend.Cancelled()) throw Cancelled("cancelled: discriminant analysis");
-        std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
+        std::unique_ptr<Species> species = reader.Next();
         std::vector<Spectrum*> members;
         for (int i = 0; i < species->MemberCount(); ++i) members.push_back(species->Member(i));
         // Sites come in no defined order; the ids give one that a rerun reproduces.
         std::stable_sort(members.begin(), members.end(), [](const Spectrum* a, const Spectrum* b) {
             return a->spectrum_id_ < b->spectrum_id_;
         });
-        Matrix x(d, static_cast<int>(members.size()));
-        for (size_t j = 0; j < members.size(); ++j) {
-            const double* f = library.FeaturesOf(*members[j]);
-            for (int i = 0; i < d; ++i) x(i + 1, static_cast<int>(j) + 1) = f[i];
-        }
+        // Each spectrum's features as a column.
+        Matrix x = library.FeatureRows(team, members).t();
         rows.push_back(std::move(x));
         frontend.StepProgress(c + 1);
     }
@@ -440,13 +441,20 @@ Matrix ResubstitutionCounts(SpectralStatistics& library, StudyLoader& loader, Fr
     Matrix e = EmptyErrorMatrix(k);
     // Fitted once; every spectrum is classified by them and the library stays as loaded.
     const ClassModels& models = library.ReadyModels();
+    std::vector<int64_t> species_ids;
+    for (int c = 0; c < k; ++c) species_ids.push_back(library.Class(c).species_id);
+    SpeciesReadAhead reader(loader, std::move(species_ids));
+    ChainTeam team(library.CompiledInUse());
     for (int c = 0; c < k; ++c) {
         if (frontend.Cancelled()) throw Cancelled("cancelled: discriminant analysis");
         // The species is read in one go; its enabled spectra are those the per-spectrum query
         // of the study would give.
-        std::unique_ptr<Species> species = loader.LoadSpecies(library.Class(c).species_id);
-        for (int i = 0; i < species->MemberCount(); ++i) {
-            const Classification r = Classify(models, library.FeaturesOf(*species->Member(i)));
+        std::unique_ptr<Species> species = reader.Next();
+        std::vector<Spectrum*> members;
+        for (int i = 0; i < species->MemberCount(); ++i) members.push_back(species->Member(i));
+        const Matrix x = library.FeatureRows(team, members);
+        for (int i = 0; i < x.Nrows(); ++i) {
+            const Classification r = Classify(models, x.Store() + i * x.Ncols());
             e(r.winner + 1, c + 1) += 1.0;
         }
         if (class_done) class_done(c + 1);

@@ -18,6 +18,7 @@
 #include "study/study_loader.h"
 #include "base/matrix_errors.h"
 #include "base/matrix_stats.h"
+#include "base/parallel.h"
 #include "base/shown_text.h"
 #include "stats/library_statistics.h"
 #include "store/database.h"
@@ -79,10 +80,11 @@ bool SpectralStatistics::BuildLibrary(Frontend& frontend) {
             std::vector<Matrix> features;
             // One team of chains serves every species of the build.
             ChainTeam team(CompiledInUse());
+            SpeciesReadAhead reader(loader_, {species_ids.begin(), species_ids.end()});
             for (size_t i = 0; i < species_ids.size(); ++i) {
                 if (frontend.Cancelled())
                     throw Cancelled("cancelled; the previous library is unchanged");
-                std::unique_ptr<Species> species = loader_.LoadSpecies(species_ids[i]);
+                std::unique_ptr<Species> species = reader.Next();
                 const int n = species->MemberCount();
                 if (n >= session_.MinSpectraPerSpecies() && n > 0) {
                     qualified.push_back(species_ids[i]);
@@ -326,6 +328,11 @@ const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
     const Matrix* features = nullptr;
     WithMatrixErrors(kMatrixFailed,
                      [&] { features = &Classifying().Features(spectrum, fs_type_); });
+    return CheckedFeatures(features, spectrum);
+}
+
+const double* SpectralStatistics::CheckedFeatures(const Matrix* features,
+                                                  const Spectrum& spectrum) const {
     const int n = dimension_;
     if (!features || features->Nrows() != n || features->Ncols() != 1)
         throw OrvaneError("The spectrum has " + std::to_string(features ? features->Nrows() : 0) +
@@ -338,6 +345,24 @@ const double* SpectralStatistics::FeaturesOf(Spectrum& spectrum) {
                                           "number (the spectrum has no usable values where the "
                                           "feature space needs them).",
                                           spectrum.DisplayName(), i + 1));
+    return x;
+}
+
+Matrix SpectralStatistics::FeatureRows(ChainTeam& team,
+                                       const std::vector<Spectrum*>& members) const {
+    const int d = dimension_;
+    Matrix x(static_cast<int>(members.size()), d);
+    if (members.empty()) return x;
+    team.Prepare(WorkersFor(members.size()));
+    // Each row by its index, so the matrix is the same for any number of threads.
+    double* rows = x.Store();
+    ParallelFor(members.size(), [&](size_t j, int worker) {
+        const Matrix* features = nullptr;
+        WithMatrixErrors(kMatrixFailed,
+                         [&] { features = &team.For(worker).Features(*members[j], fs_type_); });
+        const double* f = CheckedFeatures(features, *members[j]);
+        std::copy(f, f + d, rows + j * static_cast<size_t>(d));
+    });
     return x;
 }
 

@@ -13,6 +13,7 @@
 namespace orvane {
 
 class Chain;
+class ChainTeam;
 class CompiledChain;
 struct ChainSpec;
 class Frontend;
@@ -128,8 +129,12 @@ class SpectralStatistics {
     // The spectrum's feature vector at the library's dimension (Dimension() values), refused
     // unless every feature is a finite number.
     const double* FeaturesOf(Spectrum& spectrum);
+    // FeaturesOf of each member as row j (so each row's values lie side by side), computed on
+    // every core by `team`, a team of CompiledInUse(); refused as FeaturesOf refuses.
+    Matrix FeatureRows(ChainTeam& team, const std::vector<Spectrum*>& members) const;
 
   private:
+    const double* CheckedFeatures(const Matrix* features, const Spectrum& spectrum) const;
     Chain& Classifying();
 
     // What a library is looked up by; the loaded classes answer only for the key they were

@@ -105,14 +105,14 @@ StoredSpeciesSites SpectraRepository::SpeciesSites(int64_t species_id) {
 void SpectraRepository::EnabledSpectraOfSpecies(
     int64_t species_id, const std::function<void(const SpectrumRecord&)>& each) {
     // One round trip for the whole species instead of one per site: the rows are those
-    // EnabledSpectraOfSite gives for each site in SpeciesSites' order, one site after another.
+    // EnabledSpectraOfSite gives for each of the species' sites. They are not sorted on the
+    // server, which would copy every blob into a temporary table first.
     if (!species_spectra_) {
         species_spectra_ = std::make_unique<Statement>(
             db_,
             "SELECT s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, s.longitude, "
             "s.altitude, site.site_no, site.site_id FROM site site, spectrum s where "
-            "site.species_id = ? and s.site_id = site.site_id and s.disabled = 0 order by "
-            "site.site_no, site.site_id, s.spectrum_id");
+            "site.species_id = ? and s.site_id = site.site_id and s.disabled = 0");
     }
     Statement& stmt = *species_spectra_;
     BoundRow row;

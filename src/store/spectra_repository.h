@@ -65,8 +65,8 @@ class SpectraRepository {
     // for a row whose reflectances are not 8600 bytes.
     void EnabledSpectraOfSite(int64_t site_id,
                               const std::function<void(const SpectrumRecord&)>& each);
-    // Every enabled spectrum of the species' sites in one round trip: site by site in
-    // SpeciesSites' order, each site's in id order. Throws as EnabledSpectraOfSite.
+    // Every enabled spectrum of the species' sites in one round trip, in no defined order
+    // (each row names its site). Throws as EnabledSpectraOfSite.
     void EnabledSpectraOfSpecies(int64_t species_id,
                                  const std::function<void(const SpectrumRecord&)>& each);
     // The spectrum's row (enabled or not); false when there is none.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "study/study_loader.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <unordered_map>
@@ -10,6 +11,8 @@
 
 #include "base/orvane_error.h"
 #include "chain/processing_session.h"
+#include "base/parallel.h"
+#include "store/database.h"
 #include "store/spectra_repository.h"
 #include "store/study_repository.h"
 
@@ -60,23 +63,31 @@ std::unique_ptr<Species> StudyLoader::SpeciesNamed(int64_t species_id,
 std::unique_ptr<Species> StudyLoader::LoadSpecies(int64_t species_id) {
     std::vector<int64_t> site_ids;
     std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
-    // Every site is there, also one without enabled spectra (its number then 0, as LoadSite
-    // gives it); a site made after the names were read is not, as it was not asked for.
-    std::vector<std::unique_ptr<Site>> sites;
-    std::unordered_map<int64_t, Site*> by_id;
-    for (int64_t site_id : site_ids) {
-        sites.push_back(std::make_unique<Site>(0, 0));
-        by_id.emplace(site_id, sites.back().get());
-    }
+    // The sites as LoadSite gives each: every one is there, also one without enabled spectra
+    // (its number then 0), its spectra in id order. A site made after the names were read is
+    // not, as it was not asked for.
+    struct Gathered {
+        int site_no = 0;
+        std::vector<std::unique_ptr<Spectrum>> spectra;
+    };
+    std::vector<Gathered> gathered(site_ids.size());
+    std::unordered_map<int64_t, Gathered*> by_id;
+    for (size_t i = 0; i < site_ids.size(); ++i) by_id.emplace(site_ids[i], &gathered[i]);
     spectra_->EnabledSpectraOfSpecies(species_id, [&by_id](const SpectrumRecord& row) {
         const auto found = by_id.find(row.site_id);
         if (found == by_id.end()) return;
-        found->second->SetSiteNumber(row.site_no);
-        std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
-        spectrum->spectrum_id_ = row.spectrum_id;
-        found->second->AddMember(std::move(spectrum));
+        found->second->site_no = row.site_no;
+        found->second->spectra.push_back(SpectrumOf(row));
+        found->second->spectra.back()->spectrum_id_ = row.spectrum_id;
     });
-    for (std::unique_ptr<Site>& site : sites) species->AddSite(std::move(site));
+    for (Gathered& g : gathered) {
+        std::sort(g.spectra.begin(), g.spectra.end(), [](const auto& a, const auto& b) {
+            return a->spectrum_id_ < b->spectrum_id_;
+        });
+        auto site = std::make_unique<Site>(g.site_no, static_cast<int>(g.spectra.size()));
+        for (std::unique_ptr<Spectrum>& spectrum : g.spectra) site->AddMember(std::move(spectrum));
+        species->AddSite(std::move(site));
+    }
     species->GatherSpectra();
     return species;
 }
@@ -85,11 +96,14 @@ std::unique_ptr<Species> StudyLoader::StreamSpecies(
     int64_t species_id, const std::function<void(const Species&, int, Spectrum&)>& each) {
     std::vector<int64_t> site_ids;
     std::unique_ptr<Species> species = SpeciesNamed(species_id, site_ids);
-    spectra_->EnabledSpectraOfSpecies(species_id, [&](const SpectrumRecord& row) {
-        std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
-        spectrum->spectrum_id_ = row.spectrum_id;
-        each(*species, row.site_no, *spectrum);
-    });
+    // Site by site, so that the rows come in their order without the server sorting blobs.
+    for (int64_t site_id : site_ids) {
+        spectra_->EnabledSpectraOfSite(site_id, [&](const SpectrumRecord& row) {
+            std::unique_ptr<Spectrum> spectrum = SpectrumOf(row);
+            spectrum->spectrum_id_ = row.spectrum_id;
+            each(*species, row.site_no, *spectrum);
+        });
+    }
     return species;
 }
 
@@ -142,6 +156,55 @@ void StudyLoader::ForEachSpectrum(
         each(*spectrum, row);
     });
     if (next < ids.size()) throw missing(next);
+}
+
+Database& StudyLoader::Db() { return session_.Db(); }
+
+SpeciesReadAhead::SpeciesReadAhead(StudyLoader& loader, std::vector<int64_t> ids)
+    : loader_(loader), ids_(std::move(ids)), ahead_(WorkersFor(ids_.size()) > 1) {}
+
+SpeciesReadAhead::~SpeciesReadAhead() {
+    if (!pending_.valid()) return;
+    pending_.wait();
+    loader_.Db().Adopt();
+}
+
+void SpeciesReadAhead::StartReading() {
+    Database& db = loader_.Db();
+    const int64_t id = ids_[next_++];
+    // Given up first, so that nothing is sent from here while the reader has it.
+    db.Release();
+    pending_ = std::async(std::launch::async, [this, &db, id] {
+        db.Adopt();
+        struct GiveBack {
+            Database& db;
+            ~GiveBack() { db.Release(); }
+        } give_back{db};
+        return loader_.LoadSpecies(id);
+    });
+}
+
+std::unique_ptr<Species> SpeciesReadAhead::TakeRead() {
+    std::unique_ptr<Species> species;
+    try {
+        species = pending_.get();
+    } catch (...) {
+        loader_.Db().Adopt();
+        throw;
+    }
+    loader_.Db().Adopt();
+    return species;
+}
+
+std::unique_ptr<Species> SpeciesReadAhead::Next() {
+    if (!ahead_) return next_ < ids_.size() ? loader_.LoadSpecies(ids_[next_++]) : nullptr;
+    if (!pending_.valid()) {
+        if (next_ >= ids_.size()) return nullptr;
+        StartReading();
+    }
+    std::unique_ptr<Species> species = TakeRead();
+    if (next_ < ids_.size()) StartReading();
+    return species;
 }
 
 }  // namespace orvane

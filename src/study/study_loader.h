@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 
 namespace orvane {
 
+class Database;
 class Frontend;
 class ProcessingSession;
 class SpectraRepository;
@@ -51,12 +53,41 @@ public:
     std::unique_ptr<Species> StreamSpecies(
         int64_t species_id, const std::function<void(const Species&, int, Spectrum&)>& each);
 
+    Database& Db();
+
 private:
     std::unique_ptr<Species> SpeciesNamed(int64_t species_id, std::vector<int64_t>& site_ids);
 
     ProcessingSession& session_;
     int study_id_ = 0;
     std::unique_ptr<SpectraRepository> spectra_;
+};
+
+// Gives the species of `ids` one after another, as LoadSpecies does. When more than one thread
+// may work, the next species is read on a thread of its own while the caller works on the one
+// it has, so the server's reading and the rows' decoding overlap the computation. Between
+// calls of Next() the connection belongs to that thread: the caller must not use the database
+// until Next() returns nullptr or the reader is destroyed.
+class SpeciesReadAhead {
+public:
+    SpeciesReadAhead(StudyLoader& loader, std::vector<int64_t> ids);
+    // Waits for a read still running and gives the connection back to the calling thread.
+    ~SpeciesReadAhead();
+    SpeciesReadAhead(const SpeciesReadAhead&) = delete;
+    SpeciesReadAhead& operator=(const SpeciesReadAhead&) = delete;
+
+    // The next species; nullptr after the last. Throws what reading it threw.
+    std::unique_ptr<Species> Next();
+
+private:
+    void StartReading();
+    std::unique_ptr<Species> TakeRead();
+
+    StudyLoader& loader_;
+    std::vector<int64_t> ids_;
+    size_t next_ = 0;
+    bool ahead_ = false;
+    std::future<std::unique_ptr<Species>> pending_;
 };
 
 }  // namespace orvane

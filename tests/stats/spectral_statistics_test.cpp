@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/parallel.h"
 #include "stats/discriminant_analysis.h"
 #include "stats/sensor_comparison.h"
 #include "stats/separability.h"
@@ -446,6 +447,41 @@ TEST_F(LibraryTest, ACancelledBuildLeavesThePreviousLibraryAndSaysSo) {
     }
     ASSERT_TRUE(library_->BuildLibrary(frontend_));
     EXPECT_EQ(library_->StatusLine(), "Ready (3 of 3 classes modelled)");
+}
+
+// With more than one thread the next species is read on a thread of its own while the current
+// one is computed: the stored statistics are the bytes one thread stores, and a row that fails
+// while it is read ahead stops the build with its message, keeps the previous library and
+// hands the connection back to the build's thread.
+TEST_F(LibraryTest, ReadingAheadStoresWhatOneThreadStoresAndFailsCleanly) {
+    struct WorkersRestored {
+        ~WorkersRestored() { SetWorkerCount(WorkerCountFromEnvironment()); }
+    } restored;
+    const auto stored = [&] {
+        std::string rows;
+        Admin().QueryText("select group_concat(species_id, ':', no_of_samples, ':', hex(mean), "
+                          "':', hex(cov), ':', coalesce(shrinkage, 'null') order by species_id) "
+                          "from statistic",
+                          rows);
+        return rows;
+    };
+    SetWorkerCount(1);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    const std::string one = stored();
+    SetWorkerCount(2);
+    ASSERT_TRUE(library_->BuildLibrary(frontend_));
+    EXPECT_EQ(stored(), one);
+
+    // The species read last is damaged, so its read runs while the one before is computed.
+    Admin().Execute("update spectrum s join species sp on s.species_id = sp.species_id set "
+                    "s.reflectances = 'abcd' where sp.species_id = (select max(species_id) "
+                    "from species) and s.spectrum_no = 1");
+    EXPECT_TRUE(test::Refuses([&] { library_->BuildLibrary(frontend_); },
+                              "has 4 bytes of reflectances where 8600 were expected"));
+    EXPECT_EQ(stored(), one);
+    int answer = 0;
+    EXPECT_TRUE(session_->Db().QueryInt("select 7", answer));
+    EXPECT_EQ(answer, 7);
 }
 
 // A build holds the classes of its own spectra only: a species that no longer reaches the

@@ -36,36 +36,6 @@ __attribute__((target_clones("avx2", "default"))) void ReadFloats(const float* r
         o[k] = ValueUnless(r[k] == kStoredNoValue, static_cast<double>(r[k]));
 }
 
-// The stored floats as doubles with no value where the flag is set or the stored encoding of
-// a missing band stands: ReadFloats and MaskValues in one pass, written out in four-wide
-// vectors because the compiler widens the byte flags clumsily by itself.
-__attribute__((target_clones("avx2", "default"))) void ReadMaskedFloats(
-    const float* r, const unsigned char* excluded, double* o, int n) {
-    typedef float Floats4 __attribute__((vector_size(16)));
-    typedef double Doubles4 __attribute__((vector_size(32)));
-    typedef long long Flags4 __attribute__((vector_size(32)));
-    const double no = kNoValue;
-    long long no_bits;
-    std::memcpy(&no_bits, &no, sizeof no_bits);
-    const Flags4 no_value = {no_bits, no_bits, no_bits, no_bits};
-    // The conversion to double is exact, so comparing after it finds the same bands.
-    const double stored_no_value = kStoredNoValue;
-    int k = 0;
-    for (; k + 4 <= n; k += 4) {
-        Floats4 f;
-        std::memcpy(&f, r + k, sizeof f);
-        const Doubles4 d = __builtin_convertvector(f, Doubles4);
-        const Flags4 flags = {excluded[k], excluded[k + 1], excluded[k + 2], excluded[k + 3]};
-        const Flags4 missing = (d == stored_no_value) | (flags != 0);
-        Flags4 bits;
-        std::memcpy(&bits, &d, sizeof bits);
-        bits = (bits & ~missing) | (no_value & missing);
-        std::memcpy(o + k, &bits, sizeof bits);
-    }
-    for (; k < n; ++k)
-        o[k] = ValueUnless((r[k] == kStoredNoValue) | (excluded[k] != 0), static_cast<double>(r[k]));
-}
-
 // v with no value where the flag is set.
 __attribute__((target_clones("avx2", "default"))) void MaskValues(const double* v,
                                                                   const unsigned char* excluded,
@@ -108,11 +78,18 @@ void ApplyStudyFilter(const StepInput& step, const BandVector& in, BandVector& o
 void FilterStoredValues(const StepInput& step, BandVector& out) {
     if (!step.stored || step.grid)
         throw OrvaneError("The filter step was asked to read stored values it was not given.");
-    // The compiled chain takes the filter's verdict for every grid band.
-    const std::vector<unsigned char>& excluded = step.chain.FilterExcluded();
+    // The compiled chain took the filter's verdict for every grid band: the kept runs are
+    // read, the bands between them are no value.
     OnGrid(out);
     out.SetFilter(&step.chain.StudyFilter());
-    ReadMaskedFloats(step.stored, excluded.data(), out.Values(), kSpectrumBands);
+    double* o = out.Values();
+    int k = 0;
+    for (const auto& [begin, end] : step.chain.FilterKeptRuns()) {
+        std::fill(o + k, o + begin, kNoValue);
+        ReadFloats(step.stored + begin, o + begin, end - begin);
+        k = end;
+    }
+    std::fill(o + k, o + kSpectrumBands, kNoValue);
 }
 
 void ApplySmoothing(const StepInput& step, const BandVector& in, BandVector& out) {

@@ -26,6 +26,15 @@ CompiledChain::CompiledChain(ChainSpec definition)
         filter_mask_.Set(w, excluded ? kNoValue : 1.0, w);
         filter_excluded_[static_cast<size_t>(w - kFirstWavelength)] = excluded;
     }
+    for (int k = 0; k < kSpectrumBands;) {
+        if (filter_excluded_[static_cast<size_t>(k)]) {
+            ++k;
+            continue;
+        }
+        const int begin = k;
+        while (k < kSpectrumBands && !filter_excluded_[static_cast<size_t>(k)]) ++k;
+        filter_kept_runs_.emplace_back(begin, k);
+    }
 
     // The smoothing window cannot reach past an excluded band or the grid's ends, so those
     // bands join the filter for every later step.

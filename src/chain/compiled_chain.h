@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chain/chain_definition.h"
@@ -34,6 +35,8 @@ class CompiledChain {
     const WavebandFilter& StudyFilter() const { return settings_.study_filter; }
     // The study filter's verdict, one byte per grid band (1 excluded).
     const std::vector<unsigned char>& FilterExcluded() const { return filter_excluded_; }
+    // The same as runs of kept grid positions, [begin, end), in order.
+    const std::vector<std::pair<int, int>>& FilterKeptRuns() const { return filter_kept_runs_; }
     // 1 where a stage keeps a value for a spectrum with a value at every band, none elsewhere:
     // on the grid after the filter and after the smoothing, on the sensor's bands after the
     // synthesis and after the derivative (these two null without a sensor).
@@ -67,6 +70,7 @@ class CompiledChain {
 
     ChainSpec settings_;
     std::vector<unsigned char> filter_excluded_;
+    std::vector<std::pair<int, int>> filter_kept_runs_;
     BandVector filter_mask_;
     BandVector smoothing_mask_;
     std::optional<BandVector> sensor_mask_;

@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "base/column_product.h"
 #include "base/orvane_error.h"
@@ -103,12 +104,56 @@ void FeatureSpace::MapToSensor(const Sensor& sensor) {
     }
 }
 
+namespace {
+
+// The terms of a DI walk over bands that follow one another, each with a value: the slope of
+// every pair of neighbours, then each step's curvature term. They are the walk's own
+// expressions, computed side by side.
+__attribute__((target_clones("avx2", "default"))) void ConsecutiveDiTerms(
+    const double* v, const double* x, int steps, double* slopes, double* terms) {
+    for (int j = 0; j <= steps; ++j) slopes[j] = (v[j + 1] - v[j]) / (x[j + 1] - x[j]);
+    for (int j = 0; j < steps; ++j) terms[j] = (slopes[j] - slopes[j + 1]) / (x[j + 2] - x[j]);
+}
+
+// The sum DIFeatures' walk gives for range r when every band the walk meets has a value: each
+// step then moves one band on, and the terms are added in step order, so the sum is the
+// walk's to the bit. False when a band lacks a value or the range starts off the axis; the
+// walk then decides.
+bool ConsecutiveDiSum(const BandVector& d, const FeatureSpace::BandRange& r, double& sum) {
+    const int s = r.start_band;
+    const int last = d.Last();
+    if (s < d.First() || s > last) return false;
+    sum = 0.0;
+    if (!(r.wavelength1 <= r.wavelength2)) return true;
+    // Step j runs while its start's wavelength (the range's first one for step 0) is within
+    // the range, and adds a term only when it has a third band.
+    int steps = 0;
+    while (s + steps + 2 <= last && (steps == 0 || d.X(s + steps) <= r.wavelength2)) ++steps;
+    if (steps == 0) return true;
+    const double* v = d.Values() + (s - d.First());
+    for (int k = 0; k <= steps + 1; ++k)
+        if (!HasValue(v[k])) return false;
+    thread_local std::vector<double> scratch;
+    scratch.resize(2 * static_cast<size_t>(steps) + 1);
+    double* slopes = scratch.data();
+    double* terms = slopes + steps + 1;
+    ConsecutiveDiTerms(v, d.Xs() + (s - d.First()), steps, slopes, terms);
+    for (int j = 0; j < steps; ++j) sum += terms[j];
+    return true;
+}
+
+}  // namespace
+
 void FeatureSpace::DIFeatures(const BandVector& d, Matrix& out) const {
     const int n = static_cast<int>(ranges_.size());
     if (out.Nrows() != n || out.Ncols() != 1) out.ReSize(n, 1);
     for (int i = 0; i < n; ++i) {
         const BandRange& r = ranges_[static_cast<size_t>(i)];
         double sum = 0.0;
+        if (ConsecutiveDiSum(d, r, sum)) {
+            out(i + 1, 1) = sum;
+            continue;
+        }
         double current = r.wavelength1;
         int start = r.start_band;
         // b1 and b2 are the first two bands with a value from `start` on; after a step they are

@@ -45,6 +45,8 @@ TEST(FeatureSpaceDI, OneTermPerTripleFromTheBandNearestWavelength1) {
         {"all valid, 403-460", all, Range(403, 460), -(4 * a + b * 5440)},
         // 431 is nearest 430: triples at 430 and 460 only (x sums 1390, 1510).
         {"all valid, 431-470", all, Range(431, 470), -(2 * a + b * 2900)},
+        // The same two triples when the range runs past the axis: 500 has no third band.
+        {"all valid, 431-600", all, Range(431, 600), -(2 * a + b * 2900)},
         // Ranges of one triple: the loop always takes the first.
         {"all valid, 403-403", all, Range(403, 403), -(a + b * 1240)},
         // 430 has no value: (400, 410, 460), (410, 460, 500), (460, 500, 550).

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "base/band_grid.h"
 #include "base/orvane_error.h"
@@ -145,6 +146,39 @@ void SpectraRepository::EnabledSpectraOfSite(
     Statement& stmt = *site_spectra_;
     BoundRow row;
     stmt.BindIntParams({Low32(site_id)});
+    stmt.BindResultInt(0, &row.spectrum_id);
+    row.Bind(stmt, 1);
+    stmt.BindResultInt(6, &row.site_no);
+    stmt.ExecuteStreamed();
+    StreamGuard guard(stmt);
+    while (stmt.Fetch()) each(row.Fetched(stmt, 1, row.spectrum_id));
+}
+
+void SpectraRepository::EnabledSpectraOfSites(
+    const std::vector<int64_t>& site_ids, const std::function<void(const SpectrumRecord&)>& each) {
+    if (site_ids.empty()) return;
+    for (size_t i = 1; i < site_ids.size(); ++i)
+        if (site_ids[i] <= site_ids[i - 1])
+            throw std::invalid_argument("SpectraRepository::EnabledSpectraOfSites needs ascending ids");
+    if (!sites_spectra_ || sites_spectra_count_ != site_ids.size()) {
+        // The site index holds (site, disabled, id): walked in that order the rows need no
+        // sort, which would copy every blob into a temporary table on the server.
+        std::string marks;
+        for (size_t i = 0; i < site_ids.size(); ++i) marks += i == 0 ? "?" : ", ?";
+        sites_spectra_.reset();
+        sites_spectra_ = std::make_unique<Statement>(
+            db_,
+            "SELECT STRAIGHT_JOIN s.spectrum_id, s.reflectances, s.spectrum_no, s.latitude, "
+            "s.longitude, s.altitude, si.site_no FROM spectrum s FORCE INDEX (spectrum_site) "
+            "JOIN site si ON si.site_id = s.site_id where s.site_id in (" +
+                marks + ") and s.disabled = 0 order by s.site_id, s.disabled, s.spectrum_id");
+        sites_spectra_count_ = site_ids.size();
+    }
+    Statement& stmt = *sites_spectra_;
+    std::vector<int> ids;
+    for (int64_t id : site_ids) ids.push_back(Low32(id));
+    BoundRow row;
+    stmt.BindIntParams(ids);
     stmt.BindResultInt(0, &row.spectrum_id);
     row.Bind(stmt, 1);
     stmt.BindResultInt(6, &row.site_no);

@@ -65,6 +65,10 @@ class SpectraRepository {
     // for a row whose reflectances are not 8600 bytes.
     void EnabledSpectraOfSite(int64_t site_id,
                               const std::function<void(const SpectrumRecord&)>& each);
+    // Every enabled spectrum of these sites in one round trip, as EnabledSpectraOfSite gives
+    // them one site after another; the ids must ascend. Throws as EnabledSpectraOfSite.
+    void EnabledSpectraOfSites(const std::vector<int64_t>& site_ids,
+                               const std::function<void(const SpectrumRecord&)>& each);
     // Every enabled spectrum of the species' sites in one round trip, in no defined order
     // (each row names its site). Throws as EnabledSpectraOfSite.
     void EnabledSpectraOfSpecies(int64_t species_id,
@@ -80,6 +84,8 @@ class SpectraRepository {
     Database& db_;
     std::unique_ptr<Statement> site_spectra_;
     std::unique_ptr<Statement> species_spectra_;
+    std::unique_ptr<Statement> sites_spectra_;
+    size_t sites_spectra_count_ = 0;
     std::unique_ptr<Statement> one_spectrum_;
     std::unique_ptr<Statement> spectra_with_ids_;
     size_t spectra_with_ids_batch_ = 0;

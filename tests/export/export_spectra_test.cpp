@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/orvane_error.h"
+#include "base/parallel.h"
 #include "support/analysis_rig.h"
 #include "support/feature_study.h"
 #include "support/refusal.h"
@@ -508,6 +509,35 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
 // floats, all exact binary fractions) and name the sensor's wavelengths as the sensor file
 // gives them; "ids" puts each spectrum's site and number beside its species. Both files are
 // read back by Python's csv module and by scipy's ARFF reader.
+// Rows come site by site in the sites' number order, each site's spectra in id order, whether
+// the spectra are streamed (one thread) or whole species are read ahead (two), and whether or
+// not the sites' ids follow their numbers.
+TEST_F(ExportTest, RowsFollowTheSiteNumbersForAnyThreadCount) {
+    struct WorkersRestored {
+        ~WorkersRestored() { SetWorkerCount(WorkerCountFromEnvironment()); }
+    } restored;
+    // Site 2 is stored before site 1, so its id is the smaller.
+    AddSpecies("z", {{2, {0.5f, 0.25f}}, {1, {0.125f}}}, "Zed", "");
+    ExportSettings s = Settings(Stage::kRaw);
+    s.number_format = ExportSettings::kPlain;
+    s.ids = true;
+    std::vector<std::string> texts;
+    for (int threads : {1, 2}) {
+        SetWorkerCount(threads);
+        texts.push_back(FileText(Run(s).path));
+    }
+    EXPECT_EQ(texts[0], texts[1]);
+    std::vector<std::string> rows;
+    for (const std::string& line : Lines(Run(s).path)) {
+        const std::vector<std::string> cells = test::Cells(line);
+        if (cells[0] == "z" || cells[0] == "o'neil")
+            rows.push_back(cells[0] + " " + cells[1] + " " + cells[2] + " " + cells[3]);
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{"o'neil 3 1 0.0625", "o'neil 5 2 0.1875",
+                                              "o'neil 5 3 0.3125", "z 1 3 0.125", "z 2 1 0.5",
+                                              "z 2 2 0.25"}));
+}
+
 TEST_F(ExportTest, PlainNumbersAndIdsReadBackInCsvAndArff) {
     ExportSettings s = Settings(Stage::kRaw);
     s.number_format = ExportSettings::kPlain;

@@ -76,6 +76,26 @@ class StreamGuard {
     Statement& stmt_;
 };
 
+// Runs a statement whose columns are the spectrum's id, BoundRow's five and the site's number
+// (and, with `site_id_column`, the site's id), streaming each row to `each`.
+void StreamSpectrumRows(Statement& stmt, const std::vector<int>& params, bool site_id_column,
+                        const std::function<void(const SpectrumRecord&)>& each) {
+    BoundRow row;
+    int site_id = 0;
+    stmt.BindIntParams(params);
+    stmt.BindResultInt(0, &row.spectrum_id);
+    row.Bind(stmt, 1);
+    stmt.BindResultInt(6, &row.site_no);
+    if (site_id_column) stmt.BindResultInt(7, &site_id);
+    stmt.ExecuteStreamed();
+    StreamGuard guard(stmt);
+    while (stmt.Fetch()) {
+        SpectrumRecord record = row.Fetched(stmt, 1, row.spectrum_id);
+        record.site_id = site_id;
+        each(record);
+    }
+}
+
 }  // namespace
 
 SpectraRepository::SpectraRepository(Database& db) : db_(db) {}
@@ -115,21 +135,7 @@ void SpectraRepository::EnabledSpectraOfSpecies(
             "s.altitude, site.site_no, site.site_id FROM site site, spectrum s where "
             "site.species_id = ? and s.site_id = site.site_id and s.disabled = 0");
     }
-    Statement& stmt = *species_spectra_;
-    BoundRow row;
-    int site_id = 0;
-    stmt.BindIntParams({Low32(species_id)});
-    stmt.BindResultInt(0, &row.spectrum_id);
-    row.Bind(stmt, 1);
-    stmt.BindResultInt(6, &row.site_no);
-    stmt.BindResultInt(7, &site_id);
-    stmt.ExecuteStreamed();
-    StreamGuard guard(stmt);
-    while (stmt.Fetch()) {
-        SpectrumRecord record = row.Fetched(stmt, 1, row.spectrum_id);
-        record.site_id = site_id;
-        each(record);
-    }
+    StreamSpectrumRows(*species_spectra_, {Low32(species_id)}, true, each);
 }
 
 void SpectraRepository::EnabledSpectraOfSite(
@@ -143,15 +149,7 @@ void SpectraRepository::EnabledSpectraOfSite(
             "s.altitude, site.site_no FROM spectrum s, site site where s.site_id = ? and "
             "s.disabled = 0 and site.site_id = s.site_id order by s.spectrum_id");
     }
-    Statement& stmt = *site_spectra_;
-    BoundRow row;
-    stmt.BindIntParams({Low32(site_id)});
-    stmt.BindResultInt(0, &row.spectrum_id);
-    row.Bind(stmt, 1);
-    stmt.BindResultInt(6, &row.site_no);
-    stmt.ExecuteStreamed();
-    StreamGuard guard(stmt);
-    while (stmt.Fetch()) each(row.Fetched(stmt, 1, row.spectrum_id));
+    StreamSpectrumRows(*site_spectra_, {Low32(site_id)}, false, each);
 }
 
 void SpectraRepository::EnabledSpectraOfSites(
@@ -174,17 +172,9 @@ void SpectraRepository::EnabledSpectraOfSites(
                 marks + ") and s.disabled = 0 order by s.site_id, s.disabled, s.spectrum_id");
         sites_spectra_count_ = site_ids.size();
     }
-    Statement& stmt = *sites_spectra_;
     std::vector<int> ids;
     for (int64_t id : site_ids) ids.push_back(Low32(id));
-    BoundRow row;
-    stmt.BindIntParams(ids);
-    stmt.BindResultInt(0, &row.spectrum_id);
-    row.Bind(stmt, 1);
-    stmt.BindResultInt(6, &row.site_no);
-    stmt.ExecuteStreamed();
-    StreamGuard guard(stmt);
-    while (stmt.Fetch()) each(row.Fetched(stmt, 1, row.spectrum_id));
+    StreamSpectrumRows(*sites_spectra_, ids, false, each);
 }
 
 bool SpectraRepository::Spectrum(int64_t spectrum_id,

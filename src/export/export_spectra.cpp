@@ -452,24 +452,28 @@ ExportResult ExportSpectra(StudyLoader& loader, const OutputFolder& output,
         ~ProgressEnd() { frontend.EndProgress(); }
     } progress_end{frontend};
     std::vector<std::pair<std::string, std::string>> names;
-    // The database is not used again until every species is read.
-    SpeciesReadAhead reader(loader, species_ids);
+    // The database is not used again until every species is read. Only the means read
+    // whole species, so only they read ahead.
+    SpeciesReadAhead reader(loader, settings.data_details == kEverySpectrum
+                                        ? std::vector<int64_t>()
+                                        : species_ids);
     for (int i = 0; i < n; ++i) {
         frontend.StepProgress(i + 1);
         if (frontend.Cancelled()) throw Cancelled("cancelled; no file was written");
         const double offset = (n - 1 - i) * settings.offset_percent / 100.0;
         const int species_id = species_ids[static_cast<size_t>(i)];
         std::unique_ptr<Species> species;
-        if (settings.data_details == kEverySpectrum && !reader.ReadsAhead()) {
-            // Each spectrum is written as it arrives, so the export holds one, not a species.
+        if (settings.data_details == kEverySpectrum) {
+            // Each spectrum is written as it arrives, so the export holds one, not a species
+            // (or two, as reading ahead would).
             species = loader.StreamSpecies(
                 species_id, [&writer, offset, i](const Species& named, int site_no,
                                                  Spectrum& spectrum) {
                     writer.SpectrumRow(named, site_no, spectrum, offset, i + 1);
                 });
         } else {
-            // With more threads the next species is read while this one is written, so two
-            // are held; the rows are the same.
+            // Means need the whole species; with more threads the next one is read while this
+            // one is written.
             species = reader.Next();
             writer.SpeciesRows(*species, offset, i + 1);
         }

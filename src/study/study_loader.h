@@ -78,8 +78,6 @@ public:
 
     // The next species; nullptr after the last. Throws what reading it threw.
     std::unique_ptr<Species> Next();
-    // Whether a species is read while the caller works (else Next() reads it).
-    bool ReadsAhead() const { return ahead_; }
 
 private:
     void StartReading();

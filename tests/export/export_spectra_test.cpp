@@ -509,9 +509,9 @@ TEST_F(ExportTest, BinaryEnviLibraryReadsBackWithTheCsvValues) {
 // floats, all exact binary fractions) and name the sensor's wavelengths as the sensor file
 // gives them; "ids" puts each spectrum's site and number beside its species. Both files are
 // read back by Python's csv module and by scipy's ARFF reader.
-// Rows come site by site in the sites' number order, each site's spectra in id order, whether
-// the spectra are streamed (one thread) or whole species are read ahead (two), and whether or
-// not the sites' ids follow their numbers.
+// Rows come site by site in the sites' number order, each site's spectra in id order, for one
+// thread or two, whether or not the sites' ids follow their numbers (one statement for the
+// species, or one per site).
 TEST_F(ExportTest, RowsFollowTheSiteNumbersForAnyThreadCount) {
     struct WorkersRestored {
         ~WorkersRestored() { SetWorkerCount(WorkerCountFromEnvironment()); }

@@ -29,6 +29,8 @@ FeatureSpaceDialog::FeatureSpaceDialog(ProcessingSession& session, MainForm& for
       form_(form),
       frontend_(frontend),
       post_(std::move(post)) {
+    // The dimension and the list follow the feature space's type, not only the waiting.
+    inputs_.apply = [this] { ApplyEnabled(); };
     setWindowTitle(QStringLiteral("Feature Space Actions"));
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("name"));
@@ -108,24 +110,18 @@ void FeatureSpaceDialog::Open(int mode) {
     activateWindow();
     // The model reads the feature space on the database thread; the fields wait for it.
     auto read = std::make_shared<bool>(false);
-    ++waiting_;
-    ApplyEnabled();
-    const auto after = [this, read] {
-        --waiting_;
-        if (*read) {
-            Mirror();
-        } else {
-            // Nothing to edit (no current feature space, or the read failed, which was shown).
-            ApplyEnabled();
-            QDialog::reject();
-        }
-    };
-    if (!PostThen(post_, [this, mode] { model_.Show(mode); }, [read] { *read = true; }, after))
-        after();
+    inputs_.Queue(
+        post_, [this, mode] { model_.Show(mode); }, [read] { *read = true; },
+        [this, read] {
+            if (*read)
+                Mirror();
+            else
+                QDialog::reject();  // nothing to edit, or the read failed, which was shown
+        });
 }
 
 void FeatureSpaceDialog::ApplyEnabled() {
-    const bool free = waiting_ == 0;
+    const bool free = !inputs_.Waiting();
     name_->setEnabled(free);
     description_->setEnabled(free);
     ok_->setEnabled(free);
@@ -190,25 +186,14 @@ void FeatureSpaceDialog::Delete() {
 }
 
 void FeatureSpaceDialog::accept() {
-    if (waiting_ > 0) return;
+    if (inputs_.Waiting()) return;
     // Once stored the working copy is spent, so the dialog closes even if the form's refresh
     // fails afterwards.
     auto stored = std::make_shared<bool>(false);
-    ++waiting_;
-    ApplyEnabled();
-    const auto after = [this, stored] {
-        --waiting_;
-        if (*stored) {
-            ApplyEnabled();
-            QDialog::accept();
-        } else {
-            Mirror();  // a feature space another session changed shows its newer values
-        }
-    };
     ProcessingSession& session = session_;
     MainForm& form = form_;
     QtFrontend& frontend = frontend_;
-    const bool posted = PostThen(
+    inputs_.Queue(
         post_,
         [this, &session, &form, &frontend, stored] {
             model_.Ok();
@@ -216,8 +201,13 @@ void FeatureSpaceDialog::accept() {
             if (!model_.Notice().empty()) frontend.Report(model_.Notice());
             form.ShowFeatureSpace(session.FeatureSpaceId());
         },
-        {}, after);
-    if (!posted) after();
+        {},
+        [this, stored] {
+            if (*stored)
+                QDialog::accept();
+            else
+                Mirror();  // a feature space another session changed shows its newer values
+        });
 }
 
 }  // namespace orvane

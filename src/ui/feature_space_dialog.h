@@ -6,6 +6,7 @@
 
 #include "forms/feature_space_actions.h"
 #include "ui/qt_frontend.h"
+#include "ui/waiting_inputs.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -34,7 +35,7 @@ class FeatureSpaceDialog : public QDialog {
     void Open(int mode);
     void accept() override;
     // Whether work for the dialog waits (its inputs are disabled until it is done).
-    bool Waiting() const { return waiting_ > 0; }
+    bool Waiting() const { return inputs_.Waiting(); }
 
     // Asks for one range, pre-filled; false when the user cancels. Replaceable so that the
     // waveband definition can be answered without a modal loop.
@@ -63,7 +64,7 @@ class FeatureSpaceDialog : public QDialog {
     MainForm& form_;
     QtFrontend& frontend_;
     WorkPoster post_;
-    int waiting_ = 0;
+    WaitingInputs inputs_{*this};
     QLineEdit* name_;
     QLineEdit* description_;
     QSpinBox* dimension_;

@@ -21,6 +21,9 @@ class WaitingInputs {
 
     // The widgets disabled while waiting (Cancel stays out of them: it closes at any time).
     std::vector<QWidget*> widgets;
+    // For a dialog whose rules enable some inputs only in some states: called instead of
+    // switching `widgets`, with Waiting() already telling whether work waits.
+    std::function<void()> apply;
 
     bool Waiting() const { return waiting_ > 0; }
 
@@ -40,7 +43,10 @@ class WaitingInputs {
   private:
     void SetEnabled(bool on) {
         if (!on) focus_ = dialog_.focusWidget();
-        for (QWidget* w : widgets) w->setEnabled(on);
+        if (apply)
+            apply();
+        else
+            for (QWidget* w : widgets) w->setEnabled(on);
         if (on && focus_ && focus_->isEnabled()) focus_->setFocus();
     }
 
